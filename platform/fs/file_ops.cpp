@@ -1,0 +1,317 @@
+// Attributes, delete, rename, copy, folders, whole-file writes, free space.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "platform/fs/fs.h"
+#include "platform/fs/fs_internal.h"
+
+namespace fs {
+
+namespace {
+
+std::string ParentOf(const std::string& host) {
+    size_t slash = host.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : host.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& host) {
+    size_t slash = host.rfind('/');
+    return slash == std::string::npos ? host : host.substr(slash + 1);
+}
+
+bool CheckFault(const std::string& host) {
+    uint32_t error;
+    if (detail::FaultForPath(host, &error)) return detail::Fail(error);
+    return true;
+}
+
+bool ReadOnly(const std::string& host, const struct stat& st) {
+    return detail::IsReadOnlyMode(st) || detail::FaultReadOnly(host);
+}
+
+mode_t DefaultFileMode() {
+    static const mode_t mode = [] {
+        mode_t mask = 022;
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0)
+                mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+// Copies a host file's bytes onto an open File.
+bool CopyBytes(const std::string& fromHost, File& to) {
+    int fd = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return detail::FailErrno(errno);
+    char buf[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t k = ::read(fd, buf, sizeof buf);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0) {
+            ok = detail::Fail(kErrorReadFault);
+            break;
+        }
+        if (k == 0) break;
+        if (!to.Write(buf, static_cast<size_t>(k))) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+uint32_t detail::HostAttributes(const std::string& hostPath, const WString& name, struct stat* st) {
+    struct stat local;
+    if (!st) st = &local;
+    if (stat(hostPath.c_str(), st) != 0) {
+        SetLastError(errno == ENOTDIR ? kErrorPathNotFound : ErrorFromErrno(errno));
+        return kInvalidAttributes;
+    }
+    uint32_t a = 0;
+    if (S_ISDIR(st->st_mode)) a |= kAttrDirectory;
+    if (ReadOnly(hostPath, *st)) a |= kAttrReadOnly;
+    if (!name.empty() && name[0] == u'.') a |= kAttrHidden;
+    return a ? a : kAttrNormal;
+}
+
+uint32_t GetFileAttributes(WStringView devicePath) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return kInvalidAttributes;
+    if (!r.exists) {
+        SetLastError(kErrorFileNotFound);
+        return kInvalidAttributes;
+    }
+    uint32_t a = detail::HostAttributes(r.host, text::FromUtf8(BaseOf(r.host)), nullptr);
+    if (a != kInvalidAttributes && r.isMountRoot) a = (a & ~kAttrHidden) | kAttrTemporary;
+    return a;
+}
+
+bool SetFileAttributes(WStringView devicePath, uint32_t attributes) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (!r.exists) return detail::Fail(kErrorFileNotFound);
+    if (!CheckFault(r.host)) return false;
+    struct stat st;
+    if (stat(r.host.c_str(), &st) != 0) return detail::FailErrno(errno);
+    if (S_ISDIR(st.st_mode)) return true;
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & kAttrReadOnly)
+        mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+    else if (detail::IsReadOnlyMode(st))
+        mode |= S_IWUSR | (DefaultFileMode() & (S_IWGRP | S_IWOTH));
+    if (chmod(r.host.c_str(), mode) != 0) return detail::FailErrno(errno);
+    return true;
+}
+
+bool Exists(WStringView devicePath) {
+    return GetFileAttributes(devicePath) != kInvalidAttributes;
+}
+
+bool DeleteFile(WStringView devicePath) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (!r.exists) return detail::Fail(kErrorFileNotFound);
+    if (!CheckFault(r.host)) return false;
+    struct stat st;
+    if (lstat(r.host.c_str(), &st) != 0) return detail::FailErrno(errno);
+    if (S_ISDIR(st.st_mode) || r.isMountRoot) return detail::Fail(kErrorAccessDenied);
+    struct stat target;
+    if (stat(r.host.c_str(), &target) == 0) {
+        if (ReadOnly(r.host, target)) return detail::Fail(kErrorAccessDenied);
+        if (detail::ShareBlocksDelete(target.st_dev, target.st_ino))
+            return detail::Fail(kErrorSharingViolation);
+    }
+    if (unlink(r.host.c_str()) != 0) return detail::FailErrno(errno);
+    return true;
+}
+
+bool MoveFile(WStringView from, WStringView to, bool replace) {
+    Resolved src, dst;
+    if (!ResolvePath(from, &src)) return false;
+    if (!src.exists) return detail::Fail(kErrorFileNotFound);
+    if (src.isMountRoot) return detail::Fail(kErrorAccessDenied);
+    if (!ResolvePath(to, &dst)) return false;
+    if (dst.isMountRoot) return detail::Fail(kErrorAccessDenied);
+    if (!CheckFault(src.host) || !CheckFault(dst.host)) return false;
+    struct stat sst;
+    if (lstat(src.host.c_str(), &sst) != 0) return detail::FailErrno(errno);
+    if (detail::ShareBlocksDelete(sst.st_dev, sst.st_ino))
+        return detail::Fail(kErrorSharingViolation);
+    std::string target = dst.host;
+    if (dst.exists) {
+        struct stat dst_st;
+        if (lstat(dst.host.c_str(), &dst_st) != 0) return detail::FailErrno(errno);
+        if (dst_st.st_dev == sst.st_dev && dst_st.st_ino == sst.st_ino) {
+            // The same file: only the letter case of its name changes.
+            detail::Split split;
+            if (!detail::ResolveParent(to, false, &split)) return false;
+            target = ParentOf(dst.host) + "/" + text::ToUtf8(split.lastName);
+            if (target == src.host) return true;
+        } else {
+            if (!replace) return detail::Fail(kErrorAlreadyExists);
+            if (S_ISDIR(dst_st.st_mode)) return detail::Fail(kErrorAccessDenied);
+            struct stat tst;
+            if (stat(dst.host.c_str(), &tst) == 0) {
+                if (ReadOnly(dst.host, tst)) return detail::Fail(kErrorAccessDenied);
+                if (detail::ShareBlocksDelete(tst.st_dev, tst.st_ino))
+                    return detail::Fail(kErrorSharingViolation);
+            }
+        }
+    }
+    if (rename(src.host.c_str(), target.c_str()) == 0) return true;
+    if (errno != EXDEV || S_ISDIR(sst.st_mode)) return detail::FailErrno(errno);
+    // Another volume (a mount): copy, then remove the original.
+    if (!CopyFile(from, to, !replace)) return false;
+    if (unlink(src.host.c_str()) != 0) return detail::FailErrno(errno);
+    return true;
+}
+
+bool CopyFile(WStringView from, WStringView to, bool failIfExists) {
+    File in;
+    if (!in.Open(from, kGenericRead, kShareRead, kOpenExisting)) return false;
+    Resolved dst;
+    if (!ResolvePath(to, &dst)) return false;
+    if (dst.exists && failIfExists) return detail::Fail(kErrorFileExists);
+    if (dst.exists && dst.host == in.HostPath()) return detail::Fail(kErrorSharingViolation);
+    File out;
+    if (!out.Open(to, kGenericWrite, kShareNone, kCreateAlways)) return false;
+    if (!CopyBytes(in.HostPath(), out)) {
+        uint32_t error = GetLastError();
+        out.Close();
+        DeleteFile(to);
+        return detail::Fail(error);
+    }
+    uint64_t written;
+    if (in.GetTimes(nullptr, nullptr, &written)) out.SetLastWriteTime(written);
+    return out.Close();
+}
+
+bool CreateDirectory(WStringView devicePath) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (r.exists || r.isMountRoot) return detail::Fail(kErrorAlreadyExists);
+    if (!CheckFault(r.host)) return false;
+    if (mkdir(r.host.c_str(), 0777) != 0) return detail::FailErrno(errno);
+    return true;
+}
+
+bool RemoveDirectory(WStringView devicePath) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (!r.exists) return detail::Fail(kErrorFileNotFound);
+    if (r.isMountRoot || r.host == GetDeviceRoot()) return detail::Fail(kErrorAccessDenied);
+    if (!CheckFault(r.host)) return false;
+    struct stat st;
+    if (lstat(r.host.c_str(), &st) != 0) return detail::FailErrno(errno);
+    if (!S_ISDIR(st.st_mode)) return detail::Fail(kErrorDirectory);
+    if (rmdir(r.host.c_str()) != 0) return detail::FailErrno(errno);
+    return true;
+}
+
+bool WriteWholeFile(WStringView devicePath, const void* data, size_t n) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (r.isMountRoot) return detail::Fail(kErrorAccessDenied);
+    if (!CheckFault(r.host)) return false;
+    struct stat st;
+    bool exists = stat(r.host.c_str(), &st) == 0;
+    mode_t mode = DefaultFileMode();
+    if (exists) {
+        if (S_ISDIR(st.st_mode) || ReadOnly(r.host, st)) return detail::Fail(kErrorAccessDenied);
+        // Refused like an unshared open for writing would be.
+        if (!detail::ShareTryAdd(st.st_dev, st.st_ino, kGenericWrite, kShareNone))
+            return detail::Fail(kErrorSharingViolation);
+        detail::ShareRemove(st.st_dev, st.st_ino, kGenericWrite, kShareNone);
+        mode = st.st_mode & 07777;
+    }
+    std::string temp = ParentOf(r.host) + "/.~" + BaseOf(r.host) + ".XXXXXX";
+    if (temp.size() >= 4096) return detail::Fail(kErrorFilenameTooLong);
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return detail::FailErrno(errno);
+    auto fail = [&](uint32_t error) {
+        ::close(fd);
+        unlink(temp.c_str());
+        return detail::Fail(error);
+    };
+    size_t allowed;
+    uint32_t fault = 0;
+    if (!detail::FaultOnWrite(n, &allowed, &fault)) return fail(fault);
+    const char* p = static_cast<const char*>(data);
+    size_t put = 0;
+    while (put < allowed) {
+        ssize_t k = ::write(fd, p + put, allowed - put);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0) {
+            detail::ChargeWrite(put);
+            return fail(ErrorFromErrno(errno));
+        }
+        put += static_cast<size_t>(k);
+    }
+    detail::ChargeWrite(put);
+    if (put < n) return fail(fault ? fault : kErrorDiskFull);
+    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return fail(ErrorFromErrno(errno));
+    if (::close(fd) != 0) {
+        unlink(temp.c_str());
+        return detail::FailErrno(errno);
+    }
+    if (rename(temp.c_str(), r.host.c_str()) != 0) {
+        int err = errno;
+        unlink(temp.c_str());
+        return detail::FailErrno(err);
+    }
+    int dir = ::open(ParentOf(r.host).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool ReadWholeFile(WStringView devicePath, std::string* bytes) {
+    bytes->clear();
+    File f;
+    if (!f.Open(devicePath, kGenericRead, kShareRead, kOpenExisting)) return false;
+    uint64_t size = f.Size();
+    if (size == UINT64_MAX) return false;
+    if (size > bytes->max_size()) return detail::Fail(kErrorNotEnoughMemory);
+    bytes->resize(static_cast<size_t>(size));
+    size_t got = 0;
+    if (!f.Read(bytes->data(), bytes->size(), &got)) {
+        bytes->clear();
+        return false;
+    }
+    bytes->resize(got);
+    return true;
+}
+
+bool GetDiskFreeSpace(WStringView devicePath, uint64_t* freeToCaller, uint64_t* totalBytes,
+                      uint64_t* totalFree) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    std::string host = r.exists ? r.host : ParentOf(r.host);
+    struct statvfs vfs;
+    if (statvfs(host.c_str(), &vfs) != 0) return detail::FailErrno(errno);
+    uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+    if (freeToCaller) *freeToCaller = static_cast<uint64_t>(vfs.f_bavail) * unit;
+    if (totalBytes) *totalBytes = static_cast<uint64_t>(vfs.f_blocks) * unit;
+    if (totalFree) *totalFree = static_cast<uint64_t>(vfs.f_bfree) * unit;
+    return true;
+}
+
+}  // namespace fs

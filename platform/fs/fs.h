@@ -1,0 +1,331 @@
+// Device file system: the one place where a device path becomes a host path.
+//
+// Device paths are what the program keeps everywhere: `\` separators (`/` is
+// accepted too), no drive letters, names compared without regard to case.
+// They live under a device root on the host (the host root `/` by default,
+// `ZARNIP_ROOT` for another; tests always set one). `ZARNIP_MOUNTS` maps
+// top-level device folders onto host folders, entries separated by `;` or
+// newlines: `\Storage Card=/media/sd;\Host=/`. Mount names match without
+// regard to case and their roots carry kAttrTemporary.
+//
+// Resolution (ResolvePath and every call taking a path):
+//   - runs of separators collapse; a path without a leading `\` is
+//     root-relative (there is no current directory); `.` is dropped and `..`
+//     never climbs above the root; trailing dots and blanks of a name are
+//     dropped, as the device does;
+//   - `C:\...` is "path not found"; names with `: * ? " < > |` or control
+//     characters are "invalid name";
+//   - each component: the exact host name first, else a case-insensitive
+//     match in the folder (the first in byte order when several differ only
+//     by case); a file that is created or renamed onto a name reuses an
+//     existing case-variant, so writing `roads.dbf` beside `ROADS.DBF`
+//     overwrites `ROADS.DBF`.
+//
+// Errors follow the platform: every call that fails sets the calling
+// thread's last error (GetLastError) to one of the kError* codes below and
+// returns false / nullptr / kInvalidAttributes. Successful calls that the
+// platform documents as setting a code (CreateFile with kCreateAlways or
+// kOpenAlways on an existing file sets kErrorAlreadyExists) do the same.
+//
+// Files:
+//   fs::File f;
+//   if (!f.Open(u"\\data\\roads.dbf", fs::kGenericRead | fs::kGenericWrite,
+//               fs::kShareRead, fs::kOpenExisting)) { auto e = fs::GetLastError(); }
+//   f.Read(buf, n, &got); f.Write(buf, n, &put); f.Seek(0, fs::kSeekEnd);
+//   f.SetEnd(); f.Flush(); f.Close();
+// Share modes are enforced between opens in this process through a table of
+// open files: an open whose access the others do not share, or whose share
+// mode does not allow what the others already do, fails with
+// kErrorSharingViolation, as do delete and rename of an open file that was
+// not opened with kShareDelete.
+//
+// The read-only attribute is a file without any write permission bit; it is
+// enforced here for every user (CI runs as root), so opening such a file for
+// writing or deleting it fails with kErrorAccessDenied.
+//
+// FileMapping maps a whole open file read-only or read-write (Map with a
+// larger size grows a writable file first, like a mapping with a maximum
+// size). FindFirstFile/FindNextFile enumerate with the platform's wildcard
+// rules: `*` and `?` match without regard to case, `*.*` matches every name,
+// dotted or not, a pattern ending in `.` matches names without a dot; `.` and
+// `..` are never returned; names that cannot exist on the device are hidden.
+//
+// fs::test holds the fault-injection hooks (failing the Nth read or write, a
+// byte budget that ends in "disk full", failing opens of one path, simulated
+// read-only files) and Reset() for tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text/text.h"
+
+namespace fs {
+
+// ---- error codes (the platform's values) ----
+constexpr uint32_t kErrorSuccess = 0;
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorTooManyOpenFiles = 4;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorNotEnoughMemory = 8;
+constexpr uint32_t kErrorNotSameDevice = 17;
+constexpr uint32_t kErrorNoMoreFiles = 18;
+constexpr uint32_t kErrorWriteProtect = 19;
+constexpr uint32_t kErrorWriteFault = 29;
+constexpr uint32_t kErrorReadFault = 30;
+constexpr uint32_t kErrorGenFailure = 31;
+constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorHandleEof = 38;
+constexpr uint32_t kErrorFileExists = 80;
+constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorDiskFull = 112;
+constexpr uint32_t kErrorNegativeSeek = 131;
+constexpr uint32_t kErrorInvalidName = 123;
+constexpr uint32_t kErrorDirNotEmpty = 145;
+constexpr uint32_t kErrorAlreadyExists = 183;
+constexpr uint32_t kErrorFilenameTooLong = 206;
+constexpr uint32_t kErrorDirectory = 267;  // not a folder
+constexpr uint32_t kErrorFileInvalid = 1006;
+
+// The calling thread's last error.
+uint32_t GetLastError();
+void SetLastError(uint32_t error);
+// errno to the platform's code (ENOENT -> kErrorFileNotFound, ...).
+uint32_t ErrorFromErrno(int err);
+
+// ---- access, share, creation, attributes ----
+constexpr uint32_t kGenericRead = 0x80000000;
+constexpr uint32_t kGenericWrite = 0x40000000;
+
+constexpr uint32_t kShareNone = 0;
+constexpr uint32_t kShareRead = 1;
+constexpr uint32_t kShareWrite = 2;
+constexpr uint32_t kShareDelete = 4;
+
+constexpr uint32_t kCreateNew = 1;         // fails with kErrorFileExists when it exists
+constexpr uint32_t kCreateAlways = 2;      // creates or truncates
+constexpr uint32_t kOpenExisting = 3;      // fails when missing
+constexpr uint32_t kOpenAlways = 4;        // opens or creates
+constexpr uint32_t kTruncateExisting = 5;  // existing only, truncated; needs kGenericWrite
+
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrSystem = 0x04;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kAttrTemporary = 0x100;  // mount roots (storage cards)
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+// Open flags that ride with the attributes; accepted, used only as hints.
+constexpr uint32_t kFlagWriteThrough = 0x80000000;
+constexpr uint32_t kFlagRandomAccess = 0x10000000;
+constexpr uint32_t kFlagSequentialScan = 0x08000000;
+
+constexpr int kSeekBegin = 0;
+constexpr int kSeekCurrent = 1;
+constexpr int kSeekEnd = 2;
+
+constexpr size_t kMaxPath = 260;
+
+// ---- device root and mounts ----
+
+// The host folder of the device root (no trailing '/', except for "/").
+std::string GetDeviceRoot();
+// Replaces the root; an empty text goes back to ZARNIP_ROOT or "/".
+void SetDeviceRoot(std::string_view hostFolder);
+// Adds or replaces a mount of a top-level device folder (e.g. u"\\Storage Card").
+void AddMount(WStringView deviceFolder, std::string_view hostFolder);
+void ClearMounts();
+// Re-reads ZARNIP_ROOT and ZARNIP_MOUNTS and clears the fault hooks. Open
+// files and their share entries are left alone.
+void ResetConfiguration();
+
+struct Resolved {
+    std::string host;          // the host path (of the would-be file when !exists)
+    bool exists = false;       // the last component exists
+    bool isMountRoot = false;  // the path names a mount's root
+};
+
+// Maps a device path. Fails (kErrorPathNotFound, kErrorInvalidName, ...)
+// when a folder on the way is missing; a missing last component is not an
+// error: `exists` tells.
+bool ResolvePath(WStringView devicePath, Resolved* out);
+// The host path of an existing file or folder, else empty with the last error set.
+std::string HostPath(WStringView devicePath);
+// The device path of a host path under a mount or the root (relative host
+// paths are taken from the working folder); empty when it lies outside or
+// has names the device cannot hold.
+WString DevicePathFromHost(std::string_view hostPath);
+// The program's own file as a device path (the executable), or its host
+// path turned into `\`-form when it lies outside the root.
+WString GetModuleFileName();
+
+// ---- times ----
+// FILETIME: 100 ns units since 1601-01-01 UTC.
+uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
+int64_t UnixFromFileTime(uint64_t fileTime);  // whole seconds (floor)
+
+// ---- files ----
+
+class File {
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    // Opens or creates like the platform's CreateFile. flagsAndAttributes:
+    // kAttrReadOnly makes a newly created file read-only (once closed, as on
+    // the device); the kFlag* hints are accepted. Access 0 opens for queries.
+    bool Open(WStringView devicePath, uint32_t access, uint32_t share, uint32_t disposition,
+              uint32_t flagsAndAttributes = kAttrNormal);
+    bool IsOpen() const { return fd_ >= 0; }
+    // Closes; false (with the last error) when the system reported a failure.
+    bool Close();
+
+    // Reads up to n bytes; *done (optional) gets the count; reading at the
+    // end succeeds with 0 bytes.
+    bool Read(void* buffer, size_t n, size_t* done = nullptr);
+    // Writes n bytes; a short write fails with kErrorDiskFull.
+    bool Write(const void* buffer, size_t n, size_t* done = nullptr);
+    // Moves the file pointer; a negative resulting position fails with
+    // kErrorNegativeSeek. *position (optional) gets the new position.
+    bool Seek(int64_t offset, int origin, uint64_t* position = nullptr);
+    uint64_t Tell() const;
+    // The file's size, or UINT64_MAX with the last error set.
+    uint64_t Size() const;
+    // Sets the end of the file at the file pointer (grows or shrinks).
+    bool SetEnd();
+    bool Flush();
+    // Attributes of the open file (kAttrNormal, kAttrReadOnly, ...).
+    uint32_t GetAttributes() const;
+    // FILETIMEs of the open file; a null pointer skips that value.
+    bool GetTimes(uint64_t* creation, uint64_t* lastAccess, uint64_t* lastWrite) const;
+    bool SetLastWriteTime(uint64_t fileTime);
+
+    uint32_t Access() const { return access_; }
+    uint32_t Share() const { return share_; }
+    const WString& DevicePath() const { return devicePath_; }
+    const std::string& HostPath() const { return hostPath_; }
+    int NativeHandle() const { return fd_; }
+
+private:
+    void Release();
+
+    int fd_ = -1;
+    uint32_t access_ = 0;
+    uint32_t share_ = 0;
+    bool readOnlyOnClose_ = false;
+    uint64_t shareKey_[2] = {0, 0};  // device and inode
+    WString devicePath_;
+    std::string hostPath_;
+};
+
+// A mapped view of a whole open file.
+class FileMapping {
+public:
+    FileMapping() = default;
+    ~FileMapping();
+    FileMapping(const FileMapping&) = delete;
+    FileMapping& operator=(const FileMapping&) = delete;
+
+    // Maps `size` bytes (0: the whole file) of an open file. writable needs
+    // a file opened with kGenericWrite (else kErrorAccessDenied) and grows
+    // the file to `size` when it is shorter. An empty mapping fails with
+    // kErrorFileInvalid, as on the platform.
+    bool Map(File& file, bool writable, uint64_t size = 0);
+    void* Data() const { return data_; }
+    uint64_t Size() const { return size_; }
+    bool IsWritable() const { return writable_; }
+    // Writes dirty pages back to the file.
+    bool Flush();
+    void Unmap();
+
+private:
+    void* data_ = nullptr;
+    uint64_t size_ = 0;
+    bool writable_ = false;
+};
+
+// ---- whole-file and name operations ----
+
+// kInvalidAttributes (and the last error) when missing.
+uint32_t GetFileAttributes(WStringView devicePath);
+// Only kAttrReadOnly is stored (as the write permission bits); the rest is ignored.
+bool SetFileAttributes(WStringView devicePath, uint32_t attributes);
+bool Exists(WStringView devicePath);
+bool DeleteFile(WStringView devicePath);
+// Renames a file or folder. Fails with kErrorAlreadyExists when the target
+// exists (any case-variant) unless replace is true; a rename that only
+// changes the letter case of a name works.
+bool MoveFile(WStringView from, WStringView to, bool replace = false);
+bool CopyFile(WStringView from, WStringView to, bool failIfExists);
+bool CreateDirectory(WStringView devicePath);
+bool RemoveDirectory(WStringView devicePath);
+
+// Writes a whole file through a temporary file beside it that is flushed and
+// then renamed over the target, so the old content survives any failure.
+bool WriteWholeFile(WStringView devicePath, const void* data, size_t n);
+bool ReadWholeFile(WStringView devicePath, std::string* bytes);
+
+// Free bytes of the volume holding a path (a folder, a file, or a missing
+// name in an existing folder). Null pointers skip values.
+bool GetDiskFreeSpace(WStringView devicePath, uint64_t* freeToCaller, uint64_t* totalBytes,
+                      uint64_t* totalFree);
+
+// ---- finding files ----
+
+struct FindData {
+    uint32_t attributes = 0;
+    uint64_t creationTime = 0;  // FILETIME
+    uint64_t lastAccessTime = 0;
+    uint64_t lastWriteTime = 0;
+    uint64_t fileSize = 0;
+    uint32_t objectId = 0;
+    WString fileName;  // at most kMaxPath units
+
+    uint32_t SizeHigh() const { return static_cast<uint32_t>(fileSize >> 32); }
+    uint32_t SizeLow() const { return static_cast<uint32_t>(fileSize); }
+};
+
+class FindHandle;  // opaque; owned by the caller until FindClose
+
+// Starts a search: the folder part of the pattern is resolved, the name part
+// may hold wildcards. Null with kErrorFileNotFound when nothing matches,
+// kErrorPathNotFound when the folder is missing.
+FindHandle* FindFirstFile(WStringView pattern, FindData* data);
+// false with kErrorNoMoreFiles at the end.
+bool FindNextFile(FindHandle* handle, FindData* data);
+void FindClose(FindHandle* handle);
+// Wildcard rules of the platform (see the top of this header).
+bool MatchesWildcard(WStringView pattern, WStringView name);
+
+// ---- fault injection for tests ----
+namespace test {
+// Clears every hook below.
+void Reset();
+// The nth read or write from now (1 = the next one) fails with `error`.
+void FailNthRead(int n, uint32_t error = kErrorReadFault);
+void FailNthWrite(int n, uint32_t error = kErrorDiskFull);
+// Writes may store `bytes` more bytes in total; the write that crosses the
+// budget stores what fits and fails with kErrorDiskFull.
+void SetWriteBudget(uint64_t bytes);
+// Opens, creates, deletes and renames of this device path (compared without
+// regard to case after resolution rules) fail with `error`; 0 removes it.
+void FailPath(WStringView devicePath, uint32_t error);
+// Treats the file as read-only in addition to its permission bits.
+void SetReadOnly(WStringView devicePath, bool readOnly);
+// Number of files open through File in this process.
+size_t OpenFileCount();
+}  // namespace test
+
+}  // namespace fs
