@@ -1,0 +1,211 @@
+#include "crs/coord_sys.h"
+
+#include <cmath>
+
+#include "crs/code_tables.h"
+#include "crs/crs_math.h"
+
+using namespace crs_math;
+
+namespace {
+int32_t g_liveCount = 0;
+}
+
+CCoordSys::CCoordSys() : m_geographicUnitFactor(GetUnitFactor(9102)) {
+    ++g_liveCount;
+}
+
+// The datum table is not freed here even when this was the last system: its
+// rows are kept by pointer elsewhere. It goes at exit (ReleaseDatumTable).
+CCoordSys::~CCoordSys() {
+    --g_liveCount;
+    if (m_scriptObject) {
+        m_scriptObject->DetachCoordSys();
+        m_scriptObject->Release();
+        m_scriptObject = nullptr;
+    }
+}
+
+int32_t CCoordSys::LiveCount() {
+    return g_liveCount;
+}
+
+void CCoordSys::Setup() {
+    m_e2 = m_f * 2.0 - m_f * m_f;
+    m_e = std::sqrt(m_e2);
+    m_e4 = m_e2 * m_e2;
+    m_e6 = m_e2 * m_e4;
+    m_e8 = m_e4 * m_e4;
+    m_n = m_f / (2.0 - m_f);
+    // Rectifying radius a(1-n)(1-n^2)(1 + 9n^2/4 + 225n^4/64) per degree.
+    m_metersPerDegree = ((((std::pow(m_n, 4.0) * 3.515625) + (m_n * m_n) * 2.25) + 1.0) *
+                         (1.0 - m_n) * (1.0 - m_n * m_n)) *
+                        m_a * kDegToRad;
+    m_b = (1.0 - m_f) * m_a;
+}
+
+void CCoordSys::GeographicToProjected(double lon, double lat, double* x, double* y) {
+    if (m_projectionCode != 0) {
+        if (!(lon >= -180.0) || !(lon <= 180.0) || !(lat >= -90.0) || lat > 90.0) {
+            *x = kNaN;
+            *y = kNaN;
+            return;
+        }
+        // Longitudes of the system count from its own prime meridian.
+        if (m_primeMeridianLongitude != 0.0) lon = WrapDegrees(lon - m_primeMeridianLongitude);
+    }
+    Forward(lon, lat, x, y);
+    *x = m_falseEasting + *x / m_projectionUnitFactor;
+    *y = m_falseNorthing + *y / m_projectionUnitFactor;
+}
+
+void CCoordSys::ProjectedToGeographic(double x, double y, double* lon, double* lat) {
+    Inverse((x - m_falseEasting) * m_projectionUnitFactor,
+            (y - m_falseNorthing) * m_projectionUnitFactor, lon, lat);
+    if (m_projectionCode != 0 && m_primeMeridianLongitude != 0.0)
+        *lon = WrapDegrees(*lon + m_primeMeridianLongitude);
+}
+
+void CCoordSys::ConvertTo(double x, double y, CCoordSys* target, double* tx, double* ty) {
+    double lon, lat;
+    ProjectedToGeographic(x, y, &lon, &lat);
+    TransformBetweenDatums(&m_datum, lon, lat, 0.0, &target->m_datum, &lon, &lat, nullptr, false);
+    target->GeographicToProjected(lon, lat, tx, ty);
+}
+
+bool CCoordSys::IsEqual(const CCoordSys* other) const {
+    if (m_projectionCode != other->m_projectionCode) return false;
+    const double mine[] = {m_a,
+                           m_f,
+                           m_falseEasting,
+                           m_falseNorthing,
+                           m_scaleFactor,
+                           m_centralMeridian,
+                           m_latitudeOfOrigin,
+                           m_standardParallel1,
+                           m_standardParallel2,
+                           m_azimuth,
+                           m_projectionUnitFactor,
+                           m_geographicUnitFactor,
+                           m_primeMeridianLongitude,
+                           m_datum.a,
+                           m_datum.f,
+                           m_datum.dx,
+                           m_datum.dy,
+                           m_datum.dz,
+                           m_datum.rx,
+                           m_datum.ry,
+                           m_datum.rz,
+                           m_datum.ds};
+    const double theirs[] = {other->m_a,
+                             other->m_f,
+                             other->m_falseEasting,
+                             other->m_falseNorthing,
+                             other->m_scaleFactor,
+                             other->m_centralMeridian,
+                             other->m_latitudeOfOrigin,
+                             other->m_standardParallel1,
+                             other->m_standardParallel2,
+                             other->m_azimuth,
+                             other->m_projectionUnitFactor,
+                             other->m_geographicUnitFactor,
+                             other->m_primeMeridianLongitude,
+                             other->m_datum.a,
+                             other->m_datum.f,
+                             other->m_datum.dx,
+                             other->m_datum.dy,
+                             other->m_datum.dz,
+                             other->m_datum.rx,
+                             other->m_datum.ry,
+                             other->m_datum.rz,
+                             other->m_datum.ds};
+    static_assert(std::size(mine) == std::size(theirs));
+    for (size_t i = 0; i < std::size(mine); ++i)
+        if (!IsClose(mine[i], theirs[i])) return false;
+    return m_datum.method == other->m_datum.method;
+}
+
+namespace {
+// A unit code is usable when it has a name, belongs to the class, and has a
+// non-zero factor (the conversions divide by it).
+bool UsableUnit(int32_t code, bool (*inClass)(int32_t)) {
+    return GetCrsCodeName(code) && (code == 0 || inClass(code)) && GetUnitFactor(code) != 0.0;
+}
+}  // namespace
+
+bool CCoordSys::SetGeographicUnit(int32_t code) {
+    if (!UsableUnit(code, IsAngularUnitCode)) return false;
+    m_geographicUnitCode = code;
+    m_geographicUnitFactor = GetUnitFactor(code);
+    return true;
+}
+
+bool CCoordSys::SetProjectionUnit(int32_t code) {
+    if (!UsableUnit(code, IsLinearUnitCode)) return false;
+    m_projectionUnitCode = code;
+    m_projectionUnitFactor = GetUnitFactor(code);
+    return true;
+}
+
+void CCoordSys::AttachScriptObject(ICoordSysScriptObject* object) {
+    if (object == m_scriptObject) return;
+    if (object) object->AddRef();
+    if (m_scriptObject) m_scriptObject->Release();
+    m_scriptObject = object;
+}
+
+bool CCoordSys::SetDatumByName(WStringView datumName) {
+    const DatumTransformation* row = FindDatumByName(datumName);
+    if (!row) row = FindDatumByName(u"WGS84");
+    if (row) m_datum = *row;
+    UpdateDatum();
+    return row != nullptr;
+}
+
+void CCoordSys::SetDatum(const DatumTransformation& row) {
+    m_datum = row;
+    UpdateDatum();
+}
+
+bool CCoordSys::SetDatumRecord(const DatumTransformation* row) {
+    if (!row) row = FindDatumByName(u"WGS84");
+    if (row) m_datum = *row;
+    UpdateDatum();
+    return row != nullptr;
+}
+
+void CCoordSys::UpdateDatum() {
+    m_a = m_datum.a;
+    m_f = m_datum.f;
+    m_transformationCount = CountDatumsByName(m_datum.datumName);
+    Setup();
+}
+
+void GeodeticToGeocentric(const DatumTransformation& datum, double lon, double lat, double h,
+                          double* X, double* Y, double* Z) {
+    const double a = datum.a, f = datum.f;
+    const double e2 = f * 2.0 - f * f;
+    const double phi = DegToRad(lat), lambda = DegToRad(lon);
+    const double s = std::sin(phi);
+    const double N = a / std::sqrt(1.0 - s * s * e2);
+    *X = (N + h) * std::cos(lambda) * std::cos(phi);
+    *Y = (N + h) * std::sin(lambda) * std::cos(phi);
+    *Z = ((1.0 - e2) * N + h) * s;
+}
+
+void GeocentricToGeodetic(const DatumTransformation& datum, double X, double Y, double Z,
+                          double* lon, double* lat, double* h) {
+    const double a = datum.a, f = datum.f;
+    const double p = std::sqrt(Y * Y + X * X);
+    const double r = std::sqrt(Z * Z + p * p);
+    const double e2 = f * 2.0 - f * f;
+    const double lambda = std::atan2(Y, X);
+    const double mu = std::atan((Z / p) * ((1.0 - f) + a * e2 / r));
+    const double sm = std::sin(mu), cm = std::cos(mu);
+    const double phi =
+        std::atan2(Z * (1.0 - f) + a * e2 * sm * sm * sm, (1.0 - f) * (p - a * e2 * cm * cm * cm));
+    const double sp = std::sin(phi);
+    *lon = RadToDeg(lambda);
+    *lat = RadToDeg(phi);
+    *h = p * std::cos(phi) + Z * sp - a * std::sqrt(1.0 - e2 * sp * sp);
+}
