@@ -1,0 +1,61 @@
+#include "platform/sys/device.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace sys {
+
+namespace {
+
+std::mutex g_mutex;
+std::map<std::string, void*> g_functions;  // "library|name", library in lower case
+WString g_platformType = u"PocketPC";
+
+std::string FunctionKey(std::string_view library, std::string_view name) {
+    std::string key;
+    for (char c : library) key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return key + "|" + std::string(name);
+}
+
+}  // namespace
+
+void* GetOptionalFunction(std::string_view library, std::string_view name) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_functions.find(FunctionKey(library, name));
+    return it == g_functions.end() ? nullptr : it->second;
+}
+
+WString GetPlatformType() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_platformType;
+}
+
+uint32_t GetPlatformId() {
+    return 3;
+}
+
+namespace test {
+
+void SetOptionalFunction(std::string_view library, std::string_view name, void* function) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (function)
+        g_functions[FunctionKey(library, name)] = function;
+    else
+        g_functions.erase(FunctionKey(library, name));
+}
+
+void SetPlatformType(WStringView type) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_platformType = type;
+}
+
+void ResetDevice() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_functions.clear();
+    g_platformType = u"PocketPC";
+}
+
+}  // namespace test
+
+}  // namespace sys

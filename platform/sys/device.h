@@ -1,0 +1,49 @@
+// Device information and the platform's optional functions.
+//
+// Optional functions are looked up by library and name, as the program does
+// with the shell and LED libraries of the handheld. This platform offers none
+// of them by default; tests install replacements to exercise both paths.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/text/text.h"
+
+namespace sys {
+
+// The named function, or null when the platform does not offer it.
+void* GetOptionalFunction(std::string_view library, std::string_view name);
+
+// The LED functions' records and ids, as the platform passes them.
+constexpr int kLedCountInfoId = 0;
+constexpr int kLedSettingsInfoId = 2;
+struct LedCountInfo {
+    uint32_t count = 0;
+};
+struct LedSettingsInfo {
+    uint32_t ledNum = 0;
+    int32_t offOnBlink = 0;  // 0 off, 1 on, 2 blink
+    int32_t totalCycleTime = 0;
+    int32_t onTime = 0;
+    int32_t offTime = 0;
+    int32_t metaCycleOn = 0;
+    int32_t metaCycleOff = 0;
+};
+using LedGetDeviceInfoFunction = int (*)(int infoId, void* output);
+using LedSetDeviceFunction = int (*)(int deviceId, void* input);
+
+// The platform type text (system parameter 257): "PocketPC" here.
+WString GetPlatformType();
+// The operating system's platform identifier (3, the handheld family).
+uint32_t GetPlatformId();
+
+namespace test {
+// Installs (or, with null, removes) a replacement optional function.
+void SetOptionalFunction(std::string_view library, std::string_view name, void* function);
+void SetPlatformType(WStringView type);
+// No optional functions, the default platform type.
+void ResetDevice();
+}  // namespace test
+
+}  // namespace sys
