@@ -79,6 +79,7 @@ const char* IconvName(unsigned cp, char* buf, size_t size) {
         case kCpUtf8: return "UTF-8";
         case 20127: return "ASCII";
         case 10000: return "MACINTOSH";
+        case 10029: return "MAC-CENTRALEUROPE";
         case 20866: return "KOI8-R";
         case 21866: return "KOI8-U";
         case 1200: return "UTF-16LE";

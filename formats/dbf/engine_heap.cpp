@@ -1,0 +1,31 @@
+#include "formats/dbf/engine_heap.h"
+
+#include <cstdlib>
+
+namespace zn {
+
+namespace {
+// A size prefix keeps the byte counter exact without a platform block-size call.
+constexpr size_t kPrefix = alignof(std::max_align_t);
+}  // namespace
+
+void* EngineHeap::Alloc(size_t bytes) {
+    if (failAt_ > 0 && --failAt_ == 0) return nullptr;
+    if (bytes & 1) ++bytes;
+    auto* raw = static_cast<uint8_t*>(calloc(1, bytes + kPrefix));
+    if (!raw) return nullptr;
+    *reinterpret_cast<size_t*>(raw) = bytes;
+    ++liveBlocks_;
+    liveBytes_ += static_cast<int64_t>(bytes);
+    return raw + kPrefix;
+}
+
+void EngineHeap::Free(void* block) {
+    if (!block) return;
+    auto* raw = static_cast<uint8_t*>(block) - kPrefix;
+    --liveBlocks_;
+    liveBytes_ -= static_cast<int64_t>(*reinterpret_cast<size_t*>(raw));
+    free(raw);
+}
+
+}  // namespace zn

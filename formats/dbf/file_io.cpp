@@ -1,0 +1,259 @@
+#include "formats/dbf/file_io.h"
+
+#include <sys/sysinfo.h>
+
+#include <atomic>
+#include <new>
+
+#include "platform/fs/fs.h"
+
+struct FioFile {
+    fs::File file;
+    fs::FileMapping mapping;
+    WString path;
+    uint32_t access = 0;
+    uint32_t share = 0;
+    uint32_t attributes = 0;
+    uint32_t fioFlags = 0;
+    // The file pointer callers see, and where the descriptor's pointer
+    // really is (-1: unknown). Seeks only move `pos`; the descriptor follows
+    // at the next transfer, so seeking back after a read costs nothing.
+    int64_t pos = 0;
+    int64_t phys = 0;
+};
+
+namespace {
+
+std::atomic<FioRetryHandler> g_retry{nullptr};
+std::atomic<FioNotifyHandler> g_notify{nullptr};
+
+WString MemoryText(size_t bytes) {
+    struct sysinfo si {};
+    unsigned load = 0, phys = 0, virt = 0;
+    if (sysinfo(&si) == 0 && si.totalram > 0) {
+        const unsigned long long unit = si.mem_unit ? si.mem_unit : 1;
+        load = static_cast<unsigned>(100 - (si.freeram * 100) / si.totalram);
+        phys = static_cast<unsigned>(si.freeram * unit);
+        virt = static_cast<unsigned>((si.freeram + si.freeswap) * unit);
+    }
+    // The text (and its spelling) is the one users of the device know.
+    return text::Format(u"fioAlloc(%u)\n%%%u Load\nAvaialable Phys=%08X\nAvailable Virt=%08X",
+                        static_cast<unsigned>(bytes), load, phys, virt);
+}
+
+FioFile* OpenImpl(WStringView path, uint32_t access, uint32_t share, uint32_t disposition,
+                  uint32_t attributes, uint32_t fioFlags) {
+    fs::File f;
+    if (!f.Open(path, access, share, disposition, attributes)) return nullptr;
+    void* mem = fioAlloc(sizeof(FioFile));
+    if (!mem) {
+        // Cancelled at the retry prompt: the open file must not leak.
+        f.Close();
+        fs::SetLastError(fs::kErrorNotEnoughMemory);
+        return nullptr;
+    }
+    auto* rec = new (mem) FioFile;
+    rec->file = std::move(f);
+    rec->path.assign(path);
+    rec->access = access;
+    rec->share = share;
+    rec->attributes = attributes;
+    rec->fioFlags = fioFlags;
+    return rec;
+}
+
+}  // namespace
+
+zn::EngineHeap& fioHeap() {
+    static zn::EngineHeap heap("fio");
+    return heap;
+}
+void fioInitHeap() { fioHeap(); }
+int fioDestroyHeap() { return 0; }
+
+void* fioAlloc(size_t bytes) {
+    for (;;) {
+        if (void* p = fioHeap().Alloc(bytes)) return p;
+        FioRetryHandler ask = g_retry;
+        if (!ask) return nullptr;
+        const WString msg = MemoryText(bytes);
+        if (!ask(msg.c_str(), u"FileIO Memory Allocation")) return nullptr;
+    }
+}
+
+void fioFree(void* block) { fioHeap().Free(block); }
+
+void fioSetRetryHandler(FioRetryHandler handler) { g_retry = handler; }
+void fioSetNotifyHandler(FioNotifyHandler handler) { g_notify = handler; }
+void fioResetForTests() {
+    g_retry = nullptr;
+    g_notify = nullptr;
+    fioHeap().ResetFaults();
+}
+
+FioFile* fioOpen(const WChar* path, uint32_t access, uint32_t share, uint32_t disposition,
+                 uint32_t attributes, uint32_t fioFlags) {
+    if (!path) {
+        fs::SetLastError(fs::kErrorInvalidParameter);
+        return nullptr;
+    }
+    return OpenImpl(path, access, share, disposition, attributes, fioFlags);
+}
+
+FioFile* fioOpen(const char* utf8Path, uint32_t access, uint32_t share, uint32_t disposition,
+                 uint32_t attributes, uint32_t fioFlags) {
+    if (!utf8Path) {
+        fs::SetLastError(fs::kErrorInvalidParameter);
+        return nullptr;
+    }
+    return OpenImpl(text::FromUtf8(utf8Path), access, share, disposition, attributes, fioFlags);
+}
+
+void fioClose(FioFile* file) {
+    if (!file) return;
+    file->mapping.Unmap();
+    file->file.Close();
+    file->~FioFile();
+    fioFree(file);
+}
+
+namespace {
+bool Sync(FioFile* file) {
+    if (file->phys == file->pos) return true;
+    uint64_t now = 0;
+    if (!file->file.Seek(file->pos, fs::kSeekBegin, &now)) {
+        file->phys = -1;
+        return false;
+    }
+    file->phys = static_cast<int64_t>(now);
+    return true;
+}
+}  // namespace
+
+uint32_t fioRead(FioFile* file, void* buffer, uint32_t bytes) {
+    if (!Sync(file)) return 0;
+    size_t got = 0;
+    if (!file->file.Read(buffer, bytes, &got)) {
+        file->phys = -1;
+        return 0;
+    }
+    file->pos += static_cast<int64_t>(got);
+    file->phys = file->pos;
+    return static_cast<uint32_t>(got);
+}
+
+uint32_t fioWrite(FioFile* file, const void* buffer, uint32_t bytes) {
+    if (!Sync(file)) return 0;
+    size_t put = 0;
+    const bool ok = file->file.Write(buffer, bytes, &put);
+    if (put > bytes) put = 0;
+    file->pos += static_cast<int64_t>(put);
+    file->phys = ok ? file->pos : -1;
+    return static_cast<uint32_t>(put);
+}
+
+int64_t fioSeek(FioFile* file, int64_t offset, int origin) {
+    int64_t base = 0;
+    if (origin == 1) {
+        base = file->pos;
+    } else if (origin == 2) {
+        base = fioGetSize(file);
+        if (base < 0) return -1;
+    } else if (origin != 0) {
+        fs::SetLastError(fs::kErrorInvalidParameter);
+        return -1;
+    }
+    const int64_t target = base + offset;
+    if (target < 0) {
+        fs::SetLastError(fs::kErrorInvalidParameter);
+        return -1;
+    }
+    file->pos = target;
+    return target;
+}
+
+int64_t fioTell(FioFile* file) { return file->pos; }
+
+int fioTruncate(FioFile* file) {
+    if (file->mapping.Data()) {
+        // Shrinking under a live view would fault its readers.
+        fs::SetLastError(fs::kErrorSharingViolation);
+        return 0;
+    }
+    if (!Sync(file)) return 0;
+    return file->file.SetEnd() ? 1 : 0;
+}
+
+void fioFlush(FioFile* file) {
+    if (!(file->access & kFioWrite)) return;
+    if (file->mapping.Data()) file->mapping.Flush();
+    file->file.Flush();
+}
+
+void* fioMap(FioFile* file) {
+    if (file->mapping.Data()) return file->mapping.Data();
+    if (!file->mapping.Map(file->file, (file->access & kFioWrite) != 0)) {
+        file->mapping.Unmap();
+        return nullptr;
+    }
+    return file->mapping.Data();
+}
+
+void fioUnmap(FioFile* file) { file->mapping.Unmap(); }
+
+int fioIsAtEnd(FioFile* file) {
+    const uint64_t size = file->file.Size();
+    return size != UINT64_MAX && static_cast<uint64_t>(fioTell(file)) == size ? 1 : 0;
+}
+
+uint32_t fioGetAttributes(FioFile* file) { return file->file.GetAttributes(); }
+
+int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
+    if (access == file->access && share == file->share) return 1;
+    if (file->mapping.Data()) {
+        // A view made under the old mode would outlive the descriptor.
+        fs::SetLastError(fs::kErrorSharingViolation);
+        return 0;
+    }
+    // Open the new descriptor before giving up the old one, so a failure
+    // leaves the file open in its old mode.
+    fs::File next;
+    bool ok = next.Open(file->path, access, share, fs::kOpenExisting, file->attributes);
+    if (!ok && fs::GetLastError() == fs::kErrorSharingViolation) {
+        // Possibly our own old open conflicting: retry the device's way.
+        file->file.Close();
+        ok = next.Open(file->path, access, share, fs::kOpenExisting, file->attributes);
+        if (!ok) {
+            const uint32_t err = fs::GetLastError();
+            if (!file->file.Open(file->path, file->access, file->share, fs::kOpenExisting,
+                                 file->attributes)) {
+                if (FioNotifyHandler tell = g_notify)
+                    tell(u"Fatal error, file no longer open", u"fioSetMode");
+            }
+            file->pos = 0;
+            file->phys = 0;
+            fs::SetLastError(err);
+            return 0;
+        }
+    }
+    if (!ok) return 0;
+    file->file = std::move(next);
+    file->access = access;
+    file->share = share;
+    file->pos = 0;
+    file->phys = 0;
+    return 1;
+}
+
+uint32_t fioGetAccess(const FioFile* file) { return file->access; }
+uint32_t fioGetShare(const FioFile* file) { return file->share; }
+void* fioGetView(const FioFile* file) { return file->mapping.Data(); }
+uint64_t fioGetViewLength(const FioFile* file) {
+    return file->mapping.Data() ? file->mapping.Size() : 0;
+}
+const WChar* fioGetPath(const FioFile* file) { return file->path.c_str(); }
+int64_t fioGetSize(FioFile* file) {
+    const uint64_t size = file->file.Size();
+    return size == UINT64_MAX ? -1 : static_cast<int64_t>(size);
+}
+uint32_t fioGetLastError() { return fs::GetLastError(); }
