@@ -78,18 +78,40 @@ inline H TokenToHandle(uint32_t token) {
     return reinterpret_cast<H>(static_cast<uintptr_t>(token));
 }
 
-inline WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-inline WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-inline BYTE LOBYTE(uintptr_t v) { return static_cast<BYTE>(v & 0xFF); }
-inline DWORD MAKELONG(WORD lo, WORD hi) { return DWORD(lo) | (DWORD(hi) << 16); }
-inline WPARAM MAKEWPARAM(WORD lo, WORD hi) { return MAKELONG(lo, hi); }
-inline LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(MAKELONG(lo, hi)); }
+inline WORD LOWORD(uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline WORD HIWORD(uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+inline BYTE LOBYTE(uintptr_t v) {
+    return static_cast<BYTE>(v & 0xFF);
+}
+inline DWORD MAKELONG(WORD lo, WORD hi) {
+    return DWORD(lo) | (DWORD(hi) << 16);
+}
+inline WPARAM MAKEWPARAM(WORD lo, WORD hi) {
+    return MAKELONG(lo, hi);
+}
+inline LPARAM MAKELPARAM(WORD lo, WORD hi) {
+    return static_cast<LPARAM>(MAKELONG(lo, hi));
+}
 // Signed coordinates packed in a message parameter.
-inline int GET_X_LPARAM(LPARAM lp) { return static_cast<int16_t>(lp & 0xFFFF); }
-inline int GET_Y_LPARAM(LPARAM lp) { return static_cast<int16_t>((lp >> 16) & 0xFFFF); }
+inline int GET_X_LPARAM(LPARAM lp) {
+    return static_cast<int16_t>(lp & 0xFFFF);
+}
+inline int GET_Y_LPARAM(LPARAM lp) {
+    return static_cast<int16_t>((lp >> 16) & 0xFFFF);
+}
 inline COLORREF RGB(int r, int g, int b) {
     return COLORREF(r & 0xFF) | (COLORREF(g & 0xFF) << 8) | (COLORREF(b & 0xFF) << 16);
 }
-inline int GetRValue(COLORREF c) { return c & 0xFF; }
-inline int GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
-inline int GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
+inline int GetRValue(COLORREF c) {
+    return c & 0xFF;
+}
+inline int GetGValue(COLORREF c) {
+    return (c >> 8) & 0xFF;
+}
+inline int GetBValue(COLORREF c) {
+    return (c >> 16) & 0xFF;
+}

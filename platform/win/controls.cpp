@@ -1,0 +1,642 @@
+// BUTTON, STATIC, EDIT and SCROLLBAR, and the dialog item helpers.
+#include "platform/win/controls.h"
+
+#include <algorithm>
+
+#include "platform/win/window_impl.h"
+
+using namespace win::detail;
+
+namespace {
+
+DWORD Style(HWND h) {
+    return static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE));
+}
+HWND Parent(HWND h) {
+    Window* w = Find(h);
+    return w ? w->parent : nullptr;
+}
+POINT PointOf(LPARAM lp) {
+    return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+}
+bool InClient(HWND h, POINT p) {
+    RECT r;
+    GetClientRect(h, &r);
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+// ---------------------------------------------------------------- BUTTON
+
+struct ButtonState : ControlState {
+    WPARAM check = BST_UNCHECKED;
+    bool pushed = false;
+    bool focused = false;
+    HGDIOBJ image = nullptr;
+};
+
+bool IsRadio(DWORD type) {
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+// The buttons of the radio group holding `button`: from the previous
+// WS_GROUP sibling up to the next one.
+std::vector<HWND> RadioGroup(HWND button) {
+    std::vector<HWND> sibs = GetChildren(Parent(button));
+    auto it = std::find(sibs.begin(), sibs.end(), button);
+    if (it == sibs.end()) return {button};
+    auto first = it;
+    while (first != sibs.begin() && !(Style(*first) & WS_GROUP)) --first;
+    std::vector<HWND> out;
+    for (auto i = first; i != sibs.end(); ++i) {
+        if (i != first && (Style(*i) & WS_GROUP)) break;
+        out.push_back(*i);
+    }
+    return out;
+}
+
+void DrawOwnerButton(HWND h, ButtonState* st) {
+    DRAWITEMSTRUCT dis;
+    dis.CtlType = ODT_BUTTON;
+    dis.CtlID = static_cast<UINT>(GetDlgCtrlID(h));
+    dis.itemAction = ODA_DRAWENTIRE;
+    dis.itemState = (st->pushed ? ODS_SELECTED : 0) | (IsWindowEnabled(h) ? 0 : ODS_DISABLED) |
+                    (st->focused ? ODS_FOCUS : 0);
+    dis.hwndItem = h;
+    dis.hDC = GetDC(h);
+    GetClientRect(h, &dis.rcItem);
+    SendMessage(Parent(h), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    ReleaseDC(h, dis.hDC);
+}
+
+void ButtonClicked(HWND h) {
+    ButtonState* st = EnsureControl<ButtonState>(h);
+    DWORD type = Style(h) & BS_TYPEMASK;
+    if (type == BS_AUTOCHECKBOX) {
+        st->check = st->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+    } else if (type == BS_AUTO3STATE) {
+        st->check = (st->check + 1) % 3;
+    } else if (type == BS_AUTORADIOBUTTON) {
+        for (HWND b : RadioGroup(h)) {
+            if (b == h) continue;
+            if (IsRadio(Style(b) & BS_TYPEMASK)) SendMessage(b, BM_SETCHECK, BST_UNCHECKED, 0);
+        }
+        st->check = BST_CHECKED;
+    }
+    InvalidateRect(h, nullptr, false);
+    NotifyParent(h, BN_CLICKED);
+}
+
+}  // namespace
+
+LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    ButtonState* st = EnsureControl<ButtonState>(h);
+    if (!st) return 0;
+    DWORD style = Style(h);
+    DWORD type = style & BS_TYPEMASK;
+    switch (msg) {
+        case BM_GETCHECK:
+            return static_cast<LRESULT>(st->check);
+        case BM_SETCHECK:
+            if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_GROUPBOX) return 0;
+            st->check = (type == BS_3STATE || type == BS_AUTO3STATE) ? std::min<WPARAM>(wp, 2)
+                                                                     : (wp ? BST_CHECKED : 0);
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case BM_GETSTATE:
+            return static_cast<LRESULT>(st->check | (st->pushed ? BST_PUSHED : 0) |
+                                        (st->focused ? BST_FOCUS : 0));
+        case BM_SETSTATE:
+            st->pushed = wp != 0;
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case BM_SETSTYLE:
+            SetWindowLongPtr(h, GWL_STYLE, (style & ~0xFFFFu) | (wp & 0xFFFF));
+            if (LOWORD(lp)) InvalidateRect(h, nullptr, true);
+            return 0;
+        case BM_CLICK:
+            if (type != BS_GROUPBOX && IsWindowEnabled(h)) ButtonClicked(h);
+            return 0;
+        case BM_SETIMAGE: {
+            HGDIOBJ old = st->image;
+            st->image = reinterpret_cast<HGDIOBJ>(lp);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case BM_GETIMAGE:
+            return reinterpret_cast<LRESULT>(st->image);
+        case WM_GETDLGCODE:
+            if (type == BS_DEFPUSHBUTTON) return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+            if (type == BS_PUSHBUTTON || type == BS_OWNERDRAW)
+                return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+            if (IsRadio(type)) return DLGC_BUTTON | DLGC_RADIOBUTTON;
+            if (type == BS_GROUPBOX) return DLGC_STATIC;
+            return DLGC_BUTTON;
+        case WM_LBUTTONDBLCLK:
+            if ((IsRadio(type) || type == BS_OWNERDRAW) && (style & BS_NOTIFY)) {
+                NotifyParent(h, BN_DBLCLK);
+                return 0;
+            }
+            [[fallthrough]];
+        case WM_LBUTTONDOWN:
+            if (type == BS_GROUPBOX) return 0;
+            SetFocus(h);
+            if (!IsWindow(h)) return 0;
+            st->pushed = true;
+            SetCapture(h);
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case WM_LBUTTONUP: {
+            if (!st->pushed) return 0;
+            st->pushed = false;
+            bool had = GetCapture() == h;
+            if (had) ReleaseCapture();
+            InvalidateRect(h, nullptr, false);
+            if (InClient(h, PointOf(lp))) ButtonClicked(h);
+            return 0;
+        }
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lp) != h && st->pushed) {
+                st->pushed = false;
+                InvalidateRect(h, nullptr, false);
+            }
+            return 0;
+        case WM_KEYDOWN:
+            if (wp == VK_SPACE) st->pushed = true;
+            return 0;
+        case WM_KEYUP:
+            if (wp == VK_SPACE && st->pushed) {
+                st->pushed = false;
+                ButtonClicked(h);
+            }
+            return 0;
+        case WM_SETFOCUS:
+            st->focused = true;
+            if (style & BS_NOTIFY) NotifyParent(h, BN_SETFOCUS);
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case WM_KILLFOCUS:
+            st->focused = false;
+            st->pushed = false;
+            if (style & BS_NOTIFY) NotifyParent(h, BN_KILLFOCUS);
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case WM_PAINT:
+            if (type == BS_OWNERDRAW) {
+                PAINTSTRUCT ps;
+                BeginPaint(h, &ps);
+                EndPaint(h, &ps);
+                DrawOwnerButton(h, st);
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+// ---------------------------------------------------------------- STATIC
+
+namespace {
+struct StaticState : ControlState {
+    HGDIOBJ image = nullptr;
+    HICON icon = nullptr;
+};
+}  // namespace
+
+LRESULT StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    StaticState* st = EnsureControl<StaticState>(h);
+    if (!st) return 0;
+    DWORD style = Style(h);
+    switch (msg) {
+        case STM_SETIMAGE: {
+            HGDIOBJ old = st->image;
+            st->image = reinterpret_cast<HGDIOBJ>(lp);
+            InvalidateRect(h, nullptr, true);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case STM_GETIMAGE:
+            return reinterpret_cast<LRESULT>(st->image);
+        case STM_SETICON: {
+            HICON old = st->icon;
+            st->icon = reinterpret_cast<HICON>(wp);
+            InvalidateRect(h, nullptr, true);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case STM_GETICON:
+            return reinterpret_cast<LRESULT>(st->icon);
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
+        case WM_LBUTTONUP:
+            if (style & SS_NOTIFY) NotifyParent(h, STN_CLICKED);
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            if (style & SS_NOTIFY) NotifyParent(h, STN_DBLCLK);
+            return 0;
+        case WM_SETTEXT: {
+            LRESULT r = DefWindowProc(h, msg, wp, lp);
+            InvalidateRect(h, nullptr, true);
+            return r;
+        }
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+// ---------------------------------------------------------------- EDIT
+
+namespace {
+
+struct EditState : ControlState {
+    size_t selStart = 0, selEnd = 0;
+    size_t limit = 0;  // 0: the default
+    bool modified = false;
+    WChar passwordChar = 0;
+    bool focused = false;
+};
+
+size_t EditLimit(HWND h, EditState* st) {
+    if (st->limit) return st->limit;
+    return (Style(h) & ES_MULTILINE) ? 0x7FFFFFFE : 0x7FFE;
+}
+
+WString& EditText(HWND h) {
+    return Find(h)->text;
+}
+
+void EditChanged(HWND h, EditState* st) {
+    st->modified = true;
+    InvalidateRect(h, nullptr, true);
+    NotifyParent(h, EN_UPDATE);
+    NotifyParent(h, EN_CHANGE);
+}
+
+// Replaces the selection with `in`, within the limit; false when nothing fit.
+bool EditReplace(HWND h, EditState* st, WStringView in, bool typed) {
+    WString& t = EditText(h);
+    size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
+    a = std::min(a, t.size());
+    b = std::min(b, t.size());
+    WString ins(in);
+    DWORD style = Style(h);
+    if (typed && (style & ES_UPPERCASE)) ins = text::ToUpper(ins);
+    if (typed && (style & ES_LOWERCASE)) ins = text::ToLower(ins);
+    size_t room = EditLimit(h, st) - std::min(EditLimit(h, st), t.size() - (b - a));
+    if (ins.size() > room) {
+        ins.resize(room);
+        NotifyParent(h, EN_MAXTEXT);
+        if (!IsWindow(h)) return false;
+        if (ins.empty()) return false;
+    }
+    t.replace(a, b - a, ins);
+    st->selStart = st->selEnd = a + ins.size();
+    return true;
+}
+
+std::vector<std::pair<size_t, size_t>> EditLines(const WString& t) {
+    std::vector<std::pair<size_t, size_t>> lines;  // start, length
+    size_t start = 0;
+    for (;;) {
+        size_t nl = t.find(u"\r\n", start);
+        if (nl == WString::npos) {
+            lines.emplace_back(start, t.size() - start);
+            return lines;
+        }
+        lines.emplace_back(start, nl - start);
+        start = nl + 2;
+    }
+}
+
+}  // namespace
+
+LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    EditState* st = EnsureControl<EditState>(h);
+    if (!st) return 0;
+    DWORD style = Style(h);
+    switch (msg) {
+        case WM_CREATE:
+            if (style & ES_PASSWORD) st->passwordChar = u'*';
+            return 0;
+        case WM_SETTEXT: {
+            DefWindowProc(h, msg, wp, lp);
+            st->selStart = st->selEnd = 0;
+            st->modified = false;
+            InvalidateRect(h, nullptr, true);
+            NotifyParent(h, EN_UPDATE);
+            NotifyParent(h, EN_CHANGE);
+            return TRUE;
+        }
+        case WM_CHAR: {
+            if (style & ES_READONLY) {
+                MessageBeep(0);
+                return 0;
+            }
+            WChar c = static_cast<WChar>(wp);
+            WString& t = EditText(h);
+            if (c == 8) {  // backspace
+                if (st->selStart == st->selEnd) {
+                    if (st->selStart == 0) return 0;
+                    st->selStart = std::min(st->selStart, t.size()) - 1;
+                }
+                EditReplace(h, st, u"", false);
+                EditChanged(h, st);
+                return 0;
+            }
+            if (c == u'\r') {
+                if (!(style & ES_MULTILINE) || !(style & ES_WANTRETURN)) return 0;
+                if (EditReplace(h, st, u"\r\n", true)) EditChanged(h, st);
+                return 0;
+            }
+            if (c < 0x20 && c != u'\t') return 0;
+            if (c == u'\t' && !(style & ES_MULTILINE)) return 0;
+            if ((style & ES_NUMBER) && (c < u'0' || c > u'9')) {
+                MessageBeep(0);
+                return 0;
+            }
+            WChar one[1] = {c};
+            if (EditReplace(h, st, WStringView(one, 1), true)) EditChanged(h, st);
+            return 0;
+        }
+        case WM_KEYDOWN: {
+            WString& t = EditText(h);
+            size_t caret = std::min(st->selEnd, t.size());
+            switch (wp) {
+                case VK_DELETE:
+                    if (style & ES_READONLY) return 0;
+                    if (st->selStart == st->selEnd) {
+                        if (caret >= t.size()) return 0;
+                        st->selEnd = caret + 1;
+                    }
+                    EditReplace(h, st, u"", false);
+                    EditChanged(h, st);
+                    return 0;
+                case VK_LEFT:
+                    caret = caret ? caret - 1 : 0;
+                    break;
+                case VK_RIGHT:
+                    caret = std::min(caret + 1, t.size());
+                    break;
+                case VK_HOME:
+                    caret = 0;
+                    break;
+                case VK_END:
+                    caret = t.size();
+                    break;
+                default:
+                    return 0;
+            }
+            st->selStart = st->selEnd = caret;
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+            SetFocus(h);
+            return 0;
+        case WM_SETFOCUS:
+            st->focused = true;
+            NotifyParent(h, EN_SETFOCUS);
+            return 0;
+        case WM_KILLFOCUS:
+            st->focused = false;
+            NotifyParent(h, EN_KILLFOCUS);
+            return 0;
+        case WM_GETDLGCODE: {
+            LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+            if ((style & ES_MULTILINE) && (style & ES_WANTRETURN)) code |= DLGC_WANTALLKEYS;
+            return code;
+        }
+        case EM_GETSEL: {
+            size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
+            if (wp) *reinterpret_cast<DWORD*>(wp) = static_cast<DWORD>(a);
+            if (lp) *reinterpret_cast<DWORD*>(lp) = static_cast<DWORD>(b);
+            return MAKELONG(static_cast<WORD>(std::min<size_t>(a, 0xFFFF)),
+                            static_cast<WORD>(std::min<size_t>(b, 0xFFFF)));
+        }
+        case EM_SETSEL: {
+            size_t n = EditText(h).size();
+            intptr_t a = static_cast<intptr_t>(static_cast<int>(wp));
+            intptr_t b = static_cast<intptr_t>(static_cast<int>(lp));
+            if (a == -1) {
+                st->selStart = st->selEnd = std::min(st->selEnd, n);
+                return 0;
+            }
+            if (b < 0) b = static_cast<intptr_t>(n);
+            st->selStart = std::min<size_t>(static_cast<size_t>(std::max<intptr_t>(a, 0)), n);
+            st->selEnd = std::min<size_t>(static_cast<size_t>(b), n);
+            return 0;
+        }
+        case EM_REPLACESEL: {
+            const WChar* s = reinterpret_cast<const WChar*>(lp);
+            if (EditReplace(h, st, s ? WStringView(s) : WStringView(), false)) EditChanged(h, st);
+            return 0;
+        }
+        case EM_LIMITTEXT:
+            st->limit = static_cast<size_t>(wp);
+            return 0;
+        case EM_GETLIMITTEXT:
+            return static_cast<LRESULT>(EditLimit(h, st));
+        case EM_GETMODIFY:
+            return st->modified;
+        case EM_SETMODIFY:
+            st->modified = wp != 0;
+            return 0;
+        case EM_SETREADONLY:
+            SetWindowLongPtr(h, GWL_STYLE, wp ? (style | ES_READONLY) : (style & ~ES_READONLY));
+            return TRUE;
+        case EM_SETPASSWORDCHAR:
+            st->passwordChar = static_cast<WChar>(wp);
+            return 0;
+        case EM_GETPASSWORDCHAR:
+            return st->passwordChar;
+        case EM_GETLINECOUNT:
+            return static_cast<LRESULT>(EditLines(EditText(h)).size());
+        case EM_LINEINDEX: {
+            auto lines = EditLines(EditText(h));
+            intptr_t line = static_cast<int>(wp);
+            if (line < 0) {
+                size_t caret = st->selEnd;
+                for (size_t i = lines.size(); i-- > 0;)
+                    if (lines[i].first <= caret) return static_cast<LRESULT>(lines[i].first);
+                return 0;
+            }
+            return static_cast<size_t>(line) < lines.size()
+                       ? static_cast<LRESULT>(lines[static_cast<size_t>(line)].first)
+                       : -1;
+        }
+        case EM_LINEFROMCHAR: {
+            auto lines = EditLines(EditText(h));
+            size_t ch = static_cast<int>(wp) < 0 ? st->selEnd : wp;
+            for (size_t i = lines.size(); i-- > 0;)
+                if (lines[i].first <= ch) return static_cast<LRESULT>(i);
+            return 0;
+        }
+        case EM_LINELENGTH: {
+            auto lines = EditLines(EditText(h));
+            size_t ch = static_cast<int>(wp) < 0 ? st->selEnd : wp;
+            for (size_t i = lines.size(); i-- > 0;)
+                if (lines[i].first <= ch) return static_cast<LRESULT>(lines[i].second);
+            return 0;
+        }
+        case EM_GETLINE: {
+            auto lines = EditLines(EditText(h));
+            auto* buf = reinterpret_cast<WChar*>(lp);
+            if (wp >= lines.size() || !buf) return 0;
+            size_t cap = buf[0];  // the first unit holds the buffer size
+            size_t n = std::min(cap, lines[wp].second);
+            std::copy_n(EditText(h).data() + lines[wp].first, n, buf);
+            return static_cast<LRESULT>(n);
+        }
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+// ---------------------------------------------------------------- scroll bars
+
+namespace {
+Window::Bar* BarOf(HWND h, int bar) {
+    Window* w = Find(h);
+    if (!w || bar < 0 || bar > 2) return nullptr;
+    return &w->bars[bar];
+}
+void ClampBar(Window::Bar* b) {
+    int maxPos = b->max - std::max(0, static_cast<int>(b->page) - 1);
+    b->pos = std::clamp(b->pos, b->min, std::max(b->min, maxPos));
+}
+}  // namespace
+
+int SetScrollInfo(HWND h, int bar, const SCROLLINFO* si, bool redraw) {
+    Window::Bar* b = BarOf(h, bar);
+    if (!b || !si) return 0;
+    if (si->fMask & SIF_RANGE) {
+        b->min = si->nMin;
+        b->max = si->nMax;
+    }
+    if (si->fMask & SIF_PAGE) b->page = si->nPage;
+    if (si->fMask & SIF_POS) b->pos = si->nPos;
+    ClampBar(b);
+    if (redraw) InvalidateRect(h, nullptr, false);
+    return b->pos;
+}
+
+bool GetScrollInfo(HWND h, int bar, SCROLLINFO* si) {
+    Window::Bar* b = BarOf(h, bar);
+    if (!b || !si) return false;
+    if (si->fMask & SIF_RANGE) {
+        si->nMin = b->min;
+        si->nMax = b->max;
+    }
+    if (si->fMask & SIF_PAGE) si->nPage = static_cast<UINT>(b->page);
+    if (si->fMask & SIF_POS) si->nPos = b->pos;
+    if (si->fMask & SIF_TRACKPOS) si->nTrackPos = b->trackPos;
+    return true;
+}
+
+int SetScrollPos(HWND h, int bar, int pos, bool redraw) {
+    Window::Bar* b = BarOf(h, bar);
+    if (!b) return 0;
+    int old = b->pos;
+    b->pos = pos;
+    ClampBar(b);
+    if (redraw) InvalidateRect(h, nullptr, false);
+    return old;
+}
+
+int GetScrollPos(HWND h, int bar) {
+    Window::Bar* b = BarOf(h, bar);
+    return b ? b->pos : 0;
+}
+
+bool SetScrollRange(HWND h, int bar, int minPos, int maxPos, bool redraw) {
+    Window::Bar* b = BarOf(h, bar);
+    if (!b) return false;
+    b->min = minPos;
+    b->max = maxPos;
+    ClampBar(b);
+    if (redraw) InvalidateRect(h, nullptr, false);
+    return true;
+}
+
+LRESULT ScrollBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case SBM_SETPOS:
+            return SetScrollPos(h, SB_CTL, static_cast<int>(wp), lp != 0);
+        case SBM_GETPOS:
+            return GetScrollPos(h, SB_CTL);
+        case SBM_SETRANGE:
+            SetScrollRange(h, SB_CTL, static_cast<int>(wp), static_cast<int>(lp), false);
+            return 0;
+        case SBM_GETRANGE: {
+            Window::Bar* b = BarOf(h, SB_CTL);
+            if (b && wp) *reinterpret_cast<int*>(wp) = b->min;
+            if (b && lp) *reinterpret_cast<int*>(lp) = b->max;
+            return 0;
+        }
+        case SBM_SETSCROLLINFO:
+            return SetScrollInfo(h, SB_CTL, reinterpret_cast<const SCROLLINFO*>(lp), wp != 0);
+        case SBM_GETSCROLLINFO:
+            return GetScrollInfo(h, SB_CTL, reinterpret_cast<SCROLLINFO*>(lp));
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+// ---------------------------------------------------------------- helpers
+
+LRESULT SendDlgItemMessage(HWND dialog, int id, UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SendMessage(item, msg, wParam, lParam) : 0;
+}
+
+bool SetDlgItemText(HWND dialog, int id, const WChar* text) {
+    HWND item = GetDlgItem(dialog, id);
+    return item && SetWindowText(item, text);
+}
+
+WString GetDlgItemTextString(HWND dialog, int id) {
+    return GetWindowTextString(GetDlgItem(dialog, id));
+}
+
+bool SetDlgItemInt(HWND dialog, int id, UINT value, bool isSigned) {
+    WString s = isSigned ? text::IntToText(static_cast<int>(value)) : text::IntToText(value);
+    return SetDlgItemText(dialog, id, s.c_str());
+}
+
+UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, bool isSigned) {
+    if (translated) *translated = FALSE;
+    HWND item = GetDlgItem(dialog, id);
+    if (!item) return 0;
+    WString s = text::Trim(GetWindowTextString(item));
+    if (s.empty()) return 0;
+    size_t used = 0;
+    if (isSigned) {
+        int32_t v = text::ParseLong(s, &used);
+        if (used != s.size()) return 0;
+        if (translated) *translated = TRUE;
+        return static_cast<UINT>(v);
+    }
+    if (s[0] == u'-') return 0;
+    uint32_t v = text::ParseULong(s, &used);
+    if (used != s.size()) return 0;
+    if (translated) *translated = TRUE;
+    return v;
+}
+
+bool CheckDlgButton(HWND dialog, int id, UINT check) {
+    HWND item = GetDlgItem(dialog, id);
+    if (!item) return false;
+    SendMessage(item, BM_SETCHECK, check, 0);
+    return true;
+}
+
+UINT IsDlgButtonChecked(HWND dialog, int id) {
+    return static_cast<UINT>(SendDlgItemMessage(dialog, id, BM_GETCHECK, 0, 0));
+}
+
+bool CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId) {
+    for (int id = firstId; id <= lastId; ++id)
+        if (HWND item = GetDlgItem(dialog, id))
+            SendMessage(item, BM_SETCHECK, id == checkId ? BST_CHECKED : BST_UNCHECKED, 0);
+    return true;
+}

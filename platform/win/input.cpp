@@ -1,0 +1,195 @@
+#include "platform/win/input.h"
+
+#include <cstdlib>
+
+#include "platform/sys/thread.h"
+#include "platform/win/window_impl.h"
+
+namespace win::input {
+
+namespace {
+
+struct State {
+    DoubleTapSettings dbl;
+    HWND lastDownWnd = nullptr;
+    uint64_t lastDownTime = 0;
+    POINT lastDownPt;
+    bool lastWasDouble = false;
+    WPARAM buttons = 0;
+};
+State g_in;
+
+LPARAM PointParam(POINT p) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(p.x)),
+                      static_cast<WORD>(static_cast<int16_t>(p.y)));
+}
+
+HWND HitChild(HWND parent, POINT screen) {
+    for (HWND c : GetChildren(parent)) {
+        auto* w = detail::Find(c);
+        if (!w || !(w->style & WS_VISIBLE)) continue;
+        RECT r;
+        GetWindowRect(c, &r);
+        if (screen.x < r.left || screen.x >= r.right || screen.y < r.top || screen.y >= r.bottom)
+            continue;
+        if (w->style & WS_DISABLED) return parent;
+        if (text::EqualsNoCase(w->className, u"STATIC") && !(w->style & 0x0100 /*SS_NOTIFY*/))
+            continue;
+        return HitChild(c, screen);
+    }
+    return parent;
+}
+
+HWND Target(POINT screen) {
+    if (HWND cap = GetCapture()) return cap;
+    return WindowFromPoint(screen);
+}
+
+void PostMouse(HWND target, UINT msg, POINT screen) {
+    if (!target) return;
+    POINT c = screen;
+    ScreenToClient(target, &c);
+    detail::PostInput(target, msg, g_in.buttons, PointParam(c), screen);
+}
+
+}  // namespace
+
+void SetDoubleTapSettings(const DoubleTapSettings& s) {
+    g_in.dbl = s;
+}
+DoubleTapSettings GetDoubleTapSettings() {
+    return g_in.dbl;
+}
+
+HWND WindowFromPoint(POINT screen) {
+    auto tops = GetTopLevelWindows();
+    // Topmost windows first, then the rest; the newest is on top.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+            auto* w = detail::Find(*it);
+            if (!w || !(w->style & WS_VISIBLE)) continue;
+            if (((w->exStyle & WS_EX_TOPMOST) != 0) != (pass == 0)) continue;
+            RECT r;
+            GetWindowRect(*it, &r);
+            if (screen.x < r.left || screen.x >= r.right || screen.y < r.top ||
+                screen.y >= r.bottom)
+                continue;
+            if (w->style & WS_DISABLED) return nullptr;  // blocked by a modal window
+            return HitChild(*it, screen);
+        }
+    }
+    return nullptr;
+}
+
+void PenDown(POINT screen, Button b) {
+    HWND t = Target(screen);
+    if (b == Button::Right) {
+        g_in.buttons |= MK_RBUTTON;
+        PostMouse(t, WM_RBUTTONDOWN, screen);
+        return;
+    }
+    if (b == Button::Middle) {
+        g_in.buttons |= MK_MBUTTON;
+        PostMouse(t, WM_MBUTTONDOWN, screen);
+        return;
+    }
+    g_in.buttons |= MK_LBUTTON;
+    uint64_t now = sys::GetTickCount64();
+    auto* w = detail::Find(t);
+    bool dbl = w && (w->classStyle & CS_DBLCLKS) && !g_in.lastWasDouble && t == g_in.lastDownWnd &&
+               now - g_in.lastDownTime <= g_in.dbl.timeMs &&
+               std::abs(screen.x - g_in.lastDownPt.x) <= g_in.dbl.distance &&
+               std::abs(screen.y - g_in.lastDownPt.y) <= g_in.dbl.distance;
+    PostMouse(t, dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, screen);
+    g_in.lastWasDouble = dbl;
+    g_in.lastDownWnd = t;
+    g_in.lastDownTime = now;
+    g_in.lastDownPt = screen;
+}
+
+void PenUp(POINT screen, Button b) {
+    HWND t = Target(screen);
+    UINT msg = WM_LBUTTONUP;
+    if (b == Button::Right) {
+        g_in.buttons &= ~MK_RBUTTON;
+        msg = WM_RBUTTONUP;
+    } else if (b == Button::Middle) {
+        g_in.buttons &= ~MK_MBUTTON;
+        msg = WM_MBUTTONUP;
+    } else {
+        g_in.buttons &= ~MK_LBUTTON;
+    }
+    PostMouse(t, msg, screen);
+}
+
+void PenMove(POINT screen) {
+    PostMouse(Target(screen), WM_MOUSEMOVE, screen);
+}
+
+static POINT ToScreen(HWND hwnd, POINT client) {
+    ClientToScreen(hwnd, &client);
+    return client;
+}
+
+void PenDownAt(HWND hwnd, POINT client, Button b) {
+    PenDown(ToScreen(hwnd, client), b);
+}
+void PenUpAt(HWND hwnd, POINT client, Button b) {
+    PenUp(ToScreen(hwnd, client), b);
+}
+void PenMoveAt(HWND hwnd, POINT client) {
+    PenMove(ToScreen(hwnd, client));
+}
+void TapAt(HWND hwnd, POINT client) {
+    PenDownAt(hwnd, client);
+    PenUpAt(hwnd, client);
+}
+
+static HWND KeyTarget() {
+    HWND f = GetFocus();
+    return f ? f : GetActiveWindow();
+}
+
+void KeyDown(UINT vk) {
+    HWND t = KeyTarget();
+    if (t) detail::PostInput(t, WM_KEYDOWN, vk, 1, GetMessagePos());
+}
+
+void KeyUp(UINT vk) {
+    HWND t = KeyTarget();
+    if (t) detail::PostInput(t, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u), GetMessagePos());
+}
+
+void Key(UINT vk) {
+    KeyDown(vk);
+    KeyUp(vk);
+}
+
+void Char(WChar c) {
+    HWND t = KeyTarget();
+    if (t) detail::PostInput(t, WM_CHAR, c, 1, GetMessagePos());
+}
+
+void Type(WStringView text) {
+    for (WChar c : text) Char(c);
+}
+
+void DrainQueue() {
+    MSG m;
+    while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            break;
+        }
+        TranslateMessage(&m);
+        DispatchMessage(&m);
+    }
+}
+
+}  // namespace win::input
+
+namespace win::detail {
+void ResetInput() {
+    win::input::g_in = {};
+}
+}  // namespace win::detail

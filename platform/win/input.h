@@ -1,0 +1,48 @@
+// User input into the model: what a display backend reports and what tests
+// use to act as the user. Pen and mouse input goes to the capture holder, else
+// to the window under the point; keys go to the focus. Everything is queued as
+// the messages a user's action causes, with MSG.pt and time set.
+#pragma once
+
+#include "platform/win/window.h"
+
+namespace win::input {
+
+enum class Button { Left, Right, Middle };
+
+// Double-tap recognition: a second left press on the same window within this
+// time and distance (pixels in x and in y) becomes WM_LBUTTONDBLCLK, for
+// windows whose class has CS_DBLCLKS.
+struct DoubleTapSettings {
+    uint32_t timeMs = 500;
+    int distance = 8;
+};
+void SetDoubleTapSettings(const DoubleTapSettings& s);
+DoubleTapSettings GetDoubleTapSettings();
+
+// The deepest visible, enabled window under a screen point (static texts
+// without SS_NOTIFY let the point through to their parent).
+HWND WindowFromPoint(POINT screen);
+
+// At a screen point.
+void PenDown(POINT screen, Button b = Button::Left);
+void PenUp(POINT screen, Button b = Button::Left);
+void PenMove(POINT screen);
+// At a point in a window's client coordinates.
+void PenDownAt(HWND hwnd, POINT client, Button b = Button::Left);
+void PenUpAt(HWND hwnd, POINT client, Button b = Button::Left);
+void PenMoveAt(HWND hwnd, POINT client);
+// Down and up at the same point.
+void TapAt(HWND hwnd, POINT client);
+
+void KeyDown(UINT vk);
+void KeyUp(UINT vk);
+void Key(UINT vk);  // down, then up
+void Char(WChar c);
+void Type(WStringView text);  // WM_CHAR for each unit
+
+// Runs the calling thread's queue until nothing is left (paint and due timers
+// included, waiting timers not): what happens after the user acted.
+void DrainQueue();
+
+}  // namespace win::input

@@ -1,0 +1,387 @@
+// The per-thread message queues, timers and message delivery.
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+
+#include "platform/sys/thread.h"
+#include "platform/win/window.h"
+#include "platform/win/window_impl.h"
+
+namespace win::detail {
+
+namespace {
+
+struct Timer {
+    HWND hwnd = nullptr;
+    uintptr_t id = 0;
+    UINT elapse = 0;
+    TIMERPROC proc = nullptr;
+    uint64_t due = 0;
+};
+
+struct Sent {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result = 0;
+    bool done = false;
+};
+
+struct Queue {
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<MSG> posted;
+    std::deque<Sent*> sent;
+    bool quit = false;
+    int quitCode = 0;
+    std::vector<Timer> timers;
+    uint64_t lastTime = 0;
+    POINT lastPos;
+    bool woken = false;  // a paint or timer change may need a look
+};
+
+struct Queues {
+    std::mutex m;
+    std::map<DWORD, std::unique_ptr<Queue>> byThread;
+};
+
+Queues& Q() {
+    static Queues* q = new Queues;
+    return *q;
+}
+
+Queue& QueueOf(DWORD thread) {
+    std::lock_guard<std::mutex> lock(Q().m);
+    auto& q = Q().byThread[thread];
+    if (!q) q = std::make_unique<Queue>();
+    return *q;
+}
+
+Queue& MyQueue() {
+    return QueueOf(sys::GetCurrentThreadId());
+}
+
+bool InRange(UINT msg, UINT lo, UINT hi) {
+    if (lo == 0 && hi == 0) return true;
+    return msg >= lo && msg <= hi;
+}
+
+bool HwndMatches(HWND filter, HWND target) {
+    if (!filter) return true;
+    if (filter == reinterpret_cast<HWND>(static_cast<intptr_t>(-1))) return target == nullptr;
+    return target == filter || IsChild(filter, target);
+}
+
+// Delivers the calls other threads sent to this thread's windows.
+void DeliverSent(Queue& q) {
+    for (;;) {
+        Sent* s = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(q.m);
+            if (q.sent.empty()) return;
+            s = q.sent.front();
+            q.sent.pop_front();
+        }
+        Window* w = Find(s->hwnd);
+        LRESULT r = w ? CallWindowProc(w->proc, s->hwnd, s->msg, s->wParam, s->lParam) : 0;
+        {
+            std::lock_guard<std::mutex> lock(q.m);
+            s->result = r;
+            s->done = true;
+        }
+        q.cv.notify_all();
+    }
+}
+
+// One attempt to take a message; the queue lock is not held on return.
+bool TryTake(Queue& q, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
+    DWORD me = sys::GetCurrentThreadId();
+    {
+        std::lock_guard<std::mutex> lock(q.m);
+        for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+            if (InRange(it->message, lo, hi) && HwndMatches(hwnd, it->hwnd)) {
+                *out = *it;
+                if (remove) q.posted.erase(it);
+                q.lastTime = out->time;
+                q.lastPos = out->pt;
+                return true;
+            }
+        }
+        if (q.quit && InRange(WM_QUIT, lo, hi) &&
+            (!hwnd || hwnd == reinterpret_cast<HWND>(static_cast<intptr_t>(-1)))) {
+            *out = MSG{};
+            out->message = WM_QUIT;
+            out->wParam = static_cast<WPARAM>(q.quitCode);
+            out->time = static_cast<DWORD>(sys::GetTickCount64());
+            if (remove) q.quit = false;
+            return true;
+        }
+    }
+    if (InRange(WM_PAINT, lo, hi)) {
+        for (HWND h : WindowsToPaint(me)) {
+            if (!HwndMatches(hwnd, h)) continue;
+            if (!IsWindowVisible(h)) continue;
+            *out = MSG{};
+            out->hwnd = h;
+            out->message = WM_PAINT;
+            out->time = static_cast<DWORD>(sys::GetTickCount64());
+            return true;
+        }
+    }
+    if (InRange(WM_TIMER, lo, hi)) {
+        uint64_t now = sys::GetTickCount64();
+        std::lock_guard<std::mutex> lock(q.m);
+        Timer* best = nullptr;
+        for (auto& t : q.timers)
+            if (t.due <= now && HwndMatches(hwnd, t.hwnd) && (!best || t.due < best->due))
+                best = &t;
+        if (best) {
+            *out = MSG{};
+            out->hwnd = best->hwnd;
+            out->message = WM_TIMER;
+            out->wParam = best->id;
+            out->lParam = reinterpret_cast<LPARAM>(best->proc);
+            out->time = static_cast<DWORD>(now);
+            out->pt = q.lastPos;
+            if (remove) best->due = now + best->elapse;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Waits until something may have arrived. With a fake clock and a timer
+// pending, time jumps to the timer instead of waiting.
+void WaitForWork(Queue& q) {
+    sys::Clock& clock = sys::GetClock();
+    std::unique_lock<std::mutex> lock(q.m);
+    if (!q.posted.empty() || !q.sent.empty() || q.quit || q.woken) {
+        q.woken = false;
+        return;
+    }
+    uint64_t nextDue = UINT64_MAX;
+    for (auto& t : q.timers) nextDue = std::min(nextDue, t.due);
+    uint64_t now = clock.NowMs();
+    if (nextDue != UINT64_MAX && nextDue <= now) return;
+    if (nextDue != UINT64_MAX && !clock.IsReal()) {
+        lock.unlock();
+        clock.SleepMs(static_cast<uint32_t>(nextDue - now));
+        return;
+    }
+    auto ready = [&] { return !q.posted.empty() || !q.sent.empty() || q.quit || q.woken; };
+    if (nextDue == UINT64_MAX)
+        q.cv.wait(lock, ready);
+    else
+        q.cv.wait_for(lock, std::chrono::milliseconds(nextDue - now), ready);
+    q.woken = false;
+}
+
+}  // namespace
+
+void WakeThread(DWORD thread) {
+    Queue& q = QueueOf(thread);
+    {
+        std::lock_guard<std::mutex> lock(q.m);
+        q.woken = true;
+    }
+    q.cv.notify_all();
+}
+
+void KillWindowTimers(HWND hwnd) {
+    std::lock_guard<std::mutex> lock(Q().m);
+    for (auto& [th, q] : Q().byThread) {
+        std::lock_guard<std::mutex> ql(q->m);
+        std::erase_if(q->timers, [&](const Timer& t) { return t.hwnd == hwnd; });
+    }
+}
+
+void ResetQueues() {
+    std::lock_guard<std::mutex> lock(Q().m);
+    for (auto& [th, q] : Q().byThread) {
+        std::lock_guard<std::mutex> ql(q->m);
+        q->posted.clear();
+        q->timers.clear();
+        q->quit = false;
+        q->quitCode = 0;
+    }
+}
+
+bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
+    DWORD thread = hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : sys::GetCurrentThreadId();
+    if (!thread) return false;
+    Queue& q = QueueOf(thread);
+    MSG m;
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = static_cast<DWORD>(sys::GetTickCount64());
+    m.pt = pt;
+    {
+        std::lock_guard<std::mutex> lock(q.m);
+        q.posted.push_back(m);
+    }
+    q.cv.notify_all();
+    return true;
+}
+
+}  // namespace win::detail
+
+using namespace win::detail;
+
+LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    if (!thread) return 0;
+    if (thread == sys::GetCurrentThreadId()) {
+        Window* w = Find(hwnd);
+        return w ? CallWindowProc(w->proc, hwnd, msg, wParam, lParam) : 0;
+    }
+    Queue& q = QueueOf(thread);
+    Sent s{hwnd, msg, wParam, lParam};
+    std::unique_lock<std::mutex> lock(q.m);
+    q.sent.push_back(&s);
+    q.cv.notify_all();
+    // The receiver may be gone for good; give up when the window dies.
+    while (!s.done) {
+        q.cv.wait_for(lock, std::chrono::milliseconds(50));
+        // Abandon the call only while it is still waiting to be delivered.
+        if (!s.done && !IsWindow(hwnd) && std::erase(q.sent, &s) > 0) return 0;
+    }
+    return s.result;
+}
+
+bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (hwnd && !IsWindow(hwnd)) return false;
+    return PostInput(hwnd, msg, wParam, lParam, MyQueue().lastPos);
+}
+
+bool PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!threadId) return false;
+    Queue& q = QueueOf(threadId);
+    MSG m;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = static_cast<DWORD>(sys::GetTickCount64());
+    {
+        std::lock_guard<std::mutex> lock(q.m);
+        q.posted.push_back(m);
+    }
+    q.cv.notify_all();
+    return true;
+}
+
+void PostQuitMessage(int exitCode) {
+    Queue& q = MyQueue();
+    {
+        std::lock_guard<std::mutex> lock(q.m);
+        q.quit = true;
+        q.quitCode = exitCode;
+    }
+    q.cv.notify_all();
+}
+
+BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    Queue& q = MyQueue();
+    DeliverSent(q);
+    MSG m;
+    if (!TryTake(q, &m, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0)) return FALSE;
+    if (msg) *msg = m;
+    return TRUE;
+}
+
+BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+    Queue& q = MyQueue();
+    MSG m;
+    for (;;) {
+        DeliverSent(q);
+        if (TryTake(q, &m, hwnd, filterMin, filterMax, true)) break;
+        WaitForWork(q);
+    }
+    if (msg) *msg = m;
+    return m.message == WM_QUIT ? FALSE : TRUE;
+}
+
+bool WaitMessage() {
+    Queue& q = MyQueue();
+    DeliverSent(q);
+    WaitForWork(q);
+    return true;
+}
+
+LRESULT DispatchMessage(const MSG* msg) {
+    if (!msg) return 0;
+    if (msg->message == WM_TIMER && msg->lParam) {
+        auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
+        if (!msg->hwnd || IsWindow(msg->hwnd))
+            proc(msg->hwnd, WM_TIMER, msg->wParam, static_cast<DWORD>(sys::GetTickCount64()));
+        return 0;
+    }
+    if (!msg->hwnd) return 0;
+    Window* w = Find(msg->hwnd);
+    if (!w) return 0;
+    if (w->thread != sys::GetCurrentThreadId()) return 0;
+    return CallWindowProc(w->proc, msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+bool TranslateMessage(const MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN) return false;
+    UINT vk = static_cast<UINT>(msg->wParam);
+    WChar ch = 0;
+    if (vk >= 'A' && vk <= 'Z')
+        ch = static_cast<WChar>(vk - 'A' + 'a');
+    else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE ||
+             vk == VK_BACK || vk == VK_TAB)
+        ch = static_cast<WChar>(vk);
+    if (!ch) return false;
+    PostInput(msg->hwnd, WM_CHAR, ch, msg->lParam, msg->pt);
+    return true;
+}
+
+DWORD GetMessageTime() {
+    return static_cast<DWORD>(MyQueue().lastTime);
+}
+POINT GetMessagePos() {
+    return MyQueue().lastPos;
+}
+
+uintptr_t SetTimer(HWND hwnd, uintptr_t id, UINT elapseMs, TIMERPROC proc) {
+    DWORD thread = sys::GetCurrentThreadId();
+    if (hwnd) {
+        thread = GetWindowThreadProcessId(hwnd, nullptr);
+        if (!thread) return 0;
+    }
+    Queue& q = QueueOf(thread);
+    std::lock_guard<std::mutex> lock(q.m);
+    if (!hwnd && id == 0) {
+        // A thread timer gets a fresh id.
+        id = 1;
+        for (auto& t : q.timers)
+            if (!t.hwnd) id = std::max(id, t.id + 1);
+    }
+    uint64_t due = sys::GetTickCount64() + std::max<UINT>(elapseMs, 1);
+    for (auto& t : q.timers) {
+        if (t.hwnd == hwnd && t.id == id) {
+            t.elapse = std::max<UINT>(elapseMs, 1);
+            t.proc = proc;
+            t.due = due;
+            q.cv.notify_all();
+            return hwnd ? 1 : id;
+        }
+    }
+    q.timers.push_back(Timer{hwnd, id, std::max<UINT>(elapseMs, 1), proc, due});
+    q.cv.notify_all();
+    return hwnd ? 1 : id;
+}
+
+bool KillTimer(HWND hwnd, uintptr_t id) {
+    DWORD thread = hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : sys::GetCurrentThreadId();
+    if (!thread) return false;
+    Queue& q = QueueOf(thread);
+    std::lock_guard<std::mutex> lock(q.m);
+    auto n = std::erase_if(q.timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    // A WM_TIMER already taken from the queue is not recalled.
+    return n > 0;
+}

@@ -1,0 +1,91 @@
+// Internal to the window system: the window record and the table. Not for
+// program code; controls and dialogs of this module use it.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/win/window.h"
+
+namespace win::detail {
+
+// Per-window state of a built-in control; each control class derives its own.
+struct ControlState {
+    virtual ~ControlState() = default;
+};
+
+struct Window {
+    HWND self = nullptr;
+    DWORD thread = 0;
+    HWND parent = nullptr;  // children only
+    HWND owner = nullptr;   // top-level windows only
+    std::vector<HWND> children;
+    WString className;
+    UINT classStyle = 0;
+    HBRUSH background = nullptr;
+    HCURSOR cursor = nullptr;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    intptr_t id = 0;
+    WString text;
+    HFONT font = nullptr;
+    RECT rect;  // in the parent's client coordinates, or on the screen
+    intptr_t userData = 0;
+    intptr_t dlgMsgResult = 0;
+    intptr_t dlgProc = 0;
+    intptr_t dlgUser = 0;
+    bool created = false;
+    bool destroying = false;
+    bool redraw = true;
+    bool updatePending = false;
+    bool erasePending = false;
+    RECT update;
+    struct Bar {
+        int min = 0, max = 100, page = 0, pos = 0, trackPos = 0;
+    } bars[3];  // SB_HORZ, SB_VERT, SB_CTL
+    std::unique_ptr<ControlState> control;
+};
+
+// Looks a window up; nullptr when the handle is not (or no longer) a window.
+// The record may only be used on the window's own thread.
+Window* Find(HWND hwnd);
+
+template <class T>
+T* Control(HWND hwnd) {
+    Window* w = Find(hwnd);
+    return w ? dynamic_cast<T*>(w->control.get()) : nullptr;
+}
+template <class T>
+T* EnsureControl(HWND hwnd) {
+    Window* w = Find(hwnd);
+    if (!w) return nullptr;
+    if (!w->control) w->control = std::make_unique<T>();
+    return dynamic_cast<T*>(w->control.get());
+}
+
+// Registers a built-in class (kept across ResetForTests).
+void RegisterSystemClass(const WChar* name, WNDPROC proc, UINT style);
+// Registers the built-in control and dialog classes once.
+void EnsureSystemClasses();
+
+// Screen origin of the client area.
+POINT ClientOrigin(HWND hwnd);
+// The window's thread's queue wakes up (a timer or paint became pending).
+void WakeThread(DWORD thread);
+// Drops the timers of a window being destroyed.
+void KillWindowTimers(HWND hwnd);
+// Clears queues and timers (ResetForTests).
+void ResetQueues();
+// Windows of a thread that need painting.
+std::vector<HWND> WindowsToPaint(DWORD thread);
+// Notifies the parent with WM_COMMAND (id, code, hwnd).
+void NotifyParent(HWND hwnd, WORD code);
+// Queues an input message for the window's thread with its screen point.
+bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
+void ResetInput();
+void ResetDialogs();
+
+}  // namespace win::detail
