@@ -65,8 +65,15 @@ void CCylindricalEqArea::Inverse(double x, double y, double* lon, double* lat) {
     const double beta = std::asin((m_k * y * 2.0) / (m_qp * m_a));
     const double q = m_qp * std::sin(beta);
     // Near the poles the iteration gains only a bit per step until it is
-    // close, so it runs to convergence rather than a fixed count.
-    const double phi = LatitudeFromAuthalicQ(q, 0.0, m_e, m_e2, 1e-12, 60, &m_lastIterations);
+    // close, so it runs to convergence rather than a fixed count. At the pole
+    // q has a double root: take it as it is.
+    double phi;
+    if (std::fabs(q) >= m_qp) {
+        phi = std::copysign(kHalfPi, q);
+        m_lastIterations = 0;
+    } else {
+        phi = LatitudeFromAuthalicQ(q, 0.0, m_e, m_e2, 1e-12, 60, &m_lastIterations);
+    }
     *lon = WrapDegrees(m_centralMeridian + RadToDeg(x / (m_k * m_a)));
     *lat = RadToDeg(phi);
 }

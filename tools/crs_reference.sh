@@ -129,13 +129,36 @@ grid "10 55 -80 -170" "-60 -89" |
 grid "0 20 150 -120" "60 70 85" |
   fwd stere_sphere_oblique70 "+R=6371000" "+proj=stere +lat_0=70 +lon_0=0 +k=1 +x_0=0 +y_0=0 +R=6371000"
 
+# A prime meridian other than Greenwich (Paris, 2d20'14.025" E): longitudes
+# in and out count from Greenwich, the system's own from Paris.
+grid "2.33722917 2 5 -1.5" "43 48 51" |
+  fwd tmerc_paris "+ellps=WGS84" "+proj=tmerc +lat_0=0 +lon_0=0 +pm=paris +k=1 +x_0=0 +y_0=0 +ellps=WGS84"
+printf '%s\n' "2.33722917 48" "0 45" "-179 10" "179 -10" "180 0" |
+  fwd longlat_paris "+ellps=WGS84" "+proj=longlat +pm=paris +ellps=WGS84"
+
 # Geodetic -> geocentric on WGS 84; columns lon,lat,h,X,Y,Z.
 file="$out/cart_wgs84.csv"
 header "$file" "cct -d 9 +proj=cart +ellps=WGS84 ($proj_version)"
 echo "lon,lat,h,X,Y,Z" >>"$file"
 pts=$(for la in 0 12.5 45 60 89 89.9 -33.9; do for h in 0 2500 10000; do
-  echo "$(awk -v a="$la" 'BEGIN{print (a*7+13)%360-180}') $la $h"; done; done)
+  echo "$(awk -v a="$la" 'BEGIN{print ((a*7+13)%360+360)%360-180}') $la $h"; done; done)
 paste -d' ' <(echo "$pts") <(echo "$pts" | awk '{print $1, $2, $3, 0}' | cct -d 9 +proj=cart +ellps=WGS84) |
   awk '{printf "%s,%s,%s,%s,%s,%s\n", $1, $2, $3, $4, $5, $6}' >>"$file"
+
+# Unit factors of the registry (PROJ's proj.db, table unit_of_measure):
+# metres per linear unit, radians per angular unit.
+python3 - "$out/unit_factors.csv" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect("/usr/share/proj/proj.db")
+rows = db.execute("select cast(code as int), conv_factor from unit_of_measure "
+                  "where auth_name = 'EPSG' and type in ('length', 'angle') "
+                  "and conv_factor is not null and cast(code as int) between 9001 and 9114 order by 1").fetchall()
+with open(sys.argv[1], "w") as f:
+    f.write("# Reference values made by tools/crs_reference.sh; do not edit.\n")
+    f.write("# proj.db unit_of_measure (EPSG), conv_factor to metre or radian\n")
+    f.write("code,factor\n")
+    for code, factor in rows:
+        f.write("%d,%r\n" % (code, factor))
+PY
 
 echo "wrote $(ls "$out" | wc -l) tables to $out"
