@@ -365,7 +365,7 @@ int DbfFieldStatistics(DbfHandle h, int field, DbfFieldStats* stats, int first, 
 }
 
 int DbfGetMinMax(DbfHandle h, int field, double* minimum, double* maximum) {
-    if (!Valid(h, field)) return 0;
+    if (!Valid(h, field) || !DbfIsNumericField(h, field)) return 0;
     StatsWalk w{field};
     if (!DbfForEachRecord(h, StatsVisit, &w, 0, -1)) return 0;
     if (minimum) *minimum = w.minimum;

@@ -87,8 +87,8 @@ int DbfIsTextField(DbfHandle h, int field);     // C M
 // With no value at all, count is 0 and the other figures are 0.
 int DbfFieldStatistics(DbfHandle h, int field, DbfFieldStats* stats, int first = 0,
                        int last = -1);
-// Minimum and maximum of the live records with a value; 0 for a bad field
-// or when no record has a value.
+// Minimum and maximum of the live records with a value; 0 for a bad or
+// non-numeric field or when no record has a value.
 int DbfGetMinMax(DbfHandle h, int field, double* minimum, double* maximum);
 // The first live record from `first` on whose field starts with the text
 // (ignoring case unless matchCase); -1 when none. The handle's current record
