@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/file_stream.h"
+
 namespace {
 
 // One table, used both ways; escaping goes top-down ("&" first).
@@ -613,6 +615,14 @@ bool CXmlDocument::Parse(WStringView text) {
     }
     m_root = root.release();
     return true;
+}
+
+bool CXmlDocument::LoadFile(const WString& path, unsigned codePage) {
+    CScriptTextFile file;
+    WString text;
+    if (!file.ReadAllToString(path, text, codePage)) return false;
+    m_fileName = path;
+    return Parse(text);
 }
 
 WString CXmlDocument::SaveToString() const {
