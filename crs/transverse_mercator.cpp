@@ -26,12 +26,31 @@ void CTransverseMercator::Setup() {
     m_M0 = MeridianArc(DegToRad(m_latitudeOfOrigin));
 }
 
+namespace {
+// sin 2x, sin 4x, sin 6x from sin x and cos x by the multiple-angle formulas
+// (one sin and one cos instead of three sines).
+struct MultipleSines {
+    double s2, s4, s6, c2;
+    MultipleSines(double s, double c) {
+        s2 = 2.0 * s * c;
+        c2 = (c - s) * (c + s);
+        s4 = 2.0 * s2 * c2;
+        const double c4 = (c2 - s2) * (c2 + s2);
+        s6 = s4 * c2 + c4 * s2;
+    }
+};
+}  // namespace
+
 // Snyder eq. 3-21.
 double CTransverseMercator::MeridianArc(double phi) const {
+    const MultipleSines m(std::sin(phi), std::cos(phi));
+    return ArcFromSines(phi, m.s2, m.s4, m.s6);
+}
+
+double CTransverseMercator::ArcFromSines(double phi, double s2, double s4, double s6) const {
     return m_a * (((1.0 - m_e2 * 0.25) - m_e4 * 0.046875 - m_e6 * 0.01953125) * phi -
-                  ((m_e6 * 0.1171875 + m_e4 * 0.25) + m_e2) * 0.375 * std::sin(2.0 * phi) +
-                  ((m_e6 * 0.75 + m_e4) * 0.05859375) * std::sin(4.0 * phi) -
-                  (m_e6 * 0.011393229166666666) * std::sin(6.0 * phi));
+                  ((m_e6 * 0.1171875 + m_e4 * 0.25) + m_e2) * 0.375 * s2 +
+                  ((m_e6 * 0.75 + m_e4) * 0.05859375) * s4 - (m_e6 * 0.011393229166666666) * s6);
 }
 
 void CTransverseMercator::Forward(double lon, double lat, double* x, double* y) {
@@ -48,13 +67,14 @@ void CTransverseMercator::Inverse(double x, double y, double* lon, double* lat) 
 // Redfearn's series; psi = nu/rho, t = tan(phi).
 void CTransverseMercator::TransverseMercatorForward(double phi, double omega, double* x,
                                                     double* y) const {
-    const double s = std::sin(phi), c = std::cos(phi), t = std::tan(phi);
+    const double s = std::sin(phi), c = std::cos(phi), t = s / c;
     const double t2 = t * t, t4 = t2 * t2, t6 = t4 * t2;
     const double w = 1.0 - m_e2 * s * s;
-    const double nu = m_a / std::pow(w, 0.5);
-    const double rho = (1.0 - m_e2) * m_a / std::pow(w, 1.5);
-    const double psi = nu / rho, psi2 = psi * psi, psi3 = psi2 * psi, psi4 = psi2 * psi2;
-    const double c3 = std::pow(c, 3.0), c5 = std::pow(c, 5.0), c7 = std::pow(c, 7.0);
+    const double nu = m_a / std::sqrt(w);
+    // nu / rho = w / (1 - e^2).
+    const double psi = w / (1.0 - m_e2), psi2 = psi * psi, psi3 = psi2 * psi, psi4 = psi2 * psi2;
+    const double cc = c * c, c3 = cc * c, c5 = c3 * cc, c7 = c5 * cc;
+    const MultipleSines m(s, c);
     const double w2 = omega * omega, w4 = w2 * w2, w6 = w4 * w2, w8 = w4 * w4;
 
     *x = m_scaleFactor * nu *
@@ -63,7 +83,7 @@ void CTransverseMercator::TransverseMercatorForward(double phi, double omega, do
               (4.0 * psi3 * (1.0 - 6.0 * t2) + psi2 * (1.0 + 8.0 * t2) - 2.0 * psi * t2 + t4) +
           (omega * w6 * 0.0001984126984126984) * c7 * (61.0 - 479.0 * t2 + 179.0 * t4 - t6));
     *y = m_scaleFactor *
-         ((MeridianArc(phi) - m_M0) +
+         ((ArcFromSines(phi, m.s2, m.s4, m.s6) - m_M0) +
           nu * s *
               ((w2 * 0.5) * c + (w4 * 0.041666666666666664) * c3 * (4.0 * psi2 + psi - t2) +
                (w6 * 0.001388888888888889) * c5 *
@@ -85,12 +105,13 @@ void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* 
                         mu;
 
     const double ep2 = m_e2 / (1.0 - m_e2);
-    const double s1 = std::sin(phi1), c1 = std::cos(phi1), tan1 = std::tan(phi1);
+    const double s1 = std::sin(phi1), c1 = std::cos(phi1), tan1 = s1 / c1;
     const double C1 = ep2 * c1 * c1;
     const double T1 = tan1 * tan1;
     const double w = 1.0 - m_e2 * s1 * s1;
-    const double N1 = m_a / std::sqrt(w);
-    const double R1 = (1.0 - m_e2) * m_a / std::pow(w, 1.5);
+    const double sw = std::sqrt(w);
+    const double N1 = m_a / sw;
+    const double R1 = (1.0 - m_e2) * m_a / (w * sw);
     const double D = x / (m_scaleFactor * N1);
     const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
 

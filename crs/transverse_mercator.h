@@ -23,6 +23,8 @@ public:
 
     // Meridian distance (metres) from the equator to phi (radians).
     double MeridianArc(double phi) const;
+    // Snyder 3-21 from sin 2phi, sin 4phi, sin 6phi.
+    double ArcFromSines(double phi, double s2, double s4, double s6) const;
     // phi and omega (longitude difference) in radians -> x, y in metres.
     void TransverseMercatorForward(double phi, double omega, double* x, double* y) const;
     // x, y in metres -> phi and the longitude difference, radians.
