@@ -1,0 +1,268 @@
+// Block transfers: BitBlt, StretchBlt (nearest neighbour), PatBlt,
+// TransparentBlt and ScrollDC, with the ternary raster operations.
+//
+// Stretching samples the source at the centre of each destination pixel.
+// A source rectangle that reaches past the bitmap keeps its scale, and the
+// destination pixels whose source lies outside the bitmap are left as they
+// were: nothing is ever read past the bitmap.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/gdi/gdi_internal.h"
+
+namespace gdi::detail {
+bool DeviceRect(Dc* dc, const RECT* r, Target* t, RECT* out);
+}
+
+using namespace gdi::detail;
+
+namespace {
+
+// The result bit of a ternary operation for inputs P, S, D is bit
+// (P << 2 | S << 1 | D) of the operation code.
+inline uint32_t Rop3(uint8_t code, uint32_t P, uint32_t S, uint32_t D) {
+    switch (code) {
+        case 0xCC:
+            return S;
+        case 0xF0:
+            return P;
+        case 0x00:
+            return 0;
+        case 0xFF:
+            return 0xFFFFFF;
+        case 0x55:
+            return ~D & 0xFFFFFF;
+        case 0x66:
+            return S ^ D;
+        case 0x88:
+            return S & D;
+        case 0xEE:
+            return S | D;
+        case 0x5A:
+            return P ^ D;
+        case 0x33:
+            return ~S & 0xFFFFFF;
+    }
+    uint32_t r = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (!((code >> i) & 1)) continue;
+        r |= ((i & 4) ? P : ~P) & ((i & 2) ? S : ~S) & ((i & 1) ? D : ~D);
+    }
+    return r & 0xFFFFFF;
+}
+
+struct Source {
+    Surface* s = nullptr;
+    bool monoToColour = false;  // 1-bit source onto a colour target
+    bool colourToMono = false;  // colour source onto a 1-bit target
+    uint32_t fg = 0, bg = 0;    // target's text and background colours
+    uint32_t srcBk = 0;         // source's background colour
+};
+
+// Source pixel as a colour of the target's kind.
+inline uint32_t SourcePixel(const Source& src, int x, int y) {
+    if (src.monoToColour) return src.s->GetRaw(x, y) ? src.bg : src.fg;
+    uint32_t c = src.s->Get(x, y);
+    if (src.colourToMono) return c == src.srcBk ? 0xFFFFFF : 0;
+    return c;
+}
+
+// Source coordinate of each of n destination pixels (centre sampling);
+// -1 where it falls outside [0, limit).
+void SampleTable(int start, int srcLen, int dstLen, bool flip, int limit, std::vector<int>* out) {
+    out->resize(dstLen);
+    for (int j = 0; j < dstLen; ++j) {
+        int jj = flip ? dstLen - 1 - j : j;
+        int64_t v = start + (int64_t(2 * int64_t(jj) + 1) * srcLen) / (2 * int64_t(dstLen));
+        (*out)[j] = (v >= 0 && v < limit) ? static_cast<int>(v) : -1;
+    }
+}
+
+BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw, int sh, DWORD rop,
+          const COLORREF* transparent) {
+    Dc* dst = GetDc(hdst);
+    if (!dst) return FALSE;
+    uint8_t code = static_cast<uint8_t>((rop >> 16) & 0xFF);
+    bool needSrc = (((code >> 2) ^ code) & 0x33) != 0 || transparent;
+    bool needPat = (((code >> 4) ^ code) & 0x0F) != 0;
+    Dc* srcDc = needSrc ? GetDc(hsrc) : nullptr;
+    if (needSrc && !srcDc) return FALSE;
+    if (w == 0 || h == 0 || (needSrc && (sw == 0 || sh == 0))) return TRUE;
+    bool flipX = false, flipY = false;
+    if (w < 0) {
+        x += w;
+        w = -w;
+        flipX = !flipX;
+    }
+    if (h < 0) {
+        y += h;
+        h = -h;
+        flipY = !flipY;
+    }
+    if (needSrc) {
+        if (sw < 0) {
+            sx += sw;
+            sw = -sw;
+            flipX = !flipX;
+        }
+        if (sh < 0) {
+            sy += sh;
+            sh = -sh;
+            flipY = !flipY;
+        }
+    }
+    Target t;
+    if (!MakeTarget(dst, &t)) return TRUE;
+    POINT off = DcOffset(dst);
+    int64_t dx0 = int64_t(x) + off.x, dy0 = int64_t(y) + off.y;
+    // Destination rows and columns that can be touched.
+    int64_t cx0 = std::max<int64_t>(dx0, t.bounds.left),
+            cx1 = std::min<int64_t>(dx0 + w, t.bounds.right);
+    int64_t cy0 = std::max<int64_t>(dy0, t.bounds.top),
+            cy1 = std::min<int64_t>(dy0 + h, t.bounds.bottom);
+    if (cx0 >= cx1 || cy0 >= cy1) return TRUE;
+
+    Source src;
+    std::vector<int> xs, ys;
+    if (needSrc) {
+        src.s = DcSurface(srcDc);
+        if (!src.s) return FALSE;
+        POINT so = DcOffset(srcDc);
+        int64_t ssx = int64_t(sx) + so.x, ssy = int64_t(sy) + so.y;
+        if (ssx < INT32_MIN || ssx > INT32_MAX || ssy < INT32_MIN || ssy > INT32_MAX) return TRUE;
+        src.monoToColour = src.s->bpp == 1 && t.s->bpp != 1;
+        src.colourToMono = src.s->bpp != 1 && t.s->bpp == 1;
+        src.fg = ToPixel(dst->st.text);
+        src.bg = ToPixel(dst->st.bk);
+        src.srcBk = ToPixel(srcDc->st.bk);
+        SampleTable(int(ssx), sw, w, flipX, src.s->width, &xs);
+        SampleTable(int(ssy), sh, h, flipY, src.s->height, &ys);
+    }
+    Paint pat;
+    bool hasPat = needPat && BrushPaint(dst, GetBrush(dst->st.brush), &pat, R2_COPYPEN);
+    uint32_t transparentPx = transparent ? ToPixel(*transparent) : 0;
+
+    const std::vector<RECT>& clip = *t.clip;
+    Surface& ds = *t.s;
+    for (int64_t yy = cy0; yy < cy1; ++yy) {
+        int row = static_cast<int>(yy);
+        int srow = needSrc ? ys[yy - dy0] : 0;
+        if (needSrc && srow < 0) continue;
+        for (const RECT& r : clip) {
+            if (r.top > row) break;
+            if (row >= r.bottom) continue;
+            int a = static_cast<int>(std::max<int64_t>(cx0, r.left));
+            int b = static_cast<int>(std::min<int64_t>(cx1, r.right));
+            if (a >= b) continue;
+            // Plain copy between 32-bit surfaces.
+            if (code == 0xCC && !transparent && ds.bpp == 32 && src.s->bpp == 32) {
+                uint32_t* drow = ds.Row32(row);
+                const uint32_t* srowp = src.s->Row32(srow);
+                for (int xx = a; xx < b; ++xx) {
+                    int scol = xs[xx - dx0];
+                    if (scol >= 0) drow[xx] = srowp[scol];
+                }
+                continue;
+            }
+            for (int xx = a; xx < b; ++xx) {
+                uint32_t S = 0, P = 0;
+                if (needSrc) {
+                    int scol = xs[xx - dx0];
+                    if (scol < 0) continue;
+                    S = SourcePixel(src, scol, srow);
+                    if (transparent) {
+                        if (S == transparentPx) continue;
+                        ds.Set(xx, row, S);
+                        continue;
+                    }
+                }
+                if (needPat) {
+                    if (!hasPat) {
+                        P = 0;
+                    } else if (pat.pattern) {
+                        int px = (xx - pat.orgX) % pat.pw, py = (row - pat.orgY) % pat.ph;
+                        if (px < 0) px += pat.pw;
+                        if (py < 0) py += pat.ph;
+                        P = pat.px[py * pat.pw + px];
+                    } else {
+                        P = pat.colour;
+                    }
+                }
+                uint32_t D =
+                    (code == 0xCC || code == 0xF0 || code == 0 || code == 0xFF || code == 0x33)
+                        ? 0
+                        : ds.Get(xx, row);
+                ds.Set(xx, row, Rop3(code, P, S, D));
+            }
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop) {
+    return Blit(dst, x, y, width, height, src, sx, sy, width, height, rop, nullptr);
+}
+
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
+                int sourceWidth, int sourceHeight, DWORD rop) {
+    return Blit(dst, x, y, width, height, src, sx, sy, sourceWidth, sourceHeight, rop, nullptr);
+}
+
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
+                    int sourceWidth, int sourceHeight, COLORREF transparent) {
+    return Blit(dst, x, y, width, height, src, sx, sy, sourceWidth, sourceHeight, SRCCOPY,
+                &transparent);
+}
+
+BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
+    return Blit(hdc, x, y, width, height, nullptr, 0, 0, 0, 0, rop, nullptr);
+}
+
+BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
+              RECT* updateRect) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return FALSE;
+    Surface* s = DcSurface(dc);
+    if (!s) return FALSE;
+    POINT off = DcOffset(dc);
+    RECT all{-off.x, -off.y, s->width - off.x, s->height - off.y};
+    if (dc->surfaceDc) {
+        RECT sc = dc->surfClip;
+        OffsetRect(&sc, -off.x, -off.y);
+        IntersectRect(&all, &all, &sc);
+    }
+    RECT area = scroll ? *scroll : all;
+    IntersectRect(&area, &area, &all);
+    RECT within = clip ? *clip : area;
+    IntersectRect(&within, &within, &all);
+    RECT from;
+    IntersectRect(&from, &area, &within);
+    RECT to = from;
+    OffsetRect(&to, dx, dy);
+    IntersectRect(&to, &to, &within);
+    if (!IsRectEmpty(&to)) {
+        int w = to.right - to.left, h = to.bottom - to.top;
+        std::vector<uint32_t> buf(size_t(w) * h);
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                buf[size_t(r) * w + c] =
+                    s->GetRaw(to.left - dx + c + off.x, to.top - dy + r + off.y);
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c)
+                s->SetRaw(to.left + c + off.x, to.top + r + off.y, buf[size_t(r) * w + c]);
+    }
+    std::vector<RECT> uncovered =
+        RegionCombine(RegionFromRect(within), RegionFromRect(to), RGN_DIFF);
+    if (update) {
+        Region* r = GetRegion(update);
+        if (r) r->rects = uncovered;
+    }
+    if (updateRect) {
+        RECT b{};
+        for (const RECT& r : uncovered) UnionRect(&b, &b, &r);
+        *updateRect = b;
+    }
+    return TRUE;
+}

@@ -1,0 +1,219 @@
+// Internal objects of the drawing module: the handle table, pixel surfaces,
+// pens, brushes, bitmaps, regions, fonts, device contexts, and the span
+// painter that every figure ends in. Not for use outside platform/gdi.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+
+namespace gdi::detail {
+
+enum class Kind : uint8_t { None = 0, Pen, Brush, Dc, Font, Bitmap, Region };
+
+struct Object {
+    Kind kind = Kind::None;
+    bool stock = false;
+    int selected = 0;  // number of DCs (and saved states) holding it
+    virtual ~Object() = default;
+};
+
+// Colours inside the rasteriser are pixels: 0x00RRGGBB, as a 32-bit DIB holds
+// them in memory (blue byte first).
+inline uint32_t ToPixel(COLORREF c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+inline COLORREF ToColorRef(uint32_t p) {
+    return ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
+}
+
+// Pixels of a bitmap in any supported layout (1, 4, 8, 24, 32 bits per pixel).
+struct Surface {
+    int width = 0;
+    int height = 0;
+    int bpp = 32;
+    int stride = 0;                 // bytes per row
+    bool bottomUp = false;          // DIB sections with positive height
+    uint8_t* bits = nullptr;        // first row in memory
+    std::vector<uint8_t> storage;   // owns bits
+    std::vector<uint32_t> palette;  // pixels, for bpp <= 8
+    bool isDib = false;
+
+    uint8_t* Row(int y) const {
+        return bits + static_cast<ptrdiff_t>(bottomUp ? height - 1 - y : y) * stride;
+    }
+    uint32_t* Row32(int y) const { return reinterpret_cast<uint32_t*>(Row(y)); }
+    // Colour of a pixel as 0x00RRGGBB.
+    uint32_t Get(int x, int y) const;
+    // Raw value (palette index for indexed surfaces).
+    uint32_t GetRaw(int x, int y) const;
+    void SetRaw(int x, int y, uint32_t v) const;
+    // Writes a colour, as the nearest palette entry on indexed surfaces.
+    void Set(int x, int y, uint32_t pixel) const;
+    uint32_t Nearest(uint32_t pixel) const;
+    void Allocate(int w, int h, int bitsPerPixel, bool bottom);
+};
+
+struct Pen : Object {
+    int style = PS_SOLID;
+    int width = 1;  // 0 means one pixel
+    COLORREF colour = 0;
+};
+
+struct Bitmap : Object {
+    Surface s;
+};
+
+struct Brush : Object {
+    UINT style = BS_SOLID;
+    COLORREF colour = 0;
+    int hatch = 0;
+    // Patterns: monochrome (bits, 1 = background) or colour pixels.
+    int pw = 0, ph = 0;
+    bool mono = false;
+    std::vector<uint8_t> monoBits;  // pw * ph, 0 or 1
+    std::vector<uint32_t> pixels;   // pw * ph
+};
+
+// Region: non-overlapping rectangles in y-x bands (rows sorted by top, then left).
+struct Region : Object {
+    std::vector<RECT> rects;
+};
+
+struct FontImpl;  // text.cpp
+struct Font : Object {
+    LOGFONT lf;
+    std::shared_ptr<FontImpl> impl;  // made on first use
+};
+
+struct DcState {
+    HPEN pen = nullptr;
+    HBRUSH brush = nullptr;
+    HFONT font = nullptr;
+    HBITMAP bitmap = nullptr;
+    COLORREF text = 0;
+    COLORREF bk = 0xFFFFFF;
+    int bkMode = OPAQUE;
+    int rop2 = R2_COPYPEN;
+    int fillMode = ALTERNATE;
+    UINT textAlign = TA_LEFT | TA_TOP;
+    POINT brushOrg;
+    POINT cur;
+    POINT viewportOrg;
+    bool hasClip = false;
+    std::vector<RECT> clip;  // in DC (viewport) coordinates
+};
+
+struct Dc : Object {
+    DcState st;
+    std::vector<DcState> saved;
+    bool memory = false;
+    bool surfaceDc = false;  // bound to a caller's surface bitmap
+    POINT surfOrigin;
+    RECT surfClip;  // in surface pixels
+    // Clip rectangles in surface pixels, rebuilt when dirty.
+    bool clipDirty = true;
+    std::vector<RECT> effClip;
+};
+
+// ---- handle table ----
+uint32_t AddObject(std::unique_ptr<Object> obj);
+Object* Lookup(const void* handle, Kind kind);
+template <class T, Kind K>
+T* Get(const void* h) {
+    return static_cast<T*>(Lookup(h, K));
+}
+inline Pen* GetPen(const void* h) {
+    return Get<Pen, Kind::Pen>(h);
+}
+inline Brush* GetBrush(const void* h) {
+    return Get<Brush, Kind::Brush>(h);
+}
+inline Bitmap* GetBitmap(const void* h) {
+    return Get<Bitmap, Kind::Bitmap>(h);
+}
+inline Region* GetRegion(const void* h) {
+    return Get<Region, Kind::Region>(h);
+}
+inline Font* GetFont(const void* h) {
+    return Get<Font, Kind::Font>(h);
+}
+inline Dc* GetDc(const void* h) {
+    return Get<Dc, Kind::Dc>(h);
+}
+inline uint32_t HandleToken(const void* h) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
+}
+template <class H>
+H Handle(uint32_t token) {
+    return reinterpret_cast<H>(static_cast<uintptr_t>(token));
+}
+
+// Surface and effective clip of a DC (clip in surface pixels, never empty of
+// meaning: an empty list draws nothing).
+Surface* DcSurface(Dc* dc);
+const std::vector<RECT>& DcClip(Dc* dc);
+// Logical to surface offset of a DC.
+inline POINT DcOffset(const Dc* dc) {
+    return {dc->st.viewportOrg.x + dc->surfOrigin.x, dc->st.viewportOrg.y + dc->surfOrigin.y};
+}
+bool InClip(const std::vector<RECT>& clip, int x, int y);
+
+// ---- region helpers (region.cpp) ----
+std::vector<RECT> RegionCombine(const std::vector<RECT>& a, const std::vector<RECT>& b, int mode);
+std::vector<RECT> RegionFromRect(const RECT& r);
+
+// ---- painting (raster.cpp) ----
+// What a span is filled with and how it is combined with the surface.
+struct Paint {
+    bool pattern = false;
+    uint32_t colour = 0;  // solid colour pixel
+    int rop2 = R2_COPYPEN;
+    // Pattern: pw x ph pixels, with per-pixel "draw" mask (hatch background
+    // in transparent mode is not drawn), anchored at the brush origin.
+    int pw = 0, ph = 0;
+    std::vector<uint32_t> px;
+    std::vector<uint8_t> on;
+    bool allOn = true;
+    int orgX = 0, orgY = 0;
+};
+// Paint of a brush in a DC (text and background colours, background mode and
+// brush origin taken from the DC). False for a null brush.
+bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2);
+void SolidPaint(uint32_t pixel, int rop2, Paint* out);
+
+struct Target {
+    Surface* s = nullptr;
+    const std::vector<RECT>* clip = nullptr;
+    RECT bounds{};  // union box of the clip
+};
+bool MakeTarget(Dc* dc, Target* t);
+// Fills [x0, x1) of row y (surface pixels), clipped.
+void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1);
+void FillRectS(const Target& t, const Paint& p, RECT r);
+void PlotPixel(const Target& t, const Paint& p, int x, int y);
+uint32_t Rop2(int mode, uint32_t pen, uint32_t dst);
+
+// Span collector: figures with overlapping parts (wide strokes, rings) gather
+// their spans per row first, so that every pixel is painted once.
+struct SpanSet {
+    int top = 0;
+    std::vector<std::vector<std::pair<int, int>>> rows;
+    void Reset(int top, int bottom);
+    void Add(int y, int x0, int x1);
+    void Paint(const Target& t, const gdi::detail::Paint& p);
+};
+
+// Polygon scan conversion into spans: pixel (x, y) is inside when the point
+// (x, y) is, with left and top edges in and right and bottom edges out.
+// points are surface pixels (64-bit to allow saturated input).
+struct IPoint {
+    int64_t x, y;
+};
+void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* counts, int polys,
+                 bool winding);
+void CollectPolygon(SpanSet& set, const IPoint* pts, const int* counts, int polys, bool winding);
+
+}  // namespace gdi::detail

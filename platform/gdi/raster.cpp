@@ -1,0 +1,1174 @@
+// The rasteriser: span painting with brushes and ROP2 modes, lines, wide
+// strokes, polygons, rectangles and ellipses.
+//
+// Sampling rules (kept by every figure so that shapes tile without gaps or
+// overlaps): a filled figure covers pixel (x, y) when the point (x, y) lies
+// inside it, with left and top edges inside and right and bottom edges
+// outside. Thin lines step one pixel along their major axis; the minor
+// coordinate is rounded, halves away from the start point.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "platform/gdi/gdi_internal.h"
+
+namespace gdi::detail {
+
+namespace {
+
+using i128 = __int128;
+
+// The platform's hatch patterns, one byte per row, leftmost pixel in the high
+// bit; set bits are the hatch lines.
+const uint8_t kHatch[6][8] = {
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00},  // horizontal
+    {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // vertical
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // forward diagonal "\"
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // backward diagonal "/"
+    {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0xFF, 0x08},  // cross
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
+};
+
+inline int64_t FloorDiv(i128 a, i128 b) {  // b > 0
+    i128 q = a / b;
+    if ((a % b) != 0 && a < 0) --q;
+    return static_cast<int64_t>(q);
+}
+inline int64_t CeilDiv(i128 a, i128 b) {  // b > 0
+    i128 q = a / b;
+    if ((a % b) != 0 && a > 0) ++q;
+    return static_cast<int64_t>(q);
+}
+inline int Clamp32(int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, INT_MIN / 2, INT_MAX / 2));
+}
+
+}  // namespace
+
+uint32_t Rop2(int mode, uint32_t p, uint32_t d) {
+    uint32_t r;
+    switch (mode) {
+        case R2_BLACK:
+            r = 0;
+            break;
+        case R2_NOTMERGEPEN:
+            r = ~(d | p);
+            break;
+        case R2_MASKNOTPEN:
+            r = d & ~p;
+            break;
+        case R2_NOTCOPYPEN:
+            r = ~p;
+            break;
+        case R2_MASKPENNOT:
+            r = p & ~d;
+            break;
+        case R2_NOT:
+            r = ~d;
+            break;
+        case R2_XORPEN:
+            r = d ^ p;
+            break;
+        case R2_NOTMASKPEN:
+            r = ~(d & p);
+            break;
+        case R2_MASKPEN:
+            r = d & p;
+            break;
+        case R2_NOTXORPEN:
+            r = ~(d ^ p);
+            break;
+        case R2_NOP:
+            r = d;
+            break;
+        case R2_MERGENOTPEN:
+            r = d | ~p;
+            break;
+        case R2_MERGEPENNOT:
+            r = p | ~d;
+            break;
+        case R2_MERGEPEN:
+            r = d | p;
+            break;
+        case R2_WHITE:
+            r = 0xFFFFFF;
+            break;
+        default:
+            r = p;
+            break;
+    }
+    return r & 0xFFFFFF;
+}
+
+void SolidPaint(uint32_t pixel, int rop2, Paint* out) {
+    out->pattern = false;
+    out->colour = pixel & 0xFFFFFF;
+    out->rop2 = rop2;
+}
+
+bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2) {
+    if (!b || b->style == BS_NULL) return false;
+    POINT off = DcOffset(dc);
+    out->rop2 = rop2;
+    out->orgX = dc->st.brushOrg.x + off.x;
+    out->orgY = dc->st.brushOrg.y + off.y;
+    if (b->style == BS_SOLID) {
+        SolidPaint(ToPixel(b->colour), rop2, out);
+        return true;
+    }
+    out->pattern = true;
+    out->allOn = true;
+    uint32_t fg = ToPixel(dc->st.text), bg = ToPixel(dc->st.bk);
+    if (b->style == BS_HATCHED) {
+        out->pw = out->ph = 8;
+        out->px.assign(64, bg);
+        out->on.assign(64, 1);
+        bool transparent = dc->st.bkMode == TRANSPARENT;
+        uint32_t line = ToPixel(b->colour);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                bool set = (kHatch[b->hatch][y] >> (7 - x)) & 1;
+                if (set) {
+                    out->px[y * 8 + x] = line;
+                } else if (transparent) {
+                    out->on[y * 8 + x] = 0;
+                    out->allOn = false;
+                }
+            }
+        return true;
+    }
+    out->pw = b->pw;
+    out->ph = b->ph;
+    out->on.assign(size_t(b->pw) * b->ph, 1);
+    if (b->mono) {
+        // 0 bits in the text colour, 1 bits in the background colour, opaque
+        // whatever the background mode.
+        out->px.resize(b->monoBits.size());
+        for (size_t i = 0; i < b->monoBits.size(); ++i) out->px[i] = b->monoBits[i] ? bg : fg;
+    } else {
+        out->px = b->pixels;
+    }
+    return true;
+}
+
+bool MakeTarget(Dc* dc, Target* t) {
+    t->s = DcSurface(dc);
+    if (!t->s) return false;
+    t->clip = &DcClip(dc);
+    if (t->clip->empty()) return false;
+    RECT b = (*t->clip)[0];
+    for (const RECT& r : *t->clip) {
+        b.left = std::min(b.left, r.left);
+        b.top = std::min(b.top, r.top);
+        b.right = std::max(b.right, r.right);
+        b.bottom = std::max(b.bottom, r.bottom);
+    }
+    t->bounds = b;
+    return true;
+}
+
+namespace {
+
+inline int PatIndex(const Paint& p, int x, int y) {
+    int px = (x - p.orgX) % p.pw;
+    if (px < 0) px += p.pw;
+    int py = (y - p.orgY) % p.ph;
+    if (py < 0) py += p.ph;
+    return py * p.pw + px;
+}
+
+void Run32(const Surface& s, const Paint& p, int y, int x0, int x1) {
+    uint32_t* row = s.Row32(y);
+    if (!p.pattern) {
+        uint32_t c = p.colour;
+        switch (p.rop2) {
+            case R2_COPYPEN:
+                std::fill(row + x0, row + x1, c);
+                return;
+            case R2_XORPEN:
+                for (int x = x0; x < x1; ++x) row[x] ^= c;
+                return;
+            case R2_NOT:
+                for (int x = x0; x < x1; ++x) row[x] = ~row[x] & 0xFFFFFF;
+                return;
+            case R2_NOP:
+                return;
+            default:
+                for (int x = x0; x < x1; ++x) row[x] = Rop2(p.rop2, c, row[x]);
+                return;
+        }
+    }
+    int py = (y - p.orgY) % p.ph;
+    if (py < 0) py += p.ph;
+    const uint32_t* prow = p.px.data() + size_t(py) * p.pw;
+    const uint8_t* orow = p.on.data() + size_t(py) * p.pw;
+    int px = (x0 - p.orgX) % p.pw;
+    if (px < 0) px += p.pw;
+    for (int x = x0; x < x1; ++x) {
+        if (orow[px]) row[x] = p.rop2 == R2_COPYPEN ? prow[px] : Rop2(p.rop2, prow[px], row[x]);
+        if (++px == p.pw) px = 0;
+    }
+}
+
+void RunAny(const Surface& s, const Paint& p, int y, int x0, int x1) {
+    for (int x = x0; x < x1; ++x) {
+        uint32_t src;
+        if (p.pattern) {
+            int i = PatIndex(p, x, y);
+            if (!p.on[i]) continue;
+            src = p.px[i];
+        } else {
+            src = p.colour;
+        }
+        uint32_t out = p.rop2 == R2_COPYPEN ? src : Rop2(p.rop2, src, s.Get(x, y));
+        s.Set(x, y, out);
+    }
+}
+
+inline void Run(const Surface& s, const Paint& p, int y, int x0, int x1) {
+    if (s.bpp == 32)
+        Run32(s, p, y, x0, x1);
+    else
+        RunAny(s, p, y, x0, x1);
+}
+
+}  // namespace
+
+void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
+    if (y < t.bounds.top || y >= t.bounds.bottom || x0 >= x1) return;
+    const std::vector<RECT>& clip = *t.clip;
+    if (clip.size() == 1) {
+        int a = std::max(x0, t.bounds.left), b = std::min(x1, t.bounds.right);
+        if (a < b) Run(*t.s, p, y, a, b);
+        return;
+    }
+    for (const RECT& r : clip) {
+        if (r.top > y) break;
+        if (y >= r.bottom) continue;
+        int a = std::max(x0, static_cast<int>(r.left)), b = std::min(x1, static_cast<int>(r.right));
+        if (a < b) Run(*t.s, p, y, a, b);
+    }
+}
+
+void FillRectS(const Target& t, const Paint& p, RECT r) {
+    r.top = std::max(r.top, t.bounds.top);
+    r.bottom = std::min(r.bottom, t.bounds.bottom);
+    for (int y = r.top; y < r.bottom; ++y) FillSpan(t, p, y, r.left, r.right);
+}
+
+void PlotPixel(const Target& t, const Paint& p, int x, int y) {
+    if (x < t.bounds.left || x >= t.bounds.right || y < t.bounds.top || y >= t.bounds.bottom)
+        return;
+    if (t.clip->size() > 1 && !InClip(*t.clip, x, y)) return;
+    Run(*t.s, p, y, x, x + 1);
+}
+
+void SpanSet::Reset(int t, int b) {
+    top = t;
+    size_t n = b > t ? size_t(b - t) : 0;
+    if (rows.size() < n) rows.resize(n);
+    for (size_t i = 0; i < n; ++i) rows[i].clear();
+    rows.resize(n);
+}
+
+void SpanSet::Add(int y, int x0, int x1) {
+    if (x0 >= x1 || y < top || y >= top + int(rows.size())) return;
+    rows[y - top].emplace_back(x0, x1);
+}
+
+void SpanSet::Paint(const Target& t, const gdi::detail::Paint& p) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        auto& r = rows[i];
+        if (r.empty()) continue;
+        std::sort(r.begin(), r.end());
+        int a = r[0].first, b = r[0].second;
+        for (size_t k = 1; k < r.size(); ++k) {
+            if (r[k].first <= b) {
+                b = std::max(b, r[k].second);
+            } else {
+                FillSpan(t, p, top + int(i), a, b);
+                a = r[k].first;
+                b = r[k].second;
+            }
+        }
+        FillSpan(t, p, top + int(i), a, b);
+    }
+}
+
+// ---- polygons ----
+
+namespace {
+
+struct Edge {
+    int64_t yTop, yBottom;  // rows [yTop, yBottom)
+    int64_t q;              // ceil of the crossing x on the current row
+    int64_t rem;            // q * dy - N, in [0, dy)
+    int64_t dy, dxq, dxr;
+    int dir;
+};
+
+struct PolyScratch {
+    std::vector<Edge> edges;
+    std::vector<Edge*> active;
+};
+PolyScratch& scratch() {
+    static PolyScratch s;
+    return s;
+}
+
+template <class Emit>
+void ScanPolygon(const IPoint* pts, const int* counts, int polys, bool winding, int clipTop,
+                 int clipBottom, Emit&& emit) {
+    PolyScratch& sc = scratch();
+    sc.edges.clear();
+    const IPoint* base = pts;
+    for (int k = 0; k < polys; ++k) {
+        int n = counts[k];
+        for (int i = 0; i < n; ++i) {
+            IPoint a = base[i], b = base[(i + 1) % n];
+            if (a.y == b.y) continue;
+            int dir = 1;
+            if (a.y > b.y) {
+                std::swap(a, b);
+                dir = -1;
+            }
+            int64_t top = std::max<int64_t>(a.y, clipTop);
+            int64_t bottom = std::min<int64_t>(b.y, clipBottom);
+            if (top >= bottom) continue;
+            Edge e;
+            e.yTop = top;
+            e.yBottom = bottom;
+            e.dy = b.y - a.y;
+            int64_t dx = b.x - a.x;
+            e.dxq = FloorDiv(dx, e.dy);
+            e.dxr = dx - e.dxq * e.dy;
+            i128 num = i128(a.x) * e.dy + i128(top - a.y) * dx;
+            e.q = CeilDiv(num, e.dy);
+            e.rem = static_cast<int64_t>(i128(e.q) * e.dy - num);
+            e.dir = dir;
+            sc.edges.push_back(e);
+        }
+        base += n;
+    }
+    if (sc.edges.empty()) return;
+    std::sort(sc.edges.begin(), sc.edges.end(),
+              [](const Edge& a, const Edge& b) { return a.yTop < b.yTop; });
+    sc.active.clear();
+    size_t next = 0;
+    int64_t y = sc.edges[0].yTop;
+    while (next < sc.edges.size() || !sc.active.empty()) {
+        if (sc.active.empty() && y < sc.edges[next].yTop) y = sc.edges[next].yTop;
+        while (next < sc.edges.size() && sc.edges[next].yTop == y)
+            sc.active.push_back(&sc.edges[next++]);
+        // Insertion sort by crossing: the order barely changes between rows.
+        for (size_t i = 1; i < sc.active.size(); ++i) {
+            Edge* e = sc.active[i];
+            size_t j = i;
+            while (j > 0 && sc.active[j - 1]->q > e->q) {
+                sc.active[j] = sc.active[j - 1];
+                --j;
+            }
+            sc.active[j] = e;
+        }
+        if (!winding) {
+            for (size_t i = 0; i + 1 < sc.active.size(); i += 2)
+                emit(static_cast<int>(y), sc.active[i]->q, sc.active[i + 1]->q);
+        } else {
+            int wind = 0;
+            int64_t start = 0;
+            for (Edge* e : sc.active) {
+                int before = wind;
+                wind += e->dir;
+                if (before == 0 && wind != 0) start = e->q;
+                if (before != 0 && wind == 0) emit(static_cast<int>(y), start, e->q);
+            }
+        }
+        ++y;
+        size_t w = 0;
+        for (Edge* e : sc.active) {
+            if (e->yBottom <= y) continue;
+            e->q += e->dxq;
+            e->rem -= e->dxr;
+            if (e->rem < 0) {
+                e->rem += e->dy;
+                ++e->q;
+            }
+            sc.active[w++] = e;
+        }
+        sc.active.resize(w);
+    }
+}
+
+}  // namespace
+
+void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* counts, int polys,
+                 bool winding) {
+    ScanPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
+                [&](int y, int64_t x0, int64_t x1) {
+                    if (x1 <= t.bounds.left || x0 >= t.bounds.right) return;
+                    FillSpan(t, p, y, Clamp32(x0), Clamp32(x1));
+                });
+}
+
+void CollectPolygon(SpanSet& set, const IPoint* pts, const int* counts, int polys, bool winding) {
+    ScanPolygon(pts, counts, polys, winding, set.top, set.top + int(set.rows.size()),
+                [&](int y, int64_t x0, int64_t x1) { set.Add(y, Clamp32(x0), Clamp32(x1)); });
+}
+
+}  // namespace gdi::detail
+
+using namespace gdi::detail;
+
+// ---- pens: thin lines, dashes, wide strokes ----
+
+namespace {
+
+struct DashPattern {
+    int len = 0;
+    const uint8_t* on = nullptr;
+};
+
+const uint8_t* MakeDash(std::initializer_list<int> runs, uint8_t* buf, int* len) {
+    int n = 0;
+    bool on = true;
+    for (int r : runs) {
+        for (int i = 0; i < r; ++i) buf[n++] = on;
+        on = !on;
+    }
+    *len = n;
+    return buf;
+}
+
+DashPattern DashFor(int style) {
+    static uint8_t dash[24], dot[6], dashdot[24], dashdotdot[24];
+    static int ldash, ldot, ldd, lddd;
+    static bool init = false;
+    if (!init) {
+        MakeDash({18, 6}, dash, &ldash);
+        MakeDash({3, 3}, dot, &ldot);
+        MakeDash({9, 6, 3, 6}, dashdot, &ldd);
+        MakeDash({9, 3, 3, 3, 3, 3}, dashdotdot, &lddd);
+        init = true;
+    }
+    switch (style) {
+        case PS_DASH:
+            return {ldash, dash};
+        case PS_DOT:
+            return {ldot, dot};
+        case PS_DASHDOT:
+            return {ldd, dashdot};
+        case PS_DASHDOTDOT:
+            return {lddd, dashdotdot};
+    }
+    return {};
+}
+
+struct PenContext {
+    Dc* dc = nullptr;
+    Target t;
+    Pen* pen = nullptr;
+    Paint paint;
+    Paint gap;  // opaque gaps of dashed pens
+    bool gapOn = false;
+    DashPattern dash;
+    int64_t dashPos = 0;
+    POINT off;
+};
+
+bool MakePen(Dc* dc, PenContext* pc) {
+    pc->dc = dc;
+    pc->pen = GetPen(dc->st.pen);
+    if (!pc->pen || pc->pen->style == PS_NULL) return false;
+    if (!MakeTarget(dc, &pc->t)) return false;
+    SolidPaint(ToPixel(pc->pen->colour), dc->st.rop2, &pc->paint);
+    pc->off = DcOffset(dc);
+    // Dashed pens wider than one pixel draw solid, as on the handheld.
+    if (pc->pen->width <= 1) pc->dash = DashFor(pc->pen->style);
+    if (pc->dash.len && dc->st.bkMode == OPAQUE) {
+        SolidPaint(ToPixel(dc->st.bk), dc->st.rop2, &pc->gap);
+        pc->gapOn = true;
+    }
+    return true;
+}
+
+// Range of steps i in [0, n) where lo <= start + round(i * a / d) * s < hi,
+// with a >= 0, d > 0; round halves away from the start.
+void MinorRange(int64_t start, int s, int64_t a, int64_t d, int64_t lo, int64_t hi, int64_t* i0,
+                int64_t* i1) {
+    // offset(i) = floor((2 i a + d) / (2 d)), non-decreasing in i.
+    // Wanted offsets k: lo <= start + s k < hi.
+    int64_t kmin, kmax;
+    if (s > 0) {
+        kmin = lo - start;
+        kmax = hi - 1 - start;
+    } else {
+        kmin = start - (hi - 1);
+        kmax = start - lo;
+    }
+    if (kmax < 0 || kmin > kmax) {
+        *i0 = 1;
+        *i1 = 0;
+        return;
+    }
+    if (a == 0) {
+        if (kmin <= 0 && 0 <= kmax) {
+            *i0 = 0;
+            *i1 = INT64_MAX;
+        } else {
+            *i0 = 1;
+            *i1 = 0;
+        }
+        return;
+    }
+    // offset(i) >= k  <=>  2ia + d >= 2kd  <=>  i >= (2k - 1) d / (2a)
+    auto firstAtLeast = [&](int64_t k) -> int64_t {
+        if (k <= 0) return 0;
+        return CeilDiv(i128(2 * k - 1) * d, i128(2) * a);
+    };
+    *i0 = firstAtLeast(kmin);
+    *i1 = firstAtLeast(kmax + 1) - 1;
+}
+
+// One thin segment in surface pixels, without its end point.
+void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    int64_t dx = x1 - x0, dy = y1 - y0;
+    int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    int sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
+    bool xMajor = adx >= ady;
+    int64_t n = xMajor ? adx : ady;  // steps, end point left out
+    if (n == 0) return;
+    const RECT& b = pc.t.bounds;
+    int64_t i0 = 0, i1 = n - 1;
+    // Major axis range.
+    auto majorRange = [&](int64_t start, int s, int64_t lo, int64_t hi) {
+        int64_t a0, a1;
+        if (s > 0) {
+            a0 = lo - start;
+            a1 = hi - 1 - start;
+        } else {
+            a0 = start - (hi - 1);
+            a1 = start - lo;
+        }
+        i0 = std::max(i0, a0);
+        i1 = std::min(i1, a1);
+    };
+    int64_t m0, m1;
+    if (xMajor) {
+        majorRange(x0, sx, b.left, b.right);
+        MinorRange(y0, sy, ady, adx, b.top, b.bottom, &m0, &m1);
+    } else {
+        majorRange(y0, sy, b.top, b.bottom);
+        MinorRange(x0, sx, adx, ady, b.left, b.right, &m0, &m1);
+    }
+    i0 = std::max(i0, m0);
+    i1 = std::min(i1, m1);
+    bool multiClip = pc.t.clip->size() > 1;
+    int64_t major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
+    for (int64_t i = i0; i <= i1; ++i) {
+        int64_t off = FloorDiv(i128(2) * i * minor + major, i128(2) * major);
+        int64_t px, py;
+        if (xMajor) {
+            px = x0 + sx * i;
+            py = y0 + sy * off;
+        } else {
+            py = y0 + sy * i;
+            px = x0 + sx * off;
+        }
+        const Paint* paint = &pc.paint;
+        if (pc.dash.len) {
+            if (!pc.dash.on[(pc.dashPos + i) % pc.dash.len]) {
+                if (!pc.gapOn) continue;
+                paint = &pc.gap;
+            }
+        }
+        int x = static_cast<int>(px), y = static_cast<int>(py);
+        if (multiClip && !InClip(*pc.t.clip, x, y)) continue;
+        Run(*pc.t.s, *paint, y, x, x + 1);
+    }
+    pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
+}
+
+struct WideScratch {
+    SpanSet set;
+};
+WideScratch& wideScratch() {
+    static WideScratch w;
+    return w;
+}
+
+// Liang-Barsky clip of a segment to a box; false when nothing is left.
+bool ClipSegment(double& ax, double& ay, double& bx, double& by, double l, double t, double r,
+                 double b) {
+    double t0 = 0, t1 = 1, dx = bx - ax, dy = by - ay;
+    auto edge = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        double u = q / p;
+        if (p < 0) {
+            if (u > t1) return false;
+            if (u > t0) t0 = u;
+        } else {
+            if (u < t0) return false;
+            if (u < t1) t1 = u;
+        }
+        return true;
+    };
+    if (!edge(-dx, ax - l) || !edge(dx, r - ax) || !edge(-dy, ay - t) || !edge(dy, b - ay))
+        return false;
+    double nax = ax + t0 * dx, nay = ay + t0 * dy;
+    bx = ax + t1 * dx;
+    by = ay + t1 * dy;
+    ax = nax;
+    ay = nay;
+    return true;
+}
+
+// Rows of a convex polygon given in doubles, sampled at integer points.
+void CollectConvex(SpanSet& set, const double* xs, const double* ys, int n) {
+    double minY = ys[0], maxY = ys[0];
+    for (int i = 1; i < n; ++i) {
+        minY = std::min(minY, ys[i]);
+        maxY = std::max(maxY, ys[i]);
+    }
+    int y0 = std::max(static_cast<int>(std::ceil(minY)), set.top);
+    int y1 = std::min(static_cast<int>(std::ceil(maxY)), set.top + int(set.rows.size()));
+    for (int y = y0; y < y1; ++y) {
+        double lo = 1e300, hi = -1e300;
+        for (int i = 0; i < n; ++i) {
+            double ax = xs[i], ay = ys[i], bx = xs[(i + 1) % n], by = ys[(i + 1) % n];
+            if (ay == by) continue;
+            if (ay > by) {
+                std::swap(ax, bx);
+                std::swap(ay, by);
+            }
+            if (y < ay || y >= by) continue;
+            double x = ax + (y - ay) * (bx - ax) / (by - ay);
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+        }
+        if (lo <= hi) set.Add(y, static_cast<int>(std::ceil(lo)), static_cast<int>(std::ceil(hi)));
+    }
+}
+
+// A round pen tip: pixels whose centre offset lies strictly inside the
+// radius; even widths centre half a pixel up and left, like their strokes.
+void CollectDisc(SpanSet& set, double px, double py, int w) {
+    double r = w / 2.0, c = (w % 2 == 0) ? 0.5 : 0.0;
+    double cx = px - c, cy = py - c;
+    int y0 = static_cast<int>(std::floor(cy - r)), y1 = static_cast<int>(std::ceil(cy + r));
+    for (int y = y0; y <= y1; ++y) {
+        double d = y - cy, h2 = r * r - d * d;
+        if (h2 <= 0) continue;
+        double h = std::sqrt(h2);
+        int x0 = static_cast<int>(std::floor(cx - h)) + 1;
+        int x1 = static_cast<int>(std::ceil(cx + h));
+        set.Add(y, x0, x1);
+    }
+}
+
+void WideStroke(PenContext& pc, const IPoint* p, int n, bool closed) {
+    int w = pc.pen->width;
+    const RECT& b = pc.t.bounds;
+    SpanSet& set = wideScratch().set;
+    set.Reset(b.top, b.bottom);
+    double m = w + 2.0;
+    double L = b.left - m, R = b.right + m, T = b.top - m, B = b.bottom + m;
+    int segs = closed ? n : n - 1;
+    for (int i = 0; i < segs; ++i) {
+        double ax = double(p[i].x), ay = double(p[i].y);
+        double bx = double(p[(i + 1) % n].x), by = double(p[(i + 1) % n].y);
+        if (!ClipSegment(ax, ay, bx, by, L, T, R, B)) continue;
+        double dx = bx - ax, dy = by - ay, len = std::hypot(dx, dy);
+        if (len > 0) {
+            double nx = -dy / len * (w / 2.0), ny = dx / len * (w / 2.0);
+            double xs[4] = {ax + nx, bx + nx, bx - nx, ax - nx};
+            double ys[4] = {ay + ny, by + ny, by - ny, ay - ny};
+            CollectConvex(set, xs, ys, 4);
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        double x = double(p[i].x), y = double(p[i].y);
+        if (x < L || x > R || y < T || y > B) continue;
+        CollectDisc(set, x, y, w);
+    }
+    set.Paint(pc.t, pc.paint);
+}
+
+void StrokePath(PenContext& pc, const IPoint* p, int n, bool closed) {
+    if (n < 2) return;
+    if (pc.pen->width > 1) {
+        WideStroke(pc, p, n, closed);
+        return;
+    }
+    for (int i = 0; i + 1 < n; ++i) ThinSegment(pc, p[i].x, p[i].y, p[i + 1].x, p[i + 1].y);
+    if (closed) ThinSegment(pc, p[n - 1].x, p[n - 1].y, p[0].x, p[0].y);
+}
+
+std::vector<IPoint>& pointScratch() {
+    static std::vector<IPoint> v;
+    return v;
+}
+
+const IPoint* ToSurface(Dc* dc, const POINT* pts, int n) {
+    auto& v = pointScratch();
+    v.resize(n);
+    POINT off = DcOffset(dc);
+    for (int i = 0; i < n; ++i) v[i] = IPoint{int64_t(pts[i].x) + off.x, int64_t(pts[i].y) + off.y};
+    return v.data();
+}
+
+// Row span [x0, x1) of the ellipse inscribed in a box, sampled at pixel
+// centres; false when the row misses it.
+bool EllipseRow(int64_t l, int64_t t, int64_t r, int64_t b, int64_t y, int64_t* x0, int64_t* x1) {
+    int64_t W = r - l, H = b - t;
+    if (W <= 0 || H <= 0 || y < t || y >= b) return false;
+    int64_t Y = 2 * y + 1 - (t + b);
+    i128 lim = i128(W) * W * H * H;
+    i128 yy = i128(Y) * Y * W * W;
+    if (yy > lim) return false;
+    auto inside = [&](int64_t x) {
+        int64_t X = 2 * x + 1 - (l + r);
+        return i128(X) * X * H * H + yy <= lim;
+    };
+    double xm = double(W) * std::sqrt(std::max(0.0, 1.0 - double(Y) * Y / (double(H) * H)));
+    int64_t right = static_cast<int64_t>(std::floor((xm + double(l + r) - 1) / 2));
+    while (!inside(right) && right > l) --right;
+    while (inside(right + 1)) ++right;
+    if (!inside(right)) return false;
+    int64_t left = l + r - 1 - right;  // mirror image
+    *x0 = left;
+    *x1 = right + 1;
+    return true;
+}
+
+// Rounded rectangle row: corners are quarter ellipses of ew x eh.
+bool RoundRow(int64_t l, int64_t t, int64_t r, int64_t b, int64_t ew, int64_t eh, int64_t y,
+              int64_t* x0, int64_t* x1) {
+    if (r <= l || b <= t || y < t || y >= b) return false;
+    ew = std::min(ew, r - l);
+    eh = std::min(eh, b - t);
+    if (ew < 2 || eh < 2) {
+        *x0 = l;
+        *x1 = r;
+        return true;
+    }
+    int64_t a, c;
+    if (y < t + eh / 2) {
+        if (!EllipseRow(l, t, l + ew, t + eh, y, &a, &c)) return false;
+        *x0 = a;
+        EllipseRow(r - ew, t, r, t + eh, y, &a, &c);
+        *x1 = c;
+        return true;
+    }
+    if (y >= b - eh / 2) {
+        if (!EllipseRow(l, b - eh, l + ew, b, y, &a, &c)) return false;
+        *x0 = a;
+        EllipseRow(r - ew, b - eh, r, b, y, &a, &c);
+        *x1 = c;
+        return true;
+    }
+    *x0 = l;
+    *x1 = r;
+    return true;
+}
+
+using RowFn = bool (*)(int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t*,
+                       int64_t*);
+
+bool EllipseRowFn(int64_t l, int64_t t, int64_t r, int64_t b, int64_t, int64_t, int64_t y,
+                  int64_t* x0, int64_t* x1) {
+    return EllipseRow(l, t, r, b, y, x0, x1);
+}
+
+// A closed curved figure: brush inside, pen ring of the pen's width.
+void CurvedFigure(Dc* dc, int64_t l, int64_t t, int64_t r, int64_t b, int64_t ew, int64_t eh,
+                  RowFn row) {
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    POINT off = DcOffset(dc);
+    l += off.x;
+    r += off.x;
+    t += off.y;
+    b += off.y;
+    Target tg;
+    if (!MakeTarget(dc, &tg)) return;
+    Pen* pen = GetPen(dc->st.pen);
+    bool hasPen = pen && pen->style != PS_NULL;
+    int w = hasPen ? pen->width : 0;
+    if (!hasPen) {
+        // Without a pen the figure is one pixel smaller at right and bottom.
+        --r;
+        --b;
+    }
+    Paint fill, ring;
+    bool hasFill = BrushPaint(dc, GetBrush(dc->st.brush), &fill, dc->st.rop2);
+    if (hasPen) SolidPaint(ToPixel(pen->colour), dc->st.rop2, &ring);
+    int64_t y0 = std::max<int64_t>(t, tg.bounds.top), y1 = std::min<int64_t>(b, tg.bounds.bottom);
+    for (int64_t y = y0; y < y1; ++y) {
+        int64_t a0, a1, i0 = 0, i1 = 0;
+        if (!row(l, t, r, b, ew, eh, y, &a0, &a1)) continue;
+        bool inner = w ? row(l + w, t + w, r - w, b - w, ew - 2 * w, eh - 2 * w, y, &i0, &i1)
+                       : (i0 = a0, i1 = a1, true);
+        int yy = static_cast<int>(y);
+        if (!inner) {
+            if (hasPen) FillSpan(tg, ring, yy, Clamp32(a0), Clamp32(a1));
+            continue;
+        }
+        if (hasPen) {
+            FillSpan(tg, ring, yy, Clamp32(a0), Clamp32(i0));
+            FillSpan(tg, ring, yy, Clamp32(i1), Clamp32(a1));
+        }
+        if (hasFill) FillSpan(tg, fill, yy, Clamp32(i0), Clamp32(i1));
+    }
+}
+
+}  // namespace
+
+// ---- figures ----
+
+BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return FALSE;
+    if (previous) *previous = dc->st.cur;
+    dc->st.cur = {x, y};
+    return TRUE;
+}
+
+BOOL GetCurrentPositionEx(HDC hdc, POINT* out) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !out) return FALSE;
+    *out = dc->st.cur;
+    return TRUE;
+}
+
+BOOL LineTo(HDC hdc, int x, int y) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return FALSE;
+    POINT pts[2] = {dc->st.cur, {x, y}};
+    dc->st.cur = {x, y};
+    PenContext pc;
+    if (!MakePen(dc, &pc)) return TRUE;
+    StrokePath(pc, ToSurface(dc, pts, 2), 2, false);
+    return TRUE;
+}
+
+BOOL Polyline(HDC hdc, const POINT* points, int count) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !points || count < 2) return FALSE;
+    PenContext pc;
+    if (!MakePen(dc, &pc)) return TRUE;
+    StrokePath(pc, ToSurface(dc, points, count), count, false);
+    return TRUE;
+}
+
+BOOL PolyPolygon(HDC hdc, const POINT* points, const int* counts, int polygons) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !points || !counts || polygons <= 0) return FALSE;
+    int total = 0;
+    for (int i = 0; i < polygons; ++i) {
+        if (counts[i] < 2) return FALSE;
+        total += counts[i];
+    }
+    const IPoint* p = ToSurface(dc, points, total);
+    Target t;
+    if (!MakeTarget(dc, &t)) return TRUE;
+    Paint fill;
+    if (BrushPaint(dc, GetBrush(dc->st.brush), &fill, dc->st.rop2))
+        FillPolygon(t, fill, p, counts, polygons, dc->st.fillMode == WINDING);
+    PenContext pc;
+    if (MakePen(dc, &pc)) {
+        for (int i = 0; i < polygons; ++i) {
+            pc.dashPos = 0;
+            StrokePath(pc, p, counts[i], true);
+            p += counts[i];
+        }
+    }
+    return TRUE;
+}
+
+BOOL Polygon(HDC hdc, const POINT* points, int count) {
+    return PolyPolygon(hdc, points, &count, 1);
+}
+
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return FALSE;
+    if (left > right) std::swap(left, right);
+    if (top > bottom) std::swap(top, bottom);
+    Target t;
+    if (!MakeTarget(dc, &t)) return TRUE;
+    POINT off = DcOffset(dc);
+    int64_t l = int64_t(left) + off.x, tp = int64_t(top) + off.y;
+    int64_t r = int64_t(right) + off.x, b = int64_t(bottom) + off.y;
+    Pen* pen = GetPen(dc->st.pen);
+    bool hasPen = pen && pen->style != PS_NULL;
+    Paint fill;
+    bool hasFill = BrushPaint(dc, GetBrush(dc->st.brush), &fill, dc->st.rop2);
+    auto fillRect = [&](const Paint& p, int64_t a, int64_t c, int64_t d, int64_t e) {
+        if (a < c && d < e) FillRectS(t, p, RECT{Clamp32(a), Clamp32(d), Clamp32(c), Clamp32(e)});
+    };
+    if (!hasPen) {
+        // Without a pen the rectangle is one pixel smaller at right and bottom.
+        if (hasFill) fillRect(fill, l, r - 1, tp, b - 1);
+        return TRUE;
+    }
+    int w = pen->width;
+    // The frame is centred on the border pixels (l, t) .. (r - 1, b - 1); an
+    // inside-frame pen keeps it within the rectangle.
+    int64_t ol = l, ot = tp, orr = r, ob = b;
+    if (pen->style != PS_INSIDEFRAME) {
+        ol -= (w - 1) / 2;
+        ot -= (w - 1) / 2;
+        orr += w / 2;
+        ob += w / 2;
+    }
+    int64_t il = ol + w, it = ot + w, ir = orr - w, ib = ob - w;
+    if (hasFill) fillRect(fill, il, ir, it, ib);
+    PenContext pc;
+    if (!MakePen(dc, &pc)) return TRUE;
+    if (w <= 1 && pc.dash.len) {
+        IPoint q[4] = {{l, tp}, {r - 1, tp}, {r - 1, b - 1}, {l, b - 1}};
+        StrokePath(pc, q, 4, true);
+        return TRUE;
+    }
+    if (il >= ir || it >= ib) {
+        fillRect(pc.paint, ol, orr, ot, ob);
+        return TRUE;
+    }
+    fillRect(pc.paint, ol, orr, ot, it);
+    fillRect(pc.paint, ol, orr, ib, ob);
+    fillRect(pc.paint, ol, il, it, ib);
+    fillRect(pc.paint, ir, orr, it, ib);
+    return TRUE;
+}
+
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return FALSE;
+    CurvedFigure(dc, left, top, right, bottom, 0, 0, EllipseRowFn);
+    return TRUE;
+}
+
+BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return FALSE;
+    CurvedFigure(dc, left, top, right, bottom, std::abs(width), std::abs(height), RoundRow);
+    return TRUE;
+}
+
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return CLR_INVALID;
+    Target t;
+    if (!MakeTarget(dc, &t)) return CLR_INVALID;
+    POINT off = DcOffset(dc);
+    int64_t sx = int64_t(x) + off.x, sy = int64_t(y) + off.y;
+    if (sx < t.bounds.left || sx >= t.bounds.right || sy < t.bounds.top || sy >= t.bounds.bottom)
+        return CLR_INVALID;
+    if (!InClip(*t.clip, int(sx), int(sy))) return CLR_INVALID;
+    t.s->Set(int(sx), int(sy), ToPixel(colour));
+    return ToColorRef(t.s->Get(int(sx), int(sy)));
+}
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+    Dc* dc = GetDc(hdc);
+    if (!dc) return CLR_INVALID;
+    Target t;
+    if (!MakeTarget(dc, &t)) return CLR_INVALID;
+    POINT off = DcOffset(dc);
+    int64_t sx = int64_t(x) + off.x, sy = int64_t(y) + off.y;
+    if (sx < t.bounds.left || sx >= t.bounds.right || sy < t.bounds.top || sy >= t.bounds.bottom)
+        return CLR_INVALID;
+    if (!InClip(*t.clip, int(sx), int(sy))) return CLR_INVALID;
+    return ToColorRef(t.s->Get(int(sx), int(sy)));
+}
+
+namespace gdi::detail {
+
+// The classic system colours that edges and system-colour brushes use.
+COLORREF SysColour(int index) {
+    switch (index) {
+        case 0:
+            return 0xC0C0C0;  // scroll bar
+        case 1:
+            return 0x808000;  // desktop
+        case 4:
+            return 0xC0C0C0;  // menu
+        case 5:
+            return 0xFFFFFF;  // window
+        case 6:
+            return 0x000000;  // window frame
+        case 7:
+            return 0x000000;  // menu text
+        case 8:
+            return 0x000000;  // window text
+        case 13:
+            return 0x800000;  // highlight
+        case 14:
+            return 0xFFFFFF;  // highlight text
+        case 15:
+            return 0xC0C0C0;  // button face
+        case 16:
+            return 0x808080;  // button shadow
+        case 17:
+            return 0x808080;  // grey text
+        case 18:
+            return 0x000000;  // button text
+        case 20:
+            return 0xFFFFFF;  // button highlight
+        case 21:
+            return 0x000000;  // 3-D dark shadow
+        case 22:
+            return 0xC0C0C0;  // 3-D light
+        case 23:
+            return 0x000000;  // tooltip text
+        case 24:
+            return 0xE1FFFF;  // tooltip background
+    }
+    return 0xC0C0C0;
+}
+
+// A brush argument that is a system colour index + 1 (values below any
+// object token), or a real brush.
+bool ResolveBrush(Dc* dc, HBRUSH brush, Paint* out, int rop2) {
+    uintptr_t v = reinterpret_cast<uintptr_t>(brush);
+    if (v > 0 && v <= 64) {
+        SolidPaint(ToPixel(SysColour(int(v) - 1)), rop2, out);
+        return true;
+    }
+    return BrushPaint(dc, GetBrush(brush), out, rop2);
+}
+
+bool DeviceRect(Dc* dc, const RECT* r, Target* t, RECT* out) {
+    if (!r || !MakeTarget(dc, t)) return false;
+    POINT off = DcOffset(dc);
+    *out = RECT{Clamp32(int64_t(r->left) + off.x), Clamp32(int64_t(r->top) + off.y),
+                Clamp32(int64_t(r->right) + off.x), Clamp32(int64_t(r->bottom) + off.y)};
+    return out->left < out->right && out->top < out->bottom;
+}
+
+}  // namespace gdi::detail
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !rect) return 0;
+    Target t;
+    RECT r;
+    Paint p;
+    if (!DeviceRect(dc, rect, &t, &r)) return 1;
+    if (!ResolveBrush(dc, brush, &p, R2_COPYPEN)) return 1;
+    FillRectS(t, p, r);
+    return 1;
+}
+
+BOOL FillRgn(HDC hdc, HRGN rgn, HBRUSH brush) {
+    Dc* dc = GetDc(hdc);
+    Region* g = GetRegion(rgn);
+    if (!dc || !g) return FALSE;
+    for (const RECT& r : g->rects) FillRect(hdc, &r, brush);
+    return TRUE;
+}
+
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !rect) return 0;
+    Target t;
+    RECT r;
+    Paint p;
+    if (!DeviceRect(dc, rect, &t, &r)) return 1;
+    if (!ResolveBrush(dc, brush, &p, R2_COPYPEN)) return 1;
+    FillRectS(t, p, RECT{r.left, r.top, r.right, r.top + 1});
+    if (r.bottom - r.top > 1) FillRectS(t, p, RECT{r.left, r.bottom - 1, r.right, r.bottom});
+    FillRectS(t, p, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1});
+    if (r.right - r.left > 1) FillRectS(t, p, RECT{r.right - 1, r.top + 1, r.right, r.bottom - 1});
+    return 1;
+}
+
+BOOL InvertRect(HDC hdc, const RECT* rect) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !rect) return FALSE;
+    Target t;
+    RECT r;
+    if (!DeviceRect(dc, rect, &t, &r)) return TRUE;
+    Paint p;
+    SolidPaint(0, R2_NOT, &p);
+    FillRectS(t, p, r);
+    return TRUE;
+}
+
+BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !rect) return FALSE;
+    Target t;
+    RECT r;
+    if (!DeviceRect(dc, rect, &t, &r)) return TRUE;
+    // Every other pixel of the one-pixel frame is inverted (XOR with white),
+    // on a checkerboard anchored at the surface origin, so a second call
+    // erases it.
+    Paint p;
+    p.pattern = true;
+    p.rop2 = R2_XORPEN;
+    p.pw = p.ph = 2;
+    p.px = {0xFFFFFF, 0, 0, 0xFFFFFF};
+    p.on = {1, 0, 0, 1};
+    p.allOn = false;
+    FillRectS(t, p, RECT{r.left, r.top, r.right, r.top + 1});
+    if (r.bottom - r.top > 1) FillRectS(t, p, RECT{r.left, r.bottom - 1, r.right, r.bottom});
+    FillRectS(t, p, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1});
+    if (r.right - r.left > 1) FillRectS(t, p, RECT{r.right - 1, r.top + 1, r.right, r.bottom - 1});
+    return TRUE;
+}
+
+BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || !rect) return FALSE;
+    RECT r = *rect;
+    // System colour numbers of the light and dark sides, outer then inner.
+    enum { kHilight = 20, kLight = 22, kShadow = 16, kDkShadow = 21, kFace = 15 };
+    struct Ring {
+        UINT raised, sunken;
+        int tlRaised, brRaised, tlSunken, brSunken;
+    };
+    const Ring rings[2] = {
+        {BDR_RAISEDOUTER, BDR_SUNKENOUTER, kLight, kDkShadow, kShadow, kHilight},
+        {BDR_RAISEDINNER, BDR_SUNKENINNER, kHilight, kShadow, kDkShadow, kLight}};
+    for (int k = 0; k < 2; ++k) {
+        const Ring& g = rings[k];
+        int tl, br;
+        if (edge & g.raised) {
+            tl = g.tlRaised;
+            br = g.brRaised;
+        } else if (edge & g.sunken) {
+            tl = g.tlSunken;
+            br = g.brSunken;
+        } else {
+            continue;
+        }
+        if (flags & BF_FLAT) tl = br = (k == 0 ? kShadow : kFace);
+        if (flags & BF_MONO) tl = br = (k == 0 ? 6 : 5);
+        HBRUSH tlb = reinterpret_cast<HBRUSH>(uintptr_t(tl + 1));
+        HBRUSH brb = reinterpret_cast<HBRUSH>(uintptr_t(br + 1));
+        if (flags & BF_TOP) {
+            RECT q{r.left, r.top, r.right, r.top + 1};
+            FillRect(hdc, &q, tlb);
+        }
+        if (flags & BF_LEFT) {
+            RECT q{r.left, r.top, r.left + 1, r.bottom};
+            FillRect(hdc, &q, tlb);
+        }
+        if (flags & BF_BOTTOM) {
+            RECT q{r.left, r.bottom - 1, r.right, r.bottom};
+            FillRect(hdc, &q, brb);
+        }
+        if (flags & BF_RIGHT) {
+            RECT q{r.right - 1, r.top, r.right, r.bottom};
+            FillRect(hdc, &q, brb);
+        }
+        if (flags & BF_LEFT) ++r.left;
+        if (flags & BF_TOP) ++r.top;
+        if (flags & BF_RIGHT) --r.right;
+        if (flags & BF_BOTTOM) --r.bottom;
+    }
+    if (flags & BF_MIDDLE) FillRect(hdc, &r, reinterpret_cast<HBRUSH>(uintptr_t(kFace + 1)));
+    if (flags & BF_ADJUST) *rect = r;
+    return TRUE;
+}
