@@ -14,7 +14,6 @@
 #include "formats/dbf/file_io.h"
 #include "platform/fs/fs.h"
 
-
 using namespace dbf_detail;
 
 namespace {
@@ -38,7 +37,6 @@ void PutLe16(uint8_t* p, uint32_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-
 WString DefaultMessage(int code, uint32_t sys) {
     return text::Format(u"DBF Error:%d WinError:%d(%08lX)", code, static_cast<int>(sys),
                         static_cast<unsigned long>(sys));
@@ -49,11 +47,17 @@ void SetErr(DbfTable* t, int code, uint32_t sys) {
     t->systemError = sys;
     t->message = DefaultMessage(code, sys);
 }
-void SetErr(DbfTable* t, int code) { SetErr(t, code, fioGetLastError()); }
+void SetErr(DbfTable* t, int code) {
+    SetErr(t, code, fioGetLastError());
+}
 
 // Program text from either width of the API.
-WString Widen(const WChar* s) { return s ? WString(s) : WString(); }
-WString Widen(const char* s) { return s ? text::FromUtf8(s) : WString(); }
+WString Widen(const WChar* s) {
+    return s ? WString(s) : WString();
+}
+WString Widen(const char* s) {
+    return s ? text::FromUtf8(s) : WString();
+}
 
 // Copies text out in the caller's width; `room` counts characters with the
 // NUL (UTF-8 is cut at a character boundary).
@@ -81,8 +85,10 @@ std::basic_string<Ch>& EngineText() {
 template <typename Ch>
 const Ch* ToEngineText(WStringView s) {
     auto& out = EngineText<Ch>();
-    if constexpr (sizeof(Ch) == 1) out = text::ToUtf8(s);
-    else out.assign(s);
+    if constexpr (sizeof(Ch) == 1)
+        out = text::ToUtf8(s);
+    else
+        out.assign(s);
     return out.c_str();
 }
 
@@ -151,7 +157,9 @@ void RestoreEndMark(DbfTable* t, int64_t rowStart, int64_t count) {
     SeekTo(t, static_cast<int>(count));
 }
 
-bool IsWriteAccess(const DbfTable* t) { return (fioGetAccess(t->file) & kFioWrite) != 0; }
+bool IsWriteAccess(const DbfTable* t) {
+    return (fioGetAccess(t->file) & kFioWrite) != 0;
+}
 
 }  // namespace
 
@@ -187,12 +195,17 @@ DbfHandle DbfOpen(const Ch* path, int flags) {
 
     const uint32_t access = kFioRead | ((flags & kDbfReadWrite) ? kFioWrite : 0);
     uint32_t share = kFioShareReadWrite;
-    if (flags & kDbfNoSharing) share = kFioShareNone;
-    else if (flags & kDbfShareAll) share = kFioShareReadWrite;
-    else if (flags & kDbfReadWrite) share = kFioShareRead;
+    if (flags & kDbfNoSharing)
+        share = kFioShareNone;
+    else if (flags & kDbfShareAll)
+        share = kFioShareReadWrite;
+    else if (flags & kDbfReadWrite)
+        share = kFioShareRead;
     uint32_t attributes = kFioAttrNormal;
-    if (flags & kDbfRandomAccess) attributes |= kFioRandomAccess;
-    else if (flags & kDbfSequential) attributes |= kFioSequentialScan;
+    if (flags & kDbfRandomAccess)
+        attributes |= kFioRandomAccess;
+    else if (flags & kDbfSequential)
+        attributes |= kFioSequentialScan;
     t->file = fioOpen(wpath.c_str(), access, share, kFioOpenExisting, attributes,
                       (flags & kDbfForMapping) ? kFioForMapping : 0);
     if (!t->file) return FailOpen(kDbfErrOpen);
@@ -300,8 +313,12 @@ int64_t DbfGetFileSize(DbfHandle h) {
     return size < 0 ? 0 : size;
 }
 
-int DbfGetOpenFlags(DbfHandle h) { return h ? h->openFlags : 0; }
-FioFile* DbfGetFile(DbfHandle h) { return h ? h->file : nullptr; }
+int DbfGetOpenFlags(DbfHandle h) {
+    return h ? h->openFlags : 0;
+}
+FioFile* DbfGetFile(DbfHandle h) {
+    return h ? h->file : nullptr;
+}
 
 template <typename Ch>
 const Ch* DbfGetPath(DbfHandle h, Ch* buffer) {
@@ -313,7 +330,9 @@ const Ch* DbfGetPath(DbfHandle h, Ch* buffer) {
     }
     return ToEngineText<Ch>(path);
 }
-const WChar* DbfGetPath(DbfHandle h) { return h ? fioGetPath(h->file) : nullptr; }
+const WChar* DbfGetPath(DbfHandle h) {
+    return h ? fioGetPath(h->file) : nullptr;
+}
 
 int DbfGetError(DbfHandle h, uint32_t* systemError) {
     if (!h) {
@@ -361,7 +380,9 @@ void DbfSetError(DbfHandle h, int code, const WChar* format, ...) {
     }
 }
 
-int DbfIsWritable(DbfHandle h) { return h && IsWriteAccess(h) ? 1 : 0; }
+int DbfIsWritable(DbfHandle h) {
+    return h && IsWriteAccess(h) ? 1 : 0;
+}
 
 int DbfIsFileWritable(DbfHandle h) {
     if (!h) return 0;
@@ -379,7 +400,9 @@ int DbfSetWritable(DbfHandle h, int writable) {
     return ok;
 }
 
-unsigned DbfGetCodePage(DbfHandle h) { return h ? h->codePage : 0; }
+unsigned DbfGetCodePage(DbfHandle h) {
+    return h ? h->codePage : 0;
+}
 
 int DbfSetCodePage(DbfHandle h, unsigned codePage) {
     if (!h) return 0;
@@ -389,7 +412,9 @@ int DbfSetCodePage(DbfHandle h, unsigned codePage) {
     return static_cast<int>(old);
 }
 
-int DbfGetLanguageDriverId(DbfHandle h) { return h ? h->header[29] : 0; }
+int DbfGetLanguageDriverId(DbfHandle h) {
+    return h ? h->header[29] : 0;
+}
 
 int DbfSetLanguageDriverId(DbfHandle h, int id) {
     if (!h) return 0;
@@ -400,11 +425,15 @@ int DbfSetLanguageDriverId(DbfHandle h, int id) {
     return 0;
 }
 
-void* DbfMap(DbfHandle h) { return h ? fioMap(h->file) : nullptr; }
+void* DbfMap(DbfHandle h) {
+    return h ? fioMap(h->file) : nullptr;
+}
 void DbfUnmap(DbfHandle h) {
     if (h) fioUnmap(h->file);
 }
-void* DbfGetMappedView(DbfHandle h) { return h ? fioGetView(h->file) : nullptr; }
+void* DbfGetMappedView(DbfHandle h) {
+    return h ? fioGetView(h->file) : nullptr;
+}
 
 int64_t DbfGetRecordOffset(DbfHandle h, int record) {
     if (!h) return 0;
@@ -439,7 +468,9 @@ int DbfForEachRecord(DbfHandle h, DbfRecordCallback callback, void* user, int fi
     return 1;
 }
 
-int DbfGetFieldCount(DbfHandle h) { return h ? h->fieldCount : 0; }
+int DbfGetFieldCount(DbfHandle h) {
+    return h ? h->fieldCount : 0;
+}
 
 int DbfGetFieldDescriptor(DbfHandle h, int index, uint8_t* descriptor32) {
     if (!h || index < 0 || index >= h->fieldCount || !descriptor32) return 0;
@@ -501,16 +532,25 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
             decimals = 0;
             if (length == 0) length = 255;
             break;
-        case 'D': length = 8, decimals = 0; break;
-        case 'L': length = 1, decimals = 0; break;
-        case 'M': length = 10, decimals = 0; break;
+        case 'D':
+            length = 8, decimals = 0;
+            break;
+        case 'L':
+            length = 1, decimals = 0;
+            break;
+        case 'M':
+            length = 10, decimals = 0;
+            break;
         case 'N':
             if (length == 0) {
-                if (decimals == 0) length = 18, decimals = 6;
-                else length = 10;
+                if (decimals == 0)
+                    length = 18, decimals = 6;
+                else
+                    length = 10;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     // Fields are defined while the table is empty: the record area would move
     // under rows already written. The format holds 1024 fields and 16-bit
@@ -590,8 +630,12 @@ int DbfSeek(DbfHandle h, int n) {
             if (count == 0) return -1;
             n = 0;
             break;
-        case kDbfAppend: n = static_cast<int>(count); break;
-        case kDbfCurrent: n = h->current; break;
+        case kDbfAppend:
+            n = static_cast<int>(count);
+            break;
+        case kDbfCurrent:
+            n = h->current;
+            break;
         default:
             if (n < 0) return -1;
             break;
@@ -621,7 +665,9 @@ int DbfSeekActive(DbfHandle h, int n) {
     }
 }
 
-int DbfGetCurrentRecord(DbfHandle h) { return h ? h->current : -1; }
+int DbfGetCurrentRecord(DbfHandle h) {
+    return h ? h->current : -1;
+}
 
 int DbfReadRecord(DbfHandle h, int record, uint8_t* buffer) {
     if (!h) return 0;
@@ -744,10 +790,18 @@ int DbfIsEndMarkAtPosition(DbfHandle h) {
     return got == 1 && flag == 0x1A ? 1 : 0;
 }
 
-int DbfGetRecordCount(DbfHandle h) { return h ? static_cast<int>(Count(h)) : 0; }
-int DbfGetRecordLength(DbfHandle h) { return h ? RecordLength(h) : 0; }
-int DbfGetHeaderLength(DbfHandle h) { return h ? HeaderLength(h) : 0; }
-uint8_t* DbfGetRecordBuffer(DbfHandle h) { return h ? h->record.get() : nullptr; }
+int DbfGetRecordCount(DbfHandle h) {
+    return h ? static_cast<int>(Count(h)) : 0;
+}
+int DbfGetRecordLength(DbfHandle h) {
+    return h ? RecordLength(h) : 0;
+}
+int DbfGetHeaderLength(DbfHandle h) {
+    return h ? HeaderLength(h) : 0;
+}
+uint8_t* DbfGetRecordBuffer(DbfHandle h) {
+    return h ? h->record.get() : nullptr;
+}
 
 uint8_t* DbfAllocRecordBuffer(DbfHandle h) {
     if (!h) return nullptr;
@@ -755,7 +809,9 @@ uint8_t* DbfAllocRecordBuffer(DbfHandle h) {
     if (!p) SetErr(h, kDbfErrMemory);
     return p;
 }
-void DbfFreeRecordBuffer(uint8_t* buffer) { DbfHeap().Free(buffer); }
+void DbfFreeRecordBuffer(uint8_t* buffer) {
+    DbfHeap().Free(buffer);
+}
 
 int DbfBlankRecord(DbfHandle h, uint8_t* buffer) {
     if (!h) return 0;
@@ -851,16 +907,16 @@ int DbfRemoveAllRecords(DbfHandle h) {
 }
 
 // Both widths of the text-bearing calls.
-#define ZN_DBF_INSTANTIATE(Ch)                                                    \
-    template DbfHandle DbfOpen<Ch>(const Ch*, int);                               \
-    template DbfHandle DbfCreate<Ch>(const Ch*, int);                             \
-    template DbfHandle DbfCreateLike<Ch>(const Ch*, DbfHandle);                   \
-    template const Ch* DbfGetPath<Ch>(DbfHandle, Ch*);                            \
-    template int DbfGetError<Ch>(DbfHandle, uint32_t*, Ch*);                      \
-    template const Ch* DbfGetErrorInfo<Ch>(DbfHandle, int*, uint32_t*, Ch*);      \
-    template unsigned DbfReadCpgFile<Ch>(const Ch*);                              \
-    template const Ch* DbfGetFieldName<Ch>(DbfHandle, int, Ch*);                  \
-    template int DbfFindField<Ch>(DbfHandle, const Ch*);                          \
+#define ZN_DBF_INSTANTIATE(Ch)                                               \
+    template DbfHandle DbfOpen<Ch>(const Ch*, int);                          \
+    template DbfHandle DbfCreate<Ch>(const Ch*, int);                        \
+    template DbfHandle DbfCreateLike<Ch>(const Ch*, DbfHandle);              \
+    template const Ch* DbfGetPath<Ch>(DbfHandle, Ch*);                       \
+    template int DbfGetError<Ch>(DbfHandle, uint32_t*, Ch*);                 \
+    template const Ch* DbfGetErrorInfo<Ch>(DbfHandle, int*, uint32_t*, Ch*); \
+    template unsigned DbfReadCpgFile<Ch>(const Ch*);                         \
+    template const Ch* DbfGetFieldName<Ch>(DbfHandle, int, Ch*);             \
+    template int DbfFindField<Ch>(DbfHandle, const Ch*);                     \
     template int DbfAddField<Ch>(DbfHandle, const Ch*, char, int, int);
 ZN_DBF_INSTANTIATE(WChar)
 ZN_DBF_INSTANTIATE(char)

@@ -41,7 +41,7 @@ enum DbfError {
     kDbfErrNone = 0,
     kDbfErrMemory = 1,
     kDbfErrOpen = 2,
-    kDbfErrHeader = 3,          // also: a header whose lengths do not fit its fields
+    kDbfErrHeader = 3,  // also: a header whose lengths do not fit its fields
     kDbfErrDescriptor = 4,
     kDbfErrRead = 5,
     kDbfErrWrite = 6,
@@ -55,8 +55,8 @@ enum DbfError {
     kDbfErrEndMark = 15,
     kDbfErrFree = 16,  // reserved: freeing cannot fail here
     kDbfErrDeleteFlag = 17,
-    kDbfErrField = 18,       // a field that cannot be added (limits, rows present)
-    kDbfErrTooLarge = 19,    // the table would outgrow the format's 32-bit offsets
+    kDbfErrField = 18,     // a field that cannot be added (limits, rows present)
+    kDbfErrTooLarge = 19,  // the table would outgrow the format's 32-bit offsets
 };
 
 constexpr int kDbfMaxFields = 1024;
@@ -158,7 +158,9 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer = nullptr);
 int DbfDeleteRecord(DbfHandle h, int record);
 int DbfIsRecordActive(DbfHandle h, const uint8_t* buffer = nullptr);
 int DbfIsActiveAtPosition(DbfHandle h);
-inline int DbfIsRecordValid(DbfHandle h) { return DbfIsActiveAtPosition(h); }
+inline int DbfIsRecordValid(DbfHandle h) {
+    return DbfIsActiveAtPosition(h);
+}
 int DbfIsEndMarkAtPosition(DbfHandle h);
 int DbfGetRecordCount(DbfHandle h);
 int DbfGetRecordLength(DbfHandle h);

@@ -12,16 +12,24 @@ using namespace dbf_detail;
 
 namespace {
 
-bool Valid(DbfHandle h, int field) { return h && field >= 0 && field < h->fieldCount; }
+bool Valid(DbfHandle h, int field) {
+    return h && field >= 0 && field < h->fieldCount;
+}
 
 const uint8_t* Rec(DbfHandle h, const uint8_t* record) {
     return record ? record : h->record.get();
 }
-uint8_t* Rec(DbfHandle h, uint8_t* record) { return record ? record : h->record.get(); }
+uint8_t* Rec(DbfHandle h, uint8_t* record) {
+    return record ? record : h->record.get();
+}
 
-bool IsNumberType(char t) { return t == 'N' || t == 'F'; }
+bool IsNumberType(char t) {
+    return t == 'N' || t == 'F';
+}
 
-void Fill(uint8_t* p, int n, uint8_t c) { memset(p, c, static_cast<size_t>(n)); }
+void Fill(uint8_t* p, int n, uint8_t c) {
+    memset(p, c, static_cast<size_t>(n));
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -151,10 +159,16 @@ int DbfPutLogical(DbfHandle h, int field, int c, uint8_t* record) {
         case 'F':
         case 'N':
         case 'f':
-        case 'n': v = 'F'; break;
+        case 'n':
+            v = 'F';
+            break;
         case ' ':
-        case '?': v = static_cast<uint8_t>(c); break;
-        default: v = 'T'; break;
+        case '?':
+            v = static_cast<uint8_t>(c);
+            break;
+        default:
+            v = 'T';
+            break;
     }
     Rec(h, record)[FieldOffset(h, field)] = v;
     return 1;
@@ -222,8 +236,7 @@ DbfDateTime DbfFileTimeToDateTime(uint64_t ft) {
     return d;
 }
 
-const uint64_t* DbfGetDateAsFileTime(DbfHandle h, int field, uint64_t* out,
-                                     const uint8_t* record) {
+const uint64_t* DbfGetDateAsFileTime(DbfHandle h, int field, uint64_t* out, const uint8_t* record) {
     thread_local uint64_t engine;
     DbfDateTime d;
     if (!DbfGetDate(h, field, &d, record)) return nullptr;
@@ -248,9 +261,12 @@ uint32_t DbfGetHex(DbfHandle h, int field, const uint8_t* record) {
         const uint8_t c = p[i];
         if (c < '!') continue;
         int v = -1;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
         if (v < 0) {
             if (digits == 0) continue;
             break;

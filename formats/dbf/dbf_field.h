@@ -85,8 +85,7 @@ int DbfIsTextField(DbfHandle h, int field);     // C M
 // Over the live records with a value in the field, first to last (-1: the
 // last). 1, or 0 for a bad or non-numeric field or an unmappable file.
 // With no value at all, count is 0 and the other figures are 0.
-int DbfFieldStatistics(DbfHandle h, int field, DbfFieldStats* stats, int first = 0,
-                       int last = -1);
+int DbfFieldStatistics(DbfHandle h, int field, DbfFieldStats* stats, int first = 0, int last = -1);
 // Minimum and maximum of the live records with a value; 0 for a bad or
 // non-numeric field or when no record has a value.
 int DbfGetMinMax(DbfHandle h, int field, double* minimum, double* maximum);

@@ -25,22 +25,35 @@ struct DbfTable {
     ~DbfTable() { fioClose(file); }
 };
 
-
 namespace dbf_detail {
 
 inline uint32_t Le32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
-inline uint32_t Count(const DbfTable* t) { return Le32(t->header + 4); }
-inline int HeaderLength(const DbfTable* t) { return Le16(t->header + 8); }
-inline int RecordLength(const DbfTable* t) { return Le16(t->header + 10); }
-inline uint8_t* Descriptor(const DbfTable* t, int i) { return t->descriptors.get() + 32 * i; }
+inline uint32_t Count(const DbfTable* t) {
+    return Le32(t->header + 4);
+}
+inline int HeaderLength(const DbfTable* t) {
+    return Le16(t->header + 8);
+}
+inline int RecordLength(const DbfTable* t) {
+    return Le16(t->header + 10);
+}
+inline uint8_t* Descriptor(const DbfTable* t, int i) {
+    return t->descriptors.get() + 32 * i;
+}
 inline int FieldOffset(const DbfTable* t, int i) {
     return static_cast<int>(Le32(Descriptor(t, i) + 12));
 }
-inline int FieldLength(const DbfTable* t, int i) { return Descriptor(t, i)[16]; }
-inline char FieldType(const DbfTable* t, int i) { return static_cast<char>(Descriptor(t, i)[11]); }
+inline int FieldLength(const DbfTable* t, int i) {
+    return Descriptor(t, i)[16];
+}
+inline char FieldType(const DbfTable* t, int i) {
+    return static_cast<char>(Descriptor(t, i)[11]);
+}
 
 }  // namespace dbf_detail

@@ -2,7 +2,9 @@
 
 #include "platform/fs/fs.h"
 
-CDbfTable::~CDbfTable() { Close(); }
+CDbfTable::~CDbfTable() {
+    Close();
+}
 
 void CDbfTable::Attach(DbfHandle table, bool owns) {
     if (table != table_) Close();

@@ -3,8 +3,8 @@
 // so every clean-up path can be exercised in tests.
 #pragma once
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 

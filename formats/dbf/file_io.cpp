@@ -68,8 +68,12 @@ zn::EngineHeap& fioHeap() {
     static zn::EngineHeap heap("fio");
     return heap;
 }
-void fioInitHeap() { fioHeap(); }
-int fioDestroyHeap() { return 0; }
+void fioInitHeap() {
+    fioHeap();
+}
+int fioDestroyHeap() {
+    return 0;
+}
 
 void* fioAlloc(size_t bytes) {
     for (;;) {
@@ -81,10 +85,16 @@ void* fioAlloc(size_t bytes) {
     }
 }
 
-void fioFree(void* block) { fioHeap().Free(block); }
+void fioFree(void* block) {
+    fioHeap().Free(block);
+}
 
-void fioSetRetryHandler(FioRetryHandler handler) { g_retry = handler; }
-void fioSetNotifyHandler(FioNotifyHandler handler) { g_notify = handler; }
+void fioSetRetryHandler(FioRetryHandler handler) {
+    g_retry = handler;
+}
+void fioSetNotifyHandler(FioNotifyHandler handler) {
+    g_notify = handler;
+}
 void fioResetForTests() {
     g_retry = nullptr;
     g_notify = nullptr;
@@ -172,7 +182,9 @@ int64_t fioSeek(FioFile* file, int64_t offset, int origin) {
     return target;
 }
 
-int64_t fioTell(FioFile* file) { return file->pos; }
+int64_t fioTell(FioFile* file) {
+    return file->pos;
+}
 
 int fioTruncate(FioFile* file) {
     if (file->mapping.Data()) {
@@ -199,14 +211,18 @@ void* fioMap(FioFile* file) {
     return file->mapping.Data();
 }
 
-void fioUnmap(FioFile* file) { file->mapping.Unmap(); }
+void fioUnmap(FioFile* file) {
+    file->mapping.Unmap();
+}
 
 int fioIsAtEnd(FioFile* file) {
     const uint64_t size = file->file.Size();
     return size != UINT64_MAX && static_cast<uint64_t>(fioTell(file)) == size ? 1 : 0;
 }
 
-uint32_t fioGetAttributes(FioFile* file) { return file->file.GetAttributes(); }
+uint32_t fioGetAttributes(FioFile* file) {
+    return file->file.GetAttributes();
+}
 
 int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
     if (access == file->access && share == file->share) return 1;
@@ -245,15 +261,25 @@ int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
     return 1;
 }
 
-uint32_t fioGetAccess(const FioFile* file) { return file->access; }
-uint32_t fioGetShare(const FioFile* file) { return file->share; }
-void* fioGetView(const FioFile* file) { return file->mapping.Data(); }
+uint32_t fioGetAccess(const FioFile* file) {
+    return file->access;
+}
+uint32_t fioGetShare(const FioFile* file) {
+    return file->share;
+}
+void* fioGetView(const FioFile* file) {
+    return file->mapping.Data();
+}
 uint64_t fioGetViewLength(const FioFile* file) {
     return file->mapping.Data() ? file->mapping.Size() : 0;
 }
-const WChar* fioGetPath(const FioFile* file) { return file->path.c_str(); }
+const WChar* fioGetPath(const FioFile* file) {
+    return file->path.c_str();
+}
 int64_t fioGetSize(FioFile* file) {
     const uint64_t size = file->file.Size();
     return size == UINT64_MAX ? -1 : static_cast<int64_t>(size);
 }
-uint32_t fioGetLastError() { return fs::GetLastError(); }
+uint32_t fioGetLastError() {
+    return fs::GetLastError();
+}

@@ -1,10 +1,10 @@
 // Code pages of tables: the language driver table, .cpg names, and field
 // text conversion with blank padding and whole-character cuts.
+#include "formats/dbf/dbf_codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "formats/dbf/dbf_codepage.h"
 
 namespace {
 
@@ -35,11 +35,11 @@ TEST_F(CodePages, NamesInCpgFiles) {
         const char* text;
         unsigned want;
     } cases[] = {
-        {"1252", 1252},         {"CP1251\r\n", 1251}, {"88591", 88591},  {"ISO-8859-1", 88591},
-        {"UTF-8", 65001},       {"utf8\n", 65001},    {"65001", 65001},  {"big5", 950},
-        {"Shift SJIS", 932},    {"ANSI", 1252},       {"oem", 437},      {"ISO", 88591},
-        {"EUC", 88591},         {"nothing", 0},       {"", 0},           {"437", 437},
-        {"436", 436},  // below the accepted range, but still the number
+        {"1252", 1252},        {"CP1251\r\n", 1251}, {"88591", 88591}, {"ISO-8859-1", 88591},
+        {"UTF-8", 65001},      {"utf8\n", 65001},    {"65001", 65001}, {"big5", 950},
+        {"Shift SJIS", 932},   {"ANSI", 1252},       {"oem", 437},     {"ISO", 88591},
+        {"EUC", 88591},        {"nothing", 0},       {"", 0},          {"437", 437},
+        {"436", 436},           // below the accepted range, but still the number
         {"12345678", 1234567},  // at most 7 digits
     };
     for (const auto& c : cases) EXPECT_EQ(DbfCodePageFromName(c.text), c.want) << c.text;

@@ -12,7 +12,8 @@
 namespace {
 
 uint16_t U16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1])
+                                                                   << 8);
 }
 uint32_t U32(const std::string& b, size_t at) {
     return U16(b, at) | static_cast<uint32_t>(U16(b, at + 2)) << 16;
@@ -74,7 +75,7 @@ TEST_F(DbfEngine, FieldDefaultsAndLayout) {
     struct {
         char type;
         int length, decimals, wantLength, wantDecimals;
-    } defaults[] = {{'D', 3, 2, 8, 0}, {'L', 9, 1, 1, 0}, {'M', 0, 4, 10, 0},
+    } defaults[] = {{'D', 3, 2, 8, 0},  {'L', 9, 1, 1, 0}, {'M', 0, 4, 10, 0},
                     {'N', 0, 2, 10, 2}, {'N', 7, 3, 7, 3}, {'F', 12, 4, 12, 4}};
     int index = 2;
     for (const auto& d : defaults) {
@@ -112,9 +113,9 @@ TEST_F(DbfEngine, SeekAndDeleteTable) {
     struct {
         int from, position, want;
     } cases[] = {
-        {2, kDbfNext, 4},  {4, kDbfPrevious, 2}, {0, 3, -1},          {0, 2, 2},
-        {0, kDbfLast, 4},  {0, kDbfFirst, 0},    {0, kDbfPrevious, -1}, {4, kDbfNext, -1},
-        {0, 5, -1},  // the end mark is not a row
+        {2, kDbfNext, 4},  {4, kDbfPrevious, 2},  {0, 3, -1},        {0, 2, 2},  {0, kDbfLast, 4},
+        {0, kDbfFirst, 0}, {0, kDbfPrevious, -1}, {4, kDbfNext, -1}, {0, 5, -1},  // the end mark is
+                                                                                  // not a row
     };
     for (const auto& c : cases) {
         ASSERT_EQ(DbfSeek(h, c.from), c.from);
@@ -445,8 +446,8 @@ TEST_F(DbfEngine, CodePageAtOpen) {
         const char* cpg;  // null: no .cpg file
         unsigned want;
     } cases[] = {
-        {0x57, "1251", 1252}, {0xFF, "1251", 0},   {0x00, nullptr, 0},  {0x00, "1252", 1252},
-        {0x00, "88591", 0},   {0x00, "UTF-8", 65001}, {0x00, "big5", 950}, {0x00, "OEM", 437},
+        {0x57, "1251", 1252},  {0xFF, "1251", 0},      {0x00, nullptr, 0},  {0x00, "1252", 1252},
+        {0x00, "88591", 0},    {0x00, "UTF-8", 65001}, {0x00, "big5", 950}, {0x00, "OEM", 437},
         {0xC9, nullptr, 1251}, {0x69, nullptr, 0},  // 620 is not known here
     };
     for (const auto& c : cases) {

@@ -1,5 +1,7 @@
 // Field values in record buffers: the formats tables are written with,
 // numbers independent of the process locale, overflow, and the statistics.
+#include "formats/dbf/dbf_field.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "dbf_test_util.h"
-#include "formats/dbf/dbf_field.h"
 
 namespace {
 
@@ -75,7 +76,9 @@ void NumberRows(DbfFields* t, DbfHandle h) {
     (void)t;
 }
 
-TEST_F(DbfFields, NumbersInTheCRules) { NumberRows(this, h_); }
+TEST_F(DbfFields, NumbersInTheCRules) {
+    NumberRows(this, h_);
+}
 
 TEST_F(DbfFields, NumbersUnderACommaDecimalLocale) {
     const std::string saved = setlocale(LC_ALL, nullptr);
@@ -141,7 +144,7 @@ TEST_F(DbfFields, TextLogicalsDatesAndHex) {
     struct {
         const char* field;
         uint32_t value;
-    } hexes[] = {{" 1F 2A    ", 0x1F2A}, {"&H1F      ", 0x1F}, {"0x1F      ", 0},
+    } hexes[] = {{" 1F 2A    ", 0x1F2A},     {"&H1F      ", 0x1F},       {"0x1F      ", 0},
                  {"zz12345678", 0x12345678}, {"123456789A", 0x12345678}, {"          ", 0}};
     for (const auto& x : hexes) {
         DbfPutFieldBytes(h_, 3, reinterpret_cast<const uint8_t*>(x.field));

@@ -1,11 +1,12 @@
 // The table object: which record buffer a value goes to, replacing tables on
 // one object, titles, and ownership.
+#include "formats/dbf/dbf_table.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "dbf_test_util.h"
-#include "formats/dbf/dbf_table.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ protected:
     void Make(const WChar* path, int fields, int width) {
         DbfHandle h = DbfCreate(path, 0);
         ASSERT_NE(h, nullptr);
-        for (int i = 0; i < fields; ++i) DbfAddField(h, text::Format(u"F%d", i).c_str(), 'C', width, 0);
+        for (int i = 0; i < fields; ++i)
+            DbfAddField(h, text::Format(u"F%d", i).c_str(), 'C', width, 0);
         DbfBlankRecord(h);
         for (int i = 0; i < fields; ++i) DbfPutText(h, i, text::Format(u"v%d", i).c_str());
         DbfWriteRecord(h, kDbfAppend);
@@ -78,10 +80,8 @@ TEST_F(DbfTableObject, Titles) {
         const WChar* path;
         const WChar* title;
     } cases[] = {
-        {u"\\data\\roads.dbf", u"roads"},
-        {u"\\data\\noext", u"noext"},
-        {u"\\data\\v1.2\\roads", u"roads"},
-        {u"/data/v1.2/trees.dbf", u"trees"},
+        {u"\\data\\roads.dbf", u"roads"},   {u"\\data\\noext", u"noext"},
+        {u"\\data\\v1.2\\roads", u"roads"}, {u"/data/v1.2/trees.dbf", u"trees"},
         {u"\\data\\a.b.dbf", u"a.b"},
     };
     for (const auto& c : cases) {

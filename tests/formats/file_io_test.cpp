@@ -1,8 +1,7 @@
 // The file layer: reopening in another mode, mappings, share modes through
 // the device file system, and clean-up when memory runs out.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
@@ -26,7 +25,8 @@ std::string MapPermissions(const std::string& host) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line))
-        if (line.size() >= host.size() && line.compare(line.size() - host.size(), host.size(), host) == 0)
+        if (line.size() >= host.size() &&
+            line.compare(line.size() - host.size(), host.size(), host) == 0)
             return line.substr(line.find(' ') + 1, 4);
     return "";
 }
@@ -84,8 +84,8 @@ TEST_F(FileIo, MappingsFollowTheAccess) {
     fioClose(f);
     EXPECT_EQ(MapPermissions(host), "") << "closing removes the view";
 
-    f = fioOpen(u"\\v.bin", kFioRead | kFioWrite, kFioShareRead, kFioOpenExisting,
-                kFioAttrNormal, kFioForMapping);
+    f = fioOpen(u"\\v.bin", kFioRead | kFioWrite, kFioShareRead, kFioOpenExisting, kFioAttrNormal,
+                kFioForMapping);
     auto* w = static_cast<char*>(fioMap(f));
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(MapPermissions(host).substr(0, 2), "rw");
