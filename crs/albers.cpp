@@ -19,16 +19,12 @@ CAlbers::Cone CAlbers::ConeConstants() const {
     const double phi0 = DegToRad(m_latitudeOfOrigin);
     const double phi1 = DegToRad(m_standardParallel1);
     const double phi2 = DegToRad(m_standardParallel2);
-    auto m = [this](double phi) {
-        const double s = std::sin(phi);
-        return std::cos(phi) / std::sqrt(1.0 - s * s * m_e2);
-    };
-    const double m1 = m(phi1), q1 = AuthalicQ(phi1, m_e, m_e2);
+    const double m1 = ParallelRadius(phi1, m_e2), q1 = AuthalicQ(phi1, m_e, m_e2);
     Cone c;
     if (std::fabs(phi1 - phi2) < 1e-10) {
         c.n = std::sin(phi1);  // tangent cone, the limit of 14-14
     } else {
-        const double m2 = m(phi2);
+        const double m2 = ParallelRadius(phi2, m_e2);
         c.n = (m1 * m1 - m2 * m2) / (AuthalicQ(phi2, m_e, m_e2) - q1);
     }
     c.C = c.n * q1 + m1 * m1;

@@ -35,6 +35,13 @@ inline double WrapDegrees(double d) {
     return d <= -180.0 ? d + 360.0 : d;
 }
 
+// m of Snyder ch. 14 and 15: cos(phi) / sqrt(1 - e^2 sin^2(phi)), the radius of
+// the parallel at phi in units of a.
+inline double ParallelRadius(double phi, double e2) {
+    const double s = std::sin(phi);
+    return std::cos(phi) / std::sqrt(1.0 - s * s * e2);
+}
+
 // Conformal latitude chi of phi (radians) on a spheroid of eccentricity e.
 inline double ConformalLatitude(double phi, double e) {
     double es = e * std::sin(phi);

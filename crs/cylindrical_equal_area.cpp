@@ -50,9 +50,7 @@ double CCylindricalEqArea::Q(double phi) const {
 
 void CCylindricalEqArea::Setup() {
     CCoordSys::Setup();
-    const double phis = DegToRad(m_standardParallel1);
-    const double s = std::sin(phis);
-    m_k = std::cos(phis) / std::sqrt(1.0 - s * s * m_e2);
+    m_k = ParallelRadius(DegToRad(m_standardParallel1), m_e2);
     m_qp = Q(DegToRad(90.0));
 }
 

@@ -1,6 +1,6 @@
 // Cylindrical equal-area, normal aspect (code 43034).
 // Source: Snyder, Map Projections - A Working Manual, USGS PP 1395, 1987,
-// eqs. 10-13..10-15 with q of eq. 3-12 and the latitude iteration of 3-16.
+// ch. 10 (ellipsoidal forms) with q of eq. 3-12 and the latitude iteration of 3-16.
 // Accuracy (against the reference tables): forward 1e-6 m; inverse 1e-10 deg
 // up to latitude 89.99.
 // Departures: the inverse iterates to convergence (|dphi| <= 1e-12 rad, at

@@ -14,7 +14,7 @@ CLambertConformalConic::CLambertConformalConic() {
     CCoordSys::Setup();
 }
 
-// Snyder 15-9.
+// t of Snyder ch. 15.
 double CLambertConformalConic::T(double phi) const {
     const double es = m_e * std::sin(phi);
     return std::tan(kQuarterPi - phi * 0.5) / std::pow((1.0 - es) / (1.0 + es), m_e * 0.5);
@@ -24,16 +24,13 @@ CLambertConformalConic::Cone CLambertConformalConic::ConeConstants() const {
     const double phi0 = DegToRad(m_latitudeOfOrigin);
     const double phi1 = DegToRad(m_standardParallel1);
     const double phi2 = DegToRad(m_standardParallel2);
-    auto m = [this](double phi) {
-        const double s = std::sin(phi);
-        return std::cos(phi) / std::sqrt(1.0 - s * s * m_e2);
-    };
-    const double m1 = m(phi1), t1 = T(phi1);
+    const double m1 = ParallelRadius(phi1, m_e2), t1 = T(phi1);
     Cone c;
     if (std::fabs(phi1 - phi2) < 1e-10)
         c.n = std::sin(phi1);  // tangent cone, the limit of 15-8
     else
-        c.n = (std::log(m1) - std::log(m(phi2))) / (std::log(t1) - std::log(T(phi2)));
+        c.n = (std::log(m1) - std::log(ParallelRadius(phi2, m_e2))) /
+              (std::log(t1) - std::log(T(phi2)));
     const double k0 = m_scaleFactor != 0.0 ? m_scaleFactor : 1.0;
     c.F = m1 / (std::pow(t1, c.n) * c.n) * k0;
     c.rho0 = m_a * std::pow(T(phi0), c.n) * c.F;

@@ -1,8 +1,8 @@
 // Lambert conformal conic with two standard parallels (code 43020).
 // Source: Snyder, Map Projections - A Working Manual, USGS PP 1395, 1987,
-// eqs. 15-1..15-11 (ellipsoid), inverse latitude by the series of eq. 3-5.
+// ch. 15 (ellipsoidal forms), inverse latitude by the series of eq. 3-5.
 // Cone constants are recomputed on every call.
-// Accuracy (against the reference tables and Snyder's worked example p. 296):
+// Accuracy (against the reference tables and Snyder's worked example, appendix A):
 // 0.1 mm forward; inverse 1e-10 deg. The pole on the far side of the apex is
 // at infinity.
 // Departures: equal standard parallels give the tangent cone n = sin(phi1)

@@ -1,9 +1,7 @@
 // New Zealand Map Grid (code 43040).
-// Source: the grid's published definition (Reilly, "A conformal mapping
-// projection with minimum scale error", Survey Review 30, 1990; Land
-// Information New Zealand, "New Zealand Map Grid" technical notes): a power
-// series from latitude to isometric latitude and a complex polynomial of
-// degree six, inverted by a second polynomial refined with two Newton steps.
+// Source: the grid's published definition and coefficients, as issued by
+// the New Zealand survey authority: a power series from latitude to isometric latitude and a
+// complex polynomial of degree six, inverted by a second polynomial refined with two Newton steps.
 // Accuracy (against the reference tables): 0.05 mm forward; inverse 5e-10 deg
 // over New Zealand. Meaningless far from New Zealand.
 // The flattening is not used; a datum change scales the grid by a only.

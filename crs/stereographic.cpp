@@ -51,7 +51,7 @@ void CStereographic::Forward(double lon, double lat, double* x, double* y) {
         *x = std::cos(chi) * std::sin(dlambda) * A;
         *y = std::sin(chi) * A;
     } else if (m_aspect == kNorthPolar || m_aspect == kSouthPolar) {
-        // Snyder 21-33, 21-34 (t of 15-9); the south aspect works on the
+        // Polar aspect (t as in the conformal conic); the south aspect works on the
         // mirrored point and flips the sign of rho.
         const bool south = m_aspect == kSouthPolar;
         const double lam = south ? -dlambda : dlambda;
@@ -65,11 +65,10 @@ void CStereographic::Forward(double lon, double lat, double* x, double* y) {
         *x = std::sin(lam) * rho;
         *y = -(std::cos(lam) * rho);
     } else {
-        // Snyder 21-24..21-27.
+        // Oblique aspect through the conformal latitude.
         const double chi = ConformalLatitude(phi, m_e);
         const double chi1 = ConformalLatitude(m_phi0, m_e);
-        const double s0 = std::sin(m_phi0);
-        const double m1 = std::cos(m_phi0) / std::sqrt(1.0 - m_e2 * s0 * s0);
+        const double m1 = ParallelRadius(m_phi0, m_e2);
         const double A =
             (m1 * k0a2) / (std::cos(chi1) * (1.0 + std::sin(chi1) * std::sin(chi) +
                                              std::cos(chi1) * std::cos(chi) * std::cos(dlambda)));
@@ -91,7 +90,7 @@ void CStereographic::Inverse(double x, double y, double* lon, double* lat) {
     double rho = std::sqrt(x * x + y * y);
     double phi, lambda;
     if (m_aspect == kNorthPolar || m_aspect == kSouthPolar) {
-        // Snyder 21-38 with the series of 3-5.
+        // Conformal latitude from t, then the series of Snyder 3-5.
         const bool south = m_aspect == kSouthPolar;
         if (south) {
             x = -x;
@@ -112,10 +111,9 @@ void CStereographic::Inverse(double x, double y, double* lon, double* lat) {
             *lat = m_latitudeOfOrigin;
             return;
         }
-        // Snyder 21-37..21-39 and 21-15.
+        // Oblique and equatorial inverse through the conformal latitude.
         const double chi1 = ConformalLatitude(m_phi0, m_e);
-        const double s0 = std::sin(m_phi0);
-        const double m1 = std::cos(m_phi0) / std::sqrt(1.0 - m_e2 * s0 * s0);
+        const double m1 = ParallelRadius(m_phi0, m_e2);
         const double ce = 2.0 * std::atan(std::cos(chi1) * rho / (m1 * k0a2));
         const double chi =
             std::asin(std::cos(chi1) * std::sin(ce) * y / rho + std::sin(chi1) * std::cos(ce));

@@ -4,8 +4,8 @@
 // Gauss's conformal sphere, then projected by a spherical stereographic.
 //
 // Sources: Snyder, Map Projections - A Working Manual, USGS PP 1395, 1987:
-// ellipsoidal forms eqs. 21-24..21-38 (conformal latitude eq. 3-1, inverse by
-// the series of eq. 3-5), spherical forms eqs. 21-2..21-15. Double
+// ch. 21, ellipsoidal forms (conformal latitude eq. 3-1, inverse by the
+// series of eq. 3-5) and spherical forms. Double
 // stereographic: the Gauss conformal sphere of IOGP Guidance Note 7-2,
 // "Oblique Stereographic" (chi0 = asin(sin phi0 / n), R = sqrt(M0 N0)).
 // Accuracy (against the reference tables): 0.1 mm forward; inverse 1e-10 deg

@@ -92,7 +92,7 @@ void CTransverseMercator::TransverseMercatorForward(double phi, double omega, do
                (w8 * 2.48015873015873e-05) * c7 * (1385.0 - 3111.0 * t2 + 543.0 * t4 - t6)));
 }
 
-// Snyder eqs. 8-18..8-25 with the footpoint latitude of eq. 3-26.
+// Snyder's footpoint-latitude inverse (ch. 8), with n for his e1.
 void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* phi,
                                                     double* dlambda) const {
     const double M = y / m_scaleFactor + m_M0;

@@ -3,7 +3,7 @@
 //
 // Forward: Redfearn's series to the 8th power of the longitude difference.
 // Inverse: the footpoint-latitude series (Snyder, Map Projections - A Working
-// Manual, USGS PP 1395, 1987, eqs. 3-24, 8-18..8-25) with the third flattening
+// Manual, USGS PP 1395, 1987, ch. 8, ellipsoidal inverse) with the third flattening
 // n for Snyder's e1. Meridian arc: Snyder eq. 3-21 (to e^6).
 // Accuracy against an exact Transverse Mercator (measured against the
 // reference tables): forward within 1 mm for |dlon| <= 6 deg (lat 0..84), 8 mm

@@ -21,7 +21,7 @@ void SnyderCone(T& s, double sp1, double sp2) {
     s.SetDatum(Clarke1866());
 }
 
-// Snyder, Map Projections - A Working Manual, p. 296: Clarke 1866, parallels
+// Snyder, Map Projections - A Working Manual, appendix A: Clarke 1866, parallels
 // 33 and 45, origin 23 N 96 W; 35 N 75 W -> x 1894410.9, y 1564649.5 (the book
 // prints 0.1 m; the digits here are cs2cs's).
 TEST(LambertConformalConic, SnyderWorkedExample) {
@@ -36,7 +36,7 @@ TEST(LambertConformalConic, SnyderWorkedExample) {
     EXPECT_NEAR(lat, 35, 1e-9);
 }
 
-// Snyder p. 292: parallels 29.5 and 45.5; 35 N 75 W -> x 1885472.7, y 1535925.0.
+// Snyder, appendix A: parallels 29.5 and 45.5; 35 N 75 W -> x 1885472.7, y 1535925.0.
 TEST(Albers, SnyderWorkedExample) {
     CAlbers s;
     SnyderCone(s, 29.5, 45.5);
