@@ -248,7 +248,7 @@ const Case kCases[] = {
          });
      },
      Fixed(0.001, 1e-12)},
-    // Tangent cones and spheres: the Part's two-parallel and ellipsoidal
+    // Tangent cones and spheres: the plain two-parallel and ellipsoidal
     // formulas give NaN there.
     {"lcc_tangent40",
      [] {
