@@ -24,3 +24,4 @@ function(zn_add_test)
     PROPERTIES LABELS "${T_LABEL}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+include(ZnResources)

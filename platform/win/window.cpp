@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/sys/thread.h"
+#include "platform/win/msgbox.h"
 #include "platform/win/window_impl.h"
 
 namespace win::detail {
@@ -1061,6 +1062,7 @@ void ResetForTests() {
     ResetQueues();
     ResetInput();
     ResetDialogs();
+    ResetMessageBoxes();
     DcProvider keep;
     g_ui = UiState{};
 }
