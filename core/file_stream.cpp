@@ -10,19 +10,6 @@ namespace {
 
 constexpr size_t kReadAhead = 64 * 1024;
 
-void AppendUtf8Unit(std::string& out, WChar ch) {
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | (ch >> 6));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (ch >> 12));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-}
-
 // The lead byte's count of continuation bytes, or -1 when it leads nothing.
 int Utf8Extra(uint8_t lead) {
     if (lead >= 0xC2 && lead <= 0xDF) return 1;
@@ -382,8 +369,8 @@ WChar CFileStream::ReadUtf8Char() {
 }
 
 void CFileStream::WriteUtf8Char(WChar ch) {
-    std::string bytes;
-    AppendUtf8Unit(bytes, ch);
+    // One unit alone: a surrogate gets its 3-byte form.
+    std::string bytes = text::ToUtf8(WStringView(&ch, 1));
     Write(bytes.data(), bytes.size());
 }
 
