@@ -1,0 +1,309 @@
+// VBScript lexer: case-insensitive names, comments, line continuation,
+// statement separators, string, number and date literals.
+#include <cmath>
+#include <unordered_map>
+
+#include "platform/scripting/vbscript/vbs_ast.h"
+#include "platform/scripting/vbscript/vbs_dates.h"
+
+namespace vbs {
+
+WString Fold(WStringView s) {
+    WString r(s);
+    for (auto& c : r) {
+        if (c >= 'A' && c <= 'Z') c = c + 32;
+        else if (c >= 0x80) c = text::ToLowerChar(c);
+    }
+    return r;
+}
+
+namespace {
+
+const std::unordered_map<WString, Kw>& Keywords() {
+    static const std::unordered_map<WString, Kw> map = {
+        {u"and", Kw::And},         {u"as", Kw::As},         {u"byref", Kw::ByRef},
+        {u"byval", Kw::ByVal},     {u"call", Kw::Call},     {u"case", Kw::Case},
+        {u"class", Kw::Class},     {u"const", Kw::Const},   {u"dim", Kw::Dim},
+        {u"do", Kw::Do},           {u"each", Kw::Each},     {u"else", Kw::Else},
+        {u"elseif", Kw::ElseIf},   {u"empty", Kw::Empty},   {u"end", Kw::End},
+        {u"eqv", Kw::Eqv},         {u"erase", Kw::Erase},   {u"exit", Kw::Exit},
+        {u"false", Kw::False},     {u"for", Kw::For},       {u"function", Kw::Function},
+        {u"if", Kw::If},           {u"imp", Kw::Imp},       {u"in", Kw::In},
+        {u"is", Kw::Is},           {u"loop", Kw::Loop},     {u"me", Kw::Me},
+        {u"mod", Kw::Mod},         {u"new", Kw::New},       {u"next", Kw::Next},
+        {u"not", Kw::Not},         {u"nothing", Kw::Nothing}, {u"null", Kw::Null},
+        {u"on", Kw::On},           {u"option", Kw::Option}, {u"or", Kw::Or},
+        {u"preserve", Kw::Preserve}, {u"private", Kw::Private}, {u"public", Kw::Public},
+        {u"redim", Kw::ReDim},     {u"select", Kw::Select},  {u"set", Kw::Set},
+        {u"sub", Kw::Sub},         {u"then", Kw::Then},     {u"to", Kw::To},
+        {u"true", Kw::True},       {u"until", Kw::Until},   {u"wend", Kw::Wend},
+        {u"while", Kw::While},     {u"with", Kw::With},     {u"xor", Kw::Xor},
+    };
+    return map;
+}
+
+bool IsIdStart(WChar c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+}
+bool IsIdChar(WChar c) { return IsIdStart(c) || (c >= '0' && c <= '9') || c == '_'; }
+bool IsBlank(WChar c) { return c == ' ' || c == '\t' || c == 0xA0 || c == '\f' || c == '\v'; }
+
+class Lexer {
+public:
+    Lexer(WStringView s, int firstLine) : s_(s), line_(firstLine) {}
+
+    std::vector<Token> Run() {
+        std::vector<Token> out;
+        bool space = false;
+        while (p_ < s_.size()) {
+            WChar c = s_[p_];
+            if (IsBlank(c)) {
+                ++p_;
+                space = true;
+                continue;
+            }
+            if (c == '\r' || c == '\n') {
+                Push(out, Tok::Eol, u"\n");
+                NewLine();
+                space = false;
+                continue;
+            }
+            if (c == '\'') {
+                SkipComment();
+                continue;
+            }
+            if (c == '_' && IsContinuation()) {
+                ++p_;
+                while (p_ < s_.size() && IsBlank(s_[p_])) ++p_;
+                if (p_ < s_.size() && s_[p_] == '\'') {
+                    // a comment after a continuation ends the line anyway
+                    SkipComment();
+                    continue;
+                }
+                if (p_ < s_.size()) NewLine();
+                space = true;
+                continue;
+            }
+            Token t;
+            t.line = line_;
+            t.col = int(p_ - lineStart_);
+            t.spaceBefore = space;
+            space = false;
+            if (c == ':') {
+                ++p_;
+                t.kind = Tok::Eol;
+                t.text = u":";
+            } else if (c == '"') {
+                LexString(t);
+            } else if (c == '[') {
+                size_t q = p_ + 1;
+                while (q < s_.size() && s_[q] != ']' && s_[q] != '\n' && s_[q] != '\r') ++q;
+                if (q >= s_.size() || s_[q] != ']') Fail(1032, t);
+                t.kind = Tok::Ident;
+                t.bracketed = true;
+                t.text = WString(s_.substr(p_ + 1, q - p_ - 1));
+                p_ = q + 1;
+            } else if (IsIdStart(c)) {
+                size_t q = p_;
+                while (q < s_.size() && IsIdChar(s_[q])) ++q;
+                t.kind = Tok::Ident;
+                t.text = WString(s_.substr(p_, q - p_));
+                if (q - p_ > 255) Fail(1030, t);
+                p_ = q;
+                WString low = Fold(t.text);
+                if (low == u"rem") {
+                    // Rem starts a comment where a statement may start
+                    bool atStmt = out.empty() || out.back().kind == Tok::Eol;
+                    if (atStmt) {
+                        p_ -= 3;
+                        SkipComment();
+                        continue;
+                    }
+                }
+                auto it = Keywords().find(low);
+                if (it != Keywords().end()) t.kw = it->second;
+            } else if ((c >= '0' && c <= '9') ||
+                       (c == '.' && p_ + 1 < s_.size() && s_[p_ + 1] >= '0' && s_[p_ + 1] <= '9' &&
+                        !AfterOperand(out, t.spaceBefore))) {
+                LexNumber(t);
+            } else if (c == '&' && p_ + 1 < s_.size() &&
+                       (s_[p_ + 1] == 'h' || s_[p_ + 1] == 'H' || s_[p_ + 1] == 'o' ||
+                        s_[p_ + 1] == 'O' || (s_[p_ + 1] >= '0' && s_[p_ + 1] <= '7'))) {
+                LexRadix(t);
+            } else if (c == '#' && LexDate(t)) {
+                // date literal
+            } else {
+                t.kind = Tok::Op;
+                WChar n = p_ + 1 < s_.size() ? s_[p_ + 1] : 0;
+                if ((c == '<' && (n == '>' || n == '=')) || (c == '>' && n == '=')) {
+                    t.text = WString(s_.substr(p_, 2));
+                    p_ += 2;
+                } else if (c == '=' && (n == '<' || n == '>')) {
+                    t.text = n == '<' ? u"<=" : u">=";
+                    p_ += 2;
+                } else if (WStringView(u"+-*/\\^&=<>(),.").find(c) != WStringView::npos) {
+                    t.text = WString(1, c);
+                    ++p_;
+                } else {
+                    Fail(1032, t);
+                }
+            }
+            out.push_back(std::move(t));
+        }
+        Push(out, Tok::Eol, u"\n");
+        Token e;
+        e.kind = Tok::End;
+        e.line = line_;
+        e.col = int(p_ - lineStart_);
+        out.push_back(e);
+        return out;
+    }
+
+private:
+    [[noreturn]] void Fail(int n, const Token& t) { throw SyntaxError{n, t.line, t.col}; }
+
+    static bool AfterOperand(const std::vector<Token>& out, bool space) {
+        if (out.empty() || space) return false;
+        const Token& b = out.back();
+        return b.kind == Tok::Ident || (b.kind == Tok::Op && b.text == u")");
+    }
+
+    void Push(std::vector<Token>& out, Tok k, const WChar* text) {
+        Token t;
+        t.kind = k;
+        t.text = text;
+        t.line = line_;
+        t.col = int(p_ - lineStart_);
+        out.push_back(std::move(t));
+    }
+
+    void NewLine() {
+        if (s_[p_] == '\r' && p_ + 1 < s_.size() && s_[p_ + 1] == '\n') ++p_;
+        ++p_;
+        ++line_;
+        lineStart_ = p_;
+    }
+
+    void SkipComment() {
+        while (p_ < s_.size() && s_[p_] != '\n' && s_[p_] != '\r') ++p_;
+    }
+
+    bool IsContinuation() {
+        // "_" preceded by a blank (or at line start) and followed by blanks and a line break
+        if (p_ > 0 && !IsBlank(s_[p_ - 1]) && s_[p_ - 1] != '\n' && s_[p_ - 1] != '\r') {
+            if (p_ > 0 && IsIdChar(s_[p_ - 1])) return false;
+        }
+        size_t q = p_ + 1;
+        while (q < s_.size() && IsBlank(s_[q])) ++q;
+        return q >= s_.size() || s_[q] == '\n' || s_[q] == '\r';
+    }
+
+    void LexString(Token& t) {
+        t.kind = Tok::Str;
+        size_t q = p_ + 1;
+        for (;;) {
+            if (q >= s_.size() || s_[q] == '\n' || s_[q] == '\r') Fail(1033, t);
+            if (s_[q] == '"') {
+                if (q + 1 < s_.size() && s_[q + 1] == '"') {
+                    t.text += u'"';
+                    q += 2;
+                    continue;
+                }
+                break;
+            }
+            t.text += s_[q++];
+        }
+        p_ = q + 1;
+    }
+
+    void LexNumber(Token& t) {
+        size_t q = p_;
+        bool isFloat = false;
+        while (q < s_.size() && s_[q] >= '0' && s_[q] <= '9') ++q;
+        if (q < s_.size() && s_[q] == '.') {
+            isFloat = true;
+            ++q;
+            while (q < s_.size() && s_[q] >= '0' && s_[q] <= '9') ++q;
+        }
+        if (q < s_.size() && (s_[q] == 'e' || s_[q] == 'E')) {
+            size_t r = q + 1;
+            if (r < s_.size() && (s_[r] == '+' || s_[r] == '-')) ++r;
+            if (r < s_.size() && s_[r] >= '0' && s_[r] <= '9') {
+                isFloat = true;
+                q = r;
+                while (q < s_.size() && s_[q] >= '0' && s_[q] <= '9') ++q;
+            }
+        }
+        WStringView num = s_.substr(p_, q - p_);
+        double d = text::ParseDouble(num);
+        if (q < s_.size() && IsIdStart(s_[q])) Fail(1031, t);
+        p_ = q;
+        if (!isFloat && d <= 2147483647.0) {
+            t.kind = Tok::Int;
+            t.ival = int32_t(d);
+            t.ivt = d <= 32767 ? 2 : 3;
+        } else {
+            t.kind = Tok::Float;
+            t.dval = d;
+        }
+    }
+
+    void LexRadix(Token& t) {
+        size_t q = p_ + 1;
+        int base = 8;
+        if (s_[q] == 'h' || s_[q] == 'H') {
+            base = 16;
+            ++q;
+        } else if (s_[q] == 'o' || s_[q] == 'O') {
+            ++q;
+        }
+        uint64_t v = 0;
+        size_t start = q;
+        for (; q < s_.size(); ++q) {
+            WChar c = s_[q];
+            int d;
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else break;
+            if (d >= base) Fail(1031, t);
+            v = v * base + d;
+            if (v > 0xFFFFFFFFull) Fail(1031, t);  // overflow
+        }
+        if (q == start) Fail(1031, t);
+        bool forceLong = q < s_.size() && s_[q] == '&';
+        if (forceLong) ++q;
+        p_ = q;
+        t.kind = Tok::Int;
+        if (!forceLong && v <= 0xFFFF) {
+            t.ival = int16_t(uint16_t(v));
+            t.ivt = 2;
+        } else {
+            t.ival = int32_t(uint32_t(v));
+            t.ivt = 3;
+        }
+    }
+
+    bool LexDate(Token& t) {
+        size_t q = p_ + 1;
+        while (q < s_.size() && s_[q] != '#' && s_[q] != '\n' && s_[q] != '\r') ++q;
+        if (q >= s_.size() || s_[q] != '#') Fail(1032, t);
+        double d;
+        if (!ParseDateText(s_.substr(p_ + 1, q - p_ - 1), &d)) Fail(1032, t);
+        t.kind = Tok::Date;
+        t.dval = d;
+        p_ = q + 1;
+        return true;
+    }
+
+    WStringView s_;
+    size_t p_ = 0;
+    int line_ = 0;
+    size_t lineStart_ = 0;
+};
+
+}  // namespace
+
+std::vector<Token> Lex(WStringView src, int firstLine) { return Lexer(src, firstLine).Run(); }
+
+}  // namespace vbs
