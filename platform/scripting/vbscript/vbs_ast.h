@@ -307,6 +307,7 @@ struct Proc {
     Block body;
     int line = 0;
     ClassDecl* cls = nullptr;
+    const struct Program* program = nullptr;
 };
 
 struct ClassField {
@@ -331,6 +332,8 @@ struct Program {
     std::vector<std::unique_ptr<ClassDecl>> classes;
     bool optionExplicit = false;
     std::vector<WString> lines;  // source lines, for error reports
+    uintptr_t cookie = 0;        // the host's source context
+    int firstLine = 0;
 };
 
 // Splits text into tokens. Throws SyntaxError.
