@@ -133,8 +133,15 @@ public:
         if (l == u"submatches") return 3;
         return DISPID_UNKNOWN;
     }
-    void Call(DISPID id, uint16_t flags, ArgList&, Value* result) override {
+    void Call(DISPID id, uint16_t flags, ArgList& args, Value* result) override {
         if (IsPut(flags)) Throw(445);
+        if (id == 3 && !args.empty()) {
+            // m.SubMatches(i): the index goes to the collection
+            ListObject list(subs, u"ISubMatches");
+            list.AddRef();
+            list.Call(DISPID_VALUE, flags, args, result);
+            return;
+        }
         switch (id) {
             case DISPID_VALUE:
                 VariantFromString(result->Receive(), value);
