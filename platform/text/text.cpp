@@ -95,8 +95,17 @@ const char* IconvName(unsigned cp, char* buf, size_t size) {
 }
 
 // One iconv descriptor per code page and direction, per thread.
+struct ConverterCache {
+    std::map<std::pair<unsigned, bool>, iconv_t> map;
+    ~ConverterCache() {
+        for (auto& [key, cd] : map)
+            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+};
+
 iconv_t Converter(unsigned cp, bool toWide) {
-    thread_local std::map<std::pair<unsigned, bool>, iconv_t> cache;
+    thread_local ConverterCache converters;
+    auto& cache = converters.map;
     auto key = std::make_pair(cp == kCpAcp ? kAnsiCodePage : cp, toWide);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
