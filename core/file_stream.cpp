@@ -113,7 +113,7 @@ void CFileStream::Close() {
 void CFileStream::Abort() {
     m_buffer.clear();
     m_bufferPos = 0;
-    m_backCount = 0;
+    m_back.clear();
     m_pendingLow = 0;
     if (m_file.IsOpen()) m_file.Close();
 }
@@ -124,10 +124,10 @@ void CFileStream::ThrowLastError() const {
 }
 
 void CFileStream::DropReadBuffer() {
-    size_t ahead = (m_buffer.size() - m_bufferPos) + m_backCount;
+    size_t ahead = (m_buffer.size() - m_bufferPos) + m_back.size();
     m_buffer.clear();
     m_bufferPos = 0;
-    m_backCount = 0;
+    m_back.clear();
     m_pendingLow = 0;
     if (ahead && m_file.IsOpen() && !m_file.Seek(-static_cast<int64_t>(ahead), fs::kSeekCurrent))
         ThrowLastError();
@@ -136,7 +136,10 @@ void CFileStream::DropReadBuffer() {
 size_t CFileStream::Read(void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     size_t got = 0;
-    while (got < n && m_backCount > 0) out[got++] = m_back[--m_backCount];
+    while (got < n && !m_back.empty()) {
+        out[got++] = static_cast<uint8_t>(m_back.back());
+        m_back.pop_back();
+    }
     while (got < n) {
         if (m_bufferPos < m_buffer.size()) {
             size_t k = std::min(n - got, m_buffer.size() - m_bufferPos);
@@ -175,10 +178,10 @@ void CFileStream::Write(const void* buffer, size_t n) {
 
 uint64_t CFileStream::Seek(int64_t offset, int from) {
     if (from == current)
-        offset -= static_cast<int64_t>((m_buffer.size() - m_bufferPos) + m_backCount);
+        offset -= static_cast<int64_t>((m_buffer.size() - m_bufferPos) + m_back.size());
     m_buffer.clear();
     m_bufferPos = 0;
-    m_backCount = 0;
+    m_back.clear();
     m_pendingLow = 0;
     uint64_t pos = 0;
     if (!m_file.Seek(offset, from, &pos)) ThrowLastError();
@@ -186,7 +189,7 @@ uint64_t CFileStream::Seek(int64_t offset, int from) {
 }
 
 uint64_t CFileStream::GetPosition() const {
-    return m_file.Tell() - (m_buffer.size() - m_bufferPos) - m_backCount;
+    return m_file.Tell() - (m_buffer.size() - m_bufferPos) - m_back.size();
 }
 
 uint64_t CFileStream::GetLength() const {
@@ -333,23 +336,37 @@ bool CFileStream::ReadNextByte(uint8_t& byte) {
 }
 
 bool CFileStream::NextByte(uint8_t& byte) {
-    if (m_backCount > 0) {
-        byte = m_back[--m_backCount];
+    if (!m_back.empty()) {
+        byte = static_cast<uint8_t>(m_back.back());
+        m_back.pop_back();
         return true;
     }
     return ReadNextByte(byte);
 }
 
+void CFileStream::GiveBack(const uint8_t* bytes, size_t n) {
+    for (size_t i = n; i-- > 0;) m_back += static_cast<char>(bytes[i]);
+}
+
 WChar CFileStream::ReadUtf8Char() {
+    WChar ch = 0;
+    ReadUtf8Unit(ch);
+    return ch;
+}
+
+bool CFileStream::ReadUtf8Unit(WChar& ch) {
     if (m_pendingLow) {
-        WChar low = m_pendingLow;
+        ch = m_pendingLow;
         m_pendingLow = 0;
-        return low;
+        return true;
     }
     uint8_t b[4];
-    if (!NextByte(b[0])) return 0;
+    if (!NextByte(b[0])) return false;
     int extra = Utf8Extra(b[0]);
-    if (extra < 0) return b[0];
+    if (extra < 0) {
+        ch = b[0];
+        return true;
+    }
     int got = 1;
     while (got <= extra && NextByte(b[got])) {
         ++got;
@@ -359,13 +376,15 @@ WChar CFileStream::ReadUtf8Char() {
     const char* p = reinterpret_cast<const char*>(b);
     char32_t cp = ::ReadUtf8Char(p, p + got);
     int used = static_cast<int>(p - reinterpret_cast<const char*>(b));
-    for (int i = got - 1; i >= used; --i) m_back[m_backCount++] = b[i];
+    GiveBack(b + used, got - used);
     if (cp > 0xFFFF) {
         cp -= 0x10000;
         m_pendingLow = static_cast<WChar>(0xDC00 + (cp & 0x3FF));
-        return static_cast<WChar>(0xD800 + (cp >> 10));
+        ch = static_cast<WChar>(0xD800 + (cp >> 10));
+    } else {
+        ch = static_cast<WChar>(cp);
     }
-    return static_cast<WChar>(cp);
+    return true;
 }
 
 void CFileStream::WriteUtf8Char(WChar ch) {
@@ -375,11 +394,7 @@ void CFileStream::WriteUtf8Char(WChar ch) {
 }
 
 bool CFileStream::ReadChar(WChar& ch) {
-    if (m_encoding == 1) {
-        if (IsEof()) return false;
-        ch = ReadUtf8Char();
-        return true;
-    }
+    if (m_encoding == 1) return ReadUtf8Unit(ch);
     if (m_encoding == 2) {
         uint8_t b[2];
         if (Read(b, 2) < 2) return false;
@@ -445,8 +460,7 @@ bool CLineFile::Open(WStringView path, bool readOnly) {
 
 int CLineFile::ReadLine(WString& line) {
     line.clear();
-    uint64_t pos = GetPosition();
-    char buf[256];
+    uint8_t buf[256];
     size_t got = Read(buf, sizeof buf);
     if (got == 0) return 0;
     size_t limit = std::min<size_t>(got, 255), used = limit, len = limit;
@@ -458,8 +472,8 @@ int CLineFile::ReadLine(WString& line) {
             break;
         }
     }
-    line = text::FromLatin1(std::string_view(buf, len));
-    Seek(static_cast<int64_t>(pos + used), begin);
+    line = text::FromLatin1(std::string_view(reinterpret_cast<const char*>(buf), len));
+    GiveBack(buf + used, got - used);
     return static_cast<int>(line.size());
 }
 

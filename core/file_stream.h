@@ -149,10 +149,13 @@ protected:
     // The byte source of all UTF-8 reading.
     virtual bool ReadNextByte(uint8_t& byte);
     [[noreturn]] void ThrowLastError() const;
+    // Puts bytes just read back in front of the stream.
+    void GiveBack(const uint8_t* bytes, size_t n);
 
 private:
     void DropReadBuffer();
     bool NextByte(uint8_t& byte);
+    bool ReadUtf8Unit(WChar& ch);
 
     fs::File m_file;
     WString m_path;
@@ -162,9 +165,8 @@ private:
     // Read-ahead; the file pointer stands at the end of the buffered bytes.
     std::string m_buffer;
     size_t m_bufferPos = 0;
-    // Bytes read ahead by the UTF-8 decoder and given back; read before the buffer.
-    uint8_t m_back[4] = {};
-    int m_backCount = 0;
+    // Bytes given back after reading ahead, last first; read before the buffer.
+    std::string m_back;
     WChar m_pendingLow = 0;  // second half of a 4-byte sequence
 };
 

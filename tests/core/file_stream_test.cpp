@@ -238,6 +238,18 @@ TEST_F(FileStreamTest, LineFile) {
         "abc", "def", "gh", "ij", std::string(255, 'x'), std::string(45, 'x'), "", "last"};
     EXPECT_EQ(lines, want);
     EXPECT_EQ(f.ReadLine(line), 0);
+
+    // Lines on both sides of the stream's read-ahead boundary.
+    std::string many;
+    for (int i = 0; i < 20000; ++i) many += "line " + std::to_string(i) + "\r\n";
+    Put("many.txt", many);
+    ASSERT_TRUE(f.Open(u"\\many.txt", true));
+    int i = 0;
+    for (; !f.IsEof(); ++i) {
+        f.ReadLine(line);
+        ASSERT_EQ(text::ToUtf8(line), "line " + std::to_string(i));
+    }
+    EXPECT_EQ(i, 20000);
 }
 
 TEST_F(FileStreamTest, BinaryValuesAndFields) {
