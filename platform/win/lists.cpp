@@ -337,8 +337,13 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 namespace {
 
+// A combo box window has the height of its closed field; the height it was
+// created with is that of the open drop-down.
+constexpr int kComboFieldHeight = 20;
+
 struct ComboState : ControlState {
     ListModel list;
+    int droppedHeight = 0;
     bool dropped = false;
     size_t limit = 0;
     size_t selStart = 0, selEnd = 0;
@@ -374,6 +379,20 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     DWORD style = Style(h);
     intptr_t iw = static_cast<int>(wp);
     switch (msg) {
+        case WM_CREATE: {
+            Window* w = Find(h);
+            st->droppedHeight = w->rect.bottom - w->rect.top;
+            if ((style & 3) != CBS_SIMPLE)
+                w->rect.bottom = w->rect.top + std::min(st->droppedHeight, kComboFieldHeight);
+            return 0;
+        }
+        case CB_GETDROPPEDCONTROLRECT: {
+            auto* r = reinterpret_cast<RECT*>(lp);
+            if (!r) return CB_ERR;
+            GetWindowRect(h, r);
+            r->bottom = r->top + std::max(st->droppedHeight, kComboFieldHeight);
+            return CB_OKAY;
+        }
         case CB_ADDSTRING:
         case CB_INSERTSTRING: {
             const WChar* s = reinterpret_cast<const WChar*>(lp);
