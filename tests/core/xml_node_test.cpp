@@ -1,9 +1,14 @@
 #include "core/xml_node.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -131,6 +136,52 @@ TEST(XmlParseLimits, ReparseReplacesTreeAndClearsError) {
     EXPECT_EQ(doc.GetErrorCode(), 0);
     EXPECT_EQ(doc.GetRoot()->GetName(), u"B");
     EXPECT_EQ(doc.GetRoot()->GetDocument(), &doc);
+}
+
+// Python's xml.etree reads the same documents into the same trees. (Mixed
+// content and raw line ends inside values are left out: there the program's
+// parser keeps its own rules.)
+TEST(XmlParseOracle, AgreesWithPythonEtree) {
+    const std::string docs[] = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<Zarnip>\r\n  <MAP name=\"A &amp; B\" "
+        "units=\"9001\">\r\n    <LAYER file=\"\\Storage Card\\roads.shp\" visible=\"true\"/>\r\n"
+        "  </MAP>\r\n</Zarnip>\r\n",
+        "<!-- server reply --><OMBRXL version=\"1.1\"><RESPONSE><SERVICES>"
+        "<SERVICE NAME=\"Roads\" TYPE=\"ImageServer\"/><SERVICE NAME=\"Parcels\" "
+        "TYPE=\"FeatureServer\"/></SERVICES></RESPONSE></OMBRXL>",
+        "<A v=\"&lt;&gt;&quot;&apos;&#xA;&#xD;&#233;&#x1F600;\">  caf\xC3\xA9 \xE2\x82\xAC  </A>",
+        "<A><B>x &gt; y &amp;&amp; z</B><C><![CDATA[<raw> & ]]></C><D/><E></E></A>",
+        "<A>\n  <B/>\n  <!-- note -->\n  <C k = \"1\"  j=\"2\" />\n  <?pi data?>\n</A>",
+        "<A><B><C><D><E>deep</E></D></C></B></A>",
+    };
+    char tmpl[] = "/tmp/zn-xml-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string dir = tmpl,
+                cmd = "python3 '" + std::string(ZN_SOURCE_DIR) + "/tests/core/xml_etree_dump.py'";
+    std::vector<std::string> ours;
+    for (size_t i = 0; i < std::size(docs); ++i) {
+        std::string path = dir + "/" + std::to_string(i) + ".xml";
+        std::ofstream(path, std::ios::binary) << docs[i];
+        cmd += " '" + path + "'";
+        CXmlDocument doc;
+        std::string d = doc.Parse(text::FromUtf8(docs[i])) ? Dump(doc.GetRoot()) : "(failed)";
+        std::string esc;
+        for (char c : d) esc += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        ours.push_back(esc);
+    }
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        for (size_t k; (k = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, k);
+        EXPECT_EQ(pclose(p), 0);
+    }
+    std::filesystem::remove_all(dir);
+    std::istringstream lines(out);
+    std::string line;
+    for (size_t i = 0; i < std::size(docs); ++i) {
+        ASSERT_TRUE(std::getline(lines, line)) << "python3 gave no line for document " << i;
+        EXPECT_EQ(ours[i], line) << "document " << i;
+    }
 }
 
 // Root: B (holding C#1), then C#2.
