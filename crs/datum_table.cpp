@@ -1,6 +1,12 @@
 #include "crs/datum_table.h"
 
+#include <cmath>
 #include <vector>
+
+#include "crs/code_tables.h"
+#include "crs/coord_sys.h"
+#include "crs/crs_math.h"
+#include "formats/dbf/dbf_table.h"
 
 namespace {
 
@@ -8,6 +14,7 @@ const DatumTransformation kWgs84Row{};
 
 struct DatumTable {
     std::vector<DatumTransformation> rows;  // empty while not loaded
+    WString path;
 };
 
 DatumTable& Table() {
@@ -15,14 +22,92 @@ DatumTable& Table() {
     return table;
 }
 
-// Shifts one position by the row's method; direction true goes from WGS 1984
-// to the row's datum. Only rows without a carried-out method exist so far,
-// and those leave the position where it is.
-void TransformDatum(const DatumTransformation& /*row*/, double lon, double lat, double height,
-                    double* outLon, double* outLat, double* outHeight, bool /*toRowDatum*/) {
-    *outLon = lon;
-    *outLat = lat;
-    if (outHeight) *outHeight = height;
+// Field indexes of the table file, -1 for an absent field.
+struct DatumFields {
+    int def, datumId, tranId, datum, spheroid, a, invF, method, dx, dy, dz, rx, ry, rz, ds;
+    explicit DatumFields(const CDbfTable& t)
+        : def(t.FindField(u"DEFAULT")),
+          datumId(t.FindField(u"DATUMID")),
+          tranId(t.FindField(u"GEOGTRANID")),
+          datum(t.FindField(u"DATUM")),
+          spheroid(t.FindField(u"SPHEROID")),
+          a(t.FindField(u"A")),
+          invF(t.FindField(u"INVERSE_F")),
+          method(t.FindField(u"METHOD")),
+          dx(t.FindField(u"DX")),
+          dy(t.FindField(u"DY")),
+          dz(t.FindField(u"DZ")),
+          rx(t.FindField(u"RX")),
+          ry(t.FindField(u"RY")),
+          rz(t.FindField(u"RZ")),
+          ds(t.FindField(u"DS")) {}
+};
+
+// Numbers only from fields of type N; anything else reads as 0.
+double Number(DbfHandle h, int field) {
+    return field >= 0 && DbfGetFieldType(h, field) == 'N' ? DbfGetNumber(h, field) : 0.0;
+}
+
+int32_t WholeNumber(DbfHandle h, int field) {
+    const double v = Number(h, field);
+    return v >= -2147483648.0 && v <= 2147483647.0 ? static_cast<int32_t>(v) : 0;
+}
+
+int32_t MethodFromName(const WString& name) {
+    const int32_t code = GetCrsCodeFromName(name);
+    if (code == -1) return -1;
+    return IsTransformationMethodCode(code) ? code : 0;
+}
+
+DatumTransformation ReadRow(DbfHandle h, const DatumFields& f, int record) {
+    DatumTransformation row;
+    row.index = record;
+    if (f.def >= 0 && DbfGetLogical(h, f.def)) row.index |= kDatumDefaultFlag;
+    row.datumId = WholeNumber(h, f.datumId);
+    row.transformationId = WholeNumber(h, f.tranId);
+    row.datumName = f.datum >= 0 ? DbfGetString(h, f.datum) : WString();
+    row.spheroidName = f.spheroid >= 0 ? DbfGetString(h, f.spheroid) : WString();
+    row.a = Number(h, f.a);
+    // An inverse flattening of 0 is the file's way of writing a sphere.
+    const double rf = Number(h, f.invF);
+    row.f = rf == 0.0 ? 0.0 : 1.0 / rf;
+    row.method = f.method >= 0 ? MethodFromName(DbfGetString(h, f.method)) : -1;
+    row.dx = Number(h, f.dx);
+    row.dy = Number(h, f.dy);
+    row.dz = Number(h, f.dz);
+    row.rx = Number(h, f.rx);
+    row.ry = Number(h, f.ry);
+    row.rz = Number(h, f.rz);
+    row.ds = Number(h, f.ds);
+    return row;
+}
+
+void LoadRows(DatumTable& t) {
+    t.rows.assign(1, kWgs84Row);
+    if (t.path.empty()) return;
+    CDbfTable file;
+    if (!file.Open(t.path.c_str(), 0)) return;
+    DbfHandle h = file.Table();
+    // The header's count is trusted only as far as the file holds records.
+    const int64_t recordLength = DbfGetRecordLength(h);
+    const int64_t body = DbfGetFileSize(h) - DbfGetHeaderLength(h);
+    int64_t n = DbfGetRecordCount(h);
+    if (recordLength <= 0 || body < 0) return;
+    if (n > body / recordLength) n = body / recordLength;
+    const DatumFields fields(file);
+    t.rows.reserve(static_cast<size_t>(n) + 1);
+    for (int i = 0; i < n; ++i) {
+        if (!DbfReadRecord(h, i)) break;
+        t.rows.push_back(ReadRow(h, fields, i));
+    }
+}
+
+// The same row apart from the DEFAULT flag.
+bool SameRow(const DatumTransformation& l, const DatumTransformation& r) {
+    DatumTransformation a = l, b = r;
+    a.index &= ~kDatumDefaultFlag;
+    b.index &= ~kDatumDefaultFlag;
+    return a == b;
 }
 
 }  // namespace
@@ -35,16 +120,41 @@ bool IsWgs84Identity(const DatumTransformation& row) {
     return row.a == 6378137.0 && row.f == 0.0033528106647474805 && row.method == 0;
 }
 
+bool SetDatumTableFile(const WString& path) {
+    FreeDatumTable();
+    Table().path = path;
+    return LoadDatumTable();
+}
+
+const WString& GetDatumTableFile() {
+    return Table().path;
+}
+
 bool LoadDatumTable() {
     auto& t = Table();
-    if (t.rows.empty()) t.rows.push_back(kWgs84Row);
+    if (t.rows.empty()) LoadRows(t);
     return true;
 }
 
-void ReleaseDatumTable() {
+void FreeDatumTable() {
     auto& t = Table();
     t.rows.clear();
     t.rows.shrink_to_fit();
+}
+
+void ReleaseDatumTable() {
+    FreeDatumTable();
+}
+
+int32_t GetDatumCount() {
+    LoadDatumTable();
+    return static_cast<int32_t>(Table().rows.size());
+}
+
+const DatumTransformation* GetDatumRow(int32_t i) {
+    LoadDatumTable();
+    const auto& rows = Table().rows;
+    return i >= 0 && static_cast<size_t>(i) < rows.size() ? &rows[static_cast<size_t>(i)] : nullptr;
 }
 
 const DatumTransformation* FindDatumByName(WStringView datumName) {
@@ -54,7 +164,7 @@ const DatumTransformation* FindDatumByName(WStringView datumName) {
         if (!text::EqualsNoCase(row.datumName, datumName)) continue;
         if (!candidate)
             candidate = &row;
-        else if (row.index & INT32_MIN)
+        else if (row.index & kDatumDefaultFlag)
             return &row;  // a later row flagged DEFAULT wins
     }
     return candidate;
@@ -82,20 +192,153 @@ int32_t CountDatumsByName(WStringView datumName) {
     return n;
 }
 
+bool SaveDefaultDatums(DatumTransformation& chosen) {
+    LoadDatumTable();
+    auto& rows = Table().rows;
+    // A stale or foreign row matches nothing: then nothing changes, rather
+    // than every row of the name losing its flag.
+    DatumTransformation* match = nullptr;
+    for (size_t i = 1; i < rows.size() && !match; ++i)
+        if (SameRow(rows[i], chosen)) match = &rows[i];
+    if (!match) return false;
+
+    CDbfTable file;
+    if (!file.Open(Table().path.c_str(), kDbfReadWrite)) return false;
+    DbfHandle h = file.Table();
+    const int field = file.FindField(u"DEFAULT");
+    if (field < 0 || DbfGetFieldType(h, field) != 'L') return false;
+    // Write the file first; memory follows only for the records written.
+    for (size_t i = 1; i < rows.size(); ++i) {
+        DatumTransformation& row = rows[i];
+        if (!text::EqualsNoCase(row.datumName, chosen.datumName)) continue;
+        const bool isDefault = &row == match;
+        const int record = row.index & ~kDatumDefaultFlag;
+        if (!DbfReadRecord(h, record) || !DbfPutLogical(h, field, isDefault ? 'T' : 'F') ||
+            !DbfWriteRecord(h, record))
+            return false;
+        if (isDefault)
+            row.index |= kDatumDefaultFlag;
+        else
+            row.index &= ~kDatumDefaultFlag;
+    }
+    chosen.index |= kDatumDefaultFlag;
+    return true;
+}
+
+// ---- the shift methods ----
+
+namespace {
+using crs_math::kPi;
+
+constexpr double kArcSecond = kPi / 3600.0 / 180.0;
+
+void Store(double lon, double lat, double h, double* outLon, double* outLat, double* outHeight) {
+    *outLon = lon;
+    *outLat = lat;
+    if (outHeight) *outHeight = h;
+}
+}  // namespace
+
+void GeocentricTranslation(const DatumTransformation& row, double lon, double lat, double height,
+                           double* outLon, double* outLat, double* outHeight, bool toRowDatum) {
+    const DatumTransformation& from = toRowDatum ? kWgs84Row : row;
+    const DatumTransformation& to = toRowDatum ? row : kWgs84Row;
+    const double sign = toRowDatum ? -1.0 : 1.0;
+    double X, Y, Z, h;
+    GeodeticToGeocentric(from, lon, lat, height, &X, &Y, &Z);
+    GeocentricToGeodetic(to, X + sign * row.dx, Y + sign * row.dy, Z + sign * row.dz, &lon, &lat,
+                         &h);
+    Store(lon, lat, h, outLon, outLat, outHeight);
+}
+
+// The standard (full) Molodensky formulas: DMA TR 8350.2, 3rd ed., 2000,
+// appendix B, eqs. B-1..B-3.
+void MolodenskyTransform(const DatumTransformation& row, double lon, double lat, double height,
+                         double* outLon, double* outLat, double* outHeight, bool toRowDatum) {
+    double dX = row.dx, dY = row.dy, dZ = row.dz;
+    double da = kWgs84Row.a - row.a, df = kWgs84Row.f - row.f;
+    double a = row.a, f = row.f;
+    if (toRowDatum) {
+        dX = -dX, dY = -dY, dZ = -dZ, da = -da, df = -df;
+        a = kWgs84Row.a, f = kWgs84Row.f;
+    }
+    const double e2 = 2.0 * f - f * f;
+    const double b = a * (1.0 - f);
+    const double phi = lat * kPi / 180.0, lambda = lon * kPi / 180.0;
+    const double sp = std::sin(phi), cp = std::cos(phi);
+    const double sl = std::sin(lambda), cl = std::cos(lambda);
+    const double w = 1.0 - e2 * sp * sp;
+    const double Rn = a / std::sqrt(w);
+    const double Rm = a * (1.0 - e2) / (w * std::sqrt(w));
+    const double s = std::sin(kArcSecond);
+    const double dPhi = (-dX * sp * cl - dY * sp * sl + dZ * cp + da * Rn * e2 * sp * cp / a +
+                         df * (Rm * a / b + Rn * b / a) * sp * cp) /
+                        ((Rm + height) * s);
+    const double dLambda = (-dX * sl + dY * cl) / ((Rn + height) * cp * s);
+    const double dH =
+        dX * cp * cl + dY * cp * sl + dZ * sp - da * a / Rn + df * (b / a) * Rn * sp * sp;
+    Store(lon + dLambda / 3600.0, lat + dPhi / 3600.0, height + dH, outLon, outLat, outHeight);
+}
+
+// Seven-parameter similarity transformation: IOGP Guidance Note 7-2, 2019,
+// methods 9606 and 9607; rotation terms sin(rz) cos(ry), sin(ry) and
+// cos(ry) sin(rx) in place of the plain small angles.
+void SevenParameterTransform(const DatumTransformation& row, double lon, double lat, double height,
+                             double* outLon, double* outLat, double* outHeight, bool toRowDatum,
+                             bool coordinateFrame) {
+    const double sign = toRowDatum ? -1.0 : 1.0;
+    const double rx = sign * row.rx * kArcSecond, ry = sign * row.ry * kArcSecond,
+                 rz = sign * row.rz * kArcSecond;
+    const double dx = sign * row.dx, dy = sign * row.dy, dz = sign * row.dz;
+    const double m = 1.0 + sign * row.ds * 0.000001;
+    const DatumTransformation& from = toRowDatum ? kWgs84Row : row;
+    const DatumTransformation& to = toRowDatum ? row : kWgs84Row;
+    double X, Y, Z;
+    GeodeticToGeocentric(from, lon, lat, height, &X, &Y, &Z);
+    double p = std::sin(rz) * std::cos(ry), q = std::sin(ry), r = std::cos(ry) * std::sin(rx);
+    if (coordinateFrame) p = -p, q = -q, r = -r;  // the transposed rotation
+    const double X2 = m * (X - p * Y + q * Z) + dx;
+    const double Y2 = m * (p * X + Y - r * Z) + dy;
+    const double Z2 = m * (-q * X + r * Y + Z) + dz;
+    double h;
+    GeocentricToGeodetic(to, X2, Y2, Z2, &lon, &lat, &h);
+    Store(lon, lat, h, outLon, outLat, outHeight);
+}
+
+void TransformDatum(const DatumTransformation& row, double lon, double lat, double height,
+                    double* outLon, double* outLat, double* outHeight, bool toRowDatum) {
+    switch (row.method) {
+        case 9603:
+            GeocentricTranslation(row, lon, lat, height, outLon, outLat, outHeight, toRowDatum);
+            return;
+        case 9604:
+        case 9605:
+            MolodenskyTransform(row, lon, lat, height, outLon, outLat, outHeight, toRowDatum);
+            return;
+        case 9606:
+            SevenParameterTransform(row, lon, lat, height, outLon, outLat, outHeight, toRowDatum,
+                                    false);
+            return;
+        case 9607:
+        case 109607:
+            SevenParameterTransform(row, lon, lat, height, outLon, outLat, outHeight, toRowDatum,
+                                    true);
+            return;
+        default:  // no shift (0, unknown names, grid methods)
+            Store(lon, lat, height, outLon, outLat, outHeight);
+    }
+}
+
 void TransformBetweenDatums(const DatumTransformation* source, double lon, double lat,
                             double height, const DatumTransformation* target, double* outLon,
                             double* outLat, double* outHeight, bool useHeights) {
     if (source == target) {
-        *outLon = lon;
-        *outLat = lat;
-        if (outHeight) *outHeight = height;
+        Store(lon, lat, height, outLon, outLat, outHeight);
         return;
     }
     double x = lon, y = lat, h = useHeights ? height : 0.0;
     if (source && !IsWgs84Identity(*source)) TransformDatum(*source, x, y, h, &x, &y, &h, false);
     if (!useHeights) h = 0.0;
     if (target && !IsWgs84Identity(*target)) TransformDatum(*target, x, y, h, &x, &y, &h, true);
-    *outLon = x;
-    *outLat = y;
-    if (outHeight) *outHeight = useHeights ? h : height;
+    Store(x, y, useHeights ? h : height, outLon, outLat, outHeight);
 }
