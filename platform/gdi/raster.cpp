@@ -564,8 +564,20 @@ void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     i1 = std::min(i1, m1);
     bool multiClip = pc.t.clip->size() > 1;
     int64_t major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
-    for (int64_t i = i0; i <= i1; ++i) {
-        int64_t off = FloorDiv(i128(2) * i * minor + major, i128(2) * major);
+    if (i0 > i1) {
+        pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
+        return;
+    }
+    // off(i) = floor((2 i minor + major) / (2 major)), stepped exactly.
+    const int64_t D = 2 * major, step = 2 * minor;
+    const i128 n0 = i128(2) * i0 * minor + major;
+    int64_t off = FloorDiv(n0, D);
+    int64_t rem = static_cast<int64_t>(n0 - i128(off) * D);
+    for (int64_t i = i0; i <= i1; ++i, rem += step) {
+        if (rem >= D) {
+            rem -= D;
+            ++off;
+        }
         int64_t px, py;
         if (xMajor) {
             px = x0 + sx * i;
@@ -722,13 +734,16 @@ bool EllipseRow(int64_t l, int64_t t, int64_t r, int64_t b, int64_t y, int64_t* 
     int64_t W = r - l, H = b - t;
     if (W <= 0 || H <= 0 || y < t || y >= b) return false;
     int64_t Y = 2 * y + 1 - (t + b);
-    i128 lim = i128(W) * W * H * H;
-    i128 yy = i128(Y) * Y * W * W;
-    if (yy > lim) return false;
+    // Exact in 128 bits up to 2^28 pixels a side; beyond that (far outside
+    // any surface) in long double.
+    const bool exact = W <= (int64_t(1) << 28) && H <= (int64_t(1) << 28);
     auto inside = [&](int64_t x) {
         int64_t X = 2 * x + 1 - (l + r);
-        return i128(X) * X * H * H + yy <= lim;
+        if (exact) return i128(X) * X * H * H + i128(Y) * Y * W * W <= i128(W) * W * H * H;
+        long double u = (long double)X / W, v = (long double)Y / H;
+        return u * u + v * v <= 1.0L;
     };
+    if (std::abs(Y) > H) return false;
     double xm = double(W) * std::sqrt(std::max(0.0, 1.0 - double(Y) * Y / (double(H) * H)));
     int64_t right = static_cast<int64_t>(std::floor((xm + double(l + r) - 1) / 2));
     while (!inside(right) && right > l) --right;
