@@ -56,7 +56,7 @@ bool CompatibleVt(VARTYPE declared, VARTYPE natural) {
 }
 
 void Bind(MemberDesc& m, std::vector<VARTYPE> natural, std::vector<ParamDesc> declared,
-          MemberThunk thunk, std::shared_ptr<const void> member) {
+          MemberThunk thunk, std::shared_ptr<const void> member, VARTYPE returns) {
     const size_t n = natural.size();
     bool isPut = m.kind == INVOKE_PROPERTYPUT || m.kind == INVOKE_PROPERTYPUTREF;
     bool hasRetval = false;
@@ -85,6 +85,11 @@ void Bind(MemberDesc& m, std::vector<VARTYPE> natural, std::vector<ParamDesc> de
         }
     }
     m.returnType = hasRetval ? BaseVt(natural.back()) : static_cast<VARTYPE>(VT_VOID);
+    if (returns != VT_EMPTY) {
+        if (!hasRetval || !CompatibleVt(returns | VT_BYREF, natural.back()))
+            DeclarationError(m, "declared return type does not fit");
+        m.returnType = returns;
+    }
     m.params = std::move(declared);
     m.thunk = thunk;
     m.member = std::move(member);

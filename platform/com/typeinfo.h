@@ -22,7 +22,8 @@
 //   IUnknown*; a pointer is a by-reference in/out parameter); Param(name, vt)
 //   picks the alias where one C type serves two (VT_BOOL, VT_DATE, VT_INT,
 //   VT_UI4). A getter's or method's last pointer parameter beyond the listed
-//   Params is the return value; a putter's last parameter is the assigned value.
+//   Params is the return value (its alias, e.g. VT_DATE, is the optional last
+//   argument of PropGet/Method); a putter's last parameter is the assigned value.
 // - InterfaceDesc::Invoke is the generic Invoke: finds the member by DISPID and
 //   kind; coerces each argument to its declared type with VariantChangeType
 //   (argument error index on failure); fills omitted optional arguments
@@ -83,7 +84,6 @@ struct ParamDesc {
         defaultValue = ComVariant(value);
         return *this;
     }
-    ParamDesc& Optional(int value) { return Optional(static_cast<int32_t>(value)); }
 };
 inline ParamDesc Param(WStringView name, VARTYPE vt = VT_EMPTY) {
     return ParamDesc(name, vt);
@@ -221,7 +221,7 @@ struct Binder {
 // Fills kind, params, returnType and binding; aborts with a message when the
 // declaration and the C++ signature disagree (a programming error).
 void Bind(MemberDesc& m, std::vector<VARTYPE> natural, std::vector<ParamDesc> declared,
-          MemberThunk thunk, std::shared_ptr<const void> member);
+          MemberThunk thunk, std::shared_ptr<const void> member, VARTYPE returns);
 
 }  // namespace typeinfo_detail
 
@@ -238,37 +238,40 @@ public:
     }
     template <class... A>
     InterfaceBuilder& Method(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
-                             std::initializer_list<ParamDesc> params = {}) {
-        return Add(name, id, INVOKE_FUNC, fn, params);
+                             std::initializer_list<ParamDesc> params = {},
+                             VARTYPE returns = VT_EMPTY) {
+        return Add(name, id, INVOKE_FUNC, fn, params, returns);
     }
     template <class... A>
     InterfaceBuilder& PropGet(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
-                              std::initializer_list<ParamDesc> params = {}) {
-        return Add(name, id, INVOKE_PROPERTYGET, fn, params);
+                              std::initializer_list<ParamDesc> params = {},
+                              VARTYPE returns = VT_EMPTY) {
+        return Add(name, id, INVOKE_PROPERTYGET, fn, params, returns);
     }
     template <class... A>
     InterfaceBuilder& PropPut(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
                               std::initializer_list<ParamDesc> params = {}) {
-        return Add(name, id, INVOKE_PROPERTYPUT, fn, params);
+        return Add(name, id, INVOKE_PROPERTYPUT, fn, params, VT_EMPTY);
     }
     template <class... A>
     InterfaceBuilder& PropPutRef(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
                                  std::initializer_list<ParamDesc> params = {}) {
-        return Add(name, id, INVOKE_PROPERTYPUTREF, fn, params);
+        return Add(name, id, INVOKE_PROPERTYPUTREF, fn, params, VT_EMPTY);
     }
     InterfaceDesc Build() { return std::move(d_); }
 
 private:
     template <class... A>
     InterfaceBuilder& Add(WStringView name, DISPID id, INVOKEKIND kind, HRESULT (C::*fn)(A...),
-                          std::initializer_list<ParamDesc> params) {
+                          std::initializer_list<ParamDesc> params, VARTYPE returns) {
         using B = typeinfo_detail::Binder<C, A...>;
         MemberDesc m;
         m.name = name;
         m.dispid = id;
         m.kind = kind;
         auto stored = std::make_shared<typename B::Fn>(fn);
-        typeinfo_detail::Bind(m, B::Vts(), std::vector<ParamDesc>(params), &B::Call, stored);
+        typeinfo_detail::Bind(m, B::Vts(), std::vector<ParamDesc>(params), &B::Call, stored,
+                              returns);
         d_.members.push_back(std::move(m));
         return *this;
     }

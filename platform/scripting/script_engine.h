@@ -53,6 +53,7 @@
 
 #include "platform/com/com.h"
 #include "platform/com/typeinfo.h"
+#include "platform/types.h"
 
 enum SCRIPTSTATE : int32_t {
     SCRIPTSTATE_UNINITIALIZED = 0,
@@ -128,7 +129,7 @@ protected:
 // Optional second interface of a site (QueryInterface from the site): the
 // window that owns message boxes the scripts show.
 struct IActiveScriptSiteWindow : IUnknown {
-    virtual HRESULT GetWindow(uint32_t* window) = 0;  // a 32-bit window handle token
+    virtual HRESULT GetWindow(HWND* window) = 0;
     virtual HRESULT EnableModeless(bool enable) = 0;
 
 protected:
