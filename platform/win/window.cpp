@@ -282,6 +282,7 @@ void FinalDestroy(HWND hwnd) {
     for (HWND c : kids) FinalDestroy(c);
     SendMessage(hwnd, WM_NCDESTROY, 0, 0);
     KillWindowTimers(hwnd);
+    DropSurface(hwnd);
     if (g_ui.focus == hwnd) g_ui.focus = nullptr;
     if (g_ui.capture == hwnd) g_ui.capture = nullptr;
     if (g_ui.active == hwnd) g_ui.active = nullptr;
@@ -1063,6 +1064,7 @@ void ResetForTests() {
     ResetInput();
     ResetDialogs();
     ResetMessageBoxes();
+    DropAllSurfaces();
     DcProvider keep;
     g_ui = UiState{};
 }

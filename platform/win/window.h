@@ -230,6 +230,11 @@ struct DcProvider {
 };
 void SetDcProvider(DcProvider provider);
 
+// The persistent 32-bit surface of a window's client area (created on first
+// use, kept between paints, recreated when the client size changes) and of
+// the screen (nullptr). Window DCs draw straight into it, so it can be read.
+HBITMAP GetWindowSurface(HWND hwnd);
+
 // Recorded MessageBeep types (tests).
 std::vector<UINT> BeepLog();
 

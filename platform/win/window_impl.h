@@ -86,6 +86,11 @@ void NotifyParent(HWND hwnd, WORD code);
 // Queues an input message for the window's thread with its screen point.
 bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
 void ResetInput();
+// Window and screen surfaces (the graphics module's bitmaps).
+HDC SurfaceDC(HWND hwnd);
+void ReleaseSurfaceDC(HDC dc);
+void DropSurface(HWND hwnd);
+void DropAllSurfaces();
 void ResetDialogs();
 
 }  // namespace win::detail
