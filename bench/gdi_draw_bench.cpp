@@ -81,10 +81,12 @@ const Data& data() {
                 f << d.points[k] << ',' << d.points[k + 1] << '\n';
         }
         std::string q = "ogr2ogr -q -f 'ESRI Shapefile' ";
-        int a = std::system((q + d.dir + "/polys.shp " + d.dir + "/polys.csv > /dev/null 2>&1").c_str());
-        int b = std::system((q + d.dir + "/points.shp " + d.dir +
-                             "/points.csv -oo X_POSSIBLE_NAMES=X -oo Y_POSSIBLE_NAMES=Y > /dev/null 2>&1")
-                                .c_str());
+        int a = std::system(
+            (q + d.dir + "/polys.shp " + d.dir + "/polys.csv > /dev/null 2>&1").c_str());
+        int b = std::system(
+            (q + d.dir + "/points.shp " + d.dir +
+             "/points.csv -oo X_POSSIBLE_NAMES=X -oo Y_POSSIBLE_NAMES=Y > /dev/null 2>&1")
+                .c_str());
         d.shapefiles = a == 0 && b == 0;
         return d;
     }();
@@ -130,8 +132,8 @@ void BM_PolygonLayer(benchmark::State& state) {
             Polygon(s.dc, pts.data(), static_cast<int>(pts.size()));
         }
     }
-    state.counters["polygons/s"] =
-        benchmark::Counter(double(d.polygons.size()), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["polygons/s"] = benchmark::Counter(
+        double(d.polygons.size()), benchmark::Counter::kIsIterationInvariantRate);
     SelectObject(s.dc, GetStockObject(WHITE_BRUSH));
     SelectObject(s.dc, GetStockObject(BLACK_PEN));
     DeleteObject(brush);
@@ -187,7 +189,8 @@ void BM_StretchBlt8BitDib(benchmark::State& state) {
         info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    for (int i = 0; i < 512 * 384; ++i) static_cast<uint8_t*>(bits)[i] = static_cast<uint8_t>(i * 7);
+    for (int i = 0; i < 512 * 384; ++i)
+        static_cast<uint8_t*>(bits)[i] = static_cast<uint8_t>(i * 7);
     HDC mem = CreateCompatibleDC(nullptr);
     HBITMAP old = SelectObject(mem, dib);
     Surface s;
@@ -217,8 +220,12 @@ void RunGdal(benchmark::State& state, const char* layer) {
         }
     }
 }
-void BM_GdalRasterizePolygons(benchmark::State& state) { RunGdal(state, "polys"); }
-void BM_GdalRasterizePoints(benchmark::State& state) { RunGdal(state, "points"); }
+void BM_GdalRasterizePolygons(benchmark::State& state) {
+    RunGdal(state, "polys");
+}
+void BM_GdalRasterizePoints(benchmark::State& state) {
+    RunGdal(state, "points");
+}
 BENCHMARK(BM_GdalRasterizePolygons)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_GdalRasterizePoints)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

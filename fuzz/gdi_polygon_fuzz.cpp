@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetPolyFillMode(dc, (flags & 1) ? WINDING : ALTERNATE);
     SetROP2(dc, 1 + (r.Get<uint8_t>() % 16));
     HPEN pen = CreatePen(r.Get<uint8_t>() % 7, r.Get<uint8_t>() % 12, 0x123456);
-    HBRUSH brush = (flags & 2) ? CreateHatchBrush(r.Get<uint8_t>() % 6, 0x654321)
-                               : CreateSolidBrush(0xABCDEF);
+    HBRUSH brush =
+        (flags & 2) ? CreateHatchBrush(r.Get<uint8_t>() % 6, 0x654321) : CreateSolidBrush(0xABCDEF);
     HPEN oldPen = SelectObject(dc, pen);
     HBRUSH oldBrush = SelectObject(dc, brush);
     if (flags & 4) {
