@@ -120,8 +120,11 @@ bool CIniFile::Save(WStringView path) const {
     if (m_encoding == ansi) {
         bool lossless = true;
         std::string bytes = text::ToCodePage(out, text::kCpAcp, &lossless);
-        if (lossless) return WriteTextFile(path, text::FromLatin1(bytes), ansi);
-        return WriteTextFile(path, u"\uFEFF" + out, utf8);  // keep every character
+        // ANSI bytes that would read back as UTF-8 go out as marked UTF-8, as
+        // does text the code page cannot hold: nothing may change on reading.
+        if (lossless && !(HasHighBytes(bytes) && IsValidUtf8(bytes)))
+            return WriteTextFile(path, text::FromLatin1(bytes), ansi);
+        return WriteTextFile(path, u"\uFEFF" + out, utf8);
     }
     if (m_encoding == utf16) return WriteTextFile(path, out, utf16);
     return WriteTextFile(path, m_byteOrderMark ? u"\uFEFF" + out : out, utf8);

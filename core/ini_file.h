@@ -7,7 +7,7 @@
 // file that is valid UTF-8 and not plain ASCII is read as UTF-8, anything
 // else in the ANSI code page. Save writes the encoding that was read (ANSI
 // for a new file), switching to UTF-8 with a mark when the ANSI code page
-// cannot hold the text.
+// cannot hold the text or its bytes would read back as UTF-8.
 #pragma once
 
 #include <cstdint>

@@ -422,6 +422,8 @@ bool DeviceNameFromHost(const std::string& hostName, WString* name) {
     *name = text::FromUtf8(hostName);
     if (text::ToUtf8(*name) != hostName) return false;  // not valid UTF-8
     if (name->size() > kMaxPath) return false;
+    // The device drops trailing dots and blanks, so it could never open such a name.
+    if (name->back() == u'.' || name->back() == u' ') return false;
     for (WChar c : *name)
         if (c == u'\\' || c == u'/' || c == u'*' || c == u'?' || IsBadNameChar(c, false))
             return false;

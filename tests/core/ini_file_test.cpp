@@ -167,6 +167,14 @@ TEST_F(IniFile, SaveAndLoadRoundTrip) {
     wide.Load(u"\\meta.sbi");
     EXPECT_EQ(wide.GetString(u"General", u"Name"), u"\u5730\u56FE");
 
+    // ANSI bytes that happen to form UTF-8 (found by fuzzing, 2026-12-10:
+    // "\xDE\x9F" came back as U+079F) are saved marked, so they read back unchanged.
+    back.SetString(u"General", u"Name", u"\u00DE\u0178");
+    ASSERT_TRUE(back.Save(u"\\meta2.sbi"));
+    CIniFile again;
+    again.Load(u"\\meta2.sbi");
+    EXPECT_EQ(again.GetString(u"General", u"Name"), u"\u00DE\u0178");
+
     // A UTF-8 file without a mark stays UTF-8.
     Put("utf8.ini", "[S]\nK=caf\xC3\xA9\n");
     CIniFile u;

@@ -397,6 +397,7 @@ TEST_F(Paths, FindFirstNext) {
     Put("d/a:b", "");
     Put("d/bad\\name", "");
     Put(std::string("d/latin\xE9"), "");  // not UTF-8: hidden
+    Put("d/dotted.", "");                 // unreachable on the device: hidden
     EXPECT_EQ(Names(u"\\d\\*.*"), ".git,Roads.dbf,readme,roads.shp,sub");
     EXPECT_EQ(Names(u"\\d\\*"), ".git,Roads.dbf,readme,roads.shp,sub");
     EXPECT_EQ(Names(u"\\D\\*.SHP"), "roads.shp");
