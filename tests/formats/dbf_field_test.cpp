@@ -71,7 +71,9 @@ void NumberRows(DbfFields* t, DbfHandle h) {
         EXPECT_EQ(DbfPutNumber(h, r.field, r.value), r.result);
         const uint8_t* p = DbfGetFieldBytes(h, r.field);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(p), strlen(r.raw)), r.raw);
-        if (!std::isnan(r.readBack)) EXPECT_DOUBLE_EQ(DbfGetNumber(h, r.field), r.readBack);
+        if (!std::isnan(r.readBack)) {
+            EXPECT_DOUBLE_EQ(DbfGetNumber(h, r.field), r.readBack);
+        }
     }
     (void)t;
 }

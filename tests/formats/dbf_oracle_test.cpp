@@ -125,13 +125,15 @@ protected:
                 }
                 EXPECT_EQ(theirs, ours) << rel << " row " << r << " " << names[f];
                 // Text through the table's code page trims like shapelib.
-                if (DbfIsTextField(h, f))
+                if (DbfIsTextField(h, f)) {
                     EXPECT_EQ(Trim(Utf8(DbfGetString(h, f))),
                               Utf8(DbfTextFromTable(DbfGetCodePage(h),
                                                     reinterpret_cast<const uint8_t*>(theirs.data()),
                                                     static_cast<int>(theirs.size()))));
-                if (DbfGetFieldType(h, f) == 'N' && !DbfIsBlank(h, f))
+                }
+                if (DbfGetFieldType(h, f) == 'N' && !DbfIsBlank(h, f)) {
                     EXPECT_DOUBLE_EQ(DbfGetNumber(h, f), std::stod(theirs));
+                }
             }
         }
         DbfClose(h);
@@ -351,8 +353,9 @@ TEST_F(DbfOracle, TablesFromOgr2ogrRead) {
         EXPECT_EQ(DbfGetCodePage(h), c.cp);
         ASSERT_EQ(DbfGetRecordCount(h), 2);
         ASSERT_EQ(DbfReadRecord(h, 0), 1);
-        if (c.cp != 1252)
+        if (c.cp != 1252) {
             EXPECT_EQ(WString(DbfGetText(h, 0)), u"\u041F\u0440\u0438\u0432\u0435\u0442");
+        }
         EXPECT_DOUBLE_EQ(DbfGetNumber(h, 1), 1.5);
         EXPECT_EQ(DbfGetInteger(h, 2), 3);
         const DbfDateTime* d = DbfGetDate(h, 3);

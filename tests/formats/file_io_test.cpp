@@ -126,7 +126,9 @@ TEST_F(FileIo, ShareModesComeFromTheDeviceFileSystem) {
         ASSERT_NE(a, nullptr) << c.what;
         FioFile* b = fioOpen(u"\\S.BIN", c.access2, c.share2, c.disposition2, kFioAttrNormal, 0);
         EXPECT_EQ(b != nullptr, c.second) << c.what;
-        if (!b) EXPECT_EQ(fioGetLastError(), fs::kErrorSharingViolation) << c.what;
+        if (!b) {
+            EXPECT_EQ(fioGetLastError(), fs::kErrorSharingViolation) << c.what;
+        }
         fioClose(b);
         // Deleting an open file is refused as well.
         EXPECT_FALSE(fs::DeleteFile(u"\\s.bin")) << c.what;
