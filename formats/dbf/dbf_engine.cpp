@@ -237,6 +237,14 @@ DbfHandle DbfOpen(const Ch* path, int flags) {
         memcpy(t->descriptors.get(), area.data(), 32 * static_cast<size_t>(n));
     }
     if (!LayOutFields(t.get())) return FailOpen(kDbfErrHeader);
+    // A count beyond the rows the file holds (a cut copy, a crash before the
+    // header was written) would send every walk through rows that are not
+    // there: count only the whole rows that exist.
+    const int64_t size = fioGetSize(t->file);
+    const int64_t hl = HeaderLength(t.get()), rl = RecordLength(t.get());
+    const int64_t present = size > hl ? (size - hl) / rl : 0;
+    if (size >= 0 && Count(t.get()) > present)
+        PutLe32(t->header + 4, static_cast<uint32_t>(present));
 
     t->record = zn::AllocBlock(DbfHeap(), static_cast<size_t>(RecordLength(t.get())) + 8);
     if (!t->record) return FailOpen(kDbfErrMemory);
