@@ -148,12 +148,15 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
     }
 
     int outBpp = bpp == 2 ? 8 : bpp == 16 ? 24 : bpp;
-    BITMAPINFO info;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = topDown ? -h : h;
-    info.bmiHeader.biBitCount = static_cast<WORD>(outBpp);
+    // Header and a full colour table (set from the file's palette below).
+    std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+    auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
+    info->bmiHeader = BITMAPINFOHEADER{};
+    info->bmiHeader.biWidth = width;
+    info->bmiHeader.biHeight = topDown ? -h : h;
+    info->bmiHeader.biBitCount = static_cast<WORD>(outBpp);
     void* bits = nullptr;
-    HBITMAP hb = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP hb = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!hb) return nullptr;
     Surface& s = GetBitmap(hb)->s;
     if (outBpp <= 8) {

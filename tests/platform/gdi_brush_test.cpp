@@ -168,3 +168,54 @@ TEST(GdiBrushes, StockObjectsSelectionAndSavedStates) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiBrushes, DibPatternsEdgesInversionAndColourMarker) {
+    // A 2 x 2 colour DIB as a pattern brush (packed: header, colours, bits).
+    struct Packed {
+        BITMAPINFOHEADER h;
+        RGBQUAD colours[2];
+        uint8_t bits[8];
+    } packed{};
+    packed.h.biWidth = 2;
+    packed.h.biHeight = 2;  // bottom-up: the first row of bits is the lower row
+    packed.h.biBitCount = 1;
+    packed.h.biClrUsed = 2;
+    packed.colours[0] = RGBQUAD{0, 0, 255, 0};  // red
+    packed.colours[1] = RGBQUAD{255, 0, 0, 0};  // blue
+    packed.bits[0] = 0x40;                      // lower row: 0 1
+    packed.bits[4] = 0x80;                      // upper row: 1 0
+    HBRUSH dib = CreateDIBPatternBrushPt(&packed, DIB_RGB_COLORS);
+    ASSERT_NE(dib, nullptr);
+    Canvas c(4, 2);
+    RECT all{0, 0, 4, 2};
+    FillRect(c.dc, &all, dib);
+    DeleteObject(dib);
+    EXPECT_PICTURE(c, "brbr", "rbrb");
+
+    // The colour chooser's marker byte is ignored when drawing.
+    SetPixel(c.dc, 0, 0, 0x02000000 | kGreen);
+    EXPECT_EQ(c.At(0, 0), kGreen);
+    HBRUSH marked = CreateSolidBrush(0x02000000 | kYellow);
+    RECT one{1, 0, 2, 1};
+    FillRect(c.dc, &one, marked);
+    DeleteObject(marked);
+    EXPECT_EQ(c.At(1, 0), kYellow);
+
+    // InvertRect twice restores; a sunken edge: dark top-left, light bottom-right.
+    Canvas e(6, 6, RGB(192, 192, 192));
+    RECT r{0, 0, 6, 6};
+    InvertRect(e.dc, &r);
+    EXPECT_EQ(e.At(2, 2), RGB(63, 63, 63));
+    InvertRect(e.dc, &r);
+    EXPECT_EQ(e.At(2, 2), RGB(192, 192, 192));
+    DrawEdge(e.dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    EXPECT_EQ(e.At(0, 0), kGrey);
+    EXPECT_EQ(e.At(1, 1), kBlack);
+    EXPECT_EQ(e.At(5, 5), kWhite);
+    EXPECT_EQ(e.At(4, 4), RGB(192, 192, 192));
+    EXPECT_TRUE(EqualRect(&r, &(const RECT&)RECT{2, 2, 4, 4}));
+}
+
+}  // namespace
