@@ -143,9 +143,13 @@ void Parse(Store& st, const std::string& data) {
             cur = nullptr;
             if (close == std::string::npos || close < 2) continue;
             WString path = text::FromUtf8(line.substr(1, close - 1));
-            if (path.rfind(u"HKEY_CURRENT_USER", 0) == 0)
+            auto under = [&](WStringView hive) {
+                return path.rfind(hive, 0) == 0 &&
+                       (path.size() == hive.size() || path[hive.size()] == u'\\');
+            };
+            if (under(u"HKEY_CURRENT_USER"))
                 cur = &MakeKey(st, FullPath(Hive::CurrentUser, path.substr(17)));
-            else if (path.rfind(u"HKEY_LOCAL_MACHINE", 0) == 0)
+            else if (under(u"HKEY_LOCAL_MACHINE"))
                 cur = &MakeKey(st, FullPath(Hive::LocalMachine, path.substr(18)));
             continue;
         }

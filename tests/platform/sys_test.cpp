@@ -75,6 +75,8 @@ TEST_F(Registry, DamagedLinesAreSkipped) {
         "\"x\"=something\n"
         "[NOHIVE\\B]\n"
         "\"lost\"=\"y\"\n"
+        "[HKEY_CURRENT_USERS\\A]\n"
+        "\"lost\"=\"z\"\n"
         "[HKEY_CURRENT_USER\\A\\Sub]\r\n"
         "@=\"default\"\r\n");
     SetRegistryFile(file_);
