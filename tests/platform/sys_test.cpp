@@ -85,6 +85,7 @@ TEST_F(Registry, DamagedLinesAreSkipped) {
     EXPECT_EQ(v.number, 42u);
     for (const char16_t* bad : {u"long", u"odd", u"open", u"x", u"lost"})
         EXPECT_FALSE(RegQueryValue(Hive::CurrentUser, u"A", bad, &v)) << text::ToUtf8(bad);
+    EXPECT_FALSE(RegKeyExists(Hive::CurrentUser, u"S\\A"));  // not a hive name
     ASSERT_TRUE(RegQueryValue(Hive::CurrentUser, u"a\\sub", u"", &v));
     EXPECT_EQ(v.text, u"default");
 }
