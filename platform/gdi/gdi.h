@@ -390,6 +390,33 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
 HBITMAP LoadDibFile(const WChar* hostPath);
 HBITMAP LoadDibFromMemory(const void* data, size_t size);
 
+constexpr int BLACKONWHITE = 1;
+constexpr int WHITEONBLACK = 2;
+constexpr int COLORONCOLOR = 3;
+// Stretching always samples the nearest pixel; the mode is kept and reported.
+int SetStretchBltMode(HDC hdc, int mode);
+int GetStretchBltMode(HDC hdc);
+
+// ---- icons: a colour bitmap and a monochrome mask ----
+struct ICONINFO {
+    BOOL fIcon = TRUE;
+    DWORD xHotspot = 0;
+    DWORD yHotspot = 0;
+    HBITMAP hbmMask = nullptr;   // 1 bit: 1 keeps the screen, 0 takes the colour
+    HBITMAP hbmColor = nullptr;  // null: the mask is twice as high (AND over XOR)
+};
+constexpr UINT DI_MASK = 1;
+constexpr UINT DI_IMAGE = 2;
+constexpr UINT DI_NORMAL = 3;
+// The icon keeps copies of the bitmaps; the caller still owns them.
+HICON CreateIconIndirect(const ICONINFO* info);
+// Gives copies of the icon's bitmaps, which the caller deletes.
+BOOL GetIconInfo(HICON icon, ICONINFO* out);
+BOOL DestroyIcon(HICON icon);
+BOOL DrawIcon(HDC hdc, int x, int y, HICON icon);
+BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int width, int height, UINT step,
+                HBRUSH flickerFree, UINT flags);
+
 // ---- regions and clipping ----
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
 HRGN CreateRectRgnIndirect(const RECT* rect);
@@ -409,6 +436,9 @@ int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
 
 // ---- fonts and text ----
 HFONT CreateFontIndirect(const LOGFONT* font);
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                 DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const WChar* face);
 BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WChar* text,
                 UINT count, const int* dx);
 BOOL TextOut(HDC hdc, int x, int y, const WChar* text, int count);

@@ -11,7 +11,7 @@
 
 namespace gdi::detail {
 
-enum class Kind : uint8_t { None = 0, Pen, Brush, Dc, Font, Bitmap, Region };
+enum class Kind : uint8_t { None = 0, Pen, Brush, Dc, Font, Bitmap, Region, Icon };
 
 struct Object {
     Kind kind = Kind::None;
@@ -88,6 +88,11 @@ struct Font : Object {
     std::shared_ptr<FontImpl> impl;  // made on first use
 };
 
+struct Icon : Object {
+    ICONINFO info;  // bitmaps owned by the icon
+    ~Icon() override;
+};
+
 struct DcState {
     HPEN pen = nullptr;
     HBRUSH brush = nullptr;
@@ -98,6 +103,7 @@ struct DcState {
     int bkMode = OPAQUE;
     int rop2 = R2_COPYPEN;
     int fillMode = ALTERNATE;
+    int stretchMode = BLACKONWHITE;
     UINT textAlign = TA_LEFT | TA_TOP;
     POINT brushOrg;
     POINT cur;

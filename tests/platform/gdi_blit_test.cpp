@@ -289,3 +289,39 @@ TEST(GdiBlits, ScrollMovesPixelsAndReportsTheUncoveredPart) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiBlits, IconsDrawThroughTheirMask) {
+    // A 2 x 1 icon: the left pixel opaque red, the right one transparent.
+    const uint8_t maskBits[2] = {0x40, 0};  // 0 1
+    HBITMAP mask = CreateBitmap(2, 1, 1, 1, maskBits);
+    HBITMAP colour = gdi::CreateSurface(2, 1);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP old = SelectObject(mem, colour);
+    SetPixel(mem, 0, 0, kRed);
+    SetPixel(mem, 1, 0, kBlack);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    ICONINFO ii;
+    ii.hbmMask = mask;
+    ii.hbmColor = colour;
+    HICON icon = CreateIconIndirect(&ii);
+    ASSERT_NE(icon, nullptr);
+    DeleteObject(mask);  // the icon has its own copies
+    DeleteObject(colour);
+    Canvas c(3, 1, kBlue);
+    EXPECT_TRUE(DrawIcon(c.dc, 0, 0, icon));
+    EXPECT_PICTURE(c, "rbb");
+    ICONINFO back;
+    ASSERT_TRUE(GetIconInfo(icon, &back));
+    BITMAP bm;
+    GetObject(back.hbmMask, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmBitsPixel, 1);
+    DeleteObject(back.hbmMask);
+    DeleteObject(back.hbmColor);
+    EXPECT_TRUE(DestroyIcon(icon));
+    EXPECT_FALSE(DestroyIcon(icon));
+}
+
+}  // namespace
