@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/sys/registry.h"
+#include "platform/win/controls.h"
+#include "platform/win/window.h"
 
 CMruList::CMruList(WStringView section, WStringView entryFormat, int maximum)
     : m_section(section), m_entryFormat(entryFormat), m_maximum(std::max(maximum, 0)) {}
@@ -32,4 +34,12 @@ void CMruList::Save() const {
     for (size_t i = 0; i < m_entries.size(); ++i)
         sys::WriteProfileString(m_section, EntryName(static_cast<int>(i) + 1),
                                 m_entries[i].c_str());
+}
+
+void CMruList::FillComboBox(HWND combo) const {
+    WString edit = GetWindowTextString(combo);
+    SendMessage(combo, CB_RESETCONTENT, 0, 0);
+    for (const auto& entry : m_entries)
+        SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SetWindowText(combo, edit.c_str());
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/text/text.h"
+#include "platform/types.h"
 
 class CMruList {
 public:
@@ -20,6 +21,8 @@ public:
     void Load();
     // Deletes the whole profile section and writes the entries from 1.
     void Save() const;
+    // Replaces a combo box's list by the entries, keeping its edit text.
+    void FillComboBox(HWND combo) const;
 
     int GetCount() const { return static_cast<int>(m_entries.size()); }
     const WString& operator[](int index) const { return m_entries[index]; }

@@ -7,6 +7,9 @@
 #include "core/mru_list.h"
 #include "platform/sys/device.h"
 #include "platform/sys/registry.h"
+#include "platform/win/controls.h"
+#include "platform/win/dialog.h"
+#include "platform/win/window.h"
 #include "tests/platform/fs_test_root.h"
 
 class Helpers : public DeviceRootTest {
@@ -108,7 +111,7 @@ TEST_F(Helpers, OptionalFunctionsMissingAndPresent) {
         if (id == sys::kLedSettingsInfoId) g_led = *static_cast<sys::LedSettingsInfo*>(in);
         return 1;
     };
-    BOOL (*sip)
+    BOOL(*sip)
     (HWND, int) = [](HWND, int request) {
         g_sipRequest = request;
         return 1;
@@ -225,6 +228,23 @@ TEST_F(Helpers, MruListOnTheProfile) {
     sys::WriteProfileString(u"Recent Maps", u"Map5", u"\\five.znm");
     loaded.Load();
     EXPECT_EQ(loaded.GetEntries(), (std::vector<WString>{u"\\only.znm", u"\\three.znm"}));
+
+    win::ResetForTests();
+    HWND owner = CreateWindowEx(0, kDialogClass, u"Owner", WS_POPUP, 0, 0, 240, 320, nullptr,
+                                nullptr, nullptr, nullptr);
+    HWND combo = CreateWindowEx(0, u"COMBOBOX", u"typed", WS_CHILD | CBS_DROPDOWN, 0, 0, 100, 80,
+                                owner, reinterpret_cast<HMENU>(1001), nullptr, nullptr);
+    ASSERT_NE(combo, nullptr);
+    SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"stale"));
+    SetWindowText(combo, u"typed");
+    loaded.FillComboBox(combo);
+    EXPECT_EQ(SendMessage(combo, CB_GETCOUNT, 0, 0), 2);
+    WChar item[32];
+    SendMessage(combo, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(item));
+    EXPECT_EQ(WString(item), u"\\three.znm");
+    EXPECT_EQ(GetWindowTextString(combo), u"typed");
+    win::ResetForTests();
+
     loaded.Clear();
     EXPECT_EQ(loaded.GetCount(), 0);
 }
