@@ -328,6 +328,108 @@ intptr_t DialogBoxParam(HINSTANCE instance, const WChar* name, HWND parent, DLGP
     return RunModal(dlg, parent);
 }
 
+HWND CreateDialogFromTemplate(HINSTANCE instance, const DialogTemplate& tmpl, HWND parent,
+                              DLGPROC proc, LPARAM initParam) {
+    EnsureSystemClasses();
+    return CreateFromTemplate(instance, tmpl, parent, proc, initParam);
+}
+
+intptr_t DialogBoxFromTemplate(HINSTANCE instance, const DialogTemplate& tmpl, HWND parent,
+                               DLGPROC proc, LPARAM initParam) {
+    HWND dlg = CreateDialogFromTemplate(instance, tmpl, parent, proc, initParam);
+    if (!dlg) return -1;
+    return RunModal(dlg, parent);
+}
+
+std::vector<uint8_t> SerializeDialogTemplate(const DialogTemplate& t) {
+    std::vector<uint8_t> b;
+    auto u8 = [&](uint8_t v) { b.push_back(v); };
+    auto u16 = [&](uint16_t v) {
+        b.push_back(static_cast<uint8_t>(v & 0xFF));
+        b.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(static_cast<uint16_t>(v & 0xFFFF));
+        u16(static_cast<uint16_t>(v >> 16));
+    };
+    auto text = [&](const WString& s) {
+        for (WChar c : s) u16(c);
+        u16(0);
+    };
+    auto nameOrOrdinal = [&](const WString& s, WORD ordinal) {
+        if (ordinal) {
+            u16(0xFFFF);
+            u16(ordinal);
+        } else {
+            text(s);
+        }
+    };
+    auto classOrdinal = [](const WString& cls) -> WORD {
+        static const char16_t* names[] = {u"BUTTON",  u"EDIT",      u"STATIC",
+                                          u"LISTBOX", u"SCROLLBAR", u"COMBOBOX"};
+        for (WORD i = 0; i < 6; ++i)
+            if (text::EqualsNoCase(cls, names[i])) return static_cast<WORD>(0x80 + i);
+        return 0;
+    };
+    DWORD style = t.hasFont ? (t.style | DS_SETFONT) : (t.style & ~DS_SETFONT);
+    if (t.extended) {
+        u16(1);
+        u16(0xFFFF);
+        u32(t.helpId);
+        u32(t.exStyle);
+        u32(style);
+    } else {
+        u32(style);
+        u32(t.exStyle);
+    }
+    u16(static_cast<uint16_t>(t.items.size()));
+    u16(static_cast<uint16_t>(t.x));
+    u16(static_cast<uint16_t>(t.y));
+    u16(static_cast<uint16_t>(t.cx));
+    u16(static_cast<uint16_t>(t.cy));
+    nameOrOrdinal(t.menu, t.menuOrdinal);
+    text(t.className);
+    text(t.title);
+    if (t.hasFont) {
+        u16(t.pointSize);
+        if (t.extended) {
+            u16(t.weight);
+            u8(t.italic);
+            u8(t.charset);
+        }
+        text(t.faceName);
+    }
+    for (const auto& it : t.items) {
+        while (b.size() % 4) b.push_back(0);
+        if (t.extended) {
+            u32(it.helpId);
+            u32(it.exStyle);
+            u32(it.style);
+        } else {
+            u32(it.style);
+            u32(it.exStyle);
+        }
+        u16(static_cast<uint16_t>(it.x));
+        u16(static_cast<uint16_t>(it.y));
+        u16(static_cast<uint16_t>(it.cx));
+        u16(static_cast<uint16_t>(it.cy));
+        if (t.extended)
+            u32(it.id);
+        else
+            u16(static_cast<uint16_t>(it.id));
+        nameOrOrdinal(it.className, classOrdinal(it.className));
+        nameOrOrdinal(it.title, it.titleOrdinal);
+        size_t extra = it.creationData.size();
+        if (extra) {
+            u16(static_cast<uint16_t>(t.extended ? extra : extra + 2));
+            b.insert(b.end(), it.creationData.begin(), it.creationData.end());
+        } else {
+            u16(0);
+        }
+    }
+    return b;
+}
+
 bool EndDialog(HWND dialog, intptr_t result) {
     DialogState* st = StateOf(dialog);
     if (!st) return false;

@@ -76,6 +76,15 @@ intptr_t DialogBoxIndirectParam(HINSTANCE instance, const void* tmpl, size_t siz
 intptr_t DialogBoxParam(HINSTANCE instance, const WChar* name, HWND parent, DLGPROC proc,
                         LPARAM initParam);
 bool EndDialog(HWND dialog, intptr_t result);
+// From a parsed (and possibly changed) template, e.g. after a pre-creation
+// style change.
+HWND CreateDialogFromTemplate(HINSTANCE instance, const DialogTemplate& tmpl, HWND parent,
+                              DLGPROC proc, LPARAM initParam);
+intptr_t DialogBoxFromTemplate(HINSTANCE instance, const DialogTemplate& tmpl, HWND parent,
+                               DLGPROC proc, LPARAM initParam);
+// The bytes of a template in the classic form (the extended form when
+// tmpl.extended): what ParseDialogTemplate reads back.
+std::vector<uint8_t> SerializeDialogTemplate(const DialogTemplate& tmpl);
 
 // Calls the dialog procedure; what it leaves unhandled gets the dialog
 // defaults (WM_CLOSE as IDCANCEL, default button queries, focus keeping).

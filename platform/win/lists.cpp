@@ -1,6 +1,7 @@
 // LISTBOX and COMBOBOX, which share one item list model.
 #include <algorithm>
 
+#include "platform/res/locale.h"
 #include "platform/win/controls.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/window_impl.h"
@@ -65,7 +66,6 @@ int CompareForLocale(DWORD lcid, WStringView a, WStringView b) {
 namespace {
 
 constexpr int kItemHeight = 13;
-constexpr DWORD kDefaultLcid = 0x0409;
 
 struct Item {
     WString text;
@@ -78,7 +78,7 @@ struct ListModel {
     int cur = -1;
     int top = 0;
     int anchor = -1;
-    DWORD lcid = kDefaultLcid;
+    DWORD lcid = res::GetUserDefaultLCID();
     std::vector<int> tabStops;
     int hExtent = 0;
 

@@ -6,7 +6,9 @@
 #include <unordered_map>
 
 #include "platform/sys/thread.h"
+#include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
+#include "platform/win/shell_notify.h"
 #include "platform/win/window_impl.h"
 
 namespace win::detail {
@@ -1064,6 +1066,8 @@ void ResetForTests() {
     ResetInput();
     ResetDialogs();
     ResetMessageBoxes();
+    ResetMenus();
+    ResetTray();
     DropAllSurfaces();
     DcProvider keep;
     g_ui = UiState{};

@@ -9,9 +9,11 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "platform/res/formats.h"
+#include "platform/res/locale.h"
 #include "platform/res/resource.h"
 #include "platform/res/version.h"
 #include "platform/win/dialog.h"
@@ -249,6 +251,33 @@ TEST_F(ResTest, MessageFormattingReplacesNumberedInserts) {
               u"Error executing '\\a b.exe'");
     EXPECT_EQ(res::FormatMessageText(u"%2 before %1, %3 stays", {u"x", u"y"}),
               u"y before x, %3 stays");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LocaleTable, LooksUpByIdAndAbbreviationWithUsableCodePages) {
+    const res::LocaleInfo* deu = res::FindLocaleByAbbreviation(u"deu");
+    ASSERT_NE(deu, nullptr);
+    EXPECT_EQ(deu->lcid, 0x0407u);
+    EXPECT_EQ(deu->ansiCodePage, 1252u);
+    EXPECT_EQ(res::FindLocale(0x0407), deu);
+    // An unlisted sub-language falls back to its primary language's first row.
+    EXPECT_EQ(res::FindLocale(0x1407)->lcid, 0x0407u);
+    EXPECT_EQ(res::FindLocale(0x007F), nullptr);
+    EXPECT_TRUE(res::FindLocale(0x040D)->rightToLeft);
+    EXPECT_FALSE(res::FindLocale(0x0409)->rightToLeft);
+    std::set<std::u16string> abbreviations;
+    for (const auto& l : res::AllLocales()) {
+        EXPECT_TRUE(abbreviations.insert(l.abbreviation).second) << "duplicate abbreviation";
+        EXPECT_TRUE(text::IsCodePageSupported(l.ansiCodePage)) << "ANSI " << l.ansiCodePage;
+        // Code page 720 (Arabic DOS) is missing from the C library's converters.
+        if (l.oemCodePage != 720) {
+            EXPECT_TRUE(text::IsCodePageSupported(l.oemCodePage)) << "OEM " << l.oemCodePage;
+        }
+    }
+    EXPECT_GE(res::AllLocales().size(), 40u);
 }
 
 }  // namespace

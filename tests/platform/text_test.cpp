@@ -1,10 +1,10 @@
+#include "platform/text/text.h"
+
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <clocale>
 #include <cmath>
-#include <climits>
-
-#include "platform/text/text.h"
 
 using namespace text;
 
@@ -38,10 +38,18 @@ TEST(Parse, DoubleTable) {
         double value;
         size_t used;
     } cases[] = {
-        {u"  -12.5e2xyz", -1250.0, 9}, {u"+.5", 0.5, 3},    {u"5.", 5.0, 2},
-        {u"1e", 1.0, 1},               {u"1e+x", 1.0, 1},   {u"nan", 0.0, 0},
-        {u"inf", 0.0, 0},              {u"0x10", 0.0, 1},   {u"", 0.0, 0},
-        {u".", 0.0, 0},                {u"-", 0.0, 0},      {u"\t\n 7", 7.0, 4},
+        {u"  -12.5e2xyz", -1250.0, 9},
+        {u"+.5", 0.5, 3},
+        {u"5.", 5.0, 2},
+        {u"1e", 1.0, 1},
+        {u"1e+x", 1.0, 1},
+        {u"nan", 0.0, 0},
+        {u"inf", 0.0, 0},
+        {u"0x10", 0.0, 1},
+        {u"", 0.0, 0},
+        {u".", 0.0, 0},
+        {u"-", 0.0, 0},
+        {u"\t\n 7", 7.0, 4},
     };
     for (const auto& c : cases) {
         size_t used = 99;

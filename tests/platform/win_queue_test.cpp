@@ -228,6 +228,34 @@ TEST_F(WinQueueTest, PostFromAnotherThreadWakesTheLoop) {
     EXPECT_EQ(acked.load(), kCount);
 }
 
+TEST_F(WinQueueTest, PostsRacingTheWindowsDestructionAreRefusedOrDropped) {
+    sys::SetClock(nullptr);
+    HWND target = CreateWindowEx(0, u"TestWindow", u"t", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 nullptr, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<int> refused{0};
+    std::thread poster([&] {
+        while (!stop) {
+            if (!PostMessage(target, WM_USER + 7, 0, 0)) {
+                ++refused;
+                break;
+            }
+        }
+    });
+    MSG m;
+    for (int i = 0; i < 100; ++i)
+        if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&m);
+    DestroyWindow(target);
+    // Whatever was queued before the end is dispatched to nobody.
+    while (refused == 0) std::this_thread::yield();
+    stop = true;
+    poster.join();
+    g_log.clear();
+    Drain();
+    for (const auto& e : g_log) EXPECT_NE(e, "user:7");
+    EXPECT_FALSE(IsWindow(target));
+}
+
 TEST_F(WinQueueTest, SendFromAnotherThreadRunsOnTheWindowThread) {
     sys::SetClock(nullptr);
     DWORD uiThread = sys::GetCurrentThreadId();

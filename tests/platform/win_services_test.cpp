@@ -1,0 +1,186 @@
+// Menus, notification icons, command routing, template writing and the
+// shell's extra controls.
+#include <gtest/gtest.h>
+
+#include "platform/res/resource.h"
+#include "platform/win/command.h"
+#include "platform/win/controls.h"
+#include "platform/win/dialog.h"
+#include "platform/win/extra_controls.h"
+#include "platform/win/input.h"
+#include "platform/win/menu.h"
+#include "platform/win/shell_notify.h"
+
+namespace {
+
+std::vector<std::pair<UINT, WPARAM>> g_msgs;
+LRESULT Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_COMMAND || m == WM_INITMENUPOPUP || m >= WM_APP) g_msgs.emplace_back(m, w);
+    return DefWindowProc(h, m, w, l);
+}
+
+class WinServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        win::ResetForTests();
+        g_msgs.clear();
+        WNDCLASS wc;
+        wc.lpfnWndProc = Proc;
+        wc.lpszClassName = u"ServicesTest";
+        RegisterClass(wc);
+        wnd_ = CreateWindowEx(0, u"ServicesTest", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320,
+                              nullptr, nullptr, nullptr, nullptr);
+        win::input::DrainQueue();
+        g_msgs.clear();
+    }
+    void TearDown() override { win::ResetForTests(); }
+    HWND wnd_ = nullptr;
+};
+
+TEST_F(WinServicesTest, PopupMenuFromResourceAnswersThroughTheResponder) {
+    HMENU bar = LoadMenu(nullptr, MAKEINTRESOURCE(347));
+    ASSERT_NE(bar, nullptr);
+    HMENU popup = GetSubMenu(bar, 0);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(GetMenuItemCount(popup), 4);
+    EXPECT_EQ(GetMenuText(popup, 1003, MF_BYCOMMAND), u"&Zoom in");
+    EXPECT_EQ(GetMenuState(popup, 1004, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
+    EXPECT_EQ(GetMenuState(popup, 1005, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
+    EXPECT_EQ(GetMenuState(popup, 2, MF_BYPOSITION) & MF_SEPARATOR, MF_SEPARATOR);
+    EXPECT_EQ(CheckMenuItem(bar, 1005, MF_UNCHECKED), MF_CHECKED);  // found through the pop-up
+    EXPECT_EQ(CheckMenuItem(bar, 9999, MF_CHECKED), static_cast<DWORD>(-1));
+
+    std::vector<UINT> answers = {1003, 1004, 0};
+    size_t next = 0;
+    win::SetPopupMenuResponder([&](HMENU, POINT, HWND) { return answers[next++]; });
+    EXPECT_EQ(TrackPopupMenu(popup, TPM_RETURNCMD, 10, 20, 0, wnd_, nullptr), 1003);
+    EXPECT_EQ(TrackPopupMenu(popup, TPM_RETURNCMD, 10, 20, 0, wnd_, nullptr), 0);  // grey
+    EXPECT_EQ(TrackPopupMenu(popup, TPM_RETURNCMD, 10, 20, 0, wnd_, nullptr), 0);  // dismissed
+    EnableMenuItem(popup, 1004, MF_ENABLED);
+    answers = {1004};
+    next = 0;
+    EXPECT_TRUE(TrackPopupMenu(popup, 0, 10, 20, 0, wnd_, nullptr));
+    win::input::DrainQueue();
+    ASSERT_FALSE(g_msgs.empty());
+    EXPECT_EQ(g_msgs.back(), std::make_pair(WM_COMMAND, WPARAM(1004)));
+    EXPECT_EQ(g_msgs.front().first, WM_INITMENUPOPUP);
+    EXPECT_EQ(win::PopupMenuLog().size(), 4u);
+    EXPECT_TRUE(DestroyMenu(bar));
+    EXPECT_FALSE(IsMenu(popup));
+}
+
+TEST_F(WinServicesTest, TrayIconsAddModifyDeleteAndTap) {
+    NOTIFYICONDATA nid;
+    nid.hWnd = wnd_;
+    nid.uID = 0x0123ABCD;
+    nid.uFlags = NIF_MESSAGE | NIF_TIP;
+    nid.uCallbackMessage = WM_APP + 3;
+    std::u16string tip = u"Zarnip";
+    std::copy(tip.begin(), tip.end(), nid.szTip);
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
+    EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));
+    nid.uFlags = NIF_ICON;
+    nid.hIcon = reinterpret_cast<HICON>(2);
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
+    auto icons = win::TrayIcons();
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(std::u16string(icons[0].szTip), u"Zarnip");
+    EXPECT_EQ(icons[0].hIcon, reinterpret_cast<HICON>(2));
+    EXPECT_TRUE(win::TapTrayIcon(wnd_, 0x0123ABCD));
+    win::input::DrainQueue();
+    ASSERT_EQ(g_msgs.size(), 2u);
+    EXPECT_EQ(g_msgs[1], std::make_pair(WM_APP + 3, WPARAM(0x0123ABCD)));
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, &nid));
+    EXPECT_FALSE(Shell_NotifyIcon(NIM_MODIFY, &nid));
+    EXPECT_TRUE(win::TrayIcons().empty());
+}
+
+struct Target : CCmdTarget {
+    UINT handles;
+    int state;  // -1: carries out without a state; else enable flag
+    std::vector<UINT> ran;
+    Target(UINT id, int s) : handles(id), state(s) {}
+    bool OnCmdMsg(UINT id, int, CCmdUI* ui) override {
+        if (id != handles) return false;
+        if (!ui) {
+            ran.push_back(id);
+            return true;
+        }
+        if (state < 0) return true;
+        ui->Enable(state != 0);
+        ui->SetCheck(1);
+        return true;
+    }
+};
+
+TEST_F(WinServicesTest, CommandsRouteAlongTheChain) {
+    Target view(1040, 0), frame(1003, -1), app(1045, 1);
+    std::vector<CCmdTarget*> chain = {&view, &frame, &app};
+    EXPECT_TRUE(RouteCommand(chain, 1003));
+    EXPECT_EQ(frame.ran, (std::vector<UINT>{1003}));
+    EXPECT_FALSE(RouteCommand(chain, 2863));
+    struct Case {
+        UINT id;
+        bool enabled;
+        int check;
+    } cases[] = {{1040, false, 1}, {1003, true, 0}, {1045, true, 1}, {2863, false, 0}};
+    for (const auto& c : cases) {
+        CCmdUI ui = QueryCommandUI(chain, c.id);
+        EXPECT_EQ(ui.m_bEnabled, c.enabled) << c.id;
+        EXPECT_EQ(ui.m_nCheck, c.check) << c.id;
+    }
+    EXPECT_TRUE(QueryCommandUI(chain, 2863, false).m_bEnabled);
+}
+
+TEST_F(WinServicesTest, TemplatesWrittenAndReadBack) {
+    auto bytes = res::FindResourceData(nullptr, res::RT_DIALOG, res::ResName(u"DLG_NAMED"));
+    auto t = ParseDialogTemplate(bytes.data(), bytes.size());
+    ASSERT_TRUE(t);
+    // The resource compiler names the class of a CONTROL statement as text;
+    // we write the ordinal. Read back, both say the same.
+    auto written = SerializeDialogTemplate(*t);
+    auto back = ParseDialogTemplate(written.data(), written.size());
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->extended);
+    EXPECT_EQ(back->faceName, t->faceName);
+    EXPECT_EQ(back->style, t->style);
+    ASSERT_EQ(back->items.size(), t->items.size());
+    for (size_t i = 0; i < t->items.size(); ++i) {
+        EXPECT_EQ(back->items[i].className, t->items[i].className);
+        EXPECT_EQ(back->items[i].id, t->items[i].id);
+        EXPECT_EQ(back->items[i].style, t->items[i].style);
+        EXPECT_EQ(back->items[i].title, t->items[i].title);
+    }
+    auto classic = res::FindResourceData(nullptr, res::RT_DIALOG, WORD(100));
+    auto tc = ParseDialogTemplate(classic.data(), classic.size());
+    ASSERT_TRUE(tc);
+    auto again = SerializeDialogTemplate(*tc);
+    EXPECT_EQ(again, std::vector<uint8_t>(classic.begin(), classic.end()));
+    // A pre-creation change: the dialog without a caption, right to left.
+    tc->style &= ~WS_CAPTION;
+    tc->exStyle |= WS_EX_LAYOUTRTL | WS_EX_RTLREADING;
+    HWND d = CreateDialogFromTemplate(nullptr, *tc, wnd_, nullptr, 0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(GetWindowLong(d, GWL_STYLE) & static_cast<LONG>(WS_CAPTION), 0);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLong(d, GWL_EXSTYLE)) & 0x202000u, 0x202000u);
+}
+
+TEST_F(WinServicesTest, ExtraControlsSplitTheirTooltip) {
+    EXPECT_EQ(
+        CreateWindowEx(0, u"TTBUTTON", u"x", WS_CHILD, 0, 0, 1, 1, wnd_, nullptr, nullptr, nullptr),
+        nullptr);  // not offered until registered
+    win::RegisterExtraControls();
+    HWND b = CreateWindowEx(0, u"TTBUTTON", u"Save~~Save the record", WS_CHILD | WS_VISIBLE, 0, 0,
+                            40, 14, wnd_, reinterpret_cast<HMENU>(5), nullptr, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(GetWindowTextString(b), u"Save");
+    EXPECT_EQ(win::GetToolTipText(b), u"Save the record");
+    SetWindowText(b, u"Plain");
+    EXPECT_EQ(GetWindowTextString(b), u"Plain");
+    EXPECT_EQ(win::GetToolTipText(b), u"");
+    SendMessage(b, BM_CLICK, 0, 0);
+    win::input::DrainQueue();
+    EXPECT_EQ(g_msgs.back(), std::make_pair(WM_COMMAND, WPARAM(5)));
+}
+
+}  // namespace
