@@ -1,0 +1,59 @@
+// The shapefile handle's layout, shared by the shape engine's files.
+// Not for use outside formats/shape.
+#pragma once
+
+#include <cstdint>
+
+#include "formats/dbf/dbf_engine.h"
+#include "formats/dbf/file_io.h"
+#include "formats/shape/shape_record.h"
+#include "platform/text/text.h"
+
+struct ShpFile {
+    DbfHandle table = nullptr;
+    FioFile* shp = nullptr;
+    FioFile* shx = nullptr;
+    uint8_t header[100] = {};
+    bool headerChanged = false;
+    int errorCode = 0;
+    uint32_t systemError = 0;
+    WString message;
+    ShapeRecord* buffer = nullptr;
+    int current = -1;
+    int openFlags = 0;
+    // Views mapped by ShpMapFile (0 .shp, 1 .shx).
+    bool mapped[2] = {false, false};
+
+    ~ShpFile();
+};
+
+namespace shp_detail {
+
+inline uint32_t Be32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
+}
+inline void PutBe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+inline int HeaderType(const ShpFile* h) {
+    return ShapeLoadInt(h->header + 32);
+}
+inline ShapeExtent HeaderExtent(const ShpFile* h) {
+    ShapeExtent e;
+    memcpy(&e, h->header + 36, sizeof e);
+    return e;
+}
+inline void SetHeaderExtent(ShpFile* h, const ShapeExtent& e) {
+    memcpy(h->header + 36, &e, sizeof e);
+}
+
+// True when neither value is NaN nor the no-data measure.
+bool IsRealXY(double x, double y);
+// Widens the header box by one point (first: the box becomes the point);
+// marks the header changed. Skips points that are not real.
+void HeaderAddXY(ShpFile* h, double x, double y, bool first);
+
+}  // namespace shp_detail
