@@ -476,14 +476,6 @@ HBITMAP CreateSurface(int width, int height);
 // Null for other formats.
 uint32_t* SurfacePixels(HBITMAP bitmap, int* width, int* height, int* stride);
 
-// Window surfaces: makes GetDC and BeginPaint of the window model hand out
-// DCs on a 32-bit surface per window, the size of its client area, that keeps
-// its pixels between paints. WindowSurface gives that surface (null before
-// the window's first DC), for the display to show.
-void InstallWindowSurfaces();
-HBITMAP WindowSurface(HWND hwnd);
-void ResetWindowSurfacesForTests();
-
 // Screen properties reported by GetDeviceCaps; tests pin them.
 struct ScreenMetrics {
     int width = 240;

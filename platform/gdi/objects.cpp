@@ -24,7 +24,9 @@ Table& table() {
     return t;
 }
 
-uint32_t stockTokens[18] = {};
+// Stock objects by number; the last slot is the memory DCs' default bitmap.
+constexpr int kDefaultBitmap = 18;
+uint32_t stockTokens[19] = {};
 
 ScreenMetrics& metrics() {
     static ScreenMetrics m;
@@ -271,11 +273,18 @@ void EnsureStock() {
     StockToken(NULL_PEN) = stock(MakePen(PS_NULL, 1, 0));
     LOGFONT lf;
     DefaultFont(&lf);
-    StockToken(SYSTEM_FONT) = stock(gdi::detail::HandleToken(CreateFontIndirect(&lf)));
-    StockToken(DEFAULT_GUI_FONT) = stock(gdi::detail::HandleToken(CreateFontIndirect(&lf)));
+    auto font = [&] { return stock(gdi::detail::HandleToken(CreateFontIndirect(&lf))); };
+    StockToken(SYSTEM_FONT) = font();
+    StockToken(DEFAULT_GUI_FONT) = font();
+    StockToken(12) = font();  // variable-pitch font
+    StockToken(14) = font();  // device default font
+    const char* fixedFace = "Courier New";
+    std::fill(std::begin(lf.lfFaceName), std::end(lf.lfFaceName), WChar(0));
+    for (int i = 0; fixedFace[i]; ++i) lf.lfFaceName[i] = static_cast<WChar>(fixedFace[i]);
+    for (int fixed : {10, 11, 16}) StockToken(fixed) = font();
     // The default bitmap of memory DCs: 1 x 1 monochrome.
     HBITMAP mono = CreateBitmap(1, 1, 1, 1, nullptr);
-    StockToken(16) = stock(gdi::detail::HandleToken(mono));
+    StockToken(kDefaultBitmap) = stock(gdi::detail::HandleToken(mono));
 }
 
 Dc* DcOf(HDC h) {
@@ -311,7 +320,7 @@ HDC NewDc(bool memory) {
     dc->st.pen = Handle<HPEN>(StockToken(BLACK_PEN));
     dc->st.brush = Handle<HBRUSH>(StockToken(WHITE_BRUSH));
     dc->st.font = Handle<HFONT>(StockToken(SYSTEM_FONT));
-    dc->st.bitmap = Handle<HBITMAP>(StockToken(16));
+    dc->st.bitmap = Handle<HBITMAP>(StockToken(kDefaultBitmap));
     SelectState(dc->st);
     return Handle<HDC>(tok);
 }

@@ -29,12 +29,25 @@ const uint8_t kHatch[6][8] = {
     {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
 };
 
-inline int64_t FloorDiv(i128 a, i128 b) {  // b > 0
+// Quotients rounded down and up (b > 0). Most operands fit 64 bits, where the
+// division is much cheaper than the 128-bit one.
+inline bool Fits64(i128 v) {
+    return v >= INT64_MIN && v <= INT64_MAX;
+}
+inline int64_t FloorDiv(i128 a, i128 b) {
+    if (Fits64(a) && Fits64(b)) {
+        int64_t x = static_cast<int64_t>(a), y = static_cast<int64_t>(b), q = x / y;
+        return (x % y != 0 && x < 0) ? q - 1 : q;
+    }
     i128 q = a / b;
     if ((a % b) != 0 && a < 0) --q;
     return static_cast<int64_t>(q);
 }
-inline int64_t CeilDiv(i128 a, i128 b) {  // b > 0
+inline int64_t CeilDiv(i128 a, i128 b) {
+    if (Fits64(a) && Fits64(b)) {
+        int64_t x = static_cast<int64_t>(a), y = static_cast<int64_t>(b), q = x / y;
+        return (x % y != 0 && x > 0) ? q + 1 : q;
+    }
     i128 q = a / b;
     if ((a % b) != 0 && a > 0) ++q;
     return static_cast<int64_t>(q);
