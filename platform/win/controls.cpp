@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/win/list_actions.h"
 #include "platform/win/window_impl.h"
 
 using namespace win::detail;
@@ -640,3 +641,17 @@ bool CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId) {
             SendMessage(item, BM_SETCHECK, id == checkId ? BST_CHECKED : BST_UNCHECKED, 0);
     return true;
 }
+
+namespace win {
+
+void ScrollBarUserAction(HWND bar, WORD code, int thumbPos) {
+    Window* w = Find(bar);
+    if (!w || !w->parent || !IsWindowEnabled(bar)) return;
+    if (code == SB_THUMBTRACK) w->bars[SB_CTL].trackPos = thumbPos;
+    UINT msg = (w->style & SBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+    WORD pos =
+        (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) ? static_cast<WORD>(thumbPos) : 0;
+    SendMessage(w->parent, msg, MAKEWPARAM(code, pos), reinterpret_cast<LPARAM>(bar));
+}
+
+}  // namespace win

@@ -14,6 +14,10 @@ namespace win {
 void ComboUserSelect(HWND combo, int index);
 // A click on the entry: focus, selection, LBN_SELCHANGE with LBS_NOTIFY.
 void ListBoxUserSelect(HWND list, int index);
+// The user works a scroll bar control: its parent gets WM_HSCROLL or
+// WM_VSCROLL with the code (SB_LINELEFT ... SB_ENDSCROLL) and, for the thumb
+// codes, the position. The bar does not move by itself: its owner sets it.
+void ScrollBarUserAction(HWND bar, WORD code, int thumbPos = 0);
 // The tab stops set by LB_SETTABSTOPS (dialog units / 4).
 std::vector<int> ListBoxTabStops(HWND list);
 

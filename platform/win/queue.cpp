@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/sys/thread.h"
+#include "platform/win/backend.h"
 #include "platform/win/window.h"
 #include "platform/win/window_impl.h"
 
@@ -284,6 +285,7 @@ void PostQuitMessage(int exitCode) {
 }
 
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    win::GetDisplayBackend().PumpNativeEvents();
     Queue& q = MyQueue();
     DeliverSent(q);
     MSG m;
@@ -296,6 +298,7 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     Queue& q = MyQueue();
     MSG m;
     for (;;) {
+        win::GetDisplayBackend().PumpNativeEvents();
         DeliverSent(q);
         if (TryTake(q, &m, hwnd, filterMin, filterMax, true)) break;
         WaitForWork(q);

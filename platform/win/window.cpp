@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/sys/thread.h"
+#include "platform/win/backend.h"
 #include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/shell_notify.h"
@@ -250,6 +251,7 @@ HWND CreateWindowEx(DWORD exStyle, const WChar* className, const WChar* windowNa
     Window* wp = Find(hwnd);
     if (!wp) return nullptr;
     wp->created = true;
+    win::GetDisplayBackend().WindowCreated(hwnd);
     RECT rc;
     GetClientRect(hwnd, &rc);
     SendMessage(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rc.right, rc.bottom));
@@ -283,6 +285,7 @@ void FinalDestroy(HWND hwnd) {
     std::vector<HWND> kids = w->children;
     for (HWND c : kids) FinalDestroy(c);
     SendMessage(hwnd, WM_NCDESTROY, 0, 0);
+    if (Window* w = Find(hwnd); w && w->created) win::GetDisplayBackend().WindowDestroyed(hwnd);
     KillWindowTimers(hwnd);
     DropSurface(hwnd);
     if (g_ui.focus == hwnd) g_ui.focus = nullptr;
@@ -357,6 +360,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_SETTEXT:
             w->text = lParam ? reinterpret_cast<const WChar*>(lParam) : u"";
+            if (w->created) win::GetDisplayBackend().WindowChanged(hwnd, win::WindowChange::Text);
             return TRUE;
         case WM_GETTEXT: {
             auto* buf = reinterpret_cast<WChar*>(lParam);
@@ -746,6 +750,7 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     bool sized = (old.right - old.left) != (w->rect.right - w->rect.left) ||
                  (old.bottom - old.top) != (w->rect.bottom - w->rect.top);
     if (moved || sized || (flags & SWP_FRAMECHANGED)) {
+        win::GetDisplayBackend().WindowChanged(hwnd, win::WindowChange::Moved);
         WINDOWPOS wp{hwnd,
                      insertAfter,
                      w->rect.left,
@@ -800,6 +805,7 @@ bool ShowWindow(HWND hwnd, int cmd) {
             w->style |= WS_VISIBLE;
         else
             w->style &= ~WS_VISIBLE;
+        win::GetDisplayBackend().WindowChanged(hwnd, win::WindowChange::Shown);
         if (show) InvalidateRect(hwnd, nullptr, true);
         if (!show && g_ui.focus && (g_ui.focus == hwnd || IsChild(hwnd, g_ui.focus)))
             SetFocus(nullptr);
@@ -828,6 +834,7 @@ bool EnableWindow(HWND hwnd, bool enable) {
         w->style |= WS_DISABLED;
     if (!enable && g_ui.focus && (g_ui.focus == hwnd || IsChild(hwnd, g_ui.focus)))
         SetFocus(nullptr);
+    win::GetDisplayBackend().WindowChanged(hwnd, win::WindowChange::Enabled);
     SendMessage(hwnd, WM_ENABLE, enable, 0);
     InvalidateRect(hwnd, nullptr, true);
     return wasDisabled;
@@ -859,6 +866,8 @@ HWND SetFocus(HWND hwnd) {
         if (g_ui.focus != old) old = g_ui.focus;
     }
     g_ui.focus = hwnd;
+    if (old && IsWindow(old)) win::GetDisplayBackend().WindowChanged(old, win::WindowChange::Focus);
+    if (hwnd) win::GetDisplayBackend().WindowChanged(hwnd, win::WindowChange::Focus);
     if (old && IsWindow(old)) SendMessage(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     if (hwnd && IsWindow(hwnd) && g_ui.focus == hwnd)
         SendMessage(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
@@ -936,6 +945,7 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase) {
     w->update = w->updatePending ? Union(w->update, r) : r;
     w->updatePending = true;
     w->erasePending = w->erasePending || erase;
+    win::GetDisplayBackend().SurfaceDirty(hwnd, r);
     WakeThread(w->thread);
     return true;
 }

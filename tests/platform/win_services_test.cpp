@@ -184,3 +184,101 @@ TEST_F(WinServicesTest, ExtraControlsSplitTheirTooltip) {
 }
 
 }  // namespace
+
+#include "platform/gdi/gdi.h"
+#include "platform/win/backend.h"
+#include "platform/win/ctlcolor.h"
+#include "platform/win/list_actions.h"
+
+namespace {
+
+std::vector<std::pair<WPARAM, HWND>> g_scrolls;
+HBRUSH g_editBrush = reinterpret_cast<HBRUSH>(0x77);
+LRESULT ColourProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_CTLCOLOREDIT) {
+        SetTextColor(reinterpret_cast<HDC>(w), RGB(255, 0, 0));
+        SetBkColor(reinterpret_cast<HDC>(w), RGB(0, 0, 255));
+        return reinterpret_cast<LRESULT>(g_editBrush);
+    }
+    if (m == WM_HSCROLL) g_scrolls.emplace_back(w, reinterpret_cast<HWND>(l));
+    return DefWindowProc(h, m, w, l);
+}
+
+TEST_F(WinServicesTest, ParentsColourTheirControls) {
+    SetWindowLongPtr(wnd_, GWL_WNDPROC, reinterpret_cast<intptr_t>(&ColourProc));
+    HWND edit =
+        CreateWindowEx(0, u"EDIT", u"", WS_CHILD, 0, 0, 10, 10, wnd_, nullptr, nullptr, nullptr);
+    HWND label =
+        CreateWindowEx(0, u"STATIC", u"", WS_CHILD, 0, 0, 10, 10, wnd_, nullptr, nullptr, nullptr);
+    win::ControlColors c = win::QueryControlColors(edit);
+    EXPECT_TRUE(c.fromParent);
+    EXPECT_EQ(c.text, RGB(255, 0, 0));
+    EXPECT_EQ(c.background, RGB(0, 0, 255));
+    EXPECT_EQ(c.brush, g_editBrush);
+    win::ControlColors d = win::QueryControlColors(label);  // parent leaves statics alone
+    EXPECT_FALSE(d.fromParent);
+    EXPECT_EQ(d.background, GetSysColor(COLOR_BTNFACE));
+    SendMessage(edit, EM_SETREADONLY, TRUE, 0);  // a read-only edit asks as a static
+    EXPECT_FALSE(win::QueryControlColors(edit).fromParent);
+}
+
+TEST_F(WinServicesTest, ScrollBarActionsReachTheParentAndPositionsClamp) {
+    SetWindowLongPtr(wnd_, GWL_WNDPROC, reinterpret_cast<intptr_t>(&ColourProc));
+    HWND bar = CreateWindowEx(0, u"SCROLLBAR", u"", WS_CHILD | SBS_HORZ, 0, 0, 100, 13, wnd_,
+                              nullptr, nullptr, nullptr);
+    SCROLLINFO si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = 100;
+    si.nPage = 10;
+    si.nPos = 200;
+    EXPECT_EQ(SetScrollInfo(bar, SB_CTL, &si, false), 91);  // max - page + 1
+    EXPECT_EQ(SendMessage(bar, SBM_GETPOS, 0, 0), 91);
+    g_scrolls.clear();
+    for (WORD code = SB_LINELEFT; code <= SB_RIGHT; ++code) win::ScrollBarUserAction(bar, code, 42);
+    ASSERT_EQ(g_scrolls.size(), 8u);
+    EXPECT_EQ(g_scrolls[5].first, MAKEWPARAM(SB_THUMBTRACK, 42));
+    EXPECT_EQ(g_scrolls[0].first, MAKEWPARAM(SB_LINELEFT, 0));
+    EXPECT_EQ(g_scrolls[0].second, bar);
+    // A window's own bars.
+    SetScrollRange(wnd_, SB_VERT, 0, 50, false);
+    SetScrollPos(wnd_, SB_VERT, 60, false);
+    EXPECT_EQ(GetScrollPos(wnd_, SB_VERT), 50);
+}
+
+struct RecordingBackend : win::DisplayBackend {
+    std::vector<std::string> events;
+    std::function<void()> onPump;
+    void WindowCreated(HWND) override { events.push_back("created"); }
+    void WindowDestroyed(HWND) override { events.push_back("destroyed"); }
+    void WindowChanged(HWND, win::WindowChange c) override {
+        if (c == win::WindowChange::Text) events.push_back("text");
+        if (c == win::WindowChange::Shown) events.push_back("shown");
+    }
+    void PumpNativeEvents() override {
+        if (onPump) {
+            auto f = std::move(onPump);
+            onPump = nullptr;
+            f();
+        }
+    }
+};
+
+TEST_F(WinServicesTest, BackendHearsOfChangesAndFeedsInputBeforeAPeek) {
+    RecordingBackend b;
+    win::SetDisplayBackend(&b);
+    HWND w = CreateWindowEx(0, u"ServicesTest", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                            nullptr, nullptr);
+    SetWindowText(w, u"x");
+    ShowWindow(w, SW_SHOW);
+    DestroyWindow(w);
+    EXPECT_EQ(b.events,
+              (std::vector<std::string>{"created", "text", "shown", "shown", "destroyed"}));
+    // Native input pending in the backend is queued before the queue is looked at.
+    b.onPump = [&] { win::input::TapAt(wnd_, {1, 1}); };
+    MSG m;
+    EXPECT_TRUE(PeekMessage(&m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
+    win::SetDisplayBackend(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Internal seam between the window model and a display backend (the Qt
+// display, later). Not for program code. The model tells the backend what
+// changed; the backend never reaches into the model: it reports user input
+// through win/input.h and answers message boxes, menus and common dialogs by
+// installing their responders. Without a backend (the null backend) nothing is
+// shown and tests drive the model directly.
+#pragma once
+
+#include "platform/win/window.h"
+
+namespace win {
+
+enum class WindowChange {
+    Shown,    // visibility changed
+    Moved,    // position or size changed
+    Enabled,  // enabled state changed
+    Text,     // window text changed
+    Style,    // style or extended style changed
+    Focus,    // gained or lost the keyboard focus
+    Content,  // control state changed (items, selection, check, ...)
+};
+
+enum class BackendCapability {
+    Display,      // windows are shown to a person
+    NativeInput,  // input arrives from a device
+};
+
+class DisplayBackend {
+public:
+    virtual ~DisplayBackend() = default;
+    virtual void WindowCreated(HWND) {}
+    virtual void WindowDestroyed(HWND) {}
+    virtual void WindowChanged(HWND, WindowChange) {}
+    // Part of a window's surface was drawn or needs presenting.
+    virtual void SurfaceDirty(HWND, const RECT&) {}
+    // Called before the queue is looked at (PeekMessage, GetMessage): turn
+    // pending native events into queued messages, without dispatching.
+    virtual void PumpNativeEvents() {}
+    virtual bool HasCapability(BackendCapability) const { return false; }
+};
+
+// nullptr restores the null backend. The caller keeps ownership.
+void SetDisplayBackend(DisplayBackend* backend);
+DisplayBackend& GetDisplayBackend();
+
+}  // namespace win
