@@ -498,25 +498,43 @@ bool FileMapping::Map(File& file, bool writable, uint64_t size) {
         if (ftruncate(file.NativeHandle(), static_cast<off_t>(want)) != 0)
             return detail::FailErrno(errno);
     }
-    if (want > SIZE_MAX) return detail::Fail(kErrorNotEnoughMemory);
-    void* p = mmap(nullptr, static_cast<size_t>(want), PROT_READ | (writable ? PROT_WRITE : 0),
-                   MAP_SHARED, file.NativeHandle(), 0);
+    return MapView(file, writable, 0, want);
+}
+
+bool FileMapping::MapView(File& file, bool writable, uint64_t offset, uint64_t length) {
+    Unmap();
+    if (!file.IsOpen()) return detail::Fail(kErrorInvalidHandle);
+    if (!(file.Access() & kGenericRead)) return detail::Fail(kErrorAccessDenied);
+    if (writable && !(file.Access() & kGenericWrite)) return detail::Fail(kErrorAccessDenied);
+    uint64_t fileSize = file.Size();
+    if (fileSize == UINT64_MAX) return false;
+    if (length == 0 || offset > fileSize || length > fileSize - offset)
+        return detail::Fail(kErrorInvalidParameter);
+    static const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    uint64_t start = offset - offset % page;
+    uint64_t span = length + (offset - start);
+    if (span > SIZE_MAX) return detail::Fail(kErrorNotEnoughMemory);
+    void* p = mmap(nullptr, static_cast<size_t>(span), PROT_READ | (writable ? PROT_WRITE : 0),
+                   MAP_SHARED, file.NativeHandle(), static_cast<off_t>(start));
     if (p == MAP_FAILED) return detail::FailErrno(errno);
-    data_ = p;
-    size_ = want;
+    base_ = p;
+    mapped_ = static_cast<size_t>(span);
+    data_ = static_cast<char*>(p) + (offset - start);
+    size_ = length;
     writable_ = writable;
     return true;
 }
 
 bool FileMapping::Flush() {
     if (!data_) return detail::Fail(kErrorInvalidHandle);
-    if (writable_ && msync(data_, static_cast<size_t>(size_), MS_SYNC) != 0)
-        return detail::FailErrno(errno);
+    if (writable_ && msync(base_, mapped_, MS_SYNC) != 0) return detail::FailErrno(errno);
     return true;
 }
 
 void FileMapping::Unmap() {
-    if (data_) munmap(data_, static_cast<size_t>(size_));
+    if (base_) munmap(base_, mapped_);
+    base_ = nullptr;
+    mapped_ = 0;
     data_ = nullptr;
     size_ = 0;
     writable_ = false;

@@ -243,6 +243,10 @@ public:
     // the file to `size` when it is shorter. An empty mapping fails with
     // kErrorFileInvalid, as on the platform.
     bool Map(File& file, bool writable, uint64_t size = 0);
+    // Maps a window of `length` bytes at `offset` (any offset; no alignment
+    // needed) of an open file. The window must lie inside the file, else
+    // kErrorInvalidParameter; a zero length fails the same way.
+    bool MapView(File& file, bool writable, uint64_t offset, uint64_t length);
     void* Data() const { return data_; }
     uint64_t Size() const { return size_; }
     bool IsWritable() const { return writable_; }
@@ -251,6 +255,8 @@ public:
     void Unmap();
 
 private:
+    void* base_ = nullptr;  // the page-aligned start of the mapping
+    size_t mapped_ = 0;     // bytes mapped from base_
     void* data_ = nullptr;
     uint64_t size_ = 0;
     bool writable_ = false;

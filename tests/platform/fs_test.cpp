@@ -517,6 +517,29 @@ TEST_F(Paths, MemoryMapping) {
     ASSERT_TRUE(f.Open(u"\\empty.bin", kGenericRead | kGenericWrite, kShareNone, kCreateNew));
     EXPECT_FALSE(map.Map(f, false));
     EXPECT_EQ(GetLastError(), kErrorFileInvalid);
+    f.Close();
+
+    // Windows of a larger file at offsets that are not page-aligned.
+    std::string big(3 * 4096 + 100, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    Put("big.bin", big);
+    ASSERT_TRUE(f.Open(u"\\big.bin", kGenericRead | kGenericWrite, kShareNone, kOpenExisting));
+    for (uint64_t offset : {0ull, 1ull, 4095ull, 4096ull, 8000ull}) {
+        ASSERT_TRUE(map.MapView(f, false, offset, 100)) << offset;
+        EXPECT_EQ(std::memcmp(map.Data(), big.data() + offset, 100), 0) << offset;
+        EXPECT_EQ(map.Size(), 100u);
+    }
+    ASSERT_TRUE(map.MapView(f, true, 5000, 2));
+    static_cast<char*>(map.Data())[1] = 'W';
+    ASSERT_TRUE(map.Flush());
+    map.Unmap();
+    f.Close();
+    EXPECT_EQ(Get("big.bin")[5001], 'W');
+    ASSERT_TRUE(f.Open(u"\\big.bin", kGenericRead, kShareRead, kOpenExisting));
+    EXPECT_FALSE(map.MapView(f, false, big.size() - 10, 11));
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    EXPECT_FALSE(map.MapView(f, false, 0, 0));
+    EXPECT_TRUE(map.MapView(f, false, big.size() - 10, 10));
 }
 
 TEST_F(Paths, FreeSpaceIs64Bit) {
