@@ -102,6 +102,11 @@ public:
     double m_azimuth = 0.0;  // kept for the well-known text only
     int32_t m_primeMeridianCode = 8901;
     double m_primeMeridianLongitude = 0.0;  // degrees east of Greenwich
+    // Names read from a well-known text for a prime meridian or unit whose
+    // code has no name (code -1); written back in its place.
+    WString m_primeMeridianName;
+    WString m_geographicUnitName;
+    WString m_projectionUnitName;
     ICoordSysScriptObject* m_scriptObject = nullptr;
 };
 

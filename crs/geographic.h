@@ -3,6 +3,8 @@
 // range test). Also the no-value double.
 #pragma once
 
+#include <vector>
+
 #include "crs/coord_sys.h"
 
 class CGeographic : public CCoordSys {
@@ -17,6 +19,16 @@ public:
     CUnknownProjection();
     void Forward(double lon, double lat, double* x, double* y) override;
     void Inverse(double x, double y, double* lon, double* lat) override;
+
+    // The projection as the well-known text named it, with its parameters
+    // in their order, so that writing the text back loses nothing.
+    struct Parameter {
+        WString name;
+        double value;
+        bool operator==(const Parameter&) const = default;
+    };
+    WString m_projectionName;
+    std::vector<Parameter> m_parameters;
 };
 
 // Copies the first coordinate to the first output and the second to the second.
