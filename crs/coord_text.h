@@ -1,0 +1,59 @@
+// Coordinate text: geographic coordinates as degrees, minutes and seconds
+// (DMS), degrees and decimal minutes (DMM) or plain numbers; the display
+// texts (with the degree sign), the edit-field texts, the parser that reads
+// any of them back, and the dialog data exchange of a coordinate field.
+//
+// Every form shows the absolute value and a hemisphere letter (S and W below
+// zero). Formatting rounds the value to the resolution shown before it is
+// split, so a value just below a whole minute never shows 60 seconds.
+#pragma once
+
+#include "platform/text/text.h"
+
+class CDataExchange;
+
+// 'N'/'S' for a latitude, 'E'/'W' for a longitude; 0 counts as N/E.
+WChar HemisphereLetter(double value, bool isLatitude);
+
+// Degrees, whole minutes, seconds (+0.000005 s, carried into minutes and
+// degrees when that reaches 60) and the letter of |value|.
+void DegreesToDms(double value, bool isLatitude, int* degrees, int* minutes, double* seconds,
+                  WChar* letter);
+void SplitDms(double value, bool isLatitude, int* degrees, int* minutes, double* seconds,
+              WChar* letter);
+// Whole degrees and decimal minutes of |value|.
+void DegreesToDmm(double value, bool isLatitude, int* degrees, double* minutes, WChar* letter);
+void SplitDmm(double value, bool isLatitude, int* degrees, double* minutes, WChar* letter);
+
+// Display: " 12°20'44.444"N", down to "117°30'W" or "  0°N" when the
+// smaller parts are 0 (thousandths of a second shown).
+WString FormatDms(double value, bool isLatitude);
+// Display: " 33°30.0000'S".
+WString FormatDmm(double value, bool isLatitude);
+// Edit fields: "117 30 00.000 W" and "33 30.000000000 S".
+WString FormatDmsForEdit(double value, bool isLatitude);
+WString FormatDmmForEdit(double value, bool isLatitude);
+
+// Reads "45.25", "-45.25", "45 30 E", "N 45 30 15.5", "45°30'N" and the like:
+// one to three numbers (degrees, minutes, seconds) with a hemisphere letter
+// or sign at either end. Returns decimal degrees; 0 with *ok false for text
+// that is not a coordinate.
+double ParseCoordinate(WStringView text, bool* ok = nullptr);
+// |degrees| + minutes/60 + seconds/3600, negative when degrees is.
+double DmsToDegrees(int degrees, int minutes, double seconds);
+
+// Coordinate text types of the dialog data exchange.
+enum CoordinateTextType {
+    kCoordinateNumber = 0,   // the framework's double exchange
+    kCoordinateDecimal = 1,  // "%.15g"
+    kCoordinateDms = 2,      // edit-field DMS
+    kCoordinateDmm = 3,      // edit-field DMM
+};
+// Fills the control from the value or (saving) the value from the control;
+// text that is not a coordinate shows the number prompt and fails.
+void DDX_Coordinate(CDataExchange* dx, int id, double& value, int type, bool isLatitude);
+// Types 1 to 3: -90..90 for a latitude, -180..180 for a longitude.
+void DDV_Coordinate(CDataExchange* dx, double value, int type, bool isLatitude);
+
+// A new string from a format and one integer.
+WString FormatCString(const WChar* format, int value);
