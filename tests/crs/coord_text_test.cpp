@@ -10,6 +10,7 @@
 #include "platform/win/dialog.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
+#include "reference_table.h"
 
 namespace {
 
@@ -69,6 +70,17 @@ TEST(CoordText, EditFormsAndSplitting) {
     EXPECT_EQ(DmsToDegrees(-117, 30, 0), -117.5);
     EXPECT_EQ(DmsToDegrees(45, 15, 36), 45.26);
     EXPECT_EQ(FormatCString(u"Zone %d", 11), u"Zone 11");
+}
+
+// Edit-field DMS rounds to thousandths of a second as GeoConvert -: does.
+TEST(CoordText, EditDmsAgreesWithGeoConvert) {
+    const auto t = crs_test::ReadReferenceTable("dms_geoconvert");
+    for (const auto& r : t.rows) {
+        const WString expect = text::Format(u"%d %02d %06.3lf %c", static_cast<int>(r[1]),
+                                            static_cast<int>(r[2]), r[3], r[4] < 0 ? u'W' : u'E');
+        EXPECT_EQ(FormatDmsForEdit(r[0], false), expect) << r[0];
+        EXPECT_NEAR(ParseCoordinate(expect), r[0], 0.0005 / 3600) << r[0];
+    }
 }
 
 TEST(CoordText, Parse) {
