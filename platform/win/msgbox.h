@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/gdi/gdi.h"  // LOGFONT
 #include "platform/win/window.h"
 
 // ---- message boxes ----
@@ -70,22 +71,6 @@ struct CHOOSECOLOR {
 };
 bool ChooseColor(CHOOSECOLOR* cc);
 
-struct LOGFONT {
-    LONG lfHeight = 0;
-    LONG lfWidth = 0;
-    LONG lfEscapement = 0;
-    LONG lfOrientation = 0;
-    LONG lfWeight = 0;
-    BYTE lfItalic = 0;
-    BYTE lfUnderline = 0;
-    BYTE lfStrikeOut = 0;
-    BYTE lfCharSet = 0;
-    BYTE lfOutPrecision = 0;
-    BYTE lfClipPrecision = 0;
-    BYTE lfQuality = 0;
-    BYTE lfPitchAndFamily = 0;
-    WChar lfFaceName[32] = {};
-};
 constexpr DWORD CF_INITTOLOGFONTSTRUCT = 0x40;
 constexpr DWORD CF_EFFECTS = 0x100;
 struct CHOOSEFONT {
