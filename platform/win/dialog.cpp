@@ -283,11 +283,14 @@ intptr_t RunModal(HWND dlg, HWND parent) {
     }
     intptr_t result = IDCANCEL;
     if (DialogState* s = StateOf(dlg)) result = s->ended ? s->result : IDCANCEL;
-    if (ownerWasEnabled && IsWindow(owner)) {
-        EnableWindow(owner, true);
-        SetActiveWindow(owner);
-    }
+    // The owner is enabled again before the dialog goes, so that it gets
+    // the activation and its focus back.
+    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, true);
     if (IsWindow(dlg)) DestroyWindow(dlg);
+    if (IsWindow(owner)) {
+        SetActiveWindow(owner);
+        if (!GetFocus() && IsWindow(owner)) SetFocus(owner);
+    }
     return result;
 }
 

@@ -110,8 +110,8 @@ bool TryTake(Queue& q, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
                 return true;
             }
         }
-        if (q.quit && InRange(WM_QUIT, lo, hi) &&
-            (!hwnd || hwnd == reinterpret_cast<HWND>(static_cast<intptr_t>(-1)))) {
+        // The quit request is not held back by a window filter.
+        if (q.quit && InRange(WM_QUIT, lo, hi)) {
             *out = MSG{};
             out->message = WM_QUIT;
             out->wParam = static_cast<WPARAM>(q.quitCode);

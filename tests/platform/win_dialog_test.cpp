@@ -167,6 +167,19 @@ TEST_F(WinDialogTest, TimerFiresInsideModalDialogAndOwnerIsDisabledMeanwhile) {
     EXPECT_EQ(GetTopLevelWindows().size(), 1u);  // the dialog is gone
 }
 
+TEST_F(WinDialogTest, FocusReturnsToTheOwnersControlAfterAModalDialog) {
+    HWND edit = CreateWindowEx(0, u"EDIT", u"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 50, 12,
+                               owner_, reinterpret_cast<HMENU>(7), nullptr, nullptr);
+    SetFocus(edit);
+    win::PushModalHook([](HWND d) {
+        EXPECT_TRUE(IsChild(d, GetFocus()));
+        win::input::Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(DialogBoxParam(nullptr, MAKEINTRESOURCE(100), owner_, TestDlgProc, 0), IDCANCEL);
+    EXPECT_EQ(GetFocus(), edit);
+    EXPECT_EQ(GetActiveWindow(), owner_);
+}
+
 TEST_F(WinDialogTest, KeyboardAndCaptionButtonsEndTheDialog) {
     struct Case {
         const char* what;
