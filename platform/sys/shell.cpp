@@ -72,15 +72,18 @@ bool PlayWaveFile(const std::string& hostPath) {
     close(fd);
     if (got != 12 || std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
         return false;
-    std::vector<std::string> args;
+    std::vector<std::vector<std::string>> players;
     if (const char* player = std::getenv("ZARNIP_SOUND_PLAYER"); player && *player)
-        args = {player, hostPath};
+        players = {{player, hostPath}};
     else
-        args = {"aplay", "-q", hostPath};
-    pid_t pid;
-    if (!Spawn(args, &pid)) return false;
-    ReapLater(pid);
-    return true;
+        players = {{"aplay", "-q", hostPath}, {"paplay", hostPath}, {"pw-play", hostPath}};
+    for (const auto& args : players) {
+        pid_t pid;
+        if (!Spawn(args, &pid)) continue;  // not installed: try the next one
+        ReapLater(pid);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace sys

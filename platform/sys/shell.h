@@ -17,7 +17,8 @@ namespace sys {
 bool ShellOpen(const std::string& target);
 
 // Starts playing a wave file and returns at once: $ZARNIP_SOUND_PLAYER with
-// the file as its argument when set, else `aplay -q`. A sound already
+// the file as its argument when set, else the first of `aplay -q`, `paplay`
+// and `pw-play` that is installed. A sound already
 // playing goes on. false when the file is missing or not a RIFF WAVE file,
 // or when no player can be started.
 bool PlayWaveFile(const std::string& hostPath);
