@@ -13,6 +13,50 @@ WString ScriptLineText(WStringView code, uint32_t line) {
     return WString(l);
 }
 
+WString DescribeHResult(HRESULT hr) {
+    switch (hr) {
+        case E_INVALIDARG:
+            return u"Invalid procedure call or argument";
+        case E_FAIL:
+            return u"Unspecified error";
+        case E_NOTIMPL:
+            return u"Not implemented";
+        case E_POINTER:
+            return u"Invalid pointer";
+        case E_ACCESSDENIED:
+            return u"Permission denied";
+        case E_OUTOFMEMORY:
+            return u"Out of memory";
+        case E_HANDLE:
+            return u"Invalid handle";
+        case E_NOINTERFACE:
+            return u"No such interface supported";
+        case DISP_E_MEMBERNOTFOUND:
+        case DISP_E_UNKNOWNNAME:
+            return u"Object doesn't support this property or method";
+        case DISP_E_TYPEMISMATCH:
+            return u"Type mismatch";
+        case DISP_E_BADPARAMCOUNT:
+            return u"Wrong number of arguments or invalid property assignment";
+        case DISP_E_PARAMNOTOPTIONAL:
+            return u"Argument not optional";
+        case DISP_E_PARAMNOTFOUND:
+            return u"Parameter not found";
+        case DISP_E_OVERFLOW:
+            return u"Overflow";
+        case DISP_E_BADINDEX:
+            return u"Subscript out of range";
+        case DISP_E_DIVBYZERO:
+            return u"Division by zero";
+        case DISP_E_NONAMEDARGS:
+            return u"Named arguments not supported";
+        case DISP_E_BADVARTYPE:
+            return u"Variable uses an Automation type not supported";
+        default:
+            return text::Format(u"Error 0x%08X", static_cast<uint32_t>(hr));
+    }
+}
+
 namespace {
 
 class ScriptError final : public IActiveScriptError {

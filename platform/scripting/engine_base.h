@@ -42,6 +42,10 @@ struct ScriptErrorInfo {
 // The failing line of a text: lines split at LF (a CR before it is dropped).
 WString ScriptLineText(WStringView code, uint32_t line);
 
+// The run-time error text for a COM failure of a member (e.g. "Type mismatch"
+// for DISP_E_TYPEMISMATCH); an "Error 0x...: ..." text for codes without one.
+WString DescribeHResult(HRESULT hr);
+
 class CompiledCode {
 public:
     virtual ~CompiledCode() = default;

@@ -1,0 +1,911 @@
+// The bridge between duktape values and automation values: wrappers for
+// IDispatch (a callable Proxy per object, one per object identity), VARIANT
+// conversions, the Enumerator object, and IDispatch over script objects.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/scripting/jscript_internal.h"
+
+#define ZN_HIDDEN(name) DUK_HIDDEN_SYMBOL(name)
+
+namespace jscript {
+
+namespace {
+
+const char* const kDisp = ZN_HIDDEN("disp");  // on wrapper targets: the IDispatch*
+const char* const kWho = ZN_HIDDEN("w");      // on member functions: the wrapper
+const char* const kId = ZN_HIDDEN("id");      // on member functions: the DISPID
+const char* const kEnum = ZN_HIDDEN("enum");  // on Enumerator objects: the state
+const uint32_t kMaxArgs = 32;
+
+// ---------------------------------------------------------------- helpers without duktape
+
+BSTR BstrFromJs(const char* s, size_t n) {
+    WString w = TextOf(s, n);
+    return SysAllocStringLen(w.data(), static_cast<uint32_t>(w.size()));
+}
+
+void SetMessage(CallOutcome* out, WStringView text) {
+    std::string m = text::ToUtf8(text);
+    std::snprintf(out->message, sizeof out->message, "%s", m.c_str());
+}
+
+// JS time values are UTC milliseconds; OLE dates are wall-clock local time.
+DATE OleFromJsTime(double ms) {
+    double secs = std::floor(ms / 1000.0);
+    time_t t = static_cast<time_t>(secs);
+    tm parts{};
+    localtime_r(&t, &parts);
+    DATE d = 0;
+    DateFromParts(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                  parts.tm_min, parts.tm_sec, &d);
+    return d;
+}
+
+double JsTimeFromOle(DATE d) {
+    SYSTEMTIME st;
+    if (!VariantTimeToSystemTime(d, &st)) return NAN;
+    tm parts{};
+    parts.tm_year = st.wYear - 1900;
+    parts.tm_mon = st.wMonth - 1;
+    parts.tm_mday = st.wDay;
+    parts.tm_hour = st.wHour;
+    parts.tm_min = st.wMinute;
+    parts.tm_sec = st.wSecond;
+    parts.tm_isdst = -1;
+    return static_cast<double>(mktime(&parts)) * 1000.0;
+}
+
+void PutMember(IDispatch* d, WStringView name, VARIANT* value, CallOutcome* out) {
+    VariantInit(&out->result);
+    DISPID id;
+    out->hr = GetDispId(d, name, &id);
+    if (FAILED(out->hr)) {
+        SetMessage(out, DescribeHResult(out->hr));
+        return;
+    }
+    const VARIANT* v = VariantDeref(value);
+    if (v->vt == VT_DISPATCH) {
+        InvokeMember(d, id, DISPATCH_PROPERTYPUTREF, value, 1, out);
+        if (out->hr != DISP_E_MEMBERNOTFOUND) return;
+    }
+    InvokeMember(d, id, DISPATCH_PROPERTYPUT, value, 1, out);
+}
+
+struct EnumState {
+    IEnumVARIANT* e;
+    VARIANT current;
+    bool atEnd;
+};
+
+void Fetch(EnumState* s) {
+    VariantClear(&s->current);
+    uint32_t got = 0;
+    HRESULT hr = s->e ? s->e->Next(1, &s->current, &got) : S_FALSE;
+    s->atEnd = hr != S_OK || got != 1;
+}
+
+}  // namespace
+
+WString TextOf(const char* s, size_t n) {
+    return text::FromUtf8(std::string_view(s, n));
+}
+
+void InvokeMember(IDispatch* d, DISPID id, uint16_t flags, VARIANT* args, uint32_t count,
+                  CallOutcome* out) {
+    VariantInit(&out->result);
+    out->isFunction = false;
+    EXCEPINFO ei{};
+    ComVariant result;
+    HRESULT hr = InvokeHelper(d, id, flags, args, count, &result, &ei);
+    if (hr == DISP_E_EXCEPTION) {
+        if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
+        hr = ei.scode ? ei.scode : MakeScriptError(ei.wCode);
+        WStringView desc = BstrView(ei.bstrDescription);
+        SetMessage(out, desc.empty() ? WStringView(DescribeHResult(hr)) : desc);
+    } else if (FAILED(hr)) {
+        SetMessage(out, DescribeHResult(hr));
+    }
+    ClearExcepInfo(&ei);
+    out->hr = hr;
+    if (SUCCEEDED(hr)) out->result = result.Detach();
+}
+
+void GetMember(IDispatch* d, WStringView name, CallOutcome* out) {
+    VariantInit(&out->result);
+    out->isFunction = false;
+    DISPID id;
+    out->hr = GetDispId(d, name, &id);
+    if (FAILED(out->hr)) return;
+    out->dispid = id;
+    uint32_t count = 0;
+    ComPtr<ITypeInfo> ti;
+    if (SUCCEEDED(d->GetTypeInfoCount(&count)) && count &&
+        SUCCEEDED(d->GetTypeInfo(0, LOCALE_EN_US, ti.Receive())) && ti && ti->GetInterfaceDesc()) {
+        const InterfaceDesc* desc = ti->GetInterfaceDesc();
+        const MemberDesc* get = desc->Find(id, INVOKE_PROPERTYGET);
+        const MemberDesc* fn = desc->Find(id, INVOKE_FUNC);
+        // Methods, and properties that take arguments, are called as functions.
+        if ((!get && fn) || (get && get->RequiredCount() > 0)) {
+            out->isFunction = true;
+            return;
+        }
+    }
+    InvokeMember(d, id, DISPATCH_PROPERTYGET, nullptr, 0, out);
+    if (out->hr == DISP_E_MEMBERNOTFOUND || out->hr == DISP_E_BADPARAMCOUNT ||
+        out->hr == DISP_E_PARAMNOTOPTIONAL) {
+        out->hr = S_OK;
+        out->isFunction = true;
+    }
+}
+
+// ---------------------------------------------------------------- IDispatch over script objects
+
+class ScriptObjectDispatch final : public IDispatch {
+public:
+    ScriptObjectDispatch(JsEngine* engine, uint32_t id) : engine_(engine), id_(id) {
+        engine_->Track(this);
+    }
+    void Detach() { engine_ = nullptr; }
+    JsEngine* Engine() const { return engine_; }
+    uint32_t Id() const { return id_; }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    uint32_t AddRef() override { return ++refs_; }
+    uint32_t Release() override {
+        uint32_t n = --refs_;
+        if (!n) delete this;
+        return n;
+    }
+    HRESULT GetTypeInfoCount(uint32_t* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT GetIDsOfNames(REFIID, const OLECHAR* const* names, uint32_t count, LCID,
+                          DISPID* ids) override {
+        if (!names || !ids || !count) return E_INVALIDARG;
+        if (!engine_) return E_UNEXPECTED;
+        WString name = names[0] ? WString(names[0]) : WString();
+        for (uint32_t i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        // Script names are case-sensitive; a caller from a case-insensitive
+        // language finds an exact match first, then any spelling.
+        for (size_t i = 0; i < names_.size(); ++i)
+            if (names_[i] == name) return ids[0] = static_cast<DISPID>(i + 1), S_OK;
+        std::string key = text::ToUtf8(name);
+        std::string found;
+        bool has = false;
+        duk_context* ctx = engine_->Context();
+        bool ok = Protected(
+            ctx,
+            [&](duk_context* c) -> duk_ret_t {
+                PushSelfRaw(c);
+                has = duk_has_prop_lstring(c, -1, key.data(), key.size());
+                if (!has) {
+                    duk_enum(c, -1, DUK_ENUM_INCLUDE_NONENUMERABLE);
+                    while (duk_next(c, -1, 0)) {
+                        duk_size_t n;
+                        const char* k = duk_get_lstring(c, -1, &n);
+                        if (k && !has && text::CompareNoCaseA(std::string_view(k, n), key) == 0) {
+                            found.assign(k, n);
+                            has = true;
+                        }
+                        duk_pop(c);
+                    }
+                }
+                return 0;
+            },
+            0, 1);
+        duk_pop(ctx);
+        if (!ok || !has) {
+            ids[0] = DISPID_UNKNOWN;
+            return DISP_E_UNKNOWNNAME;
+        }
+        if (!found.empty()) name = text::FromUtf8(found);
+        names_.push_back(name);
+        ids[0] = static_cast<DISPID>(names_.size());
+        return S_OK;
+    }
+    HRESULT Invoke(DISPID id, REFIID, LCID, uint16_t flags, DISPPARAMS* params, VARIANT* result,
+                   EXCEPINFO* excep, uint32_t*) override {
+        if (result) VariantInit(result);
+        if (!engine_) return E_UNEXPECTED;
+        if (id != DISPID_VALUE && (id < 1 || static_cast<size_t>(id) > names_.size()))
+            return DISP_E_MEMBERNOTFOUND;
+        std::string name = id == DISPID_VALUE ? std::string() : text::ToUtf8(names_[id - 1]);
+        uint32_t argc = params ? params->cArgs : 0;
+        if (argc > kMaxArgs) return DISP_E_BADPARAMCOUNT;
+        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        if (put && (argc < 1 || name.empty())) return DISP_E_MEMBERNOTFOUND;
+        VARIANT value;
+        VariantInit(&value);
+        bool notCallable = false;
+        duk_context* ctx = engine_->Context();
+        ComPtr<IDispatch> keep(this);
+        bool ok = Protected(
+            ctx,
+            [&](duk_context* c) -> duk_ret_t {
+                PushSelfRaw(c);  // [obj]
+                if (put) {
+                    duk_push_lstring(c, name.data(), name.size());
+                    PushVariantRaw(c, &params->rgvarg[0]);
+                    duk_put_prop(c, -3);
+                    return 0;
+                }
+                if (name.empty()) {
+                    duk_dup(c, -1);  // [obj, fn]
+                    duk_push_undefined(c);
+                } else {
+                    duk_get_prop_lstring(c, -1, name.data(), name.size());  // [obj, member]
+                    if (!(flags & DISPATCH_METHOD) || !duk_is_callable(c, -1)) {
+                        if (argc == 0) {
+                            ToVariantRaw(c, -1, &value);
+                            return 0;
+                        }
+                        if (!duk_is_callable(c, -1)) {
+                            notCallable = true;
+                            return 0;
+                        }
+                    }
+                    duk_dup(c, -2);  // this
+                }
+                if (!duk_is_callable(c, -2)) {
+                    if (argc == 0 && name.empty()) {
+                        duk_pop_2(c);
+                        ToVariantRaw(c, -1, &value);
+                        return 0;
+                    }
+                    notCallable = true;
+                    return 0;
+                }
+                for (uint32_t i = 0; i < argc; ++i)
+                    PushVariantRaw(c, &params->rgvarg[argc - 1 - i]);
+                duk_call_method(c, static_cast<duk_idx_t>(argc));
+                ToVariantRaw(c, -1, &value);
+                return 0;
+            },
+            0, 1);
+        if (!ok) {
+            std::string message;
+            Protected(
+                ctx,
+                [&](duk_context* c) -> duk_ret_t {
+                    message = duk_safe_to_string(c, -1);
+                    return 0;
+                },
+                1, 1);
+            duk_pop(ctx);
+            VariantClear(&value);
+            if (excep)
+                FillExcepInfo(excep, E_FAIL, u"JScript runtime error", text::FromUtf8(message));
+            return DISP_E_EXCEPTION;
+        }
+        duk_pop(ctx);
+        if (notCallable) {
+            VariantClear(&value);
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        if (result)
+            *result = value;
+        else
+            VariantClear(&value);
+        return S_OK;
+    }
+    // Pushes the script value this stands for. Throws.
+    void PushSelfRaw(duk_context* c) {
+        duk_push_heap_stash(c);
+        duk_get_prop_string(c, -1, "objs");
+        duk_get_prop_index(c, -1, id_);
+        duk_remove(c, -2);
+        duk_remove(c, -2);
+    }
+
+private:
+    ~ScriptObjectDispatch() {
+        if (!engine_) return;
+        engine_->Untrack(this);
+        duk_context* ctx = engine_->Context();
+        uint32_t id = id_;
+        Protected(
+            ctx,
+            [id](duk_context* c) -> duk_ret_t {
+                duk_push_heap_stash(c);
+                duk_get_prop_string(c, -1, "objs");
+                duk_del_prop_index(c, -1, id);
+                return 0;
+            },
+            0, 1);
+        duk_pop(ctx);
+    }
+    std::atomic<uint32_t> refs_{1};
+    JsEngine* engine_;
+    uint32_t id_;
+    std::vector<WString> names_;
+};
+
+void DetachScriptObject(ScriptObjectDispatch* d) {
+    d->Detach();
+}
+
+IDispatch* NewScriptObjectDispatch(JsEngine* engine, duk_context* ctx, duk_idx_t idx) {
+    idx = duk_normalize_index(ctx, idx);
+    uint32_t id = engine->NewStashId();
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "objs");
+    duk_dup(ctx, idx);
+    duk_put_prop_index(ctx, -2, id);
+    duk_pop_2(ctx);
+    return new ScriptObjectDispatch(engine, id);
+}
+
+// ---------------------------------------------------------------- wrappers
+
+IDispatch* WrappedDispatch(duk_context* ctx, duk_idx_t idx) {
+    if (!duk_is_function(ctx, idx)) return nullptr;
+    duk_get_prop_string(ctx, idx, kDisp);
+    auto* d = static_cast<IDispatch*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    return d;
+}
+
+namespace {
+
+duk_ret_t WrapperTarget(duk_context*) {
+    return 0;
+}
+
+duk_ret_t FinalizeWrapper(duk_context* ctx) {
+    duk_get_prop_string(ctx, 0, kDisp);
+    auto* d = static_cast<IDispatch*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    if (d) {
+        duk_del_prop_string(ctx, 0, kDisp);
+        d->Release();
+    }
+    return 0;
+}
+
+// Forgets wrappers whose object nobody but the wrapper holds; the wrapper
+// itself lives on while scripts keep it.
+void SweepWrappersRaw(duk_context* ctx) {
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "wrappers");
+    duk_enum(ctx, -1, DUK_ENUM_OWN_PROPERTIES_ONLY);
+    duk_uarridx_t kept = 0;
+    while (duk_next(ctx, -1, 1)) {  // [.. enum key proxy]
+        IDispatch* d = WrappedDispatch(ctx, -1);
+        bool drop = true;
+        if (d) {
+            d->AddRef();
+            drop = d->Release() <= 1;
+        }
+        duk_pop(ctx);
+        if (drop)
+            duk_del_prop(ctx, -3);  // consumes the key
+        else {
+            duk_pop(ctx);
+            ++kept;
+        }
+    }
+    duk_pop(ctx);
+    duk_push_uint(ctx, kept);
+    duk_put_prop_string(ctx, -3, "wrapperCount");
+    duk_push_uint(ctx, kept * 2 + 256);
+    duk_put_prop_string(ctx, -3, "wrapperLimit");
+    duk_pop_2(ctx);
+}
+
+void PushDispatchRaw(duk_context* ctx, IDispatch* d) {
+    if (auto* so = dynamic_cast<ScriptObjectDispatch*>(d)) {
+        if (so->Engine() && so->Engine()->Context() == ctx) {
+            so->PushSelfRaw(ctx);
+            return;
+        }
+    }
+    IUnknown* identity = nullptr;
+    if (SUCCEEDED(d->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) && identity)
+        identity->Release();  // only its address is kept, as the identity
+    char key[32];
+    std::snprintf(key, sizeof key, "%p", static_cast<void*>(identity ? identity : d));
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "wrappers");  // [stash wrappers]
+    if (duk_get_prop_string(ctx, -1, key)) {
+        duk_remove(ctx, -2);
+        duk_remove(ctx, -2);
+        return;
+    }
+    duk_pop(ctx);
+    duk_push_c_function(ctx, WrapperTarget, DUK_VARARGS);  // [stash wrappers target]
+    duk_push_pointer(ctx, d);
+    duk_put_prop_string(ctx, -2, kDisp);
+    d->AddRef();
+    duk_push_c_function(ctx, FinalizeWrapper, 2);
+    duk_set_finalizer(ctx, -2);
+    duk_get_prop_string(ctx, -3, "handler");
+    duk_push_proxy(ctx, 0);  // [stash wrappers proxy]
+    duk_dup(ctx, -1);
+    duk_put_prop_string(ctx, -3, key);
+    duk_get_prop_string(ctx, -3, "wrapperCount");
+    duk_uint_t count = duk_get_uint(ctx, -1) + 1;
+    duk_pop(ctx);
+    duk_push_uint(ctx, count);
+    duk_put_prop_string(ctx, -4, "wrapperCount");
+    duk_get_prop_string(ctx, -3, "wrapperLimit");
+    duk_uint_t limit = duk_get_uint(ctx, -1);
+    duk_pop(ctx);
+    duk_remove(ctx, -2);
+    duk_remove(ctx, -2);  // [proxy]
+    if (count > limit) SweepWrappersRaw(ctx);
+}
+
+// A member that must be called: a function remembering the wrapper and DISPID.
+void PushMemberFunctionRaw(duk_context* ctx, duk_idx_t who, DISPID id);
+
+duk_ret_t MemberCall(duk_context* ctx) {
+    duk_idx_t argc = duk_get_top(ctx);
+    if (argc > static_cast<duk_idx_t>(kMaxArgs))
+        return ThrowComRaw(ctx, DISP_E_BADPARAMCOUNT, nullptr);
+    duk_push_current_function(ctx);
+    duk_get_prop_string(ctx, -1, kWho);
+    IDispatch* d = WrappedDispatch(ctx, -1);
+    duk_get_prop_string(ctx, -2, kId);
+    DISPID id = duk_get_int(ctx, -1);
+    duk_pop_3(ctx);
+    if (!d) return ThrowComRaw(ctx, E_UNEXPECTED, nullptr);
+    VARIANT args[kMaxArgs];
+    for (duk_idx_t i = 0; i < argc; ++i) ToVariantRaw(ctx, i, &args[i]);
+    CallOutcome out;
+    d->AddRef();
+    InvokeMember(d, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, static_cast<uint32_t>(argc),
+                 &out);
+    d->Release();
+    for (duk_idx_t i = 0; i < argc; ++i) VariantClear(&args[i]);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    PushVariantRaw(ctx, &out.result);
+    VariantClear(&out.result);
+    return 1;
+}
+
+void PushMemberFunctionRaw(duk_context* ctx, duk_idx_t who, DISPID id) {
+    who = duk_normalize_index(ctx, who);
+    duk_push_c_function(ctx, MemberCall, DUK_VARARGS);
+    duk_dup(ctx, who);
+    duk_put_prop_string(ctx, -2, kWho);
+    duk_push_int(ctx, id);
+    duk_put_prop_string(ctx, -2, kId);
+}
+
+// valueOf / toString of a wrapper: the object's default value.
+duk_ret_t DefaultValue(duk_context* ctx) {
+    bool asString = duk_get_current_magic(ctx) == 1;
+    duk_push_this(ctx);
+    IDispatch* d = WrappedDispatch(ctx, -1);
+    CallOutcome out;
+    VariantInit(&out.result);
+    out.hr = E_FAIL;
+    if (d) InvokeMember(d, DISPID_VALUE, DISPATCH_PROPERTYGET, nullptr, 0, &out);
+    if (FAILED(out.hr)) {
+        if (asString) duk_push_string(ctx, "[object]");
+        return 1;  // valueOf: the object itself
+    }
+    PushVariantRaw(ctx, &out.result);
+    VariantClear(&out.result);
+    if (asString) duk_to_string(ctx, -1);
+    return 1;
+}
+
+duk_ret_t TrapGet(duk_context* ctx) {
+    IDispatch* d = WrappedDispatch(ctx, 0);
+    if (!d || !duk_is_string(ctx, 1) || duk_is_symbol(ctx, 1)) return 0;
+    duk_size_t n;
+    const char* key = duk_get_lstring(ctx, 1, &n);
+    if (std::strcmp(key, "valueOf") == 0 || std::strcmp(key, "toString") == 0) {
+        duk_push_c_function(ctx, DefaultValue, 0);
+        duk_set_magic(ctx, -1, key[0] == 't' ? 1 : 0);
+        return 1;
+    }
+    CallOutcome out;
+    d->AddRef();
+    GetMember(d, TextOf(key, n), &out);
+    d->Release();
+    if (out.hr == DISP_E_UNKNOWNNAME) return 0;  // unknown names read as undefined
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (out.isFunction) {
+        PushMemberFunctionRaw(ctx, 0, out.dispid);
+        return 1;
+    }
+    PushVariantRaw(ctx, &out.result);
+    VariantClear(&out.result);
+    return 1;
+}
+
+duk_ret_t TrapSet(duk_context* ctx) {
+    IDispatch* d = WrappedDispatch(ctx, 0);
+    if (!d || !duk_is_string(ctx, 1) || duk_is_symbol(ctx, 1)) {
+        duk_push_false(ctx);
+        return 1;
+    }
+    duk_size_t n;
+    const char* key = duk_get_lstring(ctx, 1, &n);
+    VARIANT value;
+    ToVariantRaw(ctx, 2, &value);
+    CallOutcome out;
+    d->AddRef();
+    PutMember(d, TextOf(key, n), &value, &out);
+    d->Release();
+    VariantClear(&value);
+    VariantClear(&out.result);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    duk_push_true(ctx);
+    return 1;
+}
+
+duk_ret_t TrapHas(duk_context* ctx) {
+    IDispatch* d = WrappedDispatch(ctx, 0);
+    bool has = false;
+    if (d && duk_is_string(ctx, 1) && !duk_is_symbol(ctx, 1)) {
+        duk_size_t n;
+        const char* key = duk_get_lstring(ctx, 1, &n);
+        DISPID id;
+        has = SUCCEEDED(GetDispId(d, TextOf(key, n), &id));
+    }
+    duk_push_boolean(ctx, has);
+    return 1;
+}
+
+// Calling a wrapper calls the object's default member: Layers(1).
+duk_ret_t TrapApply(duk_context* ctx) {
+    IDispatch* d = WrappedDispatch(ctx, 0);
+    if (!d) return ThrowComRaw(ctx, E_UNEXPECTED, nullptr);
+    duk_size_t argc = duk_get_length(ctx, 2);
+    if (argc > kMaxArgs) return ThrowComRaw(ctx, DISP_E_BADPARAMCOUNT, nullptr);
+    VARIANT args[kMaxArgs];
+    for (duk_size_t i = 0; i < argc; ++i) {
+        duk_get_prop_index(ctx, 2, static_cast<duk_uarridx_t>(i));
+        ToVariantRaw(ctx, -1, &args[i]);
+        duk_pop(ctx);
+    }
+    CallOutcome out;
+    d->AddRef();
+    InvokeMember(d, DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args,
+                 static_cast<uint32_t>(argc), &out);
+    d->Release();
+    for (duk_size_t i = 0; i < argc; ++i) VariantClear(&args[i]);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    PushVariantRaw(ctx, &out.result);
+    VariantClear(&out.result);
+    return 1;
+}
+
+// ---------------------------------------------------------------- Enumerator
+
+EnumState* StateOf(duk_context* ctx) {
+    duk_push_this(ctx);
+    duk_get_prop_string(ctx, -1, kEnum);
+    auto* s = static_cast<EnumState*>(duk_get_pointer(ctx, -1));
+    duk_pop_2(ctx);
+    return s;
+}
+
+duk_ret_t EnumFinalize(duk_context* ctx) {
+    duk_get_prop_string(ctx, 0, kEnum);
+    auto* s = static_cast<EnumState*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    if (s) {
+        duk_del_prop_string(ctx, 0, kEnum);
+        if (s->e) s->e->Release();
+        VariantClear(&s->current);
+        delete s;
+    }
+    return 0;
+}
+
+duk_ret_t EnumConstruct(duk_context* ctx) {
+    if (!duk_is_constructor_call(ctx))
+        return ThrowComRaw(ctx, MakeScriptError(5007), "Object expected");
+    IDispatch* d = duk_get_top(ctx) > 0 ? WrappedDispatch(ctx, 0) : nullptr;
+    if (!d && duk_get_top(ctx) > 0 && !duk_is_undefined(ctx, 0))
+        return ThrowComRaw(ctx, MakeScriptError(5007), "Object is not a collection");
+    IEnumVARIANT* e = nullptr;
+    HRESULT hr = d ? GetEnumerator(d, &e) : S_OK;
+    if (FAILED(hr))
+        return ThrowComRaw(ctx, MakeScriptError(5007 /* not a collection */),
+                           "Object is not a collection");
+    auto* s = new EnumState{e, {}, true};
+    VariantInit(&s->current);
+    Fetch(s);
+    duk_push_this(ctx);
+    duk_push_pointer(ctx, s);
+    duk_put_prop_string(ctx, -2, kEnum);
+    duk_push_c_function(ctx, EnumFinalize, 2);
+    duk_set_finalizer(ctx, -2);
+    return 0;
+}
+
+duk_ret_t EnumAtEnd(duk_context* ctx) {
+    EnumState* s = StateOf(ctx);
+    duk_push_boolean(ctx, !s || s->atEnd);
+    return 1;
+}
+
+duk_ret_t EnumItem(duk_context* ctx) {
+    EnumState* s = StateOf(ctx);
+    if (!s || s->atEnd) return 0;
+    PushVariantRaw(ctx, &s->current);
+    return 1;
+}
+
+duk_ret_t EnumMoveNext(duk_context* ctx) {
+    if (EnumState* s = StateOf(ctx)) Fetch(s);
+    return 0;
+}
+
+duk_ret_t EnumMoveFirst(duk_context* ctx) {
+    if (EnumState* s = StateOf(ctx)) {
+        if (s->e) s->e->Reset();
+        Fetch(s);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- conversions
+
+void PushTextRaw(duk_context* ctx, const WChar* s, size_t n) {
+    // CESU-8, one UTF-16 unit at a time, as duktape keeps its strings.
+    auto* p = static_cast<uint8_t*>(duk_push_dynamic_buffer(ctx, n * 3));
+    size_t k = 0;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t u = s[i];
+        if (u < 0x80) {
+            p[k++] = static_cast<uint8_t>(u);
+        } else if (u < 0x800) {
+            p[k++] = static_cast<uint8_t>(0xC0 | (u >> 6));
+            p[k++] = static_cast<uint8_t>(0x80 | (u & 0x3F));
+        } else {
+            p[k++] = static_cast<uint8_t>(0xE0 | (u >> 12));
+            p[k++] = static_cast<uint8_t>(0x80 | ((u >> 6) & 0x3F));
+            p[k++] = static_cast<uint8_t>(0x80 | (u & 0x3F));
+        }
+    }
+    duk_resize_buffer(ctx, -1, k);
+    duk_buffer_to_string(ctx, -1);
+}
+
+void PushVariantRaw(duk_context* ctx, const VARIANT* in) {
+    const VARIANT* v = VariantDeref(in);
+    if (!v) {
+        duk_push_undefined(ctx);
+        return;
+    }
+    const VARTYPE base = v->vt & ~VT_BYREF;
+    const void* p = (v->vt & VT_BYREF) ? v->byref : static_cast<const void*>(&v->llVal);
+    if ((v->vt & VT_BYREF) && !p) {
+        duk_push_undefined(ctx);
+        return;
+    }
+    if (base & VT_ARRAY) {
+        SAFEARRAY* psa = *static_cast<SAFEARRAY* const*>(p);
+        duk_push_array(ctx);
+        if (!psa) return;
+        uint64_t count = SafeArrayCount(psa);
+        for (uint64_t i = 0; i < count; ++i) {
+            VARIANT view;
+            VariantInit(&view);
+            void* elem = static_cast<char*>(psa->pvData) + i * psa->cbElements;
+            if (psa->vt == VT_VARIANT) {
+                PushVariantRaw(ctx, static_cast<VARIANT*>(elem));
+            } else {
+                view.vt = VT_BYREF | psa->vt;
+                view.byref = elem;
+                PushVariantRaw(ctx, &view);
+            }
+            duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
+        }
+        return;
+    }
+    switch (base) {
+        case VT_NULL:
+            duk_push_null(ctx);
+            return;
+        case VT_I1:
+            duk_push_int(ctx, *static_cast<const int8_t*>(p));
+            return;
+        case VT_UI1:
+            duk_push_uint(ctx, *static_cast<const uint8_t*>(p));
+            return;
+        case VT_I2:
+            duk_push_int(ctx, *static_cast<const int16_t*>(p));
+            return;
+        case VT_UI2:
+            duk_push_uint(ctx, *static_cast<const uint16_t*>(p));
+            return;
+        case VT_BOOL:
+            duk_push_boolean(ctx, *static_cast<const int16_t*>(p) != 0);
+            return;
+        case VT_I4:
+        case VT_INT:
+            duk_push_int(ctx, *static_cast<const int32_t*>(p));
+            return;
+        case VT_UI4:
+        case VT_UINT:
+            duk_push_uint(ctx, *static_cast<const uint32_t*>(p));
+            return;
+        case VT_I8:
+            duk_push_number(ctx, static_cast<double>(*static_cast<const int64_t*>(p)));
+            return;
+        case VT_UI8:
+            duk_push_number(ctx, static_cast<double>(*static_cast<const uint64_t*>(p)));
+            return;
+        case VT_R4:
+            duk_push_number(ctx, *static_cast<const float*>(p));
+            return;
+        case VT_R8:
+            duk_push_number(ctx, *static_cast<const double*>(p));
+            return;
+        case VT_CY:
+            duk_push_number(ctx, static_cast<double>(static_cast<const CY*>(p)->int64) / 10000.0);
+            return;
+        case VT_DATE: {
+            double ms = JsTimeFromOle(*static_cast<const double*>(p));
+            duk_push_heap_stash(ctx);
+            duk_get_prop_string(ctx, -1, "Date");
+            duk_push_number(ctx, ms);
+            duk_new(ctx, 1);
+            duk_remove(ctx, -2);
+            return;
+        }
+        case VT_BSTR: {
+            BSTR s = *static_cast<const BSTR*>(p);
+            PushTextRaw(ctx, s ? s : u"", SysStringLen(s));
+            return;
+        }
+        case VT_DISPATCH:
+        case VT_UNKNOWN: {
+            IUnknown* u = *static_cast<IUnknown* const*>(p);
+            if (!u) {
+                duk_push_null(ctx);
+                return;
+            }
+            IDispatch* d = nullptr;
+            if (base == VT_DISPATCH) {
+                d = static_cast<IDispatch*>(u);
+                d->AddRef();
+            } else if (FAILED(u->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d))) ||
+                       !d) {
+                duk_push_undefined(ctx);
+                return;
+            }
+            PushDispatchRaw(ctx, d);
+            d->Release();
+            return;
+        }
+        default:
+            duk_push_undefined(ctx);
+            return;
+    }
+}
+
+void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
+    VariantInit(out);
+    idx = duk_normalize_index(ctx, idx);
+    switch (duk_get_type(ctx, idx)) {
+        case DUK_TYPE_NULL:
+            out->vt = VT_NULL;
+            return;
+        case DUK_TYPE_BOOLEAN:
+            VariantFromBool(out, duk_get_boolean(ctx, idx));
+            return;
+        case DUK_TYPE_NUMBER: {
+            double d = duk_get_number(ctx, idx);
+            if (d >= -2147483648.0 && d <= 2147483647.0 && d == std::floor(d) &&
+                !(d == 0 && std::signbit(d)))
+                VariantFromLong(out, static_cast<int32_t>(d));
+            else
+                VariantFromDouble(out, d);
+            return;
+        }
+        case DUK_TYPE_STRING: {
+            duk_size_t n;
+            const char* s = duk_get_lstring(ctx, idx, &n);
+            BSTR b = BstrFromJs(s, n);
+            out->vt = VT_BSTR;
+            out->bstrVal = b;
+            return;
+        }
+        case DUK_TYPE_OBJECT:
+        case DUK_TYPE_LIGHTFUNC: {
+            if (IDispatch* d = WrappedDispatch(ctx, idx)) {
+                VariantFromDispatch(out, d);
+                return;
+            }
+            duk_push_heap_stash(ctx);
+            duk_get_prop_string(ctx, -1, "Date");
+            bool isDate = duk_instanceof(ctx, idx, -1);
+            duk_pop_2(ctx);
+            if (isDate) {
+                duk_push_string(ctx, "getTime");
+                duk_call_prop(ctx, idx, 0);
+                double ms = duk_get_number(ctx, -1);
+                duk_pop(ctx);
+                if (std::isfinite(ms)) VariantFromDate(out, OleFromJsTime(ms));
+                return;
+            }
+            JsEngine* engine = EngineOf(ctx);
+            if (!engine) return;
+            IDispatch* d = NewScriptObjectDispatch(engine, ctx, idx);
+            out->vt = VT_DISPATCH;
+            out->pdispVal = d;
+            return;
+        }
+        default:
+            return;  // undefined and the rest: Empty
+    }
+}
+
+duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* message) {
+    // No file name: the error takes the position of the script that called us.
+    duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s",
+                              message && *message ? message : "Unspecified error");
+    duk_push_int(ctx, hr);
+    duk_put_prop_string(ctx, -2, "number");
+    duk_get_prop_string(ctx, -1, "message");
+    duk_put_prop_string(ctx, -2, "description");
+    return duk_throw(ctx);
+}
+
+void InstallBridgeRaw(duk_context* ctx) {
+    duk_push_heap_stash(ctx);
+    // The wrapper handler.
+    duk_push_object(ctx);
+    duk_push_c_function(ctx, TrapGet, 3);
+    duk_put_prop_string(ctx, -2, "get");
+    duk_push_c_function(ctx, TrapSet, 4);
+    duk_put_prop_string(ctx, -2, "set");
+    duk_push_c_function(ctx, TrapHas, 2);
+    duk_put_prop_string(ctx, -2, "has");
+    duk_push_c_function(ctx, TrapApply, 3);
+    duk_put_prop_string(ctx, -2, "apply");
+    duk_put_prop_string(ctx, -2, "handler");
+    duk_push_object(ctx);
+    duk_put_prop_string(ctx, -2, "wrappers");
+    duk_push_uint(ctx, 0);
+    duk_put_prop_string(ctx, -2, "wrapperCount");
+    duk_push_uint(ctx, 256);
+    duk_put_prop_string(ctx, -2, "wrapperLimit");
+    duk_push_object(ctx);
+    duk_put_prop_string(ctx, -2, "objs");
+    // The original Date, whatever scripts do to the global one.
+    duk_get_global_string(ctx, "Date");
+    duk_put_prop_string(ctx, -2, "Date");
+    duk_pop(ctx);
+    // Enumerator.
+    duk_push_c_function(ctx, EnumConstruct, 1);
+    duk_push_object(ctx);
+    const duk_function_list_entry methods[] = {{"atEnd", EnumAtEnd, 0},
+                                               {"item", EnumItem, 0},
+                                               {"moveNext", EnumMoveNext, 0},
+                                               {"moveFirst", EnumMoveFirst, 0},
+                                               {nullptr, nullptr, 0}};
+    duk_put_function_list(ctx, -1, methods);
+    duk_put_prop_string(ctx, -2, "prototype");
+    duk_put_global_string(ctx, "Enumerator");
+}
+
+}  // namespace jscript

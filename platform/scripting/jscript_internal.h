@@ -1,0 +1,135 @@
+// Inside the "JScript" engine: the bridge between duktape values and
+// automation values. Internal to platform/scripting.
+//
+// Side effects and safety rules (duktape reports errors with longjmp):
+// - A function that may throw a duktape error ("Raw" in its name, and every
+//   native callback) holds no C++ object with a destructor in its own frame
+//   while it calls duktape; such objects live in the caller's frame, which is
+//   protected by duk_safe_call (Protected below) or duk_pcall.
+// - COM work (Invoke, conversions, strings) happens in helpers that make no
+//   throwing duktape calls; natives collect their outcome in plain structs and
+//   throw only once nothing with a destructor is alive.
+// - Invoking a COM member can run script again (an event fired from inside a
+//   member runs handlers in this or another engine): the value stack is left
+//   balanced by every nested run.
+#pragma once
+
+#include <duktape.h>
+
+#include <utility>
+
+#include "platform/com/com.h"
+
+namespace jscript {
+
+class JsEngine;
+
+// The engine that owns a heap (null once the heap is gone).
+JsEngine* EngineOf(duk_context* ctx);
+
+// Runs f(ctx) -> duk_ret_t under duk_safe_call. On failure the error value is
+// left as the only result (nrets slots in total) and false is returned.
+template <class F>
+bool Protected(duk_context* ctx, F&& f, duk_idx_t nargs = 0, duk_idx_t nrets = 0) {
+    using Fn = std::remove_reference_t<F>;
+    if (!duk_check_stack(ctx, nrets + 16)) return false;
+    duk_int_t rc = duk_safe_call(
+        ctx, [](duk_context* c, void* ud) -> duk_ret_t { return (*static_cast<Fn*>(ud))(c); }, &f,
+        nargs, nrets);
+    return rc == DUK_EXEC_SUCCESS;
+}
+
+// Sets up the heap: the wrapper handler, the wrapper table, Enumerator.
+// Throws (call protected).
+void InstallBridgeRaw(duk_context* ctx);
+
+// Pushes a VARIANT as a JS value (objects as wrappers). Throws.
+void PushVariantRaw(duk_context* ctx, const VARIANT* v);
+// Pushes UTF-16 text as a JS string. Throws.
+void PushTextRaw(duk_context* ctx, const WChar* s, size_t n);
+// Reads the JS value at idx into *out (initialised first). JS objects other
+// than wrappers become script-object dispatches. Throws.
+void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out);
+// The IDispatch a wrapper stands for (borrowed), or null.
+IDispatch* WrappedDispatch(duk_context* ctx, duk_idx_t idx);
+// Throws a JS Error for a COM failure (with .number = hr). Never returns.
+duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* messageUtf8);
+
+// A JS string (CESU-8 bytes) as UTF-16.
+WString TextOf(const char* s, size_t n);
+
+// Outcome of a COM call made for a native callback (no destructor: natives
+// keep it in their frame).
+struct CallOutcome {
+    HRESULT hr = S_OK;
+    VARIANT result;  // initialised by the helpers
+    bool isFunction = false;
+    DISPID dispid = 0;
+    char message[400] = {0};  // UTF-8 description when hr failed
+};
+
+// Property get of `name` on d: a value, or (isFunction) a member that must
+// be called (methods and properties with arguments).
+void GetMember(IDispatch* d, WStringView name, CallOutcome* out);
+// Invoke with arguments in natural order.
+void InvokeMember(IDispatch* d, DISPID id, uint16_t flags, VARIANT* args, uint32_t count,
+                  CallOutcome* out);
+
+// Script-object dispatch over a JS value kept in the heap stash.
+IDispatch* NewScriptObjectDispatch(JsEngine* engine, duk_context* ctx, duk_idx_t idx);
+// For the global namespace dispatch and for handing JS objects to COM.
+IDispatch* ScriptObjectFromStash(JsEngine* engine, uint32_t stashId);
+
+}  // namespace jscript
+
+#include <map>
+#include <set>
+
+#include "platform/scripting/engine_base.h"
+
+namespace jscript {
+
+class ScriptObjectDispatch;
+
+class JsEngine final : public ScriptEngineBase {
+public:
+    JsEngine();
+    duk_context* Context() const { return ctx_; }
+    // Stash slots for values held by C++ (script-object dispatches).
+    uint32_t NewStashId() { return nextId_++; }
+    void Track(ScriptObjectDispatch* d) { live_.insert(d); }
+    void Untrack(ScriptObjectDispatch* d) { live_.erase(d); }
+    // Accessor callbacks of names on the global members object.
+    void GetGlobalName(WStringView name, bool isItem, CallOutcome* out);
+    void PutGlobalName(WStringView name, VARIANT* value, CallOutcome* out);
+    // Forgets a compiled text (its code object is gone).
+    void DropCode(uint32_t id);
+
+protected:
+    ~JsEngine() override;
+    HRESULT Compile(const ScriptText& text, std::unique_ptr<CompiledCode>* out) override;
+    HRESULT RunCode(CompiledCode& code) override;
+    HRESULT Evaluate(const ScriptText& text, VARIANT* result) override;
+    HRESULT CompileScriptlet(const ScriptText& body, WStringView item, WStringView event,
+                             std::unique_ptr<CompiledCode>* out) override;
+    HRESULT GetGlobalDispatch(IDispatch** out) override;
+    void OnClose() override;
+
+private:
+    enum class Kind { kProgram, kFunction, kEval };
+    HRESULT CompileAs(const ScriptText& text, Kind kind, uint32_t* id);
+    // Reports the error value on top of the stack (and pops it).
+    HRESULT ReportTopError(bool compiling, uint32_t textId);
+    void SyncItems();
+    void PredeclareVars(WStringView code);
+    void DestroyHeap();
+
+    duk_context* ctx_ = nullptr;
+    uint32_t nextId_ = 1;
+    std::map<uint32_t, ScriptText> texts_;
+    std::set<ScriptObjectDispatch*> live_;
+    std::set<WString> memberNames_;  // names defined on the global members object
+    size_t syncedItems_ = 0;
+};
+
+}  // namespace jscript
