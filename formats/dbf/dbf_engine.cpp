@@ -211,6 +211,9 @@ DbfHandle DbfOpen(const Ch* path, int flags) {
     if (!t->file) return FailOpen(kDbfErrOpen);
 
     if (fioRead(t->file, t->header, 32) != 32) return FailOpen(kDbfErrHeader);
+    // dBASE 7 tables (version 0x04, 0x8C) have 48-byte descriptors: read as
+    // this format they would give wrong fields without any error.
+    if ((t->header[0] & 0x07) == 0x04) return FailOpen(kDbfErrHeader);
     // Record numbers are ints everywhere in the program.
     if (Count(t.get()) > 0x7FFFFFFFu) return FailOpen(kDbfErrHeader);
 

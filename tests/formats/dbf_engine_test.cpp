@@ -235,6 +235,7 @@ TEST_F(DbfEngine, DamagedInputTable) {
         {"record length 0", with(10, std::string("\x00\x00", 2)), kDbfErrHeader, 0},
         {"header over descriptors", with(8, std::string("\x30\x00", 2)), kDbfErrHeader, 0},
         {"count above int", with(4, "\xFF\xFF\xFF\xFF"), kDbfErrHeader, 0},
+        {"dBASE 7", with(0, "\x8C"), kDbfErrHeader, 0},
         {"blank ends descriptors", blankEnd, 0, 3},
         {"rows cut", good.substr(0, 97 + 15), 0, 1},
         {"count too high", with(4, std::string("\x40\x00\x00\x00", 4)), 0, 3},

@@ -271,6 +271,29 @@ TEST_F(DbfOracle, TablesWeWriteAndEditReadTheSameElsewhere) {
     }
 }
 
+TEST_F(DbfOracle, HeaderOfANewTableAsDbfdumpSeesIt) {
+    REQUIRE_TOOL("dbfdump");
+    DbfHandle h = DbfCreate(u"\\empty.dbf", 0);
+    DbfClose(h);
+    int status = 0;
+    const std::string none = RunTool("dbfdump -h '" + Host("empty.dbf") + "'", &status);
+    EXPECT_NE(none.find("There are no fields in this table!"), std::string::npos) << none;
+    EXPECT_EQ(status, 3) << "shapelib refuses tables without fields; ours are valid";
+    h = DbfCreate(u"\\defaults.dbf", 0);
+    DbfAddField(h, u"TEXT", 'C', 0, 0);
+    DbfAddField(h, u"NUM", 'N', 0, 0);
+    DbfBlankRecord(h);
+    DbfPutText(h, 0, u"x");
+    DbfPutNumber(h, 1, 1.0 / 3);
+    DbfWriteRecord(h, kDbfAppend);
+    DbfClose(h);
+    const std::string out = RunTool("dbfdump -h '" + Host("defaults.dbf") + "'", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("Title=`TEXT', Width=255, Decimals=0"), std::string::npos) << out;
+    EXPECT_NE(out.find("Title=`NUM', Width=18, Decimals=6"), std::string::npos) << out;
+    EXPECT_NE(out.find("0.333333"), std::string::npos) << out;
+}
+
 TEST_F(DbfOracle, PublicSampleTablesReadLikeDbfdump) {
     REQUIRE_TOOL("dbfdump");
     for (const char* name : {"blockgroups.dbf", "NullTest.dbf", "balancing.dbf", "linez.dbf",
