@@ -1295,6 +1295,35 @@ void Interp::CallIdent(const IdentExpr* id, Frame& f, ArgList& args, Value* out,
     }
 }
 
+namespace {
+// A put with arguments that the member does not take as a put: get the
+// member with the arguments and put the value to the default member of what
+// it answers (Fields("NAME") = x).
+bool PutThroughDefault(IDispatch* d, DISPID id, uint16_t flags, ArgList& args, HRESULT hr,
+                       Interp* in) {
+    if (args.size() < 2) return false;
+    if (hr != DISP_E_MEMBERNOTFOUND && hr != DISP_E_BADPARAMCOUNT && hr != DISP_E_PARAMNOTFOUND)
+        return false;
+    std::vector<VARIANT> rg(args.size() - 1);
+    for (size_t i = 0; i + 1 < args.size(); ++i) rg[rg.size() - 1 - i] = *args[i].Get();
+    DISPPARAMS dp{rg.data(), nullptr, uint32_t(rg.size()), 0};
+    EXCEPINFO ei{};
+    Value obj;
+    HRESULT g = d->Invoke(id, IID_NULL, LOCALE_EN_US, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &dp,
+                          obj.Receive(), &ei, nullptr);
+    if (FAILED(g)) {
+        ClearExcepInfo(&ei);
+        return false;
+    }
+    if (!IsObjectVt(obj.vt)) return false;
+    ArgList last;
+    last.push_back(std::move(args.back()));
+    Value ignore;
+    in->CallDefault(&obj, last, flags, &ignore);
+    return true;
+}
+}  // namespace
+
 void Interp::CallMember(const VARIANT* objv, const WString& name, const WString& lname,
                         uint16_t flags, ArgList& args, Value* result, const ClassInstance* caller) {
     ComPtr<IDispatch> hold;
@@ -1329,6 +1358,10 @@ void Interp::CallMember(const VARIANT* objv, const WString& name, const WString&
     uint32_t argErr = 0;
     Value r;
     hr = d->Invoke(id, IID_NULL, LOCALE_EN_US, flags, &dp, isPut ? nullptr : r.Receive(), &ei, &argErr);
+    if (FAILED(hr) && isPut && PutThroughDefault(d, id, flags, args, hr, this)) {
+        ClearExcepInfo(&ei);
+        return;
+    }
     if (FAILED(hr)) ThrowHr(hr, &ei, name);
     if (!isPut) *result = std::move(r);
 }
@@ -1567,6 +1600,10 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
                         EXCEPINFO ei{};
                         HRESULT hr = d->Invoke(b->dispid, IID_NULL, LOCALE_EN_US, putFlag, &dp,
                                                nullptr, &ei, nullptr);
+                        if (FAILED(hr) && PutThroughDefault(d, b->dispid, putFlag, args, hr, this)) {
+                            ClearExcepInfo(&ei);
+                            return;
+                        }
                         if (FAILED(hr)) ThrowHr(hr, &ei, id->name);
                     }
                     return;

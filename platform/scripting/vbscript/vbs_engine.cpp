@@ -1,0 +1,223 @@
+// The "VBScript" engine: the interpreter behind the script engine interface.
+//
+// Decisions the host may rely on:
+// - Names resolve as: locals, members of the class being run, script
+//   variables, procedures and classes, the built-in functions and constants,
+//   named items, then global members of named items in registration order.
+//   So the language's own Execute, Eval and MsgBox win over a global member
+//   of the same name (Application.Execute must be called qualified).
+// - A scriptlet is compiled as the body of a procedure of its own: its Dim
+//   variables are local to it and Exit Sub leaves it.
+// - After the scriptlets of an event, a procedure named Item_Event runs (the
+//   naming convention), at every connect again.
+#include "platform/scripting/engine_base.h"
+#include "platform/scripting/vbscript/vbs_interp.h"
+#include "platform/scripting/vbscript/vbscript.h"
+#include "platform/win/msgbox.h"
+
+namespace vbs {
+
+namespace {
+
+const CLSID CLSID_VBScript = MakeProgramGuid(0x7B5C0001);
+
+class VbsCode : public CompiledCode {
+public:
+    Program* prog = nullptr;
+    const Proc* handler = nullptr;  // scriptlets: the procedure to call
+};
+
+// Hooks for the input box until the window layer offers a text prompt.
+std::function<bool(const WString&, const WString&, const WString&, WString*)>& InputResponder() {
+    static std::function<bool(const WString&, const WString&, const WString&, WString*)> r;
+    return r;
+}
+
+class VbsEngine : public ScriptEngineBase, public InterpHost {
+public:
+    VbsEngine() : ScriptEngineBase(false), interp_(std::make_unique<Interp>(this)) {}
+
+protected:
+    ~VbsEngine() override = default;
+
+    HRESULT Compile(const ScriptText& t, std::unique_ptr<CompiledCode>* out) override {
+        try {
+            auto code = std::make_unique<VbsCode>();
+            code->prog = interp_->Compile(t.code, int(t.startingLine), t.context);
+            *out = std::move(code);
+            return S_OK;
+        } catch (const SyntaxError& e) {
+            return ReportSyntax(e, t);
+        }
+    }
+
+    HRESULT RunCode(CompiledCode& c) override {
+        auto& code = static_cast<VbsCode&>(c);
+        try {
+            if (code.handler) {
+                ArgList none;
+                Value r;
+                interp_->CallProc(code.handler, nullptr, none, &r);
+            } else {
+                interp_->Run(code.prog);
+            }
+            return S_OK;
+        } catch (const VbsError& e) {
+            return ReportRuntime(e);
+        }
+    }
+
+    HRESULT Evaluate(const ScriptText& t, VARIANT* result) override {
+        try {
+            Value v;
+            interp_->EvaluateText(t.code, int(t.startingLine), &v);
+            // hand back a value the host can keep: no references into the engine
+            Value plain;
+            Assign(&plain, &v);
+            VariantClear(result);
+            *result = plain.Detach();
+            return S_OK;
+        } catch (const SyntaxError& e) {
+            return ReportSyntax(e, t, /*keepText=*/false);
+        } catch (const VbsError& e) {
+            return ReportRuntime(e, /*keepText=*/false);
+        }
+    }
+
+    HRESULT CompileScriptlet(const ScriptText& body, WStringView item, WStringView event,
+                             std::unique_ptr<CompiledCode>* out) override {
+        // the body becomes a procedure one line above, so its lines keep their numbers
+        WString name = u"[" + WString(item) + u"::" + WString(event) + u"#" +
+                       text::IntToText(int64_t(++scriptlets_)) + u"]";
+        WString text = u"Sub " + name + u"()\n" + body.code + u"\nEnd Sub";
+        try {
+            auto code = std::make_unique<VbsCode>();
+            code->prog = interp_->Compile(text, int(body.startingLine) - 1, body.context);
+            if (code->prog->procs.empty()) return E_FAIL;
+            code->handler = code->prog->procs.back().get();
+            *out = std::move(code);
+            return S_OK;
+        } catch (const SyntaxError& e) {
+            ScriptText shown = body;
+            SyntaxError moved = e;
+            return ReportSyntax(moved, shown);
+        }
+    }
+
+    HRESULT RunConventionHandler(const NamedItem& item, WStringView event) override {
+        const Proc* p = interp_->FindProc(Fold(item.name + u"_" + WString(event)));
+        if (!p || p->kind == ProcKind::PropGet) return S_OK;
+        if (!p->params.empty()) return S_OK;
+        try {
+            ArgList none;
+            Value r;
+            interp_->CallProc(p, nullptr, none, &r);
+            return S_OK;
+        } catch (const VbsError& e) {
+            return ReportRuntime(e);
+        }
+    }
+
+    void OnNamedItemAdded(NamedItem& item) override { interp_->AddNamedItem(item.name, item.flags); }
+
+    HRESULT GetGlobalDispatch(IDispatch** out) override {
+        if (!out) return E_POINTER;
+        *out = interp_->GlobalDispatch();
+        (*out)->AddRef();
+        return S_OK;
+    }
+
+    void OnClose() override { interp_->Close(); }
+
+    // ---- InterpHost ----
+    IDispatch* ItemObject(const WString& name) override {
+        NamedItem* it = FindItem(name);
+        if (!it) return nullptr;
+        IDispatch* d = ScriptEngineBase::ItemObject(*it);
+        if (d) d->AddRef();
+        return d;
+    }
+
+    int MessageBox(const WString& text, const WString& title, int flags) override {
+        return ::MessageBox(OwnerWindow(), text.c_str(), title.c_str(), UINT(flags));
+    }
+
+    bool InputBox(const WString& prompt, const WString& title, const WString& def,
+                  WString* out) override {
+        auto& r = InputResponder();
+        if (!r) return false;
+        return r(prompt, title, def, out);
+    }
+
+private:
+    HWND OwnerWindow() {
+        IActiveScriptSite* site = Site();
+        if (!site) return nullptr;
+        ComPtr<IActiveScriptSiteWindow> w;
+        if (FAILED(site->QueryInterface(IID_IActiveScriptSiteWindow, w.ReceiveVoid())) || !w)
+            return nullptr;
+        HWND h = nullptr;
+        if (FAILED(w->GetWindow(&h))) return nullptr;
+        return h;
+    }
+
+    HRESULT ReportSyntax(const SyntaxError& e, const ScriptText& t, bool keepText = true) {
+        ScriptErrorInfo info;
+        info.scode = MakeScriptError(uint16_t(e.number));
+        info.source = kCompileSource;
+        info.description = ErrorText(e.number);
+        info.context = t.context;
+        info.line = uint32_t(std::max(e.line, 0));
+        info.column = e.col;
+        if (keepText) {
+            int rel = e.line - int(t.startingLine);
+            if (rel >= 0) {
+                info.lineText = ScriptLineText(t.code, uint32_t(rel));
+                info.hasLineText = true;
+            }
+        }
+        return ReportError(info);
+    }
+
+    HRESULT ReportRuntime(const VbsError& e, bool keepText = true) {
+        ScriptErrorInfo info;
+        info.scode = e.hr ? e.hr : E_FAIL;
+        info.source = e.source.empty() ? WString(kRuntimeSource) : e.source;
+        info.description = e.description;
+        if (!e.detail.empty() && (e.number == 500 || e.number == 13 || e.number == 438 ||
+                                  e.number == 424 || e.number == 450 || e.number == 506))
+            info.description += u": '" + e.detail + u"'";
+        info.context = e.prog ? e.prog->cookie : 0;
+        info.line = uint32_t(std::max(e.line, 0));
+        info.column = std::max(e.col, 0);
+        if (keepText && e.prog && e.line >= 0) {
+            info.lineText = Interp::LineText(e.prog, e.line);
+            info.hasLineText = true;
+        }
+        return ReportError(info);
+    }
+
+    std::unique_ptr<Interp> interp_;
+    int scriptlets_ = 0;
+};
+
+HRESULT CreateVbsEngine(IUnknown** out) {
+    if (!out) return E_POINTER;
+    auto* e = new VbsEngine();
+    *out = static_cast<IActiveScript*>(e);
+    return S_OK;
+}
+
+struct Registrar {
+    Registrar() { RegisterScriptEngine(u"VBScript", CLSID_VBScript, &CreateVbsEngine); }
+} registrar;
+
+}  // namespace
+
+// Test hook: answers InputBox (null: every input box is cancelled).
+void SetInputBoxResponder(
+    std::function<bool(const WString&, const WString&, const WString&, WString*)> r) {
+    InputResponder() = std::move(r);
+}
+
+}  // namespace vbs
