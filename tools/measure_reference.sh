@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Writes tests/data/crs/geodesic_geodsolve.csv (GeodSolve -i on WGS 1984:
+# distance and the azimuths at both ends, 150 m to 12 000 km, arcs over 90
+# degrees included) and area_planimeter.csv (Planimeter -R: rings of rhumb
+# lines, so a cell of meridians and parallels is measured exactly). Run by
+# hand; the tests read the committed files.
+# Needs: geographiclib-tools (installed by tools/setup).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+out="$here/tests/data/crs"
+version=$(GeodSolve --version 2>&1 | head -1)
+
+file="$out/geodesic_geodsolve.csv"
+{
+  printf '# Reference values made by tools/measure_reference.sh; do not edit.\n'
+  printf '# GeodSolve -i -p 9 (%s), WGS 1984; azi2 is the azimuth of travel at point 2\n' "$version"
+  echo "lon1,lat1,lon2,lat2,s12,azi1,azi2"
+  while read -r lo1 la1 lo2 la2; do
+    r=$(echo "$la1 $lo1 $la2 $lo2" | GeodSolve -i -p 9)
+    read -r azi1 azi2 s12 <<<"$r"
+    echo "$lo1,$la1,$lo2,$la2,$s12,$azi1,$azi2"
+  done <<'PTS'
+10 50 10.001 50.001
+-117.1 34.2 -117.1 34.21
+0 0 0.0013 0
+151.2 -33.9 151.3 -33.8
+2.35 48.85 13.4 52.5
+-74 40.7 -0.1 51.5
+-122.4 37.8 139.7 35.7
+0 0 100 0
+0 10 120 -10
+18.4 -33.9 -43.2 -22.9
+174.8 -36.8 -3.7 40.4
+0 0 0 -89
+179.5 10 -179.5 -10
+-70 -60 40 -50
+10 60 -150 40
+PTS
+} >"$file"
+
+file="$out/area_planimeter.csv"
+{
+  printf '# Reference values made by tools/measure_reference.sh; do not edit.\n'
+  printf '# Planimeter -R (%s), WGS 1984: cells lon0..lon1 x lat0..lat1, area in m^2\n' "$version"
+  echo "lon0,lat0,lon1,lat1,area"
+  while read -r lo0 la0 lo1 la1; do
+    a=$(printf '%s %s\n%s %s\n%s %s\n%s %s\n' "$la0" "$lo0" "$la1" "$lo0" "$la1" "$lo1" "$la0" "$lo1" |
+      Planimeter -R -p 6 | awk '{printf "%.3f\n", ($3 < 0 ? -$3 : $3)}')
+    echo "$lo0,$la0,$lo1,$la1,$a"
+  done <<'CELLS'
+10 50 11 51
+-1 -1 0 0
+100 70 101 71
+-60 -30 -59 -29
+5 45 5.01 45.01
+CELLS
+} >"$file"
