@@ -4,6 +4,7 @@
 #include <atomic>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/sys/thread.h"
 #include "platform/win/backend.h"
@@ -70,6 +71,12 @@ RECT Union(const RECT& a, const RECT& b) {
 }
 
 }  // namespace
+
+thread_local CreationHook t_creationHook = nullptr;
+
+void SetCreationHook(CreationHook hook) {
+    t_creationHook = hook;
+}
 
 Window* Find(HWND hwnd) {
     if (!hwnd) return nullptr;
@@ -182,6 +189,8 @@ int GetClassName(HWND hwnd, WChar* buffer, int size) {
 HWND CreateWindowEx(DWORD exStyle, const WChar* className, const WChar* windowName, DWORD style,
                     int x, int y, int width, int height, HWND parent, HMENU menuOrId,
                     HINSTANCE instance, void* param) {
+    // The hook belongs to this creation, whether it succeeds or not.
+    CreationHook hook = std::exchange(t_creationHook, nullptr);
     EnsureSystemClasses();
     if (!className) return nullptr;
     if ((style & WS_CHILD) && !Find(parent)) return nullptr;
@@ -243,6 +252,7 @@ HWND CreateWindowEx(DWORD exStyle, const WChar* className, const WChar* windowNa
     cs.lpszClass = className;
     cs.dwExStyle = exStyle;
     LPARAM lp = reinterpret_cast<LPARAM>(&cs);
+    if (hook) hook(hwnd);
     if (!SendMessage(hwnd, WM_NCCREATE, 0, lp) || !IsWindow(hwnd) ||
         SendMessage(hwnd, WM_CREATE, 0, lp) == -1) {
         DestroyWindow(hwnd);

@@ -66,6 +66,12 @@ T* EnsureControl(HWND hwnd) {
     return dynamic_cast<T*>(w->control.get());
 }
 
+// Called once, for the next window this thread creates, before its first
+// message (the framework attaches its object there).
+using CreationHook = void (*)(HWND);
+void SetCreationHook(CreationHook hook);
+extern thread_local CreationHook t_creationHook;
+
 // Registers a built-in class (kept across ResetForTests).
 void RegisterSystemClass(const WChar* name, WNDPROC proc, UINT style);
 // Registers the built-in control and dialog classes once.

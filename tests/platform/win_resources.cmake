@@ -7,7 +7,7 @@ zn_compile_rc(zn_win_deu_res ${PROJECT_SOURCE_DIR}/tests/data/win/DEU.rc
               ${CMAKE_CURRENT_BINARY_DIR}/Locales/DEU.res)
 zn_embed_res(zn_win_test_res_cpp ${zn_win_test_res} ${CMAKE_CURRENT_BINARY_DIR}/win_test_res.cpp)
 add_custom_target(platform_win_fixtures DEPENDS ${zn_win_test_res} ${zn_win_deu_res})
-foreach(t platform_res_test platform_win_dialog_test platform_win_services_test)
+foreach(t platform_res_test platform_win_dialog_test platform_win_services_test platform_win_framework_test)
   if(TARGET ${t})
     target_sources(${t} PRIVATE ${zn_win_test_res_cpp})
     add_dependencies(${t} platform_win_fixtures)

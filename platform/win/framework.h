@@ -1,0 +1,116 @@
+// The application framework's window and dialog objects: a C++ object bound
+// to a window handle, receiving the window's messages through a virtual
+// window procedure, and the dialog object built on it (templates from
+// resources or memory, a pre-creation hook, modal and modeless use, data
+// exchange with validation, OK and Cancel).
+//
+// Lifetime: the object must outlive its window, or destroy it first; the
+// destructor destroys a window that is still attached. After WM_NCDESTROY the
+// object is detached and PostNcDestroy runs (where a modeless dialog that
+// owns itself may delete itself).
+#pragma once
+
+#include <vector>
+
+#include "platform/win/ddx.h"
+#include "platform/win/dialog.h"
+#include "platform/win/window.h"
+
+namespace win {
+
+class Wnd {
+public:
+    Wnd() = default;
+    Wnd(const Wnd&) = delete;
+    Wnd& operator=(const Wnd&) = delete;
+    virtual ~Wnd();
+
+    HWND GetSafeHwnd() const { return hwnd_; }
+    // The object attached to a window, or nullptr.
+    static Wnd* FromHandlePermanent(HWND hwnd);
+
+    // Binds the object to an existing window; its messages then reach
+    // WindowProc, and Default() passes them to the previous procedure.
+    bool Attach(HWND hwnd);
+    HWND Detach();
+    // Creates a window of a registered class bound to this object from its
+    // first message on.
+    bool CreateEx(DWORD exStyle, const WChar* className, const WChar* text, DWORD style,
+                  const RECT& rect, HWND parent, UINT id);
+    bool DestroyWindow();
+
+    // Every message of the window. The default hands WM_COMMAND to
+    // OnCommand and WM_NOTIFY to OnNotify and the rest to Default().
+    virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // WM_COMMAND: true when handled.
+    virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
+    // WM_NOTIFY: true when handled, with the result in *result.
+    virtual bool OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // After the window is gone and the object detached.
+    virtual void PostNcDestroy() {}
+
+protected:
+    // The previous procedure with the message being handled now.
+    LRESULT Default();
+
+private:
+    friend LRESULT FrameworkThunk(HWND, UINT, WPARAM, LPARAM);
+    HWND hwnd_ = nullptr;
+    WNDPROC super_ = nullptr;
+    struct Current {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    } current_{};
+};
+
+// The thunk every attached window's procedure points to.
+LRESULT FrameworkThunk(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+class Dialog : public Wnd {
+public:
+    // A dialog from the template with this id or name in the resource module
+    // (nullptr module: the current one).
+    explicit Dialog(UINT templateId, HWND parent = nullptr, HINSTANCE module = nullptr);
+    explicit Dialog(const WChar* templateName, HWND parent = nullptr, HINSTANCE module = nullptr);
+    // A dialog from template bytes built in memory.
+    Dialog(std::vector<uint8_t> templateBytes, HWND parent);
+
+    // Modal: the result of EndDialog, -1 when the dialog could not be made.
+    virtual intptr_t DoModal();
+    // Modeless.
+    bool Create();
+
+    UINT GetTemplateId() const { return templateId_; }
+    HWND GetParentHwnd() const { return parent_; }
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(GetSafeHwnd(), id); }
+
+    // Moves values between the controls and the variables; false when a
+    // check failed (prompted, focus on the control).
+    bool UpdateData(bool saveAndValidate = true);
+    void EndDialog(intptr_t result);
+
+    // Changes the template before the window is made (styles, ex-styles).
+    virtual void PreCreateDialog(DialogTemplate& tmpl) { (void)tmpl; }
+    // WM_INITDIALOG: the default loads the variables into the controls;
+    // true gives the focus to the first tab stop.
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange(CDataExchange* dx) { (void)dx; }
+    // IDOK: save and validate, then end with IDOK. IDCANCEL: end with IDCANCEL.
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+private:
+    std::optional<DialogTemplate> LoadTemplate();
+    UINT templateId_ = 0;
+    WString templateName_;
+    std::vector<uint8_t> templateBytes_;
+    HWND parent_ = nullptr;
+    HINSTANCE module_ = nullptr;
+    bool modal_ = false;
+};
+
+}  // namespace win
