@@ -17,16 +17,14 @@
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/file_io.h"
 #include "platform/fs/fs.h"
+#include "tests/platform/fs_test_root.h"
 
-class DbfRootTest : public ::testing::Test {
+// A fresh device root (see tests/platform) with the dBASE engine's and the
+// file layer's process-wide state reset around each test.
+class DbfRootTest : public DeviceRootTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zn-dbf-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        setenv("ZARNIP_ROOT", root_.c_str(), 1);
-        unsetenv("ZARNIP_MOUNTS");
-        fs::ResetConfiguration();
+        DeviceRootTest::SetUp();
         fs::test::Reset();
         fioResetForTests();
         DbfResetForTests();
@@ -36,27 +34,14 @@ protected:
         fs::test::Reset();
         fioResetForTests();
         DbfResetForTests();
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-        unsetenv("ZARNIP_ROOT");
-        fs::ResetConfiguration();
+        DeviceRootTest::TearDown();
     }
 
-    std::string Host(const std::string& rel) const { return root_ + "/" + rel; }
-    void Put(const std::string& rel, const std::string& bytes) const {
-        std::ofstream(Host(rel), std::ios::binary) << bytes;
-    }
-    std::string Get(const std::string& rel) const {
-        std::ifstream in(Host(rel), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    // Copies a file of tests/data or ../shared/fixtures into the root.
+    // Copies a sample file (tests/data) into the root.
     void CopyIn(const std::string& from, const std::string& rel) const {
         std::filesystem::copy_file(from, Host(rel),
                                    std::filesystem::copy_options::overwrite_existing);
     }
-
-    std::string root_;
 };
 
 // True when the tool is on PATH.
@@ -81,6 +66,3 @@ inline std::string RunTool(const std::string& cmd, int* status = nullptr) {
 #define REQUIRE_TOOL(name) \
     if (!HaveTool(name)) GTEST_SKIP() << name << " not installed"
 
-inline std::string Fixture(const std::string& name) {
-    return std::string(ZN_SOURCE_DIR) + "/../shared/fixtures/shapefiles/" + name;
-}
