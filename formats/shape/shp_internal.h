@@ -55,5 +55,8 @@ bool IsRealXY(double x, double y);
 // Widens the header box by one point (first: the box becomes the point);
 // marks the header changed. Skips points that are not real.
 void HeaderAddXY(ShpFile* h, double x, double y, bool first);
+// Completes a record whose content (length bytes) leaves out the tail of its
+// full size: zeros, and no-data measures when it stops before them.
+void FillShortRecord(uint8_t* b, size_t length, size_t full);
 
 }  // namespace shp_detail

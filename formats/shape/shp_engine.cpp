@@ -1,0 +1,799 @@
+#include "formats/shape/shp_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <memory>
+#include <vector>
+
+#include "formats/dbf/file_io.h"
+#include "formats/shape/shape_extent.h"
+#include "formats/shape/shape_geometry.h"
+#include "formats/shape/shp_internal.h"
+#include "platform/fs/fs.h"
+
+using namespace shp_detail;
+
+namespace {
+
+constexpr size_t kMessageMax = 255;
+
+struct OpenError {
+    int code = 0;
+    uint32_t systemError = 0;
+};
+thread_local OpenError t_openError;
+
+ShpHandle FailOpen(std::unique_ptr<ShpFile>& h, int code) {
+    t_openError.code = code;
+    t_openError.systemError = fioGetLastError();
+    h.reset();
+    return nullptr;
+}
+
+int Fail(ShpHandle h, int code, const WChar* format = nullptr, ...) {
+    h->errorCode = code;
+    h->systemError = fioGetLastError();
+    if (format) {
+        va_list ap;
+        va_start(ap, format);
+        h->message = text::FormatV(format, ap);
+        va_end(ap);
+    } else {
+        h->message = text::Format(u"SHAPE Error:%d WinError:%d(%08lX)", code, h->systemError,
+                                  static_cast<unsigned long>(h->systemError));
+    }
+    if (h->message.size() > kMessageMax) h->message.resize(kMessageMax);
+    return 0;
+}
+
+// The path with its extension replaced; only a dot in the last component
+// counts. Empty when there is none.
+WString WithExtension(const WString& path, const char16_t* ext) {
+    const size_t slash = path.find_last_of(u"\\/");
+    const size_t dot = path.rfind(u'.');
+    if (dot == WString::npos || (slash != WString::npos && dot < slash)) return WString();
+    return path.substr(0, dot + 1) + ext;
+}
+
+struct Access {
+    uint32_t access, share, attributes, fioFlags;
+};
+
+// As the dBASE engine computes them from the same flags.
+Access AccessOf(int flags) {
+    Access a;
+    a.access = kFioRead | ((flags & kShpReadWrite) ? kFioWrite : 0);
+    a.share = kFioShareReadWrite;
+    if (flags & kShpNoSharing)
+        a.share = kFioShareNone;
+    else if (flags & kShpShareAll)
+        a.share = kFioShareReadWrite;
+    else if (flags & kShpReadWrite)
+        a.share = kFioShareRead;
+    a.attributes = kFioAttrNormal;
+    if (flags & kShpRandomAccess)
+        a.attributes |= kFioRandomAccess;
+    else if (flags & kShpSequential)
+        a.attributes |= kFioSequentialScan;
+    a.fioFlags = (flags & kShpForMapping) ? kFioForMapping : 0;
+    return a;
+}
+
+bool CanWrite(const ShpFile* h) {
+    return h->shp && (fioGetAccess(h->shp) & kFioWrite) && h->shx &&
+           (fioGetAccess(h->shx) & kFioWrite);
+}
+
+bool WriteAt(FioFile* f, int64_t offset, const void* data, uint32_t n) {
+    return fioSeek(f, offset, 0) == offset && fioWrite(f, data, n) == n;
+}
+bool ReadAt(FioFile* f, int64_t offset, void* data, uint32_t n) {
+    return fioSeek(f, offset, 0) == offset && fioRead(f, data, n) == n;
+}
+
+// The `.shx` entry of a record: offset and length in bytes.
+bool IndexEntry(ShpHandle h, int record, int64_t* offset, int64_t* length) {
+    if (record < 0 || record >= ShpGetIndexCount(h)) return false;
+    uint8_t e[8];
+    if (!ReadAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) return false;
+    *offset = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(e)));
+    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(e + 4)));
+    return true;
+}
+
+// Reads the `.shp` record header of a record: number and content bytes.
+// Checks the record lies inside the file.
+bool RecordHeader(ShpHandle h, int record, int64_t* offset, int* number, int64_t* length) {
+    int64_t shxLength;
+    if (record < 0 || record >= ShpGetRecordCount(h) ||
+        !IndexEntry(h, record, offset, &shxLength) || *offset < 100) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", 0, 8);
+        return false;
+    }
+    uint8_t rh[8];
+    if (!ReadAt(h->shp, *offset, rh, 8)) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", 0, 8);
+        return false;
+    }
+    *number = static_cast<int32_t>(Be32(rh));
+    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
+    const int64_t size = fioGetSize(h->shp);
+    if (*length < 0 || *offset + 8 + *length > size) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(size - *offset - 8),
+             static_cast<int>(*length));
+        return false;
+    }
+    return true;
+}
+
+bool RowDeleted(ShpHandle h, int record) {
+    if (const uint8_t* row = DbfGetMappedRecord(h->table, record)) return row[0] == '*';
+    const int64_t off = DbfGetRecordOffset(h->table, record);
+    FioFile* f = DbfGetFile(h->table);
+    uint8_t flag = 0;
+    const bool ok = off > 0 && ReadAt(f, off, &flag, 1);
+    DbfSeek(h->table, kDbfCurrent);
+    return ok && flag == '*';
+}
+
+// Widens (or with first sets) the header's Z and M ranges by the record's.
+void HeaderAddZM(ShpHandle h, const ShapeRecord* r, bool first) {
+    const int type = ShpGetRecordShapeType(nullptr, r);
+    ShapeExtent rec;
+    if (!ShpGetShapeExtent(nullptr, &rec, r)) return;
+    ShapeExtent e = HeaderExtent(h);
+    if (ShapeTypeHasZ(type) && !std::isnan(rec.zmin) && !std::isnan(rec.zmax)) {
+        if (first) {
+            e.zmin = rec.zmin;
+            e.zmax = rec.zmax;
+        } else {
+            e.zmin = std::fmin(e.zmin, rec.zmin);
+            e.zmax = std::fmax(e.zmax, rec.zmax);
+        }
+        h->headerChanged = true;
+    }
+    if (ShapeTypeHasM(type)) {
+        bool reset = first || IsNoDataMeasure(e.mmin) || IsNoDataMeasure(e.mmax);
+        for (double m : {rec.mmin, rec.mmax}) {
+            if (IsNoDataMeasure(m)) continue;
+            if (reset) {
+                e.mmin = e.mmax = m;
+                reset = false;
+            } else {
+                e.mmin = std::fmin(e.mmin, m);
+                e.mmax = std::fmax(e.mmax, m);
+            }
+            h->headerChanged = true;
+        }
+    }
+    SetHeaderExtent(h, e);
+}
+
+// Writes a record header and content at `offset` of `.shp`.
+bool WriteRecord(ShpHandle h, int64_t offset, int number, const ShapeRecord* r, size_t size) {
+    uint8_t rh[8];
+    PutBe32(rh, static_cast<uint32_t>(number));
+    PutBe32(rh + 4, static_cast<uint32_t>(size / 2));
+    if (!WriteAt(h->shp, offset, rh, 8)) {
+        Fail(h, kShpErrWriteRecordHeader, u"Write record header incomplete");
+        return false;
+    }
+    const uint32_t put = fioWrite(h->shp, r, static_cast<uint32_t>(size));
+    if (put != size) {
+        Fail(h, kShpErrWrite, u"Write incomplete %d, %d", static_cast<int>(put),
+             static_cast<int>(size));
+        return false;
+    }
+    return true;
+}
+
+bool WriteIndexEntry(ShpHandle h, int record, int64_t offset, size_t size) {
+    uint8_t e[8];
+    PutBe32(e, static_cast<uint32_t>(offset / 2));
+    PutBe32(e + 4, static_cast<uint32_t>(size / 2));
+    if (!WriteAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) {
+        Fail(h, kShpErrWriteIndex, u"Write index record incomplete");
+        return false;
+    }
+    return true;
+}
+
+bool TruncateAt(FioFile* f, int64_t size) {
+    return fioSeek(f, size, 0) == size && fioTruncate(f);
+}
+
+// Appends a record with a `.dbf` row (the table's record buffer, or a blank
+// one). On failure the three files go back to their old sizes.
+int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
+    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
+    const int type = ShpGetRecordShapeType(nullptr, r);
+    if (type != HeaderType(h) || !IsBuildableShapeType(type)) {
+        Fail(h, kShpErrTypeMismatch, u"Shape type mismatch");
+        return -1;
+    }
+    const size_t size = ShapeGetRecordSize(r);
+    const int64_t shpSize = fioGetSize(h->shp);
+    const int64_t shxSize = fioGetSize(h->shx);
+    const int count = DbfGetRecordCount(h->table);
+    if (shpSize < 100 || shxSize < 100) return Fail(h, kShpErrRead), -1;
+    if (shpSize + 8 + static_cast<int64_t>(size) > kShpMaxFileSize ||
+        shxSize + 8 > kShpMaxFileSize || shxSize != 100 + 8 * static_cast<int64_t>(count)) {
+        // A `.shx` out of step with the `.dbf` would misplace the new entry.
+        Fail(h, kShpErrFileLimit, u"Shapefile size limit");
+        return -1;
+    }
+    ShpComputeShapeBounds(r);
+    if (blankRow) DbfBlankRecord(h->table);
+    if (!DbfWriteRecord(h->table, kDbfAppend)) {
+        Fail(h, kShpErrAppendRow, u"Append table record");
+        return -1;
+    }
+    const int c = count + 1;
+    if (!WriteRecord(h, shpSize, c, r, size) || !WriteIndexEntry(h, c - 1, shpSize, size)) {
+        const int code = h->errorCode;
+        const WString message = h->message;
+        TruncateAt(h->shp, shpSize);
+        TruncateAt(h->shx, shxSize);
+        DbfSetRecordCount(h->table, count);
+        h->errorCode = code;
+        h->message = message;
+        return -1;
+    }
+    h->current = c - 1;
+    ShpUpdateBounds(h, r, c == 1);
+    return c - 1;
+}
+
+}  // namespace
+
+ShpFile::~ShpFile() {
+    DbfClose(table);
+    fioClose(shp);
+    fioClose(shx);
+    ShapeFreeBuffer(buffer);
+}
+
+// ---- files ----
+
+ShpHandle ShpOpen(const WChar* path, int flags) {
+    t_openError = OpenError{};
+    std::unique_ptr<ShpFile> h(new (std::nothrow) ShpFile);
+    if (!h) return FailOpen(h, kShpErrMemory);
+    h->openFlags = flags;
+    const WString wpath = path ? WString(path) : WString();
+    const WString shp = WithExtension(wpath, u"shp");
+    if (shp.empty()) return FailOpen(h, kShpErrNoExtension);
+    const Access a = AccessOf(flags);
+    h->shp = fioOpen(shp.c_str(), a.access, a.share, kFioOpenExisting, a.attributes, a.fioFlags);
+    if (!h->shp) return FailOpen(h, kShpErrShpOpen);
+    h->shx = fioOpen(WithExtension(wpath, u"shx").c_str(), a.access, a.share, kFioOpenExisting,
+                     a.attributes, a.fioFlags);
+    if (!h->shx) return FailOpen(h, kShpErrShxOpen);
+    if (fioRead(h->shp, h->header, 100) != 100) return FailOpen(h, kShpErrHeader);
+    if (Be32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
+    h->table = DbfOpen(WithExtension(wpath, u"dbf").c_str(), flags);
+    if (!h->table) return FailOpen(h, kShpErrDbfOpen);
+    h->buffer = ShapeHeapRealloc(nullptr, 256);
+    if (!h->buffer) return FailOpen(h, kShpErrMemory);
+    return h.release();
+}
+
+ShpHandle ShpOpen(const char* utf8Path, int flags) {
+    return ShpOpen(text::FromUtf8(utf8Path ? utf8Path : "").c_str(), flags);
+}
+
+ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable) {
+    t_openError = OpenError{};
+    std::unique_ptr<ShpFile> h(new (std::nothrow) ShpFile);
+    if (!h) return FailOpen(h, kShpErrShpOpen);
+    h->openFlags = flags | 1;
+    const WString wpath = path ? WString(path) : WString();
+    const WString shp = WithExtension(wpath, u"shp");
+    const WString shx = WithExtension(wpath, u"shx");
+    const WString dbf = WithExtension(wpath, u"dbf");
+    if (shp.empty()) return FailOpen(h, kShpErrNoExtension);
+    // What this call created goes again when it fails, so no `.shp`/`.shx`
+    // without a matching `.dbf` is left behind.
+    struct Rollback {
+        std::unique_ptr<ShpFile>& h;
+        std::vector<WString> made;
+        bool committed = false;
+        ~Rollback() {
+            if (committed) return;
+            h.reset();
+            for (const WString& p : made) fs::DeleteFile(p);
+        }
+    } rollback{h, {}};
+    const uint32_t mapping = (flags & kShpForMapping) ? kFioForMapping : 0;
+    h->shp = fioOpen(shp.c_str(), kFioRead | kFioWrite, kFioShareRead, kFioCreateAlways,
+                     kFioAttrNormal, mapping);
+    if (!h->shp) return FailOpen(h, kShpErrShpCreate);
+    rollback.made.push_back(shp);
+    h->shx = fioOpen(shx.c_str(), kFioRead | kFioWrite, kFioShareRead, kFioCreateAlways,
+                     kFioAttrNormal, mapping);
+    if (!h->shx) return FailOpen(h, kShpErrShxCreate);
+    rollback.made.push_back(shx);
+    if (newTable) {
+        h->table = DbfCreate(dbf.c_str(), 0);
+        if (!h->table) return FailOpen(h, kShpErrDbfCreate);
+        rollback.made.push_back(dbf);
+    } else {
+        h->table = DbfOpen(dbf.c_str(), 0);
+        if (!h->table) return FailOpen(h, kShpErrDbfOpen);
+    }
+    h->buffer = ShapeHeapRealloc(nullptr, 256);
+    if (!h->buffer) return FailOpen(h, kShpErrMemory);
+    PutBe32(h->header, 9994);
+    ShapeStoreInt(h->header + 28, 1000);
+    ShapeStoreInt(h->header + 32, type);
+    ShapeExtent e;
+    ExtentInitNew(&e);
+    SetHeaderExtent(h.get(), e);
+    if (!ShpWriteHeaders(h.get())) return FailOpen(h, h->errorCode);
+    for (const char16_t* ext : {u"ain", u"aih", u"sbn", u"sbx"}) {
+        const WString side = WithExtension(wpath, ext);
+        if (fs::Exists(side)) fs::DeleteFile(side);
+    }
+    ShpFlush(h.get());
+    rollback.committed = true;
+    return h.release();
+}
+
+ShpHandle ShpCreate(const WChar* path, int type, int flags) {
+    return ShpCreateEx(path, type, flags, 1);
+}
+
+ShpHandle ShpCreate(const char* utf8Path, int type, int flags) {
+    return ShpCreate(text::FromUtf8(utf8Path ? utf8Path : "").c_str(), type, flags);
+}
+
+ShpHandle ShpCreateLike(const WChar* path, ShpHandle source) {
+    if (!source) return nullptr;
+    ShpHandle h = ShpCreate(path, HeaderType(source), 0);
+    if (h) DbfCopyFields(h->table, source->table);
+    return h;
+}
+
+int ShpClose(ShpHandle h) {
+    if (!h) return 0;
+    if (h->headerChanged) ShpWriteHeaders(h);
+    fioUnmap(h->shp);
+    fioUnmap(h->shx);
+    delete h;
+    return 1;
+}
+
+int ShpFlush(ShpHandle h) {
+    if (!h) return 0;
+    if (h->headerChanged) ShpWriteHeaders(h);
+    if (fioGetAccess(h->shp) & kFioWrite) fioFlush(h->shp);
+    if (fioGetAccess(h->shx) & kFioWrite) fioFlush(h->shx);
+    if (DbfIsWritable(h->table)) DbfFlush(h->table);
+    return 1;
+}
+
+DbfHandle ShpGetTable(ShpHandle h) {
+    return h ? h->table : nullptr;
+}
+FioFile* ShpGetMainFile(ShpHandle h) {
+    return h ? h->shp : nullptr;
+}
+FioFile* ShpGetIndexFile(ShpHandle h) {
+    return h ? h->shx : nullptr;
+}
+
+const WChar* ShpGetPath(ShpHandle h, WChar* buffer) {
+    if (!h) return nullptr;
+    const WChar* p = fioGetPath(h->shp);
+    if (!buffer) return p;
+    const WString s(p);
+    const size_t n = std::min<size_t>(s.size(), 259);
+    memcpy(buffer, s.data(), n * sizeof(WChar));
+    buffer[n] = 0;
+    return buffer;
+}
+
+int ShpGetOpenFlags(ShpHandle h) {
+    return h ? h->openFlags : 0;
+}
+
+int64_t ShpGetTotalSize(ShpHandle h) {
+    if (!h) return 0;
+    return std::max<int64_t>(0, fioGetSize(h->shp)) + std::max<int64_t>(0, fioGetSize(h->shx)) +
+           DbfGetFileSize(h->table);
+}
+
+int ShpGetRecordCount(ShpHandle h) {
+    return h ? DbfGetRecordCount(h->table) : -1;
+}
+
+int ShpGetIndexCount(ShpHandle h) {
+    if (!h) return 0;
+    const int64_t size = fioGetSize(h->shx);
+    if (size < 100) return 0;
+    return static_cast<int>(std::min<int64_t>((size - 100) / 8, 0x7FFFFFFF));
+}
+
+int ShpGetShapeType(ShpHandle h) {
+    return h ? HeaderType(h) : -1;
+}
+
+int ShpGetBounds(ShpHandle h, CDoubleRect* box) {
+    if (!h || !box) return -1;
+    memcpy(box, h->header + 36, 32);
+    return 1;
+}
+
+int ShpGetFullExtent(ShpHandle h, ShapeExtent* extent) {
+    if (!h || !extent) return 0;
+    *extent = HeaderExtent(h);
+    return 1;
+}
+
+int ShpGetFileCode(ShpHandle h) {
+    return h ? static_cast<int>(Be32(h->header)) : 0;
+}
+int ShpGetFileLength(ShpHandle h) {
+    return h ? static_cast<int>(Be32(h->header + 24)) : 0;
+}
+int ShpGetVersion(ShpHandle h) {
+    return h ? ShapeLoadInt(h->header + 28) : 0;
+}
+uint8_t* ShpGetHeader(ShpHandle h) {
+    return h ? h->header : nullptr;
+}
+void ShpSetHeaderChanged(ShpHandle h) {
+    if (h) h->headerChanged = true;
+}
+
+// ---- errors ----
+
+int ShpGetError(ShpHandle h, uint32_t* systemError, WChar* textOut) {
+    if (!h) {
+        if (systemError) *systemError = t_openError.systemError;
+        if (textOut) textOut[0] = 0;
+        return t_openError.code;
+    }
+    if (systemError) *systemError = h->systemError;
+    if (textOut) {
+        memcpy(textOut, h->message.c_str(), (h->message.size() + 1) * sizeof(WChar));
+    }
+    return h->errorCode;
+}
+
+const WChar* ShpGetErrorText(ShpHandle h) {
+    return h ? h->message.c_str() : u"";
+}
+
+void ShpSetError(ShpHandle h, int code, const WChar* format, ...) {
+    if (!h) return;
+    if (!format) {
+        Fail(h, code);
+        return;
+    }
+    h->errorCode = code;
+    h->systemError = fioGetLastError();
+    va_list ap;
+    va_start(ap, format);
+    h->message = text::FormatV(format, ap);
+    va_end(ap);
+    if (h->message.size() > kMessageMax) h->message.resize(kMessageMax);
+}
+
+void ShpResetForTests() {
+    t_openError = OpenError{};
+    ShapeHeapFailAllocation(0);
+}
+
+// ---- headers ----
+
+int ShpWriteHeaders(ShpHandle h) {
+    if (!h) return 0;
+    // A read-only view or descriptor cannot take the header: the change stays
+    // in memory only.
+    if (!CanWrite(h)) {
+        h->headerChanged = false;
+        return 1;
+    }
+    for (FioFile* f : {h->shp, h->shx}) {
+        uint8_t header[100];
+        memcpy(header, h->header, 100);
+        const int64_t size = fioGetSize(f);
+        PutBe32(header + 24,
+                size < 2 ? 50u : static_cast<uint32_t>(std::max<int64_t>(size, 100) / 2));
+        if (f == h->shp) memcpy(h->header + 24, header + 24, 4);
+        if (uint8_t* view = static_cast<uint8_t*>(fioGetView(f));
+            view && fioGetViewLength(f) >= 100) {
+            memcpy(view, header, 100);
+            continue;
+        }
+        const int64_t back = fioTell(f);
+        if (fioSeek(f, 0, 0) != 0) return Fail(h, kShpErrHeaderSeek, u"Seek to start");
+        if (fioWrite(f, header, 100) != 100)
+            return Fail(h, kShpErrWriteHeader, u"Write header incomplete");
+        if (back >= 0 && fioSeek(f, back, 0) != back)
+            return Fail(h, kShpErrHeaderSeek, u"Seek to %d", static_cast<int>(back));
+    }
+    h->headerChanged = false;
+    return 1;
+}
+
+int ShpUpdateBounds(ShpHandle h, const ShapeRecord* r, int first) {
+    if (!h) return 0;
+    if (!r) r = h->buffer;
+    CDoubleRect box;
+    if (r && ShpGetShapeBounds(r, &box) && !box.IsEmpty()) {
+        const bool realMin = IsRealXY(box.xmin, box.ymin);
+        HeaderAddXY(h, box.xmin, box.ymin, first && realMin);
+        HeaderAddXY(h, box.xmax, box.ymax, first && !realMin);
+        HeaderAddZM(h, r, first != 0);
+    }
+    return ShpWriteHeaders(h);
+}
+
+// ---- records ----
+
+int64_t ShpGetRecordOffset(ShpHandle h, int record) {
+    if (!h) return 0;
+    int64_t offset, length;
+    return IndexEntry(h, record, &offset, &length) ? offset : 0;
+}
+
+int ShpSeekRecord(ShpHandle h, int record) {
+    if (!h) return 0;
+    const int64_t offset = ShpGetRecordOffset(h, record);
+    if (offset < 100) return 0;
+    if (fioSeek(h->shp, offset, 0) != offset) return 0;
+    return fioSeek(h->shx, 100 + 8 * static_cast<int64_t>(record), 0) >= 0 ? 1 : 0;
+}
+
+int ShpGetContentLength(ShpHandle h, int record) {
+    if (!h) return 0;
+    int64_t offset, length;
+    int number;
+    if (!RecordHeader(h, record, &offset, &number, &length)) return 0;
+    return static_cast<int>(length);
+}
+
+int ShpIsRecordDeleted(ShpHandle h, int record) {
+    if (!h) return 0;
+    int64_t offset, length;
+    int number;
+    if (!RecordHeader(h, record, &offset, &number, &length)) return 0;
+    return number <= 0 || RowDeleted(h, record) ? 1 : 0;
+}
+
+namespace shp_detail {
+
+// Completes a record whose content leaves out its tail: zeros for what is
+// missing, and no-data measures when the content stops at or before them.
+void FillShortRecord(uint8_t* b, size_t length, size_t full) {
+    if (length >= full) return;
+    memset(b + length, 0, full - length);
+    ShapeRecord* r = AsShapeRecord(b);
+    const int type = ShapeLoadInt(b);
+    if (!ShapeTypeHasM(type)) return;
+    uint8_t* mRange = ShapeGetMRange(r);
+    uint8_t* m = ShapeGetMArray(r);
+    const size_t mStart = static_cast<size_t>((mRange ? mRange : m) - b);
+    if (length > mStart) return;
+    ShapeFillM(r, kNoDataMeasure);
+}
+
+}  // namespace shp_detail
+
+ShapeRecord* ShpReadShape(ShpHandle h, int record, ShapeRecord* buffer, size_t capacity) {
+    if (!h) return nullptr;
+    int64_t offset, length;
+    int number;
+    if (!RecordHeader(h, record, &offset, &number, &length)) return nullptr;
+    // Room for the whole record of the type even when the file stored less.
+    // Counts that would need far more than the content holds are refused
+    // before anything is allocated.
+    uint8_t head[44] = {};
+    const uint32_t peek = static_cast<uint32_t>(std::min<int64_t>(length, 44));
+    if (peek && fioRead(h->shp, head, peek) != peek) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", 0, static_cast<int>(peek));
+        return nullptr;
+    }
+    const size_t typed = peek >= 4 ? ShapeGetRecordSize(AsShapeRecord(head)) : 0;
+    if (typed > 3 * static_cast<size_t>(length) + 64) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(length),
+             static_cast<int>(std::min<size_t>(typed, 0x7FFFFFFF)));
+        return nullptr;
+    }
+    const size_t full = std::max({static_cast<size_t>(length), typed, size_t{4}});
+    ShapeRecord* dst = buffer;
+    if (dst) {
+        if (capacity == 0) capacity = ShapeHeapCapacity(dst);
+        if (capacity < full) {
+            Fail(h, kShpErrRealloc, u"Realloc %d bytes", static_cast<int>(full));
+            return nullptr;
+        }
+    } else {
+        dst = ShpReserveShapeBuffer(h, full);
+        if (!dst) {
+            Fail(h, kShpErrRealloc, u"Realloc %d bytes", static_cast<int>(full));
+            return nullptr;
+        }
+    }
+    uint8_t* b = ShapeBytes(dst);
+    memcpy(b, head, peek);
+    const uint32_t rest = static_cast<uint32_t>(length - peek);
+    const uint32_t got = rest ? fioRead(h->shp, b + peek, rest) : 0;
+    if (got != rest) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(got + peek),
+             static_cast<int>(length));
+        return nullptr;
+    }
+    if (length < 4) ShapeStoreInt(b, 0);
+    if (!ShapeValidateRecord(dst, static_cast<size_t>(std::max<int64_t>(length, 4)))) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(length),
+             static_cast<int>(ShapeGetRecordSize(dst)));
+        return nullptr;
+    }
+    FillShortRecord(b, static_cast<size_t>(length), ShapeGetRecordSize(dst));
+    return dst;
+}
+
+int ShpAppendShape(ShpHandle h, ShapeRecord* r) {
+    if (!h) return -1;
+    if (!r) r = h->buffer;
+    return AppendRecord(h, r, true);
+}
+
+int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
+    if (!h) return -1;
+    if (!r) r = h->buffer;
+    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
+    if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h)) {
+        Fail(h, kShpErrTypeMismatch, u"Shape type mismatch");
+        return -1;
+    }
+    int64_t offset, length;
+    int number;
+    if (!RecordHeader(h, record, &offset, &number, &length)) return -1;
+    if (number <= 0) return Fail(h, kShpErrDeleted, u"Record deleted"), -1;
+    const size_t size = ShapeGetRecordSize(r);
+    if (static_cast<int64_t>(size) > length) {
+        Fail(h, kShpErrTooLarge, u"Shape size > available content length");
+        return -1;
+    }
+    ShpComputeShapeBounds(r);
+    if (fioSeek(h->shp, offset + 8, 0) != offset + 8 ||
+        fioWrite(h->shp, r, static_cast<uint32_t>(size)) != size) {
+        Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, static_cast<int>(size));
+        return -1;
+    }
+    ShpUpdateBounds(h, r, 0);
+    return record;
+}
+
+int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
+    if (!h) return -1;
+    if (!r) r = h->buffer;
+    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
+    if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h)) {
+        Fail(h, kShpErrTypeMismatch, u"Shape type mismatch");
+        return -1;
+    }
+    int64_t offset, length;
+    int number;
+    if (!RecordHeader(h, record, &offset, &number, &length)) return -1;
+    ShpComputeShapeBounds(r);
+    const size_t size = ShapeGetRecordSize(r);
+    const int count = ShpGetRecordCount(h);
+    if (static_cast<int64_t>(size) <= length) {
+        if (fioSeek(h->shp, offset + 8, 0) != offset + 8 ||
+            fioWrite(h->shp, r, static_cast<uint32_t>(size)) != size) {
+            Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, static_cast<int>(size));
+            return -1;
+        }
+        // A feature moved outside the old box must widen it, or views cull it.
+        ShpUpdateBounds(h, r, count == 1);
+        h->current = record;
+        return record;
+    }
+    const int64_t shpSize = fioGetSize(h->shp);
+    if (record == count - 1 && offset + 8 + length == shpSize) {
+        // The last record, physically last: rewrite it where it is and let the
+        // file grow; the index stays.
+        if (offset + 8 + static_cast<int64_t>(size) > kShpMaxFileSize)
+            return Fail(h, kShpErrFileLimit, u"Shapefile size limit"), -1;
+        if (!WriteRecord(h, offset, record + 1, r, size)) {
+            TruncateAt(h->shp, shpSize);
+            return -1;
+        }
+        if (!WriteIndexEntry(h, record, offset, size)) return -1;
+        ShpUpdateBounds(h, r, count == 1);
+        h->current = record;
+        return record;
+    }
+    // Append first, then delete the old copy, so a failure loses nothing.
+    if (!DbfReadRecord(h->table, record)) return Fail(h, kShpErrRead), -1;
+    const int moved = AppendRecord(h, r, false);
+    if (moved < 0) return -1;
+    if (!ShpDeleteShape(h, record, 0)) return -1;
+    h->current = moved;
+    return moved;
+}
+
+int ShpDeleteShape(ShpHandle h, int record, int truncate) {
+    if (!h) return 0;
+    if (!CanWrite(h) || !DbfIsWritable(h->table)) return Fail(h, kShpErrReadOnly);
+    int64_t offset, length;
+    int number;
+    if (!RecordHeader(h, record, &offset, &number, &length)) return 0;
+    const uint8_t zero[4] = {};
+    if (!WriteAt(h->shp, offset, zero, 4))
+        return Fail(h, kShpErrWriteRecordHeader, u"Write record header incomplete");
+    if (length >= 4 && !WriteAt(h->shp, offset + 8, zero, 4))
+        return Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, 4);
+    if (!WriteAt(h->shx, 100 + 8 * static_cast<int64_t>(record) + 4, zero, 4))
+        return Fail(h, kShpErrWriteIndex, u"Write index record incomplete");
+    if (!DbfDeleteRecord(h->table, record))
+        return Fail(h, kShpErrAppendRow, u"Delete table record");
+    ShpSeekRecord(h, record);
+    if (truncate && record == ShpGetRecordCount(h) - 1) return ShpTruncateLast(h);
+    return 1;
+}
+
+int ShpTruncateLast(ShpHandle h) {
+    if (!h) return 0;
+    const int c = ShpGetRecordCount(h);
+    if (c < 1) return 0;
+    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly);
+    int64_t offset = 0, shxLength = 0;
+    const bool indexed = IndexEntry(h, c - 1, &offset, &shxLength);
+    int64_t length = -1;
+    if (indexed && offset >= 100) {
+        uint8_t rh[8];
+        if (ReadAt(h->shp, offset, rh, 8))
+            length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
+    }
+    if (!DbfSetRecordCount(h->table, c - 1)) return Fail(h, kShpErrWrite);
+    // Cut `.shp` only where the record really is the file's end: a file
+    // rewritten out of order keeps other records after it.
+    const int64_t shpSize = fioGetSize(h->shp);
+    if (length >= 0 && offset + 8 + length == shpSize && !TruncateAt(h->shp, offset))
+        return Fail(h, kShpErrWrite);
+    const int64_t shxEnd = 100 + 8 * static_cast<int64_t>(c - 1);
+    if (fioGetSize(h->shx) > shxEnd && !TruncateAt(h->shx, shxEnd)) return Fail(h, kShpErrWrite);
+    return ShpWriteHeaders(h);
+}
+
+// ---- writability ----
+
+int ShpIsFileWritable(ShpHandle h) {
+    if (!h) return 0;
+    for (FioFile* f : {h->shp, h->shx}) {
+        const uint32_t a = fioGetAttributes(f);
+        if (a == 0xFFFFFFFF || (a & 1)) return 0;
+    }
+    return DbfIsFileWritable(h->table);
+}
+
+int ShpIsWritable(ShpHandle h) {
+    return h && CanWrite(h) && DbfIsWritable(h->table) ? 1 : 0;
+}
+
+int ShpSetWritable(ShpHandle h, int writable) {
+    if (!h) return 0;
+    if (!writable && h->headerChanged) ShpWriteHeaders(h);
+    const uint32_t oldAccess = fioGetAccess(h->shp);
+    const uint32_t oldShare = fioGetShare(h->shp);
+    const uint32_t access = writable ? (oldAccess | kFioWrite) : (oldAccess & ~kFioWrite);
+    const uint32_t share = writable ? kFioShareRead : kFioShareReadWrite;
+    if (!fioSetMode(h->shp, access, share)) return Fail(h, kShpErrShpOpen);
+    if (!fioSetMode(h->shx, access, share)) {
+        fioSetMode(h->shp, oldAccess, oldShare);
+        return Fail(h, kShpErrShxOpen);
+    }
+    if (!DbfSetWritable(h->table, writable)) {
+        fioSetMode(h->shx, oldAccess, oldShare);
+        fioSetMode(h->shp, oldAccess, oldShare);
+        return Fail(h, kShpErrDbfOpen);
+    }
+    return 1;
+}

@@ -1,0 +1,131 @@
+// The shapefile engine: `.shp` (shapes), `.shx` (one entry per record) and
+// `.dbf` (one row per record, through the dBASE engine) kept in step.
+// C-style: ShpOpen and ShpCreate give a ShpHandle that every other call
+// takes; results are 1/0, or a record index/-1; a failure keeps a code, the
+// platform error and a message in the handle (for open and create in the
+// calling thread's last open error, read with ShpGetError(nullptr)).
+//
+// Record i is `.shx` entry i, the `.shp` record it points to (numbered i + 1)
+// and `.dbf` row i. A deleted record has number 0 and type 0 in `.shp`,
+// length 0 in `.shx` and `*` in `.dbf`; a row marked `*` only in the `.dbf`
+// (as other programs delete) also counts as deleted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/double_rect.h"
+#include "formats/dbf/dbf_engine.h"
+#include "formats/shape/shape_record.h"
+#include "platform/text/text.h"
+
+struct FioFile;
+
+// Open flags: those of the dBASE engine.
+constexpr int kShpReadWrite = kDbfReadWrite;
+constexpr int kShpRandomAccess = kDbfRandomAccess;
+constexpr int kShpSequential = kDbfSequential;
+constexpr int kShpNoSharing = kDbfNoSharing;
+constexpr int kShpShareAll = kDbfShareAll;
+constexpr int kShpForMapping = kDbfForMapping;
+
+enum ShpError {
+    kShpErrNone = 0,
+    kShpErrShpOpen = 1,  // also: out of memory on create
+    kShpErrShxOpen = 2,
+    kShpErrDbfOpen = 3,
+    kShpErrShpCreate = 4,
+    kShpErrShxCreate = 5,
+    kShpErrDbfCreate = 6,
+    kShpErrMemory = 7,
+    kShpErrRealloc = 8,
+    kShpErrNoExtension = 9,
+    kShpErrHeader = 10,
+    kShpErrShape = 12,
+    kShpErrWriteHeader = 13,
+    kShpErrWriteRecordHeader = 14,
+    kShpErrHeaderSeek = 16,
+    kShpErrWriteIndex = 17,
+    kShpErrAppendRow = 19,
+    kShpErrWrite = 20,
+    kShpErrRead = 21,
+    kShpErrFileCode = 24,
+    kShpErrTypeMismatch = 25,
+    kShpErrTooLarge = 26,
+    kShpErrFileLimit = 27,  // the files would pass the format's 2 GiB
+    kShpErrDeleted = 28,    // the record is deleted
+    kShpErrReadOnly = 29,   // a write on a handle without write access
+};
+
+constexpr size_t kShpHeaderSize = 100;
+// Largest `.shp` or `.shx` the engine writes (offsets are signed 16-bit-word
+// counts, and other programs stop at 2 GiB).
+constexpr int64_t kShpMaxFileSize = 0x7FFFFFFF;
+
+// ---- files ----
+ShpHandle ShpOpen(const WChar* path, int flags);
+ShpHandle ShpOpen(const char* utf8Path, int flags);
+ShpHandle ShpCreate(const WChar* path, int type, int flags);
+ShpHandle ShpCreate(const char* utf8Path, int type, int flags);
+// newTable 1 creates a new `.dbf`, 0 opens the existing one read-only.
+ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable);
+ShpHandle ShpCreateLike(const WChar* path, ShpHandle source);
+int ShpClose(ShpHandle h);
+// 1 when every buffered byte reached the files.
+int ShpFlush(ShpHandle h);
+
+DbfHandle ShpGetTable(ShpHandle h);
+FioFile* ShpGetMainFile(ShpHandle h);
+FioFile* ShpGetIndexFile(ShpHandle h);
+// The `.shp` path; copied when a buffer (MAX_PATH characters) is given.
+const WChar* ShpGetPath(ShpHandle h, WChar* buffer = nullptr);
+int ShpGetOpenFlags(ShpHandle h);
+int64_t ShpGetTotalSize(ShpHandle h);
+int ShpGetRecordCount(ShpHandle h);
+// Entries in `.shx`.
+int ShpGetIndexCount(ShpHandle h);
+int ShpGetShapeType(ShpHandle h);
+int ShpGetBounds(ShpHandle h, CDoubleRect* box);
+int ShpGetFullExtent(ShpHandle h, ShapeExtent* extent);
+int ShpGetFileCode(ShpHandle h);
+int ShpGetFileLength(ShpHandle h);
+int ShpGetVersion(ShpHandle h);
+// Mutable header bytes (extent recomputation).
+uint8_t* ShpGetHeader(ShpHandle h);
+void ShpSetHeaderChanged(ShpHandle h);
+
+// ---- errors ----
+int ShpGetError(ShpHandle h, uint32_t* systemError = nullptr, WChar* text = nullptr);
+const WChar* ShpGetErrorText(ShpHandle h);
+// Format null gives "SHAPE Error:%d WinError:%d(%08lX)".
+void ShpSetError(ShpHandle h, int code, const WChar* format = nullptr, ...);
+void ShpResetForTests();
+
+// ---- records ----
+// Byte offset of the record's header in `.shp`; 0 when the index has no
+// such entry or it cannot be read.
+int64_t ShpGetRecordOffset(ShpHandle h, int record);
+int ShpSeekRecord(ShpHandle h, int record);
+// Content length in bytes from `.shp`; 0 on failure.
+int ShpGetContentLength(ShpHandle h, int record);
+// 1 when the `.shp` record number is 0 or below, or the `.dbf` row is `*`.
+int ShpIsRecordDeleted(ShpHandle h, int record);
+// Reads a record into `buffer` (`capacity` bytes, 0: its shape-heap capacity)
+// or into the handle's buffer. The record is checked against its length; a Z
+// or M tail the file leaves out reads as Z 0 and M no-data.
+ShapeRecord* ShpReadShape(ShpHandle h, int record, ShapeRecord* buffer = nullptr,
+                          size_t capacity = 0);
+int ShpAppendShape(ShpHandle h, ShapeRecord* r = nullptr);
+int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r = nullptr);
+int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r = nullptr);
+// 1, or 0 with the error set when a write failed.
+int ShpDeleteShape(ShpHandle h, int record, int truncate);
+int ShpTruncateLast(ShpHandle h);
+// Widens the header's box (and Z and M ranges) by the record's; first makes
+// them the record's. Writes both headers.
+int ShpUpdateBounds(ShpHandle h, const ShapeRecord* r, int first);
+int ShpWriteHeaders(ShpHandle h);
+
+int ShpIsFileWritable(ShpHandle h);
+int ShpIsWritable(ShpHandle h);
+int ShpSetWritable(ShpHandle h, int writable);

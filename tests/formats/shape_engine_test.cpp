@@ -1,0 +1,456 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "formats/shape/record_set.h"
+#include "formats/shape/shape_builders.h"
+#include "formats/shape/shape_extent.h"
+#include "formats/shape/shp_internal.h"
+#include "formats/shape/shp_visit.h"
+#include "shape_test_util.h"
+
+namespace {
+
+const std::string kFixtures = std::string(ZN_TEST_DATA) + "/shape";
+
+class ShapeEngineTest : public DbfRootTest {
+protected:
+    void SetUp() override {
+        DbfRootTest::SetUp();
+        ShpResetForTests();
+        ShpSetAbortPoll(nullptr);
+    }
+    void TearDown() override {
+        ShpSetAbortPoll(nullptr);
+        DbfRootTest::TearDown();
+    }
+    int64_t Size(const std::string& rel) const {
+        std::error_code ec;
+        const auto s = std::filesystem::file_size(Host(rel), ec);
+        return ec ? -1 : static_cast<int64_t>(s);
+    }
+    // Builds a record of `type` with the given parts into the handle's buffer.
+    ShapeRecord* Make(ShpHandle h, int type, const std::vector<std::vector<DoublePoint>>& parts,
+                      double z = 0, double m = kNoDataMeasure) {
+        int n = 0;
+        for (auto& p : parts) n += static_cast<int>(p.size());
+        const int np = IsLineOrPolygonShapeType(type) ? static_cast<int>(parts.size()) : 0;
+        EXPECT_EQ(ShapeInitRecord(h, type, np, n, nullptr), 1);
+        ShapeRecord* r = ShpGetShapeBuffer(h);
+        int i = 0;
+        for (size_t k = 0; k < parts.size(); ++k) {
+            if (ShapeGetParts(r)) ShapeStoreInt(ShapeGetParts(r) + 4 * k, i);
+            for (const DoublePoint& p : parts[k]) {
+                ShpSetPartPoint(h, i, p.x, p.y, z + i, m == kNoDataMeasure ? m : m + i, r);
+                ++i;
+            }
+        }
+        if (ShapeGetZRange(r)) {
+            ShapeStoreDouble(ShapeGetZRange(r), z);
+            ShapeStoreDouble(ShapeGetZRange(r) + 8, z + n - 1);
+        }
+        if (ShapeGetMRange(r) && m != kNoDataMeasure) {
+            ShapeStoreDouble(ShapeGetMRange(r), m);
+            ShapeStoreDouble(ShapeGetMRange(r) + 8, m + n - 1);
+        } else if (ShapeGetMRange(r)) {
+            ShapeFillM(r, kNoDataMeasure);
+        }
+        ShpComputeShapeBounds(r);
+        return r;
+    }
+};
+
+std::vector<std::vector<DoublePoint>> PartsFor(int type) {
+    if (IsPointShapeType(type)) return {{{3, 4}}};
+    if (IsMultiPointShapeType(type)) return {{{1, 2}, {3, 4}, {-5, 6}}};
+    if (IsPolygonShapeType(type))
+        return {{{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}},
+                {{2, 2}, {4, 2}, {4, 4}, {2, 4}, {2, 2}}};
+    return {{{0, 0}, {1, 1}, {2, 0}}, {{5, 5}, {6, 7}}};
+}
+
+}  // namespace
+
+TEST_F(ShapeEngineTest, NewFileAndFirstPointAreByteExact) {
+    Put("old.sbn", "x");
+    Put("old.ain", "x");
+    ShpHandle h = ShpCreate(u"\\old.shp", kShapePoint, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(Host("old.sbn")));
+    EXPECT_FALSE(std::filesystem::exists(Host("old.ain")));
+    EXPECT_EQ(Size("old.shp"), 100);
+    EXPECT_EQ(Size("old.shx"), 100);
+    const std::string empty = Get("old.shp");
+    EXPECT_EQ(shp_detail::Be32(reinterpret_cast<const uint8_t*>(empty.data()) + 24), 50u);
+    ASSERT_EQ(ShpAppendPointXY(h, 3, 4), 0);
+    ShpClose(h);
+
+    const std::string shp = Get("old.shp"), shx = Get("old.shx");
+    const auto* s = reinterpret_cast<const uint8_t*>(shp.data());
+    const auto* x = reinterpret_cast<const uint8_t*>(shx.data());
+    EXPECT_EQ(shp.size(), 128u);
+    EXPECT_EQ(shp_detail::Be32(s + 24), 64u);
+    EXPECT_EQ(shp_detail::Be32(x + 24), 54u);
+    EXPECT_EQ(shp_detail::Be32(x + 100), 50u);
+    EXPECT_EQ(shp_detail::Be32(x + 104), 10u);
+    EXPECT_EQ(shp_detail::Be32(s + 100), 1u);
+    EXPECT_EQ(shp_detail::Be32(s + 104), 10u);
+    EXPECT_EQ(ShapeLoadDouble(s + 36), 3);
+    EXPECT_EQ(ShapeLoadDouble(s + 60), 4);
+
+    if (!HaveTool("shpcreate") || !HaveTool("shpadd")) GTEST_SKIP() << "shapelib tools missing";
+    RunTool("cd '" + root_ + "' && shpcreate peer point && shpadd peer 3 4");
+    // Only the empty header's box and M range may differ; after the append
+    // the box agrees, and the M range is this engine's no-data.
+    const std::string peer = Get("peer.shp");
+    EXPECT_EQ(peer.substr(100), shp.substr(100));
+    EXPECT_EQ(peer.substr(0, 84), shp.substr(0, 84));
+    EXPECT_EQ(Get("peer.shx").substr(24, 60), shx.substr(24, 60));
+}
+
+TEST_F(ShapeEngineTest, EveryTypeReadsBackThroughShpdumpAndOgrinfo) {
+    if (!HaveTool("shpdump") || !HaveTool("ogrinfo")) GTEST_SKIP() << "oracles missing";
+    for (int type : {1, 3, 5, 8, 11, 13, 15, 18, 21, 23, 25, 28}) {
+        SCOPED_TRACE(type);
+        const std::string name = "t" + std::to_string(type);
+        const WString path = text::FromUtf8("\\" + name + ".shp");
+        ShpHandle h = ShpCreate(path.c_str(), type, 0);
+        ASSERT_NE(h, nullptr);
+        ASSERT_EQ(DbfAddField(ShpGetTable(h), "NAME", 'C', 10, 0), 0);
+        const double m = ShapeTypeHasM(type) ? 100 : kNoDataMeasure;
+        ASSERT_EQ(ShpAppendShape(h, Make(h, type, PartsFor(type), 7, m)), 0);
+        ASSERT_EQ(ShpAppendShape(h, Make(h, type, PartsFor(type), 1, kNoDataMeasure)), 1);
+        ShpClose(h);
+
+        h = ShpOpen(path.c_str(), 0);
+        ASSERT_NE(h, nullptr);
+        ExpectMatchesShpdump(h, Host(name + ".shp"));
+        // The header's Z and M ranges were kept current on append.
+        ShapeExtent e;
+        ShpGetFullExtent(h, &e);
+        if (ShapeTypeHasZ(type)) EXPECT_EQ(e.zmin, 1);
+        if (ShapeTypeHasM(type)) EXPECT_EQ(e.mmin, 100);
+        ShpClose(h);
+
+        const std::string info = RunTool("ogrinfo -ro -al -so '" + Host(name + ".shp") + "'");
+        EXPECT_NE(info.find("Feature Count: 2"), std::string::npos) << info;
+        const std::string ext = IsPointShapeType(type) ? "(3.000000, 4.000000)" : "";
+        if (!ext.empty()) EXPECT_NE(info.find(ext), std::string::npos) << info;
+        // shpdump -validate finds no wrongly wound rings in what we wrote.
+        const std::string valid = RunTool("shpdump -validate '" + Host(name + ".shp") + "'");
+        EXPECT_EQ(valid.find("wrong direction"), std::string::npos) << valid;
+    }
+}
+
+TEST_F(ShapeEngineTest, PublicSamplesMatchShpdump) {
+    if (!HaveTool("shpdump")) GTEST_SKIP() << "shpdump missing";
+    struct Sample {
+        const char* name;
+        int type, count;
+    } samples[] = {{"blockgroups", 5, 663}, {"NullTest", 1, 3},   {"balancing", 1, 7},
+                   {"linez", 13, 1},        {"multipoint", 8, 1}, {"releaseArea20090407", 15, 1}};
+    for (const Sample& s : samples) {
+        SCOPED_TRACE(s.name);
+        for (const char* ext : {".shp", ".shx", ".dbf"})
+            CopyIn(kFixtures + "/" + s.name + ext, std::string(s.name) + ext);
+        const WString path = text::FromUtf8(std::string("\\") + s.name + ".shp");
+        ShpHandle h = ShpOpen(path.c_str(), 0);
+        ASSERT_NE(h, nullptr) << ShpGetError(nullptr);
+        EXPECT_EQ(ShpGetShapeType(h), s.type);
+        EXPECT_EQ(ShpGetRecordCount(h), s.count);
+        ExpectMatchesShpdump(h, Host(std::string(s.name) + ".shp"));
+        // The mapped walk and the reading walk agree with each other.
+        std::vector<int> a, b;
+        auto collect = [](ShpHandle, int i, ShapeRecord*, void* u) {
+            static_cast<std::vector<int>*>(u)->push_back(i);
+            return 1;
+        };
+        EXPECT_EQ(ShpForEachMapped(h, collect, &a, nullptr, 0, -1, 0), 1);
+        EXPECT_EQ(ShpForEachRead(h, collect, &b, nullptr, 0, -1, 0), 1);
+        EXPECT_EQ(a, b);
+        ShpClose(h);
+    }
+}
+
+TEST_F(ShapeEngineTest, GdalLinesWithoutMeasuresReadAsNoData) {
+    if (!HaveTool("ogr2ogr")) GTEST_SKIP() << "ogr2ogr missing";
+    Put("in.geojson",
+        R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{"a":1},)"
+        R"("geometry":{"type":"LineString","coordinates":[[1,2,3],[4,5,6]]}},)"
+        R"({"type":"Feature","properties":{"a":2},"geometry":{"type":"LineString",)"
+        R"("coordinates":[[7,8,9],[10,11,12],[13,14,15]]}}]})");
+    RunTool("cd '" + root_ + "' && ogr2ogr -f 'ESRI Shapefile' -dim XYZ gdal.shp in.geojson");
+    ShpHandle h = ShpOpen(u"\\gdal.shp", 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ShpGetShapeType(h), kShapePolylineZ);
+    // Read record 1 first into a buffer full of stale values from record 0.
+    ShpReadShape(h, 0);
+    ShapeRecord* r = ShpReadShape(h, 1);
+    ASSERT_NE(r, nullptr);
+    double p[4];
+    ASSERT_EQ(ShpGetPartPointXYZM(h, 2, p, r), 2);
+    EXPECT_EQ(p[2], 15);
+    EXPECT_TRUE(IsNoDataMeasure(p[3]));
+    EXPECT_TRUE(IsNoDataMeasure(ShapeLoadDouble(ShapeGetMRange(r))));
+    // The mapped walk hands over completed records too.
+    auto check = [](ShpHandle, int, ShapeRecord* s, void* u) {
+        *static_cast<int*>(u) += IsNoDataMeasure(ShapeLoadDouble(ShapeGetMArray(s))) ? 1 : 0;
+        return 1;
+    };
+    int noData = 0;
+    ShpForEachMapped(h, check, &noData, nullptr, 0, -1, 0);
+    EXPECT_EQ(noData, 2);
+    ShpClose(h);
+}
+
+TEST_F(ShapeEngineTest, EditsKeepTheThreeFilesInStep) {
+    ShpHandle h = ShpCreate(u"\\e.shp", kShapePolyline, 0);
+    ASSERT_NE(h, nullptr);
+    DbfAddField(ShpGetTable(h), "ID", 'N', 5, 0);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(ShpAppendSegmentXY(h, i, 0, i + 1, 1, 0, kNoDataMeasure), i);
+        DbfReadRecord(ShpGetTable(h), i);
+    }
+    // Delete a middle record: index length 0, offset kept, count unchanged.
+    const int64_t offset = ShpGetRecordOffset(h, 1);
+    ASSERT_EQ(ShpDeleteShape(h, 1, 1), 1);
+    EXPECT_EQ(ShpIsRecordDeleted(h, 1), 1);
+    EXPECT_EQ(ShpGetRecordOffset(h, 1), offset);
+    EXPECT_EQ(ShpGetRecordCount(h), 4);
+    // Delete the last with truncation: all three shrink.
+    const int64_t shp = Size("e.shp"), shx = Size("e.shx"), dbf = Size("e.dbf");
+    ASSERT_EQ(ShpDeleteShape(h, 3, 1), 1);
+    EXPECT_EQ(ShpGetRecordCount(h), 3);
+    EXPECT_LT(Size("e.shp"), shp);
+    EXPECT_EQ(Size("e.shx"), shx - 8);
+    EXPECT_LT(Size("e.dbf"), dbf);
+    // Grow a middle record: it moves to the end and the old one is deleted.
+    const DoublePoint line[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    ShapeRecord* grown = Make(h, kShapePolyline, {{line, line + 4}});
+    EXPECT_EQ(ShpUpdateShape(h, 0, grown), 3);
+    EXPECT_EQ(ShpIsRecordDeleted(h, 0), 1);
+    // Grow the last record: it stays where it is.
+    grown = Make(h, kShapePolyline, {{line, line + 4}, {line, line + 3}});
+    EXPECT_EQ(ShpUpdateShape(h, 3, grown), 3);
+    // An in-place update outside the header box widens it.
+    ShapeRecord* far = Make(h, kShapePolyline, {{{500, 500}, {600, 700}}});
+    EXPECT_EQ(ShpUpdateShape(h, 2, far), 2);
+    CDoubleRect box;
+    ShpGetBounds(h, &box);
+    EXPECT_EQ(box.xmax, 600);
+    EXPECT_EQ(box.ymax, 700);
+    // Rewriting a deleted record or with another type is refused.
+    EXPECT_EQ(ShpRewriteShape(h, 1, far), -1);
+    EXPECT_EQ(ShpGetError(h), kShpErrDeleted);
+    ShpClose(h);
+
+    if (!HaveTool("ogrinfo")) return;
+    // The summary counts rows; the listing skips the deleted ones.
+    const std::string info = RunTool("ogrinfo -ro -al -so '" + Host("e.shp") + "'");
+    EXPECT_NE(info.find("Feature Count: 4"), std::string::npos) << info;
+    EXPECT_NE(info.find("(600.000000, 700.000000)"), std::string::npos) << info;
+    const std::string all = RunTool("ogrinfo -ro -al '" + Host("e.shp") + "'");
+    EXPECT_NE(all.find("LINESTRING (500 500,600 700)"), std::string::npos) << all;
+    EXPECT_NE(all.find("MULTILINESTRING ((0 0,1 1,2 2,3 3),(0 0,1 1,2 2))"), std::string::npos)
+        << all;
+    EXPECT_EQ(all.find("OGRFeature(e):0"), std::string::npos) << all;
+    EXPECT_EQ(all.find("OGRFeature(e):1"), std::string::npos) << all;
+}
+
+TEST_F(ShapeEngineTest, FailedAppendsLeaveTheFilesInStep) {
+    for (int budget : {0, 4, 8, 20, 30}) {
+        SCOPED_TRACE(budget);
+        ShpHandle h = ShpCreate(u"\\f.shp", kShapePolygonZ, 0);
+        ASSERT_NE(h, nullptr);
+        DbfAddField(ShpGetTable(h), "ID", 'N', 5, 0);
+        ASSERT_EQ(ShpAppendRectangle(h, CDoubleRect(0, 0, 1, 1)), 0);
+        fs::test::SetWriteBudget(static_cast<uint64_t>(budget));
+        EXPECT_EQ(ShpAppendRectangle(h, CDoubleRect(0, 0, 2, 2)), -1);
+        EXPECT_NE(ShpGetError(h), 0);
+        fs::test::Reset();
+        ShpClose(h);
+        h = ShpOpen(u"\\f.shp", 0);
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(ShpGetRecordCount(h), 1);
+        EXPECT_EQ(ShpGetIndexCount(h), 1);
+        EXPECT_NE(ShpReadShape(h, 0), nullptr);
+        ShpClose(h);
+    }
+    // A delete on a read-only handle reports failure.
+    ShpHandle h = ShpOpen(u"\\f.shp", 0);
+    EXPECT_EQ(ShpDeleteShape(h, 0, 0), 0);
+    EXPECT_EQ(ShpIsRecordDeleted(h, 0), 0);
+    ShpClose(h);
+}
+
+TEST_F(ShapeEngineTest, DamagedFilesGiveTheEnginesError) {
+    ShpHandle h = ShpCreate(u"\\ok.shp", kShapePolyline, 0);
+    ASSERT_NE(h, nullptr);
+    for (int i = 0; i < 3; ++i) ShpAppendSegmentXY(h, i, 0, i + 1, 1, 0, 0);
+    ShpClose(h);
+    const std::string shp = Get("ok.shp"), shx = Get("ok.shx"), dbf = Get("ok.dbf");
+    auto be = [](std::string& s, size_t at, uint32_t v) {
+        shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&s[at]), v);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(std::string&, std::string&)> damage;
+    } cases[] = {
+        {"truncated shp", [](std::string& s, std::string&) { s.resize(s.size() - 20); }},
+        {"header longer than file", [&](std::string& s, std::string&) { be(s, 24, 100000); }},
+        {"negative content length",
+         [&](std::string& s, std::string&) { be(s, 188 + 4, 0xFFFFFFF0); }},
+        {"content past end", [&](std::string& s, std::string&) { be(s, 276 + 4, 5000); }},
+        {"index offset past end", [&](std::string&, std::string& x) { be(x, 100 + 16, 90000); }},
+        {"index into header", [&](std::string&, std::string& x) { be(x, 100 + 8, 10); }},
+        {"shx shorter than dbf", [](std::string&, std::string& x) { x.resize(x.size() - 8); }},
+        {"point count huge", [&](std::string& s, std::string&) { be(s, 196 + 40, 0xFFFF); }},
+        {"part start past points",
+         [&](std::string& s, std::string&) { be(s, 196 + 44, 0x09000000); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string s = shp, x = shx;
+        c.damage(s, x);
+        Put("bad.shp", s);
+        Put("bad.shx", x);
+        Put("bad.dbf", dbf);
+        h = ShpOpen(u"\\bad.shp", 0);
+        ASSERT_NE(h, nullptr);
+        int bad = 0;
+        for (int i = 0; i < ShpGetRecordCount(h); ++i) bad += ShpReadShape(h, i) ? 0 : 1;
+        const std::string what = c.what;
+        if (what == "header longer than file") {
+            EXPECT_EQ(bad, 0);  // the length field is not trusted
+            ShpClose(h);
+            continue;
+        }
+        EXPECT_GT(bad, 0);
+        auto any = [](ShpHandle, int, ShapeRecord*, void*) { return 1; };
+        const int mapped = ShpForEachMapped(h, any, nullptr, nullptr, 0, -1, 0);
+        const int read = ShpForEachRead(h, any, nullptr, nullptr, 0, -1, 0);
+        if (what != "shx shorter than dbf") {
+            EXPECT_EQ(mapped, 0);
+            EXPECT_EQ(read, 0);
+            EXPECT_EQ(ShpGetError(h), kShpErrShape);
+        }
+        ShpClose(h);
+    }
+    Put("bad.shp", std::string("\0\0\x27\x0B", 4) + shp.substr(4));
+    Put("bad.shx", shx);
+    EXPECT_EQ(ShpOpen(u"\\bad.shp", 0), nullptr);
+    EXPECT_EQ(ShpGetError(nullptr), kShpErrFileCode);
+    EXPECT_EQ(ShpOpen(u"\\v1.2\\roads", 0), nullptr);
+    EXPECT_EQ(ShpGetError(nullptr), kShpErrNoExtension);
+}
+
+TEST_F(ShapeEngineTest, CreateThatFailsLeavesNothingBehind) {
+    fs::test::FailPath(u"\\c.dbf", fs::kErrorAccessDenied);
+    EXPECT_EQ(ShpCreate(u"\\c.shp", kShapePoint, 0), nullptr);
+    EXPECT_EQ(ShpGetError(nullptr), kShpErrDbfCreate);
+    EXPECT_FALSE(std::filesystem::exists(Host("c.shp")));
+    EXPECT_FALSE(std::filesystem::exists(Host("c.shx")));
+}
+
+TEST_F(ShapeEngineTest, WalksSkipDeletedRecordsFilterAndStop) {
+    ShpHandle h = ShpCreate(u"\\w.shp", kShapePoint, 0);
+    ASSERT_NE(h, nullptr);
+    for (int i = 0; i < 5; ++i) ShpAppendPointXY(h, i, i);
+    ShpDeleteShape(h, 1, 0);
+    // Deleted only in the .dbf, as other programs do.
+    DbfDeleteRecord(ShpGetTable(h), 3);
+    std::vector<int> seen;
+    auto collect = [](ShpHandle, int i, ShapeRecord*, void* u) {
+        static_cast<std::vector<int>*>(u)->push_back(i);
+        return 1;
+    };
+    ShpForEachMapped(h, collect, &seen, nullptr, 0, -1, 0);
+    EXPECT_EQ(seen, (std::vector<int>{0, 2, 4}));
+    seen.clear();
+    const CDoubleRect edge(2, 2, 4, 4);  // points on the edge count
+    ShpForEachRead(h, collect, &seen, &edge, 0, -1, 0);
+    EXPECT_EQ(seen, (std::vector<int>{2, 4}));
+    seen.clear();
+    const CDoubleRect miss(50, 50, 60, 60);
+    EXPECT_EQ(ShpForEachMapped(h, collect, &seen, &miss, 0, -1, 0), 1);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(fioGetView(ShpGetMainFile(h)), nullptr);
+
+    // Set visits: bit k is record index k - 1; a uniform set visits all.
+    ERecordSet all(5);
+    all.AddRange(0, 6);
+    ShpForEachInSet(h, collect, &seen, all, 0);
+    EXPECT_EQ(seen, (std::vector<int>{0, 2, 4}));
+    seen.clear();
+    ERecordSet some(5);
+    some.Add(1), some.Add(3), some.Add(5);
+    ShpForEachInSet(h, collect, &seen, 5, 2, some.GetWords(), 0);
+    EXPECT_EQ(seen, (std::vector<int>{0, 2}));
+    seen.clear();
+    auto stop = [](ShpHandle, int i, ShapeRecord*, void* u) {
+        static_cast<std::vector<int>*>(u)->push_back(i);
+        return 0;
+    };
+    ShpForEachInSet(h, stop, &seen, 5, 3, some.GetWords(), 0);
+    EXPECT_EQ(seen, (std::vector<int>{0}));
+    // An abort stops a walk after the record visited.
+    seen.clear();
+    ShpSetAbortPoll([] { return true; });
+    ShpForEachMapped(h, collect, &seen, nullptr, 0, -1, kShpVisitPollAbort);
+    EXPECT_EQ(seen.size(), 1u);
+    ShpClose(h);
+}
+
+TEST_F(ShapeEngineTest, RecomputeExtentWidensAStaleBoxAndKeepsMeasures) {
+    ShpHandle h = ShpCreate(u"\\x.shp", kShapePolylineM, 0);
+    ASSERT_NE(h, nullptr);
+    ShpAppendShape(h, Make(h, kShapePolylineM, {{{0, 0}, {1, 1}}}, 0, 5));
+    ShpAppendShape(h, Make(h, kShapePolylineM, {{{2, 2}, {30, 40}}}, 0, 8));
+    // Make the header stale, as another program might leave it.
+    ShapeExtent stale{0, 0, 1, 1, 0, 0, kNoDataMeasure, kNoDataMeasure};
+    memcpy(ShpGetHeader(h) + 36, &stale, sizeof stale);
+    ASSERT_EQ(ShpRecomputeExtent(h, 1), 1);
+    ShapeExtent e;
+    ShpGetFullExtent(h, &e);
+    EXPECT_EQ(e.xmax, 30);
+    EXPECT_EQ(e.ymax, 40);
+    EXPECT_EQ(e.mmin, 5);
+    EXPECT_EQ(e.mmax, 9);
+    ShpClose(h);
+    h = ShpOpen(u"\\x.shp", 0);
+    EXPECT_EQ(ShpRecomputeExtent(h, 1), 0);  // read-only: no writes into the file
+    EXPECT_EQ(ShpRecomputeExtent(h, 0), 1);
+    ShpClose(h);
+    if (!HaveTool("shpdump")) return;
+    EXPECT_NE(Shpdump(Host("x.shp")).find("to  (30,40,0,9)"), std::string::npos);
+}
+
+TEST_F(ShapeEngineTest, OutOfOrderFileKeepsIndexOrder) {
+    // Record 0 rewritten at the end of .shp, as some programs do.
+    ShpHandle h = ShpCreate(u"\\o.shp", kShapePoint, 0);
+    for (int i = 0; i < 3; ++i) ShpAppendPointXY(h, i, i);
+    ShpClose(h);
+    std::string shp = Get("o.shp"), shx = Get("o.shx");
+    std::string moved = shp.substr(100, 28);
+    ShapeStoreDouble(&moved[12], 9);  // x of the new copy
+    shp += moved;
+    shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&shp[24]),
+                        static_cast<uint32_t>(shp.size() / 2));
+    shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&shx[100]), 100 / 2 + 3 * 14);
+    Put("o.shp", shp);
+    Put("o.shx", shx);
+    h = ShpOpen(u"\\o.shp", kShpReadWrite);
+    std::vector<double> xs;
+    auto collect = [](ShpHandle, int, ShapeRecord* r, void* u) {
+        static_cast<std::vector<double>*>(u)->push_back(ShapeLoadDouble(ShapeBytes(r) + 4));
+        return 1;
+    };
+    ShpForEachMapped(h, collect, &xs, nullptr, 0, -1, 0);
+    EXPECT_EQ(xs, (std::vector<double>{9, 1, 2}));
+    // Truncating the last record keeps record 0's copy stored after it.
+    ASSERT_EQ(ShpTruncateLast(h), 1);
+    ASSERT_NE(ShpReadShape(h, 0), nullptr);
+    EXPECT_EQ(ShapeLoadDouble(ShapeBytes(ShpGetShapeBuffer(h)) + 4), 9);
+    ShpClose(h);
+}
