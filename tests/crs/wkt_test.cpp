@@ -60,7 +60,7 @@ const PrjCase kPrjCases[] = {
     {"utm33s_wgs84", 43006, u"D_WGS_1984"},
     {"utm11n_nad27", 43006, u"D_North_American_1927"},
     {"rd_new", 43038, u"D_Amersfoort"},
-    {"stereo70_romania", 43038, u"D_Dealul_Piscului_1970"},
+    {"new_brunswick_stereographic", 43038, u"D_North_American_1983_CSRS"},
     {"lambert93", 43020, u"D_RGF_1993"},
     {"alaska_albers", 43007, u"D_North_American_1983"},
     {"pulkovo_gk4", 43005, u"D_Pulkovo_1942"},
