@@ -184,8 +184,24 @@ HRESULT InterfaceDesc::Invoke(void* instance, DISPID id, uint16_t flags, DISPPAR
         bool ref = (flags & DISPATCH_PROPERTYPUTREF) != 0;
         m = Find(id, ref ? INVOKE_PROPERTYPUTREF : INVOKE_PROPERTYPUT);
         if (!m) m = Find(id, ref ? INVOKE_PROPERTYPUT : INVOKE_PROPERTYPUTREF);
-        if (!m) return DISP_E_MEMBERNOTFOUND;
-        if (dp->cArgs == 0) return DISP_E_BADPARAMCOUNT;
+        if (dp->cArgs == 0) return m ? DISP_E_BADPARAMCOUNT : DISP_E_MEMBERNOTFOUND;
+        if (!m) {
+            // Fields("NAME") = v on a get-only member giving an object: put
+            // the object's default member.
+            const MemberDesc* get = Find(id, INVOKE_PROPERTYGET);
+            if (!get || (get->returnType != VT_DISPATCH && get->returnType != VT_VARIANT))
+                return DISP_E_MEMBERNOTFOUND;
+            DISPPARAMS index{dp->rgvarg + 1, nullptr, dp->cArgs - 1, 0};
+            ComVariant obj;
+            HRESULT hr = Invoke(instance, id, DISPATCH_PROPERTYGET, &index, &obj, excep, argErr);
+            if (FAILED(hr)) return hr;
+            const VARIANT* o = VariantDeref(&obj);
+            if (o->vt != VT_DISPATCH || !o->pdispVal) return DISP_E_MEMBERNOTFOUND;
+            DISPID put = DISPID_PROPERTYPUT;
+            DISPPARAMS value{dp->rgvarg, &put, 1, 1};
+            return o->pdispVal->Invoke(DISPID_VALUE, IID_NULL, LOCALE_EN_US, flags, &value, nullptr,
+                                       excep, argErr);
+        }
         if (dp->cNamedArgs > 1 ||
             (dp->cNamedArgs == 1 && dp->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
             return DISP_E_NONAMEDARGS;

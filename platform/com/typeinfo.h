@@ -35,7 +35,8 @@
 //   arguments than it takes, whose value is an object, passes the rest to that
 //   object's default member (so Layers(1) works when Layers takes none).
 //   A put of an object to a member that has only putref (or the reverse) is
-//   accepted.
+//   accepted. A put to a get-only member that gives an object puts that
+//   object's default member (Fields("NAME") = v).
 // - CoclassDesc names the default interface and the default source (event)
 //   interface, whose members carry the event names and DISPIDs.
 // - ITypeInfo is our stand-in for the platform's type information: it hands

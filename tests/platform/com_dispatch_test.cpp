@@ -215,6 +215,14 @@ TEST(ComDispatch, DefaultMembers) {
     EXPECT_EQ(VariantChangeType(&text, &field, 0, VT_BSTR), S_OK);
     EXPECT_EQ(BstrView(text.bstrVal), u"abc");
     EXPECT_EQ(VariantChangeType(&text, &field, VARIANT_NOVALUEPROP, VT_BSTR), DISP_E_TYPEMISMATCH);
+    // Fields("NAME") = 5: no put member, so the field's default member takes it.
+    EXPECT_EQ(
+        Call(m.app.Get(), u"Fields", DISPATCH_PROPERTYPUT, {ComVariant(u"name"), I4(5)}, nullptr),
+        S_OK);
+    EXPECT_EQ(m.app->fields_[0]->value_.vt, VT_I4);
+    EXPECT_EQ(m.app->fields_[0]->value_.lVal, 5);
+    EXPECT_EQ(Call(m.app.Get(), u"Name", DISPATCH_PROPERTYPUT, {I4(5)}, nullptr),
+              DISP_E_MEMBERNOTFOUND);
 }
 
 TEST(ComEnum, CollectionEnumerator) {

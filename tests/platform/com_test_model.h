@@ -4,6 +4,7 @@
 // optional parameters, and an event object handlers answer through.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/com/objects.h"
@@ -189,7 +190,9 @@ public:
 // A record field: its default member is Value.
 class Field : public DispatchObject<Field> {
 public:
-    explicit Field(WString name) : name_(std::move(name)) {}
+    explicit Field(WString name) : name_(std::move(name)) { ++live; }
+    ~Field() override { --live; }
+    static inline int live = 0;  // fields in existence
     static const InterfaceDesc& Desc() {
         static const InterfaceDesc d = InterfaceBuilder<Field>(u"IField", IID_ITField)
                                            .PropGet(u"Value", DISPID_VALUE, &Field::get_Value)
@@ -267,6 +270,7 @@ public:
                 .PropPut(u"When", 0x10013, &Application::put_When, {Param(u"value", VT_DATE)})
                 .PropGet(u"Fields", 0x10014, &Application::get_Fields, {Param(u"Name")})
                 .Method(u"Log", 0x20020, &Application::Log, {Param(u"Text")})
+                .Method(u"Scratch", 0x20022, &Application::Scratch)
                 .Method(u"Raise", 0x20021, &Application::Raise, {Param(u"Event")})
                 .Method(u"Execute", 0x2005E, &Application::Execute, {Param(u"Command")})
                 .Build();
@@ -338,6 +342,12 @@ public:
         (*out)->AddRef();
         return S_OK;
     }
+    // A new object at each call, as geometry objects are.
+    HRESULT Scratch(IDispatch** out) {
+        *out = new Field(u"scratch");
+        (*out)->AddRef();
+        return S_OK;
+    }
     HRESULT Log(BSTR t) {
         log_.emplace_back(BstrView(t));
         return S_OK;
@@ -349,8 +359,10 @@ public:
     }
     HRESULT Execute(BSTR command) {
         log_.push_back(u"execute:" + WString(BstrView(command)));
+        if (onExecute) onExecute();
         return S_OK;
     }
+    std::function<void()> onExecute;
 
     ComPtr<Layers> layers_;
     WString caption_ = u"Map";

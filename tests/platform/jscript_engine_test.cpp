@@ -320,3 +320,39 @@ TEST_F(JsFixture, GlobalDispatchCallsScriptProcedures) {
     EXPECT_EQ(CallMethod(global.Get(), u"twice", &arg, 1, r.Receive()), E_UNEXPECTED);
     layer(0)->owner_.Reset();
 }
+
+// Objects made anew for every request do not pile up in the wrapper table
+// of a long-running engine.
+TEST_F(JsFixture, ShortLivedObjectsAreReleased) {
+    js.SetState(SCRIPTSTATE_STARTED);
+    int before = Field::live;
+    ASSERT_EQ(js.Run(u"var keep = Scratch(); keep.Value = -1;\n"
+                     u"for (var i = 0; i < 3000; i++) { var f = Scratch(); f.Value = i; }\n"
+                     u"Log('' + keep + ' ' + (keep === keep));"),
+              S_OK)
+        << Errors();
+    EXPECT_EQ(Log().back(), "-1 true");
+    EXPECT_LT(Field::live - before, 1000);
+    js.script->Close();
+    EXPECT_EQ(Field::live, before);
+}
+
+// A handler may close its own engine (a host stopping from inside a script):
+// the running code ends on a heap that goes when it returns; the named items
+// are gone at once, so the rest of the handler fails quietly.
+TEST_F(JsFixture, HandlerClosesItsOwnEngine) {
+    js.SetState(SCRIPTSTATE_CONNECTED);
+    ASSERT_EQ(js.Scriptlet(u"Application", u"OnTimer", u"Execute('stop'); Log('still running');"),
+              S_OK);
+    app->onExecute = [&] { js.script->Close(); };
+    app->FireEvent(kOnTimer);
+    app->onExecute = nullptr;
+    EXPECT_EQ(Log(), (Strings{"execute:stop"}));
+    EXPECT_TRUE(js.site.errors.empty());
+    SCRIPTSTATE state;
+    js.script->GetScriptState(&state);
+    EXPECT_EQ(state, SCRIPTSTATE_CLOSED);
+    EXPECT_EQ(app->Point().SinkCount(), 0u);
+    EXPECT_EQ(js.Run(u"Log('x');"), E_UNEXPECTED);
+    EXPECT_EQ(app->RefCount(), appRefs);
+}
