@@ -201,6 +201,33 @@ void BM_StretchBlt8BitDib(benchmark::State& state) {
 }
 BENCHMARK(BM_StretchBlt8BitDib)->Unit(benchmark::kMillisecond);
 
+void BM_PatternFill8BitCache(benchmark::State& state) {
+    // Clearing a 1536 x 1536 8-bit raster cache with the diagonal pattern.
+    std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
+    info->bmiHeader = BITMAPINFOHEADER{};
+    info->bmiHeader.biWidth = 1536;
+    info->bmiHeader.biHeight = 1536;
+    info->bmiHeader.biBitCount = 8;
+    for (int i = 0; i < 256; ++i) info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP old = SelectObject(mem, dib);
+    uint8_t rows[16] = {0x01, 0, 0x02, 0, 0x04, 0, 0x08, 0, 0x10, 0, 0x20, 0, 0x40, 0, 0x80, 0};
+    HBITMAP pat = CreateBitmap(8, 8, 1, 1, rows);
+    HBRUSH brush = CreatePatternBrush(pat);
+    SetBkColor(mem, RGB(255, 255, 255));
+    RECT all{0, 0, 1536, 1536};
+    for (auto _ : state) FillRect(mem, &all, brush);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(brush);
+    DeleteObject(pat);
+    DeleteObject(dib);
+}
+BENCHMARK(BM_PatternFill8BitCache)->Unit(benchmark::kMillisecond);
+
 void RunGdal(benchmark::State& state, const char* layer) {
     const Data& d = data();
     if (!d.shapefiles) {

@@ -164,6 +164,15 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
                 }
                 continue;
             }
+            // Plain copy of any source onto a 32-bit surface.
+            if (code == 0xCC && !transparent && ds.bpp == 32) {
+                uint32_t* drow = ds.Row32(row);
+                for (int xx = a; xx < b; ++xx) {
+                    int scol = xs[xx - dx0];
+                    if (scol >= 0) drow[xx] = SourcePixel(src, scol, srow);
+                }
+                continue;
+            }
             for (int xx = a; xx < b; ++xx) {
                 uint32_t S = 0, P = 0;
                 if (needSrc) {

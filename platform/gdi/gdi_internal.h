@@ -53,6 +53,11 @@ struct Surface {
     // Writes a colour, as the nearest palette entry on indexed surfaces.
     void Set(int x, int y, uint32_t pixel) const;
     uint32_t Nearest(uint32_t pixel) const;
+    uint32_t NearestSearch(uint32_t pixel) const;
+    // Last colours matched to the palette (fills repeat one or two colours).
+    mutable uint32_t nearKey[2] = {0xFFFFFFFF, 0xFFFFFFFF};
+    mutable uint32_t nearIndex[2] = {0, 0};
+    void PaletteChanged() const { nearKey[0] = nearKey[1] = 0xFFFFFFFF; }
     void Allocate(int w, int h, int bitsPerPixel, bool bottom);
 };
 

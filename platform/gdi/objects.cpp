@@ -143,6 +143,18 @@ uint32_t Surface::Get(int x, int y) const {
 
 uint32_t Surface::Nearest(uint32_t pixel) const {
     if (bpp > 8) return pixel & 0xFFFFFF;
+    pixel &= 0xFFFFFF;
+    if (nearKey[0] == pixel) return nearIndex[0];
+    if (nearKey[1] == pixel) return nearIndex[1];
+    uint32_t index = NearestSearch(pixel);
+    nearKey[1] = nearKey[0];
+    nearIndex[1] = nearIndex[0];
+    nearKey[0] = pixel;
+    nearIndex[0] = index;
+    return index;
+}
+
+uint32_t Surface::NearestSearch(uint32_t pixel) const {
     uint32_t best = 0;
     int bestD = 1 << 30;
     for (size_t i = 0; i < palette.size(); ++i) {
@@ -813,6 +825,7 @@ UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colours) {
     for (UINT i = 0; i < n; ++i)
         s->palette[start + i] = (uint32_t(colours[i].rgbRed) << 16) |
                                 (uint32_t(colours[i].rgbGreen) << 8) | colours[i].rgbBlue;
+    s->PaletteChanged();
     return n;
 }
 

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include "platform/gdi/gdi_internal.h"
@@ -142,7 +143,21 @@ struct FontImpl {
 
 namespace {
 
+FT_Face OpenFaceUncached(const std::string& family, int weight, bool italic);
+
+// Faces by family and style: labels make a font per angle, and a fontconfig
+// match per font would cost more than drawing the label.
 FT_Face OpenFace(const std::string& family, int weight, bool italic) {
+    static std::map<std::tuple<std::string, bool, bool>, FT_Face> cache;
+    auto key = std::make_tuple(family, weight >= 600, italic);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    FT_Face f = OpenFaceUncached(family, weight, italic);
+    if (f) cache[key] = f;
+    return f;
+}
+
+FT_Face OpenFaceUncached(const std::string& family, int weight, bool italic) {
     Library& L = lib();
     if (!L.ft) return nullptr;
     FcPattern* pat = FcPatternCreate();

@@ -325,3 +325,45 @@ TEST(GdiBlits, IconsDrawThroughTheirMask) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiBlits, PatternFillOfAnIndexedCache) {
+    // An 8-bit bottom-up section with a grey ramp, cleared with the diagonal
+    // pattern in black on white: pixels take the nearest palette entries.
+    std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
+    info->bmiHeader = BITMAPINFOHEADER{};
+    info->bmiHeader.biWidth = 8;
+    info->bmiHeader.biHeight = 8;
+    info->bmiHeader.biBitCount = 8;
+    for (int i = 0; i < 256; ++i) info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP old = SelectObject(mem, dib);
+    uint8_t rows[16] = {0x01, 0, 0x02, 0, 0x04, 0, 0x08, 0, 0x10, 0, 0x20, 0, 0x40, 0, 0x80, 0};
+    HBITMAP pat = CreateBitmap(8, 8, 1, 1, rows);
+    HBRUSH brush = CreatePatternBrush(pat);
+    SetTextColor(mem, kBlack);
+    SetBkColor(mem, kWhite);
+    RECT all{0, 0, 8, 8};
+    FillRect(mem, &all, brush);
+    const uint8_t* p = static_cast<const uint8_t*>(bits);
+    // Top row (the last in memory): set bit at x = 7 is white (255), the rest black.
+    EXPECT_EQ(p[7 * 8 + 7], 255);
+    EXPECT_EQ(p[7 * 8 + 0], 0);
+    EXPECT_EQ(p[0 * 8 + 0], 255);  // bottom row: 0x80, the leftmost pixel
+    // A changed colour table is honoured at once.
+    RGBQUAD red{0, 0, 255, 0};
+    SetDIBColorTable(mem, 0, 1, &red);
+    SetPixel(mem, 3, 3, kRed);
+    EXPECT_EQ(p[4 * 8 + 3], 0);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(brush);
+    DeleteObject(pat);
+    DeleteObject(dib);
+}
+
+}  // namespace
