@@ -183,6 +183,7 @@ Application.Log Fields("name").Value & ":" & TypeName(Fields("NAME"))
 ' put-by-reference
 Set Layers(1).Owner = Application
 Application.Log Layers(1).Owner.Name
+Set Layers(1).Owner = Nothing
 ' by-reference BSTR and VARIANT parameters
 n = "Paths" : ok = Layers(1).Rename(n)
 Application.Log ok & ":" & n & ":" & Layers(1).Name

@@ -844,6 +844,7 @@ void Interp::ExecMidAssign(const MidAssignStmt* s, Frame& f) {
     size_t pos = size_t(start - 1);
     n = std::min(n, str.size() - pos);
     str.replace(pos, n, r.substr(0, n));
+    VariantClear(v);
     VariantFromString(v, str);
 }
 
