@@ -5,6 +5,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/sys/thread.h"
+#include "platform/win/framework.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -39,18 +40,6 @@ bool IsButtonMessage(UINT msg) {
     return msg >= WM_LBUTTONDOWN && msg <= WM_MBUTTONDBLCLK;
 }
 
-// The framework's message pump: false when the application is ending.
-bool PumpMessage() {
-    MSG m;
-    if (!GetMessage(&m, nullptr, 0, 0)) {
-        PostQuitMessage(static_cast<int>(m.wParam));  // the main loop must see it too
-        return false;
-    }
-    TranslateMessage(&m);
-    DispatchMessage(&m);
-    return true;
-}
-
 }  // namespace
 
 void SetTapAndHoldDotPainter(std::function<void(const RECT&)> painter) {
@@ -83,7 +72,11 @@ DWORD EvaluateTapAndHold(const SHRGINFO& request) {
             if (m.message == WM_MOUSEMOVE && (std::abs(m.pt.x - center.x) > kTolerance ||
                                               std::abs(m.pt.y - center.y) > kTolerance))
                 break;
-            if (!PumpMessage()) break;
+            int quitCode = 0;
+            if (!win::PumpMessage(&quitCode)) {
+                PostQuitMessage(quitCode);  // the main loop must see it too
+                break;
+            }
             if (!IsWindow(window)) break;
             continue;
         }

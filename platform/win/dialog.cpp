@@ -5,6 +5,7 @@
 
 #include "platform/res/resource.h"
 #include "platform/win/controls.h"
+#include "platform/win/framework.h"
 #include "platform/win/window_impl.h"
 
 using namespace win::detail;
@@ -276,6 +277,7 @@ intptr_t RunModal(HWND dlg, HWND parent) {
             PostQuitMessage(static_cast<int>(m.wParam));  // let the outer loop end too
             break;
         }
+        if (win::PreTranslate(&m)) continue;
         if (!IsDialogMessage(dlg, &m)) {
             TranslateMessage(&m);
             DispatchMessage(&m);

@@ -1,5 +1,6 @@
 #include "platform/win/framework.h"
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -195,6 +196,13 @@ void Dialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
+bool Dialog::PreTranslateMessage(MSG* msg) {
+    HWND self = GetSafeHwnd();
+    if (!self || !msg || (msg->message != WM_KEYDOWN && msg->message != WM_CHAR)) return false;
+    if (msg->hwnd != self && !IsChild(self, msg->hwnd)) return false;
+    return IsDialogMessage(self, msg);
+}
+
 LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_INITDIALOG) return OnInitDialog() ? TRUE : FALSE;
     return Wnd::WindowProc(msg, wParam, lParam);
@@ -211,6 +219,65 @@ bool Dialog::OnCommand(WPARAM wParam, LPARAM) {
         return true;
     }
     return false;
+}
+
+// ---------------------------------------------------------------- App
+
+namespace {
+std::atomic<App*> g_app{nullptr};
+
+bool OfferToWindows(MSG* msg) {
+    for (HWND h = msg->hwnd; h;
+         h = (GetWindowLongPtr(h, GWL_STYLE) & WS_CHILD) ? GetParent(h) : nullptr) {
+        if (Wnd* w = Wnd::FromHandlePermanent(h))
+            if (w->PreTranslateMessage(msg)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+App::App() {
+    App* expected = nullptr;
+    g_app.compare_exchange_strong(expected, this);
+}
+
+App::~App() {
+    App* expected = this;
+    g_app.compare_exchange_strong(expected, nullptr);
+}
+
+App* App::Current() {
+    return g_app.load();
+}
+
+bool App::PreTranslateMessage(MSG* msg) {
+    return OfferToWindows(msg);
+}
+
+int App::Run() {
+    for (;;) {
+        if (!PumpMessage()) break;
+    }
+    return ExitInstance();
+}
+
+bool PreTranslate(MSG* msg) {
+    if (App* app = App::Current()) return app->PreTranslateMessage(msg);
+    return OfferToWindows(msg);
+}
+
+bool PumpMessage(int* quitCode) {
+    MSG m;
+    if (!GetMessage(&m, nullptr, 0, 0)) {
+        if (quitCode) *quitCode = static_cast<int>(m.wParam);
+        if (App* app = App::Current()) app->exitCode_ = static_cast<int>(m.wParam);
+        return false;
+    }
+    if (!PreTranslate(&m)) {
+        TranslateMessage(&m);
+        DispatchMessage(&m);
+    }
+    return true;
 }
 
 }  // namespace win

@@ -48,6 +48,12 @@ public:
     virtual bool OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
     // After the window is gone and the object detached.
     virtual void PostNcDestroy() {}
+    // A message for this window or one of its children before it is
+    // dispatched: true when it was dealt with (the loop then skips it).
+    virtual bool PreTranslateMessage(MSG* msg) {
+        (void)msg;
+        return false;
+    }
 
 protected:
     // The previous procedure with the message being handled now.
@@ -102,6 +108,9 @@ public:
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // The dialog keyboard interface (Enter, Escape, Tab, arrows) for a
+    // modeless dialog in the application's loop.
+    bool PreTranslateMessage(MSG* msg) override;
 
 private:
     std::optional<DialogTemplate> LoadTemplate();
@@ -112,5 +121,43 @@ private:
     HINSTANCE module_ = nullptr;
     bool modal_ = false;
 };
+
+class App;
+bool PumpMessage(int* quitCode);
+
+// The application object: one per program. Run is the main message loop;
+// every message of the user-interface thread, in nested loops too (modal
+// dialogs, the framework's pump), passes PreTranslateMessage first.
+class App {
+public:
+    App();
+    virtual ~App();
+    // The application object, or nullptr before one exists.
+    static App* Current();
+
+    virtual bool InitInstance() { return true; }
+    // The program's exit code.
+    virtual int ExitInstance() { return exitCode_; }
+    // The default offers the message to the attached window objects from
+    // the target window up to its top-level window.
+    virtual bool PreTranslateMessage(MSG* msg);
+    // Runs the loop until WM_QUIT, then ExitInstance.
+    int Run();
+
+protected:
+    int exitCode_ = 0;
+
+private:
+    friend bool PumpMessage(int* quitCode);
+};
+
+// Takes one message (waiting for it), passes it through the application's
+// filter and dispatches it. False for WM_QUIT, which is then consumed: a
+// nested loop that ends on it posts it again for the outer loop. *quitCode
+// gets the exit code of the quit request.
+bool PumpMessage(int* quitCode = nullptr);
+// Offers a message to the application's filter (or, without an
+// application, to the window objects); true when it was dealt with.
+bool PreTranslate(MSG* msg);
 
 }  // namespace win

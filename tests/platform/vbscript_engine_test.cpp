@@ -97,17 +97,22 @@ protected:
         app->layers_->items_.emplace_back(new Layer(u"Rivers"));
         ev = new Event();
         ev->AddRef();
-        site.objects = {{u"Application", app}, {u"ThisEvent", ev}, {u"Roads", app->layers_->items_[0].Get()}};
+        site.objects = {
+            {u"Application", app}, {u"ThisEvent", ev}, {u"Roads", app->layers_->items_[0].Get()}};
         site.classes = {{u"Application", &Application::Class()},
                         {u"ThisEvent", &Event::Class()},
                         {u"Roads", &Layer::Class()}};
-        ASSERT_EQ(CreateScriptEngine(u"VBScript", IID_IActiveScript, reinterpret_cast<void**>(&engine)),
+        ASSERT_EQ(
+            CreateScriptEngine(u"VBScript", IID_IActiveScript, reinterpret_cast<void**>(&engine)),
+            S_OK);
+        ASSERT_EQ(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)),
                   S_OK);
-        ASSERT_EQ(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)), S_OK);
         ASSERT_EQ(parse->InitNew(), S_OK);
         ASSERT_EQ(engine->SetScriptSite(&site), S_OK);
-        engine->AddNamedItem(u"Application", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS);
-        engine->AddNamedItem(u"ThisEvent", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS);
+        engine->AddNamedItem(u"Application",
+                             SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS);
+        engine->AddNamedItem(u"ThisEvent",
+                             SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS);
         engine->AddNamedItem(u"Roads", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE);
     }
     void TearDown() override {
@@ -120,8 +125,9 @@ protected:
     }
     HRESULT Exec(const char16_t* code, uintptr_t cookie = 0, uint32_t line = 0) {
         EXCEPINFO ei{};
-        HRESULT hr = parse->ParseScriptText(code, nullptr, nullptr, nullptr, cookie, line,
-                                            SCRIPTTEXT_ISVISIBLE | SCRIPTTEXT_ISPERSISTENT, nullptr, &ei);
+        HRESULT hr =
+            parse->ParseScriptText(code, nullptr, nullptr, nullptr, cookie, line,
+                                   SCRIPTTEXT_ISVISIBLE | SCRIPTTEXT_ISPERSISTENT, nullptr, &ei);
         ClearExcepInfo(&ei);
         if (FAILED(hr) && !site.errors.empty()) {
             const ErrorReport& e = site.errors.back();
@@ -147,7 +153,9 @@ protected:
     }
     void Scriptlet(const char16_t* item, const char16_t* event, const char16_t* code) {
         EXCEPINFO ei{};
-        ASSERT_EQ(parse->AddScriptlet(nullptr, code, item, nullptr, event, nullptr, 0, 0, 0, nullptr, &ei), S_OK);
+        ASSERT_EQ(parse->AddScriptlet(nullptr, code, item, nullptr, event, nullptr, 0, 0, 0,
+                                      nullptr, &ei),
+                  S_OK);
     }
     std::vector<WString> Log() { return app->log_; }
 
@@ -220,12 +228,15 @@ Application.Execute "qualified"
 
 TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
     Scriptlet(u"Application", u"OnStartUp", u"Application.Log \"scriptlet 1\"");
-    Scriptlet(u"Application", u"onstartup", u"Dim local : local = \"scriptlet 2\" : Application.Log local");
+    Scriptlet(u"Application", u"onstartup",
+              u"Dim local : local = \"scriptlet 2\" : Application.Log local");
     ASSERT_EQ(Exec(u"Sub Application_OnStartup()\nApplication.Log \"procedure\"\nEnd Sub\n"
                    u"Sub Roads_OnOpen()\nApplication.Log \"roads open \" & Roads.Name\nEnd Sub\n"
-                   u"Sub Application_OnTimer()\nApplication.Log \"timer\"\nRaise 2\nApplication.Log \"timer end\"\nEnd Sub\n"
+                   u"Sub Application_OnTimer()\nApplication.Log \"timer\"\nRaise "
+                   u"2\nApplication.Log \"timer end\"\nEnd Sub\n"
                    u"Sub Application_OnShutdown() : Application.Log \"shutdown\" : End Sub"),
-              S_OK) << lastError;
+              S_OK)
+        << lastError;
     // initialised: nothing is hooked up yet
     app->FireEvent(kOnStartUp);
     EXPECT_TRUE(Log().empty());
@@ -242,7 +253,8 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
     app->log_.clear();
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_DISCONNECTED), S_OK);
     app->FireEvent(kOnStartUp);
-    ASSERT_EQ(Exec(u"Sub Roads_OnClose() : Application.Log \"closed\" : End Sub"), S_OK) << lastError;
+    ASSERT_EQ(Exec(u"Sub Roads_OnClose() : Application.Log \"closed\" : End Sub"), S_OK)
+        << lastError;
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_CONNECTED), S_OK);
     app->layers_->items_[0]->FireEvent(kOnClose);
     EXPECT_EQ(Log(), std::vector<WString>{u"closed"});
@@ -250,8 +262,9 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
 }
 
 TEST_F(VbsEngineTest, HandlersAnswerThroughTheEventObject) {
-    Scriptlet(u"Application", u"OnShutdown",
-              u"If Caption = \"busy\" Then\n  Result = False\n  MessageText = \"Still working\"\nEnd If");
+    Scriptlet(
+        u"Application", u"OnShutdown",
+        u"If Caption = \"busy\" Then\n  Result = False\n  MessageText = \"Still working\"\nEnd If");
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_CONNECTED), S_OK);
     ASSERT_EQ(Exec(u"Caption = \"busy\""), S_OK) << lastError;
     app->FireEvent(kOnShutDown);
@@ -263,7 +276,8 @@ TEST_F(VbsEngineTest, HandlersAnswerThroughTheEventObject) {
 TEST_F(VbsEngineTest, ErrorsCarryPositionTextAndHresult) {
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
     // a run-time error in the third line of a text that starts at line 10
-    EXPECT_EQ(Exec(u"x = 1\ny = 2\n  z = x / (y - 2)\nApplication.Log \"not reached\"", 77, 10), SCRIPT_E_REPORTED);
+    EXPECT_EQ(Exec(u"x = 1\ny = 2\n  z = x / (y - 2)\nApplication.Log \"not reached\"", 77, 10),
+              SCRIPT_E_REPORTED);
     ASSERT_EQ(site.errors.size(), 1u);
     EXPECT_EQ(site.errors[0].context, 77u);
     EXPECT_EQ(site.errors[0].line, 12u);
@@ -283,7 +297,10 @@ TEST_F(VbsEngineTest, ErrorsCarryPositionTextAndHresult) {
     EXPECT_EQ(Exec(u"Layers(1).Fail 2"), SCRIPT_E_REPORTED);
     EXPECT_EQ(site.errors[3].scode, E_FAIL);
     EXPECT_EQ(site.errors[3].description, u"The layer is not open.");
-    EXPECT_EQ(Exec(u"On Error Resume Next\nLayers(1).Fail 1\nApplication.Log CStr(Err.Number = &H80070057)"), S_OK) << lastError;
+    EXPECT_EQ(Exec(u"On Error Resume Next\nLayers(1).Fail 1\nApplication.Log CStr(Err.Number = "
+                   u"&H80070057)"),
+              S_OK)
+        << lastError;
     EXPECT_EQ(Exec(u"Application.Log Nope(1)"), SCRIPT_E_REPORTED);
     EXPECT_EQ(site.errors[4].description, u"Type mismatch: 'Nope'");
     // the engine is still usable, and its state survived
@@ -293,7 +310,9 @@ TEST_F(VbsEngineTest, ErrorsCarryPositionTextAndHresult) {
 
 TEST_F(VbsEngineTest, ExpressionsGiveVariants) {
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
-    ASSERT_EQ(Exec(u"Dim limit : limit = 10\nFunction Twice(x) : Twice = x * 2 : End Function"), S_OK) << lastError;
+    ASSERT_EQ(Exec(u"Dim limit : limit = 10\nFunction Twice(x) : Twice = x * 2 : End Function"),
+              S_OK)
+        << lastError;
     ComVariant v = Eval(u"Twice(limit) + 1");
     EXPECT_EQ(v.vt, VT_I2);
     EXPECT_EQ(v.iVal, 21);
@@ -309,7 +328,8 @@ TEST_F(VbsEngineTest, ExpressionsGiveVariants) {
 
 TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
-    ASSERT_EQ(Exec(u"Dim count : count = 4\nFunction Add(a, b) : Add = a + b : End Function"), S_OK) << lastError;
+    ASSERT_EQ(Exec(u"Dim count : count = 4\nFunction Add(a, b) : Add = a + b : End Function"), S_OK)
+        << lastError;
     IDispatch* g = nullptr;
     ASSERT_EQ(engine->GetScriptDispatch(nullptr, &g), S_OK);
     ComVariant r;
@@ -321,7 +341,9 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     EXPECT_EQ(r.iVal, 4);
     g->Release();
     win::QueueMessageBoxAnswers({7});
-    ASSERT_EQ(Exec(u"If MsgBox(\"Save?\", vbYesNo, \"Edit\") = vbNo Then Application.Log \"no\""), S_OK) << lastError;
+    ASSERT_EQ(Exec(u"If MsgBox(\"Save?\", vbYesNo, \"Edit\") = vbNo Then Application.Log \"no\""),
+              S_OK)
+        << lastError;
     auto boxes = win::MessageBoxLog();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, u"Save?");
@@ -340,11 +362,13 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
 TEST_F(VbsEngineTest, ClassInstancesCrossIntoTheHost) {
     ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
     // a script object stored in a host property and called back through Invoke
-    ASSERT_EQ(Exec(u"Class Helper\nPublic Default Function Run(x) : Run = \"ran \" & x : End Function\n"
-                   u"Public Note\nEnd Class\n"
-                   u"Set h = New Helper : h.Note = \"kept\"\nSet Layers(2).Owner = h\n"
-                   u"Application.Log Layers(2).Owner.Note & \":\" & Layers(2).Owner(5)"),
-              S_OK) << lastError;
+    ASSERT_EQ(
+        Exec(u"Class Helper\nPublic Default Function Run(x) : Run = \"ran \" & x : End Function\n"
+             u"Public Note\nEnd Class\n"
+             u"Set h = New Helper : h.Note = \"kept\"\nSet Layers(2).Owner = h\n"
+             u"Application.Log Layers(2).Owner.Note & \":\" & Layers(2).Owner(5)"),
+        S_OK)
+        << lastError;
     EXPECT_EQ(Log(), std::vector<WString>{u"kept:ran 5"});
     IDispatch* owner = app->layers_->items_[1]->owner_.Get();
     ASSERT_NE(owner, nullptr);

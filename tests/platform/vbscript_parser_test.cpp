@@ -40,10 +40,10 @@ TEST(VbsParser, LexicalErrors) {
         const char16_t* text;
         int number;
     } cases[] = {
-        {u"x = \"open", 1033},   {u"x = 1a", 1031},      {u"x = &HFFFFFFFFF", 1031},
+        {u"x = \"open", 1033},       {u"x = 1a", 1031},        {u"x = &HFFFFFFFFF", 1031},
         {u"x = #13/45/2024#", 1032}, {u"x = #1/1/2024", 1032}, {u"x = [open", 1032},
-        {u"x = 1 ~ 2", 1032},    {u"x = &O9", 1031},     {u"x = 1 _\n + 2", 0},
-        {u"x = \"a\"\"b\"", 0},  {u"Rem only\nx = 1", 0},
+        {u"x = 1 ~ 2", 1032},        {u"x = &O9", 1031},       {u"x = 1 _\n + 2", 0},
+        {u"x = \"a\"\"b\"", 0},      {u"Rem only\nx = 1", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(SyntaxNumber(c.text), c.number) << text::ToUtf8(c.text);
 }
@@ -62,9 +62,11 @@ TEST(VbsParser, StatementErrors) {
         {u"Sub S()\n", 1016},
         {u"Function F()\n", 1015},
         {u"Class C\nSub S() : End Sub\n", 1014},
-        {u"Class C\nProperty Get P() : End Property\nProperty Get Q() : End Property\nEnd Class", 0},
+        {u"Class C\nProperty Get P() : End Property\nProperty Get Q() : End Property\nEnd Class",
+         0},
         {u"Property Get P() : End Property", 1048},
-        {u"Class C\nPublic Default Sub A() : End Sub\nPublic Default Sub B() : End Sub\nEnd Class", 1052},
+        {u"Class C\nPublic Default Sub A() : End Sub\nPublic Default Sub B() : End Sub\nEnd Class",
+         1052},
         {u"Class C\nSub Class_Initialize(x) : End Sub\nEnd Class", 1053},
         {u"Class C\nProperty Let P() : End Property\nEnd Class", 1054},
         {u"x = Me", 1037},

@@ -135,3 +135,91 @@ TEST_F(FrameworkTest, WindowObjectsGetTheirMessagesAndLetGoOnDestroy) {
 }
 
 }  // namespace
+
+namespace {
+
+// The program's message filter records the last stylus point and may drop
+// messages; it sees the messages of nested loops too.
+struct FilterApp : win::App {
+    POINT lastStylus{-1, -1};
+    std::vector<UINT> seen;
+    bool PreTranslateMessage(MSG* m) override {
+        seen.push_back(m->message);
+        if (m->message == WM_LBUTTONDOWN) lastStylus = m->pt;
+        if (m->message == WM_APP + 9) return true;  // dropped
+        return App::PreTranslateMessage(m);
+    }
+};
+
+struct Counter : win::Wnd {
+    int apps = 0;
+    LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+        if (msg == WM_APP + 9 || msg == WM_APP + 8) ++apps;
+        return Wnd::WindowProc(msg, w, l);
+    }
+};
+
+TEST_F(FrameworkTest, ApplicationLoopFiltersEveryMessageAndEndsOnQuit) {
+    WNDCLASS wc;
+    wc.lpfnWndProc = PlainProc;
+    wc.lpszClassName = u"Frame";
+    RegisterClass(wc);
+    FilterApp app;
+    EXPECT_EQ(win::App::Current(), &app);
+    Counter frame;
+    frame.CreateEx(0, u"Frame", u"", WS_POPUP | WS_VISIBLE, RECT{10, 10, 110, 110}, nullptr, 0);
+    win::input::TapAt(frame.GetSafeHwnd(), {5, 6});
+    PostMessage(frame.GetSafeHwnd(), WM_APP + 9, 0, 0);
+    PostMessage(frame.GetSafeHwnd(), WM_APP + 8, 0, 0);
+    // A modal dialog opened from inside the loop: its messages pass the filter.
+    ChoicesDialog dlg(frame.GetSafeHwnd());
+    win::PushModalHook([](HWND d) {
+        PostMessage(d, WM_APP + 9, 0, 0);
+        win::input::Key(VK_ESCAPE);
+    });
+    PostMessage(frame.GetSafeHwnd(), WM_APP + 7, 0, 0);
+    struct Opener : win::Wnd {
+        ChoicesDialog* dlg;
+        intptr_t result = 0;
+        LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+            if (msg == WM_APP + 7) {
+                result = dlg->DoModal();
+                PostQuitMessage(3);
+            }
+            return Wnd::WindowProc(msg, w, l);
+        }
+    };
+    Opener opener;
+    opener.dlg = &dlg;
+    HWND fh = frame.GetSafeHwnd();
+    frame.Detach();
+    opener.Attach(fh);
+    EXPECT_EQ(app.Run(), 3);
+    EXPECT_EQ(opener.result, IDCANCEL);
+    EXPECT_EQ(app.lastStylus.x, 15);
+    EXPECT_EQ(app.lastStylus.y, 16);
+    EXPECT_EQ(std::count(app.seen.begin(), app.seen.end(), WM_APP + 9), 2);
+    EXPECT_EQ(std::count(app.seen.begin(), app.seen.end(), WM_KEYDOWN), 1);
+    EXPECT_EQ(frame.apps, 0);  // detached before the loop; the dropped one never arrived
+}
+
+TEST_F(FrameworkTest, ModelessDialogObjectGetsTheKeyboardInterfaceFromTheLoop) {
+    ChoicesDialog dlg(nullptr);
+    ASSERT_TRUE(dlg.Create());
+    HWND d = dlg.GetSafeHwnd();
+    SetFocus(GetDlgItem(d, 1030));
+    win::input::Type(u"7");
+    win::input::Key(VK_RETURN);
+    MSG m;
+    while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (!win::PreTranslate(&m)) {
+            TranslateMessage(&m);
+            DispatchMessage(&m);
+        }
+    }
+    EXPECT_FALSE(win::IsDialogRunning(d));  // Enter pressed OK, which ended it
+    EXPECT_EQ(dlg.value, 75);               // typed before the 5: the caret sits at the start
+    dlg.DestroyWindow();
+}
+
+}  // namespace
