@@ -129,14 +129,20 @@ TEST_F(ShapeEngineTest, EveryTypeReadsBackThroughShpdumpAndOgrinfo) {
         // The header's Z and M ranges were kept current on append.
         ShapeExtent e;
         ShpGetFullExtent(h, &e);
-        if (ShapeTypeHasZ(type)) EXPECT_EQ(e.zmin, 1);
-        if (ShapeTypeHasM(type)) EXPECT_EQ(e.mmin, 100);
+        if (ShapeTypeHasZ(type)) {
+            EXPECT_EQ(e.zmin, 1);
+        }
+        if (ShapeTypeHasM(type)) {
+            EXPECT_EQ(e.mmin, 100);
+        }
         ShpClose(h);
 
         const std::string info = RunTool("ogrinfo -ro -al -so '" + Host(name + ".shp") + "'");
         EXPECT_NE(info.find("Feature Count: 2"), std::string::npos) << info;
         const std::string ext = IsPointShapeType(type) ? "(3.000000, 4.000000)" : "";
-        if (!ext.empty()) EXPECT_NE(info.find(ext), std::string::npos) << info;
+        if (!ext.empty()) {
+            EXPECT_NE(info.find(ext), std::string::npos) << info;
+        }
         // shpdump -validate finds no wrongly wound rings in what we wrote.
         const std::string valid = RunTool("shpdump -validate '" + Host(name + ".shp") + "'");
         EXPECT_EQ(valid.find("wrong direction"), std::string::npos) << valid;

@@ -76,10 +76,11 @@ inline void ExpectMatchesShpdump(ShpHandle h, const std::string& hostPath) {
             if (ShapeTypeHasZ(type)) EXPECT_EQ(z, v[2]);
             if (v.size() > 3 && ShapeTypeHasM(type)) {
                 // shpdump prints its own no-data as -1e39 or below.
-                if (IsNoDataMeasure(m) || v[3] < -1e38)
+                if (IsNoDataMeasure(m) || v[3] < -1e38) {
                     EXPECT_TRUE(IsNoDataMeasure(m) || m < -1e38) << m << " vs " << v[3];
-                else
+                } else {
                     EXPECT_EQ(m, v[3]);
+                }
             }
         }
     }
