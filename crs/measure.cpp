@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "crs/code_tables.h"
 #include "crs/coord_sys.h"
 #include "crs/crs_math.h"
 #include "crs/cylindrical_equal_area.h"
+#include "formats/shape/shape_record.h"
 
 using namespace crs_math;
 
@@ -175,4 +177,60 @@ double MeasureSignedArea(CCoordSys* cs, int n, const DoublePoint* points) {
 
 double MeasureArea(CCoordSys* cs, int n, const DoublePoint* points) {
     return std::fabs(MeasureSignedArea(cs, n, points));
+}
+
+// ---- shapes ----
+
+namespace {
+
+int ShapeTypeOf(const ShapeRecord* r) {
+    return r ? ShapeLoadInt(ShapeBytes(r)) : kShapeNull;
+}
+
+// The points of one part, copied out of the record (its doubles are not
+// aligned); false for a part the record does not hold.
+bool PartPoints(const ShapeRecord* r, int part, std::vector<DoublePoint>* out) {
+    int last = -1;
+    const int first = ShapeGetPartRange(r, part, &last);
+    if (first < 0 || last < first) return false;
+    const uint8_t* points = ShapeGetPoints(r);
+    out->resize(static_cast<size_t>(last - first + 1));
+    for (int i = first; i <= last; ++i)
+        (*out)[static_cast<size_t>(i - first)] = ShapeLoadPoint(points, i);
+    return true;
+}
+
+// Sums f over the parts of a shape of the accepted types.
+template <typename F>
+double SumParts(const ShapeRecord* r, bool (*typeTest)(int), F f) {
+    if (!r || !typeTest(ShapeTypeOf(r))) return 0.0;
+    const int parts = ShapeGetPartCount(r);
+    double sum = 0.0;
+    std::vector<DoublePoint> pts;
+    for (int p = 0; p < parts; ++p)
+        if (PartPoints(r, p, &pts)) sum += f(static_cast<int>(pts.size()), pts.data());
+    return sum;
+}
+
+}  // namespace
+
+double ShapeLength(const ShapeRecord* shape) {
+    return SumParts(shape, IsLineOrPolygonShapeType, PolylineLength);
+}
+
+double ShapeArea(const ShapeRecord* shape) {
+    return SumParts(shape, IsPolygonShapeType, RingArea);
+}
+
+double MeasureShapeLength(CCoordSys* cs, const ShapeRecord* shape) {
+    return SumParts(shape, IsLineOrPolygonShapeType,
+                    [cs](int n, const DoublePoint* p) { return MeasureLength(cs, n, p); });
+}
+
+double MeasureShapeArea(CCoordSys* cs, const ShapeRecord* shape) {
+    // Signed rings summed (holes run anticlockwise and subtract), then the
+    // absolute value: a polygon with holes is not larger than its outline.
+    return std::fabs(SumParts(shape, IsPolygonShapeType, [cs](int n, const DoublePoint* p) {
+        return MeasureSignedArea(cs, n, p);
+    }));
 }

@@ -20,6 +20,7 @@
 #include "core/double_rect.h"
 
 class CCoordSys;
+struct ShapeRecord;
 
 // Azimuths in degrees clockwise from north (+y), in (0, 360]; null pointers
 // skip them.
@@ -53,3 +54,12 @@ double MeasureArea(CCoordSys* cs, int n, const DoublePoint* points);
 // The same, signed: clockwise positive. A polygon's area is the absolute value
 // of the sum over its rings, so holes (anticlockwise) are subtracted.
 double MeasureSignedArea(CCoordSys* cs, int n, const DoublePoint* points);
+
+// Shapes (shape records): lengths of polyline and polygon shapes, areas of
+// polygon shapes as the sum over their rings; 0 for other types or no parts.
+double ShapeLength(const ShapeRecord* shape);
+// Signed: clockwise outer rings count positive, holes negative.
+double ShapeArea(const ShapeRecord* shape);
+double MeasureShapeLength(CCoordSys* cs, const ShapeRecord* shape);
+// |sum of the signed ring areas|: holes are subtracted.
+double MeasureShapeArea(CCoordSys* cs, const ShapeRecord* shape);

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "crs/geographic.h"
 #include "crs/transverse_mercator.h"
+#include "formats/shape/shape_record.h"
 #include "reference_table.h"
 
 namespace {
@@ -129,6 +131,47 @@ TEST(Measure, DistanceBetweenSystems) {
     EXPECT_EQ(MeasureDistanceBetween(&utm, {0, 0}, {3, 4}, nullptr), 5.0);
     const DoublePoint pts[] = {{0, 0}, {3, 4}, {3, 10}};
     EXPECT_EQ(MeasureLength(&utm, 3, pts), 11.0);
+}
+
+// A polygon or polyline record of the rings, built one byte off alignment.
+ShapeRecord* Build(std::vector<uint8_t>& bytes, int type,
+                   const std::vector<std::vector<DoublePoint>>& parts) {
+    int n = 0;
+    for (const auto& p : parts) n += static_cast<int>(p.size());
+    bytes.assign(1 + ShapeRecordSize(type, static_cast<int>(parts.size()), n), 0);
+    ShapeRecord* r = AsShapeRecord(bytes.data() + 1);
+    ShapeInitRecord(nullptr, type, static_cast<int>(parts.size()), n, r);
+    int i = 0;
+    for (size_t k = 0; k < parts.size(); ++k) {
+        ShapeStoreInt(ShapeGetParts(r) + 4 * k, i);
+        for (const auto& v : parts[k]) ShapeStorePoint(ShapeGetPoints(r), i++, v);
+    }
+    return r;
+}
+
+TEST(Measure, ShapesSubtractHoles) {
+    std::vector<uint8_t> bytes;
+    const std::vector<DoublePoint> outer = {{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}};
+    const std::vector<DoublePoint> hole = {{4, 4}, {6, 4}, {6, 6}, {4, 6}, {4, 4}};
+    ShapeRecord* poly = Build(bytes, kShapePolygon, {outer, hole});
+    CTransverseMercator tm;
+    tm.SetDatum(Wgs84Datum());
+    EXPECT_EQ(ShapeArea(poly), 96.0);
+    EXPECT_EQ(MeasureShapeArea(&tm, poly), 96.0);  // not 104
+    EXPECT_EQ(ShapeLength(poly), 48.0);
+    EXPECT_EQ(MeasureShapeLength(&tm, poly), 48.0);
+    // The same rings in degrees: the hole's share comes off the outline's.
+    CGeographic g;
+    g.SetDatum(Wgs84Datum());
+    const double geo = MeasureShapeArea(&g, poly);
+    EXPECT_NEAR(geo, MeasureArea(&g, 5, outer.data()) - MeasureArea(&g, 5, hole.data()),
+                geo * 1e-12);
+    std::vector<uint8_t> lineBytes;
+    ShapeRecord* line = Build(lineBytes, kShapePolylineZ, {{{0, 0}, {3, 4}}, {{0, 0}, {0, 2}}});
+    EXPECT_EQ(ShapeLength(line), 7.0);
+    EXPECT_EQ(ShapeArea(line), 0.0);  // not a polygon
+    EXPECT_EQ(MeasureShapeArea(&tm, line), 0.0);
+    EXPECT_EQ(ShapeLength(nullptr), 0.0);
 }
 
 }  // namespace
