@@ -476,10 +476,9 @@ HBITMAP CreateSurface(int width, int height);
 // Null for other formats.
 uint32_t* SurfacePixels(HBITMAP bitmap, int* width, int* height, int* stride);
 
-// Screen properties reported by GetDeviceCaps; tests pin them.
+// Screen properties reported by GetDeviceCaps; tests pin them. The screen
+// size is the window model's (GetSystemMetrics).
 struct ScreenMetrics {
-    int width = 240;
-    int height = 320;
     int bitsPerPixel = 32;
     int logPixelsX = 96;
     int logPixelsY = 96;

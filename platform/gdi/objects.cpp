@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/win/winconst.h"
+#include "platform/win/window.h"
 
 namespace gdi::detail {
 
@@ -627,18 +629,16 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* out) {
     return TRUE;
 }
 
-int GetDeviceCaps(HDC hdc, int index) {
-    Dc* dc = DcOf(hdc);
+// Every DC, memory DCs included, reports the display's capabilities.
+int GetDeviceCaps(HDC, int index) {
     const gdi::ScreenMetrics& m = metrics();
-    Surface* s = dc ? DcSurface(dc) : nullptr;
-    bool screen = !dc || !dc->memory || dc->surfaceDc;
     switch (index) {
         case HORZRES:
-            return screen || !s ? m.width : s->width;
+            return GetSystemMetrics(SM_CXSCREEN);
         case VERTRES:
-            return screen || !s ? m.height : s->height;
+            return GetSystemMetrics(SM_CYSCREEN);
         case BITSPIXEL:
-            return screen || !s ? m.bitsPerPixel : s->bpp;
+            return m.bitsPerPixel;
         case PLANES:
             return 1;
         case NUMCOLORS:

@@ -129,6 +129,15 @@ TEST(GdiText, HeightSignsAndWeight) {
         SelectObject(dc, old);
         DeleteObject(f);
     }
+    // Device capabilities: the pinned resolution, the window model's screen.
+    gdi::ScreenMetrics m;
+    m.logPixelsY = 120;
+    gdi::SetScreenMetrics(m);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 120);
+    gdi::ResetForTests();
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
+    EXPECT_EQ(GetDeviceCaps(nullptr, HORZRES), 240);
+    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 240);  // memory DCs report the display
     // Bold text is wider than regular text.
     HFONT regular = MakeFont(-14), bold = MakeFont(-14, 0, "Tahoma", FW_BOLD);
     SIZE a, b;
