@@ -516,7 +516,7 @@ bool ParseNumber(WStringView in, double* out) {
     double v = text::ParseDouble(buf, &used);
     if (used != buf.size()) return false;
     *out = v;
-    return true;
+    return true;  // may be infinite: the caller reports the overflow
 }
 
 namespace {
@@ -976,6 +976,7 @@ HRESULT FromText(WStringView s, VARTYPE vt, VARIANT* out) {
     }
     double num;
     if (!ParseNumber(s, &num)) return DISP_E_TYPEMISMATCH;
+    if (!std::isfinite(num)) return DISP_E_OVERFLOW;
     Number n;
     n.isInt = false;
     n.d = num;

@@ -57,6 +57,9 @@ duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* messageUtf8);
 
 // A JS string (CESU-8 bytes) as UTF-16.
 WString TextOf(const char* s, size_t n);
+// UTF-16 as CESU-8 (each unit on its own), the form duktape keeps strings
+// and source in, so characters beyond the BMP stay two units long.
+std::string ToCesu8(WStringView s);
 
 // Outcome of a COM call made for a native callback (no destructor: natives
 // keep it in their frame).

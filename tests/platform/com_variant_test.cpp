@@ -133,6 +133,7 @@ TEST(ComChangeType, TextToNumbers) {
         {u"0.0", VT_BOOL, S_OK, 0},
         {u"7", VT_BOOL, S_OK, -1},
         {u"1.23456", VT_CY, S_OK, 1.2346},
+        {u"1e400", VT_R8, DISP_E_OVERFLOW, 0},
     };
     for (auto& c : cases) {
         ComVariant src = Str(c.in), dst;

@@ -245,6 +245,9 @@ TEST_F(JsFixture, ExpressionsEvaluateToVariants) {
     EXPECT_EQ(v.vt, VT_R8);
     ASSERT_EQ(js.Eval(u"Caption + '\u00E9\U0001F600'", v.Receive()), S_OK);
     EXPECT_EQ(BstrView(v.bstrVal), u"Map\u00E9\U0001F600");
+    // Characters beyond the BMP are two UTF-16 units in script too.
+    ASSERT_EQ(js.Eval(u"'\U0001F600'.length + Caption.length", v.Receive()), S_OK);
+    EXPECT_EQ(v.lVal, 5);
     ASSERT_EQ(js.Eval(u"Layers(3)", v.Receive()), S_OK);
     EXPECT_EQ(v.vt, VT_DISPATCH);
     EXPECT_EQ(v.pdispVal, static_cast<IDispatch*>(layer(2)));
