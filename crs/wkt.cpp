@@ -443,6 +443,27 @@ void WriteGeogcs(Writer& w, const CCoordSys& cs) {
     w.out += u"]]";
 }
 
+double ParameterValue(const CCoordSys& cs, int32_t code) {
+    switch (code) {
+        case 100001:
+            return cs.m_falseEasting;
+        case 100002:
+            return cs.m_falseNorthing;
+        case 100003:
+            return cs.m_scaleFactor;
+        case 100010:
+            return cs.m_centralMeridian;
+        case 100021:
+            return cs.m_latitudeOfOrigin;
+        case 100025:
+            return cs.m_standardParallel1;
+        case 100026:
+            return cs.m_standardParallel2;
+        default:
+            return 0.0;
+    }
+}
+
 }  // namespace
 
 WString FormatWkt(const CCoordSys& cs, bool escapeXml) {
@@ -462,47 +483,51 @@ WString FormatWkt(const CCoordSys& cs, bool escapeXml) {
     else
         w.Named(u"PROJECTION", CodeName(code, u"Unknown"));
     w.out += u"]";
+    // The parameters written, in order, by projection.
+    const WChar* const* names = nullptr;
+    static const WChar* const kTm[] = {u"False_Easting", u"False_Northing",     u"Central_Meridian",
+                                       u"Scale_Factor",  u"Latitude_Of_Origin", nullptr};
+    static const WChar* const kConic[] = {u"False_Easting",
+                                          u"False_Northing",
+                                          u"Central_Meridian",
+                                          u"Standard_Parallel_1",
+                                          u"Standard_Parallel_2",
+                                          u"Latitude_Of_Origin",
+                                          nullptr};
+    // A one-parallel conic also keeps its scale factor, which would otherwise be lost.
+    static const WChar* const kScaledConic[] = {
+        u"False_Easting",       u"False_Northing", u"Central_Meridian",   u"Standard_Parallel_1",
+        u"Standard_Parallel_2", u"Scale_Factor",   u"Latitude_Of_Origin", nullptr};
+    static const WChar* const kCea[] = {u"False_Easting", u"False_Northing", u"Central_Meridian",
+                                        u"Standard_Parallel_1", nullptr};
+    static const WChar* const kNzmg[] = {u"False_Easting", u"False_Northing", u"Central_Meridian",
+                                         u"Latitude_Of_Origin", nullptr};
     switch (code) {
         case crs_code::kGaussKruger:
         case crs_code::kTransverseMercator:
         case crs_code::kStereographic:
         case crs_code::kDoubleStereographic:
-            w.Parameter(u"False_Easting", cs.m_falseEasting);
-            w.Parameter(u"False_Northing", cs.m_falseNorthing);
-            w.Parameter(u"Central_Meridian", cs.m_centralMeridian);
-            w.Parameter(u"Scale_Factor", cs.m_scaleFactor);
-            w.Parameter(u"Latitude_Of_Origin", cs.m_latitudeOfOrigin);
+            names = kTm;
             break;
         case crs_code::kAlbers:
+            names = kConic;
+            break;
         case crs_code::kLambertConformalConic:
-            w.Parameter(u"False_Easting", cs.m_falseEasting);
-            w.Parameter(u"False_Northing", cs.m_falseNorthing);
-            w.Parameter(u"Central_Meridian", cs.m_centralMeridian);
-            w.Parameter(u"Standard_Parallel_1", cs.m_standardParallel1);
-            w.Parameter(u"Standard_Parallel_2", cs.m_standardParallel2);
-            // A one-parallel conic's scale factor, which would otherwise be lost.
-            if (code == crs_code::kLambertConformalConic && cs.m_scaleFactor != 0.0 &&
-                cs.m_scaleFactor != 1.0)
-                w.Parameter(u"Scale_Factor", cs.m_scaleFactor);
-            w.Parameter(u"Latitude_Of_Origin", cs.m_latitudeOfOrigin);
+            names = cs.m_scaleFactor != 0.0 && cs.m_scaleFactor != 1.0 ? kScaledConic : kConic;
             break;
         case crs_code::kCylindricalEqArea:
-            w.Parameter(u"False_Easting", cs.m_falseEasting);
-            w.Parameter(u"False_Northing", cs.m_falseNorthing);
-            w.Parameter(u"Central_Meridian", cs.m_centralMeridian);
-            w.Parameter(u"Standard_Parallel_1", cs.m_standardParallel1);
+            names = kCea;
             break;
         case crs_code::kNewZealandMapGrid:
-            w.Parameter(u"False_Easting", cs.m_falseEasting);
-            w.Parameter(u"False_Northing", cs.m_falseNorthing);
-            w.Parameter(u"Central_Meridian", cs.m_centralMeridian);
-            w.Parameter(u"Latitude_Of_Origin", cs.m_latitudeOfOrigin);
+            names = kNzmg;
             break;
         default:
             if (unknown)
                 for (const auto& p : unknown->m_parameters) w.Parameter(p.name, p.value);
             break;
     }
+    for (; names && *names; ++names)
+        w.Parameter(*names, ParameterValue(cs, GetCrsCodeFromName(*names)));
     w.out += u",";
     w.Named(u"UNIT", CodeName(cs.m_projectionUnitCode, cs.m_projectionUnitName));
     w.Number(cs.m_projectionUnitFactor);

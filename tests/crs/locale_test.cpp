@@ -5,8 +5,10 @@
 #include <clocale>
 #include <cstdio>
 
+#include "crs/coord_text.h"
 #include "crs/transverse_mercator.h"
 #include "crs/unit_text.h"
+#include "crs/wkt.h"
 #include "platform/text/text.h"
 #include "reference_table.h"
 
@@ -36,6 +38,14 @@ TEST(CrsLocale, CommaDecimalLocaleChangesNothing) {
     double v = 1500;
     EXPECT_EQ(WString(ScaleDistanceForDisplay(0, 9001, &v)), u"km");
     EXPECT_EQ(v, 1.5);
+    // Well-known text and coordinate text are written and read the same.
+    const WString wkt = FormatWkt(tm, false);
+    EXPECT_NE(wkt.find(u"PARAMETER[\"Scale_Factor\",0.9996]"), WString::npos);
+    CWktCoordSys parser;
+    ASSERT_TRUE(parser.ParseWkt(wkt));
+    EXPECT_EQ(parser.m_scaleFactor, 0.9996);
+    EXPECT_EQ(FormatDmsForEdit(-12.5, false), u"12 30 00.000 W");
+    EXPECT_EQ(ParseCoordinate(u"45.25"), 45.25);
     std::setlocale(LC_ALL, "C");
 }
 

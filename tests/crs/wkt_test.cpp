@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../formats/dbf_test_util.h"
+#include "../platform/fs_test_root.h"
 #include "crs/code_tables.h"
 #include "crs/geographic.h"
 #include "crs/transverse_mercator.h"
@@ -19,24 +20,13 @@
 
 namespace {
 
-class WktTest : public ::testing::Test {
+class WktTest : public DeviceRootTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zn-wkt-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        setenv("ZARNIP_ROOT", root_.c_str(), 1);
-        fs::ResetConfiguration();
+        DeviceRootTest::SetUp();
         fs::AddMount(u"\\prj", std::string(ZN_TEST_DATA) + "/crs/prj");
         SetDatumTableFile(u"");
     }
-    void TearDown() override {
-        fs::ClearMounts();
-        std::filesystem::remove_all(root_);
-        unsetenv("ZARNIP_ROOT");
-        fs::ResetConfiguration();
-    }
-    std::string root_;
 };
 
 std::unique_ptr<CCoordSys> Parse(WStringView wkt) {
