@@ -455,21 +455,12 @@ LRESULT DefDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtr(hwnd, DWLP_MSGRESULT, 0);
         intptr_t handled = proc(hwnd, msg, wParam, lParam);
         if (!IsWindow(hwnd)) return handled;
-        switch (msg) {
-            case WM_INITDIALOG:
-            case WM_CTLCOLORMSGBOX:
-            case WM_CTLCOLOREDIT:
-            case WM_CTLCOLORLISTBOX:
-            case WM_CTLCOLORBTN:
-            case WM_CTLCOLORDLG:
-            case WM_CTLCOLORSCROLLBAR:
-            case WM_CTLCOLORSTATIC:
-                if (handled || msg == WM_INITDIALOG) return handled;
-                break;
-            default:
-                if (handled) return GetWindowLongPtr(hwnd, DWLP_MSGRESULT);
-                break;
-        }
+        // These answer with the procedure's own result; the rest through
+        // DWLP_MSGRESULT.
+        bool direct =
+            msg == WM_INITDIALOG || (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC);
+        if (direct && (handled || msg == WM_INITDIALOG)) return handled;
+        if (!direct && handled) return GetWindowLongPtr(hwnd, DWLP_MSGRESULT);
     } else if (msg == WM_INITDIALOG) {
         return TRUE;
     }

@@ -1,5 +1,7 @@
 // LISTBOX and COMBOBOX, which share one item list model.
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "platform/res/locale.h"
 #include "platform/win/controls.h"
@@ -136,6 +138,54 @@ DWORD Style(HWND h) {
     return static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE));
 }
 
+// The message numbers of one kind of list (list box or combo box).
+struct ListMessages {
+    UINT add, insert, remove, count, getText, getTextLen, find, findExact, getData, setData,
+        setLocale, getLocale;
+};
+constexpr ListMessages kListBoxMessages{
+    LB_ADDSTRING,  LB_INSERTSTRING,    LB_DELETESTRING, LB_GETCOUNT,    LB_GETTEXT,   LB_GETTEXTLEN,
+    LB_FINDSTRING, LB_FINDSTRINGEXACT, LB_GETITEMDATA,  LB_SETITEMDATA, LB_SETLOCALE, LB_GETLOCALE};
+constexpr ListMessages kComboMessages{CB_ADDSTRING,   CB_INSERTSTRING,    CB_DELETESTRING,
+                                      CB_GETCOUNT,    CB_GETLBTEXT,       CB_GETLBTEXTLEN,
+                                      CB_FINDSTRING,  CB_FINDSTRINGEXACT, CB_GETITEMDATA,
+                                      CB_SETITEMDATA, CB_SETLOCALE,       CB_GETLOCALE};
+
+// The item messages both kinds share; nullopt for any other message.
+// `adjust` changes added texts (the combo box's case styles).
+std::optional<LRESULT> ItemMessage(ListModel& m, const ListMessages& k, bool sorted,
+                                   WString (*adjust)(DWORD, WString), DWORD style, UINT msg,
+                                   WPARAM wp, LPARAM lp) {
+    intptr_t i = static_cast<int>(wp);
+    size_t at = static_cast<size_t>(i);
+    if (msg == k.add || msg == k.insert) {
+        const WChar* s = reinterpret_cast<const WChar*>(lp);
+        WString t = s ? s : u"";
+        if (adjust) t = adjust(style, std::move(t));
+        int r =
+            m.Insert(msg == k.add ? -1 : static_cast<int>(i), std::move(t), msg == k.add && sorted);
+        return r < 0 ? LRESULT(-1) : r;
+    }
+    if (msg == k.remove) return m.Delete(static_cast<int>(i));
+    if (msg == k.count) return static_cast<LRESULT>(m.items.size());
+    if (msg == k.getText) return m.Valid(i) ? CopyText(m.items[at].text, lp) : -1;
+    if (msg == k.getTextLen) return m.Valid(i) ? static_cast<LRESULT>(m.items[at].text.size()) : -1;
+    if (msg == k.find || msg == k.findExact) {
+        const WChar* s = reinterpret_cast<const WChar*>(lp);
+        return m.FindText(static_cast<int>(i), s ? s : u"", msg == k.findExact);
+    }
+    if (msg == k.getData) return m.Valid(i) ? static_cast<LRESULT>(m.items[at].data) : -1;
+    if (msg == k.setData) {
+        if (!m.Valid(i)) return -1;
+        m.items[at].data = static_cast<uintptr_t>(lp);
+        return 0;
+    }
+    if (msg == k.setLocale)
+        return static_cast<LRESULT>(std::exchange(m.lcid, static_cast<DWORD>(wp)));
+    if (msg == k.getLocale) return static_cast<LRESULT>(m.lcid);
+    return std::nullopt;
+}
+
 // ---------------------------------------------------------------- LISTBOX
 
 struct ListBoxState : ControlState {
@@ -174,33 +224,18 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     ListModel& m = st->list;
     DWORD style = Style(h);
     intptr_t iw = static_cast<int>(wp);
+    if (auto r = ItemMessage(m, kListBoxMessages, style & LBS_SORT, nullptr, style, msg, wp, lp)) {
+        if (msg == LB_ADDSTRING || msg == LB_INSERTSTRING || msg == LB_DELETESTRING)
+            InvalidateRect(h, nullptr, true);
+        return *r;
+    }
     switch (msg) {
-        case LB_ADDSTRING:
-        case LB_INSERTSTRING: {
-            const WChar* s = reinterpret_cast<const WChar*>(lp);
-            int r = m.Insert(msg == LB_ADDSTRING ? -1 : static_cast<int>(iw), s ? s : u"",
-                             msg == LB_ADDSTRING && (style & LBS_SORT));
-            if (r >= 0) InvalidateRect(h, nullptr, true);
-            return r < 0 ? LB_ERR : r;
-        }
-        case LB_DELETESTRING: {
-            int r = m.Delete(static_cast<int>(iw));
-            if (r >= 0) InvalidateRect(h, nullptr, true);
-            return r < 0 ? LB_ERR : r;
-        }
         case LB_RESETCONTENT:
             m.items.clear();
             m.cur = -1;
             m.top = 0;
             InvalidateRect(h, nullptr, true);
             return 0;
-        case LB_GETCOUNT:
-            return static_cast<LRESULT>(m.items.size());
-        case LB_GETTEXT:
-            return m.Valid(iw) ? CopyText(m.items[static_cast<size_t>(iw)].text, lp) : LB_ERR;
-        case LB_GETTEXTLEN:
-            return m.Valid(iw) ? static_cast<LRESULT>(m.items[static_cast<size_t>(iw)].text.size())
-                               : LB_ERR;
         case LB_SETCURSEL:
             if (MultiSel(style)) return LB_ERR;
             if (iw != -1 && !m.Valid(iw)) {
@@ -239,25 +274,16 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 if (m.items[i].selected) out[n++] = static_cast<int>(i);
             return n;
         }
-        case LB_FINDSTRING:
-        case LB_FINDSTRINGEXACT:
         case LB_SELECTSTRING: {
             const WChar* s = reinterpret_cast<const WChar*>(lp);
-            int i = m.FindText(static_cast<int>(iw), s ? s : u"", msg == LB_FINDSTRINGEXACT);
+            int i = m.FindText(static_cast<int>(iw), s ? s : u"", false);
             if (i < 0) return LB_ERR;
-            if (msg == LB_SELECTSTRING && !MultiSel(style)) {
+            if (!MultiSel(style)) {
                 m.cur = i;
                 InvalidateRect(h, nullptr, false);
             }
             return i;
         }
-        case LB_GETITEMDATA:
-            return m.Valid(iw) ? static_cast<LRESULT>(m.items[static_cast<size_t>(iw)].data)
-                               : LB_ERR;
-        case LB_SETITEMDATA:
-            if (!m.Valid(iw)) return LB_ERR;
-            m.items[static_cast<size_t>(iw)].data = static_cast<uintptr_t>(lp);
-            return 0;
         case LB_SETTABSTOPS: {
             if (!(style & LBS_USETABSTOPS)) return FALSE;
             m.tabStops.clear();
@@ -282,13 +308,6 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case LB_GETTOPINDEX:
             return m.top;
-        case LB_SETLOCALE: {
-            DWORD old = m.lcid;
-            m.lcid = static_cast<DWORD>(wp);
-            return static_cast<LRESULT>(old);
-        }
-        case LB_GETLOCALE:
-            return static_cast<LRESULT>(m.lcid);
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             SetFocus(h);
@@ -378,6 +397,8 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     ListModel& m = st->list;
     DWORD style = Style(h);
     intptr_t iw = static_cast<int>(wp);
+    if (auto r = ItemMessage(m, kComboMessages, style & CBS_SORT, CaseOf, style, msg, wp, lp))
+        return *r;
     switch (msg) {
         case WM_CREATE: {
             Window* w = Find(h);
@@ -393,50 +414,23 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             r->bottom = r->top + std::max(st->droppedHeight, kComboFieldHeight);
             return CB_OKAY;
         }
-        case CB_ADDSTRING:
-        case CB_INSERTSTRING: {
-            const WChar* s = reinterpret_cast<const WChar*>(lp);
-            int r = m.Insert(msg == CB_ADDSTRING ? -1 : static_cast<int>(iw),
-                             CaseOf(style, s ? s : u""), msg == CB_ADDSTRING && (style & CBS_SORT));
-            return r < 0 ? CB_ERR : r;
-        }
-        case CB_DELETESTRING: {
-            int r = m.Delete(static_cast<int>(iw));
-            return r < 0 ? CB_ERR : r;
-        }
         case CB_RESETCONTENT:
             m.items.clear();
             m.cur = -1;
             SetEditText(h, WString());
             return CB_OKAY;
-        case CB_GETCOUNT:
-            return static_cast<LRESULT>(m.items.size());
-        case CB_GETLBTEXT:
-            return m.Valid(iw) ? CopyText(m.items[static_cast<size_t>(iw)].text, lp) : CB_ERR;
-        case CB_GETLBTEXTLEN:
-            return m.Valid(iw) ? static_cast<LRESULT>(m.items[static_cast<size_t>(iw)].text.size())
-                               : CB_ERR;
         case CB_SETCURSEL:
             SelectItem(h, st, static_cast<int>(iw));
             return m.cur < 0 ? CB_ERR : m.cur;
         case CB_GETCURSEL:
             return m.cur;
-        case CB_FINDSTRING:
-        case CB_FINDSTRINGEXACT:
         case CB_SELECTSTRING: {
             const WChar* s = reinterpret_cast<const WChar*>(lp);
-            int i = m.FindText(static_cast<int>(iw), s ? s : u"", msg == CB_FINDSTRINGEXACT);
+            int i = m.FindText(static_cast<int>(iw), s ? s : u"", false);
             if (i < 0) return CB_ERR;
-            if (msg == CB_SELECTSTRING) SelectItem(h, st, i);
+            SelectItem(h, st, i);
             return i;
         }
-        case CB_GETITEMDATA:
-            return m.Valid(iw) ? static_cast<LRESULT>(m.items[static_cast<size_t>(iw)].data)
-                               : CB_ERR;
-        case CB_SETITEMDATA:
-            if (!m.Valid(iw)) return CB_ERR;
-            m.items[static_cast<size_t>(iw)].data = static_cast<uintptr_t>(lp);
-            return CB_OKAY;
         case CB_SHOWDROPDOWN:
             if ((wp != 0) != st->dropped) {
                 st->dropped = wp != 0;
@@ -448,13 +442,6 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case CB_LIMITTEXT:
             st->limit = wp;
             return TRUE;
-        case CB_SETLOCALE: {
-            DWORD old = m.lcid;
-            m.lcid = static_cast<DWORD>(wp);
-            return static_cast<LRESULT>(old);
-        }
-        case CB_GETLOCALE:
-            return static_cast<LRESULT>(m.lcid);
         case CB_GETEDITSEL: {
             if (wp) *reinterpret_cast<DWORD*>(wp) = static_cast<DWORD>(st->selStart);
             if (lp) *reinterpret_cast<DWORD*>(lp) = static_cast<DWORD>(st->selEnd);

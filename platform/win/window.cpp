@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/gdi/gdi.h"
 #include "platform/sys/thread.h"
 #include "platform/win/backend.h"
 #include "platform/win/menu.h"
@@ -55,19 +56,6 @@ ClassEntry* FindClassLocked(WStringView name) {
     for (auto& c : T().classes)
         if (text::EqualsNoCase(c.name, name)) return &c;
     return nullptr;
-}
-
-bool Intersect(const RECT& a, const RECT& b, RECT* out) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
-    if (r.left >= r.right || r.top >= r.bottom) return false;
-    if (out) *out = r;
-    return true;
-}
-
-RECT Union(const RECT& a, const RECT& b) {
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
 }
 
 }  // namespace
@@ -409,16 +397,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return TRUE;
             }
             return FALSE;
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            return 0;  // the control uses its default colours
         default:
-            return 0;
+            return 0;  // WM_CTLCOLOR...: 0, the control keeps its default colours
     }
 }
 
@@ -950,9 +930,12 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase) {
     RECT client;
     GetClientRect(hwnd, &client);
     RECT r = client;
-    if (rect && !Intersect(*rect, client, &r)) return true;
+    if (rect && !IntersectRect(&r, rect, &client)) return true;
     if (r.left >= r.right || r.top >= r.bottom) return true;
-    w->update = w->updatePending ? Union(w->update, r) : r;
+    if (w->updatePending)
+        UnionRect(&w->update, &w->update, &r);
+    else
+        w->update = r;
     w->updatePending = true;
     w->erasePending = w->erasePending || erase;
     win::GetDisplayBackend().SurfaceDirty(hwnd, r);
