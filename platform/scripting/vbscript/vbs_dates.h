@@ -26,13 +26,13 @@ int DayOfWeek(double d);
 bool IsLeapYear(int y);
 int DaysInMonth(int y, int m);
 
-// Parses date and/or time text with fixed rules: m/d/y, y-m-d, month names,
-// "10:30", "10:30:15 PM". False when the text is no date.
+// Date text as CDate reads it: the conversion rules (ParseDate) plus a
+// leading day name and day/month order when the first number cannot be a
+// month. False when the text is no date.
 bool ParseDateText(WStringView s, double* out);
 
-// The general date format: "m/d/yyyy h:mm:ss AM" without the parts that are zero.
-WString FormatDate(double d);
-WString FormatDatePart(double d, int namedFormat);  // FormatDateTime formats 0..4
+// FormatDateTime's named formats 0..4 (0 is the conversion's general form).
+WString FormatDatePart(double d, int namedFormat);
 
 extern const char16_t* const kMonthNames[12];
 extern const char16_t* const kDayNames[7];

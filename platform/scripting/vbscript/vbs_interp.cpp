@@ -1273,24 +1273,9 @@ void Interp::CallIdent(const IdentExpr* id, Frame& f, ArgList& args, Value* out,
         case Binding::Member: {
             IDispatch* d = ItemObject(b->item);
             if (!d) Throw(424, id->name);
-            std::vector<Value> hold;
-            std::vector<VARIANT> rg(args.size());
-            for (size_t i = 0; i < args.size(); ++i) {
-                VARIANT& dst = rg[args.size() - 1 - i];
-                if (args[i].ref) {
-                    dst.vt = VT_BYREF | VT_VARIANT;
-                    dst.pvarVal = args[i].ref;
-                } else {
-                    dst = args[i].val;
-                }
-            }
-            DISPPARAMS dp{rg.data(), nullptr, uint32_t(rg.size()), 0};
-            EXCEPINFO ei{};
-            uint32_t argErr = 0;
-            HRESULT hr = d->Invoke(b->dispid, IID_NULL, LOCALE_EN_US,
-                                   isStmt ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                   &dp, out->Receive(), &ei, &argErr);
-            if (FAILED(hr)) ThrowHr(hr, &ei, id->name);
+            InvokeHost(d, b->dispid,
+                       isStmt ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, out,
+                       id->name);
             return;
         }
     }
@@ -1340,9 +1325,14 @@ void Interp::CallMember(const VARIANT* objv, const WString& name, const WString&
         return;
     }
     DISPID id;
-    HRESULT hr = GetDispId(d, name, &id);
-    if (FAILED(hr)) Throw(438, name);
+    if (FAILED(GetDispId(d, name, &id))) Throw(438, name);
+    InvokeHost(d, id, flags, args, result, name);
+}
+
+void Interp::InvokeHost(IDispatch* d, DISPID id, uint16_t flags, ArgList& args, Value* result,
+                        WStringView name) {
     bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    // arguments go last first; variables go by reference, the put value by value
     std::vector<VARIANT> rg(args.size());
     for (size_t i = 0; i < args.size(); ++i) {
         VARIANT& dst = rg[args.size() - 1 - i];
@@ -1358,13 +1348,18 @@ void Interp::CallMember(const VARIANT* objv, const WString& name, const WString&
     EXCEPINFO ei{};
     uint32_t argErr = 0;
     Value r;
-    hr = d->Invoke(id, IID_NULL, LOCALE_EN_US, flags, &dp, isPut ? nullptr : r.Receive(), &ei, &argErr);
+    HRESULT hr =
+        d->Invoke(id, IID_NULL, LOCALE_EN_US, flags, &dp, isPut ? nullptr : r.Receive(), &ei, &argErr);
     if (FAILED(hr) && isPut && PutThroughDefault(d, id, flags, args, hr, this)) {
         ClearExcepInfo(&ei);
         return;
     }
-    if (FAILED(hr)) ThrowHr(hr, &ei, name);
-    if (!isPut) *result = std::move(r);
+    if (FAILED(hr)) {
+        if (id == DISPID_VALUE && hr == DISP_E_MEMBERNOTFOUND) Throw(438, name);
+        ThrowHr(hr, &ei, name);
+    }
+    if (isPut) result->Receive();
+    else *result = std::move(r);
 }
 
 void Interp::CallDefault(const VARIANT* v, ArgList& args, uint16_t flags, Value* result) {
@@ -1387,28 +1382,7 @@ void Interp::CallDefault(const VARIANT* v, ArgList& args, uint16_t flags, Value*
             db->Call(DISPID_VALUE, flags, args, result);
             return;
         }
-        bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-        std::vector<VARIANT> rg(args.size());
-        for (size_t i = 0; i < args.size(); ++i) {
-            VARIANT& dst = rg[args.size() - 1 - i];
-            if (args[i].ref && !(isPut && i + 1 == args.size())) {
-                dst.vt = VT_BYREF | VT_VARIANT;
-                dst.pvarVal = args[i].ref;
-            } else {
-                dst = *args[i].Get();
-            }
-        }
-        DISPID putId = DISPID_PROPERTYPUT;
-        DISPPARAMS dp{rg.data(), isPut ? &putId : nullptr, uint32_t(rg.size()), isPut ? 1u : 0u};
-        EXCEPINFO ei{};
-        Value r;
-        HRESULT hr = d->Invoke(DISPID_VALUE, IID_NULL, LOCALE_EN_US, flags, &dp,
-                               isPut ? nullptr : r.Receive(), &ei, nullptr);
-        if (FAILED(hr)) {
-            if (hr == DISP_E_MEMBERNOTFOUND) Throw(438);
-            ThrowHr(hr, &ei);
-        }
-        if (!isPut) *result = std::move(r);
+        InvokeHost(d, DISPID_VALUE, flags, args, result, {});
         return;
     }
     if (args.empty()) {
@@ -1505,13 +1479,10 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
                     case Binding::Member: {
                         IDispatch* d = ItemObject(b->item);
                         if (!d) Throw(424);
-                        VARIANT arg = v;
-                        DISPID putId = DISPID_PROPERTYPUT;
-                        DISPPARAMS dp{&arg, &putId, 1, 1};
-                        EXCEPINFO ei{};
-                        HRESULT hr = d->Invoke(b->dispid, IID_NULL, LOCALE_EN_US, putFlag, &dp,
-                                               nullptr, &ei, nullptr);
-                        if (FAILED(hr)) ThrowHr(hr, &ei, id->name);
+                        ArgList args(1);
+                        args[0].val = std::move(v);
+                        Value ignore;
+                        InvokeHost(d, b->dispid, putFlag, args, &ignore, id->name);
                         return;
                     }
                     default:
@@ -1594,18 +1565,7 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
                     if (b->kind == Binding::Item) {
                         CallDefault(&ov, args, putFlag, &ignore);
                     } else {
-                        std::vector<VARIANT> rg(args.size());
-                        for (size_t i = 0; i < args.size(); ++i) rg[args.size() - 1 - i] = *args[i].Get();
-                        DISPID putId = DISPID_PROPERTYPUT;
-                        DISPPARAMS dp{rg.data(), &putId, uint32_t(rg.size()), 1};
-                        EXCEPINFO ei{};
-                        HRESULT hr = d->Invoke(b->dispid, IID_NULL, LOCALE_EN_US, putFlag, &dp,
-                                               nullptr, &ei, nullptr);
-                        if (FAILED(hr) && PutThroughDefault(d, b->dispid, putFlag, args, hr, this)) {
-                            ClearExcepInfo(&ei);
-                            return;
-                        }
-                        if (FAILED(hr)) ThrowHr(hr, &ei, id->name);
+                        InvokeHost(d, b->dispid, putFlag, args, &ignore, id->name);
                     }
                     return;
                 }

@@ -199,6 +199,9 @@ private:
     void StoreVar(VARIANT* dst, Value& v);
     void CallIdent(const IdentExpr* id, Frame& f, ArgList& args, Value* out, bool isStmt);
     void CallBuiltin(int index, ArgList& args, Value* out);
+    // Invoke on a foreign object with the language's argument passing.
+    void InvokeHost(IDispatch* d, DISPID id, uint16_t flags, ArgList& args, Value* result,
+                    WStringView name);
 
     InterpHost* host_;
     std::vector<std::unique_ptr<Program>> programs_;

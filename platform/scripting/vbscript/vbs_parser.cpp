@@ -937,51 +937,43 @@ private:
         return b;
     }
 
-    ExprP ParseImp() {
-        ExprP l = ParseEqv();
-        while (IsKw(Kw::Imp)) {
+    // Left-associative binary operators by level, loosest first: Imp, Eqv,
+    // Xor, Or, And (then Not and the comparisons), and after them & + - Mod
+    // \ * / (then the unary minus and ^).
+    bool MatchBinary(int level, Op* op) {
+        switch (level) {
+            case 0: *op = Op::Imp; return IsKw(Kw::Imp);
+            case 1: *op = Op::Eqv; return IsKw(Kw::Eqv);
+            case 2: *op = Op::Xor; return IsKw(Kw::Xor);
+            case 3: *op = Op::Or; return IsKw(Kw::Or);
+            case 4: *op = Op::And; return IsKw(Kw::And);
+            case 5: *op = Op::Concat; return IsOp(u"&");
+            case 6:
+                *op = IsOp(u"+") ? Op::Add : Op::Sub;
+                return IsOp(u"+") || IsOp(u"-");
+            case 7: *op = Op::Mod; return IsKw(Kw::Mod);
+            case 8: *op = Op::IDiv; return IsOp(u"\\");
+            default:
+                *op = IsOp(u"*") ? Op::Mul : Op::Div;
+                return IsOp(u"*") || IsOp(u"/");
+        }
+    }
+    ExprP ParseOperand(int level) {
+        if (level == 5) return ParseNot();
+        if (level == 10) return ParseUnary();
+        return ParseBinary(level);
+    }
+    ExprP ParseBinary(int level) {
+        ExprP l = ParseOperand(level + 1);
+        Op op;
+        while (MatchBinary(level, &op)) {
             Token t = Cur();
             Next();
-            l = Bin(Op::Imp, std::move(l), ParseEqv(), t);
+            l = Bin(op, std::move(l), ParseOperand(level + 1), t);
         }
         return l;
     }
-    ExprP ParseEqv() {
-        ExprP l = ParseXor();
-        while (IsKw(Kw::Eqv)) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::Eqv, std::move(l), ParseXor(), t);
-        }
-        return l;
-    }
-    ExprP ParseXor() {
-        ExprP l = ParseOr();
-        while (IsKw(Kw::Xor)) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::Xor, std::move(l), ParseOr(), t);
-        }
-        return l;
-    }
-    ExprP ParseOr() {
-        ExprP l = ParseAnd();
-        while (IsKw(Kw::Or)) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::Or, std::move(l), ParseAnd(), t);
-        }
-        return l;
-    }
-    ExprP ParseAnd() {
-        ExprP l = ParseNot();
-        while (IsKw(Kw::And)) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::And, std::move(l), ParseNot(), t);
-        }
-        return l;
-    }
+    ExprP ParseImp() { return ParseBinary(0); }
     ExprP ParseNot() {
         if (IsKw(Kw::Not)) {
             DepthGuard g(this);
@@ -1012,53 +1004,7 @@ private:
             l = Bin(op, std::move(l), ParseConcat(), t);
         }
     }
-    ExprP ParseConcat() {
-        ExprP l = ParseAdd();
-        while (IsOp(u"&")) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::Concat, std::move(l), ParseAdd(), t);
-        }
-        return l;
-    }
-    ExprP ParseAdd() {
-        ExprP l = ParseMod();
-        while (IsOp(u"+") || IsOp(u"-")) {
-            Token t = Cur();
-            Op op = t.text == u"+" ? Op::Add : Op::Sub;
-            Next();
-            l = Bin(op, std::move(l), ParseMod(), t);
-        }
-        return l;
-    }
-    ExprP ParseMod() {
-        ExprP l = ParseIDiv();
-        while (IsKw(Kw::Mod)) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::Mod, std::move(l), ParseIDiv(), t);
-        }
-        return l;
-    }
-    ExprP ParseIDiv() {
-        ExprP l = ParseMul();
-        while (IsOp(u"\\")) {
-            Token t = Cur();
-            Next();
-            l = Bin(Op::IDiv, std::move(l), ParseMul(), t);
-        }
-        return l;
-    }
-    ExprP ParseMul() {
-        ExprP l = ParseUnary();
-        while (IsOp(u"*") || IsOp(u"/")) {
-            Token t = Cur();
-            Op op = t.text == u"*" ? Op::Mul : Op::Div;
-            Next();
-            l = Bin(op, std::move(l), ParseUnary(), t);
-        }
-        return l;
-    }
+    ExprP ParseConcat() { return ParseBinary(5); }
     ExprP ParseUnary() {
         if (IsOp(u"-") || IsOp(u"+")) {
             DepthGuard g(this);
