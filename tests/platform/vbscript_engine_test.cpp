@@ -9,84 +9,11 @@
 #include "platform/scripting/vbscript/vbscript.h"
 #include "platform/win/msgbox.h"
 #include "tests/platform/com_test_model.h"
+#include "tests/platform/script_test_site.h"
 
 namespace {
 
 using namespace testmodel;
-
-struct ErrorReport {
-    uintptr_t context = 0;
-    uint32_t line = 0;
-    int32_t column = 0;
-    WString lineText;
-    SCODE scode = 0;
-    uint16_t wCode = 0;
-    WString source, description;
-};
-
-class Site : public IActiveScriptSite {
-public:
-    std::vector<std::pair<WString, IDispatch*>> objects;
-    std::vector<std::pair<WString, const CoclassDesc*>> classes;
-    std::vector<ErrorReport> errors;
-
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
-            *out = static_cast<IActiveScriptSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs; }
-    uint32_t Release() override { return --refs; }
-    HRESULT GetLCID(LCID* out) override {
-        *out = LOCALE_EN_US;
-        return S_OK;
-    }
-    HRESULT GetItemInfo(const OLECHAR* name, uint32_t mask, IUnknown** item,
-                        ITypeInfo** ti) override {
-        if (item) *item = nullptr;
-        if (ti) *ti = nullptr;
-        for (size_t i = 0; i < objects.size(); ++i) {
-            if (objects[i].first != name) continue;
-            if ((mask & SCRIPTINFO_IUNKNOWN) && item) {
-                *item = objects[i].second;
-                (*item)->AddRef();
-            }
-            if ((mask & SCRIPTINFO_ITYPEINFO) && ti && classes[i].second)
-                *ti = GetTypeInfoFor(*classes[i].second);
-            return S_OK;
-        }
-        return E_FAIL;
-    }
-    HRESULT GetDocVersionString(BSTR* out) override {
-        *out = nullptr;
-        return S_OK;
-    }
-    HRESULT OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
-    HRESULT OnStateChange(SCRIPTSTATE) override { return S_OK; }
-    HRESULT OnScriptError(IActiveScriptError* e) override {
-        ErrorReport r;
-        e->GetSourcePosition(&r.context, &r.line, &r.column);
-        BSTR text = nullptr;
-        if (SUCCEEDED(e->GetSourceLineText(&text))) r.lineText = BstrView(text);
-        SysFreeString(text);
-        EXCEPINFO ei{};
-        e->GetExceptionInfo(&ei);
-        r.scode = ei.scode;
-        r.wCode = ei.wCode;
-        r.source = BstrView(ei.bstrSource);
-        r.description = BstrView(ei.bstrDescription);
-        ClearExcepInfo(&ei);
-        errors.push_back(r);
-        return S_OK;
-    }
-    HRESULT OnEnterScript() override { return S_OK; }
-    HRESULT OnLeaveScript() override { return S_OK; }
-    uint32_t refs = 1;
-};
 
 class VbsEngineTest : public ::testing::Test {
 protected:
@@ -97,52 +24,31 @@ protected:
         app->layers_->items_.emplace_back(new Layer(u"Rivers"));
         ev = new Event();
         ev->AddRef();
-        site.objects = {
-            {u"Application", app}, {u"ThisEvent", ev}, {u"Roads", app->layers_->items_[0].Get()}};
-        site.classes = {{u"Application", &Application::Class()},
-                        {u"ThisEvent", &Event::Class()},
-                        {u"Roads", &Layer::Class()}};
-        ASSERT_EQ(
-            CreateScriptEngine(u"VBScript", IID_IActiveScript, reinterpret_cast<void**>(&engine)),
-            S_OK);
-        ASSERT_EQ(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)),
-                  S_OK);
-        ASSERT_EQ(parse->InitNew(), S_OK);
-        ASSERT_EQ(engine->SetScriptSite(&site), S_OK);
-        engine->AddNamedItem(u"Application",
-                             SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS);
-        engine->AddNamedItem(u"ThisEvent",
-                             SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS);
-        engine->AddNamedItem(u"Roads", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE);
+        h = std::make_unique<scripttest::Harness>(u"VBScript");
+        uint32_t global = SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE | SCRIPTITEM_GLOBALMEMBERS;
+        h->AddItem(u"Application", app, &Application::Class(), global);
+        h->AddItem(u"ThisEvent", ev, &Event::Class(), global);
+        h->AddItem(u"Roads", app->layers_->items_[0].Get(), &Layer::Class(),
+                   SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE);
     }
     void TearDown() override {
-        engine->Close();
-        parse->Release();
-        engine->Release();
+        h.reset();
         ev->Release();
         app->Release();
         win::ResetMessageBoxes();
     }
     HRESULT Exec(const char16_t* code, uintptr_t cookie = 0, uint32_t line = 0) {
-        EXCEPINFO ei{};
-        HRESULT hr =
-            parse->ParseScriptText(code, nullptr, nullptr, nullptr, cookie, line,
-                                   SCRIPTTEXT_ISVISIBLE | SCRIPTTEXT_ISPERSISTENT, nullptr, &ei);
-        ClearExcepInfo(&ei);
-        if (FAILED(hr) && !site.errors.empty()) {
-            const ErrorReport& e = site.errors.back();
+        HRESULT hr = h->Run(code, cookie, line);
+        if (FAILED(hr) && !h->site.errors.empty()) {
+            const auto& e = h->site.errors.back();
             lastError = text::ToUtf8(e.description) + " line " + std::to_string(e.line) + ": " +
                         text::ToUtf8(e.lineText);
         }
         return hr;
     }
-    std::string lastError;
     ComVariant Eval(const char16_t* expr) {
         ComVariant v;
-        EXCEPINFO ei{};
-        parse->ParseScriptText(expr, nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION,
-                               v.Receive(), &ei);
-        ClearExcepInfo(&ei);
+        h->Eval(expr, v.Receive());
         return v;
     }
     WString EvalText(const char16_t* expr) {
@@ -152,22 +58,18 @@ protected:
         return WString(BstrView(s.bstrVal));
     }
     void Scriptlet(const char16_t* item, const char16_t* event, const char16_t* code) {
-        EXCEPINFO ei{};
-        ASSERT_EQ(parse->AddScriptlet(nullptr, code, item, nullptr, event, nullptr, 0, 0, 0,
-                                      nullptr, &ei),
-                  S_OK);
+        ASSERT_EQ(h->Scriptlet(item, event, code), S_OK);
     }
     std::vector<WString> Log() { return app->log_; }
 
-    Site site;
+    std::unique_ptr<scripttest::Harness> h;
+    std::string lastError;
     Application* app = nullptr;
     Event* ev = nullptr;
-    IActiveScript* engine = nullptr;
-    IActiveScriptParse* parse = nullptr;
 };
 
 TEST_F(VbsEngineTest, ObjectModelFromScripts) {
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     ASSERT_EQ(Exec(uR"(
 ' global members reach unqualified (but the language's own Log function wins
 ' over Application.Log), properties take arguments
@@ -240,7 +142,7 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
     // initialised: nothing is hooked up yet
     app->FireEvent(kOnStartUp);
     EXPECT_TRUE(Log().empty());
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_CONNECTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_CONNECTED), S_OK);
     app->FireEvent(kOnStartUp);
     app->layers_->items_[0]->FireEvent(kOnOpen);
     // re-entrancy: a handler raises another event of the same engine
@@ -248,24 +150,24 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
     std::vector<WString> want = {u"scriptlet 1", u"scriptlet 2", u"procedure", u"roads open Roads",
                                  u"timer",       u"shutdown",    u"timer end"};
     EXPECT_EQ(Log(), want);
-    for (auto& e : site.errors) ADD_FAILURE() << text::ToUtf8(e.description) << " line " << e.line;
+    for (auto& e : h->site.errors) ADD_FAILURE() << text::ToUtf8(e.description) << " line " << e.line;
     // disconnected: no delivery; a handler added meanwhile is hooked at the next connect
     app->log_.clear();
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_DISCONNECTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_DISCONNECTED), S_OK);
     app->FireEvent(kOnStartUp);
     ASSERT_EQ(Exec(u"Sub Roads_OnClose() : Application.Log \"closed\" : End Sub"), S_OK)
         << lastError;
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_CONNECTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_CONNECTED), S_OK);
     app->layers_->items_[0]->FireEvent(kOnClose);
     EXPECT_EQ(Log(), std::vector<WString>{u"closed"});
-    EXPECT_TRUE(site.errors.empty());
+    EXPECT_TRUE(h->site.errors.empty());
 }
 
 TEST_F(VbsEngineTest, HandlersAnswerThroughTheEventObject) {
     Scriptlet(
         u"Application", u"OnShutdown",
         u"If Caption = \"busy\" Then\n  Result = False\n  MessageText = \"Still working\"\nEnd If");
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_CONNECTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_CONNECTED), S_OK);
     ASSERT_EQ(Exec(u"Caption = \"busy\""), S_OK) << lastError;
     app->FireEvent(kOnShutDown);
     EXPECT_EQ(ev->result_.vt, VT_BOOL);
@@ -274,42 +176,42 @@ TEST_F(VbsEngineTest, HandlersAnswerThroughTheEventObject) {
 }
 
 TEST_F(VbsEngineTest, ErrorsCarryPositionTextAndHresult) {
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     // a run-time error in the third line of a text that starts at line 10
     EXPECT_EQ(Exec(u"x = 1\ny = 2\n  z = x / (y - 2)\nApplication.Log \"not reached\"", 77, 10),
               SCRIPT_E_REPORTED);
-    ASSERT_EQ(site.errors.size(), 1u);
-    EXPECT_EQ(site.errors[0].context, 77u);
-    EXPECT_EQ(site.errors[0].line, 12u);
-    EXPECT_EQ(site.errors[0].column, 2);
-    EXPECT_EQ(site.errors[0].lineText, u"  z = x / (y - 2)");
-    EXPECT_EQ(uint32_t(site.errors[0].scode), 0x800A000Bu);
-    EXPECT_EQ(site.errors[0].description, u"Division by zero");
+    ASSERT_EQ(h->site.errors.size(), 1u);
+    EXPECT_EQ(h->site.errors[0].context, 77u);
+    EXPECT_EQ(h->site.errors[0].line, 12u);
+    EXPECT_EQ(h->site.errors[0].column, 2);
+    EXPECT_EQ(h->site.errors[0].lineText, u"  z = x / (y - 2)");
+    EXPECT_EQ(uint32_t(h->site.errors[0].scode), 0x800A000Bu);
+    EXPECT_EQ(h->site.errors[0].description, u"Division by zero");
     EXPECT_TRUE(Log().empty());
     // a syntax error
     EXPECT_EQ(Exec(u"If x Then\nApplication.Log 1\n", 5, 0), SCRIPT_E_REPORTED);
-    ASSERT_EQ(site.errors.size(), 2u);
-    EXPECT_EQ(uint32_t(site.errors[1].scode), 0x800A03F6u);  // 1014 Expected 'End'
-    EXPECT_EQ(site.errors[1].source, u"VBScript compilation error");
+    ASSERT_EQ(h->site.errors.size(), 2u);
+    EXPECT_EQ(uint32_t(h->site.errors[1].scode), 0x800A03F6u);  // 1014 Expected 'End'
+    EXPECT_EQ(h->site.errors[1].source, u"VBScript compilation error");
     // a member's own failure keeps its HRESULT; a raised one its text
     EXPECT_EQ(Exec(u"Layers(1).Fail 1"), SCRIPT_E_REPORTED);
-    EXPECT_EQ(site.errors[2].scode, E_INVALIDARG);
+    EXPECT_EQ(h->site.errors[2].scode, E_INVALIDARG);
     EXPECT_EQ(Exec(u"Layers(1).Fail 2"), SCRIPT_E_REPORTED);
-    EXPECT_EQ(site.errors[3].scode, E_FAIL);
-    EXPECT_EQ(site.errors[3].description, u"The layer is not open.");
+    EXPECT_EQ(h->site.errors[3].scode, E_FAIL);
+    EXPECT_EQ(h->site.errors[3].description, u"The layer is not open.");
     EXPECT_EQ(Exec(u"On Error Resume Next\nLayers(1).Fail 1\nApplication.Log CStr(Err.Number = "
                    u"&H80070057)"),
               S_OK)
         << lastError;
     EXPECT_EQ(Exec(u"Application.Log Nope(1)"), SCRIPT_E_REPORTED);
-    EXPECT_EQ(site.errors[4].description, u"Type mismatch: 'Nope'");
+    EXPECT_EQ(h->site.errors[4].description, u"Type mismatch: 'Nope'");
     // the engine is still usable, and its state survived
     EXPECT_EQ(Exec(u"Application.Log \"x=\" & x"), S_OK) << lastError;
     EXPECT_EQ(Log(), (std::vector<WString>{u"True", u"x=1"}));
 }
 
 TEST_F(VbsEngineTest, ExpressionsGiveVariants) {
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     ASSERT_EQ(Exec(u"Dim limit : limit = 10\nFunction Twice(x) : Twice = x * 2 : End Function"),
               S_OK)
         << lastError;
@@ -322,16 +224,16 @@ TEST_F(VbsEngineTest, ExpressionsGiveVariants) {
     EXPECT_EQ(obj.vt, VT_DISPATCH);
     // an error in an expression is reported without source text
     ComVariant bad = Eval(u"1 / 0");
-    ASSERT_EQ(site.errors.size(), 1u);
-    EXPECT_TRUE(site.errors[0].lineText.empty());
+    ASSERT_EQ(h->site.errors.size(), 1u);
+    EXPECT_TRUE(h->site.errors[0].lineText.empty());
 }
 
 TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     ASSERT_EQ(Exec(u"Dim count : count = 4\nFunction Add(a, b) : Add = a + b : End Function"), S_OK)
         << lastError;
     IDispatch* g = nullptr;
-    ASSERT_EQ(engine->GetScriptDispatch(nullptr, &g), S_OK);
+    ASSERT_EQ(h->script->GetScriptDispatch(nullptr, &g), S_OK);
     ComVariant r;
     ComVariant args[2] = {ComVariant(int32_t(2)), ComVariant(int32_t(3))};
     ASSERT_EQ(CallMethod(g, u"ADD", args, 2, r.Receive()), S_OK);
@@ -360,7 +262,7 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
 }
 
 TEST_F(VbsEngineTest, ClassInstancesCrossIntoTheHost) {
-    ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     // a script object stored in a host property and called back through Invoke
     ASSERT_EQ(
         Exec(u"Class Helper\nPublic Default Function Run(x) : Run = \"ran \" & x : End Function\n"
