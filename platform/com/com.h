@@ -20,6 +20,7 @@
 //   an unknown cookie answers CONNECT_E_NOCONNECTION.
 #pragma once
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -220,6 +221,38 @@ public:
 
 private:
     T* p_ = nullptr;
+};
+
+// Reference counting and QueryInterface for an object with one interface I.
+// It starts with one reference, its creator's; the last Release deletes it.
+// QueryInterface answers IUnknown and whatever Answers() accepts.
+template <class I>
+class RefCountedObject : public I {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || Answers(iid)) {
+            *out = static_cast<I*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    uint32_t AddRef() override { return ++refs_; }
+    uint32_t Release() override {
+        uint32_t n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+protected:
+    RefCountedObject() = default;
+    virtual ~RefCountedObject() = default;
+    virtual bool Answers(REFIID iid) const = 0;
+
+private:
+    std::atomic<uint32_t> refs_{1};
 };
 
 // ---- late-bound helpers used by engines and hosts ----

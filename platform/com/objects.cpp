@@ -87,25 +87,10 @@ size_t ConnectionPoint::Fire(DISPID id, DISPPARAMS* params) {
 
 namespace {
 
-class CollectionEnumerator final : public IEnumVARIANT {
+class CollectionEnumerator final : public RefCountedObject<IEnumVARIANT> {
 public:
     explicit CollectionEnumerator(IDispatch* c) : collection_(c) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        uint32_t n = --refs_;
-        if (!n) delete this;
-        return n;
-    }
+    bool Answers(REFIID iid) const override { return iid == IID_IEnumVARIANT; }
     HRESULT Next(uint32_t count, VARIANT* items, uint32_t* fetched) override {
         if (!fetched && count != 1) return E_INVALIDARG;
         if (!items && count) return E_POINTER;
@@ -153,7 +138,6 @@ public:
     }
 
 private:
-    std::atomic<uint32_t> refs_{1};
     ComPtr<IDispatch> collection_;
     int32_t position_ = 0;
 };

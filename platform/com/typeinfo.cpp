@@ -371,30 +371,14 @@ HRESULT InterfaceDesc::Invoke(void* instance, DISPID id, uint16_t flags, DISPPAR
 
 namespace {
 
-class TypeInfoObject final : public ITypeInfo {
+class TypeInfoObject final : public RefCountedObject<ITypeInfo> {
 public:
     TypeInfoObject(const InterfaceDesc* i, const CoclassDesc* c) : iface_(i), coclass_(c) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ITypeInfo) {
-            *out = static_cast<ITypeInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        uint32_t n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
+    bool Answers(REFIID iid) const override { return iid == IID_ITypeInfo; }
     const InterfaceDesc* GetInterfaceDesc() override { return iface_; }
     const CoclassDesc* GetCoclassDesc() override { return coclass_; }
 
 private:
-    std::atomic<uint32_t> refs_{1};
     const InterfaceDesc* iface_;
     const CoclassDesc* coclass_;
 };

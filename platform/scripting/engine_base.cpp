@@ -59,25 +59,10 @@ WString DescribeHResult(HRESULT hr) {
 
 namespace {
 
-class ScriptError final : public IActiveScriptError {
+class ScriptError final : public RefCountedObject<IActiveScriptError> {
 public:
     explicit ScriptError(const ScriptErrorInfo& e) : e_(e) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IActiveScriptError) {
-            *out = static_cast<IActiveScriptError*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        uint32_t n = --refs_;
-        if (!n) delete this;
-        return n;
-    }
+    bool Answers(REFIID iid) const override { return iid == IID_IActiveScriptError; }
     HRESULT GetExceptionInfo(EXCEPINFO* out) override {
         if (!out) return E_POINTER;
         *out = EXCEPINFO{};
@@ -102,7 +87,6 @@ public:
     }
 
 private:
-    std::atomic<uint32_t> refs_{1};
     ScriptErrorInfo e_;
 };
 
@@ -111,27 +95,12 @@ private:
 // The sink an engine advises on an event source. It forwards to the engine
 // while connected; after Unadvise the engine pointer is cleared, so a late
 // call from a snapshot does nothing.
-class ScriptEngineBase::EventSink final : public IDispatch {
+class ScriptEngineBase::EventSink final : public RefCountedObject<IDispatch> {
 public:
     EventSink(ScriptEngineBase* engine, WString item, IID iid, const InterfaceDesc* source)
         : engine_(engine), item_(std::move(item)), iid_(iid), source_(source) {}
     void Detach() { engine_ = nullptr; }
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == iid_) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        uint32_t n = --refs_;
-        if (!n) delete this;
-        return n;
-    }
+    bool Answers(REFIID iid) const override { return iid == IID_IDispatch || iid == iid_; }
     HRESULT GetTypeInfoCount(uint32_t* count) override {
         if (count) *count = 0;
         return S_OK;
@@ -154,7 +123,6 @@ public:
     }
 
 private:
-    std::atomic<uint32_t> refs_{1};
     ScriptEngineBase* engine_;
     WString item_;
     IID iid_;

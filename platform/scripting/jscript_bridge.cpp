@@ -143,7 +143,7 @@ void GetMember(IDispatch* d, WStringView name, CallOutcome* out) {
 
 // ---------------------------------------------------------------- IDispatch over script objects
 
-class ScriptObjectDispatch final : public IDispatch {
+class ScriptObjectDispatch final : public RefCountedObject<IDispatch> {
 public:
     ScriptObjectDispatch(JsEngine* engine, uint32_t id) : engine_(engine), id_(id) {
         engine_->Track(this);
@@ -151,23 +151,7 @@ public:
     void Detach() { engine_ = nullptr; }
     JsEngine* Engine() const { return engine_; }
     uint32_t Id() const { return id_; }
-
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        uint32_t n = --refs_;
-        if (!n) delete this;
-        return n;
-    }
+    bool Answers(REFIID iid) const override { return iid == IID_IDispatch; }
     HRESULT GetTypeInfoCount(uint32_t* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -316,7 +300,7 @@ public:
     }
 
 private:
-    ~ScriptObjectDispatch() {
+    ~ScriptObjectDispatch() override {
         if (!engine_) return;
         engine_->Untrack(this);
         duk_context* ctx = engine_->Context();
@@ -332,7 +316,6 @@ private:
             0, 1);
         duk_pop(ctx);
     }
-    std::atomic<uint32_t> refs_{1};
     JsEngine* engine_;
     uint32_t id_;
     std::vector<WString> names_;

@@ -48,14 +48,22 @@ private:
     uint32_t id_;
 };
 
-// Accessors on the global members object.
-duk_ret_t GlobalGetter(duk_context* ctx) {
+// The name and kind an accessor was made for (left referenced on the stack).
+const char* AccessorNameRaw(duk_context* ctx, duk_size_t* n, bool* isItem) {
     duk_push_current_function(ctx);
     duk_get_prop_string(ctx, -1, kName);
-    duk_size_t n;
-    const char* name = duk_get_lstring(ctx, -1, &n);
+    const char* name = duk_get_lstring(ctx, -1, n);
     duk_get_prop_string(ctx, -2, kIsItem);
-    bool isItem = duk_get_boolean(ctx, -1);
+    *isItem = duk_get_boolean(ctx, -1);
+    duk_pop(ctx);
+    return name;
+}
+
+// Accessors on the global members object.
+duk_ret_t GlobalGetter(duk_context* ctx) {
+    duk_size_t n;
+    bool isItem;
+    const char* name = AccessorNameRaw(ctx, &n, &isItem);
     JsEngine* engine = EngineOf(ctx);
     if (!engine || !name) return 0;
     CallOutcome out;
@@ -69,12 +77,9 @@ duk_ret_t GlobalGetter(duk_context* ctx) {
 }
 
 duk_ret_t GlobalSetter(duk_context* ctx) {
-    duk_push_current_function(ctx);
-    duk_get_prop_string(ctx, -1, kName);
     duk_size_t n;
-    const char* name = duk_get_lstring(ctx, -1, &n);
-    duk_get_prop_string(ctx, -2, kIsItem);
-    bool isItem = duk_get_boolean(ctx, -1);
+    bool isItem;
+    const char* name = AccessorNameRaw(ctx, &n, &isItem);
     JsEngine* engine = EngineOf(ctx);
     if (!engine || !name) return 0;
     if (isItem) {
