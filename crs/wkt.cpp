@@ -1,5 +1,7 @@
 #include "crs/wkt.h"
 
+#include <cmath>
+
 #include "crs/albers.h"
 #include "crs/code_tables.h"
 #include "crs/cylindrical_equal_area.h"
@@ -140,6 +142,13 @@ private:
 
 bool Is(const Element& el, const WChar* keyword) {
     return text::EqualsNoCase(el.keyword, keyword);
+}
+
+// Degrees per angular unit; exactly 1 for the degree as every writer rounds
+// it (0.0174532925199433), so those values pass unchanged.
+double AngularUnitInDegrees(double radiansPerUnit) {
+    const double r = radiansPerUnit / 0.017453292519943295;
+    return r > 0.0 && std::fabs(r - 1.0) > 1e-9 ? r : 1.0;
 }
 
 }  // namespace
@@ -338,15 +347,18 @@ std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection() {
     cs->m_falseEasting = m_falseEasting;
     cs->m_falseNorthing = m_falseNorthing;
     cs->m_scaleFactor = m_scaleFactor;
-    cs->m_centralMeridian = m_centralMeridian;
+    // Angular parameters are in the GEOGCS unit (grads for the Paris-based
+    // French systems); the prime meridian is in degrees whatever the unit.
+    const double toDegrees = AngularUnitInDegrees(m_angularUnitFactor);
+    cs->m_centralMeridian = m_centralMeridian * toDegrees;
     if (!m_hasCentralMeridian && m_hasLongitudeOfOrigin)
-        cs->m_centralMeridian = m_longitudeOfOrigin;
-    cs->m_latitudeOfOrigin = m_latitudeOfOrigin;
-    cs->m_standardParallel1 = m_standardParallel1;
-    cs->m_standardParallel2 = m_standardParallel2;
+        cs->m_centralMeridian = m_longitudeOfOrigin * toDegrees;
+    cs->m_latitudeOfOrigin = m_latitudeOfOrigin * toDegrees;
+    cs->m_standardParallel1 = m_standardParallel1 * toDegrees;
+    cs->m_standardParallel2 = m_standardParallel2 * toDegrees;
     // A one-parallel conic names one standard parallel (with a scale factor).
     if (cs->m_projectionCode == crs_code::kLambertConformalConic && !m_hasStandardParallel2)
-        cs->m_standardParallel2 = m_standardParallel1;
+        cs->m_standardParallel2 = cs->m_standardParallel1;
     cs->m_azimuth = m_azimuth;
     cs->m_primeMeridianLongitude = m_primeMeridianLongitude;
     cs->m_primeMeridianCode = GetCrsCodeFromName(m_primeMeridianName);
@@ -443,7 +455,9 @@ void WriteGeogcs(Writer& w, const CCoordSys& cs) {
     w.out += u"]]";
 }
 
+// A parameter as written: angles in the geographic unit, as they were read.
 double ParameterValue(const CCoordSys& cs, int32_t code) {
+    const double perDegree = AngularUnitInDegrees(cs.m_geographicUnitFactor);
     switch (code) {
         case 100001:
             return cs.m_falseEasting;
@@ -452,13 +466,13 @@ double ParameterValue(const CCoordSys& cs, int32_t code) {
         case 100003:
             return cs.m_scaleFactor;
         case 100010:
-            return cs.m_centralMeridian;
+            return cs.m_centralMeridian / perDegree;
         case 100021:
-            return cs.m_latitudeOfOrigin;
+            return cs.m_latitudeOfOrigin / perDegree;
         case 100025:
-            return cs.m_standardParallel1;
+            return cs.m_standardParallel1 / perDegree;
         case 100026:
-            return cs.m_standardParallel2;
+            return cs.m_standardParallel2 / perDegree;
         default:
             return 0.0;
     }

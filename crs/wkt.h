@@ -6,7 +6,10 @@
 // Read permissively: [ ] or ( ), " or ', keywords in any case, white space
 // between tokens. Nothing but PARAMETERs may stand before the UNIT of a
 // PROJCS; whatever follows a UNIT is ignored. Written with no blanks, double
-// quotes, "%.15g" numbers and no line end.
+// quotes, "%.15g" numbers and no line end. As desktop tools write it, the
+// angular PARAMETERs of a PROJCS are in the GEOGCS's angular unit (grads for
+// the Paris-based French grids) and PRIMEM is in degrees; the system holds
+// degrees, and angles are written back in the text's unit.
 #pragma once
 
 #include <cstdint>

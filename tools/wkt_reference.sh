@@ -53,6 +53,9 @@ prj nzmg ogr2ogr EPSG:27200 "173 -41;174.8 -36.9;168.3 -46.4"
 prj ca_v_us_feet ogr2ogr EPSG:2229 "-118 34;-117.2 35.3"
 prj az_central_intl_feet projinfo EPSG:2223 "-111.9 33.5;-112.5 34.8"
 prj british_national_grid ogr2ogr EPSG:27700 "-2 54;0.5 51.5;-5 58"
+# Angles of a GEOGCS in grads: the parameters are written in grads, the prime
+# meridian in degrees.
+prj ntf_paris_lambert2 ogr2ogr EPSG:27572 "2.35 48.85;-1.5 47.2;7.75 48.6"
 prj oblique_stereographic_intl ogr2ogr "+proj=stere +lat_0=45 +lon_0=10 +k=0.9999 +x_0=100 +y_0=200 +ellps=intl +units=m" "10 45;12 46;8.5 44"
 prj cea45_wgs84 ogr2ogr "+proj=cea +lat_ts=45 +lon_0=20 +datum=WGS84 +units=m" "20 0;35 60;-10 -45"
 prj new_brunswick_stereographic projinfo EPSG:2953 "-66.5 46.5;-64.8 47.5;-67.5 45.3"

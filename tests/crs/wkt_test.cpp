@@ -60,6 +60,7 @@ const PrjCase kPrjCases[] = {
     {"ca_v_us_feet", 43020, u"D_North_American_1983"},
     {"az_central_intl_feet", 43006, u"D_North_American_1983"},
     {"british_national_grid", 43006, u"D_OSGB_1936"},
+    {"ntf_paris_lambert2", 43020, u"D_NTF"},
     {"oblique_stereographic_intl", 43026,
      u"D_Unknown_based_on_International_1924_Hayford_1909_1910_ellipsoid"},
     {"cea45_wgs84_named", 43034, u"D_WGS_1984"},
@@ -222,7 +223,7 @@ TEST_F(WktTest, GrammarFailures) {
 TEST_F(WktTest, ParametersNamesAndSpheres) {
     const WString geog =
         u"GEOGCS[\"G\",DATUM[\"D_Mine\",SPHEROID[\"S_Mine\",6378388,297]],"
-        u"PRIMEM[\"Local\",1.5],UNIT[\"Unitish\",0.02]]";
+        u"PRIMEM[\"Local\",1.5],UNIT[\"Unitish\",0.0174532925199433]]";
     auto build = [&](const WString& proj, const WString& params) {
         return u"PROJCS[\"P\"," + geog + u",PROJECTION[\"" + proj + u"\"]" + params +
                u",UNIT[\"Furlong\",201.168]]";
@@ -241,7 +242,7 @@ TEST_F(WktTest, ParametersNamesAndSpheres) {
     const WString written = FormatWkt(*lcc, false);
     EXPECT_NE(written.find(u"DATUM[\"D_Mine\",SPHEROID[\"S_Mine\",6378388,297]]"), WString::npos);
     EXPECT_NE(written.find(u"PRIMEM[\"Local\",1.5]"), WString::npos);
-    EXPECT_NE(written.find(u"UNIT[\"Unitish\",0.02]"), WString::npos);
+    EXPECT_NE(written.find(u"UNIT[\"Unitish\",0.0174532925199433]"), WString::npos);
     EXPECT_NE(written.find(u"PARAMETER[\"Scale_Factor\",0.999]"), WString::npos);
     EXPECT_NE(written.find(u"UNIT[\"Furlong\",201.168]]"), WString::npos);
     auto lcc2 =
