@@ -5,10 +5,11 @@
 find_program(ZN_WINDRES NAMES x86_64-w64-mingw32-windres windres)
 find_program(ZN_CPP NAMES cpp)
 
-# zn_compile_rc(OUT_VAR rcfile output.res [INCLUDES dir...])
+# zn_compile_rc(OUT_VAR rcfile output.res [INCLUDES dir...] [DEPENDS file...])
 # Adds a command that builds output.res from rcfile; OUT_VAR gets its path.
+# DEPENDS names the bitmaps, icons and headers the script pulls in.
 function(zn_compile_rc out_var rc res)
-  cmake_parse_arguments(R "" "" "INCLUDES" ${ARGN})
+  cmake_parse_arguments(R "" "" "INCLUDES;DEPENDS" ${ARGN})
   if(NOT ZN_WINDRES OR NOT ZN_CPP)
     message(FATAL_ERROR "windres (binutils-mingw-w64-x86-64) and cpp are needed; run tools/setup")
   endif()
@@ -23,8 +24,7 @@ function(zn_compile_rc out_var rc res)
     COMMAND ${ZN_WINDRES} --preprocessor=${ZN_CPP} --preprocessor-arg=-E
             --preprocessor-arg=-xc-header --preprocessor-arg=-DRC_INVOKED
             ${incs} -I ${rcdir} -O res -i ${rc} -o ${res}
-    DEPENDS ${rc} ${PROJECT_SOURCE_DIR}/resources/zres.h
-    IMPLICIT_DEPENDS C ${rc}
+    DEPENDS ${rc} ${PROJECT_SOURCE_DIR}/resources/zres.h ${R_DEPENDS}
     WORKING_DIRECTORY ${rcdir}
     COMMENT "windres ${rc}"
     VERBATIM)

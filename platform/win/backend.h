@@ -36,6 +36,12 @@ public:
     // Called before the queue is looked at (PeekMessage, GetMessage): turn
     // pending native events into queued messages, without dispatching.
     virtual void PumpNativeEvents() {}
+    // With NativeInput: an empty queue waits here (up to timeoutMs, or
+    // without limit for UINT32_MAX) instead of on the queue's own
+    // condition, so that device events can arrive. Wake, which any thread
+    // may call, ends such a wait early: something was posted.
+    virtual void WaitForEvents(uint32_t timeoutMs) { (void)timeoutMs; }
+    virtual void Wake() {}
     virtual bool HasCapability(BackendCapability) const { return false; }
 };
 

@@ -46,6 +46,7 @@ HWND Target(POINT screen) {
 }
 
 void PostMouse(HWND target, UINT msg, POINT screen) {
+    detail::SetCursorPoint(screen);
     if (!target) return;
     POINT c = screen;
     ScreenToClient(target, &c);
@@ -152,12 +153,13 @@ static HWND KeyTarget() {
 
 void KeyDown(UINT vk) {
     HWND t = KeyTarget();
-    if (t) detail::PostInput(t, WM_KEYDOWN, vk, 1, GetMessagePos());
+    if (t) detail::PostInput(t, WM_KEYDOWN, vk, 1, detail::CursorPoint());
 }
 
 void KeyUp(UINT vk) {
     HWND t = KeyTarget();
-    if (t) detail::PostInput(t, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u), GetMessagePos());
+    if (t)
+        detail::PostInput(t, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u), detail::CursorPoint());
 }
 
 void Key(UINT vk) {
@@ -167,7 +169,7 @@ void Key(UINT vk) {
 
 void Char(WChar c) {
     HWND t = KeyTarget();
-    if (t) detail::PostInput(t, WM_CHAR, c, 1, GetMessagePos());
+    if (t) detail::PostInput(t, WM_CHAR, c, 1, detail::CursorPoint());
 }
 
 void Type(WStringView text) {
@@ -191,5 +193,6 @@ void DrainQueue() {
 namespace win::detail {
 void ResetInput() {
     win::input::g_in = {};
+    SetCursorPoint(POINT{});
 }
 }  // namespace win::detail

@@ -1,5 +1,6 @@
 // The per-thread message queues, timers and message delivery.
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -171,6 +172,16 @@ void WaitForWork(Queue& q) {
         clock.SleepMs(static_cast<uint32_t>(nextDue - now));
         return;
     }
+    win::DisplayBackend& backend = win::GetDisplayBackend();
+    if (backend.HasCapability(win::BackendCapability::NativeInput)) {
+        uint32_t wait =
+            nextDue == UINT64_MAX
+                ? UINT32_MAX
+                : static_cast<uint32_t>(std::min<uint64_t>(nextDue - now, UINT32_MAX - 1));
+        lock.unlock();
+        backend.WaitForEvents(wait);
+        return;
+    }
     auto ready = [&] { return !q.posted.empty() || !q.sent.empty() || q.quit || q.woken; };
     if (nextDue == UINT64_MAX)
         q.cv.wait(lock, ready);
@@ -181,6 +192,20 @@ void WaitForWork(Queue& q) {
 
 }  // namespace
 
+namespace {
+std::atomic<uint64_t> g_cursor{0};  // x in the low half, y in the high half
+}  // namespace
+
+POINT CursorPoint() {
+    uint64_t v = g_cursor.load();
+    return POINT{static_cast<LONG>(static_cast<uint32_t>(v)),
+                 static_cast<LONG>(static_cast<uint32_t>(v >> 32))};
+}
+
+void SetCursorPoint(POINT p) {
+    g_cursor = uint64_t(static_cast<uint32_t>(p.x)) | (uint64_t(static_cast<uint32_t>(p.y)) << 32);
+}
+
 void WakeThread(DWORD thread) {
     Queue& q = QueueOf(thread);
     {
@@ -188,6 +213,7 @@ void WakeThread(DWORD thread) {
         q.woken = true;
     }
     q.cv.notify_all();
+    win::GetDisplayBackend().Wake();
 }
 
 void KillWindowTimers(HWND hwnd) {
@@ -225,6 +251,7 @@ bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
         q.posted.push_back(m);
     }
     q.cv.notify_all();
+    win::GetDisplayBackend().Wake();
     return true;
 }
 
@@ -244,6 +271,7 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     std::unique_lock<std::mutex> lock(q.m);
     q.sent.push_back(&s);
     q.cv.notify_all();
+    win::GetDisplayBackend().Wake();
     // The receiver may be gone for good; give up when the window dies.
     while (!s.done) {
         q.cv.wait_for(lock, std::chrono::milliseconds(50));
@@ -255,7 +283,7 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd && !IsWindow(hwnd)) return false;
-    return PostInput(hwnd, msg, wParam, lParam, MyQueue().lastPos);
+    return PostInput(hwnd, msg, wParam, lParam, CursorPoint());
 }
 
 bool PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -271,6 +299,7 @@ bool PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
         q.posted.push_back(m);
     }
     q.cv.notify_all();
+    win::GetDisplayBackend().Wake();
     return true;
 }
 
@@ -282,6 +311,7 @@ void PostQuitMessage(int exitCode) {
         q.quitCode = exitCode;
     }
     q.cv.notify_all();
+    win::GetDisplayBackend().Wake();
 }
 
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
@@ -387,4 +417,10 @@ bool KillTimer(HWND hwnd, uintptr_t id) {
     auto n = std::erase_if(q.timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
     // A WM_TIMER already taken from the queue is not recalled.
     return n > 0;
+}
+
+bool GetCursorPos(POINT* pt) {
+    if (!pt) return false;
+    *pt = CursorPoint();
+    return true;
 }

@@ -204,6 +204,8 @@ bool KillTimer(HWND hwnd, uintptr_t id);
 HCURSOR LoadCursor(HINSTANCE instance, uintptr_t id);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+// The screen point of the pen or mouse (its last reported position).
+bool GetCursorPos(POINT* pt);
 
 // ---- misc ----
 bool MessageBeep(UINT type);

@@ -89,6 +89,9 @@ void ResetQueues();
 std::vector<HWND> WindowsToPaint(DWORD thread);
 // Notifies the parent with WM_COMMAND (id, code, hwnd).
 void NotifyParent(HWND hwnd, WORD code);
+// Where the pen or mouse was last (screen); MSG.pt of posted messages.
+POINT CursorPoint();
+void SetCursorPoint(POINT p);
 // Queues an input message for the window's thread with its screen point.
 bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
 void ResetInput();

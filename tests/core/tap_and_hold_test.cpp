@@ -103,7 +103,9 @@ TEST_F(TapAndHoldTest, MovingMoreThanThreePixelsCancels) {
         MoveAt(200, c.to);
         uint64_t t0 = clock_.NowMs();
         EXPECT_EQ(Run(SHRG_RETURNCMD), c.expect) << c.to.x << "," << c.to.y;
-        if (!c.expect) EXPECT_LT(clock_.NowMs() - t0, 500u);
+        if (!c.expect) {
+            EXPECT_LT(clock_.NowMs() - t0, 500u);
+        }
         win::input::DrainQueue();
     }
 }

@@ -2,7 +2,9 @@
 # time; win_test.res is embedded into the resource test, DEU.res is a language
 # library file beside the test binaries.
 zn_compile_rc(zn_win_test_res ${PROJECT_SOURCE_DIR}/tests/data/win/win_test.rc
-              ${CMAKE_CURRENT_BINARY_DIR}/win_test.res)
+              ${CMAKE_CURRENT_BINARY_DIR}/win_test.res
+              DEPENDS ${PROJECT_SOURCE_DIR}/tests/data/win/win_test.bmp
+                      ${PROJECT_SOURCE_DIR}/tests/data/win/win_test.ico)
 zn_compile_rc(zn_win_deu_res ${PROJECT_SOURCE_DIR}/tests/data/win/DEU.rc
               ${CMAKE_CURRENT_BINARY_DIR}/Locales/DEU.res)
 zn_embed_res(zn_win_test_res_cpp ${zn_win_test_res} ${CMAKE_CURRENT_BINARY_DIR}/win_test_res.cpp)

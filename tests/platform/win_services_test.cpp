@@ -2,6 +2,9 @@
 // shell's extra controls.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/res/resource.h"
 #include "platform/win/command.h"
 #include "platform/win/controls.h"
@@ -279,6 +282,39 @@ TEST_F(WinServicesTest, BackendHearsOfChangesAndFeedsInputBeforeAPeek) {
     MSG m;
     EXPECT_TRUE(PeekMessage(&m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
     win::SetDisplayBackend(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A backend with device input: an empty queue waits in the backend, which
+// delivers a tap; a post from another thread wakes it.
+struct DeviceBackend : win::DisplayBackend {
+    HWND target = nullptr;
+    std::atomic<int> waits{0}, wakes{0};
+    bool HasCapability(win::BackendCapability c) const override {
+        return c == win::BackendCapability::NativeInput;
+    }
+    void WaitForEvents(uint32_t) override {
+        if (++waits == 1) win::input::TapAt(target, {2, 2});
+    }
+    void Wake() override { ++wakes; }
+};
+
+TEST_F(WinServicesTest, DeviceInputArrivesWhileTheLoopWaitsInTheBackend) {
+    DeviceBackend b;
+    b.target = wnd_;
+    win::SetDisplayBackend(&b);
+    MSG m;
+    ASSERT_TRUE(GetMessage(&m, nullptr, 0, 0));
+    EXPECT_EQ(m.message, WM_LBUTTONDOWN);
+    EXPECT_EQ(b.waits.load(), 1);
+    int before = b.wakes.load();
+    std::thread([&] { PostMessage(wnd_, WM_APP, 0, 0); }).join();
+    EXPECT_GT(b.wakes.load(), before);
+    win::SetDisplayBackend(nullptr);
+    win::input::DrainQueue();
 }
 
 }  // namespace
