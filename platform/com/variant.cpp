@@ -106,6 +106,8 @@ void VariantInit(VARIANT* v) {
 
 HRESULT VariantClear(VARIANT* v) {
     if (!v) return E_INVALIDARG;
+    const bool pointer = (v->vt & (VT_BYREF | VT_ARRAY)) != 0 || v->vt == VT_BSTR ||
+                         v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN || v->vt == VT_RECORD;
     if (!(v->vt & VT_BYREF)) {
         if (v->vt & VT_ARRAY) {
             if (v->parray) {
@@ -128,7 +130,11 @@ HRESULT VariantClear(VARIANT* v) {
             }
         }
     }
-    VariantInit(v);
+    // As on the platform, a plain value's bits stay where they were (the
+    // program reads a cleared event result's stored value); pointers are
+    // zeroed so nothing dangles.
+    v->vt = VT_EMPTY;
+    if (pointer) v->brecVal = {nullptr, nullptr};
     return S_OK;
 }
 

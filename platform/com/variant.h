@@ -10,7 +10,10 @@
 //   the characters and a NUL follows them. A null BSTR means "".
 // - A VARIANT owns what it holds (BSTR, interface reference, SAFEARRAY) unless
 //   VT_BYREF is set, in which case it only points at storage owned elsewhere.
-//   VariantClear frees what is owned and leaves VT_EMPTY.
+//   VariantClear frees what is owned and leaves VT_EMPTY; as on the platform
+//   it leaves the bits of a plain value (a cleared VT_BOOL still holds -1 in
+//   boolVal; the program reads cleared event results that way), while
+//   pointers are zeroed.
 // - VariantChangeType follows fixed, locale-independent rules (the US English
 //   conventions of the platform: '.' decimal, ',' grouping, M/D/YYYY dates,
 //   h:mm:ss AM/PM times); integers round half to even; out-of-range values give

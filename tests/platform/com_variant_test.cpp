@@ -78,6 +78,20 @@ TEST(ComBstr, LengthPrefixedUtf16) {
     EXPECT_EQ(VariantChangeType(&asNum, &e, 0, VT_I4), DISP_E_TYPEMISMATCH);
 }
 
+// The program reads a cleared event result's stored value: clearing leaves
+// plain values' bits, and zeroes pointers so nothing dangles.
+TEST(ComVariant, ClearKeepsPlainBitsAndDropsPointers) {
+    VARIANT v;
+    VariantFromBool(&v, true);
+    EXPECT_EQ(VariantClear(&v), S_OK);
+    EXPECT_EQ(v.vt, VT_EMPTY);
+    EXPECT_EQ(v.boolVal, VARIANT_TRUE);
+    VariantFromString(&v, u"text");
+    EXPECT_EQ(VariantClear(&v), S_OK);
+    EXPECT_EQ(v.vt, VT_EMPTY);
+    EXPECT_EQ(v.bstrVal, nullptr);
+}
+
 TEST(ComChangeType, NumbersToText) {
     struct Case {
         ComVariant v;
