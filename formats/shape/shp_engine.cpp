@@ -92,37 +92,126 @@ bool ReadAt(FioFile* f, int64_t offset, void* data, uint32_t n) {
     return fioSeek(f, offset, 0) == offset && fioRead(f, data, n) == n;
 }
 
+bool Cacheable(const ShpFile* h) {
+    return !(h->openFlags & kShpShareAll);
+}
+
+void DropCaches(ShpFile* h) {
+    h->ahead.clear();
+    h->aheadAt = -1;
+    h->lastEnd = -1;
+    h->index.clear();
+    h->index.shrink_to_fit();
+    h->indexLoaded = false;
+    h->shpSize = -1;
+}
+
+// Drops the caches when a write path starts and when it ends.
+struct WriteScope {
+    ShpFile* h;
+    explicit WriteScope(ShpFile* file) : h(file) { DropCaches(h); }
+    ~WriteScope() { DropCaches(h); }
+};
+
+int64_t MainSize(ShpHandle h) {
+    if (h->shpSize >= 0) return h->shpSize;
+    const int64_t size = fioGetSize(h->shp);
+    if (Cacheable(h)) h->shpSize = size;
+    return size;
+}
+
+const uint8_t* IndexBytes(ShpHandle h, int64_t* size) {
+    if (!h->indexLoaded && Cacheable(h)) {
+        const int64_t n = fioGetSize(h->shx);
+        if (n >= 100 && n < (int64_t{1} << 31)) {
+            h->index.resize(static_cast<size_t>(n));
+            if (ReadAt(h->shx, 0, h->index.data(), static_cast<uint32_t>(n)))
+                h->indexLoaded = true;
+            else
+                h->index.clear();
+        }
+    }
+    if (!h->indexLoaded) return nullptr;
+    *size = static_cast<int64_t>(h->index.size());
+    return h->index.data();
+}
+
+// Reads `.shp` bytes at an offset. Reads that follow one another are served
+// from a read-ahead block, so a sequential pass costs one call per block.
+uint32_t ReadMain(ShpFile* h, int64_t offset, void* dst, uint32_t n) {
+    constexpr uint32_t kBlock = 64 * 1024;
+    const int64_t end = h->aheadAt + static_cast<int64_t>(h->ahead.size());
+    if (h->aheadAt >= 0 && offset >= h->aheadAt && offset + n <= end) {
+        memcpy(dst, h->ahead.data() + (offset - h->aheadAt), n);
+        h->lastEnd = offset + n;
+        return n;
+    }
+    const bool sequential = Cacheable(h) && offset == h->lastEnd && n < kBlock;
+    h->lastEnd = offset + n;
+    if (!sequential) {
+        if (fioSeek(h->shp, offset, 0) != offset) return 0;
+        return fioRead(h->shp, dst, n);
+    }
+    h->ahead.resize(kBlock);
+    uint32_t got = 0;
+    if (fioSeek(h->shp, offset, 0) == offset) got = fioRead(h->shp, h->ahead.data(), kBlock);
+    h->ahead.resize(got);
+    h->aheadAt = got ? offset : -1;
+    const uint32_t out = std::min(got, n);
+    memcpy(dst, h->ahead.data(), out);
+    return out;
+}
+
 // The `.shx` entry of a record: offset and length in bytes.
 bool IndexEntry(ShpHandle h, int record, int64_t* offset, int64_t* length) {
-    if (record < 0 || record >= ShpGetIndexCount(h)) return false;
+    if (record < 0) return false;
     uint8_t e[8];
-    if (!ReadAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) return false;
+    int64_t size = 0;
+    if (const uint8_t* index = IndexBytes(h, &size)) {
+        if (100 + 8 * static_cast<int64_t>(record) + 8 > size) return false;
+        memcpy(e, index + 100 + 8 * static_cast<int64_t>(record), 8);
+    } else {
+        if (record >= ShpGetIndexCount(h)) return false;
+        if (!ReadAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) return false;
+    }
     *offset = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(e)));
     *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(e + 4)));
     return true;
 }
 
-// Reads the `.shp` record header of a record: number and content bytes.
+// Reads the `.shp` record header of a record (number and content bytes) and
+// up to `want` bytes of content after it into `head`; *got is how many.
 // Checks the record lies inside the file.
-bool RecordHeader(ShpHandle h, int record, int64_t* offset, int* number, int64_t* length) {
+bool RecordHeader(ShpHandle h, int record, int64_t* offset, int* number, int64_t* length,
+                  uint8_t* head = nullptr, uint32_t want = 0, uint32_t* got = nullptr) {
     int64_t shxLength;
     if (record < 0 || record >= ShpGetRecordCount(h) ||
         !IndexEntry(h, record, offset, &shxLength) || *offset < 100) {
         Fail(h, kShpErrRead, u"Read incomplete %d, %d", 0, 8);
         return false;
     }
-    uint8_t rh[8];
-    if (!ReadAt(h->shp, *offset, rh, 8)) {
-        Fail(h, kShpErrRead, u"Read incomplete %d, %d", 0, 8);
+    uint8_t buffer[8 + 64];
+    want = std::min<uint32_t>(want, 64);
+    uint32_t read = 0;
+    read = ReadMain(h, *offset, buffer, 8 + want);
+    if (read < 8) {
+        Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(read), 8);
         return false;
     }
-    *number = static_cast<int32_t>(Be32(rh));
-    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
-    const int64_t size = fioGetSize(h->shp);
+    *number = static_cast<int32_t>(Be32(buffer));
+    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(buffer + 4)));
+    int64_t size = MainSize(h);
+    if (*length >= 0 && *offset + 8 + *length > size) size = fioGetSize(h->shp);  // grown since
     if (*length < 0 || *offset + 8 + *length > size) {
         Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(size - *offset - 8),
              static_cast<int>(*length));
         return false;
+    }
+    if (head) {
+        const uint32_t inContent = static_cast<uint32_t>(std::min<int64_t>(read - 8, *length));
+        memcpy(head, buffer + 8, inContent);
+        *got = inContent;
+        h->lastEnd = *offset + 8 + inContent;
     }
     return true;
 }
@@ -170,18 +259,23 @@ void HeaderAddZM(ShpHandle h, const ShapeRecord* r, bool first) {
     SetHeaderExtent(h, e);
 }
 
-// Writes a record header and content at `offset` of `.shp`.
+// Writes a record header and content at `offset` of `.shp`, in one write.
 bool WriteRecord(ShpHandle h, int64_t offset, int number, const ShapeRecord* r, size_t size) {
-    uint8_t rh[8];
-    PutBe32(rh, static_cast<uint32_t>(number));
-    PutBe32(rh + 4, static_cast<uint32_t>(size / 2));
-    if (!WriteAt(h->shp, offset, rh, 8)) {
+    std::vector<uint8_t>& out = h->ahead;  // free while writing (caches are dropped)
+    out.resize(8 + size);
+    PutBe32(out.data(), static_cast<uint32_t>(number));
+    PutBe32(out.data() + 4, static_cast<uint32_t>(size / 2));
+    memcpy(out.data() + 8, r, size);
+    uint32_t put = 0;
+    if (fioSeek(h->shp, offset, 0) == offset)
+        put = fioWrite(h->shp, out.data(), static_cast<uint32_t>(out.size()));
+    out.clear();
+    if (put < 8) {
         Fail(h, kShpErrWriteRecordHeader, u"Write record header incomplete");
         return false;
     }
-    const uint32_t put = fioWrite(h->shp, r, static_cast<uint32_t>(size));
-    if (put != size) {
-        Fail(h, kShpErrWrite, u"Write incomplete %d, %d", static_cast<int>(put),
+    if (put != 8 + size) {
+        Fail(h, kShpErrWrite, u"Write incomplete %d, %d", static_cast<int>(put - 8),
              static_cast<int>(size));
         return false;
     }
@@ -206,6 +300,7 @@ bool TruncateAt(FioFile* f, int64_t size) {
 // Appends a record with a `.dbf` row (the table's record buffer, or a blank
 // one). On failure the three files go back to their old sizes.
 int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
+    WriteScope scope(h);
     if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
     const int type = ShpGetRecordShapeType(nullptr, r);
     if (type != HeaderType(h) || !IsBuildableShapeType(type)) {
@@ -410,7 +505,8 @@ int ShpGetRecordCount(ShpHandle h) {
 
 int ShpGetIndexCount(ShpHandle h) {
     if (!h) return 0;
-    const int64_t size = fioGetSize(h->shx);
+    const int64_t size =
+        h->indexLoaded ? static_cast<int64_t>(h->index.size()) : fioGetSize(h->shx);
     if (size < 100) return 0;
     return static_cast<int>(std::min<int64_t>((size - 100) / 8, 0x7FFFFFFF));
 }
@@ -584,19 +680,20 @@ void FillShortRecord(uint8_t* b, size_t length, size_t full) {
 }  // namespace shp_detail
 
 ShapeRecord* ShpReadShape(ShpHandle h, int record, ShapeRecord* buffer, size_t capacity) {
-    if (!h) return nullptr;
-    int64_t offset, length;
     int number;
-    if (!RecordHeader(h, record, &offset, &number, &length)) return nullptr;
+    return h ? ReadShape(h, record, buffer, capacity, &number) : nullptr;
+}
+
+ShapeRecord* shp_detail::ReadShape(ShpFile* h, int record, ShapeRecord* buffer, size_t capacity,
+                                   int* numberOut) {
+    int64_t offset, length;
+    int& number = *numberOut;
     // Room for the whole record of the type even when the file stored less.
     // Counts that would need far more than the content holds are refused
     // before anything is allocated.
-    uint8_t head[44] = {};
-    const uint32_t peek = static_cast<uint32_t>(std::min<int64_t>(length, 44));
-    if (peek && fioRead(h->shp, head, peek) != peek) {
-        Fail(h, kShpErrRead, u"Read incomplete %d, %d", 0, static_cast<int>(peek));
-        return nullptr;
-    }
+    uint8_t head[64] = {};
+    uint32_t peek = 0;
+    if (!RecordHeader(h, record, &offset, &number, &length, head, 64, &peek)) return nullptr;
     const size_t typed = peek >= 4 ? ShapeGetRecordSize(AsShapeRecord(head)) : 0;
     if (typed > 3 * static_cast<size_t>(length) + 64) {
         Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(length),
@@ -620,8 +717,9 @@ ShapeRecord* ShpReadShape(ShpHandle h, int record, ShapeRecord* buffer, size_t c
     }
     uint8_t* b = ShapeBytes(dst);
     memcpy(b, head, peek);
+    // The peek may already hold the whole record (points).
     const uint32_t rest = static_cast<uint32_t>(length - peek);
-    const uint32_t got = rest ? fioRead(h->shp, b + peek, rest) : 0;
+    const uint32_t got = rest ? ReadMain(h, offset + 8 + peek, b + peek, rest) : 0;
     if (got != rest) {
         Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(got + peek),
              static_cast<int>(length));
@@ -645,6 +743,7 @@ int ShpAppendShape(ShpHandle h, ShapeRecord* r) {
 
 int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
     if (!h) return -1;
+    WriteScope scope(h);
     if (!r) r = h->buffer;
     if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
     if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h)) {
@@ -672,6 +771,7 @@ int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
 
 int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
     if (!h) return -1;
+    WriteScope scope(h);
     if (!r) r = h->buffer;
     if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
     if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h)) {
@@ -721,6 +821,7 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
 
 int ShpDeleteShape(ShpHandle h, int record, int truncate) {
     if (!h) return 0;
+    WriteScope scope(h);
     if (!CanWrite(h) || !DbfIsWritable(h->table)) return Fail(h, kShpErrReadOnly);
     int64_t offset, length;
     int number;
@@ -741,6 +842,7 @@ int ShpDeleteShape(ShpHandle h, int record, int truncate) {
 
 int ShpTruncateLast(ShpHandle h) {
     if (!h) return 0;
+    WriteScope scope(h);
     const int c = ShpGetRecordCount(h);
     if (c < 1) return 0;
     if (!CanWrite(h)) return Fail(h, kShpErrReadOnly);
@@ -780,6 +882,7 @@ int ShpIsWritable(ShpHandle h) {
 
 int ShpSetWritable(ShpHandle h, int writable) {
     if (!h) return 0;
+    WriteScope scope(h);
     if (!writable && h->headerChanged) ShpWriteHeaders(h);
     const uint32_t oldAccess = fioGetAccess(h->shp);
     const uint32_t oldShare = fioGetShare(h->shp);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/file_io.h"
@@ -23,6 +24,15 @@ struct ShpFile {
     int openFlags = 0;
     // Views mapped by ShpMapFile (0 .shp, 1 .shx).
     bool mapped[2] = {false, false};
+    // The whole `.shx` and the `.shp` size, read once for the reading paths
+    // and dropped by every write (not kept for files shared with writers).
+    std::vector<uint8_t> index;
+    bool indexLoaded = false;
+    int64_t shpSize = -1;
+    // Read-ahead block of `.shp` for sequential reads.
+    std::vector<uint8_t> ahead;
+    int64_t aheadAt = -1;
+    int64_t lastEnd = -1;
 
     ~ShpFile();
 };
@@ -58,5 +68,7 @@ void HeaderAddXY(ShpFile* h, double x, double y, bool first);
 // Completes a record whose content (length bytes) leaves out the tail of its
 // full size: zeros, and no-data measures when it stops before them.
 void FillShortRecord(uint8_t* b, size_t length, size_t full);
+// ShpReadShape, also giving the record's number from its `.shp` header.
+ShapeRecord* ReadShape(ShpFile* h, int record, ShapeRecord* buffer, size_t capacity, int* number);
 
 }  // namespace shp_detail

@@ -62,21 +62,15 @@ int Damaged(ShpHandle h, int64_t bytes) {
 // reading walks. 1 visited or skipped (*shape null when skipped), 0 on error.
 int ReadForVisit(ShpHandle h, int i, ShapeRecord** shape) {
     *shape = nullptr;
-    const int64_t offset = ShpGetRecordOffset(h, i);
-    FioFile* f = ShpGetMainFile(h);
-    uint8_t rh[8];
-    if (offset < 100 || fioSeek(f, offset, 0) != offset || fioRead(f, rh, 8) != 8)
-        return Damaged(h, 8);
-    const int number = static_cast<int32_t>(Be32(rh));
-    const int64_t length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
-    if (length == 0 || number <= 0) return 1;
-    if (RowDeleted(ShpGetTable(h), i)) return 1;
-    ShapeRecord* r = ShpReadShape(h, i);
+    int number = 0;
+    ShapeRecord* r = ReadShape(h, i, nullptr, 0, &number);
     if (!r) {
-        if (ShpGetError(h) != kShpErrRealloc) Damaged(h, length);
+        if (ShpGetError(h) != kShpErrRealloc) Damaged(h, ShpGetContentLength(h, i));
         return 0;
     }
-    if (ShpGetRecordShapeType(nullptr, r) > 0) *shape = r;
+    if (number <= 0 || ShpGetRecordShapeType(nullptr, r) <= 0) return 1;
+    if (RowDeleted(ShpGetTable(h), i)) return 1;
+    *shape = r;
     return 1;
 }
 

@@ -188,7 +188,9 @@ TEST_F(ShapeHitTest, BuildersAcceptTheirFileTypesOnly) {
             const bool ok =
                 std::find(b.accepted.begin(), b.accepted.end(), type) != b.accepted.end();
             EXPECT_EQ(b.build(h), ok ? 0 : -1);
-            if (!ok) EXPECT_EQ(ShpGetTotalSize(h), size);
+            if (!ok) {
+                EXPECT_EQ(ShpGetTotalSize(h), size);
+            }
             ShpClose(h);
         }
     }

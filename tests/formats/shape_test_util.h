@@ -73,7 +73,9 @@ inline void ExpectMatchesShpdump(ShpHandle h, const std::string& hostPath) {
             const auto& v = s.vertices[static_cast<size_t>(i)];
             EXPECT_EQ(x, v[0]);
             EXPECT_EQ(y, v[1]);
-            if (ShapeTypeHasZ(type)) EXPECT_EQ(z, v[2]);
+            if (ShapeTypeHasZ(type)) {
+                EXPECT_EQ(z, v[2]);
+            }
             if (v.size() > 3 && ShapeTypeHasM(type)) {
                 // shpdump prints its own no-data as -1e39 or below.
                 if (IsNoDataMeasure(m) || v[3] < -1e38) {
