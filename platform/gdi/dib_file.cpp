@@ -147,6 +147,17 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
         }
     }
 
+    // The pixel data must be there before anything is allocated: plain rows
+    // whole, run-length data at least one byte per 256 pixels.
+    if (offBits >= size) return nullptr;
+    size_t avail = size - offBits;
+    size_t srcStride = size_t(DibStride(bpp, width));
+    if (compression == 1 || compression == 2) {
+        if (uint64_t(width) * uint64_t(h) > uint64_t(avail) * 256) return nullptr;
+    } else if (srcStride * h > avail) {
+        return nullptr;
+    }
+
     int outBpp = bpp == 2 ? 8 : bpp == 16 ? 24 : bpp;
     // Header and a full colour table (set from the file's palette below).
     std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
@@ -163,23 +174,13 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
         s.palette = palette;
         s.palette.resize(size_t(1) << outBpp, 0);
     }
-    if (offBits >= size) {
-        DeleteObject(hb);
-        return nullptr;
-    }
     const uint8_t* src = p + offBits;
-    size_t avail = size - offBits;
     if (compression == 1 || compression == 2) {
         if (!DecodeRle(src, avail, s, compression == 2)) {
             DeleteObject(hb);
             return nullptr;
         }
         return hb;
-    }
-    size_t srcStride = size_t(DibStride(bpp, width));
-    if (srcStride * h > avail) {
-        DeleteObject(hb);
-        return nullptr;
     }
     for (int r = 0; r < h; ++r) {
         // File rows are stored in the same order as the section's memory rows.
