@@ -241,6 +241,16 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     EXPECT_EQ(r.lVal, 5);
     ASSERT_EQ(GetProperty(g, u"count", r.Receive()), S_OK);
     EXPECT_EQ(r.iVal, 4);
+    // a by-reference BSTR from the host is written back
+    ASSERT_EQ(Exec(u"Sub Fill(s) : s = s & \"!\" : End Sub"), S_OK);
+    BSTR text = SysAllocString(u"hi");
+    VARIANT ref;
+    VariantInit(&ref);
+    ref.vt = VT_BYREF | VT_BSTR;
+    ref.pbstrVal = &text;
+    ASSERT_EQ(CallMethod(g, u"Fill", &ref, 1, r.Receive()), S_OK);
+    EXPECT_EQ(WString(BstrView(text)), u"hi!");
+    SysFreeString(text);
     g->Release();
     win::QueueMessageBoxAnswers({7});
     ASSERT_EQ(Exec(u"If MsgBox(\"Save?\", vbYesNo, \"Edit\") = vbNo Then Application.Log \"no\""),
@@ -259,6 +269,17 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     vbs::SetInputBoxResponder(nullptr);
     ASSERT_EQ(Exec(u"Application.Log CStr(IsEmpty(InputBox(\"Name\")))"), S_OK) << lastError;
     EXPECT_EQ(Log(), (std::vector<WString>{u"no", u"Name/x", u"True"}));
+}
+
+TEST_F(VbsEngineTest, GlobalObjectsTerminateAtClose) {
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(Exec(u"Class Tracker\nPublic Name\nSub Class_Terminate() : Application.Log \"bye \" & Name : End Sub\n"
+                   u"End Class\nSet one = New Tracker : one.Name = \"a\"\nSet two = New Tracker : two.Name = \"b\""),
+              S_OK)
+        << lastError;
+    EXPECT_TRUE(Log().empty());
+    h->script->Close();
+    EXPECT_EQ(Log(), (std::vector<WString>{u"bye a", u"bye b"}));
 }
 
 TEST_F(VbsEngineTest, ClassInstancesCrossIntoTheHost) {

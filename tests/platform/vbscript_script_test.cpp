@@ -121,6 +121,23 @@ TEST(VbsScript, Procedures) {
          "s = \"abcdef\" : Mid(s, 2, 3) = \"XYZW\" : T.Print s\nMid(s, 5) = \"12345\" : T.Print s",
          "aXYZef|aXYZ12"},
         {"let", "Let x = 3 : T.Print x", "3"},
+        {"property passed byref is a copy",
+         "Class Box : Public V : End Class\nSub S(x) : x = 5 : End Sub\nSet b = New Box : b.V = 1 : S b.V : T.Print b.V",
+         "1"},
+        {"field byref inside class",
+         "Class Box\nPublic V\nSub Bump() : Inc V : End Sub\nEnd Class\nSub Inc(x) : x = x + 1 : End Sub\n"
+         "Set b = New Box : b.V = 1 : b.Bump : T.Print b.V",
+         "2"},
+        {"redim declares", "Option Explicit\nReDim a(2) : a(2) = 1 : T.Print UBound(a)", "2"},
+        {"exit property",
+         "Class P2\nProperty Get V() : V = 1 : Exit Property : V = 2 : End Property\nEnd Class\n"
+         "Set p = New P2 : T.Print p.V",
+         "1"},
+        {"call method with parens", "Class K2\nSub Two(a, b) : T.Print a + b : End Sub\nEnd Class\n"
+                                    "Set k = New K2 : Call k.Two(1, 2) : k.Two 3, 4",
+         "3|7"},
+        {"objects in arrays", "Class K3 : Public N : End Class\nDim a(1)\nSet a(1) = New K3\na(1).N = 7\nT.Print a(1).N, TypeName(a(0))",
+         "7 Empty"},
         {"deep recursion", "Function F(n) : F = F(n + 1) : End Function\nF 1", "error 28 line 0"},
     });
 }

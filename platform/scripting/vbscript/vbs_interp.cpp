@@ -132,7 +132,9 @@ void Interp::AddNamedItem(WStringView name, uint32_t flags) {
     int index = int(items_.size() - 1);
     auto found = bindings_.find(items_.back().lname);
     // a script variable or procedure of that name keeps priority
-    if (found == bindings_.end() || found->second->kind == Binding::Builtin ||
+    if (!(flags & 0x2)) {
+        // not visible: only its global members (if any) are reached
+    } else if (found == bindings_.end() || found->second->kind == Binding::Builtin ||
         found->second->kind == Binding::Member || found->second->kind == Binding::Item) {
         Binding* b = NewBinding(items_.back().lname, Binding::Item);
         b->item = index;
@@ -387,7 +389,7 @@ VARIANT* Interp::NameRef(const WString& lname, Frame& f) {
     return nullptr;
 }
 
-VARIANT* Interp::VarRef(const IdentExpr* id, Frame& f, bool create) {
+VARIANT* Interp::VarRef(const IdentExpr* id, Frame& f, bool create, bool declare) {
     if (id->scope == Scope::Local) return Target(&f.slots[id->slot]);
     if (f.me || f.implicit || f.parent) {
         if (VARIANT* v = NameRef(id->lname, f)) return v;
@@ -402,7 +404,7 @@ VARIANT* Interp::VarRef(const IdentExpr* id, Frame& f, bool create) {
         return nullptr;
     }
     if (!create) return nullptr;
-    if (f.explicitVars) Throw(500, id->name);
+    if (f.explicitVars && !declare) Throw(500, id->name);
     Frame* owner = &f;
     while (owner->parent) owner = owner->parent;
     if (owner->proc) {
@@ -619,7 +621,7 @@ void Interp::ExecCallStmt(const CallStmt* s, Frame& f) {
 
 void Interp::ExecDim(const DimStmt* s, Frame& f) {
     for (const auto& v : s->vars) {
-        VARIANT* dst = VarRef(v.ref, f, true);
+        VARIANT* dst = VarRef(v.ref, f, true, true);
         if (!dst) continue;
         if (!v.isArray) continue;
         if (v.bounds.empty()) {
@@ -645,7 +647,7 @@ void Interp::ExecDim(const DimStmt* s, Frame& f) {
 
 void Interp::ExecReDim(const DimStmt* s, Frame& f) {
     for (const auto& v : s->vars) {
-        VARIANT* dst = VarRef(v.ref, f, true);
+        VARIANT* dst = VarRef(v.ref, f, true, true);
         if (!dst) Throw(501, v.name);
         std::vector<SAFEARRAYBOUND> b;
         for (const auto& e : v.bounds) {

@@ -188,7 +188,8 @@ private:
     void NewObject(const NewExpr* n, Value* out);
 
     // Storage of a variable name, or null when the name is no variable.
-    VARIANT* VarRef(const IdentExpr* id, Frame& f, bool create);
+    // declare: Dim and ReDim make the name even under Option Explicit.
+    VARIANT* VarRef(const IdentExpr* id, Frame& f, bool create, bool declare = false);
     VARIANT* NameRef(const WString& lname, Frame& f);
     // A reference for by-reference passing, or null.
     VARIANT* ArgRef(const Expr* e, Frame& f, std::vector<SAFEARRAY*>* locks);
