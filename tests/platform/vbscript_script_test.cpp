@@ -175,6 +175,8 @@ TEST(VbsScript, Arrays) {
          "1|8"},
         {"assign to fixed", "Dim a(1)\na = Array(1)", "error 501 line 1"},
         {"for each empty", "For Each x In Array() : T.Print x : Next : T.Print \"none\"", "none"},
+        {"too large", "On Error Resume Next\nReDim a(100000, 100000) : T.Print Err.Number\n"
+                      "s = Space(2 ^ 30) : T.Print Err.Number", "7|14"},
         {"for each scalar", "For Each x In 5 : Next", "error 451 line 0"},
     });
 }

@@ -15,6 +15,9 @@ namespace {
 
 using A = ArgList;
 
+// Longest string the functions build (characters); beyond: "Out of string space".
+constexpr int32_t kMaxString = 1 << 28;
+
 bool Has(const A& a, size_t i) { return i < a.size() && !a[i].missing; }
 const VARIANT* Arg0(const A& a, size_t i) { return a[i].Get(); }
 bool IsNull(const A& a, size_t i) { return Has(a, i) && Arg0(a, i)->vt == VT_NULL; }
@@ -336,12 +339,14 @@ void FnTrim(Interp&, A& a, Value* o) { Str1(a, o, [](const WString& s) { return 
 void FnSpace(Interp&, A& a, Value* o) {
     int32_t n = ToLong(Arg0(a, 0));
     if (n < 0) Throw(5);
+    if (n > kMaxString) Throw(14);
     SetStr(o, WString(size_t(n), u' '));
 }
 void FnString(Interp&, A& a, Value* o) {
     if (IsNull(a, 0) || IsNull(a, 1)) return SetNull(o);
     int32_t n = ToLong(Arg0(a, 0));
     if (n < 0) Throw(5);
+    if (n > kMaxString) Throw(14);
     Value c;
     Val(a, 1, &c);
     WChar ch;
@@ -381,12 +386,9 @@ void FnInStr(Interp&, A& a, Value* o) {
         i = 1;
     }
     if (IsNull(a, i) || IsNull(a, i + 1)) return SetNull(o);
-    if (a.size() == 2 + i + 1 && a.size() < 4 && i == 0) {
-        // InStr(s1, s2, compare) is not a form of the function
-    }
     bool text = TextMode(a, i + 2);
     WString h = StrArg(a, i), n = StrArg(a, i + 1);
-    if (size_t(start) > h.size()) return SetLong(o, n.empty() && size_t(start) == h.size() + 1 ? 0 : 0);
+    if (size_t(start) > h.size()) return SetLong(o, 0);
     if (n.empty()) return SetLong(o, start);
     size_t p = Find(h, n, size_t(start - 1), text);
     SetLong(o, p == WString::npos ? 0 : int32_t(p + 1));
@@ -534,10 +536,8 @@ WString FormatNumberText(double d, int digits, int lead, int parens, int group) 
     if (digits < -1 || digits > 255) Throw(5);
     bool neg = d < 0;
     double ad = std::fabs(d);
-    // round half away from zero at the decimals, as the formatter does
-    double p = std::pow(10.0, digits);
-    double scaled = std::round(ad * p + 1e-9 * std::max(1.0, ad * p) * 0);
-    (void)scaled;
+    // round half away from zero at the decimals (the tiny nudge keeps 0.125
+    // from printing as 0.12 through its binary form)
     char buf[512];
     std::snprintf(buf, sizeof buf, "%.*f", digits, ad + (ad == 0 ? 0 : ad * 1e-15));
     std::string s(buf);

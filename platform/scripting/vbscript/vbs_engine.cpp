@@ -48,6 +48,8 @@ protected:
             return S_OK;
         } catch (const SyntaxError& e) {
             return ReportSyntax(e, t);
+        } catch (const std::exception&) {
+            return ReportRuntime(Failure());
         }
     }
 
@@ -64,6 +66,8 @@ protected:
             return S_OK;
         } catch (const VbsError& e) {
             return ReportRuntime(e);
+        } catch (const std::exception&) {
+            return ReportRuntime(Failure());
         }
     }
 
@@ -81,6 +85,8 @@ protected:
             return ReportSyntax(e, t, /*keepText=*/false);
         } catch (const VbsError& e) {
             return ReportRuntime(e, /*keepText=*/false);
+        } catch (const std::exception&) {
+            return ReportRuntime(Failure(), false);
         }
     }
 
@@ -115,6 +121,8 @@ protected:
             return S_OK;
         } catch (const VbsError& e) {
             return ReportRuntime(e);
+        } catch (const std::exception&) {
+            return ReportRuntime(Failure());
         }
     }
 
@@ -150,6 +158,16 @@ protected:
     }
 
 private:
+    // Anything else that escapes the interpreter: out of memory.
+    static VbsError Failure() {
+        VbsError e;
+        e.number = 7;
+        e.hr = HrOfNumber(7);
+        e.description = ErrorText(7);
+        e.source = kRuntimeSource;
+        return e;
+    }
+
     HWND OwnerWindow() {
         IActiveScriptSite* site = Site();
         if (!site) return nullptr;

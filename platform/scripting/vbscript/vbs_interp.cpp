@@ -293,9 +293,6 @@ void Interp::EvaluateText(WStringView text, int startLine, Value* out) {
     f.prog = prog.get();
     FrameScope scope(&cur_, &f);
     Eval(e.get(), f, out);
-    // keep the tree: cached lookups point into it only while it lives
-    auto holder = std::make_unique<Program>();
-    (void)holder;
 }
 
 const Proc* Interp::FindProc(const WString& lname) const {
@@ -417,19 +414,42 @@ VARIANT* Interp::VarRef(const IdentExpr* id, Frame& f, bool create, bool declare
 
 // ---- statements ----
 
+namespace {
+// Arrays beyond this many elements fail with "Out of memory" instead of
+// exhausting the machine.
+constexpr uint64_t kMaxArrayElements = uint64_t(1) << 27;
+void CheckArraySize(const std::vector<SAFEARRAYBOUND>& b) {
+    uint64_t n = 1;
+    for (const auto& d : b) {
+        n *= d.cElements;
+        if (n > kMaxArrayElements) Throw(7);
+    }
+}
+}  // namespace
+
+Interp::Flow Interp::ExecGuarded(const Stmt* s, Frame& f) {
+    try {
+        return ExecStmt(s, f);
+    } catch (const std::bad_alloc&) {
+        Throw(7);
+    } catch (const std::length_error&) {
+        Throw(14);
+    }
+}
+
 Interp::Flow Interp::ExecBlock(const Block& b, Frame& f) {
     for (const auto& s : b) {
         Flow fl;
         if (f.resumeNext) {
             try {
-                fl = ExecStmt(s.get(), f);
+                fl = ExecGuarded(s.get(), f);
             } catch (VbsError& e) {
                 SetErr(e);
                 continue;
             }
         } else {
             try {
-                fl = ExecStmt(s.get(), f);
+                fl = ExecGuarded(s.get(), f);
             } catch (VbsError& e) {
                 if (e.line < 0) {
                     e.line = s->line;
@@ -636,6 +656,7 @@ void Interp::ExecDim(const DimStmt* s, Frame& f) {
             if (ub < -1) Throw(9);
             b.push_back({uint32_t(ub + 1), 0});
         }
+        CheckArraySize(b);
         SAFEARRAY* sa = SafeArrayCreate(VT_VARIANT, uint32_t(b.size()), b.data());
         if (!sa) Throw(7);
         sa->fFeatures |= FADF_FIXEDSIZE;
@@ -657,6 +678,7 @@ void Interp::ExecReDim(const DimStmt* s, Frame& f) {
             if (ub < -1) Throw(9);
             b.push_back({uint32_t(ub + 1), 0});
         }
+        CheckArraySize(b);
         if (dst->vt & VT_ARRAY) {
             SAFEARRAY* sa = dst->parray;
             if (sa && (sa->fFeatures & FADF_FIXEDSIZE)) Throw(10);
@@ -726,10 +748,6 @@ Interp::Flow Interp::ExecFor(const ForStmt* s, Frame& f) {
     {
         Value start;
         Assign(&start, &from);
-        // the counter takes the widest type of start, end and step
-        Value zero;
-        Value t1;
-        Arith(Op::Add, &start, &zero, &t1);
         VARIANT* v = VarRef(id, f, true);
         if (!v) Throw(1040);
         if (Target(&from)->vt == VT_BSTR) Convert(&from, VT_R8, &start);
@@ -882,11 +900,6 @@ const VARIANT* Interp::EvalBorrow(const Expr* e, Frame& f, Value* tmp) {
             if (b && (b->kind == Binding::Var || b->kind == Binding::Const)) v = Target(&b->value);
         }
         if (v && !IsObjectVt(v->vt) && !(v->vt & VT_BYREF)) return v;
-    } else if (e->kind == EK::Const) {
-        auto* c = static_cast<const ConstExpr*>(e);
-        if (c->ck == CK::String || c->ck == CK::Empty || c->ck == CK::Null) {
-            // strings allocate; take the regular path
-        }
     }
     EvalValue(e, f, tmp);
     return tmp;

@@ -167,6 +167,8 @@ private:
 
     Flow ExecBlock(const Block& b, Frame& f);
     Flow ExecStmt(const Stmt* s, Frame& f);
+    // ExecStmt with allocation failures turned into the language's errors.
+    Flow ExecGuarded(const Stmt* s, Frame& f);
     Flow ExecFor(const ForStmt* s, Frame& f);
     Flow ExecForEach(const ForEachStmt* s, Frame& f);
     void ExecDim(const DimStmt* s, Frame& f);

@@ -146,6 +146,8 @@ HRESULT DispatchBase::Invoke(DISPID id, REFIID, LCID, uint16_t flags, DISPPARAMS
         return e.hr ? e.hr : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;
     }
 }
 
