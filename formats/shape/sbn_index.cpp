@@ -181,7 +181,9 @@ void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set, int& cou
         for (int i = 0; i < features; ++i) {
             const uint8_t* f = buffer_.data() + 8 * static_cast<size_t>(i);
             if (!Overlaps(f, q[0], q[1], q[2], q[3])) continue;
-            if (set.Add(static_cast<int>(ELoadBE32(f + 4)))) ++count;
+            // Counted once: a damaged file may list a record in several bins.
+            const int record = static_cast<int>(ELoadBE32(f + 4));
+            if (!set.Contains(record) && set.Add(record)) ++count;
         }
         left -= features;
     }

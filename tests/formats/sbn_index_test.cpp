@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/file_stream.h"
 #include "formats/shape/record_set.h"
 #include "formats/shape/spatial_index.h"
@@ -45,6 +47,180 @@ TEST_F(SbnTest, RebuildMatchesDesktopToolBytes) {
     for (size_t i = 0; i < sbx.size(); ++i)
         ASSERT_EQ(static_cast<uint8_t>(sbx[i]), static_cast<uint8_t>(goldSbx[i]))
             << "sbx byte " << i;
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t BE(const std::string& s, size_t at) {
+    return ELoadBE32(reinterpret_cast<const uint8_t*>(s.data() + at));
+}
+
+// Bin table entry b (1-based) of an .sbn written by us: (first record, count).
+std::pair<uint32_t, uint32_t> TableEntry(const std::string& sbn, int b) {
+    const size_t at = 108 + 8 * static_cast<size_t>(b - 1);
+    return {BE(sbn, at), BE(sbn, at + 4)};
+}
+
+TEST(SbnBuilder, LevelsGrowWithTheShapeCount) {
+    struct {
+        int shapes, levels;
+    } cases[] = {{0, 2}, {1, 2}, {24, 2}, {25, 3}, {56, 3}, {57, 4}, {663, 7},
+                 {8 * ((1 << 18) - 1), 18}, {8 * ((1 << 18) - 1) + 1, 19}, {100000000, 19}};
+    for (auto c : cases) EXPECT_EQ(ESpatialIndexBuilder::LevelsFor(c.shapes), c.levels) << c.shapes;
+}
+
+TEST(SbnBuilder, BinPlacementWithTwoLevels) {
+    ESpatialIndexBuilder b(24, EExtent(0, 0, 255, 255));
+    ASSERT_EQ(b.GetLevels(), 2);
+    struct {
+        uint8_t rect[4];
+        int bin;
+    } cases[] = {{{129, 0, 200, 10}, 2}, {{0, 0, 128, 10}, 3}, {{100, 0, 200, 10}, 1}};
+    for (auto& c : cases) EXPECT_EQ(b.FindBin(c.rect), c.bin);
+}
+
+TEST(SbnBuilder, QuantisationClampsAndHandlesZeroWidth) {
+    // A zero-width extent (points on one vertical line) uses the full grid.
+    ESpatialIndexBuilder line(3, EExtent(5, 0, 5, 100));
+    uint8_t r[4];
+    line.Quantise(EExtent(5, 50, 5, 50), r);
+    EXPECT_EQ(r[0], 0);
+    EXPECT_EQ(r[2], 1);
+    EXPECT_EQ(r[1], 127);
+    EXPECT_EQ(r[3], 128);
+    ESpatialIndexBuilder b(3, EExtent(0, 0, 1, 1));
+    b.Quantise(EExtent(0, 0, 1, 1), r);
+    EXPECT_EQ((std::vector<int>{r[0], r[1], r[2], r[3]}), (std::vector<int>{0, 0, 255, 255}));
+    // Outside the extent, inverted, NaN, or past the announced count: refused.
+    EXPECT_FALSE(b.AddShape(1, EExtent(-1, 0, 0.5, 0.5)));
+    EXPECT_FALSE(b.AddShape(1, EExtent(0.6, 0, 0.5, 0.5)));
+    EXPECT_FALSE(b.AddShape(1, EExtent(NAN, 0, 0.5, 0.5)));
+    for (int i = 1; i <= 3; ++i) EXPECT_TRUE(b.AddShape(i, EExtent(0, 0, 0.5, 0.5)));
+    EXPECT_FALSE(b.AddShape(4, EExtent(0, 0, 0.5, 0.5)));
+}
+
+class SbnWriteTest : public SbnTest {};
+
+TEST_F(SbnWriteTest, LargeBinsSplitIntoRecordsOfAHundred) {
+    ESpatialIndexBuilder b(250, EExtent(0, 0, 255, 255));
+    for (int i = 1; i <= 250; ++i) ASSERT_TRUE(b.AddShape(i, EExtent(0, 0, 255, 255)));
+    b.Write(u"\\big.sbn");
+    const std::string sbn = Get("big.sbn"), sbx = Get("big.sbx");
+    EXPECT_EQ(BE(sbn, 28), 250u);
+    EXPECT_EQ(BE(sbn, 104), 4u);  // one table entry (8 bytes = 4 words)
+    EXPECT_EQ(TableEntry(sbn, 1), std::make_pair(2u, 250u));
+    ASSERT_EQ(sbx.size(), 100u + 4 * 8);
+    EXPECT_EQ(BE(sbx, 108 + 4), 400u);  // 100 features
+    EXPECT_EQ(BE(sbx, 116 + 4), 400u);
+    EXPECT_EQ(BE(sbx, 124 + 4), 200u);  // 50 features
+    ESpatialIndex index;
+    ASSERT_TRUE(index.Open(u"\\big.sbn"));
+    ERecordSet set(250);
+    EXPECT_EQ(index.Query(EExtent(10, 10, 11, 11), set), 250);
+    EXPECT_EQ(set.Count(), 250);
+}
+
+TEST_F(SbnWriteTest, SparseSiblingsMergeIntoTheirParent) {
+    // Three levels; bin 2 is the upper x half, its children 4 (upper y) and 5.
+    for (int parentShapes : {2, 3}) {
+        ESpatialIndexBuilder b(25, EExtent(0, 0, 255, 255));
+        ASSERT_EQ(b.GetLevels(), 3);
+        int n = 0;
+        for (int i = 0; i < parentShapes; ++i) ASSERT_TRUE(b.AddShape(++n, EExtent(200, 100, 209, 200)));
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(b.AddShape(++n, EExtent(200, 200, 209, 209)));
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(b.AddShape(++n, EExtent(200, 10, 209, 19)));
+        b.Write(u"\\m.sbn");
+        const std::string sbn = Get("m.sbn");
+        if (parentShapes == 2) {
+            EXPECT_EQ(BE(sbn, 104), 8u);  // table of two bins: the merge emptied 4 and 5
+            EXPECT_EQ(TableEntry(sbn, 2).second, 8u);
+        } else {
+            EXPECT_EQ(BE(sbn, 104), 20u);  // five bins
+            EXPECT_EQ(TableEntry(sbn, 2).second, 3u);
+            EXPECT_EQ(TableEntry(sbn, 4).second, 3u);
+            EXPECT_EQ(TableEntry(sbn, 5).second, 3u);
+        }
+        ESpatialIndex index;
+        ASSERT_TRUE(index.Open(u"\\m.sbn"));
+        ERecordSet set(25);
+        EXPECT_EQ(index.Query(EExtent(205, 205, 206, 206), set), 3);
+        for (int r = parentShapes + 1; r <= parentShapes + 3; ++r) EXPECT_TRUE(set.Contains(r));
+    }
+}
+
+TEST_F(SbnWriteTest, QueriesOnTheGoldenIndex) {
+    CopySet("blockgroups", {".sbn", ".sbx"});
+    ESpatialIndex index;
+    ASSERT_TRUE(index.Open(u"\\blockgroups.sbn"));
+    EXPECT_EQ(index.GetShapeCount(), 663);
+    const EExtent e = index.GetExtent();
+    // The whole extent: every record without reading a bin.
+    ERecordSet all(663);
+    EXPECT_EQ(index.Query(EExtent(e.xmin - 1, e.ymin - 1, e.xmax + 1, e.ymax + 1), all), 663);
+    EXPECT_EQ(all.Count(), 663);
+    // A stale index (the table has fewer rows now): count and set agree.
+    ERecordSet fewer(600);
+    EXPECT_EQ(index.Query(EExtent(e.xmin - 1, e.ymin - 1, e.xmax + 1, e.ymax + 1), fewer), 600);
+    EXPECT_EQ(fewer.Count(), 600);
+    // Touching the extent's edge still walks the tree; missing it gives 0.
+    ERecordSet edge(663);
+    EXPECT_GT(index.Query(EExtent(e.xmax, e.ymin, e.xmax + 1, e.ymax), edge), 0);
+    ERecordSet none(663);
+    EXPECT_EQ(index.Query(EExtent(e.xmax + 1, e.ymin, e.xmax + 2, e.ymax), none), 0);
+    // A query far wider than the extent on one axis only.
+    const double w = (e.xmax - e.xmin) * 1e7;
+    const double cy = (e.ymin + e.ymax) / 2;
+    ERecordSet wide(663);
+    EXPECT_GT(index.Query(EExtent(e.xmin - w, cy, e.xmax + w, cy), wide), 0);
+}
+
+TEST_F(SbnWriteTest, SpatialIndexObject) {
+    CopySet("blockgroups", {".shp", ".shx", ".dbf"});
+    ShpHandle h = ShpOpen(u"\\blockgroups.shp", 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(CSpatialIndex::DeleteForLayer(h));  // nothing to delete
+    CSpatialIndex index;
+    EXPECT_FALSE(index.OpenForLayer(h));
+    ASSERT_TRUE(index.Rebuild(h));
+    ASSERT_TRUE(index.OpenForLayer(h));
+    EXPECT_TRUE(index.IsOpen());
+    EXPECT_EQ(index.GetResultData(1), nullptr);
+    CDoubleRect box;
+    ShpGetBounds(h, &box);
+    EXPECT_EQ(index.QueryRect(box, 0), 663);
+    // Result 2 appears on demand and is emptied before each query.
+    CDoubleRect corner(box.xmin, box.ymin, box.xmin + (box.xmax - box.xmin) / 10,
+                       box.ymin + (box.ymax - box.ymin) / 10);
+    const int first = index.QueryRect(corner, 2);
+    EXPECT_GT(first, 0);
+    EXPECT_LT(first, 663);
+    EXPECT_EQ(index.QueryRect(corner, 2), first);
+    EXPECT_EQ(index.GetResultSet(2)->Count(), first);
+    ASSERT_NE(index.GetResultData(2), nullptr);
+    // While open, nobody else can delete or rebuild its files (as on the
+    // device); its own rebuild reopens it on the new files.
+    CSpatialIndex other;
+    EXPECT_FALSE(other.Rebuild(h));
+    EXPECT_FALSE(CSpatialIndex::DeleteForLayer(h));
+    EXPECT_TRUE(index.Rebuild(h));
+    EXPECT_TRUE(index.IsOpen());
+    EXPECT_EQ(index.QueryRect(box, 0), 663);
+    EXPECT_TRUE(index.CloseAndDelete());
+    EXPECT_FALSE(HostExists("blockgroups.sbn"));
+    EXPECT_FALSE(HostExists("blockgroups.sbx"));
+    ShpClose(h);
+}
+
+TEST_F(SbnWriteTest, EmptyAndNullShapefilesGetNoIndex) {
+    ShpHandle h = ShpCreate(u"\\empty.shp", 1, kShpReadWrite);
+    ASSERT_NE(h, nullptr);
+    CSpatialIndex index;
+    EXPECT_TRUE(index.Rebuild(h));
+    EXPECT_FALSE(HostExists("empty.sbn"));
+    EXPECT_FALSE(HostExists("empty.sbx"));
+    ShpClose(h);
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// Indexes we build, read back by shapelib's independent reader and by ogrinfo,
+// compared with a brute-force scan; and a table of corrupted indexes.
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "formats/shape/record_set.h"
+#include "formats/shape/sbn_index.h"
+#include "formats/shape/spatial_index.h"
+#include "shape_test_util.h"
+
+namespace {
+
+const std::string kShape = std::string(ZN_TEST_DATA) + "/shape/";
+
+class SbnOracleTest : public DbfRootTest {
+protected:
+    // Builds an index of the boxes (record number = position + 1) and checks
+    // random queries: our candidates and shapelib's both hold every box that
+    // really meets the query.
+    void CheckQueries(const std::vector<EExtent>& boxes, const std::vector<EExtent>& queries) {
+        EExtent extent = boxes[0];
+        for (const EExtent& b : boxes) {
+            extent.xmin = std::min(extent.xmin, b.xmin);
+            extent.ymin = std::min(extent.ymin, b.ymin);
+            extent.xmax = std::max(extent.xmax, b.xmax);
+            extent.ymax = std::max(extent.ymax, b.ymax);
+        }
+        const int n = static_cast<int>(boxes.size());
+        ESpatialIndexBuilder builder(n, extent);
+        for (int i = 0; i < n; ++i) ASSERT_TRUE(builder.AddShape(i + 1, boxes[static_cast<size_t>(i)]));
+        builder.Write(u"\\r.sbn");
+
+        SBNSearchHandle sbn = SBNOpenDiskTree(Host("r.sbn").c_str(), nullptr);
+        ASSERT_NE(sbn, nullptr) << "shapelib refuses our index";
+        ESpatialIndex index;
+        ASSERT_TRUE(index.Open(u"\\r.sbn"));
+        for (const EExtent& q : queries) {
+            ERecordSet ours(n);
+            const int count = index.Query(q, ours);
+            EXPECT_EQ(count, ours.Count());
+            double lo[4] = {q.xmin, q.ymin, 0, 0}, hi[4] = {q.xmax, q.ymax, 0, 0};
+            int found = 0;
+            int* ids = SBNSearchDiskTree(sbn, lo, hi, &found);
+            std::set<int> theirs;
+            for (int i = 0; i < found; ++i) theirs.insert(ids[i] + 1);  // 0-based ids
+            SBNSearchFreeIds(ids);
+            for (int i = 0; i < n; ++i) {
+                if (!q.Intersects(boxes[static_cast<size_t>(i)])) continue;
+                ASSERT_TRUE(ours.Contains(i + 1)) << "we lost record " << i + 1;
+                ASSERT_TRUE(theirs.count(i + 1)) << "shapelib lost record " << i + 1;
+            }
+        }
+        SBNCloseDiskTree(sbn);
+    }
+};
+
+TEST_F(SbnOracleTest, RandomBoxesAndPoints) {
+    std::mt19937 rng(20261210);
+    std::uniform_real_distribution<double> u(-1000, 3000), size(0, 200);
+    std::vector<EExtent> boxes;
+    for (int i = 0; i < 3000; ++i) {
+        const double x = u(rng), y = u(rng) / 2;
+        // Every third a point, then a zero-width box, then a true box.
+        if (i % 3 == 0)
+            boxes.emplace_back(x, y, x, y);
+        else if (i % 3 == 1)
+            boxes.emplace_back(x, y, x, y + size(rng));
+        else
+            boxes.emplace_back(x, y, x + size(rng), y + size(rng));
+    }
+    std::vector<EExtent> queries;
+    for (int i = 0; i < 400; ++i) {
+        const double x = u(rng), y = u(rng) / 2;
+        const double w = i % 4 == 0 ? 0 : size(rng) * 3;
+        queries.emplace_back(x, y, x + w, y + size(rng));
+    }
+    CheckQueries(boxes, queries);
+}
+
+TEST_F(SbnOracleTest, DegenerateExtentsLoseNothing) {
+    // All points on one vertical line: the extent has zero width.
+    std::vector<EExtent> line;
+    for (int i = 0; i < 500; ++i) line.emplace_back(7.5, i * 0.25, 7.5, i * 0.25);
+    std::vector<EExtent> queries = {{7, 10, 8, 20}, {7.5, 0, 7.5, 0}, {7.5, 124.75, 7.5, 124.75},
+                                    {-1e9, 50, 1e9, 51}, {7.5, -5, 7.6, 500}};
+    CheckQueries(line, queries);
+    // One zero-width box among boxes, and a query 1e7 extents wide on x only.
+    std::vector<EExtent> boxes = {{0, 0, 10, 10}, {5, 0, 5, 10}, {0, 5, 10, 5}, {2, 2, 3, 3}};
+    CheckQueries(boxes, {{-1e8, 4, 1e8, 4.5}, {5, 5, 5, 5}, {4.9, -1, 5.1, 11}});
+}
+
+TEST_F(SbnOracleTest, OgrinfoUsesOurIndexWithTheSameCount) {
+    REQUIRE_TOOL("ogrinfo");
+    for (const char* e : {".shp", ".shx", ".dbf"}) CopyIn(kShape + "blockgroups" + e, std::string("bg") + e);
+    ShpHandle h = ShpOpen(u"\\bg.shp", 0);
+    ASSERT_NE(h, nullptr);
+    CSpatialIndex index;
+    ASSERT_TRUE(index.Rebuild(h));
+    ShpClose(h);
+    const std::string cmd = "ogrinfo --config CPL_DEBUG ON -ro -al -so -spat -122.45 37.75 -122.40 37.80 '" +
+                            Host("bg.shp") + "' 2>&1";
+    const std::string with = RunTool(cmd);
+    EXPECT_NE(with.find("Used spatial index"), std::string::npos) << with;
+    auto featureCount = [](const std::string& out) {
+        const size_t p = out.find("Feature Count: ");
+        return p == std::string::npos ? -1 : atoi(out.c_str() + p + 15);
+    };
+    std::filesystem::remove(Host("bg.sbn"));
+    std::filesystem::remove(Host("bg.sbx"));
+    const std::string without = RunTool(cmd);
+    EXPECT_GT(featureCount(with), 0);
+    EXPECT_EQ(featureCount(with), featureCount(without));
+}
+
+// Damaged indexes open cleanly or not at all, and never read outside the files.
+TEST_F(SbnOracleTest, CorruptedIndexes) {
+    CopyIn(kShape + "blockgroups.sbn", "g.sbn");
+    CopyIn(kShape + "blockgroups.sbx", "g.sbx");
+    const std::string sbn = Get("g.sbn"), sbx = Get("g.sbx");
+    auto put32 = [](std::string& s, size_t at, uint32_t v) {
+        EStoreBE32(reinterpret_cast<uint8_t*>(s.data() + at), v);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(std::string&, std::string&)> damage;
+        bool opens;
+    } cases[] = {
+        {"file code", [&](std::string& m, std::string&) { put32(m, 0, 1234); }, false},
+        {"truncated header", [](std::string& m, std::string&) { m.resize(60); }, false},
+        {"inverted extent", [](std::string& m, std::string&) { std::swap_ranges(m.begin() + 32, m.begin() + 40, m.begin() + 48); }, false},
+        {"negative shape count", [&](std::string& m, std::string&) { put32(m, 28, 0x80000000u); }, false},
+        {"table entry past the records", [&](std::string& m, std::string&) { put32(m, 108, 100000); }, true},
+        {"table entry at the table", [&](std::string& m, std::string&) { put32(m, 108, 1); }, true},
+        {"negative first record", [&](std::string& m, std::string&) { put32(m, 108, 0xFFFFFFFFu); }, true},
+        {"huge bin count", [&](std::string& m, std::string&) { put32(m, 112, 0x7FFFFFFF); }, true},
+        {"table longer than the file", [&](std::string& m, std::string& x) { put32(m, 104, 0x7FFFFFF0); put32(x, 104, 0x7FFFFFF0); }, false},
+        {"index entry past the end", [&](std::string&, std::string& x) { put32(x, 116, 0x40000000); }, true},
+        {"main file cut short", [](std::string& m, std::string&) { m.resize(m.size() / 2); }, true},
+        {"index claims more entries", [&](std::string&, std::string& x) { put32(x, 24, 0x7FFFFFFF); }, true},
+        {"index file empty", [](std::string&, std::string& x) { x.clear(); }, false},
+        {"record length odd", [&](std::string& m, std::string& x) { put32(x, 132, 3); (void)m; }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string m = sbn, x = sbx;
+        c.damage(m, x);
+        Put("g.sbn", m);
+        Put("g.sbx", x);
+        ESpatialIndex index;
+        ASSERT_EQ(index.Open(u"\\g.sbn"), c.opens);
+        if (!c.opens) continue;
+        for (const EExtent& q : {EExtent(-122.5, 37.7, -122.4, 37.8), EExtent(-123, 37, -122.4, 38),
+                                 EExtent(-122.42, 37.75, -122.42, 37.75)}) {
+            ERecordSet set(663);
+            const int n = index.Query(q, set);
+            EXPECT_EQ(n, set.Count());
+            EXPECT_LE(n, 663);
+        }
+    }
+}
+
+}  // namespace
