@@ -1,6 +1,7 @@
 // Registration of the built-in window classes.
 #include <mutex>
 
+#include "platform/win/commctrl.h"
 #include "platform/win/controls.h"
 #include "platform/win/dialog.h"
 #include "platform/win/window_impl.h"
@@ -17,6 +18,7 @@ void EnsureSystemClasses() {
         RegisterSystemClass(u"COMBOBOX", ComboBoxProc, CS_DBLCLKS);
         RegisterSystemClass(u"SCROLLBAR", ScrollBarProc, CS_DBLCLKS);
         RegisterSystemClass(kDialogClass, DefDlgProc, CS_DBLCLKS);
+        InitCommonControls();
     });
 }
 

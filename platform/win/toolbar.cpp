@@ -1,0 +1,590 @@
+// The toolbar (ToolbarWindow32) and the handheld's command bar built on it:
+// buttons with images, states and styles (check, group, drop-down), strings,
+// images from bitmap resources, tooltips that ask the parent for their text,
+// toolbar resources, and menu bar buttons that open a menu resource's
+// pop-ups.
+#include <map>
+
+#include "platform/res/formats.h"
+#include "platform/res/resource.h"
+#include "platform/win/command.h"
+#include "platform/win/common_impl.h"
+#include "platform/win/controls.h"
+#include "platform/win/dialog.h"
+#include "platform/win/menu.h"
+
+using namespace win::detail;
+
+namespace {
+
+constexpr int kSeparatorWidth = 8;
+constexpr int kArrowWidth = 12;
+constexpr int kMenuCommandBase = 0xE100;  // commands of menu bar buttons
+
+struct Button {
+    int image = 0;
+    int cmd = 0;
+    BYTE state = TBSTATE_ENABLED;
+    BYTE style = 0;
+    uintptr_t data = 0;
+    WString text;
+    int cx = 0;  // 0: the standard width
+};
+
+struct ToolbarState : ControlState {
+    std::vector<Button> buttons;
+    HIMAGELIST images = nullptr;
+    bool ownImages = false;
+    SIZE bitmap{16, 15};
+    SIZE button{23, 22};
+    HWND tooltip = nullptr;
+    std::vector<WString> strings;
+    DWORD exStyle = 0;
+    std::map<int, HMENU> menus;  // menu bar buttons' pop-ups by command
+    std::vector<HMENU> ownMenus;
+    std::vector<uintptr_t> toolIds;
+};
+
+ToolbarState* StateOf(HWND h) {
+    return Control<ToolbarState>(h);
+}
+
+int Count(const ToolbarState* st) {
+    return static_cast<int>(st->buttons.size());
+}
+
+int IndexOf(const ToolbarState* st, int cmd) {
+    for (int i = 0; i < Count(st); ++i)
+        if (st->buttons[static_cast<size_t>(i)].cmd == cmd &&
+            !(st->buttons[static_cast<size_t>(i)].style & TBSTYLE_SEP))
+            return i;
+    return -1;
+}
+
+bool Vertical(HWND h) {
+    return StyleOf(h) & CCS_VERT;
+}
+
+int Extent(const ToolbarState* st, const Button& b, bool vertical) {
+    if (b.state & TBSTATE_HIDDEN) return 0;
+    if (b.style & TBSTYLE_SEP) return b.image > 0 ? b.image : kSeparatorWidth;
+    if (vertical) return st->button.cy;
+    int w = b.cx ? b.cx : st->button.cx;
+    if ((b.style & TBSTYLE_AUTOSIZE) && !b.text.empty())
+        w = std::max<int>(w, static_cast<int>(b.text.size()) * 6 + 8);
+    if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS)) w += kArrowWidth;
+    return w;
+}
+
+RECT ButtonRect(HWND h, const ToolbarState* st, int index) {
+    bool vertical = Vertical(h);
+    int at = 0;
+    for (int i = 0; i < index; ++i) at += Extent(st, st->buttons[static_cast<size_t>(i)], vertical);
+    const Button& b = st->buttons[static_cast<size_t>(index)];
+    int ext = Extent(st, b, vertical);
+    if (vertical) return RECT{0, at, st->button.cx, at + ext};
+    return RECT{at, 0, at + ext, st->button.cy};
+}
+
+void SyncTools(HWND h, ToolbarState* st) {
+    if (!st->tooltip || !IsWindow(st->tooltip)) return;
+    for (uintptr_t id : st->toolIds) {
+        TOOLINFO ti;
+        ti.hwnd = h;
+        ti.uId = id;
+        SendMessage(st->tooltip, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    st->toolIds.clear();
+    for (int i = 0; i < Count(st); ++i) {
+        const Button& b = st->buttons[static_cast<size_t>(i)];
+        if (b.style & TBSTYLE_SEP) continue;
+        TOOLINFO ti;
+        ti.hwnd = h;
+        ti.uId = static_cast<uintptr_t>(b.cmd);
+        ti.rect = ButtonRect(h, st, i);
+        ti.lpszText = LPSTR_TEXTCALLBACK;
+        SendMessage(st->tooltip, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&ti));
+        st->toolIds.push_back(ti.uId);
+    }
+}
+
+void Changed(HWND h, ToolbarState* st) {
+    SyncTools(h, st);
+    InvalidateRect(h, nullptr, true);
+}
+
+Button FromTb(const ToolbarState* st, const TBBUTTON& tb) {
+    Button b;
+    b.image = tb.iBitmap;
+    b.cmd = tb.idCommand;
+    b.state = tb.fsState;
+    b.style = tb.fsStyle;
+    b.data = tb.dwData;
+    if (tb.iString >= 0 && static_cast<size_t>(tb.iString) < st->strings.size())
+        b.text = st->strings[static_cast<size_t>(tb.iString)];
+    else if (tb.iString > 0xFFFF)
+        b.text = reinterpret_cast<const WChar*>(tb.iString);
+    return b;
+}
+
+// Images from a bitmap resource (or a bitmap handle) added to the list.
+int AddBitmap(ToolbarState* st, const TBADDBITMAP& ab) {
+    if (!st->images) {
+        st->images = ImageList_Create(st->bitmap.cx, st->bitmap.cy, ILC_COLOR | ILC_MASK, 0, 4);
+        st->ownImages = true;
+    }
+    int first = ImageList_GetImageCount(st->images);
+    if (ab.hInst) {
+        HIMAGELIST strip = ImageList_LoadBitmap(
+            ab.hInst, MAKEINTRESOURCE(static_cast<WORD>(ab.nID)), st->bitmap.cx, 1, 0x00C0C0C0);
+        if (!strip) return -1;
+        int n = ImageList_GetImageCount(strip);
+        AppendImages(st->images, strip);
+        ImageList_Destroy(strip);
+    } else if (ab.nID) {
+        if (ImageList_AddMasked(st->images, reinterpret_cast<HBITMAP>(ab.nID), 0x00C0C0C0) < 0)
+            return -1;
+    }
+    return first;
+}
+
+void Paint(HWND h, ToolbarState* st) {
+    ControlPaint p(h, COLOR_BTNFACE);
+    HDC dc = p.dc();
+    if (!dc) return;
+    for (int i = 0; i < Count(st); ++i) {
+        const Button b = st->buttons[static_cast<size_t>(i)];
+        if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
+        RECT r = ButtonRect(h, st, i);
+        if (b.state & (TBSTATE_CHECKED | TBSTATE_PRESSED)) {
+            RECT e = r;
+            DrawEdge(dc, &e, EDGE_SUNKEN, BF_RECT);
+        }
+        int x = r.left + 3, y = (r.top + r.bottom - st->bitmap.cy) / 2;
+        if (st->images && b.image >= 0) {
+            ImageList_Draw(st->images, b.image, dc, x, y,
+                           (b.state & TBSTATE_ENABLED) ? ILD_TRANSPARENT : ILD_BLEND50);
+            x += st->bitmap.cx + 2;
+        }
+        if (!b.text.empty()) {
+            SetTextColor(dc,
+                         GetSysColor((b.state & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+            RECT tr{x, r.top, r.right, r.bottom};
+            DrawTextIn(dc, b.text, tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        }
+    }
+}
+
+BYTE* StateByCmd(ToolbarState* st, WPARAM cmd) {
+    int i = IndexOf(st, static_cast<int>(cmd));
+    return i < 0 ? nullptr : &st->buttons[static_cast<size_t>(i)].state;
+}
+
+LRESULT SetBit(HWND h, ToolbarState* st, WPARAM cmd, BYTE bit, bool on) {
+    BYTE* s = StateByCmd(st, cmd);
+    if (!s) return FALSE;
+    BYTE now = on ? (*s | bit) : (*s & ~bit);
+    if (now != *s) {
+        *s = now;
+        Changed(h, st);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    ToolbarState* st = EnsureControl<ToolbarState>(h);
+    if (!st) return DefWindowProc(h, msg, wp, lp);
+    switch (msg) {
+        case WM_CREATE:
+            if (StyleOf(h) & TBSTYLE_TOOLTIPS) {
+                st->tooltip = CreateWindowEx(0, TOOLTIPS_CLASS, u"", WS_POPUP, 0, 0, 0, 0, h,
+                                             nullptr, nullptr, nullptr);
+            }
+            return 0;
+        case WM_DESTROY:
+            if (st->ownImages && st->images) ImageList_Destroy(st->images);
+            st->images = nullptr;
+            for (HMENU m : st->ownMenus) DestroyMenu(m);
+            st->ownMenus.clear();
+            if (st->tooltip && IsWindow(st->tooltip)) DestroyWindow(st->tooltip);
+            return 0;
+        case TB_BUTTONSTRUCTSIZE:
+            return 0;
+        case TB_ADDBUTTONS:
+        case TB_INSERTBUTTON: {
+            auto* tb = reinterpret_cast<const TBBUTTON*>(lp);
+            if (!tb) return FALSE;
+            if (msg == TB_ADDBUTTONS) {
+                for (WPARAM i = 0; i < wp; ++i) st->buttons.push_back(FromTb(st, tb[i]));
+            } else {
+                int at = std::clamp(static_cast<int>(wp), 0, Count(st));
+                st->buttons.insert(st->buttons.begin() + at, FromTb(st, *tb));
+            }
+            Changed(h, st);
+            return TRUE;
+        }
+        case TB_DELETEBUTTON: {
+            int i = static_cast<int>(wp);
+            if (i < 0 || i >= Count(st)) return FALSE;
+            st->buttons.erase(st->buttons.begin() + i);
+            Changed(h, st);
+            return TRUE;
+        }
+        case TB_BUTTONCOUNT:
+            return Count(st);
+        case TB_GETBUTTON: {
+            auto* out = reinterpret_cast<TBBUTTON*>(lp);
+            int i = static_cast<int>(wp);
+            if (!out || i < 0 || i >= Count(st)) return FALSE;
+            const Button& b = st->buttons[static_cast<size_t>(i)];
+            out->iBitmap = b.image;
+            out->idCommand = b.cmd;
+            out->fsState = b.state;
+            out->fsStyle = b.style;
+            out->dwData = b.data;
+            out->iString = b.text.empty() ? -1 : reinterpret_cast<intptr_t>(b.text.c_str());
+            return TRUE;
+        }
+        case TB_COMMANDTOINDEX:
+            return IndexOf(st, static_cast<int>(wp));
+        case TB_ENABLEBUTTON:
+            return SetBit(h, st, wp, TBSTATE_ENABLED, LOWORD(lp) != 0);
+        case TB_CHECKBUTTON:
+            return SetBit(h, st, wp, TBSTATE_CHECKED, LOWORD(lp) != 0);
+        case TB_PRESSBUTTON:
+            return SetBit(h, st, wp, TBSTATE_PRESSED, LOWORD(lp) != 0);
+        case TB_HIDEBUTTON:
+            return SetBit(h, st, wp, TBSTATE_HIDDEN, LOWORD(lp) != 0);
+        case TB_ISBUTTONENABLED:
+        case TB_ISBUTTONCHECKED:
+        case TB_ISBUTTONPRESSED:
+        case TB_ISBUTTONHIDDEN: {
+            BYTE* s = StateByCmd(st, wp);
+            if (!s) return 0;
+            BYTE bit = msg == TB_ISBUTTONENABLED   ? TBSTATE_ENABLED
+                       : msg == TB_ISBUTTONCHECKED ? TBSTATE_CHECKED
+                       : msg == TB_ISBUTTONPRESSED ? TBSTATE_PRESSED
+                                                   : TBSTATE_HIDDEN;
+            return (*s & bit) != 0;
+        }
+        case TB_SETSTATE: {
+            BYTE* s = StateByCmd(st, wp);
+            if (!s) return FALSE;
+            *s = static_cast<BYTE>(LOWORD(lp));
+            Changed(h, st);
+            return TRUE;
+        }
+        case TB_GETSTATE: {
+            BYTE* s = StateByCmd(st, wp);
+            return s ? *s : -1;
+        }
+        case TB_SETCMDID: {
+            int i = static_cast<int>(wp);
+            if (i < 0 || i >= Count(st)) return FALSE;
+            st->buttons[static_cast<size_t>(i)].cmd = static_cast<int>(lp);
+            SyncTools(h, st);
+            return TRUE;
+        }
+        case TB_GETBITMAP: {
+            int i = IndexOf(st, static_cast<int>(wp));
+            return i < 0 ? -1 : st->buttons[static_cast<size_t>(i)].image;
+        }
+        case TB_ADDBITMAP: {
+            auto* ab = reinterpret_cast<const TBADDBITMAP*>(lp);
+            return ab ? AddBitmap(st, *ab) : -1;
+        }
+        case TB_ADDSTRING: {
+            if (wp) {
+                WString s =
+                    res::LoadStringText(reinterpret_cast<HINSTANCE>(wp), static_cast<UINT>(lp));
+                st->strings.push_back(s);
+                return static_cast<LRESULT>(st->strings.size() - 1);
+            }
+            // Strings one after another, each terminated, ending with an empty one.
+            auto* p = reinterpret_cast<const WChar*>(lp);
+            if (!p) return -1;
+            LRESULT first = static_cast<LRESULT>(st->strings.size());
+            while (*p) {
+                WString s(p);
+                p += s.size() + 1;
+                st->strings.push_back(std::move(s));
+            }
+            return first;
+        }
+        case TB_GETITEMRECT: {
+            auto* r = reinterpret_cast<RECT*>(lp);
+            int i = static_cast<int>(wp);
+            if (!r || i < 0 || i >= Count(st)) return FALSE;
+            *r = ButtonRect(h, st, i);
+            return TRUE;
+        }
+        case TB_GETRECT: {
+            auto* r = reinterpret_cast<RECT*>(lp);
+            int i = IndexOf(st, static_cast<int>(wp));
+            if (!r || i < 0) return FALSE;
+            *r = ButtonRect(h, st, i);
+            return TRUE;
+        }
+        case TB_SETBUTTONSIZE:
+            st->button = SIZE{std::max<LONG>(1, LOWORD(lp)), std::max<LONG>(1, HIWORD(lp))};
+            Changed(h, st);
+            return TRUE;
+        case TB_GETBUTTONSIZE:
+            return MAKELONG(static_cast<WORD>(st->button.cx), static_cast<WORD>(st->button.cy));
+        case TB_SETBITMAPSIZE:
+            if (!LOWORD(lp) || !HIWORD(lp)) return FALSE;
+            st->bitmap = SIZE{LOWORD(lp), HIWORD(lp)};
+            st->button = SIZE{std::max<LONG>(st->button.cx, st->bitmap.cx + 7),
+                              std::max<LONG>(st->button.cy, st->bitmap.cy + 7)};
+            return TRUE;
+        case TB_AUTOSIZE: {
+            HWND parent = GetParent(h);
+            if (!parent || (StyleOf(h) & (CCS_NORESIZE | CCS_NOPARENTALIGN))) return 0;
+            RECT pc;
+            GetClientRect(parent, &pc);
+            if (Vertical(h))
+                MoveWindow(h, 0, 0, st->button.cx, pc.bottom, true);
+            else
+                MoveWindow(h, 0, 0, pc.right, st->button.cy + 2, true);
+            return 0;
+        }
+        case TB_SETIMAGELIST: {
+            HIMAGELIST old = st->images;
+            if (st->ownImages && old) ImageList_Destroy(old), old = nullptr;
+            st->images = reinterpret_cast<HIMAGELIST>(lp);
+            st->ownImages = false;
+            if (st->images) {
+                int cx = 0, cy = 0;
+                ImageList_GetIconSize(st->images, &cx, &cy);
+                st->bitmap = SIZE{cx, cy};
+            }
+            InvalidateRect(h, nullptr, true);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case TB_GETIMAGELIST:
+            return reinterpret_cast<LRESULT>(st->images);
+        case TB_SETTOOLTIPS:
+            st->tooltip = reinterpret_cast<HWND>(wp);
+            SyncTools(h, st);
+            return 0;
+        case TB_GETTOOLTIPS:
+            return reinterpret_cast<LRESULT>(st->tooltip);
+        case TB_SETSTYLE:
+            SetWindowLongPtr(h, GWL_STYLE, static_cast<intptr_t>(static_cast<DWORD>(lp)));
+            Changed(h, st);
+            return 0;
+        case TB_GETSTYLE:
+            return static_cast<LRESULT>(StyleOf(h));
+        case TB_SETEXTENDEDSTYLE: {
+            DWORD old = st->exStyle;
+            st->exStyle = static_cast<DWORD>(lp);
+            Changed(h, st);
+            return static_cast<LRESULT>(old);
+        }
+        case TB_GETEXTENDEDSTYLE:
+            return static_cast<LRESULT>(st->exStyle);
+        case TB_GETBUTTONINFO:
+        case TB_SETBUTTONINFO: {
+            auto* bi = reinterpret_cast<TBBUTTONINFO*>(lp);
+            int i = IndexOf(st, static_cast<int>(wp));
+            if (!bi || i < 0) return -1;
+            Button& b = st->buttons[static_cast<size_t>(i)];
+            if (msg == TB_GETBUTTONINFO) {
+                if (bi->dwMask & TBIF_COMMAND) bi->idCommand = b.cmd;
+                if (bi->dwMask & TBIF_IMAGE) bi->iImage = b.image;
+                if (bi->dwMask & TBIF_STATE) bi->fsState = b.state;
+                if (bi->dwMask & TBIF_STYLE) bi->fsStyle = b.style;
+                if (bi->dwMask & TBIF_LPARAM) bi->lParam = b.data;
+                if (bi->dwMask & TBIF_SIZE) bi->cx = static_cast<WORD>(Extent(st, b, false));
+                if (bi->dwMask & TBIF_TEXT) CopyText(b.text, bi->pszText, bi->cchText);
+                return i;
+            }
+            if (bi->dwMask & TBIF_COMMAND) b.cmd = bi->idCommand;
+            if (bi->dwMask & TBIF_IMAGE) b.image = bi->iImage;
+            if (bi->dwMask & TBIF_STATE) b.state = bi->fsState;
+            if (bi->dwMask & TBIF_STYLE) b.style = bi->fsStyle;
+            if (bi->dwMask & TBIF_LPARAM) b.data = bi->lParam;
+            if (bi->dwMask & TBIF_SIZE) b.cx = bi->cx;
+            if ((bi->dwMask & TBIF_TEXT) && bi->pszText) b.text = bi->pszText;
+            Changed(h, st);
+            return TRUE;
+        }
+        case WM_NOTIFY: {
+            // Tooltips ask the toolbar; the toolbar's parent knows the texts.
+            auto* nm = reinterpret_cast<NMHDR*>(lp);
+            if (nm && nm->code == TTN_GETDISPINFO && GetParent(h))
+                return SendMessage(GetParent(h), WM_NOTIFY, nm->idFrom, lp);
+            return 0;
+        }
+        case WM_LBUTTONUP: {
+            POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            for (int i = 0; i < Count(st); ++i) {
+                RECT r = ButtonRect(h, st, i);
+                if (pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom) {
+                    bool arrow = (st->buttons[static_cast<size_t>(i)].style & TBSTYLE_DROPDOWN) &&
+                                 pt.x >= r.right - kArrowWidth;
+                    win::ToolbarUserTap(h, i, arrow);
+                    break;
+                }
+            }
+            return 0;
+        }
+        case WM_PAINT:
+            Paint(h, st);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+namespace win {
+
+bool LoadToolbarResource(HWND toolbar, HINSTANCE instance, WORD id) {
+    auto tb = res::ParseToolbar(res::FindResourceData(instance, res::RT_TOOLBAR, id));
+    if (!tb || !StateOf(toolbar)) return false;
+    SendMessage(toolbar, TB_SETBITMAPSIZE, 0, MAKELONG(tb->width, tb->height));
+    TBADDBITMAP ab;
+    ab.hInst = instance ? instance : res::GetResourceHandle();
+    ab.nID = id;
+    if (SendMessage(toolbar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&ab)) < 0) return false;
+    int image = 0;
+    std::vector<TBBUTTON> buttons;
+    for (WORD cmd : tb->ids) {
+        TBBUTTON b;
+        if (cmd == 0) {
+            b.fsStyle = static_cast<BYTE>(TBSTYLE_SEP);
+        } else {
+            b.iBitmap = image++;
+            b.idCommand = cmd;
+            b.fsState = TBSTATE_ENABLED;
+        }
+        b.iString = -1;
+        buttons.push_back(b);
+    }
+    SendMessage(toolbar, TB_ADDBUTTONS, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+    return true;
+}
+
+void ToolbarUserTap(HWND toolbar, int index, bool onArrow) {
+    ToolbarState* st = StateOf(toolbar);
+    if (!st || index < 0 || index >= Count(st) || !IsWindowEnabled(toolbar)) return;
+    Button b = st->buttons[static_cast<size_t>(index)];
+    if ((b.style & TBSTYLE_SEP) || (b.state & TBSTATE_HIDDEN) || !(b.state & TBSTATE_ENABLED))
+        return;
+    HWND parent = GetParent(toolbar);
+    auto menu = st->menus.find(b.cmd);
+    if (menu != st->menus.end()) {
+        // A menu bar button: its pop-up opens below it.
+        RECT r = ButtonRect(toolbar, st, index);
+        POINT at{r.left, r.bottom};
+        ClientToScreen(toolbar, &at);
+        TrackPopupMenu(menu->second, TPM_LEFTALIGN, at.x, at.y, 0, parent, nullptr);
+        return;
+    }
+    bool dropPart =
+        (b.style & TBSTYLE_DROPDOWN) && (onArrow || !(st->exStyle & TBSTYLE_EX_DRAWDDARROWS));
+    if (dropPart) {
+        NMTOOLBAR nm;
+        nm.iItem = b.cmd;
+        nm.tbButton.iBitmap = b.image;
+        nm.tbButton.idCommand = b.cmd;
+        nm.tbButton.fsState = b.state;
+        nm.tbButton.fsStyle = b.style;
+        nm.tbButton.dwData = b.data;
+        nm.rcButton = ButtonRect(toolbar, st, index);
+        SendNotify(toolbar, TBN_DROPDOWN, &nm.hdr);
+        return;
+    }
+    if (b.style & TBSTYLE_CHECK) {
+        BYTE& s = st->buttons[static_cast<size_t>(index)].state;
+        if ((b.style & TBSTYLE_GROUP) == TBSTYLE_GROUP) {
+            // A check group: the buttons around this one of the same kind.
+            int lo = index, hi = index;
+            auto same = [&](int i) {
+                return i >= 0 && i < Count(st) &&
+                       (st->buttons[static_cast<size_t>(i)].style & TBSTYLE_CHECKGROUP) ==
+                           TBSTYLE_CHECKGROUP;
+            };
+            while (same(lo - 1)) --lo;
+            while (same(hi + 1)) ++hi;
+            for (int i = lo; i <= hi; ++i)
+                st->buttons[static_cast<size_t>(i)].state &= ~TBSTATE_CHECKED;
+            s |= TBSTATE_CHECKED;
+        } else {
+            s ^= TBSTATE_CHECKED;
+        }
+        InvalidateRect(toolbar, nullptr, false);
+    }
+    if (parent)
+        SendMessage(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(b.cmd), BN_CLICKED),
+                    reinterpret_cast<LPARAM>(toolbar));
+}
+
+}  // namespace win
+
+HWND CommandBar_Create(HINSTANCE, HWND parent, int id) {
+    InitCommonControls();
+    HWND bar = CreateWindowEx(
+        0, TOOLBARCLASSNAME, u"",
+        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_TOP, 0, 0, 0,
+        0, parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
+    if (bar) SendMessage(bar, TB_AUTOSIZE, 0, 0);
+    return bar;
+}
+
+bool CommandBar_AddBitmap(HWND bar, HINSTANCE instance, int bitmapId, int, int cx, int cy) {
+    if (!StateOf(bar)) return false;
+    SendMessage(bar, TB_SETBITMAPSIZE, 0, MAKELONG(static_cast<WORD>(cx), static_cast<WORD>(cy)));
+    TBADDBITMAP ab;
+    ab.hInst = instance ? instance : res::GetResourceHandle();
+    ab.nID = static_cast<uintptr_t>(bitmapId);
+    return SendMessage(bar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&ab)) >= 0;
+}
+
+bool CommandBar_AddButtons(HWND bar, UINT count, const TBBUTTON* buttons) {
+    return SendMessage(bar, TB_ADDBUTTONS, count, reinterpret_cast<LPARAM>(buttons)) != 0;
+}
+
+bool CommandBar_InsertMenubar(HWND bar, HINSTANCE instance, WORD menuId, int button) {
+    ToolbarState* st = StateOf(bar);
+    if (!st) return false;
+    HMENU menu = LoadMenu(instance, MAKEINTRESOURCE(menuId));
+    if (!menu) return false;
+    st->ownMenus.push_back(menu);
+    int at = std::clamp(button, 0, Count(st));
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        HMENU sub = GetSubMenu(menu, i);
+        if (!sub) continue;
+        Button b;
+        b.image = I_IMAGENONE;
+        b.cmd = kMenuCommandBase + static_cast<int>(st->menus.size());
+        b.style = static_cast<BYTE>(TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE);
+        b.text = GetMenuText(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        b.data = reinterpret_cast<uintptr_t>(sub);
+        st->menus[b.cmd] = sub;
+        st->buttons.insert(st->buttons.begin() + at++, b);
+    }
+    Changed(bar, st);
+    return true;
+}
+
+HMENU CommandBar_GetMenu(HWND bar, int button) {
+    ToolbarState* st = StateOf(bar);
+    if (!st || button < 0 || button >= Count(st)) return nullptr;
+    auto it = st->menus.find(st->buttons[static_cast<size_t>(button)].cmd);
+    return it == st->menus.end() ? nullptr : it->second;
+}
+
+int CommandBar_Height(HWND bar) {
+    RECT r;
+    return GetWindowRect(bar, &r) ? r.bottom - r.top : 0;
+}
+
+bool CommandBar_Show(HWND bar, bool show) {
+    if (!IsWindow(bar)) return false;
+    ShowWindow(bar, show ? SW_SHOW : SW_HIDE);
+    return true;
+}

@@ -1,0 +1,186 @@
+// Tooltips (tooltips_class32): tools (a rectangle of a window, or a whole
+// window) with a text, a string resource or a text the owner gives on
+// request (TTN_GETDISPINFO); the tip shown when the pointer rests on a tool.
+#include "platform/res/resource.h"
+#include "platform/win/common_impl.h"
+#include "platform/win/dialog.h"
+
+using namespace win::detail;
+
+namespace {
+
+struct Tool {
+    UINT flags = 0;
+    HWND hwnd = nullptr;
+    uintptr_t id = 0;
+    RECT rect;
+    HINSTANCE hinst = nullptr;
+    WString text;
+    bool callback = false;
+    WORD stringId = 0;
+    LPARAM lParam = 0;
+};
+
+struct TipState : ControlState {
+    std::vector<Tool> tools;
+    bool active = true;
+    WString shown;
+    bool visible = false;
+};
+
+Tool FromInfo(const TOOLINFO& ti) {
+    Tool t;
+    t.flags = ti.uFlags;
+    t.hwnd = ti.hwnd;
+    t.id = ti.uId;
+    t.rect = ti.rect;
+    t.hinst = ti.hinst;
+    t.lParam = ti.lParam;
+    if (ti.lpszText == LPSTR_TEXTCALLBACK)
+        t.callback = true;
+    else if (ti.lpszText && IS_INTRESOURCE(ti.lpszText))
+        t.stringId = static_cast<WORD>(reinterpret_cast<uintptr_t>(ti.lpszText));
+    else if (ti.lpszText)
+        t.text = ti.lpszText;
+    return t;
+}
+
+Tool* FindTool(TipState* st, HWND hwnd, uintptr_t id) {
+    for (Tool& t : st->tools)
+        if (t.hwnd == hwnd && t.id == id) return &t;
+    return nullptr;
+}
+
+WString TextOf(HWND tip, const Tool& t) {
+    if (t.stringId) return res::LoadStringText(t.hinst, t.stringId);
+    if (!t.callback) return t.text;
+    NMTTDISPINFO di;
+    di.hdr.hwndFrom = tip;
+    di.hdr.idFrom = t.id;
+    di.hdr.code = TTN_GETDISPINFO;
+    di.uFlags = t.flags;
+    di.lParam = t.lParam;
+    SendMessage(t.hwnd, WM_NOTIFY, t.id, reinterpret_cast<LPARAM>(&di.hdr));
+    if (di.hinst && di.lpszText && IS_INTRESOURCE(di.lpszText))
+        return res::LoadStringText(di.hinst,
+                                   static_cast<WORD>(reinterpret_cast<uintptr_t>(di.lpszText)));
+    if (di.lpszText && di.lpszText != LPSTR_TEXTCALLBACK) return WString(di.lpszText);
+    return WString(di.szText);
+}
+
+}  // namespace
+
+LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    TipState* st = EnsureControl<TipState>(h);
+    if (!st) return DefWindowProc(h, msg, wp, lp);
+    auto* ti = reinterpret_cast<TOOLINFO*>(lp);
+    switch (msg) {
+        case TTM_ADDTOOL:
+            if (!ti) return FALSE;
+            if (Tool* t = FindTool(st, ti->hwnd, ti->uId))
+                *t = FromInfo(*ti);
+            else
+                st->tools.push_back(FromInfo(*ti));
+            return TRUE;
+        case TTM_DELTOOL:
+            if (ti)
+                st->tools.erase(std::remove_if(st->tools.begin(), st->tools.end(),
+                                               [&](const Tool& t) {
+                                                   return t.hwnd == ti->hwnd && t.id == ti->uId;
+                                               }),
+                                st->tools.end());
+            return 0;
+        case TTM_GETTOOLCOUNT:
+            return static_cast<LRESULT>(st->tools.size());
+        case TTM_GETTOOLINFO: {
+            Tool* t = ti ? FindTool(st, ti->hwnd, ti->uId) : nullptr;
+            if (!t) return FALSE;
+            ti->uFlags = t->flags;
+            ti->rect = t->rect;
+            ti->hinst = t->hinst;
+            ti->lParam = t->lParam;
+            if (t->callback)
+                ti->lpszText = LPSTR_TEXTCALLBACK;
+            else if (ti->lpszText)
+                CopyText(t->text, ti->lpszText, 80);
+            return TRUE;
+        }
+        case TTM_SETTOOLINFO:
+        case TTM_UPDATETIPTEXT: {
+            Tool* t = ti ? FindTool(st, ti->hwnd, ti->uId) : nullptr;
+            if (!t) return 0;
+            Tool n = FromInfo(*ti);
+            if (msg == TTM_UPDATETIPTEXT) {
+                t->text = n.text, t->callback = n.callback, t->stringId = n.stringId;
+                if (ti->hinst) t->hinst = ti->hinst;
+            } else {
+                *t = n;
+            }
+            if (st->visible) st->shown = TextOf(h, *t);
+            return 0;
+        }
+        case TTM_NEWTOOLRECT:
+            if (Tool* t = ti ? FindTool(st, ti->hwnd, ti->uId) : nullptr) t->rect = ti->rect;
+            return 0;
+        case TTM_GETTEXT: {
+            Tool* t = ti ? FindTool(st, ti->hwnd, ti->uId) : nullptr;
+            if (t && ti->lpszText)
+                CopyText(TextOf(h, *t), ti->lpszText, wp ? static_cast<int>(wp) : 80);
+            return 0;
+        }
+        case TTM_ACTIVATE:
+            st->active = wp != 0;
+            if (!st->active) st->visible = false, st->shown.clear();
+            return 0;
+        case TTM_POP:
+            if (st->visible) {
+                st->visible = false;
+                st->shown.clear();
+                ShowWindow(h, SW_HIDE);
+            }
+            return 0;
+        case TTM_SETDELAYTIME:
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+namespace win {
+
+WString ToolTipHover(HWND tooltip, HWND owner, POINT client) {
+    auto* st = Control<TipState>(tooltip);
+    if (!st || !st->active) return WString();
+    for (size_t i = 0; i < st->tools.size(); ++i) {
+        Tool t = st->tools[i];
+        bool hit;
+        if (t.flags & TTF_IDISHWND) {
+            hit = reinterpret_cast<HWND>(t.id) == owner;
+        } else {
+            hit = t.hwnd == owner && client.x >= t.rect.left && client.x < t.rect.right &&
+                  client.y >= t.rect.top && client.y < t.rect.bottom;
+        }
+        if (!hit) continue;
+        WString text = TextOf(tooltip, t);
+        if (!(st = Control<TipState>(tooltip))) return WString();
+        if (text.empty()) return WString();
+        st->shown = text;
+        st->visible = true;
+        ShowWindow(tooltip, SW_SHOWNA);
+        NMHDR nm;
+        nm.hwndFrom = tooltip;
+        nm.idFrom = t.id;
+        nm.code = TTN_SHOW;
+        SendMessage(t.hwnd, WM_NOTIFY, t.id, reinterpret_cast<LPARAM>(&nm));
+        return text;
+    }
+    return WString();
+}
+
+WString ToolTipShownText(HWND tooltip) {
+    auto* st = Control<TipState>(tooltip);
+    return st && st->visible ? st->shown : WString();
+}
+
+}  // namespace win

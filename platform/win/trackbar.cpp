@@ -1,0 +1,237 @@
+// The track bar (msctls_trackbar32): range, position, line and page sizes,
+// ticks, vertical bars and buddy windows; a user's moves reach the parent as
+// WM_HSCROLL or WM_VSCROLL with the TB_* codes.
+#include <set>
+
+#include "platform/win/common_impl.h"
+
+using namespace win::detail;
+
+namespace {
+
+struct TrackState : ControlState {
+    int min = 0, max = 100, pos = 0;
+    int line = 1, page = 20;
+    int freq = 1;
+    std::set<int> ticks;
+    HWND buddy[2] = {};  // left/top, right/bottom
+};
+
+int Clamp(const TrackState* st, int v) {
+    return std::clamp(v, st->min, std::max(st->min, st->max));
+}
+
+void Notify(HWND h, WORD code, int pos) {
+    UINT msg = (StyleOf(h) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+    HWND parent = GetParent(h);
+    if (parent)
+        SendMessage(parent, msg, MAKEWPARAM(code, static_cast<WORD>(pos)),
+                    reinterpret_cast<LPARAM>(h));
+}
+
+// Places a buddy beside the bar: before it (left or top) or after it.
+void PlaceBuddy(HWND h, HWND buddy, bool before) {
+    if (!buddy || !IsWindow(buddy)) return;
+    RECT bar, b;
+    GetWindowRect(h, &bar);
+    GetWindowRect(buddy, &b);
+    int w = b.right - b.left, ht = b.bottom - b.top;
+    POINT at;
+    if (StyleOf(h) & TBS_VERT)
+        at = POINT{(bar.left + bar.right - w) / 2, before ? bar.top - ht : bar.bottom};
+    else
+        at = POINT{before ? bar.left - w : bar.right, (bar.top + bar.bottom - ht) / 2};
+    HWND parent = GetParent(buddy);
+    if (parent) ScreenToClient(parent, &at);
+    MoveWindow(buddy, at.x, at.y, w, ht, true);
+}
+
+void Paint(HWND h, TrackState* st) {
+    ControlPaint p(h, COLOR_BTNFACE);
+    HDC dc = p.dc();
+    if (!dc) return;
+    RECT r;
+    GetClientRect(h, &r);
+    bool vert = StyleOf(h) & TBS_VERT;
+    long span = std::max(1, st->max - st->min);
+    long len = vert ? r.bottom - 12 : r.right - 12;
+    auto at = [&](int v) { return static_cast<int>(6 + len * (v - st->min) / span); };
+    RECT channel = vert ? RECT{r.right / 2 - 2, 6, r.right / 2 + 2, r.bottom - 6}
+                        : RECT{6, r.bottom / 2 - 2, r.right - 6, r.bottom / 2 + 2};
+    DrawEdge(dc, &channel, EDGE_SUNKEN, BF_RECT);
+    if ((StyleOf(h) & TBS_AUTOTICKS) && !(StyleOf(h) & TBS_NOTICKS)) {
+        for (int v : st->ticks) {
+            int x = at(v);
+            if (vert)
+                MoveToEx(dc, r.right - 4, x, nullptr), LineTo(dc, r.right - 1, x);
+            else
+                MoveToEx(dc, x, r.bottom - 4, nullptr), LineTo(dc, x, r.bottom - 1);
+        }
+    }
+    int t = at(st->pos);
+    RECT thumb = vert ? RECT{2, t - 4, r.right - 2, t + 4} : RECT{t - 4, 2, t + 4, r.bottom - 2};
+    DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT);
+}
+
+void AutoTicks(TrackState* st) {
+    st->ticks.clear();
+    if (st->freq <= 0) return;
+    for (long v = st->min; v <= st->max; v += st->freq) st->ticks.insert(static_cast<int>(v));
+}
+
+}  // namespace
+
+LRESULT TrackBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    TrackState* st = EnsureControl<TrackState>(h);
+    if (!st) return DefWindowProc(h, msg, wp, lp);
+    auto redraw = [&] {
+        if (wp) InvalidateRect(h, nullptr, false);
+    };
+    switch (msg) {
+        case WM_CREATE:
+            if (StyleOf(h) & TBS_AUTOTICKS) AutoTicks(st);
+            return 0;
+        case TBM_GETPOS:
+            return st->pos;
+        case TBM_SETPOS:
+            st->pos = Clamp(st, static_cast<int>(lp));
+            redraw();
+            return 0;
+        case TBM_GETRANGEMIN:
+            return st->min;
+        case TBM_GETRANGEMAX:
+            return st->max;
+        case TBM_SETRANGE:
+            st->min = static_cast<int16_t>(LOWORD(lp)), st->max = static_cast<int16_t>(HIWORD(lp));
+            if (StyleOf(h) & TBS_AUTOTICKS) AutoTicks(st);
+            st->pos = Clamp(st, st->pos);
+            redraw();
+            return 0;
+        case TBM_SETRANGEMIN:
+        case TBM_SETRANGEMAX:
+            (msg == TBM_SETRANGEMIN ? st->min : st->max) = static_cast<int>(lp);
+            if (StyleOf(h) & TBS_AUTOTICKS) AutoTicks(st);
+            st->pos = Clamp(st, st->pos);
+            redraw();
+            return 0;
+        case TBM_SETTICFREQ:
+            st->freq = static_cast<int>(wp);
+            if (StyleOf(h) & TBS_AUTOTICKS) AutoTicks(st);
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case TBM_SETTIC:
+            if (static_cast<int>(lp) < st->min || static_cast<int>(lp) > st->max) return FALSE;
+            st->ticks.insert(static_cast<int>(lp));
+            return TRUE;
+        case TBM_GETTIC: {
+            if (wp >= st->ticks.size()) return -1;
+            auto it = st->ticks.begin();
+            std::advance(it, static_cast<long>(wp));
+            return *it;
+        }
+        case TBM_CLEARTICS:
+            st->ticks.clear();
+            redraw();
+            return 0;
+        case TBM_GETNUMTICS: {
+            // The ends count, as the platform's does.
+            if (StyleOf(h) & TBS_NOTICKS) return 0;
+            std::set<int> all = st->ticks;
+            all.insert(st->min), all.insert(st->max);
+            return static_cast<LRESULT>(all.size());
+        }
+        case TBM_SETPAGESIZE: {
+            int old = st->page;
+            st->page = static_cast<int>(lp);
+            return old;
+        }
+        case TBM_GETPAGESIZE:
+            return st->page;
+        case TBM_SETLINESIZE: {
+            int old = st->line;
+            st->line = static_cast<int>(lp);
+            return old;
+        }
+        case TBM_GETLINESIZE:
+            return st->line;
+        case TBM_SETBUDDY: {
+            size_t side = wp ? 0 : 1;  // TRUE: left or top
+            HWND old = st->buddy[side];
+            st->buddy[side] = reinterpret_cast<HWND>(lp);
+            PlaceBuddy(h, st->buddy[side], side == 0);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case TBM_GETBUDDY:
+            return reinterpret_cast<LRESULT>(st->buddy[wp ? 0 : 1]);
+        case WM_KEYDOWN: {
+            bool vert = StyleOf(h) & TBS_VERT;
+            WORD code = 0xFFFF;
+            if (wp == VK_LEFT || wp == VK_UP) code = TB_LINEUP;
+            if (wp == VK_RIGHT || wp == VK_DOWN) code = TB_LINEDOWN;
+            if (wp == VK_PRIOR) code = TB_PAGEUP;
+            if (wp == VK_NEXT) code = TB_PAGEDOWN;
+            if (wp == VK_HOME) code = TB_TOP;
+            if (wp == VK_END) code = TB_BOTTOM;
+            (void)vert;
+            if (code != 0xFFFF) win::TrackBarUserAction(h, code);
+            return 0;
+        }
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case WM_PAINT:
+            Paint(h, st);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+namespace win {
+void TrackBarUserDrag(HWND trackbar, const std::vector<int>& positions) {
+    auto* st = Control<TrackState>(trackbar);
+    if (!st || !IsWindowEnabled(trackbar)) return;
+    SetFocus(trackbar);
+    for (int p : positions) {
+        if (!(st = Control<TrackState>(trackbar))) return;
+        st->pos = Clamp(st, p);
+        InvalidateRect(trackbar, nullptr, false);
+        Notify(trackbar, TB_THUMBTRACK, st->pos);
+    }
+    if (!(st = Control<TrackState>(trackbar))) return;
+    Notify(trackbar, TB_THUMBPOSITION, st->pos);
+    if (IsWindow(trackbar)) Notify(trackbar, TB_ENDTRACK, 0);
+}
+
+void TrackBarUserAction(HWND trackbar, WORD code) {
+    auto* st = Control<TrackState>(trackbar);
+    if (!st || !IsWindowEnabled(trackbar)) return;
+    int p = st->pos;
+    switch (code) {
+        case TB_LINEUP:
+            p -= st->line;
+            break;
+        case TB_LINEDOWN:
+            p += st->line;
+            break;
+        case TB_PAGEUP:
+            p -= st->page;
+            break;
+        case TB_PAGEDOWN:
+            p += st->page;
+            break;
+        case TB_TOP:
+            p = st->min;
+            break;
+        case TB_BOTTOM:
+            p = st->max;
+            break;
+        default:
+            return;
+    }
+    st->pos = Clamp(st, p);
+    InvalidateRect(trackbar, nullptr, false);
+    Notify(trackbar, code, 0);
+    if (IsWindow(trackbar)) Notify(trackbar, TB_ENDTRACK, 0);
+}
+}  // namespace win
