@@ -207,11 +207,10 @@ bool SaveDefaultDatums(DatumTransformation& chosen) {
     DbfHandle h = file.Table();
     const int field = file.FindField(u"DEFAULT");
     if (field < 0 || DbfGetFieldType(h, field) != 'L') return false;
-    // Write the file first; memory follows only for the records written.
-    for (size_t i = 1; i < rows.size(); ++i) {
-        DatumTransformation& row = rows[i];
-        if (!text::EqualsNoCase(row.datumName, chosen.datumName)) continue;
-        const bool isDefault = &row == match;
+    // The file first, memory only for the records written. The chosen row is
+    // flagged before the others are cleared, so a write failing half-way
+    // leaves two defaults at worst, never none.
+    auto put = [&](DatumTransformation& row, bool isDefault) {
         const int record = row.index & ~kDatumDefaultFlag;
         if (!DbfReadRecord(h, record) || !DbfPutLogical(h, field, isDefault ? 'T' : 'F') ||
             !DbfWriteRecord(h, record))
@@ -220,6 +219,14 @@ bool SaveDefaultDatums(DatumTransformation& chosen) {
             row.index |= kDatumDefaultFlag;
         else
             row.index &= ~kDatumDefaultFlag;
+        return true;
+    };
+    if (!put(*match, true)) return false;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        DatumTransformation& row = rows[i];
+        if (&row != match && text::EqualsNoCase(row.datumName, chosen.datumName) &&
+            !put(row, false))
+            return false;
     }
     chosen.index |= kDatumDefaultFlag;
     return true;

@@ -150,6 +150,29 @@ TEST_F(DatumTableTest, SaveDefaultDatumsWritesTheFlags) {
     EXPECT_FALSE(SaveDefaultDatums(w));
 }
 
+TEST_F(DatumTableTest, SaveDefaultDatumsThatCannotWriteChangesNothing) {
+    Use({FileRow(u"D_A", true, 1), FileRow(u"D_A", false, 2)});
+    const std::string before = Get("znDatums.dbf");
+    DatumTransformation chosen = *FindDatumByTransformId(2);
+    fs::test::FailPath(u"\\znDatums.dbf", fs::kErrorAccessDenied);
+    EXPECT_FALSE(SaveDefaultDatums(chosen));
+    fs::test::Reset();
+    EXPECT_FALSE(chosen.index & kDatumDefaultFlag);
+    EXPECT_EQ(FindDatumByName(u"D_A")->transformationId, 1);
+    EXPECT_EQ(Get("znDatums.dbf"), before);
+    // A write failing half-way: the chosen row is written first, so the name
+    // is never left without a default.
+    fs::test::FailNthWrite(2);
+    EXPECT_FALSE(SaveDefaultDatums(chosen));
+    fs::test::Reset();
+    FreeDatumTable();
+    EXPECT_NE(FindDatumByName(u"D_A"), nullptr);
+    int flagged = 0;
+    for (int i = 1; i < GetDatumCount(); ++i)
+        flagged += (GetDatumRow(i)->index & kDatumDefaultFlag) != 0;
+    EXPECT_GE(flagged, 1);
+}
+
 TEST_F(DatumTableTest, CoordSysDatumCalls) {
     Use({FileRow(u"D_North_American_1927", false, 1173),
          FileRow(u"D_North_American_1927", false, 1174)});
