@@ -255,6 +255,15 @@ bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
     return true;
 }
 
+// Pointer input taken from the queue first asks its window for the cursor
+// (without capture), as the platform does when it hands out the message.
+void OfferCursor(const MSG& m) {
+    if (m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST || !m.hwnd) return;
+    if (GetCapture() || !IsWindow(m.hwnd)) return;
+    SendMessage(m.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(m.hwnd),
+                MAKELPARAM(1 /* HTCLIENT */, static_cast<WORD>(m.message)));
+}
+
 }  // namespace win::detail
 
 using namespace win::detail;
@@ -320,6 +329,7 @@ BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remov
     DeliverSent(q);
     MSG m;
     if (!TryTake(q, &m, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0)) return FALSE;
+    if (removeFlags & PM_REMOVE) OfferCursor(m);
     if (msg) *msg = m;
     return TRUE;
 }
@@ -333,6 +343,7 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
         if (TryTake(q, &m, hwnd, filterMin, filterMax, true)) break;
         WaitForWork(q);
     }
+    OfferCursor(m);
     if (msg) *msg = m;
     return m.message == WM_QUIT ? FALSE : TRUE;
 }

@@ -392,8 +392,13 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return w->background ? 1 : 0;
         case WM_SETCURSOR:
-            if (w->cursor && LOWORD(lParam) == 1 /* client */) {
-                SetCursor(w->cursor);
+            // The parent may set the cursor for its child first.
+            if (w->parent && SendMessage(w->parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+            // Then the class cursor, when the class has one.
+            if (LOWORD(static_cast<uintptr_t>(lParam)) == 1 /* HTCLIENT */) {
+                Window* self = Find(hwnd);
+                if (!self || !self->cursor) return FALSE;
+                SetCursor(self->cursor);
                 return TRUE;
             }
             return FALSE;
@@ -971,12 +976,59 @@ bool UpdateWindow(HWND hwnd) {
     return true;
 }
 
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
+                   RECT* updateRect, UINT flags) {
+    Window* w = Find(hwnd);
+    if (!w) return 0;
+    RECT uncovered{};
+    if (HDC dc = GetDC(hwnd)) {
+        ScrollDC(dc, dx, dy, scroll, clip, update, &uncovered);
+        ReleaseDC(hwnd, dc);
+    } else {
+        GetClientRect(hwnd, &uncovered);
+    }
+    // What was waiting to be painted moved with the pixels.
+    w = Find(hwnd);
+    if (w && w->updatePending) {
+        OffsetRect(&w->update, dx, dy);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (!IntersectRect(&w->update, &w->update, &client)) {
+            w->updatePending = false;
+            w->update = RECT{};
+        }
+    }
+    if (flags & SW_SCROLLCHILDREN) {
+        for (HWND c : GetChildren(hwnd)) {
+            Window* cw = Find(c);
+            if (!cw) continue;
+            RECT r = cw->rect;
+            SetWindowPos(c, nullptr, r.left + dx, r.top + dy, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    if (updateRect) *updateRect = uncovered;
+    if ((flags & SW_INVALIDATE) && !IsRectEmpty(&uncovered))
+        InvalidateRect(hwnd, &uncovered, (flags & SW_ERASE) != 0);
+    return IsRectEmpty(&uncovered) ? 1 /* NULLREGION */ : 2 /* SIMPLEREGION */;
+}
+
+bool ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip) {
+    UINT flags = SW_INVALIDATE | SW_ERASE | (scroll ? 0 : SW_SCROLLCHILDREN);
+    return ScrollWindowEx(hwnd, dx, dy, scroll, clip, nullptr, nullptr, flags) != 0;
+}
+
 HDC GetDC(HWND hwnd) {
-    return g_ui.dc.getDc ? g_ui.dc.getDc(hwnd) : nullptr;
+    if (hwnd && !IsWindow(hwnd)) return nullptr;
+    return g_ui.dc.getDc ? g_ui.dc.getDc(hwnd) : SurfaceDC(hwnd);
 }
 
 int ReleaseDC(HWND hwnd, HDC dc) {
-    if (g_ui.dc.releaseDc && dc) g_ui.dc.releaseDc(hwnd, dc);
+    if (!dc) return 0;
+    if (g_ui.dc.releaseDc)
+        g_ui.dc.releaseDc(hwnd, dc);
+    else
+        ReleaseSurfaceDC(dc);
     return 1;
 }
 

@@ -191,6 +191,16 @@ bool UpdateWindow(HWND hwnd);
 // Sends WM_ERASEBKGND when an erase is pending, fills ps, validates.
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
 bool EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
+// Moves the client area's pixels by dx, dy (the surface and any pending
+// update area) and invalidates what was uncovered. Without a rectangle the
+// children move too. ScrollWindowEx flags: SW_SCROLLCHILDREN, SW_INVALIDATE,
+// SW_ERASE.
+constexpr UINT SW_SCROLLCHILDREN = 0x1;
+constexpr UINT SW_INVALIDATE = 0x2;
+constexpr UINT SW_ERASE = 0x4;
+bool ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
+                   RECT* updateRect, UINT flags);
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 

@@ -150,7 +150,8 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
     std::vector<WString> want = {u"scriptlet 1", u"scriptlet 2", u"procedure", u"roads open Roads",
                                  u"timer",       u"shutdown",    u"timer end"};
     EXPECT_EQ(Log(), want);
-    for (auto& e : h->site.errors) ADD_FAILURE() << text::ToUtf8(e.description) << " line " << e.line;
+    for (auto& e : h->site.errors)
+        ADD_FAILURE() << text::ToUtf8(e.description) << " line " << e.line;
     // disconnected: no delivery; a handler added meanwhile is hooked at the next connect
     app->log_.clear();
     ASSERT_EQ(h->SetState(SCRIPTSTATE_DISCONNECTED), S_OK);

@@ -318,3 +318,64 @@ TEST_F(WinServicesTest, DeviceInputArrivesWhileTheLoopWaitsInTheBackend) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WinServicesTest, WindowSurfaceKeepsDrawingAndScrollsWithTheUpdateArea) {
+    HDC dc = GetDC(wnd_);
+    ASSERT_NE(dc, nullptr);
+    SetPixel(dc, 10, 10, RGB(255, 0, 0));
+    ReleaseDC(wnd_, dc);
+    ValidateRect(wnd_, nullptr);
+    RECT square{0, 0, 4, 4};
+    InvalidateRect(wnd_, &square, false);
+    ScrollWindow(wnd_, 5, 0, nullptr, nullptr);
+    int w = 0, h = 0, stride = 0;
+    uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(wnd_), &w, &h, &stride);
+    ASSERT_NE(px, nullptr);
+    auto at = [&](int x, int y) { return px[y * (stride / 4) + x] & 0xFFFFFF; };
+    EXPECT_EQ(at(15, 10), 0xFF0000u);  // 0x00RRGGBB
+    EXPECT_NE(at(10, 10), 0xFF0000u);
+    RECT upd;
+    ASSERT_TRUE(GetUpdateRect(wnd_, &upd, false));
+    // The pending 0..4 square moved right by 5 and joined the uncovered strip.
+    EXPECT_EQ(upd.left, 0);
+    EXPECT_EQ(upd.right, 9);
+    EXPECT_EQ(upd.bottom, 320);
+}
+
+HCURSOR g_cross = reinterpret_cast<HCURSOR>(IDC_CROSS);
+LRESULT PlainProcForCursor(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return DefWindowProc(h, m, w, l);
+}
+LRESULT CursorParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_SETCURSOR && GetDlgCtrlID(reinterpret_cast<HWND>(w)) == 2) {
+        SetCursor(g_cross);  // the parent decides for child 2
+        return TRUE;
+    }
+    return DefWindowProc(h, m, w, l);
+}
+
+TEST_F(WinServicesTest, PointerInputAsksForTheCursorParentFirst) {
+    WNDCLASS wc;
+    wc.lpfnWndProc = PlainProcForCursor;
+    wc.hCursor = LoadCursor(nullptr, IDC_IBEAM);
+    wc.lpszClassName = u"IBeam";
+    RegisterClass(wc);
+    SetWindowLongPtr(wnd_, GWL_WNDPROC, reinterpret_cast<intptr_t>(&CursorParentProc));
+    HWND one = CreateWindowEx(0, u"IBeam", u"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, wnd_,
+                              reinterpret_cast<HMENU>(1), nullptr, nullptr);
+    HWND two = CreateWindowEx(0, u"IBeam", u"", WS_CHILD | WS_VISIBLE, 60, 0, 50, 50, wnd_,
+                              reinterpret_cast<HMENU>(2), nullptr, nullptr);
+    win::input::PenMoveAt(one, {5, 5});
+    win::input::DrainQueue();
+    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_IBEAM));
+    win::input::PenMoveAt(two, {5, 5});
+    win::input::DrainQueue();
+    EXPECT_EQ(GetCursor(), g_cross);
+    POINT p;
+    GetCursorPos(&p);
+    EXPECT_EQ(p.x, 65);
+}
+
+}  // namespace
