@@ -21,6 +21,7 @@ function(zn_add_test)
     ZN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   include(GoogleTest)
   gtest_discover_tests(${T_NAME}
+    NO_PRETTY_VALUES
     PROPERTIES LABELS "${T_LABEL}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
