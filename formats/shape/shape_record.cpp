@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "formats/dbf/engine_heap.h"
+#include "formats/shape/shape_extent.h"
 #include "formats/shape/shp_internal.h"
 
 namespace {
@@ -168,20 +169,12 @@ bool IsRealXY(double x, double y) {
 void HeaderAddXY(ShpFile* h, double x, double y, bool first) {
     if (!IsRealXY(x, y)) return;
     ShapeExtent e = HeaderExtent(h);
-    if (first) {
+    // The empty box 0,0,-1,-1 of a new file holds nothing yet.
+    if (first || e.xmin > e.xmax || e.ymin > e.ymax) {
         e.xmin = e.xmax = x;
         e.ymin = e.ymax = y;
-    } else {
-        // The empty box 0,0,-1,-1 of a new file holds nothing yet.
-        if (e.xmin > e.xmax || e.ymin > e.ymax) {
-            e.xmin = e.xmax = x;
-            e.ymin = e.ymax = y;
-        }
-        e.xmin = std::fmin(e.xmin, x);
-        e.xmax = std::fmax(e.xmax, x);
-        e.ymin = std::fmin(e.ymin, y);
-        e.ymax = std::fmax(e.ymax, y);
     }
+    ExtentAddXY(&e, x, y);
     SetHeaderExtent(h, e);
     h->headerChanged = true;
 }

@@ -741,15 +741,31 @@ int ShpAppendShape(ShpHandle h, ShapeRecord* r) {
     return AppendRecord(h, r, true);
 }
 
+namespace {
+
+// A record may replace another: the handle writes and the type is the file's.
+bool CanReplace(ShpHandle h, const ShapeRecord* r) {
+    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly) != 0;
+    if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h))
+        return Fail(h, kShpErrTypeMismatch, u"Shape type mismatch") != 0;
+    return true;
+}
+
+// Writes a record's content over the one whose header is at `offset`.
+bool WriteContent(ShpHandle h, int64_t offset, const ShapeRecord* r, size_t size) {
+    if (fioSeek(h->shp, offset + 8, 0) == offset + 8 &&
+        fioWrite(h->shp, r, static_cast<uint32_t>(size)) == size)
+        return true;
+    return Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, static_cast<int>(size)) != 0;
+}
+
+}  // namespace
+
 int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
     if (!h) return -1;
     WriteScope scope(h);
     if (!r) r = h->buffer;
-    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
-    if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h)) {
-        Fail(h, kShpErrTypeMismatch, u"Shape type mismatch");
-        return -1;
-    }
+    if (!CanReplace(h, r)) return -1;
     int64_t offset, length;
     int number;
     if (!RecordHeader(h, record, &offset, &number, &length)) return -1;
@@ -760,11 +776,7 @@ int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
         return -1;
     }
     ShpComputeShapeBounds(r);
-    if (fioSeek(h->shp, offset + 8, 0) != offset + 8 ||
-        fioWrite(h->shp, r, static_cast<uint32_t>(size)) != size) {
-        Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, static_cast<int>(size));
-        return -1;
-    }
+    if (!WriteContent(h, offset, r, size)) return -1;
     ShpUpdateBounds(h, r, 0);
     return record;
 }
@@ -773,11 +785,7 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
     if (!h) return -1;
     WriteScope scope(h);
     if (!r) r = h->buffer;
-    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
-    if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h)) {
-        Fail(h, kShpErrTypeMismatch, u"Shape type mismatch");
-        return -1;
-    }
+    if (!CanReplace(h, r)) return -1;
     int64_t offset, length;
     int number;
     if (!RecordHeader(h, record, &offset, &number, &length)) return -1;
@@ -785,11 +793,7 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
     const size_t size = ShapeGetRecordSize(r);
     const int count = ShpGetRecordCount(h);
     if (static_cast<int64_t>(size) <= length) {
-        if (fioSeek(h->shp, offset + 8, 0) != offset + 8 ||
-            fioWrite(h->shp, r, static_cast<uint32_t>(size)) != size) {
-            Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, static_cast<int>(size));
-            return -1;
-        }
+        if (!WriteContent(h, offset, r, size)) return -1;
         // A feature moved outside the old box must widen it, or views cull it.
         ShpUpdateBounds(h, r, count == 1);
         h->current = record;
