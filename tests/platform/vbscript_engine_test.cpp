@@ -164,6 +164,21 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
     EXPECT_TRUE(h->site.errors.empty());
 }
 
+TEST_F(VbsEngineTest, ErrorsInHandlersAreReportedAndDeliveryGoesOn) {
+    Scriptlet(u"Application", u"OnStartup", u"Application.Log \"first\"\n  y = 1 / 0\nApplication.Log \"not reached\"");
+    Scriptlet(u"Application", u"OnStartup", u"Application.Log \"second\"");
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_CONNECTED), S_OK);
+    app->FireEvent(kOnStartUp);
+    EXPECT_EQ(Log(), (std::vector<WString>{u"first", u"second"}));
+    ASSERT_EQ(h->site.errors.size(), 1u);
+    EXPECT_EQ(h->site.errors[0].line, 1u);
+    EXPECT_EQ(h->site.errors[0].column, 2);
+    EXPECT_EQ(h->site.errors[0].lineText, u"  y = 1 / 0");
+    // a handler with a syntax error is refused when it is added
+    EXPECT_EQ(h->Scriptlet(u"Application", u"OnTimer", u"If x Then"), SCRIPT_E_REPORTED);
+    EXPECT_EQ(h->site.errors.size(), 2u);
+}
+
 TEST_F(VbsEngineTest, HandlersAnswerThroughTheEventObject) {
     Scriptlet(
         u"Application", u"OnShutdown",

@@ -85,6 +85,7 @@ TEST(VbsExpr, ArithmeticTypesAndOverflow) {
         {"1 + 2 & 3", "String:33"},
         {"-Empty", "Integer:0"},
         {"-CInt(-32768)", "Long:32768"},
+        {"-1.5 * 0", "Double:0"},
     });
 }
 

@@ -510,13 +510,17 @@ Interp::Flow Interp::ExecStmt(const Stmt* s, Frame& f) {
                 VARIANT* v = VarRef(static_cast<const IdentExpr*>(t.get()), f, false);
                 if (!v || !(v->vt & VT_ARRAY)) Throw(13);
                 SAFEARRAY* sa = v->parray;
+                if (!sa) continue;
                 if (sa->cLocks) Throw(10);
                 if (sa->fFeatures & FADF_FIXEDSIZE) {
                     uint64_t n = SafeArrayCount(sa);
                     VARIANT* data = static_cast<VARIANT*>(sa->pvData);
                     for (uint64_t i = 0; i < n; ++i) VariantClear(&data[i]);
                 } else {
+                    // a dynamic array loses its dimensions and stays an array
                     VariantClear(v);
+                    v->vt = VT_ARRAY | VT_VARIANT;
+                    v->parray = nullptr;
                 }
             }
             return Flow::Normal;
@@ -645,7 +649,12 @@ void Interp::ExecDim(const DimStmt* s, Frame& f) {
         if (!dst) continue;
         if (!v.isArray) continue;
         if (v.bounds.empty()) {
-            // Dim a(): a dynamic array with no elements yet
+            // Dim a(): a dynamic array without dimensions yet
+            if (!(dst->vt & VT_ARRAY)) {
+                VariantClear(dst);
+                dst->vt = VT_ARRAY | VT_VARIANT;
+                dst->parray = nullptr;
+            }
             continue;
         }
         std::vector<SAFEARRAYBOUND> b;

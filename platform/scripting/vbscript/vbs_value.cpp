@@ -280,9 +280,9 @@ WString ToStr(const VARIANT* src) {
         case VT_UI1:
             return text::IntToText(v->bVal);
         case VT_R8:
-            return FormatR8(v->dblVal);
+            return v->dblVal == 0 ? WString(u"0") : FormatR8(v->dblVal);  // no "-0"
         case VT_R4:
-            return FormatR4(v->fltVal);
+            return v->fltVal == 0 ? WString(u"0") : FormatR4(v->fltVal);
         case VT_CY:
             return FormatCy(v->cyVal);
         case VT_DATE:
