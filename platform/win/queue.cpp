@@ -276,18 +276,27 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return w ? CallWindowProc(w->proc, hwnd, msg, wParam, lParam) : 0;
     }
     Queue& q = QueueOf(thread);
+    Queue& mine = MyQueue();
     Sent s{hwnd, msg, wParam, lParam};
-    std::unique_lock<std::mutex> lock(q.m);
-    q.sent.push_back(&s);
+    {
+        std::lock_guard<std::mutex> lock(q.m);
+        q.sent.push_back(&s);
+    }
     q.cv.notify_all();
     win::GetDisplayBackend().Wake();
-    // The receiver may be gone for good; give up when the window dies.
-    while (!s.done) {
-        q.cv.wait_for(lock, std::chrono::milliseconds(50));
-        // Abandon the call only while it is still waiting to be delivered.
-        if (!s.done && !IsWindow(hwnd) && std::erase(q.sent, &s) > 0) return 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(q.m);
+            if (q.cv.wait_for(lock, std::chrono::milliseconds(5), [&] { return s.done; }))
+                return s.result;
+            // The receiver may be gone for good: abandon the call while it
+            // is still waiting to be delivered.
+            if (!IsWindow(hwnd) && std::erase(q.sent, &s) > 0) return 0;
+        }
+        // Calls the receiver makes to this thread meanwhile are answered, so
+        // two threads sending to each other do not wait for ever.
+        DeliverSent(mine);
     }
-    return s.result;
 }
 
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -281,6 +281,42 @@ TEST_F(WinQueueTest, SendFromAnotherThreadRunsOnTheWindowThread) {
     EXPECT_EQ(ranOn.load(), uiThread);
 }
 
+TEST_F(WinQueueTest, ThreadsSendingToEachOtherDoNotDeadlock) {
+    sys::SetClock(nullptr);
+    std::atomic<HWND> workerWnd{nullptr};
+    std::atomic<bool> done{false};
+    std::atomic<LRESULT> inner{0};
+    // The worker's window answers by sending back to the UI thread's window.
+    g_handler = [&](HWND h, UINT msg, WPARAM, LPARAM, LRESULT* r) {
+        if (msg == WM_USER + 20) {  // on the worker
+            *r = SendMessage(main_, WM_USER + 21, 0, 0) + 1;
+            return true;
+        }
+        if (msg == WM_USER + 21) {  // on the UI thread, while it waits for the worker
+            *r = 41;
+            return true;
+        }
+        (void)h;
+        return false;
+    };
+    std::thread worker([&] {
+        HWND w = CreateWindowEx(0, u"TestWindow", u"w", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr);
+        workerWnd = w;
+        MSG m;
+        while (!done) {
+            if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&m);
+            std::this_thread::yield();
+        }
+        DestroyWindow(w);
+    });
+    while (!workerWnd) std::this_thread::yield();
+    inner = SendMessage(workerWnd, WM_USER + 20, 0, 0);
+    done = true;
+    worker.join();
+    EXPECT_EQ(inner.load(), 42);
+}
+
 TEST_F(WinQueueTest, DoubleTapIsDownUpDoubleUpWithinTimeAndDistance) {
     win::input::SetDoubleTapSettings({500, 4});
     win::input::TapAt(main_, {10, 10});
