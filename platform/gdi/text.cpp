@@ -522,7 +522,8 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WCh
         }
     }
     uint32_t fg = ToPixel(dc->st.text);
-    int rop2 = dc->st.rop2;
+    // Text ignores the ROP2 mode, as on the platform: glyphs are copied.
+    const int rop2 = R2_COPYPEN;
     Paint solid;
     SolidPaint(fg, rop2, &solid);
     bool multiClip = t.clip->size() > 1;

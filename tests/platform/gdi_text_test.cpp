@@ -73,6 +73,11 @@ TEST(GdiText, CellIsAnchoredAtItsTopLeft) {
     Box l = Find(d, [](COLORREF p) { return p != kWhite; });
     EXPECT_LE(l.bottom, 29);
     EXPECT_GE(l.bottom, 28);
+    // Text ignores the ROP2 mode: drawn again with XOR it stays.
+    const std::vector<uint32_t> once = d.Pixels();
+    SetROP2(d.dc, R2_XORPEN);
+    ExtTextOut(d.dc, 10, 30, 0, nullptr, u"L", 1, nullptr);
+    EXPECT_EQ(d.Pixels(), once);
     SelectObject(c.dc, old);
     DeleteObject(f);
 }
