@@ -73,11 +73,16 @@ TEST(GdiText, CellIsAnchoredAtItsTopLeft) {
     Box l = Find(d, [](COLORREF p) { return p != kWhite; });
     EXPECT_LE(l.bottom, 29);
     EXPECT_GE(l.bottom, 28);
-    // Text ignores the ROP2 mode: drawn again with XOR it stays.
-    const std::vector<uint32_t> once = d.Pixels();
-    SetROP2(d.dc, R2_XORPEN);
-    ExtTextOut(d.dc, 10, 30, 0, nullptr, u"L", 1, nullptr);
-    EXPECT_EQ(d.Pixels(), once);
+    // Text ignores the ROP2 mode: drawn with XOR it comes out the same.
+    Canvas e(120, 40);
+    SelectObject(e.dc, f);
+    SetBkMode(e.dc, TRANSPARENT);
+    SetTextAlign(e.dc, TA_BASELINE);
+    SetROP2(e.dc, R2_XORPEN);
+    ExtTextOut(e.dc, 10, 30, 0, nullptr, u"L", 1, nullptr);
+    EXPECT_EQ(e.Pixels(), d.Pixels());
+    SelectObject(e.dc, GetStockObject(SYSTEM_FONT));
+    SelectObject(d.dc, GetStockObject(SYSTEM_FONT));
     SelectObject(c.dc, old);
     DeleteObject(f);
 }
