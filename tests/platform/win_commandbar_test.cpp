@@ -1,0 +1,249 @@
+// Toolbars, command bars and command bands on the null backend, built from
+// resources compiled from .rc: buttons with images and states, drop-down
+// buttons, tooltips answered by the owner, menu bar buttons whose pop-ups the
+// scripted responder answers, and bands in rows.
+#include <gtest/gtest.h>
+
+#include "platform/res/resource.h"
+#include "platform/win/dialog.h"
+#include "platform/win/menu.h"
+#include "win_ctl_harness.h"
+
+namespace {
+
+using ctltest::CtlTest;
+using Lines = std::vector<std::string>;
+using CommandBarTest = CtlTest;
+
+TBBUTTON ButtonAt(HWND tb, int i) {
+    TBBUTTON b;
+    SendMessage(tb, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&b));
+    return b;
+}
+
+void SetStyle(HWND tb, int cmd, BYTE style) {
+    TBBUTTONINFO bi;
+    bi.dwMask = TBIF_STYLE;
+    bi.fsStyle = style;
+    SendMessage(tb, TB_SETBUTTONINFO, static_cast<WPARAM>(cmd), reinterpret_cast<LPARAM>(&bi));
+}
+
+TEST_F(CommandBarTest, ToolbarFromAResourceWithImagesStatesAndCommands) {
+    HWND tb = Child(TOOLBARCLASSNAME, TBSTYLE_FLAT, 129, RECT{0, 0, 240, 24});
+    ASSERT_TRUE(win::LoadToolbarResource(tb, nullptr, 129));
+    EXPECT_FALSE(win::LoadToolbarResource(tb, nullptr, 999));
+    ASSERT_EQ(SendMessage(tb, TB_BUTTONCOUNT, 0, 0), 4);
+    EXPECT_EQ(ButtonAt(tb, 0).idCommand, 1800);
+    EXPECT_EQ(ButtonAt(tb, 2).fsStyle, TBSTYLE_SEP);
+    EXPECT_EQ(ButtonAt(tb, 3).iBitmap, 2);  // images count the commands only
+    EXPECT_EQ(SendMessage(tb, TB_COMMANDTOINDEX, 1014, 0), 3);
+    auto il = reinterpret_cast<HIMAGELIST>(SendMessage(tb, TB_GETIMAGELIST, 0, 0));
+    EXPECT_EQ(ImageList_GetImageCount(il), 3);
+    EXPECT_EQ(win::ImageListPixel(il, 2, 0, 0), CLR_NONE);  // light grey is transparent
+    EXPECT_EQ(win::ImageListPixel(il, 2, 6, 6), RGB(0, 0, 255));
+
+    RECT r;
+    SendMessage(tb, TB_GETRECT, 1014, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(r.left, 23 + 23 + 8);  // two buttons and a separator before it
+    win::input::TapAt(tb, POINT{r.left + 3, r.top + 3});
+    win::input::DrainQueue();
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 1014 0"}));
+
+    SendMessage(tb, TB_ENABLEBUTTON, 1800, FALSE);
+    EXPECT_FALSE(SendMessage(tb, TB_ISBUTTONENABLED, 1800, 0));
+    win::ToolbarUserTap(tb, 0);
+    EXPECT_TRUE(Take().empty());
+
+    // Check buttons, alone and as a group.
+    SetStyle(tb, 1014, static_cast<BYTE>(TBSTYLE_CHECK));
+    win::ToolbarUserTap(tb, 3);
+    EXPECT_TRUE(SendMessage(tb, TB_ISBUTTONCHECKED, 1014, 0));
+    win::ToolbarUserTap(tb, 3);
+    EXPECT_FALSE(SendMessage(tb, TB_ISBUTTONCHECKED, 1014, 0));
+    SendMessage(tb, TB_ENABLEBUTTON, 1800, TRUE);
+    SetStyle(tb, 1800, static_cast<BYTE>(TBSTYLE_CHECKGROUP));
+    SetStyle(tb, 1801, static_cast<BYTE>(TBSTYLE_CHECKGROUP));
+    win::ToolbarUserTap(tb, 0);
+    win::ToolbarUserTap(tb, 1);
+    EXPECT_FALSE(SendMessage(tb, TB_ISBUTTONCHECKED, 1800, 0));
+    EXPECT_TRUE(SendMessage(tb, TB_ISBUTTONCHECKED, 1801, 0));
+    Take();
+
+    // A button takes another command and image (the mode buttons do).
+    TBBUTTONINFO bi;
+    bi.dwMask = TBIF_COMMAND | TBIF_IMAGE;
+    bi.idCommand = 1802;
+    bi.iImage = 1;
+    SendMessage(tb, TB_SETBUTTONINFO, 1800, reinterpret_cast<LPARAM>(&bi));
+    EXPECT_EQ(ButtonAt(tb, 0).idCommand, 1802);
+    EXPECT_EQ(SendMessage(tb, TB_GETBITMAP, 1802, 0), 1);
+    EXPECT_TRUE(SendMessage(tb, TB_DELETEBUTTON, 2, 0));
+    EXPECT_EQ(SendMessage(tb, TB_BUTTONCOUNT, 0, 0), 3);
+}
+
+TEST_F(CommandBarTest, DropDownButtonsNotifyWithTheirRectangle) {
+    HWND tb = Child(TOOLBARCLASSNAME, TBSTYLE_FLAT, 130, RECT{0, 0, 240, 24});
+    win::LoadToolbarResource(tb, nullptr, 129);
+    SetStyle(tb, 1014, static_cast<BYTE>(TBSTYLE_DROPDOWN));
+    Take();
+    NMTOOLBAR seen;
+    ctltest::Answer() = [&](HWND, NMHDR* nm, LRESULT*) {
+        if (nm->code == TBN_DROPDOWN) seen = *reinterpret_cast<NMTOOLBAR*>(nm);
+        return false;
+    };
+    win::ToolbarUserTap(tb, 3);  // without arrows the whole button drops down
+    EXPECT_EQ(Take(), Lines({"TBN_DROPDOWN 130"}));
+    EXPECT_EQ(seen.iItem, 1014);
+    RECT r;
+    SendMessage(tb, TB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(seen.rcButton.left, r.left);
+    EXPECT_EQ(seen.rcButton.right, r.right);
+
+    SendMessage(tb, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    SendMessage(tb, TB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(r.right - r.left, 23 + 12);
+    win::input::TapAt(tb, POINT{r.left + 2, r.top + 2});
+    win::input::TapAt(tb, POINT{r.right - 2, r.top + 2});
+    win::input::DrainQueue();
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 1014 0", "TBN_DROPDOWN 130"}));
+}
+
+TEST_F(CommandBarTest, TooltipsAskTheOwnerForTheButtonText) {
+    HWND tb = Child(TOOLBARCLASSNAME, TBSTYLE_TOOLTIPS, 131, RECT{0, 0, 240, 24});
+    win::LoadToolbarResource(tb, nullptr, 129);
+    auto tip = reinterpret_cast<HWND>(SendMessage(tb, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(SendMessage(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
+    // The owner answers with a string resource of the command's id.
+    ctltest::Answer() = [](HWND, NMHDR* nm, LRESULT*) {
+        if (nm->code != TTN_GETDISPINFO) return false;
+        auto* di = reinterpret_cast<NMTTDISPINFO*>(nm);
+        di->hinst = res::GetResourceHandle();
+        di->lpszText = const_cast<WChar*>(MAKEINTRESOURCE(static_cast<WORD>(nm->idFrom)));
+        return true;
+    };
+    RECT r;
+    SendMessage(tb, TB_GETRECT, 1801, reinterpret_cast<LPARAM>(&r));
+    Take();
+    EXPECT_EQ(win::ToolTipHover(tip, tb, POINT{r.left + 1, r.top + 1}), u"Zoom out");
+    EXPECT_EQ(Take().front(), "TTN_GETDISPINFO 1801");
+    SendMessage(tb, TB_DELETEBUTTON, 0, 0);
+    EXPECT_EQ(SendMessage(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+    SendMessage(tb, TB_GETRECT, 1801, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(win::ToolTipHover(tip, tb, POINT{r.left + 1, r.top + 1}), u"Zoom out");
+}
+
+TEST_F(CommandBarTest, CommandBarMenusFromAMenuResource) {
+    HWND bar = CommandBar_Create(nullptr, host_, 1);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(GetParent(bar), host_);
+    ASSERT_TRUE(CommandBar_InsertMenubar(bar, nullptr, 130, 0));
+    EXPECT_FALSE(CommandBar_InsertMenubar(bar, nullptr, 999, 0));
+    ASSERT_TRUE(CommandBar_AddBitmap(bar, nullptr, 129, 3, 16, 15));
+    TBBUTTON zoom;
+    zoom.idCommand = 1800;
+    zoom.iBitmap = 0;
+    zoom.fsState = TBSTATE_ENABLED;
+    ASSERT_TRUE(CommandBar_AddButtons(bar, 1, &zoom));
+    EXPECT_EQ(SendMessage(bar, TB_BUTTONCOUNT, 0, 0), 3);
+    EXPECT_GT(CommandBar_Height(bar), 20);
+
+    HMENU file = CommandBar_GetMenu(bar, 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(GetMenuItemCount(file), 4);
+    EXPECT_EQ(GetMenuText(file, 57601, MF_BYCOMMAND), u"&Open");
+    EXPECT_EQ(GetMenuState(file, 57603, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
+    HMENU view = CommandBar_GetMenu(bar, 1);
+    EXPECT_EQ(GetMenuState(view, 1036, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
+    EXPECT_EQ(CommandBar_GetMenu(bar, 2), nullptr);
+
+    // The user opens File and picks Open; a grey item cannot be picked.
+    std::vector<UINT> picks = {57601, 57603};
+    size_t next = 0;
+    std::vector<POINT> where;
+    win::SetPopupMenuResponder([&](HMENU menu, POINT at, HWND) {
+        EXPECT_EQ(menu, file);
+        where.push_back(at);
+        return picks[next++];
+    });
+    win::ToolbarUserTap(bar, 0);
+    win::ToolbarUserTap(bar, 0);
+    win::input::DrainQueue();
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 57601 0"}));
+    ASSERT_EQ(where.size(), 2u);
+    RECT r;
+    SendMessage(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+    POINT below{r.left, r.bottom};
+    ClientToScreen(bar, &below);
+    EXPECT_EQ(where[0].x, below.x);  // below the button
+    EXPECT_EQ(where[0].y, below.y);
+
+    // The same pop-up with the return-command option, as the view's menus.
+    picks = {1036};
+    next = 0;
+    win::SetPopupMenuResponder([&](HMENU, POINT, HWND) { return picks[next++]; });
+    EXPECT_EQ(TrackPopupMenu(view, TPM_RETURNCMD | TPM_NONOTIFY, 5, 5, 0, host_, nullptr), 1036);
+    win::input::DrainQueue();
+    EXPECT_TRUE(Take().empty());  // returned, not posted
+    win::ToolbarUserTap(bar, 2);
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 1800 0"}));
+    EXPECT_TRUE(CommandBar_Show(bar, false));
+    EXPECT_FALSE(IsWindowVisible(bar));
+}
+
+TEST_F(CommandBarTest, CommandBandsHoldBarsInRows) {
+    HIMAGELIST bandImages = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
+    HWND bands =
+        CommandBands_Create(nullptr, host_, 59396, RBS_VARHEIGHT | RBS_BANDBORDERS, bandImages);
+    ASSERT_NE(bands, nullptr);
+    Take();
+    REBARBANDINFO info[3];
+    for (UINT i = 0; i < 3; ++i) {
+        info[i].fMask = RBBIM_ID | RBBIM_STYLE | RBBIM_SIZE | RBBIM_IMAGE | RBBIM_LPARAM;
+        info[i].wID = 128 + i;
+        info[i].fStyle = i == 0 ? 0 : RBBS_BREAK | RBBS_GRIPPERALWAYS;
+        info[i].cx = 120;
+        info[i].iImage = static_cast<int>(i);
+        info[i].lParam = 10 + i;
+    }
+    ASSERT_TRUE(CommandBands_AddBands(bands, nullptr, 3, info));
+    EXPECT_EQ(SendMessage(bands, RB_GETBANDCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessage(bands, RB_GETROWCOUNT, 0, 0), 3);
+    HWND browse = CommandBands_GetCommandBar(bands, 1);
+    ASSERT_NE(browse, nullptr);
+    EXPECT_EQ(GetClassNameText(browse), u"ToolbarWindow32");
+    EXPECT_EQ(GetDlgCtrlID(browse), 129);
+    EXPECT_EQ(SendMessage(bands, RB_IDTOINDEX, 130, 0), 2);
+    int height = static_cast<int>(SendMessage(bands, RB_GETBARHEIGHT, 0, 0));
+    RECT r;
+    GetWindowRect(bands, &r);
+    EXPECT_EQ(r.bottom - r.top, height);
+    Lines heard = Take();
+    EXPECT_FALSE(heard.empty());
+    EXPECT_EQ(heard.back(), "RBN_HEIGHTCHANGE 59396");
+
+    // The browse bar's buttons reach the frame through the bands.
+    win::LoadToolbarResource(browse, nullptr, 129);
+    win::ToolbarUserTap(browse, 1);
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 1801 0"}));
+
+    // Hiding the last band takes a row away; a new row flag joins rows.
+    SendMessage(bands, RB_SHOWBAND, 2, FALSE);
+    EXPECT_EQ(SendMessage(bands, RB_GETROWCOUNT, 0, 0), 2);
+    EXPECT_FALSE(IsWindowVisible(CommandBands_GetCommandBar(bands, 2)));
+    EXPECT_LT(SendMessage(bands, RB_GETBARHEIGHT, 0, 0), height);
+    REBARBANDINFO style;
+    style.fMask = RBBIM_STYLE;
+    style.fStyle = 0;
+    SendMessage(bands, RB_SETBANDINFO, 1, reinterpret_cast<LPARAM>(&style));
+    EXPECT_EQ(SendMessage(bands, RB_GETROWCOUNT, 0, 0), 1);
+    REBARBANDINFO back;
+    back.fMask = RBBIM_LPARAM | RBBIM_IMAGE;
+    SendMessage(bands, RB_GETBANDINFO, 2, reinterpret_cast<LPARAM>(&back));
+    EXPECT_EQ(back.lParam, 12);
+    EXPECT_EQ(back.iImage, 2);
+    ImageList_Destroy(bandImages);
+}
+
+}  // namespace
