@@ -1,0 +1,305 @@
+// Packing: deleted records leave all three files, the result reads in shpdump
+// and ogrinfo like GDAL's own repack, and no failure (cancel, full disk, a
+// failing write or rename at any step) touches the source.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "formats/dbf/dbf_field.h"
+#include "formats/shape/shape_builders.h"
+#include "formats/shape/shape_pack.h"
+#include "formats/shape/spatial_index.h"
+#include "platform/win/winconst.h"
+#include "shape_test_util.h"
+
+namespace {
+
+// Records what packing asks of the user interface.
+class RecordingUi : public IPackUi {
+public:
+    int MessageBox(const WString& text, UINT type) override {
+        boxes.push_back({text::ToUtf8(text), type});
+        if (!answers.empty()) {
+            const int a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        }
+        return IDOK;
+    }
+    void BeginProgress(const WString& title, int range, int step, const WString& status) override {
+        progress = text::ToUtf8(title) + "|" + std::to_string(range) + "|" + std::to_string(step) +
+                   "|" + text::ToUtf8(status);
+    }
+    bool StepProgress() override { return ++steps != cancelAtStep; }
+    void EndProgress() override {
+        ended = true;
+        if (onEnd) onEnd();
+    }
+    void Beep(UINT type) override { beeps.push_back(type); }
+    bool GetFreeBytes(const WString& path, uint64_t* bytes) override {
+        if (!fakeFree) return IPackUi::GetFreeBytes(path, bytes);
+        *bytes = freeBytes;
+        return true;
+    }
+
+    std::vector<std::pair<std::string, UINT>> boxes;
+    std::vector<int> answers;
+    std::string progress;
+    int steps = 0;
+    int cancelAtStep = -1;
+    bool ended = false;
+    std::vector<UINT> beeps;
+    bool fakeFree = false;
+    uint64_t freeBytes = 0;
+    std::function<void()> onEnd;
+};
+
+class PackTest : public DbfRootTest {
+protected:
+    void SetUp() override {
+        DbfRootTest::SetUp();
+        ShpResetForTests();
+    }
+    // A point shapefile "\\p.shp" of n records with NAME "row<i>" at (i, 2i),
+    // the given records deleted (0-based).
+    void Make(int n, std::initializer_list<int> deleted, int ldid = -1) {
+        ShpHandle h = ShpCreate(u"\\p.shp", kShapePoint, 0);
+        ASSERT_NE(h, nullptr);
+        DbfHandle t = ShpGetTable(h);
+        ASSERT_EQ(DbfAddField(t, "NAME", 'C', 10, 0), 0);
+        if (ldid >= 0) DbfSetLanguageDriverId(t, ldid);
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(ShpAppendPointXY(h, i, 2 * i), i);
+            ASSERT_TRUE(DbfReadRecord(t, i));
+            DbfPutText(t, 0, text::FromUtf8("row" + std::to_string(i)).c_str());
+            ASSERT_TRUE(DbfWriteRecord(t, i));
+        }
+        for (int d : deleted) ASSERT_EQ(ShpDeleteShape(h, d, 0), 1);
+        ShpClose(h);
+    }
+    std::map<std::string, std::string> Snapshot() const {
+        std::map<std::string, std::string> files;
+        for (const std::string& name : HostList("")) files[name] = Get(name);
+        return files;
+    }
+    // Opens the object as a layer would (read-write).
+    void Open(CShapeFile& f) { ASSERT_TRUE(f.Open(u"\\p.shp", kShpReadWrite)); }
+};
+
+TEST_F(PackTest, NothingDeletedDoesNothing) {
+    Make(4, {});
+    const auto before = Snapshot();
+    CShapeFile f;
+    Open(f);
+    RecordingUi ui;
+    EXPECT_EQ(PackShapefile(f, false, ui), 1);
+    EXPECT_TRUE(ui.progress.empty());
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(PackTest, DeletedRecordsLeaveAllThreeFiles) {
+    Make(3, {1}, 0xC9);
+    CShapeFile f;
+    Open(f);
+    ShpHandle held = f.GetHandle();  // as a script recordset holds it
+    DbfHandle heldTable = ShpGetTable(held);
+    RecordingUi ui;
+    ASSERT_EQ(PackShapefile(f, true, ui), 1);
+    EXPECT_EQ(ui.progress, "Packing shapefile|3|1|\\p.shp ...");
+    EXPECT_EQ(ui.beeps, std::vector<UINT>{MB_ICONINFORMATION});
+    // The same handles, now on the packed files.
+    EXPECT_EQ(f.GetHandle(), held);
+    EXPECT_EQ(ShpGetTable(held), heldTable);
+    ASSERT_EQ(ShpGetRecordCount(held), 2);
+    EXPECT_EQ(DbfGetRecordCount(heldTable), 2);
+    EXPECT_EQ(text::ToUtf8(f.GetTable().GetFieldString(0, DbfReadRecord(heldTable, 1)
+                                                              ? DbfGetRecordBuffer(heldTable)
+                                                              : nullptr)),
+              "row2");
+    ShapeRecord* r = ShpReadShape(held, 1);
+    ASSERT_NE(r, nullptr);
+    double x, y, z, m;
+    ShpGetPartPoint(held, 0, &x, &y, &z, &m, r);
+    EXPECT_EQ(x, 2);
+    EXPECT_EQ(y, 4);
+    // The table keeps its language driver; nothing is left beside the files;
+    // the index was rebuilt with the new numbering.
+    EXPECT_EQ(static_cast<uint8_t>(Get("p.dbf")[29]), 0xC9);
+    EXPECT_EQ(HostList(""), (std::vector<std::string>{"p.dbf", "p.sbn", "p.sbx", "p.shp", "p.shx"}));
+    CSpatialIndex index;
+    ASSERT_TRUE(index.OpenForLayer(held));
+    EXPECT_EQ(index.QueryRect(CDoubleRect(1.5, 3.5, 2.5, 4.5), 0), 1);
+    EXPECT_TRUE(index.GetResultSet(0)->Contains(2));
+    index.Close();
+    f.Close();
+
+    // Independent readers: shpdump lists two shapes in order; ogrinfo reads
+    // the same features as GDAL's own repack of the unpacked source.
+    REQUIRE_TOOL("ogrinfo");
+    const std::string dump = Shpdump(Host("p.shp"));
+    const std::vector<DumpShape> shapes = ParseShpdump(dump);
+    ASSERT_EQ(shapes.size(), 2u) << dump;
+    EXPECT_EQ(shapes[1].vertices[0][0], 2);
+    std::filesystem::create_directory(Host("gdal"));
+    Make(3, {1}, 0xC9);
+    for (const char* e : {".shp", ".shx", ".dbf"})
+        std::filesystem::copy_file(Host(std::string("p") + e), Host(std::string("gdal/p") + e));
+    RunTool("ogrinfo '" + Host("gdal/p.shp") + "' -sql 'REPACK p' >/dev/null 2>&1");
+    CShapeFile again;
+    Open(again);
+    ASSERT_EQ(PackShapefile(again, false, ui), 1);
+    again.Close();
+    auto features = [&](const std::string& path) {
+        const std::string out = RunTool("ogr2ogr -f GeoJSON /vsistdout/ '" + path + "' 2>&1");
+        return out.substr(out.find("\"features\""));
+    };
+    EXPECT_EQ(features(Host("p.shp")), features(Host("gdal/p.shp")));
+}
+
+TEST_F(PackTest, ProgressIsServicedEveryStep) {
+    struct {
+        int records, step, steps;
+    } cases[] = {{100, 5, 20}, {30, 1, 30}, {41, 2, 21}};
+    for (auto c : cases) {
+        Make(c.records, {0});
+        CShapeFile f;
+        Open(f);
+        RecordingUi ui;
+        ASSERT_EQ(PackShapefile(f, false, ui), 1);
+        EXPECT_EQ(ui.progress, "Packing shapefile|" + std::to_string(c.records) + "|" +
+                                   std::to_string(c.step) + "|\\p.shp ...");
+        EXPECT_EQ(ui.steps, c.steps) << c.records;
+        EXPECT_EQ(ShpGetRecordCount(f.GetHandle()), c.records - 1);
+    }
+}
+
+TEST_F(PackTest, CancelAndDeclineLeaveTheSource) {
+    Make(30, {3, 7});
+    const auto before = Snapshot();
+    {
+        CShapeFile f;
+        Open(f);
+        RecordingUi ui;
+        ui.cancelAtStep = 10;
+        EXPECT_EQ(PackShapefile(f, false, ui), 0);
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].first, "Shapefile pack cancelled.");
+        EXPECT_EQ(ui.boxes[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+        EXPECT_EQ(ui.beeps, std::vector<UINT>{MB_ICONEXCLAMATION});
+        EXPECT_EQ(ShpGetRecordCount(f.GetHandle()), 30);
+    }
+    EXPECT_EQ(Snapshot(), before);
+    {
+        CShapeFile f;
+        Open(f);
+        RecordingUi ui;
+        ui.fakeFree = true;
+        uint64_t need = 0;
+        for (const char* e : {"p.shp", "p.shx", "p.dbf"}) need += Get(e).size();
+        ui.freeBytes = need / 2;
+        ui.answers = {IDNO};
+        EXPECT_EQ(PackShapefile(f, false, ui), 0);
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].first,
+                  "50% of the size of \\p.shp is available as free disk space, this may not be "
+                  "enough to pack the file. Do you wish to continue ?");
+        EXPECT_EQ(ui.boxes[0].second, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION));
+        EXPECT_TRUE(ui.progress.empty());
+    }
+    EXPECT_EQ(Snapshot(), before);
+}
+
+// A write failing at any step of the pack, or any of the six renames of the
+// swap failing, leaves the source byte for byte and the object open on it.
+TEST_F(PackTest, FailuresAtEveryStepKeepTheSource) {
+    Make(5, {1, 3});
+    const auto before = Snapshot();
+    int packedAt = -1;
+    for (int k = 1; k < 500 && packedAt < 0; ++k) {
+        SCOPED_TRACE("write " + std::to_string(k));
+        CShapeFile f;
+        Open(f);
+        ShpHandle held = f.GetHandle();
+        RecordingUi ui;
+        fs::test::FailNthWrite(k);
+        const int result = PackShapefile(f, false, ui);
+        fs::test::Reset();
+        if (result == 1) {
+            packedAt = k;
+            // The write that failed (if any was left) did not matter: the
+            // result is whole.
+            ASSERT_EQ(ShpGetRecordCount(held), 3);
+            ASSERT_TRUE(DbfReadRecord(ShpGetTable(held), 2));
+            EXPECT_EQ(text::ToUtf8(DbfGetString(ShpGetTable(held), 0)), "row4");
+            break;
+        }
+        EXPECT_EQ(f.GetHandle(), held);
+        EXPECT_EQ(ShpGetRecordCount(held), 5);
+        EXPECT_NE(ShpReadShape(held, 4), nullptr);
+        f.Close();
+        ASSERT_EQ(Snapshot(), before);
+    }
+    EXPECT_GT(packedAt, 0);
+    const char* targets[] = {"$Original_p.shp", "$Pack_p.shp", "$Original_p.shx",
+                             "$Pack_p.shx",     "$Original_p.dbf", "$Pack_p.dbf"};
+    for (const char* target : targets) {
+        SCOPED_TRACE(target);
+        for (const std::string& name : HostList("")) std::filesystem::remove(Host(name));
+        Make(5, {1, 3});
+        const auto source = Snapshot();
+        CShapeFile f;
+        Open(f);
+        ShpHandle held = f.GetHandle();
+        RecordingUi ui;
+        const WString device = u"\\" + text::FromUtf8(target);
+        ui.onEnd = [&] { fs::test::FailPath(device, fs::kErrorAccessDenied); };
+        EXPECT_EQ(PackShapefile(f, false, ui), 0);
+        fs::test::Reset();
+        EXPECT_EQ(ShpGetRecordCount(held), 5);
+        EXPECT_NE(ShpReadShape(held, 4), nullptr);
+        f.Close();
+        auto after = Snapshot();
+        after.erase(target);  // a "$Pack_" file the fault kept from being removed
+        EXPECT_EQ(after, source);
+    }
+}
+
+TEST(ShapeFileObject, OwnershipBufferAndDeletion) {
+    class Root : public DbfRootTest {
+    public:
+        void TestBody() override {}
+        using DbfRootTest::Get;
+        using DbfRootTest::HostList;
+        using DbfRootTest::Put;
+        using DbfRootTest::SetUp;
+        using DbfRootTest::TearDown;
+    } root;
+    root.SetUp();
+    ShpHandle h = ShpCreate(u"\\o.shp", kShapePolygon, 0);
+    ASSERT_NE(h, nullptr);
+    const DoublePoint ring[] = {{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}};
+    ASSERT_EQ(ShpAppendPointList(h, 5, ring), 0);
+    ASSERT_EQ(ShpAppendPointList(h, 5, ring), 1);
+    {
+        // Closing a non-owning object leaves the handle usable.
+        CShapeFile view(h, false);
+        ASSERT_NE(view.ReserveBuffer(10), nullptr);
+        EXPECT_GE(ShapeHeapCapacity(view.GetBuffer()), 48u);
+        double d = -1;
+        EXPECT_EQ(view.HitTest({5, 5}, &d, 0.1, nullptr), 0);  // the first containing
+        EXPECT_EQ(d, 0);
+        EXPECT_EQ(view.HitTest({50, 5}, &d, 0.1, nullptr), -1);
+        EXPECT_EQ(view.DeleteFiles(), 0);  // not its files to remove
+        view.Close(false);
+        EXPECT_EQ(view.GetBuffer(), nullptr);
+    }
+    EXPECT_EQ(ShpGetRecordCount(h), 2);
+    CShapeFile owner(h, true);
+    for (const char* e : {"sbn", "sbx", "ain", "aih", "prj", "cpg"}) root.Put(std::string("o.") + e, "x");
+    EXPECT_EQ(owner.DeleteFiles(), 1);
+    EXPECT_EQ(root.HostList(""), std::vector<std::string>{"o.cpg"});
+    root.TearDown();
+}
+
+}  // namespace
