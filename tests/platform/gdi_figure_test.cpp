@@ -242,6 +242,16 @@ TEST(GdiFigures, ClipRegionAndFarCoordinates) {
     RECT box;
     EXPECT_EQ(GetClipBox(c.dc, &box), COMPLEXREGION);
     EXPECT_TRUE(EqualRect(&box, &(const RECT&)RECT{1, 0, 9, 5}));
+    // A list cell: drawing stays inside its rectangle, less an excluded part,
+    // and a saved state brings the old clipping back.
+    Canvas cell(8, 3);
+    SaveDC(cell.dc);
+    IntersectClipRect(cell.dc, 1, 0, 7, 2);
+    ExcludeClipRect(cell.dc, 3, 0, 4, 1);
+    FillRect(cell.dc, &all, red);
+    RestoreDC(cell.dc, -1);
+    SetPixel(cell.dc, 7, 2, kBlack);
+    EXPECT_PICTURE(cell, ".rr.rrr.", ".rrrrrr.", ".......#");
     // Far-away points: lines and polygons are clipped before they are
     // rasterised, so they neither overflow nor take long.
     SelectClipRgn(c.dc, nullptr);
