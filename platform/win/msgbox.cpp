@@ -1,5 +1,6 @@
 #include "platform/win/msgbox.h"
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -137,7 +138,18 @@ int MessageBox(HWND owner, const WChar* text, const WChar* caption, UINT type) {
         }
         responder = S().responder;
     }
-    if (!answer && responder) answer = responder(rec);
+    if (!answer && responder) {
+        // The box is modal: its owner's top-level window takes no input
+        // while it is shown.
+        HWND top = owner;
+        while (top && (GetWindowLongPtr(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
+        bool disabled = top && IsWindowEnabled(top);
+        HWND focus = GetFocus();
+        if (disabled) EnableWindow(top, false);
+        answer = responder(rec);
+        if (disabled && IsWindow(top)) EnableWindow(top, true);
+        if (focus && IsWindow(focus) && !GetFocus()) SetFocus(focus);  // back where it was
+    }
     auto buttons = MessageBoxButtons(type);
     if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end())
         answer = MessageBoxDefaultAnswer(type);

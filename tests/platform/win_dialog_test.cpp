@@ -482,14 +482,27 @@ TEST_F(WinDialogTest, MessageBoxesAnswerByScriptOrDefaultButton) {
                     {MB_YESNO | MB_ICONEXCLAMATION, IDYES},
                     {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL}};
     for (const auto& c : defaults) EXPECT_EQ(MessageBox(owner_, u"t", u"c", c.type), c.expect);
+    bool ownerDisabled = false;
+    win::SetMessageBoxResponder([&](const win::MessageBoxRecord&) {
+        ownerDisabled = !IsWindowEnabled(owner_);
+        return IDOK;
+    });
+    HWND edit = CreateWindowEx(0, u"EDIT", u"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 12, owner_,
+                               nullptr, nullptr, nullptr);
+    SetFocus(edit);
+    EXPECT_EQ(MessageBox(owner_, u"modal", u"c", MB_OK), IDOK);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_EQ(GetFocus(), edit);
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+    win::SetMessageBoxResponder(nullptr);
     win::QueueMessageBoxAnswers({IDYES, IDRETRY});
     EXPECT_EQ(MessageBox(owner_, u"Save?", u"Zarnip", MB_YESNO), IDYES);
     // An answer the box has no button for falls back to its default.
     EXPECT_EQ(MessageBox(owner_, u"Save?", u"Zarnip", MB_YESNO | MB_DEFBUTTON2), IDNO);
     auto log = win::MessageBoxLog();
-    ASSERT_EQ(log.size(), 6u);
-    EXPECT_EQ(log[4].text, u"Save?");
-    EXPECT_EQ(log[4].answer, IDYES);
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(log[5].text, u"Save?");
+    EXPECT_EQ(log[5].answer, IDYES);
     MessageBeep(0x30);
     MessageBeep(static_cast<UINT>(-1));
     EXPECT_EQ(win::BeepLog(), (std::vector<UINT>{0x30, static_cast<UINT>(-1)}));
