@@ -7,6 +7,8 @@
 
 #include "platform/scripting/script_engine.h"
 #include "platform/scripting/vbscript/vbscript.h"
+#include "platform/win/controls.h"
+#include "platform/win/dialog.h"
 #include "platform/win/msgbox.h"
 #include "tests/platform/com_test_model.h"
 #include "tests/platform/script_test_site.h"
@@ -36,6 +38,7 @@ protected:
         ev->Release();
         app->Release();
         win::ResetMessageBoxes();
+        win::ClearModalHooks();
     }
     HRESULT Exec(const char16_t* code, uintptr_t cookie = 0, uint32_t line = 0) {
         HRESULT hr = h->Run(code, cookie, line);
@@ -277,14 +280,21 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     EXPECT_EQ(boxes[0].text, u"Save?");
     EXPECT_EQ(boxes[0].caption, u"Edit");
     EXPECT_EQ(boxes[0].type, 4u);
-    vbs::SetInputBoxResponder([](const WString& p, const WString&, const WString& d, WString* out) {
-        *out = p + u"/" + d;
-        return true;
+    // the input box is a modal dialog: the hook acts as the user
+    WString seenPrompt, seenTitle;
+    win::PushModalHook([&](HWND dlg) {
+        seenPrompt = GetDlgItemTextString(dlg, vbs::kInputPromptId);
+        seenTitle = GetWindowTextString(dlg);
+        WString typed = GetDlgItemTextString(dlg, vbs::kInputTextId) + u"/typed";
+        SetDlgItemText(dlg, vbs::kInputTextId, typed.c_str());
+        SendMessage(dlg, WM_COMMAND, IDOK, 0);
     });
-    ASSERT_EQ(Exec(u"Application.Log InputBox(\"Name\", , \"x\")"), S_OK) << lastError;
-    vbs::SetInputBoxResponder(nullptr);
+    ASSERT_EQ(Exec(u"Application.Log InputBox(\"Name\", \"Who\", \"x\")"), S_OK) << lastError;
+    EXPECT_EQ(seenPrompt, u"Name");
+    EXPECT_EQ(seenTitle, u"Who");
+    win::PushModalHook([](HWND dlg) { SendMessage(dlg, WM_COMMAND, IDCANCEL, 0); });
     ASSERT_EQ(Exec(u"Application.Log CStr(IsEmpty(InputBox(\"Name\")))"), S_OK) << lastError;
-    EXPECT_EQ(Log(), (std::vector<WString>{u"no", u"Name/x", u"True"}));
+    EXPECT_EQ(Log(), (std::vector<WString>{u"no", u"x/typed", u"True"}));
 }
 
 TEST_F(VbsEngineTest, GlobalObjectsTerminateAtClose) {

@@ -26,6 +26,7 @@ TEST(VbsScript, Lexing) {
         {"separators", "a = 1 : b = 2 : T.Print a + b", "3"},
         {"case", "DIM Abc : abc = 5 : t.print ABC", "5"},
         {"brackets", "[my var] = 4 : T.Print [my var] * 2", "8"},
+        {"ampersand", "n = 5 : T.Print \"a\"&Hex(255)&n&&H10, &H10&", "aFF516 16"},
         {"crlf", "x = 1\r\nIf x = 1 Then\r\n  T.Print \"yes\"\r\nEnd If\r\n", "yes"},
         {"keyword members",
          "Class C : Public [End] : End Class\nSet o = New C : o.End = 3 : T.Print o.End", "3"},

@@ -13,6 +13,8 @@
 #include "platform/scripting/engine_base.h"
 #include "platform/scripting/vbscript/vbs_interp.h"
 #include "platform/scripting/vbscript/vbscript.h"
+#include "platform/win/controls.h"
+#include "platform/win/dialog.h"
 #include "platform/win/msgbox.h"
 
 namespace vbs {
@@ -27,10 +29,64 @@ public:
     const Proc* handler = nullptr;  // scriptlets: the procedure to call
 };
 
-// Hooks for the input box until the window layer offers a text prompt.
-std::function<bool(const WString&, const WString&, const WString&, WString*)>& InputResponder() {
-    static std::function<bool(const WString&, const WString&, const WString&, WString*)> r;
-    return r;
+// ---- InputBox: a modal dialog with the prompt, a text field, OK and Cancel ----
+
+struct InputState {
+    WString prompt, title, text;
+};
+
+intptr_t InputBoxProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_INITDIALOG: {
+            auto* st = reinterpret_cast<InputState*>(lParam);
+            SetWindowLongPtr(dlg, DWLP_USER, lParam);
+            SetWindowText(dlg, st->title.c_str());
+            SetDlgItemText(dlg, kInputPromptId, st->prompt.c_str());
+            SetDlgItemText(dlg, kInputTextId, st->text.c_str());
+            return 1;
+        }
+        case WM_COMMAND: {
+            auto* st = reinterpret_cast<InputState*>(GetWindowLongPtr(dlg, DWLP_USER));
+            WORD id = LOWORD(wParam);
+            if (id == IDOK && st) {
+                st->text = GetDlgItemTextString(dlg, kInputTextId);
+                EndDialog(dlg, IDOK);
+                return 1;
+            }
+            if (id == IDCANCEL) {
+                EndDialog(dlg, IDCANCEL);
+                return 1;
+            }
+            return 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+DialogTemplate InputBoxTemplate() {
+    DialogTemplate t;
+    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    t.cx = 180;
+    t.cy = 80;
+    auto item = [&](const char16_t* cls, DWORD id, DWORD style, int16_t x, int16_t y, int16_t cx,
+                    int16_t cy, const char16_t* title) {
+        DialogItemTemplate it;
+        it.className = cls;
+        it.id = id;
+        it.style = WS_CHILD | WS_VISIBLE | style;
+        it.x = x;
+        it.y = y;
+        it.cx = cx;
+        it.cy = cy;
+        it.title = title;
+        t.items.push_back(it);
+    };
+    item(u"STATIC", kInputPromptId, SS_LEFT, 6, 6, 120, 40, u"");
+    item(u"BUTTON", IDOK, WS_TABSTOP | BS_DEFPUSHBUTTON, 132, 6, 42, 14, u"OK");
+    item(u"BUTTON", IDCANCEL, WS_TABSTOP | BS_PUSHBUTTON, 132, 24, 42, 14, u"Cancel");
+    item(u"EDIT", kInputTextId, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 6, 58, 168, 14, u"");
+    return t;
 }
 
 class VbsEngine : public ScriptEngineBase, public InterpHost {
@@ -152,9 +208,13 @@ protected:
 
     bool InputBox(const WString& prompt, const WString& title, const WString& def,
                   WString* out) override {
-        auto& r = InputResponder();
-        if (!r) return false;
-        return r(prompt, title, def, out);
+        InputState st{prompt, title, def};
+        static const DialogTemplate tmpl = InputBoxTemplate();
+        intptr_t r = DialogBoxFromTemplate(nullptr, tmpl, OwnerWindow(), &InputBoxProc,
+                                           reinterpret_cast<LPARAM>(&st));
+        if (r != IDOK) return false;
+        *out = st.text;
+        return true;
     }
 
 private:
@@ -231,11 +291,5 @@ struct Registrar {
 } registrar;
 
 }  // namespace
-
-// Test hook: answers InputBox (null: every input box is cancelled).
-void SetInputBoxResponder(
-    std::function<bool(const WString&, const WString&, const WString&, WString*)> r) {
-    InputResponder() = std::move(r);
-}
 
 }  // namespace vbs

@@ -126,7 +126,7 @@ public:
                        (c == '.' && p_ + 1 < s_.size() && s_[p_ + 1] >= '0' && s_[p_ + 1] <= '9' &&
                         !AfterOperand(out, t.spaceBefore))) {
                 LexNumber(t);
-            } else if (c == '&' && p_ + 1 < s_.size() &&
+            } else if (c == '&' && p_ + 1 < s_.size() && !EndsOperand(out) &&
                        (s_[p_ + 1] == 'h' || s_[p_ + 1] == 'H' || s_[p_ + 1] == 'o' ||
                         s_[p_ + 1] == 'O' || (s_[p_ + 1] >= '0' && s_[p_ + 1] <= '7'))) {
                 LexRadix(t);
@@ -161,6 +161,38 @@ public:
 
 private:
     [[noreturn]] void Fail(int n, const Token& t) { throw SyntaxError{n, t.line, t.col}; }
+
+    // Whether the last token ends an operand, so that "&" is concatenation
+    // ("x"&Hex(1)) rather than the start of &H or &O literal.
+    static bool EndsOperand(const std::vector<Token>& out) {
+        if (out.empty()) return false;
+        const Token& b = out.back();
+        switch (b.kind) {
+            case Tok::Int:
+            case Tok::Float:
+            case Tok::Str:
+            case Tok::Date:
+                return true;
+            case Tok::Op:
+                return b.text == u")";
+            case Tok::Ident:
+                if (b.bracketed) return true;
+                switch (b.kw) {
+                    case Kw::None:
+                    case Kw::True:
+                    case Kw::False:
+                    case Kw::Empty:
+                    case Kw::Null:
+                    case Kw::Nothing:
+                    case Kw::Me:
+                        return true;
+                    default:
+                        return false;
+                }
+            default:
+                return false;
+        }
+    }
 
     static bool AfterOperand(const std::vector<Token>& out, bool space) {
         if (out.empty() || space) return false;

@@ -4,16 +4,12 @@
 // resolution order and how scriptlets and Item_Event procedures are bound.
 #pragma once
 
-#include <functional>
-
-#include "platform/text/text.h"
-
 namespace vbs {
 
-// Answers InputBox(prompt, title, default) -> text; false means Cancel (the
-// function then returns Empty). Without a responder every input box is
-// cancelled. The window layer has no text prompt dialog yet.
-void SetInputBoxResponder(
-    std::function<bool(const WString&, const WString&, const WString&, WString*)> responder);
+// Control ids of the InputBox dialog (a modal dialog owned by the site's
+// window): the prompt text and the edit field; OK and Cancel are IDOK and
+// IDCANCEL.
+constexpr int kInputPromptId = 1001;
+constexpr int kInputTextId = 1000;
 
 }  // namespace vbs
