@@ -95,6 +95,7 @@ uint8_t* ShpGetHeader(ShpHandle h);
 void ShpSetHeaderChanged(ShpHandle h);
 
 // ---- errors ----
+// text, when given, has room for 256 characters.
 int ShpGetError(ShpHandle h, uint32_t* systemError = nullptr, WChar* text = nullptr);
 const WChar* ShpGetErrorText(ShpHandle h);
 // Format null gives "SHAPE Error:%d WinError:%d(%08lX)".
