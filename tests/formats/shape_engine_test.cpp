@@ -4,6 +4,7 @@
 #include <functional>
 #include <random>
 
+#include "formats/dbf/dbf_field.h"
 #include "formats/shape/record_set.h"
 #include "formats/shape/shape_builders.h"
 #include "formats/shape/shape_extent.h"
@@ -122,6 +123,11 @@ TEST_F(ShapeEngineTest, EveryTypeReadsBackThroughShpdumpAndOgrinfo) {
         const double m = ShapeTypeHasM(type) ? 100 : kNoDataMeasure;
         ASSERT_EQ(ShpAppendShape(h, Make(h, type, PartsFor(type), 7, m)), 0);
         ASSERT_EQ(ShpAppendShape(h, Make(h, type, PartsFor(type), 1, kNoDataMeasure)), 1);
+        for (int i = 0; i < 2; ++i) {
+            DbfReadRecord(ShpGetTable(h), i);
+            DbfPutText(ShpGetTable(h), 0, i ? u"second" : u"first");
+            DbfWriteRecord(ShpGetTable(h), i);
+        }
         ShpClose(h);
 
         h = ShpOpen(path.c_str(), 0);
@@ -143,6 +149,18 @@ TEST_F(ShapeEngineTest, EveryTypeReadsBackThroughShpdumpAndOgrinfo) {
         const std::string ext = IsPointShapeType(type) ? "(3.000000, 4.000000)" : "";
         if (!ext.empty()) {
             EXPECT_NE(info.find(ext), std::string::npos) << info;
+        }
+        const std::string all = RunTool("ogrinfo -ro -al '" + Host(name + ".shp") + "'");
+        EXPECT_NE(all.find("NAME (String) = second"), std::string::npos) << all;
+        const char* wkt = type == 1    ? "POINT (3 4)"
+                          : type == 3  ? "MULTILINESTRING ((0 0,1 1,2 0),(5 5,6 7))"
+                          : type == 5  ? "POLYGON ((0 0,0 10,10 10,10 0,0 0),(2 2,4 2,4 4,2 4,2 2))"
+                          : type == 8  ? "MULTIPOINT ((1 2),(3 4),(-5 6))"
+                          : type == 11 ? "POINT ZM (3 4 7 100)"
+                          : type == 21 ? "POINT M (3 4 100)"
+                                       : "";
+        if (*wkt) {
+            EXPECT_NE(all.find(wkt), std::string::npos) << all;
         }
         // shpdump -validate finds no wrongly wound rings in what we wrote.
         const std::string valid = RunTool("shpdump -validate '" + Host(name + ".shp") + "'");
