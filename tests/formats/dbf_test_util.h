@@ -64,5 +64,4 @@ inline std::string RunTool(const std::string& cmd, int* status = nullptr) {
 }
 
 #define REQUIRE_TOOL(name) \
-    if (!HaveTool(name)) GTEST_SKIP() << name << " not installed"
-
+    if (!HaveTool(name)) GTEST_FAIL() << name << " not installed: run tools/setup"
