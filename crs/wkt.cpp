@@ -188,10 +188,7 @@ bool CWktCoordSys::ReadPrjFile(WStringView path) {
     Clear();
     std::string bytes;
     if (!fs::ReadWholeFile(path, &bytes)) return false;
-    WString wide;
-    wide.reserve(bytes.size());
-    for (unsigned char c : bytes) wide.push_back(static_cast<WChar>(c));
-    return ParseWkt(wide);
+    return ParseWkt(text::FromLatin1(bytes));
 }
 
 namespace {
@@ -550,9 +547,9 @@ WString FormatWkt(const CCoordSys& cs, bool escapeXml) {
 }
 
 bool WritePrjFile(WStringView path, const CCoordSys& cs) {
-    const WString wkt = FormatWkt(cs, false);
-    std::string bytes;
-    bytes.reserve(wkt.size());
-    for (WChar c : wkt) bytes.push_back(static_cast<char>(c & 0xFF));
+    // One byte a character. A character past U+00FF becomes '?': its low byte
+    // could be a quote, bracket, comma or zero and break the text (U+0122
+    // would end the name early, U+0100 would end the whole text).
+    const std::string bytes = text::ToLatin1(FormatWkt(cs, false));
     return fs::WriteWholeFile(path, bytes.data(), bytes.size());
 }

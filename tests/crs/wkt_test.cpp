@@ -285,16 +285,18 @@ TEST_F(WktTest, PrjFilesAreLatin1Bytes) {
     CTransverseMercator tm;
     tm.SetDatum(Wgs84Datum());
     tm.SetUtmZone(11);
-    tm.m_projectedName = u"Zone \u00B0 \u0141";  // U+0141 keeps its low byte 0x41
+    // Past U+00FF a character is '?': the low bytes of U+0122 and U+0100 are
+    // a quote and a zero, which would leave a file no one can read.
+    tm.m_projectedName = u"Zone \u00B0 \u0141 \u0122 \u0100";
     tm.m_geographicName = u"GCS_WGS_1984";
     ASSERT_TRUE(WritePrjFile(u"\\out.prj", tm));
     std::string bytes;
     ASSERT_TRUE(fs::ReadWholeFile(u"\\out.prj", &bytes));
-    EXPECT_EQ(bytes.substr(0, 18), "PROJCS[\"Zone \xB0 A\",");
+    EXPECT_EQ(bytes.substr(0, 22), "PROJCS[\"Zone \xB0 ? ? ?\",");
     EXPECT_NE(bytes.back(), '\n');
     CWktCoordSys w;
     ASSERT_TRUE(w.ReadPrjFile(u"\\out.prj"));
-    EXPECT_EQ(w.m_projcsName, u"Zone \u00B0 A");
+    EXPECT_EQ(w.m_projcsName, u"Zone \u00B0 ? ? ?");
     EXPECT_EQ(w.m_centralMeridian, -117.0);
     EXPECT_FALSE(w.ReadPrjFile(u"\\missing.prj"));
 }
