@@ -349,30 +349,35 @@ bool File::Read(void* buffer, size_t n, size_t* done) {
     return true;
 }
 
+bool detail::WriteFd(int fd, const void* buffer, size_t n, size_t* done) {
+    if (done) *done = 0;
+    size_t allowed;
+    uint32_t fault = 0;
+    if (!FaultOnWrite(n, &allowed, &fault)) return Fail(fault);
+    size_t put = 0;
+    auto* p = static_cast<const char*>(buffer);
+    while (put < allowed) {
+        ssize_t k = ::write(fd, p + put, allowed - put);
+        if (k < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ChargeWrite(put);
+            if (done) *done = put;
+            return Fail(err == EIO ? kErrorWriteFault : ErrorFromErrno(err));
+        }
+        put += static_cast<size_t>(k);
+    }
+    ChargeWrite(put);
+    if (done) *done = put;
+    if (put < n) return Fail(fault ? fault : kErrorDiskFull);
+    return true;
+}
+
 bool File::Write(const void* buffer, size_t n, size_t* done) {
     if (done) *done = 0;
     if (fd_ < 0) return detail::Fail(kErrorInvalidHandle);
     if (!(access_ & kGenericWrite)) return detail::Fail(kErrorAccessDenied);
-    size_t allowed;
-    uint32_t fault = 0;
-    if (!detail::FaultOnWrite(n, &allowed, &fault)) return detail::Fail(fault);
-    size_t put = 0;
-    auto* p = static_cast<const char*>(buffer);
-    while (put < allowed) {
-        ssize_t k = ::write(fd_, p + put, allowed - put);
-        if (k < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            detail::ChargeWrite(put);
-            if (done) *done = put;
-            return detail::Fail(err == EIO ? kErrorWriteFault : ErrorFromErrno(err));
-        }
-        put += static_cast<size_t>(k);
-    }
-    detail::ChargeWrite(put);
-    if (done) *done = put;
-    if (put < n) return detail::Fail(fault ? fault : kErrorDiskFull);
-    return true;
+    return detail::WriteFd(fd_, buffer, n, done);
 }
 
 bool File::Seek(int64_t offset, int origin, uint64_t* position) {

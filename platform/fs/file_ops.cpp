@@ -51,27 +51,57 @@ mode_t DefaultFileMode() {
     return mode;
 }
 
-// Copies a host file's bytes onto an open File.
-bool CopyBytes(const std::string& fromHost, File& to) {
-    int fd = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return detail::FailErrno(errno);
-    char buf[65536];
-    bool ok = true;
-    for (;;) {
-        ssize_t k = ::read(fd, buf, sizeof buf);
-        if (k < 0 && errno == EINTR) continue;
-        if (k < 0) {
-            ok = detail::Fail(kErrorReadFault);
-            break;
-        }
-        if (k == 0) break;
-        if (!to.Write(buf, static_cast<size_t>(k))) {
-            ok = false;
-            break;
-        }
+// Gives a file new content through a temporary file beside it, renamed over
+// it at the end: a failure at any point (a full disk, a read error of the
+// source) leaves the old file as it was and no temporary file. `fill` writes
+// the content to the descriptor; false with the error set.
+template <typename Fill>
+bool ReplaceWhole(WStringView devicePath, Fill fill) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (r.isMountRoot) return detail::Fail(kErrorAccessDenied);
+    if (!CheckFault(r.host)) return false;
+    struct stat st;
+    bool exists = stat(r.host.c_str(), &st) == 0;
+    mode_t mode = DefaultFileMode();
+    if (exists) {
+        if (S_ISDIR(st.st_mode) || ReadOnly(r.host, st)) return detail::Fail(kErrorAccessDenied);
+        // Refused like an unshared open for writing would be.
+        if (!detail::ShareTryAdd(st.st_dev, st.st_ino, kGenericWrite, kShareNone))
+            return detail::Fail(kErrorSharingViolation);
+        detail::ShareRemove(st.st_dev, st.st_ino, kGenericWrite, kShareNone);
+        mode = st.st_mode & 07777;
     }
-    ::close(fd);
-    return ok;
+    std::string temp = ParentOf(r.host) + "/.~" + BaseOf(r.host) + ".XXXXXX";
+    if (temp.size() >= 4096) return detail::Fail(kErrorFilenameTooLong);
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return detail::FailErrno(errno);
+    auto fail = [&]() {
+        const uint32_t error = GetLastError();
+        ::close(fd);
+        unlink(temp.c_str());
+        return detail::Fail(error);
+    };
+    if (!fill(fd)) return fail();
+    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) {
+        detail::FailErrno(errno);
+        return fail();
+    }
+    if (::close(fd) != 0) {
+        unlink(temp.c_str());
+        return detail::FailErrno(errno);
+    }
+    if (rename(temp.c_str(), r.host.c_str()) != 0) {
+        int err = errno;
+        unlink(temp.c_str());
+        return detail::FailErrno(err);
+    }
+    int dir = ::open(ParentOf(r.host).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 }  // namespace
@@ -189,17 +219,34 @@ bool CopyFile(WStringView from, WStringView to, bool failIfExists) {
     if (!ResolvePath(to, &dst)) return false;
     if (dst.exists && failIfExists) return detail::Fail(kErrorFileExists);
     if (dst.exists && dst.host == in.HostPath()) return detail::Fail(kErrorSharingViolation);
-    File out;
-    if (!out.Open(to, kGenericWrite, kShareNone, kCreateAlways)) return false;
-    if (!CopyBytes(in.HostPath(), out)) {
-        uint32_t error = GetLastError();
-        out.Close();
-        DeleteFile(to);
-        return detail::Fail(error);
-    }
-    uint64_t written;
-    if (in.GetTimes(nullptr, nullptr, &written)) out.SetLastWriteTime(written);
-    return out.Close();
+    // A copy that fails halfway must not cost the file it was to replace.
+    return ReplaceWhole(to, [&](int out) {
+        int src = ::open(in.HostPath().c_str(), O_RDONLY | O_CLOEXEC);
+        if (src < 0) return detail::FailErrno(errno);
+        char buf[65536];
+        bool ok = true;
+        for (;;) {
+            ssize_t k = ::read(src, buf, sizeof buf);
+            if (k < 0 && errno == EINTR) continue;
+            if (k < 0) {
+                ok = detail::Fail(kErrorReadFault);
+                break;
+            }
+            if (k == 0) break;
+            if (!detail::WriteFd(out, buf, static_cast<size_t>(k))) {
+                ok = false;
+                break;
+            }
+        }
+        // The copy keeps the source's time of last writing.
+        struct stat st;
+        if (ok && fstat(src, &st) == 0) {
+            const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+            futimens(out, times);
+        }
+        ::close(src);
+        return ok;
+    });
 }
 
 bool CreateDirectory(WStringView devicePath) {
@@ -225,62 +272,7 @@ bool RemoveDirectory(WStringView devicePath) {
 }
 
 bool WriteWholeFile(WStringView devicePath, const void* data, size_t n) {
-    Resolved r;
-    if (!ResolvePath(devicePath, &r)) return false;
-    if (r.isMountRoot) return detail::Fail(kErrorAccessDenied);
-    if (!CheckFault(r.host)) return false;
-    struct stat st;
-    bool exists = stat(r.host.c_str(), &st) == 0;
-    mode_t mode = DefaultFileMode();
-    if (exists) {
-        if (S_ISDIR(st.st_mode) || ReadOnly(r.host, st)) return detail::Fail(kErrorAccessDenied);
-        // Refused like an unshared open for writing would be.
-        if (!detail::ShareTryAdd(st.st_dev, st.st_ino, kGenericWrite, kShareNone))
-            return detail::Fail(kErrorSharingViolation);
-        detail::ShareRemove(st.st_dev, st.st_ino, kGenericWrite, kShareNone);
-        mode = st.st_mode & 07777;
-    }
-    std::string temp = ParentOf(r.host) + "/.~" + BaseOf(r.host) + ".XXXXXX";
-    if (temp.size() >= 4096) return detail::Fail(kErrorFilenameTooLong);
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return detail::FailErrno(errno);
-    auto fail = [&](uint32_t error) {
-        ::close(fd);
-        unlink(temp.c_str());
-        return detail::Fail(error);
-    };
-    size_t allowed;
-    uint32_t fault = 0;
-    if (!detail::FaultOnWrite(n, &allowed, &fault)) return fail(fault);
-    const char* p = static_cast<const char*>(data);
-    size_t put = 0;
-    while (put < allowed) {
-        ssize_t k = ::write(fd, p + put, allowed - put);
-        if (k < 0 && errno == EINTR) continue;
-        if (k < 0) {
-            detail::ChargeWrite(put);
-            return fail(ErrorFromErrno(errno));
-        }
-        put += static_cast<size_t>(k);
-    }
-    detail::ChargeWrite(put);
-    if (put < n) return fail(fault ? fault : kErrorDiskFull);
-    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return fail(ErrorFromErrno(errno));
-    if (::close(fd) != 0) {
-        unlink(temp.c_str());
-        return detail::FailErrno(errno);
-    }
-    if (rename(temp.c_str(), r.host.c_str()) != 0) {
-        int err = errno;
-        unlink(temp.c_str());
-        return detail::FailErrno(err);
-    }
-    int dir = ::open(ParentOf(r.host).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return ReplaceWhole(devicePath, [&](int fd) { return detail::WriteFd(fd, data, n); });
 }
 
 bool ReadWholeFile(WStringView devicePath, std::string* bytes) {

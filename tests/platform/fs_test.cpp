@@ -1,6 +1,8 @@
 #include "platform/fs/fs.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -374,6 +376,23 @@ TEST_F(Paths, FaultInjection) {
     test::Reset();
     EXPECT_EQ(Get("w.bin"), "aacc123");
     EXPECT_EQ(HostList(""), std::vector<std::string>{"w.bin"});
+
+    // So does a copy over it that fails halfway; a good one keeps the
+    // source's time of last writing.
+    Put("src.bin", "replacement");
+    test::SetWriteBudget(4);
+    EXPECT_FALSE(CopyFile(u"\\src.bin", u"\\w.bin", false));
+    EXPECT_EQ(GetLastError(), kErrorDiskFull);
+    test::Reset();
+    EXPECT_EQ(Get("w.bin"), "aacc123");
+    EXPECT_EQ(HostList(""), (std::vector<std::string>{"src.bin", "w.bin"}));
+    struct timespec old[2] = {{0, UTIME_OMIT}, {1000000000, 500}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Host("src.bin").c_str(), old, 0), 0);
+    ASSERT_TRUE(CopyFile(u"\\src.bin", u"\\w.bin", false));
+    EXPECT_EQ(Get("w.bin"), "replacement");
+    struct stat st;
+    ASSERT_EQ(stat(Host("w.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
 }
 
 TEST_F(Paths, WholeFileWriteKeepsPermissions) {
