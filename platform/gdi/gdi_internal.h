@@ -187,7 +187,6 @@ struct Paint {
     int pw = 0, ph = 0;
     std::vector<uint32_t> px;
     std::vector<uint8_t> on;
-    bool allOn = true;
     int orgX = 0, orgY = 0;
 };
 // Paint of a brush in a DC (text and background colours, background mode and
@@ -225,6 +224,5 @@ struct IPoint {
 };
 void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* counts, int polys,
                  bool winding);
-void CollectPolygon(SpanSet& set, const IPoint* pts, const int* counts, int polys, bool winding);
 
 }  // namespace gdi::detail

@@ -130,7 +130,6 @@ bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2) {
         return true;
     }
     out->pattern = true;
-    out->allOn = true;
     uint32_t fg = ToPixel(dc->st.text), bg = ToPixel(dc->st.bk);
     if (b->style == BS_HATCHED) {
         out->pw = out->ph = 8;
@@ -145,7 +144,6 @@ bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2) {
                     out->px[y * 8 + x] = line;
                 } else if (transparent) {
                     out->on[y * 8 + x] = 0;
-                    out->allOn = false;
                 }
             }
         return true;
@@ -421,11 +419,6 @@ void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* 
                     if (x1 <= t.bounds.left || x0 >= t.bounds.right) return;
                     FillSpan(t, p, y, Clamp32(x0), Clamp32(x1));
                 });
-}
-
-void CollectPolygon(SpanSet& set, const IPoint* pts, const int* counts, int polys, bool winding) {
-    ScanPolygon(pts, counts, polys, winding, set.top, set.top + int(set.rows.size()),
-                [&](int y, int64_t x0, int64_t x1) { set.Add(y, Clamp32(x0), Clamp32(x1)); });
 }
 
 }  // namespace gdi::detail
@@ -1138,7 +1131,6 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
     p.pw = p.ph = 2;
     p.px = {0xFFFFFF, 0, 0, 0xFFFFFF};
     p.on = {1, 0, 0, 1};
-    p.allOn = false;
     FillRectS(t, p, RECT{r.left, r.top, r.right, r.top + 1});
     if (r.bottom - r.top > 1) FillRectS(t, p, RECT{r.left, r.bottom - 1, r.right, r.bottom});
     FillRectS(t, p, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1});

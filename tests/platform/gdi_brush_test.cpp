@@ -129,42 +129,47 @@ TEST(GdiBrushes, PatternsLineUpAtTheBrushOrigin) {
 }
 
 TEST(GdiBrushes, StockObjectsSelectionAndSavedStates) {
-    Canvas c(4, 4);
-    // Stock brushes 0-5 and their colours.
-    const COLORREF greys[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
-    for (int i = WHITE_BRUSH; i <= BLACK_BRUSH; ++i) {
-        LOGBRUSH lb;
-        ASSERT_EQ(GetObject(GetStockObject(i), sizeof lb, &lb), int(sizeof lb));
-        EXPECT_EQ(lb.lbColor, greys[i]);
-    }
-    LOGBRUSH hollow;
-    GetObject(GetStockObject(NULL_BRUSH), sizeof hollow, &hollow);
-    EXPECT_EQ(hollow.lbStyle, BS_NULL);
-    EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_BRUSH)));  // a no-op
-    EXPECT_EQ(GetObjectType(GetStockObject(BLACK_BRUSH)), OBJ_BRUSH);
+    GetStockObject(WHITE_BRUSH);  // stock objects exist from here on
+    const int live = gdi::LiveObjectCount();
+    {
+        Canvas c(4, 4);
+        // Stock brushes 0-5 and their colours.
+        const COLORREF greys[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+        for (int i = WHITE_BRUSH; i <= BLACK_BRUSH; ++i) {
+            LOGBRUSH lb;
+            ASSERT_EQ(GetObject(GetStockObject(i), sizeof lb, &lb), int(sizeof lb));
+            EXPECT_EQ(lb.lbColor, greys[i]);
+        }
+        LOGBRUSH hollow;
+        GetObject(GetStockObject(NULL_BRUSH), sizeof hollow, &hollow);
+        EXPECT_EQ(hollow.lbStyle, BS_NULL);
+        EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_BRUSH)));  // a no-op
+        EXPECT_EQ(GetObjectType(GetStockObject(BLACK_BRUSH)), OBJ_BRUSH);
 
-    // Selection gives back the previous object; a selected object cannot be
-    // deleted.
-    HPEN red = CreatePen(PS_SOLID, 0, kRed);
-    HPEN first = SelectObject(c.dc, red);
-    EXPECT_EQ(first, reinterpret_cast<HPEN>(GetStockObject(BLACK_PEN)));
-    EXPECT_FALSE(DeleteObject(red));
-    // Saved states nest; restoring goes back to each level's objects and modes.
-    int one = SaveDC(c.dc);
-    SetROP2(c.dc, R2_XORPEN);
-    SelectObject(c.dc, GetStockObject(NULL_PEN));
-    int two = SaveDC(c.dc);
-    SetTextColor(c.dc, kGreen);
-    EXPECT_EQ(two, one + 1);
-    EXPECT_TRUE(RestoreDC(c.dc, one));
-    EXPECT_EQ(GetROP2(c.dc), R2_COPYPEN);
-    EXPECT_EQ(GetCurrentObject(c.dc, OBJ_PEN), reinterpret_cast<HGDIOBJ>(red));
-    EXPECT_FALSE(RestoreDC(c.dc, two));  // gone with its parent
-    EXPECT_EQ(SetBkMode(c.dc, TRANSPARENT), OPAQUE);
-    EXPECT_EQ(SetBkMode(c.dc, 7), 0);  // not a mode
-    SelectObject(c.dc, first);
-    EXPECT_TRUE(DeleteObject(red));
-    EXPECT_EQ(GetObjectType(red), 0u);  // a stale handle is refused
+        // Selection gives back the previous object; a selected object cannot be
+        // deleted.
+        HPEN red = CreatePen(PS_SOLID, 0, kRed);
+        HPEN first = SelectObject(c.dc, red);
+        EXPECT_EQ(first, reinterpret_cast<HPEN>(GetStockObject(BLACK_PEN)));
+        EXPECT_FALSE(DeleteObject(red));
+        // Saved states nest; restoring goes back to each level's objects and modes.
+        int one = SaveDC(c.dc);
+        SetROP2(c.dc, R2_XORPEN);
+        SelectObject(c.dc, GetStockObject(NULL_PEN));
+        int two = SaveDC(c.dc);
+        SetTextColor(c.dc, kGreen);
+        EXPECT_EQ(two, one + 1);
+        EXPECT_TRUE(RestoreDC(c.dc, one));
+        EXPECT_EQ(GetROP2(c.dc), R2_COPYPEN);
+        EXPECT_EQ(GetCurrentObject(c.dc, OBJ_PEN), reinterpret_cast<HGDIOBJ>(red));
+        EXPECT_FALSE(RestoreDC(c.dc, two));  // gone with its parent
+        EXPECT_EQ(SetBkMode(c.dc, TRANSPARENT), OPAQUE);
+        EXPECT_EQ(SetBkMode(c.dc, 7), 0);  // not a mode
+        SelectObject(c.dc, first);
+        EXPECT_TRUE(DeleteObject(red));
+        EXPECT_EQ(GetObjectType(red), 0u);  // a stale handle is refused
+    }
+    EXPECT_EQ(gdi::LiveObjectCount(), live);  // everything made was freed
 }
 
 }  // namespace
