@@ -4,8 +4,10 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/gdi/gdi.h"
 #include "platform/res/formats.h"
 #include "platform/res/resource.h"
+#include "platform/win/controls.h"
 #include "platform/win/dialog.h"
 
 namespace {
@@ -15,6 +17,7 @@ struct Item {
     UINT id = 0;
     HMENU popup = nullptr;
     WString text;
+    uintptr_t data = 0;
 };
 
 struct Menu {
@@ -76,7 +79,10 @@ Item MakeItem(UINT flags, uintptr_t idOrPopup, const WChar* text) {
         it.popup = reinterpret_cast<HMENU>(idOrPopup);
     else
         it.id = static_cast<UINT>(idOrPopup);
-    if (text && !(flags & MF_SEPARATOR)) it.text = text;
+    if (flags & MF_OWNERDRAW)
+        it.data = reinterpret_cast<uintptr_t>(text);
+    else if (text && !(flags & MF_SEPARATOR))
+        it.text = text;
     return it;
 }
 
@@ -231,10 +237,108 @@ HMENU LoadMenu(HINSTANCE instance, const WChar* name) {
     return Build(*items, false);
 }
 
+bool GetMenuItemInfo(HMENU menu, UINT item, bool byPosition, MENUITEMINFO* info) {
+    Item* it = FindItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (!it || !info) return false;
+    if (info->fMask & (MIIM_FTYPE | MIIM_TYPE))
+        info->fType = it->flags & (MF_OWNERDRAW | MF_SEPARATOR);
+    if (info->fMask & MIIM_STATE) info->fState = it->flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED);
+    if (info->fMask & MIIM_ID) info->wID = it->id;
+    if (info->fMask & MIIM_SUBMENU) info->hSubMenu = (it->flags & MF_POPUP) ? it->popup : nullptr;
+    if (info->fMask & MIIM_DATA) info->dwItemData = it->data;
+    if (info->fMask & (MIIM_STRING | MIIM_TYPE)) {
+        if (info->dwTypeData && info->cch > 0) {
+            UINT n = std::min<UINT>(info->cch - 1, static_cast<UINT>(it->text.size()));
+            std::copy_n(it->text.data(), n, info->dwTypeData);
+            info->dwTypeData[n] = 0;
+            info->cch = n;
+        } else {
+            info->cch = static_cast<UINT>(it->text.size());
+        }
+    }
+    return true;
+}
+
+bool SetMenuItemInfo(HMENU menu, UINT item, bool byPosition, const MENUITEMINFO* info) {
+    Item* it = FindItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (!it || !info) return false;
+    if (info->fMask & (MIIM_FTYPE | MIIM_TYPE))
+        it->flags = (it->flags & ~(MF_OWNERDRAW | MF_SEPARATOR)) |
+                    (info->fType & (MF_OWNERDRAW | MF_SEPARATOR));
+    if (info->fMask & MIIM_STATE)
+        it->flags = (it->flags & ~(MF_GRAYED | MF_DISABLED | MF_CHECKED)) |
+                    (info->fState & (MF_GRAYED | MF_DISABLED | MF_CHECKED));
+    if (info->fMask & MIIM_ID) it->id = info->wID;
+    if ((info->fMask & MIIM_SUBMENU) && info->hSubMenu) {
+        if (!Get(info->hSubMenu)) return false;
+        it->popup = info->hSubMenu;
+        it->flags |= MF_POPUP;
+    }
+    if (info->fMask & MIIM_DATA) it->data = info->dwItemData;
+    if ((info->fMask & (MIIM_STRING | MIIM_TYPE)) && info->dwTypeData) it->text = info->dwTypeData;
+    return true;
+}
+
+namespace {
+
+// Owner-drawn items of a pop-up are measured, then drawn one below the other
+// on a surface, as the pop-up shows them.
+void DrawOwnerItems(HMENU menu, HWND owner) {
+    Menu* m = Get(menu);
+    if (!m || !owner) return;
+    struct Drawn {
+        Item item;
+        UINT width, height;
+    };
+    std::vector<Drawn> items;
+    for (const Item& it : m->items)
+        if (it.flags & MF_OWNERDRAW) items.push_back(Drawn{it, 0, 0});
+    if (items.empty()) return;
+    int width = 0, height = 0;
+    for (Drawn& d : items) {
+        MEASUREITEMSTRUCT mis;
+        mis.CtlType = ODT_MENU;
+        mis.itemID = d.item.id;
+        mis.itemData = d.item.data;
+        SendMessage(owner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis));
+        d.width = mis.itemWidth;
+        d.height = mis.itemHeight;
+        width = std::max<int>(width, static_cast<int>(mis.itemWidth));
+        height += static_cast<int>(mis.itemHeight);
+    }
+    if (width <= 0 || height <= 0 || width > 4096 || height > 4096 || !IsWindow(owner)) return;
+    HBITMAP surface = gdi::CreateSurface(width, height);
+    HDC dc = gdi::CreateSurfaceDC(surface);
+    int y = 0;
+    for (const Drawn& d : items) {
+        DRAWITEMSTRUCT dis;
+        dis.CtlType = ODT_MENU;
+        dis.itemID = d.item.id;
+        dis.itemAction = ODA_DRAWENTIRE;
+        dis.itemState = ((d.item.flags & MF_GRAYED) ? ODS_GRAYED : 0) |
+                        ((d.item.flags & MF_DISABLED) ? ODS_DISABLED : 0) |
+                        ((d.item.flags & MF_CHECKED) ? ODS_CHECKED : 0);
+        dis.hwndItem = reinterpret_cast<HWND>(menu);
+        dis.hDC = dc;
+        dis.rcItem = RECT{0, y, width, y + static_cast<int>(d.height)};
+        dis.itemData = d.item.data;
+        SendMessage(owner, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&dis));
+        if (!IsWindow(owner)) break;
+        y += static_cast<int>(d.height);
+    }
+    DeleteDC(dc);
+    DeleteObject(surface);
+}
+
+}  // namespace
+
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
     if (!Get(menu)) return FALSE;
     if (owner && !(flags & TPM_NONOTIFY))
         SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+    if (!Get(menu)) return FALSE;
+    DrawOwnerItems(menu, owner);
+    if (!Get(menu)) return FALSE;
     UINT chosen = M().responder ? M().responder(menu, POINT{x, y}, owner) : 0;
     if (chosen) {
         Item* it = FindItem(menu, chosen, MF_BYCOMMAND);

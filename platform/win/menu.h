@@ -16,6 +16,7 @@ constexpr UINT MF_GRAYED = 0x0001;
 constexpr UINT MF_DISABLED = 0x0002;
 constexpr UINT MF_CHECKED = 0x0008;
 constexpr UINT MF_POPUP = 0x0010;
+constexpr UINT MF_OWNERDRAW = 0x0100;  // the text argument is the item's data
 constexpr UINT MF_BYPOSITION = 0x0400;
 constexpr UINT MF_SEPARATOR = 0x0800;
 constexpr UINT TPM_LEFTALIGN = 0x0000;
@@ -41,9 +42,50 @@ int EnableMenuItem(HMENU menu, UINT item, UINT flags);
 UINT GetMenuState(HMENU menu, UINT item, UINT flags);
 int GetMenuString(HMENU menu, UINT item, WChar* buffer, int size, UINT flags);
 WString GetMenuText(HMENU menu, UINT item, UINT flags);
+// Item details by command or position (byPosition), for image menus: type
+// (MFT_OWNERDRAW items are drawn by the owner), state, id, pop-up, the item's
+// own data and the text.
+constexpr UINT MIIM_STATE = 0x0001;
+constexpr UINT MIIM_ID = 0x0002;
+constexpr UINT MIIM_SUBMENU = 0x0004;
+constexpr UINT MIIM_DATA = 0x0020;
+constexpr UINT MIIM_STRING = 0x0040;
+constexpr UINT MIIM_FTYPE = 0x0100;
+constexpr UINT MIIM_TYPE = 0x0010;  // type and text together
+constexpr UINT MFT_STRING = 0x0000;
+constexpr UINT MFT_OWNERDRAW = MF_OWNERDRAW;
+constexpr UINT MFT_SEPARATOR = MF_SEPARATOR;
+constexpr UINT MFS_GRAYED = 0x0003;
+constexpr UINT MFS_CHECKED = MF_CHECKED;
+struct MENUITEMINFO {
+    UINT cbSize = sizeof(MENUITEMINFO);
+    UINT fMask = 0;
+    UINT fType = 0;
+    UINT fState = 0;
+    UINT wID = 0;
+    HMENU hSubMenu = nullptr;
+    uintptr_t dwItemData = 0;
+    WChar* dwTypeData = nullptr;  // text buffer (get) or text (set)
+    UINT cch = 0;
+};
+bool GetMenuItemInfo(HMENU menu, UINT item, bool byPosition, MENUITEMINFO* info);
+bool SetMenuItemInfo(HMENU menu, UINT item, bool byPosition, const MENUITEMINFO* info);
+// Owner-drawn items: the owner measures them (WM_MEASUREITEM) and draws them
+// (WM_DRAWITEM, CtlType ODT_MENU, hwndItem the menu) when the pop-up opens.
+constexpr UINT ODT_MENU = 1;
+struct MEASUREITEMSTRUCT {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    UINT itemWidth = 0;
+    UINT itemHeight = 0;
+    uintptr_t itemData = 0;
+};
+
 // From a menu resource (nullptr instance: the current resource module).
 HMENU LoadMenu(HINSTANCE instance, const WChar* name);
-// Shows a pop-up: WM_INITMENUPOPUP to the owner first; the choice comes back
+// Shows a pop-up: WM_INITMENUPOPUP to the owner first, then owner-drawn
+// items are measured and drawn on a surface of the pop-up's size; the choice comes back
 // (TPM_RETURNCMD) or is posted to the owner as WM_COMMAND. Grey and disabled
 // items cannot be chosen; 0 when the menu was dismissed.
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
