@@ -192,6 +192,45 @@ TEST_F(CommandBarTest, CommandBarMenusFromAMenuResource) {
     EXPECT_FALSE(IsWindowVisible(bar));
 }
 
+TEST_F(CommandBarTest, ImageMenuItemsAreMeasuredAndDrawnByTheOwner) {
+    // An image menu: owner-drawn items carry their data; the owner draws
+    // each one's toolbar image and, when checked, a frame.
+    HIMAGELIST il = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
+    HMENU popup = CreatePopupMenu();
+    AppendMenu(popup, MF_OWNERDRAW, 1800, reinterpret_cast<const WChar*>(uintptr_t{0}));
+    AppendMenu(popup, MF_OWNERDRAW | MF_CHECKED | MF_GRAYED, 1801,
+               reinterpret_cast<const WChar*>(uintptr_t{1}));
+    AppendMenu(popup, MF_STRING, 1014, u"Full extent");
+    MENUITEMINFO mi;
+    mi.fMask = MIIM_DATA | MIIM_FTYPE | MIIM_STATE;
+    ASSERT_TRUE(GetMenuItemInfo(popup, 1, true, &mi));
+    EXPECT_EQ(mi.dwItemData, 1u);
+    EXPECT_EQ(mi.fType, MFT_OWNERDRAW);
+    EXPECT_EQ(mi.fState & MFS_CHECKED, MFS_CHECKED);
+    mi.fMask = MIIM_DATA;
+    mi.dwItemData = 2;
+    EXPECT_TRUE(SetMenuItemInfo(popup, 1014, false, &mi));
+    EXPECT_FALSE(SetMenuItemInfo(popup, 4242, false, &mi));
+
+    std::vector<COLORREF> drawn;
+    ctltest::DrawHook() = [&](const DRAWITEMSTRUCT& dis) {
+        EXPECT_EQ(dis.CtlType, ODT_MENU);
+        EXPECT_EQ(dis.hwndItem, reinterpret_cast<HWND>(popup));
+        ImageList_Draw(il, static_cast<int>(dis.itemData), dis.hDC, dis.rcItem.left, dis.rcItem.top,
+                       (dis.itemState & ODS_GRAYED) ? ILD_BLEND50 : ILD_TRANSPARENT);
+        drawn.push_back(GetPixel(dis.hDC, dis.rcItem.left + 6, dis.rcItem.top + 6));
+    };
+    win::SetPopupMenuResponder([](HMENU, POINT, HWND) { return 1801u; });
+    EXPECT_EQ(TrackPopupMenu(popup, TPM_RETURNCMD, 0, 0, 0, host_, nullptr), 0);  // grey
+    EXPECT_EQ(Take(), Lines({"WM_MEASUREITEM 1800 0", "WM_MEASUREITEM 1801 1", "WM_DRAWITEM 1800 0",
+                             "WM_DRAWITEM 1801 " + std::to_string(ODS_GRAYED | ODS_CHECKED)}));
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0], RGB(255, 0, 0));
+    EXPECT_NE(drawn[1], RGB(0, 255, 0));  // dimmed
+    DestroyMenu(popup);
+    ImageList_Destroy(il);
+}
+
 TEST_F(CommandBarTest, CommandBandsHoldBarsInRows) {
     HIMAGELIST bandImages = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
     HWND bands =

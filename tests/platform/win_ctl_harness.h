@@ -13,6 +13,7 @@
 #include "platform/win/commctrl.h"
 #include "platform/win/controls.h"
 #include "platform/win/input.h"
+#include "platform/win/menu.h"
 #include "platform/win/propsheet.h"
 
 namespace ctltest {
@@ -86,8 +87,29 @@ inline Answerer& Answer() {
     return a;
 }
 
+// Called for each WM_DRAWITEM the host gets (owner-drawn menu items).
+inline std::function<void(const DRAWITEMSTRUCT&)>& DrawHook() {
+    static std::function<void(const DRAWITEMSTRUCT&)> hook;
+    return hook;
+}
+
 inline LRESULT HostProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_MEASUREITEM: {
+            auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+            Log().push_back("WM_MEASUREITEM " + std::to_string(mis->itemID) + " " +
+                            std::to_string(mis->itemData));
+            mis->itemWidth = 100;
+            mis->itemHeight = 16;
+            return TRUE;
+        }
+        case WM_DRAWITEM: {
+            auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+            Log().push_back("WM_DRAWITEM " + std::to_string(dis->itemID) + " " +
+                            std::to_string(dis->itemState));
+            if (DrawHook()) DrawHook()(*dis);
+            return TRUE;
+        }
         case WM_NOTIFY: {
             auto* nm = reinterpret_cast<NMHDR*>(lp);
             if (nm->code != NM_CUSTOMDRAW && nm->code != LVN_GETDISPINFO)
@@ -121,6 +143,7 @@ protected:
                             [](HWND, HDC dc) { DeleteDC(dc); }});
         Log().clear();
         Answer() = nullptr;
+        DrawHook() = nullptr;
         WNDCLASS wc;
         wc.lpfnWndProc = HostProc;
         wc.lpszClassName = u"CtlTestHost";
