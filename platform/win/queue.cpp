@@ -34,7 +34,8 @@ struct Sent {
 struct Queue {
     std::mutex m;
     std::condition_variable cv;
-    std::deque<MSG> posted;
+    std::deque<MSG> posted;  // PostMessage, PostThreadMessage, TranslateMessage
+    std::deque<MSG> input;   // the user's pen and keys, after the posted ones
     std::deque<Sent*> sent;
     bool quit = false;
     int quitCode = 0;
@@ -102,13 +103,15 @@ bool TryTake(Queue& q, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
     DWORD me = sys::GetCurrentThreadId();
     {
         std::lock_guard<std::mutex> lock(q.m);
-        for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
-            if (InRange(it->message, lo, hi) && HwndMatches(hwnd, it->hwnd)) {
-                *out = *it;
-                if (remove) q.posted.erase(it);
-                q.lastTime = out->time;
-                q.lastPos = out->pt;
-                return true;
+        for (std::deque<MSG>* list : {&q.posted, &q.input}) {
+            for (auto it = list->begin(); it != list->end(); ++it) {
+                if (InRange(it->message, lo, hi) && HwndMatches(hwnd, it->hwnd)) {
+                    *out = *it;
+                    if (remove) list->erase(it);
+                    q.lastTime = out->time;
+                    q.lastPos = out->pt;
+                    return true;
+                }
             }
         }
         // The quit request is not held back by a window filter.
@@ -159,7 +162,7 @@ bool TryTake(Queue& q, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
 void WaitForWork(Queue& q) {
     sys::Clock& clock = sys::GetClock();
     std::unique_lock<std::mutex> lock(q.m);
-    if (!q.posted.empty() || !q.sent.empty() || q.quit || q.woken) {
+    if (!q.posted.empty() || !q.input.empty() || !q.sent.empty() || q.quit || q.woken) {
         q.woken = false;
         return;
     }
@@ -182,7 +185,9 @@ void WaitForWork(Queue& q) {
         backend.WaitForEvents(wait);
         return;
     }
-    auto ready = [&] { return !q.posted.empty() || !q.sent.empty() || q.quit || q.woken; };
+    auto ready = [&] {
+        return !q.posted.empty() || !q.input.empty() || !q.sent.empty() || q.quit || q.woken;
+    };
     if (nextDue == UINT64_MAX)
         q.cv.wait(lock, ready);
     else
@@ -229,13 +234,15 @@ void ResetQueues() {
     for (auto& [th, q] : Q().byThread) {
         std::lock_guard<std::mutex> ql(q->m);
         q->posted.clear();
+        q->input.clear();
         q->timers.clear();
         q->quit = false;
         q->quitCode = 0;
     }
 }
 
-bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
+namespace {
+bool Enqueue(bool input, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
     DWORD thread = hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : sys::GetCurrentThreadId();
     if (!thread) return false;
     Queue& q = QueueOf(thread);
@@ -248,11 +255,20 @@ bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
     m.pt = pt;
     {
         std::lock_guard<std::mutex> lock(q.m);
-        q.posted.push_back(m);
+        (input ? q.input : q.posted).push_back(m);
     }
     q.cv.notify_all();
     win::GetDisplayBackend().Wake();
     return true;
+}
+}  // namespace
+
+bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
+    return Enqueue(true, hwnd, msg, wParam, lParam, pt);
+}
+
+bool PostToQueue(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
+    return Enqueue(false, hwnd, msg, wParam, lParam, pt);
 }
 
 // Pointer input taken from the queue first asks its window for the cursor
@@ -301,7 +317,7 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd && !IsWindow(hwnd)) return false;
-    return PostInput(hwnd, msg, wParam, lParam, CursorPoint());
+    return PostToQueue(hwnd, msg, wParam, lParam, CursorPoint());
 }
 
 bool PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -389,7 +405,7 @@ bool TranslateMessage(const MSG* msg) {
              vk == VK_BACK || vk == VK_TAB)
         ch = static_cast<WChar>(vk);
     if (!ch) return false;
-    PostInput(msg->hwnd, WM_CHAR, ch, msg->lParam, msg->pt);
+    PostToQueue(msg->hwnd, WM_CHAR, ch, msg->lParam, msg->pt);
     return true;
 }
 

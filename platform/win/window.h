@@ -106,8 +106,8 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 bool PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // Removes the next message (waiting for one); false for WM_QUIT.
-// Order: sent from other threads, posted and input in arrival order, quit,
-// paint, timers. Filters: hwnd (nullptr all, (HWND)-1 thread messages only)
+// Order: sent from other threads, posted, the user's input, quit, paint,
+// timers (each in arrival order). Filters: hwnd (nullptr all, (HWND)-1 thread messages only)
 // and an inclusive message range (0, 0 for all).
 BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);

@@ -92,8 +92,12 @@ void NotifyParent(HWND hwnd, WORD code);
 // Where the pen or mouse was last (screen); MSG.pt of posted messages.
 POINT CursorPoint();
 void SetCursorPoint(POINT p);
-// Queues an input message for the window's thread with its screen point.
+// Queues a message of the user's input for the window's thread with its
+// screen point. Input is taken after the posted messages, as the platform
+// does: a message a handler posts runs before a tap that is already waiting.
 bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
+// Queues a posted message.
+bool PostToQueue(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
 void ResetInput();
 // Window and screen surfaces (the graphics module's bitmaps).
 HDC SurfaceDC(HWND hwnd);

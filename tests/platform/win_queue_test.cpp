@@ -168,6 +168,16 @@ TEST_F(WinQueueTest, NestedLoopInsideHandlerDeliversLaterMessagesFirst) {
               (std::vector<std::string>{"user:1", "enter", "user:2", "user:3", "leave", "user:4"}));
 }
 
+TEST_F(WinQueueTest, PostedMessagesOvertakeWaitingInput) {
+    win::input::TapAt(main_, {1, 1});
+    PostMessage(main_, WM_USER + 9, 0, 0);
+    MSG m;
+    std::vector<UINT> order;
+    while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE))
+        if (m.message != WM_PAINT) order.push_back(m.message);
+    EXPECT_EQ(order, (std::vector<UINT>{WM_USER + 9, WM_LBUTTONDOWN, WM_LBUTTONUP}));
+}
+
 TEST_F(WinQueueTest, QuitEndsGetMessageAfterPostedMessages) {
     PostQuitMessage(3);
     PostMessage(main_, WM_USER + 1, 0, 0);
@@ -449,10 +459,12 @@ TEST_F(WinQueueTest, KeyboardGoesToFocusAndTranslatesToChar) {
         seen.emplace_back(m.hwnd, m.message);
         TranslateMessage(&m);
     }
+    // The character is posted, so it comes before the key release waiting
+    // in the input.
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], std::make_pair(a, WM_KEYDOWN));
-    EXPECT_EQ(seen[1], std::make_pair(a, WM_KEYUP));
-    EXPECT_EQ(seen[2], std::make_pair(a, WM_CHAR));
+    EXPECT_EQ(seen[1], std::make_pair(a, WM_CHAR));
+    EXPECT_EQ(seen[2], std::make_pair(a, WM_KEYUP));
 }
 
 TEST_F(WinQueueTest, WaitCursorNests) {
