@@ -325,6 +325,11 @@ TEST_F(VbsEngineTest, ClassInstancesCrossIntoTheHost) {
     ComVariant arg(int32_t(7));
     ASSERT_EQ(InvokeHelper(owner, DISPID_VALUE, DISPATCH_METHOD, &arg, 1, r.Receive()), S_OK);
     EXPECT_EQ(WString(BstrView(r.bstrVal)), u"ran 7");
+    // after the engine is gone the object answers nothing, safely
+    h.reset();
+    DISPID id = 0;
+    EXPECT_EQ(GetDispId(owner, u"Note", &id), DISP_E_UNKNOWNNAME);
+    EXPECT_TRUE(FAILED(InvokeHelper(owner, DISPID_VALUE, DISPATCH_METHOD, &arg, 1, r.Receive())));
 }
 
 }  // namespace

@@ -172,6 +172,7 @@ ClassInstance::ClassInstance(Interp* in, const ClassInfo* info)
 }
 
 DISPID ClassInstance::FindMember(const WString& lname, const ClassInstance* caller) const {
+    if (!Owner()) return DISPID_UNKNOWN;  // the engine that defined the class is closed
     auto it = info_->index.find(lname);
     if (it == info_->index.end()) return DISPID_UNKNOWN;
     const auto& m = info_->members[it->second];

@@ -30,7 +30,7 @@ public:
     ClassInstance(Interp* in, const ClassInfo* info);
     DISPID FindMember(const WString& lname, const ClassInstance* caller) const override;
     void Call(DISPID id, uint16_t flags, ArgList& args, Value* result) override;
-    WString ClassName() const override { return info_->decl->name; }
+    WString ClassName() const override { return Owner() ? info_->decl->name : WString(u"Object"); }
     const ClassInfo* Info() const { return info_; }
     std::vector<Value>& Fields() { return fields_; }
     Interp* Owner() const { return alive_ && *alive_ ? in_ : nullptr; }
