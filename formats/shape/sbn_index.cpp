@@ -97,7 +97,9 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
         return false;
     std::vector<Bin> bins;
     if (pair->GetRecordCount() > 0) {
+        // Nothing is allocated for more than the file holds.
         const int length = pair->GetRecordLength(0);
+        if (static_cast<uint64_t>(length) > pair->GetMainFile()->GetSize()) return false;
         const int entries = std::min(length / 8, kMaxBins);
         std::vector<uint8_t> table(static_cast<size_t>(entries) * 8);
         if (entries > 0 && !pair->ReadRecord(0, table.data(), entries * 8)) return false;
@@ -173,7 +175,7 @@ void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set, int& cou
     if (left <= 0 || entry.first <= 1 || entry.first > pair_->GetRecordCount()) return;
     for (int r = entry.first - 1; left > 0 && r < pair_->GetRecordCount(); ++r) {
         const int length = pair_->GetRecordLength(r);
-        if (length <= 0) return;
+        if (length <= 0 || static_cast<uint64_t>(length) > pair_->GetMainFile()->GetSize()) return;
         if (buffer_.size() < static_cast<size_t>(length))
             buffer_.resize(static_cast<size_t>(length));
         if (!pair_->ReadRecord(r, buffer_.data(), length)) return;

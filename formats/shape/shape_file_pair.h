@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "formats/shape/mapped_file.h"
+#include "formats/shape/shp_internal.h"
 #include "platform/text/text.h"
 
 class EShapeFilePair {
@@ -110,15 +111,12 @@ private:
     bool memoryIndexLoaded_ = false;
 };
 
-// Byte order helpers shared by the index code.
+// Byte order helpers shared by the index code (the shapefile engine's own).
 inline uint32_t ELoadBE32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    return shp_detail::Be32(p);
 }
 inline void EStoreBE32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
+    shp_detail::PutBe32(p, v);
 }
 inline uint32_t ELoadLE32(const uint8_t* p) {
     return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
