@@ -13,10 +13,22 @@ WChar HemisphereLetter(double value, bool isLatitude) {
     return isLatitude ? u'N' : u'E';
 }
 
+namespace {
+
+// |value| for splitting into whole degrees; 0 for a value no int can count
+// (not finite, or far beyond any coordinate), whose conversion to int would
+// be undefined.
+double SplitMagnitude(double value) {
+    const double v = std::fabs(value);
+    return v < 2147483647.0 ? v : 0.0;
+}
+
+}  // namespace
+
 void DegreesToDms(double value, bool isLatitude, int* degrees, int* minutes, double* seconds,
                   WChar* letter) {
     *letter = HemisphereLetter(value, isLatitude);
-    const double v = std::fabs(value);
+    const double v = SplitMagnitude(value);
     int d = static_cast<int>(std::floor(v));
     const double m = (v - d) * 60.0;
     int mi = static_cast<int>(m);
@@ -37,7 +49,7 @@ void SplitDms(double value, bool isLatitude, int* degrees, int* minutes, double*
 
 void DegreesToDmm(double value, bool isLatitude, int* degrees, double* minutes, WChar* letter) {
     *letter = HemisphereLetter(value, isLatitude);
-    const double v = std::fabs(value);
+    const double v = SplitMagnitude(value);
     *degrees = static_cast<int>(v);
     *minutes = (v - *degrees) * 60.0;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "platform/win/ddx.h"
@@ -67,6 +68,15 @@ TEST(CoordText, EditFormsAndSplitting) {
     DegreesToDmm(-10.1, false, &d, &mins, &letter);
     EXPECT_EQ(d, 10);
     EXPECT_NEAR(mins, 6.0, 1e-9);
+    // No degree count holds these: they split as 0 rather than overflow.
+    for (double bad : {std::nan(""), -HUGE_VAL, 1e300}) {
+        DegreesToDms(bad, true, &d, &m, &s, &letter);
+        EXPECT_EQ(d, 0);
+        EXPECT_EQ(m, 0);
+        DegreesToDmm(bad, true, &d, &mins, &letter);
+        EXPECT_EQ(d, 0);
+        EXPECT_EQ(mins, 0.0);
+    }
     EXPECT_EQ(DmsToDegrees(-117, 30, 0), -117.5);
     EXPECT_EQ(DmsToDegrees(45, 15, 36), 45.26);
     EXPECT_EQ(FormatCString(u"Zone %d", 11), u"Zone 11");
