@@ -88,12 +88,8 @@ void LoadRows(DatumTable& t) {
     CDbfTable file;
     if (!file.Open(t.path.c_str(), 0)) return;
     DbfHandle h = file.Table();
-    // The header's count is trusted only as far as the file holds records.
-    const int64_t recordLength = DbfGetRecordLength(h);
-    const int64_t body = DbfGetFileSize(h) - DbfGetHeaderLength(h);
-    int64_t n = DbfGetRecordCount(h);
-    if (recordLength <= 0 || body < 0) return;
-    if (n > body / recordLength) n = body / recordLength;
+    // The engine counts only the whole records the file holds.
+    const int n = DbfGetRecordCount(h);
     const DatumFields fields(file);
     t.rows.reserve(static_cast<size_t>(n) + 1);
     for (int i = 0; i < n; ++i) {
