@@ -781,24 +781,27 @@ int DbfIsRecordActive(DbfHandle h, const uint8_t* buffer) {
     return r[0] != '*' ? 1 : 0;
 }
 
+namespace {
+// The byte at the file position, which stays where it was; -1 past the end.
+int PeekByte(DbfHandle h) {
+    const int64_t start = fioTell(h->file);
+    uint8_t flag = 0;
+    const uint32_t got = fioRead(h->file, &flag, 1);
+    fioSeek(h->file, start, 0);
+    return got == 1 ? flag : -1;
+}
+}  // namespace
+
 int DbfIsActiveAtPosition(DbfHandle h) {
     if (!h) return 0;
     // The end mark after the last row is not a row.
     if (h->current < 0 || static_cast<uint32_t>(h->current) >= Count(h)) return 0;
-    const int64_t start = fioTell(h->file);
-    uint8_t flag = 0;
-    const uint32_t got = fioRead(h->file, &flag, 1);
-    fioSeek(h->file, start, 0);
-    return got == 1 && flag != '*' ? 1 : 0;
+    const int flag = PeekByte(h);
+    return flag >= 0 && flag != '*' ? 1 : 0;
 }
 
 int DbfIsEndMarkAtPosition(DbfHandle h) {
-    if (!h) return 0;
-    const int64_t start = fioTell(h->file);
-    uint8_t flag = 0;
-    const uint32_t got = fioRead(h->file, &flag, 1);
-    fioSeek(h->file, start, 0);
-    return got == 1 && flag == 0x1A ? 1 : 0;
+    return h && PeekByte(h) == 0x1A ? 1 : 0;
 }
 
 int DbfGetRecordCount(DbfHandle h) {
