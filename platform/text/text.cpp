@@ -572,12 +572,21 @@ double ParseDouble(const WChar* s, const WChar** end) {
     return strtod_l(buf.c_str(), nullptr, CLocale());
 }
 
-double ParseDouble(WStringView s, size_t* used) {
-    WString z(s);
-    const WChar* end;
-    double v = ParseDouble(z.c_str(), &end);
+namespace {
+// A view form of a parser taking a terminated text: the view is copied to
+// give it its terminator.
+template <typename Parse>
+auto ParseView(WStringView s, size_t* used, Parse parse) {
+    const WString z(s);
+    const WChar* end = z.c_str();
+    const auto v = parse(z.c_str(), &end);
     if (used) *used = static_cast<size_t>(end - z.c_str());
     return v;
+}
+}  // namespace
+
+double ParseDouble(WStringView s, size_t* used) {
+    return ParseView(s, used, [](const WChar* p, const WChar** e) { return ParseDouble(p, e); });
 }
 
 int32_t ParseLong(const WChar* s, const WChar** end, int base) {
@@ -591,11 +600,8 @@ int32_t ParseLong(const WChar* s, const WChar** end, int base) {
 }
 
 int32_t ParseLong(WStringView s, size_t* used, int base) {
-    WString z(s);
-    const WChar* end;
-    int32_t v = ParseLong(z.c_str(), &end, base);
-    if (used) *used = static_cast<size_t>(end - z.c_str());
-    return v;
+    return ParseView(s, used,
+                     [base](const WChar* p, const WChar** e) { return ParseLong(p, e, base); });
 }
 
 uint32_t ParseULong(const WChar* s, const WChar** end, int base) {
@@ -609,11 +615,8 @@ uint32_t ParseULong(const WChar* s, const WChar** end, int base) {
 }
 
 uint32_t ParseULong(WStringView s, size_t* used, int base) {
-    WString z(s);
-    const WChar* end;
-    uint32_t v = ParseULong(z.c_str(), &end, base);
-    if (used) *used = static_cast<size_t>(end - z.c_str());
-    return v;
+    return ParseView(s, used,
+                     [base](const WChar* p, const WChar** e) { return ParseULong(p, e, base); });
 }
 
 // ---------------------------------------------------------------- case
