@@ -60,7 +60,9 @@ TEST(CodeTables, EveryNamedUnitHasAFactorOfItsClass) {
         if (!IsLinearUnitCode(row.code) && !IsAngularUnitCode(row.code)) continue;
         const double f = GetUnitFactor(row.code);
         EXPECT_GT(f, 0.0) << row.code;
-        if (IsAngularUnitCode(row.code)) EXPECT_LE(f, 1.0) << row.code;
+        if (IsAngularUnitCode(row.code)) {
+            EXPECT_LE(f, 1.0) << row.code;
+        }
         EXPECT_NE(GetUnitAbbreviation(row.code), nullptr) << row.code;
     }
 }
