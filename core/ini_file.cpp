@@ -25,13 +25,6 @@ WString TrimControls(WStringView s) {
     return WString(s.substr(b, e - b));
 }
 
-int HexDigit(WChar c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
 // A value or name on one line: CR and LF would start another line.
 WString OneLine(const WString& s) {
     WString out = s;
@@ -44,9 +37,9 @@ WString OneLine(const WString& s) {
 
 BYTE HexPairToByte(const WChar* text) {
     if (!text) return 0;
-    int hi = HexDigit(text[0]);
+    int hi = text::HexDigit(text[0]);
     if (hi < 0) return 0;
-    int lo = HexDigit(text[1]);
+    int lo = text::HexDigit(text[1]);
     return static_cast<BYTE>(lo < 0 ? hi * 16 : hi * 16 + lo);
 }
 

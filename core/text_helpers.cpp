@@ -23,16 +23,9 @@ bool ParseDouble(const WChar* text, double& value) {
 int HexTextToInt(WStringView text) {
     uint32_t v = 0;
     for (WChar c : text) {
-        int d;
-        if (c >= u'0' && c <= u'9')
-            d = c - u'0';
-        else if (c >= u'a' && c <= u'f')
-            d = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F')
-            d = c - u'A' + 10;
-        else
-            break;
-        v = v * 16 + d;
+        const int d = text::HexDigit(c);
+        if (d < 0) break;
+        v = v * 16 + static_cast<uint32_t>(d);
     }
     return static_cast<int>(v);
 }

@@ -33,17 +33,9 @@ size_t DecodeCharRef(WStringView s, size_t i, char32_t& cp) {
     uint32_t v = 0;
     size_t digits = 0;
     for (; p < s.size() && digits < 8; ++p, ++digits) {
-        WChar c = s[p];
-        int d;
-        if (c >= u'0' && c <= u'9')
-            d = c - u'0';
-        else if (base == 16 && c >= u'a' && c <= u'f')
-            d = c - u'a' + 10;
-        else if (base == 16 && c >= u'A' && c <= u'F')
-            d = c - u'A' + 10;
-        else
-            break;
-        v = v * base + d;
+        const int d = text::HexDigit(s[p]);
+        if (d < 0 || d >= base) break;
+        v = v * base + static_cast<uint32_t>(d);
     }
     if (digits == 0 || p >= s.size() || s[p] != u';') return 0;
     if (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;

@@ -260,13 +260,7 @@ uint32_t DbfGetHex(DbfHandle h, int field, const uint8_t* record) {
     for (int i = 0; i < len && digits < 8; ++i) {
         const uint8_t c = p[i];
         if (c < '!') continue;
-        int v = -1;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
+        const int v = text::HexDigit(c);
         if (v < 0) {
             if (digits == 0) continue;
             break;

@@ -110,10 +110,7 @@ bool Unescape(const std::string& s, size_t* i, WString* out) {
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    return text::HexDigit(static_cast<unsigned char>(c));
 }
 
 Key& MakeKey(Store& st, const WString& full) {

@@ -682,6 +682,11 @@ size_t Length(const WChar* s) {
 
 bool IsBlank(WChar c) { return IsSpaceChar(c); }
 
+int HexDigit(unsigned c) {
+    const int d = DigitValue(c);
+    return d < 16 ? d : -1;
+}
+
 WString TrimLeft(WStringView s) {
     size_t i = 0;
     while (i < s.size() && IsBlank(s[i])) ++i;

@@ -93,6 +93,8 @@ int CompareNoCaseA(std::string_view a, std::string_view b);
 // Length of a NUL-terminated UTF-16 string.
 size_t Length(const WChar* s);
 bool IsBlank(WChar c);  // space, tab, CR, LF, VT, FF
+// The value of a hexadecimal digit (either case), -1 for any other character.
+int HexDigit(unsigned c);
 WString TrimLeft(WStringView s);
 WString TrimRight(WStringView s);
 WString Trim(WStringView s);
