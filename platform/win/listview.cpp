@@ -469,6 +469,25 @@ void Paint(HWND h) {
         if (pre & CDRF_NOTIFYITEMDRAW)
             itemRes = CustomDraw(h, dc, CDDS_ITEMPREPAINT, i, 0, rr, cdState, row.lParam);
         if (itemRes & CDRF_SKIPDEFAULT) continue;
+        if ((StyleOf(h) & LVS_OWNERDRAWFIXED) && (StyleOf(h) & LVS_TYPEMASK) == LVS_REPORT) {
+            // The owner draws the whole row.
+            DRAWITEMSTRUCT dis;
+            dis.CtlType = ODT_LISTVIEW;
+            dis.CtlID = static_cast<UINT>(GetDlgCtrlID(h));
+            dis.itemID = static_cast<UINT>(i);
+            dis.itemAction = ODA_DRAWENTIRE;
+            dis.itemState = (selected ? ODS_SELECTED : 0) |
+                            ((row.state & LVIS_FOCUSED) && GetFocus() == h ? ODS_FOCUS : 0);
+            dis.hwndItem = h;
+            dis.hDC = dc;
+            dis.rcItem = rr;
+            dis.itemData = static_cast<uintptr_t>(row.lParam);
+            SendMessage(GetParent(h), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+            if (!(st = StateOf(h))) return;
+            if (itemRes & CDRF_NOTIFYPOSTPAINT)
+                CustomDraw(h, dc, CDDS_ITEMPOSTPAINT, i, 0, rr, cdState, row.lParam);
+            continue;
+        }
         if (selected) {
             RECT sel =
                 (st->exStyle & LVS_EX_FULLROWSELECT) ? rr : CellRect(h, st, i, 0, LVIR_LABEL);

@@ -353,6 +353,37 @@ TEST_F(ListViewTest, CustomDrawAsksForItemsAndSubItemsWhenPainting) {
     EXPECT_EQ(stages, want);
 }
 
+TEST_F(ListViewTest, OwnerDrawnRowsAndTheirPostPaint) {
+    // As the feature list: the owner draws each row, then its symbol after
+    // the row is painted.
+    HWND list = MakeList(LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDRAWFIXED);
+    win::ListViewUserTap(list, 1);
+    Take();
+    ctltest::Answer() = [](HWND, NMHDR* nm, LRESULT* r) {
+        if (nm->code != NM_CUSTOMDRAW) return false;
+        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(nm);
+        if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) *r = CDRF_NOTIFYITEMDRAW;
+        if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) *r = CDRF_NOTIFYPOSTPAINT;
+        if (cd->nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT)
+            ctltest::Log().push_back("post " + std::to_string(cd->nmcd.dwItemSpec));
+        return true;
+    };
+    std::vector<RECT> rows;
+    ctltest::DrawHook() = [&](const DRAWITEMSTRUCT& dis) {
+        EXPECT_EQ(dis.CtlType, ODT_LISTVIEW);
+        EXPECT_EQ(dis.itemData, static_cast<uintptr_t>(100 + dis.itemID));
+        rows.push_back(dis.rcItem);
+    };
+    InvalidateRect(list, nullptr, true);
+    UpdateWindow(list);
+    EXPECT_EQ(Take(), Lines({"WM_DRAWITEM 0 0", "post 0",
+                             "WM_DRAWITEM 1 " + std::to_string(ODS_SELECTED | ODS_FOCUS), "post 1",
+                             "WM_DRAWITEM 2 0", "post 2", "WM_DRAWITEM 3 0", "post 3"}));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1].top, 20 + 16);
+    EXPECT_EQ(rows[1].right, 60 + 50 + 70);
+}
+
 TEST_F(ListViewTest, ImageListsFromABitmapResourceWithAMaskColour) {
     HIMAGELIST il = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
     ASSERT_NE(il, nullptr);
