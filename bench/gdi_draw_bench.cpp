@@ -4,6 +4,7 @@
 // shapefiles by ogr2ogr, into a raster of the same size and extent; its
 // figures are whole-process times (start-up and reading the shapefile
 // included), ours are the drawing alone with the world-to-device transform.
+// Where Qt is installed, QPainter on a QImage (aliased) is a second peer.
 //
 //   build/bench/gdi_draw_bench --benchmark_filter=Layer
 #include <benchmark/benchmark.h>
@@ -18,6 +19,11 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+
+#ifdef ZN_BENCH_QT
+#include <QImage>
+#include <QPainter>
+#endif
 
 namespace {
 
@@ -227,6 +233,48 @@ void BM_PatternFill8BitCache(benchmark::State& state) {
     DeleteObject(dib);
 }
 BENCHMARK(BM_PatternFill8BitCache)->Unit(benchmark::kMillisecond);
+
+#ifdef ZN_BENCH_QT
+// The same layers through QPainter on an RGB32 QImage, aliased, even-odd.
+void BM_QPainterPolygonLayer(benchmark::State& state) {
+    const Data& d = data();
+    QImage image(kW, kH, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(QColor(200, 180, 90));
+    painter.setPen(QPen(QColor(60, 60, 60), 0));
+    Transform t;
+    std::vector<QPoint> pts;
+    for (auto _ : state) {
+        for (const auto& ring : d.polygons) {
+            pts.clear();
+            for (size_t k = 0; k < ring.size(); k += 2) {
+                POINT p = t(ring[k], ring[k + 1]);
+                pts.emplace_back(p.x, p.y);
+            }
+            painter.drawPolygon(pts.data(), static_cast<int>(pts.size()), Qt::OddEvenFill);
+        }
+    }
+}
+BENCHMARK(BM_QPainterPolygonLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_QPainterPointLayer(benchmark::State& state) {
+    const Data& d = data();
+    QImage image(kW, kH, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(200, 0, 0), 0));
+    Transform t;
+    for (auto _ : state) {
+        for (size_t k = 0; k < d.points.size(); k += 2) {
+            POINT p = t(d.points[k], d.points[k + 1]);
+            painter.drawPoint(p.x, p.y);
+        }
+    }
+}
+BENCHMARK(BM_QPainterPointLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
 
 void RunGdal(benchmark::State& state, const char* layer) {
     const Data& d = data();
