@@ -8,6 +8,7 @@
 
 #include "core/file_stream.h"
 #include "formats/shape/record_set.h"
+#include "formats/shape/shape_builders.h"
 #include "formats/shape/spatial_index.h"
 #include "shape_test_util.h"
 
@@ -66,8 +67,16 @@ std::pair<uint32_t, uint32_t> TableEntry(const std::string& sbn, int b) {
 TEST(SbnBuilder, LevelsGrowWithTheShapeCount) {
     struct {
         int shapes, levels;
-    } cases[] = {{0, 2}, {1, 2}, {24, 2}, {25, 3}, {56, 3}, {57, 4}, {663, 7},
-                 {8 * ((1 << 18) - 1), 18}, {8 * ((1 << 18) - 1) + 1, 19}, {100000000, 19}};
+    } cases[] = {{0, 2},
+                 {1, 2},
+                 {24, 2},
+                 {25, 3},
+                 {56, 3},
+                 {57, 4},
+                 {663, 7},
+                 {8 * ((1 << 18) - 1), 18},
+                 {8 * ((1 << 18) - 1) + 1, 19},
+                 {100000000, 19}};
     for (auto c : cases) EXPECT_EQ(ESpatialIndexBuilder::LevelsFor(c.shapes), c.levels) << c.shapes;
 }
 
@@ -128,7 +137,8 @@ TEST_F(SbnWriteTest, SparseSiblingsMergeIntoTheirParent) {
         ESpatialIndexBuilder b(25, EExtent(0, 0, 255, 255));
         ASSERT_EQ(b.GetLevels(), 3);
         int n = 0;
-        for (int i = 0; i < parentShapes; ++i) ASSERT_TRUE(b.AddShape(++n, EExtent(200, 100, 209, 200)));
+        for (int i = 0; i < parentShapes; ++i)
+            ASSERT_TRUE(b.AddShape(++n, EExtent(200, 100, 209, 200)));
         for (int i = 0; i < 3; ++i) ASSERT_TRUE(b.AddShape(++n, EExtent(200, 200, 209, 209)));
         for (int i = 0; i < 3; ++i) ASSERT_TRUE(b.AddShape(++n, EExtent(200, 10, 209, 19)));
         b.Write(u"\\m.sbn");
@@ -213,10 +223,18 @@ TEST_F(SbnWriteTest, SpatialIndexObject) {
     ShpClose(h);
 }
 
-TEST_F(SbnWriteTest, EmptyAndNullShapefilesGetNoIndex) {
-    ShpHandle h = ShpCreate(u"\\empty.shp", 1, kShpReadWrite);
+// An emptied layer that had an index ends its rebuild cleanly, with no
+// index left: every edit session's end would raise an error otherwise.
+TEST_F(SbnWriteTest, EmptyAndDeletedOnlyShapefilesGetNoIndex) {
+    ShpHandle h = ShpCreate(u"\\empty.shp", kShapePoint, kShpReadWrite);
     ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ShpAppendPointXY(h, 1, 2), 0);
+    ASSERT_EQ(ShpAppendPointXY(h, 3, 4), 1);
     CSpatialIndex index;
+    ASSERT_TRUE(index.Rebuild(h));
+    EXPECT_TRUE(HostExists("empty.sbn"));
+    ASSERT_EQ(ShpDeleteShape(h, 0, 0), 1);
+    ASSERT_EQ(ShpDeleteShape(h, 1, 0), 1);
     EXPECT_TRUE(index.Rebuild(h));
     EXPECT_FALSE(HostExists("empty.sbn"));
     EXPECT_FALSE(HostExists("empty.sbx"));
