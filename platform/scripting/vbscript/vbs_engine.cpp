@@ -206,6 +206,8 @@ protected:
         return ::MessageBox(OwnerWindow(), text.c_str(), title.c_str(), UINT(flags));
     }
 
+    bool Stopped() override { return State() == SCRIPTSTATE_CLOSED; }
+
     bool InputBox(const WString& prompt, const WString& title, const WString& def,
                   WString* out) override {
         InputState st{prompt, title, def};
@@ -258,6 +260,7 @@ private:
     }
 
     HRESULT ReportRuntime(const VbsError& e, bool keepText = true) {
+        if (e.hr == E_ABORT) return E_ABORT;  // abandoned after a close
         ScriptErrorInfo info;
         info.scode = e.hr ? e.hr : E_FAIL;
         info.source = e.source.empty() ? WString(kRuntimeSource) : e.source;

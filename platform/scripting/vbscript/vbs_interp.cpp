@@ -152,6 +152,7 @@ void Interp::ReleaseItems(bool keepNames) {
 }
 
 IDispatch* Interp::ItemObject(int index) {
+    if (index < 0 || size_t(index) >= items_.size()) return nullptr;  // closed
     NamedItem& it = items_[index];
     if (!it.obj && !it.asked) {
         it.asked = true;
@@ -428,6 +429,12 @@ void CheckArraySize(const std::vector<SAFEARRAYBOUND>& b) {
 }  // namespace
 
 Interp::Flow Interp::ExecGuarded(const Stmt* s, Frame& f) {
+    if (host_ && host_->Stopped()) {
+        VbsError e;
+        e.hr = E_ABORT;  // not an error of the script: nothing is reported
+        e.number = E_ABORT;
+        throw e;
+    }
     try {
         return ExecStmt(s, f);
     } catch (const std::bad_alloc&) {
@@ -444,6 +451,7 @@ Interp::Flow Interp::ExecBlock(const Block& b, Frame& f) {
             try {
                 fl = ExecGuarded(s.get(), f);
             } catch (VbsError& e) {
+                if (e.hr == E_ABORT) throw;
                 SetErr(e);
                 continue;
             }
@@ -1659,8 +1667,18 @@ public:
         if (!*alive_) return DISPID_UNKNOWN;
         return in_->GlobalDispId(lname);
     }
+    HRESULT GetIDsOfNames(REFIID iid, const OLECHAR* const* names, uint32_t count, LCID lcid,
+                          DISPID* ids) override {
+        if (!*alive_) return E_UNEXPECTED;
+        return DispatchBase::GetIDsOfNames(iid, names, count, lcid, ids);
+    }
     void Call(DISPID id, uint16_t flags, ArgList& args, Value* result) override {
-        if (!*alive_) Throw(51);
+        if (!*alive_) {
+            VbsError e;
+            e.hr = E_UNEXPECTED;  // the engine is closed
+            e.number = E_UNEXPECTED;
+            throw e;
+        }
         in_->GlobalInvoke(id, flags, args, result);
     }
     WString ClassName() const override { return u"Object"; }

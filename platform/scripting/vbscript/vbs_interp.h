@@ -69,6 +69,9 @@ struct InterpHost {
     // InputBox: false when cancelled.
     virtual bool InputBox(const WString& prompt, const WString& title, const WString& def,
                           WString* out) = 0;
+    // True once the engine was closed from inside running code: the rest of
+    // that code is abandoned.
+    virtual bool Stopped() { return false; }
 };
 
 struct Binding {

@@ -135,6 +135,7 @@ HRESULT DispatchBase::Invoke(DISPID id, REFIID, LCID, uint16_t flags, DISPPARAMS
         }
         return S_OK;
     } catch (const VbsError& e) {
+        if (e.hr == E_UNEXPECTED) return E_UNEXPECTED;
         if (e.number == 438 && !excep) return DISP_E_MEMBERNOTFOUND;
         if (excep) {
             FillExcepInfo(excep, e.hr, e.source, e.description);
