@@ -28,43 +28,52 @@ WString CFileFindCE::GetRoot() const {
     return m_root;
 }
 
-bool CFileFindCE::GetLastWriteTime(time_t& time) const {
-    uint64_t ft;
-    if (!GetLastWriteTime(ft)) return false;
-    time = static_cast<time_t>(fs::UnixFromFileTime(ft));
+namespace {
+
+// One time of the current entry; false when there is none.
+bool EntryTime(const std::optional<fs::FindData>& entry, uint64_t fs::FindData::*field,
+               uint64_t& fileTime) {
+    if (!entry) return false;
+    fileTime = (*entry).*field;
     return true;
+}
+
+// A file time as the C library's seconds.
+bool ToUnixTime(bool ok, uint64_t fileTime, time_t& time) {
+    if (ok) time = static_cast<time_t>(fs::UnixFromFileTime(fileTime));
+    return ok;
+}
+
+}  // namespace
+
+bool CFileFindCE::GetLastWriteTime(time_t& time) const {
+    uint64_t ft = 0;
+    const bool ok = GetLastWriteTime(ft);  // before ft is read
+    return ToUnixTime(ok, ft, time);
 }
 
 bool CFileFindCE::GetLastWriteTime(uint64_t& fileTime) const {
-    if (!m_current) return false;
-    fileTime = m_current->lastWriteTime;
-    return true;
+    return EntryTime(m_current, &fs::FindData::lastWriteTime, fileTime);
 }
 
 bool CFileFindCE::GetLastAccessTime(time_t& time) const {
-    uint64_t ft;
-    if (!GetLastAccessTime(ft)) return false;
-    time = static_cast<time_t>(fs::UnixFromFileTime(ft));
-    return true;
+    uint64_t ft = 0;
+    const bool ok = GetLastAccessTime(ft);  // before ft is read
+    return ToUnixTime(ok, ft, time);
 }
 
 bool CFileFindCE::GetLastAccessTime(uint64_t& fileTime) const {
-    if (!m_current) return false;
-    fileTime = m_current->lastAccessTime;
-    return true;
+    return EntryTime(m_current, &fs::FindData::lastAccessTime, fileTime);
 }
 
 bool CFileFindCE::GetCreationTime(time_t& time) const {
-    uint64_t ft;
-    if (!GetCreationTime(ft)) return false;
-    time = static_cast<time_t>(fs::UnixFromFileTime(ft));
-    return true;
+    uint64_t ft = 0;
+    const bool ok = GetCreationTime(ft);  // before ft is read
+    return ToUnixTime(ok, ft, time);
 }
 
 bool CFileFindCE::GetCreationTime(uint64_t& fileTime) const {
-    if (!m_current) return false;
-    fileTime = m_current->creationTime;
-    return true;
+    return EntryTime(m_current, &fs::FindData::creationTime, fileTime);
 }
 
 bool CFileFindCE::MatchesMask(uint32_t mask) const {

@@ -12,6 +12,14 @@ size_t LastSlash(const WString& s) {
     return s.rfind(u'\\');
 }
 
+// The directory entry of the one file a path names.
+bool FindEntry(const WString& path, fs::FindData* data) {
+    fs::FindHandle* find = fs::FindFirstFile(path, data);
+    if (!find) return false;
+    fs::FindClose(find);
+    return true;
+}
+
 }  // namespace
 
 bool CPath::SetToModuleFileName(HMODULE module) {
@@ -92,18 +100,14 @@ bool CPath::DeleteFile() const {
 
 bool CPath::CorrectCase() {
     fs::FindData data;
-    fs::FindHandle* find = fs::FindFirstFile(m_path, &data);
-    if (!find) return false;
-    fs::FindClose(find);
+    if (!FindEntry(m_path, &data)) return false;
     SetFileName(data.fileName);
     return true;
 }
 
 bool CPath::GetFileSize(uint64_t* size) const {
     fs::FindData data;
-    fs::FindHandle* find = fs::FindFirstFile(m_path, &data);
-    if (!find) return false;
-    fs::FindClose(find);
+    if (!FindEntry(m_path, &data)) return false;
     *size = data.fileSize;
     return true;
 }
