@@ -23,13 +23,8 @@ bool IsHostFolder(const std::string& path) {
 
 // XDG_DOCUMENTS_DIR from user-dirs.dirs ("$HOME/Documents" style).
 std::string XdgDocuments(const std::string& home) {
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        config = xdg;
-    else if (!home.empty())
-        config = home + "/.config";
-    else
-        return {};
+    const std::string config = HostConfigFolder();
+    if (config.empty()) return {};
     std::ifstream in(config + "/user-dirs.dirs");
     std::string line;
     while (std::getline(in, line)) {
@@ -45,6 +40,13 @@ std::string XdgDocuments(const std::string& home) {
 }
 
 }  // namespace
+
+std::string HostConfigFolder() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') return xdg;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.config";
+    return {};
+}
 
 WString GetProgramFileName() {
     {

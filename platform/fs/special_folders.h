@@ -6,6 +6,8 @@
 // path; "\My Documents" when that folder lies outside the device root.
 #pragma once
 
+#include <string>
+
 #include "platform/text/text.h"
 
 namespace fs {
@@ -15,6 +17,9 @@ WString GetProgramFileName();
 // The program folder, without a trailing separator.
 WString GetProgramFolder();
 WString GetDocumentsFolder();
+// The desktop's settings folder on the host: $XDG_CONFIG_HOME when it is an
+// absolute path, else $HOME/.config; empty without either.
+std::string HostConfigFolder();
 
 namespace test {
 // Replaces the program's file name (tests run from the build tree, outside

@@ -11,6 +11,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/fs/special_folders.h"
+
 namespace sys {
 
 namespace {
@@ -37,14 +39,8 @@ std::mutex g_mutex;
 Store g_store;
 
 std::string DefaultFile() {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        return {};
-    return base + "/zarnip/registry.txt";
+    const std::string base = fs::HostConfigFolder();
+    return base.empty() ? base : base + "/zarnip/registry.txt";
 }
 
 const char16_t* HiveName(Hive hive) {
