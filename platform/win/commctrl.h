@@ -82,6 +82,8 @@ namespace win {
 // The colour of a pixel of an image (CLR_NONE where transparent); for tests
 // and backends.
 COLORREF ImageListPixel(HIMAGELIST list, int index, int x, int y);
+// Destroys every image list (part of ResetForTests).
+void ResetImageLists();
 }  // namespace win
 
 // ---- header ----

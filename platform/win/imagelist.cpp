@@ -255,6 +255,11 @@ bool AppendImages(HIMAGELIST dst, HIMAGELIST src) {
 }  // namespace win::detail
 
 namespace win {
+void ResetImageLists() {
+    std::lock_guard g(L().lock);
+    L().lists.clear();
+}
+
 COLORREF ImageListPixel(HIMAGELIST list, int index, int x, int y) {
     std::lock_guard g(L().lock);
     ImageList* il = Get(list);

@@ -9,6 +9,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/sys/thread.h"
 #include "platform/win/backend.h"
+#include "platform/win/commctrl.h"
 #include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/shell_notify.h"
@@ -1122,6 +1123,7 @@ void ResetForTests() {
     ResetDialogs();
     ResetMessageBoxes();
     ResetMenus();
+    ResetImageLists();
     ResetTray();
     DropAllSurfaces();
     DcProvider keep;
