@@ -133,6 +133,43 @@ inline LRESULT HostProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+// One control of a template built in memory.
+struct TemplateItem {
+    uint32_t style;
+    uint16_t classOrdinal;  // 0x80 BUTTON, 0x81 EDIT, 0x82 STATIC, ...
+    std::u16string title;
+};
+
+// Template bytes as the custom forms engine builds them: child style, no
+// font, the controls one below the other with ids from 4000.
+inline std::vector<uint8_t> FormTemplate(const std::u16string& title, int16_t cx, int16_t cy,
+                                         const std::vector<TemplateItem>& items) {
+    std::vector<uint8_t> b;
+    auto u16 = [&](uint16_t v) { b.push_back(v & 0xFF), b.push_back(v >> 8); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    auto text = [&](const std::u16string& s) {
+        for (char16_t c : s) u16(c);
+        u16(0);
+    };
+    u32(0x50400000);
+    u32(0x00010000);
+    u16(static_cast<uint16_t>(items.size()));
+    u16(0), u16(0), u16(static_cast<uint16_t>(cx)), u16(static_cast<uint16_t>(cy));
+    u16(0), u16(0);
+    text(title);
+    for (size_t i = 0; i < items.size(); ++i) {
+        while (b.size() % 4) b.push_back(0);
+        u32(items[i].style);
+        u32(0);
+        u16(4), u16(static_cast<uint16_t>(4 + 16 * i)), u16(80), u16(12);
+        u16(static_cast<uint16_t>(4000 + i));
+        u16(0xFFFF), u16(items[i].classOrdinal);
+        text(items[i].title);
+        u16(0);
+    }
+    return b;
+}
+
 class CtlTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -16,28 +16,8 @@ using ctltest::CtlTest;
 using Lines = std::vector<std::string>;
 
 std::vector<uint8_t> FormPage(const std::u16string& title) {
-    std::vector<uint8_t> b;
-    auto u16 = [&](uint16_t v) { b.push_back(v & 0xFF), b.push_back(v >> 8); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    auto text = [&](const std::u16string& s) {
-        for (char16_t c : s) u16(c);
-        u16(0);
-    };
-    u32(0x50400000);
-    u32(0x00010000);
-    u16(1);
-    u16(0), u16(0), u16(140), u16(100);
-    u16(0), u16(0);
-    text(title);
-    while (b.size() % 4) b.push_back(0);
-    u32(WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL);
-    u32(0);
-    u16(4), u16(4), u16(80), u16(12);
-    u16(4000);
-    u16(0xFFFF), u16(0x81);
-    text(u"");
-    u16(0);
-    return b;
+    return ctltest::FormTemplate(
+        title, 140, 100, {{WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0x81, u""}});
 }
 
 Lines g_heard;

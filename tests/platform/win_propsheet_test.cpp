@@ -13,40 +13,12 @@ namespace {
 using ctltest::CtlTest;
 using Lines = std::vector<std::string>;
 
-// A page template as the forms engine builds it: child style, no font, one
-// edit and one check box with ids from 4000.
+// A page as the forms engine builds it: an edit and a check box.
 std::vector<uint8_t> PageTemplate(const std::u16string& title, int16_t cx, int16_t cy) {
-    std::vector<uint8_t> b;
-    auto u16 = [&](uint16_t v) { b.push_back(v & 0xFF), b.push_back(v >> 8); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    auto text = [&](const std::u16string& s) {
-        for (char16_t c : s) u16(c);
-        u16(0);
-    };
-    u32(0x50400000);
-    u32(0x00010000);
-    u16(2);
-    u16(0), u16(0), u16(static_cast<uint16_t>(cx)), u16(static_cast<uint16_t>(cy));
-    u16(0), u16(0);
-    text(title);
-    struct Item {
-        uint32_t style;
-        uint16_t cls;
-        std::u16string title;
-    };
-    const Item items[] = {{WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0x81, u""},
-                          {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0x80, u"Done"}};
-    for (size_t i = 0; i < 2; ++i) {
-        while (b.size() % 4) b.push_back(0);
-        u32(items[i].style);
-        u32(0);
-        u16(4), u16(static_cast<uint16_t>(4 + 16 * i)), u16(80), u16(12);
-        u16(static_cast<uint16_t>(4000 + i));
-        u16(0xFFFF), u16(items[i].cls);
-        text(items[i].title);
-        u16(0);
-    }
-    return b;
+    return ctltest::FormTemplate(
+        title, cx, cy,
+        {{WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0x81, u""},
+         {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0x80, u"Done"}});
 }
 
 // What the pages heard: "init 0", "setactive 1", "apply 0 ok", ...
