@@ -6,6 +6,10 @@
 #include <new>
 #include <vector>
 
+#include "formats/shape/shp_engine.h"
+#include "formats/shape/shp_internal.h"
+#include "formats/shape/shp_visit.h"
+
 namespace {
 
 // Grows to the largest request and is never given back.
@@ -168,4 +172,220 @@ int ShpDrawPolygonRecord(const ShpDrawTransform& t, HDC dc, const ShapeRecord* r
     BOOL ok = Polygon(dc, p + n, n + parts);
     SelectObject(dc, old);
     return ok && ShpPolylineParts(dc, p, n, ShapeGetParts(r), parts) ? 1 : 0;
+}
+
+// ---- the handle's transform ----
+
+void ShpSetDrawTransform(ShpHandle h, const RECT& device, const CDoubleRect* world) {
+    if (!h) return;
+    CDoubleRect box;
+    if (world)
+        box = *world;
+    else
+        ShpGetBounds(h, &box);
+    ShpSetDrawTransform(&h->draw, device, box);
+}
+
+const ShpDrawTransform* ShpGetDrawTransform(ShpHandle h) {
+    return h ? &h->draw : nullptr;
+}
+
+POINT ShpWorldToDevice(ShpHandle h, double x, double y) {
+    return ShpWorldToDevice(h->draw, x, y);
+}
+RECT ShpWorldRectToDevice(ShpHandle h, const CDoubleRect& r) {
+    return ShpWorldRectToDevice(h->draw, r);
+}
+POINT* ShpTransformPoints(ShpHandle h, int count, const uint8_t* points) {
+    return ShpTransformPoints(h->draw, count, points);
+}
+POINT* ShpTransformRings(ShpHandle h, const ShapeRecord* r) {
+    return ShpTransformRings(h->draw, r);
+}
+int ShpDrawPolyline(ShpHandle h, HDC dc, int count, const uint8_t* points) {
+    return ShpDrawPolyline(h->draw, dc, count, points);
+}
+int ShpDrawShape(ShpHandle h, HDC dc, const ShapeRecord* r, bool fill) {
+    if (!h) return 0;
+    return ShpDrawShape(h->draw, dc, r ? r : ShpGetShapeBuffer(h), fill);
+}
+
+// ---- drawing walks ----
+
+namespace {
+
+// Device point of a point record's first coordinate pair; for a multipoint
+// that pair is the lower-left corner of its box.
+POINT FirstPoint(const ShpDrawTransform& t, const ShapeRecord* r) {
+    const uint8_t* b = ShapeBytes(r);
+    return ShpWorldToDevice(t, ShapeLoadDouble(b + 4), ShapeLoadDouble(b + 12));
+}
+
+struct DrawWalk {
+    ShpDrawContext* ctx;
+    int (*drawer)(DrawWalk&, ShpHandle, int, ShapeRecord*);
+};
+
+int Phase(ShpDrawContext* c, int phase, ShpHandle h, int record, const ShapeRecord* r) {
+    c->phase = phase;
+    return c->callback ? c->callback(c, h, record, r) : 1;
+}
+
+// The progressive copy after records 0, 1024, 2048 ...
+void CopyToScreen(ShpDrawContext* c, ShpHandle h, int record) {
+    if (!c->screenDc || record % 1024 != 0) return;
+    BitBlt(c->screenDc, 0, 0, h->draw.width, h->draw.height, c->drawDc, 0, 0, SRCCOPY);
+}
+
+int PointDrawer(DrawWalk& w, ShpHandle h, int record, ShapeRecord* r) {
+    ShpDrawContext* c = w.ctx;
+    c->point = FirstPoint(h->draw, r);
+    if (Phase(c, kShpDrawBeforeRecord, h, record, r)) {
+        SetPixel(c->drawDc, c->point.x, c->point.y, GetTextColor(c->drawDc));
+        Phase(c, kShpDrawAfterRecord, h, record, r);
+    }
+    return 1;
+}
+
+int LineDrawer(DrawWalk& w, ShpHandle h, int record, ShapeRecord* r) {
+    ShpDrawContext* c = w.ctx;
+    if (Phase(c, kShpDrawBeforeRecord, h, record, r)) {
+        int n = ShpGetPointCount(r);
+        POINT* p = ShpTransformPoints(h->draw, n, ShapeGetPoints(r));
+        if (p) ShpPolylineParts(c->drawDc, p, n, ShapeGetParts(r), ShapeGetPartCount(r));
+        Phase(c, kShpDrawAfterRecord, h, record, r);
+    }
+    return 1;
+}
+
+int PolygonDrawer(DrawWalk& w, ShpHandle h, int record, ShapeRecord* r) {
+    ShpDrawContext* c = w.ctx;
+    if (Phase(c, kShpDrawBeforeRecord, h, record, r)) {
+        ShpDrawPolygonRecord(h->draw, c->drawDc, r);
+        Phase(c, kShpDrawAfterRecord, h, record, r);
+    }
+    return 1;
+}
+
+int ShapeDrawer(DrawWalk& w, ShpHandle h, int record, ShapeRecord* r) {
+    ShpDrawContext* c = w.ctx;
+    Phase(c, kShpDrawBeforeRecord, h, record, r);
+    ShpDrawShape(h->draw, c->drawDc, r, false);
+    Phase(c, kShpDrawAfterRecord, h, record, r);
+    return 1;
+}
+
+int VisitDraw(ShpHandle h, int record, ShapeRecord* shape, void* user) {
+    auto& w = *static_cast<DrawWalk*>(user);
+    int go = w.drawer(w, h, record, shape);
+    CopyToScreen(w.ctx, h, record);
+    return go;
+}
+
+}  // namespace
+
+int ShpDrawRecords(ShpHandle h, HDC drawDc, HDC screenDc, const CDoubleRect* extent, int flags,
+                   ShpDrawCallback callback, void* user) {
+    if (!h) return 0;
+    ShpDrawContext ctx;
+    ctx.flags = flags;
+    ctx.drawDc = drawDc;
+    ctx.screenDc = screenDc;
+    ctx.user = user;
+    ctx.callback = callback;
+    DrawWalk walk{&ctx, ShapeDrawer};
+    switch (GetShapeGeometryClass(h)) {
+        case 0:
+            walk.drawer = PointDrawer;
+            break;
+        case 1:
+            walk.drawer = LineDrawer;
+            break;
+        case 2:
+            walk.drawer = (flags & kShpDrawFillPolygons) ? PolygonDrawer : LineDrawer;
+            break;
+    }
+    Phase(&ctx, kShpDrawBegin, h, -1, nullptr);
+    int result = (flags & kShpDrawMapped)
+                     ? ShpForEachMapped(h, VisitDraw, &walk, extent, 0, -1, kShpVisitPollAbort)
+                     : ShpForEachRead(h, VisitDraw, &walk, extent, 0, -1, kShpVisitPollAbort);
+    Phase(&ctx, kShpDrawEnd, h, -1, nullptr);
+    return result;
+}
+
+// ---- visitors ----
+
+namespace {
+
+struct PointsWalk {
+    ShpPointsCallback callback;
+    void* user;
+    int geometryClass;
+};
+
+// Converts a record by the file's class and hands it on.
+int Convert(const PointsWalk& w, ShpHandle h, int record, ShapeRecord* r) {
+    switch (w.geometryClass) {
+        case 0: {
+            POINT p = FirstPoint(h->draw, r);
+            POINT* buf = ShpReservePoints(1);
+            if (!buf) return 0;
+            buf[0] = p;
+            return w.callback(h, record, r, buf, w.user, p.x, p.y);
+        }
+        case 1: {
+            POINT* p = ShpTransformPoints(h->draw, ShpGetPointCount(r), ShapeGetPoints(r));
+            return p ? w.callback(h, record, r, p, w.user, 0, 0) : 1;
+        }
+        case 2: {
+            POINT* p = ShpTransformRings(h->draw, r);
+            return p ? w.callback(h, record, r, p, w.user, 0, 0) : 1;
+        }
+    }
+    return 0;
+}
+
+int VisitPoints(ShpHandle h, int record, ShapeRecord* shape, void* user) {
+    return Convert(*static_cast<PointsWalk*>(user), h, record, shape);
+}
+
+bool Visitable(ShpHandle h, ShpPointsCallback callback, PointsWalk* w, void* user) {
+    if (!h || !callback) return false;
+    *w = PointsWalk{callback, user, GetShapeGeometryClass(h)};
+    return w->geometryClass >= 0 && w->geometryClass <= 2;
+}
+
+}  // namespace
+
+int ShpForEachInExtent(ShpHandle h, const CDoubleRect* extent, int flags,
+                       ShpPointsCallback callback, void* user) {
+    PointsWalk w;
+    if (!Visitable(h, callback, &w, user)) return 0;
+    return (flags & kShpDrawMapped)
+               ? ShpForEachMapped(h, VisitPoints, &w, extent, 0, -1, kShpVisitPollAbort)
+               : ShpForEachRead(h, VisitPoints, &w, extent, 0, -1, kShpVisitPollAbort);
+}
+
+int ShpForEachInList(ShpHandle h, int limit, int members, const uint32_t* words,
+                     ShpPointsCallback callback, void* user) {
+    PointsWalk w;
+    if (!Visitable(h, callback, &w, user)) return 0;
+    ShpForEachInSet(h, VisitPoints, &w, limit, members, words, kShpVisitPollAbort);
+    return 1;
+}
+
+int ShpForEachFromSource(ShpHandle h, int (*next)(void* user), ShpPointsCallback callback,
+                         void* user) {
+    PointsWalk w;
+    if (!next || !Visitable(h, callback, &w, user)) return 0;
+    for (int record = next(user); record != -1; record = next(user)) {
+        if (record < 0 || record >= ShpGetIndexCount(h)) continue;
+        if (ShpIsRecordDeleted(h, record) || ShpGetContentLength(h, record) <= 4) continue;
+        ShapeRecord* r = ShpReadShape(h, record);
+        if (!r) return 0;  // the engine's read or memory error is set
+        if (ShpGetRecordShapeType(h, r) == kShapeNull) continue;
+        if (!Convert(w, h, record, r)) break;
+        if (ShpPollAbort()) break;
+    }
+    return 1;
 }

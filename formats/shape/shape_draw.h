@@ -64,3 +64,66 @@ int ShpDrawPolygonRecord(const ShpDrawTransform& t, HDC dc, const ShapeRecord* r
 
 // Largest point count the buffer has held (tests).
 int ShpPointBufferSize();
+
+// ---- the handle's transform and the walks that draw ----
+
+class ERecordSet;
+
+// Stores the handle's transform; a null world extent takes the header's box.
+void ShpSetDrawTransform(ShpHandle h, const RECT& device, const CDoubleRect* world);
+const ShpDrawTransform* ShpGetDrawTransform(ShpHandle h);
+POINT ShpWorldToDevice(ShpHandle h, double x, double y);
+RECT ShpWorldRectToDevice(ShpHandle h, const CDoubleRect& r);
+POINT* ShpTransformPoints(ShpHandle h, int count, const uint8_t* points);
+POINT* ShpTransformRings(ShpHandle h, const ShapeRecord* r);
+int ShpDrawPolyline(ShpHandle h, HDC dc, int count, const uint8_t* points);
+// A null record draws the handle's buffer.
+int ShpDrawShape(ShpHandle h, HDC dc, const ShapeRecord* r, bool fill);
+
+// Phases of the drawing callback.
+constexpr int kShpDrawBegin = 0;
+constexpr int kShpDrawEnd = 1;
+constexpr int kShpDrawBeforeRecord = 2;
+constexpr int kShpDrawAfterRecord = 3;
+// Flags of ShpDrawRecords and ShpForEachInExtent.
+constexpr int kShpDrawMapped = 1;  // walk the mapped `.shp`, else read record by record
+constexpr int kShpDrawFillPolygons = 2;
+
+struct ShpDrawContext;
+// Called with record -1 and no shape in phases 0 and 1. In phase 2 a result
+// of 0 skips the record's drawing; other results are not used.
+using ShpDrawCallback = int (*)(ShpDrawContext* context, ShpHandle h, int record,
+                                const ShapeRecord* shape);
+struct ShpDrawContext {
+    int phase = 0;
+    int flags = 0;
+    HDC drawDc = nullptr;
+    HDC screenDc = nullptr;  // where the drawing is copied every 1024 records, or null
+    void* user = nullptr;
+    ShpDrawCallback callback = nullptr;
+    POINT point{};  // device point of the current point record
+};
+
+// Draws every record (in the extent, when given) into drawDc with the pen,
+// brush and text colour selected there: points as one pixel in the text
+// colour, lines part by part, polygons filled (flag) as joined rings and
+// outlined, other classes outlined. After records 0, 1024, 2048 ... the
+// drawing's width x height is copied to screenDc. The walk's result.
+int ShpDrawRecords(ShpHandle h, HDC drawDc, HDC screenDc, const CDoubleRect* extent, int flags,
+                   ShpDrawCallback callback, void* user);
+
+// Visitors handing each record's device points to a callback: points (and
+// multipoints, by the lower-left corner of their box) also as x and y; lines
+// their transformed points; polygons their joined rings. Return nonzero to go
+// on. Files of no geometry class are not visited (result 0).
+using ShpPointsCallback = int (*)(ShpHandle h, int record, const ShapeRecord* shape, POINT* points,
+                                  void* user, int x, int y);
+int ShpForEachInExtent(ShpHandle h, const CDoubleRect* extent, int flags,
+                       ShpPointsCallback callback, void* user);
+// Records of a record set's words (bit k: record number k); always 1.
+int ShpForEachInList(ShpHandle h, int limit, int members, const uint32_t* words,
+                     ShpPointsCallback callback, void* user);
+// Record indexes from next(user) until it gives -1; 1, or 0 on a read or
+// memory failure.
+int ShpForEachFromSource(ShpHandle h, int (*next)(void* user), ShpPointsCallback callback,
+                         void* user);

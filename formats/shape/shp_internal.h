@@ -7,6 +7,7 @@
 
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/file_io.h"
+#include "formats/shape/shape_draw.h"
 #include "formats/shape/shape_record.h"
 #include "platform/text/text.h"
 
@@ -33,6 +34,8 @@ struct ShpFile {
     std::vector<uint8_t> ahead;
     int64_t aheadAt = -1;
     int64_t lastEnd = -1;
+    // The world to device transform of the layer's drawing.
+    ShpDrawTransform draw;
 
     ~ShpFile();
 };

@@ -80,6 +80,10 @@ void ShpSetAbortPoll(bool (*poll)()) {
     g_abortPoll = poll;
 }
 
+bool ShpPollAbort() {
+    return g_abortPoll ? g_abortPoll() : IsAbortRequested();
+}
+
 void* ShpMapFile(ShpHandle h, int which) {
     if (!h || which < 0 || which > 1) return nullptr;
     FioFile* f = which ? h->shx : h->shp;

@@ -46,3 +46,5 @@ ShapeRecord* ShpGetMappedShape(ShpHandle h, int record);
 
 // The abort poll of the walks (the user-abort check by default); null restores it.
 void ShpSetAbortPoll(bool (*poll)());
+// Asks that poll once (for walks built on top of these).
+bool ShpPollAbort();
