@@ -28,7 +28,8 @@ public:
         *out = LOCALE_EN_US;
         return S_OK;
     }
-    HRESULT GetItemInfo(const OLECHAR* name, uint32_t mask, IUnknown** item, ITypeInfo** ti) override {
+    HRESULT GetItemInfo(const OLECHAR* name, uint32_t mask, IUnknown** item,
+                        ITypeInfo** ti) override {
         if (ti) *ti = nullptr;
         if (item) *item = nullptr;
         if (WStringView(name) != u"Layers") return E_FAIL;
@@ -52,7 +53,8 @@ public:
     HRESULT OnLeaveScript() override { return S_OK; }
 };
 
-const char16_t kVbs[] = uR"(
+const char16_t kVbs[] =
+    uR"(
 Function Work()
     Dim s, t, i, n, l
     s = ""
@@ -69,7 +71,8 @@ Function Work()
 End Function
 )";
 
-const char16_t kJs[] = uR"(
+const char16_t kJs[] =
+    uR"(
 function Work() {
     var s = "", t = 0, i, n = 0;
     for (i = 1; i <= 2000; i++) {
@@ -91,7 +94,8 @@ void RunEngine(benchmark::State& state, const char16_t* language, const char16_t
     site.layers = layers;
     IActiveScript* engine = nullptr;
     IActiveScriptParse* parse = nullptr;
-    if (FAILED(CreateScriptEngine(language, IID_IActiveScript, reinterpret_cast<void**>(&engine)))) {
+    if (FAILED(
+            CreateScriptEngine(language, IID_IActiveScript, reinterpret_cast<void**>(&engine)))) {
         state.SkipWithError("no engine");
         layers->Release();
         return;
@@ -102,8 +106,8 @@ void RunEngine(benchmark::State& state, const char16_t* language, const char16_t
     engine->AddNamedItem(u"Layers", SCRIPTITEM_ISVISIBLE);
     engine->SetScriptState(SCRIPTSTATE_STARTED);
     EXCEPINFO ei{};
-    parse->ParseScriptText(code, nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE | SCRIPTTEXT_ISPERSISTENT,
-                           nullptr, &ei);
+    parse->ParseScriptText(code, nullptr, nullptr, nullptr, 0, 0,
+                           SCRIPTTEXT_ISVISIBLE | SCRIPTTEXT_ISPERSISTENT, nullptr, &ei);
     IDispatch* global = nullptr;
     engine->GetScriptDispatch(nullptr, &global);
     double expected = 0;
@@ -129,8 +133,12 @@ void RunEngine(benchmark::State& state, const char16_t* language, const char16_t
     layers->Release();
 }
 
-void BM_VBScriptLoop(benchmark::State& state) { RunEngine(state, u"VBScript", kVbs); }
-void BM_JScriptLoop(benchmark::State& state) { RunEngine(state, u"JScript", kJs); }
+void BM_VBScriptLoop(benchmark::State& state) {
+    RunEngine(state, u"VBScript", kVbs);
+}
+void BM_JScriptLoop(benchmark::State& state) {
+    RunEngine(state, u"JScript", kJs);
+}
 
 BENCHMARK(BM_VBScriptLoop)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_JScriptLoop)->Unit(benchmark::kMicrosecond);

@@ -168,7 +168,8 @@ TEST_F(VbsEngineTest, EventsThroughScriptletsAndConventionProcedures) {
 }
 
 TEST_F(VbsEngineTest, ErrorsInHandlersAreReportedAndDeliveryGoesOn) {
-    Scriptlet(u"Application", u"OnStartup", u"Application.Log \"first\"\n  y = 1 / 0\nApplication.Log \"not reached\"");
+    Scriptlet(u"Application", u"OnStartup",
+              u"Application.Log \"first\"\n  y = 1 / 0\nApplication.Log \"not reached\"");
     Scriptlet(u"Application", u"OnStartup", u"Application.Log \"second\"");
     ASSERT_EQ(h->SetState(SCRIPTSTATE_CONNECTED), S_OK);
     app->FireEvent(kOnStartUp);
@@ -316,10 +317,12 @@ TEST_F(VbsEngineTest, ReentrantEventsAcrossEnginesAndScriptNamesWin) {
     ASSERT_EQ(other.Run(u"Sub App_OnTimer() : App.Log \"other timer\" : End Sub"), S_OK);
     ASSERT_EQ(other.SetState(SCRIPTSTATE_CONNECTED), S_OK);
     app->FireEvent(kOnStartUp);
-    EXPECT_EQ(Log(), (std::vector<WString>{u"start begin", u"timer", u"other timer", u"start end"}));
+    EXPECT_EQ(Log(),
+              (std::vector<WString>{u"start begin", u"timer", u"other timer", u"start end"}));
     // the script's own variable and function shadow the global member and the built-in
     app->log_.clear();
-    ASSERT_EQ(Exec(u"Dim Caption : Caption = \"mine\"\nFunction Execute(x) : Execute = \"vbs \" & x : End Function\n"
+    ASSERT_EQ(Exec(u"Dim Caption : Caption = \"mine\"\nFunction Execute(x) : Execute = \"vbs \" & "
+                   u"x : End Function\n"
                    u"Application.Log Caption & \" \" & Execute(1) & \" \" & Application.Caption"),
               S_OK)
         << lastError;
@@ -343,7 +346,8 @@ TEST_F(VbsEngineTest, ShortLivedObjectsAreReleasedAtOnce) {
 
 TEST_F(VbsEngineTest, HandlerClosesItsOwnEngine) {
     ASSERT_EQ(h->SetState(SCRIPTSTATE_CONNECTED), S_OK);
-    Scriptlet(u"Application", u"OnTimer", u"Application.Execute \"stop\"\nApplication.Log \"still running\"");
+    Scriptlet(u"Application", u"OnTimer",
+              u"Application.Execute \"stop\"\nApplication.Log \"still running\"");
     ASSERT_EQ(Exec(u"Sub Application_OnTimer() : Log \"convention\" : End Sub"), S_OK);
     app->onExecute = [&] { h->script->Close(); };
     app->FireEvent(kOnTimer);
@@ -359,8 +363,10 @@ TEST_F(VbsEngineTest, HandlerClosesItsOwnEngine) {
 
 TEST_F(VbsEngineTest, GlobalObjectsTerminateAtClose) {
     ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
-    ASSERT_EQ(Exec(u"Class Tracker\nPublic Name\nSub Class_Terminate() : Application.Log \"bye \" & Name : End Sub\n"
-                   u"End Class\nSet one = New Tracker : one.Name = \"a\"\nSet two = New Tracker : two.Name = \"b\""),
+    ASSERT_EQ(Exec(u"Class Tracker\nPublic Name\nSub Class_Terminate() : Application.Log \"bye \" "
+                   u"& Name : End Sub\n"
+                   u"End Class\nSet one = New Tracker : one.Name = \"a\"\nSet two = New Tracker : "
+                   u"two.Name = \"b\""),
               S_OK)
         << lastError;
     EXPECT_TRUE(Log().empty());

@@ -123,10 +123,12 @@ TEST(VbsScript, Procedures) {
          "aXYZef|aXYZ12"},
         {"let", "Let x = 3 : T.Print x", "3"},
         {"property passed byref is a copy",
-         "Class Box : Public V : End Class\nSub S(x) : x = 5 : End Sub\nSet b = New Box : b.V = 1 : S b.V : T.Print b.V",
+         "Class Box : Public V : End Class\nSub S(x) : x = 5 : End Sub\nSet b = New Box : b.V = 1 "
+         ": S b.V : T.Print b.V",
          "1"},
         {"field byref inside class",
-         "Class Box\nPublic V\nSub Bump() : Inc V : End Sub\nEnd Class\nSub Inc(x) : x = x + 1 : End Sub\n"
+         "Class Box\nPublic V\nSub Bump() : Inc V : End Sub\nEnd Class\nSub Inc(x) : x = x + 1 : "
+         "End Sub\n"
          "Set b = New Box : b.V = 1 : b.Bump : T.Print b.V",
          "2"},
         {"redim declares", "Option Explicit\nReDim a(2) : a(2) = 1 : T.Print UBound(a)", "2"},
@@ -134,10 +136,13 @@ TEST(VbsScript, Procedures) {
          "Class P2\nProperty Get V() : V = 1 : Exit Property : V = 2 : End Property\nEnd Class\n"
          "Set p = New P2 : T.Print p.V",
          "1"},
-        {"call method with parens", "Class K2\nSub Two(a, b) : T.Print a + b : End Sub\nEnd Class\n"
-                                    "Set k = New K2 : Call k.Two(1, 2) : k.Two 3, 4",
+        {"call method with parens",
+         "Class K2\nSub Two(a, b) : T.Print a + b : End Sub\nEnd Class\n"
+         "Set k = New K2 : Call k.Two(1, 2) : k.Two 3, 4",
          "3|7"},
-        {"objects in arrays", "Class K3 : Public N : End Class\nDim a(1)\nSet a(1) = New K3\na(1).N = 7\nT.Print a(1).N, TypeName(a(0))",
+        {"objects in arrays",
+         "Class K3 : Public N : End Class\nDim a(1)\nSet a(1) = New K3\na(1).N = 7\nT.Print "
+         "a(1).N, TypeName(a(0))",
          "7 Empty"},
         {"deep recursion", "Function F(n) : F = F(n + 1) : End Function\nF 1", "error 28 line 0"},
     });
@@ -164,8 +169,11 @@ TEST(VbsScript, Arrays) {
         {"redim fixed", "Dim a(2)\nReDim a(3)", "error 10 line 1"},
         {"erase fixed", "Dim a(1) : a(0) = 1 : Erase a : T.Print IsEmpty(a(0)), UBound(a)",
          "True 1"},
-        {"erase dynamic", "ReDim a(1) : Erase a : T.Print IsArray(a)\nT.Print UBound(a)", "True|error 9 line 1"},
-        {"dynamic without bounds", "Dim a() : b = a : T.Print IsArray(b), TypeName(a)\nReDim Preserve a(1) : T.Print UBound(a)\nT.Print UBound(b)",
+        {"erase dynamic", "ReDim a(1) : Erase a : T.Print IsArray(a)\nT.Print UBound(a)",
+         "True|error 9 line 1"},
+        {"dynamic without bounds",
+         "Dim a() : b = a : T.Print IsArray(b), TypeName(a)\nReDim Preserve a(1) : T.Print "
+         "UBound(a)\nT.Print UBound(b)",
          "True Variant()|1|error 9 line 2"},
         {"copy semantics", "a = Array(1, 2) : b = a : b(0) = 9 : T.Print a(0), b(0)", "1 9"},
         {"for each copy",
@@ -178,8 +186,10 @@ TEST(VbsScript, Arrays) {
          "1|8"},
         {"assign to fixed", "Dim a(1)\na = Array(1)", "error 501 line 1"},
         {"for each empty", "For Each x In Array() : T.Print x : Next : T.Print \"none\"", "none"},
-        {"too large", "On Error Resume Next\nReDim a(100000, 100000) : T.Print Err.Number\n"
-                      "s = Space(2 ^ 30) : T.Print Err.Number", "7|14"},
+        {"too large",
+         "On Error Resume Next\nReDim a(100000, 100000) : T.Print Err.Number\n"
+         "s = Space(2 ^ 30) : T.Print Err.Number",
+         "7|14"},
         {"for each scalar", "For Each x In 5 : Next", "error 451 line 0"},
     });
 }

@@ -15,22 +15,70 @@ namespace vbs {
 // ---- tokens ----
 
 enum class Tok : uint8_t {
-    End,      // end of text
-    Eol,      // end of statement: line break or ':'
-    Ident,    // name or [bracketed name]; keywords too, see Token::kw
-    Int,      // integer literal (value in ival, vt in ivt: 2 Integer, 3 Long)
-    Float,    // floating literal (dval)
-    Str,      // string literal (text)
-    Date,     // date literal (dval, an OLE date)
-    Op,       // operator or punctuation (text holds it)
+    End,    // end of text
+    Eol,    // end of statement: line break or ':'
+    Ident,  // name or [bracketed name]; keywords too, see Token::kw
+    Int,    // integer literal (value in ival, vt in ivt: 2 Integer, 3 Long)
+    Float,  // floating literal (dval)
+    Str,    // string literal (text)
+    Date,   // date literal (dval, an OLE date)
+    Op,     // operator or punctuation (text holds it)
 };
 
 // Reserved words. kNone for ordinary names.
 enum class Kw : uint8_t {
-    None, And, As, ByRef, ByVal, Call, Case, Class, Const, Dim, Do, Each, Else, ElseIf,
-    Empty, End, Eqv, Erase, Exit, False, For, Function, If, Imp, In, Is, Loop, Me, Mod,
-    New, Next, Not, Nothing, Null, On, Option, Or, Preserve, Private, Public, ReDim,
-    Select, Set, Sub, Then, To, True, Until, Wend, While, With, Xor,
+    None,
+    And,
+    As,
+    ByRef,
+    ByVal,
+    Call,
+    Case,
+    Class,
+    Const,
+    Dim,
+    Do,
+    Each,
+    Else,
+    ElseIf,
+    Empty,
+    End,
+    Eqv,
+    Erase,
+    Exit,
+    False,
+    For,
+    Function,
+    If,
+    Imp,
+    In,
+    Is,
+    Loop,
+    Me,
+    Mod,
+    New,
+    Next,
+    Not,
+    Nothing,
+    Null,
+    On,
+    Option,
+    Or,
+    Preserve,
+    Private,
+    Public,
+    ReDim,
+    Select,
+    Set,
+    Sub,
+    Then,
+    To,
+    True,
+    Until,
+    Wend,
+    While,
+    With,
+    Xor,
 };
 
 struct Token {
@@ -71,14 +119,33 @@ enum class EK : uint8_t {
     New,      // New ClassName
     Me,
     Nothing,
-    Paren,    // (expr): forces by-value passing
+    Paren,  // (expr): forces by-value passing
 };
 
 enum class Op : uint8_t {
-    Neg, Plus, Not,
-    Pow, Mul, Div, IDiv, Mod, Add, Sub, Concat,
-    Eq, Ne, Lt, Gt, Le, Ge, Is,
-    And, Or, Xor, Eqv, Imp,
+    Neg,
+    Plus,
+    Not,
+    Pow,
+    Mul,
+    Div,
+    IDiv,
+    Mod,
+    Add,
+    Sub,
+    Concat,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
+    Is,
+    And,
+    Or,
+    Xor,
+    Eqv,
+    Imp,
 };
 
 // Constant kinds kept in the tree (turned into values by the interpreter).
@@ -159,8 +226,24 @@ struct ParenExpr : Expr {
 // ---- statements ----
 
 enum class SK : uint8_t {
-    Assign, Set, CallS, Dim, ReDim, Const, Erase, If, Select, For, ForEach, Do, While,
-    Exit, OnError, With, OptionExplicit, MidAssign,
+    Assign,
+    Set,
+    CallS,
+    Dim,
+    ReDim,
+    Const,
+    Erase,
+    If,
+    Select,
+    For,
+    ForEach,
+    Do,
+    While,
+    Exit,
+    OnError,
+    With,
+    OptionExplicit,
+    MidAssign,
 };
 
 struct Stmt {
@@ -184,9 +267,9 @@ struct CallStmt : Stmt {
 
 struct DimVar {
     WString name, lname;
-    IdentExpr* ref = nullptr;    // resolved target (owned by DimStmt::refs)
-    std::vector<ExprP> bounds;   // ReDim bounds, or Dim constant bounds
-    bool isArray = false;        // Dim a() or a(n)
+    IdentExpr* ref = nullptr;   // resolved target (owned by DimStmt::refs)
+    std::vector<ExprP> bounds;  // ReDim bounds, or Dim constant bounds
+    bool isArray = false;       // Dim a() or a(n)
 };
 
 struct DimStmt : Stmt {  // Dim / Public / Private variables, and ReDim
@@ -245,9 +328,9 @@ struct ForEachStmt : Stmt {
 };
 
 struct DoStmt : Stmt {
-    ExprP cond;            // may be null
-    bool until = false;    // Until instead of While
-    bool testFirst = true; // Do While x ... Loop vs Do ... Loop While x
+    ExprP cond;             // may be null
+    bool until = false;     // Until instead of While
+    bool testFirst = true;  // Do While x ... Loop vs Do ... Loop While x
     Block body;
     DoStmt() : Stmt(SK::Do) {}
 };
@@ -300,9 +383,9 @@ struct Proc {
     WString name, lname;
     bool isPublic = true;
     bool isDefault = false;
-    std::vector<Param> params;  // slots 0..n-1
-    int resultSlot = -1;        // Function / Property Get: the slot of its own name
-    int nslots = 0;             // params + result + locals
+    std::vector<Param> params;       // slots 0..n-1
+    int resultSlot = -1;             // Function / Property Get: the slot of its own name
+    int nslots = 0;                  // params + result + locals
     std::vector<WString> slotNames;  // lower case, for Eval/Execute inside the proc
     Block body;
     int line = 0;

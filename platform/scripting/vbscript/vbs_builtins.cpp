@@ -18,14 +18,30 @@ using A = ArgList;
 // Longest string the functions build (characters); beyond: "Out of string space".
 constexpr int32_t kMaxString = 1 << 28;
 
-bool Has(const A& a, size_t i) { return i < a.size() && !a[i].missing; }
-const VARIANT* Arg0(const A& a, size_t i) { return a[i].Get(); }
-bool IsNull(const A& a, size_t i) { return Has(a, i) && Arg0(a, i)->vt == VT_NULL; }
-void SetNull(Value* out) { out->Receive()->vt = VT_NULL; }
-void SetStr(Value* out, WStringView s) { VariantFromString(out->Receive(), s); }
-void SetLong(Value* out, int32_t n) { VariantFromLong(out->Receive(), n); }
-void SetInt(Value* out, int16_t n) { VariantFromShort(out->Receive(), n); }
-void SetBool(Value* out, bool b) { VariantFromBool(out->Receive(), b); }
+bool Has(const A& a, size_t i) {
+    return i < a.size() && !a[i].missing;
+}
+const VARIANT* Arg0(const A& a, size_t i) {
+    return a[i].Get();
+}
+bool IsNull(const A& a, size_t i) {
+    return Has(a, i) && Arg0(a, i)->vt == VT_NULL;
+}
+void SetNull(Value* out) {
+    out->Receive()->vt = VT_NULL;
+}
+void SetStr(Value* out, WStringView s) {
+    VariantFromString(out->Receive(), s);
+}
+void SetLong(Value* out, int32_t n) {
+    VariantFromLong(out->Receive(), n);
+}
+void SetInt(Value* out, int16_t n) {
+    VariantFromShort(out->Receive(), n);
+}
+void SetBool(Value* out, bool b) {
+    VariantFromBool(out->Receive(), b);
+}
 void SetDbl(Value* out, double d) {
     if (!std::isfinite(d)) Throw(6);
     VariantFromDouble(out->Receive(), d);
@@ -41,14 +57,22 @@ bool TextMode(const A& a, size_t i) {
     if (m < 0 || m > 2) Throw(5);
     return m != 0;
 }
-int32_t LongArg(const A& a, size_t i, int32_t def) { return Has(a, i) ? ToLong(Arg0(a, i)) : def; }
-WString StrArg(const A& a, size_t i) { return ToStr(Arg0(a, i)); }
+int32_t LongArg(const A& a, size_t i, int32_t def) {
+    return Has(a, i) ? ToLong(Arg0(a, i)) : def;
+}
+WString StrArg(const A& a, size_t i) {
+    return ToStr(Arg0(a, i));
+}
 // Value with an object replaced by its default value.
-void Val(const A& a, size_t i, Value* out) { ValueOf(Arg0(a, i), out); }
+void Val(const A& a, size_t i, Value* out) {
+    ValueOf(Arg0(a, i), out);
+}
 
 // ---- conversion ----
 
-void FnCBool(Interp&, A& a, Value* o) { SetBool(o, ToBool(Arg0(a, 0))); }
+void FnCBool(Interp&, A& a, Value* o) {
+    SetBool(o, ToBool(Arg0(a, 0)));
+}
 void FnCByte(Interp&, A& a, Value* o) {
     Value v;
     Val(a, 0, &v);
@@ -57,11 +81,21 @@ void FnCByte(Interp&, A& a, Value* o) {
     if (d < 0 || d > 255) Throw(6);
     VariantFromByte(o->Receive(), uint8_t(d));
 }
-void FnCCur(Interp&, A& a, Value* o) { Convert(Arg0(a, 0), VT_CY, o); }
-void FnCDate(Interp&, A& a, Value* o) { VariantFromDate(o->Receive(), ToDate(Arg0(a, 0))); }
-void FnCDbl(Interp&, A& a, Value* o) { SetDbl(o, ToDouble(Arg0(a, 0))); }
-void FnCInt(Interp&, A& a, Value* o) { SetInt(o, ToInteger(Arg0(a, 0))); }
-void FnCLng(Interp&, A& a, Value* o) { SetLong(o, ToLong(Arg0(a, 0))); }
+void FnCCur(Interp&, A& a, Value* o) {
+    Convert(Arg0(a, 0), VT_CY, o);
+}
+void FnCDate(Interp&, A& a, Value* o) {
+    VariantFromDate(o->Receive(), ToDate(Arg0(a, 0)));
+}
+void FnCDbl(Interp&, A& a, Value* o) {
+    SetDbl(o, ToDouble(Arg0(a, 0)));
+}
+void FnCInt(Interp&, A& a, Value* o) {
+    SetInt(o, ToInteger(Arg0(a, 0)));
+}
+void FnCLng(Interp&, A& a, Value* o) {
+    SetLong(o, ToLong(Arg0(a, 0)));
+}
 void FnCSng(Interp&, A& a, Value* o) {
     double d = ToDouble(Arg0(a, 0));
     if (std::fabs(d) > 3.402823466e38) Throw(6);
@@ -69,7 +103,9 @@ void FnCSng(Interp&, A& a, Value* o) {
     r->vt = VT_R4;
     r->fltVal = float(d);
 }
-void FnCStr(Interp&, A& a, Value* o) { SetStr(o, ToStr(Arg0(a, 0))); }
+void FnCStr(Interp&, A& a, Value* o) {
+    SetStr(o, ToStr(Arg0(a, 0)));
+}
 
 WString Radix(const VARIANT* v, int bits, int shift) {
     Value x;
@@ -195,8 +231,12 @@ void IntFix(A& a, Value* o, bool isInt) {
             SetDbl(o, f(ToDouble(&v)));
     }
 }
-void FnInt(Interp&, A& a, Value* o) { IntFix(a, o, true); }
-void FnFix(Interp&, A& a, Value* o) { IntFix(a, o, false); }
+void FnInt(Interp&, A& a, Value* o) {
+    IntFix(a, o, true);
+}
+void FnFix(Interp&, A& a, Value* o) {
+    IntFix(a, o, false);
+}
 void FnSgn(Interp&, A& a, Value* o) {
     Value v;
     Val(a, 0, &v);
@@ -210,17 +250,27 @@ void FnSqr(Interp&, A& a, Value* o) {
         return std::sqrt(d);
     });
 }
-void FnExp(Interp&, A& a, Value* o) { Math1(a, o, [](double d) { return std::exp(d); }); }
+void FnExp(Interp&, A& a, Value* o) {
+    Math1(a, o, [](double d) { return std::exp(d); });
+}
 void FnLog(Interp&, A& a, Value* o) {
     Math1(a, o, [](double d) {
         if (d <= 0) Throw(5);
         return std::log(d);
     });
 }
-void FnSin(Interp&, A& a, Value* o) { Math1(a, o, [](double d) { return std::sin(d); }); }
-void FnCos(Interp&, A& a, Value* o) { Math1(a, o, [](double d) { return std::cos(d); }); }
-void FnTan(Interp&, A& a, Value* o) { Math1(a, o, [](double d) { return std::tan(d); }); }
-void FnAtn(Interp&, A& a, Value* o) { Math1(a, o, [](double d) { return std::atan(d); }); }
+void FnSin(Interp&, A& a, Value* o) {
+    Math1(a, o, [](double d) { return std::sin(d); });
+}
+void FnCos(Interp&, A& a, Value* o) {
+    Math1(a, o, [](double d) { return std::cos(d); });
+}
+void FnTan(Interp&, A& a, Value* o) {
+    Math1(a, o, [](double d) { return std::tan(d); });
+}
+void FnAtn(Interp&, A& a, Value* o) {
+    Math1(a, o, [](double d) { return std::atan(d); });
+}
 void FnRnd(Interp& in, A& a, Value* o) {
     double arg = Has(a, 0) ? ToDouble(Arg0(a, 0)) : 1;
     VARIANT* r = o->Receive();
@@ -323,8 +373,12 @@ void FnMid(Interp&, A& a, Value* o) {
     if (size_t(start) > s.size()) return SetStr(o, u"");
     SetStr(o, WStringView(s).substr(size_t(start - 1), n));
 }
-void FnLCase(Interp&, A& a, Value* o) { Str1(a, o, [](const WString& s) { return text::ToLower(s); }); }
-void FnUCase(Interp&, A& a, Value* o) { Str1(a, o, [](const WString& s) { return text::ToUpper(s); }); }
+void FnLCase(Interp&, A& a, Value* o) {
+    Str1(a, o, [](const WString& s) { return text::ToLower(s); });
+}
+void FnUCase(Interp&, A& a, Value* o) {
+    Str1(a, o, [](const WString& s) { return text::ToUpper(s); });
+}
 WString TrimSpaces(const WString& s, bool left, bool right) {
     size_t b = 0, e = s.size();
     if (left)
@@ -333,9 +387,15 @@ WString TrimSpaces(const WString& s, bool left, bool right) {
         while (e > b && s[e - 1] == ' ') --e;
     return s.substr(b, e - b);
 }
-void FnLTrim(Interp&, A& a, Value* o) { Str1(a, o, [](const WString& s) { return TrimSpaces(s, true, false); }); }
-void FnRTrim(Interp&, A& a, Value* o) { Str1(a, o, [](const WString& s) { return TrimSpaces(s, false, true); }); }
-void FnTrim(Interp&, A& a, Value* o) { Str1(a, o, [](const WString& s) { return TrimSpaces(s, true, true); }); }
+void FnLTrim(Interp&, A& a, Value* o) {
+    Str1(a, o, [](const WString& s) { return TrimSpaces(s, true, false); });
+}
+void FnRTrim(Interp&, A& a, Value* o) {
+    Str1(a, o, [](const WString& s) { return TrimSpaces(s, false, true); });
+}
+void FnTrim(Interp&, A& a, Value* o) {
+    Str1(a, o, [](const WString& s) { return TrimSpaces(s, true, true); });
+}
 void FnSpace(Interp&, A& a, Value* o) {
     int32_t n = ToLong(Arg0(a, 0));
     if (n < 0) Throw(5);
@@ -564,7 +624,9 @@ WString FormatNumberText(double d, int digits, int lead, int parens, int group) 
     if (neg) w = parens == -1 ? u"(" + w + u")" : u"-" + w;
     return w;
 }
-int Tri(const A& a, size_t i) { return Has(a, i) ? ToLong(Arg0(a, i)) : -2; }
+int Tri(const A& a, size_t i) {
+    return Has(a, i) ? ToLong(Arg0(a, i)) : -2;
+}
 void FnFormatNumber(Interp&, A& a, Value* o) {
     Value v;
     Val(a, 0, &v);
@@ -587,7 +649,9 @@ void FnFormatPercent(Interp&, A& a, Value* o) {
     Value v;
     Val(a, 0, &v);
     if (v.vt == VT_NULL) Throw(13);
-    SetStr(o, FormatNumberText(ToDouble(&v) * 100, LongArg(a, 1, -1), Tri(a, 2), Tri(a, 3), Tri(a, 4)) + u"%");
+    SetStr(o, FormatNumberText(ToDouble(&v) * 100, LongArg(a, 1, -1), Tri(a, 2), Tri(a, 3),
+                               Tri(a, 4)) +
+                  u"%");
 }
 void FnFormatDateTime(Interp&, A& a, Value* o) {
     if (IsNull(a, 0)) Throw(94);
@@ -610,8 +674,12 @@ double NowValue() {
     MakeDate(p, &d);
     return d;
 }
-void FnNow(Interp&, A&, Value* o) { VariantFromDate(o->Receive(), NowValue()); }
-void FnDate(Interp&, A&, Value* o) { VariantFromDate(o->Receive(), std::floor(NowValue())); }
+void FnNow(Interp&, A&, Value* o) {
+    VariantFromDate(o->Receive(), NowValue());
+}
+void FnDate(Interp&, A&, Value* o) {
+    VariantFromDate(o->Receive(), std::floor(NowValue()));
+}
 void FnTime(Interp&, A&, Value* o) {
     double n = NowValue();
     VariantFromDate(o->Receive(), n - std::floor(n));
@@ -633,18 +701,32 @@ void DatePartFn(A& a, Value* o, F f) {
     double d = ToDate(Arg0(a, 0));
     SetInt(o, int16_t(f(SplitDate(d), d)));
 }
-void FnYear(Interp&, A& a, Value* o) { DatePartFn(a, o, [](const DateParts& p, double) { return p.year; }); }
-void FnMonth(Interp&, A& a, Value* o) { DatePartFn(a, o, [](const DateParts& p, double) { return p.month; }); }
-void FnDay(Interp&, A& a, Value* o) { DatePartFn(a, o, [](const DateParts& p, double) { return p.day; }); }
-void FnHour(Interp&, A& a, Value* o) { DatePartFn(a, o, [](const DateParts& p, double) { return p.hour; }); }
-void FnMinute(Interp&, A& a, Value* o) { DatePartFn(a, o, [](const DateParts& p, double) { return p.minute; }); }
-void FnSecond(Interp&, A& a, Value* o) { DatePartFn(a, o, [](const DateParts& p, double) { return p.second; }); }
+void FnYear(Interp&, A& a, Value* o) {
+    DatePartFn(a, o, [](const DateParts& p, double) { return p.year; });
+}
+void FnMonth(Interp&, A& a, Value* o) {
+    DatePartFn(a, o, [](const DateParts& p, double) { return p.month; });
+}
+void FnDay(Interp&, A& a, Value* o) {
+    DatePartFn(a, o, [](const DateParts& p, double) { return p.day; });
+}
+void FnHour(Interp&, A& a, Value* o) {
+    DatePartFn(a, o, [](const DateParts& p, double) { return p.hour; });
+}
+void FnMinute(Interp&, A& a, Value* o) {
+    DatePartFn(a, o, [](const DateParts& p, double) { return p.minute; });
+}
+void FnSecond(Interp&, A& a, Value* o) {
+    DatePartFn(a, o, [](const DateParts& p, double) { return p.second; });
+}
 int FirstDay(const A& a, size_t i) {
     int32_t f = LongArg(a, i, 1);
     if (f < 0 || f > 7) Throw(5);
     return f == 0 ? 1 : f;
 }
-int WeekdayOf(double d, int fdow) { return (DayOfWeek(d) - fdow + 7) % 7 + 1; }
+int WeekdayOf(double d, int fdow) {
+    return (DayOfWeek(d) - fdow + 7) % 7 + 1;
+}
 void FnWeekday(Interp&, A& a, Value* o) {
     if (IsNull(a, 0)) return SetNull(o);
     double d = ToDate(Arg0(a, 0));
@@ -665,10 +747,13 @@ void FnMonthName(Interp&, A& a, Value* o) {
     WString name = kMonthNames[n - 1];
     SetStr(o, ab ? name.substr(0, 3) : name);
 }
-int FixYear(int y) { return y >= 0 && y < 30 ? 2000 + y : y >= 30 && y < 100 ? 1900 + y : y; }
+int FixYear(int y) {
+    return y >= 0 && y < 30 ? 2000 + y : y >= 30 && y < 100 ? 1900 + y : y;
+}
 void FnDateSerial(Interp&, A& a, Value* o) {
     if (IsNull(a, 0) || IsNull(a, 1) || IsNull(a, 2)) Throw(94);
-    int32_t y = FixYear(ToInteger(Arg0(a, 0))), m = ToInteger(Arg0(a, 1)), d = ToInteger(Arg0(a, 2));
+    int32_t y = FixYear(ToInteger(Arg0(a, 0))), m = ToInteger(Arg0(a, 1)),
+            d = ToInteger(Arg0(a, 2));
     SetDate(o, DaysFromCivil(y, m, d));
 }
 void FnTimeSerial(Interp&, A& a, Value* o) {
@@ -700,7 +785,8 @@ void FnIsDate(Interp&, A& a, Value* o) {
 
 WString Interval(const A& a, size_t i) {
     WString s = text::ToLower(StrArg(a, i));
-    static const char16_t* known[] = {u"yyyy", u"q", u"m", u"y", u"d", u"w", u"ww", u"h", u"n", u"s"};
+    static const char16_t* known[] = {u"yyyy", u"q",  u"m", u"y", u"d",
+                                      u"w",    u"ww", u"h", u"n", u"s"};
     for (auto k : known)
         if (s == k) return s;
     Throw(5);
@@ -735,11 +821,18 @@ void FnDateAdd(Interp&, A& a, Value* o) {
     double n = std::trunc(ToDouble(Arg0(a, 1)));
     double d = ToDate(Arg0(a, 2));
     double r;
-    if (iv == u"yyyy") r = AddMonths(d, int64_t(n) * 12);
-    else if (iv == u"q") r = AddMonths(d, int64_t(n) * 3);
-    else if (iv == u"m") r = AddMonths(d, int64_t(n));
+    if (iv == u"yyyy")
+        r = AddMonths(d, int64_t(n) * 12);
+    else if (iv == u"q")
+        r = AddMonths(d, int64_t(n) * 3);
+    else if (iv == u"m")
+        r = AddMonths(d, int64_t(n));
     else {
-        double secs = iv == u"ww" ? n * 7 * 86400 : (iv == u"h" ? n * 3600 : iv == u"n" ? n * 60 : iv == u"s" ? n : n * 86400);
+        double secs = iv == u"ww" ? n * 7 * 86400
+                                  : (iv == u"h"   ? n * 3600
+                                     : iv == u"n" ? n * 60
+                                     : iv == u"s" ? n
+                                                  : n * 86400);
         r = FromAbsSeconds(AbsSeconds(d) + secs);
     }
     SetDate(o, r);
@@ -754,22 +847,34 @@ void FnDateDiff(Interp&, A& a, Value* o) {
     double s1 = AbsSeconds(d1), s2 = AbsSeconds(d2);
     double day1 = std::floor(s1 / 86400), day2 = std::floor(s2 / 86400);
     double r;
-    if (iv == u"yyyy") r = p2.year - p1.year;
-    else if (iv == u"q") r = (p2.year * 4 + (p2.month - 1) / 3) - (p1.year * 4 + (p1.month - 1) / 3);
-    else if (iv == u"m") r = (p2.year * 12 + p2.month) - (p1.year * 12 + p1.month);
-    else if (iv == u"y" || iv == u"d") r = day2 - day1;
-    else if (iv == u"w") r = std::trunc((day2 - day1) / 7);
+    if (iv == u"yyyy")
+        r = p2.year - p1.year;
+    else if (iv == u"q")
+        r = (p2.year * 4 + (p2.month - 1) / 3) - (p1.year * 4 + (p1.month - 1) / 3);
+    else if (iv == u"m")
+        r = (p2.year * 12 + p2.month) - (p1.year * 12 + p1.month);
+    else if (iv == u"y" || iv == u"d")
+        r = day2 - day1;
+    else if (iv == u"w")
+        r = std::trunc((day2 - day1) / 7);
     else if (iv == u"ww") {
         double w1 = day1 - ((int(std::fmod(day1 + 6, 7) + 7) % 7 + 1 - fdow + 7) % 7);
         double w2 = day2 - ((int(std::fmod(day2 + 6, 7) + 7) % 7 + 1 - fdow + 7) % 7);
         r = (w2 - w1) / 7;
-    } else if (iv == u"h") r = std::floor(s2 / 3600) - std::floor(s1 / 3600);
-    else if (iv == u"n") r = std::floor(s2 / 60) - std::floor(s1 / 60);
-    else r = s2 - s1;
-    if (std::fabs(r) <= 2147483647.0) SetLong(o, int32_t(r));
-    else SetDbl(o, r);
+    } else if (iv == u"h")
+        r = std::floor(s2 / 3600) - std::floor(s1 / 3600);
+    else if (iv == u"n")
+        r = std::floor(s2 / 60) - std::floor(s1 / 60);
+    else
+        r = s2 - s1;
+    if (std::fabs(r) <= 2147483647.0)
+        SetLong(o, int32_t(r));
+    else
+        SetDbl(o, r);
 }
-int DayOfYear(const DateParts& p) { return int(DaysFromCivil(p.year, p.month, p.day) - DaysFromCivil(p.year, 1, 1)) + 1; }
+int DayOfYear(const DateParts& p) {
+    return int(DaysFromCivil(p.year, p.month, p.day) - DaysFromCivil(p.year, 1, 1)) + 1;
+}
 int WeekOfYear(double d, int fdow, int fwoy) {
     DateParts p = SplitDate(d);
     double jan1 = DaysFromCivil(p.year, 1, 1);
@@ -797,16 +902,26 @@ void FnDatePart(Interp&, A& a, Value* o) {
     if (fwoy == 0) fwoy = 1;
     DateParts p = SplitDate(d);
     int r;
-    if (iv == u"yyyy") r = p.year;
-    else if (iv == u"q") r = (p.month - 1) / 3 + 1;
-    else if (iv == u"m") r = p.month;
-    else if (iv == u"y") r = DayOfYear(p);
-    else if (iv == u"d") r = p.day;
-    else if (iv == u"w") r = WeekdayOf(d, fdow);
-    else if (iv == u"ww") r = WeekOfYear(d, fdow, fwoy);
-    else if (iv == u"h") r = p.hour;
-    else if (iv == u"n") r = p.minute;
-    else r = p.second;
+    if (iv == u"yyyy")
+        r = p.year;
+    else if (iv == u"q")
+        r = (p.month - 1) / 3 + 1;
+    else if (iv == u"m")
+        r = p.month;
+    else if (iv == u"y")
+        r = DayOfYear(p);
+    else if (iv == u"d")
+        r = p.day;
+    else if (iv == u"w")
+        r = WeekdayOf(d, fdow);
+    else if (iv == u"ww")
+        r = WeekOfYear(d, fdow, fwoy);
+    else if (iv == u"h")
+        r = p.hour;
+    else if (iv == u"n")
+        r = p.minute;
+    else
+        r = p.second;
     SetInt(o, int16_t(r));
 }
 
@@ -825,16 +940,30 @@ void Bound(A& a, Value* o, bool upper) {
     int32_t dim = LongArg(a, 1, 1);
     if (dim < 1 || uint32_t(dim) > SafeArrayGetDim(v->parray)) Throw(9);
     int32_t r;
-    if (upper) SafeArrayGetUBound(v->parray, uint32_t(dim), &r);
-    else SafeArrayGetLBound(v->parray, uint32_t(dim), &r);
+    if (upper)
+        SafeArrayGetUBound(v->parray, uint32_t(dim), &r);
+    else
+        SafeArrayGetLBound(v->parray, uint32_t(dim), &r);
     SetLong(o, r);
 }
-void FnUBound(Interp&, A& a, Value* o) { Bound(a, o, true); }
-void FnLBound(Interp&, A& a, Value* o) { Bound(a, o, false); }
-void FnIsArray(Interp&, A& a, Value* o) { SetBool(o, (Target(Arg0(a, 0))->vt & VT_ARRAY) != 0); }
-void FnIsEmpty(Interp&, A& a, Value* o) { SetBool(o, Target(Arg0(a, 0))->vt == VT_EMPTY); }
-void FnIsNull(Interp&, A& a, Value* o) { SetBool(o, Target(Arg0(a, 0))->vt == VT_NULL); }
-void FnIsObject(Interp&, A& a, Value* o) { SetBool(o, IsObjectVt(Target(Arg0(a, 0))->vt)); }
+void FnUBound(Interp&, A& a, Value* o) {
+    Bound(a, o, true);
+}
+void FnLBound(Interp&, A& a, Value* o) {
+    Bound(a, o, false);
+}
+void FnIsArray(Interp&, A& a, Value* o) {
+    SetBool(o, (Target(Arg0(a, 0))->vt & VT_ARRAY) != 0);
+}
+void FnIsEmpty(Interp&, A& a, Value* o) {
+    SetBool(o, Target(Arg0(a, 0))->vt == VT_EMPTY);
+}
+void FnIsNull(Interp&, A& a, Value* o) {
+    SetBool(o, Target(Arg0(a, 0))->vt == VT_NULL);
+}
+void FnIsObject(Interp&, A& a, Value* o) {
+    SetBool(o, IsObjectVt(Target(Arg0(a, 0))->vt));
+}
 void FnIsNumeric(Interp&, A& a, Value* o) {
     const VARIANT* v = Target(Arg0(a, 0));
     Value hold;
@@ -864,7 +993,9 @@ void FnIsNumeric(Interp&, A& a, Value* o) {
             return SetBool(o, false);
     }
 }
-void FnTypeName(Interp& in, A& a, Value* o) { SetStr(o, in.TypeName(Arg0(a, 0))); }
+void FnTypeName(Interp& in, A& a, Value* o) {
+    SetStr(o, in.TypeName(Arg0(a, 0)));
+}
 void FnVarType(Interp&, A& a, Value* o) {
     const VARIANT* v = Target(Arg0(a, 0));
     VARTYPE vt = v->vt & ~VT_BYREF;
@@ -897,8 +1028,10 @@ void FnInputBox(Interp& in, A& a, Value* o) {
     WString title = Has(a, 1) ? StrArg(a, 1) : WString(u"VBScript");
     WString def = Has(a, 2) ? StrArg(a, 2) : WString();
     WString r;
-    if (in.Host() && in.Host()->InputBox(prompt, title, def, &r)) SetStr(o, r);
-    else o->Receive();
+    if (in.Host() && in.Host()->InputBox(prompt, title, def, &r))
+        SetStr(o, r);
+    else
+        o->Receive();
 }
 void FnRGB(Interp&, A& a, Value* o) {
     auto c = [&](size_t i) {
@@ -908,11 +1041,21 @@ void FnRGB(Interp&, A& a, Value* o) {
     };
     SetLong(o, c(0) | (c(1) << 8) | (c(2) << 16));
 }
-void FnScriptEngine(Interp&, A&, Value* o) { SetStr(o, u"VBScript"); }
-void FnMajor(Interp&, A&, Value* o) { SetLong(o, 5); }
-void FnMinor(Interp&, A&, Value* o) { SetLong(o, 8); }
-void FnBuild(Interp&, A&, Value* o) { SetLong(o, 16384); }
-void FnGetLocale(Interp&, A&, Value* o) { SetLong(o, 1033); }
+void FnScriptEngine(Interp&, A&, Value* o) {
+    SetStr(o, u"VBScript");
+}
+void FnMajor(Interp&, A&, Value* o) {
+    SetLong(o, 5);
+}
+void FnMinor(Interp&, A&, Value* o) {
+    SetLong(o, 8);
+}
+void FnBuild(Interp&, A&, Value* o) {
+    SetLong(o, 16384);
+}
+void FnGetLocale(Interp&, A&, Value* o) {
+    SetLong(o, 1033);
+}
 void FnSetLocale(Interp&, A& a, Value* o) {
     // one fixed locale: the request is accepted and nothing changes
     if (Has(a, 0)) {
@@ -970,7 +1113,9 @@ void FnCreateObject(Interp&, A& a, Value* o) {
     }
     Throw(429, StrArg(a, 0));
 }
-void FnGetObject(Interp&, A&, Value*) { Throw(429); }
+void FnGetObject(Interp&, A&, Value*) {
+    Throw(429);
+}
 
 WString EscapeText(const WString& s) {
     static const char16_t* safe = u"@*_+-./";
@@ -1021,8 +1166,12 @@ WString UnescapeText(const WString& s) {
     }
     return r;
 }
-void FnEscape(Interp&, A& a, Value* o) { Str1(a, o, EscapeText); }
-void FnUnescape(Interp&, A& a, Value* o) { Str1(a, o, UnescapeText); }
+void FnEscape(Interp&, A& a, Value* o) {
+    Str1(a, o, EscapeText);
+}
+void FnUnescape(Interp&, A& a, Value* o) {
+    Str1(a, o, UnescapeText);
+}
 
 }  // namespace
 
@@ -1148,42 +1297,86 @@ bool BuiltinConstant(const WString& lname, Value* out) {
         const char16_t* s;
     };
     static const C consts[] = {
-        {u"vbcrlf", 1, 0, u"\r\n"}, {u"vbcr", 1, 0, u"\r"}, {u"vblf", 1, 0, u"\n"},
-        {u"vbnewline", 1, 0, u"\r\n"}, {u"vbtab", 1, 0, u"\t"}, {u"vbformfeed", 1, 0, u"\f"},
-        {u"vbverticaltab", 1, 0, u"\v"}, {u"vbnullstring", 1, 0, u""},
-        {u"vbtrue", 3, -1, nullptr}, {u"vbfalse", 3, 0, nullptr}, {u"vbusedefault", 3, -2, nullptr},
+        {u"vbcrlf", 1, 0, u"\r\n"},
+        {u"vbcr", 1, 0, u"\r"},
+        {u"vblf", 1, 0, u"\n"},
+        {u"vbnewline", 1, 0, u"\r\n"},
+        {u"vbtab", 1, 0, u"\t"},
+        {u"vbformfeed", 1, 0, u"\f"},
+        {u"vbverticaltab", 1, 0, u"\v"},
+        {u"vbnullstring", 1, 0, u""},
+        {u"vbtrue", 3, -1, nullptr},
+        {u"vbfalse", 3, 0, nullptr},
+        {u"vbusedefault", 3, -2, nullptr},
         {u"vbobjecterror", 0, int32_t(0x80040000), nullptr},
-        {u"vbbinarycompare", 0, 0, nullptr}, {u"vbtextcompare", 0, 1, nullptr},
+        {u"vbbinarycompare", 0, 0, nullptr},
+        {u"vbtextcompare", 0, 1, nullptr},
         {u"vbdatabasecompare", 0, 2, nullptr},
-        {u"vbusesystemdayofweek", 0, 0, nullptr}, {u"vbsunday", 0, 1, nullptr},
-        {u"vbmonday", 0, 2, nullptr}, {u"vbtuesday", 0, 3, nullptr}, {u"vbwednesday", 0, 4, nullptr},
-        {u"vbthursday", 0, 5, nullptr}, {u"vbfriday", 0, 6, nullptr}, {u"vbsaturday", 0, 7, nullptr},
-        {u"vbusesystem", 0, 0, nullptr}, {u"vbfirstjan1", 0, 1, nullptr},
-        {u"vbfirstfourdays", 0, 2, nullptr}, {u"vbfirstfullweek", 0, 3, nullptr},
-        {u"vbgeneraldate", 0, 0, nullptr}, {u"vblongdate", 0, 1, nullptr},
-        {u"vbshortdate", 0, 2, nullptr}, {u"vblongtime", 0, 3, nullptr},
+        {u"vbusesystemdayofweek", 0, 0, nullptr},
+        {u"vbsunday", 0, 1, nullptr},
+        {u"vbmonday", 0, 2, nullptr},
+        {u"vbtuesday", 0, 3, nullptr},
+        {u"vbwednesday", 0, 4, nullptr},
+        {u"vbthursday", 0, 5, nullptr},
+        {u"vbfriday", 0, 6, nullptr},
+        {u"vbsaturday", 0, 7, nullptr},
+        {u"vbusesystem", 0, 0, nullptr},
+        {u"vbfirstjan1", 0, 1, nullptr},
+        {u"vbfirstfourdays", 0, 2, nullptr},
+        {u"vbfirstfullweek", 0, 3, nullptr},
+        {u"vbgeneraldate", 0, 0, nullptr},
+        {u"vblongdate", 0, 1, nullptr},
+        {u"vbshortdate", 0, 2, nullptr},
+        {u"vblongtime", 0, 3, nullptr},
         {u"vbshorttime", 0, 4, nullptr},
-        {u"vbempty", 3, 0, nullptr}, {u"vbnull", 3, 1, nullptr}, {u"vbinteger", 3, 2, nullptr},
-        {u"vblong", 3, 3, nullptr}, {u"vbsingle", 3, 4, nullptr}, {u"vbdouble", 3, 5, nullptr},
-        {u"vbcurrency", 3, 6, nullptr}, {u"vbdate", 3, 7, nullptr}, {u"vbstring", 3, 8, nullptr},
-        {u"vbobject", 3, 9, nullptr}, {u"vberror", 3, 10, nullptr}, {u"vbboolean", 3, 11, nullptr},
-        {u"vbvariant", 3, 12, nullptr}, {u"vbdataobject", 3, 13, nullptr},
-        {u"vbdecimal", 3, 14, nullptr}, {u"vbbyte", 3, 17, nullptr}, {u"vbarray", 3, 8192, nullptr},
-        {u"vbokonly", 3, 0, nullptr}, {u"vbokcancel", 3, 1, nullptr},
-        {u"vbabortretryignore", 3, 2, nullptr}, {u"vbyesnocancel", 3, 3, nullptr},
-        {u"vbyesno", 3, 4, nullptr}, {u"vbretrycancel", 3, 5, nullptr},
-        {u"vbcritical", 3, 16, nullptr}, {u"vbquestion", 3, 32, nullptr},
-        {u"vbexclamation", 3, 48, nullptr}, {u"vbinformation", 3, 64, nullptr},
-        {u"vbdefaultbutton1", 3, 0, nullptr}, {u"vbdefaultbutton2", 3, 256, nullptr},
-        {u"vbdefaultbutton3", 3, 512, nullptr}, {u"vbdefaultbutton4", 3, 768, nullptr},
-        {u"vbapplicationmodal", 3, 0, nullptr}, {u"vbsystemmodal", 3, 4096, nullptr},
-        {u"vbok", 3, 1, nullptr}, {u"vbcancel", 3, 2, nullptr}, {u"vbabort", 3, 3, nullptr},
-        {u"vbretry", 3, 4, nullptr}, {u"vbignore", 3, 5, nullptr}, {u"vbyes", 3, 6, nullptr},
+        {u"vbempty", 3, 0, nullptr},
+        {u"vbnull", 3, 1, nullptr},
+        {u"vbinteger", 3, 2, nullptr},
+        {u"vblong", 3, 3, nullptr},
+        {u"vbsingle", 3, 4, nullptr},
+        {u"vbdouble", 3, 5, nullptr},
+        {u"vbcurrency", 3, 6, nullptr},
+        {u"vbdate", 3, 7, nullptr},
+        {u"vbstring", 3, 8, nullptr},
+        {u"vbobject", 3, 9, nullptr},
+        {u"vberror", 3, 10, nullptr},
+        {u"vbboolean", 3, 11, nullptr},
+        {u"vbvariant", 3, 12, nullptr},
+        {u"vbdataobject", 3, 13, nullptr},
+        {u"vbdecimal", 3, 14, nullptr},
+        {u"vbbyte", 3, 17, nullptr},
+        {u"vbarray", 3, 8192, nullptr},
+        {u"vbokonly", 3, 0, nullptr},
+        {u"vbokcancel", 3, 1, nullptr},
+        {u"vbabortretryignore", 3, 2, nullptr},
+        {u"vbyesnocancel", 3, 3, nullptr},
+        {u"vbyesno", 3, 4, nullptr},
+        {u"vbretrycancel", 3, 5, nullptr},
+        {u"vbcritical", 3, 16, nullptr},
+        {u"vbquestion", 3, 32, nullptr},
+        {u"vbexclamation", 3, 48, nullptr},
+        {u"vbinformation", 3, 64, nullptr},
+        {u"vbdefaultbutton1", 3, 0, nullptr},
+        {u"vbdefaultbutton2", 3, 256, nullptr},
+        {u"vbdefaultbutton3", 3, 512, nullptr},
+        {u"vbdefaultbutton4", 3, 768, nullptr},
+        {u"vbapplicationmodal", 3, 0, nullptr},
+        {u"vbsystemmodal", 3, 4096, nullptr},
+        {u"vbok", 3, 1, nullptr},
+        {u"vbcancel", 3, 2, nullptr},
+        {u"vbabort", 3, 3, nullptr},
+        {u"vbretry", 3, 4, nullptr},
+        {u"vbignore", 3, 5, nullptr},
+        {u"vbyes", 3, 6, nullptr},
         {u"vbno", 3, 7, nullptr},
-        {u"vbblack", 0, 0x000000, nullptr}, {u"vbred", 0, 0x0000FF, nullptr},
-        {u"vbgreen", 0, 0x00FF00, nullptr}, {u"vbyellow", 0, 0x00FFFF, nullptr},
-        {u"vbblue", 0, 0xFF0000, nullptr}, {u"vbmagenta", 0, 0xFF00FF, nullptr},
-        {u"vbcyan", 0, 0xFFFF00, nullptr}, {u"vbwhite", 0, 0xFFFFFF, nullptr},
+        {u"vbblack", 0, 0x000000, nullptr},
+        {u"vbred", 0, 0x0000FF, nullptr},
+        {u"vbgreen", 0, 0x00FF00, nullptr},
+        {u"vbyellow", 0, 0x00FFFF, nullptr},
+        {u"vbblue", 0, 0xFF0000, nullptr},
+        {u"vbmagenta", 0, 0xFF00FF, nullptr},
+        {u"vbcyan", 0, 0xFFFF00, nullptr},
+        {u"vbwhite", 0, 0xFFFFFF, nullptr},
     };
     if (lname == u"vbnullchar") {
         VariantFromString(out->Receive(), WStringView(u"\0", 1));
@@ -1193,10 +1386,18 @@ bool BuiltinConstant(const WString& lname, Value* out) {
         if (lname != c.name) continue;
         VARIANT* o = out->Receive();
         switch (c.kind) {
-            case 0: VariantFromLong(o, c.n); break;
-            case 1: VariantFromString(o, c.s); break;
-            case 2: VariantFromBool(o, c.n != 0); break;
-            default: VariantFromShort(o, int16_t(c.n)); break;
+            case 0:
+                VariantFromLong(o, c.n);
+                break;
+            case 1:
+                VariantFromString(o, c.s);
+                break;
+            case 2:
+                VariantFromBool(o, c.n != 0);
+                break;
+            default:
+                VariantFromShort(o, int16_t(c.n));
+                break;
         }
         return true;
     }

@@ -7,13 +7,15 @@
 
 namespace vbs {
 
-const char16_t* const kMonthNames[12] = {u"January", u"February", u"March",     u"April",
-                                         u"May",     u"June",     u"July",      u"August",
-                                         u"September", u"October", u"November", u"December"};
+const char16_t* const kMonthNames[12] = {u"January",   u"February", u"March",    u"April",
+                                         u"May",       u"June",     u"July",     u"August",
+                                         u"September", u"October",  u"November", u"December"};
 const char16_t* const kDayNames[7] = {u"Sunday",   u"Monday", u"Tuesday", u"Wednesday",
                                       u"Thursday", u"Friday", u"Saturday"};
 
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
     static const int d[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -55,7 +57,9 @@ double DaysFromCivil(int y, int m, int d) {
     return double(CivilToDays(yy, mm + 1, 1) + (d - 1) - kEpoch);
 }
 
-double TimeFraction(int h, int m, int s) { return (h * 3600.0 + m * 60.0 + s) / 86400.0; }
+double TimeFraction(int h, int m, int s) {
+    return (h * 3600.0 + m * 60.0 + s) / 86400.0;
+}
 
 bool MakeDate(const DateParts& p, double* out) {
     double day = DaysFromCivil(p.year, p.month, p.day);
@@ -99,7 +103,9 @@ bool ParseDateText(WStringView s, double* out) {
     for (auto n : kDayNames) {
         WString day = n;
         for (size_t len : {day.size(), size_t(3)}) {
-            if (t.size() > len && text::EqualsNoCase(WStringView(t).substr(0, len), WStringView(day).substr(0, len)) &&
+            if (t.size() > len &&
+                text::EqualsNoCase(WStringView(t).substr(0, len),
+                                   WStringView(day).substr(0, len)) &&
                 (t[len] == ',' || t[len] == ' ')) {
                 WString rest = text::Trim(WStringView(t).substr(len + 1));
                 if (ParseDate(rest, out)) return true;

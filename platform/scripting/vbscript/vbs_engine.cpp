@@ -182,7 +182,9 @@ protected:
         }
     }
 
-    void OnNamedItemAdded(NamedItem& item) override { interp_->AddNamedItem(item.name, item.flags); }
+    void OnNamedItemAdded(NamedItem& item) override {
+        interp_->AddNamedItem(item.name, item.flags);
+    }
 
     HRESULT GetGlobalDispatch(IDispatch** out) override {
         if (!out) return E_POINTER;

@@ -76,7 +76,9 @@ Interp::Interp(InterpHost* host) : host_(host), aliveFlag_(std::make_shared<bool
     DefineBuiltins();
 }
 
-Interp::~Interp() { Close(); }
+Interp::~Interp() {
+    Close();
+}
 
 void Interp::Close() {
     if (!alive_) return;
@@ -135,7 +137,7 @@ void Interp::AddNamedItem(WStringView name, uint32_t flags) {
     if (!(flags & 0x2)) {
         // not visible: only its global members (if any) are reached
     } else if (found == bindings_.end() || found->second->kind == Binding::Builtin ||
-        found->second->kind == Binding::Member || found->second->kind == Binding::Item) {
+               found->second->kind == Binding::Member || found->second->kind == Binding::Item) {
         Binding* b = NewBinding(items_.back().lname, Binding::Item);
         b->item = index;
     }
@@ -194,7 +196,8 @@ void CollectDims(const Block& b, std::vector<const DimStmt*>& out) {
                 CollectDims(static_cast<const WithStmt*>(s.get())->body, out);
                 break;
             case SK::Select:
-                for (auto& a : static_cast<const SelectStmt*>(s.get())->arms) CollectDims(a.body, out);
+                for (auto& a : static_cast<const SelectStmt*>(s.get())->arms)
+                    CollectDims(a.body, out);
                 break;
             default:
                 break;
@@ -264,8 +267,8 @@ void Interp::DefineProgram(Program* p) {
         for (const auto& v : d->vars) {
             auto it = bindings_.find(v.lname);
             if (it == bindings_.end() || (it->second->kind != Binding::Var)) {
-                if (it != bindings_.end() && (it->second->kind == Binding::ProcB ||
-                                              it->second->kind == Binding::ClassB))
+                if (it != bindings_.end() &&
+                    (it->second->kind == Binding::ProcB || it->second->kind == Binding::ClassB))
                     continue;
                 NewBinding(v.lname, Binding::Var);
             }
@@ -406,7 +409,8 @@ VARIANT* Interp::VarRef(const IdentExpr* id, Frame& f, bool create, bool declare
     Frame* owner = &f;
     while (owner->parent) owner = owner->parent;
     if (owner->proc) {
-        if (!owner->implicit) owner->implicit = std::make_unique<std::unordered_map<WString, Value>>();
+        if (!owner->implicit)
+            owner->implicit = std::make_unique<std::unordered_map<WString, Value>>();
         return &(*owner->implicit)[id->lname];
     }
     Binding* nb = NewBinding(id->lname, Binding::Var);
@@ -737,13 +741,26 @@ void Interp::ExecSelect(const SelectStmt* s, Frame& f, Flow* flow) {
             } else {
                 int c = Compare(&subject, &a, false, hintS, hintA);
                 switch (t.op) {
-                    case Op::Eq: hit = c == 0; break;
-                    case Op::Ne: hit = c == -1 || c == 1; break;
-                    case Op::Lt: hit = c == -1; break;
-                    case Op::Gt: hit = c == 1; break;
-                    case Op::Le: hit = c == -1 || c == 0; break;
-                    case Op::Ge: hit = c == 1 || c == 0; break;
-                    default: break;
+                    case Op::Eq:
+                        hit = c == 0;
+                        break;
+                    case Op::Ne:
+                        hit = c == -1 || c == 1;
+                        break;
+                    case Op::Lt:
+                        hit = c == -1;
+                        break;
+                    case Op::Gt:
+                        hit = c == 1;
+                        break;
+                    case Op::Le:
+                        hit = c == -1 || c == 0;
+                        break;
+                    case Op::Ge:
+                        hit = c == 1 || c == 0;
+                        break;
+                    default:
+                        break;
                 }
             }
             if (hit) break;
@@ -759,8 +776,10 @@ Interp::Flow Interp::ExecFor(const ForStmt* s, Frame& f) {
     Value from, to, step;
     EvalValue(s->from.get(), f, &from);
     EvalValue(s->to.get(), f, &to);
-    if (s->step) EvalValue(s->step.get(), f, &step);
-    else VariantFromShort(&step, 1);
+    if (s->step)
+        EvalValue(s->step.get(), f, &step);
+    else
+        VariantFromShort(&step, 1);
     auto* id = static_cast<const IdentExpr*>(s->var.get());
     {
         Value start;
@@ -861,7 +880,8 @@ Interp::Flow Interp::ExecForEach(const ForEachStmt* s, Frame& f) {
 
 void Interp::ExecMidAssign(const MidAssignStmt* s, Frame& f) {
     VARIANT* v = nullptr;
-    if (s->var->kind == EK::Ident) v = VarRef(static_cast<const IdentExpr*>(s->var.get()), f, false);
+    if (s->var->kind == EK::Ident)
+        v = VarRef(static_cast<const IdentExpr*>(s->var.get()), f, false);
     if (!v) Throw(13);
     Value st, rhs, len;
     EvalValue(s->start.get(), f, &st);
@@ -974,9 +994,12 @@ void Interp::Eval(const Expr* e, Frame& f, Value* out) {
             auto* u = static_cast<const UnaryExpr*>(e);
             Value tmp;
             const VARIANT* v = EvalBorrow(u->e.get(), f, &tmp);
-            if (u->op == Op::Neg) Negate(v, out);
-            else if (u->op == Op::Not) NotOp(v, out);
-            else Assign(out->Receive(), v);
+            if (u->op == Op::Neg)
+                Negate(v, out);
+            else if (u->op == Op::Not)
+                NotOp(v, out);
+            else
+                Assign(out->Receive(), v);
             return;
         }
         case EK::Binary:
@@ -1012,7 +1035,8 @@ void Interp::EvalBinary(const BinaryExpr* b, Frame& f, Value* out) {
         auto unk = [](const VARIANT* v) -> IUnknown* {
             if (!v->punkVal) return nullptr;
             IUnknown* u = nullptr;
-            if (SUCCEEDED(v->punkVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&u))) && u) {
+            if (SUCCEEDED(v->punkVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&u))) &&
+                u) {
                 u->Release();
                 return u;
             }
@@ -1059,21 +1083,37 @@ void Interp::EvalBinary(const BinaryExpr* b, Frame& f, Value* out) {
         case Op::Gt:
         case Op::Le:
         case Op::Ge: {
-            int c = Compare(l, r, false, b->l->kind == EK::Const && static_cast<const ConstExpr*>(b->l.get())->ck != CK::String,
-                            b->r->kind == EK::Const && static_cast<const ConstExpr*>(b->r.get())->ck != CK::String);
+            int c = Compare(l, r, false,
+                            b->l->kind == EK::Const &&
+                                static_cast<const ConstExpr*>(b->l.get())->ck != CK::String,
+                            b->r->kind == EK::Const &&
+                                static_cast<const ConstExpr*>(b->r.get())->ck != CK::String);
             if (c == 2) {
                 out->Receive()->vt = VT_NULL;
                 return;
             }
             bool res = false;
             switch (b->op) {
-                case Op::Eq: res = c == 0; break;
-                case Op::Ne: res = c != 0; break;
-                case Op::Lt: res = c < 0; break;
-                case Op::Gt: res = c > 0; break;
-                case Op::Le: res = c <= 0; break;
-                case Op::Ge: res = c >= 0; break;
-                default: break;
+                case Op::Eq:
+                    res = c == 0;
+                    break;
+                case Op::Ne:
+                    res = c != 0;
+                    break;
+                case Op::Lt:
+                    res = c < 0;
+                    break;
+                case Op::Gt:
+                    res = c > 0;
+                    break;
+                case Op::Le:
+                    res = c <= 0;
+                    break;
+                case Op::Ge:
+                    res = c >= 0;
+                    break;
+                default:
+                    break;
             }
             VariantFromBool(out->Receive(), res);
             return;
@@ -1380,8 +1420,8 @@ void Interp::InvokeHost(IDispatch* d, DISPID id, uint16_t flags, ArgList& args, 
     EXCEPINFO ei{};
     uint32_t argErr = 0;
     Value r;
-    HRESULT hr =
-        d->Invoke(id, IID_NULL, LOCALE_EN_US, flags, &dp, isPut ? nullptr : r.Receive(), &ei, &argErr);
+    HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_EN_US, flags, &dp, isPut ? nullptr : r.Receive(),
+                           &ei, &argErr);
     if (FAILED(hr) && isPut && PutThroughDefault(d, id, flags, args, hr, this)) {
         ClearExcepInfo(&ei);
         return;
@@ -1390,8 +1430,10 @@ void Interp::InvokeHost(IDispatch* d, DISPID id, uint16_t flags, ArgList& args, 
         if (id == DISPID_VALUE && hr == DISP_E_MEMBERNOTFOUND) Throw(438, name);
         ThrowHr(hr, &ei, name);
     }
-    if (isPut) result->Receive();
-    else *result = std::move(r);
+    if (isPut)
+        result->Receive();
+    else
+        *result = std::move(r);
 }
 
 void Interp::CallDefault(const VARIANT* v, ArgList& args, uint16_t flags, Value* result) {
@@ -1466,7 +1508,8 @@ void Interp::StoreVar(VARIANT* dst, Value& v) {
         Value copy;
         Assign(&copy, &v);
         if (copy.parray) copy.parray->fFeatures &= ~FADF_FIXEDSIZE;
-        if (dst->vt & VT_ARRAY && dst->parray && dst->parray->fFeatures & FADF_FIXEDSIZE) Throw(501);
+        if (dst->vt & VT_ARRAY && dst->parray && dst->parray->fFeatures & FADF_FIXEDSIZE)
+            Throw(501);
         MoveInto(dst, copy);
         return;
     }
@@ -1551,8 +1594,10 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
             if (t->kind == EK::Ident) {
                 auto* id = static_cast<const IdentExpr*>(t);
                 VARIANT* var = nullptr;
-                if (id->scope == Scope::Local) var = Target(&f.slots[id->slot]);
-                else if (f.me || f.implicit || f.parent) var = NameRef(id->lname, f);
+                if (id->scope == Scope::Local)
+                    var = Target(&f.slots[id->slot]);
+                else if (f.me || f.implicit || f.parent)
+                    var = NameRef(id->lname, f);
                 Binding* b = nullptr;
                 if (!var && f.me) {
                     DISPID mid = f.me->FindMember(id->lname, f.me);
@@ -1656,7 +1701,9 @@ void Interp::ExecuteCode(WStringView text, Frame* caller, bool global) {
     ExecBlock(p->body, f);
 }
 
-IDispatch* Interp::MakeProcRef(const Proc* p) { return new ProcRef(this, p); }
+IDispatch* Interp::MakeProcRef(const Proc* p) {
+    return new ProcRef(this, p);
+}
 
 // ---- global namespace ----
 

@@ -130,7 +130,9 @@ public:
 
     // ---- used by built-ins and objects ----
     InterpHost* Host() { return host_; }
-    class ErrObject* Err() { return err_; }
+    class ErrObject* Err() {
+        return err_;
+    }
     void SetErr(const VbsError& e);
     void ClearErr();
     // Calls a member of an object value by name (late bound).

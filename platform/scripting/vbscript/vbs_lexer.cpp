@@ -11,8 +11,10 @@ namespace vbs {
 WString Fold(WStringView s) {
     WString r(s);
     for (auto& c : r) {
-        if (c >= 'A' && c <= 'Z') c = c + 32;
-        else if (c >= 0x80) c = text::ToLowerChar(c);
+        if (c >= 'A' && c <= 'Z')
+            c = c + 32;
+        else if (c >= 0x80)
+            c = text::ToLowerChar(c);
     }
     return r;
 }
@@ -21,32 +23,71 @@ namespace {
 
 const std::unordered_map<WString, Kw>& Keywords() {
     static const std::unordered_map<WString, Kw> map = {
-        {u"and", Kw::And},         {u"as", Kw::As},         {u"byref", Kw::ByRef},
-        {u"byval", Kw::ByVal},     {u"call", Kw::Call},     {u"case", Kw::Case},
-        {u"class", Kw::Class},     {u"const", Kw::Const},   {u"dim", Kw::Dim},
-        {u"do", Kw::Do},           {u"each", Kw::Each},     {u"else", Kw::Else},
-        {u"elseif", Kw::ElseIf},   {u"empty", Kw::Empty},   {u"end", Kw::End},
-        {u"eqv", Kw::Eqv},         {u"erase", Kw::Erase},   {u"exit", Kw::Exit},
-        {u"false", Kw::False},     {u"for", Kw::For},       {u"function", Kw::Function},
-        {u"if", Kw::If},           {u"imp", Kw::Imp},       {u"in", Kw::In},
-        {u"is", Kw::Is},           {u"loop", Kw::Loop},     {u"me", Kw::Me},
-        {u"mod", Kw::Mod},         {u"new", Kw::New},       {u"next", Kw::Next},
-        {u"not", Kw::Not},         {u"nothing", Kw::Nothing}, {u"null", Kw::Null},
-        {u"on", Kw::On},           {u"option", Kw::Option}, {u"or", Kw::Or},
-        {u"preserve", Kw::Preserve}, {u"private", Kw::Private}, {u"public", Kw::Public},
-        {u"redim", Kw::ReDim},     {u"select", Kw::Select},  {u"set", Kw::Set},
-        {u"sub", Kw::Sub},         {u"then", Kw::Then},     {u"to", Kw::To},
-        {u"true", Kw::True},       {u"until", Kw::Until},   {u"wend", Kw::Wend},
-        {u"while", Kw::While},     {u"with", Kw::With},     {u"xor", Kw::Xor},
+        {u"and", Kw::And},
+        {u"as", Kw::As},
+        {u"byref", Kw::ByRef},
+        {u"byval", Kw::ByVal},
+        {u"call", Kw::Call},
+        {u"case", Kw::Case},
+        {u"class", Kw::Class},
+        {u"const", Kw::Const},
+        {u"dim", Kw::Dim},
+        {u"do", Kw::Do},
+        {u"each", Kw::Each},
+        {u"else", Kw::Else},
+        {u"elseif", Kw::ElseIf},
+        {u"empty", Kw::Empty},
+        {u"end", Kw::End},
+        {u"eqv", Kw::Eqv},
+        {u"erase", Kw::Erase},
+        {u"exit", Kw::Exit},
+        {u"false", Kw::False},
+        {u"for", Kw::For},
+        {u"function", Kw::Function},
+        {u"if", Kw::If},
+        {u"imp", Kw::Imp},
+        {u"in", Kw::In},
+        {u"is", Kw::Is},
+        {u"loop", Kw::Loop},
+        {u"me", Kw::Me},
+        {u"mod", Kw::Mod},
+        {u"new", Kw::New},
+        {u"next", Kw::Next},
+        {u"not", Kw::Not},
+        {u"nothing", Kw::Nothing},
+        {u"null", Kw::Null},
+        {u"on", Kw::On},
+        {u"option", Kw::Option},
+        {u"or", Kw::Or},
+        {u"preserve", Kw::Preserve},
+        {u"private", Kw::Private},
+        {u"public", Kw::Public},
+        {u"redim", Kw::ReDim},
+        {u"select", Kw::Select},
+        {u"set", Kw::Set},
+        {u"sub", Kw::Sub},
+        {u"then", Kw::Then},
+        {u"to", Kw::To},
+        {u"true", Kw::True},
+        {u"until", Kw::Until},
+        {u"wend", Kw::Wend},
+        {u"while", Kw::While},
+        {u"with", Kw::With},
+        {u"xor", Kw::Xor},
     };
     return map;
 }
 
 bool IsIdStart(WChar c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c >= 0xC0 && c != 0xD7 && c != 0xF7);
 }
-bool IsIdChar(WChar c) { return IsIdStart(c) || (c >= '0' && c <= '9') || c == '_'; }
-bool IsBlank(WChar c) { return c == ' ' || c == '\t' || c == 0xA0 || c == '\f' || c == '\v'; }
+bool IsIdChar(WChar c) {
+    return IsIdStart(c) || (c >= '0' && c <= '9') || c == '_';
+}
+bool IsBlank(WChar c) {
+    return c == ' ' || c == '\t' || c == 0xA0 || c == '\f' || c == '\v';
+}
 
 class Lexer {
 public:
@@ -294,10 +335,14 @@ private:
         for (; q < s_.size(); ++q) {
             WChar c = s_[q];
             int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else break;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                break;
             if (d >= base) Fail(1031, t);
             v = v * base + d;
             if (v > 0xFFFFFFFFull) Fail(1031, t);  // overflow
@@ -336,6 +381,8 @@ private:
 
 }  // namespace
 
-std::vector<Token> Lex(WStringView src, int firstLine) { return Lexer(src, firstLine).Run(); }
+std::vector<Token> Lex(WStringView src, int firstLine) {
+    return Lexer(src, firstLine).Run();
+}
 
 }  // namespace vbs

@@ -344,7 +344,8 @@ void ErrObject::Call(DISPID id, uint16_t flags, ArgList& args, Value* result) {
             e.number = n > 2147483647.0 ? int32_t(uint32_t(n)) : int32_t(n);
             if (e.number == 0) Throw(5);
             e.hr = HrOfNumber(e.number);
-            e.source = args.size() > 1 && !args[1].missing ? ToStr(args[1].Get()) : WString(kRuntimeSource);
+            e.source = args.size() > 1 && !args[1].missing ? ToStr(args[1].Get())
+                                                           : WString(kRuntimeSource);
             if (args.size() > 2 && !args[2].missing) {
                 e.description = ToStr(args[2].Get());
             } else {
@@ -362,7 +363,9 @@ void ErrObject::Call(DISPID id, uint16_t flags, ArgList& args, Value* result) {
 
 // ---- ProcRef ----
 
-DISPID ProcRef::FindMember(const WString&, const ClassInstance*) const { return DISPID_UNKNOWN; }
+DISPID ProcRef::FindMember(const WString&, const ClassInstance*) const {
+    return DISPID_UNKNOWN;
+}
 
 void ProcRef::Call(DISPID id, uint16_t, ArgList& args, Value* result) {
     if (id != DISPID_VALUE) Throw(438);

@@ -96,7 +96,9 @@ private:
         if (Cur().kind == Tok::End) return;
         Fail(1025);
     }
-    bool IsName() const { return Cur().kind == Tok::Ident && (Cur().bracketed || Cur().kw == Kw::None); }
+    bool IsName() const {
+        return Cur().kind == Tok::Ident && (Cur().bracketed || Cur().kw == Kw::None);
+    }
     WString TakeName() {
         if (!IsName()) Fail(1010);
         WString n = Cur().text;
@@ -131,8 +133,10 @@ private:
         id->col = at.col;
         id->name = name;
         id->lname = Fold(name);
-        if (ctx_) ctx_->idents.push_back(id.get());
-        else id->scope = Scope::Dynamic;
+        if (ctx_)
+            ctx_->idents.push_back(id.get());
+        else
+            id->scope = Scope::Dynamic;
         return id;
     }
 
@@ -194,10 +198,14 @@ private:
             endKw = Kw::Function;
         } else {
             Next();  // Property
-            if (IsWord(u"get")) p->kind = ProcKind::PropGet;
-            else if (IsWord(u"let")) p->kind = ProcKind::PropLet;
-            else if (IsKw(Kw::Set)) p->kind = ProcKind::PropSet;
-            else Fail(1049);
+            if (IsWord(u"get"))
+                p->kind = ProcKind::PropGet;
+            else if (IsWord(u"let"))
+                p->kind = ProcKind::PropLet;
+            else if (IsKw(Kw::Set))
+                p->kind = ProcKind::PropSet;
+            else
+                Fail(1049);
             Next();
             endKw = Kw::None;
         }
@@ -213,8 +221,10 @@ private:
             if (!AcceptOp(u")")) {
                 for (;;) {
                     Param prm;
-                    if (AcceptKw(Kw::ByVal)) prm.byRef = false;
-                    else AcceptKw(Kw::ByRef);
+                    if (AcceptKw(Kw::ByVal))
+                        prm.byRef = false;
+                    else
+                        AcceptKw(Kw::ByRef);
                     prm.name = TakeName();
                     prm.lname = Fold(prm.name);
                     if (AcceptOp(u"(")) {
@@ -239,11 +249,18 @@ private:
             p->resultSlot = ctx.AddLocal(p->lname);
         }
         EndStatement();
-        ParseBlockUntil(p->body, [&] {
-            if (!IsKw(Kw::End)) return false;
-            if (endKw == Kw::None) return Peek().kind == Tok::Ident && text::EqualsNoCase(Peek().text, u"property");
-            return PeekKw(1, endKw);
-        }, endKw == Kw::Sub ? 1016 : endKw == Kw::Function ? 1015 : 1050);
+        ParseBlockUntil(
+            p->body,
+            [&] {
+                if (!IsKw(Kw::End)) return false;
+                if (endKw == Kw::None)
+                    return Peek().kind == Tok::Ident &&
+                           text::EqualsNoCase(Peek().text, u"property");
+                return PeekKw(1, endKw);
+            },
+            endKw == Kw::Sub        ? 1016
+            : endKw == Kw::Function ? 1015
+                                    : 1050);
         Next();
         Next();
         EndStatement();
@@ -421,7 +438,8 @@ private:
                 w->cond = ParseExpr();
                 EndStatement();
                 ++loops_;
-                ParseBlockUntil(w->body, [&] { return IsKw(Kw::Wend); }, 1018);
+                ParseBlockUntil(
+                    w->body, [&] { return IsKw(Kw::Wend); }, 1018);
                 --loops_;
                 Next();
                 return w;
@@ -429,14 +447,19 @@ private:
             case Kw::Exit: {
                 Next();
                 auto e = At(std::make_unique<ExitStmt>(), t);
-                if (AcceptKw(Kw::Do)) e->what = ExitKind::Do;
-                else if (AcceptKw(Kw::For)) e->what = ExitKind::For;
-                else if (AcceptKw(Kw::Sub)) e->what = ExitKind::Sub;
-                else if (AcceptKw(Kw::Function)) e->what = ExitKind::Function;
+                if (AcceptKw(Kw::Do))
+                    e->what = ExitKind::Do;
+                else if (AcceptKw(Kw::For))
+                    e->what = ExitKind::For;
+                else if (AcceptKw(Kw::Sub))
+                    e->what = ExitKind::Sub;
+                else if (AcceptKw(Kw::Function))
+                    e->what = ExitKind::Function;
                 else if (IsWord(u"property")) {
                     Next();
                     e->what = ExitKind::Property;
-                } else Fail(1039);
+                } else
+                    Fail(1039);
                 CheckExit(e->what);
                 return e;
             }
@@ -464,7 +487,8 @@ private:
                 auto w = At(std::make_unique<WithStmt>(), t);
                 w->obj = ParseExpr();
                 EndStatement();
-                ParseBlockUntil(w->body, [&] { return IsKw(Kw::End) && PeekKw(1, Kw::With); }, 1029);
+                ParseBlockUntil(
+                    w->body, [&] { return IsKw(Kw::End) && PeekKw(1, Kw::With); }, 1029);
                 Next();
                 Next();
                 return w;
@@ -516,7 +540,8 @@ private:
                 if (!ctx_ || ctx_->proc->kind != ProcKind::Function) Fail(1039);
                 break;
             case ExitKind::Property:
-                if (!ctx_ || ctx_->proc->kind == ProcKind::Sub || ctx_->proc->kind == ProcKind::Function)
+                if (!ctx_ || ctx_->proc->kind == ProcKind::Sub ||
+                    ctx_->proc->kind == ProcKind::Function)
                     Fail(1039);
                 break;
         }
@@ -578,7 +603,9 @@ private:
             // block form
             Next();
             Block b;
-            auto stop = [&] { return IsKw(Kw::ElseIf) || IsKw(Kw::Else) || (IsKw(Kw::End) && PeekKw(1, Kw::If)); };
+            auto stop = [&] {
+                return IsKw(Kw::ElseIf) || IsKw(Kw::Else) || (IsKw(Kw::End) && PeekKw(1, Kw::If));
+            };
             ParseBlockUntil(b, stop, 1014);
             s->arms.emplace_back(std::move(cond), std::move(b));
             for (;;) {
@@ -605,7 +632,8 @@ private:
                 if (AcceptKw(Kw::Else)) {
                     s->hasElse = true;
                     if (Cur().kind == Tok::Eol) EndStatement();
-                    ParseBlockUntil(s->elseBlock, [&] { return IsKw(Kw::End) && PeekKw(1, Kw::If); }, 1014);
+                    ParseBlockUntil(
+                        s->elseBlock, [&] { return IsKw(Kw::End) && PeekKw(1, Kw::If); }, 1014);
                 }
                 break;
             }
@@ -675,13 +703,20 @@ private:
                         test.kind = 2;
                         const Token& o = Cur();
                         if (o.kind != Tok::Op) Fail(1002);
-                        if (o.text == u"=") test.op = Op::Eq;
-                        else if (o.text == u"<>") test.op = Op::Ne;
-                        else if (o.text == u"<") test.op = Op::Lt;
-                        else if (o.text == u">") test.op = Op::Gt;
-                        else if (o.text == u"<=") test.op = Op::Le;
-                        else if (o.text == u">=") test.op = Op::Ge;
-                        else Fail(1002);
+                        if (o.text == u"=")
+                            test.op = Op::Eq;
+                        else if (o.text == u"<>")
+                            test.op = Op::Ne;
+                        else if (o.text == u"<")
+                            test.op = Op::Lt;
+                        else if (o.text == u">")
+                            test.op = Op::Gt;
+                        else if (o.text == u"<=")
+                            test.op = Op::Le;
+                        else if (o.text == u">=")
+                            test.op = Op::Ge;
+                        else
+                            Fail(1002);
                         Next();
                         test.a = ParseExpr();
                     } else {
@@ -715,7 +750,8 @@ private:
             s->coll = ParseExpr();
             EndStatement();
             ++forLoops_;
-            ParseBlockUntil(s->body, [&] { return IsKw(Kw::Next); }, 1020);
+            ParseBlockUntil(
+                s->body, [&] { return IsKw(Kw::Next); }, 1020);
             --forLoops_;
             Next();
             if (IsName()) Next();
@@ -735,7 +771,8 @@ private:
         }
         EndStatement();
         ++forLoops_;
-        ParseBlockUntil(s->body, [&] { return IsKw(Kw::Next); }, 1020);
+        ParseBlockUntil(
+            s->body, [&] { return IsKw(Kw::Next); }, 1020);
         --forLoops_;
         Next();
         if (IsName()) Next();
@@ -753,7 +790,8 @@ private:
         }
         EndStatement();
         ++doLoops_;
-        ParseBlockUntil(s->body, [&] { return IsKw(Kw::Loop); }, 1019);
+        ParseBlockUntil(
+            s->body, [&] { return IsKw(Kw::Loop); }, 1019);
         --doLoops_;
         Next();
         if (IsKw(Kw::While) || IsKw(Kw::Until)) {
@@ -942,17 +980,33 @@ private:
     // \ * / (then the unary minus and ^).
     bool MatchBinary(int level, Op* op) {
         switch (level) {
-            case 0: *op = Op::Imp; return IsKw(Kw::Imp);
-            case 1: *op = Op::Eqv; return IsKw(Kw::Eqv);
-            case 2: *op = Op::Xor; return IsKw(Kw::Xor);
-            case 3: *op = Op::Or; return IsKw(Kw::Or);
-            case 4: *op = Op::And; return IsKw(Kw::And);
-            case 5: *op = Op::Concat; return IsOp(u"&");
+            case 0:
+                *op = Op::Imp;
+                return IsKw(Kw::Imp);
+            case 1:
+                *op = Op::Eqv;
+                return IsKw(Kw::Eqv);
+            case 2:
+                *op = Op::Xor;
+                return IsKw(Kw::Xor);
+            case 3:
+                *op = Op::Or;
+                return IsKw(Kw::Or);
+            case 4:
+                *op = Op::And;
+                return IsKw(Kw::And);
+            case 5:
+                *op = Op::Concat;
+                return IsOp(u"&");
             case 6:
                 *op = IsOp(u"+") ? Op::Add : Op::Sub;
                 return IsOp(u"+") || IsOp(u"-");
-            case 7: *op = Op::Mod; return IsKw(Kw::Mod);
-            case 8: *op = Op::IDiv; return IsOp(u"\\");
+            case 7:
+                *op = Op::Mod;
+                return IsKw(Kw::Mod);
+            case 8:
+                *op = Op::IDiv;
+                return IsOp(u"\\");
             default:
                 *op = IsOp(u"*") ? Op::Mul : Op::Div;
                 return IsOp(u"*") || IsOp(u"/");
@@ -991,15 +1045,24 @@ private:
         for (;;) {
             Token t = Cur();
             Op op;
-            if (IsKw(Kw::Is)) op = Op::Is;
-            else if (t.kind != Tok::Op) return l;
-            else if (t.text == u"=") op = Op::Eq;
-            else if (t.text == u"<>") op = Op::Ne;
-            else if (t.text == u"<") op = Op::Lt;
-            else if (t.text == u">") op = Op::Gt;
-            else if (t.text == u"<=") op = Op::Le;
-            else if (t.text == u">=") op = Op::Ge;
-            else return l;
+            if (IsKw(Kw::Is))
+                op = Op::Is;
+            else if (t.kind != Tok::Op)
+                return l;
+            else if (t.text == u"=")
+                op = Op::Eq;
+            else if (t.text == u"<>")
+                op = Op::Ne;
+            else if (t.text == u"<")
+                op = Op::Lt;
+            else if (t.text == u">")
+                op = Op::Gt;
+            else if (t.text == u"<=")
+                op = Op::Le;
+            else if (t.text == u">=")
+                op = Op::Ge;
+            else
+                return l;
             Next();
             l = Bin(op, std::move(l), ParseConcat(), t);
         }

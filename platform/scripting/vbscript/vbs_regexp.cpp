@@ -10,7 +10,9 @@ namespace vbs {
 
 namespace {
 
-std::wstring Wide(WStringView s) { return std::wstring(s.begin(), s.end()); }
+std::wstring Wide(WStringView s) {
+    return std::wstring(s.begin(), s.end());
+}
 WString Narrow(const std::wstring& s) {
     WString r;
     r.reserve(s.size());
@@ -86,12 +88,15 @@ void SetObject(Value* out, DispatchBase* d) {
     o->pdispVal = d;
 }
 
-bool IsPut(uint16_t flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
+bool IsPut(uint16_t flags) {
+    return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+}
 
 // A read-only list: Count, Item (default) and _NewEnum.
 class ListObject : public DispatchBase {
 public:
-    ListObject(std::vector<Value> items, const char16_t* name) : items_(std::move(items)), name_(name) {}
+    ListObject(std::vector<Value> items, const char16_t* name)
+        : items_(std::move(items)), name_(name) {}
     DISPID FindMember(const WString& l, const ClassInstance*) const override {
         if (l == u"count") return 1;
         if (l == u"item") return DISPID_VALUE;
@@ -215,7 +220,8 @@ public:
                 std::wstring with = Wide(ToStr(args[1].Get()));
                 auto fl = global_ ? std::regex_constants::format_default
                                   : std::regex_constants::format_first_only;
-                VariantFromString(result->Receive(), Narrow(std::regex_replace(s, Regex(), with, fl)));
+                VariantFromString(result->Receive(),
+                                  Narrow(std::regex_replace(s, Regex(), with, fl)));
                 return;
             }
             default:

@@ -82,7 +82,9 @@ void ThrowHr(HRESULT hr, EXCEPINFO* ei, WStringView detail) {
     throw e;
 }
 
-bool IsObjectVt(VARTYPE vt) { return vt == VT_DISPATCH || vt == VT_UNKNOWN; }
+bool IsObjectVt(VARTYPE vt) {
+    return vt == VT_DISPATCH || vt == VT_UNKNOWN;
+}
 
 void Assign(VARIANT* dst, const VARIANT* src) {
     const VARIANT* s = Target(src);
@@ -112,9 +114,9 @@ void ValueOf(const VARIANT* v, Value* out) {
         Value r;
         EXCEPINFO ei{};
         DISPPARAMS dp{nullptr, nullptr, 0, 0};
-        HRESULT hr = d->Invoke(DISPID_VALUE, IID_NULL, LOCALE_EN_US,
-                               DISPATCH_PROPERTYGET | DISPATCH_METHOD, &dp, r.Receive(), &ei,
-                               nullptr);
+        HRESULT hr =
+            d->Invoke(DISPID_VALUE, IID_NULL, LOCALE_EN_US, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
+                      &dp, r.Receive(), &ei, nullptr);
         if (FAILED(hr)) {
             if (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME) Throw(438);
             ThrowHr(hr, &ei);
@@ -154,7 +156,9 @@ struct Plain {
 
 }  // namespace
 
-bool TextToNumber(WStringView s, double* out) { return ParseNumber(s, out); }
+bool TextToNumber(WStringView s, double* out) {
+    return ParseNumber(s, out);
+}
 
 double ToDouble(const VARIANT* src) {
     Plain p(src);
@@ -258,7 +262,9 @@ bool ToBool(const VARIANT* src) {
     }
 }
 
-WString NumberText(double d) { return FormatR8(d); }
+WString NumberText(double d) {
+    return FormatR8(d);
+}
 
 WString ToStr(const VARIANT* src) {
     Plain p(src);
@@ -511,16 +517,21 @@ void Arith(Op op, const VARIANT* pa, const VARIANT* pb, Value* out) {
     if (rank <= kLong) {
         int64_t x = IntOf(a), y = IntOf(b);
         int64_t r = op == Op::Add ? x + y : op == Op::Sub ? x - y : x * y;
-        if (ra == kByte && rb == kByte) SetInt(out, r, kByte);
-        else SetInt(out, r, std::max(rank, int(kInt)));
+        if (ra == kByte && rb == kByte)
+            SetInt(out, r, kByte);
+        else
+            SetInt(out, r, std::max(rank, int(kInt)));
         return;
     }
     if (rank == kCur) {
         int64_t x = CurOf(a), y = CurOf(b);
         long double r;
-        if (op == Op::Add) r = (long double)x + y;
-        else if (op == Op::Sub) r = (long double)x - y;
-        else r = (long double)x * y / 10000.0L;
+        if (op == Op::Add)
+            r = (long double)x + y;
+        else if (op == Op::Sub)
+            r = (long double)x - y;
+        else
+            r = (long double)x * y / 10000.0L;
         SetCurrency(out, r);
         return;
     }
@@ -639,10 +650,14 @@ void SetLogic(Value* out, int32_t r, int ka, int kb) {
     if (ka == 4) k = kb;
     if (kb == 4) k = ka;
     VARIANT* o = out->Receive();
-    if (k == 0) VariantFromBool(o, r != 0);
-    else if (k == 1) VariantFromByte(o, uint8_t(r));
-    else if (k == 2) VariantFromShort(o, int16_t(r));
-    else VariantFromLong(o, r);
+    if (k == 0)
+        VariantFromBool(o, r != 0);
+    else if (k == 1)
+        VariantFromByte(o, uint8_t(r));
+    else if (k == 2)
+        VariantFromShort(o, int16_t(r));
+    else
+        VariantFromLong(o, r);
 }
 }  // namespace
 
@@ -747,7 +762,9 @@ bool IsNumericVt(VARTYPE vt) {
             return false;
     }
 }
-int Cmp(double x, double y) { return x < y ? -1 : x > y ? 1 : 0; }
+int Cmp(double x, double y) {
+    return x < y ? -1 : x > y ? 1 : 0;
+}
 }  // namespace
 
 int Compare(const VARIANT* pa, const VARIANT* pb, bool textCompare, bool hintA, bool hintB) {

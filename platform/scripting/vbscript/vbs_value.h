@@ -52,7 +52,9 @@ void Assign(VARIANT* dst, const VARIANT* src);
 void MoveInto(VARIANT* dst, Value& src);
 
 bool IsObjectVt(VARTYPE vt);
-inline bool IsArray(const VARIANT* v) { return (Target(v)->vt & VT_ARRAY) != 0; }
+inline bool IsArray(const VARIANT* v) {
+    return (Target(v)->vt & VT_ARRAY) != 0;
+}
 
 // The value in value context: an object's default member, else a copy.
 // Throws 438 when an object has no default member.
@@ -61,7 +63,7 @@ void ValueOf(const VARIANT* v, Value* out);
 // Conversions with the language's errors (13 Type mismatch, 6 Overflow, 94
 // Invalid use of Null).
 double ToDouble(const VARIANT* v);
-int32_t ToLong(const VARIANT* v);     // banker's rounding
+int32_t ToLong(const VARIANT* v);  // banker's rounding
 int16_t ToInteger(const VARIANT* v);
 bool ToBool(const VARIANT* v);
 WString ToStr(const VARIANT* v);
