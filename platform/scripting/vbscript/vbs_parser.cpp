@@ -1118,32 +1118,19 @@ private:
         DepthGuard g(this);
         const Token& t = Cur();
         switch (t.kind) {
-            case Tok::Int: {
-                auto c = At(std::make_unique<ConstExpr>(), t);
-                c->ck = t.ivt == 2 ? CK::Int2 : CK::Int4;
-                // 32768 only as the operand of a minus; otherwise a Long
-                c->i = t.ival;
-                Next();
-                return c;
-            }
-            case Tok::Float: {
-                auto c = At(std::make_unique<ConstExpr>(), t);
-                c->ck = CK::Double;
-                c->d = t.dval;
-                Next();
-                return c;
-            }
-            case Tok::Str: {
-                auto c = At(std::make_unique<ConstExpr>(), t);
-                c->ck = CK::String;
-                c->s = t.text;
-                Next();
-                return c;
-            }
+            case Tok::Int:
+            case Tok::Float:
+            case Tok::Str:
             case Tok::Date: {
                 auto c = At(std::make_unique<ConstExpr>(), t);
-                c->ck = CK::Date;
+                c->ck = t.kind == Tok::Str     ? CK::String
+                        : t.kind == Tok::Date  ? CK::Date
+                        : t.kind == Tok::Float ? CK::Double
+                        : t.ivt == 2           ? CK::Int2
+                                               : CK::Int4;
+                c->i = t.ival;
                 c->d = t.dval;
+                c->s = t.text;
                 Next();
                 return c;
             }
