@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Makes the reference picture of the polygon filler's oracle test, once:
-# the polygons of a window of the public blockgroups shapefile as WKT in
-# world coordinates (ogr2ogr), and the same window burned by gdal_rasterize
-# (pixel centres inside, no all-touched) as rows of '.' and '#'.
+# Makes the reference picture of the shapefile drawing's oracle test, once: a
+# window of the public blockgroups shapefile burned by gdal_rasterize (pixel
+# centres inside, no all-touched) as rows of '.' and '#'.
 #   tools/gdi_reference.sh [fixtures folder]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,9 +12,6 @@ size="240 300"
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-ogr2ogr -q -f CSV -lco GEOMETRY=AS_WKT -select BKG_KEY -spat $te \
-  "$tmp/polys.csv" "$fixtures/blockgroups.shp"
-cp "$tmp/polys.csv" "$out/blockgroups_window.csv"
 gdal_rasterize -q -burn 1 -init 0 -ts $size -te $te -ot Byte -of GTiff \
   "$fixtures/blockgroups.shp" "$tmp/ref.tif"
 gdal_translate -q -of AAIGrid "$tmp/ref.tif" "$tmp/ref.asc"
