@@ -3,7 +3,9 @@
 // blits. The peer is gdal_rasterize burning the same geometry, written once to
 // shapefiles by ogr2ogr, into a raster of the same size and extent; its
 // figures are whole-process times (start-up and reading the shapefile
-// included), ours are the drawing alone with the world-to-device transform.
+// included). Ours are the drawing alone with the world-to-device transform
+// (the *Layer figures) and opening, reading and drawing the same shapefiles
+// through the shape drawing (the Shapefile* figures).
 // Where Qt is installed, QPainter on a QImage (aliased) is a second peer.
 //
 //   build/bench/gdi_draw_bench --benchmark_filter=Layer
@@ -18,6 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/shape/shape_draw.h"
+#include "formats/shape/shp_engine.h"
+#include "platform/fs/fs.h"
 #include "platform/gdi/gdi.h"
 
 #ifdef ZN_BENCH_QT
@@ -275,6 +280,44 @@ void BM_QPainterPointLayer(benchmark::State& state) {
 }
 BENCHMARK(BM_QPainterPointLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
+
+// The same shapefiles gdal_rasterize reads, opened, walked (mapped) and drawn
+// by the shape drawing: reading and drawing, without process start-up.
+void DrawShapefile(benchmark::State& state, const char16_t* path) {
+    const Data& d = data();
+    if (!d.shapefiles) {
+        state.SkipWithError("ogr2ogr not available");
+        return;
+    }
+    setenv("ZARNIP_ROOT", d.dir.c_str(), 1);
+    fs::ResetConfiguration();
+    Surface s;
+    HBRUSH brush = CreateSolidBrush(RGB(200, 180, 90));
+    HBRUSH old = SelectObject(s.dc, brush);
+    SetTextColor(s.dc, RGB(200, 0, 0));
+    const CDoubleRect world(kXmin, kYmin, kXmax, kYmax);
+    for (auto _ : state) {
+        ShpHandle h = ShpOpen(path, 0);
+        if (!h) {
+            state.SkipWithError("shapefile does not open");
+            break;
+        }
+        ShpSetDrawTransform(h, RECT{0, 0, kW, kH}, &world);
+        ShpDrawRecords(h, s.dc, nullptr, nullptr, kShpDrawMapped | kShpDrawFillPolygons, nullptr,
+                       nullptr);
+        ShpClose(h);
+    }
+    SelectObject(s.dc, old);
+    DeleteObject(brush);
+}
+void BM_ShapefilePolygonLayer(benchmark::State& state) {
+    DrawShapefile(state, u"\\polys.shp");
+}
+void BM_ShapefilePointLayer(benchmark::State& state) {
+    DrawShapefile(state, u"\\points.shp");
+}
+BENCHMARK(BM_ShapefilePolygonLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ShapefilePointLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void RunGdal(benchmark::State& state, const char* layer) {
     const Data& d = data();
