@@ -1,5 +1,6 @@
 #include "formats/dbf/engine_heap.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace zn {
@@ -11,6 +12,9 @@ constexpr size_t kPrefix = alignof(std::max_align_t);
 
 void* EngineHeap::Alloc(size_t bytes) {
     if (failAt_ > 0 && --failAt_ == 0) return nullptr;
+    // A size near the top would wrap round in the rounding or the prefix
+    // and give a small block for a huge request.
+    if (bytes > SIZE_MAX - kPrefix - 1) return nullptr;
     if (bytes & 1) ++bytes;
     auto* raw = static_cast<uint8_t*>(calloc(1, bytes + kPrefix));
     if (!raw) return nullptr;

@@ -2,6 +2,8 @@
 // operations, damaged input, and clean-up when any step fails.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -274,6 +276,17 @@ TEST_F(DbfEngine, DamagedInputTable) {
         EXPECT_EQ(DbfGetMappedRecord(t, c.records), nullptr);
         DbfClose(t);
     }
+}
+
+TEST_F(DbfEngine, HeapRefusesSizesThatWouldWrap) {
+    const int64_t blocks = DbfHeap().LiveBlocks();
+    for (size_t bytes : {SIZE_MAX, SIZE_MAX - 1, SIZE_MAX - alignof(std::max_align_t)})
+        EXPECT_EQ(DbfHeap().Alloc(bytes), nullptr) << bytes;
+    EXPECT_EQ(DbfHeap().LiveBlocks(), blocks);
+    void* odd = DbfHeap().Alloc(3);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(DbfHeap().LiveBlocks(), blocks + 1);
+    DbfHeap().Free(odd);
 }
 
 TEST_F(DbfEngine, EveryFailedOpenStepCleansUp) {
