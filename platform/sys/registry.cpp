@@ -258,6 +258,9 @@ bool Save(const Store& st) {
 }
 
 bool SetValue(Hive hive, WStringView key, WStringView name, RegValue v) {
+    // A key's path is one line of the file, unescaped: a line break in it
+    // would start keys and values there that were never written.
+    if (key.find_first_of(u"\r\n") != WStringView::npos) return false;
     std::lock_guard<std::mutex> lock(g_mutex);
     EnsureLoaded(g_store);
     Key& k = MakeKey(g_store, FullPath(hive, key));

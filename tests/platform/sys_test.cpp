@@ -65,6 +65,16 @@ TEST_F(Registry, ValuesSurviveTheFile) {
     EXPECT_NE(data.find("Stra\xC3\x9F"), std::string::npos);
 }
 
+TEST_F(Registry, KeyWithALineBreakIsRefused) {
+    const WChar* key = u"A]\r\n[HKEY_LOCAL_MACHINE\\Planted";
+    EXPECT_FALSE(RegSetString(Hive::CurrentUser, key, u"v", u"x"));
+    EXPECT_FALSE(RegKeyExists(Hive::CurrentUser, key));
+    ASSERT_TRUE(RegSetString(Hive::CurrentUser, u"A", u"v", u"x"));
+    SetRegistryFile(file_);
+    EXPECT_FALSE(RegKeyExists(Hive::LocalMachine, u"Planted"));
+    EXPECT_TRUE(RegKeyExists(Hive::CurrentUser, u"A"));
+}
+
 TEST_F(Registry, DamagedLinesAreSkipped) {
     Put("config/zarnip/registry.txt",
         "[HKEY_CURRENT_USER\\A]\n"
