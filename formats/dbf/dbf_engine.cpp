@@ -296,7 +296,15 @@ DbfHandle DbfCreate(const Ch* path, int flags) {
 template <typename Ch>
 DbfHandle DbfCreateLike(const Ch* path, DbfHandle source) {
     DbfHandle h = DbfCreate(path, 0);
-    if (h && source) DbfCopyFields(h, source);
+    if (h && source && !DbfCopyFields(h, source)) {
+        // A table with half its fields is no copy: report the failure and
+        // leave nothing behind.
+        FailOpen(h->errorCode ? h->errorCode : kDbfErrField, h);
+        const WString made = DbfGetPath(h);
+        DbfClose(h);
+        fs::DeleteFile(made);
+        return nullptr;
+    }
     return h;
 }
 
@@ -607,7 +615,8 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
 int DbfAddFields(DbfHandle h, int count, const DbfFieldInfo* fields) {
     if (!h || (count > 0 && !fields)) return 0;
     for (int i = 0; i < count; ++i)
-        DbfAddField(h, fields[i].name, fields[i].type, fields[i].length, fields[i].decimals);
+        if (DbfAddField(h, fields[i].name, fields[i].type, fields[i].length, fields[i].decimals) < 0)
+            return 0;
     return 1;
 }
 
@@ -615,8 +624,9 @@ int DbfCopyFields(DbfHandle destination, DbfHandle source) {
     if (!destination || !source) return 0;
     for (int i = 0; i < source->fieldCount; ++i) {
         const uint8_t* d = Descriptor(source, i);
-        DbfAddField(destination, FieldNameText(source, i).c_str(), static_cast<char>(d[11]), d[16],
-                    d[17]);
+        if (DbfAddField(destination, FieldNameText(source, i).c_str(), static_cast<char>(d[11]),
+                        d[16], d[17]) < 0)
+            return 0;
     }
     return 1;
 }

@@ -446,7 +446,16 @@ ShpHandle ShpCreate(const char* utf8Path, int type, int flags) {
 ShpHandle ShpCreateLike(const WChar* path, ShpHandle source) {
     if (!source) return nullptr;
     ShpHandle h = ShpCreate(path, HeaderType(source), 0);
-    if (h) DbfCopyFields(h->table, source->table);
+    if (h && !DbfCopyFields(h->table, source->table)) {
+        // Without all its fields the new table is no copy: remove the three
+        // new files and report the table's failure.
+        t_openError.code = kShpErrDbfCreate;
+        t_openError.systemError = fioGetLastError();
+        const WString made[] = {fioGetPath(h->shp), fioGetPath(h->shx), DbfGetPath(h->table)};
+        ShpClose(h);
+        for (const WString& p : made) fs::DeleteFile(p);
+        return nullptr;
+    }
     return h;
 }
 

@@ -503,3 +503,32 @@ TEST_F(DbfEngine, NarrowBuildReadsTheSameTable) {
 }
 
 }  // namespace
+
+// A write failing anywhere in a create-like gives either a full copy of the
+// fields or no table at all, never a table that is missing fields.
+TEST_F(DbfEngine, CreateLikeWithFailingWritesLeavesNoPartialTable) {
+    DbfHandle source = DbfCreate(u"\\src.dbf", 0);
+    ASSERT_NE(source, nullptr);
+    ASSERT_GE(DbfAddField(source, u"NAME", 'C', 20, 0), 0);
+    ASSERT_GE(DbfAddField(source, u"HEIGHT", 'N', 10, 2), 0);
+    ASSERT_GE(DbfAddField(source, u"SEEN", 'D', 8, 0), 0);
+    bool sawFailure = false;
+    for (int n = 1; n <= 12; ++n) {
+        fs::test::FailNthWrite(n);
+        DbfHandle like = DbfCreateLike(u"\\like.dbf", source);
+        fs::test::Reset();
+        if (!like) {
+            sawFailure = true;
+            EXPECT_FALSE(fs::Exists(u"\\like.dbf")) << n;
+            continue;
+        }
+        DbfClose(like);
+        DbfHandle back = DbfOpen(u"\\like.dbf", 0);
+        ASSERT_NE(back, nullptr) << n;
+        EXPECT_EQ(DbfGetFieldCount(back), 3) << n;
+        DbfClose(back);
+        fs::DeleteFile(u"\\like.dbf");
+    }
+    EXPECT_TRUE(sawFailure);
+    DbfClose(source);
+}

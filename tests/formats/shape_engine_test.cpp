@@ -309,6 +309,35 @@ TEST_F(ShapeEngineTest, FailedAppendsLeaveTheFilesInStep) {
     ShpClose(h);
 }
 
+// A write failing anywhere in a create-like gives either a shapefile with all
+// the source's fields or no files at all.
+TEST_F(ShapeEngineTest, CreateLikeWithFailingWritesLeavesNoPartialCopy) {
+    ShpHandle source = ShpCreate(u"\\src.shp", kShapePolyline, 0);
+    ASSERT_NE(source, nullptr);
+    for (const char* name : {"ID", "ROAD", "LANES"}) DbfAddField(ShpGetTable(source), name, 'N', 6, 0);
+    bool sawFailure = false;
+    for (int n = 1; n <= 16; ++n) {
+        SCOPED_TRACE(n);
+        fs::test::FailNthWrite(n);
+        ShpHandle like = ShpCreateLike(u"\\like.shp", source);
+        fs::test::Reset();
+        if (!like) {
+            sawFailure = true;
+            for (const char16_t* f : {u"\\like.shp", u"\\like.shx", u"\\like.dbf"})
+                EXPECT_FALSE(fs::Exists(f));
+            continue;
+        }
+        ShpClose(like);
+        ShpHandle back = ShpOpen(u"\\like.shp", 0);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(DbfGetFieldCount(ShpGetTable(back)), 3);
+        ShpClose(back);
+        for (const char16_t* f : {u"\\like.shp", u"\\like.shx", u"\\like.dbf"}) fs::DeleteFile(f);
+    }
+    EXPECT_TRUE(sawFailure);
+    ShpClose(source);
+}
+
 TEST_F(ShapeEngineTest, DamagedFilesGiveTheEnginesError) {
     ShpHandle h = ShpCreate(u"\\ok.shp", kShapePolyline, 0);
     ASSERT_NE(h, nullptr);
