@@ -3,6 +3,8 @@
 // "expression -> TypeName:value" as the language documents it.
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "tests/platform/vbscript_harness.h"
 
 namespace {
@@ -350,6 +352,22 @@ TEST(VbsExpr, Dates) {
         {"Year(#12/30/1899#)", "Integer:1899"},
         {"CDate(-1.5)", "Date:12/29/1899 12:00:00 PM"},
     });
+}
+
+// Numbers and dates keep their fixed forms whatever the process locale says.
+TEST(VbsExpr, CommaDecimalLocale) {
+    std::string saved = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    Check({
+        {"CStr(1.5)", "String:1.5"},
+        {"CDbl(\"2.25\") * 2", "Double:4.5"},
+        {"FormatNumber(1234.5)", "String:1,234.50"},
+        {"FormatPercent(0.125, 1)", "String:12.5%"},
+        {"CDate(\"1/31/2024 13:00\")", "Date:1/31/2024 1:00:00 PM"},
+        {"IsNumeric(\"1,5\")", "Boolean:True"},
+        {"1.5 + 1", "Double:2.5"},
+    });
+    setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(VbsExpr, TypeInformation) {

@@ -1,4 +1,5 @@
 // The standard function library and the built-in constants.
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -598,9 +599,11 @@ WString FormatNumberText(double d, int digits, int lead, int parens, int group) 
     double ad = std::fabs(d);
     // round half away from zero at the decimals (the tiny nudge keeps 0.125
     // from printing as 0.12 through its binary form)
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", digits, ad + (ad == 0 ? 0 : ad * 1e-15));
-    std::string s(buf);
+    char buf[1024];
+    auto res = std::to_chars(buf, buf + sizeof buf, ad + (ad == 0 ? 0 : ad * 1e-15),
+                             std::chars_format::fixed, digits);
+    if (res.ec != std::errc()) Throw(6);
+    std::string s(buf, res.ptr);
     size_t dot = s.find('.');
     std::string ip = dot == std::string::npos ? s : s.substr(0, dot);
     std::string fp = dot == std::string::npos ? "" : s.substr(dot + 1);
