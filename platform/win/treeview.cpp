@@ -23,6 +23,7 @@ struct Node {
     bool childrenSet = false;
     UINT state = 0;
     LPARAM lParam = 0;
+    bool deleting = false;
 };
 
 struct TreeState : ControlState {
@@ -156,10 +157,20 @@ HTREEITEM Insert(HWND h, TreeState* st, const TVINSERTSTRUCT& in) {
 void Delete(HWND h, TreeState* st, Node* n);
 
 void DeleteChildren(HWND h, TreeState* st, Node* n) {
-    while (!n->children.empty()) Delete(h, st, n->children.back());
+    // Children being deleted already stay in the list until they go.
+    for (size_t left = n->children.size(); left > 0; --left) {
+        auto it = std::find_if(n->children.rbegin(), n->children.rend(),
+                               [](const Node* c) { return !c->deleting; });
+        if (it == n->children.rend()) break;
+        Delete(h, st, *it);
+    }
 }
 
 void Delete(HWND h, TreeState* st, Node* n) {
+    // An owner that deletes the same item again while told of its deletion
+    // finds it already going.
+    if (n->deleting) return;
+    n->deleting = true;
     DeleteChildren(h, st, n);
     NotifyTree(h, TVN_DELETEITEM, 0, n, nullptr);
     auto& sibs = n->parent->children;

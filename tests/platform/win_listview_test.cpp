@@ -54,6 +54,12 @@ UINT State(HWND list, int item, UINT mask) {
     return static_cast<UINT>(SendMessage(list, LVM_GETITEMSTATE, static_cast<WPARAM>(item), mask));
 }
 
+void CopyTextForTest(const std::u16string& t, WChar* out, int size) {
+    size_t n = std::min(t.size(), static_cast<size_t>(size - 1));
+    std::copy_n(t.data(), n, out);
+    out[n] = 0;
+}
+
 HWND Header(HWND list) {
     return reinterpret_cast<HWND>(SendMessage(list, LVM_GETHEADER, 0, 0));
 }
@@ -300,6 +306,27 @@ TEST_F(ListViewTest, LabelEditPlacesAMovableEditorAndReportsTheText) {
     EXPECT_EQ(SendMessage(list, LVM_EDITLABEL, 0, 0), 0);
     HWND plain = MakeList(LVS_REPORT);
     EXPECT_EQ(SendMessage(plain, LVM_EDITLABEL, 0, 0), 0);  // no LVS_EDITLABELS
+}
+
+TEST_F(ListViewTest, CallbackTextIsAskedOfTheOwner) {
+    HWND list = MakeList();
+    LVITEM it;
+    it.mask = LVIF_TEXT;
+    it.iItem = 2;
+    it.iSubItem = 1;
+    it.pszText = LPSTR_TEXTCALLBACK;
+    SendMessage(list, LVM_SETITEM, 0, reinterpret_cast<LPARAM>(&it));
+    ctltest::Answer() = [](HWND, NMHDR* nm, LRESULT*) {
+        if (nm->code != LVN_GETDISPINFO) return false;
+        auto* di = reinterpret_cast<NMLVDISPINFO*>(nm);
+        // The row's data names the record; the owner reads the cell from it.
+        std::u16string t =
+            text::Format(u"rec %d/%d", static_cast<int>(di->item.lParam), di->item.iSubItem);
+        CopyTextForTest(t, di->item.pszText, di->item.cchTextMax);
+        return true;
+    };
+    EXPECT_EQ(Text(list, 2, 1), u"rec 102/1");
+    EXPECT_EQ(Text(list, 1, 1), u"T");  // only the callback cell asks
 }
 
 TEST_F(ListViewTest, DeletingNotifiesAndColumnClicksReachTheOwner) {

@@ -88,7 +88,15 @@ TEST_F(TreeViewTest, InsertAndWalkTheTree) {
     SendMessage(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(storage));
     EXPECT_EQ(Take(), Lines({"TVN_DELETEITEM 50", "TVN_DELETEITEM 50"}));
     EXPECT_EQ(TextOf(tree, storage), u"<none>");
+    // An owner that deletes the item again while told of it changes nothing.
+    ctltest::Answer() = [&](HWND, NMHDR* nm, LRESULT*) {
+        if (nm->code != TVN_DELETEITEM) return false;
+        auto* tv = reinterpret_cast<NMTREEVIEW*>(nm);
+        SendMessage(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(tv->itemOld.hItem));
+        return true;
+    };
     SendMessage(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    ctltest::Answer() = nullptr;
     EXPECT_EQ(SendMessage(tree, TVM_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(Next(tree, nullptr, TVGN_ROOT), nullptr);
 }
