@@ -188,18 +188,22 @@ void BM_BitBltScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_BitBltScreen)->Unit(benchmark::kMicrosecond);
 
-void BM_StretchBlt8BitDib(benchmark::State& state) {
-    // A 512 x 384 8-bit image stretched onto the whole surface.
+// A bottom-up 8-bit DIB section with a grey ramp.
+HBITMAP Dib8(int w, int h, void** bits) {
     std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
     auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
     info->bmiHeader = BITMAPINFOHEADER{};
-    info->bmiHeader.biWidth = 512;
-    info->bmiHeader.biHeight = 384;
+    info->bmiHeader.biWidth = w;
+    info->bmiHeader.biHeight = h;
     info->bmiHeader.biBitCount = 8;
-    for (int i = 0; i < 256; ++i)
-        info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
+    for (int i = 0; i < 256; ++i) info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    return CreateDIBSection(nullptr, info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+void BM_StretchBlt8BitDib(benchmark::State& state) {
+    // A 512 x 384 8-bit image stretched onto the whole surface.
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = Dib8(512, 384, &bits);
     for (int i = 0; i < 512 * 384; ++i)
         static_cast<uint8_t*>(bits)[i] = static_cast<uint8_t>(i * 7);
     HDC mem = CreateCompatibleDC(nullptr);
@@ -214,15 +218,8 @@ BENCHMARK(BM_StretchBlt8BitDib)->Unit(benchmark::kMillisecond);
 
 void BM_PatternFill8BitCache(benchmark::State& state) {
     // Clearing a 1536 x 1536 8-bit raster cache with the diagonal pattern.
-    std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
-    auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
-    info->bmiHeader = BITMAPINFOHEADER{};
-    info->bmiHeader.biWidth = 1536;
-    info->bmiHeader.biHeight = 1536;
-    info->bmiHeader.biBitCount = 8;
-    for (int i = 0; i < 256; ++i) info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = Dib8(1536, 1536, &bits);
     HDC mem = CreateCompatibleDC(nullptr);
     HBITMAP old = SelectObject(mem, dib);
     uint8_t rows[16] = {0x01, 0, 0x02, 0, 0x04, 0, 0x08, 0, 0x10, 0, 0x20, 0, 0x40, 0, 0x80, 0};

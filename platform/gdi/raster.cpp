@@ -976,31 +976,39 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
     return TRUE;
 }
 
-COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
+namespace {
+
+// The surface pixel of a logical point, when it lies inside the clipping.
+bool ClippedPixel(HDC hdc, int x, int y, Surface** s, int* sx, int* sy) {
     Dc* dc = GetDc(hdc);
-    if (!dc) return CLR_INVALID;
     Target t;
-    if (!MakeTarget(dc, &t)) return CLR_INVALID;
+    if (!dc || !MakeTarget(dc, &t)) return false;
     POINT off = DcOffset(dc);
-    int64_t sx = int64_t(x) + off.x, sy = int64_t(y) + off.y;
-    if (sx < t.bounds.left || sx >= t.bounds.right || sy < t.bounds.top || sy >= t.bounds.bottom)
-        return CLR_INVALID;
-    if (!InClip(*t.clip, int(sx), int(sy))) return CLR_INVALID;
-    t.s->Set(int(sx), int(sy), ToPixel(colour));
-    return ToColorRef(t.s->Get(int(sx), int(sy)));
+    int64_t px = int64_t(x) + off.x, py = int64_t(y) + off.y;
+    if (px < t.bounds.left || px >= t.bounds.right || py < t.bounds.top || py >= t.bounds.bottom)
+        return false;
+    if (!InClip(*t.clip, int(px), int(py))) return false;
+    *s = t.s;
+    *sx = int(px);
+    *sy = int(py);
+    return true;
+}
+
+}  // namespace
+
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
+    Surface* s;
+    int sx, sy;
+    if (!ClippedPixel(hdc, x, y, &s, &sx, &sy)) return CLR_INVALID;
+    s->Set(sx, sy, ToPixel(colour));
+    return ToColorRef(s->Get(sx, sy));
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
-    Dc* dc = GetDc(hdc);
-    if (!dc) return CLR_INVALID;
-    Target t;
-    if (!MakeTarget(dc, &t)) return CLR_INVALID;
-    POINT off = DcOffset(dc);
-    int64_t sx = int64_t(x) + off.x, sy = int64_t(y) + off.y;
-    if (sx < t.bounds.left || sx >= t.bounds.right || sy < t.bounds.top || sy >= t.bounds.bottom)
-        return CLR_INVALID;
-    if (!InClip(*t.clip, int(sx), int(sy))) return CLR_INVALID;
-    return ToColorRef(t.s->Get(int(sx), int(sy)));
+    Surface* s;
+    int sx, sy;
+    if (!ClippedPixel(hdc, x, y, &s, &sx, &sy)) return CLR_INVALID;
+    return ToColorRef(s->Get(sx, sy));
 }
 
 namespace gdi::detail {
@@ -1089,6 +1097,14 @@ BOOL FillRgn(HDC hdc, HRGN rgn, HBRUSH brush) {
     return TRUE;
 }
 
+// The one-pixel border of a rectangle, every pixel once.
+static void FillFrame(const Target& t, const Paint& p, const RECT& r) {
+    FillRectS(t, p, RECT{r.left, r.top, r.right, r.top + 1});
+    if (r.bottom - r.top > 1) FillRectS(t, p, RECT{r.left, r.bottom - 1, r.right, r.bottom});
+    FillRectS(t, p, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1});
+    if (r.right - r.left > 1) FillRectS(t, p, RECT{r.right - 1, r.top + 1, r.right, r.bottom - 1});
+}
+
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     Dc* dc = GetDc(hdc);
     if (!dc || !rect) return 0;
@@ -1097,10 +1113,7 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     Paint p;
     if (!DeviceRect(dc, rect, &t, &r)) return 1;
     if (!ResolveBrush(dc, brush, &p, R2_COPYPEN)) return 1;
-    FillRectS(t, p, RECT{r.left, r.top, r.right, r.top + 1});
-    if (r.bottom - r.top > 1) FillRectS(t, p, RECT{r.left, r.bottom - 1, r.right, r.bottom});
-    FillRectS(t, p, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1});
-    if (r.right - r.left > 1) FillRectS(t, p, RECT{r.right - 1, r.top + 1, r.right, r.bottom - 1});
+    FillFrame(t, p, r);
     return 1;
 }
 
@@ -1131,10 +1144,7 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
     p.pw = p.ph = 2;
     p.px = {0xFFFFFF, 0, 0, 0xFFFFFF};
     p.on = {1, 0, 0, 1};
-    FillRectS(t, p, RECT{r.left, r.top, r.right, r.top + 1});
-    if (r.bottom - r.top > 1) FillRectS(t, p, RECT{r.left, r.bottom - 1, r.right, r.bottom});
-    FillRectS(t, p, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1});
-    if (r.right - r.left > 1) FillRectS(t, p, RECT{r.right - 1, r.top + 1, r.right, r.bottom - 1});
+    FillFrame(t, p, r);
     return TRUE;
 }
 

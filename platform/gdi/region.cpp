@@ -258,24 +258,26 @@ int GetClipBox(HDC hdc, RECT* out) {
     return RegionType(c);
 }
 
-int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
+namespace {
+
+// The clip region combined with a logical rectangle.
+int CombineClipRect(HDC hdc, int left, int top, int right, int bottom, int mode) {
     Dc* dc = GetDc(hdc);
     if (!dc) return ERROR;
     RECT r{left, top, right, bottom};
     OffsetRect(&r, dc->st.viewportOrg.x, dc->st.viewportOrg.y);
     const std::vector<RECT> base = dc->st.hasClip ? dc->st.clip : Everything(dc);
-    dc->st.clip = RegionCombine(base, RegionFromRect(r), RGN_AND);
+    dc->st.clip = RegionCombine(base, RegionFromRect(r), mode);
     dc->st.hasClip = true;
     return ClipResult(dc);
 }
 
+}  // namespace
+
+int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
+    return CombineClipRect(hdc, left, top, right, bottom, RGN_AND);
+}
+
 int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
-    Dc* dc = GetDc(hdc);
-    if (!dc) return ERROR;
-    RECT r{left, top, right, bottom};
-    OffsetRect(&r, dc->st.viewportOrg.x, dc->st.viewportOrg.y);
-    const std::vector<RECT> base = dc->st.hasClip ? dc->st.clip : Everything(dc);
-    dc->st.clip = RegionCombine(base, RegionFromRect(r), RGN_DIFF);
-    dc->st.hasClip = true;
-    return ClipResult(dc);
+    return CombineClipRect(hdc, left, top, right, bottom, RGN_DIFF);
 }
