@@ -42,8 +42,8 @@ TEST(VbsParser, LexicalErrors) {
     } cases[] = {
         {u"x = \"open", 1033},       {u"x = 1a", 1031},        {u"x = &HFFFFFFFFF", 1031},
         {u"x = #13/45/2024#", 1032}, {u"x = #1/1/2024", 1032}, {u"x = [open", 1032},
-        {u"x = 1 ~ 2", 1032},        {u"x = &O9", 1031},       {u"x = 1 _\n + 2", 0},
-        {u"x = \"a\"\"b\"", 0},      {u"Rem only\nx = 1", 0},
+        {u"x = 1 ~ 2", 1032},        {u"x = &O9", 1031},       {u"x = 1e400", 1031},
+        {u"x = 1 _\n + 2", 0},       {u"x = \"a\"\"b\"", 0},   {u"Rem only\nx = 1", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(SyntaxNumber(c.text), c.number) << text::ToUtf8(c.text);
 }

@@ -309,6 +309,7 @@ private:
         }
         WStringView num = s_.substr(p_, q - p_);
         double d = text::ParseDouble(num);
+        if (!std::isfinite(d)) Fail(1031, t);  // beyond the range of a Double
         if (q < s_.size() && IsIdStart(s_[q])) Fail(1031, t);
         p_ = q;
         if (!isFloat && d <= 2147483647.0) {
