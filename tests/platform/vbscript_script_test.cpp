@@ -311,6 +311,15 @@ TEST(VbsScript, DynamicCode) {
     });
 }
 
+TEST(VbsScript, ExecutedTextsDoNotPileUp) {
+    vbstest::Runner r;
+    EXPECT_EQ(r.Run("For i = 1 To 500 : Execute \"n = n + 1\" : Next : T.Print n"), "500");
+    size_t after = r.in->ProgramCount();
+    EXPECT_EQ(r.Run("For i = 1 To 500 : Execute \"n = n + 1\" : Next : T.Print n"), "1000");
+    EXPECT_EQ(r.in->ProgramCount(), after + 1);  // only the script itself
+    EXPECT_EQ(r.Run("Execute \"Function Kept() : Kept = 1 : End Function\" : T.Print Kept()"), "1");
+}
+
 TEST(VbsScript, MessageBoxes) {
     vbstest::Runner r;
     r.host.boxAnswer = 6;

@@ -25,8 +25,17 @@ const CLSID CLSID_VBScript = MakeProgramGuid(0x7B5C0001);
 
 class VbsCode : public CompiledCode {
 public:
+    explicit VbsCode(Interp* in) : in_(in), alive_(in->AliveFlag()) {}
+    ~VbsCode() override {
+        // immediate code that defined nothing is not needed after its run
+        if (*alive_ && prog) in_->Discard(prog);
+    }
     Program* prog = nullptr;
     const Proc* handler = nullptr;  // scriptlets: the procedure to call
+
+private:
+    Interp* in_;
+    std::shared_ptr<bool> alive_;
 };
 
 // ---- InputBox: a modal dialog with the prompt, a text field, OK and Cancel ----
@@ -98,7 +107,7 @@ protected:
 
     HRESULT Compile(const ScriptText& t, std::unique_ptr<CompiledCode>* out) override {
         try {
-            auto code = std::make_unique<VbsCode>();
+            auto code = std::make_unique<VbsCode>(interp_.get());
             code->prog = interp_->Compile(t.code, int(t.startingLine), t.context);
             *out = std::move(code);
             return S_OK;
@@ -153,7 +162,7 @@ protected:
                        text::IntToText(int64_t(++scriptlets_)) + u"]";
         WString text = u"Sub " + name + u"()\n" + body.code + u"\nEnd Sub";
         try {
-            auto code = std::make_unique<VbsCode>();
+            auto code = std::make_unique<VbsCode>(interp_.get());
             code->prog = interp_->Compile(text, int(body.startingLine) - 1, body.context);
             if (code->prog->procs.empty()) return E_FAIL;
             code->handler = code->prog->procs.back().get();

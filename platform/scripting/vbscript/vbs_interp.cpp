@@ -299,6 +299,16 @@ void Interp::EvaluateText(WStringView text, int startLine, Value* out) {
     Eval(e.get(), f, out);
 }
 
+void Interp::Discard(Program* p) {
+    if (!p || !p->procs.empty() || !p->classes.empty()) return;
+    for (size_t i = programs_.size(); i-- > 0;) {
+        if (programs_[i].get() == p) {
+            programs_.erase(programs_.begin() + long(i));
+            return;
+        }
+    }
+}
+
 const Proc* Interp::FindProc(const WString& lname) const {
     auto it = bindings_.find(lname);
     if (it == bindings_.end() || it->second->kind != Binding::ProcB) return nullptr;
@@ -1699,6 +1709,7 @@ void Interp::ExecuteCode(WStringView text, Frame* caller, bool global) {
     f.explicitVars = p->optionExplicit;
     FrameScope scope(&cur_, &f);
     ExecBlock(p->body, f);
+    Discard(p);  // an error keeps it: the report still points into it
 }
 
 IDispatch* Interp::MakeProcRef(const Proc* p) {

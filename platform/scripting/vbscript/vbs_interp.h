@@ -111,6 +111,10 @@ public:
     Program* Compile(WStringView text, int startLine, uintptr_t cookie);
     // Runs a compiled program's immediate code. Throws VbsError.
     void Run(Program* p);
+    // Frees a program that defined no procedures or classes once its code ran
+    // (long-running engines execute many such texts).
+    void Discard(Program* p);
+    size_t ProgramCount() const { return programs_.size(); }
     // Evaluates an expression text in the global scope. Throws SyntaxError / VbsError.
     void EvaluateText(WStringView text, int startLine, Value* out);
     // A global Sub or Function by lower-case name, or null.
