@@ -10,6 +10,14 @@
 //   variables are local to it and Exit Sub leaves it.
 // - After the scriptlets of an event, a procedure named Item_Event runs (the
 //   naming convention), at every connect again.
+// - Under On Error Resume Next a failing statement is skipped whole: an error
+//   in the condition of an If or a loop skips that If or loop (it does not
+//   run its body as if the condition had held).
+// - A number literal next to a string literal or a name compares as a number
+//   ("10" < 9 is False, x = "5" : x < 9 is True); two variables of number and
+//   text compare with the number as the smaller.
+// - InputBox is a modal dialog of the window layer owned by the site's window;
+//   MsgBox is the platform message box.
 #include "platform/scripting/engine_base.h"
 #include "platform/scripting/vbscript/vbs_interp.h"
 #include "platform/scripting/vbscript/vbscript.h"
