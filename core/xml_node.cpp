@@ -1,6 +1,7 @@
 #include "core/xml_node.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/file_stream.h"
 
@@ -466,8 +467,7 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
                 } else if (state == AttrValue) {
                     buffer += c;
                 } else if (state == Name) {
-                    element->m_name.swap(buffer);
-                    buffer.clear();
+                    element->m_name = std::exchange(buffer, WString());
                     state = InTag;
                 }
                 break;
@@ -487,8 +487,7 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
                 break;
             case u'>':
                 if (state == Name) {
-                    element->m_name.swap(buffer);
-                    buffer.clear();
+                    element->m_name = std::exchange(buffer, WString());
                     state = Content;
                 } else if (state == InTag) {
                     buffer.clear();
@@ -518,8 +517,7 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
                 if (state == InTag) {
                     state = EndTag;
                 } else if (state == Name) {
-                    element->m_name.swap(buffer);
-                    buffer.clear();
+                    element->m_name = std::exchange(buffer, WString());
                     state = EndTag;
                 } else if (state != EndTag && state != Decl) {
                     buffer += c;
