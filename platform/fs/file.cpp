@@ -71,10 +71,7 @@ bool ShareTryAdd(uint64_t dev, uint64_t ino, uint32_t access, uint32_t share) {
     std::lock_guard<std::mutex> lock(g_shareMutex);
     auto& list = g_opens[{dev, ino}];
     for (const auto& e : list)
-        if (Conflicts(e, access, share)) {
-            if (list.empty()) g_opens.erase({dev, ino});
-            return false;
-        }
+        if (Conflicts(e, access, share)) return false;
     list.push_back({access, share});
     ++g_openCount;
     return true;
