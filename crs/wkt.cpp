@@ -130,7 +130,7 @@ public:
         Span t;
         if (Next(&t) != TokenKind::kValue) return false;
         *v = text::ParseDouble(t.Text(t.b, t.e));
-        return true;
+        return std::isfinite(*v);  // digits beyond any double are no value
     }
 
 private:
@@ -206,6 +206,10 @@ bool ParseGeogcsRest(const Element& geogcs, CWktCoordSys* w) {
     if (!inSpheroid.NextValue(&w->m_semiMajorAxis) ||
         !inSpheroid.NextValue(&w->m_inverseFlattening))
         return false;
+    // No ellipsoid has these: every coordinate would come out NaN or
+    // infinite. An inverse flattening of 0 is a sphere.
+    const double rf = w->m_inverseFlattening;
+    if (!(w->m_semiMajorAxis > 0.0) || !(rf == 0.0 || rf > 1.0)) return false;
     if (!tokens.NextElement(&primem) || !Is(primem, u"PRIMEM")) return false;
     w->m_primeMeridianName = primem.name;
     Tokens inPrimem(primem);

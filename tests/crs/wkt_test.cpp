@@ -213,6 +213,12 @@ TEST_F(WktTest, GrammarFailures) {
         u"VERTCS[\"v\"]",
         good.substr(0, 40),  // cut short
         u"GEOGCS[\"unterminated",
+        // Values no coordinate system has.
+        without(u"6378137", u"0"),
+        without(u"6378137", u"-6378137"),
+        without(u"298.257223563", u"0.5"),
+        without(u"298.257223563", u"-298.257223563"),
+        without(u"\"Greenwich\",0", u"\"Greenwich\",1e999"),
     };
     for (const auto& s : bad) {
         CWktCoordSys w;
