@@ -91,7 +91,7 @@ const Data& data() {
             for (size_t k = 0; k < d.points.size(); k += 2)
                 f << d.points[k] << ',' << d.points[k + 1] << '\n';
         }
-        std::string q = "ogr2ogr -q -f 'ESRI Shapefile' ";
+        std::string q = "ogr2ogr -q ";  // the driver follows from the .shp name
         int a = std::system(
             (q + d.dir + "/polys.shp " + d.dir + "/polys.csv > /dev/null 2>&1").c_str());
         int b = std::system(
