@@ -156,8 +156,9 @@ bool EShapeFilePair::Open(bool writable, bool withIndex, bool shareWrite) {
         }
     } else if (recordLength > 0) {
         const int64_t bytes = usable(main_header_, size);
-        recordCount_ =
-            bytes >= kHeaderSize ? static_cast<int>((bytes - kHeaderSize) / (2 * recordLength)) : 0;
+        recordCount_ = bytes >= kHeaderSize
+                           ? static_cast<int>((bytes - kHeaderSize) / (2 * int64_t{recordLength}))
+                           : 0;
     } else {
         recordCount_ = -1;
     }
@@ -300,7 +301,8 @@ int64_t EShapeFilePair::GetRecordOffset(int i) {
 int EShapeFilePair::GetRecordLength(int i) {
     if (i < 0) return 0;
     const int32_t recordLength = Field(main_header_, 8);
-    if (recordLength > 0) return 2 * recordLength;
+    if (recordLength > 0)
+        return static_cast<int>(std::min<int64_t>(2 * int64_t{recordLength}, 0x7FFFFFFF));
     int64_t offset = 0;
     int length = 0;
     if (!ReadIndexEntry(i, &offset, &length) || length < 0) return 0;

@@ -132,6 +132,27 @@ TEST_F(FilePairTest, StoredOffsetsAndLengthsAreNotTrusted) {
     EXPECT_EQ(p.GetRecordPointer(2), nullptr);
 }
 
+// A fixed record length from the file is a count of 16-bit words: twice it
+// may not fit an int, and must neither wrap the record count negative (which
+// would lift the bounds on reads) nor come back as a negative length.
+TEST_F(FilePairTest, HugeFixedRecordLengthsAreNotTrusted) {
+    for (uint32_t words : {0x7FFFFFFFu, 0x40000000u, 0x40000001u}) {
+        SCOPED_TRACE(words);
+        std::string main(100 + 64, '\0');
+        auto* b = reinterpret_cast<uint8_t*>(main.data());
+        EStoreBE32(b, 9991);
+        EStoreBE32(b + 8, words);
+        EStoreBE32(b + 24, static_cast<uint32_t>(main.size() / 2));
+        Put("fx.sbn", main);
+        EShapeFilePair p(u"\\fx.sbn");
+        ASSERT_TRUE(p.Open(false, false, false));
+        EXPECT_EQ(p.GetRecordCount(), 0);
+        EXPECT_GE(p.GetRecordLength(0), 0);
+        std::string buf(16, '\0');
+        EXPECT_FALSE(p.ReadRecord(3, buf.data(), 16));
+    }
+}
+
 TEST_F(FilePairTest, HeadersThatAreNotPairsDoNotOpen) {
     std::string prefixed(256 + 100, '\0');
     prefixed[1] = 0x04;
