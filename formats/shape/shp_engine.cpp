@@ -461,20 +461,21 @@ ShpHandle ShpCreateLike(const WChar* path, ShpHandle source) {
 
 int ShpClose(ShpHandle h) {
     if (!h) return 0;
-    if (h->headerChanged) ShpWriteHeaders(h);
+    const bool ok = !h->headerChanged || ShpWriteHeaders(h);
     fioUnmap(h->shp);
     fioUnmap(h->shx);
     delete h;
-    return 1;
+    return ok ? 1 : 0;
 }
 
 int ShpFlush(ShpHandle h) {
     if (!h) return 0;
-    if (h->headerChanged) ShpWriteHeaders(h);
+    // A header that could not be written stays pending (and is reported).
+    const bool ok = !h->headerChanged || ShpWriteHeaders(h);
     if (fioGetAccess(h->shp) & kFioWrite) fioFlush(h->shp);
     if (fioGetAccess(h->shx) & kFioWrite) fioFlush(h->shx);
     if (DbfIsWritable(h->table)) DbfFlush(h->table);
-    return 1;
+    return ok ? 1 : 0;
 }
 
 DbfHandle ShpGetTable(ShpHandle h) {

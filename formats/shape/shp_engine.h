@@ -70,8 +70,10 @@ ShpHandle ShpCreate(const char* utf8Path, int type, int flags);
 // newTable 1 creates a new `.dbf`, 0 opens the existing one read-only.
 ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable);
 ShpHandle ShpCreateLike(const WChar* path, ShpHandle source);
+// Closes even when the pending header cannot be written; 0 then.
 int ShpClose(ShpHandle h);
-// 1 when every buffered byte reached the files.
+// 1 when every buffered byte reached the files; 0 with the error set when
+// the pending header could not be written (it stays pending).
 int ShpFlush(ShpHandle h);
 
 DbfHandle ShpGetTable(ShpHandle h);

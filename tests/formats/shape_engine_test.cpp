@@ -309,6 +309,23 @@ TEST_F(ShapeEngineTest, FailedAppendsLeaveTheFilesInStep) {
     ShpClose(h);
 }
 
+// A header that cannot be written is reported by flush and close, not lost
+// silently; it stays pending, so a later flush can still write it.
+TEST_F(ShapeEngineTest, FlushAndCloseReportAHeaderThatWasNotWritten) {
+    ShpHandle h = ShpCreate(u"\\hf.shp", kShapePolyline, 0);
+    ASSERT_NE(h, nullptr);
+    ShpSetHeaderChanged(h);
+    fs::test::FailNthWrite(1);
+    EXPECT_EQ(ShpFlush(h), 0);
+    EXPECT_EQ(ShpGetError(h), kShpErrWriteHeader);
+    fs::test::Reset();
+    EXPECT_EQ(ShpFlush(h), 1);
+    ShpSetHeaderChanged(h);
+    fs::test::FailNthWrite(1);
+    EXPECT_EQ(ShpClose(h), 0);
+    fs::test::Reset();
+}
+
 // A write failing anywhere in a create-like gives either a shapefile with all
 // the source's fields or no files at all.
 TEST_F(ShapeEngineTest, CreateLikeWithFailingWritesLeavesNoPartialCopy) {
