@@ -217,7 +217,9 @@ TEST(GdiFigures, XorRubberBandDrawnTwiceLeavesSurfaceUnchanged) {
             DrawFocusRect(c.dc, &focus);
             RestoreDC(c.dc, -1);
             DeleteObject(pen);
-            if (pass == 0) EXPECT_NE(c.Pixels(), before);
+            if (pass == 0) {
+                EXPECT_NE(c.Pixels(), before);
+            }
         }
         EXPECT_EQ(c.Pixels(), before) << "pen width " << width;
     }
