@@ -67,19 +67,30 @@ inline uint32_t SourcePixel(const Source& src, int x, int y) {
     return c;
 }
 
-// Source coordinate of each of n destination pixels (centre sampling);
-// -1 where it falls outside [0, limit).
-void SampleTable(int start, int srcLen, int dstLen, bool flip, int limit, std::vector<int>* out) {
-    out->resize(dstLen);
-    for (int j = 0; j < dstLen; ++j) {
-        int jj = flip ? dstLen - 1 - j : j;
-        int64_t v = start + (int64_t(2 * int64_t(jj) + 1) * srcLen) / (2 * int64_t(dstLen));
-        (*out)[j] = (v >= 0 && v < limit) ? static_cast<int>(v) : -1;
+// Source coordinate of the destination pixels first .. first + count - 1 of
+// dstLen (centre sampling); -1 where it falls outside [0, limit). Only the
+// visible pixels are sampled: a destination may be far larger than the surface.
+void SampleTable(int64_t start, int64_t srcLen, int64_t dstLen, bool flip, int limit, int64_t first,
+                 int64_t count, std::vector<int>* out) {
+    out->resize(static_cast<size_t>(count));
+    for (int64_t j = 0; j < count; ++j) {
+        const int64_t jj = flip ? dstLen - 1 - (first + j) : first + j;
+        const int64_t v = start + (2 * jj + 1) * srcLen / (2 * dstLen);
+        (*out)[static_cast<size_t>(j)] = (v >= 0 && v < limit) ? static_cast<int>(v) : -1;
     }
 }
 
-BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw, int sh, DWORD rop,
-          const COLORREF* transparent) {
+// A negative extent runs from pos + len to pos, mirrored: made positive
+// (in 64 bits, so the most negative int turns too). True when it flipped.
+bool MakePositive(int64_t& pos, int64_t& len) {
+    if (len >= 0) return false;
+    pos += len;
+    len = -len;
+    return true;
+}
+
+BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int sy32, int sw32,
+          int sh32, DWORD rop, const COLORREF* transparent) {
     Dc* dst = GetDc(hdst);
     if (!dst) return FALSE;
     uint8_t code = static_cast<uint8_t>((rop >> 16) & 0xFF);
@@ -87,34 +98,17 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
     bool needPat = (((code >> 4) ^ code) & 0x0F) != 0;
     Dc* srcDc = needSrc ? GetDc(hsrc) : nullptr;
     if (needSrc && !srcDc) return FALSE;
-    if (w == 0 || h == 0 || (needSrc && (sw == 0 || sh == 0))) return TRUE;
-    bool flipX = false, flipY = false;
-    if (w < 0) {
-        x += w;
-        w = -w;
-        flipX = !flipX;
-    }
-    if (h < 0) {
-        y += h;
-        h = -h;
-        flipY = !flipY;
-    }
+    if (w32 == 0 || h32 == 0 || (needSrc && (sw32 == 0 || sh32 == 0))) return TRUE;
+    int64_t x = x32, y = y32, w = w32, h = h32, sx = sx32, sy = sy32, sw = sw32, sh = sh32;
+    bool flipX = MakePositive(x, w), flipY = MakePositive(y, h);
     if (needSrc) {
-        if (sw < 0) {
-            sx += sw;
-            sw = -sw;
-            flipX = !flipX;
-        }
-        if (sh < 0) {
-            sy += sh;
-            sh = -sh;
-            flipY = !flipY;
-        }
+        flipX ^= MakePositive(sx, sw);
+        flipY ^= MakePositive(sy, sh);
     }
     Target t;
     if (!MakeTarget(dst, &t)) return TRUE;
     POINT off = DcOffset(dst);
-    int64_t dx0 = int64_t(x) + off.x, dy0 = int64_t(y) + off.y;
+    int64_t dx0 = x + off.x, dy0 = y + off.y;
     // Destination rows and columns that can be touched.
     int64_t cx0 = std::max<int64_t>(dx0, t.bounds.left),
             cx1 = std::min<int64_t>(dx0 + w, t.bounds.right);
@@ -128,15 +122,15 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
         src.s = DcSurface(srcDc);
         if (!src.s) return FALSE;
         POINT so = DcOffset(srcDc);
-        int64_t ssx = int64_t(sx) + so.x, ssy = int64_t(sy) + so.y;
+        int64_t ssx = sx + so.x, ssy = sy + so.y;
         if (ssx < INT32_MIN || ssx > INT32_MAX || ssy < INT32_MIN || ssy > INT32_MAX) return TRUE;
         src.monoToColour = src.s->bpp == 1 && t.s->bpp != 1;
         src.colourToMono = src.s->bpp != 1 && t.s->bpp == 1;
         src.fg = ToPixel(dst->st.text);
         src.bg = ToPixel(dst->st.bk);
         src.srcBk = ToPixel(srcDc->st.bk);
-        SampleTable(int(ssx), sw, w, flipX, src.s->width, &xs);
-        SampleTable(int(ssy), sh, h, flipY, src.s->height, &ys);
+        SampleTable(ssx, sw, w, flipX, src.s->width, cx0 - dx0, cx1 - cx0, &xs);
+        SampleTable(ssy, sh, h, flipY, src.s->height, cy0 - dy0, cy1 - cy0, &ys);
     }
     Paint pat;
     bool hasPat = needPat && BrushPaint(dst, GetBrush(dst->st.brush), &pat, R2_COPYPEN);
@@ -146,7 +140,7 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
     Surface& ds = *t.s;
     for (int64_t yy = cy0; yy < cy1; ++yy) {
         int row = static_cast<int>(yy);
-        int srow = needSrc ? ys[yy - dy0] : 0;
+        int srow = needSrc ? ys[yy - cy0] : 0;
         if (needSrc && srow < 0) continue;
         for (const RECT& r : clip) {
             if (r.top > row) break;
@@ -159,7 +153,7 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
                 uint32_t* drow = ds.Row32(row);
                 const uint32_t* srowp = src.s->Row32(srow);
                 for (int xx = a; xx < b; ++xx) {
-                    int scol = xs[xx - dx0];
+                    int scol = xs[xx - cx0];
                     if (scol >= 0) drow[xx] = srowp[scol];
                 }
                 continue;
@@ -168,7 +162,7 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
             if (code == 0xCC && !transparent && ds.bpp == 32) {
                 uint32_t* drow = ds.Row32(row);
                 for (int xx = a; xx < b; ++xx) {
-                    int scol = xs[xx - dx0];
+                    int scol = xs[xx - cx0];
                     if (scol >= 0) drow[xx] = SourcePixel(src, scol, srow);
                 }
                 continue;
@@ -176,7 +170,7 @@ BOOL Blit(HDC hdst, int x, int y, int w, int h, HDC hsrc, int sx, int sy, int sw
             for (int xx = a; xx < b; ++xx) {
                 uint32_t S = 0, P = 0;
                 if (needSrc) {
-                    int scol = xs[xx - dx0];
+                    int scol = xs[xx - cx0];
                     if (scol < 0) continue;
                     S = SourcePixel(src, scol, srow);
                     if (transparent) {

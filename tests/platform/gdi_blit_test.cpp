@@ -122,6 +122,37 @@ TEST(GdiBlits, IndexedDibsStretchWithClippedSourceRectangles) {
     }
 }
 
+// A destination far larger than the surface (a raster at a deep zoom) costs
+// only what is visible, and the extreme sizes neither wrap nor overflow.
+TEST(GdiBlits, HugeDestinationsDrawOnlyTheirVisiblePart) {
+    const std::vector<std::string> src = {"0123", "1230", "2301", "3012"};
+    const std::vector<std::string> green(8, "gggggggg"), yellow(8, "yyyyyyyy");
+    struct Case {
+        const char* name;
+        int x, y, w, h;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"widest and tallest", 0, 0, INT32_MAX, INT32_MAX, green},
+        {"mirrored, ending at the far corner", 8, 8, -INT32_MAX, -INT32_MAX, green},
+        {"most negative width, all left of the surface", 0, 0, INT32_MIN, 8, yellow},
+        {"most negative height, all above the surface", 0, 0, 8, INT32_MIN, yellow},
+    };
+    Dib d(8, 4, 4);
+    ASSERT_NE(d.bm, nullptr);
+    Fill(d, 8, 4, true, src);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP old = SelectObject(mem, d.bm);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Canvas c(8, 8, kYellow);
+        // One source pixel (column 1 of row 2: green) spread over it all.
+        EXPECT_TRUE(StretchBlt(c.dc, k.x, k.y, k.w, k.h, mem, 1, 2, 1, 1, SRCCOPY));
+        EXPECT_EQ(Show(c.Picture()), Show(k.expected));
+    }
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
 TEST(GdiBlits, MonochromeConversionsAndRasterOperations) {
     // Monochrome source onto colour: 0 bits in the text colour, 1 bits in the
     // background colour of the destination DC.
