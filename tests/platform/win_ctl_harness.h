@@ -15,6 +15,7 @@
 #include "platform/win/input.h"
 #include "platform/win/menu.h"
 #include "platform/win/propsheet.h"
+#include "tests/platform/win_template.h"
 
 namespace ctltest {
 
@@ -140,34 +141,14 @@ struct TemplateItem {
     std::u16string title;
 };
 
-// Template bytes as the custom forms engine builds them: child style, no
-// font, the controls one below the other with ids from 4000.
+// A form template with the controls one below the other.
 inline std::vector<uint8_t> FormTemplate(const std::u16string& title, int16_t cx, int16_t cy,
                                          const std::vector<TemplateItem>& items) {
-    std::vector<uint8_t> b;
-    auto u16 = [&](uint16_t v) { b.push_back(v & 0xFF), b.push_back(v >> 8); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    auto text = [&](const std::u16string& s) {
-        for (char16_t c : s) u16(c);
-        u16(0);
-    };
-    u32(0x50400000);
-    u32(0x00010000);
-    u16(static_cast<uint16_t>(items.size()));
-    u16(0), u16(0), u16(static_cast<uint16_t>(cx)), u16(static_cast<uint16_t>(cy));
-    u16(0), u16(0);
-    text(title);
-    for (size_t i = 0; i < items.size(); ++i) {
-        while (b.size() % 4) b.push_back(0);
-        u32(items[i].style);
-        u32(0);
-        u16(4), u16(static_cast<uint16_t>(4 + 16 * i)), u16(80), u16(12);
-        u16(static_cast<uint16_t>(4000 + i));
-        u16(0xFFFF), u16(items[i].classOrdinal);
-        text(items[i].title);
-        u16(0);
-    }
-    return b;
+    std::vector<wintest::DialogItem> placed;
+    for (size_t i = 0; i < items.size(); ++i)
+        placed.push_back({items[i].style, 4, static_cast<int16_t>(4 + 16 * i), 80, 12,
+                          items[i].classOrdinal, items[i].title});
+    return wintest::DialogTemplate(title, cx, cy, placed);
 }
 
 class CtlTest : public ::testing::Test {

@@ -15,47 +15,9 @@
 #include "platform/win/input.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/msgbox.h"
+#include "tests/platform/win_template.h"
 
 namespace {
-
-// ---- a template built in memory as the forms engine does ----
-
-struct ItemSpec {
-    DWORD style;
-    int16_t x, y, cx, cy;
-    WORD classOrdinal;
-    std::u16string title;
-};
-
-std::vector<uint8_t> BuildTemplate(const std::u16string& title, const std::vector<ItemSpec>& items,
-                                   bool rtl = false) {
-    std::vector<uint8_t> b;
-    auto u16 = [&](uint16_t v) { b.push_back(v & 0xFF), b.push_back(v >> 8); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    auto text = [&](const std::u16string& s) {
-        for (char16_t c : s) u16(c);
-        u16(0);
-    };
-    u32(0x50400000);                     // style: child, visible, dialog frame
-    u32(rtl ? 0x00212000 : 0x00010000);  // ex-style
-    u16(static_cast<uint16_t>(items.size()));
-    u16(0), u16(0), u16(160), u16(120);  // x, y, cx, cy in dialog units
-    u16(0), u16(0);                      // no menu, default class
-    text(title);                         // no DS_SETFONT: no font
-    for (size_t i = 0; i < items.size(); ++i) {
-        while (b.size() % 4) b.push_back(0);
-        const ItemSpec& it = items[i];
-        u32(it.style);
-        u32(0);
-        u16(static_cast<uint16_t>(it.x)), u16(static_cast<uint16_t>(it.y));
-        u16(static_cast<uint16_t>(it.cx)), u16(static_cast<uint16_t>(it.cy));
-        u16(static_cast<uint16_t>(4000 + i));
-        u16(0xFFFF), u16(it.classOrdinal);
-        text(it.title);
-        u16(0);
-    }
-    return b;
-}
 
 std::vector<std::string> g_events;
 std::function<intptr_t(HWND, UINT, WPARAM, LPARAM)> g_dlg;
@@ -99,8 +61,8 @@ protected:
 };
 
 TEST_F(WinDialogTest, InMemoryTemplateBecomesWindowsInSystemDialogUnits) {
-    auto bytes = BuildTemplate(
-        u"Page",
+    auto bytes = wintest::DialogTemplate(
+        u"Page", 160, 120,
         {{WS_CHILD | WS_VISIBLE | 0x0 /*SS_LEFT*/, 4, 4, 60, 8, 0x82, u"Name"},
          {WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 4, 14, 100, 12, 0x81, u""},
          {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY, 4, 30, 60, 10, 0x80,
