@@ -55,8 +55,11 @@ std::optional<Toolbar> ParseToolbar(std::span<const uint8_t> d) {
     size_t pos = 0;
     WORD version, count;
     Toolbar t;
+    // The layout of 32-bit fields that the resource compiler's TOOLBAR
+    // statement writes has no version word: read as 16-bit words it shows a
+    // version other than 1, or (for a width of 1) a width of 0.
     if (!Read(d, pos, &version) || version != 1 || !Read(d, pos, &t.width) ||
-        !Read(d, pos, &t.height) || !Read(d, pos, &count))
+        !Read(d, pos, &t.height) || !Read(d, pos, &count) || t.width == 0 || t.height == 0)
         return std::nullopt;
     for (WORD i = 0; i < count; ++i) {
         WORD id;

@@ -30,7 +30,9 @@ struct MenuItem {
 // A menu template (the standard form): the top-level items.
 std::optional<std::vector<MenuItem>> ParseMenu(std::span<const uint8_t> data);
 
-// A toolbar resource: button size and the command ids (0 a separator).
+// A toolbar resource of 16-bit words: version 1, button image width and
+// height, the count and the command ids (0 a separator). Refused when the
+// version is not 1 or the image size is empty.
 struct Toolbar {
     WORD width = 0;
     WORD height = 0;

@@ -168,6 +168,12 @@ TEST_F(ResTest, VersionMenuToolbarBitmapAndIcon) {
     ASSERT_TRUE(tb);
     EXPECT_EQ(tb->width, 16);
     EXPECT_EQ(tb->ids, (std::vector<WORD>{1001, 0, 1002}));
+    // Toolbars in the resource compiler's 32-bit layout are refused.
+    for (WORD id : {222, 223}) {
+        auto data = res::FindResourceData(program, res::RT_TOOLBAR, id);
+        ASSERT_FALSE(data.empty()) << id;
+        EXPECT_FALSE(res::ParseToolbar(data)) << id;
+    }
 
     auto bmp = res::FindResourceData(program, res::RT_BITMAP, WORD(221));
     auto dib = res::ParseDib(bmp);
