@@ -1126,7 +1126,6 @@ void ResetForTests() {
     ResetImageLists();
     ResetTray();
     DropAllSurfaces();
-    DcProvider keep;
     g_ui = UiState{};
 }
 

@@ -234,8 +234,9 @@ bool IsWaitCursor();
 // Screen size in pixels (default 240 x 320, as the handheld's).
 void SetScreenSize(int width, int height);
 
-// Hooks a graphics module installs to hand out device contexts for windows
-// (GetDC, BeginPaint) and take them back.
+// Hooks a display backend may install to hand out device contexts for
+// windows (GetDC, BeginPaint) and take them back. Without them (the null
+// backend) a window's DC draws on its surface (GetWindowSurface).
 struct DcProvider {
     std::function<HDC(HWND)> getDc;
     std::function<void(HWND, HDC)> releaseDc;

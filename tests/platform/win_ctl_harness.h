@@ -156,9 +156,6 @@ protected:
     void SetUp() override {
         win::ResetForTests();
         InitCommonControls();
-        // Window DCs draw into each window's own surface.
-        win::SetDcProvider({[](HWND h) { return gdi::CreateSurfaceDC(win::GetWindowSurface(h)); },
-                            [](HWND, HDC dc) { DeleteDC(dc); }});
         Log().clear();
         Answer() = nullptr;
         DrawHook() = nullptr;

@@ -322,6 +322,11 @@ TEST_F(WinServicesTest, DeviceInputArrivesWhileTheLoopWaitsInTheBackend) {
 namespace {
 
 TEST_F(WinServicesTest, WindowSurfaceKeepsDrawingAndScrollsWithTheUpdateArea) {
+    // Without a display backend, both kinds of window DC draw on the surface.
+    PAINTSTRUCT ps;
+    ASSERT_NE(BeginPaint(wnd_, &ps), nullptr);
+    SetPixel(ps.hdc, 11, 10, RGB(0, 0, 255));
+    EndPaint(wnd_, &ps);
     HDC dc = GetDC(wnd_);
     ASSERT_NE(dc, nullptr);
     SetPixel(dc, 10, 10, RGB(255, 0, 0));
@@ -335,6 +340,7 @@ TEST_F(WinServicesTest, WindowSurfaceKeepsDrawingAndScrollsWithTheUpdateArea) {
     ASSERT_NE(px, nullptr);
     auto at = [&](int x, int y) { return px[y * (stride / 4) + x] & 0xFFFFFF; };
     EXPECT_EQ(at(15, 10), 0xFF0000u);  // 0x00RRGGBB
+    EXPECT_EQ(at(16, 10), 0x0000FFu);
     EXPECT_NE(at(10, 10), 0xFF0000u);
     RECT upd;
     ASSERT_TRUE(GetUpdateRect(wnd_, &upd, false));
