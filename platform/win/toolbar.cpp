@@ -138,7 +138,6 @@ int AddBitmap(ToolbarState* st, const TBADDBITMAP& ab) {
         HIMAGELIST strip = ImageList_LoadBitmap(
             ab.hInst, MAKEINTRESOURCE(static_cast<WORD>(ab.nID)), st->bitmap.cx, 1, 0x00C0C0C0);
         if (!strip) return -1;
-        int n = ImageList_GetImageCount(strip);
         AppendImages(st->images, strip);
         ImageList_Destroy(strip);
     } else if (ab.nID) {

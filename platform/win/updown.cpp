@@ -27,9 +27,13 @@ WString FormatInt(HWND h, const UpDownState* st) {
     unsigned magnitude =
         st->pos < 0 ? 0u - static_cast<unsigned>(st->pos) : static_cast<unsigned>(st->pos);
     WString digits = text::Format(u"%u", magnitude);
-    if (!(StyleOf(h) & UDS_NOTHOUSANDS))
-        for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, u",");
-    return st->pos < 0 ? u"-" + digits : digits;
+    bool group = !(StyleOf(h) & UDS_NOTHOUSANDS);
+    WString out = st->pos < 0 ? u"-" : u"";
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (group && i > 0 && (digits.size() - i) % 3 == 0) out += u',';
+        out += digits[i];
+    }
+    return out;
 }
 
 void SetBuddyInt(HWND h, UpDownState* st) {
