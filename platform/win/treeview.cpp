@@ -1,6 +1,7 @@
 // The tree view (SysTreeView32): items with text, images, data and state in
 // a tree, navigation, expansion with its notifications, the caret item,
 // sorting, hit tests and label editing.
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -461,7 +462,9 @@ LRESULT TreeViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case TVM_GETITEMRECT: {
             auto* r = reinterpret_cast<RECT*>(lp);
             if (!r) return FALSE;
-            Node* n = NodeOf(st, *reinterpret_cast<HTREEITEM*>(r));
+            HTREEITEM item;  // the item comes in the rectangle's first bytes
+            std::memcpy(&item, r, sizeof item);
+            Node* n = NodeOf(st, item);
             if (!n || n == &st->root) return FALSE;
             std::vector<const Node*> vis;
             VisibleItems(&st->root, &vis);

@@ -5,6 +5,8 @@
 // refused.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "win_ctl_harness.h"
 
 namespace {
@@ -204,7 +206,7 @@ TEST_F(TreeViewTest, TheCaretFollowsSelectionAndOpensItsParents) {
 
     // Item rectangles and hit tests agree.
     RECT r;
-    *reinterpret_cast<HTREEITEM*>(&r) = storage;
+    std::memcpy(static_cast<void*>(&r), &storage, sizeof storage);
     ASSERT_TRUE(SendMessage(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
     TVHITTESTINFO hi;
     hi.pt = POINT{r.left + 1, r.top + 1};
@@ -212,7 +214,7 @@ TEST_F(TreeViewTest, TheCaretFollowsSelectionAndOpensItsParents) {
                   SendMessage(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hi))),
               storage);
     EXPECT_EQ(hi.flags, TVHT_ONITEMLABEL);
-    *reinterpret_cast<HTREEITEM*>(&r) = maps;  // hidden under a closed parent
+    std::memcpy(static_cast<void*>(&r), &maps, sizeof maps);  // hidden under a closed parent
     EXPECT_FALSE(SendMessage(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
 }
 
