@@ -279,6 +279,12 @@ TEST(VbsScript, Errors) {
          "Sub Inner()\nOn Error Resume Next\nx = 1 / 0\nT.Print \"b\"\nEnd Sub\nInner\nT.Print "
          "\"c\"",
          "b|c"},
+        {"callee handler clears Err on return",
+         "Sub Inner()\nOn Error Resume Next\nx = 1 / 0\nT.Print Err.Number\nEnd Sub\n"
+         "Function F()\nOn Error Resume Next\nx = 1 / 0\nF = Err.Number\nExit Function\n"
+         "End Function\nOn Error Resume Next\nInner\nT.Print Err.Number\nx = 1 / 0\n"
+         "T.Print F(), Err.Number",
+         "11|0|11 0"},
         {"raise",
          "On Error Resume Next\nErr.Raise vbObjectError + 5, \"Src\", \"Custom\"\n"
          "T.Print Err.Number - vbObjectError, Err.Source, Err.Description",

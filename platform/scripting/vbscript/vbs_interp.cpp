@@ -1271,6 +1271,9 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
         if (!e.prog) e.prog = p->program;
         throw;
     }
+    // A procedure that handled its own errors leaves none behind: the language clears Err
+    // on the way out (Exit Sub/Function or the end of the body) while Resume Next is on.
+    if (f.resumeNext) ClearErr();
     if (p->resultSlot >= 0) {
         VARIANT* r = &f.slots[p->resultSlot];
         Value rv;
