@@ -316,6 +316,11 @@ TEST(VbsScript, DynamicCode) {
          "b, a < 1",
          "True True"},
         {"rnd negative", "x = Rnd(-1) : y = Rnd(-1) : T.Print x = y", "True"},
+        // dynamic code that runs itself again ends in "Out of stack space", not a crash
+        {"eval recursion", "s = \"Eval(s)\"\nOn Error Resume Next\nx = Eval(s)\nT.Print Err.Number",
+         "28"},
+        {"execute recursion",
+         "s = \"Execute s\"\nOn Error Resume Next\nExecute s\nT.Print Err.Number", "28"},
     });
 }
 

@@ -34,6 +34,22 @@ struct FrameScope {
     ~FrameScope() { *cur = saved; }
 };
 
+// One more level of script code on the native stack: procedure calls, and Eval/Execute
+// texts, which can run themselves again. Past the limit: "Out of stack space".
+class DepthGuard {
+public:
+    explicit DepthGuard(int* depth) : depth_(depth) {
+        if (*depth_ >= kMaxCallDepth) Throw(28);
+        ++*depth_;
+    }
+    ~DepthGuard() { --*depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+private:
+    int* depth_;
+};
+
 struct LockSet {
     std::vector<SAFEARRAY*> locks;
     ~LockSet() {
@@ -1239,7 +1255,7 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
     if (!alive_) Throw(51);
     size_t n = p->params.size();
     if (args.size() != n) Throw(450, p->name);
-    if (depth_ >= kMaxCallDepth) Throw(28);
+    DepthGuard depth(&depth_);
     Frame f;
     f.proc = p;
     f.me = me;
@@ -1259,11 +1275,6 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
         }
     }
     ComPtr<IDispatch> keep(me);
-    ++depth_;
-    struct DepthGuard {
-        int* d;
-        ~DepthGuard() { --*d; }
-    } guard{&depth_};
     FrameScope scope(&cur_, &f);
     try {
         ExecBlock(p->body, f);
@@ -1692,6 +1703,7 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
 // ---- Execute / Eval ----
 
 void Interp::EvalCode(WStringView text, Frame* caller, Value* out) {
+    DepthGuard depth(&depth_);
     ExprP e = ParseExpression(text, 0);
     Frame f;
     f.parent = caller;
@@ -1702,6 +1714,7 @@ void Interp::EvalCode(WStringView text, Frame* caller, Value* out) {
 }
 
 void Interp::ExecuteCode(WStringView text, Frame* caller, bool global) {
+    DepthGuard depth(&depth_);
     Program* p = Compile(text, 0, 0);
     Frame f;
     if (!global && caller) {
