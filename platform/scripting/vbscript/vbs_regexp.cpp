@@ -21,26 +21,12 @@ WString Narrow(const std::wstring& s) {
 }
 
 // IEnumVARIANT over a snapshot of values.
-class ValueEnum : public IEnumVARIANT {
+class ValueEnum final : public RefCountedObject<IEnumVARIANT> {
 public:
     explicit ValueEnum(std::vector<Value> items) : items_(std::move(items)) {}
-    virtual ~ValueEnum() = default;
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
-        uint32_t n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
+    bool Answers(REFIID iid) const override { return iid == IID_IEnumVARIANT; }
     HRESULT Next(uint32_t count, VARIANT* out, uint32_t* fetched) override {
+        if (!out && count) return E_POINTER;
         uint32_t k = 0;
         while (k < count && pos_ < items_.size()) {
             VariantInit(&out[k]);
@@ -70,12 +56,10 @@ public:
 private:
     std::vector<Value> items_;
     size_t pos_ = 0;
-    std::atomic<uint32_t> refs_{0};
 };
 
 void SetEnum(Value* out, std::vector<Value> items) {
-    auto* e = new ValueEnum(std::move(items));
-    e->AddRef();
+    auto* e = new ValueEnum(std::move(items));  // the value takes the creator's reference
     VARIANT* o = out->Receive();
     o->vt = VT_UNKNOWN;
     o->punkVal = e;
