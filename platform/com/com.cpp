@@ -31,16 +31,8 @@ bool GuidFromString(WStringView s, GUID* out) {
             ++pos;
         }
         for (int k = 0; k < kGroups[g]; ++k, ++pos) {
-            WChar c = s[pos];
-            int v;
-            if (c >= u'0' && c <= u'9')
-                v = c - u'0';
-            else if (c >= u'a' && c <= u'f')
-                v = c - u'a' + 10;
-            else if (c >= u'A' && c <= u'F')
-                v = c - u'A' + 10;
-            else
-                return false;
+            int v = text::HexDigit(s[pos]);
+            if (v < 0) return false;
             vals[g] = vals[g] * 16 + v;
         }
     }

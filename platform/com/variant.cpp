@@ -466,16 +466,8 @@ bool ParseNumber(WStringView in, double* out) {
         if (digits.empty() || digits.size() > (base == 16 ? 8u : 11u)) return false;
         uint64_t v = 0;
         for (WChar c : digits) {
-            int dv;
-            if (c >= u'0' && c <= u'9')
-                dv = c - u'0';
-            else if (c >= u'a' && c <= u'f')
-                dv = c - u'a' + 10;
-            else if (c >= u'A' && c <= u'F')
-                dv = c - u'A' + 10;
-            else
-                return false;
-            if (dv >= base) return false;
+            int dv = text::HexDigit(c);
+            if (dv < 0 || dv >= base) return false;
             v = v * base + dv;
         }
         if (v > 0xFFFFFFFFu) return false;

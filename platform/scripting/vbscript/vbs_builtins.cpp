@@ -1135,12 +1135,6 @@ WString EscapeText(const WString& s) {
     }
     return r;
 }
-int Hex(WChar c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 WString UnescapeText(const WString& s) {
     WString r;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -1149,7 +1143,7 @@ WString UnescapeText(const WString& s) {
                 int v = 0;
                 bool ok = true;
                 for (int k = 2; k < 6; ++k) {
-                    int h = Hex(s[i + k]);
+                    int h = text::HexDigit(s[i + k]);
                     if (h < 0) ok = false;
                     v = v * 16 + std::max(h, 0);
                 }
@@ -1159,8 +1153,8 @@ WString UnescapeText(const WString& s) {
                     continue;
                 }
             }
-            if (i + 2 < s.size() && Hex(s[i + 1]) >= 0 && Hex(s[i + 2]) >= 0) {
-                r += WChar(Hex(s[i + 1]) * 16 + Hex(s[i + 2]));
+            if (i + 2 < s.size() && text::HexDigit(s[i + 1]) >= 0 && text::HexDigit(s[i + 2]) >= 0) {
+                r += WChar(text::HexDigit(s[i + 1]) * 16 + text::HexDigit(s[i + 2]));
                 i += 2;
                 continue;
             }

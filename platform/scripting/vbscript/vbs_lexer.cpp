@@ -335,15 +335,8 @@ private:
         size_t start = q;
         for (; q < s_.size(); ++q) {
             WChar c = s_[q];
-            int d;
-            if (c >= '0' && c <= '9')
-                d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f')
-                d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F')
-                d = c - 'A' + 10;
-            else
-                break;
+            int d = text::HexDigit(c);
+            if (d < 0 || (base == 8 && d > 9)) break;
             if (d >= base) Fail(1031, t);
             v = v * base + d;
             if (v > 0xFFFFFFFFull) Fail(1031, t);  // overflow
