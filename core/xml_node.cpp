@@ -47,52 +47,14 @@ size_t DecodeCharRef(WStringView s, size_t i, char32_t& cp) {
 }  // namespace
 
 void AppendCodePoint(WString& out, char32_t cp) {
-    if (cp > 0xFFFF) {
-        cp -= 0x10000;
-        out += static_cast<WChar>(0xD800 + (cp >> 10));
-        out += static_cast<WChar>(0xDC00 + (cp & 0x3FF));
-    } else {
-        out += static_cast<WChar>(cp);
-    }
+    text::AppendCodePoint(out, cp);
 }
 
 char32_t ReadUtf8Char(const char*& cursor, const char* end) {
     if (cursor >= end) return 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(cursor);
-    unsigned lead = p[0];
-    int extra;
+    const auto lead = static_cast<unsigned char>(*cursor);
     char32_t cp;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        cp = lead & 0x07;
-    } else {
-        ++cursor;
-        return lead;
-    }
-    if (end - cursor <= extra) {
-        ++cursor;
-        return lead;
-    }
-    for (int i = 1; i <= extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80) {
-            ++cursor;
-            return lead;
-        }
-        cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    // Overlong forms and code points past U+10FFFF are not characters.
-    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))) {
-        ++cursor;
-        return lead;
-    }
-    cursor += extra + 1;
-    return cp;
+    return text::DecodeUtf8(cursor, end, cp) ? cp : lead;
 }
 
 bool XmlNeedsEscape(WStringView text) {

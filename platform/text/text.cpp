@@ -364,48 +364,60 @@ void FormatImpl(Out& out, const Ch* f, va_list ap, Wide appendWide, Narrow appen
 
 // ---------------------------------------------------------------- UTF-8
 
+bool DecodeUtf8(const char*& p, const char* end, char32_t& cp) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    const unsigned c = u[0];
+    const int n = c >= 0xF0 && c <= 0xF4   ? 3
+                  : c >= 0xE0 && c <= 0xEF ? 2
+                  : c >= 0xC2 && c <= 0xDF ? 1
+                                           : -1;
+    if (n < 0 || end - p <= n) {
+        ++p;
+        return false;
+    }
+    uint32_t v = c & (0x3F >> n);
+    for (int i = 1; i <= n; ++i) {
+        if ((u[i] & 0xC0) != 0x80) {
+            ++p;
+            return false;
+        }
+        v = (v << 6) | (u[i] & 0x3F);
+    }
+    // Overlong forms are refused; surrogates (CESU-8) are kept as units.
+    if ((n == 2 && v < 0x800) || (n == 3 && (v < 0x10000 || v > 0x10FFFF))) {
+        ++p;
+        return false;
+    }
+    p += n + 1;
+    cp = v;
+    return true;
+}
+
+void AppendCodePoint(WString& out, char32_t cp) {
+    if (cp > 0xFFFF) {
+        cp -= 0x10000;
+        out += static_cast<WChar>(0xD800 + (cp >> 10));
+        out += static_cast<WChar>(0xDC00 + (cp & 0x3FF));
+    } else {
+        out += static_cast<WChar>(cp);
+    }
+}
+
 WString FromUtf8(std::string_view s) {
     WString out;
     out.reserve(s.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* e = p + s.size();
+    const char* p = s.data();
+    const char* e = p + s.size();
     while (p < e) {
-        unsigned c = *p;
-        if (c < 0x80) {
-            out += static_cast<WChar>(c);
-            ++p;
+        if (static_cast<unsigned char>(*p) < 0x80) {
+            out += static_cast<WChar>(*p++);
             continue;
         }
-        int n = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : -1;
-        if (c > 0xF4) n = -1;
-        if (n < 0 || e - p <= n) {
+        char32_t cp;
+        if (DecodeUtf8(p, e, cp))
+            AppendCodePoint(out, cp);
+        else
             out += u'\uFFFD';
-            ++p;
-            continue;
-        }
-        uint32_t cp = c & (0x3F >> n);
-        bool ok = true;
-        for (int i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        // Overlong forms are refused; surrogates (CESU-8) are kept as units.
-        if (!ok || (n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF))) {
-            out += u'\uFFFD';
-            ++p;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<WChar>(0xD800 + (cp >> 10));
-            out += static_cast<WChar>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<WChar>(cp);
-        }
-        p += n + 1;
     }
     return out;
 }

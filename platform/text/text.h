@@ -24,6 +24,12 @@ constexpr unsigned kAnsiCodePage = 1252;
 // Decodes UTF-8. 4-byte sequences become surrogate pairs; CESU-8 (surrogates
 // encoded as 3 bytes each) is accepted too. A malformed byte becomes U+FFFD.
 WString FromUtf8(std::string_view s);
+// Decodes one UTF-8 sequence at p (p < end, never reading at or past end) and
+// moves p past it; false, with p moved one byte, for a byte that does not
+// start a complete, well-formed sequence (the rules of FromUtf8).
+bool DecodeUtf8(const char*& p, const char* end, char32_t& cp);
+// Appends a code point as UTF-16 (a surrogate pair above 0xFFFF).
+void AppendCodePoint(WString& out, char32_t cp);
 // Encodes UTF-16 as UTF-8. A valid surrogate pair becomes one 4-byte sequence;
 // a lone surrogate is written as its 3-byte form.
 std::string ToUtf8(WStringView s);
