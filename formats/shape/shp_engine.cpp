@@ -753,11 +753,16 @@ int ShpAppendShape(ShpHandle h, ShapeRecord* r) {
 
 namespace {
 
-// A record may replace another: the handle writes and the type is the file's.
-bool CanReplace(ShpHandle h, const ShapeRecord* r) {
+// A record may replace record `record`: the handle writes, the type is the
+// file's and the record is there and not deleted (an edit of a deleted
+// record would stay invisible). Gives its header offset and content length.
+bool CanReplace(ShpHandle h, int record, const ShapeRecord* r, int64_t* offset, int64_t* length) {
     if (!CanWrite(h)) return Fail(h, kShpErrReadOnly) != 0;
     if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h))
         return Fail(h, kShpErrTypeMismatch, u"Shape type mismatch") != 0;
+    int number;
+    if (!RecordHeader(h, record, offset, &number, length)) return false;
+    if (number <= 0) return Fail(h, kShpErrDeleted, u"Record deleted") != 0;
     return true;
 }
 
@@ -775,11 +780,8 @@ int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
     if (!h) return -1;
     WriteScope scope(h);
     if (!r) r = h->buffer;
-    if (!CanReplace(h, r)) return -1;
     int64_t offset, length;
-    int number;
-    if (!RecordHeader(h, record, &offset, &number, &length)) return -1;
-    if (number <= 0) return Fail(h, kShpErrDeleted, u"Record deleted"), -1;
+    if (!CanReplace(h, record, r, &offset, &length)) return -1;
     const size_t size = ShapeGetRecordSize(r);
     if (static_cast<int64_t>(size) > length) {
         Fail(h, kShpErrTooLarge, u"Shape size > available content length");
@@ -795,10 +797,8 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
     if (!h) return -1;
     WriteScope scope(h);
     if (!r) r = h->buffer;
-    if (!CanReplace(h, r)) return -1;
     int64_t offset, length;
-    int number;
-    if (!RecordHeader(h, record, &offset, &number, &length)) return -1;
+    if (!CanReplace(h, record, r, &offset, &length)) return -1;
     ShpComputeShapeBounds(r);
     const size_t size = ShapeGetRecordSize(r);
     const int count = ShpGetRecordCount(h);

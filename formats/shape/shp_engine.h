@@ -119,6 +119,7 @@ int ShpIsRecordDeleted(ShpHandle h, int record);
 ShapeRecord* ShpReadShape(ShpHandle h, int record, ShapeRecord* buffer = nullptr,
                           size_t capacity = 0);
 int ShpAppendShape(ShpHandle h, ShapeRecord* r = nullptr);
+// Both refuse a deleted record (kShpErrDeleted).
 int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r = nullptr);
 int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r = nullptr);
 // 1, or 0 with the error set when a write failed.

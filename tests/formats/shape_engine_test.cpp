@@ -309,6 +309,28 @@ TEST_F(ShapeEngineTest, FailedAppendsLeaveTheFilesInStep) {
     ShpClose(h);
 }
 
+// A deleted record cannot be updated: in place the edit would stay invisible,
+// and moved it would come back as another deleted record. Either way the
+// caller would be told it worked.
+TEST_F(ShapeEngineTest, UpdatesOfADeletedRecordAreRefused) {
+    ShpHandle h = ShpCreate(u"\\del.shp", kShapePolyline, 0);
+    ASSERT_NE(h, nullptr);
+    DbfAddField(ShpGetTable(h), "ID", 'N', 5, 0);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(ShpAppendSegmentXY(h, i, 0, i + 1, 1, 0, 0), i);
+    ASSERT_EQ(ShpDeleteShape(h, 0, 0), 1);
+    const DoublePoint line[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    for (bool grows : {false, true}) {
+        SCOPED_TRACE(grows);
+        ShapeRecord* r = grows ? Make(h, kShapePolyline, {{line, line + 4}})
+                               : Make(h, kShapePolyline, {{{9, 9}, {8, 8}}});
+        EXPECT_EQ(ShpUpdateShape(h, 0, r), -1);
+        EXPECT_EQ(ShpGetError(h), kShpErrDeleted);
+        EXPECT_EQ(ShpGetRecordCount(h), 2);
+        EXPECT_EQ(ShpIsRecordDeleted(h, 0), 1);
+    }
+    ShpClose(h);
+}
+
 // A header that cannot be written is reported by flush and close, not lost
 // silently; it stays pending, so a later flush can still write it.
 TEST_F(ShapeEngineTest, FlushAndCloseReportAHeaderThatWasNotWritten) {
