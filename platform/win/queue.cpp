@@ -242,8 +242,9 @@ void ResetQueues() {
 }
 
 namespace {
-bool Enqueue(bool input, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
-    DWORD thread = hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : sys::GetCurrentThreadId();
+// Puts a message at the end of a thread's posted or input list and wakes it.
+bool EnqueueTo(DWORD thread, bool input, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+               POINT pt) {
     if (!thread) return false;
     Queue& q = QueueOf(thread);
     MSG m;
@@ -260,6 +261,11 @@ bool Enqueue(bool input, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POIN
     q.cv.notify_all();
     win::GetDisplayBackend().Wake();
     return true;
+}
+
+bool Enqueue(bool input, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
+    DWORD thread = hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : sys::GetCurrentThreadId();
+    return EnqueueTo(thread, input, hwnd, msg, wParam, lParam, pt);
 }
 }  // namespace
 
@@ -321,20 +327,7 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!threadId) return false;
-    Queue& q = QueueOf(threadId);
-    MSG m;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = static_cast<DWORD>(sys::GetTickCount64());
-    {
-        std::lock_guard<std::mutex> lock(q.m);
-        q.posted.push_back(m);
-    }
-    q.cv.notify_all();
-    win::GetDisplayBackend().Wake();
-    return true;
+    return EnqueueTo(threadId, false, nullptr, msg, wParam, lParam, POINT{});
 }
 
 void PostQuitMessage(int exitCode) {
