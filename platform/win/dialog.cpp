@@ -1,5 +1,6 @@
 #include "platform/win/dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 
@@ -194,12 +195,20 @@ DialogState* StateOf(HWND dlg) {
     return Control<DialogState>(dlg);
 }
 
+// Dialog units to pixels: v * base / divisor, kept within a range where
+// window rectangles cannot overflow (a template can ask for a 65535-point
+// font and 32767 units).
+int DialogUnitsToPixels(int v, int base, int divisor) {
+    constexpr int64_t kLimit = int64_t(1) << 24;
+    return static_cast<int>(std::clamp<int64_t>(int64_t(v) * base / divisor, -kLimit, kLimit));
+}
+
 HWND CreateFromTemplate(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGPROC proc,
                         LPARAM initParam) {
     SIZE base{g_sysBaseX, g_sysBaseY};
     if (t.hasFont) base = win::DialogBaseUnitsForFont(t.pointSize);
-    auto px = [&](int v) { return v * base.cx / 4; };
-    auto py = [&](int v) { return v * base.cy / 8; };
+    auto px = [&](int v) { return DialogUnitsToPixels(v, base.cx, 4); };
+    auto py = [&](int v) { return DialogUnitsToPixels(v, base.cy, 8); };
     DWORD style = t.style & ~WS_VISIBLE;
     RECT m = GetNonClientMargins(style, t.exStyle);
     int w = px(t.cx) + m.left + m.right;
@@ -625,10 +634,10 @@ LONG GetDialogBaseUnits() {
 bool MapDialogRect(HWND dialog, RECT* rect) {
     DialogState* st = StateOf(dialog);
     if (!st || !rect) return false;
-    rect->left = rect->left * st->baseX / 4;
-    rect->right = rect->right * st->baseX / 4;
-    rect->top = rect->top * st->baseY / 8;
-    rect->bottom = rect->bottom * st->baseY / 8;
+    rect->left = DialogUnitsToPixels(rect->left, st->baseX, 4);
+    rect->right = DialogUnitsToPixels(rect->right, st->baseX, 4);
+    rect->top = DialogUnitsToPixels(rect->top, st->baseY, 8);
+    rect->bottom = DialogUnitsToPixels(rect->bottom, st->baseY, 8);
     return true;
 }
 

@@ -106,6 +106,27 @@ TEST_F(WinDialogTest, InMemoryTemplateBecomesWindowsInSystemDialogUnits) {
         nullptr);
 }
 
+TEST_F(WinDialogTest, HugeTemplateSizesGiveWindowsOfAPositiveSize) {
+    // The largest point size and dialog units a template can hold.
+    auto bytes = wintest::DialogTemplate(
+        u"Big", 32767, 32767,
+        {{WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 32767, 32767, 32767, 32767, 0x81, u""}}, 65535);
+    HWND page =
+        CreateDialogIndirectParam(nullptr, bytes.data(), bytes.size(), owner_, TestDlgProc, 0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(win::GetDialogFontPoints(page), 65535);
+    for (HWND h : {page, GetChildren(page).at(0)}) {
+        RECT r;
+        GetWindowRect(h, &r);
+        EXPECT_GT(r.right - r.left, 0);
+        EXPECT_GT(r.bottom - r.top, 0);
+    }
+    RECT du{0, 0, 32767, 32767};
+    MapDialogRect(page, &du);
+    EXPECT_GT(du.right, 0);
+    EXPECT_GT(du.bottom, 0);
+}
+
 TEST_F(WinDialogTest, TimerFiresInsideModalDialogAndOwnerIsDisabledMeanwhile) {
     bool ownerDisabledInside = false;
     g_dlg = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> intptr_t {

@@ -1,5 +1,6 @@
 // Dialog template bytes built in memory, as the custom forms engine builds
-// them: child style, no font, controls by class ordinal with ids from 4000.
+// them: child style, no font unless asked, controls by class ordinal with ids
+// from 4000.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,10 @@ struct DialogItem {
     std::u16string title;
 };
 
+// With `fontPoints` above 0 the template names a font (DS_SETFONT).
 inline std::vector<uint8_t> DialogTemplate(const std::u16string& title, int16_t cx, int16_t cy,
-                                           const std::vector<DialogItem>& items) {
+                                           const std::vector<DialogItem>& items,
+                                           uint16_t fontPoints = 0) {
     std::vector<uint8_t> b;
     auto u16 = [&](uint16_t v) { b.push_back(v & 0xFF), b.push_back(v >> 8); };
     auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
@@ -25,12 +28,16 @@ inline std::vector<uint8_t> DialogTemplate(const std::u16string& title, int16_t 
         for (char16_t c : s) u16(c);
         u16(0);
     };
-    u32(0x50400000);  // style: child, visible, dialog frame
-    u32(0x00010000);  // ex-style
+    u32(0x50400000 | (fontPoints ? 0x40 : 0));  // style: child, visible, dialog frame
+    u32(0x00010000);                            // ex-style
     u16(static_cast<uint16_t>(items.size()));
     u16(0), u16(0), u16(static_cast<uint16_t>(cx)), u16(static_cast<uint16_t>(cy));
     u16(0), u16(0);  // no menu, default class
-    text(title);     // no DS_SETFONT: no font
+    text(title);
+    if (fontPoints) {
+        u16(fontPoints);
+        text(u"Tahoma");
+    }
     for (size_t i = 0; i < items.size(); ++i) {
         while (b.size() % 4) b.push_back(0);
         const DialogItem& it = items[i];
