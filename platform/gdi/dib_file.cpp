@@ -139,7 +139,8 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
     if (bpp <= 8) {
         uint32_t n = clrUsed ? clrUsed : (1u << bpp);
         if (n > (1u << bpp)) n = 1u << bpp;
-        size_t palOff = 14 + size_t(hsize) + (compression == 3 && hsize == 40 ? 12 : 0);
+        // (Bit-field masks come only with 16 and 32 bits, which have no palette.)
+        size_t palOff = 14 + size_t(hsize);
         if (palOff + size_t(n) * paletteEntrySize > size) return nullptr;
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t* q = p + palOff + size_t(i) * paletteEntrySize;
