@@ -165,6 +165,6 @@ int ShpRecomputeExtent(ShpHandle h, int recomputeBoxes) {
     ExtentFinish(&e);
     shp_detail::SetHeaderExtent(h, e);
     ShpSetHeaderChanged(h);
-    ShpWriteHeaders(h);
-    return result;
+    // A header that did not reach the files stays pending and fails the call.
+    return ShpWriteHeaders(h) ? result : 0;
 }

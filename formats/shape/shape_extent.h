@@ -30,4 +30,5 @@ int ExtentOfPoints(ShapeExtent* e, int count, const uint8_t* points, const uint8
 // Recomputes the header's extent from every live record and writes the
 // headers. With recomputeBoxes each record's box (and Z range) is also
 // recomputed in the file, which must then be open for writing (else 0).
+// 0 also when the headers could not be written (they stay pending).
 int ShpRecomputeExtent(ShpHandle h, int recomputeBoxes);

@@ -510,6 +510,11 @@ TEST_F(ShapeEngineTest, RecomputeExtentWidensAStaleBoxAndKeepsMeasures) {
     EXPECT_EQ(e.ymax, 40);
     EXPECT_EQ(e.mmin, 5);
     EXPECT_EQ(e.mmax, 9);
+    // A header that cannot be written is a failure, not a recomputed extent.
+    fs::test::FailNthWrite(1);
+    EXPECT_EQ(ShpRecomputeExtent(h, 0), 0);
+    EXPECT_EQ(ShpGetError(h), kShpErrWriteHeader);
+    fs::test::Reset();
     ShpClose(h);
     h = ShpOpen(u"\\x.shp", 0);
     EXPECT_EQ(ShpRecomputeExtent(h, 1), 0);  // read-only: no writes into the file
