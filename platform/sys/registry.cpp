@@ -315,8 +315,7 @@ bool RegDeleteValue(Hive hive, WStringView key, WStringView name) {
     EnsureLoaded(g_store);
     auto k = g_store.keys.find(text::ToLower(FullPath(hive, key)));
     if (k == g_store.keys.end() || k->second.values.erase(text::ToLower(name)) == 0) return false;
-    Save(g_store);
-    return true;
+    return Save(g_store);
 }
 
 bool RegDeleteKey(Hive hive, WStringView key) {
@@ -331,8 +330,7 @@ bool RegDeleteKey(Hive hive, WStringView key) {
     it = g_store.keys.lower_bound(prefix);
     while (it != g_store.keys.end() && it->first.compare(0, prefix.size(), prefix) == 0)
         it = g_store.keys.erase(it);
-    Save(g_store);
-    return true;
+    return Save(g_store);
 }
 
 bool RegKeyExists(Hive hive, WStringView key) {

@@ -39,8 +39,11 @@ bool RegQueryValue(Hive hive, WStringView key, WStringView name, RegValue* value
 bool RegSetString(Hive hive, WStringView key, WStringView name, WStringView value);
 bool RegSetDword(Hive hive, WStringView key, WStringView name, uint32_t value);
 bool RegSetBinary(Hive hive, WStringView key, WStringView name, const void* data, size_t n);
+// False when the value did not exist, or when the store could not be saved
+// (the value is gone from memory all the same).
 bool RegDeleteValue(Hive hive, WStringView key, WStringView name);
-// Deletes the key with everything below it; false when it did not exist.
+// Deletes the key with everything below it; false when it did not exist, or
+// as above when the store could not be saved.
 bool RegDeleteKey(Hive hive, WStringView key);
 bool RegKeyExists(Hive hive, WStringView key);
 // Names of the direct subkeys / of the values of a key, in sorted order.

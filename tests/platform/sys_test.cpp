@@ -65,6 +65,19 @@ TEST_F(Registry, ValuesSurviveTheFile) {
     EXPECT_NE(data.find("Stra\xC3\x9F"), std::string::npos);
 }
 
+TEST_F(Registry, FailedSavesAreReported) {
+    ASSERT_TRUE(RegSetDword(Hive::CurrentUser, u"A", u"n", 1));
+    ASSERT_TRUE(RegSetDword(Hive::CurrentUser, u"B", u"n", 1));
+    // The file's folder cannot be made: a file stands in its way.
+    SetRegistryFile(file_ + "/registry.txt");
+    EXPECT_FALSE(RegSetDword(Hive::CurrentUser, u"A", u"m", 2));
+    EXPECT_FALSE(RegDeleteValue(Hive::CurrentUser, u"A", u"m"));
+    EXPECT_FALSE(RegDeleteKey(Hive::CurrentUser, u"A"));
+    EXPECT_FALSE(RegKeyExists(Hive::CurrentUser, u"A"));  // gone from memory all the same
+    SetRegistryFile(file_);
+    EXPECT_TRUE(RegKeyExists(Hive::CurrentUser, u"A"));  // the file never changed
+}
+
 TEST_F(Registry, KeyWithALineBreakIsRefused) {
     const WChar* key = u"A]\r\n[HKEY_LOCAL_MACHINE\\Planted";
     EXPECT_FALSE(RegSetString(Hive::CurrentUser, key, u"v", u"x"));
