@@ -74,20 +74,23 @@ int CShapeFile::ShapeIntersects(const CDoubleRect& e) const {
                : 0;
 }
 
-int CShapeFile::HitTest(const DoublePoint& p, double* distance, double tolerance,
-                        const CDoubleRect* extent) {
-    if (!m_shapefile) return -1;
+namespace {
+
+// The hit test of the file's geometry class: nearest point, nearest line or
+// containing polygon (at distance 0). The distance is given only for a hit.
+template <class Point, class Line, class Polygon>
+int HitByClass(ShpHandle h, double* distance, Point point, Line line, Polygon polygon) {
     double d = 0;
     int found = -1;
-    switch (GetShapeGeometryClass(m_shapefile)) {
+    switch (GetShapeGeometryClass(h)) {
         case 0:
-            found = FindNearestPoint(m_shapefile, p, tolerance, &d, extent, false);
+            found = point(&d);
             break;
         case 1:
-            found = FindNearestLine(m_shapefile, p, tolerance, &d, extent, false);
+            found = line(&d);
             break;
         case 2:
-            found = FindContainingPolygon(m_shapefile, p, tolerance, extent, false);
+            found = polygon();
             d = 0;
             break;
         default:
@@ -97,27 +100,27 @@ int CShapeFile::HitTest(const DoublePoint& p, double* distance, double tolerance
     return found;
 }
 
+}  // namespace
+
+int CShapeFile::HitTest(const DoublePoint& p, double* distance, double tolerance,
+                        const CDoubleRect* extent) {
+    if (!m_shapefile) return -1;
+    ShpHandle h = m_shapefile;
+    return HitByClass(
+        h, distance, [&](double* d) { return FindNearestPoint(h, p, tolerance, d, extent, false); },
+        [&](double* d) { return FindNearestLine(h, p, tolerance, d, extent, false); },
+        [&] { return FindContainingPolygon(h, p, tolerance, extent, false); });
+}
+
 int CShapeFile::HitTestRecords(const DoublePoint& p, double* distance, double tolerance, int limit,
                                int members, const uint32_t* words) {
     if (!m_shapefile) return -1;
-    double d = 0;
-    int found = -1;
-    switch (GetShapeGeometryClass(m_shapefile)) {
-        case 0:
-            found = FindNearestPointInSet(m_shapefile, p, tolerance, &d, limit, members, words);
-            break;
-        case 1:
-            found = FindNearestLineInSet(m_shapefile, p, tolerance, &d, limit, members, words);
-            break;
-        case 2:
-            found = FindContainingPolygonInSet(m_shapefile, p, tolerance, limit, members, words);
-            d = 0;
-            break;
-        default:
-            return -1;
-    }
-    if (found >= 0 && distance) *distance = d;
-    return found;
+    ShpHandle h = m_shapefile;
+    return HitByClass(
+        h, distance,
+        [&](double* d) { return FindNearestPointInSet(h, p, tolerance, d, limit, members, words); },
+        [&](double* d) { return FindNearestLineInSet(h, p, tolerance, d, limit, members, words); },
+        [&] { return FindContainingPolygonInSet(h, p, tolerance, limit, members, words); });
 }
 
 CShapeFile* CShapeFile::CreateLike(const WChar* path) const {
