@@ -1077,16 +1077,27 @@ bool DeviceRect(Dc* dc, const RECT* r, Target* t, RECT* out) {
 
 }  // namespace gdi::detail
 
-int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+namespace {
+
+// The rectangle operations: `op(dc, target, device rectangle)` runs when the
+// rectangle is not empty. FALSE only without a DC or a rectangle.
+template <class Op>
+BOOL OnDeviceRect(HDC hdc, const RECT* rect, Op op) {
     Dc* dc = GetDc(hdc);
-    if (!dc || !rect) return 0;
+    if (!dc || !rect) return FALSE;
     Target t;
     RECT r;
-    Paint p;
-    if (!DeviceRect(dc, rect, &t, &r)) return 1;
-    if (!ResolveBrush(dc, brush, &p, R2_COPYPEN)) return 1;
-    FillRectS(t, p, r);
-    return 1;
+    if (DeviceRect(dc, rect, &t, &r)) op(dc, t, r);
+    return TRUE;
+}
+
+}  // namespace
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    return OnDeviceRect(hdc, rect, [&](Dc* dc, const Target& t, const RECT& r) {
+        Paint p;
+        if (ResolveBrush(dc, brush, &p, R2_COPYPEN)) FillRectS(t, p, r);
+    });
 }
 
 BOOL FillRgn(HDC hdc, HRGN rgn, HBRUSH brush) {
@@ -1106,46 +1117,33 @@ static void FillFrame(const Target& t, const Paint& p, const RECT& r) {
 }
 
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
-    Dc* dc = GetDc(hdc);
-    if (!dc || !rect) return 0;
-    Target t;
-    RECT r;
-    Paint p;
-    if (!DeviceRect(dc, rect, &t, &r)) return 1;
-    if (!ResolveBrush(dc, brush, &p, R2_COPYPEN)) return 1;
-    FillFrame(t, p, r);
-    return 1;
+    return OnDeviceRect(hdc, rect, [&](Dc* dc, const Target& t, const RECT& r) {
+        Paint p;
+        if (ResolveBrush(dc, brush, &p, R2_COPYPEN)) FillFrame(t, p, r);
+    });
 }
 
 BOOL InvertRect(HDC hdc, const RECT* rect) {
-    Dc* dc = GetDc(hdc);
-    if (!dc || !rect) return FALSE;
-    Target t;
-    RECT r;
-    if (!DeviceRect(dc, rect, &t, &r)) return TRUE;
-    Paint p;
-    SolidPaint(0, R2_NOT, &p);
-    FillRectS(t, p, r);
-    return TRUE;
+    return OnDeviceRect(hdc, rect, [](Dc*, const Target& t, const RECT& r) {
+        Paint p;
+        SolidPaint(0, R2_NOT, &p);
+        FillRectS(t, p, r);
+    });
 }
 
 BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
-    Dc* dc = GetDc(hdc);
-    if (!dc || !rect) return FALSE;
-    Target t;
-    RECT r;
-    if (!DeviceRect(dc, rect, &t, &r)) return TRUE;
-    // Every other pixel of the one-pixel frame is inverted (XOR with white),
-    // on a checkerboard anchored at the surface origin, so a second call
-    // erases it.
-    Paint p;
-    p.pattern = true;
-    p.rop2 = R2_XORPEN;
-    p.pw = p.ph = 2;
-    p.px = {0xFFFFFF, 0, 0, 0xFFFFFF};
-    p.on = {1, 0, 0, 1};
-    FillFrame(t, p, r);
-    return TRUE;
+    return OnDeviceRect(hdc, rect, [](Dc*, const Target& t, const RECT& r) {
+        // Every other pixel of the one-pixel frame is inverted (XOR with
+        // white), on a checkerboard anchored at the surface origin, so a
+        // second call erases it.
+        Paint p;
+        p.pattern = true;
+        p.rop2 = R2_XORPEN;
+        p.pw = p.ph = 2;
+        p.px = {0xFFFFFF, 0, 0, 0xFFFFFF};
+        p.on = {1, 0, 0, 1};
+        FillFrame(t, p, r);
+    });
 }
 
 BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags) {
