@@ -195,20 +195,12 @@ DialogState* StateOf(HWND dlg) {
     return Control<DialogState>(dlg);
 }
 
-// Dialog units to pixels: v * base / divisor, kept within a range where
-// window rectangles cannot overflow (a template can ask for a 65535-point
-// font and 32767 units).
-int DialogUnitsToPixels(int v, int base, int divisor) {
-    constexpr int64_t kLimit = int64_t(1) << 24;
-    return static_cast<int>(std::clamp<int64_t>(int64_t(v) * base / divisor, -kLimit, kLimit));
-}
-
 HWND CreateFromTemplate(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGPROC proc,
                         LPARAM initParam) {
     SIZE base{g_sysBaseX, g_sysBaseY};
     if (t.hasFont) base = win::DialogBaseUnitsForFont(t.pointSize);
-    auto px = [&](int v) { return DialogUnitsToPixels(v, base.cx, 4); };
-    auto py = [&](int v) { return DialogUnitsToPixels(v, base.cy, 8); };
+    auto px = [&](int v) { return win::DialogUnitsToPixels(v, base.cx, 4); };
+    auto py = [&](int v) { return win::DialogUnitsToPixels(v, base.cy, 8); };
     DWORD style = t.style & ~WS_VISIBLE;
     RECT m = GetNonClientMargins(style, t.exStyle);
     int w = px(t.cx) + m.left + m.right;
@@ -634,10 +626,10 @@ LONG GetDialogBaseUnits() {
 bool MapDialogRect(HWND dialog, RECT* rect) {
     DialogState* st = StateOf(dialog);
     if (!st || !rect) return false;
-    rect->left = DialogUnitsToPixels(rect->left, st->baseX, 4);
-    rect->right = DialogUnitsToPixels(rect->right, st->baseX, 4);
-    rect->top = DialogUnitsToPixels(rect->top, st->baseY, 8);
-    rect->bottom = DialogUnitsToPixels(rect->bottom, st->baseY, 8);
+    rect->left = win::DialogUnitsToPixels(rect->left, st->baseX, 4);
+    rect->right = win::DialogUnitsToPixels(rect->right, st->baseX, 4);
+    rect->top = win::DialogUnitsToPixels(rect->top, st->baseY, 8);
+    rect->bottom = win::DialogUnitsToPixels(rect->bottom, st->baseY, 8);
     return true;
 }
 
@@ -646,6 +638,11 @@ namespace win {
 void SetSystemDialogBaseUnits(int baseX, int baseY) {
     g_sysBaseX = baseX;
     g_sysBaseY = baseY;
+}
+
+int DialogUnitsToPixels(int units, int base, int divisor) {
+    constexpr int64_t kLimit = int64_t(1) << 24;
+    return static_cast<int>(std::clamp<int64_t>(int64_t(units) * base / divisor, -kLimit, kLimit));
 }
 
 SIZE DialogBaseUnitsForFont(int pointSize) {

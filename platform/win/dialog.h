@@ -106,6 +106,10 @@ namespace win {
 void SetSystemDialogBaseUnits(int baseX, int baseY);
 // Base units of a template font of this many points.
 SIZE DialogBaseUnitsForFont(int pointSize);
+// Dialog units to pixels: units * base / divisor (4 across, 8 down), kept
+// within a range where window rectangles cannot overflow (a template can ask
+// for a 65535-point font and 32767 units).
+int DialogUnitsToPixels(int units, int base, int divisor);
 
 // Is the dialog still open (EndDialog not called)?
 bool IsDialogRunning(HWND dialog);

@@ -76,7 +76,8 @@ std::optional<DialogTemplate> TemplateOf(const PropSheetPageHandle& h) {
 SIZE PixelSize(const DialogTemplate& t) {
     SIZE base = t.hasFont ? win::DialogBaseUnitsForFont(t.pointSize)
                           : SIZE{LOWORD(GetDialogBaseUnits()), HIWORD(GetDialogBaseUnits())};
-    return SIZE{t.cx * base.cx / 4, t.cy * base.cy / 8};
+    return SIZE{win::DialogUnitsToPixels(t.cx, base.cx, 4),
+                win::DialogUnitsToPixels(t.cy, base.cy, 8)};
 }
 
 RECT PageArea(HWND sheet, Sheet* s) {

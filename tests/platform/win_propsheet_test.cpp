@@ -268,4 +268,19 @@ TEST_F(PropSheetTest, PagesFromResourcesAndPageHandles) {
     EXPECT_EQ(CreatePropertySheetPage(&empty), nullptr);
 }
 
+TEST_F(PropSheetTest, HugePageTemplateGivesASheetOfAPositiveSize) {
+    // The largest point size and dialog units a page template can hold.
+    bytes_[0] = wintest::DialogTemplate(u"Big", 32767, 32767, {}, 65535);
+    pages_[0].pResource = bytes_[0].data();
+    pages_[0].cbResource = bytes_[0].size();
+    header_.dwFlags |= PSH_MODELESS;
+    auto sheet = reinterpret_cast<HWND>(PropertySheet(&header_));
+    ASSERT_TRUE(IsWindow(sheet));
+    RECT r;
+    GetWindowRect(sheet, &r);
+    EXPECT_GT(r.right - r.left, 0);
+    EXPECT_GT(r.bottom - r.top, 0);
+    EXPECT_TRUE(DestroyWindow(sheet));
+}
+
 }  // namespace
