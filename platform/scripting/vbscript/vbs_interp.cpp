@@ -1332,7 +1332,7 @@ void Interp::CallIdent(const IdentExpr* id, Frame& f, ArgList& args, Value* out,
     }
     Binding* b = Resolve(id);
     if (!b) {
-        if (!args.empty() || isStmt) Throw(isStmt && args.empty() ? 13 : 13, id->name);
+        if (!args.empty() || isStmt) Throw(13, id->name);
         if (f.explicitVars) Throw(500, id->name);
         out->Receive();
         return;

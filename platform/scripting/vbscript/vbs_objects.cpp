@@ -120,12 +120,9 @@ HRESULT DispatchBase::Invoke(DISPID id, REFIID, LCID, uint16_t flags, DISPPARAMS
     ComPtr<IDispatch> keep(this);
     ArgList args;
     std::vector<Value> temps;
-    bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     try {
+        // a put's value travels last in natural order already
         ArgsFromParams(params, args, temps, false);
-        if (isPut && !args.empty()) {
-            // the put value travels last in natural order already
-        }
         Value r;
         Call(id, flags, args, &r);
         WriteBack(params, args, temps);
