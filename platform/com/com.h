@@ -255,6 +255,21 @@ private:
     std::atomic<uint32_t> refs_{1};
 };
 
+// An IDispatch that offers no type information (event sinks, script objects):
+// the rest of IDispatch is the subclass's.
+class UntypedDispatch : public RefCountedObject<IDispatch> {
+public:
+    HRESULT GetTypeInfoCount(uint32_t* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+};
+
 // ---- late-bound helpers used by engines and hosts ----
 
 // Looks up one name (case-insensitive).

@@ -95,20 +95,12 @@ private:
 // The sink an engine advises on an event source. It forwards to the engine
 // while connected; after Unadvise the engine pointer is cleared, so a late
 // call from a snapshot does nothing.
-class ScriptEngineBase::EventSink final : public RefCountedObject<IDispatch> {
+class ScriptEngineBase::EventSink final : public UntypedDispatch {
 public:
     EventSink(ScriptEngineBase* engine, WString item, IID iid, const InterfaceDesc* source)
         : engine_(engine), item_(std::move(item)), iid_(iid), source_(source) {}
     void Detach() { engine_ = nullptr; }
     bool Answers(REFIID iid) const override { return iid == IID_IDispatch || iid == iid_; }
-    HRESULT GetTypeInfoCount(uint32_t* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
     HRESULT GetIDsOfNames(REFIID, const OLECHAR* const* names, uint32_t count, LCID,
                           DISPID* ids) override {
         return source_->GetIDsOfNames(names, count, ids);

@@ -143,7 +143,7 @@ void GetMember(IDispatch* d, WStringView name, CallOutcome* out) {
 
 // ---------------------------------------------------------------- IDispatch over script objects
 
-class ScriptObjectDispatch final : public RefCountedObject<IDispatch> {
+class ScriptObjectDispatch final : public UntypedDispatch {
 public:
     ScriptObjectDispatch(JsEngine* engine, uint32_t id) : engine_(engine), id_(id) {
         engine_->Track(this);
@@ -152,15 +152,6 @@ public:
     JsEngine* Engine() const { return engine_; }
     uint32_t Id() const { return id_; }
     bool Answers(REFIID iid) const override { return iid == IID_IDispatch; }
-    HRESULT GetTypeInfoCount(uint32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
     HRESULT GetIDsOfNames(REFIID, const OLECHAR* const* names, uint32_t count, LCID,
                           DISPID* ids) override {
         if (!names || !ids || !count) return E_INVALIDARG;
