@@ -1,5 +1,6 @@
 // Windows bitmap files into DIB sections. Every size, count and offset of the
 // file is checked against the bytes that exist before it is used.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -48,10 +49,13 @@ uint32_t Channel(uint32_t v, uint32_t mask) {
 
 // RLE8 / RLE4 decoding into bottom-up rows of an 8- or 4-bit surface.
 bool DecodeRle(const uint8_t* p, size_t n, Surface& s, bool four) {
-    int x = 0, y = 0;  // y counts rows from the bottom
+    // y counts rows from the bottom. x stops at the row's end: what runs
+    // past it is dropped, so long runs and deltas cannot make it wrap.
+    int x = 0, y = 0;
     size_t i = 0;
     auto put = [&](int v) {
-        if (x < s.width && y < s.height) s.SetRaw(x, s.height - 1 - y, static_cast<uint32_t>(v));
+        if (x >= s.width) return;
+        if (y < s.height) s.SetRaw(x, s.height - 1 - y, static_cast<uint32_t>(v));
         ++x;
     };
     while (i + 1 < n) {
@@ -68,7 +72,7 @@ bool DecodeRle(const uint8_t* p, size_t n, Surface& s, bool four) {
             return true;
         } else if (b == 2) {  // delta
             if (i + 1 >= n) return false;
-            x += p[i];
+            x = std::min(x + p[i], s.width);
             y += p[i + 1];
             i += 2;
         } else {  // absolute run of b pixels, padded to 16 bits

@@ -307,6 +307,29 @@ TEST(GdiBlits, BitmapFiles) {
     EXPECT_EQ(LoadDibFile(u"/nonexistent/file.bmp"), nullptr);
 }
 
+// Run-length data may move far past the end of a row (deltas of 255 pixels
+// again and again): what lies beyond the row is dropped, and the column
+// neither wraps around nor lands before the row.
+TEST(GdiBlits, RunLengthMovesPastTheRowAreCut) {
+    std::vector<uint8_t> data = {2, 1};  // two red pixels
+    const size_t deltas = (size_t{1} << 31) / 255 + 2;
+    data.reserve(data.size() + 4 * deltas + 4);
+    for (size_t i = 0; i < deltas; ++i) data.insert(data.end(), {0, 2, 255, 0});
+    data.insert(data.end(), {1, 1, 0, 1});  // one more red pixel, end of bitmap
+    std::vector<uint8_t> rle = BmpFile(8, 4, 1, {0xFFFFFF, 0xFF0000}, data, 1);
+    HBITMAP bm = LoadDibFromMemory(rle.data(), rle.size());
+    ASSERT_NE(bm, nullptr);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP old = SelectObject(mem, bm);
+    EXPECT_EQ(GetPixel(mem, 0, 0), kRed);
+    EXPECT_EQ(GetPixel(mem, 1, 0), kRed);
+    EXPECT_EQ(GetPixel(mem, 2, 0), kWhite);
+    EXPECT_EQ(GetPixel(mem, 3, 0), kWhite);
+    SelectObject(mem, old);
+    DeleteObject(bm);
+    DeleteDC(mem);
+}
+
 TEST(GdiBlits, ScrollMovesPixelsAndReportsTheUncoveredPart) {
     Canvas c(6, 3);
     SetPixel(c.dc, 1, 1, kRed);
