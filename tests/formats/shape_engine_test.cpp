@@ -101,7 +101,8 @@ TEST_F(ShapeEngineTest, NewFileAndFirstPointAreByteExact) {
     EXPECT_EQ(ShapeLoadDouble(s + 36), 3);
     EXPECT_EQ(ShapeLoadDouble(s + 60), 4);
 
-    if (!HaveTool("shpcreate") || !HaveTool("shpadd")) GTEST_SKIP() << "shapelib tools missing";
+    REQUIRE_TOOL("shpcreate");
+    REQUIRE_TOOL("shpadd");
     RunTool("cd '" + root_ + "' && shpcreate peer point && shpadd peer 3 4");
     // Only the empty header's box and M range may differ; after the append
     // the box agrees, and the M range is this engine's no-data.
@@ -112,7 +113,8 @@ TEST_F(ShapeEngineTest, NewFileAndFirstPointAreByteExact) {
 }
 
 TEST_F(ShapeEngineTest, EveryTypeReadsBackThroughShpdumpAndOgrinfo) {
-    if (!HaveTool("shpdump") || !HaveTool("ogrinfo")) GTEST_SKIP() << "oracles missing";
+    REQUIRE_TOOL("shpdump");
+    REQUIRE_TOOL("ogrinfo");
     for (int type : {1, 3, 5, 8, 11, 13, 15, 18, 21, 23, 25, 28}) {
         SCOPED_TRACE(type);
         const std::string name = "t" + std::to_string(type);
@@ -169,7 +171,7 @@ TEST_F(ShapeEngineTest, EveryTypeReadsBackThroughShpdumpAndOgrinfo) {
 }
 
 TEST_F(ShapeEngineTest, PublicSamplesMatchShpdump) {
-    if (!HaveTool("shpdump")) GTEST_SKIP() << "shpdump missing";
+    REQUIRE_TOOL("shpdump");
     struct Sample {
         const char* name;
         int type, count;
@@ -199,7 +201,7 @@ TEST_F(ShapeEngineTest, PublicSamplesMatchShpdump) {
 }
 
 TEST_F(ShapeEngineTest, GdalLinesWithoutMeasuresReadAsNoData) {
-    if (!HaveTool("ogr2ogr")) GTEST_SKIP() << "ogr2ogr missing";
+    REQUIRE_TOOL("ogr2ogr");
     Put("in.geojson",
         R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{"a":1},)"
         R"("geometry":{"type":"LineString","coordinates":[[1,2,3],[4,5,6]]}},)"
@@ -270,7 +272,7 @@ TEST_F(ShapeEngineTest, EditsKeepTheThreeFilesInStep) {
     EXPECT_EQ(ShpGetError(h), kShpErrDeleted);
     ShpClose(h);
 
-    if (!HaveTool("ogrinfo")) return;
+    REQUIRE_TOOL("ogrinfo");
     // The summary counts rows; the listing skips the deleted ones.
     const std::string info = RunTool("ogrinfo -ro -al -so '" + Host("e.shp") + "'");
     EXPECT_NE(info.find("Feature Count: 4"), std::string::npos) << info;
@@ -520,7 +522,7 @@ TEST_F(ShapeEngineTest, RecomputeExtentWidensAStaleBoxAndKeepsMeasures) {
     EXPECT_EQ(ShpRecomputeExtent(h, 1), 0);  // read-only: no writes into the file
     EXPECT_EQ(ShpRecomputeExtent(h, 0), 1);
     ShpClose(h);
-    if (!HaveTool("shpdump")) return;
+    REQUIRE_TOOL("shpdump");
     EXPECT_NE(Shpdump(Host("x.shp")).find("to  (30,40,0,9)"), std::string::npos);
 }
 
@@ -554,8 +556,9 @@ TEST_F(ShapeEngineTest, OutOfOrderFileKeepsIndexOrder) {
 }
 
 TEST_F(ShapeEngineTest, FilesFromOtherProgramsReadCorrectly) {
-    if (!HaveTool("shpadd") || !HaveTool("ogr2ogr") || !HaveTool("shpdump"))
-        GTEST_SKIP() << "oracles missing";
+    REQUIRE_TOOL("shpadd");
+    REQUIRE_TOOL("ogr2ogr");
+    REQUIRE_TOOL("shpdump");
     const char* made[][2] = {
         {"point", "1 2"},
         {"arc", "0 0 1 1 2 0 + 5 5 6 7"},
@@ -607,7 +610,7 @@ TEST_F(ShapeEngineTest, FilesFromOtherProgramsReadCorrectly) {
 // Seeded points on vertex rows against SpatiaLite's ST_Contains (through
 // GDAL's SQLite dialect) on the same polygons, boundary points left out.
 TEST_F(ShapeEngineTest, ContainmentAgreesWithSpatiaLite) {
-    if (!HaveTool("ogrinfo")) GTEST_SKIP() << "ogrinfo missing";
+    REQUIRE_TOOL("ogrinfo");
     const std::string probe =
         RunTool("ogrinfo :memory: -dialect SQLite -sql \"SELECT spatialite_version()\" 2>&1");
     if (probe.find("spatialite_version") == std::string::npos) GTEST_SKIP() << "no SpatiaLite";
