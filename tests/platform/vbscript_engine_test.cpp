@@ -271,6 +271,19 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     ASSERT_EQ(CallMethod(g, u"Fill", &ref, 1, r.Receive()), S_OK);
     EXPECT_EQ(WString(BstrView(text)), u"hi!");
     SysFreeString(text);
+    // a by-reference argument that points nowhere is refused, not followed
+    for (VARTYPE vt : {VARTYPE(VT_BSTR), VARTYPE(VT_VARIANT), VARTYPE(VT_I4)}) {
+        ref.vt = VT_BYREF | vt;
+        ref.byref = nullptr;
+        EXPECT_EQ(CallMethod(g, u"Fill", &ref, 1, r.Receive()), E_POINTER) << vt;
+    }
+    VARIANT inner;
+    VariantInit(&inner);
+    inner.vt = VT_BYREF | VT_BSTR;
+    inner.pbstrVal = nullptr;
+    ref.vt = VT_BYREF | VT_VARIANT;
+    ref.pvarVal = &inner;
+    EXPECT_EQ(CallMethod(g, u"Fill", &ref, 1, r.Receive()), E_POINTER);
     ComVariant nine(int32_t(9));
     ASSERT_EQ(PutProperty(g, u"COUNT", nine), S_OK);
     EXPECT_EQ(EvalText(u"count"), u"9");

@@ -42,13 +42,34 @@ HRESULT DispatchBase::GetIDsOfNames(REFIID, const OLECHAR* const* names, uint32_
     return hr;
 }
 
-void ArgsFromParams(DISPPARAMS* dp, ArgList& args, std::vector<Value>& temps, bool skipPutValue) {
+namespace {
+
+// A by-reference argument must point somewhere, through every level of a
+// VT_BYREF|VT_VARIANT chain.
+bool RefsValid(const VARIANT* v) {
+    for (int depth = 0; v->vt & VT_BYREF; ++depth) {
+        if (!v->byref || depth > 64) return false;
+        if (v->vt != (VT_BYREF | VT_VARIANT)) return true;
+        v = v->pvarVal;
+    }
+    return true;
+}
+
+}  // namespace
+
+HRESULT ArgsFromParams(DISPPARAMS* dp, ArgList& args, std::vector<Value>& temps,
+                       bool skipPutValue) {
     uint32_t n = dp ? dp->cArgs : 0;
     uint32_t named = dp ? dp->cNamedArgs : 0;
-    uint32_t first = 0;
-    if (skipPutValue && named > 0 && dp->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) first = 1;
     args.clear();
     temps.clear();
+    if (n > 0 && !dp->rgvarg) return E_POINTER;
+    if (named > 0 && !dp->rgdispidNamedArgs) return E_POINTER;
+    for (uint32_t k = 0; k < n; ++k) {
+        if (!RefsValid(&dp->rgvarg[k])) return E_POINTER;
+    }
+    uint32_t first = 0;
+    if (skipPutValue && named > 0 && dp->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) first = 1;
     temps.resize(n);
     for (uint32_t k = n; k-- > first;) {
         VARIANT* v = &dp->rgvarg[k];
@@ -67,13 +88,14 @@ void ArgsFromParams(DISPPARAMS* dp, ArgList& args, std::vector<Value>& temps, bo
         }
         args.push_back(std::move(a));
     }
+    return S_OK;
 }
 
 void WriteBack(DISPPARAMS* dp, ArgList&, std::vector<Value>& temps) {
     if (!dp) return;
     for (uint32_t k = 0; k < dp->cArgs && k < temps.size(); ++k) {
         VARIANT* v = &dp->rgvarg[k];
-        if (!(v->vt & VT_BYREF) || v->vt == (VT_BYREF | VT_VARIANT)) continue;
+        if (!(v->vt & VT_BYREF) || v->vt == (VT_BYREF | VT_VARIANT) || !v->byref) continue;
         VARTYPE want = v->vt & ~VT_BYREF;
         Value conv;
         if (FAILED(VariantChangeType(&conv, &temps[k], VARIANT_ALPHABOOL, want))) continue;
@@ -122,7 +144,7 @@ HRESULT DispatchBase::Invoke(DISPID id, REFIID, LCID, uint16_t flags, DISPPARAMS
     std::vector<Value> temps;
     try {
         // a put's value travels last in natural order already
-        ArgsFromParams(params, args, temps, false);
+        if (HRESULT hr = ArgsFromParams(params, args, temps, false); FAILED(hr)) return hr;
         Value r;
         Call(id, flags, args, &r);
         WriteBack(params, args, temps);
