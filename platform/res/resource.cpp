@@ -175,6 +175,7 @@ namespace {
 
 struct Registry {
     std::mutex m;
+    std::mutex programInit;  // one thread parses the embedded image at a time
     std::map<uintptr_t, std::shared_ptr<ResourceModule>> modules;
     uintptr_t next = 0x10000;
     HINSTANCE program = nullptr;
@@ -221,6 +222,8 @@ void SetProgramResources(const uint8_t* data, size_t size) {
 }
 
 HINSTANCE GetProgramModule() {
+    // Held across the parse so that threads arriving together register it once.
+    std::lock_guard<std::mutex> init(R().programInit);
     const uint8_t* data;
     size_t size;
     {

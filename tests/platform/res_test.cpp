@@ -3,6 +3,7 @@
 // decompiles the image as the oracle for the string tables.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "platform/res/formats.h"
 #include "platform/res/locale.h"
@@ -31,6 +33,36 @@ protected:
     void SetUp() override { res::ResetForTests(); }
     void TearDown() override { res::ResetForTests(); }
 };
+
+// Threads asking for the program module at once share one parsed module:
+// handles are numbered in order, so a second registration shows in the gap.
+TEST_F(ResTest, ProgramModuleIsRegisteredOnceUnderContention) {
+    auto dummy = res::ModuleFromHandle(res::GetProgramModule());
+    ASSERT_TRUE(dummy);
+    for (int round = 0; round < 50; ++round) {
+        res::ResetForTests();
+        HINSTANCE before = res::RegisterModule(dummy);
+        res::UnregisterModule(before);
+        std::atomic<int> ready{0};
+        std::vector<HINSTANCE> got(8);
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < got.size(); ++i) {
+            threads.emplace_back([&, i] {
+                ++ready;
+                while (ready < int(got.size())) {
+                }
+                got[i] = res::GetProgramModule();
+            });
+        }
+        for (auto& t : threads) t.join();
+        for (HINSTANCE h : got) EXPECT_EQ(h, got[0]);
+        HINSTANCE after = res::RegisterModule(dummy);
+        res::UnregisterModule(after);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(after) - reinterpret_cast<uintptr_t>(before),
+                  2u * 0x10000u)
+            << "round " << round;
+    }
+}
 
 TEST_F(ResTest, EmbeddedStringsFollowTheSixteenEntryBlocks) {
     HINSTANCE program = res::GetProgramModule();
