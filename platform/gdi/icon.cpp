@@ -21,7 +21,10 @@ HBITMAP CopyBitmap(HBITMAP src) {
     if (!b) return nullptr;
     HBITMAP copy = CreateBitmap(b->s.width, b->s.height, 1, b->s.bpp, nullptr);
     Bitmap* c = GetBitmap(copy);
-    if (!c) return nullptr;
+    if (!c) {
+        DeleteObject(copy);
+        return nullptr;
+    }
     for (int y = 0; y < b->s.height; ++y) std::memcpy(c->s.Row(y), b->s.Row(y), b->s.stride);
     c->s.palette = b->s.palette;
     return copy;
@@ -41,6 +44,9 @@ HICON CreateIconIndirect(const ICONINFO* info) {
     icon->info = *info;
     icon->info.hbmMask = CopyBitmap(info->hbmMask);
     icon->info.hbmColor = info->hbmColor ? CopyBitmap(info->hbmColor) : nullptr;
+    // An icon without its mask (or without the colour it was given) cannot be drawn;
+    // the destructor deletes whichever copy was made.
+    if (!icon->info.hbmMask || (info->hbmColor && !icon->info.hbmColor)) return nullptr;
     return Handle<HICON>(AddObject(std::move(icon)));
 }
 
@@ -50,6 +56,12 @@ BOOL GetIconInfo(HICON h, ICONINFO* out) {
     *out = icon->info;
     out->hbmMask = CopyBitmap(icon->info.hbmMask);
     out->hbmColor = icon->info.hbmColor ? CopyBitmap(icon->info.hbmColor) : nullptr;
+    if (!out->hbmMask || (icon->info.hbmColor && !out->hbmColor)) {
+        DeleteObject(out->hbmMask);
+        DeleteObject(out->hbmColor);
+        out->hbmMask = out->hbmColor = nullptr;
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -62,6 +74,7 @@ BOOL DrawIconEx(HDC hdc, int x, int y, HICON h, int width, int height, UINT, HBR
     Icon* icon = GetIcon(h);
     if (!icon || !GetDc(hdc)) return FALSE;
     Bitmap* mask = GetBitmap(icon->info.hbmMask);
+    if (!mask) return FALSE;
     int w = mask->s.width;
     int ih = icon->info.hbmColor ? mask->s.height : mask->s.height / 2;
     if (width <= 0) width = w;
