@@ -258,7 +258,16 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, const SAFEARRAYBOUND* lastDim) {
     uint64_t oldCount = inner * psa->rgsabound[psa->cDims - 1].cElements;
     uint64_t newCount = inner * lastDim->cElements;
     if (newCount * psa->cbElements > 0x7FFFFFFFull) return E_OUTOFMEMORY;
-    if (newCount < oldCount) ReleaseElements(psa, newCount, oldCount);
+    if (newCount < oldCount) {
+        // Shrinking needs no new memory: once the dropped elements are released
+        // the bounds change whatever happens, and a block that cannot be made
+        // smaller is kept as it is.
+        ReleaseElements(psa, newCount, oldCount);
+        psa->rgsabound[psa->cDims - 1] = *lastDim;
+        if (void* data = std::realloc(psa->pvData, (newCount ? newCount : 1) * psa->cbElements))
+            psa->pvData = data;
+        return S_OK;
+    }
     void* data = std::realloc(psa->pvData, (newCount ? newCount : 1) * psa->cbElements);
     if (!data) return E_OUTOFMEMORY;
     psa->pvData = data;

@@ -322,6 +322,13 @@ TEST(ComSafeArray, MultiDimensionalAndRedim) {
     EXPECT_NE(copy.parray, psa);
     ASSERT_EQ(SafeArrayGetElement(copy.parray, idx, got.Receive()), S_OK);
     EXPECT_EQ(BstrView(got.bstrVal), u"f");
+    // Shrinking releases the dropped elements once; the rest stay.
+    SAFEARRAYBOUND one{1, 1};
+    ASSERT_EQ(SafeArrayRedim(psa, &one), S_OK);
+    EXPECT_EQ(SafeArrayGetElement(psa, idx, got.Receive()), DISP_E_BADINDEX);
+    int32_t kept[2] = {2, 1};
+    ASSERT_EQ(SafeArrayGetElement(psa, kept, got.Receive()), S_OK);
+    EXPECT_EQ(BstrView(got.bstrVal), u"c");
     // Locked arrays cannot be destroyed.
     SafeArrayLock(psa);
     EXPECT_EQ(VariantClear(&v), DISP_E_ARRAYISLOCKED);
