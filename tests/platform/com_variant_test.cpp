@@ -277,7 +277,7 @@ TEST(ComDates, TextFormsBothWays) {
 // Conversions do not follow the process locale (the display layer sets one).
 TEST(ComChangeType, IgnoresProcessLocale) {
     std::string saved = setlocale(LC_ALL, nullptr);
-    if (!setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "de_DE.UTF-8 missing: run tools/setup";
     EXPECT_EQ(AsText(Of(VT_R8, 2.5)), u"2.5");
     ComVariant s = Str(u"2.5"), d;
     EXPECT_EQ(VariantChangeType(&d, &s, 0, VT_R8), S_OK);

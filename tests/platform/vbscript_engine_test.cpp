@@ -248,7 +248,7 @@ TEST_F(VbsEngineTest, ExpressionsGiveVariants) {
     EXPECT_TRUE(h->site.errors[0].lineText.empty());
 }
 
-TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
+TEST_F(VbsEngineTest, GlobalDispatch) {
     ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     ASSERT_EQ(Exec(u"Dim count : count = 4\nFunction Add(a, b) : Add = a + b : End Function"), S_OK)
         << lastError;
@@ -292,7 +292,10 @@ TEST_F(VbsEngineTest, GlobalDispatchAndMessageBoxes) {
     h->script->Close();
     EXPECT_EQ(CallMethod(g, u"Add", args, 2, r.Receive()), E_UNEXPECTED);
     g->Release();
-    return;
+}
+
+TEST_F(VbsEngineTest, MessageAndInputBoxes) {
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
     win::QueueMessageBoxAnswers({7});
     ASSERT_EQ(Exec(u"If MsgBox(\"Save?\", vbYesNo, \"Edit\") = vbNo Then Application.Log \"no\""),
               S_OK)

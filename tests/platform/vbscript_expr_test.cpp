@@ -357,7 +357,7 @@ TEST(VbsExpr, Dates) {
 // Numbers and dates keep their fixed forms whatever the process locale says.
 TEST(VbsExpr, CommaDecimalLocale) {
     std::string saved = setlocale(LC_ALL, nullptr);
-    if (!setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "de_DE.UTF-8 missing: run tools/setup";
     Check({
         {"CStr(1.5)", "String:1.5"},
         {"CDbl(\"2.25\") * 2", "Double:4.5"},
