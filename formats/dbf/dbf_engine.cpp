@@ -161,6 +161,13 @@ bool IsWriteAccess(const DbfTable* t) {
     return (fioGetAccess(t->file) & kFioWrite) != 0;
 }
 
+// Every write path asks first: a damaged table is never made worse.
+bool RefuseDamaged(DbfTable* t) {
+    if (!t->damaged) return false;
+    SetErr(t, kDbfErrDamaged, 0);
+    return true;
+}
+
 }  // namespace
 
 zn::EngineHeap& DbfHeap() {
@@ -240,20 +247,25 @@ DbfHandle DbfOpen(const Ch* path, int flags) {
         memcpy(t->descriptors.get(), area.data(), 32 * static_cast<size_t>(n));
     }
     if (!LayOutFields(t.get())) return FailOpen(kDbfErrHeader);
-    // A count beyond the rows the file holds (a cut copy, a crash before the
-    // header was written) would send every walk through rows that are not
-    // there: count only the whole rows that exist.
+    // A count beyond the rows the file holds (a cut copy) keeps its count:
+    // cutting it would make the shapes beside the missing rows unreachable.
+    // The table says it is damaged, and reads stop at the bytes that exist.
     const int64_t size = fioGetSize(t->file);
     const int64_t hl = HeaderLength(t.get()), rl = RecordLength(t.get());
     const int64_t present = size > hl ? (size - hl) / rl : 0;
-    if (size >= 0 && Count(t.get()) > present)
-        PutLe32(t->header + 4, static_cast<uint32_t>(present));
+    t->damaged = size >= 0 && Count(t.get()) > present;
 
     t->record = zn::AllocBlock(DbfHeap(), static_cast<size_t>(RecordLength(t.get())) + 8);
     if (!t->record) return FailOpen(kDbfErrMemory);
     DbfBlankRecord(t.get());
     SeekTo(t.get(), 0);
-    t->errorCode = 0;
+    if (t->damaged) {
+        SetErr(t.get(), kDbfErrDamaged, 0);
+        t_openError.code = kDbfErrDamaged;
+        t_openError.message = t->message;
+    } else {
+        t->errorCode = 0;
+    }
     return t.release();
 }
 
@@ -264,8 +276,14 @@ DbfHandle DbfCreate(const Ch* path, int flags) {
     TablePtr t = NewTable();
     if (!t) return FailOpen(kDbfErrMemory);
     t->openFlags = flags | kDbfReadWrite;
-    t->file = fioOpen(wpath.c_str(), kFioRead | kFioWrite, kFioShareRead, kFioCreateAlways,
-                      kFioAttrNormal, (flags & kDbfForMapping) ? kFioForMapping : 0);
+    // Over an existing table the new one is made beside it and renamed over
+    // it once complete: a create that fails keeps the old table.
+    const bool replacing = fs::Exists(wpath);
+    const WString made = replacing ? wpath + u"~" : wpath;
+    t->file = fioOpen(made.c_str(), kFioRead | kFioWrite,
+                      replacing ? kFioShareRead | kFioShareDelete : kFioShareRead,
+                      kFioCreateAlways, kFioAttrNormal,
+                      (flags & kDbfForMapping) ? kFioForMapping : 0);
     if (!t->file) return FailOpen(kDbfErrCreate);
     // A create that fails after this point leaves no half-written table.
     struct Rollback {
@@ -274,11 +292,13 @@ DbfHandle DbfCreate(const Ch* path, int flags) {
         bool committed = false;
         ~Rollback() {
             if (committed) return;
+            const uint32_t error = fs::GetLastError();
             fioClose(t->file);
             t->file = nullptr;
             fs::DeleteFile(path);
+            fs::SetLastError(error);
         }
-    } rollback{t.get(), wpath};
+    } rollback{t.get(), made};
 
     t->header[0] = 0x03;
     PutLe16(t->header + 8, 33);
@@ -287,6 +307,10 @@ DbfHandle DbfCreate(const Ch* path, int flags) {
     t->record = zn::AllocBlock(DbfHeap(), 1 + 8);
     if (!t->record) return FailOpen(kDbfErrMemory);
     if (!DbfWriteHeader(t.get(), 1)) return FailOpen(t->errorCode, t.get());
+    if (replacing) {
+        fioFlush(t->file);
+        if (!fioReplace(t->file, wpath.c_str(), kFioShareRead)) return FailOpen(kDbfErrCreate);
+    }
     DbfBlankRecord(t.get());
     t->current = 0;
     rollback.committed = true;
@@ -397,6 +421,10 @@ void DbfSetError(DbfHandle h, int code, const WChar* format, ...) {
     } else {
         h->message = DefaultMessage(code, h->systemError);
     }
+}
+
+int DbfIsDamaged(DbfHandle h) {
+    return h && h->damaged ? 1 : 0;
 }
 
 int DbfIsWritable(DbfHandle h) {
@@ -546,6 +574,7 @@ int DbfGetFieldOffset(DbfHandle h, int index) {
 template <typename Ch>
 int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals) {
     if (!h || !name) return -1;
+    if (RefuseDamaged(h)) return -1;
     switch (type) {
         case 'C':
             decimals = 0;
@@ -708,6 +737,7 @@ int DbfReadRecord(DbfHandle h, int record, uint8_t* buffer) {
 
 int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
     if (!h) return 0;
+    if (RefuseDamaged(h)) return 0;
     const int64_t count = Count(h);
     const int64_t rl = RecordLength(h);
     if (record == kDbfAppend) {
@@ -767,6 +797,7 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
 
 int DbfDeleteRecord(DbfHandle h, int record) {
     if (!h) return 0;
+    if (RefuseDamaged(h)) return 0;
     const int64_t target = record == kDbfCurrent ? h->current : record;
     if (record == kDbfAppend || (target >= 0 && target >= static_cast<int64_t>(Count(h)))) {
         SetErr(h, kDbfErrSeek);
@@ -848,6 +879,7 @@ int DbfBlankRecord(DbfHandle h, uint8_t* buffer) {
 
 int DbfWriteHeader(DbfHandle h, int withDescriptors) {
     if (!h) return 0;
+    if (RefuseDamaged(h)) return 0;
     const time_t now = time(nullptr);
     struct tm local {};
     localtime_r(&now, &local);
@@ -882,6 +914,7 @@ int DbfWriteHeader(DbfHandle h, int withDescriptors) {
 
 int DbfSetRecordCount(DbfHandle h, int count, uint8_t flag) {
     if (!h || count < 0) return 0;
+    if (RefuseDamaged(h)) return 0;
     const int64_t old = Count(h);
     const int64_t rl = RecordLength(h);
     if (HeaderLength(h) + count * rl + 1 > kMaxFileSize) {
@@ -915,6 +948,7 @@ int DbfSetRecordCount(DbfHandle h, int count, uint8_t flag) {
 
 int DbfRemoveAllRecords(DbfHandle h) {
     if (!h) return 0;
+    if (RefuseDamaged(h)) return 0;
     const uint8_t eof = 0x1A;
     if (fioSeek(h->file, HeaderLength(h), 0) < 0 || fioWrite(h->file, &eof, 1) != 1) {
         SetErr(h, kDbfErrEndMark);

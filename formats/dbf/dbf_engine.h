@@ -57,6 +57,7 @@ enum DbfError {
     kDbfErrDeleteFlag = 17,
     kDbfErrField = 18,     // a field that cannot be added (limits, rows present)
     kDbfErrTooLarge = 19,  // the table would outgrow the format's 32-bit offsets
+    kDbfErrDamaged = 20,   // the file holds fewer rows than its header counts
 };
 
 constexpr int kDbfMaxFields = 1024;
@@ -107,6 +108,11 @@ const WChar* DbfGetErrorInfo(DbfHandle h, int* code = nullptr, uint32_t* systemE
 void DbfSetError(DbfHandle h, int code, const WChar* format = nullptr, ...);
 
 // ---- writability ----
+// 1 when the file was opened with fewer rows than its header counts. Such a
+// table keeps its count (the shapes beside it stay reachable), reports
+// kDbfErrDamaged after the open, fails reads of the missing rows and refuses
+// every write with kDbfErrDamaged until it is rewritten whole.
+int DbfIsDamaged(DbfHandle h);
 int DbfIsWritable(DbfHandle h);
 int DbfIsFileWritable(DbfHandle h);
 int DbfSetWritable(DbfHandle h, int writable);

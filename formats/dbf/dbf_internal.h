@@ -21,6 +21,9 @@ struct DbfTable {
     WString message;
     unsigned codePage = 0;
     int openFlags = 0;
+    // The header counts rows the file does not hold (a cut copy): the rows
+    // that exist read, the others fail, and nothing is written.
+    bool damaged = false;
 
     ~DbfTable() { fioClose(file); }
 };

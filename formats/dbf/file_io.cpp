@@ -261,6 +261,19 @@ int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
     return 1;
 }
 
+int fioReplace(FioFile* file, const WChar* target, uint32_t share) {
+    if (!file || !target) {
+        fs::SetLastError(fs::kErrorInvalidParameter);
+        return 0;
+    }
+    if (!fs::MoveFile(file->path, target, true)) return 0;
+    file->path.assign(target);
+    // Reopen under the new name, which also gives up the delete sharing.
+    const uint32_t access = file->access;
+    file->share = share | kFioShareDelete;
+    return fioSetMode(file, access, share);
+}
+
 uint32_t fioGetAccess(const FioFile* file) {
     return file->access;
 }

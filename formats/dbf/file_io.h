@@ -19,6 +19,7 @@ constexpr uint32_t kFioWrite = 0x40000000;  // GENERIC_WRITE
 constexpr uint32_t kFioShareNone = 0;
 constexpr uint32_t kFioShareRead = 1;
 constexpr uint32_t kFioShareReadWrite = 3;
+constexpr uint32_t kFioShareDelete = 4;
 // Creation dispositions.
 constexpr uint32_t kFioCreateAlways = 2;
 constexpr uint32_t kFioOpenExisting = 3;
@@ -77,6 +78,11 @@ uint32_t fioGetAttributes(FioFile* file);
 // Reopens with another access and share, keeping the record; 1 or 0. The
 // old mode is kept on failure. A mapped file is refused (0).
 int fioSetMode(FioFile* file, uint32_t access, uint32_t share);
+
+// Renames the open file over `target` (replacing a file there) and keeps it
+// open under the new name with `share`; the file must have been opened with
+// kFioShareDelete. 1 or 0; on failure the file keeps its old name.
+int fioReplace(FioFile* file, const WChar* target, uint32_t share);
 
 // What the engines read of the record.
 uint32_t fioGetAccess(const FioFile* file);

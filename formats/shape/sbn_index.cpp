@@ -53,6 +53,36 @@ bool Overlaps(const uint8_t a[4], int x0, int y0, int x1, int y1) {
     return a[0] <= x1 && a[2] >= x0 && a[1] <= y1 && a[3] >= y0;
 }
 
+// Every bin's feature records exist, lie inside `.sbn` and hold exactly the
+// bin's count, and the bins together file no more features than the header
+// announces. A pair that fails (a cut `.sbn` or `.sbx`, a damaged table)
+// would answer queries without some of its features, so it is no index.
+bool BinsConsistent(EShapeFilePair& pair, const std::vector<ESpatialIndex::BinEntry>& bins,
+                    int32_t shapeCount) {
+    const int records = pair.GetRecordCount();
+    const int64_t size = static_cast<int64_t>(pair.GetMainFile()->GetSize());
+    int64_t total = 0;
+    for (const ESpatialIndex::BinEntry& bin : bins) {
+        if (bin.count < 0) return false;
+        if (bin.count == 0) continue;
+        // Record 1 is the table; feature records follow it.
+        if (bin.first < 2 || bin.first > records) return false;
+        int64_t left = bin.count;
+        for (int r = bin.first - 1; left > 0; ++r) {
+            if (r >= records) return false;
+            const int64_t offset = pair.GetRecordOffset(r);
+            const int length = pair.GetRecordLength(r);
+            if (offset < 0 || length <= 0 || length % 8 != 0 || offset + 8 + length > size)
+                return false;
+            left -= length / 8;
+        }
+        if (left != 0) return false;
+        total += bin.count;
+        if (total > shapeCount) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool EExtent::Intersects(const EExtent& o) const {
@@ -95,7 +125,7 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
     if (count < 0 || !(e.xmin <= e.xmax) || !(e.ymin <= e.ymax) || !std::isfinite(e.xmin) ||
         !std::isfinite(e.xmax) || !std::isfinite(e.ymin) || !std::isfinite(e.ymax))
         return false;
-    std::vector<Bin> bins;
+    std::vector<BinEntry> bins;
     if (pair->GetRecordCount() > 0) {
         // Nothing is allocated for more than the file holds.
         const int length = pair->GetRecordLength(0);
@@ -111,6 +141,7 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
                 static_cast<int32_t>(ELoadBE32(table.data() + 8 * static_cast<size_t>(i) + 4));
         }
     }
+    if (!BinsConsistent(*pair, bins, count)) return false;
     pair_ = std::move(pair);
     shapeCount_ = count;
     extent_ = e;

@@ -14,9 +14,11 @@
 // feature records, at most 100 features of 8 bytes each (x0, y0, x1, y1 as
 // bytes, the record number as a 32-bit integer), in bin order.
 //
-// Reading trusts nothing: table entries that point outside the file are
-// empty bins, the table is at most 2^24 - 1 entries and what the file holds,
-// and coordinates are clamped in floating point before they become bytes.
+// Reading trusts nothing: a pair whose bins point outside the files, hold
+// negative counts or more features than the header announces is refused at
+// open (callers then scan the shapes), the table is at most 2^24 - 1 entries
+// and what the file holds, and coordinates are clamped in floating point
+// before they become bytes.
 #pragma once
 
 #include <cstdint>
@@ -66,11 +68,13 @@ public:
     const EExtent& GetExtent() const { return extent_; }
     int GetBinCount() const { return static_cast<int>(bins_.size()); }
 
-private:
-    struct Bin {
+    struct BinEntry {
         int32_t first;
         int32_t count;
     };
+
+private:
+    using Bin = BinEntry;
     void Walk(int bin, int depth, int bx0, int by0, int bx1, int by1, const uint8_t q[4],
               ERecordSet& set, int& count);
     void Visit(int bin, const uint8_t q[4], ERecordSet& set, int& count);

@@ -366,6 +366,8 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
                      a.attributes, a.fioFlags);
     if (!h->shx) return FailOpen(h, kShpErrShxOpen);
     if (fioRead(h->shp, h->header, 100) != 100) return FailOpen(h, kShpErrHeader);
+    // A `.shx` without its whole header locates no record: every read would fail.
+    if (fioGetSize(h->shx) < 100) return FailOpen(h, kShpErrHeader);
     if (Be32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
     h->table = DbfOpen(WithExtension(wpath, u"dbf").c_str(), flags);
     if (!h->table) return FailOpen(h, kShpErrDbfOpen);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -226,23 +227,24 @@ TEST_F(DbfEngine, DamagedInputTable) {
         std::string bytes;
         int code;     // expected open error, 0 when it must open
         int records;  // rows readable when it opens
+        int count;    // rows the table reports (more than readable: damaged)
     } cases[] = {
-        {"empty file", "", kDbfErrHeader, 0},
-        {"short header", good.substr(0, 20), kDbfErrHeader, 0},
-        {"no descriptors", good.substr(0, 32), kDbfErrDescriptor, 0},
-        {"cut descriptor", good.substr(0, 50), kDbfErrDescriptor, 0},
-        {"no terminator", good.substr(0, 96), kDbfErrDescriptor, 0},
-        {"1025 descriptors", many, kDbfErrTooManyFields, 0},
-        {"record length below fields", with(10, std::string("\x05\x00", 2)), kDbfErrHeader, 0},
-        {"record length 0", with(10, std::string("\x00\x00", 2)), kDbfErrHeader, 0},
-        {"header over descriptors", with(8, std::string("\x30\x00", 2)), kDbfErrHeader, 0},
-        {"count above int", with(4, "\xFF\xFF\xFF\xFF"), kDbfErrHeader, 0},
-        {"dBASE 7", with(0, "\x8C"), kDbfErrHeader, 0},
-        {"blank ends descriptors", blankEnd, 0, 3},
-        {"rows cut", good.substr(0, 97 + 15), 0, 1},
-        {"count too high", with(4, std::string("\x40\x00\x00\x00", 4)), 0, 3},
-        {"padded record length", with(10, std::string("\x0C\x00", 2)), 0, 2},
-        {"longer header", with(8, std::string("\x62\x00", 2)), 0, 3},
+        {"empty file", "", kDbfErrHeader, 0, 0},
+        {"short header", good.substr(0, 20), kDbfErrHeader, 0, 0},
+        {"no descriptors", good.substr(0, 32), kDbfErrDescriptor, 0, 0},
+        {"cut descriptor", good.substr(0, 50), kDbfErrDescriptor, 0, 0},
+        {"no terminator", good.substr(0, 96), kDbfErrDescriptor, 0, 0},
+        {"1025 descriptors", many, kDbfErrTooManyFields, 0, 0},
+        {"record length below fields", with(10, std::string("\x05\x00", 2)), kDbfErrHeader, 0, 0},
+        {"record length 0", with(10, std::string("\x00\x00", 2)), kDbfErrHeader, 0, 0},
+        {"header over descriptors", with(8, std::string("\x30\x00", 2)), kDbfErrHeader, 0, 0},
+        {"count above int", with(4, "\xFF\xFF\xFF\xFF"), kDbfErrHeader, 0, 0},
+        {"dBASE 7", with(0, "\x8C"), kDbfErrHeader, 0, 0},
+        {"blank ends descriptors", blankEnd, 0, 3, 3},
+        {"rows cut", good.substr(0, 97 + 15), 0, 1, 3},
+        {"count too high", with(4, std::string("\x40\x00\x00\x00", 4)), 0, 3, 64},
+        {"padded record length", with(10, std::string("\x0C\x00", 2)), 0, 2, 3},
+        {"longer header", with(8, std::string("\x62\x00", 2)), 0, 3, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -257,8 +259,12 @@ TEST_F(DbfEngine, DamagedInputTable) {
             continue;
         }
         ASSERT_NE(t, nullptr);
-        // Only rows that exist are counted, and reading them never goes past the file.
-        EXPECT_EQ(DbfGetRecordCount(t), c.records);
+        // A cut table keeps its count and says it is damaged; reading never
+        // goes past the file, and nothing may be written to it.
+        EXPECT_EQ(DbfGetRecordCount(t), c.count);
+        const bool damaged = c.count > c.records;
+        EXPECT_EQ(DbfIsDamaged(t), damaged ? 1 : 0);
+        EXPECT_EQ(DbfGetError(t), damaged ? kDbfErrDamaged : 0);
         int readable = 0;
         for (int i = 0; i < DbfGetRecordCount(t); ++i) readable += DbfReadRecord(t, i);
         EXPECT_EQ(readable, c.records);
@@ -274,7 +280,21 @@ TEST_F(DbfEngine, DamagedInputTable) {
         EXPECT_EQ(visited, c.records);
         DbfMap(t);
         EXPECT_EQ(DbfGetMappedRecord(t, c.records), nullptr);
+        DbfUnmap(t);
+        if (damaged) {
+            ASSERT_EQ(DbfSetWritable(t, 1), 1);
+            EXPECT_EQ(DbfWriteRecord(t, 0), 0);
+            EXPECT_EQ(DbfWriteRecord(t, kDbfAppend), 0);
+            EXPECT_EQ(DbfDeleteRecord(t, 0), 0);
+            EXPECT_EQ(DbfSetRecordCount(t, c.records), 0);
+            EXPECT_EQ(DbfRemoveAllRecords(t), 0);
+            EXPECT_EQ(DbfAddField(t, u"C", 'C', 2, 0), -1);
+            EXPECT_EQ(DbfGetError(t), kDbfErrDamaged);
+        }
         DbfClose(t);
+        if (damaged) {
+            EXPECT_EQ(Get("bad.dbf"), c.bytes);
+        }
     }
 }
 
@@ -349,6 +369,59 @@ TEST_F(DbfEngine, FailedCreateLeavesNoFile) {
     EXPECT_EQ(DbfGetError(nullptr), kDbfErrCreate);
     EXPECT_EQ(DbfHeap().LiveBlocks(), blocks);
     EXPECT_EQ(fs::test::OpenFileCount(), 0u);
+}
+
+// A create over an existing table makes the new one beside it: a failure at
+// any step (the temporary file, either header write, memory, the rename, the
+// old table held open elsewhere) leaves the old table as it was.
+TEST_F(DbfEngine, FailedCreateOverATableKeepsTheOldOne) {
+    DbfClose(MakeRows(u"\\old.dbf", 3));
+    const std::string old = Get("old.dbf");
+    const int64_t blocks = DbfHeap().LiveBlocks();
+    struct Step {
+        const char* what;
+        std::function<void()> inject;
+        int code;
+    } steps[] = {
+        {"temporary file", [] { fs::test::FailPath(u"\\old.dbf~", fs::kErrorAccessDenied); },
+         kDbfErrCreate},
+        {"header", [] { fs::test::FailNthWrite(1); }, kDbfErrHeaderWrite},
+        {"descriptors", [] { fs::test::FailNthWrite(2); }, kDbfErrDescriptorWrite},
+        {"memory", [] { DbfHeap().FailAllocation(2); }, kDbfErrMemory},
+        {"rename", [] { fs::test::FailPath(u"\\old.dbf", fs::kErrorAccessDenied); }, kDbfErrCreate},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.inject();
+        EXPECT_EQ(DbfCreate(u"\\old.dbf", 0), nullptr);
+        EXPECT_EQ(DbfGetError(nullptr), step.code);
+        fs::test::Reset();
+        DbfHeap().ResetFaults();
+        EXPECT_EQ(Get("old.dbf"), old);
+        EXPECT_FALSE(fs::Exists(u"\\old.dbf~"));
+        EXPECT_EQ(fs::test::OpenFileCount(), 0u);
+        EXPECT_EQ(DbfHeap().LiveBlocks(), blocks);
+    }
+    DbfHandle reader = DbfOpen(u"\\old.dbf", 0);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(DbfCreate(u"\\old.dbf", 0), nullptr);
+    DbfClose(reader);
+    EXPECT_EQ(Get("old.dbf"), old);
+
+    // Without a fault the new table takes the name, open for writing as usual.
+    DbfHandle h = DbfCreate(u"\\old.dbf", 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(DbfGetPath(h), WString(u"\\old.dbf"));
+    ASSERT_EQ(DbfAddField(h, u"X", 'C', 3, 0), 0);
+    EXPECT_EQ(DbfWriteRecord(h, kDbfAppend), 1);
+    EXPECT_EQ(DbfOpen(u"\\old.dbf", kDbfReadWrite), nullptr);  // still shared for reading only
+    DbfClose(h);
+    EXPECT_FALSE(fs::Exists(u"\\old.dbf~"));
+    DbfHandle back = DbfOpen(u"\\old.dbf", 0);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(DbfGetRecordCount(back), 1);
+    EXPECT_EQ(DbfGetFieldCount(back), 1);
+    DbfClose(back);
 }
 
 TEST_F(DbfEngine, FailedWritesReportAndKeepTheTable) {
