@@ -293,6 +293,11 @@ int ESpatialIndexBuilder::FindBin(const uint8_t r[4]) const {
 bool ESpatialIndexBuilder::AddShape(int recordNumber, const EExtent& b) {
     if (static_cast<int>(items_.size()) >= shapeCount_) return false;
     if (!(b.xmin <= b.xmax && b.ymin <= b.ymax)) return false;
+    // A box that is not finite has no place in the grid (and an extent
+    // widened to hold it would make the whole index unreadable).
+    if (!std::isfinite(b.xmin) || !std::isfinite(b.xmax) || !std::isfinite(b.ymin) ||
+        !std::isfinite(b.ymax))
+        return false;
     if (!(b.xmin >= extent_.xmin && b.xmax <= extent_.xmax && b.ymin >= extent_.ymin &&
           b.ymax <= extent_.ymax))
         return false;

@@ -115,8 +115,8 @@ public:
     ESpatialIndexBuilder(const ESpatialIndexBuilder&) = delete;
     ESpatialIndexBuilder& operator=(const ESpatialIndexBuilder&) = delete;
 
-    // False (nothing added) for inverted bounds, bounds outside the extent,
-    // or more shapes than announced.
+    // False (nothing added) for inverted or non-finite bounds, bounds outside
+    // the extent, or more shapes than announced.
     bool AddShape(int recordNumber, const EExtent& bounds);
     // Writes the pair; throws CFileException (access denied) when it cannot.
     // A partly written pair is removed.

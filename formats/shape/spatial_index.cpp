@@ -1,6 +1,7 @@
 #include "formats/shape/spatial_index.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "formats/dbf/dbf_engine.h"
@@ -73,6 +74,33 @@ bool CSpatialIndex::CloseAndDelete() {
     return DeleteIndexFiles(m_path.GetPath().c_str());
 }
 
+namespace {
+
+// Moves the pair `from` (`.sbn` and its `.sbx`) onto `to`; a missing file is
+// skipped. On failure what was moved goes back.
+bool MovePair(const CPath& from, const CPath& to) {
+    const WString names[2][2] = {
+        {IndexPath(from.GetPath().c_str(), u"sbx").GetPath(), from.GetPath()},
+        {IndexPath(to.GetPath().c_str(), u"sbx").GetPath(), to.GetPath()}};
+    for (int i = 0; i < 2; ++i) {
+        if (!fs::Exists(names[0][i])) continue;
+        if (fs::MoveFile(names[0][i], names[1][i], true)) continue;
+        const uint32_t error = fs::GetLastError();
+        for (int j = i - 1; j >= 0; --j)
+            if (fs::Exists(names[1][j])) fs::MoveFile(names[1][j], names[0][j], true);
+        fs::SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+bool IsFinite(const CDoubleRect& b) {
+    return std::isfinite(b.xmin) && std::isfinite(b.ymin) && std::isfinite(b.xmax) &&
+           std::isfinite(b.ymax);
+}
+
+}  // namespace
+
 bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
     if (!shapefile) return false;
     const CPath path = IndexPath(ShpGetPath(shapefile), u"sbn");
@@ -85,7 +113,6 @@ bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
         if (reopen && !OpenFile(path.GetPath().c_str(), records)) m_path = path;
         return result;
     };
-    if (!DeleteIndexFiles(path.GetPath().c_str())) return finish(false);
 
     // The extent is the union of the header box and every shape's box: a
     // stale header box would leave shapes out, and they would vanish from
@@ -95,21 +122,26 @@ bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
         CDoubleRect box;
     };
     std::vector<Entry> shapes;
+    int unreadable = 0;
     CDoubleRect extent;
     bool haveExtent = false;
     CDoubleRect header;
     if (ShpGetBounds(shapefile, &header) && header.xmin <= header.xmax &&
-        header.ymin <= header.ymax) {
+        header.ymin <= header.ymax && IsFinite(header)) {
         extent = header;
         haveExtent = true;
     }
     for (int i = 0; i < records; ++i) {
         ShapeRecord* r = ShpReadShape(shapefile, i);
         CDoubleRect box;
-        // Unreadable records (a `.shp` shorter than the table) and null
-        // shapes are left out rather than filed at (0, 0).
-        if (!r || ShpGetRecordShapeType(shapefile, r) == 0 || !ShpGetShapeBounds(r, &box)) continue;
-        if (!(box.xmin <= box.xmax && box.ymin <= box.ymax)) continue;
+        if (!r) {
+            if (!ShpIsRecordDeleted(shapefile, i)) ++unreadable;
+            continue;
+        }
+        // Null shapes are left out rather than filed at (0, 0); so are boxes
+        // that are not finite, which no reader could place in the grid.
+        if (ShpGetRecordShapeType(shapefile, r) == 0 || !ShpGetShapeBounds(r, &box)) continue;
+        if (!(box.xmin <= box.xmax && box.ymin <= box.ymax) || !IsFinite(box)) continue;
         shapes.push_back({i + 1, box});
         if (!haveExtent) {
             extent = box;
@@ -121,18 +153,40 @@ bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
             extent.ymax = std::max(extent.ymax, box.ymax);
         }
     }
+    // Records exist but none could be read (a damaged `.shp` or `.shx`): an
+    // empty index would hide them all, and the old one may still be right.
+    if (shapes.empty() && unreadable > 0) return finish(false);
     // An empty shapefile gets no index: nothing to build, and other readers
     // refuse an index without features anyway.
-    if (shapes.empty()) return finish(true);
+    if (shapes.empty()) return finish(DeleteIndexFiles(path.GetPath().c_str()));
+
+    // The new pair is written beside the old one and takes its names only
+    // when complete; the old pair is kept under a third name until then.
+    CPath stem(path);
+    stem.SetExtension(u"");
+    WString base = stem.GetPath();
+    while (!base.empty() && base.back() == u'.') base.pop_back();
+    const CPath fresh(base + u"~.sbn");
+    const CPath aside(base + u"~old.sbn");
+    CSpatialIndex::DeleteIndexFiles(fresh.GetPath().c_str());
     ESpatialIndexBuilder builder(records,
                                  EExtent(extent.xmin, extent.ymin, extent.xmax, extent.ymax));
     for (const Entry& e : shapes)
         builder.AddShape(e.record, EExtent(e.box.xmin, e.box.ymin, e.box.xmax, e.box.ymax));
     try {
-        builder.Write(path.GetPath());
+        builder.Write(fresh.GetPath());
     } catch (...) {
+        DeleteIndexFiles(fresh.GetPath().c_str());
         finish(false);
         throw;
     }
-    return finish(true);
+    DeleteIndexFiles(aside.GetPath().c_str());
+    bool ok = MovePair(path, aside);
+    if (ok && !MovePair(fresh, path)) {
+        MovePair(aside, path);
+        ok = false;
+    }
+    DeleteIndexFiles(fresh.GetPath().c_str());
+    if (ok) DeleteIndexFiles(aside.GetPath().c_str());
+    return finish(ok);
 }

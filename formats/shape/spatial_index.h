@@ -45,9 +45,12 @@ public:
     static bool DeleteForLayer(ShpHandle shapefile);
     bool CloseAndDelete();
     // Rebuilds the index of a shapefile from its shapes. An empty shapefile
-    // gets no index (true). False when the old files cannot be deleted (open
-    // elsewhere); CFileException when the new ones cannot be written. When
-    // this object had that index open, it is reopened on the new files.
+    // gets no index (true). The new pair is written beside the old one and
+    // renamed over it once complete, so every failure keeps the old pair:
+    // false when the old files cannot be replaced (open elsewhere) or when
+    // records exist and none of them can be read; CFileException when the
+    // new files cannot be written. When this object had that index open, it
+    // is reopened on the (new or old) files.
     bool Rebuild(ShpHandle shapefile);
 
 private:

@@ -241,4 +241,108 @@ TEST_F(SbnWriteTest, EmptyAndDeletedOnlyShapefilesGetNoIndex) {
     ShpClose(h);
 }
 
+
+// A rebuild writes the new pair beside the old one: a failure at any write,
+// at the new files' creation or at either rename keeps the old pair byte for
+// byte, and the rebuild says it failed.
+TEST_F(SbnWriteTest, RebuildFailuresKeepTheOldPair) {
+    CopySet("blockgroups", {".shp", ".shx", ".dbf", ".sbn", ".sbx"});
+    const std::string oldSbn = Get("blockgroups.sbn"), oldSbx = Get("blockgroups.sbx");
+    // The old pair differs from what the rebuild writes (its shape count).
+    std::string staleSbn = oldSbn;
+    staleSbn[31] = static_cast<char>(staleSbn[31] + 1);
+    ShpHandle h = ShpOpen(u"\\blockgroups.shp", 0);
+    ASSERT_NE(h, nullptr);
+    auto intact = [&] {
+        EXPECT_EQ(Get("blockgroups.sbn"), staleSbn);
+        EXPECT_EQ(Get("blockgroups.sbx"), oldSbx);
+        for (const char* left : {"blockgroups~.sbn", "blockgroups~.sbx", "blockgroups~old.sbn",
+                                 "blockgroups~old.sbx"})
+            EXPECT_FALSE(HostExists(left)) << left;
+    };
+    auto rebuild = [&] {
+        CSpatialIndex index;
+        try {
+            return index.Rebuild(h);
+        } catch (const CFileException&) {
+            return false;
+        }
+    };
+    Put("blockgroups.sbn", staleSbn);
+    int writes = 0;
+    for (int n = 1; n < 100; ++n) {
+        SCOPED_TRACE(n);
+        fs::test::FailNthWrite(n);
+        const bool ok = rebuild();
+        fs::test::Reset();
+        if (ok) break;
+        intact();
+        writes = n;
+    }
+    EXPECT_GT(writes, 2);
+    for (const char16_t* path : {u"\\blockgroups~.sbn", u"\\blockgroups~.sbx",
+                                 u"\\blockgroups.sbn", u"\\blockgroups.sbx",
+                                 u"\\blockgroups~old.sbx", u"\\blockgroups~old.sbn"}) {
+        SCOPED_TRACE(text::ToUtf8(path));
+        Put("blockgroups.sbn", staleSbn);
+        Put("blockgroups.sbx", oldSbx);
+        fs::test::FailPath(path, fs::kErrorAccessDenied);
+        EXPECT_FALSE(rebuild());
+        fs::test::Reset();
+        intact();
+    }
+    // The old pair open elsewhere cannot be replaced either.
+    {
+        ESpatialIndex holder;
+        ASSERT_TRUE(holder.Open(u"\\blockgroups.sbn"));
+        EXPECT_FALSE(rebuild());
+    }
+    intact();
+    ASSERT_TRUE(rebuild());
+    EXPECT_EQ(Get("blockgroups.sbn"), oldSbn);
+    EXPECT_EQ(Get("blockgroups.sbx"), oldSbx);
+    ShpClose(h);
+}
+
+// Records that exist but cannot be read do not turn into an empty index in
+// place of a valid one.
+TEST_F(SbnWriteTest, RebuildOfUnreadableShapesFailsAndKeepsTheIndex) {
+    CopySet("blockgroups", {".shp", ".shx", ".dbf", ".sbn", ".sbx"});
+    const std::string sbn = Get("blockgroups.sbn"), sbx = Get("blockgroups.sbx");
+    std::string shx = Get("blockgroups.shx");
+    for (size_t at = 100; at + 8 <= shx.size(); at += 8) EStoreBE32(reinterpret_cast<uint8_t*>(shx.data() + at), 0x7FFFFFF0);
+    Put("blockgroups.shx", shx);
+    ShpHandle h = ShpOpen(u"\\blockgroups.shp", 0);
+    ASSERT_NE(h, nullptr);
+    CSpatialIndex index;
+    EXPECT_FALSE(index.Rebuild(h));
+    EXPECT_EQ(Get("blockgroups.sbn"), sbn);
+    EXPECT_EQ(Get("blockgroups.sbx"), sbx);
+    ShpClose(h);
+}
+
+// Shapes with infinite coordinates are left out of the index, which stays
+// readable and finds the others.
+TEST_F(SbnWriteTest, NonFiniteShapesAreLeftOut) {
+    ShpHandle h = ShpCreate(u"\\inf.shp", kShapePoint, kShpReadWrite);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ShpAppendPointXY(h, 1, 2), 0);
+    ASSERT_EQ(ShpAppendPointXY(h, INFINITY, 4), 1);
+    ASSERT_EQ(ShpAppendPointXY(h, 3, -INFINITY), 2);
+    ASSERT_EQ(ShpAppendPointXY(h, 5, 6), 3);
+    CSpatialIndex index;
+    ASSERT_TRUE(index.Rebuild(h));
+    ASSERT_TRUE(index.OpenForLayer(h));
+    EXPECT_EQ(index.GetIndex().GetExtent().xmax, 5);
+    EXPECT_GE(index.QueryRect(CDoubleRect(0.5, 1.5, 1.5, 2.5), 0), 1);
+    EXPECT_TRUE(index.GetResultSet(0)->Contains(1));
+    EXPECT_GE(index.QueryRect(CDoubleRect(4.5, 5.5, 5.5, 6.5), 0), 1);
+    EXPECT_TRUE(index.GetResultSet(0)->Contains(4));
+    index.Close();
+    ShpClose(h);
+    ESpatialIndexBuilder builder(1, EExtent(0, 0, 1, 1));
+    EXPECT_FALSE(builder.AddShape(1, EExtent(0, 0, INFINITY, 1)));
+    EXPECT_FALSE(builder.AddShape(1, EExtent(NAN, 0, 1, 1)));
+}
+
 }  // namespace

@@ -116,14 +116,34 @@ TEST_F(SbnOracleTest, OgrinfoUsesOurIndexWithTheSameCount) {
     EXPECT_EQ(featureCount(with), featureCount(without));
 }
 
-// Damaged indexes open cleanly or not at all, and never read outside the files.
+// Damaged indexes: an index that would hide features is refused at open
+// (callers then scan the shapes), and one that opens returns every feature
+// that meets a query, as a brute-force scan of the shapes does.
 TEST_F(SbnOracleTest, CorruptedIndexes) {
     CopyIn(kShape + "blockgroups.sbn", "g.sbn");
     CopyIn(kShape + "blockgroups.sbx", "g.sbx");
     const std::string sbn = Get("g.sbn"), sbx = Get("g.sbx");
+    std::vector<EExtent> boxes;
+    SHPHandle shp = SHPOpen((kShape + "blockgroups.shp").c_str(), "rb");
+    ASSERT_NE(shp, nullptr);
+    for (int i = 0; i < shp->nRecords; ++i) {
+        SHPObject* o = SHPReadObject(shp, i);
+        ASSERT_NE(o, nullptr);
+        boxes.emplace_back(o->dfXMin, o->dfYMin, o->dfXMax, o->dfYMax);
+        SHPDestroyObject(o);
+    }
+    SHPClose(shp);
     auto put32 = [](std::string& s, size_t at, uint32_t v) {
         EStoreBE32(reinterpret_cast<uint8_t*>(s.data() + at), v);
     };
+    // The first bin that holds features (its table entry's offset in `.sbn`).
+    size_t used = 0;
+    for (size_t at = 108; at + 8 <= sbn.size(); at += 8)
+        if (ELoadBE32(reinterpret_cast<const uint8_t*>(sbn.data() + at + 4)) > 0) {
+            used = at;
+            break;
+        }
+    ASSERT_GT(used, 0u);
     struct Case {
         const char* what;
         std::function<void(std::string&, std::string&)> damage;
@@ -133,16 +153,21 @@ TEST_F(SbnOracleTest, CorruptedIndexes) {
         {"truncated header", [](std::string& m, std::string&) { m.resize(60); }, false},
         {"inverted extent", [](std::string& m, std::string&) { std::swap_ranges(m.begin() + 32, m.begin() + 40, m.begin() + 48); }, false},
         {"negative shape count", [&](std::string& m, std::string&) { put32(m, 28, 0x80000000u); }, false},
-        {"table entry past the records", [&](std::string& m, std::string&) { put32(m, 108, 100000); }, true},
-        {"table entry at the table", [&](std::string& m, std::string&) { put32(m, 108, 1); }, true},
-        {"negative first record", [&](std::string& m, std::string&) { put32(m, 108, 0xFFFFFFFFu); }, true},
-        {"huge bin count", [&](std::string& m, std::string&) { put32(m, 112, 0x7FFFFFFF); }, true},
+        {"shape count below the bins'", [&](std::string& m, std::string&) { put32(m, 28, 10); }, false},
+        {"table entry past the records", [&](std::string& m, std::string&) { put32(m, used, 100000); }, false},
+        {"table entry at the table", [&](std::string& m, std::string&) { put32(m, used, 1); }, false},
+        {"negative first record", [&](std::string& m, std::string&) { put32(m, used, 0xFFFFFFFFu); }, false},
+        {"negative bin count", [&](std::string& m, std::string&) { put32(m, used + 4, 0xFFFFFFFFu); }, false},
+        {"huge bin count", [&](std::string& m, std::string&) { put32(m, used + 4, 0x7FFFFFFF); }, false},
         {"table longer than the file", [&](std::string& m, std::string& x) { put32(m, 104, 0x7FFFFFF0); put32(x, 104, 0x7FFFFFF0); }, false},
-        {"index entry past the end", [&](std::string&, std::string& x) { put32(x, 116, 0x40000000); }, true},
-        {"main file cut short", [](std::string& m, std::string&) { m.resize(m.size() / 2); }, true},
+        {"index entry past the end", [&](std::string&, std::string& x) { put32(x, 116, 0x40000000); }, false},
+        {"main file cut short", [](std::string& m, std::string&) { m.resize(m.size() / 2); }, false},
+        {"main file missing its last byte", [](std::string& m, std::string&) { m.resize(m.size() - 1); }, false},
+        {"index file cut short", [](std::string&, std::string& x) { x.resize(x.size() - 8); }, false},
         {"index claims more entries", [&](std::string&, std::string& x) { put32(x, 24, 0x7FFFFFFF); }, true},
         {"index file empty", [](std::string&, std::string& x) { x.clear(); }, false},
-        {"record length odd", [&](std::string& m, std::string& x) { put32(x, 132, 3); (void)m; }, true},
+        {"length of an unused record odd", [&](std::string& m, std::string& x) { put32(x, 132, 3); (void)m; }, true},
+        {"intact", [](std::string&, std::string&) {}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -159,6 +184,8 @@ TEST_F(SbnOracleTest, CorruptedIndexes) {
             const int n = index.Query(q, set);
             EXPECT_EQ(n, set.Count());
             EXPECT_LE(n, 663);
+            for (size_t i = 0; i < boxes.size(); ++i)
+                if (q.Intersects(boxes[i])) EXPECT_TRUE(set.Contains(static_cast<int>(i) + 1)) << i + 1;
         }
     }
 }
