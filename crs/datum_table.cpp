@@ -1,5 +1,6 @@
 #include "crs/datum_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -88,10 +89,14 @@ void LoadRows(DatumTable& t) {
     CDbfTable file;
     if (!file.Open(t.path.c_str(), 0)) return;
     DbfHandle h = file.Table();
-    // The engine counts only the whole records the file holds.
+    // A cut table keeps its header's count: the rows read stop at the first
+    // one the file does not hold, and nothing is reserved for the others.
     const int n = DbfGetRecordCount(h);
     const DatumFields fields(file);
-    t.rows.reserve(static_cast<size_t>(n) + 1);
+    const int64_t rowLength = std::max(1, DbfGetRecordLength(h));
+    const int64_t present =
+        std::max<int64_t>(0, (DbfGetFileSize(h) - DbfGetHeaderLength(h)) / rowLength);
+    t.rows.reserve(static_cast<size_t>(std::min<int64_t>(n, present)) + 1);
     for (int i = 0; i < n; ++i) {
         if (!DbfReadRecord(h, i)) break;
         t.rows.push_back(ReadRow(h, fields, i));

@@ -870,14 +870,45 @@ int ShpTruncateLast(ShpHandle h) {
         if (ReadAt(h->shp, offset, rh, 8))
             length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
     }
-    if (!DbfSetRecordCount(h->table, c - 1)) return Fail(h, kShpErrWrite);
-    // Cut `.shp` only where the record really is the file's end: a file
+    // The cuts run `.shx`, `.shp`, then `.dbf`: what is cut is kept until the
+    // last step, and a failing step puts the earlier cuts back, so the three
+    // files never disagree on the records they hold.
+    const int64_t shxSize = fioGetSize(h->shx);
+    const int64_t shxEnd = 100 + 8 * static_cast<int64_t>(c - 1);
+    std::vector<uint8_t> shxTail;
+    if (shxSize > shxEnd) {
+        shxTail.resize(static_cast<size_t>(shxSize - shxEnd));
+        if (!ReadAt(h->shx, shxEnd, shxTail.data(), static_cast<uint32_t>(shxTail.size())))
+            return Fail(h, kShpErrRead);
+    }
+    // `.shp` is cut only where the record really is the file's end: a file
     // rewritten out of order keeps other records after it.
     const int64_t shpSize = fioGetSize(h->shp);
-    if (length >= 0 && offset + 8 + length == shpSize && !TruncateAt(h->shp, offset))
-        return Fail(h, kShpErrWrite);
-    const int64_t shxEnd = 100 + 8 * static_cast<int64_t>(c - 1);
-    if (fioGetSize(h->shx) > shxEnd && !TruncateAt(h->shx, shxEnd)) return Fail(h, kShpErrWrite);
+    std::vector<uint8_t> shpTail;
+    if (length >= 0 && offset + 8 + length == shpSize) {
+        shpTail.resize(static_cast<size_t>(shpSize - offset));
+        if (!ReadAt(h->shp, offset, shpTail.data(), static_cast<uint32_t>(shpTail.size())))
+            return Fail(h, kShpErrRead);
+    }
+    std::vector<uint8_t> row(static_cast<size_t>(DbfGetRecordLength(h->table)) + 8);
+    if (!DbfReadRecord(h->table, c - 1, row.data())) return Fail(h, kShpErrRead);
+    auto undo = [&](bool shx, bool shp) {
+        if (shp) WriteAt(h->shp, offset, shpTail.data(), static_cast<uint32_t>(shpTail.size()));
+        if (shx) WriteAt(h->shx, shxEnd, shxTail.data(), static_cast<uint32_t>(shxTail.size()));
+    };
+    if (!shxTail.empty() && !TruncateAt(h->shx, shxEnd)) return Fail(h, kShpErrWrite);
+    if (!shpTail.empty() && !TruncateAt(h->shp, offset)) {
+        const int code = Fail(h, kShpErrWrite);
+        undo(!shxTail.empty(), false);
+        return code;
+    }
+    if (!DbfSetRecordCount(h->table, c - 1)) {
+        const int code = Fail(h, kShpErrWrite);
+        undo(!shxTail.empty(), !shpTail.empty());
+        // The row goes back with its count and end mark.
+        if (DbfGetRecordCount(h->table) == c - 1) DbfWriteRecord(h->table, kDbfAppend, row.data());
+        return code;
+    }
     return ShpWriteHeaders(h);
 }
 

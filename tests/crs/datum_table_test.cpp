@@ -106,7 +106,7 @@ TEST_F(DatumTableTest, DefaultFieldOfAnotherTypeReadsFalse) {
     EXPECT_EQ(GetDatumRow(2)->index, 1);
 }
 
-TEST_F(DatumTableTest, RecordCountBeyondTheFileIsCut) {
+TEST_F(DatumTableTest, RecordCountBeyondTheFileReadsTheRowsPresent) {
     Use({FileRow(u"D_A", false, 1), FileRow(u"D_A", false, 2)});
     FreeDatumTable();
     std::string bytes = Get("znDatums.dbf");
