@@ -138,6 +138,7 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
 
     const std::vector<RECT>& clip = *t.clip;
     Surface& ds = *t.s;
+    Touch(t.dirty, int(cx0), int(cy0), int(cx1), int(cy1));
     for (int64_t yy = cy0; yy < cy1; ++yy) {
         int row = static_cast<int>(yy);
         int srow = needSrc ? ys[yy - cy0] : 0;
@@ -255,6 +256,9 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c)
                 s->SetRaw(to.left + c + off.x, to.top + r + off.y, buf[size_t(r) * w + c]);
+        if (dc->surfaceDc)
+            Touch(&dc->dirty, to.left + off.x, to.top + off.y, to.right + off.x,
+                  to.bottom + off.y);
     }
     std::vector<RECT> uncovered =
         RegionCombine(RegionFromRect(within), RegionFromRect(to), RGN_DIFF);

@@ -470,6 +470,13 @@ namespace gdi {
 // surface; the DC clips to clip (in surface pixels) or, when null, to the
 // whole surface.
 HDC CreateSurfaceDC(HBITMAP surface, POINT origin = {}, const RECT* clip = nullptr);
+// Limits a surface DC to a region in surface pixels (a window's visible
+// part: what its siblings and children leave), beneath any clipping the
+// drawing code selects. Null lifts the limit.
+BOOL SetSurfaceVisibleRegion(HDC hdc, HRGN visible);
+// The box of surface pixels a surface DC wrote since it was made or last
+// asked; false (and an empty box) when it wrote nothing.
+BOOL TakeSurfaceDirty(HDC hdc, RECT* out);
 // A 32-bit top-down surface bitmap for a window of the given size.
 HBITMAP CreateSurface(int width, int height);
 // The pixels of a 32-bit bitmap: 0x00RRGGBB per pixel, rows top first.

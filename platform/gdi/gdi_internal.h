@@ -124,6 +124,12 @@ struct Dc : Object {
     bool surfaceDc = false;  // bound to a caller's surface bitmap
     POINT surfOrigin;
     RECT surfClip;  // in surface pixels
+    // Visible region of a window's view (surface pixels): what its siblings
+    // and children leave of it. Application clipping stays inside it.
+    bool hasVis = false;
+    std::vector<RECT> vis;
+    // Surface pixels written since the owner last asked (surface DCs only).
+    RECT dirty{};
     // Clip rectangles in surface pixels, rebuilt when dirty.
     bool clipDirty = true;
     std::vector<RECT> effClip;
@@ -197,8 +203,21 @@ void SolidPaint(uint32_t pixel, int rop2, Paint* out);
 struct Target {
     Surface* s = nullptr;
     const std::vector<RECT>* clip = nullptr;
-    RECT bounds{};  // union box of the clip
+    RECT bounds{};          // union box of the clip
+    RECT* dirty = nullptr;  // grows with what is written, when tracked
 };
+// Records that surface pixels in [x0, x1) x [y0, y1) may have changed.
+inline void Touch(RECT* dirty, int x0, int y0, int x1, int y1) {
+    if (!dirty || x0 >= x1 || y0 >= y1) return;
+    if (dirty->left >= dirty->right) {
+        *dirty = RECT{x0, y0, x1, y1};
+        return;
+    }
+    if (x0 < dirty->left) dirty->left = x0;
+    if (y0 < dirty->top) dirty->top = y0;
+    if (x1 > dirty->right) dirty->right = x1;
+    if (y1 > dirty->bottom) dirty->bottom = y1;
+}
 bool MakeTarget(Dc* dc, Target* t);
 // Fills [x0, x1) of row y (surface pixels), clipped.
 void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1);

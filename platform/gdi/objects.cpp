@@ -203,14 +203,15 @@ const std::vector<RECT>& DcClip(Dc* dc) {
     if (box.right <= box.left) return dc->effClip;
     if (!dc->st.hasClip) {
         dc->effClip.push_back(box);
-        return dc->effClip;
+    } else {
+        for (const RECT& r : dc->st.clip) {
+            RECT q{r.left + dc->surfOrigin.x, r.top + dc->surfOrigin.y,
+                   r.right + dc->surfOrigin.x, r.bottom + dc->surfOrigin.y};
+            q = Intersect(q, box);
+            if (q.right > q.left) dc->effClip.push_back(q);
+        }
     }
-    for (const RECT& r : dc->st.clip) {
-        RECT q{r.left + dc->surfOrigin.x, r.top + dc->surfOrigin.y, r.right + dc->surfOrigin.x,
-               r.bottom + dc->surfOrigin.y};
-        q = Intersect(q, box);
-        if (q.right > q.left) dc->effClip.push_back(q);
-    }
+    if (dc->hasVis) dc->effClip = RegionCombine(dc->effClip, dc->vis, RGN_AND);
     return dc->effClip;
 }
 
@@ -923,6 +924,31 @@ HDC CreateSurfaceDC(HBITMAP surface, POINT origin, const RECT* clip) {
     dc->surfClip = clip ? *clip : RECT{0, 0, b->s.width, b->s.height};
     dc->clipDirty = true;
     return h;
+}
+
+BOOL SetSurfaceVisibleRegion(HDC hdc, HRGN visible) {
+    Dc* dc = DcOf(hdc);
+    if (!dc || !dc->surfaceDc) return FALSE;
+    if (!visible) {
+        dc->hasVis = false;
+        dc->vis.clear();
+    } else {
+        Region* r = GetRegion(visible);
+        if (!r) return FALSE;
+        dc->hasVis = true;
+        dc->vis = r->rects;
+    }
+    dc->clipDirty = true;
+    return TRUE;
+}
+
+BOOL TakeSurfaceDirty(HDC hdc, RECT* out) {
+    Dc* dc = DcOf(hdc);
+    if (out) *out = RECT{};
+    if (!dc || !dc->surfaceDc || dc->dirty.left >= dc->dirty.right) return FALSE;
+    if (out) *out = dc->dirty;
+    dc->dirty = RECT{};
+    return TRUE;
 }
 
 uint32_t* SurfacePixels(HBITMAP bitmap, int* width, int* height, int* stride) {

@@ -175,6 +175,7 @@ bool MakeTarget(Dc* dc, Target* t) {
         b.bottom = std::max(b.bottom, r.bottom);
     }
     t->bounds = b;
+    t->dirty = dc->surfaceDc ? &dc->dirty : nullptr;
     return true;
 }
 
@@ -247,6 +248,9 @@ inline void Run(const Surface& s, const Paint& p, int y, int x0, int x1) {
 
 void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
     if (y < t.bounds.top || y >= t.bounds.bottom || x0 >= x1) return;
+    if (p.rop2 == R2_NOP) return;
+    Touch(t.dirty, std::max(x0, static_cast<int>(t.bounds.left)), y,
+          std::min(x1, static_cast<int>(t.bounds.right)), y + 1);
     const std::vector<RECT>& clip = *t.clip;
     if (clip.size() == 1) {
         int a = std::max(x0, t.bounds.left), b = std::min(x1, t.bounds.right);
@@ -271,6 +275,7 @@ void PlotPixel(const Target& t, const Paint& p, int x, int y) {
     if (x < t.bounds.left || x >= t.bounds.right || y < t.bounds.top || y >= t.bounds.bottom)
         return;
     if (t.clip->size() > 1 && !InClip(*t.clip, x, y)) return;
+    Touch(t.dirty, x, y, x + 1, y + 1);
     Run(*t.s, p, y, x, x + 1);
 }
 
@@ -1000,6 +1005,8 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
     Surface* s;
     int sx, sy;
     if (!ClippedPixel(hdc, x, y, &s, &sx, &sy)) return CLR_INVALID;
+    Dc* dc = GetDc(hdc);
+    if (dc->surfaceDc) Touch(&dc->dirty, sx, sy, sx + 1, sy + 1);
     s->Set(sx, sy, ToPixel(colour));
     return ToColorRef(s->Get(sx, sy));
 }

@@ -534,6 +534,8 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WCh
         at(pen, f->ascent, &bx, &by);
         int gx = static_cast<int>(std::lround(bx)) + g.left;
         int gy = static_cast<int>(std::lround(by)) - g.top;
+        Touch(t.dirty, std::max(gx, int(t.bounds.left)), std::max(gy, int(t.bounds.top)),
+              std::min(gx + g.w, int(t.bounds.right)), std::min(gy + g.h, int(t.bounds.bottom)));
         for (int r = 0; r < g.h; ++r) {
             int yy = gy + r;
             if (yy < t.bounds.top || yy >= t.bounds.bottom) continue;

@@ -31,7 +31,11 @@ public:
     virtual void WindowCreated(HWND) {}
     virtual void WindowDestroyed(HWND) {}
     virtual void WindowChanged(HWND, WindowChange) {}
-    // Part of a window's surface was drawn or needs presenting.
+    // Present this part of a top-level window's surface (surface pixels, the
+    // frame included; win::GetWindowSurface gives the bitmap). nullptr is
+    // never passed: the screen DC's drawing arrives per window. Drawing
+    // through a window DC outside painting comes at once; painting comes
+    // before the queue is next looked at (before PumpNativeEvents).
     virtual void SurfaceDirty(HWND, const RECT&) {}
     // Called before the queue is looked at (PeekMessage, GetMessage): turn
     // pending native events into queued messages, without dispatching.

@@ -342,6 +342,7 @@ void PostQuitMessage(int exitCode) {
 }
 
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    PresentPendingDrawing();
     win::GetDisplayBackend().PumpNativeEvents();
     Queue& q = MyQueue();
     DeliverSent(q);
@@ -356,6 +357,7 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     Queue& q = MyQueue();
     MSG m;
     for (;;) {
+        PresentPendingDrawing();
         win::GetDisplayBackend().PumpNativeEvents();
         DeliverSent(q);
         if (TryTake(q, &m, hwnd, filterMin, filterMax, true)) break;

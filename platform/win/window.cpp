@@ -13,6 +13,7 @@
 #include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/shell_notify.h"
+#include "platform/win/theme.h"
 #include "platform/win/window_impl.h"
 
 namespace win::detail {
@@ -48,7 +49,6 @@ struct UiState {
     int waitCount = 0;
     int screenW = 240;
     int screenH = 320;
-    DcProvider dc;
     std::vector<UINT> beeps;
 };
 UiState g_ui;
@@ -102,11 +102,14 @@ POINT ClientOrigin(HWND hwnd) {
 
 std::vector<HWND> WindowsToPaint(DWORD thread) {
     std::vector<HWND> out;
-    std::lock_guard<std::mutex> lock(T().m);
-    for (auto& [token, w] : T().windows)
+    for (HWND h : PaintOrder()) {
+        std::lock_guard<std::mutex> lock(T().m);
+        auto it = T().windows.find(HandleToToken(h));
+        if (it == T().windows.end()) continue;
+        Window* w = it->second.get();
         if (w->thread == thread && w->updatePending && w->created && !w->destroying)
-            out.push_back(w->self);
-    std::sort(out.begin(), out.end());
+            out.push_back(h);
+    }
     return out;
 }
 
@@ -390,8 +393,13 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             EndPaint(hwnd, &ps);
             return 0;
         }
-        case WM_ERASEBKGND:
-            return w->background ? 1 : 0;
+        case WM_ERASEBKGND: {
+            if (!w->background) return 0;
+            RECT rc;
+            GetClientRect(hwnd, &rc);
+            FillRect(reinterpret_cast<HDC>(wParam), &rc, win::theme::ClassBrush(w->background));
+            return 1;
+        }
         case WM_SETCURSOR:
             // The parent may set the cursor for its child first.
             if (w->parent && SendMessage(w->parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
@@ -608,43 +616,23 @@ int GetSystemMetrics(int index) {
             return g_ui.screenH;
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
-            return 13;
+            return win::theme::Scale(13);
         case SM_CYCAPTION:
-            return 24;
+            return win::theme::Scale(24);
         case SM_CXBORDER:
         case SM_CYBORDER:
             return 1;
         case SM_CXDLGFRAME:
         case SM_CYDLGFRAME:
-            return 3;
+            return win::theme::Scale(3);
         case SM_CXDOUBLECLK:
         case SM_CYDOUBLECLK:
             return 8;
         case SM_CXEDGE:
         case SM_CYEDGE:
-            return 2;
+            return win::theme::Scale(2);
         default:
             return 0;
-    }
-}
-
-COLORREF GetSysColor(int index) {
-    switch (index) {
-        case COLOR_WINDOW:
-            return RGB(255, 255, 255);
-        case COLOR_WINDOWTEXT:
-        case COLOR_BTNTEXT:
-            return RGB(0, 0, 0);
-        case COLOR_BTNFACE:
-            return RGB(192, 192, 192);
-        case COLOR_GRAYTEXT:
-            return RGB(128, 128, 128);
-        case COLOR_HIGHLIGHT:
-            return RGB(0, 0, 128);
-        case COLOR_HIGHLIGHTTEXT:
-            return RGB(255, 255, 255);
-        default:
-            return RGB(0, 0, 0);
     }
 }
 
@@ -944,8 +932,24 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase) {
         w->update = r;
     w->updatePending = true;
     w->erasePending = w->erasePending || erase;
-    win::GetDisplayBackend().SurfaceDirty(hwnd, r);
     WakeThread(w->thread);
+    // A parent that does not clip its children paints over them: they paint
+    // again afterwards, where it covered them.
+    if (!(w->style & WS_CLIPCHILDREN)) {
+        POINT origin = ClientOrigin(hwnd);
+        for (HWND c : GetChildren(hwnd)) {
+            Window* cw = Find(c);
+            if (!cw || !(cw->style & WS_VISIBLE)) continue;
+            RECT cr;
+            GetWindowRect(c, &cr);
+            OffsetRect(&cr, -origin.x, -origin.y);
+            RECT hit;
+            if (!IntersectRect(&hit, &cr, &r)) continue;
+            POINT co = ClientOrigin(c);
+            OffsetRect(&hit, origin.x - co.x, origin.y - co.y);
+            InvalidateRect(c, &hit, erase);
+        }
+    }
     return true;
 }
 
@@ -1021,16 +1025,17 @@ bool ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cli
 
 HDC GetDC(HWND hwnd) {
     if (hwnd && !IsWindow(hwnd)) return nullptr;
-    return g_ui.dc.getDc ? g_ui.dc.getDc(hwnd) : SurfaceDC(hwnd);
+    return WindowViewDC(hwnd, true, false, nullptr);
 }
 
-int ReleaseDC(HWND hwnd, HDC dc) {
+HDC GetWindowDC(HWND hwnd) {
+    if (hwnd && !IsWindow(hwnd)) return nullptr;
+    return WindowViewDC(hwnd, hwnd != nullptr ? false : true, false, nullptr);
+}
+
+int ReleaseDC(HWND, HDC dc) {
     if (!dc) return 0;
-    if (g_ui.dc.releaseDc)
-        g_ui.dc.releaseDc(hwnd, dc);
-    else
-        ReleaseSurfaceDC(dc);
-    return 1;
+    return ReleaseWindowViewDC(dc) ? 1 : 0;
 }
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
@@ -1041,8 +1046,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
     w->updatePending = false;
     w->erasePending = false;
     w->update = RECT{};
-    ps->hdc = GetDC(hwnd);
-    ps->fErase = TRUE;
+    ps->hdc = WindowViewDC(hwnd, true, true, &ps->rcPaint);
     if (erase)
         ps->fErase =
             SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0) ? FALSE : TRUE;
@@ -1098,9 +1102,6 @@ void SetScreenSize(int width, int height) {
     g_ui.screenW = width;
     g_ui.screenH = height;
 }
-void SetDcProvider(DcProvider provider) {
-    g_ui.dc = std::move(provider);
-}
 std::vector<UINT> BeepLog() {
     return g_ui.beeps;
 }
@@ -1126,6 +1127,7 @@ void ResetForTests() {
     ResetImageLists();
     ResetTray();
     DropAllSurfaces();
+    theme::ResetForTests();
     g_ui = UiState{};
 }
 

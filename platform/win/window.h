@@ -201,7 +201,11 @@ constexpr UINT SW_ERASE = 0x4;
 bool ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
 int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
                    RECT* updateRect, UINT flags);
+// A DC on the client area; nullptr: the screen as shown (what it draws lands
+// in the surface of the topmost window showing each pixel).
 HDC GetDC(HWND hwnd);
+// A DC on the whole window, frame included.
+HDC GetWindowDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 
 // ---- timers ----
@@ -234,19 +238,12 @@ bool IsWaitCursor();
 // Screen size in pixels (default 240 x 320, as the handheld's).
 void SetScreenSize(int width, int height);
 
-// Hooks a display backend may install to hand out device contexts for
-// windows (GetDC, BeginPaint) and take them back. Without them (the null
-// backend) a window's DC draws on its surface (GetWindowSurface).
-struct DcProvider {
-    std::function<HDC(HWND)> getDc;
-    std::function<void(HWND, HDC)> releaseDc;
-};
-void SetDcProvider(DcProvider provider);
-
-// The persistent 32-bit surface of a window's client area (created on first
-// use, kept between paints, recreated when the client size changes) and of
-// the screen (nullptr). Window DCs draw straight into it, so it can be read.
-HBITMAP GetWindowSurface(HWND hwnd);
+// The persistent 32-bit surface of the top-level window holding hwnd (the
+// whole window, frame included; created on first use, kept between paints,
+// remade when the window's size changes), and where hwnd's client (0, 0) lies
+// in it. Every DC of the window draws straight into it, so it can be read.
+// nullptr gives the screen as shown: the visible top-level surfaces composed.
+HBITMAP GetWindowSurface(HWND hwnd, POINT* clientOffset = nullptr);
 
 // Recorded MessageBeep types (tests).
 std::vector<UINT> BeepLog();

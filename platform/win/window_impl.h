@@ -99,9 +99,19 @@ bool PostInput(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
 // Queues a posted message.
 bool PostToQueue(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt);
 void ResetInput();
-// Window and screen surfaces (the graphics module's bitmaps).
-HDC SurfaceDC(HWND hwnd);
-void ReleaseSurfaceDC(HDC dc);
+// Window and screen surfaces (the graphics module's bitmaps). A window's DC
+// is a view into its top-level window's surface: the client area (or the
+// whole window), clipped as the window's styles ask, and for painting also
+// to the update area (client coordinates). nullptr hwnd: the screen.
+HDC WindowViewDC(HWND hwnd, bool client, bool paint, const RECT* paintArea);
+// False when the DC is not one of ours.
+bool ReleaseWindowViewDC(HDC dc);
+// Hands what painting drew to the display backend.
+void PresentPendingDrawing();
+// The screen as shown, composed from the top-level surfaces.
+HBITMAP ComposeScreen();
+// Windows in painting order: parents first, siblings bottom of the z-order up.
+std::vector<HWND> PaintOrder();
 void DropSurface(HWND hwnd);
 void DropAllSurfaces();
 void ResetDialogs();

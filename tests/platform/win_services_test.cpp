@@ -323,9 +323,13 @@ namespace {
 
 TEST_F(WinServicesTest, WindowSurfaceKeepsDrawingAndScrollsWithTheUpdateArea) {
     // Without a display backend, both kinds of window DC draw on the surface.
+    // A paint DC draws inside the update area only.
+    RECT spot{11, 10, 12, 11};
+    InvalidateRect(wnd_, &spot, false);
     PAINTSTRUCT ps;
     ASSERT_NE(BeginPaint(wnd_, &ps), nullptr);
     SetPixel(ps.hdc, 11, 10, RGB(0, 0, 255));
+    SetPixel(ps.hdc, 12, 10, RGB(0, 0, 255));
     EndPaint(wnd_, &ps);
     HDC dc = GetDC(wnd_);
     ASSERT_NE(dc, nullptr);
@@ -336,11 +340,13 @@ TEST_F(WinServicesTest, WindowSurfaceKeepsDrawingAndScrollsWithTheUpdateArea) {
     InvalidateRect(wnd_, &square, false);
     ScrollWindow(wnd_, 5, 0, nullptr, nullptr);
     int w = 0, h = 0, stride = 0;
-    uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(wnd_), &w, &h, &stride);
+    POINT o;
+    uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(wnd_, &o), &w, &h, &stride);
     ASSERT_NE(px, nullptr);
-    auto at = [&](int x, int y) { return px[y * (stride / 4) + x] & 0xFFFFFF; };
+    auto at = [&](int x, int y) { return px[(y + o.y) * (stride / 4) + x + o.x] & 0xFFFFFF; };
     EXPECT_EQ(at(15, 10), 0xFF0000u);  // 0x00RRGGBB
     EXPECT_EQ(at(16, 10), 0x0000FFu);
+    EXPECT_NE(at(17, 10), 0x0000FFu);
     EXPECT_NE(at(10, 10), 0xFF0000u);
     RECT upd;
     ASSERT_TRUE(GetUpdateRect(wnd_, &upd, false));
