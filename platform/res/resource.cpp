@@ -256,15 +256,22 @@ void SetResourceHandle(HINSTANCE handle) {
 std::span<const uint8_t> FindResourceData(HINSTANCE handle, const ResName& type,
                                           const ResName& name) {
     auto m = ModuleFromHandle(handle);
-    if (!m) return {};
-    const Resource* r = m->Find(type, name);
+    const Resource* r = m ? m->Find(type, name) : nullptr;
+    // Without a handle the search goes on in the program's own resources
+    // when a language library lacks the resource.
+    if (!r && !handle && GetResourceHandle() != GetProgramModule()) {
+        if (auto p = ModuleFromHandle(GetProgramModule())) r = p->Find(type, name);
+    }
     return r ? r->data : std::span<const uint8_t>{};
 }
 
 WString LoadStringText(HINSTANCE handle, UINT id) {
     auto m = ModuleFromHandle(handle);
-    if (!m) return {};
-    return m->LoadString(id).value_or(WString());
+    WString s = m ? m->LoadString(id).value_or(WString()) : WString();
+    if (s.empty() && !handle && GetResourceHandle() != GetProgramModule()) {
+        if (auto p = ModuleFromHandle(GetProgramModule())) s = p->LoadString(id).value_or(WString());
+    }
+    return s;
 }
 
 int LoadString(HINSTANCE handle, UINT id, WChar* buffer, int size) {

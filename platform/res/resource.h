@@ -96,7 +96,8 @@ HINSTANCE GetProgramModule();
 HINSTANCE GetResourceHandle();
 void SetResourceHandle(HINSTANCE handle);
 
-// Lookups through a handle (nullptr: the current resource handle).
+// Lookups through a handle. nullptr searches the current resource handle and
+// then, when that is a language library, the program's own resources.
 std::span<const uint8_t> FindResourceData(HINSTANCE handle, const ResName& type,
                                           const ResName& name);
 // Copies the string into buffer (truncated, terminated); returns its length,

@@ -1,0 +1,19 @@
+# The dialog and control tests: the English library and fixtures compiled by
+# windres at build time, and the program's own resources.
+set(zn_core_ui_tests core_language_module_test core_window_helpers_test core_dialog_ext_test
+    core_list_ctrl_ex_test core_folder_tree_test core_small_dialogs_test core_progress_wnd_test
+    core_enu_resources_test)
+zn_compile_rc(zn_core_lang_program ${PROJECT_SOURCE_DIR}/tests/data/core/lang_program.rc
+              ${CMAKE_CURRENT_BINARY_DIR}/lang/program.res)
+zn_compile_rc(zn_core_lang_heb ${PROJECT_SOURCE_DIR}/tests/data/core/HEB.rc
+              ${CMAKE_CURRENT_BINARY_DIR}/lang/HEB.res)
+add_custom_target(core_lang_fixtures DEPENDS ${zn_core_lang_program} ${zn_core_lang_heb} znlocales)
+foreach(t ${zn_core_ui_tests})
+  if(TARGET ${t})
+    target_link_libraries(${t} PRIVATE znresources)
+    add_dependencies(${t} core_lang_fixtures)
+    target_compile_definitions(${t} PRIVATE ZN_LANG_PROGRAM_RES="${zn_core_lang_program}"
+                               ZN_LANG_HEB_RES="${zn_core_lang_heb}" ZN_ENU_RES="${ZN_ENU_RES}"
+                               ZN_WINDRES="${ZN_WINDRES}")
+  endif()
+endforeach()
