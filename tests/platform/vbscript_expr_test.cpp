@@ -69,7 +69,7 @@ TEST(VbsExpr, ArithmeticTypesAndOverflow) {
         {"-7 Mod 3", "Integer:-1"},
         {"5.5 Mod 2", "Long:0"},
         {"2 ^ 10", "Double:1024"},
-        {"-2 ^ 2", "Double:-4"},
+        {"-2 ^ 2", "Double:4"},
         {"2 ^ -1", "Double:0.5"},
         {"1 / 0", "error 11"},
         {"0 / 0", "error 6"},

@@ -42,7 +42,7 @@ TEST(VbsParser, LexicalErrors) {
     } cases[] = {
         {u"x = \"open", 1033},       {u"x = 1a", 1031},        {u"x = &HFFFFFFFFF", 1031},
         {u"x = #13/45/2024#", 1032}, {u"x = #1/1/2024", 1032}, {u"x = [open", 1032},
-        {u"x = 1 ~ 2", 1032},        {u"x = &O9", 1031},       {u"x = 1e400", 1031},
+        {u"x = 1 ~ 2", 1032},        {u"x = &O9", 1025},       {u"x = 1e400", 1031},
         {u"x = 1 _\n + 2", 0},       {u"x = \"a\"\"b\"", 0},   {u"Rem only\nx = 1", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(SyntaxNumber(c.text), c.number) << text::ToUtf8(c.text);
@@ -69,7 +69,7 @@ TEST(VbsParser, StatementErrors) {
          1052},
         {u"Class C\nSub Class_Initialize(x) : End Sub\nEnd Class", 1053},
         {u"Class C\nProperty Let P() : End Property\nEnd Class", 1054},
-        {u"x = Me", 1037},
+        {u"x = Me", 0},
         {u"Exit For", 1039},
         {u"Sub S() : Exit Function : End Sub", 1039},
         {u"Sub S(a, a) : End Sub", 1041},

@@ -164,6 +164,7 @@ using ExprP = std::unique_ptr<Expr>;
 
 struct ConstExpr : Expr {
     CK ck = CK::Empty;
+    bool negated = false;  // -5: a computed value, not a literal, in comparisons
     int32_t i = 0;
     double d = 0;
     WString s;

@@ -183,12 +183,21 @@ IDispatch* Interp::ItemObject(int index) {
 // ---- programs ----
 
 namespace {
-void CollectDims(const Block& b, std::vector<const DimStmt*>& out) {
+// The declarations of a text's top level, in whatever block they stand:
+// variables and constants exist before the first statement runs.
+struct Decls {
+    std::vector<const DimStmt*> dims;
+    std::vector<const ConstStmt*> consts;
+};
+void CollectDims(const Block& b, Decls& out) {
     for (const auto& s : b) {
         switch (s->kind) {
             case SK::Dim:
             case SK::ReDim:
-                out.push_back(static_cast<const DimStmt*>(s.get()));
+                out.dims.push_back(static_cast<const DimStmt*>(s.get()));
+                break;
+            case SK::Const:
+                out.consts.push_back(static_cast<const ConstStmt*>(s.get()));
                 break;
             case SK::If: {
                 auto* i = static_cast<const IfStmt*>(s.get());
@@ -277,9 +286,23 @@ void Interp::DefineProgram(Program* p) {
         classes_.push_back(std::move(info));
     }
     // global variables exist from the start of the text
-    std::vector<const DimStmt*> dims;
-    CollectDims(p->body, dims);
-    for (const DimStmt* d : dims) {
+    Decls decls;
+    CollectDims(p->body, decls);
+    for (const ConstStmt* c : decls.consts) {
+        for (const auto& [id, e] : c->items) {
+            if (e->kind != EK::Const) continue;  // computed: defined when it runs
+            auto it = bindings_.find(id->lname);
+            if (it != bindings_.end() && it->second->kind != Binding::Const &&
+                it->second->kind != Binding::Builtin && it->second->kind != Binding::Item &&
+                it->second->kind != Binding::Member)
+                continue;
+            Frame none;
+            Value v;
+            Eval(e.get(), none, &v);
+            DefineConst(id->lname, v);
+        }
+    }
+    for (const DimStmt* d : decls.dims) {
         for (const auto& v : d->vars) {
             auto it = bindings_.find(v.lname);
             if (it == bindings_.end() || (it->second->kind != Binding::Var)) {
@@ -290,6 +313,14 @@ void Interp::DefineProgram(Program* p) {
             }
         }
     }
+}
+
+void Interp::DefineConst(const WString& lname, Value& v) {
+    auto it = bindings_.find(lname);
+    Binding* b = it != bindings_.end() && it->second->kind == Binding::Const
+                     ? it->second
+                     : NewBinding(lname, Binding::Const);
+    MoveInto(&b->value, v);
 }
 
 void Interp::Run(Program* p) {
@@ -533,12 +564,10 @@ Interp::Flow Interp::ExecStmt(const Stmt* s, Frame& f) {
             for (const auto& [id, e] : c->items) {
                 Value v;
                 EvalValue(e.get(), f, &v);
-                if (id->scope == Scope::Local) {
+                if (id->scope == Scope::Local)
                     MoveInto(&f.slots[id->slot], v);
-                } else {
-                    Binding* b = NewBinding(id->lname, Binding::Const);
-                    MoveInto(&b->value, v);
-                }
+                else
+                    DefineConst(id->lname, v);
             }
             return Flow::Normal;
         }
@@ -1035,8 +1064,9 @@ void Interp::Eval(const Expr* e, Frame& f, Value* out) {
             NewObject(static_cast<const NewExpr*>(e), out);
             return;
         case EK::Me: {
-            if (!f.me) Throw(424);
-            VariantFromDispatch(out->Receive(), f.me);
+            // outside a class, Me is the script's global object
+            VariantFromDispatch(out->Receive(),
+                                f.me ? static_cast<IDispatch*>(f.me) : GlobalDispatch());
             return;
         }
         case EK::Nothing:
@@ -1215,8 +1245,9 @@ VARIANT* Interp::ArgRef(const Expr* e, Frame& f, std::vector<SAFEARRAY*>* locks)
     }
     if (e->kind == EK::Call) {
         auto* c = static_cast<const CallExpr*>(e);
-        if (c->target->kind != EK::Ident || c->args.empty()) return nullptr;
-        VARIANT* v = ArgRef(c->target.get(), f, locks);
+        if ((c->target->kind != EK::Ident && c->target->kind != EK::Call) || c->args.empty())
+            return nullptr;
+        VARIANT* v = ArgRef(c->target.get(), f, locks);  // x(0)(1): the inner array in place
         if (!v || !(v->vt & VT_ARRAY)) return nullptr;
         ArgList idx;
         BuildArgs(c->args, f, idx, nullptr);
@@ -1341,6 +1372,12 @@ void Interp::CallIdent(const IdentExpr* id, Frame& f, ArgList& args, Value* out,
         case Binding::Var:
         case Binding::Const:
             if (args.empty()) {
+                // "p" or "p()" as a statement calls an object's default member
+                // (a GetRef of a Sub runs it)
+                if (isStmt && IsObjectVt(Target(&b->value)->vt)) {
+                    CallDefault(&b->value, args, DISPATCH_METHOD, out);
+                    return;
+                }
                 Assign(out->Receive(), &b->value);
                 return;
             }
@@ -1495,6 +1532,7 @@ void Interp::EvalCall(const CallExpr* c, Frame& f, Value* out, bool isStmt) {
     ArgList args;
     BuildArgs(c->args, f, args, &locks.locks);
     const Expr* t = c->target.get();
+    while (t->kind == EK::Paren) t = static_cast<const ParenExpr*>(t)->e.get();  // (f)(x)
     switch (t->kind) {
         case EK::Ident:
             CallIdent(static_cast<const IdentExpr*>(t), f, args, out, isStmt);
@@ -1672,6 +1710,16 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
                 }
                 if (!b) Throw(f.explicitVars ? 500 : 13, id->name);
                 Throw(501, id->name);
+            }
+            if (t->kind == EK::Call) {
+                // x(0)(1) = v: the element of the inner array, in place
+                if (VARIANT* base = ArgRef(t, f, nullptr)) {
+                    if (base->vt & VT_ARRAY) {
+                        MoveInto(ElementRef(base, args), v);
+                        return;
+                    }
+                    if (!IsObjectVt(base->vt)) Throw(13);
+                }
             }
             Arg a;
             a.val = std::move(v);

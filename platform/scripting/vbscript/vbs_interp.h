@@ -168,6 +168,8 @@ private:
     enum class Flow { Normal, ExitDo, ExitFor, ExitProc };
 
     void DefineProgram(Program* p);
+    // Defines or redefines a global constant.
+    void DefineConst(const WString& lname, Value& v);
     void DefineBuiltins();
     Binding* Bind(const WString& lname);
     Binding* NewBinding(const WString& lname, Binding::Kind kind);

@@ -96,6 +96,7 @@ public:
     std::vector<Token> Run() {
         std::vector<Token> out;
         bool space = false;
+        bool continued = false;
         while (p_ < s_.size()) {
             WChar c = s_[p_];
             if (IsBlank(c)) {
@@ -114,6 +115,7 @@ public:
                 continue;
             }
             if (c == '_' && IsContinuation()) {
+                continued = true;
                 ++p_;
                 while (p_ < s_.size() && IsBlank(s_[p_])) ++p_;
                 if (p_ < s_.size() && s_[p_] == '\'') {
@@ -128,8 +130,10 @@ public:
             Token t;
             t.line = line_;
             t.col = int(p_ - lineStart_);
-            t.spaceBefore = space;
+            // "obj _" + ".Member" on the next line is a member access
+            t.spaceBefore = space && !(continued && c == '.');
             space = false;
+            continued = false;
             if (c == ':') {
                 ++p_;
                 t.kind = Tok::Eol;
@@ -164,12 +168,13 @@ public:
                 auto it = Keywords().find(low);
                 if (it != Keywords().end()) t.kw = it->second;
             } else if ((c >= '0' && c <= '9') ||
-                       (c == '.' && p_ + 1 < s_.size() && s_[p_ + 1] >= '0' && s_[p_ + 1] <= '9' &&
-                        !AfterOperand(out, t.spaceBefore))) {
+                       (c == '.' && p_ + 1 < s_.size() && s_[p_ + 1] >= '0' && s_[p_ + 1] <= '9')) {
+                // no member name starts with a digit: "Foo.5" is Foo .5
                 LexNumber(t);
-            } else if (c == '&' && p_ + 1 < s_.size() && !EndsOperand(out) &&
+            } else if (c == '&' && p_ + 1 < s_.size() &&
+                       (!EndsOperand(out) || AfterStatementName(out)) &&
                        (s_[p_ + 1] == 'h' || s_[p_ + 1] == 'H' || s_[p_ + 1] == 'o' ||
-                        s_[p_ + 1] == 'O' || (s_[p_ + 1] >= '0' && s_[p_ + 1] <= '7'))) {
+                        s_[p_ + 1] == 'O' || (s_[p_ + 1] >= '0' && s_[p_ + 1] <= '9'))) {
                 LexRadix(t);
             } else if (c == '#' && LexDate(t)) {
                 // date literal
@@ -178,6 +183,9 @@ public:
                 WChar n = p_ + 1 < s_.size() ? s_[p_ + 1] : 0;
                 if ((c == '<' && (n == '>' || n == '=')) || (c == '>' && n == '=')) {
                     t.text = WString(s_.substr(p_, 2));
+                    p_ += 2;
+                } else if (c == '>' && n == '<') {
+                    t.text = u"<>";
                     p_ += 2;
                 } else if (c == '=' && (n == '<' || n == '>')) {
                     t.text = n == '<' ? u"<=" : u">=";
@@ -235,10 +243,31 @@ private:
         }
     }
 
-    static bool AfterOperand(const std::vector<Token>& out, bool space) {
-        if (out.empty() || space) return false;
-        const Token& b = out.back();
-        return b.kind == Tok::Ident || (b.kind == Tok::Op && b.text == u")");
+    // Whether the tokens so far end in the name of a call statement without
+    // parentheses ("Foo", "obj.Method", ".Member" at the start of a
+    // statement): what follows is its first argument, so "Foo &HFF" passes a
+    // hex literal, where "x = a &h1" joins a and h1.
+    static bool AfterStatementName(const std::vector<Token>& out) {
+        size_t i = out.size();
+        auto isName = [](const Token& t, bool member) {
+            return t.kind == Tok::Ident && (member || t.bracketed || t.kw == Kw::None);
+        };
+        auto isDot = [](const Token& t) { return t.kind == Tok::Op && t.text == u"."; };
+        if (i == 0 || out[i - 1].kind != Tok::Ident) return false;
+        for (;;) {
+            bool member = i >= 2 && isDot(out[i - 2]);
+            if (!isName(out[i - 1], member) &&
+                !(out[i - 1].kind == Tok::Ident && out[i - 1].kw == Kw::Me))
+                return false;
+            --i;
+            if (!member) break;
+            --i;  // the dot
+            if (i == 0 || !(out[i - 1].kind == Tok::Ident)) break;  // ".Member" of With
+        }
+        if (i == 0) return true;
+        const Token& p = out[i - 1];
+        return p.kind == Tok::Eol ||
+               (p.kind == Tok::Ident && !p.bracketed && (p.kw == Kw::Then || p.kw == Kw::Else));
     }
 
     void Push(std::vector<Token>& out, Tok k, const WChar* text) {
@@ -332,16 +361,12 @@ private:
             ++q;
         }
         uint64_t v = 0;
-        size_t start = q;
         for (; q < s_.size(); ++q) {
-            WChar c = s_[q];
-            int d = text::HexDigit(c);
-            if (d < 0 || (base == 8 && d > 9)) break;
-            if (d >= base) Fail(1031, t);
+            int d = text::HexDigit(s_[q]);
+            if (d < 0 || d >= base) break;
             v = v * base + d;
             if (v > 0xFFFFFFFFull) Fail(1031, t);  // overflow
         }
-        if (q == start) Fail(1031, t);
         bool forceLong = q < s_.size() && s_[q] == '&';
         if (forceLong) ++q;
         p_ = q;

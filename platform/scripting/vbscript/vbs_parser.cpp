@@ -93,8 +93,26 @@ private:
             Next();
             return;
         }
-        if (Cur().kind == Tok::End) return;
+        if (Cur().kind == Tok::End || AtBlockEnd()) return;
         Fail(1025);
+    }
+    // "End If", "End Sub", ... also end the statement before them on its line:
+    // "Else x = 3 End If", "x = 1 End Sub".
+    bool AtBlockEnd() const {
+        if (!IsKw(Kw::End)) return false;
+        const Token& n = Peek();
+        if (n.kind != Tok::Ident || n.bracketed) return false;
+        switch (n.kw) {
+            case Kw::If:
+            case Kw::Sub:
+            case Kw::Function:
+            case Kw::Class:
+            case Kw::With:
+            case Kw::Select:
+                return true;
+            default:
+                return text::EqualsNoCase(n.text, u"property");
+        }
     }
     bool IsName() const {
         return Cur().kind == Tok::Ident && (Cur().bracketed || Cur().kw == Kw::None);
@@ -248,7 +266,10 @@ private:
         if (p->kind == ProcKind::Function || p->kind == ProcKind::PropGet) {
             p->resultSlot = ctx.AddLocal(p->lname);
         }
-        EndStatement();
+        // "Sub f() x = 1": the first statement of the body may share the header's line
+        if (AtEos()) EndStatement();
+        int outerFor = forLoops_, outerDo = doLoops_;
+        forLoops_ = doLoops_ = 0;
         ParseBlockUntil(
             p->body,
             [&] {
@@ -261,6 +282,8 @@ private:
             endKw == Kw::Sub        ? 1016
             : endKw == Kw::Function ? 1015
                                     : 1050);
+        forLoops_ = outerFor;
+        doLoops_ = outerDo;
         Next();
         Next();
         EndStatement();
@@ -287,7 +310,7 @@ private:
         c->line = Cur().line;
         c->name = TakeName();
         c->lname = Fold(c->name);
-        EndStatement();
+        if (AtEos()) EndStatement();
         cls_ = c.get();
         bool hasDefault = false;
         for (;;) {
@@ -368,8 +391,9 @@ private:
     void ParseStatementLine(Block& body) {
         StmtP s = ParseStatement(false);
         if (s) body.push_back(std::move(s));
-        if (lastWasBlockIf_) {
-            lastWasBlockIf_ = false;
+        if (definedInBlock_) {
+            definedInBlock_ = false;
+            return;
         }
         EndStatement();
     }
@@ -377,7 +401,8 @@ private:
     StmtP ParseStatement(bool inlineIf) {
         DepthGuard g(this);
         const Token& t = Cur();
-        if (t.kind != Tok::Ident && !(t.kind == Tok::Op && t.text == u".")) Fail(1024);
+        if (t.kind != Tok::Ident && !(t.kind == Tok::Op && (t.text == u"." || t.text == u"(")))
+            Fail(1024);
         if (t.kind == Tok::Op) return ParseCallOrAssign(false);
         if (t.bracketed) return ParseCallOrAssign(false);
         switch (t.kw) {
@@ -393,11 +418,14 @@ private:
                 return d;
             }
             case Kw::Public:
-            case Kw::Private:
+            case Kw::Private: {
                 if (ctx_ || inlineIf) Fail(1024);
+                bool isPublic = t.kw == Kw::Public;
                 Next();
                 if (IsKw(Kw::Const)) return ParseConst();
+                if (IsKw(Kw::Sub) || IsKw(Kw::Function)) return ParseNestedProc(isPublic);
                 return ParseDimList(t, SK::Dim);
+            }
             case Kw::Const:
                 return ParseConst();
             case Kw::Erase: {
@@ -503,8 +531,13 @@ private:
             }
             case Kw::Sub:
             case Kw::Function:
+                if (ctx_ || cls_ || inlineIf) Fail(1024);
+                return ParseNestedProc(true);
             case Kw::Class:
-                Fail(1024);
+                if (ctx_ || cls_ || inlineIf) Fail(1024);
+                ParseClass();
+                definedInBlock_ = true;
+                return nullptr;
             case Kw::Me:
                 return ParseCallOrAssign(false);
             case Kw::None:
@@ -523,6 +556,14 @@ private:
             return nullptr;
         }
         return ParseCallOrAssign(false);
+    }
+
+    // A Sub or Function written inside a block of the top level: defined,
+    // like every procedure, before the script runs.
+    StmtP ParseNestedProc(bool isPublic) {
+        prog_->procs.push_back(ParseProc(isPublic, false, nullptr));
+        definedInBlock_ = true;  // its End line was ended already
+        return nullptr;
     }
 
     void CheckExit(ExitKind k) {
@@ -867,6 +908,9 @@ private:
             auto* c = static_cast<CallExpr*>(chain.get());
             callee = std::move(c->target);
             i_ = lastParen;
+            // the names read in those parentheses are read again; their first
+            // nodes go with the discarded call
+            if (ctx_) ctx_->idents.resize(lastParenIdents_);
         } else {
             callee = std::move(chain);
         }
@@ -916,8 +960,14 @@ private:
             w->lname = Fold(w->name);
             e = std::move(w);
         } else if (AcceptKw(Kw::Me)) {
-            if (!cls_) Fail(1037);
             e = At(std::make_unique<Expr>(EK::Me), t);
+        } else if (IsOp(u"(")) {
+            // (f)(x), Call (New C).M(), Call ((f)) (x)
+            Next();
+            auto p = At(std::make_unique<ParenExpr>(), t);
+            p->e = ParseExpr();
+            ExpectOp(u")", 1006);
+            e = std::move(p);
         } else {
             e = MakeIdent(TakeName(), t);
         }
@@ -939,7 +989,10 @@ private:
             }
             if (IsOp(u"(")) {
                 const Token& t = Cur();
-                if (lastParen) *lastParen = i_;
+                if (lastParen) {
+                    *lastParen = i_;
+                    lastParenIdents_ = ctx_ ? ctx_->idents.size() : 0;
+                }
                 Next();
                 auto c = At(std::make_unique<CallExpr>(), t);
                 ParseArgList(c->args, true);
@@ -1014,7 +1067,7 @@ private:
     }
     ExprP ParseOperand(int level) {
         if (level == 5) return ParseNot();
-        if (level == 10) return ParseUnary();
+        if (level == 10) return ParsePow();
         return ParseBinary(level);
     }
     ExprP ParseBinary(int level) {
@@ -1064,54 +1117,47 @@ private:
             else
                 return l;
             Next();
-            l = Bin(op, std::move(l), ParseConcat(), t);
+            // "a <> Not b": Not takes the rest of the comparison, "1 > Not 5 > 3"
+            // is 1 > Not (5 > 3)
+            l = Bin(op, std::move(l), IsKw(Kw::Not) ? ParseNot() : ParseConcat(), t);
         }
     }
     ExprP ParseConcat() { return ParseBinary(5); }
-    ExprP ParseUnary() {
+    // The signs bind tighter than ^: -3^2 is 9, 2^-1 is 0.5; ^ goes left to right.
+    ExprP ParsePow() {
+        ExprP l = ParseSigned();
+        while (IsOp(u"^")) {
+            Token t = Cur();
+            Next();
+            l = Bin(Op::Pow, std::move(l), ParseSigned(), t);
+        }
+        return l;
+    }
+    ExprP ParseSigned() {
         if (IsOp(u"-") || IsOp(u"+")) {
             DepthGuard g(this);
             Token t = Cur();
             Next();
             auto u = At(std::make_unique<UnaryExpr>(), t);
             u->op = t.text == u"-" ? Op::Neg : Op::Plus;
-            u->e = ParseUnary();
+            u->e = ParseSigned();
             // fold negated literals (the type stays: -32768 is a Long, as 32768 is)
             if (u->op == Op::Neg && u->e->kind == EK::Const) {
                 auto* c = static_cast<ConstExpr*>(u->e.get());
                 if (c->ck == CK::Int2 || c->ck == CK::Int4) {
                     c->i = -c->i;
+                    c->negated = true;
                     return std::move(u->e);
                 }
                 if (c->ck == CK::Double) {
                     c->d = -c->d;
+                    c->negated = true;
                     return std::move(u->e);
                 }
             }
             return u;
         }
-        return ParsePow();
-    }
-    ExprP ParsePow() {
-        ExprP l = ParsePrimary();
-        while (IsOp(u"^")) {
-            Token t = Cur();
-            Next();
-            ExprP r;
-            if (IsOp(u"-") || IsOp(u"+")) {
-                // 2 ^ -1: the exponent may carry a sign
-                Token st = Cur();
-                Next();
-                auto u = At(std::make_unique<UnaryExpr>(), st);
-                u->op = st.text == u"-" ? Op::Neg : Op::Plus;
-                u->e = ParsePrimary();
-                r = std::move(u);
-            } else {
-                r = ParsePrimary();
-            }
-            l = Bin(Op::Pow, std::move(l), std::move(r), t);
-        }
-        return l;
+        return ParsePrimary();
     }
 
     ExprP ParsePrimary() {
@@ -1180,7 +1226,6 @@ private:
                 Next();
                 return At(std::make_unique<Expr>(EK::Nothing), t);
             case Kw::Me: {
-                if (!cls_) Fail(1037);
                 Next();
                 return ParsePostfix(At(std::make_unique<Expr>(EK::Me), t), nullptr, nullptr);
             }
@@ -1208,7 +1253,8 @@ private:
     ProcCtx* ctx_ = nullptr;
     ClassDecl* cls_ = nullptr;
     int loops_ = 0, forLoops_ = 0, doLoops_ = 0;
-    bool lastWasBlockIf_ = false;
+    bool definedInBlock_ = false;  // the statement just read was a Sub, Function or Class
+    size_t lastParenIdents_ = 0;  // ctx_->idents.size() at the last call parenthesis
 };
 
 }  // namespace
