@@ -156,8 +156,7 @@ TEST(VbsClassic, EndOnTheStatementLine) {
         {"Sub S() r = 5 End Sub\nS", "5"},
         {"Function F(a) F = a * 2 End Function\nr = F(4)", "8"},
         {"Class C\nPublic x End Class\nSet o = New C : o.x = 7 : r = o.x", "7"},
-        {"Class C\nPrivate v\nProperty Get P() P = 9 End Property\nEnd Class\nr = (New C).P",
-         "9"},
+        {"Class C\nPrivate v\nProperty Get P() P = 9 End Property\nEnd Class\nr = (New C).P", "9"},
         {"Sub S()\nr = 1\nr = r + 1 End Sub\nS", "2"},
         {"For i = 1 To 2\nWith New RegExp\n.Pattern = \"a\" End With\nNext\nr = i", "3"},
     });
@@ -240,8 +239,7 @@ TEST(VbsClassic, NestedArrayAssignment) {
         {"Dim x(1)\nx(0) = Array(Array(0, 0))\nx(0)(0)(1) = \"d\"\nr = x(0)(0)(1)", "d"},
         {"x = Array(Array(1, 2))\nSet x(0)(1) = New RegExp\nr = TypeName(x(0)(1))", "IRegExp2"},
         {"x = Array(Array(1, 2))\nx(0)(5) = 1", "error 9"},
-        {"Sub Bump(v) : v = v + 1 : End Sub\nx = Array(Array(1))\nBump x(0)(0)\nr = x(0)(0)",
-         "2"},
+        {"Sub Bump(v) : v = v + 1 : End Sub\nx = Array(Array(1))\nBump x(0)(0)\nr = x(0)(0)", "2"},
     });
 }
 
@@ -279,3 +277,74 @@ TEST(VbsClassic, ReReadCallArgumentsInClassTypo) {
             "Sub\nS 1",
             "7"}});
 }
+
+namespace {
+
+// ---- comparisons of text with numbers, Booleans and dates ----
+
+TEST(VbsClassic, TextAgainstNumbersNeitherLiteral) {
+    Check({
+        {"s = \"5\" : n = CInt(5) : r = (s = n) & (s > n) & (n < s)", "FalseTrueTrue"},
+        {"s = \"\" : n = 0 : r = (s = n) & (s > n)", "FalseTrue"},
+        {"s = \"True\" : b = True : r = (s = b) & (s > b)", "FalseTrue"},
+        {"s = \"1/1/2000\" : d = CDate(s) : r = (s = d)", "False"},
+        {"Const c = 5 : s = \"5\" : r = (s = c)", "False"},
+        {"Function F() : F = 5 : End Function\ns = \"5\" : r = (s = F())", "False"},
+        {"Sub T(a, b) : r = (a = b) : End Sub\nT \"5\", 5", "False"},
+    });
+}
+
+TEST(VbsClassic, TextLiteralAgainstComputedValues) {
+    Check({
+        {"r = (\"5\" = CInt(5))", "True"},
+        {"r = (\"010\" = CInt(10))", "False"},
+        {"r = (\"10\" > CDbl(5))", "False"},
+        {"r = (\"abc\" = -5)", "False"},
+        {"r = (\"-5\" = -5)", "True"},
+        {"r = (\"True\" = True)", "True"},
+        {"r = (\"TRUE\" = True)", "False"},
+        {"r = (\"1\" = True)", "False"},
+        {"r = (\"True\" > False)", "True"},
+        {"r = (\"abc\" = CDate(\"2024-01-15\"))", "False"},
+        {"r = (\"1/15/2024\" = CDate(\"2024-01-15\"))", "True"},
+        {"n = 7 : r = (\"7\" = n + 0) & (n * 1 = \"7\")", "TrueTrue"},
+    });
+}
+
+TEST(VbsClassic, NumericLiteralAgainstText) {
+    Check({
+        {"r = (\"1e2\" = 100)", "True"},
+        {"r = (\"&H1F\" = 31)", "True"},
+        {"r = (\"&o17\" = 15) & (\" 2.5 \" = 2.5)", "TrueTrue"},
+        {"x = \"0\" : r = (x > 30)", "False"},
+        {"x = \"40\" : r = (x > 30) & (30 < x)", "TrueTrue"},
+        {"r = (\"abc\" = 5.5)", "error 13"},
+        {"r = (\"abc\" = 100000)", "error 13"},
+        {"r = (\"abc\" = &hff)", "error 13"},
+        {"r = (\"abc\" = #1/15/2024#)", "error 13"},
+        {"On Error Resume Next\nr = 1\nr = (\"x\" < 1)\nr = r & Err.Number", "113"},
+    });
+}
+
+TEST(VbsClassic, SelectCaseHoldsItsValue) {
+    Check({
+        {"Select Case 3\nCase \"test\" : r = \"t\"\nCase 3 : r = \"three\"\nEnd Select", "three"},
+        {"Select Case 3\nCase \"3\" : r = \"text\"\nCase Else : r = \"else\"\nEnd Select", "text"},
+        {"x = \"5\"\nSelect Case x\nCase 5 : r = \"num\"\nCase Else : r = \"else\"\nEnd Select",
+         "num"},
+        {"x = \"abc\"\nSelect Case x\nCase 5 : r = 1\nEnd Select", "error 13"},
+        {"n = 5 : x = \"5\"\nSelect Case x\nCase n : r = 1\nCase Else : r = 2\nEnd Select", "2"},
+    });
+}
+
+TEST(VbsClassic, BooleanTextsAndDottedDates) {
+    Check({
+        {"If \"#TRUE#\" Then r = 1 Else r = 2", "1"},
+        {"r = CBool(\"#TRUE#\") & CBool(\"#false#\")", "TrueFalse"},
+        {"r = IsDate(\"15.03.2026\")", "False"},
+        {"r = CDate(\"15.03.2026\")", "error 13"},
+        {"r = IsDate(\"15/03/2026\") & IsDate(\"3/15/2026\")", "TrueTrue"},
+    });
+}
+
+}  // namespace

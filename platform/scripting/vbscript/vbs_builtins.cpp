@@ -1153,7 +1153,8 @@ WString UnescapeText(const WString& s) {
                     continue;
                 }
             }
-            if (i + 2 < s.size() && text::HexDigit(s[i + 1]) >= 0 && text::HexDigit(s[i + 2]) >= 0) {
+            if (i + 2 < s.size() && text::HexDigit(s[i + 1]) >= 0 &&
+                text::HexDigit(s[i + 2]) >= 0) {
                 r += WChar(text::HexDigit(s[i + 1]) * 16 + text::HexDigit(s[i + 2]));
                 i += 2;
                 continue;

@@ -112,8 +112,9 @@ bool ParseDateText(WStringView s, double* out) {
             }
         }
     }
-    // "13/1/2024": a first number that cannot be a month is the day
-    size_t a = t.find_first_of(u"/-.");
+    // "13/1/2024": a first number that cannot be a month is the day (not with
+    // dots: "15.03.2026" is no date here)
+    size_t a = t.find_first_of(u"/-");
     if (a != WString::npos) {
         size_t b = t.find(t[a], a + 1);
         if (b != WString::npos) {

@@ -50,6 +50,26 @@ private:
     int* depth_;
 };
 
+// What a comparison operand was written as (a negated number is computed).
+Lit LiteralKind(const Expr* e) {
+    if (e->kind != EK::Const) return Lit::None;
+    auto* c = static_cast<const ConstExpr*>(e);
+    if (c->negated) return Lit::None;
+    switch (c->ck) {
+        case CK::String:
+            return Lit::Text;
+        case CK::Bool:
+            return Lit::Bool;
+        case CK::Int2:
+        case CK::Int4:
+        case CK::Double:
+        case CK::Date:
+            return Lit::Number;
+        default:
+            return Lit::None;
+    }
+}
+
 struct LockSet {
     std::vector<SAFEARRAY*> locks;
     ~LockSet() {
@@ -778,23 +798,23 @@ void Interp::ExecReDim(const DimStmt* s, Frame& f) {
 void Interp::ExecSelect(const SelectStmt* s, Frame& f, Flow* flow) {
     Value subject;
     EvalValue(s->subject.get(), f, &subject);
-    bool hintS = s->subject->kind == EK::Const;
+    // the tested value is held, not a literal, whatever it was written as
     for (const auto& arm : s->arms) {
         bool hit = arm.tests.empty();
         for (const auto& t : arm.tests) {
             Value a;
             EvalValue(t.a.get(), f, &a);
-            bool hintA = t.a->kind == EK::Const;
+            Lit litA = LiteralKind(t.a.get());
             if (t.kind == 0) {
-                hit = Compare(&subject, &a, false, hintS, hintA) == 0;
+                hit = Compare(&subject, &a, false, Lit::None, litA) == 0;
             } else if (t.kind == 1) {
                 Value b;
                 EvalValue(t.b.get(), f, &b);
-                int c1 = Compare(&subject, &a, false, hintS, hintA);
-                int c2 = Compare(&subject, &b, false, hintS, t.b->kind == EK::Const);
+                int c1 = Compare(&subject, &a, false, Lit::None, litA);
+                int c2 = Compare(&subject, &b, false, Lit::None, LiteralKind(t.b.get()));
                 hit = c1 != 2 && c2 != 2 && c1 >= 0 && c2 <= 0;
             } else {
-                int c = Compare(&subject, &a, false, hintS, hintA);
+                int c = Compare(&subject, &a, false, Lit::None, litA);
                 switch (t.op) {
                     case Op::Eq:
                         hit = c == 0;
@@ -1139,11 +1159,7 @@ void Interp::EvalBinary(const BinaryExpr* b, Frame& f, Value* out) {
         case Op::Gt:
         case Op::Le:
         case Op::Ge: {
-            int c = Compare(l, r, false,
-                            b->l->kind == EK::Const &&
-                                static_cast<const ConstExpr*>(b->l.get())->ck != CK::String,
-                            b->r->kind == EK::Const &&
-                                static_cast<const ConstExpr*>(b->r.get())->ck != CK::String);
+            int c = Compare(l, r, false, LiteralKind(b->l.get()), LiteralKind(b->r.get()));
             if (c == 2) {
                 out->Receive()->vt = VT_NULL;
                 return;

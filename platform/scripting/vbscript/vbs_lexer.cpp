@@ -261,7 +261,7 @@ private:
                 return false;
             --i;
             if (!member) break;
-            --i;  // the dot
+            --i;                                                    // the dot
             if (i == 0 || !(out[i - 1].kind == Tok::Ident)) break;  // ".Member" of With
         }
         if (i == 0) return true;

@@ -72,8 +72,7 @@ private:
 // Arguments from a DISPPARAMS (natural order); typed by-reference arguments
 // go through temporaries that WriteBack stores again.
 // E_POINTER when an argument array or a by-reference argument is null.
-HRESULT ArgsFromParams(DISPPARAMS* dp, ArgList& args, std::vector<Value>& temps,
-                       bool skipPutValue);
+HRESULT ArgsFromParams(DISPPARAMS* dp, ArgList& args, std::vector<Value>& temps, bool skipPutValue);
 void WriteBack(DISPPARAMS* dp, ArgList& args, std::vector<Value>& temps);
 
 }  // namespace vbs

@@ -1254,7 +1254,7 @@ private:
     ClassDecl* cls_ = nullptr;
     int loops_ = 0, forLoops_ = 0, doLoops_ = 0;
     bool definedInBlock_ = false;  // the statement just read was a Sub, Function or Class
-    size_t lastParenIdents_ = 0;  // ctx_->idents.size() at the last call parenthesis
+    size_t lastParenIdents_ = 0;   // ctx_->idents.size() at the last call parenthesis
 };
 
 }  // namespace

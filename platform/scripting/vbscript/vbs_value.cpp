@@ -251,8 +251,9 @@ bool ToBool(const VARIANT* src) {
         case VT_BSTR: {
             WStringView s = BstrView(v->bstrVal);
             WString t = text::Trim(s);
-            if (text::EqualsNoCase(t, u"true")) return true;
-            if (text::EqualsNoCase(t, u"false")) return false;
+            // "#TRUE#" and "#FALSE#" are how Booleans are written to files
+            if (text::EqualsNoCase(t, u"true") || text::EqualsNoCase(t, u"#true#")) return true;
+            if (text::EqualsNoCase(t, u"false") || text::EqualsNoCase(t, u"#false#")) return false;
             double d;
             if (!TextToNumber(s, &d)) Throw(13);
             return d != 0;
@@ -767,7 +768,7 @@ int Cmp(double x, double y) {
 }
 }  // namespace
 
-int Compare(const VARIANT* pa, const VARIANT* pb, bool textCompare, bool hintA, bool hintB) {
+int Compare(const VARIANT* pa, const VARIANT* pb, bool textCompare, Lit litA, Lit litB) {
     Plain A(pa), B(pb);
     const VARIANT* a = A.v;
     const VARIANT* b = B.v;
@@ -779,13 +780,14 @@ int Compare(const VARIANT* pa, const VARIANT* pb, bool textCompare, bool hintA, 
     if (sa && b->vt == VT_EMPTY) return CompareText(BstrView(a->bstrVal), u"", textCompare);
     if (sb && a->vt == VT_EMPTY) return CompareText(u"", BstrView(b->bstrVal), textCompare);
     if (sa || sb) {
-        // a numeric literal turns the text into a number; otherwise any
-        // number is less than any text
-        if ((sa && hintB) || (sb && hintA)) {
-            double x = ToDouble(a), y = ToDouble(b);
-            return Cmp(x, y);
+        if (!IsNumericVt(sa ? b->vt : a->vt)) Throw(13);
+        if ((sa && litB == Lit::Number) || (sb && litA == Lit::Number))
+            return Cmp(ToDouble(a), ToDouble(b));
+        if ((sa && litA == Lit::Text) || (sb && litB == Lit::Text)) {
+            WString ta = sa ? WString(BstrView(a->bstrVal)) : ToStr(a);
+            WString tb = sb ? WString(BstrView(b->bstrVal)) : ToStr(b);
+            return CompareText(ta, tb, textCompare);
         }
-        if (!IsNumericVt(sa ? b->vt : a->vt) && (sa ? b->vt : a->vt) != VT_EMPTY) Throw(13);
         return sa ? 1 : -1;
     }
     if (a->vt == VT_I2 && b->vt == VT_I2) return Cmp(a->iVal, b->iVal);

@@ -82,11 +82,17 @@ void Concat(const VARIANT* a, const VARIANT* b, Value* out);
 void Logic(Op op, const VARIANT* a, const VARIANT* b, Value* out);
 void Negate(const VARIANT* a, Value* out);
 void NotOp(const VARIANT* a, Value* out);
-// Comparison: -1, 0, 1, or 2 when Null is involved. numHintA/B: the operand
-// is a numeric literal, which makes a string on the other side compare as a
-// number.
-int Compare(const VARIANT* a, const VARIANT* b, bool textCompare = false, bool hintA = false,
-            bool hintB = false);
+// What an operand of a comparison was written as: a text against a number
+// compares by whether each side is a literal of the comparison itself.
+enum class Lit : uint8_t { None, Text, Number, Bool };  // Number: numeric or date literal
+
+// Comparison: -1, 0, 1, or 2 when Null is involved. Text against a number,
+// Boolean or date:
+// - a numeric or date literal turns the text into a number (13 when it is none);
+// - else a text literal compares with the other side's text;
+// - else the text is the greater.
+int Compare(const VARIANT* a, const VARIANT* b, bool textCompare = false, Lit litA = Lit::None,
+            Lit litB = Lit::None);
 
 // TypeName of a value.
 WString TypeNameOf(const VARIANT* v);
