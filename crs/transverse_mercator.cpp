@@ -1,5 +1,6 @@
 #include "crs/transverse_mercator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "crs/code_tables.h"
@@ -20,37 +21,77 @@ CGaussKruger::CGaussKruger() {
 
 void CTransverseMercator::Setup() {
     CCoordSys::Setup();
-    m_n2 = m_n * m_n;
-    m_n3 = m_n2 * m_n;
-    m_n4 = m_n2 * m_n2;
+    const double n = m_n, n2 = n * n, n3 = n2 * n, n4 = n2 * n2, n5 = n4 * n, n6 = n3 * n3;
+    m_rectifying = m_a / (1.0 + n) * (1.0 + n2 / 4.0 + n4 / 64.0 + n6 / 256.0);
+    m_alpha[0] = n / 2.0 - 2.0 * n2 / 3.0 + 5.0 * n3 / 16.0 + 41.0 * n4 / 180.0 -
+                 127.0 * n5 / 288.0 + 7891.0 * n6 / 37800.0;
+    m_alpha[1] = 13.0 * n2 / 48.0 - 3.0 * n3 / 5.0 + 557.0 * n4 / 1440.0 + 281.0 * n5 / 630.0 -
+                 1983433.0 * n6 / 1935360.0;
+    m_alpha[2] = 61.0 * n3 / 240.0 - 103.0 * n4 / 140.0 + 15061.0 * n5 / 26880.0 +
+                 167603.0 * n6 / 181440.0;
+    m_alpha[3] = 49561.0 * n4 / 161280.0 - 179.0 * n5 / 168.0 + 6601661.0 * n6 / 7257600.0;
+    m_alpha[4] = 34729.0 * n5 / 80640.0 - 3418889.0 * n6 / 1995840.0;
+    m_alpha[5] = 212378941.0 * n6 / 319334400.0;
+    m_beta[0] = n / 2.0 - 2.0 * n2 / 3.0 + 37.0 * n3 / 96.0 - n4 / 360.0 - 81.0 * n5 / 512.0 +
+                96199.0 * n6 / 604800.0;
+    m_beta[1] = n2 / 48.0 + n3 / 15.0 - 437.0 * n4 / 1440.0 + 46.0 * n5 / 105.0 -
+                1118711.0 * n6 / 3870720.0;
+    m_beta[2] = 17.0 * n3 / 480.0 - 37.0 * n4 / 840.0 - 209.0 * n5 / 4480.0 + 5569.0 * n6 / 90720.0;
+    m_beta[3] = 4397.0 * n4 / 161280.0 - 11.0 * n5 / 504.0 - 830251.0 * n6 / 7257600.0;
+    m_beta[4] = 4583.0 * n5 / 161280.0 - 108847.0 * n6 / 3991680.0;
+    m_beta[5] = 20648693.0 * n6 / 638668800.0;
     m_M0 = MeridianArc(DegToRad(m_latitudeOfOrigin));
 }
 
 namespace {
-// sin 2x, sin 4x, sin 6x from sin x and cos x by the multiple-angle formulas
-// (one sin and one cos instead of three sines).
-struct MultipleSines {
-    double s2, s4, s6, c2;
-    MultipleSines(double s, double c) {
-        s2 = 2.0 * s * c;
-        c2 = (c - s) * (c + s);
-        s4 = 2.0 * s2 * c2;
-        const double c4 = (c2 - s2) * (c2 + s2);
-        s6 = s4 * c2 + c4 * s2;
-    }
-};
-}  // namespace
 
-// Snyder eq. 3-21.
-double CTransverseMercator::MeridianArc(double phi) const {
-    const MultipleSines m(std::sin(phi), std::cos(phi));
-    return ArcFromSines(phi, m.s2, m.s4, m.s6);
+// tan of the conformal latitude from tan of the geodetic one.
+double ConformalTan(double tau, double e) {
+    const double sigma = std::sinh(e * std::atanh(e * tau / std::hypot(1.0, tau)));
+    return tau * std::hypot(1.0, sigma) - sigma * std::hypot(1.0, tau);
 }
 
-double CTransverseMercator::ArcFromSines(double phi, double s2, double s4, double s6) const {
-    return m_a * (((1.0 - m_e2 * 0.25) - m_e4 * 0.046875 - m_e6 * 0.01953125) * phi -
-                  ((m_e6 * 0.1171875 + m_e4 * 0.25) + m_e2) * 0.375 * s2 +
-                  ((m_e6 * 0.75 + m_e4) * 0.05859375) * s4 - (m_e6 * 0.011393229166666666) * s6);
+// The inverse of ConformalTan by Newton's method (converges in 2 or 3 steps).
+double GeodeticTan(double taup, double e) {
+    const double e2m = 1.0 - e * e;
+    double tau = taup / e2m;
+    for (int i = 0; i < 6; ++i) {
+        const double taupi = ConformalTan(tau, e);
+        const double step = (taup - taupi) * (1.0 + e2m * tau * tau) /
+                            (e2m * std::hypot(1.0, tau) * std::hypot(1.0, taupi));
+        tau += step;
+        if (!(std::fabs(step) >= 1e-14 * std::max(1.0, std::fabs(tau)))) break;
+    }
+    return tau;
+}
+
+// Sums c[j] sin(2(j+1) xi) cosh(2(j+1) eta) and c[j] cos(2(j+1) xi) sinh(2(j+1) eta)
+// by the recurrences of the multiple angles (one sin, cos, sinh and cosh).
+void Harmonics(const double c[6], double xi, double eta, double* dxi, double* deta) {
+    const double s2 = std::sin(2.0 * xi), c2 = std::cos(2.0 * xi);
+    const double sh2 = std::sinh(2.0 * eta), ch2 = std::cosh(2.0 * eta);
+    double sk = s2, ck = c2, shk = sh2, chk = ch2;
+    double sx = 0.0, se = 0.0;
+    for (int j = 0; j < 6; ++j) {
+        sx += c[j] * sk * chk;
+        se += c[j] * ck * shk;
+        const double sn = sk * c2 + ck * s2, cn = ck * c2 - sk * s2;
+        const double shn = shk * ch2 + chk * sh2, chn = chk * ch2 + shk * sh2;
+        sk = sn, ck = cn, shk = shn, chk = chn;
+    }
+    *dxi = sx;
+    *deta = se;
+}
+
+}  // namespace
+
+double CTransverseMercator::MeridianArc(double phi) const {
+    // Exact at the poles, where tan phi leaves the series' domain.
+    if (std::fabs(phi) >= kHalfPi) return std::copysign(m_rectifying * kHalfPi, phi);
+    const double xip = std::atan(ConformalTan(std::tan(phi), std::sqrt(m_e2)));
+    double dxi = 0.0, deta = 0.0;
+    Harmonics(m_alpha, xip, 0.0, &dxi, &deta);
+    return m_rectifying * (xip + dxi);
 }
 
 void CTransverseMercator::Forward(double lon, double lat, double* x, double* y) {
@@ -64,66 +105,46 @@ void CTransverseMercator::Inverse(double x, double y, double* lon, double* lat) 
     *lat = RadToDeg(phi);
 }
 
-// Redfearn's series; psi = nu/rho, t = tan(phi).
 void CTransverseMercator::TransverseMercatorForward(double phi, double omega, double* x,
                                                     double* y) const {
-    const double s = std::sin(phi), c = std::cos(phi), t = s / c;
-    const double t2 = t * t, t4 = t2 * t2, t6 = t4 * t2;
-    const double w = 1.0 - m_e2 * s * s;
-    const double nu = m_a / std::sqrt(w);
-    // nu / rho = w / (1 - e^2).
-    const double psi = w / (1.0 - m_e2), psi2 = psi * psi, psi3 = psi2 * psi, psi4 = psi2 * psi2;
-    const double cc = c * c, c3 = cc * c, c5 = c3 * cc, c7 = c5 * cc;
-    const MultipleSines m(s, c);
-    const double w2 = omega * omega, w4 = w2 * w2, w6 = w4 * w2, w8 = w4 * w4;
-
-    *x = m_scaleFactor * nu *
-         (omega * c + (omega * w2 * 0.16666666666666666) * c3 * (psi - t2) +
-          (omega * w4 * 0.008333333333333333) * c5 *
-              (4.0 * psi3 * (1.0 - 6.0 * t2) + psi2 * (1.0 + 8.0 * t2) - 2.0 * psi * t2 + t4) +
-          (omega * w6 * 0.0001984126984126984) * c7 * (61.0 - 479.0 * t2 + 179.0 * t4 - t6));
-    *y = m_scaleFactor *
-         ((ArcFromSines(phi, m.s2, m.s4, m.s6) - m_M0) +
-          nu * s *
-              ((w2 * 0.5) * c + (w4 * 0.041666666666666664) * c3 * (4.0 * psi2 + psi - t2) +
-               (w6 * 0.001388888888888889) * c5 *
-                   (8.0 * psi4 * (11.0 - 24.0 * t2) - 28.0 * psi3 * (1.0 - 6.0 * t2) +
-                    psi2 * (1.0 - 32.0 * t2) - 2.0 * psi * t2 + t4) +
-               (w8 * 2.48015873015873e-05) * c7 * (1385.0 - 3111.0 * t2 + 543.0 * t4 - t6)));
+    // The far hemisphere has no image (the series would fold it back).
+    if (!(std::fabs(omega) <= kHalfPi) || !(std::fabs(phi) <= kHalfPi)) {
+        *x = *y = std::nan("");
+        return;
+    }
+    const double e = std::sqrt(m_e2);
+    const double cl = std::cos(omega), sl = std::sin(omega);
+    double xip, etap;
+    if (std::fabs(phi) == kHalfPi) {
+        xip = phi;
+        etap = 0.0;
+    } else {
+        const double taup = ConformalTan(std::tan(phi), e);
+        xip = std::atan2(taup, cl);
+        etap = std::asinh(sl / std::hypot(taup, cl));
+    }
+    double dxi, deta;
+    Harmonics(m_alpha, xip, etap, &dxi, &deta);
+    *x = m_scaleFactor * m_rectifying * (etap + deta);
+    *y = m_scaleFactor * (m_rectifying * (xip + dxi) - m_M0);
 }
 
-// Snyder's footpoint-latitude inverse (ch. 8), with n for his e1.
 void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* phi,
                                                     double* dlambda) const {
-    const double M = y / m_scaleFactor + m_M0;
-    const double mu = M / (((1.0 - m_e2 * 0.25) - m_e4 * 0.046875 - m_e6 * 0.01953125) * m_a);
-    const double n = m_n;
-    const double phi1 = ((((n * 1.5 - m_n3 * 0.84375) * std::sin(2.0 * mu) +
-                           (m_n2 * 1.3125 - m_n4 * 1.71875) * std::sin(4.0 * mu)) +
-                          (m_n4 * 2.142578125) * std::sin(8.0 * mu)) +
-                         (m_n3 * 1.5729166666666665) * std::sin(6.0 * mu)) +
-                        mu;
-
-    const double ep2 = m_e2 / (1.0 - m_e2);
-    const double s1 = std::sin(phi1), c1 = std::cos(phi1), tan1 = s1 / c1;
-    const double C1 = ep2 * c1 * c1;
-    const double T1 = tan1 * tan1;
-    const double w = 1.0 - m_e2 * s1 * s1;
-    const double sw = std::sqrt(w);
-    const double N1 = m_a / sw;
-    const double R1 = (1.0 - m_e2) * m_a / (w * sw);
-    const double D = x / (m_scaleFactor * N1);
-    const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
-
-    *phi = phi1 -
-           (tan1 * N1 / R1) *
-               (D2 / 2.0 - (5.0 + 3.0 * T1 + 10.0 * C1 - 4.0 * C1 * C1 - 9.0 * ep2) * D4 / 24.0 +
-                (61.0 + 90.0 * T1 + 298.0 * C1 + 45.0 * T1 * T1 - 252.0 * ep2 - 3.0 * C1 * C1) *
-                    D6 / 720.0);
-    *dlambda =
-        (D - (1.0 + 2.0 * T1 + C1) * D3 / 6.0 +
-         (5.0 - 2.0 * C1 + 28.0 * T1 - 3.0 * C1 * C1 + 8.0 * ep2 + 24.0 * T1 * T1) * D5 / 120.0) /
-        c1;
+    const double e = std::sqrt(m_e2);
+    const double xi = (y / m_scaleFactor + m_M0) / m_rectifying;
+    const double eta = x / (m_scaleFactor * m_rectifying);
+    double dxi, deta;
+    Harmonics(m_beta, xi, eta, &dxi, &deta);
+    const double xip = xi - dxi, etap = eta - deta;
+    const double shp = std::sinh(etap), cxp = std::cos(xip);
+    const double r = std::hypot(shp, cxp);
+    *dlambda = std::atan2(shp, cxp);
+    if (r == 0.0) {
+        *phi = std::copysign(kHalfPi, xip);
+        return;
+    }
+    *phi = std::atan(GeodeticTan(std::sin(xip) / r, e));
 }
 
 void CTransverseMercator::SetUtmZone(int zone) {

@@ -52,16 +52,10 @@ std::function<Tolerance(double, double)> Fixed(double forward, double inverse) {
     return [=](double, double) { return Tolerance{forward, inverse}; };
 }
 
-// The Transverse Mercator series lose accuracy away from the central meridian:
-// inside a UTM zone (3.5 degrees with overlap) they hold 2 mm and 3e-8 deg;
-// the bands beyond are the measured limits, kept so that a regression shows.
-std::function<Tolerance(double, double)> TmBands(double cm, double unitsPerMetre = 1.0) {
-    return [=](double lon, double) {
-        const double d = std::fabs(std::remainder(lon - cm, 360.0));
-        if (d <= 3.5) return Tolerance{0.002 * unitsPerMetre, 3e-8};
-        if (d <= 6.0) return Tolerance{0.002 * unitsPerMetre, 1.5e-6};
-        return Tolerance{0.02 * unitsPerMetre, 5e-5};  // 10.5 degrees (Chatham Islands)
-    };
+// Kruger's series hold a millimetre and 1e-9 degrees well beyond a zone
+// (New Zealand's grid reaches 10.5 degrees out to the Chatham Islands).
+std::function<Tolerance(double, double)> TmBands(double, double unitsPerMetre = 1.0) {
+    return [=](double, double) { return Tolerance{0.001 * unitsPerMetre, 1e-9}; };
 }
 
 const double kUsFoot = 0.30480060960121924;
@@ -354,6 +348,58 @@ TEST(UtmReference, MatchesGeoConvertAfterRezoning) {
         EXPECT_LE(d, 0.002) << "zone " << zone << " at " << r[ilon] << ", " << r[ilat];
     }
     std::printf("[ measured ] UTM vs GeoConvert: forward %.3g m\n", worst);
+}
+
+
+// PROJ's exact Transverse Mercator on a grid 0 to 6 degrees either side of
+// the central meridian, latitudes 0 to 84 both ways, on WGS 84 (UTM's scale)
+// and on Airy 1830 as British National Grid, with that grid's western edge:
+// forward within 1 mm, inverse within 1e-9 degrees.
+TEST(TransverseMercatorReference, GridToTheZoneEdge) {
+    const ReferenceTable t = ReadReferenceTable("tmerc_grid");
+    auto wgs84 = Make<CTransverseMercator>(Wgs84(), [](CTransverseMercator& s) {
+        s.m_centralMeridian = 0;
+        s.m_scaleFactor = 0.9996;
+        s.m_falseEasting = 500000;
+    });
+    DatumTransformation airy = Wgs84();
+    airy.a = 6377563.396;
+    airy.f = 1 / 299.3249646;
+    auto bng = Make<CTransverseMercator>(airy, [](CTransverseMercator& s) {
+        s.m_latitudeOfOrigin = 49;
+        s.m_centralMeridian = -2;
+        s.m_scaleFactor = 0.9996012717;
+        s.m_falseEasting = 400000;
+        s.m_falseNorthing = -100000;
+    });
+    const size_t ia = t.Column("airy"), ilon = t.Column("lon"), ilat = t.Column("lat"),
+                 ix = t.Column("x"), iy = t.Column("y"), iilon = t.Column("ilon"),
+                 iilat = t.Column("ilat");
+    double worstForward[2] = {}, worstInverse[2] = {};
+    for (const auto& r : t.rows) {
+        const int k = r[ia] != 0 ? 1 : 0;
+        CCoordSys& sys = k ? *bng : *wgs84;
+        double x, y;
+        sys.GeographicToProjected(r[ilon], r[ilat], &x, &y);
+        const double df = std::hypot(x - r[ix], y - r[iy]);
+        worstForward[k] = std::max(worstForward[k], df);
+        EXPECT_LE(df, 0.001) << "forward at " << r[ilon] << ", " << r[ilat];
+        double lon, lat;
+        sys.ProjectedToGeographic(r[ix], r[iy], &lon, &lat);
+        const double di = std::max(std::fabs(lon - r[iilon]), std::fabs(lat - r[iilat]));
+        worstInverse[k] = std::max(worstInverse[k], di);
+        EXPECT_LE(di, 1e-9) << "inverse at " << r[ix] << ", " << r[iy];
+    }
+    std::printf("[ measured ] tmerc grid WGS 84: forward %.3g m, inverse %.3g deg\n",
+                worstForward[0], worstInverse[0]);
+    std::printf("[ measured ] tmerc grid Airy/BNG: forward %.3g m, inverse %.3g deg\n",
+                worstForward[1], worstInverse[1]);
+    // The far side of the globe has no image.
+    double x, y;
+    wgs84->GeographicToProjected(91, 10, &x, &y);
+    EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+    wgs84->GeographicToProjected(-135, -40, &x, &y);
+    EXPECT_TRUE(std::isnan(x) && std::isnan(y));
 }
 
 }  // namespace
