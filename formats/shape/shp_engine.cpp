@@ -309,28 +309,39 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
     }
     const size_t size = ShapeGetRecordSize(r);
     const int64_t shpSize = fioGetSize(h->shp);
-    const int64_t shxSize = fioGetSize(h->shx);
-    const int count = DbfGetRecordCount(h->table);
+    int64_t shxSize = fioGetSize(h->shx);
+    // An append cut short by the end of the process leaves at most one
+    // record that the `.shx` header does not count: its entry and row go
+    // before the next one is written.
+    const int count = ShpGetRecordCount(h);
+    if (shxSize == 100 + 8 * static_cast<int64_t>(count + 1) && TruncateAt(h->shx, shxSize - 8))
+        shxSize -= 8;
+    if (DbfGetRecordCount(h->table) == count + 1) DbfSetRecordCount(h->table, count);
     if (shpSize < 100 || shxSize < 100) return Fail(h, kShpErrRead), -1;
     if (shpSize + 8 + static_cast<int64_t>(size) > kShpMaxFileSize ||
-        shxSize + 8 > kShpMaxFileSize || shxSize != 100 + 8 * static_cast<int64_t>(count)) {
+        shxSize + 8 > kShpMaxFileSize || shxSize != 100 + 8 * static_cast<int64_t>(count) ||
+        DbfGetRecordCount(h->table) != count) {
         // A `.shx` out of step with the `.dbf` would misplace the new entry.
         Fail(h, kShpErrFileLimit, u"Shapefile size limit");
         return -1;
     }
     ShpComputeShapeBounds(r);
     if (blankRow) DbfBlankRecord(h->table);
-    if (!DbfWriteRecord(h->table, kDbfAppend)) {
-        Fail(h, kShpErrAppendRow, u"Append table record");
-        return -1;
-    }
+    // The order keeps every reader in step if the process dies between any
+    // two writes: the record and its `.shx` entry first, then the table's
+    // row and count, then the headers, the `.shx` header's length last (the
+    // count other programs read; ours is the smaller of it and the table's).
     const int c = count + 1;
-    if (!WriteRecord(h, shpSize, c, r, size) || !WriteIndexEntry(h, c - 1, shpSize, size)) {
+    bool ok = WriteRecord(h, shpSize, c, r, size) && WriteIndexEntry(h, c - 1, shpSize, size);
+    if (ok && !DbfWriteRecord(h->table, kDbfAppend)) {
+        Fail(h, kShpErrAppendRow, u"Append table record");
+        ok = false;
+    }
+    if (!ok) {
         const int code = h->errorCode;
         const WString message = h->message;
         TruncateAt(h->shp, shpSize);
         TruncateAt(h->shx, shxSize);
-        DbfSetRecordCount(h->table, count);
         h->errorCode = code;
         h->message = message;
         return -1;
@@ -367,7 +378,16 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
     if (!h->shx) return FailOpen(h, kShpErrShxOpen);
     if (fioRead(h->shp, h->header, 100) != 100) return FailOpen(h, kShpErrHeader);
     // A `.shx` without its whole header locates no record: every read would fail.
-    if (fioGetSize(h->shx) < 100) return FailOpen(h, kShpErrHeader);
+    const int64_t shxSize = fioGetSize(h->shx);
+    uint8_t shxHeader[100];
+    if (shxSize < 100 || fioRead(h->shx, shxHeader, 100) != 100) return FailOpen(h, kShpErrHeader);
+    {
+        // Its stored length counts the records. A `.shx` cut below it is
+        // damage, not an unfinished append: those records stay counted and
+        // fail to read with the engine's error.
+        const int64_t bytes = 2 * static_cast<int64_t>(Be32(shxHeader + 24) & 0x7FFFFFFF);
+        h->shxRecords = bytes > 100 ? static_cast<int>(std::min<int64_t>((bytes - 100) / 8, 0x7FFFFFFF)) : 0;
+    }
     if (Be32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
     h->table = DbfOpen(WithExtension(wpath, u"dbf").c_str(), flags);
     if (!h->table) return FailOpen(h, kShpErrDbfOpen);
@@ -512,7 +532,8 @@ int64_t ShpGetTotalSize(ShpHandle h) {
 }
 
 int ShpGetRecordCount(ShpHandle h) {
-    return h ? DbfGetRecordCount(h->table) : -1;
+    // A record counts once both the table and the `.shx` header hold it.
+    return h ? std::min(DbfGetRecordCount(h->table), h->shxRecords) : -1;
 }
 
 int ShpGetIndexCount(ShpHandle h) {
@@ -611,15 +632,18 @@ int ShpWriteHeaders(ShpHandle h) {
         PutBe32(header + 24,
                 size < 2 ? 50u : static_cast<uint32_t>(std::max<int64_t>(size, 100) / 2));
         if (f == h->shp) memcpy(h->header + 24, header + 24, 4);
+        const int records = size > 100 ? static_cast<int>((size - 100) / 8) : 0;
         if (uint8_t* view = static_cast<uint8_t*>(fioGetView(f));
             view && fioGetViewLength(f) >= 100) {
             memcpy(view, header, 100);
+            if (f == h->shx) h->shxRecords = records;
             continue;
         }
         const int64_t back = fioTell(f);
         if (fioSeek(f, 0, 0) != 0) return Fail(h, kShpErrHeaderSeek, u"Seek to start");
         if (fioWrite(f, header, 100) != 100)
             return Fail(h, kShpErrWriteHeader, u"Write header incomplete");
+        if (f == h->shx) h->shxRecords = records;
         if (back >= 0 && fioSeek(f, back, 0) != back)
             return Fail(h, kShpErrHeaderSeek, u"Seek to %d", static_cast<int>(back));
     }

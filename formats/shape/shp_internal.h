@@ -23,6 +23,10 @@ struct ShpFile {
     ShapeRecord* buffer = nullptr;
     int current = -1;
     int openFlags = 0;
+    // Records the `.shx` header's file length announces: the last write of an
+    // append, so a process killed before it leaves the record out for every
+    // reader alike.
+    int shxRecords = 0;
     // Views mapped by ShpMapFile (0 .shp, 1 .shx).
     bool mapped[2] = {false, false};
     // The whole `.shx` and the `.shp` size, read once for the reading paths

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "formats/dbf/dbf_field.h"
 #include "formats/shape/record_set.h"
@@ -598,6 +605,76 @@ TEST_F(ShapeEngineTest, TruncateLastFailuresKeepTheFilesInStep) {
             EXPECT_EQ(count, 2);
         }
     }
+}
+
+// A process appending points is killed at random moments: every time, the
+// files open in shpdump and ogrinfo with the record count our engine gives,
+// and the last record is whole (x = n, y = 2n for record n).
+TEST_F(ShapeEngineTest, KilledAppendLeavesFilesEveryReaderAgreesOn) {
+    REQUIRE_TOOL("shpdump");
+    REQUIRE_TOOL("ogrinfo");
+    ShpHandle h = ShpCreate(u"\\\\k.shp", kShapePoint, 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(DbfAddField(ShpGetTable(h), u"N", 'N', 9, 0), 0);
+    ShpClose(h);
+    std::mt19937 random(16);
+    int grew = 0, last = 0;
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ShpHandle w = ShpOpen(u"\\\\k.shp", kShpReadWrite);
+            if (!w) _exit(2);
+            for (int n = ShpGetRecordCount(w);; ++n) {
+                if (ShpAppendPointXY(w, n, 2.0 * n) != n) _exit(3);
+                DbfBlankRecord(ShpGetTable(w));
+                DbfPutNumber(ShpGetTable(w), 0, n);
+                if (!DbfWriteRecord(ShpGetTable(w), n)) _exit(4);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 30000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << status;
+
+        h = ShpOpen(u"\\\\k.shp", 0);
+        ASSERT_NE(h, nullptr);
+        const int count = ShpGetRecordCount(h);
+        if (count > 0) {
+            ShapeRecord* r = ShpReadShape(h, count - 1);
+            ASSERT_NE(r, nullptr);
+            EXPECT_EQ(ShapeLoadDouble(ShapeBytes(r) + 4), count - 1);
+            EXPECT_EQ(ShapeLoadDouble(ShapeBytes(r) + 12), 2.0 * (count - 1));
+            ASSERT_EQ(DbfReadRecord(ShpGetTable(h), count - 1), 1);
+            if (count > 1) {
+                // The row is filled in after its append; the one before is whole.
+                ASSERT_EQ(DbfReadRecord(ShpGetTable(h), count - 2), 1);
+                EXPECT_EQ(DbfGetNumber(ShpGetTable(h), 0), count - 2);
+            }
+        }
+        ShpClose(h);
+        if (count > last) ++grew;
+        last = count;
+
+        const std::string dump = RunTool("shpdump '" + Host("k.shp") + "' 2>&1");
+        const size_t at = dump.find("# of Shapes: ");
+        ASSERT_NE(at, std::string::npos) << dump.substr(0, 300);
+        EXPECT_EQ(atoi(dump.c_str() + at + 13), count);
+        if (count > 0) {
+            const std::string tail = dump.substr(dump.rfind("Shape:"));
+            EXPECT_NE(tail.find("Shape:" + std::to_string(count - 1)), std::string::npos) << tail;
+            char want[64];
+            std::snprintf(want, sizeof want, "(%.15g,", static_cast<double>(count - 1));
+            EXPECT_NE(tail.find(want), std::string::npos) << tail;
+        }
+        const std::string info = RunTool("ogrinfo -ro -so -al '" + Host("k.shp") + "' 2>&1");
+        const size_t fc = info.find("Feature Count: ");
+        ASSERT_NE(fc, std::string::npos) << info;
+        EXPECT_EQ(atoi(info.c_str() + fc + 15), count);
+    }
+    EXPECT_GT(grew, 10);
 }
 
 TEST_F(ShapeEngineTest, FilesFromOtherProgramsReadCorrectly) {
