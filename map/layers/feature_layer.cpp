@@ -1,0 +1,74 @@
+#include "map/layers/feature_layer.h"
+
+#include "map/layers/map_messages.h"
+#include "platform/fs/fs.h"
+#include "platform/win/window.h"
+#include "platform/win/winconst.h"
+#include "resources/zres.h"
+
+CFeatureLayer::CFeatureLayer() {
+    m_category = 0;
+    m_displayClass = 5;
+}
+
+CFeatureLayer::~CFeatureLayer() = default;
+
+int CFeatureLayer::FindLabelField() {
+    int count = GetFieldCount();
+    for (int i = 0; i < count; ++i) {
+        WString name = text::ToLower(GetFieldName(i));
+        if (name == u"name" || name == u"nam" || name == u"title") return i;
+        if (name.find(u"name") != WString::npos || name.find(u"_nam") != WString::npos) return i;
+        if (name == u"text" || name == u"label") return i;
+        if (name.find(u"_id") != WString::npos) return i;
+    }
+    return 0;
+}
+
+int CFeatureLayer::HitTestWithWaitCursor(const DoublePoint& point, double* distance,
+                                         double tolerance, const CDoubleRect& searchExtent) {
+    win::BeginWaitCursor();
+    int record = HitTest(point, distance, tolerance, searchExtent);
+    win::EndWaitCursor();
+    return record;
+}
+
+namespace {
+bool StartsWithNoCase(const WString& s, WStringView prefix) {
+    return s.size() >= prefix.size() && text::EqualsNoCase(WStringView(s).substr(0, prefix.size()), prefix);
+}
+}  // namespace
+
+bool CFeatureLayer::OpenHyperlink(HWND parent, int record) {
+    if (record == 0 || m_hyperlinkField < 0) return false;
+    if (!ReadRecord(record)) return false;
+    WString link;
+    GetFieldText(m_hyperlinkField, link);
+    if (link.size() > 260) link.resize(260);
+    if (StartsWithNoCase(link, u"http:") || StartsWithNoCase(link, u"https:"))
+        return GetShellServices()->OpenUrlShortcut(parent, link.c_str()) != 0;
+    CPath path{WStringView(link)};
+    if (path.GetDirectory().empty()) {
+        CPath full{WStringView(m_path.GetDirectoryWithSlash() + link)};
+        path = full;
+    }
+    path.CorrectCase();
+    if (DatasetFileExists(path.GetPath()))
+        return GetShellServices()->ShellExecuteFile(parent, path.GetPath().c_str()) != 0;
+    ShowMapMessage(IDP_FILE_NOT_EXIST, MB_OK | MB_ICONERROR, kBeepNone, {path.GetPath()});
+    return false;
+}
+
+bool CFeatureLayer::ShowFeatureProperties(HWND, int record) {
+    if (m_kind == kLayerShape) {
+        GetShellServices()->ShowFeatureSheet(this, record - 1, 1);
+        return true;
+    }
+    if (m_kind == kLayerExtension) GetShellServices()->IdentifyFeature(this, record);
+    return false;
+}
+
+bool CFeatureLayer::EditFeatureProperties(HWND, int record) {
+    if (m_kind != kLayerShape) return false;
+    return GetShellServices()->ShowFeatureSheet(this, record - 1, 2);
+}

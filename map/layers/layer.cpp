@@ -1,0 +1,368 @@
+#include "map/layers/layer.h"
+
+#include <atomic>
+#include <cmath>
+#include <map>
+
+#include "core/config_xml_file.h"
+#include "core/ini_file.h"
+#include "core/xml_node.h"
+#include "crs/coord_sys.h"
+#include "crs/wkt.h"
+#include "formats/shape/shape_draw.h"
+#include "map/services/script_events.h"
+#include "platform/com/com.h"
+#include "platform/fs/fs.h"
+
+namespace {
+
+std::atomic<uint64_t> g_nextSerial{1};
+
+std::map<LayerKind, LayerConstructor>& LayerClasses() {
+    static std::map<LayerKind, LayerConstructor> table;
+    return table;
+}
+
+// The extension text after the last dot of the file name, without the dot.
+WString ExtensionOf(const WString& path) { return CPath(WStringView(path)).GetExtension(false); }
+
+void ReplaceExtension(WString& path, WStringView extension) {
+    CPath p{WStringView(path)};
+    p.SetExtension(extension);
+    path = p.GetPath();
+}
+
+}  // namespace
+
+CLayer::CLayer() : m_serial(g_nextSerial++) {}
+
+CLayer::~CLayer() {
+    if (m_scriptObject) m_scriptObject->Release();
+    if (m_imageBitmap) DeleteObject(m_imageBitmap);
+    ReleaseCoordSys();
+}
+
+// ---- kind and factory ----
+
+bool DatasetFileExists(WStringView path) {
+    uint32_t attrs = fs::GetFileAttributes(path);
+    return attrs != fs::kInvalidAttributes && !(attrs & fs::kAttrDirectory);
+}
+
+WString GetWorldFilePath(const WString& imagePath) {
+    WString ext = ExtensionOf(imagePath);
+    if (ext.size() == 3) {
+        WString world{ext[0], ext[2], u'w'};
+        WString path = imagePath;
+        ReplaceExtension(path, world);
+        return path;
+    }
+    // Other lengths: the extension followed by "w".
+    WString path = imagePath;
+    ReplaceExtension(path, ext + u"w");
+    return path;
+}
+
+bool HasWorldFile(const WString& imagePath) { return DatasetFileExists(GetWorldFilePath(imagePath)); }
+
+bool IsNitfFile(const WString& path) {
+    fs::File f;
+    if (!f.Open(path, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting)) return false;
+    char head[4] = {};
+    size_t got = 0;
+    return f.Read(head, 4, &got) && got == 4 && head[0] == 'N' && head[1] == 'I' &&
+           head[2] == 'T' && head[3] == 'F';
+}
+
+LayerKind GetLayerFileType(WString& path, const LayerExtensionInfo** extension) {
+    if (extension) *extension = nullptr;
+    WString ext = ExtensionOf(path);
+    auto is = [&](const WChar* name) { return text::EqualsNoCase(ext, name); };
+    if (is(u"shp")) {
+        ReplaceExtension(path, u"shp");
+        return kLayerShape;
+    }
+    if (is(u"bmp") || is(u"2bp")) {
+        ReplaceExtension(path, text::ToLower(ext));
+        return HasWorldFile(path) ? kLayerBitmap : -1;
+    }
+    if (is(u"jpg")) {
+        ReplaceExtension(path, u"jpg");
+        return HasWorldFile(path) ? kLayerJpeg : -1;
+    }
+    if (is(u"sid")) {
+        ReplaceExtension(path, u"sid");
+        return HasWorldFile(path) ? kLayerSid : -1;
+    }
+    if (is(u"mvd")) return kLayerInternet;
+    if (const LayerExtensionInfo* found = GetShellServices()->FindLayerExtension(path)) {
+        if (extension) *extension = found;
+        return kLayerExtension;
+    }
+    return IsNitfFile(path) ? kLayerRpf : -1;
+}
+
+DisplayClass ShapeTypeToDisplayClass(int shapeType) {
+    switch (shapeType) {
+        case 1: case 8: case 11: case 18: case 21: case 28: return 0;
+        case 3: case 13: case 23: return 1;
+        case 5: case 15: case 25: case 31: return 2;
+        default: return -1;
+    }
+}
+
+DisplayClass GetShapefileClass(const WString& path) {
+    ShpHandle h = ShpOpen(path.c_str(), 0);
+    if (!h) return -1;
+    int type = ShpGetShapeType(h);
+    ShpClose(h);
+    return ShapeTypeToDisplayClass(type);
+}
+
+bool ClassifyLayerFile(const WString& path, LayerKind* kind, DisplayClass* displayClass,
+                       const LayerExtensionInfo** extension) {
+    WString p = path;
+    const LayerExtensionInfo* ext = nullptr;
+    LayerKind k = GetLayerFileType(p, &ext);
+    DisplayClass dc = -1;
+    if (k == kLayerShape) dc = GetShapefileClass(p);
+    else if (k >= kLayerBitmap && k <= kLayerSid) dc = 4;
+    else if (k == kLayerExtension && ext) dc = ext->layerType == 1 ? 5 : ext->layerType == 2 ? 4 : -1;
+    if (kind) *kind = k;
+    if (displayClass) *displayClass = dc;
+    if (extension) *extension = ext;
+    return k != -1;
+}
+
+void SetLayerClass(LayerKind kind, LayerConstructor constructor) {
+    LayerClasses()[kind] = std::move(constructor);
+}
+
+void ResetLayerClassesForTests() { LayerClasses().clear(); }
+
+CLayer* CLayer::CreateLayer(WString& path) {
+    const LayerExtensionInfo* ext = nullptr;
+    LayerKind kind = GetLayerFileType(path, &ext);
+    if (kind == -1 || kind == kLayerSystem) return nullptr;
+    auto it = LayerClasses().find(kind);
+    if (it == LayerClasses().end() || !it->second) return nullptr;
+    return it->second(ext);
+}
+
+// ---- life ----
+
+bool CLayer::Open(const WChar* path) {
+    if (path) m_path.Set(path);
+    if (!DatasetFileExists(m_path.GetPath())) return false;
+    m_name.clear();
+    m_comments.clear();
+    bool ok = OpenDataset(m_path.GetPath());
+    if (ok) ReadMetadataFile();
+    FireEvent(kEventOnOpen);
+    return ok;
+}
+
+void CLayer::Close() {
+    FireEvent(kEventOnClose);
+    CloseDataset();
+    if (m_scriptObject) {
+        IDispatch* object = m_scriptObject;
+        m_scriptObject = nullptr;
+        object->Release();
+    }
+    if (m_imageBitmap) {
+        DeleteObject(m_imageBitmap);
+        m_imageBitmap = nullptr;
+    }
+    m_imageBits = nullptr;
+    ReleaseCoordSys();
+}
+
+IDispatch* CLayer::GetScriptObject(bool add) {
+    if (!m_scriptObject) m_scriptObject = GetScriptServices()->CreateLayerObject(this);
+    if (add && m_scriptObject) m_scriptObject->AddRef();
+    return m_scriptObject;
+}
+
+void CLayer::FireEvent(int eventId) {
+    // Only a layer whose file defined scripts has a script object to fire on.
+    if (m_scriptObject) FireScriptEvent(m_scriptObject, eventId, true, 0);
+}
+
+void CLayer::SetIdentify(bool on) {
+    if (m_identifiable && on) m_visible = true;
+    m_identify = m_identifiable && on;
+}
+
+bool CLayer::IsInScaleRange(double scale) const {
+    if (scale == 0) return true;
+    if (m_minScale != 0 && scale < m_minScale) return false;
+    if (m_maxScale != 0 && scale > m_maxScale) return false;
+    return true;
+}
+
+// ---- draw transform ----
+
+bool CLayer::SetDrawExtent(const CDoubleRect& extent, int width, int height) {
+    double w = extent.xmax - extent.xmin;
+    double h = extent.ymax - extent.ymin;
+    // A transform from a degenerate extent or window would divide by zero
+    // or flip the map: keep the one we have.
+    if (width <= 0 || height <= 0 || !(w > 0) || !(h > 0) || !std::isfinite(w) ||
+        !std::isfinite(h))
+        return false;
+    m_drawExtent = extent;
+    m_deviceWidth = width;
+    m_deviceHeight = height;
+    m_deviceRect = {0, 0, width - 1, height - 1};
+    m_xScale = width / w;
+    m_yScale = height / h;
+    OnViewChanged();
+    return true;
+}
+
+namespace {
+// Far-away points zoomed far in leave the 32-bit range: clamp first.
+LONG ToDevice(double v) {
+    if (std::isnan(v)) return 0;
+    if (v > kShpDeviceLimit) v = kShpDeviceLimit;
+    if (v < -kShpDeviceLimit) v = -kShpDeviceLimit;
+    return static_cast<LONG>(v);
+}
+}  // namespace
+
+POINT CLayer::MapToDevice(double x, double y) const {
+    POINT pt;
+    pt.x = ToDevice((x - m_drawExtent.xmin) * m_xScale);
+    pt.y = m_deviceHeight - ToDevice((y - m_drawExtent.ymin) * m_yScale);
+    return pt;
+}
+
+void CLayer::DrawTo(HDC target, HDC second, double mapScale) {
+    int savedTarget = target ? SaveDC(target) : 0;
+    int savedSecond = second ? SaveDC(second) : 0;
+    m_targetDc = target;
+    m_secondDc = second;
+    Draw(target, second, mapScale);
+    m_targetDc = nullptr;
+    m_secondDc = nullptr;
+    if (second && savedSecond) RestoreDC(second, savedSecond);
+    if (target && savedTarget) RestoreDC(target, savedTarget);
+}
+
+// ---- coordinate systems ----
+
+CCoordSys* CLayer::GetCoordSys() {
+    WString prj = m_path.GetPath();
+    if (prj.empty()) return nullptr;
+    ReplaceExtension(prj, u"prj");
+    if (!DatasetFileExists(prj)) return nullptr;
+    CWktCoordSys wkt;
+    if (!wkt.ReadPrjFile(prj)) return nullptr;
+    return wkt.CreateProjection().release();
+}
+
+void CLayer::SetCoordSys(CCoordSys* coordSys) {
+    if (m_ownsCoordSys && m_coordSys != coordSys) delete m_coordSys;
+    m_coordSys = coordSys;
+}
+
+void CLayer::ReleaseCoordSys() {
+    if (m_ownsCoordSys) delete m_coordSys;
+    m_coordSys = nullptr;
+}
+
+void CLayer::UpdateReprojection() {
+    CCoordSys* map = GetMapCoordSys();
+    m_reprojecting = m_reprojectable && m_coordSys && map && !m_coordSys->IsEqual(map);
+}
+
+namespace {
+void ConvertPoints(CCoordSys* from, CCoordSys* to, bool convert, const DoublePoint* in, int count,
+                   DoublePoint* out) {
+    for (int i = 0; i < count; ++i) {
+        if (convert)
+            from->ConvertTo(in[i].x, in[i].y, to, &out[i].x, &out[i].y);
+        else
+            out[i] = in[i];
+    }
+}
+}  // namespace
+
+void CLayer::LayerToMapPoints(const DoublePoint* in, int count, DoublePoint* out) const {
+    ConvertPoints(m_coordSys, GetMapCoordSys(), m_reprojecting, in, count, out);
+}
+
+void CLayer::MapToLayerPoints(const DoublePoint* in, int count, DoublePoint* out) const {
+    ConvertPoints(GetMapCoordSys(), m_coordSys, m_reprojecting, in, count, out);
+}
+
+// Two corners, each on its own: not the box of the converted outline.
+void CLayer::LayerToMapCorners(const CDoubleRect& in, CDoubleRect& out) const {
+    DoublePoint p[2] = {{in.xmin, in.ymin}, {in.xmax, in.ymax}};
+    DoublePoint q[2];
+    LayerToMapPoints(p, 2, q);
+    out = CDoubleRect(q[0].x, q[0].y, q[1].x, q[1].y);
+}
+
+void CLayer::MapToLayerCorners(const CDoubleRect& in, CDoubleRect& out) const {
+    DoublePoint p[2] = {{in.xmin, in.ymin}, {in.xmax, in.ymax}};
+    DoublePoint q[2];
+    MapToLayerPoints(p, 2, q);
+    out = CDoubleRect(q[0].x, q[0].y, q[1].x, q[1].y);
+}
+
+// ---- metadata ----
+
+void CLayer::ReadMetadataFile() {
+    if (m_kind == kLayerSystem || m_kind == kLayerRpf) return;
+    WString ext = m_path.GetExtension(false);
+    WString metaExt = ext.empty() ? WString(u"inf") : WString{ext.front(), ext.back(), u'i'};
+    WString meta = m_path.GetPath();
+    ReplaceExtension(meta, metaExt);
+    m_metadataPath.Set(WStringView(meta));
+    if (m_name.empty()) m_name = m_path.GetFileName();
+    if (!DatasetFileExists(meta)) return;
+    CIniFile ini;
+    ini.Load(meta);
+    const WString name = m_name;
+    const WString comments = m_comments;
+    ini.Lookup(m_name, u"Dataset Information", u"Title", name.c_str());
+    ini.Lookup(m_comments, u"Dataset Information", u"Comments", comments.c_str());
+}
+
+void CLayer::ReadMetadata(const CXmlNode* layerElement) {
+    if (!layerElement) return;
+    if (const CXmlNode* metadata = layerElement->FindChild(u"METADATA")) {
+        if (const CXmlNode* comments = metadata->FindChild(u"COMMENTS"))
+            m_comments = comments->GetText();
+    }
+    ReadXml(layerElement);
+}
+
+void CLayer::WriteMetadata(CConfigXmlFile& writer) {
+    int level = writer.GetLevel();
+    if (m_comments.empty()) {
+        writer.StartElement(level, u"METADATA", false);
+    } else {
+        writer.StartElement(level, u"METADATA", true);
+        WString text = m_comments;
+        XmlEscape(text);
+        writer.WriteElementWithText(level + 1, u"COMMENTS", text.c_str());
+        writer.EndElement(level, u"METADATA");
+    }
+    WriteXml(writer);
+}
+
+bool ParseDocumentNumber(WStringView input, double& value) {
+    WString t = text::Trim(input);
+    if (t.find(u',') != WString::npos && t.find(u'.') == WString::npos)
+        for (auto& c : t)
+            if (c == u',') c = u'.';
+    if (t.empty()) return false;
+    size_t used = 0;
+    double v = text::ParseDouble(WStringView(t), &used);
+    if (used != t.size()) return false;
+    value = v;
+    return true;
+}

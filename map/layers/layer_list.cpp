@@ -1,0 +1,192 @@
+#include "map/layers/layer_list.h"
+
+#include <cfloat>
+
+#include "formats/dbf/dbf_engine.h"
+#include "map/layers/map_messages.h"
+#include "platform/win/winconst.h"
+#include "resources/zres.h"
+
+CLayerList::CLayerList() { RemoveAll(); }
+
+CLayerList::~CLayerList() { RemoveAll(); }
+
+CLayer* CLayerList::GetAt(int index) const {
+    if (index < 0 || index >= GetCount()) return nullptr;
+    return m_layers[static_cast<size_t>(index)].get();
+}
+
+int CLayerList::IndexOf(const CLayer* layer) const {
+    for (size_t i = 0; i < m_layers.size(); ++i)
+        if (m_layers[i].get() == layer) return static_cast<int>(i);
+    return -1;
+}
+
+void CLayerList::AddHead(CLayer* layer) { m_layers.emplace(m_layers.begin(), layer); }
+
+void CLayerList::AddTail(CLayer* layer) { m_layers.emplace_back(layer); }
+
+void CLayerList::RemoveAll() {
+    while (!m_layers.empty()) {
+        std::unique_ptr<CLayer> layer = std::move(m_layers.front());
+        m_layers.erase(m_layers.begin());
+        layer->Close();
+    }
+    m_editLayers[0] = m_editLayers[1] = m_editLayers[2] = nullptr;
+    m_currentFeatureLayer = nullptr;
+    m_currentFeatureRecord = -1;
+    m_grid.m_visible = false;
+    m_tracklog.m_visible = false;
+    m_ready = true;
+}
+
+int CLayerList::GetFullExtent(CDoubleRect& extent, bool visibleOnly, int category) {
+    extent = CDoubleRect(DBL_MAX, DBL_MAX, -DBL_MAX, -DBL_MAX);
+    int used = 0;
+    for (const auto& layer : m_layers) {
+        if (category != -1 && layer->m_category != category) continue;
+        if (visibleOnly && !layer->m_visible) continue;
+        if (layer->m_kind == kLayerShape) {
+            DbfHandle table = layer->GetTable();
+            if (!table || DbfGetRecordCount(table) < 1) continue;
+        }
+        CDoubleRect e;
+        layer->GetExtent(e);
+        if (e.IsNull()) continue;
+        extent.xmin = std::min(extent.xmin, e.xmin);
+        extent.ymin = std::min(extent.ymin, e.ymin);
+        extent.xmax = std::max(extent.xmax, e.xmax);
+        extent.ymax = std::max(extent.ymax, e.ymax);
+        ++used;
+    }
+    if (used == 0) extent.SetEmpty();
+    return used;
+}
+
+void CLayerList::SetDrawExtent(const CDoubleRect& extent, int width, int height) {
+    for (const auto& layer : m_layers) layer->SetDrawExtent(extent, width, height);
+    m_grid.SetDrawExtent(extent, width, height);
+    m_tracklog.SetDrawExtent(extent, width, height);
+}
+
+CLayer* CLayerList::SetEditLayer(CLayer* layer) {
+    if (!layer) return nullptr;
+    int slot = layer->m_displayClass;
+    if (slot < 0 || slot > 2) return nullptr;
+    CLayer* previous = m_editLayers[slot];
+    if (layer->m_kind != kLayerShape) return previous;
+    if (CLayer* old = m_editLayers[slot]) {
+        m_editLayers[slot] = nullptr;
+        if (m_currentFeatureLayer == old) SetCurrentFeature(nullptr, -1);
+        if (!old->SetEditMode(false))
+            ShowMapMessage(IDP_READONLY_MODE, MB_OK | MB_ICONEXCLAMATION, kBeepError,
+                           {old->GetName()});
+    }
+    layer->m_visible = true;
+    if (layer->SetEditMode(true))
+        m_editLayers[slot] = layer;
+    else
+        ShowMapMessage(IDP_WRITE_MODE, MB_OK | MB_ICONERROR, kBeepError, {layer->GetName()});
+    return previous;
+}
+
+CLayer* CLayerList::GetEditLayer(int displayClass) const {
+    if (displayClass < 0 || displayClass > 2) return nullptr;
+    return m_editLayers[displayClass];
+}
+
+CLayer* CLayerList::ClearEditLayer(int displayClass) {
+    if (displayClass < 0 || displayClass > 2) return nullptr;
+    CLayer* layer = m_editLayers[displayClass];
+    m_editLayers[displayClass] = nullptr;
+    if (!layer) return nullptr;
+    if (m_currentFeatureLayer == layer) SetCurrentFeature(nullptr, -1);
+    if (!layer->SetEditMode(false))
+        ShowMapMessage(IDP_READONLY_MODE, MB_OK | MB_ICONEXCLAMATION, kBeepError,
+                       {layer->GetName()});
+    return layer;
+}
+
+CLayer* CLayerList::LayerFromItem(int item) {
+    if (item == -2) return &m_grid;
+    if (item == -1) return &m_tracklog;
+    return GetAt(item);
+}
+
+void CLayerList::ForgetReferences(const CLayer* layer) {
+    for (auto& slot : m_editLayers)
+        if (slot == layer) slot = nullptr;
+    if (m_currentFeatureLayer == layer) SetCurrentFeature(nullptr, -1);
+}
+
+bool CLayerList::RemoveLayer(CLayer* layer) {
+    if (!layer || layer->m_kind == kLayerSystem) return false;
+    // The edit slots are emptied without switching edit mode off: closing
+    // the layer does that (and packs).
+    ForgetReferences(layer);
+    int index = IndexOf(layer);
+    if (index < 0) return false;
+    std::unique_ptr<CLayer> owned = std::move(m_layers[static_cast<size_t>(index)]);
+    m_layers.erase(m_layers.begin() + index);
+    owned->Close();
+    return true;
+}
+
+void CLayerList::SetCurrentFeature(CLayer* layer, int record) {
+    m_currentFeatureLayer = layer;
+    m_currentFeatureRecord = record;
+}
+
+void CLayerList::SetMapCoordSys(CCoordSys* coordSys) {
+    m_grid.SetCoordSys(coordSys);
+    m_tracklog.SetCoordSys(coordSys);
+}
+
+int CLayerList::FindByName(WStringView name) const {
+    if (name.size() == 10 && name.front() == u'$' && name.back() == u'$') {
+        uint32_t handle = 0;
+        for (size_t i = 1; i < 9; ++i) {
+            int d = text::HexDigit(name[i]);
+            if (d < 0) break;
+            handle = handle * 16 + static_cast<uint32_t>(d);
+        }
+        for (size_t i = 0; i < m_layers.size(); ++i)
+            if (m_layers[i]->m_kind == kLayerExtension && m_layers[i]->m_extensionHandle == handle)
+                return static_cast<int>(i);
+        return -1;
+    }
+    for (size_t i = 0; i < m_layers.size(); ++i)
+        if (text::EqualsNoCase(m_layers[i]->GetName(), name)) return static_cast<int>(i);
+    return -1;
+}
+
+int CLayerList::FindByPath(WStringView title) const {
+    for (size_t i = 0; i < m_layers.size(); ++i)
+        if (m_layers[i]->m_category == 0 &&
+            text::EqualsNoCase(m_layers[i]->m_path.GetTitle(), title))
+            return static_cast<int>(i);
+    return -1;
+}
+
+CLayer* CLayerList::FindByHandle(uint32_t handle) const {
+    if (handle == 0) return nullptr;
+    for (const auto& layer : m_layers)
+        if (layer->m_extensionHandle == handle) return layer.get();
+    return nullptr;
+}
+
+void CLayerList::InvalidateAll() {
+    for (const auto& layer : m_layers) layer->m_refresh = true;
+}
+
+bool CLayerList::AnyHasHyperlink() const {
+    for (const auto& layer : m_layers)
+        if (layer->HasHyperlink()) return true;
+    return false;
+}
+
+bool CLayerList::AnyIdentifiable() const {
+    for (const auto& layer : m_layers)
+        if (layer->m_identify) return true;
+    return false;
+}

@@ -1,0 +1,70 @@
+// The ordered layers of a map, head (top of the map) to tail (bottom), with
+// the map grid and the GPS tracklog embedded beside them, the edit layer of
+// each editable display class and the current feature.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "map/layers/layer.h"
+#include "map/layers/system_layer.h"
+#include "map/layers/tracklog_layer.h"
+
+class CLayerList {
+public:
+    CLayerList();
+    ~CLayerList();
+    CLayerList(const CLayerList&) = delete;
+    CLayerList& operator=(const CLayerList&) = delete;
+
+    int GetCount() const { return static_cast<int>(m_layers.size()); }
+    // Null when the index is out of range.
+    CLayer* GetAt(int index) const;
+    int IndexOf(const CLayer* layer) const;
+    // The list takes the layer.
+    void AddHead(CLayer* layer);
+    void AddTail(CLayer* layer);
+
+    // Closes and deletes every layer, clears edit layers and the current
+    // feature, hides the grid and the tracklog.
+    void RemoveAll();
+    // Union of layer extents; the number of layers used.
+    int GetFullExtent(CDoubleRect& extent, bool visibleOnly, int category);
+    void SetDrawExtent(const CDoubleRect& extent, int width, int height);
+    // The previous edit layer of the layer's class.
+    CLayer* SetEditLayer(CLayer* layer);
+    CLayer* GetEditLayer(int displayClass) const;
+    CLayer* ClearEditLayer(int displayClass);
+    // -2 the grid, -1 the tracklog, else a list position.
+    CLayer* LayerFromItem(int item);
+    bool RemoveLayer(CLayer* layer);
+    void SetCurrentFeature(CLayer* layer, int record);
+    CLayer* GetCurrentFeatureLayer() const { return m_currentFeatureLayer; }
+    // 0-based record index, -1 none.
+    int GetCurrentFeatureRecord() const { return m_currentFeatureRecord; }
+    void SetMapCoordSys(CCoordSys* coordSys);
+    int FindByName(WStringView name) const;
+    int FindByPath(WStringView title) const;
+    CLayer* FindByHandle(uint32_t handle) const;
+    void InvalidateAll();
+    bool AnyHasHyperlink() const;
+    bool AnyIdentifiable() const;
+
+    CGridLayer& GetGrid() { return m_grid; }
+    CTracklogLayer& GetTracklog() { return m_tracklog; }
+    bool IsReady() const { return m_ready; }
+    // Set by the Layers dialog, read by the view, cleared when a map is
+    // opened or reset.
+    bool m_layersChanged = false;
+
+private:
+    void ForgetReferences(const CLayer* layer);
+
+    std::vector<std::unique_ptr<CLayer>> m_layers;
+    CGridLayer m_grid;
+    CTracklogLayer m_tracklog;
+    CLayer* m_editLayers[3] = {nullptr, nullptr, nullptr};
+    CLayer* m_currentFeatureLayer = nullptr;
+    int m_currentFeatureRecord = -1;
+    bool m_ready = false;
+};

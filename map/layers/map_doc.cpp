@@ -1,0 +1,452 @@
+#include "map/layers/map_doc.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/config_xml_file.h"
+#include "core/file_stream.h"
+#include "core/shell_helpers.h"
+#include "core/xml_node.h"
+#include "crs/geographic.h"
+#include "crs/wkt.h"
+#include "map/layers/map_messages.h"
+#include "map/services/preferences.h"
+#include "platform/res/resource.h"
+#include "platform/win/winconst.h"
+#include "resources/zres.h"
+
+const WChar CMapDoc::kDefaultWkt[] =
+    u"GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137,"
+    u"298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]]";
+
+namespace {
+
+CBookmarkList* MainBookmarks() {
+    IMainWindow* main = GetMainWindowServices();
+    return main ? &main->GetBookmarks() : nullptr;
+}
+
+CCoordSys* CoordSysFromText(WStringView text) {
+    CWktCoordSys wkt;
+    if (!wkt.ParseWkt(text)) return nullptr;
+    return wkt.CreateProjection().release();
+}
+
+bool HasFolder(WStringView path) { return path.find_first_of(u"\\/") != WStringView::npos; }
+
+// "1:<number>"; false (value kept) for anything else.
+bool ReadScale(const CXmlNode* element, const WChar* name, double& scale) {
+    if (!element->HasAttribute(name)) return false;
+    WString text = element->GetAttribute(name);
+    if (text.size() < 3 || text[1] != u':') return false;
+    double v = 0;
+    if (!ParseDocumentNumber(WStringView(text).substr(2), v) || !std::isfinite(v) || v < 0)
+        return false;
+    scale = v;
+    return true;
+}
+
+std::unique_ptr<CXmlNode> CloneNode(const CXmlNode* node) {
+    auto copy = std::make_unique<CXmlNode>();
+    copy->SetName(node->GetName());
+    copy->SetText(node->GetText());
+    for (const auto& [name, value] : node->GetAttributes()) copy->SetAttribute(name, value);
+    for (int i = 0; i < node->GetChildCount(); ++i)
+        copy->AddChild(CloneNode(node->GetChild(i)).release());
+    return copy;
+}
+
+// Writes an element back in the writer's form: the attributes layers are
+// written with first, in their order, then the others by name.
+void WriteNode(CConfigXmlFile& writer, const CXmlNode* node, int level) {
+    static const WChar* const kFirst[] = {u"name", u"visible", u"minscale", u"maxscale",
+                                          u"identify", u"edit"};
+    std::vector<WString> names;
+    for (const auto& entry : node->GetAttributes()) names.push_back(entry.first);
+    auto rank = [](const WString& n) {
+        for (size_t i = 0; i < std::size(kFirst); ++i)
+            if (n == kFirst[i]) return static_cast<int>(i);
+        return static_cast<int>(std::size(kFirst));
+    };
+    std::sort(names.begin(), names.end(), [&](const WString& a, const WString& b) {
+        int ra = rank(a), rb = rank(b);
+        return ra != rb ? ra < rb : a < b;
+    });
+    WString attrs;
+    for (const WString& n : names) {
+        WString v = node->GetAttribute(n);
+        XmlEscape(v);
+        if (!attrs.empty()) attrs += u' ';
+        attrs += n + u"=\"" + v + u"\"";
+    }
+    if (node->GetChildCount() == 0) {
+        WString t = node->GetText();
+        XmlEscape(t);
+        writer.WriteElementWithText(level, node->GetName().c_str(), t.c_str(), u"%s", attrs.c_str());
+        return;
+    }
+    writer.StartElement(level, node->GetName().c_str(), true, u"%s", attrs.c_str());
+    for (int i = 0; i < node->GetChildCount(); ++i) WriteNode(writer, node->GetChild(i), level + 1);
+    writer.EndElement(level, node->GetName().c_str());
+}
+
+bool IsGeographicExtent(const CDoubleRect& e) {
+    return e.xmin >= -180 && e.xmin <= 180 && e.xmax >= -180 && e.xmax <= 180 && e.ymin >= -90 &&
+           e.ymin <= 90 && e.ymax >= -90 && e.ymax <= 90;
+}
+
+WString CoordSysName(const CCoordSys* cs) {
+    if (!cs) return {};
+    return cs->m_projectionCode == 43000 || cs->m_projectedName.empty() ? cs->m_geographicName
+                                                                         : cs->m_projectedName;
+}
+
+}  // namespace
+
+bool IsMapDocumentPath(WStringView path) {
+    size_t dot = path.rfind(u'.');
+    return dot != WStringView::npos && text::EqualsNoCase(path.substr(dot + 1), u"znm");
+}
+
+CMapDoc::CMapDoc() : win::Document(LoadMapString(IDS_DOC_TEMPLATE)) { m_mapExtent.SetEmpty(); }
+
+CMapDoc::~CMapDoc() {
+    m_layers.RemoveAll();
+    m_layers.SetMapCoordSys(nullptr);
+    delete m_coordSys;
+}
+
+// ---- framework steps ----
+
+bool CMapDoc::OnNewDocument() {
+    if (!win::Document::OnNewDocument()) return false;
+    ResetMap(true);
+    for (win::DocumentView* v : GetViews())
+        if (auto* view = dynamic_cast<IMapDocView*>(v)) view->UpdateEditToolbars();
+    return true;
+}
+
+bool CMapDoc::OnOpenDocument(const WString& path) {
+    if (!win::Document::OnOpenDocument(path)) return false;
+    ResetMap(true);
+    if (IsMapDocumentPath(path)) {
+        if (!ReadMapFile(path, false)) return false;
+        if (IMainWindow* main = GetMainWindowServices()) main->AddToRecentDocuments(path);
+        return true;
+    }
+    return OpenDatasetAsMap(path);
+}
+
+bool CMapDoc::OnSaveDocument(const WString& path) {
+    CPath target{WStringView(path)};
+    target.SetExtension(u"znm");
+    WString p = target.GetPath();
+    if (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\') p.erase(0, 1);
+    if (!WriteMapFile(p)) return false;
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CMapDoc::OnCloseDocument() {
+    ResetMap(false);
+    win::Document::OnCloseDocument();
+}
+
+bool CMapDoc::DoSave(const WString& path, bool replace) {
+    if (!win::Document::DoSave(path, replace)) return false;
+    if (!m_mapTitle.empty()) SetTitle(m_mapTitle);
+    return true;
+}
+
+// ---- the map ----
+
+void CMapDoc::ResetMap(bool loadDefault) {
+    m_mapExtent.SetEmpty();
+    m_layers.RemoveAll();
+    m_layers.m_layersChanged = false;
+    m_kept.clear();
+    SetMapCoordSys(nullptr, false);
+    if (loadDefault) {
+        WString prj = GetSpecialFolderPath(nullptr, kFolderPersonal) + u"\\Zarnip.prj";
+        CWktCoordSys wkt;
+        if (DatasetFileExists(prj) && wkt.ReadPrjFile(prj))
+            if (CCoordSys* cs = wkt.CreateProjection().release()) SetMapCoordSys(cs, true);
+        if (!m_coordSys) SetMapCoordSys(CoordSysFromText(kDefaultWkt), true);
+        if (m_coordSys && m_coordSys->m_projectionCode == 43000)
+            m_mapExtent = CDoubleRect(-180, -90, 180, 90);
+    }
+    if (CBookmarkList* bookmarks = MainBookmarks()) bookmarks->RemoveBookmarks(false);
+}
+
+void CMapDoc::SetMapCoordSys(CCoordSys* coordSys, bool notify) {
+    if (coordSys != m_coordSys) {
+        m_layers.SetMapCoordSys(nullptr);
+        delete m_coordSys;
+        m_coordSys = coordSys;
+    }
+    m_layers.SetMapCoordSys(m_coordSys);
+    if (notify) UpdateAllViews(nullptr, 1);
+}
+
+CLayer* CMapDoc::FindLayerByPath(WStringView path) const {
+    for (int i = 0; i < m_layers.GetCount(); ++i)
+        if (text::EqualsNoCase(m_layers.GetAt(i)->GetPath(), path)) return m_layers.GetAt(i);
+    return nullptr;
+}
+
+bool CMapDoc::AddLayer(CLayer* layer, int position) {
+    if (!layer) return false;
+    CCoordSys* layerCs = layer->GetCoordSys();
+    bool defined = m_coordSys && m_coordSys->m_projectionCode != 0;
+    bool hasLayers = m_layers.GetCount() > 0;
+    if (layerCs) {
+        if (!defined || !hasLayers) {
+            // The first layer of a map brings its own system.
+            SetMapCoordSys(layerCs, false);
+        } else {
+            bool fits = layer->m_reprojectable || layerCs->IsEqual(m_coordSys);
+            delete layerCs;
+            if (!fits) {
+                ShowMapMessage(IDP_PROJECTION_MISMATCH, MB_OK | MB_ICONERROR, kBeepError,
+                               {layer->GetName()});
+                return false;
+            }
+        }
+    } else if (defined) {
+        CDoubleRect extent;
+        layer->GetExtent(extent);
+        bool geographicMap = m_coordSys->m_projectionCode == 43000;
+        if (geographicMap && !IsGeographicExtent(extent)) {
+            SetMapCoordSys(new CUnknownProjection(), false);
+        } else {
+            UINT id = geographicMap ? IDP_ASSUME_GEOGRAPHIC : IDP_ASSUME_PROJECTION;
+            int answer = ShowMapMessage(id, MB_YESNO | MB_ICONEXCLAMATION, kBeepExclamation,
+                                        {layer->GetName(), CoordSysName(m_coordSys)});
+            if (answer != IDYES) return false;
+        }
+    }
+    layer->SetMapCoordSysRef(&m_coordSys);
+    bool tail = position == 1 || (position == 0 && layer->m_category == 1);
+    if (tail)
+        m_layers.AddTail(layer);
+    else
+        m_layers.AddHead(layer);
+    layer->SetIdentify(true);
+    return true;
+}
+
+bool CMapDoc::OpenDatasetAsMap(const WString& path) {
+    WString p = path;
+    CLayer* layer = CLayer::CreateLayer(p);
+    if (!layer) return false;
+    if (!layer->Open(p.c_str())) {
+        ShowMapMessage(IDP_ERROR_OPENING, MB_OK | MB_ICONERROR, kBeepError, {p});
+        delete layer;
+        return false;
+    }
+    layer->LoadProperties(nullptr);
+    if (!AddLayer(layer, 0)) {
+        delete layer;
+        return false;
+    }
+    return true;
+}
+
+bool CMapDoc::AddLayerFromPath(const WString& path, CLayer** out) {
+    if (out) *out = nullptr;
+    if (IsMapDocumentPath(path)) return ReadMapFile(path, true);
+    if (CLayer* existing = FindLayerByPath(path)) {
+        if (out) *out = existing;
+        return true;
+    }
+    WString p = path;
+    CLayer* layer = CLayer::CreateLayer(p);
+    if (!layer) return false;
+    if (!layer->Open(p.c_str())) {
+        WString message = res::FormatMessageText(LoadMapString(IDP_ERROR_OPENING), {layer->GetPath()});
+        message += text::Format(u" : Error %d", ShpGetError(nullptr));
+        ShowMapMessageText(message, MB_OK | MB_ICONERROR, kBeepError);
+        delete layer;
+        return false;
+    }
+    layer->LoadProperties(nullptr);
+    if (!AddLayer(layer, 0)) {
+        delete layer;
+        return false;
+    }
+    if (out) *out = layer;
+    return true;
+}
+
+// ---- reading ----
+
+bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
+    CXmlDocument document;
+    bool loaded = document.LoadFile(path, GetPreferences()->GetAnsiCodePage());
+    const CXmlNode* root = loaded ? document.GetRoot() : nullptr;
+    const CXmlNode* map = nullptr;
+    if (root && root->GetName() == CConfigXmlFile::kRootName)
+        map = root->GetName() == u"MAP" ? root : root->FindChild(u"MAP", true);
+    if (!map) {
+        WString reason = loaded && root ? WString() : document.GetErrorText();
+        ShowMapMessage(IDP_ERROR_OPENING_MAP, MB_OK | MB_ICONERROR, kBeepError, {path}, reason);
+        return false;
+    }
+
+    if (!layersOnly) {
+        CBookmarkList* bookmarks = MainBookmarks();
+        if (bookmarks) bookmarks->ReadXml(map, false);
+        if (const CXmlNode* properties = map->FindChild(u"PROPERTIES")) {
+            if (const CXmlNode* envelope = properties->FindChild(u"ENVELOPE")) {
+                double v[4] = {0, 0, 0, 0};
+                const WChar* names[4] = {u"minx", u"miny", u"maxx", u"maxy"};
+                bool ok = true;
+                for (int i = 0; i < 4; ++i)
+                    if (envelope->HasAttribute(names[i]))
+                        ok = ok && ParseDocumentNumber(envelope->GetAttribute(names[i]), v[i]);
+                for (double d : v) ok = ok && std::isfinite(d);
+                ok = ok && v[0] <= v[2] && v[1] <= v[3];
+                if (ok) {
+                    m_mapExtent = CDoubleRect(v[0], v[1], v[2], v[3]);
+                    if (bookmarks) bookmarks->Add(u"*Default*", m_mapExtent, false);
+                }
+            }
+            if (const CXmlNode* coordSys = properties->FindChild(u"COORDSYS")) {
+                WString wkt = coordSys->GetAttribute(u"string");
+                if (!wkt.empty())
+                    if (CCoordSys* cs = CoordSysFromText(wkt)) SetMapCoordSys(cs, true);
+            }
+        }
+        // Adding a document's layers leaves the current map's title alone.
+        m_mapTitle = map->GetAttribute(u"name");
+    }
+
+    WString folder = CPath(WStringView(path)).GetDirectory();
+    std::vector<uint64_t> added;
+    for (int i = 0; i < map->GetChildCount(); ++i) {
+        const CXmlNode* element = map->GetChild(i);
+        if (element->GetName() == u"LAYER") ReadLayerElement(element, folder, layersOnly, added);
+    }
+
+    IMainWindow* main = GetMainWindowServices();
+    if (const CXmlNode* statusBar = map->FindChild(u"STATUSBAR")) {
+        bool current = main ? main->IsStatusBarShown() : m_statusBarVisible;
+        m_statusBarVisible = statusBar->GetAttributeBool(u"visible", current);
+        if (main) main->ShowStatusBar(m_statusBarVisible);
+    }
+    if (const CXmlNode* scaleBar = map->FindChild(u"SCALEBAR"))
+        m_scaleBarVisible = scaleBar->GetAttributeBool(u"visible", true);
+    return true;
+}
+
+void CMapDoc::ReadLayerElement(const CXmlNode* element, const WString& folder, bool layersOnly,
+                               std::vector<uint64_t>& added) {
+    const CXmlNode* dataset = element->FindChild(u"DATASET");
+    if (!dataset) return;
+    WString path = dataset->GetAttribute(u"name");
+    if (path.empty()) return;
+    if (!HasFolder(path)) path = folder + u"\\" + path;
+    if (!DatasetFileExists(path)) {
+        // A missing card or folder must not drop the layer from the saved map.
+        if (!layersOnly) m_kept.push_back({added, CloneNode(element)});
+        return;
+    }
+    if (FindLayerByPath(path)) return;
+    CLayer* layer = CLayer::CreateLayer(path);
+    if (!layer) return;
+    if (!layer->Open(path.c_str())) {
+        delete layer;
+        return;
+    }
+    if (!AddLayer(layer, 1)) {
+        delete layer;
+        return;
+    }
+    added.push_back(layer->GetSerial());
+    layer->LoadProperties(element);
+    if (element->HasAttribute(u"name")) layer->SetName(element->GetAttribute(u"name"));
+    layer->SetIdentify(element->GetAttributeBool(u"identify", false));
+    layer->m_visible = element->GetAttributeBool(u"visible", true);
+    ReadScale(element, u"minscale", layer->m_minScale);
+    ReadScale(element, u"maxscale", layer->m_maxScale);
+    layer->ReadMetadata(element);
+    if (element->GetAttributeBool(u"edit", false)) m_layers.SetEditLayer(layer);
+}
+
+// ---- writing ----
+
+uint64_t CMapDoc::AnchorOf(const KeptLayer& kept) const {
+    for (auto it = kept.preceding.rbegin(); it != kept.preceding.rend(); ++it)
+        for (int i = 0; i < m_layers.GetCount(); ++i)
+            if (m_layers.GetAt(i)->GetSerial() == *it) return *it;
+    return 0;
+}
+
+void CMapDoc::WriteKept(CConfigXmlFile& writer, uint64_t anchor) {
+    for (const KeptLayer& kept : m_kept)
+        if (AnchorOf(kept) == anchor) WriteNode(writer, kept.element.get(), 2);
+}
+
+void CMapDoc::WriteLayer(CConfigXmlFile& writer, CLayer* layer, const WString& folder) {
+    writer.BeginElement(2, u"LAYER");
+    writer.WriteStringAttribute(u"name", layer->GetName(), u"");
+    writer.WriteBoolAttribute(u"visible", layer->m_visible, true);
+    if (layer->m_minScale != 0)
+        writer.WriteAttribute(u"minscale", text::Format(u"1:%.15g", layer->m_minScale));
+    if (layer->m_maxScale != 0)
+        writer.WriteAttribute(u"maxscale", text::Format(u"1:%.15g", layer->m_maxScale));
+    writer.WriteBoolAttribute(u"identify", layer->m_identify, false);
+    writer.WriteBoolAttribute(u"edit", m_layers.GetEditLayer(layer->m_displayClass) == layer,
+                              false);
+    writer.EndStartTag(true);
+    const CPath& dataset = layer->m_path;
+    WString name = text::EqualsNoCase(dataset.GetDirectory(), folder) ? dataset.GetFileName()
+                                                                       : dataset.GetPath();
+    writer.BeginElement(3, u"DATASET");
+    writer.WriteStringAttribute(u"name", name);
+    writer.EndStartTag(false);
+    layer->WriteMetadata(writer);
+    writer.EndElement(2, u"LAYER");
+}
+
+bool CMapDoc::WriteMapFile(const WString& path) {
+    CConfigXmlFile writer;
+    if (!writer.Open(path, true, u"MAP", m_mapTitle.c_str())) return false;
+    writer.StartElement(2, u"PROPERTIES", true);
+    writer.BeginElement(3, u"ENVELOPE");
+    writer.WriteDoubleAttribute(u"minx", m_mapExtent.xmin);
+    writer.WriteDoubleAttribute(u"miny", m_mapExtent.ymin);
+    writer.WriteDoubleAttribute(u"maxx", m_mapExtent.xmax);
+    writer.WriteDoubleAttribute(u"maxy", m_mapExtent.ymax);
+    writer.EndStartTag(false);
+    if (m_coordSys && m_coordSys->m_projectionCode != 0) {
+        writer.BeginElement(3, u"COORDSYS");
+        WString wkt = FormatWkt(*m_coordSys, false);
+        XmlEscape(wkt);
+        writer.WriteAttribute(u"string", wkt);
+        writer.EndStartTag(false);
+    }
+    writer.EndElement(2, u"PROPERTIES");
+    if (CBookmarkList* bookmarks = MainBookmarks()) {
+        bookmarks->WriteXml(writer, false);
+    } else {
+        writer.StartElement(2, u"BOOKMARKS", false);
+    }
+    WString folder = CPath(WStringView(path)).GetDirectory();
+    WriteKept(writer, 0);
+    for (int i = 0; i < m_layers.GetCount(); ++i) {
+        CLayer* layer = m_layers.GetAt(i);
+        WriteLayer(writer, layer, folder);
+        WriteKept(writer, layer->GetSerial());
+    }
+    IMainWindow* main = GetMainWindowServices();
+    bool statusBar = main ? main->IsStatusBarShown() : m_statusBarVisible;
+    writer.StartElement(2, u"STATUSBAR", false, u"visible=\"%s\"", BoolText(statusBar));
+    writer.StartElement(2, u"SCALEBAR", false, u"visible=\"%s\"", BoolText(m_scaleBarVisible));
+    try {
+        writer.Close(true);
+    } catch (const CFileException&) {
+        return false;
+    }
+    return true;
+}

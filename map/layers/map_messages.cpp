@@ -1,0 +1,25 @@
+#include "map/layers/map_messages.h"
+
+#include "map/services/main_window.h"
+#include "platform/res/resource.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/winconst.h"
+#include "resources/zres.h"
+
+WString LoadMapString(UINT id) { return res::LoadStringText(nullptr, id); }
+
+int ShowMapMessageText(const WString& text, UINT type, MapBeep beep) {
+    if (beep != kBeepNone) MessageBeep(static_cast<UINT>(beep));
+    return MessageBox(win::GetMainWindow(), text.c_str(), LoadMapString(IDS_APP_TITLE).c_str(),
+                      type);
+}
+
+int ShowMapMessage(UINT id, UINT type, MapBeep beep, const std::vector<WString>& args,
+                   WStringView extraLine) {
+    WString text = res::FormatMessageText(LoadMapString(id), args);
+    if (!extraLine.empty()) {
+        text += u"\n";
+        text += extraLine;
+    }
+    return ShowMapMessageText(text, type, beep);
+}

@@ -1,0 +1,26 @@
+#include "map/layers/tracklog_layer.h"
+
+#include "map/layers/map_messages.h"
+#include "resources/zres.h"
+
+CTracklogLayer::CTracklogLayer() {
+    m_displayClass = 7;
+    m_name = LoadMapString(IDS_GPS_TRACKLOG);
+    m_visible = false;
+    m_extent.SetEmpty();
+}
+
+CTracklogLayer::~CTracklogLayer() = default;
+
+bool CTracklogLayer::OpenFile(int) { return false; }
+
+void CTracklogLayer::CloseFile() { m_fileOpen = false; }
+
+bool CTracklogLayer::AppendPosition(CCoordSys*, const GpsFix&, const GpsFix&, const GpsFix&,
+                                    const GpsPosition&) {
+    return false;
+}
+
+bool CTracklogLayer::Draw(HDC, bool, bool) { return false; }
+
+void CTracklogLayer::GetExtent(CDoubleRect& extent) { extent = m_extent; }

@@ -1,0 +1,45 @@
+#include "map/services/main_window.h"
+
+#include "core/shell_helpers.h"
+
+namespace {
+
+IMainWindow* g_mainWindow = nullptr;
+IShellServices* g_shell = nullptr;
+
+class CDefaultShell final : public IShellServices {
+public:
+    const LayerExtensionInfo* FindLayerExtension(WStringView) override { return nullptr; }
+    bool ShowFeatureSheet(CLayer*, int, int) override { return false; }
+    bool IsFeatureSheetOpen() override { return false; }
+    void CloseFeatureSheet() override {}
+    void IdentifyFeature(CLayer*, int) override {}
+    bool BrowseField(HWND, CFeatureLayer*&, int&) override { return false; }
+    int ShellExecuteFile(HWND parent, const WChar* path) override {
+        return ::ShellExecuteFile(parent, path);
+    }
+    int OpenUrlShortcut(HWND parent, const WChar* url) override {
+        return ::OpenUrlShortcut(parent, url, nullptr);
+    }
+};
+
+}  // namespace
+
+IMainWindow* GetMainWindowServices() { return g_mainWindow; }
+void SetMainWindowServices(IMainWindow* mainWindow) { g_mainWindow = mainWindow; }
+
+IShellServices* GetShellServices() {
+    static CDefaultShell fallback;
+    return g_shell ? g_shell : &fallback;
+}
+void SetShellServices(IShellServices* shell) { g_shell = shell; }
+
+int FieldTypeToColumnFormat(WChar type) {
+    switch (type) {
+        case u'C': return 0;
+        case u'N': return 1;
+        case u'D': return 2;
+        case u'L': return 3;
+        default: return -1;
+    }
+}

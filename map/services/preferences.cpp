@@ -1,0 +1,60 @@
+#include "map/services/preferences.h"
+
+#include <cstring>
+
+#include "core/shell_helpers.h"
+#include "platform/res/locale.h"
+
+PreferencesData::PreferencesData() {
+    std::memset(&fonts.label, 0, sizeof(fonts.label));
+    fonts.label.lfHeight = -13;  // 10 points at 96 dots per inch
+    fonts.label.lfWeight = 400;
+    const WChar face[] = u"Tahoma";
+    std::memcpy(fonts.label.lfFaceName, face, sizeof(face));
+    SetFolderDefaults(GetSpecialFolderPath(nullptr, kFolderPersonal));
+}
+
+void PreferencesData::SetFolderDefaults(WStringView documentsFolder) {
+    paths.data = WString(documentsFolder);
+    tracklog.name = WString(documentsFolder) + u"\\TrackLog.shp";
+}
+
+UINT AnsiCodePageOfLocale(DWORD lcid) {
+    if (lcid == 0) lcid = res::GetUserDefaultLCID();
+    if (const res::LocaleInfo* info = res::FindLocale(lcid)) return info->ansiCodePage;
+    if (const res::LocaleInfo* info = res::FindLocale(res::GetUserDefaultLCID()))
+        return info->ansiCodePage;
+    return 1252;
+}
+
+CPlainPreferences::CPlainPreferences() = default;
+
+CPlainPreferences::~CPlainPreferences() {
+    if (m_labelFont) DeleteObject(m_labelFont);
+}
+
+UINT CPlainPreferences::GetAnsiCodePage() { return AnsiCodePageOfLocale(m_data.locale.lcid); }
+
+HFONT CPlainPreferences::GetLabelFont() {
+    if (!m_labelFont) m_labelFont = CreateFontIndirect(&m_data.fonts.label);
+    return m_labelFont;
+}
+
+namespace {
+IPreferences* g_installed = nullptr;
+CPlainPreferences* g_plain = nullptr;
+}  // namespace
+
+IPreferences* GetPreferences() {
+    if (g_installed) return g_installed;
+    if (!g_plain) g_plain = new CPlainPreferences();
+    return g_plain;
+}
+
+void SetPreferences(IPreferences* preferences) { g_installed = preferences; }
+
+void ResetPreferencesForTests() {
+    g_installed = nullptr;
+    delete g_plain;
+    g_plain = nullptr;
+}

@@ -1,0 +1,72 @@
+// What the map engine asks of the script host: raising events, the layer's
+// script object, and a script host per layer. The script subsystem
+// implements IScriptServices; until it is installed scripting is off:
+// events go nowhere and a layer's script object is a plain counted object.
+#pragma once
+
+#include <memory>
+
+#include "platform/com/com.h"
+#include "platform/text/text.h"
+#include "platform/types.h"
+
+class CLayer;
+class CXmlNode;
+
+// Event ids raised by the map engine.
+enum ScriptEventId {
+    kEventOnOpen = 24,
+    kEventOnClose = 25,
+    kEventOnAfterDraw = 26,
+    kEventOnSelectionChanged = 29,
+    kEventOnFeatureAdded = 31,
+    kEventOnFeatureChanged = 32,
+    kEventOnFeatureDeleted = 33,
+    kEventOnInRange = 34,
+    kEventOnGoto = 38,
+};
+
+// The script engine of one layer (or applet, or the application).
+class IScriptHost {
+public:
+    virtual ~IScriptHost() = default;
+    // Null or empty: "VBScript". False when the language has no engine.
+    virtual bool StartEngine(const WChar* language) = 0;
+    // Flags 6: visible and an event source.
+    virtual bool AddNamedItem(const WChar* name, IDispatch* object, DWORD flags) = 0;
+    virtual bool BindElementEvents(const CXmlNode* element, const WChar* itemName) = 0;
+    virtual bool RunScriptElements(const CXmlNode* element) = 0;
+    // 2 starts the engine.
+    virtual bool SetScriptState(int state) = 0;
+    virtual void StopEngine() = 0;
+    virtual bool IsStarted() = 0;
+    // Lets a debugger attach to the engine's scripts.
+    virtual void EnableDebugging(bool on) = 0;
+};
+
+class IScriptServices {
+public:
+    virtual ~IScriptServices() = default;
+    // Does nothing for a null source or while scripting is off.
+    virtual void FireScriptEvent(IDispatch* source, int eventId, bool clearResult, int id) = 0;
+    // The script Layer object of a layer, with one reference for the caller.
+    virtual IDispatch* CreateLayerObject(CLayer* layer) = 0;
+    virtual std::unique_ptr<IScriptHost> CreateScriptHost() = 0;
+    // True when the element has an attribute named after a script event
+    // (with the prefix, when one is given).
+    virtual bool HasEventAttributes(const CXmlNode* element, const WChar* prefix) = 0;
+    // True when the first SCRIPT below the element names a language.
+    virtual bool GetScriptLanguage(const CXmlNode* element, WString& language) = 0;
+};
+
+// The installed host, else the scripting-off services. Never null.
+IScriptServices* GetScriptServices();
+void SetScriptServices(IScriptServices* services);
+
+inline void FireScriptEvent(IDispatch* source, int eventId, bool clearResult, int id) {
+    GetScriptServices()->FireScriptEvent(source, eventId, clearResult, id);
+}
+
+// A counted object that answers no members: what a layer holds as its
+// script object while scripting is off.
+IDispatch* CreatePlainScriptObject();
