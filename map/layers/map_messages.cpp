@@ -1,12 +1,18 @@
 #include "map/layers/map_messages.h"
 
+#include "core/language_module.h"
 #include "map/services/main_window.h"
 #include "platform/res/resource.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
 
-WString LoadMapString(UINT id) { return res::LoadStringText(nullptr, id); }
+// Texts come from the language library when it has them, else from the
+// program's own resources.
+WString LoadMapString(UINT id) {
+    CLanguageModule* language = GetLanguageModule();
+    return language ? language->LoadString(id, true) : res::LoadStringText(nullptr, id);
+}
 
 int ShowMapMessageText(const WString& text, UINT type, MapBeep beep) {
     if (beep != kBeepNone) MessageBeep(static_cast<UINT>(beep));
