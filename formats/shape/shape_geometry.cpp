@@ -35,7 +35,7 @@ int RectContainsPoint(const CDoubleRect& e, const DoublePoint& p) {
 }
 
 int IsNoDataMeasure(double m) {
-    return std::isnan(m) || m <= -1e39 ? 1 : 0;
+    return IsNoDataValue(m) ? 1 : 0;
 }
 
 double* SetNoDataMeasure(double* m) {

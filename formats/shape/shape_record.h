@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "core/double_rect.h"
+#include "core/no_data.h"
 
 struct ShpFile;
 using ShpHandle = ShpFile*;
@@ -38,8 +39,6 @@ enum ShapeType : int {
     kShapeMultiPatch = 31,
 };
 
-// The measure written for "no value".
-constexpr double kNoDataMeasure = -DBL_MAX;
 
 // Box, Z range and M range (Xmin, Ymin, Xmax, Ymax, Zmin, Zmax, Mmin, Mmax).
 struct ShapeExtent {

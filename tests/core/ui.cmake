@@ -7,13 +7,16 @@ zn_compile_rc(zn_core_lang_program ${PROJECT_SOURCE_DIR}/tests/data/core/lang_pr
               ${CMAKE_CURRENT_BINARY_DIR}/lang/program.res)
 zn_compile_rc(zn_core_lang_heb ${PROJECT_SOURCE_DIR}/tests/data/core/HEB.rc
               ${CMAKE_CURRENT_BINARY_DIR}/lang/HEB.res)
-add_custom_target(core_lang_fixtures DEPENDS ${zn_core_lang_program} ${zn_core_lang_heb} znlocales)
+zn_compile_rc(zn_core_ui_res ${PROJECT_SOURCE_DIR}/tests/data/core/ui_test.rc
+              ${CMAKE_CURRENT_BINARY_DIR}/lang/ui_test.res)
+add_custom_target(core_lang_fixtures DEPENDS ${zn_core_lang_program} ${zn_core_lang_heb}
+                  ${zn_core_ui_res} znlocales)
 foreach(t ${zn_core_ui_tests})
   if(TARGET ${t})
     target_link_libraries(${t} PRIVATE znresources)
     add_dependencies(${t} core_lang_fixtures)
     target_compile_definitions(${t} PRIVATE ZN_LANG_PROGRAM_RES="${zn_core_lang_program}"
-                               ZN_LANG_HEB_RES="${zn_core_lang_heb}" ZN_ENU_RES="${ZN_ENU_RES}"
+                               ZN_LANG_HEB_RES="${zn_core_lang_heb}" ZN_UI_TEST_RES="${zn_core_ui_res}" ZN_ENU_RES="${ZN_ENU_RES}"
                                ZN_WINDRES="${ZN_WINDRES}")
   endif()
 endforeach()
