@@ -497,6 +497,10 @@ ScreenMetrics GetScreenMetrics();
 // (documented in font.cpp).
 WString SubstituteFace(const WString& face, int charSet);
 
+// The system colour table (indexes as GetSysColor takes them; a brush
+// argument of index + 1 fills in that colour).
+COLORREF SystemColour(int index);
+
 // Number of live objects (leak checks in tests).
 int LiveObjectCount();
 

@@ -1020,48 +1020,51 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
 
 namespace gdi::detail {
 
-// The classic system colours that edges and system-colour brushes use.
+// The classic system colours: the one table the window system's
+// GetSysColor, edges and system-colour brushes all read.
 COLORREF SysColour(int index) {
-    switch (index) {
-        case 0:
-            return 0xC0C0C0;  // scroll bar
-        case 1:
-            return 0x808000;  // desktop
-        case 4:
-            return 0xC0C0C0;  // menu
-        case 5:
-            return 0xFFFFFF;  // window
-        case 6:
-            return 0x000000;  // window frame
-        case 7:
-            return 0x000000;  // menu text
-        case 8:
-            return 0x000000;  // window text
-        case 13:
-            return 0x800000;  // highlight
-        case 14:
-            return 0xFFFFFF;  // highlight text
-        case 15:
-            return 0xC0C0C0;  // button face
-        case 16:
-            return 0x808080;  // button shadow
-        case 17:
-            return 0x808080;  // grey text
-        case 18:
-            return 0x000000;  // button text
-        case 20:
-            return 0xFFFFFF;  // button highlight
-        case 21:
-            return 0x000000;  // 3-D dark shadow
-        case 22:
-            return 0xC0C0C0;  // 3-D light
-        case 23:
-            return 0x000000;  // tooltip text
-        case 24:
-            return 0xE1FFFF;  // tooltip background
-    }
-    return 0xC0C0C0;
+    static const COLORREF table[] = {
+        0xC0C0C0,  // 0 scroll bar
+        0x808000,  // 1 desktop
+        0x800000,  // 2 active caption
+        0x808080,  // 3 inactive caption
+        0xC0C0C0,  // 4 menu
+        0xFFFFFF,  // 5 window
+        0x000000,  // 6 window frame
+        0x000000,  // 7 menu text
+        0x000000,  // 8 window text
+        0xFFFFFF,  // 9 caption text
+        0xC0C0C0,  // 10 active border
+        0xC0C0C0,  // 11 inactive border
+        0x808080,  // 12 application workspace
+        0x800000,  // 13 highlight
+        0xFFFFFF,  // 14 highlight text
+        0xC0C0C0,  // 15 button face
+        0x808080,  // 16 button shadow
+        0x808080,  // 17 grey text
+        0x000000,  // 18 button text
+        0xC0C0C0,  // 19 inactive caption text
+        0xFFFFFF,  // 20 button highlight
+        0x000000,  // 21 3-D dark shadow
+        0xC0C0C0,  // 22 3-D light
+        0x000000,  // 23 tooltip text
+        0xE1FFFF,  // 24 tooltip background
+        0xC0C0C0,  // 25 static control background
+        0x000000,  // 26 static control text
+    };
+    if (index < 0 || index >= int(std::size(table))) return 0xC0C0C0;
+    return table[index];
 }
+
+}  // namespace gdi::detail
+
+namespace gdi {
+COLORREF SystemColour(int index) {
+    return detail::SysColour(index);
+}
+}  // namespace gdi
+
+namespace gdi::detail {
 
 // A brush argument that is a system colour index + 1 (values below any
 // object token), or a real brush.

@@ -3,7 +3,10 @@
 
 #include <algorithm>
 
+#include "platform/win/ctlcolor.h"
 #include "platform/win/list_actions.h"
+#include "platform/win/look.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/window_impl.h"
 
 using namespace win::detail;
@@ -55,18 +58,142 @@ std::vector<HWND> RadioGroup(HWND button) {
     return out;
 }
 
-void DrawOwnerButton(HWND h, ButtonState* st) {
+void DrawOwnerButton(HWND h, ButtonState* st, HDC dc, UINT action) {
     DRAWITEMSTRUCT dis;
     dis.CtlType = ODT_BUTTON;
     dis.CtlID = static_cast<UINT>(GetDlgCtrlID(h));
-    dis.itemAction = ODA_DRAWENTIRE;
+    dis.itemAction = action;
     dis.itemState = (st->pushed ? ODS_SELECTED : 0) | (IsWindowEnabled(h) ? 0 : ODS_DISABLED) |
                     (st->focused ? ODS_FOCUS : 0);
     dis.hwndItem = h;
-    dis.hDC = GetDC(h);
+    bool own = !dc;
+    dis.hDC = own ? GetDC(h) : dc;
     GetClientRect(h, &dis.rcItem);
     SendMessage(Parent(h), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
-    ReleaseDC(h, dis.hDC);
+    if (own) ReleaseDC(h, dis.hDC);
+}
+
+// Draws a bitmap centred in r.
+void CentredBitmap(HDC dc, HGDIOBJ image, RECT r) {
+    BITMAP bm;
+    if (!image || !GetObject(image, sizeof bm, &bm)) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, image);
+    BitBlt(dc, r.left + (r.right - r.left - bm.bmWidth) / 2,
+           r.top + (r.bottom - r.top - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, mem, 0, 0,
+           SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+UINT TextAlignment(DWORD style, UINT fallback) {
+    switch (style & BS_CENTER) {
+        case BS_LEFT:
+            return DT_LEFT;
+        case BS_RIGHT:
+            return DT_RIGHT;
+        case BS_CENTER:
+            return DT_CENTER;
+        default:
+            return fallback;
+    }
+}
+
+void PaintButton(HWND h, ButtonState* st, HDC dc) {
+    DWORD style = Style(h), type = style & BS_TYPEMASK;
+    DWORD ex = static_cast<DWORD>(GetWindowLongPtr(h, GWL_EXSTYLE));
+    RECT rc;
+    GetClientRect(h, &rc);
+    bool enabled = IsWindowEnabled(h);
+    win::ControlColors colours = win::QueryControlColors(h, dc);
+    HFONT oldFont = SelectObject(dc, win::look::ControlFont(h));
+    WString text = GetWindowTextString(h);
+    UINT lines = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE | DT_VCENTER;
+    if (ex & WS_EX_RTLREADING) lines |= DT_RIGHT;
+    COLORREF ink = colours.fromParent ? colours.text : GetSysColor(COLOR_BTNTEXT);
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+        bool pressed = st->pushed || st->check == BST_CHECKED;
+        RECT in = win::look::PushButtonFrame(dc, rc, pressed, type == BS_DEFPUSHBUTTON);
+        if ((style & BS_BITMAP) && st->image) {
+            CentredBitmap(dc, st->image, in);
+        } else {
+            RECT t = in;
+            InflateRect(&t, -2, 0);
+            UINT fmt = TextAlignment(style, DT_CENTER) | lines;
+            if (style & BS_MULTILINE) {
+                // Centre the block of lines vertically.
+                RECT calc = t;
+                DrawText(dc, text.c_str(), int(text.size()), &calc, fmt | DT_CALCRECT);
+                int hgt = calc.bottom - calc.top;
+                t.top += std::max(0, (t.bottom - t.top - hgt) / 2);
+            }
+            win::look::Label(dc, text, t, fmt, enabled, ink);
+        }
+        if (st->focused) {
+            RECT f = in;
+            InflateRect(&f, -1, -1);
+            win::look::Focus(dc, f);
+        }
+    } else if (type == BS_GROUPBOX) {
+        // Frame and label only: the inside belongs to the controls in it.
+        TEXTMETRIC tm;
+        GetTextMetrics(dc, &tm);
+        RECT frame = rc;
+        frame.top += tm.tmHeight / 2;
+        DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+        if (!text.empty()) {
+            RECT t{rc.left + win::theme::Scale(8), rc.top, rc.right - win::theme::Scale(8),
+                   rc.top + tm.tmHeight};
+            RECT calc = t;
+            DrawText(dc, text.c_str(), int(text.size()), &calc, DT_SINGLELINE | DT_CALCRECT);
+            t.right = std::min(t.right, calc.right + 2);
+            if (TextAlignment(style, DT_LEFT) == DT_RIGHT || (ex & WS_EX_RTLREADING))
+                OffsetRect(&t, rc.right - win::theme::Scale(8) - t.right, 0);
+            RECT back = t;
+            back.left -= 2;
+            FillRect(dc, &back, colours.Background());
+            win::look::Label(dc, text, t, DT_SINGLELINE | DT_LEFT, enabled, ink);
+        }
+    } else {
+        FillRect(dc, &rc, colours.Background());
+        int box = win::look::CheckSize();
+        bool leftText = (style & BS_LEFTTEXT) || (ex & WS_EX_RTLREADING);
+        RECT b{rc.left, rc.top + (rc.bottom - rc.top - box) / 2, rc.left + box, 0};
+        if (leftText) b.left = rc.right - box, b.right = rc.right;
+        b.bottom = b.top + box;
+        if (IsRadio(type))
+            win::look::RadioButton(dc, b, st->check == BST_CHECKED, enabled, st->pushed);
+        else
+            win::look::CheckBox(dc, b, static_cast<int>(st->check), enabled, st->pushed);
+        RECT t = rc;
+        int gap = win::theme::Scale(4);
+        if (leftText)
+            t.right = b.left - gap;
+        else
+            t.left = b.right + gap;
+        UINT fmt = TextAlignment(style, leftText && (ex & WS_EX_RTLREADING) ? DT_RIGHT : DT_LEFT) |
+                   lines;
+        RECT calc = t;
+        DrawText(dc, text.c_str(), int(text.size()), &calc, fmt | DT_CALCRECT);
+        int tw = calc.right - calc.left, th = calc.bottom - calc.top;
+        RECT label = t;
+        if (fmt & DT_RIGHT)
+            label.left = label.right - tw;
+        else if (fmt & DT_CENTER)
+            label.left += (t.right - t.left - tw) / 2;
+        label.right = std::min(t.right, label.left + tw);
+        label.top = t.top + std::max(0, (t.bottom - t.top - th) / 2);
+        label.bottom = std::min(t.bottom, label.top + th);
+        win::look::Label(dc, text, label, (fmt & ~(DT_VCENTER | DT_CENTER | DT_RIGHT)) | DT_LEFT,
+                         enabled, ink);
+        if (st->focused) {
+            RECT f = label;
+            InflateRect(&f, 1, 1);
+            IntersectRect(&f, &f, &rc);
+            win::look::Focus(dc, f);
+        }
+    }
+    SelectObject(dc, oldFont);
 }
 
 void ButtonClicked(HWND h) {
@@ -180,15 +307,18 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (style & BS_NOTIFY) NotifyParent(h, BN_KILLFOCUS);
             InvalidateRect(h, nullptr, false);
             return 0;
-        case WM_PAINT:
-            if (type == BS_OWNERDRAW) {
-                PAINTSTRUCT ps;
-                BeginPaint(h, &ps);
-                EndPaint(h, &ps);
-                DrawOwnerButton(h, st);
-                return 0;
-            }
-            break;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            if (type == BS_OWNERDRAW)
+                DrawOwnerButton(h, st, dc, ODA_DRAWENTIRE);
+            else
+                PaintButton(h, st, dc);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;  // painting covers it (a group box leaves its inside alone)
         default:
             break;
     }
@@ -202,6 +332,44 @@ struct StaticState : ControlState {
     HGDIOBJ image = nullptr;
     HICON icon = nullptr;
 };
+
+void PaintStatic(HWND h, StaticState* st, HDC dc) {
+    DWORD style = Style(h), type = style & SS_TYPEMASK;
+    DWORD ex = static_cast<DWORD>(GetWindowLongPtr(h, GWL_EXSTYLE));
+    RECT rc;
+    GetClientRect(h, &rc);
+    win::ControlColors colours = win::QueryControlColors(h, dc);
+    FillRect(dc, &rc, colours.Background());
+    if (type == SS_ICON) {
+        HICON icon = st->icon ? st->icon : reinterpret_cast<HICON>(st->image);
+        if (icon) DrawIcon(dc, 0, 0, icon);
+        return;
+    }
+    if (type == SS_BITMAP) {
+        BITMAP bm;
+        if (!st->image || !GetObject(st->image, sizeof bm, &bm)) return;
+        int x = 0, y = 0;
+        if (style & SS_CENTERIMAGE) {
+            x = (rc.right - bm.bmWidth) / 2;
+            y = (rc.bottom - bm.bmHeight) / 2;
+        }
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, st->image);
+        BitBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        return;
+    }
+    if (type > SS_RIGHT) return;
+    HFONT oldFont = SelectObject(dc, win::look::ControlFont(h));
+    UINT fmt = DT_WORDBREAK | DT_EXPANDTABS;
+    fmt |= type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+    if ((ex & WS_EX_RTLREADING) && type == SS_LEFT) fmt = (fmt & ~DT_LEFT) | DT_RIGHT;
+    if (style & SS_NOPREFIX) fmt |= DT_NOPREFIX;
+    COLORREF ink = colours.fromParent ? colours.text : GetSysColor(COLOR_WINDOWTEXT);
+    win::look::Label(dc, GetWindowTextString(h), rc, fmt, IsWindowEnabled(h), ink);
+    SelectObject(dc, oldFont);
+}
 }  // namespace
 
 LRESULT StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -237,6 +405,15 @@ LRESULT StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             LRESULT r = DefWindowProc(h, msg, wp, lp);
             InvalidateRect(h, nullptr, true);
             return r;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            PaintStatic(h, st, dc);
+            EndPaint(h, &ps);
+            return 0;
         }
         default:
             break;
@@ -577,6 +754,26 @@ LRESULT ScrollBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return SetScrollInfo(h, SB_CTL, reinterpret_cast<const SCROLLINFO*>(lp), wp != 0);
         case SBM_GETSCROLLINFO:
             return GetScrollInfo(h, SB_CTL, reinterpret_cast<SCROLLINFO*>(lp));
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            RECT rc;
+            GetClientRect(h, &rc);
+            Window::Bar* b = BarOf(h, SB_CTL);
+            win::look::ScrollState s{b->min, b->max, b->page, b->pos};
+            win::look::DrawScrollBar(dc, rc, (Style(h) & SBS_VERT) != 0, s, PressedScrollPart(h),
+                                     IsWindowEnabled(h));
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_LBUTTONDOWN: {
+            RECT rc;
+            GetClientRect(h, &rc);
+            TrackScrollBar(h, SB_CTL, rc, (Style(h) & SBS_VERT) != 0, PointOf(lp));
+            return 0;
+        }
         default:
             break;
     }

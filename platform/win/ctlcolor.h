@@ -13,10 +13,16 @@ struct ControlColors {
     COLORREF background = 0;
     HBRUSH brush = nullptr;  // nullptr: the parent left the default
     bool fromParent = false;
+    // The brush to fill the background with: the parent's, else the
+    // system colour's.
+    HBRUSH Background() const;
 };
 
 // Sends the message that fits the control's class (EDIT, STATIC, BUTTON,
 // LISTBOX, SCROLLBAR; a read-only or disabled edit asks as STATIC).
 ControlColors QueryControlColors(HWND control);
+// The same, asked with the paint DC while painting: the DC keeps the text
+// and background colours the parent set.
+ControlColors QueryControlColors(HWND control, HDC paintDc);
 
 }  // namespace win

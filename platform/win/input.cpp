@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/sys/thread.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/window_impl.h"
 
 namespace win::input {
@@ -48,6 +49,18 @@ HWND Target(POINT screen) {
 void PostMouse(HWND target, UINT msg, POINT screen) {
     detail::SetCursorPoint(screen);
     if (!target) return;
+    // The pen on a window's frame (caption buttons, scroll bars) goes to
+    // the non-client handling, unless a window holds the capture.
+    if (msg == WM_LBUTTONDOWN && GetCapture() != target) {
+        LRESULT hit = detail::NonClientHit(target, screen);
+        if (hit != HTCLIENT && hit != HTNOWHERE) {
+            detail::PostInput(target, WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit),
+                              MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(screen.x)),
+                                         static_cast<WORD>(static_cast<int16_t>(screen.y))),
+                              screen);
+            return;
+        }
+    }
     POINT c = screen;
     ScreenToClient(target, &c);
     detail::PostInput(target, msg, g_in.buttons, PointParam(c), screen);

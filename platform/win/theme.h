@@ -1,5 +1,6 @@
-// The classic look: the system colour table, its brushes, and the sizes of
-// the parts every control draws (scaled with the screen's LOGPIXELSY / 96).
+// The classic look: system colour numbers and brushes (the table itself is
+// the graphics module's, gdi::SystemColour), and the sizes of the parts
+// every control draws (scaled with the screen's LOGPIXELSY / 96).
 // Every colour and metric the drawing code uses comes from here.
 #pragma once
 
@@ -40,9 +41,6 @@ namespace win::theme {
 
 // A size given at 96 dots per inch, at the screen's LOGPIXELSY.
 int Scale(int at96);
-// The class brush a window class names: a brush, or a system colour index
-// plus one (the classic convention); nullptr for none.
-HBRUSH ClassBrush(HBRUSH classValue);
 // Drops the cached brushes (tests).
 void ResetForTests();
 

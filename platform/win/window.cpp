@@ -12,6 +12,7 @@
 #include "platform/win/commctrl.h"
 #include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/shell_notify.h"
 #include "platform/win/theme.h"
 #include "platform/win/window_impl.h"
@@ -363,6 +364,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SETTEXT:
             w->text = lParam ? reinterpret_cast<const WChar*>(lParam) : u"";
             if (w->created) win::GetDisplayBackend().WindowChanged(hwnd, win::WindowChange::Text);
+            if (w->created && (w->style & WS_CAPTION) == WS_CAPTION && IsWindowVisible(hwnd))
+                DrawNonClient(hwnd);
             return TRUE;
         case WM_GETTEXT: {
             auto* buf = reinterpret_cast<WChar*>(lParam);
@@ -393,11 +396,20 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             EndPaint(hwnd, &ps);
             return 0;
         }
+        case WM_NCPAINT:
+            DrawNonClient(hwnd);
+            return 0;
+        case WM_NCHITTEST:
+            return NonClientHit(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        case WM_NCLBUTTONDOWN:
+            NonClientButtonDown(hwnd, static_cast<LRESULT>(wParam),
+                                POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
         case WM_ERASEBKGND: {
             if (!w->background) return 0;
             RECT rc;
             GetClientRect(hwnd, &rc);
-            FillRect(reinterpret_cast<HDC>(wParam), &rc, win::theme::ClassBrush(w->background));
+            FillRect(reinterpret_cast<HDC>(wParam), &rc, w->background);  // a brush or colour + 1
             return 1;
         }
         case WM_SETCURSOR:
@@ -932,6 +944,7 @@ bool InvalidateRect(HWND hwnd, const RECT* rect, bool erase) {
         w->update = r;
     w->updatePending = true;
     w->erasePending = w->erasePending || erase;
+    if (!rect) w->framePending = true;
     WakeThread(w->thread);
     // A parent that does not clip its children paints over them: they paint
     // again afterwards, where it covered them.
@@ -1046,6 +1059,11 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
     w->updatePending = false;
     w->erasePending = false;
     w->update = RECT{};
+    if (w->framePending) {
+        w->framePending = false;
+        RECT m = GetNonClientMargins(w->style, w->exStyle);
+        if (m.left || m.top || m.right || m.bottom) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+    }
     ps->hdc = WindowViewDC(hwnd, true, true, &ps->rcPaint);
     if (erase)
         ps->fErase =

@@ -42,6 +42,7 @@ struct Window {
     bool redraw = true;
     bool updatePending = false;
     bool erasePending = false;
+    bool framePending = false;  // the non-client area needs drawing
     RECT update;
     struct Bar {
         int min = 0, max = 100, page = 0, pos = 0, trackPos = 0;

@@ -1,0 +1,239 @@
+// What controls and frames look like: each case is drawn through the window
+// model on the null backend and compared pixel for pixel with a golden PNG
+// (see win_golden.h for rewriting them). One table of cases per class, at 96
+// dots per inch, and a set at 192.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "platform/win/controls.h"
+#include "platform/win/input.h"
+#include "platform/win/theme.h"
+#include "platform/win/window.h"
+#include "win_golden.h"
+
+namespace {
+
+// The parent answers WM_CTLCOLOR* with yellow on dark blue when asked to.
+bool g_colourParent = false;
+HBRUSH g_parentBrush = nullptr;
+std::vector<std::pair<UINT, HWND>> g_colourAsks;
+
+LRESULT ParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m >= WM_CTLCOLORMSGBOX && m <= WM_CTLCOLORSTATIC) {
+        g_colourAsks.emplace_back(m, reinterpret_cast<HWND>(l));
+        if (!g_colourParent) return 0;
+        SetTextColor(reinterpret_cast<HDC>(w), RGB(255, 255, 0));
+        SetBkColor(reinterpret_cast<HDC>(w), RGB(0, 0, 128));
+        return reinterpret_cast<LRESULT>(g_parentBrush);
+    }
+    return DefWindowProc(h, m, w, l);
+}
+
+struct Case {
+    const char* name;
+    const char16_t* cls;
+    DWORD style;
+    DWORD ex;
+    const char16_t* text;
+    int w, h;
+    std::function<void(HWND)> setup;  // may be empty
+    bool colours = false;             // the parent sets colours
+};
+
+class WinPaintTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        win::ResetForTests();
+        gdi::ResetForTests();
+        g_colourParent = false;
+        g_colourAsks.clear();
+        g_parentBrush = CreateSolidBrush(RGB(0, 0, 128));
+        WNDCLASS wc;
+        wc.lpfnWndProc = ParentProc;
+        wc.lpszClassName = u"PaintParent";
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(uintptr_t(COLOR_BTNFACE + 1));
+        RegisterClass(wc);
+    }
+    void TearDown() override {
+        win::ResetForTests();
+        DeleteObject(g_parentBrush);
+        gdi::ResetForTests();
+    }
+
+    // A control on a plain grey parent, painted, then compared.
+    void Run(const std::string& prefix, const Case& c, HFONT font = nullptr) {
+        SCOPED_TRACE(c.name);
+        g_colourParent = c.colours;
+        HWND parent = CreateWindowEx(0, u"PaintParent", u"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                     c.w + 8, c.h + 8, nullptr, nullptr, nullptr, nullptr);
+        HWND ctl = CreateWindowEx(c.ex, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, 4, 4, c.w,
+                                  c.h, parent, reinterpret_cast<HMENU>(uintptr_t(100)), nullptr,
+                                  nullptr);
+        ASSERT_NE(ctl, nullptr);
+        if (font) SendMessage(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+        if (c.setup) c.setup(ctl);
+        win::input::DrainQueue();
+        golden::Expect(prefix + c.name, ctl);
+        DestroyWindow(parent);
+        g_colourParent = false;
+    }
+};
+
+const Case kButtons[] = {
+    {"push", u"BUTTON", BS_PUSHBUTTON, 0, u"Cancel", 60, 22, {}},
+    {"push_pressed", u"BUTTON", BS_PUSHBUTTON, 0, u"Cancel", 60, 22,
+     [](HWND h) { SendMessage(h, BM_SETSTATE, 1, 0); }},
+    {"push_default_focused", u"BUTTON", BS_DEFPUSHBUTTON, 0, u"OK", 60, 22,
+     [](HWND h) { SetFocus(h); }},
+    {"push_disabled", u"BUTTON", BS_PUSHBUTTON | WS_DISABLED, 0, u"&Apply", 60, 22, {}},
+    {"push_multiline", u"BUTTON", BS_PUSHBUTTON | BS_MULTILINE, 0, u"Two line caption", 60, 34,
+     {}},
+    {"push_left", u"BUTTON", BS_PUSHBUTTON | BS_LEFT, 0, u"Left", 60, 22, {}},
+    {"check", u"BUTTON", BS_AUTOCHECKBOX, 0, u"Snap to GPS", 90, 16, {}},
+    {"check_checked_focused", u"BUTTON", BS_AUTOCHECKBOX, 0, u"Snap to GPS", 90, 16,
+     [](HWND h) {
+         SendMessage(h, BM_SETCHECK, BST_CHECKED, 0);
+         SetFocus(h);
+     }},
+    {"check_indeterminate", u"BUTTON", BS_AUTO3STATE, 0, u"Mixed", 90, 16,
+     [](HWND h) { SendMessage(h, BM_SETCHECK, 2, 0); }},
+    {"check_disabled_checked", u"BUTTON", BS_AUTOCHECKBOX | WS_DISABLED, 0, u"Locked", 90, 16,
+     [](HWND h) { SendMessage(h, BM_SETCHECK, BST_CHECKED, 0); }},
+    {"check_lefttext", u"BUTTON", BS_AUTOCHECKBOX | BS_LEFTTEXT, 0, u"Left text", 90, 16, {}},
+    {"radio", u"BUTTON", BS_AUTORADIOBUTTON, 0, u"Feet", 70, 16, {}},
+    {"radio_checked", u"BUTTON", BS_AUTORADIOBUTTON, 0, u"Metres", 70, 16,
+     [](HWND h) { SendMessage(h, BM_SETCHECK, BST_CHECKED, 0); }},
+    {"groupbox", u"BUTTON", BS_GROUPBOX, 0, u"Units", 90, 50, {}},
+    {"check_colours", u"BUTTON", BS_AUTOCHECKBOX, 0, u"Coloured", 90, 16, {}, true},
+    {"check_rtl", u"BUTTON", BS_AUTOCHECKBOX, WS_EX_RTLREADING, u"Right", 90, 16, {}},
+};
+
+const Case kStatics[] = {
+    {"left_wrap", u"STATIC", SS_LEFT, 0, u"A label that wraps onto two lines", 90, 30, {}},
+    {"centre", u"STATIC", SS_CENTER, 0, u"Centred", 90, 16, {}},
+    {"right", u"STATIC", SS_RIGHT, 0, u"Right", 90, 16, {}},
+    {"prefix", u"STATIC", SS_LEFT, 0, u"&Name && more", 90, 16, {}},
+    {"noprefix", u"STATIC", SS_LEFT | SS_NOPREFIX, 0, u"&Name && more", 90, 16, {}},
+    {"border_disabled", u"STATIC", SS_LEFT | WS_BORDER | WS_DISABLED, 0, u"Disabled", 90, 18, {}},
+    {"colours", u"STATIC", SS_LEFT, 0, u"Coloured", 90, 16, {}, true},
+    {"rtl", u"STATIC", SS_LEFT, WS_EX_RTLREADING, u"Reading", 90, 16, {}},
+};
+
+void SetBar(HWND h, int bar, int max, int page, int pos) {
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    si.nMin = 0;
+    si.nMax = max;
+    si.nPage = static_cast<UINT>(page);
+    si.nPos = pos;
+    SetScrollInfo(h, bar, &si, true);
+}
+
+const Case kScrollBars[] = {
+    {"vertical", u"SCROLLBAR", SBS_VERT, 0, u"", 13, 80,
+     [](HWND h) { SetBar(h, SB_CTL, 99, 20, 30); }},
+    {"horizontal_nopage", u"SCROLLBAR", SBS_HORZ, 0, u"", 80, 13,
+     [](HWND h) { SetBar(h, SB_CTL, 10, 0, 10); }},
+    {"disabled", u"SCROLLBAR", SBS_HORZ | WS_DISABLED, 0, u"", 80, 13,
+     [](HWND h) { SetBar(h, SB_CTL, 10, 0, 0); }},
+};
+
+const Case kFrames[] = {
+    {"caption_ok_close", u"STATIC", WS_CAPTION | WS_SYSMENU, WS_EX_CAPTIONOKBTN, u"Settings", 120,
+     60, {}},
+    {"caption_close", u"STATIC", WS_CAPTION | WS_SYSMENU, 0, u"Layers", 120, 60, {}},
+    {"scrollbars", u"STATIC", WS_BORDER | WS_VSCROLL | WS_HSCROLL, 0, u"", 80, 60,
+     [](HWND h) {
+         SetBar(h, SB_VERT, 99, 25, 50);
+         SetBar(h, SB_HORZ, 99, 50, 0);
+     }},
+    {"dialog_frame", u"STATIC", WS_DLGFRAME, 0, u"", 60, 30, {}},
+    {"client_edge", u"STATIC", 0, WS_EX_CLIENTEDGE, u"", 60, 30, {}},
+    {"static_edge", u"STATIC", 0, WS_EX_STATICEDGE, u"", 60, 30, {}},
+};
+
+TEST_F(WinPaintTest, Buttons) {
+    for (const Case& c : kButtons) Run("button_", c);
+}
+
+TEST_F(WinPaintTest, Statics) {
+    for (const Case& c : kStatics) Run("static_", c);
+}
+
+TEST_F(WinPaintTest, ScrollBars) {
+    for (const Case& c : kScrollBars) Run("scrollbar_", c);
+}
+
+TEST_F(WinPaintTest, Frames) {
+    for (const Case& c : kFrames) Run("frame_", c);
+}
+
+// A larger screen: metrics and the font scale with LOGPIXELSY.
+TEST_F(WinPaintTest, At192DotsPerInch) {
+    gdi::ScreenMetrics m;
+    m.logPixelsX = m.logPixelsY = 192;
+    gdi::SetScreenMetrics(m);
+    HFONT font = CreateFont(-24, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Tahoma");
+    const Case cases[] = {
+        {"push_default", u"BUTTON", BS_DEFPUSHBUTTON, 0, u"OK", 120, 44, {}},
+        {"check_checked", u"BUTTON", BS_AUTOCHECKBOX, 0, u"Snap", 120, 32,
+         [](HWND h) { SendMessage(h, BM_SETCHECK, BST_CHECKED, 0); }},
+        {"radio_checked", u"BUTTON", BS_AUTORADIOBUTTON, 0, u"Feet", 120, 32,
+         [](HWND h) { SendMessage(h, BM_SETCHECK, BST_CHECKED, 0); }},
+        {"static", u"STATIC", SS_LEFT, 0, u"Label", 120, 32, {}},
+        {"caption_ok_close", u"STATIC", WS_CAPTION | WS_SYSMENU, WS_EX_CAPTIONOKBTN, u"Settings",
+         240, 120, {}},
+        {"scrollbars", u"STATIC", WS_VSCROLL | WS_HSCROLL, 0, u"", 120, 100,
+         [](HWND h) {
+             SetBar(h, SB_VERT, 99, 25, 50);
+             SetBar(h, SB_HORZ, 99, 50, 0);
+         }},
+    };
+    for (const Case& c : cases) Run("dpi192_", c, font);
+    DeleteObject(font);
+}
+
+// The details pinned by the pictures, checked by rule as well.
+TEST_F(WinPaintTest, ClassicDetails) {
+    HWND parent = CreateWindowEx(0, u"PaintParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND def = CreateWindowEx(0, u"BUTTON", u"OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 10,
+                              10, 60, 22, parent, nullptr, nullptr, nullptr);
+    HWND group = CreateWindowEx(0, u"BUTTON", u"G", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 50,
+                                100, 60, parent, nullptr, nullptr, nullptr);
+    SetFocus(def);
+    win::input::DrainQueue();
+    POINT o;
+    int w, h, stride;
+    uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(def, &o), &w, &h, &stride);
+    auto at = [&](HWND hwnd, int x, int y) {
+        POINT off;
+        win::GetWindowSurface(hwnd, &off);
+        return px[(y + off.y) * (stride / 4) + x + off.x] & 0xFFFFFF;
+    };
+    // The default button's extra black frame, then the raised edge.
+    EXPECT_EQ(at(def, 0, 0), 0x000000u);
+    EXPECT_EQ(at(def, 59, 21), 0x000000u);
+    EXPECT_EQ(at(def, 2, 2), 0xFFFFFFu);
+    // The focus rectangle: dotted, every other pixel inverted.
+    int dotted = 0;
+    for (int x = 4; x < 56; ++x) dotted += at(def, x, 4) != 0xC0C0C0u;
+    EXPECT_NEAR(dotted, 26, 1);
+    // A group box keeps whatever its inside held.
+    HDC dc = GetDC(group);
+    SetPixel(dc, 50, 30, RGB(1, 2, 3));
+    ReleaseDC(group, dc);
+    InvalidateRect(group, nullptr, false);
+    win::input::DrainQueue();
+    EXPECT_EQ(at(group, 50, 30), 0x010203u);
+    // The parent was asked for colours with the paint DC, with the message
+    // of each class.
+    ASSERT_FALSE(g_colourAsks.empty());
+    EXPECT_EQ(g_colourAsks.front().first, WM_CTLCOLORBTN);
+}
+
+}  // namespace
