@@ -44,7 +44,7 @@ const CrsCodeName CrsCodeNames[95] = {
     {43006, u"Transverse_Mercator"},
     {43007, u"Albers"},
     {43020, u"Lambert_Conformal_Conic"},
-    {43034, u"Cylindrical_EqArea"},
+    {43034, u"Cylindrical_Equal_Area"},
     {43040, u"New_Zealand_Map_Grid"},
     {43026, u"Stereographic"},
     {43038, u"Double_Stereographic"},

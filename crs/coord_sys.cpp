@@ -73,6 +73,18 @@ void CCoordSys::ConvertTo(double x, double y, CCoordSys* target, double* tx, dou
     target->GeographicToProjected(lon, lat, tx, ty);
 }
 
+bool CCoordSys::CanHoldExtent(double xmin, double ymin, double xmax, double ymax) const {
+    if (m_projectionCode != crs_code::kGeographic) return true;
+    // Degrees per unit; writers round the degree, so near 1 is exactly 1.
+    double perUnit = m_geographicUnitFactor / 0.017453292519943295;
+    if (!(perUnit > 0.0) || std::fabs(perUnit - 1.0) <= 1e-9) perUnit = 1.0;
+    const double lon = 180.0 / perUnit, lat = 90.0 / perUnit;
+    // A hair of slack for bounds written in single precision.
+    const double slack = 1e-7 * lon;
+    return !(xmin < -lon - slack || xmax > lon + slack || ymin < -lat - slack ||
+             ymax > lat + slack);
+}
+
 bool CCoordSys::IsEqual(const CCoordSys* other) const {
     if (m_projectionCode != other->m_projectionCode) return false;
     const double mine[] = {m_a,

@@ -53,6 +53,11 @@ public:
     // meridian longitude (each double within 2^-48 relative). Names are not
     // compared.
     bool IsEqual(const CCoordSys* other) const;
+    // Whether an extent in this system's units can lie in it: false for a
+    // geographic system whose extent leaves -180..180 / -90..90 (the data is
+    // in another system and its .prj is wrong). Projected systems and NaN
+    // extents (nothing known) answer true.
+    bool CanHoldExtent(double xmin, double ymin, double xmax, double ymax) const;
 
     // Only codes of the right class (or 0) whose factor is not 0; false and
     // nothing changed otherwise.

@@ -10,8 +10,8 @@
 // "Oblique Stereographic" (chi0 = asin(sin phi0 / n), R = sqrt(M0 N0)).
 // Accuracy (against the reference tables): 0.1 mm forward; inverse 1e-10 deg
 // (polar), 1e-12 deg (double stereographic). Undefined at the antipode of the
-// origin. The polar aspect with a standard parallel other than the pole is not
-// supported.
+// origin. "Polar_Stereographic" texts at a pole (UPS) are read as the polar
+// aspect; with a standard parallel other than the pole they are not supported.
 // Departures: longitude differences wrapped into (-180, 180]; the oblique
 // inverse uses atan2 (the one-argument form put points more than 90 degrees
 // from the central meridian 180 degrees off); inverse longitudes wrapped.

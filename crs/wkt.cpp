@@ -160,6 +160,7 @@ CWktCoordSys::CWktCoordSys() {
 CWktCoordSys::~CWktCoordSys() = default;
 
 void CWktCoordSys::Clear() {
+    m_projectionSupported = true;
     m_openBracket = u'[';
     m_closeBracket = u']';
     m_quote = u'"';
@@ -302,6 +303,22 @@ bool CWktCoordSys::ParseWkt(WStringView wkt) {
     }
 }
 
+// "Polar_Stereographic" as desktop tools write it: the latitude of origin
+// (or the standard parallel, when one is given) exactly at a pole is the
+// polar aspect of the stereographic; any other standard parallel is not.
+bool CWktCoordSys::IsPolarAtThePole(WStringView name) {
+    if (!text::EqualsNoCase(name, u"Polar_Stereographic")) return false;
+    bool hasParallel = false;
+    for (const Parameter& p : m_parameters)
+        if (GetCrsCodeFromName(p.name) == 100025) hasParallel = true;
+    const double pole = hasParallel ? m_standardParallel1 : m_latitudeOfOrigin;
+    const double quarter = 90.0 / AngularUnitInDegrees(m_angularUnitFactor);
+    if (std::fabs(pole) != quarter) return false;
+    // The aspect follows the latitude of origin.
+    m_latitudeOfOrigin = pole;
+    return true;
+}
+
 std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection() {
     if (!m_parsed) return nullptr;
     std::unique_ptr<CCoordSys> cs;
@@ -318,9 +335,9 @@ std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection() {
     else if (IsCrsCodeName(crs_code::kNewZealandMapGrid, p))
         cs = std::make_unique<CNewZealandMapGrid>();
     else if (IsCrsCodeName(crs_code::kCylindricalEqArea, p) ||
-             text::EqualsNoCase(p, u"Cylindrical_Equal_Area"))
+             text::EqualsNoCase(p, u"Cylindrical_EqArea"))
         cs = std::make_unique<CCylindricalEqArea>();
-    else if (IsCrsCodeName(crs_code::kStereographic, p))
+    else if (IsCrsCodeName(crs_code::kStereographic, p) || IsPolarAtThePole(p))
         cs = std::make_unique<CStereographic>();
     else if (IsCrsCodeName(crs_code::kDoubleStereographic, p))
         cs = std::make_unique<CDoubleStereographic>();
@@ -330,8 +347,10 @@ std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection() {
         for (const auto& param : m_parameters)
             unknown->m_parameters.push_back({param.name, param.value});
         cs = std::move(unknown);
+        m_projectionSupported = false;
     } else
         cs = std::make_unique<CGeographic>();
+    if (cs->m_projectionCode != crs_code::kUnknown) m_projectionSupported = true;
 
     m_datumFound = FindDatumByName(m_datumName) != nullptr;
     cs->SetDatumByName(m_datumName);

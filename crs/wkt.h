@@ -37,6 +37,12 @@ public:
     // when not, the system has the WGS 1984 shift (none) under the text's
     // datum and spheroid names, and callers should say so.
     std::unique_ptr<CCoordSys> CreateProjection();
+    // After CreateProjection: false when the text names a projection this
+    // program cannot compute (a "Polar_Stereographic" with a standard
+    // parallel off the pole, an unknown name). The system returned then keeps
+    // the text for writing back but must not be used to project: callers say
+    // the system is not supported.
+    bool m_projectionSupported = true;
 
     WChar m_openBracket = u'[';
     WChar m_closeBracket = u']';
@@ -74,6 +80,9 @@ public:
     bool m_hasLongitudeOfOrigin = false;
     double m_longitudeOfOrigin = 0.0;
     bool m_datumFound = false;
+
+private:
+    bool IsPolarAtThePole(WStringView name);
 };
 
 // The text of a system. With escapeXml the names are escaped for an XML

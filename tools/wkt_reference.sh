@@ -59,6 +59,9 @@ prj ntf_paris_lambert2 ogr2ogr EPSG:27572 "2.35 48.85;-1.5 47.2;7.75 48.6"
 prj oblique_stereographic_intl ogr2ogr "+proj=stere +lat_0=45 +lon_0=10 +k=0.9999 +x_0=100 +y_0=200 +ellps=intl +units=m" "10 45;12 46;8.5 44"
 prj cea45_wgs84 ogr2ogr "+proj=cea +lat_ts=45 +lon_0=20 +datum=WGS84 +units=m" "20 0;35 60;-10 -45"
 prj new_brunswick_stereographic projinfo EPSG:2953 "-66.5 46.5;-64.8 47.5;-67.5 45.3"
+# Universal Polar Stereographic as "Polar_Stereographic" at the poles.
+prj ups_north projinfo EPSG:32661 "0 85;45 70;-120 88;180 62"
+prj ups_south projinfo EPSG:32761 "0 -85;45 -70;-120 -88;180 -62"
 # Systems read as the unknown projection (identity).
 prj web_mercator ogr2ogr EPSG:3857 "10 50"
 prj etrs_laea ogr2ogr EPSG:3035 "10 52"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -64,6 +65,8 @@ const PrjCase kPrjCases[] = {
     {"oblique_stereographic_intl", 43026,
      u"D_Unknown_based_on_International_1924_Hayford_1909_1910_ellipsoid"},
     {"cea45_wgs84_named", 43034, u"D_WGS_1984"},
+    {"ups_north", 43026, u"D_WGS_1984"},
+    {"ups_south", 43026, u"D_WGS_1984"},
     // Projections the program does not have: kept by name, identity maths.
     {"cea45_wgs84", 0, u"D_WGS_1984"},
     {"web_mercator", 0, u"D_WGS_1984"},
@@ -108,7 +111,7 @@ TEST_F(WktTest, ProjReadsOurText) {
     ASSERT_TRUE(HaveTool("projinfo") && HaveTool("cct"))
         << "proj-bin not installed: run tools/setup";
     for (const auto& c : kPrjCases) {
-        if (c.code == 0 || c.code == 43000 || c.code == 43034) continue;  // see below
+        if (c.code == 0 || c.code == 43000) continue;  // see below
         SCOPED_TRACE(c.name);
         CWktCoordSys w;
         ASSERT_TRUE(w.ReadPrjFile(text::FromUtf8(std::string("\\prj\\") + c.name + ".prj")));
@@ -271,10 +274,63 @@ TEST_F(WktTest, ParametersNamesAndSpheres) {
     ASSERT_NE(sphere, nullptr);
     EXPECT_EQ(sphere->m_f, 0.0);
     EXPECT_NE(FormatWkt(*sphere, false).find(u"6371000,0]"), WString::npos);
-    // Cylindrical_Equal_Area is read; the program's own name is written.
-    auto cea = Parse(build(u"Cylindrical_Equal_Area", u",PARAMETER[\"Standard_Parallel_1\",30]"));
-    EXPECT_EQ(cea->m_projectionCode, 43034);
-    EXPECT_NE(FormatWkt(*cea, false).find(u"PROJECTION[\"Cylindrical_EqArea\"]"), WString::npos);
+    // Both names of the cylindrical equal-area are read; the one every other
+    // reader knows is written.
+    for (const char16_t* name : {u"Cylindrical_Equal_Area", u"Cylindrical_EqArea"}) {
+        auto cea = Parse(build(name, u",PARAMETER[\"Standard_Parallel_1\",30]"));
+        EXPECT_EQ(cea->m_projectionCode, 43034);
+        EXPECT_NE(FormatWkt(*cea, false).find(u"PROJECTION[\"Cylindrical_Equal_Area\"]"),
+                  WString::npos);
+    }
+    // A polar stereographic at the pole projects; with its standard parallel
+    // elsewhere it is kept by name and the reader says it is not supported.
+    struct Polar {
+        const char16_t* parameters;
+        int32_t code;
+    } polar[] = {
+        {u",PARAMETER[\"Latitude_Of_Origin\",90],PARAMETER[\"Scale_Factor\",0.994]", 43026},
+        {u",PARAMETER[\"Latitude_Of_Origin\",-90]", 43026},
+        {u",PARAMETER[\"Standard_Parallel_1\",-90],PARAMETER[\"Latitude_Of_Origin\",-90]", 43026},
+        {u",PARAMETER[\"Standard_Parallel_1\",-71]", 0},
+        {u",PARAMETER[\"Latitude_Of_Origin\",-90],PARAMETER[\"Standard_Parallel_1\",-71]", 0},
+        {u",PARAMETER[\"Latitude_Of_Origin\",89.5]", 0},
+    };
+    for (const Polar& c : polar) {
+        SCOPED_TRACE(text::ToUtf8(c.parameters));
+        CWktCoordSys w;
+        ASSERT_TRUE(w.ParseWkt(build(u"Polar_Stereographic", c.parameters)));
+        auto cs = w.CreateProjection();
+        EXPECT_EQ(cs->m_projectionCode, c.code);
+        EXPECT_EQ(w.m_projectionSupported, c.code != 0);
+    }
+    CWktCoordSys known;
+    ASSERT_TRUE(known.ParseWkt(build(u"Transverse_Mercator", u"")));
+    known.CreateProjection();
+    EXPECT_TRUE(known.m_projectionSupported);
+}
+
+// A geographic system whose layer extent leaves the globe's range holds data
+// of another system under a wrong .prj.
+TEST_F(WktTest, GeographicSystemsRefuseExtentsOffTheGlobe) {
+    CGeographic degrees;
+    degrees.SetDatum(Wgs84Datum());
+    EXPECT_TRUE(degrees.CanHoldExtent(-180, -90, 180, 90));
+    EXPECT_TRUE(degrees.CanHoldExtent(-122.5, 37.7, -122.3, 37.9));
+    EXPECT_FALSE(degrees.CanHoldExtent(500000, 4100000, 510000, 4200000));
+    EXPECT_FALSE(degrees.CanHoldExtent(170, 10, 190, 20));
+    EXPECT_FALSE(degrees.CanHoldExtent(10, -91, 20, 0));
+    EXPECT_TRUE(degrees.CanHoldExtent(NAN, NAN, NAN, NAN));
+    CGeographic grads;
+    grads.SetDatum(Wgs84Datum());
+    grads.m_geographicUnitFactor = 0.015707963267948967;
+    EXPECT_TRUE(grads.CanHoldExtent(-200, -100, 190, 95));
+    EXPECT_FALSE(grads.CanHoldExtent(-201, 0, 0, 0));
+    auto utm = Parse(
+        u"PROJCS[\"U\",GEOGCS[\"G\",DATUM[\"D_WGS_1984\",SPHEROID[\"S\",6378137,298.257223563]],"
+        u"PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.0174532925199433]],"
+        u"PROJECTION[\"Transverse_Mercator\"],UNIT[\"Meter\",1]]");
+    ASSERT_NE(utm, nullptr);
+    EXPECT_TRUE(utm->CanHoldExtent(500000, 4100000, 510000, 4200000));
 }
 
 TEST_F(WktTest, XmlEscaping) {
