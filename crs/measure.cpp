@@ -145,11 +145,14 @@ double MeasureLength(CCoordSys* cs, int n, const DoublePoint* points) {
 double MeasureSignedArea(CCoordSys* cs, int n, const DoublePoint* points) {
     if (n < 3 || !points) return 0.0;
     if (!cs || cs->m_projectionCode != crs_code::kGeographic) return RingArea(n, points);
-    double minLon = 180.0, maxLon = -180.0, minLat = 90.0, maxLat = -90.0;
+    // Longitudes are unwrapped about the first vertex, so a ring across 180
+    // degrees is centred on it (its x are then taken about that centre).
+    double minLon = points[0].x, maxLon = points[0].x, minLat = 90.0, maxLat = -90.0;
     for (int i = 0; i < n; ++i) {
         const DoublePoint& p = points[i];
-        if (minLon >= p.x) minLon = p.x;
-        if (maxLon <= p.x) maxLon = p.x;
+        const double lon = points[0].x + std::remainder(p.x - points[0].x, 360.0);
+        if (minLon >= lon) minLon = lon;
+        if (maxLon <= lon) maxLon = lon;
         if (minLat >= p.y) minLat = p.y;
         if (maxLat <= p.y) maxLat = p.y;
     }
@@ -160,7 +163,7 @@ double MeasureSignedArea(CCoordSys* cs, int n, const DoublePoint* points) {
     cea->m_datum.f = cs->m_f;
     cea->m_a = cs->m_a;
     cea->m_f = cs->m_f;
-    cea->m_centralMeridian = minLon + (maxLon - minLon) * 0.5;
+    cea->m_centralMeridian = WrapDegrees(minLon + (maxLon - minLon) * 0.5);
     cea->m_standardParallel1 = minLat + (maxLat - minLat) * 0.5;
     cea->Setup();
     double sum = 0.0;
