@@ -484,7 +484,7 @@ HBITMAP CreateSurface(int width, int height);
 uint32_t* SurfacePixels(HBITMAP bitmap, int* width, int* height, int* stride);
 
 // Screen properties reported by GetDeviceCaps; tests pin them. The screen
-// size is the window model's (GetSystemMetrics).
+// size is the device's (sys::GetScreenWidth and GetScreenHeight).
 struct ScreenMetrics {
     int bitsPerPixel = 32;
     int logPixelsX = 96;

@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdi_internal.h"
-#include "platform/win/winconst.h"
-#include "platform/win/window.h"
+#include "platform/sys/device.h"
 
 namespace gdi::detail {
 
@@ -635,9 +634,9 @@ int GetDeviceCaps(HDC, int index) {
     const gdi::ScreenMetrics& m = metrics();
     switch (index) {
         case HORZRES:
-            return GetSystemMetrics(SM_CXSCREEN);
+            return sys::GetScreenWidth();
         case VERTRES:
-            return GetSystemMetrics(SM_CYSCREEN);
+            return sys::GetScreenHeight();
         case BITSPIXEL:
             return m.bitsPerPixel;
         case PLANES:

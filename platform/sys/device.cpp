@@ -1,5 +1,6 @@
 #include "platform/sys/device.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -11,6 +12,10 @@ namespace {
 std::mutex g_mutex;
 std::map<std::string, void*> g_functions;  // "library|name", library in lower case
 WString g_platformType = u"PocketPC";
+constexpr int kDefaultScreenWidth = 240;
+constexpr int kDefaultScreenHeight = 320;
+std::atomic<int> g_screenWidth{kDefaultScreenWidth};
+std::atomic<int> g_screenHeight{kDefaultScreenHeight};
 
 std::string FunctionKey(std::string_view library, std::string_view name) {
     std::string key;
@@ -35,6 +40,17 @@ uint32_t GetPlatformId() {
     return 3;
 }
 
+void SetScreenSize(int width, int height) {
+    g_screenWidth = width;
+    g_screenHeight = height;
+}
+int GetScreenWidth() {
+    return g_screenWidth;
+}
+int GetScreenHeight() {
+    return g_screenHeight;
+}
+
 namespace test {
 
 void SetOptionalFunction(std::string_view library, std::string_view name, void* function) {
@@ -54,6 +70,7 @@ void ResetDevice() {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_functions.clear();
     g_platformType = u"PocketPC";
+    SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
 }
 
 }  // namespace test

@@ -38,11 +38,17 @@ WString GetPlatformType();
 // The operating system's platform identifier (3, the handheld family).
 uint32_t GetPlatformId();
 
+// The screen's size in pixels (240 x 320 until the display sets it). Kept
+// here, below the window model and the drawing layer, which both report it.
+void SetScreenSize(int width, int height);
+int GetScreenWidth();
+int GetScreenHeight();
+
 namespace test {
 // Installs (or, with null, removes) a replacement optional function.
 void SetOptionalFunction(std::string_view library, std::string_view name, void* function);
 void SetPlatformType(WStringView type);
-// No optional functions, the default platform type.
+// No optional functions, the default platform type and screen size.
 void ResetDevice();
 }  // namespace test
 

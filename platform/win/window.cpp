@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/gdi/gdi.h"
+#include "platform/sys/device.h"
 #include "platform/sys/thread.h"
 #include "platform/win/backend.h"
 #include "platform/win/commctrl.h"
@@ -48,8 +49,6 @@ struct UiState {
     HWND mainWindow = nullptr;
     HCURSOR cursor = nullptr;
     int waitCount = 0;
-    int screenW = 240;
-    int screenH = 320;
     std::vector<UINT> beeps;
 };
 UiState g_ui;
@@ -218,8 +217,8 @@ HWND CreateWindowEx(DWORD exStyle, const WChar* className, const WChar* windowNa
     }
     if (x == CW_USEDEFAULT) x = y = 0;
     if (width == CW_USEDEFAULT) {
-        width = g_ui.screenW;
-        height = g_ui.screenH;
+        width = sys::GetScreenWidth();
+        height = sys::GetScreenHeight();
     }
     w->rect = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
     HWND hwnd = w->self;
@@ -623,9 +622,9 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
 int GetSystemMetrics(int index) {
     switch (index) {
         case SM_CXSCREEN:
-            return g_ui.screenW;
+            return sys::GetScreenWidth();
         case SM_CYSCREEN:
-            return g_ui.screenH;
+            return sys::GetScreenHeight();
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
             return win::theme::Scale(13);
@@ -777,7 +776,7 @@ bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) {
 bool CenterWindow(HWND hwnd, HWND relativeTo) {
     Window* w = Find(hwnd);
     if (!w) return false;
-    RECT area{0, 0, g_ui.screenW, g_ui.screenH};
+    RECT area{0, 0, sys::GetScreenWidth(), sys::GetScreenHeight()};
     if (relativeTo && IsWindow(relativeTo)) GetWindowRect(relativeTo, &area);
     int cx = w->rect.right - w->rect.left, cy = w->rect.bottom - w->rect.top;
     POINT p{area.left + ((area.right - area.left) - cx) / 2,
@@ -1117,8 +1116,7 @@ bool IsWaitCursor() {
     return g_ui.waitCount > 0;
 }
 void SetScreenSize(int width, int height) {
-    g_ui.screenW = width;
-    g_ui.screenH = height;
+    sys::SetScreenSize(width, height);
 }
 std::vector<UINT> BeepLog() {
     return g_ui.beeps;
@@ -1147,6 +1145,7 @@ void ResetForTests() {
     DropAllSurfaces();
     theme::ResetForTests();
     g_ui = UiState{};
+    sys::SetScreenSize(240, 320);
 }
 
 }  // namespace win
