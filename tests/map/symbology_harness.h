@@ -15,6 +15,7 @@
 #include "map/symbology/symbol.h"
 #include "map/symbology/text_symbol.h"
 #include "tests/platform/fs_test_root.h"
+#include "tests/platform/gdi_picture.h"
 
 class SymbologyTest : public DeviceRootTest {
 protected:
@@ -78,3 +79,30 @@ protected:
 
     int liveAtStart_ = 0;
 };
+
+// A bottom-up 24-bit bitmap file; `rows` top first, colours 0xRRGGBB.
+inline std::string BitmapFile(int w, int h, const std::vector<uint32_t>& rows) {
+    int stride = (w * 3 + 3) & ~3;
+    std::string f(54 + stride * h, '\0');
+    auto put32 = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    f[0] = 'B';
+    f[1] = 'M';
+    put32(2, static_cast<uint32_t>(f.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    f[26] = 1;
+    f[28] = 24;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t c = rows[y * w + x];
+            int at = 54 + (h - 1 - y) * stride + x * 3;
+            f[at] = static_cast<char>(c & 0xFF);
+            f[at + 1] = static_cast<char>((c >> 8) & 0xFF);
+            f[at + 2] = static_cast<char>((c >> 16) & 0xFF);
+        }
+    return f;
+}
