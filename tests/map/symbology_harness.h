@@ -25,6 +25,7 @@ protected:
         ResetFontMetricsForTests();
         SetPreferencesLabelFont(nullptr);
         CSymbol::ResetCaches();
+        GetStockObject(WHITE_BRUSH);  // stock objects are made on first use
         liveAtStart_ = gdi::LiveObjectCount();
     }
     void TearDown() override {
