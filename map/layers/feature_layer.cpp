@@ -1,6 +1,7 @@
 #include "map/layers/feature_layer.h"
 
 #include "map/layers/map_messages.h"
+#include "map/services/preferences.h"
 #include "platform/fs/fs.h"
 #include "platform/win/window.h"
 #include "platform/win/winconst.h"
@@ -12,6 +13,23 @@ CFeatureLayer::CFeatureLayer() {
 }
 
 CFeatureLayer::~CFeatureLayer() = default;
+
+void CFeatureLayer::SetDefaultSymbol() {
+    PreferencesData::DefaultSymbols& symbols = GetPreferences()->Data().defaultsymbols;
+    switch (m_displayClass) {
+        case 0:
+            m_defaultSymbol.CopyFrom(symbols.point);
+            break;
+        case 1:
+            m_defaultSymbol.CopyFrom(symbols.line);
+            break;
+        case 2:
+            m_defaultSymbol.CopyFrom(symbols.polygon);
+            break;
+        default:
+            break;
+    }
+}
 
 int CFeatureLayer::FindLabelField() {
     int count = GetFieldCount();

@@ -8,6 +8,8 @@
 #pragma once
 
 #include "map/layers/layer.h"
+#include "map/symbology/label_renderer.h"
+#include "map/symbology/symbol.h"
 
 
 class CFeatureLayer : public CLayer {
@@ -38,6 +40,9 @@ public:
                         const CDoubleRect& searchExtent) = 0;
     virtual void DrawFeatureSymbol(int record, HDC dc, const RECT& rect) = 0;
 
+    // The preferences' default symbol of the layer's display class (point,
+    // line, polygon); other classes keep theirs.
+    void SetDefaultSymbol();
     int FindLabelField();
     int HitTestWithWaitCursor(const DoublePoint& point, double* distance, double tolerance,
                               const CDoubleRect& searchExtent);
@@ -45,5 +50,7 @@ public:
     bool ShowFeatureProperties(HWND parent, int record);
     bool EditFeatureProperties(HWND parent, int record);
 
+    CSymbol m_defaultSymbol;
+    CLabelRenderer m_labelRenderer;
     int32_t m_labelField = 0;
 };

@@ -5,12 +5,16 @@
 #include "core/shell_helpers.h"
 #include "platform/res/locale.h"
 
-PreferencesData::PreferencesData() {
-    std::memset(&fonts.label, 0, sizeof(fonts.label));
-    fonts.label.lfHeight = -13;  // 10 points at 96 dots per inch
-    fonts.label.lfWeight = 400;
+LOGFONT PreferencesData::DefaultLabelFont() {
+    LOGFONT label;
+    label.lfHeight = -13;  // 10 points at 96 dots per inch
+    label.lfWeight = 400;
     const WChar face[] = u"Tahoma";
-    std::memcpy(fonts.label.lfFaceName, face, sizeof(face));
+    std::memcpy(label.lfFaceName, face, sizeof(face));
+    return label;
+}
+
+PreferencesData::PreferencesData() {
     SetFolderDefaults(GetSpecialFolderPath(nullptr, kFolderPersonal));
 }
 

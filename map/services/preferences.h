@@ -5,6 +5,8 @@
 // record of defaults.
 #pragma once
 
+#include "map/symbology/symbol.h"
+#include "map/symbology/text_symbol.h"
 #include "platform/gdi/gdi.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
@@ -57,8 +59,18 @@ struct PreferencesData {
         int measure = 0;
     } tracklog;
     struct Fonts {
-        LOGFONT label;  // Tahoma 10 points
+        LOGFONT label = DefaultLabelFont();  // Tahoma 10 points
     } fonts;
+    // New feature layers take the symbol of their display class.
+    struct DefaultSymbols {
+        CSymbol point{CSymbol::kTypeSimpleMarker};
+        CSymbol line{CSymbol::kTypeSimpleLine};
+        CSymbol polygon{CSymbol::kTypeSimplePolygon};
+    } defaultsymbols;
+    struct MapGrid {
+        CSymbol line{CSymbol::kTypeSimpleLine};
+        CTextSymbol text{DefaultLabelFont()};
+    } mapgrid;
     struct Ims {
         bool log = false;
         bool autorefresh = true;
@@ -68,6 +80,9 @@ struct PreferencesData {
     } layers;
 
     PreferencesData();
+    PreferencesData(const PreferencesData&) = delete;
+    PreferencesData& operator=(const PreferencesData&) = delete;
+    static LOGFONT DefaultLabelFont();
     // The defaults that name the documents folder.
     void SetFolderDefaults(WStringView documentsFolder);
 };

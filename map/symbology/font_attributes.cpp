@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "map/layers/layer.h"
+
 const CharSetEntry kCharSetTable[19] = {
     {u"ANSI", 0},          {u"Default", 1},       {u"Symbol", 2},     {u"Shift JIS", 128},
     {u"Hangeul", 129},     {u"GB2312", 134},      {u"Chinese Big5", 136}, {u"OEM", 255},
@@ -128,12 +130,9 @@ bool ReadFontAttributes(const CXmlNode* element, LOGFONT& font, const LOGFONT* d
 }
 
 double ParseLocaleNumber(WStringView s) {
-    if (s.find(u',') != WStringView::npos && s.find(u'.') == WStringView::npos) {
-        WString t(s);
-        for (WChar& c : t)
-            if (c == u',') c = u'.';
-        return text::ParseDouble(WStringView(t));
-    }
+    double value = 0;
+    if (ParseDocumentNumber(s, value)) return value;
+    // Not a whole number: its leading number, as attribute numbers are read.
     return text::ParseDouble(s);
 }
 

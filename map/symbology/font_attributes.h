@@ -41,8 +41,9 @@ void ParseFontStyle(WStringView style, LOGFONT& font);
 WString FontStyleWords(const LOGFONT& font);
 
 // A number attribute as the desktop exporter may write it, in its user's
-// locale: a text with a comma and no point takes the comma as the decimal
-// point. `def` when the attribute is absent.
+// locale (the document reader's numbers: a comma and no point is a decimal
+// comma); a text that is not a whole number gives its leading number, 0
+// when there is none. `def` when the attribute is absent.
 double ReadLocaleNumber(const CXmlNode* element, WStringView name, double def);
 double ParseLocaleNumber(WStringView text);
 // A double brought into the range of int and truncated (NaN gives 0).

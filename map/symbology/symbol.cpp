@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/window_helpers.h"
 #include "formats/shape/shape_draw.h"
 #include "map/symbology/font_attributes.h"
 #include "platform/fs/fs.h"
@@ -115,16 +116,8 @@ HBITMAP CopyBitmap(HBITMAP source) {
 // rotation as escapement and orientation, no style.
 LOGFONT MarkerFontRecord(int tenths, const WString& face, int rotation, BYTE charSet) {
     LOGFONT lf;
+    FillLogFont(lf, tenths, face.c_str(), rotation, 0);
     lf.lfCharSet = charSet;
-    HDC dc = CreateCompatibleDC(nullptr);
-    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    DeleteDC(dc);
-    lf.lfHeight = -static_cast<LONG>(static_cast<long long>(tenths) * dpi / 720);
-    size_t n = std::min<size_t>(face.size(), LF_FACESIZE - 1);
-    for (size_t i = 0; i < n; ++i) lf.lfFaceName[i] = face[i];
-    lf.lfEscapement = rotation;
-    lf.lfOrientation = rotation;
-    lf.lfWeight = FW_NORMAL;
     return lf;
 }
 

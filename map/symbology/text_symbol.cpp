@@ -4,11 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "map/services/preferences.h"
 #include "map/symbology/font_attributes.h"
 
 namespace {
-
-const LOGFONT* g_preferencesLabelFont = nullptr;
 
 // Sizes in tenths of a point beyond any font.
 constexpr int kMaxTenths = 100000;
@@ -17,15 +16,11 @@ int Tenths(double points) { return std::clamp(ClampToInt(points * 10), -kMaxTent
 
 }  // namespace
 
-void SetPreferencesLabelFont(const LOGFONT* font) { g_preferencesLabelFont = font; }
-const LOGFONT* GetPreferencesLabelFont() { return g_preferencesLabelFont; }
+CTextSymbol::CTextSymbol() : CTextSymbol(GetPreferences()->Data().fonts.label) {}
 
-CTextSymbol::CTextSymbol() {
-    GetObject(GetStockObject(SYSTEM_FONT), sizeof m_fontRecord, &m_fontRecord);
-    if (const LOGFONT* prefs = GetPreferencesLabelFont()) {
-        m_fontRecord = *prefs;
-        m_size = std::clamp(10 * FontHeightToPoints(m_fontRecord.lfHeight), -kMaxTenths, kMaxTenths);
-    }
+CTextSymbol::CTextSymbol(const LOGFONT& start) {
+    m_fontRecord = start;
+    m_size = std::clamp(10 * FontHeightToPoints(m_fontRecord.lfHeight), -kMaxTenths, kMaxTenths);
 }
 
 CTextSymbol::~CTextSymbol() { DeleteFont(); }

@@ -9,7 +9,10 @@
 
 class CTextSymbol {
 public:
+    // Starts from the preferences' label font.
     CTextSymbol();
+    // Starts from the given font (the preferences' own text symbols).
+    explicit CTextSymbol(const LOGFONT& start);
     ~CTextSymbol();
     CTextSymbol(const CTextSymbol&) = delete;
     CTextSymbol& operator=(const CTextSymbol&) = delete;
@@ -40,8 +43,3 @@ private:
     void EnsureFont(int angle, int size);
     void DeleteFont();
 };
-
-// The preferences' label font, from which new text symbols start; null
-// while there is no preferences object. The record must outlive its use.
-void SetPreferencesLabelFont(const LOGFONT* font);
-const LOGFONT* GetPreferencesLabelFont();

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "core/config_xml_file.h"
+#include "core/window_helpers.h"
+#include "map/services/preferences.h"
 #include "map/symbology/font_attributes.h"
 #include "map/symbology/symbol.h"
 #include "map/symbology/text_symbol.h"
@@ -23,13 +25,17 @@ protected:
         DeviceRootTest::SetUp();
         gdi::SetScreenMetrics(gdi::ScreenMetrics{32, 96, 96});
         ResetFontMetricsForTests();
-        SetPreferencesLabelFont(nullptr);
+        ResetScreenDpiForTests();
+        ResetPreferencesForTests();
         CSymbol::ResetCaches();
-        GetStockObject(WHITE_BRUSH);  // stock objects are made on first use
+        // Stock objects and the preferences' symbols are made on first use.
+        GetStockObject(WHITE_BRUSH);
+        GetPreferences();
         liveAtStart_ = gdi::LiveObjectCount();
     }
     void TearDown() override {
-        SetPreferencesLabelFont(nullptr);
+        CSymbol::ResetCaches();
+        ResetPreferencesForTests();
         DeviceRootTest::TearDown();
     }
 
