@@ -1,14 +1,11 @@
 #include "map/symbology/renderer.h"
 
+#include "map/layers/map_messages.h"
 #include "map/symbology/font_attributes.h"
 #include "map/symbology/label_renderer.h"
 #include "platform/fs/fs.h"
-
-namespace {
-SymbologyMessageHook g_messageHook = nullptr;
-}
-
-void SetSymbologyMessageHook(SymbologyMessageHook hook) { g_messageHook = hook; }
+#include "platform/win/winconst.h"
+#include "resources/zres.h"
 
 int RotationTypeFromName(WStringView name) {
     if (text::EqualsNoCase(name, u"arithmetic")) return 3;
@@ -93,11 +90,11 @@ bool CRenderer::ReadLayerFile(const WString& path) {
     if (!fs::ResolvePath(path, &r) || !r.exists) return false;
     CXmlDocument doc;
     if (!doc.LoadFile(path) || !doc.GetRoot()) {
-        if (g_messageHook) g_messageHook(8023, path);
+        ShowMapMessage(IDP_ERROR_PARSING, MB_OK | MB_ICONERROR, kBeepError, {path});
         return false;
     }
     if (doc.GetRoot()->GetName() != u"Zarnip") {
-        if (g_messageHook) g_messageHook(8024, path);
+        ShowMapMessage(IDP_ROOT_NOT_ZARNIP, MB_OK | MB_ICONERROR, kBeepError, {path});
         return false;
     }
     const CXmlNode* layer = doc.GetRoot()->GetName() == u"LAYER" ? doc.GetRoot()

@@ -18,8 +18,8 @@ public:
 
     // From the SYMBOLOGY child of the layer element (and its HYPERLINK).
     bool ReadXml(const CXmlNode* layer);
-    // A layer file by itself: the first LAYER element of its tree. Parse
-    // errors are reported through the message hook.
+    // A layer file by itself: the first LAYER element of its tree. A file
+    // that does not parse or whose root is not Zarnip shows an error box.
     bool ReadLayerFile(const WString& path);
     // The renderer element alone: SIMPLERENDERER (with `visible`, as map
     // documents carry it, when given) or VALUEMAPRENDERER. False without classes.
@@ -53,9 +53,3 @@ private:
 // 1 "counterclockwise", 2 "geographic" or "clockwise" (also anything
 // else), 3 "arithmetic".
 int RotationTypeFromName(WStringView name);
-
-// Messages of ReadLayerFile: 8023 "Error parsing %1" and 8024 "Error in %1,
-// the root tag is not Zarnip.", with the path. The shell shows them as
-// error boxes; without a hook they are dropped.
-using SymbologyMessageHook = void (*)(int messageId, const WString& path);
-void SetSymbologyMessageHook(SymbologyMessageHook hook);

@@ -16,6 +16,8 @@
 #include "map/symbology/font_attributes.h"
 #include "map/symbology/symbol.h"
 #include "map/symbology/text_symbol.h"
+#include "platform/win/window.h"
+#include "tests/map/map_doubles.h"
 #include "tests/platform/fs_test_root.h"
 #include "tests/platform/gdi_picture.h"
 
@@ -27,6 +29,7 @@ protected:
         ResetFontMetricsForTests();
         ResetScreenDpiForTests();
         ResetPreferencesForTests();
+        win::ResetForTests();
         CSymbol::ResetCaches();
         // Stock objects and the preferences' symbols are made on first use.
         GetStockObject(WHITE_BRUSH);
@@ -36,6 +39,7 @@ protected:
     void TearDown() override {
         CSymbol::ResetCaches();
         ResetPreferencesForTests();
+        win::ResetForTests();
         DeviceRootTest::TearDown();
     }
 
