@@ -213,14 +213,15 @@ TEST_F(VbsEngineTest, ErrorsCarryPositionTextAndHresult) {
     ASSERT_EQ(h->site.errors.size(), 2u);
     EXPECT_EQ(uint32_t(h->site.errors[1].scode), 0x800A03F6u);  // 1014 Expected 'End'
     EXPECT_EQ(h->site.errors[1].source, u"VBScript compilation error");
-    // a member's own failure keeps its HRESULT; a raised one its text
+    // a member's failure code becomes the language's number (E_INVALIDARG is 5); a
+    // raised one keeps its code and text
     EXPECT_EQ(Exec(u"Layers(1).Fail 1"), SCRIPT_E_REPORTED);
-    EXPECT_EQ(h->site.errors[2].scode, E_INVALIDARG);
+    EXPECT_EQ(h->site.errors[2].scode, MakeScriptError(5));
     EXPECT_EQ(Exec(u"Layers(1).Fail 2"), SCRIPT_E_REPORTED);
     EXPECT_EQ(h->site.errors[3].scode, E_FAIL);
     EXPECT_EQ(h->site.errors[3].description, u"The layer is not open.");
     EXPECT_EQ(Exec(u"On Error Resume Next\nLayers(1).Fail 1\nApplication.Log CStr(Err.Number = "
-                   u"&H80070057)"),
+                   u"5)"),
               S_OK)
         << lastError;
     EXPECT_EQ(Exec(u"Application.Log Nope(1)"), SCRIPT_E_REPORTED);

@@ -353,7 +353,7 @@ void FnLeft(Interp&, A& a, Value* o) {
     SetStr(o, WStringView(s).substr(0, size_t(n)));
 }
 void FnRight(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0)) return SetNull(o);
+    if (IsNull(a, 0)) Throw(94);
     WString s = StrArg(a, 0);
     int32_t n = ToLong(Arg0(a, 1));
     if (n < 0) Throw(5);
@@ -455,7 +455,7 @@ void FnInStr(Interp&, A& a, Value* o) {
     SetLong(o, p == WString::npos ? 0 : int32_t(p + 1));
 }
 void FnInStrRev(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0) || IsNull(a, 1)) return SetNull(o);
+    if (IsNull(a, 0) || IsNull(a, 1)) Throw(94);
     WString h = StrArg(a, 0), n = StrArg(a, 1);
     int32_t start = LongArg(a, 2, -1);
     if (start == 0 || start < -1) Throw(5);
@@ -473,8 +473,7 @@ void FnStrComp(Interp&, A& a, Value* o) {
     SetInt(o, int16_t(CompareText(StrArg(a, 0), StrArg(a, 1), text)));
 }
 void FnReplace(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0)) return SetNull(o);
-    if (IsNull(a, 1) || IsNull(a, 2)) Throw(94);
+    if (IsNull(a, 0) || IsNull(a, 1) || IsNull(a, 2)) Throw(94);
     WString s = StrArg(a, 0), find = StrArg(a, 1), with = StrArg(a, 2);
     int32_t start = LongArg(a, 3, 1);
     int32_t count = LongArg(a, 4, -1);
@@ -549,6 +548,7 @@ void FnSplit(Interp&, A& a, Value* o) {
 
 SAFEARRAY* VectorArg(const A& a, size_t i) {
     const VARIANT* v = Target(Arg0(a, i));
+    if (v->vt == VT_NULL) Throw(94);
     if (!(v->vt & VT_ARRAY) || !v->parray) Throw(13);
     if (SafeArrayGetDim(v->parray) != 1) Throw(5);
     return v->parray;
@@ -731,7 +731,7 @@ int WeekdayOf(double d, int fdow) {
     return (DayOfWeek(d) - fdow + 7) % 7 + 1;
 }
 void FnWeekday(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0)) return SetNull(o);
+    if (IsNull(a, 0)) Throw(94);
     double d = ToDate(Arg0(a, 0));
     SetInt(o, int16_t(WeekdayOf(d, FirstDay(a, 1))));
 }
@@ -768,16 +768,17 @@ void FnTimeSerial(Interp&, A& a, Value* o) {
     SetDate(o, day >= 0 ? day + frac : day - frac);
 }
 void FnDateValue(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0)) return SetNull(o);
+    if (IsNull(a, 0)) Throw(94);
     double d = ToDate(Arg0(a, 0));
     VariantFromDate(o->Receive(), std::trunc(d));
 }
 void FnTimeValue(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0)) return SetNull(o);
+    if (IsNull(a, 0)) Throw(94);
     double d = ToDate(Arg0(a, 0));
     VariantFromDate(o->Receive(), std::fabs(d - std::trunc(d)));
 }
 void FnIsDate(Interp&, A& a, Value* o) {
+    if (IsObjectVt(Target(Arg0(a, 0))->vt)) return SetBool(o, false);  // Nothing too
     Value v;
     Val(a, 0, &v);
     if (v.vt == VT_DATE) return SetBool(o, true);
@@ -1073,8 +1074,17 @@ void FnSetLocale(Interp&, A& a, Value* o) {
 void FnErr(Interp& in, A&, Value* o) {
     VariantFromDispatch(o->Receive(), static_cast<IDispatch*>(in.Err()));
 }
+// The text of Eval, Execute, ExecuteGlobal and GetRef: Null is 94, anything
+// but a text 5.
+WString CodeArg(const A& a) {
+    Value v;
+    Val(a, 0, &v);
+    if (v.vt == VT_NULL) Throw(94);
+    if (v.vt != VT_BSTR) Throw(5);
+    return WString(BstrView(v.bstrVal));
+}
 void FnEval(Interp& in, A& a, Value* o) {
-    WString code = StrArg(a, 0);
+    WString code = CodeArg(a);
     try {
         in.EvalCode(code, in.CurrentFrame(), o);
     } catch (const SyntaxError& e) {
@@ -1082,7 +1092,7 @@ void FnEval(Interp& in, A& a, Value* o) {
     }
 }
 void FnExecute(Interp& in, A& a, Value* o) {
-    WString code = StrArg(a, 0);
+    WString code = CodeArg(a);
     try {
         in.ExecuteCode(code, in.CurrentFrame(), false);
     } catch (const SyntaxError& e) {
@@ -1091,7 +1101,7 @@ void FnExecute(Interp& in, A& a, Value* o) {
     o->Receive();
 }
 void FnExecuteGlobal(Interp& in, A& a, Value* o) {
-    WString code = StrArg(a, 0);
+    WString code = CodeArg(a);
     try {
         in.ExecuteCode(code, nullptr, true);
     } catch (const SyntaxError& e) {
@@ -1100,7 +1110,7 @@ void FnExecuteGlobal(Interp& in, A& a, Value* o) {
     o->Receive();
 }
 void FnGetRef(Interp& in, A& a, Value* o) {
-    WString name = Fold(StrArg(a, 0));
+    WString name = Fold(CodeArg(a));
     const Proc* p = in.FindProc(name);
     if (!p) Throw(5);
     IDispatch* d = in.MakeProcRef(p);
@@ -1165,9 +1175,11 @@ WString UnescapeText(const WString& s) {
     return r;
 }
 void FnEscape(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) Throw(94);
     Str1(a, o, EscapeText);
 }
 void FnUnescape(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) Throw(94);
     Str1(a, o, UnescapeText);
 }
 

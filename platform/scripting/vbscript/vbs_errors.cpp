@@ -28,12 +28,30 @@ const char16_t* ErrorText(int n) {
             return u"Error in loading DLL";
         case 51:
             return u"Internal error";
+        case 53:
+            return u"File not found";
+        case 57:
+            return u"Device I/O error";
+        case 58:
+            return u"File already exists";
+        case 61:
+            return u"Disk full";
+        case 67:
+            return u"Too many files";
+        case 70:
+            return u"Permission denied";
+        case 75:
+            return u"Path/File access error";
+        case 76:
+            return u"Path not found";
         case 91:
             return u"Object variable not set";
         case 92:
             return u"For loop not initialized";
         case 94:
             return u"Invalid use of Null";
+        case 322:
+            return u"Can't create necessary temporary file";
         case 424:
             return u"Object required";
         case 429:
@@ -44,16 +62,28 @@ const char16_t* ErrorText(int n) {
             return u"Object doesn't support this property or method";
         case 440:
             return u"Automation error";
+        case 432:
+            return u"File name or class name not found during Automation operation";
         case 445:
             return u"Object doesn't support this action";
+        case 446:
+            return u"Object doesn't support named arguments";
+        case 447:
+            return u"Object doesn't support current locale setting";
+        case 448:
+            return u"Named argument not found";
         case 449:
             return u"Argument not optional";
         case 450:
             return u"Wrong number of arguments or invalid property assignment";
         case 451:
             return u"Object not a collection";
+        case 453:
+            return u"Specified DLL function not found";
         case 458:
             return u"Variable uses an Automation type not supported in VBScript";
+        case 462:
+            return u"The remote server machine does not exist or is unavailable";
         case 500:
             return u"Variable is undefined";
         case 501:

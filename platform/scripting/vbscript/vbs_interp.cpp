@@ -396,6 +396,8 @@ void Interp::SetErr(const VbsError& e) {
     err_->number = e.number;
     err_->description = e.description;
     err_->source = e.source;
+    err_->helpFile = e.helpFile;
+    err_->helpContext = e.helpContext;
 }
 
 void Interp::ClearErr() {
@@ -679,6 +681,7 @@ Interp::Flow Interp::ExecStmt(const Stmt* s, Frame& f) {
             auto* w = static_cast<const WithStmt*>(s);
             Value obj;
             Eval(w->obj.get(), f, &obj);
+            if (!IsObjectVt(Target(&obj)->vt)) Throw(424);
             f.with.push_back(std::move(obj));
             Flow fl;
             try {
@@ -1329,9 +1332,8 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
         if (!e.prog) e.prog = p->program;
         throw;
     }
-    // A procedure that handled its own errors leaves none behind: the language clears Err
-    // on the way out (Exit Sub/Function or the end of the body) while Resume Next is on.
-    if (f.resumeNext) ClearErr();
+    // Err is not cleared on the way out: a caller under On Error Resume Next
+    // sees what the procedure resumed past ("Call Helper()" then "If Err.Number").
     if (p->resultSlot >= 0) {
         VARIANT* r = &f.slots[p->resultSlot];
         Value rv;
@@ -1404,6 +1406,9 @@ void Interp::CallIdent(const IdentExpr* id, Frame& f, ArgList& args, Value* out,
             return;
         case Binding::Builtin:
             CallBuiltin(b->builtin, args, out);
+            // a Byte result of a call statement ("Call CByte(1)") is a type the
+            // statement form cannot take
+            if (isStmt && out->vt == VT_UI1) Throw(458);
             return;
         case Binding::ClassB:
             Throw(13, id->name);
@@ -1465,7 +1470,7 @@ void Interp::CallMember(const VARIANT* objv, const WString& name, const WString&
     const VARIANT* t = Target(objv);
     if (!IsObjectVt(t->vt)) Throw(424, name);
     IDispatch* d = ObjectOf(t, &hold);
-    if (!d) Throw(91, name);
+    if (!d) Throw(424, name);  // a member of Nothing
     ComPtr<IDispatch> keep(d);
     if (auto* db = dynamic_cast<DispatchBase*>(d)) {
         DISPID id = db->FindMember(lname, caller);

@@ -363,16 +363,21 @@ void ErrObject::Call(DISPID id, uint16_t flags, ArgList& args, Value* result) {
             e.number = n > 2147483647.0 ? int32_t(uint32_t(n)) : int32_t(n);
             if (e.number == 0) Throw(5);
             e.hr = HrOfNumber(e.number);
+            // what is not given stays from the error before ("Err.Raise n" again)
             e.source = args.size() > 1 && !args[1].missing ? ToStr(args[1].Get())
+                       : !source.empty()                   ? source
                                                            : WString(kRuntimeSource);
+            e.helpFile = args.size() > 3 && !args[3].missing ? ToStr(args[3].Get()) : helpFile;
+            e.helpContext =
+                args.size() > 4 && !args[4].missing ? ToLong(args[4].Get()) : helpContext;
             if (args.size() > 2 && !args[2].missing) {
                 e.description = ToStr(args[2].Get());
+            } else if (!description.empty()) {
+                e.description = description;
             } else {
                 const char16_t* t = e.number > 0 && e.number <= 0xFFFF ? ErrorText(e.number) : u"";
                 e.description = *t ? WString(t) : u"Unknown runtime error";
             }
-            if (args.size() > 3 && !args[3].missing) helpFile = ToStr(args[3].Get());
-            if (args.size() > 4 && !args[4].missing) helpContext = ToLong(args[4].Get());
             throw e;
         }
         default:

@@ -21,33 +21,31 @@ void Throw(int number, WStringView detail) {
     throw e;
 }
 
+// The language's numbers of the platform's failure codes; any other code
+// stays as it is (a negative Err.Number).
 int32_t NumberOfHr(HRESULT hr) {
     if ((uint32_t(hr) & 0xFFFF0000u) == 0x800A0000u) return int32_t(hr & 0xFFFF);
-    switch (hr) {
-        case DISP_E_MEMBERNOTFOUND:
-        case DISP_E_UNKNOWNNAME:
-            return 438;
-        case DISP_E_TYPEMISMATCH:
-            return 13;
-        case DISP_E_OVERFLOW:
-            return 6;
-        case DISP_E_BADPARAMCOUNT:
-            return 450;
-        case DISP_E_PARAMNOTOPTIONAL:
-            return 449;
-        case DISP_E_BADINDEX:
-            return 9;
-        case DISP_E_DIVBYZERO:
-            return 11;
-        case DISP_E_ARRAYISLOCKED:
-            return 10;
-        case E_OUTOFMEMORY:
-            return 7;
-        case E_NOINTERFACE:
-            return 430;
-        default:
-            return hr;
-    }
+    static const struct {
+        uint32_t hr;
+        int16_t number;
+    } kTable[] = {
+        {0x80004001, 445}, {0x80004002, 430}, {0x80020001, 438}, {0x80020003, 438},
+        {0x80020004, 448}, {0x80020005, 13},  {0x80020006, 438}, {0x80020007, 446},
+        {0x80020008, 458}, {0x8002000A, 6},   {0x8002000B, 9},   {0x8002000C, 447},
+        {0x8002000D, 10},  {0x8002000E, 450}, {0x8002000F, 449}, {0x80020011, 451},
+        {0x8002802F, 453}, {0x80028CA0, 13},  {0x80028CA1, 9},   {0x80028CA2, 57},
+        {0x80028CA3, 322}, {0x80030002, 432}, {0x80030003, 76},  {0x80030004, 67},
+        {0x80030005, 70},  {0x80030008, 7},   {0x80030012, 67},  {0x80030013, 70},
+        {0x8003001D, 57},  {0x8003001E, 57},  {0x80030020, 75},  {0x80030021, 70},
+        {0x80030050, 58},  {0x80030070, 61},  {0x800300FC, 53},  {0x80030100, 70},
+        {0x80030101, 70},  {0x80030103, 57},  {0x80040154, 429}, {0x800401E3, 429},
+        {0x800401E6, 432}, {0x800401EA, 432}, {0x800401F3, 429}, {0x800401F5, 429},
+        {0x800401FE, 429}, {0x80070005, 70},  {0x8007000E, 7},   {0x80070057, 5},
+        {0x800706BA, 462}, {0x80080005, 429},
+    };
+    for (const auto& m : kTable)
+        if (uint32_t(hr) == m.hr) return m.number;
+    return hr;
 }
 
 HRESULT HrOfNumber(int32_t number) {
@@ -67,6 +65,8 @@ void ThrowHr(HRESULT hr, EXCEPINFO* ei, WStringView detail) {
         e.number = NumberOfHr(sc);
         e.description = WString(BstrView(ei->bstrDescription));
         e.source = WString(BstrView(ei->bstrSource));
+        e.helpFile = WString(BstrView(ei->bstrHelpFile));
+        e.helpContext = int32_t(ei->dwHelpContext);
         ClearExcepInfo(ei);
     } else {
         if (ei) ClearExcepInfo(ei);

@@ -20,6 +20,8 @@ struct VbsError {
     WString description;
     WString source;
     WString detail;  // the name involved, shown in error reports
+    WString helpFile;
+    int32_t helpContext = 0;
     int line = -1, col = -1;
     const Program* prog = nullptr;  // where line and col are
 };
