@@ -52,6 +52,19 @@ BSTR SysAllocStringLen(const OLECHAR* s, uint32_t len) {
     return r;
 }
 
+BSTR SysAllocStringByteLen(const char* s, uint32_t bytes) {
+    BSTR r = AllocBytes((bytes + 1) / 2);
+    if (!r) return nullptr;
+    *BstrHeader(r) = bytes;
+    char* p = reinterpret_cast<char*>(r);
+    if (s)
+        std::memcpy(p, s, bytes);
+    else
+        std::memset(p, 0, bytes);
+    if (bytes & 1) p[bytes] = 0;
+    return r;
+}
+
 BSTR SysAllocString(const OLECHAR* s) {
     if (!s) return nullptr;
     return SysAllocStringLen(s, static_cast<uint32_t>(text::Length(s)));
@@ -214,7 +227,8 @@ HRESULT CopyValue(VARIANT* dst, VARTYPE t, const void* p) {
         case VT_BSTR: {
             BSTR s = *static_cast<const BSTR*>(p);
             if (s) {
-                dst->bstrVal = SysAllocStringLen(s, SysStringLen(s));
+                dst->bstrVal =
+                    SysAllocStringByteLen(reinterpret_cast<const char*>(s), SysStringByteLen(s));
                 if (!dst->bstrVal) return E_OUTOFMEMORY;
             }
             break;

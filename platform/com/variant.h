@@ -234,6 +234,8 @@ BSTR SysAllocString(WStringView s);
 void SysFreeString(BSTR s);
 uint32_t SysStringLen(BSTR s);      // characters; 0 for null
 uint32_t SysStringByteLen(BSTR s);  // bytes
+// A string of any number of bytes (an odd one leaves half a character); s may be null.
+BSTR SysAllocStringByteLen(const char* s, uint32_t bytes);
 // Replaces *ps with a copy of s; false (and *ps unchanged) when out of memory.
 bool SysReAllocString(BSTR* ps, const OLECHAR* s);
 bool SysReAllocStringLen(BSTR* ps, const OLECHAR* s, uint32_t len);

@@ -141,7 +141,7 @@ TEST(VbsClassic, RadixLiteralAfterCallName) {
         {"Sub Foo(x) : r = x : End Sub\nFoo &hFF", "255"},
         {"Sub Foo(x) : r = TypeName(x) & x : End Sub\nFoo &hdeadbeef&", "Long-559038737"},
         {"Sub Foo(x, y) : r = x + y : End Sub\nFoo &O17, &10", "23"},
-        {"On Error Resume Next\nErr.Raise &H8000\nr = Err.Number", "-32768"},
+        {"On Error Resume Next\nErr.Raise &H8000\nr = Err.Number", "32768"},
         {"Class C : Sub M(v) : r = v : End Sub : End Class\nSet o = New C\no.M &H10", "16"},
         // after an operand & still joins text
         {"k = \"a\" : r = k &h1", "a"},
@@ -525,6 +525,109 @@ TEST(VbsClassic, ConditionErrorsSkipTheStatement) {
         {"On Error Resume Next\nDo While 1 / 0\nr = r + 1\nIf r > 2 Then Exit Do\nLoop\nr = r & "
          "Err.Number",
          "11"},
+    });
+}
+
+}  // namespace
+
+namespace {
+
+// ---- objects, types and the rest ----
+
+TEST(VbsClassic, PropertyLetAndSetWithObjects) {
+    const std::string cls =
+        "Class C\nPublic got, m\nPrivate o\n"
+        "Property Let P(v) : got = TypeName(v) : End Property\n"
+        "Property Let V(v) : m = v : End Property\n"
+        "Property Let L(v) : End Property\n"
+        "Property Set S(v) : Set o = v : End Property\n"
+        "Property Get S() : Set S = o : End Property\nEnd Class\nSet k = New C\n";
+    Check({
+        {(cls + "k.P = New RegExp\nr = k.got").c_str(), "IRegExp2"},
+        {(cls + "k.P = 5\nr = k.got").c_str(), "Integer"},
+        // a Let whose body needs the value of an object without one
+        {(cls + "k.V = New C").c_str(), "error 438"},
+        {(cls + "Set k.L = New C").c_str(), "error 438"},
+        {(cls + "Set k.S = New RegExp\nr = TypeName(k.S)").c_str(), "IRegExp2"},
+        // a field put without Set takes the value
+        {(cls + "k.m = New C").c_str(), "error 438"},
+        {(cls + "Set re = New RegExp\nre.Pattern = k").c_str(), "error 438"},
+    });
+}
+
+TEST(VbsClassic, TypesOfConstantsAndResults) {
+    Check({
+        {"r = TypeName(vbSunday) & TypeName(vbSaturday) & TypeName(vbUseSystem) & "
+         "TypeName(vbGeneralDate) & TypeName(vbShortTime) & TypeName(vbFirstJan1)",
+         "IntegerIntegerIntegerIntegerIntegerInteger"},
+        {"r = vbMsgBoxHelpButton & \" \" & vbMsgBoxSetForeground & \" \" & vbMsgBoxRight & \" "
+         "\" & vbMsgBoxRtlReading",
+         "16384 65536 524288 1048576"},
+        {"r = TypeName(Empty And Empty) & TypeName(Not Empty) & TypeName(Empty Or True) & (Not "
+         "Empty)",
+         "LongLongLong-1"},
+        {"r = TypeName(Round(True)) & Round(True) & TypeName(Round(False))", "BooleanTrueBoolean"},
+        {"r = TypeName(&H7FFF) & TypeName(&H8000) & &H8000 & TypeName(&H1&) & &HFFFFFFFF",
+         "IntegerLong32768Long-1"},
+        {"x = &O8", "syntax 1025"},
+        {"x = &19", "syntax 1025"},
+        {"r = UBound(5)", "error 13"},
+        {"r = LBound(\"x\")", "error 13"},
+    });
+}
+
+TEST(VbsClassic, ByteFunctions) {
+    Check({
+        {"r = LenB(\"abc\") & LenB(\"\")", "60"},
+        {"r = LeftB(\"abc\", 2) & \"|\" & MidB(\"abc\", 3, 2) & \"|\" & RightB(\"abc\", 2)",
+         "a|b|c"},
+        {"r = LenB(LeftB(\"abc\", 3)) & LenB(MidB(\"abc\", 2)) & LenB(ChrB(65))", "351"},
+        {"r = InStrB(\"abc\", \"b\") & InStrB(\"abc\", ChrB(99)) & InStrB(4, \"abc\", \"b\")",
+         "350"},
+        {"r = AscB(\"A\") & \" \" & AscB(ChrW(&H141)) & \" \" & AscB(MidB(ChrW(&H141), 2))",
+         "65 65 1"},
+        {"r = ChrB(65) & ChrB(0)", "A"},
+        {"r = AscB(\"\")", "error 5"},
+        {"r = ChrB(256)", "error 5"},
+        {"r = IsNull(LenB(Null)) & IsNull(LeftB(Null, 1))", "TrueTrue"},
+    });
+}
+
+TEST(VbsClassic, ForEachArraysAndHosts) {
+    Check({
+        {"For Each x In Array(1, 2) : Next : r = TypeName(x)", "Empty"},
+        {"x = 5 : For Each x In Array() : Next : r = TypeName(x)", "Empty"},
+        {"For Each x In Array(1, 2) : If x = 1 Then Exit For\nNext : r = x", "1"},
+        {"Set re = New RegExp : re.Pattern = \"a\" : re.Global = True\n"
+         "For Each m In re.Execute(\"aa\") : n = n + 1 : Next : r = n & TypeName(m)",
+         "2Empty"},
+        // arrays handed to a host object keep their flags
+        {"Dim a(3) : r = H.Features(a)", "18"},
+        {"ReDim b(3) : r = H.Features(b)", "0"},
+        {"Dim a(3) : b = a : r = H.Features(b)", "0"},
+    });
+}
+
+TEST(VbsClassic, RegExpReplacement) {
+    Check({
+        {"Set re = New RegExp : re.Pattern = \"(a)(b)\"\nr = re.Replace(\"xab\", \"$2$1$3\")",
+         "xba$3"},
+        {"Set re = New RegExp : re.Pattern = \"a\" : re.Global = True\nr = re.Replace(\"xaa\", "
+         "True)",
+         "x-1-1"},
+        {"Set re = New RegExp : re.Pattern = \"b\"\nr = re.Replace(\"abc\", \"[$&|$`|$'|$$]\")",
+         "a[b|a|c|$]c"},
+        {"Set re = New RegExp : re.Pattern = \"(a)\"\nr = re.Replace(\"a\", \"$10$01\")", "a0a"},
+        {"Set re = New RegExp : re.Pattern = \"(x)?a\"\nr = re.Replace(\"a\", \"<$1>\")", "<>"},
+    });
+}
+
+TEST(VbsClassic, RandomSequence) {
+    Check({
+        {"r = Rnd(-1)", "0.224007"},
+        {"x = Rnd(-1) : r = Rnd & \" \" & Rnd(0)", "0.03584582 0.03584582"},
+        {"x = Rnd(-1) : Randomize 10 : r = Rnd & \" \" & Rnd", "0.1436949 0.200305"},
+        {"r = TypeName(Rnd)", "Single"},
     });
 }
 

@@ -306,7 +306,7 @@ void FnRound(Interp&, A& a, Value* o) {
             *o = std::move(v);
             return;
         case VT_BOOL:
-            return SetInt(o, v.boolVal ? -1 : 0);
+            return SetBool(o, v.boolVal != 0);  // a Boolean stays one
         case VT_EMPTY:
             return SetInt(o, 0);
         case VT_R4: {
@@ -341,9 +341,84 @@ void FnLen(Interp&, A& a, Value* o) {
     if (IsNull(a, 0)) return SetNull(o);
     SetLong(o, int32_t(StrArg(a, 0).size()));
 }
+// The byte functions see a string as the bytes of its UTF-16 storage (low
+// byte first); their results may end in half a character.
+std::string ByteImage(const A& a, size_t i) {
+    const VARIANT* v = Arg0(a, i);
+    if (v->vt == VT_BSTR)
+        return std::string(reinterpret_cast<const char*>(v->bstrVal ? v->bstrVal : u""),
+                           SysStringByteLen(v->bstrVal));
+    WString s = StrArg(a, i);
+    return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2);
+}
+void SetBytes(Value* out, std::string_view b) {
+    VARIANT* o = out->Receive();
+    o->bstrVal = SysAllocStringByteLen(b.data(), uint32_t(b.size()));
+    if (!o->bstrVal) Throw(7);
+    o->vt = VT_BSTR;
+}
 void FnLenB(Interp&, A& a, Value* o) {
     if (IsNull(a, 0)) return SetNull(o);
-    SetLong(o, int32_t(StrArg(a, 0).size() * 2));
+    SetLong(o, int32_t(ByteImage(a, 0).size()));
+}
+void FnLeftB(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) return SetNull(o);
+    std::string b = ByteImage(a, 0);
+    int32_t n = ToLong(Arg0(a, 1));
+    if (n < 0) Throw(5);
+    SetBytes(o, std::string_view(b).substr(0, size_t(n)));
+}
+void FnRightB(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) Throw(94);
+    std::string b = ByteImage(a, 0);
+    int32_t n = ToLong(Arg0(a, 1));
+    if (n < 0) Throw(5);
+    size_t k = std::min(b.size(), size_t(n));
+    SetBytes(o, std::string_view(b).substr(b.size() - k));
+}
+void FnMidB(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) return SetNull(o);
+    std::string b = ByteImage(a, 0);
+    int32_t start = ToLong(Arg0(a, 1));
+    if (start < 1) Throw(5);
+    size_t n = std::string::npos;
+    if (Has(a, 2)) {
+        int32_t l = ToLong(Arg0(a, 2));
+        if (l < 0) Throw(5);
+        n = size_t(l);
+    }
+    if (size_t(start) > b.size()) return SetBytes(o, {});
+    SetBytes(o, std::string_view(b).substr(size_t(start - 1), n));
+}
+void FnInStrB(Interp&, A& a, Value* o) {
+    size_t i = 0;
+    int32_t start = 1;
+    if (a.size() >= 3) {
+        if (IsNull(a, 0)) Throw(94);
+        start = ToLong(Arg0(a, 0));
+        if (start < 1) Throw(5);
+        i = 1;
+    }
+    if (IsNull(a, i) || IsNull(a, i + 1)) return SetNull(o);
+    TextMode(a, i + 2);  // checked; bytes compare as they are
+    std::string h = ByteImage(a, i), n = ByteImage(a, i + 1);
+    if (size_t(start) > h.size()) return SetLong(o, 0);
+    if (n.empty()) return SetLong(o, start);
+    size_t p = h.find(n, size_t(start - 1));
+    SetLong(o, p == std::string::npos ? 0 : int32_t(p + 1));
+}
+void FnAscB(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) Throw(94);
+    std::string b = ByteImage(a, 0);
+    if (b.empty()) Throw(5);
+    SetInt(o, int16_t(uint8_t(b[0])));
+}
+void FnChrB(Interp&, A& a, Value* o) {
+    if (IsNull(a, 0)) Throw(94);
+    int32_t n = ToLong(Arg0(a, 0));
+    if (n < 0 || n > 255) Throw(5);
+    char c = char(n);
+    SetBytes(o, std::string_view(&c, 1));
 }
 void FnLeft(Interp&, A& a, Value* o) {
     if (IsNull(a, 0)) return SetNull(o);
@@ -1199,10 +1274,8 @@ const std::vector<Interp::BuiltinDef>& BuiltinTable() {
         {u"Hex", FnHex, 1, 1},
         {u"Oct", FnOct, 1, 1},
         {u"Asc", FnAsc, 1, 1},
-        {u"AscB", FnAsc, 1, 1},
         {u"AscW", FnAscW, 1, 1},
         {u"Chr", FnChr, 1, 1},
-        {u"ChrB", FnChr, 1, 1},
         {u"ChrW", FnChrW, 1, 1},
         {u"Abs", FnAbs, 1, 1},
         {u"Int", FnInt, 1, 1},
@@ -1220,12 +1293,15 @@ const std::vector<Interp::BuiltinDef>& BuiltinTable() {
         {u"Round", FnRound, 1, 2},
         {u"Len", FnLen, 1, 1},
         {u"LenB", FnLenB, 1, 1},
+        {u"LeftB", FnLeftB, 2, 2},
+        {u"RightB", FnRightB, 2, 2},
+        {u"MidB", FnMidB, 2, 3},
+        {u"InStrB", FnInStrB, 2, 4},
+        {u"AscB", FnAscB, 1, 1},
+        {u"ChrB", FnChrB, 1, 1},
         {u"Left", FnLeft, 2, 2},
-        {u"LeftB", FnLeft, 2, 2},
         {u"Right", FnRight, 2, 2},
-        {u"RightB", FnRight, 2, 2},
         {u"Mid", FnMid, 2, 3},
-        {u"MidB", FnMid, 2, 3},
         {u"LCase", FnLCase, 1, 1},
         {u"UCase", FnUCase, 1, 1},
         {u"LTrim", FnLTrim, 1, 1},
@@ -1235,7 +1311,6 @@ const std::vector<Interp::BuiltinDef>& BuiltinTable() {
         {u"String", FnString, 2, 2},
         {u"StrReverse", FnStrReverse, 1, 1},
         {u"InStr", FnInStr, 2, 4},
-        {u"InStrB", FnInStr, 2, 4},
         {u"InStrRev", FnInStrRev, 2, 4},
         {u"StrComp", FnStrComp, 2, 3},
         {u"Replace", FnReplace, 3, 6},
@@ -1322,23 +1397,23 @@ bool BuiltinConstant(const WString& lname, Value* out) {
         {u"vbbinarycompare", 0, 0, nullptr},
         {u"vbtextcompare", 0, 1, nullptr},
         {u"vbdatabasecompare", 0, 2, nullptr},
-        {u"vbusesystemdayofweek", 0, 0, nullptr},
-        {u"vbsunday", 0, 1, nullptr},
-        {u"vbmonday", 0, 2, nullptr},
-        {u"vbtuesday", 0, 3, nullptr},
-        {u"vbwednesday", 0, 4, nullptr},
-        {u"vbthursday", 0, 5, nullptr},
-        {u"vbfriday", 0, 6, nullptr},
-        {u"vbsaturday", 0, 7, nullptr},
-        {u"vbusesystem", 0, 0, nullptr},
-        {u"vbfirstjan1", 0, 1, nullptr},
-        {u"vbfirstfourdays", 0, 2, nullptr},
-        {u"vbfirstfullweek", 0, 3, nullptr},
-        {u"vbgeneraldate", 0, 0, nullptr},
-        {u"vblongdate", 0, 1, nullptr},
-        {u"vbshortdate", 0, 2, nullptr},
-        {u"vblongtime", 0, 3, nullptr},
-        {u"vbshorttime", 0, 4, nullptr},
+        {u"vbusesystemdayofweek", 3, 0, nullptr},
+        {u"vbsunday", 3, 1, nullptr},
+        {u"vbmonday", 3, 2, nullptr},
+        {u"vbtuesday", 3, 3, nullptr},
+        {u"vbwednesday", 3, 4, nullptr},
+        {u"vbthursday", 3, 5, nullptr},
+        {u"vbfriday", 3, 6, nullptr},
+        {u"vbsaturday", 3, 7, nullptr},
+        {u"vbusesystem", 3, 0, nullptr},
+        {u"vbfirstjan1", 3, 1, nullptr},
+        {u"vbfirstfourdays", 3, 2, nullptr},
+        {u"vbfirstfullweek", 3, 3, nullptr},
+        {u"vbgeneraldate", 3, 0, nullptr},
+        {u"vblongdate", 3, 1, nullptr},
+        {u"vbshortdate", 3, 2, nullptr},
+        {u"vblongtime", 3, 3, nullptr},
+        {u"vbshorttime", 3, 4, nullptr},
         {u"vbempty", 3, 0, nullptr},
         {u"vbnull", 3, 1, nullptr},
         {u"vbinteger", 3, 2, nullptr},
@@ -1372,6 +1447,10 @@ bool BuiltinConstant(const WString& lname, Value* out) {
         {u"vbdefaultbutton4", 3, 768, nullptr},
         {u"vbapplicationmodal", 3, 0, nullptr},
         {u"vbsystemmodal", 3, 4096, nullptr},
+        {u"vbmsgboxhelpbutton", 0, 16384, nullptr},
+        {u"vbmsgboxsetforeground", 0, 65536, nullptr},
+        {u"vbmsgboxright", 0, 524288, nullptr},
+        {u"vbmsgboxrtlreading", 0, 1048576, nullptr},
         {u"vbok", 3, 1, nullptr},
         {u"vbcancel", 3, 2, nullptr},
         {u"vbabort", 3, 3, nullptr},

@@ -50,6 +50,23 @@ private:
     int* depth_;
 };
 
+bool IsMemberTarget(const Expr* e) {
+    if (e->kind == EK::Call) e = static_cast<const CallExpr*>(e)->target.get();
+    return e->kind == EK::Member || e->kind == EK::WithDot;
+}
+
+// The value of an object put without Set to anything but a class's Property
+// Let: its default value (438 when it has none).
+void PutValue(uint16_t flags, ArgList& args) {
+    if (!(flags & DISPATCH_PROPERTYPUT) || args.empty()) return;
+    Arg& last = args.back();
+    if (!IsObjectVt(Target(last.Get())->vt)) return;
+    Value v;
+    ValueOf(last.Get(), &v);
+    last.ref = nullptr;
+    last.val = std::move(v);
+}
+
 // What a comparison operand was written as (a negated number is computed).
 Lit LiteralKind(const Expr* e) {
     if (e->kind != EK::Const) return Lit::None;
@@ -560,7 +577,18 @@ Interp::Flow Interp::ExecStmt(const Stmt* s, Frame& f) {
         case SK::Assign: {
             auto* a = static_cast<const AssignStmt*>(s);
             Value v;
-            EvalValue(a->rhs.get(), f, &v);
+            if (IsMemberTarget(a->lhs.get())) {
+                // obj.p = x: a class's Property Let receives an object itself;
+                // other members take its value (CallMember)
+                Eval(a->rhs.get(), f, &v);
+                if (v.vt & VT_BYREF) {
+                    Value c;
+                    Assign(&c, &v);
+                    v = std::move(c);
+                }
+            } else {
+                EvalValue(a->rhs.get(), f, &v);
+            }
             AssignTo(a->lhs.get(), f, v, false);
             return Flow::Normal;
         }
@@ -758,7 +786,7 @@ void Interp::ExecDim(const DimStmt* s, Frame& f) {
         CheckArraySize(b);
         SAFEARRAY* sa = SafeArrayCreate(VT_VARIANT, uint32_t(b.size()), b.data());
         if (!sa) Throw(7);
-        sa->fFeatures |= FADF_FIXEDSIZE;
+        sa->fFeatures |= FADF_FIXEDSIZE | FADF_STATIC;
         VariantClear(dst);
         dst->vt = VT_ARRAY | VT_VARIANT;
         dst->parray = sa;
@@ -925,14 +953,15 @@ Interp::Flow Interp::ExecForEach(const ForEachStmt* s, Frame& f) {
         Value copy;
         Assign(&copy, c);
         SAFEARRAY* sa = copy.parray;
-        if (!sa) return Flow::Normal;
-        uint64_t n = SafeArrayCount(sa);
+        uint64_t n = sa ? SafeArrayCount(sa) : 0;
         for (uint64_t i = 0; i < n; ++i) {
             setVar(&static_cast<VARIANT*>(sa->pvData)[i]);
             Flow fl = ExecBlock(s->body, f);
-            if (fl == Flow::ExitFor) break;
+            if (fl == Flow::ExitFor) return Flow::Normal;
             if (fl != Flow::Normal) return fl;
         }
+        Value empty;
+        setVar(&empty);  // a loop that ran out leaves its variable Empty
         return Flow::Normal;
     }
     ComPtr<IDispatch> hold;
@@ -950,9 +979,11 @@ Interp::Flow Interp::ExecForEach(const ForEachStmt* s, Frame& f) {
         if (hr != S_OK || got == 0) break;
         setVar(&item);
         Flow fl = ExecBlock(s->body, f);
-        if (fl == Flow::ExitFor) break;
+        if (fl == Flow::ExitFor) return Flow::Normal;
         if (fl != Flow::Normal) return fl;
     }
+    Value empty;
+    setVar(&empty);
     return Flow::Normal;
 }
 
@@ -1321,7 +1352,7 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
         } else {
             Assign(&f.slots[i], a.Get());
             if (f.slots[i].vt & VT_ARRAY && f.slots[i].parray)
-                f.slots[i].parray->fFeatures &= ~FADF_FIXEDSIZE;
+                f.slots[i].parray->fFeatures &= ~(FADF_FIXEDSIZE | FADF_STATIC);
         }
     }
     ComPtr<IDispatch> keep(me);
@@ -1475,9 +1506,11 @@ void Interp::CallMember(const VARIANT* objv, const WString& name, const WString&
     if (auto* db = dynamic_cast<DispatchBase*>(d)) {
         DISPID id = db->FindMember(lname, caller);
         if (id == DISPID_UNKNOWN) Throw(438, name);
+        if (!dynamic_cast<ClassInstance*>(db)) PutValue(flags, args);
         db->Call(id, flags, args, result);
         return;
     }
+    PutValue(flags, args);
     DISPID id;
     if (FAILED(GetDispId(d, name, &id))) Throw(438, name);
     InvokeHost(d, id, flags, args, result, name);
@@ -1590,7 +1623,7 @@ void Interp::StoreVar(VARIANT* dst, Value& v) {
         // a copy of a fixed array is a dynamic array
         Value copy;
         Assign(&copy, &v);
-        if (copy.parray) copy.parray->fFeatures &= ~FADF_FIXEDSIZE;
+        if (copy.parray) copy.parray->fFeatures &= ~(FADF_FIXEDSIZE | FADF_STATIC);
         if (dst->vt & VT_ARRAY && dst->parray && dst->parray->fFeatures & FADF_FIXEDSIZE)
             Throw(501);
         MoveInto(dst, copy);

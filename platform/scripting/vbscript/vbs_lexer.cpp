@@ -371,8 +371,9 @@ private:
         if (forceLong) ++q;
         p_ = q;
         t.kind = Tok::Int;
-        if (!forceLong && v <= 0xFFFF) {
-            t.ival = int16_t(uint16_t(v));
+        // Integer up to &H7FFF, Long above (&HFFFF is 65535, &HFFFFFFFF is -1)
+        if (!forceLong && v <= 0x7FFF) {
+            t.ival = int32_t(v);
             t.ivt = 2;
         } else {
             t.ival = int32_t(uint32_t(v));

@@ -183,7 +183,7 @@ ClassInstance::ClassInstance(Interp* in, const ClassInfo* info)
             for (int n : f.bounds) b.push_back({uint32_t(n + 1), 0});
             SAFEARRAY* sa = SafeArrayCreate(VT_VARIANT, uint32_t(b.size()), b.data());
             if (sa) {
-                sa->fFeatures |= FADF_FIXEDSIZE;
+                sa->fFeatures |= FADF_FIXEDSIZE | FADF_STATIC;
                 fields_[i].vt = VT_ARRAY | VT_VARIANT;
                 fields_[i].parray = sa;
             }
@@ -261,8 +261,10 @@ void ClassInstance::Call(DISPID id, uint16_t flags, ArgList& args, Value* result
             return;
         case ClassInfo::Member::Prop: {
             if (isPut) {
-                const Proc* p = (flags & DISPATCH_PROPERTYPUTREF) && m.set ? m.set : m.let;
-                if (!p) p = m.set;
+                // Set needs a Property Set; a plain put takes the Let (or the Set
+                // when that is all there is). A Let given an object receives the
+                // object itself: its body decides what value it needs.
+                const Proc* p = (flags & DISPATCH_PROPERTYPUTREF) ? m.set : m.let ? m.let : m.set;
                 if (!p) Throw(438);
                 Value ignore;
                 in->CallProc(p, this, args, &ignore);

@@ -201,11 +201,11 @@ public:
             case 16: {
                 if (args.size() != 2) Throw(450);
                 std::wstring s = Wide(ToStr(args[0].Get()));
-                std::wstring with = Wide(ToStr(args[1].Get()));
-                auto fl = global_ ? std::regex_constants::format_default
-                                  : std::regex_constants::format_first_only;
-                VariantFromString(result->Receive(),
-                                  Narrow(std::regex_replace(s, Regex(), with, fl)));
+                // a Boolean replacement is the text of its number
+                const VARIANT* w = Target(args[1].Get());
+                std::wstring with =
+                    w->vt == VT_BOOL ? std::wstring(w->boolVal ? L"-1" : L"0") : Wide(ToStr(w));
+                VariantFromString(result->Receive(), Narrow(Replace(s, with)));
                 return;
             }
             default:
@@ -239,6 +239,62 @@ private:
             compiled_ = true;
         }
         return re_;
+    }
+
+    // $1..$99 (a group that does not exist stays as written), $&, $`, $' and $$.
+    std::wstring Replace(const std::wstring& s, const std::wstring& with) {
+        const std::wregex& re = Regex();
+        std::wstring out;
+        size_t last = 0;
+        auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+        for (auto it = std::wsregex_iterator(s.begin(), s.end(), re); it != std::wsregex_iterator();
+             ++it) {
+            const std::wsmatch& m = *it;
+            size_t pos = size_t(m.position(0)), len = size_t(m.length(0));
+            out.append(s, last, pos - last);
+            size_t groups = m.size() - 1;
+            for (size_t i = 0; i < with.size(); ++i) {
+                wchar_t c = with[i];
+                wchar_t n = i + 1 < with.size() ? with[i + 1] : 0;
+                if (c != L'$' || !n) {
+                    out += c;
+                } else if (n == L'$') {
+                    out += L'$';
+                    ++i;
+                } else if (n == L'&') {
+                    out += m.str(0);
+                    ++i;
+                } else if (n == L'`') {
+                    out.append(s, 0, pos);
+                    ++i;
+                } else if (n == L'\'') {
+                    out.append(s, pos + len);
+                    ++i;
+                } else if (isDigit(n)) {
+                    size_t g = size_t(n - L'0');
+                    size_t used = 1;
+                    if (i + 2 < with.size() && isDigit(with[i + 2])) {
+                        size_t g2 = g * 10 + size_t(with[i + 2] - L'0');
+                        if (g2 >= 1 && g2 <= groups) {
+                            g = g2;
+                            used = 2;
+                        }
+                    }
+                    if (g >= 1 && g <= groups) {
+                        if (m[g].matched) out += m.str(g);
+                        i += used;
+                    } else {
+                        out += c;
+                    }
+                } else {
+                    out += c;
+                }
+            }
+            last = pos + len;
+            if (!global_) break;
+        }
+        out.append(s, last);
+        return out;
     }
 
     void Execute(const WString& text, Value* result) {

@@ -559,11 +559,14 @@ void Concat(const VARIANT* pa, const VARIANT* pb, Value* out) {
         return;
     }
     if (a->vt == VT_BSTR && b->vt == VT_BSTR) {
-        uint32_t la = SysStringLen(a->bstrVal), lb = SysStringLen(b->bstrVal);
-        BSTR s = SysAllocStringLen(nullptr, la + lb);
+        // joined as bytes: strings built by ChrB may end in half a character
+        uint32_t la = SysStringByteLen(a->bstrVal), lb = SysStringByteLen(b->bstrVal);
+        if (uint64_t(la) + lb > 0x7FFFFFE0u) Throw(14);
+        BSTR s = SysAllocStringByteLen(nullptr, la + lb);
         if (!s) Throw(7);
-        if (la) std::memcpy(s, a->bstrVal, la * sizeof(WChar));
-        if (lb) std::memcpy(s + la, b->bstrVal, lb * sizeof(WChar));
+        auto* p = reinterpret_cast<char*>(s);
+        if (la) std::memcpy(p, a->bstrVal, la);
+        if (lb) std::memcpy(p + la, b->bstrVal, lb);
         VariantFromBstr(out->Receive(), s);
         return;
     }
@@ -622,17 +625,17 @@ int LogicOperand(const VARIANT* v, int32_t* val) {
             return 1;
         case VT_EMPTY:
             *val = 0;
-            return 2;
+            return 3;  // Empty And Empty is a Long
         case VT_I2:
             *val = v->iVal;
             return 2;
         case VT_BSTR: {
             WString t = text::Trim(BstrView(v->bstrVal));
-            if (text::EqualsNoCase(t, u"true")) {
+            if (text::EqualsNoCase(t, u"true") || text::EqualsNoCase(t, u"#true#")) {
                 *val = -1;
                 return 0;
             }
-            if (text::EqualsNoCase(t, u"false")) {
+            if (text::EqualsNoCase(t, u"false") || text::EqualsNoCase(t, u"#false#")) {
                 *val = 0;
                 return 0;
             }
