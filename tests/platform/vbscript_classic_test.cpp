@@ -632,3 +632,31 @@ TEST(VbsClassic, RandomSequence) {
 }
 
 }  // namespace
+
+namespace {
+
+// One script file that mixes every form above compiles and runs as one text.
+TEST(VbsClassic, MixedFormsScriptFile) {
+    FILE* fp = std::fopen(ZN_TEST_DATA "/vbscript/classic_forms.vbs", "rb");
+    ASSERT_TRUE(fp);
+    std::string text;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;) text.append(buf, n);
+    std::fclose(fp);
+    scripttest::Harness h(u"VBScript");
+    ASSERT_EQ(h.SetState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(h.Run(text::FromUtf8(text)), S_OK)
+        << (h.site.errors.empty() ? std::string()
+                                  : text::ToUtf8(h.site.errors[0].description) + " line " +
+                                        std::to_string(h.site.errors[0].line));
+    ComVariant log;
+    ASSERT_EQ(h.Eval(u"log", log.Receive()), S_OK);
+    ASSERT_EQ(log.vt, VT_BSTR);
+    std::string ok12, ok9;
+    for (int i = 0; i < 12; ++i) ok12 += "ok;";
+    for (int i = 0; i < 9; ++i) ok9 += "ok;";
+    EXPECT_EQ(text::ToUtf8(BstrView(log.bstrVal)),
+              "65;15;" + ok12 + "half0.5;half2;half3;" + ok9);
+}
+
+}  // namespace
