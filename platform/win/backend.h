@@ -6,6 +6,8 @@
 // shown and tests drive the model directly.
 #pragma once
 
+#include <optional>
+
 #include "platform/win/window.h"
 
 namespace win {
@@ -47,6 +49,17 @@ public:
     virtual void WaitForEvents(uint32_t timeoutMs) { (void)timeoutMs; }
     virtual void Wake() {}
     virtual bool HasCapability(BackendCapability) const { return false; }
+    // The caret of a window moved (client rectangle) or went away (nullptr):
+    // an input method puts its candidates there.
+    virtual void CaretChanged(HWND, const RECT*) {}
+    // The cursor over the program's windows may have changed (SetCursor, the
+    // wait cursor).
+    virtual void CursorChanged() {}
+    // The desktop's clipboard. A backend without one answers false and
+    // nullopt; the model then keeps the clipboard in the process.
+    // SetClipboardText(nullptr) empties it.
+    virtual bool SetClipboardText(const WString*) { return false; }
+    virtual std::optional<WString> ClipboardText() { return std::nullopt; }
 };
 
 // nullptr restores the null backend. The caller keeps ownership.

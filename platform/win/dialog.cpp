@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 
+#include "platform/gdi/gdi.h"
 #include "platform/res/resource.h"
 #include "platform/win/controls.h"
 #include "platform/win/framework.h"
@@ -647,9 +648,13 @@ int DialogUnitsToPixels(int units, int base, int divisor) {
 
 SIZE DialogBaseUnitsForFont(int pointSize) {
     // The handheld's 8-point dialog font measures 6 by 13 pixels at 96 dpi;
-    // other sizes scale with it.
+    // other sizes and screen resolutions scale with it.
     if (pointSize <= 0) return SIZE{g_sysBaseX, g_sysBaseY};
-    return SIZE{(pointSize * 6 + 4) / 8, (pointSize * 13 + 4) / 8};
+    int64_t dpi = std::clamp(gdi::GetScreenMetrics().logPixelsY, 1, 4800);
+    auto scaled = [&](int64_t per8) {
+        return static_cast<LONG>(std::min<int64_t>((pointSize * per8 * dpi + 384) / 768, 1 << 20));
+    };
+    return SIZE{scaled(6), scaled(13)};
 }
 
 bool IsDialogRunning(HWND dialog) {

@@ -1,5 +1,6 @@
 #include "platform/win/input.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/sys/thread.h"
@@ -20,9 +21,13 @@ struct State {
 };
 State g_in;
 
+// Points far outside the screen (a drag off the window) are clamped to the
+// signed 16-bit range, never wrapped onto the other side.
 LPARAM PointParam(POINT p) {
-    return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(p.x)),
-                      static_cast<WORD>(static_cast<int16_t>(p.y)));
+    auto clamp16 = [](LONG v) {
+        return static_cast<WORD>(static_cast<int16_t>(std::clamp<LONG>(v, -32768, 32767)));
+    };
+    return MAKELPARAM(clamp16(p.x), clamp16(p.y));
 }
 
 HWND HitChild(HWND parent, POINT screen) {
@@ -35,6 +40,9 @@ HWND HitChild(HWND parent, POINT screen) {
             continue;
         if (w->style & WS_DISABLED) return parent;
         if (text::EqualsNoCase(w->className, u"STATIC") && !(w->style & 0x0100 /*SS_NOTIFY*/))
+            continue;
+        // A group box is transparent to the pen: what it frames gets the tap.
+        if (text::EqualsNoCase(w->className, u"BUTTON") && (w->style & 0xF) == 0x7 /*BS_GROUPBOX*/)
             continue;
         return HitChild(c, screen);
     }
@@ -177,6 +185,18 @@ void KeyUp(UINT vk) {
 
 void Key(UINT vk) {
     KeyDown(vk);
+    KeyUp(vk);
+}
+
+void DeviceKeyDown(UINT vk, bool autoRepeat, WStringView text) {
+    HWND t = KeyTarget();
+    if (!t) return;
+    LPARAM lp = 1 | (autoRepeat ? 0x40000000 : 0) | (text.empty() ? 0 : kKeyTextQueued);
+    detail::PostInput(t, WM_KEYDOWN, vk, lp, detail::CursorPoint());
+    for (WChar c : text) detail::PostInput(t, WM_CHAR, c, 1, detail::CursorPoint());
+}
+
+void DeviceKeyUp(UINT vk) {
     KeyUp(vk);
 }
 

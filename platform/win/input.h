@@ -38,6 +38,17 @@ void TapAt(HWND hwnd, POINT client);
 void KeyDown(UINT vk);
 void KeyUp(UINT vk);
 void Key(UINT vk);  // down, then up
+// A key as a keyboard reports it. The key-down's lParam carries a repeat
+// count of 1 and the previous-state bit (set for an auto-repeat); the key-up
+// has the previous-state and transition bits. `text` is what the key typed
+// (a character outside the BMP as two units): queued as WM_CHAR right behind
+// the key-down, which is marked with kKeyTextQueued so that TranslateMessage
+// adds no character of its own.
+void DeviceKeyDown(UINT vk, bool autoRepeat, WStringView text);
+void DeviceKeyUp(UINT vk);
+// lParam bit of a key-down whose characters are already queued (a bit the
+// platform leaves reserved).
+constexpr LPARAM kKeyTextQueued = 0x02000000;
 void Char(WChar c);
 void Type(WStringView text);  // WM_CHAR for each unit
 

@@ -7,6 +7,7 @@
 
 #include "platform/sys/thread.h"
 #include "platform/win/backend.h"
+#include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "platform/win/window_impl.h"
 
@@ -392,6 +393,8 @@ LRESULT DispatchMessage(const MSG* msg) {
 
 bool TranslateMessage(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return false;
+    // The keyboard already queued what this key typed.
+    if (msg->lParam & win::input::kKeyTextQueued) return false;
     UINT vk = static_cast<UINT>(msg->wParam);
     WChar ch = 0;
     if (vk >= 'A' && vk <= 'Z')

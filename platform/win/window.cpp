@@ -10,6 +10,7 @@
 #include "platform/sys/device.h"
 #include "platform/sys/thread.h"
 #include "platform/win/backend.h"
+#include "platform/win/clipboard.h"
 #include "platform/win/commctrl.h"
 #include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
@@ -1086,6 +1087,7 @@ HCURSOR LoadCursor(HINSTANCE, uintptr_t id) {
 HCURSOR SetCursor(HCURSOR cursor) {
     HCURSOR old = g_ui.cursor;
     g_ui.cursor = cursor;
+    if (old != cursor) win::GetDisplayBackend().CursorChanged();
     return old;
 }
 
@@ -1107,10 +1109,10 @@ HWND GetMainWindow() {
     return IsWindow(g_ui.mainWindow) ? g_ui.mainWindow : nullptr;
 }
 void BeginWaitCursor() {
-    ++g_ui.waitCount;
+    if (++g_ui.waitCount == 1) GetDisplayBackend().CursorChanged();
 }
 void EndWaitCursor() {
-    if (g_ui.waitCount > 0) --g_ui.waitCount;
+    if (g_ui.waitCount > 0 && --g_ui.waitCount == 0) GetDisplayBackend().CursorChanged();
 }
 bool IsWaitCursor() {
     return g_ui.waitCount > 0;
@@ -1142,6 +1144,7 @@ void ResetForTests() {
     ResetMenus();
     ResetImageLists();
     ResetTray();
+    ResetClipboard();
     DropAllSurfaces();
     theme::ResetForTests();
     g_ui = UiState{};
