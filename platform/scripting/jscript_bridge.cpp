@@ -104,9 +104,14 @@ void InvokeMember(IDispatch* d, DISPID id, uint16_t flags, VARIANT* args, uint32
         if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
         hr = ei.scode ? ei.scode : MakeScriptError(ei.wCode);
         WStringView desc = BstrView(ei.bstrDescription);
-        SetMessage(out, desc.empty() ? WStringView(DescribeHResult(hr)) : desc);
+        if (desc.empty())
+            std::snprintf(out->message, sizeof out->message, "%s", HostErrorText(hr).c_str());
+        else
+            SetMessage(out, desc);
+        std::string src = text::ToUtf8(BstrView(ei.bstrSource));
+        std::snprintf(out->source, sizeof out->source, "%s", src.c_str());
     } else if (FAILED(hr)) {
-        SetMessage(out, DescribeHResult(hr));
+        std::snprintf(out->message, sizeof out->message, "%s", HostErrorText(hr).c_str());
     }
     ClearExcepInfo(&ei);
     out->hr = hr;
@@ -212,6 +217,7 @@ public:
         bool notCallable = false;
         duk_context* ctx = engine_->Context();
         ComPtr<IDispatch> keep(this);
+        RunScope run(engine_);
         bool ok = Protected(
             ctx,
             [&](duk_context* c) -> duk_ret_t {
@@ -449,7 +455,7 @@ duk_ret_t MemberCall(duk_context* ctx) {
                  &out);
     d->Release();
     for (duk_idx_t i = 0; i < argc; ++i) VariantClear(&args[i]);
-    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     PushVariantRaw(ctx, &out.result);
     VariantClear(&out.result);
     return 1;
@@ -498,7 +504,7 @@ duk_ret_t TrapGet(duk_context* ctx) {
     GetMember(d, TextOf(key, n), &out);
     d->Release();
     if (out.hr == DISP_E_UNKNOWNNAME) return 0;  // unknown names read as undefined
-    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     if (out.isFunction) {
         PushMemberFunctionRaw(ctx, 0, out.dispid);
         return 1;
@@ -524,7 +530,7 @@ duk_ret_t TrapSet(duk_context* ctx) {
     d->Release();
     VariantClear(&value);
     VariantClear(&out.result);
-    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     duk_push_true(ctx);
     return 1;
 }
@@ -560,7 +566,7 @@ duk_ret_t TrapApply(duk_context* ctx) {
                  static_cast<uint32_t>(argc), &out);
     d->Release();
     for (duk_size_t i = 0; i < argc; ++i) VariantClear(&args[i]);
-    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     PushVariantRaw(ctx, &out.result);
     VariantClear(&out.result);
     return 1;
@@ -833,15 +839,110 @@ void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
     }
 }
 
-duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* message) {
+duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* message, const char* source) {
     // No file name: the error takes the position of the script that called us.
-    duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s",
-                              message && *message ? message : "Unspecified error");
+    if (!message) message = "";
+    duk_push_error_object_raw(ctx, ErrorTypeForHResult(hr), nullptr, 0, "%s", message);
     duk_push_int(ctx, hr);
     duk_put_prop_string(ctx, -2, "number");
-    duk_get_prop_string(ctx, -1, "message");
+    duk_push_string(ctx, message);
+    duk_put_prop_string(ctx, -2, "message");
+    duk_push_string(ctx, message);
     duk_put_prop_string(ctx, -2, "description");
+    if (source && *source) {
+        duk_push_string(ctx, source);
+        duk_put_prop_string(ctx, -2, kErrorSource);
+    }
     return duk_throw(ctx);
+}
+
+namespace {
+
+struct Classified {
+    int32_t number;
+    char text[400];
+};
+
+void ClassifyInto(const char* name, const char* message, Classified* out) {
+    ClassicError c = ClassifyEngineError(name ? name : "", message ? message : "");
+    out->number = c.number;
+    std::snprintf(out->text, sizeof out->text, "%s", c.text.c_str());
+}
+
+// Duktape.errCreate: every error the engine creates gets the classic number
+// and text. Script-made errors are finished by the Error constructors of the
+// prelude, host errors by ThrowComRaw.
+duk_ret_t ErrCreateHook(duk_context* ctx) {
+    duk_set_top(ctx, 1);
+    if (!duk_is_error(ctx, 0) || duk_has_prop_string(ctx, 0, "number")) return 1;
+    duk_get_prop_string(ctx, 0, "name");
+    duk_get_prop_string(ctx, 0, "message");
+    Classified c;
+    ClassifyInto(duk_get_string(ctx, 1), duk_get_string(ctx, 2), &c);
+    duk_pop_2(ctx);
+    duk_push_int(ctx, c.number);
+    duk_put_prop_string(ctx, 0, "number");
+    duk_push_string(ctx, c.text);
+    duk_dup_top(ctx);
+    duk_put_prop_string(ctx, 0, "message");
+    duk_put_prop_string(ctx, 0, "description");
+    return 1;
+}
+
+}  // namespace
+
+const char* const kErrorSource = ZN_HIDDEN("src");
+const char* const kThrowFile = ZN_HIDDEN("tf");
+const char* const kThrowLine = ZN_HIDDEN("tl");
+
+namespace {
+
+// Duktape.errThrow: remembers the script line an error was (re)thrown from,
+// the line the classic engine reports for an uncaught error. Natives and
+// the prelude are skipped: the line is that of the host's script.
+duk_ret_t ErrThrowHook(duk_context* ctx) {
+    duk_set_top(ctx, 1);
+    if (!duk_is_error(ctx, 0)) return 1;
+    for (duk_int_t level = -2; level >= -16; --level) {
+        duk_inspect_callstack_entry(ctx, level);
+        if (!duk_is_object(ctx, -1)) {
+            duk_pop(ctx);
+            break;
+        }
+        duk_get_prop_string(ctx, -1, "function");
+        duk_get_prop_string(ctx, -1, "fileName");
+        const char* file = duk_get_string(ctx, -1);
+        if (file && file[0] == '#') {
+            duk_put_prop_string(ctx, 0, kThrowFile);
+            duk_pop(ctx);
+            duk_get_prop_string(ctx, -1, "lineNumber");
+            duk_put_prop_string(ctx, 0, kThrowLine);
+            duk_pop(ctx);
+            break;
+        }
+        duk_pop_3(ctx);
+    }
+    return 1;
+}
+
+duk_ret_t CollectGarbageNative(duk_context* ctx) {
+    duk_gc(ctx, 0);
+    return 0;
+}
+
+}  // namespace
+
+void InstallPreludeRaw(duk_context* ctx) {
+    duk_push_string(ctx, kPrelude);
+    duk_push_string(ctx, "prelude");
+    duk_compile(ctx, DUK_COMPILE_EVAL);
+    duk_call(ctx, 0);  // the prelude's function
+    duk_push_global_object(ctx);
+    duk_push_object(ctx);
+    duk_push_c_function(ctx, CollectGarbageNative, 0);
+    duk_put_prop_string(ctx, -2, "gc");
+    duk_call(ctx, 2);
+    duk_pop(ctx);
 }
 
 void InstallBridgeRaw(duk_context* ctx) {
@@ -880,6 +981,13 @@ void InstallBridgeRaw(duk_context* ctx) {
     duk_put_function_list(ctx, -1, methods);
     duk_put_prop_string(ctx, -2, "prototype");
     duk_put_global_string(ctx, "Enumerator");
+    // Classic numbers and texts on the engine's errors.
+    duk_get_global_string(ctx, "Duktape");
+    duk_push_c_function(ctx, ErrCreateHook, 1);
+    duk_put_prop_string(ctx, -2, "errCreate");
+    duk_push_c_function(ctx, ErrThrowHook, 1);
+    duk_put_prop_string(ctx, -2, "errThrow");
+    duk_pop(ctx);
 }
 
 }  // namespace jscript

@@ -11,6 +11,7 @@
 // is recognised in the common `var Name` form and then wins.
 #include "platform/scripting/jscript_engine.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -68,7 +69,7 @@ duk_ret_t GlobalGetter(duk_context* ctx) {
     if (!engine || !name) return 0;
     CallOutcome out;
     engine->GetGlobalName(TextOf(name, n), isItem, &out);
-    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     PushVariantRaw(ctx, &out.result);  // the value, or the object of a member to call
     VariantClear(&out.result);
     // A member that must be called: the wrapper hands out its member function.
@@ -98,7 +99,7 @@ duk_ret_t GlobalSetter(duk_context* ctx) {
     engine->PutGlobalName(TextOf(name, n), &value, &out);
     VariantClear(&value);
     VariantClear(&out.result);
-    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message);
+    if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     return 0;
 }
 
@@ -119,6 +120,27 @@ JsEngine* EngineOf(duk_context* ctx) {
     return it == Engines().end() ? nullptr : it->second;
 }
 
+bool JsEngine::ShouldStop() {
+    if (stopping_) return true;
+    if (IActiveScriptSite* site = Site()) {
+        ComPtr<IActiveScriptSiteInterruptPoll> poll;
+        if (SUCCEEDED(site->QueryInterface(IID_IActiveScriptSiteInterruptPoll,
+                                           poll.ReceiveVoid())) &&
+            poll && poll->QueryContinue() == S_FALSE)
+            stopping_ = true;
+    }
+    return stopping_;
+}
+
+}  // namespace jscript
+
+extern "C" int zn_jscript_should_stop(void* heapUserData) {
+    auto* engine = static_cast<jscript::JsEngine*>(heapUserData);
+    return engine && engine->ShouldStop() ? 1 : 0;
+}
+
+namespace jscript {
+
 JsCode::~JsCode() {
     engine_->DropCode(id_);
 }
@@ -135,6 +157,7 @@ JsEngine::JsEngine() : ScriptEngineBase(/*caseSensitiveNames=*/true) {
         ctx_,
         [](duk_context* c) -> duk_ret_t {
             InstallBridgeRaw(c);
+            InstallPreludeRaw(c);
             duk_push_heap_stash(c);
             duk_push_object(c);
             duk_put_prop_string(c, -2, "code");
@@ -384,6 +407,7 @@ HRESULT JsEngine::RunCode(CompiledCode& code) {
     if (!ctx_) return E_UNEXPECTED;
     SyncItems();
     uint32_t id = static_cast<JsCode&>(code).Id();
+    RunScope run(this);
     bool ok = Protected(
         ctx_,
         [id](duk_context* c) -> duk_ret_t {
@@ -405,6 +429,7 @@ HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
     if (FAILED(hr)) return hr;
     VARIANT value;
     VariantInit(&value);
+    RunScope run(this);
     bool ok = Protected(
         ctx_,
         [&](duk_context* c) -> duk_ret_t {
@@ -430,32 +455,57 @@ HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
 
 HRESULT JsEngine::ReportTopError(bool compiling, uint32_t textId) {
     struct {
-        std::string name, message, file;
+        std::string name, message, file, source;
         int line = 0;
         bool hasNumber = false;
+        bool isError = false;
         int32_t number = 0;
     } info;
     Protected(
         ctx_,
         [&](duk_context* c) -> duk_ret_t {
             if (duk_is_error(c, -1)) {
+                info.isError = true;
                 duk_get_prop_string(c, -1, "name");
                 info.name = duk_safe_to_string(c, -1);
                 duk_pop(c);
-                duk_get_prop_string(c, -1, "message");
+                // What scripts show is the description; a script-made error
+                // without one reports its message.
+                duk_get_prop_string(c, -1, "description");
+                if (duk_is_undefined(c, -1)) {
+                    duk_pop(c);
+                    duk_get_prop_string(c, -1, "message");
+                }
                 info.message = duk_safe_to_string(c, -1);
                 duk_pop(c);
+                // Where it was made when that is in a script of ours (the
+                // engine's own errors), else where it was thrown from.
                 duk_get_prop_string(c, -1, "fileName");
                 if (duk_is_string(c, -1)) info.file = duk_get_string(c, -1);
                 duk_pop(c);
                 duk_get_prop_string(c, -1, "lineNumber");
                 info.line = duk_get_int(c, -1);
                 duk_pop(c);
+                if (info.file.empty() || info.file[0] != '#') {
+                    duk_get_prop_string(c, -1, kThrowFile);
+                    if (duk_is_string(c, -1)) {
+                        info.file = duk_get_string(c, -1);
+                        duk_get_prop_string(c, -2, kThrowLine);
+                        info.line = duk_get_int(c, -1);
+                        duk_pop(c);
+                    }
+                    duk_pop(c);
+                }
                 duk_get_prop_string(c, -1, "number");
                 if (duk_is_number(c, -1)) {
                     info.hasNumber = true;
-                    info.number = duk_get_int(c, -1);
+                    double n = duk_get_number(c, -1);
+                    info.number = static_cast<int32_t>(static_cast<uint32_t>(
+                        static_cast<int64_t>(std::isfinite(n) ? n : 0)));
                 }
+                duk_pop(c);
+                duk_get_prop_string(c, -1, kErrorSource);
+                if (duk_is_string(c, -1)) info.source = duk_get_string(c, -1);
                 duk_pop(c);
             } else {
                 info.message = duk_safe_to_string(c, -1);
@@ -478,27 +528,20 @@ HRESULT JsEngine::ReportTopError(bool compiling, uint32_t textId) {
         e.lineText = ScriptLineText(it->second.code, line);
         e.hasLineText = true;
     }
-    WString message = text::FromUtf8(info.message);
-    // duktape: "identifier 'x' undefined" -> "'x' is undefined".
-    if (info.name == "ReferenceError" && message.rfind(u"identifier ", 0) == 0 &&
-        message.size() > 21 && message.compare(message.size() - 10, 10, u" undefined") == 0)
-        message = message.substr(11, message.size() - 21) + u" is undefined";
-    // Syntax errors carry their line in the text too.
-    size_t paren = message.rfind(u" (line ");
-    if (info.name == "SyntaxError" && paren != WString::npos) message.resize(paren);
-    e.description = message;
-    const bool syntax = info.name == "SyntaxError";
-    if (info.hasNumber)
+    e.description = text::FromUtf8(info.message);
+    const bool syntax = info.name == "SyntaxError" && compiling;
+    if (info.hasNumber && info.number != 0)
         e.scode = info.number;
-    else if (syntax)
-        e.scode = MakeScriptError(1002);
-    else if (info.name == "ReferenceError")
-        e.scode = MakeScriptError(5009);
-    else if (info.name == "TypeError")
-        e.scode = MakeScriptError(5007);
-    else
+    else if (!info.isError) {
+        // A thrown value that is not an error object.
         e.scode = MakeScriptError(5022);
-    e.source = compiling || syntax ? u"JScript compilation error" : u"JScript runtime error";
+        e.description = text::FromUtf8(ClassicErrorText(5022));
+    } else
+        e.scode = MakeScriptError(5022);
+    if (!info.source.empty())
+        e.source = text::FromUtf8(info.source);
+    else
+        e.source = compiling || syntax ? u"JScript compilation error" : u"JScript runtime error";
     return ReportError(e);
 }
 

@@ -14,8 +14,10 @@
 //   balanced by every nested run.
 #pragma once
 
-#include <duktape.h>
+#include "platform/scripting/duktape/zn_duk_config.h"
 
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/com/com.h"
@@ -43,6 +45,9 @@ bool Protected(duk_context* ctx, F&& f, duk_idx_t nargs = 0, duk_idx_t nrets = 0
 // Throws (call protected).
 void InstallBridgeRaw(duk_context* ctx);
 
+// Runs the prelude (the built-ins written in script). Throws.
+void InstallPreludeRaw(duk_context* ctx);
+
 // Pushes a VARIANT as a JS value (objects as wrappers). Throws.
 void PushVariantRaw(duk_context* ctx, const VARIANT* v);
 // Pushes UTF-16 text as a JS string. Throws.
@@ -53,7 +58,30 @@ void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out);
 // The IDispatch a wrapper stands for (borrowed), or null.
 IDispatch* WrappedDispatch(duk_context* ctx, duk_idx_t idx);
 // Throws a JS Error for a COM failure (with .number = hr). Never returns.
-duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* messageUtf8);
+duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* messageUtf8,
+                      const char* sourceUtf8 = nullptr);
+
+// ---- errors (jscript_errors.cpp) ----
+// The classic English text of an error number (5009, 1002, ...), or null.
+const char* ClassicErrorText(int number);
+// The text for a host failure that came without one: the classic text of a
+// code in the script facility, the system text of a known code, else "".
+std::string HostErrorText(HRESULT hr);
+// The error type (DUK_ERR_*) for a host failure code.
+int ErrorTypeForHResult(HRESULT hr);
+// duktape's own error (name, message) as the classic number and text.
+struct ClassicError {
+    int32_t number = 0;
+    std::string text;
+};
+ClassicError ClassifyEngineError(std::string_view name, std::string_view message);
+// Hidden properties of error objects: the source given by a host's
+// exception; the compiled text ("#id") and line where it was thrown.
+extern const char* const kErrorSource;
+extern const char* const kThrowFile;
+extern const char* const kThrowLine;
+// The built-ins written in script (jscript_prelude.cpp).
+extern const char* const kPrelude;
 
 // A JS string (CESU-8 bytes) as UTF-16.
 WString TextOf(const char* s, size_t n);
@@ -69,6 +97,7 @@ struct CallOutcome {
     bool isFunction = false;
     DISPID dispid = 0;
     char message[400] = {0};  // UTF-8 description when hr failed
+    char source[128] = {0};   // UTF-8 source of the host's exception, if any
 };
 
 // Property get of `name` on d: a value, or (isFunction) a member that must
@@ -107,6 +136,18 @@ public:
     void PutGlobalName(WStringView name, VARIANT* value, CallOutcome* out);
     // Forgets a compiled text (its code object is gone).
     void DropCode(uint32_t id);
+    // Brackets every entry into script code (runs, evaluations, calls from
+    // the host); a stop request lasts until the outermost one has returned.
+    void EnterRun() { ++runDepth_; }
+    void LeaveRun() {
+        if (--runDepth_ <= 0) {
+            runDepth_ = 0;
+            stopping_ = false;
+        }
+    }
+    // The time-out check: asks the site's interrupt poll whether the
+    // running script may go on.
+    bool ShouldStop();
 
 protected:
     ~JsEngine() override;
@@ -133,6 +174,20 @@ private:
     std::set<ScriptObjectDispatch*> live_;
     std::set<WString> memberNames_;  // names defined on the global members object
     size_t syncedItems_ = 0;
+    int runDepth_ = 0;
+    bool stopping_ = false;
+};
+
+// EnterRun/LeaveRun for a scope.
+class RunScope {
+public:
+    explicit RunScope(JsEngine* e) : e_(e) { e_->EnterRun(); }
+    ~RunScope() { e_->LeaveRun(); }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    JsEngine* e_;
 };
 
 }  // namespace jscript

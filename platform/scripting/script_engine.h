@@ -96,6 +96,7 @@ extern const IID IID_IActiveScriptParse;
 extern const IID IID_IActiveScriptSite;
 extern const IID IID_IActiveScriptSiteWindow;
 extern const IID IID_IActiveScriptError;
+extern const IID IID_IActiveScriptSiteInterruptPoll;
 
 struct IActiveScriptError : IUnknown {
     // The exception record; the caller owns the strings it receives.
@@ -134,6 +135,16 @@ struct IActiveScriptSiteWindow : IUnknown {
 
 protected:
     ~IActiveScriptSiteWindow() = default;
+};
+
+// Optional interface of a site: asked now and then while a script runs
+// (the abort poll). S_FALSE stops the running script with an error; the
+// engine stays usable.
+struct IActiveScriptSiteInterruptPoll : IUnknown {
+    virtual HRESULT QueryContinue() = 0;
+
+protected:
+    ~IActiveScriptSiteInterruptPoll() = default;
 };
 
 struct IActiveScript : IUnknown {

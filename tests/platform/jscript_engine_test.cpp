@@ -195,7 +195,7 @@ TEST_F(JsFixture, ErrorsReportLineAndSourceAndLeaveTheEngineUsable) {
     EXPECT_EQ(U8(e.lineText), "Layers(1).Fail(2);");
     EXPECT_EQ(U8(e.description), "The layer is not open.");
     EXPECT_EQ(e.scode, E_FAIL);
-    EXPECT_EQ(U8(e.source), "JScript runtime error");
+    EXPECT_EQ(U8(e.source), "Layer");  // the host's exception source
     EXPECT_EQ(Log(), (Strings{"one"}));
     // Other kinds of error.
     struct Case {
@@ -207,7 +207,7 @@ TEST_F(JsFixture, ErrorsReportLineAndSourceAndLeaveTheEngineUsable) {
     } cases[] = {
         {u"var x = 1;\nnosuch.prop = 1;", "'nosuch' is undefined", 1, MakeScriptError(5009),
          "JScript runtime error"},
-        {u"\n\nvar = ;", "invalid variable declaration", 2, MakeScriptError(1002),
+        {u"\n\nvar = ;", "Syntax error", 2, MakeScriptError(1002),
          "JScript compilation error"},
         {u"Layers(1).Fail(1);", "Invalid procedure call or argument", 0, E_INVALIDARG,
          "JScript runtime error"},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/scripting/script_engine.h"
@@ -22,7 +23,9 @@ struct RecordedError {
     bool hasLineText = false;
 };
 
-class TestSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {
+class TestSite final : public IActiveScriptSite,
+                       public IActiveScriptSiteWindow,
+                       public IActiveScriptSiteInterruptPoll {
 public:
     struct Item {
         WString name;
@@ -35,6 +38,8 @@ public:
             *out = static_cast<IActiveScriptSite*>(this);
         } else if (iid == IID_IActiveScriptSiteWindow) {
             *out = static_cast<IActiveScriptSiteWindow*>(this);
+        } else if (iid == IID_IActiveScriptSiteInterruptPoll && queryContinue) {
+            *out = static_cast<IActiveScriptSiteInterruptPoll*>(this);
         } else {
             *out = nullptr;
             return E_NOINTERFACE;
@@ -104,7 +109,14 @@ public:
         return S_OK;
     }
     HRESULT EnableModeless(bool) override { return S_OK; }
+    HRESULT QueryContinue() override {
+        ++polls;
+        return queryContinue();
+    }
 
+    // The abort poll; the site answers the interface only when it is set.
+    std::function<HRESULT()> queryContinue;
+    int polls = 0;
     uint32_t refs = 0;
     int depth = 0;
     int itemInfoCalls = 0;

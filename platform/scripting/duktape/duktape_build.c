@@ -1,0 +1,7 @@
+/* The duktape engine compiled from the source Debian ships (duktape-dev),
+ * with our configuration. */
+/* The configuration takes its engine-internal parts only when this is set. */
+#define DUK_COMPILING_DUKTAPE
+#include "platform/scripting/duktape/zn_duk_config.h"
+
+#include "duktape.c"

@@ -1,0 +1,67 @@
+# Our changes to the duktape source, applied to a copy in the build tree:
+#   cmake -DSRC=<duktape.c> -DDST=<copy> -P patch_duktape.cmake
+# Each change names the exact text it replaces; when that text is not found
+# exactly once (another duktape version), the build stops here so that the
+# change is looked at again. The JScript tests pin every change.
+file(READ "${SRC}" text)
+
+function(zn_change why old new)
+  string(FIND "${text}" "${old}" first)
+  string(FIND "${text}" "${old}" last REVERSE)
+  if(first EQUAL -1 OR NOT first EQUAL last)
+    message(FATAL_ERROR "duktape source: no single match for the change \"${why}\"")
+  endif()
+  string(REPLACE "${old}" "${new}" text "${text}")
+  set(text "${text}" PARENT_SCOPE)
+endfunction()
+
+# A labelled statement other than a block, `if`, `with` or a loop (e.g.
+# `done: break done;` or a labelled `try`) left its break jump unfilled,
+# and breaking to the label ran an invalid instruction.
+zn_change("break to any labelled statement"
+"	if (label_id >= 0) {
+		duk__emit_bc(comp_ctx, DUK_OP_ENDLABEL, (duk_regconst_t) label_id);
+	}"
+"	if (label_id >= 0) {
+		duk_compiler_instr *zn_break_slot = duk__get_instr_ptr(comp_ctx, pc_at_entry + 1);
+		if (DUK_DEC_OP(zn_break_slot->ins) == DUK_OP_INVALID) {
+			duk__patch_jump_here(comp_ctx, pc_at_entry + 1); /* break jump */
+		}
+		duk__emit_bc(comp_ctx, DUK_OP_ENDLABEL, (duk_regconst_t) label_id);
+	}")
+
+# The error of a call to a missing method is made before the call and took
+# the position the executor last stored, so it named an earlier line.
+zn_change("method call errors on their own line"
+"	entry_top = duk_get_top(thr);
+
+	/* [ <nargs> target ] */"
+"	entry_top = duk_get_top(thr);
+	duk_hthread_sync_currpc(thr);
+
+	/* [ <nargs> target ] */")
+
+# The classic engine knows no \\v escape: \"\\v\" is \"v\".
+zn_change("no vertical tab escape"
+"			case 'v':
+				emitcp = 0x000b;
+				break;"
+"			case 'v':
+				emitcp = 0x0076;
+				break;")
+
+# A comma before the closing bracket of an array literal adds an element,
+# as in the classic engine: [1,].length is 2.
+zn_change("trailing comma in array literals"
+"					/* comma after a value, expected */
+					duk__advance(comp_ctx);
+					require_comma = 0;"
+"					/* comma after a value, expected */
+					duk__advance(comp_ctx);
+					require_comma = 0;
+					if (comp_ctx->curr_token.t == DUK_TOK_RBRACKET) {
+						curr_idx++;
+					}")
+
+file(WRITE "${DST}.tmp" "${text}")
+file(RENAME "${DST}.tmp" "${DST}")

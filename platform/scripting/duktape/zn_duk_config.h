@@ -1,0 +1,67 @@
+/* Our configuration of the duktape engine behind "JScript". Everything that
+ * includes duktape includes this header instead, so the engine source and
+ * its callers agree on it. It starts from the configuration shipped with the
+ * source and changes what scripts written for the classic engine need:
+ *
+ * - no tail-call elimination: a handler that recurses by mistake must hit the
+ *   call-depth limit and stop with "Out of stack space", not loop forever;
+ * - lower call-depth and C recursion limits, so deep recursion through
+ *   natives, the compiler or regular expressions ends in that error well
+ *   before the thread's stack runs out (also under the sanitizers);
+ * - the execution time-out check, which asks the engine's host whether the
+ *   script may go on (the abort poll); see zn_jscript_should_stop;
+ * - splice(start) without a count removes nothing, as in the classic engine;
+ * - date texts in the classic forms parse (zn_jscript_parse_date).
+ */
+#ifndef ZN_DUK_CONFIG_H
+#define ZN_DUK_CONFIG_H
+
+#include <duk_config.h>
+
+#undef DUK_USE_TAILCALL
+
+#undef DUK_USE_CALLSTACK_LIMIT
+#define DUK_USE_CALLSTACK_LIMIT 3000
+#undef DUK_USE_NATIVE_CALL_RECLIMIT
+#define DUK_USE_NATIVE_CALL_RECLIMIT 120
+#undef DUK_USE_COMPILER_RECLIMIT
+#define DUK_USE_COMPILER_RECLIMIT 300
+#undef DUK_USE_REGEXP_COMPILER_RECLIMIT
+#define DUK_USE_REGEXP_COMPILER_RECLIMIT 1000
+#undef DUK_USE_REGEXP_EXECUTOR_RECLIMIT
+#define DUK_USE_REGEXP_EXECUTOR_RECLIMIT 2000
+#undef DUK_USE_JSON_DEC_RECLIMIT
+#define DUK_USE_JSON_DEC_RECLIMIT 300
+#undef DUK_USE_JSON_ENC_RECLIMIT
+#define DUK_USE_JSON_ENC_RECLIMIT 300
+#undef DUK_USE_MARK_AND_SWEEP_RECLIMIT
+#define DUK_USE_MARK_AND_SWEEP_RECLIMIT 64
+
+#undef DUK_USE_NONSTD_ARRAY_SPLICE_DELCOUNT
+
+#if defined(__cplusplus)
+extern "C" {
+#endif
+/* Nonzero when the running script must stop (the heap's user data is the
+ * engine). Once it answers nonzero it keeps doing so until the outermost
+ * run has returned. */
+int zn_jscript_should_stop(void* heap_udata);
+/* Date texts the built-in ISO 8601 parser refuses: the classic forms
+ * ("Jan 20 2009 UTC", "7/02/17", "Sat Dec 30 00:00:00 UTC+0100 1899").
+ * Pushes the time value and answers 1, or pushes nothing and answers 0. */
+int zn_jscript_parse_date(void* ctx, const char* text);
+#if defined(__cplusplus)
+}
+#endif
+
+#undef DUK_USE_DATE_PARSE_STRING
+#define DUK_USE_DATE_PARSE_STRING(ctx, str) zn_jscript_parse_date((void*) (ctx), (str))
+
+#undef DUK_USE_INTERRUPT_COUNTER
+#define DUK_USE_INTERRUPT_COUNTER
+#undef DUK_USE_EXEC_TIMEOUT_CHECK
+#define DUK_USE_EXEC_TIMEOUT_CHECK(udata) zn_jscript_should_stop(udata)
+
+#include <duktape.h>
+
+#endif
