@@ -31,9 +31,11 @@ protected:
         ResetPreferencesForTests();
         win::ResetForTests();
         CSymbol::ResetCaches();
-        // Stock objects and the preferences' symbols are made on first use.
+        // Stock objects, the preferences' symbols and the screen are made on
+        // first use.
         GetStockObject(WHITE_BRUSH);
         GetPreferences();
+        PointsToFontHeight(10);  // reads the screen once
         liveAtStart_ = gdi::LiveObjectCount();
     }
     void TearDown() override {
