@@ -762,6 +762,10 @@ bool Display::ToWindowPoint(HWND hwnd, POINT screen, double* x, double* y) const
 QWindow* Display::WindowOf(HWND hwnd) const {
     return impl_->Find(hwnd);
 }
+void Display::PresentAll() {
+    for (auto& [h, w] : impl_->windows) impl_->Present(h, QRect(0, 0, INT32_MAX / 2, INT32_MAX / 2));
+}
+
 void Display::PresentNow() {
     impl_->SyncPending();
     impl_->PresentDirty();

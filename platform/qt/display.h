@@ -50,6 +50,8 @@ public:
     QWindow* WindowOf(HWND hwnd) const;
     // Shows everything drawn so far at once.
     void PresentNow();
+    // Presents every shown window whole (after a change of the screen).
+    void PresentAll();
     // The window as presented, in model pixels (RGB32); null when not shown.
     QImage Snapshot(HWND hwnd) const;
     // A point in a shown window (Qt's logical coordinates) for a point on
