@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -692,12 +693,27 @@ std::optional<WString> Display::Impl::ClipboardText() {
 std::unique_ptr<Display> Display::Start(int& argc, char** argv, std::string* error) {
     auto impl = std::make_unique<Impl>();
     if (!QGuiApplication::instance()) {
-        const char* qpa = std::getenv("QT_QPA_PLATFORM");
-        if ((!qpa || !*qpa) && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        auto set = [](const char* name) {
+            const char* v = std::getenv(name);
+            return v && *v;
+        };
+        if (!set("QT_QPA_PLATFORM") && !set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
             if (error) *error = "no display (set DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM)";
             return nullptr;
         }
+        // Qt ends the process when the display cannot be opened: say so and
+        // exit instead of aborting.
+        QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext&, const QString& message) {
+                if (type == QtFatalMsg) {
+                    std::fprintf(stderr, "display: %s\n", qPrintable(message));
+                    std::_Exit(1);
+                }
+                if (type != QtDebugMsg && type != QtInfoMsg)
+                    std::fprintf(stderr, "display: %s\n", qPrintable(message));
+            });
         impl->ownApp = new QGuiApplication(argc, argv);
+        qInstallMessageHandler(previous);
     }
     QGuiApplication::setQuitOnLastWindowClosed(false);
     impl->gui = QCoreApplication::instance()->thread();
