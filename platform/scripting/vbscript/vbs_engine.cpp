@@ -13,9 +13,13 @@
 // - Under On Error Resume Next a failing statement is skipped whole: an error
 //   in the condition of an If or a loop skips that If or loop (it does not
 //   run its body as if the condition had held).
-// - A number literal next to a string literal or a name compares as a number
-//   ("10" < 9 is False, x = "5" : x < 9 is True); two variables of number and
-//   text compare with the number as the smaller.
+// - Text against a number, Boolean or date compares by how each side was
+//   written: a numeric or date literal makes the text a number ("10" < 9 is
+//   False; 13 when the text is none); else a text literal compares with the
+//   other side's text ("5" = CInt(5) is True); else the text is the greater.
+//   Select Case holds its tested value as no literal.
+// - Err is not cleared when a procedure returns: a caller under On Error
+//   Resume Next sees the error the procedure resumed past.
 // - InputBox is a modal dialog of the window layer owned by the site's window;
 //   MsgBox is the platform message box.
 #include "platform/scripting/engine_base.h"
