@@ -390,16 +390,23 @@ void FnMidB(Interp&, A& a, Value* o) {
     if (size_t(start) > b.size()) return SetBytes(o, {});
     SetBytes(o, std::string_view(b).substr(size_t(start - 1), n));
 }
-void FnInStrB(Interp&, A& a, Value* o) {
-    size_t i = 0;
-    int32_t start = 1;
+// The optional start of InStr and InStrB: the index of the searched string
+// and the start; false when either string is Null.
+bool InStrHead(const A& a, size_t* i, int32_t* start) {
+    *i = 0;
+    *start = 1;
     if (a.size() >= 3) {
         if (IsNull(a, 0)) Throw(94);
-        start = ToLong(Arg0(a, 0));
-        if (start < 1) Throw(5);
-        i = 1;
+        *start = ToLong(Arg0(a, 0));
+        if (*start < 1) Throw(5);
+        *i = 1;
     }
-    if (IsNull(a, i) || IsNull(a, i + 1)) return SetNull(o);
+    return !IsNull(a, *i) && !IsNull(a, *i + 1);
+}
+void FnInStrB(Interp&, A& a, Value* o) {
+    size_t i;
+    int32_t start;
+    if (!InStrHead(a, &i, &start)) return SetNull(o);
     TextMode(a, i + 2);  // checked; bytes compare as they are
     std::string h = ByteImage(a, i), n = ByteImage(a, i + 1);
     if (size_t(start) > h.size()) return SetLong(o, 0);
@@ -513,15 +520,9 @@ size_t RFind(WStringView h, WStringView n, size_t from, bool text) {
 }
 
 void FnInStr(Interp&, A& a, Value* o) {
-    size_t i = 0;
-    int32_t start = 1;
-    if (a.size() >= 3) {
-        if (IsNull(a, 0)) Throw(94);
-        start = ToLong(Arg0(a, 0));
-        if (start < 1) Throw(5);
-        i = 1;
-    }
-    if (IsNull(a, i) || IsNull(a, i + 1)) return SetNull(o);
+    size_t i;
+    int32_t start;
+    if (!InStrHead(a, &i, &start)) return SetNull(o);
     bool text = TextMode(a, i + 2);
     WString h = StrArg(a, i), n = StrArg(a, i + 1);
     if (size_t(start) > h.size()) return SetLong(o, 0);
