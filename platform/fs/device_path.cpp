@@ -119,12 +119,20 @@ bool SplitDevicePath(WStringView path, bool keepWildcards, std::vector<WString>*
 
 std::shared_ptr<const Config> LoadConfig() {
     auto cfg = std::make_shared<Config>();
+#ifdef ZN_FS_NO_ENVIRONMENT
+    // The desktop support library sees the host as it is: the program's
+    // device root and mounts are not its business.
+    const char* root = nullptr;
+    const char* mounts = nullptr;
+#else
     const char* root = std::getenv("ZARNIP_ROOT");
+    const char* mounts = std::getenv("ZARNIP_MOUNTS");
+#endif
     if (g_rootOverridden)
         cfg->root = NormalizeHost(g_rootOverride);
     else if (root && *root)
         cfg->root = NormalizeHost(root);
-    if (const char* mounts = std::getenv("ZARNIP_MOUNTS")) {
+    if (mounts) {
         std::string all = mounts;
         size_t i = 0;
         while (i < all.size()) {

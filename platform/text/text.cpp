@@ -116,6 +116,27 @@ iconv_t Converter(unsigned cp, bool toWide) {
     return cd;
 }
 
+bool IsWindows125x(unsigned cp) {
+    return cp == kCpAcp || (cp >= 1250 && cp <= 1258);
+}
+
+// A byte of 0x80-0x9F that a 125x page leaves undefined (iconv refuses it).
+bool IsUndefined125xByte(unsigned cp, unsigned b) {
+    if (!IsWindows125x(cp) || b < 0x80 || b > 0x9F) return false;
+    iconv_t cd = Converter(cp, true);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in[1] = {static_cast<char>(b)};
+    char* ip = in;
+    size_t inLeft = 1;
+    char16_t unit;
+    char* op = reinterpret_cast<char*>(&unit);
+    size_t outLeft = sizeof unit;
+    const bool undefined = iconv(cd, &ip, &inLeft, &op, &outLeft) == static_cast<size_t>(-1);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return undefined;
+}
+
 bool IsSpaceChar(unsigned c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int DigitValue(unsigned c) {
@@ -475,13 +496,23 @@ WString FromCodePage(std::string_view bytes, unsigned codePage, bool* ok) {
         out.append(buf, (sizeof buf - oLeft) / 2);
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // EILSEQ or EINVAL (truncated sequence): replace one byte.
-            out += u'\uFFFD';
+            // EILSEQ or EINVAL (truncated sequence): replace one byte. The
+            // 125x pages leave a few bytes of 0x80-0x9F undefined; the platform
+            // passes those through as the control units of the same value, so
+            // they survive a read and write.
+            const auto b = static_cast<unsigned char>(*in);
+            out += IsWindows125x(codePage) && b >= 0x80 && b <= 0x9F ? static_cast<WChar>(b) : u'\uFFFD';
             ++in;
             --inLeft;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
+    // Flush: the 1255 and 1258 converters hold the last letter back in
+    // case a combining mark follows it.
+    char* o = reinterpret_cast<char*>(buf);
+    size_t oLeft = sizeof buf;
+    iconv(cd, nullptr, nullptr, &o, &oLeft);
+    out.append(buf, (sizeof buf - oLeft) / 2);
     return out;
 }
 
@@ -510,9 +541,17 @@ std::string ToCodePage(WStringView s, unsigned codePage, bool* lossless) {
         out.append(buf, sizeof buf - oLeft);
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
+            auto u = static_cast<uint16_t>(static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8));
+            if (IsUndefined125xByte(codePage, u)) {
+                // The reverse of the pass-through in FromCodePage.
+                out += static_cast<char>(u);
+                in += 2;
+                inLeft -= 2;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                continue;
+            }
             out += '?';
             if (lossless) *lossless = false;
-            auto u = static_cast<uint16_t>(static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8));
             size_t skip = (u >= 0xD800 && u < 0xDC00 && inLeft >= 4) ? 4 : 2;
             skip = std::min(skip, inLeft);
             in += skip;

@@ -108,6 +108,13 @@ TEST(CodePage, ThroughIconv) {
         {437, "\x82", u"\u00E9"},
         {932, "\x82\xA0", u"\u3042"},
         {kCpUtf8, "\xC3\xA9", u"\u00E9"},
+        // The last letter of a 1255 or 1258 text is not held back.
+        {1255, "\xE0\xE9", u"\u05D0\u05D9"},
+        {1258, "Vi\xEA", u"Vi\u00EA"},
+        // Bytes a 125x page leaves undefined pass through as the units of
+        // the same value, and back.
+        {1252, "\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
+        {1251, "\x98", u"\u0098"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FromCodePage(c.bytes, c.cp), c.text) << c.cp;
@@ -118,6 +125,9 @@ TEST(CodePage, ThroughIconv) {
     bool lossless = true;
     EXPECT_EQ(ToCodePage(u"a\u043Db", 1252, &lossless), "a?b");
     EXPECT_FALSE(lossless);
+    // A control unit whose byte means something else in the page is not
+    // passed through: 0x80 is the euro sign in 1252.
+    EXPECT_EQ(ToCodePage(u"\u0080", 1252, &lossless), "?");
     bool ok = true;
     EXPECT_EQ(FromCodePage("\xE9", 99999, &ok), u"\u00E9");
     EXPECT_FALSE(ok);
