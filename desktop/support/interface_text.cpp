@@ -147,16 +147,8 @@ std::string CesuToUtf8(std::string_view b) {
 }
 
 void AppendHandheldUtf8(std::string& out, char16_t u) {
-    if (u < 0x80) {
-        out += static_cast<char>(u);
-    } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    }
+    // One unit at a time: a surrogate is written alone, as its 3-byte form.
+    out += text::ToUtf8(WStringView(&u, 1));
 }
 
 }  // namespace zntools
