@@ -63,7 +63,7 @@ hide(Number.prototype, 'toFixed', function toFixed(digits) {
     if (Math.abs(x) >= 1e21) return String(x);
     var neg = x < 0;
     var e = nativeToExponential.call(Math.abs(x));  // shortest digits, d.ddde+n
-    var m = /^(\d)(?:\.(\d+))?e([+-]\d+)$/.exec(e);
+    var m = reExec.call(/^(\d)(?:\.(\d+))?e([+-]\d+)$/, e);
     var digits = m[1] + (m[2] || ''), exp = Number(m[3]);
     // digits as an integer scaled by 10^(exp - digits.length + 1)
     var point = exp + 1;  // position of the decimal point in digits
@@ -104,7 +104,7 @@ hide(Number.prototype, 'toExponential', function toExponential(d) {
 var nativeParseInt = g.parseInt;
 hide(g, 'parseInt', function parseInt(s, radix) {
     s = String(s);
-    if ((radix === undefined || toInt(radix) === 0) && /^\s*[+-]?0[0-9]/.test(s)) radix = 8;
+    if ((radix === undefined || toInt(radix) === 0) && reExec.call(/^\s*[+-]?0[0-9]/, s) !== null) radix = 8;
     return nativeParseInt(s, radix);
 });
 
@@ -228,7 +228,7 @@ hide(String.prototype, 'match', function match(p) {
     return all;
 });
 var expand = function (m, s, repl) {
-    return repl.replace(/\$(\$|&|`|'|\d\d?)/g, function (t, c) {
+    return nativeReplace.call(repl, /\$(\$|&|`|'|\d\d?)/g, function (t, c) {
         if (c === '$') return '$';
         if (c === '&') return m[0];
         if (c === '`') return s.slice(0, m.index);
@@ -317,7 +317,7 @@ var ampm = function (d) {
     return (h % 12 || 12) + ':' + two(d.getMinutes()) + ':' + two(d.getSeconds()) + (h < 12 ? ' AM' : ' PM');
 };
 var longDate = function (d) {
-    return longDays[d.getDay()] + ', ' + longMonths[d.getMonth()] + ' ' + two(d.getDate()) + ', ' + year(d.getFullYear());
+    return longDays[d.getDay()] + ', ' + longMonths[d.getMonth()] + ' ' + d.getDate() + ', ' + year(d.getFullYear());
 };
 var formats = {
     toString: function (d) {

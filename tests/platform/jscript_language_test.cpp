@@ -216,3 +216,155 @@ TEST_F(JsLanguage, LabelsCompileAndRun) {
         {u"var x = 0; l1: l2: { x = 1; break l1; } x", "1"},
     });
 }
+
+// ---------------------------------------------------------------- built-ins
+
+TEST_F(JsLanguage, NumbersStringsAndArraysTheClassicWay) {
+    RunTable(js, {
+        // toFixed rounds the decimal text, half away from zero.
+        {u"(0.95).toFixed(1)", "1.0"},
+        {u"(1.005).toFixed(2)", "1.01"},
+        {u"(1.45).toFixed(1)", "1.5"},
+        {u"(-1.5).toFixed(0)", "-2"},
+        {u"(123.456).toFixed(2)", "123.46"},
+        {u"(0).toFixed(2)", "0.00"},
+        {u"(1e-10).toFixed(3)", "0.000"},
+        {u"(99.99).toFixed(1)", "100.0"},
+        {u"(1e21).toFixed(2)", "1e+21"},
+        {u"try { (1).toFixed(21); } catch (e) { e.number + '|' + e.description; }",
+         "-2146823262|The number of fractional digits is out of range"},
+        {u"try { (1).toPrecision(0); } catch (e) { e.number + '|' + e.description; }",
+         "-2146823261|The precision is out of range"},
+        // A leading 0 is octal without a radix.
+        {u"parseInt('010')", "8"},
+        {u"parseInt('08')", "0"},
+        {u"parseInt('  -012')", "-10"},
+        {u"parseInt('010', 10)", "10"},
+        {u"parseInt('0x1A')", "26"},
+        // Literals.
+        {u"'\\v' + '\\t'.length", "v1"},
+        {u"1e999", "Infinity"},
+        {u"-1e999 < 0", "true"},
+        // Strings.
+        {u"'abcd'.substr(-1, 3)", "abc"},
+        {u"'abcdef'.substr(2)", "cdef"},
+        {u"'abcdef'.substr(1, -1)", ""},
+        {u"'x'.anchor('n') + 'x'.big() + 'x'.blink() + 'x'.bold() + 'x'.fixed()",
+         "<A NAME=\"n\">x</A><BIG>x</BIG><BLINK>x</BLINK><B>x</B><TT>x</TT>"},
+        {u"'x'.fontcolor('red') + 'x'.fontsize(3) + 'x'.italics() + 'x'.link('u')",
+         "<FONT COLOR=\"red\">x</FONT><FONT SIZE=\"3\">x</FONT><I>x</I><A HREF=\"u\">x</A>"},
+        {u"'x'.small() + 'x'.strike() + 'x'.sub() + 'x'.sup()",
+         "<SMALL>x</SMALL><STRIKE>x</STRIKE><SUB>x</SUB><SUP>x</SUP>"},
+        // Arrays.
+        {u"var a = [1, 2, 3]; var r = a.splice(1); a.length + ',' + r.length", "3,0"},
+        {u"var a = [1, 2, 3]; a.splice(1, 1); a.join()", "1,3"},
+        {u"[1,].length + ',' + [1,,].length + ',' + [,].length + ',' + [].length", "2,3,2,0"},
+        {u"typeof [1].unshift(0)", "undefined"},
+        {u"var a = [2]; a.unshift(0, 1); a.join()", "0,1,2"},
+        {u"[3, 1, 10, 2].sort(null).join()", "1,10,2,3"},
+        {u"[3, 1, 2].sort(function (x, y) { return y - x; }).join()", "3,2,1"},
+        // The engine.
+        {u"ScriptEngine() + ' ' + typeof ScriptEngineMajorVersion() + ' ' + "
+         u"typeof ScriptEngineMinorVersion() + ' ' + typeof ScriptEngineBuildVersion()",
+         "JScript number number number"},
+        {u"CollectGarbage(); typeof CollectGarbage", "function"},
+        {u"var n = 0; for (var k in this) if (k == 'ScriptEngine' || k == 'parseInt') n++; n", "0"},
+    });
+}
+
+TEST_F(JsLanguage, RegularExpressionStatics) {
+    RunTable(js, {
+        {u"/(\\d+)-(\\d+)/.exec('tel 123-456 end'); RegExp.$1 + '|' + RegExp.$2 + '|' + "
+         u"RegExp.$3 + '|' + RegExp.lastMatch + '|' + RegExp['$&'] + '|' + RegExp.lastParen + '|' + "
+         u"RegExp['$+']",
+         "123|456||123-456|123-456|456|456"},
+        {u"/(\\d+)-(\\d+)/.test('tel 123-456 end'); '[' + RegExp.leftContext + '|' + "
+         u"RegExp['$`'] + '|' + RegExp.rightContext + '|' + RegExp[\"$'\"] + '|' + RegExp.input + "
+         u"'|' + RegExp.$_ + '|' + RegExp.index + '|' + RegExp.lastIndex + ']'",
+         "[tel |tel | end| end|tel 123-456 end|tel 123-456 end|4|11]"},
+        // Every kind of match sets them.
+        {u"'a1b2'.match(/(\\d)/g); RegExp.$1 + RegExp.index", "23"},
+        {u"'x=7'.search(/=(\\d)/); RegExp.$1", "7"},
+        {u"'k:v'.split(/(:)/); RegExp.$1 + RegExp.leftContext", ":k"},
+        {u"'john smith'.replace(/(\\w+)\\s(\\w+)/, '$2, $1') + '|' + RegExp.$2", "smith, john|smith"},
+        {u"var seen = ''; 'a=1,b=2'.replace(/(\\w)=(\\d)/g, function (m, k, v, at, s) {"
+         u" seen += RegExp.$1 + RegExp.$2 + at; return v + k; }) + '|' + seen",
+         "1a,2b|a10b24"},
+        {u"'aXbXc'.replace(/X/g, '[$&$$]') + 'ab'.replace(/(a)(b)/, \"$`$'$3$10\")",
+         "a[X$]b[X$]c$3a0"},
+        // A failed match leaves them alone.
+        {u"/(q)/.exec('q'); /(z)/.exec('y'); RegExp.$1", "q"},
+        // split: empty items dropped, captures not spliced in.
+        {u"'1,,2,'.split(/,+/).length", "2"},
+        {u"',1,,2,'.split(/,/).join('|')", "1|2"},
+        {u"'a1b2c'.split(/(\\d)/).join('|')", "a|b|c"},
+        {u"'abc'.split(/x*/).join('|')", "a|b|c"},
+        {u"'a b c'.split(/ /, 2).join('|')", "a|b"},
+        {u"'1,2,,3'.split(',').length", "4"},
+        // lastIndex after exec and test, global or not; the match array.
+        {u"var re = /a/; re.test('xa'); re.lastIndex", "2"},
+        {u"var re = /b/; re.exec('abc'); re.lastIndex", "2"},
+        {u"var re = /a*/g; re.exec('b'); re.lastIndex", "1"},
+        {u"var re = /z/g; re.lastIndex = 3; re.exec('abc'); re.lastIndex", "0"},
+        {u"var m = /b(c)/.exec('abcd'); m.index + '|' + m.lastIndex + '|' + m.input + '|' + m[1]",
+         "1|3|abcd|c"},
+        {u"var m = 'a1b22'.match(/\\d+/g); m.length + '|' + m.index + '|' + m.lastIndex", "2|3|5"},
+        {u"var n = 0, re = /x*/g, m; while ((m = re.exec('ab')) && n < 10) n++; n", "3"},
+    });
+}
+
+TEST_F(JsLanguage, DatesPrintAndParseTheClassicWay) {
+    RunTable(js, {
+        {u"new Date(1899, 11, 30).toString()", "Sat Dec 30 00:00:00 UTC 1899"},
+        {u"new Date(Date.UTC(1899, 11, 30, 13, 4, 5)).toUTCString()",
+         "Sat, 30 Dec 1899 13:04:05 UTC"},
+        {u"new Date(2009, 0, 5, 13, 5, 9).toLocaleString()", "Monday, January 5, 2009 1:05:09 PM"},
+        {u"new Date(2009, 0, 5).toLocaleDateString() + '|' + new Date(2009, 0, 5, 0, 1).toLocaleTimeString()",
+         "Monday, January 5, 2009|12:01:00 AM"},
+        {u"new Date(2009, 0, 20).toDateString()", "Tue Jan 20 2009"},
+        {u"new Date(2009, 0, 20, 13, 5, 9).toTimeString()", "13:05:09 UTC"},
+        {u"var d = new Date(2000, 0, 1); d.setFullYear(-9, 4, 6); d.toString()",
+         "Mon May 6 00:00:00 UTC 10 B.C."},
+        {u"String(new Date(NaN)) + '|' + new Date('nonsense')", "NaN|NaN"},
+        {u"typeof Date() + Date().length", "string28"},
+        // Parsing.
+        {u"Date.parse('Jan 20 2009 UTC')", "1232409600000"},
+        {u"Date.parse('JANUARY 20, 2009 utc') + Date.parse('20 jan 2009 GMT')", "2464819200000"},
+        {u"Date.parse('7/02/17 UTC') == Date.UTC(1917, 6, 2)", "true"},
+        {u"Date.parse('1970/01/01') == new Date(1970, 0, 1).getTime()", "true"},
+        {u"Date.parse('Thu Jan 1 00:00:00 UTC+0100 1970')", "-3600000"},
+        {u"Date.parse('Thu, 01 Jan 1970 02:00:00 GMT+0200')", "0"},
+        {u"Date.parse('Jan 1 1970 10:30 PM UTC') / 60000", "1350"},
+        {u"Date.parse('Jan 1 1970 12:00 AM (midnight) UTC')", "0"},
+        {u"var d = new Date(2001, 1, 2, 3, 4, 5); Date.parse(d.toString()) == d.getTime()", "true"},
+        {u"var d = new Date(2001, 1, 2, 3, 4, 5); Date.parse(d.toUTCString()) == d.getTime()",
+         "true"},
+        {u"new Date('Feb 3 2004').getDate()", "3"},
+        {u"isNaN(Date.parse('garbage')) + ' ' + isNaN(Date.parse('Jan 2009')) + ' ' + "
+         u"isNaN(Date.parse('13/01/2000'))",
+         "true true true"},
+        // getYear: the full year outside 1900-1999.
+        {u"new Date(1950, 0, 1).getYear() + ' ' + new Date(2009, 0, 1).getYear() + ' ' + "
+         u"new Date(1850, 0, 1).getYear()",
+         "50 2009 1850"},
+    });
+}
+
+// Zones are written "UTC+0100" style, and read back.
+TEST_F(JsLanguage, DatesInAZoneEastOfUtc) {
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    setenv("TZ", "XXX-1", 1);
+    tzset();
+    RunTable(js, {
+        {u"new Date(Date.UTC(1899, 11, 29, 23)).toString()", "Sat Dec 30 00:00:00 UTC+0100 1899"},
+        {u"new Date(Date.UTC(2009, 0, 20, 12)).toTimeString()", "13:00:00 UTC+0100"},
+        {u"Date.parse('Sat Dec 30 00:00:00 UTC+0100 1899') == Date.UTC(1899, 11, 29, 23)", "true"},
+        {u"Date.parse('Jan 1 1970') / 3600000", "-1"},
+    });
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}

@@ -51,7 +51,7 @@ zn_change("no vertical tab escape"
 				break;")
 
 # A comma before the closing bracket of an array literal adds an element,
-# as in the classic engine: [1,].length is 2.
+# as in the classic engine: [1,].length is 2, [,].length is 2.
 zn_change("trailing comma in array literals"
 "					/* comma after a value, expected */
 					duk__advance(comp_ctx);
@@ -59,6 +59,17 @@ zn_change("trailing comma in array literals"
 "					/* comma after a value, expected */
 					duk__advance(comp_ctx);
 					require_comma = 0;
+					if (comp_ctx->curr_token.t == DUK_TOK_RBRACKET) {
+						curr_idx++;
+					}")
+
+zn_change("trailing elision in array literals"
+"					/* elision - flush */
+					curr_idx++;
+					duk__advance(comp_ctx);"
+"					/* elision - flush */
+					curr_idx++;
+					duk__advance(comp_ctx);
 					if (comp_ctx->curr_token.t == DUK_TOK_RBRACKET) {
 						curr_idx++;
 					}")
