@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/scripting/automation_objects.h"
 #include "platform/scripting/jscript_internal.h"
 
 #define ZN_HIDDEN(name) DUK_HIDDEN_SYMBOL(name)
@@ -144,6 +145,17 @@ void GetMember(IDispatch* d, WStringView name, CallOutcome* out) {
         out->hr = S_OK;
         out->isFunction = true;
     }
+}
+
+bool HasTypeInfo(IDispatch* d) {
+    uint32_t count = 0;
+    return SUCCEEDED(d->GetTypeInfoCount(&count)) && count > 0;
+}
+
+void LookUpMethod(IDispatch* d, WStringView name, CallOutcome* out) {
+    VariantInit(&out->result);
+    out->isFunction = true;
+    out->hr = GetDispId(d, name, &out->dispid);
 }
 
 // ---------------------------------------------------------------- IDispatch over script objects
@@ -411,6 +423,10 @@ void PushDispatchRaw(duk_context* ctx, IDispatch* d) {
     }
     duk_pop(ctx);
     duk_push_c_function(ctx, WrapperTarget, DUK_VARARGS);  // [stash wrappers target]
+    // No prototype: a host object is no instance of Object or Function, and
+    // members scripts add to those do not show through it.
+    duk_push_bare_object(ctx);
+    duk_set_prototype(ctx, -2);
     duk_push_pointer(ctx, d);
     duk_put_prop_string(ctx, -2, kDisp);
     d->AddRef();
@@ -491,7 +507,18 @@ duk_ret_t DefaultValue(duk_context* ctx) {
 
 duk_ret_t TrapGet(duk_context* ctx) {
     IDispatch* d = WrappedDispatch(ctx, 0);
-    if (!d || !duk_is_string(ctx, 1) || duk_is_symbol(ctx, 1)) return 0;
+    if (d && duk_is_symbol(ctx, 1)) {
+        // Object.prototype.toString gives "[object Object]".
+        duk_size_t n;
+        const char* key = duk_get_lstring(ctx, 1, &n);
+        static const char kTag[] = "\x81Symbol.toStringTag\xff";
+        if (n == sizeof kTag - 1 && std::memcmp(key, kTag, n) == 0) {
+            duk_push_string(ctx, "Object");
+            return 1;
+        }
+        return 0;
+    }
+    if (!d || !duk_is_string(ctx, 1)) return 0;
     duk_size_t n;
     const char* key = duk_get_lstring(ctx, 1, &n);
     if (std::strcmp(key, "valueOf") == 0 || std::strcmp(key, "toString") == 0) {
@@ -499,9 +526,17 @@ duk_ret_t TrapGet(duk_context* ctx) {
         duk_set_magic(ctx, -1, key[0] == 't' ? 1 : 0);
         return 1;
     }
+    // o.m(...) on an object without type information: the member is
+    // called, not read as a property first.
+    const bool call = zn_jscript_method_base && zn_jscript_method_base == duk_get_heapptr(ctx, 2) &&
+                      zn_jscript_method_key == duk_get_heapptr(ctx, 1);
+    zn_jscript_method_base = nullptr;
     CallOutcome out;
     d->AddRef();
-    GetMember(d, TextOf(key, n), &out);
+    if (call && !HasTypeInfo(d))
+        LookUpMethod(d, TextOf(key, n), &out);
+    else
+        GetMember(d, TextOf(key, n), &out);
     d->Release();
     if (out.hr == DISP_E_UNKNOWNNAME) return 0;  // unknown names read as undefined
     if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
@@ -545,6 +580,12 @@ duk_ret_t TrapHas(duk_context* ctx) {
         has = SUCCEEDED(GetDispId(d, TextOf(key, n), &id));
     }
     duk_push_boolean(ctx, has);
+    return 1;
+}
+
+// delete of a member: plain automation objects cannot lose members.
+duk_ret_t TrapDelete(duk_context* ctx) {
+    duk_push_false(ctx);
     return 1;
 }
 
@@ -643,6 +684,196 @@ duk_ret_t EnumMoveFirst(duk_context* ctx) {
     return 0;
 }
 
+// ---------------------------------------------------------------- VBArray
+
+const char* const kVBArray = ZN_HIDDEN("vba");  // on VBArray objects: the SAFEARRAY*
+
+SAFEARRAY* ThisVBArrayRaw(duk_context* ctx) {
+    duk_push_this(ctx);
+    SAFEARRAY* psa = VBArrayOf(ctx, -1);
+    duk_pop(ctx);
+    if (!psa) ThrowComRaw(ctx, MakeScriptError(5013), ClassicErrorText(5013));
+    return psa;
+}
+
+duk_ret_t VBArrayFinalize(duk_context* ctx) {
+    duk_get_prop_string(ctx, 0, kVBArray);
+    auto* psa = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    if (psa) {
+        duk_del_prop_string(ctx, 0, kVBArray);
+        SafeArrayDestroy(psa);
+    }
+    return 0;
+}
+
+// Pushes the element at p of an array of type vt.
+void PushElementRaw(duk_context* ctx, VARTYPE vt, void* p) {
+    if (vt == VT_VARIANT) {
+        PushVariantRaw(ctx, static_cast<VARIANT*>(p));
+        return;
+    }
+    VARIANT view;
+    VariantInit(&view);
+    view.vt = static_cast<VARTYPE>(VT_BYREF | vt);
+    view.byref = p;
+    PushVariantRaw(ctx, &view);
+}
+
+duk_ret_t VBArrayConstruct(duk_context* ctx) {
+    SAFEARRAY* psa = duk_get_top(ctx) > 0 ? VBArrayOf(ctx, 0) : nullptr;
+    if (!psa) return ThrowComRaw(ctx, MakeScriptError(5013), ClassicErrorText(5013));
+    SAFEARRAY* copy = nullptr;
+    if (FAILED(SafeArrayCopy(psa, &copy)) || !copy)
+        return ThrowComRaw(ctx, MakeScriptError(7), ClassicErrorText(7));
+    PushVBArrayRaw(ctx, copy);
+    return 1;
+}
+
+duk_ret_t VBArrayToArray(duk_context* ctx) {
+    SAFEARRAY* psa = ThisVBArrayRaw(ctx);
+    duk_push_array(ctx);
+    uint64_t count = SafeArrayCount(psa);
+    for (uint64_t i = 0; i < count; ++i) {
+        PushElementRaw(ctx, psa->vt, static_cast<char*>(psa->pvData) + i * psa->cbElements);
+        duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
+    }
+    return 1;
+}
+
+duk_ret_t VBArrayDimensions(duk_context* ctx) {
+    duk_push_uint(ctx, SafeArrayGetDim(ThisVBArrayRaw(ctx)));
+    return 1;
+}
+
+// lbound(d) and ubound(d), d from 1 (the default).
+duk_ret_t VBArrayBound(duk_context* ctx) {
+    SAFEARRAY* psa = ThisVBArrayRaw(ctx);
+    double d = duk_is_undefined(ctx, 0) ? 1 : duk_to_number(ctx, 0);
+    int32_t v = 0;
+    HRESULT hr = E_INVALIDARG;
+    if (d >= 1 && d <= SafeArrayGetDim(psa)) {
+        auto dim = static_cast<uint32_t>(d);
+        hr = duk_get_current_magic(ctx) ? SafeArrayGetUBound(psa, dim, &v)
+                                        : SafeArrayGetLBound(psa, dim, &v);
+    }
+    if (FAILED(hr)) return ThrowComRaw(ctx, MakeScriptError(9), ClassicErrorText(9));
+    duk_push_int(ctx, v);
+    return 1;
+}
+
+duk_ret_t VBArrayGetItem(duk_context* ctx) {
+    SAFEARRAY* psa = ThisVBArrayRaw(ctx);
+    duk_idx_t n = duk_get_top(ctx);
+    int32_t indices[64];
+    if (n != static_cast<duk_idx_t>(SafeArrayGetDim(psa)) || n > 64)
+        return ThrowComRaw(ctx, MakeScriptError(9), ClassicErrorText(9));
+    for (duk_idx_t i = 0; i < n; ++i) {
+        double v = duk_to_number(ctx, i);
+        if (!(v >= -2147483648.0 && v <= 2147483647.0))
+            return ThrowComRaw(ctx, MakeScriptError(9), ClassicErrorText(9));
+        indices[i] = static_cast<int32_t>(v);
+    }
+    void* p = nullptr;
+    if (FAILED(SafeArrayPtrOfIndex(psa, indices, &p)))
+        return ThrowComRaw(ctx, MakeScriptError(9), ClassicErrorText(9));
+    PushElementRaw(ctx, psa->vt, p);
+    return 1;
+}
+
+}  // namespace
+
+SAFEARRAY* VBArrayOf(duk_context* ctx, duk_idx_t idx) {
+    if (!duk_is_object(ctx, idx)) return nullptr;
+    duk_get_prop_string(ctx, idx, kVBArray);
+    auto* psa = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    return psa;
+}
+
+void PushVBArrayRaw(duk_context* ctx, SAFEARRAY* psa) {
+    duk_push_object(ctx);
+    duk_push_pointer(ctx, psa);
+    duk_put_prop_string(ctx, -2, kVBArray);
+    duk_push_c_function(ctx, VBArrayFinalize, 2);
+    duk_set_finalizer(ctx, -2);
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "VBArray");
+    duk_set_prototype(ctx, -3);
+    duk_pop(ctx);
+}
+
+namespace {
+
+// ---------------------------------------------------------------- ActiveXObject, GetObject
+
+struct Created {
+    HRESULT hr = S_OK;
+    IDispatch* object = nullptr;
+    char message[200] = {0};
+};
+
+void CreateNamed(const char* name, size_t n, Created* out) {
+    out->hr = CreateAutomationObject(TextOf(name, n), &out->object);
+    if (FAILED(out->hr))
+        std::snprintf(out->message, sizeof out->message, "%s", HostErrorText(out->hr).c_str());
+}
+
+duk_ret_t PushCreatedRaw(duk_context* ctx, Created* c) {
+    if (FAILED(c->hr)) return ThrowComRaw(ctx, c->hr, c->message);
+    PushDispatchRaw(ctx, c->object);
+    c->object->Release();
+    return 1;
+}
+
+// new ActiveXObject(progId [, server])
+duk_ret_t ActiveXObjectNative(duk_context* ctx) {
+    duk_size_t n;
+    const char* name = duk_safe_to_lstring(ctx, 0, &n);
+    Created c;
+    CreateNamed(name, n, &c);
+    return PushCreatedRaw(ctx, &c);
+}
+
+// GetObject([path] [, progId]): objects by programmatic identifier only.
+duk_ret_t GetObjectNative(duk_context* ctx) {
+    Created c;
+    if (duk_is_undefined(ctx, 1)) {
+        c.hr = MakeScriptError(429);
+        std::snprintf(c.message, sizeof c.message, "%s", ClassicErrorText(429));
+    } else {
+        duk_size_t n;
+        const char* name = duk_safe_to_lstring(ctx, 1, &n);
+        CreateNamed(name, n, &c);
+    }
+    return PushCreatedRaw(ctx, &c);
+}
+
+void InstallVBArrayRaw(duk_context* ctx) {
+    duk_push_c_function(ctx, ActiveXObjectNative, 2);
+    duk_put_global_string(ctx, "ActiveXObject");
+    duk_push_c_function(ctx, GetObjectNative, 2);
+    duk_put_global_string(ctx, "GetObject");
+    duk_push_c_function(ctx, VBArrayConstruct, 1);
+    duk_push_object(ctx);
+    const duk_function_list_entry methods[] = {{"toArray", VBArrayToArray, 0},
+                                               {"dimensions", VBArrayDimensions, 0},
+                                               {"getItem", VBArrayGetItem, DUK_VARARGS},
+                                               {nullptr, nullptr, 0}};
+    duk_put_function_list(ctx, -1, methods);
+    for (int k = 0; k < 2; ++k) {
+        duk_push_c_function(ctx, VBArrayBound, 1);
+        duk_set_magic(ctx, -1, k);
+        duk_put_prop_string(ctx, -2, k ? "ubound" : "lbound");
+    }
+    duk_push_heap_stash(ctx);
+    duk_dup(ctx, -2);
+    duk_put_prop_string(ctx, -2, "VBArray");
+    duk_pop(ctx);
+    duk_put_prop_string(ctx, -2, "prototype");
+    duk_put_global_string(ctx, "VBArray");
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- conversions
@@ -681,23 +912,15 @@ void PushVariantRaw(duk_context* ctx, const VARIANT* in) {
         return;
     }
     if (base & VT_ARRAY) {
+        // A VBArray of its own copy, never flattened behind the script's back.
         SAFEARRAY* psa = *static_cast<SAFEARRAY* const*>(p);
-        duk_push_array(ctx);
-        if (!psa) return;
-        uint64_t count = SafeArrayCount(psa);
-        for (uint64_t i = 0; i < count; ++i) {
-            VARIANT view;
-            VariantInit(&view);
-            void* elem = static_cast<char*>(psa->pvData) + i * psa->cbElements;
-            if (psa->vt == VT_VARIANT) {
-                PushVariantRaw(ctx, static_cast<VARIANT*>(elem));
-            } else {
-                view.vt = VT_BYREF | psa->vt;
-                view.byref = elem;
-                PushVariantRaw(ctx, &view);
-            }
-            duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
+        SAFEARRAY* copy = nullptr;
+        if (psa && FAILED(SafeArrayCopy(psa, &copy))) copy = nullptr;
+        if (!copy) {
+            duk_push_null(ctx);
+            return;
         }
+        PushVBArrayRaw(ctx, copy);
         return;
     }
     switch (base) {
@@ -743,11 +966,35 @@ void PushVariantRaw(duk_context* ctx, const VARIANT* in) {
             duk_push_number(ctx, static_cast<double>(static_cast<const CY*>(p)->int64) / 10000.0);
             return;
         case VT_DATE: {
+            // Dates from the host compare by value, as the classic engine's
+            // date values do: equal dates are the same Date object.
             double ms = JsTimeFromOle(*static_cast<const double*>(p));
+            char key[40];
+            std::snprintf(key, sizeof key, "%.17g", ms);
             duk_push_heap_stash(ctx);
-            duk_get_prop_string(ctx, -1, "Date");
+            duk_get_prop_string(ctx, -1, "dates");  // [stash dates]
+            if (duk_get_prop_string(ctx, -1, key)) {
+                duk_remove(ctx, -2);
+                duk_remove(ctx, -2);
+                return;
+            }
+            duk_pop(ctx);
+            duk_get_prop_string(ctx, -2, "Date");
             duk_push_number(ctx, ms);
-            duk_new(ctx, 1);
+            duk_new(ctx, 1);  // [stash dates date]
+            duk_dup(ctx, -1);
+            duk_put_prop_string(ctx, -3, key);
+            duk_get_prop_string(ctx, -3, "dateCount");
+            duk_uint_t count = duk_get_uint(ctx, -1) + 1;
+            duk_pop(ctx);
+            if (count > 1024) {
+                duk_push_object(ctx);
+                duk_put_prop_string(ctx, -4, "dates");
+                count = 0;
+            }
+            duk_push_uint(ctx, count);
+            duk_put_prop_string(ctx, -4, "dateCount");
+            duk_remove(ctx, -2);
             duk_remove(ctx, -2);
             return;
         }
@@ -787,7 +1034,8 @@ void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
     idx = duk_normalize_index(ctx, idx);
     switch (duk_get_type(ctx, idx)) {
         case DUK_TYPE_NULL:
-            out->vt = VT_NULL;
+            // null is an object reference to nothing.
+            VariantFromDispatch(out, nullptr);
             return;
         case DUK_TYPE_BOOLEAN:
             VariantFromBool(out, duk_get_boolean(ctx, idx));
@@ -813,6 +1061,14 @@ void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
         case DUK_TYPE_LIGHTFUNC: {
             if (IDispatch* d = WrappedDispatch(ctx, idx)) {
                 VariantFromDispatch(out, d);
+                return;
+            }
+            if (SAFEARRAY* psa = VBArrayOf(ctx, idx)) {
+                SAFEARRAY* copy = nullptr;
+                if (SUCCEEDED(SafeArrayCopy(psa, &copy)) && copy) {
+                    out->vt = static_cast<VARTYPE>(VT_ARRAY | copy->vt);
+                    out->parray = copy;
+                }
                 return;
             }
             duk_push_heap_stash(ctx);
@@ -925,6 +1181,11 @@ duk_ret_t ErrThrowHook(duk_context* ctx) {
     return 1;
 }
 
+duk_ret_t IsHostNative(duk_context* ctx) {
+    duk_push_boolean(ctx, WrappedDispatch(ctx, 0) != nullptr);
+    return 1;
+}
+
 duk_ret_t CollectGarbageNative(duk_context* ctx) {
     duk_gc(ctx, 0);
     return 0;
@@ -941,6 +1202,8 @@ void InstallPreludeRaw(duk_context* ctx) {
     duk_push_object(ctx);
     duk_push_c_function(ctx, CollectGarbageNative, 0);
     duk_put_prop_string(ctx, -2, "gc");
+    duk_push_c_function(ctx, IsHostNative, 1);
+    duk_put_prop_string(ctx, -2, "isHost");
     duk_call(ctx, 2);
     duk_pop(ctx);
 }
@@ -957,6 +1220,8 @@ void InstallBridgeRaw(duk_context* ctx) {
     duk_put_prop_string(ctx, -2, "has");
     duk_push_c_function(ctx, TrapApply, 3);
     duk_put_prop_string(ctx, -2, "apply");
+    duk_push_c_function(ctx, TrapDelete, 2);
+    duk_put_prop_string(ctx, -2, "deleteProperty");
     duk_put_prop_string(ctx, -2, "handler");
     duk_push_object(ctx);
     duk_put_prop_string(ctx, -2, "wrappers");
@@ -966,6 +1231,8 @@ void InstallBridgeRaw(duk_context* ctx) {
     duk_put_prop_string(ctx, -2, "wrapperLimit");
     duk_push_object(ctx);
     duk_put_prop_string(ctx, -2, "objs");
+    duk_push_object(ctx);
+    duk_put_prop_string(ctx, -2, "dates");
     // The original Date, whatever scripts do to the global one.
     duk_get_global_string(ctx, "Date");
     duk_put_prop_string(ctx, -2, "Date");
@@ -981,6 +1248,7 @@ void InstallBridgeRaw(duk_context* ctx) {
     duk_put_function_list(ctx, -1, methods);
     duk_put_prop_string(ctx, -2, "prototype");
     duk_put_global_string(ctx, "Enumerator");
+    InstallVBArrayRaw(ctx);
     // Classic numbers and texts on the engine's errors.
     duk_get_global_string(ctx, "Duktape");
     duk_push_c_function(ctx, ErrCreateHook, 1);

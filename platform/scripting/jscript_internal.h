@@ -55,6 +55,10 @@ void PushTextRaw(duk_context* ctx, const WChar* s, size_t n);
 // Reads the JS value at idx into *out (initialised first). JS objects other
 // than wrappers become script-object dispatches. Throws.
 void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out);
+// The SAFEARRAY a VBArray object holds (borrowed), or null.
+SAFEARRAY* VBArrayOf(duk_context* ctx, duk_idx_t idx);
+// Pushes a VBArray object that takes over psa. Throws.
+void PushVBArrayRaw(duk_context* ctx, SAFEARRAY* psa);
 // The IDispatch a wrapper stands for (borrowed), or null.
 IDispatch* WrappedDispatch(duk_context* ctx, duk_idx_t idx);
 // Throws a JS Error for a COM failure (with .number = hr). Never returns.
@@ -103,6 +107,10 @@ struct CallOutcome {
 // Property get of `name` on d: a value, or (isFunction) a member that must
 // be called (methods and properties with arguments).
 void GetMember(IDispatch* d, WStringView name, CallOutcome* out);
+// Whether the object gives type information.
+bool HasTypeInfo(IDispatch* d);
+// The member to call for `name` (no property read): isFunction and dispid.
+void LookUpMethod(IDispatch* d, WStringView name, CallOutcome* out);
 // Invoke with arguments in natural order.
 void InvokeMember(IDispatch* d, DISPID id, uint16_t flags, VARIANT* args, uint32_t count,
                   CallOutcome* out);

@@ -365,12 +365,19 @@ Object.defineProperty(ClassicDate, 'length', {value: 7});
 hide(DP, 'constructor', ClassicDate);
 hide(g, 'Date', ClassicDate);
 
+// ---- host objects: hasOwnProperty asks the object
+var nativeHasOwn = Object.prototype.hasOwnProperty;
+hide(Object.prototype, 'hasOwnProperty', function hasOwnProperty(name) {
+    return natives.isHost(this) ? String(name) in this : nativeHasOwn.call(this, name);
+});
+
 // ---- the engine itself
 hide(g, 'ScriptEngine', function ScriptEngine() { return 'JScript'; });
 hide(g, 'ScriptEngineMajorVersion', function ScriptEngineMajorVersion() { return 5; });
 hide(g, 'ScriptEngineMinorVersion', function ScriptEngineMinorVersion() { return 5; });
 hide(g, 'ScriptEngineBuildVersion', function ScriptEngineBuildVersion() { return 0; });
 hide(g, 'CollectGarbage', function CollectGarbage() { natives.gc(); });
+['Enumerator', 'VBArray', 'ActiveXObject', 'GetObject'].forEach(function (n) { hide(g, n, g[n]); });
 })
 )JS";
 

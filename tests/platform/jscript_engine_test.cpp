@@ -251,8 +251,10 @@ TEST_F(JsFixture, ExpressionsEvaluateToVariants) {
     ASSERT_EQ(js.Eval(u"Layers(3)", v.Receive()), S_OK);
     EXPECT_EQ(v.vt, VT_DISPATCH);
     EXPECT_EQ(v.pdispVal, static_cast<IDispatch*>(layer(2)));
+    // null is an object reference to nothing, as hosts expect of JScript.
     ASSERT_EQ(js.Eval(u"null", v.Receive()), S_OK);
-    EXPECT_EQ(v.vt, VT_NULL);
+    EXPECT_EQ(v.vt, VT_DISPATCH);
+    EXPECT_EQ(v.pdispVal, nullptr);
     ASSERT_EQ(js.Eval(u"Layers(1).Visible && limit > 2", v.Receive()), S_OK);
     EXPECT_EQ(v.vt, VT_BOOL);
     EXPECT_EQ(v.boolVal, VARIANT_TRUE);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/scripting/automation_objects.h"
 #include "platform/scripting/jscript_engine.h"
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
@@ -367,4 +368,191 @@ TEST_F(JsLanguage, DatesInAZoneEastOfUtc) {
     else
         unsetenv("TZ");
     tzset();
+}
+
+// ---------------------------------------------------------------- host objects
+
+namespace {
+
+// An automation object without type information, as extensions hand out.
+class HostObject final : public UntypedDispatch {
+public:
+    bool Answers(REFIID iid) const override { return iid == IID_IDispatch; }
+    HRESULT GetIDsOfNames(REFIID, const OLECHAR* const* names, uint32_t count, LCID,
+                          DISPID* ids) override {
+        static const char16_t* const kNames[] = {u"Grid", u"Vector", u"When",  u"Nothing",
+                                                 u"Echo", u"Fail",   u"Count", u"Other"};
+        for (uint32_t i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        for (DISPID k = 0; k < 8; ++k)
+            if (text::CompareNoCase(names[0], kNames[k]) == 0) return ids[0] = k + 1, S_OK;
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT Invoke(DISPID id, REFIID, LCID, uint16_t, DISPPARAMS* params, VARIANT* result,
+                   EXCEPINFO* excep, uint32_t*) override {
+        VARIANT dummy;
+        if (!result) result = &dummy;
+        VariantInit(result);
+        const uint32_t argc = params ? params->cArgs : 0;
+        switch (id) {
+            case 1: {  // 2 x 3 of VARIANT, bounds (1..2, 0..2), value 10 * i + j
+                SAFEARRAYBOUND b[2] = {{2, 1}, {3, 0}};
+                SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 2, b);
+                for (int32_t i = 1; i <= 2; ++i)
+                    for (int32_t j = 0; j <= 2; ++j) {
+                        int32_t at[2] = {i, j};
+                        ComVariant v(10 * i + j);
+                        SafeArrayPutElement(psa, at, &v);
+                    }
+                result->vt = VT_ARRAY | VT_VARIANT;
+                result->parray = psa;
+                break;
+            }
+            case 2: {  // [5, 6, 7] of VT_I4
+                SAFEARRAY* psa = SafeArrayCreateVector(VT_I4, 0, 3);
+                for (int32_t i = 0; i < 3; ++i) {
+                    int32_t v = 5 + i;
+                    SafeArrayPutElement(psa, &i, &v);
+                }
+                result->vt = VT_ARRAY | VT_I4;
+                result->parray = psa;
+                break;
+            }
+            case 3:
+                VariantFromDate(result, 36526.5);  // 1 Jan 2000, noon
+                break;
+            case 4:
+                VariantFromDispatch(result, nullptr);
+                break;
+            case 5:  // Echo(x): remembers what came, gives it back
+                if (argc < 1) return DISP_E_BADPARAMCOUNT;
+                lastVt = params->rgvarg[0].vt;
+                lastDispatchNull = lastVt == VT_DISPATCH && !params->rgvarg[0].pdispVal;
+                VariantCopyInd(result, &params->rgvarg[0]);
+                break;
+            case 6: {  // Fail(n)
+                int32_t n = argc ? VariantDeref(&params->rgvarg[0])->lVal : 0;
+                static const struct {
+                    SCODE scode;
+                    const char16_t* description;
+                } kFailures[] = {{MakeScriptError(9), u""},
+                                 {E_FAIL, u""},
+                                 {static_cast<SCODE>(0x80041234), u""},
+                                 {MakeScriptError(13), u"Wrong kind"},
+                                 {static_cast<SCODE>(0x80045678), u"Custom text"}};
+                FillExcepInfo(excep, kFailures[n].scode, u"Host.Object", kFailures[n].description);
+                return DISP_E_EXCEPTION;
+            }
+            case 7:
+                VariantFromLong(result, 3);
+                break;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+        if (result == &dummy) VariantClear(&dummy);
+        return S_OK;
+    }
+    VARTYPE lastVt = VT_EMPTY;
+    bool lastDispatchNull = false;
+};
+
+HRESULT MakeHostObject(IDispatch** out) {
+    *out = new HostObject;
+    return S_OK;
+}
+
+struct JsHost : JsLanguage {
+    JsHost() : host(new HostObject) {
+        js.AddItem(u"Host", host.Get(), nullptr, SCRIPTITEM_ISVISIBLE);
+    }
+    ComPtr<HostObject> host;
+};
+
+}  // namespace
+
+TEST_F(JsHost, HostObjectsAreObjects) {
+    RunTable(js, {
+        {u"typeof Host", "object"},
+        {u"Host instanceof Object", "false"},
+        {u"Object.prototype.toString.call(Host)", "[object Object]"},
+        {u"typeof Host.Count + ' ' + Host.Count", "number 3"},
+        {u"var has = Object.prototype.hasOwnProperty; has.call(Host, 'Count') + ' ' + "
+         u"has.call(Host, 'Nope') + ' ' + ('Grid' in Host)",
+         "true false true"},
+        {u"delete Host.Count", "false"},
+        {u"Function.prototype.extra = 1; Object.prototype.more = 2; var n = 0;"
+         u" for (var k in Host) n++; n",
+         "0"},
+        // A null object from the host is null, and goes back as one.
+        {u"Host.Nothing === null", "true"},
+        {u"Host.Echo(Host.Nothing) === null", "true"},
+    });
+    EXPECT_EQ(host->lastVt, VT_DISPATCH);
+    EXPECT_TRUE(host->lastDispatchNull);
+    // Dates from the host compare by value.
+    RunTable(js, {
+        {u"var d = Host.When, d2 = Host.When; (d == d2) + ' ' + (d != d) + ' ' + d.getFullYear() + "
+         u"' ' + d.getHours()",
+         "true false 2000 12"},
+    });
+}
+
+TEST_F(JsHost, SafeArraysAreVBArrays) {
+    RunTable(js, {
+        {u"var a = Host.Grid; a.dimensions() + '|' + a.lbound(1) + '..' + a.ubound(1) + '|' + "
+         u"a.lbound(2) + '..' + a.ubound(2) + '|' + a.lbound() + '|' + a.getItem(2, 1)",
+         "2|1..2|0..2|1|21"},
+        {u"Host.Grid.toArray().join()", "10,20,11,21,12,22"},
+        {u"var v = new VBArray(Host.Vector); v.toArray().join() + '|' + v.getItem(2) + '|' + "
+         u"v.ubound(1) + '|' + (v instanceof VBArray)",
+         "5,6,7|7|2|true"},
+        {u"try { Host.Grid.getItem(3, 0); } catch (e) { e.number + '|' + e.description + '|' + "
+         u"(e instanceof RangeError); }",
+         "-2146828279|Subscript out of range|true"},
+        {u"try { Host.Grid.ubound(3); } catch (e) { e.number; }", "-2146828279"},
+        {u"try { new VBArray([1, 2]); } catch (e) { e.number + '|' + e.description; }",
+         "-2146823275|VBArray expected"},
+        // Back to the host as an array again.
+        {u"new VBArray(Host.Echo(Host.Grid)).getItem(1, 2)", "12"},
+    });
+    EXPECT_EQ(host->lastVt, VT_ARRAY | VT_VARIANT);
+}
+
+TEST_F(JsHost, HostErrorsTakeNumberDescriptionAndSource) {
+    RunTable(js, {
+        // A code of the script facility without text: the classic text and type.
+        {u"try { Host.Fail(0); } catch (e) { e.number + '|' + e.description + '|' + "
+         u"(e instanceof RangeError); }",
+         "-2146828279|Subscript out of range|true"},
+        // A system code without text: the system text; an unknown one: none.
+        {u"try { Host.Fail(1); } catch (e) { e.number + '|' + e.description; }",
+         "-2147467259|Unspecified error"},
+        {u"try { Host.Fail(2); } catch (e) { e.number + '|' + e.description + '|'; }",
+         "-2147216844||"},
+        {u"try { Host.Fail(3); } catch (e) { e.description + '|' + (e instanceof TypeError); }",
+         "Wrong kind|true"},
+        {u"try { Host.Fail(4); } catch (e) { e.number + '|' + e.message + '|' + "
+         u"(e instanceof Error); }",
+         "-2147199368|Custom text|true"},
+    });
+    js.site.errors.clear();
+    EXPECT_EQ(js.Run(u"var x = 1;\nHost.Fail(4);"), SCRIPT_E_REPORTED);
+    ASSERT_EQ(js.site.errors.size(), 1u);
+    EXPECT_EQ(U8(js.site.errors[0].source), "Host.Object");
+    EXPECT_EQ(U8(js.site.errors[0].description), "Custom text");
+    EXPECT_EQ(js.site.errors[0].scode, static_cast<SCODE>(0x80045678));
+    EXPECT_EQ(js.site.errors[0].line, 1u);
+}
+
+TEST_F(JsHost, ActiveXObjectCreatesRegisteredObjects) {
+    RegisterAutomationObject(u"Test.HostObject", &MakeHostObject);
+    RunTable(js, {
+        {u"var o = new ActiveXObject('test.hostobject'); typeof o + ' ' + o.Count", "object 3"},
+        {u"GetObject('', 'Test.HostObject').Count", "3"},
+        {u"try { new ActiveXObject('No.Such'); } catch (e) { e.number + '|' + e.description; }",
+         "-2146827859|Automation server can't create object"},
+        {u"try { GetObject('C:\\\\x.doc'); } catch (e) { e.number; }", "-2146827859"},
+    });
+    EXPECT_TRUE(UnregisterAutomationObject(u"TEST.HOSTOBJECT"));
+    EXPECT_EQ(Outcome(js, u"new ActiveXObject('Test.HostObject')"),
+              "!-2146827859 Automation server can't create object");
 }

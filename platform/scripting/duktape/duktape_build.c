@@ -5,3 +5,6 @@
 #include "platform/scripting/duktape/zn_duk_config.h"
 
 #include "duktape.c"
+
+__thread void* zn_jscript_method_base;
+__thread void* zn_jscript_method_key;

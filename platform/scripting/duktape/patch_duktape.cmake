@@ -74,5 +74,26 @@ zn_change("trailing elision in array literals"
 						curr_idx++;
 					}")
 
+# Host objects reach scripts as callable proxies (a collection is called for
+# its default member: Layers(1)), yet they are objects to the script, as
+# in the classic engine: typeof gives "object".
+zn_change("typeof of a host object"
+"		if (DUK_HOBJECT_IS_CALLABLE(obj)) {
+			stridx = DUK_STRIDX_LC_FUNCTION;"
+"		if (DUK_HOBJECT_IS_CALLABLE(obj) && !DUK_HOBJECT_IS_PROXY(obj)) {
+			stridx = DUK_STRIDX_LC_FUNCTION;")
+
+# A property read that starts a method call (o.m(...)) tells the host
+# bridge so: on objects without type information the bridge then calls the
+# member instead of reading it as a property first (zn_duk_config.h).
+zn_change("method reads known to the host bridge"
+"		duk_tval *tv__targ; \\
+		(void) duk_hobject_getprop(thr, (barg), (carg)); \\"
+"		duk_tval *tv__targ; \\
+		zn_jscript_method_base = DUK_TVAL_IS_OBJECT((barg)) ? (void *) DUK_TVAL_GET_OBJECT((barg)) : NULL; \\
+		zn_jscript_method_key = DUK_TVAL_IS_STRING((carg)) ? (void *) DUK_TVAL_GET_STRING((carg)) : NULL; \\
+		(void) duk_hobject_getprop(thr, (barg), (carg)); \\
+		zn_jscript_method_base = NULL; \\")
+
 file(WRITE "${DST}.tmp" "${text}")
 file(RENAME "${DST}.tmp" "${DST}")

@@ -50,6 +50,10 @@ int zn_jscript_should_stop(void* heap_udata);
  * ("Jan 20 2009 UTC", "7/02/17", "Sat Dec 30 00:00:00 UTC+0100 1899").
  * Pushes the time value and answers 1, or pushes nothing and answers 0. */
 int zn_jscript_parse_date(void* ctx, const char* text);
+/* Set by the executor while it reads the member a call is about to call:
+ * the base object and the key (engine-internal pointers); cleared after. */
+extern __thread void* zn_jscript_method_base;
+extern __thread void* zn_jscript_method_key;
 #if defined(__cplusplus)
 }
 #endif
