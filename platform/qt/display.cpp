@@ -22,7 +22,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -475,46 +474,25 @@ void Display::Impl::MarkDirty(HWND top, const QRect& r) {
     if (!fresh) it->second |= r;
 }
 
-void Display::Impl::SurfaceDirty(HWND h, const RECT& r) {
-    HWND top = h ? TopLevelOf(h) : nullptr;
-    if (!h) {
-        // The screen: whatever is shown may have changed.
-        std::lock_guard<std::mutex> lock(m);
-        for (auto& [w, _] : windows) dirty[w] = QRect(0, 0, INT32_MAX / 2, INT32_MAX / 2);
+// The model hands over what it drew, in the top-level surface's pixels:
+// drawing outside painting at once, painting before it next looks at its
+// queue. Either is shown straight away.
+void Display::Impl::SurfaceDirty(HWND top, const RECT& r) {
+    if (!top) return;
+    QRect area = ToQRect(r);
+    if (OnGui() && !handlers) {
+        Present(top, area);
         return;
     }
-    if (!top) return;
-    RECT wr{};
-    GetWindowRect(top, &wr);
-    POINT o{0, 0};
-    ClientToScreen(h, &o);
-    MarkDirty(top, ToQRect(r).translated(o.x - wr.left, o.y - wr.top));
+    MarkDirty(top, area);
+    Wake();
 }
-
-namespace {
-// Whether painting is still due somewhere in the window (the area marked
-// then is presented once it is painted).
-bool PaintPending(HWND h) {
-    RECT r;
-    if (GetUpdateRect(h, &r, false)) return true;
-    for (HWND c : GetChildren(h))
-        if ((GetWindowLong(c, GWL_STYLE) & WS_VISIBLE) && PaintPending(c)) return true;
-    return false;
-}
-}  // namespace
 
 void Display::Impl::PresentDirty() {
     std::map<HWND, QRect> todo;
     {
         std::lock_guard<std::mutex> lock(m);
-        for (auto it = dirty.begin(); it != dirty.end();) {
-            if (IsWindow(it->first) && PaintPending(it->first)) {
-                ++it;
-                continue;
-            }
-            todo.insert(*it);
-            it = dirty.erase(it);
-        }
+        todo.swap(dirty);
     }
     for (auto& [h, r] : todo) Present(h, r);
 }
@@ -551,47 +529,16 @@ void Display::Impl::Present(HWND top, QRect area) {
     store.flush(QRegion(logical));
 }
 
-// Puts the window's pixels into the image: the top-level surface, then (while
-// children keep surfaces of their own) each child's, parents first and
-// siblings from the bottom of the z-order up, each clipped to its ancestors.
+// Puts the window's pixels into the image. The surface covers the whole
+// window, frame included; while a new size is on its way the part it does
+// not cover shows the face colour.
 void Display::Impl::Compose(HWND top, QImage& image, const QRect& area) {
-    RECT wr{};
-    GetWindowRect(top, &wr);
-    QSize size(wr.right - wr.left, wr.bottom - wr.top);
-    HBITMAP topSurface = win::GetWindowSurface(top);
+    HBITMAP surface = win::GetWindowSurface(top);
     int sw = 0, sh = 0, stride = 0;
-    gdi::SurfacePixels(topSurface, &sw, &sh, &stride);
-    POINT co{0, 0};
-    ClientToScreen(top, &co);
-    RECT cr{};
-    GetClientRect(top, &cr);
-    QRect client(QPoint(co.x - wr.left, co.y - wr.top), QSize(cr.right, cr.bottom));
-    if (sw == size.width() && sh == size.height()) {
-        CopySurface(topSurface, QPoint(0, 0), area, image);
-    } else {
-        // The surface holds the client area only: the frame shows the face.
+    gdi::SurfacePixels(surface, &sw, &sh, &stride);
+    if (!QRect(0, 0, sw, sh).contains(area & image.rect()))
         Fill(image, area, PixelOf(GetSysColor(COLOR_BTNFACE)));
-        CopySurface(topSurface, client.topLeft(), area & client, image);
-    }
-    std::function<void(HWND, HBITMAP, const QRect&)> children = [&](HWND parent, HBITMAP ps,
-                                                                      const QRect& clip) {
-        std::vector<HWND> kids = GetChildren(parent);
-        for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
-            HWND c = *it;
-            if (!(GetWindowLong(c, GWL_STYLE) & WS_VISIBLE)) continue;
-            POINT o{0, 0};
-            ClientToScreen(c, &o);
-            RECT ccr{};
-            GetClientRect(c, &ccr);
-            QRect childClip = clip & QRect(QPoint(o.x - wr.left, o.y - wr.top), QSize(ccr.right, ccr.bottom));
-            if (childClip.isEmpty()) continue;
-            HBITMAP s = win::GetWindowSurface(c);
-            if (s && s != ps && s != topSurface)
-                CopySurface(s, QPoint(o.x - wr.left, o.y - wr.top), childClip, image);
-            children(c, s, childClip);
-        }
-    };
-    children(top, topSurface, client & area);
+    CopySurface(surface, QPoint(0, 0), area, image);
 }
 
 bool Display::Impl::ApplyResizes() {

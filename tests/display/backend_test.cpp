@@ -204,6 +204,16 @@ TEST_F(DisplayTest, ScreenshotEqualsTheSurface) {
     EXPECT_EQ(QColor(shot.pixel(shot.width() - 2, 2)), QColor(255, 0, 0));
     EXPECT_EQ(QColor(shot.pixel(w * 3 / 8, hh * 3 / 8)), QColor(0, 0, 255));
 
+    // Drawing through a window DC outside painting is shown at once.
+    HDC dc = GetDC(h);
+    RECT spot{2, 2, 6, 6};
+    HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
+    FillRect(dc, &spot, yellow);
+    DeleteObject(yellow);
+    ReleaseDC(h, dc);
+    shot = qw->screen()->grabWindow(qw->winId()).toImage();
+    EXPECT_EQ(QColor(shot.pixel(3, 3)), QColor(255, 255, 0));
+
     // Repainting in another colour is presented.
     g_fill = RGB(0, 128, 0);
     InvalidateRect(h, nullptr, true);
@@ -575,11 +585,22 @@ TEST_F(DisplayTest, TapAndHoldRunsInRealTime) {
                     false);
         };
         QPoint p(40, 40);
+        QImage before = qw->screen()->grabWindow(qw->winId()).toImage();
+        QImage during;
+        // While the pen is held the dots show in the window.
+        QTimer::singleShot(c.holdMs * 3 / 4, [qw, &during] {
+            during = qw->screen()->grabWindow(qw->winId()).toImage();
+        });
         QTimer::singleShot(c.holdMs, [qw, p] { QTest::mouseRelease(qw, Qt::LeftButton, Qt::NoModifier, p); });
         QTest::mousePress(qw, Qt::LeftButton, Qt::NoModifier, p);
         RunIdle();
         RunFor(static_cast<UINT>(c.holdMs) + 100);
         EXPECT_EQ(result, c.recognised ? 1 : 0) << c.holdMs;
+        if (c.recognised) {
+            EXPECT_NE(during, before);
+            // Inverted twice: exactly as before.
+            EXPECT_EQ(qw->screen()->grabWindow(qw->winId()).toImage(), before);
+        }
         g_onMessage = nullptr;
         QTest::qWait(0);
         // Far from the last tap, so that no double tap is made.
