@@ -426,11 +426,14 @@ LRESULT StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 namespace {
 
 struct EditState : ControlState {
-    size_t selStart = 0, selEnd = 0;
-    size_t limit = 0;  // 0: the default
+    size_t selStart = 0, selEnd = 0;  // selEnd is where the caret is
+    size_t limit = 0;                 // 0: the default
     bool modified = false;
     WChar passwordChar = 0;
     bool focused = false;
+    bool tracking = false;  // the pen is selecting
+    int scrollX = 0;        // pixels scrolled off the left
+    int firstLine = 0;      // first visible line of a multi-line edit
 };
 
 size_t EditLimit(HWND h, EditState* st) {
@@ -485,6 +488,273 @@ std::vector<std::pair<size_t, size_t>> EditLines(const WString& t) {
     }
 }
 
+// ---- display ----
+
+bool IsHigh(WChar c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+bool IsLow(WChar c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
+// A position moved so that it never falls between the halves of a pair.
+size_t Whole(const WString& t, size_t i) {
+    if (i > 0 && i < t.size() && IsLow(t[i]) && IsHigh(t[i - 1])) return i - 1;
+    return std::min(i, t.size());
+}
+size_t StepLeft(const WString& t, size_t i) {
+    if (i == 0) return 0;
+    --i;
+    return Whole(t, i);
+}
+size_t StepRight(const WString& t, size_t i) {
+    if (i >= t.size()) return t.size();
+    ++i;
+    if (i < t.size() && IsLow(t[i]) && IsHigh(t[i - 1])) ++i;
+    return i;
+}
+
+struct VisualLine {
+    size_t start = 0, length = 0;  // in the text
+};
+
+// What a DC with the edit's font needs to lay the text out.
+struct EditView {
+    HWND h = nullptr;
+    HDC dc = nullptr;
+    HFONT old = nullptr;
+    bool own = false;
+    WString shown;  // the text as drawn (password characters)
+    std::vector<VisualLine> lines;
+    RECT area{};  // where text goes, client coordinates
+    int lineH = 0;
+    bool multi = false;
+
+    EditView(HWND hwnd, EditState* st, HDC paintDc) : h(hwnd), dc(paintDc) {
+        if (!dc) {
+            dc = GetDC(h);
+            own = true;
+        }
+        old = SelectObject(dc, win::look::ControlFont(h));
+        DWORD style = Style(h);
+        multi = (style & ES_MULTILINE) != 0;
+        const WString& t = Find(h)->text;
+        shown = st->passwordChar && !multi ? WString(t.size(), st->passwordChar) : t;
+        TEXTMETRIC tm;
+        GetTextMetrics(dc, &tm);
+        lineH = tm.tmHeight;
+        GetClientRect(h, &area);
+        area.left += 1;
+        area.right -= 1;
+        if (multi) area.top += 1;
+        else area.top += std::max(0, std::min(1, int(area.bottom - lineH)));
+        Layout(style);
+    }
+    ~EditView() {
+        SelectObject(dc, old);
+        if (own) ReleaseDC(h, dc);
+    }
+    int Width(size_t start, size_t n) const {
+        if (n == 0) return 0;
+        SIZE sz{};
+        GetTextExtentPoint32(dc, shown.data() + start, static_cast<int>(n), &sz);
+        return sz.cx;
+    }
+    void Layout(DWORD style) {
+        lines.clear();
+        if (!multi) {
+            lines.push_back({0, shown.size()});
+            return;
+        }
+        bool wrap = !(style & ES_AUTOHSCROLL) && !(style & WS_HSCROLL);
+        int width = area.right - area.left;
+        size_t start = 0;
+        for (;;) {
+            size_t nl = shown.find(u"\r\n", start);
+            size_t end = nl == WString::npos ? shown.size() : nl;
+            // Break the paragraph at blanks, or inside a word too long.
+            size_t a = start;
+            while (wrap && a < end && Width(a, end - a) > width) {
+                size_t fit = a;
+                for (size_t i = a; i < end; i = StepRight(shown, i)) {
+                    if (Width(a, StepRight(shown, i) - a) > width) break;
+                    fit = StepRight(shown, i);
+                }
+                size_t brk = fit;
+                for (size_t i = fit; i > a; --i)
+                    if (shown[i - 1] == u' ') {
+                        brk = i;
+                        break;
+                    }
+                if (brk == a) brk = std::max(fit, StepRight(shown, a));
+                lines.push_back({a, brk - a});
+                a = brk;
+            }
+            lines.push_back({a, end - a});
+            if (nl == WString::npos) break;
+            start = nl + 2;
+        }
+    }
+    int LineOf(size_t pos) const {
+        for (size_t i = lines.size(); i-- > 0;)
+            if (lines[i].start <= pos) return static_cast<int>(i);
+        return 0;
+    }
+    int VisibleLines() const { return std::max(1, int(area.bottom - area.top) / std::max(1, lineH)); }
+    // Left of a line's text before scrolling (alignment of a single line).
+    int LineLeft(const VisualLine& l) const {
+        DWORD style = Style(h);
+        int w = Width(l.start, l.length), room = area.right - area.left;
+        if (w >= room) return area.left;
+        if (style & ES_CENTER) return area.left + (room - w) / 2;
+        if (style & ES_RIGHT) return area.right - w;
+        return area.left;
+    }
+    // The text position nearest to a client point.
+    size_t Hit(const EditState* st, POINT p) const {
+        int li = multi ? st->firstLine + (p.y - area.top) / std::max(1, lineH) : 0;
+        li = std::clamp(li, 0, static_cast<int>(lines.size()) - 1);
+        const VisualLine& l = lines[static_cast<size_t>(li)];
+        int x = p.x - LineLeft(l) + (multi ? 0 : st->scrollX);
+        size_t best = l.start;
+        for (size_t i = l.start; i < l.start + l.length;) {
+            size_t next = StepRight(shown, i);
+            int a = Width(l.start, i - l.start), b = Width(l.start, next - l.start);
+            if (x < (a + b + 1) / 2) return i;
+            best = next;
+            i = next;
+        }
+        return best;
+    }
+    POINT CaretAt(const EditState* st, size_t pos) const {
+        int li = LineOf(pos);
+        const VisualLine& l = lines[static_cast<size_t>(li)];
+        int x = LineLeft(l) + Width(l.start, std::min(pos, l.start + l.length) - l.start);
+        if (!multi) x -= st->scrollX;
+        int y = area.top + (multi ? (li - st->firstLine) * lineH : 0);
+        return POINT{x, y};
+    }
+    // Scrolls so that the caret is in view.
+    void Reveal(EditState* st) const {
+        size_t caret = std::min(st->selEnd, shown.size());
+        if (multi) {
+            int li = LineOf(caret);
+            if (li < st->firstLine) st->firstLine = li;
+            if (li >= st->firstLine + VisibleLines()) st->firstLine = li - VisibleLines() + 1;
+            return;
+        }
+        const VisualLine& l = lines[0];
+        int room = area.right - area.left - 1;
+        int cx = Width(l.start, caret);
+        int total = Width(l.start, l.length);
+        if (cx - st->scrollX > room) st->scrollX = cx - room;
+        if (cx < st->scrollX) st->scrollX = std::max(0, cx - room / 3);
+        if (total - st->scrollX < room) st->scrollX = std::max(0, total - room);
+        if (total <= room) st->scrollX = 0;
+    }
+};
+
+bool ShowsSelection(HWND h, const EditState* st) {
+    return st->focused || (Style(h) & ES_NOHIDESEL);
+}
+
+void UpdateWindowBars(HWND h, const EditView& v, const EditState* st) {
+    DWORD style = Style(h);
+    if (!v.multi || !(style & WS_VSCROLL)) return;
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    si.nMin = 0;
+    si.nMax = static_cast<int>(v.lines.size()) - 1;
+    si.nPage = static_cast<UINT>(v.VisibleLines());
+    si.nPos = st->firstLine;
+    SCROLLINFO now;
+    now.fMask = SIF_ALL;
+    GetScrollInfo(h, SB_VERT, &now);
+    if (now.nMax != si.nMax || now.nPage != si.nPage || now.nPos != si.nPos) {
+        SetScrollInfo(h, SB_VERT, &si, false);
+        DrawNonClient(h);
+    }
+}
+
+void PlaceCaret(HWND h, EditState* st) {
+    if (!st->focused) return;
+    EditView v(h, st, nullptr);
+    v.Reveal(st);
+    POINT p = v.CaretAt(st, std::min(st->selEnd, v.shown.size()));
+    SetCaretPos(p.x, p.y);
+}
+
+void PaintEdit(HWND h, EditState* st, HDC dc) {
+    win::ControlColors colours = win::QueryControlColors(h, dc);
+    RECT rc;
+    GetClientRect(h, &rc);
+    FillRect(dc, &rc, colours.Background());
+    EditView v(h, st, dc);
+    v.Reveal(st);
+    bool enabled = IsWindowEnabled(h);
+    COLORREF ink = colours.fromParent ? colours.text
+                                      : GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+    size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
+    if (!ShowsSelection(h, st)) a = b = 0;
+    SetBkMode(dc, TRANSPARENT);
+    HRGN clip = CreateRectRgn(v.area.left - 1, 0, v.area.right + 1, rc.bottom);
+    SelectClipRgn(dc, clip);
+    DeleteObject(clip);
+    int visible = v.multi ? v.VisibleLines() + 1 : 1;
+    for (int k = 0; k < visible; ++k) {
+        size_t li = static_cast<size_t>((v.multi ? st->firstLine : 0) + k);
+        if (li >= v.lines.size()) break;
+        const VisualLine& l = v.lines[li];
+        int x = v.LineLeft(l) - (v.multi ? 0 : st->scrollX);
+        int y = v.area.top + k * v.lineH;
+        size_t end = l.start + l.length;
+        // Three runs: before, inside and after the selection.
+        size_t cuts[4] = {l.start, std::clamp(a, l.start, end), std::clamp(b, l.start, end), end};
+        for (int r = 0; r < 3; ++r) {
+            size_t from = cuts[r], to = cuts[r + 1];
+            if (from >= to) continue;
+            int x0 = x + v.Width(l.start, from - l.start);
+            int w = v.Width(from, to - from);
+            if (r == 1) {
+                RECT sel{x0, y, x0 + w, y + v.lineH};
+                FillRect(dc, &sel, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
+                SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+            } else {
+                SetTextColor(dc, ink);
+            }
+            TextOut(dc, x0, y, v.shown.data() + from, static_cast<int>(to - from));
+        }
+    }
+    SelectClipRgn(dc, nullptr);
+    UpdateWindowBars(h, v, st);
+    if (st->focused) {
+        POINT p = v.CaretAt(st, std::min(st->selEnd, v.shown.size()));
+        SetCaretPos(p.x, p.y);
+    }
+}
+
+// Moves the caret, extending the selection when asked.
+void EditMoveTo(HWND h, EditState* st, size_t to, bool extend) {
+    st->selEnd = to;
+    if (!extend) st->selStart = to;
+    InvalidateRect(h, nullptr, false);
+    PlaceCaret(h, st);
+}
+
+size_t WordStart(const WString& t, size_t i) {
+    while (i > 0 && t[i - 1] != u' ' && t[i - 1] != u'\n') --i;
+    return i;
+}
+size_t WordEnd(const WString& t, size_t i) {
+    while (i < t.size() && t[i] != u' ' && t[i] != u'\r') ++i;
+    return i;
+}
+
+// The edit's own clipboard until the platform's clipboard calls exist.
+WString& EditClipboard() {
+    static WString text;
+    return text;
+}
+
 }  // namespace
 
 LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -511,13 +781,14 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             }
             WChar c = static_cast<WChar>(wp);
             WString& t = EditText(h);
-            if (c == 8) {  // backspace
+            if (c == 8) {  // backspace: a surrogate pair goes whole
                 if (st->selStart == st->selEnd) {
                     if (st->selStart == 0) return 0;
-                    st->selStart = std::min(st->selStart, t.size()) - 1;
+                    st->selStart = StepLeft(t, std::min(st->selStart, t.size()));
                 }
                 EditReplace(h, st, u"", false);
                 EditChanged(h, st);
+                PlaceCaret(h, st);
                 return 0;
             }
             if (c == u'\r') {
@@ -533,50 +804,215 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             }
             WChar one[1] = {c};
             if (EditReplace(h, st, WStringView(one, 1), true)) EditChanged(h, st);
+            PlaceCaret(h, st);
             return 0;
         }
         case WM_KEYDOWN: {
             WString& t = EditText(h);
             size_t caret = std::min(st->selEnd, t.size());
+            bool shift = GetKeyState(VK_SHIFT) < 0;
+            if (GetKeyState(VK_CONTROL) < 0) {
+                UINT cmd = wp == 'C' ? WM_COPY : wp == 'X' ? WM_CUT : wp == 'V' ? WM_PASTE : 0;
+                if (cmd) SendMessage(h, cmd, 0, 0);
+                return 0;
+            }
             switch (wp) {
                 case VK_DELETE:
                     if (style & ES_READONLY) return 0;
                     if (st->selStart == st->selEnd) {
                         if (caret >= t.size()) return 0;
-                        st->selEnd = caret + 1;
+                        st->selStart = caret;
+                        st->selEnd = StepRight(t, caret);
                     }
                     EditReplace(h, st, u"", false);
                     EditChanged(h, st);
+                    PlaceCaret(h, st);
                     return 0;
                 case VK_LEFT:
-                    caret = caret ? caret - 1 : 0;
+                    caret = StepLeft(t, caret);
                     break;
                 case VK_RIGHT:
-                    caret = std::min(caret + 1, t.size());
+                    caret = StepRight(t, caret);
                     break;
                 case VK_HOME:
-                    caret = 0;
-                    break;
                 case VK_END:
-                    caret = t.size();
+                case VK_UP:
+                case VK_DOWN:
+                case VK_PRIOR:
+                case VK_NEXT: {
+                    if (!(style & ES_MULTILINE)) {
+                        if (wp == VK_HOME) caret = 0;
+                        else if (wp == VK_END) caret = t.size();
+                        else return 0;
+                        break;
+                    }
+                    EditView v(h, st, nullptr);
+                    int li = v.LineOf(caret);
+                    const VisualLine& l = v.lines[static_cast<size_t>(li)];
+                    if (wp == VK_HOME) {
+                        caret = l.start;
+                        break;
+                    }
+                    if (wp == VK_END) {
+                        caret = l.start + l.length;
+                        break;
+                    }
+                    int step = (wp == VK_UP || wp == VK_DOWN) ? 1 : v.VisibleLines();
+                    int to = std::clamp(li + ((wp == VK_UP || wp == VK_PRIOR) ? -step : step), 0,
+                                        static_cast<int>(v.lines.size()) - 1);
+                    if (wp == VK_PRIOR || wp == VK_NEXT)
+                        st->firstLine = std::max(0, st->firstLine + (to - li));
+                    POINT at = v.CaretAt(st, caret);
+                    at.y = v.area.top + (to - st->firstLine) * v.lineH;
+                    caret = v.Hit(st, at);
                     break;
+                }
                 default:
                     return 0;
             }
-            st->selStart = st->selEnd = caret;
+            if (!shift && st->selStart != st->selEnd && (wp == VK_LEFT || wp == VK_RIGHT)) {
+                // An arrow without Shift collapses the selection to its side.
+                size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
+                caret = wp == VK_LEFT ? a : b;
+            }
+            EditMoveTo(h, st, caret, shift);
             return 0;
         }
-        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDOWN: {
             SetFocus(h);
+            if (!IsWindow(h)) return 0;
+            size_t at;
+            {
+                EditView v(h, st, nullptr);
+                at = v.Hit(st, PointOf(lp));
+            }
+            EditMoveTo(h, st, at, (wp & MK_SHIFT) != 0);
+            st->tracking = true;
+            SetCapture(h);
             return 0;
-        case WM_SETFOCUS:
+        }
+        case WM_MOUSEMOVE:
+            if (st->tracking) {
+                // Past the field's ends the hit is the first or last visible
+                // character and Reveal scrolls on.
+                EditView v(h, st, nullptr);
+                POINT p = PointOf(lp);
+                size_t at = v.Hit(st, p);
+                if (!v.multi) {
+                    if (p.x < v.area.left) at = StepLeft(v.shown, at);
+                    if (p.x >= v.area.right) at = StepRight(v.shown, at);
+                } else if (p.y < v.area.top && st->firstLine > 0) {
+                    --st->firstLine;
+                }
+                if (at != st->selEnd) EditMoveTo(h, st, at, true);
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (st->tracking) {
+                st->tracking = false;
+                if (GetCapture() == h) ReleaseCapture();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            st->tracking = false;
+            return 0;
+        case WM_LBUTTONDBLCLK: {
+            const WString& t = EditText(h);
+            size_t at;
+            {
+                EditView v(h, st, nullptr);
+                at = v.Hit(st, PointOf(lp));
+            }
+            st->selStart = WordStart(t, at);
+            EditMoveTo(h, st, WordEnd(t, at), true);
+            return 0;
+        }
+        case WM_SETFOCUS: {
             st->focused = true;
+            EditView v(h, st, nullptr);
+            CreateCaret(h, nullptr, 1, v.lineH);
+            PlaceCaret(h, st);
+            ShowCaret(h);
+            InvalidateRect(h, nullptr, false);
             NotifyParent(h, EN_SETFOCUS);
             return 0;
+        }
         case WM_KILLFOCUS:
             st->focused = false;
+            DestroyCaret();
+            InvalidateRect(h, nullptr, false);
             NotifyParent(h, EN_KILLFOCUS);
             return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            PaintEdit(h, st, dc);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_COPY:
+        case WM_CUT: {
+            size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
+            const WString& t = EditText(h);
+            if (a >= b || (style & ES_PASSWORD)) return 0;
+            EditClipboard() = t.substr(a, std::min(b, t.size()) - a);
+            if (msg == WM_CUT && !(style & ES_READONLY)) {
+                EditReplace(h, st, u"", false);
+                EditChanged(h, st);
+                PlaceCaret(h, st);
+            }
+            return 0;
+        }
+        case WM_CLEAR:
+            if (style & ES_READONLY || st->selStart == st->selEnd) return 0;
+            EditReplace(h, st, u"", false);
+            EditChanged(h, st);
+            PlaceCaret(h, st);
+            return 0;
+        case WM_PASTE: {
+            if (style & ES_READONLY) return 0;
+            WString in = EditClipboard();
+            if (!(style & ES_MULTILINE)) in = in.substr(0, in.find_first_of(u"\r\n"));
+            if (EditReplace(h, st, in, false)) EditChanged(h, st);
+            PlaceCaret(h, st);
+            return 0;
+        }
+        case EM_SCROLLCARET: {
+            EditView v(h, st, nullptr);
+            v.Reveal(st);
+            InvalidateRect(h, nullptr, false);
+            return TRUE;
+        }
+        case EM_GETFIRSTVISIBLELINE:
+            return (style & ES_MULTILINE) ? st->firstLine : 0;
+        case EM_LINESCROLL: {
+            if (!(style & ES_MULTILINE)) return FALSE;
+            EditView v(h, st, nullptr);
+            st->firstLine = std::clamp(st->firstLine + static_cast<int>(lp), 0,
+                                       std::max(0, static_cast<int>(v.lines.size()) - 1));
+            InvalidateRect(h, nullptr, false);
+            return TRUE;
+        }
+        case WM_VSCROLL: {
+            if (!(style & ES_MULTILINE)) return 0;
+            EditView v(h, st, nullptr);
+            int last = std::max(0, static_cast<int>(v.lines.size()) - v.VisibleLines());
+            int to = st->firstLine;
+            switch (LOWORD(wp)) {
+                case SB_LINEUP: --to; break;
+                case SB_LINEDOWN: ++to; break;
+                case SB_PAGEUP: to -= v.VisibleLines(); break;
+                case SB_PAGEDOWN: to += v.VisibleLines(); break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION: to = static_cast<int16_t>(HIWORD(wp)); break;
+                default: return 0;
+            }
+            st->firstLine = std::clamp(to, 0, last);
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        }
         case WM_GETDLGCODE: {
             LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
             if ((style & ES_MULTILINE) && (style & ES_WANTRETURN)) code |= DLGC_WANTALLKEYS;

@@ -54,6 +54,14 @@ HWND Target(POINT screen) {
     return WindowFromPoint(screen);
 }
 
+// Moves and the lift of a held pen off every window still belong to the
+// window it went down on (which may take the capture before they arrive).
+HWND HeldTarget(POINT screen) {
+    HWND t = Target(screen);
+    if (!t && (g_in.buttons & MK_LBUTTON) && IsWindow(g_in.lastDownWnd)) t = g_in.lastDownWnd;
+    return t;
+}
+
 void PostMouse(HWND target, UINT msg, POINT screen) {
     detail::SetCursorPoint(screen);
     if (!target) return;
@@ -130,7 +138,7 @@ void PenDown(POINT screen, Button b) {
 }
 
 void PenUp(POINT screen, Button b) {
-    HWND t = Target(screen);
+    HWND t = HeldTarget(screen);
     UINT msg = WM_LBUTTONUP;
     if (b == Button::Right) {
         g_in.buttons &= ~MK_RBUTTON;
@@ -145,7 +153,7 @@ void PenUp(POINT screen, Button b) {
 }
 
 void PenMove(POINT screen) {
-    PostMouse(Target(screen), WM_MOUSEMOVE, screen);
+    PostMouse(HeldTarget(screen), WM_MOUSEMOVE, screen);
 }
 
 static POINT ToScreen(HWND hwnd, POINT client) {

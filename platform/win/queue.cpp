@@ -102,8 +102,22 @@ void DeliverSent(Queue& q) {
 // One attempt to take a message; the queue lock is not held on return.
 bool TryTake(Queue& q, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
     DWORD me = sys::GetCurrentThreadId();
+    // Pen input goes to the window holding the capture when it is taken,
+    // whoever was under the pen when it was queued.
+    HWND capture = GetCapture();
+    if (capture && GetWindowThreadProcessId(capture, nullptr) != me) capture = nullptr;
+    POINT captureOrigin = capture ? ClientOrigin(capture) : POINT{};
     {
         std::lock_guard<std::mutex> lock(q.m);
+        if (capture) {
+            for (MSG& m : q.input) {
+                if (m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST || m.hwnd == capture)
+                    continue;
+                m.hwnd = capture;
+                m.lParam = MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(m.pt.x - captureOrigin.x)),
+                                      static_cast<WORD>(static_cast<int16_t>(m.pt.y - captureOrigin.y)));
+            }
+        }
         for (std::deque<MSG>* list : {&q.posted, &q.input}) {
             for (auto it = list->begin(); it != list->end(); ++it) {
                 if (InRange(it->message, lo, hi) && HwndMatches(hwnd, it->hwnd)) {
@@ -281,15 +295,39 @@ bool PostToQueue(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, POINT pt) {
 // Pointer input taken from the queue first asks its window for the cursor
 // (without capture), as the platform does when it hands out the message.
 void OfferCursor(const MSG& m) {
+    NoteKeyMessage(m);
     if (m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST || !m.hwnd) return;
     if (GetCapture() || !IsWindow(m.hwnd)) return;
     SendMessage(m.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(m.hwnd),
                 MAKELPARAM(1 /* HTCLIENT */, static_cast<WORD>(m.message)));
 }
 
+namespace {
+uint8_t g_keys[256];  // bit 0x80 down, bit 1 toggled
+}  // namespace
+
+void NoteKeyMessage(const MSG& m) {
+    if (m.message != WM_KEYDOWN && m.message != WM_KEYUP && m.message != WM_SYSKEYDOWN &&
+        m.message != WM_SYSKEYUP)
+        return;
+    uint8_t& k = g_keys[m.wParam & 0xFF];
+    bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
+    if (down && !(k & 0x80)) k ^= 1;
+    k = static_cast<uint8_t>(down ? (k | 0x80) : (k & ~0x80));
+}
+
+void ResetKeyState() {
+    std::fill(std::begin(g_keys), std::end(g_keys), uint8_t{0});
+}
+
 }  // namespace win::detail
 
 using namespace win::detail;
+
+int16_t GetKeyState(int vk) {
+    uint8_t k = g_keys[vk & 0xFF];
+    return static_cast<int16_t>(((k & 0x80) ? 0x8000 : 0) | (k & 1));
+}
 
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
@@ -398,7 +436,7 @@ bool TranslateMessage(const MSG* msg) {
     UINT vk = static_cast<UINT>(msg->wParam);
     WChar ch = 0;
     if (vk >= 'A' && vk <= 'Z')
-        ch = static_cast<WChar>(vk - 'A' + 'a');
+        ch = static_cast<WChar>(GetKeyState(VK_CONTROL) < 0 ? vk - 'A' + 1 : vk - 'A' + 'a');
     else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE ||
              vk == VK_BACK || vk == VK_TAB)
         ch = static_cast<WChar>(vk);

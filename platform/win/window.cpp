@@ -290,6 +290,7 @@ void FinalDestroy(HWND hwnd) {
     SendMessage(hwnd, WM_NCDESTROY, 0, 0);
     if (Window* w = Find(hwnd); w && w->created) win::GetDisplayBackend().WindowDestroyed(hwnd);
     KillWindowTimers(hwnd);
+    CaretWindowGone(hwnd);
     DropSurface(hwnd);
     if (g_ui.focus == hwnd) g_ui.focus = nullptr;
     if (g_ui.capture == hwnd) g_ui.capture = nullptr;
@@ -1064,6 +1065,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
         RECT m = GetNonClientMargins(w->style, w->exStyle);
         if (m.left || m.top || m.right || m.bottom) SendMessage(hwnd, WM_NCPAINT, 1, 0);
     }
+    CaretBeginPaint(hwnd);
     ps->hdc = WindowViewDC(hwnd, true, true, &ps->rcPaint);
     if (erase)
         ps->fErase =
@@ -1075,6 +1077,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
 
 bool EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     if (ps && ps->hdc) ReleaseDC(hwnd, ps->hdc);
+    CaretEndPaint(hwnd);
     return true;
 }
 
@@ -1145,6 +1148,8 @@ void ResetForTests() {
     ResetImageLists();
     ResetTray();
     ResetClipboard();
+    DestroyCaret();
+    ResetKeyState();
     DropAllSurfaces();
     theme::ResetForTests();
     g_ui = UiState{};

@@ -208,6 +208,22 @@ HDC GetDC(HWND hwnd);
 HDC GetWindowDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 
+// ---- caret ----
+// One caret, owned by a window (usually the one with the focus). It starts
+// hidden; ShowCaret and HideCaret nest. It blinks on a timer of its owner
+// and is hidden while its owner paints.
+bool CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height);
+bool DestroyCaret();
+bool ShowCaret(HWND hwnd);
+bool HideCaret(HWND hwnd);
+bool SetCaretPos(int x, int y);  // client coordinates of the owner
+bool GetCaretPos(POINT* pt);
+
+// ---- keyboard state ----
+// Down (high bit, as a negative value) and toggled (low bit) state of a key,
+// as of the input message being handled.
+int16_t GetKeyState(int vk);
+
 // ---- timers ----
 // Delivered as WM_TIMER (or to the procedure) at the lowest priority, in any
 // message loop of the window's thread, nested ones included.
@@ -244,6 +260,9 @@ void SetScreenSize(int width, int height);
 // in it. Every DC of the window draws straight into it, so it can be read.
 // nullptr gives the screen as shown: the visible top-level surfaces composed.
 HBITMAP GetWindowSurface(HWND hwnd, POINT* clientOffset = nullptr);
+
+// Whether the caret is drawn right now (tests).
+bool IsCaretDrawn();
 
 // Recorded MessageBeep types (tests).
 std::vector<UINT> BeepLog();

@@ -114,6 +114,13 @@ HBITMAP ComposeScreen();
 // Windows in painting order: parents first, siblings bottom of the z-order up.
 std::vector<HWND> PaintOrder();
 void DropSurface(HWND hwnd);
+// The caret around painting and destruction.
+void CaretBeginPaint(HWND hwnd);
+void CaretEndPaint(HWND hwnd);
+void CaretWindowGone(HWND hwnd);
+// Keeps the key state as key messages are taken from the queue.
+void NoteKeyMessage(const MSG& m);
+void ResetKeyState();
 void DropAllSurfaces();
 void ResetDialogs();
 

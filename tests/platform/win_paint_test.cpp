@@ -142,6 +142,31 @@ const Case kScrollBars[] = {
      [](HWND h) { SetBar(h, SB_CTL, 10, 0, 0); }},
 };
 
+const Case kEdits[] = {
+    {"single", u"EDIT", ES_AUTOHSCROLL | WS_BORDER, 0, u"Field value", 80, 20, {}},
+    {"focused_selection", u"EDIT", ES_AUTOHSCROLL | WS_BORDER, 0, u"Field value", 80, 20,
+     [](HWND h) {
+         SetFocus(h);
+         SendMessage(h, EM_SETSEL, 2, 7);
+     }},
+    {"scrolled_to_caret", u"EDIT", ES_AUTOHSCROLL | WS_BORDER, 0,
+     u"A long value that does not fit", 80, 20,
+     [](HWND h) {
+         SetFocus(h);
+         SendMessage(h, EM_SETSEL, 30, 30);
+     }},
+    {"nohidesel", u"EDIT", ES_AUTOHSCROLL | ES_NOHIDESEL | WS_BORDER, 0, u"Kept", 80, 20,
+     [](HWND h) { SendMessage(h, EM_SETSEL, 0, -1); }},
+    {"password", u"EDIT", ES_PASSWORD | WS_BORDER, 0, u"secret", 80, 20, {}},
+    {"centre", u"EDIT", ES_CENTER | WS_BORDER, 0, u"mid", 80, 20, {}},
+    {"right", u"EDIT", ES_RIGHT | WS_BORDER, 0, u"12.5", 80, 20, {}},
+    {"readonly", u"EDIT", ES_READONLY | WS_BORDER, 0, u"Read only", 80, 20, {}},
+    {"disabled", u"EDIT", WS_DISABLED | WS_BORDER, 0, u"Disabled", 80, 20, {}},
+    {"multiline_wrap", u"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, 0,
+     u"Notes that wrap over several lines of the field\r\nand a second paragraph", 90, 50, {}},
+    {"colours", u"EDIT", WS_BORDER, 0, u"Coloured", 80, 20, {}, true},
+};
+
 const Case kFrames[] = {
     {"caption_ok_close", u"STATIC", WS_CAPTION | WS_SYSMENU, WS_EX_CAPTIONOKBTN, u"Settings", 120,
      60, {}},
@@ -166,6 +191,10 @@ TEST_F(WinPaintTest, Statics) {
 
 TEST_F(WinPaintTest, ScrollBars) {
     for (const Case& c : kScrollBars) Run("scrollbar_", c);
+}
+
+TEST_F(WinPaintTest, Edits) {
+    for (const Case& c : kEdits) Run("edit_", c);
 }
 
 TEST_F(WinPaintTest, Frames) {

@@ -1,0 +1,196 @@
+// The edit control under real pen and key input (null backend): the caret,
+// selection by pen and by Shift with the arrows, the clipboard messages, and
+// characters outside the basic plane kept whole.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "platform/win/controls.h"
+#include "platform/win/input.h"
+#include "platform/win/window.h"
+
+namespace {
+
+std::vector<WORD> g_notes;
+LRESULT ParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_COMMAND && reinterpret_cast<HWND>(l)) g_notes.push_back(HIWORD(w));
+    return DefWindowProc(h, m, w, l);
+}
+
+class WinEditInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        win::ResetForTests();
+        g_notes.clear();
+        WNDCLASS wc;
+        wc.lpfnWndProc = ParentProc;
+        wc.lpszClassName = u"EditParent";
+        RegisterClass(wc);
+        parent_ = CreateWindowEx(0, u"EditParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override { win::ResetForTests(); }
+
+    HWND Edit(const char16_t* text, DWORD style = ES_AUTOHSCROLL, int w = 100, int h = 18) {
+        HWND e = CreateWindowEx(0, u"EDIT", text, WS_CHILD | WS_VISIBLE | style, 10, 10, w, h,
+                                parent_, reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
+        win::input::DrainQueue();
+        g_notes.clear();
+        return e;
+    }
+    static std::pair<DWORD, DWORD> Sel(HWND e) {
+        DWORD a = 0, b = 0;
+        SendMessage(e, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+        return {a, b};
+    }
+    // Client x where the caret stands before character n of the text: text
+    // starts one pixel in, measured in the system font.
+    static int XBefore(const WString& text, size_t n) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SelectObject(dc, GetStockObject(SYSTEM_FONT));
+        SIZE sz{};
+        GetTextExtentPoint32(dc, text.data(), static_cast<int>(n), &sz);
+        DeleteDC(dc);
+        return 1 + sz.cx;
+    }
+    HWND parent_ = nullptr;
+};
+
+TEST_F(WinEditInputTest, PenPlacesTheCaretAndDragSelects) {
+    WString text = u"Field value";
+    HWND e = Edit(text.c_str());
+    win::input::TapAt(e, POINT{XBefore(text, 3) + 1, 8});
+    win::input::DrainQueue();
+    EXPECT_EQ(GetFocus(), e);
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{3}, DWORD{3}));
+    POINT caret;
+    ASSERT_TRUE(GetCaretPos(&caret));
+    EXPECT_EQ(caret.x, XBefore(text, 3));
+    EXPECT_TRUE(win::IsCaretDrawn());
+    // A drag from character 1 to character 7 selects between them.
+    win::input::PenDownAt(e, POINT{XBefore(text, 1), 8});
+    win::input::PenMoveAt(e, POINT{XBefore(text, 4), 8});
+    win::input::PenMoveAt(e, POINT{XBefore(text, 7), 8});
+    win::input::PenUpAt(e, POINT{XBefore(text, 7), 8});
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{1}, DWORD{7}));
+    EXPECT_EQ(GetCapture(), nullptr);
+    // A double tap selects the word under the pen.
+    win::input::TapAt(e, POINT{XBefore(text, 8), 8});
+    win::input::TapAt(e, POINT{XBefore(text, 8), 8});
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{6}, DWORD{11}));
+}
+
+TEST_F(WinEditInputTest, DraggingPastTheEndScrollsTheField) {
+    WString text = u"A long value that cannot fit in the field";
+    HWND e = Edit(text.c_str(), ES_AUTOHSCROLL, 60);
+    win::input::PenDownAt(e, POINT{2, 8});
+    for (int i = 0; i < 60; ++i) win::input::PenMoveAt(e, POINT{70, 8});
+    win::input::PenUpAt(e, POINT{70, 8});
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{0}, DWORD(text.size())));
+    POINT caret;
+    ASSERT_TRUE(GetCaretPos(&caret));
+    EXPECT_LE(caret.x, 60);  // the caret stays in view
+}
+
+TEST_F(WinEditInputTest, ShiftWithArrowsHomeAndEndSelects) {
+    HWND e = Edit(u"abcdef");
+    SetFocus(e);
+    win::input::Key(VK_RIGHT);
+    win::input::KeyDown(VK_SHIFT);
+    win::input::Key(VK_RIGHT);
+    win::input::Key(VK_RIGHT);
+    win::input::KeyUp(VK_SHIFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{1}, DWORD{3}));
+    win::input::Key(VK_LEFT);  // collapses to the left end
+    win::input::KeyDown(VK_SHIFT);
+    win::input::Key(VK_END);
+    win::input::KeyUp(VK_SHIFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{1}, DWORD{6}));
+    win::input::KeyDown(VK_SHIFT);
+    win::input::Key(VK_HOME);
+    win::input::KeyUp(VK_SHIFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{0}, DWORD{1}));
+}
+
+TEST_F(WinEditInputTest, ClipboardRoundTripWithControlKeys) {
+    HWND e = Edit(u"copy me");
+    SetFocus(e);
+    SendMessage(e, EM_SETSEL, 0, 4);
+    win::input::KeyDown(VK_CONTROL);
+    win::input::Key('C');
+    win::input::KeyUp(VK_CONTROL);
+    win::input::Key(VK_END);
+    win::input::KeyDown(VK_CONTROL);
+    win::input::Key('V');
+    win::input::KeyUp(VK_CONTROL);
+    win::input::DrainQueue();
+    EXPECT_EQ(GetWindowTextString(e), u"copy mecopy");
+    SendMessage(e, EM_SETSEL, 0, 5);
+    win::input::KeyDown(VK_CONTROL);
+    win::input::Key('X');
+    win::input::KeyUp(VK_CONTROL);
+    win::input::DrainQueue();
+    EXPECT_EQ(GetWindowTextString(e), u"mecopy");
+    // No stray characters from the control keys.
+    EXPECT_EQ(std::count(g_notes.begin(), g_notes.end(), EN_CHANGE), 2);
+}
+
+TEST_F(WinEditInputTest, CharacterOutsideTheBasicPlaneStaysWhole) {
+    HWND e = Edit(u"");
+    SetFocus(e);
+    win::input::Type(u"a\U0001F600b");
+    win::input::DrainQueue();
+    ASSERT_EQ(GetWindowTextString(e), u"a\U0001F600b");
+    win::input::Key(VK_LEFT);
+    win::input::Key(VK_LEFT);  // over the pair in one step
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{1}, DWORD{1}));
+    win::input::KeyDown(VK_SHIFT);
+    win::input::Key(VK_RIGHT);
+    win::input::KeyUp(VK_SHIFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{1}, DWORD{3}));
+    win::input::Key(VK_RIGHT);
+    win::input::Char(u'\b');  // backspace takes the pair
+    win::input::DrainQueue();
+    EXPECT_EQ(GetWindowTextString(e), u"ab");
+    win::input::Type(u"\U0001F600");
+    win::input::Key(VK_LEFT);
+    win::input::Key(VK_DELETE);
+    win::input::DrainQueue();
+    EXPECT_EQ(GetWindowTextString(e), u"ab");
+    // A selection set between the halves of a pair is still drawn and
+    // deleted whole by the next key.
+    SendMessage(e, EM_SETSEL, 2, 2);
+    EXPECT_EQ(GetWindowTextString(e).size(), 2u);
+}
+
+TEST_F(WinEditInputTest, MultiLineUpDownAndScrolling) {
+    HWND e = Edit(u"one\r\ntwo\r\nthree\r\nfour\r\nfive", ES_MULTILINE | ES_AUTOVSCROLL, 100, 30);
+    SetFocus(e);
+    SendMessage(e, EM_SETSEL, 1, 1);
+    win::input::Key(VK_DOWN);
+    win::input::Key(VK_DOWN);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e).second, 11u);  // "th|ree"... at the same x in line three
+    EXPECT_GT(SendMessage(e, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    win::input::Key(VK_UP);
+    win::input::Key(VK_UP);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e).second, 1u);
+    EXPECT_EQ(SendMessage(e, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    SendMessage(e, EM_LINESCROLL, 0, 3);
+    EXPECT_EQ(SendMessage(e, EM_GETFIRSTVISIBLELINE, 0, 0), 3);
+    SendMessage(e, EM_SCROLLCARET, 0, 0);
+    EXPECT_EQ(SendMessage(e, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
+}  // namespace
