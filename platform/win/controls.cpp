@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/win/clipboard.h"
 #include "platform/win/ctlcolor.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/look.h"
@@ -749,12 +750,6 @@ size_t WordEnd(const WString& t, size_t i) {
     return i;
 }
 
-// The edit's own clipboard until the platform's clipboard calls exist.
-WString& EditClipboard() {
-    static WString text;
-    return text;
-}
-
 }  // namespace
 
 LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -957,7 +952,8 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
             const WString& t = EditText(h);
             if (a >= b || (style & ES_PASSWORD)) return 0;
-            EditClipboard() = t.substr(a, std::min(b, t.size()) - a);
+            if (!win::PutClipboardText(WStringView(t).substr(a, std::min(b, t.size()) - a)))
+                return 0;
             if (msg == WM_CUT && !(style & ES_READONLY)) {
                 EditReplace(h, st, u"", false);
                 EditChanged(h, st);
@@ -973,7 +969,7 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_PASTE: {
             if (style & ES_READONLY) return 0;
-            WString in = EditClipboard();
+            WString in = win::ClipboardText();
             if (!(style & ES_MULTILINE)) in = in.substr(0, in.find_first_of(u"\r\n"));
             if (EditReplace(h, st, in, false)) EditChanged(h, st);
             PlaceCaret(h, st);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "platform/win/clipboard.h"
 #include "platform/win/controls.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
@@ -139,6 +140,7 @@ TEST_F(WinEditInputTest, ClipboardRoundTripWithControlKeys) {
     win::input::KeyUp(VK_CONTROL);
     win::input::DrainQueue();
     EXPECT_EQ(GetWindowTextString(e), u"mecopy");
+    EXPECT_EQ(win::ClipboardText(), u"copy ");
     // No stray characters from the control keys.
     EXPECT_EQ(std::count(g_notes.begin(), g_notes.end(), EN_CHANGE), 2);
 }
