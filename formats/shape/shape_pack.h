@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "formats/shape/shape_file.h"
 #include "platform/text/text.h"
@@ -22,6 +23,8 @@
 constexpr UINT kIdsErrorCreatingShapeFile = 8003;  // "Error creating shape file '%1'"
 constexpr UINT kIdsPackingShapefile = 7208;        // "Packing shapefile"
 constexpr UINT kIdsPackCancelled = 8452;           // "Shapefile pack cancelled."
+
+class CProgressWnd;
 
 class IPackUi {
 public:
@@ -42,19 +45,24 @@ public:
     virtual WString LoadString(UINT id);
 };
 
-// Message boxes and beeps through the platform, owned by `owner`; no
-// progress window (never cancelled) until the dialog layer provides one.
+// Message boxes, beeps and the progress window through the platform, owned
+// by `owner` (the main window when none); the texts come from the string
+// table through the language module.
 class CPlatformPackUi : public IPackUi {
 public:
-    explicit CPlatformPackUi(HWND owner = nullptr) : m_owner(owner) {}
+    explicit CPlatformPackUi(HWND owner = nullptr);
+    ~CPlatformPackUi() override;
     int MessageBox(const WString& text, UINT type) override;
-    void BeginProgress(const WString&, int, int, const WString&) override {}
-    bool StepProgress() override { return true; }
-    void EndProgress() override {}
+    void BeginProgress(const WString& title, int range, int step, const WString& status) override;
+    bool StepProgress() override;
+    void EndProgress() override;
     void Beep(UINT type) override;
+    WString LoadString(UINT id) override;
+    CProgressWnd* GetProgressWnd() const { return m_progress.get(); }
 
 private:
     HWND m_owner;
+    std::unique_ptr<CProgressWnd> m_progress;
 };
 
 // 1 when packed (or nothing was deleted), 0 when declined, cancelled or
