@@ -256,7 +256,6 @@ TEST_F(SmallDialogsTest, MessageAndPromptBoxes) {
     });
     ShowMessage(nullptr, IDS_PACKING_SHAPEFILE);
 
-    const int live = gdi::LiveObjectCount();
     win::PushModalHook([](HWND dlg) {
         HWND edit = GetDlgItem(dlg, IDC_PROMPT_TEXT);
         EXPECT_EQ(GetWindowTextString(edit), u"Delete the feature?");
@@ -270,6 +269,7 @@ TEST_F(SmallDialogsTest, MessageAndPromptBoxes) {
         SendMessage(dlg, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(ShowPrompt(nullptr, u"Delete the feature?"), IDOK);
+    const int live = gdi::LiveObjectCount();
     win::PushModalHook([](HWND dlg) { SendMessage(dlg, WM_COMMAND, IDCANCEL, 0); });
     EXPECT_EQ(ShowPrompt(nullptr, u"Again?"), IDCANCEL);
     // The prompt's font went with its window.
