@@ -1,6 +1,8 @@
 // Text symbols and label renderers: the style words, blockout, sizes and
 // scales read and written, the font selected for a map scale, and labels
 // drawn at an angle, anchored at the top-left of their cell.
+#include <fstream>
+
 #include "map/symbology/label_renderer.h"
 #include "tests/map/symbology_harness.h"
 
@@ -271,6 +273,34 @@ TEST_F(LabelTest, LabelsScaleWithTheReferenceScale) {
     old = l.SelectFontRotated(c.dc, 0, 900);
     EXPECT_EQ(Selected(c.dc).lfHeight, FontPointsToHeight(8));
     SelectObject(c.dc, old);
+}
+
+// One label as it is usually drawn, anti-aliased, against a stored picture
+// that was looked at once (tests/data/symbology/label_aa.ppm). Set
+// ZN_WRITE_PICTURES=1 to write it again after a deliberate change.
+TEST_F(LabelTest, AntiAliasedLabelMatchesTheStoredPicture) {
+    CTextSymbol t(GetPreferences()->Data().fonts.label);
+    ASSERT_TRUE(t.ReadXml(Parse("<TEXTSYMBOL font=\"DejaVu Sans\" fontsize=\"9\" fontcolor=\"0,0,128\"/>")
+                              ->GetRoot(),
+                          nullptr));
+    EXPECT_EQ(t.m_fontRecord.lfQuality, 0);
+    Canvas c(24, 16);
+    HFONT old = t.SelectInto(c.dc);
+    ExtTextOut(c.dc, 2, 1, 0, nullptr, u"Ab", 2, nullptr);
+    SelectObject(c.dc, old);
+    std::string path = std::string(ZN_TEST_DATA) + "/symbology/label_aa.ppm";
+    std::string ppm = "P3\n24 16\n255\n";
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 24; ++x) {
+            COLORREF p = c.At(x, y);
+            ppm += std::to_string(GetRValue(p)) + " " + std::to_string(GetGValue(p)) + " " +
+                   std::to_string(GetBValue(p)) + (x == 23 ? "\n" : "  ");
+        }
+    }
+    if (getenv("ZN_WRITE_PICTURES")) std::ofstream(path) << ppm;
+    std::ifstream in(path);
+    std::string stored((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(ppm, stored);
 }
 
 }  // namespace
