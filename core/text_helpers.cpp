@@ -169,3 +169,16 @@ POINT ComputeCentroid(const POINT* points, int count) {
     if (area2 == 0) return p0;
     return {static_cast<LONG>(sx / (3 * area2)), static_cast<LONG>(sy / (3 * area2))};
 }
+
+bool ParseDocumentNumber(WStringView input, double& value) {
+    WString t = text::Trim(input);
+    if (t.find(u',') != WString::npos && t.find(u'.') == WString::npos)
+        for (auto& c : t)
+            if (c == u',') c = u'.';
+    if (t.empty()) return false;
+    size_t used = 0;
+    double v = text::ParseDouble(WStringView(t), &used);
+    if (used != t.size()) return false;
+    value = v;
+    return true;
+}

@@ -35,6 +35,11 @@ bool IsNumberChar(WChar ch);
 // The leading run of number characters (digits, signs, points) as a double.
 double ParseLeadingNumber(const char* text);
 
+// Reads a number of a document or layer file: the C rules, and a decimal
+// comma when the text holds a comma and no point (files written in a
+// desktop user's locale). False when the text is not a number.
+bool ParseDocumentNumber(WStringView text, double& value);
+
 // The first position of `pattern` in `text` without regard to case; null for
 // a null or empty text, `text` itself for an empty pattern.
 const WChar* FindTextNoCase(const WChar* text, const WChar* pattern);

@@ -354,15 +354,3 @@ void CLayer::WriteMetadata(CConfigXmlFile& writer) {
     WriteXml(writer);
 }
 
-bool ParseDocumentNumber(WStringView input, double& value) {
-    WString t = text::Trim(input);
-    if (t.find(u',') != WString::npos && t.find(u'.') == WString::npos)
-        for (auto& c : t)
-            if (c == u',') c = u'.';
-    if (t.empty()) return false;
-    size_t used = 0;
-    double v = text::ParseDouble(WStringView(t), &used);
-    if (used != t.size()) return false;
-    value = v;
-    return true;
-}

@@ -12,6 +12,7 @@
 
 #include "core/double_rect.h"
 #include "core/path.h"
+#include "core/text_helpers.h"
 #include "formats/shape/shp_engine.h"
 #include "map/layers/bookmarks.h"
 #include "map/services/main_window.h"
@@ -238,7 +239,3 @@ using LayerConstructor = std::function<CLayer*(const LayerExtensionInfo* extensi
 void SetLayerClass(LayerKind kind, LayerConstructor constructor);
 void ResetLayerClassesForTests();
 
-// Reads a number of a document or layer file: the C rules, and a decimal
-// comma when the text holds a comma and no point (files written in a
-// desktop user's locale). False when the text is not a number.
-bool ParseDocumentNumber(WStringView text, double& value);

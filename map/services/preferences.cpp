@@ -47,6 +47,11 @@ HFONT CPlainPreferences::GetLabelFont() {
 namespace {
 IPreferences* g_installed = nullptr;
 CPlainPreferences* g_plain = nullptr;
+// Text symbols start from the preferences' label font.
+const bool g_labelFontSource = (SetLabelFontSource([]() -> const LOGFONT* {
+                                    return &GetPreferences()->Data().fonts.label;
+                                }),
+                                true);
 }  // namespace
 
 IPreferences* GetPreferences() {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "map/layers/layer.h"
+#include "core/text_helpers.h"
 
 const CharSetEntry kCharSetTable[19] = {
     {u"ANSI", 0},          {u"Default", 1},       {u"Symbol", 2},     {u"Shift JIS", 128},

@@ -1,6 +1,5 @@
 #include "map/symbology/label_renderer.h"
 
-#include "map/services/preferences.h"
 #include "map/symbology/font_attributes.h"
 
 bool ReadScaleText(WStringView t, double& scale) {
@@ -23,7 +22,7 @@ bool CLabelRenderer::ReadXml(const CXmlNode* e) {
     m_field = e->GetAttribute(u"field");
     m_rotationField = e->GetAttribute(u"rotationfield");
     if (const CXmlNode* text = e->FindChild(u"TEXTSYMBOL"))
-        m_textSymbol.ReadXml(text, &GetPreferences()->Data().fonts.label);
+        m_textSymbol.ReadXml(text, GetDefaultLabelFont());
     m_visible = e->GetAttributeBool(u"visible", false);
     ReadScaleText(e->GetAttribute(u"minscale"), m_minScale);
     ReadScaleText(e->GetAttribute(u"maxscale"), m_maxScale);

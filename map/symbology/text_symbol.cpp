@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "map/services/preferences.h"
 #include "map/symbology/font_attributes.h"
 
 namespace {
@@ -16,7 +15,23 @@ int Tenths(double points) { return std::clamp(ClampToInt(points * 10), -kMaxTent
 
 }  // namespace
 
-CTextSymbol::CTextSymbol() : CTextSymbol(GetPreferences()->Data().fonts.label) {}
+namespace {
+LabelFontSource g_labelFontSource = nullptr;
+}  // namespace
+
+void SetLabelFontSource(LabelFontSource source) { g_labelFontSource = source; }
+
+const LOGFONT* GetDefaultLabelFont() {
+    if (const LOGFONT* font = g_labelFontSource ? g_labelFontSource() : nullptr) return font;
+    static const LOGFONT system = [] {
+        LOGFONT lf;
+        GetObject(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+        return lf;
+    }();
+    return &system;
+}
+
+CTextSymbol::CTextSymbol() : CTextSymbol(*GetDefaultLabelFont()) {}
 
 CTextSymbol::CTextSymbol(const LOGFONT& start) {
     m_fontRecord = start;

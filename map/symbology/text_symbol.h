@@ -9,7 +9,7 @@
 
 class CTextSymbol {
 public:
-    // Starts from the preferences' label font.
+    // Starts from the default label font (the preferences').
     CTextSymbol();
     // Starts from the given font (the preferences' own text symbols).
     explicit CTextSymbol(const LOGFONT& start);
@@ -43,3 +43,10 @@ private:
     void EnsureFont(int angle, int size);
     void DeleteFont();
 };
+
+// Where new text symbols and labels read without a font take their font
+// from: the preferences install their label font; without a source, the
+// system font.
+using LabelFontSource = const LOGFONT* (*)();
+void SetLabelFontSource(LabelFontSource source);
+const LOGFONT* GetDefaultLabelFont();
