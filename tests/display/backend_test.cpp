@@ -612,6 +612,42 @@ TEST_F(DisplayTest, TapAndHoldRunsInRealTime) {
     }
 }
 
+TEST(ScreenSettings, FromTheEnvironment) {
+    // The display in this process was started from the defaults.
+    ASSERT_TRUE(g_display);
+    EXPECT_EQ(gdi::GetScreenMetrics().logPixelsY, 96 * g_display->Scale());
+    EXPECT_EQ(gdi::GetScreenMetrics().logPixelsX, 96 * g_display->Scale());
+
+    struct Case {
+        const char* scale;
+        const char* screen;
+        int wantScale, wantW, wantH;
+        bool error;
+    };
+    for (const Case& c : {Case{"", "", 0, 240, 320, false}, Case{"3", "480x640", 3, 480, 640, false},
+                          Case{"1", "320X240", 1, 320, 240, false}, Case{"5", "", 0, 240, 320, true},
+                          Case{"2x", "", 0, 240, 320, true}, Case{"", "240", 0, 240, 320, true},
+                          Case{"", "0x100", 0, 240, 320, true},
+                          Case{"", "99999999999x2", 0, 240, 320, true}}) {
+        setenv("ZARNIP_SCALE", c.scale, 1);
+        setenv("ZARNIP_SCREEN", c.screen, 1);
+        std::string error;
+        znqt::ScreenSettings s = znqt::SettingsFromEnvironment(&error);
+        EXPECT_EQ(s.scale, c.wantScale) << c.scale << " " << c.screen;
+        EXPECT_EQ(s.width, c.wantW) << c.screen;
+        EXPECT_EQ(s.height, c.wantH) << c.screen;
+        EXPECT_EQ(!error.empty(), c.error) << c.scale << " " << c.screen;
+    }
+    unsetenv("ZARNIP_SCALE");
+    unsetenv("ZARNIP_SCREEN");
+    // A screen of ratio 1 works at scale 2; a high-DPI screen at its ratio.
+    EXPECT_EQ(znqt::ScaleFor({}, 1.0), 2);
+    EXPECT_EQ(znqt::ScaleFor({}, 1.25), 2);
+    EXPECT_EQ(znqt::ScaleFor({}, 2.0), 2);
+    EXPECT_EQ(znqt::ScaleFor({}, 3.0), 3);
+    EXPECT_EQ(znqt::ScaleFor({1, 240, 320}, 2.0), 1);
+}
+
 TEST(Viewer, PlaysAScriptAndSavesThePicture) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
