@@ -2,6 +2,7 @@
 // owner's window DC, blinking on a model timer (so a fake clock drives it).
 // Painting hides it for the duration (BeginPaint to EndPaint).
 #include "platform/gdi/gdi.h"
+#include "platform/win/backend.h"
 #include "platform/win/window_impl.h"
 
 namespace win::detail {
@@ -45,6 +46,12 @@ void Restart() {
     SetTimer(g_caret.owner, kBlinkTimer, kBlinkMs, Blink);
 }
 
+// The input method places its candidates at the caret.
+void Report() {
+    RECT r{g_caret.pos.x, g_caret.pos.y, g_caret.pos.x + g_caret.w, g_caret.pos.y + g_caret.h};
+    GetDisplayBackend().CaretChanged(g_caret.owner, g_caret.owner ? &r : nullptr);
+}
+
 }  // namespace
 
 void CaretBeginPaint(HWND hwnd) {
@@ -60,7 +67,9 @@ void CaretEndPaint(HWND hwnd) {
 }
 
 void CaretWindowGone(HWND hwnd) {
-    if (g_caret.owner == hwnd) g_caret = Caret{};
+    if (g_caret.owner != hwnd) return;
+    g_caret = Caret{};
+    Report();
 }
 
 }  // namespace win::detail
@@ -73,6 +82,7 @@ bool CreateCaret(HWND hwnd, HBITMAP, int width, int height) {
     g_caret.owner = hwnd;
     g_caret.w = width > 0 ? width : 1;
     g_caret.h = height > 0 ? height : 1;
+    Report();
     return true;
 }
 
@@ -80,7 +90,9 @@ bool DestroyCaret() {
     if (!g_caret.owner) return false;
     Remove();
     if (IsWindow(g_caret.owner)) KillTimer(g_caret.owner, kBlinkTimer);
+    HWND owner = g_caret.owner;
     g_caret = Caret{};
+    win::GetDisplayBackend().CaretChanged(owner, nullptr);
     return true;
 }
 
@@ -104,6 +116,7 @@ bool SetCaretPos(int x, int y) {
     if (g_caret.pos.x == x && g_caret.pos.y == y) return true;
     Remove();
     g_caret.pos = POINT{x, y};
+    Report();
     Restart();
     return true;
 }

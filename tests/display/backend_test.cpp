@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -558,6 +559,34 @@ TEST_F(DisplayTest, ClipboardTravelsBothWays) {
     CloseClipboard();
     EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+}
+
+TEST_F(DisplayTest, CaretRectangleGoesToTheInputMethod) {
+    HWND h = Make(WS_POPUP, 200, 100);
+    QWindow* qw = g_display->WindowOf(h);
+    HWND edit = CreateWindowEx(0, u"EDIT", u"text", WS_CHILD | WS_VISIBLE | WS_BORDER, 10 * scale_,
+                               20 * scale_, 150 * scale_, 20 * scale_, h,
+                               reinterpret_cast<HMENU>(5), nullptr, nullptr);
+    ASSERT_TRUE(edit);
+    SetFocus(edit);
+    RunIdle();
+    POINT caret;
+    ASSERT_TRUE(GetCaretPos(&caret));
+    ClientToScreen(edit, &caret);
+    RECT wr;
+    GetWindowRect(h, &wr);
+    QInputMethodQueryEvent q(Qt::ImEnabled | Qt::ImCursorRectangle);
+    QGuiApplication::sendEvent(qw, &q);
+    EXPECT_TRUE(q.value(Qt::ImEnabled).toBool());
+    QRectF r = q.value(Qt::ImCursorRectangle).toRectF();
+    double ratio = qw->devicePixelRatio();
+    EXPECT_FALSE(r.isEmpty());
+    EXPECT_DOUBLE_EQ(r.left(), (caret.x - wr.left) / ratio);
+    EXPECT_DOUBLE_EQ(r.top(), (caret.y - wr.top) / ratio);
+    DestroyWindow(edit);
+    QInputMethodQueryEvent after(Qt::ImCursorRectangle);
+    QGuiApplication::sendEvent(qw, &after);
+    EXPECT_TRUE(after.value(Qt::ImCursorRectangle).toRectF().isEmpty());
 }
 
 TEST_F(DisplayTest, WaitCursorIsTheBusyCursor) {
