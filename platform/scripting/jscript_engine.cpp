@@ -358,7 +358,23 @@ HRESULT JsEngine::CompileAs(const ScriptText& text, Kind kind, uint32_t* id) {
     if (kind == Kind::kProgram) PredeclareVars(text.code);
     *id = nextId_++;
     texts_[*id] = text;
-    std::string src = text::ToUtf8(text.code);
+    WString plain;
+    int ccError = 0;
+    uint32_t ccLine = 0;
+    if (!PreprocessConditional(text.code, &cc_, &plain, &ccError, &ccLine)) {
+        ScriptErrorInfo e;
+        e.scode = MakeScriptError(static_cast<uint16_t>(ccError));
+        const char* t = ClassicErrorText(ccError);
+        e.description = text::FromUtf8(t ? t : "Syntax error");
+        e.source = u"JScript compilation error";
+        e.context = text.context;
+        e.line = text.startingLine + ccLine;
+        e.lineText = ScriptLineText(text.code, ccLine);
+        e.hasLineText = true;
+        texts_.erase(*id);
+        return ReportError(e);
+    }
+    std::string src = text::ToUtf8(plain);
     // A handler body becomes a function whose first line is the body's first.
     if (kind == Kind::kFunction) src = "function () {" + src + "\n}";
     std::string file = "#" + std::to_string(*id);

@@ -16,6 +16,7 @@
 
 #include "platform/scripting/duktape/zn_duk_config.h"
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -64,6 +65,19 @@ IDispatch* WrappedDispatch(duk_context* ctx, duk_idx_t idx);
 // Throws a JS Error for a COM failure (with .number = hr). Never returns.
 duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* messageUtf8,
                       const char* sourceUtf8 = nullptr);
+
+// ---- conditional compilation (jscript_conditional.cpp) ----
+// What @cc_on and @set leave for later texts of the same engine.
+struct CcState {
+    CcState();
+    bool on = false;
+    std::map<WString, std::pair<double, bool>> vars;  // value, is a boolean
+};
+// Rewrites the conditional-compilation parts of code into plain script with
+// the same lines. On a malformed directive: false, the classic error number
+// and the 0-based line.
+bool PreprocessConditional(WStringView code, CcState* state, WString* out, int* errorNumber,
+                           uint32_t* errorLine);
 
 // ---- errors (jscript_errors.cpp) ----
 // The classic English text of an error number (5009, 1002, ...), or null.
@@ -184,6 +198,7 @@ private:
     size_t syncedItems_ = 0;
     int runDepth_ = 0;
     bool stopping_ = false;
+    CcState cc_;
 };
 
 // EnterRun/LeaveRun for a scope.

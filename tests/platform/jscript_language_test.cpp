@@ -556,3 +556,59 @@ TEST_F(JsHost, ActiveXObjectCreatesRegisteredObjects) {
     EXPECT_EQ(Outcome(js, u"new ActiveXObject('Test.HostObject')"),
               "!-2146827859 Automation server can't create object");
 }
+
+// ---------------------------------------------------------------- conditional compilation
+
+TEST_F(JsLanguage, ConditionalCompilation) {
+    RunTable(js, {
+        // Off until @cc_on: the special comments are comments.
+        {u"var Y = 1; /*@ Y = 5; @*/ Y", "1"},
+        {u"/*@cc_on\n"
+         u"@if (@_jscript_version >= 5)\n"
+         u"  var X = 'new';\n"
+         u"@else @*/\n"
+         u"  var X = 'old';\n"
+         u"/*@end @*/\n"
+         u"X",
+         "new"},
+        // On from now on, also for later texts of the engine.
+        {u"var Y = 1; /*@ Y = 5; @*/ Y", "5"},
+        {u"//@ var Z = 7;\nZ", "7"},
+        {u"@_jscript + ' ' + @_win32 + ' ' + @_x86 + ' ' + @_alpha + ' ' + @_mac + ' ' + "
+         u"@_mc680x0 + ' ' + @_PowerPC + ' ' + typeof @_jscript_build + ' ' + @_undefined",
+         "true true false false false false false number NaN"},
+        {u"@set @size = (2 + 3) * 2\n@size + 1", "11"},
+        {u"@size", "10"},
+        {u"@set @flag = !@_x86 && @size > 9\n"
+         u"@if (@_mac || @_PowerPC) var Q = 'mac';\n"
+         u"@elif (@flag) var Q = 'handheld';\n"
+         u"@else var Q = 'other';\n"
+         u"@end\nQ",
+         "handheld"},
+        {u"@if (@_win32) @if (@_x86) var N = 'x86'; @else var N = 'not x86'; @end @end N",
+         "not x86"},
+        // Strings and regular expressions are left alone.
+        {u"'a@b /*@ c @*/' + /@x/.source", "a@b /*@ c @*/@x"},
+        // Malformed directives are compile errors.
+        {u"@if (1) var W = 1;", "!-2146827259 Expected '@end'"},
+        {u"@end", "!-2146827256 Expected '@'"},
+        {u"@if 1 @end", "!-2146827283 Expected '('"},
+        {u"@set @v = ?", "!-2146827257 Expected constant"},
+    });
+    // Lines keep their numbers.
+    js.site.errors.clear();
+    EXPECT_EQ(js.Run(u"/*@cc_on\n@if (@_win32)\n@*/\nnotDefinedHere();\n/*@end @*/"),
+              SCRIPT_E_REPORTED);
+    ASSERT_EQ(js.site.errors.size(), 1u);
+    EXPECT_EQ(js.site.errors[0].line, 3u);
+    EXPECT_EQ(U8(js.site.errors[0].lineText), "notDefinedHere();");
+}
+
+TEST_F(JsLanguage, UnnamedFunctionStatementCompiles) {
+    RunTable(js, {
+        {u"function () { Never = 1; }\nvar after = 'ran'; after", "ran"},
+        {u"var f = function () { return 2; }; f()", "2"},
+        {u"{ function (a) { return a; } } 'block'", "block"},
+        {u"var s = 'function (x) {}'; s.length", "15"},
+    });
+}
