@@ -158,6 +158,11 @@ TEST(VbsClassic, EndOnTheStatementLine) {
         {"Class C\nPublic x End Class\nSet o = New C : o.x = 7 : r = o.x", "7"},
         {"Class C\nPrivate v\nProperty Get P() P = 9 End Property\nEnd Class\nr = (New C).P", "9"},
         {"Sub S()\nr = 1\nr = r + 1 End Sub\nS", "2"},
+        // the End of a block also ends a one-line If before it
+        {"Function Fact(n) : If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1) : End "
+         "Function\nr = Fact(5)",
+         "120"},
+        {"Sub S(x) : If x Then r = \"y\" : End Sub\nS True", "y"},
         {"For i = 1 To 2\nWith New RegExp\n.Pattern = \"a\" End With\nNext\nr = i", "3"},
     });
 }

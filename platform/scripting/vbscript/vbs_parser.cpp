@@ -709,7 +709,8 @@ private:
             if (IsKw(Kw::Else) || (Cur().kind == Tok::Eol && Cur().text == u"\n") ||
                 Cur().kind == Tok::End)
                 return;
-            if (IsKw(Kw::End) && PeekKw(1, Kw::If)) return;
+            // "If c Then a : End Sub": the End of the enclosing block ends the If too
+            if (AtBlockEnd()) return;
             StmtP s = ParseStatement(true);
             if (s) b.push_back(std::move(s));
             if (Cur().kind == Tok::Eol && Cur().text == u":") {
