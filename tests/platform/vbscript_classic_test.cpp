@@ -233,6 +233,7 @@ TEST(VbsClassic, ConstantsBeforeTheirDeclaration) {
         {"r = c * 2\nConst c = 21", "42"},
         {"If False Then Const c = 1\nr = c", "1"},
         {"Sub S() : r = k : End Sub\nS\nConst k = \"k\"", "k"},
+        {"Sub S() : r = k * 2 : Const k = 4 : End Sub\nS", "8"},
         {"r = TypeName(n)\nConst n = -5", "Integer"},
         {"Const c = 1\nc = 2", "error 501"},
     });
@@ -660,8 +661,7 @@ TEST(VbsClassic, MixedFormsScriptFile) {
     std::string ok12, ok9;
     for (int i = 0; i < 12; ++i) ok12 += "ok;";
     for (int i = 0; i < 9; ++i) ok9 += "ok;";
-    EXPECT_EQ(text::ToUtf8(BstrView(log.bstrVal)),
-              "65;15;" + ok12 + "half0.5;half2;half3;" + ok9);
+    EXPECT_EQ(text::ToUtf8(BstrView(log.bstrVal)), "65;15;" + ok12 + "half0.5;half2;half3;" + ok9);
 }
 
 }  // namespace

@@ -388,6 +388,7 @@ struct Proc {
     int resultSlot = -1;             // Function / Property Get: the slot of its own name
     int nslots = 0;                  // params + result + locals
     std::vector<WString> slotNames;  // lower case, for Eval/Execute inside the proc
+    std::vector<std::pair<int, const ConstExpr*>> consts;  // literal Const slots
     Block body;
     int line = 0;
     ClassDecl* cls = nullptr;

@@ -1355,6 +1355,7 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
                 f.slots[i].parray->fFeatures &= ~(FADF_FIXEDSIZE | FADF_STATIC);
         }
     }
+    for (const auto& [slot, c] : p->consts) Eval(c, f, &f.slots[slot]);
     ComPtr<IDispatch> keep(me);
     FrameScope scope(&cur_, &f);
     try {

@@ -624,10 +624,14 @@ private:
         for (;;) {
             Token at = Cur();
             WString name = TakeName();
-            if (ctx_) ctx_->AddLocal(Fold(name));
+            int slot = ctx_ ? ctx_->AddLocal(Fold(name)) : -1;
             auto id = MakeIdent(name, at);
             ExpectOp(u"=", 1011);
             c->items.emplace_back(std::move(id), ParseExpr());
+            // a literal constant has its value from the start of the procedure
+            if (ctx_ && c->items.back().second->kind == EK::Const)
+                ctx_->proc->consts.emplace_back(
+                    slot, static_cast<const ConstExpr*>(c->items.back().second.get()));
             if (!AcceptOp(u",")) break;
         }
         return c;
