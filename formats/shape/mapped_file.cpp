@@ -7,8 +7,7 @@
 
 namespace {
 
-constexpr uint32_t kDefaultWindow = 0x100000;
-uint32_t g_windowSize = kDefaultWindow;
+uint32_t g_windowSize = EFileIO::kWholeFile;
 
 std::mutex g_sinkLock;
 EMessageSink& Sink() {
@@ -60,7 +59,7 @@ uint32_t EFileIO::GetMapWindowSize() {
 }
 
 void EFileIO::ResetForTests() {
-    g_windowSize = kDefaultWindow;
+    g_windowSize = kWholeFile;
     ESetMessageSink(nullptr);
 }
 

@@ -1,7 +1,8 @@
 // EFileIO: the binary file under the spatial index's file pair. One open file
-// of the device file system; a file opened read-only is read through a mapped
-// window (process-wide size, 1 MiB by default) that moves on demand, so
-// record reads are memory copies and GetPointer hands out in-place access.
+// of the device file system; a file opened read-only is mapped whole (every
+// file up to 4 GiB: the address space allows it) or, after SetMapWindowSize,
+// through a window of that size that moves on demand. Record reads are memory
+// copies and GetPointer hands out in-place access.
 //
 // Every call leaves a code in the object (GetError):
 //   0 success
@@ -42,6 +43,8 @@ public:
     };
     // Window offsets are multiples of this (the device's allocation granularity).
     static constexpr uint32_t kAllocationGranularity = 0x10000;
+    // The default window: the whole file.
+    static constexpr uint32_t kWholeFile = 0xFFFFFFFF;
 
     explicit EFileIO(WStringView path);
     // Copies only the path; error 8 when the source was open.
@@ -83,10 +86,11 @@ public:
     bool CanOpenForWriting();
 
     // Process-wide window size: 0 or below turns mapping off; positive sizes
-    // round up to a multiple of 64 KiB.
+    // round up to a multiple of 64 KiB (at most 2 GiB). kWholeFile, the
+    // default, maps every file whole.
     static void SetMapWindowSize(int64_t size);
     static uint32_t GetMapWindowSize();
-    // Test reset: the default window size and the default message sink.
+    // Test reset: the default window (whole files) and the default message sink.
     static void ResetForTests();
 
 private:

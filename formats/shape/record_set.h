@@ -79,7 +79,7 @@ public:
     virtual bool AtEnd() const = 0;
 };
 
-class ERecordSet : public ERecordSetBase {
+class ERecordSet final : public ERecordSetBase {
 public:
     ERecordSet() = default;
     // Record numbers 0 to capacity.

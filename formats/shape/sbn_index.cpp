@@ -49,8 +49,9 @@ float LoadBE32Float(const uint8_t* p) {
     return v;
 }
 
+// Without early exits: the outcome is hard to predict, the loads are cheap.
 bool Overlaps(const uint8_t a[4], int x0, int y0, int x1, int y1) {
-    return a[0] <= x1 && a[2] >= x0 && a[1] <= y1 && a[3] >= y0;
+    return (a[0] <= x1) & (a[2] >= x0) & (a[1] <= y1) & (a[3] >= y0);
 }
 
 // Every bin's feature records exist, lie inside `.sbn` and hold exactly the
@@ -142,6 +143,15 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
         }
     }
     if (!BinsConsistent(*pair, bins, count)) return false;
+    std::vector<Record> records(static_cast<size_t>(pair->GetRecordCount()));
+    for (int r = 1; r < pair->GetRecordCount(); ++r)
+        records[static_cast<size_t>(r)] = {pair->GetRecordOffset(r) + 8, pair->GetRecordLength(r)};
+    EFileIO* file = pair->GetMainFile();
+    if (file->IsMapped() && file->GetWindow() == 0 && file->GetWindowOffset() == 0 &&
+        file->Seek(0, 1, 0))
+        base_ = file->GetPointer();
+    records_ = std::move(records);
+    boxes_.assign(bins.size(), Box{0, 0, 0, 0, false});
     pair_ = std::move(pair);
     shapeCount_ = count;
     extent_ = e;
@@ -154,6 +164,9 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
 void ESpatialIndex::Close() {
     if (pair_) pair_->Close();
     pair_.reset();
+    base_ = nullptr;
+    records_.clear();
+    boxes_.clear();
     bins_.clear();
     buffer_.clear();
     shapeCount_ = 0;
@@ -174,13 +187,14 @@ int ESpatialIndex::Query(const EExtent& q, ERecordSet& set) {
     b[1] = static_cast<uint8_t>(ToGrid((q.ymin - extent_.ymin) * yscale_, 0, 255));
     b[2] = static_cast<uint8_t>(ToGrid((q.xmax - extent_.xmin) * xscale_ + 1.0, 0, 255));
     b[3] = static_cast<uint8_t>(ToGrid((q.ymax - extent_.ymin) * yscale_ + 1.0, 0, 255));
-    int count = 0;
-    Walk(1, 0, 0, 0, 255, 255, b, set, count);
-    return count;
+    // Counted once: a damaged file may list a record in several bins.
+    const int before = set.Count();
+    Walk(1, 0, 0, 0, 255, 255, b, set);
+    return set.Count() - before;
 }
 
 void ESpatialIndex::Walk(int bin, int depth, int bx0, int by0, int bx1, int by1, const uint8_t q[4],
-                         ERecordSet& set, int& count) {
+                         ERecordSet& set) {
     if (bin > static_cast<int>(bins_.size())) return;
     if (depth > 0) {
         int& lo = (depth & 1) ? bx0 : by0;
@@ -192,34 +206,48 @@ void ESpatialIndex::Walk(int bin, int depth, int bx0, int by0, int bx1, int by1,
             lo = mid;
     }
     if (q[0] > bx1 || q[2] < bx0 || q[1] > by1 || q[3] < by0) return;
-    Visit(bin, q, set, count);
+    Visit(bin, q, set);
     if (2 * int64_t{bin} <= static_cast<int64_t>(bins_.size())) {
-        Walk(2 * bin, depth + 1, bx0, by0, bx1, by1, q, set, count);
-        Walk(2 * bin + 1, depth + 1, bx0, by0, bx1, by1, q, set, count);
+        Walk(2 * bin, depth + 1, bx0, by0, bx1, by1, q, set);
+        Walk(2 * bin + 1, depth + 1, bx0, by0, bx1, by1, q, set);
     }
 }
 
-void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set, int& count) {
+void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set) {
     const Bin& entry = bins_[static_cast<size_t>(bin - 1)];
     int left = entry.count;
-    // A first record outside the file is an empty bin (record 1 is the table).
-    if (left <= 0 || entry.first <= 1 || entry.first > pair_->GetRecordCount()) return;
-    for (int r = entry.first - 1; left > 0 && r < pair_->GetRecordCount(); ++r) {
-        const int length = pair_->GetRecordLength(r);
-        if (length <= 0 || static_cast<uint64_t>(length) > pair_->GetMainFile()->GetSize()) return;
-        if (buffer_.size() < static_cast<size_t>(length))
-            buffer_.resize(static_cast<size_t>(length));
-        if (!pair_->ReadRecord(r, buffer_.data(), length)) return;
-        const int features = std::min(length / 8, left);
-        for (int i = 0; i < features; ++i) {
-            const uint8_t* f = buffer_.data() + 8 * static_cast<size_t>(i);
-            if (!Overlaps(f, q[0], q[1], q[2], q[3])) continue;
-            // Counted once: a damaged file may list a record in several bins.
-            const int record = static_cast<int>(ELoadBE32(f + 4));
-            if (!set.Contains(record) && set.Add(record)) ++count;
+    const int records = static_cast<int>(records_.size());
+    // Open checked every bin's records against the files.
+    if (left <= 0 || entry.first <= 1 || entry.first > records) return;
+    Box& box = boxes_[static_cast<size_t>(bin - 1)];
+    if (box.known && !(box.x0 <= q[2] && box.x1 >= q[0] && box.y0 <= q[3] && box.y1 >= q[1]))
+        return;
+    const bool learn = !box.known;
+    uint8_t x0 = 255, y0 = 255, x1 = 0, y1 = 0;
+    for (int r = entry.first - 1; left > 0 && r < records; ++r) {
+        const Record& record = records_[static_cast<size_t>(r)];
+        const uint8_t* data = base_ ? base_ + record.offset : nullptr;
+        if (!data) {
+            if (buffer_.size() < static_cast<size_t>(record.length))
+                buffer_.resize(static_cast<size_t>(record.length));
+            if (!pair_->ReadRecord(r, buffer_.data(), record.length)) return;
+            data = buffer_.data();
         }
+        const int features = std::min(record.length / 8, left);
+        const uint8_t* end = data + 8 * static_cast<size_t>(features);
+        if (learn) {
+            for (const uint8_t* f = data; f < end; f += 8) {
+                x0 = std::min(x0, f[0]);
+                y0 = std::min(y0, f[1]);
+                x1 = std::max(x1, f[2]);
+                y1 = std::max(y1, f[3]);
+            }
+        }
+        for (const uint8_t* f = data; f < end; f += 8)
+            if (Overlaps(f, q[0], q[1], q[2], q[3])) set.Add(static_cast<int>(ELoadBE32(f + 4)));
         left -= features;
     }
+    if (learn && left == 0) box = Box{x0, y0, x1, y1, true};
 }
 
 // ---- building ----

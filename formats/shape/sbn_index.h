@@ -76,9 +76,26 @@ public:
 private:
     using Bin = BinEntry;
     void Walk(int bin, int depth, int bx0, int by0, int bx1, int by1, const uint8_t q[4],
-              ERecordSet& set, int& count);
-    void Visit(int bin, const uint8_t q[4], ERecordSet& set, int& count);
+              ERecordSet& set);
+    void Visit(int bin, const uint8_t q[4], ERecordSet& set);
 
+    // Where each record's features start in `.sbn` and their bytes; with
+    // the whole file mapped, base_ points at its first byte and queries read
+    // the features in place.
+    struct Record {
+        int64_t offset;
+        int length;
+    };
+    std::vector<Record> records_;
+    const uint8_t* base_ = nullptr;
+    // The byte rectangle around each bin's features, found on the bin's first
+    // visit. The features stuck in a large bin lie along its split lines, so
+    // most queries pass the bin without reading it.
+    struct Box {
+        uint8_t x0, y0, x1, y1;
+        bool known;
+    };
+    std::vector<Box> boxes_;
     std::unique_ptr<EShapeFilePair> pair_;
     int shapeCount_ = 0;
     EExtent extent_;

@@ -61,6 +61,19 @@ TEST_F(MappedFileTest, SmallFileIsMappedWholeAndReadsStopAtTheEnd) {
 TEST_F(MappedFileTest, LargeFileRemapsAlignedWindows) {
     const std::string data = Pattern(3 << 20);
     Put("big.bin", data);
+    {
+        // By default a file is mapped whole: no window ever moves.
+        EXPECT_EQ(EFileIO::GetMapWindowSize(), EFileIO::kWholeFile);
+        EFileIO whole(u"\\big.bin");
+        ASSERT_TRUE(whole.Open(true, true, false, false, false));
+        EXPECT_EQ(whole.GetWindow(), 0u);
+        ASSERT_TRUE(whole.Seek((3 << 20) - 8, 8, 0));
+        EXPECT_EQ(whole.GetWindowOffset(), 0u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(whole.GetPointer()), 8),
+                  data.substr((3 << 20) - 8));
+    }
+    // A window set explicitly (the handheld's 1 MiB) still moves on demand.
+    EFileIO::SetMapWindowSize(1 << 20);
     EFileIO f(u"\\big.bin");
     ASSERT_TRUE(f.Open(true, true, false, false, false));
     EXPECT_EQ(f.GetWindow(), 1u << 20);
