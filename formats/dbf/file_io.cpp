@@ -2,8 +2,11 @@
 
 #include <sys/sysinfo.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <new>
+#include <vector>
 
 #include "platform/fs/fs.h"
 
@@ -20,11 +23,29 @@ struct FioFile {
     // at the next transfer, so seeking back after a read costs nothing.
     int64_t pos = 0;
     int64_t phys = 0;
+    // Read-ahead for small reads that follow one another (rows read one at
+    // a time): a block of the file from aheadAt, valid while no write has
+    // gone to any file of the process since it was read (aheadGeneration).
+    std::vector<uint8_t> ahead;
+    int64_t aheadAt = -1;
+    uint64_t aheadGeneration = 0;
+    int64_t lastReadEnd = -1;
 };
 
 namespace {
 
 std::atomic<FioRetryHandler> g_retry{nullptr};
+// Bumped by every write, truncation, reopen and writable mapping through any
+// handle: a read-ahead block filled before then may be stale. Writable views
+// alive in the process stop read-ahead altogether.
+std::atomic<uint64_t> g_writeGeneration{1};
+std::atomic<int> g_writableViews{0};
+constexpr uint32_t kAheadBlock = 64 * 1024;
+constexpr uint32_t kAheadMaxRead = 4096;
+
+void Written() {
+    ++g_writeGeneration;
+}
 std::atomic<FioNotifyHandler> g_notify{nullptr};
 
 WString MemoryText(size_t bytes) {
@@ -121,7 +142,7 @@ FioFile* fioOpen(const char* utf8Path, uint32_t access, uint32_t share, uint32_t
 
 void fioClose(FioFile* file) {
     if (!file) return;
-    file->mapping.Unmap();
+    fioUnmap(file);
     file->file.Close();
     file->~FioFile();
     fioFree(file);
@@ -141,6 +162,37 @@ bool Sync(FioFile* file) {
 }  // namespace
 
 uint32_t fioRead(FioFile* file, void* buffer, uint32_t bytes) {
+    if (bytes > 0 && bytes <= kAheadMaxRead && !file->mapping.Data() && g_writableViews == 0) {
+        const uint64_t generation = g_writeGeneration;
+        if (file->aheadAt >= 0 && file->aheadGeneration == generation && file->pos >= file->aheadAt &&
+            file->pos + bytes <= file->aheadAt + static_cast<int64_t>(file->ahead.size())) {
+            memcpy(buffer, file->ahead.data() + (file->pos - file->aheadAt), bytes);
+            file->pos += bytes;
+            file->lastReadEnd = file->pos;
+            return bytes;
+        }
+        if (file->pos == file->lastReadEnd) {
+            // The second read in a row that starts where the last one ended.
+            if (!Sync(file)) return 0;
+            file->ahead.resize(kAheadBlock);
+            size_t got = 0;
+            if (!file->file.Read(file->ahead.data(), kAheadBlock, &got)) {
+                file->phys = -1;
+                file->ahead.clear();
+                file->aheadAt = -1;
+                return 0;
+            }
+            file->ahead.resize(got);
+            file->aheadAt = file->pos;
+            file->aheadGeneration = generation;
+            file->phys = file->pos + static_cast<int64_t>(got);
+            const uint32_t n = static_cast<uint32_t>(std::min<size_t>(got, bytes));
+            memcpy(buffer, file->ahead.data(), n);
+            file->pos += n;
+            file->lastReadEnd = file->pos;
+            return n;
+        }
+    }
     if (!Sync(file)) return 0;
     size_t got = 0;
     if (!file->file.Read(buffer, bytes, &got)) {
@@ -149,10 +201,12 @@ uint32_t fioRead(FioFile* file, void* buffer, uint32_t bytes) {
     }
     file->pos += static_cast<int64_t>(got);
     file->phys = file->pos;
+    file->lastReadEnd = file->pos;
     return static_cast<uint32_t>(got);
 }
 
 uint32_t fioWrite(FioFile* file, const void* buffer, uint32_t bytes) {
+    Written();
     if (!Sync(file)) return 0;
     size_t put = 0;
     const bool ok = file->file.Write(buffer, bytes, &put);
@@ -192,6 +246,7 @@ int fioTruncate(FioFile* file) {
         fs::SetLastError(fs::kErrorSharingViolation);
         return 0;
     }
+    Written();
     if (!Sync(file)) return 0;
     return file->file.SetEnd() ? 1 : 0;
 }
@@ -204,14 +259,23 @@ void fioFlush(FioFile* file) {
 
 void* fioMap(FioFile* file) {
     if (file->mapping.Data()) return file->mapping.Data();
-    if (!file->mapping.Map(file->file, (file->access & kFioWrite) != 0)) {
+    const bool writable = (file->access & kFioWrite) != 0;
+    if (!file->mapping.Map(file->file, writable)) {
         file->mapping.Unmap();
         return nullptr;
+    }
+    if (writable) {
+        ++g_writableViews;
+        Written();
     }
     return file->mapping.Data();
 }
 
 void fioUnmap(FioFile* file) {
+    if (file->mapping.Data() && file->mapping.IsWritable()) {
+        --g_writableViews;
+        Written();
+    }
     file->mapping.Unmap();
 }
 
@@ -253,6 +317,7 @@ int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
         }
     }
     if (!ok) return 0;
+    Written();
     file->file = std::move(next);
     file->access = access;
     file->share = share;

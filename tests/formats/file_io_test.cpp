@@ -190,3 +190,47 @@ TEST_F(FileIo, SeeksAndTransfers) {
 }
 
 }  // namespace
+
+// Small reads that follow one another are served from a block read ahead;
+// a write through any handle of the process, or a writable view, drops it.
+TEST_F(FileIo, ReadAheadNeverServesStaleBytes) {
+    std::string data(200000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 26);
+    Put("r.bin", data);
+    FioFile* reader = fioOpen(u"\\r.bin", kFioRead, kFioShareReadWrite, kFioOpenExisting, kFioAttrNormal, 0);
+    FioFile* writer = fioOpen(u"\\r.bin", kFioRead | kFioWrite, kFioShareReadWrite, kFioOpenExisting,
+                              kFioAttrNormal, 0);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_NE(writer, nullptr);
+    char row[10];
+    auto readAt = [&](int64_t at) {
+        EXPECT_EQ(fioSeek(reader, at, 0), at);
+        EXPECT_EQ(fioRead(reader, row, sizeof row), sizeof row);
+        return std::string(row, sizeof row);
+    };
+    // Rows one at a time, each read followed by a seek back, as the engine does.
+    for (int64_t at = 0; at < 1000; at += 10) {
+        EXPECT_EQ(readAt(at), data.substr(static_cast<size_t>(at), 10));
+        fioSeek(reader, at, 0);
+    }
+    ASSERT_EQ(fioSeek(writer, 1010, 0), 1010);
+    ASSERT_EQ(fioWrite(writer, "XXXXXXXXXX", 10), 10u);
+    EXPECT_EQ(readAt(1000), data.substr(1000, 10));
+    EXPECT_EQ(readAt(1010), "XXXXXXXXXX");
+    // A writable view of the file may change it at any moment.
+    EXPECT_EQ(readAt(1020), data.substr(1020, 10));
+    auto* view = static_cast<char*>(fioMap(writer));
+    ASSERT_NE(view, nullptr);
+    memcpy(view + 1030, "YYYYYYYYYY", 10);
+    EXPECT_EQ(readAt(1030), "YYYYYYYYYY");
+    memcpy(view + 1040, "ZZZZZZZZZZ", 10);
+    EXPECT_EQ(readAt(1040), "ZZZZZZZZZZ");
+    fioUnmap(writer);
+    // Reads across the block's end and at the file's end stay exact.
+    const int64_t end = static_cast<int64_t>(data.size());
+    EXPECT_EQ(readAt(end - 20), data.substr(data.size() - 20, 10));
+    EXPECT_EQ(readAt(end - 10), data.substr(data.size() - 10, 10));
+    EXPECT_EQ(fioRead(reader, row, sizeof row), 0u);
+    fioClose(writer);
+    fioClose(reader);
+}
