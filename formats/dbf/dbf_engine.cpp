@@ -759,18 +759,28 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
     if (n < 0) return 0;
     const uint8_t* src = buffer ? buffer : h->record.get();
     const int64_t start = fioTell(h->file);
-    const uint32_t put = fioWrite(h->file, src, static_cast<uint32_t>(rl));
-    if (put != rl) {
-        const uint32_t sys = fioGetLastError();
-        if (record == kDbfAppend) RestoreEndMark(h, start, count);
+    if (record != kDbfAppend) {
+        const uint32_t put = fioWriteAt(h->file, start, src, static_cast<uint32_t>(rl));
         fioSeek(h->file, start, 0);
+        if (put != rl) {
+            SetErr(h, kDbfErrWrite);
+            return 0;
+        }
+        h->headerChanged = true;
+        return 1;
+    }
+    // An append is two writes: the row with the end mark after it, then the
+    // header with the new count. Until the count is written the row is not in
+    // the table for any reader.
+    h->scratch.resize(static_cast<size_t>(rl) + 1);
+    memcpy(h->scratch.data(), src, static_cast<size_t>(rl));
+    h->scratch[static_cast<size_t>(rl)] = 0x1A;
+    const uint32_t put = fioWriteAt(h->file, start, h->scratch.data(), static_cast<uint32_t>(rl + 1));
+    if (put != rl + 1) {
+        const uint32_t sys = fioGetLastError();
+        RestoreEndMark(h, start, count);
         SetErr(h, kDbfErrWrite, sys);
         return 0;
-    }
-    h->headerChanged = true;
-    if (record != kDbfAppend) {
-        fioSeek(h->file, start, 0);
-        return 1;
     }
     PutLe32(h->header + 4, static_cast<uint32_t>(count + 1));
     if (!DbfWriteHeader(h, 0)) {
@@ -779,15 +789,6 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
         const uint32_t sys = h->systemError;
         RestoreEndMark(h, start, count);
         SetErr(h, code, sys);
-        return 0;
-    }
-    const uint8_t eof = 0x1A;
-    fioSeek(h->file, start + rl, 0);
-    if (fioWrite(h->file, &eof, 1) != 1) {
-        const uint32_t sys = fioGetLastError();
-        // Take the row back out, so the file stays a valid table.
-        RestoreEndMark(h, start, count);
-        SetErr(h, kDbfErrEndMark, sys);
         return 0;
     }
     fioSeek(h->file, start, 0);
@@ -887,11 +888,7 @@ int DbfWriteHeader(DbfHandle h, int withDescriptors) {
     h->header[2] = static_cast<uint8_t>(local.tm_mon + 1);
     h->header[3] = static_cast<uint8_t>(local.tm_mday);
     const int64_t back = fioTell(h->file);
-    if (fioSeek(h->file, 0, 0) != 0) {
-        SetErr(h, kDbfErrHeaderSeek);
-        return 0;
-    }
-    if (fioWrite(h->file, h->header, 32) != 32) {
+    if (fioWriteAt(h->file, 0, h->header, 32) != 32) {
         SetErr(h, kDbfErrHeaderWrite);
         return 0;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/engine_heap.h"
@@ -24,6 +25,7 @@ struct DbfTable {
     // The header counts rows the file does not hold (a cut copy): the rows
     // that exist read, the others fail, and nothing is written.
     bool damaged = false;
+    std::vector<uint8_t> scratch;  // an appended row and its end mark
 
     ~DbfTable() { fioClose(file); }
 };

@@ -216,6 +216,19 @@ uint32_t fioWrite(FioFile* file, const void* buffer, uint32_t bytes) {
     return static_cast<uint32_t>(put);
 }
 
+uint32_t fioWriteAt(FioFile* file, int64_t offset, const void* buffer, uint32_t bytes) {
+    Written();
+    if (offset < 0) {
+        fs::SetLastError(fs::kErrorInvalidParameter);
+        return 0;
+    }
+    size_t put = 0;
+    file->file.WriteAt(static_cast<uint64_t>(offset), buffer, bytes, &put);
+    if (put > bytes) put = 0;
+    file->pos = offset + static_cast<int64_t>(put);
+    return static_cast<uint32_t>(put);
+}
+
 int64_t fioSeek(FioFile* file, int64_t offset, int origin) {
     int64_t base = 0;
     if (origin == 1) {

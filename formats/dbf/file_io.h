@@ -61,6 +61,9 @@ void fioClose(FioFile* file);
 // Bytes transferred, 0 on failure.
 uint32_t fioRead(FioFile* file, void* buffer, uint32_t bytes);
 uint32_t fioWrite(FioFile* file, const void* buffer, uint32_t bytes);
+// Writes at an offset in one call (the file pointer ends after the bytes,
+// as a seek and a write would leave it); bytes transferred, 0 on failure.
+uint32_t fioWriteAt(FioFile* file, int64_t offset, const void* buffer, uint32_t bytes);
 // New position, -1 on failure. origin: 0 begin, 1 current, 2 end.
 int64_t fioSeek(FioFile* file, int64_t offset, int origin);
 int64_t fioTell(FioFile* file);

@@ -86,7 +86,7 @@ bool CanWrite(const ShpFile* h) {
 }
 
 bool WriteAt(FioFile* f, int64_t offset, const void* data, uint32_t n) {
-    return fioSeek(f, offset, 0) == offset && fioWrite(f, data, n) == n;
+    return fioWriteAt(f, offset, data, n) == n;
 }
 bool ReadAt(FioFile* f, int64_t offset, void* data, uint32_t n) {
     return fioSeek(f, offset, 0) == offset && fioRead(f, data, n) == n;
@@ -109,7 +109,10 @@ void DropCaches(ShpFile* h) {
 // Drops the caches when a write path starts and when it ends.
 struct WriteScope {
     ShpFile* h;
-    explicit WriteScope(ShpFile* file) : h(file) { DropCaches(h); }
+    explicit WriteScope(ShpFile* file) : h(file) {
+        DropCaches(h);
+        h->appendedShp = h->appendedShx = -1;
+    }
     ~WriteScope() { DropCaches(h); }
 };
 
@@ -266,9 +269,7 @@ bool WriteRecord(ShpHandle h, int64_t offset, int number, const ShapeRecord* r, 
     PutBe32(out.data(), static_cast<uint32_t>(number));
     PutBe32(out.data() + 4, static_cast<uint32_t>(size / 2));
     memcpy(out.data() + 8, r, size);
-    uint32_t put = 0;
-    if (fioSeek(h->shp, offset, 0) == offset)
-        put = fioWrite(h->shp, out.data(), static_cast<uint32_t>(out.size()));
+    const uint32_t put = fioWriteAt(h->shp, offset, out.data(), static_cast<uint32_t>(out.size()));
     out.clear();
     if (put < 8) {
         Fail(h, kShpErrWriteRecordHeader, u"Write record header incomplete");
@@ -297,9 +298,13 @@ bool TruncateAt(FioFile* f, int64_t size) {
     return fioSeek(f, size, 0) == size && fioTruncate(f);
 }
 
+int WriteHeaders(ShpHandle h, int64_t shpSize, int64_t shxSize);
+void AddToHeader(ShpHandle h, const ShapeRecord* r, bool first);
+
 // Appends a record with a `.dbf` row (the table's record buffer, or a blank
 // one). On failure the three files go back to their old sizes.
 int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
+    const int64_t knownShp = h->appendedShp, knownShx = h->appendedShx;
     WriteScope scope(h);
     if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
     const int type = ShpGetRecordShapeType(nullptr, r);
@@ -308,8 +313,8 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
         return -1;
     }
     const size_t size = ShapeGetRecordSize(r);
-    const int64_t shpSize = fioGetSize(h->shp);
-    int64_t shxSize = fioGetSize(h->shx);
+    const int64_t shpSize = knownShp >= 0 ? knownShp : fioGetSize(h->shp);
+    int64_t shxSize = knownShx >= 0 ? knownShx : fioGetSize(h->shx);
     // An append cut short by the end of the process leaves at most one
     // record that the `.shx` header does not count: its entry and row go
     // before the next one is written.
@@ -347,7 +352,10 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
         return -1;
     }
     h->current = c - 1;
-    ShpUpdateBounds(h, r, c == 1);
+    AddToHeader(h, r, c == 1);
+    WriteHeaders(h, shpSize + 8 + static_cast<int64_t>(size), shxSize + 8);
+    h->appendedShp = shpSize + 8 + static_cast<int64_t>(size);
+    h->appendedShx = shxSize + 8;
     return c - 1;
 }
 
@@ -617,8 +625,10 @@ void ShpResetForTests() {
 
 // ---- headers ----
 
-int ShpWriteHeaders(ShpHandle h) {
-    if (!h) return 0;
+namespace {
+
+// Writes both headers for files of the given sizes (-1: ask the file).
+int WriteHeaders(ShpHandle h, int64_t shpSize, int64_t shxSize) {
     // A read-only view or descriptor cannot take the header: the change stays
     // in memory only.
     if (!CanWrite(h)) {
@@ -628,7 +638,8 @@ int ShpWriteHeaders(ShpHandle h) {
     for (FioFile* f : {h->shp, h->shx}) {
         uint8_t header[100];
         memcpy(header, h->header, 100);
-        const int64_t size = fioGetSize(f);
+        const int64_t known = f == h->shp ? shpSize : shxSize;
+        const int64_t size = known >= 0 ? known : fioGetSize(f);
         PutBe32(header + 24,
                 size < 2 ? 50u : static_cast<uint32_t>(std::max<int64_t>(size, 100) / 2));
         if (f == h->shp) memcpy(h->header + 24, header + 24, 4);
@@ -640,27 +651,35 @@ int ShpWriteHeaders(ShpHandle h) {
             continue;
         }
         const int64_t back = fioTell(f);
-        if (fioSeek(f, 0, 0) != 0) return Fail(h, kShpErrHeaderSeek, u"Seek to start");
-        if (fioWrite(f, header, 100) != 100)
+        if (fioWriteAt(f, 0, header, 100) != 100)
             return Fail(h, kShpErrWriteHeader, u"Write header incomplete");
         if (f == h->shx) h->shxRecords = records;
-        if (back >= 0 && fioSeek(f, back, 0) != back)
-            return Fail(h, kShpErrHeaderSeek, u"Seek to %d", static_cast<int>(back));
+        fioSeek(f, back, 0);
     }
     h->headerChanged = false;
     return 1;
 }
 
-int ShpUpdateBounds(ShpHandle h, const ShapeRecord* r, int first) {
-    if (!h) return 0;
-    if (!r) r = h->buffer;
+// Widens the header's box and Z and M ranges by a record's.
+void AddToHeader(ShpHandle h, const ShapeRecord* r, bool first) {
     CDoubleRect box;
     if (r && ShpGetShapeBounds(r, &box) && !box.IsEmpty()) {
         const bool realMin = IsRealXY(box.xmin, box.ymin);
         HeaderAddXY(h, box.xmin, box.ymin, first && realMin);
         HeaderAddXY(h, box.xmax, box.ymax, first && !realMin);
-        HeaderAddZM(h, r, first != 0);
+        HeaderAddZM(h, r, first);
     }
+}
+
+}  // namespace
+
+int ShpWriteHeaders(ShpHandle h) {
+    return h ? WriteHeaders(h, -1, -1) : 0;
+}
+
+int ShpUpdateBounds(ShpHandle h, const ShapeRecord* r, int first) {
+    if (!h) return 0;
+    AddToHeader(h, r ? r : h->buffer, first != 0);
     return ShpWriteHeaders(h);
 }
 

@@ -27,6 +27,11 @@ struct ShpFile {
     // append, so a process killed before it leaves the record out for every
     // reader alike.
     int shxRecords = 0;
+    // The sizes of `.shp` and `.shx` after this handle's last append, so
+    // that appends in a row do not ask the files again; every other write
+    // forgets them (-1).
+    int64_t appendedShp = -1;
+    int64_t appendedShx = -1;
     // Views mapped by ShpMapFile (0 .shp, 1 .shx).
     bool mapped[2] = {false, false};
     // The whole `.shx` and the `.shp` size, read once for the reading paths

@@ -346,7 +346,7 @@ bool File::Read(void* buffer, size_t n, size_t* done) {
     return true;
 }
 
-bool detail::WriteFd(int fd, const void* buffer, size_t n, size_t* done) {
+bool detail::WriteFd(int fd, const void* buffer, size_t n, size_t* done, int64_t offset) {
     if (done) *done = 0;
     size_t allowed;
     uint32_t fault = 0;
@@ -354,7 +354,9 @@ bool detail::WriteFd(int fd, const void* buffer, size_t n, size_t* done) {
     size_t put = 0;
     auto* p = static_cast<const char*>(buffer);
     while (put < allowed) {
-        ssize_t k = ::write(fd, p + put, allowed - put);
+        ssize_t k = offset < 0 ? ::write(fd, p + put, allowed - put)
+                               : ::pwrite(fd, p + put, allowed - put,
+                                          static_cast<off_t>(offset + static_cast<int64_t>(put)));
         if (k < 0) {
             if (errno == EINTR) continue;
             int err = errno;
@@ -375,6 +377,13 @@ bool File::Write(const void* buffer, size_t n, size_t* done) {
     if (fd_ < 0) return detail::Fail(kErrorInvalidHandle);
     if (!(access_ & kGenericWrite)) return detail::Fail(kErrorAccessDenied);
     return detail::WriteFd(fd_, buffer, n, done);
+}
+
+bool File::WriteAt(uint64_t offset, const void* buffer, size_t n, size_t* done) {
+    if (done) *done = 0;
+    if (fd_ < 0) return detail::Fail(kErrorInvalidHandle);
+    if (!(access_ & kGenericWrite)) return detail::Fail(kErrorAccessDenied);
+    return detail::WriteFd(fd_, buffer, n, done, static_cast<int64_t>(offset));
 }
 
 bool File::Seek(int64_t offset, int origin, uint64_t* position) {

@@ -197,6 +197,8 @@ public:
     bool Read(void* buffer, size_t n, size_t* done = nullptr);
     // Writes n bytes; a short write fails with kErrorDiskFull.
     bool Write(const void* buffer, size_t n, size_t* done = nullptr);
+    // Writes n bytes at an offset without moving the file pointer.
+    bool WriteAt(uint64_t offset, const void* buffer, size_t n, size_t* done = nullptr);
     // Moves the file pointer; a negative resulting position fails with
     // kErrorNegativeSeek. *position (optional) gets the new position.
     bool Seek(int64_t offset, int origin, uint64_t* position = nullptr);

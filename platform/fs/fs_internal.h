@@ -59,7 +59,8 @@ bool FaultOnWrite(size_t n, size_t* allowed, uint32_t* error);
 void ChargeWrite(size_t n);
 // Writes n bytes to a host descriptor under the write hooks above; false with
 // the error set (a full disk after a part was written included).
-bool WriteFd(int fd, const void* buffer, size_t n, size_t* done = nullptr);
+// Writes at the descriptor's position, or at `offset` (pwrite) when it is not negative.
+bool WriteFd(int fd, const void* buffer, size_t n, size_t* done = nullptr, int64_t offset = -1);
 
 // Share table: registers an open of the file identified by dev/ino, or
 // returns false when it conflicts with the opens already there.
