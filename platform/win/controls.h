@@ -284,6 +284,8 @@ LRESULT EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ScrollBarProc(HWND, UINT, WPARAM, LPARAM);
+// The drop-down list of a combo box: a pop-up window it owns while open.
+LRESULT ComboListProc(HWND, UINT, WPARAM, LPARAM);
 
 namespace win {
 // Locale-aware ordering of list entries (LBS_SORT, CBS_SORT): a collation by

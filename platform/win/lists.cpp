@@ -5,6 +5,9 @@
 
 #include "platform/res/locale.h"
 #include "platform/win/controls.h"
+#include "platform/win/ctlcolor.h"
+#include "platform/win/look.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/window_impl.h"
 
@@ -67,7 +70,9 @@ int CompareForLocale(DWORD lcid, WStringView a, WStringView b) {
 
 namespace {
 
-constexpr int kItemHeight = 13;
+int ItemHeight() {
+    return win::theme::Scale(13);
+}
 
 struct Item {
     WString text;
@@ -190,7 +195,131 @@ std::optional<LRESULT> ItemMessage(ListModel& m, const ListMessages& k, bool sor
 
 struct ListBoxState : ControlState {
     ListModel list;
+    bool focused = false;
 };
+
+// Text with tab stops (in quarters of the average character width) at x.
+void TabbedText(HDC dc, int x, int y, const WString& t, const std::vector<int>& stops) {
+    TEXTMETRIC tm;
+    GetTextMetrics(dc, &tm);
+    size_t start = 0;
+    int pen = x;
+    size_t k = 0;
+    for (;;) {
+        size_t tab = t.find(u'\t', start);
+        size_t end = tab == WString::npos ? t.size() : tab;
+        TextOut(dc, pen, y, t.data() + start, static_cast<int>(end - start));
+        if (tab == WString::npos) return;
+        SIZE sz{};
+        GetTextExtentPoint32(dc, t.data() + start, static_cast<int>(end - start), &sz);
+        int at = pen + sz.cx - x;
+        int stop = 0;
+        int unit = std::max(1, static_cast<int>(tm.tmAveCharWidth));
+        while (k < stops.size() && stops[k] * unit / 4 <= at) ++k;
+        if (k < stops.size()) {
+            stop = stops[k] * unit / 4;
+        } else {
+            int every = (stops.empty() ? 32 : stops.back()) * unit / 4;
+            if (every <= 0) every = 8 * unit;
+            stop = (at / every + 1) * every;
+        }
+        pen = x + stop;
+        start = tab + 1;
+    }
+}
+
+// Rows of items from `top`, the selected ones in highlight colours.
+void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot, bool focused,
+               const win::ControlColors& colours) {
+    RECT rc;
+    GetClientRect(h, &rc);
+    FillRect(dc, &rc, colours.Background());
+    SelectObject(dc, win::look::ControlFont(h));
+    SetBkMode(dc, TRANSPARENT);
+    TEXTMETRIC tm;
+    GetTextMetrics(dc, &tm);
+    int ih = ItemHeight();
+    bool enabled = IsWindowEnabled(h);
+    COLORREF ink = colours.fromParent ? colours.text
+                                      : GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+    for (int i = top, y = 0; i < static_cast<int>(m.items.size()) && y < rc.bottom; ++i, y += ih) {
+        const Item& it = m.items[static_cast<size_t>(i)];
+        RECT r{0, y, rc.right, y + ih};
+        bool sel = multi ? it.selected : i == hot;
+        if (sel) {
+            FillRect(dc, &r, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
+            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        } else {
+            SetTextColor(dc, ink);
+        }
+        TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops);
+        if (focused && i == (m.cur < 0 ? 0 : m.cur)) win::look::Focus(dc, r);
+    }
+}
+
+void OwnerDrawRows(HWND h, HDC dc, const ListModel& m, bool multi, bool focused) {
+    RECT rc;
+    GetClientRect(h, &rc);
+    int ih = ItemHeight();
+    for (int i = m.top, y = 0; i < static_cast<int>(m.items.size()) && y < rc.bottom; ++i, y += ih) {
+        const Item& it = m.items[static_cast<size_t>(i)];
+        DRAWITEMSTRUCT dis;
+        dis.CtlType = ODT_LISTBOX;
+        dis.CtlID = static_cast<UINT>(GetDlgCtrlID(h));
+        dis.itemID = static_cast<UINT>(i);
+        dis.itemAction = ODA_DRAWENTIRE;
+        bool sel = multi ? it.selected : i == m.cur;
+        dis.itemState = (sel ? ODS_SELECTED : 0) | (focused && i == m.cur ? ODS_FOCUS : 0) |
+                        (IsWindowEnabled(h) ? 0 : ODS_DISABLED);
+        dis.hwndItem = h;
+        dis.hDC = dc;
+        dis.rcItem = RECT{0, y, rc.right, y + ih};
+        dis.itemData = it.data;
+        SendMessage(GetParent(h), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    }
+}
+
+int VisibleRows(HWND h) {
+    RECT rc;
+    GetClientRect(h, &rc);
+    return std::max(1, static_cast<int>(rc.bottom) / ItemHeight());
+}
+
+// Keeps the current item in view and the window's scroll bar in step.
+void Reveal(HWND h, ListModel& m) {
+    int vis = VisibleRows(h);
+    if (m.cur >= 0) {
+        if (m.cur < m.top) m.top = m.cur;
+        if (m.cur >= m.top + vis) m.top = m.cur - vis + 1;
+    }
+    m.top = std::clamp(m.top, 0, std::max(0, static_cast<int>(m.items.size()) - vis));
+}
+
+void SyncBar(HWND h, const ListModel& m) {
+    if (!(GetWindowLongPtr(h, GWL_STYLE) & WS_VSCROLL)) return;
+    SCROLLINFO si, now;
+    si.fMask = now.fMask = SIF_ALL;
+    si.nMax = std::max(0, static_cast<int>(m.items.size()) - 1);
+    si.nPage = static_cast<UINT>(VisibleRows(h));
+    si.nPos = m.top;
+    GetScrollInfo(h, SB_VERT, &now);
+    if (now.nMax == si.nMax && now.nPage == si.nPage && now.nPos == si.nPos) return;
+    SetScrollInfo(h, SB_VERT, &si, false);
+    DrawNonClient(h);
+}
+
+int ScrollTarget(HWND h, const ListModel& m, WPARAM wp) {
+    int vis = VisibleRows(h);
+    switch (LOWORD(wp)) {
+        case SB_LINEUP: return m.top - 1;
+        case SB_LINEDOWN: return m.top + 1;
+        case SB_PAGEUP: return m.top - vis;
+        case SB_PAGEDOWN: return m.top + vis;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: return static_cast<int16_t>(HIWORD(wp));
+        default: return m.top;
+    }
+}
 
 bool MultiSel(DWORD style) {
     return style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL);
@@ -312,7 +441,7 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONDBLCLK: {
             SetFocus(h);
             if (!IsWindow(h)) return 0;
-            int index = m.top + GET_Y_LPARAM(lp) / kItemHeight;
+            int index = m.top + GET_Y_LPARAM(lp) / ItemHeight();
             if (!m.Valid(index)) return 0;
             if (msg == WM_LBUTTONDBLCLK && index == m.cur) {
                 ListNotify(h, LBN_DBLCLK);
@@ -325,6 +454,7 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             int n = static_cast<int>(m.items.size());
             if (n == 0) return 0;
             int to = m.cur;
+            int page = std::max(1, VisibleRows(h) - 1);
             if (wp == VK_DOWN)
                 to = std::min(n - 1, m.cur + 1);
             else if (wp == VK_UP)
@@ -333,17 +463,63 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 to = 0;
             else if (wp == VK_END)
                 to = n - 1;
+            else if (wp == VK_NEXT)
+                to = std::min(n - 1, std::max(m.cur, 0) + page);
+            else if (wp == VK_PRIOR)
+                to = std::max(0, m.cur - page);
             else
                 return 0;
             ListUserSelect(h, st, to);
+            Reveal(h, m);
+            InvalidateRect(h, nullptr, false);
             return 0;
         }
+        case WM_CHAR: {
+            // Type-ahead: the next item starting with the letter.
+            WChar one[1] = {static_cast<WChar>(wp)};
+            if (one[0] < 0x20) return 0;
+            int i = m.FindText(m.cur, WStringView(one, 1), false);
+            if (i >= 0 && i != m.cur) {
+                ListUserSelect(h, st, i);
+                Reveal(h, m);
+                InvalidateRect(h, nullptr, false);
+            }
+            return 0;
+        }
+        case WM_VSCROLL:
+            m.top = ScrollTarget(h, m, wp);
+            m.top = std::clamp(m.top, 0, std::max(0, static_cast<int>(m.items.size()) - VisibleRows(h)));
+            InvalidateRect(h, nullptr, false);
+            return 0;
         case WM_SETFOCUS:
+            st->focused = true;
+            InvalidateRect(h, nullptr, false);
             ListNotify(h, LBN_SETFOCUS);
             return 0;
         case WM_KILLFOCUS:
+            st->focused = false;
+            InvalidateRect(h, nullptr, false);
             ListNotify(h, LBN_KILLFOCUS);
             return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            if (style & LBS_OWNERDRAWFIXED) {
+                win::ControlColors colours = win::QueryControlColors(h, dc);
+                RECT rc;
+                GetClientRect(h, &rc);
+                FillRect(dc, &rc, colours.Background());
+                OwnerDrawRows(h, dc, m, MultiSel(style), st->focused);
+            } else {
+                PaintRows(h, dc, m, m.top, MultiSel(style), m.cur, st->focused,
+                          win::QueryControlColors(h, dc));
+            }
+            EndPaint(h, &ps);
+            SyncBar(h, m);
+            return 0;
+        }
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
         default:
@@ -366,6 +542,10 @@ struct ComboState : ControlState {
     bool dropped = false;
     size_t limit = 0;
     size_t selStart = 0, selEnd = 0;
+    bool focused = false;
+    HWND dropList = nullptr;  // the open drop-down
+    int hot = -1;             // the item marked in it
+    bool armed = false;       // the pen went down in it
 };
 
 bool IsDropList(DWORD style) {
@@ -387,6 +567,101 @@ void SetEditText(HWND h, const WString& s) {
 void SelectItem(HWND h, ComboState* st, int index) {
     st->list.cur = st->list.Valid(index) ? index : -1;
     SetEditText(h, st->list.cur >= 0 ? st->list.items[static_cast<size_t>(index)].text : WString());
+}
+
+// Opens the drop-down: a pop-up below the field, as high as the combo box
+// was made, marking the current item.
+void OpenList(HWND h, ComboState* st) {
+    if (st->dropList && IsWindow(st->dropList)) return;
+    RECT wr;
+    GetWindowRect(h, &wr);
+    int height = std::max(st->droppedHeight - (wr.bottom - wr.top), ItemHeight() + 2);
+    int rows = static_cast<int>(st->list.items.size());
+    DWORD style = WS_POPUP | WS_BORDER;
+    if (rows * ItemHeight() > height - 2) style |= WS_VSCROLL;
+    else height = std::max(rows, 1) * ItemHeight() + 2;
+    st->hot = st->list.cur;
+    st->armed = false;
+    st->list.top = 0;
+    HWND list = CreateWindowEx(WS_EX_TOPMOST, u"ComboLBox", u"", style, wr.left, wr.bottom,
+                               wr.right - wr.left, height, h, nullptr, nullptr, nullptr);
+    if (!list) return;
+    st->dropList = list;
+    SetWindowLongPtr(list, GWLP_USERDATA, reinterpret_cast<intptr_t>(h));
+    SendMessage(list, WM_SETFONT, SendMessage(h, WM_GETFONT, 0, 0), 0);
+    Reveal(list, st->list);
+    if (st->hot >= 0) {
+        int vis = VisibleRows(list);
+        if (st->hot >= vis) st->list.top = std::min(st->hot, rows - vis);
+    }
+    ShowWindow(list, SW_SHOWNA);
+    SetCapture(list);
+    InvalidateRect(h, nullptr, false);
+}
+
+void CloseList(HWND h, ComboState* st) {
+    HWND list = st->dropList;
+    st->dropList = nullptr;
+    st->armed = false;
+    if (list && IsWindow(list)) {
+        if (GetCapture() == list) ReleaseCapture();
+        DestroyWindow(list);
+    }
+    if (IsWindow(h)) InvalidateRect(h, nullptr, false);
+}
+
+// Ends a drop-down: with a pick, as the user's selection does (change,
+// ok, close-up); without, as a cancel.
+void EndDrop(HWND h, ComboState* st, int pick) {
+    if (!st->dropped) return;
+    if (pick >= 0 && st->list.Valid(pick)) {
+        bool changed = st->list.cur != pick;
+        SelectItem(h, st, pick);
+        if (changed) NotifyParent(h, CBN_SELCHANGE);
+        if (!IsWindow(h)) return;
+        NotifyParent(h, CBN_SELENDOK);
+    } else {
+        NotifyParent(h, CBN_SELENDCANCEL);
+    }
+    if (!IsWindow(h)) return;
+    st->dropped = false;
+    CloseList(h, st);
+    NotifyParent(h, CBN_CLOSEUP);
+}
+
+void PaintCombo(HWND h, ComboState* st, HDC dc) {
+    DWORD style = Style(h);
+    RECT rc;
+    GetClientRect(h, &rc);
+    win::ControlColors colours = win::QueryControlColors(h, dc);
+    RECT r = rc;
+    DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    bool enabled = IsWindowEnabled(h);
+    RECT button = r;
+    button.left = std::max(r.left, r.right - GetSystemMetrics(SM_CXVSCROLL));
+    win::look::ArrowButton(dc, button, win::look::Arrow::Down, st->dropped, enabled);
+    RECT field = r;
+    field.right = button.left;
+    FillRect(dc, &field, colours.Background());
+    SelectObject(dc, win::look::ControlFont(h));
+    SetBkMode(dc, TRANSPARENT);
+    COLORREF ink = colours.fromParent ? colours.text
+                                      : GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+    const WString& t = Find(h)->text;
+    RECT tr = field;
+    InflateRect(&tr, -1, -1);
+    if (IsDropList(style) && st->focused && !st->dropped) {
+        FillRect(dc, &tr, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
+        RECT text = tr;
+        text.left += 1;
+        win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, true,
+                         GetSysColor(COLOR_HIGHLIGHTTEXT));
+        win::look::Focus(dc, tr);
+        return;
+    }
+    RECT text = tr;
+    text.left += 1;
+    win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, enabled, ink);
 }
 
 }  // namespace
@@ -434,7 +709,13 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case CB_SHOWDROPDOWN:
             if ((wp != 0) != st->dropped) {
                 st->dropped = wp != 0;
-                NotifyParent(h, st->dropped ? CBN_DROPDOWN : CBN_CLOSEUP);
+                if (st->dropped) {
+                    NotifyParent(h, CBN_DROPDOWN);
+                    if (IsWindow(h) && st->dropped) OpenList(h, st);
+                } else {
+                    CloseList(h, st);
+                    NotifyParent(h, CBN_CLOSEUP);
+                }
             }
             return TRUE;
         case CB_GETDROPPEDSTATE:
@@ -506,8 +787,41 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             NotifyParent(h, CBN_EDITCHANGE);
             return 0;
         }
+        case WM_SYSKEYDOWN:
+            if (wp == VK_DOWN || wp == VK_UP) {
+                if (st->dropped)
+                    EndDrop(h, st, st->hot);
+                else
+                    SendMessage(h, CB_SHOWDROPDOWN, TRUE, 0);
+                return 0;
+            }
+            break;
         case WM_KEYDOWN: {
+            if (wp == VK_F1 + 3) {  // F4 opens and closes the list
+                if (st->dropped)
+                    EndDrop(h, st, st->hot);
+                else
+                    SendMessage(h, CB_SHOWDROPDOWN, TRUE, 0);
+                return 0;
+            }
             int n = static_cast<int>(m.items.size());
+            if (st->dropped) {
+                if (wp == VK_RETURN) {
+                    EndDrop(h, st, st->hot);
+                } else if (wp == VK_ESCAPE) {
+                    EndDrop(h, st, -1);
+                } else if (n > 0 && (wp == VK_DOWN || wp == VK_UP)) {
+                    st->hot = wp == VK_DOWN ? std::min(n - 1, st->hot + 1) : std::max(0, st->hot - 1);
+                    if (st->dropList) {
+                        ListModel view = m;
+                        view.cur = st->hot;
+                        Reveal(st->dropList, view);
+                        m.top = view.top;
+                        InvalidateRect(st->dropList, nullptr, false);
+                    }
+                }
+                return 0;
+            }
             if (n == 0 || (wp != VK_DOWN && wp != VK_UP)) return 0;
             int to = wp == VK_DOWN ? std::min(n - 1, m.cur + 1) : std::max(0, m.cur - 1);
             if (to != m.cur) {
@@ -521,18 +835,111 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (IsWindow(h)) SendMessage(h, CB_SHOWDROPDOWN, !st->dropped, 0);
             return 0;
         case WM_SETFOCUS:
+            st->focused = true;
+            InvalidateRect(h, nullptr, false);
             NotifyParent(h, CBN_SETFOCUS);
             return 0;
         case WM_KILLFOCUS:
+            st->focused = false;
+            InvalidateRect(h, nullptr, false);
             if (st->dropped) {
                 st->dropped = false;
+                CloseList(h, st);
                 NotifyParent(h, CBN_SELENDCANCEL);
                 if (IsWindow(h)) NotifyParent(h, CBN_CLOSEUP);
             }
             if (IsWindow(h)) NotifyParent(h, CBN_KILLFOCUS);
             return 0;
+        case WM_DESTROY:
+            CloseList(h, st);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            PaintCombo(h, st, dc);
+            EndPaint(h, &ps);
+            return 0;
+        }
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
+LRESULT ComboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    HWND combo = reinterpret_cast<HWND>(GetWindowLongPtr(h, GWLP_USERDATA));
+    ComboState* st = Control<ComboState>(combo);
+    if (!st || st->dropList != h) return DefWindowProc(h, msg, wp, lp);
+    ListModel& m = st->list;
+    auto itemAt = [&](POINT p) {
+        RECT rc;
+        GetClientRect(h, &rc);
+        if (!PtInRect(&rc, p)) return -1;
+        int i = m.top + p.y / ItemHeight();
+        return m.Valid(i) ? i : -1;
+    };
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            RECT wr, sr;
+            GetWindowRect(h, &wr);
+            GetClientRect(h, &sr);
+            POINT screen = p;
+            ClientToScreen(h, &screen);
+            if (!PtInRect(&wr, screen)) {
+                // A tap outside dismisses the list and goes no further.
+                EndDrop(combo, st, -1);
+                return 0;
+            }
+            if (!PtInRect(&sr, p)) {
+                // The list's own scroll bar.
+                LRESULT hit = NonClientHit(h, screen);
+                if (GetCapture() == h) ReleaseCapture();
+                NonClientButtonDown(h, hit, screen);
+                if (IsWindow(h) && st->dropList == h) SetCapture(h);
+                return 0;
+            }
+            st->armed = true;
+            [[fallthrough]];
+        }
+        case WM_MOUSEMOVE: {
+            if (msg == WM_MOUSEMOVE && !st->armed) return 0;
+            int i = itemAt(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+            if (i >= 0 && i != st->hot) {
+                st->hot = i;
+                InvalidateRect(h, nullptr, false);
+            }
+            return 0;
+        }
+        case WM_LBUTTONUP: {
+            if (!st->armed) return 0;  // the lift of the tap that opened the list
+            int i = itemAt(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+            st->armed = false;
+            if (i >= 0) EndDrop(combo, st, i);
+            return 0;
+        }
+        case WM_VSCROLL:
+            m.top = std::clamp(ScrollTarget(h, m, wp), 0,
+                               std::max(0, static_cast<int>(m.items.size()) - VisibleRows(h)));
+            InvalidateRect(h, nullptr, false);
+            return 0;
+        case WM_CAPTURECHANGED:
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            PaintRows(h, dc, m, m.top, false, st->hot, false, win::QueryControlColors(h, dc));
+            EndPaint(h, &ps);
+            SyncBar(h, m);
+            return 0;
+        }
         default:
             break;
     }
@@ -555,6 +962,7 @@ void ComboUserSelect(HWND combo, int index) {
     NotifyParent(combo, CBN_SELENDOK);
     if (!IsWindow(combo)) return;
     st->dropped = false;
+    CloseList(combo, st);
     NotifyParent(combo, CBN_CLOSEUP);
 }
 

@@ -16,6 +16,7 @@ void EnsureSystemClasses() {
         RegisterSystemClass(u"EDIT", EditProc, CS_DBLCLKS);
         RegisterSystemClass(u"LISTBOX", ListBoxProc, CS_DBLCLKS);
         RegisterSystemClass(u"COMBOBOX", ComboBoxProc, CS_DBLCLKS);
+        RegisterSystemClass(u"ComboLBox", ComboListProc, 0);
         RegisterSystemClass(u"SCROLLBAR", ScrollBarProc, CS_DBLCLKS);
         RegisterSystemClass(kDialogClass, DefDlgProc, CS_DBLCLKS);
         InitCommonControls();

@@ -167,6 +167,59 @@ const Case kEdits[] = {
     {"colours", u"EDIT", WS_BORDER, 0, u"Coloured", 80, 20, {}, true},
 };
 
+void Fill(HWND h, UINT add, std::initializer_list<const char16_t*> items) {
+    for (const char16_t* t : items) SendMessage(h, add, 0, reinterpret_cast<LPARAM>(t));
+}
+
+const Case kLists[] = {
+    {"selection", u"LISTBOX", LBS_NOTIFY | WS_BORDER, 0, u"", 80, 45,
+     [](HWND h) {
+         Fill(h, LB_ADDSTRING, {u"Roads", u"Rivers", u"Towns"});
+         SendMessage(h, LB_SETCURSEL, 1, 0);
+     }},
+    {"focused_scrolled", u"LISTBOX", LBS_NOTIFY | WS_BORDER | WS_VSCROLL, 0, u"", 80, 45,
+     [](HWND h) {
+         Fill(h, LB_ADDSTRING, {u"One", u"Two", u"Three", u"Four", u"Five", u"Six"});
+         SetFocus(h);
+         SendMessage(h, WM_KEYDOWN, VK_END, 0);
+     }},
+    {"multiple", u"LISTBOX", LBS_MULTIPLESEL | WS_BORDER, 0, u"", 80, 45,
+     [](HWND h) {
+         Fill(h, LB_ADDSTRING, {u"A", u"B", u"C"});
+         SendMessage(h, LB_SETSEL, TRUE, 0);
+         SendMessage(h, LB_SETSEL, TRUE, 2);
+     }},
+    {"tabs", u"LISTBOX", LBS_USETABSTOPS | WS_BORDER, 0, u"", 100, 30,
+     [](HWND h) {
+         int stops[] = {40};
+         SendMessage(h, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(stops));
+         Fill(h, LB_ADDSTRING, {u"Name\tValue", u"X\t12"});
+     }},
+    {"colours", u"LISTBOX", WS_BORDER, 0, u"", 80, 30,
+     [](HWND h) { Fill(h, LB_ADDSTRING, {u"Coloured"}); }, true},
+};
+
+const Case kCombos[] = {
+    {"droplist", u"COMBOBOX", CBS_DROPDOWNLIST, 0, u"", 80, 80,
+     [](HWND h) {
+         Fill(h, CB_ADDSTRING, {u"Feet", u"Metres"});
+         SendMessage(h, CB_SETCURSEL, 1, 0);
+     }},
+    {"droplist_focused", u"COMBOBOX", CBS_DROPDOWNLIST, 0, u"", 80, 80,
+     [](HWND h) {
+         Fill(h, CB_ADDSTRING, {u"Feet", u"Metres"});
+         SendMessage(h, CB_SETCURSEL, 0, 0);
+         SetFocus(h);
+     }},
+    {"dropdown", u"COMBOBOX", CBS_DROPDOWN, 0, u"", 80, 80,
+     [](HWND h) { SetWindowText(h, u"Typed"); }},
+    {"disabled", u"COMBOBOX", CBS_DROPDOWNLIST | WS_DISABLED, 0, u"", 80, 80,
+     [](HWND h) {
+         Fill(h, CB_ADDSTRING, {u"Feet"});
+         SendMessage(h, CB_SETCURSEL, 0, 0);
+     }},
+};
+
 const Case kFrames[] = {
     {"caption_ok_close", u"STATIC", WS_CAPTION | WS_SYSMENU, WS_EX_CAPTIONOKBTN, u"Settings", 120,
      60, {}},
@@ -195,6 +248,34 @@ TEST_F(WinPaintTest, ScrollBars) {
 
 TEST_F(WinPaintTest, Edits) {
     for (const Case& c : kEdits) Run("edit_", c);
+}
+
+TEST_F(WinPaintTest, ListBoxes) {
+    for (const Case& c : kLists) Run("listbox_", c);
+}
+
+TEST_F(WinPaintTest, ComboBoxes) {
+    for (const Case& c : kCombos) Run("combo_", c);
+}
+
+// The open drop-down is a window of its own, in the list colours the combo
+// box's parent chooses.
+TEST_F(WinPaintTest, ComboDropDownList) {
+    g_colourParent = false;
+    HWND parent = CreateWindowEx(0, u"PaintParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 120, 120,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND combo = CreateWindowEx(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 4,
+                                4, 90, 70, parent, nullptr, nullptr, nullptr);
+    Fill(combo, CB_ADDSTRING, {u"One", u"Two", u"Three", u"Four", u"Five", u"Six"});
+    SendMessage(combo, CB_SETCURSEL, 1, 0);
+    SetFocus(combo);
+    SendMessage(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    win::input::DrainQueue();
+    HWND list = FindWindow(u"ComboLBox", nullptr);
+    ASSERT_NE(list, nullptr);
+    golden::Expect("combo_open_field", combo);
+    golden::Expect("combo_open_list", list);
+    EXPECT_EQ(g_colourAsks.back(), std::make_pair(WM_CTLCOLORLISTBOX, list));
 }
 
 TEST_F(WinPaintTest, Frames) {
