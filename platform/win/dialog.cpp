@@ -8,6 +8,7 @@
 #include "platform/res/resource.h"
 #include "platform/win/controls.h"
 #include "platform/win/framework.h"
+#include "platform/win/theme.h"
 #include "platform/win/window_impl.h"
 
 using namespace win::detail;
@@ -508,8 +509,16 @@ LRESULT DefDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 SetFocus(first);
             }
             return 0;
-        case WM_ERASEBKGND:
+        case WM_ERASEBKGND: {
+            // The dialog procedure may give its own brush; else the face.
+            auto b = reinterpret_cast<HBRUSH>(
+                SendMessage(hwnd, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(hwnd)));
+            if (!IsWindow(hwnd)) return 1;
+            RECT rc;
+            GetClientRect(hwnd, &rc);
+            FillRect(reinterpret_cast<HDC>(wParam), &rc, b ? b : GetSysColorBrush(COLOR_BTNFACE));
             return 1;
+        }
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
