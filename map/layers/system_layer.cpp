@@ -36,6 +36,8 @@ const double kProjectedIntervals[] = {
     5000,    10000,   20000,   25000,    50000,    100000,   200000,   250000,   500000,
     1000000, 2000000, 2500000, 5000000,  10000000, 25000000, 50000000};
 
+constexpr double kMaxGridLines = 1000;
+
 WString AxisLabel(double v, bool geographic, bool latitude) {
     if (geographic) return FormatDms(v, latitude);
     const WChar* whole = latitude ? u"%.15gN" : u"%.15gE";
@@ -83,6 +85,10 @@ GridPlan CGridLayer::PlanGrid(const CDoubleRect& drawExtent, bool geographic) {
             if (first <= -limit) first = -limit;
             if (last >= limit) last = limit;
         }
+        // One interval can serve an axis far longer than the other (the
+        // larger wanted interval was past the table): such an axis would
+        // get millions of lines, so it gets none.
+        if ((last - first) / interval > kMaxGridLines) return;
         for (double v = first; v <= last; v += interval) {
             GridLine line;
             line.vertical = vertical;
