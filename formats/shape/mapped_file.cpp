@@ -9,31 +9,11 @@ namespace {
 
 uint32_t g_windowSize = EFileIO::kWholeFile;
 
-std::mutex g_sinkLock;
-EMessageSink& Sink() {
-    static EMessageSink sink;
-    return sink;
-}
-
 uint32_t ShareFlags(bool shareRead, bool shareWrite) {
     return (shareRead ? fs::kShareRead : 0) | (shareWrite ? fs::kShareWrite : 0);
 }
 
 }  // namespace
-
-void ESetMessageSink(EMessageSink sink) {
-    std::lock_guard<std::mutex> lock(g_sinkLock);
-    Sink() = std::move(sink);
-}
-
-void EReportMessage(const WString& text, const WString& caption) {
-    EMessageSink sink;
-    {
-        std::lock_guard<std::mutex> lock(g_sinkLock);
-        sink = Sink();
-    }
-    if (sink) sink(text, caption);
-}
 
 EFileIO::EFileIO(WStringView path) : path_(path) {}
 

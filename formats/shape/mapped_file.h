@@ -19,15 +19,10 @@
 #include <cstdint>
 #include <functional>
 
+#include "formats/message_sink.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
-// Where low-level file code reports a condition the user may want to see
-// (a window that could not be mapped). The default sink drops it; the UI
-// layer installs one that shows a message box. Tests capture the messages.
-using EMessageSink = std::function<void(const WString& text, const WString& caption)>;
-void ESetMessageSink(EMessageSink sink);
-void EReportMessage(const WString& text, const WString& caption);
 
 class EFileIO {
 public:

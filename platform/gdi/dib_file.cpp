@@ -44,7 +44,9 @@ uint32_t Channel(uint32_t v, uint32_t mask) {
     uint32_t c = (v & mask) >> Shift(mask);
     int n = Bits(mask);
     if (n >= 8) return c >> (n - 8);
-    return n ? (c * 255) / ((1u << n) - 1) : 0;
+    // Rounded, as other readers of these files expand short channels.
+    const uint32_t max = (1u << n) - 1;
+    return n ? (c * 255 + max / 2) / max : 0;
 }
 
 // RLE8 / RLE4 decoding into bottom-up rows of an 8- or 4-bit surface.
