@@ -35,6 +35,46 @@ void Fatal(void*, const char* msg) {
     std::abort();
 }
 
+// The heap's memory: a script that piles up data ends with "Out of memory"
+// instead of taking the device's memory. Each block carries its size.
+constexpr size_t kHeapLimit = size_t(256) << 20;
+constexpr size_t kBlockHeader = 16;
+
+void* HeapAlloc(void* udata, duk_size_t size) {
+    auto* engine = static_cast<JsEngine*>(udata);
+    size_t& used = engine->HeapBytes();
+    if (size > kHeapLimit || used + size > kHeapLimit) return nullptr;
+    auto* p = static_cast<char*>(std::malloc(size + kBlockHeader));
+    if (!p) return nullptr;
+    *reinterpret_cast<size_t*>(p) = size;
+    used += size;
+    return p + kBlockHeader;
+}
+
+void HeapFree(void* udata, void* ptr) {
+    if (!ptr) return;
+    auto* p = static_cast<char*>(ptr) - kBlockHeader;
+    static_cast<JsEngine*>(udata)->HeapBytes() -= *reinterpret_cast<size_t*>(p);
+    std::free(p);
+}
+
+void* HeapRealloc(void* udata, void* ptr, duk_size_t size) {
+    if (!ptr) return HeapAlloc(udata, size);
+    if (size == 0) {
+        HeapFree(udata, ptr);
+        return nullptr;
+    }
+    size_t& used = static_cast<JsEngine*>(udata)->HeapBytes();
+    auto* p = static_cast<char*>(ptr) - kBlockHeader;
+    size_t old = *reinterpret_cast<size_t*>(p);
+    if (size > kHeapLimit || used - old + size > kHeapLimit) return nullptr;
+    auto* q = static_cast<char*>(std::realloc(p, size + kBlockHeader));
+    if (!q) return nullptr;
+    *reinterpret_cast<size_t*>(q) = size;
+    used = used - old + size;
+    return q + kBlockHeader;
+}
+
 const char* const kName = DUK_HIDDEN_SYMBOL("n");
 const char* const kIsItem = DUK_HIDDEN_SYMBOL("i");
 
@@ -147,7 +187,7 @@ JsCode::~JsCode() {
 
 JsEngine::JsEngine() : ScriptEngineBase(/*caseSensitiveNames=*/true) {
     (void)g_registered;
-    ctx_ = duk_create_heap(nullptr, nullptr, nullptr, this, Fatal);
+    ctx_ = duk_create_heap(HeapAlloc, HeapRealloc, HeapFree, this, Fatal);
     if (!ctx_) return;
     {
         std::lock_guard<std::mutex> g(g_lock);

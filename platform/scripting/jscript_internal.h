@@ -167,6 +167,8 @@ public:
             stopping_ = false;
         }
     }
+    // Bytes the heap holds (its allocator keeps the count).
+    size_t& HeapBytes() { return heapBytes_; }
     // The time-out check: asks the site's interrupt poll whether the
     // running script may go on.
     bool ShouldStop();
@@ -199,6 +201,7 @@ private:
     int runDepth_ = 0;
     bool stopping_ = false;
     CcState cc_;
+    size_t heapBytes_ = 0;
 };
 
 // EnterRun/LeaveRun for a scope.

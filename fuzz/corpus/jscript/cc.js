@@ -1,0 +1,1 @@
+/*@cc_on @if (@_jscript_version >= 5) var x = 1; @else @*/ var x = 2; /*@end @*/

@@ -1,0 +1,1 @@
+var d = new Date(Date.parse("Jan 20 2009 UTC")); d.toString() + d.toUTCString() + (0.95).toFixed(1) + parseInt("010");

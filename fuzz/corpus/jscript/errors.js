@@ -1,0 +1,1 @@
+try { null.x; } catch (e) { e.number + e.description; } new Error(1, "d").message;

@@ -1,0 +1,1 @@
+outer: for (var i = 0; i < 3; i++) { l: break l; continue outer; } [1,].length + "abc".substr(-1, 2);

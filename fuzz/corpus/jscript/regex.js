@@ -1,0 +1,1 @@
+var s = "a1b2"; s.replace(/(\d)/g, "[$1]") + RegExp.$1 + s.split(/\d/).join("|");
