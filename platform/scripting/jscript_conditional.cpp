@@ -2,8 +2,9 @@
 // @if/@elif/@else/@end, @set and the predefined @_ variables. The text is
 // rewritten before duktape sees it: markers and skipped sections become
 // blanks, so every line keeps its number; @variables become their values.
-// The same pass lets an unnamed function written as a statement compile,
-// as the classic engine does.
+// The same pass does two things of the classic engine's compiler: an
+// unnamed function written as a statement compiles, and a named function
+// expression also binds its name outside the function.
 #include <cmath>
 #include <cstdio>
 
@@ -135,11 +136,26 @@ private:
                 size_t start = pos_, end = pos_;
                 while (end < in_.size() && (IsIdentPart(in_[end]) || in_[end] == u'.')) ++end;
                 WStringView word = in_.substr(start, end - start);
-                if (word == u"function" && statementStart && Active()) {
-                    // `function () {}` as a statement compiles and does nothing.
+                if (word == u"function" && Active()) {
                     size_t k = end;
                     while (k < in_.size() && (in_[k] == u' ' || in_[k] == u'\t')) ++k;
-                    if (At(k) == u'(') out_ += u"void ";
+                    if (statementStart && At(k) == u'(') {
+                        // `function () {}` as a statement compiles and does nothing.
+                        out_ += u"void ";
+                    } else if (!statementStart && IsIdentStart(At(k))) {
+                        // A named function expression also binds its name
+                        // outside: (g = function g() {...}).
+                        size_t n = k;
+                        while (n < in_.size() && IsIdentPart(in_[n])) ++n;
+                        size_t p = n;
+                        while (p < in_.size() && (in_[p] == u' ' || in_[p] == u'\t')) ++p;
+                        if (At(p) == u'(') {
+                            out_ += u"(";
+                            out_ += in_.substr(k, n - k);
+                            out_ += u" = ";
+                            closeAt_.push_back(braces_);
+                        }
+                    }
                 }
                 Copy(end - start);
                 statementStart = false;
@@ -153,6 +169,14 @@ private:
                 statementStart = c == u';' || c == u'{' || c == u'}';
             }
             Copy(1);
+            if (c == u'{') ++braces_;
+            if (c == u'}') {
+                --braces_;
+                if (!closeAt_.empty() && closeAt_.back() == braces_) {
+                    closeAt_.pop_back();
+                    out_ += u")";
+                }
+            }
         }
         return !failed_;
     }
@@ -442,6 +466,8 @@ private:
     int ccComments_ = 0;
     int lineComments_ = 0;
     std::vector<Frame> stack_;
+    int braces_ = 0;
+    std::vector<int> closeAt_;  // brace depths where a named function expression ends
     bool failed_ = false;
     CcError error_;
 };

@@ -615,8 +615,17 @@ TEST_F(JsLanguage, ConditionalCompilation) {
     EXPECT_EQ(U8(js.site.errors[0].lineText), "notDefinedHere();");
 }
 
-TEST_F(JsLanguage, UnnamedFunctionStatementCompiles) {
+TEST_F(JsLanguage, FunctionsTheClassicWay) {
     RunTable(js, {
+        // A named function expression also binds its name outside.
+        {u"var f = function g() { return 42; }; g() + f()", "84"},
+        {u"function outer() { var h = function inner(n) { return n ? inner(n - 1) + 1 : 0; };"
+         u" return inner(3) + h(2); } outer()",
+         "5"},
+        {u"var o = {m: function named() { return 'm'; }}; o.m() + named()", "mm"},
+        {u"var z = 0 || function zz() { return 'z'; }; z() + zz()", "zz"},
+        {u"function decl() { return 'd'; } decl()", "d"},
+        // An unnamed function written as a statement compiles and does nothing.
         {u"function () { Never = 1; }\nvar after = 'ran'; after", "ran"},
         {u"var f = function () { return 2; }; f()", "2"},
         {u"{ function (a) { return a; } } 'block'", "block"},
