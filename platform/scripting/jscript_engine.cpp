@@ -1,11 +1,14 @@
-// The "JScript" engine: ECMAScript on duktape behind the engine interface.
+// The "JScript" engine: ECMAScript on duktape behind the engine interface,
+// adapted to behave as the classic engine scripts were written for (error
+// numbers and texts, the legacy built-ins, dates, conditional compilation).
+// duktape is compiled with our configuration (duktape/zn_duk_config.h):
+// runaway recursion ends in "Out of stack space", the site's abort poll can
+// stop a running script, and a heap is limited to kHeapLimit bytes.
 //
 // What it does not do (the platform's JScript can): column numbers (duktape
 // reports lines only; errors give character position 0), the
-// `function Item::Event()` handler syntax, ActiveXObject, VBArray, conditional
-// compilation (@cc_on), and an execution time-out (a runaway loop hangs).
-// Wrappers of COM objects are callable (typeof gives "function"); reading a
-// name the object does not know gives undefined rather than an error.
+// `function Item::Event()` handler syntax, "unknown" from typeof of a member
+// whose read fails, matching an empty group under * or +.
 // Global members are found through the names of the item's type information
 // (objects without it contribute none); a script's own `var` of such a name
 // is recognised in the common `var Name` form and then wins.

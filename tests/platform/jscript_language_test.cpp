@@ -91,6 +91,15 @@ TEST_F(JsLanguage, RecursionEndsWithOutOfStackSpace) {
         {u"var o = {toString: function () { return 'x' + this; }}; '' + o;",
          "!-2146828260 Out of stack space"},
         {u"function e() { return eval('e()'); } e();", "!-2146828260 Out of stack space"},
+        {u"function r(n) { return [2, 1].sort(function () { return r(n + 1); }); } r(0);",
+         "!-2146828260 Out of stack space"},
+        {u"function q(n) { return 'ab'.replace(/a/, function () { return q(n + 1); }); } q(0);",
+         "!-2146828260 Out of stack space"},
+        {u"var o = {}; for (var i = 0; i < 5000; i++) o = {n: o}; JSON.stringify(o);",
+         "!-2146828260 Out of stack space"},
+        {u"new RegExp(new Array(5000).join('(') + 'a' + new Array(5000).join(')'));",
+         "!-2146828260 Out of stack space"},
+        {u"/(a|b)*c/.test(new Array(50000).join('ab'));", "!-2146828260 Out of stack space"},
         // A script may catch it and go on.
         {u"function h() { return h(); } try { h(); } catch (x) { x.number + ' ' + x.description; }",
          "-2146828260 Out of stack space"},
@@ -472,7 +481,7 @@ HRESULT MakeHostObject(IDispatch** out) {
 }
 
 struct JsHost : JsLanguage {
-    JsHost() : host(new HostObject) {
+    JsHost() : host(ComPtr<HostObject>::Adopt(new HostObject)) {
         js.AddItem(u"Host", host.Get(), nullptr, SCRIPTITEM_ISVISIBLE);
     }
     ComPtr<HostObject> host;
