@@ -403,7 +403,10 @@ void Display::Impl::Sync(HWND h) {
     Place(h);
     if (!w->isVisible()) {
         w->show();
-        if (GetActiveWindow() == h) w->requestActivate();
+        if (GetActiveWindow() == h) {
+            w->raise();
+            w->requestActivate();
+        }
     }
     MarkDirty(h, QRect(0, 0, INT32_MAX / 2, INT32_MAX / 2));
 }
@@ -438,8 +441,12 @@ void Display::Impl::WindowDestroyed(HWND h) {
 void Display::Impl::WindowChanged(HWND h, win::WindowChange c) {
     if (c == win::WindowChange::Focus) {
         if (!OnGui()) return;
+        // The model's activation decides; the desktop follows.
         HWND active = GetActiveWindow();
-        if (ModelWindow* w = Find(active); w && !w->isActive()) w->requestActivate();
+        if (ModelWindow* w = Find(active); w && !w->isActive()) {
+            w->raise();
+            w->requestActivate();
+        }
         return;
     }
     if (c == win::WindowChange::Content || c == win::WindowChange::Enabled) return;
