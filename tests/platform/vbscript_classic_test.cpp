@@ -314,6 +314,7 @@ TEST(VbsClassic, TextLiteralAgainstComputedValues) {
         {"r = (\"abc\" = CDate(\"2024-01-15\"))", "False"},
         {"r = (\"1/15/2024\" = CDate(\"2024-01-15\"))", "True"},
         {"n = 7 : r = (\"7\" = n + 0) & (n * 1 = \"7\")", "TrueTrue"},
+        {"r = ((\"5\") = CInt(5)) & (\"5\" = (CInt(5)))", "TrueTrue"},
     });
 }
 

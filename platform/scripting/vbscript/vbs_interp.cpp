@@ -69,6 +69,7 @@ void PutValue(uint16_t flags, ArgList& args) {
 
 // What a comparison operand was written as (a negated number is computed).
 Lit LiteralKind(const Expr* e) {
+    while (e->kind == EK::Paren) e = static_cast<const ParenExpr*>(e)->e.get();  // ("5") too
     if (e->kind != EK::Const) return Lit::None;
     auto* c = static_cast<const ConstExpr*>(e);
     if (c->negated) return Lit::None;
