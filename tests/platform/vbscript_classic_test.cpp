@@ -486,8 +486,9 @@ TEST(VbsClassic, CompiledAtRunTime) {
         {"On Error Resume Next\nExecute \"x = \"\nr = Err.Number", "1023"},
         {"On Error Resume Next\nExecuteGlobal \"If x Then\"\nr = Err.Number", "1014"},
         {"On Error Resume Next\nx = Eval(\"1 +\")\nr = Err.Number", "1023"},
-        {"On Error Resume Next\nExecute \"x = 1 2\"\nr = Err.Number & Err.Description",
-         "1025Expected end of statement"},
+        {"On Error Resume Next\nExecute \"x = 1 2\"\nr = Err.Number & Err.Description & "
+         "Err.Source",
+         "1025Expected end of statementVBScript compilation error"},
         {"Execute Null", "error 94"},
         {"x = Eval(Null)", "error 94"},
         {"Execute 42", "error 5"},

@@ -1150,6 +1150,16 @@ void FnSetLocale(Interp&, A& a, Value* o) {
 void FnErr(Interp& in, A&, Value* o) {
     VariantFromDispatch(o->Receive(), static_cast<IDispatch*>(in.Err()));
 }
+// Text compiled at run time that does not compile: its syntax error number,
+// as an error the script can catch.
+[[noreturn]] void ThrowSyntax(const SyntaxError& s) {
+    VbsError e;
+    e.number = s.number;
+    e.hr = HrOfNumber(s.number);
+    e.description = ErrorText(s.number);
+    e.source = kCompileSource;
+    throw e;
+}
 // The text of Eval, Execute, ExecuteGlobal and GetRef: Null is 94, anything
 // but a text 5.
 WString CodeArg(const A& a) {
@@ -1164,7 +1174,7 @@ void FnEval(Interp& in, A& a, Value* o) {
     try {
         in.EvalCode(code, in.CurrentFrame(), o);
     } catch (const SyntaxError& e) {
-        Throw(e.number);
+        ThrowSyntax(e);
     }
 }
 void FnExecute(Interp& in, A& a, Value* o) {
@@ -1172,7 +1182,7 @@ void FnExecute(Interp& in, A& a, Value* o) {
     try {
         in.ExecuteCode(code, in.CurrentFrame(), false);
     } catch (const SyntaxError& e) {
-        Throw(e.number);
+        ThrowSyntax(e);
     }
     o->Receive();
 }
@@ -1181,7 +1191,7 @@ void FnExecuteGlobal(Interp& in, A& a, Value* o) {
     try {
         in.ExecuteCode(code, nullptr, true);
     } catch (const SyntaxError& e) {
-        Throw(e.number);
+        ThrowSyntax(e);
     }
     o->Receive();
 }
