@@ -1508,7 +1508,8 @@ void Interp::CallMember(const VARIANT* objv, const WString& name, const WString&
     if (auto* db = dynamic_cast<DispatchBase*>(d)) {
         DISPID id = db->FindMember(lname, caller);
         if (id == DISPID_UNKNOWN) Throw(438, name);
-        if (!dynamic_cast<ClassInstance*>(db)) PutValue(flags, args);
+        if ((flags & DISPATCH_PROPERTYPUT) && !dynamic_cast<ClassInstance*>(db))
+            PutValue(flags, args);
         db->Call(id, flags, args, result);
         return;
     }
