@@ -51,7 +51,9 @@ bool CPromptDlg::OnInitDialog() {
         SendMessage(edit, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont), 1);
     }
     SetWindowText(edit, m_text.c_str());
-    return true;
+    // The answer has the focus, not the text.
+    ::SetFocus(GetDlgItem(IDOK));
+    return false;
 }
 
 void CPromptDlg::OnDestroy() {

@@ -23,6 +23,12 @@ endfunction()
 
 foreach(t core_language_module_test core_window_helpers_test core_dialog_ext_test
           core_list_ctrl_ex_test core_folder_tree_test core_small_dialogs_test
-          core_progress_wnd_test core_enu_resources_test)
+          core_progress_wnd_test core_enu_resources_test core_dialogs_golden_test)
   zn_use_ui_fixtures(${t})
 endforeach()
+# The dialogs' golden pictures (libpng in tests only).
+if(TARGET core_dialogs_golden_test)
+  find_package(PNG REQUIRED)
+  target_link_libraries(core_dialogs_golden_test PRIVATE PNG::PNG)
+  target_compile_definitions(core_dialogs_golden_test PRIVATE ZN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+endif()
