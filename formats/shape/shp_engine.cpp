@@ -82,7 +82,33 @@ Access AccessOf(int flags) {
 
 bool CanWrite(const ShpFile* h) {
     return h->shp && (fioGetAccess(h->shp) & kFioWrite) && h->shx &&
-           (fioGetAccess(h->shx) & kFioWrite);
+           (fioGetAccess(h->shx) & kFioWrite) && !h->damaged;
+}
+
+// Why a handle may not write: damage, or no write access.
+int RefusalCode(const ShpFile* h) {
+    return h->damaged ? kShpErrDamaged : kShpErrReadOnly;
+}
+
+// The entries of a `.shx` found again by walking the records of `.shp`
+// from its header on, up to `records` of them or the first record that
+// does not fit.
+std::vector<uint8_t> FindIndex(FioFile* shp, const uint8_t* header, int records) {
+    std::vector<uint8_t> index(header, header + 100);
+    const int64_t size = fioGetSize(shp);
+    int64_t at = 100;
+    for (int i = 0; i < records && at + 8 <= size; ++i) {
+        uint8_t rh[8];
+        if (fioSeek(shp, at, 0) != at || fioRead(shp, rh, 8) != 8) break;
+        const int64_t length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
+        if (length < 0 || at + 8 + length > size) break;
+        uint8_t e[8];
+        PutBe32(e, static_cast<uint32_t>(at / 2));
+        PutBe32(e + 4, static_cast<uint32_t>(length / 2));
+        index.insert(index.end(), e, e + 8);
+        at += 8 + length;
+    }
+    return index;
 }
 
 bool WriteAt(FioFile* f, int64_t offset, const void* data, uint32_t n) {
@@ -124,6 +150,10 @@ int64_t MainSize(ShpHandle h) {
 }
 
 const uint8_t* IndexBytes(ShpHandle h, int64_t* size) {
+    if (!h->foundIndex.empty()) {
+        *size = static_cast<int64_t>(h->foundIndex.size());
+        return h->foundIndex.data();
+    }
     if (!h->indexLoaded && Cacheable(h)) {
         const int64_t n = fioGetSize(h->shx);
         if (n >= 100 && n < (int64_t{1} << 31)) {
@@ -306,7 +336,7 @@ void AddToHeader(ShpHandle h, const ShapeRecord* r, bool first);
 int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
     const int64_t knownShp = h->appendedShp, knownShx = h->appendedShx;
     WriteScope scope(h);
-    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly), -1;
+    if (!CanWrite(h)) return Fail(h, RefusalCode(h)), -1;
     const int type = ShpGetRecordShapeType(nullptr, r);
     if (type != HeaderType(h) || !IsBuildableShapeType(type)) {
         Fail(h, kShpErrTypeMismatch, u"Shape type mismatch");
@@ -401,6 +431,15 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
     if (!h->table) return FailOpen(h, kShpErrDbfOpen);
     h->buffer = ShapeHeapRealloc(nullptr, 256);
     if (!h->buffer) return FailOpen(h, kShpErrMemory);
+    // A `.shx` cut below the records its header and the table count would
+    // hide the shapes past the cut: they are found again in `.shp`.
+    const int wanted = std::min(DbfGetRecordCount(h->table), h->shxRecords);
+    if (shxSize < 100 + 8 * static_cast<int64_t>(wanted)) {
+        h->foundIndex = FindIndex(h->shp, h->header, wanted);
+        h->damaged = true;
+    }
+    if (DbfIsDamaged(h->table)) h->damaged = true;
+    if (h->damaged) Fail(h.get(), kShpErrDamaged, u"Damaged shapefile");
     return h.release();
 }
 
@@ -544,10 +583,15 @@ int ShpGetRecordCount(ShpHandle h) {
     return h ? std::min(DbfGetRecordCount(h->table), h->shxRecords) : -1;
 }
 
+int ShpIsDamaged(ShpHandle h) {
+    return h && h->damaged ? 1 : 0;
+}
+
 int ShpGetIndexCount(ShpHandle h) {
     if (!h) return 0;
-    const int64_t size =
-        h->indexLoaded ? static_cast<int64_t>(h->index.size()) : fioGetSize(h->shx);
+    const int64_t size = !h->foundIndex.empty() ? static_cast<int64_t>(h->foundIndex.size())
+                         : h->indexLoaded       ? static_cast<int64_t>(h->index.size())
+                                                : fioGetSize(h->shx);
     if (size < 100) return 0;
     return static_cast<int>(std::min<int64_t>((size - 100) / 8, 0x7FFFFFFF));
 }
@@ -802,7 +846,7 @@ namespace {
 // file's and the record is there and not deleted (an edit of a deleted
 // record would stay invisible). Gives its header offset and content length.
 bool CanReplace(ShpHandle h, int record, const ShapeRecord* r, int64_t* offset, int64_t* length) {
-    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly) != 0;
+    if (!CanWrite(h)) return Fail(h, RefusalCode(h)) != 0;
     if (ShpGetRecordShapeType(nullptr, r) != HeaderType(h))
         return Fail(h, kShpErrTypeMismatch, u"Shape type mismatch") != 0;
     int number;
@@ -881,7 +925,7 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
 int ShpDeleteShape(ShpHandle h, int record, int truncate) {
     if (!h) return 0;
     WriteScope scope(h);
-    if (!CanWrite(h) || !DbfIsWritable(h->table)) return Fail(h, kShpErrReadOnly);
+    if (!CanWrite(h) || !DbfIsWritable(h->table)) return Fail(h, RefusalCode(h));
     int64_t offset, length;
     int number;
     if (!RecordHeader(h, record, &offset, &number, &length)) return 0;
@@ -904,7 +948,7 @@ int ShpTruncateLast(ShpHandle h) {
     WriteScope scope(h);
     const int c = ShpGetRecordCount(h);
     if (c < 1) return 0;
-    if (!CanWrite(h)) return Fail(h, kShpErrReadOnly);
+    if (!CanWrite(h)) return Fail(h, RefusalCode(h));
     int64_t offset = 0, shxLength = 0;
     const bool indexed = IndexEntry(h, c - 1, &offset, &shxLength);
     int64_t length = -1;

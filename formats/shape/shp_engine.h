@@ -55,6 +55,7 @@ enum ShpError {
     kShpErrFileLimit = 27,  // the files would pass the format's 2 GiB
     kShpErrDeleted = 28,    // the record is deleted
     kShpErrReadOnly = 29,   // a write on a handle without write access
+    kShpErrDamaged = 30,    // a cut `.shx` or `.dbf`: read, never written
 };
 
 constexpr size_t kShpHeaderSize = 100;
@@ -95,6 +96,12 @@ int ShpGetVersion(ShpHandle h);
 // Mutable header bytes (extent recomputation).
 uint8_t* ShpGetHeader(ShpHandle h);
 void ShpSetHeaderChanged(ShpHandle h);
+
+// 1 when the shapefile opened damaged: a `.shx` shorter than its header
+// says (its entries are found again by walking `.shp`, so every shape stays
+// reachable) or a `.dbf` with rows missing (DbfIsDamaged). The open leaves
+// kShpErrDamaged as the handle's error, and every write fails with it.
+int ShpIsDamaged(ShpHandle h);
 
 // ---- errors ----
 // text, when given, has room for 256 characters.

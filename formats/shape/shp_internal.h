@@ -32,6 +32,10 @@ struct ShpFile {
     // forgets them (-1).
     int64_t appendedShp = -1;
     int64_t appendedShx = -1;
+    // A `.shx` cut short is replaced by entries found by walking `.shp`
+    // (100-byte header, then the entries), kept for the handle's life.
+    std::vector<uint8_t> foundIndex;
+    bool damaged = false;
     // Views mapped by ShpMapFile (0 .shp, 1 .shx).
     bool mapped[2] = {false, false};
     // The whole `.shx` and the `.shp` size, read once for the reading paths

@@ -4,11 +4,15 @@
 #include <shapefil.h>
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
 #include <random>
 #include <set>
 
 #include "formats/shape/record_set.h"
 #include "formats/shape/sbn_index.h"
+#include "formats/shape/shape_builders.h"
 #include "formats/shape/spatial_index.h"
 #include "shape_test_util.h"
 
@@ -187,6 +191,88 @@ TEST_F(SbnOracleTest, CorruptedIndexes) {
             for (size_t i = 0; i < boxes.size(); ++i)
                 if (q.Intersects(boxes[i])) EXPECT_TRUE(set.Contains(static_cast<int>(i) + 1)) << i + 1;
         }
+    }
+}
+
+
+// Damaged copies of a desktop-made shapefile with its index. Each is refused
+// with the engine's error, or opens with its damage reported (or its index
+// refused, so callers scan) and every shape still reachable.
+TEST_F(SbnOracleTest, DamagedCopiesOfADesktopShapefile) {
+    const char* exts[] = {".shp", ".shx", ".dbf", ".sbn", ".sbx"};
+    std::map<std::string, std::string> good;
+    for (const char* e : exts) {
+        CopyIn(kShape + "blockgroups" + e, std::string("d") + e);
+        good[e] = Get(std::string("d") + e);
+    }
+    auto put32 = [](std::string& s, size_t at, uint32_t v) {
+        EStoreBE32(reinterpret_cast<uint8_t*>(s.data() + at), v);
+    };
+    size_t used = 0;  // the table entry of the first bin that holds features
+    for (size_t at = 108; !used && at + 8 <= good[".sbn"].size(); at += 8)
+        if (ELoadBE32(reinterpret_cast<const uint8_t*>(good[".sbn"].data() + at + 4)) > 0) used = at;
+    ASSERT_GT(used, 0u);
+    enum Outcome { kRefused, kIndexRefused, kDamageReported };
+    struct Case {
+        const char* what;
+        const char* file;
+        std::function<void(std::string&)> damage;
+        Outcome outcome;
+    } cases[] = {
+        {"truncated .sbn", ".sbn", [](std::string& b) { b.resize(b.size() * 2 / 3); }, kIndexRefused},
+        {"truncated .sbx", ".sbx", [](std::string& b) { b.resize(b.size() - 16); }, kIndexRefused},
+        {"bin entry past the end", ".sbn", [&](std::string& b) { put32(b, used, 900000); }, kIndexRefused},
+        {"negative bin count", ".sbn", [&](std::string& b) { put32(b, used + 4, 0xFFFFFFF0u); }, kIndexRefused},
+        {"negative shape count", ".sbn", [&](std::string& b) { put32(b, 28, 0x80000000u); }, kIndexRefused},
+        {".shx shorter than its header", ".shx", [](std::string& b) { b.resize(60); }, kRefused},
+        {"truncated .shx", ".shx", [](std::string& b) { b.resize(b.size() / 2); }, kDamageReported},
+        {"truncated .dbf", ".dbf", [](std::string& b) { b.resize(b.size() / 2); }, kDamageReported},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* e : exts) Put(std::string("d") + e, good[e]);
+        std::string bytes = good[c.file];
+        c.damage(bytes);
+        Put(std::string("d") + c.file, bytes);
+        ShpHandle h = ShpOpen(u"\\d.shp", 0);
+        if (c.outcome == kRefused) {
+            EXPECT_EQ(h, nullptr);
+            EXPECT_EQ(ShpGetError(nullptr), kShpErrHeader);
+            std::printf("[ damaged  ] %-30s refused at open, engine error %d\n", c.what, ShpGetError(nullptr));
+            continue;
+        }
+        ASSERT_NE(h, nullptr);
+        CSpatialIndex index;
+        const bool indexed = index.OpenForLayer(h);
+        EXPECT_EQ(indexed, c.outcome != kIndexRefused);
+        EXPECT_EQ(ShpIsDamaged(h), c.outcome == kDamageReported ? 1 : 0);
+        if (c.outcome == kDamageReported) EXPECT_EQ(ShpGetError(h), kShpErrDamaged);
+        // Every shape is reachable, through the index when it opened.
+        EXPECT_EQ(ShpGetRecordCount(h), 663);
+        int readable = 0;
+        for (int i = 0; i < ShpGetRecordCount(h); ++i) readable += ShpReadShape(h, i) ? 1 : 0;
+        EXPECT_EQ(readable, 663);
+        if (indexed) {
+            CDoubleRect box;
+            ShpGetBounds(h, &box);
+            EXPECT_EQ(index.QueryRect(box, 0), 663);
+        }
+        // A damaged shapefile takes no edit that could make it worse.
+        if (c.outcome == kDamageReported) {
+            index.Close();
+            ShpClose(h);
+            h = ShpOpen(u"\\d.shp", kShpReadWrite);
+            ASSERT_NE(h, nullptr);
+            EXPECT_EQ(ShpAppendPointXY(h, -122.4, 37.7), -1);
+            EXPECT_EQ(ShpGetError(h), kShpErrDamaged);
+            EXPECT_EQ(ShpDeleteShape(h, 0, 0), 0);
+        }
+        ShpClose(h);
+        EXPECT_EQ(Get(std::string("d") + c.file), bytes);
+        std::printf("[ damaged  ] %-30s %s; %d of 663 shapes readable\n", c.what,
+                    c.outcome == kIndexRefused ? "index refused, shapes scanned"
+                                               : "opened, damage reported",
+                    readable);
     }
 }
 

@@ -428,6 +428,15 @@ TEST_F(ShapeEngineTest, DamagedFilesGiveTheEnginesError) {
             ShpClose(h);
             continue;
         }
+        if (what == "shx shorter than dbf") {
+            // The cut entry is found again in `.shp`; the damage is reported.
+            EXPECT_EQ(bad, 0);
+            EXPECT_EQ(ShpGetRecordCount(h), 3);
+            EXPECT_EQ(ShpIsDamaged(h), 1);
+            EXPECT_EQ(ShpGetError(h), kShpErrDamaged);
+            ShpClose(h);
+            continue;
+        }
         EXPECT_GT(bad, 0);
         auto any = [](ShpHandle, int, ShapeRecord*, void*) { return 1; };
         const int mapped = ShpForEachMapped(h, any, nullptr, nullptr, 0, -1, 0);
