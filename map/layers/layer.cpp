@@ -156,10 +156,11 @@ bool CLayer::Open(const WChar* path) {
     if (!DatasetFileExists(m_path.GetPath())) return false;
     m_name.clear();
     m_comments.clear();
-    bool ok = OpenDataset(m_path.GetPath());
-    if (ok) ReadMetadataFile();
+    if (!OpenDataset(m_path.GetPath())) return false;
+    ReadMetadataFile();
+    // Scripts hear of the layer only once it is really open.
     FireEvent(kEventOnOpen);
-    return ok;
+    return true;
 }
 
 void CLayer::Close() {

@@ -86,6 +86,10 @@ TEST_F(Layer, OpenAndCloseFireTheirEventsAndReleaseTheScriptObject) {
     missing->GetScriptObject(false);
     EXPECT_FALSE(missing->Open(u"\\d\\none.shp"));
     EXPECT_EQ(script_.events.size(), 2u);
+    // A file that is there but does not open: false and no event either.
+    Put("d/bad.shp", "not a shapefile");
+    EXPECT_FALSE(missing->Open(u"\\d\\bad.shp"));
+    EXPECT_EQ(script_.events.size(), 2u);
 }
 
 TEST_F(Layer, MetadataFileGivesTitleAndComments) {

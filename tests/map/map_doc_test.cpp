@@ -29,20 +29,6 @@ WString WrittenWkt(const WChar* wkt) {
     return cs ? FormatWkt(*cs, false) : WString();
 }
 
-const WChar kUtm33[] =
-    u"PROJCS[\"WGS_1984_UTM_Zone_33N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
-    u"SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
-    u"UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
-    u"PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
-    u"PARAMETER[\"Central_Meridian\",15.0],PARAMETER[\"Scale_Factor\",0.9996],"
-    u"PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
-
-CCoordSys* MakeCs(const WChar* wkt) {
-    CWktCoordSys w;
-    EXPECT_TRUE(w.ParseWkt(wkt));
-    return w.CreateProjection().release();
-}
-
 std::string RunCommand(const std::string& command, int* status = nullptr) {
     std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
@@ -164,7 +150,7 @@ TEST_F(MapDoc, RoundTripsByteForByte) {
 
 TEST_F(MapDoc, FirstLayerSystemReplacesTheDocumentsOnReading) {
     MakePointShapefile("maps", "utm", {"431000 5411000", "439000 5414000"});
-    Put("maps/utm.prj", text::ToUtf8(kUtm33));
+    Put("maps/utm.prj", text::ToUtf8(kUtm33Wkt));
     Put("maps/m.znm",
         "<Zarnip><MAP><PROPERTIES><COORDSYS string=\"" + Escaped(wgs84_) +
             "\"/></PROPERTIES><LAYER><DATASET name=\"utm.shp\"/></LAYER></MAP></Zarnip>");
@@ -249,7 +235,7 @@ TEST_F(MapDoc, NewMapTakesTheDefaultSystem) {
     EXPECT_EQ(doc.GetMapCoordSys()->m_geographicName, u"GCS_WGS_1984");
     EXPECT_EQ(doc.GetMapExtent(), CDoubleRect(-180, -90, 180, 90));
 
-    Put("Docs/Zarnip.prj", text::ToUtf8(kUtm33));
+    Put("Docs/Zarnip.prj", text::ToUtf8(kUtm33Wkt));
     ASSERT_TRUE(doc.OnNewDocument());
     ASSERT_NE(doc.GetMapCoordSys(), nullptr);
     EXPECT_EQ(doc.GetMapCoordSys()->m_projectedName, u"WGS_1984_UTM_Zone_33N");
@@ -294,8 +280,8 @@ TEST_F(MapDoc, CoordinateSystemDecision) {
         win::ResetForTests();
         CMapDoc doc;
         doc.ResetMap(false);
-        if (r.map == Geo) doc.SetMapCoordSys(MakeCs(CMapDoc::kDefaultWkt), false);
-        if (r.map == Proj) doc.SetMapCoordSys(MakeCs(kUtm33), false);
+        if (r.map == Geo) doc.SetMapCoordSys(MakeCoordSys(CMapDoc::kDefaultWkt), false);
+        if (r.map == Proj) doc.SetMapCoordSys(MakeCoordSys(kUtm33Wkt), false);
         if (r.mapHasLayers) {
             auto* base = new CTestShapeLayer();
             ASSERT_TRUE(base->Open(u"\\d\\base.shp"));
@@ -306,7 +292,7 @@ TEST_F(MapDoc, CoordinateSystemDecision) {
         std::string prjPath = "d/" + name + ".prj";
         std::remove(Host(prjPath).c_str());
         if (r.prj == Equal) Put(prjPath, wgs84_);
-        if (r.prj == Unequal) Put(prjPath, text::ToUtf8(kUtm33));
+        if (r.prj == Unequal) Put(prjPath, text::ToUtf8(kUtm33Wkt));
         auto* layer = new CTestShapeLayer();
         ASSERT_TRUE(layer->Open(text::FromUtf8("\\d\\" + name + ".shp").c_str()));
         layer->m_reprojectable = r.reprojectable;
@@ -373,6 +359,7 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
     MakePointShapefile("maps", "roads", {"1 2", "3 4"});
     Put("maps/roads.prj", wgs84_);
     ::mkdir(Host("maps/folder.shp").c_str(), 0755);
+    Put("maps/junk.shp", "junk");
     std::string deep;
     for (int i = 0; i < 300; ++i) deep += "<A>";
     struct Row {
@@ -396,6 +383,7 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         {"layer without dataset", "<Zarnip><MAP><LAYER name=\"x\"/><LAYER><DATASET name=\"roads.shp\"/></LAYER></MAP></Zarnip>", true, false, 1, false},
         {"dataset naming a folder", "<Zarnip><MAP><LAYER><DATASET name=\"folder.shp\"/></LAYER></MAP></Zarnip>", true, false, 0, false},
         {"dataset missing", "<Zarnip><MAP><LAYER><DATASET name=\"gone.shp\"/></LAYER><LAYER><DATASET name=\"roads.shp\"/></LAYER></MAP></Zarnip>", true, false, 1, false},
+        {"dataset that does not open", "<Zarnip><MAP><LAYER><DATASET name=\"junk.shp\"/></LAYER></MAP></Zarnip>", true, false, 0, false},
         {"good envelope", "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"1\" maxy=\"1\"/></PROPERTIES></MAP></Zarnip>", true, false, 0, true},
     };
     for (const Row& r : rows) {
@@ -498,6 +486,52 @@ TEST_F(MapDoc, AddingADocumentsLayersKeepsTheTitle) {
     auto texts = MessageTexts();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].substr(0, 35), u"Error opening '\\maps\\broken.shp' : ");
+}
+
+class RecordingView : public IMapDocView {
+public:
+    void OnUpdate(win::DocumentView*, LPARAM hint) override { hints.push_back(hint); }
+    void UpdateEditToolbars() override { ++toolbarUpdates; }
+    std::vector<LPARAM> hints;
+    int toolbarUpdates = 0;
+};
+
+TEST_F(MapDoc, FrameworkSaveAsAndViews) {
+    CMapDoc doc;
+    RecordingView view;
+    doc.AddView(&view);
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(view.toolbarUpdates, 1);
+    EXPECT_EQ(view.hints, std::vector<LPARAM>{1});  // the new map's system
+    EXPECT_TRUE(doc.GetPathName().empty());
+
+    // No path: Save As asks for one; the extension becomes .znm.
+    WString filter;
+    win::CommonDialogResponder responder;
+    responder.file = [&](OPENFILENAME& ofn, bool save) {
+        EXPECT_TRUE(save);
+        filter = ofn.filter;
+        ofn.file = u"\\Docs\\chosen.txt";
+        return true;
+    };
+    win::SetCommonDialogResponder(responder);
+    doc.SetMapTitle(u"Chosen map");
+    doc.SetModifiedFlag(true);
+    ASSERT_TRUE(doc.DoSave(u""));
+    EXPECT_NE(filter.find(u"Zarnip Map Documents (*.znm)"), WString::npos);
+    EXPECT_NE(filter.find(u"*.znm"), WString::npos);
+    EXPECT_TRUE(HostExists("Docs/chosen.znm"));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), u"Chosen map");
+
+    // Cancelled: nothing written, still modified.
+    responder.file = [](OPENFILENAME&, bool) { return false; };
+    win::SetCommonDialogResponder(responder);
+    doc.SetModifiedFlag(true);
+    EXPECT_FALSE(doc.DoSave(u""));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(HostList("Docs"), std::vector<std::string>{"chosen.znm"});
+    doc.RemoveView(&view);
 }
 
 }  // namespace

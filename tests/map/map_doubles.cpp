@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "crs/coord_sys.h"
+#include "crs/wkt.h"
 #include "formats/dbf/dbf_field.h"
 #include "map/layers/layer.h"
 #include "platform/fs/fs.h"
@@ -204,3 +206,17 @@ std::vector<WString> MessageTexts() {
 }
 
 std::vector<UINT> Beeps() { return win::BeepLog(); }
+
+const WChar kUtm33Wkt[] =
+    u"PROJCS[\"WGS_1984_UTM_Zone_33N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
+    u"SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
+    u"UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
+    u"PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
+    u"PARAMETER[\"Central_Meridian\",15.0],PARAMETER[\"Scale_Factor\",0.9996],"
+    u"PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
+
+CCoordSys* MakeCoordSys(const WChar* wkt) {
+    CWktCoordSys parser;
+    if (!parser.ParseWkt(wkt)) return nullptr;
+    return parser.CreateProjection().release();
+}

@@ -17,6 +17,8 @@
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
 
+class CCoordSys;
+
 class CRecordingMainWindow : public IMainWindow {
 public:
     void SetStatusText(const WChar* text) override {
@@ -270,6 +272,11 @@ protected:
     CRecordingScript script_;
     CRecordingShell shell_;
 };
+
+// Well-known texts the map tests use: UTM zone 33 north on WGS 1984.
+extern const WChar kUtm33Wkt[];
+// A new system from a well-known text (null when it does not parse).
+CCoordSys* MakeCoordSys(const WChar* wkt);
 
 // The text every map message box showed, in order.
 std::vector<WString> MessageTexts();

@@ -9,23 +9,9 @@
 
 namespace {
 
-CCoordSys* Parse(const WChar* wkt) {
-    CWktCoordSys w;
-    EXPECT_TRUE(w.ParseWkt(wkt));
-    return w.CreateProjection().release();
-}
-
 const WChar kGeographic[] =
     u"GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137,298.257223563]],"
     u"PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]]";
-const WChar kUtm33[] =
-    u"PROJCS[\"WGS_1984_UTM_Zone_33N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
-    u"SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
-    u"UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
-    u"PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
-    u"PARAMETER[\"Central_Meridian\",15.0],PARAMETER[\"Scale_Factor\",0.9996],"
-    u"PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
-
 // cs2cs from geographic WGS 1984 to UTM zone 33 north.
 std::vector<DoublePoint> Cs2cs(const std::vector<DoublePoint>& lonlat) {
     std::ostringstream in;
@@ -46,11 +32,11 @@ std::vector<DoublePoint> Cs2cs(const std::vector<DoublePoint>& lonlat) {
 class Reprojection : public MapTest {};
 
 TEST_F(Reprojection, LayerPointsAndCornersAgreeWithCs2cs) {
-    CCoordSys* map = Parse(kUtm33);
+    CCoordSys* map = MakeCoordSys(kUtm33Wkt);
     CTestImageLayer layer(1);
     layer.m_reprojectable = true;
     layer.m_ownsCoordSys = true;
-    layer.SetCoordSys(Parse(kGeographic));
+    layer.SetCoordSys(MakeCoordSys(kGeographic));
     layer.SetMapCoordSysRef(&map);
     layer.UpdateReprojection();
     ASSERT_TRUE(layer.m_reprojecting);
