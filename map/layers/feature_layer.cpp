@@ -1,6 +1,6 @@
 #include "map/layers/feature_layer.h"
 
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "map/services/preferences.h"
 #include "platform/fs/fs.h"
 #include "platform/win/window.h"

@@ -3,7 +3,7 @@
 #include <cfloat>
 
 #include "formats/dbf/dbf_engine.h"
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
 

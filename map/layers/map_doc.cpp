@@ -9,7 +9,7 @@
 #include "core/xml_node.h"
 #include "crs/geographic.h"
 #include "crs/wkt.h"
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "map/services/preferences.h"
 #include "platform/res/resource.h"
 #include "platform/win/winconst.h"

@@ -4,7 +4,7 @@
 
 #include "crs/coord_sys.h"
 #include "crs/coord_text.h"
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "resources/zres.h"
 
 CSystemLayer::CSystemLayer() { m_kind = kLayerSystem; }

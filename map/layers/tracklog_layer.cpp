@@ -1,6 +1,6 @@
 #include "map/layers/tracklog_layer.h"
 
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "resources/zres.h"
 
 CTracklogLayer::CTracklogLayer() {

@@ -1,6 +1,6 @@
 #include "map/symbology/renderer.h"
 
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "map/symbology/font_attributes.h"
 #include "map/symbology/label_renderer.h"
 #include "platform/fs/fs.h"

@@ -1,7 +1,6 @@
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 
 #include "core/language_module.h"
-#include "map/services/main_window.h"
 #include "platform/res/resource.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winconst.h"
