@@ -1,6 +1,6 @@
 #include "map/layers/bookmark_dlg.h"
 
-#include "map/layers/map_messages.h"
+#include "map/map_messages.h"
 #include "map/services/main_window.h"
 #include "platform/win/controls.h"
 #include "platform/win/winconst.h"

@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "core/xml_node.h"
-#include "map/layers/map_messages.h"
 #include "crs/coord_sys.h"
 #include "crs/wkt.h"
 #include "map/layers/map_doc.h"
+#include "map/map_messages.h"
 #include "platform/fs/fs.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winconst.h"

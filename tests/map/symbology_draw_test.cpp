@@ -79,8 +79,8 @@ TEST_F(SymbolDrawTest, HatchesFillInTheFillColourWithLinesInTheBackgroundColour)
         Canvas c(16, 16, kWhite);
         Fill(c.dc, *s, MakeRings({Square(0, 0, 16, 16)}));
         Canvas halves(16, 16, kWhite);
-        Fill(halves.dc, *s, MakeRings({Square(0, 0, 16, 16)}));
-        Fill(halves.dc, *s, MakeRings({Square(5, 3, 11, 13)}));
+        Fill(halves.dc, *s, MakeRings({Square(0, 0, 5, 16)}));
+        Fill(halves.dc, *s, MakeRings({Square(5, 0, 16, 16)}));
         EXPECT_EQ(Show(c.Picture()), Show(Tile(cells[h], 2)));
         EXPECT_EQ(Show(halves.Picture()), Show(c.Picture()));
     }
@@ -226,6 +226,8 @@ TEST_F(SymbolDrawTest, SwatchesOfEverySymbolType) {
     auto line = FromXml("<SIMPLELINESYMBOL color=\"0,0,255\" width=\"2\"/>");
     auto polygon = FromXml("<SIMPLEPOLYGONSYMBOL fillcolor=\"255,255,0\" filltype=\"solid\" "
                            "boundarycolor=\"255,0,0\"/>");
+    auto glyph = FromXml("<TRUETYPEMARKERSYMBOL fontcolor=\"0,0,255\" font=\"Not Installed\" "
+                         "fontsize=\"5\"/>");
     struct Case {
         CSymbol* s;
         std::vector<std::string> picture;
@@ -253,6 +255,12 @@ TEST_F(SymbolDrawTest, SwatchesOfEverySymbolType) {
           "+ryyyyyyyyyyyyyyyyr+", "+ryyyyyyyyyyyyyyyyr+", "+ryyyyyyyyyyyyyyyyr+",
           "+ryyyyyyyyyyyyyyyyr+", "+ryyyyyyyyyyyyyyyyr+", "+ryyyyyyyyyyyyyyyyr+",
           "+ryyyyyyyyyyyyyyyyr+", "+rrrrrrrrrrrrrrrrrr+", "++++++++++++++++++++"}},
+        // A TrueType marker (its face missing: a dot 6 pixels across).
+        {glyph.get(),
+         {"++++++++++++++++++++", "++++++++++++++++++++", "++++++++++++++++++++",
+          "++++++++bbbb++++++++", "+++++++bbbbbb+++++++", "+++++++bbbbbb+++++++",
+          "+++++++bbbbbb+++++++", "+++++++bbbbbb+++++++", "++++++++bbbb++++++++",
+          "++++++++++++++++++++", "++++++++++++++++++++", "++++++++++++++++++++"}},
         {&raster,
          {"++++++++++++++++++++", "++++++++++++++++++++", "++++++++++++++++++++",
           "++++++++++++++++++++", "++++++++++++++++++++", "+++++++++gg+++++++++",
