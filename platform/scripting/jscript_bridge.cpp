@@ -361,14 +361,18 @@ duk_ret_t WrapperTarget(duk_context*) {
     return 0;
 }
 
-duk_ret_t FinalizeWrapper(duk_context* ctx) {
-    duk_get_prop_string(ctx, 0, kDisp);
-    auto* d = static_cast<IDispatch*>(duk_get_pointer(ctx, -1));
+// For finalizers: the native pointer kept under a hidden key of the object
+// at idx, removed from it so that it is let go of once.
+void* TakeHiddenPointer(duk_context* ctx, duk_idx_t idx, const char* key) {
+    duk_get_prop_string(ctx, idx, key);
+    void* p = duk_get_pointer(ctx, -1);
     duk_pop(ctx);
-    if (d) {
-        duk_del_prop_string(ctx, 0, kDisp);
-        d->Release();
-    }
+    if (p) duk_del_prop_string(ctx, idx, key);
+    return p;
+}
+
+duk_ret_t FinalizeWrapper(duk_context* ctx) {
+    if (auto* d = static_cast<IDispatch*>(TakeHiddenPointer(ctx, 0, kDisp))) d->Release();
     return 0;
 }
 
@@ -624,11 +628,7 @@ EnumState* StateOf(duk_context* ctx) {
 }
 
 duk_ret_t EnumFinalize(duk_context* ctx) {
-    duk_get_prop_string(ctx, 0, kEnum);
-    auto* s = static_cast<EnumState*>(duk_get_pointer(ctx, -1));
-    duk_pop(ctx);
-    if (s) {
-        duk_del_prop_string(ctx, 0, kEnum);
+    if (auto* s = static_cast<EnumState*>(TakeHiddenPointer(ctx, 0, kEnum))) {
         if (s->e) s->e->Release();
         VariantClear(&s->current);
         delete s;
@@ -697,13 +697,8 @@ SAFEARRAY* ThisVBArrayRaw(duk_context* ctx) {
 }
 
 duk_ret_t VBArrayFinalize(duk_context* ctx) {
-    duk_get_prop_string(ctx, 0, kVBArray);
-    auto* psa = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
-    duk_pop(ctx);
-    if (psa) {
-        duk_del_prop_string(ctx, 0, kVBArray);
+    if (auto* psa = static_cast<SAFEARRAY*>(TakeHiddenPointer(ctx, 0, kVBArray)))
         SafeArrayDestroy(psa);
-    }
     return 0;
 }
 
