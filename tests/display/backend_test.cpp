@@ -506,12 +506,16 @@ TEST_F(DisplayTest, CloseAndResizeReachTheModel) {
 
     g_log.clear();
     double ratio = qw->devicePixelRatio();
+    // The main window's size is the virtual screen's.
+    win::SetMainWindow(h);
     qw->resize(QSize(90, 70));
     RunFor(30);
     RECT wr;
     GetWindowRect(h, &wr);
     EXPECT_EQ(wr.right - wr.left, static_cast<LONG>(90 * ratio));
     EXPECT_EQ(wr.bottom - wr.top, static_cast<LONG>(70 * ratio));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), wr.right - wr.left);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), wr.bottom - wr.top);
     auto sizes = Only({WM_SIZE});
     ASSERT_FALSE(sizes.empty());
     RECT cr;
