@@ -245,6 +245,12 @@ TEST(VbsClassic, NestedArrayAssignment) {
         {"Dim x(1)\nx(0) = Array(Array(0, 0))\nx(0)(0)(1) = \"d\"\nr = x(0)(0)(1)", "d"},
         {"x = Array(Array(1, 2))\nSet x(0)(1) = New RegExp\nr = TypeName(x(0)(1))", "IRegExp2"},
         {"x = Array(Array(1, 2))\nx(0)(5) = 1", "error 9"},
+        {"Class C : Public g : End Class\nSet o = New C : o.g = Array(Array(1, 2))\n"
+         "o.g(0)(1) = 7 : r = o.g(0)(1)",
+         "7"},
+        {"Class C : Public g\nSub M : g = Array(Array(0)) : Me.g(0)(0) = \"me\" : End Sub\nEnd "
+         "Class\nSet o = New C : o.M : r = o.g(0)(0)",
+         "me"},
         {"Sub Bump(v) : v = v + 1 : End Sub\nx = Array(Array(1))\nBump x(0)(0)\nr = x(0)(0)", "2"},
     });
 }

@@ -1312,6 +1312,32 @@ VARIANT* Interp::ArgRef(const Expr* e, Frame& f, std::vector<SAFEARRAY*>* locks)
     return nullptr;
 }
 
+VARIANT* Interp::StorageOf(const Expr* e, Frame& f, Value* hold) {
+    if (e->kind == EK::Member) {
+        // a field of a class instance
+        auto* m = static_cast<const MemberExpr*>(e);
+        Eval(m->obj.get(), f, hold);
+        const VARIANT* o = Target(hold);
+        auto* ci = o->vt == VT_DISPATCH ? dynamic_cast<ClassInstance*>(o->pdispVal) : nullptr;
+        if (!ci || !ci->Owner()) return nullptr;
+        DISPID id = ci->FindMember(m->lname, f.me);
+        if (id == DISPID_UNKNOWN) return nullptr;
+        const auto& member = ci->Info()->members[id - 1];
+        if (member.kind != ClassInfo::Member::Field) return nullptr;
+        return Target(&ci->Fields()[member.field]);
+    }
+    if (e->kind == EK::Call) {
+        auto* c = static_cast<const CallExpr*>(e);
+        if (c->args.empty()) return nullptr;
+        VARIANT* v = StorageOf(c->target.get(), f, hold);
+        if (!v || !(v->vt & VT_ARRAY)) return nullptr;
+        ArgList idx;
+        BuildArgs(c->args, f, idx, nullptr);
+        return ElementRef(v, idx);
+    }
+    return ArgRef(e, f, nullptr);
+}
+
 void Interp::BuildArgs(const std::vector<ExprP>& exprs, Frame& f, ArgList& args,
                        std::vector<SAFEARRAY*>* locks) {
     args.resize(exprs.size());
@@ -1769,8 +1795,9 @@ void Interp::AssignTo(const Expr* lhs, Frame& f, Value& v, bool isSet) {
                 Throw(501, id->name);
             }
             if (t->kind == EK::Call) {
-                // x(0)(1) = v: the element of the inner array, in place
-                if (VARIANT* base = ArgRef(t, f, nullptr)) {
+                // x(0)(1) = v, o.arr(0)(1) = v: the element of the inner array, in place
+                Value hold;
+                if (VARIANT* base = StorageOf(t, f, &hold)) {
                     if (base->vt & VT_ARRAY) {
                         MoveInto(ElementRef(base, args), v);
                         return;

@@ -206,6 +206,9 @@ private:
     VARIANT* NameRef(const WString& lname, Frame& f);
     // A reference for by-reference passing, or null.
     VARIANT* ArgRef(const Expr* e, Frame& f, std::vector<SAFEARRAY*>* locks);
+    // Storage an assignment can write into: a variable, a field of a class
+    // instance (the instance held in hold) or an element of either; else null.
+    VARIANT* StorageOf(const Expr* e, Frame& f, Value* hold);
     void BuildArgs(const std::vector<ExprP>& exprs, Frame& f, ArgList& args,
                    std::vector<SAFEARRAY*>* locks);
     VARIANT* ElementRef(VARIANT* arr, const ArgList& idx);
