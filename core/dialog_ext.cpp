@@ -518,20 +518,31 @@ void DDX_DateTime(CDataExchange* dx, int id, SYSTEMTIME& time) {
     PickerLoads()[picker] = PickerLoad{state, now};
 }
 
-void DDX_DoubleNoData(CDataExchange* dx, int id, double& value) {
+namespace {
+
+// An empty text stands for `empty` when saving, and a value that is empty by
+// `isEmpty` shows as an empty text; other values go through the framework.
+template <typename T, typename IsEmpty>
+void ExchangeOrEmpty(CDataExchange* dx, int id, T& value, T empty, IsEmpty isEmpty) {
     if (dx->m_bSaveAndValidate) {
         if (text::TrimRight(EditText(dx, id)).empty()) {
-            value = kNoDataMeasure;
+            value = empty;
             return;
         }
         DDX_Text(dx, id, value);
         return;
     }
-    if (IsNoDataValue(value)) {
+    if (isEmpty(value)) {
         SetWindowText(dx->PrepareEditCtrl(id), u"");
         return;
     }
     DDX_Text(dx, id, value);
+}
+
+}  // namespace
+
+void DDX_DoubleNoData(CDataExchange* dx, int id, double& value) {
+    ExchangeOrEmpty(dx, id, value, kNoDataMeasure, [](double v) { return IsNoDataValue(v); });
 }
 
 void DDX_TextDefault(CDataExchange* dx, int id, WString& text, const WChar* defaultText,
@@ -551,33 +562,9 @@ void DDX_TextDefault(CDataExchange* dx, int id, WString& text, const WChar* defa
 }
 
 void DDX_DoubleDefault(CDataExchange* dx, int id, double& value, double defaultValue) {
-    if (dx->m_bSaveAndValidate) {
-        if (text::TrimRight(EditText(dx, id)).empty()) {
-            value = defaultValue;
-            return;
-        }
-        DDX_Text(dx, id, value);
-        return;
-    }
-    if (value == defaultValue) {
-        SetWindowText(dx->PrepareEditCtrl(id), u"");
-        return;
-    }
-    DDX_Text(dx, id, value);
+    ExchangeOrEmpty(dx, id, value, defaultValue, [&](double v) { return v == defaultValue; });
 }
 
 void DDX_IntDefault(CDataExchange* dx, int id, int& value, int defaultValue) {
-    if (dx->m_bSaveAndValidate) {
-        if (text::TrimRight(EditText(dx, id)).empty()) {
-            value = defaultValue;
-            return;
-        }
-        DDX_Text(dx, id, value);
-        return;
-    }
-    if (value == defaultValue) {
-        SetWindowText(dx->PrepareEditCtrl(id), u"");
-        return;
-    }
-    DDX_Text(dx, id, value);
+    ExchangeOrEmpty(dx, id, value, defaultValue, [&](int v) { return v == defaultValue; });
 }

@@ -9,6 +9,8 @@
 #include "formats/shape/shape_builders.h"
 #include "formats/shape/shape_pack.h"
 #include "formats/shape/spatial_index.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/window.h"
 #include "platform/win/winconst.h"
 #include "shape_test_util.h"
 
@@ -208,6 +210,51 @@ TEST_F(PackTest, CancelAndDeclineLeaveTheSource) {
         EXPECT_TRUE(ui.progress.empty());
     }
     EXPECT_EQ(Snapshot(), before);
+}
+
+// With the program's own progress window: a queued Escape cancels the pack
+// and the source stays as shpdump and dbfdump read it before.
+TEST_F(PackTest, QueuedEscapeCancelsAndLeavesTheSource) {
+    win::ResetForTests();
+    Make(40, {2, 9});
+    const auto before = Snapshot();
+    const std::string shp = Shpdump(Host("p.shp"));
+    const std::string dbf = RunTool("dbfdump '" + Host("p.dbf") + "' 2>&1");
+    ASSERT_NE(shp.find("(39,78"), std::string::npos) << shp;
+    ASSERT_NE(dbf.find("row39"), std::string::npos) << dbf;
+
+    HWND owner = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300, nullptr,
+                                nullptr, nullptr, nullptr);
+    {
+        CShapeFile f;
+        ASSERT_TRUE(f.Open(u"\\p.shp", kShpReadWrite));
+        CPlatformPackUi ui(owner);
+        // The user presses Escape while the pack starts.
+        PostMessage(nullptr, WM_CHAR, 0x1B, 0);
+        win::ClearMessageBoxLog();
+        EXPECT_EQ(PackShapefile(f, false, ui), 0);
+        EXPECT_EQ(ui.GetProgressWnd(), nullptr);
+        EXPECT_TRUE(IsWindowEnabled(owner));
+        const auto boxes = win::MessageBoxLog();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, u"Shapefile pack cancelled.");
+        EXPECT_EQ(ShpGetRecordCount(f.GetHandle()), 40);
+    }
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(Shpdump(Host("p.shp")), shp);
+    EXPECT_EQ(RunTool("dbfdump '" + Host("p.dbf") + "' 2>&1"), dbf);
+
+    // Without a key the same pack runs through, with the window up meanwhile.
+    {
+        CShapeFile f;
+        ASSERT_TRUE(f.Open(u"\\p.shp", kShpReadWrite));
+        CPlatformPackUi ui(owner);
+        EXPECT_EQ(PackShapefile(f, false, ui), 1);
+        EXPECT_EQ(ShpGetRecordCount(f.GetHandle()), 38);
+        EXPECT_TRUE(IsWindowEnabled(owner));
+    }
+    EXPECT_EQ(RunTool("dbfdump '" + Host("p.dbf") + "' 2>&1").find("row2\n"), std::string::npos);
+    DestroyWindow(owner);
 }
 
 // A write failing at any step of the pack, or any of the six renames of the
