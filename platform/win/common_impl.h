@@ -2,6 +2,8 @@
 // share. Not for program code.
 #pragma once
 
+#include "platform/win/theme.h"
+
 #include <algorithm>
 
 #include "platform/gdi/gdi.h"
@@ -50,9 +52,7 @@ public:
         if (dc_) {
             RECT r;
             GetClientRect(h, &r);
-            HBRUSH b = CreateSolidBrush(GetSysColor(colour));
-            FillRect(dc_, &r, b);
-            DeleteObject(b);
+            if (colour >= 0) FillRect(dc_, &r, GetSysColorBrush(colour));  // < 0: the caller fills
             SetBkMode(dc_, TRANSPARENT);
             Window* w = Find(h);
             if (w && w->font) old_ = SelectObject(dc_, reinterpret_cast<HGDIOBJ>(w->font));

@@ -430,8 +430,25 @@ void EndEdit(HWND h, bool cancel) {
 
 // ---- painting ----
 
+// Text cut to a width with "..." at its end.
+WString Ellipsis(HDC dc, const WString& text, int width) {
+    auto measure = [&](const WString& t) {
+        SIZE sz{};
+        GetTextExtentPoint32(dc, t.data(), static_cast<int>(t.size()), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    if (measure(text) <= width) return text;
+    WString t = text;
+    while (!t.empty()) {
+        t.pop_back();
+        if (!t.empty() && t.back() >= 0xD800 && t.back() < 0xDC00) t.pop_back();
+        if (measure(t + u"...") <= width) return t + u"...";
+    }
+    return u"";
+}
+
 LRESULT CustomDraw(HWND h, HDC dc, DWORD stage, int item, int sub, RECT rc, UINT state,
-                   LPARAM lParam) {
+                   LPARAM lParam, COLORREF* background = nullptr) {
     NMLVCUSTOMDRAW cd;
     cd.nmcd.dwDrawStage = stage;
     cd.nmcd.hdc = dc;
@@ -444,11 +461,12 @@ LRESULT CustomDraw(HWND h, HDC dc, DWORD stage, int item, int sub, RECT rc, UINT
     cd.iSubItem = sub;
     LRESULT r = SendNotify(h, NM_CUSTOMDRAW, &cd.nmcd.hdr);
     SetTextColor(dc, cd.clrText);
+    if (background) *background = cd.clrTextBk;
     return r;
 }
 
 void Paint(HWND h) {
-    ControlPaint p(h);
+    ControlPaint p(h, -1);
     HDC dc = p.dc();
     ListState* st = StateOf(h);
     if (!dc || !st) return;
@@ -456,6 +474,8 @@ void Paint(HWND h) {
     GetClientRect(h, &client);
     LRESULT pre = CustomDraw(h, dc, CDDS_PREPAINT, -1, 0, client, 0, 0);
     if (pre & CDRF_SKIPDEFAULT) return;
+    if (!(st = StateOf(h))) return;
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
     int page = CountPerPage(h, st) + 1;
     for (int i = st->top; i < Count(st) && i < st->top + page; ++i) {
         if (!(st = StateOf(h))) return;
@@ -466,9 +486,17 @@ void Paint(HWND h) {
             (selected ? CDIS_SELECTED : 0) | ((row.state & LVIS_FOCUSED) ? CDIS_FOCUS : 0);
         RECT rr = RowRect(h, st, i);
         LRESULT itemRes = 0;
+        COLORREF rowBk = GetSysColor(COLOR_WINDOW);
         if (pre & CDRF_NOTIFYITEMDRAW)
-            itemRes = CustomDraw(h, dc, CDDS_ITEMPREPAINT, i, 0, rr, cdState, row.lParam);
+            itemRes =
+                CustomDraw(h, dc, CDDS_ITEMPREPAINT, i, 0, rr, cdState, row.lParam, &rowBk);
         if (itemRes & CDRF_SKIPDEFAULT) continue;
+        if (rowBk != GetSysColor(COLOR_WINDOW) && !selected) {
+            // The row's background as the parent chose it.
+            HBRUSH b = CreateSolidBrush(rowBk);
+            FillRect(dc, &rr, b);
+            DeleteObject(b);
+        }
         if ((StyleOf(h) & LVS_OWNERDRAWFIXED) && (StyleOf(h) & LVS_TYPEMASK) == LVS_REPORT) {
             // The owner draws the whole row.
             DRAWITEMSTRUCT dis;
@@ -528,7 +556,8 @@ void Paint(HWND h) {
                 if (sub != 0) label.left += SmallImageWidth(st);
             }
             label.left += 2;
-            DrawTextIn(dc, buffer, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+            DrawTextIn(dc, Ellipsis(dc, buffer, label.right - label.left - 2), label,
+                       DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         }
         if (st->exStyle & LVS_EX_GRIDLINES) {
             HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNFACE));

@@ -19,17 +19,27 @@ int SetPos(HWND h, ProgressState* st, int pos) {
 
 void Paint(HWND h, ProgressState* st) {
     ControlPaint p(h, COLOR_BTNFACE);
-    if (!p.dc() || st->high == st->low) return;
+    if (!p.dc()) return;
     RECT r;
     GetClientRect(h, &r);
+    DrawEdge(p.dc(), &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+    InflateRect(&r, -1, -1);
+    if (st->high == st->low) return;
+    bool vert = StyleOf(h) & PBS_VERTICAL;
     long span = static_cast<long>(st->high) - st->low;
     long done = static_cast<long>(st->pos) - st->low;
-    if (StyleOf(h) & PBS_VERTICAL)
-        r.top = r.bottom - static_cast<LONG>((r.bottom - r.top) * done / span);
-    else
-        r.right = r.left + static_cast<LONG>((r.right - r.left) * done / span);
+    int len = vert ? r.bottom - r.top : r.right - r.left;
+    int filled = static_cast<int>(len * done / span);
+    // Blocks two thirds as long as the bar is thick, a pixel apart.
+    int thick = vert ? r.right - r.left : r.bottom - r.top;
+    int block = std::max(2, thick * 2 / 3);
     HBRUSH b = CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT));
-    FillRect(p.dc(), &r, b);
+    for (int at = 0; at < filled; at += block + 1) {
+        int end = std::min(at + block, len);
+        RECT q = vert ? RECT{r.left, r.bottom - end, r.right, r.bottom - at}
+                      : RECT{r.left + at, r.top, r.left + end, r.bottom};
+        FillRect(p.dc(), &q, b);
+    }
     DeleteObject(b);
 }
 

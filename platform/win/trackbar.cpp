@@ -15,7 +15,32 @@ struct TrackState : ControlState {
     int freq = 1;
     std::set<int> ticks;
     HWND buddy[2] = {};  // left/top, right/bottom
+    bool dragging = false;
+    int grab = 0;  // pen offset from the thumb's centre
 };
+
+// Pixel of a value along the channel, and back; the painting and the pen
+// share them.
+struct Track {
+    int lo = 6, len = 1;
+    long span = 1;
+    int min = 0;
+    int At(int v) const { return static_cast<int>(lo + len * static_cast<long>(v - min) / span); }
+    int ValueAt(int px) const {
+        long d = static_cast<long>(px - lo) * span;
+        return min + static_cast<int>((d + (d >= 0 ? len / 2 : -len / 2)) / len);
+    }
+};
+Track TrackOf(HWND h, const TrackState* st) {
+    RECT r;
+    GetClientRect(h, &r);
+    bool vert = StyleOf(h) & TBS_VERT;
+    Track t;
+    t.span = std::max(1, st->max - st->min);
+    t.len = std::max<int>(1, (vert ? r.bottom : r.right) - 12);
+    t.min = st->min;
+    return t;
+}
 
 int Clamp(const TrackState* st, int v) {
     return std::clamp(v, st->min, std::max(st->min, st->max));
@@ -53,9 +78,8 @@ void Paint(HWND h, TrackState* st) {
     RECT r;
     GetClientRect(h, &r);
     bool vert = StyleOf(h) & TBS_VERT;
-    long span = std::max(1, st->max - st->min);
-    long len = vert ? r.bottom - 12 : r.right - 12;
-    auto at = [&](int v) { return static_cast<int>(6 + len * (v - st->min) / span); };
+    Track track = TrackOf(h, st);
+    auto at = [&](int v) { return track.At(v); };
     RECT channel = vert ? RECT{r.right / 2 - 2, 6, r.right / 2 + 2, r.bottom - 6}
                         : RECT{6, r.bottom / 2 - 2, r.right - 6, r.bottom / 2 + 2};
     DrawEdge(dc, &channel, EDGE_SUNKEN, BF_RECT);
@@ -176,6 +200,47 @@ LRESULT TrackBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (code != 0xFFFF) win::TrackBarUserAction(h, code);
             return 0;
         }
+        case WM_LBUTTONDOWN: {
+            if (!IsWindowEnabled(h)) return 0;
+            SetFocus(h);
+            if (!(st = Control<TrackState>(h))) return 0;
+            bool vert = StyleOf(h) & TBS_VERT;
+            int along = vert ? GET_Y_LPARAM(lp) : GET_X_LPARAM(lp);
+            int thumb = TrackOf(h, st).At(st->pos);
+            if (std::abs(along - thumb) > 4) {
+                // Beside the thumb: a page towards the pen.
+                win::TrackBarUserAction(h, along < thumb ? TB_PAGEUP : TB_PAGEDOWN);
+                return 0;
+            }
+            st->dragging = true;
+            st->grab = along - thumb;
+            SetCapture(h);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (st->dragging) {
+                bool vert = StyleOf(h) & TBS_VERT;
+                int along = (vert ? GET_Y_LPARAM(lp) : GET_X_LPARAM(lp)) - st->grab;
+                int v = Clamp(st, TrackOf(h, st).ValueAt(along));
+                if (v != st->pos) {
+                    st->pos = v;
+                    InvalidateRect(h, nullptr, false);
+                    Notify(h, TB_THUMBTRACK, v);
+                }
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (st->dragging) {
+                st->dragging = false;
+                if (GetCapture() == h) ReleaseCapture();
+                if (!(st = Control<TrackState>(h))) return 0;
+                Notify(h, TB_THUMBPOSITION, st->pos);
+                if (IsWindow(h)) Notify(h, TB_ENDTRACK, 0);
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            st->dragging = false;
+            return 0;
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS;
         case WM_PAINT:

@@ -359,10 +359,54 @@ void Paint(HWND h) {
     if (!dc || !st) return;
     std::vector<const Node*> vis;
     VisibleItems(&st->root, &vis);
+    DWORD style = StyleOf(h);
+    bool atRoot = style & TVS_LINESATROOT;
+    auto hasNext = [](const Node* n) {
+        const auto& sibs = n->parent->children;
+        return !sibs.empty() && sibs.back() != n;
+    };
+    auto dotted = [&](int x0, int y0, int x1, int y1) {
+        // Every other pixel, on a grid so that lines meet cleanly.
+        COLORREF c = GetSysColor(COLOR_GRAYTEXT);
+        for (int x = x0; x <= x1; ++x)
+            for (int y = y0; y <= y1; ++y)
+                if (((x + y) & 1) == 0) SetPixel(dc, x, y, c);
+    };
     for (const Node* c : vis) {
         Node* n = const_cast<Node*>(c);
         RECT r = ItemRect(h, st, n, true);
         if (r.bottom <= 0) continue;
+        RECT row = ItemRect(h, st, n, false);
+        int level = Depth(n) + (atRoot ? 1 : 0);
+        int mid = (row.top + row.bottom) / 2;
+        if (level > 0) {
+            int cx = (level - 1) * st->indent + st->indent / 2;
+            if (style & TVS_HASLINES) {
+                bool first = n->parent == &st->root && n->parent->children.front() == n;
+                dotted(cx, first ? mid : row.top, cx, hasNext(n) ? row.bottom - 1 : mid);
+                dotted(cx, mid, cx + st->indent / 2, mid);
+                // The lines of ancestors that have siblings still to come.
+                int lv = level - 1;
+                for (const Node* a = n->parent; a && a->parent && lv > 0; a = a->parent, --lv)
+                    if (hasNext(a)) {
+                        int ax = (lv - 1) * st->indent + st->indent / 2;
+                        dotted(ax, row.top, ax, row.bottom - 1);
+                    }
+            }
+            bool kids = n->childrenSet ? n->cChildren != 0 : !n->children.empty();
+            if ((style & TVS_HASBUTTONS) && kids) {
+                int half = 4;
+                RECT box{cx - half, mid - half, cx + half + 1, mid + half + 1};
+                FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
+                FrameRect(dc, &box, GetSysColorBrush(COLOR_GRAYTEXT));
+                RECT bar{cx - 2, mid, cx + 3, mid + 1};
+                FillRect(dc, &bar, GetSysColorBrush(COLOR_WINDOWTEXT));
+                if (!IsExpanded(n)) {
+                    RECT up{cx, mid - 2, cx + 1, mid + 3};
+                    FillRect(dc, &up, GetSysColorBrush(COLOR_WINDOWTEXT));
+                }
+            }
+        }
         if (st->images[TVSIL_NORMAL]) {
             int cx = 0;
             ImageList_GetIconSize(st->images[TVSIL_NORMAL], &cx, nullptr);
@@ -375,6 +419,10 @@ void Paint(HWND h) {
         it.pszText = buffer;
         it.cchTextMax = 260;
         FillItem(h, st, n, &it);
+        SIZE ext{};
+        GetTextExtentPoint32(dc, buffer, static_cast<int>(std::char_traits<WChar>::length(buffer)),
+                             &ext);
+        r.right = r.left + ext.cx + 4;
         if (n == st->caret) {
             HBRUSH b = CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT));
             FillRect(dc, &r, b);
@@ -383,7 +431,9 @@ void Paint(HWND h) {
         } else {
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         }
-        DrawTextIn(dc, buffer, r, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        RECT text = r;
+        text.left += 2;
+        DrawTextIn(dc, buffer, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
 }
 

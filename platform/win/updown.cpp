@@ -6,6 +6,7 @@
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -16,7 +17,11 @@ struct UpDownState : ControlState {
     int pos = 0;
     int base = 10;
     HWND buddy = nullptr;
+    int held = 0;  // +1 the up (or right) arrow is held, -1 the other, 0 none
+    bool over = false;
 };
+
+constexpr uintptr_t kRepeatTimer = 0xFFFF0003;
 
 int Clamp(const UpDownState* st, int v) {
     return std::clamp(v, std::min(st->lower, st->upper), std::max(st->lower, st->upper));
@@ -83,19 +88,40 @@ void SetBuddy(HWND h, UpDownState* st, HWND buddy) {
     SetBuddyInt(h, st);
 }
 
-void Paint(HWND h) {
-    ControlPaint p(h, COLOR_BTNFACE);
-    if (!p.dc()) return;
+// The two halves: the first is the up (or, across, the left) arrow.
+void Halves(HWND h, RECT* first, RECT* second) {
     RECT r;
     GetClientRect(h, &r);
-    bool horz = StyleOf(h) & UDS_HORZ;
-    RECT a = r, b = r;
-    if (horz)
-        a.right = b.left = (r.left + r.right) / 2;
+    *first = *second = r;
+    if (StyleOf(h) & UDS_HORZ)
+        first->right = second->left = (r.left + r.right) / 2;
     else
-        a.bottom = b.top = (r.top + r.bottom) / 2;
-    DrawEdge(p.dc(), &a, EDGE_RAISED, BF_RECT);
-    DrawEdge(p.dc(), &b, EDGE_RAISED, BF_RECT);
+        first->bottom = second->top = (r.top + r.bottom) / 2;
+}
+
+void Paint(HWND h, UpDownState* st) {
+    ControlPaint p(h, COLOR_BTNFACE);
+    if (!p.dc()) return;
+    RECT a, b;
+    Halves(h, &a, &b);
+    bool horz = StyleOf(h) & UDS_HORZ;
+    bool enabled = IsWindowEnabled(h);
+    // Up (or right) increases: in a horizontal control the second half.
+    int firstDelta = horz ? -1 : 1;
+    namespace lk = win::look;
+    lk::ArrowButton(p.dc(), a, horz ? lk::Arrow::Left : lk::Arrow::Up,
+                    st->held == firstDelta && st->over, enabled);
+    lk::ArrowButton(p.dc(), b, horz ? lk::Arrow::Right : lk::Arrow::Down,
+                    st->held == -firstDelta && st->over, enabled);
+}
+
+int DeltaAt(HWND h, POINT p) {
+    RECT a, b;
+    Halves(h, &a, &b);
+    bool horz = StyleOf(h) & UDS_HORZ;
+    if (PtInRect(&a, p)) return horz ? -1 : 1;
+    if (PtInRect(&b, p)) return horz ? 1 : -1;
+    return 0;
 }
 
 }  // namespace
@@ -164,16 +190,44 @@ LRESULT UpDownProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case UDM_GETACCEL:
             return 0;
         case WM_LBUTTONDOWN: {
-            RECT r;
-            GetClientRect(h, &r);
-            int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
-            bool up =
-                (StyleOf(h) & UDS_HORZ) ? x >= (r.left + r.right) / 2 : y < (r.top + r.bottom) / 2;
-            win::UpDownUserStep(h, up ? 1 : -1);
+            int d = DeltaAt(h, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+            if (!d || !IsWindowEnabled(h)) return 0;
+            // Held: shown pressed, one step now, more on the timer.
+            st->held = d;
+            st->over = true;
+            SetCapture(h);
+            InvalidateRect(h, nullptr, false);
+            win::UpDownUserStep(h, d);
+            if (IsWindow(h)) SetTimer(h, kRepeatTimer, 400, nullptr);
             return 0;
         }
+        case WM_MOUSEMOVE:
+            if (st->held) {
+                bool over = DeltaAt(h, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) == st->held;
+                if (over != st->over) {
+                    st->over = over;
+                    InvalidateRect(h, nullptr, false);
+                }
+            }
+            return 0;
+        case WM_TIMER:
+            if (wp == kRepeatTimer && st->held) {
+                SetTimer(h, kRepeatTimer, 100, nullptr);
+                if (st->over) win::UpDownUserStep(h, st->held);
+                return 0;
+            }
+            break;
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            if (st->held) {
+                st->held = 0;
+                KillTimer(h, kRepeatTimer);
+                if (msg == WM_LBUTTONUP && GetCapture() == h) ReleaseCapture();
+                InvalidateRect(h, nullptr, false);
+            }
+            return 0;
         case WM_PAINT:
-            Paint(h);
+            Paint(h, st);
             return 0;
         default:
             break;
