@@ -144,10 +144,14 @@ inline uint8_t CmykChannel(unsigned c, unsigned k) {
     return static_cast<uint8_t>((c * k + 127) / 255);
 }
 
-// Writes pixel `col` of a decoded row as BGR.
-inline void PutBgr(uint8_t* dst, const uint8_t* row, int components, int col) {
+// Writes pixel `col` of a decoded row (RGB, BGR or CMYK) as BGR.
+inline void PutBgr(uint8_t* dst, const uint8_t* row, int components, int col, bool bgr) {
     const uint8_t* p = row + static_cast<size_t>(col) * components;
-    if (components == 4) {
+    if (bgr) {
+        dst[0] = p[0];
+        dst[1] = p[1];
+        dst[2] = p[2];
+    } else if (components == 4) {
         dst[0] = CmykChannel(p[2], p[3]);
         dst[1] = CmykChannel(p[1], p[3]);
         dst[2] = CmykChannel(p[0], p[3]);
@@ -299,8 +303,16 @@ int CJpegReader::GetPalette(RGBQUAD* entries) const {
 }
 
 bool CJpegReader::StartDecompress() {
+    return Start(false);
+}
+
+bool CJpegReader::Start(bool bgr) {
     if (!EnsureDecoder()) return false;
     if (started_) return true;
+    // Colour output straight in the DIB's BGR order: the same conversion,
+    // without a pass over every pixel afterwards.
+    bgr_ = bgr && !decoder_->cinfo.quantize_colors && decoder_->cinfo.out_color_space == JCS_RGB;
+    if (bgr_) decoder_->cinfo.out_color_space = JCS_EXT_BGR;
     if (!GuardedStart(&decoder_->cinfo)) {
         DestroyDecoder();
         return false;
@@ -319,14 +331,14 @@ void CJpegReader::Finish(bool aborted) {
     DestroyDecoder();
 }
 
-bool CJpegReader::ReadRow() {
-    if (GuardedReadRow(&decoder_->cinfo, row_.data())) return true;
+bool CJpegReader::ReadRow(uint8_t* into) {
+    if (GuardedReadRow(&decoder_->cinfo, into ? into : row_.data())) return true;
     DestroyDecoder();
     return false;
 }
 
 HBITMAP CJpegReader::ReadBitmap() {
-    if (!StartDecompress()) return nullptr;
+    if (!Start(true)) return nullptr;
     const jpeg_decompress_struct& c = decoder_->cinfo;
     const int components = c.output_components;
     const bool indexed = components == 1;
@@ -355,16 +367,15 @@ HBITMAP CJpegReader::ReadBitmap() {
     }
     auto* base = static_cast<uint8_t*>(bits0);
     for (int y = 0; y < height; ++y) {
-        if (!ReadRow()) {
+        uint8_t* dst = base + static_cast<size_t>(height - 1 - y) * stride;
+        // Rows the DIB takes as they come are decoded in place.
+        const bool inPlace = indexed || bgr_;
+        if (!ReadRow(inPlace ? dst : nullptr)) {
             DeleteObject(section);
             return nullptr;
         }
-        uint8_t* dst = base + static_cast<size_t>(height - 1 - y) * stride;
-        if (indexed) {
-            std::memcpy(dst, row_.data(), static_cast<size_t>(width));
-        } else {
-            for (int x = 0; x < width; ++x) PutBgr(dst + 3 * x, row_.data(), components, x);
-        }
+        if (!inPlace)
+            for (int x = 0; x < width; ++x) PutBgr(dst + 3 * x, row_.data(), components, x, false);
     }
     Finish(false);
     return section;
@@ -391,7 +402,7 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
     }
     const int components = cinfo->output_components;
     if ((components == 1 && tbits != 8) || (components != 1 && tbits != 24)) return false;
-    if (!StartDecompress()) return false;
+    if (!Start(true)) return false;
     cinfo = &decoder_->cinfo;
     const int outWidth = static_cast<int>(cinfo->output_width);
     const int outHeight = static_cast<int>(cinfo->output_height);
@@ -432,7 +443,7 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
                 if (components == 1)
                     dst[i] = row_[static_cast<size_t>(col)];
                 else
-                    PutBgr(dst + 3 * i, row_.data(), components, static_cast<int>(col));
+                    PutBgr(dst + 3 * i, row_.data(), components, static_cast<int>(col), bgr_);
             }
         }
         ++j;

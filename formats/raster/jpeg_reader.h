@@ -71,9 +71,12 @@ private:
     bool CreateDecoder();
     void DestroyDecoder();
     bool EnsureDecoder();
+    // Starts the decode; bgr asks for colour rows in the DIB's order.
+    bool Start(bool bgr);
     void ApplyOptions();
-    // Decodes the next row into the scanline buffer as BGR or indices.
-    bool ReadRow();
+    // Decodes the next row into `into`, else into the scanline buffer; a
+    // failure ends the decode.
+    bool ReadRow(uint8_t* into = nullptr);
 
     fs::File file_;
     uint32_t lastError_ = 0;
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<Decoder> decoder_;
     std::vector<uint8_t> row_;  // one output row as the library gives it
     bool started_ = false;
+    bool bgr_ = false;
     int width_ = 0;
     int height_ = 0;
     int components_ = 0;
