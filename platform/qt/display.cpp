@@ -376,10 +376,8 @@ void Display::Impl::Place(HWND h) {
 }
 
 void Display::Impl::Sync(HWND h) {
-    if (!IsWindow(h) || !IsTopLevel(h)) {
-        if (HWND top = TopLevelOf(h)) MarkDirty(top, QRect(0, 0, INT32_MAX / 2, INT32_MAX / 2));
-        return;
-    }
+    // Children are the model's to draw: what changes is handed over drawn.
+    if (!IsWindow(h) || !IsTopLevel(h)) return;
     ModelWindow* w = Find(h);
     bool shown = IsWindowVisible(h);
     if (!shown) {
