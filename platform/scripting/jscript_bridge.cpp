@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <vector>
 
 #include "platform/scripting/automation_objects.h"
 #include "platform/scripting/jscript_internal.h"
@@ -1188,11 +1190,41 @@ duk_ret_t CollectGarbageNative(duk_context* ctx) {
 
 }  // namespace
 
+// The prelude compiled once per process; later heaps load its bytecode.
+std::mutex g_preludeLock;
+std::vector<char> g_preludeBytecode;
+
+void KeepPreludeBytecode(const void* code, size_t n) {
+    std::lock_guard<std::mutex> g(g_preludeLock);
+    if (g_preludeBytecode.empty() && code && n)
+        g_preludeBytecode.assign(static_cast<const char*>(code), static_cast<const char*>(code) + n);
+}
+
 void InstallPreludeRaw(duk_context* ctx) {
-    duk_push_string(ctx, kPrelude);
-    duk_push_string(ctx, "prelude");
-    duk_compile(ctx, DUK_COMPILE_EVAL);
-    duk_call(ctx, 0);  // the prelude's function
+    size_t size = 0;
+    {
+        std::lock_guard<std::mutex> g(g_preludeLock);
+        size = g_preludeBytecode.size();
+    }
+    if (size) {
+        void* buf = duk_push_fixed_buffer(ctx, size);
+        {
+            std::lock_guard<std::mutex> g(g_preludeLock);
+            std::memcpy(buf, g_preludeBytecode.data(), size);
+        }
+        duk_load_function(ctx);
+    } else {
+        duk_push_string(ctx, kPrelude);
+        duk_push_string(ctx, "prelude");
+        duk_compile(ctx, DUK_COMPILE_EVAL);
+        duk_call(ctx, 0);  // the prelude's function
+        duk_dup(ctx, -1);
+        duk_dump_function(ctx);
+        duk_size_t n = 0;
+        const void* code = duk_get_buffer(ctx, -1, &n);
+        KeepPreludeBytecode(code, n);
+        duk_pop(ctx);
+    }
     duk_push_global_object(ctx);
     duk_push_object(ctx);
     duk_push_c_function(ctx, CollectGarbageNative, 0);
