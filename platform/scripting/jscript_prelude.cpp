@@ -42,6 +42,7 @@ var toInt = function (v) {
         Object.setPrototypeOf(Classic, Object.getPrototypeOf(Native));
         hide(g, name, Classic);
     });
+hide(Error.prototype, 'toString', function toString() { return '[object Error]'; });
 var fail = function (Type, number, text) {
     throw new Type(-2146828288 + number, text);
 };
@@ -99,6 +100,18 @@ hide(Number.prototype, 'toExponential', function toExponential(d) {
         if (n < 0 || n > 20) fail(RangeError, 5026, 'The number of fractional digits is out of range');
     }
     return nativeToExponential.call(x, d);
+});
+// In the user's format (the handheld's English one): 1,234.50
+hide(Number.prototype, 'toLocaleString', function toLocaleString() {
+    var x = thisNumber(this);
+    if (!isFinite(x)) return String(x);
+    var t = Number.prototype.toFixed.call(Math.abs(x), 2), dot = t.indexOf('.');
+    var whole = t.substr(0, dot), grouped = '';
+    while (whole.length > 3) {
+        grouped = ',' + whole.substr(whole.length - 3) + grouped;
+        whole = whole.substr(0, whole.length - 3);
+    }
+    return (x < 0 ? '-' : '') + whole + grouped + t.substr(dot);
 });
 // A leading 0 means octal when no radix is given.
 var nativeParseInt = g.parseInt;
@@ -343,6 +356,11 @@ Object.keys(formats).forEach(function (k) {
     hide(DP, k, function () { return valid(this) ? f(this) : 'NaN'; });
 });
 hide(DP, 'toGMTString', DP.toUTCString);
+// The date as the host's date type (what a Date becomes for the host anyway).
+hide(DP, 'getVarDate', function getVarDate() {
+    valid(this);
+    return new NativeDate(this.getTime());
+});
 hide(DP, 'getYear', function getYear() {
     valid(this);
     var y = this.getFullYear();

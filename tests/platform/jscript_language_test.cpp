@@ -196,7 +196,8 @@ TEST_F(JsLanguage, ErrorsCarryNumberAndDescription) {
          "-2146823281|odd|true|true|TypeError"},
         {u"var e = Error(7, 'called'); e.number + '|' + (e.constructor === Error);", "7|true"},
         {u"var e = new Error(); e.number + '|' + e.description + '|';", "0||"},
-        {u"(new Error(1, 'x')).toString()", "Error: x"},
+        {u"(new Error(1, 'x')).toString() + ' ' + String(new TypeError('t'))",
+         "[object Error] [object Error]"},
     });
     // Uncaught: the site gets the error's own number and text.
     RunTable(js, {
@@ -252,6 +253,8 @@ TEST_F(JsLanguage, NumbersStringsAndArraysTheClassicWay) {
         {u"(1e-10).toFixed(3)", "0.000"},
         {u"(99.99).toFixed(1)", "100.0"},
         {u"(1e21).toFixed(2)", "1e+21"},
+        {u"(1234.5).toLocaleString() + ' ' + (-0.125).toLocaleString() + ' ' + (12).toLocaleString()",
+         "1,234.50 -0.13 12.00"},
         {u"try { (1).toFixed(21); } catch (e) { e.number + '|' + e.description; }",
          "-2146823262|The number of fractional digits is out of range"},
         {u"try { (1).toPrecision(0); } catch (e) { e.number + '|' + e.description; }",
@@ -348,6 +351,9 @@ TEST_F(JsLanguage, DatesPrintAndParseTheClassicWay) {
          "Mon May 6 00:00:00 UTC 10 B.C."},
         {u"String(new Date(NaN)) + '|' + new Date('nonsense')", "NaN|NaN"},
         {u"typeof Date() + Date().length", "string28"},
+        {u"var d = new Date(2000, 5, 1); var v = d.getVarDate(); (v.getTime() == d.getTime()) + ' ' + "
+         u"(v !== d)",
+         "true true"},
         // Parsing.
         {u"Date.parse('Jan 20 2009 UTC')", "1232409600000"},
         {u"Date.parse('JANUARY 20, 2009 utc') + Date.parse('20 jan 2009 GMT')", "2464819200000"},
