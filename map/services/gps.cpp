@@ -20,6 +20,7 @@ public:
     void InvalidateFix() override {}
     void FireEvent(int, int) override {}
     bool IsProtocol(const char*) override { return false; }
+    void SetChecksumRequired(bool) override {}
     bool HasFix() override { return false; }
     bool CheckDgps() override { return true; }
     bool Check3D() override { return true; }

@@ -84,7 +84,10 @@ public:
     virtual void SetPosition(const GpsLocation& location) = 0;
     virtual void InvalidateFix() = 0;
     virtual void FireEvent(int eventId, int id) = 0;
+    // "NMEA" also matches "NAVM".
     virtual bool IsProtocol(const char* code) = 0;
+    // Whether NMEA sentences must carry a right checksum.
+    virtual void SetChecksumRequired(bool required) = 0;
     virtual bool HasFix() = 0;
     virtual bool CheckDgps() = 0;
     virtual bool Check3D() = 0;

@@ -1,6 +1,7 @@
 #include "map/services/main_window.h"
 
 #include "core/shell_helpers.h"
+#include "platform/win/commctrl.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ public:
     void CloseFeatureSheet() override {}
     void IdentifyFeature(CLayer*, int) override {}
     bool BrowseField(HWND, CFeatureLayer*&, int&) override { return false; }
+    HMENU LoadImageMenu(UINT) override { return nullptr; }
     int ShellExecuteFile(HWND parent, const WChar* path) override {
         return ::ShellExecuteFile(parent, path);
     }
@@ -42,4 +44,13 @@ int FieldTypeToColumnFormat(WChar type) {
         case u'L': return 3;
         default: return -1;
     }
+}
+
+void SetFieldTypeImage(HWND list, int item, WChar type) {
+    int image = FieldTypeToColumnFormat(type);
+    LVITEM lv;
+    lv.mask = LVIF_IMAGE;
+    lv.iItem = item;
+    lv.iImage = image < 0 ? I_IMAGENONE : image;
+    SendMessage(list, LVM_SETITEM, 0, reinterpret_cast<LPARAM>(&lv));
 }

@@ -15,6 +15,10 @@ class CBookmarkList;
 class CFeatureLayer;
 class CLayer;
 
+// Sent by the main window to the view after the options are applied
+// (wParam and lParam 0).
+constexpr UINT WM_VIEW_PREFSCHANGED = 0x8005;
+
 // Status bar pane 0 keeps at most this many characters.
 constexpr size_t kStatusTextMax = 160;
 
@@ -76,6 +80,11 @@ public:
     // The identify window shows one feature (records from 1).
     virtual void IdentifyFeature(CLayer* layer, int record) = 0;
     virtual bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) = 0;
+    // The first popup of a menu resource (347, 348, 349 for the map view,
+    // 378 for the identify and find actions) with its command images and
+    // the language library's texts; null when there is none. The caller
+    // enables, checks and tracks it, then destroys it.
+    virtual HMENU LoadImageMenu(UINT menuId) = 0;
     // Opens a file with its program; non-zero on success.
     virtual int ShellExecuteFile(HWND parent, const WChar* path) = 0;
     // Opens a web address through an internet shortcut; non-zero on success.
@@ -89,3 +98,6 @@ void SetShellServices(IShellServices* shell);
 
 // C 0, N 1, D 2, L 3, any other -1.
 int FieldTypeToColumnFormat(WChar type);
+// The list-view item's image by dBASE field type: C 0, N 1, D 2, L 3, any
+// other none.
+void SetFieldTypeImage(HWND list, int item, WChar type);

@@ -115,6 +115,7 @@ public:
     void CloseFeatureSheet() override {}
     void IdentifyFeature(CLayer* layer, int record) override { identified.push_back({layer, record}); }
     bool BrowseField(HWND, CFeatureLayer*&, int&) override { return false; }
+    HMENU LoadImageMenu(UINT) override { return nullptr; }
     int ShellExecuteFile(HWND, const WChar* path) override {
         files.emplace_back(path);
         return 1;

@@ -1,6 +1,9 @@
 // The service contracts: the preferences record's defaults, the code page
 // of its locale, and the GPS acknowledgement guard.
 #include "map/services/gps.h"
+#include "map/services/main_window.h"
+#include "platform/win/commctrl.h"
+#include "platform/win/window.h"
 #include "map/services/preferences.h"
 #include "platform/res/locale.h"
 #include "tests/map/map_doubles.h"
@@ -77,6 +80,29 @@ TEST_F(Services, GpsAcknowledgeGuardAcknowledgesOnEveryPath) {
     EXPECT_TRUE(IsNoData(NAN));
     EXPECT_TRUE(IsNoData(-1.7976931348623157e308));
     EXPECT_FALSE(IsNoData(0.0));
+}
+
+TEST_F(Services, FieldTypeImagesAndColumns) {
+    HWND list = CreateWindowEx(0, WC_LISTVIEW, u"", WS_POPUP | LVS_REPORT, 0, 0, 100, 100,
+                               nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(list);
+    const WChar types[] = {u'C', u'N', u'D', u'L', u'F', u'M'};
+    const int expected[] = {0, 1, 2, 3, I_IMAGENONE, I_IMAGENONE};
+    for (int i = 0; i < 6; ++i) {
+        LVITEM item;
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        item.iImage = 7;
+        SendMessage(list, LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&item));
+        SetFieldTypeImage(list, i, types[i]);
+        LVITEM got;
+        got.mask = LVIF_IMAGE;
+        got.iItem = i;
+        SendMessage(list, LVM_GETITEM, 0, reinterpret_cast<LPARAM>(&got));
+        EXPECT_EQ(got.iImage, expected[i]) << static_cast<char>(types[i]);
+        EXPECT_EQ(FieldTypeToColumnFormat(types[i]), i < 4 ? i : -1);
+    }
+    DestroyWindow(list);
 }
 
 }  // namespace
