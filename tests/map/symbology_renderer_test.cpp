@@ -315,4 +315,34 @@ TEST_F(RendererTest, MapDocumentFormOfASimpleRenderer) {
     EXPECT_EQ(WriteBody([&](CConfigXmlFile& out) { EXPECT_FALSE(empty.WriteXml(out)); }), "");
 }
 
+
+// New feature layers take the preferences' default symbol of their display
+// class; other classes keep theirs.
+TEST_F(RendererTest, FeatureLayerTakesTheDefaultSymbolOfItsClass) {
+    PreferencesData& prefs = GetPreferences()->Data();
+    auto doc = Parse("<SIMPLEPOLYGONSYMBOL fillcolor=\"255,0,0\" filltype=\"cross\"/>");
+    ASSERT_TRUE(prefs.defaultsymbols.polygon.ReadXml(doc->GetRoot(), false));
+    prefs.defaultsymbols.point.m_size = 5;
+    prefs.defaultsymbols.line.SetLineWidth(2.5);
+    struct Case {
+        int displayClass, type;
+    } cases[] = {{0, 1}, {1, 2}, {2, 3}, {5, 0}};
+    for (const Case& c : cases) {
+        CFieldsLayer layer({u"NAME"});
+        layer.m_displayClass = c.displayClass;
+        layer.SetDefaultSymbol();
+        const CSymbol& s = layer.m_defaultSymbol;
+        EXPECT_EQ(s.m_type, c.type) << c.displayClass;
+        if (c.type == 1) EXPECT_EQ(s.m_size, 5);
+        if (c.type == 2) EXPECT_EQ(s.m_lineWidth, 2.5);
+        if (c.type == 3) {
+            EXPECT_EQ(s.m_fillMode, CSymbol::kFillHatch);
+            EXPECT_EQ(s.m_brushIndex, HS_CROSS);
+            EXPECT_EQ(s.m_fillColor, RGB(255, 0, 0));
+            ASSERT_NE(s.m_brush, nullptr);
+            EXPECT_NE(s.m_brush, prefs.defaultsymbols.polygon.m_brush);  // a brush of its own
+        }
+    }
+}
+
 }  // namespace
