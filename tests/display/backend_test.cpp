@@ -706,6 +706,20 @@ TEST(Viewer, PlaysAScriptAndSavesThePicture) {
     ASSERT_FALSE(shot.isNull());
     EXPECT_GE(shot.width(), 160 * g_display->Scale());
 
+    // No display to be had: a clear error, not an abort.
+    QProcess noDisplay;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_SCALE_FACTOR");
+    env.insert("DISPLAY", ":65000");
+    noDisplay.setProcessEnvironment(env);
+    noDisplay.start(ZN_VIEWER, {"--res", ZN_DISPLAY_TEST_RES, "100"});
+    ASSERT_TRUE(noDisplay.waitForFinished(60000));
+    EXPECT_EQ(noDisplay.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(noDisplay.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(noDisplay.readAllStandardError()).contains(":65000"));
+
     // A bad script is refused with its line.
     {
         std::ofstream out(script.toStdString());

@@ -1,5 +1,5 @@
-// A dialog's background: the face colour, or the brush its procedure gives
-// for WM_CTLCOLORDLG.
+// Dialogs on the screen: the background (the face colour, or the brush the
+// procedure gives for WM_CTLCOLORDLG) and dialog units at the screen's DPI.
 #include <gtest/gtest.h>
 
 #include "platform/gdi/gdi.h"
@@ -49,6 +49,27 @@ TEST(DialogBackground, FaceOrTheProceduresBrush) {
     }
     DeleteObject(red);
     win::ResetForTests();
+}
+
+TEST(DialogUnits, FollowTheScreenDpi) {
+    struct Case {
+        int dpi, points;
+        LONG x, y;
+    };
+    for (Case c : {Case{96, 8, 6, 13}, Case{192, 8, 12, 26}, Case{144, 8, 9, 20},
+                   Case{96, 10, 8, 16}, Case{192, 10, 15, 33}}) {
+        gdi::ScreenMetrics m;
+        m.logPixelsX = m.logPixelsY = c.dpi;
+        gdi::SetScreenMetrics(m);
+        SIZE base = win::DialogBaseUnitsForFont(c.points);
+        EXPECT_EQ(base.cx, c.x) << c.dpi << " dpi, " << c.points << " points";
+        EXPECT_EQ(base.cy, c.y) << c.dpi << " dpi, " << c.points << " points";
+    }
+    // A font size no template can really hold stays in range.
+    SIZE huge = win::DialogBaseUnitsForFont(65535);
+    EXPECT_GT(huge.cx, 0);
+    EXPECT_LE(huge.cy, 1 << 20);
+    gdi::ResetForTests();
 }
 
 }  // namespace
