@@ -1,0 +1,169 @@
+// Pen input on the painted common controls gives the same notifications, in
+// the same order, as the model's functions that act as the user.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "platform/sys/thread.h"
+#include "platform/win/commctrl.h"
+#include "platform/win/controls.h"
+#include "platform/win/input.h"
+#include "platform/win/window.h"
+
+namespace {
+
+struct Note {
+    UINT msg;
+    UINT code;
+    int pos;
+    bool operator==(const Note&) const = default;
+};
+std::vector<Note> g_notes;
+
+LRESULT ParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_NOTIFY) {
+        auto* hdr = reinterpret_cast<NMHDR*>(l);
+        if (hdr->code != NM_CUSTOMDRAW) g_notes.push_back({m, hdr->code, 0});
+        return 0;
+    }
+    if (m == WM_HSCROLL || m == WM_VSCROLL) {
+        g_notes.push_back({m, LOWORD(w), static_cast<int16_t>(HIWORD(w))});
+        return 0;
+    }
+    return DefWindowProc(h, m, w, l);
+}
+
+class WinCommonInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        win::ResetForTests();
+        g_notes.clear();
+        WNDCLASS wc;
+        wc.lpfnWndProc = ParentProc;
+        wc.lpszClassName = u"CommonInputParent";
+        RegisterClass(wc);
+    }
+    void TearDown() override {
+        sys::SetClock(nullptr);
+        win::ResetForTests();
+    }
+    HWND Make(const char16_t* cls, DWORD style, int w, int h,
+              const std::function<void(HWND)>& setup) {
+        HWND parent = CreateWindowEx(0, u"CommonInputParent", u"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                     200, 200, nullptr, nullptr, nullptr, nullptr);
+        HWND c = CreateWindowEx(0, cls, u"", WS_CHILD | WS_VISIBLE | style, 10, 10, w, h, parent,
+                                reinterpret_cast<HMENU>(uintptr_t(3)), nullptr, nullptr);
+        if (setup) setup(c);
+        win::input::DrainQueue();
+        g_notes.clear();
+        return c;
+    }
+    // Runs the model's function on one control and the pen on another made
+    // the same way; both give the same notifications.
+    void Same(const char16_t* cls, DWORD style, int w, int h,
+              const std::function<void(HWND)>& setup, const std::function<void(HWND)>& model,
+              const std::function<void(HWND)>& pen) {
+        HWND a = Make(cls, style, w, h, setup);
+        model(a);
+        win::input::DrainQueue();
+        std::vector<Note> want = g_notes;
+        DestroyWindow(GetParent(a));
+        HWND b = Make(cls, style, w, h, setup);
+        pen(b);
+        win::input::DrainQueue();
+        EXPECT_EQ(g_notes, want);
+        EXPECT_FALSE(want.empty());
+        EXPECT_EQ(GetCapture(), nullptr);
+    }
+};
+
+void ThreeTabs(HWND h) {
+    for (const char16_t* t : {u"General", u"Units", u"GPS"}) {
+        TCITEM it;
+        it.mask = TCIF_TEXT;
+        it.pszText = const_cast<WChar*>(t);
+        SendMessage(h, TCM_INSERTITEM, 99, reinterpret_cast<LPARAM>(&it));
+    }
+}
+
+TEST_F(WinCommonInputTest, TabTap) {
+    Same(
+        WC_TABCONTROL, 0, 150, 40, ThreeTabs, [](HWND h) { win::TabUserSelect(h, 2); },
+        [](HWND h) {
+            RECT r;
+            SendMessage(h, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&r));
+            win::input::TapAt(h, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+        });
+    EXPECT_EQ(g_notes, (std::vector<Note>{{WM_NOTIFY, TCN_SELCHANGING, 0},
+                                          {WM_NOTIFY, TCN_SELCHANGE, 0}}));
+}
+
+TEST_F(WinCommonInputTest, TrackBarDrag) {
+    auto range = [](HWND h) { SendMessage(h, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10)); };
+    // 112 pixels wide: the channel runs from 6 to 106, ten pixels a step.
+    Same(
+        TRACKBAR_CLASS, 0, 112, 24, range,
+        [](HWND h) { win::TrackBarUserDrag(h, {2, 5}); },
+        [](HWND h) {
+            win::input::PenDownAt(h, POINT{6, 12});
+            win::input::PenMoveAt(h, POINT{26, 12});
+            win::input::PenMoveAt(h, POINT{56, 12});
+            win::input::PenUpAt(h, POINT{56, 12});
+        });
+    EXPECT_EQ(g_notes.back(), (Note{WM_HSCROLL, TB_ENDTRACK, 0}));
+    EXPECT_EQ(g_notes[1], (Note{WM_HSCROLL, TB_THUMBTRACK, 5}));
+}
+
+TEST_F(WinCommonInputTest, UpDownTapAndHeldRepeat) {
+    auto range = [](HWND h) { SendMessage(h, UDM_SETRANGE32, 0, 100); };
+    Same(
+        UPDOWN_CLASS, 0, 16, 24, range, [](HWND h) { win::UpDownUserStep(h, 1); },
+        [](HWND h) { win::input::TapAt(h, POINT{8, 4}); });
+    // Held on the lower arrow: a step at once, then on the timer until the
+    // pen lifts.
+    sys::FakeClock clock(1000);
+    sys::SetClock(&clock);
+    HWND h = Make(UPDOWN_CLASS, 0, 16, 24, [](HWND u) {
+        SendMessage(u, UDM_SETRANGE32, 0, 100);
+        SendMessage(u, UDM_SETPOS32, 0, 50);
+    });
+    win::input::PenDownAt(h, POINT{8, 20});
+    win::input::DrainQueue();
+    clock.Advance(400);
+    win::input::DrainQueue();
+    clock.Advance(100);
+    win::input::DrainQueue();
+    win::input::PenUpAt(h, POINT{8, 20});
+    win::input::DrainQueue();
+    clock.Advance(1000);
+    win::input::DrainQueue();
+    EXPECT_EQ(SendMessage(h, UDM_GETPOS32, 0, 0), 47);
+}
+
+TEST_F(WinCommonInputTest, ListViewTap) {
+    auto rows = [](HWND h) {
+        LVCOLUMN c;
+        c.mask = LVCF_WIDTH | LVCF_TEXT;
+        c.cx = 80;
+        c.pszText = const_cast<WChar*>(u"Name");
+        SendMessage(h, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&c));
+        for (int i = 0; i < 3; ++i) {
+            LVITEM it;
+            it.mask = LVIF_TEXT;
+            it.iItem = i;
+            it.pszText = const_cast<WChar*>(u"Row");
+            SendMessage(h, LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&it));
+        }
+    };
+    Same(
+        WC_LISTVIEW, LVS_REPORT, 100, 80, rows, [](HWND h) { win::ListViewUserTap(h, 1); },
+        [](HWND h) {
+            RECT r;
+            r.left = LVIR_BOUNDS;
+            SendMessage(h, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
+            win::input::TapAt(h, POINT{r.left + 10, (r.top + r.bottom) / 2});
+        });
+}
+
+}  // namespace
