@@ -581,11 +581,15 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
     if (!f) return 0;
     int n = Length(text, count);
     WString s(text, text + n);
+    size_t underline = WString::npos;  // the letter after a single "&"
     if (!(format & DT_NOPREFIX)) {
-        // "&x" shows x; "&&" shows one ampersand.
+        // "&x" shows x underlined; "&&" shows one ampersand.
         WString o;
         for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == u'&' && i + 1 < s.size()) ++i;
+            if (s[i] == u'&' && i + 1 < s.size()) {
+                ++i;
+                if (s[i] != u'&' && underline == WString::npos) underline = o.size();
+            }
             if (s[i] == u'&' && i + 1 == s.size()) continue;
             o.push_back(s[i]);
         }
@@ -663,6 +667,7 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
     SetTextAlign(hdc, TA_LEFT | TA_TOP);
     UINT opts = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
     int y = top;
+    size_t from = 0;  // where the next line starts in s
     for (const WString& l : lines) {
         int w = measure(l);
         int x = rect->left;
@@ -671,6 +676,20 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
         else if (format & DT_RIGHT)
             x = rect->right - w;
         ExtTextOut(hdc, x, y, opts, rect, l.data(), static_cast<UINT>(l.size()), nullptr);
+        size_t at = l.empty() ? WString::npos : s.find(l, from);
+        if (at != WString::npos) {
+            if (underline >= at && underline < at + l.size()) {
+                size_t k = underline - at;
+                int x0 = x + measure(l.substr(0, k));
+                int x1 = x + measure(l.substr(0, k + 1));
+                RECT bar{x0, y + f->ascent + 1, x1, y + f->ascent + 2};
+                if (!(format & DT_NOCLIP)) IntersectRect(&bar, &bar, rect);
+                HBRUSH b = CreateSolidBrush(GetTextColor(hdc));
+                FillRect(hdc, &bar, b);
+                DeleteObject(b);
+            }
+            from = at + l.size();
+        }
         y += lineH;
     }
     RestoreDC(hdc, saved);
