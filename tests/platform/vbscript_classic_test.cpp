@@ -143,6 +143,8 @@ TEST(VbsClassic, RadixLiteralAfterCallName) {
         {"Sub Foo(x, y) : r = x + y : End Sub\nFoo &O17, &10", "23"},
         {"On Error Resume Next\nErr.Raise &H8000\nr = Err.Number", "32768"},
         {"Class C : Sub M(v) : r = v : End Sub : End Class\nSet o = New C\no.M &H10", "16"},
+        {"Sub Foo(x) : r = x : End Sub\nSub S() Foo &H41 : End Sub\nS", "65"},
+        {"Sub Foo(x) : r = x : End Sub\nIf False Then Foo 1 Else Foo &H43", "67"},
         // after an operand & still joins text
         {"k = \"a\" : r = k &h1", "a"},
         {"n = 5 : r = \"x\"&Hex(255)&n&&H10", "xFF516"},
@@ -585,6 +587,8 @@ TEST(VbsClassic, TypesOfConstantsAndResults) {
          "IntegerLong32768Long-1"},
         {"x = &O8", "syntax 1025"},
         {"x = &19", "syntax 1025"},
+        {"x = &H-1", "syntax 1031"},
+        {"x = &Hz", "syntax 1031"},
         {"r = UBound(5)", "error 13"},
         {"r = LBound(\"x\")", "error 13"},
     });

@@ -266,8 +266,28 @@ private:
         }
         if (i == 0) return true;
         const Token& p = out[i - 1];
+        if (p.kind == Tok::Op && p.text == u")") return AfterHeader(out, i - 1);
         return p.kind == Tok::Eol ||
                (p.kind == Tok::Ident && !p.bracketed && (p.kw == Kw::Then || p.kw == Kw::Else));
+    }
+    // Whether out[close] is the ")" of a Sub, Function or Property header.
+    static bool AfterHeader(const std::vector<Token>& out, size_t close) {
+        int depth = 0;
+        for (size_t j = close + 1; j-- > 0;) {
+            const Token& t = out[j];
+            if (t.kind == Tok::Eol) return false;
+            if (t.kind != Tok::Op) continue;
+            if (t.text == u")") ++depth;
+            if (t.text == u"(" && --depth == 0) {
+                if (j < 2 || out[j - 1].kind != Tok::Ident) return false;
+                const Token& k = out[j - 2];
+                return k.kind == Tok::Ident && !k.bracketed &&
+                       (k.kw == Kw::Sub || k.kw == Kw::Function ||
+                        text::EqualsNoCase(k.text, u"get") || text::EqualsNoCase(k.text, u"let") ||
+                        k.kw == Kw::Set);
+            }
+        }
+        return false;
     }
 
     void Push(std::vector<Token>& out, Tok k, const WChar* text) {
@@ -360,13 +380,17 @@ private:
         } else if (s_[q] == 'o' || s_[q] == 'O') {
             ++q;
         }
+        // the digits of the base; a decimal digit beyond them starts the next
+        // token ("&19" is &1 and 9, "&O8" is &O and 8: no end of statement)
         uint64_t v = 0;
+        size_t first = q;
         for (; q < s_.size(); ++q) {
             int d = text::HexDigit(s_[q]);
             if (d < 0 || d >= base) break;
             v = v * base + d;
             if (v > 0xFFFFFFFFull) Fail(1031, t);  // overflow
         }
+        if (q == first && !(q < s_.size() && s_[q] >= '0' && s_[q] <= '9')) Fail(1031, t);
         bool forceLong = q < s_.size() && s_[q] == '&';
         if (forceLong) ++q;
         p_ = q;
