@@ -487,6 +487,9 @@ void Paint(HWND h) {
         RECT rr = RowRect(h, st, i);
         LRESULT itemRes = 0;
         COLORREF rowBk = GetSysColor(COLOR_WINDOW);
+        // Each row starts from the window text colour: a selected row above
+        // must not leave its highlight text colour behind.
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         if (pre & CDRF_NOTIFYITEMDRAW)
             itemRes =
                 CustomDraw(h, dc, CDDS_ITEMPREPAINT, i, 0, rr, cdState, row.lParam, &rowBk);
@@ -523,6 +526,7 @@ void Paint(HWND h) {
             FillRect(dc, &sel, b);
             DeleteObject(b);
         }
+        const COLORREF rowText = GetTextColor(dc);
         int cols = std::max(1, ColumnCount(st));
         for (int c = 0; c < cols; ++c) {
             int sub = ColumnCount(st) ? st->columnSubItem[static_cast<size_t>(c)] : 0;
@@ -533,8 +537,8 @@ void Paint(HWND h) {
                  CDRF_SKIPDEFAULT))
                 continue;
             if (!(st = StateOf(h))) return;
-            if (selected && (sub == 0 || (st->exStyle & LVS_EX_FULLROWSELECT)))
-                SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+            const bool highlighted = selected && (sub == 0 || (st->exStyle & LVS_EX_FULLROWSELECT));
+            SetTextColor(dc, highlighted ? GetSysColor(COLOR_HIGHLIGHTTEXT) : rowText);
             if (sub == 0 && st->images[LVSIL_STATE] && (row.state & LVIS_STATEIMAGEMASK)) {
                 ImageList_Draw(st->images[LVSIL_STATE], static_cast<int>(row.state >> 12) - 1, dc,
                                cr.left, cr.top, ILD_TRANSPARENT);

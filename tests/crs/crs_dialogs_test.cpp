@@ -7,6 +7,8 @@
 #include "platform/win/controls.h"
 #include "tests/core/ui_test_util.h"
 #include "tests/formats/dbf_test_util.h"
+#include "tests/platform/win_golden.h"
+#include "platform/win/input.h"
 #include "tools/datum_table_writer.h"
 #include "resources/zres.h"
 
@@ -305,6 +307,18 @@ TEST_F(CrsDialogsTest, RightToLeftDatumsDialogIsTheMirrorImage) {
     EXPECT_EQ(rtl.bottom, ltr.bottom);
     EXPECT_EQ(rtl.left, -ltr.right);
     EXPECT_EQ(-rtl.right, ltr.left);
+}
+
+TEST_F(CrsDialogsTest, DatumsDialogPicture) {
+    win::PushModalHook([](HWND dlg) {
+        win::input::DrainQueue();
+        UpdateWindow(dlg);
+        for (HWND child : GetChildren(dlg)) UpdateWindow(child);
+        golden::Expect("crs_datums", dlg);
+        win::PressCaptionClose(dlg);
+    });
+    DatumTransformation row = Wgs84Datum();
+    ChooseDatumTransformation(nullptr, row, false);
 }
 
 }  // namespace
