@@ -393,7 +393,12 @@ void Display::Impl::Sync(HWND h) {
             flags |= Qt::FramelessWindowHint;
             if (ModelWindow* o = Find(TopLevelOf(owner))) w->setTransientParent(o);
         }
-        if (GetWindowLong(h, GWL_EXSTYLE) & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+        // Pop-ups (menus, drop-down lists, tooltips) stay on top and leave
+        // the keyboard with the window the model keeps active.
+        if (GetWindowLong(h, GWL_EXSTYLE) & WS_EX_TOPMOST) {
+            flags |= Qt::WindowStaysOnTopHint;
+            if (owner) flags |= Qt::WindowDoesNotAcceptFocus;
+        }
         w->setFlags(flags);
         w->setCursor(win::IsWaitCursor() ? Qt::BusyCursor : Qt::ArrowCursor);
     }

@@ -549,6 +549,16 @@ TEST_F(DisplayTest, OwnedWindowsAreFramelessAndFollowTheirOwner) {
     ShowWindow(owned, SW_HIDE);
     RunIdle();
     EXPECT_FALSE(qo->isVisible());
+
+    // A pop-up stays on top and does not take the keyboard.
+    HWND popup = CreateWindowEx(WS_EX_TOPMOST, u"DisplayTest", u"", WS_POPUP, 0, 0, 20, 20, main,
+                                nullptr, nullptr, nullptr);
+    ShowWindow(popup, SW_SHOW);
+    RunIdle();
+    QWindow* qp = g_display->WindowOf(popup);
+    ASSERT_TRUE(qp);
+    EXPECT_TRUE(qp->flags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(qp->flags() & Qt::WindowDoesNotAcceptFocus);
 }
 
 TEST_F(DisplayTest, ClipboardTravelsBothWays) {
