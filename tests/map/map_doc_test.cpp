@@ -41,6 +41,14 @@ std::string RunCommand(const std::string& command, int* status = nullptr) {
     return out;
 }
 
+class RecordingView : public IMapDocView {
+public:
+    void OnUpdate(win::DocumentView*, LPARAM hint) override { hints.push_back(hint); }
+    void UpdateEditToolbars() override { ++toolbarUpdates; }
+    std::vector<LPARAM> hints;
+    int toolbarUpdates = 0;
+};
+
 class MapDoc : public MapTest {
 protected:
     void SetUp() override {
@@ -279,6 +287,7 @@ TEST_F(MapDoc, CoordinateSystemDecision) {
         SCOPED_TRACE(r.what);
         win::ResetForTests();
         CMapDoc doc;
+        RecordingView view;
         doc.ResetMap(false);
         if (r.map == Geo) doc.SetMapCoordSys(MakeCoordSys(CMapDoc::kDefaultWkt), false);
         if (r.map == Proj) doc.SetMapCoordSys(MakeCoordSys(kUtm33Wkt), false);
@@ -297,7 +306,10 @@ TEST_F(MapDoc, CoordinateSystemDecision) {
         ASSERT_TRUE(layer->Open(text::FromUtf8("\\d\\" + name + ".shp").c_str()));
         layer->m_reprojectable = r.reprojectable;
         if (r.answer) win::QueueMessageBoxAnswers({r.answer});
+        doc.AddView(&view);
         bool added = doc.AddLayer(layer, 0);
+        doc.RemoveView(&view);
+        EXPECT_EQ(static_cast<int>(view.hints.size()), r.notified);
         EXPECT_EQ(added, r.added);
         if (!added) delete layer;
         auto log = win::MessageBoxLog();
@@ -487,14 +499,6 @@ TEST_F(MapDoc, AddingADocumentsLayersKeepsTheTitle) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].substr(0, 35), u"Error opening '\\maps\\broken.shp' : ");
 }
-
-class RecordingView : public IMapDocView {
-public:
-    void OnUpdate(win::DocumentView*, LPARAM hint) override { hints.push_back(hint); }
-    void UpdateEditToolbars() override { ++toolbarUpdates; }
-    std::vector<LPARAM> hints;
-    int toolbarUpdates = 0;
-};
 
 TEST_F(MapDoc, FrameworkSaveAsAndViews) {
     CMapDoc doc;
