@@ -325,4 +325,27 @@ TEST_F(SymbolDrawTest, LineWidthsScaleWithTheReferenceScale) {
     EXPECT_EQ(gdi::LiveObjectCount(), liveAtStart_);
 }
 
+// Fields set by the style pages out of range: a negative hatch number still
+// picks a row of the table (-1 is diagcross), a stock number that names no
+// brush gives the grey brush.
+TEST_F(SymbolDrawTest, BrushFieldsOutOfRange) {
+    CSymbol s(CSymbol::kTypeSimplePolygon);
+    s.m_pen.lopnStyle = PS_NULL;
+    s.m_fillColor = kRed;
+    s.m_backgroundColor = kBlue;
+    s.m_brushKind = CSymbol::kBrushHatch;
+    s.m_brushIndex = -1;
+    s.CreateBrush();
+    Canvas h(8, 8);
+    Fill(h.dc, s, MakeRings({Square(0, 0, 8, 8)}));
+    EXPECT_PICTURE(h, "brrrrrrb", "rbrrrrbr", "rrbrrbrr", "rrrbbrrr", "rrrbbrrr", "rrbrrbrr",
+                   "rbrrrrbr", "brrrrrrb");
+    s.m_brushKind = CSymbol::kBrushStock;
+    s.m_brushIndex = BLACK_PEN;  // a stock object, but not a brush
+    s.CreateBrush();
+    Canvas g(4, 2);
+    Fill(g.dc, s, MakeRings({Square(0, 0, 4, 2)}));
+    EXPECT_PICTURE(g, "++++", "++++");
+}
+
 }  // namespace
