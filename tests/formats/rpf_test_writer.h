@@ -65,6 +65,13 @@ private:
     bool big_;
 };
 
+// Unclassified, with every other security field blank (file and image
+// headers alike).
+inline void SecurityFields(Bytes& b) {
+    b.Raw("U");
+    for (size_t width : {2, 11, 2, 20, 2, 8, 4, 1, 8, 43, 1, 40, 1, 8, 15}) b.Text("", width);
+}
+
 // The whole frame file.
 inline std::string WriteFrame(const FrameSpec& f) {
     const bool big = f.bigEndian;
@@ -181,22 +188,7 @@ inline std::string WriteFrame(const FrameSpec& f) {
         h.Text("ZNTEST", 10);
         h.Raw("20260101000000");
         h.Text("CADRG test frame", 80);
-        h.Raw("U");
-        h.Text("", 2);
-        h.Text("", 11);
-        h.Text("", 2);
-        h.Text("", 20);
-        h.Text("", 2);
-        h.Text("", 8);
-        h.Text("", 4);
-        h.Text("", 1);
-        h.Text("", 8);
-        h.Text("", 43);
-        h.Text("", 1);
-        h.Text("", 40);
-        h.Text("", 1);
-        h.Text("", 8);
-        h.Text("", 15);
+        SecurityFields(h);
         h.Raw("00000");
         h.Raw("00000");
         h.Raw("0");
@@ -243,22 +235,7 @@ inline std::string WriteFrame(const FrameSpec& f) {
         s.Raw("20260101000000");
         s.Text("", 17);
         s.Text("", 80);
-        s.Raw("U");
-        s.Text("", 2);
-        s.Text("", 11);
-        s.Text("", 2);
-        s.Text("", 20);
-        s.Text("", 2);
-        s.Text("", 8);
-        s.Text("", 4);
-        s.Text("", 1);
-        s.Text("", 8);
-        s.Text("", 43);
-        s.Text("", 1);
-        s.Text("", 40);
-        s.Text("", 1);
-        s.Text("", 8);
-        s.Text("", 15);
+        SecurityFields(s);
         s.Raw("0");
         s.Text("", 42);
         s.Num(1536, 8);
