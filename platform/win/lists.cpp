@@ -863,6 +863,10 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_GETDLGCODE:
+            // While the list is down, Enter picks and Escape dismisses it
+            // instead of pressing the dialog's buttons.
+            if (st->dropped && (wp == VK_RETURN || wp == VK_ESCAPE))
+                return DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS;
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
         default:
             break;
