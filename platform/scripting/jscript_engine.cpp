@@ -8,7 +8,7 @@
 // What it does not do (the platform's JScript can): column numbers (duktape
 // reports lines only; errors give character position 0), the
 // `function Item::Event()` handler syntax, "unknown" from typeof of a member
-// whose read fails, matching an empty group under * or +.
+// whose read fails.
 // Global members are found through the names of the item's type information
 // (objects without it contribute none); a script's own `var` of such a name
 // is recognised in the common `var Name` form and then wins.

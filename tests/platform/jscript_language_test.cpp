@@ -334,6 +334,12 @@ TEST_F(JsLanguage, RegularExpressionStatics) {
          "1|3|abcd|c"},
         {u"var m = 'a1b22'.match(/\\d+/g); m.length + '|' + m.index + '|' + m.lastIndex", "2|3|5"},
         {u"var n = 0, re = /x*/g, m; while ((m = re.exec('ab')) && n < 10) n++; n", "3"},
+        // Loops over groups that can match nothing.
+        {u"var m = /()*/.exec(''); m.length + '|' + m[0] + '|' + typeof m[1]", "2||undefined"},
+        {u"String(/(a*)*b/.exec('aab')) + '|' + String(/(a|)*x/.exec('aax'))", "aab,aa|aax,a"},
+        {u"String(/()*?x/.exec('x')) + '|' + String(/(a*)+/.exec('b'))", "x,|,"},
+        {u"'aaa'.replace(/(a*)*/g, '[$1]')", "[aaa][]"},
+        {u"/^(\\s*\\w+\\s*,?)*$/.test('one, two, three')", "true"},
     });
 }
 

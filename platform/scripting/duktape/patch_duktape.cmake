@@ -95,5 +95,79 @@ zn_change("method reads known to the host bridge"
 		(void) duk_hobject_getprop(thr, (barg), (carg)); \\
 		zn_jscript_method_base = NULL; \\")
 
+# A loop over a group that matches the empty string (/()*/, /(a*)*b/)
+# recursed until the recursion limit, or looped for good when not greedy.
+# The executor now remembers the loop it went round last and the input
+# position it was at: a round that comes back to the same loop at the same
+# position matched nothing and fails, as the language wants.
+zn_change("regexp loop state"
+"	duk_uint32_t steps_count;
+	duk_uint32_t steps_limit;
+};"
+"	duk_uint32_t steps_count;
+	duk_uint32_t steps_limit;
+	const duk_uint8_t *zn_loop_pc;
+	const duk_uint8_t *zn_loop_sp;
+};")
+zn_change("regexp loop state starts empty"
+"	re_ctx.saved = NULL;
+	re_ctx.recursion_limit = DUK_USE_REGEXP_EXECUTOR_RECLIMIT;"
+"	re_ctx.saved = NULL;
+	re_ctx.zn_loop_pc = NULL;
+	re_ctx.zn_loop_sp = NULL;
+	re_ctx.recursion_limit = DUK_USE_REGEXP_EXECUTOR_RECLIMIT;")
+zn_change("no empty rounds of a lazy loop"
+"			skip = duk__bc_get_i32(re_ctx, &pc);
+			sub_sp = duk__match_regexp(re_ctx, pc, sp);
+			if (sub_sp) {
+				sp = sub_sp;
+				goto match;
+			}
+			pc += skip;
+			break;"
+"			skip = duk__bc_get_i32(re_ctx, &pc);
+			sub_sp = duk__match_regexp(re_ctx, pc, sp);
+			if (sub_sp) {
+				sp = sub_sp;
+				goto match;
+			}
+			if (skip < 0) {
+				if (re_ctx->zn_loop_pc == pc && re_ctx->zn_loop_sp == sp) {
+					goto fail;
+				}
+				re_ctx->zn_loop_pc = pc;
+				re_ctx->zn_loop_sp = sp;
+			}
+			pc += skip;
+			break;")
+zn_change("no empty rounds of a greedy loop"
+"			skip = duk__bc_get_i32(re_ctx, &pc);
+			sub_sp = duk__match_regexp(re_ctx, pc + skip, sp);
+			if (sub_sp) {
+				sp = sub_sp;
+				goto match;
+			}
+			break;"
+"			skip = duk__bc_get_i32(re_ctx, &pc);
+			if (skip < 0) {
+				const duk_uint8_t *zn_pc = re_ctx->zn_loop_pc;
+				const duk_uint8_t *zn_sp = re_ctx->zn_loop_sp;
+				if (zn_pc == pc && zn_sp == sp) {
+					goto fail;
+				}
+				re_ctx->zn_loop_pc = pc;
+				re_ctx->zn_loop_sp = sp;
+				sub_sp = duk__match_regexp(re_ctx, pc + skip, sp);
+				re_ctx->zn_loop_pc = zn_pc;
+				re_ctx->zn_loop_sp = zn_sp;
+			} else {
+				sub_sp = duk__match_regexp(re_ctx, pc + skip, sp);
+			}
+			if (sub_sp) {
+				sp = sub_sp;
+				goto match;
+			}
+			break;")
+
 file(WRITE "${DST}.tmp" "${text}")
 file(RENAME "${DST}.tmp" "${DST}")
