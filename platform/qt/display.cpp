@@ -342,6 +342,14 @@ private:
 
 // ---- windows ----
 
+// Raises and activates (a platform without stacking, as the offscreen one,
+// only activates).
+static void Activate(QWindow* w) {
+    static const bool stacks = QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (stacks) w->raise();
+    w->requestActivate();
+}
+
 // The window the virtual screen hangs from: the main window, else the first
 // shown window without an owner.
 HWND Display::Impl::Anchor() const {
@@ -406,10 +414,7 @@ void Display::Impl::Sync(HWND h) {
     Place(h);
     if (!w->isVisible()) {
         w->show();
-        if (GetActiveWindow() == h) {
-            w->raise();
-            w->requestActivate();
-        }
+        if (GetActiveWindow() == h) Activate(w);
     }
     MarkDirty(h, QRect(0, 0, INT32_MAX / 2, INT32_MAX / 2));
 }
@@ -446,10 +451,7 @@ void Display::Impl::WindowChanged(HWND h, win::WindowChange c) {
         if (!OnGui()) return;
         // The model's activation decides; the desktop follows.
         HWND active = GetActiveWindow();
-        if (ModelWindow* w = Find(active); w && !w->isActive()) {
-            w->raise();
-            w->requestActivate();
-        }
+        if (ModelWindow* w = Find(active); w && !w->isActive()) Activate(w);
         return;
     }
     if (c == win::WindowChange::Content || c == win::WindowChange::Enabled) return;
