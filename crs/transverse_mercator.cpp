@@ -40,6 +40,20 @@ void CTransverseMercator::Setup() {
     m_beta[3] = 4397.0 * n4 / 161280.0 - 11.0 * n5 / 504.0 - 830251.0 * n6 / 7257600.0;
     m_beta[4] = 4583.0 * n5 / 161280.0 - 108847.0 * n6 / 3991680.0;
     m_beta[5] = 20648693.0 * n6 / 638668800.0;
+    double* b = m_geodeticToConformal;
+    b[0] = n * (-2.0 + n * (2.0 / 3.0 + n * (4.0 / 3.0 + n * (-82.0 / 45.0 + n * (32.0 / 45.0 + n * (4642.0 / 4725.0))))));
+    b[1] = n2 * (5.0 / 3.0 + n * (-16.0 / 15.0 + n * (-13.0 / 9.0 + n * (904.0 / 315.0 + n * (-1522.0 / 945.0)))));
+    b[2] = n3 * (-26.0 / 15.0 + n * (34.0 / 21.0 + n * (8.0 / 5.0 + n * (-12686.0 / 2835.0))));
+    b[3] = n4 * (1237.0 / 630.0 + n * (-12.0 / 5.0 + n * (-24832.0 / 14175.0)));
+    b[4] = n5 * (-734.0 / 315.0 + n * (109598.0 / 31185.0));
+    b[5] = n6 * (444337.0 / 155925.0);
+    double* g = m_conformalToGeodetic;
+    g[0] = n * (2.0 + n * (-2.0 / 3.0 + n * (-2.0 + n * (116.0 / 45.0 + n * (26.0 / 45.0 + n * (-2854.0 / 675.0))))));
+    g[1] = n2 * (7.0 / 3.0 + n * (-8.0 / 5.0 + n * (-227.0 / 45.0 + n * (2704.0 / 315.0 + n * (2323.0 / 945.0)))));
+    g[2] = n3 * (56.0 / 15.0 + n * (-136.0 / 35.0 + n * (-1262.0 / 105.0 + n * (73814.0 / 2835.0))));
+    g[3] = n4 * (4279.0 / 630.0 + n * (-332.0 / 35.0 + n * (-399572.0 / 14175.0)));
+    g[4] = n5 * (4174.0 / 315.0 + n * (-144838.0 / 6237.0));
+    g[5] = n6 * (601676.0 / 22275.0);
     m_M0 = MeridianArc(DegToRad(m_latitudeOfOrigin));
 }
 
@@ -51,25 +65,11 @@ double ConformalTan(double tau, double e) {
     return tau * std::hypot(1.0, sigma) - sigma * std::hypot(1.0, tau);
 }
 
-// The inverse of ConformalTan by Newton's method (converges in 2 or 3 steps).
-double GeodeticTan(double taup, double e) {
-    const double e2m = 1.0 - e * e;
-    double tau = taup / e2m;
-    for (int i = 0; i < 6; ++i) {
-        const double taupi = ConformalTan(tau, e);
-        const double step = (taup - taupi) * (1.0 + e2m * tau * tau) /
-                            (e2m * std::hypot(1.0, tau) * std::hypot(1.0, taupi));
-        tau += step;
-        if (!(std::fabs(step) >= 1e-14 * std::max(1.0, std::fabs(tau)))) break;
-    }
-    return tau;
-}
-
 // Sums c[j] sin(2(j+1) xi) cosh(2(j+1) eta) and c[j] cos(2(j+1) xi) sinh(2(j+1) eta)
-// by the recurrences of the multiple angles (one sin, cos, sinh and cosh).
-void Harmonics(const double c[6], double xi, double eta, double* dxi, double* deta) {
-    const double s2 = std::sin(2.0 * xi), c2 = std::cos(2.0 * xi);
-    const double sh2 = std::sinh(2.0 * eta), ch2 = std::cosh(2.0 * eta);
+// from sin, cos, sinh and cosh of 2 xi and 2 eta, by the recurrences of the
+// multiple angles.
+void Harmonics(const double c[6], double s2, double c2, double sh2, double ch2, double* dxi,
+               double* deta) {
     double sk = s2, ck = c2, shk = sh2, chk = ch2;
     double sx = 0.0, se = 0.0;
     for (int j = 0; j < 6; ++j) {
@@ -83,14 +83,28 @@ void Harmonics(const double c[6], double xi, double eta, double* dxi, double* de
     *deta = se;
 }
 
+// A latitude series: the conformal latitude from the geodetic one or back,
+// lat + sum of c[j] sin(2(j+1) lat).
+double LatitudeSeries(const double c[6], double chi) {
+    const double s2 = std::sin(2.0 * chi), c2 = std::cos(2.0 * chi);
+    double sk = s2, ck = c2, sum = 0.0;
+    for (int j = 0; j < 6; ++j) {
+        sum += c[j] * sk;
+        const double sn = sk * c2 + ck * s2;
+        ck = ck * c2 - sk * s2;
+        sk = sn;
+    }
+    return chi + sum;
+}
+
 }  // namespace
 
 double CTransverseMercator::MeridianArc(double phi) const {
     // Exact at the poles, where tan phi leaves the series' domain.
     if (std::fabs(phi) >= kHalfPi) return std::copysign(m_rectifying * kHalfPi, phi);
-    const double xip = std::atan(ConformalTan(std::tan(phi), std::sqrt(m_e2)));
+    const double xip = std::atan(ConformalTan(std::tan(phi), m_e));
     double dxi = 0.0, deta = 0.0;
-    Harmonics(m_alpha, xip, 0.0, &dxi, &deta);
+    Harmonics(m_alpha, std::sin(2.0 * xip), std::cos(2.0 * xip), 0.0, 1.0, &dxi, &deta);
     return m_rectifying * (xip + dxi);
 }
 
@@ -112,39 +126,43 @@ void CTransverseMercator::TransverseMercatorForward(double phi, double omega, do
         *x = *y = std::nan("");
         return;
     }
-    const double e = std::sqrt(m_e2);
     const double cl = std::cos(omega), sl = std::sin(omega);
-    double xip, etap;
-    if (std::fabs(phi) == kHalfPi) {
-        xip = phi;
-        etap = 0.0;
-    } else {
-        const double taup = ConformalTan(std::tan(phi), e);
-        xip = std::atan2(taup, cl);
-        etap = std::asinh(sl / std::hypot(taup, cl));
-    }
+    // With chi the conformal latitude, xi' = atan2(sin chi, cos chi cos omega)
+    // and sinh eta' = cos chi sin omega / r: their double angles come from
+    // these without more transcendental calls.
+    const double chi = LatitudeSeries(m_geodeticToConformal, phi);
+    const double sc = std::sin(chi), cc = std::fabs(phi) == kHalfPi ? 0.0 : std::cos(chi);
+    const double r = std::hypot(sc, cc * cl);
+    const double sxi = sc / r, cxi = cc * cl / r;
+    const double she = cc * sl / r;
+    const double che = std::sqrt(1.0 + she * she);
+    const double xip = std::atan2(sxi, cxi);
+    const double etap = std::asinh(she);
     double dxi, deta;
-    Harmonics(m_alpha, xip, etap, &dxi, &deta);
+    Harmonics(m_alpha, 2.0 * sxi * cxi, (cxi - sxi) * (cxi + sxi), 2.0 * she * che,
+              1.0 + 2.0 * she * she, &dxi, &deta);
     *x = m_scaleFactor * m_rectifying * (etap + deta);
     *y = m_scaleFactor * (m_rectifying * (xip + dxi) - m_M0);
 }
 
 void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* phi,
                                                     double* dlambda) const {
-    const double e = std::sqrt(m_e2);
     const double xi = (y / m_scaleFactor + m_M0) / m_rectifying;
     const double eta = x / (m_scaleFactor * m_rectifying);
+    const double ex = std::exp(2.0 * eta), rex = 1.0 / ex;
     double dxi, deta;
-    Harmonics(m_beta, xi, eta, &dxi, &deta);
+    Harmonics(m_beta, std::sin(2.0 * xi), std::cos(2.0 * xi), 0.5 * (ex - rex), 0.5 * (ex + rex),
+              &dxi, &deta);
     const double xip = xi - dxi, etap = eta - deta;
-    const double shp = std::sinh(etap), cxp = std::cos(xip);
+    const double shp = std::sinh(etap), cxp = std::cos(xip), sxp = std::sin(xip);
     const double r = std::hypot(shp, cxp);
     *dlambda = std::atan2(shp, cxp);
     if (r == 0.0) {
         *phi = std::copysign(kHalfPi, xip);
         return;
     }
-    *phi = std::atan(GeodeticTan(std::sin(xip) / r, e));
+    // The conformal latitude, then the geodetic one by its series.
+    *phi = LatitudeSeries(m_conformalToGeodetic, std::atan2(sxp, r));
 }
 
 void CTransverseMercator::SetUtmZone(int zone) {

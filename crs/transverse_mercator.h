@@ -33,6 +33,8 @@ public:
     double m_rectifying = 0.0;  // A: the meridian's length over 2 pi
     double m_alpha[6] = {};     // Kruger's coefficients, forward
     double m_beta[6] = {};      // and inverse
+    double m_geodeticToConformal[6] = {};  // latitude series, forward
+    double m_conformalToGeodetic[6] = {};  // and inverse
     double m_M0 = 0.0;          // meridian arc to the latitude of origin
     int m_utmZone = 0;  // 0 when none was set
 };
