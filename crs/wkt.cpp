@@ -303,19 +303,28 @@ bool CWktCoordSys::ParseWkt(WStringView wkt) {
     }
 }
 
-// "Polar_Stereographic" as desktop tools write it: the latitude of origin
-// (or the standard parallel, when one is given) exactly at a pole is the
-// polar aspect of the stereographic; any other standard parallel is not.
+// "Polar_Stereographic" (or "Stereographic_North_Pole", "..._South_Pole") as
+// desktop tools write it: the latitude of origin (or the standard parallel,
+// when one is given) exactly at a pole is the polar aspect of the
+// stereographic; any other standard parallel is not.
 bool CWktCoordSys::IsPolarAtThePole(WStringView name) {
-    if (!text::EqualsNoCase(name, u"Polar_Stereographic")) return false;
-    bool hasParallel = false;
-    for (const Parameter& p : m_parameters)
-        if (GetCrsCodeFromName(p.name) == 100025) hasParallel = true;
+    if (!text::EqualsNoCase(name, u"Polar_Stereographic") &&
+        !text::EqualsNoCase(name, u"Stereographic_North_Pole") &&
+        !text::EqualsNoCase(name, u"Stereographic_South_Pole"))
+        return false;
+    bool hasParallel = false, hasScale = false;
+    for (const Parameter& p : m_parameters) {
+        const int32_t code = GetCrsCodeFromName(p.name);
+        if (code == 100025) hasParallel = true;
+        if (code == 100003) hasScale = true;
+    }
     const double pole = hasParallel ? m_standardParallel1 : m_latitudeOfOrigin;
     const double quarter = 90.0 / AngularUnitInDegrees(m_angularUnitFactor);
     if (std::fabs(pole) != quarter) return false;
-    // The aspect follows the latitude of origin.
+    // The aspect follows the latitude of origin; a pole given as the standard
+    // parallel is true to scale there.
     m_latitudeOfOrigin = pole;
+    if (!hasScale) m_scaleFactor = 1.0;
     return true;
 }
 

@@ -303,6 +303,29 @@ TEST_F(WktTest, ParametersNamesAndSpheres) {
         EXPECT_EQ(cs->m_projectionCode, c.code);
         EXPECT_EQ(w.m_projectionSupported, c.code != 0);
     }
+    // The other names desktop tools give it, with the pole as standard parallel.
+    struct Named {
+        const char16_t* name;
+        const char16_t* parameters;
+        int32_t code;
+    } named[] = {
+        {u"Stereographic_North_Pole", u",PARAMETER[\"Standard_Parallel_1\",90]", 43026},
+        {u"Stereographic_South_Pole", u",PARAMETER[\"Standard_Parallel_1\",-90]", 43026},
+        {u"Stereographic_South_Pole", u",PARAMETER[\"Standard_Parallel_1\",-71]", 0},
+    };
+    for (const Named& c : named) {
+        SCOPED_TRACE(text::ToUtf8(c.parameters));
+        CWktCoordSys w;
+        ASSERT_TRUE(w.ParseWkt(build(c.name, c.parameters)));
+        auto cs = w.CreateProjection();
+        EXPECT_EQ(cs->m_projectionCode, c.code);
+        EXPECT_EQ(w.m_projectionSupported, c.code != 0);
+        if (c.code == 0) continue;
+        // True to scale at the pole: 1 degree from it lies 111.7 km out (in furlongs).
+        double x, y;
+        cs->GeographicToProjected(0, std::copysign(89, cs->m_latitudeOfOrigin), &x, &y);
+        EXPECT_NEAR(std::hypot(x, y) * 201.168, 111700, 20) << x << " " << y;
+    }
     CWktCoordSys known;
     ASSERT_TRUE(known.ParseWkt(build(u"Transverse_Mercator", u"")));
     known.CreateProjection();
