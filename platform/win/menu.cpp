@@ -9,6 +9,7 @@
 #include "platform/res/resource.h"
 #include "platform/win/controls.h"
 #include "platform/win/dialog.h"
+#include "platform/win/menu_window.h"
 
 namespace {
 
@@ -337,9 +338,18 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
     if (owner && !(flags & TPM_NONOTIFY))
         SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
     if (!Get(menu)) return FALSE;
-    DrawOwnerItems(menu, owner);
+    UINT chosen = 0;
+    if (M().responder) {
+        DrawOwnerItems(menu, owner);
+        if (!Get(menu)) return FALSE;
+        chosen = M().responder(menu, POINT{x, y}, owner);
+    } else if (win::detail::WantRealWindows()) {
+        // The loop sends WM_INITMENUPOPUP for cascades; the top one is sent.
+        chosen = win::detail::RunPopupMenu(menu, flags | TPM_NONOTIFY, x, y, owner);
+    } else {
+        DrawOwnerItems(menu, owner);
+    }
     if (!Get(menu)) return FALSE;
-    UINT chosen = M().responder ? M().responder(menu, POINT{x, y}, owner) : 0;
     if (chosen) {
         Item* it = FindItem(menu, chosen, MF_BYCOMMAND);
         if (!it || (it->flags & (MF_GRAYED | MF_DISABLED))) chosen = 0;
@@ -357,7 +367,11 @@ void SetPopupMenuResponder(PopupMenuResponder responder) {
 std::vector<PopupMenuRecord> PopupMenuLog() {
     return M().log;
 }
+void UseRealWindows(bool on) {
+    win::detail::SetRealWindowsForTests(on);
+}
 void ResetMenus() {
+    win::detail::SetRealWindowsForTests(false);
     M().menus.clear();
     M().responder = nullptr;
     M().log.clear();

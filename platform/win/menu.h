@@ -20,6 +20,11 @@ constexpr UINT MF_OWNERDRAW = 0x0100;  // the text argument is the item's data
 constexpr UINT MF_BYPOSITION = 0x0400;
 constexpr UINT MF_SEPARATOR = 0x0800;
 constexpr UINT TPM_LEFTALIGN = 0x0000;
+constexpr UINT TPM_CENTERALIGN = 0x0004;
+constexpr UINT TPM_RIGHTALIGN = 0x0008;
+constexpr UINT TPM_TOPALIGN = 0x0000;
+constexpr UINT TPM_VCENTERALIGN = 0x0010;
+constexpr UINT TPM_BOTTOMALIGN = 0x0020;
 constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 constexpr UINT TPM_NONOTIFY = 0x0080;
 constexpr UINT TPM_RETURNCMD = 0x0100;
@@ -97,6 +102,10 @@ namespace win {
 // command id (0 dismisses). Without one, every pop-up is dismissed.
 using PopupMenuResponder = std::function<UINT(HMENU menu, POINT at, HWND owner)>;
 void SetPopupMenuResponder(PopupMenuResponder responder);
+// Without a responder, pop-up menus (and the other scripted dialogs that
+// support it) become real windows with their own loop when a display is
+// present; this asks for them on the null backend too (tests).
+void UseRealWindows(bool on);
 struct PopupMenuRecord {
     HMENU menu;
     POINT at;

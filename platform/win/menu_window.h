@@ -1,0 +1,15 @@
+// Internal to the window system: pop-up menus shown as real windows.
+#pragma once
+
+#include "platform/win/window.h"
+
+namespace win::detail {
+
+// Real windows replace the scripted answers when a display is present, or
+// when a test asks for them on the null backend.
+bool WantRealWindows();
+void SetRealWindowsForTests(bool on);
+// Shows the menu and runs its loop; the chosen command, or 0.
+UINT RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
+
+}  // namespace win::detail
