@@ -11,5 +11,7 @@ bool WantRealWindows();
 void SetRealWindowsForTests(bool on);
 // Shows the menu and runs its loop; the chosen command, or 0.
 UINT RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
+// Shows a message box and runs its loop; the answer, or 0 when it could not.
+int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT type);
 
 }  // namespace win::detail

@@ -4,6 +4,8 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/win/menu_window.h"
+
 namespace win {
 
 namespace {
@@ -150,6 +152,8 @@ int MessageBox(HWND owner, const WChar* text, const WChar* caption, UINT type) {
         if (disabled && IsWindow(top)) EnableWindow(top, true);
         if (focus && IsWindow(focus) && !GetFocus()) SetFocus(focus);  // back where it was
     }
+    if (!answer && !responder && detail::WantRealWindows())
+        answer = detail::RunMessageBox(owner, rec.text, rec.caption, type);
     auto buttons = MessageBoxButtons(type);
     if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end())
         answer = MessageBoxDefaultAnswer(type);
