@@ -190,25 +190,26 @@ private:
     bool m_editing = false;
 };
 
-// An image layer (kinds 1 to 4): its extent comes from the test.
-class CTestImageLayer : public CLayer {
+// A layer whose dataset always opens and that draws nothing.
+class CStubLayer : public CLayer {
 public:
-    explicit CTestImageLayer(LayerKind kind);
     bool OpenDataset(const WString&) override { return true; }
     void CloseDataset() override {}
     void OnViewChanged() override {}
     bool Draw(HDC, HDC, double) override { return true; }
+};
+
+// An image layer (kinds 1 to 4): its extent comes from the test.
+class CTestImageLayer : public CStubLayer {
+public:
+    explicit CTestImageLayer(LayerKind kind);
     static CDoubleRect s_extent;
 };
 
 // An extension feature layer with its handle.
-class CTestExtensionLayer : public CLayer {
+class CTestExtensionLayer : public CStubLayer {
 public:
     CTestExtensionLayer();
-    bool OpenDataset(const WString&) override { return true; }
-    void CloseDataset() override {}
-    void OnViewChanged() override {}
-    bool Draw(HDC, HDC, double) override { return true; }
     static uint32_t s_nextHandle;
 };
 
