@@ -86,18 +86,38 @@ void RegisterSystemClass(const WChar* name, WNDPROC proc, UINT style) {
     T().classes.push_back(std::move(e));
 }
 
+namespace {
+bool Mirrored(const Window* w) {
+    return w && (w->exStyle & WS_EX_LAYOUTRTL);
+}
+}  // namespace
+
+RECT ScreenRect(HWND hwnd) {
+    Window* w = Find(hwnd);
+    if (!w) return RECT{};
+    if (!w->parent) return w->rect;
+    // A child's rectangle is in its parent's client coordinates; in a
+    // mirrored parent x runs from the client area's right edge.
+    POINT o = ClientOrigin(w->parent);
+    Window* p = Find(w->parent);
+    if (Mirrored(p)) {
+        RECT pc;
+        GetClientRect(w->parent, &pc);
+        int right = o.x + pc.right;
+        return RECT{right - w->rect.right, o.y + w->rect.top, right - w->rect.left,
+                    o.y + w->rect.bottom};
+    }
+    return RECT{o.x + w->rect.left, o.y + w->rect.top, o.x + w->rect.right, o.y + w->rect.bottom};
+}
+
 POINT ClientOrigin(HWND hwnd) {
     POINT p;
     Window* w = Find(hwnd);
     if (!w) return p;
     RECT m = GetNonClientMargins(w->style, w->exStyle);
-    p.x = w->rect.left + m.left;
-    p.y = w->rect.top + m.top;
-    if (w->parent) {
-        POINT o = ClientOrigin(w->parent);
-        p.x += o.x;
-        p.y += o.y;
-    }
+    RECT r = ScreenRect(hwnd);
+    p.x = r.left + m.left;
+    p.y = r.top + m.top;
     return p;
 }
 
@@ -674,14 +694,7 @@ RECT GetNonClientMargins(DWORD style, DWORD exStyle) {
 bool GetWindowRect(HWND hwnd, RECT* rect) {
     Window* w = Find(hwnd);
     if (!w || !rect) return false;
-    *rect = w->rect;
-    if (w->parent) {
-        POINT o = ClientOrigin(w->parent);
-        rect->left += o.x;
-        rect->right += o.x;
-        rect->top += o.y;
-        rect->bottom += o.y;
-    }
+    *rect = ScreenRect(hwnd);
     return true;
 }
 
@@ -694,31 +707,55 @@ bool GetClientRect(HWND hwnd, RECT* rect) {
     return true;
 }
 
+namespace {
+// The screen x of client x 0 and the direction x runs in: a mirrored window
+// counts from the right edge of its client area leftwards.
+void ClientAxis(HWND hwnd, POINT* origin, int* dir) {
+    *origin = ClientOrigin(hwnd);
+    *dir = 1;
+    if (Mirrored(Find(hwnd))) {
+        RECT c;
+        GetClientRect(hwnd, &c);
+        origin->x += c.right;
+        *dir = -1;
+    }
+}
+}  // namespace
+
 bool ClientToScreen(HWND hwnd, POINT* pt) {
     if (!IsWindow(hwnd) || !pt) return false;
-    POINT o = ClientOrigin(hwnd);
-    pt->x += o.x;
+    POINT o;
+    int dir;
+    ClientAxis(hwnd, &o, &dir);
+    pt->x = o.x + dir * pt->x;
     pt->y += o.y;
     return true;
 }
 
 bool ScreenToClient(HWND hwnd, POINT* pt) {
     if (!IsWindow(hwnd) || !pt) return false;
-    POINT o = ClientOrigin(hwnd);
-    pt->x -= o.x;
+    POINT o;
+    int dir;
+    ClientAxis(hwnd, &o, &dir);
+    pt->x = dir * (pt->x - o.x);
     pt->y -= o.y;
     return true;
 }
 
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
-    POINT a = from ? ClientOrigin(from) : POINT{};
-    POINT b = to ? ClientOrigin(to) : POINT{};
-    int dx = a.x - b.x, dy = a.y - b.y;
+    // Point by point, so that a rectangle mapped into (or out of) a
+    // mirrored window has its left and right exchanged.
+    POINT a{}, b{};
+    int da = 1, db = 1;
+    if (from) ClientAxis(from, &a, &da);
+    if (to) ClientAxis(to, &b, &db);
     for (UINT i = 0; i < count; ++i) {
-        points[i].x += dx;
-        points[i].y += dy;
+        int sx = a.x + da * points[i].x;
+        points[i].x = db * (sx - b.x);
+        points[i].y += a.y - b.y;
     }
-    return static_cast<int>(MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy)));
+    int dx = da == db ? (a.x - b.x) * db : 0;
+    return static_cast<int>(MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(a.y - b.y)));
 }
 
 bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {

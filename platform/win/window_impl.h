@@ -78,8 +78,10 @@ void RegisterSystemClass(const WChar* name, WNDPROC proc, UINT style);
 // Registers the built-in control and dialog classes once.
 void EnsureSystemClasses();
 
-// Screen origin of the client area.
+// Screen origin (top-left) of the client area, and the window's rectangle
+// on the screen (a child of a mirrored window is placed mirrored).
 POINT ClientOrigin(HWND hwnd);
+RECT ScreenRect(HWND hwnd);
 // The window's thread's queue wakes up (a timer or paint became pending).
 void WakeThread(DWORD thread);
 // Drops the timers of a window being destroyed.
