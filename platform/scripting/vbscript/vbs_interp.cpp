@@ -67,6 +67,50 @@ void PutValue(uint16_t flags, ArgList& args) {
     last.val = std::move(v);
 }
 
+// Arithmetic of Integers, Longs and Doubles without the general conversions;
+// false where the general path decides (other types, zero divisors, overflow).
+bool FastArith(Op op, const VARIANT* l, const VARIANT* r, Value* out) {
+    auto isInt = [](const VARIANT* v) { return v->vt == VT_I2 || v->vt == VT_I4; };
+    auto intOf = [](const VARIANT* v) -> int64_t { return v->vt == VT_I2 ? v->iVal : v->lVal; };
+    if (isInt(l) && isInt(r)) {
+        if (op != Op::IDiv && op != Op::Mod) return false;
+        int64_t x = intOf(l), y = intOf(r);
+        if (y == 0) return false;
+        int64_t z = op == Op::IDiv ? x / y : x % y;
+        if (l->vt == VT_I2 && r->vt == VT_I2 && z >= -32768 && z <= 32767)
+            VariantFromShort(out->Receive(), int16_t(z));
+        else if (z >= INT32_MIN && z <= INT32_MAX)
+            VariantFromLong(out->Receive(), int32_t(z));
+        else
+            return false;
+        return true;
+    }
+    if ((l->vt != VT_R8 && !isInt(l)) || (r->vt != VT_R8 && !isInt(r))) return false;
+    double x = l->vt == VT_R8 ? l->dblVal : double(intOf(l));
+    double y = r->vt == VT_R8 ? r->dblVal : double(intOf(r));
+    double z;
+    switch (op) {
+        case Op::Add:
+            z = x + y;
+            break;
+        case Op::Sub:
+            z = x - y;
+            break;
+        case Op::Mul:
+            z = x * y;
+            break;
+        case Op::Div:
+            if (y == 0) return false;
+            z = x / y;
+            break;
+        default:
+            return false;
+    }
+    if (!std::isfinite(z)) return false;
+    VariantFromDouble(out->Receive(), z);
+    return true;
+}
+
 // What a comparison operand was written as (a negated number is computed).
 Lit LiteralKind(const Expr* e) {
     while (e->kind == EK::Paren) e = static_cast<const ParenExpr*>(e)->e.get();  // ("5") too
@@ -1183,6 +1227,7 @@ void Interp::EvalBinary(const BinaryExpr* b, Frame& f, Value* out) {
                     return;
                 }
             }
+            if (FastArith(b->op, l, r, out)) return;
             Arith(b->op, l, r, out);
             return;
         case Op::Concat:
