@@ -346,12 +346,15 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
     const int64_t shpSize = knownShp >= 0 ? knownShp : fioGetSize(h->shp);
     int64_t shxSize = knownShx >= 0 ? knownShx : fioGetSize(h->shx);
     // An append cut short by the end of the process leaves at most one
-    // record that the `.shx` header does not count: its entry and row go
-    // before the next one is written.
+    // record that the `.shx` header does not count: its entry (always
+    // written before its row) and perhaps its row go before the next one is
+    // written. Anything else out of step is refused below, never cut.
     const int count = ShpGetRecordCount(h);
-    if (shxSize == 100 + 8 * static_cast<int64_t>(count + 1) && TruncateAt(h->shx, shxSize - 8))
+    if (h->shxRecords == count && shxSize == 100 + 8 * static_cast<int64_t>(count + 1) &&
+        DbfGetRecordCount(h->table) <= count + 1 && TruncateAt(h->shx, shxSize - 8)) {
         shxSize -= 8;
-    if (DbfGetRecordCount(h->table) == count + 1) DbfSetRecordCount(h->table, count);
+        if (DbfGetRecordCount(h->table) == count + 1) DbfSetRecordCount(h->table, count);
+    }
     if (shpSize < 100 || shxSize < 100) return Fail(h, kShpErrRead), -1;
     if (shpSize + 8 + static_cast<int64_t>(size) > kShpMaxFileSize ||
         shxSize + 8 > kShpMaxFileSize || shxSize != 100 + 8 * static_cast<int64_t>(count) ||

@@ -686,6 +686,35 @@ TEST_F(ShapeEngineTest, KilledAppendLeavesFilesEveryReaderAgreesOn) {
     EXPECT_GT(grew, 10);
 }
 
+// Only what a killed append of ours leaves is cut back: a table with a row
+// more than the shapes, or a `.shx` that counts an entry more than the
+// table, is refused and kept as it is.
+TEST_F(ShapeEngineTest, AppendNeverCutsWhatOthersWrote) {
+    ShpHandle h = ShpCreate(u"\\o.shp", kShapePoint, 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ShpAppendPointXY(h, 1, 1), 0);
+    ASSERT_EQ(ShpAppendPointXY(h, 2, 2), 1);
+    ASSERT_EQ(DbfWriteRecord(ShpGetTable(h), kDbfAppend), 1);  // a row without a shape
+    EXPECT_EQ(ShpGetRecordCount(h), 2);
+    EXPECT_EQ(ShpAppendPointXY(h, 3, 3), -1);
+    EXPECT_EQ(ShpGetError(h), kShpErrFileLimit);
+    EXPECT_EQ(DbfGetRecordCount(ShpGetTable(h)), 3);
+    ShpClose(h);
+
+    // A table one row short of a counted `.shx`.
+    h = ShpCreate(u"\\p.shp", kShapePoint, 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(ShpAppendPointXY(h, i, i), i);
+    ShpClose(h);
+    const std::string pshx = Get("p.shx");
+    h = ShpOpen(u"\\p.shp", kShpReadWrite);
+    ASSERT_EQ(DbfSetRecordCount(ShpGetTable(h), 2), 1);
+    const std::string cut = Get("p.dbf");
+    EXPECT_EQ(ShpAppendPointXY(h, 9, 9), -1);
+    ShpClose(h);
+    EXPECT_EQ(Get("p.shx"), pshx);
+    EXPECT_EQ(Get("p.dbf"), cut);
+}
+
 TEST_F(ShapeEngineTest, FilesFromOtherProgramsReadCorrectly) {
     REQUIRE_TOOL("shpadd");
     REQUIRE_TOOL("ogr2ogr");
