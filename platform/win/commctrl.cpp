@@ -15,6 +15,7 @@ void InitCommonControls() {
         RegisterSystemClass(TRACKBAR_CLASS, TrackBarProc, 0);
         RegisterSystemClass(UPDOWN_CLASS, UpDownProc, 0);
         RegisterSystemClass(DATETIMEPICK_CLASS, DateTimeProc, 0);
+        RegisterSystemClass(MONTHCAL_CLASS, MonthCalProc, 0);
         RegisterSystemClass(TOOLTIPS_CLASS, ToolTipProc, 0);
         RegisterSystemClass(STATUSCLASSNAME, StatusBarProc, 0);
         RegisterSystemClass(TOOLBARCLASSNAME, ToolbarProc, CS_DBLCLKS);

@@ -21,6 +21,7 @@ inline constexpr const WChar* PROGRESS_CLASS = u"msctls_progress32";
 inline constexpr const WChar* TRACKBAR_CLASS = u"msctls_trackbar32";
 inline constexpr const WChar* UPDOWN_CLASS = u"msctls_updown32";
 inline constexpr const WChar* DATETIMEPICK_CLASS = u"SysDateTimePick32";
+inline constexpr const WChar* MONTHCAL_CLASS = u"SysMonthCal32";
 inline constexpr const WChar* TOOLTIPS_CLASS = u"tooltips_class32";
 inline constexpr const WChar* STATUSCLASSNAME = u"msctls_statusbar32";
 inline constexpr const WChar* TOOLBARCLASSNAME = u"ToolbarWindow32";

@@ -5,6 +5,7 @@
 
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -54,7 +55,53 @@ struct PickerState : ControlState {
     DWORD rangeFlags = 0;
     SYSTEMTIME range[2]{};
     bool dropped = false;
+    HWND calendar = nullptr;  // the open drop-down
 };
+
+// The drop-down calendar: the month shown and the picker it belongs to.
+struct CalendarState : ControlState {
+    HWND picker = nullptr;
+    int year = 2000, month = 1;
+};
+
+// Parts of the picker: the no-date box at the left, the drop button at the
+// right.
+RECT CheckRect(HWND h) {
+    RECT r;
+    GetClientRect(h, &r);
+    int s = win::look::CheckSize();
+    int top = (r.bottom - s) / 2;
+    return RECT{2, top, 2 + s, top + s};
+}
+RECT DropRect(HWND h) {
+    RECT r;
+    GetClientRect(h, &r);
+    return RECT{std::max<LONG>(0, r.right - GetSystemMetrics(SM_CXVSCROLL)), 0, r.right, r.bottom};
+}
+
+// Calendar layout: title row, weekday row, six week rows of seven days.
+struct CalendarLayout {
+    int cell = 0, rowH = 0;
+    RECT title{}, prev{}, next{};
+    int gridTop = 0;
+};
+CalendarLayout LayoutCalendar(HWND cal) {
+    RECT r;
+    GetClientRect(cal, &r);
+    CalendarLayout l;
+    l.cell = (r.right - 2) / 7;
+    l.rowH = (r.bottom - 2) / 8;
+    l.title = RECT{1, 1, r.right - 1, 1 + l.rowH};
+    l.prev = RECT{2, 2, 2 + l.rowH - 2, l.rowH};
+    l.next = RECT{r.right - l.rowH, 2, r.right - 2, l.rowH};
+    l.gridTop = 1 + 2 * l.rowH;
+    return l;
+}
+RECT DayCell(const CalendarLayout& l, int index) {
+    int col = index % 7, row = index / 7;
+    return RECT{1 + col * l.cell, l.gridTop + row * l.rowH, 1 + (col + 1) * l.cell,
+                l.gridTop + (row + 1) * l.rowH};
+}
 
 WString DefaultFormat(HWND h) {
     DWORD style = StyleOf(h);
@@ -193,6 +240,151 @@ WString DateTimePickerText(HWND picker) {
 
 }  // namespace win
 
+namespace {
+
+void CloseCalendar(HWND picker, PickerState* st) {
+    HWND cal = st->calendar;
+    st->calendar = nullptr;
+    if (cal && IsWindow(cal)) {
+        if (GetCapture() == cal) ReleaseCapture();
+        DestroyWindow(cal);
+    }
+    if (!(st = Control<PickerState>(picker))) return;
+    st->dropped = false;
+    InvalidateRect(picker, nullptr, false);
+    SendNotify(picker, DTN_CLOSEUP);
+}
+
+void OpenCalendar(HWND picker, PickerState* st) {
+    SendNotify(picker, DTN_DROPDOWN);
+    if (!(st = Control<PickerState>(picker))) return;
+    st->dropped = true;
+    RECT wr;
+    GetWindowRect(picker, &wr);
+    int w = win::theme::Scale(150), h = win::theme::Scale(130);
+    int x = std::clamp(static_cast<int>(wr.left), 0,
+                       std::max(0, GetSystemMetrics(SM_CXSCREEN) - w));
+    HWND cal = CreateWindowEx(WS_EX_TOPMOST, MONTHCAL_CLASS, u"", WS_POPUP | WS_BORDER, x,
+                              wr.bottom, w, h, picker, nullptr, nullptr, nullptr);
+    if (!cal) return;
+    auto* cs = EnsureControl<CalendarState>(cal);
+    cs->picker = picker;
+    SYSTEMTIME t = st->time;
+    if (st->none) GetLocalTime(&t);
+    cs->year = t.wYear;
+    cs->month = t.wMonth;
+    st->calendar = cal;
+    ShowWindow(cal, SW_SHOWNA);
+    SetCapture(cal);
+    InvalidateRect(picker, nullptr, false);
+}
+
+void PaintPicker(HWND h, PickerState* st, HDC dc) {
+    RECT rc;
+    GetClientRect(h, &rc);
+    bool enabled = IsWindowEnabled(h);
+    FillRect(dc, &rc, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+    SelectObject(dc, win::look::ControlFont(h));
+    RECT text = rc;
+    text.left += 2;
+    if (StyleOf(h) & DTS_SHOWNONE) {
+        RECT box = CheckRect(h);
+        win::look::CheckBox(dc, box, st->none ? 0 : 1, enabled, false);
+        text.left = box.right + 3;
+    }
+    if (!(StyleOf(h) & DTS_UPDOWN)) {
+        RECT b = DropRect(h);
+        win::look::ArrowButton(dc, b, win::look::Arrow::Down, st->dropped, enabled);
+        text.right = b.left;
+    }
+    COLORREF ink = GetSysColor(enabled && !st->none ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+    // The date stays shown (greyed) while the no-date box is clear.
+    WString t = win::FormatPickerTime(st->format.empty() ? DefaultFormat(h) : st->format, st->time);
+    win::look::Label(dc, t, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, true, ink);
+}
+
+}  // namespace
+
+LRESULT MonthCalProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* cs = Control<CalendarState>(h);
+    if (!cs) return DefWindowProc(h, msg, wp, lp);
+    HWND picker = cs->picker;
+    auto* ps = Control<PickerState>(picker);
+    CalendarLayout l = LayoutCalendar(h);
+    int first = DayOfWeek(cs->year, cs->month, 1);
+    switch (msg) {
+        case WM_PAINT: {
+            ControlPaint p(h, COLOR_WINDOW);
+            HDC dc = p.dc();
+            if (!dc) return 0;
+            SelectObject(dc, win::look::ControlFont(picker));
+            win::look::FillSys(dc, l.title, COLOR_ACTIVECAPTION);
+            WString title = WString(kMonths[cs->month - 1]) + u" " + text::IntToText(cs->year);
+            win::look::Label(dc, title, l.title, DT_CENTER | DT_VCENTER | DT_SINGLELINE, true,
+                             GetSysColor(COLOR_CAPTIONTEXT));
+            win::look::ArrowButton(dc, l.prev, win::look::Arrow::Left, false, true);
+            win::look::ArrowButton(dc, l.next, win::look::Arrow::Right, false, true);
+            for (int d = 0; d < 7; ++d) {
+                RECT c = DayCell(l, d);
+                OffsetRect(&c, 0, -l.rowH);
+                win::look::Label(dc, WString(1, kDays[d][0]), c,
+                                 DT_CENTER | DT_VCENTER | DT_SINGLELINE, true,
+                                 GetSysColor(COLOR_ACTIVECAPTION));
+            }
+            RECT line{1, l.gridTop - 1, 1 + 7 * l.cell, l.gridTop};
+            win::look::FillSys(dc, line, COLOR_GRAYTEXT);
+            int days = DaysIn(cs->year, cs->month);
+            for (int d = 1; d <= days; ++d) {
+                RECT c = DayCell(l, first + d - 1);
+                bool sel = ps && !ps->none && ps->time.wYear == cs->year &&
+                           ps->time.wMonth == cs->month && ps->time.wDay == d;
+                if (sel) win::look::FillSys(dc, c, COLOR_HIGHLIGHT);
+                win::look::Label(dc, text::IntToText(d), c, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+                                 true, GetSysColor(sel ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+            }
+            return 0;
+        }
+        case WM_LBUTTONDOWN: {
+            POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            RECT rc;
+            GetClientRect(h, &rc);
+            if (!ps) return 0;
+            if (!PtInRect(&rc, pt)) {  // a tap outside closes it unchanged
+                CloseCalendar(picker, ps);
+                return 0;
+            }
+            if (PtInRect(&l.prev, pt) || PtInRect(&l.next, pt)) {
+                int m = cs->month + (PtInRect(&l.prev, pt) ? -1 : 1);
+                if (m < 1) m = 12, --cs->year;
+                if (m > 12) m = 1, ++cs->year;
+                cs->month = m;
+                InvalidateRect(h, nullptr, false);
+                return 0;
+            }
+            if (pt.y < l.gridTop || l.cell <= 0 || l.rowH <= 0) return 0;
+            int index = (pt.x - 1) / l.cell + 7 * ((pt.y - l.gridTop) / l.rowH);
+            int day = index - first + 1;
+            if (day < 1 || day > DaysIn(cs->year, cs->month)) return 0;
+            SYSTEMTIME when = ps->time;
+            when.wYear = static_cast<uint16_t>(cs->year);
+            when.wMonth = static_cast<uint16_t>(cs->month);
+            when.wDay = static_cast<uint16_t>(day);
+            if (Valid(when) && InRange(ps, when)) {
+                bool changed = ps->none || Compare(ps->time, when) != 0;
+                ps->time = when;
+                ps->time.wDayOfWeek = static_cast<uint16_t>(DayOfWeek(cs->year, cs->month, day));
+                ps->none = false;
+                if (changed) NotifyChange(picker, ps);
+            }
+            if ((ps = Control<PickerState>(picker))) CloseCalendar(picker, ps);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return DefWindowProc(h, msg, wp, lp);
+}
+
 LRESULT DateTimeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     PickerState* st = Control<PickerState>(h);
     if (!st) {
@@ -262,16 +454,28 @@ LRESULT DateTimeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             SendNotify(h, NM_KILLFOCUS);
             return 0;
         case WM_PAINT: {
-            ControlPaint p(h);
-            if (p.dc()) {
-                RECT r;
-                GetClientRect(h, &r);
-                r.left += 2;
-                DrawTextIn(p.dc(), win::DateTimePickerText(h), r,
-                           DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-            }
+            ControlPaint p(h, -1);
+            if (p.dc()) PaintPicker(h, st, p.dc());
             return 0;
         }
+        case WM_LBUTTONDOWN: {
+            POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            if (!IsWindowEnabled(h)) return 0;
+            SetFocus(h);
+            if (!(st = Control<PickerState>(h))) return 0;
+            RECT box = CheckRect(h), drop = DropRect(h);
+            if ((StyleOf(h) & DTS_SHOWNONE) && PtInRect(&box, pt)) {
+                win::DateTimeUserCheck(h, st->none);
+                return 0;
+            }
+            if (!(StyleOf(h) & DTS_UPDOWN) && PtInRect(&drop, pt) && !st->dropped)
+                OpenCalendar(h, st);
+            return 0;
+        }
+        case WM_DESTROY:
+            if (st->calendar && IsWindow(st->calendar)) DestroyWindow(st->calendar);
+            st->calendar = nullptr;
+            return 0;
         default:
             break;
     }

@@ -166,4 +166,39 @@ TEST_F(WinCommonInputTest, ListViewTap) {
         });
 }
 
+TEST_F(WinCommonInputTest, DateTimePickFromTheCalendar) {
+    auto feb = [](HWND h) {
+        SYSTEMTIME t{};
+        t.wYear = 2024;
+        t.wMonth = 2;
+        t.wDay = 1;
+        SendMessage(h, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+    };
+    SYSTEMTIME want{};
+    Same(
+        DATETIMEPICK_CLASS, 0, 110, 20, feb,
+        [&want](HWND h) {
+            SendMessage(h, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&want));
+            want.wDay = 14;
+            win::DateTimeUserPick(h, want);
+        },
+        [](HWND h) {
+            RECT r;
+            GetClientRect(h, &r);
+            win::input::TapAt(h, POINT{r.right - 4, 8});
+            win::input::DrainQueue();
+            HWND cal = FindWindow(MONTHCAL_CLASS, nullptr);
+            ASSERT_NE(cal, nullptr);
+            // 1 February 2024 is a Thursday: the 14th is a Wednesday in the
+            // third week row.
+            RECT c;
+            GetClientRect(cal, &c);
+            int cell = (c.right - 2) / 7, row = (c.bottom - 2) / 8;
+            win::input::TapAt(cal, POINT{1 + 3 * cell + cell / 2, 1 + 2 * row + 2 * row + row / 2});
+        });
+    EXPECT_EQ(g_notes.front().code, static_cast<UINT>(NM_SETFOCUS));
+    EXPECT_EQ(g_notes.back().code, DTN_CLOSEUP);
+    EXPECT_EQ(FindWindow(MONTHCAL_CLASS, nullptr), nullptr);
+}
+
 }  // namespace

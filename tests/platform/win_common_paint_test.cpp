@@ -116,6 +116,14 @@ const Case kCases[] = {
          it.stateMask = it.state = LVIS_SELECTED;
          SendMessage(h, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&it));
      }},
+    {"datetime_shownone", DATETIMEPICK_CLASS, DTS_SHOWNONE | WS_BORDER, 110, 20,
+     [](HWND h) {
+         SYSTEMTIME t{};
+         t.wYear = 2024;
+         t.wMonth = 2;
+         t.wDay = 29;
+         SendMessage(h, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+     }},
     {"tree", WC_TREEVIEW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | WS_BORDER, 110, 70,
      [](HWND h) {
          TVINSERTSTRUCT ins;
@@ -177,6 +185,25 @@ TEST_F(WinCommonPaintTest, Pictures) {
         golden::Expect(std::string("common_") + c.name, h);
         DestroyWindow(parent);
     }
+}
+
+// The date-time picker's drop-down month calendar.
+TEST_F(WinCommonPaintTest, MonthCalendar) {
+    HWND h = Make(DATETIMEPICK_CLASS, WS_BORDER, 110, 20);
+    SYSTEMTIME t{};
+    t.wYear = 2024;
+    t.wMonth = 2;
+    t.wDay = 29;
+    SendMessage(h, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+    win::input::DrainQueue();
+    RECT r;
+    GetClientRect(h, &r);
+    win::input::TapAt(h, POINT{r.right - 4, 8});
+    win::input::DrainQueue();
+    HWND cal = FindWindow(MONTHCAL_CLASS, nullptr);
+    ASSERT_NE(cal, nullptr);
+    golden::Expect("common_datetime_dropped", h);
+    golden::Expect("common_month_calendar", cal);
 }
 
 TEST_F(WinCommonPaintTest, CustomDrawStagesInOrderWithTheirRectangles) {
