@@ -16,6 +16,13 @@
 #define IDP_PARSE_UINT_RANGE 0xF116
 #define IDP_PARSE_DATETIME 0xF117
 
+// ---- application shell: preferences and configuration ----
+#define IDR_MAINFRAME 128
+#define IDS_OPTIONS_CAPTION 7206
+#define IDS_PREFS_NOT_SAVED 7207
+#define IDS_CONFIG_PROBLEMS 7209
+#define IDB_OPTION_TABS 325
+
 // ---- core dialogs, controls and messages ----
 #define IDS_PACKING_SHAPEFILE 7208
 #define IDS_PROGRESS_CANCEL 7210

@@ -21,6 +21,7 @@ PreferencesData::PreferencesData() {
 void PreferencesData::SetFolderDefaults(WStringView documentsFolder) {
     paths.data = WString(documentsFolder);
     tracklog.name = WString(documentsFolder) + u"\\TrackLog.shp";
+    gps.logfile = WString(documentsFolder) + u"\\GPS.log";
 }
 
 UINT AnsiCodePageOfLocale(DWORD lcid) {

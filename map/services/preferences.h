@@ -26,7 +26,9 @@ struct PreferencesData {
         bool coordinates = true;  // the coordinate read-out switch
     } statusbar;
     struct Paths {
-        WString data;  // the documents folder
+        WString system;   // program folder + "\System"
+        WString data;     // the documents folder
+        WString applets;  // program folder + "\Applets"
     } paths;
     struct Locale {
         DWORD lcid = 0;  // 0: the user's default locale
@@ -38,7 +40,15 @@ struct PreferencesData {
         bool useheight = false;
         WString initialize;
         bool autoactivate = false;
+        int log = 0;      // 0 off, 1, 2: the receiver's debug log
+        WString logfile;  // documents folder + "\GPS.log"
         int qualitycontrolLevel = 0;
+        bool pdopActive = false;
+        double pdopMaximum = 0;
+        bool epeActive = false;
+        double epeMaximum = 0;  // metres
+        bool mode3d = false;
+        bool modeDgps = false;
         int streamingInterval = 1;
         bool averagingEnabled = false;
         int averagingPoint = 0;
@@ -60,6 +70,8 @@ struct PreferencesData {
     } tracklog;
     struct Fonts {
         LOGFONT label = DefaultLabelFont();  // Tahoma 10 points
+        LOGFONT dialog = DefaultLabelFont();
+        bool systemDialogFont = true;  // the system dialog font, not `dialog`
     } fonts;
     // New feature layers take the symbol of their display class.
     struct DefaultSymbols {

@@ -44,6 +44,7 @@ std::string DefaultFile() {
 }
 
 const char16_t* HiveName(Hive hive) {
+    if (hive == Hive::ClassesRoot) return u"HKEY_CLASSES_ROOT";
     return hive == Hive::LocalMachine ? u"HKEY_LOCAL_MACHINE" : u"HKEY_CURRENT_USER";
 }
 
@@ -144,6 +145,8 @@ void Parse(Store& st, const std::string& data) {
                 cur = &MakeKey(st, FullPath(Hive::CurrentUser, path.substr(17)));
             else if (under(u"HKEY_LOCAL_MACHINE"))
                 cur = &MakeKey(st, FullPath(Hive::LocalMachine, path.substr(18)));
+            else if (under(u"HKEY_CLASSES_ROOT"))
+                cur = &MakeKey(st, FullPath(Hive::ClassesRoot, path.substr(17)));
             continue;
         }
         if (!cur) continue;

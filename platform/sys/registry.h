@@ -18,7 +18,7 @@
 
 namespace sys {
 
-enum class Hive { CurrentUser, LocalMachine };
+enum class Hive { CurrentUser, LocalMachine, ClassesRoot };
 
 constexpr uint32_t kRegNone = 0;
 constexpr uint32_t kRegString = 1;

@@ -1,0 +1,110 @@
+#include "tests/shell/shell_doubles.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "core/language_module.h"
+#include "include/zarnip/znex.h"
+#include "map/services/preferences.h"
+#include "platform/fs/fs.h"
+#include "platform/fs/special_folders.h"
+#include "platform/sys/registry.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/window.h"
+#include "shell/options/port_records.h"
+
+bool CRecordingGps::SetDatum(WStringView name) {
+    datums.emplace_back(name);
+    if (journal) journal->push_back("SetDatum " + Narrow(name));
+    return true;
+}
+
+GpsPosition& CRecordingGps::Position() {
+    static GpsPosition position{};
+    return position;
+}
+
+std::string Narrow(WStringView text) { return text::ToUtf8(text); }
+
+namespace {
+void RemoveTree(const std::string& path) {
+    std::system(("rm -rf '" + path + "'").c_str());
+}
+}  // namespace
+
+void ShellTest::SetUp() {
+    char tmpl[] = "/tmp/zn-shell-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+    ::mkdir(Host("Docs").c_str(), 0755);
+    ::mkdir(Host("Program").c_str(), 0755);
+    ::mkdir(Host("Program/System").c_str(), 0755);
+    setenv("ZARNIP_ROOT", root_.c_str(), 1);
+    setenv("ZARNIP_DOCUMENTS", Host("Docs").c_str(), 1);
+    unsetenv("ZARNIP_MOUNTS");
+    fs::ResetConfiguration();
+    fs::test::Reset();
+    fs::test::SetProgramFileName(u"\\Program\\zarnip");
+    sys::SetRegistryFile("");
+    win::ResetForTests();
+    win::ClearMessageBoxLog();
+    ResetPreferencesForTests();
+    ResetPortRecordsForTests();
+    SetGps(&gps_);
+}
+
+void ShellTest::TearDown() {
+    SetGps(nullptr);
+    ResetPreferencesForTests();
+    ResetPortRecordsForTests();
+    win::ResetForTests();
+    fs::test::Reset();
+    fs::test::SetProgramFileName(u"");
+    sys::ResetRegistry();
+    fs::ResetConfiguration();
+    if (!root_.empty()) RemoveTree(root_);
+}
+
+void ShellTest::Put(const std::string& relative, const std::string& bytes) const {
+    std::ofstream(Host(relative), std::ios::binary) << bytes;
+}
+
+std::string ShellTest::Get(const std::string& relative) const {
+    std::ifstream in(Host(relative), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> ShellTest::HostList(const std::string& relative) const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(Host(relative).c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ShellTest::XPath(const std::string& relative, const std::string& expr) const {
+    std::string command = "xmllint --xpath '" + expr + "' '" + Host(relative) + "' 2>/dev/null";
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+bool ShellTest::XmlWellFormed(const std::string& relative) const {
+    return std::system(("xmllint --noout '" + Host(relative) + "' 2>/dev/null").c_str()) == 0;
+}
