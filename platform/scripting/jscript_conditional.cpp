@@ -142,9 +142,10 @@ private:
                     if (statementStart && At(k) == u'(') {
                         // `function () {}` as a statement compiles and does nothing.
                         out_ += u"void ";
-                    } else if (!statementStart && IsIdentStart(At(k))) {
-                        // A named function expression also binds its name
-                        // outside: (g = function g() {...}).
+                    } else if (!statementStart && regexAllowed && IsIdentStart(At(k))) {
+                        // A named function expression (after an operator, a
+                        // bracket or `return`) also binds its name outside:
+                        // (g = function g() {...}).
                         size_t n = k;
                         while (n < in_.size() && IsIdentPart(in_[n])) ++n;
                         size_t p = n;

@@ -646,6 +646,10 @@ TEST_F(JsLanguage, FunctionsTheClassicWay) {
         {u"var o = {m: function named() { return 'm'; }}; o.m() + named()", "mm"},
         {u"var z = 0 || function zz() { return 'z'; }; z() + zz()", "zz"},
         {u"function decl() { return 'd'; } decl()", "d"},
+        // Declarations after a statement without a semicolon stay declarations.
+        {u"var a1 = 1\nfunction after() { return a1; }\nafter()", "1"},
+        {u"var r2 = (function () { return 2 })\nfunction g2() { return 3; }\nr2() + g2()", "5"},
+        {u"if (true) function g3() { return 'if'; }\ng3()", "if"},
         // An unnamed function written as a statement compiles and does nothing.
         {u"function () { Never = 1; }\nvar after = 'ran'; after", "ran"},
         {u"var f = function () { return 2; }; f()", "2"},
