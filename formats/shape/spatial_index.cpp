@@ -10,9 +10,23 @@
 
 namespace {
 
+// Beside an upper-case dataset (as desktop tools write them) the index
+// files are upper case too, so a rebuilt pair does not appear in lower case
+// next to the others.
 CPath IndexPath(const WChar* path, const WChar* extension) {
     CPath p(path);
-    p.SetExtension(extension);
+    // The dataset's name as it is on the disk, whatever case it was asked for in.
+    std::string onDisk;
+    fs::Resolved resolved;
+    if (fs::ResolvePath(p.GetPath(), &resolved) && resolved.exists) onDisk = resolved.host;
+    else onDisk = text::ToUtf8(p.GetPath());
+    size_t slash = onDisk.rfind('/');
+    size_t dot = onDisk.rfind('.');
+    bool upper = dot != std::string::npos && (slash == std::string::npos || dot > slash) &&
+                 dot + 1 < onDisk.size();
+    for (size_t i = dot + 1; upper && i < onDisk.size(); ++i)
+        upper = !(onDisk[i] >= 'a' && onDisk[i] <= 'z');
+    p.SetExtension(upper ? text::ToUpper(WString(extension)) : WString(extension));
     return p;
 }
 

@@ -1,5 +1,7 @@
 #include "map/layers/layer.h"
 
+#include "map/layers/shape_layer.h"
+
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -19,7 +21,9 @@ namespace {
 std::atomic<uint64_t> g_nextSerial{1};
 
 std::map<LayerKind, LayerConstructor>& LayerClasses() {
-    static std::map<LayerKind, LayerConstructor> table;
+    // Shapefiles are built in; the other kinds register as they are linked.
+    static std::map<LayerKind, LayerConstructor> table{
+        {kLayerShape, [](const LayerExtensionInfo*) -> CLayer* { return new CShapeLayer(); }}};
     return table;
 }
 

@@ -5,6 +5,7 @@
 #include "crs/coord_sys.h"
 #include "crs/coord_text.h"
 #include "map/map_messages.h"
+#include "map/services/preferences.h"
 #include "resources/zres.h"
 
 CSystemLayer::CSystemLayer() { m_kind = kLayerSystem; }
@@ -15,7 +16,31 @@ CGridLayer::CGridLayer() {
     m_visible = false;
 }
 
-bool CGridLayer::Draw(HDC, HDC, double) { return true; }
+bool CGridLayer::Draw(HDC target, HDC, double) {
+    if (!target) return false;
+    PreferencesData::MapGrid& symbols = GetPreferences()->Data().mapgrid;
+    symbols.line.SelectDrawingObjects(target, 0);
+    GridPlan plan = Plan();
+    HGDIOBJ previousFont = GetCurrentObject(target, OBJ_FONT);
+    bool vertical = false;
+    bool fontChosen = false;
+    for (const GridLine& line : plan.lines) {
+        if (!fontChosen || line.vertical != vertical) {
+            // Labels of vertical lines read upwards along them.
+            symbols.text.SelectWithAngle(target, line.vertical ? 2700 : 0);
+            vertical = line.vertical;
+            fontChosen = true;
+        }
+        POINT ends[2] = {MapToDevice(line.from.x, line.from.y), MapToDevice(line.to.x, line.to.y)};
+        MoveToEx(target, ends[0].x, ends[0].y, nullptr);
+        LineTo(target, ends[1].x, ends[1].y);
+        POINT at = MapToDevice(line.labelAt.x, line.labelAt.y);
+        ExtTextOut(target, at.x, at.y, 0, nullptr, line.label.c_str(),
+                   static_cast<UINT>(line.label.size()), nullptr);
+    }
+    if (previousFont) SelectObject(target, previousFont);
+    return true;
+}
 
 bool CGridLayer::IsGeographic() const {
     const CCoordSys* cs = GetLayerCoordSys();

@@ -1,0 +1,373 @@
+// Drawing of a shapefile layer: the symbol of each feature (the renderer's
+// class or the default symbol), points, lines, polygons and multipoints from
+// the engine's device points, labels beside points, along lines and inside
+// polygons, and the progress copy to the window every 500 features.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "core/language_module.h"
+#include "formats/dbf/dbf_field.h"
+#include "formats/shape/shape_draw.h"
+#include "formats/shape/shape_geometry.h"
+#include "formats/shape/spatial_index.h"
+#include "map/layers/shape_layer.h"
+#include "platform/win/window.h"
+#include "platform/win/winconst.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr UINT kSimpleBeep = 0xFFFFFFFF;
+constexpr int kProgressEvery = 500;
+
+WString LeftTrimmed(WString s) {
+    size_t i = 0;
+    while (i < s.size() && s[i] == u' ') ++i;
+    return s.substr(i);
+}
+
+}  // namespace
+
+int NearestSegment(POINT c, const POINT* p, int count, POINT* foot) {
+    if (!p || count < 2) return -1;
+    int best = -1;
+    double bestMeasure = 0;
+    double bestT = 0;
+    for (int i = 0; i + 1 < count; ++i) {
+        // Device coordinates reach 2^27: products need 64 bits.
+        int64_t dx = static_cast<int64_t>(p[i + 1].x) - p[i].x;
+        int64_t dy = static_cast<int64_t>(p[i + 1].y) - p[i].y;
+        int64_t lengthSquared = dx * dx + dy * dy;
+        // Consecutive vertices on one pixel have no direction to label along.
+        if (lengthSquared == 0) continue;
+        int64_t cx = static_cast<int64_t>(c.x) - p[i].x;
+        int64_t cy = static_cast<int64_t>(c.y) - p[i].y;
+        double t = (static_cast<double>(cx) * dx + static_cast<double>(cy) * dy) /
+                   static_cast<double>(lengthSquared);
+        if (t < 0 || t > 1) continue;
+        double cross = static_cast<double>(-cy) * dx - static_cast<double>(-cx) * dy;
+        if (cross == 0) {
+            best = i;
+            bestT = t;
+            break;
+        }
+        double measure = std::fabs(cross / static_cast<double>(lengthSquared)) *
+                         std::sqrt(static_cast<double>(lengthSquared));
+        if (best < 0 || measure < bestMeasure) {
+            best = i;
+            bestMeasure = measure;
+            bestT = t;
+        }
+    }
+    if (best >= 0 && foot) {
+        foot->x = static_cast<LONG>(p[best].x + bestT * (static_cast<double>(p[best + 1].x) - p[best].x));
+        foot->y = static_cast<LONG>(p[best].y + bestT * (static_cast<double>(p[best + 1].y) - p[best].y));
+    }
+    return best;
+}
+
+CSymbol* CShapeLayer::ClassForRecord(int record) {
+    if (m_rendererField < 0) return m_renderer.GetClass(0);
+    DbfHandle table = GetTable();
+    if (!DbfReadRecord(table, record)) return m_renderer.GetClass(0);
+    CSymbol* symbol;
+    if (DbfIsNumericField(table, m_rendererField)) {
+        symbol = m_renderer.FindClass(DbfGetNumber(table, m_rendererField));
+    } else {
+        WString value;
+        CShapeFile::GetTable().GetFieldTextLen(m_rendererField, value);
+        symbol = m_renderer.FindClass(WStringView(text::ToUpper(value)));
+    }
+    return symbol ? symbol : m_renderer.GetClass(0);
+}
+
+void CShapeLayer::DrawFeatureSymbol(int record, HDC dc, const RECT& rect) {
+    if (!GetHandle() || record < 1) return;
+    if (CSymbol* symbol = ClassForRecord(record - 1)) symbol->DrawSwatch(dc, rect);
+}
+
+namespace {
+
+// One walk's view of the layer while it draws.
+struct Drawing {
+    CShapeLayer* layer;
+    HDC dc;
+};
+
+// The class symbol of a feature, or null when it is not drawn (its class is
+// hidden or the renderer has none). `read` tells whether the record was read.
+CSymbol* FeatureSymbol(CShapeLayer& layer, int record, bool* read) {
+    *read = false;
+    if (!layer.m_usesRenderer) return &layer.m_defaultSymbol;
+    CSymbol* symbol = layer.ClassForRecord(record);
+    *read = layer.m_rendererField >= 0;
+    if (!symbol) return nullptr;
+    ++symbol->m_drawCount;
+    return symbol->m_visible ? symbol : nullptr;
+}
+
+void FeatureDrawn(CShapeLayer& layer) {
+    if (layer.m_drawSecond && layer.m_featureCount % kProgressEvery == 0)
+        BitBlt(layer.m_drawSecond, 0, 0, layer.m_deviceWidth, layer.m_deviceHeight,
+               layer.m_drawTarget, 0, 0, SRCCOPY);
+    ++layer.m_featureCount;
+}
+
+WString LabelText(CShapeLayer& layer) {
+    WString text;
+    layer.GetFieldText(layer.m_labelField, text);
+    return LeftTrimmed(std::move(text));
+}
+
+int Rotation(CShapeLayer& layer, int field) {
+    return static_cast<int>(layer.GetFieldNumber(field) * 10);
+}
+
+void WriteText(HDC dc, int x, int y, UINT options, const WString& text) {
+    if (text.empty()) return;
+    ExtTextOut(dc, x, y, options, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+}
+
+// A marker (and its label) at a device point.
+void DrawPoint(CShapeLayer& layer, HDC dc, CSymbol& symbol, int x, int y) {
+    if (layer.m_usesRenderer) {
+        int rotationType = 0;
+        int rotation = 0;
+        if (layer.m_symbolRotationField >= 0) {
+            rotationType = layer.m_renderer.m_rotationType;
+            rotation = Rotation(layer, layer.m_symbolRotationField);
+        }
+        int saved = SaveDC(dc);
+        SIZE half = symbol.DrawMarker(dc, x, y, rotationType, rotation, layer.m_drawScale);
+        RestoreDC(dc, saved);
+        if (layer.m_labelsOn) {
+            if (layer.m_labelRotationField >= 0)
+                layer.m_labelRenderer.SelectFontRotated(
+                    dc, layer.m_drawScale, Rotation(layer, layer.m_labelRotationField));
+            int lx = layer.m_drawRightToLeft ? x - half.cx - 1 : x + half.cx + 1;
+            WriteText(dc, lx, y, layer.m_textOptions, LabelText(layer));
+        }
+        return;
+    }
+    SIZE half = symbol.DrawMarker(dc, x, y, 0, 0, 0);
+    if (layer.m_labelsOn) {
+        int lx = layer.m_drawRightToLeft ? x - half.cx - 1 : x + half.cx + 1;
+        WriteText(dc, lx, y, layer.m_textOptions, LabelText(layer));
+    }
+}
+
+bool ReadForDrawing(CShapeLayer& layer, int record, bool alreadyRead, bool needed) {
+    if (alreadyRead || !needed) return true;
+    return DbfReadRecord(layer.GetTable(), record) != 0;
+}
+
+int PointFeature(ShpHandle, int record, const ShapeRecord*, POINT*, void* user, int x, int y) {
+    CShapeLayer& layer = *static_cast<CShapeLayer*>(user);
+    bool read;
+    CSymbol* symbol = FeatureSymbol(layer, record, &read);
+    if (!symbol) return 1;
+    bool needed = layer.m_labelsOn || layer.m_symbolRotationField >= 0 ||
+                  layer.m_labelRotationField >= 0;
+    ReadForDrawing(layer, record, read, needed);
+    DrawPoint(layer, layer.m_drawTarget, *symbol, x, y);
+    FeatureDrawn(layer);
+    return 1;
+}
+
+int MultiPointFeature(ShpHandle h, int record, const ShapeRecord* shape, POINT*, void* user, int,
+                      int) {
+    CShapeLayer& layer = *static_cast<CShapeLayer*>(user);
+    bool read;
+    CSymbol* symbol = FeatureSymbol(layer, record, &read);
+    if (!symbol) return 1;
+    int count = ShpGetPointCount(shape);
+    POINT* points = ShpTransformPoints(h, count, ShapeGetPoints(shape));
+    if (!points) return 1;
+    bool needed = layer.m_labelsOn || layer.m_symbolRotationField >= 0;
+    ReadForDrawing(layer, record, read, needed);
+    HDC dc = layer.m_drawTarget;
+    WString label = layer.m_labelsOn ? LabelText(layer) : WString();
+    if (layer.m_usesRenderer) {
+        int rotationType = 0;
+        int rotation = 0;
+        if (layer.m_symbolRotationField >= 0) {
+            rotationType = layer.m_renderer.m_rotationType;
+            rotation = Rotation(layer, layer.m_symbolRotationField);
+        }
+        int saved = SaveDC(dc);
+        for (int i = 0; i < count; ++i)
+            symbol->DrawMarker(dc, points[i].x, points[i].y, rotationType, rotation,
+                               layer.m_drawScale);
+        RestoreDC(dc, saved);
+        if (layer.m_labelsOn)
+            for (int i = 0; i < count; ++i)
+                WriteText(dc, points[i].x + 1, points[i].y, layer.m_textOptions, label);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            SIZE half = symbol->DrawMarker(dc, points[i].x, points[i].y, 0, 0, 0);
+            if (layer.m_labelsOn) {
+                int lx = layer.m_drawRightToLeft ? points[i].x - half.cx - 1
+                                                 : points[i].x + half.cx + 1;
+                WriteText(dc, lx, points[i].y, layer.m_textOptions, label);
+            }
+        }
+    }
+    FeatureDrawn(layer);
+    return 1;
+}
+
+// The label of one line part along its segment nearest the centre of the
+// part's visible box, kept upright.
+void LabelLinePart(CShapeLayer& layer, HDC dc, const LOGFONT& font, const WString& text,
+                   const POINT* p, int n) {
+    if (n < 2) return;
+    LONG left = p[0].x, right = p[0].x, top = p[0].y, bottom = p[0].y;
+    for (int i = 1; i < n; ++i) {
+        left = std::min(left, p[i].x);
+        right = std::max(right, p[i].x);
+        top = std::min(top, p[i].y);
+        bottom = std::max(bottom, p[i].y);
+    }
+    left = std::max<LONG>(left, 0);
+    top = std::max<LONG>(top, 0);
+    right = std::min<LONG>(right, layer.m_deviceWidth - 1);
+    bottom = std::min<LONG>(bottom, layer.m_deviceHeight - 1);
+    if (left > right || top > bottom) return;
+    POINT centre{left + (right - left) / 2, top + (bottom - top) / 2};
+    POINT foot{};
+    int segment = NearestSegment(centre, p, n, &foot);
+    if (segment < 0) return;
+    const POINT& a = p[segment];
+    const POINT& b = p[segment + 1];
+    double degrees = std::atan2(static_cast<double>(a.y) - b.y, static_cast<double>(b.x) - a.x) *
+                     180.0 / kPi;
+    int angle = static_cast<int>(degrees * 10) % 3600;
+    if (angle < 0) angle += 3600;
+    if (angle >= 901 && angle <= 2699) angle = angle < 1800 ? angle + 1800 : angle - 1800;
+    LOGFONT rotated = font;
+    rotated.lfEscapement = angle;
+    rotated.lfOrientation = angle;
+    HFONT made = CreateFontIndirect(&rotated);
+    if (!made) return;
+    HFONT previous = SelectObject(dc, made);
+    SIZE extent{};
+    GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    double half = extent.cx * 0.5;
+    double r = (angle / 10) * kPi / 180.0;
+    int x = foot.x - static_cast<int>(std::cos(r) * half);
+    int y = foot.y + static_cast<int>(std::sin(r) * half);
+    WriteText(dc, x, y, layer.m_textOptions, text);
+    SelectObject(dc, previous);
+    DeleteObject(made);
+}
+
+int LineFeature(ShpHandle, int record, const ShapeRecord* shape, POINT* points, void* user, int,
+                int) {
+    CShapeLayer& layer = *static_cast<CShapeLayer*>(user);
+    int parts = ShapeGetPartCount(shape);
+    if (parts < 0) return 1;
+    bool read;
+    CSymbol* symbol = FeatureSymbol(layer, record, &read);
+    if (!symbol) return 1;
+    HDC dc = layer.m_drawTarget;
+    if (layer.m_usesRenderer) symbol->SelectDrawingObjects(dc, layer.m_drawScale);
+    int total = ShpGetPointCount(shape);
+    const uint8_t* starts = ShapeGetParts(shape);
+    ShpPolylineParts(dc, points, total, starts, parts);
+    if (layer.m_labelsOn) {
+        ReadForDrawing(layer, record, read, true);
+        WString text = LabelText(layer);
+        LOGFONT font{};
+        if (!text.empty() && GetObject(GetCurrentObject(dc, OBJ_FONT), sizeof font, &font)) {
+            for (int part = parts - 1; part >= 0; --part) {
+                int last = 0;
+                int first = ShapeGetPartRange(shape, part, &last);
+                if (first < 0 || last < first) continue;
+                LabelLinePart(layer, dc, font, text, points + first, last - first + 1);
+            }
+        }
+    }
+    FeatureDrawn(layer);
+    return 1;
+}
+
+int PolygonFeature(ShpHandle, int record, const ShapeRecord* shape, POINT* points, void* user, int,
+                   int) {
+    CShapeLayer& layer = *static_cast<CShapeLayer*>(user);
+    int parts = ShapeGetPartCount(shape);
+    if (parts < 0) return 1;
+    bool read;
+    CSymbol* symbol = FeatureSymbol(layer, record, &read);
+    if (!symbol) return 1;
+    HDC dc = layer.m_drawTarget;
+    int total = ShpGetPointCount(shape);
+    FillSymbolPolygon(dc, *symbol, points, total + parts, ShapeGetParts(shape), parts,
+                      layer.m_drawScale);
+    if (layer.m_labelsOn) {
+        ReadForDrawing(layer, record, read, true);
+        WString text = LabelText(layer);
+        const uint8_t* mapPoints = ShapeGetPoints(shape);
+        for (int part = parts - 1; part >= 0 && !text.empty(); --part) {
+            int last = 0;
+            int first = ShapeGetPartRange(shape, part, &last);
+            if (first < 0 || last < first) continue;
+            // From map coordinates: the engine's point buffer belongs to the
+            // record being drawn.
+            const uint8_t* ring = mapPoints + 16 * static_cast<size_t>(first);
+            int n = last - first + 1;
+            DoublePoint labelPoint{};
+            GetLabelPoint(&labelPoint, ring, n);
+            double area = RingSignedArea(ring, n);
+            if (area == 0 || std::fabs(area) * layer.m_xScale * layer.m_yScale < 100) continue;
+            POINT at = layer.MapToDevice(labelPoint.x, labelPoint.y);
+            SIZE extent{};
+            GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            WriteText(dc, at.x - extent.cx / 2, at.y - extent.cy / 2, layer.m_textOptions, text);
+        }
+    }
+    FeatureDrawn(layer);
+    return 1;
+}
+
+}  // namespace
+
+bool CShapeLayer::Draw(HDC target, HDC second, double mapScale) {
+    ShpHandle h = GetHandle();
+    if (!h || !target) return false;
+    ShpPointsCallback callback;
+    switch (ShpGetShapeType(h)) {
+        case 1: case 11: case 21: callback = PointFeature; break;
+        case 3: case 13: case 23: callback = LineFeature; break;
+        case 5: case 15: case 25: callback = PolygonFeature; break;
+        case 8: case 18: case 28: callback = MultiPointFeature; break;
+        default: return false;
+    }
+    m_drawRightToLeft = GetLanguageModule()->IsRightToLeft() || m_rightToLeft;
+    m_textOptions = m_drawRightToLeft ? ETO_RTLREADING : 0;
+    m_drawScale = mapScale;
+    m_drawTarget = target;
+    m_drawSecond = second;
+    m_defaultSymbol.SelectDrawingObjects(target, mapScale);
+    HGDIOBJ previousFont = GetCurrentObject(target, OBJ_FONT);
+    m_labelsOn = false;
+    if (m_labelRenderer.m_visible && m_labelRenderer.IsInScaleRange(mapScale))
+        m_labelsOn = m_labelRenderer.SelectFont(target, mapScale) != nullptr;
+    m_featureCount = 0;
+    m_renderer.ResetDrawCounts();
+    int ok = 1;
+    if (HasSpatialIndex()) {
+        int found = m_index->QueryRect(m_drawExtent, 0);
+        const uint32_t* words = m_index->GetResultData(0);
+        if (found > 0 && words)
+            ok = ShpForEachInList(h, CShapeFile::GetTable().GetRecordCount(), found, words,
+                                  callback, this);
+    } else {
+        ok = ShpForEachInExtent(h, &m_drawExtent, kShpDrawMapped, callback, this);
+    }
+    if (!ok) MessageBeep(kSimpleBeep);
+    if (previousFont) SelectObject(target, previousFont);
+    m_drawTarget = nullptr;
+    m_drawSecond = nullptr;
+    return true;
+}
