@@ -197,6 +197,15 @@ void PaintButton(HWND h, ButtonState* st, HDC dc) {
     SelectObject(dc, oldFont);
 }
 
+// A state change: an owner-drawn button is drawn at once with the action
+// that changed; the others paint again.
+void ButtonChanged(HWND h, ButtonState* st, UINT action) {
+    if ((Style(h) & BS_TYPEMASK) == BS_OWNERDRAW && IsWindowVisible(h))
+        DrawOwnerButton(h, st, nullptr, action);
+    else
+        InvalidateRect(h, nullptr, false);
+}
+
 void ButtonClicked(HWND h) {
     ButtonState* st = EnsureControl<ButtonState>(h);
     DWORD type = Style(h) & BS_TYPEMASK;
@@ -211,7 +220,7 @@ void ButtonClicked(HWND h) {
         }
         st->check = BST_CHECKED;
     }
-    InvalidateRect(h, nullptr, false);
+    if (type != BS_OWNERDRAW) InvalidateRect(h, nullptr, false);
     NotifyParent(h, BN_CLICKED);
 }
 
@@ -271,14 +280,14 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (!IsWindow(h)) return 0;
             st->pushed = true;
             SetCapture(h);
-            InvalidateRect(h, nullptr, false);
+            ButtonChanged(h, st, ODA_SELECT);
             return 0;
         case WM_LBUTTONUP: {
             if (!st->pushed) return 0;
             st->pushed = false;
             bool had = GetCapture() == h;
             if (had) ReleaseCapture();
-            InvalidateRect(h, nullptr, false);
+            ButtonChanged(h, st, ODA_SELECT);
             if (InClient(h, PointOf(lp))) ButtonClicked(h);
             return 0;
         }
@@ -300,13 +309,13 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SETFOCUS:
             st->focused = true;
             if (style & BS_NOTIFY) NotifyParent(h, BN_SETFOCUS);
-            InvalidateRect(h, nullptr, false);
+            if (IsWindow(h)) ButtonChanged(h, st, ODA_FOCUS);
             return 0;
         case WM_KILLFOCUS:
             st->focused = false;
             st->pushed = false;
             if (style & BS_NOTIFY) NotifyParent(h, BN_KILLFOCUS);
-            InvalidateRect(h, nullptr, false);
+            if (IsWindow(h)) ButtonChanged(h, st, ODA_FOCUS);
             return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;

@@ -307,6 +307,78 @@ TEST_F(WinPaintTest, At192DotsPerInch) {
     DeleteObject(font);
 }
 
+struct Drawn {
+    UINT type, id, action, state;
+    RECT rc;
+};
+std::vector<Drawn> g_drawn;
+LRESULT OwnerParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_DRAWITEM) {
+        auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(l);
+        g_drawn.push_back({d->CtlType, d->itemID, d->itemAction, d->itemState, d->rcItem});
+        // Selected items red, the rest green, so the drawing can be seen.
+        HBRUSH b = CreateSolidBrush((d->itemState & ODS_SELECTED) ? RGB(255, 0, 0) : RGB(0, 255, 0));
+        FillRect(d->hDC, &d->rcItem, b);
+        DeleteObject(b);
+        return TRUE;
+    }
+    return DefWindowProc(h, m, w, l);
+}
+
+// Owner-drawn controls: the action that changed and the states, drawn on
+// the control's surface.
+TEST_F(WinPaintTest, OwnerDrawActionsAndStates) {
+    WNDCLASS wc;
+    wc.lpfnWndProc = OwnerParentProc;
+    wc.lpszClassName = u"OwnerParent";
+    RegisterClass(wc);
+    HWND parent = CreateWindowEx(0, u"OwnerParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND b = CreateWindowEx(0, u"BUTTON", u"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 10, 10, 40,
+                            20, parent, reinterpret_cast<HMENU>(uintptr_t(31)), nullptr, nullptr);
+    win::input::DrainQueue();
+    SetFocus(b);
+    win::input::PenDownAt(b, POINT{5, 5});
+    win::input::DrainQueue();
+    POINT o;
+    int w, h, stride;
+    uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(b, &o), &w, &h, &stride);
+    EXPECT_EQ(px[(5 + o.y) * (stride / 4) + 5 + o.x] & 0xFFFFFF, 0xFF0000u);  // pressed: red
+    win::input::PenUpAt(b, POINT{5, 5});
+    win::input::DrainQueue();
+    EXPECT_EQ(px[(5 + o.y) * (stride / 4) + 5 + o.x] & 0xFFFFFF, 0x00FF00u);
+    EnableWindow(b, false);
+    win::input::DrainQueue();
+    std::vector<std::pair<UINT, UINT>> seen;
+    for (const Drawn& d : g_drawn) {
+        EXPECT_EQ(d.type, ODT_BUTTON);
+        EXPECT_EQ(d.rc.right, 40);
+        seen.emplace_back(d.action, d.state);
+    }
+    std::vector<std::pair<UINT, UINT>> want = {
+        {ODA_DRAWENTIRE, 0},
+        {ODA_FOCUS, ODS_FOCUS},
+        {ODA_SELECT, ODS_SELECTED | ODS_FOCUS},
+        {ODA_SELECT, ODS_FOCUS},
+        {ODA_FOCUS, ODS_DISABLED},  // disabling takes the focus away
+        {ODA_DRAWENTIRE, ODS_DISABLED},
+    };
+    EXPECT_EQ(seen, want);
+    // An owner-drawn list box: one item a row, the selected one marked.
+    g_drawn.clear();
+    HWND l = CreateWindowEx(0, u"LISTBOX", u"", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED, 10, 40,
+                            80, 40, parent, reinterpret_cast<HMENU>(uintptr_t(32)), nullptr,
+                            nullptr);
+    for (const char16_t* t : {u"a", u"b"}) SendMessage(l, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    SendMessage(l, LB_SETCURSEL, 1, 0);
+    win::input::DrainQueue();
+    ASSERT_EQ(g_drawn.size(), 2u);
+    EXPECT_EQ(g_drawn[0].type, ODT_LISTBOX);
+    EXPECT_EQ(g_drawn[0].state, 0u);
+    EXPECT_EQ(g_drawn[1].state, static_cast<UINT>(ODS_SELECTED));
+    EXPECT_EQ(g_drawn[1].rc.top, g_drawn[0].rc.bottom);
+}
+
 // The details pinned by the pictures, checked by rule as well.
 TEST_F(WinPaintTest, ClassicDetails) {
     HWND parent = CreateWindowEx(0, u"PaintParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
