@@ -1,0 +1,208 @@
+// The map view under test: a host frame with the view in it (screen 240x320,
+// view client 240x300 unless a test asks for another size), a fake clock,
+// the screen at 96 dpi, the recording doubles of the main window, shell and
+// script services, a map document, and helpers that act as the user through
+// the message queue and read the real window surface back. When a test
+// fails, the view's surface and its buffer are written as .bmp files beside
+// the test log.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "crs/coord_sys.h"
+#include "map/layers/layer.h"
+#include "map/layers/map_doc.h"
+#include "map/view/map_view.h"
+#include "platform/gdi/gdi.h"
+#include "platform/sys/thread.h"
+#include "platform/win/input.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/window.h"
+#include "tests/map/map_doubles.h"
+
+namespace viewtest {
+
+// A layer that fills map rectangles in one colour through its draw
+// transform, counts its draws and can run a hook while it draws.
+class CFillLayer : public CLayer {
+public:
+    CFillLayer(COLORREF colour, std::vector<CDoubleRect> rects) : colour_(colour), rects_(std::move(rects)) {
+        m_displayClass = 2;
+        m_extent = rects_.empty() ? CDoubleRect() : rects_[0];
+        for (const auto& r : rects_) CDoubleRect::Union(m_extent, m_extent, r);
+    }
+    bool OpenDataset(const WString&) override { return true; }
+    void CloseDataset() override {}
+    void OnViewChanged() override {}
+    bool Draw(HDC target, HDC, double) override {
+        ++draws;
+        lastTarget = target;
+        if (onDraw) onDraw();
+        HBRUSH brush = CreateSolidBrush(colour_);
+        for (const auto& r : rects_) {
+            POINT a = MapToDevice(r.xmin, r.ymax), b = MapToDevice(r.xmax, r.ymin);
+            RECT rc{a.x, a.y, b.x, b.y};
+            FillRect(target, &rc, brush);
+        }
+        DeleteObject(brush);
+        return true;
+    }
+    int draws = 0;
+    HDC lastTarget = nullptr;
+    std::function<void()> onDraw;
+
+private:
+    COLORREF colour_;
+    std::vector<CDoubleRect> rects_;
+};
+
+// Surface pixels are 0x00RRGGBB; the view's colours are COLORREF 0x00BBGGRR.
+inline COLORREF SurfaceToColorref(uint32_t p) {
+    return ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+}
+
+// A 32-bit bottom-up .bmp of a surface.
+inline void WriteBmp(const std::string& path, HBITMAP bitmap) {
+    int w = 0, h = 0, stride = 0;
+    uint32_t* px = bitmap ? gdi::SurfacePixels(bitmap, &w, &h, &stride) : nullptr;
+    if (!px || w <= 0 || h <= 0) return;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
+    auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
+    uint32_t size = static_cast<uint32_t>(w * h * 4);
+    u16(0x4D42), u32(54 + size), u32(0), u32(54);
+    u32(40), u32(static_cast<uint32_t>(w)), u32(static_cast<uint32_t>(h)), u16(1), u16(32), u32(0),
+        u32(size), u32(3780), u32(3780), u32(0), u32(0);
+    for (int y = h - 1; y >= 0; --y)
+        std::fwrite(reinterpret_cast<const uint8_t*>(px) + static_cast<size_t>(y) * static_cast<size_t>(stride), 4,
+                    static_cast<size_t>(w), f);
+    std::fclose(f);
+}
+
+class ViewHarness : public MapTest {
+protected:
+    void SetUp() override {
+        MapTest::SetUp();
+        sys::SetClock(&clock_);
+        gdi::SetScreenMetrics(gdi::ScreenMetrics{32, 96, 96});
+        win::SetScreenSize(240, 320);
+        win::ClearMessageBoxLog();
+        ResetCurrentMapViewForTests();
+        SetLayersDialogRunner(nullptr);
+    }
+    void TearDown() override {
+        if (HasFailure() && view_) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::string base = std::string(info->test_suite_name()) + "." + info->name();
+            WriteBmp(base + ".surface.bmp", win::GetWindowSurface(view_->GetSafeHwnd()));
+            WriteBmp(base + ".buffer.bmp", view_->GetBufferBitmap());
+        }
+        if (view_) {
+            EXPECT_TRUE(FiniteExtent(view_->GetExtent()));
+            EXPECT_TRUE(doc_.GetMapExtent().IsEmpty() || FiniteExtent(doc_.GetMapExtent()));
+            doc_.RemoveView(view_.get());
+            view_.reset();
+        }
+        if (frame_) DestroyWindow(frame_);
+        frame_ = nullptr;
+        doc_.GetLayers().RemoveAll();
+        SetLayersDialogRunner(nullptr);
+        ResetCurrentMapViewForTests();
+        sys::SetClock(nullptr);
+        MapTest::TearDown();
+    }
+
+    static bool FiniteExtent(const CDoubleRect& r) {
+        return std::isfinite(r.xmin) && std::isfinite(r.ymin) && std::isfinite(r.xmax) &&
+               std::isfinite(r.ymax);
+    }
+
+    // A new map (with the default system unless one is given), the layers
+    // added bottom last, the frame and the view created, the initial update
+    // run, and the queue pumped until idle.
+    void OpenView(int width = 240, int height = 300) {
+        doc_.OnNewDocument();
+        if (coordSys_) doc_.SetMapCoordSys(coordSys_, false);
+        coordSys_ = nullptr;
+        for (CLayer* layer : pendingLayers_) doc_.GetLayers().AddTail(layer);
+        pendingLayers_.clear();
+        if (hasExtent_) doc_.SetMapExtent(extent_);
+        WNDCLASS wc;
+        wc.lpfnWndProc = DefWindowProc;
+        wc.lpszClassName = u"ZnViewTestFrame";
+        RegisterClass(wc);  // again after each reset of the window model
+        frame_ = CreateWindowEx(0, u"ZnViewTestFrame", u"Zarnip", WS_POPUP | WS_VISIBLE, 0, 0, 240,
+                                320, nullptr, nullptr, nullptr, nullptr);
+        view_ = std::make_unique<CMapView>();
+        view_->SetDocument(&doc_);
+        doc_.AddView(view_.get());
+        ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, width, height}, 0xE900));
+        view_->OnInitialUpdate();
+        SetFocus(view_->GetSafeHwnd());
+        Pump();
+    }
+    void AddLayer(CLayer* layer) { pendingLayers_.push_back(layer); }
+    void UseCoordSys(CCoordSys* cs) { coordSys_ = cs; }
+    void UseExtent(const CDoubleRect& e) {
+        extent_ = e;
+        hasExtent_ = true;
+    }
+
+    HWND View() const { return view_->GetSafeHwnd(); }
+    // Everything queued, painted and due, as after a user's action.
+    void Pump() { win::input::DrainQueue(); }
+    void Command(UINT id) {
+        PostMessage(View(), WM_COMMAND, id, 0);
+        Pump();
+    }
+    void KeyPress(UINT vk) {
+        win::input::Key(vk);
+        Pump();
+    }
+    // Forces a paint of the whole client now.
+    void Repaint() {
+        InvalidateRect(View(), nullptr, false);
+        Pump();
+    }
+
+    // The client area as COLORREFs, row by row.
+    std::vector<COLORREF> Client() const {
+        POINT offset{};
+        HBITMAP surface = win::GetWindowSurface(View(), &offset);
+        int w = 0, h = 0, stride = 0;
+        uint32_t* px = gdi::SurfacePixels(surface, &w, &h, &stride);
+        std::vector<COLORREF> out;
+        int cw = view_->GetClientWidth(), ch = view_->GetClientHeight();
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                int sx = x + offset.x, sy = y + offset.y;
+                uint32_t p = (sx < w && sy < h) ? px[static_cast<size_t>(sy) * static_cast<size_t>(stride / 4) + static_cast<size_t>(sx)] : 0;
+                out.push_back(SurfaceToColorref(p));
+            }
+        return out;
+    }
+    COLORREF Pixel(int x, int y) const {
+        return Client()[static_cast<size_t>(y) * static_cast<size_t>(view_->GetClientWidth()) + static_cast<size_t>(x)];
+    }
+
+    sys::FakeClock clock_;
+    CMapDoc doc_;
+    std::unique_ptr<CMapView> view_;
+    HWND frame_ = nullptr;
+
+private:
+    std::vector<CLayer*> pendingLayers_;
+    CCoordSys* coordSys_ = nullptr;
+    CDoubleRect extent_;
+    bool hasExtent_ = false;
+};
+
+}  // namespace viewtest
