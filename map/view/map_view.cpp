@@ -21,6 +21,18 @@
 CMapView* CurrentMapView = nullptr;
 CMapDoc* CurrentMapDoc = nullptr;
 
+namespace {
+IDispatch* g_mapScriptObject = nullptr;
+}
+
+void SetMapScriptObject(IDispatch* object) {
+    g_mapScriptObject = object;
+}
+
+IDispatch* GetMapScriptObject() {
+    return g_mapScriptObject;
+}
+
 void ResetCurrentMapViewForTests() {
     CurrentMapView = nullptr;
     CurrentMapDoc = nullptr;
@@ -539,7 +551,7 @@ void CMapView::ZoomToFullExtent() {
     CDoubleRect e;
     if (layers.GetCount() > 0) {
         if (layers.GetFullExtent(e, true, -1) == 0) {
-            ShowMapMessage(IDS_NO_VISIBLE_LAYERS, MB_OK | MB_ICONEXCLAMATION, kBeepNone);
+            ShowMapMessage(kStrNoVisibleLayers, MB_OK | MB_ICONEXCLAMATION, kBeepNone);
             return;
         }
         ZoomToExtent(e, true, 1.1);
@@ -582,7 +594,7 @@ void CMapView::SetCurrentTool(MapToolId tool) {
 
 void CMapView::SetGoToDestination(double x, double y, const WString* label) {
     m_destination.set = true;
-    m_destination.label = label ? *label : LoadMapString(IDS_DEFAULT_GOTO_LABEL);
+    m_destination.label = label ? *label : LoadMapString(kStrDefaultGoToLabel);
     if (m_destination.label.empty() && !label) m_destination.label = u"MARK";
     CCoordSys* cs = MapCoordSys();
     if (IsGeographicMap()) {
@@ -601,7 +613,7 @@ void CMapView::SetGoToDestination(double x, double y, const WString* label) {
     m_approachAlertArmed = true;
     m_approachAlertInterval = 30000;
     m_nextApproachAlertTime = 0;
-    FireScriptEvent(nullptr, kEventOnGoto, false, 0);
+    FireScriptEvent(GetMapScriptObject(), kEventOnGoto, false, 0);
 }
 
 void CMapView::ClearDestination() {

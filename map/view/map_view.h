@@ -59,9 +59,8 @@ constexpr MapToolId kToolMeasure = 4;
 constexpr MapToolId kToolVertexEdit = 12;
 
 // String ids.
-constexpr UINT IDS_NO_VISIBLE_LAYERS = 8400;
-constexpr UINT IDS_DEFAULT_GOTO_LABEL = 20000;
-constexpr UINT IDS_APP_TITLE = 0xE000;
+constexpr UINT kStrNoVisibleLayers = 8400;
+constexpr UINT kStrDefaultGoToLabel = 20000;
 
 // A position of the sketch or the GPS.
 struct SketchVertex {
@@ -283,6 +282,11 @@ private:
     CMapDoc* m_doc = nullptr;
     HBITMAP m_offscreenOriginal = nullptr;  // the buffer DC's own bitmap
 };
+
+// The script Map object that the view's events are fired on (set by the
+// script host; null while scripting is off).
+void SetMapScriptObject(IDispatch* object);
+IDispatch* GetMapScriptObject();
 
 // The view and document of the open map, set at initial update.
 extern CMapView* CurrentMapView;

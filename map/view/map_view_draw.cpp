@@ -115,7 +115,7 @@ void CMapView::OnDraw(HDC dc) {
 }
 
 void CMapView::OnAfterDraw() {
-    FireScriptEvent(nullptr, kEventOnAfterDraw, false, 0);
+    FireScriptEvent(GetMapScriptObject(), kEventOnAfterDraw, false, 0);
 }
 
 void CMapView::OnSize(UINT type, int width, int height) {

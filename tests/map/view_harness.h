@@ -19,6 +19,7 @@
 #include "crs/coord_sys.h"
 #include "map/layers/layer.h"
 #include "map/layers/map_doc.h"
+#include "map/services/script_events.h"
 #include "map/view/map_view.h"
 #include "platform/gdi/gdi.h"
 #include "platform/sys/thread.h"
@@ -35,6 +36,7 @@ class CFillLayer : public CLayer {
 public:
     CFillLayer(COLORREF colour, std::vector<CDoubleRect> rects) : colour_(colour), rects_(std::move(rects)) {
         m_displayClass = 2;
+        m_kind = kLayerBitmap;  // an extent without a table
         m_extent = rects_.empty() ? CDoubleRect() : rects_[0];
         for (const auto& r : rects_) CDoubleRect::Union(m_extent, m_extent, r);
     }
@@ -97,6 +99,8 @@ protected:
         win::ClearMessageBoxLog();
         ResetCurrentMapViewForTests();
         SetLayersDialogRunner(nullptr);
+        mapObject_ = CreatePlainScriptObject();
+        SetMapScriptObject(mapObject_);
     }
     void TearDown() override {
         if (HasFailure() && view_) {
@@ -117,6 +121,9 @@ protected:
         SetLayersDialogRunner(nullptr);
         ResetCurrentMapViewForTests();
         sys::SetClock(nullptr);
+        SetMapScriptObject(nullptr);
+        if (mapObject_) mapObject_->Release();
+        mapObject_ = nullptr;
         MapTest::TearDown();
     }
 
@@ -193,7 +200,16 @@ protected:
         return Client()[static_cast<size_t>(y) * static_cast<size_t>(view_->GetClientWidth()) + static_cast<size_t>(x)];
     }
 
+    // Script events fired by the view, in order.
+    std::vector<int> ScriptEvents() const {
+        std::vector<int> ids;
+        for (const auto& e : script_.events)
+            if (e.source == mapObject_) ids.push_back(e.id);
+        return ids;
+    }
+
     sys::FakeClock clock_;
+    IDispatch* mapObject_ = nullptr;
     CMapDoc doc_;
     std::unique_ptr<CMapView> view_;
     HWND frame_ = nullptr;
