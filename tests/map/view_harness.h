@@ -43,6 +43,8 @@ public:
     bool OpenDataset(const WString&) override { return true; }
     void CloseDataset() override {}
     void OnViewChanged() override {}
+    bool CanEdit() override { return true; }
+    bool SetEditMode(bool) override { return true; }
     bool Draw(HDC target, HDC, double) override {
         ++draws;
         lastTarget = target;
@@ -63,6 +65,17 @@ public:
 private:
     COLORREF colour_;
     std::vector<CDoubleRect> rects_;
+};
+
+// The test clock: fake time, with a probe that runs at each sleep before
+// the time moves on (what the user sees while the view waits).
+class ProbeClock : public sys::FakeClock {
+public:
+    void SleepMs(uint32_t ms) override {
+        if (onSleep) onSleep(ms);
+        Advance(ms);
+    }
+    std::function<void(uint32_t)> onSleep;
 };
 
 // Surface pixels are 0x00RRGGBB; the view's colours are COLORREF 0x00BBGGRR.
@@ -208,7 +221,7 @@ protected:
         return ids;
     }
 
-    sys::FakeClock clock_;
+    ProbeClock clock_;
     IDispatch* mapObject_ = nullptr;
     CMapDoc doc_;
     std::unique_ptr<CMapView> view_;

@@ -1,0 +1,258 @@
+// The map view's paint, read back from the real window surface: the
+// off-screen buffer, the scale test, the overlays, the interrupt banner, the
+// after-draw event, the debug display and the flash of a found shape.
+#include <algorithm>
+
+#include "crs/coord_sys.h"
+#include "map/services/preferences.h"
+#include "tests/map/view_harness.h"
+
+namespace {
+
+using viewtest::CFillLayer;
+using viewtest::ViewHarness;
+
+constexpr COLORREF kWhite = 0xFFFFFF, kBlack = 0x000000, kRed = 0x0000FF, kBlue = 0xFF0000,
+                   kYellow = 0x00FFFF, kGreen = 0x00FF00;
+
+// A feature layer whose records have fixed extents (the flash).
+class CExtentLayer : public CFieldsLayer {
+public:
+    CExtentLayer() : CFieldsLayer({u"NAME"}) {}
+    bool GetFeatureExtent(int record, CDoubleRect& extent) override {
+        if (record != 1) return false;
+        extent = CDoubleRect(10, 10, 20, 30);
+        return true;
+    }
+};
+
+class MapViewPaint : public ViewHarness {
+protected:
+    int Count(const std::vector<COLORREF>& px, COLORREF c) const {
+        return static_cast<int>(std::count(px.begin(), px.end(), c));
+    }
+};
+
+TEST_F(MapViewPaint, BufferedPaintEqualsAFullRedraw) {
+    auto* below = new CFillLayer(kBlue, {CDoubleRect(0, 0, 50, 50)});
+    auto* dynamic = new CFillLayer(kRed, {CDoubleRect(40, 40, 60, 60)});
+    dynamic->m_dynamic = true;
+    AddLayer(dynamic);
+    AddLayer(below);
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    OpenView();
+    std::vector<COLORREF> first = Client();
+    int px, py;
+    view_->MapToScreen(1, 1, px, py);
+    EXPECT_EQ(Pixel(px, py - 1), kBlue);
+    view_->MapToScreen(50, 50, px, py);
+    EXPECT_EQ(Pixel(px, py - 1), kRed);  // the dynamic layer is on top
+    EXPECT_EQ(Pixel(239, 0), kWhite);    // the background
+    EXPECT_TRUE(view_->IsBufferValid());
+    EXPECT_EQ(below->lastTarget, view_->GetBufferDC());
+    EXPECT_NE(dynamic->lastTarget, view_->GetBufferDC());
+    // A second paint copies the buffer; only the dynamic layer draws again.
+    int belowDraws = below->draws, dynamicDraws = dynamic->draws;
+    Repaint();
+    EXPECT_EQ(below->draws, belowDraws);
+    EXPECT_EQ(dynamic->draws, dynamicDraws + 1);
+    EXPECT_EQ(Client(), first);
+    // A forced refresh rebuilds the buffer: the same picture.
+    Command(ID_VIEW_REFRESH);
+    EXPECT_EQ(below->draws, belowDraws + 1);
+    EXPECT_EQ(Client(), first);
+}
+
+TEST_F(MapViewPaint, ScaleRangeAndHiddenEditLayers) {
+    UseCoordSys(MakeCoordSys(kUtm33Wkt));
+    auto* ranged = new CFillLayer(kBlue, {CDoubleRect(500000, 0, 501000, 1000)});
+    ranged->m_minScale = 5000;
+    auto* edit = new CFillLayer(kGreen, {CDoubleRect(499900, 0, 499990, 100000)});
+    edit->m_kind = kLayerShape;
+    edit->m_visible = false;
+    AddLayer(ranged);
+    AddLayer(edit);
+    OpenView();
+    doc_.GetLayers().SetEditLayer(edit);
+    const double screen = 0.0254 / 96 * 240;
+    struct Case {
+        double scale;
+        bool drawn;
+    } cases[] = {{4999, false}, {5000, true}, {20000, true}};
+    for (const Case& c : cases) {
+        double w = (c.scale + 0.5) * screen;
+        view_->ZoomToExtent(CDoubleRect(500000 - w / 2, 0, 500000 + w / 2, w), false, 1.0);
+        Pump();
+        ASSERT_EQ(view_->GetMapScale(true), c.scale);
+        int px, py;
+        view_->MapToScreen(500000 + 1, 1, px, py);
+        EXPECT_EQ(Pixel(px, py - 1), c.drawn ? kBlue : kWhite) << c.scale;
+        view_->MapToScreen(499950, 1, px, py);
+        EXPECT_EQ(Pixel(px, py - 1), kGreen) << c.scale;  // hidden, but the edit layer
+    }
+    // The maximum scale.
+    ranged->m_minScale = 0;
+    ranged->m_maxScale = 10000;
+    Command(ID_VIEW_REFRESH);
+    int px, py;
+    view_->MapToScreen(500000 + 1, 1, px, py);
+    EXPECT_EQ(Pixel(px, py - 1), kWhite);
+}
+
+TEST_F(MapViewPaint, InterruptedRedrawShowsTheBannerUntilTheNextRefresh) {
+    auto* slow = new CFillLayer(kBlue, {CDoubleRect(0, 0, 100, 100)});
+    AddLayer(slow);
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    OpenView();
+    std::vector<COLORREF> clean = Client();
+    // The user taps while the layer draws.
+    slow->onDraw = [&] {
+        slow->onDraw = nullptr;
+        win::input::TapAt(View(), POINT{120, 150});
+    };
+    Command(ID_VIEW_REFRESH);
+    EXPECT_TRUE(view_->IsDrawingInterrupted());
+    std::vector<COLORREF> banner = Client();
+    // Yellow text on red, in the band below y = 20, and nowhere above it.
+    int red = 0, yellow = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 240; ++x) {
+            size_t i = static_cast<size_t>(y * 240 + x);
+            if (banner[i] == clean[i]) continue;
+            EXPECT_GE(y, 20);
+            red += banner[i] == kRed;
+            yellow += banner[i] == kYellow;
+        }
+    EXPECT_GT(red, 100);
+    EXPECT_GT(yellow, 0);
+    // It stays on the next paint and goes with the next refresh.
+    Repaint();
+    EXPECT_EQ(Client(), banner);
+    Command(ID_VIEW_REFRESH);
+    EXPECT_FALSE(view_->IsDrawingInterrupted());
+    EXPECT_EQ(Client(), clean);
+}
+
+TEST_F(MapViewPaint, AfterDrawFiresOncePerPaintAfterIt) {
+    OpenView();
+    auto count = [&] {
+        std::vector<int> e = ScriptEvents();
+        return std::count(e.begin(), e.end(), static_cast<int>(kEventOnAfterDraw));
+    };
+    auto before = count();
+    EXPECT_GE(before, 1);
+    Repaint();
+    EXPECT_EQ(count(), before + 1);
+    Repaint();
+    EXPECT_EQ(count(), before + 2);
+}
+
+TEST_F(MapViewPaint, DebugDisplayFillsTheClient) {
+    AddLayer(new CFillLayer(kBlue, {CDoubleRect(0, 0, 100, 100)}));
+    OpenView();
+    view_->m_gpsDebugDisplay = true;
+    Repaint();
+    std::vector<COLORREF> px = Client();
+    EXPECT_EQ(Count(px, 0x400000), 240 * 300);
+}
+
+TEST_F(MapViewPaint, ScaleBarQuartersAndGeographicLimit) {
+    UseCoordSys(MakeCoordSys(kUtm33Wkt));
+    OpenView();
+    view_->ZoomToExtent(CDoubleRect(500000, 0, 506350, 6350), false, 1.0);
+    Pump();
+    // The bar: x 12..178, y 288..296; quarter 53, middle 95, half line 292.
+    struct Probe {
+        int x, y;
+        COLORREF c;
+    } probes[] = {{30, 290, kBlack}, {30, 294, kWhite}, {70, 290, kWhite}, {70, 294, kBlack},
+                  {120, 290, kBlack}, {120, 294, kWhite}, {12, 294, kBlack}, {177, 294, kBlack},
+                  {178, 294, kWhite}, {30, 296, kWhite}};
+    for (const Probe& p : probes) EXPECT_EQ(Pixel(p.x, p.y), p.c) << p.x << "," << p.y;
+    // With the panning frame the bar sits 11 pixels up.
+    GetPreferences()->Data().display.panframe = true;
+    Repaint();
+    EXPECT_EQ(Pixel(30, 283), kBlack);
+    EXPECT_EQ(Pixel(30, 287), kWhite);
+    GetPreferences()->Data().display.panframe = false;
+
+    // Geographic: a bar at 60 degrees of latitude shown, none at 61.
+    doc_.SetMapCoordSys(MakeCoordSys(CMapDoc::kDefaultWkt), false);
+    view_->ZoomToExtent(CDoubleRect(0, 0, 10, 60), false, 1.0);
+    Pump();
+    EXPECT_EQ(Pixel(30, 290), kBlack);
+    view_->ZoomToExtent(CDoubleRect(0, 0, 10, 61), false, 1.0);
+    Pump();
+    EXPECT_EQ(Pixel(30, 290), kWhite);
+}
+
+TEST_F(MapViewPaint, PanningFrame) {
+    GetPreferences()->Data().display.panframe = true;
+    OpenView();
+    const COLORREF grey = 0xC0C0C0;
+    EXPECT_EQ(Pixel(3, 150), grey);
+    EXPECT_EQ(Pixel(120, 295), grey);
+    EXPECT_EQ(Pixel(100, 10), kWhite);  // inner top
+    EXPECT_EQ(Pixel(10, 100), kWhite);  // inner left
+    EXPECT_EQ(Pixel(230, 100), kBlack);  // inner right
+    EXPECT_EQ(Pixel(100, 290), kBlack);  // inner bottom
+    EXPECT_EQ(Pixel(120, 150), kWhite);  // the map inside
+}
+
+TEST_F(MapViewPaint, DestinationCircleAndLabel) {
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    OpenView();
+    view_->SetGoToDestination(50, 50, nullptr);
+    Repaint();
+    int px, py;
+    view_->MapToScreen(50, 50, px, py);
+    EXPECT_EQ(Pixel(px, py - 2), kBlack);  // the circle's top
+    EXPECT_EQ(Pixel(px - 3, py), kWhite);
+    // White text on an opaque black cell from (x + 1, y).
+    EXPECT_EQ(Pixel(px + 1, py), kBlack);
+    int black = 0, light = 0;
+    for (int y = py; y < py + 10; ++y)
+        for (int x = px + 1; x < px + 20; ++x) {
+            COLORREF c = Pixel(x, y);
+            black += c == kBlack;
+            light += (c & 0xFF) > 0xC0 && ((c >> 8) & 0xFF) > 0xC0 && ((c >> 16) & 0xFF) > 0xC0;
+        }
+    EXPECT_GT(black, 50);
+    EXPECT_GT(light, 5);
+}
+
+TEST_F(MapViewPaint, FlashInvertsTheShapeTwiceAndLeavesNoTrace) {
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    AddLayer(new CFillLayer(kBlue, {CDoubleRect(0, 0, 15, 100)}));
+    OpenView();
+    CExtentLayer found;
+    std::vector<COLORREF> before = Client();
+    std::vector<COLORREF> firstProbe;
+    uint64_t start = sys::GetTickCount64();
+    clock_.onSleep = [&](uint32_t) {
+        if (firstProbe.empty()) firstProbe = Client();
+    };
+    SendMessage(View(), WM_VIEW_FLASHSHAPE, reinterpret_cast<WPARAM>(&found), 1);
+    clock_.onSleep = nullptr;
+    EXPECT_EQ(sys::GetTickCount64() - start, 400u);
+    EXPECT_EQ(Client(), before);
+    // In the first 100 ms exactly the shape's rectangle is inverted.
+    int left, bottom, right, top;
+    view_->MapToScreen(10, 10, left, bottom);
+    view_->MapToScreen(20, 30, right, top);
+    ASSERT_EQ(firstProbe.size(), before.size());
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 240; ++x) {
+            size_t i = static_cast<size_t>(y * 240 + x);
+            bool inside = x >= left && x < right && y >= top && y < bottom;
+            COLORREF want = inside ? (~before[i] & 0xFFFFFF) : before[i];
+            ASSERT_EQ(firstProbe[i], want) << x << "," << y;
+        }
+    // No layer or no record: nothing at all.
+    start = sys::GetTickCount64();
+    SendMessage(View(), WM_VIEW_FLASHSHAPE, 0, 1);
+    SendMessage(View(), WM_VIEW_FLASHSHAPE, reinterpret_cast<WPARAM>(&found), 0);
+    EXPECT_EQ(sys::GetTickCount64(), start);
+}
+
+}  // namespace
