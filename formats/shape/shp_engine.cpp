@@ -423,11 +423,14 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
     uint8_t shxHeader[100];
     if (shxSize < 100 || fioRead(h->shx, shxHeader, 100) != 100) return FailOpen(h, kShpErrHeader);
     {
-        // Its stored length counts the records. A `.shx` cut below it is
-        // damage, not an unfinished append: those records stay counted and
-        // fail to read with the engine's error.
+        // Its stored length counts the records, as other readers take it. A
+        // `.shx` cut below it is damage (the entries are found again below).
+        // More than one entry past it is a stale length, not an append cut
+        // short by the end of a process: then the entries there count.
         const int64_t bytes = 2 * static_cast<int64_t>(Be32(shxHeader + 24) & 0x7FFFFFFF);
-        h->shxRecords = bytes > 100 ? static_cast<int>(std::min<int64_t>((bytes - 100) / 8, 0x7FFFFFFF)) : 0;
+        const int64_t stored = bytes > 100 ? (bytes - 100) / 8 : 0;
+        const int64_t present = (shxSize - 100) / 8;
+        h->shxRecords = static_cast<int>(std::min<int64_t>(present > stored + 1 ? present : stored, 0x7FFFFFFF));
     }
     if (Be32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
     h->table = DbfOpen(WithExtension(wpath, u"dbf").c_str(), flags);

@@ -706,6 +706,16 @@ TEST_F(ShapeEngineTest, AppendNeverCutsWhatOthersWrote) {
     for (int i = 0; i < 3; ++i) ASSERT_EQ(ShpAppendPointXY(h, i, i), i);
     ShpClose(h);
     const std::string pshx = Get("p.shx");
+    // A `.shx` length left stale by another writer by more than one record
+    // hides nothing.
+    std::string stale = pshx;
+    shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&stale[24]), 50);
+    Put("p.shx", stale);
+    h = ShpOpen(u"\\p.shp", 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ShpGetRecordCount(h), 3);
+    ShpClose(h);
+    Put("p.shx", pshx);
     h = ShpOpen(u"\\p.shp", kShpReadWrite);
     ASSERT_EQ(DbfSetRecordCount(ShpGetTable(h), 2), 1);
     const std::string cut = Get("p.dbf");
