@@ -87,6 +87,7 @@ private:
     bool Scan() {
         bool regexAllowed = true;
         bool statementStart = true;
+        bool newLine = false;  // a line break since the last token
         while (pos_ < in_.size() && !failed_) {
             WChar c = in_[pos_];
             if (c == u'/' && At(pos_ + 1) == u'*') {
@@ -124,12 +125,14 @@ private:
                 String(c);
                 regexAllowed = false;
                 statementStart = false;
+                newLine = false;
                 continue;
             }
             if (c == u'/' && regexAllowed) {
                 Regex();
                 regexAllowed = false;
                 statementStart = false;
+                newLine = false;
                 continue;
             }
             if (IsIdentPart(c)) {
@@ -139,8 +142,10 @@ private:
                 if (word == u"function" && Active()) {
                     size_t k = end;
                     while (k < in_.size() && (in_[k] == u' ' || in_[k] == u'\t')) ++k;
-                    if (statementStart && At(k) == u'(') {
-                        // `function () {}` as a statement compiles and does nothing.
+                    if ((statementStart || (newLine && !regexAllowed)) && At(k) == u'(') {
+                        // `function () {}` as a statement compiles and does
+                        // nothing (also on a line of its own after a
+                        // statement without a semicolon).
                         out_ += u"void ";
                     } else if (!statementStart && regexAllowed && IsIdentStart(At(k))) {
                         // A named function expression (after an operator, a
@@ -160,6 +165,7 @@ private:
                 }
                 Copy(end - start);
                 statementStart = false;
+                newLine = false;
                 regexAllowed = word == u"return" || word == u"typeof" || word == u"in" ||
                                word == u"case" || word == u"delete" || word == u"void" ||
                                word == u"throw" || word == u"new" || word == u"else" || word == u"do";
@@ -168,7 +174,9 @@ private:
             if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r') {
                 regexAllowed = !(c == u')' || c == u']' || c == u'}');
                 statementStart = c == u';' || c == u'{' || c == u'}';
+                newLine = false;
             }
+            if (c == u'\n') newLine = true;
             Copy(1);
             if (c == u'{') ++braces_;
             if (c == u'}') {

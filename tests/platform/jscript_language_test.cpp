@@ -650,6 +650,8 @@ TEST_F(JsLanguage, FunctionsTheClassicWay) {
         {u"var a1 = 1\nfunction after() { return a1; }\nafter()", "1"},
         {u"var r2 = (function () { return 2 })\nfunction g2() { return 3; }\nr2() + g2()", "5"},
         {u"if (true) function g3() { return 'if'; }\ng3()", "if"},
+        {u"var a4 = 4\nfunction () {}\na4", "4"},
+        {u"var f5 =\nfunction () { return 5; }\nf5()", "5"},
         // An unnamed function written as a statement compiles and does nothing.
         {u"function () { Never = 1; }\nvar after = 'ran'; after", "ran"},
         {u"var f = function () { return 2; }; f()", "2"},
