@@ -42,6 +42,9 @@ public:
     virtual bool IsStarted() = 0;
     // Lets a debugger attach to the engine's scripts.
     virtual void EnableDebugging(bool on) = 0;
+    // Keeps the script text in a private heap of the host (configuration
+    // "debug"); nothing by default.
+    virtual void CreateHeap() {}
 };
 
 class IScriptServices {

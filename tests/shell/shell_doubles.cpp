@@ -108,3 +108,59 @@ std::string ShellTest::XPath(const std::string& relative, const std::string& exp
 bool ShellTest::XmlWellFormed(const std::string& relative) const {
     return std::system(("xmllint --noout '" + Host(relative) + "' 2>/dev/null").c_str()) == 0;
 }
+
+namespace {
+// The element's name and its "name" or "id" attribute, when it has one.
+std::string Describe(const CXmlNode* e) {
+    if (!e) return "null";
+    std::string out = Narrow(e->GetName());
+    for (const WChar* key : {u"name", u"id"})
+        if (e->HasAttribute(key)) return out + "(" + Narrow(e->GetAttribute(key)) + ")";
+    return out;
+}
+}  // namespace
+
+bool CJournalHost::StartEngine(const WChar* language) {
+    journal_->push_back("StartEngine " + (language ? Narrow(language) : std::string("default")));
+    started_ = true;
+    return true;
+}
+
+bool CJournalHost::AddNamedItem(const WChar* name, IDispatch*, DWORD flags) {
+    journal_->push_back("AddNamedItem " + Narrow(name) + " " + std::to_string(flags));
+    return true;
+}
+
+bool CJournalHost::BindElementEvents(const CXmlNode* element, const WChar* itemName) {
+    journal_->push_back("Bind " + Describe(element) + " to " + Narrow(itemName));
+    return true;
+}
+
+bool CJournalHost::RunScriptElements(const CXmlNode* element) {
+    for (int i = 0; i < element->GetChildCount(); ++i)
+        if (element->GetChild(i)->GetName() == u"SCRIPT")
+            journal_->push_back("RunScript " + Describe(element->GetChild(i)));
+    return true;
+}
+
+bool CJournalHost::SetScriptState(int state) {
+    journal_->push_back("SetScriptState " + std::to_string(state));
+    return true;
+}
+
+std::unique_ptr<IScriptHost> CJournalScriptServices::CreateScriptHost() {
+    journal.push_back("CreateScriptHost");
+    return std::make_unique<CJournalHost>(&journal);
+}
+
+void CJournalFrame::LoadToolbars(const CXmlNode* e, IScriptHost*) {
+    toolbars = e;
+    journal_->push_back("LoadToolbars");
+}
+
+void CJournalFrame::ApplyStatusBarConfig(const CXmlNode* e) {
+    statusbar = e;
+    journal_->push_back("ApplyStatusBarConfig");
+}
+
+void CJournalFrame::ReadForms(const CXmlNode* e, DWORD) { journal_->push_back("ReadForms " + Describe(e)); }

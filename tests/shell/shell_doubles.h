@@ -71,3 +71,49 @@ protected:
 };
 
 std::string Narrow(WStringView text);
+
+#include "map/services/script_events.h"
+#include "shell/config/configuration.h"
+
+// A script host and services that write every call into one journal.
+class CJournalHost : public IScriptHost {
+public:
+    explicit CJournalHost(std::vector<std::string>* journal) : journal_(journal) {}
+    bool StartEngine(const WChar* language) override;
+    bool AddNamedItem(const WChar* name, IDispatch*, DWORD flags) override;
+    bool BindElementEvents(const CXmlNode* element, const WChar* itemName) override;
+    bool RunScriptElements(const CXmlNode* element) override;
+    bool SetScriptState(int state) override;
+    void StopEngine() override {}
+    bool IsStarted() override { return started_; }
+    void EnableDebugging(bool) override {}
+    void CreateHeap() override { journal_->push_back("CreateHeap"); }
+
+private:
+    std::vector<std::string>* journal_;
+    bool started_ = false;
+};
+
+class CJournalScriptServices : public IScriptServices {
+public:
+    std::vector<std::string> journal;
+    void FireScriptEvent(IDispatch*, int, bool, int) override {}
+    IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
+    std::unique_ptr<IScriptHost> CreateScriptHost() override;
+    bool HasEventAttributes(const CXmlNode*, const WChar*) override { return false; }
+    bool GetScriptLanguage(const CXmlNode*, WString&) override { return false; }
+};
+
+// The main window and forms as the applier sees them.
+class CJournalFrame : public IConfigFrame, public IConfigForms {
+public:
+    explicit CJournalFrame(std::vector<std::string>* journal) : journal_(journal) {}
+    void LoadToolbars(const CXmlNode* toolbars, IScriptHost* host) override;
+    void ApplyStatusBarConfig(const CXmlNode* statusbar) override;
+    void ReadForms(const CXmlNode* forms, DWORD lcid) override;
+    const CXmlNode* toolbars = nullptr;
+    const CXmlNode* statusbar = nullptr;
+
+private:
+    std::vector<std::string>* journal_;
+};
