@@ -16,6 +16,7 @@
 #include "map/services/main_window.h"
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
+#include "platform/res/resource.h"
 #include "platform/win/msgbox.h"
 
 CMapView* CurrentMapView = nullptr;
@@ -84,6 +85,10 @@ CMapView::CMapView() : m_scaleBarSymbol([] {
     m_freehandPen = CreatePen(PS_SOLID, 3, 0x000000);
     m_freehandPoints = std::make_unique<POINT[]>(1000);
     m_offscreenDc = CreateCompatibleDC(nullptr);
+    m_gpsCursorImages = ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(320), 32, 0,
+                                             0xFFFFFF);
+    m_panFrameImages = ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(326), 8, 0,
+                                            0xFF00FF);
     m_offscreenOriginal = reinterpret_cast<HBITMAP>(GetCurrentObject(m_offscreenDc, OBJ_BITMAP));
     OnPreferencesChanged();
 }

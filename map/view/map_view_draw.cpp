@@ -329,6 +329,6 @@ void CMapView::DrawPanningFrame(HDC dc) {
                          {c.left, my},              {c.right - 9, my},
                          {c.left + 2, c.top + 2},   {c.right - 10, c.top + 2},
                          {c.left + 2, c.bottom - 10}, {c.right - 10, c.bottom - 10}};
-    for (int i = 0; i < 8; ++i) ImageList_Draw(m_panFrameImages, i, dc, at[i].x, at[i].y, 0);
+    for (int i = 0; i < 8; ++i) ImageList_Draw(m_panFrameImages, i, dc, at[i].x, at[i].y, ILD_TRANSPARENT);
     RestoreDC(dc, saved);
 }

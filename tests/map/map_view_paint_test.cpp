@@ -190,13 +190,23 @@ TEST_F(MapViewPaint, PanningFrame) {
     GetPreferences()->Data().display.panframe = true;
     OpenView();
     const COLORREF grey = 0xC0C0C0;
-    EXPECT_EQ(Pixel(3, 150), grey);
-    EXPECT_EQ(Pixel(120, 295), grey);
+    EXPECT_EQ(Pixel(3, 100), grey);
+    EXPECT_EQ(Pixel(60, 295), grey);
     EXPECT_EQ(Pixel(100, 10), kWhite);  // inner top
     EXPECT_EQ(Pixel(10, 100), kWhite);  // inner left
     EXPECT_EQ(Pixel(230, 100), kBlack);  // inner right
     EXPECT_EQ(Pixel(100, 290), kBlack);  // inner bottom
     EXPECT_EQ(Pixel(120, 150), kWhite);  // the map inside
+    // The eight arrows, each an 8x8 image with its tip towards its side.
+    struct Arrow {
+        int x, y;  // where the image goes
+        int tipX, tipY;  // a black pixel of it
+    } arrows[] = {{116, 2, 3, 1},   {116, 291, 3, 6}, {0, 146, 1, 3},  {231, 146, 6, 3},
+                  {2, 2, 1, 1},     {230, 2, 6, 1},   {2, 290, 1, 6},  {230, 290, 6, 6}};
+    for (const Arrow& a : arrows) {
+        EXPECT_EQ(Pixel(a.x + a.tipX, a.y + a.tipY), kBlack) << a.x << "," << a.y;
+        EXPECT_EQ(Pixel(a.x + 7 - a.tipX, a.y + 7 - a.tipY), grey) << a.x << "," << a.y;
+    }
 }
 
 TEST_F(MapViewPaint, DestinationCircleAndLabel) {
