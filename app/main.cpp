@@ -5,7 +5,8 @@
 //
 //   zarnip [--screenshot PNG] [MAP.znm]
 //
-// --screenshot saves the frame as shown once the map is drawn, then exits.
+// --screenshot saves the frame as shown once the map is drawn (the format
+// by the file's extension), prints where the view lies in it, then exits.
 #include <QGuiApplication>
 #include <QImage>
 
@@ -205,6 +206,11 @@ int main(int argc, char** argv) {
         RunUntilIdle(*display);
         QImage shot = display->Snapshot(g_frame.hwnd);
         if (shot.isNull() || !shot.save(QString::fromStdString(screenshot))) code = 1;
+        // Where the map view lies in the picture.
+        POINT offset{};
+        win::GetWindowSurface(view->GetSafeHwnd(), &offset);
+        std::printf("view %ld %ld %d %d\n", static_cast<long>(offset.x), static_cast<long>(offset.y),
+                    view->GetClientWidth(), view->GetClientHeight());
     } else {
         MSG m;
         while (GetMessage(&m, nullptr, 0, 0) > 0) {

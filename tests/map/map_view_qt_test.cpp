@@ -1,0 +1,82 @@
+// The program on Qt's offscreen display: the sample map in the view, as the
+// display presents it, equals the headless window surface of the same state
+// pixel for pixel. The picture is kept as a test artefact for review.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "map/layers/shape_layer.h"
+#include "tests/map/view_harness.h"
+
+namespace {
+
+using viewtest::ViewHarness;
+
+// A 24- or 32-bit .bmp as COLORREFs, top row first.
+bool ReadBmp(const std::string& path, int& w, int& h, std::vector<COLORREF>& px) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
+    auto u32 = [&](size_t o) { return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24; };
+    uint32_t off = u32(10);
+    w = static_cast<int>(u32(18));
+    int32_t rawH = static_cast<int32_t>(u32(22));
+    int bpp = b[28];
+    if (bpp != 24 && bpp != 32) return false;
+    h = rawH < 0 ? -rawH : rawH;
+    size_t stride = (static_cast<size_t>(w) * static_cast<size_t>(bpp / 8) + 3) & ~size_t{3};
+    if (off + stride * static_cast<size_t>(h) > b.size()) return false;
+    px.assign(static_cast<size_t>(w * h), 0);
+    for (int y = 0; y < h; ++y) {
+        int row = rawH < 0 ? y : h - 1 - y;
+        const uint8_t* p = b.data() + off + stride * static_cast<size_t>(row);
+        for (int x = 0; x < w; ++x, p += bpp / 8)
+            px[static_cast<size_t>(y * w + x)] = RGB(p[2], p[1], p[0]);
+    }
+    return true;
+}
+
+class MapViewQt : public ViewHarness {};
+
+TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
+    const std::string shot = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.bmp";
+    const std::string png = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.png";
+    std::string cmd = "cd '" + root_ + "' && QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ '" +
+                      std::string(ZN_APP) + "' --screenshot '" + shot + "' 2>/dev/null && " +
+                      "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ '" + std::string(ZN_APP) +
+                      "' --screenshot '" + png + "' > /dev/null 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    int vx = 0, vy = 0, vw = 0, vh = 0;
+    int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
+    ASSERT_EQ(pclose(p), 0);
+    ASSERT_EQ(got, 4);
+    int w = 0, h = 0;
+    std::vector<COLORREF> picture;
+    ASSERT_TRUE(ReadBmp(shot, w, h, picture));
+
+    // The same map in a headless view of the same size.
+    RegisterShapeLayerClass();
+    const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
+    ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
+    ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));
+    frame_ = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,
+                            nullptr, nullptr, nullptr);
+    view_ = std::make_unique<CMapView>();
+    view_->SetDocument(&doc_);
+    doc_.AddView(view_.get());
+    ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, vw, vh}, 0xE900));
+    view_->OnInitialUpdate();
+    Pump();
+    std::vector<COLORREF> headless = Client();
+    ASSERT_LE(vx + vw, w);
+    ASSERT_LE(vy + vh, h);
+    int differ = 0;
+    for (int y = 0; y < vh; ++y)
+        for (int x = 0; x < vw; ++x)
+            differ += picture[static_cast<size_t>((vy + y) * w + vx + x)] !=
+                      headless[static_cast<size_t>(y * vw + x)];
+    EXPECT_EQ(differ, 0);
+}
+
+}  // namespace
