@@ -258,8 +258,10 @@ constexpr int NUMCOLORS = 24;
 constexpr int RASTERCAPS = 38;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
+constexpr int COLORRES = 108;  // colour resolution of a palette display
 constexpr int RC_BITBLT = 1;
 constexpr int RC_STRETCHBLT = 0x0800;
+constexpr int RC_PALETTE = 0x0100;
 
 // ---- regions ----
 constexpr int ERROR = 0;

@@ -644,7 +644,10 @@ int GetDeviceCaps(HDC, int index) {
         case NUMCOLORS:
             return -1;
         case RASTERCAPS:
-            return RC_BITBLT | RC_STRETCHBLT;
+            // A display of 8 bits or fewer works through a palette.
+            return RC_BITBLT | RC_STRETCHBLT | (m.bitsPerPixel <= 8 ? RC_PALETTE : 0);
+        case COLORRES:
+            return m.bitsPerPixel <= 8 ? m.bitsPerPixel : 0;
         case LOGPIXELSX:
             return m.logPixelsX;
         case LOGPIXELSY:

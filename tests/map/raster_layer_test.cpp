@@ -1,0 +1,308 @@
+// Image layers: world files, extents, cache windows, and drawings compared
+// pixel for pixel with GDAL's warp of the same picture to the same view.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "core/user_abort.h"
+#include "map/layers/bitmap_layer.h"
+#include "map/layers/jpeg_layer.h"
+#include "map/layers/rpf_layer.h"
+#include "map/layers/sid_layer.h"
+#include "platform/win/window.h"
+#include "tests/formats/raster_test_util.h"
+#include "tests/formats/rpf_test_writer.h"
+
+namespace {
+
+std::string Num(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+
+std::string World(double pw, double ph, double x, double y) {
+    return Num(pw) + "\n0\n0\n" + Num(-ph) + "\n" + Num(x) + "\n" + Num(y) + "\n";
+}
+
+class RasterLayerTest : public DbfRootTest {
+protected:
+    void SetUp() override {
+        DbfRootTest::SetUp();
+        win::SetScreenSize(240, 320);
+        gdi::SetScreenMetrics({});
+        ResetAbort();
+    }
+    void TearDown() override {
+        win::SetScreenSize(240, 320);
+        gdi::SetScreenMetrics({});
+        ResetAbort();
+        DbfRootTest::TearDown();
+    }
+
+    // Draws the layer for an extent into a 32-bit surface of w x h.
+    static Picture DrawView(CLayer& layer, const CDoubleRect& extent, int w, int h) {
+        HBITMAP surface = gdi::CreateSurface(w, h);
+        HDC dc = gdi::CreateSurfaceDC(surface);
+        RECT all = {0, 0, w, h};
+        HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+        FillRect(dc, &all, magenta);
+        DeleteObject(magenta);
+        EXPECT_TRUE(layer.SetDrawExtent(extent, w, h));
+        layer.DrawTo(dc, nullptr, 0);
+        Picture p;
+        p.width = w;
+        p.height = h;
+        p.channels = 3;
+        int sw, sh, stride;
+        const uint32_t* px = gdi::SurfacePixels(surface, &sw, &sh, &stride);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t c = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(px) + y * stride)[x];
+                p.pixels.push_back(static_cast<uint8_t>(c >> 16));
+                p.pixels.push_back(static_cast<uint8_t>(c >> 8));
+                p.pixels.push_back(static_cast<uint8_t>(c));
+            }
+        DeleteDC(dc);
+        DeleteObject(surface);
+        return p;
+    }
+
+    // GDAL's nearest-neighbour warp of a host file to the extent and size,
+    // as RGB. `ullr` sets the picture's corners first (GDAL would read a
+    // world file half a pixel away).
+    Picture Reference(const std::string& rel, const CDoubleRect* ullr, const CDoubleRect& e, int w, int h) {
+        std::string src = Host(rel);
+        int status = -1;
+        if (ullr) {
+            std::string out = RunTool("gdal_translate -q -of VRT -a_ullr " + Num(ullr->xmin) + " " + Num(ullr->ymax) +
+                                          " " + Num(ullr->xmax) + " " + Num(ullr->ymin) + " '" + src + "' '" +
+                                          Host("ref.vrt") + "' 2>&1",
+                                      &status);
+            EXPECT_EQ(status, 0) << out;
+            src = Host("ref.vrt");
+        }
+        std::filesystem::remove(Host("warp.tif"));
+        std::string out = RunTool("gdalwarp -q -overwrite -te " + Num(e.xmin) + " " + Num(e.ymin) + " " +
+                                      Num(e.xmax) + " " + Num(e.ymax) + " -ts " + std::to_string(w) + " " +
+                                      std::to_string(h) + " -r near -ovr NONE '" + src + "' '" + Host("warp.tif") +
+                                      "' 2>&1",
+                                  &status);
+        EXPECT_EQ(status, 0) << out;
+        out = RunTool("gdal_translate -q -expand rgb -of PNM '" + Host("warp.tif") + "' '" + Host("warp.ppm") +
+                          "' 2>&1 || gdal_translate -q -of PNM '" + Host("warp.tif") + "' '" + Host("warp.ppm") +
+                          "' 2>&1",
+                      &status);
+        Picture p = ParsePnm(Get("warp.ppm"));
+        if (p.channels == 1) {
+            Picture rgb{p.width, p.height, 3, {}, {}};
+            for (uint8_t v : p.pixels) rgb.pixels.insert(rgb.pixels.end(), {v, v, v});
+            return rgb;
+        }
+        return p;
+    }
+
+    // Pixels whose centres lie outside the image's corners must be left
+    // alone (GDAL fills them with black); the others must equal GDAL's.
+    static void ExpectSame(const Picture& ours, const Picture& theirs, const CDoubleRect& image,
+                           const CDoubleRect& view) {
+        ASSERT_EQ(ours.width, theirs.width);
+        ASSERT_EQ(ours.height, theirs.height);
+        ASSERT_EQ(theirs.channels, 3);
+        static const uint8_t kUntouched[3] = {255, 0, 255};
+        int bad = 0;
+        for (int y = 0; y < ours.height && bad < 5; ++y)
+            for (int x = 0; x < ours.width && bad < 5; ++x) {
+                const double mx = view.xmin + (x + 0.5) * (view.xmax - view.xmin) / ours.width;
+                const double my = view.ymax - (y + 0.5) * (view.ymax - view.ymin) / ours.height;
+                const bool inside = mx > image.xmin && mx < image.xmax && my > image.ymin && my < image.ymax;
+                const uint8_t* a = ours.At(x, y);
+                const uint8_t* b = inside ? theirs.At(x, y) : kUntouched;
+                if (a[0] != b[0] || a[1] != b[1] || a[2] != b[2]) {
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": ours " << int(a[0]) << " " << int(a[1]) << " "
+                                  << int(a[2]) << ", GDAL " << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
+                    ++bad;
+                }
+            }
+    }
+
+    void WriteJpeg(const std::string& rel, const std::string& ppm, const std::string& options) {
+        Put("src.ppm", ppm);
+        int status = -1;
+        RunTool("cjpeg " + options + " -outfile '" + Host(rel) + "' '" + Host("src.ppm") + "'", &status);
+        ASSERT_EQ(status, 0);
+    }
+};
+
+// A picture of flat 8 x 8 blocks.
+std::string BlockyPpm(int w, int h, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> blocks(static_cast<size_t>((w / 8) * (h / 8)) * 3);
+    for (uint8_t& b : blocks) b = static_cast<uint8_t>(rng() & 255);
+    std::string s = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) s += static_cast<char>(blocks[(static_cast<size_t>(y / 8) * (w / 8) + x / 8) * 3 + c]);
+    return s;
+}
+
+}  // namespace
+
+TEST(WorldFileTest, ParsesSixNumbersOrRefuses) {
+    struct Case {
+        const char* text;
+        bool ok;
+        double pw, ph, x, y;
+    };
+    const Case cases[] = {
+        {"0.5\n0\n0\n-2\n100\n200\n", true, 0.5, 2, 100, 200},
+        {"0,5\r\n0\r\n0\r\n-2,25\r\n100,5\r\n200\r\n", true, 0.5, 2.25, 100.5, 200},
+        {"  1.052095703780650 \n 0.0\n\t0.0\n -1.052095703780650\n 663570.5\n 4224014.25  \n\n", true,
+         1.052095703780650, 1.052095703780650, 663570.5, 4224014.25},
+        {"1\n0\n0\n-1\n5\n", false, 0, 0, 0, 0},           // five numbers
+        {"0\n0\n0\n-1\n5\n6\n", false, 0, 0, 0, 0},        // zero width
+        {"1\n0\n0\n0\n5\n6\n", false, 0, 0, 0, 0},         // zero height
+        {"1\n0\n0\n-1\nabc\n6\n", false, 0, 0, 0, 0},      // letters
+        {"1\n0\n0\n-1\n5x\n6\n", false, 0, 0, 0, 0},       // trailing letters
+        {"1\n0\n\n0\n-1\n5\n6\n", false, 0, 0, 0, 0},      // a blank line among them
+        {"inf\n0\n0\n-1\n5\n6\n", false, 0, 0, 0, 0},      // not finite
+        {"", false, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        WorldFile w;
+        ASSERT_EQ(ParseWorldFile(c.text, w), c.ok);
+        if (!c.ok) continue;
+        EXPECT_DOUBLE_EQ(w.pixelWidth, c.pw);
+        EXPECT_DOUBLE_EQ(w.pixelHeight, c.ph);
+        EXPECT_DOUBLE_EQ(w.leftX, c.x);
+        EXPECT_DOUBLE_EQ(w.topY, c.y);
+    }
+    const std::pair<const char16_t*, const char16_t*> names[] = {
+        {u"\\a\\x.bmp", u"\\a\\x.bpw"}, {u"\\a\\x.2bp", u"\\a\\x.2pw"}, {u"\\a\\x.jpg", u"\\a\\x.jgw"},
+        {u"\\a\\x.sid", u"\\a\\x.sdw"}, {u"\\a\\x.jpeg", u"\\a\\x.jpegw"}, {u"\\a\\x.tf", u"\\a\\x.tfw"}};
+    for (auto& [image, world] : names) EXPECT_EQ(GetWorldFilePath(image), WString(world));
+}
+
+TEST_F(RasterLayerTest, CompanionsAreFoundInAnyCaseAndBadWorldFilesRefuse) {
+    WriteJpeg("roads.jpg", MakePpm(40, 30), "-quality 90");
+    CJpegLayer missing;
+    EXPECT_FALSE(missing.Open(u"\\roads.jpg"));
+    Put("roads.jgw", "1\n0\n0\n-1\n5\n");
+    CJpegLayer malformed;
+    EXPECT_FALSE(malformed.Open(u"\\roads.jpg"));
+    std::filesystem::remove(Host("roads.jgw"));
+    Put("ROADS.JGW", World(0.5, 0.5, 10, 20));
+    CJpegLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\roads.jpg"));
+    EXPECT_EQ(layer.m_extent, CDoubleRect(10, 5, 30, 20));
+}
+
+TEST_F(RasterLayerTest, ExtentIsGdalsCornersMovedHalfAPixel) {
+    REQUIRE_TOOL("gdalinfo");
+    WriteJpeg("a.jpg", MakePpm(64, 48), "-quality 90");
+    Put("a.jgw", World(2.5, 1.25, 1000.5, 5000.25));
+    CJpegLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\a.jpg"));
+    const std::string info = RunTool("gdalinfo '" + Host("a.jpg") + "'");
+    double ulx, uly, lrx, lry;
+    ASSERT_EQ(std::sscanf(info.substr(info.find("Upper Left")).c_str(), "Upper Left ( %lf, %lf)", &ulx, &uly), 2);
+    ASSERT_EQ(std::sscanf(info.substr(info.find("Lower Right")).c_str(), "Lower Right ( %lf, %lf)", &lrx, &lry), 2);
+    EXPECT_NEAR(layer.m_extent.xmin, ulx + 1.25, 1e-6);
+    EXPECT_NEAR(layer.m_extent.ymax, uly - 0.625, 1e-6);
+    EXPECT_NEAR(layer.m_extent.xmax, lrx + 1.25, 1e-6);
+    EXPECT_NEAR(layer.m_extent.ymin, lry - 0.625, 1e-6);
+}
+
+TEST_F(RasterLayerTest, JpegViewsEqualGdal) {
+    REQUIRE_TOOL("gdalwarp");
+    REQUIRE_TOOL("cjpeg");
+    // Small: loaded whole (narrower than the 512-pixel cache).
+    WriteJpeg("small.jpg", MakePpm(300, 700, 3), "-quality 85");
+    Put("small.jgw", World(1, 1, 0, 700));
+    CJpegLayer small;
+    ASSERT_TRUE(small.Open(u"\\small.jpg"));
+    EXPECT_TRUE(small.m_imageFullyLoaded);
+    const CDoubleRect smallCorners = small.m_extent;
+    struct View {
+        CDoubleRect e;
+        int w, h;
+    };
+    for (const View& v : {View{{0, 0, 300, 700}, 300, 700}, View{{40, 300, 100, 340}, 180, 120},
+                          View{{-20, 650, 60, 720}, 80, 70}}) {
+        SCOPED_TRACE(testing::Message() << "small " << v.e.xmin << "," << v.e.ymin << " " << v.w << "x" << v.h);
+        ExpectSame(DrawView(small, v.e, v.w, v.h), Reference("small.jpg", &smallCorners, v.e, v.w, v.h), smallCorners, v.e);
+    }
+
+    // Large: decoded window by window, enlarged 1, 2 and 3 times.
+    WriteJpeg("big.jpg", MakePpm(1200, 900, 5), "-quality 85");
+    Put("big.jgw", World(0.5, 0.5, 1000, 2000));
+    CJpegLayer big;
+    ASSERT_TRUE(big.Open(u"\\big.jpg"));
+    EXPECT_FALSE(big.m_imageFullyLoaded);
+    const CDoubleRect corners = big.m_extent;  // 1000..1600, 1550..2000
+    for (const View& v : {View{{1200, 1700, 1300, 1800}, 200, 200},      // 1:1 centre
+                          View{{1200, 1700, 1250, 1760}, 200, 240},      // 2x
+                          View{{1210, 1720, 1240, 1740}, 180, 120},      // 3x
+                          View{{1500, 1550, 1600, 1650}, 200, 200},      // bottom-right corner
+                          View{{1550, 1500, 1650, 1600}, 200, 200}}) {   // past the corner
+        SCOPED_TRACE(testing::Message() << "big " << v.e.xmin << "," << v.e.ymin << " " << v.w << "x" << v.h);
+        ExpectSame(DrawView(big, v.e, v.w, v.h), Reference("big.jpg", &corners, v.e, v.w, v.h), corners, v.e);
+    }
+    // The clamped window stays inside the image.
+    EXPECT_EQ(big.m_cacheWindow.right, 1199);
+    EXPECT_EQ(big.m_cacheWindow.bottom, 899);
+    EXPECT_EQ(big.m_cacheWindow.left, 1200 - 512);
+    EXPECT_EQ(big.m_cacheWindow.top, 900 - 512);
+    EXPECT_EQ(big.m_cacheZoom, 1);
+}
+
+TEST_F(RasterLayerTest, ReducedJpegViewsOfFlatBlocksEqualGdal) {
+    REQUIRE_TOOL("gdalwarp");
+    WriteJpeg("blocks.jpg", BlockyPpm(2048, 2048, 9), "-quality 100 -sample 1x1");
+    Put("blocks.jgw", World(1, 1, 0, 2048));
+    CJpegLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\blocks.jpg"));
+    const CDoubleRect corners = layer.m_extent;
+    for (int reduction : {2, 4, 8}) {
+        SCOPED_TRACE(reduction);
+        const CDoubleRect e(0, 0, 2048, 2048);
+        const int size = 2048 / reduction;
+        ExpectSame(DrawView(layer, e, size, size), Reference("blocks.jpg", &corners, e, size, size), corners, e);
+        EXPECT_EQ(layer.m_cacheZoom, 999);
+    }
+}
+
+TEST_F(RasterLayerTest, BitmapViewsEqualGdal) {
+    REQUIRE_TOOL("gdal_translate");
+    Put("grey.pgm", [] {
+        std::string s = "P5\n90 70\n255\n";
+        for (int i = 0; i < 90 * 70; ++i) s += static_cast<char>((i * 37) & 255);
+        return s;
+    }());
+    Put("rgb.ppm", MakePpm(90, 70, 4));
+    int status = -1;
+    RunTool("gdal_translate -q -of BMP '" + Host("grey.pgm") + "' '" + Host("grey.bmp") + "'", &status);
+    ASSERT_EQ(status, 0);
+    RunTool("gdal_translate -q -of BMP '" + Host("rgb.ppm") + "' '" + Host("rgb.bmp") + "'", &status);
+    ASSERT_EQ(status, 0);
+    for (const char* name : {"grey", "rgb"}) {
+        SCOPED_TRACE(name);
+        Put(std::string(name) + ".bpw", World(2, 2, 100, 300));
+        CBitmapLayer layer;
+        ASSERT_TRUE(layer.Open((u"\\" + WidenText(name) + u".bmp").c_str()));
+        const CDoubleRect corners = layer.m_extent;  // 100..280, 160..300
+        EXPECT_EQ(corners, CDoubleRect(100, 160, 280, 300));
+        struct View {
+            CDoubleRect e;
+            int w, h;
+        };
+        for (const View& v : {View{corners, 90, 70}, View{{120, 200, 200, 260}, 80, 60},
+                              View{{90, 150, 150, 190}, 60, 40}, View{{120, 200, 160, 240}, 40, 40}}) {
+            SCOPED_TRACE(testing::Message() << v.e.xmin << "," << v.e.ymin << " " << v.w << "x" << v.h);
+            ExpectSame(DrawView(layer, v.e, v.w, v.h),
+                       Reference(std::string(name) + ".bmp", &corners, v.e, v.w, v.h), corners, v.e);
+        }
+    }
+}
