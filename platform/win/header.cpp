@@ -24,6 +24,8 @@ struct HeaderState : ControlState {
     std::vector<HeaderItem> items;
     std::vector<int> order;  // display position -> item index
     HIMAGELIST images = nullptr;
+    int tracking = -1;  // the item whose divider the pen drags
+    int grabX = 0, grabWidth = 0;
 };
 
 void CopyItemOut(const HeaderItem& it, int order, HDITEM* out) {
@@ -214,7 +216,45 @@ LRESULT HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             InvalidateRect(h, nullptr, true);
             return TRUE;
         }
+        case WM_LBUTTONDOWN: {
+            HDHITTESTINFO hi;
+            hi.pt = POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            if (SendMessage(h, HDM_HITTEST, 0, reinterpret_cast<LPARAM>(&hi)) >= 0 &&
+                hi.flags == HHT_ONDIVIDER && (st = EnsureControl<HeaderState>(h))) {
+                // Dragging a divider resizes the column to its left.
+                st->tracking = hi.iItem;
+                st->grabX = hi.pt.x;
+                st->grabWidth = st->items[static_cast<size_t>(hi.iItem)].cxy;
+                SetCapture(h);
+            }
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (st->tracking >= 0 && st->tracking < count) {
+                HDITEM it;
+                it.mask = HDI_WIDTH;
+                it.cxy = std::max(0, st->grabWidth + GET_X_LPARAM(lp) - st->grabX);
+                if (it.cxy != st->items[static_cast<size_t>(st->tracking)].cxy)
+                    SendMessage(h, HDM_SETITEM, static_cast<WPARAM>(st->tracking),
+                                reinterpret_cast<LPARAM>(&it));
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lp) != h) st->tracking = -1;
+            return 0;
         case WM_LBUTTONUP: {
+            if (st->tracking >= 0) {
+                int item = st->tracking;
+                st->tracking = -1;
+                if (GetCapture() == h) ReleaseCapture();
+                if ((st = EnsureControl<HeaderState>(h)) && item < static_cast<int>(st->items.size())) {
+                    HDITEM it;
+                    it.mask = HDI_WIDTH;
+                    it.cxy = st->items[static_cast<size_t>(item)].cxy;
+                    NotifyItem(h, HDN_ENDTRACK, item, &it);
+                }
+                return 0;
+            }
             HDHITTESTINFO hi;
             hi.pt = POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
             if (SendMessage(h, HDM_HITTEST, 0, reinterpret_cast<LPARAM>(&hi)) >= 0 &&

@@ -906,6 +906,8 @@ LRESULT ListViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return reinterpret_cast<LRESULT>(st->edit);
         case WM_NOTIFY: {
             auto* nm = reinterpret_cast<NMHDR*>(lp);
+            if (nm && nm->hwndFrom == st->header && nm->code == HDN_ITEMCHANGED)
+                InvalidateRect(h, nullptr, true);  // a column was resized
             if (nm && nm->hwndFrom == st->header && nm->code == HDN_ITEMCLICK &&
                 !(StyleOf(h) & LVS_NOSORTHEADER)) {
                 auto* hn = reinterpret_cast<NMHEADER*>(lp);

@@ -141,6 +141,19 @@ LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case TTM_SETDELAYTIME:
             return 0;
+        case WM_PAINT: {
+            // The tip in the tooltip colours, framed.
+            ControlPaint p(h, COLOR_INFOBK);
+            if (HDC dc = p.dc()) {
+                RECT r;
+                GetClientRect(h, &r);
+                FrameRect(dc, &r, GetSysColorBrush(COLOR_INFOTEXT));
+                InflateRect(&r, -2, -1);
+                SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+                DrawTextIn(dc, st->shown, r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            }
+            return 0;
+        }
         default:
             break;
     }

@@ -166,6 +166,27 @@ TEST_F(WinCommonInputTest, ListViewTap) {
         });
 }
 
+TEST_F(WinCommonInputTest, DraggingAHeaderDividerResizesTheColumn) {
+    HWND lv = Make(WC_LISTVIEW, LVS_REPORT, 150, 80, [](HWND h) {
+        LVCOLUMN c;
+        c.mask = LVCF_WIDTH | LVCF_TEXT;
+        c.cx = 60;
+        c.pszText = const_cast<WChar*>(u"Name");
+        SendMessage(h, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&c));
+        SendMessage(h, LVM_INSERTCOLUMN, 1, reinterpret_cast<LPARAM>(&c));
+    });
+    auto header = reinterpret_cast<HWND>(SendMessage(lv, LVM_GETHEADER, 0, 0));
+    ASSERT_NE(header, nullptr);
+    win::input::PenDownAt(header, POINT{59, 5});
+    win::input::PenMoveAt(header, POINT{70, 5});
+    win::input::PenMoveAt(header, POINT{89, 5});
+    win::input::PenUpAt(header, POINT{89, 5});
+    win::input::DrainQueue();
+    EXPECT_EQ(SendMessage(lv, LVM_GETCOLUMNWIDTH, 0, 0), 90);
+    EXPECT_EQ(SendMessage(lv, LVM_GETCOLUMNWIDTH, 1, 0), 60);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST_F(WinCommonInputTest, DateTimePickFromTheCalendar) {
     auto feb = [](HWND h) {
         SYSTEMTIME t{};
