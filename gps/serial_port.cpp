@@ -192,7 +192,7 @@ void CSerialPort::Notify(const uint8_t* data, int length) {
     // The buffer stays untouched until the window is done with it. A
     // notification nobody takes in time is withdrawn; one taken is waited
     // for until it is acknowledged.
-    changed_.wait_for(lock, std::chrono::milliseconds(ackTimeoutMs_),
+    changed_.wait_for(lock, std::chrono::milliseconds(ackTimeoutMs_.load()),
                       [&] { return stopping_ || (pending_ != id && accepted_ != id); });
     if (pending_ == id) pending_ = 0;
     changed_.wait(lock, [&] { return stopping_ || accepted_ != id; });

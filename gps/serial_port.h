@@ -97,8 +97,8 @@ private:
     CSerialAssembler assembler_;
     bool buffered_ = false;
     HWND window_ = nullptr;
-    uint32_t ackTimeoutMs_ = 120000;
-    uint32_t notifyIntervalMs_ = 250;
+    std::atomic<uint32_t> ackTimeoutMs_{120000};
+    std::atomic<uint32_t> notifyIntervalMs_{250};
     uint64_t lastNotify_ = 0;
 
     mutable std::mutex lock_;  // notifications, error, stop

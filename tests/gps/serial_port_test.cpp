@@ -364,6 +364,15 @@ TEST_F(SerialPortTest, Writes) {
     EXPECT_EQ(port_.GetOutCount(), queued);
 }
 
+TEST_F(SerialPortTest, BreakHoldsForItsTime) {
+    ASSERT_TRUE(port_.Open(nullptr));
+    sys::FakeClock clock(5000);
+    sys::SetClock(&clock);
+    port_.SendBreak(100);
+    EXPECT_EQ(clock.NowMs(), 5100u);
+    sys::SetClock(nullptr);
+}
+
 TEST_F(SerialPortTest, AVanishedDeviceEndsReading) {
     ASSERT_TRUE(port_.Open(nullptr));
     ASSERT_TRUE(port_.StartReader(window_, false));
