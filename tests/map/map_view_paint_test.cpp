@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "crs/coord_sys.h"
+#include "map/layers/shape_layer.h"
 #include "map/services/preferences.h"
 #include "tests/map/view_harness.h"
 
@@ -263,6 +264,55 @@ TEST_F(MapViewPaint, FlashInvertsTheShapeTwiceAndLeavesNoTrace) {
     SendMessage(View(), WM_VIEW_FLASHSHAPE, 0, 1);
     SendMessage(View(), WM_VIEW_FLASHSHAPE, reinterpret_cast<WPARAM>(&found), 0);
     EXPECT_EQ(sys::GetTickCount64(), start);
+}
+
+}  // namespace
+
+namespace {
+
+class MapViewSelection : public viewtest::ViewHarness {};
+
+TEST_F(MapViewSelection, PointSelectionBoxIsDottedAndFivePixelsOut) {
+    RegisterShapeLayerClass();
+    MakePointShapefile("d", "pts", {"10 20", "30 40"});
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    OpenView();
+    CLayer* layer = nullptr;
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\pts.shp", &layer));
+    ASSERT_EQ(layer->m_displayClass, 0);
+    view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
+    Pump();
+    std::vector<COLORREF> plain = Client();
+    doc_.GetLayers().SetCurrentFeature(layer, 1);
+    Repaint();
+    std::vector<COLORREF> selected = Client();
+    int px, py;
+    view_->MapToScreen(30, 40, px, py);
+    RECT box = view_->GetTracker().m_rect;
+    EXPECT_EQ(view_->GetTracker().m_rubberBandStyle, 5);
+    EXPECT_EQ(view_->GetTracker().m_handleMask, 0u);
+    // The box is the point's pixel grown by 5 on each side (the shape
+    // drawing's own transform may differ from the view's by a pixel).
+    EXPECT_LE(std::abs(box.left - (px - 5)), 1);
+    EXPECT_LE(std::abs(box.top - (py - 5)), 1);
+    EXPECT_EQ(box.right - box.left, 10);
+    EXPECT_EQ(box.bottom - box.top, 10);
+    // Only the outline changed, dotted: some pixels of the top edge black,
+    // some white; nothing changed outside the box.
+    int black = 0, white = 0;
+    for (int x = box.left; x < box.right; ++x) {
+        COLORREF c = selected[static_cast<size_t>(box.top * 240 + x)];
+        black += c == kBlack;
+        white += c == kWhite;
+    }
+    EXPECT_GT(black, 2);
+    EXPECT_GT(white, 2);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 240; ++x) {
+            if (x >= box.left && x < box.right && y >= box.top && y < box.bottom) continue;
+            size_t i = static_cast<size_t>(y * 240 + x);
+            ASSERT_EQ(selected[i], plain[i]) << x << "," << y;
+        }
 }
 
 }  // namespace
