@@ -153,6 +153,10 @@ public:
     void DrawDestination(HDC dc);
     void DrawSketch(HDC dc);
     void DrawScaleBar(HDC dc, double mapScale);
+    // The scale bar's rectangle, and the ground length of its left half in
+    // metres.
+    RECT ScaleBarRect() const;
+    double ScaleBarHalfLength() const;
     void DrawPanningFrame(HDC dc);
     void DrawGpsCursor(HDC dc, const RECT* update);
     void FillDebugBackground(HDC dc);

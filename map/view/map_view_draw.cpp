@@ -254,24 +254,37 @@ void CMapView::DrawGpsCursor(HDC dc, const RECT* update) {
     (void)dc, (void)update;
 }
 
+RECT CMapView::ScaleBarRect() const {
+    int inset = GetPreferences()->Data().display.panframe ? 11 : 4;
+    RECT bar{m_clientRect.left + 12, m_clientRect.top + inset, m_clientRect.right - 12,
+             m_clientRect.bottom - inset};
+    bar.top = bar.bottom - 8;
+    bar.right -= 50;
+    return bar;
+}
+
+double CMapView::ScaleBarHalfLength() const {
+    CCoordSys* cs = MapCoordSys();
+    if (!cs) return 0;
+    RECT bar = ScaleBarRect();
+    int middle = bar.left + (bar.right - bar.left) / 2;
+    double x1, y1, x2, y2;
+    ScreenToMap(bar.left, bar.top, x1, y1);
+    ScreenToMap(middle, bar.top, x2, y2);
+    double factor = IsGeographicMap() ? 1.0 : cs->m_projectionUnitFactor;
+    return MeasureDistanceXY(cs, x1, y1, x2, y2) * factor;
+}
+
 void CMapView::DrawScaleBar(HDC dc, double mapScale) {
     CCoordSys* cs = MapCoordSys();
     if (!cs || cs->m_projectionCode == 0) return;
     if (IsGeographicMap() && m_extent.ymax - m_extent.ymin > 60) return;
     PreferencesData& prefs = GetPreferences()->Data();
-    int inset = prefs.display.panframe ? 11 : 4;
-    RECT bar{m_clientRect.left + 12, m_clientRect.top + inset, m_clientRect.right - 12,
-             m_clientRect.bottom - inset};
-    bar.top = bar.bottom - 8;
-    bar.right -= 50;
+    RECT bar = ScaleBarRect();
     int quarter = bar.left + (bar.right - bar.left) / 4;
     int middle = bar.left + (bar.right - bar.left) / 2;
     int halfLine = bar.bottom - (bar.bottom - bar.top) / 2;
-    double x1, y1, x2, y2;
-    ScreenToMap(bar.left, bar.top, x1, y1);
-    ScreenToMap(middle, bar.top, x2, y2);
-    double factor = IsGeographicMap() ? 1.0 : cs->m_projectionUnitFactor;
-    double metres = MeasureDistanceXY(cs, x1, y1, x2, y2) * factor;
+    double metres = ScaleBarHalfLength();
     double half = metres;
     const WChar* unit = ScaleDistanceForDisplay(prefs.display.units, 9001, &half);
     half = RoundToDecimals(half, 2);

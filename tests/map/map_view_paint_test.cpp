@@ -2,6 +2,7 @@
 // off-screen buffer, the scale test, the overlays, the interrupt banner, the
 // after-draw event, the debug display and the flash of a found shape.
 #include <algorithm>
+#include <cstdio>
 
 #include "crs/coord_sys.h"
 #include "map/layers/shape_layer.h"
@@ -182,6 +183,19 @@ TEST_F(MapViewPaint, ScaleBarQuartersAndGeographicLimit) {
     view_->ZoomToExtent(CDoubleRect(0, 0, 10, 60), false, 1.0);
     Pump();
     EXPECT_EQ(Pixel(30, 290), kBlack);
+    // The half bar's ground length is the geodesic between its ends.
+    RECT bar = view_->ScaleBarRect();
+    double x1, y1, x2, y2;
+    view_->ScreenToMap(bar.left, bar.top, x1, y1);
+    view_->ScreenToMap(bar.left + (bar.right - bar.left) / 2, bar.top, x2, y2);
+    char cmd[200];
+    std::snprintf(cmd, sizeof cmd, "echo %.12f %.12f %.12f %.12f | GeodSolve -i -p 9", y1, x1, y2, x2);
+    FILE* p = popen(cmd, "r");
+    ASSERT_NE(p, nullptr);
+    double a1, a2, s12 = 0;
+    ASSERT_EQ(std::fscanf(p, "%lf %lf %lf", &a1, &a2, &s12), 3);
+    pclose(p);
+    EXPECT_NEAR(view_->ScaleBarHalfLength(), s12, s12 * 1e-7);
     view_->ZoomToExtent(CDoubleRect(0, 0, 10, 61), false, 1.0);
     Pump();
     EXPECT_EQ(Pixel(30, 290), kWhite);
