@@ -25,7 +25,17 @@ std::atomic<Clock*> g_clock{&g_steady};
 std::mutex g_eventLock;
 std::condition_variable g_eventCv;
 
+std::atomic<void (*)()> g_fakeTimeHook{nullptr};
+
+void FakeTimeMoved() {
+    if (auto hook = g_fakeTimeHook.load()) hook();
+}
+
 }  // namespace
+
+void SetFakeTimeHook(void (*hook)()) {
+    g_fakeTimeHook = hook;
+}
 
 uint64_t FakeClock::NowMs() {
     std::lock_guard<std::mutex> lock(m_);
@@ -33,13 +43,19 @@ uint64_t FakeClock::NowMs() {
 }
 
 void FakeClock::Advance(uint64_t ms) {
-    std::lock_guard<std::mutex> lock(m_);
-    now_ += ms;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        now_ += ms;
+    }
+    FakeTimeMoved();
 }
 
 void FakeClock::Set(uint64_t ms) {
-    std::lock_guard<std::mutex> lock(m_);
-    now_ = ms;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        now_ = ms;
+    }
+    FakeTimeMoved();
 }
 
 Clock& GetClock() {

@@ -41,6 +41,11 @@ private:
     uint64_t now_;
 };
 
+// Called after a fake clock moved (Advance, Set, SleepMs), outside its lock;
+// timed test input uses it to queue the steps whose time came. nullptr
+// removes it.
+void SetFakeTimeHook(void (*hook)());
+
 // The clock in use (the steady system clock unless a test installed one).
 Clock& GetClock();
 // Installs a clock; nullptr restores the system clock. The caller keeps

@@ -1,7 +1,10 @@
 #include "platform/win/input.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "platform/sys/thread.h"
 #include "platform/win/nonclient.h"
@@ -217,6 +220,122 @@ void Type(WStringView text) {
     for (WChar c : text) Char(c);
 }
 
+// ---- timed input ----
+
+namespace {
+
+struct Scheduled {
+    uint64_t due;
+    uint64_t order;
+    Gesture::Step step;
+};
+
+std::mutex g_stepLock;
+std::vector<Scheduled> g_steps;  // not yet queued, by due time then order
+uint64_t g_stepOrder = 0;
+std::atomic<StallHandler> g_stallHandler{nullptr};
+thread_local bool t_runningSteps = false;
+
+void QueueStep(const Gesture::Step& s) {
+    switch (s.kind) {
+        case Gesture::Kind::PenDown: PenDownAt(s.hwnd, s.point); break;
+        case Gesture::Kind::PenMove: PenMoveAt(s.hwnd, s.point); break;
+        case Gesture::Kind::PenUp: PenUpAt(s.hwnd, s.point); break;
+        case Gesture::Kind::KeyDown: KeyDown(s.vk); break;
+        case Gesture::Kind::KeyUp: KeyUp(s.vk); break;
+        case Gesture::Kind::Probe:
+            if (s.probe) s.probe();
+            break;
+    }
+}
+
+void OnFakeTimeMoved() {
+    RunDueSteps();
+}
+
+}  // namespace
+
+Gesture& Gesture::Down(uint32_t atMs, HWND hwnd, POINT client) {
+    steps_.push_back(Step{atMs, Kind::PenDown, hwnd, client, 0, {}});
+    return *this;
+}
+Gesture& Gesture::Move(uint32_t atMs, HWND hwnd, POINT client) {
+    steps_.push_back(Step{atMs, Kind::PenMove, hwnd, client, 0, {}});
+    return *this;
+}
+Gesture& Gesture::Up(uint32_t atMs, HWND hwnd, POINT client) {
+    steps_.push_back(Step{atMs, Kind::PenUp, hwnd, client, 0, {}});
+    return *this;
+}
+Gesture& Gesture::KeyDown(uint32_t atMs, UINT vk) {
+    steps_.push_back(Step{atMs, Kind::KeyDown, nullptr, {}, vk, {}});
+    return *this;
+}
+Gesture& Gesture::KeyUp(uint32_t atMs, UINT vk) {
+    steps_.push_back(Step{atMs, Kind::KeyUp, nullptr, {}, vk, {}});
+    return *this;
+}
+Gesture& Gesture::Probe(uint32_t atMs, std::function<void()> probe) {
+    steps_.push_back(Step{atMs, Kind::Probe, nullptr, {}, 0, std::move(probe)});
+    return *this;
+}
+
+void Play(const Gesture& gesture) {
+    uint64_t start = sys::GetTickCount64();
+    {
+        std::lock_guard<std::mutex> lock(g_stepLock);
+        for (const auto& s : gesture.Steps()) g_steps.push_back({start + s.atMs, g_stepOrder++, s});
+        std::stable_sort(g_steps.begin(), g_steps.end(), [](const Scheduled& a, const Scheduled& b) {
+            return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
+    }
+    sys::SetFakeTimeHook(&OnFakeTimeMoved);
+    RunDueSteps();
+}
+
+bool RunDueSteps() {
+    if (t_runningSteps) return false;  // a probe that sleeps
+    t_runningSteps = true;
+    bool any = false;
+    for (;;) {
+        Gesture::Step step;
+        {
+            std::lock_guard<std::mutex> lock(g_stepLock);
+            if (g_steps.empty() || g_steps.front().due > sys::GetTickCount64()) break;
+            step = std::move(g_steps.front().step);
+            g_steps.erase(g_steps.begin());
+        }
+        QueueStep(step);
+        any = true;
+    }
+    t_runningSteps = false;
+    return any;
+}
+
+uint64_t NextStepTime() {
+    std::lock_guard<std::mutex> lock(g_stepLock);
+    return g_steps.empty() ? UINT64_MAX : g_steps.front().due;
+}
+
+void ClearScheduledSteps() {
+    std::lock_guard<std::mutex> lock(g_stepLock);
+    g_steps.clear();
+}
+
+void SetStallHandler(StallHandler handler) {
+    g_stallHandler = handler;
+}
+
+void ReportStall(const char* loop) {
+    if (StallHandler handler = g_stallHandler.load()) {
+        handler(loop);
+        PostQuitMessage(0);
+        return;
+    }
+    std::fprintf(stderr, "message wait under the fake clock can never end: %s\n", loop);
+    std::abort();
+}
+
 void DrainQueue() {
     MSG m;
     while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
@@ -234,6 +353,7 @@ void DrainQueue() {
 namespace win::detail {
 void ResetInput() {
     win::input::g_in = {};
+    win::input::ClearScheduledSteps();
     SetCursorPoint(POINT{});
 }
 }  // namespace win::detail

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <chrono>
 #include <deque>
 #include <map>
 
@@ -174,7 +175,7 @@ bool TryTake(Queue& q, MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
 
 // Waits until something may have arrived. With a fake clock and a timer
 // pending, time jumps to the timer instead of waiting.
-void WaitForWork(Queue& q) {
+void WaitForWork(Queue& q, const char* loop) {
     sys::Clock& clock = sys::GetClock();
     std::unique_lock<std::mutex> lock(q.m);
     if (!q.posted.empty() || !q.input.empty() || !q.sent.empty() || q.quit || q.woken) {
@@ -183,11 +184,33 @@ void WaitForWork(Queue& q) {
     }
     uint64_t nextDue = UINT64_MAX;
     for (auto& t : q.timers) nextDue = std::min(nextDue, t.due);
+    // Timed test input waiting for its time counts as a timer.
+    if (!clock.IsReal()) nextDue = std::min(nextDue, win::input::NextStepTime());
     uint64_t now = clock.NowMs();
-    if (nextDue != UINT64_MAX && nextDue <= now) return;
+    if (nextDue != UINT64_MAX && nextDue <= now) {
+        lock.unlock();
+        win::input::RunDueSteps();
+        return;
+    }
     if (nextDue != UINT64_MAX && !clock.IsReal()) {
         lock.unlock();
         clock.SleepMs(static_cast<uint32_t>(nextDue - now));
+        win::input::RunDueSteps();
+        return;
+    }
+    if (!clock.IsReal() &&
+        !win::GetDisplayBackend().HasCapability(win::BackendCapability::NativeInput)) {
+        // Nothing can end this wait but another thread: give it a moment,
+        // then report the wait instead of hanging.
+        auto arrived = [&] {
+            return !q.posted.empty() || !q.input.empty() || !q.sent.empty() || q.quit || q.woken;
+        };
+        if (!q.cv.wait_for(lock, std::chrono::milliseconds(500), arrived)) {
+            lock.unlock();
+            win::input::ReportStall(loop);
+            return;
+        }
+        q.woken = false;
         return;
     }
     win::DisplayBackend& backend = win::GetDisplayBackend();
@@ -400,7 +423,7 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
         win::GetDisplayBackend().PumpNativeEvents();
         DeliverSent(q);
         if (TryTake(q, &m, hwnd, filterMin, filterMax, true)) break;
-        WaitForWork(q);
+        WaitForWork(q, "GetMessage");
     }
     OfferCursor(m);
     if (msg) *msg = m;
@@ -410,7 +433,7 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
 bool WaitMessage() {
     Queue& q = MyQueue();
     DeliverSent(q);
-    WaitForWork(q);
+    WaitForWork(q, "WaitMessage");
     return true;
 }
 

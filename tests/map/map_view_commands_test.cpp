@@ -1,4 +1,6 @@
 // The map view's commands and keys, as queued WM_COMMANDs and key presses.
+#include <string>
+
 #include "crs/coord_sys.h"
 #include "map/layers/bookmarks.h"
 #include "tests/map/view_harness.h"
@@ -206,6 +208,40 @@ TEST_F(MapViewCommands, KeysCycleTheModeAndPanOrZoom) {
     KeyPress(122);
     EXPECT_EQ(view_->GetArrowKeyMode(), 0);
     EXPECT_EQ(mainWindow_.boundKeys.back(), 10);
+}
+
+TEST_F(MapViewCommands, KeysAsATimedGesture) {
+    OpenView();
+    // F11 held for 300 ms, then Down 100 ms later: the mode changes on the
+    // release, so Down pans south.
+    view_->ZoomToExtent(CDoubleRect(0, 0, 60, 60), false, 1.0);
+    double cx0, cy0, cx, cy;
+    Center(cx0, cy0);
+    uint64_t start = sys::GetTickCount64();
+    int modeDuringHold = -1;
+    win::input::Play(win::input::Gesture()
+                         .KeyDown(0, 122)
+                         .Probe(150, [&] { modeDuringHold = view_->GetArrowKeyMode(); })
+                         .KeyUp(300, 122)
+                         .KeyDown(400, VK_DOWN)
+                         .KeyUp(450, VK_DOWN));
+    Pump();
+    EXPECT_EQ(sys::GetTickCount64() - start, 450u);
+    EXPECT_EQ(modeDuringHold, 0);
+    EXPECT_EQ(view_->GetArrowKeyMode(), 1);
+    Center(cx, cy);
+    EXPECT_NEAR(cx, cx0, 1e-9);
+    EXPECT_LT(cy, cy0);
+}
+
+TEST_F(MapViewCommands, AWaitThatCanNeverEndFailsInsteadOfHanging) {
+    OpenView();
+    static std::string reported;
+    reported.clear();
+    win::input::SetStallHandler([](const char* loop) { reported = loop; });
+    MSG m;
+    EXPECT_FALSE(GetMessage(&m, nullptr, 0, 0));  // the quit that ends the loop
+    EXPECT_EQ(reported, "GetMessage");
 }
 
 TEST_F(MapViewCommands, F5RepaintsWithErase) {

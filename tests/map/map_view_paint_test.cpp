@@ -252,13 +252,12 @@ TEST_F(MapViewPaint, FlashInvertsTheShapeTwiceAndLeavesNoTrace) {
     OpenView();
     CExtentLayer found;
     std::vector<COLORREF> before = Client();
-    std::vector<COLORREF> firstProbe;
+    std::vector<COLORREF> probe;
     uint64_t start = sys::GetTickCount64();
-    clock_.onSleep = [&](uint32_t) {
-        if (firstProbe.empty()) firstProbe = Client();
-    };
+    // A probe 50 ms into the flash reads the surface.
+    win::input::Play(win::input::Gesture().Probe(50, [&] { probe = Client(); }));
     SendMessage(View(), WM_VIEW_FLASHSHAPE, reinterpret_cast<WPARAM>(&found), 1);
-    clock_.onSleep = nullptr;
+    std::vector<COLORREF> firstProbe = probe;
     EXPECT_EQ(sys::GetTickCount64() - start, 400u);
     EXPECT_EQ(Client(), before);
     // In the first 100 ms exactly the shape's rectangle is inverted.

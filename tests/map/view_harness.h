@@ -112,6 +112,9 @@ protected:
         win::ClearMessageBoxLog();
         ResetCurrentMapViewForTests();
         SetLayersDialogRunner(nullptr);
+        win::input::SetStallHandler([](const char* loop) {
+            ADD_FAILURE() << "a message wait can never end: " << loop;
+        });
         mapObject_ = CreatePlainScriptObject();
         SetMapScriptObject(mapObject_);
     }
@@ -133,6 +136,8 @@ protected:
         doc_.GetLayers().RemoveAll();
         SetLayersDialogRunner(nullptr);
         ResetCurrentMapViewForTests();
+        win::input::ClearScheduledSteps();
+        win::input::SetStallHandler(nullptr);
         sys::SetClock(nullptr);
         SetMapScriptObject(nullptr);
         if (mapObject_) mapObject_->Release();
@@ -177,8 +182,18 @@ protected:
     }
 
     HWND View() const { return view_->GetSafeHwnd(); }
-    // Everything queued, painted and due, as after a user's action.
-    void Pump() { win::input::DrainQueue(); }
+    // Everything queued, painted and due, as after a user's action; then
+    // the fake clock moves to each step of a playing gesture in turn.
+    void Pump() {
+        for (;;) {
+            win::input::DrainQueue();
+            uint64_t next = win::input::NextStepTime();
+            if (next == UINT64_MAX) break;
+            uint64_t now = sys::GetTickCount64();
+            if (next > now) clock_.Advance(next - now);
+            else win::input::RunDueSteps();
+        }
+    }
     void Command(UINT id) {
         PostMessage(View(), WM_COMMAND, id, 0);
         Pump();
