@@ -132,5 +132,19 @@ private:
 // have no direction and are passed over.
 int NearestSegment(POINT c, const POINT* points, int count, POINT* foot);
 
+// Where a line part's label goes on a surface of width x height: along the
+// segment nearest the centre of the part's visible box, centred on the foot
+// point, turned so that it reads upright (angle in tenths of a degree; the
+// point is where the text starts). False when the part gets no label.
+struct LineLabelPlace {
+    int angle = 0;
+    POINT foot{};
+    POINT start{};
+};
+bool PlaceLineLabel(const POINT* points, int count, int width, int height, int textWidth,
+                    LineLabelPlace* out);
+// The start that centres a text of that width on the foot at that angle.
+POINT CentreLineLabel(POINT foot, int angle, int textWidth);
+
 // Makes kind 0 of the layer factory a shapefile layer.
 void RegisterShapeLayerClass();

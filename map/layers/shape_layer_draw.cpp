@@ -67,6 +67,45 @@ int NearestSegment(POINT c, const POINT* p, int count, POINT* foot) {
     return best;
 }
 
+bool PlaceLineLabel(const POINT* p, int n, int width, int height, int textWidth,
+                    LineLabelPlace* out) {
+    if (!p || n < 2 || !out) return false;
+    LONG left = p[0].x, right = p[0].x, top = p[0].y, bottom = p[0].y;
+    for (int i = 1; i < n; ++i) {
+        left = std::min(left, p[i].x);
+        right = std::max(right, p[i].x);
+        top = std::min(top, p[i].y);
+        bottom = std::max(bottom, p[i].y);
+    }
+    left = std::max<LONG>(left, 0);
+    top = std::max<LONG>(top, 0);
+    right = std::min<LONG>(right, width - 1);
+    bottom = std::min<LONG>(bottom, height - 1);
+    if (left > right || top > bottom) return false;
+    POINT centre{left + (right - left) / 2, top + (bottom - top) / 2};
+    POINT foot{};
+    int segment = NearestSegment(centre, p, n, &foot);
+    if (segment < 0) return false;
+    const POINT& a = p[segment];
+    const POINT& b = p[segment + 1];
+    double degrees =
+        std::atan2(static_cast<double>(a.y) - b.y, static_cast<double>(b.x) - a.x) * 180.0 / kPi;
+    int angle = static_cast<int>(degrees * 10) % 3600;
+    if (angle < 0) angle += 3600;
+    if (angle >= 901 && angle <= 2699) angle = angle < 1800 ? angle + 1800 : angle - 1800;
+    out->angle = angle;
+    out->foot = foot;
+    out->start = CentreLineLabel(foot, angle, textWidth);
+    return true;
+}
+
+POINT CentreLineLabel(POINT foot, int angle, int textWidth) {
+    double half = textWidth * 0.5;
+    double r = (angle / 10) * kPi / 180.0;
+    return POINT{foot.x - static_cast<LONG>(std::cos(r) * half),
+                 foot.y + static_cast<LONG>(std::sin(r) * half)};
+}
+
 CSymbol* CShapeLayer::ClassForRecord(int record) {
     if (m_rendererField < 0) return m_renderer.GetClass(0);
     DbfHandle table = GetTable();
@@ -129,6 +168,20 @@ void WriteText(HDC dc, int x, int y, UINT options, const WString& text) {
     ExtTextOut(dc, x, y, options, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
 }
 
+// A point label beside its marker: right of it, or, read right to left,
+// ending left of it.
+void WritePointLabel(CShapeLayer& layer, HDC dc, int x, int y, SIZE half, const WString& text) {
+    if (text.empty()) return;
+    if (!layer.m_drawRightToLeft) {
+        WriteText(dc, x + half.cx + 1, y, layer.m_textOptions, text);
+        return;
+    }
+    SIZE extent{};
+    GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    WriteText(dc, x - half.cx - 1 - extent.cx, y, layer.m_textOptions, text);
+}
+
+
 // A marker (and its label) at a device point.
 void DrawPoint(CShapeLayer& layer, HDC dc, CSymbol& symbol, int x, int y) {
     if (layer.m_usesRenderer) {
@@ -145,16 +198,12 @@ void DrawPoint(CShapeLayer& layer, HDC dc, CSymbol& symbol, int x, int y) {
             if (layer.m_labelRotationField >= 0)
                 layer.m_labelRenderer.SelectFontRotated(
                     dc, layer.m_drawScale, Rotation(layer, layer.m_labelRotationField));
-            int lx = layer.m_drawRightToLeft ? x - half.cx - 1 : x + half.cx + 1;
-            WriteText(dc, lx, y, layer.m_textOptions, LabelText(layer));
+            WritePointLabel(layer, dc, x, y, half, LabelText(layer));
         }
         return;
     }
     SIZE half = symbol.DrawMarker(dc, x, y, 0, 0, 0);
-    if (layer.m_labelsOn) {
-        int lx = layer.m_drawRightToLeft ? x - half.cx - 1 : x + half.cx + 1;
-        WriteText(dc, lx, y, layer.m_textOptions, LabelText(layer));
-    }
+    if (layer.m_labelsOn) WritePointLabel(layer, dc, x, y, half, LabelText(layer));
 }
 
 bool ReadForDrawing(CShapeLayer& layer, int record, bool alreadyRead, bool needed) {
@@ -206,58 +255,29 @@ int MultiPointFeature(ShpHandle h, int record, const ShapeRecord* shape, POINT*,
     } else {
         for (int i = 0; i < count; ++i) {
             SIZE half = symbol->DrawMarker(dc, points[i].x, points[i].y, 0, 0, 0);
-            if (layer.m_labelsOn) {
-                int lx = layer.m_drawRightToLeft ? points[i].x - half.cx - 1
-                                                 : points[i].x + half.cx + 1;
-                WriteText(dc, lx, points[i].y, layer.m_textOptions, label);
-            }
+            if (layer.m_labelsOn) WritePointLabel(layer, dc, points[i].x, points[i].y, half, label);
         }
     }
     FeatureDrawn(layer);
     return 1;
 }
 
-// The label of one line part along its segment nearest the centre of the
-// part's visible box, kept upright.
+// The label of one line part, kept upright along its segment nearest the
+// centre of the part's visible box.
 void LabelLinePart(CShapeLayer& layer, HDC dc, const LOGFONT& font, const WString& text,
                    const POINT* p, int n) {
-    if (n < 2) return;
-    LONG left = p[0].x, right = p[0].x, top = p[0].y, bottom = p[0].y;
-    for (int i = 1; i < n; ++i) {
-        left = std::min(left, p[i].x);
-        right = std::max(right, p[i].x);
-        top = std::min(top, p[i].y);
-        bottom = std::max(bottom, p[i].y);
-    }
-    left = std::max<LONG>(left, 0);
-    top = std::max<LONG>(top, 0);
-    right = std::min<LONG>(right, layer.m_deviceWidth - 1);
-    bottom = std::min<LONG>(bottom, layer.m_deviceHeight - 1);
-    if (left > right || top > bottom) return;
-    POINT centre{left + (right - left) / 2, top + (bottom - top) / 2};
-    POINT foot{};
-    int segment = NearestSegment(centre, p, n, &foot);
-    if (segment < 0) return;
-    const POINT& a = p[segment];
-    const POINT& b = p[segment + 1];
-    double degrees = std::atan2(static_cast<double>(a.y) - b.y, static_cast<double>(b.x) - a.x) *
-                     180.0 / kPi;
-    int angle = static_cast<int>(degrees * 10) % 3600;
-    if (angle < 0) angle += 3600;
-    if (angle >= 901 && angle <= 2699) angle = angle < 1800 ? angle + 1800 : angle - 1800;
+    LineLabelPlace place;
+    if (!PlaceLineLabel(p, n, layer.m_deviceWidth, layer.m_deviceHeight, 0, &place)) return;
     LOGFONT rotated = font;
-    rotated.lfEscapement = angle;
-    rotated.lfOrientation = angle;
+    rotated.lfEscapement = place.angle;
+    rotated.lfOrientation = place.angle;
     HFONT made = CreateFontIndirect(&rotated);
     if (!made) return;
     HFONT previous = SelectObject(dc, made);
     SIZE extent{};
     GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    double half = extent.cx * 0.5;
-    double r = (angle / 10) * kPi / 180.0;
-    int x = foot.x - static_cast<int>(std::cos(r) * half);
-    int y = foot.y + static_cast<int>(std::sin(r) * half);
-    WriteText(dc, x, y, layer.m_textOptions, text);
+    POINT start = CentreLineLabel(place.foot, place.angle, extent.cx);
+    WriteText(dc, start.x, start.y, layer.m_textOptions, text);
     SelectObject(dc, previous);
     DeleteObject(made);
 }
@@ -302,7 +322,7 @@ int PolygonFeature(ShpHandle, int record, const ShapeRecord* shape, POINT* point
     if (!symbol) return 1;
     HDC dc = layer.m_drawTarget;
     int total = ShpGetPointCount(shape);
-    FillSymbolPolygon(dc, *symbol, points, total + parts, ShapeGetParts(shape), parts,
+    FillSymbolPolygon(dc, *symbol, points, total, ShapeGetParts(shape), parts,
                       layer.m_drawScale);
     if (layer.m_labelsOn) {
         ReadForDrawing(layer, record, read, true);

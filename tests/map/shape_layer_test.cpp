@@ -17,7 +17,7 @@
 
 namespace {
 
-const std::string kFixtures = "/work/shared/fixtures/shapefiles";
+const std::string kData = ZN_TEST_DATA;
 
 std::string RunTool(const std::string& command) {
     std::string out;
@@ -53,8 +53,9 @@ protected:
     }
     // Copies fixture files (base names with extensions) into a folder.
     void Copy(const std::string& folder, const std::string& files) {
-        ASSERT_TRUE(ShellIn(folder, "for f in " + files + "; do cp '" + kFixtures +
-                                        "'/$f . && chmod u+w $f; done"));
+        ASSERT_TRUE(ShellIn(folder, "for f in " + files + "; do cp '" + kData + "'/shape/$f . "
+                                        "2>/dev/null; cp '" + kData + "'/shape_layer/$f . "
+                                        "2>/dev/null; done; chmod u+w *"));
     }
     std::unique_ptr<CShapeLayer> Open(const WString& path) {
         auto layer = std::make_unique<CShapeLayer>();
@@ -243,8 +244,8 @@ TEST_F(ShapeLayerTest, LinesTakeSegments) {
 TEST_F(ShapeLayerTest, UpperCaseCompanionsAreFoundAndKept) {
     Copy("u", "blockgroups.*");
     ASSERT_TRUE(ShellIn("u", "for e in shp shx dbf sbn sbx; do mv blockgroups.$e ROADS.$(echo $e | tr a-z A-Z); done"
-                             " && printf '1252' > ROADS.CPG && cp '" + kFixtures +
-                             "/releaseArea20090407.prj' ROADS.PRJ && : > ROADS.SPI"));
+                             " && printf '1252' > ROADS.CPG && cp '" + kData +
+                             "/shape_layer/releaseArea20090407.prj' ROADS.PRJ && : > ROADS.SPI"));
     Put("u/ROADS.ZNL",
         "<?xml version=\"1.0\"?>\n<Zarnip><LAYER name=\"Roads title\"><LOCALE lcid=\"0x419\" "
         "codepage=\"1251\"/></LAYER></Zarnip>\n");

@@ -1,0 +1,508 @@
+// Drawing of the shapefile layer: against gdal_rasterize's burn of the public
+// samples, label placement, classes, the spatial index and progress copies;
+// and the map grid on small surfaces.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "crs/coord_sys.h"
+#include "crs/coord_text.h"
+#include "formats/dbf/dbf_engine.h"
+#include "formats/dbf/dbf_field.h"
+#include "formats/shape/shp_engine.h"
+#include "map/layers/map_doc.h"
+#include "map/layers/shape_layer.h"
+#include "map/layers/system_layer.h"
+#include "platform/win/window.h"
+#include "tests/map/map_doubles.h"
+#include "tests/platform/gdi_picture.h"
+
+namespace {
+
+using gditest::Canvas;
+using gditest::kBlack;
+using gditest::kBlue;
+using gditest::kRed;
+using gditest::kWhite;
+
+const std::string kData = ZN_TEST_DATA;
+
+// ---- the nearest segment and line labels ----
+
+TEST(NearestSegment, Table) {
+    struct Case {
+        const char* what;
+        POINT c;
+        std::vector<POINT> points;
+        int segment;
+        POINT foot;
+    };
+    const Case cases[] = {
+        {"on the segment", {5, 0}, {{0, 0}, {10, 0}, {10, 10}}, 0, {5, 0}},
+        {"no foot inside", {20, 20}, {{0, 0}, {10, 0}}, -1, {}},
+        {"nearer of two", {9, 4}, {{0, 0}, {10, 0}, {10, 10}}, 1, {10, 4}},
+        {"zero-length segments passed", {5, 3}, {{0, 0}, {0, 0}, {10, 0}, {10, 0}}, 1, {5, 0}},
+        {"only zero length", {0, 0}, {{3, 3}, {3, 3}}, -1, {}},
+        {"ties: the first wins", {5, 5}, {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, 0, {5, 0}},
+        {"far coordinates", {1 << 26, 1}, {{-(1 << 27), 0}, {1 << 27, 0}}, 0, {1 << 26, 0}},
+        {"fewer than two points", {0, 0}, {{0, 0}}, -1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        POINT foot{-1, -1};
+        int s = NearestSegment(c.c, c.points.data(), static_cast<int>(c.points.size()), &foot);
+        EXPECT_EQ(s, c.segment);
+        if (s >= 0) {
+            EXPECT_EQ(foot.x, c.foot.x);
+            EXPECT_EQ(foot.y, c.foot.y);
+        }
+    }
+}
+
+TEST(LineLabels, UprightAndCentredOnTheFoot) {
+    struct Case {
+        const char* what;
+        std::vector<POINT> points;
+        int angle;
+        POINT start;  // for a text 20 pixels wide
+    };
+    const Case cases[] = {
+        {"left to right", {{10, 50}, {90, 50}}, 0, {40, 50}},
+        {"right to left", {{90, 50}, {10, 50}}, 0, {40, 50}},
+        {"45 degrees", {{10, 90}, {90, 10}}, 450, {43, 57}},
+        {"120 degrees is turned", {{60, 44}, {40, 10}}, 3004, {45, 19}},
+        {"zero-length beside", {{10, 50}, {10, 50}, {90, 50}, {90, 50}}, 0, {40, 50}},
+        {"outside the surface", {{200, 50}, {300, 50}}, -1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LineLabelPlace place;
+        bool placed =
+            PlaceLineLabel(c.points.data(), static_cast<int>(c.points.size()), 100, 100, 20, &place);
+        ASSERT_EQ(placed, c.angle >= 0);
+        if (!placed) continue;
+        EXPECT_EQ(place.angle, c.angle);
+        EXPECT_EQ(place.start.x, c.start.x);
+        EXPECT_EQ(place.start.y, c.start.y);
+    }
+}
+
+// ---- drawing through the document ----
+
+class ShapeDrawTest : public MapTest {
+protected:
+    void SetUp() override {
+        MapTest::SetUp();
+        RegisterShapeLayerClass();
+        GetStockObject(WHITE_BRUSH);
+    }
+    void Copy(const std::string& folder, const std::string& files) {
+        ASSERT_TRUE(ShellIn(folder, "for f in " + files + "; do cp '" + kData + "'/shape/$f . "
+                                        "2>/dev/null; cp '" + kData + "'/shape_layer/$f . "
+                                        "2>/dev/null; done; chmod u+w *"));
+    }
+    // The one layer of a dataset opened as a map.
+    CShapeLayer* OpenMap(CMapDoc& doc, const WString& path) {
+        if (!doc.OnOpenDocument(path) || doc.GetLayers().GetCount() != 1) return nullptr;
+        return dynamic_cast<CShapeLayer*>(doc.GetLayers().GetAt(0));
+    }
+};
+
+void SolidBlack(CSymbol& s, int displayClass) {
+    static const int types[] = {CSymbol::kTypeSimpleMarker, CSymbol::kTypeSimpleLine,
+                                CSymbol::kTypeSimplePolygon};
+    s.Reset(types[displayClass]);
+    s.m_fillColor = kBlack;
+    s.m_pen.lopnColor = kBlack;
+    s.m_pen.lopnWidth = {1, 0};
+    s.m_pen.lopnStyle = displayClass == 2 ? PS_NULL : PS_SOLID;
+    s.m_lineWidth = 1;
+    s.m_size = 1;
+    s.m_fillMode = CSymbol::kFillSolid;
+    s.m_brushKind = CSymbol::kBrushSolid;
+    s.CreateBrush();
+}
+
+struct Reference {
+    CDoubleRect extent;
+    int width = 0, height = 0;
+    std::vector<std::string> rows;
+};
+
+Reference ReadReference(const std::string& name) {
+    Reference r;
+    std::ifstream in(kData + "/shape_layer/" + name + ".txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("# te ", 0) == 0) {
+            std::istringstream s(line.substr(5));
+            s >> r.extent.xmin >> r.extent.ymin >> r.extent.xmax >> r.extent.ymax;
+        } else if (line.rfind("# ts ", 0) == 0) {
+            std::istringstream s(line.substr(5));
+            s >> r.width >> r.height;
+        } else if (!line.empty()) {
+            r.rows.push_back(line);
+        }
+    }
+    return r;
+}
+
+// Every segment of every shape (a point as a segment of no length) in
+// continuous device coordinates of the reference's extent and size.
+struct Edge {
+    double x1, y1, x2, y2;
+};
+std::vector<Edge> DeviceEdges(ShpHandle h, const Reference& ref) {
+    double sx = ref.width / (ref.extent.xmax - ref.extent.xmin);
+    double sy = ref.height / (ref.extent.ymax - ref.extent.ymin);
+    std::vector<Edge> edges;
+    for (int i = 0; i < ShpGetRecordCount(h); ++i) {
+        const ShapeRecord* r = ShpReadShape(h, i);
+        if (!r) continue;
+        int type = ShpGetRecordShapeType(h, r);
+        auto dev = [&](DoublePoint p) {
+            return DoublePoint{(p.x - ref.extent.xmin) * sx, (ref.extent.ymax - p.y) * sy};
+        };
+        if (IsPointShapeType(type)) {
+            DoublePoint p{};
+            if (ShpGetPoint(h, &p, r)) {
+                DoublePoint d = dev(p);
+                edges.push_back({d.x, d.y, d.x, d.y});
+            }
+            continue;
+        }
+        const uint8_t* pts = ShapeGetPoints(r);
+        int n = ShpGetPointCount(r);
+        if (IsMultiPointShapeType(type)) {
+            for (int k = 0; k < n; ++k) {
+                DoublePoint d = dev(ShapeLoadPoint(pts, k));
+                edges.push_back({d.x, d.y, d.x, d.y});
+            }
+            continue;
+        }
+        for (int part = 0; part < ShapeGetPartCount(r); ++part) {
+            int last = 0;
+            int first = ShapeGetPartRange(r, part, &last);
+            for (int k = first; k >= 0 && k < last; ++k) {
+                DoublePoint a = dev(ShapeLoadPoint(pts, k)), b = dev(ShapeLoadPoint(pts, k + 1));
+                edges.push_back({a.x, a.y, b.x, b.y});
+            }
+        }
+    }
+    return edges;
+}
+
+double EdgeDistance(const std::vector<Edge>& edges, double x, double y) {
+    double best = 1e300;
+    for (const Edge& e : edges) {
+        double dx = e.x2 - e.x1, dy = e.y2 - e.y1;
+        double l2 = dx * dx + dy * dy;
+        double t = l2 > 0 ? std::clamp(((x - e.x1) * dx + (y - e.y1) * dy) / l2, 0.0, 1.0) : 0;
+        best = std::min(best, std::hypot(e.x1 + t * dx - x, e.y1 + t * dy - y));
+    }
+    return best;
+}
+
+// A differing pixel must itself lie within one pixel of an edge, a line or
+// a point: its centre at most one pixel plus half a diagonal away.
+constexpr double kNear = 1.0 + 0.7072;
+
+TEST_F(ShapeDrawTest, SamplesMatchGdalRasterize) {
+    Copy("s", "blockgroups.* balancing.* NullTest.* linez.* multipoint.* releaseArea20090407.*");
+    Copy("n", "blockgroups.shp blockgroups.shx blockgroups.dbf");
+    struct Case {
+        const char* reference;
+        const WChar* path;
+        double share;  // largest share of differing pixels among the burned ones
+    };
+    const Case cases[] = {
+        {"blockgroups_full", u"\\s\\blockgroups.shp", 0.25},
+        {"blockgroups_zoom", u"\\s\\blockgroups.shp", 0.05},
+        {"blockgroups_full", u"\\n\\blockgroups.shp", 0.25},
+        {"blockgroups_zoom", u"\\n\\blockgroups.shp", 0.05},
+        {"releaseArea20090407_full", u"\\s\\releaseArea20090407.shp", 0.05},
+        {"releaseArea20090407_zoom", u"\\s\\releaseArea20090407.shp", 0.0},
+        {"linez_full", u"\\s\\linez.shp", 0.7},
+        {"linez_zoom", u"\\s\\linez.shp", 0.6},
+        {"balancing_full", u"\\s\\balancing.shp", 2.0},
+        {"balancing_zoom", u"\\s\\balancing.shp", 2.0},
+        {"NullTest_full", u"\\s\\NullTest.shp", 2.0},
+        {"NullTest_zoom", u"\\s\\NullTest.shp", 2.0},
+        {"multipoint_full", u"\\s\\multipoint.shp", 2.0},
+        {"multipoint_zoom", u"\\s\\multipoint.shp", 2.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.reference) + " " + text::ToUtf8(c.path));
+        Reference ref = ReadReference(c.reference);
+        ASSERT_EQ(static_cast<int>(ref.rows.size()), ref.height);
+        CMapDoc doc;
+        CShapeLayer* layer = OpenMap(doc, c.path);
+        ASSERT_NE(layer, nullptr);
+        SolidBlack(layer->m_defaultSymbol, layer->m_displayClass);
+        ASSERT_TRUE(layer->SetDrawExtent(ref.extent, ref.width, ref.height));
+        Canvas canvas(ref.width, ref.height);
+        layer->DrawTo(canvas.dc, nullptr, 0);
+        std::vector<std::string> ours = canvas.Picture();
+        {
+            Canvas again(ref.width, ref.height);
+            layer->DrawTo(again.dc, nullptr, 0);
+            EXPECT_EQ(again.Picture(), ours) << "second drawing differs";
+        }
+        std::vector<Edge> edges = DeviceEdges(layer->GetShapeFile(), ref);
+        int burned = 0, differing = 0, far = 0;
+        for (int y = 0; y < ref.height; ++y)
+            for (int x = 0; x < ref.width; ++x) {
+                char want = ref.rows[y][x];
+                burned += want == '#';
+                if (ours[y][x] == want) continue;
+                ++differing;
+                // A difference must lie within one pixel of an edge, a line
+                // or a point: the reference has our value next to it.
+                far += EdgeDistance(edges, x + 0.5, y + 0.5) > kNear;
+            }
+        std::vector<std::string> diff = ours;
+        for (int y = 0; y < ref.height; ++y)
+            for (int x = 0; x < ref.width; ++x)
+                diff[y][x] = ours[y][x] == ref.rows[y][x] ? ref.rows[y][x] : ours[y][x] == '#' ? '+' : '-';
+        EXPECT_EQ(far, 0) << gditest::Show(diff);
+        // Points and lines one pixel wide differ wholly when moved by one
+        // pixel: their share is counted against both pictures' pixels.
+        EXPECT_LE(differing, c.share * burned + 1) << differing << " of " << burned;
+        if (std::string(c.reference).find("_full") != std::string::npos) EXPECT_GT(burned, 0);
+    }
+}
+
+TEST_F(ShapeDrawTest, TheIndexChoosesWhatIsDrawn) {
+    Copy("i", "blockgroups.*");
+    Copy("n", "blockgroups.shp blockgroups.shx blockgroups.dbf");
+    CMapDoc a, b;
+    CShapeLayer* indexed = OpenMap(a, u"\\i\\blockgroups.shp");
+    CShapeLayer* plain = OpenMap(b, u"\\n\\blockgroups.shp");
+    ASSERT_TRUE(indexed && plain);
+    ASSERT_TRUE(indexed->HasSpatialIndex());
+    const CDoubleRect windows[] = {CDoubleRect(-122.515048, 37.652916, -122.327622, 37.863433), CDoubleRect(-122.47, 37.70, -122.39, 37.80),
+                                   CDoubleRect(-100, 10, -99, 11)};
+    for (const CDoubleRect& w : windows) {
+        Canvas one(80, 60), two(80, 60);
+        for (CShapeLayer* l : {indexed, plain}) {
+            SolidBlack(l->m_defaultSymbol, 2);
+            ASSERT_TRUE(l->SetDrawExtent(w, 80, 60));
+        }
+        win::ResetForTests();
+        plain->DrawTo(two.dc, nullptr, 0);
+        indexed->DrawTo(one.dc, nullptr, 0);
+        std::vector<std::string> pa = one.Picture(), pb = two.Picture();
+        for (size_t y = 0; y < pa.size(); ++y) EXPECT_EQ(pa[y], pb[y]) << y;
+        EXPECT_TRUE(win::BeepLog().empty());
+    }
+    // Nothing in the window: nothing drawn.
+    Canvas empty(80, 60);
+    indexed->DrawTo(empty.dc, nullptr, 0);
+    EXPECT_EQ(empty.Picture(), Canvas(80, 60).Picture());
+}
+
+TEST_F(ShapeDrawTest, ADamagedRecordBeepsOnce) {
+    Copy("d", "linez.*");
+    // Record 1's part count (at byte 100 + 8 + 36) made impossible.
+    ASSERT_TRUE(ShellIn("d", "printf '\\xff\\xff\\xff\\x7f' | dd of=linez.shp bs=1 seek=144 "
+                             "conv=notrunc 2>/dev/null"));
+    CMapDoc doc;
+    CShapeLayer* layer = OpenMap(doc, u"\\d\\linez.shp");
+    ASSERT_NE(layer, nullptr);
+    CDoubleRect full;
+    layer->GetExtent(full);
+    ASSERT_TRUE(layer->SetDrawExtent(full, 40, 40));
+    Canvas canvas(40, 40);
+    win::ResetForTests();
+    layer->DrawTo(canvas.dc, nullptr, 0);
+    EXPECT_EQ(win::BeepLog().size(), 1u);
+}
+
+TEST_F(ShapeDrawTest, ProgressCopiesEveryFiveHundredFeatures) {
+    ASSERT_TRUE(ShellIn("p", "shpcreate pts point >/dev/null && dbfcreate pts -s NAME 8 >/dev/null"
+                             " && i=0; while [ $i -lt 1200 ]; do shpadd pts $((i % 40)).5 $((i / 40 + 1));"
+                             " dbfadd pts.dbf x >/dev/null; i=$((i+1)); done >/dev/null"));
+    CMapDoc doc;
+    CShapeLayer* layer = OpenMap(doc, u"\\p\\pts.shp");
+    ASSERT_NE(layer, nullptr);
+    SolidBlack(layer->m_defaultSymbol, 0);
+    ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 40, 30), 40, 30));
+    Canvas target(40, 30), window(40, 30);
+    layer->DrawTo(target.dc, window.dc, 0);
+    auto count = [](const Canvas& c) {
+        int n = 0;
+        for (const std::string& row : c.Picture())
+            for (char ch : row) n += ch == '#';
+        return n;
+    };
+    EXPECT_EQ(count(target), 1200);
+    // The last copy came after feature 1000 (counting from 0).
+    EXPECT_EQ(count(window), 1001);
+}
+
+// ---- small pictures ----
+
+TEST_F(ShapeDrawTest, PointLabelsBesideTheMarker) {
+    ASSERT_TRUE(ShellIn("l", "shpcreate pts point >/dev/null && shpadd pts 10 10 >/dev/null && "
+                             "dbfcreate pts -s NAME 20 >/dev/null && dbfadd pts.dbf '  II' >/dev/null"));
+    for (bool rtl : {false, true}) {
+        SCOPED_TRACE(rtl ? "right to left" : "left to right");
+        CMapDoc doc;
+        CShapeLayer* layer = OpenMap(doc, u"\\l\\pts.shp");
+        ASSERT_NE(layer, nullptr);
+        SolidBlack(layer->m_defaultSymbol, 0);
+        layer->m_defaultSymbol.m_size = 2;  // an ellipse 5 pixels across, half width 3
+        layer->m_defaultSymbol.m_fillColor = kRed;
+        layer->m_defaultSymbol.m_pen.lopnColor = kRed;
+        layer->m_defaultSymbol.CreateBrush();
+        layer->m_labelRenderer.m_visible = true;
+        layer->m_labelRenderer.m_textSymbol.m_textColor = kBlue;
+        layer->m_rightToLeft = rtl;
+        ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 40, 40), 40, 40));
+        Canvas canvas(40, 40);
+        layer->DrawTo(canvas.dc, nullptr, 0);
+        // The point is at (10, 30); blue text starts one pixel past the
+        // marker's half width on the reading side.
+        int minX = 40, maxX = -1, minY = 40;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x)
+                if (canvas.At(x, y) != kWhite && canvas.At(x, y) != kRed) {
+                    minX = std::min(minX, x);
+                    maxX = std::max(maxX, x);
+                    minY = std::min(minY, y);
+                }
+        ASSERT_GE(maxX, 0) << gditest::Show(canvas.Picture());
+        EXPECT_GE(minY, 30);
+        if (!rtl) EXPECT_GE(minX, 10 + 3 + 1) << gditest::Show(canvas.Picture());
+        else EXPECT_LE(maxX, 10 - 3 - 1) << gditest::Show(canvas.Picture());
+        EXPECT_EQ(canvas.At(10, 30), kRed);
+    }
+}
+
+TEST_F(ShapeDrawTest, PolygonLabelsOnlyInLargeEnoughRings) {
+    ASSERT_TRUE(ShellIn("g", "shpcreate g polygon >/dev/null && dbfcreate g -s NAME 8 >/dev/null"
+                             " && shpadd g 1 1 1 4 4 4 4 1 1 1 && dbfadd g.dbf W >/dev/null"
+                             " && shpadd g 10 2 10 18 30 18 30 2 10 2 && dbfadd g.dbf W >/dev/null"));
+    CMapDoc doc;
+    CShapeLayer* layer = OpenMap(doc, u"\\g\\g.shp");
+    ASSERT_NE(layer, nullptr);
+    SolidBlack(layer->m_defaultSymbol, 2);
+    layer->m_defaultSymbol.m_fillColor = kWhite;
+    layer->m_defaultSymbol.CreateBrush();
+    layer->m_labelRenderer.m_visible = true;
+    layer->m_labelRenderer.m_textSymbol.m_textColor = kBlue;
+    ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 40, 20), 40, 20));
+    Canvas canvas(40, 20);
+    layer->DrawTo(canvas.dc, nullptr, 0);
+    // The 3 x 3 ring (9 square pixels) has no label; the 20 x 16 one has its
+    // label around its centre (20, 10).
+    int left = 40, right = -1, top = 20, bottom = -1;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (canvas.At(x, y) == kBlue) {
+                EXPECT_GE(x, 10) << gditest::Show(canvas.Picture());
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    ASSERT_GE(right, 0);
+    EXPECT_LE(std::abs((left + right) / 2 - 20), 2) << gditest::Show(canvas.Picture());
+    EXPECT_LE(std::abs((top + bottom) / 2 - 10), 3) << gditest::Show(canvas.Picture());
+}
+
+TEST_F(ShapeDrawTest, HiddenClassesAreCountedNotDrawn) {
+    ASSERT_TRUE(ShellIn("v", "shpcreate v polygon >/dev/null && dbfcreate v -s KIND 8 >/dev/null"
+                             " && shpadd v 0 0 0 4 4 4 4 0 0 0 && dbfadd v.dbf a >/dev/null"
+                             " && shpadd v 4 0 4 4 8 4 8 0 4 0 && dbfadd v.dbf b >/dev/null"));
+    Put("v/v.znl",
+        "<Zarnip><LAYER><SYMBOLOGY><VALUEMAPRENDERER lookupfield=\"KIND\">"
+        "<EXACT value=\"A\"><SIMPLEPOLYGONSYMBOL filltype=\"solid\" fillcolor=\"255,0,0\" "
+        "boundarycolor=\"255,0,0\"/></EXACT><OTHER><SIMPLEPOLYGONSYMBOL filltype=\"solid\" "
+        "fillcolor=\"0,0,255\" boundarycolor=\"0,0,255\"/></OTHER>"
+        "</VALUEMAPRENDERER></SYMBOLOGY></LAYER></Zarnip>");
+    CMapDoc doc;
+    CShapeLayer* layer = OpenMap(doc, u"\\v\\v.shp");
+    ASSERT_NE(layer, nullptr);
+    ASSERT_TRUE(layer->m_usesRenderer);
+    ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 8, 4), 8, 4));
+    layer->m_renderer.GetClass(1)->m_visible = false;
+    Canvas canvas(8, 4);
+    layer->DrawTo(canvas.dc, nullptr, 0);
+    EXPECT_EQ(layer->m_renderer.GetClass(1)->m_drawCount, 1);
+    EXPECT_EQ(layer->m_renderer.GetClass(0)->m_drawCount, 1);
+    for (int y = 0; y < 4; ++y) {
+        EXPECT_EQ(canvas.At(1, y), kWhite);
+        EXPECT_EQ(canvas.At(6, y), kBlue);
+    }
+}
+
+// ---- the map grid ----
+
+class GridDrawTest : public MapTest {};
+
+TEST_F(GridDrawTest, LinesAtTheirColumnsAndRows) {
+    PreferencesData::MapGrid& grid = GetPreferences()->Data().mapgrid;
+    grid.line.m_pen.lopnColor = kRed;
+    grid.line.m_pen.lopnStyle = PS_SOLID;
+    grid.line.m_pen.lopnWidth = {1, 0};
+    grid.line.m_lineWidth = 1;
+    grid.text.m_textColor = kBlue;
+    grid.text.m_blockout = false;
+    // Columns and rows with a mark where the line colour is, along the
+    // bottom row and the right column (away from the labels).
+    auto marks = [](const Canvas& c, bool bottom) {
+        std::vector<int> at;
+        int n = bottom ? c.w : c.h;
+        for (int i = 0; i < n; ++i)
+            if ((bottom ? c.At(i, c.h - 1) : c.At(c.w - 1, i)) == kRed) at.push_back(i);
+        return at;
+    };
+    CGridLayer layer;
+    // 8000 m by 3000 m on 400 x 150 pixels: a line every 1000 m, 50 pixels.
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(430500, 5000500, 438500, 5003500), 400, 150));
+    Canvas canvas(400, 150);
+    ASSERT_TRUE(layer.Draw(canvas.dc, nullptr, 0));
+    EXPECT_EQ(marks(canvas, true), (std::vector<int>{25, 75, 125, 175, 225, 275, 325, 375}));
+    EXPECT_EQ(marks(canvas, false), (std::vector<int>{25, 75, 125}));
+    // Vertical labels read downwards from the top beside their lines.
+    int labelPixels = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 25; x < 45; ++x) labelPixels += canvas.At(x, y) != kWhite && canvas.At(x, y) != kRed;
+    EXPECT_GT(labelPixels, 20);
+    GridPlan plan = layer.Plan();
+    ASSERT_FALSE(plan.lines.empty());
+    EXPECT_EQ(plan.lines[0].label, u"430000E");
+
+    // Geographic: 40 by 20 degrees, every 5 degrees; wider than the world
+    // stops at -180 and 180.
+    std::unique_ptr<CCoordSys> wgs(MakeCoordSys(
+        u"GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],"
+        u"PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]]"));
+    ASSERT_TRUE(wgs);
+    CCoordSys* map = wgs.get();
+    CGridLayer geo;
+    geo.SetMapCoordSysRef(&map);
+    geo.SetCoordSys(map);
+    ASSERT_TRUE(geo.IsGeographic());
+    ASSERT_TRUE(geo.SetDrawExtent(CDoubleRect(0, 30, 40, 50), 400, 200));
+    Canvas g(400, 200);
+    ASSERT_TRUE(geo.Draw(g.dc, nullptr, 0));
+    EXPECT_EQ(marks(g, true), (std::vector<int>{0, 50, 100, 150, 200, 250, 300, 350}));
+    EXPECT_EQ(marks(g, false), (std::vector<int>{0, 50, 100, 150}));
+    EXPECT_EQ(geo.Plan().lines[1].label, FormatDms(5, false));
+    ASSERT_TRUE(geo.SetDrawExtent(CDoubleRect(-300, -80, 300, 80), 60, 16));
+    GridPlan wide = geo.Plan();
+    ASSERT_FALSE(wide.lines.empty());
+    EXPECT_EQ(wide.lines.front().value, -180);
+    double lastVertical = 0;
+    for (const GridLine& l : wide.lines)
+        if (l.vertical) lastVertical = l.value;
+    EXPECT_EQ(lastVertical, 180);
+    geo.SetCoordSys(nullptr);
+}
+
+}  // namespace
