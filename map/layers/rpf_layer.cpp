@@ -86,7 +86,10 @@ bool CRpfLayer::LoadViewImage(bool firstChance) {
     if (!firstChance) return false;
     int c0, r0, c1, r1;
     m_frame.GroundToSubframe(m_visibleImageExtent.ymax, m_visibleImageExtent.xmin, &c0, &r0);
-    m_frame.GroundToSubframe(m_visibleImageExtent.ymin, m_visibleImageExtent.xmax, &c1, &r1);
+    // A lower-right corner on a subframe boundary belongs to the subframe
+    // before it: half a frame pixel inside decides.
+    m_frame.GroundToSubframe(m_visibleImageExtent.ymin + m_worldPixelHeight / 2,
+                             m_visibleImageExtent.xmax - m_worldPixelWidth / 2, &c1, &r1);
     int side = std::max({c1 - c0, r1 - r0, m_cacheTileFactor - 1});
     if (side % 2 == 0) ++side;
     while (c0 > 0 && c0 + side > 5) --c0;

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "core/user_abort.h"
+#include "crs/coord_sys.h"
 #include "map/layers/bitmap_layer.h"
 #include "map/layers/jpeg_layer.h"
 #include "map/layers/rpf_layer.h"
@@ -305,4 +306,137 @@ TEST_F(RasterLayerTest, BitmapViewsEqualGdal) {
                        Reference(std::string(name) + ".bmp", &corners, v.e, v.w, v.h), corners, v.e);
         }
     }
+}
+
+namespace {
+
+// A frame of 1.5 degrees (pixel intervals of 2^-10 degrees) whose codebook
+// entries are flat 4 x 4 blocks, so any sample inside a block is the same.
+rpftest::FrameSpec FlatBlockFrame(unsigned seed) {
+    std::mt19937 rng(seed);
+    rpftest::FrameSpec f;
+    for (int i = 0; i < 216 * 4; ++i) f.palette.push_back(static_cast<uint8_t>(i % 4 == 3 ? 255 : rng() & 255));
+    f.codebook.resize(65536);
+    for (int code = 0; code < 4096; ++code) {
+        const auto v = static_cast<uint8_t>(rng() % 216);
+        for (int t = 0; t < 4; ++t)
+            for (int c = 0; c < 4; ++c) f.codebook[t * 16384 + code * 4 + c] = v;
+    }
+    f.spatial.resize(36 * 6144);
+    for (uint8_t& b : f.spatial) b = static_cast<uint8_t>(rng() & 255);
+    const double c[12] = {40.0, -105.0, 38.5, -105.0, 40.0, -103.5, 38.5, -103.5, 100, 100, 1.5 / 1536, 1.5 / 1536};
+    std::copy(c, c + 12, f.coverage);
+    return f;
+}
+
+// The frame's pixels (column, row) as a map rectangle.
+CDoubleRect FramePixels(double x0, double y0, double x1, double y1) {
+    const double d = 1.5 / 1536;
+    return CDoubleRect(-105.0 + x0 * d, 40.0 - y1 * d, -105.0 + x1 * d, 40.0 - y0 * d);
+}
+
+}  // namespace
+
+TEST_F(RasterLayerTest, CadrgViewsEqualGdalForEachTileFactor) {
+    REQUIRE_TOOL("gdalwarp");
+    Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(21)));
+    const CDoubleRect frame = FramePixels(0, 0, 1536, 1536);
+    struct Case {
+        int screenW, screenH;
+        CDoubleRect view;
+        int w, h;
+        int tileFactor, subframeSide;
+    };
+    const Case cases[] = {
+        {800, 600, frame, 768, 768, 6, 6},                          // whole frame at step 1, reduced 2x
+        {800, 600, FramePixels(700, 300, 1000, 500), 300, 200, 6, 6},
+        {240, 320, FramePixels(100, 50, 400, 300), 300, 250, 2, 2},  // 2 x 2 subframes at step 1
+        {240, 320, FramePixels(0, 0, 1024, 1024), 512, 512, 2, 4},  // 4 x 4 at step 2
+        {240, 320, FramePixels(300, 520, 800, 1000), 250, 240, 2, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.screenW << "x" << c.screenH << " view " << c.w << "x" << c.h);
+        win::SetScreenSize(c.screenW, c.screenH);
+        CRpfLayer layer;
+        ASSERT_TRUE(layer.Open(u"\\a0000000.tl1"));
+        EXPECT_EQ(layer.m_cacheTileFactor, c.tileFactor);
+        EXPECT_EQ(layer.GetColourMode(), 0);
+        EXPECT_NEAR(layer.m_extent.xmin, frame.xmin, 1e-12);
+        EXPECT_NEAR(layer.m_extent.ymin, frame.ymin, 1e-12);
+        const int before = layer.GetSubframeReads();
+        const Picture ours = DrawView(layer, c.view, c.w, c.h);
+        EXPECT_EQ(layer.GetSubframeReads() - before, c.subframeSide * c.subframeSide);
+        ExpectSame(ours, Reference("A0000000.TL1", nullptr, c.view, c.w, c.h), frame, c.view);
+    }
+}
+
+TEST_F(RasterLayerTest, CadrgColourModesFollowTheDisplay) {
+    REQUIRE_TOOL("gdal_translate");
+    rpftest::FrameSpec spec = FlatBlockFrame(22);
+    for (int n : {32, 16}) {
+        std::vector<uint8_t> target;
+        std::vector<uint32_t> map;
+        for (int i = 0; i < n; ++i) target.insert(target.end(), {uint8_t(i * 7), uint8_t(i * 3), uint8_t(255 - i), 255});
+        for (int i = 0; i < 216; ++i) map.push_back(static_cast<uint32_t>((i * 5 + n) % n));
+        spec.targets.push_back(target);
+        spec.maps.push_back(map);
+    }
+    Put("A0000000.TL1", rpftest::WriteFrame(spec));
+    int status = -1;
+    RunTool("gdal_translate -q -of PNM '" + Host("A0000000.TL1") + "' '" + Host("idx.pgm") + "' 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    const Picture indices = ParsePnm(Get("idx.pgm"));
+    ASSERT_EQ(indices.width, 1536);
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        gdi::SetScreenMetrics({mode == 1 ? 6 : 4, 96, 96});
+        win::SetScreenSize(240, 320);
+        CRpfLayer layer;
+        ASSERT_TRUE(layer.Open(u"\\a0000000.tl1"));
+        ASSERT_EQ(layer.GetColourMode(), mode);
+        DIBSECTION ds{};
+        ASSERT_EQ(GetObject(layer.m_imageBitmap, sizeof ds, &ds), static_cast<int>(sizeof ds));
+        EXPECT_EQ(ds.dsBmih.biBitCount, mode == 2 ? 4 : 8);
+        // Subframes 1..2 of row 2 at 1:1.
+        const CDoubleRect view = FramePixels(300, 520, 500, 700);
+        const Picture ours = DrawView(layer, view, 200, 180);
+        const std::vector<uint32_t>& map = spec.maps[mode - 1];
+        const std::vector<uint8_t>& target = spec.targets[mode - 1];
+        int bad = 0;
+        for (int y = 0; y < 180 && bad < 5; ++y)
+            for (int x = 0; x < 200 && bad < 5; ++x) {
+                const uint32_t k = map[*indices.At(300 + x, 520 + y)];
+                const uint8_t* p = ours.At(x, y);
+                if (p[0] != target[k * 4] || p[1] != target[k * 4 + 1] || p[2] != target[k * 4 + 2]) {
+                    ADD_FAILURE() << x << "," << y;
+                    ++bad;
+                }
+            }
+        if (mode == 2) {
+            // Two pixels a byte, the first in the high nibble.
+            const auto* bits = static_cast<const uint8_t*>(layer.m_imageBits);
+            const uint8_t* top = bits + static_cast<size_t>(layer.m_cacheStride) * (layer.m_cacheHeight - 1);
+            EXPECT_EQ(top[0] >> 4, static_cast<int>(map[*indices.At(256, 512)]));
+            EXPECT_EQ(top[0] & 15, static_cast<int>(map[*indices.At(257, 512)]));
+        }
+    }
+}
+
+TEST_F(RasterLayerTest, CadrgRefusalsAndCoordinateSystem) {
+    rpftest::FrameSpec spec = FlatBlockFrame(23);
+    spec.compressionSection = false;
+    Put("B0000000.TL1", rpftest::WriteFrame(spec));
+    CRpfLayer refused;
+    EXPECT_FALSE(refused.Open(u"\\b0000000.tl1"));
+    EXPECT_EQ(refused.m_imageBitmap, nullptr);
+
+    Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(24)));
+    CRpfLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\a0000000.tl1"));
+    std::unique_ptr<CCoordSys> cs(layer.GetCoordSys());
+    ASSERT_NE(cs, nullptr);
+    WString info;
+    layer.GetInfoText(info);
+    EXPECT_EQ(info, WString(u"CacheLevel=2\r\nCache Size=512 x 512\r\n"));
+    EXPECT_EQ(layer.GetName(), WString(u"a0000000.tl1 - TLM 50 (CADRG/CIB)"));
 }
