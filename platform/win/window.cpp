@@ -123,6 +123,18 @@ POINT ClientOrigin(HWND hwnd) {
 
 std::vector<HWND> WindowsToPaint(DWORD thread) {
     std::vector<HWND> out;
+    {
+        // Most looks at the queue find nothing to paint: say so before
+        // walking the windows in painting order.
+        std::lock_guard<std::mutex> lock(T().m);
+        bool any = false;
+        for (auto& [token, w] : T().windows)
+            if (w->thread == thread && w->updatePending && w->created && !w->destroying) {
+                any = true;
+                break;
+            }
+        if (!any) return out;
+    }
     for (HWND h : PaintOrder()) {
         std::lock_guard<std::mutex> lock(T().m);
         auto it = T().windows.find(HandleToToken(h));
