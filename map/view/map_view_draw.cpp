@@ -2,6 +2,7 @@
 // layers drawn on every paint, the overlays, the interrupt banner, resizing,
 // erasing and the flash of a found shape.
 #include <cmath>
+#include <vector>
 
 #include "core/text_helpers.h"
 #include "core/user_abort.h"
@@ -223,8 +224,65 @@ void CMapView::DrawSelection(HDC dc) {
 }
 
 void CMapView::DrawSelectedVertices(HDC dc) {
-    // Drawn by the vertex editing code.
-    (void)dc;
+    CLayerList& layers = m_doc->GetLayers();
+    CLayer* layer = layers.GetCurrentFeatureLayer();
+    ShpHandle shp = layer ? layer->GetShapeFile() : nullptr;
+    if (!shp) return;
+    const ShapeRecord* shape = ShpReadShape(shp, layers.GetCurrentFeatureRecord());
+    if (!shape) return;
+    int count = ShpGetPointCount(shape);
+    const uint8_t* raw = ShapeGetPoints(shape);
+    if (count <= 0 || !raw) return;
+    std::vector<POINT> pts(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        double x = ShapeLoadDouble(raw + 16 * i), y = ShapeLoadDouble(raw + 16 * i + 8);
+        pts[static_cast<size_t>(i)] = MapPointToScreen(DoublePoint{x, y});
+    }
+    int saved = SaveDC(dc);
+    if (count >= 2) {
+        PreferencesData& prefs = GetPreferences()->Data();
+        HPEN pen = CreatePen(PS_SOLID, 3, prefs.display.highlightcolor);
+        HPEN old = SelectObject(dc, pen);
+        int parts = ShapeGetPartCount(shape);
+        if (parts <= 0) {
+            Polyline(dc, pts.data(), count);
+        } else {
+            for (int part = 0; part < parts; ++part) {
+                int last = 0;
+                int first = ShapeGetPartRange(shape, part, &last);
+                if (first < 0 || last < first) continue;
+                Polyline(dc, pts.data() + first, last - first + 1);
+            }
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+    bool squares = layer->m_vertexMoving ||
+                   (layer->m_featureMoving && IsPointShapeType(ShpGetRecordShapeType(shp, shape)));
+    HPEN blue = nullptr;
+    if (squares) {
+        blue = CreatePen(PS_SOLID, 1, 0xFF0000);
+        SelectObject(dc, blue);
+        SelectObject(dc, GetStockObject(NULL_BRUSH));
+    }
+    auto marker = [&](POINT p, int half) {
+        RECT r{p.x - half, p.y - half, p.x + half, p.y + half};
+        if (squares) Rectangle(dc, r.left, r.top, r.right, r.bottom);
+        else DrawFocusRect(dc, &r);
+    };
+    int s = m_vertexMarkerSize;
+    for (int i = 0; i < count; ++i) {
+        POINT p = pts[static_cast<size_t>(i)];
+        marker(p, s);
+        if (i == 0) {
+            // The first vertex stands out.
+            marker(p, s + 1);
+            marker(p, s - 1);
+        }
+        SetPixel(dc, p.x, p.y, 0xFFFFFF);
+    }
+    RestoreDC(dc, saved);
+    if (blue) DeleteObject(blue);
 }
 
 void CMapView::DrawDestination(HDC dc) {

@@ -329,3 +329,71 @@ TEST_F(MapViewSelection, PointSelectionBoxIsDottedAndFivePixelsOut) {
 }
 
 }  // namespace
+
+namespace {
+
+class MapViewVertices : public viewtest::ViewHarness {
+protected:
+    // A polygon shapefile of one square (10,10)-(40,40) in \d\sq.shp.
+    CLayer* OpenSquare() {
+        RegisterShapeLayerClass();
+        EXPECT_TRUE(ShellIn("d", "shpcreate sq polygon && shpadd sq 10 10 10 40 40 40 40 10 10 10 && "
+                                 "dbfcreate sq -s NAME 10 && dbfadd sq a"));
+        UseExtent(CDoubleRect(0, 0, 100, 100));
+        OpenView();
+        CLayer* layer = nullptr;
+        EXPECT_TRUE(doc_.AddLayerFromPath(u"\\d\\sq.shp", &layer));
+        view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
+        Pump();
+        doc_.GetLayers().SetCurrentFeature(layer, 0);
+        return layer;
+    }
+};
+
+TEST_F(MapViewVertices, PolygonSelectionWithHandlesAndVertexMarkers) {
+    CLayer* layer = OpenSquare();
+    ASSERT_NE(layer, nullptr);
+    ASSERT_EQ(layer->m_displayClass, 2);
+    // Without the vertex tool: a dotted box, no handles.
+    Repaint();
+    EXPECT_EQ(view_->GetTracker().m_handleMask, 0u);
+    RECT plainBox = view_->GetTracker().m_rect;
+    // The vertex tool with feature sizing: all handles, the box grown by
+    // the marker size plus 1, and the vertex markers.
+    layer->m_featureSizing = true;
+    layer->m_vertexMoving = true;
+    view_->SetCurrentTool(kToolVertexEdit);
+    Repaint();
+    int s = view_->m_vertexMarkerSize;
+    EXPECT_EQ(s, 6);  // tolerance 5 plus 1
+    EXPECT_EQ(view_->GetTracker().m_handleMask, CMapTracker::kAllHandles);
+    RECT box = view_->GetTracker().m_rect;
+    EXPECT_EQ(box.left, plainBox.left - s - 1);
+    EXPECT_EQ(box.bottom, plainBox.bottom + s + 1);
+    // Blue squares round each vertex, white centres; the first vertex has
+    // two more squares, one pixel larger and one smaller.
+    int px, py;
+    view_->MapToScreen(40, 40, px, py);  // a vertex that is not the first
+    EXPECT_EQ(Pixel(px, py), kWhite);
+    EXPECT_EQ(Pixel(px - s, py - s - 0), kBlue);
+    EXPECT_EQ(Pixel(px + s - 1, py + s - 1), kBlue);
+    EXPECT_NE(Pixel(px - s - 1, py - s - 1), kBlue);
+    view_->MapToScreen(10, 10, px, py);  // the first vertex
+    EXPECT_EQ(Pixel(px, py), kWhite);
+    EXPECT_EQ(Pixel(px - s - 1, py - s - 1), kBlue);
+    EXPECT_EQ(Pixel(px - s, py - s), kBlue);
+    EXPECT_EQ(Pixel(px - s + 1, py - s + 1), kBlue);
+    // The shape's outline in the highlight colour (red), 3 pixels wide.
+    view_->MapToScreen(25, 40, px, py);
+    EXPECT_EQ(Pixel(px, py), kRed);
+    EXPECT_EQ(Pixel(px, py - 1), kRed);
+    EXPECT_EQ(Pixel(px, py + 1), kRed);
+    // Without vertex moving: dotted focus rectangles instead of squares.
+    layer->m_vertexMoving = false;
+    Repaint();
+    view_->MapToScreen(40, 40, px, py);
+    EXPECT_EQ(Pixel(px, py), kWhite);
+    EXPECT_NE(Pixel(px - s, py - s), kBlue);
+}
+
+}  // namespace
