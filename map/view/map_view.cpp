@@ -260,8 +260,7 @@ void CMapView::OnUpdate(win::DocumentView* sender, LPARAM hint) {
     m_tracker.SetCoordSys(MapCoordSys());
     RecomputeTransform();
     if (hint == 0) OnRefresh();
-    if (HasLayers() && IsFiniteRect(m_extent) && m_clientWidth > 0 && m_clientHeight > 0)
-        m_doc->SetMapExtent(m_extent);
+    StoreDocumentExtent();
     if (IMainWindow* frame = GetMainWindowServices()) {
         double scale = GetMapScale(true);
         unsigned shown = scale >= 4294967295.0 ? 4294967295u
@@ -581,9 +580,17 @@ void CMapView::OnRefresh() {
     m_tracker.SetTransform(client, m_extent);
     if (m_doc) m_doc->GetLayers().SetDrawExtent(m_extent, m_clientWidth, m_clientHeight);
     win::EndWaitCursor();
+    // Pans and the final centring of a zoom end here: the document keeps
+    // the extent shown, so a saved map opens where it was left.
+    StoreDocumentExtent();
     m_bufferValid = false;
     m_drawingInterrupted = false;
     if (GetSafeHwnd()) InvalidateRect(GetSafeHwnd(), nullptr, false);
+}
+
+void CMapView::StoreDocumentExtent() {
+    if (HasLayers() && IsFiniteRect(m_extent) && m_clientWidth > 0 && m_clientHeight > 0)
+        m_doc->SetMapExtent(m_extent);
 }
 
 void CMapView::PostRefresh() {

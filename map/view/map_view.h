@@ -275,6 +275,7 @@ protected:
 
 private:
     bool HasLayers() const;
+    void StoreDocumentExtent();
     bool HasCurrentFeature() const;
     bool CurrentFeatureExtent(CDoubleRect& extent) const;
     void OnLayersCommand();

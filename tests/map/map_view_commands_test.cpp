@@ -244,6 +244,23 @@ TEST_F(MapViewCommands, AWaitThatCanNeverEndFailsInsteadOfHanging) {
     EXPECT_EQ(reported, "GetMessage");
 }
 
+TEST_F(MapViewCommands, APannedMapIsSavedWhereItWasLeft) {
+    AddLayer(new CFillLayer(0xFF0000, {CDoubleRect(0, 0, 100, 100)}));
+    OpenView();
+    Command(ID_VIEW_FIXEDZOOMIN);
+    KeyPress(VK_RIGHT);
+    EXPECT_EQ(doc_.GetMapExtent(), view_->GetExtent());
+    ASSERT_TRUE(doc_.WriteMapFile(u"\\Docs\\m.znm"));
+    CMapDoc again;
+    ASSERT_TRUE(again.ReadMapFile(u"\\Docs\\m.znm", false));
+    const CDoubleRect& saved = again.GetMapExtent();
+    const CDoubleRect& shown = view_->GetExtent();
+    EXPECT_NEAR(saved.xmin, shown.xmin, 1e-6);
+    EXPECT_NEAR(saved.ymin, shown.ymin, 1e-6);
+    EXPECT_NEAR(saved.xmax, shown.xmax, 1e-6);
+    EXPECT_NEAR(saved.ymax, shown.ymax, 1e-6);
+}
+
 TEST_F(MapViewCommands, F5RepaintsWithErase) {
     auto* dynamic = new CFillLayer(0x0000FF, {CDoubleRect(0, 0, 10, 10)});
     dynamic->m_dynamic = true;

@@ -63,6 +63,19 @@ TEST_F(MapViewPaint, BufferedPaintEqualsAFullRedraw) {
     Command(ID_VIEW_REFRESH);
     EXPECT_EQ(below->draws, belowDraws + 1);
     EXPECT_EQ(Client(), first);
+    // A freshly created view of the same map draws the same picture.
+    doc_.RemoveView(view_.get());
+    view_.reset();
+    view_ = std::make_unique<CMapView>();
+    view_->SetDocument(&doc_);
+    doc_.AddView(view_.get());
+    ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, 240, 300}, 0xE900));
+    view_->OnInitialUpdate();
+    Pump();
+    std::vector<COLORREF> fresh = Client();
+    int differ = 0;
+    for (size_t i = 0; i < fresh.size(); ++i) differ += fresh[i] != first[i];
+    EXPECT_EQ(differ, 0);
 }
 
 TEST_F(MapViewPaint, ScaleRangeAndHiddenEditLayers) {
