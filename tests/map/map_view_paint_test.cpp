@@ -66,7 +66,7 @@ TEST_F(MapViewPaint, BufferedPaintEqualsAFullRedraw) {
     // A freshly created view of the same map draws the same picture.
     doc_.RemoveView(view_.get());
     view_.reset();
-    view_ = std::make_unique<CMapView>();
+    view_ = std::make_unique<viewtest::CRecordingMapView>();
     view_->SetDocument(&doc_);
     doc_.AddView(view_.get());
     ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, 240, 300}, 0xE900));
@@ -127,6 +127,9 @@ TEST_F(MapViewPaint, InterruptedRedrawShowsTheBannerUntilTheNextRefresh) {
     };
     Command(ID_VIEW_REFRESH);
     EXPECT_TRUE(view_->IsDrawingInterrupted());
+    // The tap itself still reached the view, after the paint.
+    std::vector<UINT> taps(ViewInput().begin(), ViewInput().end());
+    EXPECT_EQ(taps, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
     std::vector<COLORREF> banner = Client();
     // Yellow text on red, in the band below y = 20, and nowhere above it.
     int red = 0, yellow = 0;

@@ -62,7 +62,7 @@ TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
     ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));
     frame_ = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,
                             nullptr, nullptr, nullptr);
-    view_ = std::make_unique<CMapView>();
+    view_ = std::make_unique<viewtest::CRecordingMapView>();
     view_->SetDocument(&doc_);
     doc_.AddView(view_.get());
     ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, vw, vh}, 0xE900));

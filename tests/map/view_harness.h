@@ -102,6 +102,17 @@ inline void WriteBmp(const std::string& path, HBITMAP bitmap) {
     std::fclose(f);
 }
 
+// The view with a record of the pen and key messages that reached it.
+class CRecordingMapView : public CMapView {
+public:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if ((msg >= WM_LBUTTONDOWN && msg <= WM_LBUTTONDBLCLK) || msg == WM_KEYDOWN || msg == WM_KEYUP)
+            input.push_back(msg);
+        return CMapView::WindowProc(msg, wParam, lParam);
+    }
+    std::vector<UINT> input;
+};
+
 class ViewHarness : public MapTest {
 protected:
     void SetUp() override {
@@ -166,7 +177,7 @@ protected:
         RegisterClass(wc);  // again after each reset of the window model
         frame_ = CreateWindowEx(0, u"ZnViewTestFrame", u"Zarnip", WS_POPUP | WS_VISIBLE, 0, 0, 240,
                                 320, nullptr, nullptr, nullptr, nullptr);
-        view_ = std::make_unique<CMapView>();
+        view_ = std::make_unique<CRecordingMapView>();
         view_->SetDocument(&doc_);
         doc_.AddView(view_.get());
         ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, width, height}, 0xE900));
@@ -240,6 +251,10 @@ protected:
     IDispatch* mapObject_ = nullptr;
     CMapDoc doc_;
     std::unique_ptr<CMapView> view_;
+    // Pen and key messages that reached the view opened by OpenView.
+    const std::vector<UINT>& ViewInput() const {
+        return static_cast<const CRecordingMapView&>(*view_).input;
+    }
     HWND frame_ = nullptr;
 
 private:
