@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the readers of the map engine's files. The first
 // byte chooses the file: 0 a map document read over a small point shapefile
-// (and written again), 1 a layer file beside that shapefile (the XML reader,
-// its first LAYER and that layer's bookmarks), 2 the bookmarks file (read,
-// then saved).
+// (and written again), 1 a layer file beside that shapefile (read by the
+// shapefile layer as it opens, then its first LAYER's bookmarks alone), 2 the
+// bookmarks file (read, then saved).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,40 +14,13 @@
 #include "core/xml_node.h"
 #include "map/layers/layer.h"
 #include "map/layers/map_doc.h"
+#include "map/layers/shape_layer.h"
 #include "map/services/main_window.h"
 #include "platform/fs/fs.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
 
 namespace {
-
-// A layer over the shapefile engine: the file's bounds are its extent.
-class FuzzShapeLayer : public CLayer {
-public:
-    FuzzShapeLayer() {
-        m_kind = kLayerShape;
-        m_category = 0;
-    }
-    ~FuzzShapeLayer() override { CloseDataset(); }
-    bool OpenDataset(const WString& path) override {
-        m_shp = ShpOpen(path.c_str(), 0);
-        return m_shp != nullptr;
-    }
-    void CloseDataset() override {
-        if (m_shp) ShpClose(m_shp);
-        m_shp = nullptr;
-    }
-    void OnViewChanged() override {}
-    bool Draw(HDC, HDC, double) override { return true; }
-    void GetExtent(CDoubleRect& extent) override {
-        extent.SetEmpty();
-        if (m_shp) ShpGetBounds(m_shp, &extent);
-    }
-    DbfHandle GetTable() override { return m_shp ? ShpGetTable(m_shp) : nullptr; }
-
-private:
-    ShpHandle m_shp = nullptr;
-};
 
 class FuzzMainWindow : public IMainWindow {
 public:
@@ -92,7 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("ZARNIP_ROOT", root.c_str(), 1);
     setenv("ZARNIP_DOCUMENTS", (root + "/Docs").c_str(), 1);
     fs::ResetConfiguration();
-    SetLayerClass(kLayerShape, [](const LayerExtensionInfo*) { return new FuzzShapeLayer(); });
+    RegisterShapeLayerClass();
     SetMainWindowServices(&g_mainWindow);
     return 0;
 }
@@ -109,6 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (doc.OnOpenDocument(path)) doc.WriteMapFile(u"\\maps\\out.znm");
         doc.OnCloseDocument();
     } else if (mode == 1) {
+        // The shapefile layer reads its layer file as it opens.
+        {
+            CShapeLayer layer;
+            if (layer.Open(u"\\maps\\points.shp")) {
+                WString info;
+                layer.GetInfoText(info);
+            }
+        }
         CXmlDocument document;
         if (document.LoadFile(path)) {
             CXmlNode* root = document.GetRoot();

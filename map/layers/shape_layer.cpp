@@ -6,6 +6,7 @@
 #include "core/config_xml_file.h"
 #include "core/path.h"
 #include "core/xml_node.h"
+#include "crs/coord_sys.h"
 #include "formats/dbf/dbf_codepage.h"
 #include "formats/dbf/dbf_field.h"
 #include "formats/shape/shape_builders.h"
@@ -122,6 +123,21 @@ void CShapeLayer::CloseDataset() {
     CShapeFile::Close(true);
     CloseSpatialIndex();
     m_hadIndex = false;
+}
+
+CCoordSys* CShapeLayer::GetCoordSys() {
+    CCoordSys* system = CLayer::GetCoordSys();
+    if (!system || system->m_projectionCode != 43000 || !GetHandle()) return system;
+    CDoubleRect e;
+    GetExtent(e);
+    if (e.xmin >= -180 && e.xmax <= 180 && e.ymin >= -90 && e.ymax <= 90) return system;
+    delete system;
+    if (!m_toldCoordSysMismatch) {
+        m_toldCoordSysMismatch = true;
+        WString name = m_name.empty() ? m_path.GetFileName() : m_name;
+        ShowMapMessage(IDP_COORDSYS_NOT_FIT, MB_OK | MB_ICONEXCLAMATION, kBeepExclamation, {name});
+    }
+    return nullptr;
 }
 
 // ---- the layer file ----

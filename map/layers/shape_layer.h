@@ -42,6 +42,10 @@ public:
     using CLayer::Open;
 
     // ---- CLayer ----
+    // A .prj that says geographic over data outside -180..180 / -90..90 is
+    // wrong (desktop tools write such files): the layer then has no system,
+    // and the user is told once.
+    CCoordSys* GetCoordSys() override;
     ShpHandle GetShapeFile() override { return GetHandle(); }
     DbfHandle GetTable() override { return CShapeFile::GetTable().Table(); }
     bool CanEdit() override;
@@ -120,6 +124,7 @@ public:
     bool m_autopack = true;
     // Set while drawing when a shape could not be read.
     bool m_drawFailed = false;
+    bool m_toldCoordSysMismatch = false;
 
 private:
     void StartLayerScripts(const CXmlNode* root, const CXmlNode* layer);

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 
+#include "crs/coord_sys.h"
 #include "formats/dbf/dbf_codepage.h"
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/dbf_field.h"
@@ -492,6 +493,29 @@ TEST_F(ShapeLayerTest, MapDocumentRoundTrip) {
     EXPECT_NE(first.find("SIMPLELABELRENDERER field=\"BKG_KEY\""), std::string::npos) << first;
     EXPECT_EQ(Get("m/blockgroups.znl"), znl);
     EXPECT_EQ(std::system(("xmllint --noout '" + Host("m/map.znm") + "'").c_str()), 0);
+}
+
+TEST_F(ShapeLayerTest, AGeographicPrjOverMetresIsNotUsed) {
+    Copy("w", "releaseArea20090407.shp releaseArea20090407.shx releaseArea20090407.dbf");
+    Put("w/releaseArea20090407.prj",
+        "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137,"
+        "298.257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.0174532925199433]]");
+    auto layer = Open(u"\\w\\releaseArea20090407.shp");
+    ASSERT_TRUE(layer);
+    EXPECT_EQ(layer->GetCoordSys(), nullptr);
+    EXPECT_EQ(layer->GetCoordSys(), nullptr);
+    ASSERT_EQ(MessageTexts().size(), 1u);
+    EXPECT_NE(MessageTexts()[0].find(u"releaseArea20090407"), WString::npos);
+    EXPECT_NE(MessageTexts()[0].find(u"does not fit its data"), WString::npos);
+    // The same .prj over degrees is used.
+    Copy("d", "blockgroups.shp blockgroups.shx blockgroups.dbf");
+    Put("d/blockgroups.prj", Get("w/releaseArea20090407.prj"));
+    auto degrees = Open(u"\\d\\blockgroups.shp");
+    ASSERT_TRUE(degrees);
+    std::unique_ptr<CCoordSys> system(degrees->GetCoordSys());
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(system->m_projectionCode, 43000);
+    EXPECT_EQ(MessageTexts().size(), 1u);
 }
 
 }  // namespace
