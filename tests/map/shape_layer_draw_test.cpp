@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "crs/coord_sys.h"
@@ -438,6 +439,35 @@ TEST_F(ShapeDrawTest, HiddenClassesAreCountedNotDrawn) {
         EXPECT_EQ(canvas.At(1, y), kWhite);
         EXPECT_EQ(canvas.At(6, y), kBlue);
     }
+}
+
+TEST_F(ShapeDrawTest, SampleMapDrawsClassedBlockGroups) {
+    const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
+    ASSERT_EQ(std::system(("xmllint --noout '" + samples + "/blockgroups.znl'").c_str()), 0);
+    ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
+    CMapDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(u"\\Samples\\Sample.znm"));
+    EXPECT_TRUE(MessageTexts().empty());
+    ASSERT_EQ(doc.GetLayers().GetCount(), 1);
+    auto* layer = dynamic_cast<CShapeLayer*>(doc.GetLayers().GetAt(0));
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->GetName(), u"Block groups");
+    ASSERT_TRUE(layer->m_usesRenderer);
+    EXPECT_EQ(layer->m_renderer.GetClassCount(), 5);
+    EXPECT_TRUE(layer->m_labelRenderer.m_visible);
+    EXPECT_TRUE(layer->HasSpatialIndex());
+    ASSERT_TRUE(layer->SetDrawExtent(doc.GetMapExtent(), 160, 180));
+    Canvas canvas(160, 180);
+    layer->DrawTo(canvas.dc, nullptr, 60000);
+    int drawn = 0;
+    for (int i = 0; i < 5; ++i) drawn += layer->m_renderer.GetClass(i)->m_drawCount;
+    EXPECT_EQ(drawn, 663);
+    // Each range shows on the map.
+    std::set<COLORREF> colours;
+    for (int y = 0; y < 180; ++y)
+        for (int x = 0; x < 160; ++x) colours.insert(canvas.At(x, y));
+    for (COLORREF c : {RGB(255, 255, 204), RGB(161, 218, 180), RGB(65, 182, 196), RGB(34, 94, 168)})
+        EXPECT_TRUE(colours.count(c)) << std::hex << c;
 }
 
 // ---- the map grid ----
