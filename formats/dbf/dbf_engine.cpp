@@ -308,7 +308,7 @@ DbfHandle DbfCreate(const Ch* path, int flags) {
     if (!t->record) return FailOpen(kDbfErrMemory);
     if (!DbfWriteHeader(t.get(), 1)) return FailOpen(t->errorCode, t.get());
     if (replacing) {
-        fioFlush(t->file);
+        if (!fioFlush(t->file)) return FailOpen(kDbfErrWrite, t.get());
         if (!fioReplace(t->file, wpath.c_str(), kFioShareRead)) return FailOpen(kDbfErrCreate);
     }
     DbfBlankRecord(t.get());
@@ -334,9 +334,11 @@ DbfHandle DbfCreateLike(const Ch* path, DbfHandle source) {
 
 int DbfClose(DbfHandle h) {
     if (!h) return 0;
-    if (h->headerChanged && IsWriteAccess(h)) DbfWriteHeader(h, 0);
+    // The handle goes either way; a header that could not be written is
+    // reported, as the shapefile engine does.
+    const bool ok = !(h->headerChanged && IsWriteAccess(h)) || DbfWriteHeader(h, 0);
     TableDeleter()(h);
-    return 1;
+    return ok ? 1 : 0;
 }
 
 int DbfDeleteFile(DbfHandle h) {
@@ -346,8 +348,13 @@ int DbfDeleteFile(DbfHandle h) {
     return fs::DeleteFile(path) ? 1 : 0;
 }
 
-void DbfFlush(DbfHandle h) {
-    if (h) fioFlush(h->file);
+int DbfFlush(DbfHandle h) {
+    if (!h) return 0;
+    if (!fioFlush(h->file)) {
+        h->errorCode = kDbfErrWrite;
+        return 0;
+    }
+    return 1;
 }
 
 int64_t DbfGetFileSize(DbfHandle h) {
@@ -875,6 +882,20 @@ int DbfBlankRecord(DbfHandle h, uint8_t* buffer) {
     memset(r, ' ', static_cast<size_t>(RecordLength(h)));
     for (int i = 0; i < h->fieldCount; ++i)
         if (Descriptor(h, i)[11] == 'L' && FieldLength(h, i) > 0) r[FieldOffset(h, i)] = '?';
+    return 1;
+}
+
+int DbfRereadHeader(DbfHandle h) {
+    if (!h) return 0;
+    uint8_t header[32];
+    const int64_t back = fioTell(h->file);
+    if (fioSeek(h->file, 0, 0) != 0 || fioRead(h->file, header, 32) != 32) {
+        SetErr(h, kDbfErrRead);
+        return 0;
+    }
+    fioSeek(h->file, back, 0);
+    memcpy(h->header, header, 32);
+    h->headerChanged = false;
     return 1;
 }
 

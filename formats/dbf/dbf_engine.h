@@ -80,10 +80,13 @@ template <typename Ch>
 DbfHandle DbfCreate(const Ch* path, int flags);
 template <typename Ch>
 DbfHandle DbfCreateLike(const Ch* path, DbfHandle source);
+// Writes a changed header and closes; the handle is gone either way.
+// 0 when the header could not be written.
 int DbfClose(DbfHandle h);
 // Keeps the path, closes the table, deletes its file; 1 when deleted.
 int DbfDeleteFile(DbfHandle h);
-void DbfFlush(DbfHandle h);
+// Writes the table's data through to the disk; 0 (kDbfErrWrite) on failure.
+int DbfFlush(DbfHandle h);
 int64_t DbfGetFileSize(DbfHandle h);
 int DbfGetOpenFlags(DbfHandle h);
 FioFile* DbfGetFile(DbfHandle h);
@@ -178,6 +181,9 @@ int DbfBlankRecord(DbfHandle h, uint8_t* buffer = nullptr);
 int DbfSetRecordCount(DbfHandle h, int count, uint8_t flag = ' ');
 int DbfRemoveAllRecords(DbfHandle h);
 int DbfWriteHeader(DbfHandle h, int withDescriptors);
+// Takes the first 32 header bytes (row count, flags, date) from the file
+// again, after a caller put the file's bytes back as they were.
+int DbfRereadHeader(DbfHandle h);
 
 // Test reset of process-wide state: the last open error of this thread and
 // injected heap faults.

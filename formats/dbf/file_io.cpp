@@ -264,10 +264,13 @@ int fioTruncate(FioFile* file) {
     return file->file.SetEnd() ? 1 : 0;
 }
 
-void fioFlush(FioFile* file) {
-    if (!(file->access & kFioWrite)) return;
-    if (file->mapping.Data()) file->mapping.Flush();
-    file->file.Flush();
+int fioFlush(FioFile* file) {
+    if (!(file->access & kFioWrite)) return 1;
+    bool ok = !file->mapping.Data() || file->mapping.Flush();
+    const uint32_t error = fs::GetLastError();
+    ok = file->file.Flush() && ok;
+    if (!ok && !fs::GetLastError()) fs::SetLastError(error);
+    return ok ? 1 : 0;
 }
 
 void* fioMap(FioFile* file) {

@@ -69,8 +69,10 @@ int64_t fioSeek(FioFile* file, int64_t offset, int origin);
 int64_t fioTell(FioFile* file);
 // Sets the end of file at the current position; nonzero on success.
 int fioTruncate(FioFile* file);
-// Flushes the view when mapped, else the file; only for files open for writing.
-void fioFlush(FioFile* file);
+// Flushes the view when mapped, then the file; only for files open for
+// writing (else nothing to do). Nonzero on success; on failure the last
+// error of the file system tells why.
+int fioFlush(FioFile* file);
 // Maps the whole file (read-write when open for writing); null on failure or
 // for an empty file.
 void* fioMap(FioFile* file);

@@ -371,22 +371,42 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
     // count other programs read; ours is the smaller of it and the table's).
     const int c = count + 1;
     bool ok = WriteRecord(h, shpSize, c, r, size) && WriteIndexEntry(h, c - 1, shpSize, size);
+    bool rowFailed = false;
     if (ok && !DbfWriteRecord(h->table, kDbfAppend)) {
         Fail(h, kShpErrAppendRow, u"Append table record");
         ok = false;
+        rowFailed = true;
     }
     if (!ok) {
         const int code = h->errorCode;
         const WString message = h->message;
         TruncateAt(h->shp, shpSize);
         TruncateAt(h->shx, shxSize);
+        // A row written without its count goes again, with the end mark back.
+        if (rowFailed) DbfSetRecordCount(h->table, count);
+        h->errorCode = code;
+        h->message = message;
+        return -1;
+    }
+    uint8_t oldHeader[100];
+    memcpy(oldHeader, h->header, 100);
+    const int oldShxRecords = h->shxRecords;
+    AddToHeader(h, r, c == 1);
+    if (!WriteHeaders(h, shpSize + 8 + static_cast<int64_t>(size), shxSize + 8)) {
+        // The record is not counted until its headers are: take it back out.
+        const int code = h->errorCode;
+        const WString message = h->message;
+        memcpy(h->header, oldHeader, 100);
+        TruncateAt(h->shp, shpSize);
+        TruncateAt(h->shx, shxSize);
+        WriteHeaders(h, shpSize, shxSize);
+        h->shxRecords = oldShxRecords;
+        DbfSetRecordCount(h->table, count);
         h->errorCode = code;
         h->message = message;
         return -1;
     }
     h->current = c - 1;
-    AddToHeader(h, r, c == 1);
-    WriteHeaders(h, shpSize + 8 + static_cast<int64_t>(size), shxSize + 8);
     h->appendedShp = shpSize + 8 + static_cast<int64_t>(size);
     h->appendedShx = shxSize + 8;
     return c - 1;
@@ -536,7 +556,10 @@ ShpHandle ShpCreateLike(const WChar* path, ShpHandle source) {
 
 int ShpClose(ShpHandle h) {
     if (!h) return 0;
-    const bool ok = !h->headerChanged || ShpWriteHeaders(h);
+    bool ok = !h->headerChanged || ShpWriteHeaders(h);
+    // The table's own pending header counts too.
+    if (h->table && !DbfClose(h->table)) ok = false;
+    h->table = nullptr;
     fioUnmap(h->shp);
     fioUnmap(h->shx);
     delete h;
@@ -546,10 +569,11 @@ int ShpClose(ShpHandle h) {
 int ShpFlush(ShpHandle h) {
     if (!h) return 0;
     // A header that could not be written stays pending (and is reported).
-    const bool ok = !h->headerChanged || ShpWriteHeaders(h);
-    if (fioGetAccess(h->shp) & kFioWrite) fioFlush(h->shp);
-    if (fioGetAccess(h->shx) & kFioWrite) fioFlush(h->shx);
-    if (DbfIsWritable(h->table)) DbfFlush(h->table);
+    bool ok = !h->headerChanged || ShpWriteHeaders(h);
+    // Every file is flushed even after one failed; any failure is reported.
+    if ((fioGetAccess(h->shp) & kFioWrite) && !fioFlush(h->shp)) ok = false;
+    if ((fioGetAccess(h->shx) & kFioWrite) && !fioFlush(h->shx)) ok = false;
+    if (DbfIsWritable(h->table) && !DbfFlush(h->table)) ok = false;
     return ok ? 1 : 0;
 }
 
@@ -869,6 +893,85 @@ bool WriteContent(ShpHandle h, int64_t offset, const ShapeRecord* r, size_t size
     return Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, static_cast<int>(size)) != 0;
 }
 
+// What an update may change, saved before its first write so that any
+// failure puts the three files (and the handle) back byte for byte: the
+// sizes (appends are cut off again), both headers, the record and its index
+// entry, the table's header, the row's deletion flag and the table's end mark.
+class UpdateJournal {
+public:
+    explicit UpdateJournal(ShpHandle h) : h_(h) {}
+
+    bool Begin(int record, int64_t offset, int64_t length) {
+        FioFile* dbf = DbfGetFile(h_->table);
+        files_[0].file = h_->shp;
+        files_[1].file = h_->shx;
+        files_[2].file = dbf;
+        for (File& f : files_) {
+            f.size = fioGetSize(f.file);
+            if (f.size < 0) return false;
+        }
+        const int64_t rowAt = DbfGetHeaderLength(h_->table) +
+                              static_cast<int64_t>(record) * DbfGetRecordLength(h_->table);
+        if (!Save(files_[0], 0, 100) || !Save(files_[1], 0, 100) ||
+            !Save(files_[0], offset, 8 + length) ||
+            !Save(files_[1], 100 + 8 * static_cast<int64_t>(record), 8) ||
+            !Save(files_[2], 0, 32) || !Save(files_[2], rowAt, 1) ||
+            !Save(files_[2], files_[2].size - 1, 1))
+            return false;
+        memcpy(header_, h_->header, 100);
+        headerChanged_ = h_->headerChanged;
+        shxRecords_ = h_->shxRecords;
+        current_ = h_->current;
+        return true;
+    }
+
+    // Puts everything back; the error of the failed step stays the handle's.
+    void Undo() {
+        const uint32_t error = fs::GetLastError();
+        for (File& f : files_) {
+            if (fioGetSize(f.file) != f.size && fioSeek(f.file, f.size, 0) == f.size)
+                fioTruncate(f.file);
+            for (const Region& r : f.regions)
+                fioWriteAt(f.file, r.offset, r.bytes.data(), static_cast<uint32_t>(r.bytes.size()));
+        }
+        DbfRereadHeader(h_->table);
+        memcpy(h_->header, header_, 100);
+        h_->headerChanged = headerChanged_;
+        h_->shxRecords = shxRecords_;
+        h_->current = current_;
+        fs::SetLastError(error);
+    }
+
+private:
+    struct Region {
+        int64_t offset;
+        std::vector<uint8_t> bytes;
+    };
+    struct File {
+        FioFile* file = nullptr;
+        int64_t size = -1;
+        std::vector<Region> regions;
+    };
+
+    // Bytes past the end are not saved: the cut takes care of them.
+    static bool Save(File& f, int64_t offset, int64_t n) {
+        if (offset < 0) return true;
+        n = std::min(n, f.size - offset);
+        if (n <= 0) return true;
+        Region r{offset, std::vector<uint8_t>(static_cast<size_t>(n))};
+        if (!ReadAt(f.file, offset, r.bytes.data(), static_cast<uint32_t>(n))) return false;
+        f.regions.push_back(std::move(r));
+        return true;
+    }
+
+    ShpHandle h_;
+    File files_[3];
+    uint8_t header_[100] = {};
+    bool headerChanged_ = false;
+    int shxRecords_ = 0;
+    int current_ = -1;
+};
+
 }  // namespace
 
 int ShpRewriteShape(ShpHandle h, int record, ShapeRecord* r) {
@@ -897,10 +1000,17 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
     ShpComputeShapeBounds(r);
     const size_t size = ShapeGetRecordSize(r);
     const int count = ShpGetRecordCount(h);
+    // All or nothing: any failed write puts the files back as they were.
+    UpdateJournal journal(h);
+    if (!journal.Begin(record, offset, length)) return Fail(h, kShpErrRead), -1;
+    auto failed = [&] {
+        journal.Undo();
+        return -1;
+    };
     if (static_cast<int64_t>(size) <= length) {
-        if (!WriteContent(h, offset, r, size)) return -1;
+        if (!WriteContent(h, offset, r, size)) return failed();
         // A feature moved outside the old box must widen it, or views cull it.
-        ShpUpdateBounds(h, r, count == 1);
+        if (!ShpUpdateBounds(h, r, count == 1)) return failed();
         h->current = record;
         return record;
     }
@@ -910,20 +1020,17 @@ int ShpUpdateShape(ShpHandle h, int record, ShapeRecord* r) {
         // file grow; the index stays.
         if (offset + 8 + static_cast<int64_t>(size) > kShpMaxFileSize)
             return Fail(h, kShpErrFileLimit, u"Shapefile size limit"), -1;
-        if (!WriteRecord(h, offset, record + 1, r, size)) {
-            TruncateAt(h->shp, shpSize);
-            return -1;
-        }
-        if (!WriteIndexEntry(h, record, offset, size)) return -1;
-        ShpUpdateBounds(h, r, count == 1);
+        if (!WriteRecord(h, offset, record + 1, r, size)) return failed();
+        if (!WriteIndexEntry(h, record, offset, size)) return failed();
+        if (!ShpUpdateBounds(h, r, count == 1)) return failed();
         h->current = record;
         return record;
     }
-    // Append first, then delete the old copy, so a failure loses nothing.
+    // Append the new copy, then delete the old one.
     if (!DbfReadRecord(h->table, record)) return Fail(h, kShpErrRead), -1;
     const int moved = AppendRecord(h, r, false);
-    if (moved < 0) return -1;
-    if (!ShpDeleteShape(h, record, 0)) return -1;
+    if (moved < 0) return failed();
+    if (!ShpDeleteShape(h, record, 0)) return failed();
     h->current = moved;
     return moved;
 }
@@ -935,15 +1042,23 @@ int ShpDeleteShape(ShpHandle h, int record, int truncate) {
     int64_t offset, length;
     int number;
     if (!RecordHeader(h, record, &offset, &number, &length)) return 0;
+    // The four marks go together or not at all.
+    UpdateJournal journal(h);
+    if (!journal.Begin(record, offset, length)) return Fail(h, kShpErrRead);
+    auto failed = [&](int code, const WChar* text) {
+        Fail(h, code, text);
+        journal.Undo();
+        return 0;
+    };
     const uint8_t zero[4] = {};
     if (!WriteAt(h->shp, offset, zero, 4))
-        return Fail(h, kShpErrWriteRecordHeader, u"Write record header incomplete");
+        return failed(kShpErrWriteRecordHeader, u"Write record header incomplete");
     if (length >= 4 && !WriteAt(h->shp, offset + 8, zero, 4))
-        return Fail(h, kShpErrWrite, u"Write incomplete %d, %d", 0, 4);
+        return failed(kShpErrWrite, u"Write incomplete 0, 4");
     if (!WriteAt(h->shx, 100 + 8 * static_cast<int64_t>(record) + 4, zero, 4))
-        return Fail(h, kShpErrWriteIndex, u"Write index record incomplete");
+        return failed(kShpErrWriteIndex, u"Write index record incomplete");
     if (!DbfDeleteRecord(h->table, record))
-        return Fail(h, kShpErrAppendRow, u"Delete table record");
+        return failed(kShpErrAppendRow, u"Delete table record");
     ShpSeekRecord(h, record);
     if (truncate && record == ShpGetRecordCount(h) - 1) return ShpTruncateLast(h);
     return 1;

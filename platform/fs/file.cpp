@@ -41,6 +41,8 @@ bool Conflicts(const OpenEntry& have, uint32_t access, uint32_t share) {
 // ---- fault hooks ----
 
 struct Faults {
+    int flushCountdown = 0;
+    uint32_t flushError = 0;
     int readCountdown = 0;
     uint32_t readError = 0;
     int writeCountdown = 0;
@@ -122,6 +124,15 @@ bool FaultOnRead(uint32_t* error) {
     return false;
 }
 
+bool FaultOnFlush(uint32_t* error) {
+    std::lock_guard<std::mutex> lock(g_faultMutex);
+    if (g_faults.flushCountdown > 0 && --g_faults.flushCountdown == 0) {
+        *error = g_faults.flushError;
+        return true;
+    }
+    return false;
+}
+
 bool FaultOnWrite(size_t n, size_t* allowed, uint32_t* error) {
     std::lock_guard<std::mutex> lock(g_faultMutex);
     *allowed = n;
@@ -160,6 +171,17 @@ void FailNthRead(int n, uint32_t error) {
     std::lock_guard<std::mutex> lock(g_faultMutex);
     g_faults.readCountdown = n;
     g_faults.readError = error;
+}
+
+void FailNthFlush(int n, uint32_t error) {
+    std::lock_guard<std::mutex> lock(g_faultMutex);
+    g_faults.flushCountdown = n;
+    g_faults.flushError = error;
+}
+
+bool WriteFaultPending() {
+    std::lock_guard<std::mutex> lock(g_faultMutex);
+    return g_faults.writeCountdown > 0;
 }
 
 void FailNthWrite(int n, uint32_t error) {
@@ -443,6 +465,7 @@ bool File::SetEnd() {
 bool File::Flush() {
     if (fd_ < 0) return detail::Fail(kErrorInvalidHandle);
     if (!(access_ & kGenericWrite)) return detail::Fail(kErrorAccessDenied);
+    if (uint32_t fault = 0; detail::FaultOnFlush(&fault)) return detail::Fail(fault);
     if (fdatasync(fd_) != 0 && errno != EINVAL) return detail::FailErrno(errno);
     return true;
 }
@@ -538,6 +561,7 @@ bool FileMapping::MapView(File& file, bool writable, uint64_t offset, uint64_t l
 
 bool FileMapping::Flush() {
     if (!data_) return detail::Fail(kErrorInvalidHandle);
+    if (uint32_t fault = 0; writable_ && detail::FaultOnFlush(&fault)) return detail::Fail(fault);
     if (writable_ && msync(base_, mapped_, MS_SYNC) != 0) return detail::FailErrno(errno);
     return true;
 }

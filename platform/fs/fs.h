@@ -324,6 +324,10 @@ void Reset();
 // The nth read or write from now (1 = the next one) fails with `error`.
 void FailNthRead(int n, uint32_t error = kErrorReadFault);
 void FailNthWrite(int n, uint32_t error = kErrorDiskFull);
+// True while the write set up by FailNthWrite has not been reached.
+bool WriteFaultPending();
+// The nth flush of a file or a writable view from now fails with `error`.
+void FailNthFlush(int n, uint32_t error = kErrorWriteFault);
 // Writes may store `bytes` more bytes in total; the write that crosses the
 // budget stores what fits and fails with kErrorDiskFull.
 void SetWriteBudget(uint64_t bytes);

@@ -54,6 +54,7 @@ bool IsReadOnlyMode(const struct stat& st);
 bool FaultForPath(const std::string& hostPath, uint32_t* error);
 bool FaultReadOnly(const std::string& hostPath);
 bool FaultOnRead(uint32_t* error);
+bool FaultOnFlush(uint32_t* error);
 // How many of n bytes a write may store; false with *error when none.
 bool FaultOnWrite(size_t n, size_t* allowed, uint32_t* error);
 void ChargeWrite(size_t n);

@@ -455,6 +455,35 @@ TEST_F(DbfEngine, FailedWritesReportAndKeepTheTable) {
     DbfClose(h);
 }
 
+TEST_F(DbfEngine, CloseAndFlushReportFailedWrites) {
+    DbfHandle h = MakeRows(u"\\c.dbf", 2);
+    ASSERT_EQ(DbfFlush(h), 1);
+    const std::string before = Get("c.dbf");
+    // A flush that cannot reach the disk is reported.
+    fs::test::FailNthFlush(1);
+    EXPECT_EQ(DbfFlush(h), 0);
+    EXPECT_EQ(DbfGetError(h), kDbfErrWrite);
+    // A pending header (a new language driver) that cannot be written at
+    // close is reported, and the file is as it was.
+    DbfSetLanguageDriverId(h, 0x57);
+    fs::test::FailNthWrite(1);
+    EXPECT_EQ(DbfClose(h), 0);
+    fs::test::Reset();
+    EXPECT_EQ(Get("c.dbf"), before);
+    // The same change without a fault reaches the file, and only that byte moves.
+    h = DbfOpen(u"\\c.dbf", kDbfReadWrite);
+    ASSERT_NE(h, nullptr);
+    DbfSetLanguageDriverId(h, 0x57);
+    EXPECT_EQ(DbfClose(h), 1);
+    std::string expected = before;
+    expected[29] = 0x57;
+    const std::string after = Get("c.dbf");
+    ASSERT_EQ(after.size(), expected.size());
+    // The date of last update (bytes 1-3) is rewritten with the header.
+    EXPECT_EQ(after.substr(4), expected.substr(4));
+    EXPECT_EQ(after[0], expected[0]);
+}
+
 TEST_F(DbfEngine, ErrorTextAndCustomMessage) {
     DbfHandle h = MakeRows(u"\\e.dbf", 1);
     fs::SetLastError(5);

@@ -830,39 +830,99 @@ TEST_F(ShapeEngineTest, ContainmentAgreesWithSpatiaLite) {
     ShpClose(polys);
 }
 
-// A full disk at each write of an append or an update: afterwards the three
-// files open with equal counts and no feature is lost.
-TEST_F(ShapeEngineTest, FullDiskAtEachWriteLosesNothing) {
-    enum Op { kAppend, kGrowMiddle, kGrowLast, kInPlace };
-    for (Op op : {kAppend, kGrowMiddle, kGrowLast, kInPlace}) {
-        for (int n = 1; n <= 8; ++n) {
-            SCOPED_TRACE(testing::Message() << "op " << op << " write " << n);
+// Features as GDAL lists them (deleted rows left out): "ID|WKT" lines.
+std::vector<std::string> OgrFeatures(const std::string& hostShp) {
+    int status = -1;
+    const std::string out = RunTool("ogrinfo -ro -al -q '" + hostShp + "' 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    std::vector<std::string> features;
+    std::istringstream in(out);
+    std::string line, id;
+    while (std::getline(in, line)) {
+        if (line.rfind("  ID (Integer) = ", 0) == 0) id = line.substr(17);
+        if (line.rfind("  LINESTRING", 0) == 0) features.push_back(id + "|" + line.substr(2));
+    }
+    return features;
+}
+
+// Every write of an append, an update (same size, smaller, larger in the
+// middle, larger at the end) and a delete fails in turn: the call reports
+// the failure and the three files are byte for byte as before. The first
+// run without a failure gives exactly the edit, as GDAL reads it.
+TEST_F(ShapeEngineTest, FailedWriteAtEachStepLeavesTheFilesAsTheyWere) {
+    REQUIRE_TOOL("ogrinfo");
+    enum Op { kAppend, kSameSize, kSmaller, kGrowMiddle, kGrowLast, kDelete };
+    const std::vector<DoublePoint> two = {{9, 9}, {8, 8}};
+    const std::vector<DoublePoint> five = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}};
+    const std::string r0 = "0|LINESTRING (0 0,1 1)", r1 = "1|LINESTRING (1 0,2 1,3 2)",
+                      r2 = "2|LINESTRING (2 0,3 1,4 2,5 3)",
+                      line2 = "LINESTRING (9 9,8 8)",
+                      line5 = "LINESTRING (0 0,1 1,2 2,3 3,4 4)";
+    const struct {
+        Op op;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {kAppend, {r0, r1, r2, "0|" + line5}},
+        {kSameSize, {"0|" + line2, r1, r2}},
+        {kSmaller, {r0, r1, "2|" + line2}},
+        {kGrowMiddle, {r0, r2, "1|" + line5}},
+        {kGrowLast, {r0, r1, "2|" + line5}},
+        {kDelete, {r0, r2}},
+    };
+    const char* const files[] = {"d.shp", "d.shx", "d.dbf"};
+    for (const auto& c : cases) {
+        bool done = false;
+        for (int n = 1; n <= 30 && !done; ++n) {
+            SCOPED_TRACE(testing::Message() << "op " << c.op << " write " << n);
             ShpHandle h = ShpCreate(u"\\d.shp", kShapePolyline, 0);
             ASSERT_NE(h, nullptr);
-            DbfAddField(ShpGetTable(h), "ID", 'N', 5, 0);
-            for (int i = 0; i < 3; ++i) ShpAppendSegmentXY(h, i, 0, i + 1, 1, 0, kNoDataMeasure);
-            const DoublePoint line[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
-            ShapeRecord* r = op == kInPlace ? Make(h, kShapePolyline, {{{9, 9}, {8, 8}}})
-                                            : Make(h, kShapePolyline, {{line, line + 4}});
-            fs::test::FailNthWrite(n, fs::kErrorDiskFull);
-            if (op == kAppend) ShpAppendShape(h, r);
-            if (op == kGrowMiddle) ShpUpdateShape(h, 1, r);
-            if (op == kGrowLast) ShpUpdateShape(h, 2, r);
-            if (op == kInPlace) ShpUpdateShape(h, 0, r);
-            fs::test::Reset();
-            ShpClose(h);
-
-            h = ShpOpen(u"\\d.shp", 0);
-            ASSERT_NE(h, nullptr);
-            EXPECT_EQ(ShpGetRecordCount(h), ShpGetIndexCount(h));
-            int live = 0;
-            for (int i = 0; i < ShpGetRecordCount(h); ++i) {
-                if (ShpIsRecordDeleted(h, i)) continue;
-                EXPECT_NE(ShpReadShape(h, i), nullptr) << i;
-                ++live;
+            ASSERT_EQ(DbfAddField(ShpGetTable(h), "ID", 'N', 5, 0), 0);
+            for (int i = 0; i < 3; ++i) {
+                std::vector<DoublePoint> line;
+                for (int k = 0; k < i + 2; ++k) line.push_back({double(i + k), double(k)});
+                ASSERT_EQ(ShpAppendShape(h, Make(h, kShapePolyline, {line})), i);
+                DbfPutInteger(ShpGetTable(h), 0, i);
+                ASSERT_EQ(DbfWriteRecord(ShpGetTable(h), i), 1);
             }
-            EXPECT_GE(live, 3);
-            ShpClose(h);
+            ASSERT_EQ(ShpClose(h), 1);
+            std::vector<std::string> before;
+            for (const char* f : files) before.push_back(Get(f));
+
+            h = ShpOpen(u"\\d.shp", kShpReadWrite);
+            ASSERT_NE(h, nullptr);
+            ShapeRecord* r =
+                Make(h, kShapePolyline,
+                     {c.op == kSameSize || c.op == kSmaller ? two : five});
+            int result = 0;
+            fs::test::FailNthWrite(n, fs::kErrorDiskFull);
+            switch (c.op) {
+                case kAppend: result = ShpAppendShape(h, r) == 3; break;
+                case kSameSize: result = ShpUpdateShape(h, 0, r) == 0; break;
+                case kSmaller: result = ShpUpdateShape(h, 2, r) == 2; break;
+                case kGrowMiddle: result = ShpUpdateShape(h, 1, r) == 3; break;
+                case kGrowLast: result = ShpUpdateShape(h, 2, r) == 2; break;
+                case kDelete: result = ShpDeleteShape(h, 1, 0); break;
+            }
+            // Whether the fault was reached: the countdown is used up.
+            const bool faulted = fs::test::WriteFaultPending() == false;
+            fs::test::Reset();
+            if (c.op == kAppend && result) {
+                DbfPutInteger(ShpGetTable(h), 0, 0);
+                ASSERT_EQ(DbfWriteRecord(ShpGetTable(h), 3), 1);
+            }
+            const int closed = ShpClose(h);
+            if (faulted) {
+                EXPECT_EQ(result, 0) << "a failed write reported as success";
+                EXPECT_EQ(closed, 1);
+                for (size_t f = 0; f < 3; ++f) EXPECT_EQ(Get(files[f]), before[f]) << files[f];
+                continue;
+            }
+            done = true;
+            ASSERT_EQ(result, 1);
+            EXPECT_EQ(closed, 1);
+            EXPECT_EQ(OgrFeatures(Host("d.shp")), c.expected);
+            EXPECT_GT(n, 1) << "the edit needs at least one write";
         }
+        EXPECT_TRUE(done);
     }
 }
