@@ -12,6 +12,9 @@
 #include "platform/fs/fs.h"
 #include "platform/fs/special_folders.h"
 #include "platform/res/locale.h"
+#include "platform/res/resource.h"
+#include "platform/win/commctrl.h"
+#include "platform/win/propsheet.h"
 #include "platform/win/msgbox.h"
 #include "shell/app/win_app_ext.h"
 
@@ -78,6 +81,7 @@ COptionsSheet::COptionsSheet(WString caption, HWND parent, UINT selectPage)
 }
 
 COptionsSheet::~COptionsSheet() {
+    if (m_tabImages) ImageList_Destroy(m_tabImages);
     if (GetPreferences() == this) SetPreferences(nullptr);
     if (m_labelFont) DeleteObject(m_labelFont);
     if (m_dialogFont) DeleteObject(m_dialogFont);
@@ -483,7 +487,51 @@ void COptionsSheet::CopyOptions(PreferencesData& to, const PreferencesData& from
 }
 
 bool COptionsSheet::OnInitDialog() {
-    return CPropertySheetExt::OnInitDialog();
+    bool result = CPropertySheetExt::OnInitDialog();
+    if (!m_tabImages)
+        m_tabImages = ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(kTabImagesId), 16, 0,
+                                           RGB(255, 0, 255));
+    SendMessage(GetTabControl(), TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_tabImages));
+    for (int i = 0; i < kPageCount; ++i)
+        if (m_pages[i]) SetPageImage(m_pages[i], kTabImages[i]);
+    return result;
 }
 
-bool COptionsSheet::Run() { return false; }
+bool COptionsSheet::Run() {
+    ReadPreferences();
+    LoadDatums();
+    if (!m_extensionsPageAdded && m_pages[kExtensions] && m_extensionsLoaded && m_extensionsLoaded())
+        m_extensionsPageAdded = true;
+    // The pages in tab order, Extensions last.
+    while (GetPageCount() > 0) RemovePage(GetPage(0));
+    for (int i = 0; i < kPageCount; ++i)
+        if (m_pages[i] && (i != kExtensions || m_extensionsPageAdded)) AddPage(m_pages[i]);
+    m_psh.nStartPage = 0;
+    m_psh.dwFlags = (m_psh.dwFlags | PSH_NOAPPLYNOW) & ~PSH_HASHELP;
+    if (GetLanguageModule()->IsRightToLeft()) m_psh.dwFlags |= PSH_RTLREADING;
+    else m_psh.dwFlags &= ~PSH_RTLREADING;
+
+    // Pages write into the options as the user leaves them; Cancel puts
+    // back what was there.
+    PreferencesData saved;
+    CopyOptions(saved, m_data);
+    const CSerialSettings gpsPort = GetGpsPortSettings();
+    const CSerialSettings auxPort = GetAuxPortSettings();
+    AlertSettings alerts[kAlertCount];
+    std::copy(GetAlertSettings(), GetAlertSettings() + kAlertCount, alerts);
+
+    if (DoModal() == IDOK) {
+        bool written = WritePreferences();
+        LoadDatums();
+        return written;
+    }
+    CopyOptions(m_data, saved);
+    SetLabelLogFont(m_data.fonts.label);
+    SetDialogLogFont(m_data.fonts.dialog);
+    GetGpsPortSettings() = gpsPort;
+    GetAuxPortSettings() = auxPort;
+    // The Alerts page plays and changes sounds at once: those stay.
+    AlertSettings* live = GetAlertSettings();
+    for (int i = 0; i < kAlertCount; ++i) live[i].show = alerts[i].show;
+    return false;
+}

@@ -61,8 +61,8 @@ public:
     // the pages changed, except the alerts' play and sound settings.
     bool Run();
     // The pages of the sheet (supplied by the page module); null until set.
-    void SetPage(Page which, win::PropertyPage* page) { m_pages[which] = page; }
-    win::PropertyPage* GetPage(Page which) const { return m_pages[which]; }
+    void SetOptionPage(Page which, win::PropertyPage* page) { m_pages[which] = page; }
+    win::PropertyPage* GetOptionPage(Page which) const { return m_pages[which]; }
     // Whether extensions are loaded, asked at each Run (none by default).
     std::function<bool()> m_extensionsLoaded;
 
@@ -79,6 +79,7 @@ private:
     HFONT m_dialogFont = nullptr;
     std::array<win::PropertyPage*, kPageCount> m_pages{};
     bool m_extensionsPageAdded = false;
+    HIMAGELIST m_tabImages = nullptr;
 };
 
 // The Tahoma 10-point font of labels and dialogs read from the file.

@@ -21,6 +21,7 @@
 bool CRecordingGps::SetDatum(WStringView name) {
     datums.emplace_back(name);
     if (journal) journal->push_back("SetDatum " + Narrow(name));
+    if (onSetDatum) onSetDatum();
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ class CRecordingGps : public IGps {
 public:
     std::vector<WString> datums;
     std::vector<std::string>* journal = nullptr;  // shared call order, when set
+    std::function<void()> onSetDatum;
 
     bool IsGpsActive() override { return false; }
     bool Open(const WChar*, HWND, int, const GpsLocation&, const WChar*) override { return false; }
