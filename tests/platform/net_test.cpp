@@ -1,0 +1,162 @@
+// The internet session over loopback: a real server, a real client, no mock.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/net/http.h"
+#include "platform/net/url.h"
+#include "tests/support/http_test_server.h"
+
+namespace {
+
+using zntest::HttpReply;
+using zntest::HttpTestServer;
+
+TEST(NetUrl, Parsing) {
+    struct Case {
+        const char* text;
+        bool ok;
+        const char* scheme;
+        const char* host;
+        int port;
+        const char* object;
+    } cases[] = {
+        {"http://maps.example.org/servlet/x?ServiceName=a", true, "http", "maps.example.org", 80, "/servlet/x?ServiceName=a"},
+        {"HTTPS://10.0.0.7:8443", true, "https", "10.0.0.7", 8443, "/"},
+        {"http://[::1]:8080/a", true, "http", "::1", 8080, "/a"},
+        {"http://host?q=1", true, "http", "host", 80, "/?q=1"},
+        {"https://host/", true, "https", "host", 443, "/"},
+        {"ftp://host/x", false, "", "", 0, ""},
+        {"file:///etc/passwd", false, "", "", 0, ""},
+        {"http://", false, "", "", 0, ""},
+        {"http://host:0/", false, "", "", 0, ""},
+        {"http://host:65536/", false, "", "", 0, ""},
+        {"http://host:/", false, "", "", 0, ""},
+        {"http://user@host/", false, "", "", 0, ""},
+        {"http://host/a b", false, "", "", 0, ""},
+        {"http://host/a#frag", false, "", "", 0, ""},
+        {"http://[::1/", false, "", "", 0, ""},
+        {"host/x", false, "", "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto u = net::ParseUrl(c.text);
+        ASSERT_EQ(u.has_value(), c.ok);
+        if (!u) continue;
+        EXPECT_EQ(u->scheme, c.scheme);
+        EXPECT_EQ(u->host, c.host);
+        EXPECT_EQ(u->port, c.port);
+        EXPECT_EQ(u->object, c.object);
+    }
+    EXPECT_EQ(net::ParseUrl("http://[::1]:8080/a")->ToString(), "http://[::1]:8080/a");
+}
+
+TEST(NetHttp, PostSendsExactlyWhatItIsGiven) {
+    HttpTestServer server;
+    HttpReply reply;
+    reply.body = "<ARCXML version=\"1.1\"/>";
+    server.SetReply(reply);
+    net::HttpSession session;
+    std::vector<std::pair<int, std::string>> statuses;
+    session.SetStatusSink([&](int code, const std::string& detail) { statuses.emplace_back(code, detail); });
+    const std::string body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><REQUEST name='a &amp; b'/>";
+    const net::HttpResult r = session.Post(*net::ParseUrl(server.Url("/servlet/x?ServiceName=roads")), body,
+                                           {"Content-Type: text/xml; charset=UTF-8"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, reply.body);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].target, "/servlet/x?ServiceName=roads");
+    EXPECT_EQ(requests[0].body, body);
+    EXPECT_TRUE(requests[0].HasHeader("Content-Type: text/xml; charset=UTF-8"));
+    EXPECT_FALSE(requests[0].HasHeader("Expect:"));
+    EXPECT_FALSE(requests[0].HasHeader("User-Agent:"));
+    EXPECT_FALSE(requests[0].HasHeader("Accept-Encoding:"));
+    // The phases in order.
+    std::vector<int> codes;
+    for (const auto& s : statuses) codes.push_back(s.first);
+    EXPECT_EQ(codes, (std::vector<int>{60, 10, 11, 20, 21, 30, 31, 40, 41, 50, 51}));
+    EXPECT_EQ(statuses[1].second, "127.0.0.1");
+}
+
+HttpReply Reply(int status, const char* reason, std::string body, HttpReply::Fault fault = HttpReply::kNone,
+                int delayMs = 0, const char* location = "") {
+    HttpReply r;
+    r.status = status;
+    r.reason = reason;
+    r.body = std::move(body);
+    r.fault = fault;
+    r.delayMs = delayMs;
+    r.location = location;
+    return r;
+}
+
+TEST(NetHttp, FailuresSayWhatWentWrong) {
+    HttpTestServer server;
+    struct Case {
+        const char* name;
+        HttpReply reply;
+        net::HttpSettings settings;
+        const char* error;  // the start of the error text
+    } cases[] = {
+        {"status", Reply(404, "Not Found", "<html/>"), {}, "HTTP 404 Not Found"},
+        {"no answer", Reply(200, "OK", "", HttpReply::kCloseWithoutAnswer), {}, ""},
+        {"cut short", Reply(200, "OK", std::string(1000, 'a'), HttpReply::kCutShort), {}, ""},
+        {"too large", Reply(200, "OK", "", HttpReply::kEndless), {15000, 30000, 120000, 1u << 20, 5},
+         "The answer is larger than 1 MiB"},
+        {"stalled", Reply(200, "OK", "abcdef", HttpReply::kTrickle, 1500), {15000, 500, 120000, 16u << 20, 5},
+         "No data moved for 0 s"},
+        {"slow", Reply(200, "OK", "abc", HttpReply::kDelay, 3000), {15000, 30000, 600, 16u << 20, 5},
+         "The exchange took longer than 0 s"},
+        {"redirect to another scheme", Reply(302, "Found", "", HttpReply::kRedirect, 0, "file:///etc/passwd"), {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.SetReply(c.reply);
+        net::HttpSession session(c.settings);
+        const auto start = std::chrono::steady_clock::now();
+        const net::HttpResult r = session.Post(*net::ParseUrl(server.Url("/x")), "<a/>", {});
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.error.empty());
+        EXPECT_EQ(r.error.rfind(c.error, 0), 0u) << r.error;
+        EXPECT_TRUE(r.body.empty());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+    }
+}
+
+TEST(NetHttp, TheAbortPollCancels) {
+    HttpTestServer server;
+    HttpReply reply;
+    reply.fault = HttpReply::kDelay;
+    reply.delayMs = 3000;
+    server.SetReply(reply);
+    net::HttpSession session;
+    int polls = 0;
+    session.SetAbortPoll([&] { return ++polls >= 3; });
+    const auto start = std::chrono::steady_clock::now();
+    const net::HttpResult r = session.Get(*net::ParseUrl(server.Url("/x")));
+    EXPECT_TRUE(r.aborted);
+    EXPECT_FALSE(r.ok);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(NetHttp, GetWithItsOwnLimit) {
+    HttpTestServer server;
+    HttpReply reply;
+    reply.contentType = "image/jpeg";
+    reply.body = std::string(5000, '\xFF');
+    server.SetReply(reply);
+    net::HttpSession session;
+    net::HttpResult r = session.Get(*net::ParseUrl(server.Url("/output/x.jpg")));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.body.size(), 5000u);
+    r = session.Get(*net::ParseUrl(server.Url("/output/x.jpg")), 4000);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(server.Requests().back().method, "GET");
+}
+
+}  // namespace
