@@ -9,6 +9,11 @@ using namespace win::detail;
 
 namespace {
 
+// Sizes given at 96 dots per inch, at the screen's.
+int S(int at96) {
+    return win::theme::Scale(at96);
+}
+
 struct TrackState : ControlState {
     int min = 0, max = 100, pos = 0;
     int line = 1, page = 20;
@@ -37,7 +42,8 @@ Track TrackOf(HWND h, const TrackState* st) {
     bool vert = StyleOf(h) & TBS_VERT;
     Track t;
     t.span = std::max(1, st->max - st->min);
-    t.len = std::max<int>(1, (vert ? r.bottom : r.right) - 12);
+    t.lo = S(6);
+    t.len = std::max<int>(1, (vert ? r.bottom : r.right) - 2 * t.lo);
     t.min = st->min;
     return t;
 }
@@ -80,20 +86,23 @@ void Paint(HWND h, TrackState* st) {
     bool vert = StyleOf(h) & TBS_VERT;
     Track track = TrackOf(h, st);
     auto at = [&](int v) { return track.At(v); };
-    RECT channel = vert ? RECT{r.right / 2 - 2, 6, r.right / 2 + 2, r.bottom - 6}
-                        : RECT{6, r.bottom / 2 - 2, r.right - 6, r.bottom / 2 + 2};
+    int e = S(6), c = S(2);
+    RECT channel = vert ? RECT{r.right / 2 - c, e, r.right / 2 + c, r.bottom - e}
+                        : RECT{e, r.bottom / 2 - c, r.right - e, r.bottom / 2 + c};
     DrawEdge(dc, &channel, EDGE_SUNKEN, BF_RECT);
     if ((StyleOf(h) & TBS_AUTOTICKS) && !(StyleOf(h) & TBS_NOTICKS)) {
         for (int v : st->ticks) {
             int x = at(v);
             if (vert)
-                MoveToEx(dc, r.right - 4, x, nullptr), LineTo(dc, r.right - 1, x);
+                MoveToEx(dc, r.right - S(4), x, nullptr), LineTo(dc, r.right - 1, x);
             else
-                MoveToEx(dc, x, r.bottom - 4, nullptr), LineTo(dc, x, r.bottom - 1);
+                MoveToEx(dc, x, r.bottom - S(4), nullptr), LineTo(dc, x, r.bottom - 1);
         }
     }
     int t = at(st->pos);
-    RECT thumb = vert ? RECT{2, t - 4, r.right - 2, t + 4} : RECT{t - 4, 2, t + 4, r.bottom - 2};
+    int half = S(4), in = S(2);
+    RECT thumb = vert ? RECT{in, t - half, r.right - in, t + half}
+                      : RECT{t - half, in, t + half, r.bottom - in};
     DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT);
 }
 
@@ -207,7 +216,7 @@ LRESULT TrackBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             bool vert = StyleOf(h) & TBS_VERT;
             int along = vert ? GET_Y_LPARAM(lp) : GET_X_LPARAM(lp);
             int thumb = TrackOf(h, st).At(st->pos);
-            if (std::abs(along - thumb) > 4) {
+            if (std::abs(along - thumb) > S(4)) {
                 // Beside the thumb: a page towards the pen.
                 win::TrackBarUserAction(h, along < thumb ? TB_PAGEUP : TB_PAGEDOWN);
                 return 0;
