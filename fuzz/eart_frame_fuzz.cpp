@@ -1,5 +1,5 @@
 // Arbitrary bytes in arbitrary chunks through the binary word protocol framer,
-// into the decoder. The record's bytes outside its fields never change.
+// each packet into the decoder. The record's bytes outside its fields never change.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
