@@ -272,6 +272,14 @@ TEST_F(ShapeDrawTest, SamplesMatchGdalRasterize) {
         // Points and lines one pixel wide differ wholly when moved by one
         // pixel: their share is counted against both pictures' pixels.
         EXPECT_LE(differing, c.share * burned + 1) << differing << " of " << burned;
+        if (layer->m_displayClass == 2) {
+            // Inverting instead of painting: a pixel filled twice would come
+            // back white.
+            Canvas inverted(ref.width, ref.height);
+            SetROP2(inverted.dc, R2_NOT);
+            layer->DrawTo(inverted.dc, nullptr, 0);
+            EXPECT_EQ(inverted.Picture(), ours) << "a pixel was filled twice";
+        }
         if (std::string(c.reference).find("_full") != std::string::npos) EXPECT_GT(burned, 0);
     }
 }
@@ -438,6 +446,67 @@ TEST_F(ShapeDrawTest, HiddenClassesAreCountedNotDrawn) {
     for (int y = 0; y < 4; ++y) {
         EXPECT_EQ(canvas.At(1, y), kWhite);
         EXPECT_EQ(canvas.At(6, y), kBlue);
+    }
+}
+
+TEST_F(ShapeDrawTest, ATransparentStippleLetsTheLayerBelowShow) {
+    ASSERT_TRUE(ShellIn("t", "for n in below above; do shpcreate $n polygon >/dev/null && "
+                             "dbfcreate $n -s NAME 8 >/dev/null && "
+                             "shpadd $n 0 0 0 8 8 8 8 0 0 0 && dbfadd $n.dbf x >/dev/null; done"));
+    Put("t/below.znl",
+        "<Zarnip><LAYER><SYMBOLOGY><SIMPLERENDERER><SIMPLEPOLYGONSYMBOL filltype=\"solid\" "
+        "fillcolor=\"255,0,0\" boundarycolor=\"255,0,0\"/></SIMPLERENDERER></SYMBOLOGY></LAYER></Zarnip>");
+    Put("t/above.znl",
+        "<Zarnip><LAYER><SYMBOLOGY><SIMPLERENDERER><SIMPLEPOLYGONSYMBOL filltype=\"stipple\" "
+        "fillcolor=\"0,0,255\" stipplewidth=\"8\" stippleheight=\"2\" stipplepattern=\"AA55\" "
+        "boundarytype=\"none\"/></SIMPLERENDERER></SYMBOLOGY></LAYER></Zarnip>");
+    CMapDoc a, b;
+    CShapeLayer* below = OpenMap(a, u"\\t\\below.shp");
+    CShapeLayer* above = OpenMap(b, u"\\t\\above.shp");
+    ASSERT_TRUE(below && above);
+    ASSERT_TRUE(above->m_usesRenderer);
+    Canvas canvas(8, 8);
+    for (CShapeLayer* l : {below, above}) {
+        ASSERT_TRUE(l->SetDrawExtent(CDoubleRect(0, 0, 8, 8), 8, 8));
+        l->DrawTo(canvas.dc, nullptr, 0);
+    }
+    // Inside the square (its outline aside): the pattern's fill bits blue,
+    // its clear bits the red below.
+    int red = 0, blue = 0, other = 0;
+    for (int y = 1; y < 7; ++y)
+        for (int x = 1; x < 7; ++x) {
+            COLORREF c = canvas.At(x, y);
+            red += c == kRed;
+            blue += c == kBlue;
+            other += c != kRed && c != kBlue;
+        }
+    EXPECT_EQ(other, 0) << gditest::Show(canvas.Picture());
+    EXPECT_EQ(red, 18) << gditest::Show(canvas.Picture());
+    EXPECT_EQ(blue, 18) << gditest::Show(canvas.Picture());
+}
+
+TEST_F(ShapeDrawTest, MultipointMarkersAndLabels) {
+    ASSERT_TRUE(ShellIn("m", "shpcreate m multipoint >/dev/null && dbfcreate m -s NAME 8 >/dev/null"
+                             " && shpadd m 5 5 + 20 10 + 30 25 >/dev/null && dbfadd m.dbf I >/dev/null"));
+    CMapDoc doc;
+    CShapeLayer* layer = OpenMap(doc, u"\\m\\m.shp");
+    ASSERT_NE(layer, nullptr);
+    EXPECT_FALSE(layer->CanEdit());
+    SolidBlack(layer->m_defaultSymbol, 0);
+    layer->m_defaultSymbol.m_fillColor = kRed;
+    layer->m_labelRenderer.m_visible = true;
+    ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 40, 40), 40, 40));
+    Canvas canvas(40, 40);
+    layer->DrawTo(canvas.dc, nullptr, 0);
+    for (POINT p : {POINT{5, 35}, POINT{20, 30}, POINT{30, 15}}) {
+        EXPECT_EQ(canvas.At(p.x, p.y), kRed) << p.x << "," << p.y << gditest::Show(canvas.Picture());
+        // The label starts two pixels right (half a one-pixel marker, plus one).
+        int text = 0;
+        for (int y = p.y; y < std::min(40, p.y + 12); ++y)
+            for (int x = p.x + 2; x < std::min(40, p.x + 8); ++x) text += canvas.At(x, y) != kWhite;
+        EXPECT_GT(text, 0) << p.x << "," << p.y << gditest::Show(canvas.Picture());
+        for (int y = p.y; y < std::min(40, p.y + 12); ++y)
+            EXPECT_EQ(canvas.At(p.x + 1, y), kWhite) << gditest::Show(canvas.Picture());
     }
 }
 

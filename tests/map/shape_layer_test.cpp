@@ -15,6 +15,7 @@
 #include "map/layers/shape_layer.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
+#include "tests/platform/gdi_picture.h"
 
 namespace {
 
@@ -469,11 +470,20 @@ TEST_F(ShapeLayerTest, MapDocumentRoundTrip) {
     Put("m/blockgroups.znl", text);
     const std::string znl = Get("m/blockgroups.znl");
     std::string first, second;
+    std::vector<std::string> picture;
+    auto Draw = [](CMapDoc& doc) {
+        CLayer* layer = doc.GetLayers().GetAt(0);
+        gditest::Canvas canvas(90, 100);
+        layer->SetDrawExtent(doc.GetMapExtent(), 90, 100);
+        layer->DrawTo(canvas.dc, nullptr, 0);
+        return canvas.Picture();
+    };
     {
         CMapDoc doc;
         ASSERT_TRUE(doc.OnOpenDocument(u"\\m\\blockgroups.shp"));
         ASSERT_TRUE(doc.WriteMapFile(u"\\m\\map.znm"));
         first = Get("m/map.znm");
+        picture = Draw(doc);
     }
     {
         CMapDoc doc;
@@ -486,6 +496,7 @@ TEST_F(ShapeLayerTest, MapDocumentRoundTrip) {
         EXPECT_EQ(layer->m_renderer.GetClassCount(), 3);
         ASSERT_TRUE(doc.WriteMapFile(u"\\m\\map2.znm"));
         second = Get("m/map2.znm");
+        EXPECT_EQ(Draw(doc), picture);
     }
     EXPECT_EQ(first, second);
     EXPECT_EQ(first.find("VALUEMAPRENDERER"), std::string::npos);
