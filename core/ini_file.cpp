@@ -5,6 +5,7 @@
 
 #include "core/file_stream.h"
 #include "core/text_helpers.h"
+#include "platform/fs/fs.h"
 
 namespace {
 
@@ -46,9 +47,19 @@ BYTE HexPairToByte(const WChar* text) {
 bool CIniFile::Load(WStringView path) {
     m_sections.clear();
     m_byteOrderMark = false;
+    m_unreadPath.clear();
     CFileStream file;
-    if (!file.Open(path, CFileStream::modeRead | CFileStream::shareDenyWrite)) return true;
+    if (!file.Open(path, CFileStream::modeRead | CFileStream::shareDenyWrite)) {
+        // A file that does not exist yet is an empty one; any other failure
+        // keeps Save from replacing what could not be read.
+        const uint32_t error = fs::GetLastError();
+        if (error == fs::kErrorFileNotFound) return true;
+        m_unreadPath = path;
+        fs::SetLastError(error);
+        return false;
+    }
     WString all;
+    bool complete = true;
     try {
         if (file.DetectBom()) {
             m_encoding = file.GetEncoding();
@@ -62,7 +73,10 @@ bool CIniFile::Load(WStringView path) {
                                      : text::FromCodePage(bytes, text::kCpAcp);
         }
     } catch (const CFileException&) {
-        // What was read stays; a read error ends the file.
+        // What was read stays readable, but the file is never replaced
+        // from this half.
+        complete = false;
+        m_unreadPath = path;
     }
     file.Abort();
 
@@ -91,10 +105,15 @@ bool CIniFile::Load(WStringView path) {
         WString key = text::ToUpper(text::TrimRight(line.substr(0, eq)));
         (*current)[key] = text::TrimLeft(line.substr(eq + 1));
     }
-    return true;
+    return complete;
 }
 
 bool CIniFile::Save(WStringView path) const {
+    if (!m_unreadPath.empty() && text::ToUpper(m_unreadPath) == text::ToUpper(path) &&
+        fs::Exists(path)) {
+        fs::SetLastError(fs::kErrorAccessDenied);
+        return false;
+    }
     std::vector<const WString*> names;
     for (const auto& [name, section] : m_sections)
         if (section && !section->empty()) names.push_back(&name);

@@ -32,10 +32,13 @@ public:
     CIniFile() = default;
     virtual ~CIniFile() = default;
 
-    // Clears, then reads the file; a file that cannot be opened leaves the
-    // object empty. Always true.
+    // Clears, then reads the file. A missing file leaves the object empty and
+    // is no failure; a file that exists but cannot be opened or read whole
+    // gives false (keeping what was read).
     bool Load(WStringView path);
     // False when the file cannot be written; the old file is then intact.
+    // After a failed Load, an existing file of that name is never replaced
+    // (false, kErrorAccessDenied).
     bool Save(WStringView path) const;
 
     // A null value removes the key (the section stays, and is not saved
@@ -72,4 +75,5 @@ private:
     CIniSectionMap m_sections;
     int m_encoding = ansi;
     bool m_byteOrderMark = false;
+    WString m_unreadPath;  // the file the last Load could not read whole
 };

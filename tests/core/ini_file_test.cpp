@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -190,6 +192,37 @@ TEST_F(IniFile, SaveAndLoadRoundTrip) {
         "c.read(sys.argv[1], encoding='utf-8-sig'); print(c['GENERAL']['name'])\" '" +
         Host("meta.sbi") + "' 2>/dev/null");
     EXPECT_EQ(py, "\xE5\x9C\xB0\xE5\x9B\xBE\n");
+}
+
+// A file that exists but cannot be read is reported, and a later save never
+// replaces it with the few keys the program set meanwhile.
+TEST_F(IniFile, UnreadableFileIsReportedAndNeverReplaced) {
+    const std::string old = "[S]\r\nA=1\r\nB=2\r\n";
+    struct {
+        const char* what;
+        std::function<void()> fault;
+    } cases[] = {
+        {"open", [] { fs::test::FailPath(u"\\keep.ini", fs::kErrorSharingViolation); }},
+        {"read", [] { fs::test::FailNthRead(1); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put("keep.ini", old);
+        CIniFile ini;
+        c.fault();
+        EXPECT_FALSE(ini.Load(u"\\keep.ini"));
+        fs::test::Reset();
+        ini.SetString(u"S", u"C", u"3");
+        EXPECT_FALSE(ini.Save(u"\\keep.ini"));
+        EXPECT_EQ(fs::GetLastError(), fs::kErrorAccessDenied);
+        EXPECT_EQ(Get("keep.ini"), old);
+        // Another name is written as usual; a good load lifts the guard.
+        EXPECT_TRUE(ini.Save(u"\\other.ini"));
+        EXPECT_TRUE(ini.Load(u"\\keep.ini"));
+        ini.SetString(u"S", u"C", u"3");
+        EXPECT_TRUE(ini.Save(u"\\keep.ini"));
+        EXPECT_EQ(Get("keep.ini"), "[S]\r\nA=1\r\nB=2\r\nC=3\r\n\r\n");
+    }
 }
 
 TEST_F(IniFile, FailedSaveKeepsTheOldFile) {
