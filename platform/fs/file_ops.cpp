@@ -56,10 +56,10 @@ mode_t DefaultFileMode() {
 // source) leaves the old file as it was and no temporary file. `fill` writes
 // the content to the descriptor; false with the error set.
 template <typename Fill>
-bool ReplaceWhole(WStringView devicePath, Fill fill) {
-    Resolved r;
-    if (!ResolvePath(devicePath, &r)) return false;
-    if (r.isMountRoot) return detail::Fail(kErrorAccessDenied);
+bool ReplaceHost(const std::string& host, Fill fill) {
+    const struct {
+        const std::string& host;
+    } r{host};
     if (!CheckFault(r.host)) return false;
     struct stat st;
     bool exists = stat(r.host.c_str(), &st) == 0;
@@ -102,6 +102,14 @@ bool ReplaceWhole(WStringView devicePath, Fill fill) {
         ::close(dir);
     }
     return true;
+}
+
+template <typename Fill>
+bool ReplaceWhole(WStringView devicePath, Fill fill) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return false;
+    if (r.isMountRoot) return detail::Fail(kErrorAccessDenied);
+    return ReplaceHost(r.host, fill);
 }
 
 }  // namespace
@@ -273,6 +281,34 @@ bool RemoveDirectory(WStringView devicePath) {
 
 bool WriteWholeFile(WStringView devicePath, const void* data, size_t n) {
     return ReplaceWhole(devicePath, [&](int fd) { return detail::WriteFd(fd, data, n); });
+}
+
+bool WriteWholeHostFile(const std::string& hostPath, const void* data, size_t n) {
+    return ReplaceHost(hostPath, [&](int fd) { return detail::WriteFd(fd, data, n); });
+}
+
+bool ReadWholeHostFile(const std::string& hostPath, std::string* bytes) {
+    bytes->clear();
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return detail::FailErrno(errno);
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        if (uint32_t fault = 0; detail::FaultOnRead(&fault)) {
+            ok = detail::Fail(fault);
+            break;
+        }
+        const ssize_t k = ::read(fd, buffer, sizeof buffer);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0) {
+            ok = detail::FailErrno(errno);
+            break;
+        }
+        if (k == 0) break;
+        bytes->append(buffer, static_cast<size_t>(k));
+    }
+    ::close(fd);
+    return ok;
 }
 
 bool ReadWholeFile(WStringView devicePath, std::string* bytes) {

@@ -283,6 +283,11 @@ bool RemoveDirectory(WStringView devicePath);
 // Writes a whole file through a temporary file beside it that is flushed and
 // then renamed over the target, so the old content survives any failure.
 bool WriteWholeFile(WStringView devicePath, const void* data, size_t n);
+// The same for a file of the host given by its host path (the program's own
+// settings, which live outside the device root).
+bool WriteWholeHostFile(const std::string& hostPath, const void* data, size_t n);
+// Reads a host file whole; on failure `bytes` keeps what was read.
+bool ReadWholeHostFile(const std::string& hostPath, std::string* bytes);
 bool ReadWholeFile(WStringView devicePath, std::string* bytes);
 
 // Free bytes of the volume holding a path (a folder, a file, or a missing

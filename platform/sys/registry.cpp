@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/fs/fs.h"
 #include "platform/fs/special_folders.h"
 
 namespace sys {
@@ -29,6 +30,10 @@ struct Key {
 
 struct Store {
     bool loaded = false;
+    // The file exists but could not be read whole: it is never rewritten,
+    // and the store lives in memory until the program ends.
+    bool unreadable = false;
+    bool unreadableReported = false;
     bool fileSet = false;
     std::string file;
     std::map<WString, Key> keys;  // by lower-case path
@@ -224,9 +229,13 @@ void EnsureLoaded(Store& st) {
         st.fileSet = true;
     }
     if (st.file.empty()) return;
-    std::ifstream in(st.file, std::ios::binary);
-    if (!in) return;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string data;
+    if (!fs::ReadWholeHostFile(st.file, &data)) {
+        // No file yet is an empty store; any other failure is not.
+        const uint32_t error = fs::GetLastError();
+        st.unreadable = error != fs::kErrorFileNotFound && error != fs::kErrorPathNotFound;
+    }
+    // A store read in part keeps what it read, in memory only.
     Parse(st, data);
 }
 
@@ -241,23 +250,10 @@ bool MakeFolders(const std::string& path) {
 // Rewrites the file through a temporary file beside it.
 bool Save(const Store& st) {
     if (st.file.empty()) return true;
+    if (st.unreadable) return false;
     if (!MakeFolders(st.file)) return false;
-    std::string data = Serialise(st);
-    std::string temp = st.file + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    size_t put = 0;
-    while (put < data.size()) {
-        ssize_t k = write(fd, data.data() + put, data.size() - put);
-        if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) break;
-        put += static_cast<size_t>(k);
-    }
-    bool ok = put == data.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) ok = rename(temp.c_str(), st.file.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    const std::string data = Serialise(st);
+    return fs::WriteWholeHostFile(st.file, data.data(), data.size());
 }
 
 bool SetValue(Hive hive, WStringView key, WStringView name, RegValue v) {
@@ -431,6 +427,14 @@ void SetRegistryFile(const std::string& hostPath) {
 void ResetRegistry() {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_store = Store{};
+}
+
+bool RegistryReadFailed() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    EnsureLoaded(g_store);
+    if (!g_store.unreadable || g_store.unreadableReported) return false;
+    g_store.unreadableReported = true;
+    return true;
 }
 
 std::string GetRegistryFile() {

@@ -69,6 +69,10 @@ bool DeleteProfileSection(WStringView section);
 // The host file of the store; an empty text keeps the store in memory only.
 // Drops what was loaded; the next call reads the new file.
 void SetRegistryFile(const std::string& hostPath);
+// True once (the first call after the store was read) when the store's file
+// exists but could not be read whole. Such a store is never rewritten: every
+// change stays in memory and the calls that change it return false.
+bool RegistryReadFailed();
 // Back to the default location and the default profile key.
 void ResetRegistry();
 std::string GetRegistryFile();

@@ -78,6 +78,40 @@ TEST_F(Registry, FailedSavesAreReported) {
     EXPECT_TRUE(RegKeyExists(Hive::CurrentUser, u"A"));  // the file never changed
 }
 
+// A store that exists but cannot be read is never overwritten: changes stay
+// in memory, every save says so, and the read failure is told once. A save
+// that fails at its write keeps the old file as well.
+TEST_F(Registry, UnreadableStoreIsNeverOverwritten) {
+    ASSERT_TRUE(RegSetDword(Hive::CurrentUser, u"A", u"n", 1));
+    std::string before;
+    ASSERT_TRUE(fs::ReadWholeHostFile(file_, &before));
+
+    fs::test::FailNthWrite(1);
+    EXPECT_FALSE(RegSetDword(Hive::CurrentUser, u"A", u"n", 2));
+    fs::test::Reset();
+    std::string after;
+    ASSERT_TRUE(fs::ReadWholeHostFile(file_, &after));
+    EXPECT_EQ(after, before);
+
+    SetRegistryFile(file_);
+    fs::test::FailNthRead(1);
+    EXPECT_FALSE(RegSetDword(Hive::CurrentUser, u"B", u"n", 3));
+    fs::test::Reset();
+    EXPECT_TRUE(RegistryReadFailed());
+    EXPECT_FALSE(RegistryReadFailed());
+    RegValue v;
+    ASSERT_TRUE(RegQueryValue(Hive::CurrentUser, u"B", u"n", &v));  // kept in memory
+    EXPECT_EQ(v.number, 3u);
+    EXPECT_FALSE(RegDeleteKey(Hive::CurrentUser, u"B"));
+    ASSERT_TRUE(fs::ReadWholeHostFile(file_, &after));
+    EXPECT_EQ(after, before);
+
+    // A store that does not exist yet is no failure.
+    SetRegistryFile(root_ + "/config/zarnip/new.txt");
+    EXPECT_TRUE(RegSetDword(Hive::CurrentUser, u"C", u"n", 4));
+    EXPECT_FALSE(RegistryReadFailed());
+}
+
 TEST_F(Registry, KeyWithALineBreakIsRefused) {
     const WChar* key = u"A]\r\n[HKEY_LOCAL_MACHINE\\Planted";
     EXPECT_FALSE(RegSetString(Hive::CurrentUser, key, u"v", u"x"));
