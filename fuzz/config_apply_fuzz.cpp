@@ -1,0 +1,93 @@
+// Feeds arbitrary bytes to the configuration loader as Zarnip.znx and
+// applies what loads against a frame, forms and script host that read
+// every element the way the main window does.
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "map/services/script_events.h"
+#include "platform/fs/fs.h"
+#include "platform/fs/special_folders.h"
+#include "shell/app/map_app.h"
+#include "shell/config/command_names.h"
+#include "shell/config/configuration.h"
+
+namespace {
+
+std::string g_file;
+
+void Walk(const CXmlNode* e) {
+    if (!e) return;
+    CommandIdFromName(e->GetAttribute(u"command"));
+    ButtonImageFromName(e->GetAttribute(u"image"));
+    for (int i = 0; i < e->GetChildCount(); ++i) Walk(e->GetChild(i));
+}
+
+class Host : public IScriptHost {
+public:
+    bool StartEngine(const WChar*) override { return true; }
+    bool AddNamedItem(const WChar*, IDispatch*, DWORD) override { return true; }
+    bool BindElementEvents(const CXmlNode* e, const WChar*) override { return e != nullptr; }
+    bool RunScriptElements(const CXmlNode* e) override {
+        Walk(e);
+        return true;
+    }
+    bool SetScriptState(int) override { return true; }
+    void StopEngine() override {}
+    bool IsStarted() override { return true; }
+    void EnableDebugging(bool) override {}
+};
+
+class Services : public IScriptServices {
+public:
+    void FireScriptEvent(IDispatch*, int, bool, int) override {}
+    IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
+    std::unique_ptr<IScriptHost> CreateScriptHost() override { return std::make_unique<Host>(); }
+    bool HasEventAttributes(const CXmlNode*, const WChar*) override { return false; }
+    bool GetScriptLanguage(const CXmlNode*, WString&) override { return false; }
+};
+
+class Frame : public IConfigFrame, public IConfigForms {
+public:
+    void LoadToolbars(const CXmlNode* toolbars, IScriptHost*) override {
+        ToolbarsAlignment(toolbars);
+        for (const WChar* bar : {u"main", u"browse", u"draw"}) ReadBuiltInBar(toolbars, bar);
+        Walk(toolbars);
+    }
+    void ApplyStatusBarConfig(const CXmlNode* statusbar) override { ReadStatusBarConfig(statusbar); }
+    void ReadForms(const CXmlNode* forms, DWORD) override { Walk(forms); }
+};
+
+Services g_services;
+Frame g_frame;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char tmpl[] = "/tmp/zn-configfuzz-XXXXXX";
+    if (!mkdtemp(tmpl)) std::abort();
+    std::string root = tmpl;
+    ::mkdir((root + "/Program").c_str(), 0755);
+    setenv("ZARNIP_ROOT", root.c_str(), 1);
+    fs::ResetConfiguration();
+    fs::test::SetProgramFileName(u"\\Program\\zarnip");
+    SetScriptServices(&g_services);
+    g_file = root + "/Program/Zarnip.znx";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::ofstream(g_file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    CMapApp app;
+    app.m_frame = &g_frame;
+    app.m_forms = &g_frame;
+    app.LoadConfiguration(u"Zarnip.znx");
+    app.ApplyConfiguration();
+    app.FreeConfiguration();
+    return 0;
+}
