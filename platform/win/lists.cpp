@@ -534,7 +534,9 @@ namespace {
 
 // A combo box window has the height of its closed field; the height it was
 // created with is that of the open drop-down.
-constexpr int kComboFieldHeight = 20;
+int ComboFieldHeight() {
+    return win::theme::Scale(20);
+}
 
 struct ComboState : ControlState {
     ListModel list;
@@ -679,14 +681,14 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             Window* w = Find(h);
             st->droppedHeight = w->rect.bottom - w->rect.top;
             if ((style & 3) != CBS_SIMPLE)
-                w->rect.bottom = w->rect.top + std::min(st->droppedHeight, kComboFieldHeight);
+                w->rect.bottom = w->rect.top + std::min(st->droppedHeight, ComboFieldHeight());
             return 0;
         }
         case CB_GETDROPPEDCONTROLRECT: {
             auto* r = reinterpret_cast<RECT*>(lp);
             if (!r) return CB_ERR;
             GetWindowRect(h, r);
-            r->bottom = r->top + std::max(st->droppedHeight, kComboFieldHeight);
+            r->bottom = r->top + std::max(st->droppedHeight, ComboFieldHeight());
             return CB_OKAY;
         }
         case CB_RESETCONTENT:

@@ -141,6 +141,20 @@ TEST_F(WinMenuWindowTest, PenDragIntoTheCascadeAndRelease) {
     EXPECT_EQ(Track(), 21u);
 }
 
+TEST_F(WinMenuWindowTest, GreyItemTappedByPenIsNotChosen) {
+    WhileOpen([] {
+        RECT wr;
+        GetWindowRect(MenuWindows().at(0), &wr);
+        int row = RowHeight();
+        POINT pan{wr.left + 30, wr.top + 2 + row + row / 2};
+        win::input::PenDown(pan);
+        win::input::PenUp(pan);  // nothing: the menu stays open
+        win::input::Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(Track(), 0u);
+    EXPECT_EQ(win::PopupMenuLog().back().chosen, 0u);
+}
+
 TEST_F(WinMenuWindowTest, ReleaseOutsideOrTapOutsideChoosesNothing) {
     WhileOpen([] {
         RECT wr;

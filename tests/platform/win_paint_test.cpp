@@ -302,6 +302,22 @@ TEST_F(WinPaintTest, At192DotsPerInch) {
              SetBar(h, SB_VERT, 99, 25, 50);
              SetBar(h, SB_HORZ, 99, 50, 0);
          }},
+        {"edit_focused_selection", u"EDIT", ES_AUTOHSCROLL | WS_BORDER, 0, u"Field value", 160,
+         36,
+         [](HWND h) {
+             SetFocus(h);
+             SendMessage(h, EM_SETSEL, 2, 7);
+         }},
+        {"listbox", u"LISTBOX", LBS_NOTIFY | WS_BORDER | WS_VSCROLL, 0, u"", 160, 80,
+         [](HWND h) {
+             Fill(h, LB_ADDSTRING, {u"Roads", u"Rivers", u"Towns", u"Wells"});
+             SendMessage(h, LB_SETCURSEL, 1, 0);
+         }},
+        {"combo", u"COMBOBOX", CBS_DROPDOWNLIST, 0, u"", 160, 160,
+         [](HWND h) {
+             Fill(h, CB_ADDSTRING, {u"Metres"});
+             SendMessage(h, CB_SETCURSEL, 0, 0);
+         }},
     };
     for (const Case& c : cases) Run("dpi192_", c, font);
     DeleteObject(font);
