@@ -34,6 +34,7 @@ bool CJpegLayer::OpenDataset(const WString& path) {
             return false;
         }
     } else {
+        ++m_wholeDecodes;
         HBITMAP whole = m_reader.ReadBitmap();
         if (!whole) {
             CloseDataset();
@@ -53,6 +54,7 @@ bool CJpegLayer::LoadViewImage(bool firstChance) {
     if (firstChance) return false;
     ClearCacheBitmap();
     const RECT& w = m_cacheWindow;
+    m_decodedWindows.push_back(w);
     if (!m_reader.DrawScaled(m_imageBitmap, w.left, w.top, w.right - w.left + 1, w.bottom - w.top + 1, true)) {
         // The next view change decodes again.
         m_cacheZoom = -1;

@@ -102,6 +102,7 @@ bool CRpfLayer::LoadViewImage(bool firstChance) {
     } else {
         // A half-filled cache is read again on the next view change.
         m_loadedColumn = m_loadedRow = m_loadedSide = -1;
+        m_cacheZoom = -1;
     }
     return true;
 }

@@ -440,3 +440,191 @@ TEST_F(RasterLayerTest, CadrgRefusalsAndCoordinateSystem) {
     EXPECT_EQ(info, WString(u"CacheLevel=2\r\nCache Size=512 x 512\r\n"));
     EXPECT_EQ(layer.GetName(), WString(u"a0000000.tl1 - TLM 50 (CADRG/CIB)"));
 }
+
+TEST_F(RasterLayerTest, PanningDecodesOnlyWhatTheViewNeeds) {
+    WriteJpeg("small.jpg", MakePpm(300, 200, 6), "-quality 80");
+    Put("small.jgw", World(1, 1, 0, 200));
+    CJpegLayer small;
+    ASSERT_TRUE(small.Open(u"\\small.jpg"));
+    for (const CDoubleRect& e : {CDoubleRect(0, 0, 300, 200), CDoubleRect(10, 10, 50, 40), CDoubleRect(-500, -500, 900, 900)})
+        ASSERT_TRUE(small.SetDrawExtent(e, 100, 80));
+    EXPECT_EQ(small.GetWholeDecodes(), 1);
+    EXPECT_TRUE(small.GetDecodedWindows().empty());
+
+    WriteJpeg("big.jpg", MakePpm(1500, 1300, 7), "-quality 80");
+    Put("big.jgw", World(1, 1, 0, 1300));
+    CJpegLayer big;
+    ASSERT_TRUE(big.Open(u"\\big.jpg"));
+    EXPECT_EQ(big.GetWholeDecodes(), 0);
+    ASSERT_TRUE(big.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
+    ASSERT_EQ(big.GetDecodedWindows().size(), 1u);
+    const RECT first = big.GetDecodedWindows()[0];
+    EXPECT_EQ(first.left, 600);
+    EXPECT_EQ(first.top, 500);
+    EXPECT_EQ(first.right - first.left + 1, 512);
+    // Pans inside the cache decode nothing.
+    for (double dx : {10.0, 100.0, 300.0}) ASSERT_TRUE(big.SetDrawExtent(CDoubleRect(600 + dx, 600, 800 + dx, 800), 200, 200));
+    EXPECT_EQ(big.GetDecodedWindows().size(), 1u);
+    // Leaving it decodes exactly one cache-sized window.
+    ASSERT_TRUE(big.SetDrawExtent(CDoubleRect(1000, 600, 1200, 800), 200, 200));
+    ASSERT_EQ(big.GetDecodedWindows().size(), 2u);
+    const RECT second = big.GetDecodedWindows()[1];
+    EXPECT_EQ(second.left, 1500 - 512);  // kept inside the image
+    EXPECT_EQ(second.right - second.left + 1, 512);
+    EXPECT_EQ(second.bottom - second.top + 1, 512);
+
+    // CADRG: a pan inside the loaded subframes reads nothing, a new window
+    // reads (s + 1)^2 subframes.
+    Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(30)));
+    CRpfLayer rpf;
+    ASSERT_TRUE(rpf.Open(u"\\a0000000.tl1"));
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(10, 10, 200, 200), 190, 190));
+    EXPECT_EQ(rpf.GetSubframeReads(), 4);
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(60, 60, 250, 250), 190, 190));
+    EXPECT_EQ(rpf.GetSubframeReads(), 4);
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(800, 800, 990, 990), 190, 190));
+    EXPECT_EQ(rpf.GetSubframeReads(), 8);
+}
+
+TEST_F(RasterLayerTest, AbortedDecodesAreDoneAgainOnTheNextViewChange) {
+    WriteJpeg("big.jpg", MakePpm(1500, 1300, 8), "-quality 80");
+    Put("big.jgw", World(1, 1, 0, 1300));
+    CJpegLayer jpeg;
+    ASSERT_TRUE(jpeg.Open(u"\\big.jpg"));
+    RequestAbort();
+    ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
+    EXPECT_EQ(jpeg.m_cacheZoom, -1);
+    ResetAbort();
+    ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
+    EXPECT_EQ(jpeg.GetDecodedWindows().size(), 2u);
+    EXPECT_EQ(jpeg.m_cacheZoom, 1);
+
+    Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(31)));
+    CRpfLayer rpf;
+    ASSERT_TRUE(rpf.Open(u"\\a0000000.tl1"));
+    RequestAbort();
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(10, 10, 200, 200), 190, 190));
+    EXPECT_EQ(rpf.GetSubframeReads(), 1);  // stopped after the first subframe
+    ResetAbort();
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(10, 10, 200, 200), 190, 190));
+    EXPECT_EQ(rpf.GetSubframeReads(), 5);
+}
+
+namespace {
+class CTestRaster : public CRasterLayer {
+public:
+    bool OpenDataset(const WString&) override { return false; }
+    void CloseDataset() override {}
+    bool LoadViewImage(bool) override { return false; }
+};
+}  // namespace
+
+TEST_F(RasterLayerTest, CacheBitmapsHatchPalettesAndRamps) {
+    // Uncovered parts show a diagonal hatch of black and white, on 8-bit
+    // and 24-bit caches alike.
+    for (int count : {256, 0}) {
+        SCOPED_TRACE(count);
+        CTestRaster layer;
+        ASSERT_TRUE(layer.CreateCacheBitmap(24, 16, count, nullptr, nullptr));
+        const Picture p = RgbOf(layer.m_imageBitmap);
+        const uint8_t* odd = p.At(7, 0);
+        const uint8_t* even = p.At(0, 0);
+        EXPECT_NE(odd[0], even[0]);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 24; ++x) {
+                const uint8_t* c = p.At(x, y);
+                const uint8_t* want = (x + y) % 8 == 7 ? odd : even;
+                ASSERT_TRUE(c[0] == want[0] && c[1] == want[1] && c[2] == want[2]) << x << "," << y;
+                ASSERT_TRUE(c[0] == 0 || c[0] == 255);
+            }
+    }
+    // A palette file overlays listed entries; bad lines are skipped.
+    Put("p.clr",
+        "# comment\n\n1 255 0 0\n2 0 255 0 extra\n300 1 2 3\n3 -1 0 0\n4 256 0 0\n5 1 2\n6 " +
+            std::string(90, ' ') + "7 7 7\n7 10 20 30\r\n");
+    CTestRaster grey;
+    const WString clr = u"\\p.clr";
+    ASSERT_TRUE(grey.CreateCacheBitmap(4, 4, 256, nullptr, &clr));
+    const Picture idx = FromDib(grey.m_imageBitmap);
+    ASSERT_EQ(idx.palette.size(), 256u * 3);
+    auto entry = [&](int i) { return std::vector<int>{idx.palette[i * 3], idx.palette[i * 3 + 1], idx.palette[i * 3 + 2]}; };
+    EXPECT_EQ(entry(1), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(entry(2), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(entry(7), (std::vector<int>{10, 20, 30}));
+    for (int i : {0, 3, 4, 5, 6, 100, 255}) EXPECT_EQ(entry(i), (std::vector<int>{i, i, i})) << i;
+    // A one-entry ramp is black.
+    CTestRaster one;
+    ASSERT_TRUE(one.CreateCacheBitmap(4, 4, 1, nullptr, nullptr));
+    const Picture single = FromDib(one.m_imageBitmap);
+    ASSERT_GE(single.palette.size(), 3u);
+    EXPECT_EQ(single.palette[0] + single.palette[1] + single.palette[2], 0);
+}
+
+TEST_F(RasterLayerTest, TwoBitBitmapsDrawTheirFourColours) {
+    // 4 x 2 pixels, two bits each (first pixel in the high bits), bottom-up.
+    std::string bmp = "BM";
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) bmp += static_cast<char>((v >> (8 * i)) & 255); };
+    auto u16 = [&](uint32_t v) { bmp += static_cast<char>(v & 255); bmp += static_cast<char>(v >> 8); };
+    u32(14 + 40 + 16 + 8); u32(0); u32(14 + 40 + 16);
+    u32(40); u32(4); u32(2); u16(1); u16(2); u32(0); u32(8); u32(0); u32(0); u32(4); u32(0);
+    const uint8_t colours[4][3] = {{10, 20, 30}, {200, 0, 0}, {0, 200, 0}, {0, 0, 200}};  // RGB
+    for (auto& c : colours) { bmp += static_cast<char>(c[2]); bmp += static_cast<char>(c[1]); bmp += static_cast<char>(c[0]); bmp += '\0'; }
+    bmp += std::string("\x1B\0\0\0", 4);  // bottom row: 0 1 2 3
+    bmp += std::string("\xE4\0\0\0", 4) ;  // top row:    3 2 1 0
+    Put("tiny.2bp", bmp);
+    Put("tiny.2pw", World(1, 1, 0, 2));
+    CBitmapLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\tiny.2bp"));
+    const Picture p = DrawView(layer, CDoubleRect(0, 0, 4, 2), 8, 4);
+    const int top[4] = {3, 2, 1, 0}, bottom[4] = {0, 1, 2, 3};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const uint8_t* want = colours[(y < 2 ? top : bottom)[x / 2]];
+            const uint8_t* got = p.At(x, y);
+            EXPECT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2]) << x << "," << y;
+        }
+}
+
+TEST_F(RasterLayerTest, FactoryMakesEachImageKindAndMrSidDoesNotOpenYet) {
+    RegisterRasterLayerClasses();
+    WriteJpeg("photo.jpg", MakePpm(20, 20), "-quality 80");
+    Put("photo.jgw", World(1, 1, 0, 20));
+    Put("map.sid", "msid");
+    Put("map.sdw", World(1, 1, 0, 20));
+    Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(40)));
+    struct Case {
+        const char16_t* path;
+        LayerKind kind;
+        bool opens;
+    };
+    for (const Case& c : {Case{u"\\PHOTO.JPG", kLayerJpeg, true}, Case{u"\\map.sid", kLayerSid, false},
+                          Case{u"\\a0000000.tl1", kLayerRpf, true}}) {
+        SCOPED_TRACE(testing::Message() << NarrowText(c.path));
+        WString path = c.path;
+        std::unique_ptr<CLayer> layer(CLayer::CreateLayer(path));
+        ASSERT_NE(layer, nullptr);
+        EXPECT_EQ(layer->m_kind, c.kind);
+        EXPECT_EQ(layer->m_category, 1);
+        EXPECT_EQ(layer->m_displayClass, 4);
+        EXPECT_EQ(layer->Open(path.c_str()), c.opens);
+    }
+    ResetLayerClassesForTests();
+}
+
+TEST_F(RasterLayerTest, AFailedBitmapSelectionBeepsAndDrawsNothing) {
+    WriteJpeg("photo.jpg", MakePpm(20, 20), "-quality 80");
+    Put("photo.jgw", World(1, 1, 0, 20));
+    CJpegLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\photo.jpg"));
+    // A bitmap is selected into one context at a time.
+    HDC holder = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(holder, reinterpret_cast<HGDIOBJ>(layer.m_imageBitmap));
+    ASSERT_NE(old, nullptr);
+    const size_t beeps = win::BeepLog().size();
+    const Picture p = DrawView(layer, CDoubleRect(0, 0, 20, 20), 20, 20);
+    ASSERT_EQ(win::BeepLog().size(), beeps + 1);
+    EXPECT_EQ(win::BeepLog().back(), MB_ICONHAND);
+    for (int i = 0; i < 20 * 20; ++i) ASSERT_EQ(p.pixels[i * 3 + 1], 0) << i;  // still the background
+    SelectObject(holder, old);
+    DeleteDC(holder);
+}
