@@ -75,6 +75,20 @@
 #define IDC_INV_FLATTENING 1082
 #define IDD_DATUMS 17700
 #define IDC_DATUM_LIST 1264
+// ---- map server status texts (9000 + the internet status code) ----
+#define IDS_INET_RESOLVING 9010
+#define IDS_INET_RESOLVED 9011
+#define IDS_INET_CONNECTING 9020
+#define IDS_INET_CONNECTED 9021
+#define IDS_INET_SENDING 9030
+#define IDS_INET_SENT 9031
+#define IDS_INET_RECEIVING 9040
+#define IDS_INET_RECEIVED 9041
+#define IDS_INET_CTL_RECEIVED 9042
+#define IDS_INET_PREFETCH 9043
+#define IDS_INET_CLOSING 9050
+#define IDS_INET_CLOSED 9051
+#define IDS_INET_HANDLE_CREATED 9060
 // ---- map documents and layers ----
 #define IDS_MAP_GRID 7205
 #define IDS_GPS_TRACKLOG 7214

@@ -56,6 +56,21 @@ std::string HttpTestServer::Url(const std::string& object) const {
     return "http://127.0.0.1:" + std::to_string(port_) + object;
 }
 
+void HttpTestServer::SetReplyFor(const std::string& prefix, const HttpReply& reply) {
+    std::lock_guard lock(lock_);
+    for (auto& route : routes_)
+        if (route.first == prefix) {
+            route.second = reply;
+            return;
+        }
+    routes_.emplace_back(prefix, reply);
+}
+
+void HttpTestServer::ClearRequests() {
+    std::lock_guard lock(lock_);
+    requests_.clear();
+}
+
 void HttpTestServer::SetReply(const HttpReply& reply) {
     std::lock_guard lock(lock_);
     reply_ = reply;
@@ -116,6 +131,11 @@ void HttpTestServer::Handle(int client) {
         std::lock_guard lock(lock_);
         requests_.push_back(req);
         r = reply_;
+        for (const auto& [prefix, reply] : routes_)
+            if (req.target.compare(0, prefix.size(), prefix) == 0) {
+                r = reply;
+                break;
+            }
     }
     if (r.fault == HttpReply::kCloseWithoutAnswer) return;
     if (r.fault == HttpReply::kDelay) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace zntest {
@@ -38,6 +39,10 @@ public:
     int Port() const { return port_; }
     std::string Url(const std::string& object = "/") const;
     void SetReply(const HttpReply& reply);
+    // Requests whose target begins with `prefix` get this reply instead
+    // (the first matching prefix wins).
+    void SetReplyFor(const std::string& prefix, const HttpReply& reply);
+    void ClearRequests();
     std::vector<HttpRequest> Requests();
 
 private:
@@ -49,6 +54,7 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex lock_;
     HttpReply reply_;
+    std::vector<std::pair<std::string, HttpReply>> routes_;
     std::vector<HttpRequest> requests_;
     std::thread thread_;
 };

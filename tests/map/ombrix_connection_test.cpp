@@ -1,0 +1,357 @@
+// The map server client over loopback HTTP: the exact request bytes, the
+// response checks, image downloads with their world files, faults, status
+// texts, logging and cancelling.
+#include <thread>
+
+#include "core/user_abort.h"
+#include "map/server/ombrix_connection.h"
+#include "platform/fs/fs.h"
+#include "platform/sys/thread.h"
+#include "platform/win/window.h"
+#include "tests/map/map_doubles.h"
+#include "tests/support/http_test_server.h"
+
+namespace {
+
+using zntest::HttpReply;
+using zntest::HttpTestServer;
+
+const char kServlet[] = "/servlet/com.qova.qovamap.Qovamap";
+
+HttpReply Xml(const std::string& body) {
+    HttpReply r;
+    r.contentType = "text/xml; charset=UTF-8";
+    r.body = body;
+    return r;
+}
+
+const char kImageAnswer[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><OMBRXL version=\"1.1\"><RESPONSE><IMAGE>"
+    "<ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" maxy=\"640\" /><OUTPUT url=\"@/out/1.jpg\" />"
+    "</IMAGE></RESPONSE></OMBRXL>";
+
+class OmbrixConnection : public MapTest {
+protected:
+    void SetUp() override {
+        MapTest::SetUp();
+        ResetAbort();
+        conn_.SetServer(u"127.0.0.1", nullptr, static_cast<uint16_t>(server_.Port()));
+        net::HttpSettings& s = conn_.GetSession().Settings();
+        s.connectTimeoutMs = 2000;
+        s.stallTimeoutMs = 2000;
+        s.totalTimeoutMs = 5000;
+    }
+    // The image answer pointing at this server.
+    std::string ImageAnswer() const {
+        std::string a = kImageAnswer;
+        a.replace(a.find('@'), 1, server_.Url(""));
+        return a;
+    }
+
+    HttpTestServer server_;
+    COmbrixConnection conn_;
+};
+
+TEST_F(OmbrixConnection, RequestBytesAreExact) {
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<OMBRXL version=\"1.1\">\r\n<REQUEST>\r\n";
+    const std::string tail = "</REQUEST>\r\n</OMBRXL>\r\n";
+    const std::string envelope = "<ENVELOPE minx=\"-0.5\" miny=\"1e-07\" maxx=\"240.125\" maxy=\"6400000\" />\r\n";
+    const CDoubleRect rect(-0.5, 1e-7, 240.125, 6400000);
+    const WString wkt = u"GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\"]]";
+    const WString odd = u"PROJCS['Roads & <Rails>',GEOGCS[\"x\"]]";
+    const std::string imageStart = head + "<GET_IMAGE>\r\n<PROPERTIES>\r\n" + envelope +
+                                   "<IMAGESIZE width=\"240\" height=\"320\" />\r\n<OUTPUT type=\"JPG\" />\r\n"
+                                   "<BACKGROUND color=\"255,128,1\" />\r\n";
+    const std::string imageEnd = "</PROPERTIES>\r\n</GET_IMAGE>\r\n" + tail;
+    const std::string featuresStart =
+        head +
+        "<GET_FEATURES outputmode=\"newxml\" compact=\"true\" envelope=\"false\" geometry=\"false\" "
+        "checkesc=\"true\">\r\n<LAYER id=\"3\" />\r\n<SPATIALQUERY>\r\n<SPATIALFILTER "
+        "relation=\"area_intersection\">\r\n" +
+        envelope + "</SPATIALFILTER>\r\n";
+    const std::string featuresEnd = "</SPATIALQUERY>\r\n</GET_FEATURES>\r\n" + tail;
+    const std::string wktLine =
+        "<FEATURECOORDSYS string=\"GEOGCS[&quot;GCS_WGS_1984&quot;,DATUM[&quot;D_WGS_1984&quot;]]\" />\r\n";
+    const std::string filterLine =
+        "<FILTERCOORDSYS string=\"GEOGCS[&quot;GCS_WGS_1984&quot;,DATUM[&quot;D_WGS_1984&quot;]]\" />\r\n";
+    const std::string oddLine =
+        "<FILTERCOORDSYS string=\"PROJCS[&quot;Roads &amp; &lt;Rails&gt;&quot;,GEOGCS[&quot;x&quot;]]\" />\r\n";
+    const COLORREF background = 255 | (128 << 8) | (1 << 16);
+
+    server_.SetReply(Xml("<OMBRXL><RESPONSE/></OMBRXL>"));
+    struct Row {
+        const char* name;
+        std::function<void()> send;
+        std::string target;
+        std::string body;
+    };
+    CMapServerResponse response;
+    CDoubleRect env = rect;
+    const std::vector<Row> rows = {
+        {"catalogue", [&] { conn_.GetClientServices(response); }, "?ServiceName=catalog", "<GETCLIENTSERVICES />\r\n"},
+        {"service information", [&] { conn_.GetServiceInfo(u"Roads", response); }, "?ServiceName=Roads",
+         head +
+             "<GET_SERVICE_INFO envelope=\"true\" renderer=\"false\" fields=\"false\" extensions=\"false\" />\r\n" +
+             tail},
+        {"image without systems",
+         [&] { env = rect; conn_.GetImage(u"Roads", u"\\Docs\\a.jpg", nullptr, u"", env, 240, 320, background); },
+         "?ServiceName=Roads", imageStart + imageEnd},
+        {"image with the map's system",
+         [&] { env = rect; conn_.GetImage(u"Roads", u"\\Docs\\a.jpg", wkt.c_str(), wkt.c_str(), env, 240, 320, background); },
+         "?ServiceName=Roads", imageStart + wktLine + filterLine + imageEnd},
+        {"image with apostrophes and an ampersand",
+         [&] { env = rect; conn_.GetImage(u"Roads", u"\\Docs\\a.jpg", nullptr, odd.c_str(), env, 240, 320, background); },
+         "?ServiceName=Roads", imageStart + oddLine + imageEnd},
+        {"features without a system", [&] { conn_.GetFeatures(u"Roads", 3, nullptr, nullptr, rect, response); },
+         "?ServiceName=Roads&CustomService=Query", featuresStart + featuresEnd},
+        {"features with the map's system",
+         [&] { conn_.GetFeatures(u"Roads", 3, wkt.c_str(), wkt.c_str(), rect, response); },
+         "?ServiceName=Roads&CustomService=Query", featuresStart + wktLine + filterLine + featuresEnd},
+        {"service name with blanks, & and é", [&] { conn_.GetServiceInfo(u"Roads & Rails \u00e9", response); },
+         "?ServiceName=Roads%20%26%20Rails%20%C3%A9",
+         head +
+             "<GET_SERVICE_INFO envelope=\"true\" renderer=\"false\" fields=\"false\" extensions=\"false\" />\r\n" +
+             tail},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        server_.ClearRequests();
+        row.send();
+        const auto requests = server_.Requests();
+        ASSERT_EQ(requests.size(), 1u);
+        const zntest::HttpRequest& req = requests[0];
+        EXPECT_EQ(req.method, "POST");
+        EXPECT_EQ(req.target, kServlet + row.target);
+        EXPECT_EQ(std::count(req.headers.begin(), req.headers.end(), "Content-type: text/xml;"), 1);
+        EXPECT_FALSE(req.HasHeader("Expect"));
+        EXPECT_FALSE(req.HasHeader("User-Agent"));
+        EXPECT_EQ(req.body, row.body);
+    }
+    // The request text goes out as UTF-8, as its declaration says.
+    server_.ClearRequests();
+    WString answer;
+    ASSERT_TRUE(conn_.SendRequestText(u"ServiceName=x", u"<A b=\"\u00e9\U0001F600\" />", answer));
+    EXPECT_EQ(server_.Requests().at(0).body, "<A b=\"\xC3\xA9\xF0\x9F\x98\x80\" />");
+
+    // curl replays a recorded request and gets the recorded answer.
+    server_.SetReply(Xml("<OMBRXL><RESPONSE><SERVICES/></RESPONSE></OMBRXL>"));
+    const std::string cmd = "curl -s -X POST -H 'Content-type: text/xml;' --data-binary '<GETCLIENTSERVICES />' '" +
+                            server_.Url(std::string(kServlet) + "?ServiceName=catalog") + "'";
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    EXPECT_EQ(out, "<OMBRXL><RESPONSE><SERVICES/></RESPONSE></OMBRXL>");
+    EXPECT_EQ(server_.Requests().back().body, "<GETCLIENTSERVICES />");
+}
+
+TEST_F(OmbrixConnection, ResponseChecks) {
+    const struct {
+        const char* body;
+        bool ok;
+        const WChar* error;
+    } rows[] = {
+        {"<OMBRXL><RESPONSE><SERVICES/></RESPONSE></OMBRXL>", true, u""},
+        {"<OMBRXL><RESPONSE>", false, u"Parser Error, may be malformed response"},
+        {"not xml at all", false, u"Parser Error, may be malformed response"},
+        {"<ombrxl><RESPONSE/></ombrxl>", false, u"Root tag not OMBRXL"},
+        {"<OMBRXL><REQUEST/></OMBRXL>", false, u"RESPONSE tag not found"},
+        {"<OMBRXL><RESPONSE><ERROR>Service not found</ERROR></RESPONSE></OMBRXL>", false, u"Service not found"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.body);
+        server_.SetReply(Xml(row.body));
+        CMapServerResponse response;
+        EXPECT_EQ(conn_.GetServiceInfo(u"Roads", response), row.ok);
+        EXPECT_EQ(response.GetErrorText(), row.error);
+        EXPECT_EQ(conn_.GetErrorText(), row.error);
+    }
+    // Deeper nesting than the parser allows is a parse failure, not a crash.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) deep += "<a>";
+    server_.SetReply(Xml("<OMBRXL><RESPONSE>" + deep));
+    CMapServerResponse response;
+    EXPECT_FALSE(conn_.GetServiceInfo(u"Roads", response));
+    EXPECT_EQ(response.GetErrorText(), u"Parser Error, may be malformed response");
+}
+
+TEST_F(OmbrixConnection, ResponsesDecodeWhole) {
+    // A two-byte character across byte 1,023, a four-byte one, a malformed
+    // byte and a byte-order mark.
+    const std::string start = "<OMBRXL><RESPONSE><X>";
+    const size_t fill = 1023 - 3 - start.size() - 1;  // the 2-byte character starts at byte 1,022
+    const std::string body = "\xEF\xBB\xBF" + start + std::string(fill, 'a') +
+                             "\xC3\xA9\xF0\x9F\x98\x80\xFF</X></RESPONSE></OMBRXL>";
+    ASSERT_EQ(body.substr(1022, 2), "\xC3\xA9");
+    server_.SetReply(Xml(body));
+    WString answer;
+    ASSERT_TRUE(conn_.SendRequestText(u"ServiceName=x", u"<A />", answer));
+    EXPECT_EQ(answer, u"<OMBRXL><RESPONSE><X>" + WString(fill, u'a') + u"\u00e9\U0001F600\uFFFD</X></RESPONSE></OMBRXL>");
+    CMapServerResponse response;
+    EXPECT_TRUE(response.Parse(answer));
+}
+
+TEST_F(OmbrixConnection, ImageDownloadAndWorldFile) {
+    server_.SetReplyFor(kServlet, Xml(ImageAnswer()));
+    HttpReply jpeg;
+    jpeg.contentType = "image/jpeg";
+    jpeg.body = std::string("\xFF\xD8\xFF\xE0 image bytes \x00\x01", 18);
+    server_.SetReplyFor("/out/", jpeg);
+    ASSERT_TRUE(fs::CreateDirectory(u"\\Docs\\cache"));
+    CDoubleRect env(10, 10, 250, 330);
+    const WString wkt = u"PROJCS[\"UTM\"]";
+    ASSERT_TRUE(conn_.GetImage(u"Roads", u"\\Docs\\cache\\roads.jpg", wkt.c_str(), nullptr, env, 240, 320, 0))
+        << text::ToUtf8(conn_.GetErrorText());
+    EXPECT_EQ(env.xmin, 0);
+    EXPECT_EQ(env.ymin, 0);
+    EXPECT_EQ(env.xmax, 240);
+    EXPECT_EQ(env.ymax, 640);
+    EXPECT_EQ(Get("Docs/cache/roads.jpg"), jpeg.body);
+    EXPECT_EQ(Get("Docs/cache/roads.jgw"), "1\r\n0\r\n0\r\n-2\r\n0\r\n640\r\n");
+    EXPECT_EQ(Get("Docs/cache/roads.prj"), "PROJCS[\"UTM\"]");
+    EXPECT_EQ(server_.Requests().back().method, "GET");
+    EXPECT_EQ(server_.Requests().back().target, "/out/1.jpg");
+}
+
+TEST_F(OmbrixConnection, FailuresKeepFilesAndEnvelope) {
+    Put("Docs/cache/roads.jpg", "old image");
+    Put("Docs/cache/roads.jgw", "old world");
+    const std::string good = ImageAnswer();
+    auto without = [&](const std::string& cut) {
+        std::string a = good;
+        a.erase(a.find(cut), cut.size());
+        return a;
+    };
+    const std::string envelopeTag = "<ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" maxy=\"640\" />";
+    const std::string outputTag = "<OUTPUT url=\"" + server_.Url("") + "/out/1.jpg\" />";
+    HttpReply notFound;
+    notFound.status = 404;
+    notFound.reason = "Not Found";
+    HttpReply serverError = Xml("boom");
+    serverError.status = 500;
+    serverError.reason = "Internal Server Error";
+    HttpReply jpeg;
+    jpeg.contentType = "image/jpeg";
+    jpeg.body = std::string(5000, 'j');
+    auto with = [](HttpReply r, HttpReply::Fault f, int delayMs = 0) {
+        r.fault = f;
+        r.delayMs = delayMs;
+        return r;
+    };
+    HttpReply redirect;
+    redirect.status = 302;
+    redirect.reason = "Found";
+    redirect.fault = HttpReply::kRedirect;
+    redirect.location = "file:///etc/passwd";
+    std::string fileUrl = good;
+    fileUrl.replace(fileUrl.find(server_.Url("")), server_.Url("").size(), "file://");
+
+    const struct {
+        const char* name;
+        HttpReply request;
+        HttpReply image;
+        const char* error;  // part of the error text
+    } rows[] = {
+        {"404 on the image", Xml(good), notFound, "404"},
+        {"500 on the request", serverError, jpeg, "500"},
+        {"no IMAGE", Xml("<OMBRXL><RESPONSE/></OMBRXL>"), jpeg, "IMAGE"},
+        {"no ENVELOPE", Xml(without(envelopeTag)), jpeg, "ENVELOPE"},
+        {"no OUTPUT", Xml(without(outputTag)), jpeg, "OUTPUT"},
+        {"an image cut short", Xml(good), with(jpeg, HttpReply::kCutShort), ""},
+        {"a longer Content-Length", Xml(good), with(jpeg, HttpReply::kLongerLength), ""},
+        {"a close without an answer", with(Xml(good), HttpReply::kCloseWithoutAnswer), jpeg, ""},
+        {"an endless image", Xml(good), with(jpeg, HttpReply::kEndless), ""},
+        {"a trickle", Xml(good), with(jpeg, HttpReply::kTrickle, 1000), ""},
+        {"a redirect to file:", Xml(good), redirect, ""},
+        {"an OUTPUT url with file:", Xml(fileUrl), jpeg, "file:"},
+    };
+    conn_.GetSession().Settings().totalTimeoutMs = 1500;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        server_.SetReplyFor(kServlet, row.request);
+        server_.SetReplyFor("/out/", row.image);
+        CDoubleRect env(1, 2, 3, 4);
+        EXPECT_FALSE(conn_.GetImage(u"Roads", u"\\Docs\\cache\\roads.jpg", nullptr, nullptr, env, 240, 320, 0));
+        EXPECT_FALSE(conn_.GetErrorText().empty());
+        EXPECT_NE(text::ToUtf8(conn_.GetErrorText()).find(row.error), std::string::npos)
+            << text::ToUtf8(conn_.GetErrorText());
+        EXPECT_EQ(env.xmin, 1);
+        EXPECT_EQ(env.ymax, 4);
+        EXPECT_EQ(Get("Docs/cache/roads.jpg"), "old image");
+        EXPECT_EQ(Get("Docs/cache/roads.jgw"), "old world");
+        EXPECT_EQ(HostList("Docs/cache").size(), 2u);
+    }
+    // A port with no listener.
+    COmbrixConnection dead(u"127.0.0.1", nullptr, 1);
+    CMapServerResponse response;
+    EXPECT_FALSE(dead.GetServiceInfo(u"Roads", response));
+    EXPECT_FALSE(dead.GetErrorText().empty());
+}
+
+TEST_F(OmbrixConnection, StatusTexts) {
+    server_.SetReply(Xml("<OMBRXL><RESPONSE/></OMBRXL>"));
+    CMapServerResponse response;
+    ASSERT_TRUE(conn_.GetServiceInfo(u"Roads", response));
+    std::vector<WString> seen;
+    for (const WString& t : mainWindow_.paneTexts)
+        if (seen.empty() || seen.back() != t) seen.push_back(t);
+    const std::vector<WString> expected = {u"Handle Created",    u"Resolving 127.0.0.1", u"Resolved 127.0.0.1",
+                                           u"Connecting 127.0.0.1", u"Connected",        u"Sending Request",
+                                           u"Request Sent",      u"Receiving Response",  u"Response Received",
+                                           u"Closing Connection", u"Connection Closed"};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(FormatInternetStatus(70, "x"), u"70-");
+    EXPECT_EQ(FormatInternetStatus(42, ""), u"Ctl Response Received");
+}
+
+TEST_F(OmbrixConnection, LoggingAppends) {
+    server_.SetReply(Xml("<OMBRXL><RESPONSE/></OMBRXL>"));
+    conn_.SetLogging(true);
+    CMapServerResponse response;
+    ASSERT_TRUE(conn_.GetServiceInfo(u"Roads", response));
+    const std::string log = Get("Temp/ombrix.log");
+    EXPECT_EQ(log.find("\r\nServer: 127.0.0.1\r\nServlet: /servlet/com.qova.qovamap.Qovamap\r\nParameters: "
+                       "ServiceName=Roads\r\nRequest:\r\n<?xml"),
+              0u)
+        << log;
+    EXPECT_NE(log.find("</OMBRXL>\r\n\r\nResponse:\r\n<OMBRXL><RESPONSE/></OMBRXL>\r\nEnd Request\r\n"),
+              std::string::npos);
+
+    Put("Docs/roads.log", "before");
+    conn_.SetLogPath(u"\\Docs\\roads.log");
+    ASSERT_TRUE(conn_.GetServiceInfo(u"Roads", response));
+    ASSERT_TRUE(conn_.GetServiceInfo(u"Roads", response));
+    const std::string mine = Get("Docs/roads.log");
+    EXPECT_EQ(mine.find("before\r\nServer: "), 0u);
+    EXPECT_NE(mine.find("End Request\r\n\r\nServer: "), std::string::npos);
+}
+
+TEST_F(OmbrixConnection, TapCancels) {
+    HttpReply slow = Xml("<OMBRXL><RESPONSE/></OMBRXL>");
+    slow.fault = HttpReply::kDelay;
+    slow.delayMs = 10000;
+    server_.SetReply(slow);
+    const DWORD ui = sys::GetCurrentThreadId();
+    for (UINT message : {WM_ZARNIP_ABORT, static_cast<UINT>(WM_LBUTTONDOWN)}) {
+        SCOPED_TRACE(message);
+        ResetAbort();
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            PostThreadMessage(ui, message, 0, 0);
+        });
+        CMapServerResponse response;
+        EXPECT_FALSE(conn_.GetServiceInfo(u"Roads", response));
+        other.join();
+        EXPECT_TRUE(conn_.WasCancelled());
+        EXPECT_TRUE(MessageTexts().empty());
+        MSG msg;
+        EXPECT_TRUE(PeekMessage(&msg, nullptr, message, message, PM_REMOVE));
+    }
+    ResetAbort();
+}
+
+}  // namespace
