@@ -20,8 +20,6 @@ void ResetGpsPosition(GpsPosition* p) {
     p->modeBits |= 0x1;
 }
 
-bool IsNoData(double value) { return std::isnan(value) || value == kGpsNoData; }
-
 GpsSatellite* GpsSatelliteSlot(GpsPosition* p, int prn) {
     if (prn < 1 || prn > ZN_GPS_SATELLITE_SLOTS) return nullptr;
     return &p->satellites[prn - 1];

@@ -4,14 +4,12 @@
 #include <cstddef>
 
 #include "include/zarnip/znex.h"
+#include "map/services/gps.h"  // IsNoData: NaN or the most negative finite double
 
 // Fills the record with zeros, then sets every double that a receiver may
 // leave unreported to no data. Magnetic variation, GPS week and receiver
 // temperature stay 0.0; satellites used is 0xFFFE; the fix is three-dimensional.
 void ResetGpsPosition(GpsPosition* position);
-
-// NaN or the most negative finite double.
-bool IsNoData(double value);
 
 // The double that stands for "no data" in fields read from a receiver.
 constexpr double kGpsNoData = -1.7976931348623157e308;
