@@ -171,14 +171,18 @@ int main(int argc, char** argv) {
     wc.lpfnWndProc = FrameProc;
     wc.lpszClassName = u"ZarnipFrame";
     RegisterClass(wc);
-    g_frame.hwnd = CreateWindowEx(0, u"ZarnipFrame", u"Zarnip", WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                  0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
+    // The frame fills the handheld's screen, in the model's pixels (twice the
+    // logical size at scale 2).
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    g_frame.hwnd = CreateWindowEx(0, u"ZarnipFrame", u"Zarnip", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
+                                  screenWidth, screenHeight, nullptr, nullptr, nullptr, nullptr);
     g_frame.bar = CommandBar_Create(res::GetProgramModule(), g_frame.hwnd, 1);
     CommandBar_InsertMenubar(g_frame.bar, res::GetProgramModule(), kFrameMenu, 0);
     g_frame.status = CreateWindowEx(0, STATUSCLASSNAME, u"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                     g_frame.hwnd, reinterpret_cast<HMENU>(static_cast<uintptr_t>(kStatusId)),
                                     nullptr, nullptr);
-    int parts[4] = {70, 150, 215, -1};
+    int parts[4] = {70 * screenWidth / 240, 150 * screenWidth / 240, 215 * screenWidth / 240, -1};
     SendMessage(g_frame.status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
 
     CMapDoc doc;

@@ -76,12 +76,15 @@ void SetLayersDialogRunner(LayersDialogRunner runner) {
 // ---- creation ----
 
 CMapView::CMapView() : m_scaleBarSymbol([] {
+    // Tahoma 8 points. The record's height is a pixel height (negative); the
+    // symbol keeps its size in points, set exactly below.
     LOGFONT lf{};
-    lf.lfHeight = -PointsToFontHeight(80);
+    lf.lfHeight = PointsToFontHeight(80);
     const WChar face[] = u"Tahoma";
     for (size_t i = 0; i < sizeof face / sizeof face[0]; ++i) lf.lfFaceName[i] = face[i];
     return lf;
 }()) {
+    m_scaleBarSymbol.m_size = 80;
     m_freehandPen = CreatePen(PS_SOLID, 3, 0x000000);
     m_freehandPoints = std::make_unique<POINT[]>(1000);
     m_offscreenDc = CreateCompatibleDC(nullptr);
