@@ -25,3 +25,27 @@ void EReportMessage(const WString& text, const WString& caption) {
     }
     if (sink) sink(text, caption);
 }
+
+namespace {
+
+EQuestionHook& QuestionHook() {
+    static EQuestionHook hook;
+    return hook;
+}
+
+}  // namespace
+
+void ESetQuestionHook(EQuestionHook hook) {
+    std::lock_guard<std::mutex> lock(g_sinkLock);
+    QuestionHook() = std::move(hook);
+}
+
+int EAskRetryCancel(const WString& text, const WString& caption) {
+    EQuestionHook hook;
+    {
+        std::lock_guard<std::mutex> lock(g_sinkLock);
+        hook = QuestionHook();
+    }
+    if (!hook) return kEAnswerCancel;
+    return hook(text, caption) == kEAnswerRetry ? kEAnswerRetry : kEAnswerCancel;
+}

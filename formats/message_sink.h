@@ -11,3 +11,13 @@
 using EMessageSink = std::function<void(const WString& text, const WString& caption)>;
 void ESetMessageSink(EMessageSink sink);
 void EReportMessage(const WString& text, const WString& caption);
+
+// Where a reader asks the user whether to retry (a memory shortage while
+// decoding). The hook gets the text and caption and answers kEAnswerRetry or
+// kEAnswerCancel; without one the answer is Cancel, so a run without a
+// display never waits on a question nobody can see.
+constexpr int kEAnswerCancel = 2;
+constexpr int kEAnswerRetry = 4;
+using EQuestionHook = std::function<int(const WString& text, const WString& caption)>;
+void ESetQuestionHook(EQuestionHook hook);
+int EAskRetryCancel(const WString& text, const WString& caption);
