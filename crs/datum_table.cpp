@@ -16,6 +16,7 @@ const DatumTransformation kWgs84Row{};
 struct DatumTable {
     std::vector<DatumTransformation> rows;  // empty while not loaded
     WString path;
+    bool complete = true;  // the last load read every row of the file
 };
 
 DatumTable& Table() {
@@ -83,24 +84,30 @@ DatumTransformation ReadRow(DbfHandle h, const DatumFields& f, int record) {
     return row;
 }
 
-void LoadRows(DatumTable& t) {
+// The built-in row, then every row of the file. A file that cannot be
+// opened or read whole gives the built-in row alone and false: a table with
+// rows missing would give some datums and silently not others.
+bool LoadRows(DatumTable& t) {
     t.rows.assign(1, kWgs84Row);
-    if (t.path.empty()) return;
+    if (t.path.empty()) return true;
     CDbfTable file;
-    if (!file.Open(t.path.c_str(), 0)) return;
+    if (!file.Open(t.path.c_str(), 0)) return false;
     DbfHandle h = file.Table();
-    // A cut table keeps its header's count: the rows read stop at the first
-    // one the file does not hold, and nothing is reserved for the others.
+    if (DbfIsDamaged(h)) return false;
     const int n = DbfGetRecordCount(h);
     const DatumFields fields(file);
+    std::vector<DatumTransformation> rows(1, kWgs84Row);
+    // Room only for rows the file can hold, whatever the header claims.
     const int64_t rowLength = std::max(1, DbfGetRecordLength(h));
     const int64_t present =
         std::max<int64_t>(0, (DbfGetFileSize(h) - DbfGetHeaderLength(h)) / rowLength);
-    t.rows.reserve(static_cast<size_t>(std::min<int64_t>(n, present)) + 1);
+    rows.reserve(static_cast<size_t>(std::min<int64_t>(n, present)) + 1);
     for (int i = 0; i < n; ++i) {
-        if (!DbfReadRecord(h, i)) break;
-        t.rows.push_back(ReadRow(h, fields, i));
+        if (!DbfReadRecord(h, i)) return false;
+        rows.push_back(ReadRow(h, fields, i));
     }
+    t.rows = std::move(rows);
+    return true;
 }
 
 // The same row apart from the DEFAULT flag.
@@ -133,8 +140,8 @@ const WString& GetDatumTableFile() {
 
 bool LoadDatumTable() {
     auto& t = Table();
-    if (t.rows.empty()) LoadRows(t);
-    return true;
+    if (t.rows.empty()) t.complete = LoadRows(t);
+    return t.complete;
 }
 
 void FreeDatumTable() {

@@ -50,11 +50,12 @@ bool IsWgs84Identity(const DatumTransformation& row);
 
 // The table file (a device path; no length limit). The program sets it at
 // start to the System folder beside it + "\znDatums.dbf". Frees the table,
-// stores the path, loads the table; true.
+// stores the path, loads the table; the outcome of the load.
 bool SetDatumTableFile(const WString& path);
 const WString& GetDatumTableFile();
-// Loads the table when it is not loaded; always true. A file that is missing
-// or cannot be read leaves the built-in row alone.
+// Loads the table when it is not loaded. False when the file is missing,
+// damaged or cannot be read whole: then only the built-in row is there (a
+// table with rows missing is never used). True for an empty path.
 bool LoadDatumTable();
 // Frees the rows; the next look-up loads them again. Row pointers handed out
 // before are dangling afterwards: only for exit, a new file and tests.

@@ -179,6 +179,11 @@ void FailNthFlush(int n, uint32_t error) {
     g_faults.flushError = error;
 }
 
+bool ReadFaultPending() {
+    std::lock_guard<std::mutex> lock(g_faultMutex);
+    return g_faults.readCountdown > 0;
+}
+
 bool WriteFaultPending() {
     std::lock_guard<std::mutex> lock(g_faultMutex);
     return g_faults.writeCountdown > 0;

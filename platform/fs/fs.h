@@ -329,7 +329,8 @@ void Reset();
 // The nth read or write from now (1 = the next one) fails with `error`.
 void FailNthRead(int n, uint32_t error = kErrorReadFault);
 void FailNthWrite(int n, uint32_t error = kErrorDiskFull);
-// True while the write set up by FailNthWrite has not been reached.
+// True while the read or write set up above has not been reached.
+bool ReadFaultPending();
 bool WriteFaultPending();
 // The nth flush of a file or a writable view from now fails with `error`.
 void FailNthFlush(int n, uint32_t error = kErrorWriteFault);

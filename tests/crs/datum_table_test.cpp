@@ -46,7 +46,8 @@ protected:
 };
 
 TEST_F(DatumTableTest, MissingFileLeavesTheBuiltInRow) {
-    SetDatumTableFile(u"\\nothing\\znDatums.dbf");
+    EXPECT_FALSE(SetDatumTableFile(u"\\nothing\\znDatums.dbf"));
+    EXPECT_FALSE(LoadDatumTable());
     EXPECT_EQ(GetDatumCount(), 1);
     const DatumTransformation* w = FindDatumByName(u"wgs84");
     ASSERT_NE(w, nullptr);
@@ -55,6 +56,32 @@ TEST_F(DatumTableTest, MissingFileLeavesTheBuiltInRow) {
     EXPECT_EQ(CountDatumsByName(u"WGS84"), 1);
     EXPECT_EQ(FindDatumById(0), w);
     EXPECT_EQ(FindDatumByTransformId(0), w);
+}
+
+// A table that cannot be read whole (a read error at any row, or a file cut
+// short) is reported and not used at all: only the built-in row remains.
+TEST_F(DatumTableTest, TableReadInPartIsReportedAndNotUsed) {
+    ASSERT_TRUE(WriteDatumTable(u"\\znDatums.dbf",
+                                {FileRow(u"D_A", false, 1), FileRow(u"D_B", false, 2),
+                                 FileRow(u"D_C", false, 3)},
+                                'L'));
+    EXPECT_TRUE(SetDatumTableFile(u"\\znDatums.dbf"));
+    EXPECT_EQ(GetDatumCount(), 4);
+    for (int n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        fs::test::FailNthRead(n);
+        const bool loaded = SetDatumTableFile(u"\\znDatums.dbf");
+        const bool faulted = !fs::test::ReadFaultPending();
+        fs::test::Reset();
+        EXPECT_EQ(loaded, !faulted);
+        EXPECT_EQ(GetDatumCount(), faulted ? 1 : 4);
+        EXPECT_EQ(LoadDatumTable(), !faulted);
+    }
+    const std::string whole = Get("znDatums.dbf");
+    Put("znDatums.dbf", whole.substr(0, whole.size() - 10));
+    EXPECT_FALSE(SetDatumTableFile(u"\\znDatums.dbf"));
+    EXPECT_EQ(GetDatumCount(), 1);
+    EXPECT_EQ(FindDatumByName(u"D_A"), nullptr);
 }
 
 TEST_F(DatumTableTest, RowsAreReadFieldByField) {
@@ -106,14 +133,17 @@ TEST_F(DatumTableTest, DefaultFieldOfAnotherTypeReadsFalse) {
     EXPECT_EQ(GetDatumRow(2)->index, 1);
 }
 
-TEST_F(DatumTableTest, RecordCountBeyondTheFileReadsTheRowsPresent) {
+// A header counting far more rows than the file holds: refused as a whole,
+// without reserving room for the rows it claims.
+TEST_F(DatumTableTest, RecordCountBeyondTheFileIsRefused) {
     Use({FileRow(u"D_A", false, 1), FileRow(u"D_A", false, 2)});
     FreeDatumTable();
     std::string bytes = Get("znDatums.dbf");
     bytes[4] = '\xff', bytes[5] = '\xff', bytes[6] = '\xff', bytes[7] = '\x0f';  // 268 million
     Put("znDatums.dbf", bytes);
-    EXPECT_LE(GetDatumCount(), 3);
-    EXPECT_EQ(CountDatumsByName(u"D_A"), 2);
+    EXPECT_FALSE(LoadDatumTable());
+    EXPECT_EQ(GetDatumCount(), 1);
+    EXPECT_EQ(CountDatumsByName(u"D_A"), 0);
 }
 
 TEST_F(DatumTableTest, SaveDefaultDatumsWritesTheFlags) {
