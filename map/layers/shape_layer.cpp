@@ -189,20 +189,24 @@ bool CShapeLayer::ReadLayerFile(const WString& datasetPath) {
     m_usesRenderer = read;
     if (read) LookUpRendererFields();
 
-    if (m_labelRenderer.ReadFromLayer(layer)) {
-        int field = CShapeFile::GetTable().FindField(m_labelRenderer.m_field.c_str());
-        if (field >= 0) m_labelField = field;
-        m_labelRenderer.m_visible = m_labelRenderer.m_visible && field >= 0;
-        m_labelRotationField =
-            m_labelRenderer.m_rotationField.empty()
-                ? -1
-                : CShapeFile::GetTable().FindField(m_labelRenderer.m_rotationField.c_str());
-    }
+    ReadLabels(layer);
     m_hyperlinkField = m_renderer.m_hyperlinkField.empty()
                            ? -1
                            : CShapeFile::GetTable().FindField(m_renderer.m_hyperlinkField.c_str());
     m_bookmarks.ReadXml(layer, false);
     return true;
+}
+
+// Labels stay on only when their field exists.
+void CShapeLayer::ReadLabels(const CXmlNode* layer) {
+    if (!m_labelRenderer.ReadFromLayer(layer)) return;
+    CDbfTable& table = CShapeFile::GetTable();
+    int field = table.FindField(m_labelRenderer.m_field.c_str());
+    if (field >= 0) m_labelField = field;
+    m_labelRenderer.m_visible = m_labelRenderer.m_visible && field >= 0;
+    m_labelRotationField = m_labelRenderer.m_rotationField.empty()
+                               ? -1
+                               : table.FindField(m_labelRenderer.m_rotationField.c_str());
 }
 
 void CShapeLayer::LookUpRendererFields() {
@@ -266,15 +270,7 @@ void CShapeLayer::ReadXml(const CXmlNode* layerElement) {
         m_defaultSymbol.ReadXml(simple, true);
         m_usesRenderer = !simple->GetAttributeBool(u"visible", !m_usesRenderer);
     }
-    if (m_labelRenderer.ReadFromLayer(layerElement)) {
-        int field = CShapeFile::GetTable().FindField(m_labelRenderer.m_field.c_str());
-        if (field >= 0) m_labelField = field;
-        m_labelRenderer.m_visible = m_labelRenderer.m_visible && field >= 0;
-        m_labelRotationField =
-            m_labelRenderer.m_rotationField.empty()
-                ? -1
-                : CShapeFile::GetTable().FindField(m_labelRenderer.m_rotationField.c_str());
-    }
+    ReadLabels(layerElement);
 }
 
 // ---- extent and information ----

@@ -129,6 +129,7 @@ public:
 private:
     void StartLayerScripts(const CXmlNode* root, const CXmlNode* layer);
     void LookUpRendererFields();
+    void ReadLabels(const CXmlNode* layer);
     IPackUi* m_packUi = nullptr;
 };
 
