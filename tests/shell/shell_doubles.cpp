@@ -25,11 +25,6 @@ bool CRecordingGps::SetDatum(WStringView name) {
     return true;
 }
 
-GpsPosition& CRecordingGps::Position() {
-    static GpsPosition position{};
-    return position;
-}
-
 std::string Narrow(WStringView text) { return text::ToUtf8(text); }
 
 namespace {

@@ -11,45 +11,13 @@
 #include "platform/text/text.h"
 
 // A receiver that is never active and records the datums it was given.
-class CRecordingGps : public IGps {
+class CRecordingGps : public CInactiveGps {
 public:
     std::vector<WString> datums;
     std::vector<std::string>* journal = nullptr;  // shared call order, when set
     std::function<void()> onSetDatum;
 
-    bool IsGpsActive() override { return false; }
-    bool Open(const WChar*, HWND, int, const GpsLocation&, const WChar*) override { return false; }
-    void Close() override {}
-    bool Parse(const void*) override { return false; }
-    void Poll() override {}
-    bool UpdatePosition(CCoordSys*, GpsPosition*) override { return false; }
     bool SetDatum(WStringView name) override;
-    void SetPosition(const GpsLocation&) override {}
-    void InvalidateFix() override {}
-    void FireEvent(int, int) override {}
-    bool IsProtocol(const char*) override { return false; }
-    void SetChecksumRequired(bool) override {}
-    bool HasFix() override { return false; }
-    bool CheckDgps() override { return true; }
-    bool Check3D() override { return true; }
-    bool CheckMaxPdop() override { return true; }
-    bool CheckMaxEpe() override { return true; }
-    bool IsPositionAcceptable() override { return true; }
-    void StartAveraging() override {}
-    void StopAveraging() override {}
-    GpsFix GetWgs84Fix() override { return {}; }
-    GpsFix GetDatumFix() override { return {}; }
-    GpsFix GetProjectedFix() override { return {}; }
-    GpsFix GetAveragedFix() override { return {}; }
-    int32_t GetAveragedCount() override { return 0; }
-    GpsPosition& Position() override;
-    IGpsPort* Port() override { return nullptr; }
-    void RaiseAlert(HWND, int, HWND) override {}
-    void ShowPositionWindow() override {}
-    void UpdatePositionWindow(CCoordSys*) override {}
-    void ClosePositionWindow() override {}
-    bool IsPositionWindowOpen() override { return false; }
-    void RunSendMessage() override {}
 };
 
 // Each test gets a device root with a program folder ("\Program", holding
