@@ -616,7 +616,8 @@ struct EditView {
         int w = Width(l.start, l.length), room = area.right - area.left;
         if (w >= room) return area.left;
         if (style & ES_CENTER) return area.left + (room - w) / 2;
-        if (style & ES_RIGHT) return area.right - w;
+        bool rtl = GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING;
+        if ((style & ES_RIGHT) || rtl) return area.right - w;
         return area.left;
     }
     // The text position nearest to a client point.

@@ -252,7 +252,15 @@ void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot,
         } else {
             SetTextColor(dc, ink);
         }
-        TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops);
+        if (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING) {
+            // Right-to-left reading: rows stand at the right edge.
+            RECT t = r;
+            t.right -= 2;
+            DrawText(dc, it.text.c_str(), static_cast<int>(it.text.size()), &t,
+                     DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
+        } else {
+            TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops);
+        }
         if (focused && i == (m.cur < 0 ? 0 : m.cur)) win::look::Focus(dc, r);
     }
 }
@@ -663,7 +671,8 @@ void PaintCombo(HWND h, ComboState* st, HDC dc) {
     }
     RECT text = tr;
     text.left += 1;
-    win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, enabled, ink);
+    UINT align = (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING) ? DT_RIGHT : DT_LEFT;
+    win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align, enabled, ink);
 }
 
 }  // namespace

@@ -165,6 +165,7 @@ const Case kEdits[] = {
     {"multiline_wrap", u"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, 0,
      u"Notes that wrap over several lines of the field\r\nand a second paragraph", 90, 50, {}},
     {"colours", u"EDIT", WS_BORDER, 0, u"Coloured", 80, 20, {}, true},
+    {"rtl", u"EDIT", WS_BORDER, WS_EX_RTLREADING, u"Reading", 80, 20, {}},
 };
 
 void Fill(HWND h, UINT add, std::initializer_list<const char16_t*> items) {
@@ -197,6 +198,8 @@ const Case kLists[] = {
      }},
     {"colours", u"LISTBOX", WS_BORDER, 0, u"", 80, 30,
      [](HWND h) { Fill(h, LB_ADDSTRING, {u"Coloured"}); }, true},
+    {"rtl", u"LISTBOX", WS_BORDER, WS_EX_RTLREADING, u"", 80, 30,
+     [](HWND h) { Fill(h, LB_ADDSTRING, {u"Reading", u"Order"}); }},
 };
 
 const Case kCombos[] = {
@@ -213,6 +216,8 @@ const Case kCombos[] = {
      }},
     {"dropdown", u"COMBOBOX", CBS_DROPDOWN, 0, u"", 80, 80,
      [](HWND h) { SetWindowText(h, u"Typed"); }},
+    {"rtl", u"COMBOBOX", CBS_DROPDOWN, WS_EX_RTLREADING, u"", 80, 80,
+     [](HWND h) { SetWindowText(h, u"Reading"); }},
     {"disabled", u"COMBOBOX", CBS_DROPDOWNLIST | WS_DISABLED, 0, u"", 80, 80,
      [](HWND h) {
          Fill(h, CB_ADDSTRING, {u"Feet"});
