@@ -576,12 +576,12 @@ TEST_F(RasterLayerTest, TwoBitBitmapsDrawTheirFourColours) {
     CBitmapLayer layer;
     ASSERT_TRUE(layer.Open(u"\\tiny.2bp"));
     const Picture p = DrawView(layer, CDoubleRect(0, 0, 4, 2), 8, 4);
-    const int top[4] = {3, 2, 1, 0}, bottom[4] = {0, 1, 2, 3};
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x) {
-            const uint8_t* want = colours[(y < 2 ? top : bottom)[x / 2]];
+            const int index = y < 2 ? 3 - x / 2 : x / 2;
+            const uint8_t* want = colours[index];
             const uint8_t* got = p.At(x, y);
-            EXPECT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2]) << x << "," << y;
+            EXPECT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2]) << x << "," << y << ": " << int(got[0]) << " " << int(got[1]) << " " << int(got[2]) << " want " << int(want[0]) << " " << int(want[1]) << " " << int(want[2]);
         }
 }
 
