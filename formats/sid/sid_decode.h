@@ -1,0 +1,70 @@
+// The MrSID decoder's wavelet side: the subband tree, the windows each
+// subband needs, and the Huffman code of the coefficient symbols.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// ---- subband tree ----
+
+// One node of the tree. The root is the full image; child i of a node is
+// 2 x (x filter) + (y filter), 0 low-pass and 1 high-pass, and only child 0
+// splits again. Leaves carry their subband number.
+struct SidTreeNode {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    float weight = 1.0f;
+    int subband = -1;  // leaves only
+    int depth = 0;     // splits from the root
+    int child[4] = {-1, -1, -1, -1};
+};
+
+// The per-axis weights of the low- and high-pass filters.
+float SidLowWeight();
+float SidHighWeight();
+
+// The tree of an image with `levels` decomposition levels (0 to 31), root
+// first. Leaves are numbered depth-first visiting children 0, 2, 1, 3, so the
+// coarsest low/low subband is 0 and there are 3 x levels + 1 of them.
+std::vector<SidTreeNode> SidBuildTree(uint32_t width, uint32_t height, int levels);
+
+// The window of a child from its parent's [min, max] on one axis, with the
+// synthesis filter's margins, clipped to the child's size; empty (min > max)
+// when nothing of the child is needed.
+void SidChildWindow(int parentMin, int parentMax, bool highPass, uint32_t childSize, int* min,
+                    int* max);
+
+// ---- Huffman code of the coefficient symbols ----
+
+// A canonical code built from the number of codes of each length 1 to 16
+// and the symbols in code order.
+class SidHuffman {
+public:
+    // False when the counts add up to more than 256, or more codes of some
+    // length than the lengths before leave room for (an over-subscribed code).
+    bool Build(const uint8_t counts[16], const uint8_t* symbols);
+    // The number of symbols Build expects after the counts (0 to 4080 before
+    // the check).
+    static int SymbolCount(const uint8_t counts[16]);
+    // Decodes one symbol; `bit` gives the next bit (0 or 1, or -1 when there
+    // is none). -1 when the bits lead to no symbol of the code or run out.
+    template <typename NextBit>
+    int Decode(NextBit&& bit) const {
+        int32_t code = 0;
+        for (int len = 1; len <= 16; ++len) {
+            const int b = bit();
+            if (b < 0) return -1;
+            code = code << 1 | b;
+            if (count_[len] && code <= maxCode_[len])
+                return symbols_[valueIndex_[len] + code - minCode_[len]];
+        }
+        return -1;
+    }
+
+private:
+    int32_t minCode_[17] = {};
+    int32_t maxCode_[17] = {};
+    int valueIndex_[17] = {};
+    int count_[17] = {};
+    uint8_t symbols_[256] = {};
+};

@@ -1,0 +1,199 @@
+// The MrSID decoder's subband tree, subband windows and symbol code.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "formats/sid/sid_decode.h"
+
+namespace {
+
+// The leaves in subband order.
+std::vector<const SidTreeNode*> Leaves(const std::vector<SidTreeNode>& tree) {
+    std::vector<const SidTreeNode*> leaves;
+    for (const SidTreeNode& n : tree)
+        if (n.subband >= 0) {
+            if (leaves.size() <= static_cast<size_t>(n.subband)) leaves.resize(n.subband + 1);
+            leaves[n.subband] = &n;
+        }
+    return leaves;
+}
+
+// Which child of its parent each leaf is, in subband order.
+std::vector<int> ChildIndices(const std::vector<SidTreeNode>& tree) {
+    std::vector<int> which(tree.size(), -1);
+    for (const SidTreeNode& n : tree)
+        for (int i = 0; i < 4; ++i)
+            if (n.child[i] >= 0) which[n.child[i]] = i;
+    std::vector<int> out;
+    for (const SidTreeNode* leaf : Leaves(tree)) out.push_back(which[leaf - tree.data()]);
+    return out;
+}
+
+TEST(SidTree, LeavesAreNumberedLowLowThenChildren213FromTheCoarsestLevel) {
+    const auto two = SidBuildTree(100, 60, 2);
+    ASSERT_EQ(Leaves(two).size(), 7u);
+    EXPECT_EQ(ChildIndices(two), (std::vector<int>{0, 2, 1, 3, 2, 1, 3}));
+    std::vector<int> depths;
+    for (const SidTreeNode* l : Leaves(two)) depths.push_back(l->depth);
+    EXPECT_EQ(depths, (std::vector<int>{2, 2, 2, 2, 1, 1, 1}));
+
+    // No levels: the whole image is subband 0.
+    const auto none = SidBuildTree(7, 3, 0);
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].subband, 0);
+    EXPECT_EQ(none[0].width, 7u);
+    EXPECT_EQ(none[0].weight, 1.0f);
+    EXPECT_TRUE(SidBuildTree(7, 3, 32).empty());
+    EXPECT_TRUE(SidBuildTree(7, 3, -1).empty());
+}
+
+// The sample image: 618 x 1265, 5 levels, 16 subbands; low-pass halves round
+// up and high-pass halves round down, so the coarsest subband is 20 x 40.
+TEST(SidTree, SubbandSizesOfTheSample) {
+    const auto tree = SidBuildTree(618, 1265, 5);
+    const auto leaves = Leaves(tree);
+    ASSERT_EQ(leaves.size(), 16u);
+    // Computed independently: level sizes halve rounding up; a level's
+    // x-high child is floor(w / 2) wide, its y-high child floor(h / 2) high.
+    uint32_t w = 618, h = 1265;
+    std::vector<std::pair<uint32_t, uint32_t>> levels;
+    for (int l = 0; l <= 5; ++l) {
+        levels.push_back({w, h});
+        w = (w + 1) / 2;
+        h = (h + 1) / 2;
+    }
+    EXPECT_EQ(leaves[0]->width, 20u);
+    EXPECT_EQ(leaves[0]->height, 40u);
+    for (int level = 1; level <= 5; ++level) {
+        const auto [pw, ph] = levels[level - 1];
+        const int first = 1 + 3 * (5 - level);  // subbands of children 2, 1, 3
+        EXPECT_EQ(leaves[first]->width, pw / 2) << level;       // x-high, y-low
+        EXPECT_EQ(leaves[first]->height, ph - ph / 2) << level;
+        EXPECT_EQ(leaves[first + 1]->width, pw - pw / 2) << level;  // x-low, y-high
+        EXPECT_EQ(leaves[first + 1]->height, ph / 2) << level;
+        EXPECT_EQ(leaves[first + 2]->width, pw / 2) << level;   // high/high
+        EXPECT_EQ(leaves[first + 2]->height, ph / 2) << level;
+    }
+    EXPECT_EQ(leaves[13]->width, 309u);
+    EXPECT_EQ(leaves[13]->height, 633u);
+    EXPECT_EQ(leaves[15]->height, 632u);
+}
+
+TEST(SidTree, Weights) {
+    EXPECT_NEAR(SidLowWeight(), 1.149604f, 1e-6f);
+    EXPECT_NEAR(SidHighWeight(), 0.8698648f, 1e-6f);
+    const auto tree = SidBuildTree(64, 64, 2);
+    const auto leaves = Leaves(tree);
+    const float k = SidLowWeight(), g = SidHighWeight();
+    // Each split multiplies by the x factor, then by the y factor, in float.
+    const float kk = k * k;
+    EXPECT_EQ(leaves[0]->weight, (kk * k) * k);
+    EXPECT_EQ(leaves[1]->weight, (kk * g) * k);  // child 2: x high, y low
+    EXPECT_EQ(leaves[2]->weight, (kk * k) * g);  // child 1: x low, y high
+    EXPECT_EQ(leaves[3]->weight, (kk * g) * g);
+    EXPECT_EQ(leaves[4]->weight, g * k);
+    EXPECT_EQ(leaves[6]->weight, g * g);
+    EXPECT_NEAR(k * g, 1.0f, 1e-6f);  // the pair is K and 1/K
+}
+
+TEST(SidTree, ChildWindowsCarryTheFilterMargins) {
+    const struct {
+        int min, max;
+        bool high;
+        uint32_t size;
+        int wantMin, wantMax;
+    } cases[] = {
+        {0, 617, false, 309, 0, 308},  // the whole level
+        {0, 617, true, 309, 0, 308},
+        {300, 331, false, 309, 149, 167},
+        {300, 331, true, 309, 148, 167},
+        {301, 301, false, 309, 149, 152},  // one sample: ceil(298 / 2), trunc(304 / 2)
+        {301, 301, true, 309, 148, 152},
+        {0, 0, false, 10, 0, 1},
+        {0, 0, true, 10, 0, 1},
+        {700, 710, false, 309, 0, -1},  // right of the child: nothing
+        {-20, -10, false, 309, 0, -1},  // left of it: nothing
+        {-20, -5, true, 309, 0, -1},
+        {-20, -4, true, 309, 0, 0},  // trunc(-1 / 2) is 0
+        {0, 5, true, 0, 0, -1},  // an empty child
+    };
+    for (const auto& c : cases) {
+        int lo = 99, hi = 99;
+        SidChildWindow(c.min, c.max, c.high, c.size, &lo, &hi);
+        EXPECT_EQ(lo, c.wantMin) << c.min << ".." << c.max << (c.high ? " high" : " low");
+        EXPECT_EQ(hi, c.wantMax) << c.min << ".." << c.max << (c.high ? " high" : " low");
+    }
+}
+
+// A bit source over a text of '0' and '1'.
+struct Bits {
+    std::string s;
+    size_t at = 0;
+    int operator()() { return at < s.size() ? s[at++] - '0' : -1; }
+};
+
+TEST(SidHuffman, CanonicalCodesShortestFirst) {
+    // The 12-symbol table of the JPEG standard's example (luminance DC).
+    const uint8_t counts[16] = {0, 1, 5, 1, 1, 1, 1, 1, 1};
+    const uint8_t symbols[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    SidHuffman h;
+    ASSERT_TRUE(h.Build(counts, symbols));
+    EXPECT_EQ(SidHuffman::SymbolCount(counts), 12);
+    const char* codes[12] = {"00",     "010",     "011",      "100",       "101",       "110",
+                             "1110",   "11110",   "111110",   "1111110",   "11111110", "111111110"};
+    for (int i = 0; i < 12; ++i) {
+        Bits b{codes[i]};
+        EXPECT_EQ(h.Decode(b), i) << codes[i];
+        EXPECT_EQ(b.at, b.s.size()) << codes[i];
+    }
+    Bits none{std::string(16, '1')};
+    EXPECT_EQ(h.Decode(none), -1);  // leads to no symbol
+    Bits shortBits{"11"};
+    EXPECT_EQ(h.Decode(shortBits), -1);  // runs out
+
+    // 255 symbols in 8 bits and the last in 9: every code value is its symbol.
+    uint8_t wide[16] = {};
+    wide[7] = 255;
+    wide[8] = 1;
+    uint8_t all[256];
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
+    ASSERT_TRUE(h.Build(wide, all));
+    for (int i : {0, 1, 100, 180, 254}) {
+        std::string code;
+        for (int bit = 7; bit >= 0; --bit) code += char('0' + ((i >> bit) & 1));
+        Bits b{code};
+        EXPECT_EQ(h.Decode(b), i);
+    }
+    Bits last{"111111110"};
+    EXPECT_EQ(h.Decode(last), 255);
+}
+
+TEST(SidHuffman, RefusesCodesThatDoNotFit) {
+    const struct {
+        const char* what;
+        std::vector<uint8_t> counts;
+        bool ok;
+    } cases[] = {
+        {"empty", {}, true},
+        {"two 1-bit codes", {2}, true},
+        {"three 1-bit codes", {3}, false},
+        {"four 2-bit codes", {0, 4}, true},
+        {"one 1-bit and three 2-bit codes", {1, 3}, false},
+        {"one 1-bit and two 2-bit codes", {1, 2}, true},
+        {"65536 16-bit codes' worth", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255}, true},
+        {"257 symbols", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 255}, false},
+        {"255 8-bit codes, all a count byte holds", {0, 0, 0, 0, 0, 0, 0, 255}, true},
+        {"over-subscribed at 16 bits", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3}, false},
+    };
+    uint8_t symbols[256] = {};
+    for (const auto& c : cases) {
+        uint8_t counts[16] = {};
+        for (size_t i = 0; i < c.counts.size(); ++i) counts[i] = c.counts[i];
+        SidHuffman h;
+        EXPECT_EQ(h.Build(counts, symbols), c.ok) << c.what;
+    }
+}
+
+}  // namespace
