@@ -529,4 +529,55 @@ TEST_F(ShapeLayerTest, AGeographicPrjOverMetresIsNotUsed) {
     EXPECT_EQ(MessageTexts().size(), 1u);
 }
 
+TEST_F(ShapeLayerTest, TheDesktopExportersLayerFile) {
+    ASSERT_TRUE(ShellIn("x", "shpcreate parcels polygon >/dev/null && dbfcreate parcels -s OWNER 20 "
+                             "-s ZONE 4 -s URL 40 >/dev/null && shpadd parcels 0 0 0 5 5 5 5 0 0 0 "
+                             ">/dev/null && dbfadd parcels.dbf Ann C http://x >/dev/null"));
+    ASSERT_TRUE(ShellIn("x", "cp '" + kData + "/symbology/exporter_layer.znl' parcels.znl"));
+    const std::string znl = Get("x/parcels.znl");
+    {
+        auto layer = Open(u"\\x\\parcels.shp");
+        ASSERT_TRUE(layer);
+        EXPECT_EQ(layer->GetName(), u"Parcels");
+        EXPECT_EQ(layer->m_minScale, 1000);
+        EXPECT_EQ(layer->m_maxScale, 50000);
+        EXPECT_EQ(layer->m_renderer.GetClassCount(), 6);
+        EXPECT_EQ(layer->m_rendererField, 1);
+        EXPECT_EQ(layer->m_hyperlinkField, 2);
+        EXPECT_TRUE(layer->m_labelRenderer.m_visible);
+        EXPECT_EQ(layer->m_labelField, 0);
+        EXPECT_EQ(layer->m_labelRenderer.m_referenceScale, 2500.5);
+        EXPECT_EQ(layer->ClassForRecord(0), layer->m_renderer.GetClass(2));
+    }
+    // A map document's own scale range is read afterwards and wins.
+    Put("x/map.znm",
+        "<?xml version=\"1.0\"?>\n<Zarnip><MAP name=\"m\"><PROPERTIES><ENVELOPE minx=\"0\" "
+        "miny=\"0\" maxx=\"5\" maxy=\"5\"/></PROPERTIES><LAYER name=\"P\" minscale=\"1:200\">"
+        "<DATASET name=\"parcels.shp\"/></LAYER></MAP></Zarnip>\n");
+    CMapDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(u"\\x\\map.znm"));
+    ASSERT_EQ(doc.GetLayers().GetCount(), 1);
+    EXPECT_EQ(doc.GetLayers().GetAt(0)->m_minScale, 200);
+    EXPECT_EQ(doc.GetLayers().GetAt(0)->m_maxScale, 50000);
+    doc.OnCloseDocument();
+    EXPECT_EQ(Get("x/parcels.znl"), znl);
+}
+
+TEST_F(ShapeLayerTest, WithoutAutopackOnlyAnIndexThatWasThereIsRebuilt) {
+    Copy("a", "blockgroups.*");
+    Copy("b", "linez.*");
+    Put("a/blockgroups.znl", "<Zarnip><LAYER autopack=\"false\"/></Zarnip>");
+    Put("b/linez.znl", "<Zarnip><LAYER autopack=\"false\"/></Zarnip>");
+    for (const WChar* path : {u"\\a\\blockgroups.shp", u"\\b\\linez.shp"}) {
+        auto layer = Open(path);
+        ASSERT_TRUE(layer);
+        EXPECT_FALSE(layer->m_autopack);
+        ASSERT_TRUE(layer->SetEditMode(true));
+        ASSERT_TRUE(layer->SetEditMode(false));
+    }
+    EXPECT_TRUE(HostExists("a/blockgroups.sbn"));
+    EXPECT_FALSE(HostExists("b/linez.sbn"));
+    EXPECT_TRUE(packUi_.boxes.empty());
+}
+
 }  // namespace
