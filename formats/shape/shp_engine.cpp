@@ -495,6 +495,24 @@ ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable) {
             for (const WString& p : made) fs::DeleteFile(p);
         }
     } rollback{h, {}};
+    // The old shapefile's index files go first: an index left beside the new
+    // shapes would describe the old ones. One that cannot be removed stops
+    // the create before anything else changes.
+    // They are moved aside together (all or none), then deleted.
+    std::vector<WString> aside;
+    for (const char16_t* ext : {u"ain", u"aih", u"sbn", u"sbx"}) {
+        const WString side = WithExtension(wpath, ext);
+        if (!fs::Exists(side)) continue;
+        if (!fs::MoveFile(side, side + u"~del", true)) {
+            const uint32_t error = fs::GetLastError();
+            for (const WString& moved : aside)
+                fs::MoveFile(moved + u"~del", moved, true);
+            fs::SetLastError(error);
+            return FailOpen(h, kShpErrShpCreate);
+        }
+        aside.push_back(side);
+    }
+    for (const WString& moved : aside) fs::DeleteFile(moved + u"~del");
     const uint32_t mapping = (flags & kShpForMapping) ? kFioForMapping : 0;
     h->shp = fioOpen(shp.c_str(), kFioRead | kFioWrite, kFioShareRead, kFioCreateAlways,
                      kFioAttrNormal, mapping);
@@ -521,11 +539,7 @@ ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable) {
     ExtentInitNew(&e);
     SetHeaderExtent(h.get(), e);
     if (!ShpWriteHeaders(h.get())) return FailOpen(h, h->errorCode);
-    for (const char16_t* ext : {u"ain", u"aih", u"sbn", u"sbx"}) {
-        const WString side = WithExtension(wpath, ext);
-        if (fs::Exists(side)) fs::DeleteFile(side);
-    }
-    ShpFlush(h.get());
+    if (!ShpFlush(h.get())) return FailOpen(h, kShpErrWrite);
     rollback.committed = true;
     return h.release();
 }

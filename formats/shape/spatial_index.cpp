@@ -41,9 +41,34 @@ bool CSpatialIndex::OpenFile(const WChar* path, int recordCount) {
     return true;
 }
 
+namespace {
+
+bool IsFinite(const CDoubleRect& b) {
+    return std::isfinite(b.xmin) && std::isfinite(b.ymin) && std::isfinite(b.xmax) &&
+           std::isfinite(b.ymax);
+}
+
+}  // namespace
+
 bool CSpatialIndex::OpenForLayer(ShpHandle shapefile) {
     if (!shapefile) return false;
-    return OpenFile(ShpGetPath(shapefile), DbfGetRecordCount(ShpGetTable(shapefile)));
+    if (!OpenFile(ShpGetPath(shapefile), DbfGetRecordCount(ShpGetTable(shapefile)))) return false;
+    // An index left from another state of the shapefile (records added or
+    // removed since, or shapes outside its grid) would hide features: it is
+    // treated as absent, and the caller scans the shapes instead.
+    bool current = m_index.GetShapeCount() == ShpGetRecordCount(shapefile);
+    CDoubleRect box;
+    if (current && ShpGetRecordCount(shapefile) > 0 && ShpGetBounds(shapefile, &box) &&
+        box.xmin <= box.xmax && box.ymin <= box.ymax && IsFinite(box)) {
+        const EExtent& e = m_index.GetExtent();
+        const double slack =
+            1e-9 * std::max({1.0, std::fabs(e.xmin), std::fabs(e.xmax), std::fabs(e.ymin),
+                             std::fabs(e.ymax)});
+        current = box.xmin >= e.xmin - slack && box.ymin >= e.ymin - slack &&
+                  box.xmax <= e.xmax + slack && box.ymax <= e.ymax + slack;
+    }
+    if (!current) Close();
+    return current;
 }
 
 void CSpatialIndex::Close() {
@@ -106,11 +131,6 @@ bool MovePair(const CPath& from, const CPath& to) {
         return false;
     }
     return true;
-}
-
-bool IsFinite(const CDoubleRect& b) {
-    return std::isfinite(b.xmin) && std::isfinite(b.ymin) && std::isfinite(b.xmax) &&
-           std::isfinite(b.ymax);
 }
 
 }  // namespace

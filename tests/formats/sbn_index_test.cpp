@@ -346,3 +346,67 @@ TEST_F(SbnWriteTest, NonFiniteShapesAreLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+class StaleIndexTest : public DbfRootTest {
+protected:
+    // Points (i, i) for i < n, with an index made for them.
+    ShpHandle MakeIndexed(int n) {
+        ShpHandle h = ShpCreate(u"\\p.shp", kShapePoint, 0);
+        EXPECT_NE(h, nullptr);
+        for (int i = 0; i < n; ++i) EXPECT_EQ(ShpAppendPointXY(h, i, i), i);
+        CSpatialIndex index;
+        EXPECT_TRUE(index.Rebuild(h));
+        EXPECT_TRUE(index.OpenForLayer(h));
+        return h;
+    }
+};
+
+// An index whose count or extent no longer fits its shapefile is not used;
+// a rebuilt one is.
+TEST_F(StaleIndexTest, IndexThatNoLongerFitsIsTreatedAsAbsent) {
+    ShpHandle h = MakeIndexed(3);
+    CSpatialIndex index;
+    ASSERT_EQ(ShpAppendPointXY(h, 1, 1), 3);  // one record more, inside the extent
+    EXPECT_FALSE(index.OpenForLayer(h));
+    EXPECT_FALSE(index.IsOpen());
+    ASSERT_TRUE(index.Rebuild(h));
+    EXPECT_TRUE(index.OpenForLayer(h));
+    index.Close();
+    // The same count, one shape moved outside the index's grid.
+    ShpClose(h);
+    h = ShpOpen(u"\\p.shp", kShpReadWrite);
+    ASSERT_NE(h, nullptr);
+    ShapeInitRecord(h, kShapePoint, 0, 1, nullptr);
+    ShpSetPartPoint(h, 0, 50, 50, 0, kNoDataMeasure, ShpGetShapeBuffer(h));
+    ASSERT_EQ(ShpUpdateShape(h, 0), 0);
+    EXPECT_FALSE(index.OpenForLayer(h));
+    ASSERT_TRUE(index.Rebuild(h));
+    EXPECT_TRUE(index.OpenForLayer(h));
+    ShpClose(h);
+}
+
+// A shapefile created over an old one whose index cannot be removed is not
+// created: every old file stays as it was.
+TEST_F(StaleIndexTest, CreateOverAShapefileWhoseIndexStaysFails) {
+    ShpClose(MakeIndexed(3));
+    const char* const names[] = {"p.shp", "p.shx", "p.dbf", "p.sbn", "p.sbx"};
+    std::vector<std::string> before;
+    for (const char* n : names) before.push_back(Get(n));
+    for (const char16_t* held : {u"\\p.sbn", u"\\p.sbx"}) {
+        fs::test::FailPath(held, fs::kErrorSharingViolation);
+        EXPECT_EQ(ShpCreate(u"\\p.shp", kShapePoint, 0), nullptr);
+        EXPECT_EQ(ShpGetError(nullptr), kShpErrShpCreate);
+        fs::test::Reset();
+        for (size_t i = 0; i < 5; ++i) EXPECT_EQ(Get(names[i]), before[i]) << names[i];
+    }
+    // Without the fault the old index goes with the old shapes.
+    ShpHandle h = ShpCreate(u"\\p.shp", kShapePoint, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(fs::Exists(u"\\p.sbn"));
+    EXPECT_FALSE(fs::Exists(u"\\p.sbx"));
+    EXPECT_EQ(ShpClose(h), 1);
+}
+
+}  // namespace
