@@ -30,6 +30,13 @@ CMapApp::~CMapApp() {
     if (g_app == this) g_app = nullptr;
 }
 
+COptionsSheet* CMapApp::CreatePreferences() {
+    m_options.reset();
+    m_options = std::make_unique<COptionsSheet>();
+    SetPreferences(m_options.get());
+    return m_options.get();
+}
+
 bool CMapApp::LoadConfiguration(WStringView path) {
     m_config.reset();
     WString full(path);

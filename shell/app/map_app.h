@@ -10,6 +10,7 @@
 #include "map/services/script_events.h"
 #include "shell/app/win_app_ext.h"
 #include "shell/config/configuration.h"
+#include "shell/options/options_sheet.h"
 
 class CMapApp : public CWinAppExt {
 public:
@@ -17,6 +18,11 @@ public:
 
     CMapApp();
     ~CMapApp() override;
+
+    // Makes the one preferences object (defaults, then the file) and
+    // installs it for every reader; kept until the application ends.
+    COptionsSheet* CreatePreferences();
+    COptionsSheet* GetOptions() const { return m_options.get(); }
 
     // A path without a folder is taken in the program folder. A missing
     // file is normal; an unreadable one, one that is not XML or one with
@@ -43,6 +49,7 @@ public:
     std::function<void(IScriptHost*)> m_registerSystemObjects;
 
 private:
+    std::unique_ptr<COptionsSheet> m_options;
     std::unique_ptr<CConfigXmlFile> m_config;
     std::unique_ptr<IScriptHost> m_scriptHost;
     CConfigurationReport m_report;

@@ -159,6 +159,18 @@ TEST_F(Configuration, ApplyingRunsScriptsBeforeWhatTheyPrepare) {
     EXPECT_EQ(app_.GetConfiguration(), nullptr);
 }
 
+TEST_F(Configuration, ThePreferencesObjectIsTheOneEveryoneReads) {
+    Put("Docs/ZarnipPrefs.znx", "<Zarnip><PREFERENCES><DISPLAY units=\"2\"/></PREFERENCES></Zarnip>");
+    {
+        CMapApp app;
+        COptionsSheet* options = app.CreatePreferences();
+        EXPECT_EQ(GetPreferences(), options);
+        EXPECT_EQ(&GetPreferences()->Data(), &options->Data());
+        EXPECT_EQ(GetPreferences()->Data().display.units, 2);
+    }
+    EXPECT_EQ(GetPreferences()->Data().display.units, 0);  // the plain defaults again
+}
+
 TEST_F(Configuration, NoStatusBarElementNoStatusBarCall) {
     Put("Program/Zarnip.znx", "<Zarnip><CONFIG><TOOLBARS/></CONFIG></Zarnip>");
     ASSERT_TRUE(app_.LoadConfiguration(u"Zarnip.znx"));
