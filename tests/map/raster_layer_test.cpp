@@ -628,3 +628,37 @@ TEST_F(RasterLayerTest, AFailedBitmapSelectionBeepsAndDrawsNothing) {
     SelectObject(holder, old);
     DeleteDC(holder);
 }
+
+TEST_F(RasterLayerTest, WindowsPastTheImageAndGreyOutputOnPaletteDisplays) {
+    // Zoomed out on a wide picture: the square window reaches past the
+    // bottom, whose rows stay hatched, and the cache is cut to the image.
+    WriteJpeg("wide.jpg", MakePpm(1200, 520, 11), "-quality 80");
+    Put("wide.jgw", World(1, 1, 0, 520));
+    CJpegLayer wide;
+    ASSERT_TRUE(wide.Open(u"\\wide.jpg"));
+    const Picture p = DrawView(wide, CDoubleRect(0, 0, 1200, 520), 600, 260);
+    EXPECT_EQ(wide.m_cacheWindow.top, 0);
+    EXPECT_EQ(wide.m_cacheWindow.bottom, 1199);
+    EXPECT_EQ(wide.m_cacheZoom, 999);
+    EXPECT_EQ(wide.m_cacheExtent, wide.m_extent);
+    int untouched = 0;
+    for (int i = 0; i < 600 * 260; ++i) untouched += p.pixels[i * 3] == 255 && p.pixels[i * 3 + 1] == 0;
+    EXPECT_EQ(untouched, 0);
+
+    // A palette display of 4 bits gets grey output in an 8-bit cache; a
+    // real display never does.
+    for (int bits : {4, 32}) {
+        SCOPED_TRACE(bits);
+        gdi::SetScreenMetrics({bits, 96, 96});
+        CJpegLayer layer;
+        ASSERT_TRUE(layer.Open(u"\\wide.jpg"));
+        DIBSECTION ds{};
+        ASSERT_EQ(GetObject(layer.m_imageBitmap, sizeof ds, &ds), static_cast<int>(sizeof ds));
+        EXPECT_EQ(ds.dsBmih.biBitCount, bits == 4 ? 8 : 24);
+        const Picture view = DrawView(layer, CDoubleRect(100, 100, 300, 300), 200, 200);
+        bool grey = true;
+        for (int i = 0; i < 200 * 200; ++i)
+            grey = grey && view.pixels[i * 3] == view.pixels[i * 3 + 1] && view.pixels[i * 3 + 1] == view.pixels[i * 3 + 2];
+        EXPECT_EQ(grey, bits == 4);
+    }
+}
