@@ -97,3 +97,48 @@ bool SidHuffman::Build(const uint8_t counts[16], const uint8_t* symbols) {
     if (total) std::memcpy(symbols_, symbols, static_cast<size_t>(total));
     return true;
 }
+
+float SidDequantise(int32_t q, float t) {
+    if (t == 0.0f || q == 0) return 0.0f;
+    const float offset = std::bit_cast<float>(0x3EE147AEu);  // 0.44
+    const float v = static_cast<float>(q);
+    return q > 0 ? (v - offset) * t + 0.5f * t : (v + offset) * t - 0.5f * t;
+}
+
+void SidSynthesize1D(float* x, int origin, int length, float* work) {
+    if (length <= 0) return;
+    if (length == 1) {
+        if (origin & 1) x[0] = x[0] / 2.0f;
+        return;
+    }
+    // Extend symmetrically about the first and last samples, then lift over
+    // the extended run; every output inside the run sees only real or
+    // mirrored samples.
+    constexpr int m = kSidSynthesisMargin;
+    const int period = 2 * (length - 1);
+    for (int k = -m; k < length + m; ++k) {
+        int i = k % period;
+        if (i < 0) i += period;
+        if (i >= length) i = period - i;
+        work[k + m] = x[i];
+    }
+    const float delta = std::bit_cast<float>(0x3EE31359u);  // 0.4435070
+    const float gamma = std::bit_cast<float>(0x3F620675u);  // 0.8829110
+    const float beta = std::bit_cast<float>(0x3D59018Eu);   // 0.05298
+    const float alpha = std::bit_cast<float>(0x3FCB0670u);  // 1.586134
+    const int total = length + 2 * m;
+    // Index j of work is place origin - m + j: low-pass where that is even.
+    const int firstLow = ((origin - m) & 1) ? 1 : 0;
+    const int firstHigh = 1 - firstLow;
+    for (int j = firstLow + 2; j < total - 1; j += 2) work[j] -= delta * (work[j - 1] + work[j + 1]);
+    for (int j = firstHigh + 2; j < total - 1; j += 2) work[j] -= gamma * (work[j - 1] + work[j + 1]);
+    for (int j = firstLow + 2; j < total - 1; j += 2) work[j] += beta * (work[j - 1] + work[j + 1]);
+    for (int j = firstHigh + 2; j < total - 1; j += 2) work[j] += alpha * (work[j - 1] + work[j + 1]);
+    for (int k = 0; k < length; ++k) x[k] = work[k + m];
+}
+
+void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b) {
+    *r = y + std::bit_cast<float>(0x3F71F9AEu) * i + std::bit_cast<float>(0x3F21F9AEu) * q;
+    *g = y + std::bit_cast<float>(0xBE9425EDu) * i - std::bit_cast<float>(0x3F1A12F7u) * q;
+    *b = y - std::bit_cast<float>(0x3F8CBDA1u) * i + std::bit_cast<float>(0x3FDB425Fu) * q;
+}

@@ -34,6 +34,23 @@ std::vector<SidTreeNode> SidBuildTree(uint32_t width, uint32_t height, int level
 void SidChildWindow(int parentMin, int parentMax, bool highPass, uint32_t childSize, int* min,
                     int* max);
 
+// ---- samples ----
+
+// A quantised value q with step t, in float arithmetic: 0 for q = 0 (and for
+// every q when t is 0), else moved 0.44 towards zero and centred in its step.
+float SidDequantise(int32_t q, float t);
+
+// Rebuilds in place an interleaved run of `length` samples whose first one
+// sits at `origin` of its sequence (even places low-pass, odd places
+// high-pass), by the inverse 9/7 lifting without its scaling step, with
+// whole-sample symmetric extension at both ends of the run. `work` holds
+// length + 2 x kSidSynthesisMargin floats.
+constexpr int kSidSynthesisMargin = 8;
+void SidSynthesize1D(float* x, int origin, int length, float* work);
+
+// Luminance and chrominance (Y, I, Q) to red, green and blue.
+void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b);
+
 // ---- Huffman code of the coefficient symbols ----
 
 // A canonical code built from the number of codes of each length 1 to 16

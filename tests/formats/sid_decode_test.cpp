@@ -1,7 +1,9 @@
 // The MrSID decoder's subband tree, subband windows and symbol code.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -194,6 +196,102 @@ TEST(SidHuffman, RefusesCodesThatDoNotFit) {
         SidHuffman h;
         EXPECT_EQ(h.Build(counts, symbols), c.ok) << c.what;
     }
+}
+
+// Forward 9/7 lifting (no scaling) with whole-sample symmetric extension,
+// in double: the analysis whose inverse the decoder runs.
+std::vector<float> Analyse(const std::vector<double>& signal, int origin) {
+    const int n = static_cast<int>(signal.size());
+    std::vector<double> x = signal;
+    auto at = [&](int k) {
+        if (n == 1) return 0;
+        const int period = 2 * (n - 1);
+        int i = ((k % period) + period) % period;
+        return i >= n ? period - i : i;
+    };
+    auto step = [&](int parity, double c) {
+        std::vector<double> y = x;
+        for (int k = 0; k < n; ++k)
+            if (((origin + k) & 1) == parity) y[k] = x[k] + c * (x[at(k - 1)] + x[at(k + 1)]);
+        x = y;
+    };
+    step(1, -1.586134342);
+    step(0, -0.052980118);
+    step(1, 0.882911075);
+    step(0, 0.443506852);
+    return std::vector<float>(x.begin(), x.end());
+}
+
+TEST(SidSynthesis, InvertsTheAnalysisForEveryLengthAndOrigin) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> value(-100, 100);
+    for (int length = 2; length <= 40; ++length)
+        for (int origin : {0, 1, 6, 7}) {
+            std::vector<double> signal(length);
+            for (double& v : signal) v = value(rng);
+            std::vector<float> x = Analyse(signal, origin);
+            std::vector<float> work(length + 2 * kSidSynthesisMargin);
+            SidSynthesize1D(x.data(), origin, length, work.data());
+            for (int k = 0; k < length; ++k)
+                ASSERT_NEAR(x[k], signal[k], 2e-3) << "length " << length << " origin " << origin
+                                                   << " at " << k;
+        }
+    float one = 6.0f;
+    float work[1 + 2 * kSidSynthesisMargin];
+    SidSynthesize1D(&one, 4, 1, work);
+    EXPECT_EQ(one, 6.0f);  // a single low-pass sample stays
+    SidSynthesize1D(&one, 3, 1, work);
+    EXPECT_EQ(one, 3.0f);  // a single high-pass sample is halved
+}
+
+// A window's samples, rebuilt from the child windows with their margins,
+// are bit for bit those of the whole sequence.
+TEST(SidSynthesis, WindowWithMarginsEqualsTheWholeSequence) {
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<float> value(-50, 50);
+    for (int length : {9, 10, 31, 64, 101}) {
+        std::vector<float> whole(length);
+        for (float& v : whole) v = value(rng);
+        const std::vector<float> coded = whole;
+        std::vector<float> work(length + 2 * kSidSynthesisMargin);
+        SidSynthesize1D(whole.data(), 0, length, work.data());
+        const uint32_t lows = (length + 1) / 2, highs = length / 2;
+        for (int a = 0; a < length; ++a)
+            for (int b = a; b < length; b += 3) {
+                int l0, l1, h0, h1;
+                SidChildWindow(a, b, false, lows, &l0, &l1);
+                SidChildWindow(a, b, true, highs, &h0, &h1);
+                int first = 2 * l0, last = 2 * l1;
+                if (h0 <= h1) {
+                    first = std::min(first, 2 * h0 + 1);
+                    last = std::max(last, 2 * h1 + 1);
+                }
+                std::vector<float> run(coded.begin() + first, coded.begin() + last + 1);
+                SidSynthesize1D(run.data(), first, static_cast<int>(run.size()), work.data());
+                for (int k = a; k <= b; ++k)
+                    ASSERT_EQ(std::bit_cast<uint32_t>(run[k - first]),
+                              std::bit_cast<uint32_t>(whole[k]))
+                        << "length " << length << " window " << a << ".." << b << " at " << k;
+            }
+    }
+}
+
+TEST(SidSamples, DequantisationAndColour) {
+    const float t = 2.5f;
+    EXPECT_EQ(SidDequantise(0, t), 0.0f);
+    EXPECT_EQ(SidDequantise(7, 0.0f), 0.0f);
+    EXPECT_FLOAT_EQ(SidDequantise(1, t), (1 - 0.44f) * t + 0.5f * t);
+    EXPECT_FLOAT_EQ(SidDequantise(-3, t), (-3 + 0.44f) * t - 0.5f * t);
+    EXPECT_EQ(SidDequantise(65535, 1.0f), -SidDequantise(-65535, 1.0f));
+    float r, g, b;
+    SidYiqToRgb(100, 0, 0, &r, &g, &b);
+    EXPECT_EQ(r, 100.0f);
+    EXPECT_EQ(g, 100.0f);
+    EXPECT_EQ(b, 100.0f);
+    SidYiqToRgb(100, 10, -20, &r, &g, &b);
+    EXPECT_NEAR(r, 100 + 9.452161 - 12.654322, 1e-4);
+    EXPECT_NEAR(g, 100 - 2.893519 + 12.037038, 1e-4);
+    EXPECT_NEAR(b, 100 - 10.99537 - 34.25926, 1e-4);
 }
 
 }  // namespace
