@@ -18,6 +18,7 @@
 
 #include "map/layers/bookmarks.h"
 #include "map/layers/map_doc.h"
+#include "map/layers/internet_layer.h"
 #include "map/layers/shape_layer.h"
 #include "map/services/main_window.h"
 #include "map/view/map_view.h"
@@ -166,6 +167,7 @@ int main(int argc, char** argv) {
     if (mapPath.empty()) mapPath = SampleMap(argv[0]);
     SetMainWindowServices(&g_frame);
     RegisterShapeLayerClass();
+    RegisterInternetLayerClass();
 
     WNDCLASS wc;
     wc.lpfnWndProc = FrameProc;

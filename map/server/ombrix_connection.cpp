@@ -298,12 +298,12 @@ WString COmbrixConnection::BuildImageRequest(const CDoubleRect& envelope, unsign
     return out;
 }
 
-WString COmbrixConnection::BuildFeaturesRequest(int layerId, const CDoubleRect& envelope,
+WString COmbrixConnection::BuildFeaturesRequest(WStringView layerId, const CDoubleRect& envelope,
                                                 const WChar* featureCoordSys, const WChar* filterCoordSys) {
     WString out = kHead;
     out += u"<GET_FEATURES outputmode=\"newxml\" compact=\"true\" envelope=\"false\" geometry=\"false\" "
            u"checkesc=\"true\">\r\n";
-    out += u"<LAYER id=\"" + EscapeAttribute(text::IntToText(layerId), false) + u"\" />\r\n";
+    out += u"<LAYER id=\"" + EscapeAttribute(layerId, false) + u"\" />\r\n";
     out += u"<SPATIALQUERY>\r\n<SPATIALFILTER relation=\"area_intersection\">\r\n";
     out += EnvelopeLine(envelope);
     out += u"</SPATIALFILTER>\r\n";
@@ -322,6 +322,12 @@ bool COmbrixConnection::GetServiceInfo(WStringView service, CMapServerResponse& 
 }
 
 bool COmbrixConnection::GetFeatures(WStringView service, int layerId, const WChar* featureCoordSys,
+                                    const WChar* filterCoordSys, const CDoubleRect& envelope,
+                                    CMapServerResponse& response) {
+    return GetFeatures(service, text::IntToText(layerId), featureCoordSys, filterCoordSys, envelope, response);
+}
+
+bool COmbrixConnection::GetFeatures(WStringView service, WStringView layerId, const WChar* featureCoordSys,
                                     const WChar* filterCoordSys, const CDoubleRect& envelope,
                                     CMapServerResponse& response) {
     return SendAndParse(ServiceParameter(service) + u"&CustomService=Query",

@@ -102,6 +102,8 @@ public:
     bool GetImage(WStringView service, WStringView imagePath, const WChar* featureCoordSys,
                   const WChar* filterCoordSys, CDoubleRect& envelope, unsigned width, int height,
                   COLORREF background);
+    bool GetFeatures(WStringView service, WStringView layerId, const WChar* featureCoordSys,
+                     const WChar* filterCoordSys, const CDoubleRect& envelope, CMapServerResponse& response);
     bool GetFeatures(WStringView service, int layerId, const WChar* featureCoordSys,
                      const WChar* filterCoordSys, const CDoubleRect& envelope, CMapServerResponse& response);
     // Downloads to a temporary file beside the target, renamed over it only
@@ -114,7 +116,7 @@ public:
     static WString BuildImageRequest(const CDoubleRect& envelope, unsigned width, int height,
                                      COLORREF background, const WChar* featureCoordSys,
                                      const WChar* filterCoordSys);
-    static WString BuildFeaturesRequest(int layerId, const CDoubleRect& envelope,
+    static WString BuildFeaturesRequest(WStringView layerId, const CDoubleRect& envelope,
                                         const WChar* featureCoordSys, const WChar* filterCoordSys);
     // "ServiceName=" and the name's UTF-8 bytes, percent-encoded except
     // letters, digits and -._~

@@ -1,0 +1,315 @@
+#include "map/layers/internet_layer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/user_abort.h"
+#include "crs/coord_sys.h"
+#include "crs/wkt.h"
+#include "formats/raster/jpeg_reader.h"
+#include "map/map_messages.h"
+#include "map/server/server_workspaces.h"
+#include "map/services/main_window.h"
+#include "map/services/preferences.h"
+#include "platform/fs/fs.h"
+#include "platform/gdi/gdi.h"
+#include "platform/net/url.h"
+#include "platform/win/window.h"
+#include "platform/win/winconst.h"
+
+namespace {
+
+// A header that declares more than this many times the requested size is
+// refused before decoding.
+constexpr int kMaxOversize = 4;
+
+int32_t SubLayerType(const CXmlNode* info) {
+    const WString type = text::ToLower(info->GetAttribute(u"type"));
+    if (type == u"image") return 4;
+    if (type != u"featureclass") return -1;
+    const CXmlNode* fclass = info->FindChild(u"FCLASS");
+    if (!fclass) return -1;
+    const WString shape = text::ToLower(fclass->GetAttribute(u"type"));
+    if (shape == u"point") return 0;
+    if (shape == u"line") return 1;
+    if (shape == u"polygon") return 2;
+    return -1;
+}
+
+CDoubleRect EnvelopeOf(const CXmlNode* envelope) {
+    if (!envelope) return {};
+    return CDoubleRect(envelope->GetAttributeDouble(u"minx", 0), envelope->GetAttributeDouble(u"miny", 0),
+                       envelope->GetAttributeDouble(u"maxx", 0), envelope->GetAttributeDouble(u"maxy", 0));
+}
+
+void ShowOpenError(const WChar* text, const WString& reason) {
+    WString message = text;
+    if (!reason.empty()) message += u"\n" + reason;
+    ShowMapMessageText(message, MB_OK | MB_ICONERROR, kBeepError);
+}
+
+}  // namespace
+
+// ---- CInternetLayer ----
+
+CInternetLayer::CInternetLayer() {
+    m_kind = kLayerInternet;
+    m_autoRefresh = GetPreferences()->Data().ims.autorefresh;
+}
+
+CInternetLayer::~CInternetLayer() = default;
+
+WString CInternetLayer::CacheFolder(WStringView workspacesPath) { return WString(workspacesPath) + u".cache"; }
+
+WString CInternetLayer::CacheFile(WStringView workspacesPath, WStringView extension) {
+    WString name(workspacesPath);
+    const size_t slash = name.find_last_of(u"\\/");
+    name = slash == WString::npos ? name : name.substr(slash + 1);
+    const size_t dot = name.rfind(u'.');
+    if (dot != WString::npos) name.resize(dot);
+    return CacheFolder(workspacesPath) + u"\\" + name + u"." + WString(extension);
+}
+
+bool CInternetLayer::EnsureCacheFolder() const {
+    const WString folder = CacheFolder(GetPath());
+    const uint32_t attributes = fs::GetFileAttributes(folder);
+    if (attributes != fs::kInvalidAttributes) return (attributes & fs::kAttrDirectory) != 0;
+    return fs::CreateDirectory(folder);
+}
+
+const CCoordSys* CInternetLayer::RequestCoordSys() const {
+    return m_reprojectable ? GetMapCoordSys() : nullptr;
+}
+
+CCoordSys* CInternetLayer::GetCoordSys() {
+    if (GetPath().empty()) return nullptr;
+    const WString prj = CacheFile(GetPath(), u"prj");
+    if (!DatasetFileExists(prj)) return nullptr;
+    CWktCoordSys wkt;
+    if (!wkt.ReadPrjFile(prj)) return nullptr;
+    return wkt.CreateProjection().release();
+}
+
+bool CInternetLayer::OpenDataset(const WString& path) {
+    CServerWorkspaces workspaces;
+    if (!workspaces.Load(path)) return false;
+    WString name, url, service;
+    if (!workspaces.FindImageServerWorkspace(name, url, service)) return false;
+    // A URL naming only the server talks to the default servlet.
+    const std::optional<net::Url> parsed = net::ParseUrl(text::ToUtf8(CServerWorkspaces::ExtendUrl(url)));
+    if (!parsed) return false;
+    m_service = service;
+    const WString object = text::FromUtf8(parsed->object);
+    m_connection.SetServer(text::FromUtf8(parsed->host), object.c_str(), static_cast<uint16_t>(parsed->port));
+    m_connection.SetScheme(text::FromUtf8(parsed->scheme));
+
+    // The side files are named after the workspaces file; m_path may not be
+    // set yet when the factory opens the dataset.
+    const WString base = path;
+    const WString folder = CacheFolder(base);
+    if (fs::GetFileAttributes(folder) == fs::kInvalidAttributes) fs::CreateDirectory(folder);
+    m_connection.SetLogging(GetPreferences()->Data().ims.log);
+    const WString logPath = CacheFile(base, u"log");
+    m_connection.SetLogPath(logPath);
+    fs::DeleteFile(logPath);
+
+    CMapServerResponse response;
+    const WString oxl = CacheFile(base, u"oxl");
+    if (!m_connection.GetServiceInfo(m_service, response, oxl.c_str())) {
+        ShowOpenError(u"Error GET_SERVICE_INFO", m_connection.GetErrorText());
+        return false;
+    }
+    CXmlNode* root = response.GetRoot();
+    if (CXmlNode* error = root->FindChild(u"ERROR", true)) {
+        ShowMapMessageText(error->GetText(), MB_OK | MB_ICONERROR, kBeepError);
+        return false;
+    }
+    CXmlNode* properties = root->FindChild(u"PROPERTIES", true);
+    if (!properties) {
+        ShowOpenError(u"Error no PROPERTIES tag", {});
+        return false;
+    }
+    CXmlNode* envelope = properties->FindChild(u"ENVELOPE");
+    if (!envelope) {
+        ShowOpenError(u"Error no ENVELOPE tag", {});
+        return false;
+    }
+    m_extent = EnvelopeOf(envelope);
+
+    const WString prj = CacheFile(base, u"prj");
+    fs::DeleteFile(prj);
+    if (CXmlNode* coordSys = properties->FindChild(u"FEATURECOORDSYS")) {
+        const WString wktText = coordSys->GetAttribute(u"string");
+        CWktCoordSys wkt;
+        if (!wktText.empty() && wkt.ParseWkt(wktText)) {
+            if (std::unique_ptr<CCoordSys> cs = wkt.CreateProjection()) WritePrjFile(prj, *cs);
+        }
+    }
+    m_reprojectable = true;
+
+    CXmlNode* serviceInfo = root->FindChild(u"SERVICEINFO", true);
+    if (!serviceInfo) {
+        ShowOpenError(u"Error no SERVICEINFO tag", {});
+        return false;
+    }
+    m_hasAttributes = false;
+    m_subLayers.clear();
+    for (int i = 0; i < serviceInfo->GetChildCount(); ++i) {
+        const CXmlNode* info = serviceInfo->GetChild(i);
+        if (info->GetName() != u"LAYERINFO") continue;
+        InternetSubLayer sub;
+        sub.id = info->GetAttribute(u"id");
+        sub.name = info->GetAttribute(u"name");
+        sub.visible = info->GetAttributeBool(u"visible", true);
+        sub.minScale = info->GetAttributeDouble(u"minscale", 0);
+        sub.maxScale = info->GetAttributeDouble(u"maxscale", 0);
+        sub.envelope = EnvelopeOf(info->FindChild(u"ENVELOPE", true));
+        sub.type = SubLayerType(info);
+        if (text::ToLower(info->GetAttribute(u"type")) == u"featureclass") {
+            m_hasAttributes = true;
+            m_identifiable = true;
+        }
+        m_subLayers.push_back(sub);
+    }
+    return true;
+}
+
+void CInternetLayer::CloseDataset() { m_subLayers.clear(); }
+
+bool CInternetLayer::QueryFeatures(int subLayer, const CDoubleRect& envelope, CMapServerResponse& response) {
+    if (subLayer < 0 || subLayer >= static_cast<int>(m_subLayers.size())) return false;
+    const InternetSubLayer& sub = m_subLayers[static_cast<size_t>(subLayer)];
+    if (!sub.identify || sub.type == 4) return false;
+    // Identify envelopes are in map units: say so when the layer reprojects.
+    WString wkt;
+    if (const CCoordSys* map = RequestCoordSys()) wkt = FormatWkt(*map, false);
+    return m_connection.GetFeatures(m_service, sub.id, wkt.c_str(), wkt.c_str(), envelope, response);
+}
+
+// ---- CInternetImageLayer ----
+
+CInternetImageLayer::CInternetImageLayer() {
+    m_category = 1;
+    m_displayClass = 4;
+}
+
+CInternetImageLayer::~CInternetImageLayer() { DeleteImage(); }
+
+void CInternetImageLayer::DeleteImage() {
+    if (m_imageBitmap) DeleteObject(m_imageBitmap);
+    m_imageBitmap = nullptr;
+}
+
+bool CInternetImageLayer::LoadImage(const WString& path, unsigned width, int height) {
+    {
+        fs::File file;
+        char bytes[3] = {};
+        size_t got = 0;
+        if (!file.Open(path, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting) || !file.Read(bytes, 3, &got) ||
+            got != 3 || std::memcmp(bytes, "\xFF\xD8\xFF", 3) != 0) {
+            m_refreshError = u"The server sent an image that is not JPEG";
+            return false;
+        }
+    }
+    CJpegReader reader;
+    if (!reader.Open(path)) {
+        m_refreshError = u"The image cannot be read";
+        return false;
+    }
+    if (reader.GetWidth() > kMaxOversize * static_cast<int64_t>(width) ||
+        reader.GetHeight() > kMaxOversize * static_cast<int64_t>(height)) {
+        m_refreshError = u"The server sent an image far larger than asked for";
+        return false;
+    }
+    HBITMAP bitmap = reader.ReadBitmap();
+    if (!bitmap) {
+        m_refreshError = u"The image cannot be decoded";
+        return false;
+    }
+    DeleteImage();
+    m_imageBitmap = bitmap;
+    m_imageWidth = reader.GetWidth();
+    m_imageHeight = reader.GetHeight();
+    return true;
+}
+
+bool CInternetImageLayer::RefreshImage() {
+    if (!m_visible) return false;
+    if (std::memcmp(&m_drawExtent, &m_cacheExtent, sizeof m_drawExtent) == 0) return false;
+    if (!m_autoRefresh && !m_refresh) return false;
+    m_refresh = m_autoRefresh;
+    m_refreshError.clear();
+    // Only a tap during this exchange cancels it.
+    ResetAbort();
+
+    const WString imagePath = CacheFile(GetPath(), u"jpg");
+    m_cacheExtent = m_drawExtent;
+    const unsigned width = static_cast<unsigned>(std::max(m_deviceWidth, 0));
+    const int height = m_deviceHeight;
+    CDoubleRect envelope = m_cacheExtent;
+    bool ok = EnsureCacheFolder();
+    if (!ok) m_refreshError = u"The cache folder " + CacheFolder(GetPath()) + u" cannot be written";
+    if (ok) {
+        ok = m_connection.GetMapImage(m_service, imagePath, RequestCoordSys(), nullptr, envelope, width, height,
+                                      GetPreferences()->Data().display.backgroundcolor);
+        if (!ok) m_refreshError = m_connection.GetErrorText();
+    }
+    if (ok) {
+        m_cacheExtent = envelope;
+        ok = LoadImage(imagePath, width, height);
+    }
+    if (!ok) {
+        if (IMainWindow* main = GetMainWindowServices()) main->SetStatusText(m_refreshError.c_str());
+        return false;
+    }
+    m_leftX = envelope.xmin;
+    m_topY = envelope.ymax;
+    m_pixelWidth = (envelope.xmax - envelope.xmin) / m_imageWidth;
+    m_pixelHeight = (envelope.ymax - envelope.ymin) / m_imageHeight;
+    return true;
+}
+
+bool CInternetImageLayer::Draw(HDC target, HDC second, double mapScale) {
+    (void)second;
+    (void)mapScale;
+    if (!m_imageBitmap) {
+        const WString message = text::Format(u"Ombrix Layer %s : NO IMAGE AVAILABLE!", m_name.c_str());
+        TextOut(target, 10, 10, message.c_str(), static_cast<int>(message.size()));
+        return false;
+    }
+    CDoubleRect part;
+    if (!CDoubleRect::Intersect(&part, m_cacheExtent, m_drawExtent)) return false;
+    // After a failed refresh the envelope and the bitmap disagree: draw only
+    // what the bitmap covers.
+    const CDoubleRect bitmapExtent(m_leftX, m_topY - m_pixelHeight * m_imageHeight,
+                                   m_leftX + m_pixelWidth * m_imageWidth, m_topY);
+    if (!CDoubleRect::Intersect(&part, part, bitmapExtent)) return false;
+    auto pixelX = [&](double x) {
+        return std::clamp(static_cast<int>((x - m_leftX) / m_pixelWidth), 0, m_imageWidth);
+    };
+    auto pixelY = [&](double y) {
+        return std::clamp(static_cast<int>((m_topY - y) / m_pixelHeight), 0, m_imageHeight);
+    };
+    const int sx0 = pixelX(part.xmin), sx1 = pixelX(part.xmax);
+    const int sy0 = pixelY(part.ymax), sy1 = pixelY(part.ymin);
+    if (sx1 <= sx0 || sy1 <= sy0) return false;
+    const POINT d0 = MapToDevice(part.xmin, part.ymax);
+    const POINT d1 = MapToDevice(part.xmax, part.ymin);
+    HDC mem = CreateCompatibleDC(target);
+    if (!mem) return false;
+    HGDIOBJ old = SelectObject(mem, reinterpret_cast<HGDIOBJ>(m_imageBitmap));
+    if (!old) {
+        MessageBeep(MB_ICONHAND);
+        DeleteDC(mem);
+        return false;
+    }
+    StretchBlt(target, d0.x, d0.y, d1.x - d0.x, d1.y - d0.y, mem, sx0, sy0, sx1 - sx0, sy1 - sy0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    return true;
+}
+
+void RegisterInternetLayerClass() {
+    SetLayerClass(kLayerInternet, [](const LayerExtensionInfo*) -> CLayer* { return new CInternetImageLayer(); });
+}

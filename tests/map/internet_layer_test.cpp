@@ -1,0 +1,270 @@
+// Internet layers over loopback HTTP: opening from a workspaces file, the
+// cache folder, the image fetched for the view and drawn in place, and the
+// refresh rules.
+#include <cstdlib>
+
+#include "crs/coord_sys.h"
+#include "map/layers/internet_layer.h"
+#include "platform/fs/fs.h"
+#include "platform/gdi/gdi.h"
+#include "tests/map/map_doubles.h"
+#include "tests/support/http_test_server.h"
+
+namespace {
+
+using zntest::HttpReply;
+using zntest::HttpTestServer;
+
+const char kServlet[] = "/servlet/com.qova.qovamap.Qovamap";
+
+HttpReply Xml(const std::string& body) {
+    HttpReply r;
+    r.contentType = "text/xml; charset=UTF-8";
+    r.body = body;
+    return r;
+}
+
+std::string QuotedWkt() {
+    std::string wkt = text::ToUtf8(kUtm33Wkt), out;
+    for (char c : wkt) out += c == '"' ? std::string("&quot;") : std::string(1, c);
+    return out;
+}
+
+std::string ServiceInfo() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><OMBRXL version=\"1.1\"><RESPONSE><SERVICEINFO>"
+           "<PROPERTIES><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" maxy=\"640\" />"
+           "<FEATURECOORDSYS string=\"" +
+           QuotedWkt() +
+           "\" /></PROPERTIES>"
+           "<LAYERINFO id=\"0\" name=\"Photo\" type=\"image\" visible=\"false\">"
+           "<ENVELOPE minx=\"1\" miny=\"2\" maxx=\"3\" maxy=\"4\" /></LAYERINFO>"
+           "<LAYERINFO id=\"1\" name=\"Wells\" type=\"featureclass\" minscale=\"100\" maxscale=\"5000\">"
+           "<FCLASS type=\"point\"><ENVELOPE minx=\"5\" miny=\"6\" maxx=\"7\" maxy=\"8\" /></FCLASS></LAYERINFO>"
+           "<LAYERINFO id=\"2\" name=\"Roads\" type=\"FeatureClass\"><FCLASS type=\"LINE\" /></LAYERINFO>"
+           "<LAYERINFO id=\"3\" name=\"Parcels\" type=\"featureclass\"><FCLASS type=\"polygon\" /></LAYERINFO>"
+           "<LAYERINFO id=\"4\" name=\"Odd\" type=\"featureclass\" />"
+           "</SERVICEINFO></RESPONSE></OMBRXL>";
+}
+
+class InternetLayer : public MapTest {
+protected:
+    void SetUp() override {
+        MapTest::SetUp();
+        Put("Data/roads.mvd",
+            "<?xml version=\"1.0\"?><OMBRXL version=\"1.0.1\"><CONFIG><MAP><WORKSPACES><IMAGESERVERWORKSPACE "
+            "name=\"Roads\" url=\"" +
+                server_.Url("") + "\" service=\"Roads\" /></WORKSPACES></MAP></CONFIG></OMBRXL>");
+        // The user's own files beside the workspaces file.
+        for (const char* ext : {"prj", "jpg", "jgw", "log", "oxl"}) Put(std::string("Data/roads.") + ext, "mine");
+        server_.SetReplyFor(kServlet, Xml(ServiceInfo()));
+    }
+    void ExpectUserFilesKept() {
+        for (const char* ext : {"prj", "jpg", "jgw", "log", "oxl"})
+            EXPECT_EQ(Get(std::string("Data/roads.") + ext), "mine") << ext;
+    }
+    // A 240 x 320 JPEG of four bands 80 rows high.
+    std::string BandedJpeg() {
+        std::string ppm = "P6\n240 320\n255\n";
+        const unsigned char colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
+        for (int y = 0; y < 320; ++y)
+            for (int x = 0; x < 240; ++x) ppm.append(reinterpret_cast<const char*>(colours[y / 80]), 3);
+        Put("bands.ppm", ppm);
+        EXPECT_EQ(std::system(("cjpeg -quality 100 -sample 1x1 -outfile '" + Host("bands.jpg") + "' '" + Host("bands.ppm") + "'")
+                                  .c_str()),
+                  0);
+        return Get("bands.jpg");
+    }
+    void ServeImage(const std::string& jpeg) {
+        server_.SetReplyFor(kServlet, Xml("<OMBRXL><RESPONSE><IMAGE><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" "
+                                          "maxy=\"640\" /><OUTPUT url=\"" +
+                                          server_.Url("/out/1.jpg") + "\" /></IMAGE></RESPONSE></OMBRXL>"));
+        HttpReply image;
+        image.contentType = "image/jpeg";
+        image.body = jpeg;
+        server_.SetReplyFor("/out/", image);
+    }
+
+    HttpTestServer server_;
+};
+
+TEST_F(InternetLayer, OpensFromTheWorkspacesFile) {
+    CInternetImageLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    EXPECT_EQ(server_.Requests().at(0).target, std::string(kServlet) + "?ServiceName=Roads");
+    EXPECT_EQ(layer.GetConnection().GetPort(), server_.Port());
+    CDoubleRect extent;
+    layer.GetExtent(extent);
+    EXPECT_EQ(extent.xmax, 240);
+    EXPECT_EQ(extent.ymax, 640);
+    EXPECT_TRUE(layer.m_hasAttributes);
+    EXPECT_TRUE(layer.m_identifiable);
+    const auto& subs = layer.SubLayers();
+    ASSERT_EQ(subs.size(), 5u);
+    const int types[] = {4, 0, 1, 2, -1};
+    for (size_t i = 0; i < subs.size(); ++i) EXPECT_EQ(subs[i].type, types[i]) << i;
+    EXPECT_FALSE(subs[0].visible);
+    EXPECT_EQ(subs[0].envelope.ymax, 4);
+    EXPECT_EQ(subs[1].envelope.xmin, 5);
+    EXPECT_EQ(subs[1].minScale, 100);
+    EXPECT_EQ(subs[1].maxScale, 5000);
+    EXPECT_EQ(subs[2].name, u"Roads");
+    // Side files in the cache folder, none beside the workspaces file.
+    EXPECT_EQ(Get("Data/roads.mvd.cache/roads.oxl"), ServiceInfo());
+    EXPECT_NE(Get("Data/roads.mvd.cache/roads.prj").find("WGS_1984_UTM_Zone_33N"), std::string::npos);
+    std::unique_ptr<CCoordSys> cs(layer.GetCoordSys());
+    EXPECT_NE(cs, nullptr);
+    ExpectUserFilesKept();
+
+    // Without FEATURECOORDSYS the cached projection goes.
+    std::string plain = ServiceInfo();
+    plain.erase(plain.find("<FEATURECOORDSYS"), plain.find("</PROPERTIES>") - plain.find("<FEATURECOORDSYS"));
+    server_.SetReplyFor(kServlet, Xml(plain));
+    CInternetImageLayer again;
+    ASSERT_TRUE(again.Open(u"\\Data\\roads.mvd"));
+    EXPECT_FALSE(HostExists("Data/roads.mvd.cache/roads.prj"));
+
+    // A URL with no port talks to port 80.
+    Put("Data/p80.mvd", "<OMBRXL><WORKSPACES><IMAGESERVERWORKSPACE url=\"http://127.0.0.1\" service=\"x\"/>"
+                        "</WORKSPACES></OMBRXL>");
+    CInternetImageLayer eighty;
+    eighty.GetConnection().GetSession().Settings().connectTimeoutMs = 500;
+    eighty.GetConnection().GetSession().Settings().totalTimeoutMs = 1000;
+    EXPECT_FALSE(eighty.Open(u"\\Data\\p80.mvd"));
+    EXPECT_EQ(eighty.GetConnection().GetPort(), 80);
+    EXPECT_EQ(eighty.GetConnection().GetServlet(), u"/servlet/com.qova.qovamap.Qovamap");
+}
+
+TEST_F(InternetLayer, OpeningMessagesCarryTheReason) {
+    HttpReply failing = Xml("no");
+    failing.status = 500;
+    failing.reason = "Internal Server Error";
+    const struct {
+        const char* name;
+        HttpReply reply;
+        const WChar* message;
+    } rows[] = {
+        {"server error", failing, u"Error GET_SERVICE_INFO\nHTTP 500 Internal Server Error"},
+        {"ERROR", Xml("<OMBRXL><RESPONSE><ERROR>Service not found</ERROR></RESPONSE></OMBRXL>"),
+         u"Error GET_SERVICE_INFO\nService not found"},
+        {"malformed", Xml("<OMBRXL><RESPONSE>"), u"Error GET_SERVICE_INFO\nParser Error, may be malformed response"},
+        {"no PROPERTIES", Xml("<OMBRXL><RESPONSE><SERVICEINFO/></RESPONSE></OMBRXL>"), u"Error no PROPERTIES tag"},
+        {"no ENVELOPE", Xml("<OMBRXL><RESPONSE><PROPERTIES/></RESPONSE></OMBRXL>"), u"Error no ENVELOPE tag"},
+        {"no SERVICEINFO", Xml("<OMBRXL><RESPONSE><PROPERTIES><ENVELOPE/></PROPERTIES></RESPONSE></OMBRXL>"),
+         u"Error no SERVICEINFO tag"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        server_.SetReplyFor(kServlet, row.reply);
+        const size_t before = MessageTexts().size();
+        CInternetImageLayer layer;
+        EXPECT_FALSE(layer.Open(u"\\Data\\roads.mvd"));
+        ASSERT_EQ(MessageTexts().size(), before + 1);
+        EXPECT_EQ(text::ToUtf8(MessageTexts().back()), text::ToUtf8(row.message));
+    }
+    ExpectUserFilesKept();
+}
+
+TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
+    CInternetImageLayer layer;
+    layer.SetName(u"roads");
+    ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    const std::string jpeg = BandedJpeg();
+    ServeImage(jpeg);
+
+    HBITMAP surface = gdi::CreateSurface(240, 320);
+    HDC dc = gdi::CreateSurfaceDC(surface);
+    server_.ClearRequests();
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    ASSERT_NE(layer.m_imageBitmap, nullptr) << text::ToUtf8(layer.GetRefreshError());
+    EXPECT_EQ(server_.Requests().size(), 2u);  // the image request and the download
+    EXPECT_EQ(Get("Data/roads.mvd.cache/roads.jgw"), "1\r\n0\r\n0\r\n-2\r\n0\r\n640\r\n");
+    EXPECT_EQ(Get("Data/roads.mvd.cache/roads.jpg"), jpeg);
+    EXPECT_EQ(layer.m_cacheExtent.ymax, 640);  // the server's envelope
+    EXPECT_TRUE(layer.Draw(dc, nullptr, 0));
+    int w, h, stride;
+    auto pixel = [&](int x, int y) {
+        const uint32_t* px = gdi::SurfacePixels(surface, &w, &h, &stride);
+        return reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(px) + y * stride)[x] & 0xFFFFFF;
+    };
+    auto near = [](uint32_t c, uint32_t want) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(static_cast<int>((c >> shift) & 255) - static_cast<int>((want >> shift) & 255)) > 8)
+                return false;
+        return true;
+    };
+    // Third band (blue) on rows 0-159, fourth (yellow) on 160-319.
+    for (int y : {0, 159}) EXPECT_TRUE(near(pixel(120, y), 0x0000FF)) << y << " " << std::hex << pixel(120, y);
+    for (int y : {160, 319}) EXPECT_TRUE(near(pixel(120, y), 0xFFFF00)) << y << " " << std::hex << pixel(120, y);
+
+    // Returning to exactly the image envelope asks nothing.
+    server_.ClearRequests();
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 640), 240, 320));
+    EXPECT_TRUE(server_.Requests().empty());
+
+    // A failed refresh at a shifted extent keeps the old image, drawn clipped.
+    HBITMAP old = layer.m_imageBitmap;
+    HttpReply missing;
+    missing.status = 404;
+    missing.reason = "Not Found";
+    server_.SetReplyFor("/out/", missing);
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(-100, 500, 140, 820), 240, 320));
+    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_NE(text::ToUtf8(layer.GetRefreshError()).find("404"), std::string::npos);
+    layer.DrawTo(dc, nullptr, 0);
+    EXPECT_TRUE(near(pixel(120, 300), 0xFF0000)) << std::hex << pixel(120, 300);  // first band, clipped
+    ExpectUserFilesKept();
+
+    // A PNG or a huge declared size is refused; the old image stays.
+    ServeImage("\x89PNG\r\n\x1a\n rest");
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1, 1, 241, 321), 240, 320));
+    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetRefreshError(), u"The server sent an image that is not JPEG");
+    std::string huge = jpeg;
+    const size_t sof = huge.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    huge[sof + 5] = static_cast<char>(0xEA);  // height 60000
+    huge[sof + 6] = static_cast<char>(0x60);
+    huge[sof + 7] = static_cast<char>(0xEA);  // width 60000
+    huge[sof + 8] = static_cast<char>(0x60);
+    ServeImage(huge);
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(2, 2, 242, 322), 240, 320));
+    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_NE(layer.GetRefreshError().find(u"larger"), WString::npos);
+
+    DeleteDC(dc);
+    DeleteObject(surface);
+}
+
+TEST_F(InternetLayer, NoImageText) {
+    CInternetImageLayer layer;
+    layer.SetName(u"roads");
+    ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    HttpReply missing;
+    missing.status = 404;
+    missing.reason = "Not Found";
+    server_.SetReplyFor(kServlet, missing);
+    HBITMAP surface = gdi::CreateSurface(240, 320);
+    HDC dc = gdi::CreateSurfaceDC(surface);
+    RECT all = {0, 0, 240, 320};
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(dc, &all, white);
+    DeleteObject(white);
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    EXPECT_FALSE(layer.Draw(dc, nullptr, 0));
+    // The text starts at (10, 10): ink right of and below it, none above.
+    int w, h, stride;
+    const uint32_t* px = gdi::SurfacePixels(surface, &w, &h, &stride);
+    auto at = [&](int x, int y) {
+        return reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(px) + y * stride)[x] & 0xFFFFFF;
+    };
+    int inkAbove = 0, ink = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 240; ++x)
+            if (at(x, y) != 0xFFFFFF) (y < 10 || x < 10 ? inkAbove : ink)++;
+    EXPECT_EQ(inkAbove, 0);
+    EXPECT_GT(ink, 0);
+    DeleteDC(dc);
+    DeleteObject(surface);
+}
+
+}  // namespace
