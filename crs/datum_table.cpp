@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "crs/code_tables.h"
@@ -339,8 +340,30 @@ void TransformDatum(const DatumTransformation& row, double lon, double lat, doub
             SevenParameterTransform(row, lon, lat, height, outLon, outLat, outHeight, toRowDatum,
                                     true);
             return;
-        default:  // no shift (0, unknown names, grid methods)
+        case 0:  // no transformation: the datum is WGS 1984's own
             Store(lon, lat, height, outLon, outLat, outHeight);
+            return;
+        default: {
+            // Grid methods and names we do not know: a position left as it
+            // was could be off by hundreds of metres, so there is none.
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            Store(nan, nan, nan, outLon, outLat, outHeight);
+        }
+    }
+}
+
+bool IsDatumShiftSupported(const DatumTransformation& row) {
+    switch (row.method) {
+        case 0:
+        case 9603:
+        case 9604:
+        case 9605:
+        case 9606:
+        case 9607:
+        case 109607:
+            return true;
+        default:
+            return false;
     }
 }
 

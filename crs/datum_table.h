@@ -81,8 +81,13 @@ int32_t CountDatumsByName(WStringView datumName);
 bool SaveDefaultDatums(DatumTransformation& row);
 
 // One position (degrees, metres) by the row's method. toRowDatum false: from
-// the row's datum to WGS 1984; true: from WGS 1984 to the row's datum. Methods
-// not carried out leave the position unchanged. outHeight may be null.
+// the row's datum to WGS 1984; true: from WGS 1984 to the row's datum. Method
+// 0 leaves the position unchanged; a method not carried out (grid methods,
+// unknown names) gives NaN: it cannot be converted. outHeight may be null.
+// False when TransformDatum cannot carry out the row's method (the position
+// shown would be "cannot convert"), so the caller can say the shift is not
+// supported.
+bool IsDatumShiftSupported(const DatumTransformation& row);
 void TransformDatum(const DatumTransformation& row, double lon, double lat, double height,
                     double* outLon, double* outLat, double* outHeight, bool toRowDatum);
 void GeocentricTranslation(const DatumTransformation& row, double lon, double lat, double height,

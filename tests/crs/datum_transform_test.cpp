@@ -87,18 +87,34 @@ TEST(DatumTransform, PositionVectorAndCoordinateFrameWithNegatedRotationsAgree) 
     EXPECT_DOUBLE_EQ(lon1, lon2);
 }
 
-TEST(DatumTransform, MethodsNotCarriedOutShiftNothing) {
+// Only "no transformation" leaves a position as it was; a method we do not
+// carry out (grid files, unknown names) cannot convert at all, whichever way.
+TEST(DatumTransform, MethodsNotCarriedOutCannotConvert) {
     for (int32_t method : {0, -1, 9601, 9613, 109613, 9615}) {
+        SCOPED_TRACE(method);
         DatumTransformation r = kClarke1866Gt;
         r.method = method;
-        double lon, lat, h;
-        TransformDatum(r, -100.0, 40.0, 12.5, &lon, &lat, &h, false);
-        EXPECT_EQ(lon, -100.0);
-        EXPECT_EQ(lat, 40.0);
-        EXPECT_EQ(h, 12.5);
-        TransformDatum(r, -100.0, 40.0, 12.5, &lon, &lat, nullptr, true);  // null height
-        EXPECT_EQ(lat, 40.0);
+        EXPECT_EQ(IsDatumShiftSupported(r), method == 0);
+        for (bool toRow : {false, true}) {
+            double lon = 0, lat = 0, h = 0;
+            TransformDatum(r, -100.0, 40.0, 12.5, &lon, &lat, &h, toRow);
+            if (method == 0) {
+                EXPECT_EQ(lon, -100.0);
+                EXPECT_EQ(lat, 40.0);
+                EXPECT_EQ(h, 12.5);
+            } else {
+                EXPECT_TRUE(std::isnan(lon) && std::isnan(lat) && std::isnan(h));
+            }
+            TransformDatum(r, -100.0, 40.0, 12.5, &lon, &lat, nullptr, toRow);  // null height
+            EXPECT_EQ(std::isnan(lat), method != 0);
+            double outLon = 0, outLat = 0;
+            TransformBetweenDatums(toRow ? nullptr : &r, -100.0, 40.0, 0, toRow ? &r : nullptr,
+                                   &outLon, &outLat, nullptr, false);
+            EXPECT_EQ(std::isnan(outLon) && std::isnan(outLat), method != 0);
+        }
     }
+    DatumTransformation gt = kClarke1866Gt;
+    EXPECT_TRUE(IsDatumShiftSupported(gt));
 }
 
 TEST(DatumTransform, BetweenDatums) {
