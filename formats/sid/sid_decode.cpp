@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "formats/sid/sid_file.h"
+
 float SidLowWeight() { return std::bit_cast<float>(0x3F932639u); }   // 1.149604
 float SidHighWeight() { return std::bit_cast<float>(0x3F5EAF75u); }  // 0.8698648
 
@@ -141,4 +143,96 @@ void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b) {
     *r = y + std::bit_cast<float>(0x3F71F9AEu) * i + std::bit_cast<float>(0x3F21F9AEu) * q;
     *g = y + std::bit_cast<float>(0xBE9425EDu) * i - std::bit_cast<float>(0x3F1A12F7u) * q;
     *b = y - std::bit_cast<float>(0x3F8CBDA1u) * i + std::bit_cast<float>(0x3FDB425Fu) * q;
+}
+
+namespace {
+
+// Bits of tile data, most significant first, with the 0xFF stuffing undone.
+class BitReader {
+public:
+    explicit BitReader(SidFile* file) : file_(file) {}
+    // 0 or 1, or -1 at the end of the tile or the file.
+    int Bit() {
+        if (bits_ == 0) {
+            if (ended_) return -1;
+            int b = SidReadByte(file_);
+            if (b < 0) return End();
+            if (b == 0xFF) {
+                const int next = SidReadByte(file_);
+                if (next != 0) return End();
+            }
+            byte_ = b;
+            bits_ = 8;
+        }
+        --bits_;
+        return (byte_ >> bits_) & 1;
+    }
+    // n bits (n <= 16), or -1.
+    int32_t Bits(int n) {
+        int32_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            const int b = Bit();
+            if (b < 0) return -1;
+            v = v << 1 | b;
+        }
+        return v;
+    }
+
+private:
+    int End() {
+        ended_ = true;
+        return -1;
+    }
+    SidFile* file_;
+    int byte_ = 0;
+    int bits_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+int SidDecodeTileCoefficients(SidFile* file, const SidHuffman& code, int width, int height, int c0,
+                              int c1, int r0, int r1, int32_t* out, int outStride) {
+    if (width < 1 || height < 1) return kSidFailed;
+    if (SidReadByte(file) != 0xFF || SidReadByte(file) != 0xA3) return kSidFailed;
+    // A tile that ends at once: nothing coded.
+    const uint64_t start = SidTell(file);
+    const int first = SidReadByte(file);
+    const int second = SidReadByte(file);
+    if (first == 0xFF && second > 0) {
+        SidSeek(file, static_cast<int64_t>(start), 0);
+        return kSidOk;
+    }
+    if (SidSeek(file, static_cast<int64_t>(start), 0)) return kSidFailed;
+    const int64_t total = int64_t{width} * height;
+    BitReader bits(file);
+    int64_t at = 0;
+    auto store = [&](int32_t v) {
+        const int64_t row = at / width, column = at % width;
+        if (row >= r0 && row <= r1 && column >= c0 && column <= c1)
+            out[(row - r0) * outStride + (column - c0)] = v;
+        ++at;
+    };
+    while (at < total) {
+        const int symbol = code.Decode([&] { return bits.Bit(); });
+        if (symbol < 0) return kSidFailed;
+        int64_t zeros = 0;
+        if (symbol <= 100) {
+            zeros = symbol;
+        } else if (symbol == 105 || symbol == 106) {
+            zeros = bits.Bits(symbol == 105 ? 8 : 16);
+            if (zeros < 0) return kSidFailed;
+        } else if (symbol >= 101 && symbol <= 104) {
+            const int32_t v = bits.Bits(symbol <= 102 ? 8 : 16);
+            if (v < 0) return kSidFailed;
+            store(symbol & 1 ? v : -v);
+            continue;
+        } else {
+            store(symbol - 180);
+            continue;
+        }
+        if (zeros > total - at) return kSidFailed;
+        for (int64_t k = 0; k < zeros; ++k) store(0);
+    }
+    return kSidOk;
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+struct SidFile;
+
 // ---- subband tree ----
 
 // One node of the tree. The root is the full image; child i of a node is
@@ -85,3 +87,16 @@ private:
     int count_[17] = {};
     uint8_t symbols_[256] = {};
 };
+
+// ---- tile coefficients ----
+
+// Decodes the coefficients of one tile of width x height, in raster order,
+// from the file position (marker 0xFF 0xA3 first; 0xFF 0x00 in the data is a
+// 0xFF byte, any other byte after 0xFF ends the tile). Those inside columns
+// [c0, c1] and rows [r0, r1] of the tile go to out[(row - r0) x outStride +
+// column - c0]; the rest are dropped. A tile that ends at once has no
+// coefficients and leaves `out` alone. Fails on a wrong marker, a symbol the
+// code does not know, a run or value past the tile's coefficient count, or
+// a tile that ends early.
+int SidDecodeTileCoefficients(SidFile* file, const SidHuffman& code, int width, int height, int c0,
+                              int c1, int r0, int r1, int32_t* out, int outStride);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "formats/sid/sid_decode.h"
+#include "formats/sid/sid_file.h"
+#include "tests/platform/fs_test_root.h"
 
 namespace {
 
@@ -292,6 +294,175 @@ TEST(SidSamples, DequantisationAndColour) {
     EXPECT_NEAR(r, 100 + 9.452161 - 12.654322, 1e-4);
     EXPECT_NEAR(g, 100 - 2.893519 + 12.037038, 1e-4);
     EXPECT_NEAR(b, 100 - 10.99537 - 34.25926, 1e-4);
+}
+
+// Tile data in the identity code: symbols 0 to 254 are their own 8-bit
+// codes, 255 is 111111110. Stuffs 0xFF, pads with 1 bits, ends with FF D9.
+struct TileWriter {
+    std::string bytes = "\xFF\xA3";
+    uint32_t acc = 0;
+    int bits = 0;
+    void Put(uint32_t v, int n) {
+        for (int i = n - 1; i >= 0; --i) {
+            acc = acc << 1 | ((v >> i) & 1);
+            if (++bits == 8) Flush();
+        }
+    }
+    void Flush() {
+        bytes += static_cast<char>(acc);
+        if ((acc & 0xFF) == 0xFF) bytes += '\0';
+        acc = 0;
+        bits = 0;
+    }
+    TileWriter& Symbol(int s, uint32_t extra = 0, int extraBits = 0) {
+        if (s == 255) Put(0x1FE, 9);
+        else Put(static_cast<uint32_t>(s), 8);
+        Put(extra, extraBits);
+        return *this;
+    }
+    std::string End(bool marker = true) {
+        while (bits) Put(1, 1);
+        return bytes + (marker ? "\xFF\xD9" : "");
+    }
+};
+
+class SidTileTest : public DeviceRootTest {
+protected:
+    SidHuffman Identity() {
+        uint8_t counts[16] = {};
+        counts[7] = 255;
+        counts[8] = 1;
+        uint8_t symbols[256];
+        for (int i = 0; i < 256; ++i) symbols[i] = static_cast<uint8_t>(i);
+        SidHuffman h;
+        EXPECT_TRUE(h.Build(counts, symbols));
+        return h;
+    }
+    // Decodes a w x h tile whole; the status, with the coefficients in *out.
+    int Decode(const std::string& bytes, int w, int h, std::vector<int32_t>* out) {
+        Put("t.bin", bytes);
+        out->assign(static_cast<size_t>(w) * h, 7777);
+        SidFile* f = SidOpenFile("\\t.bin");
+        EXPECT_NE(f, nullptr);
+        const int status =
+            SidDecodeTileCoefficients(f, Identity(), w, h, 0, w - 1, 0, h - 1, out->data(), w);
+        SidCloseFile(f);
+        return status;
+    }
+};
+
+TEST_F(SidTileTest, SymbolsRunsAndValues) {
+    std::vector<int32_t> c;
+    // 3 x 3: a run of 2, +5 (8 bits), -300 (16 bits), value 107 - 180,
+    // 255 - 180, a 16-bit run of 1, +65535, -255.
+    const std::string tile = TileWriter{}
+                                 .Symbol(2)
+                                 .Symbol(101, 5, 8)
+                                 .Symbol(104, 300, 16)
+                                 .Symbol(107)
+                                 .Symbol(255)
+                                 .Symbol(106, 1, 16)
+                                 .Symbol(103, 65535, 16)
+                                 .Symbol(102, 255, 8)
+                                 .End();
+    ASSERT_EQ(Decode(tile, 3, 3, &c), kSidOk);
+    EXPECT_EQ(c, (std::vector<int32_t>{0, 0, 5, -300, -73, 75, 0, 65535, -255}));
+    // 0xFF data bytes come stuffed: symbol 255's code and an 8-bit 255.
+    EXPECT_NE(tile.find(std::string("\xFF\x00", 2)), std::string::npos);
+
+    // A part of the tile: columns 1 to 2, rows 1 to 2, the rest dropped.
+    Put("t.bin", tile);
+    SidFile* f = SidOpenFile("\\t.bin");
+    std::vector<int32_t> part(4, 9);
+    ASSERT_EQ(SidDecodeTileCoefficients(f, Identity(), 3, 3, 1, 2, 1, 2, part.data(), 2), kSidOk);
+    EXPECT_EQ(part, (std::vector<int32_t>{-73, 75, 65535, -255}));
+    SidCloseFile(f);
+
+    // An 8-bit run and runs of 0 zeros.
+    ASSERT_EQ(Decode(TileWriter{}.Symbol(0).Symbol(105, 3, 8).Symbol(0).Symbol(181).End(), 2, 2, &c),
+              kSidOk);
+    EXPECT_EQ(c, (std::vector<int32_t>{0, 0, 0, 1}));
+}
+
+TEST_F(SidTileTest, EmptyTilesAndHostileData) {
+    std::vector<int32_t> c;
+    ASSERT_EQ(Decode(std::string("\xFF\xA3\xFF\xD9", 4), 4, 4, &c), kSidOk);
+    EXPECT_EQ(c, std::vector<int32_t>(16, 7777));  // nothing coded, nothing written
+    const struct {
+        const char* what;
+        std::string bytes;
+        int w, h;
+    } bad[] = {
+        {"wrong marker", "\xFF\xA4\x00", 1, 1},
+        {"no data", "\xFF\xA3", 1, 1},
+        {"run past the tile", TileWriter{}.Symbol(5).End(), 2, 2},
+        {"8-bit run past the tile", TileWriter{}.Symbol(105, 200, 8).End(), 10, 10},
+        {"16-bit run past the tile", TileWriter{}.Symbol(1).Symbol(106, 4, 16).End(), 2, 2},
+        {"tile ends early", TileWriter{}.Symbol(1).End(), 2, 2},
+        {"file ends early", TileWriter{}.Symbol(1).End(false), 2, 2},
+        {"value bits cut", TileWriter{}.Symbol(103).End(false).substr(0, 3), 1, 1},
+        {"width 0", TileWriter{}.Symbol(1).End(), 0, 1},
+        {"height 0", TileWriter{}.Symbol(1).End(), 1, 0},
+    };
+    for (const auto& b : bad) EXPECT_EQ(Decode(b.bytes, b.w, b.h, &c), kSidFailed) << b.what;
+
+    // A code without the symbols the data uses.
+    Put("t.bin", TileWriter{}.Symbol(0x80).End());
+    uint8_t counts[16] = {1};
+    const uint8_t symbols[1] = {1};
+    SidHuffman one;
+    ASSERT_TRUE(one.Build(counts, symbols));
+    SidFile* f = SidOpenFile("\\t.bin");
+    int32_t v;
+    EXPECT_EQ(SidDecodeTileCoefficients(f, one, 1, 1, 0, 0, 0, 0, &v, 1), kSidFailed);
+    SidCloseFile(f);
+}
+
+// The sample's coarsest subband is one 20 x 40 block in one tile: its
+// first band decodes to exactly 800 coefficients.
+TEST_F(SidTileTest, TheSamplesCoarsestTile) {
+    std::filesystem::copy_file(std::string(ZN_TEST_DATA) + "/mrsid/n13250i.sid", Host("s.sid"));
+    SidFile* f = SidOpenFile("\\s.sid");
+    ASSERT_NE(f, nullptr);
+    uint32_t record, blocks, bandData, rect[4], tileW, tileH, tileAt, quant;
+    ASSERT_FALSE(SidSeek(f, 23, 0));
+    ASSERT_FALSE(SidReadBE32(f, &record));
+    ASSERT_FALSE(SidSeek(f, record, 0));
+    ASSERT_EQ(SidReadByte(f), 0xFF);
+    ASSERT_EQ(SidReadByte(f), 0xAC);
+    ASSERT_FALSE(SidSeek(f, 2, 1));
+    ASSERT_FALSE(SidReadBE32(f, &blocks));
+    ASSERT_EQ(blocks, 1u);
+    ASSERT_FALSE(SidReadBE32(f, &bandData));
+    ASSERT_FALSE(SidSeek(f, 8, 1));
+    for (uint32_t& r : rect) ASSERT_FALSE(SidReadBE32(f, &r));
+    EXPECT_EQ((std::vector<uint32_t>(rect, rect + 4)), (std::vector<uint32_t>{0, 0, 19, 39}));
+    ASSERT_FALSE(SidSeek(f, bandData, 0));
+    ASSERT_EQ(SidReadByte(f), 0xFF);
+    ASSERT_EQ(SidReadByte(f), 0xAA);
+    uint8_t counts[16];
+    ASSERT_EQ(SidRead(counts, 1, 16, f), 16u);
+    std::vector<uint8_t> symbols(SidHuffman::SymbolCount(counts));
+    ASSERT_EQ(SidRead(symbols.data(), 1, symbols.size(), f), symbols.size());
+    SidHuffman code;
+    ASSERT_TRUE(code.Build(counts, symbols.data()));
+    ASSERT_FALSE(SidReadBE32(f, &quant));
+    EXPECT_TRUE(std::isfinite(std::bit_cast<float>(quant)));
+    ASSERT_FALSE(SidReadBE32(f, &tileW));
+    ASSERT_FALSE(SidReadBE32(f, &tileH));
+    ASSERT_FALSE(SidReadBE32(f, &tileAt));
+    EXPECT_GE(tileW, 20u);
+    EXPECT_GE(tileH, 40u);
+    ASSERT_FALSE(SidSeek(f, tileAt, 0));
+    std::vector<int32_t> c(800, 7777);
+    ASSERT_EQ(SidDecodeTileCoefficients(f, code, 20, 40, 0, 19, 0, 39, c.data(), 20), kSidOk);
+    int nonzero = 0;
+    for (int32_t v : c) {
+        EXPECT_NE(v, 7777);
+        nonzero += v != 0;
+    }
+    EXPECT_GT(nonzero, 400);
+    SidCloseFile(f);
 }
 
 }  // namespace
