@@ -2,11 +2,16 @@
 // cache folder, the image fetched for the view and drawn in place, and the
 // refresh rules.
 #include <cstdlib>
+#include <thread>
 
 #include "crs/coord_sys.h"
 #include "map/layers/internet_layer.h"
 #include "platform/fs/fs.h"
+#include "core/user_abort.h"
 #include "platform/gdi/gdi.h"
+#include "platform/sys/thread.h"
+#include "platform/win/window.h"
+#include "map/services/preferences.h"
 #include "tests/map/map_doubles.h"
 #include "tests/support/http_test_server.h"
 
@@ -265,6 +270,105 @@ TEST_F(InternetLayer, NoImageText) {
     EXPECT_GT(ink, 0);
     DeleteDC(dc);
     DeleteObject(surface);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InternetLayer, RefreshFlagAndReprojection) {
+    std::unique_ptr<CCoordSys> map(MakeCoordSys(kUtm33Wkt));
+    ASSERT_NE(map, nullptr);
+    CCoordSys* mapRef = map.get();
+    CInternetImageLayer layer;
+    layer.SetMapCoordSysRef(&mapRef);
+    ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    ServeImage(BandedJpeg());
+
+    // Without automatic refresh: one request per invalidation.
+    layer.SetAutoRefresh(false);
+    auto imageRequests = [&] {
+        int n = 0;
+        for (const auto& r : server_.Requests()) n += r.method == "POST";
+        return n;
+    };
+    server_.ClearRequests();
+    layer.m_refresh = true;  // as the layer list's InvalidateAll does
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(5, 5, 245, 325), 240, 320));
+    EXPECT_EQ(imageRequests(), 1);
+    layer.m_refresh = true;
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(6, 6, 246, 326), 240, 320));
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(7, 7, 247, 327), 240, 320));
+    EXPECT_EQ(imageRequests(), 2);
+
+    // The layer reprojects: image and feature requests name the map's system.
+    const std::string text =
+        "PROJCS[&quot;WGS_1984_UTM_Zone_33N&quot;,GEOGCS[&quot;GCS_WGS_1984&quot;,DATUM[&quot;D_WGS_1984&quot;,"
+        "SPHEROID[&quot;WGS_1984&quot;,6378137,298.257223563]],PRIMEM[&quot;Greenwich&quot;,0],"
+        "UNIT[&quot;Degree&quot;,0.0174532925199433]],PROJECTION[&quot;Transverse_Mercator&quot;],"
+        "PARAMETER[&quot;False_Easting&quot;,500000],PARAMETER[&quot;False_Northing&quot;,0],"
+        "PARAMETER[&quot;Central_Meridian&quot;,15],PARAMETER[&quot;Scale_Factor&quot;,0.9996],"
+        "PARAMETER[&quot;Latitude_Of_Origin&quot;,0],UNIT[&quot;Meter&quot;,1]]";
+    const std::string line = "<FEATURECOORDSYS string=\"" + text + "\" />\r\n";
+    const std::string filter = "<FILTERCOORDSYS string=\"" + text + "\" />\r\n";
+    EXPECT_NE(server_.Requests().at(0).body.find(line), std::string::npos) << server_.Requests().at(0).body;
+    server_.SetReplyFor(kServlet, Xml("<OMBRXL><RESPONSE><FEATURES><FEATURECOUNT count=\"0\"/></FEATURES>"
+                                      "</RESPONSE></OMBRXL>"));
+    server_.ClearRequests();
+    CMapServerResponse response;
+    EXPECT_TRUE(layer.QueryFeatures(3, CDoubleRect(1, 2, 3, 4), response));
+    ASSERT_EQ(server_.Requests().size(), 1u);
+    const std::string body = server_.Requests()[0].body;
+    EXPECT_NE(body.find("<LAYER id=\"3\" />"), std::string::npos);
+    EXPECT_NE(body.find(line + filter), std::string::npos) << body;
+    EXPECT_EQ(server_.Requests()[0].target, std::string(kServlet) + "?ServiceName=Roads&CustomService=Query");
+    // An image sub-layer, one not marked for identify, or no such sub-layer:
+    // no request.
+    layer.SubLayers()[1].identify = false;
+    for (int sub : {0, 1, 5, -1}) EXPECT_FALSE(layer.QueryFeatures(sub, CDoubleRect(1, 2, 3, 4), response)) << sub;
+    EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+TEST_F(InternetLayer, TapCancelsWithoutABox) {
+    CInternetImageLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    ServeImage(BandedJpeg());
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    HBITMAP old = layer.m_imageBitmap;
+    ASSERT_NE(old, nullptr);
+    HttpReply slow = Xml("<OMBRXL><RESPONSE/></OMBRXL>");
+    slow.fault = HttpReply::kDelay;
+    slow.delayMs = 10000;
+    server_.SetReplyFor(kServlet, slow);
+    const size_t boxes = MessageTexts().size();
+    const DWORD ui = sys::GetCurrentThreadId();
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        PostThreadMessage(ui, WM_LBUTTONDOWN, 0, 0);
+    });
+    EXPECT_TRUE(layer.SetDrawExtent(CDoubleRect(50, 50, 290, 370), 240, 320));
+    other.join();
+    EXPECT_TRUE(layer.GetConnection().WasCancelled());
+    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(MessageTexts().size(), boxes);
+    MSG msg;
+    EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE));
+    ResetAbort();
+}
+
+TEST_F(InternetLayer, LogsIntoTheCacheFolder) {
+    GetPreferences()->Data().ims.log = true;
+    CInternetImageLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    ServeImage(BandedJpeg());
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    GetPreferences()->Data().ims.log = false;
+    const std::string log = Get("Data/roads.mvd.cache/roads.log");
+    EXPECT_NE(log.find("GET_SERVICE_INFO"), std::string::npos);
+    EXPECT_NE(log.find("GET_IMAGE"), std::string::npos);
+    EXPECT_LT(log.find("GET_SERVICE_INFO"), log.find("GET_IMAGE"));
+    ExpectUserFilesKept();
 }
 
 }  // namespace
