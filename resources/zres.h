@@ -21,6 +21,9 @@
 #define IDS_OPTIONS_CAPTION 7206
 #define IDS_PREFS_NOT_SAVED 7207
 #define IDS_CONFIG_PROBLEMS 7209
+#define IDS_CONFIG_UNREADABLE 7212
+#define IDS_CONFIG_NOT_XML 7213
+#define IDS_CONFIG_WRONG_ROOT 7215
 #define IDB_OPTION_TABS 325
 
 // ---- core dialogs, controls and messages ----

@@ -1,6 +1,8 @@
 #include "shell/app/map_app.h"
 
+#include "core/language_module.h"
 #include "map/services/preferences.h"
+#include "resources/zres.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/special_folders.h"
 
@@ -17,6 +19,12 @@ WString RootScriptLanguage(const CXmlNode* root) {
         if (!language.empty()) return language;
     }
     return {};
+}
+// A report line from the language library.
+WString Message(UINT id, const WString& insert1, const WString& insert2 = {}) {
+    WString text;
+    GetLanguageModule()->FormatString2(text, id, insert1.c_str(), insert2.c_str());
+    return text;
 }
 }  // namespace
 
@@ -46,18 +54,15 @@ bool CMapApp::LoadConfiguration(WStringView path) {
     auto config = std::make_unique<CConfigXmlFile>();
     CXmlDocument& doc = config->GetDocument();
     if (!doc.LoadFile(full, GetPreferences()->GetAnsiCodePage()) && doc.GetErrorCode() == 0) {
-        m_report.Add(text::Format(u"The configuration file %s could not be read.", full.c_str()));
+        m_report.Add(Message(IDS_CONFIG_UNREADABLE, full));
         return false;
     }
     if (!doc.GetRoot()) {
-        m_report.Add(text::Format(u"The configuration file %s is not valid XML: %s", full.c_str(),
-                                  doc.GetErrorText().c_str()));
+        m_report.Add(Message(IDS_CONFIG_NOT_XML, full, doc.GetErrorText()));
         return false;
     }
     if (doc.GetRoot()->GetName() != CConfigXmlFile::kRootName) {
-        m_report.Add(text::Format(
-            u"The configuration file %s was not used: its root element is \"%s\", not \"Zarnip\".",
-            full.c_str(), doc.GetRoot()->GetName().c_str()));
+        m_report.Add(Message(IDS_CONFIG_WRONG_ROOT, full, doc.GetRoot()->GetName()));
         return false;
     }
     m_config = std::move(config);
