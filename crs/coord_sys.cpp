@@ -1,6 +1,7 @@
 #include "crs/coord_sys.h"
 
 #include <cmath>
+#include <limits>
 
 #include "crs/code_tables.h"
 #include "crs/crs_math.h"
@@ -67,6 +68,13 @@ void CCoordSys::ProjectedToGeographic(double x, double y, double* lon, double* l
 }
 
 void CCoordSys::ConvertTo(double x, double y, CCoordSys* target, double* tx, double* ty) {
+    // Coordinates of a system we cannot project are no positions on the
+    // earth: they pass unchanged only to an unknown system too.
+    const bool unknown = m_projectionCode == crs_code::kUnknown;
+    if (unknown != (target->m_projectionCode == crs_code::kUnknown)) {
+        *tx = *ty = std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
     double lon, lat;
     ProjectedToGeographic(x, y, &lon, &lat);
     TransformBetweenDatums(&m_datum, lon, lat, 0.0, &target->m_datum, &lon, &lat, nullptr, false);
@@ -167,11 +175,11 @@ void CCoordSys::AttachScriptObject(ICoordSysScriptObject* object) {
 }
 
 bool CCoordSys::SetDatumByName(WStringView datumName) {
-    const DatumTransformation* row = FindDatumByName(datumName);
-    if (!row) row = FindDatumByName(u"WGS84");
+    const DatumTransformation* found = FindDatumByName(datumName);
+    const DatumTransformation* row = found ? found : FindDatumByName(u"WGS84");
     if (row) m_datum = *row;
     UpdateDatum();
-    return row != nullptr;
+    return found != nullptr;
 }
 
 void CCoordSys::SetDatum(const DatumTransformation& row) {

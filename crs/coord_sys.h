@@ -47,7 +47,9 @@ public:
     void GeographicToProjected(double lon, double lat, double* x, double* y);
     void ProjectedToGeographic(double x, double y, double* lon, double* lat);
     // Projected coordinates of this system -> those of the target, through
-    // WGS 1984. NaN when the target's range test fails.
+    // WGS 1984. NaN when the target's range test fails, and between an unknown
+    // system and a known one (the same unknown system on both sides keeps the
+    // numbers).
     void ConvertTo(double x, double y, CCoordSys* target, double* tx, double* ty);
     // Same projection, parameters, spheroid, units, datum shift and prime
     // meridian longitude (each double within 2^-48 relative). Names are not
@@ -66,8 +68,9 @@ public:
 
     void AttachScriptObject(ICoordSysScriptObject* object);
 
-    // Datum. SetDatumByName falls back to the "WGS84" row for an unknown name;
-    // SetDatumRecord(nullptr) takes the "WGS84" row. Both return whether a row
+    // Datum. SetDatumByName falls back to the "WGS84" row for an unknown name
+    // and then returns false (positions may be off: callers say so);
+    // SetDatumRecord(nullptr) takes the "WGS84" row and returns whether a row
     // was copied. UpdateDatum copies a and f from the row, counts the rows of
     // its name and runs Setup.
     bool SetDatumByName(WStringView datumName);

@@ -328,7 +328,7 @@ bool CWktCoordSys::IsPolarAtThePole(WStringView name) {
     return true;
 }
 
-std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection() {
+std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection(bool* datumFound) {
     if (!m_parsed) return nullptr;
     std::unique_ptr<CCoordSys> cs;
     const WString& p = m_projectionName;
@@ -361,8 +361,8 @@ std::unique_ptr<CCoordSys> CWktCoordSys::CreateProjection() {
         cs = std::make_unique<CGeographic>();
     if (cs->m_projectionCode != crs_code::kUnknown) m_projectionSupported = true;
 
-    m_datumFound = FindDatumByName(m_datumName) != nullptr;
-    cs->SetDatumByName(m_datumName);
+    m_datumFound = cs->SetDatumByName(m_datumName);
+    if (datumFound) *datumFound = m_datumFound;
     if (!m_datumFound) {
         // Keep the text's names: written back, the datum is not lost.
         cs->m_datum.datumName = m_datumName;

@@ -36,7 +36,8 @@ public:
     // Afterwards m_datumFound tells whether the table knew the datum name:
     // when not, the system has the WGS 1984 shift (none) under the text's
     // datum and spheroid names, and callers should say so.
-    std::unique_ptr<CCoordSys> CreateProjection();
+    // *datumFound (when given) gets the same answer.
+    std::unique_ptr<CCoordSys> CreateProjection(bool* datumFound = nullptr);
     // After CreateProjection: false when the text names a projection this
     // program cannot compute (a "Polar_Stereographic" with a standard
     // parallel off the pole, an unknown name). The system returned then keeps

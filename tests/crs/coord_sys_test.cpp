@@ -223,9 +223,32 @@ TEST(CoordSys, ConvertToGoesThroughGeographicAndAppliesTheTargetsRangeTest) {
     EXPECT_TRUE(std::isnan(x) && std::isnan(y));
 }
 
+// Numbers of an unknown projection are never taken for positions: converting
+// them to or from a known system cannot be done; between unknown systems they
+// stay as they are.
+TEST(CoordSys, UnknownAndKnownSystemsDoNotConvert) {
+    CGeographic geo;
+    geo.SetDatum(Wgs84Datum());
+    auto utm = Zone32();
+    CUnknownProjection unknown, other;
+    double x = 0, y = 0;
+    unknown.ConvertTo(500000, 5300000, utm.get(), &x, &y);
+    EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+    unknown.ConvertTo(10, 20, &geo, &x, &y);
+    EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+    geo.ConvertTo(10, 20, &unknown, &x, &y);
+    EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+    unknown.ConvertTo(500000, 5300000, &other, &x, &y);
+    EXPECT_EQ(x, 500000);
+    EXPECT_EQ(y, 5300000);
+    unknown.ConvertTo(12.5, -3, &unknown, &x, &y);
+    EXPECT_EQ(x, 12.5);
+    EXPECT_EQ(y, -3);
+}
+
 TEST(CoordSys, DatumRowsAndFallbacks) {
     CGeographic g;
-    EXPECT_TRUE(g.SetDatumByName(u"no such datum"));  // falls back to "WGS84"
+    EXPECT_FALSE(g.SetDatumByName(u"no such datum"));  // falls back to "WGS84", and says so
     EXPECT_EQ(g.m_datum, Wgs84Datum());
     EXPECT_EQ(g.m_transformationCount, 1);
     EXPECT_EQ(g.m_a, 6378137.0);

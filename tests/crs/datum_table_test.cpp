@@ -211,8 +211,8 @@ TEST_F(DatumTableTest, CoordSysDatumCalls) {
     EXPECT_EQ(g.m_datum.transformationId, 1173);
     EXPECT_EQ(g.m_a, 6378206.4);
     EXPECT_EQ(g.m_transformationCount, 2);
-    // Unknown name: the "WGS84" row, and true.
-    EXPECT_TRUE(g.SetDatumByName(u"D_Nowhere"));
+    // Unknown name: the "WGS84" row, and false to say it fell back.
+    EXPECT_FALSE(g.SetDatumByName(u"D_Nowhere"));
     EXPECT_EQ(g.m_datum, Wgs84Datum());
     EXPECT_TRUE(g.SetDatumRecord(nullptr));
     EXPECT_EQ(g.m_datum, Wgs84Datum());

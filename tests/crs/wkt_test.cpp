@@ -392,3 +392,27 @@ TEST_F(WktTest, PrjFilesAreLatin1Bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A datum the table does not know keeps its names but is reported to the
+// caller, through the call and the member alike; a known one is not.
+TEST_F(WktTest, UnknownDatumIsReportedToTheCaller) {
+    const WString known =
+        u"GEOGCS[\"GCS_WGS_1984\",DATUM[\"WGS84\",SPHEROID[\"WGS_1984\",6378137.0,"
+        u"298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
+    WString unknown = known;
+    unknown.replace(unknown.find(u"\"WGS84\""), 7, u"\"D_Nowhere_1950\"");
+    for (const auto& [text, found] : {std::pair{known, true}, std::pair{unknown, false}}) {
+        CWktCoordSys w;
+        ASSERT_TRUE(w.ParseWkt(text));
+        bool datumFound = !found;
+        auto cs = w.CreateProjection(&datumFound);
+        ASSERT_NE(cs, nullptr);
+        EXPECT_EQ(datumFound, found);
+        EXPECT_EQ(w.m_datumFound, found);
+        if (!found) EXPECT_EQ(cs->m_datum.datumName, u"D_Nowhere_1950");
+    }
+}
+
+}  // namespace
