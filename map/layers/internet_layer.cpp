@@ -120,57 +120,67 @@ bool CInternetLayer::OpenDataset(const WString& path) {
         ShowOpenError(u"Error GET_SERVICE_INFO", m_connection.GetErrorText());
         return false;
     }
-    CXmlNode* root = response.GetRoot();
-    if (CXmlNode* error = root->FindChild(u"ERROR", true)) {
-        ShowMapMessageText(error->GetText(), MB_OK | MB_ICONERROR, kBeepError);
+    ServiceInfo info;
+    WString message;
+    if (!ReadServiceInfo(response, info, message)) {
+        ShowMapMessageText(message, MB_OK | MB_ICONERROR, kBeepError);
         return false;
     }
-    CXmlNode* properties = root->FindChild(u"PROPERTIES", true);
+    m_extent = info.extent;
+    const WString prj = CacheFile(base, u"prj");
+    fs::DeleteFile(prj);
+    CWktCoordSys wkt;
+    if (!info.featureCoordSys.empty() && wkt.ParseWkt(info.featureCoordSys)) {
+        if (std::unique_ptr<CCoordSys> cs = wkt.CreateProjection()) WritePrjFile(prj, *cs);
+    }
+    m_reprojectable = true;
+    m_hasAttributes = info.hasFeatureClass;
+    if (info.hasFeatureClass) m_identifiable = true;
+    m_subLayers = std::move(info.subLayers);
+    return true;
+}
+
+bool CInternetLayer::ReadServiceInfo(const CMapServerResponse& response, ServiceInfo& info, WString& message) {
+    CXmlNode* root = response.GetRoot();
+    if (!root) {
+        message = u"Error GET_SERVICE_INFO";
+        return false;
+    }
+    if (CXmlNode* error = root->FindChild(u"ERROR", true)) {
+        message = error->GetText();
+        return false;
+    }
+    CXmlNode* properties = root->GetName() == u"PROPERTIES" ? root : root->FindChild(u"PROPERTIES", true);
     if (!properties) {
-        ShowOpenError(u"Error no PROPERTIES tag", {});
+        message = u"Error no PROPERTIES tag";
         return false;
     }
     CXmlNode* envelope = properties->FindChild(u"ENVELOPE");
     if (!envelope) {
-        ShowOpenError(u"Error no ENVELOPE tag", {});
+        message = u"Error no ENVELOPE tag";
         return false;
     }
-    m_extent = EnvelopeOf(envelope);
-
-    const WString prj = CacheFile(base, u"prj");
-    fs::DeleteFile(prj);
-    if (CXmlNode* coordSys = properties->FindChild(u"FEATURECOORDSYS")) {
-        const WString wktText = coordSys->GetAttribute(u"string");
-        CWktCoordSys wkt;
-        if (!wktText.empty() && wkt.ParseWkt(wktText)) {
-            if (std::unique_ptr<CCoordSys> cs = wkt.CreateProjection()) WritePrjFile(prj, *cs);
-        }
-    }
-    m_reprojectable = true;
-
-    CXmlNode* serviceInfo = root->FindChild(u"SERVICEINFO", true);
+    info.extent = EnvelopeOf(envelope);
+    if (CXmlNode* coordSys = properties->FindChild(u"FEATURECOORDSYS"))
+        info.featureCoordSys = coordSys->GetAttribute(u"string");
+    CXmlNode* serviceInfo = root->GetName() == u"SERVICEINFO" ? root : root->FindChild(u"SERVICEINFO", true);
     if (!serviceInfo) {
-        ShowOpenError(u"Error no SERVICEINFO tag", {});
+        message = u"Error no SERVICEINFO tag";
         return false;
     }
-    m_hasAttributes = false;
-    m_subLayers.clear();
     for (int i = 0; i < serviceInfo->GetChildCount(); ++i) {
-        const CXmlNode* info = serviceInfo->GetChild(i);
-        if (info->GetName() != u"LAYERINFO") continue;
+        const CXmlNode* layerInfo = serviceInfo->GetChild(i);
+        if (layerInfo->GetName() != u"LAYERINFO") continue;
         InternetSubLayer sub;
-        sub.id = info->GetAttribute(u"id");
-        sub.name = info->GetAttribute(u"name");
-        sub.visible = info->GetAttributeBool(u"visible", true);
-        sub.minScale = info->GetAttributeDouble(u"minscale", 0);
-        sub.maxScale = info->GetAttributeDouble(u"maxscale", 0);
-        sub.envelope = EnvelopeOf(info->FindChild(u"ENVELOPE", true));
-        sub.type = SubLayerType(info);
-        if (text::ToLower(info->GetAttribute(u"type")) == u"featureclass") {
-            m_hasAttributes = true;
-            m_identifiable = true;
-        }
-        m_subLayers.push_back(sub);
+        sub.id = layerInfo->GetAttribute(u"id");
+        sub.name = layerInfo->GetAttribute(u"name");
+        sub.visible = layerInfo->GetAttributeBool(u"visible", true);
+        sub.minScale = layerInfo->GetAttributeDouble(u"minscale", 0);
+        sub.maxScale = layerInfo->GetAttributeDouble(u"maxscale", 0);
+        sub.envelope = EnvelopeOf(layerInfo->FindChild(u"ENVELOPE", true));
+        sub.type = SubLayerType(layerInfo);
+        if (text::ToLower(layerInfo->GetAttribute(u"type")) == u"featureclass") info.hasFeatureClass = true;
+        info.subLayers.push_back(sub);
     }
     return true;
 }

@@ -42,6 +42,18 @@ public:
     bool GetAutoRefresh() const { return m_autoRefresh; }
     void SetAutoRefresh(bool on) { m_autoRefresh = on; }
 
+    // What a service information response gives: extent, the feature
+    // coordinate system text and the sub-layers. False with the opening
+    // message's text when PROPERTIES, its ENVELOPE or SERVICEINFO is missing
+    // or the response holds an ERROR.
+    struct ServiceInfo {
+        CDoubleRect extent;
+        WString featureCoordSys;
+        std::vector<InternetSubLayer> subLayers;
+        bool hasFeatureClass = false;
+    };
+    static bool ReadServiceInfo(const CMapServerResponse& response, ServiceInfo& info, WString& message);
+
     // The cache folder of a workspaces path ("\Data\roads.mvd.cache") and a
     // side file in it ("\Data\roads.mvd.cache\roads.jpg").
     static WString CacheFolder(WStringView workspacesPath);

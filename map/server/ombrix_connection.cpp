@@ -351,16 +351,10 @@ bool COmbrixConnection::GetImage(WStringView service, WStringView imagePath, con
                       BuildImageRequest(envelope, width, height, background, featureCoordSys, filterCoordSys),
                       response))
         return false;
-    CXmlNode* root = response.GetRoot();
-    CXmlNode* image = root->GetName() == u"IMAGE" ? root : root->FindChild(u"IMAGE", true);
-    if (!image) return Fail(u"IMAGE tag not found");
-    CXmlNode* env = image->FindChild(u"ENVELOPE");
-    if (!env) return Fail(u"ENVELOPE tag not found in IMAGE");
-    CXmlNode* output = image->FindChild(u"OUTPUT");
-    if (!output || output->GetAttribute(u"url").empty()) return Fail(u"OUTPUT tag not found in IMAGE");
-    const CDoubleRect extent(env->GetAttributeDouble(u"minx", 0), env->GetAttributeDouble(u"miny", 0),
-                             env->GetAttributeDouble(u"maxx", 0), env->GetAttributeDouble(u"maxy", 0));
-    if (!DownloadFile(imagePath, output->GetAttribute(u"url"))) return false;
+    CDoubleRect extent;
+    WString url, error;
+    if (!ReadImageResponse(response, extent, url, error)) return Fail(error);
+    if (!DownloadFile(imagePath, url)) return false;
 
     std::string world;
     world += text::FormatA("%.15g\r\n", (extent.xmax - extent.xmin) / width);
@@ -376,6 +370,34 @@ bool COmbrixConnection::GetImage(WStringView service, WStringView imagePath, con
         if (!fs::WriteWholeFile(prjPath, prj.data(), prj.size())) return Fail(u"Cannot write " + prjPath);
     }
     envelope = extent;
+    return true;
+}
+
+bool COmbrixConnection::ReadImageResponse(const CMapServerResponse& response, CDoubleRect& envelope,
+                                          WString& url, WString& error) {
+    CXmlNode* root = response.GetRoot();
+    if (!root) {
+        error = u"Parser Error, may be malformed response";
+        return false;
+    }
+    CXmlNode* image = root->GetName() == u"IMAGE" ? root : root->FindChild(u"IMAGE", true);
+    if (!image) {
+        error = u"IMAGE tag not found";
+        return false;
+    }
+    CXmlNode* env = image->FindChild(u"ENVELOPE");
+    if (!env) {
+        error = u"ENVELOPE tag not found in IMAGE";
+        return false;
+    }
+    CXmlNode* output = image->FindChild(u"OUTPUT");
+    if (!output || output->GetAttribute(u"url").empty()) {
+        error = u"OUTPUT tag not found in IMAGE";
+        return false;
+    }
+    envelope = CDoubleRect(env->GetAttributeDouble(u"minx", 0), env->GetAttributeDouble(u"miny", 0),
+                           env->GetAttributeDouble(u"maxx", 0), env->GetAttributeDouble(u"maxy", 0));
+    url = output->GetAttribute(u"url");
     return true;
 }
 

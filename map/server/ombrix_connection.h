@@ -118,6 +118,10 @@ public:
                                      const WChar* filterCoordSys);
     static WString BuildFeaturesRequest(WStringView layerId, const CDoubleRect& envelope,
                                         const WChar* featureCoordSys, const WChar* filterCoordSys);
+    // The image's envelope and address from a parsed image response; false
+    // with the reason when IMAGE, its ENVELOPE or its OUTPUT url is missing.
+    static bool ReadImageResponse(const CMapServerResponse& response, CDoubleRect& envelope, WString& url,
+                                  WString& error);
     // "ServiceName=" and the name's UTF-8 bytes, percent-encoded except
     // letters, digits and -._~
     static WString ServiceParameter(WStringView service);
