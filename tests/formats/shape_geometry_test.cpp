@@ -226,8 +226,12 @@ TEST_F(ShapeHitTest, FiguresAreClosedAndClockwise) {
     const DoublePoint degenerate[] = {{0, 0}, {1, 1}, {0, 0}, {1, 1}};
     EXPECT_EQ(ShpAppendPointList(h, 4, degenerate), -1);
     ShpClose(h);
-    if (HaveTool("shpdump")) {
-        const std::string v = RunTool("shpdump -validate '" + Host("g.shp") + "'");
+    {
+        REQUIRE_TOOL("shpdump");
+        int status = -1;
+        const std::string v = RunTool("shpdump -validate '" + Host("g.shp") + "'", &status);
+        EXPECT_EQ(status, 0) << v;
+        EXPECT_NE(v.find("Shape:2"), std::string::npos) << v;
         EXPECT_EQ(v.find("wrong direction"), std::string::npos) << v;
     }
     h = ShpCreate(u"\\g.shp", kShapePolyline, 0);

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +17,38 @@
 #include "platform/win/window.h"
 
 namespace {
+
+// Ends the process when a test of threads has not finished in time: a
+// deadlock fails the run at once with the test's name instead of hanging
+// until ctest gives up on it.
+class Watchdog {
+public:
+    Watchdog()
+        : thread_([this] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (!done_.wait_for(lock, std::chrono::seconds(20), [this] { return finished_; })) {
+                  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+                  std::fprintf(stderr, "watchdog: %s did not finish (deadlock?)\n",
+                               info ? info->name() : "test");
+                  std::fflush(stderr);
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_one();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
 
 // Every message a test window gets, as "name:wParam" entries.
 std::vector<std::string> g_log;
@@ -206,6 +243,7 @@ TEST_F(WinQueueTest, TimersFireInsideNestedLoopsOnTheFakeClock) {
 }
 
 TEST_F(WinQueueTest, PostFromAnotherThreadWakesTheLoop) {
+    Watchdog watchdog;
     sys::SetClock(nullptr);  // real waiting
     DWORD uiThread = sys::GetCurrentThreadId();
     std::atomic<int> acked{0};
@@ -239,6 +277,7 @@ TEST_F(WinQueueTest, PostFromAnotherThreadWakesTheLoop) {
 }
 
 TEST_F(WinQueueTest, PostsRacingTheWindowsDestructionAreRefusedOrDropped) {
+    Watchdog watchdog;
     sys::SetClock(nullptr);
     HWND target = CreateWindowEx(0, u"TestWindow", u"t", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -267,6 +306,7 @@ TEST_F(WinQueueTest, PostsRacingTheWindowsDestructionAreRefusedOrDropped) {
 }
 
 TEST_F(WinQueueTest, SendFromAnotherThreadRunsOnTheWindowThread) {
+    Watchdog watchdog;
     sys::SetClock(nullptr);
     DWORD uiThread = sys::GetCurrentThreadId();
     std::atomic<DWORD> ranOn{0};
@@ -292,6 +332,7 @@ TEST_F(WinQueueTest, SendFromAnotherThreadRunsOnTheWindowThread) {
 }
 
 TEST_F(WinQueueTest, ThreadsSendingToEachOtherDoNotDeadlock) {
+    Watchdog watchdog;
     sys::SetClock(nullptr);
     std::atomic<HWND> workerWnd{nullptr};
     std::atomic<bool> done{false};
