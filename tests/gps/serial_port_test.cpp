@@ -339,6 +339,30 @@ TEST_F(SerialPortTest, BufferedMode) {
     EXPECT_EQ(port_.GetInCount(), 0);
 }
 
+TEST_F(SerialPortTest, BufferedIdleNotificationsFollowTheClock) {
+    sys::FakeClock clock(10000);
+    sys::SetClock(&clock);
+    ASSERT_TRUE(port_.Open(nullptr));
+    ASSERT_TRUE(port_.StartReader(window_, true));
+    pty_.Send("xyz");
+    Pump([&] { return receiver_.buffered >= 1 && port_.GetInCount() == 3; });
+    ASSERT_EQ(receiver_.buffered, 1);
+    // Unread bytes and more than 250 ms of quiet: notified again.
+    clock.Advance(300);
+    Pump([&] { return receiver_.buffered >= 2; }, 2000);
+    EXPECT_EQ(receiver_.buffered, 2);
+    // Nothing unread: quiet passes without a notification.
+    uint8_t buf[8];
+    EXPECT_EQ(port_.Read(buf, 8, 0), 3);
+    clock.Advance(300);
+    Pump([] { return false; }, 300);
+    clock.Advance(300);
+    Pump([] { return false; }, 300);
+    EXPECT_EQ(receiver_.buffered, 2);
+    port_.Close();
+    sys::SetClock(nullptr);
+}
+
 TEST_F(SerialPortTest, Writes) {
     ASSERT_TRUE(port_.Open(nullptr));
     // Without a reader: straight to the device.
