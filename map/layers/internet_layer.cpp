@@ -212,15 +212,15 @@ void CInternetImageLayer::DeleteImage() {
 }
 
 bool CInternetImageLayer::LoadImage(const WString& path, unsigned width, int height) {
-    {
-        fs::File file;
-        char bytes[3] = {};
-        size_t got = 0;
-        if (!file.Open(path, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting) || !file.Read(bytes, 3, &got) ||
-            got != 3 || std::memcmp(bytes, "\xFF\xD8\xFF", 3) != 0) {
-            m_refreshError = u"The server sent an image that is not JPEG";
-            return false;
-        }
+    std::string bytes;
+    if (!fs::ReadWholeFile(path, &bytes) || bytes.size() < 4 || bytes.compare(0, 3, "\xFF\xD8\xFF") != 0) {
+        m_refreshError = u"The server sent an image that is not JPEG";
+        return false;
+    }
+    // The decoder would make up the rest of a cut image: refuse it instead.
+    if (bytes.compare(bytes.size() - 2, 2, "\xFF\xD9") != 0) {
+        m_refreshError = u"The image from the server is incomplete";
+        return false;
     }
     CJpegReader reader;
     if (!reader.Open(path)) {

@@ -185,6 +185,16 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     EXPECT_EQ(Get("Data/roads.mvd.cache/roads.jgw"), "1\r\n0\r\n0\r\n-2\r\n0\r\n640\r\n");
     EXPECT_EQ(Get("Data/roads.mvd.cache/roads.jpg"), jpeg);
     EXPECT_EQ(layer.m_cacheExtent.ymax, 640);  // the server's envelope
+    // World files give the centre of the corner pixel; the client writes the
+    // envelope's corner, so GDAL sees the origin half a pixel off.
+    FILE* info = popen(("gdalinfo '" + Host("Data/roads.mvd.cache/roads.jpg") + "' 2>/dev/null").c_str(), "r");
+    ASSERT_NE(info, nullptr);
+    std::string gdal;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, info)) > 0;) gdal.append(buf, n);
+    pclose(info);
+    EXPECT_NE(gdal.find("Origin = (-0.500000000000000,641.000000000000000)"), std::string::npos) << gdal;
+    EXPECT_NE(gdal.find("Pixel Size = (1.000000000000000,-2.000000000000000)"), std::string::npos) << gdal;
     EXPECT_TRUE(layer.Draw(dc, nullptr, 0));
     int w, h, stride;
     auto pixel = [&](int x, int y) {
@@ -201,10 +211,26 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     for (int y : {0, 159}) EXPECT_TRUE(near(pixel(120, y), 0x0000FF)) << y << " " << std::hex << pixel(120, y);
     for (int y : {160, 319}) EXPECT_TRUE(near(pixel(120, y), 0xFFFF00)) << y << " " << std::hex << pixel(120, y);
 
-    // Returning to exactly the image envelope asks nothing.
+    // Returning to exactly the image envelope asks nothing; drawn 1:1 the
+    // bitmap equals djpeg's decoding of the cached file.
     server_.ClearRequests();
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 640), 240, 320));
     EXPECT_TRUE(server_.Requests().empty());
+    EXPECT_TRUE(layer.Draw(dc, nullptr, 0));
+    ASSERT_EQ(std::system(("djpeg -pnm -outfile '" + Host("djpeg.ppm") + "' '" +
+                           Host("Data/roads.mvd.cache/roads.jpg") + "'")
+                              .c_str()),
+              0);
+    const std::string ppm = Get("djpeg.ppm");
+    const std::string header = "P6\n240 320\n255\n";
+    ASSERT_EQ(ppm.compare(0, header.size(), header), 0);
+    int differing = 0;
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 240; ++x) {
+            const auto* p = reinterpret_cast<const unsigned char*>(ppm.data() + header.size() + (y * 240 + x) * 3);
+            differing += pixel(x, y) != ((p[0] << 16) | (p[1] << 8) | p[2]);
+        }
+    EXPECT_EQ(differing, 0);
 
     // A failed refresh at a shifted extent keeps the old image, drawn clipped.
     HBITMAP old = layer.m_imageBitmap;
@@ -235,6 +261,14 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(2, 2, 242, 322), 240, 320));
     EXPECT_EQ(layer.m_imageBitmap, old);
     EXPECT_NE(layer.GetRefreshError().find(u"larger"), WString::npos);
+    // A whole answer holding a cut image.
+    ServeImage(jpeg.substr(0, jpeg.size() / 2));
+    const size_t boxes = MessageTexts().size();
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(3, 3, 243, 323), 240, 320));
+    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetRefreshError(), u"The image from the server is incomplete");
+    EXPECT_EQ(MessageTexts().size(), boxes);
+    EXPECT_EQ(mainWindow_.paneTexts.back(), u"The image from the server is incomplete");
 
     DeleteDC(dc);
     DeleteObject(surface);
