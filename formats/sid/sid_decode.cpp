@@ -1,6 +1,7 @@
 #include "formats/sid/sid_decode.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "formats/sid/sid_file.h"
@@ -234,5 +235,83 @@ int SidDecodeTileCoefficients(SidFile* file, const SidHuffman& code, int width, 
         if (zeros > total - at) return kSidFailed;
         for (int64_t k = 0; k < zeros; ++k) store(0);
     }
+    return kSidOk;
+}
+
+int SidReadSubbandRecord(SidFile* file, uint32_t bands, int subband, SidSubbandRecord* record) {
+    *record = SidSubbandRecord{};
+    uint32_t at;
+    if (subband < 0 || SidSeek(file, 23 + 4 * int64_t{subband}, 0) || SidReadBE32(file, &at))
+        return kSidFailed;
+    if (at >= SidFileSize(file) || SidSeek(file, at, 0)) return kSidFailed;
+    if (SidReadByte(file) != 0xFF || SidReadByte(file) != 0xAC) return kSidFailed;
+    const int px = SidReadByte(file), py = SidReadByte(file);
+    uint32_t blocks;
+    if (px < 0 || py < 0 || SidReadBE32(file, &blocks)) return kSidFailed;
+    const uint64_t entry = (uint64_t{bands} + 4) * 4;
+    if (blocks > (SidFileSize(file) - SidTell(file)) / entry) return kSidFailed;
+    record->offset = at;
+    record->phaseX = static_cast<uint8_t>(px);
+    record->phaseY = static_cast<uint8_t>(py);
+    record->blocks = blocks;
+    return kSidOk;
+}
+
+int SidReadBlockEntry(SidFile* file, uint32_t bands, const SidSubbandRecord& record, uint32_t i,
+                      uint32_t width, uint32_t height, SidBlockEntry* block) {
+    *block = SidBlockEntry{};
+    if (i >= record.blocks || bands > 3) return kSidFailed;
+    const uint64_t at = record.offset + 8 + uint64_t{i} * (uint64_t{bands} + 4) * 4;
+    if (SidSeek(file, static_cast<int64_t>(at), 0)) return kSidFailed;
+    for (uint32_t b = 0; b < bands; ++b) {
+        if (SidReadBE32(file, &block->bandOffset[b])) return kSidFailed;
+        if (block->bandOffset[b] >= SidFileSize(file)) return kSidFailed;
+    }
+    if (SidReadBE32(file, &block->firstColumn) || SidReadBE32(file, &block->firstRow) ||
+        SidReadBE32(file, &block->lastColumn) || SidReadBE32(file, &block->lastRow))
+        return kSidFailed;
+    if (block->firstColumn > block->lastColumn || block->lastColumn >= width ||
+        block->firstRow > block->lastRow || block->lastRow >= height)
+        return kSidFailed;
+    return kSidOk;
+}
+
+int SidReadBandData(SidFile* file, uint64_t offset, const SidBlockEntry& block, SidBandData* data) {
+    if (offset == 0 || offset >= SidFileSize(file) || SidSeek(file, static_cast<int64_t>(offset), 0))
+        return kSidFailed;
+    if (SidReadByte(file) != 0xFF || SidReadByte(file) != 0xAA) return kSidFailed;
+    uint8_t counts[16];
+    uint8_t symbols[256];
+    if (SidRead(counts, 1, 16, file) != 16) return kSidFailed;
+    const int n = SidHuffman::SymbolCount(counts);
+    if (n > 256 || (n && SidRead(symbols, 1, static_cast<size_t>(n), file) != static_cast<size_t>(n)))
+        return kSidFailed;
+    if (!data->code.Build(counts, symbols)) return kSidFailed;
+    uint32_t quant;
+    if (SidReadBE32(file, &quant) || SidReadBE32(file, &data->tileWidth) ||
+        SidReadBE32(file, &data->tileHeight))
+        return kSidFailed;
+    data->quantisation = std::bit_cast<float>(quant);
+    if (!std::isfinite(data->quantisation)) return kSidFailed;
+    if (data->tileWidth < 1 || data->tileHeight < 1) return kSidFailed;
+    const uint64_t bw = uint64_t{block.lastColumn} - block.firstColumn + 1;
+    const uint64_t bh = uint64_t{block.lastRow} - block.firstRow + 1;
+    const uint64_t across = (bw + data->tileWidth - 1) / data->tileWidth;
+    const uint64_t down = (bh + data->tileHeight - 1) / data->tileHeight;
+    data->tileTable = SidTell(file);
+    const uint64_t room = (SidFileSize(file) - data->tileTable) / 4;
+    if (across > room || down > room / across) return kSidFailed;
+    data->tilesAcross = static_cast<uint32_t>(across);
+    data->tilesDown = static_cast<uint32_t>(down);
+    return kSidOk;
+}
+
+int SidReadTileOffset(SidFile* file, const SidBandData& data, uint32_t i, uint64_t* offset) {
+    if (uint64_t{i} >= uint64_t{data.tilesAcross} * data.tilesDown) return kSidFailed;
+    uint32_t at;
+    if (SidSeek(file, static_cast<int64_t>(data.tileTable + 4ull * i), 0) || SidReadBE32(file, &at))
+        return kSidFailed;
+    if (at >= SidFileSize(file)) return kSidFailed;
+    *offset = at;
     return kSidOk;
 }

@@ -100,3 +100,43 @@ private:
 // a tile that ends early.
 int SidDecodeTileCoefficients(SidFile* file, const SidHuffman& code, int width, int height, int c0,
                               int c1, int r0, int r1, int32_t* out, int outStride);
+
+// ---- subband records and band data ----
+
+struct SidSubbandRecord {
+    uint64_t offset = 0;  // of the record in the file
+    uint8_t phaseX = 0;   // dither phases
+    uint8_t phaseY = 0;
+    uint32_t blocks = 0;
+};
+
+// A block entry: where each band's data is (0: none), and its rectangle.
+struct SidBlockEntry {
+    uint32_t bandOffset[3] = {0, 0, 0};
+    uint32_t firstColumn = 0, firstRow = 0, lastColumn = 0, lastRow = 0;
+};
+
+// Reads the record of a subband through the directory: marker 0xFF 0xAC,
+// phases and a block count whose entries the file holds.
+int SidReadSubbandRecord(SidFile* file, uint32_t bands, int subband, SidSubbandRecord* record);
+// Reads block entry i of a record; its rectangle must lie inside the
+// subband (width x height) and every band offset inside the file.
+int SidReadBlockEntry(SidFile* file, uint32_t bands, const SidSubbandRecord& record, uint32_t i,
+                      uint32_t width, uint32_t height, SidBlockEntry* block);
+
+struct SidBandData {
+    SidHuffman code;
+    float quantisation = 0;
+    uint32_t tileWidth = 0;
+    uint32_t tileHeight = 0;
+    uint32_t tilesAcross = 0;
+    uint32_t tilesDown = 0;
+    uint64_t tileTable = 0;  // file offset of the tile offsets
+};
+
+// Reads a block's data header for one band at `offset`: marker 0xFF 0xAA,
+// a code that fits, a finite quantisation value, tiles of at least 1 x 1 and
+// a table of tile offsets inside the file.
+int SidReadBandData(SidFile* file, uint64_t offset, const SidBlockEntry& block, SidBandData* data);
+// The file offset of tile i (raster order) of a block, checked against the file.
+int SidReadTileOffset(SidFile* file, const SidBandData& data, uint32_t i, uint64_t* offset);

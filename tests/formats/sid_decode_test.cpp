@@ -3,6 +3,9 @@
 
 #include <bit>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -463,6 +466,110 @@ TEST_F(SidTileTest, TheSamplesCoarsestTile) {
     }
     EXPECT_GT(nonzero, 400);
     SidCloseFile(f);
+}
+
+std::string SampleBytes() {
+    std::ifstream in(std::string(ZN_TEST_DATA) + "/mrsid/n13250i.sid", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Walks every record, block, band header and tile offset of a file; the
+// first status that is not kSidOk.
+int WalkRecords(const char* path) {
+    SidHeader h;
+    SidFile* f = SidOpenFile(path);
+    if (!f) return kSidFailed;
+    int status = SidReadHeader(f, &h);
+    const auto tree = SidBuildTree(h.width, h.height, static_cast<int>(h.levels));
+    for (const SidTreeNode& leaf : tree) {
+        if (status != kSidOk) break;
+        if (leaf.subband < 0) continue;
+        SidSubbandRecord rec;
+        status = SidReadSubbandRecord(f, h.bands, leaf.subband, &rec);
+        for (uint32_t i = 0; status == kSidOk && i < rec.blocks; ++i) {
+            SidBlockEntry block;
+            status = SidReadBlockEntry(f, h.bands, rec, i, leaf.width, leaf.height, &block);
+            for (uint32_t b = 0; status == kSidOk && b < h.bands; ++b) {
+                if (!block.bandOffset[b]) continue;
+                SidBandData data;
+                status = SidReadBandData(f, block.bandOffset[b], block, &data);
+                for (uint32_t t = 0; status == kSidOk && t < data.tilesAcross * data.tilesDown; ++t) {
+                    uint64_t at;
+                    status = SidReadTileOffset(f, data, t, &at);
+                }
+            }
+        }
+    }
+    SidCloseFile(f);
+    return status;
+}
+
+TEST_F(SidTileTest, RecordsOfTheSampleAndDamagedCopies) {
+    const std::string sample = SampleBytes();
+    Put("s.sid", sample);
+    ASSERT_EQ(WalkRecords("\\s.sid"), kSidOk);
+    {
+        // The coarsest subband: one 20 x 40 block in one tile, with a dither phase.
+        SidFile* f = SidOpenFile("\\s.sid");
+        SidSubbandRecord rec;
+        ASSERT_EQ(SidReadSubbandRecord(f, 3, 0, &rec), kSidOk);
+        EXPECT_EQ(rec.offset, 93u);
+        EXPECT_EQ(rec.blocks, 1u);
+        EXPECT_EQ(rec.phaseY, 0x1E);
+        SidBlockEntry block;
+        ASSERT_EQ(SidReadBlockEntry(f, 3, rec, 0, 20, 40, &block), kSidOk);
+        EXPECT_EQ(SidReadBlockEntry(f, 3, rec, 0, 19, 40, &block), kSidFailed);
+        EXPECT_EQ(SidReadBlockEntry(f, 3, rec, 0, 20, 39, &block), kSidFailed);
+        EXPECT_EQ(SidReadBlockEntry(f, 3, rec, 1, 20, 40, &block), kSidFailed);
+        ASSERT_EQ(SidReadBlockEntry(f, 3, rec, 0, 20, 40, &block), kSidOk);
+        SidBandData data;
+        ASSERT_EQ(SidReadBandData(f, block.bandOffset[0], block, &data), kSidOk);
+        EXPECT_EQ(data.tilesAcross * data.tilesDown, 1u);
+        EXPECT_GT(data.quantisation, 0.0f);
+        SidCloseFile(f);
+    }
+    auto with32 = [&](size_t at, uint32_t v) {
+        std::string s = sample;
+        for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (24 - 8 * i));
+        return s;
+    };
+    auto withByte = [&](size_t at, uint8_t v) {
+        std::string s = sample;
+        s[at] = static_cast<char>(v);
+        return s;
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+    } damaged[] = {
+        {"directory entry past the end", with32(23, 0xFFFFFF00u)},
+        {"record marker", withByte(94, 0xAD)},
+        {"block count the file cannot hold", with32(97, 0x10000000u)},
+        {"block count 2^32 - 1", with32(97, 0xFFFFFFFFu)},
+        {"band offset past the end", with32(105, 0x7FFFFFFFu)},
+        {"block right of its subband", with32(121, 20)},
+        {"block below its subband", with32(125, 40)},
+        {"block with last column before first", with32(113, 20)},
+        {"block of one row", with32(117, 39)},
+        {"band data marker", withByte(130, 0xAB)},
+        {"Huffman counts over 256", withByte(145, 255)},
+        {"over-subscribed code", withByte(131, 3)},
+        {"quantisation NaN", with32(148, 0x7FC00000u)},
+        {"quantisation infinite", with32(148, 0x7F800000u)},
+        {"tile width 0", with32(152, 0)},
+        {"tile height 0", with32(156, 0)},
+        {"tile offset past the end", with32(160, 0xFFFFFFF0u)},
+    };
+    for (const auto& d : damaged) {
+        Put("d.sid", d.bytes);
+        const int expected = std::string(d.what) == "block of one row" ? kSidOk : kSidFailed;
+        EXPECT_EQ(WalkRecords("\\d.sid"), expected) << d.what;
+    }
+    // Cut short in the records or tile tables: refused, never read past the end.
+    for (size_t n : {88ul, 95ul, 100ul, 120ul, 128ul, 135ul, 150ul, 162ul, 1000ul, 30000ul}) {
+        Put("cut.sid", sample.substr(0, n));
+        EXPECT_EQ(WalkRecords("\\cut.sid"), kSidFailed) << n;
+    }
 }
 
 }  // namespace
