@@ -638,12 +638,35 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
     d[16] = static_cast<uint8_t>(length);
     d[17] = static_cast<uint8_t>(decimals);
 
+    // The old definition, for putting the file back when a write fails.
+    const int64_t oldSize = fioGetSize(h->file);
+    uint8_t oldHeader[32];
+    memcpy(oldHeader, h->header, 32);
+    zn::HeapBlock oldDesc = std::move(h->descriptors);
+    zn::HeapBlock oldRec = std::move(h->record);
+
     h->descriptors = std::move(desc);
     h->record = std::move(rec);
     h->fieldCount = n + 1;
     PutLe16(h->header + 10, static_cast<uint32_t>(RecordLength(h) + length));
     PutLe16(h->header + 8, static_cast<uint32_t>(32 * h->fieldCount + 33));
-    if (!DbfWriteHeader(h, 1)) return -1;
+    if (!DbfWriteHeader(h, 1)) {
+        const int code = h->errorCode;
+        const uint32_t error = fs::GetLastError();
+        h->descriptors = std::move(oldDesc);
+        h->record = std::move(oldRec);
+        h->fieldCount = n;
+        memcpy(h->header, oldHeader, 32);
+        if (fioWriteAt(h->file, 0, oldHeader, 32) == 32 && oldSize >= 0) {
+            DbfWriteHeader(h, 1);
+            if (fioSeek(h->file, oldSize, 0) == oldSize) fioTruncate(h->file);
+        }
+        memcpy(h->header, oldHeader, 32);
+        h->headerChanged = false;
+        SetErr(h, code);
+        fs::SetLastError(error);
+        return -1;
+    }
     SeekTo(h, 0);
     return n;
 }

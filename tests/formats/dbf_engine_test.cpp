@@ -484,6 +484,44 @@ TEST_F(DbfEngine, CloseAndFlushReportFailedWrites) {
     EXPECT_EQ(after[0], expected[0]);
 }
 
+// A field whose definition cannot be written leaves the table as it was, in
+// the file and in the handle; without a fault, GDAL reads the new field.
+TEST_F(DbfEngine, FailedAddFieldLeavesTheTableAsItWas) {
+    REQUIRE_TOOL("ogrinfo");
+    bool done = false;
+    for (int n = 1; n <= 10 && !done; ++n) {
+        SCOPED_TRACE(n);
+        DbfHandle h = DbfCreate(u"\\f.dbf", 0);
+        ASSERT_NE(h, nullptr);
+        ASSERT_EQ(DbfAddField(h, u"NAME", 'C', 10, 0), 0);
+        ASSERT_EQ(DbfFlush(h), 1);
+        const std::string before = Get("f.dbf");
+        fs::test::FailNthWrite(n);
+        const int added = DbfAddField(h, u"COUNT", 'N', 6, 0);
+        const bool faulted = !fs::test::WriteFaultPending();
+        fs::test::Reset();
+        if (faulted) {
+            EXPECT_EQ(added, -1);
+            EXPECT_EQ(Get("f.dbf"), before);
+            EXPECT_EQ(DbfGetFieldCount(h), 1);
+            EXPECT_EQ(DbfClose(h), 1);
+            EXPECT_EQ(Get("f.dbf"), before);
+            continue;
+        }
+        done = true;
+        EXPECT_EQ(added, 1);
+        DbfBlankRecord(h);
+        DbfPutText(h, 0, u"a");
+        DbfPutInteger(h, 1, 42);
+        ASSERT_EQ(DbfWriteRecord(h, kDbfAppend), 1);
+        EXPECT_EQ(DbfClose(h), 1);
+        const std::string out = RunTool("ogrinfo -ro -al -q '" + Host("f.dbf") + "'");
+        EXPECT_NE(out.find("NAME (String) = a"), std::string::npos) << out;
+        EXPECT_NE(out.find("COUNT (Integer) = 42"), std::string::npos) << out;
+    }
+    EXPECT_TRUE(done);
+}
+
 TEST_F(DbfEngine, ErrorTextAndCustomMessage) {
     DbfHandle h = MakeRows(u"\\e.dbf", 1);
     fs::SetLastError(5);
