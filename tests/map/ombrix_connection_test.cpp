@@ -355,3 +355,48 @@ TEST_F(OmbrixConnection, TapCancels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Restores a variable of the environment.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvGuard() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TEST_F(OmbrixConnection, ProxyFromTheEnvironmentButNotForLoopback) {
+    server_.SetReply(Xml("<OMBRXL><RESPONSE/></OMBRXL>"));
+    {
+        // The proxy gets the request in absolute form; the name is never resolved here.
+        EnvGuard proxy("http_proxy", server_.Url("/"));
+        COmbrixConnection far(u"mapserver.test", nullptr, 80);
+        CMapServerResponse response;
+        ASSERT_TRUE(far.GetServiceInfo(u"Roads", response)) << text::ToUtf8(far.GetErrorText());
+        EXPECT_EQ(server_.Requests().back().target,
+                  "http://mapserver.test/servlet/com.qova.qovamap.Qovamap?ServiceName=Roads");
+    }
+    {
+        // A dead proxy does not matter to a loopback server.
+        EnvGuard proxy("http_proxy", "http://127.0.0.1:1/");
+        server_.ClearRequests();
+        CMapServerResponse response;
+        ASSERT_TRUE(conn_.GetServiceInfo(u"Roads", response)) << text::ToUtf8(conn_.GetErrorText());
+        EXPECT_EQ(server_.Requests().at(0).target, std::string(kServlet) + "?ServiceName=Roads");
+    }
+}
+
+}  // namespace
