@@ -230,13 +230,25 @@ bool SaveDefaultDatums(DatumTransformation& chosen) {
             row.index &= ~kDatumDefaultFlag;
         return true;
     };
-    if (!put(*match, true)) return false;
+    // A failure puts back the flags already written, file and memory.
+    std::vector<std::pair<DatumTransformation*, bool>> written;
+    auto undo = [&] {
+        for (auto it = written.rbegin(); it != written.rend(); ++it) put(*it->first, it->second);
+        return false;
+    };
+    const bool wasDefault = (match->index & kDatumDefaultFlag) != 0;
+    if (!put(*match, true)) return undo();
+    written.push_back({match, wasDefault});
     for (size_t i = 1; i < rows.size(); ++i) {
         DatumTransformation& row = rows[i];
-        if (&row != match && text::EqualsNoCase(row.datumName, chosen.datumName) &&
-            !put(row, false))
-            return false;
+        if (&row == match || !text::EqualsNoCase(row.datumName, chosen.datumName)) continue;
+        const bool was = (row.index & kDatumDefaultFlag) != 0;
+        if (!put(row, false)) return undo();
+        written.push_back({&row, was});
     }
+    // The header (date of the change) now, not at close where its failure
+    // would go unseen.
+    if (!DbfWriteHeader(h, 0)) return undo();
     chosen.index |= kDatumDefaultFlag;
     return true;
 }

@@ -190,17 +190,25 @@ TEST_F(DatumTableTest, SaveDefaultDatumsThatCannotWriteChangesNothing) {
     EXPECT_FALSE(chosen.index & kDatumDefaultFlag);
     EXPECT_EQ(FindDatumByName(u"D_A")->transformationId, 1);
     EXPECT_EQ(Get("znDatums.dbf"), before);
-    // A write failing half-way: the chosen row is written first, so the name
-    // is never left without a default.
-    fs::test::FailNthWrite(2);
-    EXPECT_FALSE(SaveDefaultDatums(chosen));
-    fs::test::Reset();
-    FreeDatumTable();
-    EXPECT_NE(FindDatumByName(u"D_A"), nullptr);
-    int flagged = 0;
-    for (int i = 1; i < GetDatumCount(); ++i)
-        flagged += (GetDatumRow(i)->index & kDatumDefaultFlag) != 0;
-    EXPECT_GE(flagged, 1);
+    // A write failing at any step: the call fails, the file is as it was and
+    // the rows in memory keep their flags.
+    for (int n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        fs::test::FailNthWrite(n);
+        const bool saved = SaveDefaultDatums(chosen);
+        const bool faulted = !fs::test::WriteFaultPending();
+        fs::test::Reset();
+        if (!faulted) {
+            EXPECT_TRUE(saved);
+            break;
+        }
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(Get("znDatums.dbf"), before);
+        EXPECT_EQ(FindDatumByName(u"D_A")->transformationId, 1);
+        EXPECT_TRUE(FindDatumByTransformId(1)->index & kDatumDefaultFlag);
+        EXPECT_FALSE(FindDatumByTransformId(2)->index & kDatumDefaultFlag);
+    }
+    EXPECT_EQ(FindDatumByName(u"D_A")->transformationId, 2);
 }
 
 TEST_F(DatumTableTest, CoordSysDatumCalls) {
