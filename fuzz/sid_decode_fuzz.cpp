@@ -1,6 +1,7 @@
-// The MrSID header reader and view descriptors on arbitrary bytes: the
-// header, then views of the coarsest level and of a small full-resolution
-// window. Run
+// The MrSID header reader, view descriptors and coded data on arbitrary
+// bytes: the header, views of the coarsest level and of a small
+// full-resolution window, then every subband record, block entry and band
+// header, and the coefficients of small tiles. Run
 //   build-fuzz/fuzz/sid_decode_fuzz -max_total_time=60 fuzz/corpus/sid
 #include <stdlib.h>
 
@@ -8,7 +9,9 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "formats/sid/sid_decode.h"
 #include "formats/sid/sid_file.h"
 #include "formats/sid/sid_memory.h"
 #include "platform/fs/fs.h"
@@ -46,5 +49,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SidCloseImage(image);
     }
     if (SidOpenImage("\\f.sid", &image, 0, 3, 34, 5, 36, 32 * bands) == kSidOk) SidCloseImage(image);
+
+    SidFile* f = SidOpenFile("\\f.sid");
+    SidHeader h;
+    if (!f || SidReadHeader(f, &h) != kSidOk) {
+        SidCloseFile(f);
+        return 0;
+    }
+    std::vector<int32_t> out(64 * 64);
+    for (const SidTreeNode& leaf : SidBuildTree(h.width, h.height, static_cast<int>(h.levels))) {
+        SidSubbandRecord rec;
+        if (leaf.subband < 0 || SidReadSubbandRecord(f, h.bands, leaf.subband, &rec) != kSidOk)
+            continue;
+        for (uint32_t i = 0; i < rec.blocks && i < 16; ++i) {
+            SidBlockEntry block;
+            if (SidReadBlockEntry(f, h.bands, rec, i, leaf.width, leaf.height, &block) != kSidOk)
+                break;
+            for (uint32_t b = 0; b < h.bands; ++b) {
+                SidBandData data;
+                if (!block.bandOffset[b] ||
+                    SidReadBandData(f, block.bandOffset[b], block, &data) != kSidOk)
+                    continue;
+                // The first tile, when it is small.
+                const uint64_t bw = uint64_t{block.lastColumn} - block.firstColumn + 1;
+                const uint64_t bh = uint64_t{block.lastRow} - block.firstRow + 1;
+                const int tw = static_cast<int>(bw < data.tileWidth ? bw : data.tileWidth);
+                const int th = static_cast<int>(bh < data.tileHeight ? bh : data.tileHeight);
+                uint64_t at;
+                if (int64_t{tw} * th > 4096 || SidReadTileOffset(f, data, 0, &at) != kSidOk ||
+                    SidSeek(f, static_cast<int64_t>(at), 0))
+                    continue;
+                SidDecodeTileCoefficients(f, data.code, tw, th, 1, 40, 2, 30, out.data(), 64);
+            }
+        }
+    }
+    SidCloseFile(f);
     return 0;
 }
