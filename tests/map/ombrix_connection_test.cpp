@@ -264,6 +264,7 @@ TEST_F(OmbrixConnection, FailuresKeepFilesAndEnvelope) {
         {"an image cut short", Xml(good), with(jpeg, HttpReply::kCutShort), ""},
         {"a longer Content-Length", Xml(good), with(jpeg, HttpReply::kLongerLength), ""},
         {"a close without an answer", with(Xml(good), HttpReply::kCloseWithoutAnswer), jpeg, ""},
+        {"an answer that never comes", with(Xml(good), HttpReply::kDelay, 10000), jpeg, ""},
         {"an endless image", Xml(good), with(jpeg, HttpReply::kEndless), ""},
         {"a trickle", Xml(good), with(jpeg, HttpReply::kTrickle, 1000), ""},
         {"a redirect to file:", Xml(good), redirect, ""},
