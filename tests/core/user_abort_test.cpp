@@ -14,7 +14,9 @@ LRESULT Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 class UserAbortTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Fresh(); }
+    // A new window with the focus, an empty queue and no abort pending.
+    void Fresh() {
         win::ResetForTests();
         ResetAbort();
         WNDCLASS wc;
@@ -83,8 +85,7 @@ TEST_F(UserAbortTest, PendingInputAbortsAndStaysQueuedUntilReset) {
          WM_ZARNIP_ABORT, WM_ZARNIP_ABORT},
     };
     for (const auto& c : cases) {
-        win::ResetForTests();
-        SetUp();
+        Fresh();
         c.user();
         EXPECT_EQ(IsAbortRequested(), c.aborts) << c.what;
         EXPECT_GE(Pending(c.lo, c.hi), 1u) << c.what << ": the message must stay queued";

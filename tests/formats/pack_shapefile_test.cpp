@@ -312,17 +312,9 @@ TEST_F(PackTest, FailuresAtEveryStepKeepTheSource) {
     }
 }
 
-TEST(ShapeFileObject, OwnershipBufferAndDeletion) {
-    class Root : public DbfRootTest {
-    public:
-        void TestBody() override {}
-        using DbfRootTest::Get;
-        using DbfRootTest::HostList;
-        using DbfRootTest::Put;
-        using DbfRootTest::SetUp;
-        using DbfRootTest::TearDown;
-    } root;
-    root.SetUp();
+class ShapeFileObject : public DbfRootTest {};
+
+TEST_F(ShapeFileObject, OwnershipBufferAndDeletion) {
     ShpHandle h = ShpCreate(u"\\o.shp", kShapePolygon, 0);
     ASSERT_NE(h, nullptr);
     const DoublePoint ring[] = {{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}};
@@ -343,10 +335,9 @@ TEST(ShapeFileObject, OwnershipBufferAndDeletion) {
     }
     EXPECT_EQ(ShpGetRecordCount(h), 2);
     CShapeFile owner(h, true);
-    for (const char* e : {"sbn", "sbx", "ain", "aih", "prj", "cpg"}) root.Put(std::string("o.") + e, "x");
+    for (const char* e : {"sbn", "sbx", "ain", "aih", "prj", "cpg"}) Put(std::string("o.") + e, "x");
     EXPECT_EQ(owner.DeleteFiles(), 1);
-    EXPECT_EQ(root.HostList(""), std::vector<std::string>{"o.cpg"});
-    root.TearDown();
+    EXPECT_EQ(HostList(""), std::vector<std::string>{"o.cpg"});
 }
 
 }  // namespace
