@@ -1,0 +1,70 @@
+// CSidReader: a MrSID image behind an object: its header values, the size
+// of every resolution level, and the selected view (level, window, row
+// stride) to decode.
+#pragma once
+
+#include <cstdint>
+
+#include "formats/sid/sid_file.h"
+#include "platform/text/text.h"
+#include "platform/types.h"
+
+class CSidReader {
+public:
+    CSidReader();
+    virtual ~CSidReader();
+    CSidReader(const CSidReader&) = delete;
+    CSidReader& operator=(const CSidReader&) = delete;
+
+    // True when the file opens and begins with "msid" and 7 more bytes.
+    static bool IsSidFile(WStringView path);
+    static int ReadInfo(WStringView path, int* bands, int* levels, int* width, int* height,
+                        uint8_t* version);
+
+    // Closes first; true when the header was read (status 0). A newer
+    // generation or an odd band count keeps status 3.
+    bool Open(WStringView path);
+    void Close();
+
+    // False unless 0 <= level < levels.
+    bool GetLevelSize(int level, int* width, int* height) const;
+    int GetLevelWidth(int level) const;
+    int GetLevelHeight(int level) const;
+
+    // Level -1 is the coarsest; without a rectangle the whole level; the
+    // rectangle (inclusive) is clamped to the level. Stride 0: packed rows,
+    // negative: rows rounded to 32-bit words, positive: as given. False, with
+    // no view, when the window does not meet the level or the view cannot be
+    // opened.
+    bool SelectView(int level, const RECT* rect, int stride);
+    int GetLevel() const;
+    int GetWidth() const;
+    int GetHeight() const;
+    int GetStride() const;
+    // The view window as (first column, first row, last column, last row).
+    void GetExtent(RECT* extent) const;
+
+    int GetStatus() const { return status_; }
+    int GetBands() const { return bands_; }
+    int GetLevels() const { return levels_; }
+    int GetImageWidth() const { return width_; }
+    int GetImageHeight() const { return height_; }
+    const uint8_t* GetVersion() const { return version_; }
+    bool HasView() const { return view_ != nullptr; }
+
+private:
+    void CloseView();
+
+    int status_ = 0;
+    WString path_;
+    int bands_ = 0, levels_ = 0, width_ = 0, height_ = 0;
+    uint8_t version_[3] = {0, 0, 0};
+    SidImage* view_ = nullptr;
+};
+
+// The view window of a descriptor, (first column, last column, first row,
+// last row), as a rectangle (first column, first row, last column, last
+// row), and back.
+RECT SidWindowToRect(int firstColumn, int lastColumn, int firstRow, int lastRow);
+void SidRectToWindow(const RECT& rect, int* firstColumn, int* lastColumn, int* firstRow,
+                     int* lastRow);
