@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/com/com.h"
+#include "tests/platform/locale_guard.h"
 
 namespace {
 
@@ -276,13 +277,12 @@ TEST(ComDates, TextFormsBothWays) {
 
 // Conversions do not follow the process locale (the display layer sets one).
 TEST(ComChangeType, IgnoresProcessLocale) {
-    std::string saved = setlocale(LC_ALL, nullptr);
+    LocaleGuard locale;
     ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "de_DE.UTF-8 missing: run tools/setup";
     EXPECT_EQ(AsText(Of(VT_R8, 2.5)), u"2.5");
     ComVariant s = Str(u"2.5"), d;
     EXPECT_EQ(VariantChangeType(&d, &s, 0, VT_R8), S_OK);
     EXPECT_EQ(d.dblVal, 2.5);
-    setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(ComSafeArray, MultiDimensionalAndRedim) {

@@ -1,4 +1,5 @@
 #include "platform/text/text.h"
+#include "tests/platform/locale_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,12 @@ TEST(Format, PlatformWideRules) {
 }
 
 TEST(Format, IgnoresProcessLocale) {
-    const char* old = setlocale(LC_ALL, nullptr);
-    std::string saved = old ? old : "C";
+    LocaleGuard locale;
     ASSERT_TRUE(setlocale(LC_ALL, "de_DE.UTF-8"))
         << "de_DE.UTF-8 missing: tools/setup generates it";
     EXPECT_EQ(Format(u"%.15g", 0.1), u"0.1");
     EXPECT_EQ(FormatA("%.3f", 2.5), "2.500");
     EXPECT_DOUBLE_EQ(ParseDouble(u"0.1"), 0.1);
-    setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(Parse, DoubleTable) {

@@ -6,6 +6,7 @@
 #include <clocale>
 
 #include "tests/platform/vbscript_harness.h"
+#include "tests/platform/locale_guard.h"
 
 namespace {
 
@@ -361,7 +362,7 @@ TEST(VbsExpr, Dates) {
 
 // Numbers and dates keep their fixed forms whatever the process locale says.
 TEST(VbsExpr, CommaDecimalLocale) {
-    std::string saved = setlocale(LC_ALL, nullptr);
+    LocaleGuard locale;
     ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "de_DE.UTF-8 missing: run tools/setup";
     Check({
         {"CStr(1.5)", "String:1.5"},
@@ -372,7 +373,6 @@ TEST(VbsExpr, CommaDecimalLocale) {
         {"IsNumeric(\"1,5\")", "Boolean:True"},
         {"1.5 + 1", "Double:2.5"},
     });
-    setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(VbsExpr, TypeInformation) {

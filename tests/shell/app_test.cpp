@@ -11,6 +11,7 @@
 #include "shell/app/command_line.h"
 #include "shell/app/win_app_ext.h"
 #include "tests/shell/shell_doubles.h"
+#include "tests/platform/locale_guard.h"
 
 namespace {
 
@@ -42,13 +43,13 @@ TEST(Profile, DoublesAndHex) {
 }
 
 TEST(Profile, DoublesUnderACommaDecimalLocale) {
+    LocaleGuard locale;
     const char* chosen = nullptr;
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8"})
         if ((chosen = std::setlocale(LC_ALL, name))) break;
     ASSERT_NE(chosen, nullptr) << "tools/setup installs de_DE.UTF-8";
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
     CheckProfileDoubles();
-    std::setlocale(LC_ALL, "C");
 }
 
 class App : public ShellTest {};
