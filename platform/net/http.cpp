@@ -111,8 +111,17 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     if (const char* ca = std::getenv("ZARNIP_CA_FILE"); ca && *ca) curl_easy_setopt(easy, CURLOPT_CAINFO, ca);
-    // Loopback never goes through a proxy.
-    curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.0/8,::1");
+    // Loopback never goes through a proxy, whatever no_proxy says; the
+    // user's own exceptions are kept.
+    std::string noProxy = "localhost,127.0.0.0/8,::1";
+    for (const char* name : {"no_proxy", "NO_PROXY"}) {
+        if (const char* v = std::getenv(name); v && *v) {
+            noProxy += ",";
+            noProxy += v;
+            break;
+        }
+    }
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, OnProgress);

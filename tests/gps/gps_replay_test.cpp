@@ -17,35 +17,12 @@
 
 #include "gps/eart_parser.h"
 #include "gps/serial_port.h"
+#include "tests/gps/pty_test_util.h"
 #include "gps/tsip_parser.h"
 #include "platform/win/window.h"
 #include "tests/gps/nmea_oracle.h"
 
 namespace {
-
-struct Pty {
-    int master = -1, slave = -1;
-    std::string name;
-    Pty() {
-        char buf[128];
-        if (openpty(&master, &slave, buf, nullptr, nullptr) == 0) name = buf;
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty() {
-        if (master >= 0) close(master);
-        if (slave >= 0) close(slave);
-    }
-    void Send(const std::string& s) const {
-        size_t done = 0;
-        while (done < s.size()) {
-            const ssize_t n = write(master, s.data() + done, s.size() - done);
-            if (n > 0)
-                done += static_cast<size_t>(n);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-};
 
 std::vector<std::string>* g_units = nullptr;
 CSerialPort* g_port = nullptr;

@@ -18,6 +18,7 @@
 
 #include "gps/aux_port.h"
 #include "gps/serial_port.h"
+#include "tests/gps/pty_test_util.h"
 #include "map/services/script_events.h"
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
@@ -32,39 +33,6 @@ int CountEntries(const char* folder) {
     }
     return n;
 }
-
-struct Pty {
-    int master = -1, slave = -1;
-    std::string name;
-    Pty() {
-        char buf[128];
-        if (openpty(&master, &slave, buf, nullptr, nullptr) == 0) name = buf;
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty() {
-        if (master >= 0) close(master);
-        if (slave >= 0) close(slave);
-    }
-    void Send(const std::string& s) const {
-        size_t done = 0;
-        while (done < s.size()) {
-            const ssize_t n = write(master, s.data() + done, s.size() - done);
-            if (n > 0) done += static_cast<size_t>(n);
-            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    std::string Receive(size_t want, int ms = 2000) const {
-        std::string out;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (out.size() < want && std::chrono::steady_clock::now() < end) {
-            char buf[512];
-            const ssize_t n = read(master, buf, sizeof buf);
-            if (n > 0) out.append(buf, static_cast<size_t>(n));
-            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return out;
-    }
-};
 
 // Lines received by the window, and what it does with each notification.
 struct Receiver {
