@@ -19,6 +19,7 @@
 #include "map/layers/bookmarks.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/internet_layer.h"
+#include "map/layers/raster_layer.h"
 #include "map/layers/shape_layer.h"
 #include "map/services/main_window.h"
 #include "map/view/map_view.h"
@@ -167,6 +168,7 @@ int main(int argc, char** argv) {
     if (mapPath.empty()) mapPath = SampleMap(argv[0]);
     SetMainWindowServices(&g_frame);
     RegisterShapeLayerClass();
+    RegisterRasterLayerClasses();
     RegisterInternetLayerClass();
 
     WNDCLASS wc;
