@@ -11,29 +11,12 @@
 #include "platform/win/controls.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
+#include "tests/platform/win_input_parent.h"
 
 namespace {
 
-std::vector<WORD> g_notes;
-LRESULT ParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_COMMAND && reinterpret_cast<HWND>(l)) g_notes.push_back(HIWORD(w));
-    return DefWindowProc(h, m, w, l);
-}
-
-class WinEditInputTest : public ::testing::Test {
+class WinEditInputTest : public WinInputParentTest {
 protected:
-    void SetUp() override {
-        win::ResetForTests();
-        g_notes.clear();
-        WNDCLASS wc;
-        wc.lpfnWndProc = ParentProc;
-        wc.lpszClassName = u"EditParent";
-        RegisterClass(wc);
-        parent_ = CreateWindowEx(0, u"EditParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
-                                 nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override { win::ResetForTests(); }
-
     HWND Edit(const char16_t* text, DWORD style = ES_AUTOHSCROLL, int w = 100, int h = 18) {
         HWND e = CreateWindowEx(0, u"EDIT", text, WS_CHILD | WS_VISIBLE | style, 10, 10, w, h,
                                 parent_, reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
@@ -56,7 +39,6 @@ protected:
         DeleteDC(dc);
         return 1 + sz.cx;
     }
-    HWND parent_ = nullptr;
 };
 
 TEST_F(WinEditInputTest, PenPlacesTheCaretAndDragSelects) {

@@ -9,29 +9,12 @@
 #include "platform/win/input.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/window.h"
+#include "tests/platform/win_input_parent.h"
 
 namespace {
 
-std::vector<WORD> g_notes;
-LRESULT ParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_COMMAND && reinterpret_cast<HWND>(l)) g_notes.push_back(HIWORD(w));
-    return DefWindowProc(h, m, w, l);
-}
-
-class WinListInputTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        win::ResetForTests();
-        g_notes.clear();
-        WNDCLASS wc;
-        wc.lpfnWndProc = ParentProc;
-        wc.lpszClassName = u"ListParent";
-        RegisterClass(wc);
-        parent_ = CreateWindowEx(0, u"ListParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
-                                 nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override { win::ResetForTests(); }
-    HWND Combo(DWORD style = CBS_DROPDOWNLIST) {
+class WinListInputTest : public WinInputParentTest {
+protected:    HWND Combo(DWORD style = CBS_DROPDOWNLIST) {
         HWND c = CreateWindowEx(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | style, 10, 10, 100,
                                 80, parent_, reinterpret_cast<HMENU>(uintptr_t(5)), nullptr,
                                 nullptr);
@@ -41,7 +24,6 @@ protected:
         g_notes.clear();
         return c;
     }
-    HWND parent_ = nullptr;
 };
 
 TEST_F(WinListInputTest, ComboPenPathMatchesTheUserSelection) {
