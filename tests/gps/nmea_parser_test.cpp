@@ -39,8 +39,6 @@ struct Fresh {
 
 std::u16string Wide(const char16_t* s) { return std::u16string(s); }
 
-bool Near(double a, double b, double tolerance) { return std::fabs(a - b) <= tolerance; }
-
 }  // namespace
 
 TEST(NmeaParser, Checksum) {
