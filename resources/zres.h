@@ -187,4 +187,10 @@
 #define CBS_UPPERCASE 0x2000L
 #endif
 
+// Ids of the main frame, the command bars and menus, and the application's
+// own windows (splash, About), one header each.
+#include "zres_frame.h"
+#include "zres_bars.h"
+#include "zres_app.h"
+
 #endif

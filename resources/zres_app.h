@@ -1,0 +1,2 @@
+// Resource ids of the application: start-up, splash and About.
+#pragma once
