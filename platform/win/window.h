@@ -31,6 +31,13 @@ struct MSG {
     POINT pt;  // screen position of the pointer when the message was queued
 };
 
+// WM_COPYDATA's record (lParam): a kind chosen by the sender and its bytes.
+struct COPYDATASTRUCT {
+    uintptr_t dwData = 0;
+    DWORD cbData = 0;
+    void* lpData = nullptr;
+};
+
 struct WNDCLASS {
     UINT style = 0;
     WNDPROC lpfnWndProc = nullptr;
