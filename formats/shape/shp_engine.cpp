@@ -56,6 +56,50 @@ WString WithExtension(const WString& path, const char16_t* ext) {
     return path.substr(0, dot + 1) + ext;
 }
 
+// The name an existing file has (its letter case), else the path as given.
+WString ExistingName(const WString& path) {
+    const std::string host = fs::HostPath(path);
+    if (host.empty()) return path;
+    const WString device = fs::DevicePathFromHost(host);
+    return device.empty() ? path : device;
+}
+
+// Files moved aside to be replaced: dropped once the replacement is
+// complete, else put back under their own names.
+class OldFiles {
+public:
+    OldFiles() = default;
+    OldFiles(const OldFiles&) = delete;
+    OldFiles& operator=(const OldFiles&) = delete;
+    ~OldFiles() { Restore(); }
+
+    // Moves an existing file aside (a missing one is no failure). On failure
+    // the files already moved go back and the last error is kept.
+    bool SetAside(const WString& path) {
+        if (!fs::Exists(path)) return true;
+        const WString name = ExistingName(path);
+        if (fs::MoveFile(name, name + u"~old", true)) {
+            moved_.push_back(name);
+            return true;
+        }
+        Restore();
+        return false;
+    }
+    void Drop() {
+        for (const WString& name : moved_) fs::DeleteFile(name + u"~old");
+        moved_.clear();
+    }
+
+private:
+    void Restore() {
+        const uint32_t error = fs::GetLastError();
+        for (const WString& name : moved_) fs::MoveFile(name + u"~old", name, true);
+        moved_.clear();
+        fs::SetLastError(error);
+    }
+    std::vector<WString> moved_;
+};
+
 struct Access {
     uint32_t access, share, attributes, fioFlags;
 };
@@ -473,46 +517,52 @@ ShpHandle ShpOpen(const char* utf8Path, int flags) {
     return ShpOpen(text::FromUtf8(utf8Path ? utf8Path : "").c_str(), flags);
 }
 
-ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable) {
+namespace {
+
+// A new shapefile, with the fields of `like` when given. Over an old one it
+// is all or nothing: the old files stay until the new ones are complete.
+ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, ShpHandle like) {
     t_openError = OpenError{};
     std::unique_ptr<ShpFile> h(new (std::nothrow) ShpFile);
     if (!h) return FailOpen(h, kShpErrShpOpen);
     h->openFlags = flags | 1;
     const WString wpath = path ? WString(path) : WString();
-    const WString shp = WithExtension(wpath, u"shp");
-    const WString shx = WithExtension(wpath, u"shx");
-    const WString dbf = WithExtension(wpath, u"dbf");
-    if (shp.empty()) return FailOpen(h, kShpErrNoExtension);
+    if (WithExtension(wpath, u"shp").empty()) return FailOpen(h, kShpErrNoExtension);
+    // The new files keep the names (and letter case) of the old ones.
+    const WString shp = ExistingName(WithExtension(wpath, u"shp"));
+    const WString shx = ExistingName(WithExtension(wpath, u"shx"));
+    const WString dbf = ExistingName(WithExtension(wpath, u"dbf"));
+    // The old shapefile and its index files are moved aside together (all
+    // or none) and kept until the new one is complete: a create that fails
+    // puts them back as they were. An index left beside the new shapes would
+    // describe the old ones, so one that cannot be moved stops the create
+    // before anything changes.
+    OldFiles old;
+    const struct {
+        const char16_t* ext;
+        int error;
+    } sides[] = {{u"shp", kShpErrShpCreate}, {u"shx", kShpErrShxCreate},
+                 {u"dbf", kShpErrDbfCreate}, {u"ain", kShpErrShpCreate},
+                 {u"aih", kShpErrShpCreate}, {u"sbn", kShpErrShpCreate},
+                 {u"sbx", kShpErrShpCreate}};
+    for (const auto& side : sides) {
+        if (!newTable && side.error == kShpErrDbfCreate) continue;
+        if (!old.SetAside(WithExtension(wpath, side.ext))) return FailOpen(h, side.error);
+    }
     // What this call created goes again when it fails, so no `.shp`/`.shx`
-    // without a matching `.dbf` is left behind.
+    // without a matching `.dbf` is left behind; then the old files return.
     struct Rollback {
         std::unique_ptr<ShpFile>& h;
         std::vector<WString> made;
         bool committed = false;
         ~Rollback() {
             if (committed) return;
+            const uint32_t error = fs::GetLastError();
             h.reset();
             for (const WString& p : made) fs::DeleteFile(p);
+            fs::SetLastError(error);
         }
     } rollback{h, {}};
-    // The old shapefile's index files go first: an index left beside the new
-    // shapes would describe the old ones. One that cannot be removed stops
-    // the create before anything else changes.
-    // They are moved aside together (all or none), then deleted.
-    std::vector<WString> aside;
-    for (const char16_t* ext : {u"ain", u"aih", u"sbn", u"sbx"}) {
-        const WString side = WithExtension(wpath, ext);
-        if (!fs::Exists(side)) continue;
-        if (!fs::MoveFile(side, side + u"~del", true)) {
-            const uint32_t error = fs::GetLastError();
-            for (const WString& moved : aside)
-                fs::MoveFile(moved + u"~del", moved, true);
-            fs::SetLastError(error);
-            return FailOpen(h, kShpErrShpCreate);
-        }
-        aside.push_back(side);
-    }
-    for (const WString& moved : aside) fs::DeleteFile(moved + u"~del");
     const uint32_t mapping = (flags & kShpForMapping) ? kFioForMapping : 0;
     h->shp = fioOpen(shp.c_str(), kFioRead | kFioWrite, kFioShareRead, kFioCreateAlways,
                      kFioAttrNormal, mapping);
@@ -540,8 +590,17 @@ ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable) {
     SetHeaderExtent(h.get(), e);
     if (!ShpWriteHeaders(h.get())) return FailOpen(h, h->errorCode);
     if (!ShpFlush(h.get())) return FailOpen(h, kShpErrWrite);
+    // Without all its fields the new table is no copy.
+    if (like && !DbfCopyFields(h->table, like->table)) return FailOpen(h, kShpErrDbfCreate);
     rollback.committed = true;
+    old.Drop();
     return h.release();
+}
+
+}  // namespace
+
+ShpHandle ShpCreateEx(const WChar* path, int type, int flags, int newTable) {
+    return CreateShapefile(path, type, flags, newTable, nullptr);
 }
 
 ShpHandle ShpCreate(const WChar* path, int type, int flags) {
@@ -554,18 +613,7 @@ ShpHandle ShpCreate(const char* utf8Path, int type, int flags) {
 
 ShpHandle ShpCreateLike(const WChar* path, ShpHandle source) {
     if (!source) return nullptr;
-    ShpHandle h = ShpCreate(path, HeaderType(source), 0);
-    if (h && !DbfCopyFields(h->table, source->table)) {
-        // Without all its fields the new table is no copy: remove the three
-        // new files and report the table's failure.
-        t_openError.code = kShpErrDbfCreate;
-        t_openError.systemError = fioGetLastError();
-        const WString made[] = {fioGetPath(h->shp), fioGetPath(h->shx), DbfGetPath(h->table)};
-        ShpClose(h);
-        for (const WString& p : made) fs::DeleteFile(p);
-        return nullptr;
-    }
-    return h;
+    return CreateShapefile(path, HeaderType(source), 0, 1, source);
 }
 
 int ShpClose(ShpHandle h) {

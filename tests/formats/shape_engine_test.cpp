@@ -927,3 +927,94 @@ TEST_F(ShapeEngineTest, FailedWriteAtEachStepLeavesTheFilesAsTheyWere) {
         EXPECT_TRUE(done);
     }
 }
+
+namespace {
+
+// A create over an old shapefile that fails at any write, flush or file
+// name leaves every old file (and nothing else) as it was; a create that
+// goes through replaces the shapes, the table and the index under the old
+// names.
+TEST_F(ShapeEngineTest, CreateOverAShapefileThatFailsKeepsTheOldOne) {
+    REQUIRE_TOOL("shpdump");
+    REQUIRE_TOOL("dbfdump");
+    auto snapshot = [this] {
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const std::string& name : HostList(""))
+            files.emplace_back(name, name == "src" ? "" : Get(name));
+        return files;
+    };
+    // The source of the fields copied by ShpCreateLike.
+    std::filesystem::create_directory(Host("src"));
+    ShpHandle source = ShpCreate(u"\\src\\s.shp", kShapePoint, 0);
+    ASSERT_NE(source, nullptr);
+    ASSERT_EQ(DbfAddField(ShpGetTable(source), "NAME", 'C', 12, 0), 0);
+    ASSERT_EQ(DbfAddField(ShpGetTable(source), "SIZE", 'N', 6, 2), 1);
+    enum Fault { kWrite, kFlush };
+    for (const bool like : {false, true}) {
+        for (const Fault fault : {kWrite, kFlush}) {
+            bool done = false;
+            for (int n = 1; n <= 40 && !done; ++n) {
+                SCOPED_TRACE(testing::Message() << (like ? "like" : "create") << " fault "
+                                                << fault << " at " << n);
+                ShpHandle h = ShpCreate(u"\\d.shp", kShapePolyline, 0);
+                ASSERT_NE(h, nullptr);
+                ASSERT_EQ(DbfAddField(ShpGetTable(h), "ID", 'N', 5, 0), 0);
+                for (int i = 0; i < 3; ++i) {
+                    ASSERT_EQ(ShpAppendShape(h, Make(h, kShapePolyline, {{{0, 0}, {1.0 + i, 1}}})), i);
+                    DbfPutInteger(ShpGetTable(h), 0, i);
+                    ASSERT_EQ(DbfWriteRecord(ShpGetTable(h), i), 1);
+                }
+                ASSERT_EQ(ShpClose(h), 1);
+                Put("d.sbn", "old index");
+                Put("d.sbx", "old index entries");
+                const auto before = snapshot();
+
+                if (fault == kWrite) fs::test::FailNthWrite(n);
+                if (fault == kFlush) fs::test::FailNthFlush(n);
+                // Another letter case: the old names are kept.
+                h = like ? ShpCreateLike(u"\\D.SHP", source) : ShpCreate(u"\\D.SHP", kShapePoint, 0);
+                const bool faulted =
+                    fault == kWrite ? !fs::test::WriteFaultPending() : h == nullptr;
+                fs::test::Reset();
+                if (faulted) {
+                    EXPECT_EQ(h, nullptr) << "a failed create reported as success";
+                    if (h) ShpClose(h);
+                    EXPECT_EQ(snapshot(), before);
+                    continue;
+                }
+                done = true;
+                ASSERT_NE(h, nullptr);
+                ASSERT_EQ(ShpClose(h), 1);
+                EXPECT_EQ(HostList(""), (std::vector<std::string>{"d.dbf", "d.shp", "d.shx", "src"}));
+                const std::string shapes = Shpdump(Host("d.shp"));
+                EXPECT_NE(shapes.find("Shapefile Type: Point   # of Shapes: 0"), std::string::npos)
+                    << shapes;
+                const std::string table = RunTool("dbfdump -h '" + Host("d.dbf") + "' 2>&1");
+                EXPECT_EQ(table.find("ID"), std::string::npos) << table;
+                EXPECT_EQ(table.find("NAME") != std::string::npos, like) << table;
+                EXPECT_EQ(table.find("SIZE") != std::string::npos, like) << table;
+            }
+            EXPECT_TRUE(done);
+        }
+    }
+    ShpClose(source);
+    // A file that cannot be moved aside stops the create with its own error.
+    const struct {
+        const char16_t* held;
+        int error;
+    } held[] = {{u"\\d.shp", kShpErrShpCreate}, {u"\\d.shx", kShpErrShxCreate},
+                {u"\\d.dbf", kShpErrDbfCreate}, {u"\\d.sbx", kShpErrShpCreate}};
+    ShpClose(ShpCreate(u"\\d.shp", kShapePoint, 0));
+    Put("d.sbn", "old index");
+    Put("d.sbx", "old index entries");
+    const auto before = snapshot();
+    for (const auto& c : held) {
+        fs::test::FailPath(c.held, fs::kErrorSharingViolation);
+        EXPECT_EQ(ShpCreate(u"\\d.shp", kShapePolyline, 0), nullptr);
+        EXPECT_EQ(ShpGetError(nullptr), c.error);
+        fs::test::Reset();
+        EXPECT_EQ(snapshot(), before);
+    }
+}
+
+}  // namespace
