@@ -7,6 +7,7 @@
 
 #include "platform/res/resource.h"
 #include "platform/win/controls.h"
+#include "platform/win/doc_template.h"
 #include "platform/win/window_impl.h"
 
 namespace win {
@@ -242,6 +243,7 @@ App::App() {
 }
 
 App::~App() {
+    docTemplate_.reset();
     App* expected = this;
     g_app.compare_exchange_strong(expected, nullptr);
 }
@@ -256,9 +258,46 @@ bool App::PreTranslateMessage(MSG* msg) {
 
 int App::Run() {
     for (;;) {
+        MSG m;
+        for (long idle = 0; !PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE);)
+            if (!OnIdle(idle++)) break;
         if (!PumpMessage()) break;
     }
     return ExitInstance();
+}
+
+bool App::OnIdle(long count) {
+    if (count == 0)
+        if (FrameWnd* frame = GetMainFrame()) frame->OnIdleUpdateCmdUI();
+    return false;
+}
+
+void App::AddDocTemplate(std::unique_ptr<SingleDocTemplate> docTemplate) {
+    docTemplate_ = std::move(docTemplate);
+}
+
+Document* App::OpenDocumentFile(const WString& path) {
+    return docTemplate_ ? docTemplate_->OpenDocumentFile(path) : nullptr;
+}
+
+bool App::ProcessShellCommand(ShellCommand command, const WString& fileName) {
+    switch (command) {
+        case ShellCommand::FileNothing:
+            return true;
+        case ShellCommand::FileOpen:
+            return OpenDocumentFile(fileName) != nullptr;
+        case ShellCommand::FileNew:
+        default:
+            return docTemplate_ && docTemplate_->OpenDocumentFile(WString()) != nullptr;
+    }
+}
+
+FrameWnd* App::GetMainFrame() const {
+    return docTemplate_ ? docTemplate_->GetFrame() : nullptr;
+}
+
+void App::AddToRecentFileList(WStringView path) {
+    if (recentFiles_) recentFiles_->Add(path);
 }
 
 bool PreTranslate(MSG* msg) {

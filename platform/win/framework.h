@@ -10,6 +10,7 @@
 // owns itself may delete itself).
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/win/ddx.h"
@@ -123,7 +124,20 @@ private:
 };
 
 class App;
+class Document;
+class FrameWnd;
+class SingleDocTemplate;
 bool PumpMessage(int* quitCode);
+
+// Where opened documents are remembered (the recent-file list).
+class RecentFileList {
+public:
+    virtual ~RecentFileList() = default;
+    virtual void Add(WStringView path) = 0;
+};
+
+// What the command line asks the framework to do at start-up.
+enum class ShellCommand { FileNew, FileOpen, FileNothing };
 
 // The application object: one per program. Run is the main message loop;
 // every message of the user-interface thread, in nested loops too (modal
@@ -141,11 +155,35 @@ public:
     // The default offers the message to the attached window objects from
     // the target window up to its top-level window.
     virtual bool PreTranslateMessage(MSG* msg);
-    // Runs the loop until WM_QUIT, then ExitInstance.
+    // Runs the loop until WM_QUIT, then ExitInstance. Whenever the queue
+    // runs empty, OnIdle is called with a growing count until it returns
+    // false.
     int Run();
+    // The default updates the main frame's bar buttons (count 0) and
+    // returns false.
+    virtual bool OnIdle(long count);
+
+    // The single-document template; the application keeps it to the end.
+    void AddDocTemplate(std::unique_ptr<SingleDocTemplate> docTemplate);
+    SingleDocTemplate* GetDocTemplate() const { return docTemplate_.get(); }
+    // Opens a document through the template; null when it could not be
+    // opened (the frame and view the template made stay).
+    virtual Document* OpenDocumentFile(const WString& path);
+    // New: an empty document; open: the named file; nothing: no frame.
+    // False when the frame could not be made or the file not opened.
+    bool ProcessShellCommand(ShellCommand command, const WString& fileName);
+    // The main frame (the template's frame), or null.
+    FrameWnd* GetMainFrame() const;
+
+    // The list opened documents are added to (not owned; null: none).
+    void SetRecentFileList(RecentFileList* list) { recentFiles_ = list; }
+    RecentFileList* GetRecentFileList() const { return recentFiles_; }
+    void AddToRecentFileList(WStringView path);
 
 protected:
     int exitCode_ = 0;
+    std::unique_ptr<SingleDocTemplate> docTemplate_;
+    RecentFileList* recentFiles_ = nullptr;
 
 private:
     friend bool PumpMessage(int* quitCode);

@@ -92,10 +92,14 @@ int RowHeight(const RebarState* st, const std::vector<int>& row) {
     return h;
 }
 
-// Places the children and the bar itself; RBN_HEIGHTCHANGE when its height changed.
+// Places the children and the bar itself; RBN_HEIGHTCHANGE when its height
+// changed. A vertical bar (CCS_VERT) stacks its bands down a column and its
+// rows become columns; its "height" is then its width.
 void Layout(HWND h, RebarState* st) {
     RECT client;
     GetClientRect(h, &client);
+    const bool vertical = (StyleOf(h) & CCS_VERT) != 0;
+    const int length = vertical ? client.bottom : client.right;
     int y = 0;
     int imageCx = 0;
     if (st->images) ImageList_GetIconSize(st->images, &imageCx, nullptr);
@@ -108,11 +112,14 @@ void Layout(HWND h, RebarState* st) {
                          (b.text.empty() ? 0 : static_cast<int>(b.text.size()) * 6 + 4);
             b.cxHeader = static_cast<UINT>(header);
             bool last = k + 1 == row.size();
-            int width = last ? std::max<int>(0, client.right - x)
+            int width = last ? std::max<int>(0, length - x)
                              : std::max<int>(static_cast<int>(b.cx),
                                              header + static_cast<int>(b.cxMinChild));
             if (b.child && IsWindow(b.child)) {
-                MoveWindow(b.child, x + header, y, std::max(0, width - header), rh, true);
+                if (vertical)
+                    MoveWindow(b.child, y, x + header, rh, std::max(0, width - header), true);
+                else
+                    MoveWindow(b.child, x + header, y, std::max(0, width - header), rh, true);
                 ShowWindow(b.child, SW_SHOW);
             }
             x += width;
@@ -127,8 +134,11 @@ void Layout(HWND h, RebarState* st) {
         if (parent && !(StyleOf(h) & CCS_NORESIZE)) {
             RECT pc;
             GetClientRect(parent, &pc);
-            bool bottom = (StyleOf(h) & CCS_BOTTOM) == CCS_BOTTOM;
-            MoveWindow(h, 0, bottom ? pc.bottom - y : 0, pc.right, y, true);
+            bool far = (StyleOf(h) & CCS_BOTTOM) == CCS_BOTTOM;
+            if (vertical)
+                MoveWindow(h, far ? pc.right - y : 0, 0, y, pc.bottom, true);
+            else
+                MoveWindow(h, 0, far ? pc.bottom - y : 0, pc.right, y, true);
         }
         SendNotify(h, RBN_HEIGHTCHANGE);
     }
