@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 
 namespace net {
 namespace {
@@ -56,6 +58,31 @@ std::string ReasonPhrase(long status) {
     }
 }
 
+bool ReadFile(const char* path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out += s.str();
+    return !in.bad();
+}
+
+// The authorities TLS checks against: the system's, plus those in the PEM
+// file named by ZARNIP_CA_FILE (field servers with their own authority).
+// libcurl takes either a file or a blob, so the two are joined. False when
+// the named file cannot be read.
+bool SetAuthorities(CURL* easy, std::string& blob) {
+    const char* extra = std::getenv("ZARNIP_CA_FILE");
+    if (!extra || !*extra) return true;
+    char* system = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CAINFO, &system);
+    if (system && *system && ReadFile(system, blob)) blob += "\n";
+    if (!ReadFile(extra, blob)) return false;
+    curl_blob b{blob.data(), blob.size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &b);
+    return true;
+}
+
 }  // namespace
 
 HttpSession::HttpSession(HttpSettings settings) : settings_(settings) {
@@ -89,6 +116,13 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
         r.error = "Out of memory";
         return r;
     }
+    std::string authorities;
+    if (!SetAuthorities(easy, authorities) && url.scheme == "https") {
+        curl_easy_cleanup(easy);
+        curl_multi_cleanup(multi);
+        r.error = "Cannot read the certificate file named by ZARNIP_CA_FILE";
+        return r;
+    }
     Emit(kStatusHandleCreated);
     Transfer t;
     t.out = &r.body;
@@ -110,7 +144,8 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings_.connectTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (const char* ca = std::getenv("ZARNIP_CA_FILE"); ca && *ca) curl_easy_setopt(easy, CURLOPT_CAINFO, ca);
+    char detail[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, detail);
     // Loopback never goes through a proxy, whatever no_proxy says; the
     // user's own exceptions are kept.
     std::string noProxy = "localhost,127.0.0.0/8,::1";
@@ -192,8 +227,10 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &r.status);
         if (t.tooLarge) {
             r.error = "The answer is larger than " + std::to_string(t.limit >> 20) + " MiB";
+        } else if (done == CURLE_PEER_FAILED_VERIFICATION) {
+            r.error = std::string("The server's certificate was refused") + (*detail ? ": " : "") + detail;
         } else if (done != CURLE_OK) {
-            r.error = curl_easy_strerror(done);
+            r.error = *detail ? detail : curl_easy_strerror(done);
         } else if (r.status < 200 || r.status > 299) {
             const std::string reason = ReasonPhrase(r.status);
             r.error = "HTTP " + std::to_string(r.status) + (reason.empty() ? "" : " " + reason);

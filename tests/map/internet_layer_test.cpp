@@ -29,28 +29,6 @@ HttpReply Xml(const std::string& body) {
     return r;
 }
 
-std::string QuotedWkt() {
-    std::string wkt = text::ToUtf8(kUtm33Wkt), out;
-    for (char c : wkt) out += c == '"' ? std::string("&quot;") : std::string(1, c);
-    return out;
-}
-
-std::string ServiceInfo() {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><OMBRXL version=\"1.1\"><RESPONSE><SERVICEINFO>"
-           "<PROPERTIES><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" maxy=\"640\" />"
-           "<FEATURECOORDSYS string=\"" +
-           QuotedWkt() +
-           "\" /></PROPERTIES>"
-           "<LAYERINFO id=\"0\" name=\"Photo\" type=\"image\" visible=\"false\">"
-           "<ENVELOPE minx=\"1\" miny=\"2\" maxx=\"3\" maxy=\"4\" /></LAYERINFO>"
-           "<LAYERINFO id=\"1\" name=\"Wells\" type=\"featureclass\" minscale=\"100\" maxscale=\"5000\">"
-           "<FCLASS type=\"point\"><ENVELOPE minx=\"5\" miny=\"6\" maxx=\"7\" maxy=\"8\" /></FCLASS></LAYERINFO>"
-           "<LAYERINFO id=\"2\" name=\"Roads\" type=\"FeatureClass\"><FCLASS type=\"LINE\" /></LAYERINFO>"
-           "<LAYERINFO id=\"3\" name=\"Parcels\" type=\"featureclass\"><FCLASS type=\"polygon\" /></LAYERINFO>"
-           "<LAYERINFO id=\"4\" name=\"Odd\" type=\"featureclass\" />"
-           "</SERVICEINFO></RESPONSE></OMBRXL>";
-}
-
 class InternetLayer : public MapTest {
 protected:
     void SetUp() override {
@@ -61,28 +39,19 @@ protected:
                 server_.Url("") + "\" service=\"Roads\" /></WORKSPACES></MAP></CONFIG></OMBRXL>");
         // The user's own files beside the workspaces file.
         for (const char* ext : {"prj", "jpg", "jgw", "log", "oxl"}) Put(std::string("Data/roads.") + ext, "mine");
-        server_.SetReplyFor(kServlet, Xml(ServiceInfo()));
+        server_.ServeRecorded(ZN_TEST_DATA "/map/server");
     }
+    // The recorded answers: service information with five sub-layers, and
+    // a 240 x 320 JPEG of four bands 80 rows high for the envelope
+    // (0, 0, 240, 640).
+    std::string ServiceInfo() const { return server_.Recorded("service_info.xml").body; }
+    std::string BandedJpeg() const { return server_.Recorded("image.jpg").body; }
     void ExpectUserFilesKept() {
         for (const char* ext : {"prj", "jpg", "jgw", "log", "oxl"})
             EXPECT_EQ(Get(std::string("Data/roads.") + ext), "mine") << ext;
     }
-    // A 240 x 320 JPEG of four bands 80 rows high.
-    std::string BandedJpeg() {
-        std::string ppm = "P6\n240 320\n255\n";
-        const unsigned char colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
-        for (int y = 0; y < 320; ++y)
-            for (int x = 0; x < 240; ++x) ppm.append(reinterpret_cast<const char*>(colours[y / 80]), 3);
-        Put("bands.ppm", ppm);
-        EXPECT_EQ(std::system(("cjpeg -quality 100 -sample 1x1 -outfile '" + Host("bands.jpg") + "' '" + Host("bands.ppm") + "'")
-                                  .c_str()),
-                  0);
-        return Get("bands.jpg");
-    }
+    // The recorded image answer, pointing at other image bytes.
     void ServeImage(const std::string& jpeg) {
-        server_.SetReplyFor(kServlet, Xml("<OMBRXL><RESPONSE><IMAGE><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" "
-                                          "maxy=\"640\" /><OUTPUT url=\"" +
-                                          server_.Url("/out/1.jpg") + "\" /></IMAGE></RESPONSE></OMBRXL>"));
         HttpReply image;
         image.contentType = "image/jpeg";
         image.body = jpeg;
@@ -174,7 +143,6 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     layer.SetName(u"roads");
     ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
     const std::string jpeg = BandedJpeg();
-    ServeImage(jpeg);
 
     HBITMAP surface = gdi::CreateSurface(240, 320);
     HDC dc = gdi::CreateSurfaceDC(surface);
@@ -317,7 +285,6 @@ TEST_F(InternetLayer, RefreshFlagAndReprojection) {
     CInternetImageLayer layer;
     layer.SetMapCoordSysRef(&mapRef);
     ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
-    ServeImage(BandedJpeg());
 
     // Without automatic refresh: one request per invalidation.
     layer.SetAutoRefresh(false);
@@ -347,8 +314,6 @@ TEST_F(InternetLayer, RefreshFlagAndReprojection) {
     const std::string line = "<FEATURECOORDSYS string=\"" + text + "\" />\r\n";
     const std::string filter = "<FILTERCOORDSYS string=\"" + text + "\" />\r\n";
     EXPECT_NE(server_.Requests().at(0).body.find(line), std::string::npos) << server_.Requests().at(0).body;
-    server_.SetReplyFor(kServlet, Xml("<OMBRXL><RESPONSE><FEATURES><FEATURECOUNT count=\"0\"/></FEATURES>"
-                                      "</RESPONSE></OMBRXL>"));
     server_.ClearRequests();
     CMapServerResponse response;
     EXPECT_TRUE(layer.QueryFeatures(3, CDoubleRect(1, 2, 3, 4), response));
@@ -367,7 +332,6 @@ TEST_F(InternetLayer, RefreshFlagAndReprojection) {
 TEST_F(InternetLayer, TapCancelsWithoutABox) {
     CInternetImageLayer layer;
     ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
-    ServeImage(BandedJpeg());
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
     HBITMAP old = layer.m_imageBitmap;
     ASSERT_NE(old, nullptr);
@@ -395,7 +359,6 @@ TEST_F(InternetLayer, LogsIntoTheCacheFolder) {
     GetPreferences()->Data().ims.log = true;
     CInternetImageLayer layer;
     ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
-    ServeImage(BandedJpeg());
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
     GetPreferences()->Data().ims.log = false;
     const std::string log = Get("Data/roads.mvd.cache/roads.log");

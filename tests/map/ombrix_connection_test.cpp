@@ -17,6 +17,7 @@ using zntest::HttpReply;
 using zntest::HttpTestServer;
 
 const char kServlet[] = "/servlet/com.qova.qovamap.Qovamap";
+const char kRecorded[] = ZN_TEST_DATA "/map/server";
 
 HttpReply Xml(const std::string& body) {
     HttpReply r;
@@ -24,11 +25,6 @@ HttpReply Xml(const std::string& body) {
     r.body = body;
     return r;
 }
-
-const char kImageAnswer[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><OMBRXL version=\"1.1\"><RESPONSE><IMAGE>"
-    "<ENVELOPE minx=\"0\" miny=\"0\" maxx=\"240\" maxy=\"640\" /><OUTPUT url=\"@/out/1.jpg\" />"
-    "</IMAGE></RESPONSE></OMBRXL>";
 
 class OmbrixConnection : public MapTest {
 protected:
@@ -41,11 +37,10 @@ protected:
         s.stallTimeoutMs = 2000;
         s.totalTimeoutMs = 5000;
     }
-    // The image answer pointing at this server.
-    std::string ImageAnswer() const {
-        std::string a = kImageAnswer;
-        a.replace(a.find('@'), 1, server_.Url(""));
-        return a;
+    // The recorded image answer, pointing at this server.
+    std::string ImageAnswer() {
+        server_.ServeRecorded(kRecorded);
+        return server_.Recorded("image.xml").body;
     }
 
     HttpTestServer server_;
@@ -135,9 +130,10 @@ TEST_F(OmbrixConnection, RequestBytesAreExact) {
     EXPECT_EQ(server_.Requests().at(0).body, "<A b=\"\xC3\xA9\xF0\x9F\x98\x80\" />");
 
     // curl replays a recorded request and gets the recorded answer.
-    server_.SetReply(Xml("<OMBRXL><RESPONSE><SERVICES/></RESPONSE></OMBRXL>"));
-    const std::string cmd = "curl -s -X POST -H 'Content-type: text/xml;' --data-binary '<GETCLIENTSERVICES />' '" +
-                            server_.Url(std::string(kServlet) + "?ServiceName=catalog") + "'";
+    server_.ServeRecorded(kRecorded);
+    const std::string recordedRequest = std::string(kRecorded) + "/catalog_request.xml";
+    const std::string cmd = "curl -s -X POST -H 'Content-type: text/xml;' --data-binary '@" + recordedRequest +
+                            "' '" + server_.Url(std::string(kServlet) + "?ServiceName=catalog") + "'";
     std::string out;
     if (FILE* p = popen(cmd.c_str(), "r")) {
         char buf[512];
@@ -145,8 +141,8 @@ TEST_F(OmbrixConnection, RequestBytesAreExact) {
         while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
         pclose(p);
     }
-    EXPECT_EQ(out, "<OMBRXL><RESPONSE><SERVICES/></RESPONSE></OMBRXL>");
-    EXPECT_EQ(server_.Requests().back().body, "<GETCLIENTSERVICES />");
+    EXPECT_EQ(out, server_.Recorded("catalog.xml").body);
+    EXPECT_EQ(server_.Requests().back().body, rows[0].body);
 }
 
 TEST_F(OmbrixConnection, ResponseChecks) {
@@ -196,11 +192,8 @@ TEST_F(OmbrixConnection, ResponsesDecodeWhole) {
 }
 
 TEST_F(OmbrixConnection, ImageDownloadAndWorldFile) {
-    server_.SetReplyFor(kServlet, Xml(ImageAnswer()));
-    HttpReply jpeg;
-    jpeg.contentType = "image/jpeg";
-    jpeg.body = std::string("\xFF\xD8\xFF\xE0 image bytes \x00\x01", 18);
-    server_.SetReplyFor("/out/", jpeg);
+    server_.ServeRecorded(kRecorded);
+    const HttpReply jpeg = server_.Recorded("image.jpg");
     ASSERT_TRUE(fs::CreateDirectory(u"\\Docs\\cache"));
     CDoubleRect env(10, 10, 250, 330);
     const WString wkt = u"PROJCS[\"UTM\"]";
@@ -397,6 +390,48 @@ TEST_F(OmbrixConnection, ProxyFromTheEnvironmentButNotForLoopback) {
         CMapServerResponse response;
         ASSERT_TRUE(conn_.GetServiceInfo(u"Roads", response)) << text::ToUtf8(conn_.GetErrorText());
         EXPECT_EQ(server_.Requests().at(0).target, std::string(kServlet) + "?ServiceName=Roads");
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// https to a server whose authority exists only for this test: trusted
+// through ZARNIP_CA_FILE it works; without that, or when the certificate
+// names another host, the exchange fails with a certificate error.
+TEST_F(OmbrixConnection, HttpsChecksTheCertificate) {
+    zntest::HttpServerOptions trusted;
+    trusted.tls = true;
+    zntest::HttpServerOptions otherName = trusted;
+    otherName.certNames = {"mapserver.test"};
+    const struct {
+        const char* name;
+        zntest::HttpServerOptions options;
+        bool trustAuthority;
+        const char* error;
+    } rows[] = {
+        {"trusted authority", trusted, true, ""},
+        {"unknown authority", trusted, false, "The server's certificate was refused: SSL certificate problem"},
+        {"another host's certificate", otherName, true, "The server's certificate was refused: SSL: no alternative"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        HttpTestServer tls(row.options);
+        ASSERT_NE(tls.Port(), 0) << tls.Error();
+        tls.SetReply(Xml("<OMBRXL><RESPONSE><SERVICES/></RESPONSE></OMBRXL>"));
+        EnvGuard ca("ZARNIP_CA_FILE", row.trustAuthority ? tls.CaFile() : "");
+        COmbrixConnection conn(u"127.0.0.1", nullptr, static_cast<uint16_t>(tls.Port()));
+        conn.SetScheme(u"https");
+        CMapServerResponse response;
+        const bool ok = conn.GetClientServices(response);
+        EXPECT_EQ(ok, !*row.error);
+        EXPECT_EQ(text::ToUtf8(conn.GetErrorText()).rfind(row.error, 0), 0u) << text::ToUtf8(conn.GetErrorText());
+        // The request reached the server only over a trusted connection.
+        EXPECT_EQ(tls.Requests().size(), ok ? 1u : 0u);
+        if (ok) {
+            EXPECT_EQ(tls.Requests()[0].body, "<GETCLIENTSERVICES />\r\n");
+        }
     }
 }
 

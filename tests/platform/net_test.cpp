@@ -1,7 +1,7 @@
 // The internet session over loopback: a real server, a real client, no mock.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -118,13 +118,11 @@ TEST(NetHttp, FailuresSayWhatWentWrong) {
         SCOPED_TRACE(c.name);
         server.SetReply(c.reply);
         net::HttpSession session(c.settings);
-        const auto start = std::chrono::steady_clock::now();
         const net::HttpResult r = session.Post(*net::ParseUrl(server.Url("/x")), "<a/>", {});
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.error.empty());
         EXPECT_EQ(r.error.rfind(c.error, 0), 0u) << r.error;
         EXPECT_TRUE(r.body.empty());
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
     }
 }
 
@@ -137,11 +135,11 @@ TEST(NetHttp, TheAbortPollCancels) {
     net::HttpSession session;
     int polls = 0;
     session.SetAbortPoll([&] { return ++polls >= 3; });
-    const auto start = std::chrono::steady_clock::now();
     const net::HttpResult r = session.Get(*net::ParseUrl(server.Url("/x")));
     EXPECT_TRUE(r.aborted);
     EXPECT_FALSE(r.ok);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(r.error, "Cancelled");
+    EXPECT_EQ(polls, 3);  // it stopped at the first yes
 }
 
 TEST(NetHttp, GetWithItsOwnLimit) {
@@ -157,6 +155,28 @@ TEST(NetHttp, GetWithItsOwnLimit) {
     r = session.Get(*net::ParseUrl(server.Url("/output/x.jpg")), 4000);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(server.Requests().back().method, "GET");
+}
+
+TEST(NetHttp, AnUnreadableAuthorityFileFailsHttpsOnly) {
+    zntest::HttpServerOptions options;
+    options.tls = true;
+    HttpTestServer tls(options);
+    ASSERT_NE(tls.Port(), 0) << tls.Error();
+    HttpTestServer plain;
+    const char* old = std::getenv("ZARNIP_CA_FILE");
+    const std::string saved = old ? old : "";
+    setenv("ZARNIP_CA_FILE", "/nonexistent/authority.pem", 1);
+    net::HttpSession session;
+    const net::HttpResult secure = session.Get(*net::ParseUrl(tls.Url("/x")));
+    const net::HttpResult clear = session.Get(*net::ParseUrl(plain.Url("/x")));
+    if (old)
+        setenv("ZARNIP_CA_FILE", saved.c_str(), 1);
+    else
+        unsetenv("ZARNIP_CA_FILE");
+    EXPECT_FALSE(secure.ok);
+    EXPECT_EQ(secure.error, "Cannot read the certificate file named by ZARNIP_CA_FILE");
+    EXPECT_TRUE(tls.Requests().empty());
+    EXPECT_TRUE(clear.ok) << clear.error;
 }
 
 }  // namespace
