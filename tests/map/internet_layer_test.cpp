@@ -13,6 +13,7 @@
 #include "platform/win/window.h"
 #include "map/services/preferences.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/http_test_server.h"
 
 namespace {
@@ -196,7 +197,7 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     for (int y = 0; y < 320; ++y)
         for (int x = 0; x < 240; ++x) {
             const auto* p = reinterpret_cast<const unsigned char*>(ppm.data() + header.size() + (y * 240 + x) * 3);
-            differing += pixel(x, y) != ((p[0] << 16) | (p[1] << 8) | p[2]);
+            differing += pixel(x, y) != static_cast<uint32_t>((p[0] << 16) | (p[1] << 8) | p[2]);
         }
     EXPECT_EQ(differing, 0);
 
@@ -366,6 +367,34 @@ TEST_F(InternetLayer, LogsIntoTheCacheFolder) {
     EXPECT_NE(log.find("GET_IMAGE"), std::string::npos);
     EXPECT_LT(log.find("GET_SERVICE_INFO"), log.find("GET_IMAGE"));
     ExpectUserFilesKept();
+}
+
+}  // namespace
+
+namespace {
+
+// A workspace with an https URL talks TLS, for the request and the image.
+TEST_F(InternetLayer, HttpsWorkspace) {
+    zntest::HttpServerOptions options;
+    options.tls = true;
+    HttpTestServer tls(options);
+    ASSERT_NE(tls.Port(), 0) << tls.Error();
+    tls.ServeRecorded(ZN_TEST_DATA "/map/server");
+    Put("Data/secure.mvd", "<OMBRXL><WORKSPACES><IMAGESERVERWORKSPACE url=\"" + tls.Url("") +
+                               "\" service=\"Roads\"/></WORKSPACES></OMBRXL>");
+    zntest::EnvGuard ca("ZARNIP_CA_FILE", tls.CaFile());
+    CInternetImageLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\Data\\secure.mvd"));
+    EXPECT_EQ(layer.GetConnection().GetScheme(), u"https");
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    EXPECT_NE(layer.m_imageBitmap, nullptr) << text::ToUtf8(layer.GetRefreshError());
+    EXPECT_EQ(Get("Data/secure.mvd.cache/secure.jpg"), BandedJpeg());
+    std::vector<std::string> asked;
+    for (const auto& r : tls.Requests()) asked.push_back(r.method + " " + r.target);
+    EXPECT_EQ(asked, (std::vector<std::string>{"POST " + std::string(kServlet) + "?ServiceName=Roads",
+                                               "POST " + std::string(kServlet) + "?ServiceName=Roads",
+                                               "GET /out/1.jpg"}));
+    EXPECT_TRUE(server_.Requests().empty());  // nothing went to the plain server
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/http_test_server.h"
 
 namespace {
@@ -352,25 +353,7 @@ TEST_F(OmbrixConnection, TapCancels) {
 
 namespace {
 
-// Restores a variable of the environment.
-class EnvGuard {
-public:
-    EnvGuard(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvGuard() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using zntest::EnvGuard;
 
 TEST_F(OmbrixConnection, ProxyFromTheEnvironmentButNotForLoopback) {
     server_.SetReply(Xml("<OMBRXL><RESPONSE/></OMBRXL>"));

@@ -7,6 +7,7 @@
 
 #include "platform/net/http.h"
 #include "platform/net/url.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/http_test_server.h"
 
 namespace {
@@ -163,16 +164,10 @@ TEST(NetHttp, AnUnreadableAuthorityFileFailsHttpsOnly) {
     HttpTestServer tls(options);
     ASSERT_NE(tls.Port(), 0) << tls.Error();
     HttpTestServer plain;
-    const char* old = std::getenv("ZARNIP_CA_FILE");
-    const std::string saved = old ? old : "";
-    setenv("ZARNIP_CA_FILE", "/nonexistent/authority.pem", 1);
+    zntest::EnvGuard ca("ZARNIP_CA_FILE", "/nonexistent/authority.pem");
     net::HttpSession session;
     const net::HttpResult secure = session.Get(*net::ParseUrl(tls.Url("/x")));
     const net::HttpResult clear = session.Get(*net::ParseUrl(plain.Url("/x")));
-    if (old)
-        setenv("ZARNIP_CA_FILE", saved.c_str(), 1);
-    else
-        unsetenv("ZARNIP_CA_FILE");
     EXPECT_FALSE(secure.ok);
     EXPECT_EQ(secure.error, "Cannot read the certificate file named by ZARNIP_CA_FILE");
     EXPECT_TRUE(tls.Requests().empty());
