@@ -1,0 +1,299 @@
+// The receiver's fix pipeline (receiver datum -> WGS 1984 -> map datum ->
+// projection) against PROJ and GeoConvert (tools/gps_fix_reference.sh), the
+// quality checks and averaging. No port is opened here.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <memory>
+
+#include "../crs/reference_table.h"
+#include "../formats/dbf_test_util.h"
+#include "crs/geographic.h"
+#include "crs/transverse_mercator.h"
+#include "gps/gps.h"
+#include "gps/gps_position.h"
+#include "map/services/preferences.h"
+#include "map/services/script_events.h"
+#include "tools/datum_table_writer.h"
+
+namespace {
+
+DatumFileRow Osgb36() {
+    DatumFileRow r;
+    r.datumId = 6277;
+    r.transformationId = 1314;
+    r.datum = u"D_OSGB_1936";
+    r.spheroid = u"Airy_1830";
+    r.a = 6377563.396;
+    r.inverseFlattening = 299.3249646;
+    r.method = u"Position_Vector";
+    r.dx = 446.448;
+    r.dy = -125.157;
+    r.dz = 542.06;
+    r.rx = 0.15;
+    r.ry = 0.247;
+    r.rz = 0.842;
+    r.ds = -20.489;
+    return r;
+}
+
+DatumFileRow Nad27() {
+    DatumFileRow r;
+    r.datumId = 6267;
+    r.transformationId = 1173;
+    r.datum = u"D_North_American_1927";
+    r.spheroid = u"Clarke_1866";
+    r.a = 6378206.4;
+    r.inverseFlattening = 294.978698213898;
+    r.method = u"Geocentric_Translation";
+    r.dx = -8;
+    r.dy = 160;
+    r.dz = 176;
+    return r;
+}
+
+struct FiredEvent {
+    int id;
+    IDispatch* source;
+};
+
+class RecordingScripts : public IScriptServices {
+public:
+    void FireScriptEvent(IDispatch* source, int eventId, bool, int) override { fired.push_back({eventId, source}); }
+    IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
+    std::unique_ptr<IScriptHost> CreateScriptHost() override { return nullptr; }
+    bool HasEventAttributes(const CXmlNode*, const WChar*) override { return false; }
+    bool GetScriptLanguage(const CXmlNode*, WString&) override { return false; }
+    std::vector<FiredEvent> fired;
+};
+
+class GpsFixTest : public DbfRootTest {
+protected:
+    void SetUp() override {
+        DbfRootTest::SetUp();
+        ResetPreferencesForTests();
+        ASSERT_TRUE(WriteDatumTable(u"\\znDatums.dbf", {Osgb36(), Nad27()}));
+        ASSERT_TRUE(SetDatumTableFile(u"\\znDatums.dbf"));
+        SetScriptServices(&scripts_);
+        script_ = CreatePlainScriptObject();
+        gps_.SetScriptObject(script_);
+    }
+    void TearDown() override {
+        SetScriptServices(nullptr);
+        script_->Release();
+        SetDatumTableFile(u"");
+        ResetPreferencesForTests();
+        DbfRootTest::TearDown();
+    }
+    PreferencesData::Gps& Prefs() { return GetPreferences()->Data().gps; }
+    // A fix with a position, a fix quality and the given PDOP and EPE.
+    void Fix(double lon, double lat, double height = 10, uint16_t quality = 1) {
+        GpsPosition& p = gps_.Position();
+        p.longitude = lon;
+        p.latitude = lat;
+        p.height = height;
+        p.fourth = 0;
+        p.fixQuality = quality;
+    }
+
+    RecordingScripts scripts_;
+    IDispatch* script_ = nullptr;
+    CGps gps_;
+};
+
+}  // namespace
+
+TEST_F(GpsFixTest, PipelineAgreesWithProjAndGeoConvert) {
+    const auto table = crs_test::ReadReferenceTable("../gps/fix_pipeline");
+    auto col = [&](const std::vector<double>& row, const char* name) { return row[table.Column(name)]; };
+    ASSERT_EQ(table.rows.size(), 64u);
+    for (const auto& row : table.rows) {
+        const bool osgb = col(row, "receiver") != 0, nad27 = col(row, "map") != 0, utm = col(row, "utm") != 0;
+        const bool useHeight = col(row, "useheight") != 0;
+        SCOPED_TRACE(testing::Message() << "receiver " << osgb << " map " << nad27 << " utm " << utm
+                                        << " useheight " << useHeight << " at " << col(row, "lon") << " "
+                                        << col(row, "lat") << " " << col(row, "h"));
+        Prefs().useheight = useHeight;
+        EXPECT_EQ(gps_.SetDatum(osgb ? u"D_OSGB_1936" : u"WGS84"), true);
+        std::unique_ptr<CCoordSys> map;
+        if (utm) {
+            auto tm = std::make_unique<CTransverseMercator>();
+            tm->SetDatum(nad27 ? *FindDatumByName(u"D_North_American_1927") : Wgs84Datum());
+            tm->SetUtmZone(30);
+            map = std::move(tm);
+        } else {
+            map = std::make_unique<CGeographic>();
+            map->SetDatum(nad27 ? *FindDatumByName(u"D_North_American_1927") : Wgs84Datum());
+        }
+        Fix(col(row, "lon"), col(row, "lat"), col(row, "h"));
+        gps_.Position().fourth = 7;
+        ASSERT_TRUE(gps_.UpdatePosition(map.get(), &gps_.Position()));
+        const GpsFix w = gps_.GetWgs84Fix(), d = gps_.GetDatumFix(), p = gps_.GetProjectedFix();
+        EXPECT_NEAR(w.x, col(row, "wlon"), 1e-9);
+        EXPECT_NEAR(w.y, col(row, "wlat"), 1e-9);
+        EXPECT_NEAR(w.z, col(row, "wh"), 1e-3);
+        EXPECT_NEAR(d.x, col(row, "dlon"), 1e-9);
+        EXPECT_NEAR(d.y, col(row, "dlat"), 1e-9);
+        const double tolerance = utm ? 1e-3 : 1e-9;
+        EXPECT_NEAR(p.x, col(row, "x"), tolerance);
+        EXPECT_NEAR(p.y, col(row, "y"), tolerance);
+        // Height and fourth value are the WGS 1984 fix's in every fix.
+        EXPECT_EQ(d.z, w.z);
+        EXPECT_EQ(p.z, w.z);
+        EXPECT_EQ(d.m, 7.0);
+        EXPECT_EQ(p.m, 7.0);
+    }
+}
+
+// A position that is not a number is never shifted, projected or averaged;
+// a missing height shifts at height 0 and stays missing.
+TEST_F(GpsFixTest, FixesWithoutDataAreRefusedAndMissingHeightsKept) {
+    CTransverseMercator map;
+    map.SetDatum(*FindDatumByName(u"D_North_American_1927"));
+    map.SetUtmZone(30);
+    ASSERT_TRUE(gps_.SetDatum(u"D_OSGB_1936"));
+    Prefs().useheight = true;
+    gps_.StartAveraging();
+    for (double bad : {double(NAN), double(INFINITY), kGpsNoData}) {
+        for (int which = 0; which < 2; ++which) {
+            Fix(which ? bad : -1.5, which ? 52.5 : bad);
+            EXPECT_FALSE(gps_.UpdatePosition(&map, &gps_.Position()));
+            for (const GpsFix& f : {gps_.GetWgs84Fix(), gps_.GetDatumFix(), gps_.GetProjectedFix()}) {
+                EXPECT_TRUE(IsNoData(f.x) && IsNoData(f.y) && IsNoData(f.z));
+            }
+        }
+    }
+    EXPECT_EQ(gps_.GetAveragedCount(), 0);
+
+    for (double noHeight : {double(NAN), kGpsNoData}) {
+        Fix(-1.5, 52.5, noHeight);
+        ASSERT_TRUE(gps_.UpdatePosition(&map, &gps_.Position()));
+        // At height 0 the shift is the reference table's first row.
+        EXPECT_NEAR(gps_.GetWgs84Fix().x, -1.501487985061, 1e-9);
+        EXPECT_NEAR(gps_.GetWgs84Fix().y, 52.500373810363, 1e-9);
+        EXPECT_TRUE(std::isfinite(gps_.GetProjectedFix().x) && std::isfinite(gps_.GetProjectedFix().y));
+        EXPECT_TRUE(IsNoData(gps_.GetWgs84Fix().z));
+        EXPECT_TRUE(IsNoData(gps_.GetProjectedFix().z));
+    }
+    EXPECT_EQ(gps_.GetAveragedCount(), 2);
+    EXPECT_TRUE(IsNoData(gps_.GetAveragedDatumFix().z));
+    EXPECT_TRUE(std::isfinite(gps_.GetAveragedFix().x));
+}
+
+// The receiver keeps its own copy of the datum row: loading another table
+// frees the rows it was found in.
+TEST_F(GpsFixTest, ReceiverDatumSurvivesAReloadedTable) {
+    EXPECT_TRUE(gps_.SetDatum(u"d_osgb_1936"));
+    const DatumTransformation before = gps_.ReceiverDatum();
+    ASSERT_TRUE(WriteDatumTable(u"\\other.dbf", {Nad27()}));
+    ASSERT_TRUE(SetDatumTableFile(u"\\other.dbf"));
+    EXPECT_EQ(gps_.ReceiverDatum(), before);
+    EXPECT_EQ(gps_.ReceiverDatum().method, 9606);
+    Fix(-1.5, 52.5, 0);
+    CGeographic map;
+    ASSERT_TRUE(gps_.UpdatePosition(&map, &gps_.Position()));
+    EXPECT_NEAR(gps_.GetWgs84Fix().x, -1.501487985061, 1e-9);
+
+    // A name the table lacks: WGS 1984, reported as not found.
+    EXPECT_FALSE(gps_.SetDatum(u"D_Nowhere"));
+    EXPECT_EQ(gps_.ReceiverDatum(), Wgs84Datum());
+    ASSERT_TRUE(gps_.UpdatePosition(&map, &gps_.Position()));
+    EXPECT_EQ(gps_.GetWgs84Fix().x, -1.5);
+}
+
+TEST_F(GpsFixTest, QualityChecks) {
+    struct Case {
+        bool active;
+        double value;  // PDOP or EPE
+        bool passes;
+    } cases[] = {
+        {true, kGpsNoData, true}, {true, NAN, true}, {true, 0.0, true},  {true, 4.0, true},
+        {true, 4.01, false},      {false, 4.01, true}, {false, 99, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.active << " " << c.value);
+        Prefs().pdopActive = Prefs().epeActive = c.active;
+        Prefs().pdopMaximum = Prefs().epeMaximum = 4.0;
+        gps_.Position().pdop = c.value;
+        gps_.Position().epe = 1.0;
+        EXPECT_EQ(gps_.CheckMaxPdop(), c.passes);
+        EXPECT_TRUE(gps_.CheckMaxEpe());
+        gps_.Position().epe = c.value;
+        gps_.Position().pdop = 1.0;
+        EXPECT_EQ(gps_.CheckMaxEpe(), c.passes);
+        EXPECT_TRUE(gps_.CheckMaxPdop());
+    }
+
+    GpsPosition& p = gps_.Position();
+    p.modeBits = 0;
+    EXPECT_TRUE(gps_.Check3D());
+    Prefs().mode3d = true;
+    EXPECT_FALSE(gps_.Check3D());
+    p.modeBits = 1;
+    EXPECT_TRUE(gps_.Check3D());
+    p.fixQuality = 1;
+    EXPECT_TRUE(gps_.CheckDgps());
+    Prefs().modeDgps = true;
+    EXPECT_FALSE(gps_.CheckDgps());
+    p.fixQuality = 2;
+    EXPECT_TRUE(gps_.CheckDgps());
+
+    // Acceptable: a fix, then PDOP, EPE, DGPS and 3-D.
+    Prefs().pdopActive = Prefs().epeActive = true;
+    p.pdop = p.epe = 1.0;
+    EXPECT_TRUE(gps_.IsPositionAcceptable());
+    for (int failing = 0; failing < 5; ++failing) {
+        p.fixQuality = failing == 0 ? 0 : failing == 3 ? 1 : 2;
+        p.pdop = failing == 1 ? 9.0 : 1.0;
+        p.epe = failing == 2 ? 9.0 : 1.0;
+        p.modeBits = failing == 4 ? 0 : 1;
+        EXPECT_FALSE(gps_.IsPositionAcceptable()) << failing;
+        EXPECT_EQ(gps_.HasFix(), failing != 0);
+    }
+    gps_.InvalidateFix();
+    EXPECT_FALSE(gps_.HasFix());
+    EXPECT_TRUE(p.updateBits & ZN_GPS_UPDATE_FIX);
+}
+
+TEST_F(GpsFixTest, AveragingEventsLevelAndTheAntimeridian) {
+    CGeographic map;
+    gps_.StartAveraging();
+    EXPECT_TRUE(gps_.Position().stateBits & ZN_GPS_STATE_AVERAGING);
+    // With quality control on, fixes without a fix quality are skipped.
+    Prefs().qualitycontrolLevel = 1;
+    const double fixes[][3] = {{179.9, 10, 0}, {-179.9, 11, 1}, {179.8, 12, 1}, {-179.7, 13, 1}, {-179.8, 14, 0}};
+    for (const auto& f : fixes) {
+        Fix(f[0], f[1], 100, static_cast<uint16_t>(f[2]));
+        EXPECT_TRUE(gps_.UpdatePosition(&map, &gps_.Position()));
+    }
+    EXPECT_EQ(gps_.GetAveragedCount(), 3);
+    // -179.9, 179.8 and -179.7: mean -179.933..., not near 0.
+    EXPECT_NEAR(gps_.GetAveragedDatumFix().x, -179.9333333333333, 1e-9);
+    EXPECT_NEAR(gps_.GetAveragedDatumFix().y, 12.0, 1e-12);
+    EXPECT_EQ(gps_.GetAveragedDatumFix().z, 100.0);
+    EXPECT_NEAR(gps_.GetAveragedFix().x, -179.9333333333333, 1e-9);
+
+    // Without quality control every fix counts; a mean past 180 wraps.
+    gps_.StartAveraging();
+    Prefs().qualitycontrolLevel = 0;
+    for (double lon : {179.9, -179.7}) {
+        Fix(lon, 0, 0, 0);
+        gps_.UpdatePosition(&map, &gps_.Position());
+    }
+    EXPECT_EQ(gps_.GetAveragedCount(), 2);
+    EXPECT_NEAR(gps_.GetAveragedDatumFix().x, -179.9, 1e-9);
+
+    gps_.StopAveraging();
+    gps_.StopAveraging();  // not averaging: no second event
+    EXPECT_FALSE(gps_.Position().stateBits & ZN_GPS_STATE_AVERAGING);
+    Fix(1, 1);
+    gps_.UpdatePosition(&map, &gps_.Position());
+    EXPECT_EQ(gps_.GetAveragedCount(), 2);
+    std::vector<int> ids;
+    for (const FiredEvent& e : scripts_.fired) {
+        ids.push_back(e.id);
+        EXPECT_EQ(e.source, script_);
+    }
+    EXPECT_EQ(ids, (std::vector<int>{36, 36, 37}));
+}
