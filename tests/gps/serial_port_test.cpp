@@ -347,7 +347,14 @@ TEST_F(SerialPortTest, Writes) {
     // a write that does not fit appends nothing.
     const std::string block(256, 'w');
     int accepted = 0;
-    while (port_.Write(block.data(), 256) && accepted < 10000) ++accepted;
+    // The reader may still be moving the ring into the device queue when the
+    // first write fails: fill until a write fails after the reader had time.
+    for (int round = 0; round < 100; ++round) {
+        while (port_.Write(block.data(), 256) && accepted < 10000) ++accepted;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!port_.Write(block.data(), 256)) break;
+        ++accepted;
+    }
     EXPECT_EQ(port_.GetErrorCode(), CSerialPort::kErrorWrite);
     EXPECT_EQ(port_.GetErrorText(), u"Error 11 writing to COM1");
     const int queued = port_.GetOutCount();
