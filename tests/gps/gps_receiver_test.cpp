@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <termios.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include "map/services/script_events.h"
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
+#include "tests/gps/nmea_oracle.h"
 #include "tests/gps/pty_test_util.h"
 #include "tests/platform/fs_test_root.h"
 
@@ -453,4 +455,82 @@ TEST_F(GpsReceiverTest, CloseWhileDataFlows) {
     ASSERT_TRUE(OpenAs(u"NMEA"));
     Replay("$GPGGA,1*00\r\n", [&] { return units_ >= 6; });
     EXPECT_EQ(units_, 6);
+}
+
+// Receiver logs through the line and the receiver, against gpsd's reports.
+TEST_F(GpsReceiverTest, LogsThroughTheReceiverAgreeWithGpsd) {
+    for (const char* name : {"ublox-lea-4h.log", "garmin17n.log", "GPSmap-76S.log", "neo-m8n.log",
+                             "nmea-fuzzy-cases.log", "rst39.log"}) {
+        SCOPED_TRACE(name);
+        gps_ = std::make_unique<CGps>();  // the seen flags last as long as the receiver
+        units_ = 0;
+        nmea_oracle::Replay replay;
+        onUnit_ = [&](const void* block) {
+            std::string line = static_cast<const char*>(block);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            nmea_oracle::Collect(replay, line, gps_->Position());
+        };
+        ASSERT_TRUE(OpenAs(u"NMEA"));
+        const std::string body = LogBody(name);
+        const int lines = static_cast<int>(Count(body, "\n"));
+        Replay(body, [&] { return units_ >= lines; });
+        gps_->Close();
+        EXPECT_EQ(units_, lines);
+        nmea_oracle::ExpectReplayAgreesWithGpsd(name, replay);
+    }
+
+    auto tpvs = [](const char* name) {
+        std::vector<std::array<double, 4>> out;
+        std::ifstream chk(std::string(ZN_TEST_DATA) + "/gps/" + name + ".chk");
+        for (std::string line; std::getline(chk, line);) {
+            double lat, lon, alt, climb = NAN;
+            if (line.find("\"TPV\"") != std::string::npos && nmea_oracle::Number(line, "lat", &lat) &&
+                nmea_oracle::Number(line, "lon", &lon) && nmea_oracle::Number(line, "altHAE", &alt)) {
+                nmea_oracle::Number(line, "climb", &climb);
+                out.push_back({lat, lon, alt, climb});
+            }
+        }
+        return out;
+    };
+
+    // TSIP: every 0x83 position equals one of gpsd's.
+    const auto bin2d = tpvs("trimble-lasseniq-bin2d.log");
+    int positions = 0;
+    onUnit_ = [&](const void*) {
+        GpsPosition& p = gps_->Position();
+        if (!(p.updateBits & ZN_GPS_UPDATE_POSITION)) return;
+        p.updateBits = 0;
+        ++positions;
+        bool found = false;
+        for (const auto& t : bin2d)
+            found = found || (std::fabs(t[0] - p.latitude) <= 1e-8 && std::fabs(t[1] - p.longitude) <= 1e-8 &&
+                              std::fabs(t[2] - p.height) <= 1e-3);
+        EXPECT_TRUE(found) << p.latitude << " " << p.longitude;
+    };
+    units_ = 0;
+    ASSERT_TRUE(OpenAs(u"TSIP"));
+    Replay(LogBody("trimble-lasseniq-bin2d.log"), [&] { return units_ >= 198; });
+    gps_->Close();
+    EXPECT_EQ(units_, 198);
+    EXPECT_GT(positions, 10);
+
+    // The binary word protocol: the messages 1000 are gpsd's fixes, in order.
+    const auto zodiac = tpvs("zodiac.log");
+    size_t fixes = 0;
+    onUnit_ = [&](const void*) {
+        const GpsPosition& p = gps_->Position();
+        if (p.lastPacketId != 1000 || fixes >= zodiac.size()) return;
+        const auto& t = zodiac[fixes++];
+        EXPECT_NEAR(p.latitude, t[0], 1e-9);
+        EXPECT_NEAR(p.longitude, t[1], 1e-9);
+        EXPECT_NEAR(p.height, t[2], 1e-9);
+        EXPECT_NEAR(p.velocityUp, t[3], 1e-9);
+    };
+    units_ = 0;
+    ASSERT_TRUE(OpenAs(u"EART"));
+    Replay(LogBody("zodiac.log"), [&] { return units_ >= 63; });
+    gps_->Close();
+    EXPECT_EQ(units_, 63);
+    EXPECT_EQ(fixes, 21u);
+    EXPECT_EQ(zodiac.size(), 21u);
 }

@@ -69,6 +69,28 @@ struct Replay {
     std::set<int> qualities;
 };
 
+// Notes what the record holds after `line` was parsed into it and clears its
+// update bits, as the map view does after each position.
+inline void Collect(Replay& r, const std::string& line, GpsPosition& p) {
+    const uint32_t bits = p.updateBits;
+    p.updateBits = 0;
+    const bool hasTime = p.utcTime[4] || p.utcTime[5] || p.utcTime[6];
+    r.snapshots.push_back({hasTime ? p.utcTime[4] * 3600 + p.utcTime[5] * 60 + p.utcTime[6] : -1,
+                           p.latitude, p.longitude, p.height, p.sog, p.cog});
+    if (bits & 0x2) r.qualities.insert(p.fixQuality);
+    const std::string address = line.substr(0, line.find(','));
+    if (address.size() == 6 && address.substr(3) == "GSA" && (bits & ZN_GPS_UPDATE_DOP))
+        r.gsaDops.emplace_back(p.pdop, p.hdop, p.vdop);
+    if (address.size() == 6 && address.substr(3) == "GSV" && (bits & ZN_GPS_UPDATE_SATELLITES)) {
+        std::vector<Sat> group;
+        for (int k = 0; k < 32; ++k)
+            if (p.satellites[k].flags & ZN_GPS_SAT_IN_VIEW)
+                group.push_back({k + 1, p.satellites[k].elevation, p.satellites[k].azimuth,
+                                 p.satellites[k].snr, (p.satellites[k].flags & ZN_GPS_SAT_USED) != 0});
+        r.gsvGroups.push_back(group);
+    }
+}
+
 inline Replay ReplayLog(const std::vector<std::string>& lines) {
     Replay r;
     CNmeaParser parser;
@@ -76,23 +98,7 @@ inline Replay ReplayLog(const std::vector<std::string>& lines) {
     ResetGpsPosition(&p);
     for (const std::string& line : lines) {
         EXPECT_TRUE(parser.ParseSentence((line + "\r").c_str(), &p) || p.errorCode == 0) << line;
-        const uint32_t bits = p.updateBits;
-        p.updateBits = 0;
-        const bool hasTime = p.utcTime[4] || p.utcTime[5] || p.utcTime[6];
-        r.snapshots.push_back({hasTime ? p.utcTime[4] * 3600 + p.utcTime[5] * 60 + p.utcTime[6] : -1,
-                               p.latitude, p.longitude, p.height, p.sog, p.cog});
-        if (bits & 0x2) r.qualities.insert(p.fixQuality);
-        const std::string address = line.substr(0, line.find(','));
-        if (address.size() == 6 && address.substr(3) == "GSA" && (bits & ZN_GPS_UPDATE_DOP))
-            r.gsaDops.emplace_back(p.pdop, p.hdop, p.vdop);
-        if (address.size() == 6 && address.substr(3) == "GSV" && (bits & ZN_GPS_UPDATE_SATELLITES)) {
-            std::vector<Sat> group;
-            for (int k = 0; k < 32; ++k)
-                if (p.satellites[k].flags & ZN_GPS_SAT_IN_VIEW)
-                    group.push_back({k + 1, p.satellites[k].elevation, p.satellites[k].azimuth,
-                                     p.satellites[k].snr, (p.satellites[k].flags & ZN_GPS_SAT_USED) != 0});
-            r.gsvGroups.push_back(group);
-        }
+        Collect(r, line, p);
     }
     return r;
 }
@@ -134,8 +140,13 @@ inline void ReadChk(const std::string& name, std::vector<Tpv>* tpvs, std::vector
 
 
 // Lines as they came from the port (each may still carry its CR).
+inline void ExpectReplayAgreesWithGpsd(const std::string& name, const Replay& r);
+
 inline void ExpectAgreesWithGpsd(const std::string& name, const std::vector<std::string>& lines) {
-    const Replay r = ReplayLog(lines);
+    ExpectReplayAgreesWithGpsd(name, ReplayLog(lines));
+}
+
+inline void ExpectReplayAgreesWithGpsd(const std::string& name, const Replay& r) {
     std::vector<Tpv> tpvs;
     std::vector<Sky> skies;
     ReadChk(name, &tpvs, &skies);
