@@ -253,6 +253,7 @@ constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXVSCROLL = 2;
 constexpr int SM_CYHSCROLL = 3;
 constexpr int SM_CYCAPTION = 4;
+constexpr int SM_CYMENU = 15;  // the height of a menu bar row
 constexpr int SM_CXBORDER = 5;
 constexpr int SM_CYBORDER = 6;
 constexpr int SM_CXDLGFRAME = 7;

@@ -664,6 +664,8 @@ int GetSystemMetrics(int index) {
             return win::theme::Scale(13);
         case SM_CYCAPTION:
             return win::theme::Scale(24);
+        case SM_CYMENU:
+            return win::theme::Scale(20);
         case SM_CXBORDER:
         case SM_CYBORDER:
             return 1;
