@@ -18,6 +18,7 @@
 #include "map/services/script_events.h"
 #include "platform/res/resource.h"
 #include "platform/win/msgbox.h"
+#include "platform/win/theme.h"
 
 CMapView* CurrentMapView = nullptr;
 CMapDoc* CurrentMapDoc = nullptr;
@@ -63,6 +64,46 @@ int SaturateInt(int64_t v) {
     return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
 }
 
+// A bitmap resource of square images as an image list at the screen's
+// size: at more than 96 dots per inch each pixel becomes a block, so the
+// pictures keep their shape and their place in the frame.
+HIMAGELIST LoadScaledImageList(UINT id, int side, COLORREF mask) {
+    HIMAGELIST list =
+        ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(id), side, 0, mask);
+    int scaled = win::theme::Scale(side);
+    int count = list ? ImageList_GetImageCount(list) : 0;
+    if (scaled == side || count <= 0) return list;
+    HDC native = CreateCompatibleDC(nullptr), big = CreateCompatibleDC(nullptr);
+    HBITMAP nativeBits = CreateBitmap(side * count, side, 1, 32, nullptr);
+    HBITMAP bigBits = CreateBitmap(scaled * count, scaled, 1, 32, nullptr);
+    HIMAGELIST out = nullptr;
+    if (native && big && nativeBits && bigBits) {
+        HBITMAP oldNative = SelectObject(native, nativeBits);
+        HBITMAP oldBig = SelectObject(big, bigBits);
+        RECT all{0, 0, side * count, side};
+        HBRUSH maskBrush = CreateSolidBrush(mask);
+        FillRect(native, &all, maskBrush);
+        DeleteObject(maskBrush);
+        for (int i = 0; i < count; ++i)
+            ImageList_Draw(list, i, native, i * side, 0, ILD_TRANSPARENT);
+        StretchBlt(big, 0, 0, scaled * count, scaled, native, 0, 0, side * count, side, SRCCOPY);
+        SelectObject(native, oldNative);
+        SelectObject(big, oldBig);
+        out = ImageList_Create(scaled, scaled, ILC_COLOR | ILC_MASK, count, 0);
+        if (out && ImageList_AddMasked(out, bigBits, mask) < 0) {
+            ImageList_Destroy(out);
+            out = nullptr;
+        }
+    }
+    if (nativeBits) DeleteObject(nativeBits);
+    if (bigBits) DeleteObject(bigBits);
+    if (native) DeleteDC(native);
+    if (big) DeleteDC(big);
+    if (!out) return list;  // the pictures at their own size rather than none
+    ImageList_Destroy(list);
+    return out;
+}
+
 constexpr UINT kVkF1 = 112;
 constexpr UINT kVkF24 = 135;
 constexpr UINT kVkF5 = 116, kVkF11 = 122, kVkF12 = 123, kVkF23 = 134;
@@ -90,8 +131,7 @@ CMapView::CMapView() : m_scaleBarSymbol([] {
     m_offscreenDc = CreateCompatibleDC(nullptr);
     m_gpsCursorImages = ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(320), 32, 0,
                                              0xFFFFFF);
-    m_panFrameImages = ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(326), 8, 0,
-                                            0xFF00FF);
+    m_panFrameImages = LoadScaledImageList(326, 8, 0xFF00FF);
     m_offscreenOriginal = reinterpret_cast<HBITMAP>(GetCurrentObject(m_offscreenDc, OBJ_BITMAP));
     OnPreferencesChanged();
 }
@@ -264,13 +304,16 @@ void CMapView::OnUpdate(win::DocumentView* sender, LPARAM hint) {
     RecomputeTransform();
     if (hint == 0) OnRefresh();
     StoreDocumentExtent();
-    if (IMainWindow* frame = GetMainWindowServices()) {
-        double scale = GetMapScale(true);
-        unsigned shown = scale >= 4294967295.0 ? 4294967295u
-                         : scale > 0           ? static_cast<unsigned>(scale)
-                                               : 0u;
-        frame->SetScaleText(shown);
-    }
+    ShowMapScale();
+}
+
+void CMapView::ShowMapScale() {
+    if (IMainWindow* frame = GetMainWindowServices())
+        frame->SetScaleText(ShownDenominator(GetMapScale(true)));
+}
+
+unsigned CMapView::ShownDenominator(double scale) {
+    return scale >= 4294967295.0 ? 4294967295u : scale > 0 ? static_cast<unsigned>(scale) : 0u;
 }
 
 void CMapView::UpdateEditToolbars() {}
@@ -353,10 +396,12 @@ void CMapView::OnKeyUp(UINT vk) {
 void CMapView::OnPreferencesChanged() {
     PreferencesData& prefs = GetPreferences()->Data();
     int tolerance = prefs.display.tolerance;
-    m_vertexMarkerSize = tolerance < 3 ? 4 : tolerance + 1;
+    // The tolerance is in pixels at 96 dots per inch: the same reach of the
+    // pen, and markers of the same size, on a denser screen.
+    m_vertexMarkerSize = win::theme::Scale(tolerance < 3 ? 4 : tolerance + 1);
     m_tracker.SetHandleSize(m_vertexMarkerSize * 2);
     m_tracker.SetCoordinateFormat(prefs.statusbar.coordsformat);
-    m_penTolerance = tolerance / m_xScale;
+    m_penTolerance = win::theme::Scale(tolerance) / m_xScale;
     if (m_sketchPen) {
         DeleteObject(m_sketchPen);
         m_sketchPen = nullptr;
@@ -388,7 +433,7 @@ double CMapView::RecomputeTransform() {
     m_xScale = m_yScale = s;
     CDoubleRect fitted = ScreenRectToMap(RECT{0, 0, m_clientWidth, m_clientHeight});
     if (IsFiniteRect(fitted)) m_extent = fitted;
-    m_penTolerance = GetPreferences()->Data().display.tolerance / m_xScale;
+    m_penTolerance = win::theme::Scale(GetPreferences()->Data().display.tolerance) / m_xScale;
     return m_penTolerance;
 }
 
@@ -586,6 +631,8 @@ void CMapView::OnRefresh() {
     // Pans and the final centring of a zoom end here: the document keeps
     // the extent shown, so a saved map opens where it was left.
     StoreDocumentExtent();
+    // A resize refits the extent without an update: the pane follows.
+    ShowMapScale();
     m_bufferValid = false;
     m_drawingInterrupted = false;
     if (GetSafeHwnd()) InvalidateRect(GetSafeHwnd(), nullptr, false);

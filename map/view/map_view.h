@@ -276,6 +276,10 @@ protected:
 private:
     bool HasLayers() const;
     void StoreDocumentExtent();
+    // The scale pane of the status bar: "1:N" of the extent shown.
+    void ShowMapScale();
+    // A scale as the "1:%u" texts show it (held to the unsigned range).
+    static unsigned ShownDenominator(double scale);
     bool HasCurrentFeature() const;
     bool CurrentFeatureExtent(CDoubleRect& extent) const;
     void OnLayersCommand();

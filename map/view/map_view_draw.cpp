@@ -18,10 +18,17 @@
 #include "map/services/script_events.h"
 #include "map/view/map_view.h"
 #include "platform/sys/thread.h"
+#include "platform/win/theme.h"
 
 namespace {
 
 constexpr COLORREF kDebugBackground = 0x400000;
+
+// Every fixed size the view draws with is given at 96 dots per inch and
+// drawn at the screen's; one-pixel lines stay one pixel.
+int Px(int at96) {
+    return win::theme::Scale(at96);
+}
 
 void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
     HBRUSH brush = CreateSolidBrush(colour);
@@ -104,13 +111,23 @@ void CMapView::OnDraw(HDC dc) {
     if (m_drawingInterrupted) {
         int saved = SaveDC(dc);
         RECT band = client;
-        band.top += 20;
+        band.top += Px(20);
         SetTextColor(dc, 0x00FFFF);
         SetBkColor(dc, 0x0000FF);
         SetBkMode(dc, OPAQUE);
+        // The DC's own font, at the screen's size.
+        HFONT scaled = nullptr;
+        LOGFONT lf{};
+        if (Px(12) != 12 &&
+            GetObject(GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf) == sizeof lf) {
+            lf.lfHeight = lf.lfHeight < 0 ? -Px(-lf.lfHeight) : Px(lf.lfHeight);
+            scaled = CreateFontIndirect(&lf);
+            if (scaled) SelectObject(dc, scaled);
+        }
         static const WChar kInterrupted[] = u"Redraw Interrupted by User";
         DrawText(dc, kInterrupted, -1, &band, DT_CENTER | DT_SINGLELINE | DT_NOCLIP);
         RestoreDC(dc, saved);
+        if (scaled) DeleteObject(scaled);
     }
     PostMessage(GetSafeHwnd(), WM_VIEW_AFTERDRAW, 0, 0);
 }
@@ -135,8 +152,9 @@ void CMapView::OnSize(UINT type, int width, int height) {
     if (m_offscreenBitmap) DeleteObject(m_offscreenBitmap);
     m_offscreenBitmap = fresh;
     m_clientRect = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
-    m_innerRect = RECT{m_clientRect.left + 10, m_clientRect.top + 10, m_clientRect.right - 10,
-                       m_clientRect.bottom - 10};
+    int frame = Px(10);
+    m_innerRect = RECT{m_clientRect.left + frame, m_clientRect.top + frame,
+                       m_clientRect.right - frame, m_clientRect.bottom - frame};
     if (m_panFrameRegion) DeleteObject(m_panFrameRegion);
     m_panFrameRegion = CreateRectRgnIndirect(&m_clientRect);
     HRGN inner = CreateRectRgnIndirect(&m_innerRect);
@@ -210,7 +228,7 @@ void CMapView::DrawSelection(HDC dc) {
     if (layer->m_displayClass == 0) {
         m_tracker.m_handleMask = 0;
         m_tracker.m_rubberBandStyle = 5;
-        InflateRect(&m_tracker.m_rect, 5, 5);
+        InflateRect(&m_tracker.m_rect, Px(5), Px(5));
     } else if (m_currentTool == kToolVertexEdit && layer->m_featureSizing) {
         m_tracker.m_handleMask = CMapTracker::kAllHandles;
         m_tracker.m_rubberBandStyle = 0;
@@ -241,7 +259,7 @@ void CMapView::DrawSelectedVertices(HDC dc) {
     int saved = SaveDC(dc);
     if (count >= 2) {
         PreferencesData& prefs = GetPreferences()->Data();
-        HPEN pen = CreatePen(PS_SOLID, 3, prefs.display.highlightcolor);
+        HPEN pen = CreatePen(PS_SOLID, Px(3), prefs.display.highlightcolor);
         HPEN old = SelectObject(dc, pen);
         int parts = ShapeGetPartCount(shape);
         if (parts <= 0) {
@@ -271,13 +289,15 @@ void CMapView::DrawSelectedVertices(HDC dc) {
         else DrawFocusRect(dc, &r);
     };
     int s = m_vertexMarkerSize;
+    int ring = Px(1);
     for (int i = 0; i < count; ++i) {
         POINT p = pts[static_cast<size_t>(i)];
         marker(p, s);
-        if (i == 0) {
-            // The first vertex stands out.
-            marker(p, s + 1);
-            marker(p, s - 1);
+        // The first vertex stands out: more squares, just outside and
+        // just inside its own.
+        for (int d = 1; i == 0 && d <= ring; ++d) {
+            marker(p, s + d);
+            marker(p, s - d);
         }
         SetPixel(dc, p.x, p.y, 0xFFFFFF);
     }
@@ -290,13 +310,14 @@ void CMapView::DrawDestination(HDC dc) {
     double y = IsGeographicMap() ? m_destination.latitude : m_destination.y;
     int px, py;
     MapToScreen(x, y, px, py);
-    Ellipse(dc, px - 2, py - 2, px + 2, py + 2);
+    int r = Px(2);
+    Ellipse(dc, px - r, py - r, px + r, py + r);
     HFONT old = reinterpret_cast<HFONT>(SelectObject(dc, GetPreferences()->GetLabelFont()));
     int saved = SaveDC(dc);
     SetTextColor(dc, 0xFFFFFF);
     SetBkColor(dc, 0x000000);
     SetBkMode(dc, OPAQUE);
-    TextOut(dc, px + 1, py, m_destination.label.c_str(),
+    TextOut(dc, px + Px(1), py, m_destination.label.c_str(),
             static_cast<int>(m_destination.label.size()));
     RestoreDC(dc, saved);
     SelectObject(dc, old);
@@ -313,11 +334,12 @@ void CMapView::DrawGpsCursor(HDC dc, const RECT* update) {
 }
 
 RECT CMapView::ScaleBarRect() const {
-    int inset = GetPreferences()->Data().display.panframe ? 11 : 4;
-    RECT bar{m_clientRect.left + 12, m_clientRect.top + inset, m_clientRect.right - 12,
+    int inset = Px(GetPreferences()->Data().display.panframe ? 11 : 4);
+    RECT bar{m_clientRect.left + Px(12), m_clientRect.top + inset, m_clientRect.right - Px(12),
              m_clientRect.bottom - inset};
-    bar.top = bar.bottom - 8;
-    bar.right -= 50;
+    bar.top = bar.bottom - Px(8);
+    // Room on the right for the "1:N" text.
+    bar.right -= Px(50);
     return bar;
 }
 
@@ -371,11 +393,8 @@ void CMapView::DrawScaleBar(HDC dc, double mapScale) {
     DrawText(dc, t.c_str(), -1, &bar, DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
     t = text::Format(u"%.15g%s", whole, wholeUnit);
     DrawText(dc, t.c_str(), -1, &bar, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-    OffsetRect(&bar, bar.right - bar.left + 2, height);
-    unsigned shown = mapScale >= 4294967295.0 ? 4294967295u
-                     : mapScale > 0           ? static_cast<unsigned>(mapScale)
-                                              : 0u;
-    t = text::Format(u"1:%u", shown);
+    OffsetRect(&bar, bar.right - bar.left + Px(2), height);
+    t = text::Format(u"1:%u", ShownDenominator(mapScale));
     DrawText(dc, t.c_str(), -1, &bar, DT_LEFT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
     RestoreDC(dc, saved);
 }
@@ -394,12 +413,20 @@ void CMapView::DrawPanningFrame(HDC dc) {
     LineTo(dc, in.right, in.bottom);
     LineTo(dc, in.left, in.bottom);
     const RECT& c = m_clientRect;
-    int mx = c.left + (c.right - c.left) / 2 - 4;
-    int my = c.top + (c.bottom - c.top) / 2 - 4;
-    const POINT at[8] = {{mx, c.top + 2},           {mx, c.bottom - 9},
-                         {c.left, my},              {c.right - 9, my},
-                         {c.left + 2, c.top + 2},   {c.right - 10, c.top + 2},
-                         {c.left + 2, c.bottom - 10}, {c.right - 10, c.bottom - 10}};
-    for (int i = 0; i < 8; ++i) ImageList_Draw(m_panFrameImages, i, dc, at[i].x, at[i].y, ILD_TRANSPARENT);
+    int side = 8, unused = 0;
+    ImageList_GetIconSize(m_panFrameImages, &side, &unused);
+    int mx = c.left + (c.right - c.left) / 2 - side / 2;
+    int my = c.top + (c.bottom - c.top) / 2 - side / 2;
+    int two = Px(2), nine = Px(9), ten = Px(10);
+    const POINT at[8] = {{mx, c.top + two},
+                         {mx, c.bottom - nine},
+                         {c.left, my},
+                         {c.right - nine, my},
+                         {c.left + two, c.top + two},
+                         {c.right - ten, c.top + two},
+                         {c.left + two, c.bottom - ten},
+                         {c.right - ten, c.bottom - ten}};
+    for (int i = 0; i < 8; ++i)
+        ImageList_Draw(m_panFrameImages, i, dc, at[i].x, at[i].y, ILD_TRANSPARENT);
     RestoreDC(dc, saved);
 }

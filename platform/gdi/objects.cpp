@@ -399,8 +399,10 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
             break;
         case Kind::Bitmap: {
             if (!dc->memory || dc->surfaceDc) return nullptr;
-            // A bitmap lives in one memory DC at a time.
-            if (o->selected > 0 && HandleToken(obj) != HandleToken(dc->st.bitmap)) return nullptr;
+            // A bitmap lives in one memory DC at a time; the stock 1 x 1
+            // bitmap every memory DC starts with is shared by all of them.
+            if (o->selected > 0 && !o->stock && HandleToken(obj) != HandleToken(dc->st.bitmap))
+                return nullptr;
             slot = reinterpret_cast<void**>(&dc->st.bitmap);
             dc->clipDirty = true;
             // The clip region is dropped with a new bitmap.

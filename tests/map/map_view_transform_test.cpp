@@ -189,6 +189,12 @@ TEST_F(MapViewTransform, MapScaleOnProjectedAndGeographicMaps) {
     EXPECT_NEAR(cx, cx0, 1e-6);
     EXPECT_NEAR(cy, cy0, 1e-6);
     EXPECT_EQ(mainWindow_.scaleTexts.back(), u"1:200000");
+    // A narrower window shows the same ground smaller: the pane follows
+    // the resize.
+    MoveWindow(View(), 0, 0, 200, 300, true);
+    Pump();
+    EXPECT_NEAR(view_->GetMapScale(false), 240000, 1e-6);
+    EXPECT_EQ(mainWindow_.scaleTexts.back(), u"1:240000");
     // Denominators that are no scale beep and change nothing.
     CDoubleRect before = view_->GetExtent();
     size_t beeps = win::BeepLog().size();

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -175,8 +176,10 @@ protected:
         wc.lpfnWndProc = DefWindowProc;
         wc.lpszClassName = u"ZnViewTestFrame";
         RegisterClass(wc);  // again after each reset of the window model
-        frame_ = CreateWindowEx(0, u"ZnViewTestFrame", u"Zarnip", WS_POPUP | WS_VISIBLE, 0, 0, 240,
-                                320, nullptr, nullptr, nullptr, nullptr);
+        // The screen, or more for a larger view.
+        frame_ = CreateWindowEx(0, u"ZnViewTestFrame", u"Zarnip", WS_POPUP | WS_VISIBLE, 0, 0,
+                                std::max(240, width), std::max(320, height), nullptr, nullptr,
+                                nullptr, nullptr);
         view_ = std::make_unique<CRecordingMapView>();
         view_->SetDocument(&doc_);
         doc_.AddView(view_.get());

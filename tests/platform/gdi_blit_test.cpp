@@ -223,6 +223,26 @@ TEST(GdiBlits, CompatibleBitmapsAndTransparentCopies) {
     for (HBITMAP b : {m, surface, colour}) EXPECT_TRUE(DeleteObject(b));
 }
 
+// Two memory DCs at once: each takes its own bitmap and gives it back by
+// selecting the bitmap it started with (the shared stock one), in any order.
+TEST(GdiBlits, MemoryDcsGiveTheirBitmapsBackInAnyOrder) {
+    HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
+    HBITMAP ba = CreateBitmap(2, 2, 1, 32, nullptr), bb = CreateBitmap(2, 2, 1, 32, nullptr);
+    HBITMAP oldA = SelectObject(a, ba), oldB = SelectObject(b, bb);
+    EXPECT_EQ(SelectObject(b, ba), nullptr);  // still in a
+    EXPECT_EQ(SelectObject(a, oldA), ba);
+    EXPECT_EQ(SelectObject(b, oldB), bb);
+    // Both are free again.
+    HDC c = CreateCompatibleDC(nullptr);
+    HBITMAP oldC = SelectObject(c, ba);
+    EXPECT_NE(oldC, nullptr);
+    EXPECT_EQ(SelectObject(c, bb), ba);
+    SelectObject(c, oldC);
+    for (HDC dc : {a, b, c}) DeleteDC(dc);
+    EXPECT_TRUE(DeleteObject(ba));
+    EXPECT_TRUE(DeleteObject(bb));
+}
+
 // A bitmap file in memory: file header, info header, palette, rows.
 std::vector<uint8_t> BmpFile(int bpp, int w, int h, const std::vector<uint32_t>& palette,
                              const std::vector<uint8_t>& rows, uint32_t compression = 0) {
