@@ -30,16 +30,20 @@ double WrapLongitude(double lon) {
 
 const PreferencesData::Gps& GpsPreferences() { return GetPreferences()->Data().gps; }
 
+// Up to four characters' low bytes, the first in the lowest byte.
+template <typename Char>
+uint32_t PackProtocolCode(const Char* text) {
+    uint32_t code = 0;
+    for (int i = 0; i < 4 && text && text[i]; ++i) code |= static_cast<uint32_t>(text[i] & 0xFF) << (8 * i);
+    return code;
+}
+
 }  // namespace
 
 IGpsExtensions* GetGpsExtensions() { return g_extensions; }
 void SetGpsExtensions(IGpsExtensions* extensions) { g_extensions = extensions; }
 
-uint32_t GpsProtocolFromText(const WChar* text) {
-    uint32_t code = 0;
-    for (int i = 0; i < 4 && text && text[i]; ++i) code |= static_cast<uint32_t>(text[i] & 0xFF) << (8 * i);
-    return code;
-}
+uint32_t GpsProtocolFromText(const WChar* text) { return PackProtocolCode(text); }
 
 CGps::CGps() {
     m_nmea.SetChecksumRequired(true);
@@ -374,8 +378,7 @@ void CGps::FireEvent(int eventId, int id) { FireScriptEvent(m_scriptObject, even
 
 bool CGps::IsProtocol(const char* code) {
     if (!code) return false;
-    uint32_t asked = 0;
-    for (int i = 0; i < 4 && code[i]; ++i) asked |= static_cast<uint32_t>(static_cast<uint8_t>(code[i])) << (8 * i);
+    const uint32_t asked = PackProtocolCode(code);
     return asked == m_protocol || (asked == kGpsProtocolNmea && m_protocol == kGpsProtocolNavm);
 }
 

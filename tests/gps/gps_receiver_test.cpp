@@ -97,13 +97,6 @@ GpsReceiverTest* g_test = nullptr;
 
 LRESULT ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-std::string LogBody(const std::string& name) {
-    std::ifstream in(std::string(ZN_TEST_DATA) + "/gps/" + name, std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), {});
-    while (!data.empty() && data[0] == '#') data.erase(0, data.find('\n') + 1);
-    return data;
-}
-
 std::string Bytes(std::initializer_list<int> list) {
     std::string s;
     for (int b : list) s += static_cast<char>(b);
@@ -162,27 +155,11 @@ public:
     }
 
 protected:
-    void Pump(const std::function<bool()>& done, int seconds = 20) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!done() && std::chrono::steady_clock::now() < end) {
-            MSG m;
-            if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessage(&m);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    // Writes the bytes to the master in chunks of 1 to 97 bytes (fixed seed)
-    // while the window handles what arrives, until `done`.
+    void Pump(const std::function<bool()>& done, int seconds = 20) { PumpUntil(done, seconds * 1000); }
+    // Writes the bytes to the master in chunks while the window handles what
+    // arrives, until `done`.
     void Replay(const std::string& bytes, const std::function<bool()>& done) {
-        std::thread writer([&] {
-            std::mt19937 random(30);
-            for (size_t at = 0; at < bytes.size();) {
-                const size_t n = std::min<size_t>(random() % 97 + 1, bytes.size() - at);
-                pty_.Send(bytes.substr(at, n));
-                at += n;
-            }
-        });
+        std::thread writer([&] { pty_.SendInChunks(bytes); });
         Pump(done);
         writer.join();
     }
@@ -360,7 +337,7 @@ TEST_F(GpsReceiverTest, RawLog) {
 }
 
 TEST_F(GpsReceiverTest, EarthmateHandshakesAndTheInitialPosition) {
-    const std::string log = LogBody("earthmate.log");
+    const std::string log = GpsLogBody("earthmate.log");
     ASSERT_EQ(Count(log, "EARTHA"), 14u);
     for (int options : {0, CGps::kOptionInitialPosition}) {
         SCOPED_TRACE(options);
@@ -400,7 +377,7 @@ TEST_F(GpsReceiverTest, ExtensionProtocol) {
     EXPECT_EQ(extension.openOptions, 1);
     EXPECT_EQ(extension.openLatitude, 52.5);
     EXPECT_EQ(extension.openText, u"go\n");
-    const std::string log = LogBody("garmin17n.log");
+    const std::string log = GpsLogBody("garmin17n.log");
     const size_t lines = Count(log, "\n");
     Replay(log, [&] { return extension.packets.size() >= lines; });
     EXPECT_EQ(extension.packets.size(), lines);
@@ -432,7 +409,7 @@ TEST_F(GpsReceiverTest, CloseWhileDataFlows) {
         }
     };
     // The log keeps streaming until the test has seen the close through.
-    const std::string log = LogBody("garmin17n.log");
+    const std::string log = GpsLogBody("garmin17n.log");
     std::atomic<bool> stop{false};
     std::thread writer([&] {
         for (size_t at = 0; !stop && at < log.size();) {
@@ -471,7 +448,7 @@ TEST_F(GpsReceiverTest, LogsThroughTheReceiverAgreeWithGpsd) {
             nmea_oracle::Collect(replay, line, gps_->Position());
         };
         ASSERT_TRUE(OpenAs(u"NMEA"));
-        const std::string body = LogBody(name);
+        const std::string body = GpsLogBody(name);
         const int lines = static_cast<int>(Count(body, "\n"));
         Replay(body, [&] { return units_ >= lines; });
         gps_->Close();
@@ -509,7 +486,7 @@ TEST_F(GpsReceiverTest, LogsThroughTheReceiverAgreeWithGpsd) {
     };
     units_ = 0;
     ASSERT_TRUE(OpenAs(u"TSIP"));
-    Replay(LogBody("trimble-lasseniq-bin2d.log"), [&] { return units_ >= 198; });
+    Replay(GpsLogBody("trimble-lasseniq-bin2d.log"), [&] { return units_ >= 198; });
     gps_->Close();
     EXPECT_EQ(units_, 198);
     EXPECT_GT(positions, 10);
@@ -528,7 +505,7 @@ TEST_F(GpsReceiverTest, LogsThroughTheReceiverAgreeWithGpsd) {
     };
     units_ = 0;
     ASSERT_TRUE(OpenAs(u"EART"));
-    Replay(LogBody("zodiac.log"), [&] { return units_ >= 63; });
+    Replay(GpsLogBody("zodiac.log"), [&] { return units_ >= 63; });
     gps_->Close();
     EXPECT_EQ(units_, 63);
     EXPECT_EQ(fixes, 21u);

@@ -39,13 +39,6 @@ LRESULT UnitProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
-std::string LogBody(const std::string& name) {
-    std::ifstream in(std::string(ZN_TEST_DATA) + "/gps/" + name, std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), {});
-    while (!data.empty() && data[0] == '#') data.erase(0, data.find('\n') + 1);
-    return data;
-}
-
 class GpsReplay : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,22 +62,8 @@ protected:
     // Writes the bytes in chunks of 1 to 97 bytes (fixed seed) and pumps the
     // window until `done` or the limit.
     void Replay(const std::string& bytes, const std::function<bool()>& done) {
-        std::thread writer([&] {
-            std::mt19937 random(30);
-            for (size_t at = 0; at < bytes.size();) {
-                const size_t n = std::min<size_t>(random() % 97 + 1, bytes.size() - at);
-                pty_.Send(bytes.substr(at, n));
-                at += n;
-            }
-        });
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done() && std::chrono::steady_clock::now() < end) {
-            MSG m;
-            if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessage(&m);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        std::thread writer([&] { pty_.SendInChunks(bytes); });
+        PumpUntil(done, 30000);
         writer.join();
     }
     Pty pty_;
@@ -102,7 +81,7 @@ TEST_F(GpsReplay, NmeaLogsThroughTheLine) {
         units_.clear();
         ASSERT_TRUE(port_.Open(nullptr));
         ASSERT_TRUE(port_.StartReader(window_, false));
-        const std::string body = LogBody(name);
+        const std::string body = GpsLogBody(name);
         std::vector<std::string> expected;  // the log's lines, each with its CR
         for (size_t at = 0; at < body.size();) {
             const size_t end = body.find('\n', at);
@@ -133,7 +112,7 @@ TEST_F(GpsReplay, TsipAndBinaryWordPackets) {
         port_.SetFramer(c.framer);
         ASSERT_TRUE(port_.Open(nullptr));
         ASSERT_TRUE(port_.StartReader(window_, false));
-        Replay(LogBody(c.name), [&] { return units_.size() >= c.packets; });
+        Replay(GpsLogBody(c.name), [&] { return units_.size() >= c.packets; });
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         MSG m;
         while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&m);
@@ -145,7 +124,7 @@ TEST_F(GpsReplay, TsipAndBinaryWordPackets) {
     port_.SetFramer(CTsipParser::FramePacket);
     ASSERT_TRUE(port_.Open(nullptr));
     ASSERT_TRUE(port_.StartReader(window_, false));
-    Replay(LogBody("trimble-lasseniq-bin2d.log"), [&] { return units_.size() >= 198; });
+    Replay(GpsLogBody("trimble-lasseniq-bin2d.log"), [&] { return units_.size() >= 198; });
     port_.Close();
     std::vector<std::array<double, 3>> tpvs;
     std::ifstream chk(std::string(ZN_TEST_DATA) + "/gps/trimble-lasseniq-bin2d.log.chk");

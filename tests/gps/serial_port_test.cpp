@@ -83,16 +83,7 @@ protected:
         setenv("ZARNIP_PORTS", (std::string(port) + "=" + device).c_str(), 1);
     }
     // Runs the window's message loop until done() or the real-time limit.
-    void Pump(const std::function<bool()>& done, int ms = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!done() && std::chrono::steady_clock::now() < end) {
-            MSG m;
-            if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessage(&m);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
+    void Pump(const std::function<bool()>& done, int ms = 5000) { PumpUntil(done, ms); }
     Pty pty_;
     CSerialPort port_;
     Receiver receiver_;
