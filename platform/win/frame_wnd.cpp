@@ -125,6 +125,14 @@ void FrameWnd::RecalcLayout() {
         if (!IsWindow(b.hwnd) || !(GetWindowLongPtr(b.hwnd, GWL_STYLE) & WS_VISIBLE)) continue;
         RECT wr;
         GetWindowRect(b.hwnd, &wr);
+        // A strip knows the thickness of its rows; other bars keep theirs.
+        if (GetClassNameText(b.hwnd) == REBARCLASSNAME) {
+            int thick = static_cast<int>(SendMessage(b.hwnd, RB_GETBARHEIGHT, 0, 0));
+            if (b.alignment == CBRS_ALIGN_LEFT || b.alignment == CBRS_ALIGN_RIGHT)
+                wr.right = wr.left + thick;
+            else
+                wr.bottom = wr.top + thick;
+        }
         int width = left.right - left.left, height = left.bottom - left.top;
         switch (b.alignment) {
             case CBRS_ALIGN_BOTTOM: {

@@ -41,10 +41,12 @@ class MapViewQt : public ViewHarness {};
 TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
     const std::string shot = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.bmp";
     const std::string png = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.png";
-    std::string cmd = "cd '" + root_ + "' && QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ '" +
-                      std::string(ZN_APP) + "' --screenshot '" + shot + "' 2>/dev/null && " +
-                      "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ '" + std::string(ZN_APP) +
-                      "' --screenshot '" + png + "' > /dev/null 2>&1";
+    const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";
+    std::string cmd = "cd '" + root_ + "' && QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
+                      "ZARNIP_TEST_SCREENSHOT='" + shot + "' '" + std::string(ZN_APP) + "' '" + sample +
+                      "' 2>/dev/null && QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
+                      "ZARNIP_TEST_SCREENSHOT='" + png + "' '" + std::string(ZN_APP) + "' '" + sample +
+                      "' > /dev/null 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     int vx = 0, vy = 0, vw = 0, vh = 0;
