@@ -85,18 +85,14 @@ void CToolBarExt::SetButtonStyle(int index, DWORD style) {
     TBBUTTON b;
     if (!Send(GetSafeHwnd(), TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&b)))
         return;
-    // The button is found by position: give it a unique command for the
-    // moment so that the by-command message reaches this one.
-    TBBUTTONINFO bi;
-    bi.dwMask = TBIF_STYLE | TBIF_STATE;
-    bi.fsStyle = static_cast<BYTE>(style & 0xFF);
-    bi.fsState = static_cast<BYTE>(((style >> 16) & 0xFF & ~TBSTATE_WRAP) |
-                                   ((style & kWrapBit) ? TBSTATE_WRAP : 0));
-    constexpr int kProbe = -0x5A5A;
-    int saved = b.idCommand;
-    Send(GetSafeHwnd(), TB_SETCMDID, static_cast<WPARAM>(index), kProbe);
-    Send(GetSafeHwnd(), TB_SETBUTTONINFO, static_cast<WPARAM>(kProbe), reinterpret_cast<LPARAM>(&bi));
-    Send(GetSafeHwnd(), TB_SETCMDID, static_cast<WPARAM>(index), saved);
+    // The control changes buttons by command only: put the button back
+    // in its place with the new style and state.
+    WString label = b.iString > 0xFFFF ? WString(reinterpret_cast<const WChar*>(b.iString)) : WString();
+    b.iString = label.empty() ? -1 : reinterpret_cast<intptr_t>(label.c_str());
+    b.fsStyle = static_cast<BYTE>(style & 0xFF);
+    b.fsState = static_cast<BYTE>(((style >> 16) & 0xFF & ~TBSTATE_WRAP) | ((style & kWrapBit) ? TBSTATE_WRAP : 0));
+    Send(GetSafeHwnd(), TB_DELETEBUTTON, static_cast<WPARAM>(index));
+    Send(GetSafeHwnd(), TB_INSERTBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&b));
 }
 
 int CToolBarExt::GetButtonImage(int index) const {
@@ -107,12 +103,15 @@ int CToolBarExt::GetButtonImage(int index) const {
 }
 
 void CToolBarExt::SetButtonInfo(int index, UINT id, int image) {
-    if (index < 0 || index >= GetCount()) return;
-    Send(GetSafeHwnd(), TB_SETCMDID, static_cast<WPARAM>(index), static_cast<LPARAM>(id));
-    TBBUTTONINFO bi;
-    bi.dwMask = TBIF_IMAGE;
-    bi.iImage = image;
-    Send(GetSafeHwnd(), TB_SETBUTTONINFO, id, reinterpret_cast<LPARAM>(&bi));
+    TBBUTTON b;
+    if (!Send(GetSafeHwnd(), TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&b)))
+        return;
+    WString label = b.iString > 0xFFFF ? WString(reinterpret_cast<const WChar*>(b.iString)) : WString();
+    b.iString = label.empty() ? -1 : reinterpret_cast<intptr_t>(label.c_str());
+    b.idCommand = static_cast<int>(id);
+    b.iBitmap = image;
+    Send(GetSafeHwnd(), TB_DELETEBUTTON, static_cast<WPARAM>(index));
+    Send(GetSafeHwnd(), TB_INSERTBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&b));
 }
 
 bool CToolBarExt::SetButtonStyleBits(UINT indexOrCommand, DWORD clear, DWORD set) {

@@ -18,8 +18,6 @@
 
 namespace {
 
-POINT g_lastStylusPoint{};
-
 constexpr DWORD kStripWindowStyle = 0x56000000;
 constexpr DWORD kBuiltInToolbarStyle = 0x900;
 constexpr DWORD kVerticalToolbar = 0x80;  // CCS_VERT
@@ -66,19 +64,12 @@ int KeyNumber(const WString& shortcut, WChar letter) {
     return i == at + 1 ? 0 : n;
 }
 
-WString Number(UINT n) {
-    WChar buffer[16];
-    text::Format(buffer, 16, u"%u", n);
-    return buffer;
-}
+WString Number(UINT n) { return text::Format(u"%u", n); }
 
 // The element's name for the report.
 WString ElementLabel(const CXmlNode* element) { return element->GetName(); }
 
 }  // namespace
-
-POINT GetLastStylusPoint() { return g_lastStylusPoint; }
-void SetLastStylusPoint(POINT point) { g_lastStylusPoint = point; }
 
 // ---- CScriptToolItem ----
 
@@ -100,9 +91,7 @@ struct CCommandBars::Impl {
                                           CToolBarExt* bar, CImageMenu* menu, IScriptHost* host) {
         WString name = element->GetAttribute(u"name");
         if (name.empty()) {
-            WChar buffer[32];
-            text::Format(buffer, 32, u"Command%d", static_cast<int>(id) - 8999);
-            name = buffer;
+            name = text::Format(u"Command%d", static_cast<int>(id) - 8999);
         }
         auto item = std::make_unique<CScriptToolItem>(id, name);
         item->m_bar = bar;
@@ -192,9 +181,7 @@ struct CCommandBars::Impl {
                 CreateCommand(b, configured, child, nullptr, menu.get(), host);
                 caption = child->GetAttribute(u"caption");
                 if (caption.empty()) {
-                    WChar buffer[32];
-                    text::Format(buffer, 32, u"Command %d", id);
-                    caption = buffer;
+                    caption = text::Format(u"Command %d", id);
                 }
             } else {
                 caption = Load(static_cast<UINT>(id));
@@ -438,10 +425,9 @@ void CCommandBars::ParseShortcut(const WString& shortcut, UINT command, const WS
             *slot = static_cast<WORD>(command);
             return;
         }
-        WChar key[8];
-        text::Format(key, 8, format, number);
+        WString key = text::Format(format, number);
         WString textOut;
-        GetLanguageModule()->FormatString1(textOut, message, key);
+        GetLanguageModule()->FormatString1(textOut, message, key.c_str());
         WString caption = Load(IDS_APP_TITLE);
         MessageBox(m_host.GetFrameWindow(), textOut.c_str(), caption.c_str(), MB_OK | MB_ICONHAND);
     };

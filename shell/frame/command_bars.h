@@ -15,9 +15,10 @@
 #include "platform/text/text.h"
 #include "platform/types.h"
 #include "platform/win/command.h"
+#include "shell/app/stylus.h"
+#include "shell/frame/image_menu.h"
 
 class CConfigurationReport;
-class CImageMenu;
 class CMruList;
 class CReBarExt;
 class CToolBarExt;
@@ -264,8 +265,3 @@ private:
     DWORD m_barStyle = 0;   // control-bar style of the bars
     bool m_vertical = false;
 };
-
-// The last stylus point (screen coordinates) the application's message
-// filter recorded: pointer moves and button downs, never button ups.
-POINT GetLastStylusPoint();
-void SetLastStylusPoint(POINT point);

@@ -42,6 +42,7 @@ void BarsTest::SetUp() {
     RegisterClass(wc);
     host_.frame = CreateWindowEx(0, u"BarsTestFrame", u"Zarnip", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 240, 320,
                                  nullptr, nullptr, nullptr, nullptr);
+    SetFocus(host_.frame);
     host_.extensions = &extensions_;
     SetScriptServices(&events_);
     scriptHost_ = events_.CreateScriptHost();
