@@ -2,8 +2,9 @@
 // internet layers by hand:
 //   zn_fixture_server [--port N] [--dir DIR] [--tls] [--delay MS] [--mvd FILE]
 // --tls makes a throwaway authority and prints its PEM file (for
-// ZARNIP_CA_FILE); --delay holds every answer back, to try a tap during a
-// slow answer; --mvd writes a workspaces file that points at the server.
+// ZARNIP_CA_FILE); --delay holds the map image answers back, to try a tap
+// during a slow answer; --mvd writes a workspaces file that points at the
+// server.
 // Runs until interrupted.
 #include <pthread.h>
 #include <signal.h>

@@ -238,10 +238,10 @@ void HttpTestServer::SetReplyFor(const std::string& prefix, const HttpReply& rep
     routes_.emplace_back(prefix, reply);
 }
 
-void HttpTestServer::ServeRecorded(const std::string& dir, int delayMs) {
+void HttpTestServer::ServeRecorded(const std::string& dir, int imageDelayMs) {
     std::lock_guard lock(lock_);
     recordedDir_ = dir;
-    recordedDelayMs_ = delayMs;
+    imageDelayMs_ = imageDelayMs;
 }
 
 HttpReply HttpTestServer::Recorded(const std::string& file) const {
@@ -330,9 +330,9 @@ HttpReply HttpTestServer::Answer(const HttpRequest& req) {
         r.body = req.body;
     else
         r = Recorded(file);
-    if (recordedDelayMs_ > 0) {
+    if (imageDelayMs_ > 0 && file == "image.xml") {
         r.fault = HttpReply::kDelay;
-        r.delayMs = recordedDelayMs_;
+        r.delayMs = imageDelayMs_;
     }
     return r;
 }

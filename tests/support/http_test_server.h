@@ -63,8 +63,9 @@ public:
     // (the first matching prefix wins).
     void SetReplyFor(const std::string& prefix, const HttpReply& reply);
     // Requests no prefix matches are answered from the recorded response
-    // files in `dir` (see RecordedFileFor), each after `delayMs`.
-    void ServeRecorded(const std::string& dir, int delayMs = 0);
+    // files in `dir` (see RecordedFileFor); map image answers come only
+    // after `imageDelayMs`.
+    void ServeRecorded(const std::string& dir, int imageDelayMs = 0);
     // A recorded response file as a reply, "{base}" replaced by Url("").
     HttpReply Recorded(const std::string& file) const;
     void ClearRequests();
@@ -95,7 +96,7 @@ private:
     HttpReply reply_;
     std::vector<std::pair<std::string, HttpReply>> routes_;
     std::string recordedDir_;
-    int recordedDelayMs_ = 0;
+    int imageDelayMs_ = 0;
     std::vector<HttpRequest> requests_;
     std::thread thread_;
 };
