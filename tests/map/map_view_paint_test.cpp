@@ -412,4 +412,71 @@ TEST_F(MapViewVertices, PolygonSelectionWithHandlesAndVertexMarkers) {
     EXPECT_NE(Pixel(px - s, py - s), kBlue);
 }
 
+TEST_F(MapViewVertices, LineSelectionBoxAndItsOpenOutline) {
+    RegisterShapeLayerClass();
+    ASSERT_TRUE(ShellIn("d", "shpcreate ln arc && shpadd ln 10 10 40 20 60 50 && "
+                             "dbfcreate ln -s NAME 10 && dbfadd ln a"));
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    OpenView();
+    CLayer* layer = nullptr;
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\ln.shp", &layer));
+    ASSERT_EQ(layer->m_displayClass, 1);
+    view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
+    Pump();
+    std::vector<COLORREF> plain = Client();
+    doc_.GetLayers().SetCurrentFeature(layer, 0);
+    Repaint();
+    std::vector<COLORREF> selected = Client();
+    // A dotted box on the line's bounds, no handles, no growth.
+    EXPECT_EQ(view_->GetTracker().m_rubberBandStyle, 0);
+    EXPECT_EQ(view_->GetTracker().m_handleMask, 0u);
+    RECT box = view_->GetTracker().m_rect;
+    int left, bottom, right, top;
+    view_->MapToScreen(10, 10, left, bottom);
+    view_->MapToScreen(60, 50, right, top);
+    EXPECT_LE(std::abs(box.left - left), 1);
+    EXPECT_LE(std::abs(box.right - right), 1);
+    EXPECT_LE(std::abs(box.top - top), 1);
+    EXPECT_LE(std::abs(box.bottom - bottom), 1);
+    int black = 0, white = 0, changed = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 240; ++x) {
+            size_t i = static_cast<size_t>(y * 240 + x);
+            bool edge = (x == box.left || x == box.right - 1) && y >= box.top && y < box.bottom;
+            edge |= (y == box.top || y == box.bottom - 1) && x >= box.left && x < box.right;
+            if (!edge) {
+                ASSERT_EQ(selected[i], plain[i]) << x << "," << y;
+            } else {
+                black += selected[i] == kBlack;
+                white += selected[i] == kWhite;
+                changed += selected[i] != plain[i];
+            }
+        }
+    EXPECT_GT(black, 20);
+    EXPECT_GT(white, 20);
+    EXPECT_GT(changed, 20);
+
+    // The vertex tool: handles, the outline in the highlight colour along
+    // the two segments only (a line is not closed), a marker on each vertex.
+    layer->m_featureSizing = true;
+    layer->m_vertexMoving = true;
+    view_->SetCurrentTool(kToolVertexEdit);
+    Repaint();
+    EXPECT_EQ(view_->GetTracker().m_handleMask, CMapTracker::kAllHandles);
+    int px, py;
+    view_->MapToScreen(25, 15, px, py);  // on the first segment
+    EXPECT_EQ(Pixel(px, py), kRed);
+    view_->MapToScreen(50, 35, px, py);  // on the second
+    EXPECT_EQ(Pixel(px, py), kRed);
+    view_->MapToScreen(35, 30, px, py);  // where a closing segment would run
+    EXPECT_NE(Pixel(px, py), kRed);
+    int s = view_->m_vertexMarkerSize;
+    for (DoublePoint v : {DoublePoint{10, 10}, DoublePoint{40, 20}, DoublePoint{60, 50}}) {
+        view_->MapToScreen(v.x, v.y, px, py);
+        EXPECT_EQ(Pixel(px, py), kWhite) << v.x;
+        EXPECT_EQ(Pixel(px - s, py - s), kBlue) << v.x;
+        EXPECT_EQ(Pixel(px + s - 1, py + s - 1), kBlue) << v.x;
+    }
+}
+
 }  // namespace

@@ -62,14 +62,7 @@ TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
     const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
     ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
     ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));
-    frame_ = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,
-                            nullptr, nullptr, nullptr);
-    view_ = std::make_unique<viewtest::CRecordingMapView>();
-    view_->SetDocument(&doc_);
-    doc_.AddView(view_.get());
-    ASSERT_TRUE(view_->Create(frame_, RECT{0, 0, vw, vh}, 0xE900));
-    view_->OnInitialUpdate();
-    Pump();
+    CreateView(vw, vh);
     std::vector<COLORREF> headless = Client();
     ASSERT_LE(vx + vw, w);
     ASSERT_LE(vy + vh, h);

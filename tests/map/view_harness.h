@@ -172,6 +172,11 @@ protected:
         for (CLayer* layer : pendingLayers_) doc_.GetLayers().AddTail(layer);
         pendingLayers_.clear();
         if (hasExtent_) doc_.SetMapExtent(extent_);
+        CreateView(width, height);
+    }
+    // The frame and the view over the document as it stands (one opened
+    // from a file, say), the initial update run, the queue pumped.
+    void CreateView(int width = 240, int height = 300) {
         WNDCLASS wc;
         wc.lpfnWndProc = DefWindowProc;
         wc.lpszClassName = u"ZnViewTestFrame";
