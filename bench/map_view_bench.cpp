@@ -1,7 +1,7 @@
 // The map view on a map of 100,000 polygons (written as a shapefile with its
 // spatial index) in a 480 x 640 view:
 //   - a pan frame: one paint with a valid buffer and every overlay (scale
-//     bar, panning frame, destination);
+//     bar, panning frame, destination), and one scroll step of a pan drag;
 //   - the full redraw after a pan and after zooming in by 2 and by 8 (the
 //     buffer rebuilt through the spatial index);
 //   - beside them gdal_rasterize burning the same shapefile over the same
@@ -122,6 +122,30 @@ void BM_PanFramePaint(benchmark::State& state) {
     for (auto _ : state) Paint(w);
 }
 BENCHMARK(BM_PanFramePaint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One scroll step of a pan drag, as the pan tool makes it on each pen move:
+// drawing is off for the drag, the window's pixels move by the pen's motion
+// (horizontally, then vertically) with the uncovered strips invalidated and
+// erased, and the resulting erase and (empty) paint are dispatched.
+void BM_PanDragScrollStep(benchmark::State& state) {
+    World& w = world();
+    if (!w.ok) return state.SkipWithError("the test map could not be made");
+    HWND view = w.view->GetSafeHwnd();
+    Paint(w);
+    w.view->EnableDrawing(false);
+    int sign = 1;
+    for (auto _ : state) {
+        ScrollWindowEx(view, 7 * sign, 0, nullptr, nullptr, nullptr, nullptr,
+                       SW_INVALIDATE | SW_ERASE);
+        ScrollWindowEx(view, 0, 5 * sign, nullptr, nullptr, nullptr, nullptr,
+                       SW_INVALIDATE | SW_ERASE);
+        UpdateWindow(view);
+        sign = -sign;
+    }
+    w.view->EnableDrawing(true);
+    Paint(w);
+}
+BENCHMARK(BM_PanDragScrollStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // factor 0: a pan by a sixth of the width; else a zoom in by the factor.
 void Redraw(benchmark::State& state, double factor) {
