@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "core/window_helpers.h"
-#include "map/layers/shape_layer.h"
 #include "map/services/preferences.h"
 #include "map/symbology/font_attributes.h"
 #include "platform/res/resource.h"
@@ -115,20 +114,17 @@ TEST_F(MapViewAt192, ScaleBarAndPanningFrameDoubleAndTheScaleTextIsWhole) {
     ImageList_Destroy(native);
 }
 
-TEST_F(MapViewAt192, SelectionMarkersDestinationAndBannerDouble) {
-    RegisterShapeLayerClass();
+TEST_F(MapViewAt192, SelectionMarkersAndDestinationDouble) {
     ASSERT_TRUE(ShellIn("d",
                         "shpcreate sq polygon && shpadd sq 10 10 10 40 40 40 40 10 10 10 && "
                         "dbfcreate sq -s NAME 10 && dbfadd sq a"));
     MakePointShapefile("d", "pts", {"60 60"});
-    UseExtent(CDoubleRect(0, 0, 100, 100));
-    OpenView(kW, kH);
+    CLayer* points = OpenShapefileView({"sq", "pts"}, kW, kH);
+    ASSERT_NE(points, nullptr);
     CLayer* square = nullptr;
-    CLayer* points = nullptr;
-    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\sq.shp", &square));
-    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\pts.shp", &points));
-    view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
-    Pump();
+    for (int i = 0; i < doc_.GetLayers().GetCount(); ++i)
+        if (doc_.GetLayers().GetAt(i) != points) square = doc_.GetLayers().GetAt(i);
+    ASSERT_NE(square, nullptr);
 
     // A point's box: 10 pixels out on each side.
     doc_.GetLayers().SetCurrentFeature(points, 0);
@@ -184,11 +180,7 @@ TEST_F(MapViewAt192, InterruptBannerStartsFortyPixelsDown) {
     UseExtent(CDoubleRect(0, 0, 100, 100));
     OpenView(kW, kH);
     std::vector<COLORREF> clean = Client();
-    slow->onDraw = [&] {
-        slow->onDraw = nullptr;
-        win::input::TapAt(View(), POINT{240, 300});
-    };
-    Command(ID_VIEW_REFRESH);
+    InterruptedRefresh(slow, POINT{240, 300});
     ASSERT_TRUE(view_->IsDrawingInterrupted());
     px_ = Client();
     int firstRow = kH, lastRow = 0, red = 0;

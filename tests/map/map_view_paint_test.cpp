@@ -121,11 +121,7 @@ TEST_F(MapViewPaint, InterruptedRedrawShowsTheBannerUntilTheNextRefresh) {
     OpenView();
     std::vector<COLORREF> clean = Client();
     // The user taps while the layer draws.
-    slow->onDraw = [&] {
-        slow->onDraw = nullptr;
-        win::input::TapAt(View(), POINT{120, 150});
-    };
-    Command(ID_VIEW_REFRESH);
+    InterruptedRefresh(slow, POINT{120, 150});
     EXPECT_TRUE(view_->IsDrawingInterrupted());
     // The tap itself still reached the view, after the paint.
     std::vector<UINT> taps(ViewInput().begin(), ViewInput().end());
@@ -302,15 +298,10 @@ namespace {
 class MapViewSelection : public viewtest::ViewHarness {};
 
 TEST_F(MapViewSelection, PointSelectionBoxIsDottedAndFivePixelsOut) {
-    RegisterShapeLayerClass();
     MakePointShapefile("d", "pts", {"10 20", "30 40"});
-    UseExtent(CDoubleRect(0, 0, 100, 100));
-    OpenView();
-    CLayer* layer = nullptr;
-    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\pts.shp", &layer));
+    CLayer* layer = OpenShapefileView({"pts"});
+    ASSERT_NE(layer, nullptr);
     ASSERT_EQ(layer->m_displayClass, 0);
-    view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
-    Pump();
     std::vector<COLORREF> plain = Client();
     doc_.GetLayers().SetCurrentFeature(layer, 1);
     Repaint();
@@ -352,16 +343,10 @@ class MapViewVertices : public viewtest::ViewHarness {
 protected:
     // A polygon shapefile of one square (10,10)-(40,40) in \d\sq.shp.
     CLayer* OpenSquare() {
-        RegisterShapeLayerClass();
         EXPECT_TRUE(ShellIn("d", "shpcreate sq polygon && shpadd sq 10 10 10 40 40 40 40 10 10 10 && "
                                  "dbfcreate sq -s NAME 10 && dbfadd sq a"));
-        UseExtent(CDoubleRect(0, 0, 100, 100));
-        OpenView();
-        CLayer* layer = nullptr;
-        EXPECT_TRUE(doc_.AddLayerFromPath(u"\\d\\sq.shp", &layer));
-        view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
-        Pump();
-        doc_.GetLayers().SetCurrentFeature(layer, 0);
+        CLayer* layer = OpenShapefileView({"sq"});
+        if (layer) doc_.GetLayers().SetCurrentFeature(layer, 0);
         return layer;
     }
 };
@@ -413,16 +398,11 @@ TEST_F(MapViewVertices, PolygonSelectionWithHandlesAndVertexMarkers) {
 }
 
 TEST_F(MapViewVertices, LineSelectionBoxAndItsOpenOutline) {
-    RegisterShapeLayerClass();
     ASSERT_TRUE(ShellIn("d", "shpcreate ln arc && shpadd ln 10 10 40 20 60 50 && "
                              "dbfcreate ln -s NAME 10 && dbfadd ln a"));
-    UseExtent(CDoubleRect(0, 0, 100, 100));
-    OpenView();
-    CLayer* layer = nullptr;
-    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\ln.shp", &layer));
+    CLayer* layer = OpenShapefileView({"ln"});
+    ASSERT_NE(layer, nullptr);
     ASSERT_EQ(layer->m_displayClass, 1);
-    view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
-    Pump();
     std::vector<COLORREF> plain = Client();
     doc_.GetLayers().SetCurrentFeature(layer, 0);
     Repaint();

@@ -20,6 +20,7 @@
 #include "crs/coord_sys.h"
 #include "map/layers/layer.h"
 #include "map/layers/map_doc.h"
+#include "map/layers/shape_layer.h"
 #include "map/services/script_events.h"
 #include "map/view/map_view.h"
 #include "platform/gdi/gdi.h"
@@ -192,6 +193,34 @@ protected:
         view_->OnInitialUpdate();
         SetFocus(view_->GetSafeHwnd());
         Pump();
+    }
+    // The view over the map square (0, 0)-(100, 100) with the shapefiles
+    // made before as \d\NAME.shp added, each on top of the one before;
+    // the last added (null when one does not open).
+    CLayer* OpenShapefileView(std::initializer_list<const char*> names, int width = 240,
+                              int height = 300) {
+        RegisterShapeLayerClass();
+        UseExtent(CDoubleRect(0, 0, 100, 100));
+        OpenView(width, height);
+        CLayer* layer = nullptr;
+        for (const char* name : names) {
+            WString path = u"\\d\\";
+            for (const char* c = name; *c; ++c) path += static_cast<WChar>(*c);
+            if (!doc_.AddLayerFromPath(path + u".shp", &layer)) return nullptr;
+        }
+        view_->ZoomToExtent(CDoubleRect(0, 0, 100, 100), false, 1.0);
+        Pump();
+        return layer;
+    }
+    // A refresh that a tap at `at` interrupts while the layer draws.
+    void InterruptedRefresh(CFillLayer* layer, POINT at) {
+        layer->onDraw = [this, layer, at] {
+            HWND view = View();
+            POINT tap = at;
+            layer->onDraw = nullptr;  // ends this closure: use only the copies
+            win::input::TapAt(view, tap);
+        };
+        Command(ID_VIEW_REFRESH);
     }
     void AddLayer(CLayer* layer) { pendingLayers_.push_back(layer); }
     void UseCoordSys(CCoordSys* cs) { coordSys_ = cs; }
