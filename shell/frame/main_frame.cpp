@@ -18,6 +18,7 @@
 #include <cstring>
 #include "platform/win/commctrl.h"
 #include "platform/win/msgbox.h"
+#include "resources/zres.h"
 #include "shell/frame/bar_controls.h"
 #include "shell/frame/frame_bars.h"
 
@@ -29,14 +30,16 @@ WString& InstanceClassName() {
     return name;
 }
 
-// String ids the frame shows.
-constexpr UINT kStrLoadingExtensions = 7302;
-constexpr UINT kStrOpenMapTitle = 7211;
-constexpr UINT kStrAddImsLayer = 8300;
-constexpr UINT kStrMapvaultFailed = 8302;
 
+// The language library's text, else the program's own.
 WString LoadText(UINT id) {
+    if (CLanguageModule* lang = GetLanguageModule()) return lang->LoadString(id, true);
     return res::LoadStringText(nullptr, id);
+}
+
+WString AppName() {
+    WString name = res::LoadStringText(nullptr, IDR_MAINFRAME);
+    return name.substr(0, name.find(u'\n'));
 }
 
 // "%1" of a message text replaced by the argument.
@@ -111,7 +114,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // 3. The framework's frame with the view.
     if (FrameWnd::OnCreate(cs) == -1) return -1;
     // 4. Extensions (the status bar does not exist yet, so the text is not seen).
-    SetStatusTextId(kStrLoadingExtensions);
+    SetStatusTextId(IDS_LOADING_EXTENSIONS);
     m_host->LoadExtensions(GetSafeHwnd());
     // 5. Splash.
     m_host->ShowSplash(GetSafeHwnd());
@@ -432,7 +435,7 @@ void CMainFrame::OnOpenMap() {
     WString folder;
     if (IPreferences* prefs = GetPreferences()) folder = prefs->Data().paths.data;
     CFileDialogEx dialog(true, u"znm", nullptr, 0x1004, kOpenMapFilter, GetSafeHwnd());
-    dialog.m_ofn.title = LoadText(kStrOpenMapTitle);
+    dialog.m_ofn.title = LoadText(IDS_OPEN_MAP_TITLE);
     dialog.m_ofn.initialDir = folder;
     if (dialog.DoModal() != IDOK) return;
     m_host->OpenMap(dialog.GetPathName());
@@ -472,7 +475,7 @@ void CMainFrame::OnAddInternetServer() {
     WString file = m_host->AddInternetServerDialog(GetSafeHwnd());
     CMapDoc* doc = GetMapDoc();
     if (file.empty() || !doc) return;
-    if (MessageBox(GetSafeHwnd(), FormatMessage1(kStrAddImsLayer, file).c_str(), LoadText(128).c_str(),
+    if (MessageBox(GetSafeHwnd(), FormatMessage1(IDP_ADD_IMS_LAYER, file).c_str(), AppName().c_str(),
                    MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     bool wasEmpty = doc->GetLayers().GetCount() == 0;
@@ -488,8 +491,8 @@ void CMainFrame::OnAddInternetServer() {
 
 void CMainFrame::OnMapvault() {
     if (!GetShellServices()->OpenUrlShortcut(GetSafeHwnd(), kMapvaultUrl))
-        MessageBox(GetSafeHwnd(), FormatMessage1(kStrMapvaultFailed, kMapvaultUrl).c_str(),
-                   LoadText(128).c_str(), MB_OK | MB_ICONHAND);
+        MessageBox(GetSafeHwnd(), FormatMessage1(IDP_MAPVAULT_FAILED, kMapvaultUrl).c_str(),
+                   AppName().c_str(), MB_OK | MB_ICONHAND);
 }
 
 void CMainFrame::OnToggleStatusBar() {
@@ -594,7 +597,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_EXT_SHOWMESSAGE: {
             const auto* text = reinterpret_cast<const WChar*>(wParam);
-            MessageBox(GetSafeHwnd(), text ? text : u"", LoadText(128).c_str(), MB_OK | MB_ICONINFORMATION);
+            MessageBox(GetSafeHwnd(), text ? text : u"", AppName().c_str(), MB_OK | MB_ICONINFORMATION);
             if (lParam && text) SysFreeString(const_cast<BSTR>(reinterpret_cast<const OLECHAR*>(text)));
             return 0;
         }
