@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
 #include "tests/gps/nmea_oracle.h"
+#include "tools/datum_table_writer.h"
 #include "tests/gps/pty_test_util.h"
 #include "tests/platform/fs_test_root.h"
 
@@ -510,4 +512,36 @@ TEST_F(GpsReceiverTest, LogsThroughTheReceiverAgreeWithGpsd) {
     EXPECT_EQ(units_, 63);
     EXPECT_EQ(fixes, 21u);
     EXPECT_EQ(zodiac.size(), 21u);
+}
+
+// TSIP positions come on the receiver datum's ellipsoid: a point on the
+// equator 6378237 m from the centre is 100 m up on WGS 1984 and 673.604 m
+// up on Airy 1830.
+TEST_F(GpsReceiverTest, TsipPositionsUseTheReceiverDatumsEllipsoid) {
+    DatumFileRow airy;
+    airy.datum = u"D_OSGB_1936";
+    airy.spheroid = u"Airy_1830";
+    airy.a = 6377563.396;
+    airy.inverseFlattening = 299.3249646;
+    airy.method = u"Position_Vector";
+    ASSERT_TRUE(WriteDatumTable(u"\\znDatums.dbf", {airy}));
+    ASSERT_TRUE(SetDatumTableFile(u"\\znDatums.dbf"));
+    TsipPacket fix{0x42, {}};
+    for (float v : {6378237.0f, 0.0f, 0.0f, 0.0f}) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        for (int shift = 24; shift >= 0; shift -= 8) fix.data.push_back(static_cast<uint8_t>(bits >> shift));
+    }
+    const std::vector<uint8_t> wire = CTsipParser::WritePacket(fix);
+    for (const auto& [datum, height] : {std::pair{u"D_OSGB_1936", 673.604}, std::pair{u"WGS84", 100.0}}) {
+        SCOPED_TRACE(height);
+        EXPECT_TRUE(gps_->SetDatum(datum));
+        units_ = 0;
+        ASSERT_TRUE(OpenAs(u"TSIP"));
+        Replay(std::string(wire.begin(), wire.end()), [&] { return units_ >= 1; });
+        EXPECT_NEAR(gps_->Position().height, height, 1e-3);
+        EXPECT_NEAR(gps_->Position().latitude, 0.0, 1e-12);
+        gps_->Close();
+    }
+    SetDatumTableFile(u"");
 }
