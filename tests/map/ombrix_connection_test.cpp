@@ -6,6 +6,8 @@
 #include "core/user_abort.h"
 #include "map/server/ombrix_connection.h"
 #include "platform/fs/fs.h"
+#include "platform/gdi/gdi.h"
+#include "platform/win/commctrl.h"
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
@@ -301,6 +303,69 @@ TEST_F(OmbrixConnection, StatusTexts) {
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(FormatInternetStatus(70, "x"), u"70-");
     EXPECT_EQ(FormatInternetStatus(42, ""), u"Ctl Response Received");
+}
+
+// The main window's status bar as a real status bar control in a frame.
+// Each new text first notes what the bar shows at that moment: the thread
+// waits inside the exchange and runs no message loop, so the previous text
+// shows only if it was painted at once.
+class PaintedStatusBar : public CRecordingMainWindow {
+public:
+    PaintedStatusBar() {
+        frame_ = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
+                                nullptr);
+        bar_ = CreateWindowEx(0, STATUSCLASSNAME, u"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame_, nullptr, nullptr,
+                              nullptr);
+    }
+    ~PaintedStatusBar() override { DestroyWindow(frame_); }
+    void SetStatusText(const WChar* text) override {
+        shown.push_back(Shown());
+        CRecordingMainWindow::SetStatusText(text);
+        SendMessage(bar_, SB_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    HWND GetMainStatusBar() override { return bar_; }
+    // The bar's pixels as they are now.
+    std::vector<uint32_t> Shown() const {
+        POINT at{};
+        HBITMAP surface = win::GetWindowSurface(bar_, &at);
+        RECT r;
+        GetClientRect(bar_, &r);
+        int w, h, stride;
+        const uint32_t* px = gdi::SurfacePixels(surface, &w, &h, &stride);
+        std::vector<uint32_t> out;
+        for (int y = at.y; y < at.y + r.bottom && y < h; ++y)
+            for (int x = at.x; x < at.x + r.right && x < w; ++x)
+                out.push_back(reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(px) + y * stride)[x]);
+        return out;
+    }
+    // The bar's pixels once `text` is painted.
+    std::vector<uint32_t> Painted(const WString& text) {
+        SendMessage(bar_, SB_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        UpdateWindow(bar_);
+        return Shown();
+    }
+    std::vector<std::vector<uint32_t>> shown;
+
+private:
+    HWND frame_ = nullptr, bar_ = nullptr;
+};
+
+TEST_F(OmbrixConnection, StatusTextsShowWhileTheThreadWaits) {
+    server_.SetReply(Xml("<OMBRXL><RESPONSE/></OMBRXL>"));
+    PaintedStatusBar main;
+    SetMainWindowServices(&main);
+    CMapServerResponse response;
+    const bool ok = conn_.GetServiceInfo(u"Roads", response);
+    main.shown.push_back(main.Shown());
+    SetMainWindowServices(&mainWindow_);
+    ASSERT_TRUE(ok);
+    const std::vector<WString> texts = main.paneTexts;
+    ASSERT_EQ(texts.size(), 11u);
+    ASSERT_EQ(main.shown.size(), texts.size() + 1);
+    PaintedStatusBar reference;
+    EXPECT_NE(reference.Painted(u"Sending Request"), reference.Painted(u"Request Sent"));
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_TRUE(main.shown[i + 1] == reference.Painted(texts[i])) << text::ToUtf8(texts[i]);
 }
 
 TEST_F(OmbrixConnection, LoggingAppends) {
