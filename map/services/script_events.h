@@ -45,6 +45,12 @@ public:
     // Keeps the script text in a private heap of the host (configuration
     // "debug"); nothing by default.
     virtual void CreateHeap() {}
+    // Runs script text in the host's language (text other programs send the
+    // main window); false when it did not run.
+    virtual bool ExecuteScriptText(const WChar* text) {
+        (void)text;
+        return false;
+    }
 };
 
 class IScriptServices {

@@ -166,8 +166,7 @@ bool ImageList_Remove(HIMAGELIST list, int index) {
     return true;
 }
 
-HIMAGELIST ImageList_LoadBitmap(HINSTANCE instance, const WChar* name, int cx, int grow,
-                                COLORREF mask) {
+HBITMAP LoadBitmap(HINSTANCE instance, const WChar* name) {
     auto data = res::FindResourceData(instance, res::RT_BITMAP, res::ResName::FromPointer(name));
     auto dib = res::ParseDib(data);
     if (!dib) return nullptr;
@@ -180,9 +179,68 @@ HIMAGELIST ImageList_LoadBitmap(HINSTANCE instance, const WChar* name, int cx, i
     put32(2, static_cast<uint32_t>(file.size()));
     put32(10, static_cast<uint32_t>(14 + dib->bitsOffset));
     std::copy(data.begin(), data.end(), file.begin() + 14);
-    HBITMAP bmp = LoadDibFromMemory(file.data(), file.size());
+    return LoadDibFromMemory(file.data(), file.size());
+}
+
+namespace {
+// A bitmap file around DIB pieces: the header (with the height given), the
+// colour table and the rows.
+HBITMAP DibFromParts(std::span<const uint8_t> header, int32_t height, std::span<const uint8_t> colors,
+                     std::span<const uint8_t> rows) {
+    std::vector<uint8_t> file(14 + header.size() + colors.size() + rows.size());
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    file[0] = 'B', file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, static_cast<uint32_t>(14 + header.size() + colors.size()));
+    std::copy(header.begin(), header.end(), file.begin() + 14);
+    put32(14 + 8, static_cast<uint32_t>(height));
+    put32(14 + 20, 0);  // image size: from the rows
+    std::copy(colors.begin(), colors.end(), file.begin() + 14 + static_cast<std::ptrdiff_t>(header.size()));
+    std::copy(rows.begin(), rows.end(),
+              file.begin() + 14 + static_cast<std::ptrdiff_t>(header.size() + colors.size()));
+    return LoadDibFromMemory(file.data(), file.size());
+}
+}  // namespace
+
+HICON LoadIcon(HINSTANCE instance, const WChar* name, int size) {
+    auto data = res::FindIconImage(instance, res::ResName::FromPointer(name), size);
+    auto dib = res::ParseDib(data, true);
+    if (!dib || dib->headerSize < 40 || dib->compression != 0) return nullptr;
+    const int32_t height = dib->height < 0 ? -dib->height : dib->height;
+    const size_t maskStride = ((static_cast<size_t>(dib->width) + 31) / 32) * 4;
+    if (dib->maskOffset + maskStride * static_cast<size_t>(height) > data.size()) return nullptr;
+    auto header = data.subspan(0, dib->headerSize);
+    HBITMAP color = DibFromParts(header, height, data.subspan(dib->colorTableOffset, dib->bitsOffset - dib->colorTableOffset),
+                                 data.subspan(dib->bitsOffset, dib->maskOffset - dib->bitsOffset));
+    // The mask: a 1-bit picture with black (0) and white (1).
+    std::vector<uint8_t> maskHeader(header.begin(), header.begin() + 40);
+    maskHeader[14] = 1, maskHeader[15] = 0;  // bit count
+    for (int i = 32; i < 40; ++i) maskHeader[static_cast<size_t>(i)] = 0;  // colours used, important
+    maskHeader[0] = 40, maskHeader[1] = maskHeader[2] = maskHeader[3] = 0;
+    const uint8_t blackWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
+    HBITMAP mask = DibFromParts(maskHeader, height, blackWhite,
+                                data.subspan(dib->maskOffset, maskStride * static_cast<size_t>(height)));
+    HICON icon = nullptr;
+    if (color && mask) {
+        ICONINFO info;
+        info.hbmMask = mask;
+        info.hbmColor = color;
+        icon = CreateIconIndirect(&info);
+    }
+    if (color) DeleteObject(color);
+    if (mask) DeleteObject(mask);
+    return icon;
+}
+
+HIMAGELIST ImageList_LoadBitmap(HINSTANCE instance, const WChar* name, int cx, int grow,
+                                COLORREF mask) {
+    HBITMAP bmp = LoadBitmap(instance, name);
     if (!bmp) return nullptr;
-    int h = dib->height < 0 ? -dib->height : dib->height;
+    BITMAP info{};
+    GetObject(bmp, sizeof info, &info);
+    int h = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     HIMAGELIST list =
         ImageList_Create(cx, h, ILC_COLOR | (mask == CLR_NONE ? 0 : ILC_MASK), 0, grow);
     if (list && ImageList_AddMasked(list, bmp, mask) < 0) {

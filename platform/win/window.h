@@ -239,6 +239,14 @@ bool KillTimer(HWND hwnd, uintptr_t id);
 
 // ---- cursors ----
 HCURSOR LoadCursor(HINSTANCE instance, uintptr_t id);
+
+// ---- bitmaps ----
+// A bitmap resource (id through MAKEINTRESOURCE or a name) as a DIB section;
+// null when the module has none or it is malformed. The caller deletes it.
+HBITMAP LoadBitmap(HINSTANCE instance, const WChar* name);
+// The image of an icon resource nearest to the size (pixels) as an icon;
+// null when there is none. The caller destroys it.
+HICON LoadIcon(HINSTANCE instance, const WChar* name, int size = 32);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 // The screen point of the pen or mouse (its last reported position).

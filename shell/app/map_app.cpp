@@ -1,13 +1,34 @@
 #include "shell/app/map_app.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "core/language_module.h"
+#include "core/dialog_ext.h"
+#include "crs/datum_table.h"
+#include "map/layers/map_doc.h"
+#include "platform/win/frame_wnd.h"
+#include "map/services/gps.h"
+#include "map/services/main_window.h"
 #include "map/services/preferences.h"
-#include "resources/zres.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/special_folders.h"
+#include "platform/res/resource.h"
+#include "platform/sys/registry.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/window.h"
+#include "resources/zres.h"
+#include "shell/app/splash.h"
+#include "shell/app/stylus.h"
 
 namespace {
 CMapApp* g_app = nullptr;
+
+// Posted to the instance sink when a peer's messages wait.
+constexpr UINT kWmInstanceFrames = 0x8401;
+constexpr const WChar* kInstanceSinkClass = u"ZarnipInstanceSink";
+constexpr UINT kIdsUntitled = 61443;
+constexpr UINT kIdsLoadingProfile = 7303;
 
 // The language of the root's first SCRIPT child, when it names one.
 WString RootScriptLanguage(const CXmlNode* root) {
@@ -26,16 +47,201 @@ WString Message(UINT id, const WString& insert1, const WString& insert2 = {}) {
     GetLanguageModule()->FormatString2(text, id, insert1.c_str(), insert2.c_str());
     return text;
 }
+bool FileExists(const WString& path) { return fs::GetFileAttributes(path) != fs::kInvalidAttributes; }
 }  // namespace
 
 CMapApp* GetMapApp() { return g_app; }
+
+WString CopyDataScriptText(const COPYDATASTRUCT& record) {
+    WString text;
+    if (!record.lpData) return text;
+    const auto* bytes = static_cast<const uint8_t*>(record.lpData);
+    const size_t units = record.cbData / 2;
+    text.reserve(units);
+    for (size_t i = 0; i < units; ++i) {
+        WChar c = static_cast<WChar>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (c == 0) break;
+        text.push_back(c);
+    }
+    return text;
+}
 
 CMapApp::CMapApp() {
     if (!g_app) g_app = this;
 }
 
 CMapApp::~CMapApp() {
+    if (m_instanceSink && IsWindow(m_instanceSink)) DestroyWindow(m_instanceSink);
+    // The listener thread must not hand frames to a half-destroyed object.
+    m_instance.Stop();
     if (g_app == this) g_app = nullptr;
+}
+
+void CMapApp::SetCommandLine(int argc, const char* const* argv) {
+    m_cmdInfo = CCommandLineInfoExt();
+    m_cmdInfo.Parse(argc, argv);
+}
+
+template <class F>
+void CMapApp::Step(const char* name, F&& step) {
+    auto start = std::chrono::steady_clock::now();
+    step();
+    m_steps.push_back({name, std::chrono::steady_clock::now() - start});
+}
+
+HWND CMapApp::GetMainWindow() const {
+    win::FrameWnd* frame = GetMainFrame();
+    return frame ? frame->GetSafeHwnd() : nullptr;
+}
+
+IAppMainFrame* CMapApp::GetAppMainFrame() const { return dynamic_cast<IAppMainFrame*>(GetMainFrame()); }
+
+CMapDoc* CMapApp::GetMapDocument() const {
+    return docTemplate_ ? dynamic_cast<CMapDoc*>(docTemplate_->GetDocument()) : nullptr;
+}
+
+void CMapApp::SetStatusText(const WChar* text) {
+    if (IMainWindow* main = GetMainWindowServices()) main->SetStatusText(text);
+}
+
+bool CMapApp::InitInstance() {
+    m_steps.clear();
+    bool ok = true;
+    Step("single instance", [&] { ok = m_instance.Register(IDR_MAINFRAME); });
+    if (!ok) return false;
+    // Messages from other programs arrive on the listener thread and are
+    // handed over here through a hidden window.
+    WNDCLASS sink;
+    sink.lpfnWndProc = InstanceSinkProc;
+    sink.lpszClassName = kInstanceSinkClass;
+    RegisterClass(sink);
+    m_instanceSink = CreateWindowEx(0, kInstanceSinkClass, u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    nullptr, nullptr);
+    m_instance.SetReceiver([this](InstanceFrame frame) { ReceiveInstanceFrame(std::move(frame)); });
+
+    Step("soft input panel class", [] { RegisterSipPref(); });
+    Step("profile key", [] { sys::SetProfileKey(kProfileCompany, u"Zarnip"); });
+    Step("help file", [this] { SetHelpFilePath(u"Zarnip.htm#Main_Contents"); });
+    Step("COM", [] {});  // the platform's COM needs no per-thread start
+    Step("recent lists", [this] {
+        m_recentFiles = std::make_unique<CRecentFileList>(CRecentFileList::kMapSection,
+                                                          CRecentFileList::kMapEntryFormat, kRecentCount);
+        m_recentFiles->Load();
+        SetRecentFileList(m_recentFiles.get());
+        m_recentLayers = std::make_unique<CRecentFileList>(u"Recent Layer List", u"Layer%d", kRecentCount,
+                                                           kRecentLayerDisplayLength);
+        m_recentLayers->Load();
+    });
+    Step("preferences", [this] {
+        COptionsSheet* options = CreatePreferences();
+        options->ReadPreferences();
+        options->ReadLocation();
+        options->LoadDatums();
+        SelectLocaleResources();
+        SetProgramFont(options->GetDialogFont());
+    });
+    Step("configuration", [this] {
+        LoadConfiguration(GetPreferences()->Data().paths.system + u"\\" + kConfigFileName);
+    });
+    Step("document template", [this] {
+        if (m_makeDocTemplate) AddDocTemplate(m_makeDocTemplate());
+        for (const WChar* extension : {u".znm", u".shp", u".mvd"})
+            RegisterShellFileType(extension, u"Zarnip File");
+    });
+    Step("shell command", [&] {
+        SetSplashEnabled(m_cmdInfo.m_showSplash);
+        bool open = m_cmdInfo.m_shellCommand == CCommandLineInfoExt::FileOpen;
+        ProcessShellCommand(open ? win::ShellCommand::FileOpen : win::ShellCommand::FileNew,
+                            m_cmdInfo.m_fileName);
+        // A document that does not open leaves the empty map (its own open
+        // has said why): only a missing frame ends the program.
+        ok = GetMainFrame() != nullptr;
+    });
+    if (!ok) return false;
+    HWND main = GetMainWindow();
+    if (!m_frame) m_frame = GetAppMainFrame();
+    Step("show main window", [&] {
+        ShowWindow(main, SW_SHOW);
+        UpdateWindow(main);
+        WString text = GetLanguageModule()->LoadString(kIdsLoadingProfile, true);
+        SetStatusText(text.c_str());
+    });
+    Step("apply configuration", [this] { ApplyConfiguration(); });
+    Step("applets", [this] {
+        SetStatusText(u"Loading applets");
+        LoadApplets(GetPreferences()->Data().paths.applets);
+    });
+    Step("application keys", [this] {
+        if (IAppMainFrame* frame = GetAppMainFrame()) frame->AssociateApplicationKeys();
+    });
+    Step("connect script engine", [this] {
+        SetStatusText(u"Connecting global script engine");
+        if (m_scriptHost) m_scriptHost->SetScriptState(2);
+    });
+    Step("clean up", [this] {
+        SetStatusText(u"Cleaning up");
+        FreeConfiguration();
+        SetStatusText(nullptr);
+        ShowConfigurationReport();
+    });
+    Step("start-up event", [this] {
+        FireScriptEvent(m_scripting ? m_scripting->GetApplicationObject() : nullptr, 1, true, 0);
+    });
+    Step("GPS open event", [] {
+        if (GetGps()->IsGpsActive()) GetGps()->FireEvent(kEventOnOpen, 0);
+    });
+    Step("default map", [this] {
+        if (m_cmdInfo.m_shellCommand == CCommandLineInfoExt::FileOpen) return;
+        WString inDocuments = fs::GetDocumentsFolder() + u"\\" + kDefaultMapName;
+        WString inData = GetPreferences()->Data().paths.data + u"\\" + kDefaultMapName;
+        if (FileExists(inDocuments)) OpenDocumentFile(inDocuments);
+        else if (FileExists(inData)) OpenDocumentFile(inData);
+    });
+    return true;
+}
+
+void CMapApp::OnShutdown() {
+    FireScriptEvent(m_scripting ? m_scripting->GetApplicationObject() : nullptr, 2, true, 0);
+}
+
+int CMapApp::ExitInstance() {
+    if (m_scriptHost) m_scriptHost->StopEngine();
+    if (m_scripting) m_scripting->DeleteFormsAndApplets();
+    if (m_recentLayers) m_recentLayers->Save();
+    m_recentLayers.reset();
+    // The preferences are written only when the user applies the options.
+    if (GetPreferences() == m_options.get()) SetPreferences(nullptr);
+    SetProgramFont(nullptr);
+    m_options.reset();
+    if (m_extensions) m_extensions->TerminateAll();
+    ReleaseDatumTable();
+    SetRecentFileList(nullptr);
+    if (m_recentFiles) m_recentFiles->Save();
+    m_recentFiles.reset();
+    docTemplate_.reset();
+    m_frame = nullptr;
+    if (m_instanceSink && IsWindow(m_instanceSink)) DestroyWindow(m_instanceSink);
+    m_instanceSink = nullptr;
+    return CWinAppExt::ExitInstance();
+}
+
+bool CMapApp::PreTranslateMessage(MSG* msg) {
+    if (IsStylusPointMessage(msg->message)) SetLastStylusPoint(msg->pt);
+    if (m_extensions && m_extensions->PreTranslateMessage(msg)) return true;
+    return CWinAppExt::PreTranslateMessage(msg);
+}
+
+win::Document* CMapApp::OpenDocumentFile(const WString& path) {
+    auto* doc = dynamic_cast<CMapDoc*>(CWinAppExt::OpenDocumentFile(path));
+    if (!doc) return nullptr;
+    if (IsMapDocumentPath(path)) {
+        if (!doc->GetMapTitle().empty()) doc->SetTitle(doc->GetMapTitle());
+    } else {
+        doc->SetTitle(GetLanguageModule()->LoadString(kIdsUntitled, true));
+        doc->ClearPathName();
+    }
+    if (win::FrameWnd* frame = GetMainFrame()) frame->OnUpdateFrameTitle();
+    return doc;
 }
 
 COptionsSheet* CMapApp::CreatePreferences() {
@@ -45,11 +251,16 @@ COptionsSheet* CMapApp::CreatePreferences() {
     return m_options.get();
 }
 
+void CMapApp::SelectLocaleResources() {
+    if (!GetPreferences()) return;
+    GetLanguageModule()->LoadForLocale(GetPreferences()->Data().locale.lcid);
+}
+
 bool CMapApp::LoadConfiguration(WStringView path) {
     m_config.reset();
     WString full(path);
     if (full.find(u'\\') == WString::npos) full = fs::GetProgramFolder() + u"\\" + full;
-    if (fs::GetFileAttributes(full) == fs::kInvalidAttributes) return false;  // none is normal
+    if (!FileExists(full)) return false;  // none is normal
 
     auto config = std::make_unique<CConfigXmlFile>();
     CXmlDocument& doc = config->GetDocument();
@@ -69,13 +280,21 @@ bool CMapApp::LoadConfiguration(WStringView path) {
     return true;
 }
 
+void CMapApp::RegisterSystemObjects(IScriptHost* host) {
+    if (m_scripting) m_scripting->RegisterSystemObjects(host);
+    else if (m_registerSystemObjects) m_registerSystemObjects(host);
+}
+
+void CMapApp::LoadApplets(const WString& folder) {
+    if (m_scripting) m_scripting->LoadApplets(folder);
+}
+
 void CMapApp::CreateScriptHost(const CXmlNode* root) {
     if (!m_scriptHost) m_scriptHost = GetScriptServices()->CreateScriptHost();
     if (!m_scriptHost) return;
     WString language = RootScriptLanguage(root);
-    if (m_scriptHost->StartEngine(language.empty() ? nullptr : language.c_str()) &&
-        m_registerSystemObjects)
-        m_registerSystemObjects(m_scriptHost.get());
+    if (m_scriptHost->StartEngine(language.empty() ? nullptr : language.c_str()))
+        RegisterSystemObjects(m_scriptHost.get());
 }
 
 bool CMapApp::ApplyConfiguration() {
@@ -116,3 +335,82 @@ bool CMapApp::LoadSystemObjects(IScriptHost* host, const CXmlNode* element) {
 }
 
 void CMapApp::FreeConfiguration() { m_config.reset(); }
+
+void CMapApp::ShowConfigurationReport() {
+    if (m_report.IsEmpty()) return;
+    const CLanguageModule* language = GetLanguageModule();
+    WString text = language->LoadString(IDS_CONFIG_PROBLEMS, true);
+    for (const WString& line : m_report.Lines()) {
+        text += u"\n" + line;
+        std::fprintf(stderr, "zarnip: %s\n", text::ToUtf8(line).c_str());
+    }
+    WString caption = language->LoadString(IDR_MAINFRAME, true);
+    caption = caption.substr(0, caption.find(u'\n'));
+    MessageBox(GetMainWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+bool CMapApp::OnCopyData(const COPYDATASTRUCT* record) {
+    if (!record) return false;
+    switch (record->dwData) {
+        case kCopyDataScript:
+            if (m_scriptHost) m_scriptHost->ExecuteScriptText(CopyDataScriptText(*record).c_str());
+            return true;
+        case kCopyDataGps:
+        case kCopyDataAux: {
+            IPortWriter* port = record->dwData == kCopyDataGps ? m_gpsPort : m_auxPort;
+            if (port && port->IsOpen() && record->lpData && record->cbData)
+                port->Write(static_cast<const uint8_t*>(record->lpData), record->cbData);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void CMapApp::ReceiveInstanceFrame(InstanceFrame frame) {
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        m_pendingFrames.push_back(std::move(frame));
+    }
+    PostMessage(m_instanceSink, kWmInstanceFrames, 0, 0);
+}
+
+void CMapApp::DeliverInstanceFrames() {
+    for (;;) {
+        InstanceFrame frame;
+        {
+            std::lock_guard<std::mutex> lock(m_pendingMutex);
+            if (m_pendingFrames.empty()) return;
+            frame = std::move(m_pendingFrames.front());
+            m_pendingFrames.pop_front();
+        }
+        HWND main = GetMainWindow();
+        if (!main) continue;
+        if (frame.kind == kInstanceRaise) {
+            ShowWindow(main, SW_SHOW);
+            SetForegroundWindow(main);
+            if (const char* trace = std::getenv("ZARNIP_TEST_TRACE")) {
+                if (FILE* f = std::fopen(trace, "a")) {
+                    std::fputs("raised\n", f);
+                    std::fclose(f);
+                }
+            }
+        } else if (frame.kind == kInstanceCopyData && frame.bytes.size() >= 4) {
+            uint32_t kind;
+            std::memcpy(&kind, frame.bytes.data(), 4);
+            COPYDATASTRUCT record;
+            record.dwData = kind;
+            record.cbData = static_cast<DWORD>(frame.bytes.size() - 4);
+            record.lpData = record.cbData ? frame.bytes.data() + 4 : nullptr;
+            SendMessage(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+        }
+    }
+}
+
+LRESULT CMapApp::InstanceSinkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kWmInstanceFrames) {
+        if (CMapApp* app = GetMapApp(); app && app->m_instanceSink == hwnd) app->DeliverInstanceFrames();
+        return 0;
+    }
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+}

@@ -175,7 +175,9 @@ bool CSingleInstance::Register(UINT stringId) {
     wc.lpfnWndProc = DefWindowProc;
     wc.hInstance = res::GetProgramModule();
     wc.lpszClassName = m_className.c_str();
-    if (!RegisterClass(wc)) {
+    WNDCLASS existing;
+    // Registered already by this module (an earlier application object).
+    if (!RegisterClass(wc) && !GetClassInfo(wc.hInstance, wc.lpszClassName, &existing)) {
         Stop();
         return false;
     }

@@ -60,6 +60,8 @@ public:
     // Called on the listener thread for every frame from a peer; the
     // application posts it on to its user-interface thread.
     void SetReceiver(Receiver receiver) { m_receiver = std::move(receiver); }
+    // Stops listening and gives up the lock (the destructor does it too).
+    void Stop();
 
     // Sends one frame to the instance holding the lock of this class name.
     static bool SendToHolder(const WString& className, uint32_t kind, const std::vector<uint8_t>& bytes);
@@ -70,7 +72,6 @@ public:
 private:
     void Listen();
     void Serve(int connection);
-    void Stop();
 
     WString m_className;
     int m_lockFd = -1;

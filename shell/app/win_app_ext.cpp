@@ -1,5 +1,6 @@
 #include "shell/app/win_app_ext.h"
 
+#include "core/shell_helpers.h"
 #include "platform/fs/special_folders.h"
 #include "platform/sys/registry.h"
 
@@ -80,4 +81,12 @@ bool CWinAppExt::RegisterShellFileType(WStringView extension, WStringView descri
                            u"\"" + exe + u"\" \"%1\"") && ok;
     ok = sys::RegSetString(Hive::ClassesRoot, program + u"\\DefaultIcon", u"", exe + u",0") && ok;
     return ok;
+}
+
+bool CWinAppExt::RegisterSipPref() {
+    if (InitExtraControls()) return true;
+    WNDCLASS wc;
+    wc.lpfnWndProc = DefWindowProc;
+    wc.lpszClassName = u"SIPPREF";
+    return RegisterClass(wc) != 0;
 }

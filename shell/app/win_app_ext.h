@@ -1,9 +1,12 @@
-// The program's extensions of the application: typed profile values, the
-// help file path and the shell file types.
+// The program's extensions of the framework's application: the single
+// instance, typed profile values, the help file path, the shell file types
+// and the soft input panel's window class.
 #pragma once
 
 #include "platform/text/text.h"
 #include "platform/types.h"
+#include "platform/win/framework.h"
+#include "shell/app/single_instance.h"
 
 // Blanks and tabs, a decimal number, then only blanks and tabs. A result of
 // zero counts only when the number is written with a leading "0" (after an
@@ -12,7 +15,7 @@ bool ParseProfileDouble(const WChar* text, double& value);
 // The value of the leading hexadecimal digits (0 when there are none).
 DWORD ParseProfileHex(WStringView text);
 
-class CWinAppExt {
+class CWinAppExt : public win::App {
 public:
     // The registry company key the profile lives under.
     static constexpr const WChar* kProfileCompany = u"QOVA";
@@ -34,6 +37,16 @@ public:
 
     void SetHelpFilePath(WStringView path) { m_helpFilePath = WString(path); }
     const WString& GetHelpFilePath() const { return m_helpFilePath; }
+
+    // Without the shell's extra controls a "SIPPREF" class with the default
+    // window procedure is registered, so that dialogs holding one still
+    // load. True when either is there.
+    static bool RegisterSipPref();
+
+    CSingleInstance& GetSingleInstance() { return m_instance; }
+
+protected:
+    CSingleInstance m_instance;
 
 private:
     WString m_helpFilePath;

@@ -1,0 +1,57 @@
+// What the application's start-up and shutdown ask of the parts that are
+// made elsewhere: the main frame, the extension modules, the script objects, forms and applets, and the two
+// serial ports other programs write to. The program installs the real ones;
+// where a part is not there the application uses a null object.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/text/text.h"
+#include "platform/types.h"
+#include "shell/config/configuration.h"
+
+class IScriptHost;
+struct IDispatch;
+struct MSG;
+
+// What start-up asks of the main frame beyond the configuration (the
+// program's frame window implements it).
+class IAppMainFrame : public IConfigFrame {
+public:
+    // The application keys that have a bound command are associated with
+    // the main window.
+    virtual void AssociateApplicationKeys() = 0;
+};
+
+// The extension modules.
+class IAppExtensions {
+public:
+    virtual ~IAppExtensions() = default;
+    // True when a module took the message (it is then dropped).
+    virtual bool PreTranslateMessage(MSG* msg) = 0;
+    // Every module is told to terminate.
+    virtual void TerminateAll() = 0;
+};
+
+// The parts of the scripting host the application owns: the six
+// application-level script objects, the global forms and the applets.
+class IAppScripting {
+public:
+    virtual ~IAppScripting() = default;
+    // Makes the objects on the first call and registers the named items
+    // with the host.
+    virtual void RegisterSystemObjects(IScriptHost* host) = 0;
+    // The Application object (null while there is none).
+    virtual IDispatch* GetApplicationObject() = 0;
+    virtual void LoadApplets(const WString& folder) = 0;
+    virtual void DeleteFormsAndApplets() = 0;
+};
+
+// A serial port that other programs may write to.
+class IPortWriter {
+public:
+    virtual ~IPortWriter() = default;
+    virtual bool IsOpen() = 0;
+    virtual bool Write(const uint8_t* data, size_t size) = 0;
+};
