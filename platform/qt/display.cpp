@@ -173,7 +173,8 @@ struct Display::Impl final : win::DisplayBackend {
     void SyncPending();
 
     // DisplayBackend
-    void WindowCreated(HWND) override {}
+    // A top-level window made visible (WS_VISIBLE) shows at once.
+    void WindowCreated(HWND h) override { WindowChanged(h, win::WindowChange::Shown); }
     void WindowDestroyed(HWND h) override;
     void WindowChanged(HWND h, win::WindowChange c) override;
     void SurfaceDirty(HWND h, const RECT& r) override;

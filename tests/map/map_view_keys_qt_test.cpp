@@ -1,0 +1,89 @@
+// The map view on Qt's offscreen display, driven from the keyboard the way
+// a user at a desktop drives it: the keys Qt delivers to the shown window
+// reach the view through the display's input queue. Up zooms out in the
+// first arrow-key mode, F11 changes the mode (the mode pane and the beep),
+// and the arrows then pan.
+#include <QGuiApplication>
+#include <QTest>
+#include <QWindow>
+
+#include "platform/qt/display.h"
+#include "tests/map/view_harness.h"
+
+namespace {
+
+znqt::Display* g_display = nullptr;
+
+class DisplayEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "map_view_keys_qt_test";
+        static char* argv[] = {name, nullptr};
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        std::string error;
+        display_ = znqt::Display::Start(argc, argv, &error);
+        ASSERT_TRUE(display_) << error;
+        g_display = display_.get();
+    }
+    void TearDown() override {
+        g_display = nullptr;
+        display_.reset();
+    }
+
+private:
+    std::unique_ptr<znqt::Display> display_;
+};
+const auto* g_env = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
+
+class MapViewKeysQt : public viewtest::ViewHarness {
+protected:
+    // A key as Qt delivers it to the desktop window, then everything it
+    // queued handled.
+    void Press(QWindow* window, Qt::Key key) {
+        QTest::keyClick(window, key);
+        QCoreApplication::processEvents();
+        Pump();
+    }
+    double Width() const { return view_->GetExtent().xmax - view_->GetExtent().xmin; }
+    void Center(double& x, double& y) const { view_->GetExtent().GetCenter(x, y); }
+};
+
+TEST_F(MapViewKeysQt, ArrowsAndF11FromTheKeyboard) {
+    ASSERT_NE(g_display, nullptr);
+    OpenView();
+    view_->ZoomToExtent(CDoubleRect(0, 0, 60, 60), false, 1.0);
+    // The frame was made visible: it is shown on the desktop.
+    SetActiveWindow(frame_);
+    SetFocus(View());
+    Pump();
+    g_display->PresentNow();
+    QWindow* window = g_display->WindowOf(frame_);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(GetFocus(), View());
+
+    double w0 = Width(), cx0, cy0, cx, cy;
+    Center(cx0, cy0);
+    Press(window, Qt::Key_Up);  // mode "Z": out by the fixed zoom
+    EXPECT_NEAR(Width(), w0 * 2, 1e-9);
+    Press(window, Qt::Key_Down);
+    EXPECT_NEAR(Width(), w0, 1e-9);
+
+    size_t beeps = win::BeepLog().size();
+    Press(window, Qt::Key_F11);
+    EXPECT_EQ(view_->GetArrowKeyMode(), 1);
+    ASSERT_FALSE(mainWindow_.modeLetters.empty());
+    EXPECT_EQ(mainWindow_.modeLetters.back(), u"V");
+    ASSERT_EQ(win::BeepLog().size(), beeps + 1);
+    EXPECT_EQ(win::BeepLog().back(), 0x40u);
+    Center(cx0, cy0);
+    Press(window, Qt::Key_Up);  // north by a sixth of the height
+    Center(cx, cy);
+    EXPECT_NEAR(cx, cx0, 1e-9);
+    EXPECT_NEAR(cy - cy0, (view_->GetExtent().ymax - view_->GetExtent().ymin) / 6, 1e-9);
+    Press(window, Qt::Key_Right);  // east by a sixth of the width
+    Center(cx, cy);
+    EXPECT_NEAR(cx - cx0, Width() / 6, 1e-9);
+}
+
+}  // namespace
