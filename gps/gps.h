@@ -7,6 +7,10 @@
 //
 // Everything runs on the user-interface thread except the port's reader,
 // which reaches this object only through the packet framer.
+//
+// The program makes one at start and installs it as the map engine's
+// receiver (SetGps), with the preferences' GPS port record (SetPortSettings)
+// and, once scripting runs, the GPS script object (SetScriptObject).
 #pragma once
 
 #include <atomic>
