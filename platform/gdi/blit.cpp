@@ -105,10 +105,13 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
         flipX ^= MakePositive(sx, sw);
         flipY ^= MakePositive(sy, sh);
     }
+    // Images keep their orientation in a mirrored DC: the rectangle is
+    // placed mirrored and filled as it is.
     Target t;
-    if (!MakeTarget(dst, &t)) return TRUE;
+    if (!MakeRealTarget(dst, &t)) return TRUE;
     POINT off = DcOffset(dst);
     int64_t dx0 = x + off.x, dy0 = y + off.y;
+    if (dst->mirrored) dx0 = MirrorAxis(dst) + 1 - (dx0 + w);
     // Destination rows and columns that can be touched.
     int64_t cx0 = std::max<int64_t>(dx0, t.bounds.left),
             cx1 = std::min<int64_t>(dx0 + w, t.bounds.right);
@@ -123,6 +126,7 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
         if (!src.s) return FALSE;
         POINT so = DcOffset(srcDc);
         int64_t ssx = sx + so.x, ssy = sy + so.y;
+        if (srcDc->mirrored) ssx = MirrorAxis(srcDc) + 1 - (ssx + sw);
         if (ssx < INT32_MIN || ssx > INT32_MAX || ssy < INT32_MIN || ssy > INT32_MAX) return TRUE;
         src.monoToColour = src.s->bpp == 1 && t.s->bpp != 1;
         src.colourToMono = src.s->bpp != 1 && t.s->bpp == 1;

@@ -231,6 +231,7 @@ constexpr UINT TA_RIGHT = 2;
 constexpr UINT TA_CENTER = 6;
 constexpr UINT TA_BOTTOM = 8;
 constexpr UINT TA_BASELINE = 24;
+constexpr UINT TA_RTLREADING = 256;
 
 constexpr UINT DT_TOP = 0x0000;
 constexpr UINT DT_LEFT = 0x0000;
@@ -244,6 +245,8 @@ constexpr UINT DT_EXPANDTABS = 0x0040;
 constexpr UINT DT_NOCLIP = 0x0100;
 constexpr UINT DT_CALCRECT = 0x0400;
 constexpr UINT DT_NOPREFIX = 0x0800;
+constexpr UINT DT_TABSTOP = 0x0080;
+constexpr UINT DT_RTLREADING = 0x00020000;
 
 constexpr DWORD RASTER_FONTTYPE = 0x0001;
 constexpr DWORD TRUETYPE_FONTTYPE = 0x0004;
@@ -446,6 +449,13 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WCh
 BOOL TextOut(HDC hdc, int x, int y, const WChar* text, int count);
 int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32(HDC hdc, const WChar* text, int count, SIZE* out);
+// Text with tabs expanded to the given stops (pixels from tabOrigin; none:
+// every eight average characters; one: every stops[0] pixels). Gives the
+// width in the low and the height in the high word.
+LONG TabbedTextOut(HDC hdc, int x, int y, const WChar* text, int count, int tabPositions,
+                   const int* tabStops, int tabOrigin);
+DWORD GetTabbedTextExtent(HDC hdc, const WChar* text, int count, int tabPositions,
+                          const int* tabStops);
 BOOL GetTextExtentExPoint(HDC hdc, const WChar* text, int count, int maxExtent, int* fit,
                           int* partialExtents, SIZE* out);
 BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* out);
@@ -476,6 +486,13 @@ HDC CreateSurfaceDC(HBITMAP surface, POINT origin = {}, const RECT* clip = nullp
 // part: what its siblings and children leave), beneath any clipping the
 // drawing code selects. Null lifts the limit.
 BOOL SetSurfaceVisibleRegion(HDC hdc, HRGN visible);
+// Mirrors a surface DC, as a right-to-left window's views are: logical x
+// runs leftwards from the right edge of a view `width` pixels wide, which
+// starts at the DC's origin. Figures come out as the mirror image; text
+// still reads as it should and images keep their orientation. Text drawn
+// through a mirrored DC reads right to left. A width of 0 ends mirroring.
+BOOL SetSurfaceMirror(HDC hdc, int width);
+BOOL IsSurfaceMirrored(HDC hdc);
 // The box of surface pixels a surface DC wrote since it was made or last
 // asked; false (and an empty box) when it wrote nothing.
 BOOL TakeSurfaceDirty(HDC hdc, RECT* out);

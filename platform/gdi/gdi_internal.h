@@ -133,6 +133,14 @@ struct Dc : Object {
     // Clip rectangles in surface pixels, rebuilt when dirty.
     bool clipDirty = true;
     std::vector<RECT> effClip;
+    // Mirrored layout (a right-to-left window's view): logical x runs from
+    // the right edge of a view mirrorWidth pixels wide. Figures are worked
+    // out as if unmirrored and flipped where pixels are written; effClip
+    // then holds the clip in those unmirrored coordinates, realClip the
+    // surface's own.
+    bool mirrored = false;
+    int mirrorWidth = 0;
+    std::vector<RECT> realClip;
 };
 
 // ---- handle table ----
@@ -176,6 +184,15 @@ const std::vector<RECT>& DcClip(Dc* dc);
 inline POINT DcOffset(const Dc* dc) {
     return {dc->st.viewportOrg.x + dc->surfOrigin.x, dc->st.viewportOrg.y + dc->surfOrigin.y};
 }
+// Surface column that the unmirrored column x of a mirrored DC lands on
+// (x itself when the DC is not mirrored); a span [x0, x1) lands on
+// [MirrorAxis - x1 + 1, MirrorAxis - x0 + 1).
+inline int MirrorAxis(const Dc* dc) {
+    return 2 * dc->surfOrigin.x + dc->mirrorWidth - 1;
+}
+std::vector<RECT> MirrorRects(const std::vector<RECT>& rects, int axis);
+// The clip in the surface's own pixels (differs from DcClip only when mirrored).
+const std::vector<RECT>& DcRealClip(Dc* dc);
 bool InClip(const std::vector<RECT>& clip, int x, int y);
 
 // ---- region helpers (region.cpp) ----
@@ -205,6 +222,8 @@ struct Target {
     const std::vector<RECT>* clip = nullptr;
     RECT bounds{};          // union box of the clip
     RECT* dirty = nullptr;  // grows with what is written, when tracked
+    bool mirrored = false;  // columns flip about axis where pixels are written
+    int axis = 0;
 };
 // Records that surface pixels in [x0, x1) x [y0, y1) may have changed.
 inline void Touch(RECT* dirty, int x0, int y0, int x1, int y1) {
@@ -219,6 +238,9 @@ inline void Touch(RECT* dirty, int x0, int y0, int x1, int y1) {
     if (y1 > dirty->bottom) dirty->bottom = y1;
 }
 bool MakeTarget(Dc* dc, Target* t);
+// A target in the surface's own pixels, also for a mirrored DC (text and
+// images, which are placed mirrored but not flipped).
+bool MakeRealTarget(Dc* dc, Target* t);
 // Fills [x0, x1) of row y (surface pixels), clipped.
 void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1);
 void FillRectS(const Target& t, const Paint& p, RECT r);

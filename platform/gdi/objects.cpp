@@ -195,23 +195,55 @@ const std::vector<RECT>& DcClip(Dc* dc) {
     if (!dc->clipDirty) return dc->effClip;
     dc->clipDirty = false;
     dc->effClip.clear();
+    dc->realClip.clear();
     Surface* s = DcSurface(dc);
     if (!s) return dc->effClip;
     RECT box{0, 0, s->width, s->height};
     if (dc->surfaceDc) box = Intersect(box, dc->surfClip);
     if (box.right <= box.left) return dc->effClip;
-    if (!dc->st.hasClip) {
-        dc->effClip.push_back(box);
-    } else {
-        for (const RECT& r : dc->st.clip) {
-            RECT q{r.left + dc->surfOrigin.x, r.top + dc->surfOrigin.y,
-                   r.right + dc->surfOrigin.x, r.bottom + dc->surfOrigin.y};
-            q = Intersect(q, box);
-            if (q.right > q.left) dc->effClip.push_back(q);
+    if (!dc->mirrored) {
+        if (!dc->st.hasClip) {
+            dc->effClip.push_back(box);
+        } else {
+            for (const RECT& r : dc->st.clip) {
+                RECT q{r.left + dc->surfOrigin.x, r.top + dc->surfOrigin.y,
+                       r.right + dc->surfOrigin.x, r.bottom + dc->surfOrigin.y};
+                q = Intersect(q, box);
+                if (q.right > q.left) dc->effClip.push_back(q);
+            }
         }
+        if (dc->hasVis) dc->effClip = RegionCombine(dc->effClip, dc->vis, RGN_AND);
+        return dc->effClip;
     }
-    if (dc->hasVis) dc->effClip = RegionCombine(dc->effClip, dc->vis, RGN_AND);
+    // Mirrored: what the surface allows, flipped into the unmirrored
+    // coordinates the figures are worked out in, then the application's clip.
+    std::vector<RECT> base{box};
+    if (dc->hasVis) base = RegionCombine(base, dc->vis, RGN_AND);
+    std::vector<RECT> flipped = MirrorRects(base, MirrorAxis(dc));
+    if (dc->st.hasClip) {
+        std::vector<RECT> app;
+        for (const RECT& r : dc->st.clip)
+            app.push_back(RECT{r.left + dc->surfOrigin.x, r.top + dc->surfOrigin.y,
+                               r.right + dc->surfOrigin.x, r.bottom + dc->surfOrigin.y});
+        flipped = RegionCombine(flipped, app, RGN_AND);
+    }
+    dc->effClip = flipped;
+    dc->realClip = MirrorRects(flipped, MirrorAxis(dc));
     return dc->effClip;
+}
+
+const std::vector<RECT>& DcRealClip(Dc* dc) {
+    const std::vector<RECT>& c = DcClip(dc);
+    return dc->mirrored ? dc->realClip : c;
+}
+
+std::vector<RECT> MirrorRects(const std::vector<RECT>& rects, int axis) {
+    std::vector<RECT> out;
+    out.reserve(rects.size());
+    for (const RECT& r : rects)
+        out.push_back(RECT{axis + 1 - r.right, r.top, axis + 1 - r.left, r.bottom});
+    // Back into bands: combining with nothing sorts and merges.
+    return RegionCombine(out, {}, RGN_OR);
 }
 
 bool InClip(const std::vector<RECT>& clip, int x, int y) {
@@ -928,6 +960,20 @@ HDC CreateSurfaceDC(HBITMAP surface, POINT origin, const RECT* clip) {
     dc->surfClip = clip ? *clip : RECT{0, 0, b->s.width, b->s.height};
     dc->clipDirty = true;
     return h;
+}
+
+BOOL SetSurfaceMirror(HDC hdc, int width) {
+    Dc* dc = DcOf(hdc);
+    if (!dc || !dc->surfaceDc) return FALSE;
+    dc->mirrored = width > 0;
+    dc->mirrorWidth = std::max(0, width);
+    dc->clipDirty = true;
+    return TRUE;
+}
+
+BOOL IsSurfaceMirrored(HDC hdc) {
+    Dc* dc = DcOf(hdc);
+    return dc && dc->mirrored;
 }
 
 BOOL SetSurfaceVisibleRegion(HDC hdc, HRGN visible) {

@@ -162,10 +162,9 @@ bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2) {
     return true;
 }
 
-bool MakeTarget(Dc* dc, Target* t) {
-    t->s = DcSurface(dc);
-    if (!t->s) return false;
-    t->clip = &DcClip(dc);
+namespace {
+bool TargetOn(Dc* dc, Target* t, const std::vector<RECT>& clip) {
+    t->clip = &clip;
     if (t->clip->empty()) return false;
     RECT b = (*t->clip)[0];
     for (const RECT& r : *t->clip) {
@@ -177,6 +176,23 @@ bool MakeTarget(Dc* dc, Target* t) {
     t->bounds = b;
     t->dirty = dc->surfaceDc ? &dc->dirty : nullptr;
     return true;
+}
+}  // namespace
+
+bool MakeTarget(Dc* dc, Target* t) {
+    t->s = DcSurface(dc);
+    if (!t->s) return false;
+    t->mirrored = dc->mirrored;
+    t->axis = dc->mirrored ? MirrorAxis(dc) : 0;
+    return TargetOn(dc, t, DcClip(dc));
+}
+
+bool MakeRealTarget(Dc* dc, Target* t) {
+    t->s = DcSurface(dc);
+    if (!t->s) return false;
+    t->mirrored = false;
+    t->axis = 0;
+    return TargetOn(dc, t, DcRealClip(dc));
 }
 
 namespace {
@@ -246,22 +262,35 @@ inline void Run(const Surface& s, const Paint& p, int y, int x0, int x1) {
 
 }  // namespace
 
+namespace {
+// Writes a clipped span, flipped onto the surface's own columns when the
+// target is mirrored.
+inline void Put(const Target& t, const Paint& p, int y, int a, int b) {
+    if (t.mirrored) {
+        int ra = t.axis + 1 - b, rb = t.axis + 1 - a;
+        Touch(t.dirty, ra, y, rb, y + 1);
+        Run(*t.s, p, y, ra, rb);
+        return;
+    }
+    Touch(t.dirty, a, y, b, y + 1);
+    Run(*t.s, p, y, a, b);
+}
+}  // namespace
+
 void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
     if (y < t.bounds.top || y >= t.bounds.bottom || x0 >= x1) return;
     if (p.rop2 == R2_NOP) return;
-    Touch(t.dirty, std::max(x0, static_cast<int>(t.bounds.left)), y,
-          std::min(x1, static_cast<int>(t.bounds.right)), y + 1);
     const std::vector<RECT>& clip = *t.clip;
     if (clip.size() == 1) {
         int a = std::max(x0, t.bounds.left), b = std::min(x1, t.bounds.right);
-        if (a < b) Run(*t.s, p, y, a, b);
+        if (a < b) Put(t, p, y, a, b);
         return;
     }
     for (const RECT& r : clip) {
         if (r.top > y) break;
         if (y >= r.bottom) continue;
         int a = std::max(x0, static_cast<int>(r.left)), b = std::min(x1, static_cast<int>(r.right));
-        if (a < b) Run(*t.s, p, y, a, b);
+        if (a < b) Put(t, p, y, a, b);
     }
 }
 
@@ -275,8 +304,7 @@ void PlotPixel(const Target& t, const Paint& p, int x, int y) {
     if (x < t.bounds.left || x >= t.bounds.right || y < t.bounds.top || y >= t.bounds.bottom)
         return;
     if (t.clip->size() > 1 && !InClip(*t.clip, x, y)) return;
-    Touch(t.dirty, x, y, x + 1, y + 1);
-    Run(*t.s, p, y, x, x + 1);
+    Put(t, p, y, x, x + 1);
 }
 
 void SpanSet::Reset(int t, int b) {
@@ -994,7 +1022,7 @@ bool ClippedPixel(HDC hdc, int x, int y, Surface** s, int* sx, int* sy) {
         return false;
     if (!InClip(*t.clip, int(px), int(py))) return false;
     *s = t.s;
-    *sx = int(px);
+    *sx = t.mirrored ? t.axis - int(px) : int(px);
     *sy = int(py);
     return true;
 }

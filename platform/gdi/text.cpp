@@ -12,8 +12,19 @@
 // Metrics: the cell height is the face's Windows ascent plus descent (OS/2
 // table), scaled so that a negative LOGFONT height is the em height in pixels
 // and a positive one the cell height.
+//
+// Lines: text that only holds scripts written left to right without joining
+// (Latin, Greek, Cyrillic, ...) is laid out character by character with whole-
+// pixel advances. Anything else goes through FriBidi (the bidirectional
+// order, with right-to-left paragraphs for ETO_RTLREADING, DT_RTLREADING,
+// TA_RTLREADING and mirrored DCs) and HarfBuzz (joining, marks, mirrored
+// brackets), run by run, with the same whole-pixel advances. A character
+// the face lacks is taken from an installed face that has it, found through
+// fontconfig.
 #include <fontconfig/fontconfig.h>
+#include <fribidi.h>
 #include <ft2build.h>
+#include <hb.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
@@ -123,7 +134,15 @@ struct Glyph {
     int left = 0, top = 0;  // bitmap offset from the pen position (top is up)
     int w = 0, h = 0;
     std::vector<uint8_t> cov;
-    int advance = 0;  // whole pixels along the baseline
+};
+
+// A glyph of a font: the face slot in the top byte, the glyph index below.
+using GlyphKey = uint32_t;
+constexpr GlyphKey kSlotShift = 24;
+
+struct FaceSlot {
+    FT_Face ft = nullptr;
+    hb_font_t* hb = nullptr;  // made when a run on this face is shaped
 };
 
 struct FontImpl {
@@ -134,9 +153,23 @@ struct FontImpl {
     bool symbolMap = false;
     bool mono = false;
     bool synthBold = false;
-    double angle = 0;                            // radians, counter-clockwise
-    std::unordered_map<uint32_t, Glyph> glyphs;  // rotated bitmaps
-    std::unordered_map<uint32_t, int> advances;  // unrotated whole-pixel advances
+    bool bold = false, italic = false;
+    std::string family;
+    double angle = 0;                             // radians, counter-clockwise
+    std::vector<FaceSlot> slots;                  // the face, then fallbacks
+    std::unordered_map<uint32_t, GlyphKey> keys;  // code point -> glyph
+    std::unordered_map<GlyphKey, Glyph> glyphs;   // rotated bitmaps
+    std::unordered_map<GlyphKey, int> advances;   // unrotated whole-pixel advances
+    // The first 256 code points, looked up on every simple line.
+    struct Quick {
+        GlyphKey key = 0;
+        int advance = -1;
+    };
+    Quick quick[256];
+    ~FontImpl() {
+        for (FaceSlot& s : slots)
+            if (s.hb) hb_font_destroy(s.hb);
+    }
 };
 
 }  // namespace gdi::detail
@@ -157,28 +190,8 @@ FT_Face OpenFace(const std::string& family, int weight, bool italic) {
     return f;
 }
 
-FT_Face OpenFaceUncached(const std::string& family, int weight, bool italic) {
+FT_Face OpenFile(const std::string& path, int index) {
     Library& L = lib();
-    if (!L.ft) return nullptr;
-    FcPattern* pat = FcPatternCreate();
-    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pat, FC_WEIGHT, weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-    FcDefaultSubstitute(pat);
-    FcResult res;
-    FcPattern* match = FcFontMatch(nullptr, pat, &res);
-    FcPatternDestroy(pat);
-    if (!match) return nullptr;
-    FcChar8* file = nullptr;
-    int index = 0;
-    std::string path;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch)
-        path = reinterpret_cast<const char*>(file);
-    FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    FcPatternDestroy(match);
-    if (path.empty()) return nullptr;
     auto key = std::make_pair(path, index);
     auto it = L.faces.find(key);
     if (it != L.faces.end()) return it->second;
@@ -188,9 +201,67 @@ FT_Face OpenFaceUncached(const std::string& family, int weight, bool italic) {
     return face;
 }
 
-void SetSize(FontImpl& f) {
-    FT_Set_Char_Size(f.face, static_cast<FT_F26Dot6>(std::lround(f.emX * 64)),
+FT_Face MatchFace(FcPattern* pat) {
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult res;
+    FcPattern* match = FcFontMatch(nullptr, pat, &res);
+    if (!match) return nullptr;
+    FcChar8* file = nullptr;
+    int index = 0;
+    std::string path;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch)
+        path = reinterpret_cast<const char*>(file);
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    FcPatternDestroy(match);
+    return path.empty() ? nullptr : OpenFile(path, index);
+}
+
+FcPattern* FacePattern(const std::string& family, int weight, bool italic) {
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pat, FC_WEIGHT, weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    return pat;
+}
+
+FT_Face OpenFaceUncached(const std::string& family, int weight, bool italic) {
+    if (!lib().ft) return nullptr;
+    FcPattern* pat = FacePattern(family, weight, italic);
+    FT_Face f = MatchFace(pat);
+    FcPatternDestroy(pat);
+    return f;
+}
+
+// An installed face that has a character, preferring the family's style;
+// null when none has it. Asked once per character and style.
+FT_Face FallbackFace(uint32_t ch, const std::string& family, bool bold, bool italic) {
+    static std::map<std::tuple<uint32_t, std::string, bool, bool>, FT_Face> cache;
+    auto key = std::make_tuple(ch, family, bold, italic);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    FT_Face found = nullptr;
+    if (lib().ft) {
+        FcPattern* pat = FacePattern(family, bold ? 700 : 400, italic);
+        FcCharSet* cs = FcCharSetCreate();
+        FcCharSetAddChar(cs, ch);
+        FcPatternAddCharSet(pat, FC_CHARSET, cs);
+        FcCharSetDestroy(cs);
+        FT_Face f = MatchFace(pat);
+        FcPatternDestroy(pat);
+        if (f && FT_Get_Char_Index(f, ch)) found = f;
+    }
+    cache[key] = found;
+    return found;
+}
+
+void SetSize(FontImpl& f, FT_Face face) {
+    FT_Set_Char_Size(face, static_cast<FT_F26Dot6>(std::lround(f.emX * 64)),
                      static_cast<FT_F26Dot6>(std::lround(f.emY * 64)), 72, 72);
+}
+void SetSize(FontImpl& f) {
+    SetSize(f, f.face);
 }
 
 std::shared_ptr<FontImpl> Realise(const LOGFONT& lf) {
@@ -199,6 +270,10 @@ std::shared_ptr<FontImpl> Realise(const LOGFONT& lf) {
     int weight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
     f->face = OpenFace(face, weight, lf.lfItalic != 0);
     if (!f->face) return nullptr;
+    f->slots.push_back(FaceSlot{f->face, nullptr});
+    f->family = face;
+    f->bold = weight >= 600;
+    f->italic = lf.lfItalic != 0;
     FT_Face ft = f->face;
     double upem = ft->units_per_EM ? ft->units_per_EM : 2048;
     double asc = ft->ascender, desc = -ft->descender;
@@ -262,26 +337,74 @@ FT_UInt GlyphIndex(FontImpl& f, uint32_t ch) {
     return FT_Get_Char_Index(f.face, ch);
 }
 
-int Advance(FontImpl& f, uint32_t ch) {
-    auto it = f.advances.find(ch);
+int SlotOf(FontImpl& f, FT_Face face) {
+    for (size_t i = 0; i < f.slots.size(); ++i)
+        if (f.slots[i].ft == face) return static_cast<int>(i);
+    f.slots.push_back(FaceSlot{face, nullptr});
+    return static_cast<int>(f.slots.size() - 1);
+}
+
+// The glyph that shows a character: the font's own, else a fallback face's,
+// else the font's missing-glyph box.
+GlyphKey KeyFor(FontImpl& f, uint32_t ch) {
+    auto it = f.keys.find(ch);
+    if (it != f.keys.end()) return it->second;
+    GlyphKey key = GlyphIndex(f, ch);
+    bool control = ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || (ch >= 0xD800 && ch < 0xE000);
+    if (!key && !control && !f.symbolMap) {
+        if (FT_Face fb = FallbackFace(ch, f.family, f.bold, f.italic)) {
+            int slot = SlotOf(f, fb);
+            if (slot < 255) key = (GlyphKey(slot) << kSlotShift) | FT_Get_Char_Index(fb, ch);
+        }
+    }
+    f.keys.emplace(ch, key);
+    return key;
+}
+
+FT_Face FaceOf(FontImpl& f, GlyphKey key) {
+    return f.slots[key >> kSlotShift].ft;
+}
+
+FT_Int32 LoadFlags(const FontImpl& f) {
+    return f.mono ? (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) : FT_LOAD_TARGET_LIGHT;
+}
+
+int AdvanceOfKey(FontImpl& f, GlyphKey key) {
+    auto it = f.advances.find(key);
     if (it != f.advances.end()) return it->second;
-    SetSize(f);
-    FT_Set_Transform(f.face, nullptr, nullptr);
+    FT_Face face = FaceOf(f, key);
+    SetSize(f, face);
+    FT_Set_Transform(face, nullptr, nullptr);
     int adv = 0;
-    if (FT_Load_Glyph(f.face, GlyphIndex(f, ch),
-                      f.mono ? (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) : FT_LOAD_TARGET_LIGHT) == 0)
-        adv = static_cast<int>((f.face->glyph->advance.x + 32) >> 6);
+    if (FT_Load_Glyph(face, key & ((1u << kSlotShift) - 1), LoadFlags(f)) == 0)
+        adv = static_cast<int>((face->glyph->advance.x + 32) >> 6);
     if (f.synthBold && adv > 0) adv += 1;
-    f.advances[ch] = adv;
+    f.advances.emplace(key, adv);
     return adv;
 }
 
-const Glyph& Render(FontImpl& f, uint32_t ch) {
-    auto it = f.glyphs.find(ch);
+// Glyph and advance of a character on the simple path.
+inline void CharGlyph(FontImpl& f, uint32_t ch, GlyphKey* key, int* advance) {
+    if (ch < 256) {
+        FontImpl::Quick& q = f.quick[ch];
+        if (q.advance < 0) {
+            q.key = KeyFor(f, ch);
+            q.advance = AdvanceOfKey(f, q.key);
+        }
+        *key = q.key;
+        *advance = q.advance;
+        return;
+    }
+    *key = KeyFor(f, ch);
+    *advance = AdvanceOfKey(f, *key);
+}
+
+const Glyph& Render(FontImpl& f, GlyphKey key) {
+    auto it = f.glyphs.find(key);
     if (it != f.glyphs.end()) return it->second;
     Glyph g;
-    g.advance = Advance(f, ch);
-    SetSize(f);
+    FT_Face face = FaceOf(f, key);
+    SetSize(f, face);
     FT_Matrix m;
     double c = std::cos(f.angle), s = std::sin(f.angle);
     m.xx = static_cast<FT_Fixed>(std::lround(c * 65536));
@@ -289,11 +412,11 @@ const Glyph& Render(FontImpl& f, uint32_t ch) {
     m.yx = static_cast<FT_Fixed>(std::lround(s * 65536));
     m.yy = static_cast<FT_Fixed>(std::lround(c * 65536));
     bool rotated = f.angle != 0;
-    FT_Set_Transform(f.face, rotated ? &m : nullptr, nullptr);
-    FT_Int32 flags = f.mono ? (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) : FT_LOAD_TARGET_LIGHT;
+    FT_Set_Transform(face, rotated ? &m : nullptr, nullptr);
+    FT_Int32 flags = LoadFlags(f);
     if (rotated) flags |= FT_LOAD_NO_HINTING;
-    if (FT_Load_Glyph(f.face, GlyphIndex(f, ch), flags) == 0) {
-        FT_GlyphSlot slot = f.face->glyph;
+    if (FT_Load_Glyph(face, key & ((1u << kSlotShift) - 1), flags) == 0) {
+        FT_GlyphSlot slot = face->glyph;
         if (f.synthBold && slot->format == FT_GLYPH_FORMAT_OUTLINE)
             FT_Outline_Embolden(&slot->outline, static_cast<FT_Pos>(f.emY * 64 / 24));
         if (FT_Render_Glyph(slot, f.mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0) {
@@ -314,22 +437,232 @@ const Glyph& Render(FontImpl& f, uint32_t ch) {
             }
         }
     }
-    FT_Set_Transform(f.face, nullptr, nullptr);
-    return f.glyphs.emplace(ch, std::move(g)).first->second;
+    FT_Set_Transform(face, nullptr, nullptr);
+    return f.glyphs.emplace(key, std::move(g)).first->second;
 }
 
-// UTF-16 units to code points (a lone surrogate stands for itself).
-std::vector<uint32_t> Codepoints(const WChar* s, int n) {
-    std::vector<uint32_t> out;
+// The shaping face of a FreeType face, read from the same file; it lives as
+// long as the process, as the FreeType faces do.
+hb_face_t* HbFace(FT_Face ft) {
+    static auto* faces = new std::map<FT_Face, hb_face_t*>;
+    auto it = faces->find(ft);
+    if (it != faces->end()) return it->second;
+    hb_face_t* face = nullptr;
+    for (const auto& [file, open] : lib().faces)
+        if (open == ft) {
+            hb_blob_t* blob = hb_blob_create_from_file(file.first.c_str());
+            face = hb_face_create(blob, static_cast<unsigned>(file.second));
+            hb_blob_destroy(blob);
+        }
+    if (!face) face = hb_face_get_empty();
+    faces->emplace(ft, face);
+    return face;
+}
+
+hb_font_t* HbFont(FontImpl& f, int slot) {
+    FaceSlot& s = f.slots[static_cast<size_t>(slot)];
+    if (!s.hb) {
+        s.hb = hb_font_create(HbFace(s.ft));
+        hb_font_set_scale(s.hb, static_cast<int>(std::lround(f.emX * 64)),
+                          static_cast<int>(std::lround(f.emY * 64)));
+    }
+    return s.hb;
+}
+
+// ---- lines ----
+
+// A glyph placed on a line: x is its pen position from the line's left
+// end, (dx, dy) a mark's offset from it; unit is the first UTF-16 unit of
+// the characters it shows.
+struct Placed {
+    GlyphKey key;
+    int x, dx, dy, advance, unit;
+};
+
+struct Line {
+    std::vector<Placed> glyphs;  // left to right as shown
+    int width = 0;
+};
+
+// Characters laid out one by one: below Hebrew, no combining marks.
+inline bool Simple(uint32_t c) {
+    return c < 0x0590 && !(c >= 0x0300 && c < 0x0370) && !(c >= 0x0483 && c < 0x048A);
+}
+
+struct Char {
+    uint32_t cp;
+    int unit;
+};
+
+std::vector<Char> Chars(const WChar* s, int n) {
+    std::vector<Char> out;
+    out.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         uint32_t c = s[i];
+        int at = i;
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         }
-        out.push_back(c);
+        out.push_back(Char{c, at});
     }
     return out;
+}
+
+void AddSimpleRun(FontImpl& f, const Char* cs, size_t n, bool reversed, Line* line) {
+    for (size_t k = 0; k < n; ++k) {
+        const Char& c = cs[reversed ? n - 1 - k : k];
+        uint32_t cp = c.cp;
+        if (reversed) cp = fribidi_get_mirror_char(cp, &cp) ? cp : c.cp;
+        GlyphKey key;
+        int adv;
+        CharGlyph(f, cp, &key, &adv);
+        line->glyphs.push_back(Placed{key, 0, 0, 0, adv, c.unit});
+    }
+}
+
+void AddShapedRun(FontImpl& f, const Char* cs, size_t n, bool rtl, int slot, Line* line) {
+    hb_buffer_t* buf = hb_buffer_create();
+    for (size_t k = 0; k < n; ++k) hb_buffer_add(buf, cs[k].cp, static_cast<unsigned>(k));
+    hb_buffer_set_content_type(buf, HB_BUFFER_CONTENT_TYPE_UNICODE);
+    hb_buffer_set_direction(buf, rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+    hb_buffer_guess_segment_properties(buf);
+    // Whole-pixel advances without kerning or optional ligatures, as the
+    // simple path lays out; joining forms and marks stay.
+    static const hb_feature_t features[] = {
+        {HB_TAG('k', 'e', 'r', 'n'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
+        {HB_TAG('l', 'i', 'g', 'a'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
+    };
+    hb_shape(HbFont(f, slot), buf, features, 2);
+    unsigned count = 0;
+    hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buf, &count);
+    hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buf, &count);
+    for (unsigned i = 0; i < count; ++i) {
+        GlyphKey key = (GlyphKey(slot) << kSlotShift) | info[i].codepoint;
+        int adv = pos[i].x_advance == 0 ? 0 : AdvanceOfKey(f, key);
+        int dx = static_cast<int>(std::lround(pos[i].x_offset / 64.0));
+        int dy = -static_cast<int>(std::lround(pos[i].y_offset / 64.0));
+        line->glyphs.push_back(Placed{key, 0, dx, dy, adv, cs[info[i].cluster].unit});
+    }
+    hb_buffer_destroy(buf);
+}
+
+// Lays out one line. rtl makes it a right-to-left paragraph; dx, when
+// given, are the caller's distances per UTF-16 unit.
+Line Layout(FontImpl& f, const WChar* s, int n, bool rtl, const int* dx) {
+    Line line;
+    std::vector<Char> cs = Chars(s, n);
+    bool simple = !rtl;
+    for (size_t i = 0; simple && i < cs.size(); ++i) simple = Simple(cs[i].cp);
+    if (simple) {
+        AddSimpleRun(f, cs.data(), cs.size(), false, &line);
+    } else if (!cs.empty()) {
+        size_t len = cs.size();
+        std::vector<FriBidiChar> text(len);
+        for (size_t i = 0; i < len; ++i) text[i] = cs[i].cp;
+        std::vector<FriBidiCharType> types(len);
+        std::vector<FriBidiBracketType> brackets(len);
+        std::vector<FriBidiLevel> levels(len);
+        fribidi_get_bidi_types(text.data(), static_cast<FriBidiStrIndex>(len), types.data());
+        fribidi_get_bracket_types(text.data(), static_cast<FriBidiStrIndex>(len), types.data(),
+                                  brackets.data());
+        FriBidiParType base = rtl ? FRIBIDI_PAR_RTL : FRIBIDI_PAR_LTR;
+        if (!fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(),
+                                                 static_cast<FriBidiStrIndex>(len), &base,
+                                                 levels.data()))
+            std::fill(levels.begin(), levels.end(), rtl ? 1 : 0);
+        // Runs of one level on one face; a mark stays on its base's face.
+        std::vector<int> slot(len);
+        for (size_t i = 0; i < len; ++i) {
+            int own = static_cast<int>(KeyFor(f, cs[i].cp) >> kSlotShift);
+            bool mark = hb_unicode_general_category(hb_unicode_funcs_get_default(), cs[i].cp) ==
+                        HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK;
+            slot[i] = (mark && i > 0) ? slot[i - 1] : own;
+        }
+        struct Run {
+            size_t from, to;
+            int level;
+        };
+        std::vector<Run> runs;
+        for (size_t i = 0; i < len;) {
+            size_t j = i + 1;
+            while (j < len && levels[j] == levels[i] && slot[j] == slot[i]) ++j;
+            runs.push_back(Run{i, j, levels[i]});
+            i = j;
+        }
+        // Shown order: from the highest level down to the lowest odd one,
+        // every sequence of runs at that level or above is reversed.
+        int high = 0, lowOdd = 255;
+        for (const Run& r : runs) {
+            high = std::max(high, r.level);
+            if (r.level & 1) lowOdd = std::min(lowOdd, r.level);
+        }
+        for (int lv = high; lv >= lowOdd && lv > 0; --lv)
+            for (size_t i = 0; i < runs.size();) {
+                if (runs[i].level < lv) {
+                    ++i;
+                    continue;
+                }
+                size_t j = i;
+                while (j < runs.size() && runs[j].level >= lv) ++j;
+                std::reverse(runs.begin() + static_cast<ptrdiff_t>(i),
+                             runs.begin() + static_cast<ptrdiff_t>(j));
+                i = j;
+            }
+        for (const Run& r : runs) {
+            bool odd = r.level & 1;
+            bool plain = true;
+            for (size_t i = r.from; plain && i < r.to; ++i) plain = Simple(cs[i].cp);
+            if (plain)
+                AddSimpleRun(f, cs.data() + r.from, r.to - r.from, odd, &line);
+            else
+                AddShapedRun(f, cs.data() + r.from, r.to - r.from, odd, slot[r.from], &line);
+        }
+    }
+    if (dx) {
+        // The caller's distances: a glyph takes those of its characters
+        // (up to the next character shown by another glyph); marks and the
+        // rest of a ligature take none.
+        std::vector<int> starts;
+        for (const Placed& g : line.glyphs) starts.push_back(g.unit);
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        std::vector<bool> given(static_cast<size_t>(n), false);
+        for (Placed& g : line.glyphs) {
+            if (given[static_cast<size_t>(g.unit)]) {
+                g.advance = 0;
+                continue;
+            }
+            given[static_cast<size_t>(g.unit)] = true;
+            auto next = std::upper_bound(starts.begin(), starts.end(), g.unit);
+            int end = next == starts.end() ? n : *next;
+            int a = 0;
+            for (int u = g.unit; u < end; ++u) a += dx[u];
+            g.advance = a;
+        }
+    }
+    int x = 0;
+    for (Placed& g : line.glyphs) {
+        g.x = x;
+        x += g.advance;
+    }
+    line.width = x;
+    return line;
+}
+
+// Left and right of what shows a UTF-16 unit on a line (its glyphs, or
+// those of the character it belongs to).
+std::pair<int, int> UnitSpan(const Line& line, int unit) {
+    for (int u = unit; u >= 0; --u) {
+        int l = INT32_MAX, r = INT32_MIN;
+        for (const Placed& g : line.glyphs)
+            if (g.unit == u) {
+                l = std::min(l, g.x);
+                r = std::max(r, g.x + g.advance);
+            }
+        if (l <= r) return {l, r};
+    }
+    return {0, 0};
 }
 
 int Length(const WChar* s, int count) {
@@ -356,6 +689,177 @@ void FillQuad(const Target& t, const Paint& p, const double* xs, const double* y
                       static_cast<int64_t>(std::lround(ys[i]))};
     int four = 4;
     FillPolygon(t, p, q, &four, 1, false);
+}
+
+bool ReadsRightToLeft(const Dc* dc, UINT options) {
+    return (options & ETO_RTLREADING) || (dc->st.textAlign & TA_RTLREADING) || dc->mirrored;
+}
+
+// Draws a laid-out line with the DC's alignment, colours and background
+// mode; clip narrows the drawing (surface pixels of the DC's own, unmirrored
+// clip when the DC is mirrored).
+void DrawLine(Dc* dc, FontImpl* f, Font* font, const Line& line, int x, int y, const RECT* clip) {
+    Target t;
+    if (!MakeRealTarget(dc, &t)) return;
+    POINT off = DcOffset(dc);
+    std::vector<RECT> narrowed;
+    if (clip) {
+        narrowed = RegionCombine(*t.clip, RegionFromRect(*clip), RGN_AND);
+        if (narrowed.empty()) return;
+        t.clip = &narrowed;
+        RECT b = narrowed[0];
+        for (const RECT& q : narrowed) UnionRect(&b, &b, &q);
+        t.bounds = b;
+    }
+    int width = line.width;
+    int cellH = f->ascent + f->descent;
+    // Offsets of the reference point along and across the baseline.
+    UINT align = dc->st.textAlign;
+    double along = 0, down = 0;  // from the reference point to the cell's top-left
+    if ((align & TA_CENTER) == TA_CENTER)
+        along = -width / 2;
+    else if (align & TA_RIGHT)
+        along = -width;
+    if ((align & TA_BASELINE) == TA_BASELINE)
+        down = -f->ascent;
+    else if (align & TA_BOTTOM)
+        down = -cellH;
+    double rx = x + off.x;
+    if (dc->mirrored) {
+        // The text's box is placed mirrored; the text itself reads as usual.
+        rx = MirrorAxis(dc) + 1 - rx;
+        along = -(along + width);
+    }
+    double c = std::cos(f->angle), s = std::sin(f->angle);
+    // Device y grows downward: "along" runs (c, -s), "down" runs (s, c).
+    double ox = rx + along * c + down * s;
+    double oy = y + off.y - along * s + down * c;
+    auto at = [&](double a, double d, double* px, double* py) {
+        *px = ox + a * c + d * s;
+        *py = oy - a * s + d * c;
+    };
+    if (dc->st.bkMode == OPAQUE) {
+        Paint bk;
+        SolidPaint(ToPixel(dc->st.bk), R2_COPYPEN, &bk);
+        double xs[4], ys[4];
+        at(0, 0, &xs[0], &ys[0]);
+        at(width, 0, &xs[1], &ys[1]);
+        at(width, cellH, &xs[2], &ys[2]);
+        at(0, cellH, &xs[3], &ys[3]);
+        if (f->angle == 0) {
+            FillRectS(t, bk,
+                      RECT{int(std::lround(xs[0])), int(std::lround(ys[0])),
+                           int(std::lround(xs[2])), int(std::lround(ys[2]))});
+        } else {
+            FillQuad(t, bk, xs, ys);
+        }
+    }
+    uint32_t fg = ToPixel(dc->st.text);
+    // Text ignores the ROP2 mode, as on the platform: glyphs are copied.
+    Paint solid;
+    SolidPaint(fg, R2_COPYPEN, &solid);
+    bool multiClip = t.clip->size() > 1;
+    for (const Placed& pl : line.glyphs) {
+        const Glyph& g = Render(*f, pl.key);
+        if (g.w == 0) continue;
+        double bx, by;
+        at(pl.x + pl.dx, f->ascent + pl.dy, &bx, &by);
+        int gx = static_cast<int>(std::lround(bx)) + g.left;
+        int gy = static_cast<int>(std::lround(by)) - g.top;
+        Touch(t.dirty, std::max(gx, int(t.bounds.left)), std::max(gy, int(t.bounds.top)),
+              std::min(gx + g.w, int(t.bounds.right)), std::min(gy + g.h, int(t.bounds.bottom)));
+        for (int r = 0; r < g.h; ++r) {
+            int yy = gy + r;
+            if (yy < t.bounds.top || yy >= t.bounds.bottom) continue;
+            for (int q = 0; q < g.w; ++q) {
+                int a = g.cov[size_t(r) * g.w + q];
+                if (!a) continue;
+                int xx = gx + q;
+                if (xx < t.bounds.left || xx >= t.bounds.right) continue;
+                if (multiClip && !InClip(*t.clip, xx, yy)) continue;
+                if (a < 255)
+                    t.s->Set(xx, yy, Blend(t.s->Get(xx, yy), fg, a));
+                else
+                    t.s->Set(xx, yy, fg);
+            }
+        }
+    }
+    // Underline and strike-out: bars along the baseline.
+    auto bar = [&](int pos) {
+        double xs[4], ys[4];
+        double top = f->ascent + pos, th = f->underlineThick;
+        at(0, top, &xs[0], &ys[0]);
+        at(width, top, &xs[1], &ys[1]);
+        at(width, top + th, &xs[2], &ys[2]);
+        at(0, top + th, &xs[3], &ys[3]);
+        FillQuad(t, solid, xs, ys);
+    };
+    if (font->lf.lfUnderline) bar(f->underlinePos);
+    if (font->lf.lfStrikeOut) bar(-f->strikePos);
+}
+
+// Tab stops in pixels from the tab origin, which lies `shift` pixels before
+// the start of the line; Next works in pixels from the start of the line.
+struct TabStops {
+    std::vector<int> stops;
+    int every = 0;  // repeating stops
+    int shift = 0;
+    int Next(int x) const {
+        int a = x + shift;
+        for (int s : stops)
+            if (s > a) return s - shift;
+        if (every <= 0) return x;
+        int q = a >= 0 ? a / every : -((-a + every - 1) / every);
+        return (q + 1) * every - shift;
+    }
+};
+
+TabStops MakeStops(int count, const int* stops, int aveWidth) {
+    TabStops t;
+    if (count <= 0 || !stops) {
+        t.every = 8 * std::max(1, aveWidth);
+    } else if (count == 1) {
+        t.every = std::max(1, std::abs(stops[0]));
+    } else {
+        for (int i = 0; i < count; ++i) t.stops.push_back(std::abs(stops[i]));
+        std::sort(t.stops.begin(), t.stops.end());
+    }
+    return t;
+}
+
+// A line with tabs: its pieces between tabs, each at its offset from the
+// start of reading.
+struct Piece {
+    int from, to, offset;
+    Line line;
+};
+struct TabbedLine {
+    std::vector<Piece> pieces;
+    int width = 0;
+};
+
+TabbedLine LayoutTabbed(FontImpl& f, const WChar* s, int n, bool rtl, const TabStops& stops) {
+    TabbedLine out;
+    int x = 0;
+    for (int i = 0; i <= n;) {
+        int j = i;
+        while (j < n && s[j] != u'\t') ++j;
+        Piece p{i, j, x, Layout(f, s + i, j - i, rtl, nullptr)};
+        x += p.line.width;
+        out.pieces.push_back(std::move(p));
+        if (j >= n) break;
+        x = stops.Next(x);
+        i = j + 1;
+        if (i == n) out.pieces.push_back(Piece{n, n, x, Line{}});
+    }
+    out.width = x;
+    return out;
+}
+
+// Left of a piece in a line drawn from x: reading starts at the left, or,
+// for a right-to-left paragraph on an unmirrored DC, at the right.
+int PieceLeft(const TabbedLine& tl, const Piece& p, int x, bool fromRight) {
+    return fromRight ? x + tl.width - p.offset - p.line.width : x + p.offset;
 }
 
 }  // namespace
@@ -416,24 +920,22 @@ BOOL GetTextExtentExPoint(HDC hdc, const WChar* text, int count, int maxExtent, 
     if (!dc || (!text && count > 0) || count < 0) return FALSE;
     FontImpl* f = FontOf(dc);
     if (!f) return FALSE;
-    int x = 0, fits = 0;
-    // Extents are per UTF-16 unit; the second unit of a pair adds nothing.
-    for (int i = 0; i < count; ++i) {
-        uint32_t c = text[i];
-        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
-                    text[i + 1] < 0xE000;
-        if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-        x += Advance(*f, c);
-        if (partial) partial[i] = x;
-        if (x <= maxExtent) ++fits;
-        if (pair) {
-            ++i;
+    Line line = Layout(*f, text, count, ReadsRightToLeft(dc, 0), nullptr);
+    if (fit || partial) {
+        // Extents run in reading order, per UTF-16 unit: the advances of the
+        // glyphs of the characters up to and including it (the second unit
+        // of a pair, like the rest of a cluster, adds nothing).
+        std::vector<int> per(static_cast<size_t>(count), 0);
+        for (const Placed& g : line.glyphs) per[static_cast<size_t>(g.unit)] += g.advance;
+        int x = 0, fits = 0;
+        for (int i = 0; i < count; ++i) {
+            x += per[static_cast<size_t>(i)];
             if (partial) partial[i] = x;
             if (x <= maxExtent) ++fits;
         }
+        if (fit) *fit = fits;
     }
-    if (fit) *fit = fits;
-    if (out) *out = SIZE{x, f->ascent + f->descent};
+    if (out) *out = SIZE{line.width, f->ascent + f->descent};
     return TRUE;
 }
 
@@ -448,9 +950,9 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WCh
     Target t;
     if (!MakeTarget(dc, &t)) return TRUE;
     POINT off = DcOffset(dc);
-    Paint bk;
-    SolidPaint(ToPixel(dc->st.bk), R2_COPYPEN, &bk);
     if ((options & ETO_OPAQUE) && rect) {
+        Paint bk;
+        SolidPaint(ToPixel(dc->st.bk), R2_COPYPEN, &bk);
         RECT r = *rect;
         OffsetRect(&r, off.x, off.y);
         FillRectS(t, bk, r);
@@ -458,114 +960,21 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WCh
     FontImpl* f = FontOf(dc);
     Font* font = GetFont(dc->st.font);
     if (!f || !font || count == 0) return f != nullptr || count == 0;
-    // Text clipped to the rectangle: a clip list narrowed for this call.
-    std::vector<RECT> narrowed;
+    // Text clipped to the rectangle (in the surface's own pixels).
+    RECT clipRect;
+    const RECT* clip = nullptr;
     if ((options & ETO_CLIPPED) && rect) {
-        RECT r = *rect;
-        OffsetRect(&r, off.x, off.y);
-        narrowed = RegionCombine(*t.clip, RegionFromRect(r), RGN_AND);
-        if (narrowed.empty()) return TRUE;
-        t.clip = &narrowed;
-        RECT b = narrowed[0];
-        for (const RECT& q : narrowed) UnionRect(&b, &b, &q);
-        t.bounds = b;
-    }
-    std::vector<uint32_t> cps = Codepoints(text, static_cast<int>(count));
-    // Advances: the caller's per-unit distances, or the glyphs' own.
-    std::vector<int> adv(cps.size());
-    {
-        size_t unit = 0;
-        for (size_t i = 0; i < cps.size(); ++i) {
-            int a = Advance(*f, cps[i]);
-            if (dx) {
-                a = dx[unit];
-                if (cps[i] >= 0x10000 && unit + 1 < count) a += dx[unit + 1];
-            }
-            unit += cps[i] >= 0x10000 ? 2 : 1;
-            adv[i] = a;
+        clipRect = *rect;
+        OffsetRect(&clipRect, off.x, off.y);
+        if (dc->mirrored) {
+            int a = MirrorAxis(dc);
+            clipRect = RECT{a + 1 - clipRect.right, clipRect.top, a + 1 - clipRect.left,
+                            clipRect.bottom};
         }
+        clip = &clipRect;
     }
-    int width = 0;
-    for (int a : adv) width += a;
-    int cellH = f->ascent + f->descent;
-    // Offsets of the reference point along and across the baseline.
-    UINT align = dc->st.textAlign;
-    double along = 0, down = 0;  // from the reference point to the cell's top-left
-    if ((align & TA_CENTER) == TA_CENTER)
-        along = -width / 2;
-    else if (align & TA_RIGHT)
-        along = -width;
-    if ((align & TA_BASELINE) == TA_BASELINE)
-        down = -f->ascent;
-    else if (align & TA_BOTTOM)
-        down = -cellH;
-    double c = std::cos(f->angle), s = std::sin(f->angle);
-    // Device y grows downward: "along" runs (c, -s), "down" runs (s, c).
-    double ox = x + off.x + along * c + down * s;
-    double oy = y + off.y - along * s + down * c;
-    auto at = [&](double a, double d, double* px, double* py) {
-        *px = ox + a * c + d * s;
-        *py = oy - a * s + d * c;
-    };
-    if (dc->st.bkMode == OPAQUE) {
-        double xs[4], ys[4];
-        at(0, 0, &xs[0], &ys[0]);
-        at(width, 0, &xs[1], &ys[1]);
-        at(width, cellH, &xs[2], &ys[2]);
-        at(0, cellH, &xs[3], &ys[3]);
-        if (f->angle == 0) {
-            FillRectS(t, bk,
-                      RECT{int(std::lround(xs[0])), int(std::lround(ys[0])),
-                           int(std::lround(xs[2])), int(std::lround(ys[2]))});
-        } else {
-            FillQuad(t, bk, xs, ys);
-        }
-    }
-    uint32_t fg = ToPixel(dc->st.text);
-    // Text ignores the ROP2 mode, as on the platform: glyphs are copied.
-    const int rop2 = R2_COPYPEN;
-    Paint solid;
-    SolidPaint(fg, rop2, &solid);
-    bool multiClip = t.clip->size() > 1;
-    double pen = 0;
-    for (size_t i = 0; i < cps.size(); ++i) {
-        const Glyph& g = Render(*f, cps[i]);
-        double bx, by;
-        at(pen, f->ascent, &bx, &by);
-        int gx = static_cast<int>(std::lround(bx)) + g.left;
-        int gy = static_cast<int>(std::lround(by)) - g.top;
-        Touch(t.dirty, std::max(gx, int(t.bounds.left)), std::max(gy, int(t.bounds.top)),
-              std::min(gx + g.w, int(t.bounds.right)), std::min(gy + g.h, int(t.bounds.bottom)));
-        for (int r = 0; r < g.h; ++r) {
-            int yy = gy + r;
-            if (yy < t.bounds.top || yy >= t.bounds.bottom) continue;
-            for (int q = 0; q < g.w; ++q) {
-                int a = g.cov[size_t(r) * g.w + q];
-                if (!a) continue;
-                int xx = gx + q;
-                if (xx < t.bounds.left || xx >= t.bounds.right) continue;
-                if (multiClip && !InClip(*t.clip, xx, yy)) continue;
-                if (rop2 == R2_COPYPEN && a < 255) {
-                    t.s->Set(xx, yy, Blend(t.s->Get(xx, yy), fg, a));
-                } else if (a >= 128) {
-                    PlotPixel(t, solid, xx, yy);
-                }
-            }
-        }
-        pen += adv[i];
-    }
-    // Underline and strike-out: bars along the baseline.
-    auto bar = [&](int pos) {
-        double xs[4], ys[4];
-        double top = f->ascent + pos, th = f->underlineThick;
-        at(0, top, &xs[0], &ys[0]);
-        at(width, top, &xs[1], &ys[1]);
-        at(width, top + th, &xs[2], &ys[2]);
-        at(0, top + th, &xs[3], &ys[3]);
-        FillQuad(t, solid, xs, ys);
-    };
-    if (font->lf.lfUnderline) bar(f->underlinePos);
-    if (font->lf.lfStrikeOut) bar(-f->strikePos);
+    Line line = Layout(*f, text, static_cast<int>(count), ReadsRightToLeft(dc, options), dx);
+    DrawLine(dc, f, font, line, x, y, clip);
     return TRUE;
 }
 
@@ -574,11 +983,58 @@ BOOL TextOut(HDC hdc, int x, int y, const WChar* text, int count) {
     return ExtTextOut(hdc, x, y, 0, nullptr, text, static_cast<UINT>(count), nullptr);
 }
 
+namespace {
+
+LONG Tabbed(HDC hdc, int x, int y, const WChar* text, int count, int tabPositions,
+            const int* tabStops, int tabOrigin, bool draw) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || (!text && count > 0) || count < 0) return 0;
+    FontImpl* f = FontOf(dc);
+    Font* font = GetFont(dc->st.font);
+    if (!f || !font) return 0;
+    bool rtl = ReadsRightToLeft(dc, 0);
+    TabStops stops = MakeStops(tabPositions, tabStops, f->aveWidth);
+    // Stops count from tabOrigin; the line starts at x.
+    TabStops local = stops;
+    local.shift = draw ? x - tabOrigin : 0;
+    TabbedLine tl = LayoutTabbed(*f, text, count, rtl, local);
+    int h = f->ascent + f->descent;
+    if (draw) {
+        int saved = SaveDC(hdc);
+        SetTextAlign(hdc, dc->st.textAlign & ~TA_CENTER);
+        bool fromRight = rtl && !dc->mirrored;
+        for (const Piece& p : tl.pieces)
+            if (!p.line.glyphs.empty())
+                DrawLine(dc, f, font, p.line, PieceLeft(tl, p, x, fromRight), y, nullptr);
+        RestoreDC(hdc, saved);
+    }
+    return static_cast<LONG>((uint32_t(h) << 16) | (uint32_t(tl.width) & 0xFFFF));
+}
+
+}  // namespace
+
+LONG TabbedTextOut(HDC hdc, int x, int y, const WChar* text, int count, int tabPositions,
+                   const int* tabStops, int tabOrigin) {
+    return Tabbed(hdc, x, y, text, count, tabPositions, tabStops, tabOrigin, true);
+}
+
+DWORD GetTabbedTextExtent(HDC hdc, const WChar* text, int count, int tabPositions,
+                          const int* tabStops) {
+    return static_cast<DWORD>(Tabbed(hdc, 0, 0, text, count, tabPositions, tabStops, 0, false));
+}
+
 int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
     Dc* dc = GetDc(hdc);
     if (!dc || !rect || !text) return 0;
     FontImpl* f = FontOf(dc);
-    if (!f) return 0;
+    Font* font = GetFont(dc->st.font);
+    if (!f || !font) return 0;
+    // DT_TABSTOP takes the tab size in characters from bits 8-15.
+    int tabChars = 8;
+    if (format & DT_TABSTOP) {
+        tabChars = static_cast<int>((format >> 8) & 0xFF);
+        format &= ~0xFF00u;
+    }
     int n = Length(text, count);
     WString s(text, text + n);
     size_t underline = WString::npos;  // the letter after a single "&"
@@ -595,11 +1051,19 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
         }
         s = o;
     }
-    auto measure = [&](const WString& line) {
-        SIZE sz{};
-        GetTextExtentPoint32(hdc, line.data(), static_cast<int>(line.size()), &sz);
-        return static_cast<int>(sz.cx);
+    bool rtl = (format & DT_RTLREADING) || ReadsRightToLeft(dc, 0);
+    TabStops stops;
+    stops.every = std::max(1, tabChars * f->aveWidth);
+    bool tabs = format & DT_EXPANDTABS;
+    auto layout = [&](const WString& l) {
+        if (tabs) return LayoutTabbed(*f, l.data(), static_cast<int>(l.size()), rtl, stops);
+        TabbedLine tl;
+        tl.pieces.push_back(
+            Piece{0, int(l.size()), 0, Layout(*f, l.data(), static_cast<int>(l.size()), rtl, nullptr)});
+        tl.width = tl.pieces[0].line.width;
+        return tl;
     };
+    auto measure = [&](const WString& l) { return layout(l).width; };
     int lineH = f->ascent + f->descent;
     int maxW = rect->right - rect->left;
     std::vector<WString> lines;
@@ -645,14 +1109,16 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
             }
         }
     }
-    int total = lineH * static_cast<int>(lines.size());
+    std::vector<TabbedLine> laid;
+    laid.reserve(lines.size());
     int widest = 0;
-    for (const WString& l : lines) widest = std::max(widest, measure(l));
+    for (const WString& l : lines) {
+        laid.push_back(layout(l));
+        widest = std::max(widest, laid.back().width);
+    }
+    int total = lineH * static_cast<int>(lines.size());
     if (format & DT_CALCRECT) {
-        if (!(format & DT_WORDBREAK) || lines.size() <= 1)
-            rect->right = rect->left + widest;
-        else
-            rect->right = rect->left + std::max(widest, 0);
+        rect->right = rect->left + std::max(widest, 0);
         rect->bottom = rect->top + total;
         return total;
     }
@@ -665,28 +1131,49 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
     }
     int saved = SaveDC(hdc);
     SetTextAlign(hdc, TA_LEFT | TA_TOP);
-    UINT opts = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
+    // The rectangle clips in the surface's own pixels.
+    POINT off = DcOffset(dc);
+    RECT clipRect = *rect;
+    OffsetRect(&clipRect, off.x, off.y);
+    if (dc->mirrored) {
+        int a = MirrorAxis(dc);
+        clipRect = RECT{a + 1 - clipRect.right, clipRect.top, a + 1 - clipRect.left,
+                        clipRect.bottom};
+    }
+    const RECT* clip = (format & DT_NOCLIP) ? nullptr : &clipRect;
+    bool fromRight = rtl && !dc->mirrored;
     int y = top;
     size_t from = 0;  // where the next line starts in s
-    for (const WString& l : lines) {
-        int w = measure(l);
+    for (size_t li = 0; li < lines.size(); ++li) {
+        const WString& l = lines[li];
+        const TabbedLine& tl = laid[li];
+        int w = tl.width;
         int x = rect->left;
         if (format & DT_CENTER)
             x = rect->left + (maxW - w) / 2;
         else if (format & DT_RIGHT)
             x = rect->right - w;
-        ExtTextOut(hdc, x, y, opts, rect, l.data(), static_cast<UINT>(l.size()), nullptr);
+        for (const Piece& p : tl.pieces)
+            if (!p.line.glyphs.empty())
+                DrawLine(dc, f, font, p.line, PieceLeft(tl, p, x, fromRight), y, clip);
         size_t at = l.empty() ? WString::npos : s.find(l, from);
         if (at != WString::npos) {
             if (underline >= at && underline < at + l.size()) {
-                size_t k = underline - at;
-                int x0 = x + measure(l.substr(0, k));
-                int x1 = x + measure(l.substr(0, k + 1));
-                RECT bar{x0, y + f->ascent + 1, x1, y + f->ascent + 2};
-                if (!(format & DT_NOCLIP)) IntersectRect(&bar, &bar, rect);
-                HBRUSH b = CreateSolidBrush(GetTextColor(hdc));
-                FillRect(hdc, &bar, b);
-                DeleteObject(b);
+                int k = static_cast<int>(underline - at);
+                for (const Piece& p : tl.pieces) {
+                    if (k < p.from || k >= p.to) continue;
+                    auto [u0, u1] = UnitSpan(p.line, k - p.from);
+                    int left = PieceLeft(tl, p, x, fromRight);
+                    // In a mirrored DC the piece reads left to right on the
+                    // surface while its box is placed mirrored.
+                    int x0 = dc->mirrored ? left + p.line.width - u1 : left + u0;
+                    int x1 = dc->mirrored ? left + p.line.width - u0 : left + u1;
+                    RECT bar{x0, y + f->ascent + 1, x1, y + f->ascent + 2};
+                    if (!(format & DT_NOCLIP)) IntersectRect(&bar, &bar, rect);
+                    HBRUSH b = CreateSolidBrush(GetTextColor(hdc));
+                    FillRect(hdc, &bar, b);
+                    DeleteObject(b);
+                }
             }
             from = at + l.size();
         }
