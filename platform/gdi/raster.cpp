@@ -269,7 +269,19 @@ inline void Put(const Target& t, const Paint& p, int y, int a, int b) {
     if (t.mirrored) {
         int ra = t.axis + 1 - b, rb = t.axis + 1 - a;
         Touch(t.dirty, ra, y, rb, y + 1);
-        Run(*t.s, p, y, ra, rb);
+        if (!p.pattern) {
+            Run(*t.s, p, y, ra, rb);
+            return;
+        }
+        // Patterns keep their phase in the unmirrored columns, so that the
+        // result is the mirror image.
+        for (int x = a; x < b; ++x) {
+            int i = PatIndex(p, x, y);
+            if (!p.on[i]) continue;
+            int rx = t.axis - x;
+            const Surface& s = *t.s;
+            s.Set(rx, y, p.rop2 == R2_COPYPEN ? p.px[i] : Rop2(p.rop2, p.px[i], s.Get(rx, y)));
+        }
         return;
     }
     Touch(t.dirty, a, y, b, y + 1);
@@ -634,6 +646,8 @@ void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
         }
         int x = static_cast<int>(px), y = static_cast<int>(py);
         if (multiClip && !InClip(*pc.t.clip, x, y)) continue;
+        if (pc.t.mirrored) x = pc.t.axis - x;
+        Touch(pc.t.dirty, x, y, x + 1, y + 1);
         Run(*pc.t.s, *paint, y, x, x + 1);
     }
     pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
