@@ -512,6 +512,16 @@ struct ScreenMetrics {
 void SetScreenMetrics(const ScreenMetrics& metrics);
 ScreenMetrics GetScreenMetrics();
 
+// Where each UTF-16 unit of a line drawn from x 0 shows (logical units of
+// the DC), and whether it belongs to a run read right to left: the caret
+// before a unit stands at its right edge then, else at its left. options
+// takes ETO_RTLREADING.
+struct TextUnitPlace {
+    int left = 0, right = 0;
+    bool rtl = false;
+};
+BOOL GetTextUnitPlaces(HDC hdc, const WChar* text, int count, UINT options, TextUnitPlace* out);
+
 // Which installed face stands in for a face name that is not installed
 // (documented in font.cpp).
 WString SubstituteFace(const WString& face, int charSet);

@@ -477,6 +477,7 @@ hb_font_t* HbFont(FontImpl& f, int slot) {
 struct Placed {
     GlyphKey key;
     int x, dx, dy, advance, unit;
+    bool rtl = false;  // in a run read right to left
 };
 
 struct Line {
@@ -517,7 +518,7 @@ void AddSimpleRun(FontImpl& f, const Char* cs, size_t n, bool reversed, Line* li
         GlyphKey key;
         int adv;
         CharGlyph(f, cp, &key, &adv);
-        line->glyphs.push_back(Placed{key, 0, 0, 0, adv, c.unit});
+        line->glyphs.push_back(Placed{key, 0, 0, 0, adv, c.unit, reversed});
     }
 }
 
@@ -542,7 +543,7 @@ void AddShapedRun(FontImpl& f, const Char* cs, size_t n, bool rtl, int slot, Lin
         int adv = pos[i].x_advance == 0 ? 0 : AdvanceOfKey(f, key);
         int dx = static_cast<int>(std::lround(pos[i].x_offset / 64.0));
         int dy = -static_cast<int>(std::lround(pos[i].y_offset / 64.0));
-        line->glyphs.push_back(Placed{key, 0, dx, dy, adv, cs[info[i].cluster].unit});
+        line->glyphs.push_back(Placed{key, 0, dx, dy, adv, cs[info[i].cluster].unit, rtl});
     }
     hb_buffer_destroy(buf);
 }
@@ -938,6 +939,35 @@ BOOL GetTextExtentExPoint(HDC hdc, const WChar* text, int count, int maxExtent, 
     if (out) *out = SIZE{line.width, f->ascent + f->descent};
     return TRUE;
 }
+
+namespace gdi {
+
+BOOL GetTextUnitPlaces(HDC hdc, const WChar* text, int count, UINT options, TextUnitPlace* out) {
+    Dc* dc = GetDc(hdc);
+    if (!dc || (!text && count > 0) || count < 0 || (!out && count > 0)) return FALSE;
+    FontImpl* f = FontOf(dc);
+    if (!f) return FALSE;
+    Line line = Layout(*f, text, count, ReadsRightToLeft(dc, options), nullptr);
+    for (int i = 0; i < count; ++i) out[i] = TextUnitPlace{INT32_MAX, INT32_MIN, false};
+    for (const Placed& g : line.glyphs) {
+        TextUnitPlace& p = out[g.unit];
+        p.left = std::min(p.left, g.x);
+        p.right = std::max(p.right, g.x + g.advance);
+        p.rtl = g.rtl;
+    }
+    // Units without a glyph of their own (the second of a pair, the rest of
+    // a cluster) stand where the character they belong to stands.
+    for (int i = 0; i < count; ++i)
+        if (out[i].left > out[i].right) out[i] = i > 0 ? out[i - 1] : TextUnitPlace{0, 0, false};
+    if (dc->mirrored) {
+        // Placed mirrored: the line's box is flipped, not what it shows.
+        for (int i = 0; i < count; ++i)
+            out[i] = TextUnitPlace{line.width - out[i].right, line.width - out[i].left, !out[i].rtl};
+    }
+    return TRUE;
+}
+
+}  // namespace gdi
 
 BOOL GetTextExtentPoint32(HDC hdc, const WChar* text, int count, SIZE* out) {
     return GetTextExtentExPoint(hdc, text, count, 0, nullptr, nullptr, out);

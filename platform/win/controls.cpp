@@ -102,7 +102,6 @@ UINT TextAlignment(DWORD style, UINT fallback) {
 
 void PaintButton(HWND h, ButtonState* st, HDC dc) {
     DWORD style = Style(h), type = style & BS_TYPEMASK;
-    DWORD ex = static_cast<DWORD>(GetWindowLongPtr(h, GWL_EXSTYLE));
     RECT rc;
     GetClientRect(h, &rc);
     bool enabled = IsWindowEnabled(h);
@@ -110,7 +109,8 @@ void PaintButton(HWND h, ButtonState* st, HDC dc) {
     HFONT oldFont = SelectObject(dc, win::look::ControlFont(h));
     WString text = GetWindowTextString(h);
     UINT lines = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE | DT_VCENTER;
-    if (ex & WS_EX_RTLREADING) lines |= DT_RIGHT;
+    if (win::look::StartsAtRight(h)) lines |= DT_RIGHT;
+    lines |= win::look::ReadingOrder(h);
     COLORREF ink = colours.fromParent ? colours.text : GetSysColor(COLOR_BTNTEXT);
     if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
         bool pressed = st->pushed || st->check == BST_CHECKED;
@@ -148,17 +148,18 @@ void PaintButton(HWND h, ButtonState* st, HDC dc) {
             RECT calc = t;
             DrawText(dc, text.c_str(), int(text.size()), &calc, DT_SINGLELINE | DT_CALCRECT);
             t.right = std::min(t.right, calc.right + 2);
-            if (TextAlignment(style, DT_LEFT) == DT_RIGHT || (ex & WS_EX_RTLREADING))
+            if (TextAlignment(style, DT_LEFT) == DT_RIGHT || win::look::StartsAtRight(h))
                 OffsetRect(&t, rc.right - win::theme::Scale(8) - t.right, 0);
             RECT back = t;
             back.left -= 2;
             FillRect(dc, &back, colours.Background());
-            win::look::Label(dc, text, t, DT_SINGLELINE | DT_LEFT, enabled, ink);
+            win::look::Label(dc, text, t, DT_SINGLELINE | DT_LEFT | win::look::ReadingOrder(h),
+                             enabled, ink);
         }
     } else {
         FillRect(dc, &rc, colours.Background());
         int box = win::look::CheckSize();
-        bool leftText = (style & BS_LEFTTEXT) || (ex & WS_EX_RTLREADING);
+        bool leftText = (style & BS_LEFTTEXT) || win::look::StartsAtRight(h);
         RECT b{rc.left, rc.top + (rc.bottom - rc.top - box) / 2, rc.left + box, 0};
         if (leftText) b.left = rc.right - box, b.right = rc.right;
         b.bottom = b.top + box;
@@ -172,8 +173,9 @@ void PaintButton(HWND h, ButtonState* st, HDC dc) {
             t.right = b.left - gap;
         else
             t.left = b.right + gap;
-        UINT fmt = TextAlignment(style, leftText && (ex & WS_EX_RTLREADING) ? DT_RIGHT : DT_LEFT) |
-                   lines;
+        UINT fmt =
+            TextAlignment(style, leftText && win::look::StartsAtRight(h) ? DT_RIGHT : DT_LEFT) |
+            lines;
         RECT calc = t;
         DrawText(dc, text.c_str(), int(text.size()), &calc, fmt | DT_CALCRECT);
         int tw = calc.right - calc.left, th = calc.bottom - calc.top;
@@ -345,7 +347,6 @@ struct StaticState : ControlState {
 
 void PaintStatic(HWND h, StaticState* st, HDC dc) {
     DWORD style = Style(h), type = style & SS_TYPEMASK;
-    DWORD ex = static_cast<DWORD>(GetWindowLongPtr(h, GWL_EXSTYLE));
     RECT rc;
     GetClientRect(h, &rc);
     win::ControlColors colours = win::QueryControlColors(h, dc);
@@ -374,7 +375,8 @@ void PaintStatic(HWND h, StaticState* st, HDC dc) {
     HFONT oldFont = SelectObject(dc, win::look::ControlFont(h));
     UINT fmt = DT_WORDBREAK | DT_EXPANDTABS;
     fmt |= type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
-    if ((ex & WS_EX_RTLREADING) && type == SS_LEFT) fmt = (fmt & ~DT_LEFT) | DT_RIGHT;
+    if (win::look::StartsAtRight(h) && type == SS_LEFT) fmt = (fmt & ~DT_LEFT) | DT_RIGHT;
+    fmt |= win::look::ReadingOrder(h);
     if (style & SS_NOPREFIX) fmt |= DT_NOPREFIX;
     COLORREF ink = colours.fromParent ? colours.text : GetSysColor(COLOR_WINDOWTEXT);
     win::look::Label(dc, GetWindowTextString(h), rc, fmt, IsWindowEnabled(h), ink);
@@ -616,9 +618,32 @@ struct EditView {
         int w = Width(l.start, l.length), room = area.right - area.left;
         if (w >= room) return area.left;
         if (style & ES_CENTER) return area.left + (room - w) / 2;
-        bool rtl = GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING;
-        if ((style & ES_RIGHT) || rtl) return area.right - w;
+        if ((style & ES_RIGHT) || win::look::StartsAtRight(h)) return area.right - w;
         return area.left;
+    }
+    // Text options of the lines: right-to-left reading with the reading bit.
+    UINT TextOptions() const {
+        return (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING) ? ETO_RTLREADING : 0;
+    }
+    // Where each unit of a line shows, when the line needs more than its
+    // widths from the left (runs read right to left); empty otherwise.
+    std::vector<gdi::TextUnitPlace> Places(const VisualLine& l) const {
+        std::vector<gdi::TextUnitPlace> p(l.length);
+        bool rtl = TextOptions() || gdi::IsSurfaceMirrored(dc);
+        if (l.length)
+            gdi::GetTextUnitPlaces(dc, shown.data() + l.start, static_cast<int>(l.length),
+                                   TextOptions(), p.data());
+        for (const auto& q : p) rtl = rtl || q.rtl;
+        if (!rtl) p.clear();
+        return p;
+    }
+    // The caret's x in a line (from its left) before its unit k, or at its end.
+    int CaretX(const VisualLine& l, size_t k) const {
+        std::vector<gdi::TextUnitPlace> p = Places(l);
+        if (p.empty()) return Width(l.start, k);
+        if (k < p.size()) return p[k].rtl ? p[k].right : p[k].left;
+        if (p.empty()) return 0;
+        return p.back().rtl ? p.back().left : p.back().right;
     }
     // The text position nearest to a client point.
     size_t Hit(const EditState* st, POINT p) const {
@@ -626,6 +651,17 @@ struct EditView {
         li = std::clamp(li, 0, static_cast<int>(lines.size()) - 1);
         const VisualLine& l = lines[static_cast<size_t>(li)];
         int x = p.x - LineLeft(l) + (multi ? 0 : st->scrollX);
+        if (!Places(l).empty()) {
+            // Runs read right to left: the nearest caret position.
+            size_t best = l.start;
+            int dist = INT32_MAX;
+            for (size_t i = l.start;; i = StepRight(shown, i)) {
+                int d = std::abs(CaretX(l, i - l.start) - x);
+                if (d < dist) dist = d, best = i;
+                if (i >= l.start + l.length) break;
+            }
+            return best;
+        }
         size_t best = l.start;
         for (size_t i = l.start; i < l.start + l.length;) {
             size_t next = StepRight(shown, i);
@@ -639,7 +675,7 @@ struct EditView {
     POINT CaretAt(const EditState* st, size_t pos) const {
         int li = LineOf(pos);
         const VisualLine& l = lines[static_cast<size_t>(li)];
-        int x = LineLeft(l) + Width(l.start, std::min(pos, l.start + l.length) - l.start);
+        int x = LineLeft(l) + CaretX(l, std::min(pos, l.start + l.length) - l.start);
         if (!multi) x -= st->scrollX;
         int y = area.top + (multi ? (li - st->firstLine) * lineH : 0);
         return POINT{x, y};
@@ -655,7 +691,7 @@ struct EditView {
         }
         const VisualLine& l = lines[0];
         int room = area.right - area.left - 1;
-        int cx = Width(l.start, caret);
+        int cx = CaretX(l, caret - l.start);
         int total = Width(l.start, l.length);
         if (cx - st->scrollX > room) st->scrollX = cx - room;
         if (cx < st->scrollX) st->scrollX = std::max(0, cx - room / 3);
@@ -718,6 +754,38 @@ void PaintEdit(HWND h, EditState* st, HDC dc) {
         int x = v.LineLeft(l) - (v.multi ? 0 : st->scrollX);
         int y = v.area.top + k * v.lineH;
         size_t end = l.start + l.length;
+        std::vector<gdi::TextUnitPlace> places = v.Places(l);
+        if (!places.empty()) {
+            // Runs read right to left: the line as a whole, then the
+            // selected units' places in highlight colours.
+            UINT opts = v.TextOptions();
+            SetTextColor(dc, ink);
+            ExtTextOut(dc, x, y, opts, nullptr, v.shown.data() + l.start,
+                       static_cast<UINT>(l.length), nullptr);
+            HRGN sel = CreateRectRgn(0, 0, 0, 0);
+            for (size_t i = std::max(a, l.start); i < std::min(b, end); ++i) {
+                const gdi::TextUnitPlace& q = places[i - l.start];
+                RECT r{x + q.left, y, x + q.right, y + v.lineH};
+                HRGN one = CreateRectRgnIndirect(&r);
+                CombineRgn(sel, sel, one, RGN_OR);
+                DeleteObject(one);
+            }
+            RECT box;
+            if (GetRgnBox(sel, &box) != NULLREGION) {
+                FillRgn(dc, sel, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
+                int saved = SaveDC(dc);
+                HRGN field = CreateRectRgn(v.area.left - 1, 0, v.area.right + 1, rc.bottom);
+                CombineRgn(sel, sel, field, RGN_AND);
+                DeleteObject(field);
+                SelectClipRgn(dc, sel);
+                SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+                ExtTextOut(dc, x, y, opts, nullptr, v.shown.data() + l.start,
+                           static_cast<UINT>(l.length), nullptr);
+                RestoreDC(dc, saved);
+            }
+            DeleteObject(sel);
+            continue;
+        }
         // Three runs: before, inside and after the selection.
         size_t cuts[4] = {l.start, std::clamp(a, l.start, end), std::clamp(b, l.start, end), end};
         for (int r = 0; r < 3; ++r) {

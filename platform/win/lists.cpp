@@ -252,12 +252,13 @@ void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot,
         } else {
             SetTextColor(dc, ink);
         }
-        if (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING) {
+        if (win::look::StartsAtRight(h)) {
             // Right-to-left reading: rows stand at the right edge.
             RECT t = r;
             t.right -= 2;
             DrawText(dc, it.text.c_str(), static_cast<int>(it.text.size()), &t,
-                     DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
+                     DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS |
+                         DT_RTLREADING);
         } else {
             TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops);
         }
@@ -671,7 +672,7 @@ void PaintCombo(HWND h, ComboState* st, HDC dc) {
     }
     RECT text = tr;
     text.left += 1;
-    UINT align = (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING) ? DT_RIGHT : DT_LEFT;
+    UINT align = (win::look::StartsAtRight(h) ? DT_RIGHT : DT_LEFT) | win::look::ReadingOrder(h);
     win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align, enabled, ink);
 }
 

@@ -64,6 +64,16 @@ void Label(HDC dc, const WString& text, RECT r, UINT format, bool enabled, COLOR
     SetBkMode(dc, mode);
 }
 
+bool StartsAtRight(HWND hwnd) {
+    auto ex = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_EXSTYLE));
+    return (ex & WS_EX_RTLREADING) && !(ex & WS_EX_LAYOUTRTL);
+}
+
+UINT ReadingOrder(HWND hwnd) {
+    auto ex = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_EXSTYLE));
+    return (ex & (WS_EX_RTLREADING | WS_EX_LAYOUTRTL)) ? DT_RTLREADING : 0;
+}
+
 void Focus(HDC dc, RECT r) {
     DrawFocusRect(dc, &r);
 }

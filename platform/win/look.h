@@ -20,6 +20,13 @@ RECT PushButtonFrame(HDC dc, RECT r, bool pressed, bool isDefault);
 // Text in a rectangle with DrawText flags; disabled text is embossed: white
 // one pixel down and right, then grey.
 void Label(HDC dc, const WString& text, RECT r, UINT format, bool enabled, COLORREF colour);
+// Right-to-left reading (WS_EX_RTLREADING): text starts at the right edge,
+// unless the window is mirrored (WS_EX_LAYOUTRTL), where its left already
+// is the right.
+bool StartsAtRight(HWND hwnd);
+// DT_RTLREADING for a window that reads right to left (the reading bit, or
+// a mirrored layout), else 0.
+UINT ReadingOrder(HWND hwnd);
 // A focus rectangle (dotted, inverting).
 void Focus(HDC dc, RECT r);
 

@@ -140,7 +140,7 @@ void DrawNonClient(HWND h) {
         if (f.hasOk) title.right = f.okButton.left;
         else if (f.hasClose) title.right = f.closeButton.left;
         UINT fmt = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
-        if (ex & WS_EX_RTLREADING) fmt |= DT_RIGHT;
+        if (ex & WS_EX_RTLREADING) fmt |= DT_RIGHT | DT_RTLREADING;
         look::Label(dc, w->text, title, fmt, true,
                     GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
         SelectObject(dc, old);

@@ -205,9 +205,16 @@ HDC WindowViewDC(HWND hwnd, bool client, bool paint, const RECT* paintArea) {
     RECT area = AreaInSurface(hwnd, top, client);
     HDC dc = gdi::CreateSurfaceDC(s, POINT{area.left, area.top});
     if (!dc) return nullptr;
+    // A mirrored window's client area draws mirrored: its x runs from the
+    // right edge. Its frame stays as it is, as its hit testing does.
+    bool mirrored = client && (GetWindowLongPtr(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+    if (mirrored) gdi::SetSurfaceMirror(dc, area.right - area.left);
     HRGN vis = VisibleRegion(hwnd, top, client);
     if (paintArea) {
-        HRGN upd = CreateRectRgnIndirect(paintArea);
+        RECT u = *paintArea;
+        if (mirrored) u = RECT{area.right - area.left - u.right, u.top,
+                               area.right - area.left - u.left, u.bottom};
+        HRGN upd = CreateRectRgnIndirect(&u);
         OffsetRgn(upd, area.left, area.top);
         CombineRgn(vis, vis, upd, RGN_AND);
         DeleteObject(upd);
