@@ -300,7 +300,9 @@ void PaintPicker(HWND h, PickerState* st, HDC dc) {
     COLORREF ink = GetSysColor(enabled && !st->none ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
     // The date stays shown (greyed) while the no-date box is clear.
     WString t = win::FormatPickerTime(st->format.empty() ? DefaultFormat(h) : st->format, st->time);
-    win::look::Label(dc, t, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, true, ink);
+    win::look::Label(dc, t, text,
+                     DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | win::look::ReadingOrder(h),
+                     true, ink);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/win/commctrl.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/window_impl.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -99,8 +100,10 @@ void Paint(HWND h, HeaderState* st) {
             UINT align = (it.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT    ? DT_RIGHT
                          : (it.fmt & HDF_JUSTIFYMASK) == HDF_CENTER ? DT_CENTER
                                                                     : DT_LEFT;
+            UINT reading = ((it.fmt & HDF_RTLREADING) ? DT_RTLREADING : 0) |
+                           win::look::ReadingOrder(h);
             DrawText(dc, it.text.c_str(), static_cast<int>(it.text.size()), &r,
-                     align | DT_VCENTER | DT_SINGLELINE);
+                     align | DT_VCENTER | DT_SINGLELINE | reading);
         }
     }
     EndPaint(h, &ps);

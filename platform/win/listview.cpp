@@ -9,6 +9,7 @@
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -561,7 +562,8 @@ void Paint(HWND h) {
             }
             label.left += 2;
             DrawTextIn(dc, Ellipsis(dc, buffer, label.right - label.left - 2), label,
-                       DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                       DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX |
+                           win::look::ReadingOrder(h));
         }
         if (st->exStyle & LVS_EX_GRIDLINES) {
             HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNFACE));

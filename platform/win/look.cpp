@@ -93,9 +93,12 @@ void CheckBox(HDC dc, RECT box, int state, bool enabled, bool pressed) {
     int unit = std::max(1, w / 9);
     int x0 = r.left + unit, y0 = r.top + (r.bottom - r.top) / 2 - unit;
     int down = 2 * unit, up = 4 * unit;
+    // The tick is a picture: a mirrored DC shows it the right way round.
+    bool flip = gdi::IsSurfaceMirrored(dc);
+    auto fx = [&](int x) { return flip ? r.left + r.right - 1 - x : x; };
     for (int k = 0; k < 3 * unit; ++k) {
-        Line(dc, x0, y0 + k, x0 + down, y0 + down + k, c);
-        Line(dc, x0 + down, y0 + down + k, x0 + down + up + 1, y0 + down - up + k - 1, c);
+        Line(dc, fx(x0), y0 + k, fx(x0 + down), y0 + down + k, c);
+        Line(dc, fx(x0 + down), y0 + down + k, fx(x0 + down + up + 1), y0 + down - up + k - 1, c);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -89,9 +90,11 @@ void Paint(HWND h, StatusState* st) {
             else
                 parts[k] += c;
         }
-        DrawTextIn(dc, parts[0], r, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-        DrawTextIn(dc, parts[1], r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        DrawTextIn(dc, parts[2], r, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+        UINT reading =
+            ((pane.flags & SBT_RTLREADING) ? DT_RTLREADING : 0) | win::look::ReadingOrder(h);
+        DrawTextIn(dc, parts[0], r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | reading);
+        DrawTextIn(dc, parts[1], r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | reading);
+        DrawTextIn(dc, parts[2], r, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | reading);
     }
 }
 

@@ -2,6 +2,7 @@
 // the selection with its notifications, rectangles and the display area.
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -62,7 +63,9 @@ void Paint(HWND h, TabState* st) {
                            ILD_TRANSPARENT);
             r.left += cx + 2;
         }
-        DrawTextIn(dc, t.text, r, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        DrawTextIn(dc, t.text, r,
+                   DT_LEFT | DT_VCENTER | DT_SINGLELINE | (t.rtlReading ? DT_RTLREADING : 0) |
+                       win::look::ReadingOrder(h));
     }
 }
 

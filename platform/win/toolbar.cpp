@@ -12,6 +12,7 @@
 #include "platform/win/controls.h"
 #include "platform/win/dialog.h"
 #include "platform/win/menu.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -169,7 +170,8 @@ void Paint(HWND h, ToolbarState* st) {
             SetTextColor(dc,
                          GetSysColor((b.state & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
             RECT tr{x, r.top, r.right, r.bottom};
-            DrawTextIn(dc, b.text, tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+            DrawTextIn(dc, b.text, tr,
+                       DT_LEFT | DT_VCENTER | DT_SINGLELINE | win::look::ReadingOrder(h));
         }
     }
 }

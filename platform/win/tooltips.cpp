@@ -4,6 +4,7 @@
 #include "platform/res/resource.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/dialog.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -150,7 +151,9 @@ LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 FrameRect(dc, &r, GetSysColorBrush(COLOR_INFOTEXT));
                 InflateRect(&r, -2, -1);
                 SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-                DrawTextIn(dc, st->shown, r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                DrawTextIn(dc, st->shown, r,
+                           DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX |
+                               win::look::ReadingOrder(h));
             }
             return 0;
         }

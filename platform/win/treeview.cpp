@@ -8,6 +8,7 @@
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
+#include "platform/win/look.h"
 
 using namespace win::detail;
 
@@ -433,7 +434,9 @@ void Paint(HWND h) {
         }
         RECT text = r;
         text.left += 2;
-        DrawTextIn(dc, buffer, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextIn(dc, buffer, text,
+                   DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX |
+                       win::look::ReadingOrder(h));
     }
 }
 

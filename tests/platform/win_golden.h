@@ -35,6 +35,8 @@ inline Picture Capture(HWND hwnd) {
     if (!px || !GetWindowRect(hwnd, &wr) || !GetClientRect(hwnd, &cr)) return p;
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
+    // A mirrored window's client x 0 is at its right edge.
+    if (GetWindowLongPtr(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) origin.x -= cr.right;
     // Window's top-left in the surface: the client offset less the frame.
     int x0 = client.x - (origin.x - wr.left), y0 = client.y - (origin.y - wr.top);
     p.w = wr.right - wr.left;
