@@ -4,6 +4,7 @@
 
 CCommandBars* g_frameBars = nullptr;
 std::vector<UINT> g_frameCommands;
+std::function<void()> g_whileMenuOpen;
 
 namespace {
 
@@ -20,7 +21,15 @@ LRESULT FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_MEASUREITEM:
         case WM_DRAWITEM:
-            if (g_frameBars && g_frameBars->OnOwnerDraw(msg, wp, lp)) return TRUE;
+            if (g_frameBars ? g_frameBars->OnOwnerDraw(msg, wp, lp) : CImageMenu::HandleOwnerMessage(msg, wp, lp))
+                return TRUE;
+            break;
+        case WM_TIMER:
+            if (wp == kWhileMenuOpenTimer) {
+                KillTimer(h, kWhileMenuOpenTimer);
+                if (auto f = std::move(g_whileMenuOpen)) f();
+                return 0;
+            }
             break;
         case WM_KEYUP:
             if (g_frameBars && g_frameBars->OnKeyUp(static_cast<UINT>(wp))) return 0;
@@ -53,6 +62,7 @@ void BarsTest::SetUp() {
 
 void BarsTest::TearDown() {
     g_frameBars = nullptr;
+    g_whileMenuOpen = nullptr;
     bars_.reset();
     scriptHost_.reset();
     SetScriptServices(nullptr);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,3 +139,7 @@ protected:
 // The frame window's procedure hands everything for the bars to this one.
 extern CCommandBars* g_frameBars;
 extern std::vector<UINT> g_frameCommands;
+// Runs once a pop-up menu of the frame is showing and idle (start the timer
+// kWhileMenuOpenTimer of the frame before tracking).
+constexpr UINT kWhileMenuOpenTimer = 77;
+extern std::function<void()> g_whileMenuOpen;
