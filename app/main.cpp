@@ -1,64 +1,114 @@
-// The program: the main frame around the map view on the Qt display, made
-// through the single-document template. Opens the map document named on the
-// command line, else starts with an empty map.
+// The program: the application object on the Qt display. A second start
+// while the program runs brings the running one to the front and ends.
 //
 //   zarnip [--no-splash] [MAP]
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "app/test_hooks.h"
+#include "core/language_module.h"
+#include "gps/aux_port.h"
+#include "gps/gps.h"
 #include "map/layers/internet_layer.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/raster_layer.h"
 #include "map/layers/shape_layer.h"
 #include "map/view/map_view.h"
-#include "platform/fs/fs.h"
 #include "platform/qt/display.h"
+#include "platform/res/resource.h"
 #include "platform/win/doc_template.h"
+#include "resources/zres.h"
+#include "shell/app/map_app.h"
+#include "shell/app/null_scripting.h"
 #include "shell/frame/main_frame.h"
+#include "shell/options/port_records.h"
+
+namespace {
+
+// Other programs write to the ports through these.
+class CGpsPortWriter : public IPortWriter {
+public:
+    explicit CGpsPortWriter(CGps& gps) : m_gps(gps) {}
+    bool IsOpen() override { return m_gps.IsGpsActive(); }
+    bool Write(const uint8_t* data, size_t size) override {
+        return m_gps.SerialPort().Write(data, static_cast<int>(size));
+    }
+
+private:
+    CGps& m_gps;
+};
+
+class CAuxPortWriter : public IPortWriter {
+public:
+    explicit CAuxPortWriter(CAuxPort& aux) : m_aux(aux) {}
+    bool IsOpen() override { return m_aux.IsOpen(); }
+    bool Write(const uint8_t* data, size_t size) override {
+        return m_aux.Port().Write(data, static_cast<int>(size));
+    }
+
+private:
+    CAuxPort& m_aux;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    std::string mapPath;
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-' && argv[i][1] == '-') continue;
-        if (!mapPath.empty()) mapPath += ' ';
-        mapPath += argv[i];
-    }
     std::string error;
     std::unique_ptr<znqt::Display> display = znqt::Display::Start(argc, argv, &error);
     if (!display) {
         std::fprintf(stderr, "zarnip: %s\n", error.c_str());
         return 1;
     }
+    res::SetResourceHandle(res::GetProgramModule());
     RegisterShapeLayerClass();
     RegisterRasterLayerClasses();
     RegisterInternetLayerClass();
+    // Scripts run nowhere until the program has a script host.
+    CNullScriptServices scripting;
+    SetScriptServices(&scripting);
 
     int code = 0;
     {
-        win::App app;
-        app.AddDocTemplate(std::make_unique<win::SingleDocTemplate>(
-            128, [] { return std::make_unique<CMapDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
-            [](win::Document* doc) {
-                auto view = std::make_unique<CMapView>();
-                view->SetDocument(static_cast<CMapDoc*>(doc));
-                return view;
-            }));
-        if (mapPath.empty())
-            app.ProcessShellCommand(win::ShellCommand::FileNew, {});
-        else
-            app.ProcessShellCommand(win::ShellCommand::FileOpen, fs::DevicePathFromHost(mapPath));
-        win::FrameWnd* frame = app.GetMainFrame();
-        if (!frame) {
-            std::fprintf(stderr, "zarnip: the main window could not be made\n");
-            return 1;
+        // The program's own objects, in their order: the application, the
+        // GPS receiver, the auxiliary port, the language module.
+        CMapApp app;
+        CGps gps;
+        gps.SetPortSettings(&GetGpsPortSettings());
+        SetGps(&gps);
+        CAuxPort aux;
+        GetLanguageModule();
+
+        CGpsPortWriter gpsWriter(gps);
+        CAuxPortWriter auxWriter(aux);
+        app.m_gpsPort = &gpsWriter;
+        app.m_auxPort = &auxWriter;
+        app.SetCommandLine(argc, argv);
+        app.m_makeDocTemplate = [&app] {
+            return std::make_unique<win::SingleDocTemplate>(
+                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
+                [&app] { return std::make_unique<CMainFrame>(&app); },
+                [](win::Document* doc) {
+                    auto view = std::make_unique<CMapView>();
+                    view->SetDocument(static_cast<CMapDoc*>(doc));
+                    return view;
+                });
+        };
+        if (!app.InitInstance()) {
+            // A second instance ends quietly; anything else made no window.
+            code = app.GetSingleInstance().HoldsLock() ? 1 : 0;
+            app.ExitInstance();
+        } else {
+            win::FrameWnd* frame = app.GetMainFrame();
+            HWND view = frame->GetActiveView() ? frame->GetActiveView()->GetSafeHwnd() : nullptr;
+            bool hooksOk = apptest::RunAfterFirstPaint(*display, frame->GetSafeHwnd(), view);
+            code = app.Run();
+            if (!hooksOk) code = 1;
         }
-        HWND view = frame->GetActiveView() ? frame->GetActiveView()->GetSafeHwnd() : nullptr;
-        bool hooksOk = apptest::RunAfterFirstPaint(*display, frame->GetSafeHwnd(), view);
-        code = app.Run();
-        if (!hooksOk) code = 1;
+        gps.Close();
+        aux.Close();
+        SetGps(nullptr);
     }
+    SetScriptServices(nullptr);
     return code;
 }

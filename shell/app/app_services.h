@@ -17,8 +17,9 @@ struct MSG;
 
 // What start-up asks of the main frame beyond the configuration (the
 // program's frame window implements it).
-class IAppMainFrame : public IConfigFrame {
+class IAppMainFrame {
 public:
+    virtual ~IAppMainFrame() = default;
     // The application keys that have a bound command are associated with
     // the main window.
     virtual void AssociateApplicationKeys() = 0;
@@ -28,6 +29,8 @@ public:
 class IAppExtensions {
 public:
     virtual ~IAppExtensions() = default;
+    // Loads the modules of the Extensions folder (the frame's creation).
+    virtual void LoadAll(HWND frame) = 0;
     // True when a module took the message (it is then dropped).
     virtual bool PreTranslateMessage(MSG* msg) = 0;
     // Every module is told to terminate.

@@ -52,20 +52,6 @@ bool FileExists(const WString& path) { return fs::GetFileAttributes(path) != fs:
 
 CMapApp* GetMapApp() { return g_app; }
 
-WString CopyDataScriptText(const COPYDATASTRUCT& record) {
-    WString text;
-    if (!record.lpData) return text;
-    const auto* bytes = static_cast<const uint8_t*>(record.lpData);
-    const size_t units = record.cbData / 2;
-    text.reserve(units);
-    for (size_t i = 0; i < units; ++i) {
-        WChar c = static_cast<WChar>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        if (c == 0) break;
-        text.push_back(c);
-    }
-    return text;
-}
-
 CMapApp::CMapApp() {
     if (!g_app) g_app = this;
 }
@@ -118,6 +104,8 @@ bool CMapApp::InitInstance() {
     m_instanceSink = CreateWindowEx(0, kInstanceSinkClass, u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                     nullptr, nullptr);
     m_instance.SetReceiver([this](InstanceFrame frame) { ReceiveInstanceFrame(std::move(frame)); });
+    // The main frame is made with the instance's class.
+    CMainFrame::SetInstanceClassName(m_instance.GetClassName());
 
     Step("soft input panel class", [] { RegisterSipPref(); });
     Step("profile key", [] { sys::SetProfileKey(kProfileCompany, u"Zarnip"); });
@@ -159,7 +147,7 @@ bool CMapApp::InitInstance() {
     });
     if (!ok) return false;
     HWND main = GetMainWindow();
-    if (!m_frame) m_frame = GetAppMainFrame();
+    if (!m_frame) m_frame = dynamic_cast<IConfigFrame*>(GetMainFrame());
     Step("show main window", [&] {
         ShowWindow(main, SW_SHOW);
         UpdateWindow(main);
@@ -185,7 +173,7 @@ bool CMapApp::InitInstance() {
         ShowConfigurationReport();
     });
     Step("start-up event", [this] {
-        FireScriptEvent(m_scripting ? m_scripting->GetApplicationObject() : nullptr, 1, true, 0);
+        FireApplicationEvent(1, 0);
     });
     Step("GPS open event", [] {
         if (GetGps()->IsGpsActive()) GetGps()->FireEvent(kEventOnOpen, 0);
@@ -200,9 +188,35 @@ bool CMapApp::InitInstance() {
     return true;
 }
 
-void CMapApp::OnShutdown() {
-    FireScriptEvent(m_scripting ? m_scripting->GetApplicationObject() : nullptr, 2, true, 0);
+void CMapApp::FireApplicationEvent(int eventId, int id) {
+    FireScriptEvent(m_scripting ? m_scripting->GetApplicationObject() : nullptr, eventId, true, id);
 }
+
+void CMapApp::LoadExtensions(HWND frame) {
+    if (m_extensions) m_extensions->LoadAll(frame);
+}
+
+void CMapApp::ShowSplash(HWND frame) { ShowSplashWindow(frame); }
+
+const CXmlNode* CMapApp::GetConfigurationRoot() {
+    return m_config ? m_config->GetDocument().GetRoot() : nullptr;
+}
+
+void CMapApp::ExecuteScriptText(const WString& text) {
+    if (m_scriptHost) m_scriptHost->ExecuteScriptText(text.c_str());
+}
+
+bool CMapApp::WriteGpsPort(const uint8_t* data, size_t size) {
+    return m_gpsPort && m_gpsPort->IsOpen() && m_gpsPort->Write(data, size);
+}
+
+bool CMapApp::WriteAuxPort(const uint8_t* data, size_t size) {
+    return m_auxPort && m_auxPort->IsOpen() && m_auxPort->Write(data, size);
+}
+
+bool CMapApp::RunOptions() { return m_options && m_options->Run(); }
+
+void CMapApp::ResetProgramFont() { SetProgramFont(m_options ? m_options->GetDialogFont() : nullptr); }
 
 int CMapApp::ExitInstance() {
     if (m_scriptHost) m_scriptHost->StopEngine();
@@ -347,24 +361,6 @@ void CMapApp::ShowConfigurationReport() {
     WString caption = language->LoadString(IDR_MAINFRAME, true);
     caption = caption.substr(0, caption.find(u'\n'));
     MessageBox(GetMainWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
-}
-
-bool CMapApp::OnCopyData(const COPYDATASTRUCT* record) {
-    if (!record) return false;
-    switch (record->dwData) {
-        case kCopyDataScript:
-            if (m_scriptHost) m_scriptHost->ExecuteScriptText(CopyDataScriptText(*record).c_str());
-            return true;
-        case kCopyDataGps:
-        case kCopyDataAux: {
-            IPortWriter* port = record->dwData == kCopyDataGps ? m_gpsPort : m_auxPort;
-            if (port && port->IsOpen() && record->lpData && record->cbData)
-                port->Write(static_cast<const uint8_t*>(record->lpData), record->cbData);
-            return true;
-        }
-        default:
-            return false;
-    }
 }
 
 void CMapApp::ReceiveInstanceFrame(InstanceFrame frame) {

@@ -17,22 +17,11 @@
 #include "shell/app/command_line.h"
 #include "shell/app/win_app_ext.h"
 #include "shell/config/configuration.h"
+#include "shell/frame/main_frame.h"
 #include "platform/win/doc_template.h"
 #include "shell/options/options_sheet.h"
 
 class CMapDoc;
-struct COPYDATASTRUCT;
-
-// WM_COPYDATA kinds: script text for the global script host, bytes for the
-// GPS port, bytes for the auxiliary port.
-enum CopyDataKind : uintptr_t {
-    kCopyDataScript = 1,
-    kCopyDataGps = 2,
-    kCopyDataAux = 3,
-};
-// The text of a script record: at most its byte count, an odd last byte
-// left out, up to the first zero unit.
-WString CopyDataScriptText(const COPYDATASTRUCT& record);
 
 // One step of start-up as it ran: its name and how long it took.
 struct StartupStep {
@@ -40,7 +29,9 @@ struct StartupStep {
     std::chrono::nanoseconds time;
 };
 
-class CMapApp : public CWinAppExt {
+// The application is also what the main frame asks of the rest of the
+// program (its host).
+class CMapApp : public CWinAppExt, public IMainFrameHost {
 public:
     static constexpr const WChar* kConfigFileName = u"Zarnip.znx";
     static constexpr const WChar* kDefaultMapName = u"Zarnip.znm";
@@ -58,9 +49,6 @@ public:
     bool InitInstance() override;
     // The shutdown sequence, then the framework's exit code.
     int ExitInstance() override;
-    // Called by the main frame while it is being destroyed, before
-    // ExitInstance: the Application's shutdown event.
-    void OnShutdown();
     // Records the stylus point, offers the message to the extensions, then
     // to the framework's own filtering.
     bool PreTranslateMessage(MSG* msg) override;
@@ -78,7 +66,7 @@ public:
     COptionsSheet* GetOptions() const { return m_options.get(); }
     // The language library of the preferences' locale becomes the source of
     // every later text.
-    void SelectLocaleResources();
+    void SelectLocaleResources() override;
 
     // A path without a folder is taken in the program folder. A missing
     // file is normal; an unreadable one, one that is not XML or one with
@@ -98,12 +86,21 @@ public:
     // error); nothing when the report is empty.
     void ShowConfigurationReport();
 
-    // WM_COPYDATA from another program: true for the kinds handled here
-    // (also when their port is closed and nothing was written).
-    bool OnCopyData(const COPYDATASTRUCT* record);
+    // ---- the main frame's host ----
+    void LoadExtensions(HWND frame) override;
+    void ShowSplash(HWND frame) override;
+    const CXmlNode* GetConfigurationRoot() override;
+    void FireApplicationEvent(int eventId, int id) override;
+    IScriptHost* GetScriptHost() override { return m_scriptHost.get(); }
+    void ExecuteScriptText(const WString& text) override;
+    bool WriteGpsPort(const uint8_t* data, size_t size) override;
+    bool WriteAuxPort(const uint8_t* data, size_t size) override;
+    CRecentFileList* GetRecentLayers() override { return m_recentLayers.get(); }
+    void OpenMap(const WString& path) override { OpenDocumentFile(path); }
+    bool RunOptions() override;
+    void ResetProgramFont() override;
 
     CConfigXmlFile* GetConfiguration() const { return m_config.get(); }
-    IScriptHost* GetScriptHost() const { return m_scriptHost.get(); }
     CConfigurationReport& GetConfigurationReport() { return m_report; }
     // Null before start-up and after exit.
     CRecentFileList* GetRecentLayerList() const { return m_recentLayers.get(); }

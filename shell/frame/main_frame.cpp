@@ -655,3 +655,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     return FrameWnd::WindowProc(msg, wParam, lParam);
 }
+
+void CMainFrame::AssociateApplicationKeys() {
+    if (m_bars) m_bars->AssociateAppKeys();
+}

@@ -13,6 +13,7 @@
 #include "map/services/main_window.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/frame_wnd.h"
+#include "shell/app/app_services.h"
 #include "shell/config/configuration.h"
 
 class CCommandBars;
@@ -99,7 +100,7 @@ public:
     virtual void ShowHelp() {}
 };
 
-class CMainFrame : public win::FrameWnd, public IMainWindow, public IConfigFrame {
+class CMainFrame : public win::FrameWnd, public IMainWindow, public IConfigFrame, public IAppMainFrame {
 public:
     // Status bar panes and their indicator ids.
     static constexpr UINT kStatusBarId = 59393;
@@ -153,6 +154,8 @@ public:
     // A TOOLBARS element: the bars of the configuration or an applet.
     void LoadToolbars(const CXmlNode* toolbars, IScriptHost* host) override;
     HWND GetMainStatusBar() override { return m_statusBar; }
+    // Start-up: the bound application keys go to this window.
+    void AssociateApplicationKeys() override;
     // Pane 1 (the StatusBar object, the map server's progress).
     void SetPaneText(int pane, const WString& text);
     WString GetPaneText(int pane) const;

@@ -42,9 +42,11 @@ TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
     const std::string shot = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.bmp";
     const std::string png = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.png";
     const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";
-    std::string cmd = "cd '" + root_ + "' && QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
+    // The program's lock, socket and profile stay in the test's folder.
+    const std::string env = "XDG_RUNTIME_DIR='" + root_ + "' XDG_CONFIG_HOME='" + root_ + "' ";
+    std::string cmd = "cd '" + root_ + "' && " + env + "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
                       "ZARNIP_TEST_SCREENSHOT='" + shot + "' '" + std::string(ZN_APP) + "' '" + sample +
-                      "' 2>/dev/null && QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
+                      "' 2>/dev/null && " + env + "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
                       "ZARNIP_TEST_SCREENSHOT='" + png + "' '" + std::string(ZN_APP) + "' '" + sample +
                       "' > /dev/null 2>&1";
     FILE* p = popen(cmd.c_str(), "r");

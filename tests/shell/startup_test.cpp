@@ -13,6 +13,7 @@
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/services/main_window.h"
+#include "map/view/map_view.h"
 #include "platform/sys/device.h"
 #include "platform/sys/registry.h"
 #include "platform/win/frame_wnd.h"
@@ -87,7 +88,7 @@ public:
     void OnDraw(HDC) override {}
 };
 
-class CFakeMainFrame : public win::FrameWnd, public IAppMainFrame {
+class CFakeMainFrame : public win::FrameWnd, public IConfigFrame, public IAppMainFrame {
 public:
     explicit CFakeMainFrame(std::vector<std::string>* journal) : journal_(journal) {}
     int OnCreate(CREATESTRUCT* cs) override {
@@ -96,11 +97,7 @@ public:
     }
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_DESTROY) {
-            if (CMapApp* app = GetMapApp()) app->OnShutdown();
-        }
-        if (msg == WM_COPYDATA) {
-            CMapApp* app = GetMapApp();
-            return app && app->OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? 1 : 0;
+            if (CMapApp* app = GetMapApp()) app->FireApplicationEvent(2, 0);
         }
         return FrameWnd::WindowProc(msg, wParam, lParam);
     }
@@ -118,6 +115,7 @@ public:
         seen.push_back(msg->message);
         return msg->message == eat;
     }
+    void LoadAll(HWND) override { journal->push_back("LoadAll"); }
     void TerminateAll() override { journal->push_back("TerminateAll"); }
     std::vector<UINT> seen;
     UINT eat = 0;
@@ -157,6 +155,19 @@ protected:
         RegisterShapeLayerClass();
         extensions_.journal = &Journal();
         MakeApp();
+    }
+    // The program's own main frame and map view instead of the fakes.
+    void UseProgramFrame() {
+        app_->m_makeDocTemplate = [this] {
+            return std::make_unique<win::SingleDocTemplate>(
+                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
+                [this] { return std::make_unique<CMainFrame>(app_.get()); },
+                [](win::Document* doc) {
+                    auto view = std::make_unique<CMapView>();
+                    view->SetDocument(static_cast<CMapDoc*>(doc));
+                    return view;
+                });
+        };
     }
     void MakeApp() {
         app_.reset();
@@ -407,6 +418,8 @@ TEST_F(Startup, TheInputPanelClassIsMadeOnlyWithoutTheShellsControls) {
 }
 
 TEST_F(Startup, CopyDataFromOtherPrograms) {
+    UseProgramFrame();
+    SetMainWindowServices(nullptr);
     ASSERT_TRUE(Start());
     HWND main = app_->GetMainWindow();
     Journal().clear();
@@ -423,28 +436,30 @@ TEST_F(Startup, CopyDataFromOtherPrograms) {
         if (terminate) out.insert(out.end(), {0, 0});
         return out;
     };
-    EXPECT_EQ(send(kCopyDataScript, wide("MsgBox 1", true)), 1);
+    EXPECT_EQ(send(1, wide("MsgBox 1", true)), 1);
     std::vector<uint8_t> odd = wide("Beep", false);
     odd.push_back('x');  // a lone last byte
-    EXPECT_EQ(send(kCopyDataScript, odd), 1);
+    EXPECT_EQ(send(1, odd), 1);
     std::vector<uint8_t> cut = wide("A", false);
     cut.insert(cut.end(), {0, 0, 'B', 0});  // nothing after the first zero unit
-    EXPECT_EQ(send(kCopyDataScript, cut), 1);
+    EXPECT_EQ(send(1, cut), 1);
     EXPECT_EQ(Journal(), (std::vector<std::string>{"Execute MsgBox 1", "Execute Beep", "Execute A"}));
 
     // Closed ports: handled, nothing written.
-    EXPECT_EQ(send(kCopyDataGps, {'$', 'G'}), 1);
-    EXPECT_EQ(send(kCopyDataAux, {'A'}), 1);
+    EXPECT_EQ(send(2, {'$', 'G'}), 1);
+    EXPECT_EQ(send(3, {'A'}), 1);
     EXPECT_TRUE(gps_port_.written.empty() && aux_port_.written.empty());
     gps_port_.open = aux_port_.open = true;
-    EXPECT_EQ(send(kCopyDataGps, {'$', 'G', 0, 'P'}), 1);
-    EXPECT_EQ(send(kCopyDataAux, {'A'}), 1);
+    EXPECT_EQ(send(2, {'$', 'G', 0, 'P'}), 1);
+    EXPECT_EQ(send(3, {'A'}), 1);
     EXPECT_EQ(gps_port_.written, (std::vector<uint8_t>{'$', 'G', 0, 'P'}));
     EXPECT_EQ(aux_port_.written, (std::vector<uint8_t>{'A'}));
     EXPECT_EQ(send(4, {'A'}), 0) << "other kinds go to the framework";
 }
 
 TEST_F(Startup, AnotherInstanceRaisesThisOneAndItsMessagesArrive) {
+    UseProgramFrame();
+    SetMainWindowServices(nullptr);
     ASSERT_TRUE(Start());
     HWND main = app_->GetMainWindow();
     ShowWindow(main, SW_HIDE);
@@ -463,8 +478,14 @@ TEST_F(Startup, AnotherInstanceRaisesThisOneAndItsMessagesArrive) {
     std::vector<uint8_t> frame = {1, 0, 0, 0};
     for (char c : std::string("Beep")) frame.insert(frame.end(), {static_cast<uint8_t>(c), 0});
     ASSERT_TRUE(CSingleInstance::SendToHolder(className, kInstanceCopyData, frame));
-    PumpUntil([&] { return !Journal().empty(); });
-    EXPECT_EQ(Journal(), std::vector<std::string>{"Execute Beep"});
+    auto executed = [&] {
+        std::vector<std::string> lines;
+        for (const std::string& line : Journal())
+            if (line.rfind("Execute ", 0) == 0) lines.push_back(line);
+        return lines;
+    };
+    PumpUntil([&] { return !executed().empty(); });
+    EXPECT_EQ(executed(), std::vector<std::string>{"Execute Beep"});
 }
 
 TEST_F(Startup, ConfigurationProblemsAreShownOnce) {
