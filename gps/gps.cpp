@@ -16,9 +16,13 @@ namespace {
 
 IGpsExtensions* g_extensions = nullptr;
 
-bool HasValue(double v) { return std::isfinite(v) && !IsNoData(v); }
+bool HasValue(double v) {
+    return std::isfinite(v) && !IsNoData(v);
+}
 
-GpsFix NoDataFix() { return {kGpsNoData, kGpsNoData, kGpsNoData, kGpsNoData}; }
+GpsFix NoDataFix() {
+    return {kGpsNoData, kGpsNoData, kGpsNoData, kGpsNoData};
+}
 
 // The longitude brought into -180 to 180.
 double WrapLongitude(double lon) {
@@ -28,22 +32,31 @@ double WrapLongitude(double lon) {
     return lon;
 }
 
-const PreferencesData::Gps& GpsPreferences() { return GetPreferences()->Data().gps; }
+const PreferencesData::Gps& GpsPreferences() {
+    return GetPreferences()->Data().gps;
+}
 
 // Up to four characters' low bytes, the first in the lowest byte.
 template <typename Char>
 uint32_t PackProtocolCode(const Char* text) {
     uint32_t code = 0;
-    for (int i = 0; i < 4 && text && text[i]; ++i) code |= static_cast<uint32_t>(text[i] & 0xFF) << (8 * i);
+    for (int i = 0; i < 4 && text && text[i]; ++i)
+        code |= static_cast<uint32_t>(text[i] & 0xFF) << (8 * i);
     return code;
 }
 
 }  // namespace
 
-IGpsExtensions* GetGpsExtensions() { return g_extensions; }
-void SetGpsExtensions(IGpsExtensions* extensions) { g_extensions = extensions; }
+IGpsExtensions* GetGpsExtensions() {
+    return g_extensions;
+}
+void SetGpsExtensions(IGpsExtensions* extensions) {
+    g_extensions = extensions;
+}
 
-uint32_t GpsProtocolFromText(const WChar* text) { return PackProtocolCode(text); }
+uint32_t GpsProtocolFromText(const WChar* text) {
+    return PackProtocolCode(text);
+}
 
 CGps::CGps() {
     m_nmea.SetChecksumRequired(true);
@@ -72,8 +85,9 @@ bool CGps::OpenProtocol(uint32_t code, HWND view, int options, const GpsLocation
 
     // Who reads this protocol; an unknown code fails before the port is touched.
     IGpsProtocolExtension* extension = nullptr;
-    const bool builtIn = code == kGpsProtocolNmea || code == kGpsProtocolNavm || code == kGpsProtocolTsip ||
-                         code == kGpsProtocolEart || code == kGpsProtocolPlgr;
+    const bool builtIn = code == kGpsProtocolNmea || code == kGpsProtocolNavm ||
+                         code == kGpsProtocolTsip || code == kGpsProtocolEart ||
+                         code == kGpsProtocolPlgr;
     if (!builtIn) {
         extension = g_extensions ? g_extensions->FindGpsExtension(code) : nullptr;
         if (!extension) return false;
@@ -113,8 +127,10 @@ bool CGps::OpenProtocol(uint32_t code, HWND view, int options, const GpsLocation
     } else if (code == kGpsProtocolEart) {
         m_port.SetFramer(CEartParser::FramePacket);
     } else if (extension && extension->HasRxHandler()) {
-        m_port.SetFramer([this, extension](const uint8_t* next, int* unread, uint8_t* packet, int* count) {
-            return extension->GPSRxHandler(m_extensionHandle.load(), next, unread, packet, count) != 0;
+        m_port.SetFramer([this, extension](const uint8_t* next, int* unread, uint8_t* packet,
+                                           int* count) {
+            return extension->GPSRxHandler(m_extensionHandle.load(), next, unread, packet, count) !=
+                   0;
         });
     } else {
         m_port.SetFramer(nullptr);
@@ -126,8 +142,10 @@ bool CGps::OpenProtocol(uint32_t code, HWND view, int options, const GpsLocation
     // '|' is a line feed and '^' a carriage return.
     WString text = initialize ? WString(initialize) : WString();
     for (size_t i = text.size(); i-- > 0;) {
-        if (text[i] == u'|') text[i] = 10;
-        else if (text[i] == u'^') text[i] = 13;
+        if (text[i] == u'|')
+            text[i] = 10;
+        else if (text[i] == u'^')
+            text[i] = 13;
     }
 
     if (!m_port.Open(this)) return false;
@@ -149,11 +167,12 @@ bool CGps::OpenProtocol(uint32_t code, HWND view, int options, const GpsLocation
         m_port.SendBreak(100);
         sys::Sleep(250);
         if (options & kOptionInitialPosition) {
-            const auto bytes = CTsipParser::WritePacket(
-                TsipInitialPosition(0x32, m_initial.latitude, m_initial.longitude, m_initial.altitude));
+            const auto bytes = CTsipParser::WritePacket(TsipInitialPosition(
+                0x32, m_initial.latitude, m_initial.longitude, m_initial.altitude));
             m_port.Write(bytes.data(), static_cast<int>(bytes.size()));
         }
-        const auto poll = CTsipParser::WritePacket(TsipPollRequest(static_cast<int>(m_pollCounter)));
+        const auto poll =
+            CTsipParser::WritePacket(TsipPollRequest(static_cast<int>(m_pollCounter)));
         for (int i = 0; i < 4; ++i) m_port.Write(poll.data(), static_cast<int>(poll.size()));
     } else if (code == kGpsProtocolEart) {
         sys::Sleep(250);
@@ -161,7 +180,8 @@ bool CGps::OpenProtocol(uint32_t code, HWND view, int options, const GpsLocation
     } else if (extension) {
         HWND main = view;
         while (main && GetParent(main)) main = GetParent(main);
-        const uint32_t handle = extension->GPSOpen(m_port.Descriptor(), main, options, m_initial, text.c_str());
+        const uint32_t handle =
+            extension->GPSOpen(m_port.Descriptor(), main, options, m_initial, text.c_str());
         if (!handle) return FailOpen();
         m_extensionHandle = handle;
     }
@@ -211,16 +231,20 @@ bool CGps::ParseUnit(const uint8_t* data, int length) {
     switch (m_protocol) {
         case kGpsProtocolNmea:
         case kGpsProtocolNavm: {
-            const std::string sentence(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+            const std::string sentence(reinterpret_cast<const char*>(data),
+                                       static_cast<size_t>(length));
             if (m_logOpen) {
                 m_log.Write(sentence.data(), sentence.size());
                 m_log.Write("\n", 1);
             }
             return m_nmea.ParseSentence(sentence.c_str(), &m_position);
         }
-        case kGpsProtocolTsip: return m_tsip.Decode(data, length, &m_position);
-        case kGpsProtocolEart: return ParseEarthmate(data, length);
-        case kGpsProtocolPlgr: return true;
+        case kGpsProtocolTsip:
+            return m_tsip.Decode(data, length, &m_position);
+        case kGpsProtocolEart:
+            return ParseEarthmate(data, length);
+        case kGpsProtocolPlgr:
+            return true;
         default:
             return m_extension && m_extensionHandle &&
                    m_extension->GPSParse(m_extensionHandle, data, &m_position) == 1;
@@ -238,8 +262,9 @@ bool CGps::ParseEarthmate(const uint8_t* data, int length) {
             const std::time_t now = std::time(nullptr);
             std::tm utc{};
             gmtime_r(&now, &utc);
-            const auto bytes = EartFrameMessage(
-                1200, EartBuildInitMessage(m_initial.latitude, m_initial.longitude, m_initial.altitude, utc));
+            const auto bytes =
+                EartFrameMessage(1200, EartBuildInitMessage(m_initial.latitude, m_initial.longitude,
+                                                            m_initial.altitude, utc));
             m_port.Write(bytes.data(), static_cast<int>(bytes.size()));
         }
         m_initialSent = true;
@@ -252,16 +277,21 @@ void CGps::Poll() {
     switch (m_protocol) {
         case kGpsProtocolNmea:
         case kGpsProtocolNavm:
-        case kGpsProtocolEart: m_polling = false; break;
+        case kGpsProtocolEart:
+            m_polling = false;
+            break;
         case kGpsProtocolTsip: {
             m_pollCounter %= 5;
-            const auto bytes = CTsipParser::WritePacket(TsipPollRequest(static_cast<int>(m_pollCounter)));
+            const auto bytes =
+                CTsipParser::WritePacket(TsipPollRequest(static_cast<int>(m_pollCounter)));
             m_port.Write(bytes.data(), static_cast<int>(bytes.size()));
             break;
         }
-        case kGpsProtocolPlgr: break;
+        case kGpsProtocolPlgr:
+            break;
         default:
-            if (m_extension && m_extension->HasPoll()) m_extension->GPSPoll(m_extensionHandle, m_pollCounter);
+            if (m_extension && m_extension->HasPoll())
+                m_extension->GPSPoll(m_extensionHandle, m_pollCounter);
             break;
     }
     ++m_pollCounter;
@@ -284,21 +314,23 @@ bool CGps::UpdatePosition(CCoordSys* mapCoordSys, GpsPosition* position) {
     if (!IsWgs84Identity(m_receiverDatum)) {
         const double shiftHeight = useHeight && heightKnown ? height : 0.0;
         double outHeight = shiftHeight;
-        TransformDatum(m_receiverDatum, lon, lat, shiftHeight, &m_wgs84.x, &m_wgs84.y, &outHeight, false);
+        TransformDatum(m_receiverDatum, lon, lat, shiftHeight, &m_wgs84.x, &m_wgs84.y, &outHeight,
+                       false);
         if (useHeight && heightKnown) m_wgs84.z = outHeight;
     }
     m_datum = m_wgs84;
     if (mapCoordSys && !IsWgs84Identity(mapCoordSys->m_datum)) {
         const double shiftHeight = useHeight && heightKnown ? m_wgs84.z : 0.0;
-        TransformDatum(mapCoordSys->m_datum, m_wgs84.x, m_wgs84.y, shiftHeight, &m_datum.x, &m_datum.y, nullptr,
-                       true);
+        TransformDatum(mapCoordSys->m_datum, m_wgs84.x, m_wgs84.y, shiftHeight, &m_datum.x,
+                       &m_datum.y, nullptr, true);
     }
     // A datum shift that cannot be carried out gives no position at all.
     if (!std::isfinite(m_wgs84.x) || !std::isfinite(m_wgs84.y) || !std::isfinite(m_datum.x) ||
         !std::isfinite(m_datum.y))
         return refuse();
     m_projected = m_datum;
-    if (mapCoordSys) mapCoordSys->GeographicToProjected(m_datum.x, m_datum.y, &m_projected.x, &m_projected.y);
+    if (mapCoordSys)
+        mapCoordSys->GeographicToProjected(m_datum.x, m_datum.y, &m_projected.x, &m_projected.y);
     m_datum.z = m_projected.z = m_wgs84.z;
     m_datum.m = m_projected.m = m_wgs84.m;
     if (m_averaging) AddToAverage(mapCoordSys);
@@ -374,7 +406,9 @@ void CGps::InvalidateFix() {
     m_position.updateBits |= ZN_GPS_UPDATE_FIX;
 }
 
-void CGps::FireEvent(int eventId, int id) { FireScriptEvent(m_scriptObject, eventId, true, id); }
+void CGps::FireEvent(int eventId, int id) {
+    FireScriptEvent(m_scriptObject, eventId, true, id);
+}
 
 bool CGps::IsProtocol(const char* code) {
     if (!code) return false;
@@ -394,9 +428,13 @@ bool CGps::CheckMaxEpe() {
     return !prefs.epeActive || IsNoData(epe) || epe == 0 || !(epe > prefs.epeMaximum);
 }
 
-bool CGps::Check3D() { return !GpsPreferences().mode3d || (m_position.modeBits & 0x1); }
+bool CGps::Check3D() {
+    return !GpsPreferences().mode3d || (m_position.modeBits & 0x1);
+}
 
-bool CGps::CheckDgps() { return !GpsPreferences().modeDgps || m_position.fixQuality > 1; }
+bool CGps::CheckDgps() {
+    return !GpsPreferences().modeDgps || m_position.fixQuality > 1;
+}
 
 bool CGps::IsPositionAcceptable() {
     return HasFix() && CheckMaxPdop() && CheckMaxEpe() && CheckDgps() && Check3D();

@@ -15,8 +15,8 @@ class IGpsProtocolExtension {
 public:
     virtual ~IGpsProtocolExtension() = default;
     // A connection handle; 0 when the receiver could not be opened.
-    virtual uint32_t GPSOpen(int32_t port, HWND mainWindow, int32_t options, const GpsLocation& initial,
-                             const WChar* initialize) = 0;
+    virtual uint32_t GPSOpen(int32_t port, HWND mainWindow, int32_t options,
+                             const GpsLocation& initial, const WChar* initialize) = 0;
     virtual void GPSClose(uint32_t handle) = 0;
     // Whether the module builds its own packets (else the port cuts lines).
     virtual bool HasRxHandler() = 0;

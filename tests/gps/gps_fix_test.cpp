@@ -60,7 +60,9 @@ struct FiredEvent {
 
 class RecordingScripts : public IScriptServices {
 public:
-    void FireScriptEvent(IDispatch* source, int eventId, bool, int) override { fired.push_back({eventId, source}); }
+    void FireScriptEvent(IDispatch* source, int eventId, bool, int) override {
+        fired.push_back({eventId, source});
+    }
     IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
     std::unique_ptr<IScriptHost> CreateScriptHost() override { return nullptr; }
     bool HasEventAttributes(const CXmlNode*, const WChar*) override { return false; }
@@ -106,14 +108,17 @@ protected:
 
 TEST_F(GpsFixTest, PipelineAgreesWithProjAndGeoConvert) {
     const auto table = crs_test::ReadReferenceTable("../gps/fix_pipeline");
-    auto col = [&](const std::vector<double>& row, const char* name) { return row[table.Column(name)]; };
+    auto col = [&](const std::vector<double>& row, const char* name) {
+        return row[table.Column(name)];
+    };
     ASSERT_EQ(table.rows.size(), 64u);
     for (const auto& row : table.rows) {
-        const bool osgb = col(row, "receiver") != 0, nad27 = col(row, "map") != 0, utm = col(row, "utm") != 0;
+        const bool osgb = col(row, "receiver") != 0, nad27 = col(row, "map") != 0,
+                   utm = col(row, "utm") != 0;
         const bool useHeight = col(row, "useheight") != 0;
         SCOPED_TRACE(testing::Message() << "receiver " << osgb << " map " << nad27 << " utm " << utm
-                                        << " useheight " << useHeight << " at " << col(row, "lon") << " "
-                                        << col(row, "lat") << " " << col(row, "h"));
+                                        << " useheight " << useHeight << " at " << col(row, "lon")
+                                        << " " << col(row, "lat") << " " << col(row, "h"));
         Prefs().useheight = useHeight;
         EXPECT_EQ(gps_.SetDatum(osgb ? u"D_OSGB_1936" : u"WGS84"), true);
         std::unique_ptr<CCoordSys> map;
@@ -159,7 +164,8 @@ TEST_F(GpsFixTest, FixesWithoutDataAreRefusedAndMissingHeightsKept) {
         for (int which = 0; which < 2; ++which) {
             Fix(which ? bad : -1.5, which ? 52.5 : bad);
             EXPECT_FALSE(gps_.UpdatePosition(&map, &gps_.Position()));
-            for (const GpsFix& f : {gps_.GetWgs84Fix(), gps_.GetDatumFix(), gps_.GetProjectedFix()}) {
+            for (const GpsFix& f :
+                 {gps_.GetWgs84Fix(), gps_.GetDatumFix(), gps_.GetProjectedFix()}) {
                 EXPECT_TRUE(IsNoData(f.x) && IsNoData(f.y) && IsNoData(f.z));
             }
         }
@@ -172,7 +178,8 @@ TEST_F(GpsFixTest, FixesWithoutDataAreRefusedAndMissingHeightsKept) {
         // At height 0 the shift is the reference table's first row.
         EXPECT_NEAR(gps_.GetWgs84Fix().x, -1.501487985061, 1e-9);
         EXPECT_NEAR(gps_.GetWgs84Fix().y, 52.500373810363, 1e-9);
-        EXPECT_TRUE(std::isfinite(gps_.GetProjectedFix().x) && std::isfinite(gps_.GetProjectedFix().y));
+        EXPECT_TRUE(std::isfinite(gps_.GetProjectedFix().x) &&
+                    std::isfinite(gps_.GetProjectedFix().y));
         EXPECT_TRUE(IsNoData(gps_.GetWgs84Fix().z));
         EXPECT_TRUE(IsNoData(gps_.GetProjectedFix().z));
     }
@@ -208,7 +215,7 @@ TEST_F(GpsFixTest, QualityChecks) {
         double value;  // PDOP or EPE
         bool passes;
     } cases[] = {
-        {true, kGpsNoData, true}, {true, NAN, true}, {true, 0.0, true},  {true, 4.0, true},
+        {true, kGpsNoData, true}, {true, NAN, true},   {true, 0.0, true}, {true, 4.0, true},
         {true, 4.01, false},      {false, 4.01, true}, {false, 99, true},
     };
     for (const Case& c : cases) {
@@ -262,7 +269,8 @@ TEST_F(GpsFixTest, AveragingEventsLevelAndTheAntimeridian) {
     EXPECT_TRUE(gps_.Position().stateBits & ZN_GPS_STATE_AVERAGING);
     // With quality control on, fixes without a fix quality are skipped.
     Prefs().qualitycontrolLevel = 1;
-    const double fixes[][3] = {{179.9, 10, 0}, {-179.9, 11, 1}, {179.8, 12, 1}, {-179.7, 13, 1}, {-179.8, 14, 0}};
+    const double fixes[][3] = {
+        {179.9, 10, 0}, {-179.9, 11, 1}, {179.8, 12, 1}, {-179.7, 13, 1}, {-179.8, 14, 0}};
     for (const auto& f : fixes) {
         Fix(f[0], f[1], 100, static_cast<uint16_t>(f[2]));
         EXPECT_TRUE(gps_.UpdatePosition(&map, &gps_.Position()));
