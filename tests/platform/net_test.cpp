@@ -156,6 +156,12 @@ TEST(NetHttp, GetWithItsOwnLimit) {
     r = session.Get(*net::ParseUrl(server.Url("/output/x.jpg")), 4000);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(server.Requests().back().method, "GET");
+    // An answer without a length ends with the connection.
+    reply.closeDelimited = true;
+    server.SetReply(reply);
+    r = session.Get(*net::ParseUrl(server.Url("/output/x.jpg")));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.body, reply.body);
 }
 
 TEST(NetHttp, AnUnreadableAuthorityFileFailsHttpsOnly) {

@@ -392,7 +392,8 @@ void HttpTestServer::Handle(Connection& client) {
         return;
     }
     const size_t declared = r.fault == HttpReply::kLongerLength ? r.body.size() + 100000 : r.body.size();
-    head += "Content-Length: " + std::to_string(declared) + "\r\n\r\n";
+    if (!r.closeDelimited) head += "Content-Length: " + std::to_string(declared) + "\r\n";
+    head += "\r\n";
     if (!client.Send(head)) return;
     if (r.fault == HttpReply::kCutShort) {
         client.Send(r.body.substr(0, r.body.size() / 2));

@@ -33,6 +33,7 @@ struct HttpReply {
     Fault fault = kNone;
     int delayMs = 0;          // kDelay: before answering; kTrickle: between bytes
     std::string location;     // kRedirect
+    bool closeDelimited = false;  // no Content-Length: the body ends when the connection closes
 };
 
 struct HttpServerOptions {
