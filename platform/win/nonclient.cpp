@@ -52,6 +52,12 @@ Frame Layout(HWND h) {
             f.okButton = RECT{right - side - theme::Scale(8), top, right, top + side};
             f.hasOk = true;
         }
+        if (w->exStyle & WS_EX_LAYOUTRTL) {
+            // A mirrored window has its caption buttons at the left.
+            int W = f.window.right;
+            for (RECT* b : {&f.closeButton, &f.okButton})
+                *b = RECT{W - b->right, b->top, W - b->left, b->bottom};
+        }
     }
     int sb = GetSystemMetrics(SM_CXVSCROLL), sbh = GetSystemMetrics(SM_CYHSCROLL);
     if (w->style & WS_VSCROLL) {
@@ -136,11 +142,17 @@ void DrawNonClient(HWND h) {
         HFONT font = CreateFontIndirect(&lf);
         HFONT old = SelectObject(dc, font);
         RECT title = f.caption;
-        title.left += theme::Scale(4);
-        if (f.hasOk) title.right = f.okButton.left;
-        else if (f.hasClose) title.right = f.closeButton.left;
         UINT fmt = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
-        if (ex & WS_EX_RTLREADING) fmt |= DT_RIGHT | DT_RTLREADING;
+        if (ex & WS_EX_LAYOUTRTL) {
+            title.right -= theme::Scale(4);
+            if (f.hasOk) title.left = f.okButton.right;
+            else if (f.hasClose) title.left = f.closeButton.right;
+        } else {
+            title.left += theme::Scale(4);
+            if (f.hasOk) title.right = f.okButton.left;
+            else if (f.hasClose) title.right = f.closeButton.left;
+        }
+        if (ex & (WS_EX_RTLREADING | WS_EX_LAYOUTRTL)) fmt |= DT_RIGHT | DT_RTLREADING;
         look::Label(dc, w->text, title, fmt, true,
                     GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
         SelectObject(dc, old);

@@ -270,6 +270,20 @@ TEST_F(CrsDialogsTest, HebrewDatumInformation) {
     EXPECT_EQ(CDatumTransformationDlg(nullptr).ShowRow(Wgs84Datum()), IDOK);
 }
 
+// The same dialog as a Hebrew reader sees it: mirrored, with its labels
+// right-aligned and read right to left.
+TEST_F(CrsDialogsTest, HebrewDatumInformationPicture) {
+    LoadHebrew();
+    win::PushModalHook([](HWND d) {
+        win::input::DrainQueue();
+        UpdateWindow(d);
+        for (HWND child : GetChildren(d)) UpdateWindow(child);
+        golden::Expect("crs_datum_information_hebrew", d);
+        win::PressCaptionOk(d);
+    });
+    EXPECT_EQ(CDatumTransformationDlg(nullptr).ShowRow(Wgs84Datum()), IDOK);
+}
+
 // The Datums dialog grown by 40 by 20 pixels: its list, as the user sees it.
 RECT GrownDatumsList() {
     RECT seen{};
