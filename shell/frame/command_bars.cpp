@@ -11,6 +11,7 @@
 #include "platform/win/dialog.h"
 #include "platform/win/msgbox.h"
 #include "resources/zres.h"
+#include "shell/app/map_app.h"
 #include "shell/config/command_names.h"
 #include "shell/config/configuration.h"
 #include "shell/frame/bar_controls.h"
@@ -83,8 +84,11 @@ CScriptToolItem::~CScriptToolItem() {
 // ---- building ----
 
 struct CCommandBars::Impl {
+    // Into the given report, else the application's.
     static void Report(CCommandBars& b, UINT id, std::vector<WString> args) {
-        if (b.m_report) b.m_report->Add(Format(id, std::move(args)));
+        CConfigurationReport* report = b.m_report;
+        if (!report && GetMapApp()) report = &GetMapApp()->GetConfigurationReport();
+        if (report) report->Add(Format(id, std::move(args)));
     }
 
     static CScriptToolItem* CreateCommand(CCommandBars& b, UINT id, const CXmlNode* element,

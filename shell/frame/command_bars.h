@@ -166,7 +166,8 @@ public:
     CCommandBars(const CCommandBars&) = delete;
     CCommandBars& operator=(const CCommandBars&) = delete;
 
-    // Where problems of the configuration are reported (may be null).
+    // Where problems of the configuration are reported; without one, the
+    // application's report.
     void SetReport(CConfigurationReport* report) { m_report = report; }
 
     // ---- creation and destruction ----

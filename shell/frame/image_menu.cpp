@@ -290,3 +290,5 @@ HMENU LoadDetachedImageMenu(UINT menuId) {
     Detached().push_back(std::move(menu));
     return handle;
 }
+
+void FreeDetachedImageMenus() { Detached().clear(); }

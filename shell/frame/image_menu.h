@@ -83,3 +83,5 @@ private:
 // track it themselves (the map view's context menus); the image menu behind
 // it lives until the handle is destroyed. Null when the resource is missing.
 HMENU LoadDetachedImageMenu(UINT menuId);
+// Frees the image menus behind every handle given out (at shutdown).
+void FreeDetachedImageMenus();

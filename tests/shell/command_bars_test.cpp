@@ -314,3 +314,32 @@ TEST_F(BarsTest, TheHundredAndFirstBarIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BarsTest, AnImageFileBecomesTheButtonsPicture) {
+    // A 2 by 2 bitmap file beside the configuration, named without a folder.
+    std::string bmp = std::string("BM") + std::string(4, '\0') + std::string(4, '\0') + std::string("\x36\0\0\0", 4) +
+                      std::string("\x28\0\0\0", 4) + std::string("\x02\0\0\0", 4) + std::string("\x02\0\0\0", 4) +
+                      std::string("\x01\0\x18\0", 4) + std::string(24, '\0') + std::string("\0\0\xff\0\xff\0\0\0", 8) +
+                      std::string("\xff\0\0\0\0\0\0\0", 8);
+    Put("Program/System/pin.bmp", bmp);
+    bars_ = std::make_unique<CCommandBars>(host_);
+    bars_->SetReport(&report_);
+    ASSERT_TRUE(bars_->BuildCommandBars(nullptr));
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.Parse(u"<TOOLBARS><TOOLBAR name=\"p\"><TOOLBUTTON command=\"\" image=\"pin.bmp\"/>"
+                          u"<TOOLBUTTON command=\"\" image=\"$HAPPY\"/><TOOLBUTTON command=\"\" image=\"$nosuch\"/>"
+                          u"</TOOLBAR></TOOLBARS>"));
+    bars_->LoadToolbars(doc.GetRoot(), nullptr, u"\\Program\\System");
+    CToolBarExt* bar = bars_->FindCommandBarByName(u"p")->m_bar;
+    EXPECT_TRUE(report_.IsEmpty()) << ReportLines().at(0);
+    // After the 67 command images and the 13 pictures.
+    EXPECT_EQ(bar->GetButtonImage(0), 80);
+    EXPECT_EQ(bar->GetButtonImage(1), 67 + 4);
+    EXPECT_EQ(bar->GetButtonImage(2), 67);
+    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessage(bar->GetSafeHwnd(), TB_GETIMAGELIST, 0, 0));
+    EXPECT_EQ(ImageList_GetImageCount(images), 81);
+}
+
+}  // namespace

@@ -268,3 +268,30 @@ TEST_F(ImageMenuTest, UseItemDataFindsImageAndTextByTheData) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ImageMenuTest, AHandedOutMenuDrawsItsImagesUntilItsHandleIsDestroyed) {
+    HMENU menu = LoadDetachedImageMenu(347);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(menu), 7);
+    MENUITEMINFO mi;
+    mi.fMask = MIIM_FTYPE;
+    ASSERT_TRUE(GetMenuItemInfo(menu, 1800, false, &mi));
+    EXPECT_NE(mi.fType & MFT_OWNERDRAW, 0u);
+    MEASUREITEMSTRUCT mis;
+    mis.CtlType = ODT_MENU;
+    mis.itemID = 1800;
+    EXPECT_TRUE(CImageMenu::HandleOwnerMessage(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
+    EXPECT_GT(mis.itemWidth, 16u + 6u);
+    DestroyMenu(menu);
+    // The next one frees the image menu of the destroyed handle.
+    HMENU next = LoadDetachedImageMenu(378);
+    mis.itemWidth = 0;
+    EXPECT_FALSE(CImageMenu::HandleOwnerMessage(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
+    EXPECT_EQ(LoadDetachedImageMenu(4242), nullptr);
+    DestroyMenu(next);
+    FreeDetachedImageMenus();
+}
+
+}  // namespace
