@@ -1,7 +1,9 @@
 #include "shell/app/map_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/language_module.h"
 #include "core/dialog_ext.h"
@@ -47,6 +49,16 @@ WString Message(UINT id, const WString& insert1, const WString& insert2 = {}) {
     GetLanguageModule()->FormatString2(text, id, insert1.c_str(), insert2.c_str());
     return text;
 }
+// A line for the program's own tests (ZARNIP_TEST_TRACE names the file).
+void TestTrace(const std::string& line) {
+    const char* trace = std::getenv("ZARNIP_TEST_TRACE");
+    if (!trace || !*trace) return;
+    if (FILE* f = std::fopen(trace, "a")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
 bool FileExists(const WString& path) { return fs::GetFileAttributes(path) != fs::kInvalidAttributes; }
 }  // namespace
 
@@ -385,12 +397,7 @@ void CMapApp::DeliverInstanceFrames() {
         if (frame.kind == kInstanceRaise) {
             ShowWindow(main, SW_SHOW);
             SetForegroundWindow(main);
-            if (const char* trace = std::getenv("ZARNIP_TEST_TRACE")) {
-                if (FILE* f = std::fopen(trace, "a")) {
-                    std::fputs("raised\n", f);
-                    std::fclose(f);
-                }
-            }
+            TestTrace("raised");
         } else if (frame.kind == kInstanceCopyData && frame.bytes.size() >= 4) {
             uint32_t kind;
             std::memcpy(&kind, frame.bytes.data(), 4);
@@ -398,7 +405,9 @@ void CMapApp::DeliverInstanceFrames() {
             record.dwData = kind;
             record.cbData = static_cast<DWORD>(frame.bytes.size() - 4);
             record.lpData = record.cbData ? frame.bytes.data() + 4 : nullptr;
-            SendMessage(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+            LRESULT handled = SendMessage(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+            TestTrace("copydata " + std::to_string(kind) + " " + std::to_string(record.cbData) + " " +
+                      std::to_string(handled));
         }
     }
 }

@@ -40,6 +40,10 @@ void ShellTest::SetUp() {
     ::mkdir(Host("Docs").c_str(), 0755);
     ::mkdir(Host("Program").c_str(), 0755);
     ::mkdir(Host("Program/System").c_str(), 0755);
+    // The single instance's lock and socket, also of programs the test runs.
+    // Beside the device root, so that listing the root does not see it.
+    ::mkdir(RuntimeFolder().c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", RuntimeFolder().c_str(), 1);
     setenv("ZARNIP_ROOT", root_.c_str(), 1);
     setenv("ZARNIP_DOCUMENTS", Host("Docs").c_str(), 1);
     unsetenv("ZARNIP_MOUNTS");
@@ -63,7 +67,11 @@ void ShellTest::TearDown() {
     fs::test::SetProgramFileName(u"");
     sys::ResetRegistry();
     fs::ResetConfiguration();
-    if (!root_.empty()) RemoveTree(root_);
+    unsetenv("XDG_RUNTIME_DIR");
+    if (!root_.empty()) {
+        RemoveTree(root_);
+        RemoveTree(RuntimeFolder());
+    }
 }
 
 void ShellTest::Put(const std::string& relative, const std::string& bytes) const {

@@ -29,6 +29,8 @@ protected:
     void TearDown() override;
 
     std::string Host(const std::string& relative) const { return root_ + "/" + relative; }
+    // XDG_RUNTIME_DIR of the test and of the programs it runs.
+    std::string RuntimeFolder() const { return root_ + ".run"; }
     void Put(const std::string& relative, const std::string& bytes) const;
     std::string Get(const std::string& relative) const;
     std::vector<std::string> HostList(const std::string& relative) const;

@@ -147,8 +147,6 @@ class Startup : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        ::mkdir(Host("run").c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", Host("run").c_str(), 1);
         SetScriptServices(&scripts_);
         SetMainWindowServices(&status_);
         ResetLanguageModuleForTests();
@@ -187,7 +185,6 @@ protected:
         app_.reset();
         SetMainWindowServices(nullptr);
         SetScriptServices(nullptr);
-        unsetenv("XDG_RUNTIME_DIR");
         ShellTest::TearDown();
     }
     std::vector<std::string>& Journal() { return scripts_.journal; }
