@@ -90,6 +90,9 @@ bool FrameWnd::OnCreateClient(CREATESTRUCT*) {
 void FrameWnd::AddControlBar(HWND bar, DWORD alignment) {
     if (!bar) return;
     RemoveControlBar(bar);
+    // The frame places a strip; it only reports its height.
+    if (GetClassNameText(bar) == REBARCLASSNAME)
+        SetWindowLongPtr(bar, GWL_STYLE, GetWindowLongPtr(bar, GWL_STYLE) | CCS_NORESIZE);
     bars_.push_back({bar, alignment & CBRS_ALIGN_ANY});
     RecalcLayout();
 }

@@ -40,6 +40,8 @@ public:
         if (onLoadExtensions) onLoadExtensions();
     }
     void ShowSplash(HWND) override { calls.push_back("ShowSplash"); }
+    const CXmlNode* GetConfigurationRoot() override { return configRoot; }
+    const CXmlNode* configRoot = nullptr;
     void FireApplicationEvent(int eventId, int id) override {
         calls.push_back("event " + std::to_string(eventId) + " " + std::to_string(id));
     }
@@ -162,6 +164,70 @@ TEST_F(MainFrameTest, CreationRunsItsStepsInOrderAndBuildsTheBars) {
     EXPECT_EQ(view.bottom, bar.top);
     for (UINT id : {kMainBarId, kBrowseBarId, kDrawBarId})
         EXPECT_NE(frame_->GetCommandBars()->GetBuiltInBar(id), nullptr) << id;
+}
+
+TEST_F(MainFrameTest, TheStripDocksWhereTheConfigurationSays) {
+    for (const char* align : {"left", "L", "right", "bottom", "x"}) {
+        SCOPED_TRACE(align);
+        auto config = Xml((std::string("<Zarnip><CONFIG><TOOLBARS align=\"") + align + "\"/></CONFIG></Zarnip>").c_str());
+        host_.configRoot = config->GetRoot();
+        Open();
+        HWND strip = frame_->GetCommandBars()->GetStripWindow();
+        ASSERT_NE(strip, nullptr);
+        RECT s, v, client;
+        GetWindowRect(strip, &s);
+        GetWindowRect(frame_->GetMapView()->GetSafeHwnd(), &v);
+        MapWindowPoints(nullptr, Frame(), reinterpret_cast<POINT*>(&s), 2);
+        MapWindowPoints(nullptr, Frame(), reinterpret_cast<POINT*>(&v), 2);
+        GetClientRect(Frame(), &client);
+        const char a = align[0];
+        EXPECT_GT(s.right - s.left, 0);
+        EXPECT_GT(s.bottom - s.top, 0);
+        if (a == 'l' || a == 'L') {
+            EXPECT_EQ(s.left, 0);
+            EXPECT_EQ(v.left, s.right);
+            EXPECT_EQ(v.top, 0);
+        } else if (a == 'r') {
+            EXPECT_EQ(s.right, client.right);
+            EXPECT_EQ(v.right, s.left);
+        } else if (a == 'b') {
+            // Above the status bar, below the view.
+            EXPECT_EQ(v.bottom, s.top);
+            EXPECT_EQ(v.top, 0);
+        } else {
+            EXPECT_EQ(s.top, 0);
+            EXPECT_EQ(v.top, s.bottom);
+        }
+        DestroyWindow(Frame());
+        host_.configRoot = nullptr;
+    }
+}
+
+TEST_F(MainFrameTest, GpsPositionsGoToTheViewAndTheHiddenDrawBarIsAskedFor) {
+    Open();
+    HWND view = frame_->GetMapView()->GetSafeHwnd();
+    static std::vector<std::pair<WPARAM, LPARAM>> seen;
+    seen.clear();
+    static WNDPROC old = nullptr;
+    old = reinterpret_cast<WNDPROC>(SetWindowLongPtr(
+        view, GWL_WNDPROC, reinterpret_cast<intptr_t>(+[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == WM_GPS_POSITION) {
+                seen.emplace_back(w, l);
+                return 0;
+            }
+            return CallWindowProc(old, h, m, w, l);
+        })));
+    SendMessage(Frame(), WM_GPS_POSITION, 0x1234, 99);
+    SetWindowLongPtr(view, GWL_WNDPROC, reinterpret_cast<intptr_t>(old));
+    EXPECT_EQ(seen, (std::vector<std::pair<WPARAM, LPARAM>>{{0x1234, 0}}));
+
+    // The draw bar starts hidden: refreshing the edit bar asks for it.
+    frame_->RefreshEditToolbar();
+    MSG m;
+    bool posted = false;
+    while (PeekMessage(&m, Frame(), WM_COMMAND, WM_COMMAND, PM_REMOVE))
+        posted |= LOWORD(m.wParam) == CMainFrame::kCmdShowDrawBar;
+    EXPECT_TRUE(posted);
 }
 
 TEST_F(MainFrameTest, StatusPanesFollowTheConfiguration) {
