@@ -17,6 +17,9 @@
 #include "platform/win/commctrl.h"
 #include "platform/win/doc_template.h"
 #include "platform/win/input.h"
+#include "resources/zres.h"
+#include "shell/app/map_app.h"
+#include "shell/app/null_scripting.h"
 #include "shell/frame/bar_controls.h"
 #include "shell/frame/command_bars.h"
 #include "shell/frame/main_frame.h"
@@ -60,7 +63,8 @@ protected:
         ShellTest::SetUp();
         const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
         ASSERT_EQ(std::system(("mkdir -p '" + Host("Maps") + "' '" + Host("Blocks") + "' '" + Host("config") +
-                               "' && cp '" + samples + "'/* '" + Host("Maps") + "'/ && cp '" + samples +
+                               "' '" + Host("run") + "' && cp '" + samples + "'/* '" + Host("Maps") + "'/ && cp '" + std::string(ZN_SOURCE_DIR) +
+                               "/data/System/Zarnip.znx' '" + Host("Program/System") + "'/ && cp '" + samples +
                                "'/blockgroups.s* '" + samples + "'/blockgroups.dbf '" + samples +
                                "'/blockgroups.prj '" + Host("Blocks") + "'/")
                                   .c_str()),
@@ -81,16 +85,25 @@ protected:
         blocks.replace(scaleBar, 26, "<SCALEBAR visible=\"false\"/>");
         Put("Blocks/Blocks.znm", blocks);
         ASSERT_EQ(std::system(("xmllint --noout '" + Host("Blocks/Blocks.znm") + "'").c_str()), 0);
+        // This process keeps its lock and profile where the program does.
+        setenv("XDG_RUNTIME_DIR", Host("run").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", Host("config").c_str(), 1);
     }
     void TearDown() override {
-        app_.reset();
+        if (app_) {
+            if (CMainFrame* frame = CMainFrame::GetMainFrame()) DestroyWindow(frame->GetSafeHwnd());
+            app_->ExitInstance();
+            app_.reset();
+        }
+        SetScriptServices(nullptr);
         ShellTest::TearDown();
     }
 
     // The environment both the program and this process work in.
     std::string Env() const {
         return "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_SCREEN=240x320 ZARNIP_ROOT='" + root_ +
-               "' ZARNIP_DOCUMENTS='" + Host("Docs") + "' XDG_CONFIG_HOME='" + Host("config") + "' ";
+               "' ZARNIP_DOCUMENTS='" + Host("Docs") + "' XDG_CONFIG_HOME='" + Host("config") +
+               "' XDG_RUNTIME_DIR='" + Host("run") + "' ";
     }
 
     // Runs the program on a map (a host path) until its first paint; the
@@ -110,20 +123,28 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // The same main window in this process on the null display.
-    CMainFrame* OpenHere(const WString& map) {
+    // The same program in this process on the null display: the
+    // application started as main starts it, with the same configuration.
+    CMainFrame* OpenHere(const std::string& map) {
         gdi::SetScreenMetrics(gdi::ScreenMetrics{32, 96, 96});
         win::SetScreenSize(240, 320);
         RegisterShapeLayerClass();
-        app_ = std::make_unique<win::App>();
-        app_->AddDocTemplate(std::make_unique<win::SingleDocTemplate>(
-            128, [] { return std::make_unique<CMapDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
-            [](win::Document* doc) {
-                auto view = std::make_unique<CMapView>();
-                view->SetDocument(static_cast<CMapDoc*>(doc));
-                return view;
-            }));
-        if (!app_->ProcessShellCommand(win::ShellCommand::FileOpen, map)) return nullptr;
+        SetScriptServices(&scripting_);
+        app_ = std::make_unique<CMapApp>();
+        CMapApp* app = app_.get();
+        const char* argv[] = {"zarnip", "--no-splash", map.c_str()};
+        app->SetCommandLine(3, argv);
+        app->m_makeDocTemplate = [app] {
+            return std::make_unique<win::SingleDocTemplate>(
+                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
+                [app] { return std::make_unique<CMainFrame>(app); },
+                [](win::Document* doc) {
+                    auto view = std::make_unique<CMapView>();
+                    view->SetDocument(static_cast<CMapDoc*>(doc));
+                    return view;
+                });
+        };
+        if (!app->InitInstance()) return nullptr;
         win::input::DrainQueue();
         return CMainFrame::GetMainFrame();
     }
@@ -149,7 +170,8 @@ protected:
         return n;
     }
 
-    std::unique_ptr<win::App> app_;
+    CNullScriptServices scripting_;
+    std::unique_ptr<CMapApp> app_;
 };
 
 TEST_F(ProgramTest, ShowsTheSampleMapWithBarsAndStatusBarAsTheWindowModelDrawsThem) {
@@ -157,7 +179,7 @@ TEST_F(ProgramTest, ShowsTheSampleMapWithBarsAndStatusBarAsTheWindowModelDrawsTh
     RECT viewRect;
     ASSERT_EQ(RunProgram(Host("Maps/Sample.znm"), shot, viewRect), 0) << Get("stderr.txt");
 
-    CMainFrame* frame = OpenHere(u"\\Maps\\Sample.znm");
+    CMainFrame* frame = OpenHere(Host("Maps/Sample.znm"));
     ASSERT_NE(frame, nullptr);
     // What the picture must show, read from the model: the main and browse
     // bars with their drop-down arrows, the status bar's four panes with a
@@ -190,7 +212,7 @@ TEST_F(ProgramTest, BlockgroupsCoverWhatGdalRasterizeBurns) {
     Picture shot;
     RECT v;
     ASSERT_EQ(RunProgram(Host("Blocks/Blocks.znm"), shot, v), 0) << Get("stderr.txt");
-    CMainFrame* frame = OpenHere(u"\\Blocks\\Blocks.znm");
+    CMainFrame* frame = OpenHere(Host("Blocks/Blocks.znm"));
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(Differ(shot, Surface(frame->GetSafeHwnd())), 0);
 
