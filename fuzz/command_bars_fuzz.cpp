@@ -16,6 +16,7 @@
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
 #include "shell/app/map_app.h"
+#include "shell/frame/bar_controls.h"
 #include "shell/frame/command_bars.h"
 
 namespace {
