@@ -2,8 +2,15 @@
 // make them, configured bars and their commands, keys, drop-down taps and
 // the report of what the configuration got wrong.
 #include "bars_fixture.h"
+#include "platform/sys/device.h"
 
 namespace {
+
+std::vector<std::pair<BYTE, HWND>> g_associated;
+BOOL RecordAssociation(BYTE key, HWND window) {
+    g_associated.emplace_back(key, window);
+    return TRUE;
+}
 
 using Ids = std::vector<UINT>;
 
@@ -95,6 +102,25 @@ TEST_F(BarsTest, EveryApplicationKeyRunsItsCommand) {
     EXPECT_FALSE(bars_->RunBoundKeyCommand(24));
     EXPECT_FALSE(bars_->RunAppKeyCommand(-1));
     EXPECT_EQ(g_frameCommands.back(), 1026u);
+    // The bound application keys are associated with the main window.
+    g_associated.clear();
+    sys::test::SetOptionalFunction("aygshell.dll", "SHSetAppKeyWndAssoc", reinterpret_cast<void*>(&RecordAssociation));
+    bars_->AssociateAppKeys();
+    sys::test::SetOptionalFunction("aygshell.dll", "SHSetAppKeyWndAssoc", nullptr);
+    EXPECT_EQ(g_associated, (std::vector<std::pair<BYTE, HWND>>{{0xC1, host_.frame}, {0xC7, host_.frame}}));
+}
+
+TEST_F(BarsTest, ButtonsAskTheirTooltipFromTheCommandsString) {
+    Build();
+    NMTTDISPINFO info;
+    info.hdr.hwndFrom = nullptr;
+    info.hdr.idFrom = 1014;
+    info.hdr.code = TTN_GETDISPINFO;
+    LRESULT result = 1;
+    ASSERT_TRUE(bars_->OnNotify(&info.hdr, &result));
+    EXPECT_EQ(WString(info.lpszText), u"Full Extent");
+    info.hdr.idFrom = 9000;  // no string: not ours
+    EXPECT_FALSE(bars_->OnNotify(&info.hdr, &result));
 }
 
 TEST_F(BarsTest, TwoToolbarsOfOneNameMakeOneBar) {
