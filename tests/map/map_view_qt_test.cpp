@@ -5,7 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/window_helpers.h"
 #include "map/layers/shape_layer.h"
+#include "map/symbology/font_attributes.h"
 #include "tests/map/view_harness.h"
 
 namespace {
@@ -17,7 +19,9 @@ bool ReadBmp(const std::string& path, int& w, int& h, std::vector<COLORREF>& px)
     std::ifstream f(path, std::ios::binary);
     std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-    auto u32 = [&](size_t o) { return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24; };
+    auto u32 = [&](size_t o) {
+        return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24;
+    };
     uint32_t off = u32(10);
     w = static_cast<int>(u32(18));
     int32_t rawH = static_cast<int32_t>(u32(22));
@@ -36,44 +40,68 @@ bool ReadBmp(const std::string& path, int& w, int& h, std::vector<COLORREF>& px)
     return true;
 }
 
-class MapViewQt : public ViewHarness {};
+class MapViewQt : public ViewHarness {
+protected:
+    void TearDown() override {
+        ViewHarness::TearDown();
+        SetDpi(96);
+    }
+    static void SetDpi(int dpi) {
+        gdi::SetScreenMetrics(gdi::ScreenMetrics{32, dpi, dpi});
+        ResetFontMetricsForTests();
+        ResetScreenDpiForTests();
+    }
+};
 
+// At display scale 1 and 2 (192 dpi): the program's picture, kept as
+// map_view_sample.png and map_view_sample_x2.png.
 TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
-    const std::string shot = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.bmp";
-    const std::string png = std::string(ZN_ARTEFACT_DIR) + "/map_view_sample.png";
-    const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";
-    // The program's lock, socket and profile stay in the test's folder.
-    const std::string env = "XDG_RUNTIME_DIR='" + root_ + "' XDG_CONFIG_HOME='" + root_ + "' ";
-    std::string cmd = "cd '" + root_ + "' && " + env + "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
-                      "ZARNIP_TEST_SCREENSHOT='" + shot + "' '" + std::string(ZN_APP) + "' '" + sample +
-                      "' 2>/dev/null && " + env + "QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=1 ZARNIP_ROOT=/ " +
-                      "ZARNIP_TEST_SCREENSHOT='" + png + "' '" + std::string(ZN_APP) + "' '" + sample +
-                      "' > /dev/null 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    int vx = 0, vy = 0, vw = 0, vh = 0;
-    int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
-    ASSERT_EQ(pclose(p), 0);
-    ASSERT_EQ(got, 4);
-    int w = 0, h = 0;
-    std::vector<COLORREF> picture;
-    ASSERT_TRUE(ReadBmp(shot, w, h, picture));
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        const std::string base =
+            std::string(ZN_ARTEFACT_DIR) + "/map_view_sample" + (scale == 1 ? "" : "_x2");
+        const std::string shot = base + ".bmp", png = base + ".png";
+        const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";
+        // The program's lock, socket and profile stay in the test's folder.
+        const std::string run =
+            "XDG_RUNTIME_DIR='" + root_ + "' XDG_CONFIG_HOME='" + root_ +
+            "' QT_QPA_PLATFORM=offscreen ZARNIP_SCALE=" + std::to_string(scale) +
+            " ZARNIP_ROOT=/ ZARNIP_TEST_SCREENSHOT=";
+        std::string cmd = "cd '" + root_ + "' && " + run + "'" + shot + "' '" + ZN_APP + "' '" +
+                          sample + "' 2>/dev/null && " + run + "'" + png + "' '" + ZN_APP + "' '" +
+                          sample + "' > /dev/null 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        int vx = 0, vy = 0, vw = 0, vh = 0;
+        int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
+        ASSERT_EQ(pclose(p), 0);
+        ASSERT_EQ(got, 4);
+        int w = 0, h = 0;
+        std::vector<COLORREF> picture;
+        ASSERT_TRUE(ReadBmp(shot, w, h, picture));
 
-    // The same map in a headless view of the same size.
-    RegisterShapeLayerClass();
-    const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
-    ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
-    ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));
-    CreateView(vw, vh);
-    std::vector<COLORREF> headless = Client();
-    ASSERT_LE(vx + vw, w);
-    ASSERT_LE(vy + vh, h);
-    int differ = 0;
-    for (int y = 0; y < vh; ++y)
-        for (int x = 0; x < vw; ++x)
-            differ += picture[static_cast<size_t>((vy + y) * w + vx + x)] !=
-                      headless[static_cast<size_t>(y * vw + x)];
-    EXPECT_EQ(differ, 0);
+        // The same map in a headless view of the same size, at the same dpi.
+        SetDpi(96 * scale);
+        RegisterShapeLayerClass();
+        const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
+        ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
+        ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));
+        if (view_) {
+            doc_.RemoveView(view_.get());
+            view_.reset();
+            DestroyWindow(frame_);
+        }
+        CreateView(vw, vh);
+        std::vector<COLORREF> headless = Client();
+        ASSERT_LE(vx + vw, w);
+        ASSERT_LE(vy + vh, h);
+        int differ = 0;
+        for (int y = 0; y < vh; ++y)
+            for (int x = 0; x < vw; ++x)
+                differ += picture[static_cast<size_t>((vy + y) * w + vx + x)] !=
+                          headless[static_cast<size_t>(y * vw + x)];
+        EXPECT_EQ(differ, 0);
+    }
 }
 
 }  // namespace
