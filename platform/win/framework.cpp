@@ -117,7 +117,8 @@ LRESULT FrameworkThunk(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         w->PostNcDestroy();
         return r;
     }
-    w->current_ = saved;
+    // A window destroyed inside its own handler may have deleted its object.
+    if (Wnd::FromHandlePermanent(hwnd) == w) w->current_ = saved;
     return r;
 }
 
