@@ -71,15 +71,25 @@ COLORREF CWinAppExt::GetProfileColor(WStringView section, WStringView entry, COL
     return ParseProfileHex(sys::GetProfileString(section, entry, text::Format(u"%06X", def)));
 }
 
+namespace {
+// Every write rewrites the registry file: a value that is already there is
+// left alone, so that a start of the program writes nothing.
+bool SetClassesString(WStringView key, const WString& value) {
+    sys::RegValue current;
+    if (sys::RegQueryValue(sys::Hive::ClassesRoot, key, u"", &current) && current.type == sys::kRegString &&
+        current.text == value)
+        return true;
+    return sys::RegSetString(sys::Hive::ClassesRoot, key, u"", value);
+}
+}  // namespace
+
 bool CWinAppExt::RegisterShellFileType(WStringView extension, WStringView description) {
-    using sys::Hive;
     const WString program = u"Zarnip";
     const WString exe = fs::GetProgramFileName();
-    bool ok = sys::RegSetString(Hive::ClassesRoot, extension, u"", program);
-    ok = sys::RegSetString(Hive::ClassesRoot, program, u"", description) && ok;
-    ok = sys::RegSetString(Hive::ClassesRoot, program + u"\\Shell\\Open\\Command", u"",
-                           u"\"" + exe + u"\" \"%1\"") && ok;
-    ok = sys::RegSetString(Hive::ClassesRoot, program + u"\\DefaultIcon", u"", exe + u",0") && ok;
+    bool ok = SetClassesString(extension, program);
+    ok = SetClassesString(program, WString(description)) && ok;
+    ok = SetClassesString(program + u"\\Shell\\Open\\Command", u"\"" + exe + u"\" \"%1\"") && ok;
+    ok = SetClassesString(program + u"\\DefaultIcon", exe + u",0") && ok;
     return ok;
 }
 
