@@ -166,6 +166,17 @@ void Paint(HWND h, ToolbarState* st) {
                            (b.state & TBSTATE_ENABLED) ? ILD_TRANSPARENT : ILD_BLEND50);
             x += st->bitmap.cx + 2;
         }
+        if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS)) {
+            // The arrow part: a small downward triangle centred in it.
+            const COLORREF ink = GetSysColor((b.state & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+            HBRUSH brush = CreateSolidBrush(ink);
+            const int cx = r.right - kArrowWidth / 2, cy = (r.top + r.bottom) / 2 - 1;
+            for (int row = 0; row < 3; ++row) {
+                RECT line{cx - 2 + row, cy + row, cx + 3 - row, cy + row + 1};
+                FillRect(dc, &line, brush);
+            }
+            DeleteObject(brush);
+        }
         if (!b.text.empty()) {
             SetTextColor(dc,
                          GetSysColor((b.state & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));

@@ -4,6 +4,7 @@
 // scripted responder answers, and bands in rows.
 #include <gtest/gtest.h>
 
+#include "platform/gdi/gdi.h"
 #include "platform/res/resource.h"
 #include "platform/win/dialog.h"
 #include "platform/win/menu.h"
@@ -106,6 +107,25 @@ TEST_F(CommandBarTest, DropDownButtonsNotifyWithTheirRectangle) {
     win::input::TapAt(tb, POINT{r.right - 2, r.top + 2});
     win::input::DrainQueue();
     EXPECT_EQ(Take(), Lines({"WM_COMMAND 1014 0", "TBN_DROPDOWN 130"}));
+
+    // The arrow part shows a downward triangle: three rows of 5, 3 and 1
+    // text-coloured pixels; a disabled button's in grey.
+    auto arrowPixels = [&](COLORREF ink) {
+        InvalidateRect(tb, nullptr, false);
+        win::input::DrainQueue();
+        POINT o;
+        int w, h, stride;
+        uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(tb, &o), &w, &h, &stride);
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.right - 12; x < r.right; ++x)
+                n += (px[(y + o.y) * (stride / 4) + x + o.x] & 0xFFFFFF) ==
+                     ((GetRValue(ink) << 16) | (GetGValue(ink) << 8) | GetBValue(ink));
+        return n;
+    };
+    EXPECT_EQ(arrowPixels(GetSysColor(COLOR_BTNTEXT)), 9);
+    SendMessage(tb, TB_ENABLEBUTTON, 1014, 0);
+    EXPECT_EQ(arrowPixels(GetSysColor(COLOR_GRAYTEXT)), 9);
 }
 
 TEST_F(CommandBarTest, TooltipsAskTheOwnerForTheButtonText) {
