@@ -10,6 +10,7 @@
 #include <string>
 
 #include "map/services/script_events.h"
+#include "script_host_stubs.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/special_folders.h"
 #include "platform/win/menu.h"
@@ -22,27 +23,6 @@
 namespace {
 
 std::string g_file;
-
-class Host : public IScriptHost {
-public:
-    bool StartEngine(const WChar*) override { return true; }
-    bool AddNamedItem(const WChar*, IDispatch*, DWORD) override { return true; }
-    bool BindElementEvents(const CXmlNode* e, const WChar*) override { return e != nullptr; }
-    bool RunScriptElements(const CXmlNode*) override { return true; }
-    bool SetScriptState(int) override { return true; }
-    void StopEngine() override {}
-    bool IsStarted() override { return true; }
-    void EnableDebugging(bool) override {}
-};
-
-class Services : public IScriptServices {
-public:
-    void FireScriptEvent(IDispatch*, int, bool, int) override {}
-    IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
-    std::unique_ptr<IScriptHost> CreateScriptHost() override { return std::make_unique<Host>(); }
-    bool HasEventAttributes(const CXmlNode*, const WChar*) override { return false; }
-    bool GetScriptLanguage(const CXmlNode*, WString&) override { return false; }
-};
 
 class BarsHost : public ICommandBarsHost {
 public:
@@ -57,7 +37,7 @@ public:
     void ApplyStatusBarConfig(const CXmlNode*) override {}
 };
 
-Services g_services;
+FuzzScriptServices g_services;
 
 }  // namespace
 

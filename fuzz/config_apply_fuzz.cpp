@@ -10,6 +10,7 @@
 #include <string>
 
 #include "map/services/script_events.h"
+#include "script_host_stubs.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/special_folders.h"
 #include "shell/app/map_app.h"
@@ -27,30 +28,6 @@ void Walk(const CXmlNode* e) {
     for (int i = 0; i < e->GetChildCount(); ++i) Walk(e->GetChild(i));
 }
 
-class Host : public IScriptHost {
-public:
-    bool StartEngine(const WChar*) override { return true; }
-    bool AddNamedItem(const WChar*, IDispatch*, DWORD) override { return true; }
-    bool BindElementEvents(const CXmlNode* e, const WChar*) override { return e != nullptr; }
-    bool RunScriptElements(const CXmlNode* e) override {
-        Walk(e);
-        return true;
-    }
-    bool SetScriptState(int) override { return true; }
-    void StopEngine() override {}
-    bool IsStarted() override { return true; }
-    void EnableDebugging(bool) override {}
-};
-
-class Services : public IScriptServices {
-public:
-    void FireScriptEvent(IDispatch*, int, bool, int) override {}
-    IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
-    std::unique_ptr<IScriptHost> CreateScriptHost() override { return std::make_unique<Host>(); }
-    bool HasEventAttributes(const CXmlNode*, const WChar*) override { return false; }
-    bool GetScriptLanguage(const CXmlNode*, WString&) override { return false; }
-};
-
 class Frame : public IConfigFrame, public IConfigForms {
 public:
     void LoadToolbars(const CXmlNode* toolbars, IScriptHost*) override {
@@ -62,7 +39,7 @@ public:
     void ReadForms(const CXmlNode* forms, DWORD) override { Walk(forms); }
 };
 
-Services g_services;
+FuzzScriptServices g_services;
 Frame g_frame;
 
 }  // namespace
@@ -75,6 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("ZARNIP_ROOT", root.c_str(), 1);
     fs::ResetConfiguration();
     fs::test::SetProgramFileName(u"\\Program\\zarnip");
+    g_services.onRun = Walk;
     SetScriptServices(&g_services);
     g_file = root + "/Program/Zarnip.znx";
     return 0;

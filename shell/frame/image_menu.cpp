@@ -8,7 +8,6 @@
 #include "platform/win/commctrl.h"
 #include "platform/win/dialog.h"
 #include "platform/win/theme.h"
-#include "shell/frame/bar_controls.h"
 
 namespace {
 
@@ -74,17 +73,12 @@ CImageMenu::~CImageMenu() {
 bool CImageMenu::LoadImages(UINT toolbarId) {
     if (m_images) ImageList_Destroy(m_images);
     m_images = nullptr;
-    m_commands.clear();
-    CToolBarResource tb;
-    if (!tb.Load(toolbarId)) return false;
-    HIMAGELIST images =
-        ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(static_cast<WORD>(toolbarId)), tb.GetImageWidth(), 1,
-                             kMaskColour);
-    if (!images) return false;
-    m_images = images;
-    m_imageWidth = tb.GetImageWidth();
-    m_imageHeight = tb.GetImageHeight();
-    m_commands = tb.GetCommands();
+    if (!m_toolbar.Load(toolbarId)) return false;
+    m_images = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(static_cast<WORD>(toolbarId)),
+                                    m_toolbar.GetImageWidth(), 1, kMaskColour);
+    if (!m_images) return false;
+    m_imageWidth = m_toolbar.GetImageWidth();
+    m_imageHeight = m_toolbar.GetImageHeight();
     return true;
 }
 
@@ -179,16 +173,7 @@ int CImageMenu::GetItemIndex(UINT command) const {
     return -1;
 }
 
-int CImageMenu::ImageOf(UINT command) const {
-    if (!m_images || command == 0) return -1;
-    int image = 0;
-    for (WORD id : m_commands) {
-        if (id == 0) continue;
-        if (id == command) return image;
-        ++image;
-    }
-    return -1;
-}
+int CImageMenu::ImageOf(UINT command) const { return m_images ? m_toolbar.ImageIndexOf(command) : -1; }
 
 int CImageMenu::ImageFor(UINT command, uintptr_t data) const {
     int image = ImageOf(command);

@@ -11,6 +11,7 @@
 #include "platform/types.h"
 #include "platform/win/controls.h"
 #include "platform/win/menu.h"
+#include "shell/frame/bar_controls.h"
 
 class CImageMenu {
 public:
@@ -74,7 +75,7 @@ private:
     HMENU m_source = nullptr;     // the loaded resource (or our own holder)
     HMENU m_sourceSub = nullptr;  // its pop-up that the items come from
     WORD m_imageWidth = 16, m_imageHeight = 16;
-    std::vector<WORD> m_commands;
+    CToolBarResource m_toolbar;  // the command of each image
     HIMAGELIST m_images = nullptr;
     bool m_useItemData = false;
 };
