@@ -81,6 +81,30 @@ void CCoordSys::ConvertTo(double x, double y, CCoordSys* target, double* tx, dou
     target->GeographicToProjected(lon, lat, tx, ty);
 }
 
+namespace {
+// In the table, or WGS 1984 itself, which the stand-in row is exactly (also
+// when no table could be read).
+bool IsDatumKnown(const WString& name) {
+    if (FindDatumByName(name)) return true;
+    WString bare;
+    for (char16_t c : name)
+        if (c != u'_' && c != u' ') bare += text::ToLowerChar(c);
+    if (bare.rfind(u"dwgs", 0) == 0) bare.erase(0, 1);
+    return bare == u"wgs84" || bare == u"wgs1984";
+}
+}  // namespace
+
+ConversionProblem FindConversionProblem(const CCoordSys& from, const CCoordSys& to) {
+    if ((from.m_projectionCode == crs_code::kUnknown) != (to.m_projectionCode == crs_code::kUnknown))
+        return ConversionProblem::kUnknownSystem;
+    if (!IsSameDatumShift(from.m_datum, to.m_datum) &&
+        (!IsDatumShiftSupported(from.m_datum) || !IsDatumShiftSupported(to.m_datum)))
+        return ConversionProblem::kShiftNotSupported;
+    for (const CCoordSys* side : {&from, &to})
+        if (!IsDatumKnown(side->m_datum.datumName)) return ConversionProblem::kUnknownDatum;
+    return ConversionProblem::kNone;
+}
+
 bool CCoordSys::CanHoldExtent(double xmin, double ymin, double xmax, double ymax) const {
     if (m_projectionCode != crs_code::kGeographic) return true;
     // Degrees per unit; writers round the degree, so near 1 is exactly 1.

@@ -118,6 +118,15 @@ public:
     ICoordSysScriptObject* m_scriptObject = nullptr;
 };
 
+// Why positions of one system cannot be shown in another, the first that
+// applies: exactly one side is an unknown projection (no conversion); the
+// datums differ and one's shift is a method we do not carry out (no
+// conversion); a side's datum name is not in the datum table (WGS 1984's
+// numbers stand in, so positions may be off). The same system on both sides
+// asks only whether its datum is known.
+enum class ConversionProblem { kNone, kUnknownSystem, kShiftNotSupported, kUnknownDatum };
+ConversionProblem FindConversionProblem(const CCoordSys& from, const CCoordSys& to);
+
 // Geodetic (degrees, metres) <-> geocentric (metres) on the row's a and f.
 // The inverse is Bowring's closed form: no iteration.
 void GeodeticToGeocentric(const DatumTransformation& datum, double lon, double lat, double h,

@@ -129,6 +129,12 @@ bool IsWgs84Identity(const DatumTransformation& row) {
     return row.a == 6378137.0 && row.f == 0.0033528106647474805 && row.method == 0;
 }
 
+bool IsSameDatumShift(const DatumTransformation& a, const DatumTransformation& b) {
+    return a.datumName == b.datumName && a.a == b.a && a.f == b.f && a.method == b.method &&
+           a.transformationId == b.transformationId && a.dx == b.dx && a.dy == b.dy &&
+           a.dz == b.dz && a.rx == b.rx && a.ry == b.ry && a.rz == b.rz && a.ds == b.ds;
+}
+
 bool SetDatumTableFile(const WString& path) {
     FreeDatumTable();
     Table().path = path;
@@ -382,7 +388,9 @@ bool IsDatumShiftSupported(const DatumTransformation& row) {
 void TransformBetweenDatums(const DatumTransformation* source, double lon, double lat,
                             double height, const DatumTransformation* target, double* outLon,
                             double* outLat, double* outHeight, bool useHeights) {
-    if (source == target) {
+    // The same datum on both sides needs no shift, also one whose method we
+    // do not carry out.
+    if (source == target || (source && target && IsSameDatumShift(*source, *target))) {
         Store(lon, lat, height, outLon, outLat, outHeight);
         return;
     }

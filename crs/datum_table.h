@@ -47,6 +47,9 @@ const DatumTransformation& Wgs84Datum();
 
 // a and f exactly those of WGS 1984 and no method.
 bool IsWgs84Identity(const DatumTransformation& row);
+// The same datum by the same shift (name, spheroid, method and parameters):
+// positions need no shift between the two, whatever the method.
+bool IsSameDatumShift(const DatumTransformation& a, const DatumTransformation& b);
 
 // The table file (a device path; no length limit). The program sets it at
 // start to the System folder beside it + "\znDatums.dbf". Frees the table,

@@ -28,3 +28,25 @@ int ShowMapMessage(UINT id, UINT type, MapBeep beep, const std::vector<WString>&
     }
     return ShowMapMessageText(text, type, beep);
 }
+
+void ShowConversionProblem(ConversionProblem problem, WStringView what, const CCoordSys& from,
+                           const CCoordSys& to) {
+    const WString name(what);
+    switch (problem) {
+        case ConversionProblem::kNone:
+            return;
+        case ConversionProblem::kUnknownSystem:
+            ShowMapMessage(IDP_CANNOT_CONVERT, MB_OK | MB_ICONERROR, kBeepError, {name});
+            return;
+        case ConversionProblem::kShiftNotSupported:
+            ShowMapMessage(IDP_DATUM_SHIFT_NOT_SUPPORTED, MB_OK | MB_ICONERROR, kBeepError,
+                           {name, from.m_datum.datumName, to.m_datum.datumName});
+            return;
+        case ConversionProblem::kUnknownDatum: {
+            const bool fromKnown = FindDatumByName(from.m_datum.datumName) != nullptr;
+            ShowMapMessage(IDP_UNKNOWN_DATUM, MB_OK | MB_ICONEXCLAMATION, kBeepExclamation,
+                           {name, fromKnown ? to.m_datum.datumName : from.m_datum.datumName});
+            return;
+        }
+    }
+}

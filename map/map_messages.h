@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "crs/coord_sys.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
@@ -16,3 +17,8 @@ int ShowMapMessage(UINT id, UINT type, MapBeep beep, const std::vector<WString>&
                    WStringView extraLine = {});
 // The same with a finished text.
 int ShowMapMessageText(const WString& text, UINT type, MapBeep beep);
+
+// Says why positions of `what` (a layer's name, or the GPS) in `from` cannot
+// be shown, or may be off, in `to`; nothing for kNone. Callers show it once.
+void ShowConversionProblem(ConversionProblem problem, WStringView what, const CCoordSys& from,
+                           const CCoordSys& to);

@@ -205,6 +205,9 @@ public:
     HDC m_targetDc = nullptr;
     bool m_reprojectable = false;
     bool m_reprojecting = false;
+    // Whether the user was told that this layer's positions cannot be
+    // converted to the map's, or may be off (once per layer).
+    bool m_toldConversionProblem = false;
     bool m_dynamic = false;
     CBookmarkList m_bookmarks;
     int32_t m_localeId = 0;

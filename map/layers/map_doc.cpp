@@ -194,6 +194,18 @@ CLayer* CMapDoc::FindLayerByPath(WStringView path) const {
     return nullptr;
 }
 
+namespace {
+// A layer whose positions cannot be converted to the map's, or may be off,
+// says so once instead of being drawn nowhere or in the wrong place.
+void TellConversionProblem(CLayer* layer, const CCoordSys& layerCs, const CCoordSys& mapCs) {
+    if (layer->m_toldConversionProblem) return;
+    const ConversionProblem problem = FindConversionProblem(layerCs, mapCs);
+    if (problem == ConversionProblem::kNone) return;
+    layer->m_toldConversionProblem = true;
+    ShowConversionProblem(problem, layer->GetName(), layerCs, mapCs);
+}
+}  // namespace
+
 bool CMapDoc::AddLayer(CLayer* layer, int position) {
     if (!layer) return false;
     CCoordSys* layerCs = layer->GetCoordSys();
@@ -202,9 +214,11 @@ bool CMapDoc::AddLayer(CLayer* layer, int position) {
     if (layerCs) {
         if (!defined || !hasLayers) {
             // The first layer of a map brings its own system.
+            TellConversionProblem(layer, *layerCs, *layerCs);
             SetMapCoordSys(layerCs, false);
         } else {
             bool fits = layer->m_reprojectable || layerCs->IsEqual(m_coordSys);
+            if (fits) TellConversionProblem(layer, *layerCs, *m_coordSys);
             delete layerCs;
             if (!fits) {
                 ShowMapMessage(IDP_PROJECTION_MISMATCH, MB_OK | MB_ICONERROR, kBeepError,

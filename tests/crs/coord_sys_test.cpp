@@ -246,6 +246,51 @@ TEST(CoordSys, UnknownAndKnownSystemsDoNotConvert) {
     EXPECT_EQ(y, -3);
 }
 
+// What a caller is told before converting: the first problem that applies.
+// The same datum on both sides needs no shift, even one carried out by a grid.
+TEST(CoordSys, ConversionProblems) {
+    DatumTransformation grid = Bessel();
+    grid.datumName = u"D_Grid_Only";
+    grid.method = 9615;
+    DatumTransformation nowhere = Wgs84Datum();
+    nowhere.datumName = u"D_Nowhere";
+    DatumTransformation wgs = Wgs84Datum();
+    wgs.datumName = u"D_WGS_1984";  // not in the (absent) table, but WGS 1984 itself
+    auto geo = [](const DatumTransformation& row) {
+        auto g = std::make_unique<CGeographic>();
+        g->SetDatum(row);
+        return g;
+    };
+    CUnknownProjection unknown;
+    unknown.SetDatum(grid);
+    const auto gridGeo = geo(grid), gridGeo2 = geo(grid), wgsGeo = geo(wgs),
+               nowhereGeo = geo(nowhere), besselGeo = geo(Bessel()),
+               builtIn = geo(Wgs84Datum());
+    const struct {
+        const char* what;
+        const CCoordSys *from, *to;
+        ConversionProblem problem;
+    } cases[] = {
+        {"unknown projection to a known one", &unknown, wgsGeo.get(), ConversionProblem::kUnknownSystem},
+        {"grid datum to another", gridGeo.get(), wgsGeo.get(), ConversionProblem::kShiftNotSupported},
+        {"another to a grid datum", besselGeo.get(), gridGeo.get(), ConversionProblem::kShiftNotSupported},
+        {"grid datum to itself", gridGeo.get(), gridGeo2.get(), ConversionProblem::kUnknownDatum},
+        {"datum not in the table", nowhereGeo.get(), wgsGeo.get(), ConversionProblem::kUnknownDatum},
+        {"WGS 1984 by its names", wgsGeo.get(), builtIn.get(), ConversionProblem::kNone},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(FindConversionProblem(*c.from, *c.to), c.problem);
+    }
+    // The same grid datum on both sides keeps the position.
+    double x = 0, y = 0;
+    gridGeo->ConvertTo(10.5, 48.25, gridGeo2.get(), &x, &y);
+    EXPECT_EQ(x, 10.5);
+    EXPECT_EQ(y, 48.25);
+    gridGeo->ConvertTo(10.5, 48.25, wgsGeo.get(), &x, &y);
+    EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+}
+
 TEST(CoordSys, DatumRowsAndFallbacks) {
     CGeographic g;
     EXPECT_FALSE(g.SetDatumByName(u"no such datum"));  // falls back to "WGS84", and says so

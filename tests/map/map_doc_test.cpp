@@ -1,5 +1,6 @@
 // Map documents: writing and reading .znm files, the coordinate-system
 // decision when layers are added, failed saves, broken documents and new maps.
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -9,12 +10,14 @@
 
 #include "core/xml_node.h"
 #include "crs/coord_sys.h"
+#include "crs/datum_table.h"
 #include "crs/wkt.h"
 #include "map/layers/map_doc.h"
 #include "map/map_messages.h"
 #include "platform/fs/fs.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winconst.h"
+#include "resources/zres.h"
 #include "tests/map/map_doubles.h"
 
 namespace {
@@ -536,6 +539,85 @@ TEST_F(MapDoc, FrameworkSaveAsAndViews) {
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(HostList("Docs"), std::vector<std::string>{"chosen.znm"});
     doc.RemoveView(&view);
+}
+
+}  // namespace
+
+namespace {
+
+// A layer whose positions cannot be converted to the map's (a datum whose
+// only shift is a grid, a projection we do not know) or whose datum is not
+// in the table says so once when it is added; its points give "cannot
+// convert" instead of being drawn in the wrong place.
+TEST_F(MapDoc, PositionsThatCannotBeConvertedAreToldOnce) {
+    // The shipped table and one datum whose only transformation is a grid,
+    // added by an outside tool.
+    ASSERT_TRUE(ShellIn("sys", "cp '" ZN_SOURCE_DIR "/data/System/znDatums.dbf' datums.dbf && "
+                               "dbfadd datums.dbf F 9999 9998 D_Grid_Only Clarke_1866 6378206.4 "
+                               "294.9786982139 NTv2 0 0 0 0 0 0 0"));
+    ASSERT_TRUE(SetDatumTableFile(u"\\sys\\datums.dbf"));
+    const std::string geog = "PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.0174532925199433]]";
+    const struct {
+        const char* what;
+        std::string prj;
+        UINT messageId;  // 0 none
+        bool converts;
+    } rows[] = {
+        {"grid-only datum",
+         "GEOGCS[\"GCS_Grid_Only\",DATUM[\"D_Grid_Only\",SPHEROID[\"Clarke_1866\",6378206.4,"
+         "294.9786982139]]," + geog,
+         IDP_DATUM_SHIFT_NOT_SUPPORTED, false},
+        {"unknown projection",
+         "PROJCS[\"Odd\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\","
+         "6378137,298.257223563]]," + geog + ",PROJECTION[\"No_Such_Projection\"],"
+         "UNIT[\"Meter\",1]]",
+         IDP_CANNOT_CONVERT, false},
+        {"datum not in the table",
+         "GEOGCS[\"GCS_Nowhere\",DATUM[\"D_Nowhere\",SPHEROID[\"WGS_1984\",6378137,"
+         "298.257223563]]," + geog,
+         IDP_UNKNOWN_DATUM, true},
+        {"datum with a shift",
+         "GEOGCS[\"GCS_North_American_1927\",DATUM[\"D_North_American_1927\",SPHEROID["
+         "\"Clarke_1866\",6378206.4,294.9786982]]," + geog,
+         0, true},
+    };
+    MakePointShapefile("d", "base", {"-10 40", "5 50"});
+    MakePointShapefile("d", "lyr", {"-10 40", "5 50"});
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        win::ResetForTests();
+        CMapDoc doc;
+        doc.ResetMap(false);
+        doc.SetMapCoordSys(MakeCoordSys(CMapDoc::kDefaultWkt), false);
+        auto* base = new CTestShapeLayer();
+        ASSERT_TRUE(base->Open(u"\\d\\base.shp"));
+        doc.GetLayers().AddTail(base);
+        Put("d/lyr.prj", r.prj);
+        auto* layer = new CTestShapeLayer();
+        ASSERT_TRUE(layer->Open(u"\\d\\lyr.shp"));
+        layer->m_reprojectable = true;
+        ASSERT_TRUE(doc.AddLayer(layer, 0));
+        const std::vector<WString> told = MessageTexts();
+        if (r.messageId == 0) {
+            EXPECT_TRUE(told.empty());
+        } else {
+            ASSERT_EQ(told.size(), 1u);
+            const WString head = LoadMapString(r.messageId);
+            const WString fixed = head.substr(0, head.find(u'%'));
+            EXPECT_EQ(told[0].substr(0, fixed.size()), fixed) << Utf8(told[0]);
+            EXPECT_NE(told[0].find(layer->GetName()), WString::npos) << Utf8(told[0]);
+        }
+        // Its points convert many times over; the user was told once.
+        std::unique_ptr<CCoordSys> cs(layer->GetCoordSys());
+        ASSERT_NE(cs, nullptr);
+        for (int i = 0; i < 3; ++i) {
+            double x = NAN, y = NAN;
+            cs->ConvertTo(cs->m_projectionCode == 43000 ? -10 : 1000, 40 + i, doc.GetMapCoordSys(),
+                          &x, &y);
+            EXPECT_EQ(std::isfinite(x) && std::isfinite(y), r.converts) << x << " " << y;
+        }
+        EXPECT_EQ(MessageTexts().size(), told.size());
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "crs/coord_sys.h"
+#include "crs/datum_table.h"
 #include "crs/wkt.h"
 #include "formats/dbf/dbf_field.h"
 #include "map/layers/layer.h"
@@ -116,6 +117,11 @@ void MapTest::SetUp() {
     setenv("ZARNIP_DOCUMENTS", Host("Docs").c_str(), 1);
     unsetenv("ZARNIP_MOUNTS");
     fs::ResetConfiguration();
+    // The shipped datum table, as the program loads it at start; read whole,
+    // then its folder is no longer needed.
+    fs::AddMount(u"\\ZnSystem", ZN_SOURCE_DIR "/data/System");
+    ASSERT_TRUE(SetDatumTableFile(u"\\ZnSystem\\znDatums.dbf"));
+    fs::ResetConfiguration();
     fs::test::Reset();
     win::ResetForTests();
     ResetPreferencesForTests();
@@ -145,6 +151,7 @@ void MapTest::TearDown() {
     fs::test::Reset();
     unsetenv("ZARNIP_MOUNTS");
     fs::ResetConfiguration();
+    SetDatumTableFile(WString());
     if (!root_.empty()) RemoveTree(root_);
 }
 
