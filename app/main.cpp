@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
                     return view;
                 });
         };
+        apptest::InstallBoxHook();
         if (!app.InitInstance()) {
             // A second instance ends quietly; anything else made no window.
             code = app.GetSingleInstance().HoldsLock() ? 1 : 0;

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "platform/qt/display.h"
+#include "platform/text/text.h"
 #include "platform/win/framework.h"
+#include "platform/win/msgbox.h"
 #include "platform/win/window.h"
 
 namespace apptest {
@@ -44,6 +46,15 @@ void RunUntilIdle(znqt::Display& display, HWND view) {
 }
 
 }  // namespace
+
+void InstallBoxHook() {
+    const char* boxes = std::getenv("ZARNIP_TEST_BOXES");
+    if (!boxes || *boxes != '1') return;
+    win::SetMessageBoxResponder([](const win::MessageBoxRecord& box) {
+        std::fprintf(stderr, "box: %s\n", text::ToUtf8(box.text).c_str());
+        return win::MessageBoxDefaultAnswer(box.type);
+    });
+}
 
 bool RunAfterFirstPaint(znqt::Display& display, HWND frame, HWND view) {
     const char* shotPath = std::getenv("ZARNIP_TEST_SCREENSHOT");

@@ -6,6 +6,8 @@
 //       the file's extension), prints "view X Y W H" (where the view lies
 //       in the picture) on standard output, then chooses Exit.
 //   ZARNIP_TEST_EXIT=1  chooses Exit (command 57665) after the first paint.
+//   ZARNIP_TEST_BOXES=1  message boxes are not shown: each answers with its
+//       default button and is written to standard error as "box: TEXT".
 #pragma once
 
 #include "platform/types.h"
@@ -21,5 +23,8 @@ namespace apptest {
 // asked for and could not be written (the program should then end with a
 // failure code); true otherwise, also when no hook is set.
 bool RunAfterFirstPaint(znqt::Display& display, HWND frame, HWND view);
+
+// Before start-up: installs what the environment asks for boxes.
+void InstallBoxHook();
 
 }  // namespace apptest
