@@ -8,6 +8,7 @@
 #include "platform/text/text.h"
 #include "platform/types.h"
 #include "platform/win/commctrl.h"
+#include "platform/win/frame_wnd.h"
 #include "platform/win/framework.h"
 
 // Control-bar styles: where a bar docks and which of its edges has a border.
@@ -15,11 +16,11 @@ constexpr DWORD CBRS_BORDER_LEFT = 0x0100;
 constexpr DWORD CBRS_BORDER_TOP = 0x0200;
 constexpr DWORD CBRS_BORDER_RIGHT = 0x0400;
 constexpr DWORD CBRS_BORDER_BOTTOM = 0x0800;
-constexpr DWORD CBRS_ALIGN_LEFT = 0x1000;
-constexpr DWORD CBRS_ALIGN_TOP = 0x2000;
-constexpr DWORD CBRS_ALIGN_RIGHT = 0x4000;
-constexpr DWORD CBRS_ALIGN_BOTTOM = 0x8000;
-constexpr DWORD CBRS_ALIGN_ANY = 0xF000;
+using win::CBRS_ALIGN_ANY;
+using win::CBRS_ALIGN_BOTTOM;
+using win::CBRS_ALIGN_LEFT;
+using win::CBRS_ALIGN_RIGHT;
+using win::CBRS_ALIGN_TOP;
 constexpr DWORD CBRS_TOOLTIPS = 0x0010;
 constexpr DWORD CBRS_FLYBY = 0x0020;
 constexpr DWORD CBRS_VISIBLE = 0x00400000;  // kept with the style, never a window style

@@ -9,36 +9,11 @@
 #include "map/layers/shape_layer.h"
 #include "map/symbology/font_attributes.h"
 #include "tests/map/view_harness.h"
+#include "tests/support/bmp_reader.h"
 
 namespace {
 
 using viewtest::ViewHarness;
-
-// A 24- or 32-bit .bmp as COLORREFs, top row first.
-bool ReadBmp(const std::string& path, int& w, int& h, std::vector<COLORREF>& px) {
-    std::ifstream f(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-    auto u32 = [&](size_t o) {
-        return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24;
-    };
-    uint32_t off = u32(10);
-    w = static_cast<int>(u32(18));
-    int32_t rawH = static_cast<int32_t>(u32(22));
-    int bpp = b[28];
-    if (bpp != 24 && bpp != 32) return false;
-    h = rawH < 0 ? -rawH : rawH;
-    size_t stride = (static_cast<size_t>(w) * static_cast<size_t>(bpp / 8) + 3) & ~size_t{3};
-    if (off + stride * static_cast<size_t>(h) > b.size()) return false;
-    px.assign(static_cast<size_t>(w * h), 0);
-    for (int y = 0; y < h; ++y) {
-        int row = rawH < 0 ? y : h - 1 - y;
-        const uint8_t* p = b.data() + off + stride * static_cast<size_t>(row);
-        for (int x = 0; x < w; ++x, p += bpp / 8)
-            px[static_cast<size_t>(y * w + x)] = RGB(p[2], p[1], p[0]);
-    }
-    return true;
-}
 
 class MapViewQt : public ViewHarness {
 protected:
@@ -76,9 +51,10 @@ TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
         int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
         ASSERT_EQ(pclose(p), 0);
         ASSERT_EQ(got, 4);
-        int w = 0, h = 0;
-        std::vector<COLORREF> picture;
-        ASSERT_TRUE(ReadBmp(shot, w, h, picture));
+        testbmp::Picture shotPicture;
+        ASSERT_TRUE(testbmp::ReadBmp(shot, shotPicture));
+        const int w = shotPicture.w, h = shotPicture.h;
+        const std::vector<COLORREF>& picture = shotPicture.px;
 
         // The same map in a headless view of the same size, at the same dpi.
         SetDpi(96 * scale);

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "map/layers/map_doc.h"
@@ -24,45 +23,19 @@
 #include "shell/frame/command_bars.h"
 #include "shell/frame/main_frame.h"
 #include "tests/shell/shell_doubles.h"
+#include "tests/support/bmp_reader.h"
 
 namespace {
 
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<COLORREF> px;
-    COLORREF at(int x, int y) const { return px[static_cast<size_t>(y * w + x)]; }
-};
-
-// A 24- or 32-bit .bmp, top row first.
-bool ReadBmp(const std::string& path, Picture& pic) {
-    std::ifstream f(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-    auto u32 = [&](size_t o) {
-        return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24;
-    };
-    uint32_t off = u32(10);
-    pic.w = static_cast<int>(u32(18));
-    int32_t rawH = static_cast<int32_t>(u32(22));
-    int bpp = b[28];
-    if (bpp != 24 && bpp != 32) return false;
-    pic.h = rawH < 0 ? -rawH : rawH;
-    size_t stride = (static_cast<size_t>(pic.w) * static_cast<size_t>(bpp / 8) + 3) & ~size_t{3};
-    if (off + stride * static_cast<size_t>(pic.h) > b.size()) return false;
-    pic.px.assign(static_cast<size_t>(pic.w * pic.h), 0);
-    for (int y = 0; y < pic.h; ++y) {
-        const uint8_t* p = b.data() + off + stride * static_cast<size_t>(rawH < 0 ? y : pic.h - 1 - y);
-        for (int x = 0; x < pic.w; ++x, p += bpp / 8) pic.px[static_cast<size_t>(y * pic.w + x)] = RGB(p[2], p[1], p[0]);
-    }
-    return true;
-}
+using testbmp::Picture;
+using testbmp::ReadBmp;
 
 class ProgramTest : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
         const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
-        ASSERT_EQ(std::system(("mkdir -p '" + Host("Maps") + "' '" + Host("Blocks") + "' '" + Host("config") +
+        ASSERT_EQ(std::system(("mkdir -p -m 700 '" + Host("Maps") + "' '" + Host("Blocks") + "' '" + Host("config") +
                                "' '" + Host("run") + "' && cp '" + samples + "'/* '" + Host("Maps") + "'/ && cp '" + std::string(ZN_SOURCE_DIR) +
                                "/data/System/Zarnip.znx' '" + Host("Program/System") + "'/ && cp '" + samples +
                                "'/blockgroups.s* '" + samples + "'/blockgroups.dbf '" + samples +
@@ -267,7 +240,7 @@ TEST_F(ProgramTest, BlockgroupsCoverWhatGdalRasterizeBurns) {
             const size_t i = static_cast<size_t>(y * w + x);
             if (touches(x, y)) continue;
             const bool in = burn[i] != 0;
-            COLORREF c = shot.at(v.left + x, v.top + y);
+            COLORREF c = shot.At(v.left + x, v.top + y);
             (in ? inside : outside)++;
             if (c != (in ? RGB(200, 0, 0) : RGB(255, 255, 255)) && ++wrong <= 5)
                 ADD_FAILURE() << x << "," << y << " inside " << in << " colour " << std::hex << c;
