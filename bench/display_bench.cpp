@@ -32,6 +32,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/qt/display.h"
 #include "platform/res/resource.h"
@@ -83,6 +84,34 @@ void BM_ModelRepaintAndPresent(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ModelRepaintAndPresent)->Unit(benchmark::kMillisecond);
+
+// The same repaint as a Hebrew reader sees the dialog: every window mirrored
+// and read right to left, the labels in Hebrew, so that every line goes
+// through the bidirectional order and shaping.
+void BM_ModelRepaintRightToLeft(benchmark::State& state) {
+    const DWORD rtl = 0x00200000 | 0x00002000;  // mirrored layout, right-to-left reading
+    std::vector<std::pair<HWND, WString>> texts;
+    std::vector<std::pair<HWND, intptr_t>> styles;
+    auto turn = [&](HWND h) {
+        styles.emplace_back(h, GetWindowLongPtr(h, GWL_EXSTYLE));
+        SetWindowLongPtr(h, GWL_EXSTYLE, styles.back().second | rtl);
+    };
+    turn(g_dialog);
+    for (HWND c : GetChildren(g_dialog)) {
+        turn(c);
+        WString t = GetWindowTextString(c);
+        if (t.empty()) continue;
+        texts.emplace_back(c, t);
+        SetWindowText(c, u"\u05E9\u05DB\u05D1\u05D5\u05EA 12 \u05DE\u05E4\u05D4");
+    }
+    for (auto _ : state) {
+        InvalidateAll(g_dialog);
+        DispatchPaints();
+    }
+    for (auto& [h, t] : texts) SetWindowText(h, t.c_str());
+    for (auto& [h, ex] : styles) SetWindowLongPtr(h, GWL_EXSTYLE, ex);
+}
+BENCHMARK(BM_ModelRepaintRightToLeft)->Unit(benchmark::kMillisecond);
 
 // The same controls as Qt widgets, at the places the dialog gives them.
 QWidget* BuildPeer() {

@@ -60,17 +60,16 @@ Frame Layout(HWND h) {
         }
     }
     int sb = GetSystemMetrics(SM_CXVSCROLL), sbh = GetSystemMetrics(SM_CYHSCROLL);
+    int barLeft = (w->exStyle & WS_EX_LAYOUTRTL) ? f.client.left - sb : f.client.right;
     if (w->style & WS_VSCROLL) {
-        f.vscroll = RECT{f.client.right, f.client.top, f.client.right + sb, f.client.bottom};
+        f.vscroll = RECT{barLeft, f.client.top, barLeft + sb, f.client.bottom};
         f.hasV = true;
     }
     if (w->style & WS_HSCROLL) {
         f.hscroll = RECT{f.client.left, f.client.bottom, f.client.right, f.client.bottom + sbh};
         f.hasH = true;
     }
-    if (f.hasV && f.hasH)
-        f.corner = RECT{f.client.right, f.client.bottom, f.client.right + sb,
-                        f.client.bottom + sbh};
+    if (f.hasV && f.hasH) f.corner = RECT{barLeft, f.client.bottom, barLeft + sb, f.client.bottom + sbh};
     return f;
 }
 

@@ -3,6 +3,8 @@
 // integer (UDS_SETBUDDYINT, with thousands separators unless
 // UDS_NOTHOUSANDS), and the UDN_DELTAPOS notification that may refuse or
 // change a step.
+#include <algorithm>
+
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
@@ -65,8 +67,11 @@ void Align(HWND h, UpDownState* st) {
     HWND parent = GetParent(st->buddy);
     RECT b;
     GetWindowRect(st->buddy, &b);
-    POINT tl{b.left, b.top};
-    if (parent) ScreenToClient(parent, &tl);
+    // Mapped point by point, so that in a mirrored parent the rectangle
+    // comes out with left and right exchanged: its left is the smaller.
+    POINT corners[2] = {{b.left, b.top}, {b.right, b.bottom}};
+    if (parent) MapWindowPoints(nullptr, parent, corners, 2);
+    POINT tl{std::min(corners[0].x, corners[1].x), corners[0].y};
     RECT me;
     GetWindowRect(h, &me);
     int w = me.right - me.left;

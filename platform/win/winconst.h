@@ -112,6 +112,7 @@ constexpr DWORD WS_EX_CONTROLPARENT = 0x00010000;
 constexpr DWORD WS_EX_STATICEDGE = 0x00020000;
 constexpr DWORD WS_EX_RTLREADING = 0x00002000;
 constexpr DWORD WS_EX_LAYOUTRTL = 0x00200000;
+constexpr DWORD WS_EX_NOINHERITLAYOUT = 0x00100000;
 // The handheld's caption OK button (an extended style); the caption close
 // button is the window style WS_SYSMENU.
 constexpr DWORD WS_EX_CAPTIONOKBTN = 0x80000000;

@@ -241,6 +241,10 @@ HWND CreateWindowEx(DWORD exStyle, const WChar* className, const WChar* windowNa
     w->thread = sys::GetCurrentThreadId();
     w->style = style;
     w->exStyle = exStyle;
+    // A child takes its parent's mirrored layout unless it asks not to.
+    if ((style & WS_CHILD) && !(exStyle & WS_EX_NOINHERITLAYOUT))
+        if (Window* p = Find(parent); p && (p->exStyle & WS_EX_LAYOUTRTL))
+            w->exStyle |= WS_EX_LAYOUTRTL;
     w->instance = instance;
     if (style & WS_CHILD) {
         w->parent = parent;
@@ -700,7 +704,9 @@ RECT GetNonClientMargins(DWORD style, DWORD exStyle) {
     m.top += b;
     m.right += b;
     m.bottom += b;
-    if (style & WS_VSCROLL) m.right += GetSystemMetrics(SM_CXVSCROLL);
+    // A mirrored window has its vertical scroll bar at the left.
+    if (style & WS_VSCROLL)
+        ((exStyle & WS_EX_LAYOUTRTL) ? m.left : m.right) += GetSystemMetrics(SM_CXVSCROLL);
     if (style & WS_HSCROLL) m.bottom += GetSystemMetrics(SM_CYHSCROLL);
     return m;
 }

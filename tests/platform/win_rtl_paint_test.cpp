@@ -77,9 +77,9 @@ const Case kCases[] = {
          SetFocus(h);
          SendMessage(h, EM_SETSEL, 0, 3);
      }},
-    {"listbox", u"LISTBOX", WS_BORDER, u"", 100, 44,
+    {"listbox", u"LISTBOX", WS_BORDER | WS_VSCROLL, u"", 110, 44,
      [](HWND h) {
-         AddStrings(h, LB_ADDSTRING, {kRoads, kRivers, kDistance});
+         AddStrings(h, LB_ADDSTRING, {kRoads, kRivers, kDistance, kLayers, kUnits});
          SendMessage(h, LB_SETCURSEL, 1, 0);
      }},
     {"combo", u"COMBOBOX", CBS_DROPDOWNLIST, u"", 100, 80,

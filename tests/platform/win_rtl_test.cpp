@@ -83,7 +83,14 @@ TEST_F(WinRtlTest, MirroredDialogIsTheMirrorImage) {
     EXPECT_EQ(r.left, 190);
     EXPECT_EQ(r.right, 70);
     EXPECT_EQ(r.top, 5);
-    // Pen input arrives in the child's own client coordinates.
+    // The children took the mirrored layout from their parent, so pen
+    // input arrives in a child's own client coordinates, from its right
+    // edge; a child that asks not to inherit it keeps left-to-right ones.
+    EXPECT_NE(GetWindowLongPtr(rtl.kids[0], GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
+    HWND plain = CreateWindowEx(WS_EX_NOINHERITLAYOUT, u"RtlTest", u"", WS_CHILD | WS_VISIBLE, 5,
+                                130, 20, 10, rtl.parent, nullptr, nullptr, nullptr);
+    EXPECT_EQ(GetWindowLongPtr(plain, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
+    DestroyWindow(plain);
     RECT k;
     GetWindowRect(rtl.kids[0], &k);
     win::input::PenDown(POINT{k.left + 3, k.top + 4});
@@ -91,7 +98,7 @@ TEST_F(WinRtlTest, MirroredDialogIsTheMirrorImage) {
     win::input::DrainQueue();
     ASSERT_EQ(g_downs.size(), 1u);
     EXPECT_EQ(g_downs[0].first, rtl.kids[0]);
-    EXPECT_EQ(g_downs[0].second.x, 3);
+    EXPECT_EQ(g_downs[0].second.x, (k.right - k.left) - 3);
     EXPECT_EQ(g_downs[0].second.y, 4);
 }
 
