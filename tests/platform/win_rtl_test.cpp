@@ -102,13 +102,13 @@ TEST_F(WinRtlTest, MirroredDialogIsTheMirrorImage) {
     EXPECT_EQ(g_downs[0].second.y, 4);
 }
 
-// The caption of a mirrored window has its buttons at the left, where a
-// tap finds them.
-TEST_F(WinRtlTest, MirroredCaptionButtonsAreAtTheLeft) {
+// A mirrored window has its caption buttons and its vertical scroll bar at
+// the left, where a tap finds them.
+TEST_F(WinRtlTest, MirroredFrameHasItsButtonsAndBarAtTheLeft) {
     for (DWORD ex : {DWORD(0), DWORD(WS_EX_LAYOUTRTL)}) {
         HWND d = CreateWindowEx(ex | WS_EX_CAPTIONOKBTN, u"RtlTest", u"Dialog",
-                                WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 10, 20, 200, 150,
-                                nullptr, nullptr, nullptr, nullptr);
+                                WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_VSCROLL, 10,
+                                20, 200, 150, nullptr, nullptr, nullptr, nullptr);
         RECT r;
         GetWindowRect(d, &r);
         int y = r.top + GetSystemMetrics(SM_CYCAPTION) / 2;
@@ -116,6 +116,10 @@ TEST_F(WinRtlTest, MirroredCaptionButtonsAreAtTheLeft) {
         bool rtl = ex != 0;
         EXPECT_EQ(hit(rtl ? r.left + 4 : r.right - 5), HTCLOSE) << rtl;
         EXPECT_EQ(hit(rtl ? r.right - 5 : r.left + 4), HTCAPTION) << rtl;
+        // So is the vertical scroll bar, beside a client area as wide.
+        y = r.top + 60;
+        EXPECT_EQ(hit(rtl ? r.left + 4 : r.right - 5), HTVSCROLL) << rtl;
+        EXPECT_EQ(hit(rtl ? r.right - 5 : r.left + 4), HTCLIENT) << rtl;
         DestroyWindow(d);
     }
 }
