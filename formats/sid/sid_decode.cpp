@@ -1,10 +1,12 @@
 #include "formats/sid/sid_decode.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 
 #include "formats/sid/sid_file.h"
+#include "formats/sid/sid_memory.h"
 
 float SidLowWeight() { return std::bit_cast<float>(0x3F932639u); }   // 1.149604
 float SidHighWeight() { return std::bit_cast<float>(0x3F5EAF75u); }  // 0.8698648
@@ -314,4 +316,370 @@ int SidReadTileOffset(SidFile* file, const SidBandData& data, uint32_t i, uint64
     if (at >= SidFileSize(file)) return kSidFailed;
     *offset = at;
     return kSidOk;
+}
+
+// ---- decoding a view ----
+
+float SidDither(uint32_t x, uint32_t y) {
+    // The encoder's noise table is 128 x 128; only these first values are
+    // known, and the rest count as zero (they leave the quantisation noise
+    // as it is instead of adding a guess of our own).
+    static const float row0[10] = {-0.164586f, 0.124951f, -0.201814f, 0.185233f, 0.038652f,
+                                   0.1429f,    0.096097f, -0.065617f, 0.186952f, 0.122548f};
+    static const float row1[4] = {0.178876f, 0.144467f, 0.039238f, -0.200255f};
+    x %= 128;
+    y %= 128;
+    if (y == 0 && x < 10) return row0[x];
+    if (y == 1 && x < 4) return row1[x];
+    return 0.0f;
+}
+
+namespace {
+
+struct Window {
+    int c0 = 0, c1 = -1, r0 = 0, r1 = -1;
+    bool Empty() const { return c0 > c1 || r0 > r1; }
+    int Width() const { return c1 - c0 + 1; }
+    int Height() const { return r1 - r0 + 1; }
+};
+
+// A float array from the decode heap.
+float* Floats(int64_t n) {
+    if (n <= 0) n = 1;
+    return static_cast<float*>(SidAlloc(static_cast<size_t>(n) * sizeof(float)));
+}
+
+// The file of one decode, closed on every way out.
+struct FileCloser {
+    SidFile* f = nullptr;
+    ~FileCloser() { SidCloseFile(f); }
+};
+
+class RegionDecoder {
+public:
+    RegionDecoder(SidFile* file, const SidHeader& header, int level, const SidProgress& progress)
+        : file_(file), header_(header), level_(level), progress_(progress) {
+        const float levelGain = static_cast<float>(std::pow(1.5133294761940657, level));
+        levelScale_ = 1.0f / levelGain;
+    }
+
+    bool BuildTree() {
+        tree_ = SidBuildTree(header_.width, header_.height, static_cast<int>(header_.levels));
+        if (tree_.empty()) return false;
+        root_ = 0;
+        for (int i = 0; i < level_; ++i) {
+            root_ = tree_[root_].child[0];
+            if (root_ < 0) return false;
+        }
+        window_.assign(tree_.size(), Window{});
+        samples_.assign(tree_.size(), nullptr);
+        return true;
+    }
+
+    // Decodes one band over `window` (inside the level); the samples of the
+    // window, row by row, come out in *out.
+    int DecodeBand(int band, const Window& window, float** out) {
+        band_ = band;
+        SetWindow(root_, window);
+        const int status = DecodeNode(root_);
+        if (status != kSidOk) return status;
+        *out = samples_[root_];
+        samples_[root_] = nullptr;
+        return kSidOk;
+    }
+
+    bool Ask(int done, int total) { return !progress_ || progress_(done, total) == 0; }
+
+private:
+    void SetWindow(int node, const Window& w) {
+        window_[node] = w;
+        const SidTreeNode& n = tree_[node];
+        if (n.child[0] < 0) return;
+        for (int i = 0; i < 4; ++i) {
+            const int c = n.child[i];
+            Window cw;
+            if (!w.Empty()) {
+                SidChildWindow(w.c0, w.c1, i >= 2, tree_[c].width, &cw.c0, &cw.c1);
+                SidChildWindow(w.r0, w.r1, (i & 1) != 0, tree_[c].height, &cw.r0, &cw.r1);
+            }
+            SetWindow(c, cw);
+        }
+    }
+
+    int DecodeNode(int node) {
+        if (window_[node].Empty()) return kSidOk;
+        const SidTreeNode& n = tree_[node];
+        if (n.child[0] < 0) return DecodeLeaf(node);
+        for (int i = 0; i < 4; ++i) {
+            const int status = DecodeNode(n.child[i]);
+            if (status != kSidOk) return status;
+        }
+        return Rebuild(node);
+    }
+
+    int DecodeLeaf(int node) {
+        const SidTreeNode& n = tree_[node];
+        const Window& w = window_[node];
+        const int ww = w.Width();
+        float* out = static_cast<float*>(SidCalloc(static_cast<size_t>(ww) * w.Height(), sizeof(float)));
+        if (!out) return kSidFailed;
+        samples_[node] = out;
+        SidSubbandRecord record;
+        if (SidReadSubbandRecord(file_, header_.bands, n.subband, &record) != kSidOk) return kSidFailed;
+        for (uint32_t i = 0; i < record.blocks; ++i) {
+            SidBlockEntry block;
+            if (SidReadBlockEntry(file_, header_.bands, record, i, n.width, n.height, &block) != kSidOk)
+                return kSidFailed;
+            if (block.firstColumn > static_cast<uint32_t>(w.c1) || block.firstRow > static_cast<uint32_t>(w.r1) ||
+                block.lastColumn < static_cast<uint32_t>(w.c0) || block.lastRow < static_cast<uint32_t>(w.r0))
+                continue;
+            const uint32_t at = block.bandOffset[band_];
+            if (at == 0) continue;
+            const int status = DecodeBlock(node, record, block, at, out);
+            if (status != kSidOk) return status;
+        }
+        return kSidOk;
+    }
+
+    int DecodeBlock(int node, const SidSubbandRecord& record, const SidBlockEntry& block, uint32_t at,
+                    float* out) {
+        const SidTreeNode& n = tree_[node];
+        const Window& w = window_[node];
+        SidBandData data;
+        if (SidReadBandData(file_, at, block, &data) != kSidOk) return kSidFailed;
+        const float step = levelScale_ / n.weight * data.quantisation;
+        // The tiles that meet the window.
+        const int64_t bc0 = block.firstColumn, br0 = block.firstRow;
+        const int64_t tw = data.tileWidth, th = data.tileHeight;
+        const int64_t txFirst = std::max<int64_t>(0, (w.c0 - bc0) / tw);
+        const int64_t txLast = std::min<int64_t>(data.tilesAcross - 1, (w.c1 - bc0) / tw);
+        const int64_t tyFirst = std::max<int64_t>(0, (w.r0 - br0) / th);
+        const int64_t tyLast = std::min<int64_t>(data.tilesDown - 1, (w.r1 - br0) / th);
+        for (int64_t ty = tyFirst; ty <= tyLast; ++ty) {
+            for (int64_t tx = txFirst; tx <= txLast; ++tx) {
+                const int64_t tc0 = bc0 + tx * tw, tr0 = br0 + ty * th;
+                const int64_t tc1 = std::min<int64_t>(tc0 + tw - 1, block.lastColumn);
+                const int64_t tr1 = std::min<int64_t>(tr0 + th - 1, block.lastRow);
+                const int64_t ic0 = std::max<int64_t>(tc0, w.c0), ic1 = std::min<int64_t>(tc1, w.c1);
+                const int64_t ir0 = std::max<int64_t>(tr0, w.r0), ir1 = std::min<int64_t>(tr1, w.r1);
+                if (ic0 > ic1 || ir0 > ir1) continue;
+                uint64_t offset;
+                if (SidReadTileOffset(file_, data, static_cast<uint32_t>(ty * data.tilesAcross + tx), &offset) !=
+                        kSidOk ||
+                    SidSeek(file_, static_cast<int64_t>(offset), 0))
+                    return kSidFailed;
+                const int iw = static_cast<int>(ic1 - ic0 + 1), ih = static_cast<int>(ir1 - ir0 + 1);
+                auto* q = static_cast<int32_t*>(SidCalloc(static_cast<size_t>(iw) * ih, sizeof(int32_t)));
+                if (!q) return kSidFailed;
+                if (SidDecodeTileCoefficients(file_, data.code, static_cast<int>(tc1 - tc0 + 1),
+                                              static_cast<int>(tr1 - tr0 + 1), static_cast<int>(ic0 - tc0),
+                                              static_cast<int>(ic1 - tc0), static_cast<int>(ir0 - tr0),
+                                              static_cast<int>(ir1 - tr0), q, iw) != kSidOk)
+                    return kSidFailed;
+                for (int r = 0; r < ih; ++r) {
+                    if (!Ask(r, ih)) return kSidStopped;
+                    const uint32_t y = static_cast<uint32_t>(ir0 + r);
+                    float* dst = out + (static_cast<int64_t>(y) - w.r0) * w.Width() + (ic0 - w.c0);
+                    const int32_t* src = q + static_cast<int64_t>(r) * iw;
+                    for (int c = 0; c < iw; ++c) {
+                        float v = SidDequantise(src[c], step);
+                        // The first band was coded with dither added.
+                        if (band_ == 0)
+                            v = v - step * SidDither(static_cast<uint32_t>(ic0 + c) + record.phaseX,
+                                                     y + record.phaseY);
+                        dst[c] = v;
+                    }
+                }
+                SidFree(q);
+            }
+        }
+        return kSidOk;
+    }
+
+    // One interleaved run: `low` samples at even places, `high` at odd
+    // ones, from their windows [lo0, lo1] and [hi0, hi1] (either may be
+    // empty). The run's first place and length, or false when the two do not
+    // make one unbroken run covering [want0, want1].
+    static bool Run(int lo0, int lo1, int hi0, int hi1, int want0, int want1, int* first, int* length) {
+        const bool hasLow = lo0 <= lo1, hasHigh = hi0 <= hi1;
+        if (!hasLow && !hasHigh) return false;
+        int64_t s = INT64_MAX, e = INT64_MIN;
+        if (hasLow) s = std::min<int64_t>(s, 2 * int64_t{lo0}), e = std::max<int64_t>(e, 2 * int64_t{lo1});
+        if (hasHigh) s = std::min<int64_t>(s, 2 * int64_t{hi0} + 1), e = std::max<int64_t>(e, 2 * int64_t{hi1} + 1);
+        // Every even place of the run from `low`, every odd one from `high`.
+        const int64_t evenFirst = (s + 1) / 2, evenLast = e / 2;
+        const int64_t oddFirst = s / 2, oddLast = (e - 1) >> 1;  // k of place 2k + 1
+        if (evenFirst <= evenLast && (!hasLow || evenFirst != lo0 || evenLast != lo1)) return false;
+        if (oddFirst <= oddLast && (!hasHigh || oddFirst != hi0 || oddLast != hi1)) return false;
+        if (want0 < s || want1 > e) return false;
+        *first = static_cast<int>(s);
+        *length = static_cast<int>(e - s + 1);
+        return true;
+    }
+
+    int Rebuild(int node) {
+        const SidTreeNode& n = tree_[node];
+        const Window& w = window_[node];
+        const Window* cw[4];
+        const float* cs[4];
+        for (int i = 0; i < 4; ++i) {
+            cw[i] = &window_[n.child[i]];
+            cs[i] = samples_[n.child[i]];
+        }
+        // Children 0 and 1 share their columns, 2 and 3 theirs.
+        if (cw[0]->c0 != cw[1]->c0 || cw[0]->c1 != cw[1]->c1 || cw[2]->c0 != cw[3]->c0 ||
+            cw[2]->c1 != cw[3]->c1)
+            return kSidFailed;
+        const int wh = w.Height(), wwid = w.Width();
+        int rowFirst[2], rowLen[2];
+        for (int g = 0; g < 2; ++g) {
+            const Window& lo = *cw[2 * g];
+            const Window& hi = *cw[2 * g + 1];
+            const bool columns = cw[2 * g]->c0 <= cw[2 * g]->c1;
+            if (!columns) continue;
+            if (!Run(lo.Empty() ? 0 : lo.r0, lo.Empty() ? -1 : lo.r1, hi.Empty() ? 0 : hi.r0,
+                     hi.Empty() ? -1 : hi.r1, w.r0, w.r1, &rowFirst[g], &rowLen[g]))
+                return kSidFailed;
+        }
+        const Window& xl = *cw[0];
+        const Window& xh = *cw[2];
+        int colFirst, colLen;
+        if (!Run(xl.c0, xl.c1, xh.c0, xh.c1, w.c0, w.c1, &colFirst, &colLen)) return kSidFailed;
+        const int longest = std::max({colLen, rowLen[0], xh.c0 <= xh.c1 ? rowLen[1] : 0});
+        float* run = Floats(longest);
+        float* work = Floats(longest + 2 * kSidSynthesisMargin);
+        if (!run || !work) return kSidFailed;
+
+        // Columns: each column of the x-low and the x-high children, over
+        // the node's rows, stored column by column.
+        float* columns[2] = {nullptr, nullptr};
+        for (int g = 0; g < 2; ++g) {
+            const Window& lo = *cw[2 * g];
+            const Window& hi = *cw[2 * g + 1];
+            if (lo.c0 > lo.c1) continue;
+            const float* los = cs[2 * g];
+            const float* his = cs[2 * g + 1];
+            const int ncol = lo.Width();
+            columns[g] = Floats(int64_t{ncol} * wh);
+            if (!columns[g]) return kSidFailed;
+            for (int c = 0; c < ncol; ++c) {
+                if (!Ask(c, ncol)) return kSidStopped;
+                for (int k = 0; k < rowLen[g]; ++k) {
+                    const int place = rowFirst[g] + k;
+                    run[k] = (place & 1) ? his[int64_t{(place - 1) / 2 - hi.r0} * hi.Width() + c]
+                                         : los[int64_t{place / 2 - lo.r0} * lo.Width() + c];
+                }
+                SidSynthesize1D(run, rowFirst[g], rowLen[g], work);
+                std::memcpy(columns[g] + int64_t{c} * wh, run + (w.r0 - rowFirst[g]),
+                            sizeof(float) * static_cast<size_t>(wh));
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            SidFree(samples_[n.child[i]]);
+            samples_[n.child[i]] = nullptr;
+        }
+        // Rows: x-low columns at even places, x-high at odd ones.
+        float* out = Floats(int64_t{wwid} * wh);
+        if (!out) return kSidFailed;
+        samples_[node] = out;
+        for (int y = 0; y < wh; ++y) {
+            if (!Ask(y, wh)) return kSidStopped;
+            for (int k = 0; k < colLen; ++k) {
+                const int place = colFirst + k;
+                run[k] = (place & 1) ? columns[1][int64_t{(place - 1) / 2 - xh.c0} * wh + y]
+                                     : columns[0][int64_t{place / 2 - xl.c0} * wh + y];
+            }
+            SidSynthesize1D(run, colFirst, colLen, work);
+            std::memcpy(out + int64_t{y} * wwid, run + (w.c0 - colFirst), sizeof(float) * static_cast<size_t>(wwid));
+        }
+        SidFree(columns[0]);
+        SidFree(columns[1]);
+        SidFree(run);
+        SidFree(work);
+        return kSidOk;
+    }
+
+    SidFile* file_;
+    SidHeader header_;
+    int level_;
+    const SidProgress& progress_;
+    float levelScale_ = 1.0f;
+    int band_ = 0;
+    std::vector<SidTreeNode> tree_;
+    int root_ = 0;
+    std::vector<Window> window_;
+    std::vector<float*> samples_;
+};
+
+int Decode(const char* path, SidImage* image, const uint8_t* lookup, uint8_t* buffer,
+           const SidProgress& progress) {
+    FileCloser file{SidOpenFile(path)};
+    if (!file.f) return kSidFailed;
+    SidHeader h;
+    if (SidReadHeader(file.f, &h) != kSidOk) return kSidFailed;
+    // The file must still be the one the view was opened on.
+    if (image->levels != static_cast<int>(h.levels) || image->width != static_cast<int>(h.width) ||
+        image->height != static_cast<int>(h.height) || image->level < 0 || image->level > image->levels)
+        return kSidFailed;
+    const int64_t vw = int64_t{image->lastColumn} - image->firstColumn + 1;
+    const int64_t vh = int64_t{image->lastRow} - image->firstRow + 1;
+    if (vw <= 0 || vh <= 0) return kSidOk;
+    const int64_t stride = image->stride;
+    if (stride < vw * h.bands || vh > static_cast<int64_t>(kSidMaxViewBytes) / (vw * h.bands))
+        return kSidFailed;
+    const int lw = static_cast<int>(SidLevelSize(h.width, image->level));
+    const int lh = static_cast<int>(SidLevelSize(h.height, image->level));
+    Window w{std::max(image->firstColumn, 0), std::min(image->lastColumn, lw - 1),
+             std::max(image->firstRow, 0), std::min(image->lastRow, lh - 1)};
+    if (w.Empty() || w.c0 != image->firstColumn || w.c1 != image->lastColumn || w.r0 != image->firstRow ||
+        w.r1 != image->lastRow)
+        std::memset(buffer, 0, static_cast<size_t>(vh * stride));
+    if (w.Empty()) return kSidOk;
+
+    RegionDecoder decoder(file.f, h, image->level, progress);
+    if (!decoder.BuildTree()) return kSidFailed;
+    const int bands = static_cast<int>(h.bands);
+    auto** planes = static_cast<float**>(SidCalloc(static_cast<size_t>(bands), sizeof(float*)));
+    if (!planes) return kSidFailed;
+    for (int b = 0; b < bands; ++b) {
+        const int status = decoder.DecodeBand(b, w, &planes[b]);
+        if (status != kSidOk) return status;
+    }
+    const int64_t n = int64_t{w.Width()} * w.Height();
+    if (bands == 3) {
+        for (int64_t i = 0; i < n; ++i)
+            SidYiqToRgb(planes[0][i], planes[1][i], planes[2][i], &planes[0][i], &planes[1][i], &planes[2][i]);
+    }
+    const int rows = w.Height(), cols = w.Width();
+    for (int b = 0; b < bands; ++b) {
+        for (int r = 0; r < rows; ++r) {
+            const float* src = planes[b] + int64_t{r} * cols;
+            uint8_t* dst = buffer + (int64_t{w.r0} - image->firstRow + r) * stride +
+                           (int64_t{w.c0} - image->firstColumn) * bands + b;
+            for (int c = 0; c < cols; ++c) {
+                const float v = src[c];
+                // Truncated toward zero and clamped; NaN counts as 0.
+                const int s = v > 0.0f ? (v < 255.0f ? static_cast<int>(v) : 255) : 0;
+                dst[int64_t{c} * bands] = lookup ? lookup[s] : static_cast<uint8_t>(s);
+            }
+            if (!decoder.Ask(b * rows + r + 1, bands * rows)) return kSidStopped;
+        }
+    }
+    return kSidOk;
+}
+
+}  // namespace
+
+int SidDecodeRegion(const char* path, SidImage* image, const uint8_t* lookup, uint8_t* buffer,
+                    const SidProgress& progress) {
+    if (!image) return kSidFailed;
+    int status;
+    {
+        // Whatever the decode leaves is freed when its heap goes.
+        SidDecodeHeap heap;
+        status = buffer ? Decode(path, image, lookup, buffer, progress) : kSidFailed;
+    }
+    // After a failure or a stop the caller holds no view.
+    if (status != kSidOk) SidCloseImage(image);
+    return status;
 }

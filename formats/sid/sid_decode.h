@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct SidFile;
@@ -140,3 +141,24 @@ struct SidBandData {
 int SidReadBandData(SidFile* file, uint64_t offset, const SidBlockEntry& block, SidBandData* data);
 // The file offset of tile i (raster order) of a block, checked against the file.
 int SidReadTileOffset(SidFile* file, const SidBandData& data, uint32_t i, uint64_t* offset);
+
+// ---- decoding a view ----
+
+struct SidImage;
+
+// Asked between rows with (rows done, rows in all); non-zero stops the decode.
+using SidProgress = std::function<int(int, int)>;
+
+// Decodes the view of `image` into `buffer`: rows of the window at
+// `image->stride` bytes, the bands of a pixel side by side (red, green, blue
+// for three bands), each sample truncated, clamped to 0..255 and passed
+// through `lookup` (256 bytes, optional). Parts of the window outside the
+// level are zero; a window of negative width or height writes nothing.
+// Returns kSidOk, kSidFailed or kSidStopped; after a failure or a stop the
+// descriptor has been closed and must not be used again. Working memory
+// lives in its own decode heap, so nothing else is touched.
+int SidDecodeRegion(const char* path, SidImage* image, const uint8_t* lookup, uint8_t* buffer,
+                    const SidProgress& progress);
+
+// The dither removed from the first band at subband column x, row y.
+float SidDither(uint32_t x, uint32_t y);

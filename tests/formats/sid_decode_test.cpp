@@ -12,6 +12,7 @@
 
 #include "formats/sid/sid_decode.h"
 #include "formats/sid/sid_file.h"
+#include "tests/formats/sid_test_writer.h"
 #include "tests/platform/fs_test_root.h"
 
 namespace {
@@ -298,36 +299,6 @@ TEST(SidSamples, DequantisationAndColour) {
     EXPECT_NEAR(g, 100 - 2.893519 + 12.037038, 1e-4);
     EXPECT_NEAR(b, 100 - 10.99537 - 34.25926, 1e-4);
 }
-
-// Tile data in the identity code: symbols 0 to 254 are their own 8-bit
-// codes, 255 is 111111110. Stuffs 0xFF, pads with 1 bits, ends with FF D9.
-struct TileWriter {
-    std::string bytes = "\xFF\xA3";
-    uint32_t acc = 0;
-    int bits = 0;
-    void Put(uint32_t v, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            acc = acc << 1 | ((v >> i) & 1);
-            if (++bits == 8) Flush();
-        }
-    }
-    void Flush() {
-        bytes += static_cast<char>(acc);
-        if ((acc & 0xFF) == 0xFF) bytes += '\0';
-        acc = 0;
-        bits = 0;
-    }
-    TileWriter& Symbol(int s, uint32_t extra = 0, int extraBits = 0) {
-        if (s == 255) Put(0x1FE, 9);
-        else Put(static_cast<uint32_t>(s), 8);
-        Put(extra, extraBits);
-        return *this;
-    }
-    std::string End(bool marker = true) {
-        while (bits) Put(1, 1);
-        return bytes + (marker ? "\xFF\xD9" : "");
-    }
-};
 
 class SidTileTest : public DeviceRootTest {
 protected:
