@@ -243,3 +243,265 @@ TEST_F(SidRegionTest, OnlyWhatTheWindowNeedsIsRead) {
     RecordProperty("level2", std::to_string(double(SidTestBytesRead()) / whole));
 }
 }  // namespace
+
+namespace {
+
+// The quoted dither values, written out again for the known-pixel check.
+double Dither(int x, int y) {
+    static const double row0[10] = {-0.164586, 0.124951, -0.201814, 0.185233, 0.038652,
+                                    0.1429,    0.096097, -0.065617, 0.186952, 0.122548};
+    static const double row1[4] = {0.178876, 0.144467, 0.039238, -0.200255};
+    x %= 128;
+    y %= 128;
+    if (y == 0 && x < 10) return row0[x];
+    if (y == 1 && x < 4) return row1[x];
+    return 0;
+}
+
+// Random coefficients for every subband of every band.
+void Fill(SidFileWriter& w, uint32_t seed, int range) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> v(-range, range);
+    for (uint32_t b = 0; b < w.bands; ++b)
+        for (int s = 0; s < int(3 * w.levels + 1); ++s)
+            for (int32_t& c : w.At(b, s)) c = v(rng);
+}
+
+}  // namespace
+
+// With no levels the image is its one subband: every pixel is known from
+// its coefficient, the step and the dither.
+TEST_F(SidRegionTest, HandMadeFilesGiveKnownPixels) {
+    SidFileWriter w;
+    w.width = 12;
+    w.height = 3;
+    w.tileWidth = 5;
+    w.tileHeight = 2;
+    w.quantisation = 2.0f;
+    auto& c = w.At(0, 0);
+    const int32_t values[36] = {0, 1, 2, 3, 4, 50, 60, 70, 80, 90, 100, 127,
+                                -5, 128, 200, 255, 300, 70000 % 65536, -300, 120, 121, 122, 123, 124,
+                                7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+    c.assign(values, values + 36);
+    for (int phase : {0, 1}) {
+        SCOPED_TRACE(phase);
+        w.phaseX = uint8_t(phase * 2);
+        w.phaseY = uint8_t(phase);
+        Put("k.sid", w.Write());
+        Picture p;
+        ASSERT_EQ(Decode("\\k.sid", 0, 0, 11, 0, 2, &p, 1), kSidOk);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 12; ++x) {
+                const int32_t q = values[y * 12 + x];
+                // (q - 0.44) t + t / 2 towards zero's side, minus t x dither.
+                double v = q == 0 ? 0 : q > 0 ? (q - 0.44) * 2 + 1 : (q + 0.44) * 2 - 1;
+                v -= 2 * Dither(x + w.phaseX, y + w.phaseY);
+                const int want = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
+                EXPECT_EQ(p.At(x, y, 0), want) << x << "," << y << " q " << q;
+            }
+    }
+
+    // A lookup table applies to every sample.
+    uint8_t invert[256];
+    for (int i = 0; i < 256; ++i) invert[i] = uint8_t(255 - i);
+    SidImage* image;
+    ASSERT_EQ(SidOpenImage("\\k.sid", &image, 0, 0, 11, 0, 2, 12), kSidOk);
+    std::vector<uint8_t> inverted(36);
+    ASSERT_EQ(SidDecodeRegion("\\k.sid", image, invert, inverted.data(), {}), kSidOk);
+    SidCloseImage(image);
+    Picture p;
+    ASSERT_EQ(Decode("\\k.sid", 0, 0, 11, 0, 2, &p, 1), kSidOk);
+    for (int i = 0; i < 36; ++i) EXPECT_EQ(inverted[i], 255 - p.px[i]);
+
+    // Tiles that end at once, and a quantisation value of 0, give zeros.
+    SidFileWriter z = w;
+    z.levels = 1;
+    z.width = z.height = 8;
+    Fill(z, 5, 90);
+    z.tileOverride = std::string("\xFF\xA3\xFF\xD9", 4);
+    Put("z.sid", z.Write());
+    ASSERT_EQ(Decode("\\z.sid", 0, 0, 7, 0, 7, &p, 1), kSidOk);
+    EXPECT_EQ(p.px, std::vector<uint8_t>(64, 0));
+    z.tileOverride.clear();
+    z.quantisation = 0.0f;
+    Put("z.sid", z.Write());
+    ASSERT_EQ(Decode("\\z.sid", 0, 0, 7, 0, 7, &p, 1), kSidOk);
+    EXPECT_EQ(p.px, std::vector<uint8_t>(64, 0));
+}
+
+// Tiny images, down to subbands of one sample and of none: a flat image
+// stays flat and equally bright at every level, and windows equal crops.
+TEST_F(SidRegionTest, TinyImages) {
+    const struct {
+        uint32_t width, height, levels;
+    } sizes[] = {{1, 1, 2}, {2, 1, 1}, {3, 5, 2}, {1, 7, 3}, {4, 4, 1}, {5, 3, 2}, {16, 16, 4}};
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height) + " levels " +
+                     std::to_string(s.levels));
+        SidFileWriter w;
+        w.bands = 3;
+        w.width = s.width;
+        w.height = s.height;
+        w.levels = s.levels;
+        w.tileWidth = 2;
+        w.tileHeight = 3;
+        w.phaseY = 2;  // clear of the known dither rows
+        Fill(w, s.width * 7 + s.height, 30);
+        for (int32_t& v : w.At(0, 0)) v += 120;
+        Put("t.sid", w.Write());
+        for (int level = 0; level <= int(s.levels); ++level) {
+            const int lw = int(SidLevelSize(s.width, level)), lh = int(SidLevelSize(s.height, level));
+            Picture whole;
+            ASSERT_EQ(Decode("\\t.sid", level, 0, lw - 1, 0, lh - 1, &whole), kSidOk) << level;
+            for (int y = 0; y < lh; ++y)
+                for (int x = 0; x < lw; ++x) {
+                    Picture one;
+                    ASSERT_EQ(Decode("\\t.sid", level, x, x, y, y, &one), kSidOk);
+                    EXPECT_EQ(one.px, Crop(whole, x, y, 1, 1).px) << level << ": " << x << "," << y;
+                }
+        }
+    }
+
+    // Flat: only the coarsest low/low subband has values. Sequences of one
+    // sample keep theirs unscaled, so only sizes that never reach them are
+    // compared across levels.
+    for (uint32_t size : {4u, 6u, 12u}) {
+        SidFileWriter w;
+        w.width = w.height = size;
+        w.levels = 1;
+        w.phaseY = 2;
+        for (int32_t& v : w.At(0, 0)) v = 150;
+        Put("f.sid", w.Write());
+        Picture fine, coarse;
+        ASSERT_EQ(Decode("\\f.sid", 0, 0, int(size) - 1, 0, int(size) - 1, &fine, 1), kSidOk);
+        ASSERT_EQ(Decode("\\f.sid", 1, 0, int(size / 2) - 1, 0, int(size / 2) - 1, &coarse, 1), kSidOk);
+        for (uint8_t v : fine.px) EXPECT_NEAR(v, coarse.px[0], 1) << size;
+        for (uint8_t v : coarse.px) EXPECT_EQ(v, coarse.px[0]);
+    }
+}
+
+TEST_F(SidRegionTest, DamagedFilesFailCleanly) {
+    SidFileWriter w;
+    w.width = w.height = 16;
+    w.levels = 2;
+    Fill(w, 9, 40);
+    const std::string good = w.Write();
+    auto patch = [&](size_t at, uint32_t v) {
+        std::string s = good;
+        SidFileWriter::SetBE32(s, at, v);
+        return s;
+    };
+    const size_t band = good.find("\xFF\xAA");
+    uint32_t firstRecord = 0;
+    for (int i = 0; i < 4; ++i) firstRecord = firstRecord << 8 | uint8_t(good[23 + i]);
+    SidFileWriter runs = w;
+    runs.tileOverride = TileWriter{}.Symbol(100).Symbol(100).End();
+    std::string overSubscribed = good, tooManyCodes = good;
+    overSubscribed[band + 2] = 2;
+    tooManyCodes[band + 2 + 9] = 10;
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"a run past the tile", runs.Write()},
+        {"tile width 0", patch(band + 2 + 16 + 256 + 4, 0)},
+        {"tile height 0", patch(band + 2 + 16 + 256 + 8, 0)},
+        {"an over-subscribed code", overSubscribed},
+        {"codes adding up to more than 256", tooManyCodes},
+        {"a block outside its subband", patch(firstRecord + 8 + 4 + 8, 4)},
+        {"a subband past the end", patch(23, uint32_t(good.size() + 10))},
+        {"band data past the end", patch(firstRecord + 8, uint32_t(good.size()))},
+        {"a wrong record marker", patch(firstRecord, 0xFFAB0000u)},
+        {"a non-finite quantisation value", patch(band + 2 + 16 + 256, 0x7F800000u)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put("d.sid", c.bytes);
+        SidResetMemoryForTests();
+        Picture p;
+        EXPECT_EQ(Decode("\\d.sid", 0, 0, 15, 0, 15, &p, 1), kSidFailed);
+        EXPECT_EQ(SidGetMemoryCounters().blocks, 0u);
+    }
+
+    // The sample cut short anywhere in its coded data (its last tile ends
+    // at 87468; a trailer the decoder does not read follows).
+    const std::string sample = Sample();
+    for (size_t cut : {100ul, 300ul, 1000ul, 5000ul, 20000ul, 40000ul, 60000ul, 75000ul, 80000ul,
+                       85000ul, 87000ul, 87467ul}) {
+        SCOPED_TRACE(cut);
+        Put("cut.sid", sample.substr(0, cut));
+        SidResetMemoryForTests();
+        Picture p;
+        EXPECT_EQ(Decode("\\cut.sid", 0, 0, 617, 0, 1264, &p), kSidFailed);
+        EXPECT_EQ(SidGetMemoryCounters().blocks, 0u);
+    }
+}
+
+// A failed allocation, answered with Cancel, fails the decode wherever it
+// happens, and leaves nothing allocated.
+TEST_F(SidRegionTest, AllocationFailureAtEveryPoint) {
+    Picture want;
+    ASSERT_EQ(Decode("\\n13250i.sid", 3, 5, 60, 7, 90, &want), kSidOk);
+    for (int k = 1;; ++k) {
+        SidResetMemoryForTests();
+        SidTestFailAllocation(k);
+        Picture p;
+        const int status = Decode("\\n13250i.sid", 3, 5, 60, 7, 90, &p);
+        EXPECT_EQ(SidGetMemoryCounters().blocks, 0u) << k;
+        if (status == kSidOk) {
+            EXPECT_EQ(p.px, want.px);
+            EXPECT_GT(k, 20);
+            break;
+        }
+        EXPECT_EQ(status, kSidFailed) << k;
+    }
+}
+
+// Stopping one decode leaves another reader's view alone.
+TEST_F(SidRegionTest, StoppingOneDecodeLeavesTheOtherView) {
+    SidImage* a = nullptr;
+    SidImage* b = nullptr;
+    ASSERT_EQ(SidOpenImage("\\n13250i.sid", &a, 2, 0, 154, 0, 316, 155 * 3), kSidOk);
+    ASSERT_EQ(SidOpenImage("\\n13250i.sid", &b, 2, 10, 109, 20, 119, 100 * 3), kSidOk);
+    std::vector<uint8_t> pa(155 * 317 * 3), pb(100 * 100 * 3);
+    for (int after : {1, 50, 2000}) {
+        int calls = 0;
+        SidImage* c = nullptr;
+        ASSERT_EQ(SidOpenImage("\\n13250i.sid", &c, 2, 0, 154, 0, 316, 155 * 3), kSidOk);
+        EXPECT_EQ(SidDecodeRegion("\\n13250i.sid", c, nullptr, pa.data(),
+                                  [&](int, int) { return ++calls >= after; }),
+                  kSidStopped);
+        EXPECT_EQ(calls, after);
+    }
+    ASSERT_EQ(SidDecodeRegion("\\n13250i.sid", b, nullptr, pb.data(), {}), kSidOk);
+    ASSERT_EQ(SidDecodeRegion("\\n13250i.sid", a, nullptr, pa.data(), {}), kSidOk);
+    Picture whole = Level(2);
+    EXPECT_EQ(pa, whole.px);
+    EXPECT_EQ(pb, Crop(whole, 10, 20, 100, 100).px);
+    SidCloseImage(a);
+    SidCloseImage(b);
+    EXPECT_EQ(SidGetMemoryCounters().blocks, 0u);
+}
+
+// Windows partly or wholly outside the level, and empty ones.
+TEST_F(SidRegionTest, WindowsOutsideTheLevel) {
+    const struct {
+        const char* what;
+        int c0, c1, r0, r1;
+        size_t bytes;  // of the buffer written (window height x stride)
+    } cases[] = {
+        {"wholly right of the level", 700, 709, 0, 9, 10 * 30},
+        {"wholly above", 0, 9, -20, -11, 10 * 30},
+        {"negative width", 5, 4, 0, 9, 0},
+        {"negative height", 0, 9, 5, 3, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SidImage* image;
+        ASSERT_EQ(SidOpenImage("\\n13250i.sid", &image, 0, c.c0, c.c1, c.r0, c.r1, 30), kSidOk);
+        std::vector<uint8_t> buf(400, 0xAB);
+        ASSERT_EQ(SidDecodeRegion("\\n13250i.sid", image, nullptr, buf.data(), {}), kSidOk);
+        SidCloseImage(image);
+        for (size_t i = 0; i < buf.size(); ++i) ASSERT_EQ(buf[i], i < c.bytes ? 0 : 0xAB) << i;
+    }
+}
