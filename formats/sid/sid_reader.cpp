@@ -1,6 +1,21 @@
 #include "formats/sid/sid_reader.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/user_abort.h"
+#include "formats/sid/sid_decode.h"
+#include "platform/win/window.h"
+#include "platform/win/winconst.h"
+
+namespace {
+
+std::function<void()> g_drawHook;
+
+}  // namespace
+
+void SidSetDrawHookForTests(std::function<void()> hook) { g_drawHook = std::move(hook); }
 
 RECT SidWindowToRect(int firstColumn, int lastColumn, int firstRow, int lastRow) {
     RECT r;
@@ -47,6 +62,108 @@ bool CSidReader::Open(WStringView path) {
 void CSidReader::Close() {
     path_.clear();
     CloseView();
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = nullptr;
+}
+
+HBITMAP CSidReader::DetachBitmap() {
+    HBITMAP b = bitmap_;
+    bitmap_ = nullptr;
+    return b;
+}
+
+HBITMAP CSidReader::CreateBitmap(int width, int height) {
+    if (!view_) return nullptr;
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = nullptr;
+    if (width < 0) width = GetSystemMetrics(SM_CXSCREEN);
+    if (height < 0) height = GetSystemMetrics(SM_CYSCREEN);
+    width = std::max(width, GetWidth());
+    height = std::max(height, GetHeight());
+    const bool grey = bands_ == 1;
+    std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
+    bmi->bmiHeader = BITMAPINFOHEADER{};
+    bmi->bmiHeader.biWidth = width;
+    bmi->bmiHeader.biHeight = height;
+    bmi->bmiHeader.biPlanes = 1;
+    bmi->bmiHeader.biBitCount = grey ? 8 : 24;
+    bmi->bmiHeader.biXPelsPerMeter = bmi->bmiHeader.biYPelsPerMeter = 1;
+    if (grey) {
+        bmi->bmiHeader.biClrUsed = 256;
+        for (int i = 0; i < 256; ++i) {
+            RGBQUAD q;
+            q.rgbBlue = q.rgbGreen = q.rgbRed = static_cast<BYTE>(i);
+            std::memcpy(info.data() + sizeof(BITMAPINFOHEADER) + i * sizeof(RGBQUAD), &q, sizeof q);
+        }
+    }
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(nullptr, bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap_ && !bits) {
+        DeleteObject(bitmap_);
+        bitmap_ = nullptr;
+    }
+    return bitmap_;
+}
+
+bool CSidReader::Draw(HBITMAP target, bool pollAbort) {
+    if (!view_) return false;
+    if (!target) target = bitmap_;
+    if (!target) return false;
+    DIBSECTION ds{};
+    if (GetObject(target, sizeof ds, &ds) != static_cast<int>(sizeof ds) || !ds.dsBm.bmBits) return false;
+    const int w = GetWidth(), h = GetHeight(), stride = GetStride();
+    const int bitmapHeight = ds.dsBmih.biHeight < 0 ? -ds.dsBmih.biHeight : ds.dsBmih.biHeight;
+    if (ds.dsBmih.biWidth < w || bitmapHeight < h || ds.dsBm.bmWidthBytes < stride ||
+        ds.dsBm.bmBitsPixel != (bands_ == 1 ? 8 : 24))
+        return false;
+    // The decoder writes rows top first at the view's stride; the bitmap
+    // takes them bottom-up with blue first.
+    std::vector<uint8_t> rows(static_cast<size_t>(h) * static_cast<size_t>(stride));
+    SidProgress progress;
+    if (pollAbort || g_drawHook)
+        progress = [pollAbort](int, int) {
+            if (g_drawHook) g_drawHook();
+            return pollAbort && IsAbortRequested() ? 1 : 0;
+        };
+    status_ = SidDecodeRegion(text::ToUtf8(path_).c_str(), view_, nullptr, rows.data(), progress);
+    if (status_ != kSidOk) {
+        // The decoder has closed the view.
+        view_ = nullptr;
+        return false;
+    }
+    auto* base = static_cast<uint8_t*>(ds.dsBm.bmBits);
+    const bool bottomUp = ds.dsBmih.biHeight > 0;
+    const size_t rowBytes = static_cast<size_t>(bands_) * static_cast<size_t>(w);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* dst = base + static_cast<size_t>(bottomUp ? bitmapHeight - 1 - y : y) * ds.dsBm.bmWidthBytes;
+        const uint8_t* src = rows.data() + static_cast<size_t>(y) * stride;
+        if (bands_ == 1) {
+            std::memcpy(dst, src, rowBytes);
+            continue;
+        }
+        for (int x = 0; x < w; ++x) {
+            dst[3 * x] = src[3 * x + 2];
+            dst[3 * x + 1] = src[3 * x + 1];
+            dst[3 * x + 2] = src[3 * x];
+        }
+    }
+    return true;
+}
+
+HBITMAP SidLoadBitmap(WStringView path, int minWidth, int minHeight) {
+    CSidReader reader;
+    if (!reader.Open(path)) return nullptr;
+    int level = 0;
+    for (int i = reader.GetLevels() - 1; i >= 0; --i)
+        if (reader.GetLevelWidth(i) >= minWidth && reader.GetLevelHeight(i) >= minHeight) {
+            level = i;
+            break;
+        }
+    if (!reader.SelectView(level, nullptr, -1)) return nullptr;
+    if (!reader.CreateBitmap(reader.GetWidth(), reader.GetHeight())) return nullptr;
+    if (!reader.Draw(nullptr, false)) return nullptr;
+    return reader.DetachBitmap();
 }
 
 void CSidReader::CloseView() {

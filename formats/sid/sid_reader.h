@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "formats/sid/sid_file.h"
+#include "platform/gdi/gdi.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
@@ -44,6 +47,21 @@ public:
     // The view window as (first column, first row, last column, last row).
     void GetExtent(RECT* extent) const;
 
+    // A DIB section for the view, owned by the reader: at least the window's
+    // size (a negative size is the screen's), bottom-up, 8 bits with a grey
+    // palette for one band, else 24 bits. Null without a view.
+    HBITMAP CreateBitmap(int width, int height);
+    HBITMAP GetBitmap() const { return bitmap_; }
+    // The reader's bitmap, which the caller then owns.
+    HBITMAP DetachBitmap();
+
+    // Decodes the view into `target` (or the reader's own bitmap) with the
+    // window at its top-left, polling for a user abort when asked. The
+    // target must be a DIB section of at least the window's size, with rows
+    // of at least the stride, 8 bits for one band and 24 for three. After a
+    // stop or a failure the view is gone and a new SelectView is needed.
+    bool Draw(HBITMAP target, bool pollAbort);
+
     int GetStatus() const { return status_; }
     int GetBands() const { return bands_; }
     int GetLevels() const { return levels_; }
@@ -60,7 +78,16 @@ private:
     int bands_ = 0, levels_ = 0, width_ = 0, height_ = 0;
     uint8_t version_[3] = {0, 0, 0};
     SidImage* view_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
 };
+
+// The whole of the coarsest level that is at least minWidth x minHeight
+// (level 0 when none is) as a DIB section the caller owns; null on failure.
+HBITMAP SidLoadBitmap(WStringView path, int minWidth, int minHeight);
+
+// Tests: called with the reader on every progress step of a draw (before the
+// abort poll), so a test can ask for an abort part way.
+void SidSetDrawHookForTests(std::function<void()> hook);
 
 // The view window of a descriptor, (first column, last column, first row,
 // last row), as a rectangle (first column, first row, last column, last

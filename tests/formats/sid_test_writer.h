@@ -155,3 +155,30 @@ struct SidFileWriter {
         return s;
     }
 };
+
+// A one-band file made from a three-band one: the band count becomes 1 and
+// every subband record is written again at the end with only the first
+// band's data offset; the directory points at the new records, and the band
+// data stays where it was.
+inline std::string SidOneBandCopy(const std::string& three) {
+    auto be32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = v << 8 | uint8_t(three[at + i]);
+        return v;
+    };
+    std::string s = three;
+    SidFileWriter::SetBE32(s, 7, 1);
+    const uint32_t levels = be32(11);
+    for (uint32_t sb = 0; sb < 3 * levels + 1; ++sb) {
+        const uint32_t record = be32(23 + 4 * sb);
+        const uint32_t blocks = be32(record + 4);
+        SidFileWriter::SetBE32(s, 23 + 4 * sb, static_cast<uint32_t>(s.size()));
+        s += three.substr(record, 8);
+        for (uint32_t b = 0; b < blocks; ++b) {
+            const size_t entry = record + 8 + size_t{b} * 28;
+            s += three.substr(entry, 4);        // band 0
+            s += three.substr(entry + 12, 16);  // the rectangle
+        }
+    }
+    return s;
+}
