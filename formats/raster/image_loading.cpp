@@ -5,6 +5,7 @@
 
 #include "core/path.h"
 #include "formats/raster/jpeg_reader.h"
+#include "formats/sid/sid_reader.h"
 #include "platform/fs/fs.h"
 
 HBITMAP LoadDibDevicePath(WStringView path) {
@@ -18,6 +19,8 @@ HBITMAP LoadImageFile(WStringView path) {
     // ".jpe" is a JPEG name too; the bitmap loader could only refuse it.
     if (text::EqualsNoCase(ext, u"jpg") || text::EqualsNoCase(ext, u"jpeg") || text::EqualsNoCase(ext, u"jpe"))
         return LoadJpegBitmap(path);
+    // A MrSID image at its coarsest level.
+    if (text::EqualsNoCase(ext, u"sid")) return SidLoadBitmap(path, 0, 0);
     return LoadDibDevicePath(path);
 }
 

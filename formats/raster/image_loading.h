@@ -6,8 +6,8 @@
 #include "platform/text/text.h"
 
 // A device path to a DIB section: ".jpg", ".jpeg" and ".jpe" through the
-// JPEG reader, anything else through the bitmap-file loader. Null on any
-// failure.
+// JPEG reader, ".sid" at the MrSID image's coarsest level, anything else
+// through the bitmap-file loader. Null on any failure.
 HBITMAP LoadImageFile(WStringView path);
 // A bitmap file read through the device file system.
 HBITMAP LoadDibDevicePath(WStringView path);

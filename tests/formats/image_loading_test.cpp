@@ -2,7 +2,9 @@
 // against GDAL's reading of the same files, and icons made from bitmaps.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -178,6 +180,9 @@ TEST_F(ImageLoadingTest, RoutingByExtension) {
     Put("data/e.2bp", MakeBmp({3, 2, 2, false, 0, {}, [](int x, int) { return static_cast<uint32_t>(x); }}));
     Put("data/f.png", "\x89PNG\r\n\x1a\n");
     Put("data/g.bmp", jpeg);  // a JPEG named .bmp is not a bitmap
+    std::ifstream sid(std::string(ZN_TEST_DATA) + "/mrsid/n13250i.sid", std::ios::binary);
+    Put("data/chart.sid", std::string(std::istreambuf_iterator<char>(sid), {}));
+    Put("data/h.sid", jpeg);
     struct Case {
         const char16_t* path;
         int width;  // 0: no bitmap
@@ -185,6 +190,8 @@ TEST_F(ImageLoadingTest, RoutingByExtension) {
         {u"\\data\\roads.jpg", 8}, {u"\\DATA\\ROADS.JPG", 8}, {u"\\data\\B.JPEG", 8}, {u"\\Data\\c.JPE", 8},
         {u"\\data\\d.bmp", 3},     {u"\\DATA\\D.BMP", 3},     {u"\\data\\E.2bp", 3},  {u"\\data\\f.png", 0},
         {u"\\data\\g.bmp", 0},     {u"\\data\\missing.jpg", 0},
+        // MrSID: the coarsest level the reader offers (level 4 of 5, 39 x 80).
+        {u"\\DATA\\Chart.SID", 39}, {u"\\data\\h.sid", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(text::ToUtf8(c.path));
