@@ -1,7 +1,7 @@
-// The MrSID header reader, view descriptors and coded data on arbitrary
-// bytes: the header, views of the coarsest level and of a small
-// full-resolution window, then every subband record, block entry and band
-// header, and the coefficients of small tiles. Run
+// The MrSID decoder on arbitrary bytes: the header, the whole coarsest
+// level and a small full-resolution window decoded into pixels, then every
+// subband record, block entry and band header, and the coefficients of
+// small tiles. Run
 //   build-fuzz/fuzz/sid_decode_fuzz -max_total_time=60 fuzz/corpus/sid
 #include <stdlib.h>
 
@@ -42,13 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int cw = static_cast<int>(SidLevelSize(static_cast<uint32_t>(width), coarsest));
     const int ch = static_cast<int>(SidLevelSize(static_cast<uint32_t>(height), coarsest));
     SidImage* image = nullptr;
-    if (SidOpenImage("\\f.sid", &image, coarsest, 0, cw - 1, 0, ch - 1, cw * bands) == kSidOk) {
-        int w, h;
-        SidGetWindowWidth(image, &w);
-        SidGetWindowHeight(image, &h);
-        SidCloseImage(image);
+    // The coarsest level, when it is small enough to be worth decoding whole.
+    if (int64_t{cw} * ch <= 1 << 20 &&
+        SidOpenImage("\\f.sid", &image, coarsest, 0, cw - 1, 0, ch - 1, cw * bands) == kSidOk) {
+        std::vector<uint8_t> pixels(size_t(cw) * ch * bands);
+        if (SidDecodeRegion("\\f.sid", image, nullptr, pixels.data(), {}) == kSidOk) SidCloseImage(image);
     }
-    if (SidOpenImage("\\f.sid", &image, 0, 3, 34, 5, 36, 32 * bands) == kSidOk) SidCloseImage(image);
+    if (SidOpenImage("\\f.sid", &image, 0, 3, 34, 5, 36, 32 * bands) == kSidOk) {
+        std::vector<uint8_t> pixels(32 * 32 * 3);
+        if (SidDecodeRegion("\\f.sid", image, nullptr, pixels.data(), {}) == kSidOk) SidCloseImage(image);
+    }
+    if (SidGetMemoryCounters().blocks != 0) __builtin_trap();  // a decode left memory behind
 
     SidFile* f = SidOpenFile("\\f.sid");
     SidHeader h;
