@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/language_module.h"
+#include "map/layers/bookmarks.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/services/main_window.h"
@@ -74,13 +75,13 @@ public:
     void FireCommandEvent(UINT, int) override {}
     int RunBoundKeyCommand(int, int) override { return 0; }
     HWND GetMainStatusBar() override { return nullptr; }
-    CBookmarkList& GetBookmarks() override { return *bookmarks_; }
+    CBookmarkList& GetBookmarks() override { return bookmarks_; }
     bool GetViewExtent(CDoubleRect&) override { return false; }
     LRESULT OnGpsPosition(GpsPosition*) override { return 0; }
 
 private:
     std::vector<std::string>* journal_;
-    CBookmarkList* bookmarks_ = nullptr;
+    CBookmarkList bookmarks_;
 };
 
 class CFakeView : public win::View {
