@@ -20,6 +20,7 @@
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
 #include "resources/zres.h"
+#include "shell/app/about_dlg.h"
 #include "shell/app/splash.h"
 #include "shell/app/stylus.h"
 
@@ -268,6 +269,17 @@ win::Document* CMapApp::OpenDocumentFile(const WString& path) {
     }
     if (win::FrameWnd* frame = GetMainFrame()) frame->OnUpdateFrameTitle();
     return doc;
+}
+
+bool CMapApp::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
+    (void)code;
+    constexpr UINT kAbout = 57664;
+    constexpr UINT kNew = 57600;
+    if (id != kAbout && id != kNew) return false;
+    if (ui) return true;
+    if (id == kAbout) ShowAboutDialog();
+    else OpenDocumentFile(WString());
+    return true;
 }
 
 COptionsSheet* CMapApp::CreatePreferences() {

@@ -18,6 +18,7 @@
 #include "shell/app/win_app_ext.h"
 #include "shell/config/configuration.h"
 #include "shell/frame/main_frame.h"
+#include "platform/win/command.h"
 #include "platform/win/doc_template.h"
 #include "shell/options/options_sheet.h"
 
@@ -31,7 +32,7 @@ struct StartupStep {
 
 // The application is also what the main frame asks of the rest of the
 // program (its host).
-class CMapApp : public CWinAppExt, public IMainFrameHost {
+class CMapApp : public CWinAppExt, public IMainFrameHost, public CCmdTarget {
 public:
     static constexpr const WChar* kConfigFileName = u"Zarnip.znx";
     static constexpr const WChar* kDefaultMapName = u"Zarnip.znm";
@@ -59,6 +60,10 @@ public:
     // when it did not open (the empty map stays).
     win::Document* OpenDocumentFile(const WString& path) override;
     CMapDoc* GetMapDocument() const;
+
+    // The application's commands at the end of the frame's chain: About
+    // (57664) and New (57600).
+    bool OnCmdMsg(UINT id, int code, CCmdUI* ui) override;
 
     // Makes the one preferences object (defaults only) and installs it for
     // every reader; kept until ExitInstance.

@@ -343,6 +343,15 @@ TEST_F(Startup, DocumentsAreTitledAndAFailedOpenKeepsTheProgram) {
     }
     EXPECT_EQ(app_->OpenDocumentFile(u"\\Docs\\Missing.znm"), nullptr);
     EXPECT_TRUE(IsWindow(app_->GetMainWindow()));
+
+    // New, at the end of the frame's command chain.
+    ASSERT_NE(app_->OpenDocumentFile(u"\\Docs\\Titled.znm"), nullptr);
+    win::FrameWnd* frame = app_->GetMainFrame();
+    EXPECT_TRUE(frame->QueryCommand(57600).m_bEnabled);
+    EXPECT_TRUE(frame->QueryCommand(57664).m_bEnabled);
+    EXPECT_TRUE(frame->RouteCommand(57600));
+    EXPECT_EQ(Narrow(Document()->GetTitle()), "Untitled");
+    EXPECT_EQ(Narrow(Document()->GetPathName()), "");
 }
 
 TEST_F(Startup, TheRecentLayerListKeepsNineShortNames) {
