@@ -43,8 +43,6 @@ constexpr UINT kMainBarId = 128;
 constexpr UINT kBrowseBarId = 129;
 constexpr UINT kDrawBarId = 130;
 constexpr UINT kStripId = 59396;
-// The notification code a built-in bar's drop-down arrow routes with.
-constexpr int kDropDownCode = 0x8002;
 // A configured map tool's number is its command id plus this.
 constexpr int kConfiguredToolOffset = 1000;
 // The button style bit every button of a bar on a vertical strip gets.

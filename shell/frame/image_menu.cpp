@@ -20,10 +20,11 @@ std::vector<CImageMenu*>& Live() {
     return live;
 }
 
-// Menus handed out as plain handles, freed once their handle is gone.
+// Menus handed out as plain handles, freed once their handle is gone or at
+// shutdown (never by a static destructor).
 std::vector<std::unique_ptr<CImageMenu>>& Detached() {
-    static std::vector<std::unique_ptr<CImageMenu>> detached;
-    return detached;
+    static auto* detached = new std::vector<std::unique_ptr<CImageMenu>>;
+    return *detached;
 }
 
 void PruneDetached() {

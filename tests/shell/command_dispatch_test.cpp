@@ -239,3 +239,34 @@ TEST_F(BarsTest, TheFileMenuFillsItsRecentListsAndDropsEmptyOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BarsTest, ToolMenusHoldAtMost256ExtensionTools) {
+    // 300 command tools: their indexes are 8 bits, so the menu keeps 256.
+    CFakeExtensions::Module module{u"Many", {}, {}};
+    for (int t = 0; t < 150; ++t) module.tools.push_back({u"T" + WString(1, u'a' + t % 26), 0});
+    extensions_.modules = {module, module};
+    Build();
+    int items = 0;
+    UINT last = 0;
+    win::SetPopupMenuResponder([&](HMENU menu, POINT, HWND) {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            UINT id = GetMenuItemID(menu, i);
+            if (id >= 30000 && id != static_cast<UINT>(-1)) {
+                ++items;
+                last = std::max(last, id);
+            }
+        }
+        return 30255u;
+    });
+    CToolBarExt* main = Bar(128);
+    bars_->ShowButtonMenu(1034, 5, main->GetItemRect(5), main);
+    EXPECT_EQ(items, 256);
+    EXPECT_EQ(last, 30255u);
+    ASSERT_EQ(extensions_.runs.size(), 1u);
+    EXPECT_EQ(extensions_.runs[0].extension, 1);  // the 256th: tool 105 of the second
+    EXPECT_EQ(extensions_.runs[0].tool, 105);
+}
+
+}  // namespace
