@@ -207,14 +207,20 @@ TEST(CoordSys, ConvertToGoesThroughGeographicAndAppliesTheTargetsRangeTest) {
     CTransverseMercator zone33;
     zone33.SetDatum(Wgs84Datum());
     zone33.SetUtmZone(33);
-    // (12, 48) lies on both zones' edge: its zone 32 and zone 33 coordinates
-    // from the reference table must convert into each other.
-    double x32, y32, x33, y33, x, y;
-    utm->GeographicToProjected(12, 48, &x32, &y32);
-    zone33.GeographicToProjected(12, 48, &x33, &y33);
+    // (12, 48) lies on both zones' edge: its zone 32 coordinates from the
+    // reference table and its zone 33 ones (the mirror image about the
+    // central meridians, 3 degrees either side) convert into each other.
+    double x32 = NAN, y32 = NAN, x, y;
+    for (const auto& r : ReadReferenceTable("tmerc_utm32n").rows)
+        if (r[0] == 12 && r[1] == 48) x32 = r[2], y32 = r[3];
+    ASSERT_FALSE(std::isnan(x32));
+    const double x33 = 1000000.0 - x32, y33 = y32;
     utm->ConvertTo(x32, y32, &zone33, &x, &y);
     EXPECT_NEAR(x, x33, 0.005);
     EXPECT_NEAR(y, y33, 0.005);
+    zone33.ConvertTo(x33, y33, utm.get(), &x, &y);
+    EXPECT_NEAR(x, x32, 0.005);
+    EXPECT_NEAR(y, y32, 0.005);
 
     CGeographic geo;
     geo.SetDatum(Wgs84Datum());
