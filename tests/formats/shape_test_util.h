@@ -58,8 +58,9 @@ inline std::string Shpdump(const std::string& hostPath) {
 
 // Compares every vertex of every record we read with shpdump's listing.
 inline void ExpectMatchesShpdump(ShpHandle h, const std::string& hostPath) {
-    const std::vector<DumpShape> dump = ParseShpdump(Shpdump(hostPath));
-    ASSERT_EQ(static_cast<int>(dump.size()), ShpGetIndexCount(h));
+    const std::string listing = Shpdump(hostPath);
+    const std::vector<DumpShape> dump = ParseShpdump(listing);
+    ASSERT_EQ(static_cast<int>(dump.size()), ShpGetIndexCount(h)) << listing;
     for (const DumpShape& s : dump) {
         SCOPED_TRACE("record " + std::to_string(s.index));
         ShapeRecord* r = ShpReadShape(h, s.index);
