@@ -1,5 +1,5 @@
 // What the application's start-up and shutdown ask of the parts that are
-// made elsewhere: the main frame, the extension modules, the script objects, forms and applets, and the two
+// made elsewhere: the extension modules, the script objects, forms and applets, and the two
 // serial ports other programs write to. The program installs the real ones;
 // where a part is not there the application uses a null object.
 #pragma once
@@ -14,16 +14,6 @@
 class IScriptHost;
 struct IDispatch;
 struct MSG;
-
-// What start-up asks of the main frame beyond the configuration (the
-// program's frame window implements it).
-class IAppMainFrame {
-public:
-    virtual ~IAppMainFrame() = default;
-    // The application keys that have a bound command are associated with
-    // the main window.
-    virtual void AssociateApplicationKeys() = 0;
-};
 
 // The extension modules.
 class IAppExtensions {

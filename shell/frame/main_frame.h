@@ -13,7 +13,6 @@
 #include "map/services/main_window.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/frame_wnd.h"
-#include "shell/app/app_services.h"
 #include "shell/config/configuration.h"
 
 class CCommandBars;
@@ -98,6 +97,15 @@ public:
     virtual void MapInformationDialog(HWND parent, CMapDoc* doc) { (void)parent, (void)doc; }
     // Help with the application's help file.
     virtual void ShowHelp() {}
+};
+
+// What start-up asks of the main frame beyond the configuration.
+class IAppMainFrame {
+public:
+    virtual ~IAppMainFrame() = default;
+    // The application keys that have a bound command are associated with
+    // the main window.
+    virtual void AssociateApplicationKeys() = 0;
 };
 
 class CMainFrame : public win::FrameWnd, public IMainWindow, public IConfigFrame, public IAppMainFrame {
