@@ -110,6 +110,46 @@ float SidDequantise(int32_t q, float t) {
     return q > 0 ? (v - offset) * t + 0.5f * t : (v + offset) * t - 0.5f * t;
 }
 
+namespace {
+
+// Where place k of a run of `length` (at least 2) samples comes from under
+// whole-sample symmetric extension about its first and last samples.
+int MirrorIndex(int k, int length) {
+    const int period = 2 * (length - 1);
+    int i = k % period;
+    if (i < 0) i += period;
+    return i >= length ? period - i : i;
+}
+
+// The inverse lifting steps over `total` lines of n samples, line j at
+// lines + j x stride; line `firstLow` and every second one after it are
+// low-pass. Each sample sees the same operations whichever way the samples
+// are grouped into lines.
+void Lift(float* lines, int total, size_t stride, int n, int firstLow) {
+    const float delta = std::bit_cast<float>(0x3EE31359u);  // 0.4435070
+    const float gamma = std::bit_cast<float>(0x3F620675u);  // 0.8829110
+    const float beta = std::bit_cast<float>(0x3D59018Eu);   // 0.05298
+    const float alpha = std::bit_cast<float>(0x3FCB0670u);  // 1.586134
+    const int firstHigh = 1 - firstLow;
+    auto step = [&](int first, float k, bool add) {
+        for (int j = first + 2; j < total - 1; j += 2) {
+            const float* a = lines + static_cast<size_t>(j - 1) * stride;
+            float* b = lines + static_cast<size_t>(j) * stride;
+            const float* c = lines + static_cast<size_t>(j + 1) * stride;
+            if (add)
+                for (int i = 0; i < n; ++i) b[i] += k * (a[i] + c[i]);
+            else
+                for (int i = 0; i < n; ++i) b[i] -= k * (a[i] + c[i]);
+        }
+    };
+    step(firstLow, delta, false);
+    step(firstHigh, gamma, false);
+    step(firstLow, beta, true);
+    step(firstHigh, alpha, true);
+}
+
+}  // namespace
+
 void SidSynthesize1D(float* x, int origin, int length, float* work) {
     if (length <= 0) return;
     if (length == 1) {
@@ -120,26 +160,30 @@ void SidSynthesize1D(float* x, int origin, int length, float* work) {
     // the extended run; every output inside the run sees only real or
     // mirrored samples.
     constexpr int m = kSidSynthesisMargin;
-    const int period = 2 * (length - 1);
-    for (int k = -m; k < length + m; ++k) {
-        int i = k % period;
-        if (i < 0) i += period;
-        if (i >= length) i = period - i;
-        work[k + m] = x[i];
-    }
-    const float delta = std::bit_cast<float>(0x3EE31359u);  // 0.4435070
-    const float gamma = std::bit_cast<float>(0x3F620675u);  // 0.8829110
-    const float beta = std::bit_cast<float>(0x3D59018Eu);   // 0.05298
-    const float alpha = std::bit_cast<float>(0x3FCB0670u);  // 1.586134
-    const int total = length + 2 * m;
+    for (int k = -m; k < 0; ++k) work[k + m] = x[MirrorIndex(k, length)];
+    std::memcpy(work + m, x, sizeof(float) * static_cast<size_t>(length));
+    for (int k = length; k < length + m; ++k) work[k + m] = x[MirrorIndex(k, length)];
     // Index j of work is place origin - m + j: low-pass where that is even.
-    const int firstLow = ((origin - m) & 1) ? 1 : 0;
-    const int firstHigh = 1 - firstLow;
-    for (int j = firstLow + 2; j < total - 1; j += 2) work[j] -= delta * (work[j - 1] + work[j + 1]);
-    for (int j = firstHigh + 2; j < total - 1; j += 2) work[j] -= gamma * (work[j - 1] + work[j + 1]);
-    for (int j = firstLow + 2; j < total - 1; j += 2) work[j] += beta * (work[j - 1] + work[j + 1]);
-    for (int j = firstHigh + 2; j < total - 1; j += 2) work[j] += alpha * (work[j - 1] + work[j + 1]);
-    for (int k = 0; k < length; ++k) x[k] = work[k + m];
+    Lift(work, length + 2 * m, 1, 1, ((origin - m) & 1) ? 1 : 0);
+    std::memcpy(x, work + m, sizeof(float) * static_cast<size_t>(length));
+}
+
+void SidSynthesizeLines(float* lines, int origin, int length, size_t stride, int n) {
+    if (length <= 0) return;
+    constexpr int m = kSidSynthesisMargin;
+    if (length == 1) {
+        float* line = lines + static_cast<size_t>(m) * stride;
+        if (origin & 1)
+            for (int i = 0; i < n; ++i) line[i] = line[i] / 2.0f;
+        return;
+    }
+    for (int k = -m; k < 0; ++k)
+        std::memcpy(lines + static_cast<size_t>(k + m) * stride,
+                    lines + static_cast<size_t>(MirrorIndex(k, length) + m) * stride, sizeof(float) * n);
+    for (int k = length; k < length + m; ++k)
+        std::memcpy(lines + static_cast<size_t>(k + m) * stride,
+                    lines + static_cast<size_t>(MirrorIndex(k, length) + m) * stride, sizeof(float) * n);
+    Lift(lines, length + 2 * m, stride, n, ((origin - m) & 1) ? 1 : 0);
 }
 
 void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b) {
@@ -545,34 +589,35 @@ private:
         const Window& xh = *cw[2];
         int colFirst, colLen;
         if (!Run(xl.c0, xl.c1, xh.c0, xh.c1, w.c0, w.c1, &colFirst, &colLen)) return kSidFailed;
-        const int longest = std::max({colLen, rowLen[0], xh.c0 <= xh.c1 ? rowLen[1] : 0});
+        float* columnBlocks[2] = {nullptr, nullptr};
+        const int longest = colLen;
         float* run = Floats(longest);
         float* work = Floats(longest + 2 * kSidSynthesisMargin);
         if (!run || !work) return kSidFailed;
 
-        // Columns: each column of the x-low and the x-high children, over
-        // the node's rows, stored column by column.
+        // Columns: the x-low and the x-high children, each synthesised down
+        // its columns a whole row of samples at a time, kept row by row over
+        // the node's rows.
+        constexpr int m = kSidSynthesisMargin;
         float* columns[2] = {nullptr, nullptr};
         for (int g = 0; g < 2; ++g) {
             const Window& lo = *cw[2 * g];
             const Window& hi = *cw[2 * g + 1];
             if (lo.c0 > lo.c1) continue;
-            const float* los = cs[2 * g];
-            const float* his = cs[2 * g + 1];
+            if (!Ask(g, 2)) return kSidStopped;
             const int ncol = lo.Width();
-            columns[g] = Floats(int64_t{ncol} * wh);
-            if (!columns[g]) return kSidFailed;
-            for (int c = 0; c < ncol; ++c) {
-                if (!Ask(c, ncol)) return kSidStopped;
-                for (int k = 0; k < rowLen[g]; ++k) {
-                    const int place = rowFirst[g] + k;
-                    run[k] = (place & 1) ? his[int64_t{(place - 1) / 2 - hi.r0} * hi.Width() + c]
-                                         : los[int64_t{place / 2 - lo.r0} * lo.Width() + c];
-                }
-                SidSynthesize1D(run, rowFirst[g], rowLen[g], work);
-                std::memcpy(columns[g] + int64_t{c} * wh, run + (w.r0 - rowFirst[g]),
-                            sizeof(float) * static_cast<size_t>(wh));
+            const size_t line = static_cast<size_t>(ncol);
+            float* lines = Floats((int64_t{rowLen[g]} + 2 * m) * ncol);
+            if (!lines) return kSidFailed;
+            for (int k = 0; k < rowLen[g]; ++k) {
+                const int place = rowFirst[g] + k;
+                const float* src = (place & 1) ? cs[2 * g + 1] + int64_t{(place - 1) / 2 - hi.r0} * ncol
+                                               : cs[2 * g] + int64_t{place / 2 - lo.r0} * ncol;
+                std::memcpy(lines + (k + m) * line, src, sizeof(float) * line);
             }
+            SidSynthesizeLines(lines, rowFirst[g], rowLen[g], line, ncol);
+            columns[g] = lines + (w.r0 - rowFirst[g] + m) * line;
+            columnBlocks[g] = lines;
         }
         for (int i = 0; i < 4; ++i) {
             SidFree(samples_[n.child[i]]);
@@ -586,14 +631,14 @@ private:
             if (!Ask(y, wh)) return kSidStopped;
             for (int k = 0; k < colLen; ++k) {
                 const int place = colFirst + k;
-                run[k] = (place & 1) ? columns[1][int64_t{(place - 1) / 2 - xh.c0} * wh + y]
-                                     : columns[0][int64_t{place / 2 - xl.c0} * wh + y];
+                run[k] = (place & 1) ? columns[1][int64_t{y} * xh.Width() + (place - 1) / 2 - xh.c0]
+                                     : columns[0][int64_t{y} * xl.Width() + place / 2 - xl.c0];
             }
             SidSynthesize1D(run, colFirst, colLen, work);
             std::memcpy(out + int64_t{y} * wwid, run + (w.c0 - colFirst), sizeof(float) * static_cast<size_t>(wwid));
         }
-        SidFree(columns[0]);
-        SidFree(columns[1]);
+        SidFree(columnBlocks[0]);
+        SidFree(columnBlocks[1]);
         SidFree(run);
         SidFree(work);
         return kSidOk;

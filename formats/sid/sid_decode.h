@@ -2,6 +2,7 @@
 // subband needs, and the Huffman code of the coefficient symbols.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -50,6 +51,12 @@ float SidDequantise(int32_t q, float t);
 // length + 2 x kSidSynthesisMargin floats.
 constexpr int kSidSynthesisMargin = 8;
 void SidSynthesize1D(float* x, int origin, int length, float* work);
+
+// The same synthesis on many sequences side by side: `length` lines of n
+// samples (line k at lines + (k + kSidSynthesisMargin) x stride), with room
+// for kSidSynthesisMargin lines before and after. Every sample comes out as
+// SidSynthesize1D would give it.
+void SidSynthesizeLines(float* lines, int origin, int length, size_t stride, int n);
 
 // Luminance and chrominance (Y, I, Q) to red, green and blue.
 void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b);

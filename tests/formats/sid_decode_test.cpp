@@ -544,3 +544,30 @@ TEST_F(SidTileTest, RecordsOfTheSampleAndDamagedCopies) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many columns lifted a line at a time give each column's 1-D result, bit
+// for bit.
+TEST(SidSynthesis, LinesEqualColumnsOneByOne) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> v(-300, 300);
+    const int n = 5, m = kSidSynthesisMargin;
+    for (int length : {1, 2, 3, 4, 7, 16, 33})
+        for (int origin : {0, 1, 6, 13}) {
+            std::vector<float> lines(size_t(length + 2 * m) * n);
+            std::vector<std::vector<float>> cols(n, std::vector<float>(length));
+            for (int k = 0; k < length; ++k)
+                for (int c = 0; c < n; ++c) lines[(k + m) * n + c] = cols[c][k] = v(rng);
+            SidSynthesizeLines(lines.data(), origin, length, n, n);
+            std::vector<float> work(length + 2 * m);
+            for (int c = 0; c < n; ++c) {
+                SidSynthesize1D(cols[c].data(), origin, length, work.data());
+                for (int k = 0; k < length; ++k)
+                    ASSERT_EQ(std::bit_cast<uint32_t>(lines[(k + m) * n + c]), std::bit_cast<uint32_t>(cols[c][k]))
+                        << length << " " << origin << " " << c << " " << k;
+            }
+        }
+}
+
+}  // namespace

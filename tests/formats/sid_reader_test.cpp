@@ -206,6 +206,7 @@ TEST_F(SidDrawTest, DrawsTheViewAtTheBitmapsTopLeft) {
         bmi.bmiHeader.biWidth = t.width;
         bmi.bmiHeader.biHeight = t.height;
         bmi.bmiHeader.biBitCount = WORD(t.bits);
+        if (t.bits == 8) bmi.bmiHeader.biClrUsed = 1;  // the one colour the structure holds
         void* bits = nullptr;
         HBITMAP target = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
         ASSERT_NE(target, nullptr);
