@@ -33,9 +33,15 @@ endfunction()
 
 # zn_embed_res(OUT_VAR resfile cppfile): a source file that registers the
 # .res image as the program's resources at start-up.
+# A FUNC argument (ns::Name) makes it a function handing the image out instead.
 function(zn_embed_res out_var res cpp)
+  cmake_parse_arguments(E "" "FUNC" "" ${ARGN})
+  set(func)
+  if(E_FUNC)
+    set(func -DFUNC=${E_FUNC})
+  endif()
   add_custom_command(OUTPUT ${cpp}
-    COMMAND ${CMAKE_COMMAND} -DIN=${res} -DOUT=${cpp} -P ${PROJECT_SOURCE_DIR}/cmake/ZnEmbedRes.cmake
+    COMMAND ${CMAKE_COMMAND} -DIN=${res} -DOUT=${cpp} ${func} -P ${PROJECT_SOURCE_DIR}/cmake/ZnEmbedRes.cmake
     DEPENDS ${res} ${PROJECT_SOURCE_DIR}/cmake/ZnEmbedRes.cmake
     COMMENT "embedding ${res}"
     VERBATIM)

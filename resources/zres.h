@@ -195,5 +195,6 @@
 #include "zres_frame.h"
 #include "zres_bars.h"
 #include "zres_app.h"
+#include "zres_commdlg.h"
 
 #endif

@@ -13,5 +13,17 @@ void SetRealWindowsForTests(bool on);
 UINT RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
 // Shows a message box and runs its loop; the answer, or 0 when it could not.
 int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT type);
+}  // namespace win::detail
+
+struct OPENFILENAME;
+struct CHOOSECOLOR;
+struct CHOOSEFONT;
+
+namespace win::detail {
+// The common dialogs as real windows; true when the user pressed OK (the
+// structure then holds the choice).
+bool RunFileDialog(OPENFILENAME& ofn, bool save);
+bool RunColorDialog(CHOOSECOLOR& cc);
+bool RunFontDialog(CHOOSEFONT& cf);
 
 }  // namespace win::detail

@@ -105,7 +105,7 @@ bool RunFile(OPENFILENAME* ofn, bool save) {
     }
     WString initial = ofn->file;
     OPENFILENAME work = *ofn;
-    bool ok = fn && fn(work, save);
+    bool ok = fn ? fn(work, save) : detail::WantRealWindows() && detail::RunFileDialog(work, save);
     if (ok && work.file.size() >= ofn->nMaxFile) ok = false;  // does not fit the caller's buffer
     if (ok) {
         // A saved name without an extension gets the default one.
@@ -178,7 +178,7 @@ bool ChooseColor(CHOOSECOLOR* cc) {
         fn = S().common.color;
     }
     CHOOSECOLOR work = *cc;
-    bool ok = fn && fn(work);
+    bool ok = fn ? fn(work) : detail::WantRealWindows() && detail::RunColorDialog(work);
     if (ok) *cc = work;
     LogCommon(CommonDialogKind::Color, cc->hwndOwner, u"", text::IntToText(cc->rgbResult), ok);
     return ok;
@@ -194,7 +194,7 @@ bool ChooseFont(CHOOSEFONT* cf) {
     LOGFONT lf = *cf->lpLogFont;
     CHOOSEFONT work = *cf;
     work.lpLogFont = &lf;
-    bool ok = fn && fn(work);
+    bool ok = fn ? fn(work) : detail::WantRealWindows() && detail::RunFontDialog(work);
     if (ok) {
         *cf->lpLogFont = lf;
         work.lpLogFont = cf->lpLogFont;

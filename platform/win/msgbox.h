@@ -93,7 +93,9 @@ struct CommonDialogRecord {
     bool accepted = false;
 };
 // A responder acts as the user: it may change the structure and returns
-// whether the user pressed OK. Without one, every common dialog is cancelled.
+// whether the user pressed OK. Without one, a real window asks the user when
+// real windows are wanted (see UseRealWindows); otherwise the dialog is
+// cancelled.
 struct CommonDialogResponder {
     std::function<bool(OPENFILENAME&, bool save)> file;
     std::function<bool(CHOOSECOLOR&)> color;
