@@ -11,17 +11,12 @@
 #include "gps/aux_port.h"
 #include "gps/gps.h"
 #include "map/layers/internet_layer.h"
-#include "map/layers/map_doc.h"
 #include "map/layers/raster_layer.h"
 #include "map/layers/shape_layer.h"
-#include "map/view/map_view.h"
 #include "platform/qt/display.h"
 #include "platform/res/resource.h"
-#include "platform/win/doc_template.h"
-#include "resources/zres.h"
 #include "shell/app/map_app.h"
 #include "shell/app/null_scripting.h"
-#include "shell/frame/main_frame.h"
 #include "shell/options/port_records.h"
 
 namespace {
@@ -84,16 +79,7 @@ int main(int argc, char** argv) {
         app.m_gpsPort = &gpsWriter;
         app.m_auxPort = &auxWriter;
         app.SetCommandLine(argc, argv);
-        app.m_makeDocTemplate = [&app] {
-            return std::make_unique<win::SingleDocTemplate>(
-                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
-                [&app] { return std::make_unique<CMainFrame>(&app); },
-                [](win::Document* doc) {
-                    auto view = std::make_unique<CMapView>();
-                    view->SetDocument(static_cast<CMapDoc*>(doc));
-                    return view;
-                });
-        };
+        app.UseProgramDocTemplate();
         apptest::InstallBoxHook();
         if (!app.InitInstance()) {
             // A second instance ends quietly; anything else made no window.

@@ -132,16 +132,7 @@ void BM_StartupSteps(benchmark::State& state) {
         CMapApp app;
         const char* argv[] = {"zarnip", "--no-splash", sample.c_str()};
         app.SetCommandLine(3, argv);
-        app.m_makeDocTemplate = [&app] {
-            return std::make_unique<win::SingleDocTemplate>(
-                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
-                [&app] { return std::make_unique<CMainFrame>(&app); },
-                [](win::Document* doc) {
-                    auto view = std::make_unique<CMapView>();
-                    view->SetDocument(static_cast<CMapDoc*>(doc));
-                    return view;
-                });
-        };
+        app.UseProgramDocTemplate();
         if (!app.InitInstance()) {
             state.SkipWithError("start-up failed");
             break;

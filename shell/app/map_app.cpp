@@ -9,6 +9,7 @@
 #include "core/dialog_ext.h"
 #include "crs/datum_table.h"
 #include "map/layers/map_doc.h"
+#include "map/view/map_view.h"
 #include "platform/win/frame_wnd.h"
 #include "map/services/gps.h"
 #include "map/services/main_window.h"
@@ -86,6 +87,19 @@ void CMapApp::Step(const char* name, F&& step) {
     auto start = std::chrono::steady_clock::now();
     step();
     m_steps.push_back({name, std::chrono::steady_clock::now() - start});
+}
+
+void CMapApp::UseProgramDocTemplate() {
+    m_makeDocTemplate = [this] {
+        return std::make_unique<win::SingleDocTemplate>(
+            IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
+            [this] { return std::make_unique<CMainFrame>(this); },
+            [](win::Document* doc) {
+                auto view = std::make_unique<CMapView>();
+                view->SetDocument(static_cast<CMapDoc*>(doc));
+                return view;
+            });
+    };
 }
 
 HWND CMapApp::GetMainWindow() const {

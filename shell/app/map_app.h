@@ -126,6 +126,9 @@ public:
     // main frame and the map view. Without one start-up fails at the shell
     // command.
     std::function<std::unique_ptr<win::SingleDocTemplate>()> m_makeDocTemplate;
+    // The program's template: map document, CMainFrame hosted by this
+    // application, map view.
+    void UseProgramDocTemplate();
     // Not owned; null where the part is not there.
     IAppExtensions* m_extensions = nullptr;
     IAppScripting* m_scripting = nullptr;

@@ -98,16 +98,7 @@ protected:
     }
     bool Start() {
         app_ = std::make_unique<CMapApp>();
-        app_->m_makeDocTemplate = [this] {
-            return std::make_unique<win::SingleDocTemplate>(
-                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
-                [this] { return std::make_unique<CMainFrame>(app_.get()); },
-                [](win::Document* doc) {
-                    auto view = std::make_unique<CMapView>();
-                    view->SetDocument(static_cast<CMapDoc*>(doc));
-                    return view;
-                });
-        };
+        app_->UseProgramDocTemplate();
         const std::string sample = Host("Docs/Sample.znm");
         const char* argv[] = {"zarnip", "--no-splash", sample.c_str()};
         app_->SetCommandLine(3, argv);

@@ -156,18 +156,7 @@ protected:
         MakeApp();
     }
     // The program's own main frame and map view instead of the fakes.
-    void UseProgramFrame() {
-        app_->m_makeDocTemplate = [this] {
-            return std::make_unique<win::SingleDocTemplate>(
-                IDR_MAINFRAME, [] { return std::make_unique<CMapDoc>(); },
-                [this] { return std::make_unique<CMainFrame>(app_.get()); },
-                [](win::Document* doc) {
-                    auto view = std::make_unique<CMapView>();
-                    view->SetDocument(static_cast<CMapDoc*>(doc));
-                    return view;
-                });
-        };
-    }
+    void UseProgramFrame() { app_->UseProgramDocTemplate(); }
     void MakeApp() {
         app_.reset();
         app_ = std::make_unique<CMapApp>();
