@@ -3,6 +3,7 @@
 // the report of what the configuration got wrong.
 #include "bars_fixture.h"
 #include "platform/sys/device.h"
+#include "shell/config/command_names.h"
 
 namespace {
 
@@ -366,6 +367,53 @@ TEST_F(BarsTest, AnImageFileBecomesTheButtonsPicture) {
     EXPECT_EQ(bar->GetButtonImage(2), 67);
     HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessage(bar->GetSafeHwnd(), TB_GETIMAGELIST, 0, 0));
     EXPECT_EQ(ImageList_GetImageCount(images), 81);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BarsTest, BarClassesSetStylesByIndexOrCommandAndKeepBandTextsShort) {
+    Build();
+    CToolBarExt* main = Bar(128);
+    // Bit 31 names a command; without it the value is an index.
+    EXPECT_TRUE(main->SetButtonStyleBits(0x80000000u | 57603, 0, TBSTYLE_CHECK));
+    EXPECT_NE(main->GetButtonStyle(1) & TBSTYLE_CHECK, 0u);
+    EXPECT_TRUE(main->SetButtonStyleBits(1, TBSTYLE_CHECK, 0));
+    EXPECT_EQ(main->GetButtonStyle(1) & TBSTYLE_CHECK, 0u);
+    EXPECT_FALSE(main->SetButtonStyleBits(0x80000000u | 4711, 0, TBSTYLE_CHECK));
+    EXPECT_FALSE(main->SetButtonStyleBits(99, 0, TBSTYLE_CHECK));
+    // The state rides in the high word and survives a style change.
+    SendMessage(main->GetSafeHwnd(), TB_CHECKBUTTON, 57601, TRUE);
+    main->SetButtonStyleBits(0, 0, kButtonWrapStyle);
+    EXPECT_TRUE(SendMessage(main->GetSafeHwnd(), TB_ISBUTTONCHECKED, 57601, 0));
+    EXPECT_EQ(main->GetButtonStyle(0) & (kButtonWrapStyle | TBSTYLE_DROPDOWN), kButtonWrapStyle | TBSTYLE_DROPDOWN);
+    const UINT gone[] = {57603, 4711, 1025, 0};
+    main->DeleteButtons(gone);
+    EXPECT_EQ(ButtonIds(main), (Ids{57601, 1029, 1021, 1034, 57670}));
+
+    CReBarExt* strip = bars_->GetStrip();
+    EXPECT_FALSE(strip->SetBandText(-1, u"x"));
+    EXPECT_EQ(strip->GetBandText(-1), u"");
+    WString longText(300, u'w');
+    EXPECT_TRUE(strip->SetBandText(1, longText.c_str()));
+    EXPECT_EQ(strip->GetBandText(1), WString(256, u'w'));
+    EXPECT_EQ(strip->FindBand(u"browse", true), 1);  // the name is the band's own, not its text
+    EXPECT_NE(strip->GetImageList(), nullptr);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(strip->GetImageList(), &cx, &cy);
+    EXPECT_EQ(cx, 7);
+    CToolBarResource resource;
+    EXPECT_FALSE(resource.Load(4242));
+    ASSERT_TRUE(resource.Load(334));
+    ASSERT_EQ(resource.GetCommands().size(), 67u);
+    // Toolbar 334 lists the command name table's ids in its order.
+    for (int i = 0; i < kCommandNameCount; ++i)
+        EXPECT_EQ(resource.GetCommands()[static_cast<size_t>(i)], CommandNameTable[i].id) << i;
+    EXPECT_EQ(resource.ImageIndexOf(57601), 0);
+    EXPECT_EQ(resource.ImageIndexOf(1705), 66);
+    EXPECT_EQ(resource.ImageIndexOf(0), -1);
+    EXPECT_EQ(resource.ImageIndexOf(2863), -1);
 }
 
 }  // namespace
