@@ -260,6 +260,12 @@ TEST_F(SerialPortTest, CloseInsideTheHandler) {
 }
 
 TEST_F(SerialPortTest, StopIsPromptWhereverTheReaderWaits) {
+    // One reader started and stopped first: a sanitizer starts its own
+    // helper thread with the process's second thread, not counted as ours.
+    ASSERT_TRUE(port_.Open(nullptr));
+    ASSERT_TRUE(port_.StartReader(window_, false));
+    ASSERT_TRUE(port_.StopReader());
+    port_.Close();
     const int threadsBefore = CountEntries("/proc/self/task");
     for (int where = 0; where < 2; ++where) {
         SCOPED_TRACE(where);
