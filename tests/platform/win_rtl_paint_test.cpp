@@ -13,6 +13,7 @@
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "win_golden.h"
+#include "win_report_rows.h"
 
 namespace {
 
@@ -44,25 +45,8 @@ void AddStrings(HWND h, UINT msg, std::initializer_list<const char16_t*> items) 
     for (const char16_t* t : items) SendMessage(h, msg, 0, reinterpret_cast<LPARAM>(t));
 }
 
-void AddColumn(HWND lv, int i, const char16_t* text, int cx) {
-    LVCOLUMN c;
-    c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    c.cx = cx;
-    c.pszText = const_cast<WChar*>(text);
-    c.iSubItem = i;
-    SendMessage(lv, LVM_INSERTCOLUMN, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&c));
-}
-
-void AddRow(HWND lv, int i, const char16_t* a, const char16_t* b) {
-    LVITEM it;
-    it.mask = LVIF_TEXT;
-    it.iItem = i;
-    it.pszText = const_cast<WChar*>(a);
-    SendMessage(lv, LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&it));
-    it.iSubItem = 1;
-    it.pszText = const_cast<WChar*>(b);
-    SendMessage(lv, LVM_SETITEMTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&it));
-}
+using reporttest::AddColumn;
+using reporttest::AddRow;
 
 const Case kCases[] = {
     {"push", u"BUTTON", BS_DEFPUSHBUTTON, kOk, 70, 24, {}},
