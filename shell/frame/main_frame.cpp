@@ -17,6 +17,7 @@
 #include "core/language_module.h"
 #include <cstring>
 #include "platform/win/commctrl.h"
+#include "platform/win/framework_sheet.h"
 #include "platform/win/msgbox.h"
 #include "resources/zres.h"
 #include "shell/frame/bar_controls.h"
@@ -107,7 +108,7 @@ bool CMainFrame::PreCreateWindow(CREATESTRUCT& cs, WString& className) {
 
 int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // 1. The preferences' dialogs belong to this window.
-    if (IPreferences* prefs = GetPreferences()) (void)prefs;
+    if (auto* sheet = dynamic_cast<win::PropertySheet*>(GetPreferences())) sheet->m_psh.hwndParent = GetSafeHwnd();
     SetMainWindowServices(this);
     // 2. Bars, date controls and command bands.
     InitCommonControls();

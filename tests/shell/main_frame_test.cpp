@@ -17,6 +17,7 @@
 #include "shell/frame/bar_controls.h"
 #include "shell/frame/command_bars.h"
 #include "shell/frame/main_frame.h"
+#include "shell/options/options_sheet.h"
 #include "tests/shell/shell_doubles.h"
 
 namespace {
@@ -62,7 +63,10 @@ public:
         return optionsResult;
     }
     void ResetProgramFont() override { calls.push_back("ResetProgramFont"); }
+    void OpenMap(const WString& path) override { calls.push_back("OpenMap " + text::ToUtf8(path)); }
     std::vector<WString> AddLayerDialog(HWND) override { return addLayerPaths; }
+    WString AddInternetServerDialog(HWND) override { return serverFile; }
+    WString serverFile;
 };
 
 // An auxiliary port whose reader waits on notification 7.
@@ -139,7 +143,11 @@ TEST_F(MainFrameTest, CreationRunsItsStepsInOrderAndBuildsTheBars) {
         viewAtExtensions = f->GetMapView() != nullptr;
         statusAtExtensions = f->GetMainStatusBar() != nullptr;
     };
+    COptionsSheet options;
+    SetPreferences(&options);
     ASSERT_NE(Open(), nullptr);
+    SetPreferences(nullptr);
+    EXPECT_EQ(options.m_psh.hwndParent, Frame());  // the options' dialogs belong to the frame
     EXPECT_EQ(host_.calls, (std::vector<std::string>{"LoadExtensions", "ShowSplash"}));
     EXPECT_TRUE(viewAtExtensions);
     EXPECT_FALSE(statusAtExtensions);
@@ -423,6 +431,77 @@ TEST_F(MainFrameTest, AddingLayersZoomsAsTheirCountAndBookmarksSay) {
     EXPECT_TRUE(shown.xmin <= full.xmin + 1e-9 && shown.xmax >= full.xmax - 1e-9 &&
                 shown.ymin <= full.ymin + 1e-9 && shown.ymax >= full.ymax - 1e-9);
     EXPECT_EQ(host_.recentLayers.GetEntries(), (std::vector<WString>{u"\\Docs\\b.shp", u"\\Docs\\a.shp"}));
+}
+
+TEST_F(MainFrameTest, OpenMapAsksForAMapFileInTheDataFolder) {
+    Open();
+    OPENFILENAME seen;
+    int asked = 0;
+    win::CommonDialogResponder responder;
+    responder.file = [&](OPENFILENAME& ofn, bool save) {
+        seen = ofn;
+        ofn.file = u"\\Docs\\Roads.znm";
+        return !save && ++asked == 2;  // cancelled first, then chosen
+    };
+    win::SetCommonDialogResponder(responder);
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdOpenMap, 0);
+    EXPECT_EQ(std::count(host_.calls.begin(), host_.calls.end(), "OpenMap \\Docs\\Roads.znm"), 0);
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdOpenMap, 0);
+    EXPECT_EQ(host_.calls.back(), "OpenMap \\Docs\\Roads.znm");
+    EXPECT_EQ(seen.title, u"Open Zarnip Map");
+    EXPECT_EQ(seen.flags & 0x1004, 0x1004u);
+    EXPECT_EQ(seen.defExt, u"znm");
+    EXPECT_EQ(seen.initialDir, GetPreferences()->Data().paths.data);
+    EXPECT_EQ(seen.filter.substr(0, 33), WString(u"Zarnip Map Documents\0*.znm\0Shapefiles", 33));
+    EXPECT_EQ(seen.hwndOwner, Frame());
+}
+
+// A shell that cannot open web addresses.
+class CNoBrowserShell : public IShellServices {
+public:
+    std::vector<WString> urls;
+    const LayerExtensionInfo* FindLayerExtension(WStringView) override { return nullptr; }
+    bool ShowFeatureSheet(CLayer*, int, int) override { return false; }
+    bool IsFeatureSheetOpen() override { return false; }
+    void CloseFeatureSheet() override {}
+    void IdentifyFeature(CLayer*, int) override {}
+    bool BrowseField(HWND, CFeatureLayer*&, int&) override { return false; }
+    HMENU LoadImageMenu(UINT) override { return nullptr; }
+    int ShellExecuteFile(HWND, const WChar*) override { return 0; }
+    int OpenUrlShortcut(HWND, const WChar* url) override {
+        urls.emplace_back(url);
+        return 0;
+    }
+};
+
+TEST_F(MainFrameTest, PortalFailureAndAServerLayerAskedFor) {
+    Open();
+    CNoBrowserShell shell;
+    SetShellServices(&shell);
+    win::ClearMessageBoxLog();
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdMapvault, 0);
+    SetShellServices(nullptr);
+    EXPECT_EQ(shell.urls, std::vector<WString>{CMainFrame::kMapvaultUrl});
+    auto log = win::MessageBoxLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].text, WString(u"Error opening the Mapvault internet site ") + CMainFrame::kMapvaultUrl +
+                               u". You might not have an Internet Browser installed on your system.");
+    EXPECT_EQ(log[0].type & 0xF0, static_cast<UINT>(MB_ICONHAND));
+
+    // The new server file: "No" adds nothing, "Yes" adds it and zooms the
+    // empty map to it.
+    host_.serverFile = u"\\Docs\\a.shp";
+    win::ClearMessageBoxLog();
+    win::QueueMessageBoxAnswers({IDNO, IDYES});
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdAddInternetServer, 0);
+    EXPECT_EQ(Doc()->GetLayers().GetCount(), 0);
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdAddInternetServer, 0);
+    EXPECT_EQ(Doc()->GetLayers().GetCount(), 1);
+    log = win::MessageBoxLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1].text, u"Do you want to add the new IMS layer \\Docs\\a.shp to the current map ?");
+    EXPECT_EQ(host_.recentLayers.GetEntries(), std::vector<WString>{u"\\Docs\\a.shp"});
+    EXPECT_TRUE(Doc()->IsModified());
 }
 
 TEST_F(MainFrameTest, OptionsTellTheViewWhateverTheResult) {
