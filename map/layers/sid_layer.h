@@ -1,14 +1,37 @@
-// A MrSID image with a world file. Its decoder is not part of the program
-// yet, so such an image does not open as a layer.
+// A MrSID image with a world file: each view decodes the visible window at
+// the finest resolution level whose window fits the cache.
 #pragma once
 
+#include <vector>
+
+#include "formats/sid/sid_reader.h"
 #include "map/layers/raster_layer.h"
 
 class CSidLayer : public CRasterLayer {
 public:
     CSidLayer();
-    // False: MrSID images are not read yet.
+    ~CSidLayer() override;
     bool OpenDataset(const WString& path) override;
-    void CloseDataset() override {}
-    bool LoadViewImage(bool) override { return false; }
+    void CloseDataset() override;
+    bool LoadViewImage(bool firstChance) override;
+    void GetInfoText(WString& text) override;
+
+    // The level a view of the visible image extent decodes: the finest
+    // whose window fits the cache, else the coarsest.
+    int ChooseLevel(const CDoubleRect& visible, RECT* window) const;
+    int GetCurrentLevel() const { return m_currentLevel; }
+
+    // What was decoded since the layer was made (tests follow decoding).
+    struct DecodedView {
+        int level;
+        RECT window;
+    };
+    const std::vector<DecodedView>& GetDecodedViews() const { return m_decodedViews; }
+
+private:
+    CSidReader m_reader;
+    int m_bands = 0;
+    int m_levels = 0;
+    int m_currentLevel = -1;
+    std::vector<DecodedView> m_decodedViews;
 };

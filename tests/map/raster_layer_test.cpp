@@ -2,11 +2,16 @@
 // pixel for pixel with GDAL's warp of the same picture to the same view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "core/user_abort.h"
 #include "crs/coord_sys.h"
+#include "formats/sid/sid_decode.h"
+#include "formats/sid/sid_reader.h"
 #include "map/layers/bitmap_layer.h"
 #include "map/layers/jpeg_layer.h"
 #include "map/layers/rpf_layer.h"
@@ -14,6 +19,8 @@
 #include "platform/win/window.h"
 #include "tests/formats/raster_test_util.h"
 #include "tests/formats/rpf_test_writer.h"
+#include "tests/formats/sid_test_writer.h"
+#include "platform/win/msgbox.h"
 
 namespace {
 
@@ -661,4 +668,275 @@ TEST_F(RasterLayerTest, WindowsPastTheImageAndGreyOutputOnPaletteDisplays) {
             grey = grey && view.pixels[i * 3] == view.pixels[i * 3 + 1] && view.pixels[i * 3 + 1] == view.pixels[i * 3 + 2];
         EXPECT_EQ(grey, bits == 4);
     }
+}
+
+// ---- MrSID ----
+
+namespace {
+
+std::string SampleSid() {
+    std::ifstream in(std::string(ZN_TEST_DATA) + "/mrsid/n13250i.sid", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The sample's own world file.
+const char* kSampleWorld =
+    "1.052095703780650\n0.000000000000000\n0.000000000000000\n-1.052095703780650\n311716.682047851910000\n"
+    "835165.250017430630000\n";
+
+class SidLayerTest : public RasterLayerTest {
+protected:
+    void SetUp() override {
+        RasterLayerTest::SetUp();
+        win::ClearMessageBoxLog();
+        Put("chart.sid", SampleSid());
+        Put("chart.sdw", kSampleWorld);
+        // A copy placed on whole units: pixel size 1, origin (1000, 3000).
+        Put("unit.sid", SampleSid());
+        Put("unit.sdw", World(1, 1, 1000, 3000));
+    }
+    void TearDown() override {
+        SidSetDrawHookForTests(nullptr);
+        RasterLayerTest::TearDown();
+    }
+    // A whole level decoded by the reader, written as PPM (or PGM) on the host.
+    void SaveLevel(const char16_t* path, int level, const std::string& rel) {
+        CSidReader r;
+        ASSERT_TRUE(r.Open(path));
+        const int w = r.GetLevelWidth(level), h = r.GetLevelHeight(level), bands = r.GetBands();
+        SidImage* image = nullptr;
+        const std::string utf8 = text::ToUtf8(path);
+        ASSERT_EQ(SidOpenImage(utf8.c_str(), &image, level, 0, w - 1, 0, h - 1, w * bands), kSidOk);
+        std::string px(size_t(w) * h * bands, '\0');
+        ASSERT_EQ(SidDecodeRegion(utf8.c_str(), image, nullptr, reinterpret_cast<uint8_t*>(px.data()), {}), kSidOk);
+        SidCloseImage(image);
+        Put(rel, std::string(bands == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) +
+                     "\n255\n" + px);
+    }
+};
+
+}  // namespace
+
+TEST_F(SidLayerTest, LevelChoiceAndInfoText) {
+    CSidLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\chart.sid"));
+    const CDoubleRect e = layer.m_extent;
+    EXPECT_EQ(layer.m_cacheWidth, 240);  // the screen: larger than the coarsest level
+    EXPECT_EQ(layer.m_cacheHeight, 320);
+    const double px = 1.052095703780650;
+    const struct {
+        const char* what;
+        CDoubleRect view;
+        int level;
+    } cases[] = {
+        {"whole image", e, 2},
+        {"200 x 300 pixels", CDoubleRect(e.xmin + 50 * px, e.ymax - 400 * px, e.xmin + 250 * px, e.ymax - 100 * px), 0},
+        {"240 x 320 pixels", CDoubleRect(e.xmin, e.ymax - 320 * px, e.xmin + 240 * px, e.ymax), 0},
+        {"241 pixels wide", CDoubleRect(e.xmin, e.ymax - 320 * px, e.xmin + 241 * px, e.ymax), 1},
+        {"400 x 600 pixels", CDoubleRect(e.xmin + 10 * px, e.ymax - 610 * px, e.xmin + 410 * px, e.ymax - 10 * px), 1},
+        {"a corner of 600 x 600 pixels", CDoubleRect(e.xmin, e.ymax - 600 * px, e.xmin + 600 * px, e.ymax), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RECT window;
+        EXPECT_EQ(layer.ChooseLevel(c.view, &window), c.level);
+        ASSERT_TRUE(layer.SetDrawExtent(c.view, 240, 320));
+        EXPECT_EQ(layer.GetCurrentLevel(), c.level);
+        EXPECT_EQ(layer.m_cacheZoom, c.level == 0 ? 1 : 9999);
+    }
+    WString info;
+    layer.GetInfoText(info);
+    EXPECT_EQ(info, u"Cache Size=240 x 320\r\nImage Level=3 of 5\r\n");
+
+    // A larger screen makes a larger cache, and the whole image fits level 1
+    // on its width but not on its height.
+    win::SetScreenSize(800, 600);
+    CSidLayer big;
+    ASSERT_TRUE(big.Open(u"\\chart.sid"));
+    RECT window;
+    EXPECT_EQ(big.ChooseLevel(e, &window), 2);
+    EXPECT_EQ(big.ChooseLevel(CDoubleRect(e.xmin, e.ymax - 600 * px, e.xmax, e.ymax), &window), 0);
+}
+
+// Drawn pixels against GDAL's warp of the reader's decode of the chosen
+// level, placed on that level's georeference.
+TEST_F(SidLayerTest, ViewsEqualGdalsWarpOfTheLevel) {
+    REQUIRE_TOOL("gdalwarp");
+    CSidLayer unit;
+    ASSERT_TRUE(unit.Open(u"\\unit.sid"));
+    const CDoubleRect corners = unit.m_extent;  // 1000..1618, 1735..3000
+    EXPECT_EQ(corners, CDoubleRect(1000, 1735, 1618, 3000));
+    SaveLevel(u"\\unit.sid", 0, "level0.ppm");
+    struct View {
+        CDoubleRect e;
+        int w, h;
+    };
+    for (const View& v : {View{{1100, 2000, 1300, 2300}, 200, 300},    // 1:1
+                          View{{1400, 1700, 1640, 1900}, 240, 200},    // past the bottom-right corner
+                          View{{1100, 2000, 1200, 2150}, 200, 300}}) { // 2x
+        SCOPED_TRACE(testing::Message() << v.e.xmin << "," << v.e.ymin << " " << v.w << "x" << v.h);
+        const Picture ours = DrawView(unit, v.e, v.w, v.h);
+        EXPECT_EQ(unit.GetCurrentLevel(), 0);
+        ExpectSame(ours, Reference("level0.ppm", &corners, v.e, v.w, v.h), corners, v.e);
+    }
+
+    // The sample's own placement, at coarser levels: every pixel equals a
+    // reference pixel in its 3 x 3 neighbourhood.
+    CSidLayer chart;
+    ASSERT_TRUE(chart.Open(u"\\chart.sid"));
+    const CDoubleRect ce = chart.m_extent;
+    struct LevelView {
+        CDoubleRect e;
+        int w, h, level;
+    };
+    // The base draws from whole cache pixels, so a view edge inside a level
+    // pixel can show that pixel one device pixel early. The views have
+    // dyadic corners and sizes, so that device coordinates come out exact,
+    // and keep their edges inside the image, where GDAL has the neighbours
+    // too.
+    for (const LevelView& v : {LevelView{ce, 155, 317, 2},
+                               LevelView{{311740, 833900, 311740 + 512, 833900 + 1024}, 200, 300, 2},
+                               LevelView{{311800, 834200, 311800 + 256, 834200 + 256}, 200, 200, 1}}) {
+        SCOPED_TRACE(testing::Message() << "level " << v.level << " " << v.w << "x" << v.h);
+        const Picture ours = DrawView(chart, v.e, v.w, v.h);
+        ASSERT_EQ(chart.GetCurrentLevel(), v.level);
+        SaveLevel(u"\\chart.sid", v.level, "level.ppm");
+        // The reference reaches one device pixel further on every side.
+        const double dx = (v.e.xmax - v.e.xmin) / v.w, dy = (v.e.ymax - v.e.ymin) / v.h;
+        const Picture ref = Reference("level.ppm", &ce,
+                                      CDoubleRect(v.e.xmin - dx, v.e.ymin - dy, v.e.xmax + dx, v.e.ymax + dy),
+                                      v.w + 2, v.h + 2);
+        int bad = 0;
+        for (int y = 0; y < v.h && bad < 5; ++y)
+            for (int x = 0; x < v.w && bad < 5; ++x) {
+                bool found = false;
+                for (int ny = -1; ny <= 1 && !found; ++ny)
+                    for (int nx = -1; nx <= 1 && !found; ++nx) {
+                        found = std::equal(ours.At(x, y), ours.At(x, y) + 3, ref.At(x + 1 + nx, y + 1 + ny));
+                    }
+                if (!found) {
+                    ADD_FAILURE() << "pixel " << x << "," << y << " ours " << int(ours.At(x, y)[0]) << " "
+                                  << int(ours.At(x, y)[1]) << " " << int(ours.At(x, y)[2]) << " ref "
+                                  << int(ref.At(x + 1, y + 1)[0]) << " " << int(ref.At(x + 1, y + 1)[1]) << " "
+                                  << int(ref.At(x + 1, y + 1)[2]);
+                    ++bad;
+                }
+            }
+    }
+}
+
+// Each view change decodes the visible window at the chosen level, no more.
+TEST_F(SidLayerTest, PansDecodeOnlyTheVisibleWindow) {
+    CSidLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\unit.sid"));
+    const struct {
+        CDoubleRect view;
+        int w, h;
+    } pans[] = {{{1100, 2000, 1300, 2300}, 200, 300},
+                {{1150, 2000, 1350, 2300}, 200, 300},
+                {{1000, 1735, 1618, 3000}, 150, 300},
+                {{1300, 1800, 1400, 1900}, 100, 100}};
+    size_t decodes = 0;
+    for (const auto& p : pans) {
+        ASSERT_TRUE(layer.SetDrawExtent(p.view, p.w, p.h));
+        ASSERT_EQ(layer.GetDecodedViews().size(), ++decodes);
+        const auto& d = layer.GetDecodedViews().back();
+        const int level = d.level, ww = d.window.right - d.window.left + 1, wh = d.window.bottom - d.window.top + 1;
+        // At most the view's size in pixels of the level, plus 2.
+        const double lw = SidLevelSize(618, level), lh = SidLevelSize(1265, level);
+        EXPECT_LE(ww, std::ceil((p.view.xmax - p.view.xmin) / (618 / lw)) + 2) << level;
+        EXPECT_LE(wh, std::ceil((p.view.ymax - p.view.ymin) / (1265 / lh)) + 2) << level;
+        EXPECT_LE(ww, layer.m_cacheWidth);
+        EXPECT_LE(wh, layer.m_cacheHeight);
+    }
+    // The same view again decodes nothing.
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1300, 1800, 1400, 1900), 100, 100));
+    EXPECT_EQ(layer.GetDecodedViews().size(), decodes);
+}
+
+TEST_F(SidLayerTest, AbortStopsTheDecodeAndTheNextViewChangeDecodesAgain) {
+    CSidLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\unit.sid"));
+    int steps = 0;
+    SidSetDrawHookForTests([&] {
+        if (++steps == 40) RequestAbort();
+    });
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1100, 2000, 1300, 2300), 200, 300));
+    EXPECT_GE(steps, 40);
+    EXPECT_EQ(layer.GetCurrentLevel(), -1);
+    EXPECT_EQ(layer.m_cacheZoom, -1);
+    EXPECT_TRUE(layer.m_refresh);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+    SidSetDrawHookForTests(nullptr);
+    ResetAbort();
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1100, 2000, 1300, 2300), 200, 300));
+    EXPECT_EQ(layer.GetDecodedViews().size(), 2u);
+    EXPECT_EQ(layer.GetCurrentLevel(), 0);
+    EXPECT_EQ(layer.m_cacheZoom, 1);
+}
+
+TEST_F(SidLayerTest, UnsupportedFilesAreRefusedWithAMessage) {
+    const std::string sample = SampleSid();
+    auto withBands = [&](uint32_t bands) {
+        std::string s = sample;
+        for (int i = 0; i < 4; ++i) s[7 + i] = char(bands >> (8 * (3 - i)));
+        return s;
+    };
+    std::string newer = sample;
+    newer[4] = 3;
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool message;
+    } cases[] = {
+        {"version byte 3", newer, true},
+        {"2 bands", withBands(2), true},
+        {"4 bands", withBands(4), true},
+        {"damaged magic", "MSID" + sample.substr(4), false},
+        {"cut in the header", sample.substr(0, 20), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        win::ClearMessageBoxLog();
+        Put("bad.sid", c.bytes);
+        Put("bad.sdw", kSampleWorld);
+        CSidLayer layer;
+        EXPECT_FALSE(layer.Open(u"\\bad.sid"));
+        const auto log = win::MessageBoxLog();
+        ASSERT_EQ(log.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            EXPECT_EQ(log[0].text, u"Sorry, this is an unsupported MrSID format.");
+        }
+    }
+    // No world file: no layer, no message.
+    win::ClearMessageBoxLog();
+    Put("alone.sid", sample);
+    CSidLayer alone;
+    EXPECT_FALSE(alone.Open(u"\\alone.sid"));
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+// A one-band image with a palette file shows the listed colours at the
+// listed indexes and grey elsewhere.
+TEST_F(SidLayerTest, PaletteFileOnAOneBandImage) {
+    Put("grey.sid", SidOneBandCopy(SampleSid()));
+    Put("grey.sdw", World(1, 1, 1000, 3000));
+    Put("GREY.CLR", "# harbour colours\n200 255 0 0\n150 0 0 255\n300 1 2 3\n90 0 300 0\n");
+    SaveLevel(u"\\grey.sid", 0, "grey.pgm");
+    const Picture decoded = ParsePnm(Get("grey.pgm"));
+    ASSERT_EQ(decoded.channels, 1);
+    CSidLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\grey.sid"));
+    const Picture p = DrawView(layer, CDoubleRect(1100, 2000, 1300, 2300), 200, 300);
+    int listed = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const uint8_t v = decoded.At(100 + x, 700 + y)[0];
+            std::vector<uint8_t> want = {v, v, v};
+            if (v == 200) want = {255, 0, 0};
+            if (v == 150) want = {0, 0, 255};
+            listed += v == 200 || v == 150;
+            ASSERT_EQ(std::vector<uint8_t>(p.At(x, y), p.At(x, y) + 3), want) << x << "," << y << " index " << int(v);
+        }
+    EXPECT_GT(listed, 0);
 }
