@@ -15,6 +15,7 @@
 
 #include "map/layers/jpeg_layer.h"
 #include "map/layers/rpf_layer.h"
+#include "map/layers/sid_layer.h"
 #include "platform/fs/fs.h"
 #include "platform/win/window.h"
 #include "tests/formats/rpf_test_writer.h"
@@ -63,6 +64,10 @@ struct Fixture {
         spec.spatial.resize(36 * 6144);
         for (uint8_t& b : spec.spatial) b = next();
         std::ofstream(root + "/A0000000.TL1", std::ios::binary) << rpftest::WriteFrame(spec);
+        // The MrSID harbour chart with its world file.
+        for (const char* ext : {".sid", ".sdw"})
+            std::filesystem::copy_file(std::string(ZN_SOURCE_DIR) + "/tests/data/mrsid/n13250i" + ext,
+                                       root + "/chart" + ext);
     }
     ~Fixture() { std::filesystem::remove_all(root); }
 };
@@ -155,6 +160,21 @@ BENCHMARK(BM_RpfLayerCold)->Unit(benchmark::kMillisecond);
 
 void BM_GdalRpfFullView(benchmark::State& state) { GdalRead(state, Data().root + "/A0000000.TL1"); }
 BENCHMARK(BM_GdalRpfFullView)->Unit(benchmark::kMillisecond);
+
+// The MrSID chart at full view, cold: the time only, as no peer reads MrSID.
+void BM_SidLayerCold(benchmark::State& state) {
+    Data();
+    CSidLayer layer;
+    if (!layer.Open(u"\\chart.sid")) return state.SkipWithError("open");
+    Surface s;
+    const CDoubleRect full = layer.m_extent;
+    for (auto _ : state) {
+        Forget(layer);
+        layer.SetDrawExtent(full, kW, kH);
+        layer.DrawTo(s.dc, nullptr, 0);
+    }
+}
+BENCHMARK(BM_SidLayerCold)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
