@@ -91,10 +91,15 @@ TEST_F(ResTest, EmbeddedStringsFollowTheSixteenEntryBlocks) {
 }
 
 TEST_F(ResTest, StringTablesMatchWindresDecompilation) {
-    std::string out = std::string(ZN_WIN_TEST_RES) + ".back.rc";
-    std::string cmd = std::string(ZN_WINDRES) + " -i " + ZN_WIN_TEST_RES + " -O rc -o " + out;
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    std::ifstream f(out);
+    // Decompiled to standard output: nothing is written beside the build.
+    std::string cmd = std::string(ZN_WINDRES) + " -i " + ZN_WIN_TEST_RES + " -O rc";
+    std::string text;
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr) << cmd;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    ASSERT_EQ(pclose(p), 0) << cmd;
+    std::istringstream f(text);
     // Lines inside a STRINGTABLE look like:   16, L"sixteen: \344..."
     std::map<UINT, WString> oracle;
     std::string line;
@@ -135,7 +140,6 @@ TEST_F(ResTest, StringTablesMatchWindresDecompilation) {
         }
         oracle[id] = s;
     }
-    std::remove(out.c_str());
     auto m = res::ModuleFromHandle(res::GetProgramModule());
     ASSERT_TRUE(m);
     auto ours = m->AllStrings();
