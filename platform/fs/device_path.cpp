@@ -202,6 +202,30 @@ std::string FindChild(const std::string& folder, const WString& name) {
     return best;
 }
 
+// A symbolic link on the way is followed only where it leads inside the root
+// or a mount; one that leads elsewhere (or nowhere) would let a device path
+// reach any host file, so it is refused.
+bool Inside(const std::string& path, const std::string& base) {
+    return base == "/" || path == base ||
+           (path.size() > base.size() && path.compare(0, base.size(), base) == 0 &&
+            path[base.size()] == '/');
+}
+
+bool LinkStaysInside(const Config& cfg, const std::string& host) {
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    char target[PATH_MAX];
+    if (!realpath(host.c_str(), target)) return false;
+    auto contains = [&](const std::string& base) {
+        char real[PATH_MAX];
+        return realpath(base.c_str(), real) && Inside(target, real);
+    };
+    if (contains(cfg.root)) return true;
+    for (const auto& m : cfg.mounts)
+        if (contains(m.host)) return true;
+    return false;
+}
+
 bool IsFolder(const std::string& host) {
     struct stat st;
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -222,6 +246,7 @@ bool ResolveFolders(const Config& cfg, const std::vector<WString>& names, size_t
         std::string child = FindChild(cur, names[k]);
         if (child.empty()) return detail::Fail(kErrorPathNotFound);
         cur = Join(cur, child);
+        if (!LinkStaysInside(cfg, cur)) return detail::Fail(kErrorAccessDenied);
     }
     if (!IsFolder(cur)) return detail::Fail(kErrorPathNotFound);
     *host = std::move(cur);
@@ -351,6 +376,7 @@ bool ResolvePath(WStringView devicePath, Resolved* out) {
     std::string child = FindChild(parent, names.back());
     out->exists = !child.empty();
     out->host = Join(parent, child.empty() ? text::ToUtf8(names.back()) : child);
+    if (out->exists && !LinkStaysInside(*cfg, out->host)) return detail::Fail(kErrorAccessDenied);
     if (out->host.size() >= PATH_MAX) return detail::Fail(kErrorFilenameTooLong);
     return true;
 }

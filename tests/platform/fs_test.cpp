@@ -98,6 +98,49 @@ TEST_F(Paths, ResolutionStaysInsideTheRoot) {
     EXPECT_EQ(GetLastError(), kErrorFileNotFound);
 }
 
+// Symbolic links are followed only where they lead inside the root or a
+// mount; one leading elsewhere, or nowhere, is refused, also for creating
+// a file through it.
+TEST_F(Paths, SymbolicLinksStayInsideTheRootOrAMount) {
+    char outsideTmpl[] = "/tmp/zn-fs-out-XXXXXX", mountTmpl[] = "/tmp/zn-fs-mnt-XXXXXX";
+    ASSERT_NE(mkdtemp(outsideTmpl), nullptr);
+    ASSERT_NE(mkdtemp(mountTmpl), nullptr);
+    const std::string outside = outsideTmpl, mount = mountTmpl;
+    ASSERT_TRUE(Shell("echo secret > '" + outside + "/secret.txt' && echo card > '" + mount +
+                      "/card.txt'"));
+    AddMount(u"\\Storage Card", mount);
+    Put("data/x.txt", "x");
+    const std::string links =
+        "cd '" + root_ + "' && ln -s data in && ln -s data/x.txt x.lnk && ln -s '" + outside +
+        "' out && ln -s '" + outside + "/secret.txt' secret.lnk && ln -s '" + mount +
+        "' card && ln -s '" + outside + "/missing.txt' dangling && ln -s /etc etc";
+    ASSERT_TRUE(Shell(links));
+    const struct {
+        const char16_t* device;
+        bool followed;
+    } cases[] = {
+        {u"\\in\\" u"x.txt", true},   {u"\\" u"x.lnk", true},
+        {u"\\card\\card.txt", true},  {u"\\out\\secret.txt", false},
+        {u"\\secret.lnk", false},     {u"\\dangling", false},
+        {u"\\etc\\passwd", false},    {u"\\OUT\\Secret.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(text::ToUtf8(c.device));
+        std::string bytes;
+        EXPECT_EQ(ReadWholeFile(c.device, &bytes), c.followed);
+        if (!c.followed) EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    }
+    // Nothing is written through a link that leads out.
+    File f;
+    EXPECT_FALSE(f.Open(u"\\dangling", kGenericWrite, 0, kCreateAlways));
+    EXPECT_FALSE(WriteWholeFile(u"\\out\\new.txt", "n", 1));
+    EXPECT_FALSE(WriteWholeFile(u"\\secret.lnk", "n", 1));
+    EXPECT_FALSE(Shell("test -e '" + outside + "/missing.txt' || test -e '" + outside +
+                       "/new.txt'"));
+    EXPECT_TRUE(Shell("grep -qx secret '" + outside + "/secret.txt'"));
+    ASSERT_TRUE(Shell("rm -rf '" + outside + "' '" + mount + "'"));
+}
+
 TEST_F(Paths, ExactNameWinsThenFirstInByteOrder) {
     Put("d/a.txt", "lower");
     Put("d/A.TXT", "upper");
