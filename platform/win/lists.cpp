@@ -198,34 +198,36 @@ struct ListBoxState : ControlState {
     bool focused = false;
 };
 
-// Text with tab stops (in quarters of the average character width) at x.
-void TabbedText(HDC dc, int x, int y, const WString& t, const std::vector<int>& stops) {
+// The tab stops of a row in pixels (given in quarters of the average
+// character width): the list, then every last stop again up to `width`.
+std::vector<int> TabPixels(HDC dc, const std::vector<int>& stops, int width) {
     TEXTMETRIC tm;
     GetTextMetrics(dc, &tm);
-    size_t start = 0;
-    int pen = x;
-    size_t k = 0;
-    for (;;) {
-        size_t tab = t.find(u'\t', start);
-        size_t end = tab == WString::npos ? t.size() : tab;
-        TextOut(dc, pen, y, t.data() + start, static_cast<int>(end - start));
-        if (tab == WString::npos) return;
-        SIZE sz{};
-        GetTextExtentPoint32(dc, t.data() + start, static_cast<int>(end - start), &sz);
-        int at = pen + sz.cx - x;
-        int stop = 0;
-        int unit = std::max(1, static_cast<int>(tm.tmAveCharWidth));
-        while (k < stops.size() && stops[k] * unit / 4 <= at) ++k;
-        if (k < stops.size()) {
-            stop = stops[k] * unit / 4;
-        } else {
-            int every = (stops.empty() ? 32 : stops.back()) * unit / 4;
-            if (every <= 0) every = 8 * unit;
-            stop = (at / every + 1) * every;
-        }
-        pen = x + stop;
-        start = tab + 1;
+    int unit = std::max(1, static_cast<int>(tm.tmAveCharWidth));
+    std::vector<int> px;
+    for (int s : stops) px.push_back(s * unit / 4);
+    int every = (stops.empty() ? 32 : stops.back()) * unit / 4;
+    if (every <= 0) every = 8 * unit;
+    int last = px.empty() ? 0 : px.back();
+    for (int at = (last / every + 1) * every; at <= width + every; at += every) px.push_back(at);
+    return px;
+}
+
+// Text with tab stops at x; read right to left, it ends at x instead and
+// its first piece stands at the right.
+void TabbedText(HDC dc, int x, int y, const WString& t, const std::vector<int>& stops, int width,
+                bool rtl = false) {
+    std::vector<int> px = TabPixels(dc, stops, width);
+    int n = static_cast<int>(t.size()), count = static_cast<int>(px.size());
+    if (rtl) {
+        UINT align = SetTextAlign(dc, TA_RTLREADING);
+        DWORD ext = GetTabbedTextExtent(dc, t.data(), n, count, px.data());
+        int left = x - static_cast<int>(ext & 0xFFFF);
+        TabbedTextOut(dc, left, y, t.data(), n, count, px.data(), left);
+        SetTextAlign(dc, align);
+        return;
     }
+    TabbedTextOut(dc, x, y, t.data(), n, count, px.data(), x);
 }
 
 // Rows of items from `top`, the selected ones in highlight colours.
@@ -254,13 +256,10 @@ void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot,
         }
         if (win::look::StartsAtRight(h)) {
             // Right-to-left reading: rows stand at the right edge.
-            RECT t = r;
-            t.right -= 2;
-            DrawText(dc, it.text.c_str(), static_cast<int>(it.text.size()), &t,
-                     DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS |
-                         DT_RTLREADING);
+            TabbedText(dc, r.right - 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops,
+                       rc.right, true);
         } else {
-            TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops);
+            TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops, rc.right);
         }
         if (focused && i == (m.cur < 0 ? 0 : m.cur)) win::look::Focus(dc, r);
     }

@@ -66,6 +66,12 @@ const Case kCases[] = {
          AddStrings(h, LB_ADDSTRING, {kRoads, kRivers, kDistance, kLayers, kUnits});
          SendMessage(h, LB_SETCURSEL, 1, 0);
      }},
+    {"listbox_tabs", u"LISTBOX", WS_BORDER | LBS_USETABSTOPS, u"", 110, 32,
+     [](HWND h) {
+         int stops[] = {36};
+         SendMessage(h, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(stops));
+         AddStrings(h, LB_ADDSTRING, {u"\u05DB\u05D1\u05D9\u05E9\t12 m", u"\u05E0\u05D4\u05E8\t3 m"});
+     }},
     {"combo", u"COMBOBOX", CBS_DROPDOWNLIST, u"", 100, 80,
      [](HWND h) {
          AddStrings(h, CB_ADDSTRING, {kRoads, kRivers});
