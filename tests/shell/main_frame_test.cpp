@@ -66,6 +66,8 @@ public:
     void OpenMap(const WString& path) override { calls.push_back("OpenMap " + text::ToUtf8(path)); }
     std::vector<WString> AddLayerDialog(HWND) override { return addLayerPaths; }
     WString AddInternetServerDialog(HWND) override { return serverFile; }
+    WString NewLayerDialog(HWND) override { return newLayer; }
+    WString newLayer;
     WString serverFile;
 };
 
@@ -502,6 +504,32 @@ TEST_F(MainFrameTest, PortalFailureAndAServerLayerAskedFor) {
     EXPECT_EQ(log[1].text, u"Do you want to add the new IMS layer \\Docs\\a.shp to the current map ?");
     EXPECT_EQ(host_.recentLayers.GetEntries(), std::vector<WString>{u"\\Docs\\a.shp"});
     EXPECT_TRUE(Doc()->IsModified());
+}
+
+TEST_F(MainFrameTest, NewLayerBecomesTheEditLayerAndPanningFrameIsWritten) {
+    COptionsSheet options;
+    options.InitDefaults();
+    SetPreferences(&options);
+    Open();
+    host_.newLayer = u"\\Docs\\b.shp";
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdNewLayer, 0);
+    ASSERT_EQ(Doc()->GetLayers().GetCount(), 1);
+    CLayer* layer = Doc()->GetLayers().GetAt(0);
+    EXPECT_EQ(Doc()->GetLayers().GetEditLayer(layer->m_displayClass), layer);
+    EXPECT_EQ(host_.recentLayers.GetEntries(), std::vector<WString>{u"\\Docs\\b.shp"});
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // Panning Frame: checked while set, written to the preferences file.
+    EXPECT_EQ(frame_->QueryCommand(CMainFrame::kCmdTogglePanFrame).m_nCheck, 0);
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdTogglePanFrame, 0);
+    EXPECT_TRUE(options.Data().display.panframe);
+    EXPECT_EQ(frame_->QueryCommand(CMainFrame::kCmdTogglePanFrame).m_nCheck, 1);
+    EXPECT_EQ(XPath("Docs/ZarnipPrefs.znx", "string(//DISPLAY/@panframe)"), "true");
+    SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdTogglePanFrame, 0);
+    EXPECT_FALSE(options.Data().display.panframe);
+    EXPECT_EQ(XPath("Docs/ZarnipPrefs.znx", "string(//DISPLAY/@panframe)"), "");
+    DestroyWindow(Frame());
+    SetPreferences(nullptr);
 }
 
 TEST_F(MainFrameTest, OptionsTellTheViewWhateverTheResult) {
