@@ -39,12 +39,14 @@ struct Level {
 
 struct Loop {
     HWND owner = nullptr;
+    MenuBarLink* bar = nullptr;
     std::vector<std::unique_ptr<Level>> levels;
     bool done = false;
     UINT chosen = 0;
 };
 
 Loop* g_loop = nullptr;
+MenuBarLink* g_barLink = nullptr;
 
 HFONT MenuFont() {
     return reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
@@ -304,10 +306,20 @@ void Key(UINT vk) {
             break;
         case VK_RIGHT:
             OpenSub(top);
-            if (g_loop->levels.back().get() != top) Step(g_loop->levels.back().get(), 1);
+            if (g_loop->levels.back().get() != top) {
+                Step(g_loop->levels.back().get(), 1);
+            } else if (g_loop->bar) {
+                g_loop->bar->move = 1;  // on to the next menu of the bar
+                g_loop->done = true;
+            }
             break;
         case VK_LEFT:
-            if (g_loop->levels.size() > 1) CloseFrom(g_loop->levels.size() - 1);
+            if (g_loop->levels.size() > 1) {
+                CloseFrom(g_loop->levels.size() - 1);
+            } else if (g_loop->bar) {
+                g_loop->bar->move = -1;
+                g_loop->done = true;
+            }
             break;
         case VK_RETURN:
             if (top->hot >= 0) {
@@ -365,6 +377,10 @@ Level* Under(POINT screen, int* item) {
 
 }  // namespace
 
+void SetMenuBarLink(MenuBarLink* link) {
+    g_barLink = link;
+}
+
 void SetRealWindowsForTests(bool on) {
     g_realWindows = on;
 }
@@ -382,12 +398,15 @@ UINT RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
     if (g_loop) return 0;  // one menu at a time
     Loop loop;
     loop.owner = owner;
+    loop.bar = g_barLink;
+    g_barLink = nullptr;
     g_loop = &loop;
     Level* root = Open(menu, x, y, flags);
     if (!root) {
         g_loop = nullptr;
         return 0;
     }
+    if (loop.bar && loop.bar->keys) Step(root, 1);
     HWND rootWnd = root->hwnd;
     SetCapture(rootWnd);
     bool penDown = false;
@@ -417,6 +436,8 @@ UINT RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
             if (down) {
                 penDown = true;
                 if (!l) {  // a tap outside dismisses and goes no further
+                    // On the menu bar it opens that button's menu instead.
+                    if (loop.bar && loop.bar->hit) loop.bar->tapped = loop.bar->hit(m.pt);
                     loop.done = true;
                     continue;
                 }

@@ -335,6 +335,17 @@ void NoteKeyMessage(const MSG& m) {
         return;
     uint8_t& k = g_keys[m.wParam & 0xFF];
     bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
+    // Alt pressed and released with no other key between enters the menu
+    // bar of the window that has the keys.
+    static bool altAlone = false;
+    if (down) {
+        altAlone = m.wParam == VK_MENU && (!(k & 0x80) || altAlone);
+    } else if (m.wParam == VK_MENU && altAlone) {
+        altAlone = false;
+        HWND top = m.hwnd;
+        while (top && (GetWindowLongPtr(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
+        if (top) PostMessage(top, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    }
     if (down && !(k & 0x80)) k ^= 1;
     k = static_cast<uint8_t>(down ? (k | 0x80) : (k & ~0x80));
 }

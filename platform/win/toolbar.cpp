@@ -13,6 +13,8 @@
 #include "platform/win/dialog.h"
 #include "platform/win/menu.h"
 #include "platform/win/look.h"
+#include "platform/win/input.h"
+#include "platform/win/menu_window.h"
 
 using namespace win::detail;
 
@@ -480,6 +482,92 @@ bool LoadToolbarResource(HWND toolbar, HINSTANCE instance, WORD id) {
     return true;
 }
 
+namespace {
+
+bool IsMenuButton(const ToolbarState* st, int index) {
+    if (index < 0 || index >= Count(st)) return false;
+    const Button& b = st->buttons[static_cast<size_t>(index)];
+    return st->menus.count(b.cmd) && !(b.state & TBSTATE_HIDDEN) && (b.state & TBSTATE_ENABLED);
+}
+
+// The menu bar: the button's pop-up opens below it, shown pressed while
+// open; Left and Right, or a tap on another menu button, go on to that menu.
+void RunMenuBar(HWND toolbar, int index, bool keys) {
+    HWND parent = GetParent(toolbar);
+    for (;;) {
+        ToolbarState* st = StateOf(toolbar);
+        if (!st || !IsMenuButton(st, index)) return;
+        Button& b = st->buttons[static_cast<size_t>(index)];
+        HMENU menu = st->menus[b.cmd];
+        RECT r = ButtonRect(toolbar, st, index);
+        POINT at{r.left, r.bottom};
+        ClientToScreen(toolbar, &at);
+        MenuBarLink link;
+        link.bar = toolbar;
+        link.keys = keys;
+        link.hit = [toolbar](POINT screen) {
+            ToolbarState* s = StateOf(toolbar);
+            if (!s || win::input::WindowFromPoint(screen) != toolbar) return -1;
+            ScreenToClient(toolbar, &screen);
+            for (int i = 0; i < Count(s); ++i) {
+                RECT br = ButtonRect(toolbar, s, i);
+                if (PtInRect(&br, screen)) return i;
+            }
+            return -1;
+        };
+        b.state |= TBSTATE_PRESSED;
+        InvalidateRect(toolbar, nullptr, false);
+        SetMenuBarLink(&link);
+        TrackPopupMenu(menu, TPM_LEFTALIGN, at.x, at.y, 0, parent, nullptr);
+        SetMenuBarLink(nullptr);
+        if (!IsWindow(toolbar) || !(st = StateOf(toolbar))) return;
+        if (index < Count(st)) st->buttons[static_cast<size_t>(index)].state &= ~TBSTATE_PRESSED;
+        InvalidateRect(toolbar, nullptr, false);
+        if (link.tapped >= 0 && link.tapped != index && IsMenuButton(st, link.tapped)) {
+            index = link.tapped;
+            keys = false;
+            continue;
+        }
+        if (!link.move) return;
+        // The neighbouring menu button, round the bar.
+        int n = Count(st), next = index;
+        for (int k = 0; k < n; ++k) {
+            next = (next + link.move + n) % n;
+            if (IsMenuButton(st, next)) break;
+        }
+        index = next;
+        keys = true;
+    }
+}
+
+// The first command bar (a toolbar with menu buttons) among a window's
+// descendants, bands included.
+HWND FindMenuBar(HWND parent) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c)) continue;
+        if (ToolbarState* st = StateOf(c); st && !st->menus.empty()) return c;
+        if (HWND inner = FindMenuBar(c)) return inner;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+namespace detail {
+bool EnterMenuBar(HWND top) {
+    HWND bar = FindMenuBar(top);
+    if (!bar) return false;
+    ToolbarState* st = StateOf(bar);
+    for (int i = 0; i < Count(st); ++i) {
+        if (IsMenuButton(st, i)) {
+            RunMenuBar(bar, i, true);
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace detail
+
 void ToolbarUserTap(HWND toolbar, int index, bool onArrow) {
     ToolbarState* st = StateOf(toolbar);
     if (!st || index < 0 || index >= Count(st) || !IsWindowEnabled(toolbar)) return;
@@ -487,13 +575,8 @@ void ToolbarUserTap(HWND toolbar, int index, bool onArrow) {
     if ((b.style & TBSTYLE_SEP) || (b.state & TBSTATE_HIDDEN) || !(b.state & TBSTATE_ENABLED))
         return;
     HWND parent = GetParent(toolbar);
-    auto menu = st->menus.find(b.cmd);
-    if (menu != st->menus.end()) {
-        // A menu bar button: its pop-up opens below it.
-        RECT r = ButtonRect(toolbar, st, index);
-        POINT at{r.left, r.bottom};
-        ClientToScreen(toolbar, &at);
-        TrackPopupMenu(menu->second, TPM_LEFTALIGN, at.x, at.y, 0, parent, nullptr);
+    if (st->menus.count(b.cmd)) {
+        RunMenuBar(toolbar, index, false);
         return;
     }
     bool dropPart =

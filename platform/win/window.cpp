@@ -17,6 +17,7 @@
 #include "platform/win/nonclient.h"
 #include "platform/win/shell_notify.h"
 #include "platform/win/theme.h"
+#include "platform/win/menu_window.h"
 #include "platform/win/window_impl.h"
 
 namespace win::detail {
@@ -415,6 +416,9 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(w->text.size());
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_KEYMENU) win::detail::EnterMenuBar(hwnd);
+            return 0;
         case WM_SETFONT:
             w->font = reinterpret_cast<HFONT>(wParam);
             if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, true);

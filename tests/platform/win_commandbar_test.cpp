@@ -4,6 +4,8 @@
 // scripted responder answers, and bands in rows.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/gdi/gdi.h"
 #include "platform/res/resource.h"
 #include "platform/win/dialog.h"
@@ -303,6 +305,108 @@ TEST_F(CommandBarTest, CommandBandsHoldBarsInRows) {
     EXPECT_EQ(back.lParam, 12);
     EXPECT_EQ(back.iImage, 2);
     ImageList_Destroy(bandImages);
+}
+
+}  // namespace
+
+namespace {
+
+// Steps run one at a time whenever the loop that is running is idle (a
+// timer of a window of the test's own).
+std::vector<std::function<void()>> g_steps;
+HWND g_stepper = nullptr;
+
+LRESULT StepperProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_TIMER) {
+        KillTimer(h, w);
+        if (!g_steps.empty()) {
+            auto step = std::move(g_steps.front());
+            g_steps.erase(g_steps.begin());
+            if (!g_steps.empty()) SetTimer(h, 1, 0, nullptr);
+            step();
+        }
+        return 0;
+    }
+    return DefWindowProc(h, m, w, l);
+}
+
+class MenuBarTest : public CtlTest {
+protected:
+    void SetUp() override {
+        CtlTest::SetUp();
+        WNDCLASS wc;
+        wc.lpfnWndProc = StepperProc;
+        wc.lpszClassName = u"Stepper";
+        RegisterClass(wc);
+        g_stepper = CreateWindowEx(0, u"Stepper", u"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                   nullptr, nullptr);
+        bar_ = CommandBar_Create(nullptr, host_, 1);
+        ASSERT_TRUE(CommandBar_InsertMenubar(bar_, nullptr, 130, 0));
+        win::UseRealWindows(true);
+        SetFocus(host_);
+        win::input::DrainQueue();
+        Take();
+    }
+    void TearDown() override {
+        g_steps.clear();
+        CtlTest::TearDown();
+    }
+    void Steps(std::vector<std::function<void()>> steps) {
+        g_steps = std::move(steps);
+        SetTimer(g_stepper, 1, 0, nullptr);
+    }
+    std::vector<HMENU> Opened() const {
+        std::vector<HMENU> out;
+        for (const auto& r : win::PopupMenuLog()) out.push_back(r.menu);
+        return out;
+    }
+    POINT Centre(int index) const {
+        RECT r;
+        SendMessage(bar_, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    HWND bar_ = nullptr;
+};
+
+TEST_F(MenuBarTest, AltEntersTheBarAndLeftRightGoRoundItsMenus) {
+    HMENU file = CommandBar_GetMenu(bar_, 0), view = CommandBar_GetMenu(bar_, 1);
+    // Alt alone opens File; Left goes round to View, Right back to File,
+    // Escape leaves the bar.
+    win::input::Key(VK_MENU);
+    Steps({[] { win::input::Key(VK_LEFT); }, [] { win::input::Key(VK_RIGHT); },
+           [] { win::input::Key(VK_ESCAPE); }});
+    win::input::DrainQueue();
+    EXPECT_EQ(Opened(), (std::vector<HMENU>{file, view, file}));
+    EXPECT_TRUE(Take().empty());
+    // Entered from the keys, a menu opens with its first item ready.
+    win::input::Key(VK_MENU);
+    Steps({[] { win::input::Key(VK_RIGHT); }, [] { win::input::Key(VK_RETURN); }});
+    win::input::DrainQueue();
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 1036 0"}));
+    // Alt with another key between does not enter it.
+    size_t before = win::PopupMenuLog().size();
+    win::input::KeyDown(VK_MENU);
+    win::input::Key(VK_F1 + 4);
+    win::input::KeyUp(VK_MENU);
+    win::input::DrainQueue();
+    EXPECT_EQ(win::PopupMenuLog().size(), before);
+}
+
+TEST_F(MenuBarTest, ATapOnAnotherMenuButtonOpensItsMenu) {
+    HMENU file = CommandBar_GetMenu(bar_, 0), view = CommandBar_GetMenu(bar_, 1);
+    win::input::TapAt(bar_, Centre(0));
+    Steps({[this] { win::input::TapAt(bar_, Centre(1)); },
+           [this] {
+               // View is open below its button, which shows pressed.
+               EXPECT_EQ(SendMessage(bar_, TB_GETSTATE, 0xE101, 0) & TBSTATE_PRESSED,
+                         TBSTATE_PRESSED);
+               EXPECT_EQ(SendMessage(bar_, TB_GETSTATE, 0xE100, 0) & TBSTATE_PRESSED, 0);
+               win::input::TapAt(host_, POINT{200, 300});
+           }});
+    win::input::DrainQueue();
+    EXPECT_EQ(Opened(), (std::vector<HMENU>{file, view}));
+    EXPECT_EQ(SendMessage(bar_, TB_GETSTATE, 0xE101, 0) & TBSTATE_PRESSED, 0);
+    EXPECT_TRUE(Take().empty());
 }
 
 }  // namespace
