@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
             app.ExitInstance();
         } else {
             win::FrameWnd* frame = app.GetMainFrame();
+            // The auxiliary port tells the main window what it received.
+            CAuxPort::SetMainWindow(frame->GetSafeHwnd());
             HWND view = frame->GetActiveView() ? frame->GetActiveView()->GetSafeHwnd() : nullptr;
             bool hooksOk = apptest::RunAfterFirstPaint(*display, frame->GetSafeHwnd(), view);
             code = app.Run();

@@ -148,10 +148,9 @@ bool CMapApp::InitInstance() {
         m_recentLayers->Load();
     });
     Step("preferences", [this] {
+        // Made with the defaults, the preferences file and the datum table.
         COptionsSheet* options = CreatePreferences();
-        options->ReadPreferences();
         options->ReadLocation();
-        options->LoadDatums();
         SelectLocaleResources();
         SetProgramFont(options->GetDialogFont());
     });
