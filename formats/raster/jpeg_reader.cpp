@@ -14,6 +14,14 @@
 
 namespace {
 
+std::function<void()> g_rowHook;
+
+}  // namespace
+
+void JpegSetRowHookForTests(std::function<void()> hook) { g_rowHook = std::move(hook); }
+
+namespace {
+
 constexpr size_t kSourceBufferSize = 4096;
 
 // The error manager: messages go to the reader, a fatal error jumps back to
@@ -421,6 +429,7 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
             ++j;
             continue;
         }
+        if (g_rowHook) g_rowHook();
         if (pollAbort && IsAbortRequested()) {
             aborted = true;
             break;

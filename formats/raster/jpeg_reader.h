@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -97,3 +98,7 @@ private:
 
 // Reads a whole JPEG file into a DIB section; null on any failure.
 HBITMAP LoadJpegBitmap(WStringView path);
+
+// Tests: called before each row's abort poll of a window decode, so a test
+// can ask for an abort part way.
+void JpegSetRowHookForTests(std::function<void()> hook);

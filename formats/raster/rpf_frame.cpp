@@ -398,7 +398,16 @@ bool CRpfFrame::ReadCompression() {
     }
 }
 
+namespace {
+
+std::function<void()> g_subframeHook;
+
+}  // namespace
+
+void RpfSetSubframeHookForTests(std::function<void()> hook) { g_subframeHook = std::move(hook); }
+
 bool CRpfFrame::ReadSubframe(int index, uint8_t* buffer) {
+    if (g_subframeHook) g_subframeHook();
     if (!open_ || !buffer || index < 0 || index >= kSubframes * kSubframes) return false;
     const int64_t offset = offsets_[index];
     if (offset < 0) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -107,3 +108,7 @@ private:
     std::vector<uint8_t> codebook_;
     const Series* series_;
 };
+
+// Tests: called as each subframe is read, so a test can ask for an abort
+// part way.
+void RpfSetSubframeHookForTests(std::function<void()> hook);

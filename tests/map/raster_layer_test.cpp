@@ -517,6 +517,43 @@ TEST_F(RasterLayerTest, AbortedDecodesAreDoneAgainOnTheNextViewChange) {
     EXPECT_EQ(rpf.GetSubframeReads(), 5);
 }
 
+// An abort asked for by the reader part way through a decode: a few rows
+// into a JPEG window, a few subframes into a frame.
+TEST_F(RasterLayerTest, AbortsFromInsideTheReadersAreDoneAgainOnTheNextViewChange) {
+    win::ClearMessageBoxLog();
+    WriteJpeg("big.jpg", MakePpm(1500, 1300, 8), "-quality 80");
+    Put("big.jgw", World(1, 1, 0, 1300));
+    CJpegLayer jpeg;
+    ASSERT_TRUE(jpeg.Open(u"\\big.jpg"));
+    int rows = 0;
+    JpegSetRowHookForTests([&] {
+        if (++rows == 5) RequestAbort();
+    });
+    ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
+    JpegSetRowHookForTests(nullptr);
+    EXPECT_EQ(rows, 5);
+    EXPECT_EQ(jpeg.m_cacheZoom, -1);
+    ResetAbort();
+    ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
+    EXPECT_EQ(jpeg.GetDecodedWindows().size(), 2u);
+    EXPECT_EQ(jpeg.m_cacheZoom, 1);
+
+    Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(31)));
+    CRpfLayer rpf;
+    ASSERT_TRUE(rpf.Open(u"\\a0000000.tl1"));
+    int subframes = 0;
+    RpfSetSubframeHookForTests([&] {
+        if (++subframes == 3) RequestAbort();
+    });
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(10, 10, 200, 200), 190, 190));
+    RpfSetSubframeHookForTests(nullptr);
+    EXPECT_EQ(rpf.GetSubframeReads(), 3);  // stopped after the third subframe
+    ResetAbort();
+    ASSERT_TRUE(rpf.SetDrawExtent(FramePixels(10, 10, 200, 200), 190, 190));
+    EXPECT_EQ(rpf.GetSubframeReads(), 7);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
 namespace {
 class CTestRaster : public CRasterLayer {
 public:
