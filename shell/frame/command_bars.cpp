@@ -23,6 +23,7 @@ constexpr DWORD kStripWindowStyle = 0x56000000;
 constexpr DWORD kBuiltInToolbarStyle = 0x900;
 constexpr DWORD kVerticalToolbar = 0x80;  // CCS_VERT
 constexpr UINT kNewRowBand = 0x81;        // new row and gripper
+constexpr UINT kMaxBarButtons = 256;      // buttons and separators of one configured bar
 
 struct BuiltInBar {
     UINT id;
@@ -242,14 +243,23 @@ struct CCommandBars::Impl {
         commands.Load(IDR_BAR_COMMANDS);
         int pictures = 0;
         for (WORD id : commands.GetCommands()) pictures += id != 0;
+        // The element's buttons join the bar at once: the control redoes
+        // its tooltips for every change.
+        std::vector<TBBUTTON> added;
         for (int i = 0; i < element->GetChildCount(); ++i) {
             const CXmlNode* child = element->GetChild(i);
             if (host) host->RunScriptElements(child);
+            bool isButton = child->GetName() == u"TOOLBUTTON";
+            if (!isButton && child->GetName() != u"SEPARATOR") continue;
+            if (bar->GetCount() + static_cast<int>(added.size()) >= kMaxBarButtons) {
+                Report(b, IDS_BAR_TOO_MANY_BUTTONS, {name, Number(kMaxBarButtons)});
+                break;
+            }
             TBBUTTON button;
             button.iString = -1;
-            if (child->GetName() == u"SEPARATOR") {
+            if (!isButton) {
                 button.fsStyle = static_cast<BYTE>(TBSTYLE_SEP);
-            } else if (child->GetName() == u"TOOLBUTTON") {
+            } else {
                 int id = CommandOf(b, name, child);
                 if (id < 0) continue;
                 if (id > 0) {
@@ -265,20 +275,18 @@ struct CCommandBars::Impl {
                 button.fsState = TBSTATE_ENABLED;
                 if (child->FindChild(u"MENUITEM")) {
                     CImageMenu* menu = BuildButtonMenu(b, record, child, host);
-                    menu->m_buttonIndex = bar->GetCount();
+                    menu->m_buttonIndex = bar->GetCount() + static_cast<int>(added.size());
                     button.fsStyle = static_cast<BYTE>(TBSTYLE_DROPDOWN);
                 }
-            } else {
-                continue;
-            }
-            SendMessage(bar->GetSafeHwnd(), TB_INSERTBUTTON, static_cast<WPARAM>(bar->GetCount()),
-                        reinterpret_cast<LPARAM>(&button));
-            if (b.m_vertical) bar->SetButtonStyleBits(static_cast<UINT>(bar->GetCount() - 1), 0, kButtonWrapStyle);
-            if (button.idCommand > 0) {
                 WString shortcut = child->GetAttribute(u"shortcut");
-                if (!shortcut.empty()) b.ParseShortcut(shortcut, static_cast<UINT>(button.idCommand), name);
+                if (!shortcut.empty()) b.ParseShortcut(shortcut, static_cast<UINT>(id), name);
             }
+            // On a vertical strip each button wraps.
+            if (b.m_vertical) button.fsState |= TBSTATE_WRAP;
+            added.push_back(button);
         }
+        if (!added.empty())
+            SendMessage(bar->GetSafeHwnd(), TB_ADDBUTTONS, added.size(), reinterpret_cast<LPARAM>(added.data()));
         if (created) {
             UINT band = 0x80;
             WString style = element->GetAttribute(u"style");

@@ -417,3 +417,18 @@ TEST_F(BarsTest, BarClassesSetStylesByIndexOrCommandAndKeepBandTextsShort) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BarsTest, AConfiguredBarKeepsItsFirst256Buttons) {
+    std::string buttons;
+    for (int i = 0; i < 150; ++i) buttons += "<TOOLBUTTON command=\"refresh\"/><SEPARATOR/>";
+    Build(Config("<TOOLBAR name=\"long\">" + buttons + "</TOOLBAR><TOOLBAR name=\"long\">" + buttons +
+                 "</TOOLBAR><TOOLBAR name=\"short\"><TOOLBUTTON command=\"zoomnext\"/></TOOLBAR>"));
+    EXPECT_EQ(bars_->FindCommandBarByName(u"long")->m_bar->GetCount(), 256);
+    EXPECT_EQ(bars_->FindCommandBarByName(u"short")->m_bar->GetCount(), 1);
+    EXPECT_EQ(ReportLines(), (std::vector<std::string>{"Toolbar \"long\": the buttons after the first 256 were left out.",
+                                                       "Toolbar \"long\": the buttons after the first 256 were left out."}));
+}
+
+}  // namespace
