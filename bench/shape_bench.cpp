@@ -31,7 +31,7 @@ constexpr int kAppends = 100000;
 
 void Be(std::string& s, uint32_t v) {
     uint8_t b[4];
-    shp_detail::PutBe32(b, v);
+    byte_order::StoreBe32(b, v);
     s.append(reinterpret_cast<char*>(b), 4);
 }
 void Le(std::string& s, const void* p, size_t n) {
@@ -66,8 +66,8 @@ void WriteShapefile(const std::string& host, const std::string& name, int type, 
     }
     for (std::string* f : {&shp, &shx}) {
         auto* h = reinterpret_cast<uint8_t*>(f->data());
-        shp_detail::PutBe32(h, 9994);
-        shp_detail::PutBe32(h + 24, static_cast<uint32_t>(f->size() / 2));
+        byte_order::StoreBe32(h, 9994);
+        byte_order::StoreBe32(h + 24, static_cast<uint32_t>(f->size() / 2));
         const int32_t version = 1000;
         memcpy(h + 28, &version, 4);
         memcpy(h + 32, &type, 4);

@@ -29,14 +29,6 @@ struct OpenError {
 };
 thread_local OpenError t_openError;
 
-void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutLe16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
 WString DefaultMessage(int code, uint32_t sys) {
     return text::Format(u"DBF Error:%d WinError:%d(%08lX)", code, static_cast<int>(sys),
                         static_cast<unsigned long>(sys));
@@ -137,7 +129,7 @@ int SeekTo(DbfTable* t, int n) {
 bool LayOutFields(DbfTable* t) {
     int offset = 1;
     for (int i = 0; i < t->fieldCount; ++i) {
-        PutLe32(Descriptor(t, i) + 12, static_cast<uint32_t>(offset));
+        StoreLe32(Descriptor(t, i) + 12, static_cast<uint32_t>(offset));
         offset += FieldLength(t, i);
     }
     const int rl = RecordLength(t);
@@ -149,7 +141,7 @@ bool LayOutFields(DbfTable* t) {
 // After a failed append: the old count back in the file and the end mark
 // back where the new row began (best effort; the disk may be full).
 void RestoreEndMark(DbfTable* t, int64_t rowStart, int64_t count) {
-    PutLe32(t->header + 4, static_cast<uint32_t>(count));
+    StoreLe32(t->header + 4, static_cast<uint32_t>(count));
     DbfWriteHeader(t, 0);
     const uint8_t eof = 0x1A;
     fioSeek(t->file, rowStart, 0);
@@ -301,8 +293,8 @@ DbfHandle DbfCreate(const Ch* path, int flags) {
     } rollback{t.get(), made};
 
     t->header[0] = 0x03;
-    PutLe16(t->header + 8, 33);
-    PutLe16(t->header + 10, 1);
+    StoreLe16(t->header + 8, 33);
+    StoreLe16(t->header + 10, 1);
     t->header[29] = 0x03;
     t->record = zn::AllocBlock(DbfHeap(), 1 + 8);
     if (!t->record) return FailOpen(kDbfErrMemory);
@@ -634,7 +626,7 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
     while (used > 0 && bytes[used - 1] == ' ') --used;
     memcpy(d, bytes, static_cast<size_t>(used));
     d[11] = static_cast<uint8_t>(type);
-    PutLe32(d + 12, static_cast<uint32_t>(RecordLength(h)));
+    StoreLe32(d + 12, static_cast<uint32_t>(RecordLength(h)));
     d[16] = static_cast<uint8_t>(length);
     d[17] = static_cast<uint8_t>(decimals);
 
@@ -648,8 +640,8 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
     h->descriptors = std::move(desc);
     h->record = std::move(rec);
     h->fieldCount = n + 1;
-    PutLe16(h->header + 10, static_cast<uint32_t>(RecordLength(h) + length));
-    PutLe16(h->header + 8, static_cast<uint32_t>(32 * h->fieldCount + 33));
+    StoreLe16(h->header + 10, static_cast<uint32_t>(RecordLength(h) + length));
+    StoreLe16(h->header + 8, static_cast<uint32_t>(32 * h->fieldCount + 33));
     if (!DbfWriteHeader(h, 1)) {
         const int code = h->errorCode;
         const uint32_t error = fs::GetLastError();
@@ -812,7 +804,7 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
         SetErr(h, kDbfErrWrite, sys);
         return 0;
     }
-    PutLe32(h->header + 4, static_cast<uint32_t>(count + 1));
+    StoreLe32(h->header + 4, static_cast<uint32_t>(count + 1));
     if (!DbfWriteHeader(h, 0)) {
         // The count never reached the file: the row is not in the table.
         const int code = h->errorCode;
@@ -975,7 +967,7 @@ int DbfSetRecordCount(DbfHandle h, int count, uint8_t flag) {
             }
         }
     }
-    PutLe32(h->header + 4, static_cast<uint32_t>(count));
+    StoreLe32(h->header + 4, static_cast<uint32_t>(count));
     if (!DbfWriteHeader(h, 0)) return 0;
     const uint8_t eof = 0x1A;
     if (SeekTo(h, count) < 0) return 0;
@@ -999,7 +991,7 @@ int DbfRemoveAllRecords(DbfHandle h) {
         SetErr(h, kDbfErrTruncate);
         return 0;
     }
-    PutLe32(h->header + 4, 0);
+    StoreLe32(h->header + 4, 0);
     if (!DbfWriteHeader(h, 0)) return 0;
     SeekTo(h, 0);
     return 1;

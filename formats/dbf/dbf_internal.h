@@ -8,6 +8,7 @@
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/engine_heap.h"
 #include "formats/dbf/file_io.h"
+#include "platform/byte_order.h"
 
 struct DbfTable {
     FioFile* file = nullptr;
@@ -32,27 +33,26 @@ struct DbfTable {
 
 namespace dbf_detail {
 
-inline uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-inline uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+// dBASE headers and field descriptors are little-endian.
+using byte_order::LoadLe16;
+using byte_order::LoadLe32;
+using byte_order::StoreLe16;
+using byte_order::StoreLe32;
 
 inline uint32_t Count(const DbfTable* t) {
-    return Le32(t->header + 4);
+    return LoadLe32(t->header + 4);
 }
 inline int HeaderLength(const DbfTable* t) {
-    return Le16(t->header + 8);
+    return LoadLe16(t->header + 8);
 }
 inline int RecordLength(const DbfTable* t) {
-    return Le16(t->header + 10);
+    return LoadLe16(t->header + 10);
 }
 inline uint8_t* Descriptor(const DbfTable* t, int i) {
     return t->descriptors.get() + 32 * i;
 }
 inline int FieldOffset(const DbfTable* t, int i) {
-    return static_cast<int>(Le32(Descriptor(t, i) + 12));
+    return static_cast<int>(LoadLe32(Descriptor(t, i) + 12));
 }
 inline int FieldLength(const DbfTable* t, int i) {
     return Descriptor(t, i)[16];

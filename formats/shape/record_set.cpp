@@ -4,12 +4,14 @@
 #include <cstring>
 #include <new>
 
+#include "platform/byte_order.h"
+
 namespace {
-uint32_t LoadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+using byte_order::LoadLe32;
 void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    uint8_t bytes[4];
+    byte_order::StoreLe32(bytes, v);
+    out.insert(out.end(), bytes, bytes + 4);
 }
 }  // namespace
 

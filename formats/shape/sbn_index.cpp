@@ -43,7 +43,7 @@ double LoadBE64(const uint8_t* p) {
 }
 
 float LoadBE32Float(const uint8_t* p) {
-    const uint32_t bits = ELoadBE32(p);
+    const uint32_t bits = byte_order::LoadBe32(p);
     float v;
     std::memcpy(&v, &bits, 4);
     return v;
@@ -109,7 +109,7 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
     if (!pair->Open(false, true, false)) return false;
     uint8_t data[36];
     pair->GetHeaderData(data, sizeof data);
-    const int32_t count = static_cast<int32_t>(ELoadBE32(data));
+    const int32_t count = static_cast<int32_t>(byte_order::LoadBe32(data));
     EExtent e;
     if (doubleBounds) {
         e.xmin = LoadBE64(data + 4);
@@ -137,9 +137,9 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
         bins.resize(static_cast<size_t>(entries));
         for (int i = 0; i < entries; ++i) {
             bins[static_cast<size_t>(i)].first =
-                static_cast<int32_t>(ELoadBE32(table.data() + 8 * static_cast<size_t>(i)));
+                static_cast<int32_t>(byte_order::LoadBe32(table.data() + 8 * static_cast<size_t>(i)));
             bins[static_cast<size_t>(i)].count =
-                static_cast<int32_t>(ELoadBE32(table.data() + 8 * static_cast<size_t>(i) + 4));
+                static_cast<int32_t>(byte_order::LoadBe32(table.data() + 8 * static_cast<size_t>(i) + 4));
         }
     }
     if (!BinsConsistent(*pair, bins, count)) return false;
@@ -244,7 +244,7 @@ void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set) {
             }
         }
         for (const uint8_t* f = data; f < end; f += 8)
-            if (Overlaps(f, q[0], q[1], q[2], q[3])) set.Add(static_cast<int>(ELoadBE32(f + 4)));
+            if (Overlaps(f, q[0], q[1], q[2], q[3])) set.Add(static_cast<int>(byte_order::LoadBe32(f + 4)));
         left -= features;
     }
     if (learn && left == 0) box = Box{x0, y0, x1, y1, true};
@@ -389,7 +389,7 @@ void ESpatialIndexBuilder::Write(WStringView path) {
         ThrowAccessDenied(path);
     };
     uint8_t data[36];
-    EStoreBE32(data, static_cast<uint32_t>(shapeCount_));
+    byte_order::StoreBe32(data, static_cast<uint32_t>(shapeCount_));
     StoreBE64(data + 4, extent_.xmin);
     StoreBE64(data + 12, extent_.ymin);
     StoreBE64(data + 20, extent_.xmax);
@@ -412,7 +412,7 @@ void ESpatialIndexBuilder::Write(WStringView path) {
                 const Item& it = items_[static_cast<size_t>(item)];
                 uint8_t* f = record.data() + 8 * i;
                 std::memcpy(f, it.rect, 4);
-                EStoreBE32(f + 4, static_cast<uint32_t>(it.record));
+                byte_order::StoreBe32(f + 4, static_cast<uint32_t>(it.record));
                 item = it.next;
             }
             const int index = pair.AppendRecord(record.data(), n * 8);
@@ -420,9 +420,9 @@ void ESpatialIndexBuilder::Write(WStringView path) {
             if (firstRecord < 0) firstRecord = index;
             left -= n;
         }
-        EStoreBE32(table.data() + 8 * static_cast<size_t>(b - 1),
+        byte_order::StoreBe32(table.data() + 8 * static_cast<size_t>(b - 1),
                    static_cast<uint32_t>(firstRecord + 1));
-        EStoreBE32(table.data() + 8 * static_cast<size_t>(b - 1) + 4,
+        byte_order::StoreBe32(table.data() + 8 * static_cast<size_t>(b - 1) + 4,
                    static_cast<uint32_t>(e.count));
     }
     if (!pair.WriteRecord(0, table.data(), static_cast<int>(table.size()))) fail();

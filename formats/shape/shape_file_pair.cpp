@@ -27,8 +27,8 @@ EShapeFilePair::~EShapeFilePair() {
 }
 
 int32_t EShapeFilePair::Field(const uint8_t* header, int offset) const {
-    return static_cast<int32_t>(byteOrder_ == 1 ? ELoadLE32(header + offset)
-                                                : ELoadBE32(header + offset));
+    return static_cast<int32_t>(byteOrder_ == 1 ? byte_order::LoadLe32(header + offset)
+                                                : byte_order::LoadBe32(header + offset));
 }
 
 WString EShapeFilePair::GetIndexFileName(WStringView path) {
@@ -44,7 +44,7 @@ WString EShapeFilePair::GetIndexFileName(WStringView path) {
 
 bool EShapeFilePair::WriteHeader(EFileIO& file, uint8_t* header) {
     const uint64_t size = std::max<uint64_t>(file.GetSize(), kHeaderSize);
-    EStoreBE32(header + 24, static_cast<uint32_t>(size / 2));
+    byte_order::StoreBe32(header + 24, static_cast<uint32_t>(size / 2));
     if (!file.SeekTo(0, 0)) return false;
     return file.Write(header, kHeaderSize) == kHeaderSize;
 }
@@ -69,9 +69,9 @@ bool EShapeFilePair::Create(int32_t headerValue, bool writable, bool temporary, 
     const bool fixed = recordLength > 0;
     const uint32_t code = kind == 0 ? (fixed ? 9991 : 9992) : (fixed ? 9993 : 9994);
     std::memset(main_header_, 0, sizeof main_header_);
-    EStoreBE32(main_header_, code);
-    EStoreBE32(main_header_ + 4, static_cast<uint32_t>(headerValue));
-    EStoreBE32(main_header_ + 8, static_cast<uint32_t>(recordLength));
+    byte_order::StoreBe32(main_header_, code);
+    byte_order::StoreBe32(main_header_ + 4, static_cast<uint32_t>(headerValue));
+    byte_order::StoreBe32(main_header_ + 8, static_cast<uint32_t>(recordLength));
     bool ok = WriteHeader(*main_, main_header_);
     if (ok && code == 9994) {
         withIndex_ = true;
@@ -116,10 +116,10 @@ bool EShapeFilePair::Open(bool writable, bool withIndex, bool shareWrite) {
     if (want < kHeaderSize || !main_->SeekTo(0, 0) || main_->Read(head, want) != want)
         return fail();
     if (want >= kPrefixSize + kHeaderSize && head[0] == 0x00 && head[1] == 0x04 &&
-        IsFileCode(ELoadLE32(head + kPrefixSize))) {
+        IsFileCode(byte_order::LoadLe32(head + kPrefixSize))) {
         byteOrder_ = 1;
         prefix_ = kPrefixSize;
-    } else if (IsFileCode(ELoadBE32(head))) {
+    } else if (IsFileCode(byte_order::LoadBe32(head))) {
         byteOrder_ = 0;
         prefix_ = 0;
     } else {
@@ -280,8 +280,8 @@ bool EShapeFilePair::WriteIndexEntry(int i, int64_t offset, int length) {
     if (i == -1) i = current_ + 1;
     if (i < 0) return false;
     uint8_t e[8];
-    EStoreBE32(e, static_cast<uint32_t>(offset / 2));
-    EStoreBE32(e + 4, static_cast<uint32_t>(length / 2));
+    byte_order::StoreBe32(e, static_cast<uint32_t>(offset / 2));
+    byte_order::StoreBe32(e + 4, static_cast<uint32_t>(length / 2));
     const int64_t at = prefix_ + kHeaderSize + 8 * int64_t{i};
     if (!index_->SeekTo(at, 0) || index_->Write(e, 8) != 8) return false;
     indexPosition_ = at + 8;
@@ -368,8 +368,8 @@ bool EShapeFilePair::WriteRecord(int i, const void* content, int length) {
     }
     if (offset + 8 + length > 0x7FFFFFFE) return false;
     uint8_t head[8];
-    EStoreBE32(head, static_cast<uint32_t>(i + 1));
-    EStoreBE32(head + 4, static_cast<uint32_t>(length / 2));
+    byte_order::StoreBe32(head, static_cast<uint32_t>(i + 1));
+    byte_order::StoreBe32(head + 4, static_cast<uint32_t>(length / 2));
     if (!main_->SeekTo(offset, 0) || main_->Write(head, 8) != 8) return false;
     if (length > 0 &&
         main_->Write(content, static_cast<uint32_t>(length)) != static_cast<uint32_t>(length))
@@ -391,7 +391,7 @@ bool EShapeFilePair::DeleteRecord(int i) {
     const int64_t offset = GetRecordOffset(i);
     if (offset < 0) return false;
     uint8_t marker[4];
-    EStoreBE32(marker, static_cast<uint32_t>(kDeletedMarker));
+    byte_order::StoreBe32(marker, static_cast<uint32_t>(kDeletedMarker));
     if (!main_->SeekTo(offset + 4, 0) || main_->Write(marker, 4) != 4) return false;
     if (index_) {
         const int64_t at = prefix_ + kHeaderSize + 8 * int64_t{i} + 4;

@@ -111,15 +111,5 @@ private:
     bool memoryIndexLoaded_ = false;
 };
 
-// Byte order helpers shared by the index code (the shapefile engine's own).
-inline uint32_t ELoadBE32(const uint8_t* p) {
-    return shp_detail::Be32(p);
-}
-inline void EStoreBE32(uint8_t* p, uint32_t v) {
-    shp_detail::PutBe32(p, v);
-}
-inline uint32_t ELoadLE32(const uint8_t* p) {
-    return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-}
 // Reverses the bytes of each of `count` items of `itemSize` bytes in place.
 void ESwapItems(void* buffer, int itemSize, int count);

@@ -144,11 +144,11 @@ std::vector<uint8_t> FindIndex(FioFile* shp, const uint8_t* header, int records)
     for (int i = 0; i < records && at + 8 <= size; ++i) {
         uint8_t rh[8];
         if (fioSeek(shp, at, 0) != at || fioRead(shp, rh, 8) != 8) break;
-        const int64_t length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
+        const int64_t length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(rh + 4)));
         if (length < 0 || at + 8 + length > size) break;
         uint8_t e[8];
-        PutBe32(e, static_cast<uint32_t>(at / 2));
-        PutBe32(e + 4, static_cast<uint32_t>(length / 2));
+        StoreBe32(e, static_cast<uint32_t>(at / 2));
+        StoreBe32(e + 4, static_cast<uint32_t>(length / 2));
         index.insert(index.end(), e, e + 8);
         at += 8 + length;
     }
@@ -251,8 +251,8 @@ bool IndexEntry(ShpHandle h, int record, int64_t* offset, int64_t* length) {
         if (record >= ShpGetIndexCount(h)) return false;
         if (!ReadAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) return false;
     }
-    *offset = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(e)));
-    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(e + 4)));
+    *offset = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(e)));
+    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(e + 4)));
     return true;
 }
 
@@ -275,8 +275,8 @@ bool RecordHeader(ShpHandle h, int record, int64_t* offset, int* number, int64_t
         Fail(h, kShpErrRead, u"Read incomplete %d, %d", static_cast<int>(read), 8);
         return false;
     }
-    *number = static_cast<int32_t>(Be32(buffer));
-    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(buffer + 4)));
+    *number = static_cast<int32_t>(LoadBe32(buffer));
+    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(buffer + 4)));
     int64_t size = MainSize(h);
     if (*length >= 0 && *offset + 8 + *length > size) size = fioGetSize(h->shp);  // grown since
     if (*length < 0 || *offset + 8 + *length > size) {
@@ -340,8 +340,8 @@ void HeaderAddZM(ShpHandle h, const ShapeRecord* r, bool first) {
 bool WriteRecord(ShpHandle h, int64_t offset, int number, const ShapeRecord* r, size_t size) {
     std::vector<uint8_t>& out = h->ahead;  // free while writing (caches are dropped)
     out.resize(8 + size);
-    PutBe32(out.data(), static_cast<uint32_t>(number));
-    PutBe32(out.data() + 4, static_cast<uint32_t>(size / 2));
+    StoreBe32(out.data(), static_cast<uint32_t>(number));
+    StoreBe32(out.data() + 4, static_cast<uint32_t>(size / 2));
     memcpy(out.data() + 8, r, size);
     const uint32_t put = fioWriteAt(h->shp, offset, out.data(), static_cast<uint32_t>(out.size()));
     out.clear();
@@ -359,8 +359,8 @@ bool WriteRecord(ShpHandle h, int64_t offset, int number, const ShapeRecord* r, 
 
 bool WriteIndexEntry(ShpHandle h, int record, int64_t offset, size_t size) {
     uint8_t e[8];
-    PutBe32(e, static_cast<uint32_t>(offset / 2));
-    PutBe32(e + 4, static_cast<uint32_t>(size / 2));
+    StoreBe32(e, static_cast<uint32_t>(offset / 2));
+    StoreBe32(e + 4, static_cast<uint32_t>(size / 2));
     if (!WriteAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) {
         Fail(h, kShpErrWriteIndex, u"Write index record incomplete");
         return false;
@@ -491,12 +491,12 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
         // `.shx` cut below it is damage (the entries are found again below).
         // More than one entry past it is a stale length, not an append cut
         // short by the end of a process: then the entries there count.
-        const int64_t bytes = 2 * static_cast<int64_t>(Be32(shxHeader + 24) & 0x7FFFFFFF);
+        const int64_t bytes = 2 * static_cast<int64_t>(LoadBe32(shxHeader + 24) & 0x7FFFFFFF);
         const int64_t stored = bytes > 100 ? (bytes - 100) / 8 : 0;
         const int64_t present = (shxSize - 100) / 8;
         h->shxRecords = static_cast<int>(std::min<int64_t>(present > stored + 1 ? present : stored, 0x7FFFFFFF));
     }
-    if (Be32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
+    if (LoadBe32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
     h->table = DbfOpen(WithExtension(wpath, u"dbf").c_str(), flags);
     if (!h->table) return FailOpen(h, kShpErrDbfOpen);
     h->buffer = ShapeHeapRealloc(nullptr, 256);
@@ -582,7 +582,7 @@ ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, 
     }
     h->buffer = ShapeHeapRealloc(nullptr, 256);
     if (!h->buffer) return FailOpen(h, kShpErrMemory);
-    PutBe32(h->header, 9994);
+    StoreBe32(h->header, 9994);
     ShapeStoreInt(h->header + 28, 1000);
     ShapeStoreInt(h->header + 32, type);
     ShapeExtent e;
@@ -705,10 +705,10 @@ int ShpGetFullExtent(ShpHandle h, ShapeExtent* extent) {
 }
 
 int ShpGetFileCode(ShpHandle h) {
-    return h ? static_cast<int>(Be32(h->header)) : 0;
+    return h ? static_cast<int>(LoadBe32(h->header)) : 0;
 }
 int ShpGetFileLength(ShpHandle h) {
-    return h ? static_cast<int>(Be32(h->header + 24)) : 0;
+    return h ? static_cast<int>(LoadBe32(h->header + 24)) : 0;
 }
 int ShpGetVersion(ShpHandle h) {
     return h ? ShapeLoadInt(h->header + 28) : 0;
@@ -776,7 +776,7 @@ int WriteHeaders(ShpHandle h, int64_t shpSize, int64_t shxSize) {
         memcpy(header, h->header, 100);
         const int64_t known = f == h->shp ? shpSize : shxSize;
         const int64_t size = known >= 0 ? known : fioGetSize(f);
-        PutBe32(header + 24,
+        StoreBe32(header + 24,
                 size < 2 ? 50u : static_cast<uint32_t>(std::max<int64_t>(size, 100) / 2));
         if (f == h->shp) memcpy(h->header + 24, header + 24, 4);
         const int records = size > 100 ? static_cast<int>((size - 100) / 8) : 0;
@@ -1138,7 +1138,7 @@ int ShpTruncateLast(ShpHandle h) {
     if (indexed && offset >= 100) {
         uint8_t rh[8];
         if (ReadAt(h->shp, offset, rh, 8))
-            length = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(rh + 4)));
+            length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(rh + 4)));
     }
     // The cuts run `.shx`, `.shp`, then `.dbf`: what is cut is kept until the
     // last step, and a failing step puts the earlier cuts back, so the three

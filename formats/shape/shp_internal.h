@@ -9,6 +9,7 @@
 #include "formats/dbf/file_io.h"
 #include "formats/shape/shape_draw.h"
 #include "formats/shape/shape_record.h"
+#include "platform/byte_order.h"
 #include "platform/text/text.h"
 
 struct ShpFile {
@@ -55,15 +56,10 @@ struct ShpFile {
 
 namespace shp_detail {
 
-inline uint32_t Be32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
-}
-inline void PutBe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-}
+// The main file's header and record headers are partly big-endian.
+using byte_order::LoadBe32;
+using byte_order::StoreBe32;
+
 inline int HeaderType(const ShpFile* h) {
     return ShapeLoadInt(h->header + 32);
 }

@@ -122,7 +122,7 @@ int MappedPlace(ShpHandle h, int i, int64_t* offset, int64_t* length) {
     const int64_t shxLength = static_cast<int64_t>(fioGetViewLength(h->shx));
     int64_t off;
     if (shx && 100 + 8 * static_cast<int64_t>(i) + 8 <= shxLength) {
-        off = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(shx + 100 + 8 * int64_t{i})));
+        off = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(shx + 100 + 8 * int64_t{i})));
     } else {
         off = ShpGetRecordOffset(h, i);
         if (off == 0) return -1;
@@ -130,7 +130,7 @@ int MappedPlace(ShpHandle h, int i, int64_t* offset, int64_t* length) {
     const uint8_t* shp = static_cast<const uint8_t*>(fioGetView(h->shp));
     const int64_t viewLength = static_cast<int64_t>(fioGetViewLength(h->shp));
     if (off < 100 || off + 8 > viewLength) return 0;
-    const int64_t len = 2 * static_cast<int64_t>(static_cast<int32_t>(Be32(shp + off + 4)));
+    const int64_t len = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(shp + off + 4)));
     if (len < 0 || off + 8 + len > viewLength) return 0;
     *offset = off;
     *length = len;
@@ -179,7 +179,7 @@ int ShpForEachMapped(ShpHandle h, ShpVisitCallback callback, void* user, const C
         if (place < 0) break;
         if (place == 0) return Damaged(h, length);
         uint8_t* rh = view + offset;
-        if (static_cast<int32_t>(Be32(rh)) <= 0 || length < 4) continue;
+        if (static_cast<int32_t>(LoadBe32(rh)) <= 0 || length < 4) continue;
         ShapeRecord* r = AsShapeRecord(rh + 8);
         if (ShapeLoadInt(rh + 8) <= 0 || RowDeleted(table.table, i)) continue;
         if (!ShapeValidateRecord(r, static_cast<size_t>(length))) return Damaged(h, length);

@@ -5,20 +5,18 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/byte_order.h"
 #include "platform/gdi/gdi_internal.h"
 
 using namespace gdi::detail;
 
 namespace {
 
-uint32_t U32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-}
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+// Bitmap files are little-endian.
+using byte_order::LoadLe16;
+using byte_order::LoadLe32;
 int32_t I32(const uint8_t* p) {
-    return static_cast<int32_t>(U32(p));
+    return static_cast<int32_t>(LoadLe32(p));
 }
 
 int Shift(uint32_t mask) {
@@ -94,26 +92,26 @@ bool DecodeRle(const uint8_t* p, size_t n, Surface& s, bool four) {
 HBITMAP LoadDibFromMemory(const void* data, size_t size) {
     const auto* p = static_cast<const uint8_t*>(data);
     if (!p || size < 14 + 12 || p[0] != 'B' || p[1] != 'M') return nullptr;
-    uint32_t offBits = U32(p + 10);
+    uint32_t offBits = LoadLe32(p + 10);
     const uint8_t* ih = p + 14;
-    uint32_t hsize = U32(ih);
+    uint32_t hsize = LoadLe32(ih);
     if (hsize < 12 || 14 + size_t(hsize) > size) return nullptr;
     int32_t width, height;
     int bpp;
     uint32_t compression = BI_RGB, clrUsed = 0;
     int paletteEntrySize = 4;
     if (hsize == 12) {
-        width = U16(ih + 4);
-        height = static_cast<int16_t>(U16(ih + 6));
-        bpp = U16(ih + 10);
+        width = LoadLe16(ih + 4);
+        height = static_cast<int16_t>(LoadLe16(ih + 6));
+        bpp = LoadLe16(ih + 10);
         paletteEntrySize = 3;
     } else {
         if (hsize < 40) return nullptr;
         width = I32(ih + 4);
         height = I32(ih + 8);
-        bpp = U16(ih + 14);
-        compression = U32(ih + 16);
-        clrUsed = U32(ih + 32);
+        bpp = LoadLe16(ih + 14);
+        compression = LoadLe32(ih + 16);
+        clrUsed = LoadLe32(ih + 32);
     }
     if (width <= 0 || height == 0 || height == INT32_MIN || width > 32767) return nullptr;
     bool topDown = height < 0;
@@ -129,7 +127,7 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
         if (bpp != 16 && bpp != 32) return nullptr;
         const uint8_t* m = hsize >= 52 ? ih + 40 : ih + hsize;
         if (size_t(m - p) + 12 > size) return nullptr;
-        for (int k = 0; k < 3; ++k) masks[k] = U32(m + 4 * k);
+        for (int k = 0; k < 3; ++k) masks[k] = LoadLe32(m + 4 * k);
     } else if (compression == 1) {
         if (bpp != 8 || topDown) return nullptr;
     } else if (compression == 2) {
@@ -202,7 +200,7 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
             if (bpp == 2) {
                 s.SetRaw(x, y, (row[x >> 2] >> (6 - 2 * (x & 3))) & 3);
             } else {
-                uint32_t v = bpp == 16 ? U16(row + 2 * x) : U32(row + 4 * x);
+                uint32_t v = bpp == 16 ? LoadLe16(row + 2 * x) : LoadLe32(row + 4 * x);
                 s.SetRaw(x, y,
                          (Channel(v, masks[0]) << 16) | (Channel(v, masks[1]) << 8) |
                              Channel(v, masks[2]));

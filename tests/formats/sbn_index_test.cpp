@@ -55,7 +55,7 @@ TEST_F(SbnTest, RebuildMatchesDesktopToolBytes) {
 namespace {
 
 uint32_t BE(const std::string& s, size_t at) {
-    return ELoadBE32(reinterpret_cast<const uint8_t*>(s.data() + at));
+    return byte_order::LoadBe32(reinterpret_cast<const uint8_t*>(s.data() + at));
 }
 
 // Bin table entry b (1-based) of an .sbn written by us: (first record, count).
@@ -310,7 +310,7 @@ TEST_F(SbnWriteTest, RebuildOfUnreadableShapesFailsAndKeepsTheIndex) {
     CopySet("blockgroups", {".shp", ".shx", ".dbf", ".sbn", ".sbx"});
     const std::string sbn = Get("blockgroups.sbn"), sbx = Get("blockgroups.sbx");
     std::string shx = Get("blockgroups.shx");
-    for (size_t at = 100; at + 8 <= shx.size(); at += 8) EStoreBE32(reinterpret_cast<uint8_t*>(shx.data() + at), 0x7FFFFFF0);
+    for (size_t at = 100; at + 8 <= shx.size(); at += 8) byte_order::StoreBe32(reinterpret_cast<uint8_t*>(shx.data() + at), 0x7FFFFFF0);
     Put("blockgroups.shx", shx);
     ShpHandle h = ShpOpen(u"\\blockgroups.shp", 0);
     ASSERT_NE(h, nullptr);

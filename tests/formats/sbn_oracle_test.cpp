@@ -138,12 +138,12 @@ TEST_F(SbnOracleTest, CorruptedIndexes) {
     }
     SHPClose(shp);
     auto put32 = [](std::string& s, size_t at, uint32_t v) {
-        EStoreBE32(reinterpret_cast<uint8_t*>(s.data() + at), v);
+        byte_order::StoreBe32(reinterpret_cast<uint8_t*>(s.data() + at), v);
     };
     // The first bin that holds features (its table entry's offset in `.sbn`).
     size_t used = 0;
     for (size_t at = 108; at + 8 <= sbn.size(); at += 8)
-        if (ELoadBE32(reinterpret_cast<const uint8_t*>(sbn.data() + at + 4)) > 0) {
+        if (byte_order::LoadBe32(reinterpret_cast<const uint8_t*>(sbn.data() + at + 4)) > 0) {
             used = at;
             break;
         }
@@ -216,11 +216,11 @@ TEST_F(SbnOracleTest, DamagedCopiesOfADesktopShapefile) {
         good[e] = Get(std::string("d") + e);
     }
     auto put32 = [](std::string& s, size_t at, uint32_t v) {
-        EStoreBE32(reinterpret_cast<uint8_t*>(s.data() + at), v);
+        byte_order::StoreBe32(reinterpret_cast<uint8_t*>(s.data() + at), v);
     };
     size_t used = 0;  // the table entry of the first bin that holds features
     for (size_t at = 108; !used && at + 8 <= good[".sbn"].size(); at += 8)
-        if (ELoadBE32(reinterpret_cast<const uint8_t*>(good[".sbn"].data() + at + 4)) > 0) used = at;
+        if (byte_order::LoadBe32(reinterpret_cast<const uint8_t*>(good[".sbn"].data() + at + 4)) > 0) used = at;
     ASSERT_GT(used, 0u);
     enum Outcome { kRefused, kIndexRefused, kDamageReported };
     struct Case {

@@ -91,7 +91,7 @@ TEST_F(ShapeEngineTest, NewFileAndFirstPointAreByteExact) {
     EXPECT_EQ(Size("old.shp"), 100);
     EXPECT_EQ(Size("old.shx"), 100);
     const std::string empty = Get("old.shp");
-    EXPECT_EQ(shp_detail::Be32(reinterpret_cast<const uint8_t*>(empty.data()) + 24), 50u);
+    EXPECT_EQ(byte_order::LoadBe32(reinterpret_cast<const uint8_t*>(empty.data()) + 24), 50u);
     ASSERT_EQ(ShpAppendPointXY(h, 3, 4), 0);
     ShpClose(h);
 
@@ -99,12 +99,12 @@ TEST_F(ShapeEngineTest, NewFileAndFirstPointAreByteExact) {
     const auto* s = reinterpret_cast<const uint8_t*>(shp.data());
     const auto* x = reinterpret_cast<const uint8_t*>(shx.data());
     EXPECT_EQ(shp.size(), 128u);
-    EXPECT_EQ(shp_detail::Be32(s + 24), 64u);
-    EXPECT_EQ(shp_detail::Be32(x + 24), 54u);
-    EXPECT_EQ(shp_detail::Be32(x + 100), 50u);
-    EXPECT_EQ(shp_detail::Be32(x + 104), 10u);
-    EXPECT_EQ(shp_detail::Be32(s + 100), 1u);
-    EXPECT_EQ(shp_detail::Be32(s + 104), 10u);
+    EXPECT_EQ(byte_order::LoadBe32(s + 24), 64u);
+    EXPECT_EQ(byte_order::LoadBe32(x + 24), 54u);
+    EXPECT_EQ(byte_order::LoadBe32(x + 100), 50u);
+    EXPECT_EQ(byte_order::LoadBe32(x + 104), 10u);
+    EXPECT_EQ(byte_order::LoadBe32(s + 100), 1u);
+    EXPECT_EQ(byte_order::LoadBe32(s + 104), 10u);
     EXPECT_EQ(ShapeLoadDouble(s + 36), 3);
     EXPECT_EQ(ShapeLoadDouble(s + 60), 4);
 
@@ -393,7 +393,7 @@ TEST_F(ShapeEngineTest, DamagedFilesGiveTheEnginesError) {
     ShpClose(h);
     const std::string shp = Get("ok.shp"), shx = Get("ok.shx"), dbf = Get("ok.dbf");
     auto be = [](std::string& s, size_t at, uint32_t v) {
-        shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&s[at]), v);
+        byte_order::StoreBe32(reinterpret_cast<uint8_t*>(&s[at]), v);
     };
     struct Case {
         const char* what;
@@ -551,9 +551,9 @@ TEST_F(ShapeEngineTest, OutOfOrderFileKeepsIndexOrder) {
     std::string moved = shp.substr(100, 28);
     ShapeStoreDouble(&moved[12], 9);  // x of the new copy
     shp += moved;
-    shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&shp[24]),
+    byte_order::StoreBe32(reinterpret_cast<uint8_t*>(&shp[24]),
                         static_cast<uint32_t>(shp.size() / 2));
-    shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&shx[100]), 100 / 2 + 3 * 14);
+    byte_order::StoreBe32(reinterpret_cast<uint8_t*>(&shx[100]), 100 / 2 + 3 * 14);
     Put("o.shp", shp);
     Put("o.shx", shx);
     h = ShpOpen(u"\\o.shp", kShpReadWrite);
@@ -709,7 +709,7 @@ TEST_F(ShapeEngineTest, AppendNeverCutsWhatOthersWrote) {
     // A `.shx` length left stale by another writer by more than one record
     // hides nothing.
     std::string stale = pshx;
-    shp_detail::PutBe32(reinterpret_cast<uint8_t*>(&stale[24]), 50);
+    byte_order::StoreBe32(reinterpret_cast<uint8_t*>(&stale[24]), 50);
     Put("p.shx", stale);
     h = ShpOpen(u"\\p.shp", 0);
     ASSERT_NE(h, nullptr);

@@ -21,7 +21,7 @@ protected:
         DeviceRootTest::TearDown();
     }
     static uint32_t BE(const std::string& s, size_t at) {
-        return ELoadBE32(reinterpret_cast<const uint8_t*>(s.data() + at));
+        return byte_order::LoadBe32(reinterpret_cast<const uint8_t*>(s.data() + at));
     }
     // A pair of n records of 8 bytes each ("rec0....", ...), closed.
     void MakePair(const WString& path, int n) {
@@ -116,10 +116,10 @@ TEST_F(FilePairTest, StoredOffsetsAndLengthsAreNotTrusted) {
     MakePair(u"\\c.sbn", 3);
     std::string index = Get("c.sbx");
     // Entry 1 points far past the main file; entry 2 claims a huge length.
-    EStoreBE32(reinterpret_cast<uint8_t*>(index.data() + 108), 0x100000);
-    EStoreBE32(reinterpret_cast<uint8_t*>(index.data() + 120), 0x7FFFFFF0);
+    byte_order::StoreBe32(reinterpret_cast<uint8_t*>(index.data() + 108), 0x100000);
+    byte_order::StoreBe32(reinterpret_cast<uint8_t*>(index.data() + 120), 0x7FFFFFF0);
     // The header claims more entries than the file holds.
-    EStoreBE32(reinterpret_cast<uint8_t*>(index.data() + 24), 5000);
+    byte_order::StoreBe32(reinterpret_cast<uint8_t*>(index.data() + 24), 5000);
     Put("c.sbx", index);
     EShapeFilePair p(u"\\c.sbn");
     ASSERT_TRUE(p.Open(false, true, false));
@@ -140,9 +140,9 @@ TEST_F(FilePairTest, HugeFixedRecordLengthsAreNotTrusted) {
         SCOPED_TRACE(words);
         std::string main(100 + 64, '\0');
         auto* b = reinterpret_cast<uint8_t*>(main.data());
-        EStoreBE32(b, 9991);
-        EStoreBE32(b + 8, words);
-        EStoreBE32(b + 24, static_cast<uint32_t>(main.size() / 2));
+        byte_order::StoreBe32(b, 9991);
+        byte_order::StoreBe32(b + 8, words);
+        byte_order::StoreBe32(b + 24, static_cast<uint32_t>(main.size() / 2));
         Put("fx.sbn", main);
         EShapeFilePair p(u"\\fx.sbn");
         ASSERT_TRUE(p.Open(false, false, false));
