@@ -136,6 +136,20 @@ struct Glyph {
     std::vector<uint8_t> cov;
 };
 
+// A glyph placed on a line: x is its pen position from the line's left
+// end, (dx, dy) a mark's offset from it; unit is the first UTF-16 unit of
+// the characters it shows.
+struct Placed {
+    uint32_t key;  // GlyphKey
+    int x, dx, dy, advance, unit;
+    bool rtl = false;  // in a run read right to left
+};
+
+struct Line {
+    std::vector<Placed> glyphs;  // left to right as shown
+    int width = 0;
+};
+
 // A glyph of a font: the face slot in the top byte, the glyph index below.
 using GlyphKey = uint32_t;
 constexpr GlyphKey kSlotShift = 24;
@@ -166,6 +180,8 @@ struct FontImpl {
         int advance = -1;
     };
     Quick quick[256];
+    // Shaped lines by text and direction (text.cpp's Line).
+    std::unordered_map<WString, Line> lines;
     ~FontImpl() {
         for (FaceSlot& s : slots)
             if (s.hb) hb_font_destroy(s.hb);
@@ -471,20 +487,6 @@ hb_font_t* HbFont(FontImpl& f, int slot) {
 
 // ---- lines ----
 
-// A glyph placed on a line: x is its pen position from the line's left
-// end, (dx, dy) a mark's offset from it; unit is the first UTF-16 unit of
-// the characters it shows.
-struct Placed {
-    GlyphKey key;
-    int x, dx, dy, advance, unit;
-    bool rtl = false;  // in a run read right to left
-};
-
-struct Line {
-    std::vector<Placed> glyphs;  // left to right as shown
-    int width = 0;
-};
-
 // Characters laid out one by one: below Hebrew, no combining marks.
 inline bool Simple(uint32_t c) {
     return c < 0x0590 && !(c >= 0x0300 && c < 0x0370) && !(c >= 0x0483 && c < 0x048A);
@@ -548,9 +550,27 @@ void AddShapedRun(FontImpl& f, const Char* cs, size_t n, bool rtl, int slot, Lin
     hb_buffer_destroy(buf);
 }
 
+Line LayoutUncached(FontImpl& f, const WChar* s, int n, bool rtl, const int* dx);
+
 // Lays out one line. rtl makes it a right-to-left paragraph; dx, when
-// given, are the caller's distances per UTF-16 unit.
+// given, are the caller's distances per UTF-16 unit. Lines that go through
+// shaping are kept per font: controls measure and draw the same labels on
+// every paint.
 Line Layout(FontImpl& f, const WChar* s, int n, bool rtl, const int* dx) {
+    bool simple = !rtl && !dx;
+    for (int i = 0; simple && i < n; ++i) simple = s[i] < 0x0300;
+    if (simple || dx || n > 256) return LayoutUncached(f, s, n, rtl, dx);
+    WString key(s, s + n);
+    key.push_back(rtl ? u'R' : u'L');
+    auto it = f.lines.find(key);
+    if (it != f.lines.end()) return it->second;
+    if (f.lines.size() >= 512) f.lines.clear();
+    Line line = LayoutUncached(f, s, n, rtl, dx);
+    f.lines.emplace(std::move(key), line);
+    return line;
+}
+
+Line LayoutUncached(FontImpl& f, const WChar* s, int n, bool rtl, const int* dx) {
     Line line;
     std::vector<Char> cs = Chars(s, n);
     bool simple = !rtl;
