@@ -78,6 +78,14 @@ int main(int argc, char** argv) {
         CAuxPortWriter auxWriter(aux);
         app.m_gpsPort = &gpsWriter;
         app.m_auxPort = &auxWriter;
+        // What the auxiliary port received reaches its script object or the
+        // extension that claimed it.
+        app.m_auxNotifier = &aux.Port();
+        app.m_onAuxData = [&aux](WPARAM) {
+            int length = 0;
+            const uint8_t* data = aux.Port().AcceptedData(&length);
+            aux.OnReceive(data, length);
+        };
         app.SetCommandLine(argc, argv);
         app.UseProgramDocTemplate();
         apptest::InstallBoxHook();

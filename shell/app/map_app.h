@@ -134,6 +134,14 @@ public:
     IAppScripting* m_scripting = nullptr;
     IPortWriter* m_gpsPort = nullptr;
     IPortWriter* m_auxPort = nullptr;
+    // The auxiliary port's notifications to the main frame: the port they
+    // come from and what takes the data (set by the program).
+    IGpsPort* GetAuxPort() override { return m_auxNotifier; }
+    void OnAuxData(WPARAM data) override {
+        if (m_onAuxData) m_onAuxData(data);
+    }
+    IGpsPort* m_auxNotifier = nullptr;
+    std::function<void(WPARAM)> m_onAuxData;
 
 private:
     template <class F>
