@@ -952,7 +952,11 @@ HWND SetActiveWindow(HWND hwnd) {
 
 bool SetForegroundWindow(HWND hwnd) {
     if (!IsWindow(hwnd)) return false;
-    SetActiveWindow(TopLevelOf(hwnd));
+    HWND top = TopLevelOf(hwnd);
+    SetActiveWindow(top);
+    // The desktop brings it forward also when the model had it active
+    // already (another program may be in front).
+    win::GetDisplayBackend().WindowChanged(top, win::WindowChange::Focus);
     return true;
 }
 
