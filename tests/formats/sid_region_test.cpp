@@ -423,6 +423,17 @@ TEST_F(SidRegionTest, DamagedFilesFailCleanly) {
         EXPECT_EQ(SidGetMemoryCounters().blocks, 0u);
     }
 
+    // A file replaced after its view was opened: the view no longer fits it.
+    Put("d.sid", good);
+    SidImage* image = nullptr;
+    ASSERT_EQ(SidOpenImage("\\d.sid", &image, 0, 0, 15, 0, 15, 16), kSidOk);
+    SidFileWriter other = w;
+    other.width = 8;
+    Put("d.sid", other.Write());
+    std::vector<uint8_t> buf(256, 0xAB);
+    EXPECT_EQ(SidDecodeRegion("\\d.sid", image, nullptr, buf.data(), {}), kSidFailed);
+    EXPECT_EQ(buf, std::vector<uint8_t>(256, 0xAB));
+
     // The sample cut short anywhere in its coded data (its last tile ends
     // at 87468; a trailer the decoder does not read follows).
     const std::string sample = Sample();
