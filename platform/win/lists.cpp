@@ -7,6 +7,7 @@
 #include "platform/win/controls.h"
 #include "platform/win/ctlcolor.h"
 #include "platform/win/look.h"
+#include "platform/win/menu.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/window_impl.h"
@@ -87,7 +88,9 @@ struct ListModel {
     int anchor = -1;
     DWORD lcid = res::GetUserDefaultLCID();
     std::vector<int> tabStops;
-    int hExtent = 0;
+    int hExtent = 0;    // LB_SETHORIZONTALEXTENT: how wide the rows may be drawn
+    int left = 0;       // pixels scrolled to the left within that width
+    int rowHeight = 0;  // set by WM_MEASUREITEM or LB_SETITEMHEIGHT; 0: the standard
 
     int Insert(int index, WString s, bool sorted) {
         if (sorted) {
@@ -198,6 +201,12 @@ struct ListBoxState : ControlState {
     bool focused = false;
 };
 
+// The row height of a list box (its own one when measured), or the standard.
+int RowHeight(HWND h) {
+    ListBoxState* st = Control<ListBoxState>(h);
+    return st && st->list.rowHeight > 0 ? st->list.rowHeight : ItemHeight();
+}
+
 // The tab stops of a row in pixels (given in quarters of the average
 // character width): the list, then every last stop again up to `width`.
 std::vector<int> TabPixels(HDC dc, const std::vector<int>& stops, int width) {
@@ -240,7 +249,7 @@ void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot,
     SetBkMode(dc, TRANSPARENT);
     TEXTMETRIC tm;
     GetTextMetrics(dc, &tm);
-    int ih = ItemHeight();
+    int ih = RowHeight(h);
     bool enabled = IsWindowEnabled(h);
     COLORREF ink = colours.fromParent ? colours.text
                                       : GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
@@ -256,10 +265,11 @@ void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot,
         }
         if (win::look::StartsAtRight(h)) {
             // Right-to-left reading: rows stand at the right edge.
-            TabbedText(dc, r.right - 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops,
+            TabbedText(dc, r.right - 2 + m.left, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops,
                        rc.right, true);
         } else {
-            TabbedText(dc, r.left + 2, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops, rc.right);
+            TabbedText(dc, r.left + 2 - m.left, y + (ih - tm.tmHeight) / 2, it.text, m.tabStops,
+                       std::max<int>(rc.right, m.hExtent));
         }
         if (focused && i == (m.cur < 0 ? 0 : m.cur)) win::look::Focus(dc, r);
     }
@@ -268,7 +278,7 @@ void PaintRows(HWND h, HDC dc, const ListModel& m, int top, bool multi, int hot,
 void OwnerDrawRows(HWND h, HDC dc, const ListModel& m, bool multi, bool focused) {
     RECT rc;
     GetClientRect(h, &rc);
-    int ih = ItemHeight();
+    int ih = RowHeight(h);
     for (int i = m.top, y = 0; i < static_cast<int>(m.items.size()) && y < rc.bottom; ++i, y += ih) {
         const Item& it = m.items[static_cast<size_t>(i)];
         DRAWITEMSTRUCT dis;
@@ -290,7 +300,7 @@ void OwnerDrawRows(HWND h, HDC dc, const ListModel& m, bool multi, bool focused)
 int VisibleRows(HWND h) {
     RECT rc;
     GetClientRect(h, &rc);
-    return std::max(1, static_cast<int>(rc.bottom) / ItemHeight());
+    return std::max(1, static_cast<int>(rc.bottom) / RowHeight(h));
 }
 
 // Keeps the current item in view and the window's scroll bar in step.
@@ -303,7 +313,24 @@ void Reveal(HWND h, ListModel& m) {
     m.top = std::clamp(m.top, 0, std::max(0, static_cast<int>(m.items.size()) - vis));
 }
 
+// The horizontal bar of a list box wider inside than its window.
+void SyncHorizontalBar(HWND h, const ListModel& m) {
+    if (!(GetWindowLongPtr(h, GWL_STYLE) & WS_HSCROLL)) return;
+    RECT rc;
+    GetClientRect(h, &rc);
+    SCROLLINFO si, now;
+    si.fMask = now.fMask = SIF_ALL;
+    si.nMax = std::max(0, m.hExtent - 1);
+    si.nPage = static_cast<UINT>(std::max<LONG>(1, rc.right));
+    si.nPos = m.left;
+    GetScrollInfo(h, SB_HORZ, &now);
+    if (now.nMax == si.nMax && now.nPage == si.nPage && now.nPos == si.nPos) return;
+    SetScrollInfo(h, SB_HORZ, &si, false);
+    DrawNonClient(h);
+}
+
 void SyncBar(HWND h, const ListModel& m) {
+    SyncHorizontalBar(h, m);
     if (!(GetWindowLongPtr(h, GWL_STYLE) & WS_VSCROLL)) return;
     SCROLLINFO si, now;
     si.fMask = now.fMask = SIF_ALL;
@@ -434,9 +461,59 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             }
             return TRUE;
         }
-        case LB_SETHORIZONTALEXTENT:
-            m.hExtent = static_cast<int>(wp);
+        case LB_SETHORIZONTALEXTENT: {
+            RECT rc;
+            GetClientRect(h, &rc);
+            m.hExtent = std::max(0, static_cast<int>(wp));
+            m.left = std::clamp(m.left, 0, std::max(0, m.hExtent - static_cast<int>(rc.right)));
+            SyncHorizontalBar(h, m);
+            InvalidateRect(h, nullptr, false);
             return 0;
+        }
+        case WM_HSCROLL: {
+            RECT rc;
+            GetClientRect(h, &rc);
+            int page = std::max<int>(1, rc.right), line = win::theme::Scale(8), to = m.left;
+            switch (LOWORD(wp)) {
+                case SB_LINEUP: to -= line; break;
+                case SB_LINEDOWN: to += line; break;
+                case SB_PAGEUP: to -= page; break;
+                case SB_PAGEDOWN: to += page; break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION: to = static_cast<int16_t>(HIWORD(wp)); break;
+                default: break;
+            }
+            to = std::clamp(to, 0, std::max(0, m.hExtent - page));
+            if (to != m.left) {
+                m.left = to;
+                SyncHorizontalBar(h, m);
+                InvalidateRect(h, nullptr, false);
+            }
+            return 0;
+        }
+        case LB_SETITEMHEIGHT:
+            if (LOWORD(lp) == 0 || LOWORD(lp) > 255) return LB_ERR;
+            m.rowHeight = LOWORD(lp);
+            InvalidateRect(h, nullptr, true);
+            return 0;
+        case LB_GETITEMHEIGHT:
+            return RowHeight(h);
+        case WM_CREATE:
+            if (style & LBS_OWNERDRAWFIXED) {
+                // The owner says how high its rows are, once.
+                MEASUREITEMSTRUCT mis;
+                mis.CtlType = ODT_LISTBOX;
+                mis.CtlID = static_cast<UINT>(GetDlgCtrlID(h));
+                mis.itemHeight = static_cast<UINT>(ItemHeight());
+                RECT rc;
+                GetClientRect(h, &rc);
+                mis.itemWidth = static_cast<UINT>(rc.right);
+                if (HWND parent = GetParent(h))
+                    SendMessage(parent, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+                if (mis.itemHeight > 0 && mis.itemHeight <= 255)
+                    m.rowHeight = static_cast<int>(mis.itemHeight);
+            }
+            break;
         case LB_GETHORIZONTALEXTENT:
             return m.hExtent;
         case LB_SETTOPINDEX:
@@ -449,7 +526,7 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONDBLCLK: {
             SetFocus(h);
             if (!IsWindow(h)) return 0;
-            int index = m.top + GET_Y_LPARAM(lp) / ItemHeight();
+            int index = m.top + GET_Y_LPARAM(lp) / RowHeight(h);
             if (!m.Valid(index)) return 0;
             if (msg == WM_LBUTTONDBLCLK && index == m.cur) {
                 ListNotify(h, LBN_DBLCLK);

@@ -11,6 +11,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/win/controls.h"
 #include "platform/win/input.h"
+#include "platform/win/menu.h"
 #include "platform/win/theme.h"
 #include "platform/win/window.h"
 #include "win_golden.h"
@@ -334,6 +335,11 @@ struct Drawn {
 };
 std::vector<Drawn> g_drawn;
 LRESULT OwnerParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_MEASUREITEM) {
+        auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(l);
+        if (mi->CtlType == ODT_LISTBOX) mi->itemHeight = 17;
+        return TRUE;
+    }
     if (m == WM_DRAWITEM) {
         auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(l);
         g_drawn.push_back({d->CtlType, d->itemID, d->itemAction, d->itemState, d->rcItem});
@@ -398,6 +404,41 @@ TEST_F(WinPaintTest, OwnerDrawActionsAndStates) {
     EXPECT_EQ(g_drawn[0].state, 0u);
     EXPECT_EQ(g_drawn[1].state, static_cast<UINT>(ODS_SELECTED));
     EXPECT_EQ(g_drawn[1].rc.top, g_drawn[0].rc.bottom);
+    // Rows as high as the owner measured them, for drawing and for the pen.
+    EXPECT_EQ(g_drawn[0].rc.bottom - g_drawn[0].rc.top, 17);
+    EXPECT_EQ(SendMessage(l, LB_GETITEMHEIGHT, 0, 0), 17);
+    win::input::TapAt(l, POINT{5, 15});
+    win::input::DrainQueue();
+    EXPECT_EQ(SendMessage(l, LB_GETCURSEL, 0, 0), 0);
+}
+
+// A list box wider inside than its window scrolls sideways.
+TEST_F(WinPaintTest, ListBoxHorizontalExtent) {
+    HWND parent = CreateWindowEx(0, u"PaintParent", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND l = CreateWindowEx(0, u"LISTBOX", u"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_HSCROLL,
+                            10, 10, 100, 60, parent, nullptr, nullptr, nullptr);
+    for (const char16_t* t : {u"Roads and railways of the county", u"Lakes"})
+        SendMessage(l, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    SendMessage(l, LB_SETHORIZONTALEXTENT, 200, 0);
+    win::input::DrainQueue();
+    RECT rc;
+    GetClientRect(l, &rc);
+    SCROLLINFO si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(l, SB_HORZ, &si));
+    EXPECT_EQ(si.nMax, 199);
+    EXPECT_EQ(si.nPage, static_cast<UINT>(rc.right));
+    // The page to the right shows the rest of the long row; more is refused.
+    SendMessage(l, WM_HSCROLL, SB_PAGEDOWN, 0);
+    SendMessage(l, WM_HSCROLL, SB_PAGEDOWN, 0);
+    win::input::DrainQueue();
+    GetScrollInfo(l, SB_HORZ, &si);
+    EXPECT_EQ(si.nPos, 200 - rc.right);
+    golden::Expect("listbox_hextent_scrolled", l);
+    SendMessage(l, WM_HSCROLL, SB_LINEUP, 0);
+    GetScrollInfo(l, SB_HORZ, &si);
+    EXPECT_EQ(si.nPos, 200 - rc.right - 8);
 }
 
 // The details pinned by the pictures, checked by rule as well.
