@@ -706,6 +706,9 @@ struct TOOLINFO {
 };
 constexpr UINT TTM_ACTIVATE = WM_USER + 1;
 constexpr UINT TTM_SETDELAYTIME = WM_USER + 3;
+constexpr UINT TTM_RELAYEVENT = WM_USER + 7;  // lParam: the MSG a tool received
+constexpr WPARAM TTDT_AUTOMATIC = 0;
+constexpr WPARAM TTDT_INITIAL = 3;
 constexpr UINT TTM_ADDTOOL = WM_USER + 50;
 constexpr UINT TTM_DELTOOL = WM_USER + 51;
 constexpr UINT TTM_NEWTOOLRECT = WM_USER + 52;

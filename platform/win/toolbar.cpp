@@ -207,6 +207,20 @@ LRESULT SetBit(HWND h, ToolbarState* st, WPARAM cmd, BYTE bit, bool on) {
 
 }  // namespace
 
+namespace {
+// The pen on the buttons goes on to the tooltip, which shows a held button's
+// text.
+void RelayToTip(HWND h, ToolbarState* st, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!st->tooltip || !IsWindow(st->tooltip)) return;
+    MSG m{};
+    m.hwnd = h;
+    m.message = msg;
+    m.wParam = wp;
+    m.lParam = lp;
+    SendMessage(st->tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
+}
+}  // namespace
+
 LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     ToolbarState* st = EnsureControl<ToolbarState>(h);
     if (!st) return DefWindowProc(h, msg, wp, lp);
@@ -432,7 +446,12 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 return SendMessage(GetParent(h), WM_NOTIFY, nm->idFrom, lp);
             return 0;
         }
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE:
+            RelayToTip(h, st, msg, wp, lp);
+            break;
         case WM_LBUTTONUP: {
+            RelayToTip(h, st, msg, wp, lp);
             POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
             for (int i = 0; i < Count(st); ++i) {
                 RECT r = ButtonRect(h, st, i);

@@ -22,12 +22,46 @@ struct Tool {
     LPARAM lParam = 0;
 };
 
+constexpr uintptr_t kHoldTimer = 1;
+constexpr int kDefaultHoldMs = 500;
+
 struct TipState : ControlState {
     std::vector<Tool> tools;
     bool active = true;
     WString shown;
     bool visible = false;
+    HWND held = nullptr;  // where the pen went down, until it lifts or moves off
+    POINT heldAt{};       // in the client area of `held`
+    POINT heldScreen{};
+    int holdMs = kDefaultHoldMs;
 };
+
+void Pop(HWND h, TipState* st) {
+    KillTimer(h, kHoldTimer);
+    st->held = nullptr;
+    if (st->visible) {
+        st->visible = false;
+        st->shown.clear();
+        ShowWindow(h, SW_HIDE);
+    }
+}
+
+// Shown below the pen, as wide as its text, kept on the screen.
+void PlaceTip(HWND h, TipState* st) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, win::look::ControlFont(h));
+    RECT r{0, 0, 0, 0};
+    DrawText(dc, st->shown.c_str(), static_cast<int>(st->shown.size()), &r,
+             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DeleteDC(dc);
+    int w = r.right + 6, ht = r.bottom + 4;
+    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    int x = std::clamp(static_cast<int>(st->heldScreen.x), 0, std::max(0, sw - w));
+    int y = st->heldScreen.y + win::theme::Scale(20);
+    if (y + ht > sh) y = std::max(0, static_cast<int>(st->heldScreen.y) - ht - win::theme::Scale(4));
+    SetWindowPos(h, HWND_TOPMOST, x, y, w, ht, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    InvalidateRect(h, nullptr, true);
+}
 
 Tool FromInfo(const TOOLINFO& ti) {
     Tool t;
@@ -134,13 +168,46 @@ LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (!st->active) st->visible = false, st->shown.clear();
             return 0;
         case TTM_POP:
-            if (st->visible) {
-                st->visible = false;
-                st->shown.clear();
-                ShowWindow(h, SW_HIDE);
-            }
+            Pop(h, st);
             return 0;
         case TTM_SETDELAYTIME:
+            if (wp == TTDT_AUTOMATIC || wp == TTDT_INITIAL) {
+                int ms = static_cast<int16_t>(LOWORD(lp));
+                st->holdMs = ms < 0 ? kDefaultHoldMs : ms;
+            }
+            return 0;
+        case TTM_RELAYEVENT: {
+            // The pen on a tool: held still long enough, the tip shows; it goes
+            // when the pen lifts or moves away.
+            const MSG* m = reinterpret_cast<const MSG*>(lp);
+            if (!m || !st->active) return 0;
+            POINT p{GET_X_LPARAM(m->lParam), GET_Y_LPARAM(m->lParam)};
+            if (m->message == WM_LBUTTONDOWN) {
+                Pop(h, st);
+                st->held = m->hwnd;
+                st->heldAt = p;
+                st->heldScreen = p;
+                ClientToScreen(m->hwnd, &st->heldScreen);
+                SetTimer(h, kHoldTimer, static_cast<UINT>(st->holdMs), nullptr);
+            } else if (m->message == WM_MOUSEMOVE && st->held) {
+                int slack = win::theme::Scale(3);
+                if (m->hwnd != st->held || std::abs(p.x - st->heldAt.x) > slack ||
+                    std::abs(p.y - st->heldAt.y) > slack)
+                    Pop(h, st);
+            } else if (m->message == WM_LBUTTONUP) {
+                Pop(h, st);
+            }
+            return 0;
+        }
+        case WM_TIMER:
+            if (wp != kHoldTimer) break;
+            KillTimer(h, kHoldTimer);
+            if (st->held && IsWindow(st->held)) {
+                HWND owner = st->held;
+                POINT at = st->heldAt;
+                if (!win::ToolTipHover(h, owner, at).empty() && (st = Control<TipState>(h)))
+                    PlaceTip(h, st);
+            }
             return 0;
         case WM_PAINT: {
             // The tip in the tooltip colours, framed.

@@ -10,7 +10,9 @@
 #include "platform/res/resource.h"
 #include "platform/win/dialog.h"
 #include "platform/win/menu.h"
+#include "platform/sys/thread.h"
 #include "win_ctl_harness.h"
+#include "win_golden.h"
 
 namespace {
 
@@ -154,6 +156,54 @@ TEST_F(CommandBarTest, TooltipsAskTheOwnerForTheButtonText) {
     SendMessage(tb, TB_GETRECT, 1801, reinterpret_cast<LPARAM>(&r));
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(win::ToolTipHover(tip, tb, POINT{r.left + 1, r.top + 1}), u"Zoom out");
+}
+
+TEST_F(CommandBarTest, TooltipShownWhileThePenIsHeldOnAButton) {
+    sys::FakeClock clock(1000);
+    sys::SetClock(&clock);
+    HWND tb = Child(TOOLBARCLASSNAME, TBSTYLE_TOOLTIPS, 131, RECT{0, 0, 240, 24});
+    win::LoadToolbarResource(tb, nullptr, 129);
+    auto tip = reinterpret_cast<HWND>(SendMessage(tb, TB_GETTOOLTIPS, 0, 0));
+    ctltest::Answer() = [](HWND, NMHDR* nm, LRESULT*) {
+        if (nm->code != TTN_GETDISPINFO) return false;
+        reinterpret_cast<NMTTDISPINFO*>(nm)->lpszText = const_cast<WChar*>(u"Zoom in");
+        return true;
+    };
+    RECT r;
+    SendMessage(tb, TB_GETRECT, 1800, reinterpret_cast<LPARAM>(&r));
+    POINT at{r.left + 5, r.top + 5};
+    win::input::PenDownAt(tb, at);
+    win::input::DrainQueue();
+    clock.Advance(499);
+    win::input::DrainQueue();
+    EXPECT_EQ(win::ToolTipShownText(tip), u"");
+    clock.Advance(1);
+    win::input::DrainQueue();
+    EXPECT_EQ(win::ToolTipShownText(tip), u"Zoom in");
+    ASSERT_TRUE(IsWindowVisible(tip));
+    RECT tr;
+    GetWindowRect(tip, &tr);
+    POINT screen = at;
+    ClientToScreen(tb, &screen);
+    EXPECT_GT(tr.top, screen.y);  // below the pen, clear of the finger
+    EXPECT_GT(tr.right - tr.left, 20);
+    golden::Expect("tooltip_held", tip);
+    // Lifted: the tip goes, and the button still acts.
+    Take();
+    win::input::PenUpAt(tb, at);
+    win::input::DrainQueue();
+    EXPECT_FALSE(IsWindowVisible(tip));
+    EXPECT_EQ(Take(), Lines({"WM_COMMAND 1800 0"}));
+    // Moved away before the time: no tip.
+    win::input::PenDownAt(tb, at);
+    win::input::PenMoveAt(tb, POINT{at.x + 10, at.y});
+    win::input::DrainQueue();
+    clock.Advance(1000);
+    win::input::DrainQueue();
+    EXPECT_EQ(win::ToolTipShownText(tip), u"");
+    win::input::PenUpAt(tb, at);
+    win::input::DrainQueue();
+    sys::SetClock(nullptr);
 }
 
 TEST_F(CommandBarTest, CommandBarMenusFromAMenuResource) {
