@@ -42,16 +42,9 @@ FuzzScriptServices g_services;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char tmpl[] = "/tmp/zn-barsfuzz-XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
-    std::string root = tmpl;
-    ::mkdir((root + "/Program").c_str(), 0755);
-    setenv("ZARNIP_ROOT", root.c_str(), 1);
-    fs::ResetConfiguration();
-    fs::test::SetProgramFileName(u"\\Program\\zarnip");
+    g_file = MakeFuzzProgramFolder("zn-barsfuzz");
     SetScriptServices(&g_services);
     win::SetPopupMenuResponder([](HMENU, POINT, HWND) { return 0u; });
-    g_file = root + "/Program/Zarnip.znx";
     return 0;
 }
 

@@ -45,16 +45,9 @@ Frame g_frame;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char tmpl[] = "/tmp/zn-configfuzz-XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
-    std::string root = tmpl;
-    ::mkdir((root + "/Program").c_str(), 0755);
-    setenv("ZARNIP_ROOT", root.c_str(), 1);
-    fs::ResetConfiguration();
-    fs::test::SetProgramFileName(u"\\Program\\zarnip");
+    g_file = MakeFuzzProgramFolder("zn-configfuzz");
     g_services.onRun = Walk;
     SetScriptServices(&g_services);
-    g_file = root + "/Program/Zarnip.znx";
     return 0;
 }
 

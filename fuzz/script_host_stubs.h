@@ -1,12 +1,31 @@
-// A script host and script services for the fuzz targets: every call
-// succeeds and runs nothing; a target may look at the script elements the
-// host is asked to run.
+// What the configuration fuzz targets share: a script host and script
+// services where every call succeeds and runs nothing (a target may look at
+// the script elements the host is asked to run), and a device root with a
+// program folder.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "map/services/script_events.h"
+#include "platform/fs/fs.h"
+#include "platform/fs/special_folders.h"
+
+// A new device root under /tmp with the program in \Program; the host path
+// of \Program\Zarnip.znx.
+inline std::string MakeFuzzProgramFolder(const char* prefix) {
+    std::string tmpl = std::string("/tmp/") + prefix + "-XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
+    ::mkdir((tmpl + "/Program").c_str(), 0755);
+    setenv("ZARNIP_ROOT", tmpl.c_str(), 1);
+    fs::ResetConfiguration();
+    fs::test::SetProgramFileName(u"\\Program\\zarnip");
+    return tmpl + "/Program/Zarnip.znx";
+}
 
 class FuzzScriptHost : public IScriptHost {
 public:

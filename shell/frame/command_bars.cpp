@@ -23,7 +23,7 @@ constexpr DWORD kStripWindowStyle = 0x56000000;
 constexpr DWORD kBuiltInToolbarStyle = 0x900;
 constexpr DWORD kVerticalToolbar = 0x80;  // CCS_VERT
 constexpr UINT kNewRowBand = 0x81;        // new row and gripper
-constexpr UINT kMaxBarButtons = 256;      // buttons and separators of one configured bar
+constexpr int kMaxBarButtons = 256;       // buttons and separators of one configured bar
 
 struct BuiltInBar {
     UINT id;
@@ -252,7 +252,7 @@ struct CCommandBars::Impl {
             bool isButton = child->GetName() == u"TOOLBUTTON";
             if (!isButton && child->GetName() != u"SEPARATOR") continue;
             if (bar->GetCount() + static_cast<int>(added.size()) >= kMaxBarButtons) {
-                Report(b, IDS_BAR_TOO_MANY_BUTTONS, {name, Number(kMaxBarButtons)});
+                Report(b, IDS_BAR_TOO_MANY_BUTTONS, {name, Number(static_cast<UINT>(kMaxBarButtons))});
                 break;
             }
             TBBUTTON button;
