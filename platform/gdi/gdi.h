@@ -533,6 +533,12 @@ COLORREF SystemColour(int index);
 // Number of live objects (leak checks in tests).
 int LiveObjectCount();
 
+// Figures are drawn by quick routes where the target allows (a 32-bit
+// surface, one clipping rectangle, coordinates of ordinary size); off, every
+// figure takes the general route. Both give the same pixels: tests draw
+// with each and compare.
+void SetQuickDrawing(bool on);
+
 // Restores the process-wide state (screen metrics, font cache) for tests.
 void ResetForTests();
 

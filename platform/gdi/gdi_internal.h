@@ -9,6 +9,9 @@
 
 #include "platform/gdi/gdi.h"
 
+// Nothing here leaves the library: calls between its files stay direct.
+#pragma GCC visibility push(hidden)
+
 namespace gdi::detail {
 
 enum class Kind : uint8_t { None = 0, Pen, Brush, Dc, Font, Bitmap, Region, Icon };
@@ -144,8 +147,37 @@ struct Dc : Object {
 };
 
 // ---- handle table ----
+// Tokens: low 24 bits slot index + 1, high 8 bits the slot's generation, so a
+// stale handle of a reused slot is refused.
+struct Slot {
+    std::unique_ptr<Object> obj;
+    uint8_t gen = 1;
+};
+struct HandleTable {
+    std::vector<Slot> slots;
+    std::vector<uint32_t> freeList;
+    int live = 0;
+};
+inline HandleTable& Handles() {
+    static HandleTable t;
+    return t;
+}
 uint32_t AddObject(std::unique_ptr<Object> obj);
-Object* Lookup(const void* handle, Kind kind);
+inline Object* LookupAny(const void* handle) {
+    uint32_t token = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
+    uint32_t index = (token & 0xFFFFFF);
+    if (index == 0) return nullptr;
+    --index;
+    HandleTable& t = Handles();
+    if (index >= t.slots.size()) return nullptr;
+    Slot& s = t.slots[index];
+    if (!s.obj || s.gen != (token >> 24)) return nullptr;
+    return s.obj.get();
+}
+inline Object* Lookup(const void* handle, Kind kind) {
+    Object* o = LookupAny(handle);
+    return (o && o->kind == kind) ? o : nullptr;
+}
 template <class T, Kind K>
 T* Get(const void* h) {
     return static_cast<T*>(Lookup(h, K));
@@ -217,6 +249,12 @@ struct Paint {
 bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2);
 void SolidPaint(uint32_t pixel, int rop2, Paint* out);
 
+// Whether figures may take their quick routes (gdi::SetQuickDrawing).
+inline bool& QuickDrawingOn() {
+    static bool on = true;
+    return on;
+}
+
 struct Target {
     Surface* s = nullptr;
     const std::vector<RECT>* clip = nullptr;
@@ -237,6 +275,14 @@ inline void Touch(RECT* dirty, int x0, int y0, int x1, int y1) {
     if (x1 > dirty->right) dirty->right = x1;
     if (y1 > dirty->bottom) dirty->bottom = y1;
 }
+// A target whose spans can be written straight into its rows: one clipping
+// rectangle (its bounds), unmirrored, a 32-bit surface, quick routes on.
+inline bool Direct(const Target& t) {
+    return QuickDrawingOn() && t.clip->size() == 1 && !t.mirrored && t.s->bpp == 32;
+}
+// One pixel of a solid colour on a 32-bit surface, combined as the span
+// painter combines it.
+inline void Solid32(uint32_t* d, uint32_t c, int rop2);
 bool MakeTarget(Dc* dc, Target* t);
 // A target in the surface's own pixels, also for a mirrored DC (text and
 // images, which are placed mirrored but not flipped).
@@ -246,6 +292,24 @@ void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1);
 void FillRectS(const Target& t, const Paint& p, RECT r);
 void PlotPixel(const Target& t, const Paint& p, int x, int y);
 uint32_t Rop2(int mode, uint32_t pen, uint32_t dst);
+inline void Solid32(uint32_t* d, uint32_t c, int rop2) {
+    switch (rop2) {
+        case R2_COPYPEN:
+            *d = c;
+            return;
+        case R2_XORPEN:
+            *d ^= c;
+            return;
+        case R2_NOT:
+            *d = ~*d & 0xFFFFFF;
+            return;
+        case R2_NOP:
+            return;
+        default:
+            *d = Rop2(rop2, c, *d);
+            return;
+    }
+}
 
 // Span collector: figures with overlapping parts (wide strokes, rings) gather
 // their spans per row first, so that every pixel is painted once.
@@ -267,3 +331,5 @@ void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* 
                  bool winding);
 
 }  // namespace gdi::detail
+
+#pragma GCC visibility pop

@@ -9,22 +9,6 @@ namespace gdi::detail {
 
 namespace {
 
-// Tokens: low 24 bits slot index + 1, high 8 bits the slot's generation, so a
-// stale handle of a reused slot is refused.
-struct Slot {
-    std::unique_ptr<Object> obj;
-    uint8_t gen = 1;
-};
-struct Table {
-    std::vector<Slot> slots;
-    std::vector<uint32_t> freeList;
-    int live = 0;
-};
-Table& table() {
-    static Table t;
-    return t;
-}
-
 // Stock objects by number; the last slot is the memory DCs' default bitmap.
 constexpr int kDefaultBitmap = 18;
 uint32_t stockTokens[19] = {};
@@ -37,7 +21,7 @@ ScreenMetrics& metrics() {
 }  // namespace
 
 uint32_t AddObject(std::unique_ptr<Object> obj) {
-    Table& t = table();
+    HandleTable& t = Handles();
     uint32_t index;
     if (!t.freeList.empty()) {
         index = t.freeList.back();
@@ -52,27 +36,10 @@ uint32_t AddObject(std::unique_ptr<Object> obj) {
     return (uint32_t(t.slots[index].gen) << 24) | (index + 1);
 }
 
-static Object* LookupAny(const void* handle) {
-    uint32_t token = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
-    uint32_t index = (token & 0xFFFFFF);
-    if (index == 0) return nullptr;
-    --index;
-    Table& t = table();
-    if (index >= t.slots.size()) return nullptr;
-    Slot& s = t.slots[index];
-    if (!s.obj || s.gen != (token >> 24)) return nullptr;
-    return s.obj.get();
-}
-
-Object* Lookup(const void* handle, Kind kind) {
-    Object* o = LookupAny(handle);
-    return (o && o->kind == kind) ? o : nullptr;
-}
-
 static void RemoveObject(const void* handle) {
     uint32_t token = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
     uint32_t index = (token & 0xFFFFFF) - 1;
-    Table& t = table();
+    HandleTable& t = Handles();
     Slot& s = t.slots[index];
     s.obj.reset();
     s.gen = static_cast<uint8_t>(s.gen == 255 ? 1 : s.gen + 1);
@@ -1017,12 +984,13 @@ ScreenMetrics GetScreenMetrics() {
     return metrics();
 }
 int LiveObjectCount() {
-    return table().live;
+    return Handles().live;
 }
 
 void ResetFontsForTests();  // text.cpp
 void ResetForTests() {
     metrics() = ScreenMetrics{};
+    detail::QuickDrawingOn() = true;
     ResetFontsForTests();
 }
 

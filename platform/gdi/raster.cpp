@@ -306,6 +306,22 @@ void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
     }
 }
 
+namespace {
+// A span of a direct target, clipped to its bounds.
+inline void DirectSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
+    int a = std::max(x0, static_cast<int>(t.bounds.left));
+    int b = std::min(x1, static_cast<int>(t.bounds.right));
+    if (a >= b || p.rop2 == R2_NOP) return;
+    Touch(t.dirty, a, y, b, y + 1);
+    if (!p.pattern && p.rop2 == R2_COPYPEN) {
+        uint32_t* row = t.s->Row32(y);
+        std::fill(row + a, row + b, p.colour);
+        return;
+    }
+    Run32(*t.s, p, y, a, b);
+}
+}  // namespace
+
 void FillRectS(const Target& t, const Paint& p, RECT r) {
     r.top = std::max(r.top, t.bounds.top);
     r.bottom = std::min(r.bottom, t.bounds.bottom);
@@ -455,10 +471,142 @@ void ScanPolygon(const IPoint* pts, const int* counts, int polys, bool winding, 
     }
 }
 
+// The same scan for points within 2^29 of the origin (what every ordinary
+// drawing has): 64-bit products suffice there, and the edges fit 32 bits, so
+// they are kept by value and stepped without 128-bit arithmetic.
+constexpr int64_t kSmall = int64_t(1) << 29;
+
+struct SmallEdge {
+    int32_t yTop, yBottom;  // rows [yTop, yBottom)
+    int32_t q;              // ceil of the crossing x on the current row
+    int32_t rem;            // q * dy - N, in [0, dy)
+    int32_t dy, dxq, dxr;
+    int32_t dir;
+};
+
+struct SmallScratch {
+    std::vector<SmallEdge> edges;
+    std::vector<SmallEdge> active;
+};
+SmallScratch& smallScratch() {
+    static SmallScratch s;
+    return s;
+}
+
+bool SmallPoints(const IPoint* pts, const int* counts, int polys) {
+    int64_t total = 0;
+    for (int k = 0; k < polys; ++k) total += counts[k];
+    for (int64_t i = 0; i < total; ++i)
+        if (pts[i].x < -kSmall || pts[i].x > kSmall || pts[i].y < -kSmall || pts[i].y > kSmall)
+            return false;
+    return true;
+}
+
+template <class Emit>
+void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool winding, int clipTop,
+                      int clipBottom, Emit&& emit) {
+    SmallScratch& sc = smallScratch();
+    size_t total = 0;
+    for (int k = 0; k < polys; ++k) total += size_t(counts[k]);
+    if (sc.edges.size() < total) sc.edges.resize(total);
+    if (sc.active.size() < total) sc.active.resize(total);
+    SmallEdge* edges = sc.edges.data();
+    size_t count = 0;
+    const IPoint* base = pts;
+    for (int k = 0; k < polys; ++k) {
+        int n = counts[k];
+        for (int i = 0; i < n; ++i) {
+            IPoint a = base[i], b = base[i + 1 == n ? 0 : i + 1];
+            if (a.y == b.y) continue;
+            int dir = 1;
+            if (a.y > b.y) {
+                std::swap(a, b);
+                dir = -1;
+            }
+            int64_t top = std::max<int64_t>(a.y, clipTop);
+            int64_t bottom = std::min<int64_t>(b.y, clipBottom);
+            if (top >= bottom) continue;
+            int64_t dy = b.y - a.y, dx = b.x - a.x;
+            int64_t dxq = dx / dy;
+            if (dx % dy != 0 && dx < 0) --dxq;
+            int64_t num = a.x * dy + (top - a.y) * dx;
+            int64_t q = num / dy;
+            if (num % dy != 0 && num > 0) ++q;
+            SmallEdge e;
+            e.yTop = static_cast<int32_t>(top);
+            e.yBottom = static_cast<int32_t>(bottom);
+            e.q = static_cast<int32_t>(q);
+            e.rem = static_cast<int32_t>(q * dy - num);
+            e.dy = static_cast<int32_t>(dy);
+            e.dxq = static_cast<int32_t>(dxq);
+            e.dxr = static_cast<int32_t>(dx - dxq * dy);
+            e.dir = dir;
+            edges[count++] = e;
+        }
+        base += n;
+    }
+    if (!count) return;
+    std::sort(edges, edges + count,
+              [](const SmallEdge& a, const SmallEdge& b) { return a.yTop < b.yTop; });
+    SmallEdge* active = sc.active.data();
+    size_t next = 0, m = 0;
+    int y = edges[0].yTop;
+    while (next < count || m) {
+        if (!m && y < edges[next].yTop) y = edges[next].yTop;
+        while (next < count && edges[next].yTop == y) active[m++] = edges[next++];
+        for (size_t i = 1; i < m; ++i) {
+            if (active[i - 1].q <= active[i].q) continue;
+            SmallEdge e = active[i];
+            size_t j = i;
+            while (j > 0 && active[j - 1].q > e.q) {
+                active[j] = active[j - 1];
+                --j;
+            }
+            active[j] = e;
+        }
+        if (!winding) {
+            for (size_t i = 0; i + 1 < m; i += 2) emit(y, active[i].q, active[i + 1].q);
+        } else {
+            int wind = 0;
+            int32_t start = 0;
+            for (size_t i = 0; i < m; ++i) {
+                int before = wind;
+                wind += active[i].dir;
+                if (before == 0 && wind != 0) start = active[i].q;
+                if (before != 0 && wind == 0) emit(y, start, active[i].q);
+            }
+        }
+        ++y;
+        size_t w = 0;
+        for (size_t i = 0; i < m; ++i) {
+            SmallEdge e = active[i];
+            if (e.yBottom <= y) continue;
+            e.q += e.dxq;
+            e.rem -= e.dxr;
+            if (e.rem < 0) {
+                e.rem += e.dy;
+                ++e.q;
+            }
+            active[w++] = e;
+        }
+        m = w;
+    }
+}
+
 }  // namespace
 
 void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* counts, int polys,
                  bool winding) {
+    if (QuickDrawingOn() && SmallPoints(pts, counts, polys)) {
+        if (Direct(t)) {
+            ScanSmallPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
+                             [&](int y, int x0, int x1) { DirectSpan(t, p, y, x0, x1); });
+        } else {
+            ScanSmallPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
+                             [&](int y, int x0, int x1) { FillSpan(t, p, y, x0, x1); });
+        }
+        return;
+    }
     ScanPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
                 [&](int y, int64_t x0, int64_t x1) {
                     if (x1 <= t.bounds.left || x0 >= t.bounds.right) return;
@@ -524,6 +672,7 @@ struct PenContext {
     DashPattern dash;
     int64_t dashPos = 0;
     POINT off;
+    bool direct = false;  // the target takes quick segments
 };
 
 bool MakePen(Dc* dc, PenContext* pc) {
@@ -531,6 +680,7 @@ bool MakePen(Dc* dc, PenContext* pc) {
     pc->pen = GetPen(dc->st.pen);
     if (!pc->pen || pc->pen->style == PS_NULL) return false;
     if (!MakeTarget(dc, &pc->t)) return false;
+    pc->direct = Direct(pc->t);
     SolidPaint(ToPixel(pc->pen->colour), dc->st.rop2, &pc->paint);
     pc->off = DcOffset(dc);
     // Dashed pens wider than one pixel draw solid, as on the handheld.
@@ -580,6 +730,75 @@ void MinorRange(int64_t start, int s, int64_t a, int64_t d, int64_t lo, int64_t 
     *i1 = firstAtLeast(kmax + 1) - 1;
 }
 
+// A thin segment whose end points lie inside the one clipping rectangle of
+// a direct target, so every pixel of it does: written straight into the
+// rows, stepped as the general route steps.
+void QuickThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    int64_t dx = x1 - x0, dy = y1 - y0;
+    int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    bool xMajor = adx >= ady;
+    const int64_t major = xMajor ? adx : ady, minor = xMajor ? ady : adx, n = major;
+    const Surface& s = *pc.t.s;
+    const ptrdiff_t rowStep = s.bottomUp ? -ptrdiff_t(s.stride >> 2) : ptrdiff_t(s.stride >> 2);
+    const ptrdiff_t stepX = dx < 0 ? -1 : 1, stepY = dy < 0 ? -rowStep : rowStep;
+    const ptrdiff_t majorStep = xMajor ? stepX : stepY, minorStep = xMajor ? stepY : stepX;
+    uint32_t* p = s.Row32(int(y0)) + x0;
+    const int64_t D = 2 * major, step = 2 * minor;
+    int64_t rem = major;
+    const uint32_t colour = pc.paint.colour;
+    const int rop = pc.paint.rop2;
+    // Steps written first and last (off(i) as the general route rounds it).
+    int64_t first = 0, last = n - 1;
+    if (!pc.dash.len) {
+        if (rop == R2_COPYPEN) {
+            for (int64_t i = 0; i < n; ++i, rem += step, p += majorStep) {
+                if (rem >= D) {
+                    rem -= D;
+                    p += minorStep;
+                }
+                *p = colour;
+            }
+        } else if (rop != R2_NOP) {
+            for (int64_t i = 0; i < n; ++i, rem += step, p += majorStep) {
+                if (rem >= D) {
+                    rem -= D;
+                    p += minorStep;
+                }
+                Solid32(p, colour, rop);
+            }
+        }
+    } else {
+        const uint32_t gap = pc.gap.colour;
+        int64_t d = pc.dashPos % pc.dash.len;
+        first = -1;
+        for (int64_t i = 0; i < n; ++i, rem += step, p += majorStep) {
+            if (rem >= D) {
+                rem -= D;
+                p += minorStep;
+            }
+            bool on = pc.dash.on[d];
+            if (++d == pc.dash.len) d = 0;
+            if (!on && !pc.gapOn) continue;
+            Solid32(p, on ? colour : gap, rop);
+            if (first < 0) first = i;
+            last = i;
+        }
+    }
+    pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
+    if (first < 0 || !pc.t.dirty) return;
+    auto at = [&](int64_t i, int64_t* x, int64_t* y) {
+        int64_t off = (2 * i * minor + major) / (2 * major);
+        int64_t a = xMajor ? i : off, b = xMajor ? off : i;
+        *x = x0 + (dx < 0 ? -a : a);
+        *y = y0 + (dy < 0 ? -b : b);
+    };
+    int64_t ax, ay, bx, by;
+    at(first, &ax, &ay);
+    at(last, &bx, &by);
+    Touch(pc.t.dirty, int(std::min(ax, bx)), int(std::min(ay, by)), int(std::max(ax, bx)) + 1,
+          int(std::max(ay, by)) + 1);
+}
+
 // One thin segment in surface pixels, without its end point.
 void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     int64_t dx = x1 - x0, dy = y1 - y0;
@@ -589,6 +808,11 @@ void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     int64_t n = xMajor ? adx : ady;  // steps, end point left out
     if (n == 0) return;
     const RECT& b = pc.t.bounds;
+    if (pc.direct && x0 >= b.left && x0 < b.right && x1 >= b.left && x1 < b.right &&
+        y0 >= b.top && y0 < b.bottom && y1 >= b.top && y1 < b.bottom) {
+        QuickThinSegment(pc, x0, y0, x1, y1);
+        return;
+    }
     int64_t i0 = 0, i1 = n - 1;
     // Major axis range.
     auto majorRange = [&](int64_t start, int s, int64_t lo, int64_t hi) {
@@ -734,7 +958,21 @@ void WideStroke(PenContext& pc, const IPoint* p, int n, bool closed) {
     int w = pc.pen->width;
     const RECT& b = pc.t.bounds;
     SpanSet& set = wideScratch().set;
-    set.Reset(b.top, b.bottom);
+    if (QuickDrawingOn()) {
+        // Only the rows the stroke can reach: its points' rows and the pen
+        // around them.
+        int64_t lo = p[0].y, hi = p[0].y;
+        for (int i = 1; i < n; ++i) {
+            lo = std::min(lo, p[i].y);
+            hi = std::max(hi, p[i].y);
+        }
+        int64_t top = std::max<int64_t>(b.top, lo - w - 2);
+        int64_t bottom = std::min<int64_t>(b.bottom, hi + w + 3);
+        if (top >= bottom) return;
+        set.Reset(static_cast<int>(top), static_cast<int>(bottom));
+    } else {
+        set.Reset(b.top, b.bottom);
+    }
     double m = w + 2.0;
     double L = b.left - m, R = b.right + m, T = b.top - m, B = b.bottom + m;
     int segs = closed ? n : n - 1;
@@ -1252,3 +1490,9 @@ BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags) {
     if (flags & BF_ADJUST) *rect = r;
     return TRUE;
 }
+
+namespace gdi {
+void SetQuickDrawing(bool on) {
+    detail::QuickDrawingOn() = on;
+}
+}  // namespace gdi

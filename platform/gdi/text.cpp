@@ -780,6 +780,7 @@ void DrawLine(Dc* dc, FontImpl* f, Font* font, const Line& line, int x, int y, c
     Paint solid;
     SolidPaint(fg, R2_COPYPEN, &solid);
     bool multiClip = t.clip->size() > 1;
+    const bool direct = Direct(t);
     for (const Placed& pl : line.glyphs) {
         const Glyph& g = Render(*f, pl.key);
         if (g.w == 0) continue;
@@ -789,6 +790,24 @@ void DrawLine(Dc* dc, FontImpl* f, Font* font, const Line& line, int x, int y, c
         int gy = static_cast<int>(std::lround(by)) - g.top;
         Touch(t.dirty, std::max(gx, int(t.bounds.left)), std::max(gy, int(t.bounds.top)),
               std::min(gx + g.w, int(t.bounds.right)), std::min(gy + g.h, int(t.bounds.bottom)));
+        if (direct) {
+            // The glyph's rows straight onto the surface's, within the one
+            // clipping rectangle.
+            int q0 = std::max(0, int(t.bounds.left) - gx);
+            int q1 = std::min(g.w, int(t.bounds.right) - gx);
+            int r0 = std::max(0, int(t.bounds.top) - gy);
+            int r1 = std::min(g.h, int(t.bounds.bottom) - gy);
+            for (int r = r0; r < r1; ++r) {
+                uint32_t* row = t.s->Row32(gy + r) + gx;
+                const uint8_t* cov = g.cov.data() + size_t(r) * g.w;
+                for (int q = q0; q < q1; ++q) {
+                    int a = cov[q];
+                    if (!a) continue;
+                    row[q] = a < 255 ? Blend(row[q] & 0xFFFFFF, fg, a) : fg;
+                }
+            }
+            continue;
+        }
         for (int r = 0; r < g.h; ++r) {
             int yy = gy + r;
             if (yy < t.bounds.top || yy >= t.bounds.bottom) continue;
