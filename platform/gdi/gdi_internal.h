@@ -315,6 +315,7 @@ inline void Solid32(uint32_t* d, uint32_t c, int rop2) {
 // their spans per row first, so that every pixel is painted once.
 struct SpanSet {
     int top = 0;
+    int count = 0;  // rows in use; the rest keep their storage for the next figure
     std::vector<std::vector<std::pair<int, int>>> rows;
     void Reset(int top, int bottom);
     void Add(int y, int x0, int x1);

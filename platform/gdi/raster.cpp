@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include "platform/gdi/gdi_internal.h"
 
@@ -307,6 +308,26 @@ void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
 }
 
 namespace {
+// n > 0 pixels of one colour. Short runs, the most common in map drawing,
+// are written by overlapping stores without a loop.
+inline void FillPixels(uint32_t* d, int n, uint32_t c) {
+    if (n <= 3) {
+        d[0] = c;
+        d[n >> 1] = c;
+        d[n - 1] = c;
+        return;
+    }
+    const uint64_t two = uint64_t(c) << 32 | c;
+    if (n <= 8) {
+        std::memcpy(d, &two, 8);
+        std::memcpy(d + 2, &two, 8);
+        std::memcpy(d + n - 4, &two, 8);
+        std::memcpy(d + n - 2, &two, 8);
+        return;
+    }
+    std::fill(d, d + n, c);
+}
+
 // A span of a direct target, clipped to its bounds.
 inline void DirectSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
     int a = std::max(x0, static_cast<int>(t.bounds.left));
@@ -314,8 +335,7 @@ inline void DirectSpan(const Target& t, const Paint& p, int y, int x0, int x1) {
     if (a >= b || p.rop2 == R2_NOP) return;
     Touch(t.dirty, a, y, b, y + 1);
     if (!p.pattern && p.rop2 == R2_COPYPEN) {
-        uint32_t* row = t.s->Row32(y);
-        std::fill(row + a, row + b, p.colour);
+        FillPixels(t.s->Row32(y) + a, b - a, p.colour);
         return;
     }
     Run32(*t.s, p, y, a, b);
@@ -340,16 +360,51 @@ void SpanSet::Reset(int t, int b) {
     size_t n = b > t ? size_t(b - t) : 0;
     if (rows.size() < n) rows.resize(n);
     for (size_t i = 0; i < n; ++i) rows[i].clear();
-    rows.resize(n);
+    count = static_cast<int>(n);
 }
 
 void SpanSet::Add(int y, int x0, int x1) {
-    if (x0 >= x1 || y < top || y >= top + int(rows.size())) return;
+    if (x0 >= x1 || y < top || y >= top + count) return;
     rows[y - top].emplace_back(x0, x1);
 }
 
 void SpanSet::Paint(const Target& t, const gdi::detail::Paint& p) {
-    for (size_t i = 0; i < rows.size(); ++i) {
+    if (QuickDrawingOn()) {
+        // Rows hold a few spans: sorted by their starts in place, merged, and
+        // written straight into a direct target. Ties need no order: the
+        // merged spans are the same.
+        const bool direct = Direct(t);
+        for (int i = 0; i < count; ++i) {
+            auto& r = rows[size_t(i)];
+            const size_t m = r.size();
+            if (!m) continue;
+            for (size_t k = 1; k < m; ++k) {
+                std::pair<int, int> v = r[k];
+                size_t j = k;
+                for (; j > 0 && r[j - 1].first > v.first; --j) r[j] = r[j - 1];
+                r[j] = v;
+            }
+            const int y = top + i;
+            int a = r[0].first, b = r[0].second;
+            for (size_t k = 1; k <= m; ++k) {
+                if (k < m && r[k].first <= b) {
+                    b = std::max(b, r[k].second);
+                    continue;
+                }
+                if (direct) {
+                    if (y >= t.bounds.top && y < t.bounds.bottom) DirectSpan(t, p, y, a, b);
+                } else {
+                    FillSpan(t, p, y, a, b);
+                }
+                if (k < m) {
+                    a = r[k].first;
+                    b = r[k].second;
+                }
+            }
+        }
+        return;
+    }
+    for (size_t i = 0; i < size_t(count); ++i) {
         auto& r = rows[i];
         if (r.empty()) continue;
         std::sort(r.begin(), r.end());
@@ -487,7 +542,12 @@ struct SmallEdge {
 struct SmallScratch {
     std::vector<SmallEdge> edges;
     std::vector<SmallEdge> active;
+    // Even-odd figures by rows: each row's crossings in xs from rowStart.
+    std::vector<uint32_t> rowStart, rowFill;
+    std::vector<int32_t> xs;
 };
+// Even-odd figures with at most this many row crossings are filled by rows.
+constexpr size_t kBucketCrossings = size_t(1) << 18;
 SmallScratch& smallScratch() {
     static SmallScratch s;
     return s;
@@ -511,7 +571,8 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
     if (sc.edges.size() < total) sc.edges.resize(total);
     if (sc.active.size() < total) sc.active.resize(total);
     SmallEdge* edges = sc.edges.data();
-    size_t count = 0;
+    size_t count = 0, crossings = 0;
+    int32_t rowTop = INT32_MAX, rowBottom = INT32_MIN;
     const IPoint* base = pts;
     for (int k = 0; k < polys; ++k) {
         int n = counts[k];
@@ -542,10 +603,69 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
             e.dxr = static_cast<int32_t>(dx - dxq * dy);
             e.dir = dir;
             edges[count++] = e;
+            rowTop = std::min(rowTop, e.yTop);
+            rowBottom = std::max(rowBottom, e.yBottom);
+            crossings += size_t(e.yBottom - e.yTop);
         }
         base += n;
     }
     if (!count) return;
+    if (!winding && crossings <= kBucketCrossings) {
+        // Even-odd: every edge drops its crossing into each of its rows; a
+        // row's crossings, sorted, pair up into its spans.
+        const size_t rows = size_t(rowBottom - rowTop);
+        if (sc.rowStart.size() < rows + 1) sc.rowStart.resize(rows + 1);
+        if (sc.rowFill.size() < rows) sc.rowFill.resize(rows);
+        if (sc.xs.size() < crossings) sc.xs.resize(crossings);
+        uint32_t* start = sc.rowStart.data();
+        uint32_t* fill = sc.rowFill.data();
+        int32_t* xs = sc.xs.data();
+        std::fill(start, start + rows + 1, 0u);
+        for (size_t i = 0; i < count; ++i) {
+            start[edges[i].yTop - rowTop] += 1;
+            start[edges[i].yBottom - rowTop] -= 1;
+        }
+        // Crossings per row, then where each row's crossings begin.
+        uint32_t running = 0, at = 0;
+        for (size_t r = 0; r < rows; ++r) {
+            running += start[r];
+            fill[r] = at;
+            start[r] = at;
+            at += running;
+        }
+        start[rows] = at;
+        for (size_t i = 0; i < count; ++i) {
+            const SmallEdge& e = edges[i];
+            int32_t q = e.q, rem = e.rem;
+            uint32_t* f = fill + (e.yTop - rowTop);
+            for (int32_t y = e.yTop; y < e.yBottom; ++y, ++f) {
+                xs[(*f)++] = q;
+                q += e.dxq;
+                rem -= e.dxr;
+                if (rem < 0) {
+                    rem += e.dy;
+                    ++q;
+                }
+            }
+        }
+        for (size_t r = 0; r < rows; ++r) {
+            int32_t* x = xs + start[r];
+            const uint32_t m = start[r + 1] - start[r];
+            if (m == 2) {
+                if (x[0] > x[1]) std::swap(x[0], x[1]);
+            } else {
+                for (uint32_t i = 1; i < m; ++i) {
+                    int32_t v = x[i];
+                    uint32_t j = i;
+                    for (; j > 0 && x[j - 1] > v; --j) x[j] = x[j - 1];
+                    x[j] = v;
+                }
+            }
+            const int y = rowTop + int(r);
+            for (uint32_t i = 0; i + 1 < m; i += 2) emit(y, x[i], x[i + 1]);
+        }
+        return;
+    }
     std::sort(edges, edges + count,
               [](const SmallEdge& a, const SmallEdge& b) { return a.yTop < b.yTop; });
     SmallEdge* active = sc.active.data();
@@ -919,7 +1039,7 @@ void CollectConvex(SpanSet& set, const double* xs, const double* ys, int n) {
         maxY = std::max(maxY, ys[i]);
     }
     int y0 = std::max(static_cast<int>(std::ceil(minY)), set.top);
-    int y1 = std::min(static_cast<int>(std::ceil(maxY)), set.top + int(set.rows.size()));
+    int y1 = std::min(static_cast<int>(std::ceil(maxY)), set.top + set.count);
     for (int y = y0; y < y1; ++y) {
         double lo = 1e300, hi = -1e300;
         for (int i = 0; i < n; ++i) {
@@ -954,6 +1074,81 @@ void CollectDisc(SpanSet& set, double px, double py, int w) {
     }
 }
 
+// Rounding of doubles known to lie well within the int range.
+inline int CeilSmall(double v) {
+    int i = static_cast<int>(v);
+    return i + (static_cast<double>(i) < v);
+}
+inline int FloorSmall(double v) {
+    int i = static_cast<int>(v);
+    return i - (v < static_cast<double>(i));
+}
+
+struct WideRows {
+    std::vector<double> lo, hi;
+};
+WideRows& wideRows() {
+    static WideRows w;
+    return w;
+}
+
+// CollectConvex for figures near the surface: each edge walks only its own
+// rows, computing the same crossings.
+void CollectConvexQuick(SpanSet& set, const double* xs, const double* ys, int n) {
+    double minY = ys[0], maxY = ys[0];
+    for (int i = 1; i < n; ++i) {
+        minY = std::min(minY, ys[i]);
+        maxY = std::max(maxY, ys[i]);
+    }
+    const int y0 = std::max(CeilSmall(minY), set.top);
+    const int y1 = std::min(CeilSmall(maxY), set.top + set.count);
+    if (y0 >= y1) return;
+    WideRows& w = wideRows();
+    const size_t rows = size_t(y1 - y0);
+    if (w.lo.size() < rows) {
+        w.lo.resize(rows);
+        w.hi.resize(rows);
+    }
+    std::fill(w.lo.begin(), w.lo.begin() + ptrdiff_t(rows), 1e300);
+    std::fill(w.hi.begin(), w.hi.begin() + ptrdiff_t(rows), -1e300);
+    for (int i = 0; i < n; ++i) {
+        double ax = xs[i], ay = ys[i], bx = xs[(i + 1) % n], by = ys[(i + 1) % n];
+        if (ay == by) continue;
+        if (ay > by) {
+            std::swap(ax, bx);
+            std::swap(ay, by);
+        }
+        // Rows y with ay <= y < by.
+        const int ya = std::max(CeilSmall(ay), y0), yb = std::min(CeilSmall(by), y1);
+        for (int y = ya; y < yb; ++y) {
+            double x = ax + (y - ay) * (bx - ax) / (by - ay);
+            double& l = w.lo[size_t(y - y0)];
+            double& h = w.hi[size_t(y - y0)];
+            l = std::min(l, x);
+            h = std::max(h, x);
+        }
+    }
+    for (int y = y0; y < y1; ++y) {
+        double l = w.lo[size_t(y - y0)], h = w.hi[size_t(y - y0)];
+        if (l <= h) set.Add(y, CeilSmall(l), CeilSmall(h));
+    }
+}
+
+void CollectDiscQuick(SpanSet& set, double px, double py, int w) {
+    double r = w / 2.0, c = (w % 2 == 0) ? 0.5 : 0.0;
+    double cx = px - c, cy = py - c;
+    int y0 = FloorSmall(cy - r), y1 = CeilSmall(cy + r);
+    for (int y = y0; y <= y1; ++y) {
+        double d = y - cy, h2 = r * r - d * d;
+        if (h2 <= 0) continue;
+        double h = std::sqrt(h2);
+        set.Add(y, FloorSmall(cx - h) + 1, CeilSmall(cx + h));
+    }
+}
+
+// Pens up to this width near the surface take the quick collectors.
+constexpr int kQuickPen = 4096;
+
 void WideStroke(PenContext& pc, const IPoint* p, int n, bool closed) {
     int w = pc.pen->width;
     const RECT& b = pc.t.bounds;
@@ -975,6 +1170,8 @@ void WideStroke(PenContext& pc, const IPoint* p, int n, bool closed) {
     }
     double m = w + 2.0;
     double L = b.left - m, R = b.right + m, T = b.top - m, B = b.bottom + m;
+    const bool quick = QuickDrawingOn() && w <= kQuickPen && b.left > -kSmall &&
+                       b.right < kSmall && b.top > -kSmall && b.bottom < kSmall;
     int segs = closed ? n : n - 1;
     for (int i = 0; i < segs; ++i) {
         double ax = double(p[i].x), ay = double(p[i].y);
@@ -985,13 +1182,19 @@ void WideStroke(PenContext& pc, const IPoint* p, int n, bool closed) {
             double nx = -dy / len * (w / 2.0), ny = dx / len * (w / 2.0);
             double xs[4] = {ax + nx, bx + nx, bx - nx, ax - nx};
             double ys[4] = {ay + ny, by + ny, by - ny, ay - ny};
-            CollectConvex(set, xs, ys, 4);
+            if (quick)
+                CollectConvexQuick(set, xs, ys, 4);
+            else
+                CollectConvex(set, xs, ys, 4);
         }
     }
     for (int i = 0; i < n; ++i) {
         double x = double(p[i].x), y = double(p[i].y);
         if (x < L || x > R || y < T || y > B) continue;
-        CollectDisc(set, x, y, w);
+        if (quick)
+            CollectDiscQuick(set, x, y, w);
+        else
+            CollectDisc(set, x, y, w);
     }
     set.Paint(pc.t, pc.paint);
 }
