@@ -11,6 +11,7 @@
 #include "platform/win/controls.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
+#include "platform/sys/thread.h"
 #include "tests/platform/win_input_parent.h"
 
 namespace {
@@ -65,6 +66,45 @@ TEST_F(WinEditInputTest, PenPlacesTheCaretAndDragSelects) {
     win::input::TapAt(e, POINT{XBefore(text, 8), 8});
     win::input::DrainQueue();
     EXPECT_EQ(Sel(e), std::make_pair(DWORD{6}, DWORD{11}));
+}
+
+// Read right to left, Hebrew starts at the field's right edge: the caret
+// before character n stands n characters' width left of it, and taps and
+// drags find the characters there.
+TEST_F(WinEditInputTest, RightToLeftCaretFollowsTheShownOrder) {
+    WString text = u"\u05D0\u05D1\u05D2\u05D3";
+    HWND e = CreateWindowEx(WS_EX_RTLREADING, u"EDIT", text.c_str(),
+                            WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 100, 18, parent_,
+                            reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
+    win::input::DrainQueue();
+    auto ext = [&](size_t n) { return XBefore(text, n) - 1; };
+    // Taps a second apart: never a double tap.
+    struct FakeTime {
+        sys::FakeClock clock{1000};
+        FakeTime() { sys::SetClock(&clock); }
+        ~FakeTime() { sys::SetClock(nullptr); }
+    } time;
+    sys::FakeClock& clock = time.clock;
+    SetFocus(e);
+    SendMessage(e, EM_SETSEL, 0, 0);
+    POINT caret;
+    ASSERT_TRUE(GetCaretPos(&caret));
+    const int right = caret.x;  // before the first character: the text's right end
+    EXPECT_GT(right, 100 - 8);
+    for (size_t n : {size_t(2), size_t(1), size_t(4)}) {
+        clock.Advance(1000);
+        win::input::TapAt(e, POINT{right - ext(n) + 1, 8});
+        win::input::DrainQueue();
+        EXPECT_EQ(Sel(e), std::make_pair(DWORD(n), DWORD(n))) << n;
+        ASSERT_TRUE(GetCaretPos(&caret));
+        EXPECT_EQ(caret.x, right - ext(n)) << n;
+    }
+    clock.Advance(1000);
+    win::input::PenDownAt(e, POINT{right, 8});
+    win::input::PenMoveAt(e, POINT{right - ext(3), 8});
+    win::input::PenUpAt(e, POINT{right - ext(3), 8});
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{0}, DWORD{3}));
 }
 
 TEST_F(WinEditInputTest, DraggingPastTheEndScrollsTheField) {
