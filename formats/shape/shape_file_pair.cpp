@@ -467,8 +467,8 @@ bool EShapeFilePair::Pack() {
     if (ok) {
         main_.reset();
         index_.reset();
-        ok = fs::MoveFile(copyPath, path_, true) &&
-             fs::MoveFile(copyIndex, GetIndexFileName(path_), true);
+        // Both files or neither: a main file without its index is no pair.
+        ok = fs::ReplaceFiles({{copyPath, path_}, {copyIndex, GetIndexFileName(path_)}});
         needsPack_ = false;
         const bool reopened = Open(true, true, false);
         ok = ok && reopened;

@@ -220,6 +220,30 @@ bool MoveFile(WStringView from, WStringView to, bool replace) {
     return true;
 }
 
+bool ReplaceFiles(const std::vector<std::pair<WString, WString>>& moves) {
+    std::vector<WString> aside, placed;
+    auto undo = [&] {
+        const uint32_t error = GetLastError();
+        for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+            for (const auto& [from, to] : moves)
+                if (to == *it) MoveFile(to, from, true);
+        }
+        for (auto it = aside.rbegin(); it != aside.rend(); ++it) MoveFile(*it + u"~old", *it, true);
+        SetLastError(error);
+        return false;
+    };
+    for (const auto& [from, to] : moves) {
+        if (Exists(to)) {
+            if (!MoveFile(to, to + u"~old", true)) return undo();
+            aside.push_back(to);
+        }
+        if (!MoveFile(from, to, true)) return undo();
+        placed.push_back(to);
+    }
+    for (const WString& old : aside) DeleteFile(old + u"~old");
+    return true;
+}
+
 bool CopyFile(WStringView from, WStringView to, bool failIfExists) {
     File in;
     if (!in.Open(from, kGenericRead, kShareRead, kOpenExisting)) return false;

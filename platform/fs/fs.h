@@ -277,6 +277,10 @@ bool DeleteFile(WStringView devicePath);
 // changes the letter case of a name works.
 bool MoveFile(WStringView from, WStringView to, bool replace = false);
 bool CopyFile(WStringView from, WStringView to, bool failIfExists);
+// Moves each `from` over its `to`, all or none: the files replaced are kept
+// aside (as `to` + "~old") until every move is done, and put back when one
+// fails. False with the failing move's error.
+bool ReplaceFiles(const std::vector<std::pair<WString, WString>>& moves);
 bool CreateDirectory(WStringView devicePath);
 bool RemoveDirectory(WStringView devicePath);
 

@@ -206,6 +206,22 @@ TEST_F(FilePairTest, DeletedRecordsArePackedAwayOnClose) {
     EXPECT_EQ(HostList(""), (std::vector<std::string>{"d.sbn", "d.sbx"}));
 }
 
+// A pack whose index cannot be replaced keeps the old pair whole: never a
+// packed main file beside the old index.
+TEST_F(FilePairTest, PackThatCannotReplaceBothFilesKeepsThePair) {
+    MakePair(u"\\d.sbn", 3);
+    EShapeFilePair p(u"\\d.sbn");
+    ASSERT_TRUE(p.Open(true, true, false));
+    ASSERT_TRUE(p.DeleteRecord(1));
+    const std::string main = Get("d.sbn"), index = Get("d.sbx");
+    fs::test::FailPath(u"\\d.sbx", fs::kErrorSharingViolation);
+    EXPECT_FALSE(p.Close());
+    fs::test::Reset();
+    EXPECT_EQ(Get("d.sbn"), main);
+    EXPECT_EQ(Get("d.sbx"), index);
+    EXPECT_EQ(HostList(""), (std::vector<std::string>{"d.sbn", "d.sbx"}));
+}
+
 TEST_F(FilePairTest, RenameAndCopyMoveBothFiles) {
     MakePair(u"\\a.sbn", 1);
     MakePair(u"\\b.sbn", 2);
