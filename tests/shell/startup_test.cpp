@@ -22,6 +22,7 @@
 #include "platform/win/view.h"
 #include "platform/win/window.h"
 #include "shell/app/map_app.h"
+#include "shell/app/splash.h"
 #include "shell/app/stylus.h"
 #include "resources/zres.h"
 #include "tests/shell/shell_doubles.h"
@@ -269,6 +270,25 @@ TEST_F(Startup, NothingOptionalIsNeeded) {
     EXPECT_NE(std::find(Journal().begin(), Journal().end(), "StartEngine default"), Journal().end());
     ASSERT_NE(Document(), nullptr);
     EXPECT_TRUE(Document()->GetLayers().GetCount() == 0);
+}
+
+TEST_F(Startup, TheCommandLineDecidesTheSplash) {
+    for (bool splash : {true, false}) {
+        SCOPED_TRACE(splash ? "shown" : "--no-splash");
+        UseProgramFrame();
+        SetMainWindowServices(nullptr);
+        std::vector<const char*> words;
+        if (!splash) words.push_back("--no-splash");
+        ASSERT_TRUE(Start(words));
+        EXPECT_EQ(IsSplashEnabled(), splash);
+        HWND shown = GetSplashWindow();
+        EXPECT_EQ(shown != nullptr, splash);
+        if (shown) EXPECT_EQ(GetOwner(shown), app_->GetMainWindow());
+        EXPECT_EQ(Stop(), 0);
+        EXPECT_EQ(GetSplashWindow(), nullptr) << "it goes with its owner";
+        MakeApp();
+    }
+    SetSplashEnabled(true);
 }
 
 TEST_F(Startup, TheDefaultMapAndTheCommandLine) {
