@@ -2,6 +2,8 @@
 // state (DTS_SHOWNONE), a range, and a display format in the platform's
 // picture syntax; a user's choices reach the parent as DTN_* notifications.
 #include <ctime>
+#include <string_view>
+#include <vector>
 
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
@@ -56,6 +58,9 @@ struct PickerState : ControlState {
     SYSTEMTIME range[2]{};
     bool dropped = false;
     HWND calendar = nullptr;  // the open drop-down
+    int field = -1;           // the field chosen by keys or pen, -1: none yet
+    WString typed;            // digits typed into it so far
+    bool focused = false;
 };
 
 // The drop-down calendar: the month shown and the picker it belongs to.
@@ -142,9 +147,28 @@ void GetLocalTime(SYSTEMTIME* out) {
     out->wMilliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
 }
 
+namespace {
+// A field of the shown text: the picture letter, how often it repeats, and
+// where its text stands.
+struct Span {
+    WChar c = 0;
+    size_t n = 0;
+    size_t begin = 0, end = 0;
+};
+WString FormatWithSpans(WStringView picture, const SYSTEMTIME& st, std::vector<Span>* spans);
+}  // namespace
+
 namespace win {
 
 WString FormatPickerTime(WStringView picture, const SYSTEMTIME& st) {
+    return FormatWithSpans(picture, st, nullptr);
+}
+
+}  // namespace win
+
+namespace {
+
+WString FormatWithSpans(WStringView picture, const SYSTEMTIME& st, std::vector<Span>* spans) {
     WString out;
     auto two = [](int v) { return text::Format(u"%02d", v); };
     size_t i = 0;
@@ -174,6 +198,7 @@ WString FormatPickerTime(WStringView picture, const SYSTEMTIME& st) {
         }
         size_t n = 1;
         while (i + n < picture.size() && picture[i + n] == c) ++n;
+        size_t begin = out.size();
         int hour12 = st.wHour % 12 == 0 ? 12 : st.wHour % 12;
         int dow = st.wMonth >= 1 && st.wMonth <= 12 && st.wDay >= 1
                       ? DayOfWeek(st.wYear, st.wMonth, st.wDay)
@@ -227,10 +252,17 @@ WString FormatPickerTime(WStringView picture, const SYSTEMTIME& st) {
                 out.append(n, c);
                 break;
         }
+        if (spans && std::u16string_view(u"dMyhHmst").find(c) != std::u16string_view::npos &&
+            !(c == u'd' && n > 2))
+            spans->push_back(Span{c, n, begin, out.size()});
         i += n;
     }
     return out;
 }
+
+}  // namespace
+
+namespace win {
 
 WString DateTimePickerText(HWND picker) {
     auto* st = Control<PickerState>(picker);
@@ -299,10 +331,130 @@ void PaintPicker(HWND h, PickerState* st, HDC dc) {
     }
     COLORREF ink = GetSysColor(enabled && !st->none ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
     // The date stays shown (greyed) while the no-date box is clear.
+    std::vector<Span> spans;
+    WString t = FormatWithSpans(st->format.empty() ? DefaultFormat(h) : st->format, st->time, &spans);
+    UINT order = win::look::ReadingOrder(h);
+    win::look::Label(dc, t, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | order, true,
+                     ink);
+    // The chosen field in the selection colours while the picker has the keys.
+    if (st->focused && !st->none && !order && st->field >= 0 &&
+        st->field < static_cast<int>(spans.size())) {
+        const Span& f = spans[static_cast<size_t>(st->field)];
+        SIZE before{}, width{};
+        GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(f.begin), &before);
+        GetTextExtentPoint32(dc, t.c_str() + f.begin, static_cast<int>(f.end - f.begin), &width);
+        TEXTMETRIC tm;
+        GetTextMetrics(dc, &tm);
+        int top = text.top + (text.bottom - text.top - tm.tmHeight) / 2;
+        RECT hi{text.left + before.cx, top, text.left + before.cx + width.cx, top + tm.tmHeight};
+        FillRect(dc, &hi, GetSysColorBrush(COLOR_HIGHLIGHT));
+        win::look::Label(dc, t.substr(f.begin, f.end - f.begin), hi,
+                         DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX, true,
+                         GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
+}
+
+std::vector<Span> SpansOf(HWND h, const PickerState* st) {
+    std::vector<Span> spans;
+    FormatWithSpans(st->format.empty() ? DefaultFormat(h) : st->format, st->time, &spans);
+    return spans;
+}
+
+// Sets the time when it is a valid one within the range; the parent hears of
+// a change.
+bool ApplyTime(HWND h, PickerState* st, SYSTEMTIME t) {
+    if (!Valid(t) || !InRange(st, t)) return false;
+    t.wDayOfWeek = static_cast<uint16_t>(DayOfWeek(t.wYear, t.wMonth, t.wDay));
+    bool changed = Compare(st->time, t) != 0;
+    st->time = t;
+    InvalidateRect(h, nullptr, false);
+    if (changed) NotifyChange(h, st);
+    return true;
+}
+
+int Wrap(int v, int lo, int hi) {
+    int n = hi - lo + 1;
+    return lo + ((v - lo) % n + n) % n;
+}
+
+// Up and Down: the field one step on, round its range; the day is kept
+// within the month.
+void StepField(HWND h, PickerState* st, WChar c, int delta) {
+    SYSTEMTIME t = st->time;
+    switch (c) {
+        case u'y': t.wYear = static_cast<uint16_t>(std::clamp(t.wYear + delta, 1601, 9999)); break;
+        case u'M': t.wMonth = static_cast<uint16_t>(Wrap(t.wMonth + delta, 1, 12)); break;
+        case u'd': t.wDay = static_cast<uint16_t>(Wrap(t.wDay + delta, 1, DaysIn(t.wYear, t.wMonth))); break;
+        case u'h':
+        case u'H': t.wHour = static_cast<uint16_t>(Wrap(t.wHour + delta, 0, 23)); break;
+        case u'm': t.wMinute = static_cast<uint16_t>(Wrap(t.wMinute + delta, 0, 59)); break;
+        case u's': t.wSecond = static_cast<uint16_t>(Wrap(t.wSecond + delta, 0, 59)); break;
+        case u't': t.wHour = static_cast<uint16_t>((t.wHour + 12) % 24); break;
+        default: return;
+    }
+    t.wDay = static_cast<uint16_t>(std::min<int>(t.wDay, DaysIn(t.wYear, t.wMonth)));
+    ApplyTime(h, st, t);
+}
+
+// Digits typed into a field: applied as soon as they make a value the field
+// can take; the next field follows when no further digit could fit.
+void TypeDigit(HWND h, PickerState* st, const std::vector<Span>& spans, WChar digit) {
+    const Span& f = spans[static_cast<size_t>(st->field)];
+    if (f.c == u't') return;
+    st->typed += digit;
+    int v = 0;
+    for (WChar d : st->typed) v = v * 10 + (d - u'0');
+    int width = f.c == u'y' ? (f.n <= 2 ? 2 : 4) : 2;
+    SYSTEMTIME t = st->time;
+    int most = 0;
+    switch (f.c) {
+        case u'y': {
+            if (static_cast<int>(st->typed.size()) < width) return;
+            t.wYear = static_cast<uint16_t>(width == 2 ? t.wYear / 100 * 100 + v : v);
+            most = 9999;
+            break;
+        }
+        case u'M': t.wMonth = static_cast<uint16_t>(v); most = 12; break;
+        case u'd': t.wDay = static_cast<uint16_t>(v); most = DaysIn(t.wYear, t.wMonth); break;
+        case u'h':
+            t.wHour = static_cast<uint16_t>((v % 12) + (t.wHour >= 12 ? 12 : 0));
+            most = 12;
+            if (v == 0) return;
+            break;
+        case u'H': t.wHour = static_cast<uint16_t>(v); most = 23; break;
+        case u'm': t.wMinute = static_cast<uint16_t>(v); most = 59; break;
+        case u's': t.wSecond = static_cast<uint16_t>(v); most = 59; break;
+        default: return;
+    }
+    if (v > most || !ApplyTime(h, st, t)) {
+        st->typed.clear();  // not a value of this field: start again
+        return;
+    }
+    if (static_cast<int>(st->typed.size()) >= width || v * 10 > most) {
+        st->typed.clear();
+        if (st->field + 1 < static_cast<int>(spans.size())) ++st->field;
+        InvalidateRect(h, nullptr, false);
+    }
+}
+
+// The field under a point of the text, or -1.
+int FieldAt(HWND h, PickerState* st, POINT pt) {
+    if (win::look::ReadingOrder(h)) return -1;
+    int left = 2;
+    if (StyleOf(h) & DTS_SHOWNONE) left = CheckRect(h).right + 3;
+    HDC dc = GetDC(h);
+    SelectObject(dc, win::look::ControlFont(h));
     WString t = win::FormatPickerTime(st->format.empty() ? DefaultFormat(h) : st->format, st->time);
-    win::look::Label(dc, t, text,
-                     DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | win::look::ReadingOrder(h),
-                     true, ink);
+    std::vector<Span> spans = SpansOf(h, st);
+    int found = -1;
+    for (size_t i = 0; i < spans.size() && found < 0; ++i) {
+        SIZE a{}, b{};
+        GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(spans[i].begin), &a);
+        GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(spans[i].end), &b);
+        if (pt.x >= left + a.cx && pt.x < left + b.cx) found = static_cast<int>(i);
+    }
+    ReleaseDC(h, dc);
+    return found;
 }
 
 }  // namespace
@@ -450,11 +602,44 @@ LRESULT DateTimeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(win::DateTimePickerText(h).size());
         case WM_SETFOCUS:
+            st->focused = true;
+            InvalidateRect(h, nullptr, false);
             SendNotify(h, NM_SETFOCUS);
             return 0;
         case WM_KILLFOCUS:
+            st->focused = false;
+            st->typed.clear();
+            InvalidateRect(h, nullptr, false);
             SendNotify(h, NM_KILLFOCUS);
             return 0;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS | DLGC_WANTCHARS;
+        case WM_KEYDOWN: {
+            if (st->none || !IsWindowEnabled(h)) return 0;
+            std::vector<Span> spans = SpansOf(h, st);
+            int n = static_cast<int>(spans.size());
+            if (n == 0) return 0;
+            if (wp == VK_LEFT || wp == VK_RIGHT) {
+                int step = wp == VK_RIGHT ? 1 : -1;
+                st->field = st->field < 0 ? (step > 0 ? 0 : n - 1) : std::clamp(st->field + step, 0, n - 1);
+                st->typed.clear();
+                InvalidateRect(h, nullptr, false);
+            } else if (wp == VK_UP || wp == VK_DOWN) {
+                if (st->field < 0 || st->field >= n) st->field = 0;
+                st->typed.clear();
+                StepField(h, st, spans[static_cast<size_t>(st->field)].c, wp == VK_UP ? 1 : -1);
+            }
+            return 0;
+        }
+        case WM_CHAR: {
+            WChar c = static_cast<WChar>(wp);
+            if (st->none || !IsWindowEnabled(h) || c < u'0' || c > u'9') return 0;
+            std::vector<Span> spans = SpansOf(h, st);
+            if (spans.empty()) return 0;
+            if (st->field < 0 || st->field >= static_cast<int>(spans.size())) st->field = 0;
+            TypeDigit(h, st, spans, c);
+            return 0;
+        }
         case WM_PAINT: {
             ControlPaint p(h, -1);
             if (p.dc()) PaintPicker(h, st, p.dc());
@@ -470,8 +655,17 @@ LRESULT DateTimeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 win::DateTimeUserCheck(h, st->none);
                 return 0;
             }
-            if (!(StyleOf(h) & DTS_UPDOWN) && PtInRect(&drop, pt) && !st->dropped)
+            if (!(StyleOf(h) & DTS_UPDOWN) && PtInRect(&drop, pt) && !st->dropped) {
                 OpenCalendar(h, st);
+                return 0;
+            }
+            // A tap on a field chooses it for the keys.
+            int field = st->none ? -1 : FieldAt(h, st, pt);
+            if (field >= 0 && (st = Control<PickerState>(h))) {
+                st->field = field;
+                st->typed.clear();
+                InvalidateRect(h, nullptr, false);
+            }
             return 0;
         }
         case WM_DESTROY:

@@ -10,6 +10,7 @@
 #include "platform/win/controls.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
+#include "win_golden.h"
 
 namespace {
 
@@ -220,6 +221,54 @@ TEST_F(WinCommonInputTest, DateTimePickFromTheCalendar) {
     EXPECT_EQ(g_notes.front().code, static_cast<UINT>(NM_SETFOCUS));
     EXPECT_EQ(g_notes.back().code, DTN_CLOSEUP);
     EXPECT_EQ(FindWindow(MONTHCAL_CLASS, nullptr), nullptr);
+}
+
+TEST_F(WinCommonInputTest, DateTimeFieldsFromKeysAndPen) {
+    HWND h = Make(DATETIMEPICK_CLASS, 0, 110, 20, [](HWND p) {
+        SendMessage(p, DTM_SETFORMAT, 0, reinterpret_cast<LPARAM>(u"dd'/'MM'/'yyyy"));
+        SYSTEMTIME t{};
+        t.wYear = 2024;
+        t.wMonth = 1;
+        t.wDay = 31;
+        SendMessage(p, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+    });
+    SetFocus(h);
+    win::input::DrainQueue();
+    g_notes.clear();
+    auto shown = [h] { return GetWindowTextString(h); };
+    struct Step {
+        std::function<void()> act;
+        const char16_t* want;
+    };
+    const Step steps[] = {
+        {[] { win::input::Key(VK_RIGHT); }, u"31/01/2024"},      // the day chosen
+        {[] { win::input::Key(VK_DOWN); }, u"30/01/2024"},       // one down
+        {[] { win::input::Key(VK_RIGHT); }, u"30/01/2024"},      // the month chosen
+        {[] { win::input::Key(VK_UP); }, u"29/02/2024"},         // the day kept in February
+        {[] { win::input::Type(u"11"); }, u"29/11/2024"},        // typed; on to the year
+        {[] { win::input::Type(u"2025"); }, u"29/11/2025"},
+        {[] { win::input::Type(u"13"); }, u"29/11/2025"},        // no 13th month: ignored
+        {[] { win::input::Key(VK_LEFT); }, u"29/11/2025"},
+        {[] { win::input::Key(VK_LEFT); }, u"29/11/2025"},       // back at the day
+        {[] { win::input::Type(u"5"); }, u"05/11/2025"},         // no day 50: at once
+    };
+    for (const Step& s : steps) {
+        s.act();
+        win::input::DrainQueue();
+        EXPECT_EQ(shown(), s.want);
+    }
+    // One change notification for each change of value (the "1" of "11"
+    // already makes January).
+    int changes = 0;
+    for (const Note& n : g_notes) changes += n.code == DTN_DATETIMECHANGE;
+    EXPECT_EQ(changes, 6);
+    // The month follows the day typed last; the pen chooses the year.
+    golden::Expect("datetime_field_month", h);
+    win::input::TapAt(h, POINT{70, 10});
+    win::input::DrainQueue();
+    win::input::Key(VK_DOWN);
+    win::input::DrainQueue();
+    EXPECT_EQ(shown(), u"05/11/2024");
 }
 
 }  // namespace
