@@ -1,5 +1,6 @@
 #include "crs/coord_sys.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -9,7 +10,7 @@
 using namespace crs_math;
 
 namespace {
-int32_t g_liveCount = 0;
+std::atomic<int32_t> g_liveCount{0};  // systems are made and freed on any thread
 }
 
 CCoordSys::CCoordSys() : m_geographicUnitFactor(GetUnitFactor(9102)) {

@@ -1,5 +1,6 @@
 #include "formats/shape/mapped_file.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -7,7 +8,7 @@
 
 namespace {
 
-uint32_t g_windowSize = EFileIO::kWholeFile;
+std::atomic<uint32_t> g_windowSize{EFileIO::kWholeFile};  // read by files opened on any thread
 
 uint32_t ShareFlags(bool shareRead, bool shareWrite) {
     return (shareRead ? fs::kShareRead : 0) | (shareWrite ? fs::kShareWrite : 0);
@@ -57,12 +58,13 @@ bool EFileIO::Open(bool readOnly, bool shareRead, bool shareWrite, bool noMappin
         return false;
     }
     position_ = 0;
-    if (readOnly && !noMapping && g_windowSize != 0 && !shareWrite) {
+    const uint32_t windowSize = g_windowSize;  // one reading of the setting
+    if (readOnly && !noMapping && windowSize != 0 && !shareWrite) {
         const uint64_t size = file_.Size();
         // Sizes past 32 bits are read through the handle (offsets here are 32-bit).
         if (size != UINT64_MAX && size > 0 && size <= 0xFFFFFFFFu) {
             size_ = size;
-            const uint32_t window = size <= g_windowSize ? 0 : g_windowSize;
+            const uint32_t window = size <= windowSize ? 0 : windowSize;
             const uint64_t length = window == 0 ? size : window;
             if (mapping_.MapView(file_, false, 0, length)) {
                 view_ = static_cast<const uint8_t*>(mapping_.Data());

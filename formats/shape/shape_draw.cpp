@@ -12,9 +12,10 @@
 
 namespace {
 
-// Grows to the largest request and is never given back.
+// Grows to the largest request and is never given back. One per drawing
+// thread: two threads drawing at once never share it.
 std::vector<POINT>& pointBuffer() {
-    static std::vector<POINT> buffer;
+    thread_local std::vector<POINT> buffer;
     return buffer;
 }
 
