@@ -750,6 +750,26 @@ void PaintCombo(HWND h, ComboState* st, HDC dc) {
     text.left += 1;
     UINT align = (win::look::StartsAtRight(h) ? DT_RIGHT : DT_LEFT) | win::look::ReadingOrder(h);
     win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align, enabled, ink);
+    // An editable field with the keys: its selection, and the caret at its end.
+    if (IsDropList(style) || !st->focused || (align & ~DT_LEFT)) return;
+    size_t a = std::min({st->selStart, st->selEnd, t.size()});
+    size_t b = std::min(std::max(st->selStart, st->selEnd), t.size());
+    size_t caret = std::min(st->selEnd, t.size());
+    TEXTMETRIC tm;
+    GetTextMetrics(dc, &tm);
+    int top = text.top + (text.bottom - text.top - tm.tmHeight) / 2;
+    auto xAt = [&](size_t i) {
+        SIZE sz{};
+        GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(i), &sz);
+        return static_cast<int>(text.left + sz.cx);
+    };
+    if (a < b) {
+        RECT sel{xAt(a), top, xAt(b), top + tm.tmHeight};
+        FillRect(dc, &sel, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
+        win::look::Label(dc, t.substr(a, b - a), sel, DT_SINGLELINE | DT_TOP | DT_NOPREFIX, true,
+                         GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
+    SetCaretPos(std::min(xAt(caret), static_cast<int>(field.right) - 2), top);
 }
 
 }  // namespace
@@ -910,6 +930,19 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 }
                 return 0;
             }
+            if (!IsDropList(style) &&
+                (wp == VK_LEFT || wp == VK_RIGHT || wp == VK_HOME || wp == VK_END)) {
+                // The caret in the field; Shift extends the selection.
+                size_t len = Find(h)->text.size(), at = std::min(st->selEnd, len);
+                if (wp == VK_LEFT && at > 0) --at;
+                if (wp == VK_RIGHT && at < len) ++at;
+                if (wp == VK_HOME) at = 0;
+                if (wp == VK_END) at = len;
+                st->selEnd = at;
+                if (GetKeyState(VK_SHIFT) >= 0) st->selStart = at;
+                InvalidateRect(h, nullptr, false);
+                return 0;
+            }
             if (n == 0 || (wp != VK_DOWN && wp != VK_UP)) return 0;
             int to = wp == VK_DOWN ? std::min(n - 1, m.cur + 1) : std::max(0, m.cur - 1);
             if (to != m.cur) {
@@ -924,11 +957,22 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_SETFOCUS:
             st->focused = true;
+            if (!IsDropList(style)) {
+                // The editable field's caret; painting places it.
+                HDC dc = GetDC(h);
+                SelectObject(dc, win::look::ControlFont(h));
+                TEXTMETRIC tm;
+                GetTextMetrics(dc, &tm);
+                ReleaseDC(h, dc);
+                CreateCaret(h, nullptr, 1, tm.tmHeight);
+                ShowCaret(h);
+            }
             InvalidateRect(h, nullptr, false);
             NotifyParent(h, CBN_SETFOCUS);
             return 0;
         case WM_KILLFOCUS:
             st->focused = false;
+            if (!IsDropList(style)) DestroyCaret();
             InvalidateRect(h, nullptr, false);
             if (st->dropped) {
                 st->dropped = false;

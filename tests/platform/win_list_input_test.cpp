@@ -9,7 +9,9 @@
 #include "platform/win/input.h"
 #include "platform/win/list_actions.h"
 #include "platform/win/window.h"
+#include "platform/sys/thread.h"
 #include "tests/platform/win_input_parent.h"
+#include "win_golden.h"
 
 namespace {
 
@@ -119,6 +121,37 @@ TEST_F(WinListInputTest, ListBoxKeysAndPen) {
     win::input::TapAt(l, POINT{10, 2 * 13 + 5});
     win::input::DrainQueue();
     EXPECT_EQ(g_notes, (std::vector<WORD>{LBN_DBLCLK}));
+}
+
+TEST_F(WinListInputTest, EditableComboFieldHasACaretAndASelection) {
+    sys::FakeClock clock(1000);  // the caret stays in its first blink phase
+    sys::SetClock(&clock);
+    HWND c = Combo(CBS_DROPDOWN);
+    SetFocus(c);
+    win::input::Type(u"Ced");
+    win::input::DrainQueue();
+    POINT end{}, home{};
+    ASSERT_TRUE(GetCaretPos(&end));
+    win::input::Key(VK_HOME);
+    win::input::DrainQueue();
+    ASSERT_TRUE(GetCaretPos(&home));
+    EXPECT_GT(end.x, home.x + 10);  // behind three letters
+    EXPECT_EQ(end.y, home.y);
+    // Shift+End selects the text; typing replaces the selection.
+    win::input::KeyDown(VK_SHIFT);
+    win::input::Key(VK_END);
+    win::input::KeyUp(VK_SHIFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(SendMessage(c, CB_GETEDITSEL, 0, 0), MAKELONG(0, 3));
+    golden::Expect("combo_edit_selected", c);
+    win::input::Key(VK_LEFT);
+    win::input::Type(u"x");
+    win::input::DrainQueue();
+    EXPECT_EQ(GetWindowTextString(c), u"Cexd");
+    SetFocus(nullptr);  // the caret goes with the focus
+    win::input::DrainQueue();
+    EXPECT_FALSE(GetCaretPos(&end));
+    sys::SetClock(nullptr);
 }
 
 }  // namespace
