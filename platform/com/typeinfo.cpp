@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <system_error>
+
+#include "platform/fs/fs.h"
 
 namespace {
 
@@ -328,6 +331,17 @@ HRESULT InterfaceDesc::Invoke(void* instance, DISPID id, uint16_t flags, DISPPAR
         hr = m->thunk(m->member.get(), instance, f.ptr.data());
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
+    } catch (const std::system_error& e) {
+        // File and system errors keep their code and their text for the
+        // caller's exception record.
+        hr = E_FAIL;
+        const std::error_category& c = e.code().category();
+        if (e.code().value() != 0 && (c == std::generic_category() || c == std::system_category()))
+            hr = static_cast<HRESULT>(0x80070000u | (fs::ErrorFromErrno(e.code().value()) & 0xFFFF));
+        g_pending = PendingError{true, hr, text::FromUtf8(e.what()), WString()};
+    } catch (const std::exception& e) {
+        hr = E_FAIL;
+        g_pending = PendingError{true, hr, text::FromUtf8(e.what()), WString()};
     } catch (...) {
         hr = E_FAIL;
     }

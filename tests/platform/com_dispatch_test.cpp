@@ -114,6 +114,25 @@ TEST(ComDispatch, CoercesArgumentsAndFillsOptionals) {
     EXPECT_EQ(BstrView(ei.bstrDescription), u"The layer is not open.");
     ClearExcepInfo(&ei);
     EXPECT_EQ(Call(l, u"Fail", DISPATCH_METHOD, {I4(1)}, nullptr, nullptr, &ei), E_INVALIDARG);
+    // Exceptions out of a member keep their kind and their text.
+    const struct {
+        int32_t code;
+        HRESULT returned, scode;
+        const char* text;  // part of the description; null: none
+    } thrown[] = {
+        {3, DISP_E_EXCEPTION, static_cast<HRESULT>(0x80070002), "roads.shp"},
+        {4, DISP_E_EXCEPTION, E_FAIL, "no layer by that name"},
+        {5, E_OUTOFMEMORY, 0, nullptr},
+    };
+    for (const auto& t : thrown) {
+        SCOPED_TRACE(t.code);
+        EXCEPINFO e{};
+        EXPECT_EQ(Call(l, u"Fail", DISPATCH_METHOD, {I4(t.code)}, nullptr, nullptr, &e), t.returned);
+        if (!t.text) continue;
+        EXPECT_EQ(e.scode, t.scode);
+        EXPECT_NE(text::ToUtf8(WString(BstrView(e.bstrDescription))).find(t.text), std::string::npos);
+        ClearExcepInfo(&e);
+    }
 }
 
 TEST(ComDispatch, ByReferenceParameters) {

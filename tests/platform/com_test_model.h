@@ -4,6 +4,11 @@
 // optional parameters, and an event object handlers answer through.
 #pragma once
 
+#include <cerrno>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
 #include <functional>
 #include <vector>
 
@@ -130,6 +135,9 @@ public:
     }
     HRESULT Fail(int32_t code) {
         if (code == 1) return E_INVALIDARG;
+        if (code == 3) throw std::system_error(ENOENT, std::generic_category(), "roads.shp");
+        if (code == 4) throw std::runtime_error("no layer by that name");
+        if (code == 5) throw std::bad_alloc();
         return RaiseDispError(E_FAIL, u"The layer is not open.", u"Layer");
     }
 
