@@ -16,6 +16,9 @@ const DatumTransformation kWgs84Row{};
 
 struct DatumTable {
     std::vector<DatumTransformation> rows;  // empty while not loaded
+    // Rows of tables freed before: callers may still hold pointers to them,
+    // so they stay until the program ends (ReleaseDatumTable).
+    std::vector<std::vector<DatumTransformation>> retired;
     WString path;
     bool complete = true;  // the last load read every row of the file
 };
@@ -153,12 +156,14 @@ bool LoadDatumTable() {
 
 void FreeDatumTable() {
     auto& t = Table();
-    t.rows.clear();
-    t.rows.shrink_to_fit();
+    // Moved, not copied: the rows stay where they are.
+    if (!t.rows.empty()) t.retired.push_back(std::move(t.rows));
+    t.rows = {};
 }
 
 void ReleaseDatumTable() {
     FreeDatumTable();
+    Table().retired.clear();
 }
 
 int32_t GetDatumCount() {

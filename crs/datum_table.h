@@ -4,9 +4,9 @@
 // carries positions on it to WGS 1984 (method code and up to seven parameters).
 // Row 0 of the table is always the built-in WGS 1984 row; the others come from
 // the dBASE table znDatums.dbf. The table is loaded on the first question
-// asked of it and kept until FreeDatumTable / ReleaseDatumTable: rows are
-// handed out by pointer and kept by callers (the GPS receiver, the datum
-// dialogs), so the table never goes away under them between those calls.
+// asked of it; rows are handed out by pointer and kept by callers (the GPS
+// receiver, the datum dialogs), so a row stays in memory until
+// ReleaseDatumTable at exit, also when a new table file is loaded.
 //
 // Shift methods: geocentric translation (9603), Molodensky (9604 and 9605,
 // both with the full formulas: the abridged ones lose up to a metre), and the
@@ -60,8 +60,9 @@ const WString& GetDatumTableFile();
 // damaged or cannot be read whole: then only the built-in row is there (a
 // table with rows missing is never used). True for an empty path.
 bool LoadDatumTable();
-// Frees the rows; the next look-up loads them again. Row pointers handed out
-// before are dangling afterwards: only for exit, a new file and tests.
+// FreeDatumTable drops the rows; the next look-up loads them again. Row
+// pointers handed out before stay valid (the rows are kept aside) until
+// ReleaseDatumTable, at exit, frees everything.
 void FreeDatumTable();
 void ReleaseDatumTable();
 

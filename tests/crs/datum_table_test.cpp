@@ -45,6 +45,21 @@ protected:
     }
 };
 
+// A row handed out stays readable when the table is freed or another file
+// is loaded (the GPS receiver keeps its datum's row); only the release at
+// exit frees it.
+TEST_F(DatumTableTest, RowsHandedOutOutliveANewTable) {
+    Use({FileRow(u"D_A", false, 1), FileRow(u"D_B", false, 2)});
+    const DatumTransformation* kept = FindDatumByName(u"D_B");
+    ASSERT_NE(kept, nullptr);
+    const DatumTransformation copy = *kept;
+    FreeDatumTable();
+    Use({FileRow(u"D_C", false, 3)});
+    EXPECT_EQ(FindDatumByName(u"D_B"), nullptr);
+    EXPECT_EQ(*kept, copy);  // read after the table it came from was freed
+    EXPECT_EQ(kept->transformationId, 2);
+}
+
 TEST_F(DatumTableTest, MissingFileLeavesTheBuiltInRow) {
     EXPECT_FALSE(SetDatumTableFile(u"\\nothing\\znDatums.dbf"));
     EXPECT_FALSE(LoadDatumTable());
