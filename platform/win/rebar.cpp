@@ -92,6 +92,57 @@ int RowHeight(const RebarState* st, const std::vector<int>& row) {
     return h;
 }
 
+// Each band's header: the gripper, its image and its text; with
+// RBS_BANDBORDERS an etched line after each band and below each row.
+void PaintBands(HWND h, RebarState* st, HDC dc) {
+    if (StyleOf(h) & CCS_VERT) return;
+    RECT client;
+    GetClientRect(h, &client);
+    int imageCx = 0, imageCy = 0;
+    if (st->images) ImageList_GetIconSize(st->images, &imageCx, &imageCy);
+    bool borders = StyleOf(h) & RBS_BANDBORDERS;
+    int y = 0;
+    auto rows = Rows(st);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const auto& row = rows[r];
+        int rh = RowHeight(st, row);
+        int x = 0;
+        for (size_t k = 0; k < row.size(); ++k) {
+            const Band& b = st->bands[static_cast<size_t>(row[k])];
+            bool last = k + 1 == row.size();
+            int width = last ? std::max<int>(0, client.right - x)
+                             : std::max<int>(static_cast<int>(b.cx),
+                                             static_cast<int>(b.cxHeader + b.cxMinChild));
+            int hx = x + 2;
+            if (HasGripper(st, b)) {
+                // A raised bar down the band's left edge.
+                RECT g{hx, y + 3, hx + 3, y + rh - 3};
+                DrawEdge(dc, &g, BDR_RAISEDINNER, BF_RECT);
+                hx = x + kGripper;
+            }
+            if (b.image >= 0 && st->images) {
+                ImageList_Draw(st->images, b.image, dc, hx, y + (rh - imageCy) / 2, ILD_TRANSPARENT);
+                hx += imageCx + 2;
+            }
+            if (!b.text.empty()) {
+                SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+                RECT tr{hx, y, x + static_cast<int>(b.cxHeader), y + rh};
+                DrawTextIn(dc, b.text, tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+            }
+            if (borders && !last) {
+                RECT e{x + width - 2, y, x + width, y + rh};
+                DrawEdge(dc, &e, EDGE_ETCHED, BF_LEFT);
+            }
+            x += width;
+        }
+        y += rh;
+        if (borders && r + 1 < rows.size()) {
+            RECT e{0, y - 2, client.right, y};
+            DrawEdge(dc, &e, EDGE_ETCHED, BF_BOTTOM);
+        }
+    }
+}
+
 // Places the children and the bar itself; RBN_HEIGHTCHANGE when its height
 // changed. A vertical bar (CCS_VERT) stacks its bands down a column and its
 // rows become columns; its "height" is then its width.
@@ -230,6 +281,7 @@ LRESULT RebarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_PAINT: {
             ControlPaint p(h, COLOR_BTNFACE);
+            if (HDC dc = p.dc()) PaintBands(h, st, dc);
             return 0;
         }
         default:

@@ -68,25 +68,54 @@ bool Vertical(HWND h) {
     return StyleOf(h) & CCS_VERT;
 }
 
-int Extent(const ToolbarState* st, const Button& b, bool vertical) {
+// The space inside a button before its image or text, and between them.
+int Margin() {
+    return win::theme::Scale(3);
+}
+
+// A button's text as wide as the toolbar's font draws it.
+SIZE TextSize(HWND h, const WString& text) {
+    SIZE sz{0, 0};
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, win::look::ControlFont(h));
+    GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &sz);
+    DeleteDC(dc);
+    return sz;
+}
+
+int Extent(HWND h, const ToolbarState* st, const Button& b, bool vertical) {
     if (b.state & TBSTATE_HIDDEN) return 0;
-    if (b.style & TBSTYLE_SEP) return b.image > 0 ? b.image : kSeparatorWidth;
+    if (b.style & TBSTYLE_SEP) return b.image > 0 ? b.image : win::theme::Scale(kSeparatorWidth);
     if (vertical) return st->button.cy;
     int w = b.cx ? b.cx : st->button.cx;
-    if ((b.style & TBSTYLE_AUTOSIZE) && !b.text.empty())
-        w = std::max<int>(w, static_cast<int>(b.text.size()) * 6 + 8);
-    if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS)) w += kArrowWidth;
+    if ((b.style & TBSTYLE_AUTOSIZE) && !b.text.empty()) {
+        int image = st->images && b.image >= 0 ? st->bitmap.cx + win::theme::Scale(2) : 0;
+        w = std::max<int>(w, Margin() + image + TextSize(h, b.text).cx + 2 * Margin());
+    }
+    if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS) &&
+        !st->menus.count(b.cmd))
+        w += win::theme::Scale(kArrowWidth);
     return w;
+}
+
+// Buttons with text are at least as high as their text needs.
+int RowHeight(HWND h, const ToolbarState* st) {
+    int cy = st->button.cy;
+    for (const Button& b : st->buttons)
+        if (!b.text.empty() && !(b.state & TBSTATE_HIDDEN))
+            cy = std::max<int>(cy, TextSize(h, b.text).cy + 2 * Margin());
+    return cy;
 }
 
 RECT ButtonRect(HWND h, const ToolbarState* st, int index) {
     bool vertical = Vertical(h);
     int at = 0;
-    for (int i = 0; i < index; ++i) at += Extent(st, st->buttons[static_cast<size_t>(i)], vertical);
+    for (int i = 0; i < index; ++i)
+        at += Extent(h, st, st->buttons[static_cast<size_t>(i)], vertical);
     const Button& b = st->buttons[static_cast<size_t>(index)];
-    int ext = Extent(st, b, vertical);
+    int ext = Extent(h, st, b, vertical);
     if (vertical) return RECT{0, at, st->button.cx, at + ext};
-    return RECT{at, 0, at + ext, st->button.cy};
+    return RECT{at, 0, at + ext, RowHeight(h, st)};
 }
 
 void SyncTools(HWND h, ToolbarState* st) {
@@ -162,17 +191,18 @@ void Paint(HWND h, ToolbarState* st) {
             RECT e = r;
             DrawEdge(dc, &e, EDGE_SUNKEN, BF_RECT);
         }
-        int x = r.left + 3, y = (r.top + r.bottom - st->bitmap.cy) / 2;
+        int x = r.left + Margin(), y = (r.top + r.bottom - st->bitmap.cy) / 2;
         if (st->images && b.image >= 0) {
             ImageList_Draw(st->images, b.image, dc, x, y,
                            (b.state & TBSTATE_ENABLED) ? ILD_TRANSPARENT : ILD_BLEND50);
-            x += st->bitmap.cx + 2;
+            x += st->bitmap.cx + win::theme::Scale(2);
         }
-        if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS)) {
+        if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS) &&
+            !st->menus.count(b.cmd)) {
             // The arrow part: a small downward triangle centred in it.
             const COLORREF ink = GetSysColor((b.state & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
             HBRUSH brush = CreateSolidBrush(ink);
-            const int cx = r.right - kArrowWidth / 2, cy = (r.top + r.bottom) / 2 - 1;
+            const int cx = r.right - win::theme::Scale(kArrowWidth) / 2, cy = (r.top + r.bottom) / 2 - 1;
             for (int row = 0; row < 3; ++row) {
                 RECT line{cx - 2 + row, cy + row, cx + 3 - row, cy + row + 1};
                 FillRect(dc, &line, brush);
@@ -226,6 +256,8 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (!st) return DefWindowProc(h, msg, wp, lp);
     switch (msg) {
         case WM_CREATE:
+            // The standard button grows with the screen's dots per inch.
+            st->button = SIZE{win::theme::Scale(23), win::theme::Scale(22)};
             if (StyleOf(h) & TBSTYLE_TOOLTIPS) {
                 st->tooltip = CreateWindowEx(0, TOOLTIPS_CLASS, u"", WS_POPUP, 0, 0, 0, 0, h,
                                              nullptr, nullptr, nullptr);
@@ -375,7 +407,7 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (Vertical(h))
                 MoveWindow(h, 0, 0, st->button.cx, pc.bottom, true);
             else
-                MoveWindow(h, 0, 0, pc.right, st->button.cy + 2, true);
+                MoveWindow(h, 0, 0, pc.right, RowHeight(h, st) + 2, true);
             return 0;
         }
         case TB_SETIMAGELIST: {
@@ -425,7 +457,7 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 if (bi->dwMask & TBIF_STATE) bi->fsState = b.state;
                 if (bi->dwMask & TBIF_STYLE) bi->fsStyle = b.style;
                 if (bi->dwMask & TBIF_LPARAM) bi->lParam = b.data;
-                if (bi->dwMask & TBIF_SIZE) bi->cx = static_cast<WORD>(Extent(st, b, false));
+                if (bi->dwMask & TBIF_SIZE) bi->cx = static_cast<WORD>(Extent(h, st, b, false));
                 if (bi->dwMask & TBIF_TEXT) CopyText(b.text, bi->pszText, bi->cchText);
                 return i;
             }
@@ -457,7 +489,8 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 RECT r = ButtonRect(h, st, i);
                 if (pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom) {
                     bool arrow = (st->buttons[static_cast<size_t>(i)].style & TBSTYLE_DROPDOWN) &&
-                                 pt.x >= r.right - kArrowWidth;
+                                 (st->exStyle & TBSTYLE_EX_DRAWDDARROWS) &&
+                                 pt.x >= r.right - win::theme::Scale(kArrowWidth);
                     win::ToolbarUserTap(h, i, arrow);
                     break;
                 }
@@ -682,6 +715,8 @@ bool CommandBar_InsertMenubar(HWND bar, HINSTANCE instance, WORD menuId, int but
         st->buttons.insert(st->buttons.begin() + at++, b);
     }
     Changed(bar, st);
+    // As high as the menus' texts need; in a band the bands place it.
+    if (GetClassNameText(GetParent(bar)) != REBARCLASSNAME) SendMessage(bar, TB_AUTOSIZE, 0, 0);
     return true;
 }
 

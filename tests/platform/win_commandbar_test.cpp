@@ -460,3 +460,64 @@ TEST_F(MenuBarTest, ATapOnAnotherMenuButtonOpensItsMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pictures of the bars: a command bar with its menus and buttons in their
+// states at 96 and 192 dots per inch.
+using BarPictureTest = CtlTest;
+
+HWND PictureBar(HWND host) {
+    HWND bar = CommandBar_Create(nullptr, host, 1);
+    CommandBar_InsertMenubar(bar, nullptr, 130, 0);
+    CommandBar_AddBitmap(bar, nullptr, 129, 3, 16, 15);
+    TBBUTTON buttons[5];
+    buttons[0].fsStyle = TBSTYLE_SEP;
+    buttons[1].idCommand = 1800;
+    buttons[1].iBitmap = 0;
+    buttons[1].fsState = TBSTATE_ENABLED | TBSTATE_CHECKED;
+    buttons[1].fsStyle = TBSTYLE_CHECK;
+    buttons[2].idCommand = 1801;
+    buttons[2].iBitmap = 1;
+    buttons[2].fsState = 0;  // disabled: greyed image
+    buttons[3].idCommand = 1014;
+    buttons[3].iBitmap = 2;
+    buttons[3].fsState = TBSTATE_ENABLED;
+    buttons[3].fsStyle = TBSTYLE_DROPDOWN;
+    buttons[4].idCommand = 1015;
+    buttons[4].iBitmap = 2;
+    buttons[4].fsState = TBSTATE_ENABLED | TBSTATE_PRESSED;
+    CommandBar_AddButtons(bar, 5, buttons);
+    SendMessage(bar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    return bar;
+}
+
+TEST_F(BarPictureTest, CommandBarAt96And192) {
+    HWND bar = PictureBar(host_);
+    win::input::DrainQueue();
+    golden::Expect("commandbar_menus_buttons", bar);
+    DestroyWindow(bar);
+
+    gdi::ScreenMetrics m;
+    m.logPixelsX = m.logPixelsY = 192;
+    gdi::SetScreenMetrics(m);
+    HWND big = PictureBar(host_);
+    win::input::DrainQueue();
+    // The menus' texts fit their buttons, and the bar is as high as they are.
+    RECT file, view;
+    SendMessage(big, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&file));
+    SendMessage(big, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&view));
+    HDC dc = GetDC(big);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessage(big, WM_GETFONT, 0, 0))
+                         ? reinterpret_cast<HFONT>(SendMessage(big, WM_GETFONT, 0, 0))
+                         : reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
+    SIZE text{};
+    GetTextExtentPoint32(dc, u"File", 4, &text);
+    ReleaseDC(big, dc);
+    EXPECT_GE(file.right - file.left, text.cx);
+    EXPECT_GE(file.bottom - file.top, text.cy);
+    EXPECT_EQ(view.left, file.right);
+    golden::Expect("dpi192_commandbar_menus_buttons", big);
+}
+
+}  // namespace
