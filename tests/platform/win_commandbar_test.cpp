@@ -464,7 +464,7 @@ TEST_F(MenuBarTest, ATapOnAnotherMenuButtonOpensItsMenu) {
 namespace {
 
 // Pictures of the bars: a command bar with its menus and buttons in their
-// states at 96 and 192 dots per inch.
+// states at 96 and 192 dots per inch, and command bands in rows.
 using BarPictureTest = CtlTest;
 
 HWND PictureBar(HWND host) {
@@ -518,6 +518,24 @@ TEST_F(BarPictureTest, CommandBarAt96And192) {
     EXPECT_GE(file.bottom - file.top, text.cy);
     EXPECT_EQ(view.left, file.right);
     golden::Expect("dpi192_commandbar_menus_buttons", big);
+}
+
+TEST_F(BarPictureTest, CommandBandsInRows) {
+    HIMAGELIST images = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
+    HWND bands = CommandBands_Create(nullptr, host_, 59396, RBS_VARHEIGHT | RBS_BANDBORDERS, images);
+    REBARBANDINFO info[3];
+    for (UINT i = 0; i < 3; ++i) {
+        info[i].fMask = RBBIM_ID | RBBIM_STYLE | RBBIM_SIZE | RBBIM_IMAGE;
+        info[i].wID = 128 + i;
+        info[i].fStyle = i == 2 ? RBBS_BREAK | RBBS_GRIPPERALWAYS : RBBS_GRIPPERALWAYS;
+        info[i].cx = 110;
+        info[i].iImage = static_cast<int>(i);
+    }
+    ASSERT_TRUE(CommandBands_AddBands(bands, nullptr, 3, info));
+    CommandBar_InsertMenubar(CommandBands_GetCommandBar(bands, 0), nullptr, 130, 0);
+    win::input::DrainQueue();
+    golden::Expect("commandbands_rows", bands);
+    ImageList_Destroy(images);
 }
 
 }  // namespace
