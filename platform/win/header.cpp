@@ -185,7 +185,7 @@ LRESULT HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case HDM_LAYOUT: {
             auto* layout = reinterpret_cast<HDLAYOUT*>(lp);
             if (!layout || !layout->prc || !layout->pwpos) return FALSE;
-            int height = (GetWindowLongPtr(h, GWL_STYLE) & HDS_HIDDEN) ? 0 : kHeaderHeight;
+            int height = (GetWindowLongPtr(h, GWL_STYLE) & HDS_HIDDEN) ? 0 : win::theme::Scale(kHeaderHeight);
             RECT* rc = layout->prc;
             *layout->pwpos =
                 WINDOWPOS{h, nullptr, rc->left, rc->top, rc->right - rc->left, height, 0};

@@ -62,13 +62,13 @@ Cell* CellOf(ListState* st, int item, int sub) {
 
 int HeaderHeight(HWND h) {
     if ((StyleOf(h) & LVS_NOCOLUMNHEADER) || (StyleOf(h) & LVS_TYPEMASK) != LVS_REPORT) return 0;
-    return kHeaderHeight;
+    return win::theme::Scale(kHeaderHeight);
 }
 
 int RowHeight(const ListState* st) {
     int cy = 0;
     if (st->images[LVSIL_SMALL]) ImageList_GetIconSize(st->images[LVSIL_SMALL], nullptr, &cy);
-    return std::max(16, cy + 1);
+    return std::max(win::theme::Scale(16), cy + 1);
 }
 
 int ColumnCount(const ListState* st) {
@@ -688,6 +688,10 @@ LRESULT ListViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     int item = static_cast<int>(wp);
     switch (msg) {
+        case WM_SETFONT:
+            // The header shows its columns in the list's font.
+            if (st && st->header) SendMessage(st->header, WM_SETFONT, wp, lp);
+            break;
         case WM_CREATE: {
             st = EnsureControl<ListState>(h);
             st->header = CreateWindowEx(0, WC_HEADER, u"", WS_CHILD | HDS_HORZ | HDS_BUTTONS, 0, 0,

@@ -32,7 +32,7 @@ int Count(const TabState* st) {
 int TabWidth(const TabState* st, const Tab& t) {
     int cx = 0;
     if (st->images && t.image >= 0) ImageList_GetIconSize(st->images, &cx, nullptr);
-    return static_cast<int>(t.text.size()) * 6 + 12 + cx;
+    return static_cast<int>(t.text.size()) * win::theme::Scale(6) + win::theme::Scale(12) + cx;
 }
 
 RECT TabRect(HWND h, const TabState* st, int index) {
@@ -42,8 +42,8 @@ RECT TabRect(HWND h, const TabState* st, int index) {
     for (int i = 0; i < index; ++i) x += TabWidth(st, st->tabs[static_cast<size_t>(i)]);
     int w = TabWidth(st, st->tabs[static_cast<size_t>(index)]);
     bool bottom = StyleOf(h) & TCS_BOTTOM;
-    int top = bottom ? client.bottom - kTabHeight : 0;
-    return RECT{x, top, x + w, top + kTabHeight};
+    int top = bottom ? client.bottom - win::theme::Scale(kTabHeight) : 0;
+    return RECT{x, top, x + w, top + win::theme::Scale(kTabHeight)};
 }
 
 void Paint(HWND h, TabState* st) {
@@ -182,7 +182,7 @@ LRESULT TabControlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             auto* r = reinterpret_cast<RECT*>(lp);
             if (!r) return 0;
             bool bottom = StyleOf(h) & TCS_BOTTOM;
-            int tabs = Count(st) ? kTabHeight : 0;
+            int tabs = Count(st) ? win::theme::Scale(kTabHeight) : 0;
             int sign = wp ? -1 : 1;
             r->left += sign * 2, r->right -= sign * 2;
             if (bottom)

@@ -55,7 +55,7 @@ Node* NodeOf(TreeState* st, HTREEITEM item) {
 int RowHeight(const TreeState* st) {
     int cy = 0;
     if (st->images[TVSIL_NORMAL]) ImageList_GetIconSize(st->images[TVSIL_NORMAL], nullptr, &cy);
-    return std::max(16, cy + 1);
+    return std::max(win::theme::Scale(16), cy + 1);
 }
 
 bool IsExpanded(const Node* n) {

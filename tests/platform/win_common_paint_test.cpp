@@ -172,6 +172,26 @@ TEST_F(WinCommonPaintTest, Pictures) {
     }
 }
 
+// The same controls on a 192 dots-per-inch screen, at twice the size.
+TEST_F(WinCommonPaintTest, PicturesAt192DotsPerInch) {
+    gdi::ScreenMetrics m;
+    m.logPixelsX = m.logPixelsY = 192;
+    gdi::SetScreenMetrics(m);
+    HFONT font = CreateFont(-22, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Tahoma");
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        HWND parent = nullptr;
+        HWND h = Make(c.cls, c.style, 2 * c.w, 2 * c.h, &parent);
+        ASSERT_NE(h, nullptr);
+        SendMessage(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+        if (c.setup) c.setup(h);
+        win::input::DrainQueue();
+        golden::Expect(std::string("dpi192_common_") + c.name, h);
+        DestroyWindow(parent);
+    }
+    DeleteObject(font);
+}
+
 // The date-time picker's drop-down month calendar.
 TEST_F(WinCommonPaintTest, MonthCalendar) {
     HWND h = Make(DATETIMEPICK_CLASS, WS_BORDER, 110, 20);
