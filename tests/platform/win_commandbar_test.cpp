@@ -465,7 +465,13 @@ namespace {
 
 // Pictures of the bars: a command bar with its menus and buttons in their
 // states at 96 and 192 dots per inch, and command bands in rows.
-using BarPictureTest = CtlTest;
+class BarPictureTest : public CtlTest {
+protected:
+    void TearDown() override {
+        CtlTest::TearDown();
+        gdi::ResetForTests();  // the screen's dots per inch back to 96
+    }
+};
 
 HWND PictureBar(HWND host) {
     HWND bar = CommandBar_Create(nullptr, host, 1);
