@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 #include "crs/code_tables.h"
@@ -26,6 +27,13 @@ struct DatumTable {
 DatumTable& Table() {
     static DatumTable table;
     return table;
+}
+
+// Loading, freeing and replacing the table: the first look-up may come from
+// any thread that makes a coordinate system.
+std::recursive_mutex& TableMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
 }
 
 // Field indexes of the table file, -1 for an absent field.
@@ -139,6 +147,7 @@ bool IsSameDatumShift(const DatumTransformation& a, const DatumTransformation& b
 }
 
 bool SetDatumTableFile(const WString& path) {
+    std::lock_guard<std::recursive_mutex> lock(TableMutex());
     FreeDatumTable();
     Table().path = path;
     return LoadDatumTable();
@@ -149,12 +158,14 @@ const WString& GetDatumTableFile() {
 }
 
 bool LoadDatumTable() {
+    std::lock_guard<std::recursive_mutex> lock(TableMutex());
     auto& t = Table();
     if (t.rows.empty()) t.complete = LoadRows(t);
     return t.complete;
 }
 
 void FreeDatumTable() {
+    std::lock_guard<std::recursive_mutex> lock(TableMutex());
     auto& t = Table();
     // Moved, not copied: the rows stay where they are.
     if (!t.rows.empty()) t.retired.push_back(std::move(t.rows));
@@ -162,6 +173,7 @@ void FreeDatumTable() {
 }
 
 void ReleaseDatumTable() {
+    std::lock_guard<std::recursive_mutex> lock(TableMutex());
     FreeDatumTable();
     Table().retired.clear();
 }

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "crs/datum_table.h"
 #include "crs/geographic.h"
 #include "formats/shape/mapped_file.h"
 #include "formats/shape/shape_draw.h"
@@ -39,9 +40,11 @@ TEST(SharedStateThreads, EachDrawingThreadHasItsOwnPointBuffer) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
-// Systems made and freed on several threads keep the live count; the map
-// window size is read whole while another thread sets it.
+// Systems made and freed on several threads keep the live count and load
+// the datum table once between them; the map window size is read whole
+// while another thread sets it.
 TEST(SharedStateThreads, CountersAndSettings) {
+    FreeDatumTable();  // the first look-up comes from the threads below
     const int32_t before = CCoordSys::LiveCount();
     std::atomic<bool> stop{false};
     std::atomic<int> odd{0};
@@ -69,6 +72,8 @@ TEST(SharedStateThreads, CountersAndSettings) {
     EFileIO::ResetForTests();
     EXPECT_EQ(odd.load(), 0);
     EXPECT_EQ(CCoordSys::LiveCount(), before);
+    EXPECT_EQ(GetDatumCount(), 1);
+    ReleaseDatumTable();
 }
 
 }  // namespace
