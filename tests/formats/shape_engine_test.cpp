@@ -630,9 +630,14 @@ TEST_F(ShapeEngineTest, KilledAppendLeavesFilesEveryReaderAgreesOn) {
     int grew = 0, last = 0;
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
+        // The child says when its first record is whole, so a busy machine
+        // that is slow to start it still kills it in the middle of appending.
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(ready[0]);
             ShpHandle w = ShpOpen(u"\\\\k.shp", kShpReadWrite);
             if (!w) _exit(2);
             for (int n = ShpGetRecordCount(w);; ++n) {
@@ -640,13 +645,23 @@ TEST_F(ShapeEngineTest, KilledAppendLeavesFilesEveryReaderAgreesOn) {
                 DbfBlankRecord(ShpGetTable(w));
                 DbfPutNumber(ShpGetTable(w), 0, n);
                 if (!DbfWriteRecord(ShpGetTable(w), n)) _exit(4);
+                if (ready[1] >= 0) {
+                    if (write(ready[1], "r", 1) != 1) _exit(5);
+                    close(ready[1]);
+                    ready[1] = -1;
+                }
             }
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 30000));
+        close(ready[1]);
+        char byte = 0;
+        const ssize_t got = read(ready[0], &byte, 1);
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << status;
+        ASSERT_EQ(got, 1) << "the child wrote no record";
 
         h = ShpOpen(u"\\\\k.shp", 0);
         ASSERT_NE(h, nullptr);

@@ -277,7 +277,9 @@ TEST_F(SerialPortTest, StopIsPromptWhereverTheReaderWaits) {
         }
         const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(port_.StopReader());
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        // It returns without waiting for more input (a generous limit: the
+        // machine may be busy).
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
         EXPECT_FALSE(port_.StopReader());
         port_.Close();
         Pump([] { return false; }, 20);
