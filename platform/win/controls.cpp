@@ -641,9 +641,65 @@ struct EditView {
     int CaretX(const VisualLine& l, size_t k) const {
         std::vector<gdi::TextUnitPlace> p = Places(l);
         if (p.empty()) return Width(l.start, k);
+        return PlaceX(p, k);
+    }
+    static int PlaceX(const std::vector<gdi::TextUnitPlace>& p, size_t k) {
         if (k < p.size()) return p[k].rtl ? p[k].right : p[k].left;
         if (p.empty()) return 0;
         return p.back().rtl ? p.back().left : p.back().right;
+    }
+    // Whether lines read right to left (the side Left leaves them by).
+    bool RightToLeftLines() const { return TextOptions() || win::look::StartsAtRight(h); }
+    // The caret position next to pos in the shown order: towards the left of
+    // the screen for dir < 0, the right for dir > 0. Where runs read right
+    // to left, that is not the next unit in the text. Past the line's end in
+    // that direction, the neighbouring line in reading order (multi-line), or
+    // pos itself.
+    size_t ShownStep(size_t pos, int dir) const {
+        int li = LineOf(pos);
+        const VisualLine& l = lines[static_cast<size_t>(li)];
+        std::vector<gdi::TextUnitPlace> p = Places(l);
+        if (p.empty()) return dir < 0 ? StepLeft(shown, pos) : StepRight(shown, pos);
+        // In a mirrored DC x grows towards the left of the screen.
+        int sign = gdi::IsSurfaceMirrored(dc) ? -1 : 1;
+        size_t k = std::min(pos, l.start + l.length) - l.start;
+        int from = sign * PlaceX(p, k);
+        size_t best = WString::npos;
+        int bestX = 0;
+        for (size_t i = 0;; i = StepRight(shown, l.start + i) - l.start) {
+            int x = sign * PlaceX(p, i);
+            bool beyond = dir < 0 ? x < from : x > from;
+            if (beyond) {
+                int gap = std::abs(x - from), bestGap = std::abs(bestX - from);
+                size_t dist = i > k ? i - k : k - i;
+                size_t bestDist = best == WString::npos ? 0 : (best > k ? best - k : k - best);
+                if (best == WString::npos || gap < bestGap || (gap == bestGap && dist < bestDist))
+                    best = i, bestX = x;
+            }
+            if (i >= l.length) break;
+        }
+        if (best != WString::npos) return l.start + best;
+        if (!multi) return pos;
+        // Off the line's shown end: on to the next line or back to the
+        // previous one, by the way the lines read.
+        bool forward = (dir < 0) == RightToLeftLines();
+        if (forward && li + 1 < static_cast<int>(lines.size()))
+            return lines[static_cast<size_t>(li) + 1].start;
+        if (!forward && li > 0) {
+            const VisualLine& prev = lines[static_cast<size_t>(li) - 1];
+            return prev.start + prev.length;
+        }
+        return pos;
+    }
+    // Of two positions, the one shown further left (dir < 0) or right.
+    size_t ShownSide(size_t a, size_t b, int dir) const {
+        const VisualLine& l = lines[static_cast<size_t>(LineOf(a))];
+        if (LineOf(a) != LineOf(b)) return dir < 0 ? a : b;
+        std::vector<gdi::TextUnitPlace> p = Places(l);
+        if (p.empty()) return dir < 0 ? a : b;
+        int sign = gdi::IsSurfaceMirrored(dc) ? -1 : 1;
+        int xa = sign * PlaceX(p, a - l.start), xb = sign * PlaceX(p, b - l.start);
+        return (dir < 0 ? xb < xa : xb > xa) ? b : a;
     }
     // The text position nearest to a client point.
     size_t Hit(const EditState* st, POINT p) const {
@@ -902,11 +958,21 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                     PlaceCaret(h, st);
                     return 0;
                 case VK_LEFT:
-                    caret = StepLeft(t, caret);
+                case VK_RIGHT: {
+                    // The arrows move the caret as the text is shown.
+                    int dir = wp == VK_LEFT ? -1 : 1;
+                    EditView v(h, st, nullptr);
+                    if (!shift && st->selStart != st->selEnd) {
+                        // Without Shift a selection collapses to the side
+                        // shown in the arrow's direction.
+                        size_t a = std::min(st->selStart, st->selEnd),
+                               b = std::max(st->selStart, st->selEnd);
+                        caret = v.ShownSide(std::min(a, t.size()), std::min(b, t.size()), dir);
+                    } else {
+                        caret = v.ShownStep(caret, dir);
+                    }
                     break;
-                case VK_RIGHT:
-                    caret = StepRight(t, caret);
-                    break;
+                }
                 case VK_HOME:
                 case VK_END:
                 case VK_UP:
@@ -942,11 +1008,6 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 }
                 default:
                     return 0;
-            }
-            if (!shift && st->selStart != st->selEnd && (wp == VK_LEFT || wp == VK_RIGHT)) {
-                // An arrow without Shift collapses the selection to its side.
-                size_t a = std::min(st->selStart, st->selEnd), b = std::max(st->selStart, st->selEnd);
-                caret = wp == VK_LEFT ? a : b;
             }
             EditMoveTo(h, st, caret, shift);
             return 0;
@@ -1110,6 +1171,10 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (b < 0) b = static_cast<intptr_t>(n);
             st->selStart = std::min<size_t>(static_cast<size_t>(std::max<intptr_t>(a, 0)), n);
             st->selEnd = std::min<size_t>(static_cast<size_t>(b), n);
+            // The caret goes to the selection's end and the field shows the
+            // new selection.
+            PlaceCaret(h, st);
+            InvalidateRect(h, nullptr, false);
             return 0;
         }
         case EM_REPLACESEL: {

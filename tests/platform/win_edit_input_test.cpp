@@ -217,4 +217,99 @@ TEST_F(WinEditInputTest, MultiLineUpDownAndScrolling) {
     EXPECT_EQ(SendMessage(e, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 }
 
+// The arrows move the caret as the text is shown, where runs read right to
+// left: each Left lands further left on the screen, each Right further
+// right, and no caret place of the line is skipped. Hebrew (H) with digits
+// and Latin; positions are worked out from the shown order by hand.
+TEST_F(WinEditInputTest, ArrowsMoveTheCaretInTheShownOrder) {
+    const WString hebrew3 = u"\u05D0\u05D1\u05D2", shalom = u"\u05E9\u05DC\u05D5\u05DD";
+    struct Case {
+        const char* name;
+        DWORD ex, style;
+        WString text;
+        size_t from;
+        UINT key;
+        std::vector<size_t> steps;  // the caret after each press, the last one held
+    };
+    const Case cases[] = {
+        // Shown "123 HHH": the digits stay left to right at the left end.
+        {"rtl digits left", WS_EX_RTLREADING, 0, hebrew3 + u" 123", 0, VK_LEFT,
+         {1, 2, 3, 7, 6, 5, 4, 4}},
+        {"rtl digits right", WS_EX_RTLREADING, 0, hebrew3 + u" 123", 4, VK_RIGHT,
+         {5, 6, 7, 3, 2, 1, 0, 0}},
+        {"rtl latin", WS_EX_RTLREADING, 0, shalom + u" abc", 0, VK_LEFT,
+         {1, 2, 3, 4, 8, 7, 6, 5, 5}},
+        // Right-aligned, read left to right: shown "12HHH".
+        {"right aligned", 0, ES_RIGHT, hebrew3 + u"12", 0, VK_LEFT, {1, 2, 5, 4, 3, 3}},
+        {"mirrored", WS_EX_LAYOUTRTL | WS_EX_RTLREADING, 0, hebrew3 + u" 123", 0, VK_LEFT,
+         {1, 2, 3, 7, 6, 5, 4, 4}},
+        // Left to right with a Hebrew word: shown "ab HH".
+        {"ltr hebrew", 0, 0, u"ab \u05D0\u05D1", 0, VK_RIGHT, {1, 2, 5, 4, 3, 3}},
+        // Two lines read right to left: Left goes on from the first line's
+        // left end to the start of the second.
+        {"rtl lines", WS_EX_RTLREADING, ES_MULTILINE, u"\u05D0\u05D1\r\n\u05D2\u05D3", 0,
+         VK_LEFT, {1, 2, 4, 5, 6, 6}},
+        {"rtl lines back", WS_EX_RTLREADING, ES_MULTILINE, u"\u05D0\u05D1\r\n\u05D2\u05D3", 6,
+         VK_RIGHT, {5, 4, 2, 1, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND e = CreateWindowEx(c.ex, u"EDIT", c.text.c_str(),
+                                WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | c.style, 10, 10, 120,
+                                c.style & ES_MULTILINE ? 40 : 18, parent_,
+                                reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
+        win::input::DrainQueue();
+        SetFocus(e);
+        SendMessage(e, EM_SETSEL, c.from, c.from);
+        auto screenX = [&] {
+            POINT p;
+            EXPECT_TRUE(GetCaretPos(&p));
+            ClientToScreen(e, &p);
+            return p.x;
+        };
+        int x = screenX();
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            size_t before = Sel(e).second;
+            win::input::Key(c.key);
+            win::input::DrainQueue();
+            ASSERT_EQ(Sel(e), std::make_pair(DWORD(c.steps[i]), DWORD(c.steps[i]))) << i;
+            int now = screenX();
+            bool sameLine = !(c.style & ES_MULTILINE) ||
+                            SendMessage(e, EM_LINEFROMCHAR, before, 0) ==
+                                SendMessage(e, EM_LINEFROMCHAR, c.steps[i], 0);
+            if (c.steps[i] != before && sameLine) {
+                if (c.key == VK_LEFT) EXPECT_LT(now, x) << i;
+                else EXPECT_GT(now, x) << i;
+            }
+            x = now;
+        }
+        DestroyWindow(e);
+    }
+}
+
+// Without Shift an arrow ends a selection at its end shown on the arrow's
+// side; with Shift the selection grows in the shown direction.
+TEST_F(WinEditInputTest, ArrowsEndAndGrowSelectionsOnTheShownSide) {
+    HWND e = CreateWindowEx(WS_EX_RTLREADING, u"EDIT", u"\u05D0\u05D1\u05D2 123",
+                            WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 120, 18, parent_,
+                            reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
+    win::input::DrainQueue();
+    SetFocus(e);
+    SendMessage(e, EM_SETSEL, 0, 2);
+    win::input::Key(VK_LEFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{2}, DWORD{2}));
+    SendMessage(e, EM_SETSEL, 0, 2);
+    win::input::Key(VK_RIGHT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{0}, DWORD{0}));
+    // From the right end, Shift+Left three times and on past the space into
+    // the digits' right end.
+    win::input::KeyDown(VK_SHIFT);
+    for (int i = 0; i < 4; ++i) win::input::Key(VK_LEFT);
+    win::input::KeyUp(VK_SHIFT);
+    win::input::DrainQueue();
+    EXPECT_EQ(Sel(e), std::make_pair(DWORD{0}, DWORD{7}));
+}
+
 }  // namespace
