@@ -241,9 +241,16 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
         OffsetRect(&sc, -off.x, -off.y);
         IntersectRect(&all, &all, &sc);
     }
-    RECT area = scroll ? *scroll : all;
+    // A mirrored DC's rectangles and dx are in its mirrored x: worked on in
+    // the view's own columns and turned back for the uncovered part.
+    const int mirrorWidth = dc->mirrored ? dc->mirrorWidth : 0;
+    auto flip = [&](RECT r) {
+        return mirrorWidth ? RECT{mirrorWidth - r.right, r.top, mirrorWidth - r.left, r.bottom} : r;
+    };
+    if (mirrorWidth) dx = -dx;
+    RECT area = scroll ? flip(*scroll) : all;
     IntersectRect(&area, &area, &all);
-    RECT within = clip ? *clip : area;
+    RECT within = clip ? flip(*clip) : area;
     IntersectRect(&within, &within, &all);
     RECT from;
     IntersectRect(&from, &area, &within);
@@ -266,6 +273,7 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
     }
     std::vector<RECT> uncovered =
         RegionCombine(RegionFromRect(within), RegionFromRect(to), RGN_DIFF);
+    for (RECT& r : uncovered) r = flip(r);
     if (update) {
         Region* r = GetRegion(update);
         if (r) r->rects = uncovered;

@@ -294,9 +294,13 @@ void OpenCalendar(HWND picker, PickerState* st) {
     RECT wr;
     GetWindowRect(picker, &wr);
     int w = win::theme::Scale(150), h = win::theme::Scale(130);
-    int x = std::clamp(static_cast<int>(wr.left), 0,
+    // A mirrored picker drops a mirrored calendar, lined up with its right
+    // edge.
+    DWORD rtl = static_cast<DWORD>(GetWindowLongPtr(picker, GWL_EXSTYLE)) &
+                (WS_EX_LAYOUTRTL | WS_EX_RTLREADING);
+    int x = std::clamp(static_cast<int>((rtl & WS_EX_LAYOUTRTL) ? wr.right - w : wr.left), 0,
                        std::max(0, GetSystemMetrics(SM_CXSCREEN) - w));
-    HWND cal = CreateWindowEx(WS_EX_TOPMOST, MONTHCAL_CLASS, u"", WS_POPUP | WS_BORDER, x,
+    HWND cal = CreateWindowEx(WS_EX_TOPMOST | rtl, MONTHCAL_CLASS, u"", WS_POPUP | WS_BORDER, x,
                               wr.bottom, w, h, picker, nullptr, nullptr, nullptr);
     if (!cal) return;
     auto* cs = EnsureControl<CalendarState>(cal);

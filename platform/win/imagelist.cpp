@@ -264,6 +264,8 @@ bool ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
     }
     uint32_t hl = ToPixel(GetSysColor(COLOR_HIGHLIGHT));
     int blend = (style & ILD_BLEND50) ? 2 : (style & ILD_BLEND25) ? 4 : 0;
+    // A mirrored DC places the image mirrored but keeps its orientation.
+    const bool mirrored = gdi::IsSurfaceMirrored(dc);
     for (int j = 0; j < cy; ++j)
         for (int i = 0; i < cx; ++i) {
             uint32_t p = img[static_cast<size_t>(j) * cx + i];
@@ -280,7 +282,7 @@ bool ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
                 }
                 p = out;
             }
-            SetPixel(dc, x + i, y + j, ToColor(p));
+            SetPixel(dc, x + (mirrored ? cx - 1 - i : i), y + j, ToColor(p));
         }
     return true;
 }

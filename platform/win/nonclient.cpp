@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/gdi/gdi.h"
 #include "platform/win/controls.h"
 #include "platform/win/dialog.h"
 #include "platform/win/look.h"
@@ -181,8 +182,19 @@ void DrawNonClient(HWND h) {
         return mine ? g_pressed.part : look::ScrollPart::None;
     };
     if (f.hasV) look::DrawScrollBar(dc, f.vscroll, true, BarState(h, SB_VERT), part(SB_VERT), enabled);
-    if (f.hasH)
-        look::DrawScrollBar(dc, f.hscroll, false, BarState(h, SB_HORZ), part(SB_HORZ), enabled);
+    if (f.hasH) {
+        // A mirrored window shows its horizontal bar as the mirror image of
+        // the left-to-right one: the line-left arrow and the thumb's first
+        // position at the right.
+        RECT bar = f.hscroll;
+        bool mirror = (ex & WS_EX_LAYOUTRTL) != 0;
+        if (mirror) {
+            gdi::SetSurfaceMirror(dc, f.window.right);
+            bar = RECT{f.window.right - bar.right, bar.top, f.window.right - bar.left, bar.bottom};
+        }
+        look::DrawScrollBar(dc, bar, false, BarState(h, SB_HORZ), part(SB_HORZ), enabled);
+        if (mirror) gdi::SetSurfaceMirror(dc, 0);
+    }
     if (f.hasV && f.hasH) look::FillSys(dc, f.corner, COLOR_BTNFACE);
     ReleaseDC(h, dc);
 }
@@ -266,10 +278,17 @@ void TrackCaptionButton(HWND h, LRESULT hit) {
 
 }  // namespace
 
-void TrackScrollBar(HWND h, int bar, RECT barRect, bool vertical, POINT start) {
+void TrackScrollBar(HWND h, int bar, RECT barRect, bool vertical, POINT start, bool mirrored) {
     // barRect and start in the coordinates the pen positions arrive in:
     // window coordinates for window bars, client coordinates for a control
-    // (whose window and client coincide).
+    // (whose window and client coincide). A mirrored bar is worked on as the
+    // unmirrored one, with the pen's x mirrored about the bar.
+    mirrored = mirrored && !vertical;
+    auto unmirror = [&](POINT p) {
+        if (mirrored) p.x = barRect.left + barRect.right - 1 - p.x;
+        return p;
+    };
+    start = unmirror(start);
     HWND notify = bar == SB_CTL ? GetParent(h) : h;
     UINT msg = vertical ? WM_VSCROLL : WM_HSCROLL;
     LPARAM from = bar == SB_CTL ? reinterpret_cast<LPARAM>(h) : 0;
@@ -297,6 +316,7 @@ void TrackScrollBar(HWND h, int bar, RECT barRect, bool vertical, POINT start) {
         TrackPen(
             h,
             [&](POINT p, bool up) {
+                p = unmirror(p);
                 if (!up) {
                     int at = (vertical ? p.y : p.x) - grab;
                     pos = look::ScrollPosAt(l, vertical, s, at);
@@ -319,6 +339,7 @@ void TrackScrollBar(HWND h, int bar, RECT barRect, bool vertical, POINT start) {
     TrackPen(
         h,
         [&](POINT p, bool up) {
+            p = unmirror(p);
             // The part under the pen may move as the thumb moves.
             s = BarState(h, bar);
             l = look::LayoutScrollBar(barRect, vertical, s);
@@ -343,7 +364,7 @@ void TrackScrollBar(HWND h, int bar, RECT barRect, bool vertical, POINT start) {
                 ScreenToClient(h, &c);
             }
             // Page repeats stop when the thumb reaches the pen.
-            if (look::HitScrollBar(l, vertical, c) != part) return;
+            if (look::HitScrollBar(l, vertical, unmirror(c)) != part) return;
             send(code, 0);
         });
     KillTimer(h, kRepeatTimer);
@@ -365,7 +386,8 @@ bool NonClientButtonDown(HWND h, LRESULT hit, POINT screen) {
             GetWindowRect(h, &wr);
             POINT p{screen.x - wr.left, screen.y - wr.top};
             bool v = hit == HTVSCROLL;
-            TrackScrollBar(h, v ? SB_VERT : SB_HORZ, v ? f.vscroll : f.hscroll, v, p);
+            bool mirrored = (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+            TrackScrollBar(h, v ? SB_VERT : SB_HORZ, v ? f.vscroll : f.hscroll, v, p, mirrored);
             return true;
         }
         default:

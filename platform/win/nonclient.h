@@ -20,7 +20,10 @@ bool NonClientButtonDown(HWND hwnd, LRESULT hit, POINT screen);
 // SB_THUMBPOSITION and SB_ENDSCROLL. barRect and start are in the
 // coordinates pen positions are measured in (window coordinates for SB_HORZ
 // and SB_VERT, client coordinates for SB_CTL).
-void TrackScrollBar(HWND hwnd, int bar, RECT barRect, bool vertical, POINT start);
+// mirrored: the bar is shown as its mirror image (a mirrored window's
+// horizontal bar); the pen's x is mirrored about the bar.
+void TrackScrollBar(HWND hwnd, int bar, RECT barRect, bool vertical, POINT start,
+                    bool mirrored = false);
 // The scroll-bar part shown pressed while a tracking loop runs.
 look::ScrollPart PressedScrollPart(HWND hwnd);
 

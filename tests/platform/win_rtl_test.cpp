@@ -5,14 +5,28 @@
 
 #include <vector>
 
+#include "platform/gdi/gdi.h"
+#include "platform/win/controls.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 
 namespace {
 
 std::vector<std::pair<HWND, POINT>> g_downs;
+struct Scroll {
+    WORD code;
+    int pos;
+    bool operator==(const Scroll&) const = default;
+};
+std::vector<Scroll> g_scrolls;
 LRESULT Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_LBUTTONDOWN) g_downs.emplace_back(h, POINT{GET_X_LPARAM(l), GET_Y_LPARAM(l)});
+    if (m == WM_HSCROLL) {
+        g_scrolls.push_back({LOWORD(w), static_cast<int16_t>(HIWORD(w))});
+        if (LOWORD(w) == SB_THUMBPOSITION)
+            SetScrollPos(h, SB_HORZ, static_cast<int16_t>(HIWORD(w)), true);
+        return 0;
+    }
     return DefWindowProc(h, m, w, l);
 }
 
@@ -21,6 +35,7 @@ protected:
     void SetUp() override {
         win::ResetForTests();
         g_downs.clear();
+        g_scrolls.clear();
         WNDCLASS wc;
         wc.lpfnWndProc = Proc;
         wc.lpszClassName = u"RtlTest";
@@ -122,6 +137,126 @@ TEST_F(WinRtlTest, MirroredFrameHasItsButtonsAndBarAtTheLeft) {
         EXPECT_EQ(hit(rtl ? r.right - 5 : r.left + 4), HTCLIENT) << rtl;
         DestroyWindow(d);
     }
+}
+
+// A mirrored window's horizontal scroll bar is the mirror image of the
+// left-to-right one: the line-left arrow at the right, the thumb's first
+// position at the right end of the track, and the pen finds the parts where
+// they are shown. Both windows get the same pen paths, mirrored.
+TEST_F(WinRtlTest, MirroredHorizontalBarTracksThePenMirrored) {
+    std::vector<Scroll> seen[2];
+    std::vector<uint32_t> bars[2];
+    for (int rtl = 0; rtl < 2; ++rtl) {
+        g_scrolls.clear();
+        HWND h = CreateWindowEx(rtl ? WS_EX_LAYOUTRTL : 0, u"RtlTest", u"",
+                                WS_POPUP | WS_VISIBLE | WS_HSCROLL, 0, 0, 120, 140, nullptr,
+                                nullptr, nullptr, nullptr);
+        SCROLLINFO si;
+        si.fMask = SIF_ALL;
+        si.nMin = 0;
+        si.nMax = 99;
+        si.nPage = 10;
+        si.nPos = 0;
+        SetScrollInfo(h, SB_HORZ, &si, true);
+        win::input::DrainQueue();
+        // x as the left-to-right window has it, mirrored for the other.
+        auto at = [&](int x) { return POINT{rtl ? 119 - x : x, 134}; };
+        EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(at(3).x, 134)), HTHSCROLL);
+        // The line-left arrow: 13 pixels at the bar's start.
+        win::input::PenDown(at(5));
+        win::input::PenUp(at(5));
+        // The thumb just past it, dragged to the far end and beyond.
+        win::input::PenDown(at(16));
+        win::input::PenMove(at(40));
+        win::input::PenMove(at(119));
+        win::input::PenUp(at(119));
+        win::input::DrainQueue();
+        // The bar at position 90 as each window shows it.
+        int w = 0, ht = 0, stride = 0;
+        uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(h, nullptr), &w, &ht, &stride);
+        ASSERT_NE(px, nullptr);
+        for (int y = 127; y < 140; ++y)
+            for (int x = 0; x < 120; ++x)
+                bars[rtl].push_back(px[size_t(y) * (stride / 4) + (rtl ? 119 - x : x)] & 0xFFFFFF);
+        // A tap on the track between the thumb and the line-left arrow pages
+        // towards the start.
+        win::input::PenDown(at(60));
+        win::input::PenUp(at(60));
+        win::input::DrainQueue();
+        seen[rtl] = g_scrolls;
+        DestroyWindow(h);
+    }
+    ASSERT_EQ(seen[0].size(), 8u);
+    EXPECT_EQ(seen[0][0], (Scroll{SB_LINELEFT, 0}));
+    EXPECT_EQ(seen[0][1].code, SB_ENDSCROLL);
+    EXPECT_EQ(seen[0][2].code, SB_THUMBTRACK);
+    EXPECT_GT(seen[0][2].pos, 0);
+    EXPECT_EQ(seen[0][3], (Scroll{SB_THUMBTRACK, 90}));
+    EXPECT_EQ(seen[0][4], (Scroll{SB_THUMBPOSITION, 90}));
+    EXPECT_EQ(seen[0][5].code, SB_ENDSCROLL);
+    EXPECT_EQ(seen[0][6], (Scroll{SB_PAGELEFT, 0}));
+    EXPECT_EQ(seen[1], seen[0]);
+    // Pixel for pixel the mirror image.
+    EXPECT_EQ(bars[1], bars[0]);
+}
+
+// ScrollWindow and ScrollDC take dx in the window's own client x: in a
+// mirrored window a positive dx moves the pixels towards the left of the
+// screen, and the uncovered strip and the children follow. Both windows,
+// scrolled alike, stay each other's mirror image.
+TEST_F(WinRtlTest, ScrollingAMirroredWindowIsTheMirrorImage) {
+    HWND win[2], kid[2];
+    RECT uncovered[2];
+    for (int rtl = 0; rtl < 2; ++rtl) {
+        win[rtl] = CreateWindowEx(rtl ? WS_EX_LAYOUTRTL : 0, u"RtlTest", u"", WS_POPUP | WS_VISIBLE,
+                                  0, 200 * rtl, 60, 30, nullptr, nullptr, nullptr, nullptr);
+        kid[rtl] = CreateWindowEx(WS_EX_NOINHERITLAYOUT, u"RtlTest", u"", WS_CHILD | WS_VISIBLE, 40,
+                                  20, 6, 6, win[rtl], nullptr, nullptr, nullptr);
+    }
+    win::input::DrainQueue();
+    for (int rtl = 0; rtl < 2; ++rtl) {
+        HDC dc = GetDC(win[rtl]);
+        RECT all{0, 0, 60, 30}, a{3, 2, 9, 12}, b{20, 5, 22, 25};
+        FillRect(dc, &all, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FillRect(dc, &a, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        FillRect(dc, &b, reinterpret_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+        SetPixel(dc, 30, 3, RGB(255, 0, 0));
+        // Part of the window, scrolled back by 4 within its own rectangle.
+        RECT part{0, 0, 30, 15};
+        ScrollDC(dc, -4, 0, &part, &part, nullptr, nullptr);
+        ReleaseDC(win[rtl], dc);
+        ValidateRect(win[rtl], nullptr);
+        ScrollWindowEx(win[rtl], 5, 0, nullptr, nullptr, nullptr, &uncovered[rtl],
+                       SW_SCROLLCHILDREN | SW_INVALIDATE);
+    }
+    // The same uncovered rectangle in each window's own client x.
+    EXPECT_TRUE(EqualRect(&uncovered[0], &uncovered[1]));
+    EXPECT_EQ(uncovered[0].left, 0);
+    EXPECT_EQ(uncovered[0].right, 5);
+    RECT upd[2];
+    ASSERT_TRUE(GetUpdateRect(win[0], &upd[0], false));
+    ASSERT_TRUE(GetUpdateRect(win[1], &upd[1], false));
+    EXPECT_TRUE(EqualRect(&upd[0], &upd[1]));
+    // Pixels: the right-to-left window shows the mirror image.
+    auto pixel = [&](int rtl, int x, int y) {
+        int w = 0, ht = 0, stride = 0;
+        uint32_t* px =
+            gdi::SurfacePixels(win::GetWindowSurface(win[rtl], nullptr), &w, &ht, &stride);
+        return px[size_t(y) * (stride / 4) + x] & 0xFFFFFF;
+    };
+    EXPECT_EQ(pixel(0, 35, 3), 0xFF0000u);  // moved right by 5
+    for (int y = 0; y < 30; ++y)
+        for (int x = 5; x < 60; ++x)
+            ASSERT_EQ(pixel(1, 59 - x, y), pixel(0, x, y)) << x << "," << y;
+    // The children moved with the pixels.
+    RECT k0, k1, p0, p1;
+    GetWindowRect(kid[0], &k0);
+    GetWindowRect(kid[1], &k1);
+    GetWindowRect(win[0], &p0);
+    GetWindowRect(win[1], &p1);
+    EXPECT_EQ(k0.left - p0.left, 45);
+    EXPECT_EQ(p1.right - k1.right, 45);
+    EXPECT_EQ(k1.top - p1.top, k0.top - p0.top);
 }
 
 }  // namespace
