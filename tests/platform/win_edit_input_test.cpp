@@ -239,6 +239,12 @@ TEST_F(WinEditInputTest, ArrowsMoveTheCaretInTheShownOrder) {
          {5, 6, 7, 3, 2, 1, 0, 0}},
         {"rtl latin", WS_EX_RTLREADING, 0, shalom + u" abc", 0, VK_LEFT,
          {1, 2, 3, 4, 8, 7, 6, 5, 5}},
+        // Arabic joins its letters; digits after it stay left to right. The
+        // lam-alef ligature is one shape, passed in one step.
+        {"arabic digits", WS_EX_RTLREADING, 0, u"\u0633\u0641\u0631 42", 0, VK_LEFT,
+         {1, 2, 3, 6, 5, 4, 4}},
+        {"arabic ligature", WS_EX_RTLREADING, 0, u"\u0633\u0644\u0627\u0645", 0, VK_LEFT,
+         {1, 3, 4, 4}},
         // Right-aligned, read left to right: shown "12HHH".
         {"right aligned", 0, ES_RIGHT, hebrew3 + u"12", 0, VK_LEFT, {1, 2, 5, 4, 3, 3}},
         {"mirrored", WS_EX_LAYOUTRTL | WS_EX_RTLREADING, 0, hebrew3 + u" 123", 0, VK_LEFT,
