@@ -29,7 +29,9 @@ namespace win::detail {
 
 constexpr int kHeaderHeight = 20;
 
-// Appends copies of src's images to dst (same image size); false otherwise.
+// Appends copies of src's images to dst; images of another size are
+// resized to dst's, nearest neighbour (doubled pixels from a 96 dots per
+// inch image to a 192 one). False when either list is missing.
 bool AppendImages(HIMAGELIST dst, HIMAGELIST src);
 
 // Copies text into a caller's buffer of `size` units (truncated, always

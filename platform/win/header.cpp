@@ -84,18 +84,21 @@ void Paint(HWND h, HeaderState* st) {
         FillRect(dc, &client, face);
         DeleteObject(face);
         SetBkMode(dc, TRANSPARENT);
+        // The font it was given (a report list gives its own).
+        if (auto font = reinterpret_cast<HFONT>(SendMessage(h, WM_GETFONT, 0, 0)))
+            SelectObject(dc, font);
         for (size_t i = 0; i < st->items.size(); ++i) {
             RECT r = ItemRect(h, st, static_cast<int>(i));
             RECT edge = r;
             DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
-            r.left += 4;
+            r.left += win::theme::Scale(4);
             const HeaderItem& it = st->items[i];
             if ((it.fmt & HDF_IMAGE) && st->images) {
                 int cx = 0, cy = 0;
                 ImageList_GetIconSize(st->images, &cx, &cy);
                 ImageList_Draw(st->images, it.image, dc, r.left, (r.top + r.bottom - cy) / 2,
                                ILD_TRANSPARENT);
-                r.left += cx + 2;
+                r.left += cx + win::theme::Scale(2);
             }
             UINT align = (it.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT    ? DT_RIGHT
                          : (it.fmt & HDF_JUSTIFYMASK) == HDF_CENTER ? DT_CENTER

@@ -147,7 +147,21 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF mask) {
 int ImageList_AddIcon(HIMAGELIST list, HICON icon) {
     ICONINFO info;
     if (!GetIconInfo(icon, &info)) return -1;
-    int r = ImageList_Add(list, info.hbmColor, info.hbmMask);
+    // An icon of another size is resized to the list's images.
+    BITMAP bm{};
+    int cx = 0, cy = 0, r = -1;
+    if (info.hbmColor && GetObject(info.hbmColor, sizeof bm, &bm) == sizeof bm &&
+        ImageList_GetIconSize(list, &cx, &cy)) {
+        int h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+        if (bm.bmWidth == cx && h == cy) {
+            r = ImageList_Add(list, info.hbmColor, info.hbmMask);
+        } else if (HIMAGELIST one = ImageList_Create(bm.bmWidth, h, ILC_COLOR | ILC_MASK, 1, 1)) {
+            if (ImageList_Add(one, info.hbmColor, info.hbmMask) == 0 &&
+                win::detail::AppendImages(list, one))
+                r = ImageList_GetImageCount(list) - 1;
+            ImageList_Destroy(one);
+        }
+    }
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
     return r;
@@ -307,8 +321,19 @@ bool AppendImages(HIMAGELIST dst, HIMAGELIST src) {
     std::lock_guard g(L().lock);
     ImageList* d = Get(dst);
     ImageList* s = Get(src);
-    if (!d || !s || d->cx != s->cx || d->cy != s->cy) return false;
+    if (!d || !s) return false;
     auto copy = s->images;  // dst may be src
+    if (d->cx != s->cx || d->cy != s->cy) {
+        for (auto& img : copy) {
+            std::vector<uint32_t> sized(static_cast<size_t>(d->cx) * d->cy);
+            for (int y = 0; y < d->cy; ++y) {
+                size_t row = static_cast<size_t>(y * s->cy / d->cy) * s->cx;
+                for (int x = 0; x < d->cx; ++x)
+                    sized[static_cast<size_t>(y) * d->cx + x] = img[row + x * s->cx / d->cx];
+            }
+            img = std::move(sized);
+        }
+    }
     d->images.insert(d->images.end(), copy.begin(), copy.end());
     return true;
 }

@@ -38,7 +38,8 @@ struct ToolbarState : ControlState {
     std::vector<Button> buttons;
     HIMAGELIST images = nullptr;
     bool ownImages = false;
-    SIZE bitmap{16, 15};
+    SIZE bitmap{16, 15};  // the images as drawn
+    SIZE source{16, 15};  // one image in the bitmaps added, at 96 dots per inch
     SIZE button{23, 22};
     HWND tooltip = nullptr;
     std::vector<WString> strings;
@@ -83,18 +84,36 @@ SIZE TextSize(HWND h, const WString& text) {
     return sz;
 }
 
-int Extent(HWND h, const ToolbarState* st, const Button& b, bool vertical) {
-    if (b.state & TBSTATE_HIDDEN) return 0;
-    if (b.style & TBSTYLE_SEP) return b.image > 0 ? b.image : win::theme::Scale(kSeparatorWidth);
-    if (vertical) return st->button.cy;
+bool HasArrow(const ToolbarState* st, const Button& b) {
+    return (b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS) &&
+           !st->menus.count(b.cmd);
+}
+
+// A button's width: the standard one, or its own; grown for a text that
+// sizes it and for a drop-down arrow beside the image.
+int Width(HWND h, const ToolbarState* st, const Button& b) {
     int w = b.cx ? b.cx : st->button.cx;
     if ((b.style & TBSTYLE_AUTOSIZE) && !b.text.empty()) {
         int image = st->images && b.image >= 0 ? st->bitmap.cx + win::theme::Scale(2) : 0;
         w = std::max<int>(w, Margin() + image + TextSize(h, b.text).cx + 2 * Margin());
     }
-    if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS) &&
-        !st->menus.count(b.cmd))
-        w += win::theme::Scale(kArrowWidth);
+    if (HasArrow(st, b)) w += win::theme::Scale(kArrowWidth);
+    return w;
+}
+
+// The room a button takes along the bar: its width, or on a vertical bar
+// its height.
+int Extent(HWND h, const ToolbarState* st, const Button& b, bool vertical) {
+    if (b.state & TBSTATE_HIDDEN) return 0;
+    if (b.style & TBSTYLE_SEP) return b.image > 0 ? b.image : win::theme::Scale(kSeparatorWidth);
+    return vertical ? st->button.cy : Width(h, st, b);
+}
+
+// A vertical bar is as wide as its widest button.
+int ColumnWidth(HWND h, const ToolbarState* st) {
+    int w = st->button.cx;
+    for (const Button& b : st->buttons)
+        if (!(b.state & TBSTATE_HIDDEN) && !(b.style & TBSTYLE_SEP)) w = std::max(w, Width(h, st, b));
     return w;
 }
 
@@ -114,7 +133,11 @@ RECT ButtonRect(HWND h, const ToolbarState* st, int index) {
         at += Extent(h, st, st->buttons[static_cast<size_t>(i)], vertical);
     const Button& b = st->buttons[static_cast<size_t>(index)];
     int ext = Extent(h, st, b, vertical);
-    if (vertical) return RECT{0, at, st->button.cx, at + ext};
+    if (vertical) {
+        // One button a row, the drop-down arrow beside its image.
+        int w = (b.style & TBSTYLE_SEP) ? ColumnWidth(h, st) : Width(h, st, b);
+        return RECT{0, at, w, at + ext};
+    }
     return RECT{at, 0, at + ext, RowHeight(h, st)};
 }
 
@@ -159,24 +182,28 @@ Button FromTb(const ToolbarState* st, const TBBUTTON& tb) {
     return b;
 }
 
-// Images from a bitmap resource (or a bitmap handle) added to the list.
+// Images from a bitmap resource (or a bitmap handle) added to the list: the
+// bitmap is cut into images of the size given at 96 dots per inch, each
+// then doubled (or so) to the size the bar draws on a denser screen.
 int AddBitmap(ToolbarState* st, const TBADDBITMAP& ab) {
     if (!st->images) {
         st->images = ImageList_Create(st->bitmap.cx, st->bitmap.cy, ILC_COLOR | ILC_MASK, 0, 4);
         st->ownImages = true;
     }
     int first = ImageList_GetImageCount(st->images);
-    if (ab.hInst) {
-        HIMAGELIST strip = ImageList_LoadBitmap(
-            ab.hInst, MAKEINTRESOURCE(static_cast<WORD>(ab.nID)), st->bitmap.cx, 1, 0x00C0C0C0);
-        if (!strip) return -1;
-        AppendImages(st->images, strip);
-        ImageList_Destroy(strip);
-    } else if (ab.nID) {
-        if (ImageList_AddMasked(st->images, reinterpret_cast<HBITMAP>(ab.nID), 0x00C0C0C0) < 0)
-            return -1;
-    }
-    return first;
+    HBITMAP bitmap = nullptr;
+    if (ab.hInst)
+        bitmap = LoadBitmap(ab.hInst, MAKEINTRESOURCE(static_cast<WORD>(ab.nID)));
+    else if (ab.nID)
+        bitmap = reinterpret_cast<HBITMAP>(ab.nID);
+    else
+        return first;
+    HIMAGELIST strip = ImageList_Create(st->source.cx, st->source.cy, ILC_COLOR | ILC_MASK, 0, 4);
+    bool added = bitmap && strip && ImageList_AddMasked(strip, bitmap, 0x00C0C0C0) >= 0 &&
+                 AppendImages(st->images, strip);
+    if (strip) ImageList_Destroy(strip);
+    if (ab.hInst && bitmap) DeleteObject(bitmap);
+    return added ? first : -1;
 }
 
 void Paint(HWND h, ToolbarState* st) {
@@ -197,14 +224,15 @@ void Paint(HWND h, ToolbarState* st) {
                            (b.state & TBSTATE_ENABLED) ? ILD_TRANSPARENT : ILD_BLEND50);
             x += st->bitmap.cx + win::theme::Scale(2);
         }
-        if ((b.style & TBSTYLE_DROPDOWN) && (st->exStyle & TBSTYLE_EX_DRAWDDARROWS) &&
-            !st->menus.count(b.cmd)) {
-            // The arrow part: a small downward triangle centred in it.
+        if (HasArrow(st, b)) {
+            // The arrow part: a small downward triangle centred in it, in
+            // rows of 5, 3 and 1 units (a unit a pixel at 96 dots per inch).
             const COLORREF ink = GetSysColor((b.state & TBSTATE_ENABLED) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
             HBRUSH brush = CreateSolidBrush(ink);
-            const int cx = r.right - win::theme::Scale(kArrowWidth) / 2, cy = (r.top + r.bottom) / 2 - 1;
+            const int u = win::theme::Scale(1);
+            const int cx = r.right - win::theme::Scale(kArrowWidth) / 2, cy = (r.top + r.bottom) / 2 - u;
             for (int row = 0; row < 3; ++row) {
-                RECT line{cx - 2 + row, cy + row, cx + 3 - row, cy + row + 1};
+                RECT line{cx - (2 - row) * u, cy + row * u, cx + (3 - row) * u, cy + (row + 1) * u};
                 FillRect(dc, &line, brush);
             }
             DeleteObject(brush);
@@ -256,8 +284,9 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (!st) return DefWindowProc(h, msg, wp, lp);
     switch (msg) {
         case WM_CREATE:
-            // The standard button grows with the screen's dots per inch.
+            // The standard button and image grow with the screen's dots per inch.
             st->button = SIZE{win::theme::Scale(23), win::theme::Scale(22)};
+            st->bitmap = SIZE{win::theme::Scale(16), win::theme::Scale(15)};
             if (StyleOf(h) & TBSTYLE_TOOLTIPS) {
                 st->tooltip = CreateWindowEx(0, TOOLTIPS_CLASS, u"", WS_POPUP, 0, 0, 0, 0, h,
                                              nullptr, nullptr, nullptr);
@@ -394,10 +423,12 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case TB_GETBUTTONSIZE:
             return MAKELONG(static_cast<WORD>(st->button.cx), static_cast<WORD>(st->button.cy));
         case TB_SETBITMAPSIZE:
+            // Given at 96 dots per inch; drawn larger on a denser screen.
             if (!LOWORD(lp) || !HIWORD(lp)) return FALSE;
-            st->bitmap = SIZE{LOWORD(lp), HIWORD(lp)};
-            st->button = SIZE{std::max<LONG>(st->button.cx, st->bitmap.cx + 7),
-                              std::max<LONG>(st->button.cy, st->bitmap.cy + 7)};
+            st->source = SIZE{LOWORD(lp), HIWORD(lp)};
+            st->bitmap = SIZE{win::theme::Scale(LOWORD(lp)), win::theme::Scale(HIWORD(lp))};
+            st->button = SIZE{std::max<LONG>(st->button.cx, st->bitmap.cx + win::theme::Scale(7)),
+                              std::max<LONG>(st->button.cy, st->bitmap.cy + win::theme::Scale(7))};
             return TRUE;
         case TB_AUTOSIZE: {
             HWND parent = GetParent(h);
@@ -405,7 +436,7 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             RECT pc;
             GetClientRect(parent, &pc);
             if (Vertical(h))
-                MoveWindow(h, 0, 0, st->button.cx, pc.bottom, true);
+                MoveWindow(h, 0, 0, ColumnWidth(h, st), pc.bottom, true);
             else
                 MoveWindow(h, 0, 0, pc.right, RowHeight(h, st) + 2, true);
             return 0;

@@ -1,6 +1,11 @@
 // Tooltips (tooltips_class32): tools (a rectangle of a window, or a whole
 // window) with a text, a string resource or a text the owner gives on
-// request (TTN_GETDISPINFO); the tip shown when the pointer rests on a tool.
+// request (TTN_GETDISPINFO); the tip shown while the pen is held on a tool.
+// The pen reaches the tip relayed by the tool's window (TTM_RELAYEVENT), or,
+// for tools added with TTF_SUBCLASS, through the tip's own window procedure
+// put in front of the tool window's.
+#include <map>
+
 #include "platform/res/resource.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/dialog.h"
@@ -63,6 +68,71 @@ void PlaceTip(HWND h, TipState* st) {
     InvalidateRect(h, nullptr, true);
 }
 
+// ---- tools that are watched through their window (TTF_SUBCLASS) ----
+
+struct Watch {
+    WNDPROC original = nullptr;
+    std::vector<HWND> tips;
+};
+
+std::map<HWND, Watch>& Watches() {
+    static auto* watches = new std::map<HWND, Watch>;
+    return *watches;
+}
+
+LRESULT WatchProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto it = Watches().find(w);
+    if (it == Watches().end()) return DefWindowProc(w, msg, wp, lp);
+    WNDPROC original = it->second.original;
+    if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP) {
+        std::vector<HWND> tips = it->second.tips;  // a tip may go while it is told
+        MSG m{};
+        m.hwnd = w;
+        m.message = msg;
+        m.wParam = wp;
+        m.lParam = lp;
+        for (HWND tip : tips)
+            if (IsWindow(tip)) SendMessage(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
+    } else if (msg == WM_NCDESTROY) {
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(w, GWLP_WNDPROC)) == &WatchProc)
+            SetWindowLongPtr(w, GWLP_WNDPROC, reinterpret_cast<intptr_t>(original));
+        Watches().erase(w);
+    }
+    return CallWindowProc(original, w, msg, wp, lp);
+}
+
+HWND WatchedWindow(const Tool& t) {
+    return (t.flags & TTF_IDISHWND) ? reinterpret_cast<HWND>(t.id) : t.hwnd;
+}
+
+void StartWatching(HWND tip, const Tool& t) {
+    HWND w = WatchedWindow(t);
+    if (!(t.flags & TTF_SUBCLASS) || !IsWindow(w)) return;
+    Watch& watch = Watches()[w];
+    if (!watch.original)
+        watch.original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtr(w, GWLP_WNDPROC, reinterpret_cast<intptr_t>(&WatchProc)));
+    if (std::find(watch.tips.begin(), watch.tips.end(), tip) == watch.tips.end())
+        watch.tips.push_back(tip);
+}
+
+// The tip no longer watches the window unless another of its tools needs it;
+// the window gets its procedure back when no tip watches it (and nobody put
+// another in front since).
+void StopWatching(HWND tip, const std::vector<Tool>& tools, HWND w) {
+    auto it = Watches().find(w);
+    if (it == Watches().end()) return;
+    for (const Tool& t : tools)
+        if ((t.flags & TTF_SUBCLASS) && WatchedWindow(t) == w) return;
+    auto& tips = it->second.tips;
+    tips.erase(std::remove(tips.begin(), tips.end(), tip), tips.end());
+    if (!tips.empty()) return;
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtr(w, GWLP_WNDPROC)) == &WatchProc) {
+        SetWindowLongPtr(w, GWLP_WNDPROC, reinterpret_cast<intptr_t>(it->second.original));
+        Watches().erase(it);
+    }
+}
+
 Tool FromInfo(const TOOLINFO& ti) {
     Tool t;
     t.flags = ti.uFlags;
@@ -110,21 +180,27 @@ LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (!st) return DefWindowProc(h, msg, wp, lp);
     auto* ti = reinterpret_cast<TOOLINFO*>(lp);
     switch (msg) {
-        case TTM_ADDTOOL:
+        case TTM_ADDTOOL: {
             if (!ti) return FALSE;
-            if (Tool* t = FindTool(st, ti->hwnd, ti->uId))
-                *t = FromInfo(*ti);
-            else
-                st->tools.push_back(FromInfo(*ti));
+            Tool added = FromInfo(*ti);
+            if (Tool* t = FindTool(st, ti->hwnd, ti->uId)) {
+                HWND before = WatchedWindow(*t);
+                *t = added;
+                StopWatching(h, st->tools, before);
+            } else {
+                st->tools.push_back(added);
+            }
+            StartWatching(h, added);
             return TRUE;
-        case TTM_DELTOOL:
-            if (ti)
-                st->tools.erase(std::remove_if(st->tools.begin(), st->tools.end(),
-                                               [&](const Tool& t) {
-                                                   return t.hwnd == ti->hwnd && t.id == ti->uId;
-                                               }),
-                                st->tools.end());
+        }
+        case TTM_DELTOOL: {
+            Tool* t = ti ? FindTool(st, ti->hwnd, ti->uId) : nullptr;
+            if (!t) return 0;
+            HWND watched = WatchedWindow(*t);
+            st->tools.erase(st->tools.begin() + (t - st->tools.data()));
+            StopWatching(h, st->tools, watched);
             return 0;
+        }
         case TTM_GETTOOLCOUNT:
             return static_cast<LRESULT>(st->tools.size());
         case TTM_GETTOOLINFO: {
@@ -149,7 +225,10 @@ LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 t->text = n.text, t->callback = n.callback, t->stringId = n.stringId;
                 if (ti->hinst) t->hinst = ti->hinst;
             } else {
+                HWND before = WatchedWindow(*t);
                 *t = n;
+                StopWatching(h, st->tools, before);
+                StartWatching(h, n);
             }
             if (st->visible) st->shown = TextOf(h, *t);
             return 0;
@@ -198,6 +277,13 @@ LRESULT ToolTipProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 Pop(h, st);
             }
             return 0;
+        }
+        case WM_DESTROY: {
+            KillTimer(h, kHoldTimer);
+            std::vector<Tool> tools = std::move(st->tools);
+            st->tools.clear();
+            for (const Tool& t : tools) StopWatching(h, st->tools, WatchedWindow(t));
+            break;
         }
         case WM_TIMER:
             if (wp != kHoldTimer) break;

@@ -287,8 +287,9 @@ RECT ItemRect(HWND h, TreeState* st, Node* n, bool textOnly) {
         int levels = Depth(n) + ((StyleOf(h) & TVS_LINESATROOT) ? 1 : 0);
         int cx = 0;
         if (st->images[TVSIL_NORMAL]) ImageList_GetIconSize(st->images[TVSIL_NORMAL], &cx, nullptr);
-        r.left = levels * st->indent + cx + 3;
-        r.right = r.left + static_cast<LONG>(n->text.size()) * 6 + 4;
+        r.left = levels * st->indent + cx + win::theme::Scale(3);
+        r.right = r.left + static_cast<LONG>(n->text.size()) * win::theme::Scale(6) +
+                  win::theme::Scale(4);
     }
     return r;
 }
@@ -366,13 +367,17 @@ void Paint(HWND h) {
         const auto& sibs = n->parent->children;
         return !sibs.empty() && sibs.back() != n;
     };
+    // Lines and buttons are drawn in units of a pixel at 96 dots per inch:
+    // on a denser screen the same picture, each unit a square of pixels.
+    const int u = win::theme::Scale(1);
     auto dotted = [&](int x0, int y0, int x1, int y1) {
-        // Every other pixel, on a grid so that lines meet cleanly.
+        // Every other unit, on a grid so that lines meet cleanly.
         COLORREF c = GetSysColor(COLOR_GRAYTEXT);
         for (int x = x0; x <= x1; ++x)
             for (int y = y0; y <= y1; ++y)
-                if (((x + y) & 1) == 0) SetPixel(dc, x, y, c);
+                if (((x / u + y / u) & 1) == 0) SetPixel(dc, x, y, c);
     };
+    const int box = win::theme::Scale(9), sign = win::theme::Scale(5);
     for (const Node* c : vis) {
         Node* n = const_cast<Node*>(c);
         RECT r = ItemRect(h, st, n, true);
@@ -382,28 +387,38 @@ void Paint(HWND h) {
         int mid = (row.top + row.bottom) / 2;
         if (level > 0) {
             int cx = (level - 1) * st->indent + st->indent / 2;
+            cx -= cx % u;  // lines on the unit grid
             if (style & TVS_HASLINES) {
                 bool first = n->parent == &st->root && n->parent->children.front() == n;
-                dotted(cx, first ? mid : row.top, cx, hasNext(n) ? row.bottom - 1 : mid);
-                dotted(cx, mid, cx + st->indent / 2, mid);
+                dotted(cx, first ? mid : row.top, cx + u - 1,
+                       hasNext(n) ? row.bottom - 1 : mid + u - 1);
+                dotted(cx, mid, cx + st->indent / 2 + u - 1, mid + u - 1);
                 // The lines of ancestors that have siblings still to come.
                 int lv = level - 1;
                 for (const Node* a = n->parent; a && a->parent && lv > 0; a = a->parent, --lv)
                     if (hasNext(a)) {
                         int ax = (lv - 1) * st->indent + st->indent / 2;
-                        dotted(ax, row.top, ax, row.bottom - 1);
+                        ax -= ax % u;
+                        dotted(ax, row.top, ax + u - 1, row.bottom - 1);
                     }
             }
             bool kids = n->childrenSet ? n->cChildren != 0 : !n->children.empty();
             if ((style & TVS_HASBUTTONS) && kids) {
-                int half = 4;
-                RECT box{cx - half, mid - half, cx + half + 1, mid + half + 1};
-                FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
-                FrameRect(dc, &box, GetSysColorBrush(COLOR_GRAYTEXT));
-                RECT bar{cx - 2, mid, cx + 3, mid + 1};
+                // A framed square centred on the lines, with a minus, or a
+                // plus while collapsed.
+                int left = cx - (box - u) / 2, top = mid - (box - u) / 2;
+                RECT frame{left, top, left + box, top + box};
+                FillRect(dc, &frame, GetSysColorBrush(COLOR_WINDOW));
+                for (int k = 0; k < u; ++k) {
+                    FrameRect(dc, &frame, GetSysColorBrush(COLOR_GRAYTEXT));
+                    InflateRect(&frame, -1, -1);
+                }
+                int across = left + (box - sign) / 2, centre = top + (box - u) / 2;
+                RECT bar{across, centre, across + sign, centre + u};
                 FillRect(dc, &bar, GetSysColorBrush(COLOR_WINDOWTEXT));
                 if (!IsExpanded(n)) {
-                    RECT up{cx, mid - 2, cx + 1, mid + 3};
+                    int down = top + (box - sign) / 2, middle = left + (box - u) / 2;
+                    RECT up{middle, down, middle + u, down + sign};
                     FillRect(dc, &up, GetSysColorBrush(COLOR_WINDOWTEXT));
                 }
             }
@@ -423,7 +438,7 @@ void Paint(HWND h) {
         SIZE ext{};
         GetTextExtentPoint32(dc, buffer, static_cast<int>(std::char_traits<WChar>::length(buffer)),
                              &ext);
-        r.right = r.left + ext.cx + 4;
+        r.right = r.left + ext.cx + win::theme::Scale(4);
         if (n == st->caret) {
             HBRUSH b = CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT));
             FillRect(dc, &r, b);
@@ -433,7 +448,7 @@ void Paint(HWND h) {
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         }
         RECT text = r;
-        text.left += 2;
+        text.left += win::theme::Scale(2);
         DrawTextIn(dc, buffer, text,
                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX |
                        win::look::ReadingOrder(h));
@@ -542,11 +557,11 @@ LRESULT TreeViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                     ImageList_GetIconSize(st->images[TVSIL_NORMAL], &cx, nullptr);
                 if (hi->pt.x >= label.left && hi->pt.x < label.right)
                     hi->flags = TVHT_ONITEMLABEL;
-                else if (hi->pt.x >= label.left - cx - 3 && hi->pt.x < label.left)
+                else if (hi->pt.x >= label.left - cx - win::theme::Scale(3) && hi->pt.x < label.left)
                     hi->flags = TVHT_ONITEMICON;
                 else if (hi->pt.x >= label.right)
                     hi->flags = TVHT_ONITEMRIGHT;
-                else if (hi->pt.x >= label.left - cx - 3 - st->indent)
+                else if (hi->pt.x >= label.left - cx - win::theme::Scale(3) - st->indent)
                     hi->flags = TVHT_ONITEMBUTTON;
                 else
                     hi->flags = TVHT_ONITEMINDENT;
@@ -649,6 +664,9 @@ LRESULT TreeViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT:
             Paint(h);
             return 0;
+        case WM_CREATE:
+            st->indent = win::theme::Scale(19);  // wider on a denser screen
+            break;
         case WM_DESTROY:
             if (st->edit) st->edit = nullptr;
             return 0;

@@ -136,7 +136,18 @@ SIZE CToolBarExt::GetButtonSize() const {
     return SIZE{LOWORD(s), HIWORD(s)};
 }
 
-int CToolBarExt::GetFixedHeight() const { return GetButtonSize().cy + 2; }
+int CToolBarExt::GetFixedHeight() const {
+    // Across a vertical strip the bar is as wide as its widest button.
+    int across = GetButtonSize().cy;
+    if (GetWindowLongPtr(GetSafeHwnd(), GWL_STYLE) & CCS_VERT) {
+        across = GetButtonSize().cx;
+        for (int i = 0; i < GetCount(); ++i) {
+            RECT r = GetItemRect(i);
+            across = std::max<int>(across, r.right - r.left);
+        }
+    }
+    return across + 2;
+}
 
 bool CToolBarExt::IsVisible() const {
     return GetSafeHwnd() && (GetWindowLongPtr(GetSafeHwnd(), GWL_STYLE) & WS_VISIBLE);

@@ -76,7 +76,8 @@ public:
     void DeleteButtons(const UINT* commands);
     // The standard button size.
     SIZE GetButtonSize() const;
-    // The height the bar needs in a row of the strip.
+    // The height the bar needs in a row of the strip (on a vertical strip,
+    // the width it needs in a column).
     int GetFixedHeight() const;
     bool IsVisible() const;
 

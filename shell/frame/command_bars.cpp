@@ -132,7 +132,8 @@ struct CCommandBars::Impl {
     }
 
     // The image of a configured button: a "$" name, or a picture file made
-    // into a 16 by 16 icon and added to the bar's images.
+    // into an icon of the bar's image size (16 by 16 at 96 dots per inch) and
+    // added to the bar's images.
     static int ConfiguredImage(CCommandBars& b, CToolBarExt* bar, const WString& barName,
                                const CXmlNode* element, const WString& folder, int pictures) {
         WString image = element->GetAttribute(u"image", u"$bex");
@@ -145,12 +146,16 @@ struct CCommandBars::Impl {
             Report(b, IDS_BAR_BAD_IMAGE, {barName, image});
             return pictures;
         }
-        HBITMAP small = gdi::CreateSurface(16, 16);
+        // As large as the bar draws its images (larger on a denser screen).
+        HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessage(bar->GetSafeHwnd(), TB_GETIMAGELIST, 0, 0));
+        int cx = 16, cy = 16;
+        if (list) ImageList_GetIconSize(list, &cx, &cy);
+        HBITMAP small = gdi::CreateSurface(cx, cy);
         HDC src = CreateCompatibleDC(nullptr), dst = CreateCompatibleDC(nullptr);
         HBITMAP oldSrc = SelectObject(src, bitmap), oldDst = SelectObject(dst, small);
         BITMAP bm{};
         GetObject(bitmap, sizeof(bm), &bm);
-        StretchBlt(dst, 0, 0, 16, 16, src, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        StretchBlt(dst, 0, 0, cx, cy, src, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
         SelectObject(src, oldSrc);
         SelectObject(dst, oldDst);
         DeleteDC(src);
@@ -158,7 +163,6 @@ struct CCommandBars::Impl {
         DeleteObject(bitmap);
         HICON icon = CreateIconFromBitmap(small);
         DeleteObject(small);
-        HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessage(bar->GetSafeHwnd(), TB_GETIMAGELIST, 0, 0));
         int index = icon && list ? ImageList_AddIcon(list, icon) : -1;
         if (icon) DestroyIcon(icon);
         return index < 0 ? pictures : index;

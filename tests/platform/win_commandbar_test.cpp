@@ -523,7 +523,85 @@ TEST_F(BarPictureTest, CommandBarAt96And192) {
     EXPECT_GE(file.right - file.left, text.cx);
     EXPECT_GE(file.bottom - file.top, text.cy);
     EXPECT_EQ(view.left, file.right);
+    // The images are the bitmap's, every pixel doubled; the buttons hold them.
+    auto images = reinterpret_cast<HIMAGELIST>(SendMessage(big, TB_GETIMAGELIST, 0, 0));
+    HIMAGELIST at96 = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    EXPECT_EQ(cx, 32);
+    EXPECT_EQ(cy, 30);
+    ASSERT_EQ(ImageList_GetImageCount(images), ImageList_GetImageCount(at96));
+    for (int i = 0; i < ImageList_GetImageCount(images); ++i)
+        for (int y = 0; y < cy; ++y)
+            for (int x = 0; x < cx; ++x)
+                ASSERT_EQ(win::ImageListPixel(images, i, x, y), win::ImageListPixel(at96, i, x / 2, y / 2))
+                    << i << " " << x << "," << y;
+    ImageList_Destroy(at96);
+    RECT zoom;
+    SendMessage(big, TB_GETRECT, 1800, reinterpret_cast<LPARAM>(&zoom));
+    EXPECT_EQ(zoom.right - zoom.left, 46);
+    EXPECT_GE(zoom.bottom - zoom.top, 44);
     golden::Expect("dpi192_commandbar_menus_buttons", big);
+}
+
+// A bar docked at a side has one button a row; a drop-down button's arrow
+// sits beside its image, and the bar is as wide as that button.
+TEST_F(BarPictureTest, VerticalBarPutsTheDropDownArrowBesideTheImage) {
+    for (int dpi : {96, 192}) {
+        SCOPED_TRACE(dpi);
+        gdi::ScreenMetrics m;
+        m.logPixelsX = m.logPixelsY = dpi;
+        gdi::SetScreenMetrics(m);
+        const int u = dpi / 96;
+        HWND bar = Child(TOOLBARCLASSNAME, TBSTYLE_FLAT | CCS_VERT | CCS_NODIVIDER, 140,
+                         RECT{0, 0, 10, 10});
+        SendMessage(bar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+        SendMessage(bar, TB_SETBITMAPSIZE, 0, MAKELONG(16, 15));
+        TBADDBITMAP ab;
+        ab.hInst = res::GetResourceHandle();
+        ab.nID = 129;
+        ASSERT_EQ(SendMessage(bar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&ab)), 0);
+        TBBUTTON buttons[3];
+        buttons[0].idCommand = 1800;
+        buttons[0].iBitmap = 0;
+        buttons[0].fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
+        buttons[1].fsStyle = TBSTYLE_SEP;
+        buttons[2].idCommand = 1014;
+        buttons[2].iBitmap = 2;
+        buttons[2].fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
+        buttons[2].fsStyle = TBSTYLE_DROPDOWN;
+        SendMessage(bar, TB_ADDBUTTONS, 3, reinterpret_cast<LPARAM>(buttons));
+        SendMessage(bar, TB_AUTOSIZE, 0, 0);
+        RECT zoom, drop, window;
+        SendMessage(bar, TB_GETRECT, 1800, reinterpret_cast<LPARAM>(&zoom));
+        SendMessage(bar, TB_GETRECT, 1014, reinterpret_cast<LPARAM>(&drop));
+        GetWindowRect(bar, &window);
+        EXPECT_EQ(zoom.right - zoom.left, 23 * u);
+        EXPECT_EQ(drop.left, 0);
+        EXPECT_EQ(drop.top, zoom.bottom + 8 * u);  // below the separator
+        EXPECT_EQ(drop.right - drop.left, (23 + 12) * u);
+        EXPECT_EQ(window.right - window.left, drop.right);
+        win::input::DrainQueue();
+        // The arrow's ink lies right of the image, and the image is whole.
+        POINT o;
+        int w, h, stride;
+        uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(bar, &o), &w, &h, &stride);
+        auto at = [&](int x, int y) { return px[(y + o.y) * (stride / 4) + x + o.x] & 0xFFFFFF; };
+        const int imageLeft = drop.left + 3 * u, imageRight = imageLeft + 16 * u;
+        const int imageTop = (drop.top + drop.bottom - 15 * u) / 2;
+        int ink = 0;
+        for (int y = drop.top; y < drop.bottom; ++y)
+            for (int x = drop.left; x < drop.right; ++x)
+                if (at(x, y) == 0) {
+                    ++ink;
+                    EXPECT_GE(x, imageRight) << x << "," << y;
+                }
+        EXPECT_EQ(ink, 9 * u * u);
+        EXPECT_EQ(at(imageLeft + 6 * u, imageTop + 6 * u), 0x0000FFu);
+        golden::Expect(dpi == 96 ? "toolbar_vertical_dropdown" : "dpi192_toolbar_vertical_dropdown",
+                       bar);
+        DestroyWindow(bar);
+    }
 }
 
 TEST_F(BarPictureTest, CommandBandsInRows) {

@@ -185,6 +185,10 @@ TEST_F(WinCommonPaintTest, PicturesAt192DotsPerInch) {
         ASSERT_NE(h, nullptr);
         SendMessage(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
         if (c.setup) c.setup(h);
+        // A report list's columns are as wide as its owner makes them.
+        for (int col = 0; std::u16string_view(c.cls) == WC_LISTVIEW && col < 2; ++col)
+            SendMessage(h, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(col),
+                        2 * SendMessage(h, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(col), 0));
         win::input::DrainQueue();
         golden::Expect(std::string("dpi192_common_") + c.name, h);
         DestroyWindow(parent);

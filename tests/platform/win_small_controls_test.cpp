@@ -3,6 +3,7 @@
 // owner, in order.
 #include <gtest/gtest.h>
 
+#include "platform/sys/thread.h"
 #include "win_ctl_harness.h"
 
 namespace {
@@ -266,6 +267,99 @@ TEST_F(SmallControlsTest, TooltipsShowFixedAndRequestedTexts) {
     EXPECT_EQ(win::ToolTipHover(tip, host_, POINT{10, 10}), u"Other");
     SendMessage(tip, TTM_ACTIVATE, FALSE, 0);
     EXPECT_EQ(win::ToolTipHover(tip, host_, POINT{10, 10}), u"");
+}
+
+// Tools added with TTF_SUBCLASS need no relaying: the tip watches the pen
+// through the tool's window, shows its text while the pen is held there and
+// hides when it lifts or moves away; the window still gets every message.
+TEST_F(SmallControlsTest, SubclassingTooltipsShowWhileThePenIsHeldOnTheTool) {
+    sys::FakeClock clock(1000);
+    sys::SetClock(&clock);
+    HWND go = Child(u"BUTTON", 0, 80, RECT{100, 100, 150, 120}, u"Go");
+    HWND stop = Child(u"BUTTON", 0, 81, RECT{100, 140, 150, 160}, u"Stop");
+    const intptr_t goProc = GetWindowLongPtr(go, GWLP_WNDPROC);
+    const intptr_t hostProc = GetWindowLongPtr(host_, GWLP_WNDPROC);
+    HWND tip = CreateWindowEx(0, TOOLTIPS_CLASS, u"", WS_POPUP, 0, 0, 0, 0, host_, nullptr, nullptr,
+                              nullptr);
+    TOOLINFO whole;
+    whole.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    whole.hwnd = host_;
+    whole.uId = reinterpret_cast<uintptr_t>(go);
+    whole.lpszText = const_cast<WChar*>(u"Start the track");
+    TOOLINFO corner;
+    corner.uFlags = TTF_SUBCLASS;
+    corner.hwnd = host_;
+    corner.uId = 1;
+    corner.rect = RECT{0, 0, 50, 50};
+    corner.lpszText = const_cast<WChar*>(u"Corner");
+    TOOLINFO relayed;  // no TTF_SUBCLASS: nobody tells the tip about this one
+    relayed.uFlags = TTF_IDISHWND;
+    relayed.hwnd = host_;
+    relayed.uId = reinterpret_cast<uintptr_t>(stop);
+    relayed.lpszText = const_cast<WChar*>(u"Stop the track");
+    for (TOOLINFO* t : {&whole, &corner, &relayed})
+        ASSERT_TRUE(SendMessage(tip, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(t)));
+    EXPECT_NE(GetWindowLongPtr(go, GWLP_WNDPROC), goProc);
+
+    struct Case {
+        HWND window;
+        POINT at;
+        std::u16string shown;
+        Lines heard;  // what the host heard once the pen lifted
+    };
+    const std::string goId = std::to_string(reinterpret_cast<uintptr_t>(go));
+    const Case cases[] = {
+        {go, POINT{5, 5}, u"Start the track", Lines{"TTN_SHOW " + goId, "WM_COMMAND 80 0"}},
+        {host_, POINT{10, 10}, u"Corner", Lines{"TTN_SHOW 1"}},
+        {host_, POINT{60, 60}, u"", Lines{}},
+        {stop, POINT{5, 5}, u"", Lines{"WM_COMMAND 81 0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.shown.begin(), c.shown.end()));
+        Take();
+        win::input::PenDownAt(c.window, c.at);
+        win::input::DrainQueue();
+        clock.Advance(499);
+        win::input::DrainQueue();
+        EXPECT_EQ(win::ToolTipShownText(tip), u"");
+        clock.Advance(1);
+        win::input::DrainQueue();
+        EXPECT_EQ(win::ToolTipShownText(tip), c.shown);
+        EXPECT_EQ(IsWindowVisible(tip) != 0, !c.shown.empty());
+        win::input::PenUpAt(c.window, c.at);
+        win::input::DrainQueue();
+        EXPECT_FALSE(IsWindowVisible(tip));
+        EXPECT_EQ(win::ToolTipShownText(tip), u"");
+        EXPECT_EQ(Take(), c.heard);
+    }
+
+    // Moved away before the time: no tip; after it: the tip goes.
+    win::input::PenDownAt(go, POINT{5, 5});
+    win::input::PenMoveAt(go, POINT{30, 5});
+    win::input::DrainQueue();
+    clock.Advance(1000);
+    win::input::DrainQueue();
+    EXPECT_EQ(win::ToolTipShownText(tip), u"");
+    win::input::PenUpAt(go, POINT{30, 5});
+    win::input::PenDownAt(go, POINT{5, 5});
+    win::input::DrainQueue();
+    clock.Advance(500);
+    win::input::DrainQueue();
+    EXPECT_TRUE(IsWindowVisible(tip));
+    win::input::PenMoveAt(go, POINT{30, 5});
+    win::input::DrainQueue();
+    EXPECT_FALSE(IsWindowVisible(tip));
+    win::input::PenUpAt(go, POINT{30, 5});
+    win::input::DrainQueue();
+
+    // The windows get their own procedures back with the last tool that
+    // watched them, or with the tip.
+    SendMessage(tip, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&whole));
+    EXPECT_EQ(GetWindowLongPtr(go, GWLP_WNDPROC), goProc);
+    EXPECT_NE(GetWindowLongPtr(host_, GWLP_WNDPROC), hostProc);
+    DestroyWindow(tip);
+    EXPECT_EQ(GetWindowLongPtr(host_, GWLP_WNDPROC), hostProc);
+    sys::SetClock(nullptr);
 }
 
 TEST_F(SmallControlsTest, StatusBarPanesAtTheBottomOfItsParent) {
