@@ -4,13 +4,19 @@
 // height of its rows and tells its parent when that changes.
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
+#include "platform/win/theme.h"
 
 using namespace win::detail;
 
 namespace {
 
+// At 96 dots per inch; scaled with the screen.
 constexpr int kGripper = 10;
 constexpr int kMinRow = 24;
+
+int Scaled(int at96) {
+    return win::theme::Scale(at96);
+}
 
 struct Band {
     UINT style = 0;
@@ -86,7 +92,7 @@ std::vector<std::vector<int>> Rows(const RebarState* st) {
 }
 
 int RowHeight(const RebarState* st, const std::vector<int>& row) {
-    int h = kMinRow;
+    int h = Scaled(kMinRow);
     for (int i : row)
         h = std::max<int>(h, static_cast<int>(st->bands[static_cast<size_t>(i)].cyMinChild));
     return h;
@@ -116,13 +122,13 @@ void PaintBands(HWND h, RebarState* st, HDC dc) {
             int hx = x + 2;
             if (HasGripper(st, b)) {
                 // A raised bar down the band's left edge.
-                RECT g{hx, y + 3, hx + 3, y + rh - 3};
+                RECT g{hx, y + Scaled(3), hx + Scaled(3), y + rh - Scaled(3)};
                 DrawEdge(dc, &g, BDR_RAISEDINNER, BF_RECT);
-                hx = x + kGripper;
+                hx = x + Scaled(kGripper);
             }
             if (b.image >= 0 && st->images) {
                 ImageList_Draw(st->images, b.image, dc, hx, y + (rh - imageCy) / 2, ILD_TRANSPARENT);
-                hx += imageCx + 2;
+                hx += imageCx + Scaled(2);
             }
             if (!b.text.empty()) {
                 SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
@@ -159,8 +165,9 @@ void Layout(HWND h, RebarState* st) {
         int x = 0;
         for (size_t k = 0; k < row.size(); ++k) {
             Band& b = st->bands[static_cast<size_t>(row[k])];
-            int header = (HasGripper(st, b) ? kGripper : 0) + (b.image >= 0 ? imageCx + 2 : 0) +
-                         (b.text.empty() ? 0 : static_cast<int>(b.text.size()) * 6 + 4);
+            int header = (HasGripper(st, b) ? Scaled(kGripper) : 0) +
+                         (b.image >= 0 ? imageCx + Scaled(2) : 0) +
+                         (b.text.empty() ? 0 : static_cast<int>(b.text.size()) * Scaled(6) + Scaled(4));
             b.cxHeader = static_cast<UINT>(header);
             bool last = k + 1 == row.size();
             int width = last ? std::max<int>(0, length - x)
@@ -315,7 +322,7 @@ bool CommandBands_AddBands(HWND bands, HINSTANCE instance, UINT count, const REB
         b.hwndChild = bar;
         if (!(b.fMask & RBBIM_CHILDSIZE)) {
             b.fMask |= RBBIM_CHILDSIZE;
-            b.cyMinChild = kMinRow;
+            b.cyMinChild = static_cast<UINT>(Scaled(kMinRow));
         }
         if (!SendMessage(bands, RB_INSERTBAND, static_cast<WPARAM>(-1),
                          reinterpret_cast<LPARAM>(&b)))

@@ -604,21 +604,30 @@ TEST_F(BarPictureTest, VerticalBarPutsTheDropDownArrowBesideTheImage) {
     }
 }
 
+// At 192 dots per inch the grippers, rows and bars are twice the size; the
+// band images are the caller's list as given.
 TEST_F(BarPictureTest, CommandBandsInRows) {
     HIMAGELIST images = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(129), 16, 1, 0x00C0C0C0);
-    HWND bands = CommandBands_Create(nullptr, host_, 59396, RBS_VARHEIGHT | RBS_BANDBORDERS, images);
-    REBARBANDINFO info[3];
-    for (UINT i = 0; i < 3; ++i) {
-        info[i].fMask = RBBIM_ID | RBBIM_STYLE | RBBIM_SIZE | RBBIM_IMAGE;
-        info[i].wID = 128 + i;
-        info[i].fStyle = i == 2 ? RBBS_BREAK | RBBS_GRIPPERALWAYS : RBBS_GRIPPERALWAYS;
-        info[i].cx = 110;
-        info[i].iImage = static_cast<int>(i);
+    for (int dpi : {96, 192}) {
+        gdi::ScreenMetrics m;
+        m.logPixelsX = m.logPixelsY = dpi;
+        gdi::SetScreenMetrics(m);
+        HWND bands =
+            CommandBands_Create(nullptr, host_, 59396, RBS_VARHEIGHT | RBS_BANDBORDERS, images);
+        REBARBANDINFO info[3];
+        for (UINT i = 0; i < 3; ++i) {
+            info[i].fMask = RBBIM_ID | RBBIM_STYLE | RBBIM_SIZE | RBBIM_IMAGE;
+            info[i].wID = 128 + i;
+            info[i].fStyle = i == 2 ? RBBS_BREAK | RBBS_GRIPPERALWAYS : RBBS_GRIPPERALWAYS;
+            info[i].cx = static_cast<UINT>(110 * dpi / 96);
+            info[i].iImage = static_cast<int>(i);
+        }
+        ASSERT_TRUE(CommandBands_AddBands(bands, nullptr, 3, info));
+        CommandBar_InsertMenubar(CommandBands_GetCommandBar(bands, 0), nullptr, 130, 0);
+        win::input::DrainQueue();
+        golden::Expect(dpi == 96 ? "commandbands_rows" : "dpi192_commandbands_rows", bands);
+        DestroyWindow(bands);
     }
-    ASSERT_TRUE(CommandBands_AddBands(bands, nullptr, 3, info));
-    CommandBar_InsertMenubar(CommandBands_GetCommandBar(bands, 0), nullptr, 130, 0);
-    win::input::DrainQueue();
-    golden::Expect("commandbands_rows", bands);
     ImageList_Destroy(images);
 }
 
