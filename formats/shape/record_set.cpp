@@ -48,6 +48,23 @@ void EBitSet::Set(int i) {
     w |= 1u << (i % 32);
 }
 
+void EBitSet::SetMany(const int32_t* numbers, size_t n) {
+    if (n == 0 || AllSet()) return;
+    AllocateWords();
+    uint32_t* words = words_.data();
+    const uint32_t size = static_cast<uint32_t>(n_);
+    int added = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const uint32_t i = static_cast<uint32_t>(numbers[k]);  // negatives wrap past the size
+        if (i >= size) continue;
+        const uint32_t bit = 1u << (i % 32);
+        uint32_t& w = words[i / 32];
+        added += (w & bit) == 0;
+        w |= bit;
+    }
+    count_ += added;
+}
+
 void EBitSet::Clear(int i) {
     if (i < 0 || i >= n_ || Empty()) return;
     AllocateWords();
@@ -297,6 +314,10 @@ bool ERecordSet::AddRange(int first, int count) {
         return false;
     bits_->SetRange(first, count);
     return true;
+}
+
+void ERecordSet::AddMany(const int32_t* numbers, size_t count) {
+    if (bits_) bits_->SetMany(numbers, count);
 }
 
 bool ERecordSet::Remove(int n) {

@@ -23,6 +23,8 @@ public:
     // Indexes outside 0 to n-1 test false and change nothing.
     bool Test(int i) const;
     void Set(int i);
+    // Set(i) for each of the n numbers.
+    void SetMany(const int32_t* numbers, size_t n);
     void Clear(int i);
     void SetAll();
     void ClearAll();
@@ -90,6 +92,8 @@ public:
 
     bool Add(int n) override;
     bool AddRange(int first, int count) override;
+    // Add(n) for each of the count numbers (those outside the set are left out).
+    void AddMany(const int32_t* numbers, size_t count);
     bool Remove(int n) override;
     void RemoveAll() override;
     bool Contains(int n) const override;

@@ -9,6 +9,12 @@
 
 namespace {
 
+// A bin is kept in memory once it has been read this often and holds at
+// least this many features: below that, reading it whole costs no more
+// than finding the stretch a query meets.
+constexpr uint8_t kReadsBeforeKeeping = 3;
+constexpr int kFeaturesToKeep = 64;
+
 // Grid units of a coordinate, clamped in floating point first: converting an
 // out-of-range double to int is undefined (x86 gives INT_MIN, and the
 // feature would vanish).
@@ -151,7 +157,16 @@ bool ESpatialIndex::Open(WStringView path, bool doubleBounds) {
         file->Seek(0, 1, 0))
         base_ = file->GetPointer();
     records_ = std::move(records);
-    boxes_.assign(bins.size(), Box{0, 0, 0, 0, false});
+    boxes_.assign(bins.size(), Box{0, 0, 0, 0, 0, kUnread});
+    // Bins are numbered so that bin b's children are 2b and 2b + 1: from the
+    // last bin up, each learns whether anything lies at or below it.
+    live_.assign(bins.size(), 0);
+    for (size_t b = bins.size(); b >= 1; --b) {
+        bool live = bins[b - 1].count > 0;
+        if (2 * b <= bins.size()) live = live || live_[2 * b - 1];
+        if (2 * b + 1 <= bins.size()) live = live || live_[2 * b];
+        live_[b - 1] = live;
+    }
     pair_ = std::move(pair);
     shapeCount_ = count;
     extent_ = e;
@@ -167,6 +182,10 @@ void ESpatialIndex::Close() {
     base_ = nullptr;
     records_.clear();
     boxes_.clear();
+    sorted_ = {};
+    features_ = {};
+    live_ = {};
+    hits_ = {};
     bins_.clear();
     buffer_.clear();
     shapeCount_ = 0;
@@ -187,15 +206,17 @@ int ESpatialIndex::Query(const EExtent& q, ERecordSet& set) {
     b[1] = static_cast<uint8_t>(ToGrid((q.ymin - extent_.ymin) * yscale_, 0, 255));
     b[2] = static_cast<uint8_t>(ToGrid((q.xmax - extent_.xmin) * xscale_ + 1.0, 0, 255));
     b[3] = static_cast<uint8_t>(ToGrid((q.ymax - extent_.ymin) * yscale_ + 1.0, 0, 255));
+    hits_.clear();
+    Walk(1, 0, 0, 0, 255, 255, b);
     // Counted once: a damaged file may list a record in several bins.
     const int before = set.Count();
-    Walk(1, 0, 0, 0, 255, 255, b, set);
+    set.AddMany(hits_.data(), hits_.size());
     return set.Count() - before;
 }
 
-void ESpatialIndex::Walk(int bin, int depth, int bx0, int by0, int bx1, int by1, const uint8_t q[4],
-                         ERecordSet& set) {
-    if (bin > static_cast<int>(bins_.size())) return;
+void ESpatialIndex::Walk(int bin, int depth, int bx0, int by0, int bx1, int by1,
+                         const uint8_t q[4]) {
+    if (bin > static_cast<int>(bins_.size()) || !live_[static_cast<size_t>(bin - 1)]) return;
     if (depth > 0) {
         int& lo = (depth & 1) ? bx0 : by0;
         int& hi = (depth & 1) ? bx1 : by1;
@@ -206,23 +227,69 @@ void ESpatialIndex::Walk(int bin, int depth, int bx0, int by0, int bx1, int by1,
             lo = mid;
     }
     if (q[0] > bx1 || q[2] < bx0 || q[1] > by1 || q[3] < by0) return;
-    Visit(bin, q, set);
+    Visit(bin, q);
     if (2 * int64_t{bin} <= static_cast<int64_t>(bins_.size())) {
-        Walk(2 * bin, depth + 1, bx0, by0, bx1, by1, q, set);
-        Walk(2 * bin + 1, depth + 1, bx0, by0, bx1, by1, q, set);
+        Walk(2 * bin, depth + 1, bx0, by0, bx1, by1, q);
+        Walk(2 * bin + 1, depth + 1, bx0, by0, bx1, by1, q);
     }
 }
 
-void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set) {
+void ESpatialIndex::Visit(int bin, const uint8_t q[4]) {
     const Bin& entry = bins_[static_cast<size_t>(bin - 1)];
-    int left = entry.count;
-    const int records = static_cast<int>(records_.size());
     // Open checked every bin's records against the files.
-    if (left <= 0 || entry.first <= 1 || entry.first > records) return;
-    Box& box = boxes_[static_cast<size_t>(bin - 1)];
-    if (box.known && !(box.x0 <= q[2] && box.x1 >= q[0] && box.y0 <= q[3] && box.y1 >= q[1]))
+    if (entry.count <= 0 || entry.first <= 1 || entry.first > static_cast<int>(records_.size()))
         return;
-    const bool learn = !box.known;
+    Box& box = boxes_[static_cast<size_t>(bin - 1)];
+    if (box.sorted != kUnread &&
+        !(box.x0 <= q[2] && box.x1 >= q[0] && box.y0 <= q[3] && box.y1 >= q[1]))
+        return;
+    if (box.sorted >= 0) {
+        const SortedBin& s = sorted_[static_cast<size_t>(box.sorted)];
+        const Feature* begin = features_.data() + s.first;
+        const Feature* end = begin + s.count;
+        const int a = s.axis;
+        // A feature meets the query only if it starts at most `reach` before it.
+        const int from = q[a] - s.reach;
+        const Feature* f = from <= 0 ? begin
+                                     : std::partition_point(begin, end, [&](const Feature& g) {
+                                           return g.rect[a] < from;
+                                       });
+        for (; f < end && f->rect[a] <= q[a + 2]; ++f)
+            if (Overlaps(f->rect, q[0], q[1], q[2], q[3])) hits_.push_back(f->record);
+        return;
+    }
+    const bool learn = box.sorted == kUnread;
+    const bool keep =
+        !learn && entry.count >= kFeaturesToKeep && box.reads + 1 >= kReadsBeforeKeeping;
+    const size_t first = features_.size();
+    uint8_t bounds[4];
+    if (!Scan(entry, q, keep ? &features_ : nullptr, learn ? bounds : nullptr)) {
+        features_.resize(first);
+        return;
+    }
+    if (learn) {
+        box.x0 = bounds[0];
+        box.y0 = bounds[1];
+        box.x1 = bounds[2];
+        box.y1 = bounds[3];
+        box.sorted = kInFile;
+    }
+    if (box.reads < 255) ++box.reads;
+    if (keep && features_.size() - first == static_cast<size_t>(entry.count)) {
+        // Ordered along the longer side of the bin's box: the features of a
+        // large bin lie along one of its split lines.
+        const int axis = box.y1 - box.y0 > box.x1 - box.x0 ? 1 : 0;
+        Sort(first, axis);
+        box.sorted = static_cast<int32_t>(sorted_.size() - 1);
+    } else {
+        features_.resize(first);
+    }
+}
+
+bool ESpatialIndex::Scan(const Bin& entry, const uint8_t q[4], std::vector<Feature>* copy,
+                         uint8_t bounds[4]) {
+    const int records = static_cast<int>(records_.size());
+    int left = entry.count;
     uint8_t x0 = 255, y0 = 255, x1 = 0, y1 = 0;
     for (int r = entry.first - 1; left > 0 && r < records; ++r) {
         const Record& record = records_[static_cast<size_t>(r)];
@@ -230,12 +297,12 @@ void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set) {
         if (!data) {
             if (buffer_.size() < static_cast<size_t>(record.length))
                 buffer_.resize(static_cast<size_t>(record.length));
-            if (!pair_->ReadRecord(r, buffer_.data(), record.length)) return;
+            if (!pair_->ReadRecord(r, buffer_.data(), record.length)) return false;
             data = buffer_.data();
         }
         const int features = std::min(record.length / 8, left);
         const uint8_t* end = data + 8 * static_cast<size_t>(features);
-        if (learn) {
+        if (bounds) {
             for (const uint8_t* f = data; f < end; f += 8) {
                 x0 = std::min(x0, f[0]);
                 y0 = std::min(y0, f[1]);
@@ -243,11 +310,42 @@ void ESpatialIndex::Visit(int bin, const uint8_t q[4], ERecordSet& set) {
                 y1 = std::max(y1, f[3]);
             }
         }
+        if (copy) {
+            for (const uint8_t* f = data; f < end; f += 8)
+                copy->push_back(Feature{{f[0], f[1], f[2], f[3]},
+                                        static_cast<int32_t>(byte_order::LoadBe32(f + 4))});
+        }
         for (const uint8_t* f = data; f < end; f += 8)
-            if (Overlaps(f, q[0], q[1], q[2], q[3])) set.Add(static_cast<int>(byte_order::LoadBe32(f + 4)));
+            if (Overlaps(f, q[0], q[1], q[2], q[3]))
+                hits_.push_back(static_cast<int32_t>(byte_order::LoadBe32(f + 4)));
         left -= features;
     }
-    if (learn && left == 0) box = Box{x0, y0, x1, y1, true};
+    if (left != 0) return false;
+    if (bounds) {
+        bounds[0] = x0;
+        bounds[1] = y0;
+        bounds[2] = x1;
+        bounds[3] = y1;
+    }
+    return true;
+}
+
+void ESpatialIndex::Sort(size_t first, int axis) {
+    // A counting sort on the byte coordinate; features_ from `first` on.
+    const size_t count = features_.size() - first;
+    Feature* items = features_.data() + first;
+    uint32_t starts[257] = {};
+    int reach = 0;
+    for (size_t i = 0; i < count; ++i) {
+        ++starts[items[i].rect[axis] + 1];
+        reach = std::max(reach, items[i].rect[axis + 2] - items[i].rect[axis]);
+    }
+    for (int k = 1; k <= 256; ++k) starts[k] += starts[k - 1];
+    std::vector<Feature> ordered(count);
+    for (size_t i = 0; i < count; ++i) ordered[starts[items[i].rect[axis]]++] = items[i];
+    std::copy(ordered.begin(), ordered.end(), items);
+    sorted_.push_back(SortedBin{static_cast<uint32_t>(first), static_cast<uint32_t>(count),
+                                static_cast<uint8_t>(axis), static_cast<uint8_t>(reach)});
 }
 
 // ---- building ----

@@ -75,9 +75,21 @@ public:
 
 private:
     using Bin = BinEntry;
-    void Walk(int bin, int depth, int bx0, int by0, int bx1, int by1, const uint8_t q[4],
-              ERecordSet& set);
-    void Visit(int bin, const uint8_t q[4], ERecordSet& set);
+    // A feature record decoded: byte rectangle and record number.
+    struct Feature {
+        uint8_t rect[4];
+        int32_t record;
+    };
+    void Walk(int bin, int depth, int bx0, int by0, int bx1, int by1, const uint8_t q[4]);
+    void Visit(int bin, const uint8_t q[4]);
+    // Reads a bin's features from the file into hits_ where they meet q,
+    // every one of them into `copy` when given, and the rectangle around them
+    // into `bounds` when given. False when a read fails or the records end early.
+    bool Scan(const Bin& entry, const uint8_t q[4], std::vector<Feature>* copy,
+              uint8_t bounds[4]);
+    // Orders features_ from `first` to its end by their lower coordinate on
+    // `axis` and records them as a kept bin.
+    void Sort(size_t first, int axis);
 
     // Where each record's features start in `.sbn` and their bytes; with
     // the whole file mapped, base_ points at its first byte and queries read
@@ -88,14 +100,31 @@ private:
     };
     std::vector<Record> records_;
     const uint8_t* base_ = nullptr;
-    // The byte rectangle around each bin's features, found on the bin's first
-    // visit. The features stuck in a large bin lie along its split lines, so
-    // most queries pass the bin without reading it.
+    // What a bin's first read taught: the byte rectangle around its features
+    // (the features stuck in a large bin lie along its split lines, so most
+    // queries pass the bin without reading it), and for a large bin read
+    // often, where its features are kept in memory, ordered along the bin's
+    // longer side so that a query reads only the stretch it meets.
+    static constexpr int32_t kUnread = -2;
+    static constexpr int32_t kInFile = -1;
     struct Box {
         uint8_t x0, y0, x1, y1;
-        bool known;
+        uint8_t reads;
+        int32_t sorted;  // kUnread, kInFile or an index into sorted_
+    };
+    struct SortedBin {
+        uint32_t first;  // in features_
+        uint32_t count;
+        uint8_t axis;    // 0 ordered by x0, 1 by y0
+        uint8_t reach;   // largest x1 - x0 (or y1 - y0) of its features
     };
     std::vector<Box> boxes_;
+    std::vector<SortedBin> sorted_;
+    std::vector<Feature> features_;
+    // Per bin: whether it or a bin below it holds features.
+    std::vector<uint8_t> live_;
+    // The record numbers a query found, handed to the set at its end.
+    std::vector<int32_t> hits_;
     std::unique_ptr<EShapeFilePair> pair_;
     int shapeCount_ = 0;
     EExtent extent_;

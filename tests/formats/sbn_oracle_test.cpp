@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 
+#include "formats/shape/mapped_file.h"
 #include "formats/shape/record_set.h"
 #include "formats/shape/sbn_index.h"
 #include "formats/shape/shape_builders.h"
@@ -83,6 +88,86 @@ TEST_F(SbnOracleTest, RandomBoxesAndPoints) {
         queries.emplace_back(x, y, x + w, y + size(rng));
     }
     CheckQueries(boxes, queries);
+}
+
+// A query's candidates are the same on a bin's first read, on later reads,
+// once a large bin is kept in memory, and through a mapped window smaller
+// than the file (features read through a buffer): every box that meets the
+// query, and only features whose cells meet the query's widened by one cell
+// on its upper sides. The extent is 0 to 255, so a coordinate's cell is its
+// integer part.
+TEST_F(SbnOracleTest, CandidatesAreTheSameOnEveryReadOfABin) {
+    std::mt19937 rng(1211);
+    std::uniform_real_distribution<double> u(0, 255), size(0, 12);
+    std::vector<EExtent> boxes = {{0, 0, 0, 0}, {255, 255, 255, 255}};
+    for (int i = 0; i < 7000; ++i) {
+        const double x = u(rng), y = u(rng);
+        boxes.emplace_back(x, y, x, y);
+    }
+    // Large bins: points on the root's split line and on two lower ones,
+    // short boxes across them.
+    for (int i = 0; i < 2500; ++i) {
+        const double t = u(rng);
+        if (i % 5 == 4)
+            boxes.emplace_back(127.5, t, std::min(255.0, 128.5 + size(rng)), t);
+        else if (i % 2)
+            boxes.emplace_back(128.2, t, 128.2, t);
+        else
+            boxes.emplace_back(t / 2, 64, t / 2, 64);
+    }
+    for (int i = 0; i < 500; ++i) {
+        const double x = u(rng), y = u(rng);
+        boxes.emplace_back(x, y, std::min(255.0, x + size(rng)), std::min(255.0, y + size(rng)));
+    }
+    const int n = static_cast<int>(boxes.size());
+    ESpatialIndexBuilder builder(n, EExtent(0, 0, 255, 255));
+    std::vector<std::array<uint8_t, 4>> cells(boxes.size());
+    for (int i = 0; i < n; ++i) {
+        ASSERT_TRUE(builder.AddShape(i + 1, boxes[static_cast<size_t>(i)]));
+        builder.Quantise(boxes[static_cast<size_t>(i)], cells[static_cast<size_t>(i)].data());
+    }
+    builder.Write(u"\\x.sbn");
+    ASSERT_GT(std::filesystem::file_size(Host("x.sbn")), 0x10000u);
+
+    std::vector<EExtent> queries = {{128, 0, 128, 255}, {0, 64, 255, 64}, {-5, -5, 0, 0},
+                                    {254.5, 254.5, 300, 300}, {100, 100, 100, 100}};
+    for (int i = 0; i < 300; ++i) {
+        const double x = u(rng), y = u(rng);
+        queries.emplace_back(x, y, x + size(rng) * (i % 3), y + size(rng) * (i % 4));
+    }
+    auto cell = [](double v) { return static_cast<int>(std::clamp(v, 0.0, 255.0)); };
+    std::vector<std::unique_ptr<ERecordSet>> first(queries.size());
+    for (const uint32_t window : {EFileIO::kWholeFile, 0x10000u}) {
+        EFileIO::SetMapWindowSize(window);
+        ESpatialIndex index;
+        ASSERT_TRUE(index.Open(u"\\x.sbn"));
+        for (int round = 0; round < 4; ++round) {
+            for (size_t k = 0; k < queries.size(); ++k) {
+                const EExtent& q = queries[k];
+                SCOPED_TRACE(testing::Message() << "window " << window << ", round " << round
+                                                << ", query " << k);
+                auto found = std::make_unique<ERecordSet>(n);
+                const int count = index.Query(q, *found);
+                EXPECT_EQ(count, found->Count());
+                if (!first[k]) {
+                    const int qx0 = cell(q.xmin), qy0 = cell(q.ymin);
+                    const int qx1 = cell(q.xmax + 1), qy1 = cell(q.ymax + 1);
+                    for (int i = 0; i < n; ++i) {
+                        const auto& c = cells[static_cast<size_t>(i)];
+                        const bool near = c[0] <= qx1 && c[2] >= qx0 && c[1] <= qy1 && c[3] >= qy0;
+                        if (q.Intersects(boxes[static_cast<size_t>(i)]))
+                            ASSERT_TRUE(found->Contains(i + 1)) << "lost record " << i + 1;
+                        else if (!near)
+                            ASSERT_FALSE(found->Contains(i + 1)) << "far record " << i + 1;
+                    }
+                    first[k] = std::move(found);
+                } else {
+                    ASSERT_TRUE(*found->GetBits() == *first[k]->GetBits());
+                }
+            }
+        }
+    }
+    EFileIO::ResetForTests();
 }
 
 TEST_F(SbnOracleTest, DegenerateExtentsLoseNothing) {

@@ -82,7 +82,7 @@ TEST(RecordSet, MatchesAModelOnAwkwardSizes) {
         EBitSet b(n), other(n);
         std::vector<bool> m(static_cast<size_t>(n)), o(static_cast<size_t>(n));
         for (int step = 0; step < 400; ++step) {
-            const int op = static_cast<int>(rng() % 11);
+            const int op = static_cast<int>(rng() % 12);
             const int i = n ? static_cast<int>(rng() % static_cast<unsigned>(n)) : 0;
             const int c = static_cast<int>(rng() % 40);
             switch (op) {
@@ -133,6 +133,14 @@ TEST(RecordSet, MatchesAModelOnAwkwardSizes) {
                     EXPECT_EQ(b.GetCount(), static_cast<int>(std::count(m.begin(), m.end(), true)) +
                                                 (set ? 5 : 0));
                     b.SetSize(n);
+                    break;
+                }
+                case 11: {
+                    // A list with repeats and numbers outside the set.
+                    const int32_t list[] = {i, -1, n, i, (i + 3) % std::max(n, 1), INT32_MIN};
+                    b.SetMany(list, static_cast<size_t>(c % 7));
+                    for (int k = 0; k < c % 7; ++k)
+                        if (list[k] >= 0 && list[k] < n) m[static_cast<size_t>(list[k])] = true;
                     break;
                 }
             }
