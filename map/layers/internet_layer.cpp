@@ -248,7 +248,20 @@ bool CInternetImageLayer::RefreshImage() {
     if (!m_visible) return false;
     if (std::memcmp(&m_drawExtent, &m_cacheExtent, sizeof m_drawExtent) == 0) return false;
     if (!m_autoRefresh && !m_refresh) return false;
-    m_refresh = m_autoRefresh;
+    // A server may answer with an envelope of its own (fitted to the image's
+    // shape), so the view's extent never equals the image's. Without this
+    // check every repaint at an unchanged view would ask for the same image
+    // again and hold the thread for the whole exchange each time; now only
+    // an explicit refresh (the refresh flag) asks again.
+    const bool sameAsAsked = m_asked &&
+                             std::memcmp(&m_drawExtent, &m_askedExtent, sizeof m_drawExtent) == 0 &&
+                             m_deviceWidth == m_askedWidth && m_deviceHeight == m_askedHeight;
+    if (sameAsAsked && !m_refresh) return false;
+    m_refresh = false;
+    m_asked = true;
+    m_askedExtent = m_drawExtent;
+    m_askedWidth = m_deviceWidth;
+    m_askedHeight = m_deviceHeight;
     m_refreshError.clear();
     // Only a tap during this exchange cancels it.
     ResetAbort();

@@ -89,6 +89,11 @@ private:
     void DeleteImage();
 
     WString m_refreshError;
+    // The view last asked for: its extent and window size.
+    bool m_asked = false;
+    CDoubleRect m_askedExtent;
+    int m_askedWidth = 0;
+    int m_askedHeight = 0;
 };
 
 void RegisterInternetLayerClass();

@@ -164,6 +164,16 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     pclose(info);
     EXPECT_NE(gdal.find("Origin = (-0.500000000000000,641.000000000000000)"), std::string::npos) << gdal;
     EXPECT_NE(gdal.find("Pixel Size = (1.000000000000000,-2.000000000000000)"), std::string::npos) << gdal;
+    // The server's envelope is not the view's: the same view again (a
+    // repaint) asks nothing, until an invalidation asks for a fresh image.
+    server_.ClearRequests();
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    EXPECT_TRUE(server_.Requests().empty());
+    layer.m_refresh = true;  // as the layer list's InvalidateAll does
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    EXPECT_EQ(server_.Requests().size(), 2u);
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
+    EXPECT_EQ(server_.Requests().size(), 2u);
     EXPECT_TRUE(layer.Draw(dc, nullptr, 0));
     int w, h, stride;
     auto pixel = [&](int x, int y) {
@@ -245,8 +255,8 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
 
 TEST_F(InternetLayer, NoImageText) {
     CInternetImageLayer layer;
-    layer.SetName(u"roads");
     ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
+    layer.SetName(u"roads");  // as a map document names its layer, after opening
     HttpReply missing;
     missing.status = 404;
     missing.reason = "Not Found";
@@ -271,6 +281,25 @@ TEST_F(InternetLayer, NoImageText) {
             if (at(x, y) != 0xFFFFFF) (y < 10 || x < 10 ? inkAbove : ink)++;
     EXPECT_EQ(inkAbove, 0);
     EXPECT_GT(ink, 0);
+    // And the ink is exactly that text, drawn at (10, 10) on a fresh surface.
+    HBITMAP expected = gdi::CreateSurface(240, 320);
+    HDC edc = gdi::CreateSurfaceDC(expected);
+    HBRUSH paper = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(edc, &all, paper);
+    DeleteObject(paper);
+    const WString text = u"Ombrix Layer roads : NO IMAGE AVAILABLE!";
+    TextOut(edc, 10, 10, text.c_str(), static_cast<int>(text.size()));
+    int ew, eh, estride;
+    const uint32_t* epx = gdi::SurfacePixels(expected, &ew, &eh, &estride);
+    int differing = 0;
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 240; ++x)
+            differing += at(x, y) != (reinterpret_cast<const uint32_t*>(
+                                          reinterpret_cast<const uint8_t*>(epx) + y * estride)[x] &
+                                      0xFFFFFF);
+    EXPECT_EQ(differing, 0);
+    DeleteDC(edc);
+    DeleteObject(expected);
     DeleteDC(dc);
     DeleteObject(surface);
 }
