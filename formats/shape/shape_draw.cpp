@@ -19,7 +19,7 @@ std::vector<POINT>& pointBuffer() {
     return buffer;
 }
 
-int ToDevice(double v) {
+inline int ToDevice(double v) {
     if (std::isnan(v)) return 0;
     if (v > kShpDeviceLimit) v = kShpDeviceLimit;
     if (v < -kShpDeviceLimit) v = -kShpDeviceLimit;
@@ -75,10 +75,17 @@ void ShpSetDrawTransform(ShpDrawTransform* t, const RECT& device, const CDoubleR
     t->scaleY = t->height / (t->world.ymax - t->world.ymin);
 }
 
-POINT ShpWorldToDevice(const ShpDrawTransform& t, double x, double y) {
+namespace {
+// Inlined into the loops that convert every point of a record.
+inline POINT DeviceOf(const ShpDrawTransform& t, double x, double y) {
     int dx = ToDevice((x - t.world.xmin) * t.scaleX);
     int dy = ToDevice((y - t.world.ymin) * t.scaleY);
     return POINT{dx, static_cast<LONG>(static_cast<int64_t>(t.height) - dy)};
+}
+}  // namespace
+
+POINT ShpWorldToDevice(const ShpDrawTransform& t, double x, double y) {
+    return DeviceOf(t, x, y);
 }
 
 RECT ShpWorldRectToDevice(const ShpDrawTransform& t, const CDoubleRect& r) {
@@ -109,7 +116,7 @@ POINT* ShpTransformPoints(const ShpDrawTransform& t, int count, const uint8_t* p
     if (!out) return nullptr;
     for (int i = 0; i < count; ++i) {
         DoublePoint p = ShapeLoadPoint(points, i);
-        out[i] = ShpWorldToDevice(t, p.x, p.y);
+        out[i] = DeviceOf(t, p.x, p.y);
     }
     return out;
 }
@@ -124,7 +131,7 @@ POINT* ShpTransformRings(const ShpDrawTransform& t, const ShapeRecord* r) {
     const uint8_t* pts = ShapeGetPoints(r);
     for (int i = 0; i < n; ++i) {
         DoublePoint p = ShapeLoadPoint(pts, i);
-        out[i] = ShpWorldToDevice(t, p.x, p.y);
+        out[i] = DeviceOf(t, p.x, p.y);
     }
     int k = n;
     for (int part = 0; part < parts; ++part) {

@@ -10,6 +10,33 @@
 
 namespace {
 
+// The type tests, inlined where records are taken apart for every drawn
+// feature; the exported functions below give the same answers.
+inline bool PointType(int t) {
+    return t == 1 || t == 11 || t == 21;
+}
+inline bool PolylineType(int t) {
+    return t == 3 || t == 13 || t == 23;
+}
+inline bool PolygonType(int t) {
+    return t == 5 || t == 15 || t == 25;
+}
+inline bool MultiPointType(int t) {
+    return t == 8 || t == 18 || t == 28;
+}
+inline bool LineOrPolygonType(int t) {
+    return PolylineType(t) || PolygonType(t);
+}
+inline bool BuildableType(int t) {
+    return PointType(t) || MultiPointType(t) || LineOrPolygonType(t);
+}
+inline bool HasZ(int t) {
+    return t == 11 || t == 13 || t == 15 || t == 18;
+}
+inline bool HasM(int t) {
+    return BuildableType(t) && t > 10;
+}
+
 // Where each member of a record lies; 0 for members the type lacks.
 struct Layout {
     int type = 0;
@@ -47,13 +74,13 @@ Layout LayoutOf(int type, int p, int n) {
             break;
     }
     size_t end;
-    if (IsMultiPointShapeType(type)) {
+    if (MultiPointType(type)) {
         l.box = 4;
         l.pointArray = 40;
         l.points = n;
         l.parts = 1;
         end = 40 + 16 * np;
-    } else if (IsLineOrPolygonShapeType(type)) {
+    } else if (LineOrPolygonType(type)) {
         l.box = 4;
         l.partStarts = 44;
         l.pointArray = 44 + 4 * static_cast<size_t>(p);
@@ -63,12 +90,12 @@ Layout LayoutOf(int type, int p, int n) {
     } else {
         return l;
     }
-    if (ShapeTypeHasZ(type)) {
+    if (HasZ(type)) {
         l.zRange = end;
         l.z = end + 16;
         end = l.z + 8 * np;
     }
-    if (ShapeTypeHasM(type)) {
+    if (HasM(type)) {
         l.mRange = end;
         l.m = end + 16;
         end = l.m + 8 * np;
@@ -81,8 +108,8 @@ Layout LayoutOf(const ShapeRecord* r) {
     if (!r) return Layout{};
     const uint8_t* b = ShapeBytes(r);
     const int type = ShapeLoadInt(b);
-    if (IsMultiPointShapeType(type)) return LayoutOf(type, 1, ShapeLoadInt(b + 36));
-    if (IsLineOrPolygonShapeType(type))
+    if (MultiPointType(type)) return LayoutOf(type, 1, ShapeLoadInt(b + 36));
+    if (LineOrPolygonType(type))
         return LayoutOf(type, ShapeLoadInt(b + 36), ShapeLoadInt(b + 40));
     return LayoutOf(type, 0, 0);
 }
@@ -143,12 +170,12 @@ void WriteVertex(uint8_t* b, const Layout& l, int i, double x, double y, double 
 
 // The resolved part range for the by-part accessors; false when out of range.
 bool PartRange(const ShapeRecord* r, const Layout& l, int part, int* first, int* last) {
-    if (IsPointShapeType(l.type)) {
+    if (PointType(l.type)) {
         *first = *last = 0;
         return true;
     }
     if (part < 0) part = 0;
-    if (IsMultiPointShapeType(l.type)) {
+    if (MultiPointType(l.type)) {
         if (part > 0 || l.points < 1) return false;
         *first = 0;
         *last = l.points - 1;
@@ -211,19 +238,19 @@ int GetShapeGeometryClass(ShpHandle h) {
 }
 
 bool IsPointShapeType(int t) {
-    return t == 1 || t == 11 || t == 21;
+    return PointType(t);
 }
 bool IsPolylineShapeType(int t) {
-    return t == 3 || t == 13 || t == 23;
+    return PolylineType(t);
 }
 bool IsPolygonShapeType(int t) {
-    return t == 5 || t == 15 || t == 25;
+    return PolygonType(t);
 }
 bool IsMultiPointShapeType(int t) {
-    return t == 8 || t == 18 || t == 28;
+    return MultiPointType(t);
 }
 bool IsLineOrPolygonShapeType(int t) {
-    return IsPolylineShapeType(t) || IsPolygonShapeType(t);
+    return LineOrPolygonType(t);
 }
 bool IsShapeTypeZ(int t) {
     return (t >= 11 && t <= 20) || t == 31;
@@ -232,13 +259,13 @@ bool IsShapeTypeZM(int t) {
     return t > 10;
 }
 bool IsBuildableShapeType(int t) {
-    return IsPointShapeType(t) || IsMultiPointShapeType(t) || IsLineOrPolygonShapeType(t);
+    return BuildableType(t);
 }
 bool ShapeTypeHasZ(int t) {
-    return t == 11 || t == 13 || t == 15 || t == 18;
+    return HasZ(t);
 }
 bool ShapeTypeHasM(int t) {
-    return IsBuildableShapeType(t) && t > 10;
+    return HasM(t);
 }
 
 // ---- buffers ----
@@ -317,11 +344,11 @@ bool ShapeValidateRecord(const ShapeRecord* r, size_t length) {
     if (!r || length < 4) return false;
     const uint8_t* b = ShapeBytes(r);
     const int type = ShapeLoadInt(b);
-    if (!IsBuildableShapeType(type)) return true;
-    if (IsPointShapeType(type)) return length >= 20;
+    if (!BuildableType(type)) return true;
+    if (PointType(type)) return length >= 20;
     if (length < 40) return false;
-    const int p = IsMultiPointShapeType(type) ? 1 : (length >= 44 ? ShapeLoadInt(b + 36) : -1);
-    const int n = IsMultiPointShapeType(type) ? ShapeLoadInt(b + 36) : ShapeLoadInt(b + 40);
+    const int p = MultiPointType(type) ? 1 : (length >= 44 ? ShapeLoadInt(b + 36) : -1);
+    const int n = MultiPointType(type) ? ShapeLoadInt(b + 36) : ShapeLoadInt(b + 40);
     if (p < 0 || n < 0) return false;
     // Everything up to the points must be there; Z and M tails are checked by
     // the reader, which fills what a file leaves out.
@@ -351,9 +378,9 @@ int ShapeInitRecord(ShpHandle h, int type, int partCount, int pointCount, ShapeR
     if (!r) return 0;
     uint8_t* b = ShapeBytes(r);
     ShapeStoreInt(b, type);
-    if (IsMultiPointShapeType(type)) {
+    if (MultiPointType(type)) {
         ShapeStoreInt(b + 36, pointCount);
-    } else if (IsLineOrPolygonShapeType(type)) {
+    } else if (LineOrPolygonType(type)) {
         ShapeStoreInt(b + 36, partCount);
         ShapeStoreInt(b + 40, pointCount);
     }
@@ -391,13 +418,13 @@ int ShpGetPointCount(const ShapeRecord* r) {
 int ShapeGetPartCount(const ShapeRecord* r) {
     const Layout l = LayoutOf(r);
     if (!l.size) return -1;
-    return IsLineOrPolygonShapeType(l.type) ? l.parts : 1;
+    return LineOrPolygonType(l.type) ? l.parts : 1;
 }
 
 int ShapeGetPartPointCount(const ShapeRecord* r, int part) {
     const Layout l = LayoutOf(r);
     if (!l.size) return -1;
-    if (!IsLineOrPolygonShapeType(l.type)) return l.points;
+    if (!LineOrPolygonType(l.type)) return l.points;
     int last;
     const int first = ShapeGetPartRange(r, part, &last);
     return first < 0 ? -1 : last - first + 1;
@@ -418,7 +445,7 @@ int ShapeGetPartRange(const ShapeRecord* r, int part, int* last) {
 int ShapeFindPart(const ShapeRecord* r, int index, int* indexInPart) {
     const Layout l = LayoutOf(r);
     if (!l.size || index < 0 || index >= l.points) return -1;
-    if (!IsLineOrPolygonShapeType(l.type)) {
+    if (!LineOrPolygonType(l.type)) {
         if (indexInPart) *indexInPart = index;
         return 0;
     }
@@ -437,7 +464,7 @@ bool ShpGetShapeBounds(const ShapeRecord* r, CDoubleRect* box) {
     const Layout l = LayoutOf(r);
     if (!l.size || !box) return false;
     const uint8_t* b = ShapeBytes(r);
-    if (IsPointShapeType(l.type)) {
+    if (PointType(l.type)) {
         box->xmin = box->xmax = Ld(b, 4);
         box->ymin = box->ymax = Ld(b, 12);
     } else {
@@ -537,7 +564,7 @@ int ShpGetPoint(ShpHandle h, DoublePoint* point, const ShapeRecord* r) {
 
 int ShpGetPointXY(ShpHandle h, double* x, double* y, const ShapeRecord* r) {
     r = Buffer(h, r);
-    if (!r || !IsPointShapeType(ShapeLoadInt(ShapeBytes(r)))) return 0;
+    if (!r || !PointType(ShapeLoadInt(ShapeBytes(r)))) return 0;
     const DoublePoint p = ShapeLoadPoint(ShapeBytes(r) + 4, 0);
     if (x) *x = p.x;
     if (y) *y = p.y;
@@ -575,7 +602,7 @@ int ResolveVertex(const ShapeRecord* r, int part, int index, bool clamp) {
     if (!l.size || l.points < 1) return -1;
     int first, last;
     if (!PartRange(r, l, part, &first, &last)) return -1;
-    if (IsPointShapeType(l.type)) return index == 0 || clamp ? 0 : -1;
+    if (PointType(l.type)) return index == 0 || clamp ? 0 : -1;
     if (index < 0) return clamp ? first : -1;
     if (first + static_cast<int64_t>(index) > last) return clamp ? last : -1;
     return first + index;
@@ -664,7 +691,7 @@ int ShpSetPartPoint(ShpHandle h, int index, double x, double y, double z, double
     if (!l.size || index < 0 || index >= l.points) return -1;
     uint8_t* b = ShapeBytes(r);
     WriteVertex(b, l, index, x, y, z, m);
-    if (IsPolygonShapeType(l.type)) {
+    if (PolygonType(l.type)) {
         int within;
         const int part = ShapeFindPart(r, index, &within);
         int last;
@@ -696,7 +723,7 @@ int ShpInsertVertex(ShpHandle h, int index, double x, double y, double z, double
     const bool handleBuffer = !r;
     r = Buffer(h, r);
     Layout l = LayoutOf(r);
-    if (!l.size || IsPointShapeType(l.type) || l.points == INT32_MAX) return -1;
+    if (!l.size || PointType(l.type) || l.points == INT32_MAX) return -1;
     const int n = l.points;
     const int pos = index < 0 ? 0 : (index > n ? n : index);
     const Layout grown = LayoutOf(l.type, l.parts, n + 1);
@@ -754,7 +781,7 @@ int ShpInsertVertex(ShpHandle h, int index, double x, double y, double z, double
         ShapeStoreInt(b + 36, n + 1);
     }
     ShpComputeShapeBounds(r);
-    if (IsPolygonShapeType(l.type)) {
+    if (PolygonType(l.type)) {
         int last;
         const int first = ShapeGetPartRange(r, part, &last);
         if (pos == first) CopyVertex(b, grown, first, last);
@@ -778,13 +805,13 @@ int ShpInsertVertexXYZM(ShpHandle h, int index, double x, double y, double z, do
 int ShpDeleteVertex(ShpHandle h, int index, ShapeRecord* r) {
     r = Buffer(h, r);
     const Layout l = LayoutOf(r);
-    if (!l.size || IsPointShapeType(l.type)) return -1;
+    if (!l.size || PointType(l.type)) return -1;
     if (index < 0 || index >= l.points) return -1;
     const int part = ShapeFindPart(r, index, nullptr);
     if (part < 0) return -1;
     const int partPoints = ShapeGetPartPointCount(r, part);
-    if (IsPolygonShapeType(l.type) && partPoints <= 4) return -1;
-    if (IsPolylineShapeType(l.type) && partPoints <= 2) return -1;
+    if (PolygonType(l.type) && partPoints <= 4) return -1;
+    if (PolylineType(l.type) && partPoints <= 2) return -1;
     int oldLast = 0;
     const int first = l.partStarts ? ShapeGetPartRange(r, part, &oldLast) : 0;
     uint8_t* b = ShapeBytes(r);
@@ -820,7 +847,7 @@ int ShpDeleteVertex(ShpHandle h, int index, ShapeRecord* r) {
         ShapeStoreInt(b + 36, n - 1);
     }
     ShpComputeShapeBounds(r);
-    if (IsPolygonShapeType(l.type)) {
+    if (PolygonType(l.type)) {
         const int last = oldLast - 1;
         if (index == first) CopyVertex(b, shrunk, first, last);
         if (index == oldLast) CopyVertex(b, shrunk, last, first);
