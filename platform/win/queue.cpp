@@ -64,8 +64,11 @@ Queue& QueueOf(DWORD thread) {
     return *q;
 }
 
+// Queues live as long as the program and thread numbers are never reused, so
+// each thread looks its own up once (drawing loops poll it per feature).
 Queue& MyQueue() {
-    return QueueOf(sys::GetCurrentThreadId());
+    thread_local Queue* mine = &QueueOf(sys::GetCurrentThreadId());
+    return *mine;
 }
 
 bool InRange(UINT msg, UINT lo, UINT hi) {
