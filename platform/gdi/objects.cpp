@@ -417,6 +417,10 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
             return nullptr;
     }
     void* prev = *slot;
+    // The pen, brush or font already there: nothing changes (a bitmap is
+    // taken again above, which drops the clip region).
+    if (prev == reinterpret_cast<void*>(obj) && o->kind != Kind::Bitmap)
+        return reinterpret_cast<HGDIOBJ>(prev);
     Unselect(prev);
     *slot = reinterpret_cast<void*>(obj);
     Select(o);

@@ -587,20 +587,28 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
             int64_t top = std::max<int64_t>(a.y, clipTop);
             int64_t bottom = std::min<int64_t>(b.y, clipBottom);
             if (top >= bottom) continue;
-            int64_t dy = b.y - a.y, dx = b.x - a.x;
-            int64_t dxq = dx / dy;
-            if (dx % dy != 0 && dx < 0) --dxq;
-            int64_t num = a.x * dy + (top - a.y) * dx;
-            int64_t q = num / dy;
-            if (num % dy != 0 && num > 0) ++q;
+            // |dx| and dy are at most 2^30 here: 32-bit quotients.
+            const int32_t dy = static_cast<int32_t>(b.y - a.y), dx = static_cast<int32_t>(b.x - a.x);
+            int32_t dxq = dx / dy;
+            const int32_t dxr0 = dx - dxq * dy;
+            if (dxr0 != 0 && dx < 0) --dxq;
             SmallEdge e;
+            if (top == a.y) {
+                // The crossing on the first row is the vertex itself.
+                e.q = static_cast<int32_t>(a.x);
+                e.rem = 0;
+            } else {
+                int64_t num = a.x * dy + (top - a.y) * dx;
+                int64_t q = num / dy;
+                if (num % dy != 0 && num > 0) ++q;
+                e.q = static_cast<int32_t>(q);
+                e.rem = static_cast<int32_t>(q * dy - num);
+            }
             e.yTop = static_cast<int32_t>(top);
             e.yBottom = static_cast<int32_t>(bottom);
-            e.q = static_cast<int32_t>(q);
-            e.rem = static_cast<int32_t>(q * dy - num);
-            e.dy = static_cast<int32_t>(dy);
-            e.dxq = static_cast<int32_t>(dxq);
-            e.dxr = static_cast<int32_t>(dx - dxq * dy);
+            e.dy = dy;
+            e.dxq = dxq;
+            e.dxr = dx - dxq * dy;
             e.dir = dir;
             edges[count++] = e;
             rowTop = std::min(rowTop, e.yTop);
@@ -812,6 +820,12 @@ bool MakePen(Dc* dc, PenContext* pc) {
     return true;
 }
 
+// Moves the dash phase on by n steps; a solid pen stays at phase 0 (no
+// division on the path every outline segment takes).
+inline void AdvanceDash(PenContext& pc, int64_t n) {
+    pc.dashPos = pc.dash.len ? (pc.dashPos + n) % pc.dash.len : 0;
+}
+
 // Range of steps i in [0, n) where lo <= start + round(i * a / d) * s < hi,
 // with a >= 0, d > 0; round halves away from the start.
 void MinorRange(int64_t start, int s, int64_t a, int64_t d, int64_t lo, int64_t hi, int64_t* i0,
@@ -904,7 +918,7 @@ void QuickThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_
             last = i;
         }
     }
-    pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
+    AdvanceDash(pc, n);
     if (first < 0 || !pc.t.dirty) return;
     auto at = [&](int64_t i, int64_t* x, int64_t* y) {
         int64_t off = (2 * i * minor + major) / (2 * major);
@@ -960,7 +974,7 @@ void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     bool multiClip = pc.t.clip->size() > 1;
     int64_t major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
     if (i0 > i1) {
-        pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
+        AdvanceDash(pc, n);
         return;
     }
     // off(i) = floor((2 i minor + major) / (2 major)), stepped exactly.
@@ -994,7 +1008,7 @@ void ThinSegment(PenContext& pc, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
         Touch(pc.t.dirty, x, y, x + 1, y + 1);
         Run(*pc.t.s, *paint, y, x, x + 1);
     }
-    pc.dashPos = (pc.dashPos + n) % (pc.dash.len ? pc.dash.len : 1);
+    AdvanceDash(pc, n);
 }
 
 struct WideScratch {
