@@ -1394,7 +1394,8 @@ BOOL PolyPolygon(HDC hdc, const POINT* points, const int* counts, int polygons) 
     const IPoint* p = ToSurface(dc, points, total);
     Target t;
     if (!MakeTarget(dc, &t)) return TRUE;
-    Paint fill;
+    // Kept between figures: a pattern brush's pixels are rebuilt in place.
+    static Paint fill;
     if (BrushPaint(dc, GetBrush(dc->st.brush), &fill, dc->st.rop2))
         FillPolygon(t, fill, p, counts, polygons, dc->st.fillMode == WINDING);
     PenContext pc;

@@ -726,7 +726,9 @@ void DrawLine(Dc* dc, FontImpl* f, Font* font, const Line& line, int x, int y, c
     Target t;
     if (!MakeRealTarget(dc, &t)) return;
     POINT off = DcOffset(dc);
-    std::vector<RECT> narrowed;
+    // Kept between lines: most labels are clipped to their own box.
+    static std::vector<RECT> narrowed;
+    narrowed.clear();
     if (clip) {
         if (QuickDrawingOn() && t.clip->size() == 1) {
             // One rectangle within another: their intersection.
@@ -1101,6 +1103,52 @@ DWORD GetTabbedTextExtent(HDC hdc, const WChar* text, int count, int tabPosition
     return static_cast<DWORD>(Tabbed(hdc, 0, 0, text, count, tabPositions, tabStops, 0, false));
 }
 
+namespace {
+
+// DrawText of one plain line: the same placement, clip and result as the
+// general route below, which lays it out as a single piece.
+int SingleLine(Dc* dc, FontImpl* f, Font* font, const WChar* text, int n, RECT* rect,
+               UINT format) {
+    bool rtl = (format & DT_RTLREADING) || ReadsRightToLeft(dc, 0);
+    Line line = Layout(*f, text, n, rtl, nullptr);
+    const int lineH = f->ascent + f->descent;
+    if (format & DT_CALCRECT) {
+        rect->right = rect->left + std::max(line.width, 0);
+        rect->bottom = rect->top + lineH;
+        return lineH;
+    }
+    int top = rect->top;
+    if (format & DT_VCENTER)
+        top = rect->top + (rect->bottom - rect->top - lineH) / 2;
+    else if (format & DT_BOTTOM)
+        top = rect->bottom - lineH;
+    POINT off = DcOffset(dc);
+    RECT clipRect = *rect;
+    OffsetRect(&clipRect, off.x, off.y);
+    if (dc->mirrored) {
+        int a = MirrorAxis(dc);
+        clipRect = RECT{a + 1 - clipRect.right, clipRect.top, a + 1 - clipRect.left,
+                        clipRect.bottom};
+    }
+    const RECT* clip = (format & DT_NOCLIP) ? nullptr : &clipRect;
+    int x = rect->left;
+    if (format & DT_CENTER)
+        x = rect->left + (rect->right - rect->left - line.width) / 2;
+    else if (format & DT_RIGHT)
+        x = rect->right - line.width;
+    if (!line.glyphs.empty()) {
+        // Placed from the top-left of its cell; the caller's alignment is
+        // given back afterwards.
+        const UINT align = dc->st.textAlign;
+        dc->st.textAlign = TA_LEFT | TA_TOP;
+        DrawLine(dc, f, font, line, x, top, clip);
+        dc->st.textAlign = align;
+    }
+    return (top - rect->top) + lineH;
+}
+
+}  // namespace
+
 int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
     Dc* dc = GetDc(hdc);
     if (!dc || !rect || !text) return 0;
@@ -1114,6 +1162,15 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
         format &= ~0xFF00u;
     }
     int n = Length(text, count);
+    // One line without tabs, prefixes or line breaks (labels, captions):
+    // laid out once, drawn without copies.
+    if ((format & DT_SINGLELINE) && !(format & DT_EXPANDTABS) && QuickDrawingOn()) {
+        bool plain = true;
+        for (int i = 0; plain && i < n; ++i)
+            plain = text[i] != u'\r' && text[i] != u'\n' &&
+                    (text[i] != u'&' || (format & DT_NOPREFIX));
+        if (plain) return SingleLine(dc, f, font, text, n, rect, format);
+    }
     WString s(text, text + n);
     size_t underline = WString::npos;  // the letter after a single "&"
     if (!(format & DT_NOPREFIX)) {
