@@ -233,9 +233,33 @@ void Run32(const Surface& s, const Paint& p, int y, int x0, int x1) {
     const uint8_t* orow = p.on.data() + size_t(py) * p.pw;
     int px = (x0 - p.orgX) % p.pw;
     if (px < 0) px += p.pw;
-    for (int x = x0; x < x1; ++x) {
-        if (orow[px]) row[x] = p.rop2 == R2_COPYPEN ? prow[px] : Rop2(p.rop2, prow[px], row[x]);
-        if (++px == p.pw) px = 0;
+    // The two passes of a transparent stipple (mask, then merge) and plain
+    // copies, combined inline; the rest through Rop2.
+    switch (p.rop2) {
+        case R2_COPYPEN:
+            for (int x = x0; x < x1; ++x) {
+                if (orow[px]) row[x] = prow[px];
+                if (++px == p.pw) px = 0;
+            }
+            return;
+        case R2_MASKNOTPEN:
+            for (int x = x0; x < x1; ++x) {
+                if (orow[px]) row[x] = row[x] & ~prow[px] & 0xFFFFFF;
+                if (++px == p.pw) px = 0;
+            }
+            return;
+        case R2_MERGEPEN:
+            for (int x = x0; x < x1; ++x) {
+                if (orow[px]) row[x] = (row[x] | prow[px]) & 0xFFFFFF;
+                if (++px == p.pw) px = 0;
+            }
+            return;
+        default:
+            for (int x = x0; x < x1; ++x) {
+                if (orow[px]) row[x] = Rop2(p.rop2, prow[px], row[x]);
+                if (++px == p.pw) px = 0;
+            }
+            return;
     }
 }
 
