@@ -1,5 +1,6 @@
 #include "shell/frame/main_frame.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "core/color_picker.h"
@@ -159,7 +160,9 @@ void CMainFrame::SetPaneWidth(int pane, int width) {
     int right = client.right;
     for (int i = 3; i >= 1; --i) {
         parts[i] = i == 3 ? -1 : right;
-        right -= m_paneWidths[i] ? Scaled(m_paneWidths[i]) + 6 : 0;
+        int width = m_paneWidths[i] ? Scaled(m_paneWidths[i]) : 0;
+        if (i == 2 && width) width = std::max(width, m_scaleTextPixels);
+        right -= width ? width + 6 : 0;
     }
     parts[0] = std::max(right, Scaled(m_paneWidths[0]));
     // A pane shows up to its right edge; -1 is the bar's end.
@@ -216,8 +219,24 @@ void CMainFrame::SetScaleText(unsigned scale) {
         if (m_paneWidths[2] != 0) HideStatusPane(2);
         return;
     }
-    if (m_paneWidths[2] == 0) SetPaneWidth(2, kPaneWidths[2]);
-    SetPaneText(2, text::Format(u"1:%u", scale));
+    const WString text = text::Format(u"1:%u", scale);
+    // The pane keeps its width unless the text needs more: a face wider
+    // than the one the width was chosen for would cut the last digits.
+    int needed = 0;
+    if (HDC dc = GetDC(m_statusBar)) {
+        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessage(m_statusBar, WM_GETFONT, 0, 0));
+        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        SIZE size{};
+        if (GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &size))
+            needed = size.cx + 2;  // beyond the pane's 3-pixel inset: a pixel each side
+        if (old) SelectObject(dc, old);
+        ReleaseDC(m_statusBar, dc);
+    }
+    if (m_paneWidths[2] == 0 || needed != m_scaleTextPixels) {
+        m_scaleTextPixels = needed;
+        SetPaneWidth(2, m_paneWidths[2] ? m_paneWidths[2] : kPaneWidths[2]);
+    }
+    SetPaneText(2, text);
 }
 
 void CMainFrame::SetModeIndicator(int index) {

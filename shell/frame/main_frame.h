@@ -231,6 +231,9 @@ private:
     std::unique_ptr<CCommandBars> m_bars;
     CBookmarkList m_bookmarks;
     int m_paneWidths[4] = {17, 120, 0, 8};
+    // Pixels the scale pane's text needs in the status bar's font; the
+    // pane is never narrower, so no digit of the scale is cut.
+    int m_scaleTextPixels = 0;
     bool m_scalePaneEnabled = true;
     bool m_rockerPaneEnabled = true;
 };

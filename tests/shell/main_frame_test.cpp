@@ -14,6 +14,7 @@
 #include "platform/win/commctrl.h"
 #include "platform/win/doc_template.h"
 #include "platform/win/msgbox.h"
+#include "platform/win/theme.h"
 #include "shell/frame/bar_controls.h"
 #include "shell/frame/command_bars.h"
 #include "shell/frame/main_frame.h"
@@ -279,6 +280,60 @@ TEST_F(MainFrameTest, StatusPanesFollowTheConfiguration) {
     auto hidden = Xml("<STATUSBAR visible=\"false\"/>");
     frame_->ApplyStatusBarConfig(hidden->GetRoot());
     EXPECT_FALSE(frame_->IsStatusBarShown());
+}
+
+// The scale pane shows every digit of the scale: as many dark pixels as the
+// same text drawn alone in the status bar's font. Its width
+// of 50 was chosen for a narrower face than ours.
+TEST_F(MainFrameTest, TheScalePaneShowsEveryDigitOfTheScale) {
+    Open();
+    HWND bar = frame_->GetMainStatusBar();
+    HFONT font = reinterpret_cast<HFONT>(SendMessage(bar, WM_GETFONT, 0, 0));
+    auto darkIn = [](uint32_t* px, int stride, RECT r) {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                const uint32_t c = px[y * (stride / 4) + x];
+                n += (c & 0xFF) < 0x70 && (c >> 8 & 0xFF) < 0x70 && (c >> 16 & 0xFF) < 0x70;
+            }
+        return n;
+    };
+    for (unsigned scale : {5000u, 313005u, 4294967295u}) {
+        SCOPED_TRACE(scale);
+        frame_->SetScaleText(scale);
+        InvalidateRect(bar, nullptr, true);
+        UpdateWindow(bar);
+        RECT pane{};
+        SendMessage(bar, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&pane));
+        POINT o{};
+        int w = 0, h = 0, stride = 0;
+        uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(bar, &o), &w, &h, &stride);
+        ASSERT_NE(px, nullptr);
+        OffsetRect(&pane, o.x, o.y);
+        const int shown = darkIn(px, stride, pane);
+
+        const WString text = frame_->GetPaneText(2);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = gdi::CreateSurface(300, 40);
+        HBITMAP oldBitmap = SelectObject(dc, bitmap);
+        HFONT oldFont = font ? SelectObject(dc, font) : nullptr;
+        RECT all{0, 0, 300, 40};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, 0);
+        TextOut(dc, 10, 10, text.c_str(), static_cast<int>(text.size()));
+        int bw = 0, bh = 0, bstride = 0;
+        uint32_t* alone = gdi::SurfacePixels(bitmap, &bw, &bh, &bstride);
+        ASSERT_NE(alone, nullptr);
+        const int drawn = darkIn(alone, bstride, all);
+        if (oldFont) SelectObject(dc, oldFont);
+        SelectObject(dc, oldBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        EXPECT_GT(drawn, 20);
+        EXPECT_EQ(shown, drawn) << text::ToUtf8(text);
+    }
+    EXPECT_EQ(frame_->GetPaneWidth(2), 50);  // the configured width is kept
 }
 
 TEST_F(MainFrameTest, StatusTextKeepsAtMost160Characters) {
