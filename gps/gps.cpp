@@ -6,7 +6,9 @@
 #include <string>
 
 #include "crs/coord_sys.h"
+#include "crs/geographic.h"
 #include "gps/gps_position.h"
+#include "map/map_messages.h"
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
 #include "platform/sys/thread.h"
@@ -308,6 +310,7 @@ bool CGps::UpdatePosition(CCoordSys* mapCoordSys, GpsPosition* position) {
     };
     // A position without data is never shifted, projected or averaged.
     if (!HasValue(lon) || !HasValue(lat)) return refuse();
+    if (mapCoordSys) TellConversionProblem(*mapCoordSys);
 
     // The shifts run at height 0 unless heights are used and one was received.
     m_wgs84 = {lon, lat, height, position->fourth};
@@ -335,6 +338,25 @@ bool CGps::UpdatePosition(CCoordSys* mapCoordSys, GpsPosition* position) {
     m_datum.m = m_projected.m = m_wgs84.m;
     if (m_averaging) AddToAverage(mapCoordSys);
     return true;
+}
+
+// A receiver datum whose positions cannot be converted to the map's system
+// (a shift method we do not carry out, a projection we do not know), or may
+// be off, is told once per receiver datum and map system, as layers are.
+void CGps::TellConversionProblem(const CCoordSys& mapCoordSys) {
+    if (m_conversionChecked && m_checkedReceiverDatum == m_receiverDatum &&
+        m_checkedMapDatum == mapCoordSys.m_datum &&
+        m_checkedMapProjection == mapCoordSys.m_projectionCode)
+        return;
+    m_conversionChecked = true;
+    m_checkedReceiverDatum = m_receiverDatum;
+    m_checkedMapDatum = mapCoordSys.m_datum;
+    m_checkedMapProjection = mapCoordSys.m_projectionCode;
+    CGeographic receiver;
+    receiver.SetDatum(m_receiverDatum);
+    const ConversionProblem problem = FindConversionProblem(receiver, mapCoordSys);
+    if (problem != ConversionProblem::kNone)
+        ShowConversionProblem(problem, u"the GPS", receiver, mapCoordSys);
 }
 
 void CGps::AddToAverage(CCoordSys* mapCoordSys) {

@@ -131,6 +131,7 @@ public:
 private:
     bool ParseEarthmate(const uint8_t* data, int length);
     void AddToAverage(CCoordSys* mapCoordSys);
+    void TellConversionProblem(const CCoordSys& mapCoordSys);
     void CloseRawLog();
     bool FailOpen();
 
@@ -158,6 +159,12 @@ private:
     GpsPosition m_position;
     // A copy: reloading the datum table frees its rows.
     DatumTransformation m_receiverDatum;
+    // The receiver datum / map system pair last checked for a conversion
+    // problem: the user hears of each pair once, not at every fix.
+    bool m_conversionChecked = false;
+    DatumTransformation m_checkedReceiverDatum;
+    DatumTransformation m_checkedMapDatum;
+    int32_t m_checkedMapProjection = 0;
     uint32_t m_pollCounter = 0;
     bool m_polling = false;
     GpsLocation m_initial;

@@ -13,8 +13,11 @@
 #include "crs/transverse_mercator.h"
 #include "gps/gps.h"
 #include "gps/gps_position.h"
+#include "map/map_messages.h"
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
+#include "platform/win/msgbox.h"
+#include "resources/zres.h"
 #include "tools/datum_table_writer.h"
 
 namespace {
@@ -207,6 +210,68 @@ TEST_F(GpsFixTest, ReceiverDatumSurvivesAReloadedTable) {
     EXPECT_EQ(gps_.ReceiverDatum(), Wgs84Datum());
     ASSERT_TRUE(gps_.UpdatePosition(&map, &gps_.Position()));
     EXPECT_EQ(gps_.GetWgs84Fix().x, -1.5);
+}
+
+// A receiver datum or map datum whose shift we do not carry out gives fixes
+// without data and says so once per receiver datum / map system pair, not
+// at every fix; a pair that converts says nothing.
+TEST_F(GpsFixTest, UnconvertibleDatumIsToldOncePerPair) {
+    DatumFileRow grid = Nad27();
+    grid.datumId = 9999;
+    grid.transformationId = 9998;
+    grid.datum = u"D_Grid_Only";
+    grid.method = u"NTv2";
+    grid.dx = grid.dy = grid.dz = 0;
+    ASSERT_TRUE(WriteDatumTable(u"\\grid.dbf", {Osgb36(), Nad27(), grid}));
+    ASSERT_TRUE(SetDatumTableFile(u"\\grid.dbf"));
+    const struct {
+        const char16_t* receiver;
+        const char16_t* map;  // the map's datum
+        bool converts;
+    } rows[] = {
+        {u"D_Grid_Only", u"WGS84", false},
+        {u"WGS84", u"D_Grid_Only", false},
+        {u"D_Grid_Only", u"D_North_American_1927", false},
+        {u"D_OSGB_1936", u"D_North_American_1927", true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(text::ToUtf8(r.receiver) + " -> " + text::ToUtf8(r.map));
+        win::ClearMessageBoxLog();
+        CGps gps;
+        ASSERT_TRUE(gps.SetDatum(r.receiver));
+        CGeographic map;
+        map.SetDatumByName(r.map);
+        for (int i = 0; i < 20; ++i) {
+            gps.Position().longitude = -1.5 + i * 1e-4;
+            gps.Position().latitude = 52.5;
+            gps.Position().height = 0;
+            EXPECT_EQ(gps.UpdatePosition(&map, &gps.Position()), r.converts);
+            EXPECT_EQ(std::isfinite(gps.GetProjectedFix().x) && !IsNoData(gps.GetProjectedFix().x),
+                      r.converts);
+        }
+        const std::vector<win::MessageBoxRecord> told = win::MessageBoxLog();
+        if (r.converts) {
+            EXPECT_TRUE(told.empty());
+            continue;
+        }
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+        const WString head = LoadMapString(IDP_DATUM_SHIFT_NOT_SUPPORTED);
+        ASSERT_FALSE(head.empty());
+        EXPECT_EQ(told[0].text.substr(0, head.find(u'%')), head.substr(0, head.find(u'%')));
+        EXPECT_NE(told[0].text.find(u"D_Grid_Only"), WString::npos) << text::ToUtf8(told[0].text);
+
+        // Another pair is told afresh; coming back to this one tells it again.
+        ASSERT_TRUE(gps.SetDatum(u"D_OSGB_1936"));
+        map.SetDatumByName(u"D_North_American_1927");
+        EXPECT_TRUE(gps.UpdatePosition(&map, &gps.Position()));
+        EXPECT_EQ(win::MessageBoxLog().size(), 1u);
+        ASSERT_TRUE(gps.SetDatum(r.receiver));
+        map.SetDatumByName(r.map);
+        EXPECT_FALSE(gps.UpdatePosition(&map, &gps.Position()));
+        EXPECT_FALSE(gps.UpdatePosition(&map, &gps.Position()));
+        EXPECT_EQ(win::MessageBoxLog().size(), 2u);
+    }
 }
 
 TEST_F(GpsFixTest, QualityChecks) {
