@@ -142,6 +142,19 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
 
     const std::vector<RECT>& clip = *t.clip;
     Surface& ds = *t.s;
+    // The quick route of plain copies from 4-, 8- and 24-bit sources onto
+    // 32-bit surfaces, with the source's colour table as Surface::Get reads it.
+    const bool quickColour = QuickDrawingOn() && needSrc && code == 0xCC && !transparent &&
+                             ds.bpp == 32 && !src.monoToColour &&
+                             (src.s->bpp == 4 || src.s->bpp == 8 || src.s->bpp == 24);
+    // Whether the sampled columns follow each other (a copy at scale 1).
+    bool consecutive = quickColour;
+    for (size_t j = 1; consecutive && j < xs.size(); ++j) consecutive = xs[j] == xs[j - 1] + 1;
+    uint32_t colours[256] = {};
+    if (quickColour && src.s->bpp <= 8) {
+        const size_t n = std::min<size_t>(src.s->palette.size(), size_t(1) << src.s->bpp);
+        std::copy_n(src.s->palette.begin(), n, colours);
+    }
     Touch(t.dirty, int(cx0), int(cy0), int(cx1), int(cy1));
     for (int64_t yy = cy0; yy < cy1; ++yy) {
         int row = static_cast<int>(yy);
@@ -160,6 +173,64 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
                 for (int xx = a; xx < b; ++xx) {
                     int scol = xs[xx - cx0];
                     if (scol >= 0) drow[xx] = srowp[scol];
+                }
+                continue;
+            }
+            // Plain copy of an indexed or 24-bit source onto a 32-bit
+            // surface: colours looked up in place.
+            if (quickColour) {
+                uint32_t* drow = ds.Row32(row);
+                const uint8_t* srowp = src.s->Row(srow);
+                switch (src.s->bpp) {
+                    case 24: {
+                        // Four bytes are read at once where they stay in the
+                        // row. The sampled columns are monotonic, so those
+                        // pixels are the middle of the span; the ends are
+                        // read byte by byte.
+                        const int whole = (src.s->stride - 4) / 3;
+                        auto col = [&](int xx) { return xs[size_t(xx - cx0)]; };
+                        auto bytewise = [&](int xx) {
+                            const int scol = col(xx);
+                            if (scol < 0) return;
+                            const uint8_t* q = srowp + 3 * scol;
+                            drow[xx] = uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16;
+                        };
+                        int i0 = a, i1 = b;
+                        for (; i0 < i1 && (col(i0) < 0 || col(i0) > whole); ++i0) bytewise(i0);
+                        for (; i1 > i0 && (col(i1 - 1) < 0 || col(i1 - 1) > whole); --i1)
+                            bytewise(i1 - 1);
+                        if (i0 < i1 && consecutive) {
+                            // One source pixel per destination pixel.
+                            const uint8_t* q = srowp + 3 * col(i0);
+                            uint32_t* d = drow + i0;
+                            for (int n = i1 - i0, k = 0; k < n; ++k) {
+                                uint32_t v;
+                                std::memcpy(&v, q + 3 * k, 4);
+                                d[k] = v & 0xFFFFFF;
+                            }
+                            break;
+                        }
+                        for (int xx = i0; xx < i1; ++xx) {
+                            uint32_t v;
+                            std::memcpy(&v, srowp + 3 * col(xx), 4);
+                            drow[xx] = v & 0xFFFFFF;
+                        }
+                        break;
+                    }
+                    case 8:
+                        for (int xx = a; xx < b; ++xx) {
+                            int scol = xs[xx - cx0];
+                            if (scol >= 0) drow[xx] = colours[srowp[scol]];
+                        }
+                        break;
+                    default:
+                        for (int xx = a; xx < b; ++xx) {
+                            int scol = xs[xx - cx0];
+                            if (scol >= 0)
+                                drow[xx] =
+                                    colours[(srowp[scol >> 1] >> ((scol & 1) ? 0 : 4)) & 0xF];
+                        }
+                        break;
                 }
                 continue;
             }

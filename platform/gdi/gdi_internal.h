@@ -243,6 +243,14 @@ struct Paint {
     std::vector<uint32_t> px;
     std::vector<uint8_t> on;
     int orgX = 0, orgY = 0;
+    // Pattern rows in the pixel values of one 8- or 24-bit target, each
+    // repeated over a whole number of periods plus one, made as spans first
+    // need them (the quick route of copied pattern spans, raster.cpp);
+    // BrushPaint forgets them.
+    mutable const Surface* linesFor = nullptr;
+    mutable int linePixels = 0;              // a multiple of pw
+    mutable std::vector<uint8_t> lineState;  // per row: 0 not made, 1 made, 2 not fully drawn
+    mutable std::vector<uint8_t> lines;      // ph rows of (linePixels + pw) pixels
 };
 // Paint of a brush in a DC (text and background colours, background mode and
 // brush origin taken from the DC). False for a null brush.

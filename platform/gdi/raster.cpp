@@ -121,6 +121,9 @@ void SolidPaint(uint32_t pixel, int rop2, Paint* out) {
 }
 
 bool BrushPaint(Dc* dc, const Brush* b, Paint* out, int rop2) {
+    // Paints may be kept between figures: lines made for the last brush,
+    // colours or colour table are made again.
+    out->linesFor = nullptr;
     if (!b || b->style == BS_NULL) return false;
     POINT off = DcOffset(dc);
     out->rop2 = rop2;
@@ -278,10 +281,58 @@ void RunAny(const Surface& s, const Paint& p, int y, int x0, int x1) {
     }
 }
 
+// Pattern spans copied onto an 8- or 24-bit surface: each pattern row is
+// matched to the surface's pixel values once, repeated into a line, and
+// copied in pieces of whole periods. The same pixels as RunAny; false where
+// this route does not apply (other depths, ROP2 modes, patterns of more
+// than a few megabytes of lines, or a row of the pattern that is not fully
+// drawn).
+bool CopyPatternRun(const Surface& s, const Paint& p, int y, int x0, int x1) {
+    if (!QuickDrawingOn() || !p.pattern || p.rop2 != R2_COPYPEN || (s.bpp != 8 && s.bpp != 24))
+        return false;
+    const int bytes = s.bpp / 8;
+    if (p.linesFor != &s) {
+        const size_t linePixels = size_t(p.pw) * ((256 + size_t(p.pw) - 1) / size_t(p.pw));
+        if (size_t(p.ph) * (linePixels + size_t(p.pw)) * bytes > (size_t(4) << 20)) return false;
+        p.linesFor = &s;
+        p.linePixels = int(linePixels);
+        p.lineState.assign(size_t(p.ph), 0);
+        p.lines.assign(size_t(p.ph) * size_t(p.linePixels + p.pw) * bytes, 0);
+    }
+    int py = (y - p.orgY) % p.ph;
+    if (py < 0) py += p.ph;
+    const size_t lineBytes = size_t(p.linePixels + p.pw) * bytes;
+    uint8_t* line = p.lines.data() + size_t(py) * lineBytes;
+    uint8_t& state = p.lineState[size_t(py)];
+    if (state == 0) {
+        const uint32_t* prow = p.px.data() + size_t(py) * p.pw;
+        const uint8_t* orow = p.on.data() + size_t(py) * p.pw;
+        state = 1;
+        for (int k = 0; k < p.pw; ++k) {
+            if (!orow[k]) state = 2;
+            const uint32_t v = s.Nearest(prow[k]);
+            for (int j = k; j < p.linePixels + p.pw; j += p.pw)
+                for (int c = 0; c < bytes; ++c) line[size_t(j) * bytes + c] = uint8_t(v >> (8 * c));
+        }
+    }
+    if (state != 1) return false;
+    int px = (x0 - p.orgX) % p.pw;
+    if (px < 0) px += p.pw;
+    const uint8_t* from = line + size_t(px) * bytes;
+    uint8_t* to = s.Row(y) + size_t(x0) * bytes;
+    for (int n = x1 - x0; n > 0;) {
+        const int m = std::min(n, p.linePixels);
+        std::memcpy(to, from, size_t(m) * bytes);
+        to += size_t(m) * bytes;
+        n -= m;
+    }
+    return true;
+}
+
 inline void Run(const Surface& s, const Paint& p, int y, int x0, int x1) {
     if (s.bpp == 32)
         Run32(s, p, y, x0, x1);
-    else
+    else if (!CopyPatternRun(s, p, y, x0, x1))
         RunAny(s, p, y, x0, x1);
 }
 

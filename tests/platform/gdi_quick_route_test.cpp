@@ -2,7 +2,8 @@
 // polygons (rings, both fill modes, solid, hatched and pattern brushes, ROP2
 // modes), polylines (thin, dashed with opaque and transparent gaps, wide),
 // dashed rectangles and text, drawn once each way onto the same kinds of
-// target, must leave the same bits and report the same written box.
+// target, must leave the same bits and report the same written box; pattern
+// fills of indexed and 24-bit sections and stretches from them likewise.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -256,6 +257,179 @@ TEST(GdiQuickRoutes, SameBitsAsTheGeneralRoute) {
                     << k.name << " scene " << seed << " figure " << i;
         }
     }
+    EXPECT_EQ(gdi::LiveObjectCount(), live);
+}
+
+// Pattern fills of 4-, 8- and 24-bit sections, wider than the pieces the
+// quick route copies, with odd sizes, brush and viewport origins, clips and
+// ROP2 modes: the same bytes both ways.
+std::vector<uint8_t> PatternScene(int bpp, bool bottomUp, unsigned seed) {
+    constexpr int w = 613, h = 29;
+    std::mt19937 rng(seed);
+    auto num = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto colour = [&] { return COLORREF(rng() & 0xFFFFFF); };
+    struct {
+        BITMAPINFOHEADER h;
+        RGBQUAD colours[256];
+    } info{};
+    info.h.biWidth = w;
+    info.h.biHeight = bottomUp ? h : -h;
+    info.h.biBitCount = WORD(bpp);
+    for (RGBQUAD& c : info.colours) c = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+    info.colours[0] = RGBQUAD{0, 0, 0, 0};
+    info.colours[1] = RGBQUAD{255, 255, 255, 0};
+    void* bits = nullptr;
+    HBITMAP dib =
+        CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), 0, &bits, nullptr, 0);
+    const int stride = DibStride(bpp, w);
+    auto* b = static_cast<uint8_t*>(bits);
+    for (int i = 0; i < stride * h; ++i) b[i] = uint8_t(i * 7 + (i >> 5) * 13);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP old = SelectObject(dc, dib);
+    switch (num(0, 2)) {
+        case 1:
+            IntersectClipRect(dc, num(-5, 40), num(-3, 5), num(300, w + 5), num(20, h + 3));
+            break;
+        case 2: {
+            HRGN a = CreateRectRgn(num(0, 100), 2, num(200, 400), 20);
+            HRGN c = CreateRectRgn(num(150, 300), 9, num(450, 620), 27);
+            CombineRgn(a, a, c, RGN_OR);
+            SelectClipRgn(dc, a);
+            DeleteObject(a);
+            DeleteObject(c);
+            break;
+        }
+    }
+    SetViewportOrgEx(dc, num(-9, 9), num(-9, 9), nullptr);
+    for (int figure = 0; figure < 12; ++figure) {
+        SetBkMode(dc, num(0, 1) ? OPAQUE : TRANSPARENT);
+        // Black and white, as raster caches are cleared, or any colours.
+        const bool plain = num(0, 1);
+        SetTextColor(dc, plain ? RGB(0, 0, 0) : colour());
+        SetBkColor(dc, plain ? RGB(255, 255, 255) : colour());
+        SetBrushOrgEx(dc, num(-11, 11), num(-11, 11), nullptr);
+        HBITMAP pattern = nullptr;
+        HBRUSH brush;
+        switch (num(0, 3)) {
+            case 0: {
+                uint8_t rows[16];
+                for (uint8_t& r : rows) r = uint8_t(rng());
+                pattern = CreateBitmap(8, 8, 1, 1, rows);
+                brush = CreatePatternBrush(pattern);
+                break;
+            }
+            case 1: {
+                // Colour patterns of any size, some wider than a copied piece.
+                const int pw = num(0, 3) ? num(1, 13) : num(250, 300), ph = num(1, 5);
+                std::vector<uint32_t> px(size_t(pw) * ph);
+                for (uint32_t& v : px) v = num(0, 2) ? uint32_t(rng() & 0xFFFFFF) : 0xFFFFFF;
+                pattern = CreateBitmap(pw, ph, 1, 32, px.data());
+                brush = CreatePatternBrush(pattern);
+                break;
+            }
+            case 2:
+                brush = CreateHatchBrush(num(0, 5), colour());
+                break;
+            default:
+                brush = CreateSolidBrush(colour());
+                break;
+        }
+        RECT r{num(-20, w), num(-8, h), 0, 0};
+        r.right = r.left + (num(0, 3) ? num(1, w + 20) : num(1, 9));
+        r.bottom = r.top + num(1, h + 8);
+        if (num(0, 2)) {
+            FillRect(dc, &r, brush);
+        } else {
+            SetROP2(dc, kRops[num(0, int(std::size(kRops)) - 1)]);
+            HPEN oldPen = SelectObject(dc, reinterpret_cast<HPEN>(GetStockObject(NULL_PEN)));
+            HBRUSH oldBrush = SelectObject(dc, brush);
+            if (num(0, 1))
+                Rectangle(dc, r.left, r.top, r.right, r.bottom);
+            else
+                Ellipse(dc, r.left, r.top, r.right, r.bottom);
+            SelectObject(dc, oldPen);
+            SelectObject(dc, oldBrush);
+        }
+        DeleteObject(brush);
+        if (pattern) DeleteObject(pattern);
+    }
+    std::vector<uint8_t> out(b, b + stride * h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(dib);
+    return out;
+}
+
+TEST(GdiQuickRoutes, PatternFillsOfIndexedAndRgbSections) {
+    PatternScene(8, false, 0);  // stock objects made once
+    int live = gdi::LiveObjectCount();
+    for (int bpp : {4, 8, 24})
+        for (bool bottomUp : {false, true})
+            for (unsigned seed = 1; seed <= 40; ++seed) {
+                gdi::SetQuickDrawing(true);
+                std::vector<uint8_t> quick = PatternScene(bpp, bottomUp, seed);
+                gdi::SetQuickDrawing(false);
+                std::vector<uint8_t> general = PatternScene(bpp, bottomUp, seed);
+                gdi::SetQuickDrawing(true);
+                ASSERT_EQ(quick, general)
+                    << bpp << " bits, bottom-up " << bottomUp << ", scene " << seed;
+            }
+    EXPECT_EQ(gdi::LiveObjectCount(), live);
+}
+
+// Plain copies and stretches of 4-, 8- and 24-bit sections (short colour
+// tables too) onto a 32-bit surface, flipped, reaching past the source,
+// clipped by a region: the same bytes both ways.
+std::vector<uint8_t> StretchScene(int bpp, bool bottomUp, unsigned seed) {
+    std::mt19937 rng(seed);
+    auto num = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const int sw = num(1, 40), sh = num(1, 30);
+    struct {
+        BITMAPINFOHEADER h;
+        RGBQUAD colours[256];
+    } info{};
+    info.h.biWidth = sw;
+    info.h.biHeight = bottomUp ? sh : -sh;
+    info.h.biBitCount = WORD(bpp);
+    info.h.biClrUsed = bpp <= 8 && num(0, 1) ? DWORD(num(1, 1 << bpp)) : 0;
+    for (RGBQUAD& c : info.colours) c = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+    void* sbits = nullptr;
+    HBITMAP dib =
+        CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), 0, &sbits, nullptr, 0);
+    auto* sb = static_cast<uint8_t*>(sbits);
+    for (int i = 0; i < DibStride(bpp, sw) * sh; ++i) sb[i] = uint8_t(rng());
+    HDC src = CreateCompatibleDC(nullptr);
+    HBITMAP oldSrc = SelectObject(src, dib);
+    Target t(num(0, 1) ? TargetKind::Region : TargetKind::BottomUp);
+    for (int i = 0; i < 6; ++i) {
+        const int x = num(-20, kW), y = num(-20, kH), w = num(-kW, kW), h = num(-kH, kH);
+        const int sx = num(-5, sw), sy = num(-5, sh), ssw = num(-sw - 5, sw + 5),
+                  ssh = num(-sh - 5, sh + 5);
+        if (i % 3 == 0)
+            BitBlt(t.dc, x, y, w, h, src, sx, sy, SRCCOPY);
+        else
+            StretchBlt(t.dc, x, y, w, h, src, sx, sy, ssw, ssh, SRCCOPY);
+    }
+    SelectObject(src, oldSrc);
+    DeleteDC(src);
+    DeleteObject(dib);
+    return t.Bytes();
+}
+
+TEST(GdiQuickRoutes, StretchesOfIndexedAndRgbSections) {
+    StretchScene(8, false, 0);  // stock objects made once
+    int live = gdi::LiveObjectCount();
+    for (int bpp : {4, 8, 24})
+        for (bool bottomUp : {false, true})
+            for (unsigned seed = 1; seed <= 40; ++seed) {
+                gdi::SetQuickDrawing(true);
+                std::vector<uint8_t> quick = StretchScene(bpp, bottomUp, seed);
+                gdi::SetQuickDrawing(false);
+                std::vector<uint8_t> general = StretchScene(bpp, bottomUp, seed);
+                gdi::SetQuickDrawing(true);
+                ASSERT_EQ(quick, general)
+                    << bpp << " bits, bottom-up " << bottomUp << ", scene " << seed;
+            }
     EXPECT_EQ(gdi::LiveObjectCount(), live);
 }
 
