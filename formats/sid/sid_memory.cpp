@@ -13,6 +13,7 @@ struct SidDecodeHeap::Block {
     Block* next;
     SidDecodeHeap* heap;  // null outside a decode
     size_t size;
+    size_t capacity;  // bytes after the header that the allocation holds
 };
 
 namespace {
@@ -25,6 +26,63 @@ SidMemoryCounters g_counters;
 SidDecodeHeap::Block* g_outside = nullptr;  // blocks allocated outside a decode
 thread_local SidDecodeHeap* t_current = nullptr;
 int g_failCountdown = 0;
+
+// Large working blocks freed by a decode are kept for the next one on the
+// same thread: a whole level needs megabytes, and fresh pages from the
+// system cost more than decoding into them. Bounded in count and bytes;
+// not under the address sanitizer, which should see every block come and go.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kKeptMax = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kKeptMax = 0;
+#else
+constexpr int kKeptMax = 16;
+#endif
+#else
+constexpr int kKeptMax = 16;
+#endif
+constexpr size_t kKeepFrom = 64 * 1024;
+constexpr size_t kKeptBytesMax = size_t(64) << 20;
+
+struct KeptBlocks {
+    SidDecodeHeap::Block* block[kKeptMax > 0 ? kKeptMax : 1] = {};
+    int count = 0;
+    size_t bytes = 0;
+    bool gone = false;  // a block freed while the thread ends is not kept
+    ~KeptBlocks() {
+        for (int i = 0; i < count; ++i) std::free(block[i]);
+        count = 0;
+        gone = true;
+    }
+    // A kept block that holds n bytes without wasting more than a quarter.
+    SidDecodeHeap::Block* Take(size_t n) {
+        int best = -1;
+        for (int i = 0; i < count; ++i) {
+            const size_t cap = block[i]->capacity;
+            if (cap >= n && cap - n <= n / 4 && (best < 0 || cap < block[best]->capacity)) best = i;
+        }
+        if (best < 0) return nullptr;
+        SidDecodeHeap::Block* b = block[best];
+        bytes -= b->capacity;
+        block[best] = block[--count];
+        return b;
+    }
+    // Keeps the block, letting the oldest go when full; false if not kept.
+    bool Keep(SidDecodeHeap::Block* b) {
+        if (kKeptMax == 0 || gone || b->capacity < kKeepFrom || b->capacity > kKeptBytesMax) return false;
+        while (count > 0 && (count == kKeptMax || bytes + b->capacity > kKeptBytesMax)) {
+            bytes -= block[0]->capacity;
+            std::free(block[0]);
+            for (int i = 1; i < count; ++i) block[i - 1] = block[i];
+            --count;
+        }
+        block[count++] = b;
+        bytes += b->capacity;
+        return true;
+    }
+};
+thread_local KeptBlocks t_kept;
 
 
 uint32_t Clamp32(uint64_t v) { return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(v); }
@@ -65,8 +123,11 @@ void* SidHeapAlloc(size_t n) {
     SidDecodeHeap::Block* b = nullptr;
     for (;;) {
         const bool injected = g_failCountdown > 0 && --g_failCountdown == 0;
-        if (!injected && n <= SIZE_MAX - kHeader)
+        if (!injected && n >= kKeepFrom) b = t_kept.Take(n);
+        if (!injected && !b && n <= SIZE_MAX - kHeader) {
             b = static_cast<SidDecodeHeap::Block*>(std::malloc(kHeader + n));
+            if (b) b->capacity = n;
+        }
         if (b) break;
         if (!AskRetry(n)) return nullptr;
     }
@@ -114,7 +175,7 @@ int SidFree(void* block) {
     if (g_counters.blocks == 0) {
         g_counters.requested = g_counters.requestedPeak = g_counters.current = 0;
     }
-    std::free(b);
+    if (!t_kept.Keep(b)) std::free(b);
     return 0;
 }
 
