@@ -30,6 +30,10 @@ struct FioFile {
     int64_t aheadAt = -1;
     uint64_t aheadGeneration = 0;
     int64_t lastReadEnd = -1;
+    // Positioned writes into the first page (headers); the second one keeps
+    // that page mapped, so headers rewritten after every append cost no
+    // system call.
+    int headWrites = 0;
 };
 
 namespace {
@@ -222,6 +226,10 @@ uint32_t fioWriteAt(FioFile* file, int64_t offset, const void* buffer, uint32_t 
         fs::SetLastError(fs::kErrorInvalidParameter);
         return 0;
     }
+    constexpr int64_t kHeadPage = 4096;
+    if (offset + static_cast<int64_t>(bytes) <= kHeadPage && file->headWrites < 2 &&
+        ++file->headWrites == 2)
+        file->file.MapHead();
     size_t put = 0;
     file->file.WriteAt(static_cast<uint64_t>(offset), buffer, bytes, &put);
     if (put > bytes) put = 0;
@@ -318,6 +326,7 @@ int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
     if (!ok && fs::GetLastError() == fs::kErrorSharingViolation) {
         // Possibly our own old open conflicting: retry the device's way.
         file->file.Close();
+        file->headWrites = 0;
         ok = next.Open(file->path, access, share, fs::kOpenExisting, file->attributes);
         if (!ok) {
             const uint32_t err = fs::GetLastError();
@@ -339,6 +348,7 @@ int fioSetMode(FioFile* file, uint32_t access, uint32_t share) {
     file->share = share;
     file->pos = 0;
     file->phys = 0;
+    file->headWrites = 0;
     return 1;
 }
 

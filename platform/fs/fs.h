@@ -199,6 +199,18 @@ public:
     bool Write(const void* buffer, size_t n, size_t* done = nullptr);
     // Writes n bytes at an offset without moving the file pointer.
     bool WriteAt(uint64_t offset, const void* buffer, size_t n, size_t* done = nullptr);
+    // Keeps the first page of the file mapped for writing, so that a later
+    // WriteAt inside the bytes the file held then (a header rewritten after
+    // every append) stores into the file's cached page without a system call.
+    // Such a write stores 8-byte pieces from the end of its range towards its
+    // start (the first piece may be shorter), each with one instruction: a
+    // process that dies during it leaves every piece old or new, and the
+    // lowest offsets, where headers keep their counts, change last. Faults
+    // injected for tests apply as to any write. Only for a file opened for
+    // writing that no other handle may write (a truncation by another writer
+    // would leave the page unbacked); false otherwise, and writes go on as
+    // before. SetEnd below those bytes gives them up.
+    bool MapHead();
     // Moves the file pointer; a negative resulting position fails with
     // kErrorNegativeSeek. *position (optional) gets the new position.
     bool Seek(int64_t offset, int origin, uint64_t* position = nullptr);
@@ -230,6 +242,11 @@ private:
     uint64_t shareKey_[2] = {0, 0};  // device and inode
     WString devicePath_;
     std::string hostPath_;
+    // The first page mapped by MapHead, and how many of its bytes the file
+    // holds (writes inside them go to the page).
+    char* head_ = nullptr;
+    size_t headMapped_ = 0;
+    uint64_t headBytes_ = 0;
 };
 
 // A mapped view of a whole open file.

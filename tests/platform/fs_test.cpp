@@ -604,6 +604,39 @@ TEST_F(Paths, MemoryMapping) {
     EXPECT_TRUE(map.MapView(f, false, big.size() - 10, 10));
 }
 
+// Writes into a mapped first page reach the file at once, count for the
+// injected faults like any write, and stop at the bytes the file holds, also
+// after it was cut below them (a store past the end would kill the process).
+TEST_F(Paths, HeadPageWrites) {
+    Put("h.bin", "0123456789");
+    File f;
+    ASSERT_TRUE(f.Open(u"\\h.bin", kGenericRead | kGenericWrite, kShareRead | kShareWrite,
+                       kOpenExisting));
+    EXPECT_FALSE(f.MapHead());  // another writer could cut the file under the page
+    ASSERT_TRUE(f.Open(u"\\h.bin", kGenericRead | kGenericWrite, kShareRead, kOpenExisting));
+    ASSERT_TRUE(f.MapHead());
+    ASSERT_TRUE(f.WriteAt(2, "abcdefgh", 8));
+    EXPECT_EQ(Get("h.bin"), "01abcdefgh");
+    ASSERT_TRUE(f.WriteAt(8, "XYZ", 3));  // past the held bytes: grows the file
+    EXPECT_EQ(Get("h.bin"), "01abcdefXYZ");
+
+    test::FailNthWrite(1);
+    EXPECT_FALSE(f.WriteAt(0, "q", 1));
+    EXPECT_EQ(GetLastError(), kErrorDiskFull);
+    test::SetWriteBudget(1);
+    size_t done = 0;
+    EXPECT_FALSE(f.WriteAt(0, "zz", 2, &done));
+    EXPECT_EQ(done, 1u);
+    test::Reset();
+    EXPECT_EQ(Get("h.bin"), "z1abcdefXYZ");
+
+    ASSERT_TRUE(f.Seek(0, kSeekBegin));
+    ASSERT_TRUE(f.SetEnd());
+    ASSERT_TRUE(f.WriteAt(0, "new", 3));
+    f.Close();
+    EXPECT_EQ(Get("h.bin"), "new");
+}
+
 TEST_F(Paths, FreeSpaceIs64Bit) {
     Put("d/x", "");
     uint64_t avail = 0, total = 0, free = 0;
