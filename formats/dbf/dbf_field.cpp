@@ -91,6 +91,18 @@ double DbfGetNumber(DbfHandle h, int field, const uint8_t* record) {
     const uint8_t* p = Rec(h, record) + FieldOffset(h, field);
     int n = FieldLength(h, field);
     if (n > 63) n = 63;
+    // The C number syntax without infinities, NaN or hex digits, read in
+    // place: spaces, a sign, then a digit or the point must follow.
+    const char* s = reinterpret_cast<const char*>(p);
+    const char* end = s + n;
+    while (s < end && (*s == ' ' || (*s >= '\t' && *s <= '\r'))) ++s;
+    const char* first = s < end && (*s == '+' || *s == '-') ? s + 1 : s;
+    if (first == end || !((*first >= '0' && *first <= '9') || *first == '.')) return 0;
+    double value = 0;
+    const std::from_chars_result r = std::from_chars(*s == '+' ? first : s, end, value);
+    if (r.ec == std::errc()) return value;
+    if (r.ec == std::errc::invalid_argument) return 0;
+    // Out of range: the text parser gives the infinity or the tiny value.
     WChar buf[64];
     for (int i = 0; i < n; ++i) buf[i] = p[i];
     buf[n] = 0;

@@ -93,6 +93,35 @@ TEST_F(DbfFields, NumbersUnderACommaDecimalLocale) {
     setlocale(LC_ALL, saved.c_str());
 }
 
+// Numbers as other programs leave them, read in the C syntax as the text
+// module reads it (no infinities, NaN or hex; out-of-range values as strtod
+// gives them).
+TEST_F(DbfFields, NumbersWrittenByOthers) {
+    struct {
+        const char* raw;  // the 10 bytes of field F103
+        double value;
+    } rows[] = {
+        {"  12.5    ", 12.5},   {"+3        ", 3},       {"   -0.000 ", -0.0},
+        {".5        ", 0.5},    {"-.5       ", -0.5},    {"1e5       ", 1e5},
+        {"1.5e+     ", 1.5},    {"1e999     ", INFINITY}, {"-1e999    ", -INFINITY},
+        {"1e-400    ", 0},      {"4.9e-324  ", 4.9e-324}, {"+-5       ", 0},
+        {"-inf      ", 0},      {"nan       ", 0},       {"0x10      ", 0},
+        {"12 34     ", 12},     {"1,5       ", 1},       {"\t7        ", 7},
+        {"**********", 0},      {"          ", 0},       {".         ", 0},
+        {"-         ", 0},      {"5\0" "9       ", 5},   {"0.30000000", 0.3},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.raw);
+        ASSERT_EQ(DbfPutFieldBytes(h_, 6, reinterpret_cast<const uint8_t*>(r.raw)), 1);
+        const double got = DbfGetNumber(h_, 6);
+        EXPECT_EQ(got, r.value);
+        EXPECT_EQ(std::signbit(got), std::signbit(r.value));
+        WString wide;
+        for (int i = 0; i < 10 && r.raw[i]; ++i) wide += static_cast<WChar>(r.raw[i]);
+        EXPECT_EQ(got, text::ParseDouble(wide.c_str()));
+    }
+}
+
 TEST_F(DbfFields, TextLogicalsDatesAndHex) {
     EXPECT_EQ(DbfPutText(h_, 3, u"Ab"), 0);
     EXPECT_EQ(Raw(3), "Ab        ");
