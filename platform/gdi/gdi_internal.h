@@ -223,6 +223,17 @@ inline int MirrorAxis(const Dc* dc) {
     return 2 * dc->surfOrigin.x + dc->mirrorWidth - 1;
 }
 std::vector<RECT> MirrorRects(const std::vector<RECT>& rects, int axis);
+// A logical rectangle of a DC in the surface's own pixels (offset, and
+// flipped when the DC is mirrored).
+inline RECT SurfaceRect(const Dc* dc, const RECT& r) {
+    const POINT off = DcOffset(dc);
+    RECT s{r.left + off.x, r.top + off.y, r.right + off.x, r.bottom + off.y};
+    if (dc->mirrored) {
+        const int a = MirrorAxis(dc);
+        s = RECT{a + 1 - s.right, s.top, a + 1 - s.left, s.bottom};
+    }
+    return s;
+}
 // The clip in the surface's own pixels (differs from DcClip only when mirrored).
 const std::vector<RECT>& DcRealClip(Dc* dc);
 bool InClip(const std::vector<RECT>& clip, int x, int y);

@@ -1044,13 +1044,7 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const WCh
     RECT clipRect;
     const RECT* clip = nullptr;
     if ((options & ETO_CLIPPED) && rect) {
-        clipRect = *rect;
-        OffsetRect(&clipRect, off.x, off.y);
-        if (dc->mirrored) {
-            int a = MirrorAxis(dc);
-            clipRect = RECT{a + 1 - clipRect.right, clipRect.top, a + 1 - clipRect.left,
-                            clipRect.bottom};
-        }
+        clipRect = SurfaceRect(dc, *rect);
         clip = &clipRect;
     }
     Line line = Layout(*f, text, static_cast<int>(count), ReadsRightToLeft(dc, options), dx);
@@ -1122,14 +1116,7 @@ int SingleLine(Dc* dc, FontImpl* f, Font* font, const WChar* text, int n, RECT* 
         top = rect->top + (rect->bottom - rect->top - lineH) / 2;
     else if (format & DT_BOTTOM)
         top = rect->bottom - lineH;
-    POINT off = DcOffset(dc);
-    RECT clipRect = *rect;
-    OffsetRect(&clipRect, off.x, off.y);
-    if (dc->mirrored) {
-        int a = MirrorAxis(dc);
-        clipRect = RECT{a + 1 - clipRect.right, clipRect.top, a + 1 - clipRect.left,
-                        clipRect.bottom};
-    }
+    const RECT clipRect = SurfaceRect(dc, *rect);
     const RECT* clip = (format & DT_NOCLIP) ? nullptr : &clipRect;
     int x = rect->left;
     if (format & DT_CENTER)
@@ -1267,14 +1254,7 @@ int DrawText(HDC hdc, const WChar* text, int count, RECT* rect, UINT format) {
     int saved = SaveDC(hdc);
     SetTextAlign(hdc, TA_LEFT | TA_TOP);
     // The rectangle clips in the surface's own pixels.
-    POINT off = DcOffset(dc);
-    RECT clipRect = *rect;
-    OffsetRect(&clipRect, off.x, off.y);
-    if (dc->mirrored) {
-        int a = MirrorAxis(dc);
-        clipRect = RECT{a + 1 - clipRect.right, clipRect.top, a + 1 - clipRect.left,
-                        clipRect.bottom};
-    }
+    const RECT clipRect = SurfaceRect(dc, *rect);
     const RECT* clip = (format & DT_NOCLIP) ? nullptr : &clipRect;
     bool fromRight = rtl && !dc->mirrored;
     int y = top;
