@@ -1,12 +1,12 @@
 #include "gps/tsip_parser.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <numbers>
 
 #include "gps/gps_position.h"
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -18,32 +18,13 @@ constexpr double kDegrees = 180.0 / std::numbers::pi;
 // Framer states, byte 0 of the packet buffer.
 enum : uint8_t { kIdle = 0, kAfterStart = 1, kInPacket = 2, kDleInPacket = 3 };
 
-uint32_t Be32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return std::endian::native == std::endian::little ? __builtin_bswap32(v) : v;
-}
-
-float Single(const uint8_t* p) {
-    const uint32_t bits = Be32(p);
-    float v;
-    std::memcpy(&v, &bits, 4);
-    return v;
-}
-
-double Double(const uint8_t* p) {
-    uint64_t bits;
-    std::memcpy(&bits, p, 8);
-    if (std::endian::native == std::endian::little) bits = __builtin_bswap64(bits);
-    double v;
-    std::memcpy(&v, &bits, 8);
-    return v;
-}
+using byte_order::LoadBeDouble;
+using byte_order::LoadBeFloat;
 
 void PutSingle(std::vector<uint8_t>* out, float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, 4);
-    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(bits >> shift));
+    uint8_t bytes[4];
+    byte_order::StoreBeFloat(bytes, v);
+    out->insert(out->end(), bytes, bytes + 4);
 }
 
 const char* PacketName(uint8_t id) {
@@ -234,7 +215,8 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
         case 0x42: {
             if (length != 16) return false;
             double lon, lat, h;
-            if (!EcefToGeodetic(Single(d), Single(d + 4), Single(d + 8), &lon, &lat, &h)) return false;
+            const double x = LoadBeFloat(d), y = LoadBeFloat(d + 4), z = LoadBeFloat(d + 8);
+            if (!EcefToGeodetic(x, y, z, &lon, &lat, &h)) return false;
             p->longitude = lon;
             p->latitude = lat;
             p->height = h;
@@ -256,7 +238,7 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
                 const uint8_t* e = d + 1 + 5 * i;
                 GpsSatellite* slot = GpsSatelliteSlot(p, e[0]);
                 if (!slot) continue;
-                slot->snr = TsipSnr(Single(e + 1));
+                slot->snr = TsipSnr(LoadBeFloat(e + 1));
                 slot->flags |= ZN_GPS_SAT_IN_VIEW;
                 if (slot->snr > 0) slot->flags |= ZN_GPS_SAT_SIGNAL;
             }
@@ -265,11 +247,11 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
         }
         case 0x4A: {
             if (length != 20) return false;
-            const double lat = Single(d) * kDegrees, lon = Single(d + 4) * kDegrees;
+            const double lat = LoadBeFloat(d) * kDegrees, lon = LoadBeFloat(d + 4) * kDegrees;
             if (!std::isfinite(lat) || !std::isfinite(lon)) return false;
             p->latitude = lat;
             p->longitude = lon;
-            p->height = Single(d + 8);
+            p->height = LoadBeFloat(d + 8);
             p->updateBits |= ZN_GPS_UPDATE_POSITION;
             return true;
         }
@@ -277,7 +259,7 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
         case 0x55: return length == 4;
         case 0x56: {
             if (length != 20) return false;
-            const double east = Single(d), north = Single(d + 4);
+            const double east = LoadBeFloat(d), north = LoadBeFloat(d + 4);
             p->velocityEast = east;
             p->velocityNorth = north;
             p->sog = std::sqrt(east * east + north * north) * 3.6;
@@ -289,9 +271,9 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
             if (length != 24) return false;
             GpsSatellite* slot = GpsSatelliteSlot(p, d[0]);
             if (!slot) return false;  // PRN 0, or a satellite without a slot
-            slot->snr = TsipSnr(Single(d + 4));
-            slot->elevation = static_cast<int16_t>(std::trunc(Single(d + 12) * kDegrees));
-            slot->azimuth = static_cast<int16_t>(std::trunc(Single(d + 16) * kDegrees));
+            slot->snr = TsipSnr(LoadBeFloat(d + 4));
+            slot->elevation = static_cast<int16_t>(std::trunc(LoadBeFloat(d + 12) * kDegrees));
+            slot->azimuth = static_cast<int16_t>(std::trunc(LoadBeFloat(d + 16) * kDegrees));
             slot->flags &= ~(ZN_GPS_SAT_SIGNAL | ZN_GPS_SAT_FLAG4 | ZN_GPS_SAT_FLAG8);
             slot->flags |= ZN_GPS_SAT_IN_VIEW;
             if (slot->snr > 0) slot->flags |= ZN_GPS_SAT_SIGNAL;
@@ -307,10 +289,10 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
                 p->modeBits &= ~0x1u;
             p->satellitesUsed = static_cast<uint16_t>(n);
             if (length != 17 + n) return false;
-            p->pdop = Single(d + 1);
-            p->hdop = Single(d + 5);
-            p->vdop = Single(d + 9);
-            p->tdop = Single(d + 13);
+            p->pdop = LoadBeFloat(d + 1);
+            p->hdop = LoadBeFloat(d + 5);
+            p->vdop = LoadBeFloat(d + 9);
+            p->tdop = LoadBeFloat(d + 13);
             p->fixQuality = n > 2 ? 1 : 0;
             for (GpsSatellite& s : p->satellites) s.flags &= ~ZN_GPS_SAT_USED;
             for (int i = 0; i < n; ++i)
@@ -334,7 +316,8 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
         case 0x83: {
             if (length != 36) return false;
             double lon, lat, h;
-            if (!EcefToGeodetic(Double(d), Double(d + 8), Double(d + 16), &lon, &lat, &h)) return false;
+            const double x = LoadBeDouble(d), y = LoadBeDouble(d + 8), z = LoadBeDouble(d + 16);
+            if (!EcefToGeodetic(x, y, z, &lon, &lat, &h)) return false;
             p->longitude = lon;
             p->latitude = lat;
             p->height = h;
@@ -343,11 +326,11 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
         }
         case 0x84: {
             if (length != 36) return false;
-            const double lat = Double(d) * kDegrees, lon = Double(d + 8) * kDegrees;
+            const double lat = LoadBeDouble(d) * kDegrees, lon = LoadBeDouble(d + 8) * kDegrees;
             if (!std::isfinite(lat) || !std::isfinite(lon)) return false;
             p->latitude = lat;
             p->longitude = lon;
-            p->height = Double(d + 16);
+            p->height = LoadBeDouble(d + 16);
             p->updateBits |= ZN_GPS_UPDATE_POSITION;
             return true;
         }

@@ -7,6 +7,7 @@
 
 #include "formats/sid/sid_file.h"
 #include "formats/sid/sid_memory.h"
+#include "platform/byte_order.h"
 
 float SidLowWeight() { return std::bit_cast<float>(0x3F932639u); }   // 1.149604
 float SidHighWeight() { return std::bit_cast<float>(0x3F5EAF75u); }  // 0.8698648
@@ -333,11 +334,11 @@ int SidReadBandData(SidFile* file, uint64_t offset, const SidBlockEntry& block, 
     if (n > 256 || (n && SidRead(symbols, 1, static_cast<size_t>(n), file) != static_cast<size_t>(n)))
         return kSidFailed;
     if (!data->code.Build(counts, symbols)) return kSidFailed;
-    uint32_t quant;
-    if (SidReadBE32(file, &quant) || SidReadBE32(file, &data->tileWidth) ||
+    uint8_t quant[4];
+    if (SidRead(quant, 1, 4, file) != 4 || SidReadBE32(file, &data->tileWidth) ||
         SidReadBE32(file, &data->tileHeight))
         return kSidFailed;
-    data->quantisation = std::bit_cast<float>(quant);
+    data->quantisation = byte_order::LoadBeFloat(quant);
     if (!std::isfinite(data->quantisation)) return kSidFailed;
     if (data->tileWidth < 1 || data->tileHeight < 1) return kSidFailed;
     const uint64_t bw = uint64_t{block.lastColumn} - block.firstColumn + 1;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "formats/sid/sid_memory.h"
+#include "platform/byte_order.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
@@ -111,20 +112,20 @@ int SidReadByte(SidFile* file) {
 bool SidReadBE32(SidFile* file, uint32_t* value) {
     uint8_t b[4];
     if (!file || ReadBytes(file, b, 4) != 4) return true;
-    *value = uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+    *value = byte_order::LoadBe32(b);
     return false;
 }
 
 bool SidReadBE16(SidFile* file, uint16_t* value) {
     uint8_t b[2];
     if (!file || ReadBytes(file, b, 2) != 2) return true;
-    *value = static_cast<uint16_t>(b[0] << 8 | b[1]);
+    *value = byte_order::LoadBe16(b);
     return false;
 }
 
 bool SidWriteBE32(SidFile* file, uint32_t value) {
-    const uint8_t b[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-                          static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    uint8_t b[4];
+    byte_order::StoreBe32(b, value);
     return SidWrite(b, 4, 1, file) != 1;
 }
 
