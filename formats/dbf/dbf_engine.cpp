@@ -138,15 +138,49 @@ bool LayOutFields(DbfTable* t) {
     return true;
 }
 
-// After a failed append: the old count back in the file and the end mark
-// back where the new row began (best effort; the disk may be full).
-void RestoreEndMark(DbfTable* t, int64_t rowStart, int64_t count) {
-    StoreLe32(t->header + 4, static_cast<uint32_t>(count));
-    DbfWriteHeader(t, 0);
+// Writes `bytes` as the file's first 32 bytes. When that fails after storing
+// part of them, the bytes the file held go back (best effort: the disk may
+// be full); the error of the failed write stays the last error.
+bool PutHeaderBytes(DbfTable* t, const uint8_t* bytes) {
+    const uint32_t put = fioWriteAt(t->file, 0, bytes, 32);
+    if (put == 32) {
+        memcpy(t->fileHeader, bytes, 32);
+        return true;
+    }
+    const uint32_t error = fioGetLastError();
+    if (put > 0) fioWriteAt(t->file, 0, t->fileHeader, 32);
+    fs::SetLastError(error);
+    return false;
+}
+
+// The descriptors after the header, their terminator and, for an empty
+// table, the end mark.
+bool PutDescriptors(DbfTable* t) {
+    std::vector<uint8_t> tail(32 * static_cast<size_t>(t->fieldCount));
+    if (t->fieldCount > 0) memcpy(tail.data(), t->descriptors.get(), tail.size());
+    tail.push_back(0x0D);
+    if (Count(t) == 0) tail.push_back(0x1A);
+    return fioWriteAt(t->file, 32, tail.data(), static_cast<uint32_t>(tail.size())) == tail.size();
+}
+
+// Takes back a row appended at `start` whose bytes reached the file: the
+// header bytes the file held before the append, then the end mark where the
+// row began, and the file cut after it. What the table held past its end
+// mark before (other writers' bytes) is kept where the row did not cover
+// it. Best effort: the disk may be full.
+void TakeBackAppend(DbfTable* t, int64_t start) {
+    const auto& before = t->lastAppend;
+    const uint32_t error = fioGetLastError();
+    if (memcmp(t->fileHeader, before.fileHeader, 32) != 0) PutHeaderBytes(t, before.fileHeader);
     const uint8_t eof = 0x1A;
-    fioSeek(t->file, rowStart, 0);
-    fioWrite(t->file, &eof, 1);
-    SeekTo(t, static_cast<int>(count));
+    if (fioWriteAt(t->file, start, &eof, 1) == 1 &&
+        fioGetSize(t->file) <= start + RecordLength(t) + 1 && fioSeek(t->file, start + 1, 0) >= 0)
+        fioTruncate(t->file);
+    memcpy(t->header, before.header, 32);
+    t->headerChanged = before.headerChanged;
+    t->lastAppend.valid = false;
+    SeekTo(t, static_cast<int>(before.count));
+    fs::SetLastError(error);
 }
 
 bool IsWriteAccess(const DbfTable* t) {
@@ -210,6 +244,7 @@ DbfHandle DbfOpen(const Ch* path, int flags) {
     if (!t->file) return FailOpen(kDbfErrOpen);
 
     if (fioRead(t->file, t->header, 32) != 32) return FailOpen(kDbfErrHeader);
+    memcpy(t->fileHeader, t->header, 32);
     // dBASE 7 tables (version 0x04, 0x8C) have 48-byte descriptors: read as
     // this format they would give wrong fields without any error.
     if ((t->header[0] & 0x07) == 0x04) return FailOpen(kDbfErrHeader);
@@ -632,8 +667,10 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
 
     // The old definition, for putting the file back when a write fails.
     const int64_t oldSize = fioGetSize(h->file);
-    uint8_t oldHeader[32];
+    uint8_t oldHeader[32], oldFileHeader[32];
     memcpy(oldHeader, h->header, 32);
+    memcpy(oldFileHeader, h->fileHeader, 32);
+    const bool oldChanged = h->headerChanged;
     zn::HeapBlock oldDesc = std::move(h->descriptors);
     zn::HeapBlock oldRec = std::move(h->record);
 
@@ -649,12 +686,12 @@ int DbfAddField(DbfHandle h, const Ch* name, char type, int length, int decimals
         h->record = std::move(oldRec);
         h->fieldCount = n;
         memcpy(h->header, oldHeader, 32);
-        if (fioWriteAt(h->file, 0, oldHeader, 32) == 32 && oldSize >= 0) {
-            DbfWriteHeader(h, 1);
-            if (fioSeek(h->file, oldSize, 0) == oldSize) fioTruncate(h->file);
-        }
-        memcpy(h->header, oldHeader, 32);
-        h->headerChanged = false;
+        // The header bytes the file held (its date too), the old descriptors
+        // and the old end (best effort: the disk may be full).
+        if (oldSize >= 0 && PutHeaderBytes(h, oldFileHeader) && PutDescriptors(h) &&
+            fioSeek(h->file, oldSize, 0) == oldSize)
+            fioTruncate(h->file);
+        h->headerChanged = oldChanged;
         SetErr(h, code);
         fs::SetLastError(error);
         return -1;
@@ -760,6 +797,7 @@ int DbfReadRecord(DbfHandle h, int record, uint8_t* buffer) {
 int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
     if (!h) return 0;
     if (RefuseDamaged(h)) return 0;
+    h->lastAppend.valid = false;
     const int64_t count = Count(h);
     const int64_t rl = RecordLength(h);
     if (record == kDbfAppend) {
@@ -794,13 +832,23 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
     // An append is two writes: the row with the end mark after it, then the
     // header with the new count. Until the count is written the row is not in
     // the table for any reader.
+    // A failure takes the row back out and leaves the file as it was, its
+    // header (with the date of the last update) included.
+    auto& before = h->lastAppend;
+    before.count = static_cast<uint32_t>(count);
+    memcpy(before.header, h->header, 32);
+    memcpy(before.fileHeader, h->fileHeader, 32);
+    before.headerChanged = h->headerChanged;
     h->scratch.resize(static_cast<size_t>(rl) + 1);
     memcpy(h->scratch.data(), src, static_cast<size_t>(rl));
     h->scratch[static_cast<size_t>(rl)] = 0x1A;
     const uint32_t put = fioWriteAt(h->file, start, h->scratch.data(), static_cast<uint32_t>(rl + 1));
     if (put != rl + 1) {
         const uint32_t sys = fioGetLastError();
-        RestoreEndMark(h, start, count);
+        if (put > 0)
+            TakeBackAppend(h, start);
+        else
+            SeekTo(h, static_cast<int>(count));
         SetErr(h, kDbfErrWrite, sys);
         return 0;
     }
@@ -809,10 +857,11 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
         // The count never reached the file: the row is not in the table.
         const int code = h->errorCode;
         const uint32_t sys = h->systemError;
-        RestoreEndMark(h, start, count);
+        TakeBackAppend(h, start);
         SetErr(h, code, sys);
         return 0;
     }
+    before.valid = true;
     fioSeek(h->file, start, 0);
     h->current = n;
     return 1;
@@ -821,6 +870,7 @@ int DbfWriteRecord(DbfHandle h, int record, const uint8_t* buffer) {
 int DbfDeleteRecord(DbfHandle h, int record) {
     if (!h) return 0;
     if (RefuseDamaged(h)) return 0;
+    h->lastAppend.valid = false;
     const int64_t target = record == kDbfCurrent ? h->current : record;
     if (record == kDbfAppend || (target >= 0 && target >= static_cast<int64_t>(Count(h)))) {
         SetErr(h, kDbfErrSeek);
@@ -910,13 +960,22 @@ int DbfRereadHeader(DbfHandle h) {
     }
     fioSeek(h->file, back, 0);
     memcpy(h->header, header, 32);
+    memcpy(h->fileHeader, header, 32);
     h->headerChanged = false;
+    h->lastAppend.valid = false;
+    return 1;
+}
+
+int DbfUndoAppend(DbfHandle h) {
+    if (!h || !h->lastAppend.valid || Count(h) != h->lastAppend.count + 1) return 0;
+    TakeBackAppend(h, HeaderLength(h) + int64_t{h->lastAppend.count} * RecordLength(h));
     return 1;
 }
 
 int DbfWriteHeader(DbfHandle h, int withDescriptors) {
     if (!h) return 0;
     if (RefuseDamaged(h)) return 0;
+    h->lastAppend.valid = false;
     const time_t now = time(nullptr);
     struct tm local {};
     localtime_r(&now, &local);
@@ -924,17 +983,13 @@ int DbfWriteHeader(DbfHandle h, int withDescriptors) {
     h->header[2] = static_cast<uint8_t>(local.tm_mon + 1);
     h->header[3] = static_cast<uint8_t>(local.tm_mday);
     const int64_t back = fioTell(h->file);
-    if (fioWriteAt(h->file, 0, h->header, 32) != 32) {
+    if (!PutHeaderBytes(h, h->header)) {
         SetErr(h, kDbfErrHeaderWrite);
         return 0;
     }
     h->headerChanged = false;
     if (!withDescriptors) return 1;
-    std::vector<uint8_t> tail(32 * static_cast<size_t>(h->fieldCount));
-    if (h->fieldCount > 0) memcpy(tail.data(), h->descriptors.get(), tail.size());
-    tail.push_back(0x0D);
-    if (Count(h) == 0) tail.push_back(0x1A);
-    if (fioWrite(h->file, tail.data(), static_cast<uint32_t>(tail.size())) != tail.size()) {
+    if (!PutDescriptors(h)) {
         SetErr(h, kDbfErrDescriptorWrite);
         return 0;
     }

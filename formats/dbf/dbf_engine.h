@@ -184,6 +184,11 @@ int DbfWriteHeader(DbfHandle h, int withDescriptors);
 // Takes the first 32 header bytes (row count, flags, date) from the file
 // again, after a caller put the file's bytes back as they were.
 int DbfRereadHeader(DbfHandle h);
+// Takes back the row of the last append, for a caller whose own files could
+// not follow it: the header bytes, the count and the end mark are as they
+// were before that append. Only right after it (any other write in between
+// and this returns 0, doing nothing).
+int DbfUndoAppend(DbfHandle h);
 
 // Test reset of process-wide state: the last open error of this thread and
 // injected heap faults.

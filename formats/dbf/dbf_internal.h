@@ -27,6 +27,17 @@ struct DbfTable {
     // that exist read, the others fail, and nothing is written.
     bool damaged = false;
     std::vector<uint8_t> scratch;  // an appended row and its end mark
+    // The first 32 bytes as the file holds them (`header` may carry changes
+    // not written yet): what a failed header write puts back.
+    uint8_t fileHeader[32] = {};
+    // The state before the last append, while it can still be taken back.
+    struct {
+        bool valid = false;
+        uint32_t count = 0;
+        uint8_t header[32] = {};
+        uint8_t fileHeader[32] = {};
+        bool headerChanged = false;
+    } lastAppend;
 
     ~DbfTable() { fioClose(file); }
 };

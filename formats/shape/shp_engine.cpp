@@ -415,19 +415,16 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
     // count other programs read; ours is the smaller of it and the table's).
     const int c = count + 1;
     bool ok = WriteRecord(h, shpSize, c, r, size) && WriteIndexEntry(h, c - 1, shpSize, size);
-    bool rowFailed = false;
+    // A table append that fails leaves the table as it was.
     if (ok && !DbfWriteRecord(h->table, kDbfAppend)) {
         Fail(h, kShpErrAppendRow, u"Append table record");
         ok = false;
-        rowFailed = true;
     }
     if (!ok) {
         const int code = h->errorCode;
         const WString message = h->message;
         TruncateAt(h->shp, shpSize);
         TruncateAt(h->shx, shxSize);
-        // A row written without its count goes again, with the end mark back.
-        if (rowFailed) DbfSetRecordCount(h->table, count);
         h->errorCode = code;
         h->message = message;
         return -1;
@@ -445,7 +442,7 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
         TruncateAt(h->shx, shxSize);
         WriteHeaders(h, shpSize, shxSize);
         h->shxRecords = oldShxRecords;
-        DbfSetRecordCount(h->table, count);
+        DbfUndoAppend(h->table);
         h->errorCode = code;
         h->message = message;
         return -1;

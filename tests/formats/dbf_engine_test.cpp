@@ -36,6 +36,13 @@ protected:
         }
         return h;
     }
+    // Puts the table's date of last update (bytes 1-3) in the past, so
+    // that a write stamping today's date shows.
+    void Backdate(const std::string& rel) const {
+        std::string b = Get(rel);
+        b.replace(1, 3, "\x65\x01\x02");  // 2001-01-02
+        Put(rel, b);
+    }
 };
 
 TEST_F(DbfEngine, EmptyTableIs34BytesAndReopens) {
@@ -431,17 +438,25 @@ TEST_F(DbfEngine, FailedCreateOverATableKeepsTheOldOne) {
     DbfClose(back);
 }
 
+// Each failed write is reported and leaves the file byte for byte as it
+// was, its date of last update too.
 TEST_F(DbfEngine, FailedWritesReportAndKeepTheTable) {
-    DbfHandle h = MakeRows(u"\\w.dbf", 2);
+    ASSERT_EQ(DbfClose(MakeRows(u"\\w.dbf", 2)), 1);
+    Backdate("w.dbf");
+    const std::string before = Get("w.dbf");
+    DbfHandle h = DbfOpen(u"\\w.dbf", kDbfReadWrite);
+    ASSERT_NE(h, nullptr);
     DbfBlankRecord(h);
     DbfPutText(h, 0, u"new");
     fs::test::FailNthWrite(1);  // the row and its end mark
     EXPECT_EQ(DbfWriteRecord(h, kDbfAppend), 0);
     EXPECT_EQ(DbfGetError(h), kDbfErrWrite);
+    EXPECT_EQ(Get("w.dbf"), before);
     fs::test::FailNthWrite(2);  // the header with the new count
     EXPECT_EQ(DbfWriteRecord(h, kDbfAppend), 0);
     EXPECT_EQ(DbfGetError(h), kDbfErrHeaderWrite);
     EXPECT_EQ(DbfGetRecordCount(h), 2);
+    EXPECT_EQ(Get("w.dbf"), before);
     fs::test::FailNthWrite(1);  // a row written in place
     EXPECT_EQ(DbfWriteRecord(h, 1), 0);
     EXPECT_EQ(DbfGetError(h), kDbfErrWrite);
@@ -449,7 +464,8 @@ TEST_F(DbfEngine, FailedWritesReportAndKeepTheTable) {
     EXPECT_EQ(DbfDeleteRecord(h, 0), 0);
     EXPECT_EQ(DbfGetError(h), kDbfErrDeleteFlag);
     fs::test::Reset();
-    DbfClose(h);
+    EXPECT_EQ(DbfClose(h), 1);
+    EXPECT_EQ(Get("w.dbf"), before);
     h = DbfOpen(u"\\w.dbf", 0);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(DbfGetRecordCount(h), 2);
@@ -463,9 +479,11 @@ TEST_F(DbfEngine, FailedWritesReportAndKeepTheTable) {
 }
 
 TEST_F(DbfEngine, CloseAndFlushReportFailedWrites) {
-    DbfHandle h = MakeRows(u"\\c.dbf", 2);
-    ASSERT_EQ(DbfFlush(h), 1);
+    ASSERT_EQ(DbfClose(MakeRows(u"\\c.dbf", 2)), 1);
+    Backdate("c.dbf");
     const std::string before = Get("c.dbf");
+    DbfHandle h = DbfOpen(u"\\c.dbf", kDbfReadWrite);
+    ASSERT_NE(h, nullptr);
     // A flush that cannot reach the disk is reported.
     fs::test::FailNthFlush(1);
     EXPECT_EQ(DbfFlush(h), 0);
@@ -492,7 +510,8 @@ TEST_F(DbfEngine, CloseAndFlushReportFailedWrites) {
 }
 
 // A field whose definition cannot be written leaves the table as it was, in
-// the file and in the handle; without a fault, GDAL reads the new field.
+// the file (its date of last update too) and in the handle; without a
+// fault, GDAL reads the new field.
 TEST_F(DbfEngine, FailedAddFieldLeavesTheTableAsItWas) {
     REQUIRE_TOOL("ogrinfo");
     bool done = false;
@@ -501,8 +520,11 @@ TEST_F(DbfEngine, FailedAddFieldLeavesTheTableAsItWas) {
         DbfHandle h = DbfCreate(u"\\f.dbf", 0);
         ASSERT_NE(h, nullptr);
         ASSERT_EQ(DbfAddField(h, u"NAME", 'C', 10, 0), 0);
-        ASSERT_EQ(DbfFlush(h), 1);
+        ASSERT_EQ(DbfClose(h), 1);
+        Backdate("f.dbf");
         const std::string before = Get("f.dbf");
+        h = DbfOpen(u"\\f.dbf", kDbfReadWrite);
+        ASSERT_NE(h, nullptr);
         fs::test::FailNthWrite(n);
         const int added = DbfAddField(h, u"COUNT", 'N', 6, 0);
         const bool faulted = !fs::test::WriteFaultPending();

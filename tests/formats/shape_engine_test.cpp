@@ -865,8 +865,9 @@ std::vector<std::string> OgrFeatures(const std::string& hostShp) {
 
 // Every write of an append, an update (same size, smaller, larger in the
 // middle, larger at the end) and a delete fails in turn: the call reports
-// the failure and the three files are byte for byte as before. The first
-// run without a failure gives exactly the edit, as GDAL reads it.
+// the failure and the three files are byte for byte as before, the table's
+// date of last update (set in the past here) too. The first run without a
+// failure gives exactly the edit, as GDAL reads it.
 TEST_F(ShapeEngineTest, FailedWriteAtEachStepLeavesTheFilesAsTheyWere) {
     REQUIRE_TOOL("ogrinfo");
     enum Op { kAppend, kSameSize, kSmaller, kGrowMiddle, kGrowLast, kDelete };
@@ -903,6 +904,9 @@ TEST_F(ShapeEngineTest, FailedWriteAtEachStepLeavesTheFilesAsTheyWere) {
                 ASSERT_EQ(DbfWriteRecord(ShpGetTable(h), i), 1);
             }
             ASSERT_EQ(ShpClose(h), 1);
+            std::string table = Get("d.dbf");
+            table.replace(1, 3, "\x65\x01\x02");  // 2001-01-02
+            Put("d.dbf", table);
             std::vector<std::string> before;
             for (const char* f : files) before.push_back(Get(f));
 
