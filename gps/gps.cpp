@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "crs/code_tables.h"
 #include "crs/coord_sys.h"
 #include "crs/geographic.h"
 #include "gps/gps_position.h"
@@ -311,6 +312,9 @@ bool CGps::UpdatePosition(CCoordSys* mapCoordSys, GpsPosition* position) {
     // A position without data is never shifted, projected or averaged.
     if (!HasValue(lon) || !HasValue(lat)) return refuse();
     if (mapCoordSys) TellConversionProblem(*mapCoordSys);
+    // A map in a projection we do not know has no place for a position on
+    // the earth: its units are not degrees.
+    if (mapCoordSys && mapCoordSys->m_projectionCode == crs_code::kUnknown) return refuse();
 
     // The shifts run at height 0 unless heights are used and one was received.
     m_wgs84 = {lon, lat, height, position->fourth};
@@ -319,18 +323,22 @@ bool CGps::UpdatePosition(CCoordSys* mapCoordSys, GpsPosition* position) {
         double outHeight = shiftHeight;
         TransformDatum(m_receiverDatum, lon, lat, shiftHeight, &m_wgs84.x, &m_wgs84.y, &outHeight,
                        false);
-        if (useHeight && heightKnown) m_wgs84.z = outHeight;
+        // A shift we do not carry out leaves the height as received.
+        if (useHeight && heightKnown && std::isfinite(outHeight)) m_wgs84.z = outHeight;
     }
     m_datum = m_wgs84;
-    if (mapCoordSys && !IsWgs84Identity(mapCoordSys->m_datum)) {
+    if (mapCoordSys && IsSameDatumShift(m_receiverDatum, mapCoordSys->m_datum)) {
+        // A datum needs no shift to itself, also one whose shift to WGS 1984
+        // we do not carry out (then the WGS 1984 fix alone has no position).
+        m_datum.x = lon;
+        m_datum.y = lat;
+    } else if (mapCoordSys && !IsWgs84Identity(mapCoordSys->m_datum)) {
         const double shiftHeight = useHeight && heightKnown ? m_wgs84.z : 0.0;
         TransformDatum(mapCoordSys->m_datum, m_wgs84.x, m_wgs84.y, shiftHeight, &m_datum.x,
                        &m_datum.y, nullptr, true);
     }
     // A datum shift that cannot be carried out gives no position at all.
-    if (!std::isfinite(m_wgs84.x) || !std::isfinite(m_wgs84.y) || !std::isfinite(m_datum.x) ||
-        !std::isfinite(m_datum.y))
-        return refuse();
+    if (!std::isfinite(m_datum.x) || !std::isfinite(m_datum.y)) return refuse();
     m_projected = m_datum;
     if (mapCoordSys)
         mapCoordSys->GeographicToProjected(m_datum.x, m_datum.y, &m_projected.x, &m_projected.y);

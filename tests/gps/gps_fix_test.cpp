@@ -274,6 +274,75 @@ TEST_F(GpsFixTest, UnconvertibleDatumIsToldOncePerPair) {
     }
 }
 
+// A datum needs no shift to itself, even one whose only shift is a grid we
+// do not carry out: its fixes are projected as received, and nothing is
+// said. A map in a projection we do not know takes no position (its units
+// are not degrees), whatever the receiver's datum, and says so once.
+TEST_F(GpsFixTest, SameDatumNeedsNoShiftAndAnUnknownProjectionTakesNoPosition) {
+    DatumFileRow grid = Nad27();
+    grid.datumId = 9999;
+    grid.transformationId = 9998;
+    grid.datum = u"D_Grid_Only";
+    grid.method = u"NTv2";
+    grid.dx = grid.dy = grid.dz = 0;
+    ASSERT_TRUE(WriteDatumTable(u"\\grid.dbf", {Osgb36(), Nad27(), grid}));
+    ASSERT_TRUE(SetDatumTableFile(u"\\grid.dbf"));
+    enum Map { kGeographic, kUtm30, kUnknown };
+    const double none = NAN;
+    const struct {
+        const char16_t* receiver;
+        const char16_t* map;  // the map's datum
+        Map kind;
+        double x, y;  // NaN: no position
+        size_t told;
+    } rows[] = {
+        // The received position itself.
+        {u"D_Grid_Only", u"D_Grid_Only", kGeographic, -1.5, 52.5, 0},
+        // cct: +proj=utm +zone=30 +ellps=clrk66 at -1.5 52.5.
+        {u"D_Grid_Only", u"D_Grid_Only", kUtm30, 601825.101391, 5817491.789561, 0},
+        {u"WGS84", u"WGS84", kUnknown, none, none, 1},
+        {u"D_OSGB_1936", u"D_North_American_1927", kUnknown, none, none, 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(text::ToUtf8(r.receiver) + " -> " + text::ToUtf8(r.map) + " kind " +
+                     std::to_string(r.kind));
+        win::ClearMessageBoxLog();
+        CGps gps;
+        ASSERT_TRUE(gps.SetDatum(r.receiver));
+        std::unique_ptr<CCoordSys> map;
+        if (r.kind == kUtm30) {
+            auto tm = std::make_unique<CTransverseMercator>();
+            ASSERT_TRUE(tm->SetDatumByName(r.map));
+            tm->SetUtmZone(30);
+            map = std::move(tm);
+        } else {
+            if (r.kind == kUnknown)
+                map = std::make_unique<CUnknownProjection>();
+            else
+                map = std::make_unique<CGeographic>();
+            ASSERT_TRUE(map->SetDatumByName(r.map));
+        }
+        const bool converts = !std::isnan(r.x);
+        for (int i = 0; i < 5; ++i) {
+            gps.Position().longitude = -1.5;
+            gps.Position().latitude = 52.5;
+            gps.Position().height = 10;
+            EXPECT_EQ(gps.UpdatePosition(map.get(), &gps.Position()), converts);
+            const GpsFix p = gps.GetProjectedFix();
+            if (!converts) {
+                EXPECT_TRUE(IsNoData(p.x) && IsNoData(p.y)) << p.x << " " << p.y;
+            } else if (r.kind == kGeographic) {
+                EXPECT_EQ(p.x, r.x);
+                EXPECT_EQ(p.y, r.y);
+            } else {
+                EXPECT_NEAR(p.x, r.x, 1e-3);
+                EXPECT_NEAR(p.y, r.y, 1e-3);
+            }
+        }
+        EXPECT_EQ(win::MessageBoxLog().size(), r.told);
+    }
+}
+
 TEST_F(GpsFixTest, QualityChecks) {
     struct Case {
         bool active;
