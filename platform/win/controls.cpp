@@ -8,6 +8,7 @@
 #include "platform/win/list_actions.h"
 #include "platform/win/look.h"
 #include "platform/win/nonclient.h"
+#include "platform/win/shown_line.h"
 #include "platform/win/window_impl.h"
 
 using namespace win::detail;
@@ -502,29 +503,6 @@ std::vector<std::pair<size_t, size_t>> EditLines(const WString& t) {
 
 // ---- display ----
 
-bool IsHigh(WChar c) {
-    return c >= 0xD800 && c < 0xDC00;
-}
-bool IsLow(WChar c) {
-    return c >= 0xDC00 && c < 0xE000;
-}
-// A position moved so that it never falls between the halves of a pair.
-size_t Whole(const WString& t, size_t i) {
-    if (i > 0 && i < t.size() && IsLow(t[i]) && IsHigh(t[i - 1])) return i - 1;
-    return std::min(i, t.size());
-}
-size_t StepLeft(const WString& t, size_t i) {
-    if (i == 0) return 0;
-    --i;
-    return Whole(t, i);
-}
-size_t StepRight(const WString& t, size_t i) {
-    if (i >= t.size()) return t.size();
-    ++i;
-    if (i < t.size() && IsLow(t[i]) && IsHigh(t[i - 1])) ++i;
-    return i;
-}
-
 struct VisualLine {
     size_t start = 0, length = 0;  // in the text
 };
@@ -625,29 +603,14 @@ struct EditView {
     UINT TextOptions() const {
         return (GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_RTLREADING) ? ETO_RTLREADING : 0;
     }
+    ShownLine Shown(const VisualLine& l) const {
+        return ShownLine(dc, shown, l.start, l.length, TextOptions());
+    }
     // Where each unit of a line shows, when the line needs more than its
     // widths from the left (runs read right to left); empty otherwise.
-    std::vector<gdi::TextUnitPlace> Places(const VisualLine& l) const {
-        std::vector<gdi::TextUnitPlace> p(l.length);
-        bool rtl = TextOptions() || gdi::IsSurfaceMirrored(dc);
-        if (l.length)
-            gdi::GetTextUnitPlaces(dc, shown.data() + l.start, static_cast<int>(l.length),
-                                   TextOptions(), p.data());
-        for (const auto& q : p) rtl = rtl || q.rtl;
-        if (!rtl) p.clear();
-        return p;
-    }
+    std::vector<gdi::TextUnitPlace> Places(const VisualLine& l) const { return Shown(l).Places(); }
     // The caret's x in a line (from its left) before its unit k, or at its end.
-    int CaretX(const VisualLine& l, size_t k) const {
-        std::vector<gdi::TextUnitPlace> p = Places(l);
-        if (p.empty()) return Width(l.start, k);
-        return PlaceX(p, k);
-    }
-    static int PlaceX(const std::vector<gdi::TextUnitPlace>& p, size_t k) {
-        if (k < p.size()) return p[k].rtl ? p[k].right : p[k].left;
-        if (p.empty()) return 0;
-        return p.back().rtl ? p.back().left : p.back().right;
-    }
+    int CaretX(const VisualLine& l, size_t k) const { return Shown(l).CaretX(k); }
     // Whether lines read right to left (the side Left leaves them by).
     bool RightToLeftLines() const { return TextOptions() || win::look::StartsAtRight(h); }
     // The caret position next to pos in the shown order: towards the left of
@@ -658,27 +621,10 @@ struct EditView {
     size_t ShownStep(size_t pos, int dir) const {
         int li = LineOf(pos);
         const VisualLine& l = lines[static_cast<size_t>(li)];
-        std::vector<gdi::TextUnitPlace> p = Places(l);
-        if (p.empty()) return dir < 0 ? StepLeft(shown, pos) : StepRight(shown, pos);
-        // In a mirrored DC x grows towards the left of the screen.
-        int sign = gdi::IsSurfaceMirrored(dc) ? -1 : 1;
-        size_t k = std::min(pos, l.start + l.length) - l.start;
-        int from = sign * PlaceX(p, k);
-        size_t best = WString::npos;
-        int bestX = 0;
-        for (size_t i = 0;; i = StepRight(shown, l.start + i) - l.start) {
-            int x = sign * PlaceX(p, i);
-            bool beyond = dir < 0 ? x < from : x > from;
-            if (beyond) {
-                int gap = std::abs(x - from), bestGap = std::abs(bestX - from);
-                size_t dist = i > k ? i - k : k - i;
-                size_t bestDist = best == WString::npos ? 0 : (best > k ? best - k : k - best);
-                if (best == WString::npos || gap < bestGap || (gap == bestGap && dist < bestDist))
-                    best = i, bestX = x;
-            }
-            if (i >= l.length) break;
-        }
-        if (best != WString::npos) return l.start + best;
+        ShownLine line = Shown(l);
+        if (line.Plain()) return dir < 0 ? StepLeft(shown, pos) : StepRight(shown, pos);
+        size_t to = line.Step(std::min(pos, l.start + l.length) - l.start, dir);
+        if (to != WString::npos) return l.start + to;
         if (!multi) return pos;
         // Off the line's shown end: on to the next line or back to the
         // previous one, by the way the lines read.
@@ -691,15 +637,11 @@ struct EditView {
         }
         return pos;
     }
-    // Of two positions, the one shown further left (dir < 0) or right.
+    // Of two positions a <= b, the one shown further left (dir < 0) or right.
     size_t ShownSide(size_t a, size_t b, int dir) const {
         const VisualLine& l = lines[static_cast<size_t>(LineOf(a))];
         if (LineOf(a) != LineOf(b)) return dir < 0 ? a : b;
-        std::vector<gdi::TextUnitPlace> p = Places(l);
-        if (p.empty()) return dir < 0 ? a : b;
-        int sign = gdi::IsSurfaceMirrored(dc) ? -1 : 1;
-        int xa = sign * PlaceX(p, a - l.start), xb = sign * PlaceX(p, b - l.start);
-        return (dir < 0 ? xb < xa : xb > xa) ? b : a;
+        return l.start + Shown(l).Side(a - l.start, b - l.start, dir);
     }
     // The text position nearest to a client point.
     size_t Hit(const EditState* st, POINT p) const {
@@ -707,12 +649,13 @@ struct EditView {
         li = std::clamp(li, 0, static_cast<int>(lines.size()) - 1);
         const VisualLine& l = lines[static_cast<size_t>(li)];
         int x = p.x - LineLeft(l) + (multi ? 0 : st->scrollX);
-        if (!Places(l).empty()) {
+        ShownLine line = Shown(l);
+        if (!line.Plain()) {
             // Runs read right to left: the nearest caret position.
             size_t best = l.start;
             int dist = INT32_MAX;
             for (size_t i = l.start;; i = StepRight(shown, i)) {
-                int d = std::abs(CaretX(l, i - l.start) - x);
+                int d = std::abs(line.CaretX(i - l.start) - x);
                 if (d < dist) dist = d, best = i;
                 if (i >= l.start + l.length) break;
             }

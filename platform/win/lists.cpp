@@ -10,6 +10,7 @@
 #include "platform/win/menu.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/list_actions.h"
+#include "platform/win/shown_line.h"
 #include "platform/win/window_impl.h"
 
 using namespace win::detail;
@@ -716,6 +717,12 @@ void EndDrop(HWND h, ComboState* st, int pick) {
     NotifyParent(h, CBN_CLOSEUP);
 }
 
+// The editable field's text reads right to left with the reading bit or a
+// mirrored layout (as it is drawn).
+UINT FieldTextOptions(HWND h) {
+    return win::look::ReadingOrder(h) ? ETO_RTLREADING : 0;
+}
+
 void PaintCombo(HWND h, ComboState* st, HDC dc) {
     DWORD style = Style(h);
     RECT rc;
@@ -751,25 +758,60 @@ void PaintCombo(HWND h, ComboState* st, HDC dc) {
     UINT align = (win::look::StartsAtRight(h) ? DT_RIGHT : DT_LEFT) | win::look::ReadingOrder(h);
     win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align, enabled, ink);
     // An editable field with the keys: its selection, and the caret at its end.
-    if (IsDropList(style) || !st->focused || (align & ~DT_LEFT)) return;
+    if (IsDropList(style) || !st->focused) return;
     size_t a = std::min({st->selStart, st->selEnd, t.size()});
     size_t b = std::min(std::max(st->selStart, st->selEnd), t.size());
     size_t caret = std::min(st->selEnd, t.size());
     TEXTMETRIC tm;
     GetTextMetrics(dc, &tm);
     int top = text.top + (text.bottom - text.top - tm.tmHeight) / 2;
-    auto xAt = [&](size_t i) {
+    win::detail::ShownLine line(dc, t, 0, t.size(), FieldTextOptions(h));
+    int left = text.left;
+    if (align & DT_RIGHT) {
         SIZE sz{};
-        GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(i), &sz);
-        return static_cast<int>(text.left + sz.cx);
-    };
-    if (a < b) {
+        GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(t.size()), &sz);
+        left = text.right - sz.cx;
+    }
+    auto xAt = [&](size_t i) { return left + line.CaretX(i); };
+    if (a < b && line.Plain()) {
         RECT sel{xAt(a), top, xAt(b), top + tm.tmHeight};
         FillRect(dc, &sel, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
         win::look::Label(dc, t.substr(a, b - a), sel, DT_SINGLELINE | DT_TOP | DT_NOPREFIX, true,
                          GetSysColor(COLOR_HIGHLIGHTTEXT));
+    } else if (a < b) {
+        // Runs read right to left: the selected units may show apart. Their
+        // places in highlight, and the text again in highlight text there.
+        HRGN sel = CreateRectRgn(0, 0, 0, 0);
+        for (size_t i = a; i < b; ++i) {
+            const gdi::TextUnitPlace& q = line.Places()[i];
+            RECT r{left + q.left, top, left + q.right, top + tm.tmHeight};
+            IntersectRect(&r, &r, &field);
+            HRGN one = CreateRectRgnIndirect(&r);
+            CombineRgn(sel, sel, one, RGN_OR);
+            DeleteObject(one);
+        }
+        FillRgn(dc, sel, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_HIGHLIGHT + 1)));
+        int saved = SaveDC(dc);
+        SelectClipRgn(dc, sel);
+        win::look::Label(dc, t, text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align, true,
+                         GetSysColor(COLOR_HIGHLIGHTTEXT));
+        RestoreDC(dc, saved);
+        DeleteObject(sel);
     }
-    SetCaretPos(std::min(xAt(caret), static_cast<int>(field.right) - 2), top);
+    SetCaretPos(std::clamp(xAt(caret), static_cast<int>(field.left),
+                           static_cast<int>(field.right) - 2),
+                top);
+}
+
+// What f gives for the field's text as it is shown (ShownLine).
+template <class F>
+size_t OnFieldLine(HWND h, const WString& t, F f) {
+    HDC dc = GetDC(h);
+    HFONT old = SelectObject(dc, win::look::ControlFont(h));
+    size_t result = f(win::detail::ShownLine(dc, t, 0, t.size(), FieldTextOptions(h)));
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    return result;
 }
 
 }  // namespace
@@ -843,6 +885,8 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             int b = static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lp)));
             st->selStart = a < 0 ? n : std::min<size_t>(static_cast<size_t>(a), n);
             st->selEnd = b < 0 ? n : std::min<size_t>(static_cast<size_t>(b), n);
+            // The field shows the new selection and its caret.
+            InvalidateRect(h, nullptr, false);
             return TRUE;
         }
         case WM_SETTEXT: {
@@ -932,14 +976,27 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             }
             if (!IsDropList(style) &&
                 (wp == VK_LEFT || wp == VK_RIGHT || wp == VK_HOME || wp == VK_END)) {
-                // The caret in the field; Shift extends the selection.
-                size_t len = Find(h)->text.size(), at = std::min(st->selEnd, len);
-                if (wp == VK_LEFT && at > 0) --at;
-                if (wp == VK_RIGHT && at < len) ++at;
+                // The caret in the field, moved by the arrows in the order
+                // the text is shown, as in an edit; Shift extends the
+                // selection, and without it an arrow ends a selection at its
+                // side shown in the arrow's direction.
+                const WString& t = Find(h)->text;
+                size_t len = t.size(), at = std::min(st->selEnd, len);
+                bool shift = GetKeyState(VK_SHIFT) < 0;
+                int dir = wp == VK_LEFT ? -1 : 1;
+                if (wp == VK_LEFT || wp == VK_RIGHT) {
+                    size_t a = std::min({st->selStart, st->selEnd, len});
+                    size_t b = std::min(std::max(st->selStart, st->selEnd), len);
+                    at = OnFieldLine(h, t, [&](const win::detail::ShownLine& line) {
+                        if (!shift && a != b) return line.Side(a, b, dir);
+                        size_t to = line.Step(at, dir);
+                        return to == WString::npos ? at : to;
+                    });
+                }
                 if (wp == VK_HOME) at = 0;
                 if (wp == VK_END) at = len;
                 st->selEnd = at;
-                if (GetKeyState(VK_SHIFT) >= 0) st->selStart = at;
+                if (!shift) st->selStart = at;
                 InvalidateRect(h, nullptr, false);
                 return 0;
             }

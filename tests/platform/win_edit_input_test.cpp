@@ -30,6 +30,11 @@ protected:
         SendMessage(e, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
         return {a, b};
     }
+    static std::pair<DWORD, DWORD> ComboSel(HWND c) {
+        DWORD a = 0, b = 0;
+        SendMessage(c, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+        return {a, b};
+    }
     // Client x where the caret stands before character n of the text: text
     // starts one pixel in, measured in the system font.
     static int XBefore(const WString& text, size_t n) {
@@ -230,6 +235,7 @@ TEST_F(WinEditInputTest, ArrowsMoveTheCaretInTheShownOrder) {
         size_t from;
         UINT key;
         std::vector<size_t> steps;  // the caret after each press, the last one held
+        bool combo = false;         // the editable field of a drop-down combo box
     };
     const Case cases[] = {
         // Shown "123 HHH": the digits stay left to right at the left end.
@@ -257,16 +263,31 @@ TEST_F(WinEditInputTest, ArrowsMoveTheCaretInTheShownOrder) {
          VK_LEFT, {1, 2, 4, 5, 6, 6}},
         {"rtl lines back", WS_EX_RTLREADING, ES_MULTILINE, u"\u05D0\u05D1\r\n\u05D2\u05D3", 6,
          VK_RIGHT, {5, 4, 2, 1, 0, 0}},
+        // A combo box's field moves its caret as the edit does.
+        {"combo rtl digits", WS_EX_RTLREADING, 0, hebrew3 + u" 123", 0, VK_LEFT,
+         {1, 2, 3, 7, 6, 5, 4, 4}, true},
+        {"combo rtl latin", WS_EX_RTLREADING, 0, shalom + u" abc", 5, VK_RIGHT,
+         {6, 7, 8, 4, 3, 2, 1, 0, 0}, true},
+        {"combo ltr hebrew", 0, 0, u"ab \u05D0\u05D1", 0, VK_RIGHT, {1, 2, 5, 4, 3, 3}, true},
+        {"combo mirrored", WS_EX_LAYOUTRTL, 0, hebrew3 + u" 123", 0, VK_LEFT,
+         {1, 2, 3, 7, 6, 5, 4, 4}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        HWND e = CreateWindowEx(c.ex, u"EDIT", c.text.c_str(),
-                                WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | c.style, 10, 10, 120,
-                                c.style & ES_MULTILINE ? 40 : 18, parent_,
-                                reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
+        HWND e = c.combo ? CreateWindowEx(c.ex, u"COMBOBOX", u"",
+                                          WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | CBS_AUTOHSCROLL,
+                                          10, 10, 120, 100, parent_,
+                                          reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr)
+                         : CreateWindowEx(c.ex, u"EDIT", c.text.c_str(),
+                                          WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | c.style, 10,
+                                          10, 120, c.style & ES_MULTILINE ? 40 : 18, parent_,
+                                          reinterpret_cast<HMENU>(uintptr_t(7)), nullptr, nullptr);
+        if (c.combo) SetWindowText(e, c.text.c_str());
         win::input::DrainQueue();
         SetFocus(e);
-        SendMessage(e, EM_SETSEL, c.from, c.from);
+        if (c.combo) SendMessage(e, CB_SETEDITSEL, 0, MAKELPARAM(c.from, c.from));
+        else SendMessage(e, EM_SETSEL, c.from, c.from);
+        win::input::DrainQueue();
         auto screenX = [&] {
             POINT p;
             EXPECT_TRUE(GetCaretPos(&p));
@@ -275,10 +296,12 @@ TEST_F(WinEditInputTest, ArrowsMoveTheCaretInTheShownOrder) {
         };
         int x = screenX();
         for (size_t i = 0; i < c.steps.size(); ++i) {
-            size_t before = Sel(e).second;
+            size_t before = (c.combo ? ComboSel(e) : Sel(e)).second;
             win::input::Key(c.key);
             win::input::DrainQueue();
-            ASSERT_EQ(Sel(e), std::make_pair(DWORD(c.steps[i]), DWORD(c.steps[i]))) << i;
+            ASSERT_EQ(c.combo ? ComboSel(e) : Sel(e),
+                      std::make_pair(DWORD(c.steps[i]), DWORD(c.steps[i])))
+                << i;
             int now = screenX();
             bool sameLine = !(c.style & ES_MULTILINE) ||
                             SendMessage(e, EM_LINEFROMCHAR, before, 0) ==

@@ -144,13 +144,40 @@ TEST_F(WinListInputTest, EditableComboFieldHasACaretAndASelection) {
     win::input::DrainQueue();
     EXPECT_EQ(SendMessage(c, CB_GETEDITSEL, 0, 0), MAKELONG(0, 3));
     golden::Expect("combo_edit_selected", c);
+    // Left ends the selection at its left side, as in an edit.
     win::input::Key(VK_LEFT);
     win::input::Type(u"x");
     win::input::DrainQueue();
-    EXPECT_EQ(GetWindowTextString(c), u"Cexd");
+    EXPECT_EQ(GetWindowTextString(c), u"xCed");
+    win::input::Key(VK_RIGHT);
+    win::input::Key(VK_RIGHT);
+    win::input::Type(u"y");
+    win::input::DrainQueue();
+    EXPECT_EQ(GetWindowTextString(c), u"xCeyd");
     SetFocus(nullptr);  // the caret goes with the focus
     win::input::DrainQueue();
     EXPECT_FALSE(GetCaretPos(&end));
+    sys::SetClock(nullptr);
+}
+
+// Read right to left, the field starts at its right edge and shows the
+// selected units where they are drawn, even where they show apart: in
+// Hebrew with digits, the last letter and the space after it stand at the
+// left of the Hebrew, the first digits at the far left.
+TEST_F(WinListInputTest, RightToLeftComboFieldShowsItsSelectionWhereItIsDrawn) {
+    sys::FakeClock clock(1000);
+    sys::SetClock(&clock);
+    HWND c = CreateWindowEx(WS_EX_RTLREADING, u"COMBOBOX", u"",
+                            WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 10, 10, 100, 80, parent_,
+                            reinterpret_cast<HMENU>(uintptr_t(5)), nullptr, nullptr);
+    SetWindowText(c, u"\u05D0\u05D1\u05D2 123");
+    SetFocus(c);
+    SendMessage(c, CB_SETEDITSEL, 0, MAKELPARAM(2, 5));
+    win::input::DrainQueue();
+    golden::Expect("rtl_combo_edit_selected", c);
+    SetFocus(nullptr);
+    win::input::DrainQueue();
+    DestroyWindow(c);
     sys::SetClock(nullptr);
 }
 
