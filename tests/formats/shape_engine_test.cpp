@@ -641,7 +641,14 @@ TEST_F(ShapeEngineTest, KilledAppendLeavesFilesEveryReaderAgreesOn) {
             ShpHandle w = ShpOpen(u"\\\\k.shp", kShpReadWrite);
             if (!w) _exit(2);
             for (int n = ShpGetRecordCount(w);; ++n) {
-                if (ShpAppendPointXY(w, n, 2.0 * n) != n) _exit(3);
+                if (ShpAppendPointXY(w, n, 2.0 * n) != n) {
+                    // Say why, so that a failure shows the engine's reason.
+                    std::fprintf(stderr, "append %d: error %d, %s; shp/shx/dbf counts %d/%d/%d\n", n,
+                                 ShpGetError(w), text::ToUtf8(ShpGetErrorText(w)).c_str(),
+                                 ShpGetRecordCount(w), ShpGetIndexCount(w),
+                                 DbfGetRecordCount(ShpGetTable(w)));
+                    _exit(3);
+                }
                 DbfBlankRecord(ShpGetTable(w));
                 DbfPutNumber(ShpGetTable(w), 0, n);
                 if (!DbfWriteRecord(ShpGetTable(w), n)) _exit(4);
