@@ -128,6 +128,12 @@ void DrawNonClient(HWND h) {
     if (EqualRect(&f.client, &f.window)) return;
     HDC dc = GetWindowDC(h);
     if (!dc) return;
+    // The window DC is not mirrored; parts drawn as mirror images are drawn
+    // through it mirrored about the window, from their left-to-right places.
+    bool mirror = (ex & WS_EX_LAYOUTRTL) != 0;
+    auto unmirror = [&](RECT b) {
+        return mirror ? RECT{f.window.right - b.right, b.top, f.window.right - b.left, b.bottom} : b;
+    };
     RECT r = f.window;
     if (Captioned(style)) {
         FrameRect(dc, &r, reinterpret_cast<HBRUSH>(uintptr_t(COLOR_WINDOWFRAME + 1)));
@@ -158,8 +164,14 @@ void DrawNonClient(HWND h) {
         SelectObject(dc, old);
         DeleteObject(font);
         bool held = g_pressed.hwnd == h;
-        if (f.hasOk) DrawCaptionButton(dc, f.okButton, held && g_pressed.hit == HTCAPTIONOK, true);
-        if (f.hasClose) DrawCaptionButton(dc, f.closeButton, held && g_pressed.hit == HTCLOSE, false);
+        // A mirrored window shows its caption buttons as the mirror image
+        // of the left-to-right ones, bevels included, as its controls are.
+        if (mirror) gdi::SetSurfaceMirror(dc, f.window.right);
+        if (f.hasOk)
+            DrawCaptionButton(dc, unmirror(f.okButton), held && g_pressed.hit == HTCAPTIONOK, true);
+        if (f.hasClose)
+            DrawCaptionButton(dc, unmirror(f.closeButton), held && g_pressed.hit == HTCLOSE, false);
+        if (mirror) gdi::SetSurfaceMirror(dc, 0);
         r.top = f.caption.bottom + 1;
     } else if (style & WS_DLGFRAME) {
         int t = GetSystemMetrics(SM_CXDLGFRAME);
@@ -181,20 +193,18 @@ void DrawNonClient(HWND h) {
         bool mine = g_pressed.hwnd == h && g_pressed.hit == (bar == SB_VERT ? HTVSCROLL : HTHSCROLL);
         return mine ? g_pressed.part : look::ScrollPart::None;
     };
-    if (f.hasV) look::DrawScrollBar(dc, f.vscroll, true, BarState(h, SB_VERT), part(SB_VERT), enabled);
-    if (f.hasH) {
-        // A mirrored window shows its horizontal bar as the mirror image of
-        // the left-to-right one: the line-left arrow and the thumb's first
-        // position at the right.
-        RECT bar = f.hscroll;
-        bool mirror = (ex & WS_EX_LAYOUTRTL) != 0;
-        if (mirror) {
-            gdi::SetSurfaceMirror(dc, f.window.right);
-            bar = RECT{f.window.right - bar.right, bar.top, f.window.right - bar.left, bar.bottom};
-        }
-        look::DrawScrollBar(dc, bar, false, BarState(h, SB_HORZ), part(SB_HORZ), enabled);
-        if (mirror) gdi::SetSurfaceMirror(dc, 0);
-    }
+    // A mirrored window shows its scroll bars as the mirror image of the
+    // left-to-right ones: the horizontal bar's line-left arrow and the
+    // thumb's first position at the right, and both bars' bevels lit from
+    // the right.
+    if (mirror) gdi::SetSurfaceMirror(dc, f.window.right);
+    if (f.hasV)
+        look::DrawScrollBar(dc, unmirror(f.vscroll), true, BarState(h, SB_VERT), part(SB_VERT),
+                            enabled);
+    if (f.hasH)
+        look::DrawScrollBar(dc, unmirror(f.hscroll), false, BarState(h, SB_HORZ), part(SB_HORZ),
+                            enabled);
+    if (mirror) gdi::SetSurfaceMirror(dc, 0);
     if (f.hasV && f.hasH) look::FillSys(dc, f.corner, COLOR_BTNFACE);
     ReleaseDC(h, dc);
 }

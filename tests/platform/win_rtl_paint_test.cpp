@@ -4,6 +4,7 @@
 // pixel with golden PNGs (see win_golden.h for rewriting them).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -342,18 +343,72 @@ TEST_F(WinRtlPaintTest, Tooltip) {
     sys::SetClock(nullptr);
 }
 
-// Window scroll bars of a mirrored window: the vertical bar at the left, the
-// horizontal one as its mirror image with the thumb's first position at the
-// right.
+// The window's picture with each row reversed.
+golden::Picture Reversed(golden::Picture p) {
+    for (int y = 0; y < p.h; ++y)
+        std::reverse(p.px.begin() + y * p.w, p.px.begin() + (y + 1) * p.w);
+    return p;
+}
+
+// The non-client parts of a mirrored window are the mirror image of the
+// same window laid out left to right, bevels included, as the mirrored
+// controls inside it are: the vertical scroll bar at the left, lit from the
+// right; the horizontal one with the thumb's first position at the right;
+// the caption's OK and close buttons at the left.
 TEST_F(WinRtlPaintTest, WindowScrollBars) {
+    // Pixels that differ from the reversed left-to-right picture, but for
+    // those inside the columns [keepFrom, keepTo) (a label, which reads the
+    // same way in both).
+    auto differing = [](HWND rtl, HWND ltr, int keepFrom = 0, int keepTo = 0) {
+        golden::Picture r = golden::Capture(rtl), l = Reversed(golden::Capture(ltr));
+        EXPECT_EQ(r.w, l.w);
+        EXPECT_EQ(r.h, l.h);
+        int n = 0;
+        for (size_t i = 0; i < r.px.size() && i < l.px.size(); ++i) {
+            int x = static_cast<int>(i % static_cast<size_t>(r.w));
+            n += r.px[i] != l.px[i] && (x < keepFrom || x >= keepTo);
+        }
+        return n;
+    };
+    const DWORD bars = WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL;
     for (int pos : {0, 30}) {
-        HWND h = RtlHost(80, 60, WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL);
-        SetBar(h, SB_VERT, 99, 25, 50);
-        SetBar(h, SB_HORZ, 99, 50, pos);
+        SCOPED_TRACE(pos);
+        HWND h = RtlHost(80, 60, bars);
+        HWND ltr = CreateWindowEx(0, u"RtlPaintParent", u"", bars, 100, 0, 80, 60, nullptr,
+                                  nullptr, nullptr, nullptr);
+        for (HWND w : {h, ltr}) {
+            SetBar(w, SB_VERT, 99, 25, 50);
+            SetBar(w, SB_HORZ, 99, 50, pos);
+        }
         win::input::DrainQueue();
         golden::Expect("rtl_frame_scrollbars_" + std::to_string(pos), h);
+        EXPECT_EQ(differing(h, ltr), 0);
         DestroyWindow(h);
+        DestroyWindow(ltr);
     }
+    // A caption without a title: the buttons' bevels and the close cross
+    // are mirrored; the OK label reads as it does left to right.
+    const DWORD captioned = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
+    HWND h = CreateWindowEx(kRtl | WS_EX_CAPTIONOKBTN, u"RtlPaintParent", u"", captioned, 0, 0,
+                            100, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND ltr = CreateWindowEx(WS_EX_CAPTIONOKBTN, u"RtlPaintParent", u"", captioned, 120, 0, 100,
+                              50, nullptr, nullptr, nullptr, nullptr);
+    win::input::DrainQueue();
+    // The OK button's columns, by hit testing across the caption.
+    int okFrom = -1, okTo = -1;
+    RECT wr;
+    GetWindowRect(h, &wr);
+    int cy = GetSystemMetrics(SM_CYCAPTION) / 2;
+    for (int x = 0; x < wr.right - wr.left; ++x)
+        if (SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(wr.left + x, wr.top + cy)) == HTCAPTIONOK) {
+            if (okFrom < 0) okFrom = x;
+            okTo = x + 1;
+        }
+    ASSERT_GT(okTo - okFrom, 8);
+    EXPECT_EQ(differing(h, ltr, okFrom + 2, okTo - 2), 0);
+    EXPECT_GT(differing(h, ltr), 0);  // the label is not mirrored
+    DestroyWindow(h);
+    DestroyWindow(ltr);
 }
 
 }  // namespace
