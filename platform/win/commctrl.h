@@ -85,6 +85,17 @@ namespace win {
 COLORREF ImageListPixel(HIMAGELIST list, int index, int x, int y);
 // Destroys every image list (part of ResetForTests).
 void ResetImageLists();
+// Images drawn at 96 dots per inch, shown at the screen's: a bitmap cut into
+// images of cx by cy pixels (sizes at 96 dots per inch), each resized to the
+// list's image size (every pixel doubled from 96 to 192 dots per inch) and
+// appended; the mask colour is transparent (CLR_NONE for none). The index
+// of the first image added, -1 on failure.
+int AddScaledImages(HIMAGELIST list, HBITMAP bitmap, int cx, int cy, COLORREF mask);
+// A bitmap resource cut into images cx pixels wide, as ImageList_LoadBitmap
+// does, with images of the size they have on the screen: cx and the
+// bitmap's height scaled from 96 dots per inch to the screen's LOGPIXELSY.
+HIMAGELIST LoadScaledImageList(HINSTANCE instance, const WChar* name, int cx, int grow,
+                               COLORREF mask);
 }  // namespace win
 
 // ---- header ----

@@ -340,6 +340,34 @@ bool AppendImages(HIMAGELIST dst, HIMAGELIST src) {
 }  // namespace win::detail
 
 namespace win {
+int AddScaledImages(HIMAGELIST list, HBITMAP bitmap, int cx, int cy, COLORREF mask) {
+    if (!list || !bitmap || cx <= 0 || cy <= 0) return -1;
+    int first = ImageList_GetImageCount(list);
+    HIMAGELIST strip =
+        ImageList_Create(cx, cy, ILC_COLOR | (mask == CLR_NONE ? 0 : ILC_MASK), 0, 4);
+    bool added = strip && ImageList_AddMasked(strip, bitmap, mask) >= 0 &&
+                 detail::AppendImages(list, strip);
+    if (strip) ImageList_Destroy(strip);
+    return added ? first : -1;
+}
+
+HIMAGELIST LoadScaledImageList(HINSTANCE instance, const WChar* name, int cx, int grow,
+                               COLORREF mask) {
+    HBITMAP bmp = LoadBitmap(instance, name);
+    if (!bmp) return nullptr;
+    BITMAP info{};
+    GetObject(bmp, sizeof info, &info);
+    int h = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+    HIMAGELIST list = ImageList_Create(theme::Scale(cx), theme::Scale(h),
+                                       ILC_COLOR | (mask == CLR_NONE ? 0 : ILC_MASK), 0, grow);
+    if (list && AddScaledImages(list, bmp, cx, h, mask) < 0) {
+        ImageList_Destroy(list);
+        list = nullptr;
+    }
+    DeleteObject(bmp);
+    return list;
+}
+
 void ResetImageLists() {
     std::lock_guard g(L().lock);
     L().lists.clear();

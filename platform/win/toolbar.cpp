@@ -198,10 +198,8 @@ int AddBitmap(ToolbarState* st, const TBADDBITMAP& ab) {
         bitmap = reinterpret_cast<HBITMAP>(ab.nID);
     else
         return first;
-    HIMAGELIST strip = ImageList_Create(st->source.cx, st->source.cy, ILC_COLOR | ILC_MASK, 0, 4);
-    bool added = bitmap && strip && ImageList_AddMasked(strip, bitmap, 0x00C0C0C0) >= 0 &&
-                 AppendImages(st->images, strip);
-    if (strip) ImageList_Destroy(strip);
+    bool added = win::AddScaledImages(st->images, bitmap, st->source.cx, st->source.cy,
+                                      0x00C0C0C0) >= 0;
     if (ab.hInst && bitmap) DeleteObject(bitmap);
     return added ? first : -1;
 }

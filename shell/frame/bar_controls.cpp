@@ -169,7 +169,9 @@ bool CReBarExt::Create(HWND parent, DWORD controlStyle, DWORD windowStyle, DWORD
 
 bool CReBarExt::CreateImageList() {
     if (m_images) ImageList_Destroy(m_images);
-    m_images = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(240), 7, 1, 0xBFBFBF);
+    // At the screen's size, as the bars' own images (doubled at 192 dots
+    // per inch).
+    m_images = win::LoadScaledImageList(nullptr, MAKEINTRESOURCE(240), 7, 1, 0xBFBFBF);
     if (!m_images) return false;
     REBARINFO ri;
     ri.fMask = RBIM_IMAGELIST;

@@ -12,7 +12,10 @@
 namespace {
 
 constexpr int kTextMax = 256;
-constexpr int kTextGap = 4;  // between the image column and the text
+// Sizes at 96 dots per inch, scaled with the screen like the images.
+constexpr int kTextGap = 4;     // between the image column and the text
+constexpr int kExtraWidth = 6;  // beside the image and the widened text
+constexpr int kCheckFrame = 2;  // the checked image's frame
 
 // Every image menu alive, newest last: owners find the menu of an item here.
 std::vector<CImageMenu*>& Live() {
@@ -75,11 +78,13 @@ bool CImageMenu::LoadImages(UINT toolbarId) {
     if (m_images) ImageList_Destroy(m_images);
     m_images = nullptr;
     if (!m_toolbar.Load(toolbarId)) return false;
-    m_images = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(static_cast<WORD>(toolbarId)),
-                                    m_toolbar.GetImageWidth(), 1, kMaskColour);
+    // The images at the screen's size, as the toolbars draw them (doubled
+    // at 192 dots per inch).
+    m_images = win::LoadScaledImageList(nullptr, MAKEINTRESOURCE(static_cast<WORD>(toolbarId)),
+                                        m_toolbar.GetImageWidth(), 1, kMaskColour);
     if (!m_images) return false;
-    m_imageWidth = m_toolbar.GetImageWidth();
-    m_imageHeight = m_toolbar.GetImageHeight();
+    m_imageWidth = static_cast<WORD>(win::theme::Scale(m_toolbar.GetImageWidth()));
+    m_imageHeight = static_cast<WORD>(win::theme::Scale(m_toolbar.GetImageHeight()));
     return true;
 }
 
@@ -201,7 +206,8 @@ void CImageMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
     DrawText(dc, t.c_str(), static_cast<int>(t.size()), &r, DT_SINGLELINE | DT_EXPANDTABS | DT_CALCRECT);
     SelectObject(dc, old);
     DeleteDC(dc);
-    item->itemWidth = static_cast<UINT>(r.right * 125 / 100 + m_imageWidth + 6);
+    item->itemWidth =
+        static_cast<UINT>(r.right * 125 / 100 + m_imageWidth + win::theme::Scale(kExtraWidth));
     item->itemHeight = static_cast<UINT>(std::max<int>(GetSystemMetrics(SM_CYMENU), m_imageHeight));
 }
 
@@ -226,7 +232,7 @@ void CImageMenu::DrawItem(const DRAWITEMSTRUCT* item) {
         if (item->itemState & ODS_CHECKED) {
             HBRUSH red = CreateSolidBrush(kCheckedFrame);
             RECT frame{rc.left, top, rc.left + m_imageWidth, top + m_imageHeight};
-            for (int k = 0; k < 2; ++k) {
+            for (int k = 0; k < win::theme::Scale(kCheckFrame); ++k) {
                 FrameRect(dc, &frame, red);
                 InflateRect(&frame, -1, -1);
             }
@@ -235,7 +241,7 @@ void CImageMenu::DrawItem(const DRAWITEMSTRUCT* item) {
     }
     if (dimmed) SetTextColor(dc, kDisabledText);
     WString t = TextOf(item->itemID, item->itemData);
-    RECT tr{rc.left + m_imageWidth + kTextGap, rc.top, rc.right, rc.bottom};
+    RECT tr{rc.left + m_imageWidth + win::theme::Scale(kTextGap), rc.top, rc.right, rc.bottom};
     int oldMode = SetBkMode(dc, TRANSPARENT);
     DrawText(dc, t.c_str(), static_cast<int>(t.size()), &tr, DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS | DT_LEFT);
     SetBkMode(dc, oldMode);

@@ -1,7 +1,8 @@
-// Pop-up menus that show each command's 16-pixel toolbar image left of its
-// text. Built from a menu resource and the toolbar resource of the same
-// number, or item by item; the items with images are owner-drawn, so the
-// window that tracks the menu passes its WM_MEASUREITEM and WM_DRAWITEM on
+// Pop-up menus that show each command's toolbar image (16 pixels at 96 dots
+// per inch, scaled with the screen) left of its text. Built from a menu
+// resource and the toolbar resource of the same number, or item by item;
+// the items with images are owner-drawn, so the window that tracks the menu
+// passes its WM_MEASUREITEM and WM_DRAWITEM on
 // (CImageMenu::HandleOwnerMessage).
 #pragma once
 
@@ -48,6 +49,7 @@ public:
     HMENU GetHandle() const { return m_menu; }
     HMENU GetSourceMenu() const { return m_sourceSub; }
     HIMAGELIST GetImageList() const { return m_images; }
+    // The images' size on the screen.
     int GetImageWidth() const { return m_imageWidth; }
     int GetImageHeight() const { return m_imageHeight; }
     // Items whose command has no image are looked up by their item data.

@@ -373,6 +373,44 @@ TEST_F(BarsTest, AnImageFileBecomesTheButtonsPicture) {
 
 namespace {
 
+// On a 192 dots per inch screen.
+class BarsAt192Test : public BarsTest {
+protected:
+    void SetUp() override {
+        BarsTest::SetUp();
+        gdi::ScreenMetrics m;
+        m.logPixelsX = m.logPixelsY = 192;
+        gdi::SetScreenMetrics(m);
+    }
+    void TearDown() override {
+        BarsTest::TearDown();
+        gdi::SetScreenMetrics(gdi::ScreenMetrics{});
+    }
+};
+
+// The strip's band images grow with the screen as the bars' own images do:
+// each pixel of the bitmap doubled.
+TEST_F(BarsAt192Test, TheStripsBandImagesAreDoubled) {
+    Build();
+    HIMAGELIST images = bars_->GetStrip()->GetImageList();
+    HIMAGELIST at96 = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCE(240), 7, 1, 0xBFBFBF);
+    ASSERT_NE(images, nullptr);
+    ASSERT_NE(at96, nullptr);
+    int cx = 0, cy = 0, cx96 = 0, cy96 = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    ImageList_GetIconSize(at96, &cx96, &cy96);
+    EXPECT_EQ(cx, 14);
+    EXPECT_EQ(cy, 2 * cy96);
+    ASSERT_EQ(ImageList_GetImageCount(images), ImageList_GetImageCount(at96));
+    for (int i = 0; i < ImageList_GetImageCount(images); ++i)
+        for (int y = 0; y < cy; ++y)
+            for (int x = 0; x < cx; ++x)
+                ASSERT_EQ(win::ImageListPixel(images, i, x, y),
+                          win::ImageListPixel(at96, i, x / 2, y / 2))
+                    << i << " " << x << "," << y;
+    ImageList_Destroy(at96);
+}
+
 TEST_F(BarsTest, BarClassesSetStylesByIndexOrCommandAndKeepBandTextsShort) {
     Build();
     CToolBarExt* main = Bar(128);

@@ -10,6 +10,7 @@
 #include "core/language_module.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/theme.h"
+#include "tests/platform/win_golden.h"
 
 namespace {
 
@@ -55,8 +56,9 @@ protected:
         BarsTest::SetUp();
         win::UseRealWindows(true);
     }
-    // Tracks the menu; the picture of its window once it shows.
-    Picture TrackAndCapture(CImageMenu& menu) {
+    // Tracks the menu; the picture of its window once it shows, compared
+    // with a golden picture when named.
+    Picture TrackAndCapture(CImageMenu& menu, const char* goldenName = nullptr) {
         Picture shot;
         g_whileMenuOpen = [&] {
             HWND popup = nullptr;
@@ -64,6 +66,7 @@ protected:
                 if (GetClassNameText(h) == u"#32768") popup = h;
             ASSERT_NE(popup, nullptr);
             UpdateWindow(popup);
+            if (goldenName) golden::Expect(goldenName, popup);
             POINT client;
             int sw = 0, sh = 0, stride = 0;
             uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(popup, &client), &sw, &sh, &stride);
@@ -207,6 +210,52 @@ TEST_F(ImageMenuTest, ItemsArePaintedWithTheirImagesStatesAndTexts) {
     EXPECT_EQ(textDiffer, 0);
     EXPECT_EQ(imageSame, 0);
     EXPECT_EQ(imageBlank, 0);
+}
+
+class ImageMenuPictureTest : public ImageMenuTest {
+protected:
+    void TearDown() override {
+        ImageMenuTest::TearDown();
+        gdi::ResetForTests();  // the screen's dots per inch back to 96
+    }
+};
+
+// The Tools menu pinned at 96 and at 192 dots per inch. At 192 the images
+// are the bitmap's with every pixel doubled, as on the toolbars, and the
+// rows, the checked image's frame and the gap before the text grow with
+// them.
+TEST_F(ImageMenuPictureTest, PicturesAt96And192DotsPerInch) {
+    for (int dpi : {96, 192}) {
+        SCOPED_TRACE(dpi);
+        gdi::ScreenMetrics m;
+        m.logPixelsX = m.logPixelsY = dpi;
+        gdi::SetScreenMetrics(m);
+        const int u = dpi / 96;
+        CRecordingImageMenu menu;
+        ASSERT_TRUE(menu.LoadMenu(282, 0));
+        EXPECT_EQ(menu.GetImageWidth(), 16 * u);
+        EXPECT_EQ(menu.GetImageHeight(), 16 * u);
+        CheckMenuItem(menu.GetHandle(), 1074, MF_CHECKED);
+        EnableMenuItem(menu.GetHandle(), 1037, MF_GRAYED);
+        Picture shot = TrackAndCapture(menu, dpi == 96 ? "image_menu" : "dpi192_image_menu");
+        ASSERT_GT(shot.w, 0);
+        // Options (image 0): each pixel of the image a u by u block.
+        const RECT& r = menu.drawn[1027];
+        EXPECT_EQ(r.bottom - r.top, std::max(GetSystemMetrics(SM_CYMENU), 16 * u));
+        int top = r.top + (r.bottom - r.top - 16 * u) / 2, shown = 0;
+        for (int y = 0; y < 16 * u; ++y)
+            for (int x = 0; x < 16 * u; ++x) {
+                uint32_t c = strip_.At(x / u, y / u);
+                if (c == 0xC0C0C0) continue;
+                ASSERT_EQ(shot.At(r.left + x, top + y), c) << x << "," << y;
+                ++shown;
+            }
+        EXPECT_GT(shown, 20 * u * u);
+        // Panning Frame is checked: a red frame two units thick.
+        const RECT& c = menu.drawn[1074];
+        int ctop = c.top + (c.bottom - c.top - 16 * u) / 2;
+        EXPECT_EQ(shot.At(c.left + 2 * u - 1, ctop + 8 * u), 0xFF0000u);
+    }
 }
 
 TEST_F(ImageMenuTest, ACommandMissingFromTheToolbarLeavesTheImageColumnEmpty) {
