@@ -5,6 +5,7 @@
 // keep reading the right way.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/platform/gdi_picture.h"
 
@@ -136,6 +137,35 @@ TEST(GdiTextDirection, MissingGlyphsComeFromAFaceThatHasThem) {
         for (int x = 3 + parts.Width(u"a"); x < 3 + parts.Width(u"a") + mono.Width(sign); ++x)
             SetPixel(parts.dc, x, y, mono.At(x - parts.Width(u"a"), y));
     EXPECT_EQ(mixed.Pixels(), parts.Pixels());
+}
+
+// Chinese, Japanese and Korean characters, which the DejaVu faces lack, come
+// from the CJK face setup installs: each shows a glyph of its own, not the
+// missing-glyph box that a character no face has (U+0378, unassigned) shows.
+TEST(GdiTextDirection, CjkCharactersShowTheirOwnGlyphs) {
+    auto drawn = [](WChar ch) {
+        TextCanvas c(40, 24);
+        ExtTextOut(c.dc, 3, 4, 0, nullptr, &ch, 1, nullptr);
+        return c.Pixels();
+    };
+    const auto box = drawn(u'\u0378');
+    const auto blank = TextCanvas(40, 24).Pixels();
+    ASSERT_NE(box, blank);  // the box has ink
+    // Chinese "middle" and "text", Japanese hiragana "a", Korean "han".
+    const WChar cjk[] = {u'\u4E2D', u'\u6587', u'\u3042', u'\uD55C'};
+    std::vector<std::vector<uint32_t>> seen;
+    for (WChar ch : cjk) {
+        SCOPED_TRACE(static_cast<int>(ch));
+        auto p = drawn(ch);
+        EXPECT_NE(p, box);
+        EXPECT_NE(p, blank);
+        // Boxes would all look alike; glyphs do not.
+        for (const auto& other : seen) EXPECT_NE(p, other);
+        seen.push_back(p);
+    }
+    // Among Latin letters the character takes its own glyph's room.
+    TextCanvas line(80, 24);
+    EXPECT_GT(line.Width(u"a\u4E2Db"), line.Width(u"ab"));
 }
 
 TEST(GdiTextDirection, TabStops) {
