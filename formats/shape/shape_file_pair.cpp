@@ -468,10 +468,18 @@ bool EShapeFilePair::Pack() {
         main_.reset();
         index_.reset();
         // Both files or neither: a main file without its index is no pair.
-        ok = fs::ReplaceFiles({{copyPath, path_}, {copyIndex, GetIndexFileName(path_)}});
+        // The old pair is kept aside until the packed one is open in its
+        // place, and reopened when that fails.
+        fs::RenameSet swap;
+        ok = swap.Replace(copyPath, path_) && swap.Replace(copyIndex, GetIndexFileName(path_));
         needsPack_ = false;
-        const bool reopened = Open(true, true, false);
-        ok = ok && reopened;
+        if (ok && Open(true, true, false)) {
+            swap.Commit();
+        } else {
+            ok = false;
+            swap.Rollback();
+            Open(true, true, false);
+        }
     }
     fs::DeleteFile(copyPath);
     fs::DeleteFile(copyIndex);
@@ -495,14 +503,11 @@ bool EShapeFilePair::Reopen(bool shareWrite) {
 }
 
 bool EShapeFilePair::Rename(WString& path, WStringView newPath) {
-    if (!fs::MoveFile(path, newPath, false)) return false;
+    fs::RenameSet renames;
+    if (!renames.Move(path, newPath)) return false;
     const WString index = GetIndexFileName(path);
-    if (EFileIO::FileExists(index)) {
-        if (!fs::MoveFile(index, GetIndexFileName(newPath), false)) {
-            fs::MoveFile(newPath, path, false);
-            return false;
-        }
-    }
+    if (EFileIO::FileExists(index) && !renames.Move(index, GetIndexFileName(newPath))) return false;
+    renames.Commit();
     path.assign(newPath);
     return true;
 }

@@ -310,22 +310,14 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
         ReopenInPlace(h, source.GetPath(), flags);
         return fail(true);
     }
-    // Swap, checking every rename; on failure everything moves back.
-    int moved = 0;  // renames done: 2 per extension
+    // Swap, checking every rename: each source file goes aside as
+    // "$Original_" and its packed copy takes its name. The originals stay
+    // until the packed files are open in their place; until then any failure
+    // moves everything back.
+    fs::RenameSet swap;
     bool swapped = true;
-    for (int i = 0; i < 3 && swapped; ++i) {
-        fs::DeleteFile(orig[i].GetPath());
-        if (!fs::MoveFile(src[i].GetPath(), orig[i].GetPath())) {
-            swapped = false;
-            break;
-        }
-        ++moved;
-        if (!fs::MoveFile(pack[i].GetPath(), src[i].GetPath())) {
-            swapped = false;
-            break;
-        }
-        ++moved;
-    }
+    for (int i = 0; i < 3 && swapped; ++i)
+        swapped = swap.Replace(pack[i].GetPath(), src[i].GetPath(), orig[i].GetPath());
     if (swapped && ReopenInPlace(h, source.GetPath(), flags)) {
         ui.Beep(MB_ICONINFORMATION);
         if (rebuildIndex) {
@@ -337,17 +329,11 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
                 // rebuilt later.
             }
         }
-        for (int i = 0; i < 3; ++i) fs::DeleteFile(orig[i].GetPath());
+        swap.Commit();
         return 1;
     }
-    // Undo in reverse: packed files back to "$Pack_", originals back home.
-    for (int k = moved - 1; k >= 0; --k) {
-        const int i = k / 2;
-        if (k % 2 == 1)
-            fs::MoveFile(src[i].GetPath(), pack[i].GetPath());
-        else
-            fs::MoveFile(orig[i].GetPath(), src[i].GetPath());
-    }
+    // Packed files back to "$Pack_", originals back home.
+    swap.Rollback();
     ReopenInPlace(h, source.GetPath(), flags);
     for (int i = 0; i < 3; ++i) fs::DeleteFile(pack[i].GetPath());
     ui.MessageBox(ui.LoadString(kIdsPackCancelled), MB_OK | MB_ICONEXCLAMATION);

@@ -56,50 +56,6 @@ WString WithExtension(const WString& path, const char16_t* ext) {
     return path.substr(0, dot + 1) + ext;
 }
 
-// The name an existing file has (its letter case), else the path as given.
-WString ExistingName(const WString& path) {
-    const std::string host = fs::HostPath(path);
-    if (host.empty()) return path;
-    const WString device = fs::DevicePathFromHost(host);
-    return device.empty() ? path : device;
-}
-
-// Files moved aside to be replaced: dropped once the replacement is
-// complete, else put back under their own names.
-class OldFiles {
-public:
-    OldFiles() = default;
-    OldFiles(const OldFiles&) = delete;
-    OldFiles& operator=(const OldFiles&) = delete;
-    ~OldFiles() { Restore(); }
-
-    // Moves an existing file aside (a missing one is no failure). On failure
-    // the files already moved go back and the last error is kept.
-    bool SetAside(const WString& path) {
-        if (!fs::Exists(path)) return true;
-        const WString name = ExistingName(path);
-        if (fs::MoveFile(name, name + u"~old", true)) {
-            moved_.push_back(name);
-            return true;
-        }
-        Restore();
-        return false;
-    }
-    void Drop() {
-        for (const WString& name : moved_) fs::DeleteFile(name + u"~old");
-        moved_.clear();
-    }
-
-private:
-    void Restore() {
-        const uint32_t error = fs::GetLastError();
-        for (const WString& name : moved_) fs::MoveFile(name + u"~old", name, true);
-        moved_.clear();
-        fs::SetLastError(error);
-    }
-    std::vector<WString> moved_;
-};
-
 struct Access {
     uint32_t access, share, attributes, fioFlags;
 };
@@ -526,15 +482,15 @@ ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, 
     const WString wpath = path ? WString(path) : WString();
     if (WithExtension(wpath, u"shp").empty()) return FailOpen(h, kShpErrNoExtension);
     // The new files keep the names (and letter case) of the old ones.
-    const WString shp = ExistingName(WithExtension(wpath, u"shp"));
-    const WString shx = ExistingName(WithExtension(wpath, u"shx"));
-    const WString dbf = ExistingName(WithExtension(wpath, u"dbf"));
+    const WString shp = fs::ExistingName(WithExtension(wpath, u"shp"));
+    const WString shx = fs::ExistingName(WithExtension(wpath, u"shx"));
+    const WString dbf = fs::ExistingName(WithExtension(wpath, u"dbf"));
     // The old shapefile and its index files are moved aside together (all
     // or none) and kept until the new one is complete: a create that fails
     // puts them back as they were. An index left beside the new shapes would
     // describe the old ones, so one that cannot be moved stops the create
     // before anything changes.
-    OldFiles old;
+    fs::RenameSet old;
     const struct {
         const char16_t* ext;
         int error;
@@ -590,7 +546,7 @@ ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, 
     // Without all its fields the new table is no copy.
     if (like && !DbfCopyFields(h->table, like->table)) return FailOpen(h, kShpErrDbfCreate);
     rollback.committed = true;
-    old.Drop();
+    old.Commit();
     return h.release();
 }
 

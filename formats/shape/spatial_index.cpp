@@ -113,28 +113,6 @@ bool CSpatialIndex::CloseAndDelete() {
     return DeleteIndexFiles(m_path.GetPath().c_str());
 }
 
-namespace {
-
-// Moves the pair `from` (`.sbn` and its `.sbx`) onto `to`; a missing file is
-// skipped. On failure what was moved goes back.
-bool MovePair(const CPath& from, const CPath& to) {
-    const WString names[2][2] = {
-        {IndexPath(from.GetPath().c_str(), u"sbx").GetPath(), from.GetPath()},
-        {IndexPath(to.GetPath().c_str(), u"sbx").GetPath(), to.GetPath()}};
-    for (int i = 0; i < 2; ++i) {
-        if (!fs::Exists(names[0][i])) continue;
-        if (fs::MoveFile(names[0][i], names[1][i], true)) continue;
-        const uint32_t error = fs::GetLastError();
-        for (int j = i - 1; j >= 0; --j)
-            if (fs::Exists(names[1][j])) fs::MoveFile(names[1][j], names[0][j], true);
-        fs::SetLastError(error);
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
     if (!shapefile) return false;
     const CPath path = IndexPath(ShpGetPath(shapefile), u"sbn");
@@ -215,12 +193,13 @@ bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
         throw;
     }
     DeleteIndexFiles(aside.GetPath().c_str());
-    bool ok = MovePair(path, aside);
-    if (ok && !MovePair(fresh, path)) {
-        MovePair(aside, path);
-        ok = false;
-    }
+    fs::RenameSet swap;
+    bool ok = true;
+    for (const WChar* extension : {u"sbx", u"sbn"})
+        ok = ok && swap.Replace(IndexPath(fresh.GetPath().c_str(), extension).GetPath(),
+                                IndexPath(path.GetPath().c_str(), extension).GetPath(),
+                                IndexPath(aside.GetPath().c_str(), extension).GetPath());
+    if (ok) swap.Commit();
     DeleteIndexFiles(fresh.GetPath().c_str());
-    if (ok) DeleteIndexFiles(aside.GetPath().c_str());
     return finish(ok);
 }

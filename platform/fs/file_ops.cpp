@@ -220,27 +220,62 @@ bool MoveFile(WStringView from, WStringView to, bool replace) {
     return true;
 }
 
-bool ReplaceFiles(const std::vector<std::pair<WString, WString>>& moves) {
-    std::vector<WString> aside, placed;
-    auto undo = [&] {
-        const uint32_t error = GetLastError();
-        for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
-            for (const auto& [from, to] : moves)
-                if (to == *it) MoveFile(to, from, true);
-        }
-        for (auto it = aside.rbegin(); it != aside.rend(); ++it) MoveFile(*it + u"~old", *it, true);
-        SetLastError(error);
+WString ExistingName(WStringView devicePath) {
+    const std::string host = HostPath(devicePath);
+    if (host.empty()) return WString(devicePath);
+    const WString device = DevicePathFromHost(host);
+    return device.empty() ? WString(devicePath) : device;
+}
+
+bool RenameSet::Record(WStringView from, WStringView to, bool replace, bool aside) {
+    // The undo gives the file back the name it has now, letter case included.
+    WString name = ExistingName(from);
+    if (!MoveFile(name, to, replace)) {
+        Rollback();
         return false;
-    };
-    for (const auto& [from, to] : moves) {
-        if (Exists(to)) {
-            if (!MoveFile(to, to + u"~old", true)) return undo();
-            aside.push_back(to);
-        }
-        if (!MoveFile(from, to, true)) return undo();
-        placed.push_back(to);
     }
-    for (const WString& old : aside) DeleteFile(old + u"~old");
+    steps_.push_back({std::move(name), WString(to), aside});
+    return true;
+}
+
+bool RenameSet::Move(WStringView from, WStringView to, bool replace) {
+    return Record(from, to, replace, false);
+}
+
+bool RenameSet::SetAside(WStringView path, WStringView aside) {
+    if (!Exists(path)) return true;
+    const WString name = ExistingName(path);
+    return Record(path, aside.empty() ? name + u"~old" : WString(aside), true, true);
+}
+
+bool RenameSet::Replace(WStringView from, WStringView to, WStringView aside) {
+    const WString name = ExistingName(to);
+    return SetAside(name, aside) && Record(from, name, false, false);
+}
+
+bool RenameSet::Commit() {
+    bool ok = true;
+    for (const Step& step : steps_)
+        if (step.aside && !DeleteFile(step.to)) ok = false;
+    steps_.clear();
+    return ok;
+}
+
+bool RenameSet::Rollback() {
+    const uint32_t error = GetLastError();
+    bool ok = true;
+    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it)
+        if (!MoveFile(it->to, it->from, true)) ok = false;
+    steps_.clear();
+    SetLastError(error);
+    return ok;
+}
+
+bool ReplaceFiles(const std::vector<std::pair<WString, WString>>& moves) {
+    RenameSet renames;
+    for (const auto& [from, to] : moves)
+        if (!renames.Replace(from, to)) return false;
+    renames.Commit();
     return true;
 }
 

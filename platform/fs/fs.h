@@ -294,9 +294,54 @@ bool DeleteFile(WStringView devicePath);
 // changes the letter case of a name works.
 bool MoveFile(WStringView from, WStringView to, bool replace = false);
 bool CopyFile(WStringView from, WStringView to, bool failIfExists);
+// The device path of an existing file or folder with the letter case its
+// name has on the disk; the path as given when it does not exist.
+WString ExistingName(WStringView devicePath);
+
+// Renames that go together or not at all. Each step is recorded; Commit()
+// keeps them and deletes the files that were set aside. Whatever is not
+// committed (a step that fails, Rollback(), or the object going away) is
+// undone, the last step first, and files set aside return under their own
+// names. Every failure keeps the failing call's last error through the undo.
+//   fs::RenameSet swap;
+//   if (!swap.Replace(u"\\new.dat", u"\\data.dat")) return false;  // already undone
+//   if (!Reopen(u"\\data.dat")) return false;  // undone as `swap` goes
+//   swap.Commit();
+class RenameSet {
+public:
+    RenameSet() = default;
+    ~RenameSet() { Rollback(); }
+    RenameSet(const RenameSet&) = delete;
+    RenameSet& operator=(const RenameSet&) = delete;
+
+    // Renames `from` to `to` as MoveFile does.
+    bool Move(WStringView from, WStringView to, bool replace = false);
+    // Moves an existing file out of the way, to `aside` (empty: its own
+    // name + "~old"), replacing a leftover there; a missing file is no
+    // failure. The name it returns to is the one it has on the disk.
+    bool SetAside(WStringView path, WStringView aside = {});
+    // Moves `from` over `to`: an existing `to` is set aside (as above) and
+    // `from` takes its name, letter case included.
+    bool Replace(WStringView from, WStringView to, WStringView aside = {});
+    // Keeps every rename and deletes the files set aside; false when one of
+    // them could not be deleted (it stays under its aside name).
+    bool Commit();
+    // Undoes the renames not committed; false when one could not be undone.
+    bool Rollback();
+
+private:
+    bool Record(WStringView from, WStringView to, bool replace, bool aside);
+
+    struct Step {
+        WString from, to;
+        bool aside;
+    };
+    std::vector<Step> steps_;
+};
+
 // Moves each `from` over its `to`, all or none: the files replaced are kept
-// aside (as `to` + "~old") until every move is done, and put back when one
-// fails. False with the failing move's error.
+// aside (as their name + "~old") until every move is done, and put back when
+// one fails. False with the failing move's error.
 bool ReplaceFiles(const std::vector<std::pair<WString, WString>>& moves);
 bool CreateDirectory(WStringView devicePath);
 bool RemoveDirectory(WStringView devicePath);

@@ -143,6 +143,22 @@ TEST_F(PackTest, DeletedRecordsLeaveAllThreeFiles) {
     EXPECT_EQ(shapes[1].vertices[0][0], 2);
 }
 
+// The packed files take the names the source files have on the disk, in
+// their letter case, whatever case the shapefile was opened in.
+TEST_F(PackTest, PackedFilesKeepTheSourceNames) {
+    Make(3, {1});
+    const std::pair<const char*, const char*> names[] = {
+        {"p.shp", "P.SHP"}, {"p.shx", "P.SHX"}, {"p.dbf", "P.DBF"}};
+    for (const auto& [made, upper] : names) std::filesystem::rename(Host(made), Host(upper));
+    CShapeFile f;
+    Open(f);
+    RecordingUi ui;
+    ASSERT_EQ(PackShapefile(f, false, ui), 1);
+    EXPECT_EQ(ShpGetRecordCount(f.GetHandle()), 2);
+    f.Close();
+    EXPECT_EQ(HostList(""), (std::vector<std::string>{"P.DBF", "P.SHP", "P.SHX"}));
+}
+
 // Our pack gives the very records, in the same order, that GDAL's own
 // repack of the same source gives, as shpdump and dbfdump list every record
 // of the files (a file left unpacked lists its deleted ones too).

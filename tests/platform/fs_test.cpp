@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <thread>
 
 #include "tests/platform/fs_test_root.h"
@@ -550,6 +551,82 @@ TEST_F(Paths, RenameCopyDeleteAndFolders) {
     EXPECT_EQ(GetLastError(), kErrorDirectory);
     ASSERT_TRUE(RemoveDirectory(u"\\folder"));
     EXPECT_FALSE(Exists(u"\\folder"));
+}
+
+// The renames of a set go together. Committed, each stays and the files set
+// aside go; a failure at any one of them, a rollback, or the set going away
+// uncommitted puts every file back byte for byte under its own name, and the
+// failing rename's error survives the undo.
+TEST_F(Paths, RenameSetIsAllOrNothing) {
+    using Files = std::map<std::string, std::string>;
+    auto snapshot = [&] {
+        Files files;
+        for (const std::string& name : HostList("")) files[name] = Get(name);
+        return files;
+    };
+    const auto fresh = [&] {
+        for (const std::string& name : HostList("")) std::filesystem::remove(Host(name));
+        Put("NEW.A", "new a");
+        Put("Old.A", "old a");
+        Put("new.b", "new b");
+        Put("c", "c");
+        Put("d", "d");
+        return snapshot();
+    };
+    // Five renames: Old.A aside, NEW.A over it, new.b to a free name, c
+    // aside under a chosen name, d moved.
+    auto run = [](RenameSet& set) {
+        return set.Replace(u"\\new.a", u"\\old.a") && set.Replace(u"\\new.b", u"\\b") &&
+               set.SetAside(u"\\c", u"\\c.bak") && set.Move(u"\\d", u"\\e");
+    };
+    // A fault at the source of each rename in turn.
+    for (const char16_t* broken : {u"\\Old.A", u"\\NEW.A", u"\\new.b", u"\\c", u"\\d"}) {
+        SCOPED_TRACE(text::ToUtf8(broken));
+        const auto before = fresh();
+        test::FailPath(broken, kErrorWriteProtect);
+        RenameSet set;
+        EXPECT_FALSE(run(set));
+        EXPECT_EQ(GetLastError(), kErrorWriteProtect);
+        test::Reset();
+        EXPECT_EQ(snapshot(), before);
+    }
+    for (const bool explicitly : {true, false}) {
+        const auto before = fresh();
+        {
+            RenameSet set;
+            ASSERT_TRUE(run(set));
+            EXPECT_EQ(Get("Old.A"), "new a");
+            EXPECT_EQ(Get("Old.A~old"), "old a");
+            test::FailPath(u"\\e", kErrorWriteProtect);  // the undo goes on past it
+            if (explicitly) {
+                SetLastError(kErrorDiskFull);
+                EXPECT_FALSE(set.Rollback());
+                EXPECT_EQ(GetLastError(), kErrorDiskFull);
+            }
+        }
+        test::Reset();
+        auto expected = before;
+        expected.erase("d");
+        expected["e"] = "d";
+        EXPECT_EQ(snapshot(), expected);
+    }
+    fresh();
+    {
+        RenameSet set;
+        ASSERT_TRUE(run(set));
+        EXPECT_TRUE(set.Commit());
+    }
+    EXPECT_EQ(snapshot(), (Files{{"Old.A", "new a"}, {"b", "new b"}, {"e", "d"}}));
+    // ReplaceFiles is one such set: all the moves or none.
+    fresh();
+    const auto before = snapshot();
+    test::FailPath(u"\\b", kErrorAccessDenied);
+    EXPECT_FALSE(ReplaceFiles({{u"\\NEW.A", u"\\old.a"}, {u"\\new.b", u"\\b"}}));
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    test::Reset();
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(ReplaceFiles({{u"\\NEW.A", u"\\old.a"}, {u"\\new.b", u"\\b"}}));
+    EXPECT_EQ(snapshot(), (Files{{"Old.A", "new a"}, {"b", "new b"}, {"c", "c"}, {"d", "d"}}));
 }
 
 TEST_F(Paths, MemoryMapping) {
