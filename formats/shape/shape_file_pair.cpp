@@ -5,6 +5,7 @@
 
 #include "core/file_stream.h"
 #include "core/path.h"
+#include "formats/shape/index_entry.h"
 #include "platform/fs/fs.h"
 
 namespace {
@@ -146,9 +147,7 @@ bool EShapeFilePair::Open(bool writable, bool withIndex, bool shareWrite) {
             index_->Read(index_header_, kHeaderSize) != kHeaderSize)
             return fail();
         if (!IsFileCode(static_cast<uint32_t>(Field(index_header_, 0)))) return fail();
-        const int64_t bytes = usable(index_header_, isize);
-        const int64_t count = bytes >= kHeaderSize ? (bytes - kHeaderSize) / 8 : 0;
-        recordCount_ = static_cast<int>(std::min<int64_t>(count, 0x7FFFFFFF / 8));
+        recordCount_ = std::min(index_entry::Count(usable(index_header_, isize)), 0x7FFFFFFF / 8);
         indexPosition_ = prefix_ + kHeaderSize;
         if (!writable && recordCount_ > 0) {
             if (!LoadIndex()) return fail();
@@ -168,8 +167,8 @@ bool EShapeFilePair::Open(bool writable, bool withIndex, bool shareWrite) {
 }
 
 bool EShapeFilePair::LoadIndex() {
-    std::vector<uint8_t> raw(static_cast<size_t>(recordCount_) * 8);
-    if (!index_->SeekTo(prefix_ + kHeaderSize, 0)) return false;
+    std::vector<uint8_t> raw(static_cast<size_t>(recordCount_) * index_entry::kSize);
+    if (!index_->SeekTo(index_entry::Position(0, prefix_), 0)) return false;
     // Read in pieces: a mapped file hands out at most what its window allows.
     size_t done = 0;
     while (done < raw.size()) {
@@ -179,10 +178,9 @@ bool EShapeFilePair::LoadIndex() {
         done += got;
     }
     memoryIndex_.resize(static_cast<size_t>(recordCount_));
-    for (int i = 0; i < recordCount_; ++i) {
-        const uint8_t* e = raw.data() + 8 * static_cast<size_t>(i);
-        memoryIndex_[static_cast<size_t>(i)] = {Field(e, 0), Field(e, 4)};
-    }
+    for (int i = 0; i < recordCount_; ++i)
+        memoryIndex_[static_cast<size_t>(i)] =
+            index_entry::Decode(raw.data() + index_entry::kSize * i, byteOrder_ == 1);
     memoryIndexLoaded_ = true;
     return true;
 }
@@ -256,22 +254,22 @@ bool EShapeFilePair::SetHeaderData(const uint8_t* data, size_t n) {
 bool EShapeFilePair::ReadIndexEntry(int i, int64_t* offset, int* length) {
     if (i == -1) i = current_ + 1;
     if (i < 0 || (recordCount_ >= 0 && i >= recordCount_)) return false;
-    int32_t off = 0, len = 0;
+    index_entry::Words w;
     if (memoryIndexLoaded_) {
-        off = memoryIndex_[static_cast<size_t>(i)].first;
-        len = memoryIndex_[static_cast<size_t>(i)].second;
+        w = memoryIndex_[static_cast<size_t>(i)];
     } else {
         if (!index_) return false;
-        uint8_t e[8];
-        const int64_t at = prefix_ + kHeaderSize + 8 * int64_t{i};
-        if (!index_->Seek(at, 8, 0) || index_->Read(e, 8) != 8) return false;
-        indexPosition_ = at + 8;
-        off = Field(e, 0);
-        len = Field(e, 4);
+        uint8_t e[index_entry::kSize];
+        const int64_t at = index_entry::Position(i, prefix_);
+        if (!index_->Seek(at, sizeof e, 0) || index_->Read(e, sizeof e) != sizeof e) return false;
+        indexPosition_ = at + index_entry::kSize;
+        w = index_entry::Decode(e, byteOrder_ == 1);
     }
-    *offset = int64_t{off} * 2;
-    // The deletion marker and other negative lengths come back negative.
-    *length = len < 0 ? -1 : static_cast<int>(std::min<int64_t>(int64_t{len} * 2, 0x7FFFFFFF));
+    *offset = index_entry::Bytes(w.offset);
+    // The deletion marker and other negative lengths come back as -1.
+    *length = w.length < 0
+                  ? -1
+                  : static_cast<int>(std::min<int64_t>(index_entry::Bytes(w.length), 0x7FFFFFFF));
     return true;
 }
 
@@ -279,12 +277,11 @@ bool EShapeFilePair::WriteIndexEntry(int i, int64_t offset, int length) {
     if (!index_ || !writable_) return false;
     if (i == -1) i = current_ + 1;
     if (i < 0) return false;
-    uint8_t e[8];
-    byte_order::StoreBe32(e, static_cast<uint32_t>(offset / 2));
-    byte_order::StoreBe32(e + 4, static_cast<uint32_t>(length / 2));
-    const int64_t at = prefix_ + kHeaderSize + 8 * int64_t{i};
-    if (!index_->SeekTo(at, 0) || index_->Write(e, 8) != 8) return false;
-    indexPosition_ = at + 8;
+    uint8_t e[index_entry::kSize];
+    index_entry::Encode(e, offset, length);
+    const int64_t at = index_entry::Position(i, prefix_);
+    if (!index_->SeekTo(at, 0) || index_->Write(e, sizeof e) != sizeof e) return false;
+    indexPosition_ = at + index_entry::kSize;
     return true;
 }
 
@@ -394,7 +391,7 @@ bool EShapeFilePair::DeleteRecord(int i) {
     byte_order::StoreBe32(marker, static_cast<uint32_t>(kDeletedMarker));
     if (!main_->SeekTo(offset + 4, 0) || main_->Write(marker, 4) != 4) return false;
     if (index_) {
-        const int64_t at = prefix_ + kHeaderSize + 8 * int64_t{i} + 4;
+        const int64_t at = index_entry::Position(i, prefix_) + 4;
         if (!index_->SeekTo(at, 0) || index_->Write(marker, 4) != 4) return false;
     }
     current_ = -1;
@@ -407,10 +404,10 @@ bool EShapeFilePair::IsDeleted(int i) {
     if (i == current_ && currentDeleted_) return true;
     int32_t raw = 0;
     if (memoryIndexLoaded_) {
-        raw = memoryIndex_[static_cast<size_t>(i)].second;
+        raw = memoryIndex_[static_cast<size_t>(i)].length;
     } else if (index_) {
         uint8_t e[4];
-        const int64_t at = prefix_ + kHeaderSize + 8 * int64_t{i} + 4;
+        const int64_t at = index_entry::Position(i, prefix_) + 4;
         if (!index_->Seek(at, 4, 0) || index_->Read(e, 4) != 4) return true;
         raw = Field(e, 0);
     } else {

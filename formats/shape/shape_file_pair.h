@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "formats/shape/index_entry.h"
 #include "formats/shape/mapped_file.h"
 #include "formats/shape/shp_internal.h"
 #include "platform/text/text.h"
@@ -107,7 +108,7 @@ private:
     bool needsPack_ = false;
     bool withIndex_ = false;
     // (offset, length) in 16-bit words, for read-only pairs.
-    std::vector<std::pair<int32_t, int32_t>> memoryIndex_;
+    std::vector<index_entry::Words> memoryIndex_;
     bool memoryIndexLoaded_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/dbf/file_io.h"
+#include "formats/shape/index_entry.h"
 #include "formats/shape/shape_extent.h"
 #include "formats/shape/shape_geometry.h"
 #include "formats/shape/shp_internal.h"
@@ -102,10 +103,9 @@ std::vector<uint8_t> FindIndex(FioFile* shp, const uint8_t* header, int records)
         if (fioSeek(shp, at, 0) != at || fioRead(shp, rh, 8) != 8) break;
         const int64_t length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(rh + 4)));
         if (length < 0 || at + 8 + length > size) break;
-        uint8_t e[8];
-        StoreBe32(e, static_cast<uint32_t>(at / 2));
-        StoreBe32(e + 4, static_cast<uint32_t>(length / 2));
-        index.insert(index.end(), e, e + 8);
+        uint8_t e[index_entry::kSize];
+        index_entry::Encode(e, at, length);
+        index.insert(index.end(), e, e + sizeof e);
         at += 8 + length;
     }
     return index;
@@ -198,17 +198,19 @@ uint32_t ReadMain(ShpFile* h, int64_t offset, void* dst, uint32_t n) {
 // The `.shx` entry of a record: offset and length in bytes.
 bool IndexEntry(ShpHandle h, int record, int64_t* offset, int64_t* length) {
     if (record < 0) return false;
-    uint8_t e[8];
+    uint8_t e[index_entry::kSize];
     int64_t size = 0;
     if (const uint8_t* index = IndexBytes(h, &size)) {
-        if (100 + 8 * static_cast<int64_t>(record) + 8 > size) return false;
-        memcpy(e, index + 100 + 8 * static_cast<int64_t>(record), 8);
+        const int64_t at = index_entry::Position(record);
+        if (at + index_entry::kSize > size) return false;
+        memcpy(e, index + at, sizeof e);
     } else {
         if (record >= ShpGetIndexCount(h)) return false;
-        if (!ReadAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) return false;
+        if (!ReadAt(h->shx, index_entry::Position(record), e, sizeof e)) return false;
     }
-    *offset = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(e)));
-    *length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(e + 4)));
+    const index_entry::Words w = index_entry::Decode(e);
+    *offset = index_entry::Bytes(w.offset);
+    *length = index_entry::Bytes(w.length);
     return true;
 }
 
@@ -314,10 +316,9 @@ bool WriteRecord(ShpHandle h, int64_t offset, int number, const ShapeRecord* r, 
 }
 
 bool WriteIndexEntry(ShpHandle h, int record, int64_t offset, size_t size) {
-    uint8_t e[8];
-    StoreBe32(e, static_cast<uint32_t>(offset / 2));
-    StoreBe32(e + 4, static_cast<uint32_t>(size / 2));
-    if (!WriteAt(h->shx, 100 + 8 * static_cast<int64_t>(record), e, 8)) {
+    uint8_t e[index_entry::kSize];
+    index_entry::Encode(e, offset, static_cast<int64_t>(size));
+    if (!WriteAt(h->shx, index_entry::Position(record), e, sizeof e)) {
         Fail(h, kShpErrWriteIndex, u"Write index record incomplete");
         return false;
     }
@@ -350,14 +351,14 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
     // written before its row) and perhaps its row go before the next one is
     // written. Anything else out of step is refused below, never cut.
     const int count = ShpGetRecordCount(h);
-    if (h->shxRecords == count && shxSize == 100 + 8 * static_cast<int64_t>(count + 1) &&
+    if (h->shxRecords == count && shxSize == index_entry::Position(count + 1) &&
         DbfGetRecordCount(h->table) <= count + 1 && TruncateAt(h->shx, shxSize - 8)) {
         shxSize -= 8;
         if (DbfGetRecordCount(h->table) == count + 1) DbfSetRecordCount(h->table, count);
     }
     if (shpSize < 100 || shxSize < 100) return Fail(h, kShpErrRead), -1;
     if (shpSize + 8 + static_cast<int64_t>(size) > kShpMaxFileSize ||
-        shxSize + 8 > kShpMaxFileSize || shxSize != 100 + 8 * static_cast<int64_t>(count) ||
+        shxSize + 8 > kShpMaxFileSize || shxSize != index_entry::Position(count) ||
         DbfGetRecordCount(h->table) != count) {
         // A `.shx` out of step with the `.dbf` would misplace the new entry.
         Fail(h, kShpErrFileLimit, u"Shapefile size limit");
@@ -445,8 +446,8 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
         // More than one entry past it is a stale length, not an append cut
         // short by the end of a process: then the entries there count.
         const int64_t bytes = 2 * static_cast<int64_t>(LoadBe32(shxHeader + 24) & 0x7FFFFFFF);
-        const int64_t stored = bytes > 100 ? (bytes - 100) / 8 : 0;
-        const int64_t present = (shxSize - 100) / 8;
+        const int64_t stored = index_entry::Count(bytes);
+        const int64_t present = index_entry::Count(shxSize);
         h->shxRecords = static_cast<int>(std::min<int64_t>(present > stored + 1 ? present : stored, 0x7FFFFFFF));
     }
     if (LoadBe32(h->header) != 9994) return FailOpen(h, kShpErrFileCode);
@@ -457,7 +458,7 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
     // A `.shx` cut below the records its header and the table count would
     // hide the shapes past the cut: they are found again in `.shp`.
     const int wanted = std::min(DbfGetRecordCount(h->table), h->shxRecords);
-    if (shxSize < 100 + 8 * static_cast<int64_t>(wanted)) {
+    if (shxSize < index_entry::Position(wanted)) {
         h->foundIndex = FindIndex(h->shp, h->header, wanted);
         h->damaged = true;
     }
@@ -637,8 +638,7 @@ int ShpGetIndexCount(ShpHandle h) {
     const int64_t size = !h->foundIndex.empty() ? static_cast<int64_t>(h->foundIndex.size())
                          : h->indexLoaded       ? static_cast<int64_t>(h->index.size())
                                                 : fioGetSize(h->shx);
-    if (size < 100) return 0;
-    return static_cast<int>(std::min<int64_t>((size - 100) / 8, 0x7FFFFFFF));
+    return index_entry::Count(size);
 }
 
 int ShpGetShapeType(ShpHandle h) {
@@ -732,7 +732,7 @@ int WriteHeaders(ShpHandle h, int64_t shpSize, int64_t shxSize) {
         StoreBe32(header + 24,
                 size < 2 ? 50u : static_cast<uint32_t>(std::max<int64_t>(size, 100) / 2));
         if (f == h->shp) memcpy(h->header + 24, header + 24, 4);
-        const int records = size > 100 ? static_cast<int>((size - 100) / 8) : 0;
+        const int records = index_entry::Count(size);
         if (uint8_t* view = static_cast<uint8_t*>(fioGetView(f));
             view && fioGetViewLength(f) >= 100) {
             memcpy(view, header, 100);
@@ -785,7 +785,7 @@ int ShpSeekRecord(ShpHandle h, int record) {
     const int64_t offset = ShpGetRecordOffset(h, record);
     if (offset < 100) return 0;
     if (fioSeek(h->shp, offset, 0) != offset) return 0;
-    return fioSeek(h->shx, 100 + 8 * static_cast<int64_t>(record), 0) >= 0 ? 1 : 0;
+    return fioSeek(h->shx, index_entry::Position(record), 0) >= 0 ? 1 : 0;
 }
 
 int ShpGetContentLength(ShpHandle h, int record) {
@@ -929,7 +929,7 @@ public:
                               static_cast<int64_t>(record) * DbfGetRecordLength(h_->table);
         if (!Save(files_[0], 0, 100) || !Save(files_[1], 0, 100) ||
             !Save(files_[0], offset, 8 + length) ||
-            !Save(files_[1], 100 + 8 * static_cast<int64_t>(record), 8) ||
+            !Save(files_[1], index_entry::Position(record), index_entry::kSize) ||
             !Save(files_[2], 0, 32) || !Save(files_[2], rowAt, 1) ||
             !Save(files_[2], files_[2].size - 1, 1))
             return false;
@@ -1070,7 +1070,7 @@ int ShpDeleteShape(ShpHandle h, int record, int truncate) {
         return failed(kShpErrWriteRecordHeader, u"Write record header incomplete");
     if (length >= 4 && !WriteAt(h->shp, offset + 8, zero, 4))
         return failed(kShpErrWrite, u"Write incomplete 0, 4");
-    if (!WriteAt(h->shx, 100 + 8 * static_cast<int64_t>(record) + 4, zero, 4))
+    if (!WriteAt(h->shx, index_entry::Position(record) + 4, zero, 4))
         return failed(kShpErrWriteIndex, u"Write index record incomplete");
     if (!DbfDeleteRecord(h->table, record))
         return failed(kShpErrAppendRow, u"Delete table record");
@@ -1097,7 +1097,7 @@ int ShpTruncateLast(ShpHandle h) {
     // last step, and a failing step puts the earlier cuts back, so the three
     // files never disagree on the records they hold.
     const int64_t shxSize = fioGetSize(h->shx);
-    const int64_t shxEnd = 100 + 8 * static_cast<int64_t>(c - 1);
+    const int64_t shxEnd = index_entry::Position(c - 1);
     std::vector<uint8_t> shxTail;
     if (shxSize > shxEnd) {
         shxTail.resize(static_cast<size_t>(shxSize - shxEnd));

@@ -4,6 +4,7 @@
 
 #include "core/user_abort.h"
 #include "formats/dbf/file_io.h"
+#include "formats/shape/index_entry.h"
 #include "formats/shape/record_set.h"
 #include "formats/shape/shp_engine.h"
 #include "formats/shape/shp_internal.h"
@@ -121,8 +122,9 @@ int MappedPlace(ShpHandle h, int i, int64_t* offset, int64_t* length) {
     const uint8_t* shx = static_cast<const uint8_t*>(fioGetView(h->shx));
     const int64_t shxLength = static_cast<int64_t>(fioGetViewLength(h->shx));
     int64_t off;
-    if (shx && 100 + 8 * static_cast<int64_t>(i) + 8 <= shxLength) {
-        off = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(shx + 100 + 8 * int64_t{i})));
+    const int64_t at = index_entry::Position(i);
+    if (shx && at + index_entry::kSize <= shxLength) {
+        off = index_entry::Bytes(index_entry::Decode(shx + at).offset);
     } else {
         off = ShpGetRecordOffset(h, i);
         if (off == 0) return -1;
