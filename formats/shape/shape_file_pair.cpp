@@ -446,9 +446,17 @@ bool EShapeFilePair::Pack() {
         ok = copy.SetHeaderData(main_header_ + 28, kHeaderSize - 28);
         std::vector<uint8_t> buffer(1024);
         for (int i = 0; ok && i < recordCount_; ++i) {
-            if (IsDeleted(i)) continue;
-            const int length = GetRecordLength(i);
+            // An entry or record that cannot be read fails the pack: taken
+            // for deleted, its record would be lost.
+            int64_t offset = 0;
+            int length = 0;
+            if (!ReadIndexEntry(i, &offset, &length)) {
+                ok = false;
+                break;
+            }
+            if (length < 0) continue;  // deleted
             if (buffer.size() < static_cast<size_t>(length)) buffer.resize(length + 1024u);
+            currentDeleted_ = false;
             if (!ReadRecord(i, buffer.data(), length)) {
                 if (currentDeleted_) continue;
                 ok = false;

@@ -222,6 +222,47 @@ TEST_F(FilePairTest, PackThatCannotReplaceBothFilesKeepsThePair) {
     EXPECT_EQ(HostList(""), (std::vector<std::string>{"d.sbn", "d.sbx"}));
 }
 
+// A read failing anywhere in a pack (the copy, or reopening the packed pair
+// after the renames) leaves the old pair as it was and says so, never a pair
+// short of a live record; a pack that goes through keeps every one.
+TEST_F(FilePairTest, PackFailingAtAnyReadKeepsThePair) {
+    bool packed = false;
+    int reads = 0;
+    for (int n = 1; n <= 60 && !packed; ++n) {
+        SCOPED_TRACE(n);
+        for (const std::string& name : HostList("")) std::filesystem::remove(Host(name));
+        MakePair(u"\\d.sbn", 4);
+        EShapeFilePair p(u"\\d.sbn");
+        ASSERT_TRUE(p.Open(true, true, false));
+        ASSERT_TRUE(p.DeleteRecord(1));
+        const std::string main = Get("d.sbn"), index = Get("d.sbx");
+        fs::test::FailNthRead(n);
+        const bool closed = p.Close();
+        packed = fs::test::ReadFaultPending();
+        fs::test::Reset();
+        EXPECT_EQ(closed, packed);
+        if (!packed) {
+            reads = n;
+            EXPECT_EQ(Get("d.sbn"), main);
+            EXPECT_EQ(Get("d.sbx"), index);
+        }
+        EXPECT_EQ(HostList(""), (std::vector<std::string>{"d.sbn", "d.sbx"}));
+        EShapeFilePair r(u"\\d.sbn");
+        ASSERT_TRUE(r.Open(false, true, false));
+        const std::vector<std::string> live =
+            packed ? std::vector<std::string>{"rec0", "rec2", "rec3"}
+                   : std::vector<std::string>{"rec0", "", "rec2", "rec3"};
+        ASSERT_EQ(r.GetRecordCount(), static_cast<int>(live.size()));
+        for (size_t i = 0; i < live.size(); ++i) {
+            char buf[8] = {};
+            EXPECT_EQ(r.ReadRecord(static_cast<int>(i), buf, 8), !live[i].empty());
+            if (!live[i].empty()) EXPECT_EQ(std::string(buf, 8), live[i] + "....");
+        }
+    }
+    EXPECT_TRUE(packed);
+    EXPECT_GT(reads, 4);
+}
+
 TEST_F(FilePairTest, RenameAndCopyMoveBothFiles) {
     MakePair(u"\\a.sbn", 1);
     MakePair(u"\\b.sbn", 2);
