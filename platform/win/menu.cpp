@@ -13,6 +13,9 @@
 
 namespace {
 
+// The item type bits that MENUITEMINFO's fType carries.
+constexpr UINT kTypeBits = MF_OWNERDRAW | MF_SEPARATOR | MFT_RIGHTORDER | MFT_RIGHTJUSTIFY;
+
 struct Item {
     UINT flags = 0;
     UINT id = 0;
@@ -241,8 +244,7 @@ HMENU LoadMenu(HINSTANCE instance, const WChar* name) {
 bool GetMenuItemInfo(HMENU menu, UINT item, bool byPosition, MENUITEMINFO* info) {
     Item* it = FindItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
     if (!it || !info) return false;
-    if (info->fMask & (MIIM_FTYPE | MIIM_TYPE))
-        info->fType = it->flags & (MF_OWNERDRAW | MF_SEPARATOR);
+    if (info->fMask & (MIIM_FTYPE | MIIM_TYPE)) info->fType = it->flags & kTypeBits;
     if (info->fMask & MIIM_STATE) info->fState = it->flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED);
     if (info->fMask & MIIM_ID) info->wID = it->id;
     if (info->fMask & MIIM_SUBMENU) info->hSubMenu = (it->flags & MF_POPUP) ? it->popup : nullptr;
@@ -264,8 +266,7 @@ bool SetMenuItemInfo(HMENU menu, UINT item, bool byPosition, const MENUITEMINFO*
     Item* it = FindItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
     if (!it || !info) return false;
     if (info->fMask & (MIIM_FTYPE | MIIM_TYPE))
-        it->flags = (it->flags & ~(MF_OWNERDRAW | MF_SEPARATOR)) |
-                    (info->fType & (MF_OWNERDRAW | MF_SEPARATOR));
+        it->flags = (it->flags & ~kTypeBits) | (info->fType & kTypeBits);
     if (info->fMask & MIIM_STATE)
         it->flags = (it->flags & ~(MF_GRAYED | MF_DISABLED | MF_CHECKED)) |
                     (info->fState & (MF_GRAYED | MF_DISABLED | MF_CHECKED));

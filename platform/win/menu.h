@@ -19,6 +19,7 @@ constexpr UINT MF_POPUP = 0x0010;
 constexpr UINT MF_OWNERDRAW = 0x0100;  // the text argument is the item's data
 constexpr UINT MF_BYPOSITION = 0x0400;
 constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT MF_RIGHTJUSTIFY = 0x4000;  // kept; this model has no window menu bar to place it in
 constexpr UINT TPM_LEFTALIGN = 0x0000;
 constexpr UINT TPM_CENTERALIGN = 0x0004;
 constexpr UINT TPM_RIGHTALIGN = 0x0008;
@@ -28,6 +29,11 @@ constexpr UINT TPM_BOTTOMALIGN = 0x0020;
 constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 constexpr UINT TPM_NONOTIFY = 0x0080;
 constexpr UINT TPM_RETURNCMD = 0x0100;
+// A mirrored menu (as is any menu whose owner window is mirrored): items
+// read right to left from the right edge, submenus cascade to the left, Left
+// opens a submenu and Right closes it, and the horizontal alignment flags
+// are taken from the menu's right edge (TPM_LEFTALIGN puts x at its right).
+constexpr UINT TPM_LAYOUTRTL = 0x8000;
 
 HMENU CreateMenu();
 HMENU CreatePopupMenu();
@@ -60,6 +66,8 @@ constexpr UINT MIIM_TYPE = 0x0010;  // type and text together
 constexpr UINT MFT_STRING = 0x0000;
 constexpr UINT MFT_OWNERDRAW = MF_OWNERDRAW;
 constexpr UINT MFT_SEPARATOR = MF_SEPARATOR;
+constexpr UINT MFT_RIGHTORDER = 0x2000;  // the item reads right to left
+constexpr UINT MFT_RIGHTJUSTIFY = MF_RIGHTJUSTIFY;
 constexpr UINT MFS_GRAYED = 0x0003;
 constexpr UINT MFS_CHECKED = MF_CHECKED;
 struct MENUITEMINFO {

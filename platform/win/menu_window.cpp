@@ -2,6 +2,12 @@
 // items drawn in the classic look, chosen by pen or keys, cascading
 // submenus. Used when no responder answers and a display is present (or a
 // test asked for real windows).
+//
+// A right-to-left menu (TPM_LAYOUTRTL, or an owner with a mirrored layout)
+// is a mirrored window: its items are laid out and hit-tested as in the
+// left-to-right menu, in its own client coordinates, which run from its
+// right edge, and its DC draws them mirrored (check marks keep their
+// orientation, text reads right to left). Its submenus cascade to the left.
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -39,6 +45,7 @@ struct Level {
 
 struct Loop {
     HWND owner = nullptr;
+    bool rtl = false;  // the menus are mirrored
     MenuBarLink* bar = nullptr;
     std::vector<std::unique_ptr<Level>> levels;
     bool done = false;
@@ -50,6 +57,12 @@ MenuBarLink* g_barLink = nullptr;
 
 HFONT MenuFont() {
     return reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+}
+
+// An item of type MFT_RIGHTORDER reads right to left in any menu (a
+// mirrored menu's DC reads every item so).
+UINT ReadingOf(const Entry& e) {
+    return (e.flags & MFT_RIGHTORDER) ? DT_RTLREADING : 0;
 }
 
 // Reads the menu's items and measures them (owner-drawn ones by the owner).
@@ -73,7 +86,8 @@ std::vector<Entry> Measure(HMENU menu, HWND owner, SIZE* size) {
         GetMenuItemInfo(menu, static_cast<UINT>(i), true, &mi);
         Entry e;
         e.flags = (mi.fState & (MF_GRAYED | MF_DISABLED | MF_CHECKED)) |
-                  (mi.fType & (MF_SEPARATOR | MF_OWNERDRAW)) | (mi.hSubMenu ? MF_POPUP : 0);
+                  (mi.fType & (MF_SEPARATOR | MF_OWNERDRAW | MFT_RIGHTORDER)) |
+                  (mi.hSubMenu ? MF_POPUP : 0);
         e.id = mi.wID;
         e.popup = mi.hSubMenu;
         e.data = mi.dwItemData;
@@ -95,7 +109,7 @@ std::vector<Entry> Measure(HMENU menu, HWND owner, SIZE* size) {
         } else {
             RECT r{};
             DrawText(dc, e.text.c_str(), static_cast<int>(e.text.size()), &r,
-                     DT_SINGLELINE | DT_CALCRECT);
+                     DT_SINGLELINE | DT_CALCRECT | ReadingOf(e));
             textW = std::max(textW, static_cast<int>(r.right));
             SIZE a{};
             GetTextExtentPoint32(dc, e.accel.data(), static_cast<int>(e.accel.size()), &a);
@@ -165,22 +179,28 @@ void Paint(HWND h, HDC dc) {
         RECT t = e.rc;
         t.left += column;
         t.right -= column;
-        UINT fmt = DT_SINGLELINE | DT_VCENTER;
+        UINT fmt = DT_SINGLELINE | DT_VCENTER | ReadingOf(e);
         look::Label(dc, e.text, t, fmt | DT_LEFT, enabled || hot, ink);
         if (!enabled && hot) look::Label(dc, e.text, t, fmt | DT_LEFT, true, ink);
         if (!e.accel.empty())
             look::Label(dc, e.accel, t, fmt | DT_RIGHT | DT_NOPREFIX, enabled || hot, ink);
         if (e.flags & MF_CHECKED) {
-            // A tick in the left column.
+            // A tick in the left column (the right one of a mirrored menu).
+            // The tick is a picture: a mirrored DC shows it the right way
+            // round, flipped within its column.
             int s = std::min(column, static_cast<int>(e.rc.bottom - e.rc.top)) - theme::Scale(4);
             int x = e.rc.left + (column - s) / 2, y = (e.rc.top + e.rc.bottom - s) / 2;
             int u = std::max(1, s / 7);
+            bool flip = gdi::IsSurfaceMirrored(dc);
+            auto fx = [&](int px) { return flip ? 2 * e.rc.left + column - 1 - px : px; };
             HPEN pen = CreatePen(PS_SOLID, 1, ink);
             HPEN old = SelectObject(dc, pen);
             for (int k = 0; k < 2 * u; ++k) {
-                MoveToEx(dc, x + u, y + 3 * u + k, nullptr);
-                LineTo(dc, x + 3 * u, y + 5 * u + k);
-                LineTo(dc, x + 7 * u, y + u + k);
+                POINT a{fx(x + u), y + 3 * u + k}, b{fx(x + 3 * u), y + 5 * u + k},
+                    c{fx(x + 7 * u), y + u + k};
+                MoveToEx(dc, a.x, a.y, nullptr);
+                LineTo(dc, b.x, b.y);
+                LineTo(dc, c.x, c.y);
             }
             SelectObject(dc, old);
             DeleteObject(pen);
@@ -214,20 +234,47 @@ LRESULT MenuProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+// Where a menu opens: at a point by the TPM_ alignment flags (a top menu),
+// or beside its parent's item (a cascade).
+struct Anchor {
+    int x = 0, y = 0;
+    UINT flags = 0;
+    const RECT* parent = nullptr;  // the parent menu's screen rectangle
+};
+
+int ScreenWidth() {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
 // Places a menu of this size at x, y by the alignment flags, kept on the
-// screen.
-POINT Place(SIZE s, int x, int y, UINT flags) {
-    if (flags & TPM_RIGHTALIGN) x -= s.cx;
-    else if (flags & TPM_CENTERALIGN) x -= s.cx / 2;
+// screen. A mirrored menu takes the horizontal flags from its right edge.
+POINT Place(SIZE s, int x, int y, UINT flags, bool rtl) {
+    UINT h = flags & (TPM_CENTERALIGN | TPM_RIGHTALIGN);
+    if (rtl && h != TPM_CENTERALIGN) h ^= TPM_RIGHTALIGN;
+    if (h & TPM_RIGHTALIGN) x -= s.cx;
+    else if (h & TPM_CENTERALIGN) x -= s.cx / 2;
     if (flags & TPM_BOTTOMALIGN) y -= s.cy;
     else if (flags & TPM_VCENTERALIGN) y -= s.cy / 2;
-    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    int sw = ScreenWidth(), sh = GetSystemMetrics(SM_CYSCREEN);
     x = std::clamp(x, 0, std::max(0, sw - static_cast<int>(s.cx)));
     y = std::clamp(y, 0, std::max(0, sh - static_cast<int>(s.cy)));
     return POINT{x, y};
 }
 
-Level* Open(HMENU menu, int x, int y, UINT flags) {
+// A cascade overlaps its parent a little, on the side it cascades to: the
+// right, or the left in a mirrored menu, and the other side when the screen
+// has no room for it there.
+POINT PlaceCascade(SIZE s, const RECT& parent, int y, bool rtl) {
+    int overlap = theme::Scale(3);
+    int toRight = parent.right - overlap, toLeft = parent.left + overlap - s.cx;
+    bool rightFits = toRight + s.cx <= ScreenWidth(), leftFits = toLeft >= 0;
+    int x = rtl ? (leftFits || !rightFits ? toLeft : toRight)
+                : (rightFits || !leftFits ? toRight : toLeft);
+    return Place(s, x, y, TPM_LEFTALIGN, false);
+}
+
+Level* Open(HMENU menu, const Anchor& anchor) {
+    UINT flags = anchor.flags;
     if (g_loop->owner && !(flags & TPM_NONOTIFY))
         SendMessage(g_loop->owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
                     static_cast<LPARAM>(g_loop->levels.size()));
@@ -236,11 +283,13 @@ Level* Open(HMENU menu, int x, int y, UINT flags) {
     level->menu = menu;
     SIZE size{};
     level->items = Measure(menu, g_loop->owner, &size);
-    POINT at = Place(size, x, y, flags);
+    POINT at = anchor.parent ? PlaceCascade(size, *anchor.parent, anchor.y, g_loop->rtl)
+                             : Place(size, anchor.x, anchor.y, flags, g_loop->rtl);
     Level* l = level.get();
     g_loop->levels.push_back(std::move(level));
-    l->hwnd = CreateWindowEx(WS_EX_TOPMOST, u"#32768", u"", WS_POPUP, at.x, at.y, size.cx,
-                             size.cy, g_loop->owner, nullptr, nullptr, nullptr);
+    DWORD ex = WS_EX_TOPMOST | (g_loop->rtl ? WS_EX_LAYOUTRTL : 0);
+    l->hwnd = CreateWindowEx(ex, u"#32768", u"", WS_POPUP, at.x, at.y, size.cx, size.cy,
+                             g_loop->owner, nullptr, nullptr, nullptr);
     ShowWindow(l->hwnd, SW_SHOWNA);
     return l;
 }
@@ -275,7 +324,10 @@ void OpenSub(Level* l) {
     CloseFrom(depth + 1);
     RECT wr;
     GetWindowRect(l->hwnd, &wr);
-    Open(e.popup, wr.right - theme::Scale(3), wr.top + e.rc.top - theme::Scale(2), 0);
+    Anchor a;
+    a.parent = &wr;
+    a.y = wr.top + e.rc.top - theme::Scale(2);
+    Open(e.popup, a);
 }
 
 void Choose(const Entry& e) {
@@ -297,6 +349,10 @@ void Step(Level* l, int dir) {
 
 void Key(UINT vk) {
     Level* top = g_loop->levels.back().get();
+    // In a mirrored menu submenus open towards the left: Left opens one and
+    // Right closes it (on a mirrored menu bar, Left goes on to the next menu,
+    // which stands to the left).
+    if (g_loop->rtl && (vk == VK_LEFT || vk == VK_RIGHT)) vk = vk == VK_LEFT ? VK_RIGHT : VK_LEFT;
     switch (vk) {
         case VK_UP:
             Step(top, -1);
@@ -366,7 +422,8 @@ Level* Under(POINT screen, int* item) {
         RECT wr;
         GetWindowRect((*it)->hwnd, &wr);
         if (!PtInRect(&wr, screen)) continue;
-        POINT p{screen.x - wr.left, screen.y - wr.top};
+        POINT p = screen;  // in the menu's own client coordinates (mirrored or not)
+        ScreenToClient((*it)->hwnd, &p);
         for (size_t i = 0; i < (*it)->items.size(); ++i)
             if (PtInRect(&(*it)->items[i].rc, p) && (*it)->items[i].Selectable())
                 *item = static_cast<int>(i);
@@ -398,10 +455,16 @@ UINT RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
     if (g_loop) return 0;  // one menu at a time
     Loop loop;
     loop.owner = owner;
+    loop.rtl = (flags & TPM_LAYOUTRTL) ||
+               (owner && (GetWindowLongPtr(owner, GWL_EXSTYLE) & WS_EX_LAYOUTRTL));
     loop.bar = g_barLink;
     g_barLink = nullptr;
     g_loop = &loop;
-    Level* root = Open(menu, x, y, flags);
+    Anchor anchor;
+    anchor.x = x;
+    anchor.y = y;
+    anchor.flags = flags;
+    Level* root = Open(menu, anchor);
     if (!root) {
         g_loop = nullptr;
         return 0;

@@ -1,5 +1,10 @@
 // Message boxes as real windows: an icon, the text wrapped, the buttons of
 // the type, and a nested loop until one answers.
+//
+// MB_RTLREADING gives the mirror image: a mirrored window (its children
+// take the layout) with the icon at the right, the buttons in mirrored order
+// and the caption and text read right to left. MB_RIGHT sets the text flush
+// right; a mirrored box already does, as its text starts at the right.
 #include <algorithm>
 
 #include "platform/win/controls.h"
@@ -111,6 +116,8 @@ LRESULT BoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProc(h, msg, wp, lp);
 }
 
+// Left and Right move along the buttons as they are shown: in a mirrored
+// box the next button stands to the left.
 void MoveFocus(int dir) {
     auto& b = g_box->buttons;
     auto it = std::find(b.begin(), b.end(), GetFocus());
@@ -135,6 +142,7 @@ int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT 
     if (g_box) return 0;
     Box box;
     box.type = type;
+    bool rtl = (type & MB_RTLREADING) != 0;
     MessageBeep(type & MB_ICONMASK);
     // Measure: the text wraps within most of the screen's width.
     HDC dc = CreateCompatibleDC(nullptr);
@@ -143,7 +151,7 @@ int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT 
     int maxText = std::max(theme::Scale(60), GetSystemMetrics(SM_CXSCREEN) - 4 * margin - iconSide);
     RECT tr{0, 0, maxText, 0};
     DrawText(dc, text.c_str(), static_cast<int>(text.size()), &tr,
-             DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+             DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX | (rtl ? DT_RTLREADING : 0));
     DeleteDC(dc);
     std::vector<int> ids = MessageBoxButtons(type);
     int bw = theme::Scale(50), bh = theme::Scale(20), gap = theme::Scale(6);
@@ -159,14 +167,16 @@ int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT 
     HWND top = owner;
     while (top && (GetWindowLongPtr(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
     g_box = &box;
-    HWND h = CreateWindowEx(WS_EX_TOPMOST, u"ZnMessageBox", caption.c_str(), style, x, y, w, hgt,
-                            top, nullptr, nullptr, nullptr);
+    DWORD ex = WS_EX_TOPMOST | (rtl ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0);
+    HWND h = CreateWindowEx(ex, u"ZnMessageBox", caption.c_str(), style, x, y, w, hgt, top,
+                            nullptr, nullptr, nullptr);
     if (!h) {
         g_box = nullptr;
         return 0;
     }
     box.icon = RECT{margin, margin, margin + iconSide, margin + iconSide};
-    CreateWindowEx(0, u"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+    DWORD align = (type & MB_RIGHT) && !rtl ? SS_RIGHT : SS_LEFT;
+    CreateWindowEx(0, u"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | align | SS_NOPREFIX,
                    textLeft, margin, static_cast<int>(tr.right), textH, h, nullptr, nullptr,
                    nullptr);
     int def = static_cast<int>((type & MB_DEFMASK) >> 8);
@@ -201,8 +211,12 @@ int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT 
                 box.answer = CancelAnswer(type);
                 continue;
             }
-            if (msg.wParam == VK_TAB || msg.wParam == VK_RIGHT || msg.wParam == VK_LEFT) {
-                MoveFocus(msg.wParam == VK_LEFT || GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+            if (msg.wParam == VK_TAB) {
+                MoveFocus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+                continue;
+            }
+            if (msg.wParam == VK_RIGHT || msg.wParam == VK_LEFT) {
+                MoveFocus((msg.wParam == VK_RIGHT) != rtl ? 1 : -1);
                 continue;
             }
         }

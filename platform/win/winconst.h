@@ -238,6 +238,8 @@ constexpr UINT MB_DEFMASK = 0xF00;
 constexpr UINT MB_APPLMODAL = 0x0000;
 constexpr UINT MB_SETFOREGROUND = 0x10000;
 constexpr UINT MB_TOPMOST = 0x40000;
+constexpr UINT MB_RIGHT = 0x80000;         // the text flush right
+constexpr UINT MB_RTLREADING = 0x100000;  // a mirrored box, read right to left
 
 // ---- notifications ----
 struct NMHDR {
