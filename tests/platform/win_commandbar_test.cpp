@@ -459,6 +459,50 @@ TEST_F(MenuBarTest, ATapOnAnotherMenuButtonOpensItsMenu) {
     EXPECT_TRUE(Take().empty());
 }
 
+// On a mirrored host (a right-to-left language), the menu bar's pop-ups
+// are mirrored too: each opens below its button with its right edge at the
+// button's right edge, and a tap on the other menu button opens that menu.
+TEST_F(MenuBarTest, MirroredBarOpensMirroredMenusAtTheButtonsRightEdge) {
+    HWND rtlHost = CreateWindowEx(WS_EX_LAYOUTRTL, u"CtlTestHost", u"", WS_POPUP | WS_VISIBLE,
+                                  0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
+    HWND bar = CommandBar_Create(nullptr, rtlHost, 1);
+    ASSERT_TRUE(CommandBar_InsertMenubar(bar, nullptr, 132, 0));
+    win::input::DrainQueue();
+    auto buttonOnScreen = [bar](int i) {
+        RECT r;
+        SendMessage(bar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+        MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        std::swap(r.left, r.right);  // mapped point by point into a mirrored window
+        return r;
+    };
+    auto check = [&](int i) {
+        HWND menu = FindWindow(u"#32768", nullptr);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_NE(GetWindowLongPtr(menu, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
+        RECT m, b = buttonOnScreen(i);
+        GetWindowRect(menu, &m);
+        EXPECT_EQ(m.right, b.right) << i;
+        EXPECT_EQ(m.top, b.bottom) << i;
+    };
+    RECT first = buttonOnScreen(0), second = buttonOnScreen(1);
+    EXPECT_LE(second.right, first.left);  // the second menu stands to the left
+    win::input::PenDown(POINT{(first.left + first.right) / 2, first.top + 4});
+    win::input::PenUp(POINT{(first.left + first.right) / 2, first.top + 4});
+    Steps({[&] {
+               check(0);
+               POINT at{(second.left + second.right) / 2, second.top + 4};
+               win::input::PenDown(at);
+               win::input::PenUp(at);
+           },
+           [&] {
+               check(1);
+               win::input::Key(VK_ESCAPE);
+           }});
+    win::input::DrainQueue();
+    EXPECT_EQ(Opened(), (std::vector<HMENU>{CommandBar_GetMenu(bar, 0), CommandBar_GetMenu(bar, 1)}));
+    DestroyWindow(rtlHost);
+}
+
 }  // namespace
 
 namespace {
