@@ -248,21 +248,34 @@ HICON LoadIcon(HINSTANCE instance, const WChar* name, int size) {
     return icon;
 }
 
-HIMAGELIST ImageList_LoadBitmap(HINSTANCE instance, const WChar* name, int cx, int grow,
-                                COLORREF mask) {
+namespace win::detail {
+// A bitmap resource cut into a new list of images `cx` wide; `scaled` makes
+// the list's images the screen's size (a 96 dots-per-inch strip doubled at 192).
+HIMAGELIST LoadBitmapImages(HINSTANCE instance, const WChar* name, int cx, int grow,
+                            COLORREF mask, bool scaled) {
     HBITMAP bmp = LoadBitmap(instance, name);
     if (!bmp) return nullptr;
     BITMAP info{};
     GetObject(bmp, sizeof info, &info);
-    int h = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-    HIMAGELIST list =
-        ImageList_Create(cx, h, ILC_COLOR | (mask == CLR_NONE ? 0 : ILC_MASK), 0, grow);
-    if (list && ImageList_AddMasked(list, bmp, mask) < 0) {
+    const int h = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+    const UINT flags = ILC_COLOR | (mask == CLR_NONE ? 0 : ILC_MASK);
+    HIMAGELIST list = scaled ? ImageList_Create(theme::Scale(cx), theme::Scale(h), flags, 0, grow)
+                             : ImageList_Create(cx, h, flags, 0, grow);
+    const int added = !list     ? -1
+                      : scaled ? win::AddScaledImages(list, bmp, cx, h, mask)
+                               : ImageList_AddMasked(list, bmp, mask);
+    if (list && added < 0) {
         ImageList_Destroy(list);
         list = nullptr;
     }
     DeleteObject(bmp);
     return list;
+}
+}  // namespace win::detail
+
+HIMAGELIST ImageList_LoadBitmap(HINSTANCE instance, const WChar* name, int cx, int grow,
+                                COLORREF mask) {
+    return win::detail::LoadBitmapImages(instance, name, cx, grow, mask, false);
 }
 
 bool ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style) {
@@ -353,19 +366,7 @@ int AddScaledImages(HIMAGELIST list, HBITMAP bitmap, int cx, int cy, COLORREF ma
 
 HIMAGELIST LoadScaledImageList(HINSTANCE instance, const WChar* name, int cx, int grow,
                                COLORREF mask) {
-    HBITMAP bmp = LoadBitmap(instance, name);
-    if (!bmp) return nullptr;
-    BITMAP info{};
-    GetObject(bmp, sizeof info, &info);
-    int h = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-    HIMAGELIST list = ImageList_Create(theme::Scale(cx), theme::Scale(h),
-                                       ILC_COLOR | (mask == CLR_NONE ? 0 : ILC_MASK), 0, grow);
-    if (list && AddScaledImages(list, bmp, cx, h, mask) < 0) {
-        ImageList_Destroy(list);
-        list = nullptr;
-    }
-    DeleteObject(bmp);
-    return list;
+    return detail::LoadBitmapImages(instance, name, cx, grow, mask, true);
 }
 
 void ResetImageLists() {
