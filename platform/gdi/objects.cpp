@@ -257,12 +257,23 @@ uint32_t MakeSolidBrush(COLORREF colour, UINT style = BS_SOLID) {
     return tok;
 }
 
+// The stock faces keep their size on the screen: 12 pixels at 96 dots per
+// inch, 24 at 192.
+LONG StockFontHeight() {
+    return -std::max(1, (12 * metrics().logPixelsY + 48) / 96);
+}
+
 void DefaultFont(LOGFONT* lf) {
     *lf = LOGFONT{};
-    lf->lfHeight = -12;
+    lf->lfHeight = StockFontHeight();
     lf->lfWeight = FW_NORMAL;
     const char* face = "Tahoma";
     for (int i = 0; face[i]; ++i) lf->lfFaceName[i] = static_cast<WChar>(face[i]);
+}
+
+int& stockFontsDpi() {
+    static int dpi = 0;
+    return dpi;
 }
 
 uint32_t& StockToken(int index) {
@@ -295,9 +306,23 @@ void EnsureStock() {
     std::fill(std::begin(lf.lfFaceName), std::end(lf.lfFaceName), WChar(0));
     for (int i = 0; fixedFace[i]; ++i) lf.lfFaceName[i] = static_cast<WChar>(fixedFace[i]);
     for (int fixed : {10, 11, 16}) StockToken(fixed) = font();
+    stockFontsDpi() = metrics().logPixelsY;
     // The default bitmap of memory DCs: 1 x 1 monochrome.
     HBITMAP mono = CreateBitmap(1, 1, 1, 1, nullptr);
     StockToken(kDefaultBitmap) = stock(gdi::detail::HandleToken(mono));
+}
+
+// A new screen resolution resizes the stock fonts made before it.
+void ScaleStockFonts() {
+    if (!StockToken(WHITE_BRUSH) || stockFontsDpi() == metrics().logPixelsY) return;
+    stockFontsDpi() = metrics().logPixelsY;
+    const LONG height = StockFontHeight();
+    for (int index : {SYSTEM_FONT, DEFAULT_GUI_FONT, 12, 14, 10, 11, 16}) {
+        if (auto* f = static_cast<Font*>(Lookup(Handle<void*>(StockToken(index)), Kind::Font))) {
+            f->lf.lfHeight = height;
+            f->impl.reset();
+        }
+    }
 }
 
 Dc* DcOf(HDC h) {
@@ -983,6 +1008,7 @@ uint32_t* SurfacePixels(HBITMAP bitmap, int* width, int* height, int* stride) {
 
 void SetScreenMetrics(const ScreenMetrics& m) {
     metrics() = m;
+    ScaleStockFonts();
 }
 ScreenMetrics GetScreenMetrics() {
     return metrics();
@@ -994,6 +1020,7 @@ int LiveObjectCount() {
 void ResetFontsForTests();  // text.cpp
 void ResetForTests() {
     metrics() = ScreenMetrics{};
+    ScaleStockFonts();
     detail::QuickDrawingOn() = true;
     ResetFontsForTests();
 }

@@ -551,6 +551,8 @@ TEST_F(BarPictureTest, CommandBarAt96And192) {
     gdi::ScreenMetrics m;
     m.logPixelsX = m.logPixelsY = 192;
     gdi::SetScreenMetrics(m);
+    // A screen of twice the dots per inch is twice as wide.
+    SetWindowPos(host_, nullptr, 0, 0, 480, 640, SWP_NOZORDER | SWP_NOACTIVATE);
     HWND big = PictureBar(host_);
     win::input::DrainQueue();
     // The menus' texts fit their buttons, and the bar is as high as they are.
