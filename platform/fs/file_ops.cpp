@@ -227,30 +227,31 @@ WString ExistingName(WStringView devicePath) {
     return device.empty() ? WString(devicePath) : device;
 }
 
-bool RenameSet::Record(WStringView from, WStringView to, bool replace, bool aside) {
-    // The undo gives the file back the name it has now, letter case included.
-    WString name = ExistingName(from);
-    if (!MoveFile(name, to, replace)) {
+// `from` is the name the file has on the disk (ExistingName), so that the
+// undo gives it back exactly, letter case included.
+bool RenameSet::Record(WString from, WStringView to, bool replace, bool aside) {
+    if (!MoveFile(from, to, replace)) {
         Rollback();
         return false;
     }
-    steps_.push_back({std::move(name), WString(to), aside});
+    steps_.push_back({std::move(from), WString(to), aside});
     return true;
 }
 
 bool RenameSet::Move(WStringView from, WStringView to, bool replace) {
-    return Record(from, to, replace, false);
+    return Record(ExistingName(from), to, replace, false);
 }
 
 bool RenameSet::SetAside(WStringView path, WStringView aside) {
     if (!Exists(path)) return true;
-    const WString name = ExistingName(path);
-    return Record(path, aside.empty() ? name + u"~old" : WString(aside), true, true);
+    WString name = ExistingName(path);
+    WString to = aside.empty() ? name + u"~old" : WString(aside);
+    return Record(std::move(name), to, true, true);
 }
 
 bool RenameSet::Replace(WStringView from, WStringView to, WStringView aside) {
     const WString name = ExistingName(to);
-    return SetAside(name, aside) && Record(from, name, false, false);
+    return SetAside(name, aside) && Record(ExistingName(from), name, false, false);
 }
 
 bool RenameSet::Commit() {

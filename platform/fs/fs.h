@@ -330,7 +330,7 @@ public:
     bool Rollback();
 
 private:
-    bool Record(WStringView from, WStringView to, bool replace, bool aside);
+    bool Record(WString from, WStringView to, bool replace, bool aside);
 
     struct Step {
         WString from, to;
