@@ -5,6 +5,7 @@
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
 #include "platform/win/look.h"
+#include "platform/win/theme.h"
 
 using namespace win::detail;
 
@@ -48,7 +49,9 @@ void Reposition(HWND h, StatusState* st) {
     if (!parent || (style & CCS_NOPARENTALIGN) || (style & CCS_NORESIZE)) return;
     RECT pc;
     GetClientRect(parent, &pc);
-    int height = std::max(st->minHeight, kBarHeight);
+    // The bar holds a line of the system font, which grows with the screen's
+    // dots per inch.
+    int height = std::max(st->minHeight, win::theme::Scale(kBarHeight));
     bool top = (style & CCS_BOTTOM) == CCS_TOP;
     MoveWindow(h, 0, top ? 0 : pc.bottom - height, pc.right, height, true);
 }
