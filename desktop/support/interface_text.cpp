@@ -116,35 +116,6 @@ void CopyToBuffer(std::string_view utf8, char* buffer, int32_t size) {
     }
 }
 
-std::string CesuToUtf8(std::string_view b) {
-    std::string out;
-    out.reserve(b.size());
-    auto unit = [&](size_t i) -> unsigned {
-        return ((static_cast<unsigned char>(b[i]) & 0x0F) << 12) |
-               ((static_cast<unsigned char>(b[i + 1]) & 0x3F) << 6) |
-               (static_cast<unsigned char>(b[i + 2]) & 0x3F);
-    };
-    auto isSurrogateSeq = [&](size_t i, unsigned lo, unsigned hi) {
-        if (i + 3 > b.size() || static_cast<unsigned char>(b[i]) != 0xED) return false;
-        const auto c1 = static_cast<unsigned char>(b[i + 1]);
-        const auto c2 = static_cast<unsigned char>(b[i + 2]);
-        return c1 >= lo && c1 <= hi && (c2 & 0xC0) == 0x80;
-    };
-    size_t i = 0;
-    while (i < b.size()) {
-        if (isSurrogateSeq(i, 0xA0, 0xAF) && isSurrogateSeq(i + 3, 0xB0, 0xBF)) {
-            const char32_t cp = 0x10000 + ((unit(i) - 0xD800) << 10) + (unit(i + 3) - 0xDC00);
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-            i += 6;
-        } else {
-            out += b[i++];
-        }
-    }
-    return out;
-}
 
 void AppendHandheldUtf8(std::string& out, char16_t u) {
     // One unit at a time: a surrogate is written alone, as its 3-byte form.

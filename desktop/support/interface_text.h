@@ -29,10 +29,6 @@ std::string ToInterface(std::string_view utf8);
 // Does nothing for a null buffer or a size below 1.
 void CopyToBuffer(std::string_view utf8, char* buffer, int32_t size);
 
-// Rewrites CESU-8 surrogate pairs (two 3-byte sequences) as standard 4-byte
-// UTF-8; every other byte is kept.
-std::string CesuToUtf8(std::string_view bytes);
-
 // The handheld's UTF-8: every UTF-16 unit as 1 to 3 bytes.
 void AppendHandheldUtf8(std::string& out, char16_t unit);
 

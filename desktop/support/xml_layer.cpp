@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "desktop/support/interface_text.h"
+#include "desktop/support/xml_parse.h"
 #include "formats/dbf/dbf_engine.h"
 
 namespace zntools {
@@ -116,107 +117,6 @@ void ReleaseLocked(Token t) {
     g_nodeTokens.erase(e.node);
     if (e.node->type != XML_DOCUMENT_NODE) CollectDetached(*e.document, TopOf(e.node));
     // The document itself goes with the last shared reference, here.
-}
-
-// ------------------------------------------------------------------ parsing
-
-void SilentStructured(void*, xmlErrorPtr) {}
-void SilentGeneric(void*, const char*, ...) {}
-
-struct ParseState {
-    bool refused = false;
-    internalSubsetSAXFunc internalSubset = nullptr;
-};
-
-void Refuse(void* ctx) {
-    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-    static_cast<ParseState*>(ctxt->_private)->refused = true;
-    xmlStopParser(ctxt);
-}
-
-// A DOCTYPE that names an external subset is refused before anything is
-// fetched; so is any entity declaration (expanding entities later can take
-// exponential time, and the system's own files never declare any).
-void OnInternalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
-    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-    if (externalId || systemId) {
-        Refuse(ctx);
-        return;
-    }
-    static_cast<ParseState*>(ctxt->_private)->internalSubset(ctx, name, externalId, systemId);
-}
-void OnEntityDecl(void* ctx, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
-    Refuse(ctx);
-}
-void OnUnparsedEntityDecl(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*, const xmlChar*) {
-    Refuse(ctx);
-}
-void OnExternalSubset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
-
-bool StartsWithDeclaration(std::string_view b) {
-    if (b.size() >= 3 && b.substr(0, 3) == "\xEF\xBB\xBF") b.remove_prefix(3);
-    if (b.size() >= 6 && b.substr(0, 5) == "<?xml") {
-        const char c = b[5];
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    }
-    // UTF-16 with a byte order mark.
-    static const char le[] = "\xFF\xFE<\0?\0x\0m\0l\0";
-    static const char be[] = "\xFE\xFF\0<\0?\0x\0m\0l";
-    return (b.size() >= 12 && std::memcmp(b.data(), le, 12) == 0) ||
-           (b.size() >= 12 && std::memcmp(b.data(), be, 12) == 0);
-}
-
-// The encoding the declaration names, lower case; empty when none.
-std::string DeclaredEncoding(std::string_view b) {
-    if (b.size() >= 3 && b.substr(0, 3) == "\xEF\xBB\xBF") b.remove_prefix(3);
-    if (b.substr(0, 5) != "<?xml") return {};
-    const size_t end = b.find("?>");
-    const std::string_view decl = b.substr(0, end == std::string_view::npos ? b.size() : end);
-    const size_t at = decl.find("encoding");
-    if (at == std::string_view::npos) return {};
-    size_t i = decl.find_first_of("\"'", at);
-    if (i == std::string_view::npos) return {};
-    const char quote = decl[i];
-    const size_t j = decl.find(quote, i + 1);
-    if (j == std::string_view::npos) return {};
-    std::string enc(decl.substr(i + 1, j - i - 1));
-    for (char& c : enc) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return enc;
-}
-
-bool IsUtf16(std::string_view b) {
-    return b.size() >= 2 && ((b[0] == '\xFF' && b[1] == '\xFE') || (b[0] == '\xFE' && b[1] == '\xFF'));
-}
-
-xmlDocPtr Parse(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
-    std::string fixed;
-    const std::string enc = DeclaredEncoding(bytes);
-    if (!IsUtf16(bytes) && (enc.empty() || enc == "utf-8" || enc == "utf8")) {
-        fixed = CesuToUtf8(bytes);
-        bytes = fixed;
-    }
-    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-    if (!ctxt) return nullptr;
-    ParseState state;
-    state.internalSubset = ctxt->sax->internalSubset;
-    ctxt->_private = &state;
-    ctxt->sax->serror = SilentStructured;
-    ctxt->sax->internalSubset = OnInternalSubset;
-    ctxt->sax->externalSubset = OnExternalSubset;
-    ctxt->sax->entityDecl = OnEntityDecl;
-    ctxt->sax->unparsedEntityDecl = OnUnparsedEntityDecl;
-    ctxt->vctxt.error = SilentGeneric;
-    ctxt->vctxt.warning = SilentGeneric;
-    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options);
-    const bool ok = doc && !state.refused && ctxt->wellFormed;
-    xmlFreeParserCtxt(ctxt);
-    if (!ok) {
-        if (doc) xmlFreeDoc(doc);
-        return nullptr;
-    }
-    return doc;
 }
 
 // ------------------------------------------------------------------- saving
@@ -361,7 +261,7 @@ void AppendChild(xmlNodePtr parent, xmlNodePtr child) {
 // ------------------------------------------------------------------ the layer
 
 Token LoadDocument(std::string_view bytes) {
-    xmlDocPtr doc = Parse(bytes);
+    xmlDocPtr doc = ParseXml(bytes);
     if (!doc) return 0;
     auto d = std::make_shared<Document>();
     d->doc = doc;
