@@ -157,7 +157,7 @@ void Redraw(benchmark::State& state, double factor) {
         win::input::DrainQueue();
         state.ResumeTiming();
         if (factor == 0) {
-            w.view->PanStep(3);
+            w.view->PanStep(PanDirection::Right);
         } else {
             CDoubleRect e = w.view->GetExtent();
             e.Scale(1.0 / factor);

@@ -47,63 +47,6 @@ LayersDialogRunner& LayersRunner() {
     return runner;
 }
 
-bool IsFiniteRect(const CDoubleRect& r) {
-    return std::isfinite(r.xmin) && std::isfinite(r.ymin) && std::isfinite(r.xmax) &&
-           std::isfinite(r.ymax);
-}
-
-// Truncation toward zero of a pixel offset, held to the 32-bit range.
-int64_t TruncatePixels(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
-    if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int64_t>(v);
-}
-
-int SaturateInt(int64_t v) {
-    return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
-}
-
-// A bitmap resource of square images as an image list at the screen's
-// size: at more than 96 dots per inch each pixel becomes a block, so the
-// pictures keep their shape and their place in the frame.
-HIMAGELIST LoadScaledImageList(UINT id, int side, COLORREF mask) {
-    HIMAGELIST list =
-        ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(id), side, 0, mask);
-    int scaled = win::theme::Scale(side);
-    int count = list ? ImageList_GetImageCount(list) : 0;
-    if (scaled == side || count <= 0) return list;
-    HDC native = CreateCompatibleDC(nullptr), big = CreateCompatibleDC(nullptr);
-    HBITMAP nativeBits = CreateBitmap(side * count, side, 1, 32, nullptr);
-    HBITMAP bigBits = CreateBitmap(scaled * count, scaled, 1, 32, nullptr);
-    HIMAGELIST out = nullptr;
-    if (native && big && nativeBits && bigBits) {
-        HBITMAP oldNative = SelectObject(native, nativeBits);
-        HBITMAP oldBig = SelectObject(big, bigBits);
-        RECT all{0, 0, side * count, side};
-        HBRUSH maskBrush = CreateSolidBrush(mask);
-        FillRect(native, &all, maskBrush);
-        DeleteObject(maskBrush);
-        for (int i = 0; i < count; ++i)
-            ImageList_Draw(list, i, native, i * side, 0, ILD_TRANSPARENT);
-        StretchBlt(big, 0, 0, scaled * count, scaled, native, 0, 0, side * count, side, SRCCOPY);
-        SelectObject(native, oldNative);
-        SelectObject(big, oldBig);
-        out = ImageList_Create(scaled, scaled, ILC_COLOR | ILC_MASK, count, 0);
-        if (out && ImageList_AddMasked(out, bigBits, mask) < 0) {
-            ImageList_Destroy(out);
-            out = nullptr;
-        }
-    }
-    if (nativeBits) DeleteObject(nativeBits);
-    if (bigBits) DeleteObject(bigBits);
-    if (native) DeleteDC(native);
-    if (big) DeleteDC(big);
-    if (!out) return list;  // the pictures at their own size rather than none
-    ImageList_Destroy(list);
-    return out;
-}
-
 constexpr UINT kVkF1 = 112;
 constexpr UINT kVkF24 = 135;
 constexpr UINT kVkF5 = 116, kVkF11 = 122, kVkF12 = 123, kVkF23 = 134;
@@ -116,40 +59,12 @@ void SetLayersDialogRunner(LayersDialogRunner runner) {
 
 // ---- creation ----
 
-CMapView::CMapView() : m_scaleBarSymbol([] {
-    // Tahoma 8 points. The record's height is a pixel height (negative); the
-    // symbol keeps its size in points, set exactly below.
-    LOGFONT lf{};
-    lf.lfHeight = PointsToFontHeight(80);
-    const WChar face[] = u"Tahoma";
-    for (size_t i = 0; i < sizeof face / sizeof face[0]; ++i) lf.lfFaceName[i] = face[i];
-    return lf;
-}()) {
-    m_scaleBarSymbol.m_size = 80;
-    m_freehandPen = CreatePen(PS_SOLID, 3, 0x000000);
-    m_freehandPoints = std::make_unique<POINT[]>(1000);
-    m_offscreenDc = CreateCompatibleDC(nullptr);
-    m_gpsCursorImages = ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(320), 32, 0,
-                                             0xFFFFFF);
-    m_panFrameImages = LoadScaledImageList(326, 8, 0xFF00FF);
-    m_offscreenOriginal = reinterpret_cast<HBITMAP>(GetCurrentObject(m_offscreenDc, OBJ_BITMAP));
+CMapView::CMapView() {
     OnPreferencesChanged();
 }
 
 CMapView::~CMapView() {
     if (GetSafeHwnd()) DestroyWindow();
-    if (m_panFrameRegion) DeleteObject(m_panFrameRegion);
-    if (m_offscreenDc) {
-        SelectObject(m_offscreenDc, m_offscreenOriginal);
-        DeleteDC(m_offscreenDc);
-    }
-    if (m_offscreenBitmap) DeleteObject(m_offscreenBitmap);
-    if (m_freehandPen) DeleteObject(m_freehandPen);
-    if (m_sketchPen) DeleteObject(m_sketchPen);
-    if (m_gpsCursorSaveDc) DeleteDC(m_gpsCursorSaveDc);
-    if (m_gpsCursorSaveBitmap) DeleteObject(m_gpsCursorSaveBitmap);
-    if (m_panFrameImages) ImageList_Destroy(m_panFrameImages);
-    if (m_gpsCursorImages) ImageList_Destroy(m_gpsCursorImages);
     if (CurrentMapView == this) ResetCurrentMapViewForTests();
 }
 
@@ -168,7 +83,6 @@ void CMapView::OnDestroy() {
 }
 
 bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
-    m_commandRouted = true;
     bool known = true;
     bool enabled = true;
     switch (id) {
@@ -207,19 +121,31 @@ bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
     if (!enabled) return true;
     CDoubleRect e;
     switch (id) {
-        case ID_VIEW_ZOOMPREVIOUS: ZoomPrevious(); break;
-        case ID_VIEW_ZOOMNEXT: ZoomNext(); break;
+        case ID_VIEW_ZOOMPREVIOUS:
+            ZoomPrevious();
+            break;
+        case ID_VIEW_ZOOMNEXT:
+            ZoomNext();
+            break;
         case ID_VIEW_FIXEDZOOMIN:
         case ID_VIEW_FIXEDZOOMOUT:
-            e = m_extent;
+            e = GetExtent();
             e.Scale(id == ID_VIEW_FIXEDZOOMIN ? m_fixedZoom : 1.0 / m_fixedZoom);
             ZoomToExtent(e, true, 1.0);
             break;
-        case ID_VIEW_ZOOMTOSELECTED: OnZoomToSelected(); break;
-        case ID_VIEW_ZOOMFULLEXTENT: ZoomToFullExtent(); break;
+        case ID_VIEW_ZOOMTOSELECTED:
+            OnZoomToSelected();
+            break;
+        case ID_VIEW_ZOOMFULLEXTENT:
+            ZoomToFullExtent();
+            break;
         case ID_VIEW_REPAINT:
-        case ID_VIEW_SCALEBAR: Repaint(false); break;
-        case ID_VIEW_LAYERS: OnLayersCommand(); break;
+        case ID_VIEW_SCALEBAR:
+            Repaint(false);
+            break;
+        case ID_VIEW_LAYERS:
+            OnLayersCommand();
+            break;
         case ID_VIEW_REFRESH:
             if (m_doc) m_doc->GetLayers().InvalidateAll();
             PostRefresh();
@@ -265,14 +191,14 @@ void CMapView::OnInitialUpdate() {
     CurrentMapDoc = m_doc;
     CurrentMapView = this;
     CDoubleRect extent = m_doc ? m_doc->GetMapExtent() : CDoubleRect();
-    if (!IsFiniteRect(extent) || extent.xmax - extent.xmin == 0 ||
-        extent.ymax - extent.ymin == 0 || extent.IsEmpty()) {
+    if (!IsFiniteRect(extent) || extent.xmax - extent.xmin == 0 || extent.ymax - extent.ymin == 0 ||
+        extent.IsEmpty()) {
         if (!m_doc || m_doc->GetLayers().GetFullExtent(extent, false, -1) == 0 ||
             !IsFiniteRect(extent))
             extent = CDoubleRect(-1, -1, 1, 1);
     }
     extent.Normalize();
-    m_extent = extent;
+    m_transform.SetExtent(extent);
     OnUpdate(nullptr, 0);
     double cx, cy;
     extent.GetCenter(cx, cy);
@@ -282,7 +208,7 @@ void CMapView::OnInitialUpdate() {
     m_tracker.SetReadout(frame ? frame->GetMainStatusBar() : nullptr, 0, 1, 1,
                          prefs.statusbar.coordinates, prefs.statusbar.coordsformat);
     if (frame) {
-        frame->SetModeIndicator(m_arrowKeyMode);
+        frame->SetModeIndicator(static_cast<int>(m_arrowKeyMode));
         frame->SetStatusText(u"Ready");
     }
     ClearDestination();
@@ -309,11 +235,12 @@ void CMapView::OnUpdate(win::DocumentView* sender, LPARAM hint) {
 
 void CMapView::ShowMapScale() {
     if (IMainWindow* frame = GetMainWindowServices())
-        frame->SetScaleText(ShownDenominator(GetMapScale(true)));
+        frame->SetScaleText(ShownScaleDenominator(GetMapScale(true)));
 }
 
-unsigned CMapView::ShownDenominator(double scale) {
-    return scale >= 4294967295.0 ? 4294967295u : scale > 0 ? static_cast<unsigned>(scale) : 0u;
+RECT CMapView::ClientRect() const {
+    return RECT{0, 0, std::max(m_transform.ClientWidth(), 0),
+                std::max(m_transform.ClientHeight(), 0)};
 }
 
 void CMapView::UpdateEditToolbars() {}
@@ -366,21 +293,32 @@ void CMapView::OnKeyUp(UINT vk) {
         if (frame && frame->RunBoundKeyCommand(static_cast<int>(vk - kVkF1), 0)) return;
     }
     switch (vk) {
-        case VK_LEFT: PanStep(2); return;
-        case VK_RIGHT: PanStep(3); return;
+        case VK_LEFT:
+            PanStep(PanDirection::Left);
+            return;
+        case VK_RIGHT:
+            PanStep(PanDirection::Right);
+            return;
         case VK_UP:
-            if (m_arrowKeyMode == 0) OnCmdMsg(ID_VIEW_FIXEDZOOMOUT, 0, nullptr);
-            else PanStep(m_arrowKeyMode == 1 ? 0 : 2);
+            if (m_arrowKeyMode == ArrowKeyMode::Zoom)
+                OnCmdMsg(ID_VIEW_FIXEDZOOMOUT, 0, nullptr);
+            else
+                PanStep(m_arrowKeyMode == ArrowKeyMode::VerticalPan ? PanDirection::Up
+                                                                    : PanDirection::Left);
             return;
         case VK_DOWN:
-            if (m_arrowKeyMode == 0) OnCmdMsg(ID_VIEW_FIXEDZOOMIN, 0, nullptr);
-            else PanStep(m_arrowKeyMode == 1 ? 1 : 3);
+            if (m_arrowKeyMode == ArrowKeyMode::Zoom)
+                OnCmdMsg(ID_VIEW_FIXEDZOOMIN, 0, nullptr);
+            else
+                PanStep(m_arrowKeyMode == ArrowKeyMode::VerticalPan ? PanDirection::Down
+                                                                    : PanDirection::Right);
             return;
         case kVkF11:
         case kVkF23:
-            m_arrowKeyMode = (m_arrowKeyMode + 1) % 3;
+            m_arrowKeyMode = static_cast<ArrowKeyMode>((static_cast<int>(m_arrowKeyMode) + 1) % 3);
             MessageBeep(0x40);
-            if (IMainWindow* frame = GetMainWindowServices()) frame->SetModeIndicator(m_arrowKeyMode);
+            if (IMainWindow* frame = GetMainWindowServices())
+                frame->SetModeIndicator(static_cast<int>(m_arrowKeyMode));
             break;
         case kVkF5:
         case kVkF12:
@@ -398,14 +336,11 @@ void CMapView::OnPreferencesChanged() {
     int tolerance = prefs.display.tolerance;
     // The tolerance is in pixels at 96 dots per inch: the same reach of the
     // pen, and markers of the same size, on a denser screen.
-    m_vertexMarkerSize = win::theme::Scale(tolerance < 3 ? 4 : tolerance + 1);
-    m_tracker.SetHandleSize(m_vertexMarkerSize * 2);
+    m_vertexMarkers.SetTolerance(tolerance);
+    m_tracker.SetHandleSize(m_vertexMarkers.Size() * 2);
     m_tracker.SetCoordinateFormat(prefs.statusbar.coordsformat);
-    m_penTolerance = win::theme::Scale(tolerance) / m_xScale;
-    if (m_sketchPen) {
-        DeleteObject(m_sketchPen);
-        m_sketchPen = nullptr;
-    }
+    m_tools.SetPenTolerance(win::theme::Scale(tolerance), m_transform.XScale());
+    m_sketch.DropPen();
     UpdateEditToolbars();
 }
 
@@ -413,71 +348,30 @@ void CMapView::OnPreferencesChanged() {
 
 double CMapView::RecomputeTransform() {
     // A window without area (minimised) has no transform: keep the last one.
-    if (m_clientWidth <= 0 || m_clientHeight <= 0 || !IsFiniteRect(m_extent)) return m_penTolerance;
-    CDoubleRect e = m_extent;
-    double originX = e.xmin, originY = e.ymin;
-    if (e.xmax == e.xmin) {
-        e.xmin -= 0.1;
-        e.xmax += 0.1;
-    }
-    if (e.ymax == e.ymin) {
-        e.ymin -= 0.1;
-        e.ymax += 0.1;
-    }
-    double xs = m_clientWidth / (e.xmax - e.xmin);
-    double ys = m_clientHeight / (e.ymax - e.ymin);
-    double s = std::min(xs, ys);
-    if (!(s > 0) || !std::isfinite(s)) return m_penTolerance;
-    m_originX = originX;
-    m_originY = originY;
-    m_xScale = m_yScale = s;
-    CDoubleRect fitted = ScreenRectToMap(RECT{0, 0, m_clientWidth, m_clientHeight});
-    if (IsFiniteRect(fitted)) m_extent = fitted;
-    m_penTolerance = win::theme::Scale(GetPreferences()->Data().display.tolerance) / m_xScale;
-    return m_penTolerance;
+    if (m_transform.Fit())
+        m_tools.SetPenTolerance(win::theme::Scale(GetPreferences()->Data().display.tolerance),
+                                m_transform.XScale());
+    return m_tools.PenTolerance();
 }
 
 void CMapView::ScreenToMap(int px, int py, double& x, double& y) const {
-    x = static_cast<double>(px) / m_xScale + m_originX;
-    y = static_cast<double>(m_clientHeight - static_cast<int64_t>(py)) / m_yScale + m_originY;
+    m_transform.ScreenToMap(px, py, x, y);
 }
 
 void CMapView::MapToScreen(double x, double y, int& px, int& py) const {
-    px = SaturateInt(TruncatePixels((x - m_originX) * m_xScale));
-    py = SaturateInt(m_clientHeight - TruncatePixels((y - m_originY) * m_yScale));
+    m_transform.MapToScreen(x, y, px, py);
 }
 
 POINT CMapView::MapPointToScreen(const DoublePoint& p) const {
-    POINT pt;
-    int x, y;
-    MapToScreen(p.x, p.y, x, y);
-    pt.x = x;
-    pt.y = y;
-    return pt;
+    return m_transform.MapPointToScreen(p);
 }
 
 CDoubleRect CMapView::ScreenRectToMap(const RECT& r) const {
-    CDoubleRect out;
-    ScreenToMap(r.left, r.top, out.xmin, out.ymax);
-    ScreenToMap(r.right, r.bottom, out.xmax, out.ymin);
-    return out;
+    return m_transform.ScreenRectToMap(r);
 }
 
 int CMapView::GroundDistanceToPixels(double metres, double latitude) const {
-    CCoordSys* cs = MapCoordSys();
-    if (!cs || cs->m_projectionCode == 0) return 0;
-    double mapUnits;
-    if (cs->m_projectionCode == crs_code::kGeographic) {
-        // Metres per degree of longitude along the given parallel.
-        double perDegree = MeasureDistanceXY(cs, 0, latitude, 1, latitude);
-        if (!(perDegree > 0)) return 0;
-        mapUnits = metres / perDegree;
-    } else {
-        double factor = cs->m_projectionUnitFactor;
-        if (!(factor > 0)) return 0;
-        mapUnits = metres / factor;
-    }
-    return SaturateInt(TruncatePixels(mapUnits * m_xScale));
+    return m_transform.GroundDistanceToPixels(metres, latitude, MapCoordSys());
 }
 
 double CMapView::GetMapScale(bool rounded) const {
@@ -485,11 +379,12 @@ double CMapView::GetMapScale(bool rounded) const {
     int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     DeleteDC(screen);
     if (dpi <= 0) return 0;
-    double screenWidth = 0.0254 / dpi * m_clientWidth;
+    double screenWidth = 0.0254 / dpi * m_transform.ClientWidth();
     if (screenWidth <= 0) return 0;
-    double cy = m_extent.ymin + (m_extent.ymax - m_extent.ymin) * 0.5;
+    const CDoubleRect& extent = m_transform.Extent();
+    double cy = extent.ymin + (extent.ymax - extent.ymin) * 0.5;
     CCoordSys* cs = MapCoordSys();
-    double mapWidth = MeasureDistanceXY(cs, m_extent.xmin, cy, m_extent.xmax, cy);
+    double mapWidth = MeasureDistanceXY(cs, extent.xmin, cy, extent.xmax, cy);
     if (cs && cs->m_projectionCode != crs_code::kGeographic && cs->m_projectionUnitCode != 0 &&
         cs->m_projectionUnitCode != 9001)
         mapWidth *= GetUnitFactor(cs->m_projectionUnitCode);
@@ -509,7 +404,7 @@ void CMapView::SetMapScale(double denominator) {
     }
     double q = denominator / current;
     if (q == 1) return;
-    CDoubleRect e = m_extent;
+    CDoubleRect e = GetExtent();
     e.Scale(q);
     ZoomToExtent(e, true, 1.0);
 }
@@ -525,8 +420,9 @@ void CMapView::ZoomToExtent(const CDoubleRect& extent, bool recordHistory, doubl
     CDoubleRect e = extent;
     e.Normalize();
     if (recordHistory) PushExtentHistory();
-    double hx = (m_extent.xmax - m_extent.xmin) * 0.1 * 0.5;
-    double hy = (m_extent.ymax - m_extent.ymin) * 0.1 * 0.5;
+    const CDoubleRect& current = m_transform.Extent();
+    double hx = (current.xmax - current.xmin) * 0.1 * 0.5;
+    double hy = (current.ymax - current.ymin) * 0.1 * 0.5;
     CDoubleRect shown = e;
     double w = e.xmax - e.xmin, h = e.ymax - e.ymin;
     double gx = w == 0 ? hx : w * 0.5 * (margin - 1);
@@ -535,7 +431,7 @@ void CMapView::ZoomToExtent(const CDoubleRect& extent, bool recordHistory, doubl
     shown.xmax += gx;
     shown.ymin -= gy;
     shown.ymax += gy;
-    if (IsFiniteRect(shown)) m_extent = shown;
+    m_transform.SetExtent(shown);
     OnUpdate(nullptr, 1);
     double cx, cy;
     e.GetCenter(cx, cy);
@@ -543,54 +439,46 @@ void CMapView::ZoomToExtent(const CDoubleRect& extent, bool recordHistory, doubl
 }
 
 void CMapView::CenterAt(double x, double y) {
-    double dx = x - (m_extent.xmin + (m_extent.xmax - m_extent.xmin) * 0.5);
-    double dy = y - (m_extent.ymin + (m_extent.ymax - m_extent.ymin) * 0.5);
+    const CDoubleRect& e = m_transform.Extent();
+    double dx = x - (e.xmin + (e.xmax - e.xmin) * 0.5);
+    double dy = y - (e.ymin + (e.ymax - e.ymin) * 0.5);
     Pan(dx, dy, false);
 }
 
 void CMapView::Pan(double dx, double dy, bool recordHistory) {
     if (!std::isfinite(dx) || !std::isfinite(dy)) return;
     if (recordHistory) PushExtentHistory();
-    m_extent.Offset(dx, dy);
-    m_originX = m_extent.xmin;
-    m_originY = m_extent.ymin;
+    m_transform.Offset(dx, dy);
     OnRefresh();
 }
 
-void CMapView::PanStep(int direction) {
-    static const int signs[8][2] = {{0, 1},  {0, -1}, {-1, 0}, {1, 0},
+void CMapView::PanStep(PanDirection direction) {
+    static const int signs[8][2] = {{0, 1},  {0, -1}, {-1, 0},  {1, 0},
                                     {-1, 1}, {1, 1},  {-1, -1}, {1, -1}};
-    if (direction < 0 || direction > 7) return;
-    double dx = (m_extent.xmax - m_extent.xmin) / 6 * signs[direction][0];
-    double dy = (m_extent.ymax - m_extent.ymin) / 6 * signs[direction][1];
+    int d = static_cast<int>(direction);
+    if (d < 0 || d > 7) return;
+    const CDoubleRect& e = m_transform.Extent();
+    double dx = (e.xmax - e.xmin) / 6 * signs[d][0];
+    double dy = (e.ymax - e.ymin) / 6 * signs[d][1];
     Pan(dx, dy, true);
 }
 
 void CMapView::PushExtentHistory() {
-    if (m_historyPosition == 9) {
-        for (int i = 1; i <= 8; ++i) m_history[i - 1] = m_history[i];
-        m_historyPosition = 8;
-    }
-    m_history[m_historyPosition] = m_extent;
-    ++m_historyPosition;
-    m_historyTop = std::max(m_historyTop, m_historyPosition);
+    m_history.Push(GetExtent());
 }
 
 void CMapView::ZoomPrevious() {
-    if (m_historyPosition <= 0) return;
-    m_history[m_historyPosition] = m_extent;
-    --m_historyPosition;
-    ZoomToExtent(m_history[m_historyPosition], false, 1.0);
+    CDoubleRect before;
+    if (m_history.Previous(GetExtent(), before)) ZoomToExtent(before, false, 1.0);
 }
 
 void CMapView::ZoomNext() {
-    if (m_historyPosition >= m_historyTop) return;
-    ++m_historyPosition;
-    ZoomToExtent(m_history[m_historyPosition], false, 1.0);
+    CDoubleRect after;
+    if (m_history.Next(after)) ZoomToExtent(after, false, 1.0);
 }
 
 void CMapView::ZoomAt(double x, double y, double factor, bool recordHistory) {
-    CDoubleRect e = m_extent;
+    CDoubleRect e = GetExtent();
     double w = e.xmax - e.xmin, h = e.ymax - e.ymin;
     e.SetFromCenter(x, y, w, h);
     e.Scale(factor);
@@ -621,26 +509,25 @@ void CMapView::ZoomToFullExtent() {
 }
 
 void CMapView::OnRefresh() {
-    m_lastDrawnExtent = CDoubleRect();
     RecomputeTransform();
     win::BeginWaitCursor();
-    RECT client{0, 0, m_clientWidth, m_clientHeight};
-    m_tracker.SetTransform(client, m_extent);
-    if (m_doc) m_doc->GetLayers().SetDrawExtent(m_extent, m_clientWidth, m_clientHeight);
+    int width = m_transform.ClientWidth(), height = m_transform.ClientHeight();
+    m_tracker.SetTransform(RECT{0, 0, width, height}, GetExtent());
+    if (m_doc) m_doc->GetLayers().SetDrawExtent(GetExtent(), width, height);
     win::EndWaitCursor();
     // Pans and the final centring of a zoom end here: the document keeps
     // the extent shown, so a saved map opens where it was left.
     StoreDocumentExtent();
     // A resize refits the extent without an update: the pane follows.
     ShowMapScale();
-    m_bufferValid = false;
-    m_drawingInterrupted = false;
+    m_buffer.SetValid(false);
+    m_buffer.SetInterrupted(false);
     if (GetSafeHwnd()) InvalidateRect(GetSafeHwnd(), nullptr, false);
 }
 
 void CMapView::StoreDocumentExtent() {
-    if (HasLayers() && IsFiniteRect(m_extent) && m_clientWidth > 0 && m_clientHeight > 0)
-        m_doc->SetMapExtent(m_extent);
+    if (HasLayers() && IsFiniteRect(GetExtent()) && m_transform.HasArea())
+        m_doc->SetMapExtent(GetExtent());
 }
 
 void CMapView::PostRefresh() {
@@ -650,38 +537,18 @@ void CMapView::PostRefresh() {
 // ---- selection, destination, tools ----
 
 void CMapView::SetCurrentTool(MapToolId tool) {
-    // Choosing the current tool again turns it off.
-    m_currentTool = (tool == m_currentTool) ? kToolNone : tool;
+    m_tools.Choose(tool);
 }
 
 void CMapView::SetGoToDestination(double x, double y, const WString* label) {
-    m_destination.set = true;
-    m_destination.label = label ? *label : LoadMapString(kStrDefaultGoToLabel);
-    if (m_destination.label.empty() && !label) m_destination.label = u"MARK";
-    CCoordSys* cs = MapCoordSys();
-    if (IsGeographicMap()) {
-        m_destination.longitude = x;
-        m_destination.latitude = y;
-        m_destination.x = x;
-        m_destination.y = y;
-    } else {
-        m_destination.x = x;
-        m_destination.y = y;
-        if (cs && cs->m_projectionCode != 0)
-            cs->ProjectedToGeographic(x, y, &m_destination.longitude, &m_destination.latitude);
-    }
-    m_destination.distance = 0;
-    m_destination.bearing = 0;
-    m_approachAlertArmed = true;
-    m_approachAlertInterval = 30000;
-    m_nextApproachAlertTime = 0;
+    WString text = label ? *label : LoadMapString(kStrDefaultGoToLabel);
+    if (text.empty() && !label) text = u"MARK";
+    m_destination.Set(x, y, text, IsGeographicMap(), MapCoordSys());
     FireScriptEvent(GetMapScriptObject(), kEventOnGoto, false, 0);
 }
 
 void CMapView::ClearDestination() {
-    m_destination = GoToDestination();
-    m_approachAlertArmed = false;
-    m_approachAlertInterval = 0;
+    m_destination.Clear();
 }
 
 // ---- helpers ----

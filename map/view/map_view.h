@@ -1,10 +1,14 @@
-// The map view: the one map window of the program. It owns the display
-// transform between map coordinates and window pixels, the view extent and
-// its history, the current tool, the sketch, the Go To destination, the GPS
-// cursor, the off-screen drawing buffer and the notification icon.
+// The map view: the one map window of the program. It takes the window's
+// messages, commands and keys and coordinates the parts that hold the
+// view's state, each in its own file: the transform and extent
+// (view_transform), the extent history, the off-screen buffer (map_buffer),
+// the overlays (scale_bar, panning_frame, crosshair, the destination mark),
+// the current tool and pointer (tool_state), the sketch, the freehand
+// trace, the GPS cursor, the Go To destination, the notification icon and
+// the vertex markers.
 //
-// One class, several source files: map_view.cpp (creation, transform,
-// extents, commands and keys), map_view_draw.cpp (the paint and overlays).
+// map_view.cpp: creation, transform, extents, commands and keys;
+// map_view_draw.cpp: the paint, in which each part draws what it owns.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +17,20 @@
 
 #include "core/double_rect.h"
 #include "map/layers/map_doc.h"
-#include "map/symbology/text_symbol.h"
+#include "map/view/crosshair.h"
+#include "map/view/destination.h"
+#include "map/view/extent_history.h"
+#include "map/view/freehand_trace.h"
+#include "map/view/gps_cursor.h"
+#include "map/view/map_buffer.h"
 #include "map/view/map_tracker.h"
+#include "map/view/panning_frame.h"
+#include "map/view/scale_bar.h"
+#include "map/view/sketch.h"
+#include "map/view/tool_state.h"
+#include "map/view/tray_icon.h"
+#include "map/view/vertex_markers.h"
+#include "map/view/view_transform.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/commctrl.h"
 #include "platform/win/view.h"
@@ -52,34 +68,23 @@ enum MapViewCommand : UINT {
     ID_VIEW_BOOKMARK_LAST = 2299,
 };
 
-// Tools of the view (the pen tools are filled in by the tool code).
-using MapToolId = int32_t;
-constexpr MapToolId kToolNone = 0;
-constexpr MapToolId kToolMeasure = 4;
-constexpr MapToolId kToolVertexEdit = 12;
-
 // String ids.
 constexpr UINT kStrNoVisibleLayers = 8400;
 constexpr UINT kStrDefaultGoToLabel = 20000;
 
-// A position of the sketch or the GPS.
-struct SketchVertex {
-    double x = 0;
-    double y = 0;
-    double z = 0;
-    double m = 0;
-};
+// What the up and down keys do (the mode pane shows "Z", "V" or "H").
+enum class ArrowKeyMode : int32_t { Zoom = 0, VerticalPan = 1, HorizontalPan = 2 };
 
-// The Go To destination.
-struct GoToDestination {
-    bool set = false;
-    WString label;
-    double longitude = 0;
-    double latitude = 0;
-    double x = 0;
-    double y = 0;
-    double bearing = 0;
-    double distance = 0;
+// The steps of PanStep; the numbers are also the panning frame's images.
+enum class PanDirection : int32_t {
+    Up = 0,
+    Down = 1,
+    Left = 2,
+    Right = 3,
+    UpLeft = 4,
+    UpRight = 5,
+    DownLeft = 6,
+    DownRight = 7,
 };
 
 // Runs the Layers dialog for a document; its result is the layer list's
@@ -121,7 +126,8 @@ public:
     void ZoomToExtent(const CDoubleRect& extent, bool recordHistory, double margin);
     void CenterAt(double x, double y);
     void Pan(double dx, double dy, bool recordHistory);
-    void PanStep(int direction);
+    // Other values do nothing.
+    void PanStep(PanDirection direction);
     void PushExtentHistory();
     void ZoomPrevious();
     void ZoomNext();
@@ -136,10 +142,10 @@ public:
 
     // ---- tools and destination ----
     void SetCurrentTool(MapToolId tool);
-    MapToolId GetCurrentTool() const { return m_currentTool; }
+    MapToolId GetCurrentTool() const { return m_tools.Current(); }
     void SetGoToDestination(double x, double y, const WString* label);
     void ClearDestination();
-    const GoToDestination& GetDestination() const { return m_destination; }
+    const GoToDestination& GetDestination() const { return m_destination.Get(); }
 
     // ---- drawing (map_view_draw.cpp) ----
     void OnSize(UINT type, int width, int height);
@@ -166,107 +172,23 @@ public:
     void DrawFeatureSheetShape(HDC dc) { (void)dc; }
 
     // ---- read by the program and tests ----
-    const CDoubleRect& GetExtent() const { return m_extent; }
-    double GetXScale() const { return m_xScale; }
-    double GetYScale() const { return m_yScale; }
-    int GetClientWidth() const { return m_clientWidth; }
-    int GetClientHeight() const { return m_clientHeight; }
-    int GetArrowKeyMode() const { return m_arrowKeyMode; }
-    int GetHistoryPosition() const { return m_historyPosition; }
-    int GetHistoryTop() const { return m_historyTop; }
-    double GetPenTolerance() const { return m_penTolerance; }
-    bool IsBufferValid() const { return m_bufferValid; }
-    bool IsDrawingInterrupted() const { return m_drawingInterrupted; }
-    HDC GetBufferDC() const { return m_offscreenDc; }
-    HBITMAP GetBufferBitmap() const { return m_offscreenBitmap; }
+    const CDoubleRect& GetExtent() const { return m_transform.Extent(); }
+    double GetXScale() const { return m_transform.XScale(); }
+    double GetYScale() const { return m_transform.YScale(); }
+    int GetClientWidth() const { return m_transform.ClientWidth(); }
+    int GetClientHeight() const { return m_transform.ClientHeight(); }
+    ArrowKeyMode GetArrowKeyMode() const { return m_arrowKeyMode; }
+    int GetHistoryPosition() const { return m_history.Position(); }
+    int GetHistoryTop() const { return m_history.Top(); }
+    double GetPenTolerance() const { return m_tools.PenTolerance(); }
+    int GetVertexMarkerSize() const { return m_vertexMarkers.Size(); }
+    bool IsBufferValid() const { return m_buffer.IsValid(); }
+    bool IsDrawingInterrupted() const { return m_buffer.IsInterrupted(); }
+    HDC GetBufferDC() const { return m_buffer.DC(); }
+    HBITMAP GetBufferBitmap() const { return m_buffer.Bitmap(); }
     CMapTracker& GetTracker() { return m_tracker; }
+    GpsCursor& GetGpsCursor() { return m_gpsCursor; }
     HDC GetCurrentDrawDC() const { return m_currentDrawDc; }
-
-    // ---- state, in declaration order ----
-    GoToDestination m_destination;
-    bool m_approachAlertArmed = false;
-    uint64_t m_nextApproachAlertTime = 0;
-    int32_t m_approachAlertInterval = 0;
-    double m_xScale = 1.0;
-    double m_yScale = 1.0;
-    double m_originX = 0;
-    double m_originY = 0;
-    int32_t m_clientWidth = 0;
-    int32_t m_clientHeight = 0;
-    CDoubleRect m_extent{-180, -90, 180, 90};
-    CDoubleRect m_lastDrawnExtent;
-    CMapTracker m_tracker;
-    CDoubleRect m_history[10];
-    int32_t m_historyPosition = 0;
-    int32_t m_historyTop = 0;
-    HWND m_gpsPositionWindow = nullptr;
-    POINT m_freehandStart{};
-    POINT m_freehandLast{};
-    HPEN m_freehandPen = nullptr;
-    std::unique_ptr<POINT[]> m_freehandPoints;
-    int32_t m_freehandCount = 0;
-    int32_t m_savedIdleTimeouts[3] = {0, 0, 0};
-    bool m_commandRouted = false;
-    bool m_gpsDebugDisplay = false;
-    bool m_streamingCapture = false;
-    int32_t m_streamingFixCounter = 0;
-    SketchVertex m_lastStreamed;
-    RECT m_accuracyCircle{};
-    double m_qualityRadius = 0;
-    bool m_gpsCursorShown = false;
-    bool m_gpsCursorDrawn = false;
-    HDC m_gpsCursorSaveDc = nullptr;
-    HBITMAP m_gpsCursorSaveBitmap = nullptr;
-    POINT m_gpsCursorSavePos{};
-    int32_t m_gpsCursorWidth = 0;
-    int32_t m_gpsCursorHeight = 0;
-    POINT m_gpsCursorPoint{};
-    SketchVertex m_gpsCursorPosition;
-    double m_lastSpeed = -1.0;
-    double m_lastCourse = -1.0;
-    int32_t m_gpsCursorImage = 0;
-    int32_t m_lastFixQuality = 0;
-    HIMAGELIST m_gpsCursorImages = nullptr;
-    bool m_dataReceived = false;
-    bool m_firstData = false;
-    bool m_autoPan = true;
-    double m_autoPanMargin = 0.9;
-    int32_t m_sketchKind = 0;
-    std::unique_ptr<SketchVertex[]> m_sketchVertices;
-    int32_t m_sketchCapacity = 0;
-    int32_t m_sketchMaximum = 0;
-    int32_t m_sketchCount = 0;
-    std::unique_ptr<POINT[]> m_sketchPoints;
-    HPEN m_sketchPen = nullptr;
-    int32_t m_debugTextLine = 0;
-    int32_t m_arrowKeyMode = 0;
-    HDC m_offscreenDc = nullptr;
-    HBITMAP m_offscreenBitmap = nullptr;
-    bool m_bufferValid = false;
-    bool m_drawingInterrupted = false;
-    CTextSymbol m_scaleBarSymbol;
-    bool m_crosshairShown = false;
-    POINT m_crosshairPoint{};
-    HIMAGELIST m_panFrameImages = nullptr;
-    HRGN m_panFrameRegion = nullptr;
-    RECT m_clientRect{};
-    RECT m_innerRect{};
-    double m_fixedZoom = 0.5;
-    HDC m_currentDrawDc = nullptr;
-    bool m_drawingEnabled = true;
-    MapToolId m_currentTool = kToolNone;
-    int32_t m_pointerX = 0;
-    int32_t m_pointerY = 0;
-    double m_pointerMapX = 0;
-    double m_pointerMapY = 0;
-    double m_penTolerance = 0;
-    int32_t m_trayIconState = 0;
-    int32_t m_pendingTrayAlert = 0;
-    int32_t m_vertexMarkerSize = 4;
-    int32_t m_vertexAddMode = 0;
-    HWND m_averagingListener = nullptr;
-    POINT m_panStart{};
-    POINT m_panLast{};
 
 protected:
     int OnCreate(CREATESTRUCT* cs) override;
@@ -278,8 +200,8 @@ private:
     void StoreDocumentExtent();
     // The scale pane of the status bar: "1:N" of the extent shown.
     void ShowMapScale();
-    // A scale as the "1:%u" texts show it (held to the unsigned range).
-    static unsigned ShownDenominator(double scale);
+    // The client area as the last resize gave it.
+    RECT ClientRect() const;
     bool HasCurrentFeature() const;
     bool CurrentFeatureExtent(CDoubleRect& extent) const;
     void OnLayersCommand();
@@ -289,7 +211,24 @@ private:
     CCoordSys* MapCoordSys() const;
 
     CMapDoc* m_doc = nullptr;
-    HBITMAP m_offscreenOriginal = nullptr;  // the buffer DC's own bitmap
+    ViewTransform m_transform;
+    ExtentHistory m_history;
+    CMapTracker m_tracker;
+    MapBuffer m_buffer;
+    ScaleBar m_scaleBar;
+    PanningFrame m_panFrame;
+    Crosshair m_crosshair;
+    GoToTarget m_destination;
+    MapToolState m_tools;
+    Sketch m_sketch;
+    FreehandTrace m_freehand;
+    GpsCursor m_gpsCursor;
+    TrayIconState m_trayIcon;
+    VertexMarkers m_vertexMarkers;
+    ArrowKeyMode m_arrowKeyMode = ArrowKeyMode::Zoom;
+    double m_fixedZoom = 0.5;
+    HDC m_currentDrawDc = nullptr;
+    bool m_drawingEnabled = true;
 };
 
 // The script Map object that the view's events are fired on (set by the

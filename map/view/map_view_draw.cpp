@@ -4,12 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "core/text_helpers.h"
 #include "core/user_abort.h"
 #include "crs/code_tables.h"
 #include "crs/coord_sys.h"
 #include "crs/measure.h"
-#include "crs/unit_text.h"
 #include "formats/shape/shape_draw.h"
 #include "formats/shape/shape_record.h"
 #include "formats/shape/shp_engine.h"
@@ -17,6 +15,7 @@
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
 #include "map/view/map_view.h"
+#include "platform/gdi/owned.h"
 #include "platform/sys/thread.h"
 #include "platform/win/theme.h"
 
@@ -31,9 +30,8 @@ int Px(int at96) {
 }
 
 void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    gdi::OwnedBrush brush(CreateSolidBrush(colour));
+    FillRect(dc, &r, brush.get());
 }
 
 bool IsEditLayer(CLayerList& layers, const CLayer* layer) {
@@ -47,8 +45,9 @@ bool IsEditLayer(CLayerList& layers, const CLayer* layer) {
 void CMapView::OnDraw(HDC dc) {
     ResetAbort();
     if (!m_drawingEnabled) return;
-    RECT client{0, 0, m_clientWidth, m_clientHeight};
-    if (m_gpsDebugDisplay) {
+    const int width = m_transform.ClientWidth(), height = m_transform.ClientHeight();
+    RECT client{0, 0, width, height};
+    if (m_gpsCursor.IsDebugDisplay()) {
         FillDebugBackground(dc);
         return;
     }
@@ -58,26 +57,27 @@ void CMapView::OnDraw(HDC dc) {
     bool needBackground = true;
     CLayerList* layers = m_doc ? &m_doc->GetLayers() : nullptr;
     bool ready = layers && layers->IsReady();
-    bool haveBuffer = m_offscreenBitmap && m_clientWidth > 0 && m_clientHeight > 0;
+    HDC bufferDc = m_buffer.DC();
+    bool haveBuffer = m_buffer.Bitmap() && m_transform.HasArea();
     if (ready && haveBuffer) {
-        if (m_bufferValid) {
-            BitBlt(dc, 0, 0, m_clientWidth, m_clientHeight, m_offscreenDc, 0, 0, SRCCOPY);
+        if (m_buffer.IsValid()) {
+            BitBlt(dc, 0, 0, width, height, bufferDc, 0, 0, SRCCOPY);
             needBackground = false;
         } else {
-            FillSolid(m_offscreenDc, client, prefs.display.backgroundcolor);
-            m_currentDrawDc = m_offscreenDc;
+            FillSolid(bufferDc, client, prefs.display.backgroundcolor);
+            m_currentDrawDc = bufferDc;
             for (int i = layers->GetCount() - 1; i >= 0; --i) {
                 CLayer* layer = layers->GetAt(i);
                 if (!layer->m_visible || IsEditLayer(*layers, layer) ||
                     !layer->IsInScaleRange(mapScale) || layer->m_dynamic)
                     continue;
                 win::BeginWaitCursor();
-                layer->DrawTo(m_offscreenDc, dc, mapScale);
+                layer->DrawTo(bufferDc, dc, mapScale);
                 win::EndWaitCursor();
-                BitBlt(dc, 0, 0, m_clientWidth, m_clientHeight, m_offscreenDc, 0, 0, SRCCOPY);
+                BitBlt(dc, 0, 0, width, height, bufferDc, 0, 0, SRCCOPY);
                 needBackground = false;
             }
-            m_bufferValid = true;
+            m_buffer.SetValid(true);
         }
     }
     if (needBackground) FillSolid(dc, client, prefs.display.backgroundcolor);
@@ -100,15 +100,14 @@ void CMapView::OnDraw(HDC dc) {
     DrawIdentifyOverlay(dc);
     DrawFoundFeature(dc);
     DrawFeatureSheetShape(dc);
-    if (m_destination.set) DrawDestination(dc);
-    if (m_sketchKind != 0 || m_currentTool == kToolMeasure) DrawSketch(dc);
+    if (m_destination.IsSet()) DrawDestination(dc);
+    if (m_sketch.IsActive() || m_tools.Current() == kToolMeasure) DrawSketch(dc);
     if (m_doc && m_doc->IsScaleBarVisible()) DrawScaleBar(dc, mapScale);
     DrawPanningFrame(dc);
-    if (m_gpsCursorShown) DrawGpsCursor(nullptr, &m_paintRect);
-    m_lastDrawnExtent = m_extent;
-    if (IsAbortRequested()) m_drawingInterrupted = true;
+    if (m_gpsCursor.IsShown()) DrawGpsCursor(nullptr, &m_paintRect);
+    if (IsAbortRequested()) m_buffer.SetInterrupted(true);
     ResetAbort();
-    if (m_drawingInterrupted) {
+    if (m_buffer.IsInterrupted()) {
         int saved = SaveDC(dc);
         RECT band = client;
         band.top += Px(20);
@@ -116,18 +115,17 @@ void CMapView::OnDraw(HDC dc) {
         SetBkColor(dc, 0x0000FF);
         SetBkMode(dc, OPAQUE);
         // The DC's own font, at the screen's size.
-        HFONT scaled = nullptr;
+        gdi::OwnedFont scaled;
         LOGFONT lf{};
         if (Px(12) != 12 &&
             GetObject(GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf) == sizeof lf) {
             lf.lfHeight = lf.lfHeight < 0 ? -Px(-lf.lfHeight) : Px(lf.lfHeight);
-            scaled = CreateFontIndirect(&lf);
-            if (scaled) SelectObject(dc, scaled);
+            scaled.reset(CreateFontIndirect(&lf));
+            if (scaled) SelectObject(dc, scaled.get());
         }
         static const WChar kInterrupted[] = u"Redraw Interrupted by User";
         DrawText(dc, kInterrupted, -1, &band, DT_CENTER | DT_SINGLELINE | DT_NOCLIP);
         RestoreDC(dc, saved);
-        if (scaled) DeleteObject(scaled);
     }
     PostMessage(GetSafeHwnd(), WM_VIEW_AFTERDRAW, 0, 0);
 }
@@ -138,28 +136,10 @@ void CMapView::OnAfterDraw() {
 
 void CMapView::OnSize(UINT type, int width, int height) {
     (void)type;
-    m_clientWidth = width;
-    m_clientHeight = height;
-    m_bufferValid = false;
-    HBITMAP fresh = nullptr;
-    if (width > 0 && height > 0) {
-        HDC windowDc = GetDC(GetSafeHwnd());
-        fresh = CreateCompatibleBitmap(windowDc, width, height);
-        ReleaseDC(GetSafeHwnd(), windowDc);
-    }
+    m_transform.SetClientSize(width, height);
     // A window without area (minimised) has no buffer.
-    SelectObject(m_offscreenDc, fresh ? fresh : m_offscreenOriginal);
-    if (m_offscreenBitmap) DeleteObject(m_offscreenBitmap);
-    m_offscreenBitmap = fresh;
-    m_clientRect = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
-    int frame = Px(10);
-    m_innerRect = RECT{m_clientRect.left + frame, m_clientRect.top + frame,
-                       m_clientRect.right - frame, m_clientRect.bottom - frame};
-    if (m_panFrameRegion) DeleteObject(m_panFrameRegion);
-    m_panFrameRegion = CreateRectRgnIndirect(&m_clientRect);
-    HRGN inner = CreateRectRgnIndirect(&m_innerRect);
-    CombineRgn(m_panFrameRegion, m_panFrameRegion, inner, RGN_DIFF);
-    DeleteObject(inner);
+    m_buffer.Resize(GetSafeHwnd(), width, height);
+    m_panFrame.Resize(width, height);
     PostRefresh();
 }
 
@@ -190,7 +170,7 @@ void CMapView::OnFlashShape(CFeatureLayer* layer, int record) {
 }
 
 void CMapView::FillDebugBackground(HDC dc) {
-    RECT client{0, 0, m_clientWidth, m_clientHeight};
+    RECT client{0, 0, m_transform.ClientWidth(), m_transform.ClientHeight()};
     FillSolid(dc, client, kDebugBackground);
 }
 
@@ -229,16 +209,16 @@ void CMapView::DrawSelection(HDC dc) {
         m_tracker.m_handleMask = 0;
         m_tracker.m_rubberBandStyle = 5;
         InflateRect(&m_tracker.m_rect, Px(5), Px(5));
-    } else if (m_currentTool == kToolVertexEdit && layer->m_featureSizing) {
+    } else if (m_tools.Current() == kToolVertexEdit && layer->m_featureSizing) {
         m_tracker.m_handleMask = CMapTracker::kAllHandles;
         m_tracker.m_rubberBandStyle = 0;
-        InflateRect(&m_tracker.m_rect, m_vertexMarkerSize + 1, m_vertexMarkerSize + 1);
+        InflateRect(&m_tracker.m_rect, m_vertexMarkers.Size() + 1, m_vertexMarkers.Size() + 1);
     } else {
         m_tracker.m_handleMask = 0;
         m_tracker.m_rubberBandStyle = 0;
     }
     m_tracker.Draw(dc);
-    if (m_currentTool == kToolVertexEdit) DrawSelectedVertices(dc);
+    if (m_tools.Current() == kToolVertexEdit) DrawSelectedVertices(dc);
 }
 
 void CMapView::DrawSelectedVertices(HDC dc) {
@@ -259,8 +239,8 @@ void CMapView::DrawSelectedVertices(HDC dc) {
     int saved = SaveDC(dc);
     if (count >= 2) {
         PreferencesData& prefs = GetPreferences()->Data();
-        HPEN pen = CreatePen(PS_SOLID, Px(3), prefs.display.highlightcolor);
-        HPEN old = SelectObject(dc, pen);
+        gdi::OwnedPen pen(CreatePen(PS_SOLID, Px(3), prefs.display.highlightcolor));
+        HPEN old = SelectObject(dc, pen.get());
         int parts = ShapeGetPartCount(shape);
         if (parts <= 0) {
             Polyline(dc, pts.data(), count);
@@ -273,22 +253,23 @@ void CMapView::DrawSelectedVertices(HDC dc) {
             }
         }
         SelectObject(dc, old);
-        DeleteObject(pen);
     }
     bool squares = layer->m_vertexMoving ||
                    (layer->m_featureMoving && IsPointShapeType(ShpGetRecordShapeType(shp, shape)));
-    HPEN blue = nullptr;
+    gdi::OwnedPen blue;
     if (squares) {
-        blue = CreatePen(PS_SOLID, 1, 0xFF0000);
-        SelectObject(dc, blue);
+        blue.reset(CreatePen(PS_SOLID, 1, 0xFF0000));
+        SelectObject(dc, blue.get());
         SelectObject(dc, GetStockObject(NULL_BRUSH));
     }
     auto marker = [&](POINT p, int half) {
         RECT r{p.x - half, p.y - half, p.x + half, p.y + half};
-        if (squares) Rectangle(dc, r.left, r.top, r.right, r.bottom);
-        else DrawFocusRect(dc, &r);
+        if (squares)
+            Rectangle(dc, r.left, r.top, r.right, r.bottom);
+        else
+            DrawFocusRect(dc, &r);
     };
-    int s = m_vertexMarkerSize;
+    int s = m_vertexMarkers.Size();
     int ring = Px(1);
     for (int i = 0; i < count; ++i) {
         POINT p = pts[static_cast<size_t>(i)];
@@ -302,25 +283,13 @@ void CMapView::DrawSelectedVertices(HDC dc) {
         SetPixel(dc, p.x, p.y, 0xFFFFFF);
     }
     RestoreDC(dc, saved);
-    if (blue) DeleteObject(blue);
 }
 
 void CMapView::DrawDestination(HDC dc) {
-    double x = IsGeographicMap() ? m_destination.longitude : m_destination.x;
-    double y = IsGeographicMap() ? m_destination.latitude : m_destination.y;
+    bool geographic = IsGeographicMap();
     int px, py;
-    MapToScreen(x, y, px, py);
-    int r = Px(2);
-    Ellipse(dc, px - r, py - r, px + r, py + r);
-    HFONT old = reinterpret_cast<HFONT>(SelectObject(dc, GetPreferences()->GetLabelFont()));
-    int saved = SaveDC(dc);
-    SetTextColor(dc, 0xFFFFFF);
-    SetBkColor(dc, 0x000000);
-    SetBkMode(dc, OPAQUE);
-    TextOut(dc, px + Px(1), py, m_destination.label.c_str(),
-            static_cast<int>(m_destination.label.size()));
-    RestoreDC(dc, saved);
-    SelectObject(dc, old);
+    MapToScreen(m_destination.MapX(geographic), m_destination.MapY(geographic), px, py);
+    m_destination.DrawMark(dc, POINT{px, py}, GetPreferences()->GetLabelFont());
 }
 
 void CMapView::DrawSketch(HDC dc) {
@@ -334,13 +303,7 @@ void CMapView::DrawGpsCursor(HDC dc, const RECT* update) {
 }
 
 RECT CMapView::ScaleBarRect() const {
-    int inset = Px(GetPreferences()->Data().display.panframe ? 11 : 4);
-    RECT bar{m_clientRect.left + Px(12), m_clientRect.top + inset, m_clientRect.right - Px(12),
-             m_clientRect.bottom - inset};
-    bar.top = bar.bottom - Px(8);
-    // Room on the right for the "1:N" text.
-    bar.right -= Px(50);
-    return bar;
+    return ScaleBar::Rect(ClientRect(), GetPreferences()->Data().display.panframe);
 }
 
 double CMapView::ScaleBarHalfLength() const {
@@ -358,75 +321,13 @@ double CMapView::ScaleBarHalfLength() const {
 void CMapView::DrawScaleBar(HDC dc, double mapScale) {
     CCoordSys* cs = MapCoordSys();
     if (!cs || cs->m_projectionCode == 0) return;
-    if (IsGeographicMap() && m_extent.ymax - m_extent.ymin > 60) return;
+    const CDoubleRect& e = GetExtent();
+    if (IsGeographicMap() && e.ymax - e.ymin > 60) return;
     PreferencesData& prefs = GetPreferences()->Data();
-    RECT bar = ScaleBarRect();
-    int quarter = bar.left + (bar.right - bar.left) / 4;
-    int middle = bar.left + (bar.right - bar.left) / 2;
-    int halfLine = bar.bottom - (bar.bottom - bar.top) / 2;
-    double metres = ScaleBarHalfLength();
-    double half = metres;
-    const WChar* unit = ScaleDistanceForDisplay(prefs.display.units, 9001, &half);
-    half = RoundToDecimals(half, 2);
-    if (half == 0 || !std::isfinite(half)) return;
-    double whole = metres * 2;
-    const WChar* wholeUnit = ScaleDistanceForDisplay(prefs.display.units, 9001, &whole);
-    whole = RoundToDecimals(whole, 2);
-
-    int saved = SaveDC(dc);
-    SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    SelectObject(dc, GetStockObject(BLACK_PEN));
-    Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
-    SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    Rectangle(dc, bar.left, bar.top, quarter, halfLine);
-    Rectangle(dc, quarter, halfLine, middle, bar.bottom);
-    Rectangle(dc, middle, bar.top, bar.right, halfLine);
-
-    m_scaleBarSymbol.SelectInto(dc);
-    SetBkColor(dc, prefs.display.backgroundcolor);
-    SetBkMode(dc, OPAQUE);
-    int height = bar.bottom - bar.top;
-    OffsetRect(&bar, 0, -height);
-    WString t = text::Format(u"0%s", unit);
-    DrawText(dc, t.c_str(), -1, &bar, DT_LEFT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-    t = text::Format(u"%.15g%s", half, unit);
-    DrawText(dc, t.c_str(), -1, &bar, DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-    t = text::Format(u"%.15g%s", whole, wholeUnit);
-    DrawText(dc, t.c_str(), -1, &bar, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-    OffsetRect(&bar, bar.right - bar.left + Px(2), height);
-    t = text::Format(u"1:%u", ShownDenominator(mapScale));
-    DrawText(dc, t.c_str(), -1, &bar, DT_LEFT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-    RestoreDC(dc, saved);
+    m_scaleBar.Draw(dc, ScaleBarRect(), ScaleBarHalfLength(), mapScale, prefs.display.units,
+                    prefs.display.backgroundcolor);
 }
 
 void CMapView::DrawPanningFrame(HDC dc) {
-    if (!GetPreferences()->Data().display.panframe) return;
-    int saved = SaveDC(dc);
-    FillRgn(dc, m_panFrameRegion, reinterpret_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
-    const RECT& in = m_innerRect;
-    SelectObject(dc, GetStockObject(WHITE_PEN));
-    MoveToEx(dc, in.right, in.top, nullptr);
-    LineTo(dc, in.left, in.top);
-    LineTo(dc, in.left, in.bottom);
-    SelectObject(dc, GetStockObject(BLACK_PEN));
-    MoveToEx(dc, in.right, in.top, nullptr);
-    LineTo(dc, in.right, in.bottom);
-    LineTo(dc, in.left, in.bottom);
-    const RECT& c = m_clientRect;
-    int side = 8, unused = 0;
-    ImageList_GetIconSize(m_panFrameImages, &side, &unused);
-    int mx = c.left + (c.right - c.left) / 2 - side / 2;
-    int my = c.top + (c.bottom - c.top) / 2 - side / 2;
-    int two = Px(2), nine = Px(9), ten = Px(10);
-    const POINT at[8] = {{mx, c.top + two},
-                         {mx, c.bottom - nine},
-                         {c.left, my},
-                         {c.right - nine, my},
-                         {c.left + two, c.top + two},
-                         {c.right - ten, c.top + two},
-                         {c.left + two, c.bottom - ten},
-                         {c.right - ten, c.bottom - ten}};
-    for (int i = 0; i < 8; ++i)
-        ImageList_Draw(m_panFrameImages, i, dc, at[i].x, at[i].y, ILD_TRANSPARENT);
-    RestoreDC(dc, saved);
+    if (GetPreferences()->Data().display.panframe) m_panFrame.Draw(dc);
 }

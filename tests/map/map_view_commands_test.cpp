@@ -185,19 +185,19 @@ TEST_F(MapViewCommands, KeysCycleTheModeAndPanOrZoom) {
     // F11 and F23 cycle the mode with a beep and the mode pane.
     size_t beeps = win::BeepLog().size();
     KeyPress(122);
-    EXPECT_EQ(view_->GetArrowKeyMode(), 1);
+    EXPECT_EQ(view_->GetArrowKeyMode(), ArrowKeyMode::VerticalPan);
     KeyPress(VK_UP);  // north by a sixth of the height
     Center(cx, cy);
     double h = view_->GetExtent().ymax - view_->GetExtent().ymin;
     EXPECT_NEAR(cy - cy0, h / 6, 1e-9);
     KeyPress(VK_DOWN);
     KeyPress(134);
-    EXPECT_EQ(view_->GetArrowKeyMode(), 2);
+    EXPECT_EQ(view_->GetArrowKeyMode(), ArrowKeyMode::HorizontalPan);
     KeyPress(VK_UP);  // west
     Center(cx, cy);
     EXPECT_NEAR(cx - cx0, -w0 / 6, 1e-9);
     KeyPress(122);
-    EXPECT_EQ(view_->GetArrowKeyMode(), 0);
+    EXPECT_EQ(view_->GetArrowKeyMode(), ArrowKeyMode::Zoom);
     std::vector<UINT> log = win::BeepLog();
     ASSERT_EQ(log.size(), beeps + 3);
     EXPECT_EQ(log.back(), 0x40u);
@@ -206,7 +206,7 @@ TEST_F(MapViewCommands, KeysCycleTheModeAndPanOrZoom) {
     // A bound function key runs its command and stops there.
     mainWindow_.boundKeyResult = 1;
     KeyPress(122);
-    EXPECT_EQ(view_->GetArrowKeyMode(), 0);
+    EXPECT_EQ(view_->GetArrowKeyMode(), ArrowKeyMode::Zoom);
     EXPECT_EQ(mainWindow_.boundKeys.back(), 10);
 }
 
@@ -218,7 +218,7 @@ TEST_F(MapViewCommands, KeysAsATimedGesture) {
     double cx0, cy0, cx, cy;
     Center(cx0, cy0);
     uint64_t start = sys::GetTickCount64();
-    int modeDuringHold = -1;
+    ArrowKeyMode modeDuringHold = ArrowKeyMode::HorizontalPan;
     win::input::Play(win::input::Gesture()
                          .KeyDown(0, 122)
                          .Probe(150, [&] { modeDuringHold = view_->GetArrowKeyMode(); })
@@ -227,8 +227,8 @@ TEST_F(MapViewCommands, KeysAsATimedGesture) {
                          .KeyUp(450, VK_DOWN));
     Pump();
     EXPECT_EQ(sys::GetTickCount64() - start, 450u);
-    EXPECT_EQ(modeDuringHold, 0);
-    EXPECT_EQ(view_->GetArrowKeyMode(), 1);
+    EXPECT_EQ(modeDuringHold, ArrowKeyMode::Zoom);
+    EXPECT_EQ(view_->GetArrowKeyMode(), ArrowKeyMode::VerticalPan);
     Center(cx, cy);
     EXPECT_NEAR(cx, cx0, 1e-9);
     EXPECT_LT(cy, cy0);

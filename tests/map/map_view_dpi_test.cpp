@@ -134,7 +134,7 @@ TEST_F(MapViewAt192, SelectionMarkersAndDestinationDouble) {
     EXPECT_EQ(box.bottom - box.top, 20);
 
     // Tolerance 5 reaches 10 pixels; the markers are 12 out, the handles 24.
-    EXPECT_EQ(view_->m_vertexMarkerSize, 12);
+    EXPECT_EQ(view_->GetVertexMarkerSize(), 12);
     EXPECT_EQ(view_->GetTracker().GetHandleSize(), 24);
     EXPECT_DOUBLE_EQ(view_->GetPenTolerance(), 10 / view_->GetXScale());
     square->m_featureSizing = true;

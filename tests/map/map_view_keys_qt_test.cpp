@@ -71,7 +71,7 @@ TEST_F(MapViewKeysQt, ArrowsAndF11FromTheKeyboard) {
 
     size_t beeps = win::BeepLog().size();
     Press(window, Qt::Key_F11);
-    EXPECT_EQ(view_->GetArrowKeyMode(), 1);
+    EXPECT_EQ(view_->GetArrowKeyMode(), ArrowKeyMode::VerticalPan);
     ASSERT_FALSE(mainWindow_.modeLetters.empty());
     EXPECT_EQ(mainWindow_.modeLetters.back(), u"V");
     ASSERT_EQ(win::BeepLog().size(), beeps + 1);

@@ -164,7 +164,7 @@ TEST_F(MapViewPaint, AfterDrawFiresOncePerPaintAfterIt) {
 TEST_F(MapViewPaint, DebugDisplayFillsTheClient) {
     AddLayer(new CFillLayer(kBlue, {CDoubleRect(0, 0, 100, 100)}));
     OpenView();
-    view_->m_gpsDebugDisplay = true;
+    view_->GetGpsCursor().SetDebugDisplay(true);
     Repaint();
     std::vector<COLORREF> px = Client();
     EXPECT_EQ(Count(px, 0x400000), 240 * 300);
@@ -365,7 +365,7 @@ TEST_F(MapViewVertices, PolygonSelectionWithHandlesAndVertexMarkers) {
     layer->m_vertexMoving = true;
     view_->SetCurrentTool(kToolVertexEdit);
     Repaint();
-    int s = view_->m_vertexMarkerSize;
+    int s = view_->GetVertexMarkerSize();
     EXPECT_EQ(s, 6);  // tolerance 5 plus 1
     EXPECT_EQ(view_->GetTracker().m_handleMask, CMapTracker::kAllHandles);
     RECT box = view_->GetTracker().m_rect;
@@ -450,7 +450,7 @@ TEST_F(MapViewVertices, LineSelectionBoxAndItsOpenOutline) {
     EXPECT_EQ(Pixel(px, py), kRed);
     view_->MapToScreen(35, 30, px, py);  // where a closing segment would run
     EXPECT_NE(Pixel(px, py), kRed);
-    int s = view_->m_vertexMarkerSize;
+    int s = view_->GetVertexMarkerSize();
     for (DoublePoint v : {DoublePoint{10, 10}, DoublePoint{40, 20}, DoublePoint{60, 50}}) {
         view_->MapToScreen(v.x, v.y, px, py);
         EXPECT_EQ(Pixel(px, py), kWhite) << v.x;

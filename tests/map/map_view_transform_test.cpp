@@ -7,6 +7,7 @@
 
 #include "crs/coord_sys.h"
 #include "map/layers/map_doc.h"
+#include "map/view/view_transform.h"
 #include "tests/map/view_harness.h"
 
 namespace {
@@ -18,40 +19,59 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 class MapViewTransform : public ViewHarness {};
 
-TEST_F(MapViewTransform, FitsTheExtentBottomLeftAnchored) {
-    OpenView();
-    view_->m_extent = CDoubleRect(0, 0, 100, 100);
-    view_->RecomputeTransform();
-    EXPECT_DOUBLE_EQ(view_->GetXScale(), 2.4);
-    EXPECT_DOUBLE_EQ(view_->GetYScale(), 2.4);
-    const CDoubleRect& e = view_->GetExtent();
+TEST(ViewTransformTest, FitsTheExtentBottomLeftAnchored) {
+    ViewTransform t;
+    t.SetClientSize(240, 300);
+    t.SetExtent(CDoubleRect(0, 0, 100, 100));
+    ASSERT_TRUE(t.Fit());
+    EXPECT_DOUBLE_EQ(t.XScale(), 2.4);
+    EXPECT_DOUBLE_EQ(t.YScale(), 2.4);
+    const CDoubleRect& e = t.Extent();
     EXPECT_DOUBLE_EQ(e.xmin, 0);
     EXPECT_DOUBLE_EQ(e.ymin, 0);
     EXPECT_DOUBLE_EQ(e.xmax, 100);
     EXPECT_NEAR(e.ymax, 125, 1e-9);
     double x, y;
-    view_->ScreenToMap(0, 300, x, y);
+    t.ScreenToMap(0, 300, x, y);
     EXPECT_DOUBLE_EQ(x, 0);
     EXPECT_DOUBLE_EQ(y, 0);
     int px, py;
-    view_->MapToScreen(100, 125, px, py);
+    t.MapToScreen(100, 125, px, py);
     EXPECT_EQ(px, 240);
     EXPECT_EQ(py, 0);
     // Truncation toward zero on both sides of the origin.
-    view_->MapToScreen(0.9 / 2.4, 0, px, py);
+    t.MapToScreen(0.9 / 2.4, 0, px, py);
     EXPECT_EQ(px, 0);
-    view_->MapToScreen(-0.9 / 2.4, 0, px, py);
+    t.MapToScreen(-0.9 / 2.4, 0, px, py);
     EXPECT_EQ(px, 0);
     // Far outside the 32-bit range: held at its ends.
-    view_->MapToScreen(1e300, -1e300, px, py);
+    t.MapToScreen(1e300, -1e300, px, py);
     EXPECT_EQ(px, INT_MAX);
     EXPECT_EQ(py, INT_MAX);
-    view_->MapToScreen(-1e300, 1e300, px, py);
+    t.MapToScreen(-1e300, 1e300, px, py);
     EXPECT_EQ(px, INT_MIN);
     EXPECT_EQ(py, 300 - INT_MAX);
     RECT r{0, 0, 240, 300};
-    CDoubleRect back = view_->ScreenRectToMap(r);
-    EXPECT_EQ(back, view_->GetExtent());
+    CDoubleRect back = t.ScreenRectToMap(r);
+    EXPECT_EQ(back, t.Extent());
+}
+
+TEST(ViewTransformTest, KeepsTheLastTransformWithoutAreaOrFiniteExtent) {
+    ViewTransform t;
+    t.SetClientSize(240, 300);
+    t.SetExtent(CDoubleRect(0, 0, 100, 100));
+    ASSERT_TRUE(t.Fit());
+    const CDoubleRect fitted = t.Extent();
+    t.SetExtent(CDoubleRect(0, 0, kNaN, 100));  // refused
+    EXPECT_EQ(t.Extent(), fitted);
+    t.SetClientSize(0, 300);
+    t.SetExtent(CDoubleRect(0, 0, 10, 10));
+    EXPECT_FALSE(t.Fit());
+    EXPECT_DOUBLE_EQ(t.XScale(), 2.4);
+    t.SetClientSize(240, 300);
+    t.SetExtent(CDoubleRect(0, 0, 1e-320, 1e-320));  // a scale past the doubles
+    EXPECT_FALSE(t.Fit());
+    EXPECT_DOUBLE_EQ(t.XScale(), 2.4);
 }
 
 TEST_F(MapViewTransform, WideWindowGrowsAlongX) {
@@ -65,15 +85,16 @@ TEST_F(MapViewTransform, WideWindowGrowsAlongX) {
     EXPECT_DOUBLE_EQ(view_->GetExtent().ymax, 100);
 }
 
-TEST_F(MapViewTransform, ZeroWidthExtentIsWidened) {
-    OpenView();
-    view_->m_extent = CDoubleRect(5, 5, 5, 5);
-    view_->RecomputeTransform();
+TEST(ViewTransformTest, ZeroWidthExtentIsWidened) {
+    ViewTransform t;
+    t.SetClientSize(240, 300);
+    t.SetExtent(CDoubleRect(5, 5, 5, 5));
+    ASSERT_TRUE(t.Fit());
     // 0.2 map units across 240 pixels; the bottom-left corner stays.
-    EXPECT_NEAR(view_->GetXScale(), 1200, 1e-9);
-    EXPECT_DOUBLE_EQ(view_->GetExtent().xmin, 5);
-    EXPECT_DOUBLE_EQ(view_->GetExtent().ymin, 5);
-    EXPECT_NEAR(view_->GetExtent().xmax, 5.2, 1e-12);
+    EXPECT_NEAR(t.XScale(), 1200, 1e-9);
+    EXPECT_DOUBLE_EQ(t.Extent().xmin, 5);
+    EXPECT_DOUBLE_EQ(t.Extent().ymin, 5);
+    EXPECT_NEAR(t.Extent().xmax, 5.2, 1e-12);
 }
 
 TEST_F(MapViewTransform, MinimisedAndBackLeavesNoNaNInTheSavedMap) {
@@ -145,7 +166,8 @@ TEST_F(MapViewTransform, ZoomToExtentMarginsAndBadInput) {
     // The empty marker, NaN and infinity change nothing and record nothing.
     CDoubleRect empty;
     empty.SetEmpty();
-    for (const CDoubleRect& bad : {empty, CDoubleRect(kNaN, 0, 1, 1), CDoubleRect(0, 0, INFINITY, 1)}) {
+    for (const CDoubleRect& bad :
+         {empty, CDoubleRect(kNaN, 0, 1, 1), CDoubleRect(0, 0, INFINITY, 1)}) {
         view_->ZoomToExtent(bad, true, 1.0);
         EXPECT_EQ(view_->GetExtent(), start);
         EXPECT_EQ(view_->GetHistoryPosition(), pos);
