@@ -41,10 +41,10 @@ public:
     }
     HRESULT GetIDsOfNames(REFIID, const OLECHAR* const* names, uint32_t count, LCID,
                           DISPID* ids) override {
-        static const char16_t* const kNames[] = {u"fail", u"throw", u"features"};
+        static const char16_t* const kNames[] = {u"fail", u"throw", u"features", u"wide"};
         for (uint32_t i = 0; i < count; ++i) {
             ids[i] = DISPID_UNKNOWN;
-            for (int k = 0; k < 3; ++k)
+            for (int k = 0; k < 4; ++k)
                 if (text::EqualsNoCase(names[i], kNames[k])) ids[i] = k + 1;
             if (ids[i] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
         }
@@ -86,6 +86,13 @@ public:
                 }
                 return S_OK;
             }
+            case 4:  // 7 as an unsigned long, a 64-bit or an unsigned 64-bit integer
+                if (result) {
+                    const VARTYPE kinds[] = {VT_UI4, VT_I8, VT_UI8};
+                    result->vt = kinds[num(0) % 3];
+                    result->llVal = 7;
+                }
+                return S_OK;
         }
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -141,7 +148,7 @@ TEST(VbsClassic, RadixLiteralAfterCallName) {
         {"Sub Foo(x) : r = x : End Sub\nFoo &hFF", "255"},
         {"Sub Foo(x) : r = TypeName(x) & x : End Sub\nFoo &hdeadbeef&", "Long-559038737"},
         {"Sub Foo(x, y) : r = x + y : End Sub\nFoo &O17, &10", "23"},
-        {"On Error Resume Next\nErr.Raise &H8000\nr = Err.Number", "32768"},
+        {"On Error Resume Next\nErr.Raise &H8000&\nr = Err.Number", "32768"},
         {"Class C : Sub M(v) : r = v : End Sub : End Class\nSet o = New C\no.M &H10", "16"},
         {"Sub Foo(x) : r = x : End Sub\nSub S() Foo &H41 : End Sub\nS", "65"},
         {"Sub Foo(x) : r = x : End Sub\nIf False Then Foo 1 Else Foo &H43", "67"},
@@ -515,7 +522,6 @@ TEST(VbsClassic, BuiltinsRefusingNull) {
         {"r = InStrRev(Null, \"a\")", "error 94"},
         {"r = InStrRev(\"a\", Null)", "error 94"},
         {"r = Replace(Null, \"a\", \"b\")", "error 94"},
-        {"r = Right(Null, 1)", "error 94"},
         {"r = Escape(Null)", "error 94"},
         {"r = Unescape(Null)", "error 94"},
         {"r = DateValue(Null)", "error 94"},
@@ -525,8 +531,9 @@ TEST(VbsClassic, BuiltinsRefusingNull) {
         {"r = MonthName(Null)", "error 94"},
         {"r = WeekdayName(Null)", "error 94"},
         // these pass Null on
-        {"r = IsNull(Left(Null, 1)) & IsNull(Len(Null)) & IsNull(InStr(Null, \"a\"))",
-         "TrueTrueTrue"},
+        {"r = IsNull(Left(Null, 1)) & IsNull(Len(Null)) & IsNull(InStr(Null, \"a\")) & "
+         "IsNull(Right(Null, 2))",
+         "TrueTrueTrueTrue"},
         {"r = IsDate(Nothing) & IsDate(New RegExp)", "FalseFalse"},
         {"Call CByte(1)", "error 458"},
         {"CByte 1", "error 458"},
@@ -584,13 +591,133 @@ TEST(VbsClassic, TypesOfConstantsAndResults) {
          "LongLongLong-1"},
         {"r = TypeName(Round(True)) & Round(True) & TypeName(Round(False))", "BooleanTrueBoolean"},
         {"r = TypeName(&H7FFF) & TypeName(&H8000) & &H8000 & TypeName(&H1&) & &HFFFFFFFF",
-         "IntegerLong32768Long-1"},
+         "IntegerInteger-32768Long-1"},
         {"x = &O8", "syntax 1025"},
         {"x = &19", "syntax 1025"},
         {"x = &H-1", "syntax 1031"},
         {"x = &Hz", "syntax 1031"},
         {"r = UBound(5)", "error 13"},
         {"r = LBound(\"x\")", "error 13"},
+    });
+}
+
+TEST(VbsClassic, RadixLiteralsTakeTheirBits) {
+    Check({
+        {"r = TypeName(&hFFFF) & &hFFFF & VarType(&H8000) & &H8000", "Integer-12-32768"},
+        {"r = TypeName(&O177777) & &O177777 & &O100000", "Integer-1-32768"},
+        {"r = TypeName(&hFFFF&) & &hFFFF& & TypeName(&H8000&) & &H8000&", "Long65535Long32768"},
+        {"r = TypeName(&H10000) & &H10000 & TypeName(&HFFFFFFFF) & &HFFFFFFFF", "Long65536Long-1"},
+        {"r = TypeName(32767) & TypeName(32768)", "IntegerLong"},
+        {"r = &HFFFF + 1", "0"},
+        {"r = -&H8000", "32768"},
+    });
+}
+
+TEST(VbsClassic, NullInLogicalOperators) {
+    Check({
+        {"r = CByte(170) Imp Null", "85"},
+        {"r = TypeName(CByte(170) Imp Null)", "Byte"},
+        {"r = CByte(255) Imp Null", "Null"},
+        {"r = False Imp Null", "True"},
+        {"r = True Imp Null", "Null"},
+        {"r = Null Imp True", "True"},
+        {"r = Null Imp False", "Null"},
+        {"r = Null Imp CByte(6)", "6"},
+        {"r = CInt(0) Imp Null", "-1"},
+        {"r = CByte(255) Or Null", "255"},
+        {"r = Null Or 12", "12"},
+        {"r = Null Or 0", "Null"},
+        {"r = False Or Null", "Null"},
+        {"r = Null And 0", "0"},
+        {"r = TypeName(False And Null)", "Boolean"},
+        {"r = Null And 12", "Null"},
+        {"r = Null Xor 1", "Null"},
+        {"r = Null Eqv 0", "Null"},
+        {"r = Null Or Null", "Null"},
+        // arrays compare with nothing, Null included
+        {"r = (Array(1) = Null)", "error 13"},
+        {"r = (Null <> Array())", "error 13"},
+    });
+}
+
+TEST(VbsClassic, LoopAndDeclarationErrors) {
+    Check({
+        {"For i = 1 To Null : Next", "error 13"},
+        {"For i = Null To 2 : Next", "error 13"},
+        {"For i = 1 To 2 Step Null : Next", "error 13"},
+        {"For i = 1 To \"x\" : Next", "error 13"},
+        {"For i = 0 To UBound(e) : Next", "error 13"},
+        {"For 5 = 1 To 2 : Next", "syntax 1010"},
+        {"Dim a : Dim a", "syntax 1041"},
+        {"Dim a, b, a", "syntax 1041"},
+        {"Dim b : Const b = 1", "syntax 1041"},
+        {"Const c = 1 : Dim c", "syntax 1041"},
+        {"Sub S(q) : Dim q : End Sub", "syntax 1041"},
+        {"Sub S() : Dim q : Const q = 2 : End Sub", "syntax 1041"},
+        // each procedure and each text has its own names
+        {"Dim a\nSub S() : Dim a : a = 2 : End Sub\nS : Execute \"Dim a\" : r = \"ok\"", "ok"},
+        {"Class C : Private a : Sub M() : Dim a : End Sub : End Class\nr = 1", "1"},
+        {"Erase zz", "error 500"},
+        {"x = 5 : Erase x", "error 13"},
+        {"Nothing(0) = 1", "error 91"},
+        {"Class C : Property Get P() : P = 1 : End Property : End Class\n"
+         "Set o = New C : r = o.P(1)",
+         "error 450"},
+        {"Class C : Property Get A() : A = Array(1, 2) : End Property : End Class\n"
+         "Set o = New C : r = o.A(1)",
+         "error 450"},
+        {"Class C : Public f : End Class\nSet o = New C : o.f = 5 : r = o.f(1)", "error 13"},
+        {"Class C : Public f : End Class\nSet o = New C : o.f = Array(7, 8) : r = o.f(1)", "8"},
+        {"Class C : Function W() : W = TypeName(Me) & (Me Is o) : End Function : End Class\n"
+         "Set o = New C : r = o.W()",
+         "CTrue"},
+    });
+}
+
+TEST(VbsClassic, ArraysAreVariantArrays) {
+    Check({
+        {"Dim a(2) : r = VarType(a)", "8204"},
+        {"Sub S(x) : r = VarType(x) : End Sub\nDim a(2) : S a", "8204"},
+        {"Sub S(ByRef x) : r = VarType(x) & TypeName(x) : End Sub\nS Array(1)", "8204Variant()"},
+        {"Class C : Public f : Dim g(1) : Function V() : V = VarType(g) : End Function : End "
+         "Class\nSet o = New C : o.f = Array(1) : r = VarType(o.f) & o.V()",
+         "82048204"},
+        {"Class C : Property Get P() : P = Split(\"a b\") : End Property : End Class\n"
+         "r = VarType((New C).P)",
+         "8204"},
+    });
+}
+
+TEST(VbsClassic, ForeignIntegersDoNotCompare) {
+    Check({
+        {"r = (H.Wide(0) = 7)", "error 458"},
+        {"r = (H.Wide(1) < 8)", "error 458"},
+        {"r = (\"7\" = H.Wide(2))", "error 458"},
+        {"On Error Resume Next\nIf H.Wide(0) > 1 Then r = 1\nr = Err.Number", "458"},
+        {"r = H.Wide(0) + 1", "error 458"},
+        {"r = H.Wide(1) & \"\"", "7"},
+    });
+}
+
+TEST(VbsClassic, OneLineIfWithElseIf) {
+    Check({
+        {"If False Then r = 1 ElseIf True Then r = 3 End If", "3"},
+        {"If False Then r = 1 ElseIf False Then r = 2 Else r = 4 End If", "4"},
+        {"If True Then r = 1 ElseIf True Then r = 3", "1"},
+        {"x = 2 : If x = 1 Then r = 1 : r = r ElseIf x = 2 Then r = \"a\" : r = r & \"b\"", "ab"},
+        {"If False Then r = 1 ElseIf Then r = 3", "syntax 1023"},
+    });
+}
+
+TEST(VbsClassic, ConversionEdges) {
+    Check({
+        {"r = CByte(True) & VarType(CByte(True)) & CByte(False)", "255170"},
+        {"r = IsNull(Right(Null, 3)) & IsNull(Left(Null, 1))", "TrueTrue"},
+        {"Class C : Public Default Property Get Items() : Items = Array(4, 5, 6) : End Property : "
+         "End Class\nSet o = New C : r = LBound(o) & UBound(o)",
+         "02"},
+        {"Dim a() : r = UBound(a)", "error 9"},
+        {"r = UBound(Array()) & LBound(Array())", "-10"},
     });
 }
 

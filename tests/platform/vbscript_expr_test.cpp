@@ -5,8 +5,8 @@
 
 #include <clocale>
 
-#include "tests/platform/vbscript_harness.h"
 #include "tests/platform/locale_guard.h"
+#include "tests/platform/vbscript_harness.h"
 
 namespace {
 
@@ -31,12 +31,15 @@ TEST(VbsExpr, Literals) {
         {"1e3", "Double:1000"},
         {".5", "Double:0.5"},
         {"&HFF", "Integer:255"},
-        {"&HFFFF", "Long:65535"},
+        {"&HFFFF", "Integer:-1"},
         {"&H7FFF", "Integer:32767"},
-        {"&H8000", "Long:32768"},
+        {"&H8000", "Integer:-32768"},
         {"&HFFFFFFFF", "Long:-1"},
         {"&O77777", "Integer:32767"},
-        {"&O100000", "Long:32768"},
+        {"&O100000", "Integer:-32768"},
+        {"&O177777", "Integer:-1"},
+        {"&O200000", "Long:65536"},
+        {"&H8000&", "Long:32768"},
         {"&HFFFF&", "Long:65535"},
         {"&H10000", "Long:65536"},
         {"&O17", "Integer:15"},

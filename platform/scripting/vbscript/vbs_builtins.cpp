@@ -78,6 +78,7 @@ void FnCByte(Interp&, A& a, Value* o) {
     Value v;
     Val(a, 0, &v);
     if (v.vt == VT_NULL) Throw(94);
+    if (v.vt == VT_BOOL) return VariantFromByte(o->Receive(), v.boolVal ? 255 : 0);
     double d = std::nearbyint(ToDouble(&v));
     if (d < 0 || d > 255) Throw(6);
     VariantFromByte(o->Receive(), uint8_t(d));
@@ -435,7 +436,7 @@ void FnLeft(Interp&, A& a, Value* o) {
     SetStr(o, WStringView(s).substr(0, size_t(n)));
 }
 void FnRight(Interp&, A& a, Value* o) {
-    if (IsNull(a, 0)) Throw(94);
+    if (IsNull(a, 0)) return SetNull(o);
     WString s = StrArg(a, 0);
     int32_t n = ToLong(Arg0(a, 1));
     if (n < 0) Throw(5);
@@ -1015,6 +1016,11 @@ void FnArray(Interp&, A& a, Value* o) {
 }
 void Bound(A& a, Value* o, bool upper) {
     const VARIANT* v = Target(Arg0(a, 0));
+    Value dv;  // an object's default member may give the array
+    if (IsObjectVt(v->vt)) {
+        ValueOf(v, &dv);
+        v = &dv;
+    }
     if (!(v->vt & VT_ARRAY)) Throw(13);
     if (!v->parray) Throw(9);
     int32_t dim = LongArg(a, 1, 1);

@@ -670,7 +670,8 @@ Interp::Flow Interp::ExecStmt(const Stmt* s, Frame& f) {
             auto* e = static_cast<const EraseStmt*>(s);
             for (const auto& t : e->targets) {
                 VARIANT* v = VarRef(static_cast<const IdentExpr*>(t.get()), f, false);
-                if (!v || !(v->vt & VT_ARRAY)) Throw(13);
+                if (!v) Throw(500, static_cast<const IdentExpr*>(t.get())->name);
+                if (!(v->vt & VT_ARRAY)) Throw(13);
                 SAFEARRAY* sa = v->parray;
                 if (!sa) continue;
                 if (sa->cLocks) Throw(10);
@@ -931,6 +932,9 @@ Interp::Flow Interp::ExecFor(const ForStmt* s, Frame& f) {
         EvalValue(s->step.get(), f, &step);
     else
         VariantFromShort(&step, 1);
+    // start, end and step must be numbers: Null does not convert
+    for (const Value* b : {&from, &to, &step})
+        if (Target(b)->vt == VT_NULL) Throw(13);
     auto* id = static_cast<const IdentExpr*>(s->var.get());
     {
         Value start;

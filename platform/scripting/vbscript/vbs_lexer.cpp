@@ -395,9 +395,11 @@ private:
         if (forceLong) ++q;
         p_ = q;
         t.kind = Tok::Int;
-        // Integer up to &H7FFF, Long above (&HFFFF is 65535, &HFFFFFFFF is -1)
-        if (!forceLong && v <= 0x7FFF) {
-            t.ival = int32_t(v);
+        // Sixteen bits are an Integer (&HFFFF is -1, &H8000 is -32768), more
+        // a Long (&HFFFFFFFF is -1); a trailing & makes a Long of the bits
+        // as they stand (&HFFFF& is 65535)
+        if (!forceLong && v <= 0xFFFF) {
+            t.ival = int16_t(uint16_t(v));
             t.ivt = 2;
         } else {
             t.ival = int32_t(uint32_t(v));

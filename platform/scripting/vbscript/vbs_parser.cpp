@@ -1,6 +1,7 @@
 // VBScript parser: tokens to the syntax tree, with local names of each
 // procedure resolved to frame slots.
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/scripting/vbscript/vbs_ast.h"
 
@@ -15,6 +16,7 @@ constexpr int kMaxDepth = 200;
 struct ProcCtx {
     Proc* proc = nullptr;
     std::unordered_map<WString, int> locals;
+    std::unordered_set<WString> declared;  // parameters, Dim and Const names
     std::vector<IdentExpr*> idents;
     int AddLocal(const WString& lname) {
         auto it = locals.find(lname);
@@ -84,6 +86,14 @@ private:
         if (!AcceptOp(o)) Fail(err);
     }
     [[noreturn]] void Fail(int n) { throw SyntaxError{n, Cur().line, Cur().col}; }
+    // A Dim or Const name: once per procedure, and once at the top level of
+    // one script text (class fields are the class's own).
+    void Declare(const WString& lname) {
+        std::unordered_set<WString>* names = ctx_   ? &ctx_->declared
+                                             : cls_ ? nullptr
+                                                    : &globalDeclared_;
+        if (names && !names->insert(lname).second) Fail(1041);
+    }
     bool AtEos() const { return Cur().kind == Tok::Eol || Cur().kind == Tok::End; }
     void SkipEols() {
         while (Cur().kind == Tok::Eol) Next();
@@ -251,6 +261,7 @@ private:
                     }
                     if (ctx.locals.count(prm.lname)) Fail(1041);
                     ctx.AddLocal(prm.lname);
+                    ctx.declared.insert(prm.lname);
                     p->params.push_back(prm);
                     if (AcceptOp(u",")) continue;
                     ExpectOp(u")", 1006);
@@ -446,6 +457,8 @@ private:
                 s->rhs = ParseExpr();
                 return s;
             }
+            case Kw::Nothing:
+                return ParseCallOrAssign(false);
             case Kw::Call: {
                 Next();
                 auto s = At(std::make_unique<CallStmt>(), t);
@@ -608,6 +621,7 @@ private:
             } else if (kind == SK::ReDim) {
                 Fail(1005);
             }
+            if (kind == SK::Dim) Declare(v.lname);
             if (kind == SK::Dim && ctx_) ctx_->AddLocal(v.lname);
             auto id = MakeIdent(v.name, at);
             v.ref = id.get();
@@ -624,6 +638,7 @@ private:
         for (;;) {
             Token at = Cur();
             WString name = TakeName();
+            Declare(Fold(name));
             int slot = ctx_ ? ctx_->AddLocal(Fold(name)) : -1;
             auto id = MakeIdent(name, at);
             ExpectOp(u"=", 1011);
@@ -686,11 +701,19 @@ private:
             Next();
             return s;
         }
-        // single-line form: If c Then a : b Else c : d [End If]
+        // single-line form: If c Then a : b [ElseIf c2 Then e] Else c : d [End If]
         Block b;
         AcceptColons();
         ParseInlineStatements(b);
         s->arms.emplace_back(std::move(cond), std::move(b));
+        while (AcceptKw(Kw::ElseIf)) {
+            ExprP c = ParseExpr();
+            ExpectKw(Kw::Then, 1017);
+            Block eb;
+            AcceptColons();
+            ParseInlineStatements(eb);
+            s->arms.emplace_back(std::move(c), std::move(eb));
+        }
         if (AcceptKw(Kw::Else)) {
             s->hasElse = true;
             AcceptColons();
@@ -710,8 +733,8 @@ private:
     // Statements of a single-line If, up to Else or the end of the line.
     void ParseInlineStatements(Block& b) {
         for (;;) {
-            if (IsKw(Kw::Else) || (Cur().kind == Tok::Eol && Cur().text == u"\n") ||
-                Cur().kind == Tok::End)
+            if (IsKw(Kw::Else) || IsKw(Kw::ElseIf) ||
+                (Cur().kind == Tok::Eol && Cur().text == u"\n") || Cur().kind == Tok::End)
                 return;
             // "If c Then a : End Sub": the End of the enclosing block ends the If too
             if (AtBlockEnd()) return;
@@ -805,7 +828,7 @@ private:
         }
         auto s = At(std::make_unique<ForStmt>(), t);
         Token at = Cur();
-        if (!IsName()) Fail(1040);
+        if (!IsName()) Fail(Cur().kind == Tok::Ident ? 1040 : 1010);
         s->var = MakeIdent(TakeName(), at);
         ExpectOp(u"=", 1011);
         s->from = ParseExpr();
@@ -966,6 +989,8 @@ private:
             e = std::move(w);
         } else if (AcceptKw(Kw::Me)) {
             e = At(std::make_unique<Expr>(EK::Me), t);
+        } else if (AcceptKw(Kw::Nothing)) {
+            e = At(std::make_unique<Expr>(EK::Nothing), t);
         } else if (IsOp(u"(")) {
             // (f)(x), Call (New C).M(), Call ((f)) (x)
             Next();
@@ -1149,6 +1174,14 @@ private:
             // fold negated literals (the type stays: -32768 is a Long, as 32768 is)
             if (u->op == Op::Neg && u->e->kind == EK::Const) {
                 auto* c = static_cast<ConstExpr*>(u->e.get());
+                if (c->ck == CK::Int2 && c->i == -32768) {
+                    c->ck = CK::Int4;  // -&H8000 is the Long 32768
+                } else if (c->ck == CK::Int4 && c->i == INT32_MIN) {
+                    c->ck = CK::Double;
+                    c->d = 2147483648.0;
+                    c->negated = true;
+                    return std::move(u->e);
+                }
                 if (c->ck == CK::Int2 || c->ck == CK::Int4) {
                     c->i = -c->i;
                     c->negated = true;
@@ -1229,7 +1262,8 @@ private:
             }
             case Kw::Nothing:
                 Next();
-                return At(std::make_unique<Expr>(EK::Nothing), t);
+                // Nothing(0) compiles; using it fails when it runs
+                return ParsePostfix(At(std::make_unique<Expr>(EK::Nothing), t), nullptr, nullptr);
             case Kw::Me: {
                 Next();
                 return ParsePostfix(At(std::make_unique<Expr>(EK::Me), t), nullptr, nullptr);
@@ -1257,6 +1291,7 @@ private:
     std::unique_ptr<Program> prog_;
     ProcCtx* ctx_ = nullptr;
     ClassDecl* cls_ = nullptr;
+    std::unordered_set<WString> globalDeclared_;  // Dim and Const names of the text's top level
     int loops_ = 0, forLoops_ = 0, doLoops_ = 0;
     bool definedInBlock_ = false;  // the statement just read was a Sub, Function or Class
     size_t lastParenIdents_ = 0;   // ctx_->idents.size() at the last call parenthesis

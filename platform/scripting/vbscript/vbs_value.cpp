@@ -379,6 +379,22 @@ namespace {
 // Ranks for the result type of arithmetic.
 enum Rank { kByte = 1, kInt = 2, kLong = 3, kSingle = 4, kDouble = 5, kCur = 6 };
 
+// Host values of the integer types the language has no name for (signed
+// bytes, unsigned words and longs, 64-bit) neither compute nor compare.
+bool IsForeignIntVt(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UINT:
+        case VT_I8:
+        case VT_UI8:
+            return true;
+        default:
+            return false;
+    }
+}
+
 int RankOf(VARTYPE vt) {
     switch (vt) {
         case VT_UI1:
@@ -399,7 +415,7 @@ int RankOf(VARTYPE vt) {
         case VT_CY:
             return kCur;
         default:
-            Throw(13);
+            Throw(IsForeignIntVt(vt) ? 458 : 13);
     }
 }
 
@@ -682,35 +698,35 @@ void Logic(Op op, const VARIANT* pa, const VARIANT* pb, Value* out) {
     int ka = LogicOperand(A.v, &x), kb = LogicOperand(B.v, &y);
     bool na = ka == 4, nb = kb == 4;
     if (na || nb) {
-        // Null propagation with the short cuts of each operator
+        // Null with a value: And gives 0 when the value is 0, Or gives the
+        // value when it is not 0, and x Imp y is (Not x) Or y; the rest is Null
         int32_t other = na ? y : x;
-        bool bothNull = na && nb;
-        switch (op) {
-            case Op::And:
-                if (!bothNull && other == 0) {
-                    SetLogic(out, 0, ka, kb);
-                    return;
-                }
-                break;
-            case Op::Or:
-                if (!bothNull && other == -1) {
-                    SetLogic(out, -1, ka, kb);
-                    return;
-                }
-                break;
-            case Op::Imp:
-                // Null Imp True = True; False Imp Null = True
-                if (na && !nb && y == -1) {
-                    SetLogic(out, -1, ka, kb);
-                    return;
-                }
-                if (nb && !na && x == 0) {
-                    SetLogic(out, -1, ka, kb);
-                    return;
-                }
-                break;
-            default:
-                break;
+        int k = na ? kb : ka;
+        if (!(na && nb)) {
+            // the value's own bits (a Byte's Not is a Byte)
+            int32_t mask = k == 1 ? 0xFF : k == 2 ? 0xFFFF : -1;
+            int32_t r = 0;
+            bool known = false;
+            switch (op) {
+                case Op::And:
+                    known = other == 0;
+                    break;
+                case Op::Or:
+                    known = other != 0;
+                    r = other;
+                    break;
+                case Op::Imp:
+                    r = na ? y : ~x & mask;
+                    known = r != 0;
+                    break;
+                default:
+                    break;
+            }
+            if (known) {
+                if (k == 2) r = int16_t(r);
+                SetLogic(out, r, ka, kb);
+                return;
+            }
         }
         out->Receive()->vt = VT_NULL;
         return;
@@ -775,8 +791,10 @@ int Compare(const VARIANT* pa, const VARIANT* pb, bool textCompare, Lit litA, Li
     Plain A(pa), B(pb);
     const VARIANT* a = A.v;
     const VARIANT* b = B.v;
-    if (a->vt == VT_NULL || b->vt == VT_NULL) return 2;
+    // an array compares with nothing, not even Null
     if ((a->vt & VT_ARRAY) || (b->vt & VT_ARRAY)) Throw(13);
+    if (IsForeignIntVt(a->vt) || IsForeignIntVt(b->vt)) Throw(458);
+    if (a->vt == VT_NULL || b->vt == VT_NULL) return 2;
     bool sa = a->vt == VT_BSTR, sb = b->vt == VT_BSTR;
     if (sa && sb) return CompareText(BstrView(a->bstrVal), BstrView(b->bstrVal), textCompare);
     if (a->vt == VT_EMPTY && b->vt == VT_EMPTY) return 0;
