@@ -17,6 +17,7 @@
 #include "platform/res/resource.h"
 #include "shell/app/map_app.h"
 #include "shell/app/null_scripting.h"
+#include "shell/forms/forms.h"
 #include "shell/options/port_records.h"
 
 namespace {
@@ -62,9 +63,13 @@ int main(int argc, char** argv) {
     // Scripts run nowhere until the program has a script host.
     CNullScriptServices scripting;
     SetScriptServices(&scripting);
+    // Layer files' forms are read by the forms subsystem.
+    SetLayerFormsFactory(&CreateLayerForms);
 
     int code = 0;
     {
+        // The application's own forms (the configuration's FORMS).
+        CForms globalForms;
         // The program's own objects, in their order: the application, the
         // GPS receiver, the auxiliary port, the language module.
         CMapApp app;
@@ -78,6 +83,7 @@ int main(int argc, char** argv) {
         CAuxPortWriter auxWriter(aux);
         app.m_gpsPort = &gpsWriter;
         app.m_auxPort = &auxWriter;
+        app.m_forms = &globalForms;
         // What the auxiliary port received reaches its script object or the
         // extension that claimed it.
         app.m_auxNotifier = &aux.Port();
@@ -106,6 +112,7 @@ int main(int argc, char** argv) {
         aux.Close();
         SetGps(nullptr);
     }
+    SetLayerFormsFactory(nullptr);
     SetScriptServices(nullptr);
     return code;
 }

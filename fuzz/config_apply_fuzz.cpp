@@ -36,7 +36,7 @@ public:
         Walk(toolbars);
     }
     void ApplyStatusBarConfig(const CXmlNode* statusbar) override { ReadStatusBarConfig(statusbar); }
-    void ReadForms(const CXmlNode* forms, DWORD) override { Walk(forms); }
+    void ReadForms(const CXmlNode* forms, DWORD, IScriptHost*) override { Walk(forms); }
 };
 
 FuzzScriptServices g_services;

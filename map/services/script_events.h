@@ -51,6 +51,13 @@ public:
         (void)text;
         return false;
     }
+    // Evaluates an expression in the host's language into *result (which
+    // the caller clears); false when it did not evaluate.
+    virtual bool Evaluate(const WChar* expression, VARIANT* result) {
+        (void)expression;
+        (void)result;
+        return false;
+    }
 };
 
 class IScriptServices {
@@ -66,6 +73,23 @@ public:
     virtual bool HasEventAttributes(const CXmlNode* element, const WChar* prefix) = 0;
     // True when the first SCRIPT below the element names a language.
     virtual bool GetScriptLanguage(const CXmlNode* element, WString& language) = 0;
+
+    // The answer of the event being handled: its result (which a handler may
+    // set to False), and the message type and text an OnValidate handler
+    // leaves. While scripting is off nothing handles an event: the result is
+    // the value last set, the type 0 and the text empty.
+    virtual void SetEventResultBool(bool result) { m_eventResult = result; }
+    virtual void ResetEventState() { m_eventResult = true; }
+    virtual bool GetEventResultBool(bool clear) {
+        const bool result = m_eventResult;
+        if (clear) m_eventResult = true;
+        return result;
+    }
+    virtual UINT GetEventMessageType() { return 0; }
+    virtual WString GetEventMessageText() { return {}; }
+
+private:
+    bool m_eventResult = true;
 };
 
 // The installed host, else the scripting-off services. Never null.

@@ -246,6 +246,7 @@ void CMapApp::ResetProgramFont() { SetProgramFont(m_options ? m_options->GetDial
 
 int CMapApp::ExitInstance() {
     if (m_scriptHost) m_scriptHost->StopEngine();
+    if (m_forms) m_forms->DeleteForms();
     if (m_scripting) m_scripting->DeleteFormsAndApplets();
     if (m_recentLayers) m_recentLayers->Save();
     m_recentLayers.reset();
@@ -361,7 +362,7 @@ bool CMapApp::ApplyConfiguration() {
     if (host) host->RunScriptElements(root);
     if (const CXmlNode* config = FindConfigElement(root)) {
         if (const CXmlNode* forms = config->FindChild(u"FORMS"); forms && m_forms)
-            m_forms->ReadForms(forms, GetPreferences()->Data().locale.lcid);
+            m_forms->ReadForms(forms, GetPreferences()->Data().locale.lcid, host);
         if (const CXmlNode* toolbars = config->FindChild(u"TOOLBARS")) {
             if (host) host->RunScriptElements(toolbars);
             if (m_frame) m_frame->LoadToolbars(toolbars, host);

@@ -36,7 +36,11 @@ public:
 class IConfigForms {
 public:
     virtual ~IConfigForms() = default;
-    virtual void ReadForms(const CXmlNode* forms, DWORD lcid) = 0;
+    // The FORMS element (the root's own scripts have already run), over the
+    // application's script host.
+    virtual void ReadForms(const CXmlNode* forms, DWORD lcid, IScriptHost* host) = 0;
+    // Called at exit right after the script engine stops.
+    virtual void DeleteForms() {}
 };
 
 // The first element of the name: the element itself or a descendant, in

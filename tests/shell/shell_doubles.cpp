@@ -167,4 +167,4 @@ void CJournalFrame::ApplyStatusBarConfig(const CXmlNode* e) {
     journal_->push_back("ApplyStatusBarConfig");
 }
 
-void CJournalFrame::ReadForms(const CXmlNode* e, DWORD) { journal_->push_back("ReadForms " + Describe(e)); }
+void CJournalFrame::ReadForms(const CXmlNode* e, DWORD, IScriptHost*) { journal_->push_back("ReadForms " + Describe(e)); }

@@ -82,7 +82,7 @@ public:
     explicit CJournalFrame(std::vector<std::string>* journal) : journal_(journal) {}
     void LoadToolbars(const CXmlNode* toolbars, IScriptHost* host) override;
     void ApplyStatusBarConfig(const CXmlNode* statusbar) override;
-    void ReadForms(const CXmlNode* forms, DWORD lcid) override;
+    void ReadForms(const CXmlNode* forms, DWORD lcid, IScriptHost* host) override;
     const CXmlNode* toolbars = nullptr;
     const CXmlNode* statusbar = nullptr;
 

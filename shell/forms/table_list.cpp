@@ -1,0 +1,202 @@
+#include "shell/forms/table_list.h"
+
+#include <algorithm>
+
+#include "core/language_module.h"
+#include "platform/res/resource.h"
+#include "platform/text/text.h"
+#include "platform/win/controls.h"
+#include "shell/app/stylus.h"
+
+namespace {
+
+constexpr UINT kIdbTableRows = 403;
+constexpr UINT kIdbFieldTypes = 293;
+constexpr COLORREF kMaskColour = 0xFF00FF;
+
+int FieldTypeImage(char type) {
+    switch (type) {
+        case 'C':
+            return 0;
+        case 'N':
+            return 1;
+        case 'D':
+            return 2;
+        case 'L':
+            return 3;
+        default:
+            return -1;
+    }
+}
+
+bool IsNumberType(char type) {
+    return type == 'N' || type == 'F';
+}
+
+}  // namespace
+
+CTableListCtrl::~CTableListCtrl() {
+    m_table.Close();
+}
+
+void CTableListCtrl::Prepare() {
+    if (m_initialised) return;
+    m_initialised = true;
+    SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    SetImageList(kIdbTableRows, ListImages::Small, 16, kMaskColour);
+    if (HWND header = GetHeader()) {
+        HIMAGELIST images = ImageList_LoadBitmap(res::GetProgramModule(),
+                                                 MAKEINTRESOURCE(static_cast<WORD>(kIdbFieldTypes)),
+                                                 16, 1, kMaskColour);
+        if (images) SendMessage(header, HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    }
+    if (GetLanguageModule()->IsRightToLeft()) {
+        GetLanguageModule()->ApplyRtlStyle(GetSafeHwnd());
+        if (HWND header = GetHeader()) GetLanguageModule()->ApplyRtlStyle(header);
+    }
+}
+
+bool CTableListCtrl::Open(const WChar* path, const WChar* linkField) {
+    Prepare();
+    m_table.Close();
+    m_linkField = -1;
+    m_changed.clear();
+    DeleteAllItems();
+    DeleteAllColumns();
+    if (!path) return false;
+    // Read-only media still show their rows.
+    bool opened = !m_readOnly && m_table.Open(path, kDbfReadWrite);
+    if (!opened) opened = m_table.Open(path, 0);
+    if (!opened) return false;
+    m_linkField = linkField ? m_table.FindField(linkField) : -1;
+    int column = 0;
+    for (int f = 0; f < m_table.GetFieldCount(); ++f) {
+        if (f == m_linkField) continue;
+        const WString name = m_table.GetFieldName(f);
+        InsertColumn(column, name.c_str(), LVCFMT_LEFT, 11 * static_cast<int>(name.size()) + 32);
+        SetColumnData(column, f);
+        const int image = FieldTypeImage(DbfGetFieldType(m_table.Table(), f));
+        if (image >= 0) SetColumnImage(column, image);
+        ++column;
+    }
+    return true;
+}
+
+void CTableListCtrl::Refresh(const WChar* linkValue, bool writeBack) {
+    if (linkValue) m_linkValue = text::Trim(WStringView(linkValue));
+    if (writeBack)
+        WriteBack();
+    else
+        Reload();
+}
+
+void CTableListCtrl::Reload() {
+    DeleteAllItems();
+    m_changed.clear();
+    if (m_linkField < 0 || !m_table.Table()) return;
+    const DbfHandle h = m_table.Table();
+    const int columns = GetColumnCount();
+    for (int r = 0; r < m_table.GetRecordCount(); ++r) {
+        if (!DbfReadRecord(h, r) || !DbfIsRecordActive(h)) continue;
+        // Keys of different widths are right-aligned numbers or padded
+        // texts: they are compared without their blanks.
+        if (text::Trim(DbfGetString(h, m_linkField)) != m_linkValue) continue;
+        const int item = InsertItem(GetItemCount(), nullptr, 1);
+        SetItemData(item, r);
+        for (int c = 0; c < columns; ++c) {
+            const int field = ColumnField(c);
+            WString cell = DbfGetString(h, field);
+            if (IsNumberType(DbfGetFieldType(h, field))) cell = text::Trim(cell);
+            SetItemText(item, c, cell.c_str());
+        }
+    }
+}
+
+void CTableListCtrl::WriteBack() {
+    if (m_readOnly || m_linkField < 0 || !m_table.Table() || !DbfIsWritable(m_table.Table()))
+        return;
+    const DbfHandle h = m_table.Table();
+    const char linkType = DbfGetFieldType(h, m_linkField);
+    for (int item = 0; item < GetItemCount(); ++item) {
+        const int record = static_cast<int>(GetItemData(item));
+        if (record < 0 || record >= m_table.GetRecordCount()) continue;
+        if (!DbfReadRecord(h, record)) continue;
+        uint8_t* buffer = nullptr;  // the table's own record buffer
+        const uint8_t* record0 = DbfGetRecordBuffer(h);
+        const std::vector<uint8_t> before(record0, record0 + DbfGetRecordLength(h));
+        if (IsNumberType(linkType)) {
+            size_t used = 0;
+            const double v = text::ParseDouble(WStringView(m_linkValue), &used);
+            if (used == m_linkValue.size() && !m_linkValue.empty())
+                m_table.SetFieldDouble(m_linkField, v, buffer);
+        } else {
+            m_table.SetFieldString(m_linkField, m_linkValue, buffer);
+        }
+        for (const auto& [row, column] : m_changed) {
+            if (row != item) continue;
+            const int field = ColumnField(column);
+            const WString cell = GetItemText(item, column);
+            if (IsNumberType(DbfGetFieldType(h, field))) {
+                size_t used = 0;
+                const WString trimmed = text::Trim(cell);
+                const double v = text::ParseDouble(WStringView(trimmed), &used);
+                if (!trimmed.empty() && used == trimmed.size())
+                    m_table.SetFieldDouble(field, v, buffer);
+            } else {
+                m_table.SetFieldString(field, cell, buffer);
+            }
+        }
+        // Rows the user did not change keep their bytes (and the file its time).
+        if (std::equal(before.begin(), before.end(), DbfGetRecordBuffer(h))) continue;
+        DbfWriteRecord(h, record);
+    }
+    m_changed.clear();
+}
+
+bool CTableListCtrl::OnBeginLabelEdit(int item) {
+    if (m_readOnly || item < 0) return true;
+    POINT point = GetLastStylusPoint();
+    ScreenToClient(GetSafeHwnd(), &point);
+    RECT cell{};
+    m_column = SubItemHitTest(item, point, &cell);
+    if (m_column < 0) return true;
+    HWND editor = reinterpret_cast<HWND>(SendMessage(GetSafeHwnd(), LVM_GETEDITCONTROL, 0, 0));
+    if (!editor) {
+        m_column = -1;
+        return true;
+    }
+    m_edit.Attach(editor);
+    SendMessage(editor, WM_SETFONT, SendMessage(GetSafeHwnd(), WM_GETFONT, 0, 0), 0);
+    if (GetWindowLong(GetSafeHwnd(), GWL_EXSTYLE) & 0x00200000) {
+        const LONG left = cell.left;
+        cell.left = cell.right;
+        cell.right = left;
+    }
+    m_cellLeft = cell.left;
+    m_cellTop = cell.top;
+    m_cellWidth = cell.right - cell.left;
+    RECT editRect{};
+    GetWindowRect(editor, &editRect);
+    SetWindowPos(editor, nullptr, m_cellLeft, m_cellTop,
+                 m_cellWidth < 0 ? -m_cellWidth : m_cellWidth, editRect.bottom - editRect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const WString text = GetItemText(item, m_column);
+    SetWindowText(editor, text.c_str());
+    const int field = ColumnField(m_column);
+    SendMessage(editor, EM_LIMITTEXT,
+                static_cast<WPARAM>(DbfGetFieldLength(m_table.Table(), field)), 0);
+    return false;
+}
+
+bool CTableListCtrl::OnEndLabelEdit(int item, const WChar* text) {
+    if (m_column >= 0 && item >= 0 && text && *text) {
+        if (GetItemText(item, m_column) != WStringView(text)) {
+            SetItemText(item, m_column, text);
+            m_changed.emplace_back(item, m_column);
+        }
+    }
+    m_column = -1;
+    if (m_edit.GetSafeHwnd()) m_edit.Detach();
+    SetItemState(item, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    return false;
+}
