@@ -21,3 +21,14 @@ constexpr int kEAnswerRetry = 4;
 using EQuestionHook = std::function<int(const WString& text, const WString& caption)>;
 void ESetQuestionHook(EQuestionHook hook);
 int EAskRetryCancel(const WString& text, const WString& caption);
+
+// Styles and answers of the messages an engine shows through an interface its
+// caller gives (the shapefile pack's questions and reports), numbered as the
+// platform's message boxes number theirs, so the user interface passes them on.
+constexpr unsigned kEBoxOk = 0x0;
+constexpr unsigned kEBoxYesNo = 0x4;
+constexpr unsigned kEIconError = 0x10;
+constexpr unsigned kEIconWarning = 0x30;
+constexpr unsigned kEIconInformation = 0x40;
+constexpr int kEAnswerOk = 1;
+constexpr int kEAnswerYes = 6;

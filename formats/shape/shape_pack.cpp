@@ -6,15 +6,12 @@
 #include <utility>
 
 #include "core/file_stream.h"
-#include "core/language_module.h"
-#include "core/progress_wnd.h"
 #include "core/path.h"
 #include "formats/dbf/dbf_internal.h"
+#include "formats/message_sink.h"
 #include "formats/shape/shp_internal.h"
 #include "formats/shape/spatial_index.h"
 #include "platform/fs/fs.h"
-#include "platform/win/msgbox.h"
-#include "platform/win/winconst.h"
 
 bool IPackUi::GetFreeBytes(const WString& path, uint64_t* bytes) {
     return fs::GetDiskFreeSpace(path, bytes, nullptr, nullptr);
@@ -31,50 +28,6 @@ WString IPackUi::LoadString(UINT id) {
         default:
             return {};
     }
-}
-
-CPlatformPackUi::CPlatformPackUi(HWND owner) : m_owner(owner) {}
-
-CPlatformPackUi::~CPlatformPackUi() {
-    EndProgress();
-}
-
-int CPlatformPackUi::MessageBox(const WString& text, UINT type) {
-    return ::MessageBox(m_owner, text.c_str(), nullptr, type);
-}
-
-WString CPlatformPackUi::LoadString(UINT id) {
-    CLanguageModule* lang = GetLanguageModule();
-    const WString s = lang ? lang->LoadString(id, true) : WString();
-    return s.empty() ? IPackUi::LoadString(id) : s;
-}
-
-void CPlatformPackUi::BeginProgress(const WString& title, int range, int step,
-                                    const WString& status) {
-    EndProgress();
-    m_progress = std::make_unique<CProgressWnd>();
-    if (!m_progress->GoModal(m_owner, title.c_str())) {
-        m_progress.reset();
-        return;
-    }
-    m_progress->SetRange(0, range, step);
-    m_progress->SetStatusText(u"%s", status.c_str());
-}
-
-bool CPlatformPackUi::StepProgress() {
-    if (!m_progress) return true;
-    m_progress->StepIt();
-    return m_progress->PumpMessages();
-}
-
-void CPlatformPackUi::EndProgress() {
-    if (!m_progress) return;
-    m_progress->DestroyWindow();
-    m_progress.reset();
-}
-
-void CPlatformPackUi::Beep(UINT type) {
-    MessageBeep(type);
 }
 
 namespace {
@@ -231,7 +184,7 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
             u"%d%% of the size of %s is available as free disk space, this may not be enough to "
             u"pack the file. Do you wish to continue ?",
             percent, source.GetPath().c_str());
-        if (ui.MessageBox(text, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return 0;
+        if (ui.MessageBox(text, kEBoxYesNo | kEIconWarning) != kEAnswerYes) return 0;
     }
 
     const CPath packPath = WithTitlePrefix(source, u"$Pack_");
@@ -241,7 +194,7 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
     std::unique_ptr<CShapeFile> packed(shapefile.CreateLike(packPath.GetPath().c_str()));
     if (!packed) {
         ui.MessageBox(Insert(ui.LoadString(kIdsErrorCreatingShapeFile), packPath.GetPath()),
-                      MB_OK | MB_ICONHAND);
+                      kEBoxOk | kEIconError);
         return 0;
     }
     DbfHandle srcTable = ShpGetTable(h);
@@ -254,8 +207,8 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
         packed.reset();
         for (int i = 0; i < 3; ++i) fs::DeleteFile(pack[i].GetPath());
         if (showCancelled) {
-            ui.MessageBox(ui.LoadString(kIdsPackCancelled), MB_OK | MB_ICONEXCLAMATION);
-            ui.Beep(MB_ICONEXCLAMATION);
+            ui.MessageBox(ui.LoadString(kIdsPackCancelled), kEBoxOk | kEIconWarning);
+            ui.Beep(kEIconWarning);
         }
         return 0;
     };
@@ -319,7 +272,7 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
     for (int i = 0; i < 3 && swapped; ++i)
         swapped = swap.Replace(pack[i].GetPath(), src[i].GetPath(), orig[i].GetPath());
     if (swapped && ReopenInPlace(h, source.GetPath(), flags)) {
-        ui.Beep(MB_ICONINFORMATION);
+        ui.Beep(kEIconInformation);
         if (rebuildIndex) {
             try {
                 CSpatialIndex index;
@@ -336,7 +289,7 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
     swap.Rollback();
     ReopenInPlace(h, source.GetPath(), flags);
     for (int i = 0; i < 3; ++i) fs::DeleteFile(pack[i].GetPath());
-    ui.MessageBox(ui.LoadString(kIdsPackCancelled), MB_OK | MB_ICONEXCLAMATION);
-    ui.Beep(MB_ICONEXCLAMATION);
+    ui.MessageBox(ui.LoadString(kIdsPackCancelled), kEBoxOk | kEIconWarning);
+    ui.Beep(kEIconWarning);
     return 0;
 }

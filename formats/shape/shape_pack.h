@@ -8,12 +8,12 @@
 // keep working.
 //
 // The user interface (the progress window, message boxes, beeps, the free
-// space query) goes through IPackUi, so the engine layer does not depend on
-// the main window; tests use a recording double.
+// space query) goes through IPackUi, which the caller gives, so the engine
+// shows no window itself (the program gives one from its map services);
+// tests use a recording double.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "formats/shape/shape_file.h"
 #include "platform/text/text.h"
@@ -24,12 +24,11 @@ constexpr UINT kIdsErrorCreatingShapeFile = 8003;  // "Error creating shape file
 constexpr UINT kIdsPackingShapefile = 7208;        // "Packing shapefile"
 constexpr UINT kIdsPackCancelled = 8452;           // "Shapefile pack cancelled."
 
-class CProgressWnd;
-
 class IPackUi {
 public:
     virtual ~IPackUi() = default;
-    // A message box (MB_* type); the answer (IDYES, IDOK, ...).
+    // A message box of a style of formats/message_sink.h (kEBoxYesNo |
+    // kEIconWarning, ...); the answer (kEAnswerYes, kEAnswerOk, ...).
     virtual int MessageBox(const WString& text, UINT type) = 0;
     // The progress window: range 0 to `range`, a step, a status line.
     virtual void BeginProgress(const WString& title, int range, int step,
@@ -38,31 +37,12 @@ public:
     // the user cancelled.
     virtual bool StepProgress() = 0;
     virtual void EndProgress() = 0;
+    // The sound of a message of that icon (kEIconWarning, ...).
     virtual void Beep(UINT type) = 0;
     // Free bytes for the caller on the volume of a path.
     virtual bool GetFreeBytes(const WString& path, uint64_t* bytes);
     // A string of the program's table (the texts above by default).
     virtual WString LoadString(UINT id);
-};
-
-// Message boxes, beeps and the progress window through the platform, owned
-// by `owner` (the main window when none); the texts come from the string
-// table through the language module.
-class CPlatformPackUi : public IPackUi {
-public:
-    explicit CPlatformPackUi(HWND owner = nullptr);
-    ~CPlatformPackUi() override;
-    int MessageBox(const WString& text, UINT type) override;
-    void BeginProgress(const WString& title, int range, int step, const WString& status) override;
-    bool StepProgress() override;
-    void EndProgress() override;
-    void Beep(UINT type) override;
-    WString LoadString(UINT id) override;
-    CProgressWnd* GetProgressWnd() const { return m_progress.get(); }
-
-private:
-    HWND m_owner;
-    std::unique_ptr<CProgressWnd> m_progress;
 };
 
 // 1 when packed (or nothing was deleted), 0 when declined, cancelled or

@@ -6,8 +6,6 @@
 
 #include "core/user_abort.h"
 #include "formats/sid/sid_decode.h"
-#include "platform/win/window.h"
-#include "platform/win/winconst.h"
 
 namespace {
 
@@ -72,12 +70,12 @@ HBITMAP CSidReader::DetachBitmap() {
     return b;
 }
 
-HBITMAP CSidReader::CreateBitmap(int width, int height) {
+HBITMAP CSidReader::CreateBitmap(int width, int height, SIZE screen) {
     if (!view_) return nullptr;
     if (bitmap_) DeleteObject(bitmap_);
     bitmap_ = nullptr;
-    if (width < 0) width = GetSystemMetrics(SM_CXSCREEN);
-    if (height < 0) height = GetSystemMetrics(SM_CYSCREEN);
+    if (width < 0) width = screen.cx;
+    if (height < 0) height = screen.cy;
     width = std::max(width, GetWidth());
     height = std::max(height, GetHeight());
     const bool grey = bands_ == 1;

@@ -48,9 +48,10 @@ public:
     void GetExtent(RECT* extent) const;
 
     // A DIB section for the view, owned by the reader: at least the window's
-    // size (a negative size is the screen's), bottom-up, 8 bits with a grey
-    // palette for one band, else 24 bits. Null without a view.
-    HBITMAP CreateBitmap(int width, int height);
+    // size (a negative size is the screen's, which the caller gives),
+    // bottom-up, 8 bits with a grey palette for one band, else 24 bits. Null
+    // without a view.
+    HBITMAP CreateBitmap(int width, int height, SIZE screen = SIZE{});
     HBITMAP GetBitmap() const { return bitmap_; }
     // The reader's bitmap, which the caller then owns.
     HBITMAP DetachBitmap();

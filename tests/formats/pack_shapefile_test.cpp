@@ -7,8 +7,8 @@
 
 #include "formats/dbf/dbf_field.h"
 #include "formats/shape/shape_builders.h"
-#include "formats/shape/shape_pack.h"
 #include "formats/shape/spatial_index.h"
+#include "map/services/shape_pack_ui.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
 #include "platform/win/winconst.h"

@@ -179,8 +179,7 @@ TEST_F(SidDrawTest, DrawsTheViewAtTheBitmapsTopLeft) {
     const RECT window{40, 300, 139, 379};
     ASSERT_TRUE(r.SelectView(1, &window, -1));
     EXPECT_EQ(r.Draw(nullptr, false), false);  // no bitmap yet
-    win::SetScreenSize(240, 320);
-    HBITMAP b = r.CreateBitmap(-1, 10);
+    HBITMAP b = r.CreateBitmap(-1, 10, SIZE{240, 320});
     ASSERT_NE(b, nullptr);
     DIBSECTION ds{};
     ASSERT_EQ(GetObject(b, sizeof ds, &ds), int(sizeof ds));
