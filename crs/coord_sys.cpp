@@ -225,32 +225,3 @@ void CCoordSys::UpdateDatum() {
     m_transformationCount = CountDatumsByName(m_datum.datumName);
     Setup();
 }
-
-void GeodeticToGeocentric(const DatumTransformation& datum, double lon, double lat, double h,
-                          double* X, double* Y, double* Z) {
-    const double a = datum.a, f = datum.f;
-    const double e2 = f * 2.0 - f * f;
-    const double phi = DegToRad(lat), lambda = DegToRad(lon);
-    const double s = std::sin(phi);
-    const double N = a / std::sqrt(1.0 - s * s * e2);
-    *X = (N + h) * std::cos(lambda) * std::cos(phi);
-    *Y = (N + h) * std::sin(lambda) * std::cos(phi);
-    *Z = ((1.0 - e2) * N + h) * s;
-}
-
-void GeocentricToGeodetic(const DatumTransformation& datum, double X, double Y, double Z,
-                          double* lon, double* lat, double* h) {
-    const double a = datum.a, f = datum.f;
-    const double p = std::sqrt(Y * Y + X * X);
-    const double r = std::sqrt(Z * Z + p * p);
-    const double e2 = f * 2.0 - f * f;
-    const double lambda = std::atan2(Y, X);
-    const double mu = std::atan((Z / p) * ((1.0 - f) + a * e2 / r));
-    const double sm = std::sin(mu), cm = std::cos(mu);
-    const double phi =
-        std::atan2(Z * (1.0 - f) + a * e2 * sm * sm * sm, (1.0 - f) * (p - a * e2 * cm * cm * cm));
-    const double sp = std::sin(phi);
-    *lon = RadToDeg(lambda);
-    *lat = RadToDeg(phi);
-    *h = p * std::cos(phi) + Z * sp - a * std::sqrt(1.0 - e2 * sp * sp);
-}

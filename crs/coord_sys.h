@@ -126,10 +126,3 @@ public:
 // asks only whether its datum is known.
 enum class ConversionProblem { kNone, kUnknownSystem, kShiftNotSupported, kUnknownDatum };
 ConversionProblem FindConversionProblem(const CCoordSys& from, const CCoordSys& to);
-
-// Geodetic (degrees, metres) <-> geocentric (metres) on the row's a and f.
-// The inverse is Bowring's closed form: no iteration.
-void GeodeticToGeocentric(const DatumTransformation& datum, double lon, double lat, double h,
-                          double* X, double* Y, double* Z);
-void GeocentricToGeodetic(const DatumTransformation& datum, double X, double Y, double Z,
-                          double* lon, double* lat, double* h);

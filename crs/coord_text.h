@@ -1,7 +1,7 @@
 // Coordinate text: geographic coordinates as degrees, minutes and seconds
 // (DMS), degrees and decimal minutes (DMM) or plain numbers; the display
-// texts (with the degree sign), the edit-field texts, the parser that reads
-// any of them back, and the dialog data exchange of a coordinate field.
+// texts (with the degree sign), the edit-field texts and the parser that
+// reads any of them back.
 //
 // Every form shows the absolute value and a hemisphere letter (S and W below
 // zero). Formatting rounds the value to the resolution shown before it is
@@ -9,8 +9,6 @@
 #pragma once
 
 #include "platform/text/text.h"
-
-class CDataExchange;
 
 // 'N'/'S' for a latitude, 'E'/'W' for a longitude; 0 counts as N/E.
 WChar HemisphereLetter(double value, bool isLatitude);
@@ -41,19 +39,6 @@ WString FormatDmmForEdit(double value, bool isLatitude);
 double ParseCoordinate(WStringView text, bool* ok = nullptr);
 // |degrees| + minutes/60 + seconds/3600, negative when degrees is.
 double DmsToDegrees(int degrees, int minutes, double seconds);
-
-// Coordinate text types of the dialog data exchange.
-enum CoordinateTextType {
-    kCoordinateNumber = 0,   // the framework's double exchange
-    kCoordinateDecimal = 1,  // "%.15g"
-    kCoordinateDms = 2,      // edit-field DMS
-    kCoordinateDmm = 3,      // edit-field DMM
-};
-// Fills the control from the value or (saving) the value from the control;
-// text that is not a coordinate shows the number prompt and fails.
-void DDX_Coordinate(CDataExchange* dx, int id, double& value, int type, bool isLatitude);
-// Types 1 to 3: -90..90 for a latitude, -180..180 for a longitude.
-void DDV_Coordinate(CDataExchange* dx, double value, int type, bool isLatitude);
 
 // A new string from a format and one integer.
 WString FormatCString(const WChar* format, int value);

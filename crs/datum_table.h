@@ -84,6 +84,13 @@ int32_t CountDatumsByName(WStringView datumName);
 // when no such row exists or the file cannot be written.
 bool SaveDefaultDatums(DatumTransformation& row);
 
+// Geodetic (degrees, metres) <-> geocentric (metres) on the row's a and f.
+// The inverse is Bowring's closed form: no iteration.
+void GeodeticToGeocentric(const DatumTransformation& datum, double lon, double lat, double h,
+                          double* X, double* Y, double* Z);
+void GeocentricToGeodetic(const DatumTransformation& datum, double X, double Y, double Z,
+                          double* lon, double* lat, double* h);
+
 // One position (degrees, metres) by the row's method. toRowDatum false: from
 // the row's datum to WGS 1984; true: from WGS 1984 to the row's datum. Method
 // 0 leaves the position unchanged; a method not carried out (grid methods,

@@ -1,4 +1,4 @@
-#include "crs/crs_dialogs.h"
+#include "map/dialogs/crs_dialogs.h"
 
 #include "core/language_module.h"
 #include "crs/code_tables.h"

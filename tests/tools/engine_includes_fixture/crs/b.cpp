@@ -1,0 +1,1 @@
+#include "crs/a.h"

@@ -1,0 +1,1 @@
+#include "formats/reader.h"
