@@ -9,6 +9,7 @@
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
+#include "platform/win/label_edit.h"
 #include "platform/win/look.h"
 
 using namespace win::detail;
@@ -39,10 +40,6 @@ struct ListState : ControlState {
     int top = 0;  // first visible row
     int mark = -1;
     COLORREF bk = 0xFFFFFFFF;
-    HWND edit = nullptr;
-    int editItem = -1;
-    WNDPROC editProc = nullptr;
-    bool ending = false;
 };
 
 ListState* StateOf(HWND h) {
@@ -345,33 +342,36 @@ int HitTest(HWND h, ListState* st, LVHITTESTINFO* hi, bool sub) {
 
 // ---- label editing ----
 
-void EndEdit(HWND h, bool cancel);
+void EndEdit(HWND h, bool cancel) {
+    EndLabelEdit(h, cancel);
+}
 
-LRESULT EditSubclass(HWND e, UINT msg, WPARAM wp, LPARAM lp) {
-    HWND list = GetParent(e);
-    ListState* st = StateOf(list);
-    WNDPROC base = st && st->edit == e ? st->editProc : nullptr;
-    if (st && st->edit == e) {
-        if (msg == WM_KEYDOWN && (wp == VK_RETURN || wp == VK_ESCAPE)) {
-            EndEdit(list, wp == VK_ESCAPE);
-            return 0;
-        }
-        if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_HASSETSEL | DLGC_WANTCHARS;
-        if (msg == WM_KILLFOCUS && !st->ending) {
-            LRESULT r = CallWindowProc(base, e, msg, wp, lp);
-            EndEdit(list, false);
-            return r;
-        }
+// The owner's LVN_ENDLABELEDIT; an accepted text becomes the item's label.
+void FinishEdit(HWND h, int item, const WString* typed) {
+    ListState* st = StateOf(h);
+    if (!st) return;
+    WString text = typed ? *typed : WString();
+    NMLVDISPINFO di;
+    di.item.mask = LVIF_TEXT;
+    di.item.iItem = item;
+    di.item.pszText = typed ? text.data() : nullptr;
+    di.item.cchTextMax = static_cast<int>(text.size()) + 1;
+    if (item >= 0 && item < Count(st)) di.item.lParam = st->rows[static_cast<size_t>(item)].lParam;
+    LRESULT accept = SendNotify(h, LVN_ENDLABELEDIT, &di.hdr);
+    st = StateOf(h);
+    if (!st) return;
+    if (typed && accept && item >= 0 && item < Count(st)) {
+        st->rows[static_cast<size_t>(item)].cells[0].text = *typed;
+        st->rows[static_cast<size_t>(item)].cells[0].textCallback = false;
     }
-    return base ? CallWindowProc(base, e, msg, wp, lp) : DefWindowProc(e, msg, wp, lp);
 }
 
 HWND BeginEdit(HWND h, int item) {
     ListState* st = StateOf(h);
     if (!st || item < 0 || item >= Count(st)) return nullptr;
-    if (st->edit) EndEdit(h, false);
+    EndLabelEdit(h, false);
     st = StateOf(h);
-    if (!st) return nullptr;
+    if (!st || item >= Count(st)) return nullptr;
     NMLVDISPINFO di;
     WChar buffer[260] = {};
     di.item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
@@ -383,50 +383,8 @@ HWND BeginEdit(HWND h, int item) {
     if (SendNotify(h, LVN_BEGINLABELEDIT, &di.hdr)) return nullptr;  // the owner refused
     st = StateOf(h);
     if (!st || item >= Count(st)) return nullptr;
-    RECT r = CellRect(h, st, item, 0, LVIR_LABEL);
-    HWND e =
-        CreateWindowEx(0, u"EDIT", buffer, WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL,
-                       r.left, r.top, r.right - r.left, r.bottom - r.top, h,
-                       reinterpret_cast<HMENU>(static_cast<intptr_t>(kEditId)), nullptr, nullptr);
-    if (!e) return nullptr;
-    Window* lw = Find(h);
-    if (lw && lw->font) SendMessage(e, WM_SETFONT, reinterpret_cast<WPARAM>(lw->font), FALSE);
-    st->edit = e;
-    st->editItem = item;
-    st->editProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtr(e, GWLP_WNDPROC, reinterpret_cast<intptr_t>(&EditSubclass)));
-    SetFocus(e);
-    SendMessage(e, EM_SETSEL, 0, -1);
-    return e;
-}
-
-void EndEdit(HWND h, bool cancel) {
-    ListState* st = StateOf(h);
-    if (!st || !st->edit || st->ending) return;
-    st->ending = true;
-    HWND e = st->edit;
-    int item = st->editItem;
-    WString text = GetWindowTextString(e);
-    NMLVDISPINFO di;
-    di.item.mask = LVIF_TEXT;
-    di.item.iItem = item;
-    di.item.pszText = cancel ? nullptr : text.data();
-    di.item.cchTextMax = static_cast<int>(text.size()) + 1;
-    if (item >= 0 && item < Count(st)) di.item.lParam = st->rows[static_cast<size_t>(item)].lParam;
-    bool hadFocus = GetFocus() == e;
-    LRESULT accept = SendNotify(h, LVN_ENDLABELEDIT, &di.hdr);
-    st = StateOf(h);
-    if (!st) return;
-    if (!cancel && accept && item >= 0 && item < Count(st)) {
-        st->rows[static_cast<size_t>(item)].cells[0].text = text;
-        st->rows[static_cast<size_t>(item)].cells[0].textCallback = false;
-    }
-    st->edit = nullptr;
-    st->editItem = -1;
-    if (hadFocus) SetFocus(h);
-    if (IsWindow(e)) DestroyWindow(e);
-    if ((st = StateOf(h))) st->ending = false;
-    InvalidateRect(h, nullptr, false);
+    return BeginLabelEdit(h, buffer, CellRect(h, st, item, 0, LVIR_LABEL), ES_AUTOHSCROLL, kEditId,
+                          [item](HWND list, const WString* text) { FinishEdit(list, item, text); });
 }
 
 // ---- painting ----
@@ -909,7 +867,7 @@ LRESULT ListViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             SetFocus(h);
             return reinterpret_cast<LRESULT>(BeginEdit(h, item));
         case LVM_GETEDITCONTROL:
-            return reinterpret_cast<LRESULT>(st->edit);
+            return reinterpret_cast<LRESULT>(LabelEditOf(h));
         case WM_NOTIFY: {
             auto* nm = reinterpret_cast<NMHDR*>(lp);
             if (nm && nm->hwndFrom == st->header && nm->code == HDN_ITEMCHANGED)
@@ -973,7 +931,7 @@ LRESULT ListViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             Paint(h);
             return 0;
         case WM_DESTROY:
-            st->edit = nullptr;
+            ForgetLabelEdit(h);
             return 0;
         default:
             break;
@@ -1035,8 +993,8 @@ void ListViewUserColumnClick(HWND list, int column) {
 }
 
 void ListViewUserEndEdit(HWND list, bool cancel) {
-    ListState* st = StateOf(list);
-    if (st && st->edit) SendMessage(st->edit, WM_KEYDOWN, cancel ? VK_ESCAPE : VK_RETURN, 0);
+    if (HWND edit = LabelEditOf(list))
+        SendMessage(edit, WM_KEYDOWN, cancel ? VK_ESCAPE : VK_RETURN, 0);
 }
 
 }  // namespace win

@@ -8,6 +8,7 @@
 #include "platform/win/command.h"
 #include "platform/win/common_impl.h"
 #include "platform/win/controls.h"
+#include "platform/win/label_edit.h"
 #include "platform/win/look.h"
 
 using namespace win::detail;
@@ -36,9 +37,6 @@ struct TreeState : ControlState {
     Node* firstVisible = nullptr;
     HIMAGELIST images[3] = {};
     int indent = 19;
-    HWND edit = nullptr;
-    Node* editNode = nullptr;
-    WNDPROC editProc = nullptr;
 };
 
 TreeState* StateOf(HWND h) {
@@ -294,64 +292,39 @@ RECT ItemRect(HWND h, TreeState* st, Node* n, bool textOnly) {
     return r;
 }
 
-// ---- label editing (the same editor as the list view's) ----
+// ---- label editing (the list view's editor) ----
 
-void EndEdit(HWND h, bool cancel);
-
-LRESULT EditSubclass(HWND e, UINT msg, WPARAM wp, LPARAM lp) {
-    HWND tree = GetParent(e);
-    TreeState* st = StateOf(tree);
-    WNDPROC base = st && st->edit == e ? st->editProc : nullptr;
-    if (base && msg == WM_KEYDOWN && (wp == VK_RETURN || wp == VK_ESCAPE)) {
-        EndEdit(tree, wp == VK_ESCAPE);
-        return 0;
-    }
-    return base ? CallWindowProc(base, e, msg, wp, lp) : DefWindowProc(e, msg, wp, lp);
+// The owner's TVN_ENDLABELEDIT; an accepted text becomes the item's label.
+// The item is looked up afresh: it may have gone while the edit was open.
+void FinishEdit(HWND h, HTREEITEM self, const WString* typed) {
+    TreeState* st = StateOf(h);
+    Node* n = st ? NodeOf(st, self) : nullptr;
+    WString text = typed ? *typed : WString();
+    NMTVDISPINFO di;
+    di.item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
+    di.item.hItem = n ? self : nullptr;
+    di.item.pszText = typed ? text.data() : nullptr;
+    di.item.lParam = n ? n->lParam : 0;
+    LRESULT accept = SendNotify(h, TVN_ENDLABELEDIT, &di.hdr);
+    if (typed && accept && (st = StateOf(h)) && (n = NodeOf(st, self))) n->text = *typed;
 }
 
 HWND BeginEdit(HWND h, TreeState* st, Node* n) {
     if (!n || !(StyleOf(h) & TVS_EDITLABELS)) return nullptr;
+    HTREEITEM self = n->self;
+    EndLabelEdit(h, false);
+    if (!(st = StateOf(h)) || !(n = NodeOf(st, self))) return nullptr;
     NMTVDISPINFO di;
     di.item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
-    di.item.hItem = n->self;
+    di.item.hItem = self;
     di.item.pszText = n->text.data();
     di.item.lParam = n->lParam;
-    HTREEITEM self = n->self;
     if (SendNotify(h, TVN_BEGINLABELEDIT, &di.hdr)) return nullptr;
     if (!(st = StateOf(h)) || !(n = NodeOf(st, self))) return nullptr;
     RECT r = ItemRect(h, st, n, true);
-    HWND e = CreateWindowEx(0, u"EDIT", n->text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r.left,
-                            r.top, std::max<LONG>(r.right - r.left, 40), r.bottom - r.top, h,
-                            nullptr, nullptr, nullptr);
-    if (!e) return nullptr;
-    st->edit = e;
-    st->editNode = n;
-    st->editProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtr(e, GWLP_WNDPROC, reinterpret_cast<intptr_t>(&EditSubclass)));
-    SetFocus(e);
-    SendMessage(e, EM_SETSEL, 0, -1);
-    return e;
-}
-
-void EndEdit(HWND h, bool cancel) {
-    TreeState* st = StateOf(h);
-    if (!st || !st->edit) return;
-    HWND e = st->edit;
-    Node* n = st->editNode;
-    st->edit = nullptr;
-    st->editNode = nullptr;
-    WString text = GetWindowTextString(e);
-    NMTVDISPINFO di;
-    di.item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
-    di.item.hItem = n ? n->self : nullptr;
-    di.item.pszText = cancel ? nullptr : text.data();
-    di.item.lParam = n ? n->lParam : 0;
-    HTREEITEM self = di.item.hItem;
-    LRESULT accept = SendNotify(h, TVN_ENDLABELEDIT, &di.hdr);
-    if (!cancel && accept && (st = StateOf(h)) && (n = NodeOf(st, self))) n->text = text;
-    if (IsWindow(e)) DestroyWindow(e);
-    SetFocus(h);
-    InvalidateRect(h, nullptr, false);
+    r.right = std::max<LONG>(r.right, r.left + 40);
+    return BeginLabelEdit(h, n->text, r, 0, 0,
+                          [self](HWND tree, const WString* text) { FinishEdit(tree, self, text); });
 }
 
 void Paint(HWND h) {
@@ -609,9 +582,9 @@ LRESULT TreeViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case TVM_EDITLABEL:
             return reinterpret_cast<LRESULT>(BeginEdit(h, st, NodeOf(st, item)));
         case TVM_GETEDITCONTROL:
-            return reinterpret_cast<LRESULT>(st->edit);
+            return reinterpret_cast<LRESULT>(LabelEditOf(h));
         case TVM_ENDEDITLABELNOW:
-            EndEdit(h, wp != 0);
+            EndLabelEdit(h, wp != 0);
             return TRUE;
         case WM_KEYDOWN: {
             Node* c = st->caret;
@@ -668,7 +641,7 @@ LRESULT TreeViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             st->indent = win::theme::Scale(19);  // wider on a denser screen
             break;
         case WM_DESTROY:
-            if (st->edit) st->edit = nullptr;
+            ForgetLabelEdit(h);
             return 0;
         default:
             break;

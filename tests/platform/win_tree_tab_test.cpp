@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "win_ctl_harness.h"
 
@@ -162,6 +163,129 @@ TEST_F(TreeViewTest, ExpansionNotifiesAndTheOwnerRefillsChildren) {
     SetWindowLong(tree, GWL_STYLE,
                   GetWindowLong(tree, GWL_STYLE) & ~static_cast<LONG>(TVS_EDITLABELS));
     EXPECT_EQ(SendMessage(tree, TVM_EDITLABEL, 0, reinterpret_cast<LPARAM>(leaf)), 0);
+}
+
+// The tree's label editor is the list view's: it ends once, keeping the
+// text, on Enter or when it loses the focus; Escape cancels; it wants every
+// key in a dialog; an owner that starts another edit or moves the focus
+// from its end notification ends nothing twice; an item deleted meanwhile
+// is not touched.
+TEST_F(TreeViewTest, LabelEditEndsOnceOnEnterEscapeOrFocusLoss) {
+    HWND tree = Child(WC_TREEVIEW, TVS_EDITLABELS, 53);
+    HWND other = Child(u"EDIT", 0, 54, RECT{0, 210, 100, 230});
+    HTREEITEM maps = Insert(tree, TVI_ROOT, u"Maps", TVI_LAST, 0, 1, 7);
+    HTREEITEM data = Insert(tree, TVI_ROOT, u"Data");
+    struct End {
+        HTREEITEM item;
+        LPARAM data;
+        std::u16string text;  // "<null>" when cancelled
+    };
+    std::vector<End> ends;
+    std::function<void()> onEnd;
+    bool accept = true;
+    ctltest::Answer() = [&](HWND, NMHDR* nm, LRESULT* r) {
+        if (nm->code != TVN_ENDLABELEDIT) return false;
+        auto* di = reinterpret_cast<NMTVDISPINFO*>(nm);
+        ends.push_back(
+            {di->item.hItem, di->item.lParam, di->item.pszText ? di->item.pszText : u"<null>"});
+        if (onEnd) onEnd();
+        *r = accept;
+        return true;
+    };
+    auto begin = [&](HTREEITEM item) {
+        return reinterpret_cast<HWND>(
+            SendMessage(tree, TVM_EDITLABEL, 0, reinterpret_cast<LPARAM>(item)));
+    };
+
+    // Enter: the label takes the text and the tree the focus.
+    HWND edit = begin(maps);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(GetFocus(), edit);
+    EXPECT_EQ(GetWindowTextString(edit), u"Maps");
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessage(tree, TVM_GETEDITCONTROL, 0, 0)), edit);
+    EXPECT_EQ(SendMessage(edit, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, DLGC_WANTALLKEYS);
+    SetWindowText(edit, u"Charts");
+    win::input::Key(VK_RETURN);
+    win::input::DrainQueue();
+    EXPECT_FALSE(IsWindow(edit));
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].item, maps);
+    EXPECT_EQ(ends[0].data, 7);
+    EXPECT_EQ(ends[0].text, u"Charts");
+    EXPECT_EQ(TextOf(tree, maps), u"Charts");
+    EXPECT_EQ(GetFocus(), tree);
+    EXPECT_EQ(SendMessage(tree, TVM_GETEDITCONTROL, 0, 0), 0);
+
+    // Escape: no text, the label stays.
+    ends.clear();
+    edit = begin(data);
+    SetWindowText(edit, u"zzz");
+    win::input::Key(VK_ESCAPE);
+    win::input::DrainQueue();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].text, u"<null>");
+    EXPECT_EQ(TextOf(tree, data), u"Data");
+
+    // The focus going elsewhere ends the edit, keeping the text, and leaves
+    // the focus where it went.
+    ends.clear();
+    edit = begin(data);
+    SetWindowText(edit, u"Layers");
+    SetFocus(other);
+    EXPECT_FALSE(IsWindow(edit));
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].text, u"Layers");
+    EXPECT_EQ(TextOf(tree, data), u"Layers");
+    EXPECT_EQ(GetFocus(), other);
+
+    // An owner that, told of the end, moves the focus, ends the edit again
+    // and starts another: one end, and no second edit.
+    ends.clear();
+    edit = begin(maps);
+    HWND nested = reinterpret_cast<HWND>(1);
+    onEnd = [&] {
+        SetFocus(other);
+        SendMessage(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+        nested = begin(data);
+    };
+    SendMessage(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+    onEnd = nullptr;
+    EXPECT_EQ(ends.size(), 1u);
+    EXPECT_EQ(nested, nullptr);
+    EXPECT_FALSE(IsWindow(edit));
+    EXPECT_EQ(GetFocus(), other);
+    EXPECT_EQ(SendMessage(tree, TVM_GETEDITCONTROL, 0, 0), 0);
+
+    // Starting an edit while one is open ends the first.
+    ends.clear();
+    HWND first = begin(maps);
+    SetWindowText(first, u"Sheets");
+    HWND second = begin(data);
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(IsWindow(first));
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].item, maps);
+    EXPECT_EQ(TextOf(tree, maps), u"Sheets");
+    SendMessage(tree, TVM_ENDEDITLABELNOW, TRUE, 0);
+
+    // The item deleted while its label is edited: the end names no item.
+    ends.clear();
+    edit = begin(data);
+    SendMessage(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(data));
+    SetWindowText(edit, u"gone");
+    SendMessage(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].item, nullptr);
+    EXPECT_EQ(Children(tree, TVI_ROOT), (std::vector<std::u16string>{u"Sheets"}));
+
+    // An owner that destroys the tree when told of the end.
+    edit = begin(maps);
+    onEnd = [&] { DestroyWindow(tree); };
+    SendMessage(edit, WM_KEYDOWN, VK_RETURN, 0);
+    onEnd = nullptr;
+    EXPECT_FALSE(IsWindow(tree));
+    EXPECT_FALSE(IsWindow(edit));
+    ctltest::Answer() = nullptr;
 }
 
 TEST_F(TreeViewTest, TheCaretFollowsSelectionAndOpensItsParents) {
