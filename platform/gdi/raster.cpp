@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "platform/gdi/gdi_internal.h"
 
@@ -501,132 +502,12 @@ void SpanSet::Paint(const Target& t, const gdi::detail::Paint& p) {
 
 namespace {
 
-struct Edge {
-    int64_t yTop, yBottom;  // rows [yTop, yBottom)
-    int64_t q;              // ceil of the crossing x on the current row
-    int64_t rem;            // q * dy - N, in [0, dy)
-    int64_t dy, dxq, dxr;
-    int dir;
-};
-
-struct PolyScratch {
-    std::vector<Edge> edges;
-    std::vector<Edge*> active;
-};
-PolyScratch& scratch() {
-    static PolyScratch s;
-    return s;
-}
-
-template <class Emit>
-void ScanPolygon(const IPoint* pts, const int* counts, int polys, bool winding, int clipTop,
-                 int clipBottom, Emit&& emit) {
-    PolyScratch& sc = scratch();
-    sc.edges.clear();
-    const IPoint* base = pts;
-    for (int k = 0; k < polys; ++k) {
-        int n = counts[k];
-        for (int i = 0; i < n; ++i) {
-            IPoint a = base[i], b = base[(i + 1) % n];
-            if (a.y == b.y) continue;
-            int dir = 1;
-            if (a.y > b.y) {
-                std::swap(a, b);
-                dir = -1;
-            }
-            int64_t top = std::max<int64_t>(a.y, clipTop);
-            int64_t bottom = std::min<int64_t>(b.y, clipBottom);
-            if (top >= bottom) continue;
-            Edge e;
-            e.yTop = top;
-            e.yBottom = bottom;
-            e.dy = b.y - a.y;
-            int64_t dx = b.x - a.x;
-            e.dxq = FloorDiv(dx, e.dy);
-            e.dxr = dx - e.dxq * e.dy;
-            i128 num = i128(a.x) * e.dy + i128(top - a.y) * dx;
-            e.q = CeilDiv(num, e.dy);
-            e.rem = static_cast<int64_t>(i128(e.q) * e.dy - num);
-            e.dir = dir;
-            sc.edges.push_back(e);
-        }
-        base += n;
-    }
-    if (sc.edges.empty()) return;
-    std::sort(sc.edges.begin(), sc.edges.end(),
-              [](const Edge& a, const Edge& b) { return a.yTop < b.yTop; });
-    sc.active.clear();
-    size_t next = 0;
-    int64_t y = sc.edges[0].yTop;
-    while (next < sc.edges.size() || !sc.active.empty()) {
-        if (sc.active.empty() && y < sc.edges[next].yTop) y = sc.edges[next].yTop;
-        while (next < sc.edges.size() && sc.edges[next].yTop == y)
-            sc.active.push_back(&sc.edges[next++]);
-        // Insertion sort by crossing: the order barely changes between rows.
-        for (size_t i = 1; i < sc.active.size(); ++i) {
-            Edge* e = sc.active[i];
-            size_t j = i;
-            while (j > 0 && sc.active[j - 1]->q > e->q) {
-                sc.active[j] = sc.active[j - 1];
-                --j;
-            }
-            sc.active[j] = e;
-        }
-        if (!winding) {
-            for (size_t i = 0; i + 1 < sc.active.size(); i += 2)
-                emit(static_cast<int>(y), sc.active[i]->q, sc.active[i + 1]->q);
-        } else {
-            int wind = 0;
-            int64_t start = 0;
-            for (Edge* e : sc.active) {
-                int before = wind;
-                wind += e->dir;
-                if (before == 0 && wind != 0) start = e->q;
-                if (before != 0 && wind == 0) emit(static_cast<int>(y), start, e->q);
-            }
-        }
-        ++y;
-        size_t w = 0;
-        for (Edge* e : sc.active) {
-            if (e->yBottom <= y) continue;
-            e->q += e->dxq;
-            e->rem -= e->dxr;
-            if (e->rem < 0) {
-                e->rem += e->dy;
-                ++e->q;
-            }
-            sc.active[w++] = e;
-        }
-        sc.active.resize(w);
-    }
-}
-
-// The same scan for points within 2^29 of the origin (what every ordinary
-// drawing has): 64-bit products suffice there, and the edges fit 32 bits, so
-// they are kept by value and stepped without 128-bit arithmetic.
+// One scan for every polygon, in two widths. Points within 2^29 of the origin
+// (what every ordinary drawing has) take 32-bit edges set up with 64-bit
+// products; others (saturated input) 64-bit edges with 128-bit products. The
+// crossing on a row is the exact ceiling of the edge's x there, stepped by
+// whole and fractional parts, so both widths give the same pixels.
 constexpr int64_t kSmall = int64_t(1) << 29;
-
-struct SmallEdge {
-    int32_t yTop, yBottom;  // rows [yTop, yBottom)
-    int32_t q;              // ceil of the crossing x on the current row
-    int32_t rem;            // q * dy - N, in [0, dy)
-    int32_t dy, dxq, dxr;
-    int32_t dir;
-};
-
-struct SmallScratch {
-    std::vector<SmallEdge> edges;
-    std::vector<SmallEdge> active;
-    // Even-odd figures by rows: each row's crossings in xs from rowStart.
-    std::vector<uint32_t> rowStart, rowFill;
-    std::vector<int32_t> xs;
-};
-// Even-odd figures with at most this many row crossings are filled by rows.
-constexpr size_t kBucketCrossings = size_t(1) << 18;
-SmallScratch& smallScratch() {
-    static SmallScratch s;
-    return s;
-}
 
 bool SmallPoints(const IPoint* pts, const int* counts, int polys) {
     int64_t total = 0;
@@ -637,17 +518,71 @@ bool SmallPoints(const IPoint* pts, const int* counts, int polys) {
     return true;
 }
 
-template <class Emit>
-void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool winding, int clipTop,
-                      int clipBottom, Emit&& emit) {
-    SmallScratch& sc = smallScratch();
+// Products of two coordinates, and quotients by a positive divisor.
+template <class T>
+struct Wider;
+template <>
+struct Wider<int32_t> {
+    using type = int64_t;
+};
+template <>
+struct Wider<int64_t> {
+    using type = i128;
+};
+inline int64_t CeilQuotient(int64_t a, int64_t b) {
+    const int64_t q = a / b;
+    return (a % b != 0 && a > 0) ? q + 1 : q;
+}
+inline int64_t CeilQuotient(i128 a, i128 b) {
+    return CeilDiv(a, b);
+}
+
+template <class T>
+struct Edge {
+    T yTop, yBottom;  // rows [yTop, yBottom)
+    T q;              // ceil of the crossing x on the current row
+    T rem;            // q * dy - N, in [0, dy)
+    T dy, dxq, dxr;
+    int32_t dir;
+
+    void Step() {
+        q += dxq;
+        rem -= dxr;
+        if (rem < 0) {
+            rem += dy;
+            ++q;
+        }
+    }
+};
+
+template <class T>
+struct PolyScratch {
+    std::vector<Edge<T>> edges;
+    std::vector<Edge<T>> active;
+    // Even-odd figures by rows: each row's crossings in xs from rowStart.
+    std::vector<uint32_t> rowStart, rowFill;
+    std::vector<T> xs;
+};
+// Even-odd figures with at most this many row crossings are filled by rows.
+constexpr size_t kBucketCrossings = size_t(1) << 18;
+template <class T>
+PolyScratch<T>& scratch() {
+    static PolyScratch<T> s;
+    return s;
+}
+
+template <class T, class Emit>
+void ScanPolygon(const IPoint* pts, const int* counts, int polys, bool winding, int clipTop,
+                 int clipBottom, Emit&& emit) {
+    using W = typename Wider<T>::type;
+    PolyScratch<T>& sc = scratch<T>();
     size_t total = 0;
     for (int k = 0; k < polys; ++k) total += size_t(counts[k]);
     if (sc.edges.size() < total) sc.edges.resize(total);
     if (sc.active.size() < total) sc.active.resize(total);
-    SmallEdge* edges = sc.edges.data();
+    Edge<T>* edges = sc.edges.data();
     size_t count = 0, crossings = 0;
-    int32_t rowTop = INT32_MAX, rowBottom = INT32_MIN;
+    T rowTop = std::numeric_limits<T>::max(), rowBottom = std::numeric_limits<T>::min();
     const IPoint* base = pts;
     for (int k = 0; k < polys; ++k) {
         int n = counts[k];
@@ -662,25 +597,23 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
             int64_t top = std::max<int64_t>(a.y, clipTop);
             int64_t bottom = std::min<int64_t>(b.y, clipBottom);
             if (top >= bottom) continue;
-            // |dx| and dy are at most 2^30 here: 32-bit quotients.
-            const int32_t dy = static_cast<int32_t>(b.y - a.y), dx = static_cast<int32_t>(b.x - a.x);
-            int32_t dxq = dx / dy;
-            const int32_t dxr0 = dx - dxq * dy;
-            if (dxr0 != 0 && dx < 0) --dxq;
-            SmallEdge e;
+            // dy > 0, and dx / dy, the crossing and the remainder fit T.
+            const T dy = static_cast<T>(b.y - a.y), dx = static_cast<T>(b.x - a.x);
+            T dxq = dx / dy;
+            if (dx - dxq * dy != 0 && dx < 0) --dxq;
+            Edge<T> e;
             if (top == a.y) {
                 // The crossing on the first row is the vertex itself.
-                e.q = static_cast<int32_t>(a.x);
+                e.q = static_cast<T>(a.x);
                 e.rem = 0;
             } else {
-                int64_t num = a.x * dy + (top - a.y) * dx;
-                int64_t q = num / dy;
-                if (num % dy != 0 && num > 0) ++q;
-                e.q = static_cast<int32_t>(q);
-                e.rem = static_cast<int32_t>(q * dy - num);
+                const W num = W(a.x) * dy + W(top - a.y) * dx;
+                const W q = CeilQuotient(num, W(dy));
+                e.q = static_cast<T>(q);
+                e.rem = static_cast<T>(q * dy - num);
             }
-            e.yTop = static_cast<int32_t>(top);
-            e.yBottom = static_cast<int32_t>(bottom);
+            e.yTop = static_cast<T>(top);
+            e.yBottom = static_cast<T>(bottom);
             e.dy = dy;
             e.dxq = dxq;
             e.dxr = dx - dxq * dy;
@@ -702,7 +635,7 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
         if (sc.xs.size() < crossings) sc.xs.resize(crossings);
         uint32_t* start = sc.rowStart.data();
         uint32_t* fill = sc.rowFill.data();
-        int32_t* xs = sc.xs.data();
+        T* xs = sc.xs.data();
         std::fill(start, start + rows + 1, 0u);
         for (size_t i = 0; i < count; ++i) {
             start[edges[i].yTop - rowTop] += 1;
@@ -718,48 +651,43 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
         }
         start[rows] = at;
         for (size_t i = 0; i < count; ++i) {
-            const SmallEdge& e = edges[i];
-            int32_t q = e.q, rem = e.rem;
+            Edge<T> e = edges[i];
             uint32_t* f = fill + (e.yTop - rowTop);
-            for (int32_t y = e.yTop; y < e.yBottom; ++y, ++f) {
-                xs[(*f)++] = q;
-                q += e.dxq;
-                rem -= e.dxr;
-                if (rem < 0) {
-                    rem += e.dy;
-                    ++q;
-                }
+            for (T y = e.yTop; y < e.yBottom; ++y, ++f) {
+                xs[(*f)++] = e.q;
+                e.Step();
             }
         }
         for (size_t r = 0; r < rows; ++r) {
-            int32_t* x = xs + start[r];
+            T* x = xs + start[r];
             const uint32_t m = start[r + 1] - start[r];
             if (m == 2) {
                 if (x[0] > x[1]) std::swap(x[0], x[1]);
             } else {
                 for (uint32_t i = 1; i < m; ++i) {
-                    int32_t v = x[i];
+                    T v = x[i];
                     uint32_t j = i;
                     for (; j > 0 && x[j - 1] > v; --j) x[j] = x[j - 1];
                     x[j] = v;
                 }
             }
-            const int y = rowTop + int(r);
+            const int y = static_cast<int>(rowTop + T(r));
             for (uint32_t i = 0; i + 1 < m; i += 2) emit(y, x[i], x[i + 1]);
         }
         return;
     }
     std::sort(edges, edges + count,
-              [](const SmallEdge& a, const SmallEdge& b) { return a.yTop < b.yTop; });
-    SmallEdge* active = sc.active.data();
+              [](const Edge<T>& a, const Edge<T>& b) { return a.yTop < b.yTop; });
+    Edge<T>* active = sc.active.data();
     size_t next = 0, m = 0;
-    int y = edges[0].yTop;
+    T y = edges[0].yTop;
     while (next < count || m) {
         if (!m && y < edges[next].yTop) y = edges[next].yTop;
         while (next < count && edges[next].yTop == y) active[m++] = edges[next++];
+        // Insertion sort by crossing: the order barely changes between rows.
         for (size_t i = 1; i < m; ++i) {
             if (active[i - 1].q <= active[i].q) continue;
-            SmallEdge e = active[i];
+            Edge<T> e = active[i];
             size_t j = i;
             while (j > 0 && active[j - 1].q > e.q) {
                 active[j] = active[j - 1];
@@ -767,29 +695,25 @@ void ScanSmallPolygon(const IPoint* pts, const int* counts, int polys, bool wind
             }
             active[j] = e;
         }
+        const int row = static_cast<int>(y);
         if (!winding) {
-            for (size_t i = 0; i + 1 < m; i += 2) emit(y, active[i].q, active[i + 1].q);
+            for (size_t i = 0; i + 1 < m; i += 2) emit(row, active[i].q, active[i + 1].q);
         } else {
             int wind = 0;
-            int32_t start = 0;
+            T start = 0;
             for (size_t i = 0; i < m; ++i) {
                 int before = wind;
                 wind += active[i].dir;
                 if (before == 0 && wind != 0) start = active[i].q;
-                if (before != 0 && wind == 0) emit(y, start, active[i].q);
+                if (before != 0 && wind == 0) emit(row, start, active[i].q);
             }
         }
         ++y;
         size_t w = 0;
         for (size_t i = 0; i < m; ++i) {
-            SmallEdge e = active[i];
+            Edge<T> e = active[i];
             if (e.yBottom <= y) continue;
-            e.q += e.dxq;
-            e.rem -= e.dxr;
-            if (e.rem < 0) {
-                e.rem += e.dy;
-                ++e.q;
-            }
+            e.Step();
             active[w++] = e;
         }
         m = w;
@@ -802,19 +726,19 @@ void FillPolygon(const Target& t, const Paint& p, const IPoint* pts, const int* 
                  bool winding) {
     if (QuickDrawingOn() && SmallPoints(pts, counts, polys)) {
         if (Direct(t)) {
-            ScanSmallPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
-                             [&](int y, int x0, int x1) { DirectSpan(t, p, y, x0, x1); });
+            ScanPolygon<int32_t>(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
+                                 [&](int y, int x0, int x1) { DirectSpan(t, p, y, x0, x1); });
         } else {
-            ScanSmallPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
-                             [&](int y, int x0, int x1) { FillSpan(t, p, y, x0, x1); });
+            ScanPolygon<int32_t>(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
+                                 [&](int y, int x0, int x1) { FillSpan(t, p, y, x0, x1); });
         }
         return;
     }
-    ScanPolygon(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
-                [&](int y, int64_t x0, int64_t x1) {
-                    if (x1 <= t.bounds.left || x0 >= t.bounds.right) return;
-                    FillSpan(t, p, y, Clamp32(x0), Clamp32(x1));
-                });
+    ScanPolygon<int64_t>(pts, counts, polys, winding, t.bounds.top, t.bounds.bottom,
+                         [&](int y, int64_t x0, int64_t x1) {
+                             if (x1 <= t.bounds.left || x0 >= t.bounds.right) return;
+                             FillSpan(t, p, y, Clamp32(x0), Clamp32(x1));
+                         });
 }
 
 }  // namespace gdi::detail
