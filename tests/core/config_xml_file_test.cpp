@@ -9,6 +9,7 @@
 
 #include "core/file_stream.h"
 #include "tests/platform/fs_test_root.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -50,12 +51,9 @@ private:
 };
 
 std::string RunTool(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return "popen failed";
-    char buf[512];
-    for (size_t k; (k = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, k);
-    if (pclose(p) != 0) out += "<exit status non-zero>";
+    int status = -1;
+    std::string out = testsupport::RunCommand(cmd + " 2>&1", &status);
+    if (status != 0) out += "<exit status non-zero>";
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/res/resource.h"
 #include "platform/text/text.h"
 #include "platform/win/dialog.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -20,19 +21,9 @@ std::shared_ptr<res::ResourceModule> Enu() {
     return m;
 }
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    pclose(p);
-    return out;
-}
-
 TEST(EnglishLibrary, WindresReadsTheSameIdsAndTexts) {
-    const std::string rc = RunCommand(std::string(ZN_WINDRES) + " -i " + ZN_ENU_RES + " -O rc");
+    const std::string rc =
+        testsupport::RunCommand(std::string(ZN_WINDRES) + " -i " + ZN_ENU_RES + " -O rc");
     ASSERT_FALSE(rc.empty());
     std::map<UINT, std::string> theirs;
     const std::regex line(R"re(^\s*(\d+),\s*"(.*)"\s*$)re");

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tests/platform/fs_test_root.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -162,12 +163,9 @@ TEST_F(FileStreamTest, AgreesWithIconv) {
     ASSERT_TRUE(WriteTextFile(u"\\u8.txt", text, 1));
     ASSERT_TRUE(WriteTextFile(u"\\u16.txt", text, 2));
     auto run = [](const std::string& cmd) {
-        std::string out;
-        FILE* p = popen(cmd.c_str(), "r");
-        if (!p) return out;
-        char buf[256];
-        for (size_t k; (k = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, k);
-        EXPECT_EQ(pclose(p), 0) << cmd;
+        int status = -1;
+        std::string out = testsupport::RunCommand(cmd, &status);
+        EXPECT_EQ(status, 0) << cmd;
         return out;
     };
     // Our UTF-8 is valid to a strict reader, and our UTF-16 says the same.

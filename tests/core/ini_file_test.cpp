@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 
 #include "tests/platform/fs_test_root.h"
+#include "tests/support/run_command.h"
 
 using IniFile = DeviceRootTest;
 
@@ -16,13 +16,7 @@ namespace {
 
 // Runs a command and returns what it printed.
 std::string Capture(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[256];
-        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
+    return testsupport::RunCommand(cmd);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/run_command.h"
+
 namespace {
 
 std::string U8(WStringView s) {
@@ -169,12 +171,9 @@ TEST(XmlParseOracle, AgreesWithPythonEtree) {
         for (char c : d) esc += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
         ours.push_back(esc);
     }
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        for (size_t k; (k = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, k);
-        EXPECT_EQ(pclose(p), 0);
-    }
+    int status = -1;
+    const std::string out = testsupport::RunCommand(cmd, &status);
+    EXPECT_EQ(status, 0);
     std::filesystem::remove_all(dir);
     std::istringstream lines(out);
     std::string line;

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/run_command.h"
 #include "zarnip/zntools3.h"
 
 namespace zn3test {
@@ -95,14 +96,7 @@ inline int Run(const std::string& command) {
 }
 
 inline std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
+    return testsupport::RunCommand(command);
 }
 
 // What the code under test writes to standard error while this lives.

@@ -18,6 +18,7 @@
 #include "formats/dbf/file_io.h"
 #include "platform/fs/fs.h"
 #include "tests/platform/fs_test_root.h"
+#include "tests/support/run_command.h"
 
 // A fresh device root (see tests/platform) with the dBASE engine's and the
 // file layer's process-wide state reset around each test.
@@ -52,15 +53,7 @@ inline bool HaveTool(const char* name) {
 
 // Runs a shell command and returns its standard output; *status gets the exit code.
 inline std::string RunTool(const std::string& cmd, int* status = nullptr) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
+    return testsupport::RunCommand(cmd, status);
 }
 
 #define REQUIRE_TOOL(name) \

@@ -1,5 +1,7 @@
 // The binary word protocol: framing, decoding and message 1200, against
 // gpsd's lexer and its reading of a real receiver log.
+#include "gps/eart_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "gps/eart_parser.h"
 #include "gps/gps_position.h"
 #include "gps/serial_assembly.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -48,14 +50,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* f = popen(command.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-    return out;
+    return testsupport::RunCommand(command);
 }
 
 std::vector<std::string> GpsdPackets(const std::string& path) {

@@ -1,21 +1,23 @@
 // TSIP framing, decoding and the earth-centred conversion, against
 // geographiclib's CartConvert and gpsd's lexer and reports.
+#include "gps/tsip_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <functional>
-#include <sstream>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "gps/gps_position.h"
-#include "gps/tsip_parser.h"
 #include "gps/serial_assembly.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -56,14 +58,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* f = popen(command.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-    return out;
+    return testsupport::RunCommand(command);
 }
 
 Bytes LogBody(const std::string& name) {

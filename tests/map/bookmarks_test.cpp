@@ -1,26 +1,22 @@
 // Bookmarks: the bookmarks file, hidden names, lookups and the menu.
+#include "map/layers/bookmarks.h"
+
 #include <cstdio>
 #include <functional>
 
 #include "core/config_xml_file.h"
-#include "map/layers/bookmarks.h"
 #include "platform/fs/fs.h"
 #include "platform/win/menu.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
 class Bookmarks : public MapTest {
 protected:
     std::string Xpath(const std::string& file, const std::string& expr) {
-        std::string out;
-        std::string command = "xmllint --xpath '" + expr + "' '" + Host(file) + "' 2>/dev/null";
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buf[1024];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-            pclose(p);
-        }
+        std::string out = testsupport::RunCommand("xmllint --xpath '" + expr + "' '" + Host(file) +
+                                                  "' 2>/dev/null");
         if (!out.empty() && out.back() == '\n') out.pop_back();
         return out;
     }

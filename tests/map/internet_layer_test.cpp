@@ -1,20 +1,22 @@
 // Internet layers over loopback HTTP: opening from a workspaces file, the
 // cache folder, the image fetched for the view and drawn in place, and the
 // refresh rules.
+#include "map/layers/internet_layer.h"
+
 #include <cstdlib>
 #include <thread>
 
-#include "crs/coord_sys.h"
-#include "map/layers/internet_layer.h"
-#include "platform/fs/fs.h"
 #include "core/user_abort.h"
+#include "crs/coord_sys.h"
+#include "map/services/preferences.h"
+#include "platform/fs/fs.h"
 #include "platform/gdi/gdi.h"
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
-#include "map/services/preferences.h"
 #include "tests/map/map_doubles.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/http_test_server.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -156,12 +158,8 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     EXPECT_EQ(layer.m_cacheExtent.ymax, 640);  // the server's envelope
     // World files give the centre of the corner pixel; the client writes the
     // envelope's corner, so GDAL sees the origin half a pixel off.
-    FILE* info = popen(("gdalinfo '" + Host("Data/roads.mvd.cache/roads.jpg") + "' 2>/dev/null").c_str(), "r");
-    ASSERT_NE(info, nullptr);
-    std::string gdal;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, info)) > 0;) gdal.append(buf, n);
-    pclose(info);
+    const std::string gdal = testsupport::RunCommand(
+        "gdalinfo '" + Host("Data/roads.mvd.cache/roads.jpg") + "' 2>/dev/null");
     EXPECT_NE(gdal.find("Origin = (-0.500000000000000,641.000000000000000)"), std::string::npos) << gdal;
     EXPECT_NE(gdal.find("Pixel Size = (1.000000000000000,-2.000000000000000)"), std::string::npos) << gdal;
     // The server's envelope is not the view's: the same view again (a

@@ -1,24 +1,25 @@
 // Map documents: writing and reading .znm files, the coordinate-system
 // decision when layers are added, failed saves, broken documents and new maps.
-#include <cmath>
-#include <cstdio>
-#include <memory>
+#include "map/layers/map_doc.h"
 
 #include <sys/stat.h>
 
+#include <cmath>
+#include <cstdio>
 #include <functional>
+#include <memory>
 
 #include "core/xml_node.h"
 #include "crs/coord_sys.h"
 #include "crs/datum_table.h"
 #include "crs/wkt.h"
-#include "map/layers/map_doc.h"
 #include "map/map_messages.h"
 #include "platform/fs/fs.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -30,18 +31,6 @@ WString WrittenWkt(const WChar* wkt) {
     EXPECT_TRUE(parser.ParseWkt(wkt));
     std::unique_ptr<CCoordSys> cs = parser.CreateProjection();
     return cs ? FormatWkt(*cs, false) : WString();
-}
-
-std::string RunCommand(const std::string& command, int* status = nullptr) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        int rc = pclose(p);
-        if (status) *status = rc;
-    }
-    return out;
 }
 
 class RecordingView : public IMapDocView {
@@ -139,11 +128,11 @@ TEST_F(MapDoc, RoundTripsByteForByte) {
 
     // Independent readers agree.
     int rc = -1;
-    RunCommand("xmllint --noout '" + Host("maps/again.znm") + "' 2>&1", &rc);
+    testsupport::RunCommand("xmllint --noout '" + Host("maps/again.znm") + "' 2>&1", &rc);
     EXPECT_EQ(rc, 0);
     auto xpath = [&](const std::string& expr) {
-        std::string out =
-            RunCommand("xmllint --xpath '" + expr + "' '" + Host("maps/again.znm") + "' 2>/dev/null");
+        std::string out = testsupport::RunCommand("xmllint --xpath '" + expr + "' '" +
+                                                  Host("maps/again.znm") + "' 2>/dev/null");
         if (!out.empty() && out.back() == '\n') out.pop_back();
         return out;
     };
@@ -155,7 +144,7 @@ TEST_F(MapDoc, RoundTripsByteForByte) {
     EXPECT_EQ(xpath("string(//COMMENTS)"), "Dug & drilled <2004>");
     std::string wkt = xpath("string(//COORDSYS/@string)");
     EXPECT_EQ(wkt, wgs84_);
-    RunCommand("projinfo '" + wkt + "' >/dev/null 2>&1", &rc);
+    testsupport::RunCommand("projinfo '" + wkt + "' >/dev/null 2>&1", &rc);
     EXPECT_EQ(rc, 0) << wkt;
 }
 

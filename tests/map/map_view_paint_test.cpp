@@ -8,6 +8,7 @@
 #include "map/layers/shape_layer.h"
 #include "map/services/preferences.h"
 #include "tests/map/view_harness.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -202,11 +203,9 @@ TEST_F(MapViewPaint, ScaleBarQuartersAndGeographicLimit) {
     view_->ScreenToMap(bar.left + (bar.right - bar.left) / 2, bar.top, x2, y2);
     char cmd[200];
     std::snprintf(cmd, sizeof cmd, "echo %.12f %.12f %.12f %.12f | GeodSolve -i -p 9", y1, x1, y2, x2);
-    FILE* p = popen(cmd, "r");
-    ASSERT_NE(p, nullptr);
+    const std::string geod = testsupport::RunCommand(cmd);
     double a1, a2, s12 = 0;
-    ASSERT_EQ(std::fscanf(p, "%lf %lf %lf", &a1, &a2, &s12), 3);
-    pclose(p);
+    ASSERT_EQ(std::sscanf(geod.c_str(), "%lf %lf %lf", &a1, &a2, &s12), 3) << geod;
     EXPECT_NEAR(view_->ScaleBarHalfLength(), s12, s12 * 1e-7);
     view_->ZoomToExtent(CDoubleRect(0, 0, 10, 61), false, 1.0);
     Pump();

@@ -10,6 +10,7 @@
 #include "map/symbology/font_attributes.h"
 #include "tests/map/view_harness.h"
 #include "tests/support/bmp_reader.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -45,11 +46,11 @@ TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
         std::string cmd = "cd '" + root_ + "' && " + run + "'" + shot + "' '" + ZN_APP + "' '" +
                           sample + "' 2>/dev/null && " + run + "'" + png + "' '" + ZN_APP + "' '" +
                           sample + "' > /dev/null 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
+        int status = -1;
+        const std::string out = testsupport::RunCommand(cmd, &status);
         int vx = 0, vy = 0, vw = 0, vh = 0;
-        int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
-        ASSERT_EQ(pclose(p), 0);
+        int got = std::sscanf(out.c_str(), "view %d %d %d %d", &vx, &vy, &vw, &vh);
+        ASSERT_EQ(status, 0);
         ASSERT_EQ(got, 4);
         testbmp::Picture shotPicture;
         ASSERT_TRUE(testbmp::ReadBmp(shot, shotPicture));

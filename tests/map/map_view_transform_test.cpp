@@ -9,6 +9,7 @@
 #include "map/layers/map_doc.h"
 #include "map/view/view_transform.h"
 #include "tests/map/view_harness.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -246,11 +247,9 @@ TEST_F(MapViewTransform, GeographicScaleUsesTheEllipsoidalWidthAlongTheCentre) {
     char cmd[200];
     std::snprintf(cmd, sizeof cmd, "echo %.12f %.12f %.12f %.12f | GeodSolve -i -p 9", cy, e.xmin,
                   cy, e.xmax);
-    FILE* p = popen(cmd, "r");
-    ASSERT_NE(p, nullptr);
+    const std::string geod = testsupport::RunCommand(cmd);
     double a1, a2, s12 = 0;
-    ASSERT_EQ(std::fscanf(p, "%lf %lf %lf", &a1, &a2, &s12), 3);
-    pclose(p);
+    ASSERT_EQ(std::sscanf(geod.c_str(), "%lf %lf %lf", &a1, &a2, &s12), 3) << geod;
     const double expected = s12 / (0.0254 / 96 * 240);
     EXPECT_NEAR(view_->GetMapScale(false), expected, expected * 1e-7);
 }

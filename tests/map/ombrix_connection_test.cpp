@@ -1,18 +1,20 @@
 // The map server client over loopback HTTP: the exact request bytes, the
 // response checks, image downloads with their world files, faults, status
 // texts, logging and cancelling.
+#include "map/server/ombrix_connection.h"
+
 #include <thread>
 
 #include "core/user_abort.h"
-#include "map/server/ombrix_connection.h"
 #include "platform/fs/fs.h"
 #include "platform/gdi/gdi.h"
-#include "platform/win/commctrl.h"
 #include "platform/sys/thread.h"
+#include "platform/win/commctrl.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/http_test_server.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -137,13 +139,7 @@ TEST_F(OmbrixConnection, RequestBytesAreExact) {
     const std::string recordedRequest = std::string(kRecorded) + "/catalog_request.xml";
     const std::string cmd = "curl -s -X POST -H 'Content-type: text/xml;' --data-binary '@" + recordedRequest +
                             "' '" + server_.Url(std::string(kServlet) + "?ServiceName=catalog") + "'";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
+    const std::string out = testsupport::RunCommand(cmd);
     EXPECT_EQ(out, server_.Recorded("catalog.xml").body);
     EXPECT_EQ(server_.Requests().back().body, rows[0].body);
 }

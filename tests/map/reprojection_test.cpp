@@ -6,6 +6,7 @@
 #include "crs/coord_sys.h"
 #include "crs/wkt.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -21,11 +22,12 @@ std::vector<DoublePoint> Cs2cs(const std::vector<DoublePoint>& lonlat) {
                           "' | cs2cs -f %.6f +proj=longlat +datum=WGS84 +to +proj=utm +zone=33 "
                           "+datum=WGS84";
     std::vector<DoublePoint> out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        double x, y, z;
-        while (fscanf(p, "%lf %lf %lf", &x, &y, &z) == 3) out.push_back({x, y});
-        pclose(p);
-    }
+    const std::string text = testsupport::RunCommand(command);
+    double x, y, z;
+    int used = 0;
+    for (const char* at = text.c_str(); std::sscanf(at, "%lf %lf %lf%n", &x, &y, &z, &used) == 3;
+         at += used)
+        out.push_back({x, y});
     return out;
 }
 

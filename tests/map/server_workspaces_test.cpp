@@ -1,22 +1,18 @@
 // Server workspaces files: writing, reading back, the stored URL.
+#include "map/server/server_workspaces.h"
+
 #include <cstdio>
 
-#include "map/server/server_workspaces.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
 class ServerWorkspaces : public MapTest {
 protected:
     std::string Xpath(const std::string& file, const std::string& expr) {
-        std::string out;
-        const std::string command = "xmllint --xpath '" + expr + "' '" + Host(file) + "' 2>/dev/null";
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buf[1024];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-            pclose(p);
-        }
+        std::string out = testsupport::RunCommand("xmllint --xpath '" + expr + "' '" + Host(file) +
+                                                  "' 2>/dev/null");
         if (!out.empty() && out.back() == '\n') out.pop_back();
         return out;
     }

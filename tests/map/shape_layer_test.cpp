@@ -1,6 +1,8 @@
 // The shapefile layer: opening each shape type, its layer file, the record
 // interface, searches with and without the spatial index, and edits that
 // other GIS tools read back.
+#include "map/layers/shape_layer.h"
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -12,24 +14,19 @@
 #include "formats/shape/shape_pack.h"
 #include "formats/shape/spatial_index.h"
 #include "map/layers/map_doc.h"
-#include "map/layers/shape_layer.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
 #include "tests/platform/gdi_picture.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
 const std::string kData = ZN_TEST_DATA;
 
 std::string RunTool(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = pclose(p);
-    EXPECT_EQ(rc, 0) << command << "\n" << out;
+    int status = -1;
+    std::string out = testsupport::RunCommand(command, &status);
+    EXPECT_EQ(status, 0) << command << "\n" << out;
     return out;
 }
 

@@ -20,6 +20,7 @@
 #include "tests/map/map_doubles.h"
 #include "tests/platform/fs_test_root.h"
 #include "tests/platform/gdi_picture.h"
+#include "tests/support/run_command.h"
 
 class SymbologyTest : public DeviceRootTest {
 protected:
@@ -55,11 +56,8 @@ protected:
             out.Close(true);
         }
         std::string cmd = "xmllint --noout '" + Host("out.znx") + "' 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        std::string lint;
-        char buf[256];
-        while (p && fgets(buf, sizeof buf, p)) lint += buf;
-        int rc = p ? pclose(p) : -1;
+        int rc = -1;
+        const std::string lint = testsupport::RunCommand(cmd, &rc);
         EXPECT_EQ(rc, 0) << lint;
         return Get("out.znx");
     }

@@ -20,6 +20,7 @@
 #include "platform/res/version.h"
 #include "platform/win/dialog.h"
 #include "resources/zres.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -93,12 +94,9 @@ TEST_F(ResTest, EmbeddedStringsFollowTheSixteenEntryBlocks) {
 TEST_F(ResTest, StringTablesMatchWindresDecompilation) {
     // Decompiled to standard output: nothing is written beside the build.
     std::string cmd = std::string(ZN_WINDRES) + " -i " + ZN_WIN_TEST_RES + " -O rc";
-    std::string text;
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr) << cmd;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-    ASSERT_EQ(pclose(p), 0) << cmd;
+    int status = -1;
+    const std::string text = testsupport::RunCommand(cmd, &status);
+    ASSERT_EQ(status, 0) << cmd;
     std::istringstream f(text);
     // Lines inside a STRINGTABLE look like:   16, L"sixteen: \344..."
     std::map<UINT, WString> oracle;

@@ -4,7 +4,6 @@
 // process on the null display; one also starts the program itself on Qt's
 // offscreen display.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include "shell/frame/command_bars.h"
 #include "shell/frame/main_frame.h"
 #include "tests/shell/shell_doubles.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -181,14 +181,13 @@ TEST_F(BrokenConfiguration, TheProgramItselfStartsWithABrokenFile) {
                             "' ZARNIP_DOCUMENTS='" + Host("Docs") + "' XDG_CONFIG_HOME='" + Host("config") +
                             "' ZARNIP_TEST_SCREENSHOT='" + Host("shot.bmp") + "' '" + ZN_APP +
                             "' --no-splash '" + Host("Docs/Sample.znm") + "' 2>'" + Host("stderr.txt") + "'";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
+    int status = -1;
+    const std::string out = testsupport::RunCommand(cmd, &status);
     int vx = 0, vy = 0, vw = 0, vh = 0;
-    const int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
-    const int status = pclose(p);
+    const int got = std::sscanf(out.c_str(), "view %d %d %d %d", &vx, &vy, &vw, &vh);
     const std::string err = Get("stderr.txt");
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    ASSERT_NE(status, -1) << err;
+    EXPECT_EQ(status, 0) << err;
     EXPECT_EQ(got, 4) << "the program showed its window after the box";
     const std::string line =
         "The configuration file \\System\\Zarnip.znx is not valid XML: XML parsing error. Unmatched tag: "

@@ -24,6 +24,7 @@
 #include "shell/frame/main_frame.h"
 #include "tests/shell/shell_doubles.h"
 #include "tests/support/bmp_reader.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -86,14 +87,13 @@ protected:
         std::remove(file.c_str());
         std::string cmd = Env() + "ZARNIP_TEST_SCREENSHOT='" + file + "' '" + ZN_APP + "' --no-splash '" + map +
                           "' 2>'" + Host("stderr.txt") + "'";
-        FILE* p = popen(cmd.c_str(), "r");
-        if (!p) return -1;
+        int status = -1;
+        const std::string out = testsupport::RunCommand(cmd, &status);
         int vx = 0, vy = 0, vw = 0, vh = 0;
-        int got = std::fscanf(p, "view %d %d %d %d", &vx, &vy, &vw, &vh);
-        int status = pclose(p);
+        int got = std::sscanf(out.c_str(), "view %d %d %d %d", &vx, &vy, &vw, &vh);
         if (got != 4 || !ReadBmp(file, shot)) return -1;
         view = RECT{vx, vy, vx + vw, vy + vh};
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
 
     // The same program in this process on the null display: the

@@ -17,6 +17,7 @@
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
 #include "shell/options/port_records.h"
+#include "tests/support/run_command.h"
 
 bool CRecordingGps::SetDatum(WStringView name) {
     datums.emplace_back(name);
@@ -98,13 +99,7 @@ std::vector<std::string> ShellTest::HostList(const std::string& relative) const 
 
 std::string ShellTest::XPath(const std::string& relative, const std::string& expr) const {
     std::string command = "xmllint --xpath '" + expr + "' '" + Host(relative) + "' 2>/dev/null";
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        pclose(p);
-    }
+    std::string out = testsupport::RunCommand(command);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
     return out;
 }
