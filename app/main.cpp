@@ -10,6 +10,7 @@
 #include "core/language_module.h"
 #include "gps/aux_port.h"
 #include "gps/gps.h"
+#include "gps/gps_feed.h"
 #include "map/layers/internet_layer.h"
 #include "map/layers/raster_layer.h"
 #include "map/layers/shape_layer.h"
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
         CGps gps;
         gps.SetPortSettings(&GetGpsPortSettings());
         SetGps(&gps);
+        // What the map view does with each unit the GPS port receives.
+        CGpsFeed gpsFeed(gps);
+        SetGpsFeed(&gpsFeed);
         CAuxPort aux;
         GetLanguageModule();
 
@@ -110,6 +114,7 @@ int main(int argc, char** argv) {
         }
         gps.Close();
         aux.Close();
+        SetGpsFeed(nullptr);
         SetGps(nullptr);
     }
     SetLayerFormsFactory(nullptr);

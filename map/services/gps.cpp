@@ -9,6 +9,7 @@ CInactiveGps::CInactiveGps() { std::memset(&m_position, 0, sizeof(m_position)); 
 namespace {
 
 IGps* g_gps = nullptr;
+IGpsFeed* g_gpsFeed = nullptr;
 
 }  // namespace
 
@@ -18,5 +19,9 @@ IGps* GetGps() {
 }
 
 void SetGps(IGps* gps) { g_gps = gps; }
+
+IGpsFeed* GetGpsFeed() { return g_gpsFeed; }
+
+void SetGpsFeed(IGpsFeed* feed) { g_gpsFeed = feed; }
 
 bool IsNoData(double value) { return std::isnan(value) || value == -DBL_MAX; }

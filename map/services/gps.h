@@ -157,6 +157,23 @@ private:
     GpsPosition m_position;
 };
 
+// What the window that receives WM_GPS_DATA does with it: accept the
+// notification, have the receiver parse the unit and acknowledge it on every
+// way out, so that the port's reader never waits for its time-out. The GPS
+// subsystem implements it (CGpsFeed); the program installs one beside the
+// receiver.
+class IGpsFeed {
+public:
+    virtual ~IGpsFeed() = default;
+    // True when the unit changed the receiver's position; false for a stale
+    // notification, which is left untouched.
+    virtual bool OnGpsData(WPARAM wParam, LPARAM lParam) = 0;
+};
+
+// The installed feed; null while none is.
+IGpsFeed* GetGpsFeed();
+void SetGpsFeed(IGpsFeed* feed);
+
 // The installed receiver, else an inactive one without fixes. Never null.
 IGps* GetGps();
 void SetGps(IGps* gps);

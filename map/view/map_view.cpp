@@ -273,11 +273,13 @@ LRESULT CMapView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_VIEW_AFTERDRAW:
             OnAfterDraw();
             return 0;
+        case WM_GPS_DATA:
+            OnGpsData(wParam, lParam);
+            return 0;
         // Handled by the GPS, tool, tray and timer code of the view; nothing
         // to do until those are part of it.
         case WM_VIEW_TRAYNOTIFY:
         case WM_COMMONDIALOG_CLOSED:
-        case WM_GPS_DATA:
         case WM_GPS_POSITION:
         case WM_TIMER:
             return 0;
@@ -285,6 +287,16 @@ LRESULT CMapView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return win::View::WindowProc(msg, wParam, lParam);
+}
+
+void CMapView::OnGpsData(WPARAM wParam, LPARAM lParam) {
+    // The port's reader waits until its unit is acknowledged: with no feed
+    // installed the notification is still taken and let go.
+    if (IGpsFeed* feed = GetGpsFeed()) {
+        feed->OnGpsData(wParam, lParam);
+        return;
+    }
+    GpsAcknowledgeGuard taken(GetGps()->Port(), wParam, lParam);
 }
 
 void CMapView::OnKeyUp(UINT vk) {

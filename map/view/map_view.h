@@ -194,6 +194,9 @@ protected:
     int OnCreate(CREATESTRUCT* cs) override;
     void OnDestroy();
     void OnKeyUp(UINT vk);
+    // The GPS port's unit: through the installed feed, which parses it into
+    // the receiver's position.
+    void OnGpsData(WPARAM wParam, LPARAM lParam);
 
 private:
     bool HasLayers() const;

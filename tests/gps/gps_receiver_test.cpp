@@ -1,7 +1,7 @@
 // The receiver object on a real serial line: a pseudo-terminal whose master
 // the test reads (what the program sends) and writes (receiver logs), with
-// a fake clock for the waits of the open sequences and a window that handles
-// WM_GPS_DATA the way the map view does.
+// a fake clock for the waits of the open sequences and a window that hands
+// WM_GPS_DATA to the program's feed.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "gps/gps.h"
+#include "gps/gps_feed.h"
 #include "gps/gps_position.h"
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
@@ -150,14 +151,16 @@ protected:
     }
 
 public:
-    // What the view does with WM_GPS_DATA.
+    // The program's feed over the receiver of the moment.
     void OnGpsData(WPARAM wParam, LPARAM lParam) {
-        GpsAcknowledgeGuard guard(gps_->Port(), wParam, lParam);
-        if (!guard.Notification()) return;
-        ++units_;
-        if (gps_->Parse(reinterpret_cast<const void*>(wParam))) ++changes_;
-        qualities_.push_back(gps_->Position().fixQuality);
-        if (onUnit_) onUnit_(reinterpret_cast<const void*>(wParam));
+        CGpsFeed feed(*gps_);
+        feed.SetListener([this](const void* unit, bool changed) {
+            ++units_;
+            if (changed) ++changes_;
+            qualities_.push_back(gps_->Position().fixQuality);
+            if (onUnit_) onUnit_(unit);
+        });
+        feed.OnGpsData(wParam, lParam);
     }
 
 protected:
