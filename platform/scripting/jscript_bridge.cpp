@@ -537,6 +537,10 @@ duk_ret_t TrapGet(duk_context* ctx) {
     const bool call = zn_jscript_method_base && zn_jscript_method_base == duk_get_heapptr(ctx, 2) &&
                       zn_jscript_method_key == duk_get_heapptr(ctx, 1);
     zn_jscript_method_base = nullptr;
+    // typeof o.m: a read that fails gives "unknown" instead of an error
+    const bool forTypeof =
+        zn_jscript_typeof_base && zn_jscript_typeof_base == duk_get_heapptr(ctx, 2);
+    zn_jscript_typeof_base = nullptr;
     CallOutcome out;
     d->AddRef();
     if (call && !HasTypeInfo(d))
@@ -545,6 +549,10 @@ duk_ret_t TrapGet(duk_context* ctx) {
         GetMember(d, TextOf(key, n), &out);
     d->Release();
     if (out.hr == DISP_E_UNKNOWNNAME) return 0;  // unknown names read as undefined
+    if (FAILED(out.hr) && forTypeof) {
+        duk_push_c_lightfunc(ctx, zn_jscript_unknown_marker, 0, 0, 0);
+        return 1;
+    }
     if (FAILED(out.hr)) return ThrowComRaw(ctx, out.hr, out.message, out.source);
     if (out.isFunction) {
         PushMemberFunctionRaw(ctx, 0, out.dispid);
@@ -1092,16 +1100,26 @@ void ToVariantRaw(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
     }
 }
 
+namespace {
+// An error object's number, description and message: enumerable values.
+constexpr duk_uint_t kShownValue = DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_SET_WRITABLE |
+                                   DUK_DEFPROP_SET_ENUMERABLE | DUK_DEFPROP_SET_CONFIGURABLE;
+}  // namespace
+
 duk_ret_t ThrowComRaw(duk_context* ctx, HRESULT hr, const char* message, const char* source) {
     // No file name: the error takes the position of the script that called us.
     if (!message) message = "";
     duk_push_error_object_raw(ctx, ErrorTypeForHResult(hr), nullptr, 0, "%s", message);
+    duk_del_prop_string(ctx, -1, "message");
+    duk_push_string(ctx, "number");
     duk_push_int(ctx, hr);
-    duk_put_prop_string(ctx, -2, "number");
+    duk_def_prop(ctx, -3, kShownValue);
+    duk_push_string(ctx, "description");
     duk_push_string(ctx, message);
-    duk_put_prop_string(ctx, -2, "message");
+    duk_def_prop(ctx, -3, kShownValue);
+    duk_push_string(ctx, "message");
     duk_push_string(ctx, message);
-    duk_put_prop_string(ctx, -2, "description");
+    duk_def_prop(ctx, -3, kShownValue);
     if (source && *source) {
         duk_push_string(ctx, source);
         duk_put_prop_string(ctx, -2, kErrorSource);
@@ -1133,12 +1151,29 @@ duk_ret_t ErrCreateHook(duk_context* ctx) {
     Classified c;
     ClassifyInto(duk_get_string(ctx, 1), duk_get_string(ctx, 2), &c);
     duk_pop_2(ctx);
+    // number, description and message: enumerable, in that order
+    duk_del_prop_string(ctx, 0, "message");
+    duk_push_string(ctx, "number");
     duk_push_int(ctx, c.number);
-    duk_put_prop_string(ctx, 0, "number");
+    duk_def_prop(ctx, 0, kShownValue);
+    duk_push_string(ctx, "description");
     duk_push_string(ctx, c.text);
-    duk_dup_top(ctx);
-    duk_put_prop_string(ctx, 0, "message");
-    duk_put_prop_string(ctx, 0, "description");
+    duk_def_prop(ctx, 0, kShownValue);
+    duk_push_string(ctx, "message");
+    duk_push_string(ctx, c.text);
+    duk_def_prop(ctx, 0, kShownValue);
+    // a pattern that does not compile is a RegExpError
+    const int32_t n = c.number & 0xFFFF;
+    if ((static_cast<uint32_t>(c.number) >> 16) == 0x800Au && n >= 5017 && n <= 5021) {
+        duk_push_heap_stash(ctx);
+        duk_get_prop_string(ctx, -1, "regExpErrorProto");
+        if (duk_is_object(ctx, -1)) {
+            duk_set_prototype(ctx, 0);
+            duk_pop(ctx);
+        } else {
+            duk_pop_2(ctx);
+        }
+    }
     return 1;
 }
 
@@ -1197,7 +1232,8 @@ std::vector<char> g_preludeBytecode;
 void KeepPreludeBytecode(const void* code, size_t n) {
     std::lock_guard<std::mutex> g(g_preludeLock);
     if (g_preludeBytecode.empty() && code && n)
-        g_preludeBytecode.assign(static_cast<const char*>(code), static_cast<const char*>(code) + n);
+        g_preludeBytecode.assign(static_cast<const char*>(code),
+                                 static_cast<const char*>(code) + n);
 }
 
 void InstallPreludeRaw(duk_context* ctx) {
@@ -1216,7 +1252,13 @@ void InstallPreludeRaw(duk_context* ctx) {
     } else {
         duk_push_string(ctx, kPrelude);
         duk_push_string(ctx, "prelude");
-        duk_compile(ctx, DUK_COMPILE_EVAL);
+        // a flag, not a scope: duk_compile may throw past a destructor
+        zn_jscript_no_source = 1;
+        if (duk_pcompile(ctx, DUK_COMPILE_EVAL) != 0) {
+            zn_jscript_no_source = 0;
+            duk_throw(ctx);
+        }
+        zn_jscript_no_source = 0;
         duk_call(ctx, 0);  // the prelude's function
         duk_dup(ctx, -1);
         duk_dump_function(ctx);
@@ -1233,6 +1275,11 @@ void InstallPreludeRaw(duk_context* ctx) {
     duk_put_prop_string(ctx, -2, "isHost");
     duk_call(ctx, 2);
     duk_pop(ctx);
+    duk_push_heap_stash(ctx);
+    duk_get_global_string(ctx, "RegExpError");
+    duk_get_prop_string(ctx, -1, "prototype");
+    duk_put_prop_string(ctx, -3, "regExpErrorProto");
+    duk_pop_2(ctx);
 }
 
 void InstallBridgeRaw(duk_context* ctx) {

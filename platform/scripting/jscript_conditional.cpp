@@ -2,9 +2,8 @@
 // @if/@elif/@else/@end, @set and the predefined @_ variables. The text is
 // rewritten before duktape sees it: markers and skipped sections become
 // blanks, so every line keeps its number; @variables become their values.
-// The same pass does two things of the classic engine's compiler: an
-// unnamed function written as a statement compiles, and a named function
-// expression also binds its name outside the function.
+// The same pass does one thing of the classic engine's compiler: an
+// unnamed function written as a statement compiles.
 #include <cmath>
 #include <cstdio>
 
@@ -147,20 +146,6 @@ private:
                         // nothing (also on a line of its own after a
                         // statement without a semicolon).
                         out_ += u"void ";
-                    } else if (!statementStart && regexAllowed && IsIdentStart(At(k))) {
-                        // A named function expression (after an operator, a
-                        // bracket or `return`) also binds its name outside:
-                        // (g = function g() {...}).
-                        size_t n = k;
-                        while (n < in_.size() && IsIdentPart(in_[n])) ++n;
-                        size_t p = n;
-                        while (p < in_.size() && (in_[p] == u' ' || in_[p] == u'\t')) ++p;
-                        if (At(p) == u'(') {
-                            out_ += u"(";
-                            out_ += in_.substr(k, n - k);
-                            out_ += u" = ";
-                            closeAt_.push_back(braces_);
-                        }
                     }
                 }
                 Copy(end - start);
@@ -168,7 +153,8 @@ private:
                 newLine = false;
                 regexAllowed = word == u"return" || word == u"typeof" || word == u"in" ||
                                word == u"case" || word == u"delete" || word == u"void" ||
-                               word == u"throw" || word == u"new" || word == u"else" || word == u"do";
+                               word == u"throw" || word == u"new" || word == u"else" ||
+                               word == u"do";
                 continue;
             }
             if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r') {
@@ -178,14 +164,6 @@ private:
             }
             if (c == u'\n') newLine = true;
             Copy(1);
-            if (c == u'{') ++braces_;
-            if (c == u'}') {
-                --braces_;
-                if (!closeAt_.empty() && closeAt_.back() == braces_) {
-                    closeAt_.pop_back();
-                    out_ += u")";
-                }
-            }
         }
         return !failed_;
     }
@@ -364,10 +342,9 @@ private:
     }
 
     WString PeekOperator() {
-        static const char16_t* const kOps[] = {u">>>", u"===", u"!==", u"||", u"&&", u"==",
-                                               u"!=",  u"<=",  u">=",  u"<<", u">>", u"|",
-                                               u"^",   u"&",   u"<",   u">",  u"+",  u"-",
-                                               u"*",   u"/",   u"%"};
+        static const char16_t* const kOps[] = {u">>>", u"===", u"!==", u"||", u"&&", u"==", u"!=",
+                                               u"<=",  u">=",  u"<<",  u">>", u"|",  u"^",  u"&",
+                                               u"<",   u">",   u"+",   u"-",  u"*",  u"/",  u"%"};
         for (auto* op : kOps)
             if (Starts(pos_, op)) {
                 // "@*/" closes the comment, it is no operator.
@@ -394,7 +371,8 @@ private:
     static Value Apply(const WString& op, Value a, Value b) {
         auto i32 = [](double d) {
             if (!std::isfinite(d)) return int32_t(0);
-            return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(std::fmod(std::trunc(d), 4294967296.0))));
+            return static_cast<int32_t>(static_cast<uint32_t>(
+                static_cast<int64_t>(std::fmod(std::trunc(d), 4294967296.0))));
         };
         Value r;
         auto boolean = [&](bool x) {
@@ -404,8 +382,10 @@ private:
         };
         if (op == u"||") return a.truthy() ? a : b;
         if (op == u"&&") return a.truthy() ? b : a;
-        if (op == u"==" || op == u"===") return boolean(a.n == b.n && (op == u"==" || a.isBool == b.isBool));
-        if (op == u"!=" || op == u"!==") return boolean(!(a.n == b.n && (op == u"!=" || a.isBool == b.isBool)));
+        if (op == u"==" || op == u"===")
+            return boolean(a.n == b.n && (op == u"==" || a.isBool == b.isBool));
+        if (op == u"!=" || op == u"!==")
+            return boolean(!(a.n == b.n && (op == u"!=" || a.isBool == b.isBool)));
         if (op == u"<") return boolean(a.n < b.n);
         if (op == u">") return boolean(a.n > b.n);
         if (op == u"<=") return boolean(a.n <= b.n);
@@ -418,7 +398,8 @@ private:
         if (op == u"|") r.n = i32(a.n) | i32(b.n);
         if (op == u"&") r.n = i32(a.n) & i32(b.n);
         if (op == u"^") r.n = i32(a.n) ^ i32(b.n);
-        if (op == u"<<") r.n = static_cast<int32_t>(static_cast<uint32_t>(i32(a.n)) << (i32(b.n) & 31));
+        if (op == u"<<")
+            r.n = static_cast<int32_t>(static_cast<uint32_t>(i32(a.n)) << (i32(b.n) & 31));
         if (op == u">>") r.n = i32(a.n) >> (i32(b.n) & 31);
         if (op == u">>>") r.n = static_cast<uint32_t>(i32(a.n)) >> (i32(b.n) & 31);
         return r;
@@ -475,8 +456,6 @@ private:
     int ccComments_ = 0;
     int lineComments_ = 0;
     std::vector<Frame> stack_;
-    int braces_ = 0;
-    std::vector<int> closeAt_;  // brace depths where a named function expression ends
     bool failed_ = false;
     CcError error_;
 };

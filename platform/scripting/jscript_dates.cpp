@@ -1,9 +1,11 @@
-// Date texts as the classic engine reads them (Date.parse and new Date(text)
-// when the text is not ISO 8601): "Jan 20 2009 UTC", "January 20, 2009",
-// "20 jan 2009 10:30 PM", "7/02/17 UTC", "1970/01/01", and the engine's own
-// toString and toUTCString output ("Sat Dec 30 00:00:00 UTC+0100 1899",
-// "Sat, 30 Dec 1899 00:00:00 UTC"). Day names and text in parentheses are
-// ignored; without a zone the time is local.
+// Date texts as the classic engine reads them (Date.parse and new Date(text)):
+// "Jan 20 2009 UTC", "January 20, 2009", "20 jan 2009 10:30 PM", "7/02/17
+// UTC", "1970/01/01", "12Au91", and the engine's own toString and
+// toUTCString output ("Sat Dec 30 00:00:00 UTC+0100 1899", "Sat, 30 Dec 1899
+// 00:00:00 UTC"). Month and day names may be cut to their first letters (two
+// at least; "Ma" is March, "Ju" June), two-digit years are 19xx, day names,
+// text in parentheses and stray separators are ignored; without a zone the
+// time is local. ISO 8601 ("2009-01-20", "2009-01-20T10:00:00Z") is no date.
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -22,6 +24,7 @@ struct DateParts {
     double offsetMinutes = 0;  // east of UTC, when utc
 };
 
+// Whether the n letters at w begin name (at least minLen of them).
 bool WordIs(const char* w, size_t n, const char* name, size_t minLen) {
     size_t len = std::strlen(name);
     if (n < minLen || n > len) return false;
@@ -32,18 +35,18 @@ bool WordIs(const char* w, size_t n, const char* name, size_t minLen) {
 
 // Parses into p; false when the text is not a date.
 bool ParseClassicDate(const char* s, DateParts* p) {
-    static const char* const kMonths[] = {"january", "february", "march",     "april",
-                                          "may",     "june",     "july",      "august",
-                                          "september", "october", "november", "december"};
+    static const char* const kMonths[] = {"january",   "february", "march",    "april",
+                                          "may",       "june",     "july",     "august",
+                                          "september", "october",  "november", "december"};
     static const char* const kDays[] = {"sunday",   "monday", "tuesday", "wednesday",
                                         "thursday", "friday", "saturday"};
     struct Zone {
         const char* name;
         int offset;
     };
-    static const Zone kZones[] = {{"utc", 0},     {"gmt", 0},     {"ut", 0},      {"z", 0},
-                                  {"est", -300},  {"edt", -240},  {"cst", -360},  {"cdt", -300},
-                                  {"mst", -420},  {"mdt", -360},  {"pst", -480},  {"pdt", -420}};
+    static const Zone kZones[] = {{"utc", 0},    {"gmt", 0},    {"ut", 0},     {"z", 0},
+                                  {"est", -300}, {"edt", -240}, {"cst", -360}, {"cdt", -300},
+                                  {"mst", -420}, {"mdt", -360}, {"pst", -480}, {"pdt", -420}};
     double numbers[3];
     size_t widths[3];
     int loose = 0;  // numbers not yet placed
@@ -51,8 +54,10 @@ bool ParseClassicDate(const char* s, DateParts* p) {
     const char* c = s;
     while (*c) {
         unsigned char ch = static_cast<unsigned char>(*c);
-        if (std::isspace(ch) || ch == ',') {
-            ++c;
+        if (std::isspace(ch) || ch == ',' || ch == '.' || ch == ';' || ch == '_' ||
+            ((ch == '-' || ch == '/' || ch == '+') &&
+             !std::isdigit(static_cast<unsigned char>(c[1])))) {
+            ++c;  // separators, and signs and slashes before no number
         } else if (ch == '(') {
             int depth = 0;
             do {
@@ -67,7 +72,7 @@ bool ParseClassicDate(const char* s, DateParts* p) {
             while (n > 0 && w[n - 1] == '.') --n;
             bool known = false;
             for (int m = 0; m < 12 && !known; ++m)
-                if (WordIs(w, n, kMonths[m], 3)) {
+                if (WordIs(w, n, kMonths[m], 2)) {
                     if (!std::isnan(p->month)) {
                         // "Jan 20 2009" gave the month already: a second one is wrong.
                         return false;
@@ -76,7 +81,7 @@ bool ParseClassicDate(const char* s, DateParts* p) {
                     known = true;
                 }
             for (int d = 0; d < 7 && !known; ++d)
-                if (WordIs(w, n, kDays[d], 3)) known = true;
+                if (WordIs(w, n, kDays[d], 2)) known = true;
             if (!known && (WordIs(w, n, "am", 2) || WordIs(w, n, "a.m", 3))) known = p->am = true;
             if (!known && (WordIs(w, n, "pm", 2) || WordIs(w, n, "p.m", 3))) known = p->pm = true;
             if (!known && (WordIs(w, n, "bc", 2) || WordIs(w, n, "b.c", 3))) known = p->bc = true;
@@ -138,6 +143,8 @@ bool ParseClassicDate(const char* s, DateParts* p) {
                 }
             } else if (*c == '/' || (*c == '-' && std::isdigit(static_cast<unsigned char>(c[1])) &&
                                      std::isnan(p->month))) {
+                // a year first with dashes is ISO 8601, which is no date here
+                if (*c == '-' && digits > 2) return false;
                 // A short date: m/d/y, or y/m/d when the first number is a year.
                 char sep = *c;
                 double parts[3] = {v, NAN, NAN};

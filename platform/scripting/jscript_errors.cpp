@@ -133,6 +133,7 @@ const ErrorText kTexts[] = {
     {5028, "Array or arguments object expected"},
     {5029, "Array length must be a finite positive integer"},
     {5030, "Array length must be assigned a finite positive number"},
+    {5031, "Array object expected"},
     {5034, "Circular reference in value argument not supported"},
 };
 
@@ -200,7 +201,8 @@ int ErrorTypeForHResult(HRESULT hr) {
         default:
             break;
     }
-    if ((n >= 5001 && n <= 5007) || n == 5010 || (n >= 5012 && n <= 5016)) return DUK_ERR_TYPE_ERROR;
+    if ((n >= 5001 && n <= 5007) || n == 5010 || (n >= 5012 && n <= 5016) || n == 5031)
+        return DUK_ERR_TYPE_ERROR;
     if ((n >= 1000 && n < 1100) || (n >= 5017 && n <= 5021)) return DUK_ERR_SYNTAX_ERROR;
     return DUK_ERR_ERROR;
 }
@@ -252,7 +254,8 @@ ClassicError ClassifyEngineError(std::string_view name, std::string_view message
         set(445);
         return r;
     }
-    if (StartsWith(message, "cannot read property") || StartsWith(message, "cannot write property") ||
+    if (StartsWith(message, "cannot read property") ||
+        StartsWith(message, "cannot write property") ||
         StartsWith(message, "cannot delete property") || message == "invalid base value" ||
         message == "not object coercible") {
         set(5007);
@@ -266,11 +269,23 @@ ClassicError ClassifyEngineError(std::string_view name, std::string_view message
         set(5016);
         return r;
     }
-    if (message == "number expected") {
-        set(5001);
-        return r;
-    }
-    if (message == "invalid array length" || (name == "RangeError" && message == "invalid length")) {
+    // the built-ins called on the wrong kind of object
+    static const struct {
+        const char* message;
+        int number;
+    } kExpected[] = {{"number expected", 5001},
+                     {"function expected", 5002},
+                     {"string expected", 5005},
+                     {"boolean expected", 5010},
+                     {"array or arguments expected", 5028},
+                     {"array expected", 5031}};
+    for (const auto& x : kExpected)
+        if (message == x.message) {
+            set(x.number);
+            return r;
+        }
+    if (message == "invalid array length" ||
+        (name == "RangeError" && message == "invalid length")) {
         set(5029);
         return r;
     }
@@ -316,7 +331,8 @@ ClassicError ClassifyEngineError(std::string_view name, std::string_view message
             set(5020);
         else if (message == "unterminated character class")
             set(5019);
-        else if (message == "quantifier without preceding atom" || message == "invalid regexp quantifier")
+        else if (message == "quantifier without preceding atom" ||
+                 message == "invalid regexp quantifier")
             set(5018);
         else if (message == "invalid range")
             set(5021);

@@ -17,10 +17,25 @@ var toInt = function (v) {
     return v < 0 ? -Math.floor(-v) : Math.floor(v);
 };
 
-// ---- errors: new Error(number, description) and new Error(description)
-['Error', 'EvalError', 'RangeError', 'ReferenceError', 'SyntaxError', 'TypeError', 'URIError']
+// ---- errors: new Error(number, description) and new Error(description);
+// number, description and message are enumerable, in that order
+var show = function (o, name, v) {
+    Object.defineProperty(o, name, {value: v, writable: true, enumerable: true, configurable: true});
+};
+// RegExpError: syntax errors of regular expressions made at run time (still
+// instances of SyntaxError too)
+var NativeSyntaxError = g.SyntaxError;
+var RegExpErrorProto = Object.create(NativeSyntaxError.prototype);
+var NativeRegExpError = function RegExpError(text) {
+    var e = new NativeSyntaxError(text);
+    Object.setPrototypeOf(e, RegExpErrorProto);
+    return e;
+};
+NativeRegExpError.prototype = RegExpErrorProto;
+hide(RegExpErrorProto, 'name', 'RegExpError');
+['Error', 'EvalError', 'RangeError', 'ReferenceError', 'SyntaxError', 'TypeError', 'URIError', 'RegExpError']
     .forEach(function (name) {
-        var Native = g[name];
+        var Native = name === 'RegExpError' ? NativeRegExpError : g[name];
         var proto = Native.prototype;
         var Classic = function (a, b) {
             var number = 0, text = '';
@@ -31,9 +46,10 @@ var toInt = function (v) {
                 text = String(a);
             }
             var e = new Native(text);
-            e.number = number;
-            e.message = text;
-            e.description = text;
+            delete e.message;
+            show(e, 'number', number);
+            show(e, 'description', text);
+            show(e, 'message', text);
             return e;
         };
         Object.defineProperty(Classic, 'name', {value: name});

@@ -182,8 +182,9 @@ TEST_F(JsLanguage, ErrorsCarryNumberAndDescription) {
          "-2146827286|Syntax error"},
         {u"try { eval('\"abc'); } catch (e) { e.number + '|' + e.description; }",
          "-2146827273|Unterminated string constant"},
-        {u"try { new RegExp('a('); } catch (e) { e.number + '|' + (e instanceof SyntaxError); }",
-         "-2146823268|true"},
+        {u"try { new RegExp('a('); } catch (e) { e.number + '|' + (e instanceof SyntaxError) + '|' + "
+         u"(e instanceof RegExpError) + '|' + e.name; }",
+         "-2146823268|true|true|RegExpError"},
         {u"try { new Date(0).getTime.call({}); } catch (e) { e.number + '|' + e.description; }",
          "-2146823282|Date object expected"},
         // The classic two-argument form, and the standard one.
@@ -206,6 +207,125 @@ TEST_F(JsLanguage, ErrorsCarryNumberAndDescription) {
         {u"throw new Error('plain');", "!-2146823266 plain"},
         {u"throw 'a string';", "!-2146823266 Exception thrown and not caught"},
     });
+}
+
+TEST_F(JsLanguage, BuiltinsOnTheWrongObject) {
+    RunTable(
+        js,
+        {
+            {u"try { Boolean.prototype.toString.call(1); } catch (e) { e.number + '|' + "
+             u"e.description "
+             u"+ '|' + e.name; }",
+             "-2146823278|Boolean expected|TypeError"},
+            {u"try { Boolean.prototype.valueOf.call('x'); } catch (e) { e.number; }",
+             "-2146823278"},
+            {u"try { String.prototype.toString.call(5); } catch (e) { e.number + '|' + "
+             u"e.description; }",
+             "-2146823283|String expected"},
+            {u"try { String.prototype.valueOf.call({}); } catch (e) { e.number; }", "-2146823283"},
+            {u"try { Number.prototype.toString.call('x'); } catch (e) { e.number + '|' + e.name; }",
+             "-2146823287|TypeError"},
+            {u"try { Date.prototype.getTime.call({}); } catch (e) { e.number; }", "-2146823282"},
+            {u"try { RegExp.prototype.exec.call({}, 'a'); } catch (e) { e.number; }",
+             "-2146823272"},
+            {u"try { Array.prototype.toString.call({}); } catch (e) { e.number + '|' + "
+             u"e.description + "
+             u"'|' + e.name; }",
+             "-2146823257|Array object expected|TypeError"},
+            {u"try { Function.prototype.toString.call({}); } catch (e) { e.number; }",
+             "-2146823286"},
+            {u"try { (function () {}).apply(null, 5); } catch (e) { e.number + '|' + "
+             u"e.description; }",
+             "-2146823260|Array or arguments object expected"},
+            {u"try { String.prototype.charAt.call(null, 0); } catch (e) { e.number; }",
+             "-2146823281"},
+            {u"try { Array.prototype.join.call(undefined); } catch (e) { e.number; }",
+             "-2146823281"},
+            // generic methods stay generic; arrays and their kin still work
+            {u"Array.prototype.join.call({length: 2, 0: 'a', 1: 'b'}, '-')", "a-b"},
+            {u"String.prototype.charAt.call(123, 1) + [1, 2].toString() + (function (a) { return "
+             u"a; "
+             u"}).apply(null, [3])",
+             "21,23"},
+        });
+}
+
+TEST_F(JsLanguage, FunctionsGiveTheirSourceText) {
+    RunTable(
+        js,
+        {
+            {u"function add(a, b) { return a + b; } add.toString()",
+             "function add(a, b) { return a + b; }"},
+            {u"(function (x) {\n  // note\n  return x;\n}).toString()",
+             "function (x) {\n  // note\n  return x;\n}"},
+            {u"var o = {m: function named() { return 1 }}; String(o.m)",
+             "function named() { return 1 }"},
+            {u"function outer() { function inner() { return 'i'; } return inner; } '' + outer()",
+             "function inner() { return 'i'; }"},
+            {u"new Function('a', 'b', 'return a * b').toString()",
+             "function anonymous(a,b) {\nreturn a * b\n}"},
+            {u"new Function('return 1').toString()", "function anonymous() {\nreturn 1\n}"},
+            {u"Math.max.toString()", "function max() { [native code] }"},
+            // built-ins the engine writes in script look native too
+            {u"String.prototype.substr.toString() + '|' + Date.toString()",
+             "function substr() { [native code] }|function Date() { [native code] }"},
+            {u"eval('(function e1() { return 2 })').toString()", "function e1() { return 2 }"},
+        });
+}
+
+TEST_F(JsLanguage, ErrorPropertiesAndRegExpError) {
+    RunTable(
+        js,
+        {
+            {u"var k = []; for (var p in new Error(1, 'x')) k.push(p); k.join()",
+             "number,description,message"},
+            {u"var k = []; try { null.x; } catch (e) { for (var p in e) k.push(p); } k.join()",
+             "number,description,message"},
+            {u"var k = []; for (var p in new TypeError('t')) k.push(p); k.join()",
+             "number,description,message"},
+            {u"var e = new Error(2, 'd'); e.propertyIsEnumerable('number') + '|' + "
+             u"e.propertyIsEnumerable('name') + '|' + e.name",
+             "true|false|Error"},
+            {u"typeof RegExpError + '|' + new RegExpError(5, 'r').description + '|' + "
+             u"(new RegExpError('q') instanceof Error) + '|' + RegExpError.prototype.name",
+             "function|r|true|RegExpError"},
+            {u"try { new RegExp('a)'); } catch (e) { e.name + '|' + (e instanceof RegExpError); }",
+             "RegExpError|true"},
+        });
+}
+
+TEST_F(JsLanguage, IndirectEvalRunsGlobally) {
+    RunTable(
+        js, {
+                {u"var gx = 'global'; function f() { var gx = 'local'; var e = eval; return "
+                 u"e('gx'); } f()",
+                 "global"},
+                {u"function f2() { var ev = eval; ev('var madeHere = 1'); } f2(); typeof madeHere",
+                 "number"},
+                {u"function f3() { var lx = 1; return (0, eval)('typeof lx'); } f3()", "undefined"},
+                {u"function f4() { var lx = 4; return eval('lx'); } f4()", "4"},
+            });
+}
+
+TEST_F(JsLanguage, NamedFunctionExpressionsAreDeclarations) {
+    RunTable(
+        js,
+        {
+            // hoisted: the name is there before the expression runs
+            {u"var before = typeof early; var f = function early() { return 1; }; before",
+             "function"},
+            {u"function outer() { var r = inner(); var h = function inner() { return 'i'; }; "
+             u"return r; "
+             u"} outer()",
+             "i"},
+            // a declaration of the enclosing function, not a global
+            {u"function o2() { var h = function local2() {}; return typeof local2; } o2() + '|' + "
+             u"typeof local2",
+             "function|undefined"},
+            // the declaration is a function of its own
+            {u"var f6 = function twin() {}; (f6 === twin) + '|' + typeof twin", "false|function"},
+            {u"var f7 = function () { return 7; }; f7()", "7"},
+        });
 }
 
 TEST_F(JsLanguage, ErrorsPointAtTheFailingLine) {
@@ -384,6 +504,24 @@ TEST_F(JsLanguage, DatesPrintAndParseTheClassicWay) {
 }
 
 // Zones are written "UTC+0100" style, and read back.
+TEST_F(JsLanguage, DatesParseTheLenientFormsAndNotIso) {
+    RunTable(
+        js,
+        {
+            {u"new Date(Date.parse('12Au91 UTC')).toUTCString()", "Mon, 12 Aug 1991 00:00:00 UTC"},
+            {u"Date.parse('Ja 5 99 UTC') == Date.UTC(1999, 0, 5)", "true"},
+            {u"Date.parse('Ju 5 2000 UTC') == Date.UTC(2000, 5, 5)", "true"},
+            {u"Date.parse('Jan. 5, 1999; 10:00 UTC') == Date.UTC(1999, 0, 5, 10)", "true"},
+            {u"Date.parse('We, Au 4 2021 UTC') == Date.UTC(2021, 7, 4)", "true"},
+            {u"Date.parse('- Dec 30 1899 - UTC') == Date.UTC(1899, 11, 30)", "true"},
+            {u"Date.parse('1/2/03 UTC') == Date.UTC(1903, 0, 2)", "true"},
+            {u"isNaN(Date.parse('2009-01-20')) + '|' + isNaN(Date.parse('2009-01-20T10:00:00Z')) + "
+             u"'|' + isNaN(new Date('2009-01-20T10:00:00.000Z'))",
+             "true|true|true"},
+            {u"isNaN(Date.parse('J 5 2000')) + '|' + isNaN(Date.parse('Xy 5 2000'))", "true|true"},
+        });
+}
+
 TEST_F(JsLanguage, DatesInAZoneEastOfUtc) {
     const char* old = std::getenv("TZ");
     std::string saved = old ? old : "";
@@ -526,6 +664,21 @@ TEST_F(JsHost, HostObjectsAreObjects) {
          u"' ' + d.getHours()",
          "true false 2000 12"},
     });
+}
+
+TEST_F(JsHost, TypeofOfAFailingMemberIsUnknown) {
+    RunTable(js,
+             {
+                 // reading Fail without an argument fails with subscript out of range
+                 {u"typeof Host.Fail", "unknown"},
+                 {u"typeof Host['Fail'] + '|' + typeof Host.Count + '|' + typeof Host.Nope + '|' + "
+                  u"typeof Host.Other",
+                  "unknown|number|undefined|function"},
+                 {u"var x = typeof Host.Fail; try { var y = Host.Fail; } catch (e) { x += '|' + "
+                  u"e.number; } "
+                  u"x",
+                  "unknown|-2146828279"},
+             });
 }
 
 TEST_F(JsHost, SafeArraysAreVBArrays) {

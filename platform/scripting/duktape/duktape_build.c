@@ -8,3 +8,10 @@
 
 __thread void* zn_jscript_method_base;
 __thread void* zn_jscript_method_key;
+__thread void* zn_jscript_typeof_base;
+__thread int zn_jscript_no_source;
+
+duk_ret_t zn_jscript_unknown_marker(duk_context* ctx) {
+    (void) ctx;
+    return 0;
+}

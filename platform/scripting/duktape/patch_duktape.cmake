@@ -169,5 +169,174 @@ zn_change("no empty rounds of a greedy loop"
 			}
 			break;")
 
+# Functions keep the text they were written as: Function.prototype.toString
+# gives it back (new Function bodies as "function anonymous(...) {...}").
+# The built-ins written in script keep none and show as native code.
+zn_change("functions remember their source text"
+"	duk__parse_func_like_raw(comp_ctx, flags); /* pushes function template */
+"
+"	zn_src_start = comp_ctx->prev_token.start_offset;
+	duk__parse_func_like_raw(comp_ctx, flags); /* pushes function template */
+	if (!zn_jscript_no_source && comp_ctx->prev_token.start_offset >= zn_src_start) {
+		duk_push_lstring(thr,
+		                 (const char *) comp_ctx->lex.input + zn_src_start,
+		                 comp_ctx->prev_token.start_offset + 1 - zn_src_start);
+		duk_xdef_prop_stridx_short(thr, -2, DUK_STRIDX_INT_SOURCE, DUK_PROPDESC_FLAGS_NONE);
+	}
+")
+zn_change("source start of an inner function"
+"	duk_compiler_func old_func;
+	duk_idx_t entry_top;
+	duk_int_t fnum;
+"
+"	duk_compiler_func old_func;
+	duk_idx_t entry_top;
+	duk_int_t fnum;
+	duk_size_t zn_src_start;
+")
+zn_change("source text of a constructed function"
+"	duk_push_literal(thr, \"anonymous\");
+	duk_xdef_prop_stridx_short(thr, -2, DUK_STRIDX_NAME, DUK_PROPDESC_FLAGS_C);
+"
+"	duk_push_literal(thr, \"anonymous\");
+	duk_xdef_prop_stridx_short(thr, -2, DUK_STRIDX_NAME, DUK_PROPDESC_FLAGS_C);
+	duk_push_literal(thr, \"function anonymous(\");
+	duk_dup_1(thr);
+	duk_push_literal(thr, \") {\\n\");
+	duk_dup_0(thr);
+	duk_push_literal(thr, \"\\n}\");
+	duk_concat(thr, 5);
+	duk_xdef_prop_stridx_short(thr, -2, DUK_STRIDX_INT_SOURCE, DUK_PROPDESC_FLAGS_NONE);
+")
+zn_change("function text from the source"
+"		if (DUK_HOBJECT_IS_COMPFUNC(obj)) {
+			duk_push_sprintf(thr, \"function %s() { [ecmascript code] }\", (const char *) func_name);"
+"		if (DUK_HOBJECT_IS_COMPFUNC(obj)) {
+			duk_get_prop_stridx_short(thr, -2, DUK_STRIDX_INT_SOURCE);
+			if (duk_is_string(thr, -1)) {
+				return 1;
+			}
+			duk_pop(thr);
+			duk_push_sprintf(thr, \"function %s() { [native code] }\", (const char *) func_name);")
+
+# A named function expression also declares its name in the enclosing
+# function (or program), hoisted like a function declaration, as the
+# classic engine's compiler does: the declaration is a second function
+# made from the same code. Not in the built-ins written in script.
+zn_change("named function expressions declare their name"
+"		/* curr_token follows 'function' */
+		fnum = duk__parse_func_like_fnum(comp_ctx, 0 /*flags*/);"
+"		/* curr_token follows 'function' */
+		if (comp_ctx->curr_func.in_scanning && !comp_ctx->curr_func.is_strict &&
+		    !zn_jscript_no_source && comp_ctx->curr_token.t_nores == DUK_TOK_IDENTIFIER) {
+			duk_uarridx_t zn_n;
+			fnum = duk__parse_func_like_fnum(comp_ctx, DUK__FUNC_FLAG_PUSHNAME_PASS1);
+			zn_n = (duk_uarridx_t) duk_get_length(thr, comp_ctx->curr_func.decls_idx);
+			duk_put_prop_index(thr, comp_ctx->curr_func.decls_idx, zn_n);
+			duk_push_int(thr, (duk_int_t) (DUK_DECL_TYPE_FUNC + (fnum << 8)));
+			duk_put_prop_index(thr, comp_ctx->curr_func.decls_idx, zn_n + 1);
+		} else {
+			fnum = duk__parse_func_like_fnum(comp_ctx, 0 /*flags*/);
+		}")
+
+# typeof of a host member whose read fails is "unknown": a property read
+# that typeof takes tells the host bridge so, and the bridge answers a
+# failed read with a marker that typeof names.
+zn_change("property reads for typeof known to the host bridge"
+"		 * C -> key reg/const \\
+		 */ \\
+		(void) duk_hobject_getprop(thr, (barg), (carg)); \\
+		DUK__REPLACE_TOP_A_BREAK(); \\"
+"		 * C -> key reg/const \\
+		 */ \\
+		if (DUK_UNLIKELY(DUK_DEC_OP(*curr_pc) == DUK_OP_TYPEOF) && DUK_TVAL_IS_OBJECT((barg)) && \\
+		    DUK_HOBJECT_IS_PROXY(DUK_TVAL_GET_OBJECT((barg)))) { \\
+			zn_jscript_typeof_base = (void *) DUK_TVAL_GET_OBJECT((barg)); \\
+		} \\
+		(void) duk_hobject_getprop(thr, (barg), (carg)); \\
+		DUK__REPLACE_TOP_A_BREAK(); \\")
+zn_change("typeof of a failed host read"
+"			tv = DUK__REGP_BC(ins);
+			stridx = duk_js_typeof_stridx(tv);"
+"			tv = DUK__REGP_BC(ins);
+			if (DUK_UNLIKELY(DUK_TVAL_IS_LIGHTFUNC(tv) &&
+			                 DUK_TVAL_GET_LIGHTFUNC_FUNCPTR(tv) == zn_jscript_unknown_marker)) {
+				duk_push_literal(thr, \"unknown\");
+				DUK__REPLACE_TOP_A_BREAK();
+			}
+			stridx = duk_js_typeof_stridx(tv);")
+
+# Built-ins called on the wrong kind of object name the kind they expect,
+# so the error gets the classic number.
+zn_change("Boolean methods expect a Boolean"
+"	DUK_DCERROR_TYPE_INVALID_ARGS(thr);
+	/* never here */
+
+type_ok:
+	if (coerce_tostring) {"
+"	DUK_ERROR_TYPE(thr, \"boolean expected\");
+	/* never here */
+
+type_ok:
+	if (coerce_tostring) {")
+zn_change("String toString and valueOf expect a String"
+"	(void) duk_require_hstring_notsymbol(thr, -1); /* Reject symbols (and wrapped symbols). */
+	return 1;
+
+type_error:
+	DUK_DCERROR_TYPE_INVALID_ARGS(thr);
+}"
+"	(void) duk_require_hstring_notsymbol(thr, -1); /* Reject symbols (and wrapped symbols). */
+	return 1;
+
+type_error:
+	DUK_ERROR_TYPE(thr, \"string expected\");
+}")
+zn_change("Array toString expects an Array"
+"DUK_INTERNAL duk_ret_t duk_bi_array_prototype_to_string(duk_hthread *thr) {
+	(void) duk_push_this_coercible_to_object(thr);"
+"DUK_INTERNAL duk_ret_t duk_bi_array_prototype_to_string(duk_hthread *thr) {
+	if (!DUK_HOBJECT_IS_ARRAY(duk_push_this_coercible_to_object(thr))) {
+		DUK_ERROR_TYPE(thr, \"array expected\");
+	}")
+zn_change("Function toString expects a function"
+"	return 1;
+
+type_error:
+	DUK_DCERROR_TYPE_INVALID_ARGS(thr);
+}
+#endif
+
+/* Always present because the native function pointer is needed in call"
+"	return 1;
+
+type_error:
+	DUK_ERROR_TYPE(thr, \"function expected\");
+}
+#endif
+
+/* Always present because the native function pointer is needed in call")
+zn_change("apply expects an array"
+"	DUK_ERROR_TYPE_INVALID_ARGS(thr);
+	DUK_WO_NORETURN(return 0;);
+
+fail_over_2g:"
+"	DUK_ERROR_TYPE(thr, \"array or arguments expected\");
+	DUK_WO_NORETURN(return 0;);
+
+fail_over_2g:")
+
+# Date texts are read as the classic engine reads them (jscript_dates.cpp):
+# ISO 8601 is not among its forms.
+zn_change("no ISO 8601 date texts"
+"	if (duk__parse_string_iso8601_subset(thr, str) != 0) {
+		return 1;
+	}
+
+#if defined(DUK_USE_DATE_PARSE_STRING)"
+"	(void) duk__parse_string_iso8601_subset;
+
+#if defined(DUK_USE_DATE_PARSE_STRING)")
+
 file(WRITE "${DST}.tmp" "${text}")
 file(RENAME "${DST}.tmp" "${DST}")

@@ -11,7 +11,8 @@
  * - the execution time-out check, which asks the engine's host whether the
  *   script may go on (the abort poll); see zn_jscript_should_stop;
  * - splice(start) without a count removes nothing, as in the classic engine;
- * - date texts in the classic forms parse (zn_jscript_parse_date).
+ * - date texts in the classic forms parse (zn_jscript_parse_date);
+ * - functions keep their source text (Function.prototype.toString).
  */
 #ifndef ZN_DUK_CONFIG_H
 #define ZN_DUK_CONFIG_H
@@ -39,6 +40,9 @@
 
 #undef DUK_USE_NONSTD_ARRAY_SPLICE_DELCOUNT
 
+#undef DUK_USE_NONSTD_FUNC_SOURCE_PROPERTY
+#define DUK_USE_NONSTD_FUNC_SOURCE_PROPERTY
+
 #if defined(__cplusplus)
 extern "C" {
 #endif
@@ -54,6 +58,13 @@ int zn_jscript_parse_date(void* ctx, const char* text);
  * the base object and the key (engine-internal pointers); cleared after. */
 extern __thread void* zn_jscript_method_base;
 extern __thread void* zn_jscript_method_key;
+/* Set by the executor while it reads a property of a proxy that typeof
+ * takes next: the proxy (an engine-internal pointer); the bridge clears it. */
+extern __thread void* zn_jscript_typeof_base;
+/* Nonzero while the built-ins written in script are compiled: their
+ * functions keep no source text and their named function expressions
+ * declare nothing. */
+extern __thread int zn_jscript_no_source;
 #if defined(__cplusplus)
 }
 #endif
@@ -67,5 +78,15 @@ extern __thread void* zn_jscript_method_key;
 #define DUK_USE_EXEC_TIMEOUT_CHECK(udata) zn_jscript_should_stop(udata)
 
 #include <duktape.h>
+
+#if defined(__cplusplus)
+extern "C" {
+#endif
+/* The value a host member read gives typeof when the read failed: typeof
+ * names it "unknown"; pushed as a lightweight function of this address. */
+duk_ret_t zn_jscript_unknown_marker(duk_context* ctx);
+#if defined(__cplusplus)
+}
+#endif
 
 #endif
