@@ -197,5 +197,6 @@
 #include "zres_bars.h"
 #include "zres_app.h"
 #include "zres_commdlg.h"
+#include "zres_forms.h"
 
 #endif

@@ -101,6 +101,7 @@ void CForm::InitPage(HWND pageWindow, int page) {
                 break;
             case kCtlSubTable:
                 if (c.m_tableList) {
+                    c.m_tableList->SetReadOnly(!m_editable || c.m_readOnly);
                     const WString path = ResolvePath(c.m_dataTable);
                     c.m_tableList->Open(path.empty() ? nullptr : path.c_str(),
                                         c.m_fieldName.c_str());

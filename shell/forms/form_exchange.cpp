@@ -356,7 +356,8 @@ bool CForm::ValidateControl(CDataExchange* dx, CFormControl& c) {
         }
         if (empty) {
             WString message;
-            GetLanguageModule()->FormatString1(message, kIdsValueRequired, c.m_fieldName.c_str());
+            GetLanguageModule()->FormatString1(message, IDP_FORM_VALUE_REQUIRED,
+                                               c.m_fieldName.c_str());
             dx->PrepareCtrl(c.m_id);
             MessageBox(dx->m_hDlg, message.c_str(), AppTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
             dx->Fail();
@@ -371,7 +372,8 @@ bool CForm::ValidateControl(CDataExchange* dx, CFormControl& c) {
     const UINT type = services->GetEventMessageType();
     if (type != 0) {
         WString message = services->GetEventMessageText();
-        if (message.empty()) message = GetLanguageModule()->LoadString(kIdsValidationError, true);
+        if (message.empty())
+            message = GetLanguageModule()->LoadString(IDS_FORM_VALIDATION_ERROR, true);
         const int answer = MessageBox(dx->m_hDlg, message.c_str(), AppTitle().c_str(), type);
         if ((type & 0xF) != 0 &&
             (answer == IDOK || answer == IDRETRY || answer == IDIGNORE || answer == IDYES))

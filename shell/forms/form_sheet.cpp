@@ -10,11 +10,11 @@
 #include "platform/win/controls.h"
 #include "platform/win/frame_wnd.h"
 #include "platform/win/view.h"
+#include "resources/zres.h"
 #include "shell/forms/table_list.h"
 
 namespace {
 
-constexpr UINT kIdbOptionTabs = 325;
 constexpr COLORREF kMaskColour = 0xFF00FF;
 constexpr const WChar* kPictureFilter =
     u"Images|*.bmp;*.jpg;*.sid|Windows Bitmap|*.bmp|JPEG|*.jpg|MrSID|*.sid|All Files|*.*||";
@@ -176,6 +176,7 @@ void CFormPage::RefreshSubTables(bool writeBack) {
 }
 
 bool CFormPage::OnInitDialog() {
+    m_form->m_editable = m_sheet->IsEditable() && IsWritable();
     m_form->InitPage(GetSafeHwnd(), m_pageIndex);
     win::PropertyPage::OnInitDialog();
     m_form->EnablePageControls(GetSafeHwnd(), m_pageIndex, m_sheet->IsEditable() && IsWritable());
@@ -436,7 +437,7 @@ bool CFormPropertySheet::OnInitDialog() {
     const bool r = CPropertySheetExt::OnInitDialog();
     if (HWND tab = GetTabControl()) {
         m_tabImages = ImageList_LoadBitmap(res::GetProgramModule(),
-                                           MAKEINTRESOURCE(static_cast<WORD>(kIdbOptionTabs)), 16,
+                                           MAKEINTRESOURCE(static_cast<WORD>(IDB_OPTION_TABS)), 16,
                                            1, kMaskColour);
         if (m_tabImages) {
             SendMessage(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_tabImages));
@@ -502,7 +503,7 @@ bool CForm::RunModal() {
     HWND parent = win::GetMainWindow();
     if (auto* frame = dynamic_cast<win::FrameWnd*>(win::Wnd::FromHandlePermanent(parent)))
         if (win::View* view = frame->GetActiveView()) parent = view->GetSafeHwnd();
-    CFormSheet sheet(this, kIdsUntitledForm, parent, 0);
+    CFormSheet sheet(this, IDS_UNTITLED_FORM, parent, 0);
     sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;
     sheet.m_psh.dwFlags &= ~PSH_HASHELP;
     if (GetLanguageModule()->IsRightToLeft()) sheet.m_psh.dwFlags |= PSH_RTLREADING;

@@ -73,10 +73,6 @@ enum FormValueKind { kValueText = 0, kValueInteger = 1, kValueDouble = 2, kValue
 // Control ids of a page: 4000 + the control's index.
 inline constexpr int kFirstFormControlId = 4000;
 inline constexpr int kLastFormControlId = 4999;
-// Language strings of the forms.
-inline constexpr UINT kIdsUntitledForm = 7200;
-inline constexpr UINT kIdsValueRequired = 8021;
-inline constexpr UINT kIdsValidationError = 8029;
 
 // The Form, Page, Control and Forms objects that scripts see. The script
 // objects subsystem installs its factory; without one the forms hold plain

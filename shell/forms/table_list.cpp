@@ -6,12 +6,11 @@
 #include "platform/res/resource.h"
 #include "platform/text/text.h"
 #include "platform/win/controls.h"
+#include "resources/zres.h"
 #include "shell/app/stylus.h"
 
 namespace {
 
-constexpr UINT kIdbTableRows = 403;
-constexpr UINT kIdbFieldTypes = 293;
 constexpr COLORREF kMaskColour = 0xFF00FF;
 
 int FieldTypeImage(char type) {
@@ -43,11 +42,11 @@ void CTableListCtrl::Prepare() {
     if (m_initialised) return;
     m_initialised = true;
     SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    SetImageList(kIdbTableRows, ListImages::Small, 16, kMaskColour);
+    SetImageList(IDB_TABLE_ROWS, ListImages::Small, 16, kMaskColour);
     if (HWND header = GetHeader()) {
-        HIMAGELIST images = ImageList_LoadBitmap(res::GetProgramModule(),
-                                                 MAKEINTRESOURCE(static_cast<WORD>(kIdbFieldTypes)),
-                                                 16, 1, kMaskColour);
+        HIMAGELIST images = ImageList_LoadBitmap(
+            res::GetProgramModule(), MAKEINTRESOURCE(static_cast<WORD>(IDB_FIELD_TYPES)), 16, 1,
+            kMaskColour);
         if (images) SendMessage(header, HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
     }
     if (GetLanguageModule()->IsRightToLeft()) {
@@ -160,32 +159,46 @@ bool CTableListCtrl::OnBeginLabelEdit(int item) {
     RECT cell{};
     m_column = SubItemHitTest(item, point, &cell);
     if (m_column < 0) return true;
-    HWND editor = reinterpret_cast<HWND>(SendMessage(GetSafeHwnd(), LVM_GETEDITCONTROL, 0, 0));
-    if (!editor) {
-        m_column = -1;
-        return true;
-    }
-    m_edit.Attach(editor);
-    SendMessage(editor, WM_SETFONT, SendMessage(GetSafeHwnd(), WM_GETFONT, 0, 0), 0);
-    if (GetWindowLong(GetSafeHwnd(), GWL_EXSTYLE) & 0x00200000) {
-        const LONG left = cell.left;
-        cell.left = cell.right;
-        cell.right = left;
-    }
     m_cellLeft = cell.left;
     m_cellTop = cell.top;
     m_cellWidth = cell.right - cell.left;
+    if (GetWindowLong(GetSafeHwnd(), GWL_EXSTYLE) & 0x00200000) {
+        // Mirrored layout: the cell's sides are exchanged.
+        m_cellLeft = cell.right;
+        m_cellWidth = cell.left - cell.right;
+    }
+    if (SendMessage(GetSafeHwnd(), LVM_GETEDITCONTROL, 0, 0))
+        PlaceEditor(item);
+    else
+        PostMessage(GetSafeHwnd(), kMsgPlaceEditor, static_cast<WPARAM>(item), 0);
+    return false;
+}
+
+void CTableListCtrl::PlaceEditor(int item) {
+    HWND editor = reinterpret_cast<HWND>(SendMessage(GetSafeHwnd(), LVM_GETEDITCONTROL, 0, 0));
+    if (!editor || m_column < 0) return;
+    if (m_edit.GetSafeHwnd() != editor) {
+        if (m_edit.GetSafeHwnd()) m_edit.Detach();
+        m_edit.Attach(editor);
+    }
+    SendMessage(editor, WM_SETFONT, SendMessage(GetSafeHwnd(), WM_GETFONT, 0, 0), 0);
     RECT editRect{};
     GetWindowRect(editor, &editRect);
-    SetWindowPos(editor, nullptr, m_cellLeft, m_cellTop,
-                 m_cellWidth < 0 ? -m_cellWidth : m_cellWidth, editRect.bottom - editRect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    const WString text = GetItemText(item, m_column);
-    SetWindowText(editor, text.c_str());
-    const int field = ColumnField(m_column);
+    const int left = m_cellWidth < 0 ? m_cellLeft + m_cellWidth : m_cellLeft;
+    SetWindowPos(editor, nullptr, left, m_cellTop, m_cellWidth < 0 ? -m_cellWidth : m_cellWidth,
+                 editRect.bottom - editRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowText(editor, GetItemText(item, m_column).c_str());
     SendMessage(editor, EM_LIMITTEXT,
-                static_cast<WPARAM>(DbfGetFieldLength(m_table.Table(), field)), 0);
-    return false;
+                static_cast<WPARAM>(DbfGetFieldLength(m_table.Table(), ColumnField(m_column))), 0);
+    SendMessage(editor, EM_SETSEL, 0, -1);
+}
+
+LRESULT CTableListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kMsgPlaceEditor) {
+        PlaceEditor(static_cast<int>(wParam));
+        return 0;
+    }
+    return CListCtrlEx::WindowProc(msg, wParam, lParam);
 }
 
 bool CTableListCtrl::OnEndLabelEdit(int item, const WChar* text) {

@@ -36,7 +36,13 @@ public:
     bool OnEndLabelEdit(int item, const WChar* text);
     int GetEditColumn() const { return m_column; }
 
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
 private:
+    // The list makes its label editor once the edit was allowed: the editor
+    // is placed over the cell then.
+    static constexpr UINT kMsgPlaceEditor = 0x8020;
+    void PlaceEditor(int item);
     void Prepare();
     void Reload();
     void WriteBack();
