@@ -310,7 +310,62 @@ bool MakeRealTarget(Dc* dc, Target* t);
 void FillSpan(const Target& t, const Paint& p, int y, int x0, int x1);
 void FillRectS(const Target& t, const Paint& p, RECT r);
 void PlotPixel(const Target& t, const Paint& p, int x, int y);
-uint32_t Rop2(int mode, uint32_t pen, uint32_t dst);
+// The pen (p) and destination (d) pixels combined by a binary raster
+// operation (R2_*).
+inline uint32_t Rop2(int mode, uint32_t p, uint32_t d) {
+    uint32_t r;
+    switch (mode) {
+        case R2_BLACK:
+            r = 0;
+            break;
+        case R2_NOTMERGEPEN:
+            r = ~(d | p);
+            break;
+        case R2_MASKNOTPEN:
+            r = d & ~p;
+            break;
+        case R2_NOTCOPYPEN:
+            r = ~p;
+            break;
+        case R2_MASKPENNOT:
+            r = p & ~d;
+            break;
+        case R2_NOT:
+            r = ~d;
+            break;
+        case R2_XORPEN:
+            r = d ^ p;
+            break;
+        case R2_NOTMASKPEN:
+            r = ~(d & p);
+            break;
+        case R2_MASKPEN:
+            r = d & p;
+            break;
+        case R2_NOTXORPEN:
+            r = ~(d ^ p);
+            break;
+        case R2_NOP:
+            r = d;
+            break;
+        case R2_MERGENOTPEN:
+            r = d | ~p;
+            break;
+        case R2_MERGEPENNOT:
+            r = p | ~d;
+            break;
+        case R2_MERGEPEN:
+            r = d | p;
+            break;
+        case R2_WHITE:
+            r = 0xFFFFFF;
+            break;
+        default:
+            r = p;
+            break;
+    }
+    return r & 0xFFFFFF;
+}
 inline void Solid32(uint32_t* d, uint32_t c, int rop2) {
     switch (rop2) {
         case R2_COPYPEN:
