@@ -89,9 +89,8 @@ void CColorPickerDlg::DrawSwatch(const DRAWITEMSTRUCT& dis) {
         colour = PaletteColor(static_cast<int>(dis.CtlID)) & 0xFFFFFF;
     }
     RECT r = dis.rcItem;
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dis.hDC, &r, brush);
-    DeleteObject(brush);
+    gdi::OwnedBrush brush(CreateSolidBrush(colour));
+    FillRect(dis.hDC, &r, brush.get());
     DrawEdge(dis.hDC, &r, edge, BF_RECT);
 }
 
@@ -157,8 +156,6 @@ CColorButton::CColorButton()
 
 CColorButton::~CColorButton() {
     if (GetSafeHwnd()) Detach();
-    DeleteObject(m_faceBrush);
-    DeleteObject(m_grayPen);
 }
 
 void CColorButton::SetColor(COLORREF colour) {
@@ -200,11 +197,10 @@ void CColorButton::Draw(HDC dc, const RECT& item, UINT state, COLORREF colour, H
     }
     if (!(state & ODS_DISABLED)) {
         // Outlined with the pen selected last: white released, black pressed.
-        HBRUSH brush = CreateSolidBrush(colour & 0xFFFFFF);
-        HBRUSH oldBrush = SelectObject(dc, brush);
+        gdi::OwnedBrush brush(CreateSolidBrush(colour & 0xFFFFFF));
+        HBRUSH oldBrush = SelectObject(dc, brush.get());
         Rectangle(dc, l + 5 + offset, t + 4 + offset, r - 5 + offset, b - 4 + offset);
         SelectObject(dc, oldBrush);
-        DeleteObject(brush);
     }
     SelectObject(dc, oldPen);
     if (state & ODS_FOCUS) {
@@ -226,7 +222,7 @@ void CColorButton::Draw(HDC dc, const RECT& item, UINT state, COLORREF colour, H
 bool CColorButton::OnParentDrawItem(LPARAM lParam) {
     const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
     if (!dis || !GetSafeHwnd() || dis->hwndItem != GetSafeHwnd()) return false;
-    Draw(dis->hDC, dis->rcItem, dis->itemState, m_color, m_faceBrush, m_grayPen);
+    Draw(dis->hDC, dis->rcItem, dis->itemState, m_color, m_faceBrush.get(), m_grayPen.get());
     return true;
 }
 

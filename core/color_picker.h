@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/dialog_ext.h"
+#include "platform/gdi/owned.h"
 #include "platform/win/controls.h"
 
 // Colours chosen with OK carry this bit; callers keep the value as it is.
@@ -63,6 +64,6 @@ public:
 
 private:
     COLORREF m_color = 0;
-    HBRUSH m_faceBrush = nullptr;
-    HPEN m_grayPen = nullptr;
+    gdi::OwnedBrush m_faceBrush;
+    gdi::OwnedPen m_grayPen;
 };

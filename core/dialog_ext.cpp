@@ -139,7 +139,7 @@ CDialogExt::CDialogExt(const WChar* templateName, HWND parent, HINSTANCE module)
 CDialogExt::~CDialogExt() {
     // The window goes first, so that OnDestroy runs while the object is whole.
     if (GetSafeHwnd()) DestroyWindow();
-    if (m_font) DeleteObject(m_font);
+    m_font.reset();
 }
 
 void CDialogExt::PreCreateDialog(DialogTemplate& tmpl) {
@@ -152,9 +152,8 @@ bool CDialogExt::OnInitDialog() {
     CLanguageModule* lang = GetLanguageModule();
     if (m_localize && lang) {
         lang->ApplyRtlStyleToWnd(this);
-        if (m_font) DeleteObject(m_font);
-        m_font = CreateDialogFont(GetSafeHwnd());
-        LocalizeDialogControls(GetSafeHwnd(), m_templateId, m_font);
+        m_font.reset(CreateDialogFont(GetSafeHwnd()));
+        LocalizeDialogControls(GetSafeHwnd(), m_templateId, m_font.get());
     }
     return true;
 }
@@ -226,10 +225,7 @@ void CDialogExt::OnSize(UINT type, int cx, int cy) {
 void CDialogExt::OnDestroy() {
     m_prevWidth = m_prevHeight = 0;
     m_anchors.clear();
-    if (m_font) {
-        DeleteObject(m_font);
-        m_font = nullptr;
-    }
+    m_font.reset();
 }
 
 void CDialogExt::EnableOk(bool enable) {
@@ -286,26 +282,22 @@ CPropertyPageExt::CPropertyPageExt(const WChar* templateName, UINT captionId, HI
 
 CPropertyPageExt::~CPropertyPageExt() {
     if (GetSafeHwnd()) DestroyWindow();
-    if (m_font) DeleteObject(m_font);
+    m_font.reset();
 }
 
 bool CPropertyPageExt::OnInitDialog() {
     const bool r = win::PropertyPage::OnInitDialog();
     CLanguageModule* lang = GetLanguageModule();
     if (lang) lang->ApplyRtlStyleToWnd(this);
-    if (m_font) DeleteObject(m_font);
-    m_font = CreateDialogFont(GetSafeHwnd());
-    LocalizeDialogControls(GetSafeHwnd(), m_captionId ? m_captionId : m_templateId, m_font);
+    m_font.reset(CreateDialogFont(GetSafeHwnd()));
+    LocalizeDialogControls(GetSafeHwnd(), m_captionId ? m_captionId : m_templateId, m_font.get());
     return r;
 }
 
 LRESULT CPropertyPageExt::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_DESTROY) {
         LRESULT r = win::PropertyPage::WindowProc(msg, wParam, lParam);
-        if (m_font) {
-            DeleteObject(m_font);
-            m_font = nullptr;
-        }
+        m_font.reset();
         return r;
     }
     return win::PropertyPage::WindowProc(msg, wParam, lParam);
@@ -323,7 +315,7 @@ CPropertySheetExt::CPropertySheetExt(WString caption, HWND parent, UINT selectPa
 
 CPropertySheetExt::~CPropertySheetExt() {
     if (GetSafeHwnd()) DestroyWindow();
-    if (m_tabFont) DeleteObject(m_tabFont);
+    m_tabFont.reset();
 }
 
 bool CPropertySheetExt::OnInitDialog() {
@@ -334,11 +326,10 @@ bool CPropertySheetExt::OnInitDialog() {
         lang->ApplyRtlStyleToWnd(this);
         lang->ApplyRtlStyle(tab);
     }
-    if (m_tabFont) DeleteObject(m_tabFont);
-    m_tabFont = CreateDialogFont(tab);
-    if (m_tabFont) {
-        SendMessage(tab, WM_SETFONT, reinterpret_cast<WPARAM>(m_tabFont), 0);
-        SendMessage(GetSafeHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_tabFont), 0);
+    m_tabFont.reset(CreateDialogFont(tab));
+    if (m_tabFont.get()) {
+        SendMessage(tab, WM_SETFONT, reinterpret_cast<WPARAM>(m_tabFont.get()), 0);
+        SendMessage(GetSafeHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_tabFont.get()), 0);
     }
     if (lang && tab) {
         for (int i = 0; i < GetPageCount(); ++i) {
@@ -360,10 +351,7 @@ bool CPropertySheetExt::OnInitDialog() {
 LRESULT CPropertySheetExt::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_DESTROY) {
         LRESULT r = win::PropertySheet::WindowProc(msg, wParam, lParam);
-        if (m_tabFont) {
-            DeleteObject(m_tabFont);
-            m_tabFont = nullptr;
-        }
+        m_tabFont.reset();
         return r;
     }
     return win::PropertySheet::WindowProc(msg, wParam, lParam);

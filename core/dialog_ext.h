@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com/variant.h"  // SYSTEMTIME
+#include "platform/gdi/owned.h"
 #include "platform/win/ddx.h"
 #include "platform/win/framework.h"
 #include "platform/win/framework_sheet.h"
@@ -61,7 +62,7 @@ public:
     // `shrink` the dialog ends where the buttons began.
     void UseCaptionButtons(bool use, bool shrink);
     void SetLocalize(bool localize) { m_localize = localize; }
-    HFONT GetDialogFont() const { return m_font; }
+    HFONT GetDialogFont() const { return m_font.get(); }
 
     // The anchor modes as first designed: none and move exchanged for
     // right-to-left languages. Only the tests that show why it was dropped
@@ -76,7 +77,7 @@ protected:
     int m_prevWidth = 0;
     int m_prevHeight = 0;
     std::vector<DWORD> m_anchors;
-    HFONT m_font = nullptr;
+    gdi::OwnedFont m_font;
     bool m_localize = true;
 };
 
@@ -92,12 +93,12 @@ public:
     bool OnInitDialog() override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     UINT GetTemplateId() const { return m_templateId; }
-    HFONT GetPageFont() const { return m_font; }
+    HFONT GetPageFont() const { return m_font.get(); }
 
 protected:
     UINT m_templateId = 0;
     UINT m_captionId = 0;
-    HFONT m_font = nullptr;
+    gdi::OwnedFont m_font;
 };
 
 class CPropertySheetExt : public win::PropertySheet {
@@ -115,10 +116,10 @@ public:
     void SetPageTitle(win::PropertyPage* page, const WChar* text);
     // At most 256 characters.
     bool GetPageTitle(win::PropertyPage* page, WString& text);
-    HFONT GetTabFont() const { return m_tabFont; }
+    HFONT GetTabFont() const { return m_tabFont.get(); }
 
 protected:
-    HFONT m_tabFont = nullptr;
+    gdi::OwnedFont m_tabFont;
 };
 
 class CFileDialogEx {

@@ -32,7 +32,7 @@ CPromptDlg::CPromptDlg(HWND parent, WString text)
 
 CPromptDlg::~CPromptDlg() {
     if (GetSafeHwnd()) DestroyWindow();
-    if (m_textFont) DeleteObject(m_textFont);
+    m_textFont.reset();
 }
 
 bool CPromptDlg::OnInitDialog() {
@@ -46,9 +46,8 @@ bool CPromptDlg::OnInitDialog() {
     if (GetObject(own, sizeof lf, &lf) == static_cast<int>(sizeof lf)) {
         lf.lfWeight = 900;
         lf.lfHeight = static_cast<LONG>(lf.lfHeight * 1.2);  // truncated toward zero
-        if (m_textFont) DeleteObject(m_textFont);
-        m_textFont = CreateFontIndirect(&lf);
-        SendMessage(edit, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont), 1);
+        m_textFont.reset(CreateFontIndirect(&lf));
+        SendMessage(edit, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.get()), 1);
     }
     SetWindowText(edit, m_text.c_str());
     // The answer has the focus, not the text.
@@ -58,10 +57,7 @@ bool CPromptDlg::OnInitDialog() {
 
 void CPromptDlg::OnDestroy() {
     CDialogExt::OnDestroy();
-    if (m_textFont) {
-        DeleteObject(m_textFont);
-        m_textFont = nullptr;
-    }
+    m_textFont.reset();
 }
 
 int ShowPrompt(HWND parent, const WString& text) {

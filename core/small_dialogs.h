@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/dialog_ext.h"
+#include "platform/gdi/owned.h"
 
 class CMessageDlg : public CDialogExt {
 public:
@@ -21,14 +22,14 @@ public:
     CPromptDlg(HWND parent, WString text);
     ~CPromptDlg() override;
     bool OnInitDialog() override;
-    HFONT GetTextFont() const { return m_textFont; }
+    HFONT GetTextFont() const { return m_textFont.get(); }
 
 protected:
     void OnDestroy() override;
 
 private:
     WString m_text;
-    HFONT m_textFont = nullptr;
+    gdi::OwnedFont m_textFont;
 };
 
 // The prompt box: IDOK or IDCANCEL.

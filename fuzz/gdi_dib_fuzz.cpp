@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static HDC screen = nullptr;
@@ -13,13 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SelectObject(screen, gdi::CreateSurface(32, 24));
         mem = CreateCompatibleDC(nullptr);
     }
-    HBITMAP bm = LoadDibFromMemory(data, size);
+    gdi::OwnedBitmap bm(LoadDibFromMemory(data, size));
     if (!bm) return 0;
-    HBITMAP old = SelectObject(mem, bm);
+    HBITMAP old = SelectObject(mem, bm.get());
     BITMAP info;
-    GetObject(bm, sizeof info, &info);
+    GetObject(bm.get(), sizeof info, &info);
     StretchBlt(screen, 0, 0, 32, 24, mem, -1, -1, info.bmWidth + 2, info.bmHeight + 2, SRCCOPY);
     SelectObject(mem, old);
-    DeleteObject(bm);
     return 0;
 }

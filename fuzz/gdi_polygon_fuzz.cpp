@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -44,18 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t flags = r.Get<uint8_t>();
     SetPolyFillMode(dc, (flags & 1) ? WINDING : ALTERNATE);
     SetROP2(dc, 1 + (r.Get<uint8_t>() % 16));
-    HPEN pen = CreatePen(r.Get<uint8_t>() % 7, r.Get<uint8_t>() % 12, 0x123456);
-    HBRUSH brush =
-        (flags & 2) ? CreateHatchBrush(r.Get<uint8_t>() % 6, 0x654321) : CreateSolidBrush(0xABCDEF);
-    HPEN oldPen = SelectObject(dc, pen);
-    HBRUSH oldBrush = SelectObject(dc, brush);
+    gdi::OwnedPen pen(CreatePen(r.Get<uint8_t>() % 7, r.Get<uint8_t>() % 12, 0x123456));
+    gdi::OwnedBrush brush(
+        (flags & 2) ? CreateHatchBrush(r.Get<uint8_t>() % 6, 0x654321) : CreateSolidBrush(0xABCDEF));
+    HPEN oldPen = SelectObject(dc, pen.get());
+    HBRUSH oldBrush = SelectObject(dc, brush.get());
     if (flags & 4) {
-        HRGN a = CreateRectRgn(Coord(r), Coord(r), Coord(r), Coord(r));
-        HRGN b = CreateRectRgn(Coord(r), Coord(r), Coord(r), Coord(r));
-        CombineRgn(a, a, b, 1 + r.Get<uint8_t>() % 4);
-        SelectClipRgn(dc, a);
-        DeleteObject(a);
-        DeleteObject(b);
+        gdi::OwnedRegion a(CreateRectRgn(Coord(r), Coord(r), Coord(r), Coord(r)));
+        gdi::OwnedRegion b(CreateRectRgn(Coord(r), Coord(r), Coord(r), Coord(r)));
+        CombineRgn(a.get(), a.get(), b.get(), 1 + r.Get<uint8_t>() % 4);
+        SelectClipRgn(dc, a.get());
     }
     std::vector<POINT> pts;
     std::vector<int> counts;
@@ -75,7 +74,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SelectClipRgn(dc, nullptr);
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
     return 0;
 }

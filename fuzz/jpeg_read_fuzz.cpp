@@ -8,6 +8,7 @@
 #include "formats/message_sink.h"
 #include "formats/raster/jpeg_reader.h"
 #include "platform/fs/fs.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -52,10 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (static_cast<int64_t>(reader.GetWidth()) * reader.GetHeight() > 4000000) return 0;
     if (options & 1) reader.SetGrayscale();
     if (options & 2) reader.SetQuantize(1 + ((options >> 2) & 1), (options >> 3) * 9, (options >> 5) % 3);
-    if (HBITMAP b = reader.ReadBitmap()) DeleteObject(b);
+    gdi::OwnedBitmap decoded(reader.ReadBitmap());
     const bool grey = (options & 1) || (options & 2) || reader.GetComponents() == 1;
-    HBITMAP t = Target(1 + (options >> 4), 1 + (options & 15), grey ? 8 : 24);
-    reader.DrawScaled(t, x, y, span, span, false);
-    DeleteObject(t);
+    gdi::OwnedBitmap t(Target(1 + (options >> 4), 1 + (options & 15), grey ? 8 : 24));
+    reader.DrawScaled(t.get(), x, y, span, span, false);
     return 0;
 }

@@ -29,20 +29,19 @@ CImageBitmap::~CImageBitmap() {
 }
 
 void CImageBitmap::DeleteObject() {
-    if (handle_) ::DeleteObject(handle_);
-    handle_ = nullptr;
+    handle_.reset();
 }
 
 bool CImageBitmap::LoadFile(WStringView path) {
     DeleteObject();
-    handle_ = LoadImageFile(path);
-    return handle_ != nullptr;
+    handle_.reset(LoadImageFile(path));
+    return handle_.get() != nullptr;
 }
 
 bool CImageBitmap::LoadDib(WStringView path) {
     DeleteObject();
-    handle_ = LoadDibDevicePath(path);
-    return handle_ != nullptr;
+    handle_.reset(LoadDibDevicePath(path));
+    return handle_.get() != nullptr;
 }
 
 HICON CreateIconFromBitmap(HBITMAP bitmap) {
@@ -50,13 +49,11 @@ HICON CreateIconFromBitmap(HBITMAP bitmap) {
     if (!bitmap || GetObject(bitmap, sizeof bm, &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0) return nullptr;
     // An all-zero mask as large as the bitmap: every pixel opaque.
     const std::vector<uint8_t> zeros(static_cast<size_t>(((bm.bmWidth + 15) / 16) * 2) * bm.bmHeight, 0);
-    HBITMAP mask = CreateBitmap(bm.bmWidth, bm.bmHeight, 1, 1, zeros.data());
+    gdi::OwnedBitmap mask(CreateBitmap(bm.bmWidth, bm.bmHeight, 1, 1, zeros.data()));
     if (!mask) return nullptr;
     ICONINFO info;
     info.fIcon = TRUE;
-    info.hbmMask = mask;
+    info.hbmMask = mask.get();
     info.hbmColor = bitmap;
-    HICON icon = CreateIconIndirect(&info);
-    ::DeleteObject(mask);
-    return icon;
+    return CreateIconIndirect(&info);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/text/text.h"
 
 // A device path to a DIB section: ".jpg", ".jpeg" and ".jpe" through the
@@ -23,11 +24,11 @@ public:
     // Each deletes the current bitmap first, so a failed load leaves none.
     bool LoadFile(WStringView path);
     bool LoadDib(WStringView path);
-    HBITMAP GetSafeHandle() const { return handle_; }
+    HBITMAP GetSafeHandle() const { return handle_.get(); }
     void DeleteObject();
 
 private:
-    HBITMAP handle_ = nullptr;
+    gdi::OwnedBitmap handle_;
 };
 
 // An opaque icon (hot spot 0, 0) whose colour is the bitmap and whose mask,

@@ -11,6 +11,7 @@
 
 #include "core/user_abort.h"
 #include "formats/message_sink.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -367,9 +368,8 @@ HBITMAP CJpegReader::ReadBitmap() {
         bmi->bmiHeader.biClrUsed = bmi->bmiHeader.biClrImportant = static_cast<DWORD>(count);
     }
     void* bits0 = nullptr;
-    HBITMAP section = CreateDIBSection(nullptr, bmi, DIB_RGB_COLORS, &bits0, nullptr, 0);
+    gdi::OwnedBitmap section(CreateDIBSection(nullptr, bmi, DIB_RGB_COLORS, &bits0, nullptr, 0));
     if (!section || !bits0) {
-        if (section) DeleteObject(section);
         Finish(true);
         return nullptr;
     }
@@ -378,15 +378,12 @@ HBITMAP CJpegReader::ReadBitmap() {
         uint8_t* dst = base + static_cast<size_t>(height - 1 - y) * stride;
         // Rows the DIB takes as they come are decoded in place.
         const bool inPlace = indexed || bgr_;
-        if (!ReadRow(inPlace ? dst : nullptr)) {
-            DeleteObject(section);
-            return nullptr;
-        }
+        if (!ReadRow(inPlace ? dst : nullptr)) return nullptr;
         if (!inPlace)
             for (int x = 0; x < width; ++x) PutBgr(dst + 3 * x, row_.data(), components, x, false);
     }
     Finish(false);
-    return section;
+    return section.release();
 }
 
 bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, int srcHeight, bool pollAbort) {

@@ -60,20 +60,16 @@ bool CSidReader::Open(WStringView path) {
 void CSidReader::Close() {
     path_.clear();
     CloseView();
-    if (bitmap_) DeleteObject(bitmap_);
-    bitmap_ = nullptr;
+    bitmap_.reset();
 }
 
 HBITMAP CSidReader::DetachBitmap() {
-    HBITMAP b = bitmap_;
-    bitmap_ = nullptr;
-    return b;
+    return bitmap_.release();
 }
 
 HBITMAP CSidReader::CreateBitmap(int width, int height, SIZE screen) {
     if (!view_) return nullptr;
-    if (bitmap_) DeleteObject(bitmap_);
-    bitmap_ = nullptr;
+    bitmap_.reset();
     if (width < 0) width = screen.cx;
     if (height < 0) height = screen.cy;
     width = std::max(width, GetWidth());
@@ -96,17 +92,14 @@ HBITMAP CSidReader::CreateBitmap(int width, int height, SIZE screen) {
         }
     }
     void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap_ && !bits) {
-        DeleteObject(bitmap_);
-        bitmap_ = nullptr;
-    }
-    return bitmap_;
+    bitmap_.reset(CreateDIBSection(nullptr, bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits) bitmap_.reset();
+    return bitmap_.get();
 }
 
 bool CSidReader::Draw(HBITMAP target, bool pollAbort) {
     if (!view_) return false;
-    if (!target) target = bitmap_;
+    if (!target) target = bitmap_.get();
     if (!target) return false;
     DIBSECTION ds{};
     if (GetObject(target, sizeof ds, &ds) != static_cast<int>(sizeof ds) || !ds.dsBm.bmBits) return false;

@@ -9,6 +9,7 @@
 
 #include "formats/sid/sid_file.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
@@ -52,7 +53,7 @@ public:
     // bottom-up, 8 bits with a grey palette for one band, else 24 bits. Null
     // without a view.
     HBITMAP CreateBitmap(int width, int height, SIZE screen = SIZE{});
-    HBITMAP GetBitmap() const { return bitmap_; }
+    HBITMAP GetBitmap() const { return bitmap_.get(); }
     // The reader's bitmap, which the caller then owns.
     HBITMAP DetachBitmap();
 
@@ -79,7 +80,7 @@ private:
     int bands_ = 0, levels_ = 0, width_ = 0, height_ = 0;
     uint8_t version_[3] = {0, 0, 0};
     SidImage* view_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
+    gdi::OwnedBitmap bitmap_;
 };
 
 // The whole of the coarsest level that is at least minWidth x minHeight

@@ -35,14 +35,14 @@ UINT AnsiCodePageOfLocale(DWORD lcid) {
 CPlainPreferences::CPlainPreferences() = default;
 
 CPlainPreferences::~CPlainPreferences() {
-    if (m_labelFont) DeleteObject(m_labelFont);
+    m_labelFont.reset();
 }
 
 UINT CPlainPreferences::GetAnsiCodePage() { return AnsiCodePageOfLocale(m_data.locale.lcid); }
 
 HFONT CPlainPreferences::GetLabelFont() {
-    if (!m_labelFont) m_labelFont = CreateFontIndirect(&m_data.fonts.label);
-    return m_labelFont;
+    if (!m_labelFont.get()) m_labelFont.reset(CreateFontIndirect(&m_data.fonts.label));
+    return m_labelFont.get();
 }
 
 namespace {

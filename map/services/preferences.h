@@ -8,6 +8,7 @@
 #include "map/symbology/symbol.h"
 #include "map/symbology/text_symbol.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
@@ -128,7 +129,7 @@ public:
     PreferencesData m_data;
 
 private:
-    HFONT m_labelFont = nullptr;
+    gdi::OwnedFont m_labelFont;
 };
 
 // The code page of a locale id through the locale table (0: the user's

@@ -55,12 +55,13 @@ constexpr int kMaxMarkerSize = 10000;
 // TrueType marker sizes in tenths of a point.
 constexpr int kMaxGlyphTenths = 100000;
 
-// The program-wide pen: one live pen whatever the number of symbols.
-HPEN g_pen = nullptr;
+// The program-wide pen: one live pen whatever the number of symbols. The
+// holders are never destroyed: the objects live as long as the program.
+gdi::OwnedPen& g_pen = *new gdi::OwnedPen;
 LOGPEN g_penRecord;
 
 // The program-wide marker font and the glyph offsets computed with it.
-HFONT g_font = nullptr;
+gdi::OwnedFont& g_font = *new gdi::OwnedFont;
 LOGFONT g_fontRecord;
 int g_glyphDx = 0, g_glyphDy = 0, g_glyphHalf = 0;
 
@@ -68,8 +69,7 @@ int g_glyphDx = 0, g_glyphDy = 0, g_glyphHalf = 0;
 SIZE g_markerHalf{1, 1};
 
 void DeleteCachedFont() {
-    if (g_font) DeleteObject(g_font);
-    g_font = nullptr;
+    g_font.reset();
     g_fontRecord = LOGFONT{};
 }
 
@@ -162,14 +162,12 @@ CSymbol::~CSymbol() {
 }
 
 void CSymbol::DeleteBrush() {
-    if (m_brush && m_ownsBrush) DeleteObject(m_brush);
     m_brush = nullptr;
-    m_ownsBrush = false;
+    m_ownBrush.reset();
 }
 
 void CSymbol::DeletePattern() {
-    if (m_patternBitmap) DeleteObject(m_patternBitmap);
-    m_patternBitmap = nullptr;
+    m_patternBitmap.reset();
 }
 
 void CSymbol::Reset(int type) {
@@ -225,13 +223,13 @@ void CSymbol::CreateBrush() {
             const uint8_t* rows = kHatchRows[((m_brushIndex % 6) + 6) % 6];
             uint8_t bits[16] = {};
             for (int i = 0; i < 8; ++i) bits[2 * i] = rows[i];
-            m_patternBitmap = CreateBitmap(8, 8, 1, 1, bits);
-            brush = CreatePatternBrush(m_patternBitmap);
+            m_patternBitmap.reset(CreateBitmap(8, 8, 1, 1, bits));
+            brush = CreatePatternBrush(m_patternBitmap.get());
             break;
         }
         case kBrushStipple:
         case kBrushImage:
-            brush = m_patternBitmap ? CreatePatternBrush(m_patternBitmap) : nullptr;
+            brush = m_patternBitmap ? CreatePatternBrush(m_patternBitmap.get()) : nullptr;
             break;
         case kBrushStock:
             owned = false;
@@ -248,7 +246,7 @@ void CSymbol::CreateBrush() {
         brush = reinterpret_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     }
     m_brush = brush;
-    m_ownsBrush = owned;
+    if (owned) m_ownBrush.reset(brush);
 }
 
 void CSymbol::CopyFrom(const CSymbol& o) {
@@ -284,7 +282,7 @@ void CSymbol::CopyFrom(const CSymbol& o) {
     if (m_brushKind == kBrushStipple && m_stippleBits)
         MakeStippleBitmap();
     else if (m_brushKind == kBrushImage || m_type == kTypeRasterMarker)
-        m_patternBitmap = CopyBitmap(o.m_patternBitmap);
+        m_patternBitmap.reset(CopyBitmap(o.m_patternBitmap.get()));
     CreateBrush();
 }
 
@@ -292,7 +290,7 @@ void CSymbol::MakeStippleBitmap() {
     DeletePattern();
     m_stippleWidth = std::clamp(m_stippleWidth, 1, 16);
     m_stippleHeight = std::clamp(m_stippleHeight, 1, 8);
-    m_patternBitmap = CreateBitmap(m_stippleWidth, m_stippleHeight, 1, 1, m_stippleBits.get());
+    m_patternBitmap.reset(CreateBitmap(m_stippleWidth, m_stippleHeight, 1, 1, m_stippleBits.get()));
 }
 
 void CSymbol::SetStipple(const uint8_t* bits, int width, int height) {
@@ -473,7 +471,7 @@ void CSymbol::ReadRasterMarker(const CXmlNode* e) {
     m_type = kTypeRasterMarker;
     DeletePattern();
     m_image = e->GetAttribute(u"image");
-    m_patternBitmap = LoadSymbolImage(e);
+    m_patternBitmap.reset(LoadSymbolImage(e));
     CreateBrush();
 }
 
@@ -484,7 +482,7 @@ void CSymbol::ReadRasterFill(const CXmlNode* e) {
     m_pen.lopnColor = 0;
     DeletePattern();
     m_image = e->GetAttribute(u"image");
-    m_patternBitmap = LoadSymbolImage(e);
+    m_patternBitmap.reset(LoadSymbolImage(e));
     m_brushKind = kBrushImage;
     CreateBrush();
 }
@@ -571,15 +569,14 @@ void CSymbol::SelectPen(HDC dc, double scale) const {
     if (scale > 0 && m_referenceScale > 0)
         record.lopnWidth.x = record.lopnWidth.y = PenWidthOf(m_lineWidth * m_referenceScale / scale);
     if (g_pen && std::memcmp(&record, &g_penRecord, sizeof record) == 0) {
-        SelectObject(dc, g_pen);
+        SelectObject(dc, g_pen.get());
         return;
     }
     HPEN pen = CreatePenIndirect(&record);
     if (!pen) return;
     SelectObject(dc, pen);
     // Selected first, so the old pen is no longer in this context.
-    if (g_pen) DeleteObject(g_pen);
-    g_pen = pen;
+    g_pen.reset(pen);
     g_penRecord = record;
 }
 
@@ -604,8 +601,7 @@ void CSymbol::SelectDrawingObjects(HDC dc, double scale) {
 }
 
 void CSymbol::ResetCaches() {
-    if (g_pen) DeleteObject(g_pen);
-    g_pen = nullptr;
+    g_pen.reset();
     g_penRecord = LOGPEN{};
     DeleteCachedFont();
     g_glyphDx = g_glyphDy = g_glyphHalf = 0;
@@ -628,14 +624,13 @@ bool CSymbol::SelectMarkerFont(HDC dc, int rotationType, int rotation, double sc
     fontRotation += m_angle;
     LOGFONT lf = MarkerFontRecord(e, m_fontFace, fontRotation, m_charSet);
     if (g_font && std::memcmp(&lf, &g_fontRecord, sizeof lf) == 0) {
-        SelectObject(dc, g_font);
+        SelectObject(dc, g_font.get());
         return true;
     }
     HFONT font = CreateFontIndirect(&lf);
     if (!font) return false;
     SelectObject(dc, font);
-    if (g_font) DeleteObject(g_font);
-    g_font = font;
+    g_font.reset(font);
     g_fontRecord = lf;
     // The offset from the marker's centre to the glyph's cell origin, kept
     // with the font.
@@ -685,16 +680,14 @@ SIZE CSymbol::DrawMarker(HDC dc, int x, int y, int rotationType, int rotation, d
                 // A face that is not installed: a dot of the glyph's height,
                 // never another face's letter.
                 int h = std::abs(MarkerFontRecord(e, m_fontFace, 0, m_charSet).lfHeight);
-                HBRUSH brush = CreateSolidBrush(m_glyphColor);
-                HPEN pen = CreatePen(PS_SOLID, 0, m_glyphColor);
-                HBRUSH oldBrush = SelectObject(dc, brush);
-                HPEN oldPen = SelectObject(dc, pen);
+                gdi::OwnedBrush brush(CreateSolidBrush(m_glyphColor));
+                gdi::OwnedPen pen(CreatePen(PS_SOLID, 0, m_glyphColor));
+                HBRUSH oldBrush = SelectObject(dc, brush.get());
+                HPEN oldPen = SelectObject(dc, pen.get());
                 int left = x - h / 2, top = y - h / 2;
                 Ellipse(dc, left, top, left + h, top + h);
                 SelectObject(dc, oldPen);
                 SelectObject(dc, oldBrush);
-                DeleteObject(pen);
-                DeleteObject(brush);
                 g_markerHalf = {h / 2, h / 2};
                 break;
             }
@@ -714,13 +707,13 @@ SIZE CSymbol::DrawMarker(HDC dc, int x, int y, int rotationType, int rotation, d
         }
         case kTypeRasterMarker: {
             BITMAP bm;
-            if (!m_patternBitmap || !GetObject(m_patternBitmap, sizeof bm, &bm)) {
+            if (!m_patternBitmap || !GetObject(m_patternBitmap.get(), sizeof bm, &bm)) {
                 g_markerHalf = {0, 0};
                 break;
             }
             int w = bm.bmWidth, h = std::abs(bm.bmHeight);
             HDC mem = CreateCompatibleDC(dc);
-            HBITMAP old = SelectObject(mem, m_patternBitmap);
+            HBITMAP old = SelectObject(mem, m_patternBitmap.get());
             BitBlt(dc, x - w / 2, y - h / 2, w, h, mem, 0, 0, SRCCOPY);
             SelectObject(mem, old);
             DeleteDC(mem);

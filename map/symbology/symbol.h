@@ -11,6 +11,7 @@
 #include "core/config_xml_file.h"
 #include "core/xml_node.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 struct CSymbolNameEntry {
     const WChar* name;
@@ -130,7 +131,7 @@ public:
     bool m_visible = true;
     // The image path of a raster fill or raster marker as it was read.
     WString m_image;
-    HBITMAP m_patternBitmap = nullptr;
+    gdi::OwnedBitmap m_patternBitmap;
     HBRUSH m_brush = nullptr;
 
 private:
@@ -144,7 +145,7 @@ private:
     void ReadRasterFill(const CXmlNode* e);
     void MakeStippleBitmap();
 
-    bool m_ownsBrush = false;
+    gdi::OwnedBrush m_ownBrush;  // m_brush when it is not a stock brush
 };
 
 // Fills a polygon with a symbol: the joined rings (the record's n points,

@@ -41,8 +41,7 @@ CTextSymbol::CTextSymbol(const LOGFONT& start) {
 CTextSymbol::~CTextSymbol() { DeleteFont(); }
 
 void CTextSymbol::DeleteFont() {
-    if (m_font) DeleteObject(m_font);
-    m_font = nullptr;
+    m_font.reset();
 }
 
 void CTextSymbol::CopyFrom(const CTextSymbol& o) {
@@ -99,19 +98,19 @@ void CTextSymbol::WriteXml(CConfigXmlFile& out) const {
 
 void CTextSymbol::EnsureFont(int angle, int size) {
     int height = FontPointsToHeight(size / 10);
-    if (m_font && m_fontRecord.lfOrientation == angle && m_fontRecord.lfHeight == height) return;
+    if (m_font.get() && m_fontRecord.lfOrientation == angle && m_fontRecord.lfHeight == height) return;
     DeleteFont();
     m_fontRecord.lfHeight = height;
     m_fontRecord.lfEscapement = angle;
     m_fontRecord.lfOrientation = angle;
-    m_font = CreateFontIndirect(&m_fontRecord);
+    m_font.reset(CreateFontIndirect(&m_fontRecord));
 }
 
 void CTextSymbol::CreateFont() { EnsureFont(m_angle, m_size); }
 
 HFONT CTextSymbol::SelectInto(HDC dc) {
-    if (!m_font) CreateFont();
-    HFONT previous = SelectObject(dc, m_font);
+    if (!m_font.get()) CreateFont();
+    HFONT previous = SelectObject(dc, m_font.get());
     SetTextColor(dc, m_textColor);
     if (m_blockout) {
         SetBkMode(dc, OPAQUE);

@@ -6,6 +6,7 @@
 #include "core/config_xml_file.h"
 #include "core/xml_node.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 class CTextSymbol {
 public:
@@ -31,7 +32,7 @@ public:
     void CopyFrom(const CTextSymbol& other);
 
     int m_angle = 0;
-    HFONT m_font = nullptr;
+    gdi::OwnedFont m_font;
     COLORREF m_textColor = 0;
     COLORREF m_blockoutColor = RGB(255, 255, 255);
     bool m_blockout = false;

@@ -1,4 +1,5 @@
 #include "map/view/map_tracker.h"
+#include "platform/gdi/owned.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,14 +40,14 @@ void CMapTracker::Draw(HDC dc) const {
     int saved = SaveDC(dc);
     RECT r = m_rect;
     if (m_style & (kDottedLine | kSolidLine)) {
-        HPEN pen = CreatePen((m_style & kDottedLine) ? PS_DOT : PS_SOLID, 1, 0x000000);
-        SelectObject(dc, pen);
+        gdi::OwnedPen pen(CreatePen((m_style & kDottedLine) ? PS_DOT : PS_SOLID, 1, 0x000000));
+        SelectObject(dc, pen.get());
         SelectObject(dc, GetStockObject(NULL_BRUSH));
         SetBkMode(dc, OPAQUE);
         SetBkColor(dc, 0xFFFFFF);
         Rectangle(dc, r.left, r.top, r.right, r.bottom);
         RestoreDC(dc, saved);
-        DeleteObject(pen);
+        pen.reset();
         saved = SaveDC(dc);
     }
     if (m_handleMask && (m_style & (kResizeInside | kResizeOutside))) {

@@ -38,10 +38,10 @@ bool CAboutDlg::OnInitDialog() {
     HINSTANCE module = res::GetProgramModule();
     m_icons[0] = LoadIcon(module, MAKEINTRESOURCE(IDR_MAINFRAME));
     m_icons[1] = LoadIcon(module, MAKEINTRESOURCE(IDI_LED));
-    m_ledBitmap = LoadBitmap(module, MAKEINTRESOURCE(IDB_LED));
+    m_ledBitmap.reset(LoadBitmap(module, MAKEINTRESOURCE(IDB_LED)));
     SendMessage(GetDlgItem(IDC_ABOUT_ICON), STM_SETICON, reinterpret_cast<WPARAM>(m_icons[0]), 0);
     SendMessage(GetDlgItem(IDC_ABOUT_LED0), STM_SETICON, reinterpret_cast<WPARAM>(m_icons[1]), 0);
-    SendMessage(GetDlgItem(IDC_ABOUT_LED1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_ledBitmap));
+    SendMessage(GetDlgItem(IDC_ABOUT_LED1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_ledBitmap.get()));
     // The system information report is not part of this program yet.
     EnableWindow(GetDlgItem(IDC_ABOUT_SYSTEM_INFO), false);
     return true;
@@ -91,8 +91,7 @@ LRESULT CAboutDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (icon) DestroyIcon(icon);
             icon = nullptr;
         }
-        if (m_ledBitmap) DeleteObject(m_ledBitmap);
-        m_ledBitmap = nullptr;
+        m_ledBitmap.reset();
         return result;
     }
     return CDialogExt::WindowProc(msg, wParam, lParam);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/dialog_ext.h"
+#include "platform/gdi/owned.h"
 
 class CAboutDlg : public CDialogExt {
 public:
@@ -26,7 +27,7 @@ public:
 private:
     void OnLedClicked(int led);
     HICON m_icons[2] = {nullptr, nullptr};
-    HBITMAP m_ledBitmap = nullptr;
+    gdi::OwnedBitmap m_ledBitmap;
 };
 
 // The About command: the box, modal.

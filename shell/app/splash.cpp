@@ -1,6 +1,7 @@
 #include "shell/app/splash.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/res/resource.h"
 #include "platform/win/dialog.h"
 #include "platform/win/framework.h"
@@ -19,15 +20,11 @@ bool g_enabled = true;
 
 class CSplashWnd : public win::Wnd {
 public:
-    ~CSplashWnd() override {
-        if (m_bitmap) DeleteObject(m_bitmap);
-    }
-
     bool Create(HWND parent) {
-        m_bitmap = LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(IDB_SPLASH));
+        m_bitmap.reset(LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(IDB_SPLASH)));
         if (!m_bitmap) return false;
         BITMAP info{};
-        GetObject(m_bitmap, sizeof info, &info);
+        GetObject(m_bitmap.get(), sizeof info, &info);
         WNDCLASS wc;  // no cursor, background or icon
         wc.lpfnWndProc = DefWindowProc;
         wc.lpszClassName = kSplashClass;
@@ -46,9 +43,9 @@ public:
                 PAINTSTRUCT ps;
                 HDC dc = BeginPaint(GetSafeHwnd(), &ps);
                 BITMAP info{};
-                GetObject(m_bitmap, sizeof info, &info);
+                GetObject(m_bitmap.get(), sizeof info, &info);
                 HDC mem = CreateCompatibleDC(dc);
-                HBITMAP old = SelectObject(mem, m_bitmap);
+                HBITMAP old = SelectObject(mem, m_bitmap.get());
                 BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight, mem, 0, 0,
                        SRCCOPY);
                 SelectObject(mem, old);
@@ -74,7 +71,7 @@ public:
     }
 
 private:
-    HBITMAP m_bitmap = nullptr;
+    gdi::OwnedBitmap m_bitmap;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/xml_node.h"
 #include "formats/raster/image_loading.h"
 #include "map/services/script_events.h"
+#include "platform/gdi/owned.h"
 #include "platform/res/resource.h"
 #include "platform/win/dialog.h"
 #include "platform/win/msgbox.h"
@@ -141,7 +142,7 @@ struct CCommandBars::Impl {
         WString path = image;
         if (path.find(u'\\') == WString::npos && path.find(u'/') == WString::npos && !folder.empty())
             path = folder + u"\\" + path;
-        HBITMAP bitmap = LoadImageFile(path);
+        gdi::OwnedBitmap bitmap(LoadImageFile(path));
         if (!bitmap) {
             Report(b, IDS_BAR_BAD_IMAGE, {barName, image});
             return pictures;
@@ -150,19 +151,19 @@ struct CCommandBars::Impl {
         HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessage(bar->GetSafeHwnd(), TB_GETIMAGELIST, 0, 0));
         int cx = 16, cy = 16;
         if (list) ImageList_GetIconSize(list, &cx, &cy);
-        HBITMAP small = gdi::CreateSurface(cx, cy);
+        gdi::OwnedBitmap small(gdi::CreateSurface(cx, cy));
         HDC src = CreateCompatibleDC(nullptr), dst = CreateCompatibleDC(nullptr);
-        HBITMAP oldSrc = SelectObject(src, bitmap), oldDst = SelectObject(dst, small);
+        HBITMAP oldSrc = SelectObject(src, bitmap.get()), oldDst = SelectObject(dst, small.get());
         BITMAP bm{};
-        GetObject(bitmap, sizeof(bm), &bm);
+        GetObject(bitmap.get(), sizeof(bm), &bm);
         StretchBlt(dst, 0, 0, cx, cy, src, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
         SelectObject(src, oldSrc);
         SelectObject(dst, oldDst);
         DeleteDC(src);
         DeleteDC(dst);
-        DeleteObject(bitmap);
-        HICON icon = CreateIconFromBitmap(small);
-        DeleteObject(small);
+        bitmap.reset();
+        HICON icon = CreateIconFromBitmap(small.get());
+        small.reset();
         int index = icon && list ? ImageList_AddIcon(list, icon) : -1;
         if (icon) DestroyIcon(icon);
         return index < 0 ? pictures : index;

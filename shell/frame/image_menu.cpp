@@ -5,6 +5,7 @@
 
 #include "core/language_module.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/win/commctrl.h"
 #include "platform/win/dialog.h"
 #include "platform/win/theme.h"
@@ -220,9 +221,7 @@ void CImageMenu::DrawItem(const DRAWITEMSTRUCT* item) {
     COLORREF ink = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
     COLORREF oldText = SetTextColor(dc, ink);
     COLORREF oldBack = SetBkColor(dc, back);
-    HBRUSH fill = CreateSolidBrush(back);
-    FillRect(dc, &rc, fill);
-    DeleteObject(fill);
+    FillRect(dc, &rc, gdi::OwnedBrush(CreateSolidBrush(back)).get());
     if (item->itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
 
     int image = ImageFor(item->itemID, item->itemData);
@@ -230,13 +229,12 @@ void CImageMenu::DrawItem(const DRAWITEMSTRUCT* item) {
     if (image >= 0) {
         ImageList_Draw(m_images, image, dc, rc.left, top, dimmed ? ILD_BLEND50 : ILD_TRANSPARENT);
         if (item->itemState & ODS_CHECKED) {
-            HBRUSH red = CreateSolidBrush(kCheckedFrame);
+            gdi::OwnedBrush red(CreateSolidBrush(kCheckedFrame));
             RECT frame{rc.left, top, rc.left + m_imageWidth, top + m_imageHeight};
             for (int k = 0; k < win::theme::Scale(kCheckFrame); ++k) {
-                FrameRect(dc, &frame, red);
+                FrameRect(dc, &frame, red.get());
                 InflateRect(&frame, -1, -1);
             }
-            DeleteObject(red);
         }
     }
     if (dimmed) SetTextColor(dc, kDisabledText);

@@ -83,17 +83,16 @@ COptionsSheet::COptionsSheet(WString caption, HWND parent, UINT selectPage)
 COptionsSheet::~COptionsSheet() {
     if (m_tabImages) ImageList_Destroy(m_tabImages);
     if (GetPreferences() == this) SetPreferences(nullptr);
-    if (m_labelFont) DeleteObject(m_labelFont);
-    if (m_dialogFont) DeleteObject(m_dialogFont);
+    m_labelFont.reset();
+    m_dialogFont.reset();
 }
 
 WString COptionsSheet::GetFileName() { return fs::GetDocumentsFolder() + u"\\" + kFileName; }
 
 void COptionsSheet::InitDefaults() {
     PreferencesData& d = m_data;
-    if (m_labelFont) DeleteObject(m_labelFont);
-    if (m_dialogFont) DeleteObject(m_dialogFont);
-    m_labelFont = m_dialogFont = nullptr;
+    m_labelFont.reset();
+    m_dialogFont.reset();
     d.fonts.label = LOGFONT{};
     d.fonts.dialog = LOGFONT{};
 
@@ -141,26 +140,24 @@ void COptionsSheet::InitDefaults() {
 UINT COptionsSheet::GetAnsiCodePage() { return AnsiCodePageOfLocale(m_data.locale.lcid); }
 
 HFONT COptionsSheet::GetLabelFont() {
-    if (!m_labelFont) m_labelFont = CreateFontIndirect(&m_data.fonts.label);
-    return m_labelFont;
+    if (!m_labelFont.get()) m_labelFont.reset(CreateFontIndirect(&m_data.fonts.label));
+    return m_labelFont.get();
 }
 
 HFONT COptionsSheet::GetDialogFont() {
     if (m_data.fonts.systemDialogFont) return nullptr;
-    if (!m_dialogFont) m_dialogFont = CreateFontIndirect(&m_data.fonts.dialog);
-    return m_dialogFont;
+    if (!m_dialogFont.get()) m_dialogFont.reset(CreateFontIndirect(&m_data.fonts.dialog));
+    return m_dialogFont.get();
 }
 
 void COptionsSheet::SetLabelLogFont(const LOGFONT& font) {
     m_data.fonts.label = font;
-    if (m_labelFont) DeleteObject(m_labelFont);
-    m_labelFont = nullptr;
+    m_labelFont.reset();
 }
 
 void COptionsSheet::SetDialogLogFont(const LOGFONT& font) {
     m_data.fonts.dialog = font;
-    if (m_dialogFont) DeleteObject(m_dialogFont);
-    m_dialogFont = nullptr;
+    m_dialogFont.reset();
 }
 
 void COptionsSheet::ReadLocation() {

@@ -11,6 +11,7 @@
 #include "core/config_xml_file.h"
 #include "core/dialog_ext.h"
 #include "map/services/preferences.h"
+#include "platform/gdi/owned.h"
 #include "shell/options/port_records.h"
 
 class COptionsSheet : public CPropertySheetExt, public IPreferences {
@@ -75,8 +76,8 @@ private:
     void CopyOptions(PreferencesData& to, const PreferencesData& from);
 
     PreferencesData m_data;
-    HFONT m_labelFont = nullptr;
-    HFONT m_dialogFont = nullptr;
+    gdi::OwnedFont m_labelFont;
+    gdi::OwnedFont m_dialogFont;
     std::array<win::PropertyPage*, kPageCount> m_pages{};
     bool m_extensionsPageAdded = false;
     HIMAGELIST m_tabImages = nullptr;

@@ -123,8 +123,8 @@ TEST_F(RendererTest, LayerFileRoundTrip) {
     EXPECT_EQ(first.GetClass(1)->m_value, u"GAS");
     EXPECT_EQ(first.GetClass(2)->m_upper, u"20");
     EXPECT_EQ(first.GetClass(4)->m_glyph, 61473);
-    EXPECT_NE(first.GetClass(5)->m_patternBitmap, nullptr);
-    EXPECT_NE(first.GetClass(6)->m_patternBitmap, nullptr);
+    EXPECT_NE(first.GetClass(5)->m_patternBitmap.get(), nullptr);
+    EXPECT_NE(first.GetClass(6)->m_patternBitmap.get(), nullptr);
     EXPECT_EQ(first.GetClass(0)->m_fillMode, CSymbol::kFillNone);
 
     auto write = [&](const CRenderer& r, const CLabelRenderer& l) {

@@ -123,7 +123,7 @@ TEST_F(SymbolXmlTest, StipplePatternIsStoredInvertedAndClamped) {
             EXPECT_EQ(s.m_stippleBits[2 * i + 1], 0) << "row " << i;
         }
         BITMAP bm;
-        ASSERT_TRUE(GetObject(s.m_patternBitmap, sizeof bm, &bm));
+        ASSERT_TRUE(GetObject(s.m_patternBitmap.get(), sizeof bm, &bm));
         EXPECT_EQ(bm.bmWidth, c.width);
         EXPECT_EQ(bm.bmHeight, c.height);
     }
@@ -312,8 +312,8 @@ TEST_F(SymbolXmlTest, CopyKeepsPatternsOfItsOwn) {
         EXPECT_EQ(copy.m_label, u"kept");
         EXPECT_EQ(copy.m_type, original->m_type);
         EXPECT_EQ(copy.m_fillMode, original->m_fillMode);
-        ASSERT_NE(copy.m_patternBitmap, nullptr);
-        EXPECT_NE(copy.m_patternBitmap, original->m_patternBitmap);
+        ASSERT_NE(copy.m_patternBitmap.get(), nullptr);
+        EXPECT_NE(copy.m_patternBitmap.get(), original->m_patternBitmap.get());
         // The original goes; the copy still draws its pattern.
         original.reset();
         gditest::Canvas before(8, 8, gditest::kBlue), after(8, 8, gditest::kBlue);
