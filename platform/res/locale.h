@@ -33,4 +33,32 @@ const LocaleInfo* FindLocaleByAbbreviation(WStringView abbreviation);
 DWORD GetUserDefaultLCID();
 void SetUserDefaultLCID(DWORD lcid);
 
+// How a locale writes numbers, currency, short dates and times.
+enum class DateOrder : uint8_t { MonthDayYear, DayMonthYear, YearMonthDay };
+struct LocaleFormats {
+    DWORD lcid;
+    const char16_t* tag;  // "de-de"
+    char16_t decimal;     // ',' in German
+    char16_t group;       // thousands: '.' in German, a no-break space in French
+    char16_t dateSeparator;
+    DateOrder dateOrder;
+    bool dayTwoDigits;  // 05.03.2026
+    bool monthTwoDigits;
+    bool hour24;
+    bool hourTwoDigits;
+    bool designatorFirst;  // "AM 9:05:00"
+    char16_t timeSeparator;
+    const char16_t* am;  // the 12-hour clock's designators
+    const char16_t* pm;
+    const char16_t* currency;
+    uint8_t currencyPositive;  // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+    uint8_t currencyNegative;  // the sixteen negative forms, 0 "($1)" .. 15 "(1 $)"
+    uint8_t currencyDigits;
+};
+// The formats of a locale of the table (the exact id, else the first of its
+// primary language); nullptr when the language is unknown.
+const LocaleFormats* FindLocaleFormats(DWORD lcid);
+// A locale id by its tag ("en-gb", without regard to case); 0 when unknown.
+DWORD FindLocaleByTag(WStringView tag);
+
 }  // namespace res

@@ -5,8 +5,10 @@
 // fresh engine; the script leaves its answer in the global r.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 
+#include "platform/res/locale.h"
 #include "platform/scripting/script_engine.h"
 #include "platform/scripting/vbscript/vbscript.h"
 #include "tests/platform/script_test_site.h"
@@ -719,6 +721,76 @@ TEST(VbsClassic, ConversionEdges) {
         {"Dim a() : r = UBound(a)", "error 9"},
         {"r = UBound(Array()) & LBound(Array())", "-10"},
     });
+}
+
+TEST(VbsClassic, ScriptLocale) {
+    Check({
+        {"r = GetLocale() & \"|\" & SetLocale(1031) & \"|\" & GetLocale() & \"|\" & "
+         "SetLocale(\"en-GB\") & \"|\" & GetLocale()",
+         "1033|1033|1031|1031|2057"},
+        {"r = CStr(1.5) & \"|\" & CStr(#3/15/2026 14:05:09#) & \"|\" & FormatCurrency(-5)",
+         "1.5|3/15/2026 2:05:09 PM|($5.00)"},
+        // German: decimal comma, dotted day-first dates, the euro after the number
+        {"SetLocale 1031 : r = CStr(1.5) & \"|\" & (CDbl(\"1,5\") = 1.5) & \"|\" & "
+         "CDbl(\"1.234,5\") * 2 & \"|\" & (CDate(\"15.03.2026\") = DateSerial(2026, 3, 15)) & "
+         "\"|\" & Day(\"15.03.2026\") & Month(\"15.03.2026\") & Year(\"15.03.2026\") & \"|\" & "
+         "IsDate(\"31.02.2026\")",
+         "1,5|True|2469|True|1532026|False"},
+        {"SetLocale 1031 : r = FormatNumber(1234567.891) & \"|\" & FormatCurrency(-1234.5) & \"|\" "
+         "& CStr(DateSerial(2026, 3, 5) + TimeSerial(14, 5, 9)) & \"|\" & "
+         "FormatDateTime(#3/15/2026 2:05:09 PM#, vbLongTime) & \"|\" & "
+         "FormatDateTime(#3/15/2026#, vbShortDate)",
+         "1.234.567,89|-1.234,50 \u20ac|05.03.2026 14:05:09|14:05:09|15.03.2026"},
+        // date literals and the text Eval compiles stay month-first
+        {"SetLocale 1031 : r = (Eval(\"#3/15/2026#\") = DateSerial(2026, 3, 15)) & \"|\" & "
+         "(#3/4/2026# = DateSerial(2026, 3, 4))",
+         "True|True"},
+        {"SetLocale 1041 : r = CStr(CDate(\"2026/03/15\")) & \"|\" & FormatCurrency(1234) & \"|\" "
+         "& CStr(2.5)",
+         "2026/03/15|\u00a51,234|2.5"},
+        {"SetLocale \"fr-fr\" : r = FormatNumber(1234.5) & \"|\" & CDbl(\"1 234,5\") * 2 & \"|\" & "
+         "FormatCurrency(-3)",
+         "1\u00a0234,50|2469|-3,00 \u20ac"},
+        {"SetLocale 1033 : SetLocale 1031 : SetLocale 0 : r = GetLocale()", "1033"},
+        {"SetLocale 9999", "error 5"},
+        {"SetLocale 1031 : SetLocale 1055 + 1", "error 5"},
+        {"SetLocale \"xx-yy\"", "error 5"},
+        {"r = SetLocale(Null)", "error 94"},
+        // a procedure called later runs in the locale the engine is in
+        {"Function F() : F = CStr(0.25) : End Function\nSetLocale 1031 : r = F()", "0,25"},
+    });
+}
+
+// Each locale of the platform's table reads back what it writes.
+TEST(VbsClassic, EveryLocaleReadsWhatItWrites) {
+    for (const auto& l : res::AllLocales()) {
+        std::string script = "SetLocale " + std::to_string(l.lcid) +
+                             "\nd = DateSerial(2026, 3, 5) + TimeSerial(14, 5, 9) : x = -1234.5\n"
+                             "r = (GetLocale() = " +
+                             std::to_string(l.lcid) +
+                             ") & (CDate(CStr(d)) = d) & (CDate(FormatDateTime(d, vbShortDate)) = "
+                             "DateSerial(2026, 3, 5)) & (CDate(FormatDateTime(d, vbLongTime)) = "
+                             "TimeSerial(14, 5, 9)) & (CDbl(CStr(x)) = x) & "
+                             "(CDbl(FormatNumber(x)) = x) & IsNumeric(CStr(x / 8))";
+        EXPECT_EQ(RunCase(script.c_str()), "TrueTrueTrueTrueTrueTrueTrue") << l.lcid;
+    }
+}
+
+// An engine starts in the user's locale, and never in the process's C locale.
+TEST(VbsClassic, ScriptsStartInTheUsersLocale) {
+    res::SetUserDefaultLCID(0x0407);
+    EXPECT_EQ(RunCase("r = GetLocale() & \"|\" & CStr(0.5) & \"|\" & CDbl(\"0,25\") * 4"),
+              "1031|0,5|1");
+    res::SetUserDefaultLCID(0x0409);
+    std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
+    Check({
+        {"r = CStr(1.5) & \"|\" & CDbl(\"2.25\") * 2 & \"|\" & FormatNumber(1234.5) & \"|\" & "
+         "CStr(#3/15/2026#) & \"|\" & Hex(255) & Round(2.5)",
+         "1.5|4.5|1,234.50|3/15/2026|FF2"},
+        {"SetLocale 1031 : r = CStr(1.5) & \"|\" & CDbl(\"2,25\") * 2", "1,5|4,5"},
+    });
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(VbsClassic, ByteFunctions) {

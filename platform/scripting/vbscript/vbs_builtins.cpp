@@ -8,6 +8,7 @@
 
 #include "platform/scripting/vbscript/vbs_dates.h"
 #include "platform/scripting/vbscript/vbs_interp.h"
+#include "platform/scripting/vbscript/vbs_locale.h"
 #include "platform/scripting/vbscript/vbs_objects.h"
 
 namespace vbs {
@@ -689,18 +690,14 @@ WString FormatNumberText(double d, int digits, int lead, int parens, int group) 
         if (c >= '1' && c <= '9') zeroResult = false;
     if (zeroResult) neg = false;
     if (ip == "0" && lead == 0 && digits > 0) ip.clear();
-    if (group != 0 && ip.size() > 3) {
-        std::string g;
-        int k = 0;
-        for (size_t i = ip.size(); i-- > 0;) {
-            g.insert(g.begin(), ip[i]);
-            if (++k % 3 == 0 && i > 0) g.insert(g.begin(), ',');
-        }
-        ip = g;
+    // in the script locale's marks
+    const res::LocaleFormats& f = ScriptFormats();
+    WString w;
+    for (size_t i = 0; i < ip.size(); ++i) {
+        if (group != 0 && i > 0 && (ip.size() - i) % 3 == 0) w += f.group;
+        w += char16_t(ip[i]);
     }
-    std::string r = ip;
-    if (digits > 0) r += "." + fp;
-    WString w = text::FromLatin1(r);
+    if (digits > 0) w += f.decimal + text::FromLatin1(fp);
     if (neg) w = parens == -1 ? u"(" + w + u")" : u"-" + w;
     return w;
 }
@@ -719,11 +716,43 @@ void FnFormatCurrency(Interp&, A& a, Value* o) {
     if (v.vt == VT_NULL) Throw(13);
     double d = ToDouble(&v);
     int parens = Tri(a, 3);
-    WString n = FormatNumberText(std::fabs(d), LongArg(a, 1, -1), Tri(a, 2), 0, Tri(a, 4));
-    WString r = u"$" + n;
+    const res::LocaleFormats& f = ScriptFormats();
+    int digits = LongArg(a, 1, -1);
+    if (digits == -1) digits = f.currencyDigits;
+    WString n = FormatNumberText(std::fabs(d), digits, Tri(a, 2), 0, Tri(a, 4));
+    WString cur = f.currency;
     bool neg = d < 0 && n.find_first_of(u"123456789") != WString::npos;
-    if (neg) r = parens == 0 ? u"-" + r : u"(" + r + u")";
-    SetStr(o, r);
+    WString r;
+    if (!neg) {
+        static const char16_t* const kPositive[] = {u"$n", u"n$", u"$ n", u"n $"};
+        r = kPositive[f.currencyPositive & 3];
+    } else if (parens == 0) {
+        // a minus sign where the locale puts one, never brackets
+        static const char16_t* const kMinus[] = {
+            u"-$n",  u"-$n",  u"$-n",  u"$n-",  u"-n$",  u"-n$",  u"n-$",  u"n$-",
+            u"-n $", u"-$ n", u"n $-", u"$ n-", u"$ -n", u"n- $", u"-$ n", u"-n $"};
+        r = kMinus[f.currencyNegative & 15];
+    } else if (parens == -1 || f.currencyNegative == 0 || f.currencyNegative == 4 ||
+               f.currencyNegative == 14 || f.currencyNegative == 15) {
+        // brackets: asked for, or the locale's own form
+        static const char16_t* const kBracket[] = {u"($n)", u"(n$)", u"($ n)", u"(n $)"};
+        r = kBracket[f.currencyPositive & 3];
+    } else {
+        static const char16_t* const kNegative[] = {
+            u"($n)", u"-$n",  u"$-n",  u"$n-",  u"(n$)", u"-n$",  u"n-$",   u"n$-",
+            u"-n $", u"-$ n", u"n $-", u"$ n-", u"$ -n", u"n- $", u"($ n)", u"(n $)"};
+        r = kNegative[f.currencyNegative & 15];
+    }
+    WString out;
+    for (char16_t c : r) {
+        if (c == u'$')
+            out += cur;
+        else if (c == u'n')
+            out += n;
+        else
+            out += c;
+    }
+    SetStr(o, out);
 }
 void FnFormatPercent(Interp&, A& a, Value* o) {
     Value v;
@@ -1139,19 +1168,34 @@ void FnMinor(Interp&, A&, Value* o) {
 void FnBuild(Interp&, A&, Value* o) {
     SetLong(o, 16384);
 }
-void FnGetLocale(Interp&, A&, Value* o) {
-    SetLong(o, 1033);
+void FnGetLocale(Interp& in, A&, Value* o) {
+    SetLong(o, int32_t(in.Locale()));
 }
-void FnSetLocale(Interp&, A& a, Value* o) {
-    // one fixed locale: the request is accepted and nothing changes
+// SetLocale(id or tag): a locale of the platform's table ("de-de", 1031);
+// none, 0 and the default ids (1024, 2048) are the user's. Gives the old id.
+void FnSetLocale(Interp& in, A& a, Value* o) {
+    int32_t old = int32_t(in.Locale());
+    DWORD lcid = 0;
     if (Has(a, 0)) {
-        const VARIANT* v = Target(Arg0(a, 0));
-        if (v->vt != VT_BSTR) {
-            int32_t l = ToLong(v);
-            if (l != 0 && l != 1033 && l != 1024) Throw(5);
+        Value v;
+        Val(a, 0, &v);
+        if (v.vt == VT_NULL) Throw(94);
+        double n;
+        if (v.vt == VT_BSTR && !TextToNumber(BstrView(v.bstrVal), &n)) {
+            WString tag = text::Trim(BstrView(v.bstrVal));
+            if (!tag.empty()) {
+                lcid = res::FindLocaleByTag(tag);
+                if (!lcid) Throw(5);
+            }
+        } else {
+            int32_t l = ToLong(&v);
+            if (l < 0) Throw(5);
+            lcid = DWORD(l);
         }
     }
-    SetLong(o, 1033);
+    if (lcid == 0 || lcid == 1024 || lcid == 2048) lcid = res::GetUserDefaultLCID();
+    if (!in.SetLocale(lcid)) Throw(5);
+    SetLong(o, old);
 }
 void FnErr(Interp& in, A&, Value* o) {
     VariantFromDispatch(o->Receive(), static_cast<IDispatch*>(in.Err()));

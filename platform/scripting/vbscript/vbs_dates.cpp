@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/com/variant.h"
+#include "platform/scripting/vbscript/vbs_locale.h"
 
 namespace vbs {
 
@@ -96,6 +97,9 @@ int DayOfWeek(double d) {
 }
 
 bool ParseDateText(WStringView s, double* out) {
+    // a date or time as the script locale writes it
+    WString us;
+    if (UsDateText(s, &us) && ParseDate(us, out)) return true;
     // the conversion rules first, then what the language accepts beyond them
     if (ParseDate(s, out)) return true;
     WString t = text::Trim(s);
@@ -129,17 +133,6 @@ bool ParseDateText(WStringView s, double* out) {
     return false;
 }
 
-namespace {
-WString TimeText(const DateParts& p) {
-    int h = p.hour % 12;
-    if (h == 0) h = 12;
-    return text::Format(u"%d:%02d:%02d %s", h, p.minute, p.second, p.hour < 12 ? u"AM" : u"PM");
-}
-WString ShortDateText(const DateParts& p) {
-    return text::Format(u"%d/%d/%d", p.month, p.day, p.year);
-}
-}  // namespace
-
 WString FormatDatePart(double d, int f) {
     DateParts p = SplitDate(d);
     switch (f) {
@@ -149,11 +142,11 @@ WString FormatDatePart(double d, int f) {
         case 2:
             return ShortDateText(p);
         case 3:
-            return TimeText(p);
+            return LongTimeText(p);
         case 4:
-            return text::Format(u"%02d:%02d", p.hour, p.minute);
+            return ShortTimeText(p);
         default:
-            return ::FormatDate(d);
+            return GeneralDateText(d);
     }
 }
 

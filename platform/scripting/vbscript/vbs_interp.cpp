@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/com/typeinfo.h"
+#include "platform/scripting/vbscript/vbs_locale.h"
 #include "platform/scripting/vbscript/vbs_objects.h"
 
 namespace vbs {
@@ -172,6 +173,17 @@ Interp::Interp(InterpHost* host) : host_(host), aliveFlag_(std::make_shared<bool
     err_ = new ErrObject();
     err_->AddRef();
     DefineBuiltins();
+    if (!SetLocale(res::GetUserDefaultLCID())) SetLocale(0x0409);
+}
+
+bool Interp::SetLocale(DWORD lcid) {
+    const res::LocaleFormats* f = ExactLocaleFormats(lcid);
+    if (!f) return false;
+    lcid_ = lcid;
+    formats_ = f;
+    // the running script goes on in the new locale
+    if (cur_) LocaleScope::Switch(f);
+    return true;
 }
 
 Interp::~Interp() {
@@ -406,6 +418,7 @@ void Interp::DefineConst(const WString& lname, Value& v) {
 }
 
 void Interp::Run(Program* p) {
+    LocaleScope locale(cur_ ? nullptr : formats_);
     Frame f;
     f.prog = p;
     f.explicitVars = p->optionExplicit;
@@ -422,6 +435,7 @@ void Interp::EvaluateText(WStringView text, int startLine, Value* out) {
     auto prog = std::make_unique<Program>();
     prog->firstLine = startLine;
     ExprP e = ParseExpression(text, startLine);
+    LocaleScope locale(cur_ ? nullptr : formats_);
     Frame f;
     f.prog = prog.get();
     FrameScope scope(&cur_, &f);
@@ -1413,6 +1427,7 @@ void Interp::CallProc(const Proc* p, ClassInstance* me, ArgList& args, Value* re
     size_t n = p->params.size();
     if (args.size() != n) Throw(450, p->name);
     DepthGuard depth(&depth_);
+    LocaleScope locale(cur_ ? nullptr : formats_);  // called from outside
     Frame f;
     f.proc = p;
     f.me = me;

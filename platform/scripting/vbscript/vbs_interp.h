@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/res/locale.h"
 #include "platform/scripting/vbscript/vbs_ast.h"
 #include "platform/scripting/vbscript/vbs_value.h"
 
@@ -151,6 +152,10 @@ public:
     double RandomNext(double arg, bool hasArg);
     void Randomize(double seed, bool hasSeed);
     bool Alive() const { return alive_; }
+    // The script locale (SetLocale, GetLocale): the user's to start with.
+    DWORD Locale() const { return lcid_; }
+    // False for an id the locale table does not hold.
+    bool SetLocale(DWORD lcid);
     Frame* CurrentFrame() { return cur_; }
     void Close();
 
@@ -235,6 +240,8 @@ private:
     int depth_ = 0;
     bool alive_ = true;
     uint32_t rnd_ = 0x50000;
+    DWORD lcid_ = 0x0409;
+    const res::LocaleFormats* formats_ = nullptr;
     float lastRnd_ = 0;
     std::shared_ptr<bool> aliveFlag_;
     friend struct ClassInfo;

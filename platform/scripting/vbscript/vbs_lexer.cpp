@@ -5,6 +5,7 @@
 
 #include "platform/scripting/vbscript/vbs_ast.h"
 #include "platform/scripting/vbscript/vbs_dates.h"
+#include "platform/scripting/vbscript/vbs_locale.h"
 
 namespace vbs {
 
@@ -412,6 +413,8 @@ private:
         while (q < s_.size() && s_[q] != '#' && s_[q] != '\n' && s_[q] != '\r') ++q;
         if (q >= s_.size() || s_[q] != '#') Fail(1032, t);
         double d;
+        // a date literal is read the same in every locale: #3/15/2026#
+        LocaleScope us(res::FindLocaleFormats(0x0409));
         if (!ParseDateText(s_.substr(p_ + 1, q - p_ - 1), &d)) Fail(1032, t);
         t.kind = Tok::Date;
         t.dval = d;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/scripting/vbscript/vbs_dates.h"
+#include "platform/scripting/vbscript/vbs_locale.h"
 
 namespace vbs {
 
@@ -157,7 +158,9 @@ struct Plain {
 }  // namespace
 
 bool TextToNumber(WStringView s, double* out) {
-    return ParseNumber(s, out);
+    const res::LocaleFormats& f = ScriptFormats();
+    if (f.decimal == u'.' && f.group == u',') return ParseNumber(s, out);
+    return ParseNumber(CNumberText(s), out);
 }
 
 double ToDouble(const VARIANT* src) {
@@ -264,7 +267,7 @@ bool ToBool(const VARIANT* src) {
 }
 
 WString NumberText(double d) {
-    return FormatR8(d);
+    return LocalNumberText(FormatR8(d));
 }
 
 WString ToStr(const VARIANT* src) {
@@ -287,13 +290,14 @@ WString ToStr(const VARIANT* src) {
         case VT_UI1:
             return text::IntToText(v->bVal);
         case VT_R8:
-            return v->dblVal == 0 ? WString(u"0") : FormatR8(v->dblVal);  // no "-0"
+            return v->dblVal == 0 ? WString(u"0")
+                                  : LocalNumberText(FormatR8(v->dblVal));  // no "-0"
         case VT_R4:
-            return v->fltVal == 0 ? WString(u"0") : FormatR4(v->fltVal);
+            return v->fltVal == 0 ? WString(u"0") : LocalNumberText(FormatR4(v->fltVal));
         case VT_CY:
-            return FormatCy(v->cyVal);
+            return LocalNumberText(FormatCy(v->cyVal));
         case VT_DATE:
-            return FormatDate(v->date);
+            return GeneralDateText(v->date);
         default: {
             if (v->vt & VT_ARRAY) Throw(13);
             Value r;
