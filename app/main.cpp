@@ -16,6 +16,8 @@
 #include "map/layers/shape_layer.h"
 #include "platform/qt/display.h"
 #include "platform/res/resource.h"
+#include "platform/sys/device.h"
+#include "platform/win/extra_controls.h"
 #include "shell/app/map_app.h"
 #include "shell/app/null_scripting.h"
 #include "shell/forms/forms.h"
@@ -48,6 +50,17 @@ private:
     CAuxPort& m_aux;
 };
 
+// The shell's extra controls, as the program offers them: the tooltip
+// button and text, the capitalising edit and the soft input panel window.
+BOOL InitProgramExtraControls() {
+    win::RegisterExtraControls();
+    WNDCLASS wc;
+    wc.lpfnWndProc = DefWindowProc;
+    wc.lpszClassName = u"SIPPREF";
+    RegisterClass(wc);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +71,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     res::SetResourceHandle(res::GetProgramModule());
+    sys::OfferOptionalFunction("aygshell.dll", "SHInitExtraControls",
+                               reinterpret_cast<void*>(&InitProgramExtraControls));
     RegisterShapeLayerClass();
     RegisterRasterLayerClasses();
     RegisterInternetLayerClass();

@@ -51,14 +51,18 @@ int GetScreenHeight() {
     return g_screenHeight;
 }
 
-namespace test {
-
-void SetOptionalFunction(std::string_view library, std::string_view name, void* function) {
+void OfferOptionalFunction(std::string_view library, std::string_view name, void* function) {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (function)
         g_functions[FunctionKey(library, name)] = function;
     else
         g_functions.erase(FunctionKey(library, name));
+}
+
+namespace test {
+
+void SetOptionalFunction(std::string_view library, std::string_view name, void* function) {
+    OfferOptionalFunction(library, name, function);
 }
 
 void SetPlatformType(WStringView type) {

@@ -14,6 +14,9 @@ namespace sys {
 
 // The named function, or null when the platform does not offer it.
 void* GetOptionalFunction(std::string_view library, std::string_view name);
+// Offers (or, with null, withdraws) a function of the program's own under a
+// library's name, for code that looks it up as an optional function.
+void OfferOptionalFunction(std::string_view library, std::string_view name, void* function);
 
 // The LED functions' records and ids, as the platform passes them.
 constexpr int kLedCountInfoId = 0;

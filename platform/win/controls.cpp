@@ -276,6 +276,12 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 NotifyParent(h, BN_DBLCLK);
                 return 0;
             }
+            // Push buttons and check boxes that ask for notifications are
+            // told of the double tap, and its second tap still presses them.
+            if (type != BS_GROUPBOX && (style & BS_NOTIFY)) {
+                NotifyParent(h, BN_DBLCLK);
+                if (!IsWindow(h)) return 0;
+            }
             [[fallthrough]];
         case WM_LBUTTONDOWN:
             if (type == BS_GROUPBOX) return 0;

@@ -1,5 +1,6 @@
 // TTBUTTON and TTSTATIC: a push button and a static text whose window text
-// is "caption~~tooltip". They show the caption and keep the tooltip. The
+// is "caption~~tooltip". They show the caption and keep the tooltip. CAPEDIT:
+// an edit control that capitalises what is typed. The
 // program offers them only when the shell's extra controls are present, so
 // they are registered on request.
 #include "platform/win/extra_controls.h"
@@ -54,12 +55,55 @@ LRESULT TipStaticProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return SplitText(h, m, w, l, StaticProc);
 }
 
+// CAPEDIT: an EDIT that capitalises what the user types: the first letter of
+// its text, or (after message 0x401 with wParam 1) the first letter of every
+// word.
+std::mutex g_capLock;
+std::map<HWND, bool>& AllWords() {
+    static auto* m = new std::map<HWND, bool>;
+    return *m;
+}
+
+constexpr UINT kCapEditSetAllWords = 0x401;
+
+bool IsLower(WChar c) {
+    return text::ToUpperChar(c) != c;
+}
+
+LRESULT CapEditProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == kCapEditSetAllWords) {
+        std::lock_guard<std::mutex> lock(g_capLock);
+        AllWords()[h] = w != 0;
+        return 0;
+    }
+    if (m == WM_NCDESTROY) {
+        std::lock_guard<std::mutex> lock(g_capLock);
+        AllWords().erase(h);
+    }
+    if (m == WM_CHAR && IsLower(static_cast<WChar>(w))) {
+        bool allWords = false;
+        {
+            std::lock_guard<std::mutex> lock(g_capLock);
+            auto it = AllWords().find(h);
+            allWords = it != AllWords().end() && it->second;
+        }
+        DWORD start = 0;
+        EditProc(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+        const WString before = GetWindowTextString(h).substr(0, start);
+        const bool wordStart = before.empty() || before.back() == u' ' || before.back() == u'\t' ||
+                               before.back() == u'\n' || before.back() == u'\r';
+        if (before.empty() || (allWords && wordStart)) w = text::ToUpperChar(static_cast<WChar>(w));
+    }
+    return EditProc(h, m, w, l);
+}
+
 }  // namespace
 
 void RegisterExtraControls() {
     detail::EnsureSystemClasses();
     detail::RegisterSystemClass(u"TTBUTTON", TipButtonProc, CS_DBLCLKS);
     detail::RegisterSystemClass(u"TTSTATIC", TipStaticProc, 0);
+    detail::RegisterSystemClass(u"CAPEDIT", CapEditProc, CS_DBLCLKS);
 }
 
 WString GetToolTipText(HWND hwnd) {

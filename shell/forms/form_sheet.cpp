@@ -399,6 +399,8 @@ CFormPropertySheet::~CFormPropertySheet() {
 
 void CFormPropertySheet::BuildPages(CForm* form) {
     if (!form) return;
+    // The templates name the shell's extra classes when it offers them.
+    if (HasExtraControls()) InitExtraControls();
     for (int i = 0; i < form->GetPageCount(); ++i) {
         m_pages.push_back(std::make_unique<CFormPage>(form, i, this));
         AddPage(m_pages.back().get());

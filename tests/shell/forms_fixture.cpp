@@ -175,6 +175,33 @@ bool CFormScripting::Evaluate(const WChar* expression, VARIANT* result) {
     return true;
 }
 
+namespace {
+class CProxyHost : public IScriptHost {
+public:
+    explicit CProxyHost(CFormScripting* to) : to_(to) {}
+    bool StartEngine(const WChar*) override { return true; }
+    bool AddNamedItem(const WChar* n, IDispatch* o, DWORD f) override {
+        return to_->AddNamedItem(n, o, f);
+    }
+    bool BindElementEvents(const CXmlNode* e, const WChar* n) override {
+        return to_->BindElementEvents(e, n);
+    }
+    bool RunScriptElements(const CXmlNode* e) override { return to_->RunScriptElements(e); }
+    bool SetScriptState(int) override { return true; }
+    void StopEngine() override {}
+    bool IsStarted() override { return true; }
+    void EnableDebugging(bool) override {}
+    bool Evaluate(const WChar* x, VARIANT* r) override { return to_->Evaluate(x, r); }
+
+private:
+    CFormScripting* to_;
+};
+}  // namespace
+
+std::unique_ptr<IScriptHost> CFormScripting::CreateScriptHost() {
+    return std::make_unique<CProxyHost>(this);
+}
+
 IDispatch* CFormScripting::CreateFormObject(CForm* form) {
     return MakeToken(Narrow(form->m_name));
 }

@@ -35,7 +35,8 @@ public:
     // ---- IScriptServices ----
     void FireScriptEvent(IDispatch* source, int eventId, bool clearResult, int id) override;
     IDispatch* CreateLayerObject(CLayer*) override { return nullptr; }
-    std::unique_ptr<IScriptHost> CreateScriptHost() override { return nullptr; }
+    // A host whose calls reach this object (the layers' and the program's).
+    std::unique_ptr<IScriptHost> CreateScriptHost() override;
     bool HasEventAttributes(const CXmlNode* element, const WChar* prefix) override;
     bool GetScriptLanguage(const CXmlNode*, WString&) override { return false; }
     void SetEventResultBool(bool result) override { result_ = result; }

@@ -6,8 +6,10 @@
 #include <fstream>
 
 #include "core/shell_helpers.h"
+#include "map/layers/shape_layer.h"
 #include "platform/sys/device.h"
 #include "platform/win/dialog.h"
+#include "shell/app/map_app.h"
 #include "shell/forms/form_template.h"
 #include "tests/shell/forms_fixture.h"
 
@@ -257,6 +259,50 @@ TEST_F(FormReading, SizesClassesAndTitles) {
     EXPECT_EQ(parsed->title.size(), 300u);
     ASSERT_EQ(parsed->items.size(), 2u);
     EXPECT_EQ(parsed->items[0].title.size(), 300u);
+}
+
+TEST_F(FormReading, LayerFilesAndTheConfigurationReadTheirForms) {
+    // A layer file with only an identify form: it is the edit form too.
+    ASSERT_EQ(std::system(("shpcreate '" + Host("Docs/trees") + "' point").c_str()), 0);
+    ASSERT_EQ(std::system(("dbfcreate '" + Host("Docs/trees.dbf") + "' -s NAME 8").c_str()), 0);
+    Put("Docs/trees.znl",
+        "<Zarnip><LAYER name=\"trees\"><FORMS><SCRIPT>a = 1</SCRIPT>"
+        "<IDENTIFYFORM name=\"x\"><PAGE><EDIT field=\"NAME\"/></PAGE></IDENTIFYFORM>"
+        "</FORMS></LAYER></Zarnip>");
+    SetLayerFormsFactory(&CreateLayerForms);
+    {
+        CShapeLayer layer;
+        ASSERT_TRUE(layer.Open(u"\\Docs\\trees.shp"));
+        auto* edit = static_cast<CForm*>(layer.GetForm(true));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit, layer.GetForm(false));
+        EXPECT_EQ(edit->m_name, u"IdentifyForm");
+        EXPECT_EQ(edit->m_folder, u"\\Docs");
+    }
+    SetLayerFormsFactory(nullptr);
+    EXPECT_EQ(HostCalls(), (std::vector<std::string>{"item Layer 6", "bind LAYER(trees) Layer",
+                                                     "run SCRIPT in FORMS", "item IdentifyForm 6",
+                                                     "bind IDENTIFYFORM(x) IdentifyForm"}));
+
+    // The configuration's forms, over the application's host; gone at exit.
+    scripting_.log.clear();
+    Put("Docs/Zarnip.znx",
+        "<Zarnip><CONFIG><FORMS><FORM name=\"Survey\"><PAGE name=\"P\" OnLoad=\"x\"/></FORM>"
+        "</FORMS></CONFIG></Zarnip>");
+    CForms global;
+    {
+        CMapApp app;
+        app.m_forms = &global;
+        ASSERT_TRUE(app.LoadConfiguration(u"\\Docs\\Zarnip.znx"));
+        EXPECT_TRUE(app.ApplyConfiguration());
+        ASSERT_EQ(global.Count(), 1);
+        EXPECT_EQ(global.GetAt(0)->m_name, u"Survey");
+        EXPECT_NE(global.GetAt(0)->m_host, nullptr);
+        app.ExitInstance();
+        EXPECT_EQ(global.Count(), 0);
+    }
+    EXPECT_EQ(HostCalls(), (std::vector<std::string>{"item Survey 6", "bind FORM(Survey) Survey",
+                                                     "item Survey_P 6", "bind PAGE(P) Survey_P"}));
 }
 
 }  // namespace
