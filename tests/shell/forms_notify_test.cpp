@@ -2,12 +2,14 @@
 // input panel and double taps.
 #include <gtest/gtest.h>
 
+#include "formats/dbf/dbf_table.h"
 #include "platform/sys/device.h"
 #include "platform/win/commctrl.h"
 #include "platform/win/controls.h"
 #include "platform/win/dialog.h"
 #include "platform/win/extra_controls.h"
 #include "platform/win/input.h"
+#include "platform/win/list_actions.h"
 #include "platform/win/propsheet.h"
 #include "shell/forms/form_sheet.h"
 #include "tests/shell/forms_fixture.h"
@@ -184,7 +186,7 @@ TEST_F(FormPageControls, DoubleTapsAndClicksReachTheHandlers) {
 }
 
 TEST_F(FormPageControls, CapitalisingEditsNeedTheShellsExtraControls) {
-    BOOL (*init)
+    BOOL(*init)
     () = [] {
         win::RegisterExtraControls();
         return BOOL{1};
@@ -207,6 +209,48 @@ TEST_F(FormPageControls, CapitalisingEditsNeedTheShellsExtraControls) {
     typeInto(without);
     EXPECT_EQ(with, (std::vector<WString>{u"Oak tree", u"Oak Tree"}));
     EXPECT_EQ(without, (std::vector<WString>{u"oak tree", u"oak tree"}));
+}
+
+TEST_F(FormPageControls, ListItemsFromATableAndTheirOwnElements) {
+    // The table as shapelib writes it, one record then deleted.
+    MakeTable("Docs/species.dbf", {{"-s", "CODE", "4"}, {"-s", "NAME", "8"}},
+              {{" A", " Ash "}, {"B", "Birch"}, {"C", "Cedar"}});
+    {
+        CDbfTable t;
+        ASSERT_TRUE(t.Open(u"\\Docs\\species.dbf", kDbfReadWrite));
+        ASSERT_TRUE(DbfDeleteRecord(t.Table(), 1));
+    }
+    const std::string items =
+        " listtable=\"species.dbf\" listvaluefield=\"CODE\" listtextfield=\"NAME\" sort=\"false\">"
+        "<LISTITEM value=\" ZZ \"> Zelkova </LISTITEM><LISTITEM value=\"Q\" text=\"Oak\"/>";
+    std::vector<std::vector<WString>> shown;
+    std::vector<int> tabStops;
+    Show("<COMBOBOX" + items + "</COMBOBOX><COMBOBOX limittolist=\"false\"" + items +
+             "</COMBOBOX><LISTBOX showvalues=\"true\"" + items + "</LISTBOX>",
+         [&](HWND page) {
+             for (int i = 0; i < 3; ++i) {
+                 HWND list = GetDlgItem(page, 4000 + i);
+                 const bool combo = i < 2;
+                 std::vector<WString> entries;
+                 const int count =
+                     static_cast<int>(SendMessage(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
+                 for (int e = 0; e < count; ++e) {
+                     WChar buffer[64] = {};
+                     SendMessage(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(e),
+                                 reinterpret_cast<LPARAM>(buffer));
+                     entries.emplace_back(buffer);
+                 }
+                 shown.push_back(entries);
+             }
+             tabStops = win::ListBoxTabStops(GetDlgItem(page, 4002));
+         });
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], (std::vector<WString>{u"Ash", u"Cedar", u"Zelkova", u"Oak"}));
+    EXPECT_EQ(shown[1], (std::vector<WString>{u"A", u"C", u"ZZ", u"Q"}));
+    EXPECT_EQ(shown[2], (std::vector<WString>{u"A\tAsh", u"C\tCedar", u"ZZ\tZelkova", u"Q\tOak"}));
+    // One stop after the longest value (2 characters) in quarters of the base width.
+    const int baseX = LOWORD(GetDialogBaseUnits());
+    EXPECT_EQ(tabStops, (std::vector<int>{2 * baseX / 4}));
 }
 
 }  // namespace

@@ -305,4 +305,63 @@ TEST_F(FormReading, LayerFilesAndTheConfigurationReadTheirForms) {
                                                      "item Survey_P 6", "bind PAGE(P) Survey_P"}));
 }
 
+// The page's template as windres reads it when wrapped as a dialog
+// resource: every control with its text, id, class, style and rectangle
+// (windres names the system classes by their statements).
+TEST_F(FormReading, TheBuildsResourceCompilerReadsTheTemplates) {
+    Read(
+        "<FORMS><FORM><PAGE caption=\"All\" width=\"200\" height=\"300\">"
+        "<LABEL caption=\"Label\" x=\"1\" y=\"2\" width=\"30\" height=\"8\"/>"
+        "<EDIT x=\"1\" y=\"12\"/>"
+        "<CHECKBOX caption=\"Check\" x=\"1\" y=\"26\"/>"
+        "<COMBOBOX x=\"1\" y=\"40\"/>"
+        "<DATETIME x=\"1\" y=\"56\" width=\"60\"/>"
+        "<BUTTON caption=\"Go\" x=\"1\" y=\"70\"/>"
+        "<SLIDER x=\"1\" y=\"84\" width=\"80\" height=\"16\"/>"
+        "<UPDOWN x=\"90\" y=\"84\" width=\"10\" height=\"14\"/>"
+        "<LISTBOX x=\"1\" y=\"102\" height=\"30\"/>"
+        "<RADIOBUTTON caption=\"Radio\" x=\"1\" y=\"134\"/>"
+        "<IMAGEBOX x=\"1\" y=\"150\" width=\"40\" height=\"40\"/>"
+        "<SUBTABLE x=\"1\" y=\"192\" width=\"150\" height=\"60\"/>"
+        "</PAGE></FORM></FORMS>");
+    const std::vector<uint8_t>& t = forms_->GetAt(0)->GetPage(0)->m_template;
+    // A .res file: the empty first entry, then the dialog (type 5, id 1).
+    std::string res;
+    auto put16 = [&](uint16_t v) { res.append(reinterpret_cast<const char*>(&v), 2); };
+    auto put32 = [&](uint32_t v) { res.append(reinterpret_cast<const char*>(&v), 4); };
+    auto entry = [&](uint16_t type, uint16_t name, const std::vector<uint8_t>& data, uint16_t flags,
+                     uint16_t language) {
+        put32(static_cast<uint32_t>(data.size()));
+        put32(32);
+        put16(0xFFFF), put16(type), put16(0xFFFF), put16(name);
+        put32(0), put16(flags), put16(language), put32(0), put32(0);
+        res.append(data.begin(), data.end());
+        while (res.size() % 4) res.push_back('\0');
+    };
+    entry(0, 0, {}, 0, 0);
+    entry(5, 1, t, 0x1030, 0x409);
+    Put("Docs/page.res", res);
+    const std::string rc = RunCommand(std::string(ZN_WINDRES) + " -J res -O rc -i '" +
+                                      Host("Docs/page.res") + "' 2>&1");
+    const char* lines[] = {
+        "STYLE 0x50400000",
+        "EXSTYLE 0x10000",
+        "CAPTION \"All\"",
+        "CONTROL \"Label\", 4000, 130, 0x50010080, 1, 2, 30, 8",
+        "EDITTEXT 4001, 1, 12, 50, 13, 0x50810080",
+        "AUTOCHECKBOX \"Check\", 4002, 1, 26, 50, 13, 0x50014003",
+        "COMBOBOX 4003, 1, 40, 50, 104, 0x50a10143",
+        "CONTROL \"\", 4004, \"SysDateTimePick32\", 0x50810002, 1, 56, 60, 13",
+        "PUSHBUTTON \"Go\", 4005, 1, 70, 50, 13, 0x50014000",
+        "CONTROL \"\", 4006, \"msctls_trackbar32\", 0x50010001, 1, 84, 80, 16",
+        "CONTROL \"\", 4007, \"msctls_updown32\", 0x50010080, 90, 84, 10, 14",
+        "LISTBOX 4008, 1, 102, 50, 30, 0x50810103",
+        "AUTORADIOBUTTON \"Radio\", 4009, 1, 134, 50, 13, 0x50014009",
+        "CONTROL \"\", 4010, 130, 0x5081030e, 1, 150, 40, 40",
+        "CONTROL \"\", 4011, \"SysListView32\", 0x5081820d, 1, 192, 150, 60",
+    };
+    for (const char* line : lines)
+        EXPECT_NE(rc.find(line), std::string::npos) << line << "\n" << rc;
+}
+
 }  // namespace
