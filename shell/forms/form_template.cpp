@@ -95,6 +95,7 @@ void ReadControl(const CXmlNode* e, CFormControl& c, const CForm& form, const CF
     if (c.m_type == kCtlCheckBox) c.m_valueKind = kValueInteger;
     if (c.m_type == kCtlDateTime) c.m_valueKind = kValueDate;
     if (c.m_type == kCtlSubTable) c.m_dataTable = e->GetAttribute(u"datatable");
+    if (c.m_type == kCtlImageBox) c.m_text = c.m_value;  // the first picture
     if (c.m_type == kCtlComboBox || c.m_type == kCtlListBox) {
         c.m_listTable = e->GetAttribute(u"listtable");
         c.m_listValueField = e->GetAttribute(u"listvaluefield");
