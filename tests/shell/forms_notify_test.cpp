@@ -2,6 +2,9 @@
 // input panel and double taps.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "core/language_module.h"
 #include "formats/dbf/dbf_table.h"
 #include "platform/sys/device.h"
 #include "platform/win/commctrl.h"
@@ -251,6 +254,23 @@ TEST_F(FormPageControls, ListItemsFromATableAndTheirOwnElements) {
     // One stop after the longest value (2 characters) in quarters of the base width.
     const int baseX = LOWORD(GetDialogBaseUnits());
     EXPECT_EQ(tabStops, (std::vector<int>{2 * baseX / 4}));
+}
+
+// The language library translates the program's dialogs by control id;
+// an author's captions on ids 4000 and up are the author's own.
+TEST_F(FormPageControls, TheLanguageLibraryLeavesAuthorsCaptionsAlone) {
+    std::filesystem::create_directories(Host("Program/Locales"));
+    std::filesystem::copy_file(ZN_FORMS_LANG_RES, Host("Program/Locales/DEU.res"));
+    ResetLanguageModuleForTests();
+    ASSERT_TRUE(GetLanguageModule()->LoadForLocale(0x0407));
+    ASSERT_EQ(GetLanguageModule()->LoadString(4000, false), u"Übersetzt");
+    std::vector<WString> texts;
+    Show("<LABEL caption=\"Name\"/><BUTTON caption=\"Go\" y=\"20\"/>", [&](HWND page) {
+        texts.push_back(GetWindowTextString(GetDlgItem(page, 4000)));
+        texts.push_back(GetWindowTextString(GetDlgItem(page, 4001)));
+    });
+    ResetLanguageModuleForTests();
+    EXPECT_EQ(texts, (std::vector<WString>{u"Name", u"Go"}));
 }
 
 }  // namespace
