@@ -43,9 +43,15 @@ void CForm::InitPage(HWND pageWindow, int page) {
     const HFONT dialogFont = GetProgramFont();
     const HFONT pageFont = def->m_font ? def->m_font : m_font ? m_font : dialogFont;
     SetFont(pageWindow, pageFont);
+    // One walk over the page's children finds every control's window.
+    for (auto& cp : def->m_controls) cp->m_hwnd = nullptr;
+    for (HWND child : GetChildren(pageWindow)) {
+        const int index = GetDlgCtrlID(child) - kFirstFormControlId;
+        if (index >= 0 && index < static_cast<int>(def->m_controls.size()))
+            def->m_controls[static_cast<size_t>(index)]->m_hwnd = child;
+    }
     for (auto& cp : def->m_controls) {
         CFormControl& c = *cp;
-        c.m_hwnd = GetDlgItem(pageWindow, c.m_id);
         if (c.m_type == kCtlSubTable && c.m_hwnd) {
             if (!c.m_tableList) c.m_tableList = std::make_unique<CTableListCtrl>();
             if (c.m_tableList->GetSafeHwnd()) c.m_tableList->Detach();

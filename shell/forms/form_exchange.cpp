@@ -40,6 +40,15 @@ WString AppTitle() {
     return res::LoadStringText(nullptr, IDS_APP_TITLE);
 }
 
+// The control's window as the one a failure focuses (the page knows its
+// controls' windows: no search by id).
+HWND Prepare(CDataExchange* dx, const CFormControl& c, bool edit = false) {
+    HWND h = c.m_hwnd ? c.m_hwnd : GetDlgItem(dx->m_hDlg, c.m_id);
+    dx->m_hWndLastControl = h;
+    dx->m_bEditLastControl = edit;
+    return h;
+}
+
 int ItemData(HWND control, UINT getData, int index) {
     return static_cast<int>(SendMessage(control, getData, static_cast<WPARAM>(index), 0));
 }
@@ -54,7 +63,7 @@ int FindEntryOfPair(HWND control, UINT getCount, UINT getData, int pair) {
 
 // Selection by whole value in a COMBOBOX (limited to its list) or LISTBOX.
 void ExchangeListValue(CDataExchange* dx, CFormControl& c, bool combo) {
-    HWND hwnd = dx->PrepareCtrl(c.m_id);
+    HWND hwnd = Prepare(dx, c);
     if (!hwnd) return;
     const UINT getCount = combo ? CB_GETCOUNT : LB_GETCOUNT;
     const UINT getData = combo ? CB_GETITEMDATA : LB_GETITEMDATA;
@@ -81,8 +90,8 @@ void ExchangeListValue(CDataExchange* dx, CFormControl& c, bool combo) {
     }
 }
 
-void ExchangeWindowText(CDataExchange* dx, int id, WString& value) {
-    HWND hwnd = dx->PrepareCtrl(id);
+void ExchangeWindowText(CDataExchange* dx, const CFormControl& c, WString& value) {
+    HWND hwnd = Prepare(dx, c);
     if (!hwnd) return;
     if (dx->m_bSaveAndValidate)
         value = GetWindowTextString(hwnd);
@@ -93,7 +102,7 @@ void ExchangeWindowText(CDataExchange* dx, int id, WString& value) {
 // An EDIT bound to a number field: an empty text is a blank field; a text
 // that is not a number, or one the field cannot hold, is refused.
 void ExchangeNumberEdit(CDataExchange* dx, CFormControl& c, FormRecordSource* source) {
-    HWND hwnd = dx->PrepareEditCtrl(c.m_id);
+    HWND hwnd = Prepare(dx, c, true);
     if (!hwnd) return;
     if (!dx->m_bSaveAndValidate) {
         SetWindowText(hwnd, c.m_text.c_str());
@@ -262,10 +271,13 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                 else if (c.m_valueKind == kValueDouble)
                     DDX_Text(dx, id, c.m_number);
                 else
-                    ExchangeWindowText(dx, id, c.m_text);
+                    ExchangeWindowText(dx, c, c.m_text);
                 break;
             case kCtlCheckBox:
-                DDX_Check(dx, id, c.m_integer);
+                if (HWND hwnd = Prepare(dx, c)) {
+                    if (save) c.m_integer = static_cast<int>(SendMessage(hwnd, BM_GETCHECK, 0, 0));
+                    else SendMessage(hwnd, BM_SETCHECK, static_cast<WPARAM>(c.m_integer), 0);
+                }
                 break;
             case kCtlDateTime:
                 DDX_DateTime(dx, id, c.m_date);
@@ -277,10 +289,10 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                     // nothing: a date field takes no free text from a list
                 } else {
                     if (!save) {
-                        if (HWND hwnd = dx->PrepareCtrl(id))
+                        if (HWND hwnd = Prepare(dx, c))
                             SendMessage(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
                     }
-                    ExchangeWindowText(dx, id, c.m_text);
+                    ExchangeWindowText(dx, c, c.m_text);
                     if (save && c.IsBoundToNumber()) {
                         double v = 0;
                         c.m_numberBlank = !ParseWholeNumber(c.m_text, v);
@@ -292,7 +304,7 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                 ExchangeListValue(dx, c, false);
                 break;
             case kCtlSlider: {
-                HWND hwnd = dx->PrepareCtrl(id);
+                HWND hwnd = Prepare(dx, c);
                 if (!hwnd) break;
                 if (save) {
                     const int pos = static_cast<int>(SendMessage(hwnd, TBM_GETPOS, 0, 0));
@@ -309,7 +321,7 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                 break;
             }
             case kCtlRadioButton: {
-                HWND hwnd = dx->PrepareCtrl(id);
+                HWND hwnd = Prepare(dx, c);
                 if (!hwnd) break;
                 if (save) {
                     c.m_checked = SendMessage(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -358,7 +370,7 @@ bool CForm::ValidateControl(CDataExchange* dx, CFormControl& c) {
             WString message;
             GetLanguageModule()->FormatString1(message, IDP_FORM_VALUE_REQUIRED,
                                                c.m_fieldName.c_str());
-            dx->PrepareCtrl(c.m_id);
+            Prepare(dx, c);
             MessageBox(dx->m_hDlg, message.c_str(), AppTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
             dx->Fail();
         }
@@ -379,7 +391,7 @@ bool CForm::ValidateControl(CDataExchange* dx, CFormControl& c) {
             (answer == IDOK || answer == IDRETRY || answer == IDIGNORE || answer == IDYES))
             return true;
     }
-    dx->PrepareCtrl(c.m_id);
+    Prepare(dx, c);
     dx->Fail();
 }
 
@@ -432,19 +444,20 @@ void CForm::EnablePageControls(HWND pageWindow, int page, bool editable) {
     for (auto& cp : def->m_controls) {
         CFormControl& c = *cp;
         const bool writable = editable && !c.m_readOnly && !c.IsBoundReadOnly();
-        HWND hwnd = GetDlgItem(pageWindow, c.m_id);
+        HWND hwnd = c.m_hwnd ? c.m_hwnd : GetDlgItem(pageWindow, c.m_id);
         switch (c.m_type) {
             case kCtlLabel:
             case kCtlButton:
                 break;
             case kCtlEdit:
-                if (hwnd) SendMessage(hwnd, EM_SETREADONLY, writable ? FALSE : TRUE, 0);
+                if (hwnd && ((GetWindowLong(hwnd, GWL_STYLE) & ES_READONLY) != 0) == writable)
+                    SendMessage(hwnd, EM_SETREADONLY, writable ? FALSE : TRUE, 0);
                 break;
             case kCtlSubTable:
                 if (c.m_tableList) c.m_tableList->SetReadOnly(!writable);
                 break;
             default:
-                if (hwnd) EnableWindow(hwnd, writable);
+                if (hwnd && (IsWindowEnabled(hwnd) != 0) != writable) EnableWindow(hwnd, writable);
                 break;
         }
     }
