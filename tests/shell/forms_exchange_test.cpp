@@ -24,14 +24,6 @@ struct Field {
     int decimals;
 };
 
-void Pump() {
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-}
-
 class FormExchange : public FormsTest {
 protected:
     void TearDown() override {

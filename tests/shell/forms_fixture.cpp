@@ -90,6 +90,14 @@ std::string RunCommand(const std::string& command) {
     return out;
 }
 
+void Pump() {
+    MSG msg;
+    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+    }
+}
+
 CFormScripting::CFormScripting() = default;
 
 CFormScripting::~CFormScripting() {

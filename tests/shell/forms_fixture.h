@@ -100,3 +100,5 @@ protected:
 };
 
 std::string RunCommand(const std::string& command);
+// Dispatches every queued message.
+void Pump();

@@ -14,14 +14,6 @@
 
 namespace {
 
-void Pump() {
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-}
-
 class FormPicture : public FormsTest {};
 
 TEST_F(FormPicture, APageWithEveryControlType) {

@@ -19,14 +19,6 @@
 
 namespace {
 
-void Pump() {
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-}
-
 std::vector<int>* g_sip = nullptr;
 BOOL RecordSip(HWND, int request) {
     if (g_sip) g_sip->push_back(request);

@@ -25,14 +25,6 @@ std::string TwoPageForm() {
            kEvents + "><EDIT name=\"E2\" field=\"CODE\" required=\"true\"/></PAGE></FORM></FORMS>";
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-}
-
 HWND PageWindow(HWND sheet, int index) {
     SendMessage(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0);
     return reinterpret_cast<HWND>(GetWindowLongPtr(sheet, DWLP_MSGRESULT));

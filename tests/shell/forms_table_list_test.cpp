@@ -17,14 +17,6 @@
 
 namespace {
 
-void Pump() {
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-}
-
 class RelatedTables : public FormsTest {
 protected:
     void TearDown() override {
