@@ -2,6 +2,7 @@
 // records and the control windows, with the required and OnValidate checks,
 // default values and the enabling of controls.
 #include <cmath>
+#include <string_view>
 
 #include "core/dialog_ext.h"
 #include "core/language_module.h"
@@ -173,10 +174,15 @@ void CForm::LoadPageValues(int page) {
                 }
                 break;
             case 'L':
-                if (c.m_type == kCtlCheckBox)
+                if (c.m_type == kCtlCheckBox) {
                     c.m_integer = DbfGetLogical(h, c.m_field, record);
-                else
+                    const uint8_t* bytes = DbfGetFieldBytes(h, c.m_field, nullptr, record);
+                    const char v = bytes ? static_cast<char>(bytes[0]) : ' ';
+                    c.m_numberBlank =
+                        std::string_view("TtYyFfNn").find(v) == std::string_view::npos;
+                } else {
                     c.m_text = DbfGetString(h, c.m_field, record);
+                }
                 break;
             case 'N':
             case 'F':
@@ -204,6 +210,8 @@ void CForm::SavePageValues(int page) {
         // Labels, buttons and spinners show a value; the user cannot change it.
         if (c.m_type == kCtlLabel || c.m_type == kCtlButton || c.m_type == kCtlUpDown) continue;
         if (c.m_valueNotInList) continue;
+        // A check box left unchecked on a field without a value keeps it so.
+        if (c.m_type == kCtlCheckBox && c.m_numberBlank && !c.m_integer) continue;
         if (c.m_type == kCtlRadioButton) {
             if (!c.m_checked) continue;
             c.m_text = c.m_value;
@@ -275,8 +283,10 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                 break;
             case kCtlCheckBox:
                 if (HWND hwnd = Prepare(dx, c)) {
-                    if (save) c.m_integer = static_cast<int>(SendMessage(hwnd, BM_GETCHECK, 0, 0));
-                    else SendMessage(hwnd, BM_SETCHECK, static_cast<WPARAM>(c.m_integer), 0);
+                    if (save)
+                        c.m_integer = static_cast<int>(SendMessage(hwnd, BM_GETCHECK, 0, 0));
+                    else
+                        SendMessage(hwnd, BM_SETCHECK, static_cast<WPARAM>(c.m_integer), 0);
                 }
                 break;
             case kCtlDateTime:
@@ -308,6 +318,10 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                 if (!hwnd) break;
                 if (save) {
                     const int pos = static_cast<int>(SendMessage(hwnd, TBM_GETPOS, 0, 0));
+                    // A slider always shows a position: one left where an
+                    // empty value put it does not invent a value.
+                    const bool empty = c.IsBoundToNumber() ? c.m_numberBlank : c.m_text.empty();
+                    if (empty && pos == c.m_loadedPosition) break;
                     c.m_integer = pos;
                     c.m_number = pos;
                     c.m_numberBlank = false;
@@ -316,6 +330,7 @@ bool CForm::DoDataExchange(CDataExchange* dx, int page) {
                     const int pos = c.IsBoundToNumber() ? static_cast<int>(std::trunc(c.m_number))
                                                         : static_cast<int>(NumberOrZero(c.m_text));
                     SendMessage(hwnd, TBM_SETPOS, TRUE, pos);
+                    c.m_loadedPosition = static_cast<int>(SendMessage(hwnd, TBM_GETPOS, 0, 0));
                     ShowSliderBuddy(c);
                 }
                 break;

@@ -165,8 +165,11 @@ public:
     WString m_dataTable;
     // A loaded value that no list item has: kept as it was on saving.
     bool m_valueNotInList = false;
-    // A number field that holds no number (blank): shown and kept empty.
+    // The bound field holds no value (a blank number, a logical that is
+    // neither true nor false): kept so unless the user gives one.
     bool m_numberBlank = false;
+    // SLIDER: the position it was loaded with.
+    int m_loadedPosition = 0;
     // RADIOBUTTON: checked when last exchanged.
     bool m_checked = false;
     CFormPageDef* m_page = nullptr;

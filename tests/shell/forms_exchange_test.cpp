@@ -218,6 +218,7 @@ struct Case {
     std::vector<std::string> boxes = {};  // message box texts, in order
     bool stays = false;                   // OK was refused
     bool editable = true;
+    bool untouched = false;  // the record's bytes are those it was loaded with
 };
 
 }  // namespace
@@ -232,6 +233,26 @@ TEST_F(FormExchange, ValuesAndChecks) {
          "<CHECKBOX field=\"DONE\"/>",
          [this] { SendMessage(Item(0), BM_SETCHECK, BST_CHECKED, 0); },
          {"T"}},
+        {"a blank logical left unchecked stays blank",
+         {{"DONE", 'L', 1, 0}},
+         {""},
+         "<CHECKBOX field=\"DONE\"/>",
+         [] {},
+         {"(NULL)"},
+         {},
+         false,
+         true,
+         true},
+        {"a slider left alone keeps a blank number",
+         {{"LVL", 'N', 3, 0}},
+         {""},
+         "<SLIDER field=\"LVL\" lower=\"2\"/>",
+         [] {},
+         {"(NULL)"},
+         {},
+         false,
+         true,
+         true},
         {"an empty date stays empty",
          {{"WHEN", 'D', 8, 0}},
          {""},
@@ -389,7 +410,7 @@ TEST_F(FormExchange, ValuesAndChecks) {
         EXPECT_EQ(boxes, c.boxes);
         EXPECT_EQ(Dumped(), c.dumped);
         EXPECT_EQ(OgrValues(), c.dumped);
-        if (c.stays) {
+        if (c.stays || c.untouched) {
             EXPECT_EQ(after_, before_);
         }
         ::unlink(Host("Docs/r.dbf").c_str());
