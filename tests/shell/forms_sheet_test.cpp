@@ -293,4 +293,25 @@ TEST_F(FormSheets, EventOrderAndWritesOfAFormBoundToARecord) {
     }
 }
 
+TEST_F(FormSheets, AFormCanHideItsTabsAndNamesTheSheet) {
+    CXmlDocument& doc =
+        LoadXml("Docs/g.xml",
+                "<X><FORMS><FORM caption=\"Plot\" tabsvisible=\"false\"><PAGE/></FORM>"
+                "<FORM><PAGE/></FORM></FORMS></X>");
+    CForms forms(&scripting_);
+    forms.ReadForms(doc.GetRoot()->FindChild(u"FORMS"), 1033);
+    std::vector<std::pair<WString, bool>> seen;
+    for (int i = 0; i < 2; ++i) {
+        win::PushModalHook([&](HWND sheet) {
+            SendMessage(sheet, PSM_GETTABCONTROL, 0, 0);
+            HWND tab = reinterpret_cast<HWND>(GetWindowLongPtr(sheet, DWLP_MSGRESULT));
+            seen.emplace_back(GetWindowTextString(sheet), IsWindowVisible(tab) != 0);
+            Tap(sheet, IDCANCEL);
+        });
+        EXPECT_FALSE(forms.GetAt(i)->RunModal());
+    }
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<WString, bool>>{{u"Plot", false}, {u"Untitled Form", true}}));
+}
+
 }  // namespace
