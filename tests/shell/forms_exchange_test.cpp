@@ -436,3 +436,16 @@ TEST_F(FormExchange, IdentifyModeLoadsButNeverSaves) {
     EXPECT_EQ(Dumped(), (std::vector<std::string>{"Oak", "T"}));
     EXPECT_EQ(OgrValues(), (std::vector<std::string>{"Oak", "T"}));
 }
+
+TEST_F(FormExchange, FieldsTheControlsCannotWriteAreShownReadOnly) {
+    MakeRecordTable({{"NAME", 'C', 8, 0}, {"CNT", 'I', 4, 0}}, {"Oak", ""});
+    bool readOnly = false;
+    EXPECT_EQ(Show("<EDIT field=\"CNT\"/><EDIT field=\"NAME\" y=\"20\"/>",
+                   [&](HWND) {
+                       readOnly = (GetWindowLong(Item(0), GWL_STYLE) & ES_READONLY) != 0;
+                       SetWindowText(Item(0), u"5");
+                   }),
+              IDOK);
+    EXPECT_TRUE(readOnly);
+    EXPECT_EQ(after_, before_);
+}
