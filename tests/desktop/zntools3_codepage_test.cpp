@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "zarnip/zntools3.h"
 #include "tests/desktop/zntools3_test_util.h"
+#include "zarnip/zntools3.h"
 
 namespace {
 
@@ -32,7 +32,8 @@ TEST(CodePage932, DoubleByteCharactersAreNeverSplit) {
     struct Case {
         int32_t size;
         std::string expect;
-    } cases[] = {{1, ""}, {2, "a"}, {3, "a"}, {4, "a\x82\xA0"}, {5, "a\x82\xA0"}, {6, "a\x82\xA0\x82\xA2"}};
+    } cases[] = {{1, ""},          {2, "a"},         {3, "a"},
+                 {4, "a\x82\xA0"}, {5, "a\x82\xA0"}, {6, "a\x82\xA0\x82\xA2"}};
     for (const Case& c : cases) {
         std::vector<char> buf(16, 'X');
         xmlGetNodeText(t, buf.data(), c.size);
@@ -55,7 +56,8 @@ TEST(CodePage932, DoubleByteCharactersAreNeverSplit) {
 TEST(CodePage1252, CharactersOutsideThePageComeBackAsQuestionMarks) {
     RequireCodePage("1252");
     TempDir dir;
-    Doc doc(dir.Write("w.xml", "<r><t>a\xE2\x82\xAC\xE4\xB8\xAD</t></r>"));  // a, euro, a CJK character
+    Doc doc(
+        dir.Write("w.xml", "<r><t>a\xE2\x82\xAC\xE4\xB8\xAD</t></r>"));  // a, euro, a CJK character
     ASSERT_TRUE(doc);
     EXPECT_EQ(Text(xmlGetNodeText, doc.Root()), "a\x80?");
     xmlSetAttribute(doc.Root(), "v", "caf\xE9 \x81");

@@ -1,5 +1,7 @@
 // The desktop support library through its C interface only, as a desktop
 // script would call it.
+#include "zarnip/zntools3.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
@@ -17,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "zarnip/zntools3.h"
 #include "tests/desktop/zntools3_test_util.h"
 
 namespace {
@@ -40,8 +41,16 @@ TEST(ZnTools3Buffers, GettersStayInsideTheBufferAndNeverSplitACharacter) {
         int32_t size;
         const char* expect;  // null: nothing may be written at all
     } cases[] = {
-        {0, nullptr}, {-1, nullptr}, {-100000, nullptr}, {1, ""},          {2, "a"},
-        {3, "a"}, {4, "a\xC3\xA9"}, {6, "a\xC3\xA9"}, {7, "a\xC3\xA9\xE2\x82\xAC"}, {64, "a\xC3\xA9\xE2\x82\xAC"},
+        {0, nullptr},
+        {-1, nullptr},
+        {-100000, nullptr},
+        {1, ""},
+        {2, "a"},
+        {3, "a"},
+        {4, "a\xC3\xA9"},
+        {6, "a\xC3\xA9"},
+        {7, "a\xC3\xA9\xE2\x82\xAC"},
+        {64, "a\xC3\xA9\xE2\x82\xAC"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -52,8 +61,10 @@ TEST(ZnTools3Buffers, GettersStayInsideTheBufferAndNeverSplitACharacter) {
             continue;
         }
         EXPECT_STREQ(buf.data(), c.expect);
-        for (auto i = static_cast<int32_t>(std::strlen(c.expect)); i < c.size; ++i) EXPECT_EQ(buf[i], '\0') << i;
-        for (size_t i = static_cast<size_t>(c.size); i < buf.size(); ++i) ASSERT_EQ(buf[i], 'X') << i;
+        for (auto i = static_cast<int32_t>(std::strlen(c.expect)); i < c.size; ++i)
+            EXPECT_EQ(buf[i], '\0') << i;
+        for (size_t i = static_cast<size_t>(c.size); i < buf.size(); ++i)
+            ASSERT_EQ(buf[i], 'X') << i;
     }
     EXPECT_EQ(xmlGetNodeText(t, nullptr, 10), 0);
     EXPECT_EQ(xmlGetNodeTag(t, nullptr, 10), 0);
@@ -129,9 +140,10 @@ TEST(ZnTools3Handles, ANodeHasOneHandleAndKeepsItsDocumentAlive) {
 
 TEST(ZnTools3Nodes, NamesAttributesAndText) {
     TempDir dir;
-    Doc doc(dir.Write("n.xml",
-                      "<p:r xmlns:p=\"urn:p\" a=\"v\"><x>one<![CDATA[<two>]]><!--no-->three<y>four</y></x>"
-                      "<m> mixed <b/> </m></p:r>"));
+    Doc doc(dir.Write(
+        "n.xml",
+        "<p:r xmlns:p=\"urn:p\" a=\"v\"><x>one<![CDATA[<two>]]><!--no-->three<y>four</y></x>"
+        "<m> mixed <b/> </m></p:r>"));
     ASSERT_TRUE(doc);
     znXmlNode* root = doc.Root();
     EXPECT_EQ(Text(xmlGetNodeTag, root), "r");
@@ -161,19 +173,23 @@ TEST(ZnTools3Nodes, BlankOnlyTextIsDropped) {
 
 TEST(ZnTools3Nodes, Selection) {
     TempDir dir;
-    Doc doc(dir.Write("s.xml",
-                      "<r xmlns:p=\"urn:p\"><A n=\"1\"><B>b1</B></A><A n=\"2\"/><p:c>pc</p:c></r>"));
+    Doc doc(dir.Write(
+        "s.xml", "<r xmlns:p=\"urn:p\"><A n=\"1\"><B>b1</B></A><A n=\"2\"/><p:c>pc</p:c></r>"));
     ASSERT_TRUE(doc);
     struct Case {
         const char* pattern;
         const char* tag;  // null: no node
         const char* text;
     } cases[] = {
-        {"A", "A", "b1"},         {"A/B", "B", "b1"},  {"//B", "B", "b1"},   {"A[1]", "A", "b1"},
-        {"A[2]", "A", ""},        {"A[0]", nullptr, nullptr}, {"@n", nullptr, nullptr}, {"A/@n", "n", "1"},
-        {"*", "A", "b1"},         {".", "r", "b1pc"},  {"..", "", "b1pc"},   {"p:c", "c", "pc"},
-        {"q:c", nullptr, nullptr}, {"count(A)", nullptr, nullptr}, {"((", nullptr, nullptr},
-        {"", nullptr, nullptr},   {"Z", nullptr, nullptr},
+        {"A", "A", "b1"},          {"A/B", "B", "b1"},
+        {"//B", "B", "b1"},        {"A[1]", "A", "b1"},
+        {"A[2]", "A", ""},         {"A[0]", nullptr, nullptr},
+        {"@n", nullptr, nullptr},  {"A/@n", "n", "1"},
+        {"*", "A", "b1"},          {".", "r", "b1pc"},
+        {"..", "", "b1pc"},        {"p:c", "c", "pc"},
+        {"q:c", nullptr, nullptr}, {"count(A)", nullptr, nullptr},
+        {"((", nullptr, nullptr},  {"", nullptr, nullptr},
+        {"Z", nullptr, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);
@@ -278,7 +294,8 @@ TEST(ZnTools3Changes, ReplacingTheRootOfADocument) {
 
 TEST(ZnTools3Save, WritesUtf8AndKeepsTheDeclarationRule) {
     TempDir dir;
-    const std::string latin = dir.Write("l.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r>caf\xE9</r>");
+    const std::string latin =
+        dir.Write("l.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r>caf\xE9</r>");
     Doc doc(latin);
     ASSERT_TRUE(doc);
     EXPECT_EQ(Text(xmlGetNodeText, doc.Root()), "caf\xC3\xA9");
@@ -305,7 +322,8 @@ TEST(ZnTools3Save, FailedSavesLeaveEverythingAsItWas) {
     EXPECT_EQ(xmlSave(doc, target.c_str()), 0);
     EXPECT_EQ(ReadAll(target + "/keep.txt"), "keep");
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path(""))) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path("")))
+        names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"d.xml", "target"}));
     // An existing file is replaced whole.
@@ -317,7 +335,8 @@ TEST(ZnTools3Save, FailedSavesLeaveEverythingAsItWas) {
 TEST(ZnTools3Save, CesuTextFromTheHandheldLoads) {
     TempDir dir;
     // U+1F600 as the handheld writes it: two 3-byte surrogate sequences.
-    Doc doc(dir.Write("c.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>x\xED\xA0\xBD\xED\xB8\x80</r>"));
+    Doc doc(dir.Write(
+        "c.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>x\xED\xA0\xBD\xED\xB8\x80</r>"));
     ASSERT_TRUE(doc);
     EXPECT_EQ(Text(xmlGetNodeText, doc.Root()), "x\xF0\x9F\x98\x80");
     // Texts given in CESU-8 are taken too.
@@ -350,9 +369,12 @@ TEST(ZnTools3Hostile, BadDocumentsGiveNullQuietly) {
         {"not xml", "\x89PNG\r\n\x1a\n binary"},
         {"empty", ""},
         {"laughs",
-         "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
-         "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
-         "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">]><l>&f;</l>"},
+         "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+         "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+         "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d "
+         "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+         "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f "
+         "\"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">]><l>&f;</l>"},
         {"external entity", "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + fifo + "\">]><r>&x;</r>"},
         {"parameter entity", "<!DOCTYPE r [<!ENTITY % x SYSTEM \"" + fifo + "\"> %x;]><r/>"},
         {"external dtd", "<!DOCTYPE r SYSTEM \"" + fifo + "\"><r/>"},
@@ -428,8 +450,8 @@ TEST(ZnTools3Tables, IsValidRecordFollowsTheEngine) {
         int32_t record;
         int32_t expect;
     } steps[] = {
-        {0, 0},  {1, 1},  {-4, 0}, {-5, 1}, {-5, 1},  {-5, 0}, {-6, 1}, {-7, 1},
-        {-2, 1}, {3, 0},  {-3, 0}, {-1, 0}, {-8, 0},  {2, 1},  {-100, 0},
+        {0, 0},  {1, 1}, {-4, 0}, {-5, 1}, {-5, 1}, {-5, 0}, {-6, 1},   {-7, 1},
+        {-2, 1}, {3, 0}, {-3, 0}, {-1, 0}, {-8, 0}, {2, 1},  {-100, 0},
     };
     for (const Step& s : steps) EXPECT_EQ(dbIsValidRecord(t, s.record), s.expect) << s.record;
     dbClose(t);

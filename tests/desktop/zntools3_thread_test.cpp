@@ -4,8 +4,8 @@
 #include <string>
 #include <thread>
 
-#include "zarnip/zntools3.h"
 #include "tests/desktop/zntools3_test_util.h"
+#include "zarnip/zntools3.h"
 
 namespace {
 
