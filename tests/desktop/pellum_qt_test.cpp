@@ -1,0 +1,124 @@
+// pellum-standin's Qt window on the offscreen platform: the layer tree and
+// the add-in's toolbar, unticking a layer, the Extent dialog, and the
+// file-replace dialog's view. Screenshots are kept for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "app/pellum-standin/host_ui_qt.h"
+#include "app/pellum-standin/main_window.h"
+#include "desktop/host/host_ui_scripted.h"
+#include "desktop/tools/file_replace.h"
+#include "platform/fs/fs.h"
+
+namespace {
+
+const std::string kSample = std::string(ZN_SOURCE_DIR) + "/data/desktop/sample.dmap";
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "pellum_qt_test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Runs `step` on the modal dialog once it is open.
+void OnModal(std::function<void(QWidget*)> step) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, step] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            step(w);
+        }
+    });
+    timer->start();
+}
+
+class PellumQt : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        fs::SetDeviceRoot("/");
+        fs::ClearMounts();
+        host::DmapError e;
+        m_app = host::OpenHostDocument(kSample, m_ui, &e);
+        ASSERT_TRUE(m_app) << e.Text();
+    }
+    void TearDown() override { fs::ResetConfiguration(); }
+    pellum::QtHostUi m_ui;
+    std::shared_ptr<host::HostApplicationImpl> m_app;
+};
+
+TEST_F(PellumQt, TheWindowShowsTheLayersAndTheAddInsToolbar) {
+    pellum::MainWindow w(m_app, m_ui);
+    const auto notes = w.LoadAddIns({{ZN_TOOLS8_LIBRARY, {"ZarnipTools.ZarnipToolbar"}, {}}});
+    EXPECT_TRUE(notes.empty());
+    w.show();
+    QApplication::processEvents();
+    QTreeWidget* tree = w.Contents();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* item = tree->topLevelItem(0);
+    EXPECT_EQ(item->text(0).toStdString(), "Block groups");
+    EXPECT_EQ(item->checkState(0), Qt::Checked);
+    auto* bar = w.findChild<QToolBar*>("ZarnipToolBar");
+    ASSERT_TRUE(bar);
+    ASSERT_EQ(bar->actions().size(), 3);
+    EXPECT_EQ(bar->actions()[2]->text().toStdString(), "Pack Shapefile");
+    EXPECT_EQ(bar->actions()[1]->toolTip().toStdString(), "Export Shapefile Symbology");
+    w.grab().save(ZN_ARTEFACT_DIR "/pellum_main_window.png");
+
+    // Unticking a layer clears its visible flag.
+    item->setCheckState(0, Qt::Unchecked);
+    EXPECT_FALSE(m_app->Session().FocusMap().layers[0]->visible);
+    EXPECT_TRUE(m_app->Session().Modified());
+
+    // The Extent dialog sets the visible extent.
+    OnModal([](QWidget* d) {
+        const char* names[] = {"Left", "Bottom", "Right", "Top"};
+        const char* values[] = {"-122.5", "37.7", "-122.4", "37.8"};
+        for (int i = 0; i < 4; ++i) d->findChild<QLineEdit*>(names[i])->setText(values[i]);
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->text().contains("OK")) b->click();
+    });
+    w.ShowExtentDialog();
+    const auto& view = m_app->Session().FocusMap().view;
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->xmin, -122.5);
+    EXPECT_EQ(view->ymin, 37.7);
+    EXPECT_EQ(view->xmax, -122.4);
+    EXPECT_EQ(view->ymax, 37.8);
+}
+
+TEST_F(PellumQt, TheReplaceDialogsViewShowsItsLinesAndEscapeCancels) {
+    host::ScriptedHostUi beeps({},
+                               [](const std::string&) { throw std::runtime_error("prompted"); });
+    zntools8::FileReplaceDialog d(beeps);
+    d.SetFilename("roads");
+    d.SetFileType("shapefile");
+    std::string label1, label2;
+    OnModal([&](QWidget* w) {
+        label1 = w->findChild<QLabel*>("Label1")->text().toStdString();
+        label2 = w->findChild<QLabel*>("Label2")->text().toStdString();
+        w->grab().save(ZN_ARTEFACT_DIR "/pellum_file_replace.png");
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(w, &esc);
+    });
+    d.ShowQt();
+    EXPECT_EQ(label1, "This folder already contains a shapefile named 'roads'");
+    EXPECT_EQ(label2, "Do you wish to replace this file?");
+    EXPECT_TRUE(d.Finished());
+    EXPECT_EQ(d.GetValue(), 3);
+}
+
+}  // namespace
