@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "crs/wkt.h"
 #include "formats/dbf/dbf_engine.h"
@@ -79,9 +80,24 @@ void Preview::Reload() {
     update();
 }
 
+// The visible extent widened to the window's shape, so that the map keeps
+// its proportions.
 host::HostEnvelope Preview::Extent() const {
     const host::DMap& m = m_session.FocusMap();
-    return m.view ? *m.view : host::HostEnvelope{0, 0, 1, 1};
+    host::HostEnvelope e = m.view ? *m.view : host::HostEnvelope{0, 0, 1, 1};
+    const double w = e.xmax - e.xmin, h = e.ymax - e.ymin;
+    if (!(w > 0 && h > 0) || width() <= 0 || height() <= 0) return e;
+    const double aspect = static_cast<double>(width()) / height();
+    if (w / h < aspect) {
+        const double grow = (h * aspect - w) / 2;
+        e.xmin -= grow;
+        e.xmax += grow;
+    } else {
+        const double grow = (w / aspect - h) / 2;
+        e.ymin -= grow;
+        e.ymax += grow;
+    }
+    return e;
 }
 
 void Preview::SetExtent(const host::HostEnvelope& e) {
@@ -266,12 +282,52 @@ void Preview::mousePressEvent(QMouseEvent* ev) {
 
 void Preview::mouseMoveEvent(QMouseEvent*) {}
 
+int Preview::SelectInRectangle(const std::string& name, const host::HostEnvelope& r) {
+    std::function<host::DLayerPtr(const std::vector<host::DLayerPtr>&)> find =
+        [&](const std::vector<host::DLayerPtr>& layers) -> host::DLayerPtr {
+        for (const auto& l : layers) {
+            if (l->name == name) return l;
+            if (auto c = find(l->children)) return c;
+        }
+        return nullptr;
+    };
+    auto layer = find(m_session.FocusMap().layers);
+    const PreviewShapes* s = layer && layer->kind == host::DLayerKind::Feature ? Shapes(*layer) : nullptr;
+    if (!s || s->records.empty()) return -1;
+    std::vector<int> selected;
+    for (size_t i = 0; i < s->records.size(); ++i) {
+        // A record meets the rectangle when its box does (a viewer's test).
+        double xmin = INFINITY, ymin = INFINITY, xmax = -INFINITY, ymax = -INFINITY;
+        for (const auto& part : s->records[i])
+            for (const auto& pt : part) {
+                xmin = std::min(xmin, pt.x());
+                ymin = std::min(ymin, pt.y());
+                xmax = std::max(xmax, pt.x());
+                ymax = std::max(ymax, pt.y());
+            }
+        if (xmin <= r.xmax && xmax >= r.xmin && ymin <= r.ymax && ymax >= r.ymin) selected.push_back(static_cast<int>(i));
+    }
+    layer->selection = selected;
+    m_session.SetModified();
+    update();
+    return static_cast<int>(selected.size());
+}
+
 void Preview::mouseReleaseEvent(QMouseEvent* ev) {
     if (!m_dragging) return;
     m_dragging = false;
     const QPoint d = ev->pos() - m_dragFrom;
     if (d.isNull()) return;
     host::HostEnvelope e = Extent();
+    if (ev->modifiers() & Qt::ShiftModifier) {
+        auto toMap = [&](const QPoint& p) {
+            return QPointF(e.xmin + p.x() * (e.xmax - e.xmin) / width(), e.ymax - p.y() * (e.ymax - e.ymin) / height());
+        };
+        const QPointF a = toMap(m_dragFrom), b = toMap(ev->pos());
+        SelectInRectangle(m_session.FocusMap().selected,
+                          {std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()), std::max(a.y(), b.y())});
+        return;
+    }
     const double dx = d.x() * (e.xmax - e.xmin) / width(),
                  dy = d.y() * (e.ymax - e.ymin) / height();
     SetExtent({e.xmin - dx, e.ymin + dy, e.xmax - dx, e.ymax + dy});

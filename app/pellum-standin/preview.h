@@ -21,6 +21,10 @@ public:
     ~Preview() override;
     // Forgets cached data (after the layer list changed).
     void Reload();
+    // Selects the records of the feature layer whose shapes meet the
+    // rectangle (map units); their number, or -1 when the layer's shapes
+    // cannot be read. A drag with Shift held does this for the selected layer.
+    int SelectInRectangle(const std::string& layer, const host::HostEnvelope& rect);
 
 protected:
     void paintEvent(QPaintEvent*) override;

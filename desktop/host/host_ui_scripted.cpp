@@ -161,11 +161,10 @@ PromptAnswer ScriptedHostUi::MessageBox(const std::string& caption, const std::s
     Fail(prompt, "the answer of line " + std::to_string(a.line) + " names no button of this box");
 }
 
-std::string ScriptedHostUi::BrowseForFolder(const std::string& prompt) {
-    const std::string text = "[folder] " + prompt + "\n";
-    m_log += text;
-    ScriptedAnswer a = Next("folder", prompt, text);
-    if (a.actions.size() == 1 && a.actions[0].first == "cancel") {
+std::string ScriptedHostUi::PathAnswer(const std::string& kind, const std::string& caption, const std::string& prompt) {
+    m_log += prompt;
+    ScriptedAnswer a = Next(kind, caption, prompt);
+    if (a.actions.size() == 1 && a.actions[0].first == "cancel" && a.actions[0].second.empty()) {
         m_log += "answer: cancel\n";
         return "";
     }
@@ -173,27 +172,18 @@ std::string ScriptedHostUi::BrowseForFolder(const std::string& prompt) {
         m_log += "answer: " + a.actions[0].second + "\n";
         return a.actions[0].second;
     }
-    Fail(text, "the answer of line " + std::to_string(a.line) + " is neither path=... nor cancel");
+    Fail(prompt, "the answer of line " + std::to_string(a.line) + " is neither path=... nor cancel");
 }
 
-std::string ScriptedHostUi::FileDialog(bool save, const std::string& title,
-                                       const std::string& filter, unsigned flags,
+std::string ScriptedHostUi::BrowseForFolder(const std::string& prompt) {
+    return PathAnswer("folder", prompt, "[folder] " + prompt + "\n");
+}
+
+std::string ScriptedHostUi::FileDialog(bool save, const std::string& title, const std::string& filter, unsigned flags,
                                        const std::string& defaultExtension) {
-    const std::string text = std::string("[file] ") + title +
-                             "\nmode: " + (save ? "save" : "open") + "\nfilter: " + filter +
-                             "\nflags: " + std::to_string(flags) +
-                             "\nextension: " + defaultExtension + "\n";
-    m_log += text;
-    ScriptedAnswer a = Next("file", title, text);
-    if (a.actions.size() == 1 && a.actions[0].first == "cancel") {
-        m_log += "answer: cancel\n";
-        return "";
-    }
-    if (a.actions.size() == 1 && a.actions[0].first == "path" && !a.actions[0].second.empty()) {
-        m_log += "answer: " + a.actions[0].second + "\n";
-        return a.actions[0].second;
-    }
-    Fail(text, "the answer of line " + std::to_string(a.line) + " is neither path=... nor cancel");
+    return PathAnswer("file", title,
+                      std::string("[file] ") + title + "\nmode: " + (save ? "save" : "open") + "\nfilter: " + filter +
+                          "\nflags: " + std::to_string(flags) + "\nextension: " + defaultExtension + "\n");
 }
 
 void ScriptedHostUi::Beep() {

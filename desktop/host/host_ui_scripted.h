@@ -65,6 +65,8 @@ private:
     ScriptedAnswer Next(const std::string& kind, const std::string& caption,
                         const std::string& prompt);
     [[noreturn]] void Fail(const std::string& prompt, const std::string& why);
+    // The folder picker's and the file dialog's answers: a path or cancel.
+    std::string PathAnswer(const std::string& kind, const std::string& caption, const std::string& prompt);
 
     std::deque<ScriptedAnswer> m_answers;
     Unanswered m_unanswered;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "crs/wkt.h"
@@ -359,21 +360,24 @@ TEST_F(DesktopHost, SpatialReferencesAgreeWithIndependentReaders) {
         return s;
     };
     ScriptedHostUi ui({}, [](const std::string&) { throw std::runtime_error("prompted"); });
+    // The spatial reference of a one-map document with this coordsys (none: no system).
+    auto referenceOf = [&](std::optional<DCoordSys> cs) -> std::shared_ptr<IHostSpatialReference> {
+        DDocument d;
+        d.maps.push_back({});
+        d.maps[0].name = "m";
+        d.maps[0].coordSys = cs;
+        std::string why;
+        EXPECT_TRUE(SaveDmapFile(d, dir.Path("m.dmap"), &why)) << why;
+        DmapError e;
+        auto app = OpenHostDocument(dir.Path("m.dmap"), ui, &e);
+        EXPECT_TRUE(app) << e.Text();
+        return app ? app->Document()->FocusMap()->SpatialReference() : nullptr;
+    };
     for (const Case& c : cases) {
         for (bool inlineText : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (inlineText ? " inline" : " .prj"));
             const std::string source = dir.Write("source.prj", c.wkt);
-            DDocument d;
-            d.maps.push_back({});
-            d.maps[0].name = "m";
-            d.maps[0].coordSys =
-                inlineText ? DCoordSys{"", "", c.wkt} : DCoordSys{"", "source.prj", ""};
-            std::string why;
-            ASSERT_TRUE(SaveDmapFile(d, dir.Path("m.dmap"), &why));
-            DmapError e;
-            auto app = OpenHostDocument(dir.Path("m.dmap"), ui, &e);
-            ASSERT_TRUE(app) << e.Text();
-            auto sr = app->Document()->FocusMap()->SpatialReference();
+            auto sr = referenceOf(inlineText ? DCoordSys{"", "", c.wkt} : DCoordSys{"", "source.prj", ""});
             ASSERT_TRUE(sr);
             EXPECT_EQ(sr->Name(), c.name);
             sr->WritePrjFile(dir.Path("out.prj"));
@@ -406,29 +410,12 @@ TEST_F(DesktopHost, SpatialReferencesAgreeWithIndependentReaders) {
         "UNIT[\"Meter\",1.0]]",
     };
     for (const std::string& t : unknownTexts) {
-        DDocument d;
-        d.maps.push_back({});
-        d.maps[0].name = "m";
-        d.maps[0].coordSys = DCoordSys{"", "", t};
-        std::string why;
-        ASSERT_TRUE(SaveDmapFile(d, dir.Path("m.dmap"), &why));
-        DmapError e;
-        auto app = OpenHostDocument(dir.Path("m.dmap"), ui, &e);
-        ASSERT_TRUE(app) << e.Text();
-        auto sr = app->Document()->FocusMap()->SpatialReference();
+        auto sr = referenceOf(DCoordSys{"", "", t});
         ASSERT_TRUE(sr);
         EXPECT_EQ(sr->Name(), "Unknown");
         EXPECT_EQ(sr->Text(), t);
     }
-    DDocument none;
-    none.maps.push_back({});
-    none.maps[0].name = "m";
-    std::string why;
-    ASSERT_TRUE(SaveDmapFile(none, dir.Path("m.dmap"), &why));
-    DmapError e;
-    auto app = OpenHostDocument(dir.Path("m.dmap"), ui, &e);
-    ASSERT_TRUE(app);
-    EXPECT_FALSE(app->Document()->FocusMap()->SpatialReference());
+    EXPECT_FALSE(referenceOf(std::nullopt));
 }
 
 }  // namespace

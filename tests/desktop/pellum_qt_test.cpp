@@ -14,6 +14,7 @@
 
 #include "app/pellum-standin/host_ui_qt.h"
 #include "app/pellum-standin/main_window.h"
+#include "app/pellum-standin/preview.h"
 #include "desktop/host/host_ui_scripted.h"
 #include "desktop/tools/file_replace.h"
 #include "platform/fs/fs.h"
@@ -77,6 +78,13 @@ TEST_F(PellumQt, TheWindowShowsTheLayersAndTheAddInsToolbar) {
     EXPECT_EQ(bar->actions()[2]->text().toStdString(), "Pack Shapefile");
     EXPECT_EQ(bar->actions()[1]->toolTip().toStdString(), "Export Shapefile Symbology");
     w.grab().save(ZN_ARTEFACT_DIR "/pellum_main_window.png");
+
+    // Records by attribute and by a rectangle in the preview.
+    EXPECT_EQ(w.SelectByAttribute("Block groups", "BKG_KEY", "060750179029"), 1);
+    EXPECT_EQ(m_app->Session().FocusMap().layers[0]->selection, std::vector<int>{0});
+    EXPECT_EQ(w.MapPreview()->SelectInRectangle("Block groups", {-200, -90, -199, -89}), 0);
+    EXPECT_EQ(w.MapPreview()->SelectInRectangle("Block groups", {-180, -90, 180, 90}),
+              663);  // every record, as ogrinfo counts them
 
     // Unticking a layer clears its visible flag.
     item->setCheckState(0, Qt::Unchecked);
