@@ -23,14 +23,23 @@ namespace {
 
 const std::string kSample = std::string(ZN_SOURCE_DIR) + "/data/desktop/sample.dmap";
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "pellum_qt_test";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
+// One application for the whole run, gone before the program's exit
+// handlers run (Qt's own statics go there).
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "pellum_qt_test";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // Runs `step` on the modal dialog once it is open.
 void OnModal(std::function<void(QWidget*)> step) {
@@ -49,7 +58,6 @@ void OnModal(std::function<void(QWidget*)> step) {
 class PellumQt : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         fs::SetDeviceRoot("/");
         fs::ClearMounts();
         host::DmapError e;
