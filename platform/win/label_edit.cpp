@@ -25,7 +25,14 @@ std::map<HWND, LabelEdit>& Edits() {
 
 LabelEdit* EditOf(HWND control) {
     auto it = Edits().find(control);
-    return it == Edits().end() ? nullptr : &it->second;
+    if (it == Edits().end()) return nullptr;
+    // A record whose edit went without its control being told (windows
+    // dropped wholesale) is stale: its handles may name new windows.
+    if (!it->second.ending && (!IsWindow(it->second.edit) || GetParent(it->second.edit) != control)) {
+        Edits().erase(it);
+        return nullptr;
+    }
+    return &it->second;
 }
 
 // The edit gets its own procedure back and the record goes.
