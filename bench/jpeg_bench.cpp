@@ -141,7 +141,7 @@ void BM_DrawScaled500_Ours(benchmark::State& state) {
     CJpegReader reader;
     reader.Open(u"\\big.jpg");
     for (auto _ : state)
-        if (!reader.DrawScaled(target, 0, 0, kSize, kSize, false)) state.SkipWithError("decode failed");
+        if (!reader.DrawScaled(target, 0, 0, kSize, kSize, nullptr)) state.SkipWithError("decode failed");
     DeleteObject(target);
 }
 BENCHMARK(BM_DrawScaled500_Ours)->Unit(benchmark::kMillisecond);

@@ -15,4 +15,9 @@ void RequestAbort();
 void ResetAbort();
 // True while the flag is set; sets it on a pending button message or abort
 // message; a pending key release sets it to whether the key is Escape.
+// The display's own input is turned into queued messages at most once per
+// kAbortInputIntervalMs of the platform clock; between those, only the
+// queue is looked at, so the poll stays cheap when a loop asks it often.
 bool IsAbortRequested();
+
+constexpr uint32_t kAbortInputIntervalMs = 25;

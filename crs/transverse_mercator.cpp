@@ -84,9 +84,8 @@ void Harmonics(const double c[6], double s2, double c2, double sh2, double ch2, 
 }
 
 // A latitude series: the conformal latitude from the geodetic one or back,
-// lat + sum of c[j] sin(2(j+1) lat).
-double LatitudeSeries(const double c[6], double chi) {
-    const double s2 = std::sin(2.0 * chi), c2 = std::cos(2.0 * chi);
+// lat + sum of c[j] sin(2(j+1) lat), from sin and cos of 2 lat.
+double LatitudeSeries(const double c[6], double chi, double s2, double c2) {
     double sk = s2, ck = c2, sum = 0.0;
     for (int j = 0; j < 6; ++j) {
         sum += c[j] * sk;
@@ -95,6 +94,25 @@ double LatitudeSeries(const double c[6], double chi) {
         sk = sn;
     }
     return chi + sum;
+}
+
+double LatitudeSeries(const double c[6], double chi) {
+    return LatitudeSeries(c, chi, std::sin(2.0 * chi), std::cos(2.0 * chi));
+}
+
+// sin and cos, sinh and cosh of a small angle (|t| < 0.01, as the series'
+// corrections are) by their Taylor series; the first term left out is below
+// 1e-18 of the result.
+void SmallSinCos(double t, double* s, double* c) {
+    const double t2 = t * t;
+    *s = t * (1.0 - t2 / 6.0 * (1.0 - t2 / 20.0 * (1.0 - t2 / 42.0)));
+    *c = 1.0 - t2 / 2.0 * (1.0 - t2 / 12.0 * (1.0 - t2 / 30.0 * (1.0 - t2 / 56.0)));
+}
+
+void SmallSinhCosh(double t, double* sh, double* ch) {
+    const double t2 = t * t;
+    *sh = t * (1.0 + t2 / 6.0 * (1.0 + t2 / 20.0 * (1.0 + t2 / 42.0)));
+    *ch = 1.0 + t2 / 2.0 * (1.0 + t2 / 12.0 * (1.0 + t2 / 30.0 * (1.0 + t2 / 56.0)));
 }
 
 }  // namespace
@@ -149,20 +167,38 @@ void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* 
                                                     double* dlambda) const {
     const double xi = (y / m_scaleFactor + m_M0) / m_rectifying;
     const double eta = x / (m_scaleFactor * m_rectifying);
-    const double ex = std::exp(2.0 * eta), rex = 1.0 / ex;
+    // Every sine and cosine below follows from those of xi and the
+    // exponential of eta by the angle-sum identities: the corrections dxi
+    // and deta are small enough for their own short series.
+    const double sx = std::sin(xi), cx = std::cos(xi);
+    const double e1 = std::exp(eta), re1 = 1.0 / e1;
+    const double sh1 = 0.5 * (e1 - re1), ch1 = 0.5 * (e1 + re1);
     double dxi, deta;
-    Harmonics(m_beta, std::sin(2.0 * xi), std::cos(2.0 * xi), 0.5 * (ex - rex), 0.5 * (ex + rex),
+    Harmonics(m_beta, 2.0 * sx * cx, (cx - sx) * (cx + sx), 2.0 * sh1 * ch1, 1.0 + 2.0 * sh1 * sh1,
               &dxi, &deta);
-    const double xip = xi - dxi, etap = eta - deta;
-    const double shp = std::sinh(etap), cxp = std::cos(xip), sxp = std::sin(xip);
+    double sd, cd, shd, chd;
+    if (std::fabs(dxi) < 0.01 && std::fabs(deta) < 0.01) {
+        SmallSinCos(dxi, &sd, &cd);
+        SmallSinhCosh(deta, &shd, &chd);
+    } else {
+        sd = std::sin(dxi), cd = std::cos(dxi), shd = std::sinh(deta), chd = std::cosh(deta);
+    }
+    // xi' = xi - dxi, eta' = eta - deta.
+    const double sxp = sx * cd - cx * sd, cxp = cx * cd + sx * sd;
+    const double shp = sh1 * chd - ch1 * shd;
     const double r = std::hypot(shp, cxp);
     *dlambda = std::atan2(shp, cxp);
     if (r == 0.0) {
-        *phi = std::copysign(kHalfPi, xip);
+        *phi = std::copysign(kHalfPi, xi - dxi);
         return;
     }
-    // The conformal latitude, then the geodetic one by its series.
-    *phi = LatitudeSeries(m_conformalToGeodetic, std::atan2(sxp, r));
+    // The conformal latitude chi = atan2(sin xi', r), with the sine and
+    // cosine of 2 chi from the same two values; then the geodetic latitude by
+    // its series.
+    const double q = std::hypot(sxp, r);
+    const double sc = sxp / q, cc = r / q;
+    *phi = LatitudeSeries(m_conformalToGeodetic, std::atan2(sxp, r), 2.0 * sc * cc,
+                          (cc - sc) * (cc + sc));
 }
 
 void CTransverseMercator::SetUtmZone(int zone) {

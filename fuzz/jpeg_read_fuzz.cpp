@@ -56,6 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gdi::OwnedBitmap decoded(reader.ReadBitmap());
     const bool grey = (options & 1) || (options & 2) || reader.GetComponents() == 1;
     gdi::OwnedBitmap t(Target(1 + (options >> 4), 1 + (options & 15), grey ? 8 : 24));
-    reader.DrawScaled(t.get(), x, y, span, span, false);
+    reader.DrawScaled(t.get(), x, y, span, span, nullptr);
     return 0;
 }

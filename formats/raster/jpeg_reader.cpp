@@ -1,5 +1,6 @@
 #include "formats/raster/jpeg_reader.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include <jerror.h>
 // clang-format on
 
-#include "core/user_abort.h"
 #include "formats/message_sink.h"
 #include "platform/gdi/owned.h"
 
@@ -132,6 +132,13 @@ bool GuardedSkipRows(j_decompress_ptr cinfo, JDIMENSION count) {
     ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     if (setjmp(err->jump)) return false;
     return jpeg_skip_scanlines(cinfo, count) == count;
+}
+
+bool GuardedCropColumns(j_decompress_ptr cinfo, JDIMENSION* x, JDIMENSION* width) {
+    ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (setjmp(err->jump)) return false;
+    jpeg_crop_scanline(cinfo, x, width);
+    return true;
 }
 
 bool GuardedCalcDimensions(j_decompress_ptr cinfo) {
@@ -386,7 +393,8 @@ HBITMAP CJpegReader::ReadBitmap() {
     return section.release();
 }
 
-bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, int srcHeight, bool pollAbort) {
+bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, int srcHeight,
+                             CAbortCheck::Poll abortPoll) {
     DIBSECTION ds{};
     if (!target || GetObject(target, sizeof ds, &ds) != static_cast<int>(sizeof ds) || !ds.dsBm.bmBits) return false;
     const int tw = ds.dsBmih.biWidth;
@@ -399,8 +407,16 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
         // A decode left half-way: begin again from the top of the file.
         if (!CreateDecoder()) return false;
     }
-    // The output must match the target before anything is decoded.
     jpeg_decompress_struct* cinfo = &decoder_->cinfo;
+    // The decoder's own reduction (1/2, 1/4 or 1/8 in its inverse DCT) by
+    // the largest power of two that still leaves the window at least the
+    // target's size: each point sample then comes from the reduced block that
+    // holds the full-size pixel (its average, as `djpeg -scale` gives it).
+    int reduce = 1;
+    while (reduce < 8 && srcWidth / tw >= 2 * reduce && srcHeight / th >= 2 * reduce) reduce *= 2;
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = static_cast<unsigned>(reduce);
+    // The output must match the target before anything is decoded.
     if (!GuardedCalcDimensions(cinfo)) {
         DestroyDecoder();
         return false;
@@ -409,7 +425,27 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
     if ((components == 1 && tbits != 8) || (components != 1 && tbits != 24)) return false;
     if (!Start(true)) return false;
     cinfo = &decoder_->cinfo;
-    const int outWidth = static_cast<int>(cinfo->output_width);
+    // Only the window's columns are decoded, with a margin each side: the
+    // decoder starts at an iMCU column and smooths colour across the
+    // neighbouring columns, which a cut makes an edge. Dithering carries
+    // error along a row, so quantised output keeps whole rows.
+    int firstColumn = 0;
+    if (!cinfo->quantize_colors && srcX < width_) {
+        constexpr int64_t kMargin = 32;
+        const int64_t end = std::min<int64_t>(static_cast<int64_t>(srcX) + srcWidth, width_);
+        const int64_t left = std::max<int64_t>(srcX / reduce - kMargin, 0);
+        const int64_t right =
+            std::min<int64_t>((end - 1) / reduce + 1 + kMargin, cinfo->output_width);
+        auto x = static_cast<JDIMENSION>(left);
+        auto w = static_cast<JDIMENSION>(right - left);
+        if (w < cinfo->output_width) {
+            if (!GuardedCropColumns(cinfo, &x, &w)) {
+                DestroyDecoder();
+                return false;
+            }
+            firstColumn = static_cast<int>(x);
+        }
+    }
     const int outHeight = static_cast<int>(cinfo->output_height);
     const int stride = DibStride(tbits, tw);
     auto* base = static_cast<uint8_t*>(ds.dsBm.bmBits);
@@ -420,19 +456,21 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
     bool aborted = false;
     while (j < th) {
         const int64_t want = srcY + static_cast<int64_t>(j) * srcHeight / th;
-        if (want >= outHeight || want >= static_cast<int64_t>(srcY) + srcHeight) break;
+        if (want >= height_ || want >= static_cast<int64_t>(srcY) + srcHeight) break;
+        const int64_t row = want / reduce;
+        if (row >= outHeight) break;
         const int current = static_cast<int>(cinfo->output_scanline);
-        if (want < current) {  // an enlarging request: this row was used already
+        if (row < current) {  // an enlarging request: this row was used already
             ++j;
             continue;
         }
         if (g_rowHook) g_rowHook();
-        if (pollAbort && IsAbortRequested()) {
+        if (abortPoll && abortPoll()) {
             aborted = true;
             break;
         }
-        if (canSkip && want > current) {
-            if (!GuardedSkipRows(cinfo, static_cast<JDIMENSION>(want - current))) {
+        if (canSkip && row > current) {
+            if (!GuardedSkipRows(cinfo, static_cast<JDIMENSION>(row - current))) {
                 DestroyDecoder();
                 return false;
             }
@@ -440,16 +478,17 @@ bool CJpegReader::DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, i
         }
         if (!ReadRow()) return false;
         cinfo = &decoder_->cinfo;
-        if (static_cast<int>(cinfo->output_scanline) - 1 != want) continue;
-        if (srcX < outWidth) {
+        if (static_cast<int>(cinfo->output_scanline) - 1 != row) continue;
+        if (srcX < width_) {
             uint8_t* dst = base + static_cast<size_t>(bottomUp ? th - 1 - j : j) * stride;
             for (int i = 0; i < tw; ++i) {
                 const int64_t col = srcX + static_cast<int64_t>(i) * srcWidth / tw;
-                if (col >= outWidth) break;
+                if (col >= width_) break;
+                const int at = static_cast<int>(col / reduce) - firstColumn;
                 if (components == 1)
-                    dst[i] = row_[static_cast<size_t>(col)];
+                    dst[i] = row_[static_cast<size_t>(at)];
                 else
-                    PutBgr(dst + 3 * i, row_.data(), components, static_cast<int>(col), bgr_);
+                    PutBgr(dst + 3 * i, row_.data(), components, at, bgr_);
             }
         }
         ++j;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/abort_check.h"
 #include "platform/fs/fs.h"
 #include "platform/gdi/gdi.h"
 #include "platform/text/text.h"
@@ -60,8 +61,12 @@ public:
     HBITMAP ReadBitmap();
     // Point-samples the source window into an 8-bit (grey or quantised
     // output) or 24-bit (colour output) target DIB; false when the target
-    // does not fit the output, on a decoder error or when the user aborted.
-    bool DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, int srcHeight, bool pollAbort);
+    // does not fit the output, on a decoder error or when `abortPoll` (asked
+    // before each row when not null) answered true. A window two or more
+    // times the target's size is decoded reduced by the decoder (1/2, 1/4,
+    // 1/8), so each sample is the average of its block.
+    bool DrawScaled(HBITMAP target, int srcX, int srcY, int srcWidth, int srcHeight,
+                    CAbortCheck::Poll abortPoll);
     // Decodes row by row into the callback; true when every row was read.
     bool ReadScanlines(ScanlineCallback callback, void* context);
 

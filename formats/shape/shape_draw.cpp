@@ -386,6 +386,7 @@ int ShpForEachFromSource(ShpHandle h, int (*next)(void* user), ShpPointsCallback
                          void* user) {
     PointsWalk w;
     if (!next || !Visitable(h, callback, &w, user)) return 0;
+    CAbortCheck aborted = ShpAbortCheck();
     for (int record = next(user); record != -1; record = next(user)) {
         if (record < 0 || record >= ShpGetIndexCount(h)) continue;
         if (ShpIsRecordDeleted(h, record) || ShpGetContentLength(h, record) <= 4) continue;
@@ -393,7 +394,7 @@ int ShpForEachFromSource(ShpHandle h, int (*next)(void* user), ShpPointsCallback
         if (!r) return 0;  // the engine's read or memory error is set
         if (ShpGetRecordShapeType(h, r) == kShapeNull) continue;
         if (!Convert(w, h, record, r)) break;
-        if (ShpPollAbort()) break;
+        if (aborted()) break;
     }
     return 1;
 }

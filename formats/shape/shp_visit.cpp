@@ -1,8 +1,9 @@
 #include "formats/shape/shp_visit.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "core/user_abort.h"
+#include "core/abort_check.h"
 #include "formats/dbf/file_io.h"
 #include "formats/shape/index_entry.h"
 #include "formats/shape/record_set.h"
@@ -13,11 +14,12 @@ using namespace shp_detail;
 
 namespace {
 
-bool (*g_abortPoll)() = nullptr;
+CAbortCheck::Poll g_abortPoll = nullptr;
+uint32_t g_abortIntervalMs = CAbortCheck::kDefaultIntervalMs;
 
-bool AbortRequested(int flags) {
-    if (!(flags & kShpVisitPollAbort)) return false;
-    return g_abortPoll ? g_abortPoll() : IsAbortRequested();
+// The walk's abort check: the caller's poll when the flags ask for it.
+CAbortCheck WalkAbortCheck(int flags) {
+    return CAbortCheck((flags & kShpVisitPollAbort) ? g_abortPoll : nullptr, g_abortIntervalMs);
 }
 
 bool IsNoExtent(const CDoubleRect* e) {
@@ -77,12 +79,13 @@ int ReadForVisit(ShpHandle h, int i, ShapeRecord** shape) {
 
 }  // namespace
 
-void ShpSetAbortPoll(bool (*poll)()) {
-    g_abortPoll = poll;
+CAbortCheck::Poll ShpSetAbortPoll(bool (*poll)(), uint32_t intervalMs) {
+    g_abortIntervalMs = intervalMs;
+    return std::exchange(g_abortPoll, poll);
 }
 
-bool ShpPollAbort() {
-    return g_abortPoll ? g_abortPoll() : IsAbortRequested();
+CAbortCheck ShpAbortCheck() {
+    return CAbortCheck(g_abortPoll, g_abortIntervalMs);
 }
 
 void* ShpMapFile(ShpHandle h, int which) {
@@ -174,6 +177,7 @@ int ShpForEachMapped(ShpHandle h, ShpVisitCallback callback, void* user, const C
     TableView table(h);
     uint8_t* view = static_cast<uint8_t*>(fioGetView(h->shp));
     const bool writable = (fioGetAccess(h->shp) & kFioWrite) != 0;
+    CAbortCheck aborted = WalkAbortCheck(flags);
     const int last = LastIndex(h, end);
     for (int i = std::max(first, 0); i < last; ++i) {
         int64_t offset = 0, length = 0;
@@ -203,7 +207,7 @@ int ShpForEachMapped(ShpHandle h, ShpVisitCallback callback, void* user, const C
         if (!InExtent(r, extent)) continue;
         const int go = callback(h, i, r, user);
         if (copied && writable) memcpy(rh + 8, r, static_cast<size_t>(length));
-        if (!go || AbortRequested(flags)) break;
+        if (!go || aborted()) break;
     }
     return 1;
 }
@@ -213,12 +217,13 @@ int ShpForEachRead(ShpHandle h, ShpVisitCallback callback, void* user, const CDo
     if (!h || !callback) return 0;
     if (IsNoExtent(extent)) extent = nullptr;
     TableView table(h);
+    CAbortCheck aborted = WalkAbortCheck(flags);
     const int last = LastIndex(h, end);
     for (int i = std::max(first, 0); i < last; ++i) {
         ShapeRecord* r;
         if (!ReadForVisit(h, i, &r)) return 0;
         if (!r || !InExtent(r, extent)) continue;
-        if (!callback(h, i, r, user) || AbortRequested(flags)) break;
+        if (!callback(h, i, r, user) || aborted()) break;
     }
     return 1;
 }
@@ -228,6 +233,7 @@ int ShpForEachInSet(ShpHandle h, ShpVisitCallback callback, void* user, int limi
     if (!h || !callback) return 0;
     if (limit < 1 || members < 1 || !words) return 1;
     TableView table(h);
+    CAbortCheck aborted = WalkAbortCheck(flags);
     limit = std::min(limit, LastIndex(h, -1));
     // Bit k is record number k, so record index k - 1; bit 0 names none.
     for (int64_t base = 0; base <= limit && members > 0; base += 32) {
@@ -243,7 +249,7 @@ int ShpForEachInSet(ShpHandle h, ShpVisitCallback callback, void* user, int limi
             if (!ReadForVisit(h, static_cast<int>(index), &r)) return 0;
             if (r && !callback(h, static_cast<int>(index), r, user)) return 1;
         }
-        if (AbortRequested(flags)) break;
+        if (aborted()) break;
     }
     return 1;
 }
@@ -252,12 +258,13 @@ int ShpForEachInSet(ShpHandle h, ShpVisitCallback callback, void* user, const ER
                     int flags) {
     if (!h || !callback) return 0;
     TableView table(h);
+    CAbortCheck aborted = WalkAbortCheck(flags);
     const int limit = LastIndex(h, -1);
     for (int n = set.FindNext(0); n > 0 && n - 1 < limit; n = set.FindNext(n)) {
         ShapeRecord* r;
         if (!ReadForVisit(h, n - 1, &r)) return 0;
         if (r && !callback(h, n - 1, r, user)) return 1;
-        if (AbortRequested(flags)) break;
+        if (aborted()) break;
     }
     return 1;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "core/abort_check.h"
 #include "core/double_rect.h"
 #include "formats/shape/shape_record.h"
 
@@ -17,7 +18,8 @@ class ERecordSet;
 // Return nonzero to go on, 0 to stop.
 using ShpVisitCallback = int (*)(ShpHandle h, int record, ShapeRecord* shape, void* user);
 
-// Visit flags: bit 0 polls the user-abort check after each visited record.
+// Visit flags: bit 0 polls the caller's abort check (ShpSetAbortPoll) after
+// visited records: after the first, then at most once per interval.
 constexpr int kShpVisitPollAbort = 1;
 
 // Records first to end - 1 (end -1: all). An extent of four zeros is none.
@@ -44,7 +46,11 @@ void ShpUnmapFiles(ShpHandle h);
 // record does not lie whole inside the view.
 ShapeRecord* ShpGetMappedShape(ShpHandle h, int record);
 
-// The abort poll of the walks (the user-abort check by default); null restores it.
-void ShpSetAbortPoll(bool (*poll)());
-// Asks that poll once (for walks built on top of these).
-bool ShpPollAbort();
+// The abort poll of the walks and how often they may ask it; null (the
+// default) never stops a walk. The engine itself never looks at the message
+// queue: the caller gives the poll.
+// Returns the poll it replaces.
+CAbortCheck::Poll ShpSetAbortPoll(bool (*poll)(),
+                                  uint32_t intervalMs = CAbortCheck::kDefaultIntervalMs);
+// A check over that poll, for walks built on top of these.
+CAbortCheck ShpAbortCheck();

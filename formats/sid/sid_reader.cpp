@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "core/user_abort.h"
 #include "formats/sid/sid_decode.h"
 
 namespace {
@@ -97,7 +96,7 @@ HBITMAP CSidReader::CreateBitmap(int width, int height, SIZE screen) {
     return bitmap_.get();
 }
 
-bool CSidReader::Draw(HBITMAP target, bool pollAbort) {
+bool CSidReader::Draw(HBITMAP target, CAbortCheck::Poll abortPoll) {
     if (!view_) return false;
     if (!target) target = bitmap_.get();
     if (!target) return false;
@@ -112,10 +111,10 @@ bool CSidReader::Draw(HBITMAP target, bool pollAbort) {
     // takes them bottom-up with blue first.
     std::vector<uint8_t> rows(static_cast<size_t>(h) * static_cast<size_t>(stride));
     SidProgress progress;
-    if (pollAbort || g_drawHook)
-        progress = [pollAbort](int, int) {
+    if (abortPoll || g_drawHook)
+        progress = [abortPoll](int, int) {
             if (g_drawHook) g_drawHook();
-            return pollAbort && IsAbortRequested() ? 1 : 0;
+            return abortPoll && abortPoll() ? 1 : 0;
         };
     status_ = SidDecodeRegion(text::ToUtf8(path_).c_str(), view_, nullptr, rows.data(), progress);
     if (status_ != kSidOk) {
@@ -153,7 +152,7 @@ HBITMAP SidLoadBitmap(WStringView path, int minWidth, int minHeight) {
         }
     if (!reader.SelectView(level, nullptr, -1)) return nullptr;
     if (!reader.CreateBitmap(reader.GetWidth(), reader.GetHeight())) return nullptr;
-    if (!reader.Draw(nullptr, false)) return nullptr;
+    if (!reader.Draw(nullptr, nullptr)) return nullptr;
     return reader.DetachBitmap();
 }
 

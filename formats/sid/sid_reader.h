@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/abort_check.h"
 #include "formats/sid/sid_file.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/owned.h"
@@ -58,11 +59,12 @@ public:
     HBITMAP DetachBitmap();
 
     // Decodes the view into `target` (or the reader's own bitmap) with the
-    // window at its top-left, polling for a user abort when asked. The
+    // window at its top-left, asking `abortPoll` (when not null) between
+    // steps whether the user wants to stop. The
     // target must be a DIB section of at least the window's size, with rows
     // of at least the stride, 8 bits for one band and 24 for three. After a
     // stop or a failure the view is gone and a new SelectView is needed.
-    bool Draw(HBITMAP target, bool pollAbort);
+    bool Draw(HBITMAP target, CAbortCheck::Poll abortPoll);
 
     int GetStatus() const { return status_; }
     int GetBands() const { return bands_; }

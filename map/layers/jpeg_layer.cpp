@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/user_abort.h"
+
 CJpegLayer::CJpegLayer() { m_kind = kLayerJpeg; }
 
 CJpegLayer::~CJpegLayer() { m_reader.Close(); }
@@ -55,7 +57,7 @@ bool CJpegLayer::LoadViewImage(bool firstChance) {
     ClearCacheBitmap();
     const RECT& w = m_cacheWindow;
     m_decodedWindows.push_back(w);
-    if (!m_reader.DrawScaled(m_imageBitmap, w.left, w.top, w.right - w.left + 1, w.bottom - w.top + 1, true)) {
+    if (!m_reader.DrawScaled(m_imageBitmap, w.left, w.top, w.right - w.left + 1, w.bottom - w.top + 1, &IsAbortRequested)) {
         // The next view change decodes again.
         m_cacheZoom = -1;
     }

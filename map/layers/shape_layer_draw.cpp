@@ -7,9 +7,11 @@
 #include <cstdint>
 
 #include "core/language_module.h"
+#include "core/user_abort.h"
 #include "formats/dbf/dbf_field.h"
 #include "formats/shape/shape_draw.h"
 #include "formats/shape/shape_geometry.h"
+#include "formats/shape/shp_visit.h"
 #include "formats/shape/spatial_index.h"
 #include "map/layers/shape_layer.h"
 #include "platform/win/window.h"
@@ -376,6 +378,8 @@ bool CShapeLayer::Draw(HDC target, HDC second, double mapScale) {
     m_featureCount = 0;
     m_renderer.ResetDrawCounts();
     int ok = 1;
+    // A tap or Escape stops the walk: the engine asks the message-queue poll.
+    const CAbortCheck::Poll previousPoll = ShpSetAbortPoll(&IsAbortRequested);
     if (HasSpatialIndex()) {
         int found = m_index->QueryRect(m_drawExtent, 0);
         const uint32_t* words = m_index->GetResultData(0);
@@ -385,6 +389,7 @@ bool CShapeLayer::Draw(HDC target, HDC second, double mapScale) {
     } else {
         ok = ShpForEachInExtent(h, &m_drawExtent, kShpDrawMapped, callback, this);
     }
+    ShpSetAbortPoll(previousPoll);
     if (!ok) MessageBeep(kSimpleBeep);
     if (previousFont) SelectObject(target, previousFont);
     m_drawTarget = nullptr;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/path.h"
+#include "core/user_abort.h"
 #include "map/map_messages.h"
 #include "platform/win/window.h"
 #include "platform/win/winconst.h"
@@ -88,7 +89,7 @@ bool CSidLayer::LoadViewImage(bool firstChance) {
     if (level == m_currentLevel && m_cacheZoom >= 0 && m_visibleImageExtent.IsInside(m_cacheExtent)) return true;
     ClearCacheBitmap();
     m_decodedViews.push_back({level, window});
-    const bool ok = m_reader.SelectView(level, &window, m_cacheStride) && m_reader.Draw(m_imageBitmap, true);
+    const bool ok = m_reader.SelectView(level, &window, m_cacheStride) && m_reader.Draw(m_imageBitmap, &IsAbortRequested);
     if (!ok) {
         // Decode again on the next view change.
         m_refresh = true;

@@ -418,8 +418,12 @@ void PostQuitMessage(int exitCode) {
 }
 
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
-    PresentPendingDrawing();
-    win::GetDisplayBackend().PumpNativeEvents();
+    // PM_NOYIELD only looks at the queue: nothing is presented and the
+    // display is not asked for new input.
+    if (!(removeFlags & PM_NOYIELD)) {
+        PresentPendingDrawing();
+        win::GetDisplayBackend().PumpNativeEvents();
+    }
     Queue& q = MyQueue();
     DeliverSent(q);
     MSG m;

@@ -39,7 +39,9 @@ protected:
     Picture Djpeg(const std::string& rel, const std::string& options) {
         return ParseBmp(RunTool("djpeg -bmp " + options + " '" + Host(rel) + "' 2>/dev/null"));
     }
-    Picture DjpegPnm(const std::string& rel) { return ParsePnm(RunTool("djpeg -pnm '" + Host(rel) + "' 2>/dev/null")); }
+    Picture DjpegPnm(const std::string& rel, const std::string& options = "") {
+        return ParsePnm(RunTool("djpeg -pnm " + options + " '" + Host(rel) + "' 2>/dev/null"));
+    }
     // A CMYK file, as desktop publishing tools write them (inverted values).
     void WriteCmyk(const std::string& rel, int w, int h) {
         jpeg_compress_struct c;
@@ -159,30 +161,48 @@ TEST_F(JpegTest, DrawScaledPointSamplesTheWindow) {
     Cjpeg("big.jpg", 1000, 800, "");
     const Picture full = DjpegPnm("big.jpg");
     ASSERT_EQ(full.width, 1000);
+    // A window at least twice the target's size each way is decoded reduced
+    // by the largest power of two (up to 8) that keeps it at least the
+    // target's size; each sample is then the reduced pixel holding the
+    // full-size one, as `djpeg -scale` gives it.
     struct Case {
-        int x, y, w, h, tw, th;
+        int x, y, w, h, tw, th, reduce;
     } cases[] = {
-        {0, 0, 1000, 800, 100, 80},
-        {101, 37, 333, 217, 70, 50},
-        {900, 700, 300, 300, 60, 60},  // reaches past the picture
+        {0, 0, 1000, 800, 100, 80, 8},
+        {101, 37, 333, 217, 70, 50, 4},
+        {900, 700, 300, 300, 60, 60, 4},  // reaches past the picture
+        {3, 5, 190, 170, 60, 50, 2},
+        {17, 11, 150, 100, 100, 80, 1},  // less than twice: full size
+        {0, 0, 1000, 90, 100, 80, 1},    // one way only: full size
+        {40, 30, 20, 16, 100, 80, 1},    // enlarged
+        {400, 300, 200, 200, 200, 200, 1},
+        {400, 388, 512, 512, 512, 512, 1},
+        {688, 388, 512, 412, 512, 412, 1},
     };
     CJpegReader r;
     ASSERT_TRUE(r.Open(u"\\big.jpg"));
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " 1/" << c.reduce);
+        const Picture source =
+            c.reduce == 1 ? full : DjpegPnm("big.jpg", "-scale 1/" + std::to_string(c.reduce));
         HBITMAP t = MakeTarget(c.tw, c.th, 24, 0x5A);
-        ASSERT_TRUE(r.DrawScaled(t, c.x, c.y, c.w, c.h, false));
+        ASSERT_TRUE(r.DrawScaled(t, c.x, c.y, c.w, c.h, nullptr));
         const Picture first = FromDib(t);
-        for (int j = 0; j < c.th; ++j)
+        for (int j = 0; j < c.th; ++j) {
+            const int sy = c.y + j * c.h / c.th;
+            // An enlarging request fills each source row's first target row only.
+            if (j > 0 && sy == c.y + (j - 1) * c.h / c.th) continue;
             for (int i = 0; i < c.tw; ++i) {
-                const int sx = c.x + i * c.w / c.tw, sy = c.y + j * c.h / c.th;
+                const int sx = c.x + i * c.w / c.tw;
                 const uint8_t untouched[3] = {0x5A, 0x5A, 0x5A};
-                const uint8_t* want = sx < full.width && sy < full.height ? full.At(sx, sy) : untouched;
+                const uint8_t* want =
+                    sx < full.width && sy < full.height ? source.At(sx / c.reduce, sy / c.reduce) : untouched;
                 ASSERT_EQ(std::memcmp(first.At(i, j), want, 3), 0) << i << "," << j;
             }
+        }
         // A second call decodes again from the start, to the same pixels.
         HBITMAP t2 = MakeTarget(c.tw, c.th, 24, 0x5A);
-        ASSERT_TRUE(r.DrawScaled(t2, c.x, c.y, c.w, c.h, false));
+        ASSERT_TRUE(r.DrawScaled(t2, c.x, c.y, c.w, c.h, nullptr));
         EXPECT_EQ(FirstDifference(FromDib(t2), first), "");
         DeleteObject(t);
         DeleteObject(t2);
@@ -190,15 +210,15 @@ TEST_F(JpegTest, DrawScaledPointSamplesTheWindow) {
     // Targets that do not fit the output are refused before decoding.
     for (int bits : {1, 4, 8, 32}) {
         HBITMAP t = MakeTarget(10, 10, bits, 0);
-        EXPECT_FALSE(r.DrawScaled(t, 0, 0, 100, 100, false)) << bits;
+        EXPECT_FALSE(r.DrawScaled(t, 0, 0, 100, 100, nullptr)) << bits;
         DeleteObject(t);
     }
     r.SetGrayscale();
     HBITMAP t24 = MakeTarget(10, 10, 24, 0);
-    EXPECT_FALSE(r.DrawScaled(t24, 0, 0, 100, 100, false));
+    EXPECT_FALSE(r.DrawScaled(t24, 0, 0, 100, 100, nullptr));
     HBITMAP t8 = MakeTarget(10, 10, 8, 0);
-    EXPECT_TRUE(r.DrawScaled(t8, 0, 0, 100, 100, false));
-    EXPECT_FALSE(r.DrawScaled(t8, 0, 0, 0, 100, false));
+    EXPECT_TRUE(r.DrawScaled(t8, 0, 0, 100, 100, nullptr));
+    EXPECT_FALSE(r.DrawScaled(t8, 0, 0, 0, 100, nullptr));
     DeleteObject(t24);
     DeleteObject(t8);
     EXPECT_TRUE(messages_.empty());
@@ -231,8 +251,8 @@ TEST_F(JpegTest, DamagedFilesFailWithOneMessage) {
     EXPECT_EQ(FirstDifference(FromDib(b), Djpeg("cut.jpg", "")), "");
     DeleteObject(b);
     HBITMAP t = MakeTarget(40, 30, 24, 0);
-    EXPECT_TRUE(r.DrawScaled(t, 0, 0, 120, 90, false));
-    EXPECT_TRUE(r.DrawScaled(t, 0, 0, 120, 90, false));
+    EXPECT_TRUE(r.DrawScaled(t, 0, 0, 120, 90, nullptr));
+    EXPECT_TRUE(r.DrawScaled(t, 0, 0, 120, 90, nullptr));
     DeleteObject(t);
     EXPECT_EQ(messages_, std::vector<std::string>{"JPEG Library Error: Premature end of JPEG file"});
     messages_.clear();

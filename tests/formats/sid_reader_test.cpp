@@ -178,7 +178,7 @@ TEST_F(SidDrawTest, DrawsTheViewAtTheBitmapsTopLeft) {
     ASSERT_TRUE(r.Open(u"\\n13250i.sid"));
     const RECT window{40, 300, 139, 379};
     ASSERT_TRUE(r.SelectView(1, &window, -1));
-    EXPECT_EQ(r.Draw(nullptr, false), false);  // no bitmap yet
+    EXPECT_EQ(r.Draw(nullptr, nullptr), false);  // no bitmap yet
     HBITMAP b = r.CreateBitmap(-1, 10, SIZE{240, 320});
     ASSERT_NE(b, nullptr);
     DIBSECTION ds{};
@@ -186,7 +186,7 @@ TEST_F(SidDrawTest, DrawsTheViewAtTheBitmapsTopLeft) {
     EXPECT_EQ(ds.dsBmih.biWidth, 240);  // the screen's width
     EXPECT_EQ(ds.dsBmih.biHeight, 80);  // raised to the window's height
     EXPECT_EQ(ds.dsBm.bmBitsPixel, 24);
-    ASSERT_TRUE(r.Draw(nullptr, false));
+    ASSERT_TRUE(r.Draw(nullptr, nullptr));
     const std::vector<uint8_t> want = Decoded("\\n13250i.sid", 1, window, 3);
     for (int y = 0; y < 80; y += 7)
         for (int x = 0; x < 100; x += 3) {
@@ -210,7 +210,7 @@ TEST_F(SidDrawTest, DrawsTheViewAtTheBitmapsTopLeft) {
         HBITMAP target = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
         ASSERT_NE(target, nullptr);
         SidResetMemoryForTests();
-        EXPECT_FALSE(r.Draw(target, false)) << t.what;
+        EXPECT_FALSE(r.Draw(target, nullptr)) << t.what;
         EXPECT_EQ(SidGetMemoryCounters().heapsCreated, 0u) << t.what;
         EXPECT_TRUE(r.HasView());
         DeleteObject(target);
@@ -258,14 +258,14 @@ TEST_F(SidDrawTest, AStoppedDrawLeavesTheOtherReaderAlone) {
     SidSetDrawHookForTests([&] {
         if (++steps == 30) RequestAbort();
     });
-    EXPECT_FALSE(a.Draw(nullptr, true));
+    EXPECT_FALSE(a.Draw(nullptr, &IsAbortRequested));
     EXPECT_EQ(a.GetStatus(), kSidStopped);
     EXPECT_FALSE(a.HasView());
     SidSetDrawHookForTests(nullptr);
     ResetAbort();
-    EXPECT_FALSE(a.Draw(nullptr, true));  // nothing to draw without a new view
+    EXPECT_FALSE(a.Draw(nullptr, &IsAbortRequested));  // nothing to draw without a new view
 
-    ASSERT_TRUE(b.Draw(nullptr, true));
+    ASSERT_TRUE(b.Draw(nullptr, &IsAbortRequested));
     const std::vector<uint8_t> want = Decoded("\\n13250i.sid", 2, RECT{0, 0, 154, 316}, 3);
     for (int y : {0, 100, 316})
         for (int x : {0, 77, 154}) {
@@ -273,7 +273,7 @@ TEST_F(SidDrawTest, AStoppedDrawLeavesTheOtherReaderAlone) {
             EXPECT_EQ(Pixel(b.GetBitmap(), x, y), (std::vector<uint8_t>{rgb[2], rgb[1], rgb[0]}));
         }
     ASSERT_TRUE(a.SelectView(2, nullptr, -1));
-    EXPECT_TRUE(a.Draw(nullptr, false));
+    EXPECT_TRUE(a.Draw(nullptr, nullptr));
 }
 
 // A one-band copy of the sample draws grey, without the red/blue swap, close
@@ -299,7 +299,7 @@ TEST_F(SidDrawTest, OneBandFilesDrawGrey) {
         for (int i = 0; i < 256; i += 51)
             EXPECT_EQ((std::vector<int>{palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue}),
                       (std::vector<int>{i, i, i}));
-        ASSERT_TRUE(r.Draw(nullptr, false));
+        ASSERT_TRUE(r.Draw(nullptr, nullptr));
         const int w = r.GetWidth(), h = r.GetHeight();
         const std::vector<uint8_t> colour = Decoded("\\n13250i.sid", level, RECT{0, 0, w - 1, h - 1}, 3);
         double diff = 0;

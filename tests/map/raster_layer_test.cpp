@@ -686,7 +686,8 @@ TEST_F(RasterLayerTest, WindowsPastTheImageAndGreyOutputOnPaletteDisplays) {
     EXPECT_EQ(wide.m_cacheZoom, 999);
     EXPECT_EQ(wide.m_cacheExtent, wide.m_extent);
     int untouched = 0;
-    for (int i = 0; i < 600 * 260; ++i) untouched += p.pixels[i * 3] == 255 && p.pixels[i * 3 + 1] == 0;
+    for (int i = 0; i < 600 * 260; ++i)
+        untouched += p.pixels[i * 3] == 255 && p.pixels[i * 3 + 1] == 0 && p.pixels[i * 3 + 2] == 255;
     EXPECT_EQ(untouched, 0);
 
     // A palette display of 4 bits gets grey output in an 8-bit cache; a

@@ -4,19 +4,26 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
 
+#include "core/user_abort.h"
 #include "crs/coord_sys.h"
 #include "crs/coord_text.h"
 #include "formats/dbf/dbf_engine.h"
 #include "formats/dbf/dbf_field.h"
+#include "formats/shape/shape_draw.h"
 #include "formats/shape/shp_engine.h"
+#include "formats/shape/shp_visit.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/layers/system_layer.h"
+#include "platform/sys/thread.h"
+#include "platform/win/backend.h"
+#include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
 #include "tests/platform/gdi_picture.h"
@@ -350,6 +357,178 @@ TEST_F(ShapeDrawTest, ProgressCopiesEveryFiveHundredFeatures) {
     EXPECT_EQ(count(target), 1200);
     // The last copy came after feature 1000 (counting from 0).
     EXPECT_EQ(count(window), 1001);
+}
+
+// ---- a tap stops a long draw ----
+
+TEST_F(ShapeDrawTest, ATapWaitingBeforeTheDrawStopsItAfterTheFirstFeature) {
+    MakePointShapefile("t", "pts", {"1.5 1.5", "5.5 5.5", "9.5 9.5"});
+    CMapDoc doc;
+    CShapeLayer* layer = OpenMap(doc, u"\\t\\pts.shp");
+    ASSERT_NE(layer, nullptr);
+    SolidBlack(layer->m_defaultSymbol, 0);
+    ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 12, 12), 12, 12));
+    auto count = [](const Canvas& c) {
+        int n = 0;
+        for (const std::string& row : c.Picture())
+            for (char ch : row) n += ch == '#';
+        return n;
+    };
+    HWND wnd = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr,
+                              nullptr, nullptr, nullptr);
+    ASSERT_NE(wnd, nullptr);
+    win::input::TapAt(wnd, {2, 2});
+    Canvas stopped(12, 12);
+    layer->DrawTo(stopped.dc, nullptr, 0);
+    EXPECT_EQ(count(stopped), 1);
+    ResetAbort();
+    win::input::DrainQueue();
+    Canvas whole(12, 12);
+    layer->DrawTo(whole.dc, nullptr, 0);
+    EXPECT_EQ(count(whole), 3);
+    DestroyWindow(wnd);
+}
+
+// A million points written straight into a shapefile, on a 1000 x 1000 square.
+void WriteManyPoints(const std::string& hostBase, int count) {
+    auto be32 = [](std::string& s, uint32_t v) {
+        for (int i = 3; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto le32 = [](std::string& s, uint32_t v) {
+        for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto le64 = [](std::string& s, double d) {
+        char b[8];
+        std::memcpy(b, &d, 8);
+        s.append(b, 8);
+    };
+    auto header = [&](uint32_t bytes) {
+        std::string h;
+        be32(h, 9994);
+        for (int i = 0; i < 5; ++i) be32(h, 0);
+        be32(h, bytes / 2);
+        le32(h, 1000);
+        le32(h, 1);
+        for (double d : {0.0, 0.0, 1000.0, 1000.0, 0.0, 0.0, 0.0, 0.0}) le64(h, d);
+        return h;
+    };
+    std::string shp = header(100 + 28u * count), shx = header(100 + 8u * count);
+    shp.reserve(100 + 28u * count);
+    shx.reserve(100 + 8u * count);
+    for (int i = 0; i < count; ++i) {
+        be32(shx, (100 + 28u * i) / 2);
+        be32(shx, 10);
+        be32(shp, i + 1);
+        be32(shp, 10);
+        le32(shp, 1);
+        le64(shp, (i % 1000) + 0.5);
+        le64(shp, (i / 1000 % 1000) + 0.5);
+    }
+    // One character field.
+    std::string dbf(32, '\0');
+    dbf[0] = 3;
+    dbf[1] = 126, dbf[2] = 1, dbf[3] = 1;
+    std::memcpy(&dbf[4], &count, 4);
+    dbf[8] = 65, dbf[10] = 2;
+    std::string field(32, '\0');
+    std::memcpy(&field[0], "ID", 2);
+    field[11] = 'C', field[16] = 1;
+    dbf += field + "\r" + std::string(static_cast<size_t>(count) * 2, ' ') + "\x1a";
+    for (const auto& [ext, bytes] : {std::pair<const char*, const std::string*>{".shp", &shp},
+                                     {".shx", &shx},
+                                     {".dbf", &dbf}}) {
+        std::ofstream out(hostBase + ext, std::ios::binary);
+        out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+    }
+}
+
+// The display's own input, pending from a time of the fake clock: queued only
+// when the model asks the display for its input, which is counted.
+struct TimedTapDisplay : win::DisplayBackend {
+    sys::FakeClock* clock = nullptr;
+    HWND target = nullptr;
+    uint64_t tapAt = UINT64_MAX;
+    bool tapped = false;
+    int pumps = 0;
+    uint64_t lastPump = 0, shortestGap = UINT64_MAX;
+    void PumpNativeEvents() override {
+        const uint64_t now = clock->NowMs();
+        if (pumps++ > 0) shortestGap = std::min(shortestGap, now - lastPump);
+        lastPump = now;
+        if (!tapped && now >= tapAt) {
+            tapped = true;
+            win::input::TapAt(target, {3, 3});
+        }
+    }
+};
+
+// Drawing that costs 10 microseconds a point: a whole million takes 10 s of
+// the fake clock.
+struct CostlyDraw {
+    sys::FakeClock* clock;
+    int points = 0;
+};
+int CostlyPoint(ShpHandle, int, const ShapeRecord*, POINT*, void* user, int, int) {
+    auto& d = *static_cast<CostlyDraw*>(user);
+    if (++d.points % 100 == 0) d.clock->Advance(1);
+    return 1;
+}
+
+TEST_F(ShapeDrawTest, ATapStopsAMillionPointDrawWithinATenthOfASecond) {
+    ASSERT_TRUE(ShellIn("m", "true"));
+    WriteManyPoints(Host("m/pts"), 1000000);
+    ShpHandle h = ShpOpen(u"\\m\\pts.shp", 0);
+    ASSERT_NE(h, nullptr);
+    const CDoubleRect all(0, 0, 1000, 1000);
+    ShpSetDrawTransform(h, RECT{0, 0, 100, 100}, &all);
+    HWND wnd = CreateWindowEx(0, u"STATIC", u"", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr,
+                              nullptr, nullptr, nullptr);
+    sys::FakeClock clock(1000);
+    sys::SetClock(&clock);
+    TimedTapDisplay display;
+    display.clock = &clock;
+    display.target = wnd;
+    win::SetDisplayBackend(&display);
+    // What the map layers give the engine.
+    const CAbortCheck::Poll previous = ShpSetAbortPoll(&IsAbortRequested);
+    struct Case {
+        const char* what;
+        uint64_t tapAfterMs;
+    } cases[] = {
+        {"no tap", UINT64_MAX}, {"a tap 2 s into the draw", 2000}, {"a tap 7.3 s in", 7300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetAbort();
+        win::input::DrainQueue();
+        const uint64_t start = clock.NowMs();
+        display.tapAt = c.tapAfterMs == UINT64_MAX ? UINT64_MAX : start + c.tapAfterMs;
+        display.tapped = false;
+        display.pumps = 0;
+        display.shortestGap = UINT64_MAX;
+        CostlyDraw draw{&clock};
+        ASSERT_EQ(ShpForEachInExtent(h, &all, kShpDrawMapped, CostlyPoint, &draw), 1);
+        // The display's input is looked at no more than once per interval.
+        EXPECT_GE(display.shortestGap, kAbortInputIntervalMs);
+        EXPECT_LE(display.pumps,
+                  static_cast<int>((clock.NowMs() - start) / kAbortInputIntervalMs + 1));
+        if (c.tapAfterMs == UINT64_MAX) {
+            EXPECT_EQ(draw.points, 1000000);
+            continue;
+        }
+        EXPECT_TRUE(display.tapped);
+        EXPECT_LT(draw.points, 1000000);
+        EXPECT_LE(clock.NowMs(), display.tapAt + 100) << draw.points << " points drawn";
+        // The tap is still there, to be handled as a tap.
+        MSG m;
+        EXPECT_TRUE(
+            PeekMessage(&m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE | PM_NOYIELD));
+    }
+    ShpSetAbortPoll(previous);
+    ResetAbort();
+    win::SetDisplayBackend(nullptr);
+    sys::SetClock(nullptr);
+    DestroyWindow(wnd);
+    ShpClose(h);
 }
 
 // ---- small pictures ----
