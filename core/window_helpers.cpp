@@ -12,10 +12,7 @@ std::atomic<int> g_dpi{0};
 int ScreenDpi() {
     int dpi = g_dpi.load();
     if (dpi == 0) {
-        HDC dc = GetDC(nullptr);
-        dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-        if (dc) ReleaseDC(nullptr, dc);
-        if (dpi <= 0) dpi = gdi::GetScreenMetrics().logPixelsY;
+        dpi = gdi::GetScreenMetrics().logPixelsY;
         g_dpi.store(dpi);
     }
     return dpi;

@@ -141,45 +141,45 @@ void CXmlNode::SetText(WStringView value, bool unescape) {
 void CXmlNode::SetAttribute(WStringView name, WStringView value, bool unescape) {
     WString v(value);
     if (unescape) XmlUnescape(v);
-    m_attributes[WString(name)] = std::move(v);
+    m_attributes.insert_or_assign(WString(name), std::move(v));
 }
 
 bool CXmlNode::HasAttribute(WStringView name) const {
-    return m_attributes.find(WString(name)) != m_attributes.end();
+    return m_attributes.find(name) != m_attributes.end();
 }
 
 WString CXmlNode::GetAttribute(WStringView name, const WChar* def, bool escape) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     WString v = it != m_attributes.end() ? it->second : WString(def ? def : u"");
     if (escape) XmlEscape(v);
     return v;
 }
 
 double CXmlNode::GetAttributeDouble(WStringView name, double def) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     return it == m_attributes.end() ? def : text::ParseDouble(WStringView(it->second));
 }
 
 int CXmlNode::GetAttributeInt(WStringView name, int def) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     return it == m_attributes.end() ? def : text::ParseLong(WStringView(it->second));
 }
 
 int CXmlNode::GetAttributeIntHex(WStringView name, int def, bool hex) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     if (it == m_attributes.end()) return def;
     if (!hex) return text::ParseLong(WStringView(it->second));
     return static_cast<int>(text::ParseULong(WStringView(it->second), nullptr, 16));
 }
 
 bool CXmlNode::GetAttributeBool(WStringView name, bool def) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     if (it == m_attributes.end()) return def;
     return !it->second.empty() && it->second[0] == u't';
 }
 
 uint32_t CXmlNode::GetAttributeColor(WStringView name, uint32_t def) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     if (it == m_attributes.end() || it->second.empty()) return def;
     WStringView s = it->second;
     int32_t rgb[3];
@@ -198,7 +198,7 @@ uint32_t CXmlNode::GetAttributeColor(WStringView name, uint32_t def) const {
 }
 
 char CXmlNode::GetAttributeChar(WStringView name, char def) const {
-    auto it = m_attributes.find(WString(name));
+    auto it = m_attributes.find(name);
     if (it == m_attributes.end() || it->second.empty()) return def;
     return static_cast<char>(it->second[0] & 0xFF);
 }
@@ -277,10 +277,9 @@ CXmlNode* CXmlNode::FindChild(WStringView name, bool recursive, CXmlNode* start)
 CXmlNode* CXmlNode::FindChildByAttribute(WStringView element, WStringView attribute,
                                          WStringView value) const {
     if (!m_children) return nullptr;
-    WString key(attribute);
     for (CXmlNode* c : *m_children) {
         if (c->m_name != element) continue;
-        auto it = c->m_attributes.find(key);
+        auto it = c->m_attributes.find(attribute);
         if (it != c->m_attributes.end() && text::EqualsNoCase(it->second, value)) return c;
     }
     return nullptr;
@@ -499,7 +498,7 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
                     state = AttrValue;
                 } else if (state == AttrValue) {
                     XmlUnescape(buffer);
-                    element->m_attributes[attrName] = buffer;
+                    element->m_attributes.insert_or_assign(std::move(attrName), std::move(buffer));
                     buffer.clear();
                     attrName.clear();
                     state = InTag;

@@ -12,9 +12,16 @@
 
 class CXmlDocument;
 
+// Looks names up by view, without making a string; the same hash as the
+// string's own, so the map holds and lists its entries as before.
+struct XmlNameHash {
+    using is_transparent = void;
+    size_t operator()(WStringView name) const { return std::hash<WStringView>{}(name); }
+};
+
 class CXmlNode {
 public:
-    using AttributeMap = std::unordered_map<WString, WString>;
+    using AttributeMap = std::unordered_map<WString, WString, XmlNameHash, std::equal_to<>>;
 
     explicit CXmlNode(CXmlDocument* document = nullptr);
     // Deletes the children; does not detach this element from its parent.

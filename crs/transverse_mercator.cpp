@@ -186,7 +186,9 @@ void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* 
     // xi' = xi - dxi, eta' = eta - deta.
     const double sxp = sx * cd - cx * sd, cxp = cx * cd + sx * sd;
     const double shp = sh1 * chd - ch1 * shd;
-    const double r = std::hypot(shp, cxp);
+    // Bounded values: the plain root is exact enough and cheaper than hypot.
+    const double r2 = shp * shp + cxp * cxp;
+    const double r = std::sqrt(r2);
     *dlambda = std::atan2(shp, cxp);
     if (r == 0.0) {
         *phi = std::copysign(kHalfPi, xi - dxi);
@@ -195,7 +197,7 @@ void CTransverseMercator::TransverseMercatorInverse(double x, double y, double* 
     // The conformal latitude chi = atan2(sin xi', r), with the sine and
     // cosine of 2 chi from the same two values; then the geodetic latitude by
     // its series.
-    const double q = std::hypot(sxp, r);
+    const double q = std::sqrt(sxp * sxp + r2);
     const double sc = sxp / q, cc = r / q;
     *phi = LatitudeSeries(m_conformalToGeodetic, std::atan2(sxp, r), 2.0 * sc * cc,
                           (cc - sc) * (cc + sc));

@@ -23,7 +23,7 @@ void JpegSetRowHookForTests(std::function<void()> hook) { g_rowHook = std::move(
 
 namespace {
 
-constexpr size_t kSourceBufferSize = 4096;
+constexpr size_t kSourceBufferSize = 65536;
 
 // The error manager: messages go to the reader, a fatal error jumps back to
 // the guard of the library call that raised it.
@@ -44,7 +44,7 @@ void ErrorExit(j_common_ptr cinfo) {
     longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-// The file source: 4096-byte reads through the device file system.
+// The file source: 64 KiB reads through the device file system.
 struct FileSource {
     jpeg_source_mgr pub;
     fs::File* file;
@@ -126,6 +126,13 @@ bool GuardedReadRow(j_decompress_ptr cinfo, JSAMPLE* row) {
     if (setjmp(err->jump)) return false;
     JSAMPROW rows[1] = {row};
     return jpeg_read_scanlines(cinfo, rows, 1) == 1;
+}
+
+// Up to `count` rows; the number read, 0 on a fatal error.
+int GuardedReadRows(j_decompress_ptr cinfo, JSAMPROW* rows, int count) {
+    ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (setjmp(err->jump)) return 0;
+    return static_cast<int>(jpeg_read_scanlines(cinfo, rows, static_cast<JDIMENSION>(count)));
 }
 
 bool GuardedSkipRows(j_decompress_ptr cinfo, JDIMENSION count) {
@@ -381,13 +388,26 @@ HBITMAP CJpegReader::ReadBitmap() {
         return nullptr;
     }
     auto* base = static_cast<uint8_t*>(bits0);
-    for (int y = 0; y < height; ++y) {
+    // Rows the DIB takes as they come are decoded in place, several to a
+    // call, straight to their bottom-up places.
+    const bool inPlace = indexed || bgr_;
+    for (int y = 0; y < height;) {
+        if (inPlace) {
+            JSAMPROW rows[16];
+            const int want = std::min(16, height - y);
+            for (int k = 0; k < want; ++k) rows[k] = base + static_cast<size_t>(height - 1 - y - k) * stride;
+            const int got = GuardedReadRows(&decoder_->cinfo, rows, want);
+            if (got <= 0) {
+                DestroyDecoder();
+                return nullptr;
+            }
+            y += got;
+            continue;
+        }
         uint8_t* dst = base + static_cast<size_t>(height - 1 - y) * stride;
-        // Rows the DIB takes as they come are decoded in place.
-        const bool inPlace = indexed || bgr_;
-        if (!ReadRow(inPlace ? dst : nullptr)) return nullptr;
-        if (!inPlace)
-            for (int x = 0; x < width; ++x) PutBgr(dst + 3 * x, row_.data(), components, x, false);
+        if (!ReadRow()) return nullptr;
+        for (int x = 0; x < width; ++x) PutBgr(dst + 3 * x, row_.data(), components, x, false);
+        ++y;
     }
     Finish(false);
     return section.release();

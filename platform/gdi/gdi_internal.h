@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -40,7 +41,13 @@ struct Surface {
     int stride = 0;                 // bytes per row
     bool bottomUp = false;          // DIB sections with positive height
     uint8_t* bits = nullptr;        // first row in memory
-    std::vector<uint8_t> storage;   // owns bits
+    // Owns bits. Zeroed by the allocator: a large picture's pages are not
+    // touched until it is drawn on.
+    struct FreeBytes {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t[], FreeBytes> storage;
+    size_t storageSize = 0;
     std::vector<uint32_t> palette;  // pixels, for bpp <= 8
     bool isDib = false;
 

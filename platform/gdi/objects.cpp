@@ -1,6 +1,7 @@
 // Handle table, surfaces, pens, brushes, bitmaps and device context state.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/sys/device.h"
@@ -55,8 +56,10 @@ void Surface::Allocate(int w, int h, int bitsPerPixel, bool bottom) {
     bpp = bitsPerPixel;
     stride = DibStride(bpp, w);
     bottomUp = bottom;
-    storage.assign(static_cast<size_t>(stride) * h, 0);
-    bits = storage.data();
+    storageSize = static_cast<size_t>(stride) * h;
+    storage.reset(static_cast<uint8_t*>(std::calloc(storageSize ? storageSize : 1, 1)));
+    if (!storage) throw std::bad_alloc();
+    bits = storage.get();
 }
 
 uint32_t Surface::GetRaw(int x, int y) const {
@@ -746,7 +749,7 @@ HBRUSH CreateDIBPatternBrushPt(const void* packedDib, UINT) {
     int colours = h.biBitCount <= 8 ? (h.biClrUsed ? int(h.biClrUsed) : 1 << h.biBitCount) : 0;
     const uint8_t* src = reinterpret_cast<const uint8_t*>(packedDib) + h.biSize + 4 * colours;
     Bitmap* b = GetBitmap(bm);
-    std::memcpy(b->s.bits, src, b->s.storage.size());
+    std::memcpy(b->s.bits, src, b->s.storageSize);
     HBRUSH br = PatternFromSurface(b->s, BS_DIBPATTERNPT);
     DeleteObject(bm);
     return br;

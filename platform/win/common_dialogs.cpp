@@ -609,9 +609,7 @@ int CollectFace(const LOGFONT* lf, const TEXTMETRIC*, DWORD, LPARAM param) {
 }
 
 int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int dpi = gdi::GetScreenMetrics().logPixelsY;
     return dpi > 0 ? dpi : 96;
 }
 

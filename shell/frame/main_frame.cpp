@@ -53,9 +53,8 @@ WString FormatMessage1(UINT id, const WString& arg) {
 }
 
 int Scaled(int pixels) {
-    HDC dc = GetDC(nullptr);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
+    // The display's settings hold the dots per inch: no screen DC is needed.
+    const int dpi = gdi::GetScreenMetrics().logPixelsX;
     return pixels * (dpi > 0 ? dpi : 96) / 96;
 }
 
