@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
@@ -183,21 +186,67 @@ const Mount* MatchMount(const Config& cfg, const std::vector<WString>& names, si
     return best;
 }
 
+// What a scan of a host folder learnt: for each name folded to lower case,
+// its first case-insensitive match in byte order. It is kept while the
+// folder's status change time stays as it was (any entry made, renamed or
+// removed changes it, and no program can set it back); a folder changed less
+// than two seconds before the scan is not kept, as the file system's clock
+// may be too coarse to show a change made just after.
+std::atomic<int> g_settleSeconds{2};
+struct Listing {
+    timespec changed{};
+    std::unordered_map<WString, std::string> names;
+};
+std::mutex g_listingMutex;
+std::unordered_map<std::string, Listing> g_listings;
+constexpr size_t kMaxListings = 64;
+
+WString FoldedName(WStringView name) {
+    WString folded(name);
+    for (WChar& c : folded) c = text::ToLowerChar(c);
+    return folded;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 // Finds `name` in a host folder: the exact host name first, then the first
 // case-insensitive match in byte order. Empty when there is none.
 std::string FindChild(const std::string& folder, const WString& name) {
     std::string exact = text::ToUtf8(name);
     struct stat st;
     if (lstat(Join(folder, exact).c_str(), &st) == 0) return exact;
-    std::string best;
+    const WString key = FoldedName(name);
+    struct stat folderStat;
+    const bool dated = stat(folder.c_str(), &folderStat) == 0;
+    if (dated) {
+        std::lock_guard<std::mutex> lock(g_listingMutex);
+        auto it = g_listings.find(folder);
+        if (it != g_listings.end() && SameTime(it->second.changed, folderStat.st_ctim)) {
+            auto hit = it->second.names.find(key);
+            return hit == it->second.names.end() ? std::string() : hit->second;
+        }
+    }
+    Listing listing;
     if (DIR* dir = opendir(folder.c_str())) {
         while (dirent* e = readdir(dir)) {
             WString candidate;
             if (!detail::DeviceNameFromHost(e->d_name, &candidate)) continue;
-            if (!text::EqualsNoCase(candidate, name)) continue;
-            if (best.empty() || best > e->d_name) best = e->d_name;
+            auto [at, fresh] = listing.names.try_emplace(FoldedName(candidate), e->d_name);
+            if (!fresh && at->second > e->d_name) at->second = e->d_name;
         }
         closedir(dir);
+    }
+    auto hit = listing.names.find(key);
+    std::string best = hit == listing.names.end() ? std::string() : hit->second;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (dated && folderStat.st_ctim.tv_sec + g_settleSeconds < now.tv_sec) {
+        listing.changed = folderStat.st_ctim;
+        std::lock_guard<std::mutex> lock(g_listingMutex);
+        if (g_listings.size() >= kMaxListings) g_listings.clear();
+        g_listings[folder] = std::move(listing);
     }
     return best;
 }
@@ -254,6 +303,14 @@ bool ResolveFolders(const Config& cfg, const std::vector<WString>& names, size_t
 }
 
 }  // namespace
+
+namespace detail {
+void SetFolderSettleSecondsForTests(int seconds) {
+    g_settleSeconds = seconds;
+    std::lock_guard<std::mutex> lock(g_listingMutex);
+    g_listings.clear();
+}
+}  // namespace detail
 
 uint32_t GetLastError() {
     return t_lastError;

@@ -71,4 +71,8 @@ void ShareRemove(uint64_t dev, uint64_t ino, uint32_t access, uint32_t share);
 // is refused).
 bool ShareBlocksDelete(uint64_t dev, uint64_t ino);
 
+// Tests: how long a folder must have been unchanged before what a scan of it
+// learnt is kept (2 s); also forgets every kept scan.
+void SetFolderSettleSecondsForTests(int seconds);
+
 }  // namespace fs::detail

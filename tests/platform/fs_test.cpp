@@ -6,11 +6,15 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <map>
 #include <thread>
 
+#include "platform/fs/fs_internal.h"
 #include "tests/platform/fs_test_root.h"
 
 using namespace fs;
@@ -155,6 +159,39 @@ TEST_F(Paths, ExactNameWinsThenFirstInByteOrder) {
     EXPECT_EQ(s, "upper");  // "A.TXT" sorts before "a.txt"
     ASSERT_TRUE(ReadWholeFile(u"\\d\\b.TXT", &s));
     EXPECT_EQ(s, "b");
+}
+
+// A folder's names are learnt once and reused while it stays unchanged:
+// files made, renamed or removed since, by this program or another, are seen.
+TEST_F(Paths, NamesInOtherCaseFollowChangesToTheFolder) {
+    // Every scan is kept, however recent the folder's last change.
+    detail::SetFolderSettleSecondsForTests(-1);
+    Put("old/ROADS.SHP", "roads");
+    const std::string folder = Host("old");
+    std::string s;
+    ASSERT_TRUE(ReadWholeFile(u"\\OLD\\roads.shp", &s));
+    EXPECT_EQ(s, "roads");
+    EXPECT_FALSE(ReadWholeFile(u"\\old\\lakes.shp", &s));
+    // Another program adds a file, renames one, and sets the folder's time
+    // back to what it was (a moment later: the kernel's clock for these
+    // times moves in ticks).
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    struct stat before;
+    ASSERT_EQ(stat(folder.c_str(), &before), 0);
+    Put("old/LAKES.SHP", "lakes");
+    ASSERT_EQ(std::rename((folder + "/ROADS.SHP").c_str(), (folder + "/Rivers.shp").c_str()), 0);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+    ASSERT_TRUE(ReadWholeFile(u"\\old\\lakes.shp", &s));
+    EXPECT_EQ(s, "lakes");
+    EXPECT_FALSE(ReadWholeFile(u"\\old\\roads.shp", &s));
+    ASSERT_TRUE(ReadWholeFile(u"\\old\\RIVERS.SHP", &s));
+    EXPECT_EQ(s, "roads");
+    // This program removes one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(DeleteFile(u"\\old\\rivers.shp"));
+    EXPECT_FALSE(ReadWholeFile(u"\\old\\RIVERS.shp", &s));
+    detail::SetFolderSettleSecondsForTests(2);
 }
 
 // Companion files from desktop tools come in any case; writing one of them
