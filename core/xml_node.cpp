@@ -387,6 +387,16 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
     WString attrName;
     for (; pos < m_s.size(); ++pos) {
         WChar c = m_s[pos];
+        if (state == AttrValue && c != u'"' && c != u'<') {
+            // A value's characters up to its quote (or a '<', which values
+            // drop) are taken as one run.
+            size_t end = m_s.find_first_of(u"\"<", pos);
+            if (end == WStringView::npos) end = m_s.size();
+            CountLines(pos, end);
+            buffer.append(m_s.substr(pos, end - pos));
+            pos = end - 1;
+            continue;
+        }
         if (c == u'\n') ++m_line;
         switch (c) {
             case u'<':
