@@ -1182,7 +1182,40 @@ const IPoint* ToSurface(Dc* dc, const POINT* pts, int n) {
 
 // Row span [x0, x1) of the ellipse inscribed in a box, sampled at pixel
 // centres; false when the row misses it.
+bool EllipseRowUncached(int64_t l, int64_t t, int64_t r, int64_t b, int64_t y, int64_t* x0,
+                        int64_t* x1);
+
+// A row of an ellipse depends only on its size and the row's place in it:
+// small ones (point markers, drawn by the thousand) keep each row's span,
+// relative to the left edge, in a small table.
 bool EllipseRow(int64_t l, int64_t t, int64_t r, int64_t b, int64_t y, int64_t* x0, int64_t* x1) {
+    const int64_t W = r - l, H = b - t;
+    if (W <= 0 || H <= 0 || y < t || y >= b) return false;
+    if (W >= 64 || H >= 64) return EllipseRowUncached(l, t, r, b, y, x0, x1);
+    struct Row {
+        int32_t key = 0;  // 1 + size and row; 0 empty
+        int8_t left = 0, right = 0;
+        bool inside = false;
+    };
+    thread_local Row rows[1024];
+    const int64_t row = y - t;
+    const auto key = static_cast<int32_t>(1 + ((W << 12) | (H << 6) | row));
+    Row& kept = rows[(W * 131 + H * 31 + row) & 1023];
+    if (kept.key != key) {
+        int64_t a = 0, c = 0;
+        kept.inside = EllipseRowUncached(0, 0, W, H, row, &a, &c);
+        kept.left = static_cast<int8_t>(a);
+        kept.right = static_cast<int8_t>(c);
+        kept.key = key;
+    }
+    if (!kept.inside) return false;
+    *x0 = l + kept.left;
+    *x1 = l + kept.right;
+    return true;
+}
+
+bool EllipseRowUncached(int64_t l, int64_t t, int64_t r, int64_t b, int64_t y, int64_t* x0,
+                        int64_t* x1) {
     int64_t W = r - l, H = b - t;
     if (W <= 0 || H <= 0 || y < t || y >= b) return false;
     int64_t Y = 2 * y + 1 - (t + b);
