@@ -150,6 +150,10 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
     // Whether the sampled columns follow each other (a copy at scale 1).
     bool consecutive = quickColour;
     for (size_t j = 1; consecutive && j < xs.size(); ++j) consecutive = xs[j] == xs[j - 1] + 1;
+    // A copy at scale 1 from another 32-bit surface moves whole row runs.
+    bool rowRuns = needSrc && code == 0xCC && !transparent && ds.bpp == 32 && src.s->bpp == 32 &&
+                   src.s != &ds && !xs.empty() && xs[0] >= 0;
+    for (size_t j = 1; rowRuns && j < xs.size(); ++j) rowRuns = xs[j] == xs[j - 1] + 1;
     uint32_t colours[256] = {};
     if (quickColour && src.s->bpp <= 8) {
         const size_t n = std::min<size_t>(src.s->palette.size(), size_t(1) << src.s->bpp);
@@ -170,6 +174,10 @@ BOOL Blit(HDC hdst, int x32, int y32, int w32, int h32, HDC hsrc, int sx32, int 
             if (code == 0xCC && !transparent && ds.bpp == 32 && src.s->bpp == 32) {
                 uint32_t* drow = ds.Row32(row);
                 const uint32_t* srowp = src.s->Row32(srow);
+                if (rowRuns) {
+                    std::memcpy(drow + a, srowp + xs[a - cx0], sizeof(uint32_t) * (b - a));
+                    continue;
+                }
                 for (int xx = a; xx < b; ++xx) {
                     int scol = xs[xx - cx0];
                     if (scol >= 0) drow[xx] = srowp[scol];
