@@ -1197,7 +1197,9 @@ bool EllipseRow(int64_t l, int64_t t, int64_t r, int64_t b, int64_t y, int64_t* 
         int8_t left = 0, right = 0;
         bool inside = false;
     };
-    thread_local Row rows[1024];
+    // Initial-exec: the library is loaded with the program, so the table is
+    // reached without a call.
+    [[gnu::tls_model("initial-exec")]] thread_local Row rows[1024];
     const int64_t row = y - t;
     const auto key = static_cast<int32_t>(1 + ((W << 12) | (H << 6) | row));
     Row& kept = rows[(W * 131 + H * 31 + row) & 1023];
