@@ -137,6 +137,15 @@ xmlDocPtr ParseXml(std::string_view bytes, const XmlParseOptions& opts, XmlParse
         fixed = CesuToUtf8(bytes);
         bytes = fixed;
     }
+    // Some of libxml2's complaints (a byte sequence the declared encoding
+    // cannot convert) go to its generic handler, which prints on stderr;
+    // silenced for this parse only, and the caller's handler put back.
+    struct GenericErrorsSilenced {
+        xmlGenericErrorFunc func = xmlGenericError;
+        void* context = xmlGenericErrorContext;
+        GenericErrorsSilenced() { xmlSetGenericErrorFunc(nullptr, SilentGeneric); }
+        ~GenericErrorsSilenced() { xmlSetGenericErrorFunc(context, func); }
+    } silenced;
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) return fail(0, "out of memory");
     ParseState state;
