@@ -41,7 +41,7 @@ void CForm::InitPage(HWND pageWindow, int page) {
     if (!def) return;
     def->m_hwnd = pageWindow;
     const HFONT dialogFont = GetProgramFont();
-    const HFONT pageFont = def->m_font ? def->m_font : m_font ? m_font : dialogFont;
+    const HFONT pageFont = def->m_font ? def->m_font.get() : m_font ? m_font.get() : dialogFont;
     SetFont(pageWindow, pageFont);
     // One walk over the page's children finds every control's window.
     for (auto& cp : def->m_controls) cp->m_hwnd = nullptr;
@@ -64,7 +64,7 @@ void CForm::InitPage(HWND pageWindow, int page) {
         CFormControl& c = *cp;
         HWND hwnd = c.m_hwnd;
         if (!hwnd) continue;
-        SetFont(hwnd, c.m_font ? c.m_font : m_font ? m_font : dialogFont);
+        SetFont(hwnd, c.m_font ? c.m_font.get() : m_font ? m_font.get() : dialogFont);
         switch (c.m_type) {
             case kCtlEdit:
                 if (table && c.m_field >= 0)
@@ -193,9 +193,9 @@ void CForm::LoadImageControl(CFormControl& c, const WString& path) {
     const int height = client.bottom - client.top;
     HDC screen = GetDC(nullptr);
     if (!c.m_picture)
-        c.m_picture = CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1));
+        c.m_picture.reset(CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1)));
     HDC dc = CreateCompatibleDC(screen);
-    HBITMAP old = SelectObject(dc, c.m_picture);
+    HBITMAP old = SelectObject(dc, c.m_picture.get());
     RECT all{0, 0, width, height};
     FillRect(dc, &all, reinterpret_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
     CImageBitmap image;
@@ -221,5 +221,5 @@ void CForm::LoadImageControl(CFormControl& c, const WString& path) {
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
     c.m_picturePath = c.m_text;
-    SendMessage(c.m_hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(c.m_picture));
+    SendMessage(c.m_hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(c.m_picture.get()));
 }

@@ -123,9 +123,7 @@ CFormPage::CFormPage(CForm* form, int pageIndex, CFormPropertySheet* sheet)
     if (form->GetPage(pageIndex)->m_rtl) m_psp.dwFlags |= PSP_RTLREADING;
 }
 
-CFormPage::~CFormPage() {
-    for (auto& [id, brush] : m_brushes) DeleteObject(brush);
-}
+CFormPage::~CFormPage() = default;
 
 bool CFormPage::IsWritable() const {
     const FormRecordSource* source = m_sheet->GetRecordSource();
@@ -310,10 +308,10 @@ LRESULT CFormPage::OnControlColour(HDC dc, HWND hwnd, bool& handled) {
     LRESULT r = Default();
     if (control->m_textColor != none) SetTextColor(dc, control->m_textColor);
     if (control->m_backColor != none) {
-        HBRUSH& brush = m_brushes[id];
-        if (!brush) brush = CreateSolidBrush(control->m_backColor);
+        gdi::OwnedBrush& brush = m_brushes[id];
+        if (!brush) brush.reset(CreateSolidBrush(control->m_backColor));
         SetBkColor(dc, control->m_backColor);
-        r = reinterpret_cast<LRESULT>(brush);
+        r = reinterpret_cast<LRESULT>(brush.get());
     }
     handled = true;
     return r;

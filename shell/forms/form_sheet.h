@@ -69,7 +69,7 @@ private:
     int m_pageIndex;
     CFormPropertySheet* m_sheet;
     HWND m_failedControl = nullptr;
-    std::map<int, HBRUSH> m_brushes;
+    std::map<int, gdi::OwnedBrush> m_brushes;
 };
 
 class CFormPropertySheet : public CPropertySheetExt {

@@ -84,7 +84,7 @@ void ReadControl(const CXmlNode* e, CFormControl& c, const CForm& form, const CF
     c.m_sipMode = sip == u'F' ? 0 : sip == u'T' ? 1 : 2;
     c.m_textColor = e->GetAttributeColor(u"color", static_cast<uint32_t>(-1));
     c.m_backColor = e->GetAttributeColor(u"backgroundcolor", static_cast<uint32_t>(-1));
-    c.m_font = CreateFormFont(e);
+    c.m_font.reset(CreateFormFont(e));
     c.m_lower = e->GetAttributeInt(u"lower", 0);
     c.m_upper = e->GetAttributeInt(u"upper", 100);
     c.m_buddy = e->GetAttribute(u"buddy");

@@ -70,8 +70,6 @@ CFormControl::CFormControl() = default;
 
 CFormControl::~CFormControl() {
     if (m_scriptObject) m_scriptObject->Release();
-    if (m_font) DeleteObject(m_font);
-    if (m_picture) DeleteObject(m_picture);
 }
 
 bool CFormControl::IsBoundReadOnly() const {
@@ -81,7 +79,6 @@ bool CFormControl::IsBoundReadOnly() const {
 
 CFormPageDef::~CFormPageDef() {
     if (m_scriptObject) m_scriptObject->Release();
-    if (m_font) DeleteObject(m_font);
 }
 
 // ---------------------------------------------------------------- CForm --
@@ -91,7 +88,6 @@ CForm::CForm(IScriptHost* host) : m_host(host) {}
 CForm::~CForm() {
     m_pages.clear();
     Release(m_scriptObject);
-    if (m_font) DeleteObject(m_font);
 }
 
 bool CForm::Read(const CXmlNode* element, DWORD localeId, int position) {
@@ -131,7 +127,7 @@ bool CForm::Read(const CXmlNode* element, DWORD localeId, int position) {
         Release(object);
     }
     if (m_host) m_host->RunScriptElements(element);
-    m_font = CreateFormFont(element);
+    m_font.reset(CreateFormFont(element));
 
     int index = 0;
     for (int i = 0; i < element->GetChildCount(); ++i) {
@@ -150,7 +146,7 @@ bool CForm::ReadPage(const CXmlNode* element, int index) {
     page->m_width = element->GetAttributeInt(u"width", m_width);
     page->m_height = element->GetAttributeInt(u"height", m_height);
     page->m_rtl = FormBool(element, u"rtl", m_rtl);
-    page->m_font = CreateFormFont(element);
+    page->m_font.reset(CreateFormFont(element));
     m_maxPageWidth = std::max(m_maxPageWidth, page->m_width);
     m_maxPageHeight = std::max(m_maxPageHeight, page->m_height);
     if (page->m_name.empty() && HasEvents(element))

@@ -12,6 +12,7 @@
 #include "map/layers/shape_layer.h"
 #include "platform/com/variant.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/win/ddx.h"
 #include "platform/win/window.h"
 #include "shell/config/configuration.h"
@@ -152,12 +153,12 @@ public:
     int m_lower = 0;
     int m_upper = 100;
     WString m_buddy;
-    HFONT m_font = nullptr;
+    gdi::OwnedFont m_font;
     int m_capitalize = 0;
     IDispatch* m_scriptObject = nullptr;
     HWND m_hwnd = nullptr;
     // IMAGEBOX: the picture given to the control and the path it shows.
-    HBITMAP m_picture = nullptr;
+    gdi::OwnedBitmap m_picture;
     WString m_picturePath;
     // SUBTABLE: the related-table list (made when the page is first shown),
     // the table path and the link field (the bound field).
@@ -195,7 +196,7 @@ public:
     std::vector<uint8_t> m_template;
     IDispatch* m_scriptObject = nullptr;
     HWND m_hwnd = nullptr;
-    HFONT m_font = nullptr;
+    gdi::OwnedFont m_font;
     bool m_rtl = false;
     int m_width = 130;
     int m_height = 130;
@@ -276,7 +277,7 @@ public:
     int m_maxPageWidth = 0;
     int m_maxPageHeight = 0;
     CFormPropertySheet* m_sheet = nullptr;
-    HFONT m_font = nullptr;
+    gdi::OwnedFont m_font;
     int m_sipMode = 2;
     bool m_rtl = false;
     bool m_editable = true;
