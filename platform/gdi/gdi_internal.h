@@ -33,6 +33,14 @@ inline COLORREF ToColorRef(uint32_t p) {
     return ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
 }
 
+// Frees a surface's pixels: a large picture is mapped by itself (`mapped`
+// bytes), in large pages where the system gives them.
+struct SurfaceBytesFree {
+    size_t mapped;
+    SurfaceBytesFree(size_t bytes = 0) : mapped(bytes) {}
+    void operator()(uint8_t* p) const;
+};
+
 // Pixels of a bitmap in any supported layout (1, 4, 8, 24, 32 bits per pixel).
 struct Surface {
     int width = 0;
@@ -43,10 +51,7 @@ struct Surface {
     uint8_t* bits = nullptr;        // first row in memory
     // Owns bits. Zeroed by the allocator: a large picture's pages are not
     // touched until it is drawn on.
-    struct FreeBytes {
-        void operator()(uint8_t* p) const { std::free(p); }
-    };
-    std::unique_ptr<uint8_t[], FreeBytes> storage;
+    std::unique_ptr<uint8_t[], SurfaceBytesFree> storage;
     size_t storageSize = 0;
     std::vector<uint32_t> palette;  // pixels, for bpp <= 8
     bool isDib = false;
