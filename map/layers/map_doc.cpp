@@ -337,9 +337,17 @@ bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
 
     WString folder = CPath(WStringView(path)).GetDirectory();
     std::vector<uint64_t> added;
+    std::vector<WString> failed;
     for (int i = 0; i < map->GetChildCount(); ++i) {
         const CXmlNode* element = map->GetChild(i);
-        if (element->GetName() == u"LAYER") ReadLayerElement(element, folder, layersOnly, added);
+        if (element->GetName() == u"LAYER")
+            ReadLayerElement(element, folder, layersOnly, added, failed);
+    }
+    if (!failed.empty()) {
+        // Once for the document, with every layer that is there but did not open.
+        WString list = failed[0];
+        for (size_t i = 1; i < failed.size(); ++i) list += u"', '" + failed[i];
+        ShowMapMessage(IDP_ERROR_OPENING, MB_OK | MB_ICONERROR, kBeepError, {list});
     }
 
     IMainWindow* main = GetMainWindowServices();
@@ -354,26 +362,33 @@ bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
 }
 
 void CMapDoc::ReadLayerElement(const CXmlNode* element, const WString& folder, bool layersOnly,
-                               std::vector<uint64_t>& added) {
+                               std::vector<uint64_t>& added, std::vector<WString>& failed) {
     const CXmlNode* dataset = element->FindChild(u"DATASET");
     if (!dataset) return;
     WString path = dataset->GetAttribute(u"name");
     if (path.empty()) return;
     if (!HasFolder(path)) path = folder + u"\\" + path;
+    // A missing card or folder, a dataset that does not open (an image without
+    // its world file, a server out of reach) or one the map refuses must not
+    // drop the layer from the saved map.
+    auto keep = [&] {
+        if (!layersOnly) m_kept.push_back({added, CloneNode(element), folder});
+    };
     if (!DatasetFileExists(path)) {
-        // A missing card or folder must not drop the layer from the saved map.
-        if (!layersOnly) m_kept.push_back({added, CloneNode(element)});
+        keep();
         return;
     }
     if (FindLayerByPath(path)) return;
     CLayer* layer = CLayer::CreateLayer(path);
-    if (!layer) return;
-    if (!layer->Open(path.c_str())) {
+    if (!layer || !layer->Open(path.c_str())) {
         delete layer;
+        keep();
+        failed.push_back(path);
         return;
     }
     if (!AddLayer(layer, 1)) {
         delete layer;
+        keep();
         return;
     }
     added.push_back(layer->GetSerial());
@@ -396,9 +411,21 @@ uint64_t CMapDoc::AnchorOf(const KeptLayer& kept) const {
     return 0;
 }
 
-void CMapDoc::WriteKept(CConfigXmlFile& writer, uint64_t anchor) {
-    for (const KeptLayer& kept : m_kept)
-        if (AnchorOf(kept) == anchor) WriteNode(writer, kept.element.get(), 2);
+void CMapDoc::WriteKept(CConfigXmlFile& writer, uint64_t anchor, const WString& folder) {
+    for (const KeptLayer& kept : m_kept) {
+        if (AnchorOf(kept) != anchor) continue;
+        const CXmlNode* dataset = kept.element->FindChild(u"DATASET");
+        WString name = dataset ? dataset->GetAttribute(u"name") : WString();
+        if (name.empty() || HasFolder(name) || text::EqualsNoCase(kept.folder, folder)) {
+            WriteNode(writer, kept.element.get(), 2);
+            continue;
+        }
+        // A name relative to the document it came from: written in full for
+        // a document in another folder.
+        std::unique_ptr<CXmlNode> moved = CloneNode(kept.element.get());
+        moved->FindChild(u"DATASET")->SetAttribute(u"name", kept.folder + u"\\" + name);
+        WriteNode(writer, moved.get(), 2);
+    }
 }
 
 void CMapDoc::WriteLayer(CConfigXmlFile& writer, CLayer* layer, const WString& folder) {
@@ -447,11 +474,11 @@ bool CMapDoc::WriteMapFile(const WString& path) {
         writer.StartElement(2, u"BOOKMARKS", false);
     }
     WString folder = CPath(WStringView(path)).GetDirectory();
-    WriteKept(writer, 0);
+    WriteKept(writer, 0, folder);
     for (int i = 0; i < m_layers.GetCount(); ++i) {
         CLayer* layer = m_layers.GetAt(i);
         WriteLayer(writer, layer, folder);
-        WriteKept(writer, layer->GetSerial());
+        WriteKept(writer, layer->GetSerial(), folder);
     }
     IMainWindow* main = GetMainWindowServices();
     bool statusBar = main ? main->IsStatusBarShown() : m_statusBarVisible;

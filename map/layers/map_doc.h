@@ -54,19 +54,21 @@ public:
     void SetMapTitle(WStringView title) { m_mapTitle = title; }
     bool IsScaleBarVisible() const { return m_scaleBarVisible; }
     void SetScaleBarVisible(bool visible) { m_scaleBarVisible = visible; }
-    // Layer elements whose datasets were missing when the document was read.
+    // Layer elements whose datasets were missing or did not open when the
+    // document was read; they are written back as they were.
     int GetKeptLayerCount() const { return static_cast<int>(m_kept.size()); }
 
 private:
     struct KeptLayer {
         std::vector<uint64_t> preceding;  // serials of the layers read before it
         std::unique_ptr<CXmlNode> element;
+        WString folder;  // the folder of the document it was read from
     };
     void WriteLayer(CConfigXmlFile& writer, CLayer* layer, const WString& folder);
-    void WriteKept(CConfigXmlFile& writer, uint64_t anchor);
+    void WriteKept(CConfigXmlFile& writer, uint64_t anchor, const WString& folder);
     uint64_t AnchorOf(const KeptLayer& kept) const;
     void ReadLayerElement(const CXmlNode* element, const WString& folder, bool layersOnly,
-                          std::vector<uint64_t>& added);
+                          std::vector<uint64_t>& added, std::vector<WString>& failed);
 
     CLayerList m_layers;
     CDoubleRect m_mapExtent;

@@ -13,6 +13,7 @@
 #include "crs/coord_sys.h"
 #include "crs/datum_table.h"
 #include "crs/wkt.h"
+#include "map/layers/jpeg_layer.h"
 #include "map/map_messages.h"
 #include "platform/fs/fs.h"
 #include "platform/win/msgbox.h"
@@ -373,6 +374,7 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         bool reason;  // a second line with the parser's reason
         int layers;
         bool defaultBookmark;
+        bool told = false;  // a layer that is there but does not open is named once
     } rows[] = {
         {"empty", "", false, true, 0, false},
         {"truncated", "<Zarnip><MAP><LAYER><DATASET name=\"roads.shp\"/>", false, true, 0, false},
@@ -380,15 +382,40 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         {"wrong root", "<Other><MAP/></Other>", false, false, 0, false},
         {"no MAP", "<Zarnip><PLAN/></Zarnip>", false, false, 0, false},
         {"deep nesting", "<Zarnip>" + deep, false, true, 0, false},
-        {"envelope with text", "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"a\" miny=\"0\" maxx=\"1\" maxy=\"1\"/></PROPERTIES></MAP></Zarnip>", true, false, 0, false},
-        {"envelope reversed", "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"5\" miny=\"0\" maxx=\"1\" maxy=\"1\"/></PROPERTIES></MAP></Zarnip>", true, false, 0, false},
-        {"envelope infinite", "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"-1e999\" miny=\"0\" maxx=\"1\" maxy=\"1\"/></PROPERTIES></MAP></Zarnip>", true, false, 0, false},
-        {"coordsys that does not parse", "<Zarnip><MAP><PROPERTIES><COORDSYS string=\"NOTWKT[\"/></PROPERTIES><LAYER><DATASET name=\"roads.shp\"/></LAYER></MAP></Zarnip>", true, false, 1, false},
-        {"layer without dataset", "<Zarnip><MAP><LAYER name=\"x\"/><LAYER><DATASET name=\"roads.shp\"/></LAYER></MAP></Zarnip>", true, false, 1, false},
-        {"dataset naming a folder", "<Zarnip><MAP><LAYER><DATASET name=\"folder.shp\"/></LAYER></MAP></Zarnip>", true, false, 0, false},
-        {"dataset missing", "<Zarnip><MAP><LAYER><DATASET name=\"gone.shp\"/></LAYER><LAYER><DATASET name=\"roads.shp\"/></LAYER></MAP></Zarnip>", true, false, 1, false},
-        {"dataset that does not open", "<Zarnip><MAP><LAYER><DATASET name=\"junk.shp\"/></LAYER></MAP></Zarnip>", true, false, 0, false},
-        {"good envelope", "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"1\" maxy=\"1\"/></PROPERTIES></MAP></Zarnip>", true, false, 0, true},
+        {"envelope with text",
+         "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"a\" miny=\"0\" maxx=\"1\" "
+         "maxy=\"1\"/></PROPERTIES></MAP></Zarnip>",
+         true, false, 0, false},
+        {"envelope reversed",
+         "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"5\" miny=\"0\" maxx=\"1\" "
+         "maxy=\"1\"/></PROPERTIES></MAP></Zarnip>",
+         true, false, 0, false},
+        {"envelope infinite",
+         "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"-1e999\" miny=\"0\" maxx=\"1\" "
+         "maxy=\"1\"/></PROPERTIES></MAP></Zarnip>",
+         true, false, 0, false},
+        {"coordsys that does not parse",
+         "<Zarnip><MAP><PROPERTIES><COORDSYS string=\"NOTWKT[\"/></PROPERTIES><LAYER><DATASET "
+         "name=\"roads.shp\"/></LAYER></MAP></Zarnip>",
+         true, false, 1, false},
+        {"layer without dataset",
+         "<Zarnip><MAP><LAYER name=\"x\"/><LAYER><DATASET "
+         "name=\"roads.shp\"/></LAYER></MAP></Zarnip>",
+         true, false, 1, false},
+        {"dataset naming a folder",
+         "<Zarnip><MAP><LAYER><DATASET name=\"folder.shp\"/></LAYER></MAP></Zarnip>", true, false,
+         0, false},
+        {"dataset missing",
+         "<Zarnip><MAP><LAYER><DATASET name=\"gone.shp\"/></LAYER><LAYER><DATASET "
+         "name=\"roads.shp\"/></LAYER></MAP></Zarnip>",
+         true, false, 1, false},
+        {"dataset that does not open",
+         "<Zarnip><MAP><LAYER><DATASET name=\"junk.shp\"/></LAYER></MAP></Zarnip>", true, false, 0,
+         false, true},
+        {"good envelope",
+         "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"1\" "
+         "maxy=\"1\"/></PROPERTIES></MAP></Zarnip>",
+         true, false, 0, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -397,7 +424,9 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         CMapDoc doc;
         EXPECT_EQ(doc.OnOpenDocument(u"\\maps\\bad.znm"), r.opens);
         auto texts = MessageTexts();
-        if (r.opens) {
+        if (r.told) {
+            EXPECT_EQ(texts, std::vector<WString>{u"Error opening '\\maps\\junk.shp'"});
+        } else if (r.opens) {
             EXPECT_TRUE(texts.empty());
         } else {
             ASSERT_EQ(texts.size(), 1u);
@@ -468,6 +497,121 @@ TEST_F(MapDoc, MissingLayersAreWrittenBack) {
 
     doc.ResetMap(true);
     EXPECT_EQ(doc.GetKeptLayerCount(), 0);
+}
+
+// Layers whose files are there but do not open (a shapefile without its
+// index, an image without its world file, an unknown kind) are kept like
+// missing ones, the user is told once, and "Save As" into another folder
+// keeps every relative dataset name pointing at the same file.
+TEST_F(MapDoc, LayersThatDoNotOpenAreKeptAndSaveAsMovesTheirPaths) {
+    MakePointShapefile("maps", "roads", {"1 2", "3 4"});
+    MakePointShapefile("maps", "survey", {"1 2", "3 4"});
+    Put("maps/roads.prj", wgs84_);
+    Put("maps/survey.prj", wgs84_);
+    ASSERT_EQ(::unlink(Host("maps/survey.shx").c_str()), 0);
+    Put("maps/photo.jpg", "\xff\xd8\xff\xd9");
+    Put("maps/odd.xyz", "?");
+    const std::string fixture = Crlf(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
+        "<Zarnip>\n"
+        "  <MAP>\n"
+        "    <PROPERTIES>\n"
+        "      <ENVELOPE minx=\"1\" miny=\"2\" maxx=\"3\" maxy=\"4\"/>\n"
+        "      <COORDSYS string=\"" +
+        Escaped(wgs84_) +
+        "\"/>\n"
+        "    </PROPERTIES>\n"
+        "    <BOOKMARKS/>\n"
+        "    <LAYER name=\"Survey\" visible=\"false\" minscale=\"1:5000\">\n"
+        "      <DATASET name=\"survey.shp\"/>\n"
+        "      <METADATA>\n"
+        "        <COMMENTS>walked in May</COMMENTS>\n"
+        "      </METADATA>\n"
+        "    </LAYER>\n"
+        "    <LAYER name=\"Roads\">\n"
+        "      <DATASET name=\"roads.shp\"/>\n"
+        "      <METADATA/>\n"
+        "    </LAYER>\n"
+        "    <LAYER name=\"Photo\">\n"
+        "      <DATASET name=\"photo.jpg\"/>\n"
+        "      <METADATA/>\n"
+        "    </LAYER>\n"
+        "    <LAYER name=\"Odd\">\n"
+        "      <DATASET name=\"odd.xyz\"/>\n"
+        "      <METADATA/>\n"
+        "    </LAYER>\n"
+        "    <STATUSBAR visible=\"true\"/>\n"
+        "    <SCALEBAR visible=\"true\"/>\n"
+        "  </MAP>\n"
+        "</Zarnip>\n");
+    Put("maps/m.znm", fixture);
+    CMapDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(u"\\maps\\m.znm"));
+    EXPECT_EQ(doc.GetLayers().GetCount(), 1);
+    EXPECT_EQ(doc.GetKeptLayerCount(), 3);
+    EXPECT_EQ(MessageTexts(),
+              std::vector<WString>{u"Error opening '\\maps\\survey.shp', '\\maps\\photo.jpg', "
+                                   u"'\\maps\\odd.xyz'"});
+    ASSERT_TRUE(doc.WriteMapFile(u"\\maps\\m.znm"));
+    EXPECT_EQ(Get("maps/m.znm"), fixture);
+
+    // Save As elsewhere: the copy names the same files, and opens them.
+    ::mkdir(Host("backup").c_str(), 0755);
+    ASSERT_TRUE(doc.OnSaveDocument(u"\\backup\\copy.znm"));
+    std::string copy = Get("backup/copy.znm");
+    for (const char* name : {"survey.shp", "roads.shp", "photo.jpg", "odd.xyz"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(copy.find(std::string("<DATASET name=\"\\maps\\") + name + "\"/>"),
+                  std::string::npos);
+    }
+    EXPECT_NE(copy.find("<COMMENTS>walked in May</COMMENTS>"), std::string::npos);
+    EXPECT_NE(copy.find("minscale=\"1:5000\""), std::string::npos);
+    CMapDoc reopened;
+    ASSERT_TRUE(reopened.OnOpenDocument(u"\\backup\\copy.znm"));
+    ASSERT_EQ(reopened.GetLayers().GetCount(), 1);
+    EXPECT_EQ(reopened.GetLayers().GetAt(0)->GetPath(), u"\\maps\\roads.shp");
+    EXPECT_EQ(reopened.GetKeptLayerCount(), 3);
+}
+
+// A FIFO where a file is expected (the document itself, a layer's data set,
+// its world file, its table) is refused at once: the open never waits for a
+// writer, and the layer is kept for saving like any that does not open.
+TEST_F(MapDoc, SpecialFilesAreRefusedWithoutWaiting) {
+    struct Row {
+        const char* what;
+        const char* fifo;     // made a FIFO
+        const char* dataset;  // the document's layer
+        bool opens;
+    } rows[] = {
+        {"map document", "maps/m.znm", "roads.shp", false},
+        {"layer data set", "maps/roads.shp", "roads.shp", true},
+        {"table", "maps/roads.dbf", "roads.shp", true},
+        {"world file", "maps/photo.jgw", "photo.jpg", true},
+    };
+    // The picture layer that reads its world file.
+    SetLayerClass(kLayerJpeg,
+                  [](const LayerExtensionInfo*) -> CLayer* { return new CJpegLayer(); });
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        win::ResetForTests();
+        ShellIn("maps", "rm -f ./*");
+        MakePointShapefile("maps", "roads", {"1 2", "3 4"});
+        Put("maps/roads.prj", wgs84_);
+        Put("maps/photo.jpg", "\xff\xd8\xff\xd9");
+        Put("maps/photo.jgw", "1\n0\n0\n-1\n0\n0\n");
+        Put("maps/m.znm", std::string("<Zarnip><MAP><LAYER name=\"L\"><DATASET name=\"") +
+                              r.dataset + "\"/></LAYER></MAP></Zarnip>");
+        ASSERT_EQ(::unlink(Host(r.fifo).c_str()), 0);
+        ASSERT_EQ(::mkfifo(Host(r.fifo).c_str(), 0644), 0);
+        CMapDoc doc;
+        EXPECT_EQ(doc.OnOpenDocument(u"\\maps\\m.znm"), r.opens);
+        auto texts = MessageTexts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0].rfind(r.opens ? u"Error opening '" : u"Error opening map '", 0), 0u)
+            << Utf8(texts[0]);
+        EXPECT_EQ(doc.GetLayers().GetCount(), 0);
+        if (r.opens) EXPECT_EQ(doc.GetKeptLayerCount(), 1);
+    }
 }
 
 TEST_F(MapDoc, AddingADocumentsLayersKeepsTheTitle) {
