@@ -108,7 +108,7 @@ bool CloseFilesInPlace(ShpHandle h) {
 
 // Opens `path` and moves its files into `h`. False (h unchanged) on failure.
 bool ReopenInPlace(ShpHandle h, const WString& path, int flags) {
-    ShpHandle n = ShpOpen(path.c_str(), flags);
+    ShpHandle n = ShpOpenDuringSwap(path.c_str(), flags);
     if (!n) return false;
     SwapShapefiles(*h, *n);
     // `n` now holds no files; its destructor frees the rest.
@@ -267,11 +267,16 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
     // "$Original_" and its packed copy takes its name. The originals stay
     // until the packed files are open in their place; until then any failure
     // moves everything back.
-    fs::RenameSet swap;
+    // The journal beside them lets the next open finish or undo a swap this
+    // process could not complete, so the three files always belong together.
+    fs::RenameSet swap(ShpSwapJournal(source.GetPath().c_str()));
     bool swapped = true;
     for (int i = 0; i < 3 && swapped; ++i)
         swapped = swap.Replace(pack[i].GetPath(), src[i].GetPath(), orig[i].GetPath());
     if (swapped && ReopenInPlace(h, source.GetPath(), flags)) {
+        // Kept before the index is rebuilt: an index of the packed records
+        // must never sit beside the original ones.
+        swap.Commit();
         ui.Beep(kEIconInformation);
         if (rebuildIndex) {
             try {
@@ -282,7 +287,6 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
                 // rebuilt later.
             }
         }
-        swap.Commit();
         return 1;
     }
     // Packed files back to "$Pack_", originals back home.

@@ -421,7 +421,24 @@ ShpFile::~ShpFile() {
 
 // ---- files ----
 
-ShpHandle ShpOpen(const WChar* path, int flags) {
+WString ShpSwapJournal(const WChar* path) {
+    const WString shp = WithExtension(path ? WString(path) : WString(), u"shp");
+    return shp.empty() ? shp : shp + u".swap";
+}
+
+WString ShpIndexSwapJournal(const WChar* path) {
+    const WString sbn = WithExtension(path ? WString(path) : WString(), u"sbn");
+    return sbn.empty() ? sbn : sbn + u".swap";
+}
+
+bool ShpRecoverSwap(const WChar* path) {
+    return fs::RecoverRenames(ShpSwapJournal(path)) &&
+           fs::RecoverRenames(ShpIndexSwapJournal(path));
+}
+
+namespace {
+
+ShpHandle OpenShapefile(const WChar* path, int flags, bool recover) {
     t_openError = OpenError{};
     std::unique_ptr<ShpFile> h(new (std::nothrow) ShpFile);
     if (!h) return FailOpen(h, kShpErrMemory);
@@ -429,6 +446,8 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
     const WString wpath = path ? WString(path) : WString();
     const WString shp = WithExtension(wpath, u"shp");
     if (shp.empty()) return FailOpen(h, kShpErrNoExtension);
+    // Files a process left half replaced are put back to one side first.
+    if (recover && !ShpRecoverSwap(wpath.c_str())) return FailOpen(h, kShpErrSwap);
     const Access a = AccessOf(flags);
     h->shp = fioOpen(shp.c_str(), a.access, a.share, kFioOpenExisting, a.attributes, a.fioFlags);
     if (!h->shp) return FailOpen(h, kShpErrShpOpen);
@@ -467,6 +486,16 @@ ShpHandle ShpOpen(const WChar* path, int flags) {
     return h.release();
 }
 
+}  // namespace
+
+ShpHandle ShpOpen(const WChar* path, int flags) {
+    return OpenShapefile(path, flags, true);
+}
+
+ShpHandle ShpOpenDuringSwap(const WChar* path, int flags) {
+    return OpenShapefile(path, flags, false);
+}
+
 ShpHandle ShpOpen(const char* utf8Path, int flags) {
     return ShpOpen(text::FromUtf8(utf8Path ? utf8Path : "").c_str(), flags);
 }
@@ -482,6 +511,8 @@ ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, 
     h->openFlags = flags | 1;
     const WString wpath = path ? WString(path) : WString();
     if (WithExtension(wpath, u"shp").empty()) return FailOpen(h, kShpErrNoExtension);
+    // An interrupted replacement is settled before its files are set aside again.
+    if (!ShpRecoverSwap(wpath.c_str())) return FailOpen(h, kShpErrSwap);
     // The new files keep the names (and letter case) of the old ones.
     const WString shp = fs::ExistingName(WithExtension(wpath, u"shp"));
     const WString shx = fs::ExistingName(WithExtension(wpath, u"shx"));
@@ -491,7 +522,7 @@ ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, 
     // puts them back as they were. An index left beside the new shapes would
     // describe the old ones, so one that cannot be moved stops the create
     // before anything changes.
-    fs::RenameSet old;
+    fs::RenameSet old(ShpSwapJournal(wpath.c_str()));
     const struct {
         const char16_t* ext;
         int error;

@@ -56,6 +56,7 @@ enum ShpError {
     kShpErrDeleted = 28,    // the record is deleted
     kShpErrReadOnly = 29,   // a write on a handle without write access
     kShpErrDamaged = 30,    // a cut `.shx` or `.dbf`: read, never written
+    kShpErrSwap = 31,       // files left half replaced that could not be mended
 };
 
 constexpr size_t kShpHeaderSize = 100;
@@ -64,7 +65,20 @@ constexpr size_t kShpHeaderSize = 100;
 constexpr int64_t kShpMaxFileSize = 0x7FFFFFFF;
 
 // ---- files ----
+// The journal kept beside a shapefile while its files are replaced together
+// (a create over old files, a pack): "<name>.shp.swap"; the index files'
+// own is "<name>.sbn.swap".
+WString ShpSwapJournal(const WChar* path);
+WString ShpIndexSwapJournal(const WChar* path);
+// Finishes or undoes a replacement of the shapefile's files, or of its
+// index files, that was interrupted; false when the files could not be
+// mended. Opening and creating do this first.
+bool ShpRecoverSwap(const WChar* path);
+// Opening fails with kShpErrSwap when ShpRecoverSwap fails.
 ShpHandle ShpOpen(const WChar* path, int flags);
+// Opens without settling a replacement: for the code doing the replacing,
+// which opens the new files while its journal is still there.
+ShpHandle ShpOpenDuringSwap(const WChar* path, int flags);
 ShpHandle ShpOpen(const char* utf8Path, int flags);
 ShpHandle ShpCreate(const WChar* path, int type, int flags);
 ShpHandle ShpCreate(const char* utf8Path, int type, int flags);

@@ -193,7 +193,7 @@ bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
         throw;
     }
     DeleteIndexFiles(aside.GetPath().c_str());
-    fs::RenameSet swap;
+    fs::RenameSet swap(ShpIndexSwapJournal(path.GetPath().c_str()));
     bool ok = true;
     for (const WChar* extension : {u"sbx", u"sbn"})
         ok = ok && swap.Replace(IndexPath(fresh.GetPath().c_str(), extension).GetPath(),

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -54,6 +55,8 @@ struct Faults {
     std::map<std::string, uint32_t> paths;
     std::set<std::string> readOnly;
 };
+
+std::atomic<void (*)()> g_stepHook{nullptr};
 
 std::mutex g_faultMutex;
 Faults g_faults;
@@ -156,6 +159,10 @@ void ChargeWrite(size_t n) {
     if (g_faults.budgetSet) g_faults.budget -= std::min<uint64_t>(g_faults.budget, n);
 }
 
+void NoteStep() {
+    if (void (*hook)() = g_stepHook.load()) hook();
+}
+
 bool IsReadOnlyMode(const struct stat& st) {
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
@@ -173,6 +180,10 @@ void FailNthRead(int n, uint32_t error) {
     std::lock_guard<std::mutex> lock(g_faultMutex);
     g_faults.readCountdown = n;
     g_faults.readError = error;
+}
+
+void OnStep(void (*hook)()) {
+    g_stepHook.store(hook);
 }
 
 void FailNthFlush(int n, uint32_t error) {
@@ -273,7 +284,9 @@ bool File::Open(WStringView devicePath, uint32_t access, uint32_t share, uint32_
 
     struct stat st;
     bool exists = stat(r.host.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return detail::Fail(kErrorAccessDenied);
+    // Only regular files hold data: a folder, a FIFO (whose open would wait
+    // for a writer), a device or a socket is refused.
+    if (exists && !S_ISREG(st.st_mode)) return detail::Fail(kErrorAccessDenied);
     if (disposition == kCreateNew && exists) return detail::Fail(kErrorFileExists);
     if ((disposition == kOpenExisting || disposition == kTruncateExisting) && !exists)
         return detail::Fail(kErrorFileNotFound);
@@ -292,6 +305,8 @@ bool File::Open(WStringView devicePath, uint32_t access, uint32_t share, uint32_
         flags |= O_CREAT | O_EXCL;
         created = true;
     }
+    // Without waiting, should the name have become a FIFO since the test above.
+    flags |= O_NONBLOCK;
     int fd = ::open(r.host.c_str(), flags, 0666);
     if (fd < 0) {
         int err = errno;
@@ -301,10 +316,11 @@ bool File::Open(WStringView devicePath, uint32_t access, uint32_t share, uint32_
             created = false;
             err = errno;
         }
-        if (fd < 0) return detail::FailErrno(err);
+        if (fd < 0) return detail::FailErrno(err == ENXIO ? EACCES : err);
     }
     struct stat fst;
-    if (fstat(fd, &fst) != 0 || S_ISDIR(fst.st_mode)) {
+    if (fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return detail::Fail(kErrorAccessDenied);
     }
@@ -404,6 +420,7 @@ bool detail::WriteFd(int fd, const void* buffer, size_t n, size_t* done, int64_t
     }
     ChargeWrite(put);
     if (done) *done = put;
+    if (put > 0) NoteStep();
     if (put < n) return Fail(fault ? fault : kErrorDiskFull);
     return true;
 }
@@ -453,6 +470,7 @@ bool File::WriteAt(uint64_t offset, const void* buffer, size_t n, size_t* done) 
         StoreFromTheEnd(head_ + offset, static_cast<const char*>(buffer), allowed);
         detail::ChargeWrite(allowed);
         if (done) *done = allowed;
+        if (allowed > 0) detail::NoteStep();
         if (allowed < n) return detail::Fail(fault ? fault : kErrorDiskFull);
         return true;
     }

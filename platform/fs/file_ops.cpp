@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -57,15 +58,23 @@ mode_t DefaultFileMode() {
 // the content to the descriptor; false with the error set.
 template <typename Fill>
 bool ReplaceHost(const std::string& host, Fill fill) {
-    const struct {
-        const std::string& host;
-    } r{host};
-    if (!CheckFault(r.host)) return false;
+    if (!CheckFault(host)) return false;
+    // Through a symbolic link (the resolution kept it inside the root) the
+    // link stays and its target gets the content.
+    std::string linked = host;
+    struct stat lst;
+    if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char* real = realpath(host.c_str(), nullptr);
+        if (!real) return detail::FailErrno(errno);
+        linked = real;
+        free(real);
+    }
+    const struct { const std::string& host; } r{linked};
     struct stat st;
     bool exists = stat(r.host.c_str(), &st) == 0;
     mode_t mode = DefaultFileMode();
     if (exists) {
-        if (S_ISDIR(st.st_mode) || ReadOnly(r.host, st)) return detail::Fail(kErrorAccessDenied);
+        if (!S_ISREG(st.st_mode) || ReadOnly(r.host, st)) return detail::Fail(kErrorAccessDenied);
         // Refused like an unshared open for writing would be.
         if (!detail::ShareTryAdd(st.st_dev, st.st_ino, kGenericWrite, kShareNone))
             return detail::Fail(kErrorSharingViolation);
@@ -96,6 +105,7 @@ bool ReplaceHost(const std::string& host, Fill fill) {
         unlink(temp.c_str());
         return detail::FailErrno(err);
     }
+    detail::NoteStep();
     int dir = ::open(ParentOf(r.host).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         fsync(dir);
@@ -176,6 +186,7 @@ bool DeleteFile(WStringView devicePath) {
             return detail::Fail(kErrorSharingViolation);
     }
     if (unlink(r.host.c_str()) != 0) return detail::FailErrno(errno);
+    detail::NoteStep();
     return true;
 }
 
@@ -212,7 +223,10 @@ bool MoveFile(WStringView from, WStringView to, bool replace) {
             }
         }
     }
-    if (rename(src.host.c_str(), target.c_str()) == 0) return true;
+    if (rename(src.host.c_str(), target.c_str()) == 0) {
+        detail::NoteStep();
+        return true;
+    }
     if (errno != EXDEV || S_ISDIR(sst.st_mode)) return detail::FailErrno(errno);
     // Another volume (a mount): copy, then remove the original.
     if (!CopyFile(from, to, !replace)) return false;
@@ -227,14 +241,76 @@ WString ExistingName(WStringView devicePath) {
     return device.empty() ? WString(devicePath) : device;
 }
 
+namespace {
+
+// Makes the names in a folder (renames, deletes) durable.
+void SyncFolderOf(WStringView devicePath) {
+    Resolved r;
+    if (!ResolvePath(devicePath, &r)) return;
+    int dir = ::open(ParentOf(r.host).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+    }
+}
+
+constexpr char kJournalHeader[] = "rename set 1\n";
+
+bool ParseJournal(const std::string& bytes, std::vector<RenameStep>* steps, bool* committing) {
+    if (bytes.rfind(kJournalHeader, 0) != 0) return false;
+    *committing = false;
+    size_t at = sizeof kJournalHeader - 1;
+    while (at < bytes.size()) {
+        size_t end = bytes.find('\n', at);
+        if (end == std::string::npos) return false;
+        const std::string line = bytes.substr(at, end - at);
+        at = end + 1;
+        if (line == "commit") {
+            *committing = true;
+            continue;
+        }
+        // "move" or "aside", a tab, the old name, a tab, the new name.
+        size_t tab1 = line.find('\t');
+        size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+        if (tab2 == std::string::npos) return false;
+        const std::string kind = line.substr(0, tab1);
+        if (kind != "move" && kind != "aside") return false;
+        steps->push_back({text::FromUtf8(line.substr(tab1 + 1, tab2 - tab1 - 1)),
+                          text::FromUtf8(line.substr(tab2 + 1)), kind == "aside"});
+    }
+    return true;
+}
+
+}  // namespace
+
+bool RenameSet::WriteJournal(const std::vector<RenameStep>& steps, bool committing) {
+    std::string bytes = kJournalHeader;
+    for (const RenameStep& step : steps)
+        bytes += (step.aside ? "aside\t" : "move\t") + text::ToUtf8(step.from) + "\t" +
+                 text::ToUtf8(step.to) + "\n";
+    if (committing) bytes += "commit\n";
+    return WriteWholeFile(journal_, bytes.data(), bytes.size());
+}
+
 // `from` is the name the file has on the disk (ExistingName), so that the
 // undo gives it back exactly, letter case included.
 bool RenameSet::Record(WString from, WStringView to, bool replace, bool aside) {
+    if (!journal_.empty()) {
+        // The journal names the step before it happens: a step it names
+        // that did not happen is recognised by the files and left alone.
+        std::vector<RenameStep> planned = steps_;
+        planned.push_back({from, WString(to), aside});
+        if (!WriteJournal(planned, false)) {
+            Rollback();
+            return false;
+        }
+    }
     if (!MoveFile(from, to, replace)) {
         Rollback();
         return false;
     }
     steps_.push_back({std::move(from), WString(to), aside});
+    if (!journal_.empty()) SyncFolderOf(steps_.back().to);
     return true;
 }
 
@@ -256,8 +332,24 @@ bool RenameSet::Replace(WStringView from, WStringView to, WStringView aside) {
 
 bool RenameSet::Commit() {
     bool ok = true;
-    for (const Step& step : steps_)
+    if (!journal_.empty() && !steps_.empty()) {
+        // From here on an interrupted set is finished, not undone.
+        if (!WriteJournal(steps_, true)) {
+            // Without the mark the files set aside must stay: an interrupted
+            // set would be undone from them.
+            steps_.clear();
+            return false;
+        }
+    }
+    for (const RenameStep& step : steps_)
         if (step.aside && !DeleteFile(step.to)) ok = false;
+    if (!journal_.empty() && !steps_.empty()) {
+        SyncFolderOf(steps_.back().to);
+        if (ok) {
+            DeleteFile(journal_);
+            SyncFolderOf(journal_);
+        }
+    }
     steps_.clear();
     return ok;
 }
@@ -267,9 +359,44 @@ bool RenameSet::Rollback() {
     bool ok = true;
     for (auto it = steps_.rbegin(); it != steps_.rend(); ++it)
         if (!MoveFile(it->to, it->from, true)) ok = false;
+    if (!journal_.empty()) {
+        if (!steps_.empty()) SyncFolderOf(steps_.back().to);
+        // A set not undone in full is undone from its journal next time.
+        if (ok && Exists(journal_)) {
+            DeleteFile(journal_);
+            SyncFolderOf(journal_);
+        }
+    }
     steps_.clear();
     SetLastError(error);
     return ok;
+}
+
+bool RecoverRenames(WStringView journal) {
+    if (!Exists(journal)) return true;
+    std::string bytes;
+    if (!ReadWholeFile(journal, &bytes)) return false;
+    std::vector<RenameStep> steps;
+    bool committing = false;
+    if (!ParseJournal(bytes, &steps, &committing)) return detail::Fail(kErrorFileInvalid);
+    bool ok = true;
+    if (committing) {
+        for (const RenameStep& step : steps)
+            if (step.aside && Exists(step.to) && !DeleteFile(step.to)) ok = false;
+    } else {
+        // Last step first. A file set aside is back as soon as its aside
+        // name exists; a move happened when only its new name exists.
+        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+            if (!Exists(it->to)) continue;
+            if (!it->aside && Exists(it->from)) continue;
+            if (!MoveFile(it->to, it->from, it->aside)) ok = false;
+        }
+    }
+    if (!steps.empty()) SyncFolderOf(steps.back().to);
+    if (!ok) return false;
+    if (!DeleteFile(journal)) return false;
+    SyncFolderOf(journal);
+    return true;
 }
 
 bool ReplaceFiles(const std::vector<std::pair<WString, WString>>& moves) {
@@ -349,8 +476,15 @@ bool WriteWholeHostFile(const std::string& hostPath, const void* data, size_t n)
 
 bool ReadWholeHostFile(const std::string& hostPath, std::string* bytes) {
     bytes->clear();
-    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Regular files only: a FIFO would wait for a writer, a folder has no bytes.
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return detail::FailErrno(errno);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return detail::Fail(kErrorAccessDenied);
+    }
     char buffer[65536];
     bool ok = true;
     for (;;) {

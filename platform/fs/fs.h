@@ -298,6 +298,12 @@ bool CopyFile(WStringView from, WStringView to, bool failIfExists);
 // name has on the disk; the path as given when it does not exist.
 WString ExistingName(WStringView devicePath);
 
+// One rename of a RenameSet: `aside` for a file moved out of the way.
+struct RenameStep {
+    WString from, to;
+    bool aside;
+};
+
 // Renames that go together or not at all. Each step is recorded; Commit()
 // keeps them and deletes the files that were set aside. Whatever is not
 // committed (a step that fails, Rollback(), or the object going away) is
@@ -307,9 +313,16 @@ WString ExistingName(WStringView devicePath);
 //   if (!swap.Replace(u"\\new.dat", u"\\data.dat")) return false;  // already undone
 //   if (!Reopen(u"\\data.dat")) return false;  // undone as `swap` goes
 //   swap.Commit();
+//
+// With a journal (a device path beside the files), the set survives the
+// process ending half-way: before each rename the steps so far are written
+// to the journal, and the journal goes only after the last step is kept or
+// undone. RecoverRenames(journal) then finishes a set that was being
+// committed and undoes any other, so the files are either all old or all new.
 class RenameSet {
 public:
     RenameSet() = default;
+    explicit RenameSet(WStringView journal) : journal_(journal) {}
     ~RenameSet() { Rollback(); }
     RenameSet(const RenameSet&) = delete;
     RenameSet& operator=(const RenameSet&) = delete;
@@ -331,13 +344,17 @@ public:
 
 private:
     bool Record(WString from, WStringView to, bool replace, bool aside);
+    bool WriteJournal(const std::vector<RenameStep>& steps, bool committing);
 
-    struct Step {
-        WString from, to;
-        bool aside;
-    };
-    std::vector<Step> steps_;
+    std::vector<RenameStep> steps_;
+    WString journal_;
 };
+
+// Brings the files of an interrupted journaled RenameSet back to one side:
+// a set that was being committed is finished, any other undone; then the
+// journal goes. True when there was no journal or it was dealt with; false
+// (the journal kept) when a file could not be moved or deleted.
+bool RecoverRenames(WStringView journal);
 
 // Moves each `from` over its `to`, all or none: the files replaced are kept
 // aside (as their name + "~old") until every move is done, and put back when
@@ -410,6 +427,9 @@ void FailPath(WStringView devicePath, uint32_t error);
 void SetReadOnly(WStringView devicePath, bool readOnly);
 // Number of files open through File in this process.
 size_t OpenFileCount();
+// Called after every rename, delete and write that reached the disk (for
+// tests that end the process at each step); null removes it.
+void OnStep(void (*hook)());
 }  // namespace test
 
 }  // namespace fs

@@ -58,6 +58,8 @@ bool FaultOnFlush(uint32_t* error);
 // How many of n bytes a write may store; false with *error when none.
 bool FaultOnWrite(size_t n, size_t* allowed, uint32_t* error);
 void ChargeWrite(size_t n);
+// Tells the step hook (test::OnStep) that a rename, delete or write is done.
+void NoteStep();
 // Writes n bytes to a host descriptor under the write hooks above; false with
 // the error set (a full disk after a part was written included).
 // Writes at the descriptor's position, or at `offset` (pwrite) when it is not negative.

@@ -2,7 +2,10 @@
 // and ogrinfo like GDAL's own repack, and no failure (cancel, full disk, a
 // failing write or rename at any step) touches the source.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <functional>
 #include <map>
 
 #include "formats/dbf/dbf_field.h"
@@ -10,8 +13,8 @@
 #include "formats/shape/spatial_index.h"
 #include "map/services/shape_pack_ui.h"
 #include "platform/win/msgbox.h"
-#include "platform/win/window.h"
 #include "platform/win/winconst.h"
+#include "platform/win/window.h"
 #include "shape_test_util.h"
 
 namespace {
@@ -343,6 +346,115 @@ TEST_F(PackTest, FailuresAtEveryStepKeepTheSource) {
         auto after = Snapshot();
         after.erase(target);  // a "$Pack_" file the fault kept from being removed
         EXPECT_EQ(after, source);
+    }
+}
+
+// The process ending right after any rename, delete or write of a pack (or
+// of a new shapefile created over an old one) leaves, for the next open,
+// either the old files or the new ones, whole: never a packed `.shp` with
+// the old `.shx` or `.dbf`, never a shape with another row's attributes.
+int g_stepsLeft = 0;
+constexpr int kEnded = 70, kFinished = 71, kFailed = 72;
+
+TEST_F(PackTest, EndingTheProcessAtAnyStepLeavesOldOrNewFiles) {
+    struct Row {
+        const char* what;
+        std::function<bool()> run;  // in the child process
+        int newCount;               // records of the new files
+    } rows[] = {
+        {"pack",
+         [] {
+             CShapeFile f;
+             RecordingUi ui;
+             return f.Open(u"\\p.shp", kShpReadWrite) && PackShapefile(f, true, ui) == 1;
+         },
+         3},
+        {"create over",
+         [] {
+             ShpHandle h = ShpCreate(u"\\p.shp", kShapePoint, 0);
+             if (!h) return false;
+             const bool ok = DbfAddField(ShpGetTable(h), "NAME", 'C', 10, 0) == 0;
+             return ShpClose(h) && ok;
+         },
+         0},
+    };
+    for (const Row& row : rows) {
+        int finishedAt = 0;
+        for (int step = 1; step < 1000 && !finishedAt; ++step) {
+            SCOPED_TRACE(std::string(row.what) + ", ended after step " + std::to_string(step));
+            for (const std::string& name : HostList("")) std::filesystem::remove(Host(name));
+            Make(4, {1});
+            ShpResetForTests();
+            {
+                // With an index beside it, so the index swap is covered too.
+                CShapeFile f;
+                Open(f);
+                CSpatialIndex index;
+                index.Rebuild(f.GetHandle());
+            }
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                g_stepsLeft = step;
+                fs::test::OnStep(+[] {
+                    if (--g_stepsLeft == 0) _exit(kEnded);
+                });
+                _exit(row.run() ? kFinished : kFailed);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status));
+            ASSERT_NE(WEXITSTATUS(status), kFailed);
+            if (WEXITSTATUS(status) == kFinished) finishedAt = step;
+
+            ShpHandle h = ShpOpen(u"\\p.shp", kShpReadWrite);
+            ASSERT_NE(h, nullptr) << ShpGetError(nullptr);
+            const int n = ShpGetRecordCount(h);
+            if (finishedAt) EXPECT_EQ(n, row.newCount);
+            ASSERT_TRUE(n == 4 || n == row.newCount) << n;
+            DbfHandle t = ShpGetTable(h);
+            EXPECT_EQ(DbfGetRecordCount(t), n);
+            EXPECT_EQ(ShpGetIndexCount(h), n);
+            EXPECT_FALSE(DbfIsDamaged(t));
+            // Every shape still has its own row: the point (i, 2i) is "row<i>".
+            int live = 0;
+            for (int j = 0; j < n; ++j) {
+                if (ShpIsRecordDeleted(h, j)) continue;
+                ShapeRecord* r = ShpReadShape(h, j);
+                ASSERT_NE(r, nullptr) << j;
+                double x, y, z, m;
+                ShpGetPartPoint(h, 0, &x, &y, &z, &m, r);
+                ASSERT_TRUE(DbfReadRecord(t, j));
+                EXPECT_EQ(text::ToUtf8(DbfGetString(t, 0)), "row" + std::to_string(int(x)));
+                ++live;
+            }
+            EXPECT_EQ(live, n == 4 ? 3 : n);
+            ShpClose(h);
+            // The next open left nothing to settle.
+            EXPECT_FALSE(HostExists("p.shp.swap"));
+            EXPECT_FALSE(HostExists("p.sbn.swap"));
+            if (HostExists("p.sbn")) {
+                CShapeFile f;
+                Open(f);
+                CSpatialIndex index;
+                ASSERT_TRUE(index.OpenForLayer(f.GetHandle()));
+                // The index finds every live point where it is, under its
+                // record number in these files.
+                for (int i : {0, 2, 3}) {
+                    if (n == 0) break;
+                    const int record = n == 4 ? i : (i == 0 ? 0 : i - 1);
+                    ASSERT_EQ(
+                        index.QueryRect(CDoubleRect(i - 0.5, 2 * i - 0.5, i + 0.5, 2 * i + 0.5), 0),
+                        1)
+                        << i;
+                    EXPECT_TRUE(index.GetResultSet(0)->Contains(record + 1))
+                        << i;  // numbered from 1
+                }
+            }
+        }
+        EXPECT_GT(finishedAt, 1) << row.what;
+        std::printf("%s: ended after each of %d steps\n", row.what, finishedAt - 1);
+        std::fflush(stdout);
     }
 }
 

@@ -488,6 +488,73 @@ TEST_F(Paths, WholeFileWriteKeepsPermissions) {
     EXPECT_EQ(GetLastError(), kErrorPathNotFound);
 }
 
+// Data opens and whole-file reads take regular files only: a FIFO (whose
+// open would wait for a writer), a folder, a device or a socket is refused
+// at once with "access denied".
+TEST_F(Paths, OnlyRegularFilesAreOpened) {
+    Put("plain.txt", "plain");
+    ASSERT_EQ(mkfifo(Host("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(Host("folder").c_str(), 0755), 0);
+    AddMount(u"\\dev", "/dev");
+    for (const char16_t* name : {u"\\pipe", u"\\folder", u"\\dev\\null", u"\\dev\\zero"}) {
+        SCOPED_TRACE(text::ToUtf8(name));
+        File f;
+        EXPECT_FALSE(f.Open(name, kGenericRead, kShareRead, kOpenExisting));
+        EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+        EXPECT_FALSE(f.Open(name, kGenericRead | kGenericWrite, kShareRead, kOpenAlways));
+        std::string bytes;
+        EXPECT_FALSE(ReadWholeFile(name, &bytes));
+        EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+        EXPECT_FALSE(ReadWholeHostFile(HostPath(name), &bytes));
+        EXPECT_FALSE(WriteWholeFile(name, "x", 1));
+    }
+    // The regular file is unchanged, and opens as before.
+    File f;
+    ASSERT_TRUE(f.Open(u"\\plain.txt", kGenericRead | kGenericWrite, kShareRead, kOpenExisting));
+    ASSERT_TRUE(f.Write("P", 1));
+    f.Close();
+    EXPECT_EQ(Get("plain.txt"), "Plain");
+    struct stat st;
+    ASSERT_EQ(lstat(Host("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A whole-file write refuses a read-only file (permission bits or the
+// platform's attribute), and writes through a symbolic link that stays
+// inside the root: the link stays a link and its target has the content.
+TEST_F(Paths, WholeFileWritesRespectReadOnlyFilesAndLinks) {
+    Put("data/target.txt", "old");
+    Put("ro.txt", "keep");
+    chmod(Host("ro.txt").c_str(), 0444);
+    Put("attr.txt", "keep");
+    test::SetReadOnly(u"\\attr.txt", true);
+    ASSERT_TRUE(
+        Shell("cd '" + root_ + "' && ln -s data/target.txt link.txt && ln -s ro.txt ro.lnk"));
+    struct Row {
+        const char16_t* name;
+        bool written;
+        const char* file;  // the host file that must hold the result
+        const char* content;
+    } rows[] = {
+        {u"\\link.txt", true, "data/target.txt", "new"},
+        {u"\\ro.txt", false, "ro.txt", "keep"},
+        {u"\\ro.lnk", false, "ro.txt", "keep"},
+        {u"\\attr.txt", false, "attr.txt", "keep"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(text::ToUtf8(r.name));
+        EXPECT_EQ(WriteWholeFile(r.name, "new", 3), r.written);
+        if (!r.written) EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+        EXPECT_EQ(Get(r.file), r.content);
+    }
+    struct stat st;
+    ASSERT_EQ(lstat(Host("link.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(Host("ro.lnk").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    test::SetReadOnly(u"\\attr.txt", false);
+}
+
 TEST_F(Paths, FindFirstNext) {
     Put("d/readme", "12345");
     Put("d/roads.shp", "");
