@@ -69,7 +69,7 @@ int CNmeaParser::ReadInt() {
 double CNmeaParser::ReadDouble(bool noData) {
     if (!ReadField()) return 0.0;
     if (!m_field[0]) return noData ? kGpsNoData : 0.0;
-    return std::strtod(m_field, nullptr);
+    return text::ParseDoubleA(m_field);
 }
 
 char CNmeaParser::ReadChar() {

@@ -1,6 +1,7 @@
 #include "map/layers/raster_layer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,8 +13,8 @@
 #include "map/layers/rpf_layer.h"
 #include "map/layers/sid_layer.h"
 #include "platform/fs/fs.h"
-#include "platform/win/window.h"
 #include "platform/win/winconst.h"
+#include "platform/win/window.h"
 
 namespace {
 
@@ -21,6 +22,21 @@ std::string_view TrimAscii(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
     return s;
+}
+
+// "index red green blue": four decimal integers, blanks before each, as a
+// C scan of "%d %d %d %d" takes them (anything may follow).
+bool ReadPaletteLine(const std::string& line, int values[4]) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (int i = 0; i < 4; ++i) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f')) ++p;
+        if (p < end && *p == '+') ++p;
+        const auto [next, error] = std::from_chars(p, end, values[i]);
+        if (error != std::errc()) return false;
+        p = next;
+    }
+    return true;
 }
 
 }  // namespace
@@ -58,8 +74,9 @@ bool ReadPaletteFile(const WString& path, RGBQUAD palette[256]) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         // Lines are at most 80 characters; longer ones are not palette lines.
         if (line.empty() || line.size() > 80 || line[0] == '#') continue;
-        int index, red, green, blue;
-        if (std::sscanf(line.c_str(), "%d %d %d %d", &index, &red, &green, &blue) != 4) continue;
+        int values[4];
+        if (!ReadPaletteLine(line, values)) continue;
+        const int index = values[0], red = values[1], green = values[2], blue = values[3];
         auto byte = [](int v) { return v >= 0 && v <= 255; };
         if (!byte(index) || !byte(red) || !byte(green) || !byte(blue)) continue;
         palette[index].rgbRed = static_cast<BYTE>(red);

@@ -309,9 +309,7 @@ private:
     static WString Show(const Value& v) {
         if (v.isBool) return v.n != 0 ? u"true" : u"false";
         if (std::isnan(v.n)) return u"NaN";
-        char b[40];
-        std::snprintf(b, sizeof b, "%.15g", v.n);
-        return text::FromUtf8(b);
+        return text::DoubleToText(v.n, 15);
     }
 
     // ---- expressions of @if and @set: numbers, true/false, @names,
@@ -432,8 +430,8 @@ private:
                 digits.push_back(static_cast<char>(in_[pos_]));
                 Blank(1);
             }
-            char* end = nullptr;
-            double d = std::strtod(digits.c_str(), &end);
+            const char* end = nullptr;
+            double d = text::ParseDoubleA(digits.c_str(), &end);
             if (!end || *end) return Fail(1031);  // Expected constant
             *v = Value{d, false};
             return true;

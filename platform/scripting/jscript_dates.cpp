@@ -118,7 +118,9 @@ bool ParseClassicDate(const char* s, DateParts* p) {
             p->offsetMinutes = sawZone ? p->offsetMinutes + sign * minutes : sign * minutes;
         } else if (std::isdigit(ch)) {
             char* end = nullptr;
-            double v = std::strtod(c, &end);
+            const char* used = nullptr;
+            double v = text::ParseDoubleA(c, &used);
+            end = const_cast<char*>(used);
             size_t digits = static_cast<size_t>(end - c);
             if (std::memchr(c, '.', digits) || std::memchr(c, 'e', digits) ||
                 std::memchr(c, 'E', digits)) {

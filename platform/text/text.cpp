@@ -623,6 +623,14 @@ double ParseDouble(const WChar* s, const WChar** end) {
     return strtod_l(buf.c_str(), nullptr, CLocale());
 }
 
+double ParseDoubleA(const char* s, const char** end) {
+    std::string buf;
+    const char* p = ScanDecimal(s, buf);
+    if (end) *end = p;
+    if (p == s) return 0.0;
+    return strtod_l(buf.c_str(), nullptr, CLocale());
+}
+
 namespace {
 // A view form of a parser taking a terminated text: the view is copied to
 // give it its terminator.

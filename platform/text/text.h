@@ -73,6 +73,8 @@ WString IntToText(long long v);
 // Overflow gives +-HUGE_VAL, as the C library does.
 double ParseDouble(const WChar* s, const WChar** end = nullptr);
 double ParseDouble(WStringView s, size_t* used = nullptr);
+// The same for 8-bit text (numbers inside file formats and device sentences).
+double ParseDoubleA(const char* s, const char** end = nullptr);
 // Integers with the behaviour of a 32-bit `long`: out-of-range values clamp
 // to INT32_MIN / INT32_MAX. base is 10 or 16 (16 accepts an optional 0x).
 int32_t ParseLong(const WChar* s, const WChar** end = nullptr, int base = 10);

@@ -3,7 +3,9 @@
 // versions leave, and saves that fail.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -239,6 +241,42 @@ TEST_F(Preferences, EveryOptionSurvivesWriteAndRead) {
     EXPECT_EQ(l.restore, 0);
     EXPECT_EQ(again.Data().gps.datum, u"NAD27");
     EXPECT_EQ(gps_.datums.back(), u"NAD27");
+}
+
+// The file is the same, and reads back the same, when the process runs in a
+// comma-decimal locale set from the environment (as the display sets it).
+TEST_F(Preferences, NumbersAreTheSameInACommaDecimalLocale) {
+    auto writeAndRead = [&] {
+        {
+            COptionsSheet sheet;
+            sheet.Data().location.latitude = 51.477928;
+            sheet.Data().location.altitude = 46.5;
+            sheet.Data().location.dstalert = 12.25;
+            sheet.Data().gps.pdopMaximum = 6.5;
+            sheet.Data().gps.epeMaximum = 2.75;
+            EXPECT_TRUE(sheet.WritePreferences());
+        }
+        ResetPortRecordsForTests();
+        COptionsSheet again;
+        const PreferencesData& d = again.Data();
+        EXPECT_EQ(d.location.latitude, 51.477928);
+        EXPECT_EQ(d.location.altitude, 46.5);
+        EXPECT_EQ(d.location.dstalert, 12.25);
+        EXPECT_EQ(d.gps.pdopMaximum, 6.5);
+        EXPECT_EQ(d.gps.epeMaximum, 2.75);
+        return Get(kPrefs);
+    };
+    setlocale(LC_ALL, "C");
+    const std::string plain = writeAndRead();
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    const char* chosen = setlocale(LC_ALL, "");
+    unsetenv("LC_ALL");
+    ASSERT_NE(chosen, nullptr) << "the de_DE.UTF-8 locale is not installed";
+    const std::string german = writeAndRead();
+    setlocale(LC_ALL, "C");
+    EXPECT_EQ(german, plain);
+    EXPECT_NE(plain.find("<PDOP maximum=\"6.5\"/>"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("<LOCATION dstalert=\"12.25\"/>"), std::string::npos) << plain;
 }
 
 // "3d" is the attribute name older files have, though XML names cannot start
