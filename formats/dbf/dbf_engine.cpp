@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -752,25 +753,47 @@ int DbfSeek(DbfHandle h, int n) {
     return SeekTo(h, n);
 }
 
+namespace {
+// Rows the file holds whole. A cut table keeps its header's count (so the
+// shapes stay reachable); the rows past the end of the file are missing,
+// and a walk passes over all of them in one step.
+int64_t RowsHeld(DbfHandle h) {
+    const int64_t rl = RecordLength(h);
+    const int64_t bytes = fioGetSize(h->file) - HeaderLength(h);
+    const int64_t whole = rl > 0 && bytes > 0 ? bytes / rl : 0;
+    return std::min<int64_t>(Count(h), whole);
+}
+}  // namespace
+
 int DbfSeekActive(DbfHandle h, int n) {
     if (!h) return -1;
+    const int64_t held = RowsHeld(h);
+    auto active = [&](int r) { return r >= 0 && r < held && DbfIsActiveAtPosition(h); };
     int r;
     switch (n) {
         case kDbfLast:
-        case kDbfFirst: {
-            const int step = n == kDbfLast ? kDbfPrevious : kDbfNext;
-            r = DbfSeek(h, n);
-            while (r >= 0 && !DbfIsActiveAtPosition(h)) r = DbfSeek(h, step);
+            if (held == 0) return -1;
+            r = DbfSeek(h, static_cast<int>(held - 1));
+            while (r >= 0 && !active(r)) r = DbfSeek(h, kDbfPrevious);
             return r;
-        }
         case kDbfPrevious:
+            if (h->current > held) {
+                // From among the missing rows: the last row held is the one before.
+                if (held == 0) return -1;
+                r = DbfSeek(h, static_cast<int>(held - 1));
+            } else {
+                r = DbfSeek(h, kDbfPrevious);
+            }
+            while (r >= 0 && !active(r)) r = DbfSeek(h, kDbfPrevious);
+            return r;
+        case kDbfFirst:
         case kDbfNext:
             r = DbfSeek(h, n);
-            while (r >= 0 && !DbfIsActiveAtPosition(h)) r = DbfSeek(h, n);
-            return r;
+            while (r >= 0 && r < held && !active(r)) r = DbfSeek(h, kDbfNext);
+            return active(r) ? r : -1;
         default:
             r = DbfSeek(h, n);
-            return r >= 0 && DbfIsActiveAtPosition(h) ? r : -1;
+            return active(r) ? r : -1;
     }
 }
 

@@ -213,6 +213,53 @@ TEST_F(DbfEngine, FieldsAreRefusedWhenTheyWouldBreakTheTable) {
 // Damaged or crafted files: each row is a valid two-field table with one
 // change. Every one must fail with the engine's error, or open and stay
 // within the bytes that exist.
+// A cut table keeps the count its header claims, but every walk to an
+// active row passes over the rows the file does not hold in one step: a
+// 33-byte table that claims a billion rows, and one cut after two rows.
+TEST_F(DbfEngine, WalksSkipTheRowsACutTableDoesNotHold) {
+    std::string bare(32, '\0');
+    bare[0] = 0x03;
+    const uint32_t billion = 1000000000u;
+    memcpy(&bare[4], &billion, 4);
+    bare[8] = 33;  // header length: no fields, the terminator only
+    bare[10] = 1;  // record length: the deletion flag
+    bare += "\x0D";
+    ASSERT_EQ(bare.size(), 33u);
+    Put("bare.dbf", bare);
+    DbfHandle h = DbfOpen(u"\\bare.dbf", 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(DbfGetRecordCount(h), 1000000000);
+    for (int position : {kDbfLast, kDbfFirst, kDbfNext, kDbfPrevious, 999999999})
+        EXPECT_EQ(DbfSeekActive(h, position), -1) << position;
+    DbfClose(h);
+
+    h = MakeRows(u"\\cut.dbf", 4);
+    ASSERT_EQ(DbfDeleteRecord(h, 1), 1);
+    DbfClose(h);
+    std::string cut = Get("cut.dbf");
+    memcpy(&cut[4], &billion, 4);
+    cut.resize(65 + 2 * 11 + 5);  // two rows and part of the third
+    Put("cut.dbf", cut);
+    h = DbfOpen(u"\\cut.dbf", 0);
+    ASSERT_NE(h, nullptr);
+    struct {
+        int from, position, want;
+    } cases[] = {
+        {0, kDbfLast, 0},
+        {0, kDbfFirst, 0},
+        {0, kDbfNext, -1},
+        {1, kDbfPrevious, 0},
+        {500000000, kDbfPrevious, 0},
+        {500000000, kDbfNext, -1},
+        {0, 2, -1},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(DbfSeek(h, c.from), c.from);
+        EXPECT_EQ(DbfSeekActive(h, c.position), c.want) << c.from << " " << c.position;
+    }
+    DbfClose(h);
+}
+
 TEST_F(DbfEngine, DamagedInputTable) {
     DbfHandle h = DbfCreate(u"\\good.dbf", 0);
     DbfAddField(h, u"A", 'C', 4, 0);
