@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/byte_order.h"
+#include "platform/fs/fs.h"
 #include "platform/gdi/gdi_internal.h"
 
 using namespace gdi::detail;
@@ -212,9 +213,8 @@ HBITMAP LoadDibFromMemory(const void* data, size_t size) {
 
 HBITMAP LoadDibFile(const WChar* hostPath) {
     if (!hostPath) return nullptr;
-    std::ifstream f(text::ToUtf8(hostPath), std::ios::binary);
-    if (!f) return nullptr;
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)),
-                              std::istreambuf_iterator<char>());
-    return LoadDibFromMemory(data.data(), data.size());
+    // A folder, a FIFO or a file that cannot be read gives no picture.
+    std::string data;
+    if (!fs::ReadWholeHostFile(text::ToUtf8(hostPath), &data)) return nullptr;
+    return LoadDibFromMemory(reinterpret_cast<const uint8_t*>(data.data()), data.size());
 }

@@ -5,6 +5,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/fs/fs.h"
+
 namespace res {
 
 namespace {
@@ -106,14 +108,13 @@ std::shared_ptr<ResourceModule> ResourceModule::FromBytes(const uint8_t* data, s
 
 std::shared_ptr<ResourceModule> ResourceModule::FromFile(const std::string& hostPath,
                                                          std::string* error) {
-    std::ifstream f(hostPath, std::ios::binary);
-    if (!f) {
+    // A folder, a FIFO or a file that cannot be read gives no module.
+    std::string bytes;
+    if (!fs::ReadWholeHostFile(hostPath, &bytes)) {
         if (error) *error = "cannot open " + hostPath;
         return nullptr;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
-                               std::istreambuf_iterator<char>());
-    return FromBytes(bytes.data(), bytes.size(), error);
+    return FromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), error);
 }
 
 const Resource* ResourceModule::Find(const ResName& type, const ResName& name,

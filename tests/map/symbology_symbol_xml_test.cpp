@@ -1,6 +1,8 @@
 // The six symbol elements: reading (defaults, names in any case, unknown
 // names, decimal commas, values out of range), writing back what was read,
 // the stipple pattern, images beside the XML file and copies.
+#include <sys/stat.h>
+
 #include "tests/map/symbology_harness.h"
 
 namespace {
@@ -292,6 +294,23 @@ TEST_F(SymbolXmlTest, ImageFoundBesideTheXmlFile) {
     auto fragment = Parse("<RASTERMARKERSYMBOL image=\"pin.bmp\"/>");
     EXPECT_EQ(CSymbol::LoadSymbolImage(fragment->GetRoot()), nullptr);
     EXPECT_EQ(CSymbol::LoadSymbolImage(Parse("<RASTERMARKERSYMBOL/>")->GetRoot()), nullptr);
+}
+
+// An image name that is a folder (the root, "\\" or "/"), a FIFO or a file
+// that is no bitmap gives no picture; reading the symbol never ends the
+// program, and a FIFO never waits for a writer.
+TEST_F(SymbolXmlTest, ImagesThatAreNoBitmapFilesGiveNoPicture) {
+    Put("maps/junk.bmp", "BM junk");
+    ASSERT_EQ(::mkdir(Host("maps/folder.bmp").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(Host("maps/pipe.bmp").c_str(), 0644), 0);
+    for (const char* image :
+         {"/", "\\", "\\maps", "\\maps\\folder.bmp", "\\maps\\pipe.bmp", "\\maps\\junk.bmp"}) {
+        SCOPED_TRACE(image);
+        auto doc = Parse(std::string("<RASTERMARKERSYMBOL image=\"") + image + "\"/>");
+        EXPECT_EQ(CSymbol::LoadSymbolImage(doc->GetRoot()), nullptr);
+        CSymbol symbol;
+        EXPECT_TRUE(symbol.ReadXml(doc->GetRoot(), false));
+    }
 }
 
 TEST_F(SymbolXmlTest, CopyKeepsPatternsOfItsOwn) {
