@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -148,12 +149,27 @@ mode_t NewFileMode() {
     return 0644;
 }
 
-bool WriteBesideAndRename(const std::string& target, const std::string& bytes) {
+bool WriteBesideAndRename(const std::string& named, const std::string& bytes) {
+    // A symbolic link stays: its target gets the new content.
+    std::string target = named;
+    struct stat lst;
+    if (::lstat(named.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char* real = ::realpath(named.c_str(), nullptr);
+        if (!real) return false;
+        target = real;
+        std::free(real);
+    }
+    // The rename would replace a file that may not be written (a read-only
+    // one, whoever runs this), or something that is no file at all.
+    struct stat st;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                   ::access(target.c_str(), W_OK) != 0))
+        return false;
     std::string tmp = target + ".XXXXXX";
     const int fd = mkstemp(tmp.data());
     if (fd < 0) return false;
-    struct stat st;
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
     bool ok = fchmod(fd, mode) == 0;
     size_t done = 0;
     while (ok && done < bytes.size()) {

@@ -332,6 +332,46 @@ TEST(ZnTools3Save, FailedSavesLeaveEverythingAsItWas) {
     EXPECT_EQ(ReadAll(existing), "<r/>\n");
 }
 
+// A save respects the file it replaces: a read-only file (by its mode, for
+// whoever runs this) is refused and kept; a symbolic link stays a link and
+// its target gets the new content.
+TEST(ZnTools3Save, ReadOnlyFilesAndSymbolicLinks) {
+    TempDir dir;
+    Doc doc(dir.Write("d.xml", "<r/>"));
+    ASSERT_TRUE(doc);
+    const std::string readOnly = dir.Write("ro.xml", "keep");
+    ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+    dir.Write("target.xml", "old");
+    ASSERT_EQ(symlink("target.xml", dir.Path("link.xml").c_str()), 0);
+    ASSERT_EQ(symlink("ro.xml", dir.Path("ro_link.xml").c_str()), 0);
+    ASSERT_EQ(symlink("gone.xml", dir.Path("dangling.xml").c_str()), 0);
+    struct Row {
+        const char* name;
+        int32_t saved;
+        const char* file;  // where the result must be
+        const char* content;
+    } rows[] = {
+        {"ro.xml", 0, "ro.xml", "keep"},
+        {"ro_link.xml", 0, "ro.xml", "keep"},
+        {"link.xml", 1, "target.xml", "<r/>\n"},
+        {"dangling.xml", 0, "dangling.xml", ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(xmlSave(doc, dir.Path(r.name).c_str()), r.saved);
+        EXPECT_EQ(ReadAll(dir.Path(r.file)), r.content);
+    }
+    for (const char* link : {"link.xml", "ro_link.xml", "dangling.xml"})
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.Path(link))) << link;
+    struct stat st;
+    ASSERT_EQ(stat(readOnly.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path("")))
+        names.push_back(e.path().filename());
+    EXPECT_EQ(names.size(), 5u);  // no temporary file left behind
+}
+
 TEST(ZnTools3Save, CesuTextFromTheHandheldLoads) {
     TempDir dir;
     // U+1F600 as the handheld writes it: two 3-byte surrogate sequences.
@@ -480,6 +520,9 @@ TEST(ZnTools3Tables, OpeningTables) {
     EXPECT_EQ(dbOpen(dir.Path("text.dbf").c_str()), nullptr);
     EXPECT_EQ(dbOpen(nullptr), nullptr);
     EXPECT_EQ(dbOpen(""), nullptr);
+    // A FIFO is refused at once instead of waiting for a writer.
+    ASSERT_EQ(mkfifo(dir.Path("pipe.dbf").c_str(), 0600), 0);
+    EXPECT_EQ(dbOpen(dir.Path("pipe.dbf").c_str()), nullptr);
     znTable* nonAscii = dbOpen(dir.Path("Gr\xC3\xBCn/t\xC3\xA4gl.dbf").c_str());
     EXPECT_NE(nonAscii, nullptr);
     dbClose(nonAscii);
