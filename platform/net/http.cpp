@@ -4,9 +4,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
-#include <sstream>
+
+#include "platform/fs/fs.h"
 
 namespace net {
 namespace {
@@ -59,12 +59,10 @@ std::string ReasonPhrase(long status) {
 }
 
 bool ReadFile(const char* path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out += s.str();
-    return !in.bad();
+    std::string bytes;
+    if (!fs::ReadWholeHostFile(path, &bytes)) return false;
+    out += bytes;
+    return true;
 }
 
 // The authorities TLS checks against: the system's, plus those in the PEM
@@ -136,7 +134,10 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
     list = curl_slist_append(list, "User-Agent:");
     curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A redirect keeps or raises the scheme: an https exchange never goes on
+    // in clear text (a POST body re-sent, an image fetched and saved).
+    const bool secure = url.scheme == "https";
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(settings_.maxRedirects));
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
@@ -229,6 +230,8 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
             r.error = "The answer is larger than " + std::to_string(t.limit >> 20) + " MiB";
         } else if (done == CURLE_PEER_FAILED_VERIFICATION) {
             r.error = std::string("The server's certificate was refused") + (*detail ? ": " : "") + detail;
+        } else if (done == CURLE_UNSUPPORTED_PROTOCOL && secure) {
+            r.error = "The https server redirected to an address that is not https";
         } else if (done != CURLE_OK) {
             r.error = *detail ? detail : curl_easy_strerror(done);
         } else if (r.status < 200 || r.status > 299) {

@@ -164,6 +164,57 @@ TEST(NetHttp, GetWithItsOwnLimit) {
     EXPECT_EQ(r.body, reply.body);
 }
 
+// A redirect keeps or raises the scheme: from https to plain http the
+// exchange fails (the body is never re-sent in clear text), while http to
+// https and https to https are followed.
+TEST(NetHttp, HttpsStaysHttps) {
+    zntest::HttpServerOptions options;
+    options.tls = true;
+    HttpTestServer tls(options);
+    ASSERT_NE(tls.Port(), 0) << tls.Error();
+    HttpTestServer plain;
+    zntest::EnvGuard ca("ZARNIP_CA_FILE", tls.CaFile().c_str());
+    HttpReply answer;
+    answer.body = "<ok/>";
+    tls.SetReplyFor("/there", answer);
+    plain.SetReplyFor("/there", answer);
+    struct Row {
+        const char* what;
+        HttpTestServer& from;
+        int status;
+        std::string to;
+        bool followed;
+    } rows[] = {
+        {"https to http, 307", tls, 307, plain.Url("/there"), false},
+        {"https to http, 302", tls, 302, plain.Url("/there"), false},
+        {"https to https", tls, 307, tls.Url("/there"), true},
+        {"http to https", plain, 307, tls.Url("/there"), true},
+        {"http to http", plain, 302, plain.Url("/there"), true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        tls.ClearRequests();
+        plain.ClearRequests();
+        r.from.SetReplyFor("/here",
+                           Reply(r.status, "Moved", "", HttpReply::kRedirect, 0, r.to.c_str()));
+        net::HttpSession session;
+        const net::HttpResult post =
+            session.Post(*net::ParseUrl(r.from.Url("/here")), "secret=1", {});
+        const net::HttpResult get = session.Get(*net::ParseUrl(r.from.Url("/here")));
+        for (const net::HttpResult* result : {&post, &get}) {
+            EXPECT_EQ(result->ok, r.followed) << result->error;
+            if (r.followed) {
+                EXPECT_EQ(result->body, "<ok/>");
+            } else {
+                EXPECT_EQ(result->error,
+                          "The https server redirected to an address that is not https");
+                EXPECT_TRUE(result->body.empty());
+            }
+        }
+        if (!r.followed) EXPECT_TRUE(plain.Requests().empty());
+    }
+}
+
 TEST(NetHttp, AnUnreadableAuthorityFileFailsHttpsOnly) {
     zntest::HttpServerOptions options;
     options.tls = true;
