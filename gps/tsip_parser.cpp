@@ -271,9 +271,17 @@ bool CTsipParser::Decode(uint8_t id, const uint8_t* d, int length, GpsPosition* 
             if (length != 24) return false;
             GpsSatellite* slot = GpsSatelliteSlot(p, d[0]);
             if (!slot) return false;  // PRN 0, or a satellite without a slot
+            // Radians to the nearest whole degree: a float that means 68
+            // arrives as 67.999997. Angles out of their range, or not
+            // numbers, are no satellite data.
+            const double elevation = std::round(LoadBeFloat(d + 12) * kDegrees);
+            double azimuth = std::round(LoadBeFloat(d + 16) * kDegrees);
+            if (azimuth < 0) azimuth += 360;
+            if (!(elevation >= -90 && elevation <= 90) || !(azimuth >= 0 && azimuth <= 360))
+                return false;
             slot->snr = TsipSnr(LoadBeFloat(d + 4));
-            slot->elevation = static_cast<int16_t>(std::trunc(LoadBeFloat(d + 12) * kDegrees));
-            slot->azimuth = static_cast<int16_t>(std::trunc(LoadBeFloat(d + 16) * kDegrees));
+            slot->elevation = static_cast<int16_t>(elevation);
+            slot->azimuth = static_cast<int16_t>(azimuth == 360 ? 0 : azimuth);
             slot->flags &= ~(ZN_GPS_SAT_SIGNAL | ZN_GPS_SAT_FLAG4 | ZN_GPS_SAT_FLAG8);
             slot->flags |= ZN_GPS_SAT_IN_VIEW;
             if (slot->snr > 0) slot->flags |= ZN_GPS_SAT_SIGNAL;

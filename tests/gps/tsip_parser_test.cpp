@@ -143,10 +143,14 @@ TEST(TsipDecoder, Packets) {
              EXPECT_NEAR(p.longitude, 0.0, 1e-12);
              EXPECT_NEAR(p.height, 100.0, 1e-6);
          }},
-        {"0x83 all zero is no fix", 0x83, zeroEcef, false, 0, [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.latitude)); }},
-        {"0x83 near the centre", 0x83, nearCentre, false, 0, [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.latitude)); }},
-        {"0x83 not finite", 0x83, nanEcef, false, 0, [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.longitude)); }},
-        {"0x83 short", 0x83, Bytes(equator.begin(), equator.end() - 1), false, 0, [](const GpsPosition&) {}},
+        {"0x83 all zero is no fix", 0x83, zeroEcef, false, 0,
+         [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.latitude)); }},
+        {"0x83 near the centre", 0x83, nearCentre, false, 0,
+         [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.latitude)); }},
+        {"0x83 not finite", 0x83, nanEcef, false, 0,
+         [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.longitude)); }},
+        {"0x83 short", 0x83, Bytes(equator.begin(), equator.end() - 1), false, 0,
+         [](const GpsPosition&) {}},
         {"0x42 singles", 0x42, Cat({Be(6378237.0f), Be(0.0f), Be(0.0f), Be(0.0f)}), true, 0x1,
          [](const GpsPosition& p) {
              EXPECT_NEAR(p.height, 100.0, 1e-3);
@@ -160,7 +164,8 @@ TEST(TsipDecoder, Packets) {
          }},
         {"0x84 not finite", 0x84, Cat({Be(NAN), Be(0.0), Be(12.5), Be(0.0), Be(0.0f)}), false, 0,
          [](const GpsPosition& p) { EXPECT_TRUE(std::isnan(p.height)); }},
-        {"0x4A", 0x4A, Cat({Be(float(M_PI / 6)), Be(float(M_PI / 3)), Be(5.0f), Be(0.0f), Be(0.0f)}), true, 0x1,
+        {"0x4A", 0x4A,
+         Cat({Be(float(M_PI / 6)), Be(float(M_PI / 3)), Be(5.0f), Be(0.0f), Be(0.0f)}), true, 0x1,
          [](const GpsPosition& p) {
              EXPECT_NEAR(p.latitude, 30.0, 1e-5);
              EXPECT_NEAR(p.longitude, 60.0, 1e-5);
@@ -178,12 +183,14 @@ TEST(TsipDecoder, Packets) {
              EXPECT_EQ(p.satellites[6].flags, ZN_GPS_SAT_IN_VIEW | ZN_GPS_SAT_SIGNAL);
              EXPECT_EQ(p.satellites[6].snr, std::trunc(20 * std::log(8.0) + 27));
              EXPECT_EQ(p.satellites[6].elevation, 45);
-             EXPECT_EQ(p.satellites[6].azimuth, -28);
+             EXPECT_EQ(p.satellites[6].azimuth, 331);  // -28.6 degrees
          }},
         {"0x5C PRN 0", 0x5C, Cat({{0, 0, 0, 0}, Bytes(sat5c.begin() + 4, sat5c.end())}), false, 0,
          [](const GpsPosition& p) { EXPECT_EQ(p.satellites[0].flags, 0); }},
-        {"0x5C PRN 40", 0x5C, Cat({{40, 0, 0, 0}, Bytes(sat5c.begin() + 4, sat5c.end())}), false, 0, [](const GpsPosition&) {}},
-        {"0x47 levels 0 and -1", 0x47, Cat({{3, 1}, Be(0.0f), {2}, Be(-1.0f), {3}, Be(20.0f)}), true, 0x10,
+        {"0x5C PRN 40", 0x5C, Cat({{40, 0, 0, 0}, Bytes(sat5c.begin() + 4, sat5c.end())}), false, 0,
+         [](const GpsPosition&) {}},
+        {"0x47 levels 0 and -1", 0x47, Cat({{3, 1}, Be(0.0f), {2}, Be(-1.0f), {3}, Be(20.0f)}),
+         true, 0x10,
          [](const GpsPosition& p) {
              EXPECT_EQ(p.satellitesInView, 3);
              EXPECT_EQ(p.satellites[0].snr, 0.0);
@@ -196,7 +203,8 @@ TEST(TsipDecoder, Packets) {
              EXPECT_EQ(p.satellitesInView, 5);
              EXPECT_EQ(p.satellites[0].flags, 0);
          }},
-        {"0x6D", 0x6D, Cat({{0x34}, Be(2.0f), Be(1.5f), Be(1.25f), Be(1.0f), {3, 9, 50}}), true, 0x16,
+        {"0x6D", 0x6D, Cat({{0x34}, Be(2.0f), Be(1.5f), Be(1.25f), Be(1.0f), {3, 9, 50}}), true,
+         0x16,
          [](const GpsPosition& p) {
              EXPECT_EQ(p.satellitesUsed, 3);
              EXPECT_EQ(p.modeBits & 1, 1u);
@@ -211,19 +219,36 @@ TEST(TsipDecoder, Packets) {
              EXPECT_EQ(p.modeBits & 1, 0u);
              EXPECT_TRUE(std::isnan(p.pdop));
          }},
-        {"0x82 without a fix", 0x82, {1}, true, 0,
+        {"0x82 without a fix",
+         0x82,
+         {1},
+         true,
+         0,
          [](const GpsPosition& p) {
              EXPECT_EQ(p.fixQuality, 0);
              EXPECT_EQ(p.modeBits & 2, 2u);
          }},
-        {"0x13", 0x13, {0x8E, 0x4A}, true, 0,
+        {"0x13",
+         0x13,
+         {0x8E, 0x4A},
+         true,
+         0,
          [](const GpsPosition& p) {
              EXPECT_EQ(p.errorCode, -1);
              EXPECT_STREQ(p.errorText, "8E/4ABad Packet ID/Length");
          }},
-        {"0x13 short", 0x13, {0x8E}, true, 0,
+        {"0x13 short",
+         0x13,
+         {0x8E},
+         true,
+         0,
          [](const GpsPosition& p) { EXPECT_STREQ(p.errorText, "Bad Packet ID/Length"); }},
-        {"unhandled", 0x8F, {0x20, 1, 2}, true, 0, [](const GpsPosition& p) { EXPECT_EQ(p.lastPacketId, 0x8F); }},
+        {"unhandled",
+         0x8F,
+         {0x20, 1, 2},
+         true,
+         0,
+         [](const GpsPosition& p) { EXPECT_EQ(p.lastPacketId, 0x8F); }},
         {"0x41 length", 0x41, {1, 2, 3}, false, 0, [](const GpsPosition&) {}},
     };
     CTsipParser parser;
@@ -256,6 +281,55 @@ TEST(TsipDecoder, Packets) {
     p.stateBits = ZN_GPS_STATE_RAW_DISPLAY;
     parser.Decode(0x46, nullptr, 0, &p);
     EXPECT_STREQ(p.packetName, "Health of Reciever");
+}
+
+// Satellite angles come in radians as floats: every whole degree comes back
+// as itself (not a hair low and cut to the degree below), and angles out of
+// range or not finite give no satellite data, never a value out of range.
+TEST(TsipDecoder, SatelliteAnglesRoundToTheDegree) {
+    CTsipParser parser;
+    auto packet = [](float elevation, float azimuth) {
+        return Cat({{7, 0, 0, 0}, Be(8.0f), Be(0.0f), Be(elevation), Be(azimuth), {0, 0, 0, 0}});
+    };
+    const double toRadians = M_PI / 180;
+    for (int degrees = 0; degrees < 360; ++degrees) {
+        SCOPED_TRACE(degrees);
+        GpsPosition p;
+        ResetGpsPosition(&p);
+        const int elevation = degrees % 181 - 90;
+        const Bytes d = packet(float(elevation * toRadians), float(degrees * toRadians));
+        ASSERT_TRUE(parser.Decode(0x5C, d.data(), int(d.size()), &p));
+        EXPECT_EQ(p.satellites[6].elevation, elevation);
+        EXPECT_EQ(p.satellites[6].azimuth, degrees);
+    }
+    struct Row {
+        const char* what;
+        float elevation, azimuth;
+        bool data;
+        int wantElevation, wantAzimuth;
+    } rows[] = {
+        {"a turn less a hair", float(0.5), float(2 * M_PI - 1e-7), true, 29, 0},
+        {"negative azimuth", float(0.1), float(-M_PI / 2), true, 6, 270},
+        {"a million radians", 1e6f, 0.5f, false, 0, 0},
+        {"azimuth of a million radians", 0.5f, 1e6f, false, 0, 0},
+        {"elevation past the zenith", float(1.6), 0.5f, false, 0, 0},
+        {"not a number", NAN, 0.5f, false, 0, 0},
+        {"infinite", 0.5f, INFINITY, false, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        GpsPosition p;
+        ResetGpsPosition(&p);
+        const Bytes d = packet(r.elevation, r.azimuth);
+        EXPECT_EQ(parser.Decode(0x5C, d.data(), int(d.size()), &p), r.data);
+        if (!r.data) {
+            EXPECT_EQ(p.satellites[6].flags, 0);
+            EXPECT_EQ(p.updateBits & ZN_GPS_UPDATE_SATELLITES, 0u);
+            continue;
+        }
+        EXPECT_EQ(p.satellites[6].elevation, r.wantElevation);
+        EXPECT_EQ(p.satellites[6].azimuth, r.wantAzimuth);
+    }
 }
 
 TEST(TsipDecoder, Course) {
