@@ -360,10 +360,35 @@ private:
             if (m_s[i] == u'\n') ++m_line;
     }
 
+    // Counts a finished element against the document's limits; false, with
+    // the error text, past either.
+    bool Charge(const CXmlNode& element);
+
     CXmlDocument* m_doc;
     WStringView m_s;
     int m_line = 1;
+    size_t m_elements = 0;
+    size_t m_bytes = 0;
 };
+
+bool CXmlParser::Charge(const CXmlNode& element) {
+    // What an element costs in memory, near enough: the node, its place in
+    // the parent's list, its texts and its attributes with their table.
+    constexpr size_t kNode = sizeof(CXmlNode) + 64, kAttribute = 96;
+    size_t bytes = kNode + 2 * (element.m_name.size() + element.m_text.size());
+    for (const auto& [name, value] : element.m_attributes)
+        bytes += kAttribute + 2 * (name.size() + value.size());
+    m_bytes += bytes;
+    // A document may take a fixed allowance plus a few times its own text.
+    const size_t budget = CXmlDocument::kMemoryAllowance + 4 * sizeof(WChar) * m_s.size();
+    if (++m_elements > CXmlDocument::kMaxElements || m_bytes > budget) {
+        m_doc->m_errorText = text::Format(
+            u"XML parsing error. The document holds more elements than can be read at line %d",
+            m_line);
+        return false;
+    }
+    return true;
+}
 
 bool CXmlParser::SkipPast(size_t& pos, size_t from, WStringView terminator) {
     size_t hit = m_s.find(terminator, from);
@@ -477,6 +502,7 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
                         ++pos;
                         if (m_s[pos] == u'\n') ++m_line;
                     }
+                    if (!Charge(*element)) return nullptr;
                     return element.release();
                 } else if (state == Decl) {
                     state = back;

@@ -99,6 +99,11 @@ class CXmlDocument {
 public:
     // Elements nested deeper than this are refused by the parser.
     static constexpr int kMaxDepth = 256;
+    // A document of more elements, or whose tree would take more than the
+    // allowance plus four times the memory of its text, is refused: a 16 MiB
+    // answer of empty elements must not take gigabytes.
+    static constexpr size_t kMaxElements = 1000000;
+    static constexpr size_t kMemoryAllowance = size_t{32} << 20;
 
     CXmlDocument() = default;
     CXmlDocument(WStringView rootName, WStringView rootText);

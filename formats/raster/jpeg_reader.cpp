@@ -224,6 +224,19 @@ bool CJpegReader::CreateDecoder() {
         DestroyDecoder();
         return false;
     }
+    // The library's own memory is bounded: past the limit it fails (it has
+    // no backing store) instead of taking what a few hundred bytes declare.
+    cinfo->mem->max_memory_to_use = kJpegMemoryLimit;
+    // A file of several scans keeps every coefficient of the picture while it
+    // decodes: one whose declared size would need more than the limit is
+    // refused before any decoding.
+    const uint64_t coefficients = uint64_t{cinfo->image_width} * cinfo->image_height *
+                                  static_cast<uint64_t>(cinfo->num_components) * sizeof(JCOEF);
+    if (jpeg_has_multiple_scans(cinfo) && coefficients > kJpegMemoryLimit) {
+        ReportMessage("Image too large to decode");
+        DestroyDecoder();
+        return false;
+    }
     width_ = static_cast<int>(cinfo->image_width);
     height_ = static_cast<int>(cinfo->image_height);
     components_ = cinfo->num_components;
@@ -376,6 +389,13 @@ HBITMAP CJpegReader::ReadBitmap() {
     bmi->bmiHeader.biBitCount = static_cast<WORD>(bits);
     bmi->bmiHeader.biXPelsPerMeter = bmi->bmiHeader.biYPelsPerMeter = 1;
     const int stride = DibStride(bits, width);
+    // A whole picture larger than the limit is not made (a window of it can
+    // still be drawn, row by row).
+    if (uint64_t(stride) * uint64_t(height) > kJpegMemoryLimit) {
+        ReportMessage("Image too large to decode");
+        Finish(true);
+        return nullptr;
+    }
     bmi->bmiHeader.biSizeImage = static_cast<DWORD>(stride) * static_cast<DWORD>(height);
     if (indexed) {
         const int count = GetPalette(bmi->bmiColors);

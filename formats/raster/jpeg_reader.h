@@ -20,6 +20,10 @@
 
 struct jpeg_decompress_struct;
 
+// The most memory one decode may take inside the library; a file of several
+// scans (progressive) whose coefficients would need more is refused at open.
+constexpr uint64_t kJpegMemoryLimit = uint64_t{256} << 20;
+
 class CJpegReader {
 public:
     // Called after each decoded row; returning false stops the decode.

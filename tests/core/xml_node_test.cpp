@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -129,6 +132,44 @@ TEST(XmlParseLimits, DeepNestingFailsCleanly) {
     for (int i = 0; i < CXmlDocument::kMaxDepth; ++i) ok += u"<A>";
     for (int i = 0; i < CXmlDocument::kMaxDepth; ++i) ok += u"</A>";
     EXPECT_TRUE(doc.Parse(ok));
+}
+
+// A 16 MiB answer of empty elements is refused without taking more than a
+// bounded amount of memory (peak measured in a child process); a document of
+// many real elements still parses.
+TEST(XmlParseLimits, ElementFloodsAreRefusedWithBoundedMemory) {
+    WString flood = u"<R>";
+    flood.reserve(16u << 20);
+    while (flood.size() < (16u << 20) - 8) flood += u"<A/>";
+    flood += u"</R>";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        CXmlDocument doc;
+        const bool parsed = doc.Parse(flood);
+        getrusage(RUSAGE_SELF, &after);
+        const long grownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+        std::printf("16 MiB of <A/>: peak memory grew by %ld MiB\n", grownMiB);
+        std::fflush(stdout);
+        const bool told =
+            U8(doc.GetErrorText())
+                .rfind("XML parsing error. The document holds more elements than can be read", 0) ==
+            0;
+        _exit(!parsed && !doc.GetRoot() && told && grownMiB < 250 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    WString many = u"<FEATURES>";
+    for (int i = 0; i < 100000; ++i)
+        many += u"<FEATURE><FIELD name=\"ID\" value=\"" + text::IntToText(i) + u"\"/></FEATURE>";
+    many += u"</FEATURES>";
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.Parse(many)) << U8(doc.GetErrorText());
+    EXPECT_EQ(doc.GetRoot()->GetChildCount(), 100000);
 }
 
 TEST(XmlParseLimits, ReparseReplacesTreeAndClearsError) {

@@ -8,6 +8,10 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <vector>
 
 #include "formats/message_sink.h"
@@ -282,6 +286,70 @@ TEST_F(JpegTest, DamagedFilesFailWithOneMessage) {
     // A missing file keeps the system's error.
     EXPECT_FALSE(r.Open(u"\\missing.jpg"));
     EXPECT_EQ(r.GetLastError(), fs::kErrorFileNotFound);
+}
+
+// Decompression bombs: a few hundred bytes of progressive JPEG declaring
+// 30000 x 30000 pixels, colour and grey. Opening, reading and drawing them
+// fails with a message and costs little memory (peak measured in a child
+// process); a baseline file of that size streams its rows as before.
+TEST_F(JpegTest, DeclaredSizesBeyondTheMemoryLimitAreRefused) {
+    REQUIRE_TOOL("cjpeg");
+    auto bomb = [&](const std::string& rel, const std::string& options) {
+        Cjpeg(rel, 16, 16, options);
+        std::string b = Get(rel);
+        // Start of frame (any kind): height and width after length and precision.
+        size_t at = 2;
+        while (at + 9 < b.size() &&
+               !(uint8_t(b[at]) == 0xFF && (uint8_t(b[at + 1]) & 0xF0) == 0xC0 &&
+                 uint8_t(b[at + 1]) != 0xC4))
+            at += 2 + (uint8_t(b[at + 2]) << 8 | uint8_t(b[at + 3]));
+        ASSERT_LT(at + 9, b.size());
+        for (size_t i : {at + 5, at + 7}) {
+            b[i] = char(30000 >> 8);
+            b[i + 1] = char(30000 & 0xFF);
+        }
+        Put(rel, b);
+    };
+    bomb("colour.jpg", "-progressive");
+    bomb("grey.jpg", "-progressive -grayscale");
+    bomb("baseline.jpg", "-grayscale");
+    EXPECT_LT(Get("colour.jpg").size(), 1000u);
+    EXPECT_LT(Get("grey.jpg").size(), 1000u);
+    struct Row {
+        const char* file;
+        bool opens;
+    } rows[] = {{"colour.jpg", false}, {"grey.jpg", false}, {"baseline.jpg", true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.file);
+        const WString path = u"\\" + text::FromUtf8(r.file);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rusage before{}, after{};
+            getrusage(RUSAGE_SELF, &before);
+            CJpegReader reader;
+            const bool opened = reader.Open(path);
+            bool drawn = false;
+            if (opened) {
+                HBITMAP t = MakeTarget(64, 64, 8, 0);
+                reader.SetGrayscale();
+                drawn = reader.DrawScaled(t, 0, 0, 30000, 30000, false);
+                DeleteObject(t);
+            }
+            HBITMAP whole = LoadJpegBitmap(path);
+            getrusage(RUSAGE_SELF, &after);
+            const long grownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+            std::printf("%s: peak memory grew by %ld MiB\n", r.file, grownMiB);
+            std::fflush(stdout);
+            _exit(opened == r.opens && drawn == r.opens && !whole && grownMiB < 300 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CJpegReader reader;
+    EXPECT_FALSE(reader.Open(u"\\colour.jpg"));
+    EXPECT_EQ(messages_, std::vector<std::string>{"JPEG Library Error: Image too large to decode"});
 }
 
 TEST(JpegNames, IsJpegFileName) {
