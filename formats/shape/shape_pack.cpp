@@ -273,10 +273,10 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
     bool swapped = true;
     for (int i = 0; i < 3 && swapped; ++i)
         swapped = swap.Replace(pack[i].GetPath(), src[i].GetPath(), orig[i].GetPath());
-    if (swapped && ReopenInPlace(h, source.GetPath(), flags)) {
-        // Kept before the index is rebuilt: an index of the packed records
-        // must never sit beside the original ones.
-        swap.Commit();
+    const bool reopened = swapped && ReopenInPlace(h, source.GetPath(), flags);
+    // Kept before the index is rebuilt: an index of the packed records must
+    // never sit beside the original ones.
+    if (reopened && (swap.Commit() || !swap.IsPending())) {
         ui.Beep(kEIconInformation);
         if (rebuildIndex) {
             try {
@@ -290,6 +290,7 @@ int PackShapefile(CShapeFile& shapefile, bool rebuildIndex, IPackUi& ui) {
         return 1;
     }
     // Packed files back to "$Pack_", originals back home.
+    if (reopened) CloseFilesInPlace(h);
     swap.Rollback();
     ReopenInPlace(h, source.GetPath(), flags);
     for (int i = 0; i < 3; ++i) fs::DeleteFile(pack[i].GetPath());

@@ -577,8 +577,10 @@ ShpHandle CreateShapefile(const WChar* path, int type, int flags, int newTable, 
     if (!ShpFlush(h.get())) return FailOpen(h, kShpErrWrite);
     // Without all its fields the new table is no copy.
     if (like && !DbfCopyFields(h->table, like->table)) return FailOpen(h, kShpErrDbfCreate);
+    // A set that could not be recorded as kept is undone (as `old` goes),
+    // with the new files.
+    if (!old.Commit() && old.IsPending()) return FailOpen(h, kShpErrShpCreate);
     rollback.committed = true;
-    old.Commit();
     return h.release();
 }
 

@@ -199,7 +199,7 @@ bool CSpatialIndex::Rebuild(ShpHandle shapefile) {
         ok = ok && swap.Replace(IndexPath(fresh.GetPath().c_str(), extension).GetPath(),
                                 IndexPath(path.GetPath().c_str(), extension).GetPath(),
                                 IndexPath(aside.GetPath().c_str(), extension).GetPath());
-    if (ok) swap.Commit();
+    if (ok) ok = swap.Commit() || !swap.IsPending();
     DeleteIndexFiles(fresh.GetPath().c_str());
     return finish(ok);
 }

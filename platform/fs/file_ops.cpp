@@ -332,15 +332,9 @@ bool RenameSet::Replace(WStringView from, WStringView to, WStringView aside) {
 
 bool RenameSet::Commit() {
     bool ok = true;
-    if (!journal_.empty() && !steps_.empty()) {
-        // From here on an interrupted set is finished, not undone.
-        if (!WriteJournal(steps_, true)) {
-            // Without the mark the files set aside must stay: an interrupted
-            // set would be undone from them.
-            steps_.clear();
-            return false;
-        }
-    }
+    // From here on an interrupted set is finished, not undone. Without the
+    // mark the set stays pending: the files set aside are what an undo needs.
+    if (!journal_.empty() && !steps_.empty() && !WriteJournal(steps_, true)) return false;
     for (const RenameStep& step : steps_)
         if (step.aside && !DeleteFile(step.to)) ok = false;
     if (!journal_.empty() && !steps_.empty()) {

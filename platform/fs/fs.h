@@ -337,8 +337,12 @@ public:
     // `from` takes its name, letter case included.
     bool Replace(WStringView from, WStringView to, WStringView aside = {});
     // Keeps every rename and deletes the files set aside; false when one of
-    // them could not be deleted (it stays under its aside name).
+    // them could not be deleted (it stays under its aside name). With a
+    // journal, also false when the journal could not record the set as kept:
+    // then nothing is kept and the set stays pending, to be undone.
     bool Commit();
+    // True while renames are done that are neither kept nor undone.
+    bool IsPending() const { return !steps_.empty(); }
     // Undoes the renames not committed; false when one could not be undone.
     bool Rollback();
 
