@@ -124,7 +124,7 @@ bool ParseClassicDate(const char* s, DateParts* p) {
             size_t digits = static_cast<size_t>(end - c);
             if (std::memchr(c, '.', digits) || std::memchr(c, 'e', digits) ||
                 std::memchr(c, 'E', digits)) {
-                // strtod went too far: read the integer only.
+                // The decimal reader went too far: read the integer only.
                 v = static_cast<double>(std::strtol(c, &end, 10));
                 digits = static_cast<size_t>(end - c);
             }
