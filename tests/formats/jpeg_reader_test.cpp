@@ -333,7 +333,7 @@ TEST_F(JpegTest, DeclaredSizesBeyondTheMemoryLimitAreRefused) {
             if (opened) {
                 HBITMAP t = MakeTarget(64, 64, 8, 0);
                 reader.SetGrayscale();
-                drawn = reader.DrawScaled(t, 0, 0, 30000, 30000, false);
+                drawn = reader.DrawScaled(t, 0, 0, 30000, 30000, nullptr);
                 DeleteObject(t);
             }
             HBITMAP whole = LoadJpegBitmap(path);
