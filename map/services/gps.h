@@ -7,16 +7,12 @@
 #include <cstdint>
 
 #include "include/zarnip/znex.h"
+#include "map/services/gps_messages.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
 class CCoordSys;
 
-// WM_GPS_DATA: wParam the received block, lParam the port object.
-constexpr UINT WM_GPS_DATA = 0x8064;
-// WM_GPS_POSITION: wParam the GpsPosition record.
-constexpr UINT WM_GPS_POSITION = 0x8104;
-constexpr UINT WM_COMMONDIALOG_CLOSED = 0x800C;
 
 // One position as X, Y, Z (altitude) and M.
 struct GpsFix {

@@ -8,16 +8,13 @@
 
 #include "core/double_rect.h"
 #include "include/zarnip/znex.h"
+#include "map/services/view_messages.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
 class CBookmarkList;
 class CFeatureLayer;
 class CLayer;
-
-// Sent by the main window to the view after the options are applied
-// (wParam and lParam 0).
-constexpr UINT WM_VIEW_PREFSCHANGED = 0x8005;
 
 // Status bar pane 0 keeps at most this many characters.
 constexpr size_t kStatusTextMax = 160;

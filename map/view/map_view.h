@@ -17,6 +17,7 @@
 
 #include "core/double_rect.h"
 #include "map/layers/map_doc.h"
+#include "map/services/view_messages.h"
 #include "map/view/crosshair.h"
 #include "map/view/destination.h"
 #include "map/view/extent_history.h"
@@ -37,14 +38,6 @@
 
 class CLayer;
 class CFeatureLayer;
-
-// Messages the view receives.
-constexpr UINT WM_VIEW_TRAYNOTIFY = 0x8003;
-constexpr UINT WM_VIEW_REFRESH = 0x8004;
-constexpr UINT WM_VIEW_FLASHSHAPE = 0x8008;
-constexpr UINT WM_VIEW_AFTERDRAW = 0x8009;
-// Sent to the averaging listener on each fix.
-constexpr UINT WM_AVERAGING_GPSFIX = 0x8006;
 
 // Commands of the view.
 enum MapViewCommand : UINT {

@@ -24,12 +24,11 @@
 #include "shell/app/about_dlg.h"
 #include "shell/app/splash.h"
 #include "shell/app/stylus.h"
+#include "shell/shell_messages.h"
 
 namespace {
 CMapApp* g_app = nullptr;
 
-// Posted to the instance sink when a peer's messages wait.
-constexpr UINT kWmInstanceFrames = 0x8401;
 constexpr const WChar* kInstanceSinkClass = u"ZarnipInstanceSink";
 constexpr UINT kIdsUntitled = 61443;
 constexpr UINT kIdsLoadingProfile = 7303;
@@ -406,7 +405,7 @@ void CMapApp::ReceiveInstanceFrame(InstanceFrame frame) {
         std::lock_guard<std::mutex> lock(m_pendingMutex);
         m_pendingFrames.push_back(std::move(frame));
     }
-    PostMessage(m_instanceSink, kWmInstanceFrames, 0, 0);
+    PostMessage(m_instanceSink, WM_INSTANCE_FRAMES, 0, 0);
 }
 
 void CMapApp::DeliverInstanceFrames() {
@@ -439,7 +438,7 @@ void CMapApp::DeliverInstanceFrames() {
 }
 
 LRESULT CMapApp::InstanceSinkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == kWmInstanceFrames) {
+    if (msg == WM_INSTANCE_FRAMES) {
         if (CMapApp* app = GetMapApp(); app && app->m_instanceSink == hwnd) app->DeliverInstanceFrames();
         return 0;
     }

@@ -14,6 +14,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/win/frame_wnd.h"
 #include "shell/config/configuration.h"
+#include "shell/shell_messages.h"
 
 class CCommandBars;
 class CFrameBarsHost;
@@ -23,12 +24,6 @@ class CMapView;
 class CRecentFileList;
 class CXmlNode;
 class IScriptHost;
-
-// Private messages of the main window.
-constexpr UINT WM_EXT_SHOWMESSAGE = 0x8101;
-constexpr UINT WM_EXT_GETSERVICE = 0x8102;
-constexpr UINT WM_EXT_FIREEVENT = 0x8103;
-// WM_GPS_POSITION (0x8104) and WM_GPS_DATA (0x8064) come from gps.h.
 
 // Script event ids of the Application object the frame fires.
 constexpr int kEventOnShutdown = 2;
