@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/dialog_ext.h"
+#include "platform/gdi/owned.h"
 #include "shell/forms/forms.h"
 
 // Messages between a form sheet and its pages.
