@@ -37,7 +37,7 @@ public:
         if (onRun) onRun(e);
         return true;
     }
-    bool SetScriptState(int) override { return true; }
+    bool SetScriptState(ScriptState) override { return true; }
     void StopEngine() override {}
     bool IsStarted() override { return true; }
     void EnableDebugging(bool) override {}

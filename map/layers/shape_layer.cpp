@@ -231,7 +231,7 @@ void CShapeLayer::StartLayerScripts(const CXmlNode* root, const CXmlNode* layer)
     m_scriptHost->RunScriptElements(root);
     if (const CXmlNode* forms = layer->FindChild(u"FORMS"))
         m_forms->ReadForms(forms, static_cast<DWORD>(m_localeId));
-    m_scriptHost->SetScriptState(2);
+    m_scriptHost->SetScriptState(ScriptState::Connected);
 }
 
 void* CShapeLayer::GetForm(bool edit) { return m_forms ? m_forms->GetForm(edit) : nullptr; }

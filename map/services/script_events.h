@@ -4,6 +4,7 @@
 // events go nowhere and a layer's script object is a plain counted object.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/com/com.h"
@@ -26,6 +27,17 @@ enum ScriptEventId {
     kEventOnGoto = 38,
 };
 
+// The states a script host's engine is put in (the script engines' own
+// values).
+enum class ScriptState : int32_t {
+    Uninitialized = 0,
+    Started = 1,
+    Connected = 2,
+    Disconnected = 3,
+    Closed = 4,
+    Initialized = 5,
+};
+
 // The script engine of one layer (or applet, or the application).
 class IScriptHost {
 public:
@@ -36,8 +48,8 @@ public:
     virtual bool AddNamedItem(const WChar* name, IDispatch* object, DWORD flags) = 0;
     virtual bool BindElementEvents(const CXmlNode* element, const WChar* itemName) = 0;
     virtual bool RunScriptElements(const CXmlNode* element) = 0;
-    // 2 starts the engine.
-    virtual bool SetScriptState(int state) = 0;
+    // Connected starts the engine's event handling.
+    virtual bool SetScriptState(ScriptState state) = 0;
     virtual void StopEngine() = 0;
     virtual bool IsStarted() = 0;
     // Lets a debugger attach to the engine's scripts.

@@ -189,7 +189,7 @@ bool CMapApp::InitInstance() {
     });
     Step("connect script engine", [this] {
         SetStatusText(u"Connecting global script engine");
-        if (m_scriptHost) m_scriptHost->SetScriptState(2);
+        if (m_scriptHost) m_scriptHost->SetScriptState(ScriptState::Connected);
     });
     Step("clean up", [this] {
         SetStatusText(u"Cleaning up");
@@ -370,7 +370,7 @@ bool CMapApp::ApplyConfiguration() {
             m_frame->ApplyStatusBarConfig(statusbar);
         LoadSystemObjects(host, config);
     }
-    if (host) host->SetScriptState(1);
+    if (host) host->SetScriptState(ScriptState::Started);
     return true;
 }
 

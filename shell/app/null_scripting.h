@@ -14,7 +14,7 @@ public:
     bool AddNamedItem(const WChar*, IDispatch*, DWORD) override { return true; }
     bool BindElementEvents(const CXmlNode*, const WChar*) override { return true; }
     bool RunScriptElements(const CXmlNode*) override { return true; }
-    bool SetScriptState(int) override { return true; }
+    bool SetScriptState(ScriptState) override { return true; }
     void StopEngine() override { m_started = false; }
     bool IsStarted() override { return m_started; }
     void EnableDebugging(bool) override {}

@@ -393,8 +393,8 @@ public:
         log_->push_back("run " + text::ToUtf8(element->GetName()));
         return true;
     }
-    bool SetScriptState(int state) override {
-        log_->push_back("state " + std::to_string(state));
+    bool SetScriptState(ScriptState state) override {
+        log_->push_back("state " + std::to_string(static_cast<int>(state)));
         return true;
     }
     void StopEngine() override {

@@ -195,7 +195,7 @@ public:
         return to_->BindElementEvents(e, n);
     }
     bool RunScriptElements(const CXmlNode* e) override { return to_->RunScriptElements(e); }
-    bool SetScriptState(int) override { return true; }
+    bool SetScriptState(ScriptState) override { return true; }
     void StopEngine() override {}
     bool IsStarted() override { return true; }
     void EnableDebugging(bool) override {}

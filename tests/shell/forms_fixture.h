@@ -54,7 +54,7 @@ public:
     bool AddNamedItem(const WChar* name, IDispatch* object, DWORD flags) override;
     bool BindElementEvents(const CXmlNode* element, const WChar* itemName) override;
     bool RunScriptElements(const CXmlNode* element) override;
-    bool SetScriptState(int) override { return true; }
+    bool SetScriptState(ScriptState) override { return true; }
     void StopEngine() override {}
     bool IsStarted() override { return true; }
     void EnableDebugging(bool) override {}

@@ -142,8 +142,8 @@ bool CJournalHost::RunScriptElements(const CXmlNode* element) {
     return true;
 }
 
-bool CJournalHost::SetScriptState(int state) {
-    journal_->push_back("SetScriptState " + std::to_string(state));
+bool CJournalHost::SetScriptState(ScriptState state) {
+    journal_->push_back("SetScriptState " + std::to_string(static_cast<int>(state)));
     return true;
 }
 

@@ -55,7 +55,7 @@ public:
     bool AddNamedItem(const WChar* name, IDispatch*, DWORD flags) override;
     bool BindElementEvents(const CXmlNode* element, const WChar* itemName) override;
     bool RunScriptElements(const CXmlNode* element) override;
-    bool SetScriptState(int state) override;
+    bool SetScriptState(ScriptState state) override;
     void StopEngine() override {}
     bool IsStarted() override { return started_; }
     void EnableDebugging(bool) override {}

@@ -34,8 +34,8 @@ namespace {
 class CStartupHost : public CJournalHost {
 public:
     using CJournalHost::CJournalHost;
-    bool SetScriptState(int state) override {
-        journal->push_back("SetScriptState " + std::to_string(state));
+    bool SetScriptState(ScriptState state) override {
+        journal->push_back("SetScriptState " + std::to_string(static_cast<int>(state)));
         return true;
     }
     void StopEngine() override { journal->push_back("StopEngine"); }
