@@ -15,6 +15,8 @@
 #define IDP_PARSE_UINT 0xF115
 #define IDP_PARSE_UINT_RANGE 0xF116
 #define IDP_PARSE_DATETIME 0xF117
+// Documents.
+#define IDP_ASK_TO_SAVE 0xF120
 
 // ---- application shell: preferences and configuration ----
 #define IDR_MAINFRAME 128
@@ -113,6 +115,7 @@
 #define IDP_CANNOT_CONVERT 8026
 #define IDP_DATUM_SHIFT_NOT_SUPPORTED 8027
 #define IDP_UNKNOWN_DATUM 8028
+#define IDP_ERROR_SAVING_MAP 8029
 #define IDD_BOOKMARK 16000
 #define IDC_BOOKMARK_NAME_LABEL 16001
 #define IDC_BOOKMARK_GLOBAL 16002

@@ -11,6 +11,7 @@
 #include "crs/wkt.h"
 #include "map/map_messages.h"
 #include "map/services/preferences.h"
+#include "platform/fs/fs.h"
 #include "platform/res/resource.h"
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
@@ -127,9 +128,18 @@ bool CMapDoc::OnNewDocument() {
 }
 
 bool CMapDoc::OnOpenDocument(const WString& path) {
-    if (!win::Document::OnOpenDocument(path)) return false;
-    ResetMap(true);
+    // The open map is replaced only once the file has proved readable: a
+    // file that is missing, not a map document or not a dataset that opens
+    // leaves it as it was, and the message says why.
     if (IsMapDocumentPath(path)) {
+        CXmlDocument document;
+        WString reason;
+        if (!LoadMapElement(path, document, reason)) {
+            ShowMapMessage(IDP_ERROR_OPENING_MAP, MB_OK | MB_ICONERROR, kBeepError, {path}, reason);
+            return false;
+        }
+        if (!win::Document::OnOpenDocument(path)) return false;
+        ResetMap(true);
         if (!ReadMapFile(path, false)) return false;
         if (IMainWindow* main = GetMainWindowServices()) main->AddToRecentDocuments(path);
         return true;
@@ -142,7 +152,13 @@ bool CMapDoc::OnSaveDocument(const WString& path) {
     target.SetExtension(u"znm");
     WString p = target.GetPath();
     if (p.size() >= 2 && p[0] == u'\\' && p[1] == u'\\') p.erase(0, 1);
-    if (!WriteMapFile(p)) return false;
+    fs::SetLastError(fs::kErrorSuccess);
+    if (!WriteMapFile(p)) {
+        // The old file and the open map stay as they were; the user learns why.
+        ShowMapMessage(IDP_ERROR_SAVING_MAP, MB_OK | MB_ICONERROR, kBeepError, {p},
+                       fs::ErrorText(fs::GetLastError()));
+        return false;
+    }
     SetModifiedFlag(false);
     return true;
 }
@@ -155,6 +171,8 @@ void CMapDoc::OnCloseDocument() {
 bool CMapDoc::DoSave(const WString& path, bool replace) {
     if (!win::Document::DoSave(path, replace)) return false;
     if (!m_mapTitle.empty()) SetTitle(m_mapTitle);
+    if (IMainWindow* main = GetMainWindowServices(); main && replace)
+        main->AddToRecentDocuments(GetPathName());
     return true;
 }
 
@@ -176,6 +194,11 @@ void CMapDoc::ResetMap(bool loadDefault) {
             m_mapExtent = CDoubleRect(-180, -90, 180, 90);
     }
     if (CBookmarkList* bookmarks = MainBookmarks()) bookmarks->RemoveBookmarks(false);
+}
+
+void CMapDoc::ShowWholeMap() {
+    CDoubleRect full;
+    if (m_layers.GetFullExtent(full, false, -1) != 0 && !full.IsEmpty()) m_mapExtent = full;
 }
 
 void CMapDoc::SetMapCoordSys(CCoordSys* coordSys, bool notify) {
@@ -251,18 +274,20 @@ bool CMapDoc::AddLayer(CLayer* layer, int position) {
 
 bool CMapDoc::OpenDatasetAsMap(const WString& path) {
     WString p = path;
-    CLayer* layer = CLayer::CreateLayer(p);
-    if (!layer) return false;
-    if (!layer->Open(p.c_str())) {
-        ShowMapMessage(IDP_ERROR_OPENING, MB_OK | MB_ICONERROR, kBeepError, {p});
-        delete layer;
+    fs::SetLastError(fs::kErrorSuccess);
+    std::unique_ptr<CLayer> layer(CLayer::CreateLayer(p));
+    if (!layer || !layer->Open(p.c_str())) {
+        WString reason = fs::ErrorText(fs::GetLastError());
+        if (reason.empty() && !layer) reason = u"It is not a kind of file the program can show.";
+        ShowMapMessage(IDP_ERROR_OPENING, MB_OK | MB_ICONERROR, kBeepError, {p}, reason);
         return false;
     }
+    if (!win::Document::OnOpenDocument(path)) return false;
+    ResetMap(true);
     layer->LoadProperties(nullptr);
-    if (!AddLayer(layer, 0)) {
-        delete layer;
-        return false;
-    }
+    if (!AddLayer(layer.get(), 0)) return false;
+    layer.release();
+    ShowWholeMap();
     return true;
 }
 
@@ -294,19 +319,33 @@ bool CMapDoc::AddLayerFromPath(const WString& path, CLayer** out) {
 
 // ---- reading ----
 
-bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
-    CXmlDocument document;
+const CXmlNode* CMapDoc::LoadMapElement(const WString& path, CXmlDocument& document,
+                                        WString& reason) {
+    fs::SetLastError(fs::kErrorSuccess);
     bool loaded = document.LoadFile(path, GetPreferences()->GetAnsiCodePage());
     const CXmlNode* root = loaded ? document.GetRoot() : nullptr;
     const CXmlNode* map = nullptr;
     if (root && root->GetName() == CConfigXmlFile::kRootName)
         map = root->GetName() == u"MAP" ? root : root->FindChild(u"MAP", true);
+    if (map) return map;
+    if (!document.GetErrorText().empty())
+        reason = document.GetErrorText();
+    else if (!loaded)
+        reason = fs::ErrorText(fs::GetLastError());
+    if (reason.empty()) reason = u"It is not a map document.";
+    return nullptr;
+}
+
+bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
+    CXmlDocument document;
+    WString reason;
+    const CXmlNode* map = LoadMapElement(path, document, reason);
     if (!map) {
-        WString reason = loaded && root ? WString() : document.GetErrorText();
         ShowMapMessage(IDP_ERROR_OPENING_MAP, MB_OK | MB_ICONERROR, kBeepError, {path}, reason);
         return false;
     }
 
+    bool storedExtent = false;
     if (!layersOnly) {
         CBookmarkList* bookmarks = MainBookmarks();
         if (bookmarks) bookmarks->ReadXml(map, false);
@@ -321,6 +360,7 @@ bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
                 for (double d : v) ok = ok && std::isfinite(d);
                 ok = ok && v[0] <= v[2] && v[1] <= v[3];
                 if (ok) {
+                    storedExtent = true;
                     m_mapExtent = CDoubleRect(v[0], v[1], v[2], v[3]);
                     if (bookmarks) bookmarks->Add(u"*Default*", m_mapExtent, false);
                 }
@@ -349,6 +389,10 @@ bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
         for (size_t i = 1; i < failed.size(); ++i) list += u"', '" + failed[i];
         ShowMapMessage(IDP_ERROR_OPENING, MB_OK | MB_ICONERROR, kBeepError, {list});
     }
+
+    // A document that stores no extent is shown whole, not at the default
+    // map's extent.
+    if (!layersOnly && !storedExtent) ShowWholeMap();
 
     IMainWindow* main = GetMainWindowServices();
     if (const CXmlNode* statusBar = map->FindChild(u"STATUSBAR")) {

@@ -11,6 +11,7 @@
 #include "platform/win/document.h"
 
 class CCoordSys;
+class CXmlDocument;
 
 // The view side of the document: the view registers with the document and
 // is told when a new map needs its edit toolbars updated.
@@ -64,6 +65,14 @@ private:
         std::unique_ptr<CXmlNode> element;
         WString folder;  // the folder of the document it was read from
     };
+    // The MAP element of a map document, else null with the reason (the
+    // file system's, the XML parser's, or that it is no map document).
+    static const CXmlNode* LoadMapElement(const WString& path, CXmlDocument& document,
+                                          WString& reason);
+    // The map extent becomes the layers' full extent (when they have one):
+    // a document that stores none, or a dataset opened by itself, is shown
+    // whole rather than at the default map's extent.
+    void ShowWholeMap();
     void WriteLayer(CConfigXmlFile& writer, CLayer* layer, const WString& folder);
     void WriteKept(CConfigXmlFile& writer, uint64_t anchor, const WString& folder);
     uint64_t AnchorOf(const KeptLayer& kept) const;

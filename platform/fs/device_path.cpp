@@ -319,6 +319,38 @@ void SetLastError(uint32_t error) {
     t_lastError = error;
 }
 
+WString ErrorText(uint32_t error) {
+    switch (error) {
+        case kErrorSuccess:
+            return {};
+        case kErrorFileNotFound:
+            return u"The file was not found.";
+        case kErrorPathNotFound:
+            return u"The folder was not found.";
+        case kErrorAccessDenied:
+            return u"Access is denied.";
+        case kErrorWriteProtect:
+            return u"The medium is write-protected.";
+        case kErrorSharingViolation:
+            return u"The file is in use by another program.";
+        case kErrorDiskFull:
+            return u"There is not enough space on the disk.";
+        case kErrorInvalidName:
+        case kErrorFilenameTooLong:
+            return u"The file name is not valid.";
+        case kErrorDirectory:
+            return u"The name is a folder, not a file.";
+        case kErrorNotEnoughMemory:
+            return u"There is not enough memory.";
+        case kErrorReadFault:
+            return u"The file could not be read.";
+        case kErrorWriteFault:
+            return u"The file could not be written.";
+        default:
+            return text::Format(u"System error %u.", error);
+    }
+}
+
 uint32_t ErrorFromErrno(int err) {
     switch (err) {
         case 0:

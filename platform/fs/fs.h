@@ -96,6 +96,9 @@ constexpr uint32_t kErrorFileInvalid = 1006;
 // The calling thread's last error.
 uint32_t GetLastError();
 void SetLastError(uint32_t error);
+// A sentence saying what an error code means, for messages to the user
+// ("The file was not found."); empty for kErrorSuccess.
+WString ErrorText(uint32_t error);
 // errno to the platform's code (ENOENT -> kErrorFileNotFound, ...).
 uint32_t ErrorFromErrno(int err);
 

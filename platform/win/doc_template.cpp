@@ -49,30 +49,32 @@ bool SingleDocTemplate::MakeFrameAndView() {
 
 Document* SingleDocTemplate::OpenDocumentFile(const WString& path, bool makeVisible) {
     bool first = !GetFrame();
-    if (!first && document_) {
-        document_->OnCloseDocument();
-        document_->SetModifiedFlag(false);
-    }
+    // A modified document is offered for saving first; cancelling keeps it.
+    if (!first && document_ && !document_->SaveModified()) return nullptr;
     if (!MakeFrameAndView()) return nullptr;
     Document* doc = document_.get();
     bool ok;
     if (path.empty()) {
         ok = doc->OnNewDocument();
     } else {
+        // The document replaces its contents only once the file has opened:
+        // a file that does not open leaves the open document as it was.
         ok = doc->OnOpenDocument(path);
         if (ok) {
             if (doc->GetPathName().empty()) doc->SetPathName(path);
             if (App* app = App::Current()) app->AddToRecentFileList(doc->GetPathName());
-        } else {
-            // The document said why; the frame goes on with an empty map.
+        } else if (first) {
+            // The document said why; the new frame goes on with an empty one.
             doc->OnNewDocument();
+        } else {
+            return nullptr;
         }
     }
     if (FrameWnd* f = GetFrame()) {
-        if (first)
+        if (first) {
             f->InitialUpdateFrame(doc, makeVisible);
-        else {
-            doc->UpdateAllViews(nullptr, 0);
+        } else {
+            // The view takes the new document as a fresh view would.
             if (f->GetActiveView()) f->GetActiveView()->OnInitialUpdate();
             f->OnUpdateFrameTitle();
         }

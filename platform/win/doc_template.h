@@ -1,7 +1,8 @@
 // The single-document template: it makes the one document, its frame and
 // its view together, and opens or renews the document in them. The frame
 // and view are made before the document is read, so a document that fails
-// to open leaves a working frame with an empty document.
+// to open first leaves a working frame with an empty document; later a
+// file that does not open leaves the open document as it was.
 #pragma once
 
 #include <functional>
@@ -28,10 +29,11 @@ public:
 
     // An empty path makes a new document. The first call makes the
     // document, the frame (style WS_VISIBLE left to the caller) and the view;
-    // later calls reuse them, closing the old document first. Returns the
-    // document, or null when it could not be opened; the document is then
-    // renewed (empty) in the frame. Null also when the frame or view could
-    // not be made (then nothing is left).
+    // later calls reuse them, after offering a modified document for saving
+    // (cancelled: null, nothing changes). Returns the document, or null when
+    // it could not be opened: the first time the document is then renewed
+    // (empty) in the frame, later the open document stays. Null also when
+    // the frame or view could not be made (then nothing is left).
     Document* OpenDocumentFile(const WString& path, bool makeVisible = true);
     // Destroys the frame (with the view) and closes the document.
     void CloseAllDocuments();

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/res/resource.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
+#include "resources/zres.h"
 
 namespace win {
 
@@ -35,6 +37,7 @@ bool Document::OnNewDocument() {
 }
 
 bool Document::OnOpenDocument(const WString&) {
+    m_pathName.clear();
     m_modified = false;
     return true;
 }
@@ -69,6 +72,26 @@ bool Document::DoSave(const WString& path, bool replace) {
     if (!OnSaveDocument(target)) return false;
     if (replace) SetPathName(target);
     return true;
+}
+
+bool Document::SaveModified() {
+    if (!IsModified()) return true;
+    WString name = m_pathName.empty() ? m_title : m_pathName;
+    if (name.empty()) name = GetDocString(1);
+    if (name.empty()) name = u"Untitled";
+    WString text = res::LoadStringText(nullptr, IDP_ASK_TO_SAVE);
+    if (text.empty()) text = u"Save changes to %1?";
+    if (size_t at = text.find(u"%1"); at != WString::npos) text.replace(at, 2, name);
+    WString caption = GetDocString(0);
+    switch (MessageBox(GetMainWindow(), text.c_str(), caption.c_str(),
+                       MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
+        case IDYES:
+            return DoSave(m_pathName);
+        case IDNO:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void Document::AddView(DocumentView* view) {

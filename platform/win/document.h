@@ -42,7 +42,8 @@ public:
     WString GetDocString(int index) const;
 
     // The framework's steps. New: no path, the default title, not modified.
-    // Open: no path yet, not modified; true. Save: true. Close: forgets the
+    // Open: no path yet (the template gives it the opened path), not modified;
+    // true. Save: true. Close: forgets the
     // path and the flag.
     virtual bool OnNewDocument();
     virtual bool OnOpenDocument(const WString& path);
@@ -52,6 +53,10 @@ public:
     // one with the save dialog. With `replace`, the document takes the path.
     // False when the user cancelled or the save failed.
     virtual bool DoSave(const WString& path, bool replace = true);
+    // Before the document is replaced or the program ends: a modified
+    // document asks "Save changes to <title>?" (yes, no, cancel). True when
+    // the work may go on: not modified, saved, or the user said no.
+    virtual bool SaveModified();
 
     void AddView(DocumentView* view);
     void RemoveView(DocumentView* view);

@@ -279,6 +279,8 @@ bool FrameWnd::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 void FrameWnd::OnClose() {
+    // A modified document is offered for saving; cancelling keeps the frame.
+    if (document_ && !document_->SaveModified()) return;
     DestroyWindow();
 }
 

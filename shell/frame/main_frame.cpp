@@ -460,6 +460,22 @@ void CMainFrame::OnOpenMap() {
     m_host->OpenMap(dialog.GetPathName());
 }
 
+void CMainFrame::OnOpenRecentMap(int entry) {
+    win::App* app = win::App::Current();
+    auto* recent = app ? dynamic_cast<CRecentFileList*>(app->GetRecentFileList()) : nullptr;
+    if (!recent || entry < 0 || entry >= recent->GetCount()) return;
+    WString path = (*recent)[entry];
+    if (fs::GetFileAttributes(path) == fs::kInvalidAttributes) {
+        // A map that is gone leaves the list, and the user is told.
+        recent->Remove(entry);
+        recent->Save();
+        MessageBox(GetSafeHwnd(), FormatMessage1(IDP_FILE_NOT_EXIST, path).c_str(),
+                   AppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    m_host->OpenMap(path);
+}
+
 void CMainFrame::OnAddLayer() {
     AddLayersAndZoom(m_host->AddLayerDialog(GetSafeHwnd()));
 }
@@ -534,6 +550,15 @@ bool CMainFrame::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
     switch (id) {
         case kCmdOpenMap:
             return run([&] { OnOpenMap(); });
+        case kCmdSaveMap:
+        case kCmdSaveMapAs:
+            if (ui) ui->Enable(GetMapDoc() != nullptr);
+            return run([&] {
+                if (CMapDoc* doc = GetMapDoc()) {
+                    doc->DoSave(id == kCmdSaveMap ? doc->GetPathName() : WString());
+                    OnUpdateFrameTitle();
+                }
+            });
         case kCmdAddLayer:
             return run([&] { OnAddLayer(); });
         case kCmdNewLayer:
@@ -563,6 +588,8 @@ bool CMainFrame::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
         case kCmdExit:
             return run([&] { PostMessage(GetSafeHwnd(), WM_CLOSE, 0, 0); });
         default:
+            if (id >= kCmdFirstRecentMap && id <= kCmdLastRecentMap)
+                return run([&] { OnOpenRecentMap(static_cast<int>(id - kCmdFirstRecentMap)); });
             break;
     }
     return m_bars->OnCmdMsg(id, code, ui);

@@ -123,6 +123,10 @@ public:
         kCmdMapProperties = 1073,
         kCmdTogglePanFrame = 1074,
         kCmdOpenMap = 57601,
+        kCmdSaveMap = 57603,
+        kCmdSaveMapAs = 57604,
+        kCmdFirstRecentMap = 57616,
+        kCmdLastRecentMap = 57631,
         kCmdExit = 57665,
         kCmdHelp = 57670,
         kCmdShowDrawBar = 1035,
@@ -208,6 +212,7 @@ private:
     void CreateStatusBar();
     void SetPaneWidth(int pane, int width);
     void OnOpenMap();
+    void OnOpenRecentMap(int entry);
     void OnAddLayer();
     void OnNewLayer();
     void OnOptions();

@@ -122,7 +122,7 @@ TEST_F(DocFrameTest, OpeningMakesDocumentFrameAndViewInOrderAndRemembersThePath)
     EXPECT_EQ(recent.paths.size(), 2u);
 }
 
-TEST_F(DocFrameTest, AFailedOpenLeavesTheFrameWithANewDocument) {
+TEST_F(DocFrameTest, AFailedFirstOpenLeavesANewDocumentALaterOneTheOpenDocument) {
     failOpen = true;
     EXPECT_FALSE(app->ProcessShellCommand(win::ShellCommand::FileOpen, u"\\bad.znm"));
     EXPECT_EQ(g_log.back(), "doc new");
@@ -130,6 +130,16 @@ TEST_F(DocFrameTest, AFailedOpenLeavesTheFrameWithANewDocument) {
     EXPECT_NE(app->GetMainFrame()->GetActiveView(), nullptr);
     EXPECT_TRUE(Template()->GetDocument()->GetPathName().empty());
     EXPECT_TRUE(recent.paths.empty());
+
+    // Later a file that does not open leaves the open document alone.
+    auto* doc = static_cast<TestDoc*>(Template()->GetDocument());
+    doc->failOpen = false;
+    ASSERT_NE(app->OpenDocumentFile(u"\\good.znm"), nullptr);
+    doc->failOpen = true;
+    g_log.clear();
+    EXPECT_EQ(app->OpenDocumentFile(u"\\bad.znm"), nullptr);
+    EXPECT_EQ(g_log, std::vector<std::string>{"doc open \\bad.znm"});
+    EXPECT_EQ(doc->GetPathName(), u"\\good.znm");
 }
 
 TEST_F(DocFrameTest, ClosingTheMainFrameDeletesViewAndFrameAndEndsTheLoop) {
