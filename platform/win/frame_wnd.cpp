@@ -5,6 +5,7 @@
 #include "platform/res/resource.h"
 #include "platform/win/commctrl.h"
 #include "platform/win/document.h"
+#include "platform/win/menu.h"
 #include "platform/win/view.h"
 
 namespace win {
@@ -235,8 +236,26 @@ void FrameWnd::OnIdleUpdateCmdUI() {
     }
 }
 
+void FrameWnd::OnInitMenuPopup(HMENU menu) {
+    std::vector<CCmdTarget*> chain = GetCommandChain();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        if (GetSubMenu(menu, i)) continue;
+        UINT id = GetMenuItemID(menu, i);
+        if (id == 0 || id == static_cast<UINT>(-1)) continue;
+        CCmdUI ui = QueryCommandUI(chain, id, false);
+        if (!ui.m_bHandled) continue;
+        EnableMenuItem(menu, static_cast<UINT>(i),
+                       MF_BYPOSITION | (ui.m_bEnabled ? MF_ENABLED : MF_GRAYED));
+        CheckMenuItem(menu, static_cast<UINT>(i),
+                      MF_BYPOSITION | (ui.m_nCheck ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
 LRESULT FrameWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+            break;
         case WM_CREATE:
             return OnCreate(reinterpret_cast<CREATESTRUCT*>(lParam)) == -1 ? -1 : 0;
         case WM_SIZE:

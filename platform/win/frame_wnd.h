@@ -88,6 +88,10 @@ public:
     // command bar excepted) takes the enabled and checked state its command
     // reports; unchanged buttons are left alone.
     virtual void OnIdleUpdateCmdUI();
+    // A pop-up menu about to open: each command item takes the check mark
+    // and the enabled state its handler gives (items no handler answers
+    // keep theirs).
+    void OnInitMenuPopup(HMENU menu);
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;

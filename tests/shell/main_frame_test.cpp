@@ -1,6 +1,8 @@
 // The main frame on the null display: its creation, the status bar panes,
 // the messages extensions, other programs and the auxiliary port send it,
 // the extension services, adding layers and its own commands.
+#include "shell/frame/main_frame.h"
+
 #include <cstring>
 #include <fstream>
 
@@ -13,11 +15,11 @@
 #include "platform/com/variant.h"
 #include "platform/win/commctrl.h"
 #include "platform/win/doc_template.h"
+#include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/theme.h"
 #include "shell/frame/bar_controls.h"
 #include "shell/frame/command_bars.h"
-#include "shell/frame/main_frame.h"
 #include "shell/options/options_sheet.h"
 #include "tests/shell/shell_doubles.h"
 
@@ -627,6 +629,46 @@ TEST_F(MainFrameTest, StatusBarCommandTimerAndShutdown) {
     EXPECT_EQ(host_.calls.back(), "event 2 0");
     EXPECT_EQ(CMainFrame::GetMainFrame(), nullptr);
     EXPECT_EQ(GetMainWindowServices(), nullptr);
+}
+
+// Every toggle shows its state as a check mark in the Tools menu and its
+// Toolbars submenu, before and after it is switched.
+TEST_F(MainFrameTest, TogglesShowTheirStateInTheMenus) {
+    Open();
+    CCommandBars* bars = frame_->GetCommandBars();
+    CToolBarExt* main = bars->GetBuiltInBar(kMainBarId);
+    ASSERT_NE(main, nullptr);
+    const int tools = main->CommandToIndex(1034);
+    ASSERT_GE(tools, 0);
+    // The checked items of the Tools menu as shown, the Toolbars submenu
+    // opened as the menu loop opens cascades.
+    auto checkedItems = [&] {
+        std::vector<UINT> checked;
+        win::SetPopupMenuResponder([&](HMENU menu, POINT, HWND owner) {
+            std::vector<HMENU> menus{menu};
+            for (size_t k = 0; k < menus.size(); ++k) {
+                for (int i = 0; i < GetMenuItemCount(menus[k]); ++i) {
+                    if (HMENU sub = GetSubMenu(menus[k], i)) {
+                        SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sub), 0);
+                        menus.push_back(sub);
+                    } else if (GetMenuState(menus[k], static_cast<UINT>(i), MF_BYPOSITION) &
+                               MF_CHECKED) {
+                        checked.push_back(GetMenuItemID(menus[k], i));
+                    }
+                }
+            }
+            return 0u;
+        });
+        bars->ShowButtonMenu(1034, tools, RECT{0, 0, 20, 20}, main);
+        win::SetPopupMenuResponder(nullptr);
+        std::sort(checked.begin(), checked.end());
+        return checked;
+    };
+    // Status bar 1038 and browse bar 1036 shown, panning frame 1074 and
+    // edit bar 1035 not.
+    EXPECT_EQ(checkedItems(), (std::vector<UINT>{1036, 1038}));
+    for (UINT id : {1035u, 1036u, 1038u, 1074u}) SendMessage(Frame(), WM_COMMAND, id, 0);
+    EXPECT_EQ(checkedItems(), (std::vector<UINT>{1035, 1074}));
 }
 
 }  // namespace
