@@ -131,9 +131,41 @@ void MoveFocus(int dir) {
                     TRUE);
 }
 
+// The text with every word that is wider than `width` broken into pieces
+// that fit (after a folder separator where one fits), so that a long path
+// wraps instead of widening the box past the screen.
+WString BreakLongWords(HDC dc, const WString& text, int width) {
+    auto fits = [&](const WString& piece) {
+        SIZE size{};
+        GetTextExtentPoint32(dc, piece.c_str(), static_cast<int>(piece.size()), &size);
+        return size.cx <= width;
+    };
+    WString out;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t end = text.find_first_of(u" \n", i);
+        if (end == WString::npos) end = text.size();
+        WString word = text.substr(i, end - i);
+        while (!word.empty() && !fits(word)) {
+            // The longest head that fits, ended at a separator if it has one.
+            size_t take = 1;
+            while (take < word.size() && fits(word.substr(0, take + 1))) ++take;
+            size_t cut = word.find_last_of(u"\\/", take - 1);
+            if (cut != WString::npos && cut > 0) take = cut + 1;
+            out += word.substr(0, take);
+            out += u'\n';
+            word.erase(0, take);
+        }
+        out += word;
+        if (end < text.size()) out += text[end];
+        i = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
-int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT type) {
+int RunMessageBox(HWND owner, const WString& givenText, const WString& caption, UINT type) {
     static bool registered = false;
     if (!registered) {
         RegisterSystemClass(u"ZnMessageBox", BoxProc, 0);
@@ -149,6 +181,7 @@ int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT 
     SelectObject(dc, GetStockObject(SYSTEM_FONT));
     int margin = theme::Scale(8), iconSide = (type & MB_ICONMASK) ? theme::Scale(32) : 0;
     int maxText = std::max(theme::Scale(60), GetSystemMetrics(SM_CXSCREEN) - 4 * margin - iconSide);
+    const WString text = BreakLongWords(dc, givenText, maxText);
     RECT tr{0, 0, maxText, 0};
     DrawText(dc, text.c_str(), static_cast<int>(text.size()), &tr,
              DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX | (rtl ? DT_RTLREADING : 0));
@@ -163,7 +196,9 @@ int RunMessageBox(HWND owner, const WString& text, const WString& caption, UINT 
     DWORD style = WS_POPUP | WS_CAPTION | (CancelAnswer(type) ? WS_SYSMENU : 0);
     RECT m = GetNonClientMargins(style, 0);
     int w = clientW + m.left + m.right, hgt = clientH + m.top + m.bottom;
-    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - hgt) / 2;
+    // Centred, and never past the screen's top-left corner.
+    int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - w) / 2);
+    int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - hgt) / 2);
     HWND top = owner;
     while (top && (GetWindowLongPtr(top, GWL_STYLE) & WS_CHILD)) top = GetParent(top);
     g_box = &box;

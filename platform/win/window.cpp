@@ -844,6 +844,12 @@ bool CenterWindow(HWND hwnd, HWND relativeTo) {
     int cx = w->rect.right - w->rect.left, cy = w->rect.bottom - w->rect.top;
     POINT p{area.left + ((area.right - area.left) - cx) / 2,
             area.top + ((area.bottom - area.top) - cy) / 2};
+    if (!w->parent) {
+        // A window is kept on the screen; one larger than the screen stands
+        // at its top-left corner.
+        p.x = std::max(0, std::min(static_cast<int>(p.x), sys::GetScreenWidth() - cx));
+        p.y = std::max(0, std::min(static_cast<int>(p.y), sys::GetScreenHeight() - cy));
+    }
     if (w->parent) ScreenToClient(w->parent, &p);
     return SetWindowPos(hwnd, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }

@@ -1,5 +1,7 @@
 #include "shell/app/about_dlg.h"
 
+#include <algorithm>
+
 #include "core/file_version_info.h"
 #include "core/language_module.h"
 #include "core/shell_helpers.h"
@@ -11,6 +13,38 @@
 
 namespace {
 int g_ledCounters[2] = {0, 0};
+
+// A label as wide as its text needs in its font (the face shown may be wider
+// than the one the template was laid out for); the control to its right
+// moves along, keeping the gap, and stays inside the dialog.
+void FitLabel(HWND dialog, HWND label, HWND follower) {
+    if (!label) return;
+    WString text = GetWindowTextString(label);
+    HDC dc = GetDC(label);
+    if (!dc) return;
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessage(label, WM_GETFONT, 0, 0));
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SIZE size{};
+    GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    auto rectOf = [&](HWND h) {
+        RECT r;
+        GetWindowRect(h, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    RECT l = rectOf(label);
+    int needed = static_cast<int>(size.cx) + 1;
+    if (needed <= l.right - l.left) return;
+    MoveWindow(label, l.left, l.top, needed, l.bottom - l.top, true);
+    if (!follower) return;
+    RECT f = rectOf(follower), client;
+    GetClientRect(dialog, &client);
+    int left = l.left + needed + std::max(0, static_cast<int>(f.left - l.right));
+    int width = std::min(static_cast<int>(f.right - f.left), static_cast<int>(client.right) - left);
+    MoveWindow(follower, left, f.top, std::max(0, width), f.bottom - f.top, true);
+}
 }  // namespace
 
 CAboutDlg::CAboutDlg() : CDialogExt(IDD_ABOUT) {}
@@ -42,6 +76,7 @@ bool CAboutDlg::OnInitDialog() {
     SendMessage(GetDlgItem(IDC_ABOUT_ICON), STM_SETICON, reinterpret_cast<WPARAM>(m_icons[0]), 0);
     SendMessage(GetDlgItem(IDC_ABOUT_LED0), STM_SETICON, reinterpret_cast<WPARAM>(m_icons[1]), 0);
     SendMessage(GetDlgItem(IDC_ABOUT_LED1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_ledBitmap.get()));
+    FitLabel(GetSafeHwnd(), GetDlgItem(IDC_ABOUT_VERSION_LABEL), GetDlgItem(IDC_ABOUT_VERSION));
     // The system information report is not part of this program yet.
     EnableWindow(GetDlgItem(IDC_ABOUT_SYSTEM_INFO), false);
     return true;

@@ -119,7 +119,11 @@ void CMapApp::SetStatusText(const WChar* text) {
 bool CMapApp::InitInstance() {
     m_steps.clear();
     bool ok = true;
-    Step("single instance", [&] { ok = m_instance.Register(IDR_MAINFRAME); });
+    Step("single instance", [&] {
+        // A second start hands its file to the running program.
+        bool open = m_cmdInfo.m_shellCommand == CCommandLineInfoExt::FileOpen;
+        ok = m_instance.Register(IDR_MAINFRAME, open ? m_cmdInfo.m_fileName : WString());
+    });
     if (!ok) return false;
     // Messages from other programs arrive on the listener thread and are
     // handed over here through a hidden window.
@@ -423,6 +427,13 @@ void CMapApp::DeliverInstanceFrames() {
             ShowWindow(main, SW_SHOW);
             SetForegroundWindow(main);
             TestTrace("raised");
+            if (!frame.bytes.empty()) {
+                // The file a second start was given (after the offer to save
+                // a modified map).
+                WString path = text::FromUtf8(std::string(frame.bytes.begin(), frame.bytes.end()));
+                if (auto* doc = dynamic_cast<CMapDoc*>(OpenDocumentFile(path)))
+                    TestTrace("opened " + text::ToUtf8(doc->GetTitle()));
+            }
         } else if (frame.kind == kInstanceCopyData && frame.bytes.size() >= 4) {
             uint32_t kind;
             std::memcpy(&kind, frame.bytes.data(), 4);

@@ -124,7 +124,7 @@ bool CSingleInstance::SendToHolder(const WString& className, uint32_t kind,
     return ok;
 }
 
-bool CSingleInstance::Register(UINT stringId) {
+bool CSingleInstance::Register(UINT stringId, const WString& openPath) {
     WString first = res::LoadStringText(res::GetProgramModule(), stringId);
     size_t lineEnd = first.find(u'\n');
     if (lineEnd != WString::npos) first.resize(lineEnd);
@@ -141,8 +141,10 @@ bool CSingleInstance::Register(UINT stringId) {
             ::close(fd);
             // Another instance holds the lock: it may still be binding its
             // socket, so try for up to a second.
+            const std::string path = text::ToUtf8(openPath);
+            const std::vector<uint8_t> bytes(path.begin(), path.end());
             for (int i = 0; i < 20; ++i) {
-                if (SendToHolder(m_className, kInstanceRaise, {})) break;
+                if (SendToHolder(m_className, kInstanceRaise, bytes)) break;
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
             return false;

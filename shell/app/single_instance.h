@@ -16,6 +16,7 @@
 #include "platform/types.h"
 
 enum : uint32_t {
+    // Bytes: none, or the UTF-8 device path of a file the holder opens.
     kInstanceRaise = 1,
     // {data kind u32, bytes}: delivered to the main window as WM_COPYDATA.
     kInstanceCopyData = 2,
@@ -51,9 +52,9 @@ public:
 
     // The class name "Afx" + the first line of the string + " Class" is
     // registered and the lock taken. False when another instance of this
-    // user holds it (that one was asked to come to the front) or the class
-    // cannot be registered.
-    bool Register(UINT stringId);
+    // user holds it (that one was asked to come to the front, and to open
+    // `openPath` when one is given) or the class cannot be registered.
+    bool Register(UINT stringId, const WString& openPath = {});
     const WString& GetClassName() const { return m_className; }
     bool HoldsLock() const { return m_lockFd >= 0; }
 

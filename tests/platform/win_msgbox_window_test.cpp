@@ -249,4 +249,56 @@ TEST_P(WinMsgBoxMirrorTest, RightSetsTheTextFlushRight) {
         EXPECT_LE(std::abs(inkRight[i][0] - inkRight[i][1]), 1) << types[i];  // flush right
 }
 
+// A message box with a long path, on both screen shapes at scale 1 and 2:
+// the path wraps, and the box with its text and buttons lies inside the
+// screen.
+TEST(WinMsgBoxFit, ALongPathWrapsAndTheBoxStaysOnTheScreen) {
+    struct Screen {
+        int w, h, dpi;
+    };
+    const Screen screens[] = {{240, 320, 96}, {320, 240, 96}, {480, 640, 192}, {640, 480, 192}};
+    const WString path =
+        u"Error opening map '\\Storage Card\\Field Work\\Harbour Survey "
+        u"2026\\Moorings_and_buoys_of_the_"
+        u"east_basin_final_version.znm'\nThe file was not found.";
+    for (const Screen& s : screens) {
+        SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h));
+        win::ResetForTests();
+        gdi::SetScreenMetrics(gdi::ScreenMetrics{32, s.dpi, s.dpi});
+        win::SetScreenSize(s.w, s.h);
+        WNDCLASS wc;
+        wc.lpfnWndProc = OwnerProc;
+        wc.lpszClassName = u"BoxOwner";
+        RegisterClass(wc);
+        HWND owner = CreateWindowEx(0, u"BoxOwner", u"", WS_POPUP | WS_VISIBLE, 0, 0, s.w, s.h,
+                                    nullptr, nullptr, nullptr, nullptr);
+        win::input::DrainQueue();
+        win::UseRealWindows(true);
+        int checked = 0;
+        g_whileOpen = [&] {
+            HWND box = FindWindow(u"ZnMessageBox", nullptr);
+            ASSERT_NE(box, nullptr);
+            auto inside = [&](HWND h) {
+                RECT r;
+                GetWindowRect(h, &r);
+                EXPECT_GE(r.left, 0);
+                EXPECT_GE(r.top, 0);
+                EXPECT_LE(r.right, s.w);
+                EXPECT_LE(r.bottom, s.h);
+                ++checked;
+            };
+            inside(box);
+            for (HWND child = GetWindow(box, GW_CHILD); child;
+                 child = GetWindow(child, GW_HWNDNEXT))
+                inside(child);
+            win::input::Key(VK_RETURN);
+        };
+        SetTimer(owner, 78, 0, nullptr);
+        EXPECT_EQ(MessageBox(owner, path.c_str(), u"Zarnip", MB_OK | MB_ICONERROR), IDOK);
+        EXPECT_EQ(checked, 3) << "the box, its text and its button";
+        DestroyWindow(owner);
+    }
+    win::ResetForTests();
+}
+
 }  // namespace

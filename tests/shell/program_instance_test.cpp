@@ -109,6 +109,25 @@ TEST_F(ProgramInstance, TheSecondStartRaisesTheFirstAndItsMessagesArrive) {
     EXPECT_EQ(Send("4 x"), 2 << 8) << "the tool refuses other kinds";
 }
 
+TEST_F(ProgramInstance, ASecondStartWithAFileOpensItInTheFirst) {
+    const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples/";
+    first_ = Spawn({ZN_APP, "--no-splash", samples + "Sample.znm"}, Host("first.txt"));
+    ASSERT_GT(first_, 0);
+    const std::string socket = RuntimeFolder() + "/zarnip/AfxZarnip Class.sock";
+    for (int i = 0; i < 3000 && ::access(socket.c_str(), F_OK) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(::access(socket.c_str(), F_OK), 0) << Get("first.txt.err");
+    // A name relative to the second program's working folder.
+    pid_t second =
+        Spawn({"/bin/sh", "-c", "cd '" + samples + "' && exec '" + ZN_APP + "' Harbour.znm"},
+              Host("second.txt"));
+    ASSERT_GT(second, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(second, &status, 0), second);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(TraceHas("opened Sesuit Harbor")) << Get("trace.txt") << Get("first.txt.err");
+}
+
 TEST_F(ProgramInstance, TheToolSaysWhenNoProgramRuns) {
     EXPECT_EQ(Send("1 Beep 2>/dev/null"), 1 << 8);
 }
