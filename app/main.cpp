@@ -11,9 +11,6 @@
 #include "gps/aux_port.h"
 #include "gps/gps.h"
 #include "gps/gps_feed.h"
-#include "map/layers/internet_layer.h"
-#include "map/layers/raster_layer.h"
-#include "map/layers/shape_layer.h"
 #include "platform/qt/display.h"
 #include "platform/res/resource.h"
 #include "platform/sys/device.h"
@@ -73,9 +70,6 @@ int main(int argc, char** argv) {
     res::SetResourceHandle(res::GetProgramModule());
     sys::OfferOptionalFunction("aygshell.dll", "SHInitExtraControls",
                                reinterpret_cast<void*>(&InitProgramExtraControls));
-    RegisterShapeLayerClass();
-    RegisterRasterLayerClasses();
-    RegisterInternetLayerClass();
     // Scripts run nowhere until the program has a script host.
     CNullScriptServices scripting;
     SetScriptServices(&scripting);

@@ -22,6 +22,7 @@
 
 #include "formats/shape/shp_engine.h"
 #include "formats/shape/spatial_index.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/services/preferences.h"
@@ -88,7 +89,7 @@ World& world() {
 
         gdi::SetScreenMetrics(gdi::ScreenMetrics{32, 96, 96});
         win::SetScreenSize(kW, kH + 20);
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         GetPreferences()->Data().display.panframe = true;
         w->doc.OnNewDocument();
         CLayer* layer = nullptr;

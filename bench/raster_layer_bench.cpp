@@ -86,17 +86,14 @@ struct Surface {
     }
 };
 
-void Forget(CLayer& layer) {
-    layer.m_cacheZoom = -1;
-    layer.m_cacheWindow = {-1, -1, -1, -1};
-}
+void Forget(CRasterLayer& layer) { layer.DiscardCacheWindow(); }
 
 void BM_JpegLayerCold(benchmark::State& state) {
     Data();
     CJpegLayer layer;
     if (!layer.Open(u"\\big.jpg")) return state.SkipWithError("open");
     Surface s;
-    CDoubleRect full = layer.m_extent;
+    CDoubleRect full = layer.Extent();
     for (auto _ : state) {
         Forget(layer);
         layer.SetDrawExtent(full, kW, kH);
@@ -110,7 +107,7 @@ void BM_JpegLayerWarm(benchmark::State& state) {
     CJpegLayer layer;
     if (!layer.Open(u"\\big.jpg")) return state.SkipWithError("open");
     Surface s;
-    layer.SetDrawExtent(layer.m_extent, kW, kH);
+    layer.SetDrawExtent(layer.Extent(), kW, kH);
     for (auto _ : state) layer.DrawTo(s.dc, nullptr, 0);
 }
 BENCHMARK(BM_JpegLayerWarm)->Unit(benchmark::kMillisecond);
@@ -147,7 +144,7 @@ void BM_RpfLayerCold(benchmark::State& state) {
     if (!layer.Open(u"\\a0000000.tl1")) return state.SkipWithError("open");
     Surface s;
     // The frame's full width at the surface's aspect.
-    CDoubleRect view = layer.m_extent;
+    CDoubleRect view = layer.Extent();
     view.ymin = view.ymax - (view.xmax - view.xmin) * kH / kW;
     for (auto _ : state) {
         CRpfLayer fresh;
@@ -167,7 +164,7 @@ void BM_SidLayerCold(benchmark::State& state) {
     CSidLayer layer;
     if (!layer.Open(u"\\chart.sid")) return state.SkipWithError("open");
     Surface s;
-    const CDoubleRect full = layer.m_extent;
+    const CDoubleRect full = layer.Extent();
     for (auto _ : state) {
         Forget(layer);
         layer.SetDrawExtent(full, kW, kH);

@@ -126,7 +126,7 @@ void FilledOutlined(CSymbol& s) {
 std::unique_ptr<CShapeLayer> OpenLayer(const WChar* path, const CDoubleRect& view) {
     auto layer = std::make_unique<CShapeLayer>();
     if (!layer->Open(path)) return nullptr;
-    if (!layer->m_usesRenderer) FilledOutlined(layer->m_defaultSymbol);
+    if (!layer->UsesRenderer()) FilledOutlined(layer->m_defaultSymbol);
     layer->SetDrawExtent(view, kW, kH);
     return layer;
 }
@@ -169,7 +169,7 @@ void BM_ShapeLayerZoomedWithIndex(benchmark::State& state) {
     const CDoubleRect zoom(kXmin + 4608, kYmin + 3456, kXmin + 5632, kYmin + 4224);
     auto layer = OpenLayer(u"\\classed.shp", zoom);
     if (!layer || !layer->HasSpatialIndex()) return state.SkipWithError("no index");
-    layer->m_usesRenderer = false;
+    layer->SetUsesRenderer(false);
     layer->m_labelRenderer.m_visible = false;
     FilledOutlined(layer->m_defaultSymbol);
     RedrawLoop(state, *layer);
@@ -179,7 +179,7 @@ BENCHMARK(BM_ShapeLayerZoomedWithIndex)->Unit(benchmark::kMillisecond)->UseRealT
 void BM_ShapeLayerValueMapAndLabels(benchmark::State& state) {
     if (!Ready(state)) return;
     auto layer = OpenLayer(u"\\classed.shp", kFull);
-    if (!layer || !layer->m_usesRenderer) return state.SkipWithError("layer file not read");
+    if (!layer || !layer->UsesRenderer()) return state.SkipWithError("layer file not read");
     layer->CloseSpatialIndex();
     RedrawLoop(state, *layer);
 }

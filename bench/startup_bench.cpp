@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/language_module.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/services/script_events.h"
@@ -122,7 +123,7 @@ void BM_StartupSteps(benchmark::State& state) {
     setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
     setenv("ZARNIP_DOCUMENTS", (folder + "/docs").c_str(), 1);
     fs::ResetConfiguration();
-    RegisterShapeLayerClass();
+    UseBuiltInLayerClass(LayerKind::Shape);
     CNullScriptServices scripting;
     SetScriptServices(&scripting);
     const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";

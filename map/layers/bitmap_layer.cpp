@@ -2,7 +2,7 @@
 
 #include "formats/raster/image_loading.h"
 
-CBitmapLayer::CBitmapLayer() { m_kind = kLayerBitmap; }
+CBitmapLayer::CBitmapLayer() { SetKind(LayerKind::Bitmap); }
 
 bool CBitmapLayer::OpenDataset(const WString& path) {
     if (!ReadWorldFile(path)) return false;
@@ -13,14 +13,10 @@ bool CBitmapLayer::OpenDataset(const WString& path) {
         DeleteObject(bitmap);
         return false;
     }
-    FreeCacheBitmap();
-    m_imageBitmap = bitmap;
-    m_imageFullyLoaded = true;
-    m_imageWidth = m_fullImageWidth = bm.bmWidth;
-    m_imageHeight = m_fullImageHeight = bm.bmHeight;
-    m_category = 1;
-    m_displayClass = 4;
-    m_kind = kLayerBitmap;
+    Cache().Adopt(bitmap);
+    Cache().fullyLoaded = true;
+    Cache().imageWidth = Cache().fullImageWidth = bm.bmWidth;
+    Cache().imageHeight = Cache().fullImageHeight = bm.bmHeight;
     ComputeExtent();
     return true;
 }

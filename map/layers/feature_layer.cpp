@@ -8,22 +8,22 @@
 #include "resources/zres.h"
 
 CFeatureLayer::CFeatureLayer() {
-    m_category = 0;
-    m_displayClass = 5;
+    SetCategory(LayerCategory::Feature);
+    SetDisplayClass(DisplayClass::OtherFeatures);
 }
 
 CFeatureLayer::~CFeatureLayer() = default;
 
 void CFeatureLayer::SetDefaultSymbol() {
     PreferencesData::DefaultSymbols& symbols = GetPreferences()->Data().defaultsymbols;
-    switch (m_displayClass) {
-        case 0:
+    switch (GetDisplayClass()) {
+        case DisplayClass::Point:
             m_defaultSymbol.CopyFrom(symbols.point);
             break;
-        case 1:
+        case DisplayClass::Line:
             m_defaultSymbol.CopyFrom(symbols.line);
             break;
-        case 2:
+        case DisplayClass::Polygon:
             m_defaultSymbol.CopyFrom(symbols.polygon);
             break;
         default:
@@ -58,16 +58,16 @@ bool StartsWithNoCase(const WString& s, WStringView prefix) {
 }  // namespace
 
 bool CFeatureLayer::OpenHyperlink(HWND parent, int record) {
-    if (record == 0 || m_hyperlinkField < 0) return false;
+    if (record == 0 || GetHyperlinkField() < 0) return false;
     if (!ReadRecord(record)) return false;
     WString link;
-    GetFieldText(m_hyperlinkField, link);
+    GetFieldText(GetHyperlinkField(), link);
     if (link.size() > 260) link.resize(260);
     if (StartsWithNoCase(link, u"http:") || StartsWithNoCase(link, u"https:"))
         return GetShellServices()->OpenUrlShortcut(parent, link.c_str()) != 0;
     CPath path{WStringView(link)};
     if (path.GetDirectory().empty()) {
-        CPath full{WStringView(m_path.GetDirectoryWithSlash() + link)};
+        CPath full{WStringView(GetDatasetPath().GetDirectoryWithSlash() + link)};
         path = full;
     }
     path.CorrectCase();
@@ -78,15 +78,15 @@ bool CFeatureLayer::OpenHyperlink(HWND parent, int record) {
 }
 
 bool CFeatureLayer::ShowFeatureProperties(HWND, int record) {
-    if (m_kind == kLayerShape) {
+    if (GetKind() == LayerKind::Shape) {
         GetShellServices()->ShowFeatureSheet(this, record - 1, 1);
         return true;
     }
-    if (m_kind == kLayerExtension) GetShellServices()->IdentifyFeature(this, record);
+    if (GetKind() == LayerKind::Extension) GetShellServices()->IdentifyFeature(this, record);
     return false;
 }
 
 bool CFeatureLayer::EditFeatureProperties(HWND, int record) {
-    if (m_kind != kLayerShape) return false;
+    if (GetKind() != LayerKind::Shape) return false;
     return GetShellServices()->ShowFeatureSheet(this, record - 1, 2);
 }

@@ -54,7 +54,7 @@ void ShowOpenError(const WChar* text, const WString& reason) {
 // ---- CInternetLayer ----
 
 CInternetLayer::CInternetLayer() {
-    m_kind = kLayerInternet;
+    SetKind(LayerKind::Internet);
     m_autoRefresh = GetPreferences()->Data().ims.autorefresh;
 }
 
@@ -79,7 +79,7 @@ bool CInternetLayer::EnsureCacheFolder() const {
 }
 
 const CCoordSys* CInternetLayer::RequestCoordSys() const {
-    return m_reprojectable ? GetMapCoordSys() : nullptr;
+    return IsReprojectable() ? GetMapCoordSys() : nullptr;
 }
 
 CCoordSys* CInternetLayer::GetCoordSys() {
@@ -104,7 +104,7 @@ bool CInternetLayer::OpenDataset(const WString& path) {
     m_connection.SetServer(text::FromUtf8(parsed->host), object.c_str(), static_cast<uint16_t>(parsed->port));
     m_connection.SetScheme(text::FromUtf8(parsed->scheme));
 
-    // The side files are named after the workspaces file; m_path may not be
+    // The side files are named after the workspaces file; the dataset path may not be
     // set yet when the factory opens the dataset.
     const WString base = path;
     const WString folder = CacheFolder(base);
@@ -126,16 +126,16 @@ bool CInternetLayer::OpenDataset(const WString& path) {
         ShowMapMessageText(message, MB_OK | MB_ICONERROR, kBeepError);
         return false;
     }
-    m_extent = info.extent;
+    SetExtent(info.extent);
     const WString prj = CacheFile(base, u"prj");
     fs::DeleteFile(prj);
     CWktCoordSys wkt;
     if (!info.featureCoordSys.empty() && wkt.ParseWkt(info.featureCoordSys)) {
         if (std::unique_ptr<CCoordSys> cs = wkt.CreateProjection()) WritePrjFile(prj, *cs);
     }
-    m_reprojectable = true;
-    m_hasAttributes = info.hasFeatureClass;
-    if (info.hasFeatureClass) m_identifiable = true;
+    SetReprojectable(true);
+    SetHasAttributes(info.hasFeatureClass);
+    if (info.hasFeatureClass) SetIdentifiable(true);
     m_subLayers = std::move(info.subLayers);
     return true;
 }
@@ -200,16 +200,11 @@ bool CInternetLayer::QueryFeatures(int subLayer, const CDoubleRect& envelope, CM
 // ---- CInternetImageLayer ----
 
 CInternetImageLayer::CInternetImageLayer() {
-    m_category = 1;
-    m_displayClass = 4;
+    SetCategory(LayerCategory::Image);
+    SetDisplayClass(DisplayClass::Image);
 }
 
-CInternetImageLayer::~CInternetImageLayer() { DeleteImage(); }
-
-void CInternetImageLayer::DeleteImage() {
-    if (m_imageBitmap) DeleteObject(m_imageBitmap);
-    m_imageBitmap = nullptr;
-}
+CInternetImageLayer::~CInternetImageLayer() = default;
 
 bool CInternetImageLayer::LoadImage(const WString& path, unsigned width, int height) {
     std::string bytes;
@@ -237,40 +232,41 @@ bool CInternetImageLayer::LoadImage(const WString& path, unsigned width, int hei
         m_refreshError = u"The image cannot be decoded";
         return false;
     }
-    DeleteImage();
-    m_imageBitmap = bitmap;
-    m_imageWidth = reader.GetWidth();
-    m_imageHeight = reader.GetHeight();
+    Cache().Adopt(bitmap);
+    Cache().imageWidth = reader.GetWidth();
+    Cache().imageHeight = reader.GetHeight();
     return true;
 }
 
 bool CInternetImageLayer::RefreshImage() {
-    if (!m_visible) return false;
-    if (std::memcmp(&m_drawExtent, &m_cacheExtent, sizeof m_drawExtent) == 0) return false;
-    if (!m_autoRefresh && !m_refresh) return false;
+    ImageCache& cache = Cache();
+    const CDoubleRect& drawExtent = GetDrawExtent();
+    if (!IsVisible()) return false;
+    if (std::memcmp(&drawExtent, &cache.cacheExtent, sizeof drawExtent) == 0) return false;
+    if (!m_autoRefresh && !NeedsRefresh()) return false;
     // A server may answer with an envelope of its own (fitted to the image's
     // shape), so the view's extent never equals the image's. Without this
     // check every repaint at an unchanged view would ask for the same image
     // again and hold the thread for the whole exchange each time; now only
     // an explicit refresh (the refresh flag) asks again.
     const bool sameAsAsked = m_asked &&
-                             std::memcmp(&m_drawExtent, &m_askedExtent, sizeof m_drawExtent) == 0 &&
-                             m_deviceWidth == m_askedWidth && m_deviceHeight == m_askedHeight;
-    if (sameAsAsked && !m_refresh) return false;
-    m_refresh = false;
+                             std::memcmp(&drawExtent, &m_askedExtent, sizeof drawExtent) == 0 &&
+                             GetDeviceWidth() == m_askedWidth && GetDeviceHeight() == m_askedHeight;
+    if (sameAsAsked && !NeedsRefresh()) return false;
+    SetRefresh(false);
     m_asked = true;
-    m_askedExtent = m_drawExtent;
-    m_askedWidth = m_deviceWidth;
-    m_askedHeight = m_deviceHeight;
+    m_askedExtent = drawExtent;
+    m_askedWidth = GetDeviceWidth();
+    m_askedHeight = GetDeviceHeight();
     m_refreshError.clear();
     // Only a tap during this exchange cancels it.
     ResetAbort();
 
     const WString imagePath = CacheFile(GetPath(), u"jpg");
-    m_cacheExtent = m_drawExtent;
-    const unsigned width = static_cast<unsigned>(std::max(m_deviceWidth, 0));
-    const int height = m_deviceHeight;
-    CDoubleRect envelope = m_cacheExtent;
+    cache.cacheExtent = drawExtent;
+    const unsigned width = static_cast<unsigned>(std::max(GetDeviceWidth(), 0));
+    const int height = GetDeviceHeight();
+    CDoubleRect envelope = cache.cacheExtent;
     bool ok = EnsureCacheFolder();
     if (!ok) m_refreshError = u"The cache folder " + CacheFolder(GetPath()) + u" cannot be written";
     if (ok) {
@@ -279,60 +275,29 @@ bool CInternetImageLayer::RefreshImage() {
         if (!ok) m_refreshError = m_connection.GetErrorText();
     }
     if (ok) {
-        m_cacheExtent = envelope;
+        cache.cacheExtent = envelope;
         ok = LoadImage(imagePath, width, height);
     }
     if (!ok) {
         if (IMainWindow* main = GetMainWindowServices()) main->SetStatusText(m_refreshError.c_str());
         return false;
     }
-    m_leftX = envelope.xmin;
-    m_topY = envelope.ymax;
-    m_pixelWidth = (envelope.xmax - envelope.xmin) / m_imageWidth;
-    m_pixelHeight = (envelope.ymax - envelope.ymin) / m_imageHeight;
+    cache.leftX = envelope.xmin;
+    cache.topY = envelope.ymax;
+    cache.pixelWidth = (envelope.xmax - envelope.xmin) / cache.imageWidth;
+    cache.pixelHeight = (envelope.ymax - envelope.ymin) / cache.imageHeight;
     return true;
 }
 
 bool CInternetImageLayer::Draw(HDC target, HDC second, double mapScale) {
     (void)second;
     (void)mapScale;
-    if (!m_imageBitmap) {
-        const WString message = text::Format(u"Ombrix Layer %s : NO IMAGE AVAILABLE!", m_name.c_str());
+    if (!Cache().GetBitmap()) {
+        const WString message = text::Format(u"Ombrix Layer %s : NO IMAGE AVAILABLE!", GetName().c_str());
         TextOut(target, 10, 10, message.c_str(), static_cast<int>(message.size()));
         return false;
     }
-    CDoubleRect part;
-    if (!CDoubleRect::Intersect(&part, m_cacheExtent, m_drawExtent)) return false;
     // After a failed refresh the envelope and the bitmap disagree: draw only
     // what the bitmap covers.
-    const CDoubleRect bitmapExtent(m_leftX, m_topY - m_pixelHeight * m_imageHeight,
-                                   m_leftX + m_pixelWidth * m_imageWidth, m_topY);
-    if (!CDoubleRect::Intersect(&part, part, bitmapExtent)) return false;
-    auto pixelX = [&](double x) {
-        return std::clamp(static_cast<int>((x - m_leftX) / m_pixelWidth), 0, m_imageWidth);
-    };
-    auto pixelY = [&](double y) {
-        return std::clamp(static_cast<int>((m_topY - y) / m_pixelHeight), 0, m_imageHeight);
-    };
-    const int sx0 = pixelX(part.xmin), sx1 = pixelX(part.xmax);
-    const int sy0 = pixelY(part.ymax), sy1 = pixelY(part.ymin);
-    if (sx1 <= sx0 || sy1 <= sy0) return false;
-    const POINT d0 = MapToDevice(part.xmin, part.ymax);
-    const POINT d1 = MapToDevice(part.xmax, part.ymin);
-    HDC mem = CreateCompatibleDC(target);
-    if (!mem) return false;
-    HGDIOBJ old = SelectObject(mem, reinterpret_cast<HGDIOBJ>(m_imageBitmap));
-    if (!old) {
-        MessageBeep(MB_ICONHAND);
-        DeleteDC(mem);
-        return false;
-    }
-    StretchBlt(target, d0.x, d0.y, d1.x - d0.x, d1.y - d0.y, mem, sx0, sy0, sx1 - sx0, sy1 - sy0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    return true;
-}
-
-void RegisterInternetLayerClass() {
-    SetLayerClass(kLayerInternet, [](const LayerExtensionInfo*) -> CLayer* { return new CInternetImageLayer(); });
+    return Cache().Draw(target, *this, true);
 }

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "map/layers/image_cache.h"
 #include "map/layers/layer.h"
 #include "map/server/ombrix_connection.h"
 
@@ -59,7 +60,11 @@ public:
     static WString CacheFolder(WStringView workspacesPath);
     static WString CacheFile(WStringView workspacesPath, WStringView extension);
 
+    void ReleaseImage() override { m_cache.Free(); }
+    const ImageCache& GetImageCache() const { return m_cache; }
+
 protected:
+    ImageCache& Cache() { return m_cache; }
     // The cache folder exists afterwards, or false.
     bool EnsureCacheFolder() const;
     // The reprojection condition of requests: the map's system, else null.
@@ -69,6 +74,9 @@ protected:
     COmbrixConnection m_connection;
     std::vector<InternetSubLayer> m_subLayers;
     bool m_autoRefresh = true;
+
+private:
+    ImageCache m_cache;
 };
 
 class CInternetImageLayer : public CInternetLayer {
@@ -86,7 +94,6 @@ public:
 
 private:
     bool LoadImage(const WString& path, unsigned width, int height);
-    void DeleteImage();
 
     WString m_refreshError;
     // The view last asked for: its extent and window size.
@@ -95,5 +102,3 @@ private:
     int m_askedWidth = 0;
     int m_askedHeight = 0;
 };
-
-void RegisterInternetLayerClass();

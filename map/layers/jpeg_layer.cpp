@@ -4,7 +4,7 @@
 
 #include "core/user_abort.h"
 
-CJpegLayer::CJpegLayer() { m_kind = kLayerJpeg; }
+CJpegLayer::CJpegLayer() { SetKind(LayerKind::Jpeg); }
 
 CJpegLayer::~CJpegLayer() { m_reader.Close(); }
 
@@ -17,19 +17,19 @@ bool CJpegLayer::OpenDataset(const WString& path) {
     // A palette display with fewer than 8 bits of colour gets grey output.
     const bool grey = (GetDeviceCaps(nullptr, RASTERCAPS) & RC_PALETTE) && GetDeviceCaps(nullptr, COLORRES) < 8;
     if (grey) m_reader.SetGrayscale();
-    m_imageWidth = m_fullImageWidth = m_reader.GetWidth();
-    m_imageHeight = m_fullImageHeight = m_reader.GetHeight();
-    m_cacheTileFactor = std::max(2, (LargerScreenSide() + 255) / 256);
-    m_cacheWidth = m_cacheHeight = m_cacheTileFactor * 256;
-    if (m_cacheWidth < m_imageWidth && m_cacheHeight < m_imageHeight) {
+    Cache().imageWidth = Cache().fullImageWidth = m_reader.GetWidth();
+    Cache().imageHeight = Cache().fullImageHeight = m_reader.GetHeight();
+    Cache().tileFactor = std::max(2, (LargerScreenSide() + 255) / 256);
+    Cache().cacheWidth = Cache().cacheHeight = Cache().tileFactor * 256;
+    if (Cache().cacheWidth < Cache().imageWidth && Cache().cacheHeight < Cache().imageHeight) {
         bool ok;
         if (grey || m_reader.GetComponents() == 1) {
             RGBQUAD palette[256] = {};
             int count = m_reader.GetPalette(palette);
-            ok = CreateCacheBitmap(m_cacheWidth, m_cacheHeight, count > 0 ? count : 256, count > 0 ? palette : nullptr,
+            ok = Cache().Create(Cache().cacheWidth, Cache().cacheHeight, count > 0 ? count : 256, count > 0 ? palette : nullptr,
                                    nullptr);
         } else {
-            ok = CreateCacheBitmap(m_cacheWidth, m_cacheHeight, 0, nullptr, nullptr);
+            ok = Cache().Create(Cache().cacheWidth, Cache().cacheHeight, 0, nullptr, nullptr);
         }
         if (!ok) {
             CloseDataset();
@@ -42,9 +42,8 @@ bool CJpegLayer::OpenDataset(const WString& path) {
             CloseDataset();
             return false;
         }
-        FreeCacheBitmap();
-        m_imageBitmap = whole;
-        m_imageFullyLoaded = true;
+        Cache().Adopt(whole);
+        Cache().fullyLoaded = true;
     }
     ComputeExtent();
     return true;
@@ -54,14 +53,15 @@ void CJpegLayer::CloseDataset() { m_reader.Close(); }
 
 bool CJpegLayer::LoadViewImage(bool firstChance) {
     if (firstChance) return false;
-    ClearCacheBitmap();
-    const RECT& w = m_cacheWindow;
+    Cache().Clear();
+    const RECT& w = Cache().cacheWindow;
     m_decodedWindows.push_back(w);
-    if (!m_reader.DrawScaled(m_imageBitmap, w.left, w.top, w.right - w.left + 1, w.bottom - w.top + 1, &IsAbortRequested)) {
+    if (!m_reader.DrawScaled(Cache().GetBitmap(), w.left, w.top, w.right - w.left + 1, w.bottom - w.top + 1,
+                             &IsAbortRequested)) {
         // The next view change decodes again.
-        m_cacheZoom = -1;
+        Cache().cacheZoom = -1;
     }
     CDoubleRect cut;
-    if (CDoubleRect::Intersect(&cut, m_cacheExtent, m_extent)) m_cacheExtent = cut;
+    if (CDoubleRect::Intersect(&cut, Cache().cacheExtent, StoredExtent())) Cache().cacheExtent = cut;
     return false;
 }

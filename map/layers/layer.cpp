@@ -1,7 +1,5 @@
 #include "map/layers/layer.h"
 
-#include "map/layers/shape_layer.h"
-
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -20,13 +18,6 @@ namespace {
 
 std::atomic<uint64_t> g_nextSerial{1};
 
-std::map<LayerKind, LayerConstructor>& LayerClasses() {
-    // Shapefiles are built in; the other kinds register as they are linked.
-    static std::map<LayerKind, LayerConstructor> table{
-        {kLayerShape, [](const LayerExtensionInfo*) -> CLayer* { return new CShapeLayer(); }}};
-    return table;
-}
-
 // The extension text after the last dot of the file name, without the dot.
 WString ExtensionOf(const WString& path) { return CPath(WStringView(path)).GetExtension(false); }
 
@@ -42,7 +33,6 @@ CLayer::CLayer() : m_serial(g_nextSerial++) {}
 
 CLayer::~CLayer() {
     if (m_scriptObject) m_scriptObject->Release();
-    if (m_imageBitmap) DeleteObject(m_imageBitmap);
     ReleaseCoordSys();
 }
 
@@ -84,40 +74,40 @@ LayerKind GetLayerFileType(WString& path, const LayerExtensionInfo** extension) 
     auto is = [&](const WChar* name) { return text::EqualsNoCase(ext, name); };
     if (is(u"shp")) {
         ReplaceExtension(path, u"shp");
-        return kLayerShape;
+        return LayerKind::Shape;
     }
     if (is(u"bmp") || is(u"2bp")) {
         ReplaceExtension(path, text::ToLower(ext));
-        return HasWorldFile(path) ? kLayerBitmap : -1;
+        return HasWorldFile(path) ? LayerKind::Bitmap : LayerKind::None;
     }
     if (is(u"jpg")) {
         ReplaceExtension(path, u"jpg");
-        return HasWorldFile(path) ? kLayerJpeg : -1;
+        return HasWorldFile(path) ? LayerKind::Jpeg : LayerKind::None;
     }
     if (is(u"sid")) {
         ReplaceExtension(path, u"sid");
-        return HasWorldFile(path) ? kLayerSid : -1;
+        return HasWorldFile(path) ? LayerKind::Sid : LayerKind::None;
     }
-    if (is(u"mvd")) return kLayerInternet;
+    if (is(u"mvd")) return LayerKind::Internet;
     if (const LayerExtensionInfo* found = GetShellServices()->FindLayerExtension(path)) {
         if (extension) *extension = found;
-        return kLayerExtension;
+        return LayerKind::Extension;
     }
-    return IsNitfFile(path) ? kLayerRpf : -1;
+    return IsNitfFile(path) ? LayerKind::Rpf : LayerKind::None;
 }
 
 DisplayClass ShapeTypeToDisplayClass(int shapeType) {
     switch (shapeType) {
-        case 1: case 8: case 11: case 18: case 21: case 28: return 0;
-        case 3: case 13: case 23: return 1;
-        case 5: case 15: case 25: case 31: return 2;
-        default: return -1;
+        case 1: case 8: case 11: case 18: case 21: case 28: return DisplayClass::Point;
+        case 3: case 13: case 23: return DisplayClass::Line;
+        case 5: case 15: case 25: case 31: return DisplayClass::Polygon;
+        default: return DisplayClass::None;
     }
 }
 
 DisplayClass GetShapefileClass(const WString& path) {
     ShpHandle h = ShpOpen(path.c_str(), 0);
-    if (!h) return -1;
+    if (!h) return DisplayClass::None;
     int type = ShpGetShapeType(h);
     ShpClose(h);
     return ShapeTypeToDisplayClass(type);
@@ -128,29 +118,28 @@ bool ClassifyLayerFile(const WString& path, LayerKind* kind, DisplayClass* displ
     WString p = path;
     const LayerExtensionInfo* ext = nullptr;
     LayerKind k = GetLayerFileType(p, &ext);
-    DisplayClass dc = -1;
-    if (k == kLayerShape) dc = GetShapefileClass(p);
-    else if (k >= kLayerBitmap && k <= kLayerSid) dc = 4;
-    else if (k == kLayerExtension && ext) dc = ext->layerType == 1 ? 5 : ext->layerType == 2 ? 4 : -1;
+    DisplayClass dc = DisplayClass::None;
+    switch (k) {
+        case LayerKind::Shape:
+            dc = GetShapefileClass(p);
+            break;
+        case LayerKind::Bitmap:
+        case LayerKind::Jpeg:
+        case LayerKind::Rpf:
+        case LayerKind::Sid:
+            dc = DisplayClass::Image;
+            break;
+        case LayerKind::Extension:
+            if (ext && ext->layerType == 1) dc = DisplayClass::OtherFeatures;
+            if (ext && ext->layerType == 2) dc = DisplayClass::Image;
+            break;
+        default:
+            break;
+    }
     if (kind) *kind = k;
     if (displayClass) *displayClass = dc;
     if (extension) *extension = ext;
-    return k != -1;
-}
-
-void SetLayerClass(LayerKind kind, LayerConstructor constructor) {
-    LayerClasses()[kind] = std::move(constructor);
-}
-
-void ResetLayerClassesForTests() { LayerClasses().clear(); }
-
-CLayer* CLayer::CreateLayer(WString& path) {
-    const LayerExtensionInfo* ext = nullptr;
-    LayerKind kind = GetLayerFileType(path, &ext);
-    if (kind == -1 || kind == kLayerSystem) return nullptr;
-    auto it = LayerClasses().find(kind);
-    if (it == LayerClasses().end() || !it->second) return nullptr;
-    return it->second(ext);
+    return k != LayerKind::None;
 }
 
 // ---- life ----
@@ -175,11 +164,7 @@ void CLayer::Close() {
         m_scriptObject = nullptr;
         object->Release();
     }
-    if (m_imageBitmap) {
-        DeleteObject(m_imageBitmap);
-        m_imageBitmap = nullptr;
-    }
-    m_imageBits = nullptr;
+    ReleaseImage();
     ReleaseCoordSys();
 }
 
@@ -246,11 +231,7 @@ POINT CLayer::MapToDevice(double x, double y) const {
 void CLayer::DrawTo(HDC target, HDC second, double mapScale) {
     int savedTarget = target ? SaveDC(target) : 0;
     int savedSecond = second ? SaveDC(second) : 0;
-    m_targetDc = target;
-    m_secondDc = second;
     Draw(target, second, mapScale);
-    m_targetDc = nullptr;
-    m_secondDc = nullptr;
     if (second && savedSecond) RestoreDC(second, savedSecond);
     if (target && savedTarget) RestoreDC(target, savedTarget);
 }
@@ -267,14 +248,16 @@ CCoordSys* CLayer::GetCoordSys() {
     return wkt.CreateProjection().release();
 }
 
-void CLayer::SetCoordSys(CCoordSys* coordSys) {
+void CLayer::SetCoordSys(CCoordSys* coordSys, bool owns) {
     if (m_ownsCoordSys && m_coordSys != coordSys) delete m_coordSys;
     m_coordSys = coordSys;
+    m_ownsCoordSys = owns && coordSys;
 }
 
 void CLayer::ReleaseCoordSys() {
     if (m_ownsCoordSys) delete m_coordSys;
     m_coordSys = nullptr;
+    m_ownsCoordSys = false;
 }
 
 void CLayer::UpdateReprojection() {
@@ -320,7 +303,7 @@ void CLayer::MapToLayerCorners(const CDoubleRect& in, CDoubleRect& out) const {
 // ---- metadata ----
 
 void CLayer::ReadMetadataFile() {
-    if (m_kind == kLayerSystem || m_kind == kLayerRpf) return;
+    if (m_kind == LayerKind::System || m_kind == LayerKind::Rpf) return;
     WString ext = m_path.GetExtension(false);
     WString metaExt = ext.empty() ? WString(u"inf") : WString{ext.front(), ext.back(), u'i'};
     WString meta = m_path.GetPath();

@@ -26,23 +26,46 @@ class CXmlNode;
 class IScriptHost;
 struct IDispatch;
 
-// 0 shapefile, 1 bitmap, 2 JPEG, 3 CADRG/CIB, 4 MrSID, 5 system layer,
-// 6 internet map server, 7 extension layer; -1 none.
-using LayerKind = int32_t;
-// 0 point, 1 line, 2 polygon, 4 image, 5 other features, 6 map grid,
-// 7 GPS tracklog.
-using DisplayClass = int32_t;
-// -2 system layer, 0 feature layer, 1 image layer.
-using LayerCategory = int32_t;
+// Kinds, display classes and categories keep the numbers the program has
+// always used for them (the document, layer files and preferences never
+// store them, but scripts and extensions see the numbers).
+enum class LayerKind : int32_t {
+    None = -1,
+    Shape = 0,
+    Bitmap = 1,
+    Jpeg = 2,
+    Rpf = 3,  // CADRG/CIB
+    Sid = 4,  // MrSID
+    System = 5,
+    Internet = 6,
+    Extension = 7,
+};
 
-constexpr LayerKind kLayerShape = 0;
-constexpr LayerKind kLayerBitmap = 1;
-constexpr LayerKind kLayerJpeg = 2;
-constexpr LayerKind kLayerRpf = 3;
-constexpr LayerKind kLayerSid = 4;
-constexpr LayerKind kLayerSystem = 5;
-constexpr LayerKind kLayerInternet = 6;
-constexpr LayerKind kLayerExtension = 7;
+enum class DisplayClass : int32_t {
+    None = -1,
+    Point = 0,
+    Line = 1,
+    Polygon = 2,
+    Image = 4,
+    OtherFeatures = 5,
+    Grid = 6,
+    Tracklog = 7,
+};
+
+// The classes that have an edit layer, in slot order.
+constexpr DisplayClass kEditableClasses[] = {DisplayClass::Point, DisplayClass::Line,
+                                             DisplayClass::Polygon};
+// The edit slot of a display class, -1 when it has none.
+constexpr int EditSlot(DisplayClass displayClass) {
+    const int v = static_cast<int>(displayClass);
+    return v >= 0 && v <= 2 ? v : -1;
+}
+
+enum class LayerCategory : int32_t {
+    System = -2,
+    Feature = 0,
+    Image = 1,
+};
 
 class CLayer {
 public:
@@ -88,11 +111,13 @@ public:
     virtual void CloseDataset() = 0;
     virtual void OnViewChanged() = 0;
     virtual bool Draw(HDC target, HDC second, double mapScale) = 0;
+    // Frees what the layer holds of its image once the dataset is closed.
+    virtual void ReleaseImage() {}
 
     // ---- kind of a path and the factory ----
     // A new, unopened layer for the path, or null.
     // A recognised extension of the path is rewritten in lower case.
-    static CLayer* CreateLayer(WString& path);
+    static std::unique_ptr<CLayer> CreateLayer(WString& path);
 
     // ---- life ----
     // With a path, it becomes the dataset path. False, without an event,
@@ -103,12 +128,70 @@ public:
     // The script Layer object, made on first use; `add` adds a reference
     // for the caller.
     IDispatch* GetScriptObject(bool add);
+    bool HasScriptObject() const { return m_scriptObject != nullptr; }
     void FireEvent(int eventId);
 
-    void SetIdentify(bool on);
-    bool HasHyperlink() const { return m_kind == kLayerShape && m_hyperlinkField >= 0; }
+    // ---- what the layer is ----
+    LayerKind GetKind() const { return m_kind; }
+    DisplayClass GetDisplayClass() const { return m_displayClass; }
+    LayerCategory GetCategory() const { return m_category; }
+    // The handle an extension gave its layer (0 for other layers).
+    uint32_t GetExtensionHandle() const { return m_extensionHandle; }
+
+    const WString& GetPath() const { return m_path.GetPath(); }
+    const CPath& GetDatasetPath() const { return m_path; }
+    void SetPath(WStringView path) { m_path.Set(path); }
+    const CPath& GetMetadataPath() const { return m_metadataPath; }
+    const WString& GetName() const { return m_name; }
+    void SetName(WStringView name) { m_name = name; }
+    const WString& GetComments() const { return m_comments; }
+    void SetComments(WStringView comments) { m_comments = comments; }
+    // A number no other layer of this run has (kept documents elements
+    // remember their place by it).
+    uint64_t GetSerial() const { return m_serial; }
+    CBookmarkList& GetBookmarks() { return m_bookmarks; }
+
+    // The layer file's locale, code page and reading order.
+    int32_t GetLocaleId() const { return m_localeId; }
+    int32_t GetCodePage() const { return m_codePage; }
+    bool IsRightToLeft() const { return m_rightToLeft; }
+    void SetRightToLeft(bool on) { m_rightToLeft = on; }
+
+    // ---- display and identify ----
+    bool IsVisible() const { return m_visible; }
+    void SetVisible(bool on) { m_visible = on; }
+    // Dynamic layers are drawn over the buffered map on every paint.
+    bool IsDynamic() const { return m_dynamic; }
+    void SetDynamic(bool on) { m_dynamic = on; }
+    // Scale denominators; 0 is no limit.
+    double GetMinScale() const { return m_minScale; }
+    double GetMaxScale() const { return m_maxScale; }
+    void SetMinScale(double scale) { m_minScale = scale; }
+    void SetMaxScale(double scale) { m_maxScale = scale; }
     // Whether the layer draws at a map scale denominator (0 always draws).
     bool IsInScaleRange(double scale) const;
+    bool HasAttributes() const { return m_hasAttributes; }
+    bool IsIdentifiable() const { return m_identifiable; }
+    bool GetIdentify() const { return m_identify; }
+    void SetIdentify(bool on);
+    int32_t GetHyperlinkField() const { return m_hyperlinkField; }
+    bool HasHyperlink() const { return m_kind == LayerKind::Shape && m_hyperlinkField >= 0; }
+    bool UsesRenderer() const { return m_usesRenderer; }
+    void SetUsesRenderer(bool on) { m_usesRenderer = on; }
+    bool HasLegendClasses() const { return m_hasLegendClasses; }
+    // Set when the map asks every layer to draw afresh.
+    bool NeedsRefresh() const { return m_refresh; }
+    void SetRefresh(bool on) { m_refresh = on; }
+
+    // ---- feature editing state the view reads while it draws ----
+    bool IsFeatureMoving() const { return m_featureMoving; }
+    bool IsFeatureSizing() const { return m_featureSizing; }
+    bool IsVertexMoving() const { return m_vertexMoving; }
+    void SetFeatureMoving(bool on) { m_featureMoving = on; }
+    void SetFeatureSizing(bool on) { m_featureSizing = on; }
+    void SetVertexMoving(bool on) { m_vertexMoving = on; }
+    bool GetShowEditForm() const { return m_showEditForm; }
+    void SetShowEditForm(bool on) { m_showEditForm = on; }
 
     // ---- draw transform ----
     // A width, height or extent that is not positive keeps the previous
@@ -116,52 +199,73 @@ public:
     bool SetDrawExtent(const CDoubleRect& extent, int width, int height);
     POINT MapToDevice(double x, double y) const;
     void DrawTo(HDC target, HDC second, double mapScale);
+    const CDoubleRect& GetDrawExtent() const { return m_drawExtent; }
+    const RECT& GetDeviceRect() const { return m_deviceRect; }
+    int32_t GetDeviceWidth() const { return m_deviceWidth; }
+    int32_t GetDeviceHeight() const { return m_deviceHeight; }
+    double GetXScale() const { return m_xScale; }
+    double GetYScale() const { return m_yScale; }
+    // The extent the base's GetExtent answers.
+    void SetExtent(const CDoubleRect& extent) { m_extent = extent; }
+    // The extent as GetExtent gives it.
+    CDoubleRect Extent() {
+        CDoubleRect extent;
+        GetExtent(extent);
+        return extent;
+    }
 
     // ---- coordinate systems ----
-    void SetCoordSys(CCoordSys* coordSys);
+    // With `owns` the layer deletes the system when it is replaced or
+    // released.
+    void SetCoordSys(CCoordSys* coordSys, bool owns = false);
     void ReleaseCoordSys();
     CCoordSys* GetLayerCoordSys() const { return m_coordSys; }
     CCoordSys* GetMapCoordSys() const { return m_mapCoordSysRef ? *m_mapCoordSysRef : nullptr; }
     void SetMapCoordSysRef(CCoordSys** ref) { m_mapCoordSysRef = ref; }
+    // Whether the layer can be shown in a map system other than its own.
+    bool IsReprojectable() const { return m_reprojectable; }
+    void SetReprojectable(bool on) { m_reprojectable = on; }
+    bool IsReprojecting() const { return m_reprojecting; }
     void UpdateReprojection();
     void LayerToMapPoints(const DoublePoint* in, int count, DoublePoint* out) const;
     void MapToLayerPoints(const DoublePoint* in, int count, DoublePoint* out) const;
     void LayerToMapCorners(const CDoubleRect& in, CDoubleRect& out) const;
     void MapToLayerCorners(const CDoubleRect& in, CDoubleRect& out) const;
+    // Whether the user was told that this layer's positions cannot be
+    // converted to the map's, or may be off (once per layer).
+    bool WasToldConversionProblem() const { return m_toldConversionProblem; }
+    void SetToldConversionProblem() { m_toldConversionProblem = true; }
 
     // ---- metadata ----
     void ReadMetadataFile();
     void ReadMetadata(const CXmlNode* layerElement);
     void WriteMetadata(CConfigXmlFile& writer);
 
-    const WString& GetPath() const { return m_path.GetPath(); }
-    const WString& GetName() const { return m_name; }
-    void SetName(WStringView name) { m_name = name; }
-    // A number no other layer of this run has (kept documents elements
-    // remember their place by it).
-    uint64_t GetSerial() const { return m_serial; }
+protected:
+    // What each layer class says of itself when it is made or opened.
+    void SetKind(LayerKind kind) { m_kind = kind; }
+    void SetDisplayClass(DisplayClass displayClass) { m_displayClass = displayClass; }
+    void SetCategory(LayerCategory category) { m_category = category; }
+    void SetExtensionHandle(uint32_t handle) { m_extensionHandle = handle; }
+    void SetHasAttributes(bool on) { m_hasAttributes = on; }
+    void SetIdentifiable(bool on) { m_identifiable = on; }
+    void SetHyperlinkField(int32_t field) { m_hyperlinkField = field; }
+    void SetHasLegendClasses(bool on) { m_hasLegendClasses = on; }
+    void SetLocale(int32_t localeId, int32_t codePage) {
+        m_localeId = localeId;
+        m_codePage = codePage;
+    }
+    const CDoubleRect& StoredExtent() const { return m_extent; }
+    // The script host of a layer whose file runs scripts.
+    std::unique_ptr<IScriptHost>& ScriptHost() { return m_scriptHost; }
 
-    // ---- fields, in the design's order ----
+private:
     uint32_t m_extensionHandle = 0;
-    int32_t m_imageWidth = 0;
-    int32_t m_imageHeight = 0;
-    double m_pixelWidth = 0;
-    double m_pixelHeight = 0;
-    double m_leftX = 0;
-    double m_topY = 0;
-    int32_t m_fullImageWidth = 0;
-    int32_t m_fullImageHeight = 0;
-    double m_worldPixelWidth = 0;
-    double m_worldPixelHeight = 0;
-    double m_worldLeftX = 0;
-    double m_worldTopY = 0;
-    RECT m_cacheWindow = {-1, -1, -1, -1};
     CPath m_path;
     CPath m_metadataPath;
-    LayerCategory m_category = -2;
-    DisplayClass m_displayClass = 0;
-    LayerKind m_kind = 0;
-    HBITMAP m_imageBitmap = nullptr;
+    LayerCategory m_category = LayerCategory::System;
+    DisplayClass m_displayClass = DisplayClass::Point;
+    LayerKind m_kind = LayerKind::Shape;
     bool m_featureMoving = false;
     bool m_featureSizing = false;
     bool m_vertexMoving = false;
@@ -182,46 +286,29 @@ public:
     CCoordSys* m_coordSys = nullptr;
     bool m_ownsCoordSys = false;
     CCoordSys** m_mapCoordSysRef = nullptr;
-    void* m_imageBits = nullptr;
-    int32_t m_cacheStride = 0;
-    double m_cacheZoom = 0;
-    int32_t m_cacheTileFactor = 0;
-    int32_t m_cacheWidth = 0;
-    int32_t m_cacheHeight = 0;
-    int32_t m_cacheMark1 = 0;
-    int32_t m_cacheMark2 = 0;
-    bool m_imageFullyLoaded = false;
-    CDoubleRect m_cacheExtent;
     CDoubleRect m_extent;
     bool m_refresh = true;
-    CDoubleRect m_visibleImageExtent;
     CDoubleRect m_drawExtent;
     RECT m_deviceRect = {0, 0, 0, 0};
     int32_t m_deviceWidth = 0;
     int32_t m_deviceHeight = 0;
     double m_xScale = 0;
     double m_yScale = 0;
-    HDC m_secondDc = nullptr;
-    HDC m_targetDc = nullptr;
     bool m_reprojectable = false;
     bool m_reprojecting = false;
-    // Whether the user was told that this layer's positions cannot be
-    // converted to the map's, or may be off (once per layer).
     bool m_toldConversionProblem = false;
     bool m_dynamic = false;
     CBookmarkList m_bookmarks;
     int32_t m_localeId = 0;
     int32_t m_codePage = 0;
     bool m_rightToLeft = false;
-
-private:
     uint64_t m_serial;
 };
 
 // The kind of a path; a recognised extension is rewritten in lower case.
-// The accepting layer extension, for kind 7, goes to `extension`.
+// The accepting layer extension, for extension layers, goes to `extension`.
 LayerKind GetLayerFileType(WString& path, const LayerExtensionInfo** extension = nullptr);
-// Kind and display class of a file; false when the kind is -1.
+// Kind and display class of a file; false when the kind is None.
 bool ClassifyLayerFile(const WString& path, LayerKind* kind, DisplayClass* displayClass,
                        const LayerExtensionInfo** extension = nullptr);
 // The world file of an image: abc becomes acw.
@@ -231,14 +318,8 @@ bool HasWorldFile(const WString& imagePath);
 bool IsNitfFile(const WString& path);
 // True when a file (not a folder) exists at the device path.
 bool DatasetFileExists(WStringView path);
-// The display class of a shapefile by its shape type; -1 when it cannot be
-// opened or its type is unknown.
+// The display class of a shapefile by its shape type; None when it cannot
+// be opened or its type is unknown.
 DisplayClass GetShapefileClass(const WString& path);
 DisplayClass ShapeTypeToDisplayClass(int shapeType);
-
-// Each layer class registers how it is made; an empty entry makes none.
-// Kind 7 constructors get the accepting extension.
-using LayerConstructor = std::function<CLayer*(const LayerExtensionInfo* extension)>;
-void SetLayerClass(LayerKind kind, LayerConstructor constructor);
-void ResetLayerClassesForTests();
 

@@ -22,9 +22,9 @@ int CLayerList::IndexOf(const CLayer* layer) const {
     return -1;
 }
 
-void CLayerList::AddHead(CLayer* layer) { m_layers.emplace(m_layers.begin(), layer); }
-
-void CLayerList::AddTail(CLayer* layer) { m_layers.emplace_back(layer); }
+void CLayerList::Insert(int index, std::unique_ptr<CLayer> layer) {
+    if (layer) m_layers.insert(m_layers.begin() + index, std::move(layer));
+}
 
 void CLayerList::RemoveAll() {
     while (!m_layers.empty()) {
@@ -35,18 +35,26 @@ void CLayerList::RemoveAll() {
     m_editLayers[0] = m_editLayers[1] = m_editLayers[2] = nullptr;
     m_currentFeatureLayer = nullptr;
     m_currentFeatureRecord = -1;
-    m_grid.m_visible = false;
-    m_tracklog.m_visible = false;
+    m_grid.SetVisible(false);
+    m_tracklog.SetVisible(false);
     m_ready = true;
 }
 
-int CLayerList::GetFullExtent(CDoubleRect& extent, bool visibleOnly, int category) {
+int CLayerList::GetFullExtent(CDoubleRect& extent, bool visibleOnly) {
+    return FullExtent(extent, visibleOnly, nullptr);
+}
+
+int CLayerList::GetFullExtent(CDoubleRect& extent, bool visibleOnly, LayerCategory category) {
+    return FullExtent(extent, visibleOnly, &category);
+}
+
+int CLayerList::FullExtent(CDoubleRect& extent, bool visibleOnly, const LayerCategory* category) {
     extent = CDoubleRect(DBL_MAX, DBL_MAX, -DBL_MAX, -DBL_MAX);
     int used = 0;
     for (const auto& layer : m_layers) {
-        if (category != -1 && layer->m_category != category) continue;
-        if (visibleOnly && !layer->m_visible) continue;
-        if (layer->m_kind == kLayerShape) {
+        if (category && layer->GetCategory() != *category) continue;
+        if (visibleOnly && !layer->IsVisible()) continue;
+        if (layer->GetKind() == LayerKind::Shape) {
             DbfHandle table = layer->GetTable();
             if (!table || DbfGetRecordCount(table) < 1) continue;
         }
@@ -71,10 +79,10 @@ void CLayerList::SetDrawExtent(const CDoubleRect& extent, int width, int height)
 
 CLayer* CLayerList::SetEditLayer(CLayer* layer) {
     if (!layer) return nullptr;
-    int slot = layer->m_displayClass;
-    if (slot < 0 || slot > 2) return nullptr;
+    const int slot = EditSlot(layer->GetDisplayClass());
+    if (slot < 0) return nullptr;
     CLayer* previous = m_editLayers[slot];
-    if (layer->m_kind != kLayerShape) return previous;
+    if (layer->GetKind() != LayerKind::Shape) return previous;
     if (CLayer* old = m_editLayers[slot]) {
         m_editLayers[slot] = nullptr;
         if (m_currentFeatureLayer == old) SetCurrentFeature(nullptr, -1);
@@ -82,7 +90,7 @@ CLayer* CLayerList::SetEditLayer(CLayer* layer) {
             ShowMapMessage(IDP_READONLY_MODE, MB_OK | MB_ICONEXCLAMATION, kBeepError,
                            {old->GetName()});
     }
-    layer->m_visible = true;
+    layer->SetVisible(true);
     if (layer->SetEditMode(true))
         m_editLayers[slot] = layer;
     else
@@ -90,15 +98,16 @@ CLayer* CLayerList::SetEditLayer(CLayer* layer) {
     return previous;
 }
 
-CLayer* CLayerList::GetEditLayer(int displayClass) const {
-    if (displayClass < 0 || displayClass > 2) return nullptr;
-    return m_editLayers[displayClass];
+CLayer* CLayerList::GetEditLayer(DisplayClass displayClass) const {
+    const int slot = EditSlot(displayClass);
+    return slot < 0 ? nullptr : m_editLayers[slot];
 }
 
-CLayer* CLayerList::ClearEditLayer(int displayClass) {
-    if (displayClass < 0 || displayClass > 2) return nullptr;
-    CLayer* layer = m_editLayers[displayClass];
-    m_editLayers[displayClass] = nullptr;
+CLayer* CLayerList::ClearEditLayer(DisplayClass displayClass) {
+    const int slot = EditSlot(displayClass);
+    if (slot < 0) return nullptr;
+    CLayer* layer = m_editLayers[slot];
+    m_editLayers[slot] = nullptr;
     if (!layer) return nullptr;
     if (m_currentFeatureLayer == layer) SetCurrentFeature(nullptr, -1);
     if (!layer->SetEditMode(false))
@@ -120,7 +129,7 @@ void CLayerList::ForgetReferences(const CLayer* layer) {
 }
 
 bool CLayerList::RemoveLayer(CLayer* layer) {
-    if (!layer || layer->m_kind == kLayerSystem) return false;
+    if (!layer || layer->GetKind() == LayerKind::System) return false;
     // The edit slots are emptied without switching edit mode off: closing
     // the layer does that (and packs).
     ForgetReferences(layer);
@@ -151,7 +160,7 @@ int CLayerList::FindByName(WStringView name) const {
             handle = handle * 16 + static_cast<uint32_t>(d);
         }
         for (size_t i = 0; i < m_layers.size(); ++i)
-            if (m_layers[i]->m_kind == kLayerExtension && m_layers[i]->m_extensionHandle == handle)
+            if (m_layers[i]->GetKind() == LayerKind::Extension && m_layers[i]->GetExtensionHandle() == handle)
                 return static_cast<int>(i);
         return -1;
     }
@@ -162,8 +171,8 @@ int CLayerList::FindByName(WStringView name) const {
 
 int CLayerList::FindByPath(WStringView title) const {
     for (size_t i = 0; i < m_layers.size(); ++i)
-        if (m_layers[i]->m_category == 0 &&
-            text::EqualsNoCase(m_layers[i]->m_path.GetTitle(), title))
+        if (m_layers[i]->GetCategory() == LayerCategory::Feature &&
+            text::EqualsNoCase(m_layers[i]->GetDatasetPath().GetTitle(), title))
             return static_cast<int>(i);
     return -1;
 }
@@ -171,12 +180,12 @@ int CLayerList::FindByPath(WStringView title) const {
 CLayer* CLayerList::FindByHandle(uint32_t handle) const {
     if (handle == 0) return nullptr;
     for (const auto& layer : m_layers)
-        if (layer->m_extensionHandle == handle) return layer.get();
+        if (layer->GetExtensionHandle() == handle) return layer.get();
     return nullptr;
 }
 
 void CLayerList::InvalidateAll() {
-    for (const auto& layer : m_layers) layer->m_refresh = true;
+    for (const auto& layer : m_layers) layer->SetRefresh(true);
 }
 
 bool CLayerList::AnyHasHyperlink() const {
@@ -187,6 +196,6 @@ bool CLayerList::AnyHasHyperlink() const {
 
 bool CLayerList::AnyIdentifiable() const {
     for (const auto& layer : m_layers)
-        if (layer->m_identify) return true;
+        if (layer->GetIdentify()) return true;
     return false;
 }

@@ -21,20 +21,32 @@ public:
     // Null when the index is out of range.
     CLayer* GetAt(int index) const;
     int IndexOf(const CLayer* layer) const;
-    // The list takes the layer.
-    void AddHead(CLayer* layer);
-    void AddTail(CLayer* layer);
+    // The list takes the layer; the layer as it is held.
+    template <class Layer>
+    Layer* AddHead(std::unique_ptr<Layer> layer) {
+        Layer* held = layer.get();
+        Insert(0, std::move(layer));
+        return held;
+    }
+    template <class Layer>
+    Layer* AddTail(std::unique_ptr<Layer> layer) {
+        Layer* held = layer.get();
+        Insert(GetCount(), std::move(layer));
+        return held;
+    }
 
     // Closes and deletes every layer, clears edit layers and the current
     // feature, hides the grid and the tracklog.
     void RemoveAll();
-    // Union of layer extents; the number of layers used.
-    int GetFullExtent(CDoubleRect& extent, bool visibleOnly, int category);
+    // Union of layer extents, of every category or of one; the number of
+    // layers used.
+    int GetFullExtent(CDoubleRect& extent, bool visibleOnly);
+    int GetFullExtent(CDoubleRect& extent, bool visibleOnly, LayerCategory category);
     void SetDrawExtent(const CDoubleRect& extent, int width, int height);
     // The previous edit layer of the layer's class.
     CLayer* SetEditLayer(CLayer* layer);
-    CLayer* GetEditLayer(int displayClass) const;
-    CLayer* ClearEditLayer(int displayClass);
+    CLayer* GetEditLayer(DisplayClass displayClass) const;
+    CLayer* ClearEditLayer(DisplayClass displayClass);
     // -2 the grid, -1 the tracklog, else a list position.
     CLayer* LayerFromItem(int item);
     bool RemoveLayer(CLayer* layer);
@@ -58,6 +70,8 @@ public:
     bool m_layersChanged = false;
 
 private:
+    void Insert(int index, std::unique_ptr<CLayer> layer);
+    int FullExtent(CDoubleRect& extent, bool visibleOnly, const LayerCategory* category);
     void ForgetReferences(const CLayer* layer);
 
     std::vector<std::unique_ptr<CLayer>> m_layers;

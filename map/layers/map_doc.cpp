@@ -221,16 +221,17 @@ namespace {
 // A layer whose positions cannot be converted to the map's, or may be off,
 // says so once instead of being drawn nowhere or in the wrong place.
 void TellConversionProblem(CLayer* layer, const CCoordSys& layerCs, const CCoordSys& mapCs) {
-    if (layer->m_toldConversionProblem) return;
+    if (layer->WasToldConversionProblem()) return;
     const ConversionProblem problem = FindConversionProblem(layerCs, mapCs);
     if (problem == ConversionProblem::kNone) return;
-    layer->m_toldConversionProblem = true;
+    layer->SetToldConversionProblem();
     ShowConversionProblem(problem, layer->GetName(), layerCs, mapCs);
 }
 }  // namespace
 
-bool CMapDoc::AddLayer(CLayer* layer, int position) {
-    if (!layer) return false;
+CLayer* CMapDoc::AddLayer(std::unique_ptr<CLayer> owned, int position) {
+    CLayer* layer = owned.get();
+    if (!layer) return nullptr;
     CCoordSys* layerCs = layer->GetCoordSys();
     bool defined = m_coordSys && m_coordSys->m_projectionCode != 0;
     bool hasLayers = m_layers.GetCount() > 0;
@@ -240,13 +241,13 @@ bool CMapDoc::AddLayer(CLayer* layer, int position) {
             TellConversionProblem(layer, *layerCs, *layerCs);
             SetMapCoordSys(layerCs, false);
         } else {
-            bool fits = layer->m_reprojectable || layerCs->IsEqual(m_coordSys);
+            bool fits = layer->IsReprojectable() || layerCs->IsEqual(m_coordSys);
             if (fits) TellConversionProblem(layer, *layerCs, *m_coordSys);
             delete layerCs;
             if (!fits) {
                 ShowMapMessage(IDP_PROJECTION_MISMATCH, MB_OK | MB_ICONERROR, kBeepError,
                                {layer->GetName()});
-                return false;
+                return nullptr;
             }
         }
     } else if (defined) {
@@ -259,23 +260,23 @@ bool CMapDoc::AddLayer(CLayer* layer, int position) {
             UINT id = geographicMap ? IDP_ASSUME_GEOGRAPHIC : IDP_ASSUME_PROJECTION;
             int answer = ShowMapMessage(id, MB_YESNO | MB_ICONEXCLAMATION, kBeepExclamation,
                                         {layer->GetName(), CoordSysName(m_coordSys)});
-            if (answer != IDYES) return false;
+            if (answer != IDYES) return nullptr;
         }
     }
     layer->SetMapCoordSysRef(&m_coordSys);
-    bool tail = position == 1 || (position == 0 && layer->m_category == 1);
+    bool tail = position == 1 || (position == 0 && layer->GetCategory() == LayerCategory::Image);
     if (tail)
-        m_layers.AddTail(layer);
+        m_layers.AddTail(std::move(owned));
     else
-        m_layers.AddHead(layer);
+        m_layers.AddHead(std::move(owned));
     layer->SetIdentify(true);
-    return true;
+    return layer;
 }
 
 bool CMapDoc::OpenDatasetAsMap(const WString& path) {
     WString p = path;
     fs::SetLastError(fs::kErrorSuccess);
-    std::unique_ptr<CLayer> layer(CLayer::CreateLayer(p));
+    std::unique_ptr<CLayer> layer = CLayer::CreateLayer(p);
     if (!layer || !layer->Open(p.c_str())) {
         WString reason = fs::ErrorText(fs::GetLastError());
         if (reason.empty() && !layer) reason = u"It is not a kind of file the program can show.";
@@ -285,8 +286,7 @@ bool CMapDoc::OpenDatasetAsMap(const WString& path) {
     if (!win::Document::OnOpenDocument(path)) return false;
     ResetMap(true);
     layer->LoadProperties(nullptr);
-    if (!AddLayer(layer.get(), 0)) return false;
-    layer.release();
+    if (!AddLayer(std::move(layer), 0)) return false;
     ShowWholeMap();
     return true;
 }
@@ -299,20 +299,17 @@ bool CMapDoc::AddLayerFromPath(const WString& path, CLayer** out) {
         return true;
     }
     WString p = path;
-    CLayer* layer = CLayer::CreateLayer(p);
-    if (!layer) return false;
-    if (!layer->Open(p.c_str())) {
-        WString message = res::FormatMessageText(LoadMapString(IDP_ERROR_OPENING), {layer->GetPath()});
+    std::unique_ptr<CLayer> made = CLayer::CreateLayer(p);
+    if (!made) return false;
+    if (!made->Open(p.c_str())) {
+        WString message = res::FormatMessageText(LoadMapString(IDP_ERROR_OPENING), {made->GetPath()});
         message += text::Format(u" : Error %d", ShpGetError(nullptr));
         ShowMapMessageText(message, MB_OK | MB_ICONERROR, kBeepError);
-        delete layer;
         return false;
     }
-    layer->LoadProperties(nullptr);
-    if (!AddLayer(layer, 0)) {
-        delete layer;
-        return false;
-    }
+    made->LoadProperties(nullptr);
+    CLayer* layer = AddLayer(std::move(made), 0);
+    if (!layer) return false;
     if (out) *out = layer;
     return true;
 }
@@ -423,15 +420,14 @@ void CMapDoc::ReadLayerElement(const CXmlNode* element, const WString& folder, b
         return;
     }
     if (FindLayerByPath(path)) return;
-    CLayer* layer = CLayer::CreateLayer(path);
-    if (!layer || !layer->Open(path.c_str())) {
-        delete layer;
+    std::unique_ptr<CLayer> made = CLayer::CreateLayer(path);
+    if (!made || !made->Open(path.c_str())) {
         keep();
         failed.push_back(path);
         return;
     }
-    if (!AddLayer(layer, 1)) {
-        delete layer;
+    CLayer* layer = AddLayer(std::move(made), 1);
+    if (!layer) {
         keep();
         return;
     }
@@ -439,9 +435,12 @@ void CMapDoc::ReadLayerElement(const CXmlNode* element, const WString& folder, b
     layer->LoadProperties(element);
     if (element->HasAttribute(u"name")) layer->SetName(element->GetAttribute(u"name"));
     layer->SetIdentify(element->GetAttributeBool(u"identify", false));
-    layer->m_visible = element->GetAttributeBool(u"visible", true);
-    ReadScale(element, u"minscale", layer->m_minScale);
-    ReadScale(element, u"maxscale", layer->m_maxScale);
+    layer->SetVisible(element->GetAttributeBool(u"visible", true));
+    double minScale = layer->GetMinScale(), maxScale = layer->GetMaxScale();
+    ReadScale(element, u"minscale", minScale);
+    ReadScale(element, u"maxscale", maxScale);
+    layer->SetMinScale(minScale);
+    layer->SetMaxScale(maxScale);
     layer->ReadMetadata(element);
     if (element->GetAttributeBool(u"edit", false)) m_layers.SetEditLayer(layer);
 }
@@ -475,16 +474,16 @@ void CMapDoc::WriteKept(CConfigXmlFile& writer, uint64_t anchor, const WString& 
 void CMapDoc::WriteLayer(CConfigXmlFile& writer, CLayer* layer, const WString& folder) {
     writer.BeginElement(2, u"LAYER");
     writer.WriteStringAttribute(u"name", layer->GetName(), u"");
-    writer.WriteBoolAttribute(u"visible", layer->m_visible, true);
-    if (layer->m_minScale != 0)
-        writer.WriteAttribute(u"minscale", text::Format(u"1:%.15g", layer->m_minScale));
-    if (layer->m_maxScale != 0)
-        writer.WriteAttribute(u"maxscale", text::Format(u"1:%.15g", layer->m_maxScale));
-    writer.WriteBoolAttribute(u"identify", layer->m_identify, false);
-    writer.WriteBoolAttribute(u"edit", m_layers.GetEditLayer(layer->m_displayClass) == layer,
+    writer.WriteBoolAttribute(u"visible", layer->IsVisible(), true);
+    if (layer->GetMinScale() != 0)
+        writer.WriteAttribute(u"minscale", text::Format(u"1:%.15g", layer->GetMinScale()));
+    if (layer->GetMaxScale() != 0)
+        writer.WriteAttribute(u"maxscale", text::Format(u"1:%.15g", layer->GetMaxScale()));
+    writer.WriteBoolAttribute(u"identify", layer->GetIdentify(), false);
+    writer.WriteBoolAttribute(u"edit", m_layers.GetEditLayer(layer->GetDisplayClass()) == layer,
                               false);
     writer.EndStartTag(true);
-    const CPath& dataset = layer->m_path;
+    const CPath& dataset = layer->GetDatasetPath();
     WString name = text::EqualsNoCase(dataset.GetDirectory(), folder) ? dataset.GetFileName()
                                                                        : dataset.GetPath();
     writer.BeginElement(3, u"DATASET");

@@ -43,9 +43,10 @@ public:
     bool WriteMapFile(const WString& path);
     bool OpenDatasetAsMap(const WString& path);
     bool AddLayerFromPath(const WString& path, CLayer** layer);
-    // Position 0 by category, 1 at the tail, 2 at the head. The list takes
-    // the layer only when the result is true.
-    bool AddLayer(CLayer* layer, int position);
+    // Position 0 by category, 1 at the tail, 2 at the head. The layer as
+    // the list holds it, or null when the map refuses it (it is then
+    // destroyed).
+    CLayer* AddLayer(std::unique_ptr<CLayer> layer, int position);
     CLayer* FindLayerByPath(WStringView path) const;
 
     CLayerList& GetLayers() { return m_layers; }

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "map/layers/image_cache.h"
 #include "map/layers/layer.h"
 
 // The six numbers of a world file. Rotation terms are read and ignored.
@@ -20,10 +21,6 @@ struct WorldFile {
 // and the pixel width and height are finite and not zero.
 bool ParseWorldFile(std::string_view text, WorldFile& out);
 
-// Overlays a palette file ("index red green blue" lines, "#" comments) on
-// a colour table of 256 entries. False when the file cannot be read.
-bool ReadPaletteFile(const WString& path, RGBQUAD palette[256]);
-
 class CRasterLayer : public CLayer {
 public:
     CRasterLayer();
@@ -31,29 +28,30 @@ public:
 
     void OnViewChanged() override;
     bool Draw(HDC target, HDC second, double mapScale) override;
+    void ReleaseImage() override { m_cache.Free(); }
     // First chance: true when the layer handled the whole view change.
     // Otherwise it fills the cache window computed by the base.
     virtual bool LoadViewImage(bool firstChance) = 0;
 
+    const ImageCache& GetImageCache() const { return m_cache; }
+    // The next view change decodes its window again.
+    void DiscardCacheWindow() {
+        m_cache.cacheZoom = -1;
+        m_cache.cacheWindow = {-1, -1, -1, -1};
+    }
+
+protected:
+    ImageCache& Cache() { return m_cache; }
+    const ImageCache& Cache() const { return m_cache; }
     // False when the world file is missing or unusable.
     bool ReadWorldFile(const WString& imagePath);
+    // The layer's extent from the world file and the image size; the cache
+    // covers it.
     void ComputeExtent();
-    // A bottom-up DIB section: 8 bits with `paletteCount` entries (the
-    // given palette, else a grey ramp, overlaid by the palette file) when
-    // the count is above 0, else 24 bits. It is cleared.
-    bool CreateCacheBitmap(int width, int height, int paletteCount, const RGBQUAD* palette,
-                           const WString* paletteFile, int bitsPerPixel = 0);
-    // Fills the cache with the diagonal hatch of uncovered parts.
-    void ClearCacheBitmap();
-    void FreeCacheBitmap();
 
-    void MapToImagePixel(double x, double y, double* px, double* py) const;
-    void ImagePixelToMap(double px, double py, double* x, double* y) const;
-    void MapToCachePixel(double x, double y, int* px, int* py) const;
+private:
+    ImageCache m_cache;
 };
 
 // The display's larger side in pixels (the screen metrics).
 int LargerScreenSide();
-
-// Registers the bitmap, JPEG, CADRG/CIB and MrSID layer classes.
-void RegisterRasterLayerClasses();

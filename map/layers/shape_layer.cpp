@@ -73,18 +73,14 @@ public:
 
 void SetLayerFormsFactory(LayerFormsFactory factory) { g_formsFactory = factory; }
 
-void RegisterShapeLayerClass() {
-    SetLayerClass(kLayerShape, [](const LayerExtensionInfo*) -> CLayer* { return new CShapeLayer(); });
-}
-
 CShapeLayer::CShapeLayer() {
-    m_hasAttributes = true;
-    m_identifiable = true;
-    m_kind = kLayerShape;
+    SetHasAttributes(true);
+    SetIdentifiable(true);
+    SetKind(LayerKind::Shape);
     m_labelField = 0;
     m_autopack = GetPreferences()->Data().layers.autopack;
-    m_scriptHost = GetScriptServices()->CreateScriptHost();
-    if (g_formsFactory) m_forms = g_formsFactory(m_scriptHost.get());
+    ScriptHost() = GetScriptServices()->CreateScriptHost();
+    if (g_formsFactory) m_forms = g_formsFactory(ScriptHost().get());
     if (!m_forms) m_forms = std::make_unique<CNullLayerForms>();
 }
 
@@ -107,8 +103,10 @@ bool CShapeLayer::OpenDataset(const WString& path) {
         CShapeFile::Close(true);
         return false;
     }
-    m_displayClass = ShapeTypeToDisplayClass(type);
-    m_extent.SetEmpty();
+    SetDisplayClass(ShapeTypeToDisplayClass(type));
+    CDoubleRect empty;
+    empty.SetEmpty();
+    SetExtent(empty);
     m_labelField = FindLabelField();
     SetDefaultSymbol();
     ReadLayerFile(path);
@@ -119,7 +117,7 @@ bool CShapeLayer::OpenDataset(const WString& path) {
 void CShapeLayer::CloseDataset() {
     if (!GetHandle()) return;
     if (IsOpenForEdit()) SetEditMode(false);
-    if (m_scriptHost && m_scriptHost->IsStarted()) m_scriptHost->StopEngine();
+    if (ScriptHost() && ScriptHost()->IsStarted()) ScriptHost()->StopEngine();
     CShapeFile::Close(true);
     CloseSpatialIndex();
     m_hadIndex = false;
@@ -134,7 +132,7 @@ CCoordSys* CShapeLayer::GetCoordSys() {
     delete system;
     if (!m_toldCoordSysMismatch) {
         m_toldCoordSysMismatch = true;
-        WString name = m_name.empty() ? m_path.GetFileName() : m_name;
+        WString name = GetName().empty() ? GetDatasetPath().GetFileName() : GetName();
         ShowMapMessage(IDP_COORDSYS_NOT_FIT, MB_OK | MB_ICONEXCLAMATION, kBeepExclamation, {name});
     }
     return nullptr;
@@ -161,22 +159,24 @@ bool CShapeLayer::ReadLayerFile(const WString& datasetPath) {
     const CXmlNode* layer = doc.FindElement(u"LAYER", true);
     if (!layer) return false;
 
-    m_name = layer->GetAttribute(u"name");
+    SetName(layer->GetAttribute(u"name"));
     m_autopack = layer->GetAttributeBool(u"autopack", m_autopack);
     // The desktop exporter writes the layer's scale range here; a map
     // document's own values are read afterwards and win.
-    ReadScaleText(layer->GetAttribute(u"minscale"), m_minScale);
-    ReadScaleText(layer->GetAttribute(u"maxscale"), m_maxScale);
+    double minScale = GetMinScale(), maxScale = GetMaxScale();
+    ReadScaleText(layer->GetAttribute(u"minscale"), minScale);
+    ReadScaleText(layer->GetAttribute(u"maxscale"), maxScale);
+    SetMinScale(minScale);
+    SetMaxScale(maxScale);
 
     if (const CXmlNode* locale = layer->FindChild(u"LOCALE")) {
         DWORD lcid = GetPreferences()->Data().locale.lcid;
         ParseLocaleId(locale->GetAttribute(u"lcid"), lcid);
-        m_localeId = static_cast<int32_t>(lcid);
-        m_codePage = locale->GetAttributeInt(u"codepage", 0);
+        SetLocale(static_cast<int32_t>(lcid), locale->GetAttributeInt(u"codepage", 0));
         DWORD primary = lcid & 0x3FF;
-        m_rightToLeft = primary == 0x01 || primary == 0x0D;
-        if (m_codePage > 0 && text::IsCodePageSupported(static_cast<unsigned>(m_codePage)))
-            DbfSetCodePage(GetTable(), static_cast<unsigned>(m_codePage));
+        SetRightToLeft(primary == 0x01 || primary == 0x0D);
+        if (GetCodePage() > 0 && text::IsCodePageSupported(static_cast<unsigned>(GetCodePage())))
+            DbfSetCodePage(GetTable(), static_cast<unsigned>(GetCodePage()));
     }
 
     IScriptServices* scripts = GetScriptServices();
@@ -185,15 +185,15 @@ bool CShapeLayer::ReadLayerFile(const WString& datasetPath) {
         StartLayerScripts(root, layer);
 
     bool read = m_renderer.ReadXml(layer);
-    m_hasLegendClasses = read;
-    m_usesRenderer = read;
+    SetHasLegendClasses(read);
+    SetUsesRenderer(read);
     if (read) LookUpRendererFields();
 
     ReadLabels(layer);
-    m_hyperlinkField = m_renderer.m_hyperlinkField.empty()
+    SetHyperlinkField(m_renderer.m_hyperlinkField.empty()
                            ? -1
-                           : CShapeFile::GetTable().FindField(m_renderer.m_hyperlinkField.c_str());
-    m_bookmarks.ReadXml(layer, false);
+                           : CShapeFile::GetTable().FindField(m_renderer.m_hyperlinkField.c_str()));
+    GetBookmarks().ReadXml(layer, false);
     return true;
 }
 
@@ -220,18 +220,18 @@ void CShapeLayer::LookUpRendererFields() {
 }
 
 void CShapeLayer::StartLayerScripts(const CXmlNode* root, const CXmlNode* layer) {
-    if (!m_scriptHost) return;
+    if (!ScriptHost()) return;
     IScriptServices* scripts = GetScriptServices();
     WString language;
     scripts->GetScriptLanguage(root, language);
-    if (!m_scriptHost->StartEngine(language.empty() ? nullptr : language.c_str())) return;
-    if (root->GetAttributeBool(u"debug", false)) m_scriptHost->EnableDebugging(true);
-    m_scriptHost->AddNamedItem(u"Layer", GetScriptObject(true), 6);
-    m_scriptHost->BindElementEvents(layer, u"Layer");
-    m_scriptHost->RunScriptElements(root);
+    if (!ScriptHost()->StartEngine(language.empty() ? nullptr : language.c_str())) return;
+    if (root->GetAttributeBool(u"debug", false)) ScriptHost()->EnableDebugging(true);
+    ScriptHost()->AddNamedItem(u"Layer", GetScriptObject(true), 6);
+    ScriptHost()->BindElementEvents(layer, u"Layer");
+    ScriptHost()->RunScriptElements(root);
     if (const CXmlNode* forms = layer->FindChild(u"FORMS"))
-        m_forms->ReadForms(forms, static_cast<DWORD>(m_localeId));
-    m_scriptHost->SetScriptState(ScriptState::Connected);
+        m_forms->ReadForms(forms, static_cast<DWORD>(GetLocaleId()));
+    ScriptHost()->SetScriptState(ScriptState::Connected);
 }
 
 void* CShapeLayer::GetForm(bool edit) { return m_forms ? m_forms->GetForm(edit) : nullptr; }
@@ -239,14 +239,14 @@ void* CShapeLayer::GetForm(bool edit) { return m_forms ? m_forms->GetForm(edit) 
 // ---- map documents ----
 
 void CShapeLayer::WriteXml(CConfigXmlFile& writer) {
-    if (m_hyperlinkField >= 0 && m_hyperlinkField < GetFieldCount()) {
+    if (GetHyperlinkField() >= 0 && GetHyperlinkField() < GetFieldCount()) {
         writer.BeginElement(-1, u"HYPERLINK");
-        writer.WriteStringAttribute(u"field", GetFieldName(m_hyperlinkField));
+        writer.WriteStringAttribute(u"field", GetFieldName(GetHyperlinkField()));
         writer.EndStartTag(false);
     }
     writer.StartElement(-1, u"SYMBOLOGY", true);
     writer.BeginElement(-1, u"SIMPLERENDERER");
-    writer.WriteBoolAttribute(u"visible", !(m_usesRenderer && m_hasLegendClasses));
+    writer.WriteBoolAttribute(u"visible", !(UsesRenderer() && HasLegendClasses()));
     writer.EndStartTag(true);
     m_defaultSymbol.WriteXml(writer);
     writer.EndElement(-1, u"SIMPLERENDERER");
@@ -262,13 +262,13 @@ void CShapeLayer::ReadXml(const CXmlNode* layerElement) {
     LoadProperties(layerElement);
     if (const CXmlNode* link = layerElement->FindChild(u"HYPERLINK")) {
         WString name = link->GetAttribute(u"field");
-        m_hyperlinkField = name.empty() ? -1 : CShapeFile::GetTable().FindField(name.c_str());
+        SetHyperlinkField(name.empty() ? -1 : CShapeFile::GetTable().FindField(name.c_str()));
     }
     const CXmlNode* symbology = layerElement->FindChild(u"SYMBOLOGY");
     if (!symbology) return;
     if (const CXmlNode* simple = symbology->FindChild(u"SIMPLERENDERER")) {
         m_defaultSymbol.ReadXml(simple, true);
-        m_usesRenderer = !simple->GetAttributeBool(u"visible", !m_usesRenderer);
+        SetUsesRenderer(!simple->GetAttributeBool(u"visible", !UsesRenderer()));
     }
     ReadLabels(layerElement);
 }
@@ -300,8 +300,8 @@ void CShapeLayer::GetInfoText(WString& out) {
 
 void CShapeLayer::OnViewChanged() {
     if (!GetHandle()) return;
-    RECT device{0, 0, m_deviceWidth, m_deviceHeight};
-    ShpSetDrawTransform(GetHandle(), device, &m_drawExtent);
+    RECT device{0, 0, GetDeviceWidth(), GetDeviceHeight()};
+    ShpSetDrawTransform(GetHandle(), device, &GetDrawExtent());
 }
 
 // ---- records ----
@@ -410,7 +410,7 @@ int CShapeLayer::HitTest(const DoublePoint& point, double* distance, double tole
 
 bool CShapeLayer::CanEdit() {
     ShpHandle h = GetHandle();
-    return h && m_canEdit && m_displayClass >= 0 && m_displayClass <= 2 &&
+    return h && m_canEdit && EditSlot(GetDisplayClass()) >= 0 &&
            ShpIsFileWritable(h) != 0;
 }
 

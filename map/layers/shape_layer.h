@@ -151,6 +151,3 @@ bool PlaceLineLabel(const POINT* points, int count, int width, int height, int t
                     LineLabelPlace* out);
 // The start that centres a text of that width on the foot at that angle.
 POINT CentreLineLabel(POINT foot, int angle, int textWidth);
-
-// Makes kind 0 of the layer factory a shapefile layer.
-void RegisterShapeLayerClass();

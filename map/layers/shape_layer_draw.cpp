@@ -140,7 +140,7 @@ struct Drawing {
 // hidden or the renderer has none). `read` tells whether the record was read.
 CSymbol* FeatureSymbol(CShapeLayer& layer, int record, bool* read) {
     *read = false;
-    if (!layer.m_usesRenderer) return &layer.m_defaultSymbol;
+    if (!layer.UsesRenderer()) return &layer.m_defaultSymbol;
     CSymbol* symbol = layer.ClassForRecord(record);
     *read = layer.m_rendererField >= 0;
     if (!symbol) return nullptr;
@@ -150,7 +150,7 @@ CSymbol* FeatureSymbol(CShapeLayer& layer, int record, bool* read) {
 
 void FeatureDrawn(CShapeLayer& layer) {
     if (layer.m_drawSecond && layer.m_featureCount % kProgressEvery == 0)
-        BitBlt(layer.m_drawSecond, 0, 0, layer.m_deviceWidth, layer.m_deviceHeight,
+        BitBlt(layer.m_drawSecond, 0, 0, layer.GetDeviceWidth(), layer.GetDeviceHeight(),
                layer.m_drawTarget, 0, 0, SRCCOPY);
     ++layer.m_featureCount;
 }
@@ -186,7 +186,7 @@ void WritePointLabel(CShapeLayer& layer, HDC dc, int x, int y, SIZE half, const 
 
 // A marker (and its label) at a device point.
 void DrawPoint(CShapeLayer& layer, HDC dc, CSymbol& symbol, int x, int y) {
-    if (layer.m_usesRenderer) {
+    if (layer.UsesRenderer()) {
         int rotationType = 0;
         int rotation = 0;
         if (layer.m_symbolRotationField >= 0) {
@@ -239,7 +239,7 @@ int MultiPointFeature(ShpHandle h, int record, const ShapeRecord* shape, POINT*,
     ReadForDrawing(layer, record, read, needed);
     HDC dc = layer.m_drawTarget;
     WString label = layer.m_labelsOn ? LabelText(layer) : WString();
-    if (layer.m_usesRenderer) {
+    if (layer.UsesRenderer()) {
         int rotationType = 0;
         int rotation = 0;
         if (layer.m_symbolRotationField >= 0) {
@@ -269,7 +269,7 @@ int MultiPointFeature(ShpHandle h, int record, const ShapeRecord* shape, POINT*,
 void LabelLinePart(CShapeLayer& layer, HDC dc, const LOGFONT& font, const WString& text,
                    const POINT* p, int n) {
     LineLabelPlace place;
-    if (!PlaceLineLabel(p, n, layer.m_deviceWidth, layer.m_deviceHeight, 0, &place)) return;
+    if (!PlaceLineLabel(p, n, layer.GetDeviceWidth(), layer.GetDeviceHeight(), 0, &place)) return;
     LOGFONT rotated = font;
     rotated.lfEscapement = place.angle;
     rotated.lfOrientation = place.angle;
@@ -293,7 +293,7 @@ int LineFeature(ShpHandle, int record, const ShapeRecord* shape, POINT* points, 
     CSymbol* symbol = FeatureSymbol(layer, record, &read);
     if (!symbol) return 1;
     HDC dc = layer.m_drawTarget;
-    if (layer.m_usesRenderer) symbol->SelectDrawingObjects(dc, layer.m_drawScale);
+    if (layer.UsesRenderer()) symbol->SelectDrawingObjects(dc, layer.m_drawScale);
     int total = ShpGetPointCount(shape);
     const uint8_t* starts = ShapeGetParts(shape);
     ShpPolylineParts(dc, points, total, starts, parts);
@@ -341,7 +341,7 @@ int PolygonFeature(ShpHandle, int record, const ShapeRecord* shape, POINT* point
             DoublePoint labelPoint{};
             GetLabelPoint(&labelPoint, ring, n);
             double area = RingSignedArea(ring, n);
-            if (area == 0 || std::fabs(area) * layer.m_xScale * layer.m_yScale < 100) continue;
+            if (area == 0 || std::fabs(area) * layer.GetXScale() * layer.GetYScale() < 100) continue;
             POINT at = layer.MapToDevice(labelPoint.x, labelPoint.y);
             SIZE extent{};
             GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &extent);
@@ -365,7 +365,7 @@ bool CShapeLayer::Draw(HDC target, HDC second, double mapScale) {
         case 8: case 18: case 28: callback = MultiPointFeature; break;
         default: return false;
     }
-    m_drawRightToLeft = GetLanguageModule()->IsRightToLeft() || m_rightToLeft;
+    m_drawRightToLeft = GetLanguageModule()->IsRightToLeft() || IsRightToLeft();
     m_textOptions = m_drawRightToLeft ? ETO_RTLREADING : 0;
     m_drawScale = mapScale;
     m_drawTarget = target;
@@ -381,13 +381,13 @@ bool CShapeLayer::Draw(HDC target, HDC second, double mapScale) {
     // A tap or Escape stops the walk: the engine asks the message-queue poll.
     const CAbortCheck::Poll previousPoll = ShpSetAbortPoll(&IsAbortRequested);
     if (HasSpatialIndex()) {
-        int found = m_index->QueryRect(m_drawExtent, 0);
+        int found = m_index->QueryRect(GetDrawExtent(), 0);
         const uint32_t* words = m_index->GetResultData(0);
         if (found > 0 && words)
             ok = ShpForEachInList(h, CShapeFile::GetTable().GetRecordCount(), found, words,
                                   callback, this);
     } else {
-        ok = ShpForEachInExtent(h, &m_drawExtent, kShpDrawMapped, callback, this);
+        ok = ShpForEachInExtent(h, &GetDrawExtent(), kShpDrawMapped, callback, this);
     }
     ShpSetAbortPoll(previousPoll);
     if (!ok) MessageBeep(kSimpleBeep);

@@ -8,12 +8,12 @@
 #include "map/services/preferences.h"
 #include "resources/zres.h"
 
-CSystemLayer::CSystemLayer() { m_kind = kLayerSystem; }
+CSystemLayer::CSystemLayer() { SetKind(LayerKind::System); }
 
 CGridLayer::CGridLayer() {
-    m_displayClass = 6;
-    m_name = LoadMapString(IDS_MAP_GRID);
-    m_visible = false;
+    SetDisplayClass(DisplayClass::Grid);
+    SetName(LoadMapString(IDS_MAP_GRID));
+    SetVisible(false);
 }
 
 bool CGridLayer::Draw(HDC target, HDC, double) {

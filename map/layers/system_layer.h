@@ -42,5 +42,5 @@ public:
     static double ChooseInterval(double wanted, bool geographic);
     // Lines and labels for a draw extent.
     static GridPlan PlanGrid(const CDoubleRect& drawExtent, bool geographic);
-    GridPlan Plan() const { return PlanGrid(m_drawExtent, IsGeographic()); }
+    GridPlan Plan() const { return PlanGrid(GetDrawExtent(), IsGeographic()); }
 };

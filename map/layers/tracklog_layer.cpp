@@ -4,10 +4,12 @@
 #include "resources/zres.h"
 
 CTracklogLayer::CTracklogLayer() {
-    m_displayClass = 7;
-    m_name = LoadMapString(IDS_GPS_TRACKLOG);
-    m_visible = false;
-    m_extent.SetEmpty();
+    SetDisplayClass(DisplayClass::Tracklog);
+    SetName(LoadMapString(IDS_GPS_TRACKLOG));
+    SetVisible(false);
+    CDoubleRect empty;
+    empty.SetEmpty();
+    SetExtent(empty);
 }
 
 CTracklogLayer::~CTracklogLayer() = default;
@@ -23,4 +25,4 @@ bool CTracklogLayer::AppendPosition(CCoordSys*, const GpsFix&, const GpsFix&, co
 
 bool CTracklogLayer::Draw(HDC, bool, bool) { return false; }
 
-void CTracklogLayer::GetExtent(CDoubleRect& extent) { extent = m_extent; }
+void CTracklogLayer::GetExtent(CDoubleRect& extent) { extent = StoredExtent(); }

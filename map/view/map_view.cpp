@@ -193,7 +193,7 @@ void CMapView::OnInitialUpdate() {
     CDoubleRect extent = m_doc ? m_doc->GetMapExtent() : CDoubleRect();
     if (!IsFiniteRect(extent) || extent.xmax - extent.xmin == 0 || extent.ymax - extent.ymin == 0 ||
         extent.IsEmpty()) {
-        if (!m_doc || m_doc->GetLayers().GetFullExtent(extent, false, -1) == 0 ||
+        if (!m_doc || m_doc->GetLayers().GetFullExtent(extent, false) == 0 ||
             !IsFiniteRect(extent))
             extent = CDoubleRect(-1, -1, 1, 1);
     }
@@ -502,7 +502,7 @@ void CMapView::ZoomToFullExtent() {
     CLayerList& layers = m_doc->GetLayers();
     CDoubleRect e;
     if (layers.GetCount() > 0) {
-        if (layers.GetFullExtent(e, true, -1) == 0) {
+        if (layers.GetFullExtent(e, true) == 0) {
             ShowMapMessage(kStrNoVisibleLayers, MB_OK | MB_ICONEXCLAMATION, kBeepNone);
             return;
         }
@@ -512,7 +512,7 @@ void CMapView::ZoomToFullExtent() {
     CCoordSys* cs = MapCoordSys();
     if (!cs || cs->m_projectionCode == 0) return;
     CTracklogLayer& track = layers.GetTracklog();
-    if (track.m_visible) {
+    if (track.IsVisible()) {
         track.GetExtent(e);
         ZoomToExtent(e, false, 1.1);
     } else if (cs->m_projectionCode == crs_code::kGeographic) {
@@ -597,7 +597,8 @@ void CMapView::OnLayersCommand() {
     if (changed || m_doc->GetLayers().m_layersChanged) {
         m_doc->SetModifiedFlag(true);
         CLayerList& layers = m_doc->GetLayers();
-        if (layers.GetEditLayer(0) || layers.GetEditLayer(1) || layers.GetEditLayer(2))
+        if (layers.GetEditLayer(DisplayClass::Point) || layers.GetEditLayer(DisplayClass::Line) ||
+            layers.GetEditLayer(DisplayClass::Polygon))
             if (IMainWindow* frame = GetMainWindowServices()) frame->RefreshEditToolbar();
         OnUpdate(nullptr, 0);
         UpdateEditToolbars();

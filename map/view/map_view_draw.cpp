@@ -35,7 +35,7 @@ void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
 }
 
 bool IsEditLayer(CLayerList& layers, const CLayer* layer) {
-    for (int c = 0; c < 3; ++c)
+    for (DisplayClass c : kEditableClasses)
         if (layers.GetEditLayer(c) == layer) return true;
     return false;
 }
@@ -68,8 +68,8 @@ void CMapView::OnDraw(HDC dc) {
             m_currentDrawDc = bufferDc;
             for (int i = layers->GetCount() - 1; i >= 0; --i) {
                 CLayer* layer = layers->GetAt(i);
-                if (!layer->m_visible || IsEditLayer(*layers, layer) ||
-                    !layer->IsInScaleRange(mapScale) || layer->m_dynamic)
+                if (!layer->IsVisible() || IsEditLayer(*layers, layer) ||
+                    !layer->IsInScaleRange(mapScale) || layer->IsDynamic())
                     continue;
                 win::BeginWaitCursor();
                 layer->DrawTo(bufferDc, dc, mapScale);
@@ -81,13 +81,13 @@ void CMapView::OnDraw(HDC dc) {
         }
     }
     if (needBackground) FillSolid(dc, client, prefs.display.backgroundcolor);
-    if (layers && layers->GetGrid().m_visible) layers->GetGrid().DrawTo(dc, nullptr, mapScale);
+    if (layers && layers->GetGrid().IsVisible()) layers->GetGrid().DrawTo(dc, nullptr, mapScale);
     if (ready) {
         m_currentDrawDc = dc;
         for (int i = layers->GetCount() - 1; i >= 0; --i) {
             CLayer* layer = layers->GetAt(i);
-            if (!layer->m_visible || IsEditLayer(*layers, layer) ||
-                !layer->IsInScaleRange(mapScale) || !layer->m_dynamic)
+            if (!layer->IsVisible() || IsEditLayer(*layers, layer) ||
+                !layer->IsInScaleRange(mapScale) || !layer->IsDynamic())
                 continue;
             win::BeginWaitCursor();
             layer->DrawTo(dc, nullptr, mapScale);
@@ -177,7 +177,7 @@ void CMapView::FillDebugBackground(HDC dc) {
 void CMapView::DrawTracklog(HDC dc) {
     if (!m_doc) return;
     CTracklogLayer& track = m_doc->GetLayers().GetTracklog();
-    if (!track.m_visible) return;
+    if (!track.IsVisible()) return;
     HDC target = dc ? dc : GetDC(GetSafeHwnd());
     track.DrawTo(target, nullptr, GetMapScale(true));
     if (!dc) ReleaseDC(GetSafeHwnd(), target);
@@ -187,7 +187,7 @@ void CMapView::DrawEditLayers(HDC dc, double mapScale) {
     if (!m_doc) return;
     CLayerList& layers = m_doc->GetLayers();
     // Polygons, then lines, then points; drawn even when hidden.
-    for (int c : {2, 1, 0}) {
+    for (DisplayClass c : {DisplayClass::Polygon, DisplayClass::Line, DisplayClass::Point}) {
         CLayer* layer = layers.GetEditLayer(c);
         if (layer && layer->IsInScaleRange(mapScale)) layer->DrawTo(dc, nullptr, mapScale);
     }
@@ -205,11 +205,11 @@ void CMapView::DrawSelection(HDC dc) {
     if (!shape || !ShpGetShapeBounds(shape, &bounds)) return;
     m_tracker.m_rect = ShpWorldRectToDevice(shp, bounds);
     m_tracker.m_style = CMapTracker::kDottedLine | CMapTracker::kResizeOutside;
-    if (layer->m_displayClass == 0) {
+    if (layer->GetDisplayClass() == DisplayClass::Point) {
         m_tracker.m_handleMask = 0;
         m_tracker.m_rubberBandStyle = 5;
         InflateRect(&m_tracker.m_rect, Px(5), Px(5));
-    } else if (m_tools.Current() == kToolVertexEdit && layer->m_featureSizing) {
+    } else if (m_tools.Current() == kToolVertexEdit && layer->IsFeatureSizing()) {
         m_tracker.m_handleMask = CMapTracker::kAllHandles;
         m_tracker.m_rubberBandStyle = 0;
         InflateRect(&m_tracker.m_rect, m_vertexMarkers.Size() + 1, m_vertexMarkers.Size() + 1);
@@ -254,8 +254,8 @@ void CMapView::DrawSelectedVertices(HDC dc) {
         }
         SelectObject(dc, old);
     }
-    bool squares = layer->m_vertexMoving ||
-                   (layer->m_featureMoving && IsPointShapeType(ShpGetRecordShapeType(shp, shape)));
+    bool squares = layer->IsVertexMoving() ||
+                   (layer->IsFeatureMoving() && IsPointShapeType(ShpGetRecordShapeType(shp, shape)));
     gdi::OwnedPen blue;
     if (squares) {
         blue.reset(CreatePen(PS_SOLID, 1, 0xFF0000));

@@ -308,7 +308,7 @@ CLayer* CMainFrame::AddLayerFile(const WString& path) {
     if (CMapView* view = GetMapView()) {
         CDoubleRect extent;
         if (wasEmpty) {
-            if (layer->m_bookmarks.GetExtentByName(u"*", extent))
+            if (layer->GetBookmarks().GetExtentByName(u"*", extent))
                 view->ZoomToExtent(extent, true, 1.0);
             else
                 view->ZoomToFullExtent();
@@ -335,7 +335,7 @@ void CMainFrame::AddLayersAndZoom(const std::vector<WString>& paths) {
     if (CMapView* view = GetMapView()) {
         if (wasEmpty) {
             CDoubleRect extent;
-            if (added.size() == 1 && added[0]->m_bookmarks.GetExtentByName(u"*", extent))
+            if (added.size() == 1 && added[0]->GetBookmarks().GetExtentByName(u"*", extent))
                 view->ZoomToExtent(extent, true, 1.0);
             else
                 view->ZoomToFullExtent();
@@ -412,7 +412,7 @@ int CMainFrame::ServiceLayerToScreen(int index, const double* in, int count, int
     if (!layer || !view || count < 0 || !in || !out) return 0;
     for (int i = 0; i < count; ++i) {
         DoublePoint p{in[2 * i], in[2 * i + 1]};
-        if (layer->m_reprojecting) layer->LayerToMapPoints(&p, 1, &p);
+        if (layer->IsReprojecting()) layer->LayerToMapPoints(&p, 1, &p);
         POINT s = view->MapPointToScreen(p);
         out[2 * i] = static_cast<int32_t>(s.x);
         out[2 * i + 1] = static_cast<int32_t>(s.y);
@@ -427,7 +427,7 @@ int CMainFrame::ServiceScreenToLayer(int index, const int32_t* in, int count, do
     for (int i = 0; i < count; ++i) {
         DoublePoint p;
         view->ScreenToMap(in[2 * i], in[2 * i + 1], p.x, p.y);
-        if (layer->m_reprojecting) layer->MapToLayerPoints(&p, 1, &p);
+        if (layer->IsReprojecting()) layer->MapToLayerPoints(&p, 1, &p);
         out[2 * i] = p.x;
         out[2 * i + 1] = p.y;
     }

@@ -53,8 +53,8 @@ TEST_F(FeatureLayer, Hyperlinks) {
         shell_.files.clear();
         win::ClearMessageBoxLog();
         CFieldsLayer layer({u"LINK"}, {r.link});
-        layer.m_path.Set(u"\\d\\points.shp");
-        layer.m_hyperlinkField = r.field;
+        layer.SetPath(u"\\d\\points.shp");
+        layer.SetHyperlinkField(r.field);
         EXPECT_EQ(layer.OpenHyperlink(nullptr, r.record), r.result);
         EXPECT_EQ(shell_.urls, r.url ? std::vector<WString>{r.url} : std::vector<WString>{});
         EXPECT_EQ(shell_.files, r.file ? std::vector<WString>{r.file} : std::vector<WString>{});
@@ -67,7 +67,7 @@ TEST_F(FeatureLayer, Hyperlinks) {
 
 TEST_F(FeatureLayer, PropertySheetAndIdentify) {
     CFieldsLayer shape({u"A"});
-    shape.m_kind = kLayerShape;
+    shape.SetKind(LayerKind::Shape);
     EXPECT_TRUE(shape.ShowFeatureProperties(nullptr, 5));
     shell_.sheetResult = false;
     EXPECT_FALSE(shape.EditFeatureProperties(nullptr, 3));
@@ -78,7 +78,7 @@ TEST_F(FeatureLayer, PropertySheetAndIdentify) {
     EXPECT_EQ(shell_.sheets[1].mode, 2);
 
     CFieldsLayer extension({u"A"});
-    extension.m_kind = kLayerExtension;
+    extension.SetKind(LayerKind::Extension);
     EXPECT_FALSE(extension.ShowFeatureProperties(nullptr, 5));
     EXPECT_FALSE(extension.EditFeatureProperties(nullptr, 5));
     ASSERT_EQ(shell_.identified.size(), 1u);

@@ -73,8 +73,8 @@ TEST_F(InternetLayer, OpensFromTheWorkspacesFile) {
     layer.GetExtent(extent);
     EXPECT_EQ(extent.xmax, 240);
     EXPECT_EQ(extent.ymax, 640);
-    EXPECT_TRUE(layer.m_hasAttributes);
-    EXPECT_TRUE(layer.m_identifiable);
+    EXPECT_TRUE(layer.HasAttributes());
+    EXPECT_TRUE(layer.IsIdentifiable());
     const auto& subs = layer.SubLayers();
     ASSERT_EQ(subs.size(), 5u);
     const int types[] = {4, 0, 1, 2, -1};
@@ -151,11 +151,11 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     HDC dc = gdi::CreateSurfaceDC(surface);
     server_.ClearRequests();
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
-    ASSERT_NE(layer.m_imageBitmap, nullptr) << text::ToUtf8(layer.GetRefreshError());
+    ASSERT_NE(layer.GetImageCache().GetBitmap(), nullptr) << text::ToUtf8(layer.GetRefreshError());
     EXPECT_EQ(server_.Requests().size(), 2u);  // the image request and the download
     EXPECT_EQ(Get("Data/roads.mvd.cache/roads.jgw"), "1\r\n0\r\n0\r\n-2\r\n0\r\n640\r\n");
     EXPECT_EQ(Get("Data/roads.mvd.cache/roads.jpg"), jpeg);
-    EXPECT_EQ(layer.m_cacheExtent.ymax, 640);  // the server's envelope
+    EXPECT_EQ(layer.GetImageCache().cacheExtent.ymax, 640);  // the server's envelope
     // World files give the centre of the corner pixel; the client writes the
     // envelope's corner, so GDAL sees the origin half a pixel off.
     const std::string gdal = testsupport::RunCommand(
@@ -167,7 +167,7 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     server_.ClearRequests();
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
     EXPECT_TRUE(server_.Requests().empty());
-    layer.m_refresh = true;  // as the layer list's InvalidateAll does
+    layer.SetRefresh(true);  // as the layer list's InvalidateAll does
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
     EXPECT_EQ(server_.Requests().size(), 2u);
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
@@ -210,13 +210,13 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     EXPECT_EQ(differing, 0);
 
     // A failed refresh at a shifted extent keeps the old image, drawn clipped.
-    HBITMAP old = layer.m_imageBitmap;
+    HBITMAP old = layer.GetImageCache().GetBitmap();
     HttpReply missing;
     missing.status = 404;
     missing.reason = "Not Found";
     server_.SetReplyFor("/out/", missing);
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(-100, 500, 140, 820), 240, 320));
-    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetImageCache().GetBitmap(), old);
     EXPECT_NE(text::ToUtf8(layer.GetRefreshError()).find("404"), std::string::npos);
     layer.DrawTo(dc, nullptr, 0);
     EXPECT_TRUE(near(pixel(120, 300), 0xFF0000)) << std::hex << pixel(120, 300);  // first band, clipped
@@ -225,7 +225,7 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     // A PNG or a huge declared size is refused; the old image stays.
     ServeImage("\x89PNG\r\n\x1a\n rest");
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1, 1, 241, 321), 240, 320));
-    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetImageCache().GetBitmap(), old);
     EXPECT_EQ(layer.GetRefreshError(), u"The server sent an image that is not JPEG");
     std::string huge = jpeg;
     const size_t sof = huge.find("\xFF\xC0");
@@ -236,13 +236,13 @@ TEST_F(InternetLayer, ImageDrawnInPlaceAndRefreshRules) {
     huge[sof + 8] = static_cast<char>(0x60);
     ServeImage(huge);
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(2, 2, 242, 322), 240, 320));
-    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetImageCache().GetBitmap(), old);
     EXPECT_NE(layer.GetRefreshError().find(u"larger"), WString::npos);
     // A whole answer holding a cut image.
     ServeImage(jpeg.substr(0, jpeg.size() / 2));
     const size_t boxes = MessageTexts().size();
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(3, 3, 243, 323), 240, 320));
-    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetImageCache().GetBitmap(), old);
     EXPECT_EQ(layer.GetRefreshError(), u"The image from the server is incomplete");
     EXPECT_EQ(MessageTexts().size(), boxes);
     EXPECT_EQ(mainWindow_.paneTexts.back(), u"The image from the server is incomplete");
@@ -322,11 +322,11 @@ TEST_F(InternetLayer, RefreshFlagAndReprojection) {
         return n;
     };
     server_.ClearRequests();
-    layer.m_refresh = true;  // as the layer list's InvalidateAll does
+    layer.SetRefresh(true);  // as the layer list's InvalidateAll does
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(5, 5, 245, 325), 240, 320));
     EXPECT_EQ(imageRequests(), 1);
-    layer.m_refresh = true;
+    layer.SetRefresh(true);
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(6, 6, 246, 326), 240, 320));
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(7, 7, 247, 327), 240, 320));
     EXPECT_EQ(imageRequests(), 2);
@@ -361,7 +361,7 @@ TEST_F(InternetLayer, TapCancelsWithoutABox) {
     CInternetImageLayer layer;
     ASSERT_TRUE(layer.Open(u"\\Data\\roads.mvd"));
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
-    HBITMAP old = layer.m_imageBitmap;
+    HBITMAP old = layer.GetImageCache().GetBitmap();
     ASSERT_NE(old, nullptr);
     HttpReply slow = Xml("<OMBRXL><RESPONSE/></OMBRXL>");
     slow.fault = HttpReply::kDelay;
@@ -376,7 +376,7 @@ TEST_F(InternetLayer, TapCancelsWithoutABox) {
     EXPECT_TRUE(layer.SetDrawExtent(CDoubleRect(50, 50, 290, 370), 240, 320));
     other.join();
     EXPECT_TRUE(layer.GetConnection().WasCancelled());
-    EXPECT_EQ(layer.m_imageBitmap, old);
+    EXPECT_EQ(layer.GetImageCache().GetBitmap(), old);
     EXPECT_EQ(MessageTexts().size(), boxes);
     MSG msg;
     EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE));
@@ -414,7 +414,7 @@ TEST_F(InternetLayer, HttpsWorkspace) {
     ASSERT_TRUE(layer.Open(u"\\Data\\secure.mvd"));
     EXPECT_EQ(layer.GetConnection().GetScheme(), u"https");
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 240, 320), 240, 320));
-    EXPECT_NE(layer.m_imageBitmap, nullptr) << text::ToUtf8(layer.GetRefreshError());
+    EXPECT_NE(layer.GetImageCache().GetBitmap(), nullptr) << text::ToUtf8(layer.GetRefreshError());
     EXPECT_EQ(Get("Data/secure.mvd.cache/secure.jpg"), BandedJpeg());
     std::vector<std::string> asked;
     for (const auto& r : tls.Requests()) asked.push_back(r.method + " " + r.target);

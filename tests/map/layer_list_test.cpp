@@ -19,21 +19,21 @@ protected:
 TEST_F(LayerList, FullExtent) {
     CLayerList list;
     CDoubleRect e;
-    EXPECT_EQ(list.GetFullExtent(e, false, -1), 0);
+    EXPECT_EQ(list.GetFullExtent(e, false), 0);
     EXPECT_EQ(e, CDoubleRect(0, 0, -1, -1));
 
     CTestShapeLayer* a = Shape("a", {"1 2", "3 4"});
     CTestShapeLayer* empty = Shape("empty", {});
     CTestShapeLayer* single = Shape("single", {"7 7"});  // a null extent
     CTestImageLayer::s_extent = CDoubleRect(-5, 0, 0, 20);
-    auto* image = new CTestImageLayer(1);
-    image->m_visible = false;
-    list.AddTail(a);
-    list.AddTail(empty);
-    list.AddTail(single);
-    list.AddTail(image);
-    list.GetGrid().m_visible = true;
-    list.GetTracklog().m_extent = CDoubleRect(-100, -100, 100, 100);
+    auto* image = new CTestImageLayer(LayerKind::Bitmap);
+    image->SetVisible(false);
+    list.AddTail(std::unique_ptr<CLayer>(a));
+    list.AddTail(std::unique_ptr<CLayer>(empty));
+    list.AddTail(std::unique_ptr<CLayer>(single));
+    list.AddTail(std::unique_ptr<CLayer>(image));
+    list.GetGrid().SetVisible(true);
+    list.GetTracklog().SetExtent(CDoubleRect(-100, -100, 100, 100));
 
     struct {
         bool visibleOnly;
@@ -48,7 +48,9 @@ TEST_F(LayerList, FullExtent) {
         {true, 1, 0, CDoubleRect(0, 0, -1, -1)},
     };
     for (const auto& r : rows) {
-        EXPECT_EQ(list.GetFullExtent(e, r.visibleOnly, r.category), r.used);
+        const int used = r.category < 0 ? list.GetFullExtent(e, r.visibleOnly)
+                                        : list.GetFullExtent(e, r.visibleOnly, static_cast<LayerCategory>(r.category));
+        EXPECT_EQ(used, r.used);
         EXPECT_EQ(e, r.extent);
     }
 }
@@ -59,22 +61,22 @@ TEST_F(LayerList, EditLayers) {
     CTestShapeLayer* points2 = Shape("q", {"2 2"});
     points->SetName(u"Wells");
     points2->SetName(u"Springs");
-    auto* image = new CTestImageLayer(1);
+    auto* image = new CTestImageLayer(LayerKind::Bitmap);
     auto* extension = new CTestExtensionLayer();
-    list.AddTail(points);
-    list.AddTail(points2);
-    list.AddTail(image);
-    list.AddTail(extension);
+    list.AddTail(std::unique_ptr<CLayer>(points));
+    list.AddTail(std::unique_ptr<CLayer>(points2));
+    list.AddTail(std::unique_ptr<CLayer>(image));
+    list.AddTail(std::unique_ptr<CLayer>(extension));
 
     // Classes other than 0, 1 and 2 change nothing.
     EXPECT_EQ(list.SetEditLayer(image), nullptr);
     EXPECT_EQ(list.SetEditLayer(extension), nullptr);
     EXPECT_TRUE(MessageTexts().empty());
 
-    points->m_visible = false;
+    points->SetVisible(false);
     EXPECT_EQ(list.SetEditLayer(points), nullptr);
-    EXPECT_EQ(list.GetEditLayer(0), points);
-    EXPECT_TRUE(points->m_visible);
+    EXPECT_EQ(list.GetEditLayer(DisplayClass::Point), points);
+    EXPECT_TRUE(points->IsVisible());
     list.SetCurrentFeature(points, 0);
 
     // The same layer again: off, then on.
@@ -85,12 +87,12 @@ TEST_F(LayerList, EditLayers) {
     // Switching off fails: 8018, the new layer still takes the slot.
     CTestShapeLayer::s_failEditOff = true;
     EXPECT_EQ(list.SetEditLayer(points2), points);
-    EXPECT_EQ(list.GetEditLayer(0), points2);
+    EXPECT_EQ(list.GetEditLayer(DisplayClass::Point), points2);
     // Switching on fails: 8022, the slot stays empty.
     CTestShapeLayer::s_failEditOff = false;
     CTestShapeLayer::s_failEditOn = true;
     EXPECT_EQ(list.SetEditLayer(points), points2);
-    EXPECT_EQ(list.GetEditLayer(0), nullptr);
+    EXPECT_EQ(list.GetEditLayer(DisplayClass::Point), nullptr);
     EXPECT_EQ(MessageTexts(), (std::vector<WString>{
                                   u"Error changing to read-only mode on layer 'Wells'",
                                   u"Error enabling write mode on layer 'Wells'"}));
@@ -103,13 +105,13 @@ TEST_F(LayerList, EditLayers) {
     // closing the layer does that.
     CTestShapeLayer::s_failEditOn = false;
     list.SetEditLayer(points2);
-    ASSERT_EQ(list.GetEditLayer(0), points2);
+    ASSERT_EQ(list.GetEditLayer(DisplayClass::Point), points2);
     EXPECT_TRUE(list.RemoveLayer(points2));
-    EXPECT_EQ(list.GetEditLayer(0), nullptr);
+    EXPECT_EQ(list.GetEditLayer(DisplayClass::Point), nullptr);
     EXPECT_EQ(list.GetCount(), 3);
     EXPECT_FALSE(list.RemoveLayer(&list.GetGrid()));
-    EXPECT_EQ(list.ClearEditLayer(4), nullptr);
-    EXPECT_EQ(list.ClearEditLayer(0), nullptr);
+    EXPECT_EQ(list.ClearEditLayer(DisplayClass::Image), nullptr);
+    EXPECT_EQ(list.ClearEditLayer(DisplayClass::Point), nullptr);
 }
 
 TEST_F(LayerList, FindByNameAndHandle) {
@@ -124,14 +126,14 @@ TEST_F(LayerList, FindByNameAndHandle) {
     auto* ext30 = new CTestExtensionLayer();
     auto* ext31 = new CTestExtensionLayer();
     ext30->SetName(u"$0000001F$");  // a name that looks like a handle
-    auto* named = new CTestImageLayer(1);
+    auto* named = new CTestImageLayer(LayerKind::Bitmap);
     named->SetName(u"$000001F$");  // nine characters
-    auto* named11 = new CTestImageLayer(1);
+    auto* named11 = new CTestImageLayer(LayerKind::Bitmap);
     named11->SetName(u"$0000001F0$");
-    list.AddTail(named);
-    list.AddTail(ext30);
-    list.AddTail(named11);
-    list.AddTail(ext31);
+    list.AddTail(std::unique_ptr<CLayer>(named));
+    list.AddTail(std::unique_ptr<CLayer>(ext30));
+    list.AddTail(std::unique_ptr<CLayer>(named11));
+    list.AddTail(std::unique_ptr<CLayer>(ext31));
     EXPECT_EQ(list.FindByName(u"$0000001F$"), 3);
     EXPECT_EQ(list.FindByName(u"$0000001f$"), 3);
     EXPECT_EQ(list.FindByName(u"$000001f$"), 0);

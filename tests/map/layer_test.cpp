@@ -35,39 +35,39 @@ TEST_F(Layer, KindsAndDisplayClassesOfFiles) {
         DisplayClass displayClass;
         const WChar* rewritten;
     } rows[] = {
-        {u"\\d\\ROADS.SHP", 0, 0, u"\\d\\ROADS.shp"},
-        {u"\\d\\a.jpg", -1, -1, u"\\d\\a.jpg"},
-        {u"\\d\\B.JPG", 2, 4, u"\\d\\B.jpg"},
-        {u"\\d\\a.jpeg", -1, -1, u"\\d\\a.jpeg"},
-        {u"\\d\\b.2BP", 1, 4, u"\\d\\b.2bp"},
-        {u"\\d\\c.sid", 4, 4, u"\\d\\c.sid"},
-        {u"\\d\\d.mvd", 6, -1, u"\\d\\d.mvd"},
-        {u"\\d\\frame", 3, 4, u"\\d\\frame"},
-        {u"\\d\\e.xyz", 7, 5, u"\\d\\e.xyz"},
-        {u"\\d\\notes.txt", -1, -1, u"\\d\\notes.txt"},
+        {u"\\d\\ROADS.SHP", LayerKind::Shape, DisplayClass::Point, u"\\d\\ROADS.shp"},
+        {u"\\d\\a.jpg", LayerKind::None, DisplayClass::None, u"\\d\\a.jpg"},
+        {u"\\d\\B.JPG", LayerKind::Jpeg, DisplayClass::Image, u"\\d\\B.jpg"},
+        {u"\\d\\a.jpeg", LayerKind::None, DisplayClass::None, u"\\d\\a.jpeg"},
+        {u"\\d\\b.2BP", LayerKind::Bitmap, DisplayClass::Image, u"\\d\\b.2bp"},
+        {u"\\d\\c.sid", LayerKind::Sid, DisplayClass::Image, u"\\d\\c.sid"},
+        {u"\\d\\d.mvd", LayerKind::Internet, DisplayClass::None, u"\\d\\d.mvd"},
+        {u"\\d\\frame", LayerKind::Rpf, DisplayClass::Image, u"\\d\\frame"},
+        {u"\\d\\e.xyz", LayerKind::Extension, DisplayClass::OtherFeatures, u"\\d\\e.xyz"},
+        {u"\\d\\notes.txt", LayerKind::None, DisplayClass::None, u"\\d\\notes.txt"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(text::ToUtf8(row.path));
         WString path = row.path;
         EXPECT_EQ(GetLayerFileType(path), row.kind);
         EXPECT_EQ(path, row.rewritten);
-        LayerKind kind = -9;
-        DisplayClass dc = -9;
-        EXPECT_EQ(ClassifyLayerFile(row.path, &kind, &dc), row.kind != -1);
+        auto kind = static_cast<LayerKind>(-9);
+        auto dc = static_cast<DisplayClass>(-9);
+        EXPECT_EQ(ClassifyLayerFile(row.path, &kind, &dc), row.kind != LayerKind::None);
         EXPECT_EQ(kind, row.kind);
         EXPECT_EQ(dc, row.displayClass);
     }
     // An image extension layer is class 4.
     shell_.extension.layerType = 2;
-    DisplayClass dc = -9;
+    auto dc = static_cast<DisplayClass>(-9);
     ClassifyLayerFile(u"\\d\\e.xyz", nullptr, &dc);
-    EXPECT_EQ(dc, 4);
+    EXPECT_EQ(dc, DisplayClass::Image);
 }
 
 TEST_F(Layer, OpenAndCloseFireTheirEventsAndReleaseTheScriptObject) {
     MakePointShapefile("d", "pts", {"1 2", "3 4"});
     WString path = u"\\d\\pts.shp";
-    std::unique_ptr<CLayer> layer(CLayer::CreateLayer(path));
+    std::unique_ptr<CLayer> layer = CLayer::CreateLayer(path);
     ASSERT_TRUE(layer);
     IDispatch* object = layer->GetScriptObject(true);  // the test's own reference
     ASSERT_TRUE(object);
@@ -78,7 +78,7 @@ TEST_F(Layer, OpenAndCloseFireTheirEventsAndReleaseTheScriptObject) {
     layer->Close();
     ASSERT_EQ(script_.events.size(), 2u);
     EXPECT_EQ(script_.events[1].id, 25);
-    EXPECT_EQ(layer->m_scriptObject, nullptr);
+    EXPECT_FALSE(layer->HasScriptObject());
     EXPECT_EQ(object->Release(), 0u);  // the layer let its reference go
 
     // A missing file: false and no event.
@@ -97,18 +97,18 @@ TEST_F(Layer, MetadataFileGivesTitleAndComments) {
     CTestShapeLayer plain;
     ASSERT_TRUE(plain.Open(u"\\d\\roads.shp"));
     EXPECT_EQ(plain.GetName(), u"roads.shp");
-    EXPECT_EQ(plain.m_comments, u"");
+    EXPECT_EQ(plain.GetComments(), u"");
 
     Put("d/ROADS.SPI", "[Dataset Information]\r\nTitle=Main roads\r\nComments=Surveyed 2004\r\n");
     CTestShapeLayer titled;
     ASSERT_TRUE(titled.Open(u"\\d\\roads.shp"));
     EXPECT_EQ(titled.GetName(), u"Main roads");
-    EXPECT_EQ(titled.m_comments, u"Surveyed 2004");
-    EXPECT_EQ(titled.m_metadataPath.GetPath(), u"\\d\\roads.spi");
+    EXPECT_EQ(titled.GetComments(), u"Surveyed 2004");
+    EXPECT_EQ(titled.GetMetadataPath().GetPath(), u"\\d\\roads.spi");
 }
 
 TEST_F(Layer, DrawTransform) {
-    CTestImageLayer layer(1);
+    CTestImageLayer layer(LayerKind::Bitmap);
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(0, 0, 100, 50), 200, 100));
     struct {
         double x, y;
@@ -119,8 +119,8 @@ TEST_F(Layer, DrawTransform) {
         EXPECT_EQ(p.x, r.px) << r.x;
         EXPECT_EQ(p.y, r.py) << r.y;
     }
-    EXPECT_EQ(layer.m_deviceRect.right, 199);
-    EXPECT_EQ(layer.m_deviceRect.bottom, 99);
+    EXPECT_EQ(layer.GetDeviceRect().right, 199);
+    EXPECT_EQ(layer.GetDeviceRect().bottom, 99);
 
     // Negative coordinates.
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(-200, -100, -100, -50), 100, 50));
@@ -139,7 +139,7 @@ TEST_F(Layer, DrawTransform) {
     EXPECT_FALSE(shape.SetDrawExtent(CDoubleRect(5, 0, 5, 10), 10, 10));
     EXPECT_FALSE(shape.SetDrawExtent(CDoubleRect(0, 0, NAN, 10), 10, 10));
     EXPECT_EQ(shape.viewChanges, 1);
-    EXPECT_EQ(shape.m_xScale, 1.0);
+    EXPECT_EQ(shape.GetXScale(), 1.0);
 
     // Zoomed far in with a feature far away: clamped, not wrapped.
     ASSERT_TRUE(shape.SetDrawExtent(CDoubleRect(0, 0, 1e-6, 1e-6), 100, 100));
@@ -149,34 +149,34 @@ TEST_F(Layer, DrawTransform) {
 }
 
 TEST_F(Layer, ScaleRangeIncludesBothEnds) {
-    CTestImageLayer layer(1);
-    layer.m_minScale = 1000;
-    layer.m_maxScale = 50000;
+    CTestImageLayer layer(LayerKind::Bitmap);
+    layer.SetMinScale(1000);
+    layer.SetMaxScale(50000);
     for (double s : {1000.0, 20000.0, 50000.0, 0.0}) EXPECT_TRUE(layer.IsInScaleRange(s)) << s;
     for (double s : {999.0, 50001.0}) EXPECT_FALSE(layer.IsInScaleRange(s)) << s;
-    layer.m_minScale = 0;
+    layer.SetMinScale(0);
     EXPECT_TRUE(layer.IsInScaleRange(1));
 }
 
 TEST_F(Layer, IdentifyOnlyForIdentifiableLayers) {
-    CTestImageLayer image(1);
-    image.m_visible = false;
+    CTestImageLayer image(LayerKind::Bitmap);
+    image.SetVisible(false);
     image.SetIdentify(true);
-    EXPECT_FALSE(image.m_identify);
-    EXPECT_FALSE(image.m_visible);
+    EXPECT_FALSE(image.GetIdentify());
+    EXPECT_FALSE(image.IsVisible());
     CTestShapeLayer shape;
-    shape.m_visible = false;
+    shape.SetVisible(false);
     shape.SetIdentify(true);
-    EXPECT_TRUE(shape.m_identify);
-    EXPECT_TRUE(shape.m_visible);
+    EXPECT_TRUE(shape.GetIdentify());
+    EXPECT_TRUE(shape.IsVisible());
 }
 
 TEST_F(Layer, MetadataElementRoundTripsComments) {
     CXmlDocument doc;
     ASSERT_TRUE(doc.Parse(u"<LAYER><METADATA><COMMENTS>a &amp; b</COMMENTS></METADATA></LAYER>"));
-    CTestImageLayer layer(1);
+    CTestImageLayer layer(LayerKind::Bitmap);
     layer.ReadMetadata(doc.GetRoot());
-    EXPECT_EQ(layer.m_comments, u"a & b");
+    EXPECT_EQ(layer.GetComments(), u"a & b");
 }
 
 TEST(DocumentNumbers, DecimalCommaOnlyWithoutPoint) {

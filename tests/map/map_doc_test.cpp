@@ -108,10 +108,10 @@ TEST_F(MapDoc, RoundTripsByteForByte) {
     CLayerList& layers = doc.GetLayers();
     ASSERT_EQ(layers.GetCount(), 2);
     EXPECT_EQ(layers.GetAt(0)->GetName(), u"Roads");
-    EXPECT_FALSE(layers.GetAt(0)->m_visible);
-    EXPECT_EQ(layers.GetAt(0)->m_minScale, 1000);
-    EXPECT_EQ(layers.GetAt(1)->m_comments, u"Dug & drilled <2004>");
-    EXPECT_EQ(layers.GetEditLayer(0), layers.GetAt(1));
+    EXPECT_FALSE(layers.GetAt(0)->IsVisible());
+    EXPECT_EQ(layers.GetAt(0)->GetMinScale(), 1000);
+    EXPECT_EQ(layers.GetAt(1)->GetComments(), u"Dug & drilled <2004>");
+    EXPECT_EQ(layers.GetEditLayer(DisplayClass::Point), layers.GetAt(1));
     EXPECT_FALSE(mainWindow_.statusBarShown);
     EXPECT_FALSE(doc.IsScaleBarVisible());
     EXPECT_EQ(doc.GetMapTitle(), u"Field & survey");
@@ -176,7 +176,7 @@ TEST_F(MapDoc, DesktopExportersFormOpens) {
     ASSERT_TRUE(doc.OnOpenDocument(u"\\out\\map.znm"));
     EXPECT_EQ(doc.GetMapExtent(), CDoubleRect(1.5, 2.25, 3.5, 4));
     ASSERT_EQ(doc.GetLayers().GetCount(), 1);
-    EXPECT_FALSE(doc.GetLayers().GetAt(0)->m_visible);
+    EXPECT_FALSE(doc.GetLayers().GetAt(0)->IsVisible());
     EXPECT_EQ(doc.GetLayers().GetAt(0)->GetName(), u"roads.shp");
     EXPECT_EQ(doc.GetMapTitle(), u"\\out\\map");
 }
@@ -288,23 +288,22 @@ TEST_F(MapDoc, CoordinateSystemDecision) {
             auto* base = new CTestShapeLayer();
             ASSERT_TRUE(base->Open(u"\\d\\base.shp"));
             base->SetMapCoordSysRef(nullptr);
-            doc.GetLayers().AddTail(base);
+            doc.GetLayers().AddTail(std::unique_ptr<CLayer>(base));
         }
         std::string name = r.prj == AbsentProjExtent ? "proj" : "geo";
         std::string prjPath = "d/" + name + ".prj";
         std::remove(Host(prjPath).c_str());
         if (r.prj == Equal) Put(prjPath, wgs84_);
         if (r.prj == Unequal) Put(prjPath, text::ToUtf8(kUtm33Wkt));
-        auto* layer = new CTestShapeLayer();
+        auto layer = std::make_unique<CTestShapeLayer>();
         ASSERT_TRUE(layer->Open(text::FromUtf8("\\d\\" + name + ".shp").c_str()));
-        layer->m_reprojectable = r.reprojectable;
+        layer->SetReprojectable(r.reprojectable);
         if (r.answer) win::QueueMessageBoxAnswers({r.answer});
         doc.AddView(&view);
-        bool added = doc.AddLayer(layer, 0);
+        bool added = doc.AddLayer(std::move(layer), 0) != nullptr;
         doc.RemoveView(&view);
         EXPECT_EQ(static_cast<int>(view.hints.size()), r.notified);
         EXPECT_EQ(added, r.added);
-        if (!added) delete layer;
         auto log = win::MessageBoxLog();
         if (r.messageId == 0) {
             EXPECT_TRUE(log.empty());
@@ -731,12 +730,12 @@ TEST_F(MapDoc, PositionsThatCannotBeConvertedAreToldOnce) {
         doc.SetMapCoordSys(MakeCoordSys(CMapDoc::kDefaultWkt), false);
         auto* base = new CTestShapeLayer();
         ASSERT_TRUE(base->Open(u"\\d\\base.shp"));
-        doc.GetLayers().AddTail(base);
+        doc.GetLayers().AddTail(std::unique_ptr<CLayer>(base));
         Put("d/lyr.prj", r.prj);
         auto* layer = new CTestShapeLayer();
         ASSERT_TRUE(layer->Open(u"\\d\\lyr.shp"));
-        layer->m_reprojectable = true;
-        ASSERT_TRUE(doc.AddLayer(layer, 0));
+        layer->SetReprojectable(true);
+        ASSERT_TRUE(doc.AddLayer(std::unique_ptr<CLayer>(layer), 0));
         const std::vector<WString> told = MessageTexts();
         if (r.messageId == 0) {
             EXPECT_TRUE(told.empty());

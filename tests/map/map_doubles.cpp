@@ -13,6 +13,7 @@
 #include "crs/wkt.h"
 #include "formats/dbf/dbf_field.h"
 #include "map/layers/layer.h"
+#include "map/layers/layer_factory.h"
 #include "platform/fs/fs.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/window.h"
@@ -23,9 +24,9 @@ CDoubleRect CTestImageLayer::s_extent(0, 0, 10, 10);
 uint32_t CTestExtensionLayer::s_nextHandle = 1;
 
 CTestShapeLayer::CTestShapeLayer() {
-    m_kind = kLayerShape;
-    m_hasAttributes = true;
-    m_identifiable = true;
+    SetKind(LayerKind::Shape);
+    SetHasAttributes(true);
+    SetIdentifiable(true);
 }
 
 CTestShapeLayer::~CTestShapeLayer() { CloseDataset(); }
@@ -33,10 +34,10 @@ CTestShapeLayer::~CTestShapeLayer() { CloseDataset(); }
 bool CTestShapeLayer::OpenDataset(const WString& path) {
     m_shp = ShpOpen(path.c_str(), 0);
     if (!m_shp) return false;
-    m_displayClass = ShapeTypeToDisplayClass(ShpGetShapeType(m_shp));
+    SetDisplayClass(ShapeTypeToDisplayClass(ShpGetShapeType(m_shp)));
     if (!hyperlinkFieldName.empty())
         for (int i = 0; i < GetFieldCount(); ++i)
-            if (text::EqualsNoCase(GetFieldName(i), hyperlinkFieldName)) m_hyperlinkField = i;
+            if (text::EqualsNoCase(GetFieldName(i), hyperlinkFieldName)) SetHyperlinkField(i);
     return true;
 }
 
@@ -85,18 +86,18 @@ bool CTestShapeLayer::ReadRecord(int record, void* buffer) {
 }
 
 CTestImageLayer::CTestImageLayer(LayerKind kind) {
-    m_kind = kind;
-    m_category = 1;
-    m_displayClass = 4;
-    m_extent = s_extent;
+    SetKind(kind);
+    SetCategory(LayerCategory::Image);
+    SetDisplayClass(DisplayClass::Image);
+    SetExtent(s_extent);
 }
 
 CTestExtensionLayer::CTestExtensionLayer() {
-    m_kind = kLayerExtension;
-    m_category = 0;
-    m_displayClass = 5;
-    m_identifiable = true;
-    m_extensionHandle = s_nextHandle++;
+    SetKind(LayerKind::Extension);
+    SetCategory(LayerCategory::Feature);
+    SetDisplayClass(DisplayClass::OtherFeatures);
+    SetIdentifiable(true);
+    SetExtensionHandle(s_nextHandle++);
 }
 
 // ---- fixture ----
@@ -133,11 +134,16 @@ void MapTest::SetUp() {
     CTestImageLayer::s_extent = CDoubleRect(0, 0, 10, 10);
     CTestExtensionLayer::s_nextHandle = 1;
     ResetLayerClassesForTests();
-    SetLayerClass(kLayerShape, [](const LayerExtensionInfo*) { return new CTestShapeLayer(); });
-    for (LayerKind k : {kLayerBitmap, kLayerJpeg, kLayerRpf, kLayerSid})
-        SetLayerClass(k, [k](const LayerExtensionInfo*) { return new CTestImageLayer(k); });
-    SetLayerClass(kLayerExtension, [](const LayerExtensionInfo* ext) -> CLayer* {
-        return ext && ext->layerType == 1 ? new CTestExtensionLayer() : nullptr;
+    SetLayerClass(LayerKind::Shape, [](const LayerExtensionInfo*) -> std::unique_ptr<CLayer> {
+        return std::make_unique<CTestShapeLayer>();
+    });
+    for (LayerKind k : {LayerKind::Bitmap, LayerKind::Jpeg, LayerKind::Rpf, LayerKind::Sid})
+        SetLayerClass(k, [k](const LayerExtensionInfo*) -> std::unique_ptr<CLayer> {
+            return std::make_unique<CTestImageLayer>(k);
+        });
+    SetLayerClass(LayerKind::Extension, [](const LayerExtensionInfo* ext) -> std::unique_ptr<CLayer> {
+        if (ext && ext->layerType == 1) return std::make_unique<CTestExtensionLayer>();
+        return nullptr;
     });
 }
 

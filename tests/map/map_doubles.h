@@ -143,6 +143,11 @@ public:
 // will be: its extent is the file's bounds, its system the .prj's.
 class CTestShapeLayer : public CFeatureLayer {
 public:
+    // Tests set what a layer class says of itself.
+    using CLayer::SetCategory;
+    using CLayer::SetDisplayClass;
+    using CLayer::SetHyperlinkField;
+    using CLayer::SetKind;
     CTestShapeLayer();
     ~CTestShapeLayer() override;
     bool OpenDataset(const WString& path) override;
@@ -193,6 +198,11 @@ private:
 // A layer whose dataset always opens and that draws nothing.
 class CStubLayer : public CLayer {
 public:
+    // Tests set what a layer class says of itself.
+    using CLayer::SetCategory;
+    using CLayer::SetDisplayClass;
+    using CLayer::SetHyperlinkField;
+    using CLayer::SetKind;
     bool OpenDataset(const WString&) override { return true; }
     void CloseDataset() override {}
     void OnViewChanged() override {}
@@ -216,6 +226,11 @@ public:
 // A feature layer with fields only (label field and hyperlink tests).
 class CFieldsLayer : public CFeatureLayer {
 public:
+    // Tests set what a layer class says of itself.
+    using CLayer::SetCategory;
+    using CLayer::SetDisplayClass;
+    using CLayer::SetHyperlinkField;
+    using CLayer::SetKind;
     explicit CFieldsLayer(std::vector<WString> names, std::vector<WString> values = {})
         : m_names(std::move(names)), m_values(std::move(values)) {}
     bool OpenDataset(const WString&) override { return true; }

@@ -17,7 +17,7 @@ protected:
     CLayer* PointLayer(const std::string& name, const std::vector<std::string>& points) {
         MakePointShapefile("d", name, points);
         auto* layer = new CTestShapeLayer();
-        layer->m_displayClass = 0;
+        layer->SetDisplayClass(DisplayClass::Point);
         EXPECT_TRUE(layer->Open(text::FromUtf8("\\d\\" + name + ".shp").c_str()));
         return layer;
     }
@@ -62,7 +62,8 @@ TEST_F(MapViewCommands, FullExtent) {
     // Margin 1.1 on the 50 units of height: 55 across 300 pixels.
     EXPECT_NEAR(view_->GetXScale(), 300 / 55.0, 1e-9);
     // All layers hidden: string 8400 and the extent kept.
-    a->m_visible = b->m_visible = false;
+    a->SetVisible(false);
+    b->SetVisible(false);
     CDoubleRect before = view_->GetExtent();
     Command(ID_VIEW_ZOOMFULLEXTENT);
     EXPECT_EQ(view_->GetExtent(), before);
@@ -263,7 +264,7 @@ TEST_F(MapViewCommands, APannedMapIsSavedWhereItWasLeft) {
 
 TEST_F(MapViewCommands, F5RepaintsWithErase) {
     auto* dynamic = new CFillLayer(0x0000FF, {CDoubleRect(0, 0, 10, 10)});
-    dynamic->m_dynamic = true;
+    dynamic->SetDynamic(true);
     AddLayer(dynamic);
     OpenView();
     int draws = dynamic->draws;

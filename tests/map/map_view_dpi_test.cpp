@@ -137,8 +137,8 @@ TEST_F(MapViewAt192, SelectionMarkersAndDestinationDouble) {
     EXPECT_EQ(view_->GetVertexMarkerSize(), 12);
     EXPECT_EQ(view_->GetTracker().GetHandleSize(), 24);
     EXPECT_DOUBLE_EQ(view_->GetPenTolerance(), 10 / view_->GetXScale());
-    square->m_featureSizing = true;
-    square->m_vertexMoving = true;
+    square->SetFeatureSizing(true);
+    square->SetVertexMoving(true);
     doc_.GetLayers().SetCurrentFeature(square, 0);
     view_->SetCurrentTool(kToolVertexEdit);
     Repaint();

@@ -39,7 +39,7 @@ protected:
 TEST_F(MapViewPaint, BufferedPaintEqualsAFullRedraw) {
     auto* below = new CFillLayer(kBlue, {CDoubleRect(0, 0, 50, 50)});
     auto* dynamic = new CFillLayer(kRed, {CDoubleRect(40, 40, 60, 60)});
-    dynamic->m_dynamic = true;
+    dynamic->SetDynamic(true);
     AddLayer(dynamic);
     AddLayer(below);
     UseExtent(CDoubleRect(0, 0, 100, 100));
@@ -82,10 +82,10 @@ TEST_F(MapViewPaint, BufferedPaintEqualsAFullRedraw) {
 TEST_F(MapViewPaint, ScaleRangeAndHiddenEditLayers) {
     UseCoordSys(MakeCoordSys(kUtm33Wkt));
     auto* ranged = new CFillLayer(kBlue, {CDoubleRect(500000, 0, 501000, 1000)});
-    ranged->m_minScale = 5000;
+    ranged->SetMinScale(5000);
     auto* edit = new CFillLayer(kGreen, {CDoubleRect(499900, 0, 499990, 100000)});
-    edit->m_kind = kLayerShape;
-    edit->m_visible = false;
+    edit->SetKind(LayerKind::Shape);
+    edit->SetVisible(false);
     AddLayer(ranged);
     AddLayer(edit);
     OpenView();
@@ -107,8 +107,8 @@ TEST_F(MapViewPaint, ScaleRangeAndHiddenEditLayers) {
         EXPECT_EQ(Pixel(px, py - 1), kGreen) << c.scale;  // hidden, but the edit layer
     }
     // The maximum scale.
-    ranged->m_minScale = 0;
-    ranged->m_maxScale = 10000;
+    ranged->SetMinScale(0);
+    ranged->SetMaxScale(10000);
     Command(ID_VIEW_REFRESH);
     int px, py;
     view_->MapToScreen(500000 + 1, 1, px, py);
@@ -300,7 +300,7 @@ TEST_F(MapViewSelection, PointSelectionBoxIsDottedAndFivePixelsOut) {
     MakePointShapefile("d", "pts", {"10 20", "30 40"});
     CLayer* layer = OpenShapefileView({"pts"});
     ASSERT_NE(layer, nullptr);
-    ASSERT_EQ(layer->m_displayClass, 0);
+    ASSERT_EQ(layer->GetDisplayClass(), DisplayClass::Point);
     std::vector<COLORREF> plain = Client();
     doc_.GetLayers().SetCurrentFeature(layer, 1);
     Repaint();
@@ -353,15 +353,15 @@ protected:
 TEST_F(MapViewVertices, PolygonSelectionWithHandlesAndVertexMarkers) {
     CLayer* layer = OpenSquare();
     ASSERT_NE(layer, nullptr);
-    ASSERT_EQ(layer->m_displayClass, 2);
+    ASSERT_EQ(layer->GetDisplayClass(), DisplayClass::Polygon);
     // Without the vertex tool: a dotted box, no handles.
     Repaint();
     EXPECT_EQ(view_->GetTracker().m_handleMask, 0u);
     RECT plainBox = view_->GetTracker().m_rect;
     // The vertex tool with feature sizing: all handles, the box grown by
     // the marker size plus 1, and the vertex markers.
-    layer->m_featureSizing = true;
-    layer->m_vertexMoving = true;
+    layer->SetFeatureSizing(true);
+    layer->SetVertexMoving(true);
     view_->SetCurrentTool(kToolVertexEdit);
     Repaint();
     int s = view_->GetVertexMarkerSize();
@@ -389,7 +389,7 @@ TEST_F(MapViewVertices, PolygonSelectionWithHandlesAndVertexMarkers) {
     EXPECT_EQ(Pixel(px, py - 1), kRed);
     EXPECT_EQ(Pixel(px, py + 1), kRed);
     // Without vertex moving: dotted focus rectangles instead of squares.
-    layer->m_vertexMoving = false;
+    layer->SetVertexMoving(false);
     Repaint();
     view_->MapToScreen(40, 40, px, py);
     EXPECT_EQ(Pixel(px, py), kWhite);
@@ -401,7 +401,7 @@ TEST_F(MapViewVertices, LineSelectionBoxAndItsOpenOutline) {
                              "dbfcreate ln -s NAME 10 && dbfadd ln a"));
     CLayer* layer = OpenShapefileView({"ln"});
     ASSERT_NE(layer, nullptr);
-    ASSERT_EQ(layer->m_displayClass, 1);
+    ASSERT_EQ(layer->GetDisplayClass(), DisplayClass::Line);
     std::vector<COLORREF> plain = Client();
     doc_.GetLayers().SetCurrentFeature(layer, 0);
     Repaint();
@@ -437,8 +437,8 @@ TEST_F(MapViewVertices, LineSelectionBoxAndItsOpenOutline) {
 
     // The vertex tool: handles, the outline in the highlight colour along
     // the two segments only (a line is not closed), a marker on each vertex.
-    layer->m_featureSizing = true;
-    layer->m_vertexMoving = true;
+    layer->SetFeatureSizing(true);
+    layer->SetVertexMoving(true);
     view_->SetCurrentTool(kToolVertexEdit);
     Repaint();
     EXPECT_EQ(view_->GetTracker().m_handleMask, CMapTracker::kAllHandles);

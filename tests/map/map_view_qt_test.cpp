@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/window_helpers.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/shape_layer.h"
 #include "map/symbology/font_attributes.h"
 #include "tests/map/view_harness.h"
@@ -59,7 +60,7 @@ TEST_F(MapViewQt, ScreenshotEqualsTheHeadlessSurface) {
 
         // The same map in a headless view of the same size, at the same dpi.
         SetDpi(96 * scale);
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
         ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
         ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));

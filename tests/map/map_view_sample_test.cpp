@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "map/layers/layer_factory.h"
 #include "map/layers/shape_layer.h"
 #include "tests/map/view_harness.h"
 
@@ -84,7 +85,7 @@ protected:
 };
 
 TEST_F(MapViewSample, PolygonInteriorsMatchGdalRasterize) {
-    RegisterShapeLayerClass();
+    UseBuiltInLayerClass(LayerKind::Shape);
     const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
     ASSERT_TRUE(ShellIn("Samples", "cp '" + samples + "'/* ."));
     ASSERT_TRUE(doc_.OnOpenDocument(u"\\Samples\\Sample.znm"));

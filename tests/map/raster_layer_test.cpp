@@ -12,6 +12,7 @@
 #include "crs/coord_sys.h"
 #include "formats/sid/sid_decode.h"
 #include "formats/sid/sid_reader.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/bitmap_layer.h"
 #include "map/layers/jpeg_layer.h"
 #include "map/layers/rpf_layer.h"
@@ -204,7 +205,7 @@ TEST_F(RasterLayerTest, CompanionsAreFoundInAnyCaseAndBadWorldFilesRefuse) {
     Put("ROADS.JGW", World(0.5, 0.5, 10, 20));
     CJpegLayer layer;
     ASSERT_TRUE(layer.Open(u"\\roads.jpg"));
-    EXPECT_EQ(layer.m_extent, CDoubleRect(10, 5, 30, 20));
+    EXPECT_EQ(layer.Extent(), CDoubleRect(10, 5, 30, 20));
 }
 
 TEST_F(RasterLayerTest, ExtentIsGdalsCornersMovedHalfAPixel) {
@@ -217,10 +218,10 @@ TEST_F(RasterLayerTest, ExtentIsGdalsCornersMovedHalfAPixel) {
     double ulx, uly, lrx, lry;
     ASSERT_EQ(std::sscanf(info.substr(info.find("Upper Left")).c_str(), "Upper Left ( %lf, %lf)", &ulx, &uly), 2);
     ASSERT_EQ(std::sscanf(info.substr(info.find("Lower Right")).c_str(), "Lower Right ( %lf, %lf)", &lrx, &lry), 2);
-    EXPECT_NEAR(layer.m_extent.xmin, ulx + 1.25, 1e-6);
-    EXPECT_NEAR(layer.m_extent.ymax, uly - 0.625, 1e-6);
-    EXPECT_NEAR(layer.m_extent.xmax, lrx + 1.25, 1e-6);
-    EXPECT_NEAR(layer.m_extent.ymin, lry - 0.625, 1e-6);
+    EXPECT_NEAR(layer.Extent().xmin, ulx + 1.25, 1e-6);
+    EXPECT_NEAR(layer.Extent().ymax, uly - 0.625, 1e-6);
+    EXPECT_NEAR(layer.Extent().xmax, lrx + 1.25, 1e-6);
+    EXPECT_NEAR(layer.Extent().ymin, lry - 0.625, 1e-6);
 }
 
 TEST_F(RasterLayerTest, JpegViewsEqualGdal) {
@@ -231,8 +232,8 @@ TEST_F(RasterLayerTest, JpegViewsEqualGdal) {
     Put("small.jgw", World(1, 1, 0, 700));
     CJpegLayer small;
     ASSERT_TRUE(small.Open(u"\\small.jpg"));
-    EXPECT_TRUE(small.m_imageFullyLoaded);
-    const CDoubleRect smallCorners = small.m_extent;
+    EXPECT_TRUE(small.GetImageCache().fullyLoaded);
+    const CDoubleRect smallCorners = small.Extent();
     struct View {
         CDoubleRect e;
         int w, h;
@@ -248,8 +249,8 @@ TEST_F(RasterLayerTest, JpegViewsEqualGdal) {
     Put("big.jgw", World(0.5, 0.5, 1000, 2000));
     CJpegLayer big;
     ASSERT_TRUE(big.Open(u"\\big.jpg"));
-    EXPECT_FALSE(big.m_imageFullyLoaded);
-    const CDoubleRect corners = big.m_extent;  // 1000..1600, 1550..2000
+    EXPECT_FALSE(big.GetImageCache().fullyLoaded);
+    const CDoubleRect corners = big.Extent();  // 1000..1600, 1550..2000
     for (const View& v : {View{{1200, 1700, 1300, 1800}, 200, 200},      // 1:1 centre
                           View{{1200, 1700, 1250, 1760}, 200, 240},      // 2x
                           View{{1210, 1720, 1240, 1740}, 180, 120},      // 3x
@@ -259,11 +260,11 @@ TEST_F(RasterLayerTest, JpegViewsEqualGdal) {
         ExpectSame(DrawView(big, v.e, v.w, v.h), Reference("big.jpg", &corners, v.e, v.w, v.h), corners, v.e);
     }
     // The clamped window stays inside the image.
-    EXPECT_EQ(big.m_cacheWindow.right, 1199);
-    EXPECT_EQ(big.m_cacheWindow.bottom, 899);
-    EXPECT_EQ(big.m_cacheWindow.left, 1200 - 512);
-    EXPECT_EQ(big.m_cacheWindow.top, 900 - 512);
-    EXPECT_EQ(big.m_cacheZoom, 1);
+    EXPECT_EQ(big.GetImageCache().cacheWindow.right, 1199);
+    EXPECT_EQ(big.GetImageCache().cacheWindow.bottom, 899);
+    EXPECT_EQ(big.GetImageCache().cacheWindow.left, 1200 - 512);
+    EXPECT_EQ(big.GetImageCache().cacheWindow.top, 900 - 512);
+    EXPECT_EQ(big.GetImageCache().cacheZoom, 1);
 }
 
 TEST_F(RasterLayerTest, ReducedJpegViewsOfFlatBlocksEqualGdal) {
@@ -272,13 +273,13 @@ TEST_F(RasterLayerTest, ReducedJpegViewsOfFlatBlocksEqualGdal) {
     Put("blocks.jgw", World(1, 1, 0, 2048));
     CJpegLayer layer;
     ASSERT_TRUE(layer.Open(u"\\blocks.jpg"));
-    const CDoubleRect corners = layer.m_extent;
+    const CDoubleRect corners = layer.Extent();
     for (int reduction : {2, 4, 8}) {
         SCOPED_TRACE(reduction);
         const CDoubleRect e(0, 0, 2048, 2048);
         const int size = 2048 / reduction;
         ExpectSame(DrawView(layer, e, size, size), Reference("blocks.jpg", &corners, e, size, size), corners, e);
-        EXPECT_EQ(layer.m_cacheZoom, 999);
+        EXPECT_EQ(layer.GetImageCache().cacheZoom, 999);
     }
 }
 
@@ -300,7 +301,7 @@ TEST_F(RasterLayerTest, BitmapViewsEqualGdal) {
         Put(std::string(name) + ".bpw", World(2, 2, 100, 300));
         CBitmapLayer layer;
         ASSERT_TRUE(layer.Open((u"\\" + WidenText(name) + u".bmp").c_str()));
-        const CDoubleRect corners = layer.m_extent;  // 100..280, 160..300
+        const CDoubleRect corners = layer.Extent();  // 100..280, 160..300
         EXPECT_EQ(corners, CDoubleRect(100, 160, 280, 300));
         struct View {
             CDoubleRect e;
@@ -366,10 +367,10 @@ TEST_F(RasterLayerTest, CadrgViewsEqualGdalForEachTileFactor) {
         win::SetScreenSize(c.screenW, c.screenH);
         CRpfLayer layer;
         ASSERT_TRUE(layer.Open(u"\\a0000000.tl1"));
-        EXPECT_EQ(layer.m_cacheTileFactor, c.tileFactor);
+        EXPECT_EQ(layer.GetImageCache().tileFactor, c.tileFactor);
         EXPECT_EQ(layer.GetColourMode(), 0);
-        EXPECT_NEAR(layer.m_extent.xmin, frame.xmin, 1e-12);
-        EXPECT_NEAR(layer.m_extent.ymin, frame.ymin, 1e-12);
+        EXPECT_NEAR(layer.Extent().xmin, frame.xmin, 1e-12);
+        EXPECT_NEAR(layer.Extent().ymin, frame.ymin, 1e-12);
         const int before = layer.GetSubframeReads();
         const Picture ours = DrawView(layer, c.view, c.w, c.h);
         EXPECT_EQ(layer.GetSubframeReads() - before, c.subframeSide * c.subframeSide);
@@ -402,7 +403,7 @@ TEST_F(RasterLayerTest, CadrgColourModesFollowTheDisplay) {
         ASSERT_TRUE(layer.Open(u"\\a0000000.tl1"));
         ASSERT_EQ(layer.GetColourMode(), mode);
         DIBSECTION ds{};
-        ASSERT_EQ(GetObject(layer.m_imageBitmap, sizeof ds, &ds), static_cast<int>(sizeof ds));
+        ASSERT_EQ(GetObject(layer.GetImageCache().GetBitmap(), sizeof ds, &ds), static_cast<int>(sizeof ds));
         EXPECT_EQ(ds.dsBmih.biBitCount, mode == 2 ? 4 : 8);
         // Subframes 1..2 of row 2 at 1:1.
         const CDoubleRect view = FramePixels(300, 520, 500, 700);
@@ -421,8 +422,8 @@ TEST_F(RasterLayerTest, CadrgColourModesFollowTheDisplay) {
             }
         if (mode == 2) {
             // Two pixels a byte, the first in the high nibble.
-            const auto* bits = static_cast<const uint8_t*>(layer.m_imageBits);
-            const uint8_t* top = bits + static_cast<size_t>(layer.m_cacheStride) * (layer.m_cacheHeight - 1);
+            const auto* bits = static_cast<const uint8_t*>(layer.GetImageCache().GetBits());
+            const uint8_t* top = bits + static_cast<size_t>(layer.GetImageCache().GetStride()) * (layer.GetImageCache().cacheHeight - 1);
             EXPECT_EQ(top[0] >> 4, static_cast<int>(map[*indices.At(256, 512)]));
             EXPECT_EQ(top[0] & 15, static_cast<int>(map[*indices.At(257, 512)]));
         }
@@ -435,7 +436,7 @@ TEST_F(RasterLayerTest, CadrgRefusalsAndCoordinateSystem) {
     Put("B0000000.TL1", rpftest::WriteFrame(spec));
     CRpfLayer refused;
     EXPECT_FALSE(refused.Open(u"\\b0000000.tl1"));
-    EXPECT_EQ(refused.m_imageBitmap, nullptr);
+    EXPECT_EQ(refused.GetImageCache().GetBitmap(), nullptr);
 
     Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(24)));
     CRpfLayer layer;
@@ -500,11 +501,11 @@ TEST_F(RasterLayerTest, AbortedDecodesAreDoneAgainOnTheNextViewChange) {
     ASSERT_TRUE(jpeg.Open(u"\\big.jpg"));
     RequestAbort();
     ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
-    EXPECT_EQ(jpeg.m_cacheZoom, -1);
+    EXPECT_EQ(jpeg.GetImageCache().cacheZoom, -1);
     ResetAbort();
     ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
     EXPECT_EQ(jpeg.GetDecodedWindows().size(), 2u);
-    EXPECT_EQ(jpeg.m_cacheZoom, 1);
+    EXPECT_EQ(jpeg.GetImageCache().cacheZoom, 1);
 
     Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(31)));
     CRpfLayer rpf;
@@ -532,11 +533,11 @@ TEST_F(RasterLayerTest, AbortsFromInsideTheReadersAreDoneAgainOnTheNextViewChang
     ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
     JpegSetRowHookForTests(nullptr);
     EXPECT_EQ(rows, 5);
-    EXPECT_EQ(jpeg.m_cacheZoom, -1);
+    EXPECT_EQ(jpeg.GetImageCache().cacheZoom, -1);
     ResetAbort();
     ASSERT_TRUE(jpeg.SetDrawExtent(CDoubleRect(600, 600, 800, 800), 200, 200));
     EXPECT_EQ(jpeg.GetDecodedWindows().size(), 2u);
-    EXPECT_EQ(jpeg.m_cacheZoom, 1);
+    EXPECT_EQ(jpeg.GetImageCache().cacheZoom, 1);
 
     Put("A0000000.TL1", rpftest::WriteFrame(FlatBlockFrame(31)));
     CRpfLayer rpf;
@@ -554,23 +555,14 @@ TEST_F(RasterLayerTest, AbortsFromInsideTheReadersAreDoneAgainOnTheNextViewChang
     EXPECT_TRUE(win::MessageBoxLog().empty());
 }
 
-namespace {
-class CTestRaster : public CRasterLayer {
-public:
-    bool OpenDataset(const WString&) override { return false; }
-    void CloseDataset() override {}
-    bool LoadViewImage(bool) override { return false; }
-};
-}  // namespace
-
 TEST_F(RasterLayerTest, CacheBitmapsHatchPalettesAndRamps) {
     // Uncovered parts show a diagonal hatch of black and white, on 8-bit
     // and 24-bit caches alike.
     for (int count : {256, 0}) {
         SCOPED_TRACE(count);
-        CTestRaster layer;
-        ASSERT_TRUE(layer.CreateCacheBitmap(24, 16, count, nullptr, nullptr));
-        const Picture p = RgbOf(layer.m_imageBitmap);
+        ImageCache layer;
+        ASSERT_TRUE(layer.Create(24, 16, count, nullptr, nullptr));
+        const Picture p = RgbOf(layer.GetBitmap());
         const uint8_t* odd = p.At(7, 0);
         const uint8_t* even = p.At(0, 0);
         EXPECT_NE(odd[0], even[0]);
@@ -586,10 +578,10 @@ TEST_F(RasterLayerTest, CacheBitmapsHatchPalettesAndRamps) {
     Put("p.clr",
         "# comment\n\n1 255 0 0\n2 0 255 0 extra\n300 1 2 3\n3 -1 0 0\n4 256 0 0\n5 1 2\n6 " +
             std::string(90, ' ') + "7 7 7\n7 10 20 30\r\n");
-    CTestRaster grey;
+    ImageCache grey;
     const WString clr = u"\\p.clr";
-    ASSERT_TRUE(grey.CreateCacheBitmap(4, 4, 256, nullptr, &clr));
-    const Picture idx = FromDib(grey.m_imageBitmap);
+    ASSERT_TRUE(grey.Create(4, 4, 256, nullptr, &clr));
+    const Picture idx = FromDib(grey.GetBitmap());
     ASSERT_EQ(idx.palette.size(), 256u * 3);
     auto entry = [&](int i) { return std::vector<int>{idx.palette[i * 3], idx.palette[i * 3 + 1], idx.palette[i * 3 + 2]}; };
     EXPECT_EQ(entry(1), (std::vector<int>{255, 0, 0}));
@@ -597,9 +589,9 @@ TEST_F(RasterLayerTest, CacheBitmapsHatchPalettesAndRamps) {
     EXPECT_EQ(entry(7), (std::vector<int>{10, 20, 30}));
     for (int i : {0, 3, 4, 5, 6, 100, 255}) EXPECT_EQ(entry(i), (std::vector<int>{i, i, i})) << i;
     // A one-entry ramp is black.
-    CTestRaster one;
-    ASSERT_TRUE(one.CreateCacheBitmap(4, 4, 1, nullptr, nullptr));
-    const Picture single = FromDib(one.m_imageBitmap);
+    ImageCache one;
+    ASSERT_TRUE(one.Create(4, 4, 1, nullptr, nullptr));
+    const Picture single = FromDib(one.GetBitmap());
     ASSERT_GE(single.palette.size(), 3u);
     EXPECT_EQ(single.palette[0] + single.palette[1] + single.palette[2], 0);
 }
@@ -630,7 +622,8 @@ TEST_F(RasterLayerTest, TwoBitBitmapsDrawTheirFourColours) {
 }
 
 TEST_F(RasterLayerTest, FactoryMakesEachImageKindAndMrSidDoesNotOpenYet) {
-    RegisterRasterLayerClasses();
+    for (LayerKind kind : {LayerKind::Bitmap, LayerKind::Jpeg, LayerKind::Rpf, LayerKind::Sid})
+        UseBuiltInLayerClass(kind);
     WriteJpeg("photo.jpg", MakePpm(20, 20), "-quality 80");
     Put("photo.jgw", World(1, 1, 0, 20));
     Put("map.sid", "msid");
@@ -641,15 +634,15 @@ TEST_F(RasterLayerTest, FactoryMakesEachImageKindAndMrSidDoesNotOpenYet) {
         LayerKind kind;
         bool opens;
     };
-    for (const Case& c : {Case{u"\\PHOTO.JPG", kLayerJpeg, true}, Case{u"\\map.sid", kLayerSid, false},
-                          Case{u"\\a0000000.tl1", kLayerRpf, true}}) {
+    for (const Case& c : {Case{u"\\PHOTO.JPG", LayerKind::Jpeg, true}, Case{u"\\map.sid", LayerKind::Sid, false},
+                          Case{u"\\a0000000.tl1", LayerKind::Rpf, true}}) {
         SCOPED_TRACE(testing::Message() << NarrowText(c.path));
         WString path = c.path;
-        std::unique_ptr<CLayer> layer(CLayer::CreateLayer(path));
+        std::unique_ptr<CLayer> layer = CLayer::CreateLayer(path);
         ASSERT_NE(layer, nullptr);
-        EXPECT_EQ(layer->m_kind, c.kind);
-        EXPECT_EQ(layer->m_category, 1);
-        EXPECT_EQ(layer->m_displayClass, 4);
+        EXPECT_EQ(layer->GetKind(), c.kind);
+        EXPECT_EQ(layer->GetCategory(), LayerCategory::Image);
+        EXPECT_EQ(layer->GetDisplayClass(), DisplayClass::Image);
         EXPECT_EQ(layer->Open(path.c_str()), c.opens);
     }
     ResetLayerClassesForTests();
@@ -662,7 +655,7 @@ TEST_F(RasterLayerTest, AFailedBitmapSelectionBeepsAndDrawsNothing) {
     ASSERT_TRUE(layer.Open(u"\\photo.jpg"));
     // A bitmap is selected into one context at a time.
     HDC holder = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(holder, reinterpret_cast<HGDIOBJ>(layer.m_imageBitmap));
+    HGDIOBJ old = SelectObject(holder, reinterpret_cast<HGDIOBJ>(layer.GetImageCache().GetBitmap()));
     ASSERT_NE(old, nullptr);
     const size_t beeps = win::BeepLog().size();
     const Picture p = DrawView(layer, CDoubleRect(0, 0, 20, 20), 20, 20);
@@ -681,10 +674,10 @@ TEST_F(RasterLayerTest, WindowsPastTheImageAndGreyOutputOnPaletteDisplays) {
     CJpegLayer wide;
     ASSERT_TRUE(wide.Open(u"\\wide.jpg"));
     const Picture p = DrawView(wide, CDoubleRect(0, 0, 1200, 520), 600, 260);
-    EXPECT_EQ(wide.m_cacheWindow.top, 0);
-    EXPECT_EQ(wide.m_cacheWindow.bottom, 1199);
-    EXPECT_EQ(wide.m_cacheZoom, 999);
-    EXPECT_EQ(wide.m_cacheExtent, wide.m_extent);
+    EXPECT_EQ(wide.GetImageCache().cacheWindow.top, 0);
+    EXPECT_EQ(wide.GetImageCache().cacheWindow.bottom, 1199);
+    EXPECT_EQ(wide.GetImageCache().cacheZoom, 999);
+    EXPECT_EQ(wide.GetImageCache().cacheExtent, wide.Extent());
     int untouched = 0;
     for (int i = 0; i < 600 * 260; ++i)
         untouched += p.pixels[i * 3] == 255 && p.pixels[i * 3 + 1] == 0 && p.pixels[i * 3 + 2] == 255;
@@ -698,7 +691,7 @@ TEST_F(RasterLayerTest, WindowsPastTheImageAndGreyOutputOnPaletteDisplays) {
         CJpegLayer layer;
         ASSERT_TRUE(layer.Open(u"\\wide.jpg"));
         DIBSECTION ds{};
-        ASSERT_EQ(GetObject(layer.m_imageBitmap, sizeof ds, &ds), static_cast<int>(sizeof ds));
+        ASSERT_EQ(GetObject(layer.GetImageCache().GetBitmap(), sizeof ds, &ds), static_cast<int>(sizeof ds));
         EXPECT_EQ(ds.dsBmih.biBitCount, bits == 4 ? 8 : 24);
         const Picture view = DrawView(layer, CDoubleRect(100, 100, 300, 300), 200, 200);
         bool grey = true;
@@ -758,9 +751,9 @@ protected:
 TEST_F(SidLayerTest, LevelChoiceAndInfoText) {
     CSidLayer layer;
     ASSERT_TRUE(layer.Open(u"\\chart.sid"));
-    const CDoubleRect e = layer.m_extent;
-    EXPECT_EQ(layer.m_cacheWidth, 240);  // the screen: larger than the coarsest level
-    EXPECT_EQ(layer.m_cacheHeight, 320);
+    const CDoubleRect e = layer.Extent();
+    EXPECT_EQ(layer.GetImageCache().cacheWidth, 240);  // the screen: larger than the coarsest level
+    EXPECT_EQ(layer.GetImageCache().cacheHeight, 320);
     const double px = 1.052095703780650;
     const struct {
         const char* what;
@@ -780,7 +773,7 @@ TEST_F(SidLayerTest, LevelChoiceAndInfoText) {
         EXPECT_EQ(layer.ChooseLevel(c.view, &window), c.level);
         ASSERT_TRUE(layer.SetDrawExtent(c.view, 240, 320));
         EXPECT_EQ(layer.GetCurrentLevel(), c.level);
-        EXPECT_EQ(layer.m_cacheZoom, c.level == 0 ? 1 : 9999);
+        EXPECT_EQ(layer.GetImageCache().cacheZoom, c.level == 0 ? 1 : 9999);
     }
     WString info;
     layer.GetInfoText(info);
@@ -802,7 +795,7 @@ TEST_F(SidLayerTest, ViewsEqualGdalsWarpOfTheLevel) {
     REQUIRE_TOOL("gdalwarp");
     CSidLayer unit;
     ASSERT_TRUE(unit.Open(u"\\unit.sid"));
-    const CDoubleRect corners = unit.m_extent;  // 1000..1618, 1735..3000
+    const CDoubleRect corners = unit.Extent();  // 1000..1618, 1735..3000
     EXPECT_EQ(corners, CDoubleRect(1000, 1735, 1618, 3000));
     SaveLevel(u"\\unit.sid", 0, "level0.ppm");
     struct View {
@@ -822,7 +815,7 @@ TEST_F(SidLayerTest, ViewsEqualGdalsWarpOfTheLevel) {
     // reference pixel in its 3 x 3 neighbourhood.
     CSidLayer chart;
     ASSERT_TRUE(chart.Open(u"\\chart.sid"));
-    const CDoubleRect ce = chart.m_extent;
+    const CDoubleRect ce = chart.Extent();
     struct LevelView {
         CDoubleRect e;
         int w, h, level;
@@ -884,8 +877,8 @@ TEST_F(SidLayerTest, PansDecodeOnlyTheVisibleWindow) {
         const double lw = SidLevelSize(618, level), lh = SidLevelSize(1265, level);
         EXPECT_LE(ww, std::ceil((p.view.xmax - p.view.xmin) / (618 / lw)) + 2) << level;
         EXPECT_LE(wh, std::ceil((p.view.ymax - p.view.ymin) / (1265 / lh)) + 2) << level;
-        EXPECT_LE(ww, layer.m_cacheWidth);
-        EXPECT_LE(wh, layer.m_cacheHeight);
+        EXPECT_LE(ww, layer.GetImageCache().cacheWidth);
+        EXPECT_LE(wh, layer.GetImageCache().cacheHeight);
     }
     // The same view again decodes nothing.
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1300, 1800, 1400, 1900), 100, 100));
@@ -902,15 +895,15 @@ TEST_F(SidLayerTest, AbortStopsTheDecodeAndTheNextViewChangeDecodesAgain) {
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1100, 2000, 1300, 2300), 200, 300));
     EXPECT_GE(steps, 40);
     EXPECT_EQ(layer.GetCurrentLevel(), -1);
-    EXPECT_EQ(layer.m_cacheZoom, -1);
-    EXPECT_TRUE(layer.m_refresh);
+    EXPECT_EQ(layer.GetImageCache().cacheZoom, -1);
+    EXPECT_TRUE(layer.NeedsRefresh());
     EXPECT_TRUE(win::MessageBoxLog().empty());
     SidSetDrawHookForTests(nullptr);
     ResetAbort();
     ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1100, 2000, 1300, 2300), 200, 300));
     EXPECT_EQ(layer.GetDecodedViews().size(), 2u);
     EXPECT_EQ(layer.GetCurrentLevel(), 0);
-    EXPECT_EQ(layer.m_cacheZoom, 1);
+    EXPECT_EQ(layer.GetImageCache().cacheZoom, 1);
 }
 
 TEST_F(SidLayerTest, UnsupportedFilesAreRefusedWithAMessage) {

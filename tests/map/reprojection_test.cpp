@@ -35,13 +35,12 @@ class Reprojection : public MapTest {};
 
 TEST_F(Reprojection, LayerPointsAndCornersAgreeWithCs2cs) {
     CCoordSys* map = MakeCoordSys(kUtm33Wkt);
-    CTestImageLayer layer(1);
-    layer.m_reprojectable = true;
-    layer.m_ownsCoordSys = true;
-    layer.SetCoordSys(MakeCoordSys(kGeographic));
+    CTestImageLayer layer(LayerKind::Bitmap);
+    layer.SetReprojectable(true);
+    layer.SetCoordSys(MakeCoordSys(kGeographic), true);
     layer.SetMapCoordSysRef(&map);
     layer.UpdateReprojection();
-    ASSERT_TRUE(layer.m_reprojecting);
+    ASSERT_TRUE(layer.IsReprojecting());
 
     const std::vector<DoublePoint> lonlat = {
         {15, 0}, {16.5, 48.2}, {12.01, 60.5}, {18.9, 35.25}, {9.5, 71.0}};
@@ -71,7 +70,7 @@ TEST_F(Reprojection, LayerPointsAndCornersAgreeWithCs2cs) {
     EXPECT_NEAR(corners.ymax, c[1].y, 1e-3);
 
     // Without reprojection the points are copied.
-    layer.m_reprojectable = false;
+    layer.SetReprojectable(false);
     layer.UpdateReprojection();
     layer.LayerToMapPoints(lonlat.data(), 1, got.data());
     EXPECT_EQ(got[0].x, 15);

@@ -18,6 +18,7 @@
 #include "formats/shape/shape_draw.h"
 #include "formats/shape/shp_engine.h"
 #include "formats/shape/shp_visit.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/layers/system_layer.h"
@@ -104,7 +105,7 @@ class ShapeDrawTest : public MapTest {
 protected:
     void SetUp() override {
         MapTest::SetUp();
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         GetStockObject(WHITE_BRUSH);
     }
     void Copy(const std::string& folder, const std::string& files) {
@@ -249,7 +250,7 @@ TEST_F(ShapeDrawTest, SamplesMatchGdalRasterize) {
         CMapDoc doc;
         CShapeLayer* layer = OpenMap(doc, c.path);
         ASSERT_NE(layer, nullptr);
-        SolidBlack(layer->m_defaultSymbol, layer->m_displayClass);
+        SolidBlack(layer->m_defaultSymbol, static_cast<int>(layer->GetDisplayClass()));
         ASSERT_TRUE(layer->SetDrawExtent(ref.extent, ref.width, ref.height));
         Canvas canvas(ref.width, ref.height);
         layer->DrawTo(canvas.dc, nullptr, 0);
@@ -279,7 +280,7 @@ TEST_F(ShapeDrawTest, SamplesMatchGdalRasterize) {
         // Points and lines one pixel wide differ wholly when moved by one
         // pixel: their share is counted against both pictures' pixels.
         EXPECT_LE(differing, c.share * burned + 1) << differing << " of " << burned;
-        if (layer->m_displayClass == 2) {
+        if (layer->GetDisplayClass() == DisplayClass::Polygon) {
             // Inverting instead of painting: a pixel filled twice would come
             // back white.
             Canvas inverted(ref.width, ref.height);
@@ -548,7 +549,7 @@ TEST_F(ShapeDrawTest, PointLabelsBesideTheMarker) {
         layer->m_defaultSymbol.CreateBrush();
         layer->m_labelRenderer.m_visible = true;
         layer->m_labelRenderer.m_textSymbol.m_textColor = kBlue;
-        layer->m_rightToLeft = rtl;
+        layer->SetRightToLeft(rtl);
         ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 40, 40), 40, 40));
         Canvas canvas(40, 40);
         layer->DrawTo(canvas.dc, nullptr, 0);
@@ -615,7 +616,7 @@ TEST_F(ShapeDrawTest, HiddenClassesAreCountedNotDrawn) {
     CMapDoc doc;
     CShapeLayer* layer = OpenMap(doc, u"\\v\\v.shp");
     ASSERT_NE(layer, nullptr);
-    ASSERT_TRUE(layer->m_usesRenderer);
+    ASSERT_TRUE(layer->UsesRenderer());
     ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 8, 4), 8, 4));
     layer->m_renderer.GetClass(1)->m_visible = false;
     Canvas canvas(8, 4);
@@ -643,7 +644,7 @@ TEST_F(ShapeDrawTest, ATransparentStippleLetsTheLayerBelowShow) {
     CShapeLayer* below = OpenMap(a, u"\\t\\below.shp");
     CShapeLayer* above = OpenMap(b, u"\\t\\above.shp");
     ASSERT_TRUE(below && above);
-    ASSERT_TRUE(above->m_usesRenderer);
+    ASSERT_TRUE(above->UsesRenderer());
     Canvas canvas(8, 8);
     for (CShapeLayer* l : {below, above}) {
         ASSERT_TRUE(l->SetDrawExtent(CDoubleRect(0, 0, 8, 8), 8, 8));
@@ -700,7 +701,7 @@ TEST_F(ShapeDrawTest, SampleMapDrawsClassedBlockGroups) {
     auto* layer = dynamic_cast<CShapeLayer*>(doc.GetLayers().GetAt(0));
     ASSERT_NE(layer, nullptr);
     EXPECT_EQ(layer->GetName(), u"Block groups");
-    ASSERT_TRUE(layer->m_usesRenderer);
+    ASSERT_TRUE(layer->UsesRenderer());
     EXPECT_EQ(layer->m_renderer.GetClassCount(), 5);
     EXPECT_TRUE(layer->m_labelRenderer.m_visible);
     EXPECT_TRUE(layer->HasSpatialIndex());

@@ -13,6 +13,7 @@
 #include "formats/dbf/dbf_field.h"
 #include "formats/shape/shape_pack.h"
 #include "formats/shape/spatial_index.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "platform/win/window.h"
 #include "tests/map/map_doubles.h"
@@ -48,7 +49,7 @@ class ShapeLayerTest : public MapTest {
 protected:
     void SetUp() override {
         MapTest::SetUp();
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
     }
     // Copies fixture files (base names with extensions) into a folder.
     void Copy(const std::string& folder, const std::string& files) {
@@ -73,18 +74,21 @@ TEST_F(ShapeLayerTest, OpensEachShapeType) {
         bool canEdit;
     };
     const Case cases[] = {
-        {u"\\d\\blockgroups.shp", 2, true},        {u"\\d\\linez.shp", 1, true},
-        {u"\\d\\multipoint.shp", 0, false},        {u"\\d\\NullTest.shp", 0, true},
-        {u"\\d\\releaseArea20090407.shp", 2, true}, {u"\\d\\balancing.shp", 0, true},
+        {u"\\d\\blockgroups.shp", DisplayClass::Polygon, true},
+        {u"\\d\\linez.shp", DisplayClass::Line, true},
+        {u"\\d\\multipoint.shp", DisplayClass::Point, false},
+        {u"\\d\\NullTest.shp", DisplayClass::Point, true},
+        {u"\\d\\releaseArea20090407.shp", DisplayClass::Polygon, true},
+        {u"\\d\\balancing.shp", DisplayClass::Point, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(text::ToUtf8(c.path));
         auto layer = Open(c.path);
         ASSERT_TRUE(layer);
-        EXPECT_EQ(layer->m_displayClass, c.displayClass);
+        EXPECT_EQ(layer->GetDisplayClass(), c.displayClass);
         EXPECT_EQ(layer->CanEdit(), c.canEdit);
         EXPECT_EQ(GetShapefileClass(c.path), c.displayClass);
-        EXPECT_EQ(layer->m_kind, kLayerShape);
+        EXPECT_EQ(layer->GetKind(), LayerKind::Shape);
     }
     // A multipatch and a null-type file: the shape type at byte 32 patched.
     for (int type : {31, 0}) {
@@ -250,15 +254,15 @@ TEST_F(ShapeLayerTest, UpperCaseCompanionsAreFoundAndKept) {
         "codepage=\"1251\"/></LAYER></Zarnip>\n");
     std::vector<std::string> names = HostList("u");
     WString path = u"\\u\\ROADS.SHP";
-    CLayer* made = CLayer::CreateLayer(path);
+    std::unique_ptr<CLayer> owner = CLayer::CreateLayer(path);
+    CLayer* made = owner.get();
     ASSERT_NE(made, nullptr);
-    std::unique_ptr<CLayer> owner(made);
     ASSERT_TRUE(made->Open(path.c_str()));
     auto* layer = dynamic_cast<CShapeLayer*>(made);
     ASSERT_NE(layer, nullptr);
     EXPECT_TRUE(layer->HasSpatialIndex());
     EXPECT_EQ(layer->GetName(), u"Roads title");
-    EXPECT_EQ(layer->m_localeId, 0x419);
+    EXPECT_EQ(layer->GetLocaleId(), 0x419);
     EXPECT_EQ(DbfGetCodePage(layer->GetTable()), 1251u);
     layer->SetPackUi(&packUi_);
     ASSERT_TRUE(layer->SetEditMode(true));
@@ -300,21 +304,21 @@ TEST_F(ShapeLayerTest, LayerFileSettings) {
     CShapeLayer& l = *layer;
     EXPECT_EQ(l.GetName(), u"Groups");
     EXPECT_FALSE(l.m_autopack);
-    EXPECT_EQ(l.m_minScale, 5000);
-    EXPECT_EQ(l.m_maxScale, 250000);
-    EXPECT_EQ(l.m_localeId, 1037);
-    EXPECT_TRUE(l.m_rightToLeft);
+    EXPECT_EQ(l.GetMinScale(), 5000);
+    EXPECT_EQ(l.GetMaxScale(), 250000);
+    EXPECT_EQ(l.GetLocaleId(), 1037);
+    EXPECT_TRUE(l.IsRightToLeft());
     EXPECT_EQ(DbfGetCodePage(l.GetTable()), 1255u);
-    EXPECT_EQ(l.m_hyperlinkField, DbfFindField(l.GetTable(), u"BKG_KEY"));
+    EXPECT_EQ(l.GetHyperlinkField(), DbfFindField(l.GetTable(), u"BKG_KEY"));
     EXPECT_TRUE(l.HasHyperlink());
     EXPECT_EQ(l.m_labelField, DbfFindField(l.GetTable(), u"BKG_KEY"));
     EXPECT_TRUE(l.m_labelRenderer.m_visible);
     EXPECT_EQ(l.m_labelRotationField, DbfFindField(l.GetTable(), u"POP90"));
-    EXPECT_TRUE(l.m_usesRenderer);
-    EXPECT_TRUE(l.m_hasLegendClasses);
+    EXPECT_TRUE(l.UsesRenderer());
+    EXPECT_TRUE(l.HasLegendClasses());
     EXPECT_EQ(l.m_rendererField, DbfFindField(l.GetTable(), u"POP90"));
     EXPECT_EQ(l.m_renderer.GetClassCount(), 3);
-    EXPECT_EQ(l.m_bookmarks.GetCount(), 1);
+    EXPECT_EQ(l.GetBookmarks().GetCount(), 1);
     // Classes by the record's value.
     for (int r = 0; r < 20; ++r) {
         DbfReadRecord(l.GetTable(), r);
@@ -361,7 +365,7 @@ TEST_F(ShapeLayerTest, BrokenLayerFilesAreReportedOnceAndDefaultsKept) {
         ASSERT_EQ(MessageTexts().size(), 1u);
         EXPECT_EQ(MessageTexts()[0], c.message);
         EXPECT_EQ(layer->GetName(), u"blockgroups.shp");
-        EXPECT_FALSE(layer->m_usesRenderer);
+        EXPECT_FALSE(layer->UsesRenderer());
     }
     // A missing layer file says nothing.
     ASSERT_TRUE(ShellIn("f", "rm blockgroups.znl"));
@@ -489,7 +493,7 @@ TEST_F(ShapeLayerTest, MapDocumentRoundTrip) {
         auto* layer = dynamic_cast<CShapeLayer*>(doc.GetLayers().GetAt(0));
         ASSERT_NE(layer, nullptr);
         // The layer file's value map still draws; the document does not carry it.
-        EXPECT_TRUE(layer->m_usesRenderer);
+        EXPECT_TRUE(layer->UsesRenderer());
         EXPECT_EQ(layer->m_renderer.GetClassCount(), 3);
         ASSERT_TRUE(doc.WriteMapFile(u"\\m\\map2.znm"));
         second = Get("m/map2.znm");
@@ -536,11 +540,11 @@ TEST_F(ShapeLayerTest, TheDesktopExportersLayerFile) {
         auto layer = Open(u"\\x\\parcels.shp");
         ASSERT_TRUE(layer);
         EXPECT_EQ(layer->GetName(), u"Parcels");
-        EXPECT_EQ(layer->m_minScale, 1000);
-        EXPECT_EQ(layer->m_maxScale, 50000);
+        EXPECT_EQ(layer->GetMinScale(), 1000);
+        EXPECT_EQ(layer->GetMaxScale(), 50000);
         EXPECT_EQ(layer->m_renderer.GetClassCount(), 6);
         EXPECT_EQ(layer->m_rendererField, 1);
-        EXPECT_EQ(layer->m_hyperlinkField, 2);
+        EXPECT_EQ(layer->GetHyperlinkField(), 2);
         EXPECT_TRUE(layer->m_labelRenderer.m_visible);
         EXPECT_EQ(layer->m_labelField, 0);
         EXPECT_EQ(layer->m_labelRenderer.m_referenceScale, 2500.5);
@@ -554,8 +558,8 @@ TEST_F(ShapeLayerTest, TheDesktopExportersLayerFile) {
     CMapDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(u"\\x\\map.znm"));
     ASSERT_EQ(doc.GetLayers().GetCount(), 1);
-    EXPECT_EQ(doc.GetLayers().GetAt(0)->m_minScale, 200);
-    EXPECT_EQ(doc.GetLayers().GetAt(0)->m_maxScale, 50000);
+    EXPECT_EQ(doc.GetLayers().GetAt(0)->GetMinScale(), 200);
+    EXPECT_EQ(doc.GetLayers().GetAt(0)->GetMaxScale(), 50000);
     doc.OnCloseDocument();
     EXPECT_EQ(Get("x/parcels.znl"), znl);
 }

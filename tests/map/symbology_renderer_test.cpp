@@ -325,14 +325,16 @@ TEST_F(RendererTest, FeatureLayerTakesTheDefaultSymbolOfItsClass) {
     prefs.defaultsymbols.point.m_size = 5;
     prefs.defaultsymbols.line.SetLineWidth(2.5);
     struct Case {
-        int displayClass, type;
-    } cases[] = {{0, 1}, {1, 2}, {2, 3}, {5, 0}};
+        DisplayClass displayClass;
+        int type;
+    } cases[] = {{DisplayClass::Point, 1}, {DisplayClass::Line, 2}, {DisplayClass::Polygon, 3},
+                 {DisplayClass::OtherFeatures, 0}};
     for (const Case& c : cases) {
         CFieldsLayer layer({u"NAME"});
-        layer.m_displayClass = c.displayClass;
+        layer.SetDisplayClass(c.displayClass);
         layer.SetDefaultSymbol();
         const CSymbol& s = layer.m_defaultSymbol;
-        EXPECT_EQ(s.m_type, c.type) << c.displayClass;
+        EXPECT_EQ(s.m_type, c.type) << static_cast<int>(c.displayClass);
         if (c.type == 1) EXPECT_EQ(s.m_size, 5);
         if (c.type == 2) EXPECT_EQ(s.m_lineWidth, 2.5);
         if (c.type == 3) {

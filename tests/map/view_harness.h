@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "crs/coord_sys.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/layer.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
@@ -36,11 +37,17 @@ namespace viewtest {
 // transform, counts its draws and can run a hook while it draws.
 class CFillLayer : public CLayer {
 public:
+    // Tests set what a layer class says of itself.
+    using CLayer::SetCategory;
+    using CLayer::SetDisplayClass;
+    using CLayer::SetHyperlinkField;
+    using CLayer::SetKind;
     CFillLayer(COLORREF colour, std::vector<CDoubleRect> rects) : colour_(colour), rects_(std::move(rects)) {
-        m_displayClass = 2;
-        m_kind = kLayerBitmap;  // an extent without a table
-        m_extent = rects_.empty() ? CDoubleRect() : rects_[0];
-        for (const auto& r : rects_) CDoubleRect::Union(m_extent, m_extent, r);
+        SetDisplayClass(DisplayClass::Polygon);
+        SetKind(LayerKind::Bitmap);  // an extent without a table
+        CDoubleRect extent = rects_.empty() ? CDoubleRect() : rects_[0];
+        for (const auto& r : rects_) CDoubleRect::Union(extent, extent, r);
+        SetExtent(extent);
     }
     bool OpenDataset(const WString&) override { return true; }
     void CloseDataset() override {}
@@ -170,7 +177,7 @@ protected:
         doc_.OnNewDocument();
         if (coordSys_) doc_.SetMapCoordSys(coordSys_, false);
         coordSys_ = nullptr;
-        for (CLayer* layer : pendingLayers_) doc_.GetLayers().AddTail(layer);
+        for (CLayer* layer : pendingLayers_) doc_.GetLayers().AddTail(std::unique_ptr<CLayer>(layer));
         pendingLayers_.clear();
         if (hasExtent_) doc_.SetMapExtent(extent_);
         CreateView(width, height);
@@ -199,7 +206,7 @@ protected:
     // the last added (null when one does not open).
     CLayer* OpenShapefileView(std::initializer_list<const char*> names, int width = 240,
                               int height = 300) {
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         UseExtent(CDoubleRect(0, 0, 100, 100));
         OpenView(width, height);
         CLayer* layer = nullptr;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/language_module.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/view/map_view.h"
@@ -86,7 +87,7 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         ResetLanguageModuleForTests();
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         SetScriptServices(&scripting_);
         const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
         ASSERT_EQ(std::system(("cp '" + samples + "'/* '" + Host("Docs") + "'/").c_str()), 0);

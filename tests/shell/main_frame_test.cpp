@@ -8,6 +8,7 @@
 
 #include "core/recent_file_list.h"
 #include "core/xml_node.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/layer.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
@@ -98,7 +99,7 @@ class MainFrameTest : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         for (const char* ext : {"shp", "shx", "dbf", "prj"}) {
             std::ifstream in(std::string(ZN_SOURCE_DIR) + "/data/Samples/blockgroups." + ext, std::ios::binary);
             std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -466,7 +467,7 @@ TEST_F(MainFrameTest, AddingLayersZoomsAsTheirCountAndBookmarksSay) {
     CLayer* a = frame_->AddLayerFile(u"\\Docs\\a.shp");
     ASSERT_NE(a, nullptr);
     CDoubleRect star;
-    ASSERT_TRUE(a->m_bookmarks.GetExtentByName(u"*", star));
+    ASSERT_TRUE(a->GetBookmarks().GetExtentByName(u"*", star));
     CDoubleRect shown = view->GetExtent();
     EXPECT_TRUE(shown.xmin <= star.xmin + 1e-9 && shown.xmax >= star.xmax - 1e-9);
     CDoubleRect whole;
@@ -572,7 +573,7 @@ TEST_F(MainFrameTest, NewLayerBecomesTheEditLayerAndPanningFrameIsWritten) {
     SendMessage(Frame(), WM_COMMAND, CMainFrame::kCmdNewLayer, 0);
     ASSERT_EQ(Doc()->GetLayers().GetCount(), 1);
     CLayer* layer = Doc()->GetLayers().GetAt(0);
-    EXPECT_EQ(Doc()->GetLayers().GetEditLayer(layer->m_displayClass), layer);
+    EXPECT_EQ(Doc()->GetLayers().GetEditLayer(layer->GetDisplayClass()), layer);
     EXPECT_EQ(host_.recentLayers.GetEntries(), std::vector<WString>{u"\\Docs\\b.shp"});
     EXPECT_TRUE(Doc()->IsModified());
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
 #include "map/view/map_view.h"
@@ -101,7 +102,7 @@ protected:
     CMainFrame* OpenHere(const std::string& map) {
         gdi::SetScreenMetrics(gdi::ScreenMetrics{32, 96, 96});
         win::SetScreenSize(240, 320);
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         SetScriptServices(&scripting_);
         app_ = std::make_unique<CMapApp>();
         CMapApp* app = app_.get();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/language_module.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/bookmarks.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/shape_layer.h"
@@ -152,7 +153,7 @@ protected:
         SetScriptServices(&scripts_);
         SetMainWindowServices(&status_);
         ResetLanguageModuleForTests();
-        RegisterShapeLayerClass();
+        UseBuiltInLayerClass(LayerKind::Shape);
         extensions_.journal = &Journal();
         MakeApp();
     }
