@@ -93,14 +93,14 @@ CShapeLayer::~CShapeLayer() {
 
 bool CShapeLayer::OpenDataset(const WString& path) {
     if (GetHandle()) CLayer::Close();
-    if (!CShapeFile::Open(path.c_str(), 0)) return false;
+    if (!m_file.Open(path.c_str(), 0)) return false;
     int type = ShpGetShapeType(GetHandle());
     if (IsEditableType(type)) {
         m_canEdit = true;
     } else if (type == 8 || type == 18 || type == 28) {
         m_canEdit = false;
     } else {
-        CShapeFile::Close(true);
+        m_file.Close(true);
         return false;
     }
     SetDisplayClass(ShapeTypeToDisplayClass(type));
@@ -118,7 +118,7 @@ void CShapeLayer::CloseDataset() {
     if (!GetHandle()) return;
     if (IsOpenForEdit()) SetEditMode(false);
     if (ScriptHost() && ScriptHost()->IsStarted()) ScriptHost()->StopEngine();
-    CShapeFile::Close(true);
+    m_file.Close(true);
     CloseSpatialIndex();
     m_hadIndex = false;
 }
@@ -192,7 +192,7 @@ bool CShapeLayer::ReadLayerFile(const WString& datasetPath) {
     ReadLabels(layer);
     SetHyperlinkField(m_renderer.m_hyperlinkField.empty()
                            ? -1
-                           : CShapeFile::GetTable().FindField(m_renderer.m_hyperlinkField.c_str()));
+                           : m_file.GetTable().FindField(m_renderer.m_hyperlinkField.c_str()));
     GetBookmarks().ReadXml(layer, false);
     return true;
 }
@@ -200,7 +200,7 @@ bool CShapeLayer::ReadLayerFile(const WString& datasetPath) {
 // Labels stay on only when their field exists.
 void CShapeLayer::ReadLabels(const CXmlNode* layer) {
     if (!m_labelRenderer.ReadFromLayer(layer)) return;
-    CDbfTable& table = CShapeFile::GetTable();
+    CDbfTable& table = m_file.GetTable();
     int field = table.FindField(m_labelRenderer.m_field.c_str());
     if (field >= 0) m_labelField = field;
     m_labelRenderer.m_visible = m_labelRenderer.m_visible && field >= 0;
@@ -210,7 +210,7 @@ void CShapeLayer::ReadLabels(const CXmlNode* layer) {
 }
 
 void CShapeLayer::LookUpRendererFields() {
-    CDbfTable& table = CShapeFile::GetTable();
+    CDbfTable& table = m_file.GetTable();
     m_rendererField = m_renderer.m_lookupField.empty()
                           ? -1
                           : table.FindField(m_renderer.m_lookupField.c_str());
@@ -262,7 +262,7 @@ void CShapeLayer::ReadXml(const CXmlNode* layerElement) {
     LoadProperties(layerElement);
     if (const CXmlNode* link = layerElement->FindChild(u"HYPERLINK")) {
         WString name = link->GetAttribute(u"field");
-        SetHyperlinkField(name.empty() ? -1 : CShapeFile::GetTable().FindField(name.c_str()));
+        SetHyperlinkField(name.empty() ? -1 : m_file.GetTable().FindField(name.c_str()));
     }
     const CXmlNode* symbology = layerElement->FindChild(u"SYMBOLOGY");
     if (!symbology) return;
@@ -306,8 +306,8 @@ void CShapeLayer::OnViewChanged() {
 
 // ---- records ----
 
-int CShapeLayer::GetFieldCount() { return CShapeFile::GetTable().GetFieldCount(); }
-WString CShapeLayer::GetFieldName(int field) { return CShapeFile::GetTable().GetFieldName(field); }
+int CShapeLayer::GetFieldCount() { return m_file.GetTable().GetFieldCount(); }
+WString CShapeLayer::GetFieldName(int field) { return m_file.GetTable().GetFieldName(field); }
 int CShapeLayer::GetFieldDecimals(int field) { return DbfGetFieldDecimals(GetTable(), field); }
 int CShapeLayer::GetFieldWidth(int field) { return DbfGetFieldLength(GetTable(), field); }
 WChar CShapeLayer::GetFieldType(int field) {
@@ -315,7 +315,7 @@ WChar CShapeLayer::GetFieldType(int field) {
 }
 
 int CShapeLayer::GetFieldText(int field, WString& out, const void* record) {
-    return CShapeFile::GetTable().GetFieldTextLen(field, out, static_cast<const uint8_t*>(record));
+    return m_file.GetTable().GetFieldTextLen(field, out, static_cast<const uint8_t*>(record));
 }
 
 double CShapeLayer::GetFieldNumber(int field, const void* record) {
@@ -345,16 +345,16 @@ bool CShapeLayer::WriteRecord(int record, const void* buffer) {
 }
 
 bool CShapeLayer::GetFeatureExtent(int record, CDoubleRect& extent) {
-    const ShapeRecord* shape = record == 0 ? GetBuffer() : nullptr;
+    const ShapeRecord* shape = record == 0 ? m_file.GetBuffer() : nullptr;
     if (record != 0) {
-        ShapeRecord* buffer = GetBuffer();
+        ShapeRecord* buffer = m_file.GetBuffer();
         shape = ShpReadShape(GetHandle(), record - 1, buffer, buffer ? 0 : 0);
     }
     if (!shape) return false;
     return ShpGetShapeBounds(shape, &extent);
 }
 
-bool CShapeLayer::IsNullFeature(int record) { return IsNullShape(record - 1) != 0; }
+bool CShapeLayer::IsNullFeature(int record) { return m_file.IsNullShape(record - 1) != 0; }
 
 int CShapeLayer::FindNext(int record, const CDoubleRect* extent) {
     ShpHandle h = GetHandle();
@@ -379,7 +379,7 @@ int CShapeLayer::FindNext(int record, const CDoubleRect* extent) {
     else m_searchCursor = record;
     while (m_searchCursor < count) {
         int index = m_searchCursor++;
-        if (IsNullShape(index)) continue;
+        if (m_file.IsNullShape(index)) continue;
         if (!extent) return index + 1;
         CDoubleRect box;
         ShapeRecord* shape = ShpReadShape(h, index);
@@ -393,14 +393,14 @@ int CShapeLayer::HitTest(const DoublePoint& point, double* distance, double tole
     if (!GetHandle()) return 0;
     int index;
     if (!HasSpatialIndex()) {
-        index = CShapeFile::HitTest(point, distance, tolerance, &searchExtent);
+        index = m_file.HitTest(point, distance, tolerance, &searchExtent);
     } else {
         CDoubleRect square(point.x - tolerance, point.y - tolerance, point.x + tolerance,
                            point.y + tolerance);
         int members = m_index->QueryRect(square, 0);
         const uint32_t* words = m_index->GetResultData(0);
         if (members <= 0 || !words) return 0;
-        index = HitTestRecords(point, distance, tolerance, CShapeFile::GetTable().GetRecordCount(),
+        index = m_file.HitTestRecords(point, distance, tolerance, m_file.GetTable().GetRecordCount(),
                                members, words);
     }
     return index >= 0 ? index + 1 : 0;
@@ -435,7 +435,7 @@ bool CShapeLayer::Pack(bool force) {
     int before = ShpGetRecordCount(GetHandle());
     CPlatformPackUi platformUi;
     IPackUi& ui = m_packUi ? *m_packUi : static_cast<IPackUi&>(platformUi);
-    if (!PackShapefile(*this, false, ui)) return false;
+    if (!PackShapefile(m_file, false, ui)) return false;
     if (m_hadIndex && (force || ShpGetRecordCount(GetHandle()) != before)) {
         bool had = m_hadIndex;
         BuildSpatialIndex();

@@ -1,5 +1,5 @@
 // The layer of one shapefile (.shp, .shx, .dbf): the only layer that can be
-// edited. It is itself the shapefile object (its second base), reads its
+// edited. It holds the shapefile object (the engine's files), reads its
 // layer file (.znl: name, locale, scripts, forms, symbology, labels,
 // hyperlink, bookmarks), uses the spatial index (.sbn/.sbx) when there is
 // one, answers the record interface, switches the files between read-only
@@ -34,12 +34,10 @@ public:
 using LayerFormsFactory = std::unique_ptr<ILayerForms> (*)(IScriptHost* host);
 void SetLayerFormsFactory(LayerFormsFactory factory);
 
-class CShapeLayer : public CFeatureLayer, public CShapeFile {
+class CShapeLayer : public CFeatureLayer {
 public:
     CShapeLayer();
     ~CShapeLayer() override;
-    using CLayer::Close;
-    using CLayer::Open;
 
     // ---- CLayer ----
     // A .prj that says geographic over data outside -180..180 / -90..90 is
@@ -47,7 +45,7 @@ public:
     // and the user is told once.
     CCoordSys* GetCoordSys() override;
     ShpHandle GetShapeFile() override { return GetHandle(); }
-    DbfHandle GetTable() override { return CShapeFile::GetTable().Table(); }
+    DbfHandle GetTable() override { return m_file.GetTable().Table(); }
     bool CanEdit() override;
     bool SetEditMode(bool on) override;
     bool IsOpenForEdit() override;
@@ -81,6 +79,9 @@ public:
     void DrawFeatureSymbol(int record, HDC dc, const RECT& rect) override;
 
     // ---- own ----
+    // The shapefile the layer reads and edits (null when closed).
+    ShpHandle GetHandle() const { return m_file.GetHandle(); }
+    CShapeFile& GetFile() { return m_file; }
     // False when there is no layer file or it cannot be used; a file that
     // exists but does not parse, or whose root is not Zarnip, is reported.
     bool ReadLayerFile(const WString& datasetPath);
@@ -127,6 +128,7 @@ public:
     bool m_toldCoordSysMismatch = false;
 
 private:
+    CShapeFile m_file;
     void StartLayerScripts(const CXmlNode* root, const CXmlNode* layer);
     void LookUpRendererFields();
     void ReadLabels(const CXmlNode* layer);

@@ -117,7 +117,7 @@ CSymbol* CShapeLayer::ClassForRecord(int record) {
         symbol = m_renderer.FindClass(DbfGetNumber(table, m_rendererField));
     } else {
         WString value;
-        CShapeFile::GetTable().GetFieldTextLen(m_rendererField, value);
+        m_file.GetTable().GetFieldTextLen(m_rendererField, value);
         symbol = m_renderer.FindClass(WStringView(text::ToUpper(value)));
     }
     return symbol ? symbol : m_renderer.GetClass(0);
@@ -384,7 +384,7 @@ bool CShapeLayer::Draw(HDC target, HDC second, double mapScale) {
         int found = m_index->QueryRect(GetDrawExtent(), 0);
         const uint32_t* words = m_index->GetResultData(0);
         if (found > 0 && words)
-            ok = ShpForEachInList(h, CShapeFile::GetTable().GetRecordCount(), found, words,
+            ok = ShpForEachInList(h, m_file.GetTable().GetRecordCount(), found, words,
                                   callback, this);
     } else {
         ok = ShpForEachInExtent(h, &GetDrawExtent(), kShpDrawMapped, callback, this);
