@@ -3,8 +3,11 @@
 #include <cmath>
 
 #include "core/xml_node.h"
+#include "map/layers/internet_layer.h"
 #include "map/layers/layer.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/layer_list.h"
+#include "map/layers/shape_layer.h"
 #include "platform/fs/fs.h"
 #include "tests/map/map_doubles.h"
 
@@ -62,6 +65,29 @@ TEST_F(Layer, KindsAndDisplayClassesOfFiles) {
     auto dc = static_cast<DisplayClass>(-9);
     ClassifyLayerFile(u"\\d\\e.xyz", nullptr, &dc);
     EXPECT_EQ(dc, DisplayClass::Image);
+}
+
+// Without replacements every kind a path can have makes its own class;
+// extension layers come only from an extension.
+TEST_F(Layer, FactoryMakesTheBuiltInClasses) {
+    MakePointShapefile("d", "roads", {"1 2"});
+    Put("d/d.mvd", "<Zarnip/>");
+    Put("d/e.xyz", "NITF02.10");
+    shell_.acceptExtension = u"xyz";
+    ResetLayerClassesForTests();
+    WString shape = u"\\d\\roads.shp", internet = u"\\d\\d.mvd", extension = u"\\d\\e.xyz";
+    std::unique_ptr<CLayer> made = CLayer::CreateLayer(shape);
+    EXPECT_NE(dynamic_cast<CShapeLayer*>(made.get()), nullptr);
+    made = CLayer::CreateLayer(internet);
+    EXPECT_NE(dynamic_cast<CInternetImageLayer*>(made.get()), nullptr);
+    EXPECT_EQ(CLayer::CreateLayer(extension), nullptr);
+    // A replaced kind goes back to its class.
+    SetLayerClass(LayerKind::Shape, [](const LayerExtensionInfo*) -> std::unique_ptr<CLayer> {
+        return std::make_unique<CTestShapeLayer>();
+    });
+    EXPECT_NE(dynamic_cast<CTestShapeLayer*>(CLayer::CreateLayer(shape).get()), nullptr);
+    UseBuiltInLayerClass(LayerKind::Shape);
+    EXPECT_NE(dynamic_cast<CShapeLayer*>(CLayer::CreateLayer(shape).get()), nullptr);
 }
 
 TEST_F(Layer, OpenAndCloseFireTheirEventsAndReleaseTheScriptObject) {

@@ -644,6 +644,13 @@ TEST_F(RasterLayerTest, FactoryMakesEachImageKindAndMrSidDoesNotOpenYet) {
         EXPECT_EQ(layer->GetCategory(), LayerCategory::Image);
         EXPECT_EQ(layer->GetDisplayClass(), DisplayClass::Image);
         EXPECT_EQ(layer->Open(path.c_str()), c.opens);
+        if (!c.opens) continue;
+        // Closing lets the image go.
+        auto* raster = dynamic_cast<CRasterLayer*>(layer.get());
+        ASSERT_NE(raster, nullptr);
+        EXPECT_NE(raster->GetImageCache().GetBitmap(), nullptr);
+        layer->Close();
+        EXPECT_EQ(raster->GetImageCache().GetBitmap(), nullptr);
     }
     ResetLayerClassesForTests();
 }
