@@ -1,9 +1,10 @@
 // The base of every layer of a map: what all layers share (dataset path,
 // name, visibility, identify, scale range, coordinate systems, the draw
-// transform of the view, the image window of image layers, the script
-// object, the bookmarks) and the operations through which the layer list,
-// the document and the view handle any layer without knowing its class.
-// Also the layer kind of a path and the factory that makes a layer for it.
+// transform of the view, the script object, the bookmarks), kept private
+// behind accessors, and the operations through which the layer list, the
+// document and the view handle any layer without knowing its class. Also
+// the layer kind of a path; the factory that makes a layer for it is in
+// layer_factory.cpp, the image of image layers in image_cache.h.
 #pragma once
 
 #include <cstdint>
