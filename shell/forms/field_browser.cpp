@@ -26,13 +26,13 @@ int FieldImage(WChar type) {
 }
 
 int LayerImage(const CLayer& layer) {
-    if (layer.m_kind != kLayerShape) return 9;
-    switch (layer.m_displayClass) {
-        case 0:
+    if (layer.GetKind() != LayerKind::Shape) return 9;
+    switch (layer.GetDisplayClass()) {
+        case DisplayClass::Point:
             return 10;
-        case 1:
+        case DisplayClass::Line:
             return 11;
-        case 2:
+        case DisplayClass::Polygon:
             return 12;
         default:
             return 9;
@@ -89,8 +89,8 @@ void CLayerFieldTree::Fill(CLayerList* layers) {
     HTREEITEM select = nullptr;
     for (int i = 0; layers && i < layers->GetCount(); ++i) {
         CLayer* layer = layers->GetAt(i);
-        const bool takes = layer && (layer->m_kind == kLayerShape ||
-                                     (layer->m_kind == kLayerExtension && layer->m_hasAttributes));
+        const bool takes = layer && (layer->GetKind() == LayerKind::Shape ||
+                                     (layer->GetKind() == LayerKind::Extension && layer->HasAttributes()));
         auto* features = takes ? dynamic_cast<CFeatureLayer*>(layer) : nullptr;
         if (!features) continue;
         if (!m_layer) m_layer = features;
