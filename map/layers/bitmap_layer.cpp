@@ -6,14 +6,11 @@ CBitmapLayer::CBitmapLayer() { SetKind(LayerKind::Bitmap); }
 
 bool CBitmapLayer::OpenDataset(const WString& path) {
     if (!ReadWorldFile(path)) return false;
-    HBITMAP bitmap = LoadDibDevicePath(path);
+    gdi::OwnedBitmap bitmap(LoadDibDevicePath(path));
     if (!bitmap) return false;
     BITMAP bm{};
-    if (!GetObject(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) {
-        DeleteObject(bitmap);
-        return false;
-    }
-    Cache().Adopt(bitmap);
+    if (!GetObject(bitmap.get(), sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return false;
+    Cache().Adopt(std::move(bitmap));
     Cache().fullyLoaded = true;
     Cache().imageWidth = Cache().fullImageWidth = bm.bmWidth;
     Cache().imageHeight = Cache().fullImageHeight = bm.bmHeight;

@@ -63,15 +63,14 @@ bool ReadPaletteFile(const WString& path, RGBQUAD palette[256]) {
 }
 
 void ImageCache::Free() {
-    if (m_bitmap) DeleteObject(m_bitmap);
-    m_bitmap = nullptr;
+    m_bitmap.reset();
     m_bits = nullptr;
     m_stride = 0;
 }
 
-void ImageCache::Adopt(HBITMAP bitmap) {
+void ImageCache::Adopt(gdi::OwnedBitmap bitmap) {
     Free();
-    m_bitmap = bitmap;
+    m_bitmap = std::move(bitmap);
 }
 
 bool ImageCache::Create(int width, int height, int paletteCount, const RGBQUAD* palette,
@@ -110,7 +109,7 @@ bool ImageCache::Create(int width, int height, int paletteCount, const RGBQUAD* 
     void* bitsPtr = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, bmi, DIB_RGB_COLORS, &bitsPtr, nullptr, 0);
     if (!bitmap) return false;
-    m_bitmap = bitmap;
+    m_bitmap.reset(bitmap);
     m_bits = bitsPtr;
     m_stride = ((bits * width + 31) / 32) * 4;
     Clear();
@@ -120,20 +119,18 @@ bool ImageCache::Create(int width, int height, int paletteCount, const RGBQUAD* 
 void ImageCache::Clear() {
     if (!m_bitmap) return;
     BITMAP bm{};
-    if (!GetObject(m_bitmap, sizeof bm, &bm)) return;
+    if (!GetObject(m_bitmap.get(), sizeof bm, &bm)) return;
     static const WORD kDiagonal[8] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
-    HBITMAP pattern = CreateBitmap(8, 8, 1, 1, kDiagonal);
-    HBRUSH brush = CreatePatternBrush(pattern);
+    gdi::OwnedBitmap pattern(CreateBitmap(8, 8, 1, 1, kDiagonal));
+    gdi::OwnedBrush brush(CreatePatternBrush(pattern.get()));
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(m_bitmap));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(m_bitmap.get()));
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, RGB(255, 255, 255));
     RECT all = {0, 0, bm.bmWidth, bm.bmHeight};
-    FillRect(dc, &all, brush);
+    FillRect(dc, &all, brush.get());
     if (old) SelectObject(dc, old);
     DeleteDC(dc);
-    DeleteObject(brush);
-    DeleteObject(pattern);
 }
 
 void ImageCache::MapToImagePixel(double x, double y, double* px, double* py) const {
@@ -174,7 +171,7 @@ bool ImageCache::Draw(HDC target, const CLayer& layer, bool clipToBitmap) const 
     const POINT d1 = layer.MapToDevice(part.xmax, part.ymin);
     HDC mem = CreateCompatibleDC(target);
     if (!mem) return false;
-    HGDIOBJ old = SelectObject(mem, reinterpret_cast<HGDIOBJ>(m_bitmap));
+    HGDIOBJ old = SelectObject(mem, reinterpret_cast<HGDIOBJ>(m_bitmap.get()));
     if (!old) {
         MessageBeep(MB_ICONHAND);
         DeleteDC(mem);

@@ -9,6 +9,7 @@
 #include "core/double_rect.h"
 #include "core/text_helpers.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "platform/types.h"
 
 class CLayer;
@@ -21,7 +22,7 @@ public:
     ImageCache& operator=(const ImageCache&) = delete;
 
     // ---- the bitmap ----
-    HBITMAP GetBitmap() const { return m_bitmap; }
+    HBITMAP GetBitmap() const { return m_bitmap.get(); }
     // The pixels of a bitmap made by Create (null for an adopted one).
     void* GetBits() const { return m_bits; }
     int32_t GetStride() const { return m_stride; }
@@ -31,7 +32,7 @@ public:
     bool Create(int width, int height, int paletteCount, const RGBQUAD* palette,
                 const WString* paletteFile, int bitsPerPixel = 0);
     // Takes a bitmap decoded elsewhere (a whole image).
-    void Adopt(HBITMAP bitmap);
+    void Adopt(gdi::OwnedBitmap bitmap);
     // Fills the bitmap with the diagonal hatch of uncovered parts.
     void Clear();
     void Free();
@@ -79,7 +80,7 @@ public:
     CDoubleRect visibleExtent;
 
 private:
-    HBITMAP m_bitmap = nullptr;
+    gdi::OwnedBitmap m_bitmap;
     void* m_bits = nullptr;
     int32_t m_stride = 0;
 };

@@ -227,12 +227,12 @@ bool CInternetImageLayer::LoadImage(const WString& path, unsigned width, int hei
         m_refreshError = u"The server sent an image far larger than asked for";
         return false;
     }
-    HBITMAP bitmap = reader.ReadBitmap();
+    gdi::OwnedBitmap bitmap(reader.ReadBitmap());
     if (!bitmap) {
         m_refreshError = u"The image cannot be decoded";
         return false;
     }
-    Cache().Adopt(bitmap);
+    Cache().Adopt(std::move(bitmap));
     Cache().imageWidth = reader.GetWidth();
     Cache().imageHeight = reader.GetHeight();
     return true;

@@ -37,12 +37,12 @@ bool CJpegLayer::OpenDataset(const WString& path) {
         }
     } else {
         ++m_wholeDecodes;
-        HBITMAP whole = m_reader.ReadBitmap();
+        gdi::OwnedBitmap whole(m_reader.ReadBitmap());
         if (!whole) {
             CloseDataset();
             return false;
         }
-        Cache().Adopt(whole);
+        Cache().Adopt(std::move(whole));
         Cache().fullyLoaded = true;
     }
     ComputeExtent();

@@ -14,6 +14,7 @@
 #include "formats/shape/shp_visit.h"
 #include "formats/shape/spatial_index.h"
 #include "map/layers/shape_layer.h"
+#include "platform/gdi/owned.h"
 #include "platform/win/window.h"
 #include "platform/win/winconst.h"
 
@@ -273,15 +274,14 @@ void LabelLinePart(CShapeLayer& layer, HDC dc, const LOGFONT& font, const WStrin
     LOGFONT rotated = font;
     rotated.lfEscapement = place.angle;
     rotated.lfOrientation = place.angle;
-    HFONT made = CreateFontIndirect(&rotated);
+    gdi::OwnedFont made(CreateFontIndirect(&rotated));
     if (!made) return;
-    HFONT previous = SelectObject(dc, made);
+    HFONT previous = SelectObject(dc, made.get());
     SIZE extent{};
     GetTextExtentPoint32(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     POINT start = CentreLineLabel(place.foot, place.angle, extent.cx);
     WriteText(dc, start.x, start.y, layer.m_textOptions, text);
     SelectObject(dc, previous);
-    DeleteObject(made);
 }
 
 int LineFeature(ShpHandle, int record, const ShapeRecord* shape, POINT* points, void* user, int,
