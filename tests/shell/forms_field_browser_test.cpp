@@ -16,8 +16,8 @@ namespace {
 class CImageStandIn : public CLayer {
 public:
     CImageStandIn() {
-        m_kind = kLayerBitmap;
-        m_displayClass = 4;
+        SetKind(LayerKind::Bitmap);
+        SetDisplayClass(DisplayClass::Image);
     }
     bool OpenDataset(const WString&) override { return true; }
     void CloseDataset() override {}
@@ -69,10 +69,10 @@ protected:
         std::vector<uint8_t> rec(static_cast<size_t>(DbfGetRecordLength(t.Table())), ' ');
         ASSERT_TRUE(DbfWriteRecord(t.Table(), kDbfAppend, rec.data()));
         t.Close();
-        auto* shapes = new CShapeLayer();
-        ASSERT_TRUE(shapes->Open(u"\\Docs\\trees.shp"));
-        layers_.AddTail(shapes);
-        layers_.AddTail(new CImageStandIn());
+        auto owned = std::make_unique<CShapeLayer>();
+        ASSERT_TRUE(owned->Open(u"\\Docs\\trees.shp"));
+        CShapeLayer* shapes = layers_.AddTail(std::move(owned));
+        layers_.AddTail(std::make_unique<CImageStandIn>());
         shapes_ = shapes;
     }
     void TearDown() override {
