@@ -65,7 +65,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("ZARNIP_ROOT", root.c_str(), 1);
     setenv("ZARNIP_DOCUMENTS", (root + "/Docs").c_str(), 1);
     fs::ResetConfiguration();
-    RegisterShapeLayerClass();
     SetMainWindowServices(&g_mainWindow);
     return 0;
 }
