@@ -108,16 +108,16 @@ TEST_F(MapDocumentNumbers, RoundTrip) {
         EXPECT_TRUE(doc.AddLayerFromPath(u"\\maps\\roads.shp", nullptr));
         doc.SetMapExtent(CDoubleRect(1.25, -2.5, 3.75, 4.125));
         CLayer* layer = doc.GetLayers().GetAt(0);
-        layer->m_minScale = 2500.5;
-        layer->m_maxScale = 100000.25;
+        layer->SetMinScale(2500.5);
+        layer->SetMaxScale(100000.25);
         EXPECT_TRUE(doc.WriteMapFile(u"\\maps\\m.znm"));
         CMapDoc again;
         EXPECT_TRUE(again.OnOpenDocument(u"\\maps\\m.znm"));
         const CDoubleRect& e = again.GetMapExtent();
         CLayer* back = again.GetLayers().GetCount() ? again.GetLayers().GetAt(0) : nullptr;
         return Result{Get("maps/m.znm"),
-                      {e.xmin, e.ymin, e.xmax, e.ymax, back ? back->m_minScale : 0.0,
-                       back ? back->m_maxScale : 0.0}};
+                      {e.xmin, e.ymin, e.xmax, e.ymax, back ? back->GetMinScale() : 0.0,
+                       back ? back->GetMaxScale() : 0.0}};
     });
     EXPECT_EQ(c, de);
     EXPECT_NE(de.first.find("minx=\"1.25\""), std::string::npos) << de.first;

@@ -1,5 +1,6 @@
 // Map documents: writing and reading .znm files, the coordinate-system
 // decision when layers are added, failed saves, broken documents and new maps.
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 
 #include <sys/stat.h>
@@ -595,8 +596,7 @@ TEST_F(MapDoc, SpecialFilesAreRefusedWithoutWaiting) {
         {"world file", "maps/photo.jgw", "photo.jpg", true},
     };
     // The picture layer that reads its world file.
-    SetLayerClass(kLayerJpeg,
-                  [](const LayerExtensionInfo*) -> CLayer* { return new CJpegLayer(); });
+    UseBuiltInLayerClass(LayerKind::Jpeg);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         win::ResetForTests();
