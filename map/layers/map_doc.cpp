@@ -198,7 +198,7 @@ void CMapDoc::ResetMap(bool loadDefault) {
 
 void CMapDoc::ShowWholeMap() {
     CDoubleRect full;
-    if (m_layers.GetFullExtent(full, false, -1) != 0 && !full.IsEmpty()) m_mapExtent = full;
+    if (m_layers.GetFullExtent(full, false) != 0 && !full.IsEmpty()) m_mapExtent = full;
 }
 
 void CMapDoc::SetMapCoordSys(CCoordSys* coordSys, bool notify) {

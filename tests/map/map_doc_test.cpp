@@ -444,7 +444,7 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         CDoubleRect expected;
         expected.SetEmpty();
         if (r.opens && !r.layers) expected = CDoubleRect(-180, -90, 180, 90);
-        if (r.opens && r.layers) doc.GetLayers().GetFullExtent(expected, false, -1);
+        if (r.opens && r.layers) doc.GetLayers().GetFullExtent(expected, false);
         if (!r.defaultBookmark) EXPECT_EQ(doc.GetMapExtent(), expected);
         mainWindow_.bookmarks.RemoveBookmarks(true);
     }

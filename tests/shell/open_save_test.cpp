@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/recent_file_list.h"
+#include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
 #include "map/layers/raster_layer.h"
 #include "map/layers/shape_layer.h"
@@ -41,8 +42,9 @@ protected:
             "name=\"B\">"
             "<DATASET name=\"blockgroups.shp\"/></LAYER></MAP></Zarnip>\n");
         setenv("XDG_CONFIG_HOME", Host("config").c_str(), 1);
-        RegisterShapeLayerClass();
-        RegisterRasterLayerClasses();
+        UseBuiltInLayerClass(LayerKind::Shape);
+        for (LayerKind kind : {LayerKind::Bitmap, LayerKind::Jpeg, LayerKind::Rpf, LayerKind::Sid})
+            UseBuiltInLayerClass(kind);
     }
     void TearDown() override {
         win::SetMessageBoxResponder(nullptr);
@@ -146,7 +148,7 @@ const OpenCase kOpenCases[] = {
 CDoubleRect ExpectedExtent(CMapDoc* doc, bool stored, const CDoubleRect& storedExtent) {
     if (stored) return storedExtent;
     CDoubleRect full;
-    doc->GetLayers().GetFullExtent(full, false, -1);
+    doc->GetLayers().GetFullExtent(full, false);
     return full;
 }
 
