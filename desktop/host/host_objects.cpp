@@ -672,8 +672,11 @@ std::shared_ptr<IHostSpatialReference> SpatialReferenceOf(const HostSession& ses
         std::string bytes;
         if (device.empty() || !fs::ReadWholeFile(device, &bytes))
             throw HostError("the projection file cannot be read: " + path);
+        // Read once; each byte is one character, as the handheld reads a .prj.
         source = bytes;
-        parsed = wkt.ReadPrjFile(device);
+        WString latin1;
+        for (unsigned char b : bytes) latin1 += static_cast<WChar>(b);
+        parsed = wkt.ParseWkt(latin1);
     } else {
         source = c.wkt;
         parsed = wkt.ParseWkt(text::FromUtf8(c.wkt));
