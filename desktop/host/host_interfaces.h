@@ -396,11 +396,19 @@ public:
 class ZN_HOST_API IHostMrSidEncoder {
 public:
     virtual ~IHostMrSidEncoder() = default;
-    virtual void SetInput(std::shared_ptr<IHostRasterDataset> raster) = 0;
-    virtual void SetBandCount(int bands) = 0;
-    virtual void SetBandOrder(const std::vector<int>& order) = 0;
-    virtual void SetCompressionRatio(double ratio) = 0;
-    virtual void Encode(const std::string& outputPath) = 0;
+    // Exactly one raster name: its workspace's folder and its file name.
+    virtual void SetInput(const std::vector<std::shared_ptr<IHostName>>& names) = 0;
+    // The input's band count.
+    virtual int BandCount() = 0;
+    // A permutation of three of the input's bands (0-based).
+    virtual void SetBandOrder(const std::vector<int32_t>& order) = 0;
+    // Raw size over file size, above 1.
+    virtual void SetCompressionRatio(float ratio) = 0;
+    // Writes the image as `name` into the workspace's folder, and its world
+    // file (the name with ".sdw" for its extension) when the input is
+    // georeferenced. False when the input has no georeference and no world
+    // file was written.
+    virtual bool Encode(std::shared_ptr<IHostWorkspace> workspace, const std::string& name) = 0;
 };
 
 class IHostLayer;

@@ -1,6 +1,7 @@
 #include "desktop/host/role_factories.h"
 
 #include "desktop/host/host_faults.h"
+#include "desktop/host/mrsid_encoder.h"
 
 namespace host {
 namespace {
@@ -34,7 +35,8 @@ std::shared_ptr<IHostLayerFile> CreateLayerFile() {
     NotAvailable("CreateLayerFile");
 }
 std::shared_ptr<IHostMrSidEncoder> CreateMrSidEncoder() {
-    NotAvailable("CreateMrSidEncoder");
+    HostFaults::Check("CreateMrSidEncoder");
+    return NewMrSidEncoder();
 }
 
 }  // namespace host

@@ -81,23 +81,36 @@ int SidHuffman::SymbolCount(const uint8_t counts[16]) {
     return n;
 }
 
+bool SidAssignCodes(const uint8_t counts[16], uint16_t* codes, uint8_t* lengths) {
+    // Canonical codes (ISO/IEC 10918-1, Annex C), shortest first; a length
+    // with more codes than the room the shorter ones leave is over-subscribed.
+    int32_t code = 0;
+    int index = 0;
+    for (int len = 1; len <= 16; ++len) {
+        const int n = counts[len - 1];
+        if (int64_t{code} + n > (int64_t{1} << len)) return false;
+        for (int k = 0; k < n; ++k, ++index) {
+            if (codes) codes[index] = static_cast<uint16_t>(code + k);
+            if (lengths) lengths[index] = static_cast<uint8_t>(len);
+        }
+        code = (code + n) << 1;
+    }
+    return true;
+}
+
 bool SidHuffman::Build(const uint8_t counts[16], const uint8_t* symbols) {
     const int total = SymbolCount(counts);
     if (total > 256) return false;
-    // Canonical codes, shortest first; a length with more codes than the
-    // room the shorter ones leave is over-subscribed.
-    int32_t code = 0;
+    uint16_t codes[256];
+    if (!SidAssignCodes(counts, codes, nullptr)) return false;
     int index = 0;
     for (int len = 1; len <= 16; ++len) {
         const int n = counts[len - 1];
         count_[len] = n;
         valueIndex_[len] = index;
-        minCode_[len] = code;
-        if (int64_t{code} + n > (int64_t{1} << len)) return false;
-        code += n;
-        maxCode_[len] = code - 1;
+        minCode_[len] = n ? codes[index] : 0;
+        maxCode_[len] = n ? codes[index + n - 1] : -1;
         index += n;
-        code <<= 1;
     }
     std::memset(symbols_, 0, sizeof symbols_);
     if (total) std::memcpy(symbols_, symbols, static_cast<size_t>(total));
@@ -122,15 +135,18 @@ int MirrorIndex(int k, int length) {
     return i >= length ? period - i : i;
 }
 
-// The inverse lifting steps over `total` lines of n samples, line j at
+// The four lifting steps of the 9/7 wavelet without its scaling step.
+const float kDelta = std::bit_cast<float>(0x3EE31359u);  // 0.4435070
+const float kGamma = std::bit_cast<float>(0x3F620675u);  // 0.8829110
+const float kBeta = std::bit_cast<float>(0x3D59018Eu);   // 0.05298
+const float kAlpha = std::bit_cast<float>(0x3FCB0670u);  // 1.586134
+
+// The lifting steps over `total` lines of n samples, line j at
 // lines + j x stride; line `firstLow` and every second one after it are
-// low-pass. Each sample sees the same operations whichever way the samples
+// low-pass. Synthesis runs the steps in one order, analysis undoes them in
+// the other. Each sample sees the same operations whichever way the samples
 // are grouped into lines.
-void Lift(float* lines, int total, size_t stride, int n, int firstLow) {
-    const float delta = std::bit_cast<float>(0x3EE31359u);  // 0.4435070
-    const float gamma = std::bit_cast<float>(0x3F620675u);  // 0.8829110
-    const float beta = std::bit_cast<float>(0x3D59018Eu);   // 0.05298
-    const float alpha = std::bit_cast<float>(0x3FCB0670u);  // 1.586134
+void Lift(float* lines, int total, size_t stride, int n, int firstLow, bool analysis) {
     const int firstHigh = 1 - firstLow;
     auto step = [&](int first, float k, bool add) {
         for (int j = first + 2; j < total - 1; j += 2) {
@@ -143,39 +159,44 @@ void Lift(float* lines, int total, size_t stride, int n, int firstLow) {
                 for (int i = 0; i < n; ++i) b[i] -= k * (a[i] + c[i]);
         }
     };
-    step(firstLow, delta, false);
-    step(firstHigh, gamma, false);
-    step(firstLow, beta, true);
-    step(firstHigh, alpha, true);
-}
-
-}  // namespace
-
-void SidSynthesize1D(float* x, int origin, int length, float* work) {
-    if (length <= 0) return;
-    if (length == 1) {
-        if (origin & 1) x[0] = x[0] / 2.0f;
+    if (analysis) {
+        step(firstHigh, kAlpha, false);
+        step(firstLow, kBeta, false);
+        step(firstHigh, kGamma, true);
+        step(firstLow, kDelta, true);
         return;
     }
-    // Extend symmetrically about the first and last samples, then lift over
-    // the extended run; every output inside the run sees only real or
-    // mirrored samples.
+    step(firstLow, kDelta, false);
+    step(firstHigh, kGamma, false);
+    step(firstLow, kBeta, true);
+    step(firstHigh, kAlpha, true);
+}
+
+// One run in place, extended symmetrically about its first and last
+// samples; every output inside the run sees only real or mirrored samples.
+void LiftRun(float* x, int origin, int length, float* work, bool analysis) {
+    if (length <= 0) return;
+    if (length == 1) {
+        // A lone sample at an odd place is a high-pass one (JPEG 2000 rule).
+        if (origin & 1) x[0] = analysis ? x[0] * 2.0f : x[0] / 2.0f;
+        return;
+    }
     constexpr int m = kSidSynthesisMargin;
     for (int k = -m; k < 0; ++k) work[k + m] = x[MirrorIndex(k, length)];
     std::memcpy(work + m, x, sizeof(float) * static_cast<size_t>(length));
     for (int k = length; k < length + m; ++k) work[k + m] = x[MirrorIndex(k, length)];
     // Index j of work is place origin - m + j: low-pass where that is even.
-    Lift(work, length + 2 * m, 1, 1, ((origin - m) & 1) ? 1 : 0);
+    Lift(work, length + 2 * m, 1, 1, ((origin - m) & 1) ? 1 : 0, analysis);
     std::memcpy(x, work + m, sizeof(float) * static_cast<size_t>(length));
 }
 
-void SidSynthesizeLines(float* lines, int origin, int length, size_t stride, int n) {
+void LiftLines(float* lines, int origin, int length, size_t stride, int n, bool analysis) {
     if (length <= 0) return;
     constexpr int m = kSidSynthesisMargin;
     if (length == 1) {
         float* line = lines + static_cast<size_t>(m) * stride;
         if (origin & 1)
-            for (int i = 0; i < n; ++i) line[i] = line[i] / 2.0f;
+            for (int i = 0; i < n; ++i) line[i] = analysis ? line[i] * 2.0f : line[i] / 2.0f;
         return;
     }
     for (int k = -m; k < 0; ++k)
@@ -184,13 +205,37 @@ void SidSynthesizeLines(float* lines, int origin, int length, size_t stride, int
     for (int k = length; k < length + m; ++k)
         std::memcpy(lines + static_cast<size_t>(k + m) * stride,
                     lines + static_cast<size_t>(MirrorIndex(k, length) + m) * stride, sizeof(float) * n);
-    Lift(lines, length + 2 * m, stride, n, ((origin - m) & 1) ? 1 : 0);
+    Lift(lines, length + 2 * m, stride, n, ((origin - m) & 1) ? 1 : 0, analysis);
+}
+
+}  // namespace
+
+void SidSynthesize1D(float* x, int origin, int length, float* work) {
+    LiftRun(x, origin, length, work, false);
+}
+
+void SidSynthesizeLines(float* lines, int origin, int length, size_t stride, int n) {
+    LiftLines(lines, origin, length, stride, n, false);
+}
+
+void SidAnalyze1D(float* x, int origin, int length, float* work) { LiftRun(x, origin, length, work, true); }
+
+void SidAnalyzeLines(float* lines, int origin, int length, size_t stride, int n) {
+    LiftLines(lines, origin, length, stride, n, true);
 }
 
 void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b) {
-    *r = y + std::bit_cast<float>(0x3F71F9AEu) * i + std::bit_cast<float>(0x3F21F9AEu) * q;
-    *g = y + std::bit_cast<float>(0xBE9425EDu) * i - std::bit_cast<float>(0x3F1A12F7u) * q;
-    *b = y - std::bit_cast<float>(0x3F8CBDA1u) * i + std::bit_cast<float>(0x3FDB425Fu) * q;
+    const auto& m = kSidYiqToRgb;
+    *r = y + m[0][1] * i + m[0][2] * q;
+    *g = y + m[1][1] * i + m[1][2] * q;
+    *b = y + m[2][1] * i + m[2][2] * q;
+}
+
+void SidRgbToYiq(float r, float g, float b, float* y, float* i, float* q) {
+    const auto& m = kSidRgbToYiq;
+    *y = m[0][0] * r + m[0][1] * g + m[0][2] * b;
+    *i = m[1][0] * r + m[1][1] * g + m[1][2] * b;
+    *q = m[2][0] * r + m[2][1] * g + m[2][2] * b;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // subband needs, and the Huffman code of the coefficient symbols.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -58,10 +59,59 @@ void SidSynthesize1D(float* x, int origin, int length, float* work);
 // SidSynthesize1D would give it.
 void SidSynthesizeLines(float* lines, int origin, int length, size_t stride, int n);
 
-// Luminance and chrominance (Y, I, Q) to red, green and blue.
+// The inverse of the two above: the forward 9/7 lifting without its scaling
+// step, on the same constants and with the same extension, turning a run of
+// samples into interleaved low-pass (even places) and high-pass (odd places)
+// ones. A lone sample at an odd place is doubled.
+void SidAnalyze1D(float* x, int origin, int length, float* work);
+void SidAnalyzeLines(float* lines, int origin, int length, size_t stride, int n);
+
+// ---- colour ----
+
+// Luminance and chrominance (Y, I, Q) to red, green and blue: row k gives
+// the k-th of red, green, blue from (Y, I, Q).
+inline constexpr float kSidYiqToRgb[3][3] = {
+    {1.0f, std::bit_cast<float>(0x3F71F9AEu), std::bit_cast<float>(0x3F21F9AEu)},     // 0.9452161 0.6327161
+    {1.0f, std::bit_cast<float>(0xBE9425EDu), -std::bit_cast<float>(0x3F1A12F7u)},    // -0.2893519 -0.6018519
+    {1.0f, -std::bit_cast<float>(0x3F8CBDA1u), std::bit_cast<float>(0x3FDB425Fu)}};  // -1.099537 1.712963
+
+namespace sid_detail {
+struct Matrix3 {
+    float m[3][3];
+};
+// The inverse of a float matrix, worked out in double and rounded once.
+constexpr Matrix3 Invert(const float (&a)[3][3]) {
+    double d[3][3] = {};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) d[r][c] = a[r][c];
+    const double det = d[0][0] * (d[1][1] * d[2][2] - d[1][2] * d[2][1]) -
+                       d[0][1] * (d[1][0] * d[2][2] - d[1][2] * d[2][0]) +
+                       d[0][2] * (d[1][0] * d[2][1] - d[1][1] * d[2][0]);
+    Matrix3 out{};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            // Cofactor of (c, r) over the determinant.
+            const int r0 = (c + 1) % 3, r1 = (c + 2) % 3, c0 = (r + 1) % 3, c1 = (r + 2) % 3;
+            out.m[r][c] = static_cast<float>((d[r0][c0] * d[r1][c1] - d[r0][c1] * d[r1][c0]) / det);
+        }
+    return out;
+}
+inline constexpr Matrix3 kRgbToYiq = Invert(kSidYiqToRgb);
+}  // namespace sid_detail
+
+// Red, green and blue to (Y, I, Q): the exact inverse of kSidYiqToRgb.
+inline constexpr const float (&kSidRgbToYiq)[3][3] = sid_detail::kRgbToYiq.m;
+
 void SidYiqToRgb(float y, float i, float q, float* r, float* g, float* b);
+void SidRgbToYiq(float r, float g, float b, float* y, float* i, float* q);
 
 // ---- Huffman code of the coefficient symbols ----
+
+// The canonical codes of counts[k] codes of length k + 1, in code order:
+// code i is codes[i] in its lowest lengths[i] bits (either array may be
+// null; they hold the sum of the counts). False when some length has more
+// codes than the shorter ones leave room for.
+bool SidAssignCodes(const uint8_t counts[16], uint16_t* codes, uint8_t* lengths);
 
 // A canonical code built from the number of codes of each length 1 to 16
 // and the symbols in code order.
