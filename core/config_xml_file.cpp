@@ -39,8 +39,7 @@ bool CConfigXmlFile::IsDebug() const {
     return root && root->GetAttributeBool(u"debug", false);
 }
 
-bool CConfigXmlFile::Open(WStringView path, bool writeTop, const WChar* topName,
-                          const WChar* nameValue) {
+bool CConfigXmlFile::Begin(WStringView path) {
     if (m_open) Close(true);
     // Refuse now what could never be written: a missing folder, a folder or
     // read-only file in the way.
@@ -56,6 +55,14 @@ bool CConfigXmlFile::Open(WStringView path, bool writeTop, const WChar* topName,
     m_path = path;
     m_out.clear();
     m_level = 0;
+    m_topName.clear();
+    m_compact = false;
+    return true;
+}
+
+bool CConfigXmlFile::Open(WStringView path, bool writeTop, const WChar* topName,
+                          const WChar* nameValue) {
+    if (!Begin(path)) return false;
     m_topName = topName ? topName : u"";
     m_out += "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
     if (writeTop) {
@@ -68,6 +75,15 @@ bool CConfigXmlFile::Open(WStringView path, bool writeTop, const WChar* topName,
             StartElement(1, topName, true);
         }
     }
+    return true;
+}
+
+bool CConfigXmlFile::Open(WStringView path, Layout layout, bool declaration) {
+    if (!Begin(path)) return false;
+    m_compact = layout == Layout::Compact;
+    if (declaration)
+        m_out += m_compact ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                           : "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
     return true;
 }
 
@@ -94,6 +110,7 @@ void CConfigXmlFile::Discard() {
     m_level = 0;
     m_topName.clear();
     m_path.clear();
+    m_compact = false;
 }
 
 void CConfigXmlFile::Put(WStringView text) {
@@ -101,7 +118,11 @@ void CConfigXmlFile::Put(WStringView text) {
 }
 
 void CConfigXmlFile::PutIndent(int level) {
-    if (m_open && level > 0) m_out.append(static_cast<size_t>(level) * 2, ' ');
+    if (m_open && !m_compact && level > 0) m_out.append(static_cast<size_t>(level) * 2, ' ');
+}
+
+void CConfigXmlFile::PutLineEnd() {
+    if (m_open && !m_compact) m_out += "\r\n";
 }
 
 WString CConfigXmlFile::FormatArgs(const WChar* format, va_list ap) {
@@ -124,7 +145,8 @@ void CConfigXmlFile::StartElement(int indent, const WChar* name, bool open, cons
         Put(u" ");
         Put(attrs);
     }
-    Put(open ? u">\r\n" : u"/>\r\n");
+    Put(open ? u">" : u"/>");
+    PutLineEnd();
     m_level = open ? indent + 1 : indent;
 }
 
@@ -137,7 +159,8 @@ void CConfigXmlFile::BeginElement(int indent, const WChar* name) {
 
 void CConfigXmlFile::EndStartTag(bool open) {
     if (!m_open) return;
-    Put(open ? u">\r\n" : u"/>\r\n");
+    Put(open ? u">" : u"/>");
+    PutLineEnd();
     if (open) ++m_level;
 }
 
@@ -147,7 +170,8 @@ void CConfigXmlFile::EndElement(int indent, const WChar* name) {
     PutIndent(indent);
     Put(u"</");
     Put(name);
-    Put(u">\r\n");
+    Put(u">");
+    PutLineEnd();
     m_level = indent;
 }
 
@@ -173,7 +197,8 @@ void CConfigXmlFile::WriteElementWithText(int indent, const WChar* name, const W
     } else {
         Put(u"/");
     }
-    Put(u">\r\n");
+    Put(u">");
+    PutLineEnd();
 }
 
 void CConfigXmlFile::WriteFormatted(const WChar* format, ...) {
@@ -192,7 +217,7 @@ void CConfigXmlFile::WriteIndent(int level) {
 }
 
 void CConfigXmlFile::NewLine() {
-    Put(u"\r\n");
+    PutLineEnd();
 }
 
 void CConfigXmlFile::WriteRaw(int indent, WStringView text, bool newLine) {
@@ -200,7 +225,7 @@ void CConfigXmlFile::WriteRaw(int indent, WStringView text, bool newLine) {
     if (indent == -1) indent = m_level;
     if (indent >= 0) PutIndent(indent);
     Put(text);
-    if (newLine) Put(u"\r\n");
+    if (newLine) PutLineEnd();
 }
 
 // ---- attributes ----

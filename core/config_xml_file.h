@@ -12,6 +12,10 @@
 // leaves the old file as it was. Close throws CFileException when that fails.
 // Destroying an open writer saves it without end tags, unless the stack is
 // unwinding from an exception, in which case the old file is kept.
+//
+// The compact layout (the desktop's exports) writes no declaration unless
+// asked, no indent and no line ends: the file then holds exactly what the
+// caller wrote, and WriteRaw adds nothing to kept whitespace and comments.
 #pragma once
 
 #include <optional>
@@ -25,6 +29,7 @@
 class CConfigXmlFile {
 public:
     static constexpr const WChar* kRootName = u"Zarnip";
+    enum class Layout { Indented, Compact };
 
     CConfigXmlFile() = default;
     ~CConfigXmlFile();
@@ -43,6 +48,9 @@ public:
     // then start at level 2. False when the file cannot be created.
     bool Open(WStringView path, bool writeTop, const WChar* topName = nullptr,
               const WChar* nameValue = nullptr);
+    // Starts a new file in the given layout, writing nothing yet but the
+    // declaration when asked. False when the file cannot be created.
+    bool Open(WStringView path, Layout layout, bool declaration);
     // Writes the end tags of the top element and the root when asked, then
     // saves. Throws CFileException when the file cannot be written.
     void Close(bool writeEndTags);
@@ -83,8 +91,10 @@ public:
     void WriteExtentAttributes(const CDoubleRect& extent, const CDoubleRect* def = nullptr);
 
 private:
+    bool Begin(WStringView path);
     void Put(WStringView text);
     void PutIndent(int level);
+    void PutLineEnd();
     WString FormatArgs(const WChar* format, va_list ap);
     void Discard();
 
@@ -95,6 +105,7 @@ private:
     WString m_topName;
     std::string m_out;  // UTF-8 text written so far
     int m_uncaught = 0;
+    bool m_compact = false;
 };
 
 const WChar* BoolText(bool value);

@@ -81,6 +81,9 @@ bool ReplaceHost(const std::string& host, Fill fill) {
         detail::ShareRemove(st.st_dev, st.st_ino, kGenericWrite, kShareNone);
         mode = st.st_mode & 07777;
     }
+    // A folder marked read-only takes no new file, as a folder without write
+    // permission refuses one (even to a root user on this side).
+    if (detail::FaultReadOnly(ParentOf(r.host))) return detail::Fail(kErrorAccessDenied);
     std::string temp = ParentOf(r.host) + "/.~" + BaseOf(r.host) + ".XXXXXX";
     if (temp.size() >= 4096) return detail::Fail(kErrorFilenameTooLong);
     int fd = mkstemp(temp.data());

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
@@ -16,6 +18,7 @@
 #include "app/pellum-standin/main_window.h"
 #include "app/pellum-standin/preview.h"
 #include "desktop/host/host_ui_scripted.h"
+#include "desktop/tools/export_symbology_command.h"
 #include "desktop/tools/file_replace.h"
 #include "platform/fs/fs.h"
 
@@ -135,6 +138,48 @@ TEST_F(PellumQt, TheReplaceDialogsViewShowsItsLinesAndEscapeCancels) {
     EXPECT_EQ(label2, "Do you wish to replace this file?");
     EXPECT_TRUE(d.Finished());
     EXPECT_EQ(d.GetValue(), 3);
+}
+
+TEST_F(PellumQt, TheSymbologyDialogsViewListsTheShapefileLayers) {
+    auto map = m_app->Document()->FocusMap();
+    zntools8::ExportSymbologyDialog d(m_ui);
+    d.SetLayers(zntools8::CollectShapefileLayers(*map));
+    d.SetMap(map);
+    d.FormLoad();
+    std::string title, label;
+    bool bold = false, progressShown = true;
+    QRect labelBox, list, ok;
+    std::vector<std::pair<std::string, bool>> items;
+    OnModal([&](QWidget* w) {
+        title = w->windowTitle().toStdString();
+        auto* l = w->findChild<QLabel*>("lblExport");
+        label = l->text().toStdString();
+        bold = l->font().bold();
+        labelBox = l->geometry();
+        EXPECT_GE(labelBox.height(), l->heightForWidth(labelBox.width()));  // nothing cut
+        auto* lv = w->findChild<QListWidget*>("lvwLayers");
+        list = lv->geometry();
+        for (int i = 0; i < lv->count(); ++i)
+            items.push_back({lv->item(i)->text().toStdString(),
+                             lv->item(i)->checkState() == Qt::Checked});
+        ok = w->findChild<QPushButton*>("cmdOk")->geometry();
+        progressShown = w->findChild<QProgressBar*>("ProgressBar1")->isVisible();
+        w->grab().save(ZN_ARTEFACT_DIR "/pellum_export_symbology.png");
+        w->findChild<QPushButton*>("cmdCancel")->click();
+    });
+    d.ShowQt();
+    EXPECT_EQ(title, "Zarnip Export Symbology");
+    EXPECT_EQ(label, zntools8::ExportSymbologyDialog::kLabel);
+    EXPECT_TRUE(bold);
+    // 120, 1080, 3840, 2475 twips, below a label that may need more room.
+    const int extra = labelBox.height() - 57;
+    EXPECT_GE(extra, 0);
+    EXPECT_EQ(labelBox.topLeft(), QPoint(8, 8));
+    EXPECT_EQ(list, QRect(8, 72 + extra, 256, 165));
+    EXPECT_EQ(ok, QRect(112, 248 + extra, 73, 23));
+    EXPECT_FALSE(progressShown);
+    EXPECT_EQ(items, (std::vector<std::pair<std::string, bool>>{{"Block groups", true}}));
+    EXPECT_TRUE(d.Finished());
 }
 
 }  // namespace
