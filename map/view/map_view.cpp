@@ -83,6 +83,7 @@ void CMapView::OnDestroy() {
 }
 
 bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
+    if (OnToolCommand(id, ui)) return true;
     bool known = true;
     bool enabled = true;
     switch (id) {
@@ -276,6 +277,30 @@ LRESULT CMapView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_GPS_DATA:
             OnGpsData(wParam, lParam);
             return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDBLCLK: {
+            POINT p{static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
+            UINT flags = static_cast<UINT>(wParam);
+            if (msg == WM_LBUTTONDOWN)
+                OnLButtonDown(flags, p);
+            else if (msg == WM_LBUTTONUP)
+                OnLButtonUp(flags, p);
+            else if (msg == WM_MOUSEMOVE)
+                OnMouseMove(flags, p);
+            else
+                OnLButtonDblClk(flags, p);
+            break;
+        }
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == GetSafeHwnd() &&
+                OnSetCursor(static_cast<UINT>(LOWORD(lParam))))
+                return 1;
+            break;
+        case WM_CAPTURECHANGED:
+            OnCaptureChanged(reinterpret_cast<HWND>(lParam));
+            break;
         // Handled by the GPS, tool, tray and timer code of the view; nothing
         // to do until those are part of it.
         case WM_VIEW_TRAYNOTIFY:
@@ -547,10 +572,6 @@ void CMapView::PostRefresh() {
 }
 
 // ---- selection, destination, tools ----
-
-void CMapView::SetCurrentTool(MapToolId tool) {
-    m_tools.Choose(tool);
-}
 
 void CMapView::SetGoToDestination(double x, double y, const WString* label) {
     WString text = label ? *label : LoadMapString(kStrDefaultGoToLabel);

@@ -85,6 +85,37 @@ enum class PanDirection : int32_t {
 using LayersDialogRunner = std::function<bool(CMapDoc* doc)>;
 void SetLayersDialogRunner(LayersDialogRunner runner);
 
+// The identify window, as the view asks it: at a place (point mode, rect
+// null) or over a rectangle, and one server layer at a point. The program
+// installs its window; until then the view asks nobody.
+class IIdentifyWindow {
+public:
+    virtual ~IIdentifyWindow() = default;
+    virtual void IdentifyArea(double x, double y, double tolerance, const CDoubleRect* rect) = 0;
+    virtual void IdentifyLayerAtPoint(CLayer* layer, double x, double y, double tolerance) = 0;
+};
+void SetIdentifyWindow(IIdentifyWindow* window);
+IIdentifyWindow* GetIdentifyWindow();
+
+// What a measurement gives the Measurement Information dialog: the first
+// and last point, the direct distance, the length along, the closed area
+// (map distance units: metres on a geographic map) and the mode.
+struct MeasureRecord {
+    DoublePoint last{};
+    double distance = 0;
+    double length = 0;
+    double area = 0;
+    int mode = 0;  // 0 a line, 2 a radius
+};
+// The texts of the Measurement Information dialog.
+struct MeasureTexts {
+    WString area, forwardAzimuth, backAzimuth, length, distance, from, to;
+    int kind = 0;
+};
+// Runs the dialog; the program installs it (map/dialogs), tests record.
+using MeasureInfoRunner = std::function<void(HWND owner, const MeasureTexts& texts)>;
+void SetMeasureInfoRunner(MeasureInfoRunner runner);
+
 class CMapView : public win::View, public IMapDocView {
 public:
     CMapView();
@@ -134,11 +165,66 @@ public:
     void OnPreferencesChanged();
 
     // ---- tools and destination ----
-    void SetCurrentTool(MapToolId tool);
+    // Choosing the current tool again turns it off: false. With invalidate
+    // the window is repainted (without erase) either way.
+    bool SetCurrentTool(MapToolId tool, bool invalidate = false);
     MapToolId GetCurrentTool() const { return m_tools.Current(); }
     void SetGoToDestination(double x, double y, const WString* label);
     void ClearDestination();
     const GoToDestination& GetDestination() const { return m_destination.Get(); }
+
+    // ---- pen tools (map_view_tools.cpp) ----
+    void OnLButtonDown(UINT flags, POINT p);
+    void OnLButtonUp(UINT flags, POINT p);
+    void OnMouseMove(UINT flags, POINT p);
+    void OnLButtonDblClk(UINT flags, POINT p);
+    bool OnSetCursor(UINT hitTest);
+    // Lost the pen to another window (a message box in the middle of a drag).
+    void OnCaptureChanged(HWND newHolder);
+    // The direction (PanDirection's numbers) of a point on the panning
+    // frame; -1 off the frame or with the frame hidden.
+    int HitTestPanningFrame(POINT p) const;
+    // XOR: drawn twice it is gone.
+    void DrawCrosshair(POINT p);
+    // The enable and check states and the action of the tool commands;
+    // false for other commands.
+    bool OnToolCommand(UINT id, CCmdUI* ui);
+    // Where the pen last went down or moved in the view, whatever the tool.
+    POINT GetLastPenPoint() const { return m_tools.LastPen(); }
+    // The configured tools' pointer: pixels and map units.
+    POINT GetPointer() const { return m_tools.Pointer(); }
+    double GetPointerMapX() const { return m_tools.PointerMapX(); }
+    double GetPointerMapY() const { return m_tools.PointerMapY(); }
+
+    // ---- sketch ----
+    // 0 empties the sketch.
+    void ReserveSketch(int count);
+    // False when ignored (the last vertex again) or refused (full: beep).
+    bool AddSketchVertex(const SketchVertex& v);
+    bool AddSketchPoint(double x, double y);
+    Sketch& GetSketch() { return m_sketch; }
+    const Sketch& GetSketch() const { return m_sketch; }
+    VertexMarkers& GetVertexMarkers() { return m_vertexMarkers; }
+
+    // ---- identify, hyperlink and measure (map_view_query.cpp) ----
+    bool IdentifyAt(double x, double y);
+    bool HyperlinkAt(double x, double y);
+    bool IdentifyLayerAt(CLayer* layer, double x, double y);
+    bool FindFeatureAt(CLayer* layer, double x, double y);
+    bool HyperlinkLayerAt(CLayer* layer, double x, double y);
+    void IdentifyLocation(double x, double y);
+    void AdvancedSelect(const CDoubleRect& rect, int shortSide);
+    void MeasurePolyline(int units, CCoordSys* cs, int count, const DoublePoint* points);
+    void MeasureRadial(int units, CCoordSys* cs, const DoublePoint& centre,
+                       const DoublePoint& edge);
+    void ShowMeasureInfo(int units, CCoordSys* cs, const DoublePoint& first,
+                         const MeasureRecord& record);
+    // The texts ShowMeasureInfo gives the dialog.
+    static MeasureTexts MeasureInfoTexts(int units, CCoordSys* cs, const DoublePoint& first,
+                                         const MeasureRecord& record);
+    void AddFreehandPoint(POINT p);
+    void MeasureFreehand();
+    const FreehandTrace& GetFreehandTrace() const { return m_freehand; }
 
     // ---- drawing (map_view_draw.cpp) ----
     void OnSize(UINT type, int width, int height);
@@ -205,6 +291,11 @@ private:
     void Repaint(bool erase);
     bool IsGeographicMap() const;
     CCoordSys* MapCoordSys() const;
+    bool HasEditLayer(DisplayClass c) const;
+    bool AnyEditLayer() const;
+    // Turns the measure tool off: the sketch measured, emptied, repainted.
+    void FinishMeasure();
+    void EndPanDrag(bool pan, POINT p);
 
     CMapDoc* m_doc = nullptr;
     ViewTransform m_transform;

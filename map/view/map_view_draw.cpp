@@ -293,8 +293,35 @@ void CMapView::DrawDestination(HDC dc) {
 }
 
 void CMapView::DrawSketch(HDC dc) {
-    // Drawn by the feature capture code.
-    (void)dc;
+    if (m_tools.Current() != kToolMeasure && !HasEditLayer(DisplayClass::Line) &&
+        !HasEditLayer(DisplayClass::Polygon))
+        return;
+    const int n = m_sketch.Count();
+    if (n <= 0 || !dc) return;
+    if (!m_sketch.Pen())
+        m_sketch.SetPen(CreatePen(PS_SOLID, Px(3), GetPreferences()->Data().display.highlightcolor));
+    if (m_sketch.ScreenPointsStale(GetExtent())) {
+        for (int i = 0; i < n; ++i) {
+            const SketchVertex& v = m_sketch.Vertices()[i];
+            m_sketch.SetScreenPoint(i, MapPointToScreen(DoublePoint{v.x, v.y}));
+        }
+        m_sketch.SetLastDrawnExtent(GetExtent());
+    }
+    const POINT* pts = m_sketch.ScreenPoints();
+    int saved = SaveDC(dc);
+    if (n > 1) {
+        SelectObject(dc, m_sketch.Pen());
+        Polyline(dc, pts, n);
+    }
+    // A filled blue square on each vertex, its centre pixel white.
+    gdi::OwnedBrush blue(CreateSolidBrush(0xFF0000));
+    int half = Px(3);
+    for (int i = 0; i < n; ++i) {
+        RECT r{pts[i].x - half, pts[i].y - half, pts[i].x + half, pts[i].y + half};
+        FillRect(dc, &r, blue.get());
+        SetPixel(dc, pts[i].x, pts[i].y, 0xFFFFFF);
+    }
+    RestoreDC(dc, saved);
 }
 
 void CMapView::DrawGpsCursor(HDC dc, const RECT* update) {

@@ -262,6 +262,9 @@ HWND CreateFromTemplate(HINSTANCE instance, const DialogTemplate& t, HWND parent
 }
 
 intptr_t RunModal(HWND dlg, HWND parent) {
+    // A modal window takes the pen: whoever held it (a drag in progress)
+    // loses it as the dialog opens.
+    ReleaseCapture();
     DialogState* st = StateOf(dlg);
     st->modal = true;
     HWND owner = parent;

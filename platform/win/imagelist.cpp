@@ -218,8 +218,10 @@ HBITMAP DibFromParts(std::span<const uint8_t> header, int32_t height, std::span<
 }
 }  // namespace
 
-HICON LoadIcon(HINSTANCE instance, const WChar* name, int size) {
-    auto data = res::FindIconImage(instance, res::ResName::FromPointer(name), size);
+namespace {
+// An icon or cursor image (a DIB whose height counts the AND mask's rows
+// too) as an icon with the hot spot given.
+HICON IconFromImage(std::span<const uint8_t> data, bool icon, DWORD hotX, DWORD hotY) {
     auto dib = res::ParseDib(data, true);
     if (!dib || dib->headerSize < 40 || dib->compression != 0) return nullptr;
     const int32_t height = dib->height < 0 ? -dib->height : dib->height;
@@ -236,16 +238,50 @@ HICON LoadIcon(HINSTANCE instance, const WChar* name, int size) {
     const uint8_t blackWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
     HBITMAP mask = DibFromParts(maskHeader, height, blackWhite,
                                 data.subspan(dib->maskOffset, maskStride * static_cast<size_t>(height)));
-    HICON icon = nullptr;
+    HICON out = nullptr;
     if (color && mask) {
         ICONINFO info;
+        info.fIcon = icon ? TRUE : FALSE;
+        info.xHotspot = hotX;
+        info.yHotspot = hotY;
         info.hbmMask = mask;
         info.hbmColor = color;
-        icon = CreateIconIndirect(&info);
+        out = CreateIconIndirect(&info);
     }
     if (color) DeleteObject(color);
     if (mask) DeleteObject(mask);
-    return icon;
+    return out;
+}
+
+// Cursors loaded by name, once each: a cursor is shared, never destroyed.
+std::mutex g_cursorLock;
+std::map<std::pair<HINSTANCE, WString>, HCURSOR> g_cursors;
+}  // namespace
+
+HICON LoadIcon(HINSTANCE instance, const WChar* name, int size) {
+    auto data = res::FindIconImage(instance, res::ResName::FromPointer(name), size);
+    return IconFromImage(data, true, 0, 0);
+}
+
+HCURSOR LoadCursor(HINSTANCE instance, const WChar* name) {
+    if (reinterpret_cast<uintptr_t>(name) < 0x10000)
+        return LoadCursor(instance, reinterpret_cast<uintptr_t>(name));
+    WString key = text::ToUpper(WStringView(name));
+    std::lock_guard<std::mutex> lock(g_cursorLock);
+    auto found = g_cursors.find({instance, key});
+    if (found != g_cursors.end()) return found->second;
+    // A cursor group: a header of type 2, then 14-byte entries whose last
+    // word names the RT_CURSOR resource; that one starts with the hot spot.
+    auto group = res::FindResourceData(instance, res::RT_GROUP_CURSOR, res::ResName::FromPointer(name));
+    if (group.size() < 6 + 14 || group[2] != 2 || group[3] != 0) return nullptr;
+    WORD id = static_cast<WORD>(group[6 + 12] | (group[6 + 13] << 8));
+    auto image = res::FindResourceData(instance, res::RT_CURSOR, id);
+    if (image.size() < 4) return nullptr;
+    DWORD hotX = static_cast<DWORD>(image[0] | (image[1] << 8));
+    DWORD hotY = static_cast<DWORD>(image[2] | (image[3] << 8));
+    HCURSOR cursor = IconFromImage(image.subspan(4), false, hotX, hotY);
+    if (cursor) g_cursors[{instance, key}] = cursor;
+    return cursor;
 }
 
 namespace win::detail {

@@ -341,6 +341,8 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
     if (!Get(menu)) return FALSE;
     UINT chosen = 0;
     if (M().responder) {
+        // As the menu window does: the open menu holds the pen.
+        ReleaseCapture();
         DrawOwnerItems(menu, owner);
         if (!Get(menu)) return FALSE;
         chosen = M().responder(menu, POINT{x, y}, owner);

@@ -130,6 +130,9 @@ using namespace win;
 
 int MessageBox(HWND owner, const WChar* text, const WChar* caption, UINT type) {
     MessageBoxRecord rec{owner, text ? text : u"", caption ? caption : u"", type, 0};
+    // The box takes the pen, however it is answered: a drag in progress
+    // loses the capture as the box opens.
+    ReleaseCapture();
     MessageBoxResponder responder;
     int answer = 0;
     {

@@ -239,6 +239,9 @@ bool KillTimer(HWND hwnd, uintptr_t id);
 
 // ---- cursors ----
 HCURSOR LoadCursor(HINSTANCE instance, uintptr_t id);
+// A cursor resource (RT_GROUP_CURSOR) by name; null when the module has none.
+// The same name gives the same handle for the life of the process.
+HCURSOR LoadCursor(HINSTANCE instance, const WChar* name);
 
 // ---- bitmaps ----
 // A bitmap resource (id through MAKEINTRESOURCE or a name) as a DIB section;
