@@ -15,8 +15,8 @@
 #include "platform/res/resource.h"
 #include "platform/sys/device.h"
 #include "platform/win/extra_controls.h"
+#include "script/script_services.h"
 #include "shell/app/map_app.h"
-#include "shell/app/null_scripting.h"
 #include "shell/forms/forms.h"
 #include "shell/options/port_records.h"
 
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
     res::SetResourceHandle(res::GetProgramModule());
     sys::OfferOptionalFunction("aygshell.dll", "SHInitExtraControls",
                                reinterpret_cast<void*>(&InitProgramExtraControls));
-    // Scripts run nowhere until the program has a script host.
-    CNullScriptServices scripting;
+    // The script hosts, events and handler binding.
+    CScriptServices scripting;
     SetScriptServices(&scripting);
     // Layer files' forms are read by the forms subsystem.
     SetLayerFormsFactory(&CreateLayerForms);
@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
         app.m_gpsPort = &gpsWriter;
         app.m_auxPort = &auxWriter;
         app.m_forms = &globalForms;
+        scripting.SetAppScripting(app.m_scripting);
         // What the auxiliary port received reaches its script object or the
         // extension that claimed it.
         app.m_auxNotifier = &aux.Port();

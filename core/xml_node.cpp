@@ -141,7 +141,9 @@ void CXmlNode::SetText(WStringView value, bool unescape) {
 void CXmlNode::SetAttribute(WStringView name, WStringView value, bool unescape) {
     WString v(value);
     if (unescape) XmlUnescape(v);
-    m_attributes.insert_or_assign(WString(name), std::move(v));
+    auto [it, added] = m_attributes.insert_or_assign(WString(name), std::move(v));
+    // The map's keys stay where they are while the node lives.
+    if (added) m_attributeOrder.push_back(&it->first);
 }
 
 bool CXmlNode::HasAttribute(WStringView name) const {
@@ -534,7 +536,9 @@ CXmlNode* CXmlParser::ParseElement(size_t& pos, int depth) {
                     state = AttrValue;
                 } else if (state == AttrValue) {
                     XmlUnescape(buffer);
-                    element->m_attributes.insert_or_assign(std::move(attrName), std::move(buffer));
+                    auto [at, added] = element->m_attributes.insert_or_assign(std::move(attrName),
+                                                                              std::move(buffer));
+                    if (added) element->m_attributeOrder.push_back(&at->first);
                     buffer.clear();
                     attrName.clear();
                     state = InTag;

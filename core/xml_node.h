@@ -36,6 +36,8 @@ public:
     CXmlNode* GetParent() const { return m_parent; }
     CXmlDocument* GetDocument() const { return m_document; }
     const AttributeMap& GetAttributes() const { return m_attributes; }
+    // The attributes' names in document order (the map has no order).
+    const std::vector<const WString*>& GetAttributeOrder() const { return m_attributeOrder; }
 
     void SetAttribute(WStringView name, WStringView value, bool unescape = false);
     bool HasAttribute(WStringView name) const;
@@ -88,6 +90,7 @@ private:
     std::vector<CXmlNode*>& EnsureChildren();
 
     AttributeMap m_attributes;
+    std::vector<const WString*> m_attributeOrder;
     CXmlNode* m_parent = nullptr;
     std::unique_ptr<std::vector<CXmlNode*>> m_children;
     WString m_name;

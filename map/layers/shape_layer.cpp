@@ -226,6 +226,8 @@ void CShapeLayer::StartLayerScripts(const CXmlNode* root, const CXmlNode* layer)
     scripts->GetScriptLanguage(root, language);
     if (!ScriptHost()->StartEngine(language.empty() ? nullptr : language.c_str())) return;
     if (root->GetAttributeBool(u"debug", false)) ScriptHost()->EnableDebugging(true);
+    // The application's objects come before "Layer".
+    scripts->RegisterSystemObjects(ScriptHost().get());
     ScriptHost()->AddNamedItem(u"Layer", GetScriptObject(true), 6);
     ScriptHost()->BindElementEvents(layer, u"Layer");
     ScriptHost()->RunScriptElements(root);

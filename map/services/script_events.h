@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/com/com.h"
@@ -85,6 +86,16 @@ public:
     virtual bool HasEventAttributes(const CXmlNode* element, const WChar* prefix) = 0;
     // True when the first SCRIPT below the element names a language.
     virtual bool GetScriptLanguage(const CXmlNode* element, WString& language) = 0;
+    // Registers the application's system objects (Application, Map, ...,
+    // ThisEvent) as named items of a started host: a layer file's scripts
+    // see them beside "Layer". Nothing while scripting is off.
+    virtual void RegisterSystemObjects(IScriptHost* host) { (void)host; }
+    // Runs a clean-up that may destroy what a script is using (a layer, a
+    // form): at once when no script or event runs, else when the outermost
+    // one has returned. While scripting is off: at once.
+    virtual void RunAfterScripts(std::function<void()> cleanUp) {
+        if (cleanUp) cleanUp();
+    }
 
     // The answer of the event being handled: its result (which a handler may
     // set to False), and the message type and text an OnValidate handler

@@ -237,34 +237,37 @@ public:
         d_.flags &= ~TYPEFLAG_FDUAL;
         return *this;
     }
-    template <class... A>
-    InterfaceBuilder& Method(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
+    template <class Base, class... A>
+    InterfaceBuilder& Method(WStringView name, DISPID id, HRESULT (Base::*fn)(A...),
                              std::initializer_list<ParamDesc> params = {},
                              VARTYPE returns = VT_EMPTY) {
         return Add(name, id, INVOKE_FUNC, fn, params, returns);
     }
-    template <class... A>
-    InterfaceBuilder& PropGet(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
+    template <class Base, class... A>
+    InterfaceBuilder& PropGet(WStringView name, DISPID id, HRESULT (Base::*fn)(A...),
                               std::initializer_list<ParamDesc> params = {},
                               VARTYPE returns = VT_EMPTY) {
         return Add(name, id, INVOKE_PROPERTYGET, fn, params, returns);
     }
-    template <class... A>
-    InterfaceBuilder& PropPut(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
+    template <class Base, class... A>
+    InterfaceBuilder& PropPut(WStringView name, DISPID id, HRESULT (Base::*fn)(A...),
                               std::initializer_list<ParamDesc> params = {}) {
         return Add(name, id, INVOKE_PROPERTYPUT, fn, params, VT_EMPTY);
     }
-    template <class... A>
-    InterfaceBuilder& PropPutRef(WStringView name, DISPID id, HRESULT (C::*fn)(A...),
+    template <class Base, class... A>
+    InterfaceBuilder& PropPutRef(WStringView name, DISPID id, HRESULT (Base::*fn)(A...),
                                  std::initializer_list<ParamDesc> params = {}) {
         return Add(name, id, INVOKE_PROPERTYPUTREF, fn, params, VT_EMPTY);
     }
     InterfaceDesc Build() { return std::move(d_); }
 
 private:
-    template <class... A>
-    InterfaceBuilder& Add(WStringView name, DISPID id, INVOKEKIND kind, HRESULT (C::*fn)(A...),
+    // fn may be a member of a base class of C (a shared collection base).
+    template <class Base, class... A>
+    InterfaceBuilder& Add(WStringView name, DISPID id, INVOKEKIND kind, HRESULT (Base::*base)(A...),
                           std::initializer_list<ParamDesc> params, VARTYPE returns) {
+        static_assert(std::is_base_of_v<Base, C>, "a member of the class or of a base");
+        HRESULT (C::*fn)(A...) = base;
         using B = typeinfo_detail::Binder<C, A...>;
         MemberDesc m;
         m.name = name;

@@ -165,14 +165,17 @@ void ScriptEngineBase::ChangeState(SCRIPTSTATE s) {
     if (site_) site_->OnStateChange(s);
 }
 
-void ScriptEngineBase::EnterScript() {
+bool ScriptEngineBase::EnterScript() {
+    if (!EnterScriptNesting()) return false;
     ++depth_;
     if (site_) site_->OnEnterScript();
+    return true;
 }
 
 void ScriptEngineBase::LeaveScript() {
     if (site_) site_->OnLeaveScript();
     if (--depth_ == 0 && deferredClose_) FinishClose();
+    LeaveScriptNesting();
 }
 
 void ScriptEngineBase::FinishClose() {
@@ -354,7 +357,7 @@ HRESULT ScriptEngineBase::ParseScriptText(const OLECHAR* code, const OLECHAR*, I
     ComPtr<IActiveScript> keep(this);
     if (flags & SCRIPTTEXT_ISEXPRESSION) {
         ComVariant value;
-        EnterScript();
+        if (!EnterScript()) return SCRIPT_E_NESTING;
         HRESULT hr = Evaluate(t, &value);
         LeaveScript();
         if (SUCCEEDED(hr) && result) *result = value.Detach();
@@ -367,7 +370,7 @@ HRESULT ScriptEngineBase::ParseScriptText(const OLECHAR* code, const OLECHAR*, I
         pending_.push_back(std::move(compiled));
         return S_OK;
     }
-    EnterScript();
+    if (!EnterScript()) return SCRIPT_E_NESTING;
     hr = RunCode(*compiled);
     LeaveScript();
     return hr;
@@ -376,9 +379,9 @@ HRESULT ScriptEngineBase::ParseScriptText(const OLECHAR* code, const OLECHAR*, I
 HRESULT ScriptEngineBase::RunPending() {
     HRESULT first = S_OK;
     while (!pending_.empty() && state_ != SCRIPTSTATE_CLOSED) {
+        if (!EnterScript()) return SCRIPT_E_NESTING;
         std::unique_ptr<CompiledCode> c = std::move(pending_.front());
         pending_.erase(pending_.begin());
-        EnterScript();
         HRESULT hr = RunCode(*c);
         LeaveScript();
         if (FAILED(hr) && SUCCEEDED(first)) first = hr;
@@ -462,14 +465,16 @@ HRESULT ScriptEngineBase::FireEvent(const WString& itemName, DISPID id,
         Scriptlet& s = scriptlets_[i];
         if (!NamesEqual(s.item, itemName) || !text::EqualsNoCase(s.event, eventName)) continue;
         CompiledCode* code = s.code.get();
-        EnterScript();
+        if (!EnterScript()) return SCRIPT_E_NESTING;
         HRESULT hr = RunCode(*code);
         LeaveScript();
         if (FAILED(hr) && SUCCEEDED(first)) first = hr;
     }
     if (state_ == SCRIPTSTATE_CONNECTED) {
         if (NamedItem* item = FindItem(itemName)) {
+            if (!EnterScript()) return SCRIPT_E_NESTING;
             HRESULT hr = RunConventionHandler(*item, eventName);
+            LeaveScript();
             if (FAILED(hr) && SUCCEEDED(first)) first = hr;
         }
     }

@@ -130,8 +130,9 @@ protected:
     IDispatch* FindGlobalMember(WStringView name, DISPID* id);
     IActiveScriptSite* Site() const { return site_.Get(); }
     bool NamesEqual(WStringView a, WStringView b) const;
-    // Brackets a run for the site (OnEnterScript / OnLeaveScript).
-    void EnterScript();
+    // Brackets a run for the site (OnEnterScript / OnLeaveScript). False,
+    // with nothing entered, when the process-wide nesting refuses the run.
+    bool EnterScript();
     void LeaveScript();
 
 private:

@@ -103,6 +103,12 @@ void InvokeMember(IDispatch* d, DISPID id, uint16_t flags, VARIANT* args, uint32
     EXCEPINFO ei{};
     ComVariant result;
     HRESULT hr = InvokeHelper(d, id, flags, args, count, &result, &ei);
+    // An entry the member made was refused for nesting too deep: the error
+    // is the calling script's.
+    if (TakeScriptNestingRefusal()) {
+        ClearExcepInfo(&ei);
+        hr = SCRIPT_E_NESTING;
+    }
     if (hr == DISP_E_EXCEPTION) {
         if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
         hr = ei.scode ? ei.scode : MakeScriptError(ei.wCode);

@@ -76,3 +76,38 @@ HRESULT CreateScriptEngine(WStringView progId, REFIID iid, void** out) {
     engine->Release();
     return hr;
 }
+
+// ---- nesting ----
+
+namespace {
+// Scripts run on the user-interface thread only; these are not guarded.
+int g_nesting = 0;
+bool g_refused = false;
+void (*g_idleHook)() = nullptr;
+}  // namespace
+
+bool EnterScriptNesting() {
+    if (g_nesting >= kMaxScriptNesting) {
+        g_refused = true;
+        return false;
+    }
+    ++g_nesting;
+    return true;
+}
+
+void LeaveScriptNesting() {
+    if (g_nesting > 0 && --g_nesting == 0) {
+        g_refused = false;
+        if (g_idleHook) g_idleHook();
+    }
+}
+
+int ScriptNestingDepth() { return g_nesting; }
+
+bool TakeScriptNestingRefusal() {
+    bool r = g_refused;
+    g_refused = false;
+    return r;
+}
+
+void SetScriptNestingIdleHook(void (*hook)()) { g_idleHook = hook; }

@@ -192,3 +192,41 @@ bool UnregisterScriptEngine(WStringView progId);
 bool ScriptEngineClsid(WStringView progId, CLSID* out);
 // Creates an engine by name and queries it for iid.
 HRESULT CreateScriptEngine(WStringView progId, REFIID iid, void** out);
+
+// ---- nesting of script runs (process-wide) ----
+//
+// Every run of script code (an engine's text, expression or event handler)
+// and every event the program fires counts as one entry, over all engines
+// and hosts of the process. A handler that fires an event that runs a
+// handler... nests on the one native stack; past kMaxScriptNesting the
+// entry is refused: the engine being entered answers SCRIPT_E_NESTING
+// without running anything, and the refusal is kept until the calling
+// script's engine takes it after its member call returns and raises
+// run-time error 28 "Out of stack space" in that script. An engine's own
+// limits (nested procedure calls) count within that engine only.
+constexpr int kMaxScriptNesting = 48;
+constexpr HRESULT SCRIPT_E_NESTING = MakeScriptError(28);
+
+// False (and the refusal noted) when one more entry would pass the limit.
+bool EnterScriptNesting();
+void LeaveScriptNesting();
+int ScriptNestingDepth();
+// True once per refusal: the calling engine raises error 28.
+bool TakeScriptNestingRefusal();
+// Called each time the outermost entry ends (deferred clean-ups).
+void SetScriptNestingIdleHook(void (*hook)());
+
+// Brackets one entry; ok() is false when it was refused.
+class ScriptNestingScope {
+public:
+    ScriptNestingScope() : entered_(EnterScriptNesting()) {}
+    ~ScriptNestingScope() {
+        if (entered_) LeaveScriptNesting();
+    }
+    ScriptNestingScope(const ScriptNestingScope&) = delete;
+    ScriptNestingScope& operator=(const ScriptNestingScope&) = delete;
+    bool ok() const { return entered_; }
+
+private:
+    bool entered_;
+};

@@ -72,7 +72,10 @@ protected:
 
 TEST_F(ProgramInstance, TheSecondStartRaisesTheFirstAndItsMessagesArrive) {
     const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";
+    // Message boxes answer at once and show their text on standard error.
+    setenv("ZARNIP_TEST_BOXES", "1", 1);
     first_ = Spawn({ZN_APP, "--no-splash", sample}, Host("first.txt"));
+    unsetenv("ZARNIP_TEST_BOXES");
     ASSERT_GT(first_, 0);
     // The first program listens once its socket is there.
     const std::string socket = RuntimeFolder() + "/zarnip/AfxZarnip Class.sock";
@@ -97,8 +100,10 @@ TEST_F(ProgramInstance, TheSecondStartRaisesTheFirstAndItsMessagesArrive) {
 
     // Kind 1 with its terminating zero (18 bytes), an odd record through
     // standard input, GPS bytes while the receiver is closed, AUX bytes.
+    // The script text runs in the running program's global host.
     EXPECT_EQ(Send("1 'MsgBox 1'"), 0);
     EXPECT_TRUE(TraceHas("copydata 1 18 1")) << Get("trace.txt");
+    EXPECT_NE(Get("first.txt.err").find("box: 1\n"), std::string::npos) << Get("first.txt.err");
     Put("odd.bin", std::string("A\0B", 3));
     EXPECT_EQ(Send("1 - < '" + Host("odd.bin") + "'"), 0);
     EXPECT_TRUE(TraceHas("copydata 1 3 1")) << Get("trace.txt");

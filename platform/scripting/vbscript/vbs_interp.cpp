@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/com/typeinfo.h"
+#include "platform/scripting/script_engine.h"
 #include "platform/scripting/vbscript/vbs_locale.h"
 #include "platform/scripting/vbscript/vbs_objects.h"
 
@@ -1630,6 +1631,12 @@ void Interp::InvokeHost(IDispatch* d, DISPID id, uint16_t flags, ArgList& args, 
     Value r;
     HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_EN_US, flags, &dp, isPut ? nullptr : r.Receive(),
                            &ei, &argErr);
+    // An entry the member made (an event it fired, a text it ran) was refused
+    // for nesting too deep: the error is this script's.
+    if (TakeScriptNestingRefusal()) {
+        ClearExcepInfo(&ei);
+        Throw(28);
+    }
     if (FAILED(hr) && isPut && PutThroughDefault(d, id, flags, args, hr, this)) {
         ClearExcepInfo(&ei);
         return;
