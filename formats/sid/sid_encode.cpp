@@ -182,7 +182,9 @@ size_t Symbolise(const int32_t* q, size_t n, Coded* out) {
 // Bytes to a SidBytes whose room was reserved, or only counted.
 class SidLayoutWriter {
 public:
-    explicit SidLayoutWriter(SidBytes* out) : out_(out) {}
+    // Without `out`, counts the bytes; with `estimate` too, leaves out the
+    // 0x00 after 0xFF data bytes, which only writing the bits tells.
+    explicit SidLayoutWriter(SidBytes* out, bool estimate = false) : out_(out), estimate_(estimate && !out) {}
     uint64_t Size() const { return size_; }
     void Byte(uint8_t b) {
         if (out_) out_->data_[out_->size_++] = b;
@@ -205,6 +207,12 @@ public:
     }
     // Tile data: the bits MSB first, 0x00 after every 0xFF byte.
     void Bits(uint32_t v, int n) {
+        if (estimate_) {
+            bits_ += n;
+            size_ += static_cast<uint64_t>(bits_ >> 3);
+            bits_ &= 7;
+            return;
+        }
         acc_ = (acc_ << n) | (v & ((uint64_t{1} << n) - 1));
         bits_ += n;
         while (bits_ >= 8) {
@@ -222,6 +230,7 @@ public:
 
 private:
     SidBytes* out_;
+    bool estimate_;
     uint64_t size_ = 0;
     uint64_t acc_ = 0;
     int bits_ = 0;
@@ -394,17 +403,39 @@ private:
 
 }  // namespace
 
-int SidWriteLayout(const SidLayout& layout, SidCoefficientSource& source, SidBytes* out, uint64_t* size) {
-    if (out) {
-        // Count first, then write into exactly that room.
-        uint64_t n = 0;
-        if (SidWriteLayout(layout, source, nullptr, &n) != kSidOk) return kSidFailed;
-        if (n > SIZE_MAX || !out->Reserve(static_cast<size_t>(n))) return kSidFailed;
-    }
-    SidLayoutWriter writer(out);
+namespace {
+
+// The file's size without the stuffed bytes of tile data, which is all a
+// search for Q needs (they are a fraction of a percent).
+int EstimateLayout(const SidLayout& layout, SidCoefficientSource& source, uint64_t* size) {
+    SidLayoutWriter writer(nullptr, true);
     Layout l(layout, source, writer);
     if (!l.Write()) return kSidFailed;
-    if (size) *size = writer.Size();
+    *size = writer.Size();
+    return kSidOk;
+}
+
+}  // namespace
+
+namespace {
+
+// Writes the file into room for exactly `n` bytes, n from a count before.
+int WriteCounted(const SidLayout& layout, SidCoefficientSource& source, uint64_t n, SidBytes* out) {
+    if (n > SIZE_MAX || !out->Reserve(static_cast<size_t>(n))) return kSidFailed;
+    SidLayoutWriter writer(out);
+    Layout l(layout, source, writer);
+    return l.Write() && writer.Size() == n ? kSidOk : kSidFailed;
+}
+
+}  // namespace
+
+int SidWriteLayout(const SidLayout& layout, SidCoefficientSource& source, SidBytes* out, uint64_t* size) {
+    // Count first, then (with `out`) write into exactly that room.
+    SidLayoutWriter counter(nullptr);
+    Layout l(layout, source, counter);
+    if (!l.Write()) return kSidFailed;
+    if (out && WriteCounted(layout, source, counter.Size(), out) != kSidOk) return kSidFailed;
+    if (size) *size = counter.Size();
     return kSidOk;
 }
 
@@ -510,17 +541,18 @@ public:
         const size_t s = static_cast<size_t>(subband);
         // The step RegionDecoder uses at level 0.
         const float t = quantisation_ / weight_[s];
+        const float inverse = 1.0f / t;
         const float* base = plane_[band].get() + size_t{leafY_[s] + y0} * width_ + leafX_[s] + x0;
         for (uint32_t y = 0; y < h; ++y) {
             const float* src = base + size_t{y} * width_;
             int32_t* dst = out + size_t{y} * w;
-            for (uint32_t x = 0; x < w; ++x) dst[x] = Quantise(src[x], t);
+            for (uint32_t x = 0; x < w; ++x) dst[x] = Quantise(src[x], inverse);
             // The first band carries the dither the decoder removes; the
             // table is zero past its first two rows and ten columns.
             if (band == 0 && ((y0 + y) % 128) < 2)
                 for (uint32_t x = 0; x < w; ++x) {
                     const float d = SidDither(x0 + x, y0 + y);
-                    if (d != 0.0f) dst[x] = Quantise(src[x] + t * d, t);
+                    if (d != 0.0f) dst[x] = Quantise(src[x] + t * d, inverse);
                 }
         }
         return true;
@@ -528,10 +560,10 @@ public:
 
 private:
     // The inverse of SidDequantise: (|q| + 0.06) t holds [|q| - 0.44, |q| + 0.56) t.
-    static int32_t Quantise(float c, float t) {
-        const float a = std::fabs(c) / t + 0.44f;
-        const float f = a < 32767.0f ? std::floor(a) : 32767.0f;
-        const int32_t q = static_cast<int32_t>(f);
+    // At most 32767, so that 16 bits hold every value.
+    static int32_t Quantise(float c, float inverse) {
+        const float a = std::min(std::fabs(c) * inverse + 0.44f, 32767.0f);
+        const int32_t q = static_cast<int32_t>(a);  // a >= 0: truncation is floor
         return c < 0 ? -q : q;
     }
 
@@ -586,7 +618,7 @@ int Encode(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t band
         c.SetQuantisation(q);
         layout.quantisation = q;
         ++st.trials;
-        return SidWriteLayout(layout, c, nullptr, n) == kSidOk;
+        return EstimateLayout(layout, c, n) == kSidOk;
     };
     float q = finest;
     if (givenStep) {
@@ -595,45 +627,64 @@ int Encode(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t band
         const double raw = static_cast<double>(width) * height * bands;
         const uint64_t target = static_cast<uint64_t>(raw / settings.ratio);
         st.target = target;
-        uint64_t size;
-        if (!sizeAt(finest, &size)) return kSidFailed;
-        if (size > target) {
-            // Bracket: lo too big, hi small enough; then narrow in log Q,
-            // guessing by the slope of log size against log Q.
-            double lo = finest, hi = finest;
-            double loSize = static_cast<double>(size), hiSize = loSize;
-            bool found = false;
-            for (int i = 0; i < 64 && !found; ++i) {
-                hi = hi * 4.0;
-                uint64_t n;
-                if (!sizeAt(static_cast<float>(hi), &n)) return kSidFailed;
-                hiSize = static_cast<double>(n);
-                if (n <= target) found = true;
-                else if (n >= loSize) break;  // nothing left to drop: the structure alone passes the target
-                else lo = hi, loSize = hiSize;
-            }
-            if (!found) {
-                q = finest;
-            } else {
-                for (int i = 0; i < 24; ++i) {
-                    if (hiSize >= 0.98 * target || hi / lo < 1.0005) break;
-                    double guess;
-                    const double ls = std::log(loSize), hs = std::log(hiSize), t = std::log(double(target) * 0.99);
-                    if (i % 3 == 2 || ls <= hs) guess = std::sqrt(lo * hi);
-                    else guess = std::exp(std::log(lo) + (std::log(hi) - std::log(lo)) * (ls - t) / (ls - hs));
-                    guess = std::clamp(guess, lo * 1.0001, hi / 1.0001);
-                    uint64_t n;
-                    if (!sizeAt(static_cast<float>(guess), &n)) return kSidFailed;
-                    if (n <= target) hi = guess, hiSize = static_cast<double>(n);
-                    else lo = guess, loSize = static_cast<double>(n);
+        // Bracket the target between lo (too big) and hi (small enough),
+        // starting from a Q that suits photographs at about 20:1; then
+        // narrow it in log Q, guessing by the slope of log size over log Q.
+        double lo = 0, hi = 0, loSize = 0, hiSize = 0;
+        double at = std::max<double>(finest, 16.0);
+        uint64_t n;
+        if (!sizeAt(static_cast<float>(at), &n)) return kSidFailed;
+        bool bracketed = false, useFinest = false;
+        if (n <= target) {
+            hi = at, hiSize = static_cast<double>(n);
+            while (!bracketed) {
+                if (hi <= finest) {
+                    useFinest = true;  // compresses further even at the finest step
+                    break;
                 }
-                q = static_cast<float>(hi);
+                at = std::max<double>(finest, hi / 4);
+                if (!sizeAt(static_cast<float>(at), &n)) return kSidFailed;
+                if (n <= target) hi = at, hiSize = static_cast<double>(n);
+                else lo = at, loSize = static_cast<double>(n), bracketed = true;
             }
+        } else {
+            lo = at, loSize = static_cast<double>(n);
+            for (int i = 0; i < 64 && !bracketed; ++i) {
+                at = lo * 4;
+                if (!sizeAt(static_cast<float>(at), &n)) return kSidFailed;
+                if (n <= target) hi = at, hiSize = static_cast<double>(n), bracketed = true;
+                else if (static_cast<double>(n) >= loSize) break;  // the structure alone passes the target
+                else lo = at, loSize = static_cast<double>(n);
+            }
+            useFinest = !bracketed;
+        }
+        if (useFinest) {
+            q = finest;
+        } else {
+            for (int i = 0; i < 24; ++i) {
+                if (hiSize >= 0.98 * target || hi / lo < 1.0005) break;
+                double guess;
+                const double ls = std::log(loSize), hs = std::log(hiSize), t = std::log(double(target) * 0.99);
+                if (i % 3 == 2 || ls <= hs) guess = std::sqrt(lo * hi);
+                else guess = std::exp(std::log(lo) + (std::log(hi) - std::log(lo)) * (ls - t) / (ls - hs));
+                guess = std::clamp(guess, lo * 1.0001, hi / 1.0001);
+                if (!sizeAt(static_cast<float>(guess), &n)) return kSidFailed;
+                if (n <= target) hi = guess, hiSize = static_cast<double>(n);
+                else lo = guess, loSize = static_cast<double>(n);
+            }
+            q = static_cast<float>(hi);
         }
     }
-    c.SetQuantisation(q);
-    layout.quantisation = q;
-    if (SidWriteLayout(layout, c, file, &st.bytes) != kSidOk) return kSidFailed;
+    // The stuffed bytes may push the file past the target: a little
+    // coarser until it fits.
+    for (int i = 0;; ++i) {
+        c.SetQuantisation(q);
+        layout.quantisation = q;
+        if (SidWriteLayout(layout, c, nullptr, &st.bytes) != kSidOk) return kSidFailed;
+        if (givenStep || st.target == 0 || st.bytes <= st.target || q == finest || i == 20) break;
+        q = q * 1.005f;
+    }
+    if (WriteCounted(layout, c, st.bytes, file) != kSidOk) return kSidFailed;
     st.quantisation = q;
     st.peakBytes = SidGetMemoryCounters().requestedPeak;
     if (stats) *stats = st;
