@@ -15,6 +15,8 @@ std::shared_ptr<IHostWorkspaceFactory> CreateWorkspaceFactory(const std::string&
 std::shared_ptr<IHostFeatureDataConverter> CreateFeatureDataConverter();
 std::shared_ptr<IHostFieldChecker> CreateFieldChecker();
 std::shared_ptr<IHostSpatialFilter> CreateSpatialFilter();
+// One layer of a document as a .dmap of its own; defined beside the layer
+// objects (host_objects.cpp), whose model it writes.
 std::shared_ptr<IHostLayerFile> CreateLayerFile();
 std::shared_ptr<IHostMrSidEncoder> CreateMrSidEncoder();
 

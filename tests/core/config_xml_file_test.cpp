@@ -247,3 +247,36 @@ TEST_F(ConfigXmlTest, ReadingSide) {
 }
 
 }  // namespace
+
+namespace {
+
+// The compact layout: exactly what the caller writes, nothing added; the
+// declaration only when asked; the same escaping and numbers.
+TEST_F(ConfigXmlTest, CompactLayoutAddsNothing) {
+    for (bool declaration : {false, true}) {
+        CConfigXmlFile f;
+        ASSERT_TRUE(f.Open(u"\\c.znx", CConfigXmlFile::Layout::Compact, declaration));
+        f.StartElement(0, u"Zarnip", true);
+        f.WriteRaw(-2, u"\n  ", false);
+        f.BeginElement(1, u"E");
+        f.WriteStringAttribute(u"t", u"a\tb\nc\"\u00E9\U0001F600");
+        f.WriteDoubleAttribute(u"d", 0.1);
+        f.EndStartTag(false);
+        f.WriteElementWithText(1, u"T", u"x");
+        f.NewLine();
+        f.EndElement(0, u"Zarnip");
+        f.Close(false);
+        EXPECT_EQ(Get("c.znx"), std::string(declaration ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" : "") +
+                                    "<Zarnip>\n  <E t=\"a\tb&#xA;c&quot;\xC3\xA9\xF0\x9F\x98\x80\" "
+                                    "d=\"0.1\"/><T>x</T></Zarnip>");
+    }
+    // The indented layout of the same writer is as it was.
+    CConfigXmlFile f;
+    ASSERT_TRUE(f.Open(u"\\i.znx", CConfigXmlFile::Layout::Indented, false));
+    f.StartElement(0, u"Zarnip", true);
+    f.EndElement(0, u"Zarnip");
+    f.Close(false);
+    EXPECT_EQ(Get("i.znx"), "<Zarnip>\r\n</Zarnip>\r\n");
+}
+
+}  // namespace
