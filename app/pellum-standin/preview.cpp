@@ -44,8 +44,9 @@ host::DSymbolPtr SymbolFor(const host::DRenderer& r, const std::string& value) {
                     if (c.value == value) return c.symbol;
             return r.defaultSymbol;
         case host::RendererKind::ClassBreaks: {
-            char* end = nullptr;
-            const double v = std::strtod(value.c_str(), &end);
+            // Class values are stored with a decimal point whatever the locale.
+            const char* end = nullptr;
+            const double v = text::ParseDoubleA(value.c_str(), &end);
             if (end == value.c_str()) return nullptr;
             for (const auto& b : r.breaks)
                 if (v <= b.value) return v >= r.minimum ? b.symbol : nullptr;

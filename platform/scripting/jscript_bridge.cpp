@@ -1,6 +1,7 @@
 // The bridge between duktape values and automation values: wrappers for
 // IDispatch (a callable Proxy per object, one per object identity), VARIANT
 // conversions, the Enumerator object, and IDispatch over script objects.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -980,8 +981,10 @@ void PushVariantRaw(duk_context* ctx, const VARIANT* in) {
             // Dates from the host compare by value, as the classic engine's
             // date values do: equal dates are the same Date object.
             double ms = JsTimeFromOle(*static_cast<const double*>(p));
+            // The stash key is the value's shortest exact text, the same in
+            // every locale.
             char key[40];
-            std::snprintf(key, sizeof key, "%.17g", ms);
+            *std::to_chars(key, key + sizeof key - 1, ms).ptr = '\0';
             duk_push_heap_stash(ctx);
             duk_get_prop_string(ctx, -1, "dates");  // [stash dates]
             if (duk_get_prop_string(ctx, -1, key)) {

@@ -18,6 +18,7 @@
 #include "platform/com/com.h"
 #include "platform/scripting/script_engine.h"
 #include "tests/map/map_doubles.h"
+#include "tests/platform/com_test_model.h"
 #include "tests/platform/script_test_site.h"
 
 namespace {
@@ -154,6 +155,29 @@ TEST(NumbersInAnyLocale, JScriptNumbers) {
         EXPECT_EQ(c, de);
         EXPECT_NE(c.first.first, VT_ERROR);
     }
+}
+
+// A date from the host comes into script as one Date object per value,
+// whichever locale was set when each read happened.
+TEST(NumbersInAnyLocale, JScriptHostDates) {
+    scripttest::Harness js(u"JScript");
+    using testmodel::Application;
+    ComPtr<Application> app(new Application);
+    js.AddItem(u"Application", app.Get(), &Application::Class(),
+               SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
+    app->when_ = 45351.75;
+    ASSERT_EQ(js.SetState(SCRIPTSTATE_STARTED), S_OK);
+    ASSERT_EQ(js.Run(u"var first = When;"), S_OK);
+    auto [c, de] = InBothLocales<std::pair<bool, double>>([&] {
+        ComVariant same, ms;
+        EXPECT_EQ(js.Eval(u"When === first", same.Receive()), S_OK);
+        EXPECT_EQ(js.Eval(u"When.getMinutes() + When.getHours() * 60", ms.Receive()), S_OK);
+        return std::pair<bool, double>{same.vt == VT_BOOL && same.boolVal == VARIANT_TRUE,
+                                       ms.vt == VT_I4 ? ms.lVal : ms.vt == VT_R8 ? ms.dblVal : -1};
+    });
+    EXPECT_EQ(c, de);
+    EXPECT_TRUE(de.first);
+    EXPECT_EQ(de.second, 18 * 60);
 }
 
 }  // namespace
