@@ -219,10 +219,16 @@ unsigned DbfReadCpgFile(const Ch* path) {
     return DbfCodePageFromName(std::string_view(buf, got));
 }
 
+WString DbfSwapJournal(WStringView path) {
+    if (path.empty()) return WString();
+    return ReplaceExtension(WString(path), u".shp") + u".swap";
+}
+
 template <typename Ch>
 DbfHandle DbfOpen(const Ch* path, int flags) {
     t_openError = OpenError{};
     const WString wpath = Widen(path);
+    if (!wpath.empty() && !fs::RecoverRenames(DbfSwapJournal(wpath))) return FailOpen(kDbfErrSwap);
     TablePtr t = NewTable();
     if (!t) return FailOpen(kDbfErrMemory);
     t->openFlags = flags;

@@ -58,6 +58,7 @@ enum DbfError {
     kDbfErrField = 18,     // a field that cannot be added (limits, rows present)
     kDbfErrTooLarge = 19,  // the table would outgrow the format's 32-bit offsets
     kDbfErrDamaged = 20,   // the file holds fewer rows than its header counts
+    kDbfErrSwap = 21,      // files left half replaced that could not be mended
 };
 
 constexpr int kDbfMaxFields = 1024;
@@ -74,6 +75,11 @@ struct DbfFieldInfo {
 zn::EngineHeap& DbfHeap();
 
 // ---- tables ----
+// The journal kept while a table is replaced together with the shapefile
+// it belongs to (a pack, a create over old files): "<name>.shp.swap".
+// Opening a table finishes or undoes such a replacement first, as opening
+// its shapefile does, so a table opened alone never sees half of one.
+WString DbfSwapJournal(WStringView path);
 template <typename Ch>
 DbfHandle DbfOpen(const Ch* path, int flags);
 template <typename Ch>

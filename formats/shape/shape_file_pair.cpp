@@ -102,6 +102,8 @@ bool EShapeFilePair::Open(bool writable, bool withIndex, bool shareWrite) {
         recordCount_ = 0;
         return false;
     };
+    // A pair a process left half replaced goes back to one side first.
+    if (!fs::RecoverRenames(GetSwapJournal(path_))) return fail();
     main_ = std::make_unique<EFileIO>(path_);
     if (!main_->Open(!writable, true, shareWrite, false, false)) return fail();
     writable_ = writable;
@@ -475,7 +477,9 @@ bool EShapeFilePair::Pack() {
         // Both files or neither: a main file without its index is no pair.
         // The old pair is kept aside until the packed one is open in its
         // place, and reopened when that fails.
-        fs::RenameSet swap;
+        // The journal lets the next open finish or undo a swap this process
+        // could not complete.
+        fs::RenameSet swap(GetSwapJournal(path_));
         ok = swap.Replace(copyPath, path_) && swap.Replace(copyIndex, GetIndexFileName(path_));
         needsPack_ = false;
         if (ok && Open(true, true, false)) {
@@ -491,6 +495,8 @@ bool EShapeFilePair::Pack() {
     if (ok) needsPack_ = false;
     return ok;
 }
+
+WString EShapeFilePair::GetSwapJournal(WStringView path) { return WString(path) + u".swap"; }
 
 bool EShapeFilePair::DeleteFiles() {
     Close();

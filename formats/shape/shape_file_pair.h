@@ -80,6 +80,9 @@ public:
     EFileIO* GetMainFile() const { return main_.get(); }
 
     static WString GetIndexFileName(WStringView path);
+    // The journal beside the main file while a pack replaces both files
+    // ("<main>.swap": for a `.sbn` the one the index rebuild keeps).
+    static WString GetSwapJournal(WStringView path);
     // Refuses an existing target; moves the index file with the main file.
     static bool Rename(WString& path, WStringView newPath);
     static bool CopyPair(WStringView source, WStringView destination);

@@ -423,7 +423,7 @@ ShpFile::~ShpFile() {
 
 WString ShpSwapJournal(const WChar* path) {
     const WString shp = WithExtension(path ? WString(path) : WString(), u"shp");
-    return shp.empty() ? shp : shp + u".swap";
+    return shp.empty() ? shp : DbfSwapJournal(shp);
 }
 
 WString ShpIndexSwapJournal(const WChar* path) {

@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
@@ -259,6 +262,35 @@ void SyncFolderOf(WStringView devicePath) {
 
 constexpr char kJournalHeader[] = "rename set 1\n";
 
+// Journals of the sets this process has under way. Their files are being
+// replaced right now (and reopened by the code replacing them), so there
+// is nothing to recover: an open that settles journals leaves them alone.
+std::mutex g_liveMutex;
+std::set<std::string>& LiveJournals() {
+    static std::set<std::string> live;
+    return live;
+}
+
+std::string JournalKey(WStringView journal) {
+    Resolved r;
+    return ResolvePath(journal, &r) ? r.host : std::string();
+}
+
+void SetJournalLive(const std::string& key, bool live) {
+    if (key.empty()) return;
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    if (live)
+        LiveJournals().insert(key);
+    else
+        LiveJournals().erase(key);
+}
+
+bool IsJournalLive(WStringView journal) {
+    const std::string key = JournalKey(journal);
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    return !key.empty() && LiveJournals().count(key) != 0;
+}
+
 bool ParseJournal(const std::string& bytes, std::vector<RenameStep>* steps, bool* committing) {
     if (bytes.rfind(kJournalHeader, 0) != 0) return false;
     *committing = false;
@@ -292,7 +324,17 @@ bool RenameSet::WriteJournal(const std::vector<RenameStep>& steps, bool committi
         bytes += (step.aside ? "aside\t" : "move\t") + text::ToUtf8(step.from) + "\t" +
                  text::ToUtf8(step.to) + "\n";
     if (committing) bytes += "commit\n";
-    return WriteWholeFile(journal_, bytes.data(), bytes.size());
+    if (!WriteWholeFile(journal_, bytes.data(), bytes.size())) return false;
+    if (journalKey_.empty()) {
+        journalKey_ = JournalKey(journal_);
+        SetJournalLive(journalKey_, true);
+    }
+    return true;
+}
+
+void RenameSet::EndJournal() {
+    SetJournalLive(journalKey_, false);
+    journalKey_.clear();
 }
 
 // `from` is the name the file has on the disk (ExistingName), so that the
@@ -348,6 +390,7 @@ bool RenameSet::Commit() {
         }
     }
     steps_.clear();
+    EndJournal();
     return ok;
 }
 
@@ -365,12 +408,13 @@ bool RenameSet::Rollback() {
         }
     }
     steps_.clear();
+    EndJournal();
     SetLastError(error);
     return ok;
 }
 
 bool RecoverRenames(WStringView journal) {
-    if (!Exists(journal)) return true;
+    if (!Exists(journal) || IsJournalLive(journal)) return true;
     std::string bytes;
     if (!ReadWholeFile(journal, &bytes)) return false;
     std::vector<RenameStep> steps;

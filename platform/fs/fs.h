@@ -321,7 +321,8 @@ struct RenameStep {
 // process ending half-way: before each rename the steps so far are written
 // to the journal, and the journal goes only after the last step is kept or
 // undone. RecoverRenames(journal) then finishes a set that was being
-// committed and undoes any other, so the files are either all old or all new.
+// committed and undoes any other, so the files are either all old or all new;
+// it leaves alone the journal of a set still under way in this process.
 class RenameSet {
 public:
     RenameSet() = default;
@@ -353,8 +354,11 @@ private:
     bool Record(WString from, WStringView to, bool replace, bool aside);
     bool WriteJournal(const std::vector<RenameStep>& steps, bool committing);
 
+    void EndJournal();
+
     std::vector<RenameStep> steps_;
     WString journal_;
+    std::string journalKey_;  // set while the journal is on the disk
 };
 
 // Brings the files of an interrupted journaled RenameSet back to one side:

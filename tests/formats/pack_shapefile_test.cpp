@@ -407,48 +407,70 @@ TEST_F(PackTest, EndingTheProcessAtAnyStepLeavesOldOrNewFiles) {
             ASSERT_NE(WEXITSTATUS(status), kFailed);
             if (WEXITSTATUS(status) == kFinished) finishedAt = step;
 
-            ShpHandle h = ShpOpen(u"\\p.shp", kShpReadWrite);
-            ASSERT_NE(h, nullptr) << ShpGetError(nullptr);
-            const int n = ShpGetRecordCount(h);
-            if (finishedAt) EXPECT_EQ(n, row.newCount);
-            ASSERT_TRUE(n == 4 || n == row.newCount) << n;
-            DbfHandle t = ShpGetTable(h);
-            EXPECT_EQ(DbfGetRecordCount(t), n);
-            EXPECT_EQ(ShpGetIndexCount(h), n);
-            EXPECT_FALSE(DbfIsDamaged(t));
-            // Every shape still has its own row: the point (i, 2i) is "row<i>".
-            int live = 0;
-            for (int j = 0; j < n; ++j) {
-                if (ShpIsRecordDeleted(h, j)) continue;
-                ShapeRecord* r = ShpReadShape(h, j);
-                ASSERT_NE(r, nullptr) << j;
-                double x, y, z, m;
-                ShpGetPartPoint(h, 0, &x, &y, &z, &m, r);
-                ASSERT_TRUE(DbfReadRecord(t, j));
-                EXPECT_EQ(text::ToUtf8(DbfGetString(t, 0)), "row" + std::to_string(int(x)));
-                ++live;
-            }
-            EXPECT_EQ(live, n == 4 ? 3 : n);
-            ShpClose(h);
-            // The next open left nothing to settle.
-            EXPECT_FALSE(HostExists("p.shp.swap"));
-            EXPECT_FALSE(HostExists("p.sbn.swap"));
-            if (HostExists("p.sbn")) {
-                CShapeFile f;
-                Open(f);
-                CSpatialIndex index;
-                ASSERT_TRUE(index.OpenForLayer(f.GetHandle()));
-                // The index finds every live point where it is, under its
-                // record number in these files.
-                for (int i : {0, 2, 3}) {
-                    if (n == 0) break;
-                    const int record = n == 4 ? i : (i == 0 ? 0 : i - 1);
-                    ASSERT_EQ(
-                        index.QueryRect(CDoubleRect(i - 0.5, 2 * i - 0.5, i + 0.5, 2 * i + 0.5), 0),
-                        1)
-                        << i;
-                    EXPECT_TRUE(index.GetResultSet(0)->Contains(record + 1))
-                        << i;  // numbered from 1
+            // The next open is the table's alone, then (on the same files
+            // again) the shapefile's.
+            std::map<std::string, std::string> left;
+            for (const std::string& name : HostList("")) left[name] = Get(name);
+            for (bool tableFirst : {true, false}) {
+                SCOPED_TRACE(tableFirst ? "table opened first" : "shapefile opened first");
+                for (const std::string& name : HostList("")) std::filesystem::remove(Host(name));
+                for (const auto& [name, bytes] : left) Put(name, bytes);
+                int tableRows = -1;
+                if (tableFirst) {
+                    DbfHandle alone = DbfOpen(u"\\p.dbf", kDbfReadWrite);
+                    ASSERT_NE(alone, nullptr);
+                    EXPECT_FALSE(HostExists("p.shp.swap"));
+                    tableRows = DbfGetRecordCount(alone);
+                    DbfClose(alone);
+                }
+                ShpHandle h = ShpOpen(u"\\p.shp", kShpReadWrite);
+                ASSERT_NE(h, nullptr) << ShpGetError(nullptr);
+                const int n = ShpGetRecordCount(h);
+                if (finishedAt) {
+                    EXPECT_EQ(n, row.newCount);
+                }
+                ASSERT_TRUE(n == 4 || n == row.newCount) << n;
+                if (tableFirst) {
+                    EXPECT_EQ(tableRows, n);
+                }
+                DbfHandle t = ShpGetTable(h);
+                EXPECT_EQ(DbfGetRecordCount(t), n);
+                EXPECT_EQ(ShpGetIndexCount(h), n);
+                EXPECT_FALSE(DbfIsDamaged(t));
+                // Every shape still has its own row: the point (i, 2i) is "row<i>".
+                int live = 0;
+                for (int j = 0; j < n; ++j) {
+                    if (ShpIsRecordDeleted(h, j)) continue;
+                    ShapeRecord* r = ShpReadShape(h, j);
+                    ASSERT_NE(r, nullptr) << j;
+                    double x, y, z, m;
+                    ShpGetPartPoint(h, 0, &x, &y, &z, &m, r);
+                    ASSERT_TRUE(DbfReadRecord(t, j));
+                    EXPECT_EQ(text::ToUtf8(DbfGetString(t, 0)), "row" + std::to_string(int(x)));
+                    ++live;
+                }
+                EXPECT_EQ(live, n == 4 ? 3 : n);
+                ShpClose(h);
+                // The next open left nothing to settle.
+                EXPECT_FALSE(HostExists("p.shp.swap"));
+                EXPECT_FALSE(HostExists("p.sbn.swap"));
+                if (HostExists("p.sbn")) {
+                    CShapeFile f;
+                    Open(f);
+                    CSpatialIndex index;
+                    ASSERT_TRUE(index.OpenForLayer(f.GetHandle()));
+                    // The index finds every live point where it is, under its
+                    // record number in these files.
+                    for (int i : {0, 2, 3}) {
+                        if (n == 0) break;
+                        const int record = n == 4 ? i : (i == 0 ? 0 : i - 1);
+                        ASSERT_EQ(
+                            index.QueryRect(CDoubleRect(i - 0.5, 2 * i - 0.5, i + 0.5, 2 * i + 0.5), 0),
+                            1)
+                            << i;
+                        EXPECT_TRUE(index.GetResultSet(0)->Contains(record + 1))
+                            << i;  // numbered from 1
+                    }
                 }
             }
         }

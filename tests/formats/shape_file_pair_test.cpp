@@ -1,6 +1,8 @@
 // EShapeFilePair: headers, record layout, index names, the prefixed form,
 // deletion and packing, and distrust of stored offsets.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -261,6 +263,55 @@ TEST_F(FilePairTest, PackFailingAtAnyReadKeepsThePair) {
     }
     EXPECT_TRUE(packed);
     EXPECT_GT(reads, 4);
+}
+
+// The process ending right after any write, rename or delete of a pack
+// leaves, for the next open, the old pair or the packed one, whole: never a
+// packed main file beside the old index.
+int g_stepsLeft = 0;
+
+TEST_F(FilePairTest, EndingThePackAtAnyStepLeavesOldOrNewFiles) {
+    constexpr int kEnded = 70, kFinished = 71, kFailed = 72;
+    int finishedAt = 0;
+    for (int step = 1; step < 500 && !finishedAt; ++step) {
+        SCOPED_TRACE(step);
+        for (const std::string& name : HostList("")) std::filesystem::remove(Host(name));
+        MakePair(u"\\d.sbn", 4);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            g_stepsLeft = step;
+            fs::test::OnStep(+[] {
+                if (--g_stepsLeft == 0) _exit(kEnded);
+            });
+            EShapeFilePair p(u"\\d.sbn");
+            const bool ok = p.Open(true, true, false) && p.DeleteRecord(1) && p.Close();
+            _exit(ok ? kFinished : kFailed);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), kFailed);
+        if (WEXITSTATUS(status) == kFinished) finishedAt = step;
+        EShapeFilePair r(u"\\d.sbn");
+        ASSERT_TRUE(r.Open(false, true, false));
+        EXPECT_FALSE(HostExists("d.sbn.swap"));
+        const int n = r.GetRecordCount();
+        if (finishedAt) {
+            EXPECT_EQ(n, 3);
+        }
+        const std::vector<std::string> live = n == 3 ? std::vector<std::string>{"rec0", "rec2", "rec3"}
+                                                     : std::vector<std::string>{"rec0", "", "rec2", "rec3"};
+        ASSERT_EQ(n, static_cast<int>(live.size()));
+        for (size_t i = 0; i < live.size(); ++i) {
+            char buf[8] = {};
+            EXPECT_EQ(r.ReadRecord(static_cast<int>(i), buf, 8), !live[i].empty()) << i;
+            if (!live[i].empty()) {
+                EXPECT_EQ(std::string(buf, 8), live[i] + "....");
+            }
+        }
+    }
+    EXPECT_GT(finishedAt, 4);
 }
 
 TEST_F(FilePairTest, RenameAndCopyMoveBothFiles) {
