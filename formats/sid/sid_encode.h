@@ -8,8 +8,10 @@
 // number chosen: by bisection on the exact file size for a compression
 // ratio, or given.
 //
-// All working memory comes from sid_memory (SidAlloc), so its counters show
-// the encoder's peak and its failure injection reaches every allocation.
+// All working memory comes from sid_memory (SidAlloc), allocated by the
+// calling thread, so its counters show the encoder's peak and its failure
+// injection reaches every allocation. The bands are analysed, and the
+// blocks sized and written, by several threads.
 #pragma once
 
 #include <cstddef>
@@ -17,66 +19,14 @@
 #include <string>
 
 #include "formats/sid/sid_decode.h"
+#include "formats/sid/sid_layout.h"
 
-// The sizes of blocks and tiles the encoder writes.
-constexpr uint32_t kSidBlockSize = 256;
-constexpr uint32_t kSidTileSize = 64;
 // The longest side of the coarsest level the encoder aims at.
 constexpr uint32_t kSidCoarsestSide = 256;
 
 // The smallest L >= 1 for which the coarsest level's longer side is at most
 // kSidCoarsestSide (never above kSidMaxLevels); 0 for an empty size.
 int SidEncodeLevels(uint32_t width, uint32_t height);
-
-// ---- the layout: quantised coefficients to file bytes ----
-
-// Where the layout writer gets the quantised coefficients of a band.
-class SidCoefficientSource {
-public:
-    virtual ~SidCoefficientSource() = default;
-    // Columns [x0, x0 + w) and rows [y0, y0 + h) of a subband, row by row,
-    // into out (w x h values). False stops the writer (a failed allocation).
-    virtual bool Read(int band, int subband, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h,
-                      int32_t* out) = 0;
-};
-
-struct SidLayout {
-    uint32_t bands = 1;  // 1 or 3
-    uint32_t levels = 1;
-    uint32_t width = 1;
-    uint32_t height = 1;
-    float quantisation = 1.0f;
-    uint32_t blockSize = kSidBlockSize;
-    uint32_t tileWidth = kSidTileSize;
-    uint32_t tileHeight = kSidTileSize;
-    uint8_t phaseX = 0;  // dither phases of every subband
-    uint8_t phaseY = 0;
-};
-
-// Growable bytes in memory from sid_memory.
-class SidBytes {
-public:
-    SidBytes() = default;
-    ~SidBytes();
-    SidBytes(const SidBytes&) = delete;
-    SidBytes& operator=(const SidBytes&) = delete;
-    // Room for n bytes in all; false when the allocation fails.
-    bool Reserve(size_t n);
-    const uint8_t* data() const { return data_; }
-    size_t size() const { return size_; }
-
-private:
-    friend class SidLayoutWriter;
-    uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
-};
-
-// Writes the whole file of `layout` into *out (its size exactly reserved
-// first), or, with out null, only counts its bytes into *size. kSidFailed
-// when the source or an allocation fails, or the file would pass the 32-bit
-// offsets of the format.
-int SidWriteLayout(const SidLayout& layout, SidCoefficientSource& source, SidBytes* out, uint64_t* size);
 
 // ---- encoding an image ----
 
@@ -91,6 +41,9 @@ struct SidEncodeSettings {
     // Q at which every quantised value fits in 16 bits). kSidFinestStep
     // asks for that step.
     float quantisation = 0.0f;
+    // Threads for the bands and blocks; 0: one per processor (at most 8).
+    // The bytes written do not depend on it.
+    int threads = 0;
 };
 constexpr float kSidFinestStep = 1e-30f;
 
@@ -114,11 +67,3 @@ int SidEncodeImage(const uint8_t* pixels, uint32_t width, uint32_t height, uint3
 // left, and an older file keeps its bytes.
 int SidEncodeFile(const char* path, const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bands,
                   size_t stride, const SidEncodeSettings& settings, SidEncodeStats* stats = nullptr);
-
-// ---- pieces shared with tests ----
-
-// The code lengths (1 to 16) of a Huffman code for symbol frequencies
-// (0 for a symbol not used), limited to 16 bits with one code point of the
-// longest length kept free (ISO/IEC 10918-1, Annex K.2), as the counts per
-// length and the symbols in code order. False when no symbol is used.
-bool SidBuildCodeLengths(const uint32_t freq[256], uint8_t counts[16], uint8_t symbols[256]);

@@ -357,7 +357,8 @@ TEST_F(SidEncodeFileTest, RoundTrips) {
                 reduced = Reduce(reduced);
             }
 
-            // 20:1: the bytes the same on every run, every level decodes,
+            // 20:1: the bytes the same on every run and with any number of threads,
+            // every level decodes,
             // windows equal crops.
             SidBytes a, b;
             SidEncodeStats stats;
@@ -368,6 +369,16 @@ TEST_F(SidEncodeFileTest, RoundTrips) {
                                      size_t(s.width) * bands, SidEncodeSettings{}, &b),
                       kSidOk);
             ASSERT_EQ(Bytes(a), Bytes(b));
+            // Whatever the number of threads.
+            for (int threads : {1, 2, 7}) {
+                SidEncodeSettings t;
+                t.threads = threads;
+                SidBytes c;
+                ASSERT_EQ(SidEncodeImage(src.px.data(), uint32_t(s.width), uint32_t(s.height), uint32_t(bands),
+                                         size_t(s.width) * bands, t, &c),
+                          kSidOk);
+                ASSERT_EQ(Bytes(a), Bytes(c)) << threads;
+            }
             if (stats.bytes > stats.target) {
                 EXPECT_EQ(stats.quantisation, stats.finestStep);
             }
@@ -444,9 +455,12 @@ TEST_F(SidEncodeFileTest, BadArgumentsAreRefused) {
 TEST_F(SidEncodeFileTest, FailuresLeaveTheOldFile) {
     const int w = 300, h = 280;
     const std::vector<uint8_t> px = sidscene::Scene(w, h, 3);
+    SidEncodeSettings settings;
+    settings.threads = 2;
     auto encode = [&] {
         Put("out.sid", "older file");
-        return SidEncodeFile("\\out.sid", px.data(), w, h, 3, size_t(w) * 3, SidEncodeSettings{}); };
+        return SidEncodeFile("\\out.sid", px.data(), w, h, 3, size_t(w) * 3, settings);
+    };
     auto check = [&](const std::string& what, int status) {
         SCOPED_TRACE(what);
         EXPECT_EQ(status, kSidFailed);
