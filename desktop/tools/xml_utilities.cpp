@@ -159,9 +159,19 @@ void WriteNodes(CConfigXmlFile& out, const xmlNode* node) {
                 break;
             }
             case XML_TEXT_NODE:
-            case XML_CDATA_SECTION_NODE:
-                WriteText(out, Str(node->content));
+            case XML_CDATA_SECTION_NODE: {
+                // Neighbouring texts (left beside each other by a removed
+                // element, or a CDATA section) read back as one: written as
+                // one, the next save of the file gives the same bytes.
+                std::string run = Str(node->content);
+                while (node->next && (node->next->type == XML_TEXT_NODE ||
+                                      node->next->type == XML_CDATA_SECTION_NODE)) {
+                    node = node->next;
+                    run += Str(node->content);
+                }
+                WriteText(out, run);
                 break;
+            }
             case XML_COMMENT_NODE:
                 out.WriteRaw(-2, u"<!--" + text::FromUtf8(Str(node->content)) + u"-->", false);
                 break;
