@@ -423,6 +423,16 @@ TEST_F(Export, AnExistingLayerFileIsUpdatedInPlace) {
     exporter.ExportLayer(*map, map->Layer(0), Host("out"));
     EXPECT_EQ(Get("out/Roads.znl"), first);
     EXPECT_EQ(Get("w/ROADS.ZNL"), first);
+
+    // Texts that meet where a SYMBOLOGY was read back as one: the next
+    // export still gives the same bytes.
+    Put("w/ROADS.ZNL", "<Zarnip><LAYER>\n  <SYMBOLOGY/>\n $ <![CDATA[<]]></LAYER></Zarnip>");
+    exporter.ExportLayer(*map, map->Layer(0));
+    const std::string merged = Get("w/ROADS.ZNL");
+    EXPECT_NE(merged.find("<LAYER name=\"Roads\">&#xA;  &#xA; $ &lt;<HYPERLINK"), std::string::npos)
+        << merged;
+    exporter.ExportLayer(*map, map->Layer(0));
+    EXPECT_EQ(Get("w/ROADS.ZNL"), merged);
 }
 
 TEST_F(Export, LayerFilesThatDoNotLoadAreLeftAlone) {
