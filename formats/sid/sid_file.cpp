@@ -199,7 +199,6 @@ int SidOpenImage(const char* path, SidImage** image, int level, int firstColumn,
     const int64_t hgt = int64_t{lastRow} - firstRow + 1;
     if (w > 0 && hgt > 0) {
         const int64_t row = w * h.bands;
-        if (hgt > static_cast<int64_t>(kSidMaxViewBytes) / row) return kSidFailed;
         if (stride < row) return kSidFailed;
     }
     auto* img = static_cast<SidImage*>(SidAlloc(sizeof(SidImage)));

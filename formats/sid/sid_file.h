@@ -87,8 +87,10 @@ struct SidImage {
 // Reads the header and hands out a descriptor for level 0 to levels
 // (inclusive) and the window. Fails, with no descriptor, when the file or
 // header cannot be read (kSidUnsupported passes through), the level is out
-// of range, the stride cannot hold a window row, or the window's output
-// would exceed kSidMaxViewBytes. A window with last < first is empty.
+// of range or the stride cannot hold a window row. A descriptor whose
+// output would exceed kSidMaxViewBytes describes a view that is decoded in
+// parts: SidDecodeRegion refuses it whole. A window with last < first is
+// empty.
 int SidOpenImage(const char* path, SidImage** image, int level, int firstColumn, int lastColumn,
                  int firstRow, int lastRow, int stride);
 void SidCloseImage(SidImage* image);

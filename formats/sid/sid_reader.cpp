@@ -10,6 +10,9 @@ namespace {
 
 std::function<void()> g_drawHook;
 
+// The most pixels of the level one piece of a draw decodes on a side.
+constexpr int kPieceSide = 512;
+
 }  // namespace
 
 void SidSetDrawHookForTests(std::function<void()> hook) { g_drawHook = std::move(hook); }
@@ -71,8 +74,8 @@ HBITMAP CSidReader::CreateBitmap(int width, int height, SIZE screen) {
     bitmap_.reset();
     if (width < 0) width = screen.cx;
     if (height < 0) height = screen.cy;
-    width = std::max(width, GetWidth());
-    height = std::max(height, GetHeight());
+    width = std::max(width, GetOutputWidth());
+    height = std::max(height, GetOutputHeight());
     const bool grey = bands_ == 1;
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
     auto* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
@@ -102,40 +105,67 @@ bool CSidReader::Draw(HBITMAP target, CAbortCheck::Poll abortPoll) {
     if (!target) return false;
     DIBSECTION ds{};
     if (GetObject(target, sizeof ds, &ds) != static_cast<int>(sizeof ds) || !ds.dsBm.bmBits) return false;
-    const int w = GetWidth(), h = GetHeight(), stride = GetStride();
+    const int ow = GetOutputWidth(), oh = GetOutputHeight();
     const int bitmapHeight = ds.dsBmih.biHeight < 0 ? -ds.dsBmih.biHeight : ds.dsBmih.biHeight;
-    if (ds.dsBmih.biWidth < w || bitmapHeight < h || ds.dsBm.bmWidthBytes < stride ||
+    if (ds.dsBmih.biWidth < ow || bitmapHeight < oh || (factor_ == 1 && ds.dsBm.bmWidthBytes < GetStride()) ||
         ds.dsBm.bmBitsPixel != (bands_ == 1 ? 8 : 24))
         return false;
-    // The decoder writes rows top first at the view's stride; the bitmap
-    // takes them bottom-up with blue first.
-    std::vector<uint8_t> rows(static_cast<size_t>(h) * static_cast<size_t>(stride));
     SidProgress progress;
     if (abortPoll || g_drawHook)
         progress = [abortPoll](int, int) {
             if (g_drawHook) g_drawHook();
             return abortPoll && abortPoll() ? 1 : 0;
         };
-    status_ = SidDecodeRegion(text::ToUtf8(path_).c_str(), view_, nullptr, rows.data(), progress);
-    if (status_ != kSidOk) {
-        // The decoder has closed the view.
-        view_ = nullptr;
-        return false;
-    }
+    // The window goes in pieces of at most kPieceSide pixels of the level on
+    // a side, each holding whole output pixels: the decoder's memory follows
+    // the piece, not the window. The decoder writes rows top first; the
+    // bitmap takes them bottom-up with blue first.
+    RECT window;
+    GetExtent(&window);
+    const int level = GetLevel(), f = factor_;
+    const int per = std::max(1, (kPieceSide - 1) / f + 1);  // output pixels per piece side
+    const std::string path = text::ToUtf8(path_);
     auto* base = static_cast<uint8_t*>(ds.dsBm.bmBits);
     const bool bottomUp = ds.dsBmih.biHeight > 0;
-    const size_t rowBytes = static_cast<size_t>(bands_) * static_cast<size_t>(w);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* dst = base + static_cast<size_t>(bottomUp ? bitmapHeight - 1 - y : y) * ds.dsBm.bmWidthBytes;
-        const uint8_t* src = rows.data() + static_cast<size_t>(y) * stride;
-        if (bands_ == 1) {
-            std::memcpy(dst, src, rowBytes);
-            continue;
-        }
-        for (int x = 0; x < w; ++x) {
-            dst[3 * x] = src[3 * x + 2];
-            dst[3 * x + 1] = src[3 * x + 1];
-            dst[3 * x + 2] = src[3 * x];
+    std::vector<uint8_t> rows;
+    for (int oy = 0; oy < oh; oy += per) {
+        for (int ox = 0; ox < ow; ox += per) {
+            const int nx = std::min(per, ow - ox), ny = std::min(per, oh - oy);
+            const int c0 = window.left + ox * f, c1 = c0 + (nx - 1) * f;
+            const int r0 = window.top + oy * f, r1 = r0 + (ny - 1) * f;
+            const int pieceStride = (c1 - c0 + 1) * bands_;
+            rows.resize(static_cast<size_t>(r1 - r0 + 1) * static_cast<size_t>(pieceStride));
+            SidImage* piece = nullptr;
+            status_ = SidOpenImage(path.c_str(), &piece, level, c0, c1, r0, r1, pieceStride);
+            if (status_ == kSidOk) {
+                // The decoder closes the piece after a failure or a stop.
+                status_ = SidDecodeRegion(path.c_str(), piece, nullptr, rows.data(), progress);
+                if (status_ == kSidOk) SidCloseImage(piece);
+            }
+            if (status_ != kSidOk) {
+                CloseView();
+                return false;
+            }
+            for (int j = 0; j < ny; ++j) {
+                const int y = oy + j;
+                uint8_t* dst = base + static_cast<size_t>(bottomUp ? bitmapHeight - 1 - y : y) * ds.dsBm.bmWidthBytes +
+                               static_cast<size_t>(ox) * bands_;
+                const uint8_t* src = rows.data() + static_cast<size_t>(j) * f * pieceStride;
+                if (bands_ == 1) {
+                    if (f == 1) {
+                        std::memcpy(dst, src, static_cast<size_t>(nx));
+                        continue;
+                    }
+                    for (int i = 0; i < nx; ++i) dst[i] = src[static_cast<size_t>(i) * f];
+                    continue;
+                }
+                for (int i = 0; i < nx; ++i) {
+                    const uint8_t* s = src + static_cast<size_t>(i) * f * 3;
+                    dst[3 * i] = s[2];
+                    dst[3 * i + 1] = s[1];
+                    dst[3 * i + 2] = s[0];
+                }
+            }
         }
     }
     return true;
@@ -180,11 +210,12 @@ int CSidReader::GetLevelHeight(int level) const {
     return h;
 }
 
-bool CSidReader::SelectView(int level, const RECT* rect, int stride) {
+bool CSidReader::SelectView(int level, const RECT* rect, int stride, int factor) {
     if (level == -1) level = levels_ - 1;
     int w, h;
     CloseView();
-    if (!GetLevelSize(level, &w, &h)) {
+    factor_ = 1;
+    if (factor < 1 || !GetLevelSize(level, &w, &h)) {
         status_ = kSidFailed;
         return false;
     }
@@ -205,10 +236,14 @@ bool CSidReader::SelectView(int level, const RECT* rect, int stride) {
     int64_t bytes = stride;
     if (stride == 0) bytes = row;
     if (stride < 0) bytes = (row * 8 + 31) / 32 * 4;
-    if (bytes > INT32_MAX) {
+    // What the view writes is the window reduced by the factor.
+    const int64_t outRow = int64_t{bands_} * ((lc - fc) / factor + 1);
+    const int64_t outRows = (lr - fr) / factor + 1;
+    if (bytes > INT32_MAX || outRows > static_cast<int64_t>(kSidMaxViewBytes) / outRow) {
         status_ = kSidFailed;
         return false;
     }
+    factor_ = factor;
     status_ = SidOpenImage(text::ToUtf8(path_).c_str(), &view_, level, fc, lc, fr, lr,
                            static_cast<int>(bytes));
     return status_ == kSidOk;
@@ -229,6 +264,10 @@ int CSidReader::GetHeight() const {
 }
 
 int CSidReader::GetStride() const { return SidGetStride(view_); }
+
+int CSidReader::GetOutputWidth() const { return (GetWidth() + factor_ - 1) / factor_; }
+
+int CSidReader::GetOutputHeight() const { return (GetHeight() + factor_ - 1) / factor_; }
 
 void CSidReader::GetExtent(RECT* extent) const {
     int fc, lc, fr, lr;

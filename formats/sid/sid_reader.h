@@ -38,18 +38,24 @@ public:
 
     // Level -1 is the coarsest; without a rectangle the whole level; the
     // rectangle (inclusive) is clamped to the level. Stride 0: packed rows,
-    // negative: rows rounded to 32-bit words, positive: as given. False, with
-    // no view, when the window does not meet the level or the view cannot be
-    // opened.
-    bool SelectView(int level, const RECT* rect, int stride);
+    // negative: rows rounded to 32-bit words, positive: as given. A factor
+    // above 1 reduces the view: every factor-th pixel of every factor-th row
+    // of the window, from its first one. False, with no view, when the window
+    // does not meet the level, the (reduced) output would exceed
+    // kSidMaxViewBytes, or the view cannot be opened.
+    bool SelectView(int level, const RECT* rect, int stride, int factor = 1);
     int GetLevel() const;
     int GetWidth() const;
     int GetHeight() const;
     int GetStride() const;
+    int GetFactor() const { return factor_; }
+    // The size of what Draw writes: the window's size reduced by the factor.
+    int GetOutputWidth() const;
+    int GetOutputHeight() const;
     // The view window as (first column, first row, last column, last row).
     void GetExtent(RECT* extent) const;
 
-    // A DIB section for the view, owned by the reader: at least the window's
+    // A DIB section for the view, owned by the reader: at least the output's
     // size (a negative size is the screen's, which the caller gives),
     // bottom-up, 8 bits with a grey palette for one band, else 24 bits. Null
     // without a view.
@@ -60,10 +66,12 @@ public:
 
     // Decodes the view into `target` (or the reader's own bitmap) with the
     // window at its top-left, asking `abortPoll` (when not null) between
-    // steps whether the user wants to stop. The
-    // target must be a DIB section of at least the window's size, with rows
-    // of at least the stride, 8 bits for one band and 24 for three. After a
-    // stop or a failure the view is gone and a new SelectView is needed.
+    // steps whether the user wants to stop. The target must be a DIB section
+    // of at least the output's size, with rows of at least the stride (when
+    // not reduced), 8 bits for one band and 24 for three. The window is
+    // decoded a piece at a time, so the working memory stays within a few
+    // megabytes whatever its size. After a stop or a failure the view is
+    // gone and a new SelectView is needed.
     bool Draw(HBITMAP target, CAbortCheck::Poll abortPoll);
 
     int GetStatus() const { return status_; }
@@ -82,6 +90,7 @@ private:
     int bands_ = 0, levels_ = 0, width_ = 0, height_ = 0;
     uint8_t version_[3] = {0, 0, 0};
     SidImage* view_ = nullptr;
+    int factor_ = 1;
     gdi::OwnedBitmap bitmap_;
 };
 

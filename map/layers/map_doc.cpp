@@ -381,7 +381,8 @@ bool CMapDoc::ReadMapFile(const WString& path, bool layersOnly) {
             ReadLayerElement(element, folder, layersOnly, added, failed);
     }
     if (!failed.empty()) {
-        // Once for the document, with every layer that is there but did not open.
+        // Once for the document, with every layer that did not open, whether
+        // its file is missing or could not be read.
         WString list = failed[0];
         for (size_t i = 1; i < failed.size(); ++i) list += u"', '" + failed[i];
         ShowMapMessage(IDP_ERROR_OPENING, MB_OK | MB_ICONERROR, kBeepError, {list});
@@ -417,6 +418,7 @@ void CMapDoc::ReadLayerElement(const CXmlNode* element, const WString& folder, b
     };
     if (!DatasetFileExists(path)) {
         keep();
+        failed.push_back(path);
         return;
     }
     if (FindLayerByPath(path)) return;

@@ -33,8 +33,12 @@ bool CSidLayer::OpenDataset(const WString& path) {
     }
     Cache().imageWidth = Cache().fullImageWidth = m_reader.GetImageWidth();
     Cache().imageHeight = Cache().fullImageHeight = m_reader.GetImageHeight();
-    Cache().cacheWidth = std::max(m_reader.GetLevelWidth(m_levels - 1), GetSystemMetrics(SM_CXSCREEN));
-    Cache().cacheHeight = std::max(m_reader.GetLevelHeight(m_levels - 1), GetSystemMetrics(SM_CYSCREEN));
+    // The cache takes the screen, or the whole coarsest level when that is
+    // larger, up to a few screens: a file may declare any size, and a view
+    // costs a small multiple of what it shows.
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    Cache().cacheWidth = std::max(sw, std::min(m_reader.GetLevelWidth(m_levels - 1), kSidCacheScreens * sw));
+    Cache().cacheHeight = std::max(sh, std::min(m_reader.GetLevelHeight(m_levels - 1), kSidCacheScreens * sh));
     // One band: grey, overlaid by the palette file beside the image.
     const WString clr = CPath(path).GetPathWithoutExtension() + u".clr";
     if (!Cache().Create(Cache().cacheWidth, Cache().cacheHeight, m_bands == 1 ? 256 : 0, nullptr,
@@ -86,10 +90,18 @@ bool CSidLayer::LoadViewImage(bool firstChance) {
     if (!firstChance) return false;
     RECT window;
     const int level = ChooseLevel(Cache().visibleExtent, &window);
-    if (level == m_currentLevel && Cache().cacheZoom >= 0 && Cache().visibleExtent.IsInside(Cache().cacheExtent)) return true;
+    // Only the coarsest level's window can be larger than the cache: it is
+    // reduced by a whole factor until it fits.
+    const int columns = std::min(window.right, m_reader.GetLevelWidth(level) - 1) - std::max(0, window.left) + 1;
+    const int rows = std::min(window.bottom, m_reader.GetLevelHeight(level) - 1) - std::max(0, window.top) + 1;
+    const int factor = std::max({1, (columns + Cache().cacheWidth - 1) / Cache().cacheWidth,
+                                 (rows + Cache().cacheHeight - 1) / Cache().cacheHeight});
+    if (level == m_currentLevel && factor == m_currentFactor && Cache().cacheZoom >= 0 &&
+        Cache().visibleExtent.IsInside(Cache().cacheExtent))
+        return true;
     Cache().Clear();
     m_decodedViews.push_back({level, window});
-    const bool ok = m_reader.SelectView(level, &window, Cache().GetStride()) &&
+    const bool ok = m_reader.SelectView(level, &window, factor == 1 ? Cache().GetStride() : 0, factor) &&
                     m_reader.Draw(Cache().GetBitmap(), &IsAbortRequested);
     if (!ok) {
         // Decode again on the next view change.
@@ -99,17 +111,20 @@ bool CSidLayer::LoadViewImage(bool firstChance) {
         return true;
     }
     m_currentLevel = level;
-    Cache().cacheZoom = level == 0 ? 1 : 9999;
+    m_currentFactor = factor;
+    Cache().cacheZoom = level == 0 && factor == 1 ? 1 : 9999;
     // The cache holds the decoded window's pixels, placed by their edges at
     // this level.
     RECT got;
     m_reader.GetExtent(&got);
-    Cache().pixelWidth = (StoredExtent().xmax - StoredExtent().xmin) / m_reader.GetLevelWidth(level);
-    Cache().pixelHeight = (StoredExtent().ymax - StoredExtent().ymin) / m_reader.GetLevelHeight(level);
-    Cache().imageWidth = m_reader.GetWidth();
-    Cache().imageHeight = m_reader.GetHeight();
-    Cache().leftX = Cache().worldLeftX + got.left * Cache().pixelWidth;
-    Cache().topY = Cache().worldTopY - got.top * Cache().pixelHeight;
+    const double levelPixelWidth = (StoredExtent().xmax - StoredExtent().xmin) / m_reader.GetLevelWidth(level);
+    const double levelPixelHeight = (StoredExtent().ymax - StoredExtent().ymin) / m_reader.GetLevelHeight(level);
+    Cache().pixelWidth = levelPixelWidth * factor;
+    Cache().pixelHeight = levelPixelHeight * factor;
+    Cache().imageWidth = m_reader.GetOutputWidth();
+    Cache().imageHeight = m_reader.GetOutputHeight();
+    Cache().leftX = Cache().worldLeftX + got.left * levelPixelWidth;
+    Cache().topY = Cache().worldTopY - got.top * levelPixelHeight;
     // A window reaching the level's edge ends exactly on the image's edge.
     const bool lastColumn = got.right == m_reader.GetLevelWidth(level) - 1;
     const bool lastRow = got.bottom == m_reader.GetLevelHeight(level) - 1;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/message_sink.h"
+#include "formats/sid/sid_decode.h"
 #include "formats/sid/sid_file.h"
 #include "formats/sid/sid_memory.h"
 #include "platform/fs/fs.h"
@@ -212,14 +213,16 @@ TEST_F(SidFileTest, ViewDescriptors) {
     EXPECT_EQ(SidGetLevel(nullptr), 0);
     EXPECT_EQ(SidGetStride(nullptr), 0);
 
-    // The output cap, a stride that cannot hold a row, and empty windows.
+    // A stride that cannot hold a row, windows past the output cap (described,
+    // as a view decoded in parts may be, but refused by a decode of the
+    // whole), and empty windows.
     const struct {
         int fc, lc, fr, lr, stride, status;
     } windows[] = {
         {0, 617, 0, 1264, 618 * 3, kSidOk},
         {0, 617, 0, 1264, 618 * 3 - 1, kSidFailed},
         {0, 16383, 0, 5460, 16384 * 3, kSidOk},        // just under 256 MiB
-        {0, 16383, 0, 5461, 16384 * 3, kSidFailed},    // just over
+        {0, 16383, 0, 5461, 16384 * 3, kSidOk},        // just over
         {0, 0x7FFFFFFE, 0, 0x7FFFFFFE, 0x7FFFFFFF, kSidFailed},
         {5, 4, 0, 9, 0, kSidOk},                       // negative width: empty
         {0, 9, 7, -100, -5, kSidOk},                   // negative height: empty
@@ -231,6 +234,10 @@ TEST_F(SidFileTest, ViewDescriptors) {
             << c.fc << ".." << c.lc << " x " << c.fr << ".." << c.lr << " stride " << c.stride;
         SidCloseImage(image);
     }
+    image = nullptr;
+    ASSERT_EQ(SidOpenImage(path, &image, 0, 0, 16383, 0, 5461, 16384 * 3), kSidOk);
+    uint8_t small[16];
+    EXPECT_EQ(SidDecodeRegion(path, image, nullptr, small, {}), kSidFailed);  // closes the descriptor
 }
 
 TEST_F(SidFileTest, FileLayerReadsBigEndianAcrossItsBuffer) {

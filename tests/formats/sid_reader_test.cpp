@@ -219,6 +219,29 @@ TEST_F(SidDrawTest, DrawsTheViewAtTheBitmapsTopLeft) {
     EXPECT_EQ(SidGetMemoryCounters().blocks, 0u);
 }
 
+// A window larger than one piece of the draw (the whole full-resolution
+// level) gives the bytes of the level decoded at once; a reduced view gives
+// every third pixel of every third row of it.
+TEST_F(SidDrawTest, LargeAndReducedViewsEqualTheWholeLevel) {
+    const std::vector<uint8_t> whole = Decoded("\\n13250i.sid", 0, RECT{0, 0, 617, 1264}, 3);
+    for (int factor : {1, 3}) {
+        SCOPED_TRACE(factor);
+        CSidReader r;
+        ASSERT_TRUE(r.Open(u"\\n13250i.sid"));
+        ASSERT_TRUE(r.SelectView(0, nullptr, 0, factor));
+        EXPECT_EQ(r.GetOutputWidth(), (618 + factor - 1) / factor);
+        EXPECT_EQ(r.GetOutputHeight(), (1265 + factor - 1) / factor);
+        HBITMAP b = r.CreateBitmap(0, 0);
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(r.Draw(nullptr, nullptr));
+        for (int y = 0; y < r.GetOutputHeight(); ++y)
+            for (int x = 0; x < r.GetOutputWidth(); ++x) {
+                const uint8_t* rgb = &whole[(size_t(y) * factor * 618 + size_t(x) * factor) * 3];
+                ASSERT_EQ(Pixel(b, x, y), (std::vector<uint8_t>{rgb[2], rgb[1], rgb[0]})) << x << "," << y;
+            }
+    }
+}
+
 TEST_F(SidDrawTest, LoadsTheCoarsestLevelThatIsLargeEnough) {
     SidFileWriter w;
     w.bands = 3;

@@ -374,7 +374,7 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         bool reason;  // a second line with the parser's reason
         int layers;
         bool defaultBookmark;
-        bool told = false;  // a layer that is there but does not open is named once
+        const char16_t* told = nullptr;  // a layer not opened (missing or not readable), named once
     } rows[] = {
         {"empty", "", false, true, 0, false},
         {"truncated", "<Zarnip><MAP><LAYER><DATASET name=\"roads.shp\"/>", false, true, 0, false},
@@ -404,14 +404,14 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
          true, false, 1, false},
         {"dataset naming a folder",
          "<Zarnip><MAP><LAYER><DATASET name=\"folder.shp\"/></LAYER></MAP></Zarnip>", true, false,
-         0, false},
+         0, false, u"\\maps\\folder.shp"},
         {"dataset missing",
          "<Zarnip><MAP><LAYER><DATASET name=\"gone.shp\"/></LAYER><LAYER><DATASET "
          "name=\"roads.shp\"/></LAYER></MAP></Zarnip>",
-         true, false, 1, false},
+         true, false, 1, false, u"\\maps\\gone.shp"},
         {"dataset that does not open",
          "<Zarnip><MAP><LAYER><DATASET name=\"junk.shp\"/></LAYER></MAP></Zarnip>", true, false, 0,
-         false, true},
+         false, u"\\maps\\junk.shp"},
         {"good envelope",
          "<Zarnip><MAP><PROPERTIES><ENVELOPE minx=\"0\" miny=\"0\" maxx=\"1\" "
          "maxy=\"1\"/></PROPERTIES></MAP></Zarnip>",
@@ -425,7 +425,7 @@ TEST_F(MapDoc, BrokenDocumentsTellTheUser) {
         EXPECT_EQ(doc.OnOpenDocument(u"\\maps\\bad.znm"), r.opens);
         auto texts = MessageTexts();
         if (r.told) {
-            EXPECT_EQ(texts, std::vector<WString>{u"Error opening '\\maps\\junk.shp'"});
+            EXPECT_EQ(texts, std::vector<WString>{u"Error opening '" + WString(r.told) + u"'"});
         } else if (r.opens) {
             EXPECT_TRUE(texts.empty());
         } else {
@@ -492,6 +492,9 @@ TEST_F(MapDoc, MissingLayersAreWrittenBack) {
     ASSERT_TRUE(doc.OnOpenDocument(u"\\maps\\m.znm"));
     EXPECT_EQ(doc.GetLayers().GetCount(), 2);
     EXPECT_EQ(doc.GetKeptLayerCount(), 2);
+    // The user is told once, with both.
+    EXPECT_EQ(MessageTexts(), std::vector<WString>{u"Error opening '\\Storage Card\\top.shp', "
+                                                   u"'\\Storage Card\\middle.shp'"});
     ASSERT_TRUE(doc.WriteMapFile(u"\\maps\\m.znm"));
     EXPECT_EQ(Get("maps/m.znm"), fixture);
 
@@ -547,6 +550,10 @@ TEST_F(MapDoc, LayersThatDoNotOpenAreKeptAndSaveAsMovesTheirPaths) {
         "      <DATASET name=\"odd.xyz\"/>\n"
         "      <METADATA/>\n"
         "    </LAYER>\n"
+        "    <LAYER name=\"Gone\">\n"
+        "      <DATASET name=\"gone.shp\"/>\n"
+        "      <METADATA/>\n"
+        "    </LAYER>\n"
         "    <STATUSBAR visible=\"true\"/>\n"
         "    <SCALEBAR visible=\"true\"/>\n"
         "  </MAP>\n"
@@ -555,10 +562,11 @@ TEST_F(MapDoc, LayersThatDoNotOpenAreKeptAndSaveAsMovesTheirPaths) {
     CMapDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(u"\\maps\\m.znm"));
     EXPECT_EQ(doc.GetLayers().GetCount(), 1);
-    EXPECT_EQ(doc.GetKeptLayerCount(), 3);
+    EXPECT_EQ(doc.GetKeptLayerCount(), 4);
+    // One message for every layer not opened, whatever the reason.
     EXPECT_EQ(MessageTexts(),
               std::vector<WString>{u"Error opening '\\maps\\survey.shp', '\\maps\\photo.jpg', "
-                                   u"'\\maps\\odd.xyz'"});
+                                   u"'\\maps\\odd.xyz', '\\maps\\gone.shp'"});
     ASSERT_TRUE(doc.WriteMapFile(u"\\maps\\m.znm"));
     EXPECT_EQ(Get("maps/m.znm"), fixture);
 
@@ -566,7 +574,7 @@ TEST_F(MapDoc, LayersThatDoNotOpenAreKeptAndSaveAsMovesTheirPaths) {
     ::mkdir(Host("backup").c_str(), 0755);
     ASSERT_TRUE(doc.OnSaveDocument(u"\\backup\\copy.znm"));
     std::string copy = Get("backup/copy.znm");
-    for (const char* name : {"survey.shp", "roads.shp", "photo.jpg", "odd.xyz"}) {
+    for (const char* name : {"survey.shp", "roads.shp", "photo.jpg", "odd.xyz", "gone.shp"}) {
         SCOPED_TRACE(name);
         EXPECT_NE(copy.find(std::string("<DATASET name=\"\\maps\\") + name + "\"/>"),
                   std::string::npos);
@@ -577,7 +585,7 @@ TEST_F(MapDoc, LayersThatDoNotOpenAreKeptAndSaveAsMovesTheirPaths) {
     ASSERT_TRUE(reopened.OnOpenDocument(u"\\backup\\copy.znm"));
     ASSERT_EQ(reopened.GetLayers().GetCount(), 1);
     EXPECT_EQ(reopened.GetLayers().GetAt(0)->GetPath(), u"\\maps\\roads.shp");
-    EXPECT_EQ(reopened.GetKeptLayerCount(), 3);
+    EXPECT_EQ(reopened.GetKeptLayerCount(), 4);
 }
 
 // A FIFO where a file is expected (the document itself, a layer's data set,

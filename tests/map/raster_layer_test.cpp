@@ -1,8 +1,12 @@
 // Image layers: world files, extents, cache windows, and drawings compared
 // pixel for pixel with GDAL's warp of the same picture to the same view.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -977,4 +981,108 @@ TEST_F(SidLayerTest, PaletteFileOnAOneBandImage) {
             ASSERT_EQ(std::vector<uint8_t>(p.At(x, y), p.At(x, y) + 3), want) << x << "," << y << " index " << int(v);
         }
     EXPECT_GT(listed, 0);
+}
+
+// A view of more of the coarsest level than the cache holds (a few screens)
+// is decoded reduced by a whole factor: every factor-th pixel of the level,
+// the same bytes as the whole level decoded at once. Zooming in decodes at
+// full resolution again.
+TEST_F(SidLayerTest, ViewsLargerThanTheCacheAreReducedToFitIt) {
+    win::SetScreenSize(10, 20);
+    CSidLayer layer;
+    ASSERT_TRUE(layer.Open(u"\\unit.sid"));
+    EXPECT_EQ(layer.GetImageCache().cacheWidth, 20);  // the coarsest level is 39 x 80
+    EXPECT_EQ(layer.GetImageCache().cacheHeight, 40);
+    ASSERT_TRUE(layer.SetDrawExtent(layer.Extent(), 10, 20));
+    ASSERT_EQ(layer.GetCurrentLevel(), 4);
+    EXPECT_EQ(layer.GetCurrentFactor(), 2);
+    EXPECT_EQ(layer.GetImageCache().cacheExtent, layer.Extent());
+    SaveLevel(u"\\unit.sid", 4, "level4.ppm");
+    const Picture level = ParsePnm(Get("level4.ppm"));
+    ASSERT_EQ(level.width, 39);
+    DIBSECTION ds{};
+    ASSERT_EQ(GetObject(layer.GetImageCache().GetBitmap(), sizeof ds, &ds), static_cast<int>(sizeof ds));
+    ASSERT_EQ(ds.dsBm.bmBitsPixel, 24);
+    const int height = std::abs(ds.dsBmih.biHeight);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const auto* row = static_cast<const uint8_t*>(ds.dsBm.bmBits) +
+                              size_t(ds.dsBmih.biHeight > 0 ? height - 1 - y : y) * ds.dsBm.bmWidthBytes;
+            const uint8_t* want = level.At(2 * x, 2 * y);
+            ASSERT_EQ((std::vector<uint8_t>{row[3 * x + 2], row[3 * x + 1], row[3 * x]}),
+                      std::vector<uint8_t>(want, want + 3))
+                << x << "," << y;
+        }
+    ASSERT_TRUE(layer.SetDrawExtent(CDoubleRect(1100, 2000, 1110, 2020), 10, 20));
+    EXPECT_EQ(layer.GetCurrentLevel(), 0);
+    EXPECT_EQ(layer.GetCurrentFactor(), 1);
+}
+
+// A decompression bomb: a few kilobytes declaring 6000 x 6000 pixels at
+// one level, every tile empty. Viewing it whole costs a few screens of
+// memory, not the level (peak measured in a child process).
+TEST_F(SidLayerTest, HugeDeclaredLevelsCostAFewScreensOfMemory) {
+    // Header, directory, one block per subband whose tiles all share one
+    // empty tile.
+    const uint32_t bands = 3, levels = 1, side = 6000, tile = 1024;
+    auto be32 = [](std::string& s, uint32_t v) {
+        for (int i = 3; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
+    };
+    auto setBe32 = [](std::string& s, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * (3 - i)));
+    };
+    std::vector<SidTreeNode> leaves(3 * levels + 1);
+    for (const SidTreeNode& n : SidBuildTree(side, side, levels))
+        if (n.subband >= 0) leaves[size_t(n.subband)] = n;
+    std::string s = std::string("msid\x01\x00\x01", 7);
+    for (uint32_t v : {bands, levels, side, side}) be32(s, v);
+    const size_t dir = s.size();
+    s.resize(s.size() + 4 * leaves.size());
+    const size_t emptyTile = s.size();
+    s += "\xFF\xA3\xFF\xD9";
+    for (size_t sb = 0; sb < leaves.size(); ++sb) {
+        const uint32_t w = leaves[sb].width, h = leaves[sb].height;
+        setBe32(s, dir + 4 * sb, uint32_t(s.size()));
+        s += "\xFF\xAC";
+        s += std::string(2, '\0');
+        be32(s, 1);
+        const size_t entry = s.size();
+        for (uint32_t b = 0; b < bands; ++b) be32(s, 0);
+        for (uint32_t v : {0u, 0u, w - 1, h - 1}) be32(s, v);
+        for (uint32_t b = 0; b < bands; ++b) {
+            setBe32(s, entry + 4 * b, uint32_t(s.size()));
+            s += "\xFF\xAA";
+            std::string counts(16, '\0');
+            counts[7] = static_cast<char>(255);
+            counts[8] = 1;
+            s += counts;
+            for (int i = 0; i < 256; ++i) s += static_cast<char>(i);
+            be32(s, std::bit_cast<uint32_t>(1.0f));
+            be32(s, tile);
+            be32(s, tile);
+            const uint32_t tiles = ((w + tile - 1) / tile) * ((h + tile - 1) / tile);
+            for (uint32_t t = 0; t < tiles; ++t) be32(s, uint32_t(emptyTile));
+        }
+    }
+    EXPECT_LT(s.size(), 10000u);
+    Put("bomb.sid", s);
+    Put("bomb.sdw", World(1, 1, 0, 6000));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        CSidLayer layer;
+        bool ok = layer.Open(u"\\bomb.sid") && layer.SetDrawExtent(layer.Extent(), 240, 320) &&
+                  layer.GetCurrentLevel() == 0 && layer.GetCurrentFactor() == 13 &&
+                  layer.GetImageCache().cacheWidth == 480 && layer.GetImageCache().cacheHeight == 640;
+        getrusage(RUSAGE_SELF, &after);
+        const long grownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+        std::printf("bomb.sid (%zu bytes, 6000 x 6000): peak memory grew by %ld MiB\n", s.size(), grownMiB);
+        std::fflush(stdout);
+        _exit(ok && grownMiB < 64 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
