@@ -203,3 +203,23 @@
 #include "zres_forms.h"
 
 #endif
+
+// Measurement Information: the dialog, its labels (string ids too) and
+// read-only edits; strings 17308 and 17309 relabel a perimeter and a radius.
+#define IDD_MEASURE_INFO 17300
+#define IDC_MEASURE_FROM_LABEL 17301
+#define IDC_MEASURE_TO_LABEL 17302
+#define IDC_MEASURE_DIRECT_LABEL 17303
+#define IDC_MEASURE_ALONG_LABEL 17304
+#define IDC_MEASURE_FORWARD_LABEL 17305
+#define IDC_MEASURE_BACK_LABEL 17306
+#define IDC_MEASURE_AREA_LABEL 17307
+#define IDS_MEASURE_PERIMETER 17308
+#define IDS_MEASURE_RADIUS 17309
+#define IDC_MEASURE_AREA 1156
+#define IDC_MEASURE_FORWARD 1180
+#define IDC_MEASURE_BACK 1082
+#define IDC_MEASURE_ALONG 1179
+#define IDC_MEASURE_DIRECT 1178
+#define IDC_MEASURE_FROM 1176
+#define IDC_MEASURE_TO 1177

@@ -50,6 +50,25 @@ public:
     virtual void AddToRecentDocuments(WStringView path) { (void)path; }
     // WM_GPS_POSITION, relayed to the active view by a send.
     virtual LRESULT OnGpsPosition(GpsPosition* position) = 0;
+
+    // The built-in bars whose tool buttons follow the map's edit layers.
+    enum class ToolBar { Browse, Draw };
+    virtual bool IsToolBarShown(ToolBar bar) {
+        (void)bar;
+        return false;
+    }
+    // Every button's enabled and checked state, asked of the command chain
+    // (the view first).
+    virtual void UpdateToolBarStates(ToolBar bar) { (void)bar; }
+    // Buttons are counted without the separators between them.
+    virtual bool IsToolBarButtonEnabled(ToolBar bar, int index) {
+        (void)bar, (void)index;
+        return false;
+    }
+    // The button takes another command and image.
+    virtual void SetToolBarButton(ToolBar bar, int index, UINT commandId, int image) {
+        (void)bar, (void)index, (void)commandId, (void)image;
+    }
 };
 
 IMainWindow* GetMainWindowServices();

@@ -214,6 +214,8 @@ void CMapView::OnInitialUpdate() {
     }
     ClearDestination();
     if (m_doc) m_doc->GetLayers().SetCurrentFeature(nullptr, -1);
+    // The tool buttons answer for the map now shown.
+    UpdateEditToolbars();
     IGps* gps = GetGps();
     if (gps->IsGpsActive()) gps->Close();
     CCoordSys* cs = MapCoordSys();
@@ -244,7 +246,33 @@ RECT CMapView::ClientRect() const {
                 std::max(m_transform.ClientHeight(), 0)};
 }
 
-void CMapView::UpdateEditToolbars() {}
+void CMapView::UpdateEditToolbars() {
+    IMainWindow* frame = GetMainWindowServices();
+    // A view not yet shown answers no update query: nothing to follow yet.
+    if (!frame || !GetSafeHwnd()) return;
+    using Bar = IMainWindow::ToolBar;
+    if (frame->IsToolBarShown(Bar::Browse)) {
+        frame->UpdateToolBarStates(Bar::Browse);
+        // The action button falls back to Identify when its tool is off.
+        if (!frame->IsToolBarButtonEnabled(Bar::Browse, 3)) {
+            frame->SetToolBarButton(Bar::Browse, 3, 1810, 5);
+            frame->UpdateToolBarStates(Bar::Browse);
+        }
+    }
+    if (!AnyEditLayer() || !frame->IsToolBarShown(Bar::Draw)) return;
+    frame->UpdateToolBarStates(Bar::Draw);
+    if (frame->IsToolBarButtonEnabled(Bar::Draw, 2)) return;
+    // The draw button takes the draw command of an edit layer there is.
+    UINT command = 1827;
+    if (HasEditLayer(DisplayClass::Point))
+        command = 1822;
+    else if (HasEditLayer(DisplayClass::Line))
+        command = m_tools.Current() == kToolPolyline       ? 1824
+                  : m_tools.Current() == kToolFreehandLine ? 1825
+                                                           : 1823;
+    frame->SetToolBarButton(Bar::Draw, 2, command, static_cast<int>(command) - 1820);
+    frame->UpdateToolBarStates(Bar::Draw);
+}
 
 // ---- messages ----
 

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "core/double_rect.h"
+#include "map/dialogs/measure_info_dlg.h"
 #include "map/layers/map_doc.h"
 #include "map/services/view_messages.h"
 #include "map/view/crosshair.h"
@@ -107,12 +108,8 @@ struct MeasureRecord {
     double area = 0;
     int mode = 0;  // 0 a line, 2 a radius
 };
-// The texts of the Measurement Information dialog.
-struct MeasureTexts {
-    WString area, forwardAzimuth, backAzimuth, length, distance, from, to;
-    int kind = 0;
-};
-// Runs the dialog; the program installs it (map/dialogs), tests record.
+// Runs the Measurement Information dialog; tests install a recorder in
+// its place.
 using MeasureInfoRunner = std::function<void(HWND owner, const MeasureTexts& texts)>;
 void SetMeasureInfoRunner(MeasureInfoRunner runner);
 

@@ -206,7 +206,10 @@ MeasureTexts CMapView::MeasureInfoTexts(int units, CCoordSys* cs, const DoublePo
 void CMapView::ShowMeasureInfo(int units, CCoordSys* cs, const DoublePoint& first,
                                const MeasureRecord& record) {
     MeasureTexts texts = MeasureInfoTexts(units, cs, first, record);
-    if (MeasureRunner()) MeasureRunner()(GetSafeHwnd(), texts);
+    if (MeasureRunner())
+        MeasureRunner()(GetSafeHwnd(), texts);
+    else
+        RunMeasureInfoDialog(GetSafeHwnd(), texts);
 }
 
 void CMapView::AddFreehandPoint(POINT p) {

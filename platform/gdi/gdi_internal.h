@@ -166,6 +166,11 @@ struct Slot {
     uint8_t gen = 1;
 };
 struct HandleTable {
+    // Objects still alive at exit go while the table stands: an icon
+    // deletes its bitmaps through it.
+    ~HandleTable() {
+        for (size_t i = 0; i < slots.size(); ++i) slots[i].obj.reset();
+    }
     std::vector<Slot> slots;
     std::vector<uint32_t> freeList;
     int live = 0;

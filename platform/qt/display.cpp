@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QInputMethod>
+#include <QPixmap>
 #include <QInputMethodEvent>
 #include <QInputMethodQueryEvent>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -627,10 +629,47 @@ void Display::Impl::CaretChanged(HWND h, const RECT* r) {
     QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
+namespace {
+
+// A cursor of the program's resources as Qt shows it: where the mask keeps
+// the screen a black pixel is transparent and a white one (inverting the
+// screen) is drawn black; elsewhere the picture's own colour. Null for the
+// system cursors, which are ids, not pictures.
+std::optional<QCursor> CursorPicture(HCURSOR cursor) {
+    ICONINFO info;
+    if (!cursor || !GetIconInfo(cursor, &info)) return std::nullopt;
+    std::optional<QCursor> out;
+    int w = 0, h = 0, stride = 0, mw = 0, mh = 0, mstride = 0;
+    const uint32_t* color = info.hbmColor ? gdi::SurfacePixels(info.hbmColor, &w, &h, &stride) : nullptr;
+    const uint32_t* mask = gdi::SurfacePixels(info.hbmMask, &mw, &mh, &mstride);
+    if (color && mask && w == mw && h == mh && w > 0 && h > 0) {
+        QImage image(w, h, QImage::Format_ARGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint32_t c = color[static_cast<size_t>(y) * static_cast<size_t>(stride / 4) + static_cast<size_t>(x)] & 0xFFFFFF;
+                bool keep = (mask[static_cast<size_t>(y) * static_cast<size_t>(mstride / 4) + static_cast<size_t>(x)] & 0xFFFFFF) != 0;
+                uint32_t argb = keep ? (c == 0 ? 0x00000000u : 0xFF000000u) : (0xFF000000u | c);
+                image.setPixel(x, y, argb);
+            }
+        out = QCursor(QPixmap::fromImage(image), static_cast<int>(info.xHotspot),
+                      static_cast<int>(info.yHotspot));
+    }
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return out;
+}
+
+}  // namespace
+
 void Display::Impl::CursorChanged() {
     if (!OnGui()) return;
-    bool busy = GetCursor() == LoadCursor(nullptr, IDC_WAIT);
-    for (auto& [h, w] : windows) w->setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
+    HCURSOR current = GetCursor();
+    QCursor shown(Qt::ArrowCursor);
+    if (current == LoadCursor(nullptr, IDC_WAIT))
+        shown = QCursor(Qt::BusyCursor);
+    else if (auto picture = CursorPicture(current))
+        shown = *picture;
+    for (auto& [h, w] : windows) w->setCursor(shown);
 }
 
 bool Display::Impl::SetClipboardText(const WString* text) {

@@ -376,6 +376,43 @@ void CMainFrame::SetToolButtonImage(UINT commandId) {
     m_bars->SetToolButtonImage(commandId);
 }
 
+namespace {
+UINT BuiltInBarId(IMainWindow::ToolBar bar) {
+    return bar == IMainWindow::ToolBar::Browse ? kBrowseBarId : kDrawBarId;
+}
+// The position on the bar of its n-th button, separators not counted; -1
+// when there is none.
+int ButtonPosition(CToolBarExt* bar, int n) {
+    if (!bar || !bar->GetSafeHwnd() || n < 0) return -1;
+    for (int i = 0; i < bar->GetCount(); ++i)
+        if (bar->GetItemID(i) != 0 && n-- == 0) return i;
+    return -1;
+}
+}  // namespace
+
+bool CMainFrame::IsToolBarShown(ToolBar bar) {
+    CToolBarExt* b = m_bars->GetBuiltInBar(BuiltInBarId(bar));
+    return b && b->GetSafeHwnd() && b->IsVisible();
+}
+
+void CMainFrame::UpdateToolBarStates(ToolBar bar) {
+    (void)bar;  // the update walks every shown bar
+    m_bars->UpdateButtons(GetCommandChain());
+}
+
+bool CMainFrame::IsToolBarButtonEnabled(ToolBar bar, int index) {
+    CToolBarExt* b = m_bars->GetBuiltInBar(BuiltInBarId(bar));
+    int at = ButtonPosition(b, index);
+    if (at < 0) return false;
+    return SendMessage(b->GetSafeHwnd(), TB_ISBUTTONENABLED, b->GetItemID(at), 0) != 0;
+}
+
+void CMainFrame::SetToolBarButton(ToolBar bar, int index, UINT commandId, int image) {
+    CToolBarExt* b = m_bars->GetBuiltInBar(BuiltInBarId(bar));
+    int at = ButtonPosition(b, index);
+    if (at >= 0) b->SetButtonInfo(at, commandId, image);
+}
+
 void CMainFrame::FireCommandEvent(UINT commandId, int eventId) {
     m_bars->FireCommandEvent(commandId, eventId);
 }

@@ -181,6 +181,10 @@ public:
 
     // ---- IMainWindow ----
     void SetToolButtonImage(UINT commandId) override;
+    bool IsToolBarShown(ToolBar bar) override;
+    void UpdateToolBarStates(ToolBar bar) override;
+    bool IsToolBarButtonEnabled(ToolBar bar, int index) override;
+    void SetToolBarButton(ToolBar bar, int index, UINT commandId, int image) override;
     void FireCommandEvent(UINT commandId, int eventId) override;
     int RunBoundKeyCommand(int slot, int reserved) override;
     CBookmarkList& GetBookmarks() override { return m_bookmarks; }

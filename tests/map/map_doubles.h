@@ -57,6 +57,26 @@ public:
         gpsPositions.push_back(position);
         return 0;
     }
+    // The bars: each a list of command ids; a state update asks `isEnabled`
+    // (a test points it at the view) for every button of a shown bar.
+    bool IsToolBarShown(ToolBar bar) override { return barShown[static_cast<int>(bar)]; }
+    void UpdateToolBarStates(ToolBar bar) override {
+        int b = static_cast<int>(bar);
+        ++barUpdates[b];
+        barEnabled[b].clear();
+        for (UINT id : barButtons[b]) barEnabled[b].push_back(isEnabled ? isEnabled(id) : false);
+    }
+    bool IsToolBarButtonEnabled(ToolBar bar, int index) override {
+        int b = static_cast<int>(bar);
+        return index >= 0 && index < static_cast<int>(barEnabled[b].size()) &&
+               barEnabled[b][static_cast<size_t>(index)];
+    }
+    void SetToolBarButton(ToolBar bar, int index, UINT id, int image) override {
+        int b = static_cast<int>(bar);
+        if (index >= 0 && index < static_cast<int>(barButtons[b].size()))
+            barButtons[b][static_cast<size_t>(index)] = id;
+        reassigned.push_back({b, index, id, image});
+    }
 
     std::vector<WString> paneTexts;
     std::vector<WString> modeLetters;
@@ -74,6 +94,18 @@ public:
     bool hasView = false;
     std::vector<WString> recent;
     std::vector<GpsPosition*> gpsPositions;
+    bool barShown[2] = {false, false};
+    std::vector<UINT> barButtons[2];
+    std::vector<bool> barEnabled[2];
+    int barUpdates[2] = {0, 0};
+    std::function<bool(UINT)> isEnabled;
+    struct Reassignment {
+        int bar, index;
+        UINT command;
+        int image;
+        bool operator==(const Reassignment&) const = default;
+    };
+    std::vector<Reassignment> reassigned;
 };
 
 // Scripting on: every event is recorded with its source.
