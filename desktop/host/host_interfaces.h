@@ -14,6 +14,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #define ZN_HOST_API __attribute__((visibility("default")))
@@ -296,6 +298,10 @@ class IHostDataset;
 // The factories' identifiers that workspace names refer to.
 constexpr const char kShapefileWorkspaceFactory[] = "qovaCore.ShapefileWorkspaceFactory.1";
 constexpr const char kTesselWorkspaceFactory[] = "qovaCore.TesselWorkspaceFactory.1";
+// Sources read through OGR (GeoPackage, GeoJSON, ...): the workspace is the
+// folder, the dataset the file.
+constexpr const char kOgrWorkspaceFactory[] = "qovaCore.OgrWorkspaceFactory.1";
+constexpr const char kRasterWorkspaceFactory[] = "qovaCore.RasterWorkspaceFactory.1";
 
 // A name of a workspace, feature class or raster: what opens it later.
 class ZN_HOST_API IHostName {
@@ -318,12 +324,77 @@ public:
 // A new, empty name of the kind.
 ZN_HOST_API std::shared_ptr<IHostName> NewHostName(IHostName::Kind kind);
 
+// Field types as the host numbers them; 6 and 7 are the object id and the
+// geometry, which a copy of attributes passes over.
+enum HostFieldType : int {
+    kFieldSmallInteger = 0,
+    kFieldInteger = 1,
+    kFieldSingle = 2,
+    kFieldDouble = 3,
+    kFieldString = 4,
+    kFieldDate = 5,
+    kFieldOID = 6,
+    kFieldGeometry = 7,
+    kFieldBlob = 8,
+};
+
+// What the geometry field holds: the shapefile type number (1 point, 3
+// polyline, 5 polygon, 8 multipoint, +10 with Z, +20 with M), and the
+// coordinate system (null: none known).
+struct HostGeometryDef {
+    int shapeType = 0;
+    bool hasZ = false;
+    bool hasM = false;
+    std::shared_ptr<IHostSpatialReference> reference;
+    // The code page of the table the definition was read from, which a class
+    // created from a copy of its fields keeps: the dBASE language driver id
+    // (0: none) and the bytes of its .cpg file (empty: none).
+    int languageDriverId = 0;
+    std::string codePageFile;
+};
+
 struct HostField {
     std::string name;
-    char type = 'C';  // dBASE type letter; 'G' for the shape field
+    char type = 'C';  // dBASE type letter; 'G' for the shape field, 'I' for the object id
     int length = 0;
     int decimals = 0;
+    int fieldType = kFieldString;  // HostFieldType
+    bool editable = true;
+    // The geometry field's definition; null for every other field.
+    std::shared_ptr<HostGeometryDef> geometryDef;
 };
+
+// One shape: points of all parts in order, part starts (empty for points
+// and multipoints), Z and M per point when the type has them.
+struct HostGeometry {
+    int shapeType = 0;
+    std::vector<int> parts;
+    std::vector<HostPoint> points;
+    std::vector<double> z;
+    std::vector<double> m;
+};
+
+struct HostDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool operator==(const HostDate&) const = default;
+};
+// A field's value: null, an integer, a real, a text (UTF-8), a date or a
+// logical.
+using HostValue = std::variant<std::monostate, int64_t, double, std::string, HostDate, bool>;
+
+// A row: its object id (the 0-based record number), its shape and a value
+// per field of the class (the object id and geometry slots stay null).
+struct HostFeature {
+    int oid = -1;
+    HostGeometry shape;
+    std::vector<HostValue> values;
+};
+
+// The spatial relation of a filter: the feature's geometry truly meets the
+// rectangle, edges included (not only its box).
+constexpr int kSpatialRelIntersects = 1;
 
 class ZN_HOST_API IHostSpatialFilter {
 public:
@@ -332,25 +403,48 @@ public:
     virtual HostEnvelope Geometry() const = 0;
     // True: only features that truly intersect pass (not only their boxes).
     virtual void SetIntersects(bool intersects) = 0;
+    virtual bool Intersects() const = 0;
+    // The system the rectangle is in; null: the data's own.
     virtual void SetOutputSpatialReference(std::shared_ptr<IHostSpatialReference> reference) = 0;
+    virtual std::shared_ptr<IHostSpatialReference> OutputSpatialReference() const = 0;
 };
 
 class ZN_HOST_API IHostFeatureCursor {
 public:
     virtual ~IHostFeatureCursor() = default;
-    // The next record number (0-based), -1 at the end; deleted rows are skipped.
-    virtual int NextFeature() = 0;
+    // The next feature, null at the end; deleted rows are skipped. A
+    // recycling cursor hands out the same object each time.
+    virtual HostFeature* NextFeature() = 0;
+};
+
+class ZN_HOST_API IHostInsertCursor {
+public:
+    virtual ~IHostInsertCursor() = default;
+    // Adds the feature (values by field index of the class); its record number.
+    virtual int InsertFeature(const HostFeature& feature) = 0;
+    // Writes what is buffered through to the files; raises on failure.
+    virtual void Flush() = 0;
 };
 
 class ZN_HOST_API IHostFeatureClass {
 public:
     virtual ~IHostFeatureClass() = default;
+    // Rows that are not deleted.
     virtual int FeatureCount() const = 0;
     virtual std::string ShapeFieldName() const = 0;
     virtual int ShapeType() const = 0;
+    // The attribute fields, then the object id and the geometry field.
     virtual std::vector<HostField> Fields() const = 0;
-    virtual std::unique_ptr<IHostFeatureCursor> Search(const IHostSpatialFilter* filter) = 0;
-    virtual void AddSpatialIndex() = 0;
+    virtual HostGeometryDef GeometryDef() const = 0;
+    // Rows meeting the filter (null: all) in record order; the filter's
+    // rectangle is in the class's own system.
+    virtual std::unique_ptr<IHostFeatureCursor> Search(const IHostSpatialFilter* filter,
+                                                       bool recycling) = 0;
+    virtual std::unique_ptr<IHostInsertCursor> Insert(bool buffered) = 0;
+    // An empty feature with a value slot per field.
+    virtual HostFeature CreateFeatureBuffer() const = 0;
+    // Only a spatial index (over the shape field alone) is supported.
+    virtual void AddIndex(const std::string& name, const std::vector<std::string>& fields) = 0;
     virtual std::shared_ptr<IHostDataset> Dataset() const = 0;
 };
 
@@ -369,16 +463,24 @@ public:
     virtual void SetValidateWorkspace(std::shared_ptr<IHostWorkspace> workspace) = 0;
     // The fields made valid for the target workspace; the count of changes.
     virtual int Validate(const std::vector<HostField>& in, std::vector<HostField>* out) = 0;
+    // The names the last Validate changed: old -> new, in field order.
+    virtual std::vector<std::pair<std::string, std::string>> Renames() const = 0;
 };
 
 class ZN_HOST_API IHostFeatureDataConverter {
 public:
     virtual ~IHostFeatureDataConverter() = default;
-    // Copies the features of the input class that pass the filter into a new
-    // class named by `output`, projected to the filter's output reference.
-    virtual void Convert(std::shared_ptr<IHostName> input, const IHostSpatialFilter* filter,
-                         std::shared_ptr<IHostName> output,
-                         const std::vector<HostField>& fields) = 0;
+    // Copies the features of the input class that meet the filter (null:
+    // all), or exactly the selected records (null: no selection), into a new
+    // shapefile named by `output`, projected into the geometry definition's
+    // system, with the fields given. The record numbers of the features that
+    // could not be projected come back; everything else was written.
+    virtual std::vector<int> Convert(std::shared_ptr<IHostName> input,
+                                     const IHostSpatialFilter* filter,
+                                     const std::vector<int>* selection,
+                                     std::shared_ptr<IHostName> output,
+                                     const HostGeometryDef& geometryDef,
+                                     const std::vector<HostField>& fields, int flushInterval) = 0;
 };
 
 class ZN_HOST_API IHostRasterDataset {
@@ -391,6 +493,22 @@ public:
     virtual int Height() const = 0;
     // Copies the raster into the folder under the name, in its own format.
     virtual void Copy(const std::string& folder, const std::string& name) = 0;
+    // The file names: the complete one, and the full name of the dataset.
+    virtual std::string CompleteName() const { return FilePath(); }
+    virtual std::shared_ptr<IHostName> FullName() const { throw HostError("not available"); }
+    // The coordinate system; null when the raster has none.
+    virtual std::shared_ptr<IHostSpatialReference> SpatialReference() const { return nullptr; }
+    // Succeeds only when the raster has no system or an equal one; writes nothing.
+    virtual void SetSpatialReference(std::shared_ptr<IHostSpatialReference>) {
+        throw HostError("not available");
+    }
+    // The six numbers of the georeference (world-file order: x size, row
+    // rotation, column rotation, y size, x and y of the upper left pixel's
+    // centre); false when the raster has none.
+    virtual bool GeoReference(double (&)[6]) const { return false; }
+    virtual void CopyTo(std::shared_ptr<IHostWorkspace>, const std::string&) {
+        throw HostError("not available");
+    }
 };
 
 class ZN_HOST_API IHostMrSidEncoder {
@@ -432,13 +550,25 @@ public:
     virtual void WritePrjFile(const std::string& hostPath) const = 0;
 };
 
-enum class WorkspaceKind { Shapefile, Ogr, Coverage };
+enum class WorkspaceKind { Shapefile, Ogr, Coverage, Raster };
 
 class ZN_HOST_API IHostWorkspace {
 public:
     virtual ~IHostWorkspace() = default;
     virtual std::string PathName() const = 0;  // the folder (host path)
     virtual WorkspaceKind Kind() const = 0;
+    virtual std::shared_ptr<IHostFeatureClass> OpenFeatureClass(const std::string&) {
+        throw HostError("not a feature workspace");
+    }
+    // A new class of the fields; shapeField names the geometry field.
+    virtual std::shared_ptr<IHostFeatureClass> CreateFeatureClass(const std::string&,
+                                                                  const std::vector<HostField>&,
+                                                                  const std::string&) {
+        throw HostError("read-only data source");
+    }
+    virtual std::shared_ptr<IHostRasterDataset> OpenRasterDataset(const std::string&) {
+        throw HostError("not a raster workspace");
+    }
 };
 
 class ZN_HOST_API IHostDataset {
@@ -448,6 +578,12 @@ public:
     virtual std::string BrowseName() const = 0;
     virtual std::string Category() const = 0;
     virtual std::shared_ptr<IHostWorkspace> Workspace() const = 0;
+    // The name that opens the dataset again.
+    virtual std::shared_ptr<IHostName> FullName() const { throw HostError("not available"); }
+    // Copies the dataset's files into the workspace under the name.
+    virtual std::shared_ptr<IHostDataset> Copy(const std::string&, std::shared_ptr<IHostWorkspace>) {
+        throw HostError("not available");
+    }
 };
 
 // ------------------------------------------------------------------ layers

@@ -655,32 +655,16 @@ public:
         if (!ok) throw HostError("the projection file could not be written: " + hostPath);
     }
 
+    const std::shared_ptr<CCoordSys>& CoordSys() const { return m_cs; }
+
 private:
     std::string m_name;
     std::string m_text;
     std::shared_ptr<CCoordSys> m_cs;  // null for "Unknown"
 };
 
-std::shared_ptr<IHostSpatialReference> SpatialReferenceOf(const HostSession& session,
-                                                          const DCoordSys& c) {
-    CWktCoordSys wkt;
-    std::string source;
-    bool parsed;
-    if (!c.prj.empty()) {
-        const std::string path = session.Resolve(c.prj);
-        const WString device = fs::DevicePathFromHost(path);
-        std::string bytes;
-        if (device.empty() || !fs::ReadWholeFile(device, &bytes))
-            throw HostError("the projection file cannot be read: " + path);
-        // Read once; each byte is one character, as the handheld reads a .prj.
-        source = bytes;
-        WString latin1;
-        for (unsigned char b : bytes) latin1 += static_cast<WChar>(b);
-        parsed = wkt.ParseWkt(latin1);
-    } else {
-        source = c.wkt;
-        parsed = wkt.ParseWkt(text::FromUtf8(c.wkt));
-    }
+std::shared_ptr<IHostSpatialReference> ReferenceOfParsed(CWktCoordSys& wkt, bool parsed,
+                                                         const std::string& source) {
     std::unique_ptr<CCoordSys> cs = parsed ? wkt.CreateProjection() : nullptr;
     if (!cs || !wkt.m_projectionSupported)
         return std::make_shared<SpatialReferenceObj>("Unknown", source, nullptr);
@@ -689,6 +673,20 @@ std::shared_ptr<IHostSpatialReference> SpatialReferenceOf(const HostSession& ses
     const std::string text = text::ToUtf8(FormatWkt(*cs, false));
     return std::make_shared<SpatialReferenceObj>(name, text,
                                                  std::shared_ptr<CCoordSys>(std::move(cs)));
+}
+
+std::shared_ptr<IHostSpatialReference> SpatialReferenceOf(const HostSession& session,
+                                                          const DCoordSys& c) {
+    if (!c.prj.empty()) {
+        const std::string path = session.Resolve(c.prj);
+        const WString device = fs::DevicePathFromHost(path);
+        std::string bytes;
+        if (device.empty() || !fs::ReadWholeFile(device, &bytes))
+            throw HostError("the projection file cannot be read: " + path);
+        return SpatialReferenceFromPrj(bytes);
+    }
+    CWktCoordSys wkt;
+    return ReferenceOfParsed(wkt, wkt.ParseWkt(text::FromUtf8(c.wkt)), c.wkt);
 }
 
 // ------------------------------------------------------------------ layers
@@ -1054,6 +1052,23 @@ private:
 };
 
 }  // namespace
+
+std::shared_ptr<IHostSpatialReference> SpatialReferenceFromPrj(const std::string& bytes) {
+    // Each byte is one character, as the handheld reads a .prj.
+    WString latin1;
+    for (unsigned char b : bytes) latin1 += static_cast<WChar>(b);
+    CWktCoordSys wkt;
+    return ReferenceOfParsed(wkt, wkt.ParseWkt(latin1), bytes);
+}
+
+std::shared_ptr<IHostSpatialReference> SpatialReferenceFromSystem(const CCoordSys& cs) {
+    return SpatialReferenceFromPrj(text::ToUtf8(FormatWkt(cs, false)));
+}
+
+std::shared_ptr<CCoordSys> CoordSysOf(const IHostSpatialReference& reference) {
+    if (auto* r = dynamic_cast<const SpatialReferenceObj*>(&reference)) return r->CoordSys();
+    return nullptr;
+}
 
 std::shared_ptr<IHostRgbColor> NewRgbColor(HostRgb rgb) {
     return std::make_shared<RgbColorObj>(rgb);

@@ -10,7 +10,17 @@
 #include "desktop/host/dmap_io.h"
 #include "desktop/host/host_interfaces.h"
 
+class CCoordSys;
+
 namespace host {
+
+// A reference from the bytes of a .prj, read by the handheld's reader; a text
+// it cannot use gives the reference "Unknown" that keeps the text.
+std::shared_ptr<IHostSpatialReference> SpatialReferenceFromPrj(const std::string& bytes);
+std::shared_ptr<IHostSpatialReference> SpatialReferenceFromSystem(const CCoordSys& cs);
+// The system behind a reference this host made; null for "Unknown" and for
+// references made elsewhere.
+std::shared_ptr<CCoordSys> CoordSysOf(const IHostSpatialReference& reference);
 
 // One open document: the model, where it lives, whether it changed.
 class HostSession {
