@@ -73,6 +73,7 @@ public:
     void ResetState();
     int CurrentEventId() const { return m_eventId; }
     IDispatch* CurrentSource() const { return m_source; }
+    int16_t GetID() const { return m_id; }
 
 private:
     friend VARIANT* FireScriptEventNow(IDispatch*, int, bool, int);
