@@ -230,6 +230,7 @@ JsEngine::~JsEngine() {
 }
 
 void JsEngine::DestroyHeap() {
+    expressions_.clear();
     for (ScriptObjectDispatch* d : live_) DetachScriptObject(d);
     live_.clear();
     if (!ctx_) return;
@@ -483,9 +484,26 @@ HRESULT JsEngine::RunCode(CompiledCode& code) {
 }
 
 HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
+    // An expression evaluated record by record is compiled once: the
+    // compiled form stays in the stash under its text (a bounded number).
+    WString key = text::IntToText(int64_t(text.startingLine)) + u":" + text.code;
     uint32_t id;
-    HRESULT hr = CompileAs(text, Kind::kEval, &id);
-    if (FAILED(hr)) return hr;
+    HRESULT hr = S_OK;
+    auto cached = expressions_.find(key);
+    if (cached != expressions_.end()) {
+        id = cached->second;
+        SyncItems();
+    } else {
+        hr = CompileAs(text, Kind::kEval, &id);
+        if (FAILED(hr)) return hr;
+        CountScriptExpressionCompile();
+        if (expressions_.size() >= kMaxCachedExpressions) {
+            // A running expression keeps its function on the value stack.
+            for (auto& [k, old] : expressions_) DropCode(old);
+            expressions_.clear();
+        }
+        expressions_.emplace(std::move(key), id);
+    }
     VARIANT value;
     VariantInit(&value);
     RunScope run(this);
@@ -508,7 +526,6 @@ HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
         VariantClear(result);
         *result = value;
     }
-    DropCode(id);
     return hr;
 }
 

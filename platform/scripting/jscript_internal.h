@@ -195,6 +195,9 @@ private:
     duk_context* ctx_ = nullptr;
     uint32_t nextId_ = 1;
     std::map<uint32_t, ScriptText> texts_;
+    // Compiled expressions by their text (and starting line).
+    static constexpr size_t kMaxCachedExpressions = 256;
+    std::map<WString, uint32_t> expressions_;
     std::set<ScriptObjectDispatch*> live_;
     std::set<WString> memberNames_;  // names defined on the global members object
     size_t syncedItems_ = 0;

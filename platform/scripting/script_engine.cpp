@@ -1,5 +1,6 @@
 #include "platform/scripting/script_engine.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -111,3 +112,10 @@ bool TakeScriptNestingRefusal() {
 }
 
 void SetScriptNestingIdleHook(void (*hook)()) { g_idleHook = hook; }
+
+namespace {
+std::atomic<uint64_t> g_expressionCompiles{0};
+}  // namespace
+
+void CountScriptExpressionCompile() { ++g_expressionCompiles; }
+uint64_t ScriptExpressionCompileCount() { return g_expressionCompiles; }

@@ -230,3 +230,8 @@ public:
 private:
     bool entered_;
 };
+
+// How many expression texts the engines compiled (each engine keeps the
+// compiled form of an expression by its text); for tests and benchmarks.
+void CountScriptExpressionCompile();
+uint64_t ScriptExpressionCompileCount();

@@ -361,3 +361,24 @@ TEST_F(JsFixture, HandlerClosesItsOwnEngine) {
     EXPECT_EQ(js.Run(u"Log('x');"), E_UNEXPECTED);
     EXPECT_EQ(app->RefCount(), appRefs);
 }
+
+// An expression evaluated record by record is compiled once and still
+// reads each record's values.
+TEST_F(JsFixture, ExpressionsAreCompiledOncePerText) {
+    ASSERT_EQ(js.Run(u"var n = 0;"), S_OK);
+    ASSERT_EQ(js.SetState(SCRIPTSTATE_STARTED), S_OK);
+    const uint64_t before = ScriptExpressionCompileCount();
+    for (int i = 0; i < 100000; ++i) {
+        ASSERT_EQ(js.Run(u"n++;"), S_OK);
+        ComVariant v;
+        ASSERT_EQ(js.Eval(u"n * 2", v.Receive()), S_OK);
+        ASSERT_EQ(v.vt, VT_I4);
+        ASSERT_EQ(v.lVal, 2 * (i + 1));
+    }
+    EXPECT_EQ(ScriptExpressionCompileCount() - before, 1u);
+    ComVariant v;
+    ASSERT_EQ(js.Eval(u"n + 0.5", v.Receive()), S_OK);
+    EXPECT_EQ(v.dblVal, 100000.5);
+    EXPECT_EQ(ScriptExpressionCompileCount() - before, 2u);
+    EXPECT_TRUE(js.site.errors.empty()) << Errors();
+}

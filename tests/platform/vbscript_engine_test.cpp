@@ -416,3 +416,28 @@ TEST_F(VbsEngineTest, ClassInstancesCrossIntoTheHost) {
 }
 
 }  // namespace
+
+namespace {
+
+// An expression evaluated record by record is compiled once and still
+// reads each record's values; a syntax error is not kept.
+TEST_F(VbsEngineTest, ExpressionsAreCompiledOncePerText) {
+    ASSERT_EQ(Exec(u"Dim n"), S_OK);
+    ASSERT_EQ(h->SetState(SCRIPTSTATE_STARTED), S_OK);
+    const uint64_t before = ScriptExpressionCompileCount();
+    for (int i = 0; i < 100000; ++i) {
+        ASSERT_EQ(Exec(i % 1000 ? u"n = n + 1" : u"n = 0 + n + 1"), S_OK);
+        ComVariant v = Eval(u"n * 2"), n;
+        ASSERT_EQ(VariantChangeType(&n, &v, 0, VT_I4), S_OK);
+        ASSERT_EQ(n.lVal, 2 * (i + 1));
+    }
+    EXPECT_EQ(ScriptExpressionCompileCount() - before, 1u);
+    EXPECT_EQ(EvalText(u"n + 0.5"), u"100000.5");
+    EXPECT_EQ(ScriptExpressionCompileCount() - before, 2u);
+    ComVariant bad = Eval(u"n +");
+    EXPECT_EQ(bad.vt, VT_EMPTY);
+    Eval(u"n +");
+    EXPECT_EQ(h->site.errors.size(), 2u) << "each evaluation of a bad text reports";
+}
+
+}  // namespace

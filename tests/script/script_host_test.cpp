@@ -426,6 +426,15 @@ TEST_F(HostTest, QueryHostKeepsTheFirstError) {
     EXPECT_EQ(v.vt, VT_BOOL);
     EXPECT_EQ(v.boolVal, VARIANT_TRUE);
     EXPECT_FALSE(good->KeptError());
+    // Record by record, the expression is compiled once.
+    const uint64_t before = ScriptExpressionCompileCount();
+    for (int record = 0; record < 100000; ++record) {
+        field->value = ComVariant(int32_t{record});
+        ComVariant r;
+        ASSERT_TRUE(good->Evaluate(u"Fields.Value Mod 7 = 3", r.Receive()));
+        ASSERT_EQ(r.boolVal != 0, record % 7 == 3);
+    }
+    EXPECT_EQ(ScriptExpressionCompileCount() - before, 1u);
 }
 
 }  // namespace

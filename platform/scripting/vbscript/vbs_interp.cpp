@@ -433,14 +433,28 @@ void Interp::Run(Program* p) {
 }
 
 void Interp::EvaluateText(WStringView text, int startLine, Value* out) {
-    auto prog = std::make_unique<Program>();
-    prog->firstLine = startLine;
-    ExprP e = ParseExpression(text, startLine);
+    // An expression evaluated record by record is compiled once: the parsed
+    // form is kept by its text (a bounded number of texts).
+    WString key = text::IntToText(startLine) + u":" + WString(text);
+    auto it = expressions_.find(key);
+    if (it == expressions_.end()) {
+        auto c = std::make_shared<CachedExpression>();
+        c->prog = std::make_unique<Program>();
+        c->prog->firstLine = startLine;
+        c->expr = ParseExpression(text, startLine);
+        CountScriptExpressionCompile();
+        if (expressions_.size() >= kMaxCachedExpressions) expressions_.clear();
+        it = expressions_.emplace(std::move(key), std::move(c)).first;
+    }
+    // Held while it runs: a member it calls may evaluate other expressions.
+    std::shared_ptr<CachedExpression> hold = it->second;
+    Program* prog = hold->prog.get();
+    const Expr* e = hold->expr.get();
     LocaleScope locale(cur_ ? nullptr : formats_);
     Frame f;
-    f.prog = prog.get();
+    f.prog = prog;
     FrameScope scope(&cur_, &f);
-    Eval(e.get(), f, out);
+    Eval(e, f, out);
 }
 
 void Interp::Discard(Program* p) {

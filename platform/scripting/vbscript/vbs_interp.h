@@ -168,6 +168,13 @@ public:
     };
 
 private:
+    struct CachedExpression {
+        std::unique_ptr<Program> prog;
+        ExprP expr;
+    };
+    static constexpr size_t kMaxCachedExpressions = 256;
+    std::unordered_map<WString, std::shared_ptr<CachedExpression>> expressions_;
+
     friend class ClassInstance;
     friend class GlobalDispatchObj;
     enum class Flow { Normal, ExitDo, ExitFor, ExitProc };
