@@ -489,7 +489,10 @@ HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
     WString key = text::IntToText(int64_t(text.startingLine)) + u":" + text.code;
     uint32_t id;
     HRESULT hr = S_OK;
-    auto cached = expressions_.find(key);
+    // Conditional compilation ("@") depends on the state earlier texts set:
+    // such texts are compiled each time.
+    const bool cacheable = text.code.find(u'@') == WString::npos;
+    auto cached = cacheable ? expressions_.find(key) : expressions_.end();
     if (cached != expressions_.end()) {
         id = cached->second;
         SyncItems();
@@ -497,6 +500,8 @@ HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
         hr = CompileAs(text, Kind::kEval, &id);
         if (FAILED(hr)) return hr;
         CountScriptExpressionCompile();
+    }
+    if (cached == expressions_.end() && cacheable) {
         if (expressions_.size() >= kMaxCachedExpressions) {
             // A running expression keeps its function on the value stack.
             for (auto& [k, old] : expressions_) DropCode(old);
@@ -526,6 +531,7 @@ HRESULT JsEngine::Evaluate(const ScriptText& text, VARIANT* result) {
         VariantClear(result);
         *result = value;
     }
+    if (!cacheable) DropCode(id);
     return hr;
 }
 
