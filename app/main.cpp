@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         };
         app.SetCommandLine(argc, argv);
         app.UseProgramDocTemplate();
-        apptest::InstallBoxHook();
+        apptest::InstallBoxHook(*display);
         if (!app.InitInstance()) {
             // A second instance ends quietly; anything else made no window.
             code = app.GetSingleInstance().HoldsLock() ? 1 : 0;

@@ -45,9 +45,36 @@ void RunUntilIdle(znqt::Display& display, HWND view) {
     }
 }
 
+znqt::Display* g_display = nullptr;
+std::string g_boxShot;
+uintptr_t g_boxTimer = 0;
+
+// Polls (from any message loop, the box's own included) until a message
+// box is shown, then saves it and presses Enter.
+void BoxShotTimer(HWND, UINT, uintptr_t, DWORD) {
+    HWND box = FindWindow(u"ZnMessageBox", nullptr);
+    if (!box || !IsWindowVisible(box)) return;
+    KillTimer(nullptr, g_boxTimer);
+    g_display->PresentNow();
+    QImage picture = g_display->Snapshot(box);
+    const bool saved = !picture.isNull() && picture.save(QString::fromStdString(g_boxShot));
+    WChar caption[256] = {};
+    GetWindowText(box, caption, 256);
+    std::fprintf(stderr, "box shot: %s%s\n", text::ToUtf8(caption).c_str(),
+                 saved ? "" : " (not saved)");
+    PostMessage(box, WM_KEYDOWN, VK_RETURN, 0);
+}
+
 }  // namespace
 
-void InstallBoxHook() {
+void InstallBoxHook(znqt::Display& display) {
+    const char* shot = std::getenv("ZARNIP_TEST_BOX_SHOT");
+    if (shot && *shot) {
+        g_display = &display;
+        g_boxShot = shot;
+        g_boxTimer = SetTimer(nullptr, 0, 100, &BoxShotTimer);
+        return;
+    }
     const char* boxes = std::getenv("ZARNIP_TEST_BOXES");
     if (!boxes || *boxes != '1') return;
     win::SetMessageBoxResponder([](const win::MessageBoxRecord& box) {

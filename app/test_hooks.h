@@ -8,6 +8,9 @@
 //   ZARNIP_TEST_EXIT=1  chooses Exit (command 57665) after the first paint.
 //   ZARNIP_TEST_BOXES=1  message boxes are not shown: each answers with its
 //       default button and is written to standard error as "box: TEXT".
+//   ZARNIP_TEST_BOX_SHOT=FILE  the first message box is shown as a window;
+//       once it is up it is saved to FILE, "box shot: CAPTION" is written to
+//       standard error and Enter answers it.
 #pragma once
 
 #include "platform/types.h"
@@ -25,6 +28,6 @@ namespace apptest {
 bool RunAfterFirstPaint(znqt::Display& display, HWND frame, HWND view);
 
 // Before start-up: installs what the environment asks for boxes.
-void InstallBoxHook();
+void InstallBoxHook(znqt::Display& display);
 
 }  // namespace apptest
