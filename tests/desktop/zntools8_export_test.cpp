@@ -39,6 +39,20 @@ namespace {
 using namespace host;
 using namespace zntools8;
 
+// Run again by ctest with LC_ALL=de_DE.UTF-8 and ZN_TEST_SETLOCALE set: the
+// process locale is then taken from the environment, as Qt takes it, and
+// every golden file of this binary must come out byte for byte the same.
+class ProcessLocale : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!std::getenv("ZN_TEST_SETLOCALE")) return;
+        ASSERT_TRUE(std::setlocale(LC_ALL, "")) << "the locale of the environment is missing";
+        ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+const auto* const kProcessLocale = ::testing::AddGlobalTestEnvironment(new ProcessLocale);
+
 struct Unanswered : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
