@@ -31,7 +31,7 @@ namespace {
 // right, child 3 below that.
 class Coefficients : public SidCoefficientSource {
 public:
-    bool Prepare(uint32_t width, uint32_t height, uint32_t bands, int levels) {
+    bool Prepare(uint32_t width, uint32_t height, uint32_t bands, int levels, int threads) {
         width_ = width;
         height_ = height;
         bands_ = bands;
@@ -44,20 +44,23 @@ public:
         const size_t n = size_t{width} * height;
         constexpr int m = kSidSynthesisMargin;
         const uint32_t longest = std::max(width, height);
-        for (uint32_t b = 0; b < bands; ++b) {
-            Band& k = band_[b];
-            if (!plane_[b].Allocate(n) || !k.run.Allocate(longest) || !k.work.Allocate(longest + 2 * m) ||
+        for (uint32_t b = 0; b < bands; ++b)
+            if (!plane_[b].Allocate(n)) return false;
+        // Scratch for each thread, from this one.
+        threads_ = std::max(threads, 1);
+        scratch_ = std::vector<Scratch>(static_cast<size_t>(threads_));
+        for (Scratch& k : scratch_)
+            if (!k.run.Allocate(longest) || !k.work.Allocate(longest + 2 * m) ||
                 !k.lines.Allocate((size_t{height} + 2 * m) * kStrip))
                 return false;
-        }
         return true;
     }
 
     // Band b from 8-bit pixels: Y, I, Q for three bands; the first band
     // +0.5 so that the decoder's truncation rounds.
-    void Load(uint32_t b, const uint8_t* pixels, size_t stride) {
+    void Load(uint32_t b, const uint8_t* pixels, size_t stride, uint32_t y0, uint32_t y1) {
         float* p = plane_[b].get();
-        for (uint32_t y = 0; y < height_; ++y) {
+        for (uint32_t y = y0; y < y1; ++y) {
             const uint8_t* row = pixels + y * stride;
             float* dst = p + size_t{y} * width_;
             if (bands_ == 1) {
@@ -74,32 +77,41 @@ public:
     }
 
     // Every level of 2-D analysis of band b: rows, then columns.
-    void Analyse(uint32_t b) {
+    // Every level of 2-D analysis of band b: rows, then columns, each
+    // share of rows or columns on a thread of its own.
+    bool Analyse(uint32_t b) {
         float* p = plane_[b].get();
         constexpr int m = kSidSynthesisMargin;
-        constexpr uint32_t strip = kStrip;
-        SidArray<float>& run = band_[b].run;
-        SidArray<float>& work = band_[b].work;
-        SidArray<float>& lines = band_[b].lines;
+        constexpr uint32_t rowsAtOnce = 32;
         for (int node = 0; tree_[node].child[0] >= 0; node = tree_[node].child[0]) {
             const uint32_t w = tree_[node].width, h = tree_[node].height;
             const uint32_t wl = w - w / 2, hl = h - h / 2;
-            for (uint32_t y = 0; y < h; ++y) {
-                float* row = p + size_t{y} * width_;
-                std::memcpy(run.get(), row, sizeof(float) * w);
-                SidAnalyze1D(run.get(), 0, static_cast<int>(w), work.get());
-                for (uint32_t x = 0; x < w; ++x) row[(x & 1) ? wl + x / 2 : x / 2] = run[x];
-            }
-            for (uint32_t x0 = 0; x0 < w; x0 += strip) {
-                const uint32_t n = std::min(strip, w - x0);
+            const bool rows = SidParallelFor((h + rowsAtOnce - 1) / rowsAtOnce, threads_, [&](size_t i, int t) {
+                float* run = scratch_[static_cast<size_t>(t)].run.get();
+                float* work = scratch_[static_cast<size_t>(t)].work.get();
+                const uint32_t y0 = static_cast<uint32_t>(i) * rowsAtOnce, y1 = std::min(h, y0 + rowsAtOnce);
+                for (uint32_t y = y0; y < y1; ++y) {
+                    float* row = p + size_t{y} * width_;
+                    std::memcpy(run, row, sizeof(float) * w);
+                    SidAnalyze1D(run, 0, static_cast<int>(w), work);
+                    for (uint32_t x = 0; x < w; ++x) row[(x & 1) ? wl + x / 2 : x / 2] = run[x];
+                }
+                return true;
+            });
+            const bool columns = SidParallelFor((w + kStrip - 1) / kStrip, threads_, [&](size_t i, int t) {
+                float* lines = scratch_[static_cast<size_t>(t)].lines.get();
+                const uint32_t x0 = static_cast<uint32_t>(i) * kStrip, n = std::min(kStrip, w - x0);
                 for (uint32_t y = 0; y < h; ++y)
-                    std::memcpy(lines.get() + (size_t{y} + m) * n, p + size_t{y} * width_ + x0, sizeof(float) * n);
-                SidAnalyzeLines(lines.get(), 0, static_cast<int>(h), n, static_cast<int>(n));
+                    std::memcpy(lines + (size_t{y} + m) * n, p + size_t{y} * width_ + x0, sizeof(float) * n);
+                SidAnalyzeLines(lines, 0, static_cast<int>(h), n, static_cast<int>(n));
                 for (uint32_t y = 0; y < h; ++y)
-                    std::memcpy(p + size_t{(y & 1) ? hl + y / 2 : y / 2} * width_ + x0,
-                                lines.get() + (size_t{y} + m) * n, sizeof(float) * n);
-            }
+                    std::memcpy(p + size_t{(y & 1) ? hl + y / 2 : y / 2} * width_ + x0, lines + (size_t{y} + m) * n,
+                                sizeof(float) * n);
+                return true;
+            });
+            if (!rows || !columns) return false;
         }
+        return true;
     }
 
     // The smallest Q at which every quantised value of band b fits in 16
@@ -119,27 +131,22 @@ public:
         return q;
     }
 
-    // Loads and analyses every band, each on its own thread (when one can
-    // be had); the finest step of all.
-    float LoadAndAnalyse(const uint8_t* pixels, size_t stride, int threads) {
-        double finest[3] = {0, 0, 0};
-        auto one = [&](uint32_t b) {
-            Load(b, pixels, stride);
+    // Loads and analyses every band; the finest step of all.
+    float LoadAndAnalyse(const uint8_t* pixels, size_t stride) {
+        constexpr uint32_t rowsAtOnce = 64;
+        for (uint32_t b = 0; b < bands_; ++b) {
+            SidParallelFor((height_ + rowsAtOnce - 1) / rowsAtOnce, threads_, [&](size_t i, int) {
+                const uint32_t y0 = static_cast<uint32_t>(i) * rowsAtOnce;
+                Load(b, pixels, stride, y0, std::min(height_, y0 + rowsAtOnce));
+                return true;
+            });
             Analyse(b);
-            finest[b] = FinestStep(b);
-        };
-        std::vector<std::thread> others;
-        uint32_t b = 1;
-        for (; b < bands_ && static_cast<int>(b) < threads; ++b) {
-            try {
-                others.emplace_back(one, b);
-            } catch (...) {
-                break;
-            }
         }
-        one(0);
-        for (; b < bands_; ++b) one(b);
-        for (std::thread& t : others) t.join();
+        double finest[3] = {0, 0, 0};
+        SidParallelFor(bands_, threads_, [&](size_t b, int) {
+            finest[b] = FinestStep(static_cast<uint32_t>(b));
+            return true;
+        });
         return static_cast<float>(std::max({finest[0], finest[1], finest[2], 1e-6}));
     }
 
@@ -196,11 +203,12 @@ private:
     std::vector<float> weight_;
     std::vector<const SidTreeNode*> leafNode_;
     static constexpr uint32_t kStrip = 64;  // columns analysed side by side
-    struct Band {
+    struct Scratch {
         SidArray<float> run, work, lines;
     };
     SidArray<float> plane_[3];
-    Band band_[3];
+    int threads_ = 1;
+    std::vector<Scratch> scratch_;
     float quantisation_ = 1.0f;
 };
 
@@ -223,8 +231,8 @@ int Encode(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t band
                                              : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     layout.threads = threads;
     Coefficients c;
-    if (!c.Prepare(width, height, bands, static_cast<int>(layout.levels))) return kSidFailed;
-    const float finest = c.LoadAndAnalyse(pixels, stride, threads);
+    if (!c.Prepare(width, height, bands, static_cast<int>(layout.levels), threads)) return kSidFailed;
+    const float finest = c.LoadAndAnalyse(pixels, stride);
     SidEncodeStats st;
     st.finestStep = finest;
 

@@ -19,6 +19,27 @@ bool SidBytes::Resize(size_t n) {
     return true;
 }
 
+bool SidParallelFor(size_t n, int threads, const std::function<bool(size_t, int)>& f) {
+    std::atomic<size_t> next{0};
+    std::atomic<bool> ok{true};
+    auto run = [&](int t) {
+        for (size_t i; ok.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < n;)
+            if (!f(i, t)) ok = false;
+    };
+    std::vector<std::thread> others;
+    const int wanted = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(threads, 1)), std::max<size_t>(n, 1)));
+    for (int t = 1; t < wanted; ++t) {
+        try {
+            others.emplace_back(run, t);
+        } catch (...) {
+            break;  // the threads there are do the rest
+        }
+    }
+    run(0);
+    for (std::thread& t : others) t.join();
+    return ok;
+}
+
 // ---- Huffman code lengths ----
 
 bool SidBuildCodeLengths(const uint32_t freq[256], uint8_t counts[16], uint8_t symbols[256]) {
@@ -280,26 +301,10 @@ bool BandData(const SidLayout& l, SidCoefficientSource& source, Worker& k, const
     return true;
 }
 
-// f(i, worker) for every i below n, on as many threads as there are
-// workers (fewer when threads cannot be had); false when any call failed.
+// f(i, worker) for every i below n, a worker to each thread.
 bool RunParallel(size_t n, std::vector<Worker>& workers, const std::function<bool(size_t, Worker&)>& f) {
-    std::atomic<size_t> next{0};
-    std::atomic<bool> ok{true};
-    auto run = [&](Worker& k) {
-        for (size_t i; ok.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < n;)
-            if (!f(i, k)) ok = false;
-    };
-    std::vector<std::thread> threads;
-    for (size_t t = 1; t < workers.size(); ++t) {
-        try {
-            threads.emplace_back(run, std::ref(workers[t]));
-        } catch (...) {
-            break;
-        }
-    }
-    run(workers[0]);
-    for (std::thread& t : threads) t.join();
-    return ok;
+    return SidParallelFor(n, static_cast<int>(workers.size()),
+                          [&](size_t i, int t) { return f(i, workers[static_cast<size_t>(t)]); });
 }
 
 }  // namespace

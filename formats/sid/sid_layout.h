@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "formats/sid/sid_memory.h"
 
@@ -80,6 +81,11 @@ private:
     SidArray<uint8_t> bytes_;
     size_t size_ = 0;
 };
+
+// f(i, t) for every i below n on up to `threads` threads, t the thread's
+// number (0 to threads - 1; fewer threads run when no more can be had).
+// False when any call returned false (the rest are then skipped).
+bool SidParallelFor(size_t n, int threads, const std::function<bool(size_t, int)>& f);
 
 // Writes the whole file of `layout` into *out, or, with out null, only
 // counts its bytes into *size (size may be null when out is not).
