@@ -227,8 +227,11 @@ int Encode(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t band
     layout.width = width;
     layout.height = height;
 
+    // Threads pay off from about a megasample on.
+    const bool small = uint64_t{width} * height * bands < (uint64_t{1} << 20);
     const int threads = settings.threads > 0 ? settings.threads
-                                             : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+                        : small             ? 1
+                                            : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     layout.threads = threads;
     Coefficients c;
     if (!c.Prepare(width, height, bands, static_cast<int>(layout.levels), threads)) return kSidFailed;

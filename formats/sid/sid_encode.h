@@ -41,8 +41,9 @@ struct SidEncodeSettings {
     // Q at which every quantised value fits in 16 bits). kSidFinestStep
     // asks for that step.
     float quantisation = 0.0f;
-    // Threads for the bands and blocks; 0: one per processor (at most 8).
-    // The bytes written do not depend on it.
+    // Threads for the analysis and the blocks; 0: one per processor (at
+    // most 8) from a megasample on, else one. The bytes written do not
+    // depend on it.
     int threads = 0;
 };
 constexpr float kSidFinestStep = 1e-30f;
