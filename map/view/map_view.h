@@ -299,7 +299,7 @@ private:
     ExtentHistory m_history;
     CMapTracker m_tracker;
     MapBuffer m_buffer;
-    ScaleBar m_scaleBar;
+    mutable ScaleBar m_scaleBar;  // its font is made when first measured
     PanningFrame m_panFrame;
     Crosshair m_crosshair;
     GoToTarget m_destination;

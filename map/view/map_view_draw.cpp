@@ -330,7 +330,8 @@ void CMapView::DrawGpsCursor(HDC dc, const RECT* update) {
 }
 
 RECT CMapView::ScaleBarRect() const {
-    return ScaleBar::Rect(ClientRect(), GetPreferences()->Data().display.panframe);
+    return ScaleBar::Rect(ClientRect(), GetPreferences()->Data().display.panframe,
+                          m_scaleBar.LabelWidth(GetMapScale(true)));
 }
 
 double CMapView::ScaleBarHalfLength() const {

@@ -1,5 +1,6 @@
 #include "map/view/scale_bar.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/text_helpers.h"
@@ -33,14 +34,27 @@ ScaleBar::ScaleBar() : m_symbol(ScaleBarFont()) {
     m_symbol.m_size = 80;
 }
 
-RECT ScaleBar::Rect(const RECT& client, bool panFrame) {
+RECT ScaleBar::Rect(const RECT& client, bool panFrame, int labelWidth) {
     int inset = Px(panFrame ? 11 : 4);
     RECT bar{client.left + Px(12), client.top + inset, client.right - Px(12),
              client.bottom - inset};
     bar.top = bar.bottom - Px(8);
-    // Room on the right for the "1:N" text.
-    bar.right -= Px(50);
+    // Room on the right for the "1:N" text, ending inside the window: a
+    // long one shortens the bar.
+    bar.right = std::min(bar.right - Px(50), client.right - Px(4) - labelWidth - Px(2));
+    bar.right = std::max(bar.right, bar.left + Px(8));
     return bar;
+}
+
+int ScaleBar::LabelWidth(double mapScale) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return 0;
+    m_symbol.SelectInto(dc);
+    const WString t = text::Format(u"1:%u", ShownScaleDenominator(mapScale));
+    SIZE size{0, 0};
+    GetTextExtentPoint32(dc, t.c_str(), static_cast<int>(t.size()), &size);
+    DeleteDC(dc);
+    return size.cx;
 }
 
 void ScaleBar::Draw(HDC dc, RECT bar, double halfMetres, double mapScale, int units,

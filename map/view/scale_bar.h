@@ -14,8 +14,12 @@ class ScaleBar {
 public:
     ScaleBar();
 
-    // The bar's rectangle in a client area (higher over a panning frame).
-    static RECT Rect(const RECT& client, bool panFrame);
+    // The bar's rectangle in a client area (higher over a panning frame),
+    // leaving room on its right for a "1:N" label `labelWidth` wide inside
+    // the client area.
+    static RECT Rect(const RECT& client, bool panFrame, int labelWidth = 0);
+    // The width of the "1:N" label of a map scale in the bar's font.
+    int LabelWidth(double mapScale);
     // Draws the bar in `bar`, its left half `halfMetres` long on the
     // ground, in the preferences' units; nothing when the half rounds to
     // no length.

@@ -898,6 +898,11 @@ bool LoadToolbarResource(HWND toolbar, HINSTANCE instance, WORD id);
 // toggles check buttons and sends WM_COMMAND (id, BN_CLICKED, toolbar).
 // Disabled and hidden buttons do nothing.
 void ToolbarUserTap(HWND toolbar, int index, bool onArrow = false);
+// A horizontal bar narrower than its buttons shows a chevron at its end in
+// place of the buttons from this index on (-1: all fit); a tap on it opens a
+// menu of those buttons, and choosing one taps it (a drop-down's arrow).
+int ToolbarFirstOverflowed(HWND toolbar);
+void ToolbarChevronTap(HWND toolbar);
 }  // namespace win
 
 // ---- rebar (command bands) ----

@@ -121,6 +121,8 @@ std::vector<Entry> Measure(HMENU menu, HWND owner, SIZE* size) {
     }
     DeleteDC(dc);
     int width = column + textW + (accelW ? column + accelW : 0) + column + theme::Scale(4);
+    // Never wider than the screen: a long item is cut at the menu's edge.
+    width = std::min(width, std::max(GetSystemMetrics(SM_CXSCREEN), column * 4));
     for (Entry& e : out) e.rc.right = width - theme::Scale(2);
     size->cx = width;
     size->cy = y + theme::Scale(2);
@@ -240,6 +242,7 @@ struct Anchor {
     int x = 0, y = 0;
     UINT flags = 0;
     const RECT* parent = nullptr;  // the parent menu's screen rectangle
+    int itemTop = 0, itemBottom = 0;  // the parent item's rows on the screen
 };
 
 int ScreenWidth() {
@@ -263,14 +266,31 @@ POINT Place(SIZE s, int x, int y, UINT flags, bool rtl) {
 
 // A cascade overlaps its parent a little, on the side it cascades to: the
 // right, or the left in a mirrored menu, and the other side when the screen
-// has no room for it there.
-POINT PlaceCascade(SIZE s, const RECT& parent, int y, bool rtl) {
+// has no room for it there. On a screen too narrow for either side it opens
+// below its parent item (above when there is no room below), so that the
+// item stays in sight.
+POINT PlaceCascade(SIZE s, const Anchor& a, bool rtl) {
+    const RECT& parent = *a.parent;
     int overlap = theme::Scale(3);
     int toRight = parent.right - overlap, toLeft = parent.left + overlap - s.cx;
     bool rightFits = toRight + s.cx <= ScreenWidth(), leftFits = toLeft >= 0;
+    // Pushed back onto the screen, a cascade may still cover the parent's
+    // arrow column, never its texts.
+    const int rightCover = parent.right - std::min(toRight, ScreenWidth() - static_cast<int>(s.cx));
+    const int leftCover = std::max(toLeft, 0) + static_cast<int>(s.cx) - parent.left;
+    if (!rightFits && !leftFits && std::min(rightCover, leftCover) <= theme::Scale(16)) {
+        rightFits = rightCover <= leftCover;
+        leftFits = !rightFits;
+    }
+    if (!rightFits && !leftFits) {
+        const int indent = theme::Scale(12);
+        const int x = rtl ? parent.right - indent - s.cx : parent.left + indent;
+        const bool below = a.itemBottom + s.cy <= GetSystemMetrics(SM_CYSCREEN) || a.itemTop - s.cy < 0;
+        return Place(s, x, below ? a.itemBottom : a.itemTop - s.cy, TPM_LEFTALIGN, false);
+    }
     int x = rtl ? (leftFits || !rightFits ? toLeft : toRight)
                 : (rightFits || !leftFits ? toRight : toLeft);
-    return Place(s, x, y, TPM_LEFTALIGN, false);
+    return Place(s, x, a.y, TPM_LEFTALIGN, false);
 }
 
 Level* Open(HMENU menu, const Anchor& anchor) {
@@ -283,7 +303,7 @@ Level* Open(HMENU menu, const Anchor& anchor) {
     level->menu = menu;
     SIZE size{};
     level->items = Measure(menu, g_loop->owner, &size);
-    POINT at = anchor.parent ? PlaceCascade(size, *anchor.parent, anchor.y, g_loop->rtl)
+    POINT at = anchor.parent ? PlaceCascade(size, anchor, g_loop->rtl)
                              : Place(size, anchor.x, anchor.y, flags, g_loop->rtl);
     Level* l = level.get();
     g_loop->levels.push_back(std::move(level));
@@ -327,6 +347,8 @@ void OpenSub(Level* l) {
     Anchor a;
     a.parent = &wr;
     a.y = wr.top + e.rc.top - theme::Scale(2);
+    a.itemTop = wr.top + e.rc.top;
+    a.itemBottom = wr.top + e.rc.bottom;
     Open(e.popup, a);
 }
 

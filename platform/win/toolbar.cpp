@@ -2,7 +2,8 @@
 // buttons with images, states and styles (check, group, drop-down), strings,
 // images from bitmap resources, tooltips that ask the parent for their text,
 // toolbar resources, and menu bar buttons that open a menu resource's
-// pop-ups.
+// pop-ups. A horizontal bar narrower than its buttons ends in a chevron
+// whose menu holds the buttons that do not fit.
 #include <map>
 
 #include "platform/res/formats.h"
@@ -22,6 +23,7 @@ namespace {
 
 constexpr int kSeparatorWidth = 8;
 constexpr int kArrowWidth = 12;
+constexpr int kChevronWidth = 14;
 constexpr int kMenuCommandBase = 0xE100;  // commands of menu bar buttons
 
 struct Button {
@@ -141,6 +143,65 @@ RECT ButtonRect(HWND h, const ToolbarState* st, int index) {
     return RECT{at, 0, at + ext, RowHeight(h, st)};
 }
 
+// The first button that does not fit before the chevron of a horizontal bar
+// narrower than its buttons; -1 when all fit.
+int FirstOverflowed(HWND h, const ToolbarState* st) {
+    if (Vertical(h) || Count(st) == 0) return -1;
+    RECT client;
+    GetClientRect(h, &client);
+    if (client.right <= 0 || ButtonRect(h, st, Count(st) - 1).right <= client.right) return -1;
+    const int limit = client.right - win::theme::Scale(kChevronWidth);
+    for (int i = 0; i < Count(st); ++i) {
+        const Button& b = st->buttons[static_cast<size_t>(i)];
+        if (!(b.state & TBSTATE_HIDDEN) && ButtonRect(h, st, i).right > limit) return i;
+    }
+    return -1;
+}
+
+RECT ChevronRect(HWND h, const ToolbarState* st) {
+    RECT client;
+    GetClientRect(h, &client);
+    return RECT{client.right - win::theme::Scale(kChevronWidth), 0, client.right, RowHeight(h, st)};
+}
+
+// The chevron's menu: the buttons that do not fit, named by their tips (as
+// the parent gives them) or texts; a drop-down button opens its own menu.
+void RunChevron(HWND h, ToolbarState* st) {
+    const int first = FirstOverflowed(h, st);
+    if (first < 0) return;
+    HMENU menu = CreatePopupMenu();
+    for (int i = first; i < Count(st); ++i) {
+        const Button b = st->buttons[static_cast<size_t>(i)];
+        if ((b.style & TBSTYLE_SEP) || (b.state & TBSTATE_HIDDEN)) continue;
+        NMTTDISPINFO di;
+        di.hdr.hwndFrom = h;
+        di.hdr.idFrom = static_cast<uintptr_t>(b.cmd);
+        di.hdr.code = TTN_GETDISPINFO;
+        WString name;
+        if (HWND parent = GetParent(h)) {
+            SendMessage(parent, WM_NOTIFY, static_cast<WPARAM>(b.cmd), reinterpret_cast<LPARAM>(&di.hdr));
+            if (di.hinst && di.lpszText && IS_INTRESOURCE(di.lpszText))
+                name = res::LoadStringText(di.hinst, static_cast<WORD>(reinterpret_cast<uintptr_t>(di.lpszText)));
+            else if (di.lpszText && di.lpszText != LPSTR_TEXTCALLBACK)
+                name = di.lpszText;
+        }
+        if (name.empty()) name = b.text;
+        if (name.empty()) name = text::Format(u"%d", b.cmd);
+        UINT flags = MF_STRING;
+        if (!(b.state & TBSTATE_ENABLED)) flags |= MF_GRAYED;
+        if (b.state & TBSTATE_CHECKED) flags |= MF_CHECKED;
+        AppendMenu(menu, flags, static_cast<uintptr_t>(i + 1), name.c_str());
+    }
+    RECT c = ChevronRect(h, st);
+    POINT at{c.right, c.bottom};
+    ClientToScreen(h, &at);
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, at.x, at.y, 0, h, nullptr));
+    DestroyMenu(menu);
+    // A drop-down's menu, or the button's command.
+    if (chosen > 0) win::ToolbarUserTap(h, chosen - 1, true);
+}
+
 void SyncTools(HWND h, ToolbarState* st) {
     if (!st->tooltip || !IsWindow(st->tooltip)) return;
     for (uintptr_t id : st->toolIds) {
@@ -208,7 +269,23 @@ void Paint(HWND h, ToolbarState* st) {
     ControlPaint p(h, COLOR_BTNFACE);
     HDC dc = p.dc();
     if (!dc) return;
+    const int overflowed = FirstOverflowed(h, st);
+    if (overflowed >= 0) {
+        // Two small right-pointing wedges, a unit a pixel at 96 dots per inch.
+        RECT c = ChevronRect(h, st);
+        HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_BTNTEXT));
+        const int u = win::theme::Scale(1);
+        const int cy = (c.top + c.bottom) / 2, x0 = (c.left + c.right) / 2 - 3 * u;
+        for (int wedge = 0; wedge < 2; ++wedge)
+            for (int k = 0; k < 3; ++k) {
+                const int x = x0 + wedge * 4 * u + k * u;
+                RECT line{x, cy - (3 - k) * u, x + u, cy + (3 - k) * u};
+                FillRect(dc, &line, brush);
+            }
+        DeleteObject(brush);
+    }
     for (int i = 0; i < Count(st); ++i) {
+        if (overflowed >= 0 && i >= overflowed) break;
         const Button b = st->buttons[static_cast<size_t>(i)];
         if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
         RECT r = ButtonRect(h, st, i);
@@ -514,7 +591,15 @@ LRESULT ToolbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONUP: {
             RelayToTip(h, st, msg, wp, lp);
             POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            for (int i = 0; i < Count(st); ++i) {
+            const int overflowed = FirstOverflowed(h, st);
+            if (overflowed >= 0) {
+                RECT c = ChevronRect(h, st);
+                if (PtInRect(&c, pt)) {
+                    RunChevron(h, st);
+                    return 0;
+                }
+            }
+            for (int i = 0; i < (overflowed >= 0 ? overflowed : Count(st)); ++i) {
                 RECT r = ButtonRect(h, st, i);
                 if (pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom) {
                     bool arrow = (st->buttons[static_cast<size_t>(i)].style & TBSTYLE_DROPDOWN) &&
@@ -648,6 +733,16 @@ bool EnterMenuBar(HWND top) {
     return false;
 }
 }  // namespace detail
+
+int ToolbarFirstOverflowed(HWND toolbar) {
+    ToolbarState* st = StateOf(toolbar);
+    return st ? FirstOverflowed(toolbar, st) : -1;
+}
+
+void ToolbarChevronTap(HWND toolbar) {
+    ToolbarState* st = StateOf(toolbar);
+    if (st && IsWindowEnabled(toolbar)) RunChevron(toolbar, st);
+}
 
 void ToolbarUserTap(HWND toolbar, int index, bool onArrow) {
     ToolbarState* st = StateOf(toolbar);

@@ -247,7 +247,11 @@ bool CCommandBars::OnNotify(const NMHDR* header, LRESULT* result) {
     arrow.left += bar->GetButtonSize().cx;
     POINT stylus = GetLastStylusPoint();
     HWND frame = m_host.GetFrameWindow();
-    if (!PtInRect(&arrow, stylus)) {
+    // A button past the bar's chevron is chosen in the chevron's menu: its
+    // drop-down opens, as the arrow is all the pen could reach.
+    const int overflowed = win::ToolbarFirstOverflowed(bar->GetSafeHwnd());
+    const bool pastChevron = overflowed >= 0 && index >= overflowed;
+    if (!pastChevron && !PtInRect(&arrow, stylus)) {
         PostMessage(frame, WM_COMMAND, command, 0);
         return true;
     }

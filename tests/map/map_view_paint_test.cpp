@@ -213,6 +213,29 @@ TEST_F(MapViewPaint, ScaleBarQuartersAndGeographicLimit) {
     EXPECT_EQ(Pixel(30, 290), kWhite);
 }
 
+// A long "1:N" label shortens the bar so that it ends inside the view; a
+// short one leaves the bar as it was.
+TEST_F(MapViewPaint, TheScaleLabelStaysInsideTheView) {
+    UseCoordSys(MakeCoordSys(kUtm33Wkt));
+    OpenView();
+    view_->ZoomToExtent(CDoubleRect(500000, 0, 506350, 6350), false, 1.0);
+    Pump();
+    EXPECT_EQ(view_->ScaleBarRect().right, 178);
+    // Zoomed out to about 1:120 000 000: a label of 11 characters.
+    view_->ZoomToExtent(CDoubleRect(0, 0, 7620000, 7620000), false, 1.0);
+    Pump();
+    const RECT bar = view_->ScaleBarRect();
+    EXPECT_LT(bar.right, 178);
+    // The label's ink: from beside the bar to at least 4 pixels inside the
+    // view's right edge, on the rows beside the bar.
+    int inkRight = -1;
+    for (int y = bar.top - 8; y < bar.bottom; ++y)
+        for (int x = bar.right + 1; x < 240; ++x)
+            if (Pixel(x, y) != kWhite) inkRight = std::max(inkRight, x);
+    EXPECT_GT(inkRight, bar.right + 20);
+    EXPECT_LE(inkRight, 240 - 4);
+}
+
 TEST_F(MapViewPaint, PanningFrame) {
     GetPreferences()->Data().display.panframe = true;
     OpenView();

@@ -244,6 +244,34 @@ TEST_P(WinMenuWindowTest, PenDragIntoTheCascadeAndRelease) {
     EXPECT_EQ(Track(), 21u);
 }
 
+// On a screen with room on neither side, a cascade opens below its item
+// (which stays in sight) and is chosen from there.
+TEST_P(WinMenuWindowTest, ACascadeWithNoRoomBesideOpensBelowItsItem) {
+    HMENU wide = CreatePopupMenu(), sub = CreatePopupMenu();
+    AppendMenu(sub, MF_STRING, 41, u"The whole extent of every layer");
+    AppendMenu(sub, MF_STRING, 42, u"The extent of the selected layer");
+    AppendMenu(wide, MF_STRING, 40, u"Zoom to the layers of the map");
+    AppendMenu(wide, MF_POPUP, reinterpret_cast<uintptr_t>(sub), u"Zoom to a layer of the map");
+    win::input::Key(VK_DOWN);
+    win::input::Key(VK_DOWN);
+    win::input::Key(Open());
+    WhileOpen([this] {
+        std::vector<HWND> menus = MenuWindows();
+        ASSERT_EQ(menus.size(), 2u);
+        RECT root, cascade;
+        GetWindowRect(menus[0], &root);
+        GetWindowRect(menus[1], &cascade);
+        const int itemBottom = root.top + 2 + 2 * RowHeight();
+        EXPECT_GE(cascade.top, itemBottom);
+        EXPECT_GE(cascade.left, 0);
+        EXPECT_LE(cascade.right, 240);
+        win::input::Key(VK_DOWN);
+        win::input::Key(VK_RETURN);
+    });
+    EXPECT_EQ(TrackAt(wide), 42u);
+    DestroyMenu(wide);
+}
+
 TEST_P(WinMenuWindowTest, GreyItemTappedByPenIsNotChosen) {
     WhileOpen([this] {
         RECT wr;

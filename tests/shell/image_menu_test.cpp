@@ -231,6 +231,8 @@ TEST_F(ImageMenuPictureTest, PicturesAt96And192DotsPerInch) {
         m.logPixelsX = m.logPixelsY = dpi;
         gdi::SetScreenMetrics(m);
         const int u = dpi / 96;
+        // The handheld's screen at that density.
+        win::SetScreenSize(240 * u, 320 * u);
         CRecordingImageMenu menu;
         ASSERT_TRUE(menu.LoadMenu(282, 0));
         EXPECT_EQ(menu.GetImageWidth(), 16 * u);
@@ -256,6 +258,7 @@ TEST_F(ImageMenuPictureTest, PicturesAt96And192DotsPerInch) {
         int ctop = c.top + (c.bottom - c.top - 16 * u) / 2;
         EXPECT_EQ(shot.At(c.left + 2 * u - 1, ctop + 8 * u), 0xFF0000u);
     }
+    win::SetScreenSize(240, 320);
 }
 
 TEST_F(ImageMenuTest, ACommandMissingFromTheToolbarLeavesTheImageColumnEmpty) {
