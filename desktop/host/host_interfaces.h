@@ -727,11 +727,26 @@ constexpr unsigned kFileMustExist = 0x1000;
 constexpr unsigned kFileOverwritePrompt = 0x2;
 constexpr unsigned kFileCreatePrompt = 0x2000;
 
+// The host's objects that add-ins create (they never link the host
+// library): workspace factories by their identifiers, the converter, the
+// field checker, spatial filters, and new feature layers.
+class ZN_HOST_API IHostObjects {
+public:
+    virtual ~IHostObjects() = default;
+    virtual std::shared_ptr<IHostWorkspaceFactory> WorkspaceFactory(const std::string& progId) = 0;
+    virtual std::shared_ptr<IHostFeatureDataConverter> FeatureDataConverter() = 0;
+    virtual std::shared_ptr<IHostFieldChecker> FieldChecker() = 0;
+    virtual std::shared_ptr<IHostSpatialFilter> SpatialFilter() = 0;
+    // A new feature layer over the class, named after it, in no map yet.
+    virtual std::shared_ptr<IHostLayer> FeatureLayer(std::shared_ptr<IHostFeatureClass> featureClass) = 0;
+};
+
 class ZN_HOST_API IHostApplication {
 public:
     virtual ~IHostApplication() = default;
     virtual std::shared_ptr<IHostMapDocument> Document() const = 0;
     virtual IHostUi& Ui() = 0;
+    virtual IHostObjects& Objects() = 0;
 };
 
 // ------------------------------------------------------------------ what add-ins implement

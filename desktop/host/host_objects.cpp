@@ -1101,8 +1101,41 @@ std::shared_ptr<DLayer> ModelOf(const IHostLayer& layer) {
     return nullptr;
 }
 
+namespace {
+
+class HostObjectsImpl : public IHostObjects {
+public:
+    explicit HostObjectsImpl(std::shared_ptr<HostSession> s) : m_session(std::move(s)) {}
+    std::shared_ptr<IHostWorkspaceFactory> WorkspaceFactory(const std::string& progId) override {
+        return CreateWorkspaceFactory(progId);
+    }
+    std::shared_ptr<IHostFeatureDataConverter> FeatureDataConverter() override {
+        return CreateFeatureDataConverter();
+    }
+    std::shared_ptr<IHostFieldChecker> FieldChecker() override { return CreateFieldChecker(); }
+    std::shared_ptr<IHostSpatialFilter> SpatialFilter() override { return CreateSpatialFilter(); }
+    std::shared_ptr<IHostLayer> FeatureLayer(std::shared_ptr<IHostFeatureClass> featureClass) override {
+        ZN_OP("IHostObjects::FeatureLayer");
+        if (!featureClass) throw HostError("no feature class");
+        auto model = std::make_shared<DLayer>();
+        model->kind = DLayerKind::Feature;
+        model->name = featureClass->Dataset()->Name();
+        auto layer = std::make_shared<FeatureLayerObj>(m_session, model);
+        layer->SetFeatureClass(std::move(featureClass));
+        return layer;
+    }
+
+private:
+    std::shared_ptr<HostSession> m_session;
+};
+
+}  // namespace
+
 HostApplicationImpl::HostApplicationImpl(std::shared_ptr<HostSession> session, IHostUi& ui)
-    : m_session(std::move(session)), m_ui(ui) {}
+    : m_session(std::move(session)), m_ui(ui),
+      m_objects(std::make_unique<HostObjectsImpl>(m_session)) {}
+
+HostApplicationImpl::~HostApplicationImpl() = default;
 
 std::shared_ptr<IHostMapDocument> HostApplicationImpl::Document() const {
     ZN_OP("IHostApplication::Document");

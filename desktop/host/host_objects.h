@@ -52,13 +52,16 @@ private:
 class HostApplicationImpl : public IHostApplication {
 public:
     HostApplicationImpl(std::shared_ptr<HostSession> session, IHostUi& ui);
+    ~HostApplicationImpl() override;
     std::shared_ptr<IHostMapDocument> Document() const override;
     IHostUi& Ui() override { return m_ui; }
+    IHostObjects& Objects() override { return *m_objects; }
     HostSession& Session() { return *m_session; }
 
 private:
     std::shared_ptr<HostSession> m_session;
     IHostUi& m_ui;
+    std::unique_ptr<IHostObjects> m_objects;
 };
 
 // Opens a .dmap file; null with the reason in *error.

@@ -20,6 +20,7 @@
 #include "desktop/host/host_ui_scripted.h"
 #include "desktop/tools/export_symbology_command.h"
 #include "desktop/tools/file_replace.h"
+#include "desktop/tools/pack_shapefile.h"
 #include "platform/fs/fs.h"
 
 namespace {
@@ -179,6 +180,29 @@ TEST_F(PellumQt, TheSymbologyDialogsViewListsTheShapefileLayers) {
     EXPECT_EQ(ok, QRect(112, 248 + extra, 73, 23));
     EXPECT_FALSE(progressShown);
     EXPECT_EQ(items, (std::vector<std::pair<std::string, bool>>{{"Block groups", true}}));
+    EXPECT_TRUE(d.Finished());
+}
+
+TEST_F(PellumQt, ThePackDialogsViewShowsItsBoxesAndState) {
+    zntools8::PackShapefileDialog d;
+    d.Initialize(*m_app);
+    d.Edit(zntools8::PackShapefileDialog::kSource, "/data/parcels");
+    d.Edit(zntools8::PackShapefileDialog::kDestination, "   ");
+    bool okEnabled = true;
+    std::string source, label3, done;
+    OnModal([&](QWidget* w) {
+        source = w->findChild<QLineEdit*>("txtFilePath0")->text().toStdString();
+        label3 = w->findChild<QLabel*>("Label3")->text().toStdString();
+        okEnabled = w->findChild<QPushButton*>("cmdRepair")->isEnabled();
+        EXPECT_TRUE(w->findChild<QProgressBar*>("ProgressBar1")->isVisible());
+        EXPECT_TRUE(w->findChild<QLabel*>("lblDone")->font().bold());
+        w->grab().save(ZN_ARTEFACT_DIR "/pellum_pack_shapefile.png");
+        w->findChild<QPushButton*>("cmdExit")->click();
+    });
+    d.ShowQt();
+    EXPECT_EQ(source, "/data/parcels");
+    EXPECT_EQ(label3, d.Label3());
+    EXPECT_FALSE(okEnabled);  // the destination holds only blanks
     EXPECT_TRUE(d.Finished());
 }
 
