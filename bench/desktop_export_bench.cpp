@@ -6,6 +6,9 @@
 //   convert/filtered    the same, about half kept  ogr2ogr -t_srs -spat -spat_srs
 //   convert/plain       no projection              ogr2ogr
 //   pack                10 % of the rows deleted   ogr2ogr (which skips them)
+// The pack flushes every feature through to the disk, as the command does, so
+// it runs on the first 10,000 features of the layer: the cost per feature is
+// what compares.
 #include <benchmark/benchmark.h>
 #include <gdal.h>
 #include <gdal_utils.h>
@@ -15,6 +18,7 @@
 #include <filesystem>
 #include <string>
 
+#include "crs/datum_table.h"
 #include "desktop/host/feature_cursor.h"
 #include "desktop/host/host_names.h"
 #include "desktop/host/host_objects.h"
@@ -31,6 +35,7 @@ using namespace host;
 namespace fsys = std::filesystem;
 
 constexpr int kFeatures = 100000;
+constexpr int kPackFeatures = 10000;
 const char kGeo[] =
     "GEOGCS[\"GCS_North_American_1983\",DATUM[\"D_North_American_1983\",SPHEROID[\"GRS_1980\","
     "6378137.0,298.257222101]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
@@ -51,7 +56,7 @@ void Write(const std::string& path, const std::string& text) {
 }
 
 // The layer "src" (and "del", the same with every tenth row deleted).
-void MakeLayer(const std::string& name, bool deleteTenth) {
+void MakeLayer(const std::string& name, bool deleteTenth, int count) {
     ShpHandle h = ShpCreate(fs::DevicePathFromHost(g_dir + "/" + name + ".shp").c_str(), kShapePolygon, 0);
     DbfHandle t = ShpGetTable(h);
     for (int f = 0; f < 10; ++f) {
@@ -65,7 +70,7 @@ void MakeLayer(const std::string& name, bool deleteTenth) {
     HostGeometry g;
     g.shapeType = kShapePolygon;
     g.parts = {0};
-    for (int i = 0; i < kFeatures; ++i) {
+    for (int i = 0; i < count; ++i) {
         const double cx = -123.9 + 1.8 * (i % 1000) / 1000.0, cy = 36.0 + 3.0 * (i / 1000) / 100.0;
         g.points.clear();
         for (int k = 0; k < 20; ++k) {
@@ -83,7 +88,7 @@ void MakeLayer(const std::string& name, bool deleteTenth) {
         DbfWriteRecord(t, i);
     }
     if (deleteTenth)
-        for (int i = 0; i < kFeatures; i += 10) DbfDeleteRecord(t, i);
+        for (int i = 0; i < count; i += 10) DbfDeleteRecord(t, i);
     ShpClose(h);
     Write(g_dir + "/" + name + ".prj", kGeo);
 }
@@ -94,8 +99,9 @@ void Setup() {
     g_dir = mkdtemp(t);
     fs::SetDeviceRoot("/");
     EnsureGdal();
-    MakeLayer("src", false);
-    MakeLayer("del", true);
+    SetDatumTableFile(fs::DevicePathFromHost(ZN_SOURCE_DIR "/data/System/znDatums.dbf"));
+    MakeLayer("src", false, kFeatures);
+    MakeLayer("del", true, kPackFeatures);
     Write(g_dir + "/utm.prj", kUtm);
 }
 
@@ -188,9 +194,12 @@ void BM_Pack_Ours(benchmark::State& state) {
         insert.reset();
         target->AddIndex("Sp_Idx", {"Shape"});
     }
-    state.SetItemsProcessed(state.iterations() * kFeatures);
+    state.SetItemsProcessed(state.iterations() * kPackFeatures);
 }
-void BM_Pack_Ogr2ogr(benchmark::State& s) { Gdal(s, "del", {"-f", "ESRI Shapefile"}); }
+void BM_Pack_Ogr2ogr(benchmark::State& s) {
+    Gdal(s, "del", {"-f", "ESRI Shapefile"});
+    s.SetItemsProcessed(s.iterations() * kPackFeatures);
+}
 
 BENCHMARK(BM_ConvertProjected_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ConvertProjected_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -198,8 +207,8 @@ BENCHMARK(BM_ConvertFiltered_Ours)->Unit(benchmark::kMillisecond)->Iterations(2)
 BENCHMARK(BM_ConvertFiltered_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ConvertPlain_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ConvertPlain_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_Pack_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_Pack_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_Pack_Ours)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Pack_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
