@@ -51,6 +51,31 @@ constexpr UINT kVkF1 = 112;
 constexpr UINT kVkF24 = 135;
 constexpr UINT kVkF5 = 116, kVkF11 = 122, kVkF12 = 123, kVkF23 = 134;
 
+// The tracklog's extent (degrees on WGS 1984) in the units of a projected
+// map: the bounds of its corners and edge midpoints shifted to the map's
+// datum and projected; unchanged when none of them projects.
+CDoubleRect TracklogExtentInMapUnits(CCoordSys* cs, const CDoubleRect& degrees) {
+    CDoubleRect out;
+    bool any = false;
+    const double xs[] = {degrees.xmin, (degrees.xmin + degrees.xmax) / 2, degrees.xmax};
+    const double ys[] = {degrees.ymin, (degrees.ymin + degrees.ymax) / 2, degrees.ymax};
+    for (double lon : xs) {
+        for (double lat : ys) {
+            double x = lon, y = lat;
+            TransformDatum(cs->m_datum, x, y, 0, &x, &y, nullptr, true);
+            cs->GeographicToProjected(x, y, &x, &y);
+            if (!std::isfinite(x) || !std::isfinite(y)) continue;
+            if (!any) out = CDoubleRect(x, y, x, y);
+            out.xmin = std::min(out.xmin, x);
+            out.xmax = std::max(out.xmax, x);
+            out.ymin = std::min(out.ymin, y);
+            out.ymax = std::max(out.ymax, y);
+            any = true;
+        }
+    }
+    return any ? out : degrees;
+}
+
 }  // namespace
 
 void SetLayersDialogRunner(LayersDialogRunner runner) {
@@ -567,6 +592,7 @@ void CMapView::ZoomToFullExtent() {
     CTracklogLayer& track = layers.GetTracklog();
     if (track.IsVisible()) {
         track.GetExtent(e);
+        if (cs->m_projectionCode != crs_code::kGeographic) e = TracklogExtentInMapUnits(cs, e);
         ZoomToExtent(e, false, 1.1);
     } else if (cs->m_projectionCode == crs_code::kGeographic) {
         ZoomToExtent(CDoubleRect(-180, -90, 180, 90), false, 1.0);

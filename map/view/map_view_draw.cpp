@@ -179,7 +179,9 @@ void CMapView::DrawTracklog(HDC dc) {
     CTracklogLayer& track = m_doc->GetLayers().GetTracklog();
     if (!track.IsVisible()) return;
     HDC target = dc ? dc : GetDC(GetSafeHwnd());
-    track.DrawTo(target, nullptr, GetMapScale(true));
+    const int saved = SaveDC(target);
+    track.Draw(target, false, true);
+    RestoreDC(target, saved);
     if (!dc) ReleaseDC(GetSafeHwnd(), target);
 }
 
