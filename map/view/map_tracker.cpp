@@ -121,10 +121,8 @@ void CMapTracker::SetReadoutTargets(HWND statusBar, int distancePane, int coordP
     m_coordPane = coordPane;
 }
 
-WString CMapTracker::DistanceText(double x, double y) {
+WString CMapTracker::DistanceText(double sx, double sy, double x, double y) const {
     if (!m_coordSys) return WString();
-    double sx, sy;
-    ScreenToMap(m_startPoint.x, m_startPoint.y, sx, sy);
     double azimuth = 0;
     double d = MeasureDistanceXY(m_coordSys, sx, sy, x, y, &azimuth);
     if (m_coordSys->m_projectionCode != crs_code::kGeographic)
@@ -180,14 +178,24 @@ WString CMapTracker::CoordinateText(double x, double y) {
     }
 }
 
+void CMapTracker::Redraw(const RECT* rect, HWND clip, HDC dc, HWND view) {
+    // The band only: a read-out written here would repaint the status bar,
+    // whose paint comes back through the loop and would draw again.
+    m_quiet = true;
+    DrawTrackerRect(rect, clip, dc, view);
+    m_quiet = false;
+}
+
 void CMapTracker::UpdateReadout(const POINT* point) {
-    if (!m_statusBar || m_coordFormat < 0) return;
+    if (!m_statusBar || m_coordFormat < 0 || m_quiet) return;
     POINT p = point ? *point : m_endPoint;
     double x, y;
     ScreenToMap(p.x, p.y, x, y);
     if (!point && (m_rubberBandStyle == kBandLine || m_rubberBandStyle == kBandSegment ||
                    m_rubberBandStyle == kBandTwoSegments || m_rubberBandStyle == kBandCircle)) {
-        WString text = DistanceText(x, y);
+        double sx, sy;
+        ScreenToMap(m_startPoint.x, m_startPoint.y, sx, sy);
+        WString text = DistanceText(sx, sy, x, y);
         SendMessage(m_statusBar, SB_SETTEXT, static_cast<WPARAM>(m_distancePane),
                     reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -381,13 +389,13 @@ CMapTracker::TrackEnd CMapTracker::RunHandleLoop(int handle, HWND view, POINT p,
         }
         // Anything else runs as usual. It may paint the view: the band is
         // taken away first and shown again after, so that XOR stays exact.
-        if (drawn) DrawTrackerRect(&m_rect, clip, loop.dc, view);
+        if (drawn) Redraw(&m_rect, clip, loop.dc, view);
         DispatchMessage(&m);
         if (!IsWindow(view) || GetCapture() != view) {
             drawn = false;
             break;
         }
-        if (drawn) DrawTrackerRect(&m_rect, clip, loop.dc, view);
+        if (drawn) Redraw(&m_rect, clip, loop.dc, view);
     }
     if (end == TrackEnd::CaptureLost && IsWindow(view)) {
         // The window that took the pen ran in between: the band on the
@@ -519,13 +527,13 @@ bool CMapTracker::TrackFreehand(HWND view, int x, int y, bool polygon) {
             end = TrackEnd::Cancelled;
             break;
         }
-        if (drawn) DrawTrackerRect(&m_rect, nullptr, loop.dc, view);
+        if (drawn) Redraw(&m_rect, nullptr, loop.dc, view);
         DispatchMessage(&m);
         if (!IsWindow(view) || GetCapture() != view) {
             drawn = false;
             break;
         }
-        if (drawn) DrawTrackerRect(&m_rect, nullptr, loop.dc, view);
+        if (drawn) Redraw(&m_rect, nullptr, loop.dc, view);
     }
     if (end == TrackEnd::CaptureLost) {
         m_rect = saved;

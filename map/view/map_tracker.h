@@ -108,9 +108,11 @@ public:
     // pane; for line styles the distance and bearing from the start into
     // the distance pane.
     void UpdateReadout(const POINT* point);
-    // The texts UpdateReadout writes (empty when it writes none).
+    // The texts UpdateReadout writes (empty when it writes none): the
+    // position of a map point, and the bearing and distance from one map
+    // point to another.
     WString CoordinateText(double x, double y);
-    WString DistanceText(double x, double y);
+    WString DistanceText(double fromX, double fromY, double x, double y) const;
 
     // ---- the selection box ----
     void SetHandleSize(int size) { m_handleSize = size; }
@@ -193,6 +195,8 @@ private:
     struct Loop;
     TrackEnd RunHandleLoop(int handle, HWND view, POINT p, HWND clip, bool showAtOnce,
                            bool& moved);
+    // Takes the band away or shows it again around a dispatched message.
+    void Redraw(const RECT* rect, HWND clip, HDC dc, HWND view);
     void DrawFigure(HDC dc, const RECT& r);
     void DrawCrosshairAt(HDC dc, HWND view, POINT p);
     void SetEndFromRect(const RECT& r);
@@ -206,6 +210,7 @@ private:
     WString m_unitAbbreviation;
     int m_handleSize = 8;
     bool m_crosshair = true;
+    bool m_quiet = false;
     POINT m_startPoint{};
     POINT m_endPoint{};
     POINT m_thirdPoint{};

@@ -64,7 +64,7 @@ bool CMapView::IdentifyAt(double x, double y) {
     }
     for (int i = 0; i < layers.GetCount(); ++i) {
         CLayer* layer = layers.GetAt(i);
-        if (layer && layer->IsIdentifiable() && IdentifyLayerAt(layer, x, y)) return true;
+        if (layer && layer->GetIdentify() && IdentifyLayerAt(layer, x, y)) return true;
     }
     SetStatus(u"Nothing found!");
     MessageBeep(kBeepNothingFound);

@@ -216,3 +216,32 @@ TEST_F(MapTools, MeasureClicksAddVerticesAndTurningItOffShowsTheMeasurement) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MapTools, ARadialMeasureOf100MetresAndAFreehandTrace) {
+    Open();  // one metre a pixel
+    Command(1812);
+    Drag(POINT{100, 100}, POINT{160, 180});
+    ASSERT_EQ(measured_.size(), 1u);
+    EXPECT_EQ(measured_[0].kind, 2);
+    EXPECT_EQ(measured_[0].distance, u"100.0m");
+    EXPECT_EQ(measured_[0].length, u"628.3m");
+    EXPECT_EQ(measured_[0].area, u"3.14 ha");  // pi * 10^4 m^2
+    // Freehand: the trace is measured when the pen goes up (30 + 40 m).
+    Command(1813);
+    clock_.Advance(1000);
+    win::input::Play(Gesture()
+                         .Down(0, View(), POINT{20, 20})
+                         .Move(10, View(), POINT{50, 20})
+                         .Move(20, View(), POINT{50, 60})
+                         .Up(30, View(), POINT{50, 60}));
+    Pump();
+    ASSERT_EQ(measured_.size(), 2u);
+    EXPECT_EQ(measured_[1].kind, 0);
+    EXPECT_EQ(measured_[1].length, u"70.0m");
+    EXPECT_EQ(measured_[1].distance, u"50.0m");
+    EXPECT_EQ(view_->GetFreehandTrace().Count(), 0);
+}
+
+}  // namespace
