@@ -14,6 +14,7 @@
 #include "platform/win/dialog.h"
 #include "platform/win/input.h"
 #include "platform/win/list_actions.h"
+#include "platform/win/menu.h"
 #include "platform/win/msgbox.h"
 #include "tests/platform/win_template.h"
 
@@ -523,3 +524,47 @@ TEST_F(WinDialogTest, CommonDialogsUseTheResponder) {
 }
 
 }  // namespace
+
+TEST_F(WinDialogTest, ModalWindowsTakeThePenHoweverTheyAreAnswered) {
+    // A drag holds the capture; each modal window releases it as it opens.
+    HWND inside = owner_;
+    auto hold = [&] {
+        SetCapture(owner_);
+        ASSERT_EQ(GetCapture(), owner_);
+        inside = owner_;
+    };
+    // Message boxes: from the queued answers and from the responder.
+    hold();
+    win::QueueMessageBoxAnswers({IDOK});
+    EXPECT_EQ(MessageBox(owner_, u"Poor GPS fix", u"Zarnip", MB_OK), IDOK);
+    EXPECT_EQ(GetCapture(), nullptr);
+    hold();
+    win::SetMessageBoxResponder([&](const win::MessageBoxRecord&) {
+        inside = GetCapture();
+        return IDOK;
+    });
+    MessageBox(owner_, u"No GPS data", u"Zarnip", MB_OK);
+    win::SetMessageBoxResponder(nullptr);
+    EXPECT_EQ(inside, nullptr);
+    // A modal dialog.
+    hold();
+    win::PushModalHook([&](HWND d) {
+        inside = GetCapture();
+        win::PressCaptionClose(d);
+    });
+    EXPECT_EQ(DialogBoxParam(nullptr, MAKEINTRESOURCE(100), owner_, TestDlgProc, 0), IDCANCEL);
+    EXPECT_EQ(inside, nullptr);
+    EXPECT_EQ(GetCapture(), nullptr);
+    // A pop-up menu answered by the responder.
+    hold();
+    HMENU menu = CreatePopupMenu();
+    AppendMenu(menu, MF_STRING, 5, u"Item");
+    win::SetPopupMenuResponder([&](HMENU, POINT, HWND) {
+        inside = GetCapture();
+        return 0u;
+    });
+    TrackPopupMenu(menu, TPM_RETURNCMD, 10, 10, 0, owner_, nullptr);
+    win::SetPopupMenuResponder(nullptr);
+    DestroyMenu(menu);
+    EXPECT_EQ(inside, nullptr);
+}
