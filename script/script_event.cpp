@@ -5,18 +5,6 @@
 #include "platform/scripting/script_engine.h"
 #include "script/member_ids.h"
 
-int EventIdFromName(WStringView name) {
-    for (const ScriptEventRow& row : ScriptEventTable)
-        if (text::EqualsNoCase(name, row.name)) return row.id;
-    return 0;
-}
-
-const char16_t* EventNameFromId(int id) {
-    for (const ScriptEventRow& row : ScriptEventTable)
-        if (row.id == id) return row.name;
-    return nullptr;
-}
-
 // ---- ThisEvent ----
 
 const InterfaceDesc& CScriptEvent::Desc() {

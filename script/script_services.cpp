@@ -1,5 +1,7 @@
 #include "script/script_services.h"
 
+#include <cstdio>
+
 #include "platform/scripting/script_engine.h"
 #include "script/script_binding.h"
 #include "script/script_event.h"
@@ -16,7 +18,10 @@ std::vector<std::function<void()>>& Deferred() {
 }  // namespace
 
 CScriptServices::CScriptServices() {
-    RegisterBuiltInScriptClasses();
+    // The event object is there from start-up; the other classes register
+    // with their first object.
+    RegisterScriptCoclass(CScriptEvent::Class());
+    if (!CheckScriptTypeRegistry()) std::fprintf(stderr, "zarnip: the script type library is incomplete\n");
     SetScriptNestingIdleHook(&CScriptServices::RunDeferred);
 }
 

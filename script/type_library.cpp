@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "script/script_event.h"
+#include "script/event_table.h"
 
 const ScriptLibraryAttributes& ScriptHostLibAttributes() {
     static const ScriptLibraryAttributes a{ScriptLibGuid(kLibScriptHostLib), 0, 0, 0x409,
@@ -263,9 +263,8 @@ HRESULT GetScriptTypeInfo(const WChar*, const GUID& guid, ITypeInfo** out) {
     return E_FAIL;
 }
 
-bool RegisterBuiltInScriptClasses() {
-    bool ok = RegisterScriptCoclass(CScriptEvent::Class());
-    // Every registered coclass must resolve, by class id and by interface.
+bool CheckScriptTypeRegistry() {
+    bool ok = true;
     for (const CoclassDesc* c : RegisteredScriptCoclasses()) {
         ComPtr<ITypeInfo> byClass, byInterface;
         if (FAILED(GetScriptTypeInfo(nullptr, c->clsid, byClass.Receive())) ||

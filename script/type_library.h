@@ -175,9 +175,9 @@ bool RegisterScriptCoclass(const CoclassDesc& coclass);
 const CoclassDesc* FindScriptCoclass(const GUID& guid);
 // Every registered coclass, in registration order.
 std::vector<const CoclassDesc*> RegisteredScriptCoclasses();
-// Registers the classes of this library that exist from start-up (the
-// event object) and checks that every registered coclass resolves.
-bool RegisterBuiltInScriptClasses();
+// True when every registered coclass resolves, by its class id and by its
+// interface (the start-up check).
+bool CheckScriptTypeRegistry();
 
 // The type information of a coclass (by class id), an interface (by IID) or
 // an event interface. The path names the library file on the handheld; the
