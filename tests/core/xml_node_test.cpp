@@ -402,3 +402,22 @@ TEST(XmlUtf8, ReadUtf8CharTable) {
 }
 
 }  // namespace
+
+// The attributes keep their document order beside the map: handlers bound
+// from them (case variants of one event among them) come in a fixed order.
+TEST(XmlAttributes, DocumentOrderIsKept) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.Parse(u"<A onclick=\"1\" caption=\"x\" OnClick=\"2\" onclick=\"3\" z=\"4\"/>"));
+    const CXmlNode* a = doc.GetRoot();
+    std::vector<std::string> names;
+    for (const WString* n : a->GetAttributeOrder()) names.push_back(text::ToUtf8(*n));
+    EXPECT_EQ(names, (std::vector<std::string>{"onclick", "caption", "OnClick", "z"}));
+    EXPECT_EQ(a->GetAttribute(u"onclick"), u"3") << "a repeated name keeps its place, last value";
+    CXmlNode* root = doc.GetRoot();
+    root->SetAttribute(u"caption", u"y");
+    root->SetAttribute(u"added", u"5");
+    names.clear();
+    for (const WString* n : a->GetAttributeOrder()) names.push_back(text::ToUtf8(*n));
+    EXPECT_EQ(names, (std::vector<std::string>{"onclick", "caption", "OnClick", "z", "added"}));
+    EXPECT_EQ(a->GetAttributeOrder().size(), a->GetAttributes().size());
+}
