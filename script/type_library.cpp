@@ -202,10 +202,15 @@ WString Key(const GUID& g) { return GuidToString(g); }
 }  // namespace
 
 const std::vector<const InterfaceDesc*>& ScriptEventInterfaces() {
+    static const std::vector<InterfaceDesc> descs = [] {
+        std::vector<InterfaceDesc> v;
+        for (const EventInterfaceDecl& decl : EventInterfaceDecls())
+            v.push_back(BuildEventInterface(decl));
+        return v;
+    }();
     static const std::vector<const InterfaceDesc*> all = [] {
         std::vector<const InterfaceDesc*> v;
-        for (const EventInterfaceDecl& decl : EventInterfaceDecls())
-            v.push_back(new InterfaceDesc(BuildEventInterface(decl)));
+        for (const InterfaceDesc& d : descs) v.push_back(&d);
         return v;
     }();
     return all;

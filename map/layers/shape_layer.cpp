@@ -228,7 +228,8 @@ void CShapeLayer::StartLayerScripts(const CXmlNode* root, const CXmlNode* layer)
     if (root->GetAttributeBool(u"debug", false)) ScriptHost()->EnableDebugging(true);
     // The application's objects come before "Layer".
     scripts->RegisterSystemObjects(ScriptHost().get());
-    ScriptHost()->AddNamedItem(u"Layer", GetScriptObject(true), 6);
+    // The host keeps its own reference.
+    ScriptHost()->AddNamedItem(u"Layer", GetScriptObject(false), 6);
     ScriptHost()->BindElementEvents(layer, u"Layer");
     ScriptHost()->RunScriptElements(root);
     if (const CXmlNode* forms = layer->FindChild(u"FORMS"))

@@ -42,7 +42,8 @@ TEST_F(BindingTest, ScriptElements) {
     Put("Maps/Forms/Lib.VBS", "Log.Write \"lib in another case\"\n");
     Put("Maps/sub/helpers.vbs", "Log.Write \"from a folder\"\n");
     Put("Shared/root.vbs", "Log.Write \"from the root\"\n");
-    Put("Maps/utf16.vbs", std::string("\xFF\xFEL\0o\0g\0.\0W\0r\0i\0t\0e\0 \0\"\0\xE9\0\"\0", 30));
+    static const char kUtf16[] = "\xFF\xFEL\0o\0g\0.\0W\0r\0i\0t\0e\0 \0\"\0\xE9\0\"\0";
+    Put("Maps/utf16.vbs", std::string(kUtf16, sizeof kUtf16 - 1));
     auto doc = Xml("Maps/Forms/survey.znl", R"(<Zarnip>
 <SCRIPT>Log.Write "inline"</SCRIPT>
 <SCRIPT src="lib.vbs"/>

@@ -31,7 +31,9 @@ public:
     uint32_t Advise(IDispatch* source) {
         ComPtr<IConnectionPointContainer> c;
         EXPECT_EQ(source->QueryInterface(IID_IConnectionPointContainer, c.ReceiveVoid()), S_OK);
-        EXPECT_EQ(c->FindConnectionPoint(iid_, point_.Receive()), S_OK);
+        ComPtr<IConnectionPoint> point;
+        EXPECT_EQ(c->FindConnectionPoint(iid_, point.Receive()), S_OK);
+        point_ = point.Get();  // not counted: the point would hold its sink and the sink it
         uint32_t cookie = 0;
         EXPECT_EQ(point_->Advise(this, &cookie), S_OK);
         return cookie;
@@ -42,7 +44,7 @@ private:
     bool Answers(REFIID iid) const override { return iid == IID_IDispatch || iid == iid_; }
     IID iid_;
     std::function<void(DISPID)> onEvent_;
-    ComPtr<IConnectionPoint> point_;
+    IConnectionPoint* point_ = nullptr;
 };
 
 class EventTest : public ScriptWorld {
