@@ -385,8 +385,9 @@ public:
         return true;
     }
     bool AddNamedItem(const WChar* name, IDispatch* object, DWORD flags) override {
+        // A host keeps its own reference; the layer keeps its own.
+        (void)object;
         log_->push_back("item " + text::ToUtf8(name) + " " + std::to_string(flags));
-        if (object) object->Release();
         return true;
     }
     bool BindElementEvents(const CXmlNode* element, const WChar* item) override {
