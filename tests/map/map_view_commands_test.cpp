@@ -3,6 +3,8 @@
 
 #include "crs/coord_sys.h"
 #include "map/layers/bookmarks.h"
+#include "map/layers/tracklog_layer.h"
+#include "map/services/preferences.h"
 #include "tests/map/view_harness.h"
 
 namespace {
@@ -270,6 +272,32 @@ TEST_F(MapViewCommands, F5RepaintsWithErase) {
     int draws = dynamic->draws;
     KeyPress(116);
     EXPECT_EQ(dynamic->draws, draws + 1);
+}
+
+TEST_F(MapViewCommands, FullExtentOfTheTracklogOnAProjectedMap) {
+    GetPreferences()->Data().tracklog.name = u"\\TrackLog.shp";
+    OpenView();
+    CCoordSys* utm = MakeCoordSys(kUtm33Wkt);
+    doc_.SetMapCoordSys(utm, false);
+    CTracklogLayer& track = doc_.GetLayers().GetTracklog();
+    GpsPosition p{};
+    p.satellitesUsed = 0xFFFE;
+    ASSERT_TRUE(track.AppendPosition(utm, {14.5, 47.0, 0, 0}, {14.5, 47.0, 0, 0}, {}, p));
+    ASSERT_TRUE(track.AppendPosition(utm, {15.5, 47.5, 0, 0}, {15.5, 47.5, 0, 0}, {}, p));
+    track.CloseFile();
+    track.SetVisible(true);
+    Command(ID_VIEW_ZOOMFULLEXTENT);
+    // The two points in map units lie inside the extent shown, which is a
+    // few kilometres across, not a few degrees.
+    const CDoubleRect e = view_->GetExtent();
+    for (const auto& ll : {std::pair{14.5, 47.0}, std::pair{15.5, 47.5}}) {
+        double x, y;
+        utm->GeographicToProjected(ll.first, ll.second, &x, &y);
+        EXPECT_TRUE(e.xmin <= x && x <= e.xmax && e.ymin <= y && y <= e.ymax) << x << " " << y;
+    }
+    EXPECT_GT(e.xmax - e.xmin, 50000);
+    EXPECT_LT(e.xmax - e.xmin, 500000);
+    track.SetVisible(false);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "crs/coord_sys.h"
 #include "map/layers/shape_layer.h"
+#include "map/layers/tracklog_layer.h"
 #include "map/services/preferences.h"
 #include "tests/map/view_harness.h"
 #include "tests/support/run_command.h"
@@ -485,6 +486,28 @@ TEST_F(MapViewVertices, LineSelectionBoxAndItsOpenOutline) {
         EXPECT_EQ(Pixel(px - s, py - s), kBlue) << v.x;
         EXPECT_EQ(Pixel(px + s - 1, py + s - 1), kBlue) << v.x;
     }
+}
+
+TEST_F(MapViewPaint, AVisibleTracklogAppearsInAFullPaint) {
+    GetPreferences()->Data().tracklog.name = u"\\TrackLog.shp";
+    AddLayer(new CFillLayer(kBlue, {CDoubleRect(0, 0, 5, 5)}));
+    UseExtent(CDoubleRect(0, 0, 100, 100));
+    OpenView();
+    CTracklogLayer& track = doc_.GetLayers().GetTracklog();
+    GpsPosition p{};
+    p.satellitesUsed = 0xFFFE;
+    ASSERT_TRUE(track.AppendPosition(nullptr, {20, 20, 0, 0}, {20, 20, 0, 0}, {}, p));
+    ASSERT_TRUE(track.AppendPosition(nullptr, {60, 60, 0, 0}, {60, 60, 0, 0}, {}, p));
+    track.CloseFile();
+    EXPECT_EQ(Count(Client(), kRed), 0);
+    track.SetVisible(true);
+    Command(ID_VIEW_REFRESH);
+    const std::vector<COLORREF> px = Client();
+    EXPECT_GT(Count(px, kRed), 20);
+    int x, y;
+    view_->MapToScreen(60, 60, x, y);
+    EXPECT_EQ(Pixel(x, y), kYellow);
+    track.SetVisible(false);
 }
 
 }  // namespace
