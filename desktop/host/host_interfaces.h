@@ -729,7 +729,8 @@ constexpr unsigned kFileCreatePrompt = 0x2000;
 
 // The host's objects that add-ins create (they never link the host
 // library): workspace factories by their identifiers, the converter, the
-// field checker, spatial filters, and new feature layers.
+// field checker, spatial filters, names, the MrSID encoder, and new feature
+// layers.
 class ZN_HOST_API IHostObjects {
 public:
     virtual ~IHostObjects() = default;
@@ -737,6 +738,9 @@ public:
     virtual std::shared_ptr<IHostFeatureDataConverter> FeatureDataConverter() = 0;
     virtual std::shared_ptr<IHostFieldChecker> FieldChecker() = 0;
     virtual std::shared_ptr<IHostSpatialFilter> SpatialFilter() = 0;
+    // A new, empty name of the kind.
+    virtual std::shared_ptr<IHostName> Name(IHostName::Kind kind) = 0;
+    virtual std::shared_ptr<IHostMrSidEncoder> MrSidEncoder() = 0;
     // A new feature layer over the class, named after it, in no map yet.
     virtual std::shared_ptr<IHostLayer> FeatureLayer(std::shared_ptr<IHostFeatureClass> featureClass) = 0;
 };

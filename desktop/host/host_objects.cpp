@@ -1114,6 +1114,11 @@ public:
     }
     std::shared_ptr<IHostFieldChecker> FieldChecker() override { return CreateFieldChecker(); }
     std::shared_ptr<IHostSpatialFilter> SpatialFilter() override { return CreateSpatialFilter(); }
+    std::shared_ptr<IHostName> Name(IHostName::Kind kind) override {
+        ZN_OP("IHostObjects::Name");
+        return NewHostName(kind);
+    }
+    std::shared_ptr<IHostMrSidEncoder> MrSidEncoder() override { return CreateMrSidEncoder(); }
     std::shared_ptr<IHostLayer> FeatureLayer(std::shared_ptr<IHostFeatureClass> featureClass) override {
         ZN_OP("IHostObjects::FeatureLayer");
         if (!featureClass) throw HostError("no feature class");
