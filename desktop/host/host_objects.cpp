@@ -6,6 +6,7 @@
 
 #include "crs/wkt.h"
 #include "desktop/host/host_faults.h"
+#include "desktop/host/host_names.h"
 #include "desktop/host/role_factories.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -622,6 +623,14 @@ public:
     std::shared_ptr<IHostWorkspace> Workspace() const override {
         ZN_OP("IHostDataset::Workspace");
         return m_ws;
+    }
+    std::shared_ptr<IHostName> FullName() const override {
+        ZN_OP("IHostDataset::FullName");
+        const char* factory = m_ws->Kind() == WorkspaceKind::Shapefile ? kShapefileWorkspaceFactory
+                              : m_ws->Kind() == WorkspaceKind::Ogr     ? kOgrWorkspaceFactory
+                              : m_ws->Kind() == WorkspaceKind::Raster  ? kRasterWorkspaceFactory
+                                                                       : kTesselWorkspaceFactory;
+        return FeatureClassName(m_ws->PathName(), factory, m_name);
     }
 
 private:

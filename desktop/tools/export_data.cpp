@@ -58,7 +58,7 @@ std::map<std::string, std::string> ExportData::FieldRenames(const std::string& l
 
 bool ExportData::NameAccepted(const std::string& name) {
     std::string why = UnsafeFileNameReason(name);
-    if (why.empty() && m_names.count(name)) why = "A layer of this name was already exported.";
+    if (why.empty() && m_names.count(name)) why = "a layer of this name was already exported";
     if (why.empty()) return true;
     m_ui.MessageBox("Export Shapefile", "Could not export " + name + "." + kCrLf + why,
                     host::PromptIcon::Information, host::PromptButtons::Ok);
