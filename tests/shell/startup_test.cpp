@@ -26,6 +26,7 @@
 #include "shell/app/splash.h"
 #include "shell/app/stylus.h"
 #include "resources/zres.h"
+#include "script/script_services.h"
 #include "tests/shell/shell_doubles.h"
 
 namespace {
@@ -523,3 +524,29 @@ TEST_F(Startup, ConfigurationProblemsAreShownOnce) {
 }
 
 }  // namespace
+
+// The same start and stop with the program's own script services: the
+// configuration's script runs in a real engine, the host stops at shutdown,
+// and nothing is left behind (the address sanitizer's build checks that).
+class StartupWithScriptHost : public Startup {
+protected:
+    void SetUp() override {
+        Startup::SetUp();
+        SetScriptServices(&host_services_);
+    }
+    CScriptServices host_services_;
+};
+
+TEST_F(StartupWithScriptHost, TheConfigurationsScriptRunsAndTheHostStopsAtShutdown) {
+    win::ClearMessageBoxLog();
+    Put("Program/System/Zarnip.znx",
+        "<Zarnip><SCRIPT>MsgBox \"started\" &amp; (1 + 1)</SCRIPT><CONFIG>"
+        "<TOOLBARS/><STATUSBAR scale=\"false\"/></CONFIG></Zarnip>");
+    ASSERT_TRUE(Start());
+    const auto boxes = win::MessageBoxLog();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"started2");
+    ASSERT_NE(app_->GetScriptHost(), nullptr);
+    EXPECT_TRUE(app_->GetScriptHost()->IsStarted());
+    EXPECT_EQ(Stop(), 0);
+}
