@@ -409,7 +409,10 @@ public:
 
     void Flush() override {
         HostFaults::Check("IHostInsertCursor::Flush");
-        if (!ShpFlush(m_file->Get())) throw HostError(m_file->Reason());
+        // The rows are the system's from here on; the disk is synced once,
+        // when the file is closed (ShpFileHandle::Close) or before its
+        // files are renamed into place.
+        if (!ShpWriteThrough(m_file->Get())) throw HostError(m_file->Reason());
     }
 
 private:

@@ -53,8 +53,9 @@ bool WriteRowValues(DbfHandle t, const std::vector<HostValue>& values, uint8_t* 
 std::unique_ptr<IHostFeatureCursor> NewShapefileSearchCursor(std::shared_ptr<ShpFileHandle> file,
                                                              const IHostSpatialFilter* filter,
                                                              bool recycling, size_t values);
-// Appends rows; buffered cursors leave the headers to Flush (ShpFlush,
-// whose outcome is checked).
+// Appends rows; buffered cursors leave the headers to Flush, whose outcome
+// is checked. Flush hands the bytes to the system without syncing the disk;
+// ShpFileHandle::Close syncs them.
 std::unique_ptr<IHostInsertCursor> NewShapefileInsertCursor(std::shared_ptr<ShpFileHandle> file,
                                                             bool buffered);
 

@@ -289,6 +289,14 @@ bool PackShapefileDialog::RunPack(std::string* why) {
             }
         }
 
+        // The copy reaches the disk before any of D's names point at it.
+        for (const WString& f : FilesNamed(folder, title, kPackTempSuffix)) {
+            fs::File file;
+            if (!file.Open(f, fs::kGenericWrite, fs::kShareRead | fs::kShareWrite, fs::kOpenExisting) ||
+                !file.Flush() || !file.Close())
+                throw HostError("the copy could not be written to the disk: " + LastError());
+        }
+
         // 6 and 7. TEMP takes D's names; D's own files go aside.
         for (const char* ext : kExtensions) {
             const WString from = Device(tempPath + ext);

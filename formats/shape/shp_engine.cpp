@@ -626,6 +626,12 @@ int ShpFlush(ShpHandle h) {
     return ok ? 1 : 0;
 }
 
+int ShpWriteThrough(ShpHandle h) {
+    if (!h) return 0;
+    // Rows and shapes go to the files as they are written; only the headers wait.
+    return !h->headerChanged || ShpWriteHeaders(h) ? 1 : 0;
+}
+
 DbfHandle ShpGetTable(ShpHandle h) {
     return h ? h->table : nullptr;
 }

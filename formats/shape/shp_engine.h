@@ -90,6 +90,11 @@ int ShpClose(ShpHandle h);
 // 1 when every buffered byte reached the files; 0 with the error set when
 // the pending header could not be written (it stays pending).
 int ShpFlush(ShpHandle h);
+// Writes the pending headers without syncing the disk: every byte written is
+// the system's then (an end of the program loses none of them), but a power
+// loss may. ShpFlush (or ShpClose after it) makes the files durable.
+// 1 when done; 0 as ShpFlush.
+int ShpWriteThrough(ShpHandle h);
 
 DbfHandle ShpGetTable(ShpHandle h);
 FioFile* ShpGetMainFile(ShpHandle h);

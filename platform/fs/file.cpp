@@ -57,6 +57,7 @@ struct Faults {
 };
 
 std::atomic<void (*)()> g_stepHook{nullptr};
+std::atomic<void (*)(const std::string&)> g_flushHook{nullptr};
 
 std::mutex g_faultMutex;
 Faults g_faults;
@@ -184,6 +185,10 @@ void FailNthRead(int n, uint32_t error) {
 
 void OnStep(void (*hook)()) {
     g_stepHook.store(hook);
+}
+
+void OnFlush(void (*hook)(const std::string& hostPath)) {
+    g_flushHook.store(hook);
 }
 
 void FailNthFlush(int n, uint32_t error) {
@@ -551,6 +556,7 @@ bool File::SetEnd() {
 bool File::Flush() {
     if (fd_ < 0) return detail::Fail(kErrorInvalidHandle);
     if (!(access_ & kGenericWrite)) return detail::Fail(kErrorAccessDenied);
+    if (void (*hook)(const std::string&) = g_flushHook.load()) hook(hostPath_);
     if (uint32_t fault = 0; detail::FaultOnFlush(&fault)) return detail::Fail(fault);
     if (fdatasync(fd_) != 0 && errno != EINVAL) return detail::FailErrno(errno);
     return true;

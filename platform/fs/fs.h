@@ -441,6 +441,9 @@ size_t OpenFileCount();
 // Called after every rename, delete and write that reached the disk (for
 // tests that end the process at each step); null removes it.
 void OnStep(void (*hook)());
+// Called with the host path of every file about to be synced to the disk
+// (File::Flush); null removes it.
+void OnFlush(void (*hook)(const std::string& hostPath));
 }  // namespace test
 
 }  // namespace fs

@@ -315,6 +315,7 @@ TEST_F(Pack, EveryFailureLeavesFilesAndMapAsTheyWere) {
     std::vector<Case> cases = {
         {"write", [](int k) { fs::test::FailNthWrite(k); }, 400},
         {"full disk", [](int k) { fs::test::SetWriteBudget(static_cast<uint64_t>(k) * 700); }, 12},
+        {"disk sync", [](int k) { fs::test::FailNthFlush(k); }, 60},
     };
     const char* ops[] = {"IHostWorkspaceFactory::OpenFromFile", "IHostWorkspace::CreateFeatureClass",
                          "IHostInsertCursor::InsertFeature", "IHostInsertCursor::Flush",
@@ -362,6 +363,51 @@ TEST_F(Pack, EveryFailureLeavesFilesAndMapAsTheyWere) {
             }
         }
         EXPECT_GT(failures, 30);
+    }
+}
+
+// What each disk sync saw: the file, its size, and whether D still held its
+// own bytes then.
+struct SyncSeen {
+    std::string path;
+    uintmax_t size;
+    bool destUntouched;
+};
+std::vector<SyncSeen> g_syncs;
+std::string g_destShp, g_destShpBytes;
+
+TEST_F(Pack, TheWholeCopyIsSyncedOnceBeforeItTakesTheNames) {
+    MakeDeletedRows("del");
+    g_syncs.clear();
+    g_destShp = P("del.shp");
+    g_destShpBytes = ReadAll(g_destShp);
+    fs::test::OnFlush([](const std::string& path) {
+        std::error_code e;
+        g_syncs.push_back({path, fsys::file_size(path, e), ReadAll(g_destShp) == g_destShpBytes});
+    });
+    ScriptedHostUi ui = Ui("");
+    auto app = Open("del", "Parcels", ui);
+    PackShapefileDialog d;
+    d.Initialize(*app);
+    d.Prefill();
+    d.Edit(1, folder + "/del");
+    ASSERT_TRUE(d.Act("press", "&OK"));
+    fs::test::OnFlush(nullptr);
+    ASSERT_EQ(d.DoneText(), "Finished!");
+    for (const char* ext : {".shp", ".shx", ".dbf"}) {
+        SCOPED_TRACE(ext);
+        const std::string temp = P(std::string("del____________TEMP") + ext);
+        int syncs = 0;
+        bool complete = false;
+        for (const SyncSeen& s : g_syncs) {
+            if (s.path != temp) continue;
+            ++syncs;
+            // The last sync holds every byte that is then renamed to D's name.
+            complete = s.size == fsys::file_size(P(std::string("del") + ext)) && s.destUntouched;
+        }
+        EXPECT_TRUE(complete);
+        // Not once per feature (ten are copied).
+        EXPECT_LE(syncs, 4);
     }
 }
 
