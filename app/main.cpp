@@ -11,12 +11,14 @@
 #include "gps/aux_port.h"
 #include "gps/gps.h"
 #include "gps/gps_feed.h"
+#include "map/layers/map_doc.h"
 #include "platform/qt/display.h"
 #include "platform/res/resource.h"
 #include "platform/sys/device.h"
 #include "platform/win/extra_controls.h"
 #include "script/script_services.h"
 #include "shell/app/map_app.h"
+#include "shell/extensions/extensions.h"
 #include "shell/forms/forms.h"
 #include "shell/options/port_records.h"
 
@@ -76,8 +78,15 @@ int main(int argc, char** argv) {
     // Layer files' forms are read by the forms subsystem.
     SetLayerFormsFactory(&CreateLayerForms);
 
+    // Extension layers come from the module that accepts their dataset.
+    RegisterExtensionLayerClass();
+
     int code = 0;
     {
+        // The extension modules outlive the application, the receiver and
+        // the auxiliary port; they are freed when this block ends.
+        CExtensions extensions;
+        SetGpsExtensions(&extensions);
         // The application's own forms (the configuration's FORMS).
         CForms globalForms;
         // The program's own objects, in their order: the application, the
@@ -90,7 +99,13 @@ int main(int argc, char** argv) {
         CGpsFeed gpsFeed(gps);
         SetGpsFeed(&gpsFeed);
         CAuxPort aux;
+        CAuxPort::SetAux(&aux);
         GetLanguageModule();
+        app.m_extensions = &extensions;
+        extensions.SetLayerListSource([&app]() -> CLayerList* {
+            CMapDoc* doc = app.GetMapDocument();
+            return doc ? &doc->GetLayers() : nullptr;
+        });
 
         CGpsPortWriter gpsWriter(gps);
         CAuxPortWriter auxWriter(aux);
@@ -124,8 +139,11 @@ int main(int argc, char** argv) {
         }
         gps.Close();
         aux.Close();
+        CAuxPort::SetAux(nullptr);
         SetGpsFeed(nullptr);
         SetGps(nullptr);
+        SetGpsExtensions(nullptr);
+        extensions.SetLayerListSource(nullptr);
     }
     SetLayerFormsFactory(nullptr);
     SetScriptServices(nullptr);

@@ -283,3 +283,38 @@ void CConfigXmlFile::WriteExtentAttributes(const CDoubleRect& extent, const CDou
     WriteFormatted(u"minx=\"%.15g\" miny=\"%.15g\" maxx=\"%.15g\" maxy=\"%.15g\"", extent.xmin,
                    extent.ymin, extent.xmax, extent.ymax);
 }
+
+namespace {
+
+// NameStartChar, production [4]; UTF-16 surrogates stand for #x10000-#xEFFFF.
+bool IsNameStartChar(WChar c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c == u':' ||
+           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
+           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD);
+}
+
+// NameChar, production [4a].
+bool IsNameChar(WChar c) {
+    return IsNameStartChar(c) || c == u'-' || c == u'.' || (c >= u'0' && c <= u'9') || c == 0xB7 ||
+           (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+}  // namespace
+
+bool IsXmlName(WStringView name) {
+    if (name.empty()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const WChar c = name[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            // A pair from #x10000 to #xEFFFF is a name character anywhere.
+            if (i + 1 >= name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF || c > 0xDB7F) return false;
+            ++i;
+            continue;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF) return false;
+        if (i == 0 ? !IsNameStartChar(c) : !IsNameChar(c)) return false;
+    }
+    return true;
+}

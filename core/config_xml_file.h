@@ -109,6 +109,9 @@ private:
 };
 
 const WChar* BoolText(bool value);
+// Whether the text is an XML name (XML 1.0, fifth edition, productions
+// [4], [4a] and [5]), so that it can stand as an element or attribute name.
+bool IsXmlName(WStringView name);
 // Starts from `defaults` (zeros when null) and takes minx, miny, maxx and
 // maxy from the element where present. False only without an element.
 bool ReadExtentAttributes(const CXmlNode* element, CDoubleRect& extent,

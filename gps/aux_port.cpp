@@ -5,12 +5,17 @@
 namespace {
 
 HWND g_mainWindow = nullptr;
+CAuxPort* g_aux = nullptr;
 
 }  // namespace
 
 void CAuxPort::SetMainWindow(HWND window) {
     g_mainWindow = window;
 }
+
+CAuxPort* CAuxPort::GetAux() { return g_aux; }
+
+void CAuxPort::SetAux(CAuxPort* aux) { g_aux = aux; }
 
 bool CAuxPort::Open(HWND notify, bool buffered) {
     if (!port_.Open(nullptr)) return false;

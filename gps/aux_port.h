@@ -11,7 +11,8 @@
 
 // What a claiming extension is called with: 1 opened, 2 closed, 3 data (the
 // text and its length; none and 0 without a buffer). The device handle is the
-// port's descriptor; `handle` the one the extension gave when it was loaded.
+// port's descriptor; `handle` the one the claim was made with: the handle of
+// the extension layer that holds the port.
 class IAuxExtension {
 public:
     virtual ~IAuxExtension() = default;
@@ -45,6 +46,10 @@ public:
 
     // The window notified when Open is given none.
     static void SetMainWindow(HWND window);
+    // The program's one auxiliary port (null while there is none), for the
+    // extension layers that claim it and the script AUX object.
+    static CAuxPort* GetAux();
+    static void SetAux(CAuxPort* aux);
 
 private:
     CSerialPort port_;

@@ -8,6 +8,7 @@
 
 #include "include/zarnip/znex.h"
 #include "map/services/gps.h"
+#include "platform/com/variant.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
 
@@ -28,6 +29,12 @@ public:
     virtual int32_t GPSParse(uint32_t handle, const void* packet, GpsPosition* position) = 0;
     virtual bool HasPoll() = 0;
     virtual void GPSPoll(uint32_t handle, uint32_t counter) = 0;
+    // The module's escape with the connection handle (GPS.Escape).
+    virtual HRESULT Escape(uint32_t handle, VARIANT* arg1, VARIANT* arg2, VARIANT* arg3,
+                           VARIANT* result) {
+        (void)handle, (void)arg1, (void)arg2, (void)arg3, (void)result;
+        return E_NOTIMPL;
+    }
 };
 
 class IGpsExtensions {

@@ -76,16 +76,18 @@ public:
     CLayer& operator=(const CLayer&) = delete;
 
     // ---- virtual operations, in slot order ----
+    // The layer's own identify and hyperlink dialogs for a record and the
+    // search box (map coordinates) it was found in; non-zero when shown.
     virtual bool HasIdentifyDialog() { return false; }
-    virtual int ShowIdentifyDialog(int record, const RECT* pointRect) {
+    virtual int ShowIdentifyDialog(int record, const CDoubleRect* searchBox) {
         (void)record;
-        (void)pointRect;
+        (void)searchBox;
         return 0;
     }
     virtual bool HasHyperlinkDialog() { return false; }
-    virtual int ShowHyperlinkDialog(int record, const RECT* pointRect) {
+    virtual int ShowHyperlinkDialog(int record, const CDoubleRect* searchBox) {
         (void)record;
-        (void)pointRect;
+        (void)searchBox;
         return 0;
     }
     virtual int ShowPropertiesDialog(HWND parent) {

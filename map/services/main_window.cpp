@@ -30,10 +30,12 @@ public:
 IMainWindow* GetMainWindowServices() { return g_mainWindow; }
 void SetMainWindowServices(IMainWindow* mainWindow) { g_mainWindow = mainWindow; }
 
-IShellServices* GetShellServices() {
+IShellServices* GetDefaultShellServices() {
     static CDefaultShell fallback;
-    return g_shell ? g_shell : &fallback;
+    return &fallback;
 }
+
+IShellServices* GetShellServices() { return g_shell ? g_shell : GetDefaultShellServices(); }
 void SetShellServices(IShellServices* shell) { g_shell = shell; }
 
 int FieldTypeToColumnFormat(WChar type) {

@@ -111,6 +111,9 @@ public:
 // opens files and addresses through the platform.
 IShellServices* GetShellServices();
 void SetShellServices(IShellServices* shell);
+// The one used while none is installed (a shell that does only part of the
+// work hands the rest to it).
+IShellServices* GetDefaultShellServices();
 
 // C 0, N 1, D 2, L 3, any other -1.
 int FieldTypeToColumnFormat(WChar type);

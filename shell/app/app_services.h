@@ -11,8 +11,10 @@
 #include "platform/types.h"
 #include "shell/config/configuration.h"
 
+class IBarExtensions;
 class IScriptHost;
 struct IDispatch;
+struct LayerExtensionInfo;
 struct MSG;
 
 // The extension modules.
@@ -25,6 +27,15 @@ public:
     virtual bool PreTranslateMessage(MSG* msg) = 0;
     // Every module is told to terminate.
     virtual void TerminateAll() = 0;
+    // The number of loaded modules.
+    virtual int GetCount() { return 0; }
+    // The first layer module that opens the dataset, or null.
+    virtual const LayerExtensionInfo* FindLayerExtension(WStringView path) {
+        (void)path;
+        return nullptr;
+    }
+    // The modules as the command bars show them (null: none).
+    virtual IBarExtensions* GetBarExtensions() { return nullptr; }
 };
 
 // The parts of the scripting host the application owns: the six

@@ -125,6 +125,11 @@ bool CMapApp::InitInstance() {
         ok = m_instance.Register(IDR_MAINFRAME, open ? m_cmdInfo.m_fileName : WString());
     });
     if (!ok) return false;
+    // The map engine finds layer extensions (and the rest of the shell) here.
+    if (GetShellServices() == GetDefaultShellServices()) {
+        m_shellServices = std::make_unique<CShellServices>(m_extensions);
+        SetShellServices(m_shellServices.get());
+    }
     // Messages from other programs arrive on the listener thread and are
     // handed over here through a hidden window.
     WNDCLASS sink;
@@ -257,13 +262,17 @@ int CMapApp::ExitInstance() {
     if (GetPreferences() == m_options.get()) SetPreferences(nullptr);
     SetProgramFont(nullptr);
     m_options.reset();
-    if (m_extensions) m_extensions->TerminateAll();
     ReleaseDatumTable();
     SetRecentFileList(nullptr);
     if (m_recentFiles) m_recentFiles->Save();
     m_recentFiles.reset();
     docTemplate_.reset();
     m_frame = nullptr;
+    // Only now that the document and its extension layers are closed: no
+    // entry point of a module runs after its termination.
+    if (m_extensions) m_extensions->TerminateAll();
+    if (m_shellServices && GetShellServices() == m_shellServices.get()) SetShellServices(nullptr);
+    m_shellServices.reset();
     if (m_instanceSink && IsWindow(m_instanceSink)) DestroyWindow(m_instanceSink);
     m_instanceSink = nullptr;
     return CWinAppExt::ExitInstance();
@@ -302,6 +311,8 @@ bool CMapApp::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
 COptionsSheet* CMapApp::CreatePreferences() {
     m_options.reset();
     m_options = std::make_unique<COptionsSheet>();
+    // The Extensions page is there when at least one module is loaded.
+    m_options->m_extensionsLoaded = [this] { return m_extensions && m_extensions->GetCount() > 0; };
     SetPreferences(m_options.get());
     return m_options.get();
 }

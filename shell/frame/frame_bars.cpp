@@ -69,3 +69,5 @@ std::vector<WString> CFrameBarsHost::GetBookmarkNames() {
 bool CFrameBarsHost::AddLayerFile(const WString& path) {
     return m_frame.AddLayerFile(path) != nullptr;
 }
+
+IBarExtensions* CFrameBarsHost::GetExtensions() { return m_frame.GetHost().GetBarExtensions(); }

@@ -22,6 +22,7 @@ public:
     std::vector<WString> GetLayerNames() override;
     std::vector<WString> GetBookmarkNames() override;
     bool AddLayerFile(const WString& path) override;
+    IBarExtensions* GetExtensions() override;
 
 private:
     CMainFrame& m_frame;

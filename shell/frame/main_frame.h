@@ -17,6 +17,7 @@
 #include "shell/shell_messages.h"
 
 class CCommandBars;
+class IBarExtensions;
 class CFrameBarsHost;
 class CLayer;
 class CMapDoc;
@@ -40,6 +41,8 @@ public:
     virtual ~IMainFrameHost() = default;
     // Creation step 4 and 5.
     virtual void LoadExtensions(HWND frame) { (void)frame; }
+    // The loaded extension modules as the bars show them (null: none).
+    virtual IBarExtensions* GetBarExtensions() { return nullptr; }
     virtual void ShowSplash(HWND frame) { (void)frame; }
     // The configuration's root element while start-up runs, else null.
     virtual const CXmlNode* GetConfigurationRoot() { return nullptr; }
