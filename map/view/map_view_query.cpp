@@ -74,11 +74,9 @@ bool CMapView::IdentifyAt(double x, double y) {
 bool CMapView::IdentifyLayerAt(CLayer* layer, double x, double y) {
     double t = GetPenTolerance();
     if (layer->HasIdentifyDialog()) {
-        // The search box in pixels of the view.
-        int left, top, right, bottom;
-        MapToScreen(x - t, y + t, left, top);
-        MapToScreen(x + t, y - t, right, bottom);
-        RECT box{left, top, right, bottom};
+        // The search box around the point, in map coordinates (the layer
+        // converts it to its own).
+        const CDoubleRect box(x - t, y - t, x + t, y + t);
         return layer->ShowIdentifyDialog(0, &box) != 0;
     }
     switch (layer->GetKind()) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/double_rect.h"
+#include "gps/gps.h"
 #include "platform/fs/fs.h"
 #include "platform/gdi/gdi.h"
 #include "platform/res/resource.h"
@@ -77,12 +78,7 @@ WString CodeToString(uint32_t code) {
     return text;
 }
 
-uint32_t CodeFromText(WStringView text) {
-    uint32_t code = 0;
-    for (size_t i = 0; i < text.size() && i < 4; ++i)
-        code |= static_cast<uint32_t>(text[i] & 0xFF) << (8 * i);
-    return code;
-}
+uint32_t CodeFromText(WStringView text) { return GpsProtocolFromText(WString(text.substr(0, 4)).c_str()); }
 
 void SetExtensionObjectFactory(ExtensionObjectFactory factory) { ObjectFactory() = std::move(factory); }
 

@@ -4,7 +4,6 @@
  * (".both" too, which the image module also accepts.)
  * A path containing "aux" also needs the auxiliary port; one containing
  * "bare" has neither fields nor legend. Every call is logged. */
-#include <math.h>
 #include <string.h>
 
 #include "include/zarnip/znex.h"
@@ -310,11 +309,14 @@ ZNEX_EXPORT int32_t LayerSaveProperty(uint32_t handle, int32_t index, char16_t* 
     return 1;
 }
 
+/* The program's own transform: x scaled and truncated, y measured up from
+ * the bottom of the device. */
 static int ToDevice(const ZnxDrawRecord* d, double x, double y, int32_t* px, int32_t* py) {
     const double w = d->area.xmax - d->area.xmin, h = d->area.ymax - d->area.ymin;
+    const int32_t width = d->device.right + 1, height = d->device.bottom + 1;
     if (w <= 0 || h <= 0) return 0;
-    *px = (int32_t)floor((x - d->area.xmin) * (d->device.right + 1) / w + 0.5);
-    *py = (int32_t)floor((d->area.ymax - y) * (d->device.bottom + 1) / h + 0.5);
+    *px = (int32_t)((x - d->area.xmin) * (width / w));
+    *py = height - (int32_t)((y - d->area.ymin) * (height / h));
     return 1;
 }
 
