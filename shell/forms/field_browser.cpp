@@ -5,6 +5,7 @@
 #include "platform/res/resource.h"
 #include "platform/win/commctrl.h"
 #include "resources/zres.h"
+#include "shell/extensions/ext_feature_layer.h"
 
 namespace {
 
@@ -83,6 +84,18 @@ HTREEITEM CLayerFieldTree::Insert(HTREEITEM parent, const WString& text, int ima
         SendMessage(GetSafeHwnd(), TVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&ins)));
 }
 
+int CLayerFieldTree::LayerImageOf(CLayer& layer) {
+    auto* extension = dynamic_cast<CExtFeatureLayer*>(&layer);
+    const LayerExtensionInfo* info = extension ? extension->GetExtensionInfo() : nullptr;
+    if (!info || !info->icon || !m_images) return LayerImage(layer);
+    auto it = m_extensionImages.find(info->icon);
+    if (it == m_extensionImages.end()) {
+        const int image = ImageList_AddIcon(m_images, info->icon);
+        it = m_extensionImages.emplace(info->icon, image >= 0 ? image : LayerImage(layer)).first;
+    }
+    return it->second;
+}
+
 void CLayerFieldTree::Fill(CLayerList* layers) {
     HWND tree = GetSafeHwnd();
     SendMessage(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
@@ -94,7 +107,7 @@ void CLayerFieldTree::Fill(CLayerList* layers) {
         auto* features = takes ? dynamic_cast<CFeatureLayer*>(layer) : nullptr;
         if (!features) continue;
         if (!m_layer) m_layer = features;
-        HTREEITEM layerItem = Insert(TVI_ROOT, layer->GetName(), LayerImage(*layer),
+        HTREEITEM layerItem = Insert(TVI_ROOT, layer->GetName(), LayerImageOf(*layer),
                                      reinterpret_cast<LPARAM>(features));
         if (features == m_layer && m_field < 0) select = layerItem;
         for (int f = 0; f < features->GetFieldCount(); ++f) {

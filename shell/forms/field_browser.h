@@ -2,6 +2,8 @@
 // from which the user picks a layer or one of its fields.
 #pragma once
 
+#include <map>
+
 #include "core/dialog_ext.h"
 #include "map/layers/feature_layer.h"
 #include "platform/win/commctrl.h"
@@ -28,7 +30,11 @@ public:
 
 private:
     HTREEITEM Insert(HTREEITEM parent, const WString& text, int image, LPARAM data);
+    // The image of a layer: by its display class, or an extension layer's
+    // own icon (added to the list once).
+    int LayerImageOf(CLayer& layer);
     HIMAGELIST m_images = nullptr;
+    std::map<HICON, int> m_extensionImages;
 };
 
 class CFieldBrowserDlg : public CDialogExt {

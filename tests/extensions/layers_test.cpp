@@ -17,6 +17,8 @@
 #include "platform/win/window.h"
 #include "shell/extensions/ext_feature_layer.h"
 #include "shell/extensions/ext_image_layer.h"
+#include "shell/forms/field_browser.h"
+#include "platform/win/commctrl.h"
 #include "tests/extensions/ext_fixture.h"
 #include "tests/gps/pty_test_util.h"
 
@@ -241,6 +243,29 @@ TEST_F(ExtensionLayerTest, FoundByItsHandleName) {
     const WString name = text::Format(u"$%08X$", layer->GetExtensionHandle());
     EXPECT_EQ(list.FindByName(name), 0);
     EXPECT_EQ(list.FindByHandle(layer->GetExtensionHandle()), layer);
+    list.RemoveAll();
+}
+
+TEST_F(ExtensionLayerTest, FieldBrowserShowsTheModuleIcon) {
+    CLayerList list;
+    ASSERT_NE(OpenLayer("roads.tlyr"), nullptr);
+    list.AddTail(std::move(layers_.back()));
+    layers_.pop_back();
+    HWND tree = CreateWindowEx(0, WC_TREEVIEW, u"", WS_CHILD, 0, 0, 100, 100, main_, nullptr, nullptr, nullptr);
+    {
+        CLayerFieldTree browser;
+        ASSERT_TRUE(browser.Attach(tree));
+        browser.Fill(&list);
+        TVITEM item;
+        item.mask = TVIF_IMAGE | TVIF_HANDLE;
+        item.hItem = reinterpret_cast<HTREEITEM>(SendMessage(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        ASSERT_TRUE(SendMessage(tree, TVM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
+        HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessage(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+        // The module's icon, appended after the list's own images.
+        EXPECT_EQ(item.iImage, ImageList_GetImageCount(images) - 1);
+        browser.Detach();
+    }
+    DestroyWindow(tree);
     list.RemoveAll();
 }
 
