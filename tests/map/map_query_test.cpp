@@ -47,14 +47,14 @@ public:
 class CDialogLayer : public CIdentifiedLayer {
 public:
     bool HasIdentifyDialog() override { return true; }
-    int ShowIdentifyDialog(int, const RECT* box) override {
+    int ShowIdentifyDialog(int, const CDoubleRect* box) override {
         ++shown;
         if (box) lastBox = *box;
         return answer;
     }
     int shown = 0;
     int answer = 1;
-    RECT lastBox{};
+    CDoubleRect lastBox;  // map coordinates
 };
 
 class MapQuery : public viewtest::ViewHarness {
@@ -146,7 +146,7 @@ TEST_F(MapQuery, ServerLayersGoToTheIdentifyWindowAndLayersWithADialogAnswerThem
     Tap(40, 40);
     EXPECT_EQ(dialog->shown, 1);
     EXPECT_TRUE(identify_.calls.empty());
-    EXPECT_LT(dialog->lastBox.left, dialog->lastBox.right);
+    EXPECT_LT(dialog->lastBox.xmin, dialog->lastBox.xmax);
     // It says no: the server layer below is asked through the window.
     dialog->answer = 0;
     Tap(40, 40);
