@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the application's own pictures: the splash bitmap (142), the LED
-test bitmap of the About box (307) and the icons 128, 129 and 31234.
+test bitmap of the About box (307), the Vertex dialog's GPS button (302 up,
+303 down, 304 focused, 305 disabled) and the icons 128, 129 and 31234.
 Everything is drawn here from shapes; run it to remake the files."""
 import math
 import os
@@ -178,7 +179,31 @@ def led_bitmap():
     return cv
 
 
+def gps_button(state):
+    """A satellite over a position mark: the Vertex dialog's GPS button."""
+    face = (192, 192, 192)
+    cv = Canvas(24, 24, face)
+    dim = state == 'disabled'
+    body = (128, 128, 128) if dim else (40, 90, 200)
+    panel = (160, 160, 160) if dim else (250, 210, 60)
+    mark = (128, 128, 128) if dim else (220, 50, 40)
+    o = 1 if state == 'down' else 0
+    cv.rect(4 + o, 5 + o, 8 + o, 9 + o, panel)
+    cv.rect(14 + o, 5 + o, 18 + o, 9 + o, panel)
+    cv.rect(9 + o, 4 + o, 13 + o, 10 + o, body)
+    cv.line(11 + o, 11 + o, 11 + o, 14 + o, body, 1)
+    cv.disc(11.5 + o, 18 + o, 3, mark)
+    cv.disc(11.5 + o, 18 + o, 1.2, face)
+    if state == 'focus':
+        for i in range(0, 24, 2):
+            for x, y in ((i, 0), (i, 23), (0, i), (23, i)):
+                cv.put(x, y, (0, 0, 0))
+    return cv
+
+
 def main():
+    for state in ('up', 'down', 'focus', 'disabled'):
+        write_bmp(os.path.join(RES, 'bitmaps', 'gps_button_%s.bmp' % state), gps_button(state))
     write_bmp(os.path.join(RES, 'bitmaps', 'app_splash.bmp'), splash())
     write_bmp(os.path.join(RES, 'bitmaps', 'app_led.bmp'), led_bitmap())
     write_ico(os.path.join(RES, 'icons', 'app_program.ico'),

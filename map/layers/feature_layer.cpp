@@ -79,7 +79,7 @@ bool CFeatureLayer::OpenHyperlink(HWND parent, int record) {
 
 bool CFeatureLayer::ShowFeatureProperties(HWND, int record) {
     if (GetKind() == LayerKind::Shape) {
-        GetShellServices()->ShowFeatureSheet(this, record - 1, 1);
+        GetShellServices()->ShowFeatureSheet(this, IndexFromRecordNumber(record), 1);
         return true;
     }
     if (GetKind() == LayerKind::Extension) GetShellServices()->IdentifyFeature(this, record);
@@ -88,5 +88,5 @@ bool CFeatureLayer::ShowFeatureProperties(HWND, int record) {
 
 bool CFeatureLayer::EditFeatureProperties(HWND, int record) {
     if (GetKind() != LayerKind::Shape) return false;
-    return GetShellServices()->ShowFeatureSheet(this, record - 1, 2);
+    return GetShellServices()->ShowFeatureSheet(this, IndexFromRecordNumber(record), 2);
 }

@@ -11,6 +11,14 @@
 #include "map/symbology/label_renderer.h"
 #include "map/symbology/symbol.h"
 
+// A record number of the feature layers (from 1, 0 none) from the engines'
+// record index (from 0, -1 none), and back.
+constexpr int RecordNumberFromIndex(int index) {
+    return index < 0 ? 0 : index + 1;
+}
+constexpr int IndexFromRecordNumber(int record) {
+    return record <= 0 ? -1 : record - 1;
+}
 
 class CFeatureLayer : public CLayer {
 public:

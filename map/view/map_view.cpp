@@ -109,6 +109,7 @@ void CMapView::OnDestroy() {
 
 bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
     if (OnToolCommand(id, ui)) return true;
+    if (OnFeatureCommand(id, ui)) return true;
     bool known = true;
     bool enabled = true;
     switch (id) {

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "core/double_rect.h"
+#include "formats/shape/shape_record.h"
 #include "map/dialogs/measure_info_dlg.h"
 #include "map/layers/map_doc.h"
 #include "map/services/view_messages.h"
@@ -39,6 +40,7 @@
 
 class CLayer;
 class CFeatureLayer;
+class CShapeLayer;
 
 // Commands of the view.
 enum MapViewCommand : UINT {
@@ -266,6 +268,74 @@ public:
     GpsCursor& GetGpsCursor() { return m_gpsCursor; }
     HDC GetCurrentDrawDC() const { return m_currentDrawDc; }
 
+    // ---- feature capture and selection (map_view_edit.cpp) ----
+    // Each Add... appends to the edit layer of its class, selects the new
+    // feature and finishes it (AddFeatureFinish). The form switch (null: the
+    // layer's ShowEditForm) says whether the feature sheet opens. False when
+    // nothing was added: no edit layer, a failed write (the engine's text in
+    // the status bar), or a cancelled form.
+    bool AddPointFeatureRecord(const SketchVertex& point, const bool* form = nullptr);
+    bool AddPointFeature(double x, double y, double z, double m, const bool* form = nullptr);
+    bool AddLineFeature(const DoublePoint& start, const DoublePoint& end,
+                        const bool* form = nullptr);
+    bool AddPolygonFeature(const CDoubleRect& rect, const bool* form = nullptr);
+    // The ellipse inscribed in the rectangle; `segments` points per quarter.
+    bool AddEllipseFeature(const CDoubleRect& rect, int segments, const bool* form = nullptr);
+    // A line or closed polygon through the points (at least 2).
+    bool AddPointListFeature(int count, const DoublePoint* points, bool polygon,
+                             const bool* form = nullptr);
+    // The current feature was just appended: flush, the form in its new
+    // mode (Cancel takes exactly that record away again), OnFeatureAdded.
+    bool AddFeatureFinish(const bool* form = nullptr);
+    // The record is 0-based, -1 none; `resetVertexAdd` turns the vertex-add
+    // mode off. OnSelectionChanged fires either way.
+    void SelectFeature(CLayer* layer, int record, bool resetVertexAdd);
+    void ClearSelection();
+    // The feature under a map point by the edit layers' priority; false
+    // (and nothing selected) when there is none.
+    bool SelectAtMapPoint(double x, double y);
+    bool SelectAtScreenPoint(POINT p);
+    // Deletes the current feature's record and clears the selection; false
+    // (selection kept) when the files could not be written.
+    bool DeleteSelected();
+    bool GetSelectedFeatureExtent(CDoubleRect& extent);
+    void FireFeatureChanged();
+    // Begins a sketch of the kind, or finishes the one running.
+    void BeginOrFinishSketch(SketchKind kind);
+    // The feature commands 1016, 1017 and 1031: false for other ids.
+    bool OnFeatureCommand(UINT id, CCmdUI* ui);
+
+    // ---- vertex editing (map_view_vertex.cpp) ----
+    // Asking for the mode that is on turns it off.
+    void SetVertexAddMode(VertexAddMode mode);
+    VertexAddMode GetVertexAddMode() const { return m_vertexMarkers.AddMode(); }
+    // The vertex of the current feature whose marker box holds p (the first
+    // in order), -1 none; with its neighbours' indexes (-1 none).
+    int HitTestVertex(POINT p, int* previous = nullptr, int* next = nullptr);
+    // The rubber band's neighbours of vertex i of an n-vertex shape of the
+    // geometry class (0 point, 1 line, 2 polygon); -1 none.
+    static void VertexNeighbours(int geometryClass, int n, int i, int* previous, int* next);
+    // The write operations on the current feature; each fires the
+    // feature-changed events on success and leaves the files as they were
+    // on failure.
+    bool SetVertex(int index, const SketchVertex& vertex);
+    bool DeleteVertex(int index);
+    bool InsertVertexAt(const SketchVertex& at, const SketchVertex* gps);
+    bool AddVertexAtEnd(VertexAddMode end, const SketchVertex& vertex);
+    // Maps the shape's bounds onto the rectangle (resize), or moves it by
+    // the offset of the rectangle's corner (move); a one-point shape goes
+    // to the rectangle's centre.
+    bool MoveOrResizeFeature(const CDoubleRect& rect, bool resize);
+
+    // ---- GPS positions for vertices ----
+    // The GPS position in map units after the quality checks (with `check`
+    // a failure is told to the user); false while the GPS is closed.
+    bool GpsCapturePosition(SketchVertex& vertex, bool check);
+    bool GpsCapturePositionAveraged(SketchVertex& vertex, bool check);
+    // The window that gets WM_AVERAGING_GPSFIX for each new fix.
+    void SetAveragingListener(HWND window) { m_averagingListener = window; }
+    HWND GetAveragingListener() const { return m_averagingListener; }
+
 protected:
     int OnCreate(CREATESTRUCT* cs) override;
     void OnDestroy();
@@ -313,6 +383,18 @@ private:
     double m_fixedZoom = 0.5;
     HDC m_currentDrawDc = nullptr;
     bool m_drawingEnabled = true;
+    HWND m_averagingListener = nullptr;
+
+    // Capture and editing helpers (map_view_edit.cpp, map_view_vertex.cpp).
+    CShapeLayer* EditShapeLayer(DisplayClass displayClass) const;
+    // The current feature's shapefile layer and record; null when none.
+    CShapeLayer* CurrentShapeLayer(int* record) const;
+    bool FinishAppend(CShapeLayer* layer, int index, const bool* form);
+    // The engine's text of a failed write into the status bar.
+    void ReportWriteFailure(ShpHandle shp);
+    // Writes the changed shape of the current feature (all or nothing),
+    // selects it under its record (which may move), fires the events.
+    bool WriteCurrentShape(ShapeRecord* shape, bool flush, bool resetVertexAdd);
 };
 
 // The script Map object that the view's events are fired on (set by the
