@@ -115,6 +115,21 @@ struct MeasureRecord {
 using MeasureInfoRunner = std::function<void(HWND owner, const MeasureTexts& texts)>;
 void SetMeasureInfoRunner(MeasureInfoRunner runner);
 
+// The vertex dialogs as the view runs them (the program installs those of
+// map/dialogs; until then nothing is typed and false comes back): a vertex
+// typed or from the GPS (averaging: start at once, close when averaged) and
+// a vertex by azimuth and length from a reference vertex. True on OK.
+class CMapView;
+struct VertexDialogRunners {
+    std::function<bool(CMapView* view, int shapeType, SketchVertex& vertex, bool averaging)>
+        vertex;
+    std::function<bool(CMapView* view, int shapeType, SketchVertex& vertex,
+                       const SketchVertex& reference)>
+        relative;
+};
+void SetVertexDialogRunners(VertexDialogRunners runners);
+const VertexDialogRunners& GetVertexDialogRunners();
+
 class CMapView : public win::View, public IMapDocView {
 public:
     CMapView();

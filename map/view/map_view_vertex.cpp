@@ -12,6 +12,7 @@
 #include "map/layers/shape_layer.h"
 #include "map/map_messages.h"
 #include "map/services/gps.h"
+#include "map/services/preferences.h"
 #include "map/view/map_view.h"
 #include "resources/zres.h"
 
@@ -210,15 +211,42 @@ bool CMapView::MoveOrResizeFeature(const CDoubleRect& rect, bool resize) {
 
 // ---- GPS positions ----
 
+namespace {
+VertexDialogRunners& Runners() {
+    static VertexDialogRunners runners;
+    return runners;
+}
+}  // namespace
+
+void SetVertexDialogRunners(VertexDialogRunners runners) {
+    Runners() = std::move(runners);
+}
+
+const VertexDialogRunners& GetVertexDialogRunners() {
+    return Runners();
+}
+
 bool CMapView::GpsCapturePosition(SketchVertex& vertex, bool check) {
-    (void)vertex;
-    if (!IsGpsActive()) {
+    IGps* gps = GetGps();
+    if (!gps->IsGpsActive()) {
         if (check) ShowMapMessage(IDP_GPS_NOT_ACTIVE, MB_OK | MB_ICONEXCLAMATION, kBeepExclamation);
         return false;
     }
-    return false;
+    // The position in the map's system as the receiver last converted it.
+    GpsFix fix = gps->GetProjectedFix();
+    if (!std::isfinite(fix.x) || !std::isfinite(fix.y)) return false;
+    vertex.x = fix.x;
+    vertex.y = fix.y;
+    vertex.z = std::isfinite(fix.z) ? fix.z : 0;
+    vertex.m = kNoDataMeasure;
+    return true;
 }
 
 bool CMapView::GpsCapturePositionAveraged(SketchVertex& vertex, bool check) {
-    return GpsCapturePosition(vertex, check);
+    const PreferencesData& prefs = GetPreferences()->Data();
+    if (!IsGpsActive() || !prefs.gps.averagingEnabled || prefs.gps.averagingVertex <= 0)
+        return GpsCapturePosition(vertex, check);
+    if (!GpsCapturePosition(vertex, check)) return false;
+    const auto& run = Runners().vertex;
+    return run && run(this, kShapePointZ, vertex, true);
 }

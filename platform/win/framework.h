@@ -189,6 +189,33 @@ private:
     friend bool PumpMessage(int* quitCode);
 };
 
+// A push button of a dialog that shows pictures instead of its text: the
+// bitmaps of the up, down, focused and disabled states from the program's
+// resources. The button keeps its id and sends its clicks as before; the
+// object owns the bitmaps.
+class BitmapButton {
+public:
+    static constexpr int kUp = 0, kDown = 1, kFocus = 2, kDisabled = 3;
+
+    BitmapButton() = default;
+    ~BitmapButton();
+    BitmapButton(const BitmapButton&) = delete;
+    BitmapButton& operator=(const BitmapButton&) = delete;
+
+    // Binds the dialog's button and loads the bitmaps (0: none for that
+    // state); false when the button or the up bitmap is missing.
+    bool AutoLoad(HWND dialog, int id, UINT up, UINT down, UINT focus, UINT disabled);
+    // Shows the picture of the button's state: after it was enabled,
+    // disabled, pressed or focused.
+    void Refresh();
+    HWND GetSafeHwnd() const { return button_; }
+    HBITMAP GetBitmap(int state) const { return state >= 0 && state < 4 ? bitmaps_[state] : nullptr; }
+
+private:
+    HWND button_ = nullptr;
+    HBITMAP bitmaps_[4] = {};
+};
+
 // Takes one message (waiting for it), passes it through the application's
 // filter and dispatches it. False for WM_QUIT, which is then consumed: a
 // nested loop that ends on it posts it again for the outer loop. *quitCode

@@ -22,6 +22,7 @@
 #include "platform/win/window.h"
 #include "resources/zres.h"
 #include "shell/app/about_dlg.h"
+#include "shell/app/program_shell.h"
 #include "shell/app/splash.h"
 #include "shell/app/stylus.h"
 #include "shell/shell_messages.h"
@@ -141,6 +142,8 @@ bool CMapApp::InitInstance() {
     m_instance.SetReceiver([this](InstanceFrame frame) { ReceiveInstanceFrame(std::move(frame)); });
     // The main frame is made with the instance's class.
     CMainFrame::SetInstanceClassName(m_instance.GetClassName());
+    // The map view's menus and dialogs.
+    InstallProgramShellServices();
 
     Step("soft input panel class", [] { RegisterSipPref(); });
     Step("profile key", [] { sys::SetProfileKey(kProfileCompany, u"Zarnip"); });
@@ -275,6 +278,7 @@ int CMapApp::ExitInstance() {
     m_shellServices.reset();
     if (m_instanceSink && IsWindow(m_instanceSink)) DestroyWindow(m_instanceSink);
     m_instanceSink = nullptr;
+    UninstallProgramShellServices();
     return CWinAppExt::ExitInstance();
 }
 

@@ -1,0 +1,43 @@
+// The program's shell services to the map engine: the map view's image
+// menus come from the resources with their pictures; the feature sheet, the
+// identify window and the field browser are added by the windows that
+// provide them; the rest is what the engine does without a shell.
+#pragma once
+
+#include "map/services/main_window.h"
+
+class CProgramShellServices final : public IShellServices {
+public:
+    // `fallback` answers what this shell has no window for yet.
+    explicit CProgramShellServices(IShellServices* fallback) : m_fallback(fallback) {}
+
+    const LayerExtensionInfo* FindLayerExtension(WStringView path) override {
+        return m_fallback->FindLayerExtension(path);
+    }
+    bool ShowFeatureSheet(CLayer* layer, int record, int mode) override {
+        return m_fallback->ShowFeatureSheet(layer, record, mode);
+    }
+    bool IsFeatureSheetOpen() override { return m_fallback->IsFeatureSheetOpen(); }
+    void CloseFeatureSheet() override { m_fallback->CloseFeatureSheet(); }
+    void IdentifyFeature(CLayer* layer, int record) override {
+        m_fallback->IdentifyFeature(layer, record);
+    }
+    bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) override {
+        return m_fallback->BrowseField(parent, layer, field);
+    }
+    HMENU LoadImageMenu(UINT menuId) override;
+    int ShellExecuteFile(HWND parent, const WChar* path) override {
+        return m_fallback->ShellExecuteFile(parent, path);
+    }
+    int OpenUrlShortcut(HWND parent, const WChar* url) override {
+        return m_fallback->OpenUrlShortcut(parent, url);
+    }
+
+private:
+    IShellServices* m_fallback;
+};
+
+// Installs the program's shell services and the map view's vertex dialogs;
+// Uninstall puts the engine's defaults back.
+void InstallProgramShellServices();
+void UninstallProgramShellServices();
