@@ -395,11 +395,18 @@ int AppendRecord(ShpHandle h, ShapeRecord* r, bool blankRow) {
         const int code = h->errorCode;
         const WString message = h->message;
         memcpy(h->header, oldHeader, 100);
-        TruncateAt(h->shp, shpSize);
-        TruncateAt(h->shx, shxSize);
-        WriteHeaders(h, shpSize, shxSize);
         h->shxRecords = oldShxRecords;
-        DbfUndoAppend(h->table);
+        // The old headers go back before the files are cut: when they
+        // cannot (a full disk), the headers on disk may count the new
+        // record, so its bytes stay where they are for readers, and the
+        // next append writes over them.
+        if (WriteHeaders(h, shpSize, shxSize)) {
+            TruncateAt(h->shp, shpSize);
+            TruncateAt(h->shx, shxSize);
+            DbfUndoAppend(h->table);
+        } else {
+            h->headerChanged = true;
+        }
         h->errorCode = code;
         h->message = message;
         return -1;
@@ -982,15 +989,23 @@ public:
     // Puts everything back; the error of the failed step stays the handle's.
     void Undo() {
         const uint32_t error = fs::GetLastError();
-        for (File& f : files_) {
-            if (fioGetSize(f.file) != f.size && fioSeek(f.file, f.size, 0) == f.size)
-                fioTruncate(f.file);
+        // The saved bytes go back first; the files are cut only when all of
+        // them did. A full disk that refuses them leaves headers that may
+        // count what was added, so what was added stays for readers.
+        bool restored = true;
+        for (File& f : files_)
             for (const Region& r : f.regions)
-                fioWriteAt(f.file, r.offset, r.bytes.data(), static_cast<uint32_t>(r.bytes.size()));
-        }
+                if (fioWriteAt(f.file, r.offset, r.bytes.data(),
+                               static_cast<uint32_t>(r.bytes.size())) !=
+                    static_cast<int64_t>(r.bytes.size()))
+                    restored = false;
+        if (restored)
+            for (File& f : files_)
+                if (fioGetSize(f.file) != f.size && fioSeek(f.file, f.size, 0) == f.size)
+                    fioTruncate(f.file);
         DbfRereadHeader(h_->table);
         memcpy(h_->header, header_, 100);
-        h_->headerChanged = headerChanged_;
+        h_->headerChanged = headerChanged_ || !restored;
         h_->shxRecords = shxRecords_;
         h_->current = current_;
         fs::SetLastError(error);

@@ -30,6 +30,9 @@ void CLayerList::RemoveAll() {
     while (!m_layers.empty()) {
         std::unique_ptr<CLayer> layer = std::move(m_layers.front());
         m_layers.erase(m_layers.begin());
+        // Closing can pump messages (packing shows its progress): a paint
+        // then must not draw a layer already gone.
+        ForgetReferences(layer.get());
         layer->Close();
     }
     m_editLayers[0] = m_editLayers[1] = m_editLayers[2] = nullptr;

@@ -98,12 +98,18 @@ bool CMapView::WriteCurrentShape(ShapeRecord* shape, bool flush, bool resetVerte
     ShpHandle h = layer->GetHandle();
     // All or nothing: a grown record moves to the end under a new index.
     const int written = ShpUpdateShape(h, record, shape);
-    if (written < 0 || (flush && !ShpFlush(h))) {
+    if (written < 0) {
         ReportWriteFailure(h);
         return false;
     }
-    if (written != record || resetVertexAdd)
-        SelectFeature(layer, written, resetVertexAdd);
+    // The feature is found under its record from now on, even when the
+    // flush below fails.
+    if (written != record || resetVertexAdd) SelectFeature(layer, written, resetVertexAdd);
+    if (flush && !ShpFlush(h)) {
+        ReportWriteFailure(h);
+        Repaint(false);
+        return false;
+    }
     FireFeatureChanged();
     return true;
 }

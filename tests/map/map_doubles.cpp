@@ -11,6 +11,8 @@
 #include "crs/coord_sys.h"
 #include "crs/datum_table.h"
 #include "crs/wkt.h"
+#include "platform/win/dialog.h"
+#include "platform/win/menu.h"
 #include "formats/dbf/dbf_field.h"
 #include "map/layers/layer.h"
 #include "map/layers/layer_factory.h"
@@ -210,6 +212,15 @@ std::vector<std::string> MapTest::HostList(const std::string& relative) const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+HMENU CRecordingShell::LoadImageMenu(UINT menuId) {
+    HMENU top = LoadMenu(nullptr, MAKEINTRESOURCE(static_cast<WORD>(menuId)));
+    if (!top) return nullptr;
+    HMENU popup = GetSubMenu(top, 0);
+    if (popup) RemoveMenu(top, 0, MF_BYPOSITION);
+    DestroyMenu(top);
+    return popup;
 }
 
 std::vector<WString> MessageTexts() {

@@ -141,13 +141,17 @@ public:
     }
     bool ShowFeatureSheet(CLayer* layer, int record, int mode) override {
         sheets.push_back({layer, record, mode});
+        // Stands in for the form's scripts, which may act before the answer.
+        if (onSheet) return onSheet(layer, record, mode);
         return sheetResult;
     }
     bool IsFeatureSheetOpen() override { return false; }
     void CloseFeatureSheet() override {}
     void IdentifyFeature(CLayer* layer, int record) override { identified.push_back({layer, record}); }
     bool BrowseField(HWND, CFeatureLayer*&, int&) override { return false; }
-    HMENU LoadImageMenu(UINT) override { return nullptr; }
+    // The plain menu resource's first pop-up: its items and their states
+    // are what the pop-up responder sees.
+    HMENU LoadImageMenu(UINT menuId) override;
     int ShellExecuteFile(HWND, const WChar* path) override {
         files.emplace_back(path);
         return 1;
@@ -166,6 +170,7 @@ public:
     LayerExtensionInfo extension{1, nullptr, nullptr};
     std::vector<Sheet> sheets;
     bool sheetResult = true;
+    std::function<bool(CLayer* layer, int record, int mode)> onSheet;
     std::vector<std::pair<CLayer*, int>> identified;
     std::vector<WString> files;
     std::vector<WString> urls;
