@@ -331,6 +331,12 @@ LRESULT CMapView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_GPS_DATA:
             OnGpsData(wParam, lParam);
             return 0;
+        case WM_MEASUREITEM:
+        case WM_DRAWITEM:
+            // The pictures of the view's menus are drawn by the main frame.
+            if (wParam == 0 && GetParent(GetSafeHwnd()))
+                return SendMessage(GetParent(GetSafeHwnd()), msg, wParam, lParam);
+            break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
         case WM_MOUSEMOVE:

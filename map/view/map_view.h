@@ -317,6 +317,16 @@ public:
     void FireFeatureChanged();
     // Begins a sketch of the kind, or finishes the one running.
     void BeginOrFinishSketch(SketchKind kind);
+    // A line or polygon from the tracker's freehand points.
+    bool AddFreehandFeature(bool polygon, const bool* form = nullptr);
+    // The "Vertex Add" menu on tap and hold during a sketch: false when the
+    // pen was not held.
+    bool SketchVertexMenu(POINT p);
+    // The vertex edit tool's tap and hold: "Vertex Edit" on a vertex,
+    // "Feature Edit" elsewhere; a tap with the vertex-add mode on adds a
+    // vertex at the end. False when the tracker is to take the tap.
+    bool VertexEditMenu(POINT p);
+    bool FeatureEditMenu(POINT p);
     // The feature commands 1016, 1017 and 1031: false for other ids.
     bool OnFeatureCommand(UINT id, CCmdUI* ui);
 
@@ -410,6 +420,19 @@ private:
     // Writes the changed shape of the current feature (all or nothing),
     // selects it under its record (which may move), fires the events.
     bool WriteCurrentShape(ShapeRecord* shape, bool flush, bool resetVertexAdd);
+    // The pen on the capture and editing tools (map_view_capture.cpp); the
+    // down handler answers whether the crosshair shows.
+    bool OnEditToolDown(MapToolId tool, POINT p);
+    void OnEditToolUp(MapToolId tool, POINT p, bool tapped);
+    void OnEditToolDoubleTap(POINT p);
+    void OnVertexEditDown(POINT p);
+    // The tracker's rectangle as the selection box of the current feature
+    // (as drawn); false without one.
+    bool UpdateSelectionBox();
+    bool IsMapEditLayer(const CLayer* layer) const;
+    int CurrentShapeType() const;
+    // Shows a menu of the view at p with its states set; the chosen command.
+    UINT TrackViewMenu(UINT menuId, POINT p, const std::function<void(HMENU)>& states);
 };
 
 // The script Map object that the view's events are fired on (set by the

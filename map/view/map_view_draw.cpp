@@ -198,29 +198,35 @@ void CMapView::DrawEditLayers(HDC dc, double mapScale) {
 }
 
 void CMapView::DrawSelection(HDC dc) {
+    if (!UpdateSelectionBox()) return;
+    m_tracker.Draw(dc);
+    if (m_tools.Current() == kToolVertexEdit) DrawSelectedVertices(dc);
+}
+
+bool CMapView::UpdateSelectionBox() {
     CLayerList& layers = m_doc->GetLayers();
     CLayer* layer = layers.GetCurrentFeatureLayer();
-    ShpHandle shp = layer->GetShapeFile();
-    if (!shp) return;
+    ShpHandle shp = layer ? layer->GetShapeFile() : nullptr;
+    if (!shp) return false;
     ShapeRecord* shape = ShpReadShape(shp, layers.GetCurrentFeatureRecord());
     CDoubleRect bounds;
-    if (!shape || !ShpGetShapeBounds(shape, &bounds)) return;
+    if (!shape || !ShpGetShapeBounds(shape, &bounds)) return false;
     m_tracker.m_rect = ShpWorldRectToDevice(shp, bounds);
     m_tracker.m_style = CMapTracker::kDottedLine | CMapTracker::kResizeOutside;
     if (layer->GetDisplayClass() == DisplayClass::Point) {
         m_tracker.m_handleMask = 0;
-        m_tracker.m_rubberBandStyle = 5;
+        m_tracker.m_rubberBandStyle = CMapTracker::kBandFocusRects;
         InflateRect(&m_tracker.m_rect, Px(5), Px(5));
     } else if (m_tools.Current() == kToolVertexEdit && layer->IsFeatureSizing()) {
+        // The handles sit outside the vertex markers.
         m_tracker.m_handleMask = CMapTracker::kAllHandles;
-        m_tracker.m_rubberBandStyle = 0;
+        m_tracker.m_rubberBandStyle = CMapTracker::kBandRectangle;
         InflateRect(&m_tracker.m_rect, m_vertexMarkers.Size() + 1, m_vertexMarkers.Size() + 1);
     } else {
         m_tracker.m_handleMask = 0;
-        m_tracker.m_rubberBandStyle = 0;
+        m_tracker.m_rubberBandStyle = CMapTracker::kBandRectangle;
     }
-    m_tracker.Draw(dc);
-    if (m_tools.Current() == kToolVertexEdit) DrawSelectedVertices(dc);
+    return true;
 }
 
 void CMapView::DrawSelectedVertices(HDC dc) {

@@ -132,8 +132,8 @@ bool CMapView::OnToolCommand(UINT id, CCmdUI* ui) {
                 m_vertexMarkers.SetAddMode(VertexAddMode::Off);
                 break;
             }
-            // Starting and finishing the sketch come with feature capture.
             SetCurrentTool(tool);
+            BeginOrFinishSketch(tool == kToolPolyline ? SketchKind::Line : SketchKind::Polygon);
             break;
         default:
             SetCurrentTool(tool);
@@ -304,7 +304,7 @@ void CMapView::OnLButtonDown(UINT flags, POINT p) {
             case kToolCircle:
             case kToolEllipse:
             case kToolFreehandPolygon:
-                // Capture and editing.
+                crosshair = OnEditToolDown(tool, p);
                 break;
             default:
                 m_tracker.TrackWithStyle(h, p.x, p.y, true, CMapTracker::kBandLine);
@@ -438,6 +438,7 @@ void CMapView::OnLButtonUp(UINT flags, POINT p) {
             Repaint(false);
             break;
         default:
+            OnEditToolUp(tool, p, tapped);
             break;
     }
 }
@@ -445,6 +446,8 @@ void CMapView::OnLButtonUp(UINT flags, POINT p) {
 void CMapView::OnLButtonDblClk(UINT flags, POINT p) {
     (void)flags;
     m_tools.SetLastPen(p);
+    if (HitTestPanningFrame(p) != -1) return;
+    OnEditToolDoubleTap(p);
 }
 
 bool CMapView::OnSetCursor(UINT hitTest) {
