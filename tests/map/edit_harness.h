@@ -27,7 +27,7 @@ namespace viewtest {
 
 class EditHarness : public ViewHarness {
 public:
-    CMapView& View() { return *view_; }
+    CMapView& EditView() { return *view_; }
     CShapeLayer* points_ = nullptr;
     CShapeLayer* lines_ = nullptr;
     CShapeLayer* polygons_ = nullptr;

@@ -247,21 +247,21 @@ TEST_F(MapViewEdit, EveryWritePathSurvivesAFailedWrite) {
     };
     const bool noForm = false;
     std::vector<Path> paths = {
-        {"append point", "pts", [](EditHarness& h) { h.View().ClearSelection(); },
+        {"append point", "pts", [](EditHarness& h) { h.EditView().ClearSelection(); },
          [&](CMapView& v) { return v.AddPointFeature(1, 2, 0, kNoDataMeasure, &noForm); }, -1},
-        {"append line", "lines", [](EditHarness& h) { h.View().ClearSelection(); },
+        {"append line", "lines", [](EditHarness& h) { h.EditView().ClearSelection(); },
          [&](CMapView& v) { return v.AddLineFeature({1, 2}, {3, 4}, &noForm); }, -1},
-        {"append ellipse", "polys", [](EditHarness& h) { h.View().ClearSelection(); },
+        {"append ellipse", "polys", [](EditHarness& h) { h.EditView().ClearSelection(); },
          [&](CMapView& v) { return v.AddEllipseFeature(CDoubleRect(1, 2, 9, 8), 25, &noForm); }, -1},
-        {"set vertex", "polys", [](EditHarness& h) { h.View().SelectFeature(h.polygons_, 0, true); },
+        {"set vertex", "polys", [](EditHarness& h) { h.EditView().SelectFeature(h.polygons_, 0, true); },
          [](CMapView& v) { return v.SetVertex(1, SketchVertex{11, 29, 0, kNoDataMeasure}); }, 0},
-        {"insert and move", "lines", [](EditHarness& h) { h.View().SelectFeature(h.lines_, 0, true); },
+        {"insert and move", "lines", [](EditHarness& h) { h.EditView().SelectFeature(h.lines_, 0, true); },
          [](CMapView& v) { return v.InsertVertexAt(SketchVertex{15, 21, 0, kNoDataMeasure}, nullptr); }, 0},
-        {"delete vertex", "lines", [](EditHarness& h) { h.View().SelectFeature(h.lines_, 0, true); },
+        {"delete vertex", "lines", [](EditHarness& h) { h.EditView().SelectFeature(h.lines_, 0, true); },
          [](CMapView& v) { return v.DeleteVertex(1); }, 0},
-        {"move", "polys", [](EditHarness& h) { h.View().SelectFeature(h.polygons_, 0, true); },
+        {"move", "polys", [](EditHarness& h) { h.EditView().SelectFeature(h.polygons_, 0, true); },
          [](CMapView& v) { return v.MoveOrResizeFeature(CDoubleRect(20, 20, 40, 40), false); }, 0},
-        {"add at end", "lines", [](EditHarness& h) { h.View().SelectFeature(h.lines_, 1, true); },
+        {"add at end", "lines", [](EditHarness& h) { h.EditView().SelectFeature(h.lines_, 1, true); },
          [](CMapView& v) { return v.AddVertexAtEnd(VertexAddMode::Head, SketchVertex{1, 1, 0, kNoDataMeasure}); }, 1},
     };
     for (const Path& path : paths) {
