@@ -146,7 +146,7 @@ protected:
 
     // A command run in the device root; its output and error text.
     std::string Tool(const std::string& command) const {
-        std::string full = "cd '" + root_ + "' && " + command + " 2>&1";
+        std::string full = "cd '" + root_ + "' && { " + command + "; } 2>&1";
         std::string out;
         if (FILE* f = popen(full.c_str(), "r")) {
             char buffer[4096];
