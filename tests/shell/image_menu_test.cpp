@@ -324,16 +324,16 @@ TEST_F(ImageMenuTest, UseItemDataFindsImageAndTextByTheData) {
 namespace {
 
 TEST_F(ImageMenuTest, AHandedOutMenuDrawsItsImagesUntilItsHandleIsDestroyed) {
-    HMENU menu = LoadDetachedImageMenu(347);
+    HMENU menu = LoadDetachedImageMenu(347);  // "Vertex Edit"
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(GetMenuItemCount(menu), 7);
+    EXPECT_EQ(GetMenuItemCount(menu), 3);
     MENUITEMINFO mi;
     mi.fMask = MIIM_FTYPE;
-    ASSERT_TRUE(GetMenuItemInfo(menu, 1800, false, &mi));
+    ASSERT_TRUE(GetMenuItemInfo(menu, 1042, false, &mi));
     EXPECT_NE(mi.fType & MFT_OWNERDRAW, 0u);
     MEASUREITEMSTRUCT mis;
     mis.CtlType = ODT_MENU;
-    mis.itemID = 1800;
+    mis.itemID = 1042;
     EXPECT_TRUE(CImageMenu::HandleOwnerMessage(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mis)));
     EXPECT_GT(mis.itemWidth, 16u + 6u);
     DestroyMenu(menu);
