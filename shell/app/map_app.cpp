@@ -126,11 +126,6 @@ bool CMapApp::InitInstance() {
         ok = m_instance.Register(IDR_MAINFRAME, open ? m_cmdInfo.m_fileName : WString());
     });
     if (!ok) return false;
-    // The map engine finds layer extensions (and the rest of the shell) here.
-    if (GetShellServices() == GetDefaultShellServices()) {
-        m_shellServices = std::make_unique<CShellServices>(m_extensions);
-        SetShellServices(m_shellServices.get());
-    }
     // Messages from other programs arrive on the listener thread and are
     // handed over here through a hidden window.
     WNDCLASS sink;
@@ -274,8 +269,6 @@ int CMapApp::ExitInstance() {
     // Only now that the document and its extension layers are closed: no
     // entry point of a module runs after its termination.
     if (m_extensions) m_extensions->TerminateAll();
-    if (m_shellServices && GetShellServices() == m_shellServices.get()) SetShellServices(nullptr);
-    m_shellServices.reset();
     if (m_instanceSink && IsWindow(m_instanceSink)) DestroyWindow(m_instanceSink);
     m_instanceSink = nullptr;
     UninstallProgramShellServices();

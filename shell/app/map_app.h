@@ -15,7 +15,6 @@
 #include "map/services/script_events.h"
 #include "shell/app/app_services.h"
 #include "shell/app/command_line.h"
-#include "shell/app/shell_services.h"
 #include "shell/app/win_app_ext.h"
 #include "shell/config/configuration.h"
 #include "shell/frame/main_frame.h"
@@ -162,7 +161,6 @@ private:
     std::unique_ptr<IScriptHost> m_scriptHost;
     std::unique_ptr<CRecentFileList> m_recentFiles;
     std::unique_ptr<CRecentFileList> m_recentLayers;
-    std::unique_ptr<CShellServices> m_shellServices;
     CConfigurationReport m_report;
     std::vector<StartupStep> m_steps;
     HWND m_instanceSink = nullptr;

@@ -4,7 +4,15 @@
 
 #include "map/dialogs/vertex_dlg.h"
 #include "map/view/map_view.h"
+#include "shell/app/map_app.h"
 #include "shell/frame/image_menu.h"
+
+const LayerExtensionInfo* CProgramShellServices::FindLayerExtension(WStringView path) {
+    CMapApp* app = GetMapApp();
+    if (app && app->m_extensions)
+        if (const LayerExtensionInfo* info = app->m_extensions->FindLayerExtension(path)) return info;
+    return m_fallback->FindLayerExtension(path);
+}
 
 HMENU CProgramShellServices::LoadImageMenu(UINT menuId) {
     return LoadDetachedImageMenu(menuId);

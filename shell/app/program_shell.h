@@ -1,5 +1,6 @@
 // The program's shell services to the map engine: the map view's image
-// menus come from the resources with their pictures; the feature sheet, the
+// menus come from the resources with their pictures; layer extensions from
+// the application's extension modules; the feature sheet, the
 // identify window and the field browser are added by the windows that
 // provide them; the rest is what the engine does without a shell.
 #pragma once
@@ -11,9 +12,8 @@ public:
     // `fallback` answers what this shell has no window for yet.
     explicit CProgramShellServices(IShellServices* fallback) : m_fallback(fallback) {}
 
-    const LayerExtensionInfo* FindLayerExtension(WStringView path) override {
-        return m_fallback->FindLayerExtension(path);
-    }
+    // The application's extension modules, first in load order.
+    const LayerExtensionInfo* FindLayerExtension(WStringView path) override;
     bool ShowFeatureSheet(CLayer* layer, int record, int mode) override {
         return m_fallback->ShowFeatureSheet(layer, record, mode);
     }

@@ -8,12 +8,35 @@
 
 #include "map/layers/layer_factory.h"
 #include "platform/win/window.h"
-#include "shell/app/shell_services.h"
+#include "shell/app/app_services.h"
 
 namespace {
 
 IAppExtensions* g_list = nullptr;
-CShellServices g_shell(g_list);
+
+// The engine's default shell, with the loaded list's layer extensions.
+class CListShell : public IShellServices {
+public:
+    const LayerExtensionInfo* FindLayerExtension(WStringView path) override {
+        return g_list ? g_list->FindLayerExtension(path) : nullptr;
+    }
+    bool ShowFeatureSheet(CLayer* layer, int record, int mode) override {
+        return Default()->ShowFeatureSheet(layer, record, mode);
+    }
+    bool IsFeatureSheetOpen() override { return Default()->IsFeatureSheetOpen(); }
+    void CloseFeatureSheet() override { Default()->CloseFeatureSheet(); }
+    void IdentifyFeature(CLayer* layer, int record) override { Default()->IdentifyFeature(layer, record); }
+    bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) override {
+        return Default()->BrowseField(parent, layer, field);
+    }
+    HMENU LoadImageMenu(UINT menuId) override { return Default()->LoadImageMenu(menuId); }
+    int ShellExecuteFile(HWND parent, const WChar* path) override { return Default()->ShellExecuteFile(parent, path); }
+    int OpenUrlShortcut(HWND parent, const WChar* url) override { return Default()->OpenUrlShortcut(parent, url); }
+
+private:
+    static IShellServices* Default() { return GetDefaultShellServices(); }
+};
+CListShell g_shell;
 
 }  // namespace
 
