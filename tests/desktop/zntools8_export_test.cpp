@@ -157,8 +157,10 @@ TEST_F(Export, XmlWritingFunctions) {
     xmlNodePtr r = xmlDocGetRootElement(doc.get());
     // The first of two is found and nothing is made.
     xmlNodePtr a = GetOrCreateChild(r, "a");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(xmlGetProp(a, BAD_CAST "n"))), "1");
-    xmlFree(xmlGetProp(a, BAD_CAST "n"));
+    xmlChar* n = xmlGetProp(a, BAD_CAST "n");
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(n)), "1");
+    xmlFree(n);
     EXPECT_EQ(xmlChildElementCount(r), 3u);
     // A new one goes after every node, text included; only direct children count.
     xmlNodePtr c = GetOrCreateChild(r, "c");
