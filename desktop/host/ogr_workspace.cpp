@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 
+#include "desktop/host/feature_class_base.h"
 #include "desktop/host/feature_cursor.h"
 #include "desktop/host/host_faults.h"
 #include "desktop/host/host_names.h"
@@ -312,7 +313,7 @@ private:
     std::string m_folder, m_name, m_category;
 };
 
-class OgrFeatureClass : public IHostFeatureClass {
+class OgrFeatureClass : public HostFeatureClassBase {
 public:
     explicit OgrFeatureClass(std::shared_ptr<OgrSource> src) : m_src(std::move(src)) {
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(m_src->Layer());
@@ -337,38 +338,11 @@ public:
         if (!prj.empty()) m_def->reference = SpatialReferenceFromPrj(prj);
         // OGR hands out text as UTF-8.
         m_def->codePageFile = "UTF-8";
-        HostField oid;
-        oid.name = "OBJECTID";
-        oid.type = 'I';
-        oid.fieldType = kFieldOID;
-        oid.editable = false;
-        m_fields.push_back(oid);
-        HostField shape;
-        shape.name = "Shape";
-        shape.type = 'G';
-        shape.fieldType = kFieldGeometry;
-        shape.geometryDef = m_def;
-        m_fields.push_back(shape);
+        AddIdAndShapeFields("OBJECTID");
     }
     int FeatureCount() const override {
         HostFaults::Check("IHostFeatureClass::FeatureCount");
         return static_cast<int>(OGR_L_GetFeatureCount(m_src->Layer(), TRUE));
-    }
-    std::string ShapeFieldName() const override {
-        HostFaults::Check("IHostFeatureClass::ShapeFieldName");
-        return "Shape";
-    }
-    int ShapeType() const override {
-        HostFaults::Check("IHostFeatureClass::ShapeType");
-        return m_def->shapeType;
-    }
-    std::vector<HostField> Fields() const override {
-        HostFaults::Check("IHostFeatureClass::Fields");
-        return m_fields;
-    }
-    HostGeometryDef GeometryDef() const override {
-        HostFaults::Check("IHostFeatureClass::GeometryDef");
-        return *m_def;
     }
     std::unique_ptr<IHostFeatureCursor> Search(const IHostSpatialFilter* filter,
                                                bool recycling) override {
@@ -395,8 +369,6 @@ public:
 
 private:
     std::shared_ptr<OgrSource> m_src;
-    std::vector<HostField> m_fields;
-    std::shared_ptr<HostGeometryDef> m_def;
 };
 
 class OgrWorkspace : public IHostWorkspace {

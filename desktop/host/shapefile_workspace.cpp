@@ -5,6 +5,7 @@
 
 #include "core/file_stream.h"
 #include "crs/wkt.h"
+#include "desktop/host/feature_class_base.h"
 #include "desktop/host/feature_cursor.h"
 #include "desktop/host/host_faults.h"
 #include "desktop/host/host_names.h"
@@ -83,7 +84,7 @@ private:
     std::string m_name;
 };
 
-class ShapefileFeatureClass : public IHostFeatureClass {
+class ShapefileFeatureClass : public HostFeatureClassBase {
 public:
     ShapefileFeatureClass(std::string folder, std::string name, std::shared_ptr<ShpFileHandle> file)
         : m_folder(std::move(folder)), m_name(std::move(name)), m_file(std::move(file)) {
@@ -102,18 +103,7 @@ public:
         std::string cpg;
         if (fs::ReadWholeFile(ShapefileDevicePath(m_folder, m_name, ".cpg"), &cpg))
             m_def->codePageFile = cpg;
-        HostField oid;
-        oid.name = "FID";
-        oid.type = 'I';
-        oid.fieldType = kFieldOID;
-        oid.editable = false;
-        m_fields.push_back(oid);
-        HostField shape;
-        shape.name = "Shape";
-        shape.type = 'G';
-        shape.fieldType = kFieldGeometry;
-        shape.geometryDef = m_def;
-        m_fields.push_back(shape);
+        AddIdAndShapeFields("FID");
     }
 
     int FeatureCount() const override {
@@ -124,22 +114,6 @@ public:
         for (int i = 0; i < n; ++i)
             if (!ShpIsRecordDeleted(h, i)) ++live;
         return live;
-    }
-    std::string ShapeFieldName() const override {
-        HostFaults::Check("IHostFeatureClass::ShapeFieldName");
-        return "Shape";
-    }
-    int ShapeType() const override {
-        HostFaults::Check("IHostFeatureClass::ShapeType");
-        return m_def->shapeType;
-    }
-    std::vector<HostField> Fields() const override {
-        HostFaults::Check("IHostFeatureClass::Fields");
-        return m_fields;
-    }
-    HostGeometryDef GeometryDef() const override {
-        HostFaults::Check("IHostFeatureClass::GeometryDef");
-        return *m_def;
     }
     std::unique_ptr<IHostFeatureCursor> Search(const IHostSpatialFilter* filter,
                                                bool recycling) override {
@@ -198,9 +172,7 @@ private:
     std::string m_folder;
     std::string m_name;
     std::shared_ptr<ShpFileHandle> m_file;
-    std::vector<HostField> m_fields;
     size_t m_tableFields = 0;
-    std::shared_ptr<HostGeometryDef> m_def;
 };
 
 // Removes the files a failed create made; the first error stays the caller's.
