@@ -4,7 +4,7 @@
 # degrees included) and area_planimeter.csv (Planimeter -R: rings of rhumb
 # lines, so a cell of meridians and parallels is measured exactly). Run by
 # hand; the tests read the committed files.
-# Needs: geographiclib-tools (installed by tools/setup).
+# Needs: geographiclib-tools and proj-bin (installed by tools/setup).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out="$here/tests/data/crs"
@@ -58,4 +58,33 @@ file="$out/area_planimeter.csv"
 0 0 10 10
 4 4 6 6
 CELLS
+} >"$file"
+
+# Polylines as the measure tool takes them on a geographic map: the length
+# along (Planimeter -l), the area and perimeter of the ring that closes them
+# (Planimeter), the same ring's area with straight edges in the cylindrical
+# equal-area projection (proj +proj=cea, shoelace), and the direct distance and
+# forward azimuth from the first point to the last (GeodSolve -i). Vertices
+# "lon lat" joined by ";".
+file="$out/polyline_geodesic.csv"
+{
+  printf '# Reference values made by tools/measure_reference.sh; do not edit.\n'
+  printf '# Planimeter and GeodSolve -i (%s), WGS 1984; lengths in m, area in m^2\n' "$version"
+  echo "points,length,perimeter,area,cea_area,direct,azimuth"
+  while read -r pts; do
+    lines=$(echo "$pts" | tr ';' '\n' | awk '{print $2, $1}')
+    len=$(echo "$lines" | Planimeter -l -p 6 | awk '{print $2}')
+    read -r per area <<<"$(echo "$lines" | Planimeter -p 9 | awk '{a = $3 < 0 ? -$3 : $3; printf "%s %.4f\n", $2, a}')"
+    cea=$(echo "$pts" | tr ';' '\n' | proj +proj=cea +ellps=WGS84 -f %.6f |
+      awk '{x[NR] = $1; y[NR] = $2} END {for (i = 1; i <= NR; i++) {j = i % NR + 1; a += x[i] * y[j] - x[j] * y[i]}
+            printf "%.4f\n", (a < 0 ? -a : a) / 2}')
+    first=$(echo "$lines" | head -1); last=$(echo "$lines" | tail -1)
+    read -r azi1 _ s12 <<<"$(echo "$first $last" | GeodSolve -i -p 9)"
+    echo "$pts,$len,$per,$area,$cea,$s12,$azi1"
+  done <<'LINES'
+10 50;10.01 50;10.01 50.01;10.02 50.015
+151.2 -33.9;151.21 -33.905;151.215 -33.89
+-60 -0.005;-59.995 0.005;-59.99 -0.002;-59.985 0.001
+-122.42 37.77;-122.40 37.79;-122.38 37.78
+LINES
 } >"$file"

@@ -2,6 +2,11 @@
 // from the top down (or the identify window), advanced select, and the
 // measurements' texts and dialog.
 #include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/xml_node.h"
 #include "map/dialogs/measure_info_dlg.h"
@@ -176,6 +181,25 @@ TEST_F(MapQuery, AHyperlinkTapOpensTheRecordsLink) {
     EXPECT_EQ(win::BeepLog().back(), 0x30u);
 }
 
+// The whole way out: the program's own shell services hand the link to the
+// desktop's opener as its one argument.
+TEST_F(MapQuery, AHyperlinkTapReachesTheOpenerWithTheLinkAsItsOneArgument) {
+    MakeLinkedPoints("links", {{"60 60", "https://example.org/a b?c=1&d=\\$HOME;x"}});
+    Put("opener.sh", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" >> '" + Host("args.txt") + "'\n");
+    ASSERT_EQ(chmod(Host("opener.sh").c_str(), 0755), 0);
+    setenv("ZARNIP_OPENER", Host("opener.sh").c_str(), 1);
+    SetShellServices(nullptr);  // the program's defaults, not the recording double
+    CLayer* links = OpenShapefileView({"links"});
+    ASSERT_NE(links, nullptr);
+    Link(doc_.GetLayers().GetAt(0));
+    view_->SetCurrentTool(kToolHyperlink);
+    Tap(60, 60);
+    for (int i = 0; i < 500 && !HostExists("args.txt"); ++i) usleep(10000);
+    unsetenv("ZARNIP_OPENER");
+    EXPECT_EQ(Get("args.txt"), "1|https://example.org/a b?c=1&d=\\$HOME;x|");
+    EXPECT_TRUE(shell_.urls.empty());
+}
+
 TEST_F(MapQuery, AdvancedSelectIsARectangleFromEightPixelsAndAPointBelow) {
     UseExtent(CDoubleRect(0, 0, 240, 300));
     AddLayer(new CFillLayer(0x808080, {CDoubleRect(0, 0, 240, 300)}));
@@ -247,6 +271,76 @@ TEST_F(MapQuery, TheDialogRelabelsAPerimeterAndARadius) {
         EXPECT_EQ(direct, kind == 2 ? u"Radius" : u"Direct Distance");
         EXPECT_EQ(area, u"1.00 ha");
     }
+}
+
+// The number and unit of a measured text ("2.736km", "19.95 ha") in metres
+// or square metres, and half its last digit.
+struct Shown {
+    double value, halfDigit;
+};
+Shown ReadShown(const WString& textShown) {
+    std::string s = text::ToUtf8(textShown);
+    size_t end = s.find_first_not_of("0123456789.");
+    std::string number = s.substr(0, end), unit = s.substr(end);
+    while (!unit.empty() && unit[0] == ' ') unit.erase(0, 1);
+    size_t dot = number.find('.');
+    int decimals = dot == std::string::npos ? 0 : static_cast<int>(number.size() - dot - 1);
+    double factor = unit == "km" ? 1000 : unit == "ha" ? 10000 : 1;
+    EXPECT_TRUE(unit == "m" || unit == "km" || unit == "ha") << s;
+    return {std::stod(number) * factor, 0.5 * std::pow(10.0, -decimals) * factor};
+}
+
+// Polylines measured on a geographic map agree with Planimeter (length along,
+// area of the closed ring), proj's cylindrical equal-area projection (the
+// ring's area as the program takes it) and GeodSolve (direct distance,
+// forward azimuth).
+TEST_F(MapQuery, GeographicPolylinesMeasureAsTheGeodesicTools) {
+    CCoordSys* wgs84 = MakeCoordSys(
+        u"GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137.0,"
+        u"298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]");
+    ASSERT_NE(wgs84, nullptr);
+    OpenView();
+    std::ifstream in(std::string(ZN_TEST_DATA) + "/crs/polyline_geodesic.csv");
+    ASSERT_TRUE(in);
+    std::string line;
+    int rows = 0;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("points", 0) == 0) continue;
+        SCOPED_TRACE(line);
+        std::stringstream cells(line);
+        std::string points;
+        std::getline(cells, points, ',');
+        double length, perimeter, area, ceaArea, direct, azimuth;
+        char comma;
+        cells >> length >> comma >> perimeter >> comma >> area >> comma >> ceaArea >> comma >> direct >>
+            comma >> azimuth;
+        std::vector<DoublePoint> path;
+        std::stringstream ps(points);
+        std::string vertex;
+        while (std::getline(ps, vertex, ';')) {
+            DoublePoint p;
+            std::stringstream(vertex) >> p.x >> p.y;
+            path.push_back(p);
+        }
+        measured_.clear();
+        view_->MeasurePolyline(0, wgs84, static_cast<int>(path.size()), path.data());
+        ASSERT_EQ(measured_.size(), 1u);
+        const MeasureTexts& t = measured_[0];
+        Shown shown = ReadShown(t.length);
+        EXPECT_NEAR(shown.value, length, shown.halfDigit + 1e-6 * length);
+        shown = ReadShown(t.distance);
+        EXPECT_NEAR(shown.value, direct, shown.halfDigit + 1e-6 * direct);
+        // The ring's edges are straight in the equal-area projection, not
+        // geodesics: for rings a few kilometres across the two areas differ
+        // by up to 1e-3.
+        shown = ReadShown(t.area);
+        EXPECT_NEAR(shown.value, ceaArea, shown.halfDigit + 1e-6 * ceaArea);
+        EXPECT_NEAR(shown.value, area, 2e-3 * area);
+        EXPECT_EQ(t.forwardAzimuth, text::Format(u"%d\u00B0", static_cast<int>(azimuth)));
+        ++rows;
+    }
+    EXPECT_EQ(rows, 4);
+    delete wgs84;
 }
 
 }  // namespace

@@ -244,4 +244,28 @@ TEST_F(MapTools, ARadialMeasureOf100MetresAndAFreehandTrace) {
     EXPECT_EQ(view_->GetFreehandTrace().Count(), 0);
 }
 
+// A trace of 1100 distinct points (rows of one-pixel steps, one metre each)
+// is measured over its first 999 only: 998 m, ending at the 999th point.
+TEST_F(MapTools, AFreehandTraceMeasuresOnlyItsFirst999Points) {
+    Open();
+    Command(1813);
+    auto at = [](int i) {
+        int row = i / 200, col = i % 200;
+        return POINT{row % 2 ? 219 - col : 20 + col, 20 + row};
+    };
+    Gesture g;
+    g.Down(0, View(), at(0));
+    for (int i = 1; i < 1100; ++i) g.Move(i, View(), at(i));
+    g.Up(1100, View(), at(1099));
+    clock_.Advance(1000);
+    win::input::Play(g);
+    Pump();
+    ASSERT_EQ(measured_.size(), 1u);
+    EXPECT_EQ(measured_[0].length, u"998.0m");
+    double x, y;
+    view_->ScreenToMap(at(998).x, at(998).y, x, y);
+    EXPECT_EQ(measured_[0].to, text::Format(u"%.1lfE, %.1lfN", x, y));
+    EXPECT_EQ(view_->GetFreehandTrace().Count(), 0);
+}
+
 }  // namespace

@@ -138,6 +138,14 @@ TEST_F(MapTracker, EachFigureIsAThreePixelWhiteXorBandThatLeavesNoTrace) {
              Ellipse(dc, s.x - r, s.y - r, s.x + r, s.y + r);
              line(dc, s, e);
          }},
+        {"triple focus rectangle",
+         [&](POINT p) { return Tracker().TrackWithStyle(View(), p.x, p.y, true, 5); },
+         [&](HDC dc) {
+             for (int grow = 0; grow <= 2; ++grow) {
+                 RECT g{s.x - grow, s.y - grow, e.x + grow, e.y + grow};
+                 DrawFocusRect(dc, &g);
+             }
+         }},
         {"path", [&](POINT p) { return Tracker().TrackLine(View(), p.x, p.y, true, s, nullptr); },
          [&](HDC dc) { line(dc, s, e); }},
         {"two segments",

@@ -197,4 +197,58 @@ TEST_F(MapViewAt192, InterruptBannerStartsFortyPixelsDown) {
     EXPECT_GT(red, 1000);
 }
 
+// A zoom drag: the band is six pixels wide mid-drag, boxes narrower than 16
+// pixels zoom by the fixed factor and 16 pixels zoom to the box.
+TEST_F(MapViewAt192, AZoomDragShowsASixPixelBandAndZoomsToBoxesFromSixteenPixels) {
+    AddLayer(new viewtest::CFillLayer(kBlue, {CDoubleRect(0, 0, 480, 600)}));
+    UseCoordSys(MakeCoordSys(kUtm33Wkt));
+    UseExtent(CDoubleRect(0, 0, 480, 600));
+    OpenView(kW, kH);
+    view_->ZoomToExtent(CDoubleRect(0, 0, 480, 600), false, 1.0);
+    Pump();
+    view_->SetCurrentTool(kToolZoomIn);
+    const CDoubleRect start = view_->GetExtent();
+    auto drag = [&](POINT from, POINT to, std::vector<COLORREF>* during) {
+        clock_.Advance(1000);
+        win::input::Gesture g;
+        g.Down(0, View(), from).Move(10, View(), POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+        g.Move(20, View(), to);
+        if (during) g.Probe(30, [&] { *during = Client(); });
+        g.Up(40, View(), to);
+        win::input::Play(g);
+        Pump();
+    };
+    std::vector<COLORREF> before = Client(), during;
+    drag(POINT{100, 100}, POINT{300, 300}, &during);
+    // Across the box's left edge, half-way down: one run of six pixels.
+    int changed = 0, first = -1, last = -1;
+    for (int x = 80; x < 120; ++x) {
+        size_t i = static_cast<size_t>(200 * kW + x);
+        if (during[i] == before[i]) continue;
+        ++changed;
+        if (first < 0) first = x;
+        last = x;
+    }
+    EXPECT_EQ(changed, 6);
+    EXPECT_EQ(last - first + 1, 6);
+    ASSERT_LT(view_->GetExtent().xmax - view_->GetExtent().xmin, start.xmax - start.xmin);
+
+    // 15 by 80: the fixed factor at the box's centre.
+    view_->ZoomPrevious();
+    Pump();
+    drag(POINT{100, 100}, POINT{115, 180}, nullptr);
+    EXPECT_NEAR(view_->GetExtent().xmax - view_->GetExtent().xmin, (start.xmax - start.xmin) / 2, 1e-9);
+    // 16 by 80: the box itself.
+    view_->ZoomPrevious();
+    Pump();
+    CDoubleRect box = view_->ScreenRectToMap(RECT{100, 100, 116, 180});
+    drag(POINT{100, 100}, POINT{116, 180}, nullptr);
+    CDoubleRect zoomed = view_->GetExtent();
+    view_->ZoomPrevious();
+    view_->ZoomToExtent(box, false, 1.0);
+    EXPECT_EQ(zoomed.xmin, view_->GetExtent().xmin);
+    EXPECT_EQ(zoomed.ymax, view_->GetExtent().ymax);
+    EXPECT_EQ(zoomed.xmax, view_->GetExtent().xmax);
+}
+
 }  // namespace

@@ -86,4 +86,48 @@ TEST_F(MapViewKeysQt, ArrowsAndF11FromTheKeyboard) {
     EXPECT_NEAR(cx - cx0, Width() / 6, 1e-9);
 }
 
+// A zoom box mid-drag as the desktop shows it: the view's part of the
+// presented window equals the surface the tracker drew its band on.
+TEST_F(MapViewKeysQt, AZoomBoxMidDragIsWhatTheDesktopShows) {
+    ASSERT_NE(g_display, nullptr);
+    AddLayer(new viewtest::CFillLayer(0x3060A0, {CDoubleRect(0, 0, 120, 300)}));
+    UseExtent(CDoubleRect(0, 0, 240, 300));
+    OpenView();
+    view_->SetCurrentTool(kToolZoomIn);
+    SetActiveWindow(frame_);
+    Pump();
+    g_display->PresentNow();
+    std::vector<COLORREF> before = Client(), during;
+    QImage shown;
+    clock_.Advance(1000);
+    win::input::Play(win::input::Gesture()
+                         .Down(0, View(), POINT{60, 80})
+                         .Move(10, View(), POINT{120, 140})
+                         .Move(20, View(), POINT{180, 200})
+                         .Probe(30,
+                                [&] {
+                                    during = Client();
+                                    g_display->PresentNow();
+                                    shown = g_display->Snapshot(frame_);
+                                })
+                         .Up(40, View(), POINT{180, 200}));
+    Pump();
+    ASSERT_FALSE(shown.isNull());
+    shown.save("map_view_zoom_drag_qt.png");
+    ASSERT_NE(during, before);  // the band was on the surface
+    int w = view_->GetClientWidth(), h = view_->GetClientHeight(), differ = 0;
+    ASSERT_GE(shown.width(), w);
+    ASSERT_GE(shown.height(), h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            differ += (shown.pixel(x, y) & 0xFFFFFF) !=
+                      (QColor(GetRValue(during[static_cast<size_t>(y * w + x)]),
+                              GetGValue(during[static_cast<size_t>(y * w + x)]),
+                              GetBValue(during[static_cast<size_t>(y * w + x)]))
+                           .rgb() &
+                       0xFFFFFF);
+    EXPECT_EQ(differ, 0);
+    EXPECT_LT(view_->GetExtent().xmax - view_->GetExtent().xmin, 240);  // and it zoomed
+}
+
 }  // namespace
