@@ -3,9 +3,14 @@
 // after the map document's layers are closed.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "map/layers/layer_list.h"
 #include "map/layers/map_doc.h"
+#include "map/view/map_view.h"
+#include "platform/gdi/gdi.h"
 #include "platform/win/commctrl.h"
+#include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "shell/app/map_app.h"
 #include "shell/frame/command_bars.h"
@@ -52,6 +57,69 @@ TEST_F(ExtensionTest, TheProgramLoadsUsesAndTerminatesItsModules) {
         const int layerIndex = doc->GetLayers().FindByHandle(handle) ? 0 : -1;
         ASSERT_EQ(doc->GetLayers().GetAt(layerIndex), layer);
 
+        // Drawn by the program's map view (a dynamic layer, painted on the
+        // window each time): the window equals the same window without the
+        // layer plus the module's rectangles drawn directly with the
+        // platform at the layer's transform.
+        CMapView* view = CurrentMapView;
+        ASSERT_NE(view, nullptr);
+        view->ZoomToExtent(CDoubleRect(9.5, 49.5, 13.5, 53.5), false, 1.0);
+        auto drawWindow = [&](bool shown) {
+            layer->SetVisible(shown);
+            view->OnRefresh();
+            win::input::DrainQueue();
+            int w = 0, h = 0, stride = 0;
+            POINT offset{};
+            const uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(view->GetSafeHwnd(), &offset), &w, &h, &stride);
+            RECT client{};
+            GetClientRect(view->GetSafeHwnd(), &client);
+            std::vector<uint32_t> out;
+            for (int y = 0; px && y < client.bottom; ++y) {
+                const uint32_t* row = px + (y + offset.y) * (stride / 4) + offset.x;
+                out.insert(out.end(), row, row + client.right);
+            }
+            return std::make_pair(out, static_cast<int>(client.right));
+        };
+        auto [without, width] = drawWindow(false);
+        auto [with, sameWidth] = drawWindow(true);
+        ASSERT_EQ(sameWidth, width);
+        ASSERT_GT(width, 0);
+        ASSERT_EQ(with.size(), without.size());
+        const int height = static_cast<int>(with.size()) / width;
+        HDC dc = CreateCompatibleDC(nullptr);
+        BITMAPINFO info;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP direct = CreateDIBSection(nullptr, &info, 0, &bits, nullptr, 0);
+        ASSERT_NE(bits, nullptr);
+        HGDIOBJ oldBitmap = SelectObject(dc, reinterpret_cast<HGDIOBJ>(direct));
+        std::memcpy(bits, without.data(), without.size() * 4);
+        HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+        HGDIOBJ oldPen = SelectObject(dc, reinterpret_cast<HGDIOBJ>(pen));
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        const double records[3][4] = {{10, 50, 11, 51}, {12, 52, 13, 53}, {10.5, 50.5, 12.5, 52.5}};
+        for (const auto& r : records) {
+            const POINT topLeft = layer->MapToDevice(r[0], r[3]);
+            const POINT bottomRight = layer->MapToDevice(r[2], r[1]);
+            Rectangle(dc, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+        }
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBitmap);
+        DeleteObject(pen);
+        DeleteDC(dc);
+        int differing = 0, changed = 0;
+        const uint32_t* directPx = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; i < with.size(); ++i) {
+            differing += (with[i] & 0xFFFFFF) != (directPx[i] & 0xFFFFFF);
+            changed += (with[i] & 0xFFFFFF) != (without[i] & 0xFFFFFF);
+        }
+        DeleteObject(direct);
+        EXPECT_EQ(differing, 0);
+        EXPECT_GT(changed, 300);
+
         // The bars over the real list: the Find button's arrow, the names of
         // the About entries, the layer tool with its index, a copy of the
         // extent and the layer's handle, and the About box.
@@ -76,6 +144,30 @@ TEST_F(ExtensionTest, TheProgramLoadsUsesAndTerminatesItsModules) {
         ASSERT_EQ(tools.size(), 1u);
         const std::string expected = "testlayer Tool 1 " + text::ToUtf8(text::Format(u"%08X", handle)) + " 0 ";
         EXPECT_EQ(tools[0].substr(0, expected.size()), expected);
+        // The Help menu as it opens from its button: the modules' names from
+        // 2400, in load order; choosing one shows that module's About box.
+        std::vector<std::pair<UINT, WString>> help;
+        win::SetPopupMenuResponder([&](HMENU menu, POINT, HWND) {
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                HMENU sub = GetSubMenu(menu, i);
+                for (int j = 0; sub && j < GetMenuItemCount(sub); ++j) {
+                    UINT id = GetMenuItemID(sub, j);
+                    if (id < kFirstExtensionAbout || id > kLastExtensionAbout) continue;
+                    WChar name[128] = {};
+                    GetMenuString(sub, id, name, 128, MF_BYCOMMAND);
+                    help.emplace_back(id, name);
+                }
+            }
+            return static_cast<UINT>(kFirstExtensionAbout);
+        });
+        CToolBarExt* main = bars->FindCommandBarById(kMainBarId)->m_bar;
+        const int helpButton = main->CommandToIndex(57670);
+        ASSERT_GE(helpButton, 0);
+        EXPECT_EQ(bars->ShowButtonMenu(57670, helpButton, main->GetItemRect(helpButton), main),
+                  static_cast<UINT>(kFirstExtensionAbout));
+        win::SetPopupMenuResponder(nullptr);
+        EXPECT_EQ(help, (std::vector<std::pair<UINT, WString>>{{kFirstExtensionAbout, u"testgps.so"},
+                                                                {kFirstExtensionAbout + 1, u"Test Layer"}}));
         EXPECT_TRUE(bars->OnCmdMsg(kFirstExtensionAbout + 1, 0, nullptr));
         EXPECT_NE(ModuleLog(module).find("About 1"), std::string::npos);
 
