@@ -8,6 +8,7 @@
 #include "crs/code_tables.h"
 #include "crs/coord_sys.h"
 #include "crs/geographic.h"
+#include "gps/alerts.h"
 #include "gps/gps_position.h"
 #include "map/map_messages.h"
 #include "map/services/preferences.h"
@@ -469,3 +470,5 @@ bool CGps::CheckDgps() {
 bool CGps::IsPositionAcceptable() {
     return HasFix() && CheckMaxPdop() && CheckMaxEpe() && CheckDgps() && Check3D();
 }
+
+void CGps::RaiseAlert(HWND owner, int alert, HWND notify) { ::RaiseAlert(owner, alert, notify); }

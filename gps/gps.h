@@ -119,9 +119,9 @@ public:
     int32_t GetAveragedCount() override { return m_averageCount; }
     GpsPosition& Position() override { return m_position; }
     IGpsPort* Port() override { return &m_port; }
-    // The alerts and the position window are the view's and the position
-    // window's; the receiver itself shows nothing.
-    void RaiseAlert(HWND, int, HWND) override {}
+    // The alerts (gps/alerts.h), the position window and the Send Message
+    // dialog for the view.
+    void RaiseAlert(HWND owner, int alert, HWND notify) override;
     void ShowPositionWindow() override {}
     void UpdatePositionWindow(CCoordSys*) override {}
     void ClosePositionWindow() override {}

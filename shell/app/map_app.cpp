@@ -24,7 +24,7 @@
 #include "shell/app/about_dlg.h"
 #include "shell/app/program_shell.h"
 #include "shell/app/splash.h"
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 #include "shell/shell_messages.h"
 
 namespace {

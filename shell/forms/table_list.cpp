@@ -7,7 +7,7 @@
 #include "platform/text/text.h"
 #include "platform/win/controls.h"
 #include "resources/zres.h"
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "platform/text/text.h"
 #include "platform/types.h"
 #include "platform/win/command.h"
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 #include "shell/frame/image_menu.h"
 
 class CConfigurationReport;

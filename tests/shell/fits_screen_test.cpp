@@ -13,7 +13,7 @@
 #include "platform/win/window.h"
 #include "shell/app/map_app.h"
 #include "shell/app/null_scripting.h"
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 #include "shell/frame/main_frame.h"
 #include "tests/shell/shell_doubles.h"
 

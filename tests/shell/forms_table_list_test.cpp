@@ -10,7 +10,7 @@
 #include "platform/win/controls.h"
 #include "platform/win/dialog.h"
 #include "platform/win/propsheet.h"
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 #include "shell/forms/form_sheet.h"
 #include "shell/forms/table_list.h"
 #include "tests/shell/forms_fixture.h"

@@ -24,7 +24,7 @@
 #include "platform/win/window.h"
 #include "shell/app/map_app.h"
 #include "shell/app/splash.h"
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 #include "resources/zres.h"
 #include "script/script_services.h"
 #include "tests/shell/shell_doubles.h"

@@ -1,4 +1,4 @@
-#include "shell/app/stylus.h"
+#include "core/stylus.h"
 
 #include "platform/win/winconst.h"
 
