@@ -23,8 +23,8 @@
 #define IDS_OPTIONS_CAPTION 7206
 #define IDS_PREFS_NOT_SAVED 7207
 #define IDS_CONFIG_PROBLEMS 7209
-#define IDS_CONFIG_UNREADABLE 7212
-#define IDS_CONFIG_NOT_XML 7213
+#define IDS_CONFIG_UNREADABLE 7280
+#define IDS_CONFIG_NOT_XML 7281
 #define IDS_CONFIG_WRONG_ROOT 7215
 #define IDB_OPTION_TABS 325
 
@@ -243,6 +243,7 @@
 #define LVS_REPORT 0x1L
 #define LVS_SINGLESEL 0x4L
 #define LVS_SHOWSELALWAYS 0x8L
+#define LVS_EDITLABELS 0x200L
 #define DS_SETFONT 0x40L
 #define DS_MODALFRAME 0x80L
 #define DS_CENTER 0x0800L
@@ -286,6 +287,7 @@
 #include "zres_app.h"
 #include "zres_commdlg.h"
 #include "zres_forms.h"
+#include "zres_feature.h"
 
 #endif
 

@@ -93,6 +93,16 @@ public:
     virtual bool ShowFeatureSheet(CLayer* layer, int record, int mode) = 0;
     virtual bool IsFeatureSheetOpen() = 0;
     virtual void CloseFeatureSheet() = 0;
+    // The modeless sheet exists and is visible.
+    virtual bool IsFeatureSheetWindow() { return false; }
+    // The X/Y bounds of the modeless sheet's feature; false without one.
+    virtual bool GetFeatureSheetShape(CDoubleRect& bounds) {
+        (void)bounds;
+        return false;
+    }
+    // Highlights the modeless sheet's feature; called by the view after it
+    // drew the map.
+    virtual void DrawFeatureSheetShape(HDC dc) { (void)dc; }
     // The identify window shows one feature (records from 1).
     virtual void IdentifyFeature(CLayer* layer, int record) = 0;
     virtual bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) = 0;

@@ -122,9 +122,12 @@ bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
         case ID_VIEW_LAYERS:
         case ID_VIEW_REFRESH:
             break;
-        case ID_VIEW_ZOOMTOSELECTED:
-            enabled = HasLayers() && HasCurrentFeature();
+        case ID_VIEW_ZOOMTOSELECTED: {
+            CDoubleRect sheetShape;
+            enabled = HasLayers() && (HasCurrentFeature() ||
+                                      GetShellServices()->GetFeatureSheetShape(sheetShape));
             break;
+        }
         case ID_VIEW_FIND:
             enabled = false;  // until the Find dialog is part of the program
             break;
@@ -668,7 +671,8 @@ bool CMapView::CurrentFeatureExtent(CDoubleRect& extent) const {
 void CMapView::OnZoomToSelected() {
     CDoubleRect e;
     e.SetEmpty();
-    if (!CurrentFeatureExtent(e)) e.SetEmpty();
+    // The current feature first, else the feature the modeless sheet shows.
+    if (!CurrentFeatureExtent(e) && !GetShellServices()->GetFeatureSheetShape(e)) e.SetEmpty();
     // An empty extent changes nothing.
     ZoomToExtent(e, true, 1.25);
 }

@@ -262,7 +262,7 @@ public:
     // Overlays of the identify window, the find dialog and the feature sheet.
     void DrawIdentifyOverlay(HDC dc) { (void)dc; }
     void DrawFoundFeature(HDC dc) { (void)dc; }
-    void DrawFeatureSheetShape(HDC dc) { (void)dc; }
+    void DrawFeatureSheetShape(HDC dc);
 
     // ---- read by the program and tests ----
     const CDoubleRect& GetExtent() const { return m_transform.Extent(); }

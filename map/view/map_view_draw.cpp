@@ -367,3 +367,7 @@ void CMapView::DrawScaleBar(HDC dc, double mapScale) {
 void CMapView::DrawPanningFrame(HDC dc) {
     if (GetPreferences()->Data().display.panframe) m_panFrame.Draw(dc);
 }
+
+void CMapView::DrawFeatureSheetShape(HDC dc) {
+    GetShellServices()->DrawFeatureSheetShape(dc);
+}

@@ -5,6 +5,7 @@
 #include "map/dialogs/vertex_dlg.h"
 #include "map/view/map_view.h"
 #include "shell/app/map_app.h"
+#include "shell/forms/feature_sheet.h"
 #include "shell/frame/image_menu.h"
 
 const LayerExtensionInfo* CProgramShellServices::FindLayerExtension(WStringView path) {
@@ -12,6 +13,30 @@ const LayerExtensionInfo* CProgramShellServices::FindLayerExtension(WStringView 
     if (app && app->m_extensions)
         if (const LayerExtensionInfo* info = app->m_extensions->FindLayerExtension(path)) return info;
     return m_fallback->FindLayerExtension(path);
+}
+
+bool CProgramShellServices::ShowFeatureSheet(CLayer* layer, int record, int mode) {
+    return CFeatureSheet::Show(layer, record, mode);
+}
+
+bool CProgramShellServices::IsFeatureSheetOpen() {
+    return ::IsFeatureSheetOpen();
+}
+
+void CProgramShellServices::CloseFeatureSheet() {
+    ::CloseFeatureSheet();
+}
+
+bool CProgramShellServices::IsFeatureSheetWindow() {
+    return ::IsFeatureSheetWindow();
+}
+
+bool CProgramShellServices::GetFeatureSheetShape(CDoubleRect& bounds) {
+    return ::GetFeatureSheetShape(bounds);
+}
+
+void CProgramShellServices::DrawFeatureSheetShape(HDC dc) {
+    ::DrawFeatureSheetShape(dc);
 }
 
 HMENU CProgramShellServices::LoadImageMenu(UINT menuId) {
@@ -42,6 +67,7 @@ void InstallProgramShellServices() {
 }
 
 void UninstallProgramShellServices() {
+    DestroyFeatureSheet();
     if (GetShellServices() == Installed().get()) SetShellServices(nullptr);
     Installed().reset();
     SetVertexDialogRunners({});

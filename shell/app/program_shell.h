@@ -1,7 +1,7 @@
 // The program's shell services to the map engine: the map view's image
 // menus come from the resources with their pictures; layer extensions from
-// the application's extension modules; the feature sheet, the
-// identify window and the field browser are added by the windows that
+// the application's extension modules; the feature sheet is the shell's;
+// the identify window and the field browser are added by the windows that
 // provide them; the rest is what the engine does without a shell.
 #pragma once
 
@@ -14,11 +14,13 @@ public:
 
     // The application's extension modules, first in load order.
     const LayerExtensionInfo* FindLayerExtension(WStringView path) override;
-    bool ShowFeatureSheet(CLayer* layer, int record, int mode) override {
-        return m_fallback->ShowFeatureSheet(layer, record, mode);
-    }
-    bool IsFeatureSheetOpen() override { return m_fallback->IsFeatureSheetOpen(); }
-    void CloseFeatureSheet() override { m_fallback->CloseFeatureSheet(); }
+    // The feature sheet of shell/forms.
+    bool ShowFeatureSheet(CLayer* layer, int record, int mode) override;
+    bool IsFeatureSheetOpen() override;
+    void CloseFeatureSheet() override;
+    bool IsFeatureSheetWindow() override;
+    bool GetFeatureSheetShape(CDoubleRect& bounds) override;
+    void DrawFeatureSheetShape(HDC dc) override;
     void IdentifyFeature(CLayer* layer, int record) override {
         m_fallback->IdentifyFeature(layer, record);
     }
