@@ -11,6 +11,7 @@
 
 #include "core/xml_node.h"
 #include "formats/dbf/dbf_field.h"
+#include "formats/shape/shape_draw.h"
 #include "map/services/gps.h"
 #include "map/services/preferences.h"
 #include "map/services/view_messages.h"
@@ -600,4 +601,329 @@ TEST(FeaturePointPage, ProgressTextCountsDownThenUp) {
         {0, u"5"}, {1, u"4"}, {4, u"1"}, {5, u"Ready"}, {6, u"+6"}};
     for (const auto& [samples, text] : rows)
         EXPECT_EQ(CFeaturePointPage::ProgressText(5, samples), text) << samples;
+}
+
+// ---- the highlight of the modeless sheet's feature ----
+
+namespace {
+
+// The pixels with `draw` done over them, as the view's surface would show it.
+std::vector<COLORREF> DrawnOver(const std::vector<COLORREF>& base, int w, int h,
+                                const std::function<void(HDC)>& draw) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
+    int bw = 0, bh = 0, stride = 0;
+    uint32_t* px = gdi::SurfacePixels(bitmap, &bw, &bh, &stride);
+    if (!px || bw < w || bh < h) {
+        ADD_FAILURE() << "no surface of " << w << "x" << h;
+        return {};
+    }
+    auto at = [&](int x, int y) -> uint32_t& {
+        return px[static_cast<size_t>(y) * static_cast<size_t>(stride / 4) + static_cast<size_t>(x)];
+    };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const COLORREF c = base[static_cast<size_t>(y * w + x)];
+            at(x, y) = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+        }
+    draw(dc);
+    std::vector<COLORREF> out;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) out.push_back(viewtest::SurfaceToColorref(at(x, y)));
+    SelectObject(dc, old);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
+    DeleteDC(dc);
+    return out;
+}
+
+int Differences(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    int n = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
+    return n + static_cast<int>(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+}
+
+}  // namespace
+
+TEST_F(FeatureSheetTest, TheModelessSheetsFeatureIsHighlightedOnTheView) {
+    OpenFeatures();
+    PreferencesData& prefs = GetPreferences()->Data();
+    prefs.display.highlightwidth = 4;
+    prefs.display.highlightcolor = RGB(0, 200, 0);
+    const int w = view_->GetClientWidth(), h = view_->GetClientHeight();
+    Repaint();
+    const std::vector<COLORREF> plain = Client();
+
+    GetShellServices()->ShowFeatureSheet(feat_, 1, kFeatureSheetIdentify);
+    Pump();
+    Repaint();
+    const POINT p = ShpWorldToDevice(feat_->GetHandle(), 70, 80);
+    const auto point = DrawnOver(plain, w, h, [&](HDC dc) {
+        HPEN pen = CreatePen(PS_SOLID, 4, RGB(0, 200, 0));
+        HGDIOBJ oldPen = SelectObject(dc, reinterpret_cast<HGDIOBJ>(pen));
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        Ellipse(dc, p.x - 4, p.y - 4, p.x + 4, p.y + 4);
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(reinterpret_cast<HGDIOBJ>(pen));
+    });
+    EXPECT_GT(Differences(plain, point), 0);
+    EXPECT_EQ(Differences(Client(), point), 0);
+
+    // A line through the engine's drawing; a hidden sheet draws nothing.
+    GetShellServices()->ShowFeatureSheet(way_, 0, kFeatureSheetIdentify);
+    Pump();
+    Repaint();
+    const auto line = DrawnOver(plain, w, h, [&](HDC dc) {
+        HPEN pen = CreatePen(PS_SOLID, 4, RGB(0, 200, 0));
+        HGDIOBJ oldPen = SelectObject(dc, reinterpret_cast<HGDIOBJ>(pen));
+        ShpDrawShape(way_->GetHandle(), dc, ShpReadShape(way_->GetHandle(), 0), false);
+        SelectObject(dc, oldPen);
+        DeleteObject(reinterpret_cast<HGDIOBJ>(pen));
+    });
+    EXPECT_GT(Differences(plain, line), 0);
+    EXPECT_EQ(Differences(Client(), line), 0);
+    TapButton(GetFeatureSheet()->GetSafeHwnd(), IDCANCEL);
+    Repaint();
+    EXPECT_EQ(Differences(Client(), plain), 0);
+}
+
+// ---- the pages ----
+
+class FeaturePagesTest : public FeatureSheetTest {
+protected:
+    // "attrs": one point with a field of each type the list shows.
+    void OpenAttributes() {
+        OpenFeatures();
+        // dbfcreate makes C and N fields; the others are retyped in place.
+        ASSERT_TRUE(ShellIn(
+            "d",
+            "shpcreate attrs point >/dev/null && dbfcreate attrs -s NAME 10 -n VAL 8 2 -n RATIO"
+            " 10 3 -s OK 1 -s CNT 4 -s AMT 8 -s BIN 8 -s WHEN 8 >/dev/null && shpadd attrs 5 5"
+            " >/dev/null && dbfadd attrs.dbf Oak 1.25 0.5 T 7 9 1 20040307 >/dev/null"));
+        const std::pair<int, char> retype[] = {{2, 'F'}, {3, 'L'}, {4, 'I'}, {5, 'Y'}, {6, 'B'},
+                                               {7, 'D'}};
+        std::string dbf = Get("d/attrs.dbf");
+        for (const auto& [field, type] : retype) dbf[static_cast<size_t>(32 + 32 * field + 11)] = type;
+        Put("d/attrs.dbf", dbf);
+        pristine_ = dbf;
+        Reopen();
+    }
+    // The layer again over the table as it was made.
+    void Reopen() {
+        if (attrs_) doc_.GetLayers().RemoveLayer(attrs_);
+        attrs_ = nullptr;
+        Put("d/attrs.dbf", pristine_);
+        CLayer* layer = nullptr;
+        ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\attrs.shp", &layer));
+        attrs_ = dynamic_cast<CShapeLayer*>(layer);
+        ASSERT_NE(attrs_, nullptr);
+        doc_.GetLayers().SetEditLayer(attrs_);
+    }
+    // The first record's bytes in the file.
+    std::string Record() const {
+        const std::string dbf = Get("d/attrs.dbf");
+        auto le16 = [&](size_t at) { return size_t(uint8_t(dbf[at])) | size_t(uint8_t(dbf[at + 1])) << 8; };
+        return dbf.substr(le16(8), le16(10));
+    }
+    // Where a field lies in a record: after the deletion flag and the fields
+    // before it.
+    std::pair<size_t, size_t> FieldSpan(int field) const {
+        const std::string dbf = Get("d/attrs.dbf");
+        size_t at = 1;
+        for (int i = 0; i < field; ++i) at += uint8_t(dbf[static_cast<size_t>(32 + 32 * i + 16)]);
+        return {at, uint8_t(dbf[static_cast<size_t>(32 + 32 * field + 16)])};
+    }
+
+    CShapeLayer* attrs_ = nullptr;
+    std::string pristine_;
+};
+
+TEST_F(FeaturePagesTest, TheAttributeListStoresWhatEachFieldCanHold) {
+    OpenAttributes();
+    const std::string original = Record();
+    struct Case {
+        const char* name;
+        int field;
+        const WChar* typed;
+        bool edits;          // editing starts
+        const WChar* shown;  // the cell after the edit
+        const char* stored;  // the field's bytes after OK (null: unchanged)
+    };
+    const Case cases[] = {
+        {"a number reformatted", 1, u"3.5", true, u"    3.50", "    3.50"},
+        {"a number too wide", 1, u"12345678", true, u"    1.25", nullptr},
+        {"an empty number", 1, u"", true, u"    1.25", nullptr},
+        {"not a number", 1, u"abc", true, u"    1.25", nullptr},
+        {"a float", 2, u"2.5", true, u"     2.500", "     2.500"},
+        {"an empty logical", 3, u"", true, u"", " "},
+        {"a logical", 3, u"F", true, u"F", "F"},
+        {"a text", 0, u"Elm", true, u"Elm", "Elm       "},
+        {"a date", 7, u"20240101", true, u"20240101", "20240101"},
+        {"an integer", 4, u"8", false, u"7", nullptr},
+        {"a currency", 5, u"8", false, u"9", nullptr},
+        {"a binary", 6, u"8", false, u"1", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reopen();
+        bool edited = false;
+        const bool ok = RunModal(attrs_, 0, kFeatureSheetEdit, [&](HWND sheet) {
+            HWND list = GetDlgItem(PageWindow(sheet, 0), IDC_FEATURE_FIELDS);
+            edited = EditValue(list, c.field, c.typed);
+            EXPECT_EQ(ItemText(list, c.field, 0), c.shown);
+            // Leaving the page and coming back shows what was stored.
+            TapTab(sheet, 1);
+            TapTab(sheet, 0);
+            EXPECT_EQ(ItemText(list, c.field, 0), c.shown);
+            TapButton(sheet, IDOK);
+        });
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(edited, c.edits);
+        std::string expected = original;
+        if (c.stored) {
+            const auto [at, length] = FieldSpan(c.field);
+            ASSERT_EQ(std::string(c.stored).size(), length);
+            expected.replace(at, length, c.stored);
+        }
+        EXPECT_EQ(Record(), expected);
+    }
+    // The numbers as shapelib's own dump reads them.
+    Reopen();
+    RunModal(attrs_, 0, kFeatureSheetEdit, [&](HWND sheet) {
+        HWND list = GetDlgItem(PageWindow(sheet, 0), IDC_FEATURE_FIELDS);
+        EditValue(list, 1, u"-7.126");
+        EditValue(list, 2, u"1e3");
+        TapButton(sheet, IDOK);
+    });
+    EXPECT_EQ(Lines(Dump("dbfdump d/attrs.dbf"), "Oak").at(0).substr(0, 30),
+              "Oak           -7.13   1000.000");
+}
+
+TEST_F(FeaturePagesTest, TheClassifyingFieldIsDrawnInRed) {
+    OpenAttributes();
+    Put("d/classes.znl",
+        "<Zarnip><LAYER><SYMBOLOGY><VALUEMAPRENDERER lookupfield=\"OK\">"
+        "<EXACT value=\"T\"><SIMPLEMARKERSYMBOL/></EXACT></VALUEMAPRENDERER></SYMBOLOGY>"
+        "</LAYER></Zarnip>");
+    ASSERT_TRUE(attrs_->m_renderer.ReadLayerFile(u"\\d\\classes.znl"));
+    RunModal(attrs_, 0, kFeatureSheetEdit, [&](HWND sheet) {
+        HWND list = GetDlgItem(PageWindow(sheet, 0), IDC_FEATURE_FIELDS);
+        InvalidateRect(list, nullptr, true);
+        UpdateWindow(list);
+        RECT row{};
+        int redRows = 0;
+        POINT offset{};
+        HBITMAP surface = win::GetWindowSurface(list, &offset);
+        int w = 0, h = 0, stride = 0;
+        uint32_t* px = gdi::SurfacePixels(surface, &w, &h, &stride);
+        ASSERT_NE(px, nullptr);
+        for (int item = 0; item < 8; ++item) {
+            row.left = LVIR_BOUNDS;
+            SendMessage(list, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(&row));
+            bool red = false;
+            for (int y = std::max(0, static_cast<int>(row.top) + offset.y);
+                 y < std::min(h, static_cast<int>(row.bottom) + offset.y); ++y)
+                for (int x = 0; x < w; ++x)
+                    red |= px[static_cast<size_t>(y) * static_cast<size_t>(stride / 4) +
+                              static_cast<size_t>(x)] == 0xFF0000;
+            if (red) {
+                ++redRows;
+                EXPECT_EQ(item, 3);
+            }
+        }
+        EXPECT_EQ(redRows, 1);
+        TapButton(sheet, IDCANCEL);
+    });
+}
+
+TEST_F(FeaturePagesTest, TheSymbologyPageWritesOnlyAClassTheUserChose) {
+    OpenFeatures();
+    // Classes on NAME; the second feature's value matches none of them.
+    ASSERT_TRUE(ShellIn("d", "shpadd way 40 50 60 50 >/dev/null && dbfadd way.dbf X9 >/dev/null"));
+    doc_.GetLayers().RemoveAll();
+    CLayer* layer = nullptr;
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\way.shp", &layer));
+    way_ = dynamic_cast<CShapeLayer*>(layer);
+    feat_ = nullptr;
+    doc_.GetLayers().SetEditLayer(way_);
+    Put("d/classes.znl",
+        "<Zarnip><LAYER><SYMBOLOGY><VALUEMAPRENDERER lookupfield=\"NAME\">"
+        "<EXACT value=\"L1\"><SIMPLELINESYMBOL/></EXACT><EXACT value=\"L2\"><SIMPLELINESYMBOL/>"
+        "</EXACT></VALUEMAPRENDERER></SYMBOLOGY></LAYER></Zarnip>");
+    ASSERT_TRUE(way_->m_renderer.ReadLayerFile(u"\\d\\classes.znl"));
+    for (int record : {0, 1}) {
+        SCOPED_TRACE(record);
+        const std::string before = Get("d/way.dbf");
+        RunModal(way_, record, kFeatureSheetEdit, [&](HWND sheet) {
+            HWND list = GetDlgItem(PageWindow(sheet, 0), IDC_FEATURE_FIELDS);
+            const WString name = ItemText(list, 0, 0);
+            TapTab(sheet, 1);
+            HWND symbols = GetDlgItem(PageWindow(sheet, 1), IDC_SYMBOLOGY_LIST);
+            // The feature's class is selected (row 0 is the class of other
+            // values; X9 has none).
+            EXPECT_EQ(SendMessage(symbols, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED),
+                      record == 0 ? 1 : -1);
+            TapTab(sheet, 2);
+            TapTab(sheet, 1);
+            TapTab(sheet, 0);
+            EXPECT_EQ(ItemText(list, 0, 0), name);
+            TapButton(sheet, IDOK);
+        });
+        EXPECT_EQ(Get("d/way.dbf"), before);
+    }
+    // Choosing a class writes its value.
+    RunModal(way_, 1, kFeatureSheetEdit, [&](HWND sheet) {
+        TapTab(sheet, 1);
+        win::ListViewUserTap(GetDlgItem(PageWindow(sheet, 1), IDC_SYMBOLOGY_LIST), 2);
+        Pump();
+        TapTab(sheet, 0);
+        EXPECT_EQ(ItemText(GetDlgItem(PageWindow(sheet, 0), IDC_FEATURE_FIELDS), 0, 0), u"L2");
+        TapButton(sheet, IDOK);
+    });
+    EXPECT_EQ(Lines(Dump("dbfdump d/way.dbf"), "L"), (std::vector<std::string>{"L1         ", "L2         "}));
+}
+
+TEST_F(FeaturePagesTest, TheGeographyPageMeasuresInTheChosenUnits) {
+    OpenFeatures();
+    // One line of 1 point, one of 2 and a closed one (a square of 3 km).
+    ASSERT_TRUE(ShellIn("d",
+                        "shpcreate m arc >/dev/null && dbfcreate m -s NAME 4 >/dev/null && shpadd m"
+                        " 5 5 >/dev/null && dbfadd m.dbf A >/dev/null && shpadd m 0 0 3000 4000"
+                        " >/dev/null && dbfadd m.dbf B >/dev/null && shpcreate g polygon >/dev/null"
+                        " && dbfcreate g -s NAME 4 >/dev/null && shpadd g 0 0 0 3000 3000 3000 3000 0"
+                        " 0 0 >/dev/null && dbfadd g.dbf C >/dev/null"));
+    CLayer* m = nullptr;
+    CLayer* g = nullptr;
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\m.shp", &m));
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\g.shp", &g));
+    struct Case {
+        CLayer* layer;
+        int record;
+        int units;
+        const WChar* length;
+        const WChar* area;
+    };
+    const Case cases[] = {
+        {m, 0, 0, u"N/A", u"N/A"},
+        {m, 1, 0, u"5.000 km", u"N/A"},
+        {g, 0, 0, u"12.000 km", u"900.000 ha"},
+        {g, 0, 1, u"7.456 mi", u"2223.940 acres"},
+        {g, 0, 2, u"6.479 NM", u"9000000.000 m²"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(text::ToUtf8(c.length));
+        GetPreferences()->Data().display.units = c.units;
+        GetShellServices()->ShowFeatureSheet(c.layer, c.record, kFeatureSheetIdentify);
+        Pump();
+        HWND sheet = GetFeatureSheet()->GetSafeHwnd();
+        TapTab(sheet, 1);
+        HWND page = PageWindow(sheet, 1);
+        EXPECT_EQ(Text(GetDlgItem(page, IDC_GEOGRAPHY_LENGTH)), c.length);
+        EXPECT_EQ(Text(GetDlgItem(page, IDC_GEOGRAPHY_AREA)), c.area);
+        TapTab(sheet, 0);
+    }
 }
