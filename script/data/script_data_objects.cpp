@@ -5,6 +5,7 @@
 #include "script/data/script_points.h"
 #include "script/data/script_polygon.h"
 #include "script/data/script_polyline.h"
+#include "script/data/script_recordset.h"
 #include "script/data/script_rect.h"
 
 HRESULT CreateDataScriptObject(WStringView name, CCoordSys* mapCoordSys, IDispatch** out) {
@@ -24,6 +25,8 @@ HRESULT CreateDataScriptObject(WStringView name, CCoordSys* mapCoordSys, IDispat
         made = CScriptPolygon::Create();
     } else if (text::EqualsNoCase(name, u"coordsys")) {
         made = CScriptCoordSys::CreateFree();
+    } else if (text::EqualsNoCase(name, u"recordset")) {
+        made = CScriptRecordset::Create();
     } else {
         return S_FALSE;
     }

@@ -1074,7 +1074,18 @@ void FnIsEmpty(Interp&, A& a, Value* o) {
     SetBool(o, Target(Arg0(a, 0))->vt == VT_EMPTY);
 }
 void FnIsNull(Interp&, A& a, Value* o) {
-    SetBool(o, Target(Arg0(a, 0))->vt == VT_NULL);
+    const VARIANT* v = Target(Arg0(a, 0));
+    // An object with a default value is Null when that value is.
+    Value hold;
+    if (v->vt == VT_DISPATCH && v->pdispVal) {
+        try {
+            ValueOf(v, &hold);
+        } catch (const VbsError&) {
+            return SetBool(o, false);
+        }
+        v = &hold;
+    }
+    SetBool(o, v->vt == VT_NULL);
 }
 void FnIsObject(Interp&, A& a, Value* o) {
     SetBool(o, IsObjectVt(Target(Arg0(a, 0))->vt));
