@@ -2,6 +2,7 @@
 // box against answers ogrinfo gave for the same file, field values by type,
 // edits read back by other tools, the export against ogr2ogr's, and objects
 // kept past the recordset's files.
+#include <algorithm>
 #include <filesystem>
 
 #include "data/data_world.h"
@@ -350,6 +351,115 @@ TEST_F(Recordset, AFailedImplicitUpdateFailsTheMoveAndChangesNothing) {
     // The edit is still pending and is written once writing works.
     EXPECT_EQ(rs->MoveNext(), S_OK);
     EXPECT_NE(ReadHostFile(Host("data/find20.dbf")).find("Changed"), std::string::npos);
+}
+
+std::vector<std::vector<std::string>> TabRows(const std::string& textUtf8) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(textUtf8);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> cells;
+        std::stringstream s(line);
+        std::string c;
+        while (std::getline(s, c, '\t')) cells.push_back(c);
+        if (!line.empty() && line.back() == '\t') cells.emplace_back();
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+// A cell as both tools mean it: ogr2ogr quotes integers and writes dates as
+// YYYY/MM/DD; the table's own text pads numbers, writes dates as YYYYMMDD,
+// zeros for no date and stars for no number.
+std::string Plain(std::string c) {
+    c.erase(0, c.find_first_not_of(' '));
+    if (c.size() >= 2 && c.front() == '"' && c.back() == '"') c = c.substr(1, c.size() - 2);
+    if (c == "00000000" || c.find_first_not_of('*') == std::string::npos) c.clear();
+    c.erase(std::remove(c.begin(), c.end(), '/'), c.end());
+    return c;
+}
+
+// The export against ogr2ogr's tab-separated text of the same table; a
+// deleted row is exported too, and a table without rows gives its header.
+TEST_F(Recordset, ExportEqualsOgr2ogrText) {
+    Find20();
+    Find20("deleted");
+    auto log = Run(uR"VB(
+Set rs = App.CreateAppObject("recordset") : rs.Open "\data\find20.dbf"
+Log.Write rs.Export("\data\find20.txt")
+rs.Open "\data\deleted.shp", 2 : rs.Move 3, 1 : rs.Delete
+rs.Fields("NAME") = "lost"
+Log.Write rs.Export("\data\deleted.txt")
+Set t = App.CreateAppObject("recordset") : t.Create "\data\empty.dbf"
+t.Fields.Append "A", 129, 4 : t.Fields.Append "B", 5, 3
+Log.Write t.Export("\data\empty.txt")
+On Error Resume Next
+ok = 5 : ok = t.Export("\nowhere\empty.txt") : Log.Write ok & " " & Hex(Err.Number)
+)VB");
+    EXPECT_EQ(log, (std::vector<std::string>{"-1", "-1", "-1", "5 80004005"}));
+    const std::string ours = testsupport::RunCommand("iconv -f UTF-16LE -t UTF-8 '" +
+                                                     Host("data/find20.txt") + "'");
+    ASSERT_EQ(ours.substr(0, 3), "\xEF\xBB\xBF");  // the byte-order mark
+    int status = -1;
+    testsupport::RunCommand("ogr2ogr -f CSV -lco SEPARATOR=TAB '" + Host("csv") + "' '" +
+                                Host("data/find20.dbf") + "'",
+                            &status);
+    ASSERT_EQ(status, 0);
+    const auto mine = TabRows(ours.substr(3));
+    const auto theirs = TabRows(ReadHostFile(Host("csv/find20.csv")));
+    ASSERT_EQ(mine.size(), 21u);
+    ASSERT_EQ(mine.size(), theirs.size());
+    for (size_t r = 0; r < mine.size(); ++r) {
+        ASSERT_EQ(mine[r].size(), theirs[r].size()) << r;
+        for (size_t c = 0; c < mine[r].size(); ++c) {
+            if (r > 0 && c == 2 && !Plain(mine[r][c]).empty())
+                EXPECT_EQ(std::stod(mine[r][c]), std::stod(theirs[r][c])) << r;
+            else
+                EXPECT_EQ(Plain(mine[r][c]), Plain(theirs[r][c])) << r << " " << c;
+        }
+    }
+    // The deleted fourth row stays, and the pending edit of the cursor's
+    // record is in the file, not lost.
+    const auto deleted = TabRows(testsupport::RunCommand(
+        "iconv -f UTF-16LE -t UTF-8 '" + Host("data/deleted.txt") + "'").substr(3));
+    ASSERT_EQ(deleted.size(), 21u);
+    EXPECT_EQ(deleted[4][0], "lost");
+    EXPECT_EQ(testsupport::RunCommand("iconv -f UTF-16LE -t UTF-8 '" + Host("data/empty.txt") + "'"),
+              "\xEF\xBB\xBF" "A\tB\r\n");
+}
+
+// Objects a script keeps outlive what the recordset had open: shapes are
+// copies, fields and systems fail once the files are closed.
+TEST_F(Recordset, ObjectsKeptPastClose) {
+    Find20();
+    Fixture("crs/prj/wgs84_geographic.prj", "data/find20.prj");
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        Fixture(std::string("script/lines") + ext, std::string("data/lines") + ext);
+    auto log = Run(uR"VB(
+Set rs = App.CreateAppObject("recordset") : rs.Open "\data\lines.shp"
+rs.MoveFirst
+Set ps = rs.Fields.Shape.Parts
+Set nm = rs.Fields("NAME")
+rs.MoveNext : rs.Close
+Log.Write ps.Count & " " & ps(1).Count & " " & ps(2)(1).x & " " & ps(1)(3).Measure
+Set rs = Nothing
+Log.Write ps(1)(2).y
+Set rs = App.CreateAppObject("recordset") : rs.Open "\data\find20.shp"
+rs.MoveFirst
+Set p = rs.Fields.Shape : Set cs = rs.CoordinateSystem : Set f = rs.Fields
+Log.Write p.ShapeType & " " & p.x & " " & Len(p.MGRS) & " " & cs.GeographicName
+rs.Open "\data\lines.shp"
+On Error Resume Next
+m = p.MGRS : Log.Write Hex(Err.Number) : Err.Clear
+g = cs.GeographicName : Log.Write Hex(Err.Number) : Err.Clear
+v = nm.Value : Log.Write Hex(Err.Number) : Err.Clear
+n = f.Count : Log.Write Hex(Err.Number) : Err.Clear
+Log.Write p.x & " " & rs.Fields("NAME").Value
+)VB");
+    EXPECT_EQ(log, (std::vector<std::string>{"2 3 10 12", "4", "1 1 15 GCS_WGS_1984",
+                                             "80004005", "80004005", "80004005", "80004005",
+                                             "1 "}));
 }
 
 }  // namespace
