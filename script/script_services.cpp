@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/scripting/script_engine.h"
+#include "script/map/script_layer.h"
 #include "script/script_binding.h"
 #include "script/script_event.h"
 #include "script/script_host.h"
@@ -43,7 +44,16 @@ void CScriptServices::FireScriptEvent(IDispatch* source, int eventId, bool clear
     FireScriptEventNow(source, eventId, clearResult, id);
 }
 
-IDispatch* CScriptServices::CreateLayerObject(CLayer*) { return CreatePlainScriptObject(); }
+IDispatch* CScriptServices::CreateLayerObject(CLayer* layer) {
+    if (!layer) return CreatePlainScriptObject();
+    CScriptLayer* object = CScriptLayer::Create(layer);
+    object->AddRef();
+    return object;
+}
+
+void CScriptServices::DetachLayerObject(IDispatch* object) {
+    if (ComPtr<CScriptLayer> layer = CScriptLayer::From(object)) layer->Detach();
+}
 
 std::unique_ptr<IScriptHost> CScriptServices::CreateScriptHost() {
     return std::make_unique<CScriptHost>();

@@ -21,6 +21,7 @@ public:
 
     void FireScriptEvent(IDispatch* source, int eventId, bool clearResult, int id) override;
     IDispatch* CreateLayerObject(CLayer* layer) override;
+    void DetachLayerObject(IDispatch* object) override;
     std::unique_ptr<IScriptHost> CreateScriptHost() override;
     bool HasEventAttributes(const CXmlNode* element, const WChar* prefix) override;
     bool GetScriptLanguage(const CXmlNode* element, WString& language) override;

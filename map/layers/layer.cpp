@@ -158,6 +158,9 @@ bool CLayer::Open(const WChar* path) {
 
 void CLayer::Close() {
     FireEvent(kEventOnClose);
+    // The object writes what its scripts left pending while the files are
+    // still open, and forgets the layer before it goes.
+    if (m_scriptObject) GetScriptServices()->DetachLayerObject(m_scriptObject);
     CloseDataset();
     if (m_scriptObject) {
         IDispatch* object = m_scriptObject;

@@ -132,6 +132,8 @@ public:
     // for the caller.
     IDispatch* GetScriptObject(bool add);
     bool HasScriptObject() const { return m_scriptObject != nullptr; }
+    // The host of the layer file's scripts; null when it has none.
+    IScriptHost* GetScriptHost() const { return m_scriptHost.get(); }
     void FireEvent(int eventId);
 
     // ---- what the layer is ----

@@ -80,6 +80,9 @@ public:
     virtual void FireScriptEvent(IDispatch* source, int eventId, bool clearResult, int id) = 0;
     // The script Layer object of a layer, with one reference for the caller.
     virtual IDispatch* CreateLayerObject(CLayer* layer) = 0;
+    // The layer is closing (its files are still open): the object lets go
+    // of it. Called before the layer releases its reference.
+    virtual void DetachLayerObject(IDispatch* object) { (void)object; }
     virtual std::unique_ptr<IScriptHost> CreateScriptHost() = 0;
     // True when the element has an attribute named after a script event
     // (with the prefix, when one is given).
