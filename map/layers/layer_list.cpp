@@ -4,6 +4,7 @@
 
 #include "formats/dbf/dbf_engine.h"
 #include "map/map_messages.h"
+#include "map/services/script_events.h"
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
 
@@ -33,7 +34,7 @@ void CLayerList::RemoveAll() {
         // Closing can pump messages (packing shows its progress): a paint
         // then must not draw a layer already gone.
         ForgetReferences(layer.get());
-        layer->Close();
+        CloseWhenNoScriptRuns(std::move(layer));
     }
     m_editLayers[0] = m_editLayers[1] = m_editLayers[2] = nullptr;
     m_currentFeatureLayer = nullptr;
@@ -140,8 +141,17 @@ bool CLayerList::RemoveLayer(CLayer* layer) {
     if (index < 0) return false;
     std::unique_ptr<CLayer> owned = std::move(m_layers[static_cast<size_t>(index)]);
     m_layers.erase(m_layers.begin() + index);
-    owned->Close();
+    CloseWhenNoScriptRuns(std::move(owned));
     return true;
+}
+
+void CLayerList::CloseWhenNoScriptRuns(std::unique_ptr<CLayer> layer) {
+    // A script may be running in the layer's own host, or hold its objects
+    // on the stack (a layer removed from its own event handler): the layer
+    // has left the list, and is closed and destroyed once that script has
+    // returned. Without a script running this happens at once.
+    std::shared_ptr<CLayer> closing(std::move(layer));
+    GetScriptServices()->RunAfterScripts([closing] { closing->Close(); });
 }
 
 void CLayerList::SetCurrentFeature(CLayer* layer, int record) {

@@ -73,6 +73,7 @@ private:
     void Insert(int index, std::unique_ptr<CLayer> layer);
     int FullExtent(CDoubleRect& extent, bool visibleOnly, const LayerCategory* category);
     void ForgetReferences(const CLayer* layer);
+    static void CloseWhenNoScriptRuns(std::unique_ptr<CLayer> layer);
 
     std::vector<std::unique_ptr<CLayer>> m_layers;
     CGridLayer m_grid;

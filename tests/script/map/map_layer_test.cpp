@@ -4,7 +4,11 @@
 #include "data/data_world.h"
 #include "formats/shape/shape_pack.h"
 #include "map/layers/shape_layer.h"
+#include "map/layers/layer_list.h"
 #include "script/map/script_layer.h"
+#include "script/map/script_layers.h"
+#include "script/map/script_map_site.h"
+#include "shell/app/app_services.h"
 #include "tests/support/run_command.h"
 
 namespace scripttest {
@@ -91,6 +95,110 @@ Set r = Old.Records : Log.Write Hex(Err.Number) : Err.Clear
     EXPECT_NE(info.find("NAME (String) = first\n"), std::string::npos) << info;
     EXPECT_NE(info.find("NAME (String) = pending\n"), std::string::npos) << info;
     EXPECT_EQ(info.find("Alpha"), std::string::npos) << info;
+}
+
+// The program's side of the map objects: one layer list, redraws counted.
+class TSite : public IScriptMapSite {
+public:
+    CLayerList* Layers() override { return &list; }
+    HWND ViewWindow() override { return nullptr; }
+    void RefreshView() override { ++refreshes; }
+    void RecordDeleted(CLayer*, int) override {}
+    CLayerList list;
+    int refreshes = 0;
+};
+
+// Layer scripts see the system objects and the layers.
+class LayersScripting : public IAppScripting {
+public:
+    explicit LayersScripting(std::function<void(IScriptHost*)> f) : register_(std::move(f)) {}
+    void RegisterSystemObjects(IScriptHost* host) override { register_(host); }
+    IDispatch* GetApplicationObject() override { return nullptr; }
+    void LoadApplets(const WString&) override {}
+    void DeleteFormsAndApplets() override {}
+
+private:
+    std::function<void(IScriptHost*)> register_;
+};
+
+class LayersObject : public DataWorld {
+protected:
+    void SetUp() override {
+        DataWorld::SetUp();
+        layers_ = ComPtr<CScriptLayers>(CScriptLayers::Create());
+        scripting_ = std::make_unique<LayersScripting>([this](IScriptHost* host) {
+            RegisterSystemObjects(*static_cast<CScriptHost*>(host));
+            host->AddNamedItem(u"Layers", layers_.Get(), 2);
+        });
+        services_->SetAppScripting(scripting_.get());
+        SetScriptMapSite(&site_);
+        AddItem(u"Layers", layers_.Get());
+        for (const char* name : {"a", "b", "c", "d"}) {
+            for (const char* ext : {".shp", ".shx", ".dbf"})
+                Fixture(std::string("script/find20") + ext, std::string("data/") + name + ext);
+            Put(std::string("data/") + name + ".znl",
+                std::string("<Zarnip><SCRIPT language=\"VBScript\"></SCRIPT><LAYER name=\"") + name +
+                    "\" OnClose=\"Log.Write &quot;closing &quot; &amp; Layer.Name\"/></Zarnip>");
+            auto layer = std::make_unique<CShapeLayer>();
+            ASSERT_TRUE(layer->Open((u"\\data\\" + text::FromUtf8(name) + u".shp").c_str()));
+            site_.list.AddTail(std::move(layer));
+        }
+    }
+    void TearDown() override {
+        site_.list.RemoveAll();
+        SetScriptMapSite(nullptr);
+        services_->SetAppScripting(nullptr);
+        layers_.Reset();
+        DataWorld::TearDown();
+    }
+    TSite site_;
+    ComPtr<CScriptLayers> layers_;
+    std::unique_ptr<LayersScripting> scripting_;
+};
+
+TEST_F(LayersObject, ItemsRemovalAndLayersClosedAfterTheScript) {
+    auto log = Run(uR"VB(
+Log.Write Layers.Count & " " & Layers("B").Name & " " & Layers(3).Name & " " & Layers("D").FilePath
+Log.Write (Layers("nope") Is Nothing) & " " & (Layers(0) Is Nothing) & " " & (Layers(9) Is Nothing) & " " & (Layers(1) Is Layers("a"))
+s = ""
+For Each lyr In Layers
+  s = s & lyr.Name
+Next
+Log.Write s
+Set A = Layers("a")
+Layers.Remove A
+Log.Write Layers.Count & " " & A.Name & " still open"
+On Error Resume Next
+Layers.Remove A : Log.Write Err.Number : Err.Clear
+Layers.Remove "zzz" : Log.Write Err.Number : Err.Clear
+Layers.Remove Layers : Log.Write Err.Number : Err.Clear
+Layers.Remove "c"
+Layers.Remove 1
+Log.Write Layers.Count & " " & Layers(1).Name
+)VB");
+    EXPECT_EQ(log, (std::vector<std::string>{"4 b c \\data\\d.shp", "True True True True", "abcd",
+                                             "3 a still open", "5", "5", "5", "1 d",
+                                             "closing a", "closing c", "closing b"}));
+    // A layer removing itself from its own host closes once the outermost
+    // script has returned; then a kept object fails.
+    ComPtr<IDispatch> kept(site_.list.GetAt(0)->GetScriptObject(true));
+    log = Run(uR"VB(
+On Error Resume Next
+Set D = Layers(1)
+D.Execute "Layers.Remove Layer : Log.Write Layer.Name & "" removes itself"""
+Log.Write Layers.Count
+n = D.Name : Log.Write Hex(Err.Number) : Err.Clear
+Layers.Remove D : Log.Write Err.Number
+)VB");
+    EXPECT_EQ(log, (std::vector<std::string>{"d removes itself", "0", "0", "5", "closing d"}));
+    AddItem(u"Kept", kept.Get());
+    log = Run(uR"VB(
+On Error Resume Next
+n = Kept.Name : Log.Write Hex(Err.Number) : Err.Clear
+Set r = Kept.Records : Log.Write Hex(Err.Number) : Err.Clear
+)VB");
+    EXPECT_EQ(log, (std::vector<std::string>{"80004005", "80004005"}));
+    EXPECT_GE(site_.refreshes, 4);
 }
 
 }  // namespace
