@@ -80,7 +80,7 @@ rs.MoveLast : rs.Fields("NAME") = "pending"
 Set Kept = rs
 )VB");
     EXPECT_TRUE(log.empty());
-    ComPtr<IDispatch> object(layer_->GetScriptObject(true));
+    ComPtr<IDispatch> object(layer_->GetScriptObject(false));
     layer_->Close();
     layer_.reset();
     AddItem(u"Old", object.Get());
@@ -181,7 +181,7 @@ Log.Write Layers.Count & " " & Layers(1).Name
                                              "closing a", "closing c", "closing b"}));
     // A layer removing itself from its own host closes once the outermost
     // script has returned; then a kept object fails.
-    ComPtr<IDispatch> kept(site_.list.GetAt(0)->GetScriptObject(true));
+    ComPtr<IDispatch> kept(site_.list.GetAt(0)->GetScriptObject(false));
     log = Run(uR"VB(
 On Error Resume Next
 Set D = Layers(1)
