@@ -462,5 +462,24 @@ Log.Write p.x & " " & rs.Fields("NAME").Value
                                              "1 "}));
 }
 
+TEST_F(Recordset, FromJScript) {
+    Find20();
+    auto log = Run(uR"JS(
+var rs = App.CreateAppObject("recordset");
+rs.Open("\\data\\find20.shp");
+rs.MoveFirst();
+var n = 0, names = 0;
+while (!rs.EOF) {
+  n += rs.Fields("N").Value;
+  if (rs.Fields("NAME").Value.length > 0) names++;
+  rs.MoveNext();
+}
+Log.Write(n + " " + names + " " + rs.RecordCount + " " + rs.Find("[N] = 5", null, 1));
+Log.Write(rs.Fields.Shape.x + " " + rs.Fields.Item(1).Name + " " + rs.Fields.Count);
+)JS",
+                   u"JScript");
+    EXPECT_EQ(log, (std::vector<std::string>{"117 19 20 5", "5 NAME 5"}));
+}
+
 }  // namespace
 }  // namespace scripttest
