@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_set>
 
 #include "script/event_table.h"
 
@@ -184,6 +185,9 @@ InterfaceDesc BuildEventInterface(const EventInterfaceDecl& decl) {
 struct Registry {
     std::vector<const CoclassDesc*> coclasses;  // registration order
     std::map<WString, const CoclassDesc*> byGuid;
+    // Descriptions already registered: every new object registers its class,
+    // and records walked by a script make one object per field read.
+    std::unordered_set<const CoclassDesc*> registered;
 };
 
 Registry*& TheRegistryPtr() {
@@ -227,6 +231,7 @@ const InterfaceDesc* ScriptEventInterface(uint32_t first) {
 
 bool RegisterScriptCoclass(const CoclassDesc& coclass) {
     Registry& r = TheRegistry();
+    if (r.registered.count(&coclass)) return true;
     const WString clsid = Key(coclass.clsid);
     auto it = r.byGuid.find(clsid);
     if (it != r.byGuid.end()) return it->second == &coclass;
@@ -237,6 +242,7 @@ bool RegisterScriptCoclass(const CoclassDesc& coclass) {
     }
     r.byGuid[clsid] = &coclass;
     r.coclasses.push_back(&coclass);
+    r.registered.insert(&coclass);
     return true;
 }
 

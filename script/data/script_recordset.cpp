@@ -642,11 +642,26 @@ HRESULT CScriptRecordset::Find(BSTR expression, IDispatch* envelope, int32_t fro
     std::unique_ptr<CScriptHost> host;
     WString query;
     ComPtr<CScriptFields> fields;
+    // The expression becomes the value of one function, compiled once and
+    // called for each record; a comment ends its line.
+    IDispatch* global = nullptr;
+    DISPID queryId = 0;
     if (!text.empty()) {
         fields = ComPtr<CScriptFields>(CScriptFields::Create(m_files, true));
         host = CScriptHost::CreateQueryHost(u"Fields", fields.Get());
         if (!host) return E_FAIL;
         query = ReplaceCharOutsideQuotes(text, u'[', u"Fields(\"", u']', u"\")", true);
+        const WString function =
+            u"Function ZnRecordQuery()\nZnRecordQuery = " + query + u"\nEnd Function\n";
+        const OLECHAR* name = u"ZnRecordQuery";
+        if (!host->ExecuteString(function.c_str())) {
+            if (const auto& e = host->KeptError())
+                return RaiseDispError(e->Number(), e->description, e->source);
+            return E_FAIL;
+        }
+        global = host->GetScriptDispatch();
+        if (!global || FAILED(global->GetIDsOfNames(IID_NULL, &name, 1, 0, &queryId)))
+            global = nullptr;
     }
 
     ShpHandle h = m_files->Shapes();
@@ -657,7 +672,25 @@ HRESULT CScriptRecordset::Find(BSTR expression, IDispatch* envelope, int32_t fro
         if (qualifies && rect) qualifies = m_files->shapefile->ShapeIntersects(box) != 0;
         if (qualifies && host) {
             ComVariant value;
-            if (!host->Evaluate(query.c_str(), &value)) {
+            bool evaluated;
+            if (global) {
+                DISPPARAMS none{};
+                EXCEPINFO e{};
+                const HRESULT hr = global->Invoke(queryId, IID_NULL, 0, DISPATCH_METHOD, &none,
+                                                  &value, &e, nullptr);
+                if (hr == DISP_E_EXCEPTION) {
+                    const HRESULT number = e.wCode ? MakeScriptError(e.wCode) : e.scode;
+                    const WString description(BstrView(e.bstrDescription));
+                    const WString source(BstrView(e.bstrSource));
+                    ClearExcepInfo(&e);
+                    return RaiseDispError(number, description, source);
+                }
+                ClearExcepInfo(&e);
+                evaluated = SUCCEEDED(hr);
+            } else {
+                evaluated = host->Evaluate(query.c_str(), &value);
+            }
+            if (!evaluated) {
                 // The first error ends the search: one message, not one a record.
                 if (const auto& e = host->KeptError())
                     return RaiseDispError(e->Number(), e->description, e->source);

@@ -107,6 +107,7 @@ TEST_F(Recordset, FindAgainstOgrinfoAnswers) {
         // Brackets inside quoted text stay text.
         {u"\"InStr([NAME], \"\"[\"\") > 0\"", u"Nothing", "2 6"},
         {u"\"[N] = 5\"", u"Nothing", "1 5 10 15"},
+        {u"\"[N] = 5 ' a comment\"", u"Nothing", "1 5 10 15"},
         {u"\"[N] = \"\"5\"\"\"", u"Nothing", "1 5 10 15"},
         // A value alone qualifies when it is true: non-zero numbers.
         {u"\"[N]\"", u"Nothing", "1 2 4 5 7 8 9 10 11 13 14 15 16 17 19 20"},
