@@ -9,10 +9,12 @@
 #include "crs/coord_sys.h"
 #include "crs/geographic.h"
 #include "gps/alerts.h"
+#include "gps/message_dialog.h"
 #include "gps/gps_position.h"
 #include "map/map_messages.h"
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
+#include "map/view/map_view.h"
 #include "platform/sys/thread.h"
 #include "platform/win/window.h"
 
@@ -472,3 +474,17 @@ bool CGps::IsPositionAcceptable() {
 }
 
 void CGps::RaiseAlert(HWND owner, int alert, HWND notify) { ::RaiseAlert(owner, alert, notify); }
+
+void CGps::ShowPositionWindow() { ShowGpsPositionWindow(m_positionWindow, win::GetMainWindow()); }
+
+void CGps::UpdatePositionWindow(CCoordSys* mapCoordSys) {
+    m_positionWindow.UpdateStatus(mapCoordSys, this,
+                                  CurrentMapView ? &CurrentMapView->GetDestination() : nullptr);
+}
+
+void CGps::RunSendMessage() {
+    CGpsMessageDlg dialog(win::GetMainWindow());
+    dialog.SetLastPath(m_messagePath);
+    dialog.Run(m_port.IsOpen() ? &m_port : nullptr);
+    m_messagePath = dialog.GetLastPath();
+}

@@ -20,6 +20,7 @@
 #include "gps/eart_parser.h"
 #include "gps/gps_extension.h"
 #include "gps/nmea_parser.h"
+#include "gps/position_window.h"
 #include "gps/serial_port.h"
 #include "gps/serial_settings.h"
 #include "gps/tsip_parser.h"
@@ -122,11 +123,12 @@ public:
     // The alerts (gps/alerts.h), the position window and the Send Message
     // dialog for the view.
     void RaiseAlert(HWND owner, int alert, HWND notify) override;
-    void ShowPositionWindow() override {}
-    void UpdatePositionWindow(CCoordSys*) override {}
-    void ClosePositionWindow() override {}
-    bool IsPositionWindowOpen() override { return false; }
-    void RunSendMessage() override {}
+    void ShowPositionWindow() override;
+    void UpdatePositionWindow(CCoordSys* mapCoordSys) override;
+    void ClosePositionWindow() override { m_positionWindow.Close(); }
+    bool IsPositionWindowOpen() override { return m_positionWindow.IsOpen(); }
+    void RunSendMessage() override;
+    CGpsPositionWindow& PositionWindow() { return m_positionWindow; }
 
 private:
     bool ParseEarthmate(const uint8_t* data, int length);
@@ -171,6 +173,9 @@ private:
     bool m_initialSent = false;
     int m_options = 0;
     IGpsProtocolExtension* m_extension = nullptr;
+    CGpsPositionWindow m_positionWindow;
+    // The Send Message dialog's last file.
+    WString m_messagePath;
     // Read by the reader thread's framer.
     std::atomic<uint32_t> m_extensionHandle{0};
 };

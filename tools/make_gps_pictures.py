@@ -1,27 +1,28 @@
 #!/usr/bin/env python3
 """Draws the GPS windows' own pictures: the alert icons (352 error, 354 the
 dialog's default, 355 information), the satellite digits of the position
-window (310: twenty 5 x 7 digits, a dark set on magenta and a white set on
-magenta) and the Send Message dialog's open (196, 197, 394, 198) and save
-(390 to 393) buttons. Everything is drawn here; run it to remake the files."""
+window (310: twenty 5 x 7 digits, a dark set and a white set on magenta)
+and the Send Message dialog's open (196, 197, 394, 198) and save (390 to
+393) buttons. Everything is drawn here; run it to remake the files."""
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_app_pictures import RES, Canvas, transparent, write_bmp, write_ico  # noqa: E402
 
-# 5 x 7 digits, '#' set.
+# Digits 4 pixels wide in 5 x 7 images (the fifth column stays background,
+# so two digits 4 pixels apart do not touch), '#' set.
 DIGITS = [
-    [".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."],
-    ["..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."],
-    [".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"],
-    [".###.", "#...#", "....#", "..##.", "....#", "#...#", ".###."],
-    ["...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."],
-    ["#####", "#....", "####.", "....#", "....#", "#...#", ".###."],
-    ["..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."],
-    ["#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."],
-    [".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."],
-    [".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."],
+    [".##.", "#..#", "#..#", "#..#", "#..#", "#..#", ".##."],
+    ["..#.", ".##.", "..#.", "..#.", "..#.", "..#.", ".###"],
+    [".##.", "#..#", "...#", "..#.", ".#..", "#...", "####"],
+    [".##.", "#..#", "...#", "..#.", "...#", "#..#", ".##."],
+    ["..#.", ".##.", "#.#.", "#.#.", "####", "..#.", "..#."],
+    ["####", "#...", "###.", "...#", "...#", "#..#", ".##."],
+    [".##.", "#...", "#...", "###.", "#..#", "#..#", ".##."],
+    ["####", "...#", "...#", "..#.", ".#..", ".#..", ".#.."],
+    [".##.", "#..#", "#..#", ".##.", "#..#", "#..#", ".##."],
+    [".##.", "#..#", "#..#", ".###", "...#", "...#", ".##."],
 ]
 MAGENTA = (255, 0, 255)
 
