@@ -175,13 +175,17 @@ void CSkyPlotCtrl::PaintCourse(HDC dc, const RECT& r) {
     PaintDial(dc, r);
     if (!m_hasData) return;
     const int w = r.right - r.left, h = r.bottom - r.top;
-    const double cx = r.left + w / 2, cy = r.top + h / 2;
+    const int cx = r.left + w / 2, cy = r.top + h / 2;
     const double radius = std::min(w / 2, h / 2);
-    // Offsets are summed before rounding, so the needle stays symmetric.
+    // Offsets from the centre are summed, then rounded away from it, so
+    // the needle stays symmetric about its axis.
+    // (The sums are snapped to a nanopixel first: sin 180 degrees is not
+    // quite 0, and 1.5 must not become 1.4999999.)
+    auto round = [](double v) { return std::lround(std::round(v * 1e9) / 1e9); };
     auto at = [&](double degrees, double length, double sideDegrees = 0, double side = 0) {
         const double a = degrees * kRadians, b = sideDegrees * kRadians;
-        return POINT{static_cast<LONG>(std::lround(cx + length * std::sin(a) + side * std::sin(b))),
-                     static_cast<LONG>(std::lround(cy - length * std::cos(a) - side * std::cos(b)))};
+        return POINT{static_cast<LONG>(cx + round(length * std::sin(a) + side * std::sin(b))),
+                     static_cast<LONG>(cy - round(length * std::cos(a) + side * std::cos(b)))};
     };
     const double cog = m_position.cog;
     if (std::isfinite(cog) && !IsNoData(cog)) {
@@ -194,7 +198,7 @@ void CSkyPlotCtrl::PaintCourse(HDC dc, const RECT& r) {
     if (m_destination.set && std::isfinite(m_destination.bearing)) {
         const POINT end = at(m_destination.bearing, 0.95 * radius);
         SelectObject(dc, m_redPen.get());
-        MoveToEx(dc, static_cast<int>(cx), static_cast<int>(cy), nullptr);
+        MoveToEx(dc, cx, cy, nullptr);
         LineTo(dc, end.x, end.y);
         SelectObject(dc, GetStockObject(BLACK_PEN));
         SelectObject(dc, m_redBrush.get());

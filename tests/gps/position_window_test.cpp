@@ -422,3 +422,144 @@ TEST_F(PositionFormat_, OnlyTheUpdatedPartsChange) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- the window on the window model ----
+
+class PositionWindow : public MapTest {
+protected:
+    void TearDown() override {
+        win::SetPopupMenuResponder(nullptr);
+        SetLastStylusPoint(POINT{0, 0});
+        MapTest::TearDown();
+    }
+    static WString Text(HWND dlg, int id) { return GetDlgItemTextString(dlg, id); }
+    // Taps a text: the click notification its parent gets.
+    static void Tap(HWND dlg, int id) {
+        SendMessage(dlg, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+    }
+};
+
+// The receiver double: a record and fixes the window reads.
+class CFixedGps : public CInactiveGps {
+public:
+    GpsFix GetWgs84Fix() override { return wgs84; }
+    GpsFix GetDatumFix() override { return datum; }
+    GpsFix GetProjectedFix() override { return projected; }
+    GpsPosition& Position() override { return position; }
+    GpsPosition position = Record(1);
+    GpsFix wgs84, datum, projected;
+};
+
+TEST_F(PositionWindow, OneWindowThatOkAndCancelClose) {
+    CGps gps;
+    IGps* contract = &gps;
+    EXPECT_FALSE(contract->IsPositionWindowOpen());
+    contract->UpdatePositionWindow(nullptr);  // no window: nothing
+    contract->ShowPositionWindow();
+    ASSERT_TRUE(contract->IsPositionWindowOpen());
+    CGpsPositionDlg* dlg = gps.PositionWindow().Dialog();
+    ASSERT_NE(dlg, nullptr);
+    HWND first = dlg->GetSafeHwnd();
+    contract->ShowPositionWindow();
+    EXPECT_EQ(gps.PositionWindow().Dialog()->GetSafeHwnd(), first);
+    EXPECT_EQ(GetWindowTextString(first), u"Position");
+    for (UINT command : {UINT(IDOK), UINT(IDCANCEL)}) {
+        SendMessage(gps.PositionWindow().Dialog()->GetSafeHwnd(), WM_COMMAND, command, 0);
+        EXPECT_FALSE(contract->IsPositionWindowOpen());
+        EXPECT_EQ(gps.PositionWindow().Dialog(), nullptr);
+        contract->ShowPositionWindow();
+        EXPECT_TRUE(contract->IsPositionWindowOpen());
+    }
+    contract->ClosePositionWindow();
+    EXPECT_FALSE(contract->IsPositionWindowOpen());
+}
+
+TEST_F(PositionWindow, TextsBoldLinesAndMenus) {
+    CGpsPositionWindow window;
+    ASSERT_TRUE(ShowGpsPositionWindow(window, nullptr));
+    CGpsPositionDlg* dlg = window.Dialog();
+    HWND h = dlg->GetSafeHwnd();
+
+    // Lines 1 and 2 share a font of weight 900, 1.1 times the text's height.
+    LOGFONT base{}, bold{};
+    HFONT baseFont = reinterpret_cast<HFONT>(SendMessage(GetDlgItem(h, IDC_POSITION_HEIGHT), WM_GETFONT, 0, 0));
+    if (!baseFont) baseFont = reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    ASSERT_EQ(GetObject(baseFont, sizeof base, &base), int(sizeof base));
+    for (int id : {IDC_POSITION_LINE1, IDC_POSITION_LINE2}) {
+        HFONT f = reinterpret_cast<HFONT>(SendMessage(GetDlgItem(h, id), WM_GETFONT, 0, 0));
+        EXPECT_EQ(f, dlg->GetBoldFont());
+        ASSERT_EQ(GetObject(f, sizeof bold, &bold), int(sizeof bold));
+        EXPECT_EQ(bold.lfWeight, 900);
+        EXPECT_EQ(bold.lfHeight, static_cast<LONG>(base.lfHeight * 1.1));
+    }
+
+    CFixedGps gps;
+    gps.position.pdop = 2.5;
+    gps.position.hdop = 1.5;
+    gps.position.cog = 10.0;
+    gps.position.magneticVariation = 20.0;
+    gps.position.sog = 12.0;
+    gps.wgs84 = gps.datum = Fix(8.5, 47.3, 100);
+    gps.projected = Fix(462200.5, 5238624.1);
+    window.UpdateStatus(nullptr, &gps, nullptr);
+    EXPECT_EQ(GetWindowTextString(h), u"DMS");
+    EXPECT_EQ(Text(h, IDC_POSITION_LINE1), u" 47°18'N");
+    EXPECT_EQ(Text(h, IDC_POSITION_HEIGHT), u"100m");
+    EXPECT_EQ(Text(h, IDC_POSITION_MODE), u"3D");
+    EXPECT_EQ(Text(h, IDC_POSITION_ACCURACY_LABEL), u"PDOP");
+    EXPECT_EQ(Text(h, IDC_POSITION_ACCURACY), u"2.5");
+    EXPECT_EQ(Text(h, IDC_POSITION_COURSE_LABEL), u"TCOG");
+    EXPECT_EQ(Text(h, IDC_POSITION_COURSE), u"10°");
+    EXPECT_EQ(Text(h, IDC_POSITION_SOG), u"12kph");
+
+    // Each menu opens at the last stylus point with the current choice
+    // ticked; a choice changes the texts, a dismissed menu nothing.
+    struct Step {
+        int tapped;
+        int tickedPosition;
+        UINT choose;  // 0 dismisses
+        int shownId;
+        const WChar* shown;
+    };
+    const Step steps[] = {
+        {IDC_POSITION_LINE2, 1, 1, IDC_POSITION_LINE1, u"462200E"},
+        {IDC_POSITION_LINE1, 0, 0, IDC_POSITION_LINE1, u"462200E"},
+        {IDC_POSITION_LINE1, 0, 4, IDC_POSITION_LINE1, u"  47.30000000°"},
+        {IDC_POSITION_HEIGHT, 0, 2, IDC_POSITION_HEIGHT, u"328ft"},
+        {IDC_POSITION_COURSE, 0, 2, IDC_POSITION_COURSE, u"350°"},
+        {IDC_POSITION_COURSE_LABEL, 1, 0, IDC_POSITION_COURSE_LABEL, u"MCOG"},
+        {IDC_POSITION_ACCURACY_LABEL, 0, 2, IDC_POSITION_ACCURACY, u"1.5"},
+        {IDC_POSITION_ACCURACY, 1, 0, IDC_POSITION_ACCURACY_LABEL, u"HDOP"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.tapped);
+        SetLastStylusPoint(POINT{33, 44});
+        int opened = 0;
+        win::SetPopupMenuResponder([&](HMENU menu, POINT at, HWND owner) -> UINT {
+            ++opened;
+            EXPECT_EQ(owner, h);
+            EXPECT_EQ(at.x, 33);
+            EXPECT_EQ(at.y, 44);
+            const int n = GetMenuItemCount(menu);
+            for (int i = 0; i < n; ++i)
+                EXPECT_EQ((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0,
+                          i == s.tickedPosition)
+                    << i;
+            return s.choose;
+        });
+        Tap(h, s.tapped);
+        EXPECT_EQ(opened, 1);
+        EXPECT_EQ(Text(h, s.shownId), s.shown);
+    }
+    EXPECT_EQ(GetWindowTextString(h), u"DD");
+    window.Close();
+    EXPECT_FALSE(window.IsOpen());
+    // The choices outlive the window.
+    EXPECT_EQ(window.Choices().format, PositionFormat::Dd);
+    EXPECT_TRUE(window.Choices().magneticCourse);
+}
+
+}  // namespace
