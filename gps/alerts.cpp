@@ -35,6 +35,17 @@ void Notify(HWND notify, int key) {
 
 }  // namespace
 
+HFONT CreateHeavyFont(HWND control, double heightFactor) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessage(control, WM_GETFONT, 0, 0));
+    if (!font) font = reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    LOGFONT lf{};
+    if (!font || GetObject(font, sizeof lf, &lf) != sizeof lf) return nullptr;
+    lf.lfWeight = 900;
+    // Truncated toward zero, so a negative (character) height stays so.
+    lf.lfHeight = static_cast<LONG>(lf.lfHeight * heightFactor);
+    return CreateFontIndirect(&lf);
+}
+
 const AlertDef* FindAlert(int key) {
     if (key < 0 || key >= kAlertCount) return nullptr;
     return &kAlertTable[key];
@@ -90,16 +101,8 @@ bool CAlertDlg::OnInitDialog() {
     CenterWindow(GetSafeHwnd(), GetParentHwnd());
 
     HWND text = GetDlgItem(IDC_ALERT_TEXT);
-    HFONT font = reinterpret_cast<HFONT>(SendMessage(text, WM_GETFONT, 0, 0));
-    if (!font) font = reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-    LOGFONT lf{};
-    if (font && GetObject(font, sizeof lf, &lf) == sizeof lf) {
-        lf.lfWeight = 900;
-        // Truncated toward zero, so a negative (character) height stays so.
-        lf.lfHeight = static_cast<LONG>(lf.lfHeight * 1.2);
-        m_textFont.reset(CreateFontIndirect(&lf));
-        if (m_textFont) SendMessage(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.get()), 1);
-    }
+    m_textFont.reset(CreateHeavyFont(text, 1.2));
+    if (m_textFont) SendMessage(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.get()), 1);
 
     if (m_autoCloseMs > 0) SetTimer(GetSafeHwnd(), kCloseTimer, m_autoCloseMs, nullptr);
 

@@ -48,6 +48,11 @@ bool IsAlertDialogShowing();
 // Whether the sound file started.
 bool PlayAlertSound(const AlertDef& row, const AlertSettings& settings, bool force);
 
+// The control's font (the system font when it has none) with weight 900 and
+// its height times the factor; the caller owns it. The GPS windows' bold
+// texts.
+HFONT CreateHeavyFont(HWND control, double heightFactor);
+
 class CAlertDlg : public CDialogExt {
 public:
     static constexpr uintptr_t kCloseTimer = 1;

@@ -7,6 +7,7 @@
 #include "crs/coord_sys.h"
 #include "crs/coord_text.h"
 #include "crs/unit_text.h"
+#include "gps/alerts.h"
 #include "map/services/preferences.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/controls.h"
@@ -218,14 +219,8 @@ CGpsPositionDlg::~CGpsPositionDlg() = default;
 bool CGpsPositionDlg::OnInitDialog() {
     const bool result = CDialogExt::OnInitDialog();
     UseCaptionButtons(true, false);
-    HWND line1 = GetDlgItem(IDC_POSITION_LINE1);
-    HFONT font = reinterpret_cast<HFONT>(SendMessage(line1, WM_GETFONT, 0, 0));
-    if (!font) font = reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-    LOGFONT lf{};
-    if (font && GetObject(font, sizeof lf, &lf) == sizeof lf) {
-        lf.lfWeight = 900;
-        lf.lfHeight = static_cast<LONG>(lf.lfHeight * 1.1);
-        m_boldFont.reset(CreateFontIndirect(&lf));
+    m_boldFont.reset(CreateHeavyFont(GetDlgItem(IDC_POSITION_LINE1), 1.1));
+    if (m_boldFont) {
         for (int id : {IDC_POSITION_LINE1, IDC_POSITION_LINE2})
             SendMessage(GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont.get()), 1);
     }
@@ -286,19 +281,18 @@ int CGpsPositionDlg::ChooseFromMenu(int index, int current) {
     return chosen;
 }
 
-void CGpsPositionDlg::OnCoordinateMenu() {
-    const int chosen = ChooseFromMenu(0, static_cast<int>(m_choices.format));
-    if (chosen < 0 || chosen >= static_cast<int>(PositionFormat::Count)) return;
-    m_choices.format = static_cast<PositionFormat>(chosen);
+template <typename Kind>
+bool CGpsPositionDlg::ChooseKind(int menu, Kind& value) {
+    const int chosen = ChooseFromMenu(menu, static_cast<int>(value));
+    if (chosen < 0 || chosen >= static_cast<int>(Kind::Count)) return false;
+    value = static_cast<Kind>(chosen);
     Refresh();
+    return true;
 }
 
-void CGpsPositionDlg::OnHeightMenu() {
-    const int chosen = ChooseFromMenu(1, static_cast<int>(m_choices.height));
-    if (chosen < 0 || chosen >= static_cast<int>(HeightKind::Count)) return;
-    m_choices.height = static_cast<HeightKind>(chosen);
-    Refresh();
-}
+void CGpsPositionDlg::OnCoordinateMenu() { ChooseKind(0, m_choices.format); }
+
+void CGpsPositionDlg::OnHeightMenu() { ChooseKind(1, m_choices.height); }
 
 void CGpsPositionDlg::OnCourseMenu() {
     const int chosen = ChooseFromMenu(2, m_choices.magneticCourse ? 1 : 0);
@@ -308,12 +302,7 @@ void CGpsPositionDlg::OnCourseMenu() {
     InvalidateRect(m_skyPlot.GetSafeHwnd(), nullptr, false);
 }
 
-void CGpsPositionDlg::OnAccuracyMenu() {
-    const int chosen = ChooseFromMenu(3, static_cast<int>(m_choices.accuracy));
-    if (chosen < 0 || chosen >= static_cast<int>(AccuracyKind::Count)) return;
-    m_choices.accuracy = static_cast<AccuracyKind>(chosen);
-    Refresh();
-}
+void CGpsPositionDlg::OnAccuracyMenu() { ChooseKind(3, m_choices.accuracy); }
 
 void CGpsPositionDlg::Refresh() {
     m_texts.accuracyLabel = CPositionFormatter::AccuracyLabel(m_choices.accuracy);

@@ -112,6 +112,9 @@ private:
     // Pops up menu `index` of the window's menus with `current` ticked; the
     // chosen position, or -1 when dismissed.
     int ChooseFromMenu(int index, int current);
+    // The same for a kind with a Count: true and refreshed when chosen.
+    template <typename Kind>
+    bool ChooseKind(int menu, Kind& value);
     void OnCoordinateMenu();
     void OnHeightMenu();
     void OnCourseMenu();
