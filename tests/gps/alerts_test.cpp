@@ -13,6 +13,7 @@
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
 #include "tests/map/map_doubles.h"
+#include "tests/map/view_harness.h"
 
 namespace {
 
@@ -183,6 +184,13 @@ TEST_F(Alerts, TheDialogsControls) {
             EXPECT_EQ(bold.lfWeight, 900);
             EXPECT_EQ(bold.lfHeight, static_cast<LONG>(base.lfHeight * 1.2));
             EXPECT_NE(bold.lfHeight, base.lfHeight);
+            // For review: the dialog as drawn, when a folder for pictures is named.
+            if (const char* shots = getenv("ZN_SHOT_DIR")) {
+                UpdateWindow(dlg);
+                for (HWND child : GetChildren(dlg)) UpdateWindow(child);
+                viewtest::WriteBmp(std::string(shots) + "/alert_" + std::to_string(c.key) + ".bmp",
+                                   win::GetWindowSurface(dlg));
+            }
             // Enter on a dialog without OK does not end it.
             SendMessage(dlg, WM_COMMAND, IDOK, 0);
             EXPECT_EQ(win::IsDialogRunning(dlg) != 0, !hasOk);

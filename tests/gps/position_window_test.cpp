@@ -21,6 +21,7 @@
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
 #include "tests/map/map_doubles.h"
+#include "tests/map/view_harness.h"
 #include "tests/platform/gdi_picture.h"
 
 namespace {
@@ -514,6 +515,22 @@ TEST_F(PositionWindow, TextsBoldLinesAndMenus) {
     EXPECT_EQ(Text(h, IDC_POSITION_COURSE_LABEL), u"TCOG");
     EXPECT_EQ(Text(h, IDC_POSITION_COURSE), u"10°");
     EXPECT_EQ(Text(h, IDC_POSITION_SOG), u"12kph");
+    // For review: the window as drawn, when a folder for pictures is named.
+    if (const char* shots = getenv("ZN_SHOT_DIR")) {
+        for (int prn : {3, 7, 12, 22}) {
+            GpsSatellite& sat = gps.position.satellites[prn - 1];
+            sat.elevation = static_cast<int16_t>(prn * 6);
+            sat.azimuth = static_cast<int16_t>(prn * 29);
+            sat.snr = 20.0 + prn * 2;
+            sat.flags = ZN_GPS_SAT_IN_VIEW | (prn == 7 ? ZN_GPS_SAT_USED : 0);
+        }
+        gps.position.satellitesInView = 4;
+        window.UpdateStatus(nullptr, &gps, nullptr);
+        InvalidateRect(h, nullptr, true);
+        UpdateWindow(h);
+        for (HWND child : GetChildren(h)) UpdateWindow(child);
+        viewtest::WriteBmp(std::string(shots) + "/position_live.bmp", win::GetWindowSurface(h));
+    }
 
     // Each menu opens at the last stylus point with the current choice
     // ticked; a choice changes the texts, a dismissed menu nothing.
