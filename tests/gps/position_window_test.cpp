@@ -12,6 +12,7 @@
 #include "core/no_data.h"
 #include "core/stylus.h"
 #include "gps/gps.h"
+#include "gps/nmea_parser.h"
 #include "map/services/preferences.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/controls.h"
@@ -323,6 +324,24 @@ TEST_F(PositionFormat_, ModeTexts) {
         f.Format(in, PositionChoices{}, t);
         EXPECT_EQ(t.mode, c.text);
     }
+}
+
+TEST_F(PositionFormat_, TheSimulatedFixOfAReceiversLog) {
+    // The receiver's simulator reports quality 8 with a 3-D mode.
+    std::ifstream log(ZN_SOURCE_DIR "/tests/data/gps/GPSmap-76S.log");
+    CNmeaParser parser;
+    GpsPosition p = Record(0);
+    int parsed = 0;
+    for (std::string line; std::getline(log, line) && parsed < 40;)
+        if (parser.ParseSentence(line.c_str(), &p)) ++parsed;
+    ASSERT_EQ(p.fixQuality, 8);
+    p.updateBits = 0xFF;
+    PositionInput in;
+    in.position = &p;
+    CPositionFormatter f;
+    PositionTexts t;
+    f.Format(in, PositionChoices{}, t);
+    EXPECT_EQ(t.mode, u"Qual8 3D");
 }
 
 TEST_F(PositionFormat_, SpeedCourseAndDestination) {
