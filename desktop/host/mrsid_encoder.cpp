@@ -71,6 +71,25 @@ std::string WorldFileText(const double gt[6]) {
     return out;
 }
 
+// The affine transform of a world file's six numbers, whose lines 5 and 6
+// name the centre of the upper-left pixel; false unless there are six.
+bool CornerTransform(const std::string& text, double gt[6]) {
+    double v[6];
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (double& n : v) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+        if (p < end && *p == '+') ++p;
+        const auto r = std::from_chars(p, end, n);  // "." whatever the locale
+        if (r.ec != std::errc() || !std::isfinite(n)) return false;
+        p = r.ptr;
+    }
+    gt[1] = v[0], gt[4] = v[1], gt[2] = v[2], gt[5] = v[3];
+    gt[0] = v[4] - v[0] / 2 - v[2] / 2;
+    gt[3] = v[5] - v[1] / 2 - v[3] / 2;
+    return true;
+}
+
 void RegisterGdal() {
     static std::once_flag once;
     std::call_once(once, [] { GDALAllRegister(); });
@@ -142,17 +161,30 @@ public:
         std::vector<uint8_t> pixels;
         std::string world;
         bool georeferenced = false;
-        const std::string sourceWorld = SourceWorldFile(input_);
-        if (!sourceWorld.empty()) {
-            if (!ReadHostFile(sourceWorld, &world)) throw HostError("cannot read " + sourceWorld);
-            georeferenced = true;
-        }
         if (IsSid(input_)) {
+            // A MrSID's world file is already in the handheld's reading.
+            const std::string sourceWorld = SourceWorldFile(input_);
+            if (!sourceWorld.empty()) {
+                if (!ReadHostFile(sourceWorld, &world)) throw HostError("cannot read " + sourceWorld);
+                georeferenced = true;
+            }
             ReadSid(order, &width, &height, &pixels);
         } else {
+            // GDAL places the image as the desktop shows it, a world file
+            // beside it included (whose lines 5 and 6 name the centre of the
+            // upper-left pixel); the handheld reads the outer corner there.
             double gt[6];
-            ReadGdal(order, &width, &height, &pixels, georeferenced ? nullptr : gt, &georeferenced);
-            if (georeferenced && world.empty()) world = WorldFileText(gt);
+            ReadGdal(order, &width, &height, &pixels, gt, &georeferenced);
+            const std::string sourceWorld = georeferenced ? std::string() : SourceWorldFile(input_);
+            if (!sourceWorld.empty()) {
+                // One GDAL does not find (another letter case): the same reading.
+                std::string text;
+                if (!ReadHostFile(sourceWorld, &text)) throw HostError("cannot read " + sourceWorld);
+                georeferenced = CornerTransform(text, gt);
+                if (!georeferenced)
+                    throw HostError("the world file " + sourceWorld + " cannot be read");
+            }
+            if (georeferenced) world = WorldFileText(gt);
         }
         const std::filesystem::path out = std::filesystem::path(workspace->PathName()) / name;
         SidEncodeSettings settings;

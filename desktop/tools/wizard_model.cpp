@@ -183,13 +183,21 @@ void WizardModel::RunExport() {
         ExportData data(m_app);
         std::vector<std::shared_ptr<host::IHostFeatureLayer>> features;
         std::vector<std::shared_ptr<host::IHostRasterLayer>> images;
+        // The map file lists these: a layer whose export wrote nothing
+        // (refused, skipped, failed) would name a file that is not there.
+        std::vector<std::shared_ptr<host::IHostLayer>> exported;
         for (const auto& layer : checked) {
             try {
                 if (auto f = std::dynamic_pointer_cast<host::IHostFeatureLayer>(layer)) {
-                    if (auto out = data.ExportToShapefile(*m_map, f, folder, m_extentType))
+                    if (auto out = data.ExportToShapefile(*m_map, f, folder, m_extentType)) {
                         features.push_back(out);
+                        exported.push_back(layer);
+                    }
                 } else if (auto r = std::dynamic_pointer_cast<host::IHostRasterLayer>(layer)) {
-                    if (auto out = data.ExportToJPEG(*m_map, r, folder)) images.push_back(out);
+                    if (auto out = data.ExportToJPEG(*m_map, r, folder)) {
+                        images.push_back(out);
+                        exported.push_back(layer);
+                    }
                 }
             } catch (const std::exception& e) {
                 // One failing layer ends the layer exports; the run goes on.
@@ -223,8 +231,8 @@ void WizardModel::RunExport() {
         const std::vector<std::string> labelFonts = symbology.GetLabelFonts();
 
         Step("Exporting map");
-        if (m_exportMap && (!features.empty() || !images.empty()) && !checked.empty())
-            zntools8::ExportMap(m_app, *m_map, checked, OutputPath(folder, mapName));
+        if (m_exportMap && !exported.empty())
+            zntools8::ExportMap(m_app, *m_map, exported, OutputPath(folder, mapName));
 
         Step("Creating summary");
         SummaryInput in;

@@ -195,6 +195,11 @@ void DrawPoint(CShapeLayer& layer, HDC dc, CSymbol& symbol, int x, int y) {
             rotation = Rotation(layer, layer.m_symbolRotationField);
         }
         int saved = SaveDC(dc);
+        // A simple marker draws with what the device context holds: its
+        // class's own pen and brush. (A class without a symbol of its own,
+        // the value map's class 0 without an OTHER entry, keeps the layer's.)
+        if (symbol.m_type == CSymbol::kTypeSimpleMarker)
+            symbol.SelectDrawingObjects(dc, layer.m_drawScale);
         SIZE half = symbol.DrawMarker(dc, x, y, rotationType, rotation, layer.m_drawScale);
         RestoreDC(dc, saved);
         if (layer.m_labelsOn) {
@@ -248,6 +253,8 @@ int MultiPointFeature(ShpHandle h, int record, const ShapeRecord* shape, POINT*,
             rotation = Rotation(layer, layer.m_symbolRotationField);
         }
         int saved = SaveDC(dc);
+        if (symbol->m_type == CSymbol::kTypeSimpleMarker)
+            symbol->SelectDrawingObjects(dc, layer.m_drawScale);
         for (int i = 0; i < count; ++i)
             symbol->DrawMarker(dc, points[i].x, points[i].y, rotationType, rotation,
                                layer.m_drawScale);

@@ -629,6 +629,40 @@ TEST_F(ShapeDrawTest, HiddenClassesAreCountedNotDrawn) {
     }
 }
 
+// Each class's marker in its own colour, whatever the default symbol holds,
+// for points and multipoints alike.
+TEST_F(ShapeDrawTest, ClassedMarkersDrawInTheirClassColours) {
+    for (const char* kind : {"point", "multipoint"}) {
+        SCOPED_TRACE(kind);
+        const std::string dir = std::string("c") + kind;
+        ASSERT_TRUE(ShellIn(dir, std::string("shpcreate c ") + kind +
+                                     " >/dev/null && dbfcreate c -n POP 10 0 >/dev/null"
+                                     " && shpadd c 5 5 >/dev/null && dbfadd c.dbf 500 >/dev/null"
+                                     " && shpadd c 20 20 >/dev/null && dbfadd c.dbf 5000 >/dev/null"
+                                     " && shpadd c 35 35 >/dev/null && dbfadd c.dbf 99999 >/dev/null"));
+        Put(dir + "/c.znl",
+            "<Zarnip><LAYER><SYMBOLOGY><VALUEMAPRENDERER lookupfield=\"POP\">"
+            "<RANGE lower=\"0\" upper=\"1000\"><SIMPLEMARKERSYMBOL width=\"3\" "
+            "color=\"255,0,0\" outline=\"255,0,0\"/></RANGE>"
+            "<RANGE lower=\"1000\" upper=\"10000\"><SIMPLEMARKERSYMBOL width=\"3\" "
+            "color=\"0,0,255\" outline=\"0,0,255\"/></RANGE>"
+            "</VALUEMAPRENDERER></SYMBOLOGY></LAYER></Zarnip>");
+        CMapDoc doc;
+        CShapeLayer* layer = OpenMap(doc, text::FromUtf8("\\" + dir + "\\c.shp"));
+        ASSERT_NE(layer, nullptr);
+        ASSERT_TRUE(layer->UsesRenderer());
+        SolidBlack(layer->m_defaultSymbol, 0);
+        ASSERT_TRUE(layer->SetDrawExtent(CDoubleRect(0, 0, 40, 40), 40, 40));
+        Canvas canvas(40, 40);
+        layer->DrawTo(canvas.dc, nullptr, 0);
+        EXPECT_EQ(canvas.At(5, 35), kRed) << gditest::Show(canvas.Picture());
+        EXPECT_EQ(canvas.At(20, 20), kBlue) << gditest::Show(canvas.Picture());
+        // Beyond every range: class 0, without a symbol of its own, in the
+        // layer's default symbol.
+        EXPECT_EQ(canvas.At(35, 5), RGB(0, 0, 0)) << gditest::Show(canvas.Picture());
+    }
+}
+
 TEST_F(ShapeDrawTest, ATransparentStippleLetsTheLayerBelowShow) {
     ASSERT_TRUE(ShellIn("t", "for n in below above; do shpcreate $n polygon >/dev/null && "
                              "dbfcreate $n -s NAME 8 >/dev/null && "
