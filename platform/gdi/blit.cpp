@@ -319,6 +319,14 @@ BOOL ScrollDC(HDC hdc, int dx, int dy, const RECT* scroll, const RECT* clip, HRG
         RECT sc = dc->surfClip;
         OffsetRect(&sc, -off.x, -off.y);
         IntersectRect(&all, &all, &sc);
+        // A window's DC scrolls what the window shows, never the pixels of
+        // its parent or of its neighbours on the same surface.
+        if (dc->hasVis) {
+            RECT shown{};
+            for (const RECT& r : dc->vis) UnionRect(&shown, &shown, &r);
+            OffsetRect(&shown, -off.x, -off.y);
+            IntersectRect(&all, &all, &shown);
+        }
     }
     // A mirrored DC's rectangles and dx are in its mirrored x: worked on in
     // the view's own columns and turned back for the uncovered part.

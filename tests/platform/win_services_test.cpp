@@ -356,6 +356,44 @@ TEST_F(WinServicesTest, WindowSurfaceKeepsDrawingAndScrollsWithTheUpdateArea) {
     EXPECT_EQ(upd.bottom, 320);
 }
 
+// A child scrolled (a map panned under the pen) moves its own pixels only:
+// its parent's around it stay as they were.
+TEST_F(WinServicesTest, ScrollingAChildLeavesItsParentAlone) {
+    WNDCLASS wc;
+    wc.lpfnWndProc = DefWindowProc;
+    wc.lpszClassName = u"ScrollChild";
+    RegisterClass(wc);
+    HWND child = CreateWindowEx(0, u"ScrollChild", u"", WS_CHILD | WS_VISIBLE, 20, 30, 50, 40, wnd_,
+                                nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    ValidateRect(wnd_, nullptr);
+    ValidateRect(child, nullptr);
+    HDC parent = GetDC(wnd_);
+    RECT all{0, 0, 240, 320};
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(parent, &all, green);
+    DeleteObject(green);
+    ReleaseDC(wnd_, parent);
+    HDC dc = GetDC(child);
+    RECT inside{0, 0, 50, 40};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, &inside, red);
+    DeleteObject(red);
+    ReleaseDC(child, dc);
+    ScrollWindowEx(child, 10, -8, nullptr, nullptr, nullptr, nullptr, 0);
+    int w = 0, h = 0, stride = 0;
+    POINT o;
+    uint32_t* px = gdi::SurfacePixels(win::GetWindowSurface(wnd_, &o), &w, &h, &stride);
+    ASSERT_NE(px, nullptr);
+    auto at = [&](int x, int y) { return px[(y + o.y) * (stride / 4) + x + o.x] & 0xFFFFFF; };
+    // The parent's green above, left of and around the child, untouched.
+    for (POINT p : {POINT{25, 25}, POINT{15, 35}, POINT{75, 35}, POINT{45, 75}, POINT{5, 5}})
+        EXPECT_EQ(at(p.x, p.y), 0x00FF00u) << p.x << "," << p.y;
+    // The child's red moved inside it.
+    EXPECT_EQ(at(20 + 15, 30 + 5), 0xFF0000u);
+    DestroyWindow(child);
+}
+
 HCURSOR g_cross = reinterpret_cast<HCURSOR>(IDC_CROSS);
 LRESULT PlainProcForCursor(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProc(h, m, w, l);
