@@ -6,6 +6,9 @@
 //   convert/filtered    the same, about half kept  ogr2ogr -t_srs -spat -spat_srs
 //   convert/plain       no projection              ogr2ogr
 //   pack                10 % of the rows deleted   ogr2ogr (which skips them)
+//   wizard              the map export wizard's    ogr2ogr
+//                       run: shapefile, layer file,
+//                       map file and summary
 // The pack flushes every feature to the system, as the command does, and
 // syncs the copy to the disk once (before its index is built).
 #include <benchmark/benchmark.h>
@@ -21,9 +24,11 @@
 #include "desktop/host/feature_cursor.h"
 #include "desktop/host/host_names.h"
 #include "desktop/host/host_objects.h"
+#include "desktop/host/host_ui_scripted.h"
 #include "desktop/host/ogr_workspace.h"
 #include "desktop/host/role_factories.h"
 #include "desktop/host/shapefile_workspace.h"
+#include "desktop/tools/entry_points.h"
 #include "formats/dbf/dbf_field.h"
 #include "formats/shape/shp_engine.h"
 #include "platform/fs/fs.h"
@@ -195,6 +200,46 @@ void BM_Pack_Ours(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kPackFeatures);
 }
+// The whole wizard through the scripted host: the layer in a desktop map
+// of its own system (as ogr2ogr's plain copy), the full layer extent, into
+// a fresh folder each time.
+void BM_Wizard_Ours(benchmark::State& state) {
+    Setup();
+    Write(g_dir + "/bench.dmap",
+          "<desktopmap version=\"1\"><map name=\"m\"><coordsys prj=\"src.prj\"/>"
+          "<view xmin=\"-124\" ymin=\"35.9\" xmax=\"-122\" ymax=\"39.1\"/>"
+          "<layer kind=\"feature\" name=\"src\"><data workspace=\".\" dataset=\"src\"/>"
+          "<simplerenderer><simplefill color=\"200,180,120\"/></simplerenderer></layer>"
+          "</map></desktopmap>");
+    const std::string out = g_dir + "/wizard";
+    const std::string answers = "dialog \"Zarnip Map Wizard\" press=\"Next >\" choose=\"Full layer extent\" "
+                                "press=\"Next >\" type=\"txtFolderName=" + out +
+                                "\" type=\"txtMapName=Bench\" press=\"&Finish\" press=\"&OK\"\n";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fsys::remove_all(out);
+        fsys::create_directory(out);
+        int bad = 0;
+        auto parsed = ParseAnswers(answers, &bad);
+        ScriptedHostUi ui(*parsed, [](const std::string& prompt) { throw std::runtime_error(prompt); });
+        DmapError e;
+        auto app = OpenHostDocument(g_dir + "/bench.dmap", ui, &e);
+        if (!app) {
+            state.SkipWithError(e.Text().c_str());
+            break;
+        }
+        auto map = app->Document()->FocusMap();
+        state.ResumeTiming();
+        zntools8::RunMapWizard(*app, map, {map->Layer(0)});
+        state.PauseTiming();
+        if (!fsys::exists(out + "/src.shp") || !fsys::exists(out + "/Bench.znm") ||
+            !fsys::exists(out + "/Summary.txt") || ui.AnswersLeft() != 0)
+            state.SkipWithError("the wizard did not write its files");
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kFeatures);
+}
+
 void BM_Pack_Ogr2ogr(benchmark::State& s) {
     Gdal(s, "del", {"-f", "ESRI Shapefile"});
     s.SetItemsProcessed(s.iterations() * kPackFeatures);
@@ -208,6 +253,7 @@ BENCHMARK(BM_ConvertPlain_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ConvertPlain_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Pack_Ours)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Pack_Ogr2ogr)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Wizard_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 

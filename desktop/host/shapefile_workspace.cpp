@@ -108,12 +108,7 @@ public:
 
     int FeatureCount() const override {
         HostFaults::Check("IHostFeatureClass::FeatureCount");
-        ShpHandle h = m_file->Get();
-        const int n = ShpGetRecordCount(h);
-        int live = 0;
-        for (int i = 0; i < n; ++i)
-            if (!ShpIsRecordDeleted(h, i)) ++live;
-        return live;
+        return ShpCountLiveRecords(m_file->Get());
     }
     std::unique_ptr<IHostFeatureCursor> Search(const IHostSpatialFilter* filter,
                                                bool recycling) override {

@@ -850,6 +850,82 @@ int ShpIsRecordDeleted(ShpHandle h, int record) {
     return number <= 0 || RowDeleted(h, record) ? 1 : 0;
 }
 
+namespace {
+
+// Bytes of a file read a block at a time, for reads that mostly move forward.
+class BlockReader {
+public:
+    explicit BlockReader(FioFile* f) : f_(f) {}
+    // The n bytes at offset, or null when the file does not hold them.
+    const uint8_t* At(int64_t offset, uint32_t n) {
+        if (offset < 0) return nullptr;
+        if (offset < at_ || offset + n > at_ + static_cast<int64_t>(got_)) {
+            block_.resize(std::max<size_t>(kBlock, n));
+            got_ = fioSeek(f_, offset, 0) == offset
+                       ? fioRead(f_, block_.data(), static_cast<uint32_t>(block_.size()))
+                       : 0;
+            at_ = offset;
+            if (got_ < n) return nullptr;
+        }
+        return block_.data() + (offset - at_);
+    }
+
+private:
+    static constexpr size_t kBlock = 1 << 20;
+    FioFile* f_;
+    std::vector<uint8_t> block_;
+    int64_t at_ = -1;
+    uint32_t got_ = 0;
+};
+
+}  // namespace
+
+int ShpCountLiveRecords(ShpHandle h) {
+    if (!h) return 0;
+    const int n = ShpGetRecordCount(h);
+    if (!h->foundIndex.empty() || !h->shx) {
+        // An index rebuilt in memory: record by record.
+        int live = 0;
+        for (int i = 0; i < n; ++i) live += ShpIsRecordDeleted(h, i) ? 0 : 1;
+        return live;
+    }
+    BlockReader shx(h->shx), shp(h->shp), dbf(DbfGetFile(h->table));
+    int64_t size = MainSize(h);
+    int live = 0;
+    for (int i = 0; i < n; ++i) {
+        // As ShpIsRecordDeleted: a record whose headers cannot be read
+        // counts as kept.
+        const uint8_t* e = shx.At(index_entry::Position(i), index_entry::kSize);
+        if (!e) {
+            ++live;
+            continue;
+        }
+        const int64_t offset = index_entry::Bytes(index_entry::Decode(e).offset);
+        const uint8_t* head = offset >= 100 ? shp.At(offset, 8) : nullptr;
+        if (!head) {
+            ++live;
+            continue;
+        }
+        const int number = static_cast<int32_t>(LoadBe32(head));
+        const int64_t length = 2 * static_cast<int64_t>(static_cast<int32_t>(LoadBe32(head + 4)));
+        if (length >= 0 && offset + 8 + length > size) size = fioGetSize(h->shp);
+        if (length < 0 || offset + 8 + length > size) {
+            ++live;
+            continue;
+        }
+        if (number <= 0) continue;
+        const uint8_t* row = DbfGetMappedRecord(h->table, i);
+        if (!row) {
+            const int64_t at = DbfGetRecordOffset(h->table, i);
+            row = at > 0 ? dbf.At(at, 1) : nullptr;
+        }
+        if (!row || row[0] != '*') ++live;
+    }
+    DbfSeek(h->table, kDbfCurrent);
+    h->lastEnd = -1;
+    return live;
+}
+
 namespace shp_detail {
 
 // Completes a record whose content leaves out its tail: zeros for what is

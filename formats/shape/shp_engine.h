@@ -139,6 +139,9 @@ int ShpSeekRecord(ShpHandle h, int record);
 int ShpGetContentLength(ShpHandle h, int record);
 // 1 when the `.shp` record number is 0 or below, or the `.dbf` row is `*`.
 int ShpIsRecordDeleted(ShpHandle h, int record);
+// The records ShpIsRecordDeleted keeps, counted with a few large reads
+// instead of three small ones a record.
+int ShpCountLiveRecords(ShpHandle h);
 // Reads a record into `buffer` (`capacity` bytes, 0: its shape-heap capacity)
 // or into the handle's buffer. The record is checked against its length; a Z
 // or M tail the file leaves out reads as Z 0 and M no-data.
