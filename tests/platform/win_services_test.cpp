@@ -368,18 +368,15 @@ TEST_F(WinServicesTest, ScrollingAChildLeavesItsParentAlone) {
     ASSERT_NE(child, nullptr);
     ValidateRect(wnd_, nullptr);
     ValidateRect(child, nullptr);
-    HDC parent = GetDC(wnd_);
-    RECT all{0, 0, 240, 320};
-    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
-    FillRect(parent, &all, green);
-    DeleteObject(green);
-    ReleaseDC(wnd_, parent);
-    HDC dc = GetDC(child);
-    RECT inside{0, 0, 50, 40};
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    FillRect(dc, &inside, red);
-    DeleteObject(red);
-    ReleaseDC(child, dc);
+    auto fill = [](HWND hwnd, RECT r, COLORREF colour) {
+        HDC dc = GetDC(hwnd);
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        ReleaseDC(hwnd, dc);
+    };
+    fill(wnd_, RECT{0, 0, 240, 320}, RGB(0, 255, 0));
+    fill(child, RECT{0, 0, 50, 40}, RGB(255, 0, 0));
     ScrollWindowEx(child, 10, -8, nullptr, nullptr, nullptr, nullptr, 0);
     int w = 0, h = 0, stride = 0;
     POINT o;
