@@ -16,6 +16,7 @@
 #include "platform/res/resource.h"
 #include "platform/sys/device.h"
 #include "platform/win/extra_controls.h"
+#include "script/app/app_scripting.h"
 #include "script/script_services.h"
 #include "shell/app/map_app.h"
 #include "shell/extensions/extensions.h"
@@ -100,6 +101,12 @@ int main(int argc, char** argv) {
         SetGpsFeed(&gpsFeed);
         CAuxPort aux;
         CAuxPort::SetAux(&aux);
+        // The application-level script objects, the applets and the Script
+        // window; they go before the port and the receiver they use.
+        CAppScripting appScripting(&gps, &aux);
+        appScripting.SetGlobalForms(&globalForms);
+        appScripting.SetExtensions(&extensions);
+        app.m_scripting = &appScripting;
         GetLanguageModule();
         app.m_extensions = &extensions;
         extensions.SetLayerListSource([&app]() -> CLayerList* {
@@ -137,6 +144,8 @@ int main(int argc, char** argv) {
             code = app.Run();
             if (!hooksOk) code = 1;
         }
+        app.m_scripting = nullptr;
+        scripting.SetAppScripting(nullptr);
         gps.Close();
         aux.Close();
         CAuxPort::SetAux(nullptr);

@@ -81,6 +81,8 @@ public:
     void Abort();
     bool IsOpen() const { return m_file.IsOpen(); }
     const WString& GetFilePath() const { return m_path; }
+    // The system's descriptor of the open file, -1 when closed.
+    int GetNativeHandle() const { return m_file.NativeHandle(); }
 
     // Raw bytes. Read returns what it got (0 at the end); errors throw.
     virtual size_t Read(void* buffer, size_t n);

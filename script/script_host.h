@@ -88,6 +88,8 @@ public:
     HWND GetSiteWindow() const { return m_siteWindow; }
     void SetLocale(LCID lcid) { m_lcid = lcid; }
     bool KeepsTexts() const { return m_keepTexts; }
+    // The engine (null while none runs).
+    IActiveScript* GetEngine() const { return m_script.Get(); }
     // The engine's global namespace (null while no engine runs).
     IDispatch* GetScriptDispatch() const { return m_global.Get(); }
     // The error a query host kept.

@@ -73,6 +73,8 @@ public:
 
 void SetLayerFormsFactory(LayerFormsFactory factory) { g_formsFactory = factory; }
 
+LayerFormsFactory GetLayerFormsFactory() { return g_formsFactory; }
+
 CShapeLayer::CShapeLayer() {
     SetHasAttributes(true);
     SetIdentifiable(true);

@@ -33,6 +33,8 @@ public:
 };
 using LayerFormsFactory = std::unique_ptr<ILayerForms> (*)(IScriptHost* host);
 void SetLayerFormsFactory(LayerFormsFactory factory);
+// The installed factory, null while there is none.
+LayerFormsFactory GetLayerFormsFactory();
 
 class CShapeLayer : public CFeatureLayer {
 public:

@@ -237,8 +237,10 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
         } else if (r.status < 200 || r.status > 299) {
             const std::string reason = ReasonPhrase(r.status);
             r.error = "HTTP " + std::to_string(r.status) + (reason.empty() ? "" : " " + reason);
+            r.complete = true;
         } else {
             r.ok = true;
+            r.complete = true;
         }
         if (phase >= 3) Emit(kStatusReceived);
     }
@@ -248,7 +250,7 @@ HttpResult HttpSession::Exchange(const Url& url, const std::string* body, const 
     curl_multi_cleanup(multi);
     curl_slist_free_all(list);
     Emit(kStatusClosed);
-    if (!r.ok) r.body.clear();
+    if (!r.ok && !(r.complete && settings_.keepErrorBody)) r.body.clear();
     return r;
 }
 

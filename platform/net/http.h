@@ -38,10 +38,14 @@ struct HttpSettings {
     uint32_t totalTimeoutMs = 120000;
     uint64_t maxResponseBytes = 16u << 20;
     int maxRedirects = 5;
+    // Keep the page of an error status that arrived whole (a 404 page is
+    // text a caller may show); the result is still not ok.
+    bool keepErrorBody = false;
 };
 
 struct HttpResult {
     bool ok = false;        // a 2xx answer arrived whole
+    bool complete = false;  // an answer with any status arrived whole
     bool aborted = false;   // the abort poll asked to stop
     long status = 0;        // the HTTP status, 0 without an answer
     std::string error;      // why it failed ("HTTP 404 Not Found", a limit, ...)

@@ -46,6 +46,81 @@ std::string FromEnv(const char* name, const char* fallback) {
 
 }  // namespace
 
+std::vector<std::string> SplitCommandLine(const std::string& parameters) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        char c = parameters[i];
+        if (c == '\\') {
+            // Backslashes are literal unless they precede a quote: 2n
+            // before a quote give n and the quote groups, 2n+1 give n and
+            // a literal quote.
+            size_t n = 0;
+            while (i < parameters.size() && parameters[i] == '\\') ++n, ++i;
+            if (i < parameters.size() && parameters[i] == '"') {
+                word.append(n / 2, '\\');
+                if (n % 2) word += '"';
+                else quoted = !quoted;
+            } else {
+                word.append(n, '\\');
+                --i;
+            }
+            inWord = true;
+        } else if (c == '"') {
+            // A doubled quote inside quotes is one literal quote.
+            if (quoted && i + 1 < parameters.size() && parameters[i + 1] == '"') {
+                word += '"';
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+            inWord = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+RunResult RunProgram(const std::string& program, const std::string& parameters, int waitMs) {
+    RunResult result;
+    if (program.empty() || program[0] == '-') return result;
+    std::vector<std::string> args{program};
+    for (auto& w : SplitCommandLine(parameters)) args.push_back(std::move(w));
+    pid_t pid;
+    if (!Spawn(args, &pid)) return result;
+    result.started = true;
+    if (waitMs == 0) {
+        ReapLater(pid);
+        return result;
+    }
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        int status;
+        pid_t r = waitpid(pid, &status, waitMs < 0 ? 0 : WNOHANG);
+        if (r == pid) {
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return result;
+        }
+        if (r < 0 && errno != EINTR) {
+            result.exitCode = -1;
+            return result;
+        }
+        if (waitMs > 0 && std::chrono::steady_clock::now() >= until) break;
+        if (waitMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    result.exitCode = -1;
+    ReapLater(pid);
+    return result;
+}
+
 bool ShellOpen(const std::string& target) {
     if (target.empty() || target[0] == '-') return false;
     pid_t pid;

@@ -6,8 +6,30 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sys {
+
+// Splits a parameter text into words by the handheld's command-line rules:
+// blanks separate words, double quotes group them, a backslash before a
+// quote makes it a literal quote. Nothing else is special ($, ;, ` stay
+// text): the words are handed to the program, never to a shell.
+std::vector<std::string> SplitCommandLine(const std::string& parameters);
+
+// A program started by RunProgram.
+struct RunResult {
+    bool started = false;
+    // The exit status when it was waited for and ended; -1 on time-out
+    // (the program goes on running and is reaped in the background); 0
+    // when it was not waited for.
+    int exitCode = 0;
+};
+
+// Starts `program` (a host path, or a name searched on PATH) with the
+// words of `parameters`. waitMs 0 returns at once, a positive value waits
+// at most that long, a negative one waits for the end. A program not waited
+// for to its end is reaped in the background.
+RunResult RunProgram(const std::string& program, const std::string& parameters, int waitMs);
 
 // Opens a host file or an address with the desktop's opener: $ZARNIP_OPENER
 // when set, else xdg-open. The target is the single argument. Waits a few

@@ -50,6 +50,8 @@ public:
     virtual IDispatch* GetApplicationObject() = 0;
     virtual void LoadApplets(const WString& folder) = 0;
     virtual void DeleteFormsAndApplets() = 0;
+    // The Script window, modal over the parent (command 1037).
+    virtual void ShowScriptWindow(HWND parent) { (void)parent; }
 };
 
 // A serial port that other programs may write to.

@@ -98,6 +98,9 @@ public:
     void FireApplicationEvent(int eventId, int id) override;
     IScriptHost* GetScriptHost() override { return m_scriptHost.get(); }
     void ExecuteScriptText(const WString& text) override;
+    void ScriptEditorDialog(HWND parent) override {
+        if (m_scripting) m_scripting->ShowScriptWindow(parent);
+    }
     bool WriteGpsPort(const uint8_t* data, size_t size) override;
     bool WriteAuxPort(const uint8_t* data, size_t size) override;
     CRecentFileList* GetRecentLayers() override { return m_recentLayers.get(); }

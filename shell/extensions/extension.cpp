@@ -104,6 +104,7 @@ bool CExtension::Bind(const EntryLookup& lookup) {
 }
 
 void CExtension::ReadIdentity(const WString& fileName, const WString& devicePath) {
+    m_devicePath = devicePath;
     m_smallIcon = LoadSmallIcon(devicePath);
     m_name = ReadExtensionText([this](char16_t* buffer) { return GetProperty(ZNEX_PROP_NAME, 0, buffer); });
     if (m_name.empty()) m_name = fileName;

@@ -67,6 +67,8 @@ public:
     void ReadIdentity(const WString& fileName, const WString& devicePath);
 
     const WString& GetName() const { return m_name; }
+    // The module's device path (empty for a table of functions).
+    const WString& GetDevicePath() const { return m_devicePath; }
     // The full value ZNExInitialize answered.
     uint32_t GetKindValue() const { return m_kind; }
     ExtensionKind GetKind() const { return static_cast<ExtensionKind>(m_kind & 0xFFFF); }
@@ -114,6 +116,7 @@ private:
     // Freed last: every other member may still point into the module.
     std::unique_ptr<sys::DynamicLibrary> m_library;
     WString m_name;
+    WString m_devicePath;
     uint32_t m_kind = 0;
     HICON m_smallIcon = nullptr;
     uint32_t m_code = 0;

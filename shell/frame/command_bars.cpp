@@ -76,11 +76,21 @@ WString ElementLabel(const CXmlNode* element) { return element->GetName(); }
 
 // ---- CScriptToolItem ----
 
-CScriptToolItem::CScriptToolItem(UINT id, WString name)
-    : m_id(id), m_name(std::move(name)), m_object(CreatePlainScriptObject()) {}
+namespace {
+IToolItemObjectFactory* g_toolItemObjects = nullptr;
+}  // namespace
+
+void SetToolItemObjectFactory(IToolItemObjectFactory* factory) { g_toolItemObjects = factory; }
+
+CScriptToolItem::CScriptToolItem(UINT id, WString name) : m_id(id), m_name(std::move(name)) {
+    m_object = g_toolItemObjects ? g_toolItemObjects->CreateToolItemObject(this) : nullptr;
+    if (!m_object) m_object = CreatePlainScriptObject();
+}
 
 CScriptToolItem::~CScriptToolItem() {
-    if (m_object) m_object->Release();
+    if (!m_object) return;
+    if (g_toolItemObjects) g_toolItemObjects->ForgetToolItem(m_object);
+    m_object->Release();
 }
 
 // ---- building ----

@@ -121,6 +121,20 @@ public:
     virtual IBarExtensions* GetExtensions() { return nullptr; }
 };
 
+class CScriptToolItem;
+
+// Makes the script objects of configured commands. The script module
+// installs one; without it a command's object is a plain counted object.
+class IToolItemObjectFactory {
+public:
+    virtual ~IToolItemObjectFactory() = default;
+    // The command's object, one reference for the record.
+    virtual IDispatch* CreateToolItemObject(CScriptToolItem* item) = 0;
+    // The record goes away: its object (which scripts may still hold) lets go of it.
+    virtual void ForgetToolItem(IDispatch* object) = 0;
+};
+void SetToolItemObjectFactory(IToolItemObjectFactory* factory);
+
 // One configured command (button or menu item) and its script object.
 class CScriptToolItem {
 public:

@@ -173,10 +173,18 @@ int CMainFrame::GetPaneWidth(int pane) const {
     return pane >= 0 && pane < 4 ? m_paneWidths[pane] : 0;
 }
 
+void CMainFrame::SetPaneStyle(int pane, DWORD style) {
+    if (pane < 0 || pane > 3) return;
+    m_paneStyles[pane] = style;
+    SetPaneText(pane, GetPaneText(pane));
+}
+
 void CMainFrame::SetPaneText(int pane, const WString& text) {
     if (!m_statusBar || pane < 0 || pane > 3) return;
     WPARAM flags = static_cast<WPARAM>(pane);
     if (pane != 0 && m_paneWidths[pane] == 0) flags |= SBT_NOBORDERS;
+    if (m_paneStyles[pane] & 0x100) flags |= SBT_NOBORDERS;
+    if (m_paneStyles[pane] & 0x200) flags |= SBT_POPOUT;
     SendMessage(m_statusBar, SB_SETTEXT, flags, reinterpret_cast<LPARAM>(text.c_str()));
 }
 

@@ -170,6 +170,13 @@ public:
     void SetPaneText(int pane, const WString& text);
     WString GetPaneText(int pane) const;
     int GetPaneWidth(int pane) const;
+    // A pane's width in the frame's units, laid out at once.
+    void SetPaneWidth(int pane, int width);
+    // A pane's style bits as the status bar's owner keeps them (borders 0x100
+    // and pop-out 0x200 reach the pane's text; the rest is kept as given).
+    DWORD GetPaneStyle(int pane) const { return pane >= 0 && pane < 4 ? m_paneStyles[pane] : 0; }
+    void SetPaneStyle(int pane, DWORD style);
+    int GetPaneCount() const { return 4; }
     bool IsScalePaneEnabled() const { return m_scalePaneEnabled; }
     bool IsRockerPaneEnabled() const { return m_rockerPaneEnabled; }
 
@@ -217,7 +224,6 @@ public:
 
 private:
     void CreateStatusBar();
-    void SetPaneWidth(int pane, int width);
     void OnOpenMap();
     void OnOpenRecentMap(int entry);
     void OnAddLayer();
@@ -238,6 +244,7 @@ private:
     std::unique_ptr<CCommandBars> m_bars;
     CBookmarkList m_bookmarks;
     int m_paneWidths[4] = {17, 120, 0, 8};
+    DWORD m_paneStyles[4] = {};
     // Pixels the scale pane's text needs in the status bar's font; the
     // pane is never narrower, so no digit of the scale is cut.
     int m_scaleTextPixels = 0;

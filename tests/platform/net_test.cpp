@@ -127,6 +127,33 @@ TEST(NetHttp, FailuresSayWhatWentWrong) {
     }
 }
 
+// With keepErrorBody an error page that arrived whole is kept (still not
+// ok); a page cut short is not, and without the switch none is.
+TEST(NetHttp, AnErrorPageIsKeptOnlyWhenAskedAndWhole) {
+    HttpTestServer server;
+    struct Case {
+        const char* name;
+        HttpReply reply;
+        bool keep;
+        const char* body;
+    } cases[] = {
+        {"kept", Reply(404, "Not Found", "<p>gone</p>"), true, "<p>gone</p>"},
+        {"not asked", Reply(404, "Not Found", "<p>gone</p>"), false, ""},
+        {"server error kept", Reply(500, "Internal Server Error", "oops"), true, "oops"},
+        {"cut short", Reply(404, "Not Found", std::string(1000, 'a'), HttpReply::kCutShort), true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.SetReply(c.reply);
+        net::HttpSettings settings;
+        settings.keepErrorBody = c.keep;
+        net::HttpSession session(settings);
+        const net::HttpResult r = session.Get(*net::ParseUrl(server.Url("/x")));
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.body, c.body);
+    }
+}
+
 TEST(NetHttp, TheAbortPollCancels) {
     HttpTestServer server;
     HttpReply reply;
