@@ -102,6 +102,7 @@ public:
     // 0 automatic, 1 map units, 2 DMS, 3 degrees and decimal minutes,
     // 4 UTM, 5 MGRS; negative: no read-out.
     void SetCoordinateFormat(int format) { m_coordFormat = format; }
+    int GetCoordinateFormat() const { return m_coordFormat; }
     void SetCoordinateSwitch(bool on) { m_showCoords = on; }
     void SetCrosshair(bool on) { m_crosshair = on; }
     // The position of a point (none: the end point) into the coordinate
