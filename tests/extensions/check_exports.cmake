@@ -1,7 +1,7 @@
 # nm -D --defined-only on each test module: every entry point it defines is
 # there under its plain name.
 set(expect
-  "testlayer.so:ZNExInitialize,ZNExTerminate,ZNExGetProperty,ZNExDialogAbout,ZNExPreTranslateMessage,ZNExEscape,ZNExAUX,ZNExTool,LayerIsValidPath,LayerOpen,LayerClose,LayerGetProperty,LayerSetProperty,LayerLoadProperty,LayerSaveProperty,LayerDraw,LayerDrawSymbol,LayerDialogIdentify,LayerDialogSymbol,LayerQuery,TestModuleLog"
+  "testlayer.so:ZNExInitialize,ZNExTerminate,ZNExGetProperty,ZNExDialogAbout,ZNExDialogProperties,ZNExPreTranslateMessage,ZNExEscape,ZNExAUX,ZNExTool,LayerIsValidPath,LayerOpen,LayerClose,LayerGetProperty,LayerSetProperty,LayerLoadProperty,LayerSaveProperty,LayerDraw,LayerDrawSymbol,LayerDialogIdentify,LayerDialogSymbol,LayerQuery,TestModuleLog"
   "testimage.so:ZNExInitialize,ZNExTerminate,ZNExGetProperty,LayerIsValidPath,LayerOpen,LayerClose,LayerGetProperty"
   "testgps.so:ZNExInitialize,ZNExTerminate,GPSOpen,GPSClose,GPSRxHandler,GPSParse"
   "notext.so:ZNExInitialize,ZNExTerminate"

@@ -106,9 +106,29 @@ ZNEX_EXPORT int32_t ZNExGetProperty(int32_t id, int32_t index, void* buffer) {
 }
 
 ZNEX_EXPORT int32_t ZNExDialogAbout(ZnxHwnd parent, void* parentObject) {
-    LOG("About %d", parentObject == NULL);
-    (void)parent;
+    LOG("About %d parent %08X", parentObject == NULL, (unsigned)(uintptr_t)parent);
     return 0;
+}
+
+ZNEX_EXPORT int32_t ZNExDialogProperties(ZnxHwnd parent, void* parentObject) {
+    LOG("Properties %d parent %08X", parentObject == NULL, (unsigned)(uintptr_t)parent);
+    return 1;
+}
+
+/* One escape argument for the log: its type, and a string's text. */
+static void DescribeArgument(const ZnxVariant* a, char* out, size_t size) {
+    if (!a) {
+        snprintf(out, size, "null");
+        return;
+    }
+    if (a->vt == ZNEX_VT_BSTR && a->value.bstrVal) {
+        size_t n = (size_t)snprintf(out, size, "%u:", a->vt);
+        for (const uint16_t* c = (const uint16_t*)a->value.bstrVal; *c && n + 1 < size; ++c)
+            out[n++] = *c < 128 ? (char)*c : '?';
+        out[n] = 0;
+        return;
+    }
+    snprintf(out, size, "%u", a->vt);
 }
 
 ZNEX_EXPORT int32_t ZNExPreTranslateMessage(ZnxMsg* msg) { return msg->message == PRIVATE_MESSAGE; }
@@ -116,7 +136,14 @@ ZNEX_EXPORT int32_t ZNExPreTranslateMessage(ZnxMsg* msg) { return msg->message =
 ZNEX_EXPORT ZnxHresult ZNExEscape(uint32_t handle, ZnxVariant* a1, ZnxVariant* a2, ZnxVariant* a3,
                                   ZnxVariant* result) {
     LOG("Escape %08X %d", handle, a1 && a1->vt == ZNEX_VT_I4 ? a1->value.lVal : -1);
-    (void)a2, (void)a3;
+    char d1[64], d2[64], d3[64];
+    DescribeArgument(a1, d1, sizeof d1);
+    DescribeArgument(a2, d2, sizeof d2);
+    DescribeArgument(a3, d3, sizeof d3);
+    LOG("EscapeArgs %s %s %s", d1, d2, d3);
+    /* The second argument, a number, is the caller's own value: changed for it. */
+    if (a2 && a2->vt == ZNEX_VT_I4) a2->value.lVal += 1;
+    if (a2 && a2->vt == (ZNEX_VT_I4 | 0x4000) && a2->value.punkVal) *(int32_t*)a2->value.punkVal += 1;
     if (result) {
         ZnxVariantInit(result);
         result->vt = ZNEX_VT_BSTR;
@@ -380,6 +407,7 @@ static const ZNExInitializeFn kCheckInitialize = ZNExInitialize;
 static const ZNExToolFn kCheckTool = ZNExTool;
 static const ZNExAUXFn kCheckAux = ZNExAUX;
 static const ZNExEscapeFn kCheckEscape = ZNExEscape;
+static const ZNExDialogPropertiesFn kCheckProperties = ZNExDialogProperties;
 static const LayerGetPropertyFn kCheckGet = LayerGetProperty;
 static const LayerQueryFn kCheckQuery = LayerQuery;
 static const LayerDrawFn kCheckDraw = LayerDraw;
@@ -388,6 +416,7 @@ static const LayerSavePropertyFn kCheckSave = LayerSaveProperty;
 ZNEX_EXPORT const void* TestLayerTypeChecks(int i) {
     const void* all[] = {(const void*)kCheckInitialize, (const void*)kCheckTool, (const void*)kCheckAux,
                          (const void*)kCheckEscape,     (const void*)kCheckGet,  (const void*)kCheckQuery,
-                         (const void*)kCheckDraw,       (const void*)kCheckIdentify, (const void*)kCheckSave};
-    return i >= 0 && i < 9 ? all[i] : NULL;
+                         (const void*)kCheckDraw,       (const void*)kCheckIdentify, (const void*)kCheckSave,
+                         (const void*)kCheckProperties};
+    return i >= 0 && i < 10 ? all[i] : NULL;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "gps/aux_port.h"
 #include "map/layers/map_doc.h"
 #include "map/view/map_view.h"
 #include "platform/win/doc_template.h"
@@ -31,6 +32,14 @@ class CFrameHost : public IMainFrameHost {
 public:
     IScriptHost* host = nullptr;
     CAppScripting* scripting = nullptr;
+    CAuxPort* aux = nullptr;  // the auxiliary port the frame hears from
+    IGpsPort* GetAuxPort() override { return aux ? &aux->Port() : nullptr; }
+    void OnAuxData(WPARAM) override {
+        if (!aux) return;
+        int length = 0;
+        const uint8_t* data = aux->Port().AcceptedData(&length);
+        aux->OnReceive(data, length);
+    }
     void LoadExtensions(HWND) override {}
     void ShowSplash(HWND) override {}
     const CXmlNode* GetConfigurationRoot() override { return nullptr; }
