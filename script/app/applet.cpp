@@ -57,6 +57,12 @@ CApplet::~CApplet() {
 }
 
 std::unique_ptr<CApplet> CApplet::Load(IScriptHost* globalHost, CForms* globalForms, const WString& path) {
+    CMainFrame* frame = CMainFrame::GetMainFrame();
+    return Load(globalHost, globalForms, path, frame ? frame->GetCommandBars() : nullptr);
+}
+
+std::unique_ptr<CApplet> CApplet::Load(IScriptHost* globalHost, CForms* globalForms, const WString& path,
+                                       CCommandBars* bars) {
     CXmlDocument doc;
     if (!doc.LoadFile(path, GetPreferences()->GetAnsiCodePage())) return nullptr;
     const CXmlNode* root = doc.GetRoot();
@@ -64,12 +70,12 @@ std::unique_ptr<CApplet> CApplet::Load(IScriptHost* globalHost, CForms* globalFo
     const CXmlNode* applet = FindElementDepthFirst(root, u"APPLET");
     if (!applet) return nullptr;
     std::unique_ptr<CApplet> a(new CApplet);
-    if (!a->Setup(globalHost, globalForms, root, applet, path)) return nullptr;
+    if (!a->Setup(globalHost, globalForms, root, applet, path, bars)) return nullptr;
     return a;
 }
 
 bool CApplet::Setup(IScriptHost* globalHost, CForms* globalForms, const CXmlNode* root, const CXmlNode* applet,
-                    const WString& path) {
+                    const WString& path, CCommandBars* bars) {
     m_object = CScriptApplet::Create(this);
     m_object->AddRef();
     m_lcid = GetPreferences()->Data().locale.lcid;
@@ -100,8 +106,7 @@ bool CApplet::Setup(IScriptHost* globalHost, CForms* globalForms, const CXmlNode
         else host->BindElementEvents(applet, u"Applet");
     }
     // Toolbars, as TOOLBAR children of APPLET or of its TOOLBARS.
-    CMainFrame* frame = CMainFrame::GetMainFrame();
-    if (CCommandBars* bars = frame ? frame->GetCommandBars() : nullptr) {
+    if (bars) {
         const WString folder = FolderOf(path);
         bars->LoadToolbars(applet, host, folder);
         for (int i = 0; i < applet->GetChildCount(); ++i) {

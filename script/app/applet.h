@@ -8,6 +8,7 @@
 #include "platform/com/com.h"
 #include "platform/types.h"
 
+class CCommandBars;
 class CForms;
 class CScriptApplet;
 class CScriptHost;
@@ -25,6 +26,9 @@ public:
     // own until Start). Null for a file that cannot be read or parsed, whose
     // root is not Zarnip or that has no APPLET.
     static std::unique_ptr<CApplet> Load(IScriptHost* globalHost, CForms* globalForms, const WString& path);
+    // The same with the bars that take the applet's toolbars (null: none).
+    static std::unique_ptr<CApplet> Load(IScriptHost* globalHost, CForms* globalForms, const WString& path,
+                                         CCommandBars* bars);
 
     // Connects a non-global applet's host, which runs its code and hooks up
     // its handlers, then announces it (OnLoad).
@@ -47,7 +51,7 @@ public:
 private:
     CApplet();
     bool Setup(IScriptHost* globalHost, CForms* globalForms, const CXmlNode* root, const CXmlNode* applet,
-               const WString& path);
+               const WString& path, CCommandBars* bars);
 
     WString m_name;
     bool m_global = false;
