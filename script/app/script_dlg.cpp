@@ -7,6 +7,7 @@
 #include "core/language_module.h"
 #include "core/shell_helpers.h"
 #include "map/services/preferences.h"
+#include "platform/gdi/gdi.h"
 #include "platform/res/resource.h"
 #include "platform/win/controls.h"
 #include "platform/win/msgbox.h"
@@ -27,6 +28,13 @@ constexpr UINT kPictureIds[3][4] = {
 constexpr int kSipUp = 0, kSipDown = 1;
 // A fixed-pitch face of the modern family.
 constexpr BYTE kFixedPitchModern = 0x01 | 0x30;
+
+// A picture's pixels on this display: the pictures are drawn for 96 dots
+// per inch and grow with the screen, as the bars' images do.
+int Scaled(int pixels) {
+    const int dpi = gdi::GetScreenMetrics().logPixelsX;
+    return pixels * (dpi > 0 ? dpi : 96) / 96;
+}
 
 // Shows one error of a file the window could not read or write.
 void FileErrorBox(HWND owner, UINT id, const WString& path) {
@@ -61,7 +69,7 @@ bool CScriptDlg::OnInitDialog() {
         BITMAP bm{};
         if (HWND button = GetDlgItem(kButtonIds[b]); button && m_pictures[b][0] &&
                                                      GetObject(m_pictures[b][0].get(), sizeof bm, &bm)) {
-            SetWindowPos(button, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(button, nullptr, 0, 0, Scaled(bm.bmWidth), Scaled(bm.bmHeight), SWP_NOMOVE | SWP_NOZORDER);
         }
     }
     AddAnchor(IDC_SCRIPT_TEXT, kAnchorStretch, kAnchorStretch);
@@ -149,7 +157,10 @@ bool CScriptDlg::DrawButton(const DRAWITEMSTRUCT* item) {
     HDC source = CreateCompatibleDC(item->hDC);
     HBITMAP old = SelectObject(source, picture);
     const RECT& r = item->rcItem;
-    BitBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0, SRCCOPY);
+    BITMAP bm{};
+    GetObject(picture, sizeof bm, &bm);
+    StretchBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0, bm.bmWidth, bm.bmHeight,
+               SRCCOPY);
     SelectObject(source, old);
     DeleteDC(source);
     return true;
