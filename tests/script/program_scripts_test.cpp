@@ -22,7 +22,7 @@ protected:
         std::filesystem::create_directories(Host("System"));
         Put("System/Zarnip.znx", config);
         Put("Docs/ZarnipPrefs.znx",
-            "<Zarnip><PREFERENCES><PATHS system=\"\\System\"/></PREFERENCES></Zarnip>");
+            "<Zarnip><PREFERENCES><PATHS system=\"\\System\" applets=\"\\Applets\"/></PREFERENCES></Zarnip>");
         std::filesystem::create_directories(Host("config"));
         const std::string samples = std::string(ZN_SOURCE_DIR) + "/data/Samples";
         EXPECT_EQ(std::system(("cp '" + samples + "'/* '" + Host("Docs") + "'/").c_str()), 0);
@@ -69,6 +69,30 @@ TEST_F(ProgramScripts, TheErrorBoxIsAWindowAndStartUpGoesOn) {
     std::filesystem::create_directories(ZN_ARTIFACTS);
     std::filesystem::copy_file(Host("box.png"), std::string(ZN_ARTIFACTS) + "/script_error_box.png",
                                std::filesystem::copy_options::overwrite_existing);
+}
+
+// The program's scripting: an applet of the applets folder starts with
+// its own engine and announces itself; it sees the Application object, and
+// the global engine's start-up event follows.
+TEST_F(ProgramScripts, AppletsStartWithTheProgram) {
+    std::filesystem::create_directories(Host("Applets"));
+    Put("Applets/Crew.zna",
+        "<Zarnip><APPLET name=\"Crew\" OnLoad=\"MsgBox &quot;loaded &quot; &amp; Application.Applets.Count\">"
+        "<SCRIPT>MsgBox \"code of \" &amp; Application.Applets(1).Name</SCRIPT></APPLET></Zarnip>");
+    std::string err;
+    int status = -1;
+    const std::string out = Run("<Zarnip><SCRIPT>Sub Application_OnStartup\nMsgBox \"started \" &amp; "
+                                "Application.Properties(\"ProductVersion\")\nEnd Sub</SCRIPT></Zarnip>",
+                                "ZARNIP_TEST_BOXES=1", &err, &status);
+    EXPECT_EQ(status, 0) << err;
+    const size_t code = err.find("box: code of Crew\n");
+    const size_t loaded = err.find("box: loaded 1\n");
+    const size_t started = err.find("box: started 7.1.2.3\n");
+    ASSERT_NE(code, std::string::npos) << err;
+    ASSERT_NE(loaded, std::string::npos) << err;
+    ASSERT_NE(started, std::string::npos) << err;
+    EXPECT_LT(code, loaded);
+    EXPECT_LT(loaded, started);
 }
 
 }  // namespace
