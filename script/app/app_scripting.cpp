@@ -13,7 +13,9 @@
 #include "script/app/script_tool_item_object.h"
 #include "script/script_event.h"
 #include "script/script_host.h"
+#include "script/type_library.h"
 #include "shell/app/map_app.h"
+#include "shell/forms/forms.h"
 #include "shell/frame/command_bars.h"
 
 namespace {
@@ -34,6 +36,16 @@ void SetAppDataObjects(IAppDataObjects* objects) { g_dataObjects = objects; }
 IAppDataObjects* GetAppDataObjects() { return g_dataObjects; }
 
 CAppScripting* CAppScripting::Get() { return g_scripting; }
+
+HRESULT GetFormsScriptObject(CForms* forms, IDispatch** out) {
+    *out = nullptr;
+    if (!forms) return E_FAIL;
+    ComPtr<IDispatch> object = ComPtr<IDispatch>::Adopt(forms->GetScriptObject());
+    ComPtr<IDispatch> typed;
+    if (!object || FAILED(object->QueryInterface(ScriptLibGuid(kLibIForms), typed.ReceiveVoid()))) return E_FAIL;
+    *out = typed.Detach();
+    return S_OK;
+}
 
 CAppScripting::CAppScripting(CGps* gps, CAuxPort* aux)
     : m_gps(gps), m_auxPort(aux), m_applets(std::make_unique<CApplets>()),

@@ -58,6 +58,12 @@ public:
 void SetAppDataObjects(IAppDataObjects* objects);
 IAppDataObjects* GetAppDataObjects();
 
+// A forms collection's Forms object, AddRef'd. E_FAIL without forms, and
+// while the forms' script classes are not installed (a plain counted
+// object stands in then, and scripts get an error rather than an object
+// without members).
+HRESULT GetFormsScriptObject(CForms* forms, IDispatch** out);
+
 class CAppScripting : public IAppScripting {
 public:
     // Either may be null (tests).

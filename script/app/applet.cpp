@@ -146,14 +146,7 @@ IDispatch* CApplet::GetScriptObject(bool add) {
 }
 
 HRESULT CApplet::GetFormsObject(IDispatch** out) {
-    *out = nullptr;
-    CForms* forms = m_global ? m_globalForms : dynamic_cast<CForms*>(m_ownForms.get());
-    if (!forms) return E_FAIL;
-    ComPtr<IDispatch> object = ComPtr<IDispatch>::Adopt(forms->GetScriptObject());
-    ComPtr<IDispatch> typed;
-    if (!object || FAILED(object->QueryInterface(ScriptLibGuid(kLibIForms), typed.ReceiveVoid()))) return E_FAIL;
-    *out = typed.Detach();
-    return S_OK;
+    return GetFormsScriptObject(m_global ? m_globalForms : dynamic_cast<CForms*>(m_ownForms.get()), out);
 }
 
 void CApplet::Execute(const WString& text) {

@@ -104,21 +104,6 @@ HRESULT Hand(IDispatch* object, IDispatch** out) {
 
 int32_t Token(HWND h) { return static_cast<int32_t>(HandleToToken(h)); }
 
-// A forms collection's object, when the forms' script classes exist: a
-// plain counted object stands in until then, and scripts get an error
-// rather than an object without members.
-HRESULT FormsObject(CForms* forms, IDispatch** out) {
-    *out = nullptr;
-    if (!forms) return E_FAIL;
-    ComPtr<IDispatch> object;
-    object = ComPtr<IDispatch>::Adopt(forms->GetScriptObject());
-    ComPtr<IDispatch> typed;
-    if (!object || FAILED(object->QueryInterface(ScriptLibGuid(kLibIForms), typed.ReceiveVoid())))
-        return E_FAIL;
-    *out = typed.Detach();
-    return S_OK;
-}
-
 }  // namespace
 
 HRESULT CScriptApplication::get_hWnd(int32_t* out) {
@@ -137,7 +122,7 @@ HRESULT CScriptApplication::get_hResource(int32_t* out) {
 }
 
 HRESULT CScriptApplication::get_Forms(IDispatch** out) {
-    return FormsObject(m_owner ? m_owner->GetGlobalForms() : nullptr, out);
+    return GetFormsScriptObject(m_owner ? m_owner->GetGlobalForms() : nullptr, out);
 }
 
 HRESULT CScriptApplication::get_Applets(IDispatch** out) {
