@@ -48,6 +48,8 @@ HRESULT CScriptINet::get_HostName(BSTR* out) {
 HRESULT CScriptINet::OpenURL(BSTR url, int32_t, VARIANT* out) {
     std::optional<net::Url> parsed = net::ParseUrl(text::ToUtf8(BstrView(url)));
     if (!parsed) return E_FAIL;
+    // Only a tap during this fetch ends it, not one an earlier loop saw.
+    ResetAbort();
     net::HttpSession session(Settings());
     session.SetAbortPoll([] { return IsAbortRequested(); });
     net::HttpResult r = session.Get(*parsed);

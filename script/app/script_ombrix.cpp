@@ -1,5 +1,6 @@
 #include "script/app/script_ombrix.h"
 
+#include "core/user_abort.h"
 #include "script/member_ids.h"
 
 const InterfaceDesc& CScriptOmbrix::Desc() {
@@ -62,6 +63,8 @@ HRESULT CScriptOmbrix::SendOXLRequest(BSTR serviceName, BSTR oxl, BSTR* out) {
     m_request = BstrView(oxl);
     m_response.clear();
     WString response;
+    // Only a tap during this exchange cancels it.
+    ResetAbort();
     // A failed exchange (no network, no server, an error status) leaves the
     // response empty; scripts test it.
     if (m_connection.SendRequestText(COmbrixConnection::ServiceParameter(BstrView(serviceName)), m_request,

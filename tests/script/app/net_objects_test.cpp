@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app_world.h"
+#include "core/user_abort.h"
 #include "map/services/preferences.h"
 #include "platform/net/http.h"
 #include "script/app/script_inet.h"
@@ -92,6 +93,20 @@ TEST_F(NetObjects, AStalledServerEndsAtTheLimitOrAtATap) {
     tapper.join();
     // Well before the 30-second stall limit.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    // That tap ended that fetch only: once the loop has handled it, the next
+    // fetch and map server request go through, also when an earlier loop
+    // left its abort request behind (it used to fail them at once).
+    MSG msg;
+    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+    server.SetReply(Reply(200, "OK", "fine"));
+    EXPECT_EQ(Text("Net.OpenURL(\"" + server.Url("/next") + "\")"), "fine");
+    RequestAbort();
+    EXPECT_EQ(Text("Net.OpenURL(\"" + server.Url("/next") + "\")"), "fine");
+    ASSERT_TRUE(Run("Set O = Application.CreateAppObject(\"Ombrix\")\nO.ServerName = \"127.0.0.1\"\n"
+                    "O.ServerPort = " + std::to_string(server.Port())));
+    RequestAbort();
+    EXPECT_EQ(Text("O.SendOXLRequest(\"S\", \"<A/>\")"), "fine");
+    ResetAbort();
 }
 
 TEST_F(NetObjects, OmbrixSendsTheRequestAndKeepsTheResponse) {
