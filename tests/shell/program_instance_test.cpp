@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/gps/pty_test_util.h"
 #include "tests/shell/shell_doubles.h"
 
 extern char** environ;
@@ -131,6 +132,30 @@ TEST_F(ProgramInstance, ASecondStartWithAFileOpensItInTheFirst) {
     ASSERT_EQ(::waitpid(second, &status, 0), second);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(TraceHas("opened Sesuit Harbor")) << Get("trace.txt") << Get("first.txt.err");
+}
+
+// Bytes another program sends for the auxiliary port leave through the
+// port a script opened (read on the terminal's other end).
+TEST_F(ProgramInstance, AuxBytesLeaveThroughThePortAScriptOpened) {
+    Pty pty;
+    ASSERT_FALSE(pty.name.empty());
+    setenv("ZARNIP_PORTS", ("COM1=" + pty.name + ";COM2=" + pty.name).c_str(), 1);
+    setenv("ZARNIP_TEST_BOXES", "1", 1);
+    const std::string sample = std::string(ZN_SOURCE_DIR) + "/data/Samples/Sample.znm";
+    first_ = Spawn({ZN_APP, "--no-splash", sample}, Host("first.txt"));
+    unsetenv("ZARNIP_TEST_BOXES");
+    unsetenv("ZARNIP_PORTS");
+    ASSERT_GT(first_, 0);
+    const std::string socket = RuntimeFolder() + "/zarnip/AfxZarnip Class.sock";
+    for (int i = 0; i < 3000 && ::access(socket.c_str(), F_OK) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(::access(socket.c_str(), F_OK), 0) << Get("first.txt.err");
+    EXPECT_EQ(Send("1 'MsgBox \"open \" & AUX.Open'"), 0);
+    for (int i = 0; i < 3000 && Get("first.txt.err").find("box: open") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(Get("first.txt.err").find("box: open True\n"), std::string::npos) << Get("first.txt.err");
+    EXPECT_EQ(Send("3 abc"), 0);
+    EXPECT_EQ(pty.Receive(3, 10000), "abc");
 }
 
 TEST_F(ProgramInstance, TheToolSaysWhenNoProgramRuns) {
