@@ -290,21 +290,13 @@
 #include "zres_forms.h"
 #include "zres_feature.h"
 
-// The Script window: the dialog, its buttons and edit control, their
-// pictures (up, down, focused, disabled) and the messages of a failed
-// load or save.
+// The Script window: the dialog, its buttons and edit control, the run
+// button's pictures (up, down, focused, disabled; Load and Save use the
+// shared open and save pictures) and the messages of a failed load or save.
 #define IDD_SCRIPT 10500
 #define IDC_SCRIPT_SAVE 10501
 #define IDC_SCRIPT_LOAD 10502
 #define IDC_SCRIPT_TEXT 1156
-#define IDB_SCRIPT_LOAD_UP 196
-#define IDB_SCRIPT_LOAD_DOWN 197
-#define IDB_SCRIPT_LOAD_FOCUS 394
-#define IDB_SCRIPT_LOAD_DISABLED 198
-#define IDB_SCRIPT_SAVE_UP 390
-#define IDB_SCRIPT_SAVE_DOWN 391
-#define IDB_SCRIPT_SAVE_FOCUS 392
-#define IDB_SCRIPT_SAVE_DISABLED 393
 #define IDB_SCRIPT_RUN_UP 395
 #define IDB_SCRIPT_RUN_DOWN 396
 #define IDB_SCRIPT_RUN_FOCUS 398

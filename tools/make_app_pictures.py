@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Draws the application's own pictures: the splash bitmap (142), the LED
 test bitmap of the About box (307), the Vertex dialog's GPS button (302 up,
-303 down, 304 focused, 305 disabled), the Script window's Load (196, 197,
-394, 198), Save (390 to 393) and Run (395, 396, 398, 397) buttons and the
-icons 128, 129 and 31234.
+303 down, 304 focused, 305 disabled), the Script window's Run button (395,
+396, 398, 397) and the icons 128, 129 and 31234.
 Everything is drawn here from shapes; run it to remake the files."""
 import math
 import os
@@ -203,55 +202,37 @@ def gps_button(state):
     return cv
 
 
-def script_button(kind, state):
-    """A 14-pixel button of the Script window: an open folder (load), a disk
-    (save) or a run arrow, raised, pressed, focused or greyed."""
+def run_button(state):
+    """The Script window's Run button, beside the shared open and save
+    buttons (20 pixels): a run arrow, raised, pressed, focused or greyed."""
     face = (192, 192, 192)
-    cv = Canvas(14, 14, face)
+    n = 20
+    cv = Canvas(n, n, face)
     dim = state == 'disabled'
     light, dark = (255, 255, 255), (128, 128, 128)
     down = state == 'down'
     # The button's edge: raised, or sunken while pressed.
-    for i in range(14):
+    for i in range(n):
         cv.put(i, 0, dark if down else light)
         cv.put(0, i, dark if down else light)
-        cv.put(i, 13, light if down else (0, 0, 0))
-        cv.put(13, i, light if down else (0, 0, 0))
+        cv.put(i, n - 1, light if down else (0, 0, 0))
+        cv.put(n - 1, i, light if down else (0, 0, 0))
     o = 1 if down else 0
-    grey = (128, 128, 128)
-    if kind == 'load':
-        back = grey if dim else (200, 150, 40)
-        front = grey if dim else (250, 210, 80)
-        cv.rect(2 + o, 4 + o, 7 + o, 5 + o, back)
-        cv.rect(2 + o, 5 + o, 11 + o, 11 + o, back)
-        cv.triangle([(3 + o, 7 + o), (12 + o, 7 + o), (10 + o, 11 + o)], front)
-        cv.rect(3 + o, 7 + o, 10 + o, 11 + o, front)
-    elif kind == 'save':
-        body = grey if dim else (40, 70, 160)
-        cv.rect(2 + o, 2 + o, 12 + o, 12 + o, body)
-        cv.rect(4 + o, 2 + o, 10 + o, 6 + o, (230, 230, 230) if not dim else face)
-        cv.rect(4 + o, 8 + o, 10 + o, 12 + o, (60, 60, 60) if not dim else face)
-    else:
-        arrow = grey if dim else (30, 150, 50)
-        cv.triangle([(4 + o, 2 + o), (4 + o, 11 + o), (11 + o, 6.5 + o)], arrow)
+    arrow = (128, 128, 128) if dim else (30, 150, 50)
+    cv.triangle([(6 + o, 4 + o), (6 + o, 15 + o), (15 + o, 9.5 + o)], arrow)
     if state == 'focus':
-        for i in range(2, 12, 2):
-            for x, y in ((i, 1), (i, 12), (1, i), (12, i)):
+        for i in range(2, n - 2, 2):
+            for x, y in ((i, 1), (i, n - 2), (1, i), (n - 2, i)):
                 cv.put(x, y, (0, 0, 0))
     return cv
 
 
-SCRIPT_BUTTONS = {
-    'load': {'up': 196, 'down': 197, 'focus': 394, 'disabled': 198},
-    'save': {'up': 390, 'down': 391, 'focus': 392, 'disabled': 393},
-    'run': {'up': 395, 'down': 396, 'focus': 398, 'disabled': 397},
-}
+RUN_BUTTON = {'up': 395, 'down': 396, 'focus': 398, 'disabled': 397}
 
 
 def main():
-    for kind, states in SCRIPT_BUTTONS.items():
-        for state in states:
-            write_bmp(os.path.join(RES, 'bitmaps', 'script_%s_%s.bmp' % (kind, state)), script_button(kind, state))
+    for state in RUN_BUTTON:
+        write_bmp(os.path.join(RES, 'bitmaps', 'script_run_%s.bmp' % state), run_button(state))
     for state in ('up', 'down', 'focus', 'disabled'):
         write_bmp(os.path.join(RES, 'bitmaps', 'gps_button_%s.bmp' % state), gps_button(state))
     write_bmp(os.path.join(RES, 'bitmaps', 'app_splash.bmp'), splash())

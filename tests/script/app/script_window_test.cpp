@@ -158,8 +158,8 @@ TEST_F(ScriptWindow, AsDrawn) {
         for (int id : {IDC_SCRIPT_LOAD, IDC_SCRIPT_SAVE, IDOK}) {
             RECT r;
             GetWindowRect(GetDlgItem(dlg, id), &r);
-            EXPECT_EQ(r.right - r.left, 14);
-            EXPECT_EQ(r.bottom - r.top, 14);
+            EXPECT_EQ(r.right - r.left, 20);
+            EXPECT_EQ(r.bottom - r.top, 20);
         }
         Type(dlg, u"MsgBox Application.Properties(\"ProductVersion\")");
         UpdateWindow(dlg);
