@@ -77,6 +77,10 @@ bool IsNumberChar(WChar ch) {
     return (ch >= u'0' && ch <= u'9') || ch == u'+' || ch == u'-' || ch == u'.';
 }
 
+bool StartsWithNoCase(WStringView text, WStringView prefix) {
+    return text.size() >= prefix.size() && text::EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 double ParseLeadingNumber(const char* text) {
     WString run;
     if (text)

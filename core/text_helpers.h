@@ -43,6 +43,8 @@ bool ParseDocumentNumber(WStringView text, double& value);
 // The first position of `pattern` in `text` without regard to case; null for
 // a null or empty text, `text` itself for an empty pattern.
 const WChar* FindTextNoCase(const WChar* text, const WChar* pattern);
+// Whether the text begins with the prefix, without regard to case.
+bool StartsWithNoCase(WStringView text, WStringView prefix);
 // Ascending without regard to case; entries that compare equal keep their order.
 void SortStringArray(std::vector<WString>& array);
 

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes through what the map server client reads from a
 // server: the UTF-8 decoding of an answer, the response checks, and the
-// readers of the service information, the catalogue and the image response;
+// readers of the service information, the catalogue, the image response and
+// the feature response;
 // then the same bytes as a server workspaces file with its URL.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "map/layers/internet_layer.h"
+#include "map/server/feature_response.h"
 #include "map/server/ombrix_connection.h"
 #include "map/server/server_workspaces.h"
 #include "platform/fs/fs.h"
@@ -46,6 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CDoubleRect envelope;
         WString url, error;
         if (COmbrixConnection::ReadImageResponse(response, envelope, url, error)) net::ParseUrl(text::ToUtf8(url));
+        ServerFeatureSet features;
+        if (ReadFeatureResponse(response, features))
+            for (const ServerFeature& f : features.features)
+                for (const auto& [name, value] : f.fields) (void)(name.size() + value.size());
         // The catalogue: the children of RESPONSE/SERVICES and their attributes.
         if (CXmlNode* answer = response.GetRoot()->FindChild(u"RESPONSE"))
             if (CXmlNode* services = answer->FindChild(u"SERVICES"))

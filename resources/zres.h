@@ -289,6 +289,7 @@
 #include "zres_commdlg.h"
 #include "zres_forms.h"
 #include "zres_feature.h"
+#include "zres_query.h"
 
 // The Script window: the dialog, its buttons and edit control, the run
 // button's pictures (up, down, focused, disabled; Load and Save use the

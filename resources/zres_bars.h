@@ -27,7 +27,6 @@
 #define IDR_MENU_VERTEX_EDIT 347
 #define IDR_MENU_VERTEX_ADD 348
 #define IDR_MENU_FEATURE_EDIT 349
-#define IDR_MENU_IDENTIFY_ACTIONS 378
 #define IDR_MENU_EDIT_ACTION 384
 
 // Placeholders of the menus that the bars fill when they open.

@@ -1,5 +1,6 @@
 #include "map/layers/feature_layer.h"
 
+#include "core/text_helpers.h"
 #include "map/map_messages.h"
 #include "map/services/preferences.h"
 #include "platform/fs/fs.h"
@@ -50,12 +51,6 @@ int CFeatureLayer::HitTestWithWaitCursor(const DoublePoint& point, double* dista
     win::EndWaitCursor();
     return record;
 }
-
-namespace {
-bool StartsWithNoCase(const WString& s, WStringView prefix) {
-    return s.size() >= prefix.size() && text::EqualsNoCase(WStringView(s).substr(0, prefix.size()), prefix);
-}
-}  // namespace
 
 bool CFeatureLayer::OpenHyperlink(HWND parent, int record) {
     if (record == 0 || GetHyperlinkField() < 0) return false;

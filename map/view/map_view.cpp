@@ -10,6 +10,8 @@
 #include "crs/measure.h"
 #include "formats/shape/shape_record.h"
 #include "formats/shape/shp_engine.h"
+#include "map/dialogs/find_dlg.h"
+#include "map/dialogs/identify_dlg.h"
 #include "map/layers/feature_layer.h"
 #include "map/layers/map_messages.h"
 #include "map/services/gps.h"
@@ -123,13 +125,14 @@ bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
         case ID_VIEW_REFRESH:
             break;
         case ID_VIEW_ZOOMTOSELECTED: {
-            CDoubleRect sheetShape;
+            CDoubleRect shape;
             enabled = HasLayers() && (HasCurrentFeature() ||
-                                      GetShellServices()->GetFeatureSheetShape(sheetShape));
+                                      GetShellServices()->GetFeatureSheetShape(shape) ||
+                                      GetIdentifySelectionExtent(shape) || HasFoundFeature());
             break;
         }
         case ID_VIEW_FIND:
-            enabled = false;  // until the Find dialog is part of the program
+            enabled = HasLayers();
             break;
         case ID_VIEW_CENTERONSELECTED:
         case ID_VIEW_ZOOMTOSELECTEDFEATURE:
@@ -165,6 +168,10 @@ bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
             break;
         case ID_VIEW_ZOOMTOSELECTED:
             OnZoomToSelected();
+            break;
+        case ID_VIEW_FIND:
+            RunFindDialog(this);
+            Repaint(false);
             break;
         case ID_VIEW_ZOOMFULLEXTENT:
             ZoomToFullExtent();
@@ -671,8 +678,11 @@ bool CMapView::CurrentFeatureExtent(CDoubleRect& extent) const {
 void CMapView::OnZoomToSelected() {
     CDoubleRect e;
     e.SetEmpty();
-    // The current feature first, else the feature the modeless sheet shows.
-    if (!CurrentFeatureExtent(e) && !GetShellServices()->GetFeatureSheetShape(e)) e.SetEmpty();
+    // The current feature first, else the feature the modeless sheet shows,
+    // the identify window's, the one Find marked.
+    if (!CurrentFeatureExtent(e) && !GetShellServices()->GetFeatureSheetShape(e) &&
+        !GetIdentifySelectionExtent(e) && !GetFoundFeatureExtent(e))
+        e.SetEmpty();
     // An empty extent changes nothing.
     ZoomToExtent(e, true, 1.25);
 }

@@ -260,8 +260,8 @@ public:
     void DrawGpsCursor(HDC dc, const RECT* update);
     void FillDebugBackground(HDC dc);
     // Overlays of the identify window, the find dialog and the feature sheet.
-    void DrawIdentifyOverlay(HDC dc) { (void)dc; }
-    void DrawFoundFeature(HDC dc) { (void)dc; }
+    void DrawIdentifyOverlay(HDC dc);
+    void DrawFoundFeature(HDC dc);
     void DrawFeatureSheetShape(HDC dc);
 
     // ---- read by the program and tests ----

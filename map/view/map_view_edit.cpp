@@ -10,6 +10,8 @@
 #include "formats/shape/shape_builders.h"
 #include "formats/shape/shape_geometry.h"
 #include "formats/shape/shp_engine.h"
+#include "map/dialogs/find_dlg.h"
+#include "map/dialogs/identify_dlg.h"
 #include "map/layers/shape_layer.h"
 #include "map/map_messages.h"
 #include "map/services/main_window.h"
@@ -192,7 +194,9 @@ void CMapView::SelectFeature(CLayer* layer, int record, bool resetVertexAdd) {
 
 void CMapView::ClearSelection() {
     SelectFeature(nullptr, -1, true);
+    ::ClearIdentifyPoint();
     GetShellServices()->CloseFeatureSheet();
+    ClearFoundFeature();
     Repaint(true);
 }
 
@@ -288,7 +292,8 @@ bool CMapView::OnFeatureCommand(UINT id, CCmdUI* ui) {
     const bool selected = HasCurrentFeature();
     bool enabled = selected;
     if (id == ID_FEATURE_CLEARSELECTED)
-        enabled = selected || m_destination.IsSet() || GetShellServices()->IsFeatureSheetOpen();
+        enabled = selected || m_destination.IsSet() || GetShellServices()->IsFeatureSheetOpen() ||
+                  ::HasIdentifyPoint() || HasFoundFeature();
     if (ui) {
         ui->Enable(enabled);
         return true;

@@ -9,6 +9,8 @@
 #include "crs/coord_text.h"
 #include "crs/measure.h"
 #include "crs/unit_text.h"
+#include "map/dialogs/find_dlg.h"
+#include "map/dialogs/identify_dlg.h"
 #include "map/layers/feature_layer.h"
 #include "map/services/main_window.h"
 #include "map/services/preferences.h"
@@ -141,6 +143,16 @@ bool CMapView::HyperlinkLayerAt(CLayer* layer, double x, double y) {
                                                  GetExtent());
     if (record <= 0) return false;
     return features->OpenHyperlink(GetSafeHwnd(), record);
+}
+
+// ---- the identify window's and Find's marks ----
+
+void CMapView::DrawIdentifyOverlay(HDC dc) {
+    ::DrawIdentifyOverlay(*this, dc);
+}
+
+void CMapView::DrawFoundFeature(HDC dc) {
+    if (HasFoundFeature()) ::DrawFoundFeature(*this, dc);
 }
 
 // ---- measuring ----

@@ -9,6 +9,8 @@
 
 #include "formats/shape/shape_geometry.h"
 #include "formats/shape/shp_engine.h"
+#include "map/dialogs/find_dlg.h"
+#include "map/dialogs/identify_dlg.h"
 #include "map/layers/shape_layer.h"
 #include "map/map_messages.h"
 #include "map/services/gps.h"
@@ -104,6 +106,11 @@ bool CMapView::WriteCurrentShape(ShapeRecord* shape, bool flush, bool resetVerte
     }
     // The feature is found under its record from now on, even when the
     // flush below fails.
+    if (written != record) {
+        // The identify window and the Find mark knew the old index.
+        ::ClearIdentifyPoint();
+        ClearFoundFeature();
+    }
     if (written != record || resetVertexAdd) SelectFeature(layer, written, resetVertexAdd);
     if (flush && !ShpFlush(h)) {
         ReportWriteFailure(h);

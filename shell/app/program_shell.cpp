@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "map/dialogs/identify_dlg.h"
 #include "map/dialogs/vertex_dlg.h"
 #include "map/view/map_view.h"
 #include "shell/app/map_app.h"
@@ -39,6 +40,10 @@ void CProgramShellServices::DrawFeatureSheetShape(HDC dc) {
     ::DrawFeatureSheetShape(dc);
 }
 
+void CProgramShellServices::IdentifyFeature(CLayer* layer, int record) {
+    GetIdentifyDlg().IdentifyFeature(layer, record);
+}
+
 HMENU CProgramShellServices::LoadImageMenu(UINT menuId) {
     return LoadDetachedImageMenu(menuId);
 }
@@ -64,6 +69,7 @@ void InstallProgramShellServices() {
         return RunRelativeVertexDialog(view, type, v, ref);
     };
     SetVertexDialogRunners(std::move(runners));
+    SetIdentifyWindow(GetIdentifyWindowSeam());
 }
 
 void UninstallProgramShellServices() {
@@ -71,4 +77,6 @@ void UninstallProgramShellServices() {
     if (GetShellServices() == Installed().get()) SetShellServices(nullptr);
     Installed().reset();
     SetVertexDialogRunners({});
+    if (GetIdentifyWindow() == GetIdentifyWindowSeam()) SetIdentifyWindow(nullptr);
+    ReleaseIdentifyDlg();
 }

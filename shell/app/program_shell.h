@@ -1,8 +1,9 @@
 // The program's shell services to the map engine: the map view's image
 // menus come from the resources with their pictures; layer extensions from
 // the application's extension modules; the feature sheet is the shell's;
-// the identify window and the field browser are added by the windows that
-// provide them; the rest is what the engine does without a shell.
+// one feature is shown in the identify window; the field browser is added
+// by the window that provides it; the rest is what the engine does without
+// a shell.
 #pragma once
 
 #include "map/services/main_window.h"
@@ -21,9 +22,8 @@ public:
     bool IsFeatureSheetWindow() override;
     bool GetFeatureSheetShape(CDoubleRect& bounds) override;
     void DrawFeatureSheetShape(HDC dc) override;
-    void IdentifyFeature(CLayer* layer, int record) override {
-        m_fallback->IdentifyFeature(layer, record);
-    }
+    // Single-feature mode of the identify window.
+    void IdentifyFeature(CLayer* layer, int record) override;
     bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) override {
         return m_fallback->BrowseField(parent, layer, field);
     }
@@ -39,7 +39,7 @@ private:
     IShellServices* m_fallback;
 };
 
-// Installs the program's shell services and the map view's vertex dialogs;
-// Uninstall puts the engine's defaults back.
+// Installs the program's shell services, the map view's vertex dialogs and
+// its identify window; Uninstall puts the engine's defaults back.
 void InstallProgramShellServices();
 void UninstallProgramShellServices();

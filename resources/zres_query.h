@@ -1,0 +1,77 @@
+// Asking the map: the identify window ("Feature Information"), the Find
+// dialog, their pictures and texts.
+#ifndef ZRES_QUERY_H
+#define ZRES_QUERY_H
+
+// Feature Information.
+#define IDD_IDENTIFY 15100
+#define IDC_IDENTIFY_INFO 15101
+#define IDC_IDENTIFY_EDIT 15102
+#define IDC_IDENTIFY_GOTO 15103
+#define IDC_IDENTIFY_ACTIONS 15104
+#define IDC_IDENTIFY_CLOSE_AFTER 15105
+#define IDC_IDENTIFY_TREE 1190
+// The tree's item images (16 pixels, white transparent) and the result
+// list's record images.
+#define IDB_IDENTIFY_IMAGES 333
+
+// Find.
+#define IDD_FIND 10400
+#define IDC_FIND_LOGICAL 10401
+#define IDC_FIND_FIND 10402
+#define IDC_FIND_LAYER 10403
+#define IDC_FIND_IN_LABEL 10404
+#define IDC_FIND_VALUE_LABEL 10405
+#define IDC_FIND_VALUE2_LABEL 10406
+#define IDC_FIND_ONLY_IN_VIEW 10407
+#define IDC_FIND_INFO 10408
+#define IDC_FIND_EDIT 10409
+#define IDC_FIND_GOTO 10410
+#define IDC_FIND_ACTIONS 10411
+#define IDC_FIND_TEXT 1130
+#define IDC_FIND_RESULTS 1131
+#define IDC_FIND_IN 1132
+#define IDC_FIND_MIN 1133
+#define IDC_FIND_MAX 1136
+#define IDC_FIND_START 1227
+#define IDC_FIND_END 1228
+#define IDP_FIND_SHOW_ALL 8012
+
+// The Find dialog's button pictures: up, down, focused, disabled.
+#define IDB_FIND_LAYER_UP 354
+#define IDB_FIND_LAYER_FOCUS 355
+#define IDB_FIND_LAYER_DOWN 356
+#define IDB_FIND_LAYER_DISABLED 357
+#define IDB_FIND_FIND_UP 362
+#define IDB_FIND_FIND_DOWN 363
+#define IDB_FIND_FIND_DISABLED 364
+#define IDB_FIND_FIND_FOCUS 365
+#define IDB_FIND_INFO_UP 366
+#define IDB_FIND_INFO_DOWN 367
+#define IDB_FIND_INFO_DISABLED 368
+#define IDB_FIND_INFO_FOCUS 369
+#define IDB_FIND_EDIT_UP 190
+#define IDB_FIND_EDIT_DOWN 191
+#define IDB_FIND_EDIT_DISABLED 192
+#define IDB_FIND_EDIT_FOCUS 286
+#define IDB_FIND_GOTO_UP 248
+#define IDB_FIND_GOTO_DOWN 249
+#define IDB_FIND_GOTO_DISABLED 250
+#define IDB_FIND_GOTO_FOCUS 256
+#define IDB_FIND_ACTIONS_UP 358
+#define IDB_FIND_ACTIONS_DOWN 359
+#define IDB_FIND_ACTIONS_FOCUS 360
+#define IDB_FIND_ACTIONS_DISABLED 361
+
+// The action menu of both ("Feature Action") and its commands.
+#define IDR_MENU_FEATURE_ACTION 378
+#define ID_FEATURE_FLASH 1700
+#define ID_FEATURE_ACTION_INFO 1701
+#define ID_FEATURE_ZOOMTO 1703
+#define ID_FEATURE_SELECT 1704
+#define ID_FEATURE_GOTO 1705
+#define ID_FEATURE_CENTER 1706
+#define ID_FEATURE_ACTION_EDIT 1707
+#define ID_FEATURE_HYPERLINK 1708
+
+#endif
