@@ -21,11 +21,19 @@ struct SortContext {
     bool caseSensitive;
 };
 
+// The field's text without the blanks a dBASE table pads it with.
+WString FieldText(CFeatureLayer* layer, int record, int field) {
+    WString text;
+    if (layer->ReadRecord(record)) layer->GetFieldText(field, text);
+    const size_t first = text.find_first_not_of(u' ');
+    if (first == WString::npos) return WString();
+    return text.substr(first, text.find_last_not_of(u' ') - first + 1);
+}
+
 int CompareRecords(LPARAM a, LPARAM b, LPARAM context) {
     auto* sort = reinterpret_cast<SortContext*>(context);
-    WString first, second;
-    if (sort->layer->ReadRecord(static_cast<int>(a))) sort->layer->GetFieldText(sort->field, first);
-    if (sort->layer->ReadRecord(static_cast<int>(b))) sort->layer->GetFieldText(sort->field, second);
+    const WString first = FieldText(sort->layer, static_cast<int>(a), sort->field);
+    const WString second = FieldText(sort->layer, static_cast<int>(b), sort->field);
     if (sort->caseSensitive) return first < second ? -1 : (second < first ? 1 : 0);
     return text::CompareNoCase(first, second);
 }

@@ -669,7 +669,8 @@ bool CIdentifyDlg::OpenItemLink(HTREEITEM item) {
 // ---- the map overlay ----
 
 void CIdentifyDlg::DrawIdentifyOverlay(CMapView& view, HDC dc) {
-    if (!IsIdentifyWindowVisible()) return;
+    // A cleared point takes the whole mark away, not just moves it to (0, 0).
+    if (!IsIdentifyWindowVisible() || !HasIdentifyPoint()) return;
     const auto& display = GetPreferences()->Data().display;
     int saved = SaveDC(dc);
     gdi::OwnedPen pen(CreatePen(PS_SOLID, display.highlightwidth, display.highlightcolor));
