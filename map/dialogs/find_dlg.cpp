@@ -437,6 +437,11 @@ bool CFindDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
             RunAction(id);
             return true;
         default:
+            // The action commands, from the menu or sent by id.
+            if (id >= ID_FEATURE_FLASH && id <= ID_FEATURE_HYPERLINK) {
+                RunAction(id);
+                return true;
+            }
             return CDialogExt::OnCommand(wParam, lParam);
     }
 }

@@ -273,6 +273,11 @@ bool CIdentifyDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
                 SendMessage(GetDlgItem(IDC_IDENTIFY_CLOSE_AFTER), BM_GETCHECK, 0, 0) == BST_CHECKED;
             return true;
         default:
+            // The action commands, from the menu or sent by id.
+            if (id >= ID_FEATURE_FLASH && id <= ID_FEATURE_HYPERLINK) {
+                RunAction(id);
+                return true;
+            }
             return CDialogExt::OnCommand(wParam, lParam);
     }
 }

@@ -145,10 +145,13 @@ public:
         if (onSheet) return onSheet(layer, record, mode);
         return sheetResult;
     }
-    bool IsFeatureSheetOpen() override { return false; }
-    void CloseFeatureSheet() override {}
+    bool IsFeatureSheetOpen() override { return sheetOpen; }
+    void CloseFeatureSheet() override { sheetOpen = false; }
     void IdentifyFeature(CLayer* layer, int record) override { identified.push_back({layer, record}); }
-    bool BrowseField(HWND, CFeatureLayer*&, int&) override { return false; }
+    // The field browser as the test scripts it (false: cancelled).
+    bool BrowseField(HWND, CFeatureLayer*& layer, int& field) override {
+        return browse ? browse(layer, field) : false;
+    }
     // The plain menu resource's first pop-up: its items and their states
     // are what the pop-up responder sees.
     HMENU LoadImageMenu(UINT menuId) override;
@@ -172,6 +175,8 @@ public:
     bool sheetResult = true;
     std::function<bool(CLayer* layer, int record, int mode)> onSheet;
     std::vector<std::pair<CLayer*, int>> identified;
+    bool sheetOpen = false;
+    std::function<bool(CFeatureLayer*& layer, int& field)> browse;
     std::vector<WString> files;
     std::vector<WString> urls;
 };
