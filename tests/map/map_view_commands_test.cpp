@@ -122,7 +122,7 @@ TEST_F(MapViewCommands, SelectedFeatureCommands) {
     CLayer* layer = doc_.GetLayers().GetAt(0);
     EXPECT_FALSE(view_->QueryCommand(ID_VIEW_CENTERONSELECTED).m_bEnabled);
     EXPECT_FALSE(view_->QueryCommand(ID_VIEW_ZOOMTOSELECTED).m_bEnabled);
-    EXPECT_FALSE(view_->QueryCommand(ID_VIEW_FIND).m_bEnabled);
+    EXPECT_TRUE(view_->QueryCommand(ID_VIEW_FIND).m_bEnabled);  // the map has layers
     EXPECT_TRUE(view_->QueryCommand(ID_VIEW_ZOOMPREVIOUS).m_bEnabled);
     // Nothing selected: zoom to selected does nothing.
     CDoubleRect before = view_->GetExtent();
