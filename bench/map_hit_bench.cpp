@@ -5,90 +5,15 @@
 // own reading of the candidates. Run build/bench/map_hit_bench.
 #include <benchmark/benchmark.h>
 #include <shapefil.h>
-#include <stdlib.h>
 
 #include <cmath>
-#include <random>
 #include <string>
-#include <vector>
 
-#include "map/layers/shape_layer.h"
-#include "platform/fs/fs.h"
+#include "bench/points_layer_fixture.h"
 
 namespace {
 
-constexpr int kPoints = 1000000;
-constexpr int kTaps = 1000;
-constexpr double kSide = 100000;
-// Eight pixels at a view 240 pixels across 1% of the extent.
-constexpr double kTolerance = kSide * 0.01 / 240 * 8;
-
-const std::string& Root() {
-    static const std::string root = [] {
-        char tmpl[] = "/tmp/zn-hit-bench-XXXXXX";
-        std::string r = mkdtemp(tmpl);
-        setenv("ZARNIP_ROOT", r.c_str(), 1);
-        fs::ResetConfiguration();
-        return r;
-    }();
-    return root;
-}
-
-const std::vector<std::pair<double, double>>& Points() {
-    static const std::vector<std::pair<double, double>> p = [] {
-        std::mt19937 rng(1);
-        std::uniform_real_distribution<double> u(0, kSide);
-        std::vector<std::pair<double, double>> v;
-        v.reserve(kPoints);
-        for (int i = 0; i < kPoints; ++i) v.emplace_back(u(rng), u(rng));
-        return v;
-    }();
-    return p;
-}
-
-// Taps on points (found) and beside them (a miss now and then).
-const std::vector<std::pair<double, double>>& Taps() {
-    static const std::vector<std::pair<double, double>> t = [] {
-        std::mt19937 rng(2);
-        std::uniform_int_distribution<int> pick(0, kPoints - 1);
-        std::uniform_real_distribution<double> off(-kTolerance, kTolerance);
-        std::vector<std::pair<double, double>> v;
-        for (int i = 0; i < kTaps; ++i) {
-            auto p = Points()[static_cast<size_t>(pick(rng))];
-            v.emplace_back(p.first + off(rng), p.second + off(rng));
-        }
-        return v;
-    }();
-    return t;
-}
-
-// The shapefile, its table (written by shapelib) and our .sbn index.
-CShapeLayer& Layer() {
-    static CShapeLayer* layer = [] {
-        const std::string base = Root() + "/points";
-        SHPHandle shp = SHPCreate(base.c_str(), SHPT_POINT);
-        DBFHandle dbf = DBFCreate(base.c_str());
-        DBFAddField(dbf, "ID", FTInteger, 9, 0);
-        int i = 0;
-        for (const auto& [x, y] : Points()) {
-            SHPObject* o = SHPCreateSimpleObject(SHPT_POINT, 1, &x, &y, nullptr);
-            SHPWriteObject(shp, -1, o);
-            SHPDestroyObject(o);
-            DBFWriteIntegerAttribute(dbf, i, 0, i);
-            ++i;
-        }
-        SHPClose(shp);
-        DBFClose(dbf);
-        auto* l = new CShapeLayer();
-        if (!l->OpenDataset(u"\\points.shp")) return static_cast<CShapeLayer*>(nullptr);
-        if (!l->HasSpatialIndex() && !l->BuildSpatialIndex()) return static_cast<CShapeLayer*>(nullptr);
-        return l;
-    }();
-    if (!layer) std::abort();
-    return *layer;
-}
-
-const CDoubleRect kExtent(0, 0, kSide, kSide);
+using namespace points_bench;
 
 int64_t TapAll(CShapeLayer& layer) {
     int64_t found = 0;

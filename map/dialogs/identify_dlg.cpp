@@ -11,8 +11,8 @@
 #include "crs/coord_text.h"
 #include "crs/mgrs.h"
 #include "crs/transverse_mercator.h"
-#include "formats/shape/shape_geometry.h"
 #include "formats/shape/shp_engine.h"
+#include "map/dialogs/identify_search.h"
 #include "map/layers/feature_layer.h"
 #include "map/layers/internet_layer.h"
 #include "map/server/feature_response.h"
@@ -388,48 +388,24 @@ void CIdentifyDlg::AddFields(HTREEITEM parent, CFeatureLayer* layer, int record)
     }
 }
 
-bool CIdentifyDlg::Counts(CFeatureLayer* layer, int record, double r) {
-    // Other layers' candidates are the layer's own answer.
-    if (layer->GetKind() != LayerKind::Shape) return true;
-    ShpHandle shp = layer->GetShapeFile();
-    if (!shp) return true;
-    const ShapeRecord* shape = ShpReadShape(shp, IndexFromRecordNumber(record));
-    if (!shape) return false;
-    const int geometry = GetShapeTypeGeometryClass(ShpGetRecordShapeType(shp, shape));
-    if (geometry < 0) return false;  // a null shape
-    const DoublePoint at{m_x, m_y};
-    if (m_pointMode) {
-        if (geometry == 1) return DistanceToShape(at, shape) <= m_tolerance;
-        if (geometry == 2) return PointInShape(at, shape) != 0;
-        return true;
-    }
-    CDoubleRect bounds;
-    if (!ShpGetShapeBounds(shape, &bounds)) return false;
-    if (geometry == 0)
-        return bounds.xmin >= m_rect.xmin && bounds.xmin <= m_rect.xmax &&
-               bounds.ymin >= m_rect.ymin && bounds.ymin <= m_rect.ymax;
-    if (bounds.xmin >= m_rect.xmin && bounds.xmax <= m_rect.xmax && bounds.ymin >= m_rect.ymin &&
-        bounds.ymax <= m_rect.ymax)
-        return true;
-    return DistanceToShape(at, shape) <= r;
-}
-
 void CIdentifyDlg::AddFeatureLayer(CFeatureLayer* layer) {
     HTREEITEM layerItem =
         Insert(TVI_ROOT, layer->GetName(), LayerImage(*layer), reinterpret_cast<LPARAM>(layer));
     const int label = layer->FindLabelField();
-    const double halfW = (m_rect.xmax - m_rect.xmin) / 2, halfH = (m_rect.ymax - m_rect.ymin) / 2;
-    const double r = std::sqrt(halfW * halfW + halfH * halfH);
-    int counted = 0;
-    for (int record = layer->FindNext(0, &m_rect); record > 0;
-         record = layer->FindNext(record, &m_rect)) {
-        if (!Counts(layer, record, r)) continue;
+    IdentifySearch search;
+    search.x = m_x;
+    search.y = m_y;
+    search.tolerance = m_tolerance;
+    search.rect = m_rect;
+    search.pointMode = m_pointMode;
+    int number = 0;
+    const int counted = search.ForEach(*layer, [&](int record) {
         WString labelText = LabelText(layer, record, label);
-        HTREEITEM item = Insert(layerItem, text::Format(u"%d: %s", ++counted, labelText.c_str()),
+        HTREEITEM item = Insert(layerItem, text::Format(u"%d: %s", ++number, labelText.c_str()),
                                 kImageValue, record);
         if (!m_firstResult) m_firstResult = item;
         AddFields(item, layer, record);
-    }
+    });
     if (counted == 0) SendMessage(GetTree(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(layerItem));
 }
 

@@ -111,7 +111,6 @@ private:
     void AddServerLayer(CInternetLayer* layer);
     void AddSingleFeature();
     void AddFields(HTREEITEM parent, CFeatureLayer* layer, int record);
-    bool Counts(CFeatureLayer* layer, int record, double r);
 
     bool m_closeAfterAction = true;
     double m_x = 0, m_y = 0;
