@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text_helpers.h"
+#include "map/dialogs/feature_action_menu.h"
 #include "map/layers/feature_layer.h"
 #include "map/layers/map_doc.h"
 #include "map/map_messages.h"
@@ -218,6 +219,8 @@ void CFindDlg::UpdateFieldControls() {
             SetWindowText(GetDlgItem(IDC_FIND_VALUE_LABEL), u"Find");
             break;
     }
+    // The second label's place is the check box's with one value row.
+    ShowWindow(GetDlgItem(IDC_FIND_VALUE2_LABEL), rows == 2 ? SW_SHOW : SW_HIDE);
     UpdateData(false);
     // The check box below the value rows, the list's top below it (its
     // bottom stays).
@@ -391,18 +394,8 @@ bool CFindDlg::RunAction(UINT command) {
 
 void CFindDlg::OnActionMenu() {
     if (!m_layer || m_selectedRecord <= 0) return;
-    HMENU menu = GetShellServices()->LoadImageMenu(IDR_MENU_FEATURE_ACTION);
-    if (!menu) return;
-    EnableMenuItem(menu, ID_FEATURE_SELECT,
-                   MF_BYCOMMAND | (IsCurrentEditLayer() ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu, ID_FEATURE_HYPERLINK,
-                   MF_BYCOMMAND | (m_layer->HasHyperlink() ? MF_ENABLED : MF_GRAYED));
-    RECT r{};
-    GetWindowRect(GetDlgItem(IDC_FIND_ACTIONS), &r);
-    UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RETURNCMD,
-                                                   (r.left + r.right) / 2, (r.top + r.bottom) / 2, 0,
-                                                   GetSafeHwnd(), nullptr));
-    DestroyMenu(menu);
+    const UINT chosen = TrackFeatureActionMenu(GetSafeHwnd(), GetDlgItem(IDC_FIND_ACTIONS), IsCurrentEditLayer(),
+                                               m_layer->HasHyperlink());
     if (chosen) RunAction(chosen);
 }
 

@@ -12,6 +12,7 @@
 #include "crs/mgrs.h"
 #include "crs/transverse_mercator.h"
 #include "formats/shape/shp_engine.h"
+#include "map/dialogs/feature_action_menu.h"
 #include "map/dialogs/identify_search.h"
 #include "map/layers/feature_layer.h"
 #include "map/layers/internet_layer.h"
@@ -599,22 +600,12 @@ bool CIdentifyDlg::RunAction(UINT command) {
 void CIdentifyDlg::OnActionMenu() {
     Selection s = GetSelection();
     if (s.kind != Selection::Feature && s.kind != Selection::Attribute) return;
-    HMENU menu = GetShellServices()->LoadImageMenu(IDR_MENU_FEATURE_ACTION);
-    if (!menu) return;
     HTREEITEM item = Next(GetTree(), nullptr, TVGN_CARET);
     WString text = item ? ItemText(GetTree(), item) : WString();
     size_t eq = text.find(u'=');
     const bool linkItem = eq != WString::npos && StartsWithNoCase(text.substr(eq + 1), u"http:");
-    EnableMenuItem(menu, ID_FEATURE_SELECT,
-                   MF_BYCOMMAND | (s.layer->IsOpenForEdit() ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu, ID_FEATURE_HYPERLINK,
-                   MF_BYCOMMAND | (s.layer->HasHyperlink() || linkItem ? MF_ENABLED : MF_GRAYED));
-    RECT r{};
-    GetWindowRect(GetDlgItem(IDC_IDENTIFY_ACTIONS), &r);
-    UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RETURNCMD,
-                                                   (r.left + r.right) / 2, (r.top + r.bottom) / 2, 0,
-                                                   GetSafeHwnd(), nullptr));
-    DestroyMenu(menu);
+    const UINT chosen = TrackFeatureActionMenu(GetSafeHwnd(), GetDlgItem(IDC_IDENTIFY_ACTIONS),
+                                               s.layer->IsOpenForEdit(), s.layer->HasHyperlink() || linkItem);
     if (chosen) RunAction(chosen);
 }
 
