@@ -1,8 +1,10 @@
 #include "map/dialogs/feature_action_menu.h"
 
 #include "map/services/main_window.h"
+#include "map/view/map_view.h"
 #include "platform/win/menu.h"
 #include "platform/win/window.h"
+#include "platform/win/winconst.h"
 #include "resources/zres.h"
 
 UINT TrackFeatureActionMenu(HWND owner, HWND button, bool canSelect, bool canOpenLink) {
@@ -12,8 +14,20 @@ UINT TrackFeatureActionMenu(HWND owner, HWND button, bool canSelect, bool canOpe
     EnableMenuItem(menu, ID_FEATURE_HYPERLINK, MF_BYCOMMAND | (canOpenLink ? MF_ENABLED : MF_GRAYED));
     RECT r{};
     GetWindowRect(button, &r);
-    const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RETURNCMD, (r.left + r.right) / 2,
-                                                         (r.top + r.bottom) / 2, 0, owner, nullptr));
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    // Opened towards the middle of the screen, so that it is seen whole.
+    UINT flags = TPM_RETURNCMD;
+    flags |= x > GetSystemMetrics(SM_CXSCREEN) / 2 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+    flags |= y > GetSystemMetrics(SM_CYSCREEN) / 2 ? TPM_BOTTOMALIGN : TPM_TOPALIGN;
+    const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, flags, x, y, 0, owner, nullptr));
     DestroyMenu(menu);
     return chosen;
+}
+
+bool ForwardMenuOwnerMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if ((msg != WM_MEASUREITEM && msg != WM_DRAWITEM) || wParam != 0 || !CurrentMapView) return false;
+    HWND frame = GetParent(CurrentMapView->GetSafeHwnd());
+    if (!frame) return false;
+    *result = SendMessage(frame, msg, wParam, lParam);
+    return true;
 }

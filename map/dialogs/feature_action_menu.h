@@ -8,3 +8,8 @@
 // The command chosen (0: none). Select and Hyperlink are greyed unless
 // allowed.
 UINT TrackFeatureActionMenu(HWND owner, HWND button, bool canSelect, bool canOpenLink);
+
+// The menu's pictures are drawn by the main frame, as the map view's are:
+// the owner hands WM_MEASUREITEM and WM_DRAWITEM of menus (wParam 0) on.
+// True (with the frame's answer) when the message was handed on.
+bool ForwardMenuOwnerMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);

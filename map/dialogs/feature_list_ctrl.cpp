@@ -153,8 +153,11 @@ void CFeatureListCtrl::DrawRow(const DRAWITEMSTRUCT& item) {
                              reinterpret_cast<LPARAM>(&cell)))
                 continue;
             cell.left += 1;
+            // A table pads its numbers with blanks; narrow columns show digits.
             WString text;
             m_layer->GetFieldText(field, text);
+            const size_t first = text.find_first_not_of(u' ');
+            text.erase(0, first == WString::npos ? text.size() : first);
             DrawText(dc, text.c_str(), -1, &cell, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
         }
     }

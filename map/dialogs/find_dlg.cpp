@@ -440,6 +440,8 @@ bool CFindDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CFindDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT forwarded = 0;
+    if (ForwardMenuOwnerMessage(msg, wParam, lParam, &forwarded)) return forwarded;
     if (msg == WM_DRAWITEM && m_list.HandleDrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
         return TRUE;
     if (msg == WM_NOTIFY) {

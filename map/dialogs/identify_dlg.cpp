@@ -223,6 +223,8 @@ void CIdentifyDlg::OnCancel() {
 }
 
 LRESULT CIdentifyDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT forwarded = 0;
+    if (ForwardMenuOwnerMessage(msg, wParam, lParam, &forwarded)) return forwarded;
     switch (msg) {
         case kRefreshMessage:
             Refresh();
