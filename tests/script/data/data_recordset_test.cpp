@@ -482,5 +482,32 @@ Log.Write(rs.Fields.Shape.x + " " + rs.Fields.Item(1).Name + " " + rs.Fields.Cou
     EXPECT_EQ(log, (std::vector<std::string>{"117 19 20 5", "5 NAME 5"}));
 }
 
+// Packing and indexing the recordset's own shapefile: the index is let go
+// before the files are replaced and opened again in mode 1; records are
+// numbered anew, so the cursor starts over.
+TEST_F(Recordset, PackAndIndexTheRecordsetsOwnFiles) {
+    Find20();
+    auto log = Run(uR"VB(
+Set rs = App.CreateAppObject("recordset") : rs.Open "\data\find20.shp", 2
+rs.Bookmark = 3 : rs.Delete : rs.Bookmark = 8 : rs.Delete
+Log.Write rs.IsDeleted & " " & rs.Find("", Nothing, 2) & " " & rs.BuildSpatialIndex
+rs.Open "\data\find20.shp"
+Set box = App.CreateAppObject("rectangle") : box.Right = 12 : box.Top = 2.5
+Log.Write rs.Find("", box) & " " & rs.Pack & " " & rs.RecordCount
+rs.Open "\data\find20.shp", 2
+Log.Write rs.Pack & " " & rs.RecordCount & " " & rs.BOF & " " & rs.EOF & " " & rs.BuildSpatialIndex
+rs.Open "\data\find20.shp"
+b = rs.Find("", box) : s = ""
+Do While b > 0 : s = s & b & " " : b = rs.Find("", box, b) : Loop
+Log.Write s
+Set t = App.CreateAppObject("recordset") : t.Open "\data\find20.dbf"
+Log.Write t.Pack & " " & t.Supports(&H1000800) & " " & t.Supports(&H200)
+)VB");
+    // Records 3 and 8 are gone; the hits in the box are renumbered (1 2 6
+    // 7 11 12 become 1 2 5 6 9 10).
+    EXPECT_EQ(log, (std::vector<std::string>{"True 4 True", "1 True 18", "True 18 True True True",
+                                             "1 2 5 6 9 10 ", "False False True"}));
+}
+
 }  // namespace
 }  // namespace scripttest
