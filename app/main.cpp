@@ -10,7 +10,6 @@
 #include "core/language_module.h"
 #include "gps/aux_port.h"
 #include "gps/gps.h"
-#include "gps/gps_feed.h"
 #include "map/layers/map_doc.h"
 #include "platform/qt/display.h"
 #include "platform/res/resource.h"
@@ -96,9 +95,6 @@ int main(int argc, char** argv) {
         CGps gps;
         gps.SetPortSettings(&GetGpsPortSettings());
         SetGps(&gps);
-        // What the map view does with each unit the GPS port receives.
-        CGpsFeed gpsFeed(gps);
-        SetGpsFeed(&gpsFeed);
         CAuxPort aux;
         CAuxPort::SetAux(&aux);
         // The application-level script objects, the applets and the Script
@@ -149,7 +145,6 @@ int main(int argc, char** argv) {
         gps.Close();
         aux.Close();
         CAuxPort::SetAux(nullptr);
-        SetGpsFeed(nullptr);
         SetGps(nullptr);
         SetGpsExtensions(nullptr);
         extensions.SetLayerListSource(nullptr);

@@ -103,6 +103,7 @@ public:
     void FireEvent(int eventId, int id) override;
     bool IsProtocol(const char* code) override;
     void SetChecksumRequired(bool required) override { m_nmea.SetChecksumRequired(required); }
+    bool CheckNmeaChecksum(const char* sentence) override { return NmeaCheckChecksum(sentence); }
     bool HasFix() override { return m_position.fixQuality != 0; }
     bool CheckDgps() override;
     bool Check3D() override;

@@ -79,7 +79,7 @@ public:
     void Acknowledge(uint32_t notification) override;
     // The accepted unit: the line (without its zero) or packet; null and 0
     // in buffered mode or when nothing is accepted.
-    const uint8_t* AcceptedData(int* length) const;
+    const uint8_t* AcceptedData(int* length) const override;
 
 private:
     void SetError(uint32_t code, const WString& text);

@@ -103,6 +103,38 @@
 #define IDP_DELETE_FEATURE 7401
 #define IDP_AVERAGING_NOT_REACHED 8202
 #define IDP_GPS_NOT_ACTIVE 8211
+// ---- GPS on the map ----
+#define IDP_TRACKLOG_OPEN_FAILED 8019
+#define IDP_GPS_ACTIVATE_NOW 8200
+#define IDP_GPS_MAX_EPE 8205
+#define IDP_GPS_MAX_PDOP 8206
+#define IDP_GPS_NO_FIX 8208
+#define IDP_GPS_NO_PROJECTION 8209
+#define IDP_GPS_NOT_3D 8210
+#define IDP_GPS_NOT_DGPS 8212
+#define IDS_GPS_CAPTURE_ANYWAY 8215
+#define IDS_GPS_CAPTURE_REFUSED 8216
+#define IDS_GPS_NO_POSITION 7404
+// The notification icon's images: idle, the two frames of data, alert.
+#define IDI_GPS_IDLE 224
+#define IDI_GPS_DATA1 226
+#define IDI_GPS_DATA2 320
+#define IDI_GPS_ALERT 227
+// ---- the view's coordinate and scale dialogs ----
+#define IDD_VIEW_COORDS 16200
+#define IDC_VIEW_COORDS_CENTER 16201
+#define IDC_VIEW_COORDS_EXTENT 16202
+#define IDC_VIEW_COORDS_XMAX 1199
+#define IDC_VIEW_COORDS_YMAX 1198
+#define IDC_VIEW_COORDS_XMIN 1197
+#define IDC_VIEW_COORDS_YMIN 1200
+#define IDC_VIEW_COORDS_CX 1000
+#define IDC_VIEW_COORDS_CY 1001
+#define IDC_VIEW_COORDS_VIEW 1205
+#define IDI_VIEW_EXTENT 1205
+#define IDD_MAP_SCALE 16300
+#define IDC_MAP_SCALE_LABEL 16301
+#define IDC_MAP_SCALE 1156
 // ---- vertex dialogs ----
 #define IDD_VERTEX 17000
 #define IDC_VERTEX_GPS 17001

@@ -2,7 +2,9 @@
 """Draws the application's own pictures: the splash bitmap (142), the LED
 test bitmap of the About box (307), the Vertex dialog's GPS button (302 up,
 303 down, 304 focused, 305 disabled), the Script window's Run button (395,
-396, 398, 397) and the icons 128, 129 and 31234.
+396, 398, 397), the icons 128, 129 and 31234, the map view's notification
+icons (224 GPS idle, 226 and 320 the two frames of GPS data, 227 an alert)
+and the View Coordinates dialog's extent icon (1205).
 Everything is drawn here from shapes; run it to remake the files."""
 import math
 import os
@@ -144,6 +146,40 @@ def led_icon(size):
     return cv
 
 
+def gps_tray_icon(size, state):
+    """A satellite dish over a position mark: idle, the two data frames
+    (signal arcs alternating) and the alert (red with an exclamation)."""
+    cv = transparent(size, size)
+    s = size / 32
+    alert = state == 'alert'
+    dish = (200, 40, 30) if alert else (40, 90, 200)
+    cv.disc(16 * s, 22 * s, 8 * s, (30, 30, 30))
+    cv.disc(16 * s, 22 * s, 6.5 * s, dish)
+    cv.rect(int(15 * s), int(6 * s), int(17 * s) + 1, int(20 * s), (30, 30, 30))
+    cv.disc(16 * s, 6 * s, 2.5 * s, (250, 210, 60))
+    arcs = {'idle': (), 'data1': (7,), 'data2': (11,), 'alert': ()}[state]
+    for r in arcs:
+        for a in range(-60, 61, 6):
+            t = math.radians(a - 90)
+            cv.disc(16 * s + math.cos(t) * r * s, 6 * s + math.sin(t) * r * s, 1.1 * s, (60, 200, 60))
+    if alert:
+        cv.rect(int(15 * s), int(17 * s), int(17 * s) + 1, int(24 * s), (255, 255, 255))
+        cv.rect(int(15 * s), int(26 * s), int(17 * s) + 1, int(28 * s), (255, 255, 255))
+    return cv
+
+
+def extent_icon(size):
+    """A dashed frame round a map sheet: take the view's extent."""
+    cv = transparent(size, size)
+    s = size / 32
+    cv.rect(int(7 * s), int(9 * s), int(25 * s), int(23 * s), (236, 226, 178))
+    cv.line(8 * s, 20 * s, 24 * s, 12 * s, (70, 130, 200), max(1, int(s)))
+    for i in range(int(3 * s), int(29 * s), max(2, int(3 * s))):
+        for x, y in ((i, 4 * s), (i, 27 * s), (3 * s, i), (28 * s, i)):
+            cv.rect(int(x), int(y), int(x) + max(1, int(s)), int(y) + max(1, int(s)), (30, 30, 30))
+    return cv
+
+
 def splash():
     w, h = 200, 120
     cv = Canvas(w, h, (24, 60, 96))
@@ -240,6 +276,10 @@ def main():
     write_ico(os.path.join(RES, 'icons', 'app_program.ico'),
               [pin_icon(32, (220, 50, 40), (120, 20, 20)), pin_icon(16, (220, 50, 40), (120, 20, 20))])
     write_ico(os.path.join(RES, 'icons', 'app_led.ico'), [led_icon(32), led_icon(16)])
+    for state in ('idle', 'data1', 'data2', 'alert'):
+        write_ico(os.path.join(RES, 'icons', 'gps_tray_%s.ico' % state),
+                  [gps_tray_icon(32, state), gps_tray_icon(16, state)])
+    write_ico(os.path.join(RES, 'icons', 'view_extent.ico'), [extent_icon(32), extent_icon(16)])
     write_ico(os.path.join(RES, 'icons', 'app_instance.ico'),
               [pin_icon(32, (40, 120, 220), (20, 50, 120)), pin_icon(16, (40, 120, 220), (20, 50, 120))])
 

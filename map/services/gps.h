@@ -40,6 +40,13 @@ public:
     // Lets the reader thread go on after the accepted notification.
     virtual void Acknowledge(uint32_t notification) = 0;
     virtual WString GetErrorText() = 0;
+    // The bytes of the accepted notification's unit (a line without its
+    // zero, or a packet); null and 0 when none is accepted or the port
+    // notifies without units.
+    virtual const uint8_t* AcceptedData(int* length) const {
+        if (length) *length = 0;
+        return nullptr;
+    }
 };
 
 // Acknowledges exactly the notification it accepted, on every path out of
@@ -84,6 +91,8 @@ public:
     virtual bool IsProtocol(const char* code) = 0;
     // Whether NMEA sentences must carry a right checksum.
     virtual void SetChecksumRequired(bool required) = 0;
+    // Whether an NMEA sentence's checksum is right.
+    virtual bool CheckNmeaChecksum(const char* sentence) = 0;
     virtual bool HasFix() = 0;
     virtual bool CheckDgps() = 0;
     virtual bool Check3D() = 0;
@@ -127,6 +136,7 @@ public:
     void FireEvent(int, int) override {}
     bool IsProtocol(const char*) override { return false; }
     void SetChecksumRequired(bool) override {}
+    bool CheckNmeaChecksum(const char*) override { return false; }
     bool HasFix() override { return false; }
     bool CheckDgps() override { return true; }
     bool Check3D() override { return true; }

@@ -17,5 +17,8 @@ constexpr UINT WM_AVERAGING_GPSFIX = 0x8006;
 constexpr UINT WM_VIEW_FLASHSHAPE = 0x8008;
 // Posted by the paint to fire the script's after-draw event.
 constexpr UINT WM_VIEW_AFTERDRAW = 0x8009;
+// Posted by the view to itself when a pen gesture ended: the GPS drawing
+// held back during it is done.
+constexpr UINT WM_VIEW_GPSCATCHUP = 0x8020;
 // A modeless common dialog of the view was closed.
 constexpr UINT WM_COMMONDIALOG_CLOSED = 0x800C;

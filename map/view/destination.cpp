@@ -3,7 +3,8 @@
 #include "crs/coord_sys.h"
 #include "platform/win/theme.h"
 
-void GoToTarget::Set(double x, double y, const WString& label, bool geographic, CCoordSys* cs) {
+void GoToTarget::Set(double x, double y, const WString& label, bool geographic, CCoordSys* cs,
+                     bool armAlert, uint64_t now) {
     m_destination.set = true;
     m_destination.label = label;
     m_destination.x = x;
@@ -14,17 +15,25 @@ void GoToTarget::Set(double x, double y, const WString& label, bool geographic, 
     } else if (cs && cs->m_projectionCode != 0) {
         cs->ProjectedToGeographic(x, y, &m_destination.longitude, &m_destination.latitude);
     }
+    if (geographic && cs) cs->GeographicToProjected(x, y, &m_destination.x, &m_destination.y);
     m_destination.distance = 0;
     m_destination.bearing = 0;
-    m_approachAlertArmed = true;
-    m_approachAlertInterval = 30000;
-    m_nextApproachAlertTime = 0;
+    m_approachAlertArmed = armAlert;
+    m_approachAlertInterval = kApproachAlertInterval;
+    m_nextApproachAlertTime = now + kApproachAlertInterval;
+}
+
+bool GoToTarget::TakeApproachAlert(uint64_t now) {
+    if (!m_approachAlertArmed || now < m_nextApproachAlertTime) return false;
+    m_nextApproachAlertTime = now + static_cast<uint64_t>(m_approachAlertInterval);
+    return true;
 }
 
 void GoToTarget::Clear() {
     m_destination = GoToDestination();
     m_approachAlertArmed = false;
     m_approachAlertInterval = 0;
+    m_nextApproachAlertTime = 0;
 }
 
 void GoToTarget::DrawMark(HDC dc, POINT at, HFONT font) const {

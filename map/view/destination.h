@@ -24,10 +24,14 @@ struct GoToDestination {
 
 class GoToTarget {
 public:
+    static constexpr int32_t kApproachAlertInterval = 30000;
+
     // A destination at map (x, y) with its label; on a geographic map the
     // position is its longitude and latitude, on another the map system
-    // (`cs`, may be null) gives them. The approach alert is armed.
-    void Set(double x, double y, const WString& label, bool geographic, CCoordSys* cs);
+    // (`cs`, may be null) gives them. With `armAlert` the approach alert
+    // sounds first one interval after `now` (milliseconds).
+    void Set(double x, double y, const WString& label, bool geographic, CCoordSys* cs,
+             bool armAlert, uint64_t now);
     void Clear();
     bool IsSet() const { return m_destination.set; }
     const GoToDestination& Get() const { return m_destination; }
@@ -42,6 +46,16 @@ public:
     bool IsApproachAlertArmed() const { return m_approachAlertArmed; }
     uint64_t NextApproachAlertTime() const { return m_nextApproachAlertTime; }
     int32_t ApproachAlertInterval() const { return m_approachAlertInterval; }
+    // The approach alert is due at `now`: the next one comes an interval
+    // later. False when it is not armed or not yet due.
+    bool TakeApproachAlert(uint64_t now);
+    // The user confirmed the approach alert: it does not come again.
+    void DisarmApproachAlert() { m_approachAlertArmed = false; }
+    // The distance and bearing from the last GPS position.
+    void SetDistance(double distance, double bearing) {
+        m_destination.distance = distance;
+        m_destination.bearing = bearing;
+    }
 
     // The mark: a small circle at `at` and the label beside it, white on
     // black, in `font`.

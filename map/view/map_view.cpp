@@ -19,6 +19,8 @@
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
 #include "platform/res/resource.h"
+#include "platform/sys/thread.h"
+#include "resources/zres.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/theme.h"
 
@@ -102,16 +104,24 @@ bool CMapView::PreCreateWindow(CREATESTRUCT& cs, UINT& classStyle) {
 
 int CMapView::OnCreate(CREATESTRUCT* cs) {
     if (win::View::OnCreate(cs) == -1) return -1;
+    WString title = LoadMapString(IDS_APP_TITLE);
+    SetTrayIcon(1, title.c_str(), false);
     return 0;
 }
 
 void CMapView::OnDestroy() {
-    if (IsGpsActive()) GetGps()->Close();
+    if (IsGpsActive()) CloseGps();
+    KillTimer(GetSafeHwnd(), kTimerTrayBlink);
+    SetTrayIcon(0, nullptr, false);
 }
 
 bool CMapView::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
+    // The tool time-out counts commands the user gave.
+    if (!ui) m_commandRouted = true;
     if (OnToolCommand(id, ui)) return true;
     if (OnFeatureCommand(id, ui)) return true;
+    if (OnGpsCommand(id, ui)) return true;
+    if (OnViewDialogCommand(id, ui)) return true;
     bool known = true;
     bool enabled = true;
     switch (id) {
@@ -252,15 +262,8 @@ void CMapView::OnInitialUpdate() {
     if (m_doc) m_doc->GetLayers().SetCurrentFeature(nullptr, -1);
     // The tool buttons answer for the map now shown.
     UpdateEditToolbars();
-    IGps* gps = GetGps();
-    if (gps->IsGpsActive()) gps->Close();
-    CCoordSys* cs = MapCoordSys();
-    if (cs && cs->m_projectionCode != 0 && prefs.gps.autoactivate && HasLayers()) {
-        GpsLocation location{prefs.location.longitude, prefs.location.latitude,
-                             prefs.location.altitude, prefs.location.fourth};
-        gps->Open(prefs.gps.protocol.c_str(), GetSafeHwnd(), 0, location,
-                  prefs.gps.initialize.c_str());
-    }
+    if (IsGpsActive()) CloseGps();
+    if (HasUsableCoordSys() && prefs.gps.autoactivate && HasLayers()) OnGpsActive();
 }
 
 void CMapView::OnUpdate(win::DocumentView* sender, LPARAM hint) {
@@ -341,6 +344,20 @@ LRESULT CMapView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_GPS_DATA:
             OnGpsData(wParam, lParam);
             return 0;
+        case WM_GPS_POSITION:
+            return OnGpsPosition(reinterpret_cast<GpsPosition*>(wParam));
+        case WM_COMMONDIALOG_CLOSED:
+            OnAlertClosed(static_cast<int>(wParam));
+            return 0;
+        case WM_VIEW_TRAYNOTIFY:
+            OnTrayNotify(lParam);
+            return 0;
+        case WM_TIMER:
+            OnTimer(static_cast<uintptr_t>(wParam));
+            break;
+        case WM_VIEW_GPSCATCHUP:
+            CatchUpGps();
+            return 0;
         case WM_MEASUREITEM:
         case WM_DRAWITEM:
             // The pictures of the view's menus are drawn by the main frame.
@@ -371,27 +388,10 @@ LRESULT CMapView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CAPTURECHANGED:
             OnCaptureChanged(reinterpret_cast<HWND>(lParam));
             break;
-        // Handled by the GPS, tool, tray and timer code of the view; nothing
-        // to do until those are part of it.
-        case WM_VIEW_TRAYNOTIFY:
-        case WM_COMMONDIALOG_CLOSED:
-        case WM_GPS_POSITION:
-        case WM_TIMER:
-            return 0;
         default:
             break;
     }
     return win::View::WindowProc(msg, wParam, lParam);
-}
-
-void CMapView::OnGpsData(WPARAM wParam, LPARAM lParam) {
-    // The port's reader waits until its unit is acknowledged: with no feed
-    // installed the notification is still taken and let go.
-    if (IGpsFeed* feed = GetGpsFeed()) {
-        feed->OnGpsData(wParam, lParam);
-        return;
-    }
-    GpsAcknowledgeGuard taken(GetGps()->Port(), wParam, lParam);
 }
 
 void CMapView::OnKeyUp(UINT vk) {
@@ -647,8 +647,9 @@ void CMapView::PostRefresh() {
 void CMapView::SetGoToDestination(double x, double y, const WString* label) {
     WString text = label ? *label : LoadMapString(kStrDefaultGoToLabel);
     if (text.empty() && !label) text = u"MARK";
-    m_destination.Set(x, y, text, IsGeographicMap(), MapCoordSys());
-    FireScriptEvent(GetMapScriptObject(), kEventOnGoto, false, 0);
+    const bool arm = GetPreferences()->Data().location.dstalert > 0;
+    m_destination.Set(x, y, text, IsGeographicMap(), MapCoordSys(), arm, sys::GetTickCount64());
+    FireScriptEvent(GetNavigationScriptObject(), kEventOnGoto, false, 0);
 }
 
 void CMapView::ClearDestination() {

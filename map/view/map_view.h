@@ -57,12 +57,43 @@ enum MapViewCommand : UINT {
     ID_VIEW_CENTERONSELECTED = 1070,
     ID_VIEW_ZOOMTOSELECTEDFEATURE = 1071,
     ID_VIEW_GOTOSELECTEDFEATURE = 1072,
+    ID_VIEW_SETMAPCOORDINATES = 1005,
+    ID_VIEW_SETMAPSCALE = 1006,
+    ID_VIEW_CREATEBOOKMARK = 1007,
+    ID_VIEW_MANAGEBOOKMARKS = 1008,
+    ID_VIEW_TOGGLESCALEBAR = 1039,
     ID_VIEW_SCALEBAR = 2863,
     ID_VIEW_ZOOMTOLAYER_FIRST = 2100,
     ID_VIEW_ZOOMTOLAYER_LAST = 2199,
     ID_VIEW_BOOKMARK_FIRST = 2200,
     ID_VIEW_BOOKMARK_LAST = 2299,
 };
+
+// The GPS commands of the view.
+enum MapViewGpsCommand : UINT {
+    ID_GPS_CENTER = 1013,
+    ID_GPS_ENABLE = 1018,
+    ID_GPS_TRACKLOG = 1019,
+    ID_GPS_DEBUG = 1020,
+    ID_GPS_POSITIONWINDOW = 1021,
+    ID_GPS_SENDMESSAGE = 1022,
+    ID_GPS_ADDPOINT = 1840,
+    ID_GPS_VERTEX = 1841,
+    ID_GPS_STREAM = 1842,
+    ID_GPS_SELECT = 1845,
+};
+
+// The view's window timers.
+constexpr uintptr_t kTimerGpsWatchdog = 1;
+constexpr uintptr_t kTimerTrayBlink = 2;
+constexpr uintptr_t kTimerToolTimeout = 3;
+constexpr UINT kGpsWatchdogInterval = 15000;
+constexpr UINT kTrayBlinkInterval = 500;
+
+// The view's notification-area icon.
+constexpr UINT kViewTrayIconId = 0x0123ABCD;
+// Held while the GPS is open (seconds).
+constexpr DWORD kGpsIdleTimeout = 10000;
 
 // String ids.
 constexpr UINT kStrNoVisibleLayers = 8400;
@@ -186,6 +217,7 @@ public:
     void SetGoToDestination(double x, double y, const WString* label);
     void ClearDestination();
     const GoToDestination& GetDestination() const { return m_destination.Get(); }
+    const GoToTarget& GetGoToTarget() const { return m_destination; }
 
     // ---- pen tools (map_view_tools.cpp) ----
     void OnLButtonDown(UINT flags, POINT p);
@@ -257,7 +289,9 @@ public:
     RECT ScaleBarRect() const;
     double ScaleBarHalfLength() const;
     void DrawPanningFrame(HDC dc);
-    void DrawGpsCursor(HDC dc, const RECT* update);
+    // The cursor drawn (show) or erased on `dc` (null: the window's own);
+    // with `update` (a paint) only when its box meets that rectangle.
+    void DrawGpsCursor(HDC dc, bool show, const RECT* update);
     void FillDebugBackground(HDC dc);
     // Overlays of the identify window, the find dialog and the feature sheet.
     void DrawIdentifyOverlay(HDC dc);
@@ -357,6 +391,46 @@ public:
     // a failure is told to the user); false while the GPS is closed.
     bool GpsCapturePosition(SketchVertex& vertex, bool check);
     bool GpsCapturePositionAveraged(SketchVertex& vertex, bool check);
+    // ---- GPS on the map (map_view_gps.cpp) ----
+    // The receiver posted a unit (wParam) of its port (lParam).
+    void OnGpsData(WPARAM wParam, LPARAM lParam);
+    // A new position from the receiver (through the main window).
+    LRESULT OnGpsPosition(GpsPosition* position);
+    // An alert window was confirmed (number 6: the approach alert).
+    void OnAlertClosed(int alert);
+    // Opens or closes the GPS (command 1018); true when it opened.
+    bool OnGpsActive();
+    bool IsGpsOpen() const;
+    // The GPS commands' enable and check states and actions; false for
+    // other commands.
+    bool OnGpsCommand(UINT id, CCmdUI* ui);
+    void ShowGpsCursor();
+    void HideGpsCursor();
+    // Quality, map position (null: none), speed and course of a fix.
+    void UpdateGpsCursor(int quality, const SketchVertex* position, double speed, double course);
+    // The radius of the accuracy circle in pixels at the cursor (0 none).
+    int AccuracyRadiusPixels();
+    // Holds the device's idle time-outs while the GPS is open (save: the
+    // current ones are kept first), or puts the kept ones back.
+    void HoldIdleTimeouts(bool restore, bool save);
+    // One received unit as text in the debug display.
+    void ShowGpsDebugText(const uint8_t* data, int length);
+    int GetDebugTextLine() const { return m_debugTextLine; }
+    bool IsStreaming() const { return m_streaming; }
+    int GetStreamCounter() const { return m_streamCounter; }
+
+    // ---- timers, notification icon and view dialogs ----
+    void OnTimer(uintptr_t id);
+    // Image 0 without a tip removes the icon; else it is added or changed.
+    void SetTrayIcon(int image, const WChar* tip, bool modify);
+    // A string id makes the icon blink until tapped; 0 stops it.
+    void SetTrayAlert(UINT stringId);
+    void ShowGpsActivity();
+    void OnTrayNotify(LPARAM mouseMessage);
+    const TrayIconState& GetTrayIcon() const { return m_trayIcon; }
+    // Commands 1005-1008 and 1039; false for others.
+    bool OnViewDialogCommand(UINT id, CCmdUI* ui);
+
     // The window that gets WM_AVERAGING_GPSFIX for each new fix.
     void SetAveragingListener(HWND window) { m_averagingListener = window; }
     HWND GetAveragingListener() const { return m_averagingListener; }
@@ -365,9 +439,6 @@ protected:
     int OnCreate(CREATESTRUCT* cs) override;
     void OnDestroy();
     void OnKeyUp(UINT vk);
-    // The GPS port's unit: through the installed feed, which parses it into
-    // the receiver's position.
-    void OnGpsData(WPARAM wParam, LPARAM lParam);
 
 private:
     bool HasLayers() const;
@@ -388,6 +459,29 @@ private:
     // Turns the measure tool off: the sketch measured, emptied, repainted.
     void FinishMeasure();
     void EndPanDrag(bool pan, POINT p);
+    // A pen gesture holds the view: a tracker loop or a pan drag has the
+    // capture, or a tap and hold is being recognised. GPS data then changes
+    // data only; the drawing waits for the gesture's end.
+    bool InGesture() const;
+    bool RecognizeHold(HWND window, POINT p);
+    // The gesture ended: auto-pan and the drawing the GPS held back.
+    void CatchUpGps();
+    // The map position of the receiver's fix (the projected one; on a
+    // geographic map the fix on the map's datum, which it equals).
+    SketchVertex GpsMapPosition() const;
+    bool HasUsableCoordSys() const;
+    void AppendTracklog(IGps* gps);
+    void StreamVertex(const SketchVertex& position);
+    void MeasureDestination(const SketchVertex& position);
+    bool CheckCapture(bool check);
+    void CloseGps();
+    void ToggleDebugDisplay();
+    void OnPositionWindowCommand();
+    void CapturePoint();
+    void CaptureVertex();
+    void SetViewCoordinates();
+    void SetScaleFromDialog();
+    void CreateBookmark();
 
     CMapDoc* m_doc = nullptr;
     ViewTransform m_transform;
@@ -409,6 +503,17 @@ private:
     HDC m_currentDrawDc = nullptr;
     bool m_drawingEnabled = true;
     HWND m_averagingListener = nullptr;
+
+    // GPS state (map_view_gps.cpp).
+    bool m_streaming = false;
+    int32_t m_streamCounter = 0;
+    DoublePoint m_lastStreamed{};
+    uint64_t m_lastTracklogTime = 0;
+    int32_t m_debugTextLine = 0;
+    DWORD m_savedIdleTimeouts[3] = {0, 0, 0};
+    bool m_commandRouted = false;
+    int32_t m_holdRecognitions = 0;
+    bool m_gpsHeldBack = false;
 
     // Capture and editing helpers (map_view_edit.cpp, map_view_vertex.cpp).
     CShapeLayer* EditShapeLayer(DisplayClass displayClass) const;
@@ -439,6 +544,11 @@ private:
 // script host; null while scripting is off).
 void SetMapScriptObject(IDispatch* object);
 IDispatch* GetMapScriptObject();
+
+// The script Navigation object that the destination's events are fired on
+// (set by the script host; null while scripting is off).
+void SetNavigationScriptObject(IDispatch* object);
+IDispatch* GetNavigationScriptObject();
 
 // The view and document of the open map, set at initial update.
 extern CMapView* CurrentMapView;

@@ -108,7 +108,7 @@ void CMapView::BeginOrFinishSketch(SketchKind kind) {
 
 bool CMapView::SketchVertexMenu(POINT p) {
     HWND h = GetSafeHwnd();
-    if (!RecognizeTapAndHold(h, p, false)) return false;
+    if (!RecognizeHold(h, p)) return false;
     const int count = m_sketch.Count();
     const bool projected = !IsGeographicMap();
     UINT chosen = TrackViewMenu(IDR_MENU_VERTEX_ADD, p, [&](HMENU menu) {
@@ -316,7 +316,7 @@ bool CMapView::VertexEditMenu(POINT p) {
     SketchVertex v{};
     if (ShpGetPartPoint(h, i, &v.x, &v.y, &v.z, &v.m, ShpReadShape(h, record)) < 0) return true;
     HWND view = GetSafeHwnd();
-    if (RecognizeTapAndHold(view, p, false)) {
+    if (RecognizeHold(view, p)) {
         UINT chosen = TrackViewMenu(IDR_MENU_VERTEX_EDIT, p, [&](HMENU menu) {
             SetItem(menu, ID_VERTEX_MOVE_TO, true);
             SetItem(menu, ID_VERTEX_MOVE_TO_GPS, IsGpsActive());
@@ -369,7 +369,7 @@ bool CMapView::FeatureEditMenu(POINT p) {
     const bool pointType = IsPointShapeType(type) || IsMultiPointShapeType(type);
     const bool polyline = IsPolylineShapeType(type);
     HWND view = GetSafeHwnd();
-    if (RecognizeTapAndHold(view, p, false)) {
+    if (RecognizeHold(view, p)) {
         const VertexAddMode mode = m_vertexMarkers.AddMode();
         UINT chosen = TrackViewMenu(IDR_MENU_FEATURE_EDIT, p, [&](HMENU menu) {
             SetItem(menu, ID_FEATURE_INSERT_VERTEX, !pointType);

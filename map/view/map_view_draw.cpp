@@ -104,7 +104,7 @@ void CMapView::OnDraw(HDC dc) {
     if (m_sketch.IsActive() || m_tools.Current() == kToolMeasure) DrawSketch(dc);
     if (m_doc && m_doc->IsScaleBarVisible()) DrawScaleBar(dc, mapScale);
     DrawPanningFrame(dc);
-    if (m_gpsCursor.IsShown()) DrawGpsCursor(nullptr, &m_paintRect);
+    if (m_gpsCursor.IsShown()) DrawGpsCursor(dc, true, &m_paintRect);
     if (IsAbortRequested()) m_buffer.SetInterrupted(true);
     ResetAbort();
     if (m_buffer.IsInterrupted()) {
@@ -330,11 +330,6 @@ void CMapView::DrawSketch(HDC dc) {
         SetPixel(dc, pts[i].x, pts[i].y, 0xFFFFFF);
     }
     RestoreDC(dc, saved);
-}
-
-void CMapView::DrawGpsCursor(HDC dc, const RECT* update) {
-    // Drawn by the GPS code.
-    (void)dc, (void)update;
 }
 
 RECT CMapView::ScaleBarRect() const {

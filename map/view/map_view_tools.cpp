@@ -383,6 +383,9 @@ void CMapView::EndPanDrag(bool pan, POINT p) {
 
 void CMapView::OnCaptureChanged(HWND newHolder) {
     if (newHolder != GetSafeHwnd()) EndPanDrag(false, POINT{});
+    // Whatever the gesture was, the GPS drawing it held back comes once
+    // the view has finished with the pen.
+    if (m_gpsHeldBack && GetSafeHwnd()) PostMessage(GetSafeHwnd(), WM_VIEW_GPSCATCHUP, 0, 0);
 }
 
 void CMapView::OnLButtonUp(UINT flags, POINT p) {

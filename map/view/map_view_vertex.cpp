@@ -239,22 +239,6 @@ const VertexDialogRunners& GetVertexDialogRunners() {
     return Runners();
 }
 
-bool CMapView::GpsCapturePosition(SketchVertex& vertex, bool check) {
-    IGps* gps = GetGps();
-    if (!gps->IsGpsActive()) {
-        if (check) ShowMapMessage(IDP_GPS_NOT_ACTIVE, MB_OK | MB_ICONEXCLAMATION, kBeepExclamation);
-        return false;
-    }
-    // The position in the map's system as the receiver last converted it.
-    GpsFix fix = gps->GetProjectedFix();
-    if (!std::isfinite(fix.x) || !std::isfinite(fix.y)) return false;
-    vertex.x = fix.x;
-    vertex.y = fix.y;
-    vertex.z = std::isfinite(fix.z) ? fix.z : 0;
-    vertex.m = kNoDataMeasure;
-    return true;
-}
-
 bool CMapView::GpsCapturePositionAveraged(SketchVertex& vertex, bool check) {
     const PreferencesData& prefs = GetPreferences()->Data();
     if (!IsGpsActive() || !prefs.gps.averagingEnabled || prefs.gps.averagingVertex <= 0)

@@ -12,10 +12,9 @@ int Px(int at96) {
     return win::theme::Scale(at96);
 }
 
-// A bitmap resource of square images as an image list at the screen's
-// size: at more than 96 dots per inch each pixel becomes a block, so the
-// pictures keep their shape and their place in the frame.
-HIMAGELIST LoadScaledImageList(UINT id, int side, COLORREF mask) {
+}  // namespace
+
+HIMAGELIST LoadViewImageList(UINT id, int side, COLORREF mask) {
     HIMAGELIST list =
         ImageList_LoadBitmap(res::GetProgramModule(), MAKEINTRESOURCE(id), side, 0, mask);
     int scaled = win::theme::Scale(side);
@@ -49,9 +48,7 @@ HIMAGELIST LoadScaledImageList(UINT id, int side, COLORREF mask) {
     return out;
 }
 
-}  // namespace
-
-PanningFrame::PanningFrame() : m_images(LoadScaledImageList(326, 8, 0xFF00FF)) {}
+PanningFrame::PanningFrame() : m_images(LoadViewImageList(326, 8, 0xFF00FF)) {}
 
 PanningFrame::~PanningFrame() {
     if (m_images) ImageList_Destroy(m_images);

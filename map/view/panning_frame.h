@@ -7,6 +7,11 @@
 #include "platform/gdi/owned.h"
 #include "platform/win/commctrl.h"
 
+// A bitmap resource of square images (`side` pixels at 96 dpi) as an image
+// list at the screen's size: at more dots per inch each pixel becomes a
+// block, so the pictures keep their shape and their place.
+HIMAGELIST LoadViewImageList(UINT id, int side, COLORREF mask);
+
 class PanningFrame {
 public:
     PanningFrame();

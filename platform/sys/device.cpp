@@ -16,6 +16,10 @@ constexpr int kDefaultScreenWidth = 240;
 constexpr int kDefaultScreenHeight = 320;
 std::atomic<int> g_screenWidth{kDefaultScreenWidth};
 std::atomic<int> g_screenHeight{kDefaultScreenHeight};
+// Battery, external power, wake-up (seconds).
+constexpr DWORD kDefaultIdleTimeouts[3] = {180, 300, 60};
+DWORD g_idleTimeouts[3] = {kDefaultIdleTimeouts[0], kDefaultIdleTimeouts[1],
+                           kDefaultIdleTimeouts[2]};
 
 std::string FunctionKey(std::string_view library, std::string_view name) {
     std::string key;
@@ -59,6 +63,21 @@ void OfferOptionalFunction(std::string_view library, std::string_view name, void
         g_functions.erase(FunctionKey(library, name));
 }
 
+bool SystemParametersInfo(UINT action, UINT param, void* value, UINT winIni) {
+    (void)winIni;
+    if (action < SPI_SETBATTERYIDLETIMEOUT || action > SPI_GETWAKEUPIDLETIMEOUT) return false;
+    const size_t slot = (action - SPI_SETBATTERYIDLETIMEOUT) / 2;
+    const bool get = (action - SPI_SETBATTERYIDLETIMEOUT) % 2 == 1;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!get) {
+        g_idleTimeouts[slot] = param;
+        return true;
+    }
+    if (!value) return false;
+    *static_cast<DWORD*>(value) = g_idleTimeouts[slot];
+    return true;
+}
+
 namespace test {
 
 void SetOptionalFunction(std::string_view library, std::string_view name, void* function) {
@@ -74,6 +93,7 @@ void ResetDevice() {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_functions.clear();
     g_platformType = u"PocketPC";
+    for (size_t i = 0; i < 3; ++i) g_idleTimeouts[i] = kDefaultIdleTimeouts[i];
     SetScreenSize(kDefaultScreenWidth, kDefaultScreenHeight);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/text/text.h"
+#include "platform/types.h"
 
 namespace sys {
 
@@ -47,11 +48,26 @@ void SetScreenSize(int width, int height);
 int GetScreenWidth();
 int GetScreenHeight();
 
+// The device's idle time-outs in seconds, as system parameters: 251/252
+// set/get the one on battery, 253/254 on external power, 255/256 the
+// wake-up one. Nothing on this platform turns the device off, so the values
+// are only kept (a set is read back by the next get). False for other
+// actions or a null value.
+constexpr UINT SPI_SETBATTERYIDLETIMEOUT = 251;
+constexpr UINT SPI_GETBATTERYIDLETIMEOUT = 252;
+constexpr UINT SPI_SETEXTERNALIDLETIMEOUT = 253;
+constexpr UINT SPI_GETEXTERNALIDLETIMEOUT = 254;
+constexpr UINT SPI_SETWAKEUPIDLETIMEOUT = 255;
+constexpr UINT SPI_GETWAKEUPIDLETIMEOUT = 256;
+// A set takes its value in `param`; a get writes a DWORD to `value`.
+bool SystemParametersInfo(UINT action, UINT param, void* value, UINT winIni);
+
 namespace test {
 // Installs (or, with null, removes) a replacement optional function.
 void SetOptionalFunction(std::string_view library, std::string_view name, void* function);
 void SetPlatformType(WStringView type);
-// No optional functions, the default platform type and screen size.
+// No optional functions, the default platform type, screen size and idle
+// time-outs.
 void ResetDevice();
 }  // namespace test
 

@@ -1,8 +1,8 @@
-// The GPS feed in the program's window set-up: the map view opens the
-// receiver on its own window at start (auto-activation), the program's feed
-// and receiver are installed as the program installs them, and NMEA
-// sentences written to a pseudo-terminal reach the receiver's position one
-// after the other. The port's reader goes on to the next sentence only
+// The GPS feed and the map view in the program's window set-up: the view
+// opens the receiver on its own window at start (auto-activation), the
+// receiver is installed as the program installs it, and NMEA sentences
+// written to a pseudo-terminal reach the receiver's position one after the
+// other, through the view or through the feed. The port's reader goes on to the next sentence only
 // once the view acknowledged the last, so each arriving well inside the
 // reader's two-minute time-out shows the acknowledgement.
 #include "gps/gps_feed.h"
@@ -61,7 +61,6 @@ protected:
             if (changed) latitudes_.push_back(gps_->Position().latitude);
         });
         SetGps(gps_.get());
-        SetGpsFeed(feed_.get());
         GetPreferences()->Data().gps.autoactivate = true;
         GetPreferences()->Data().gps.protocol = u"NMEA";
         AddLayer(new viewtest::CFillLayer(0xFF0000, {CDoubleRect(0, 0, 100, 100)}));
@@ -69,7 +68,6 @@ protected:
     }
     void TearDown() override {
         gps_->Close();
-        SetGpsFeed(nullptr);
         SetGps(nullptr);
         ViewHarness::TearDown();
         feed_.reset();
@@ -79,11 +77,13 @@ protected:
     // Writes the sentence and runs the program's message loop until the
     // view handed it on (ten seconds at most).
     bool Deliver(const std::string& sentence) {
-        const int before = units_;
+        const int before = Units();
         pty_.Send(sentence);
-        PumpUntil([&] { return units_ > before; }, 10000);
-        return units_ == before + 1;
+        PumpUntil([&] { return Units() > before; }, 10000);
+        return Units() == before + 1;
     }
+    // Units handled by the feed, and positions the view handed on.
+    int Units() const { return units_ + static_cast<int>(mainWindow_.gpsPositions.size()); }
 
     Pty pty_;
     std::unique_ptr<CGps> gps_;
@@ -103,7 +103,7 @@ TEST_F(GpsFeedInTheProgram, EachSentenceIsAcknowledgedAndMovesTheReceiver) {
         EXPECT_NEAR(gps_->Position().latitude, at[i], 1e-9);
         EXPECT_NEAR(gps_->Position().longitude, 15, 1e-9);
     }
-    EXPECT_EQ(latitudes_.size(), at.size());
+    EXPECT_EQ(mainWindow_.gpsPositions.size(), at.size());
 }
 
 TEST_F(GpsFeedInTheProgram, StaleAndFailingUnitsStillLetTheReaderGoOn) {
@@ -114,7 +114,7 @@ TEST_F(GpsFeedInTheProgram, StaleAndFailingUnitsStillLetTheReaderGoOn) {
     const auto port = reinterpret_cast<LPARAM>(gps_->Port());
     SendMessage(View(), WM_GPS_DATA, reinterpret_cast<WPARAM>("$GPGGA,junk"), port);
     EXPECT_FALSE(feed_->OnGpsData(0, port));
-    EXPECT_EQ(units_, 1);
+    EXPECT_EQ(Units(), 1);
     EXPECT_NEAR(gps_->Position().latitude, 1, 1e-9);
 
     // A unit whose handling throws is acknowledged on the way out.

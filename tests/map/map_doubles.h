@@ -13,9 +13,11 @@
 
 #include "map/layers/bookmarks.h"
 #include "map/layers/feature_layer.h"
+#include "map/services/gps_messages.h"
 #include "map/services/main_window.h"
 #include "map/services/preferences.h"
 #include "map/services/script_events.h"
+#include "platform/win/window.h"
 
 class CCoordSys;
 
@@ -55,6 +57,8 @@ public:
     void AddToRecentDocuments(WStringView path) override { recent.emplace_back(path); }
     LRESULT OnGpsPosition(GpsPosition* position) override {
         gpsPositions.push_back(position);
+        // As the frame does: on to the view.
+        if (relayGpsTo) SendMessage(relayGpsTo, WM_GPS_POSITION, reinterpret_cast<WPARAM>(position), 0);
         return 0;
     }
     // The bars: each a list of command ids; a state update asks `isEnabled`
@@ -94,6 +98,7 @@ public:
     bool hasView = false;
     std::vector<WString> recent;
     std::vector<GpsPosition*> gpsPositions;
+    HWND relayGpsTo = nullptr;
     bool barShown[2] = {false, false};
     std::vector<UINT> barButtons[2];
     std::vector<bool> barEnabled[2];

@@ -139,17 +139,20 @@ TEST_F(MapViewCommands, SelectedFeatureCommands) {
     Command(ID_VIEW_ZOOMTOSELECTEDFEATURE);  // a point: 5 % of the old extent
     Center(cx, cy);
     EXPECT_NEAR(cx, 30, 1e-9);
-    size_t events = ScriptEvents().size();
+    // The destination's events go to the script's Navigation object.
+    IDispatch* navigation = CreatePlainScriptObject();
+    SetNavigationScriptObject(navigation);
     Command(ID_VIEW_GOTOSELECTEDFEATURE);
+    SetNavigationScriptObject(nullptr);
     const GoToDestination& d = view_->GetDestination();
     EXPECT_TRUE(d.set);
     EXPECT_EQ(d.label, u"MARK");
     EXPECT_DOUBLE_EQ(d.longitude, 30);
     EXPECT_DOUBLE_EQ(d.latitude, 40);
     bool gotoFired = false;
-    std::vector<int> fired = ScriptEvents();
-    for (size_t i = events; i < fired.size(); ++i) gotoFired |= fired[i] == kEventOnGoto;
+    for (const auto& e : script_.events) gotoFired |= e.source == navigation && e.id == kEventOnGoto;
     EXPECT_TRUE(gotoFired);
+    navigation->Release();
 }
 
 TEST_F(MapViewCommands, LayersCommandUpdatesOnlyWhenSomethingChanged) {
