@@ -105,7 +105,9 @@ void CVertexDlg::OnGpsButton() {
     }
     // Keep what was typed in the other fields.
     if (!UpdateData(true)) return;
-    GpsFix fix = gps->GetProjectedFix();
+    // Through the view's capture: never a position without data.
+    SketchVertex fix;
+    if (!m_view || !m_view->GpsCapturePosition(fix, true)) return;
     m_vertex.x = fix.x;
     m_vertex.y = fix.y;
     m_vertex.z = fix.z;
@@ -236,7 +238,9 @@ void CRelativeVertexDlg::OnOK() {
     const double dx = d * std::sin(a), dy = d * std::cos(a);
     SketchVertex base = m_reference;
     if (m_gpsRelative && IsGpsActive()) {
-        GpsFix fix = GetGps()->GetProjectedFix();
+        // Relative to a position without data there is no vertex.
+        SketchVertex fix;
+        if (!m_view || !m_view->GpsCapturePosition(fix, true)) return;
         base.x = fix.x;
         base.y = fix.y;
         base.z = fix.z;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "crs/coord_sys.h"
+#include "map/dialogs/vertex_dlg.h"
 #include "map/map_messages.h"
 #include "map/services/gps.h"
 #include "map/services/preferences.h"
@@ -775,13 +776,32 @@ TEST_F(MapViewGps, WithoutAFixNoCaptureWritesAnything) {
     view_->BeginOrFinishSketch(SketchKind::Line);
     Command(ID_GPS_VERTEX);
     EXPECT_EQ(view_->GetSketch().Count(), 0);
-    // The Vertex dialog's GPS button and "GPS Relative" ask the same.
     EXPECT_FALSE(view_->GpsCapturePositionAveraged(v, true));
+    // The Vertex dialog's GPS button keeps the typed vertex; "GPS Relative"
+    // makes none.
+    SketchVertex typed{20, 30, 0, kNoDataMeasure};
+    win::PushModalHook([](HWND dialog) {
+        SendMessage(dialog, WM_COMMAND, MAKEWPARAM(IDC_VERTEX_GPS, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_VERTEX_GPS)));
+        PostMessage(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ASSERT_TRUE(DoVertexDialog(view_.get(), kShapePoint, typed, false));
+    EXPECT_EQ(typed.x, 20);
+    EXPECT_EQ(typed.y, 30);
+    SketchVertex relative{};
+    win::PushModalHook([](HWND dialog) {
+        CheckDlgButton(dialog, IDC_RELATIVE_GPS, BST_CHECKED);
+        SendMessage(dialog, WM_COMMAND, MAKEWPARAM(IDC_RELATIVE_GPS, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_RELATIVE_GPS)));
+        SendMessage(dialog, WM_COMMAND, IDOK, 0);
+        PostMessage(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(RunRelativeVertexDialog(view_.get(), kShapePoint, relative, typed));
     for (const auto& r : win::MessageBoxLog()) {
         EXPECT_EQ(r.text, LoadMapString(IDP_GPS_NO_FIX));
         EXPECT_EQ(r.type & 0xF0, MB_ICONERROR);
     }
-    EXPECT_EQ(win::MessageBoxLog().size(), 4u);
+    EXPECT_EQ(win::MessageBoxLog().size(), 6u);
     EXPECT_EQ(Tool("shpdump d/pts.shp"), points);
     EXPECT_EQ(Tool("shpdump d/lines.shp"), lines);
 }
@@ -1047,14 +1067,25 @@ TEST_F(MapViewGps, DebugDisplayWritesSentencesGreenOrRedAndScrolls) {
     EXPECT_EQ(view_->GetDebugTextLine(), view_->GetClientHeight());
     EXPECT_GE(bottom, view_->GetClientHeight() - first);
     EXPECT_TRUE(hasColour(view_->GetClientHeight() - first, view_->GetClientHeight(), 0x00FF00));
-    // Binary protocols: the record's fields.
+    // Binary protocols: parsed for the record's fields, green when the
+    // packet parsed, red when not; the packet is never read as text.
     gps_.protocol = "TSIP";
-    gps_.next.lastPacketId = 0x8F;
-    std::strcpy(gps_.next.packetName, "Superpacket");
+    Command(ID_GPS_DEBUG);
+    Command(ID_GPS_DEBUG);
+    ASSERT_EQ(view_->GetDebugTextLine(), 0);
+    GpsPosition& record = gps_.Position();
+    record.lastPacketId = 0x8F;
+    std::memset(record.packetName, 'P', sizeof record.packetName);  // no zero in it
     gps_.parses = false;
-    gps_.next.errorCode = 7;
     Unit("\x10\x8f\x10\x03");
     EXPECT_EQ(gps_.parsed.size(), parsed + 1);
+    const int packet = view_->GetDebugTextLine();
+    EXPECT_TRUE(hasColour(0, packet, 0x0000FF));
+    EXPECT_FALSE(hasColour(0, packet, 0x00FF00));
+    gps_.parses = true;
+    gps_.next.lastPacketId = 0x8F;
+    Unit("\x10\x8f\x10\x03");
+    EXPECT_TRUE(hasColour(packet, view_->GetDebugTextLine(), 0x00FF00));
 }
 
 // ---- the view's dialogs ----
