@@ -1,5 +1,6 @@
 #include "map/view/gps_cursor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "map/services/gps.h"
@@ -9,6 +10,8 @@
 namespace {
 
 constexpr int kCursorSide = 32;
+// Pixel coordinates beyond any window, with room for the box and circle.
+constexpr int kFarAway = 1 << 28;
 
 // The accuracy circle's pen, one for the program: solid white, 3 pixels
 // at 96 dpi.
@@ -49,7 +52,9 @@ void GpsCursor::Start(HWND window, const SketchVertex& position) {
 
 RECT GpsCursor::BoxAt(POINT p) const {
     const int half = m_size / 2;
-    return RECT{p.x - half, p.y - half, p.x - half + m_size, p.y - half + m_size};
+    // A point far off the window stays in range.
+    const int x = std::clamp(p.x, -kFarAway, kFarAway), y = std::clamp(p.y, -kFarAway, kFarAway);
+    return RECT{x - half, y - half, x - half + m_size, y - half + m_size};
 }
 
 void GpsCursor::Show(HDC dc, int radius) {
@@ -61,8 +66,10 @@ void GpsCursor::Show(HDC dc, int radius) {
     if (m_images) ImageList_Draw(m_images, m_image, dc, m_savePos.x, m_savePos.y, ILD_TRANSPARENT);
     m_accuracyCircle = RECT{};
     if (radius > 0) {
-        m_accuracyCircle =
-            RECT{m_point.x - radius, m_point.y - radius, m_point.x + radius, m_point.y + radius};
+        const int x = std::clamp(m_point.x, -kFarAway, kFarAway);
+        const int y = std::clamp(m_point.y, -kFarAway, kFarAway);
+        radius = std::min(radius, kFarAway);
+        m_accuracyCircle = RECT{x - radius, y - radius, x + radius, y + radius};
         DrawAccuracyCircle(dc, m_accuracyCircle);
     }
     m_drawn = true;
