@@ -161,6 +161,10 @@ struct VertexDialogRunners {
 void SetVertexDialogRunners(VertexDialogRunners runners);
 const VertexDialogRunners& GetVertexDialogRunners();
 
+// A command's enable and check state (checked -1: not a check item) for a
+// state query; true when `ui` was a query, which is then answered.
+bool AnswerCommandQuery(CCmdUI* ui, bool enabled, int checked);
+
 class CMapView : public win::View, public IMapDocView {
 public:
     CMapView();

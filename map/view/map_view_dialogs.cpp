@@ -8,6 +8,13 @@
 #include "map/services/main_window.h"
 #include "map/view/map_view.h"
 
+bool AnswerCommandQuery(CCmdUI* ui, bool enabled, int checked) {
+    if (!ui) return false;
+    ui->Enable(enabled);
+    if (checked >= 0) ui->SetCheck(checked);
+    return true;
+}
+
 bool CMapView::OnViewDialogCommand(UINT id, CCmdUI* ui) {
     IMainWindow* frame = GetMainWindowServices();
     bool enabled = true;
@@ -26,12 +33,7 @@ bool CMapView::OnViewDialogCommand(UINT id, CCmdUI* ui) {
         default:
             return false;
     }
-    if (ui) {
-        ui->Enable(enabled);
-        if (checked >= 0) ui->SetCheck(checked);
-        return true;
-    }
-    if (!enabled) return true;
+    if (AnswerCommandQuery(ui, enabled, checked) || !enabled) return true;
     switch (id) {
         case ID_VIEW_SETMAPCOORDINATES:
             SetViewCoordinates();

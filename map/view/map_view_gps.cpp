@@ -533,12 +533,7 @@ bool CMapView::OnGpsCommand(UINT id, CCmdUI* ui) {
         default:
             return false;
     }
-    if (ui) {
-        ui->Enable(enabled);
-        if (checked >= 0) ui->SetCheck(checked);
-        return true;
-    }
-    if (!enabled) return true;
+    if (AnswerCommandQuery(ui, enabled, checked) || !enabled) return true;
     switch (id) {
         case ID_GPS_ENABLE:
             OnGpsActive();

@@ -7,34 +7,13 @@
 #include <cstring>
 
 #include "map/services/gps.h"
-#include "platform/qt/display.h"
+#include "tests/map/offscreen_display.h"
 #include "tests/map/view_harness.h"
 
 namespace {
 
-znqt::Display* g_display = nullptr;
-
-class DisplayEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "map_view_gps_qt_test";
-        static char* argv[] = {name, nullptr};
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        std::string error;
-        display_ = znqt::Display::Start(argc, argv, &error);
-        ASSERT_TRUE(display_) << error;
-        g_display = display_.get();
-    }
-    void TearDown() override {
-        g_display = nullptr;
-        display_.reset();
-    }
-
-private:
-    std::unique_ptr<znqt::Display> display_;
-};
-const auto* g_env = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
+const auto* g_env = ::testing::AddGlobalTestEnvironment(new viewtest::OffscreenDisplay);
+znqt::Display* Desktop() { return viewtest::OffscreenDisplay::Current(); }
 
 // An open receiver at one fix on WGS 1984, with its errors.
 class CFixedGps : public CInactiveGps {
@@ -58,7 +37,7 @@ public:
 class MapViewGpsQt : public viewtest::ViewHarness {};
 
 TEST_F(MapViewGpsQt, CursorCircleAndDestinationAsTheDesktopShowsThem) {
-    ASSERT_NE(g_display, nullptr);
+    ASSERT_NE(Desktop(), nullptr);
     CFixedGps gps;
     SetGps(&gps);
     AddLayer(new viewtest::CFillLayer(0x3C8C3C, {CDoubleRect(-122.73, 49.12, -122.70, 49.14)}));
@@ -88,8 +67,8 @@ TEST_F(MapViewGpsQt, CursorCircleAndDestinationAsTheDesktopShowsThem) {
     ASSERT_TRUE(view_->GetGpsCursor().IsDrawn());
     EXPECT_EQ(view_->GetGpsCursor().Image(), 1);
     EXPECT_GT(view_->GetGpsCursor().AccuracyCircle().right - view_->GetGpsCursor().Point().x, 5);
-    g_display->PresentNow();
-    const QImage shown = g_display->Snapshot(frame_);
+    Desktop()->PresentNow();
+    const QImage shown = Desktop()->Snapshot(frame_);
     ASSERT_FALSE(shown.isNull());
     shown.save("map_view_gps_qt.png");
     const std::vector<COLORREF> surface = Client();

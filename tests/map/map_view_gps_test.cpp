@@ -220,6 +220,16 @@ protected:
         win::ResetTray();
     }
     PreferencesData& Prefs() { return prefs_.Data(); }
+    // The view, its frame and the map's layers gone, the receiver closed:
+    // ready for the next map of a table.
+    void CloseMap() {
+        gps_.open = false;
+        doc_.RemoveView(view_.get());
+        view_.reset();
+        DestroyWindow(frame_);
+        frame_ = nullptr;
+        doc_.GetLayers().RemoveAll();
+    }
 
     // A UTM zone 33 map around the fix (1 km square).
     void OpenUtm(int width = 240, int height = 300) {
@@ -322,12 +332,7 @@ TEST_F(MapViewGps, OnlyAUsableFixMovesTheCursorTheRestChangesItsImageOnly) {
         EXPECT_EQ(view_->GetExtent(), extent);
         EXPECT_TRUE(std::isnan(view_->GetGpsCursor().Position().x));
         gps_.next.updateBits = 1;
-        gps_.open = false;
-        doc_.RemoveView(view_.get());
-        view_.reset();
-        DestroyWindow(frame_);
-        frame_ = nullptr;
-        doc_.GetLayers().RemoveAll();
+        CloseMap();
     }
 }
 
@@ -411,12 +416,7 @@ TEST_F(MapViewGps, CursorSitsAtTheProjectedFixAndHidingRestoresTheMapBitwise) {
         EXPECT_EQ(Client(), after);
         view_->HideGpsCursor();
         EXPECT_EQ(Client(), before);
-        gps_.open = false;
-        doc_.RemoveView(view_.get());
-        view_.reset();
-        DestroyWindow(frame_);
-        frame_ = nullptr;
-        doc_.GetLayers().RemoveAll();
+        CloseMap();
     }
     gdi::SetScreenMetrics(gdi::ScreenMetrics{32, 96, 96});
 }
@@ -465,12 +465,7 @@ TEST_F(MapViewGps, AccuracyCircleRadiusFromEpeOrHpe) {
         EXPECT_GT(r, 2);
         EXPECT_EQ(circle.right - at.x, r);
         EXPECT_EQ(at.y - circle.top, r);
-        gps_.open = false;
-        doc_.RemoveView(view_.get());
-        view_.reset();
-        DestroyWindow(frame_);
-        frame_ = nullptr;
-        doc_.GetLayers().RemoveAll();
+        CloseMap();
     }
 }
 

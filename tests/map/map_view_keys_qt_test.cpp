@@ -7,34 +7,13 @@
 #include <QTest>
 #include <QWindow>
 
-#include "platform/qt/display.h"
+#include "tests/map/offscreen_display.h"
 #include "tests/map/view_harness.h"
 
 namespace {
 
-znqt::Display* g_display = nullptr;
-
-class DisplayEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "map_view_keys_qt_test";
-        static char* argv[] = {name, nullptr};
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        std::string error;
-        display_ = znqt::Display::Start(argc, argv, &error);
-        ASSERT_TRUE(display_) << error;
-        g_display = display_.get();
-    }
-    void TearDown() override {
-        g_display = nullptr;
-        display_.reset();
-    }
-
-private:
-    std::unique_ptr<znqt::Display> display_;
-};
-const auto* g_env = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
+const auto* g_env = ::testing::AddGlobalTestEnvironment(new viewtest::OffscreenDisplay);
+znqt::Display* Desktop() { return viewtest::OffscreenDisplay::Current(); }
 
 class MapViewKeysQt : public viewtest::ViewHarness {
 protected:
@@ -50,15 +29,15 @@ protected:
 };
 
 TEST_F(MapViewKeysQt, ArrowsAndF11FromTheKeyboard) {
-    ASSERT_NE(g_display, nullptr);
+    ASSERT_NE(Desktop(), nullptr);
     OpenView();
     view_->ZoomToExtent(CDoubleRect(0, 0, 60, 60), false, 1.0);
     // The frame was made visible: it is shown on the desktop.
     SetActiveWindow(frame_);
     SetFocus(View());
     Pump();
-    g_display->PresentNow();
-    QWindow* window = g_display->WindowOf(frame_);
+    Desktop()->PresentNow();
+    QWindow* window = Desktop()->WindowOf(frame_);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(GetFocus(), View());
 
@@ -89,14 +68,14 @@ TEST_F(MapViewKeysQt, ArrowsAndF11FromTheKeyboard) {
 // A zoom box mid-drag as the desktop shows it: the view's part of the
 // presented window equals the surface the tracker drew its band on.
 TEST_F(MapViewKeysQt, AZoomBoxMidDragIsWhatTheDesktopShows) {
-    ASSERT_NE(g_display, nullptr);
+    ASSERT_NE(Desktop(), nullptr);
     AddLayer(new viewtest::CFillLayer(0x3060A0, {CDoubleRect(0, 0, 120, 300)}));
     UseExtent(CDoubleRect(0, 0, 240, 300));
     OpenView();
     view_->SetCurrentTool(kToolZoomIn);
     SetActiveWindow(frame_);
     Pump();
-    g_display->PresentNow();
+    Desktop()->PresentNow();
     std::vector<COLORREF> before = Client(), during;
     QImage shown;
     clock_.Advance(1000);
@@ -107,8 +86,8 @@ TEST_F(MapViewKeysQt, AZoomBoxMidDragIsWhatTheDesktopShows) {
                          .Probe(30,
                                 [&] {
                                     during = Client();
-                                    g_display->PresentNow();
-                                    shown = g_display->Snapshot(frame_);
+                                    Desktop()->PresentNow();
+                                    shown = Desktop()->Snapshot(frame_);
                                 })
                          .Up(40, View(), POINT{180, 200}));
     Pump();
