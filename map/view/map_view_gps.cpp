@@ -663,7 +663,7 @@ bool CMapView::CheckCapture(bool check) {
     const SketchVertex p = GpsMapPosition();
     // Never a position without data into a file, whatever the checks say.
     if (IsNoData(p.x) || IsNoData(p.y) || !std::isfinite(p.x) || !std::isfinite(p.y)) {
-        if (check) ShowMapMessage(IDP_GPS_NO_FIX, MB_OK | MB_ICONERROR, kBeepNone);
+        if (check) ShowMapMessage(IDP_NO_POSITION_FIX, MB_OK | MB_ICONERROR, kBeepNone);
         return false;
     }
     const int level = GetPreferences()->Data().gps.qualitycontrolLevel;
@@ -676,11 +676,11 @@ bool CMapView::CheckCapture(bool check) {
         bool (IGps::*passes)();
     };
     static const Check kChecks[] = {
-        {IDP_GPS_NO_FIX, MB_ICONERROR, &IGps::HasFix},
-        {IDP_GPS_NOT_DGPS, MB_ICONEXCLAMATION, &IGps::CheckDgps},
-        {IDP_GPS_NOT_3D, MB_ICONEXCLAMATION, &IGps::Check3D},
-        {IDP_GPS_MAX_PDOP, MB_ICONEXCLAMATION, &IGps::CheckMaxPdop},
-        {IDP_GPS_MAX_EPE, MB_ICONEXCLAMATION, &IGps::CheckMaxEpe},
+        {IDP_NO_POSITION_FIX, MB_ICONERROR, &IGps::HasFix},
+        {IDP_NOT_DGPS_FIX, MB_ICONEXCLAMATION, &IGps::CheckDgps},
+        {IDP_NOT_3D_FIX, MB_ICONEXCLAMATION, &IGps::Check3D},
+        {IDP_MAX_PDOP_EXCEEDED, MB_ICONEXCLAMATION, &IGps::CheckMaxPdop},
+        {IDP_MAX_EPE_EXCEEDED, MB_ICONEXCLAMATION, &IGps::CheckMaxEpe},
     };
     for (const Check& c : kChecks) {
         if ((gps->*c.passes)()) continue;

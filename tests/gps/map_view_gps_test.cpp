@@ -85,7 +85,7 @@ TEST_F(MapViewGpsPty, ALoggedReceiverMovesTheCursorFillsTheTracklogAndGivesThePo
     PostMessage(View(), WM_COMMAND, ID_GPS_ADDPOINT, 0);
     PumpUntil([&] { return !win::MessageBoxLog().empty(); }, 2000);
     ASSERT_EQ(win::MessageBoxLog().size(), 1u);
-    EXPECT_EQ(win::MessageBoxLog()[0].text, LoadMapString(IDP_GPS_NO_FIX));
+    EXPECT_EQ(win::MessageBoxLog()[0].text, LoadMapString(IDP_NO_POSITION_FIX));
     EXPECT_EQ(Tool("shpdump d/pts.shp"), points);
 
     PostMessage(View(), WM_COMMAND, ID_GPS_TRACKLOG, 0);

@@ -719,8 +719,8 @@ TEST_F(MapViewGps, CaptureChecksAskAtLevelOneAndRefuseAtLevelTwo) {
     for (bool& c : gps_.checks) c = false;
     const WString tailAsk = LoadMapString(IDS_GPS_CAPTURE_ANYWAY);
     const WString tailRefuse = LoadMapString(IDS_GPS_CAPTURE_REFUSED);
-    const UINT order[] = {IDP_GPS_NO_FIX, IDP_GPS_NOT_DGPS, IDP_GPS_NOT_3D, IDP_GPS_MAX_PDOP,
-                          IDP_GPS_MAX_EPE};
+    const UINT order[] = {IDP_NO_POSITION_FIX, IDP_NOT_DGPS_FIX, IDP_NOT_3D_FIX, IDP_MAX_PDOP_EXCEEDED,
+                          IDP_MAX_EPE_EXCEEDED};
     const int records = ShpGetRecordCount(points_->GetHandle());
     // Level 1: Yes to each lets the next run; then the point is taken.
     Prefs().gps.qualitycontrolLevel = 1;
@@ -747,7 +747,7 @@ TEST_F(MapViewGps, CaptureChecksAskAtLevelOneAndRefuseAtLevelTwo) {
     Command(ID_GPS_ADDPOINT);
     log = win::MessageBoxLog();
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].text, LoadMapString(IDP_GPS_NO_FIX) + tailRefuse);
+    EXPECT_EQ(log[0].text, LoadMapString(IDP_NO_POSITION_FIX) + tailRefuse);
     EXPECT_EQ(log[0].type & 0xF, static_cast<UINT>(MB_OK));
     EXPECT_EQ(ShpGetRecordCount(points_->GetHandle()), records + 1);
 }
@@ -793,7 +793,7 @@ TEST_F(MapViewGps, WithoutAFixNoCaptureWritesAnything) {
     });
     EXPECT_FALSE(RunRelativeVertexDialog(view_.get(), kShapePoint, relative, typed));
     for (const auto& r : win::MessageBoxLog()) {
-        EXPECT_EQ(r.text, LoadMapString(IDP_GPS_NO_FIX));
+        EXPECT_EQ(r.text, LoadMapString(IDP_NO_POSITION_FIX));
         EXPECT_EQ(r.type & 0xF0, MB_ICONERROR);
     }
     EXPECT_EQ(win::MessageBoxLog().size(), 6u);
