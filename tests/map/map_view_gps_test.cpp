@@ -500,6 +500,40 @@ TEST_F(MapViewGps, AutoPanKeepsTheFixInTheMiddleOfTheWindow) {
     EXPECT_EQ(view_->GetExtent(), moved);
 }
 
+TEST_F(MapViewGps, EachPositionFiresItsEventsOnceAndFeedsTheAveragingWindow) {
+    OpenUtm();
+    OpenGps();
+    int averaged = 0;
+    WNDCLASS wc;
+    wc.lpfnWndProc = [](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg == WM_AVERAGING_GPSFIX)
+            ++*reinterpret_cast<int*>(GetWindowLongPtr(h, GWLP_USERDATA));
+        return DefWindowProc(h, msg, w, l);
+    };
+    wc.lpszClassName = u"ZnAveragingListener";
+    RegisterClass(wc);
+    HWND listener = CreateWindowEx(0, u"ZnAveragingListener", u"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                   nullptr, nullptr, nullptr);
+    SetWindowLongPtr(listener, GWLP_USERDATA, reinterpret_cast<intptr_t>(&averaged));
+    view_->SetAveragingListener(listener);
+    gps_.next.extEventBits = 0x5;  // extension events 0 and 2
+    Fix(kLon, kLat);
+    gps_.next.extEventBits = 0;
+    const std::vector<std::pair<int, int>> once = {{15, 0}, {14, 0}, {39, 0}, {39, 2}};
+    EXPECT_EQ(gps_.events, once);
+    EXPECT_EQ(gps_.Position().extEventBits, 0u);
+    EXPECT_EQ(gps_.Position().updateBits, 0u);
+    EXPECT_EQ(averaged, 1);
+    // Without a position: the sentence event only, no averaging.
+    gps_.events.clear();
+    gps_.next.updateBits = 0;
+    Fix(kLon, kLat);
+    EXPECT_EQ(gps_.events, (std::vector<std::pair<int, int>>{{14, 0}}));
+    EXPECT_EQ(averaged, 1);
+    view_->SetAveragingListener(nullptr);
+    DestroyWindow(listener);
+}
+
 // ---- during a gesture ----
 
 TEST_F(MapViewGps, FixesDuringAZoomDragWaitForThePenAndLeaveNoRubberBand) {
