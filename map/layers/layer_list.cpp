@@ -4,6 +4,7 @@
 
 #include "formats/dbf/dbf_engine.h"
 #include "map/map_messages.h"
+#include "map/services/main_window.h"
 #include "map/services/script_events.h"
 #include "platform/win/winconst.h"
 #include "resources/zres.h"
@@ -130,6 +131,7 @@ void CLayerList::ForgetReferences(const CLayer* layer) {
     for (auto& slot : m_editLayers)
         if (slot == layer) slot = nullptr;
     if (m_currentFeatureLayer == layer) SetCurrentFeature(nullptr, -1);
+    GetShellServices()->ForgetLayer(const_cast<CLayer*>(layer));
 }
 
 bool CLayerList::RemoveLayer(CLayer* layer) {

@@ -103,6 +103,8 @@ public:
     // Highlights the modeless sheet's feature; called by the view after it
     // drew the map.
     virtual void DrawFeatureSheetShape(HDC dc) { (void)dc; }
+    // A layer is leaving the map: windows that show its features let go.
+    virtual void ForgetLayer(CLayer* layer) { (void)layer; }
     // The identify window shows one feature (records from 1).
     virtual void IdentifyFeature(CLayer* layer, int record) = 0;
     virtual bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) = 0;

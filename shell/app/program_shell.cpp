@@ -44,6 +44,11 @@ void CProgramShellServices::IdentifyFeature(CLayer* layer, int record) {
     GetIdentifyDlg().IdentifyFeature(layer, record);
 }
 
+void CProgramShellServices::ForgetLayer(CLayer* layer) {
+    ForgetFeatureSheetLayer(layer);
+    m_fallback->ForgetLayer(layer);
+}
+
 HMENU CProgramShellServices::LoadImageMenu(UINT menuId) {
     return LoadDetachedImageMenu(menuId);
 }

@@ -22,6 +22,7 @@ public:
     bool IsFeatureSheetWindow() override;
     bool GetFeatureSheetShape(CDoubleRect& bounds) override;
     void DrawFeatureSheetShape(HDC dc) override;
+    void ForgetLayer(CLayer* layer) override;
     // Single-feature mode of the identify window.
     void IdentifyFeature(CLayer* layer, int record) override;
     bool BrowseField(HWND parent, CFeatureLayer*& layer, int& field) override {

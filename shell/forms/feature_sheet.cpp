@@ -185,7 +185,12 @@ bool CFeatureSheet::WriteBack() {
     ShpHandle h = m_layer->GetShapeFile();
     DbfHandle table = GetTable();
     if (!h || !table || m_record < 0) return false;
-    if (ShpRewriteShape(h, m_record, GetShape()) < 0) {
+    // In place; a record the file keeps shorter than its type's full size
+    // (a Z or M tail left out by the program that wrote it) cannot hold the
+    // edited shape there, and moves to the end of the file instead.
+    ShapeRecord* shape = GetShape();
+    const bool fits = ShapeGetRecordSize(shape) <= static_cast<size_t>(ShpGetContentLength(h, m_record));
+    if ((fits ? ShpRewriteShape(h, m_record, shape) : ShpUpdateShape(h, m_record, shape)) < 0) {
         TellWriteFailure(ShpGetErrorText(h));
         return false;
     }
@@ -379,6 +384,11 @@ void DestroyFeatureSheet() {
     if (!sheet) return;
     if (sheet->GetSafeHwnd()) sheet->DestroyWindow();
     delete sheet;
+}
+
+void ForgetFeatureSheetLayer(const CLayer* layer) {
+    if (g_modeless && layer && static_cast<const CLayer*>(g_modeless->GetLayer()) == layer)
+        DestroyFeatureSheet();
 }
 
 void CloseFeatureSheet() {

@@ -113,6 +113,8 @@ bool GetFeatureSheetShape(CDoubleRect& bounds);
 void DrawFeatureSheetShape(HDC dc);
 // Destroys its window and the sheet.
 void DestroyFeatureSheet();
+// Destroys it when it shows a feature of the layer (the layer is going).
+void ForgetFeatureSheetLayer(const CLayer* layer);
 void CloseFeatureSheet();
 CFeatureSheet* GetFeatureSheet();
 // Forgets the sheet and the construction count (tests).

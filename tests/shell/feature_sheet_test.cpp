@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "core/xml_node.h"
@@ -46,6 +47,7 @@ public:
         return ::GetFeatureSheetShape(bounds);
     }
     void DrawFeatureSheetShape(HDC dc) override { ::DrawFeatureSheetShape(dc); }
+    void ForgetLayer(CLayer* layer) override { ForgetFeatureSheetLayer(layer); }
 };
 
 // The view's script services, which also give forms their script objects.
@@ -430,6 +432,17 @@ TEST_F(FeatureSheetTest, TheModelessSheetIsRetargetedWithinALayerAndMadeAgainFor
     EXPECT_EQ(CFeatureSheet::ConstructionCount(), 2);
     Command(kClearSelectedCommand);
     EXPECT_EQ(GetFeatureSheet(), nullptr);
+
+    // A layer leaving the map takes its sheet with it; another layer's stays.
+    GetShellServices()->ShowFeatureSheet(way_, 0, kFeatureSheetIdentify);
+    Pump();
+    ASSERT_TRUE(doc_.GetLayers().RemoveLayer(feat_));
+    feat_ = nullptr;
+    EXPECT_NE(GetFeatureSheet(), nullptr);
+    ASSERT_TRUE(doc_.GetLayers().RemoveLayer(way_));
+    way_ = nullptr;
+    EXPECT_EQ(GetFeatureSheet(), nullptr);
+    Repaint();
 }
 
 TEST_F(FeatureSheetTest, TheSheetShowsThePagesTheLayerAndItsFormAllow) {
@@ -925,5 +938,99 @@ TEST_F(FeaturePagesTest, TheGeographyPageMeasuresInTheChosenUnits) {
         EXPECT_EQ(Text(GetDlgItem(page, IDC_GEOGRAPHY_LENGTH)), c.length);
         EXPECT_EQ(Text(GetDlgItem(page, IDC_GEOGRAPHY_AREA)), c.area);
         TapTab(sheet, 0);
+    }
+}
+
+TEST_F(FeaturePagesTest, GeographicMapsMeasureOnTheEllipsoid) {
+    // Reference values from GeographicLib (tests/data/shell/make_feature_measures.sh).
+    std::map<std::string, double> reference;
+    std::ifstream table(ZN_SOURCE_DIR "/tests/data/shell/feature_measures.txt");
+    for (std::string key; table >> key;) {
+        if (key[0] == '#') {
+            std::getline(table, key);
+            continue;
+        }
+        table >> reference[key];
+    }
+    ASSERT_EQ(reference.size(), 2u);
+    ASSERT_TRUE(ShellIn("d",
+                        "shpcreate geo arc >/dev/null && dbfcreate geo -s NAME 4 >/dev/null && shpadd"
+                        " geo 10 20 10.1 20.1 10.2 20.05 >/dev/null && dbfadd geo.dbf A >/dev/null &&"
+                        " shpcreate geoarea polygon >/dev/null && dbfcreate geoarea -s NAME 4"
+                        " >/dev/null && shpadd geoarea 10 20 10 20.1 10.1 20.1 10.1 20 10 20"
+                        " >/dev/null && dbfadd geoarea.dbf B >/dev/null"));
+    // The harness's map is geographic on WGS 1984.
+    ASSERT_NE(OpenShapefileView({"geo", "geoarea"}), nullptr);
+    CLayerList& layers = doc_.GetLayers();
+    auto number = [](const WString& text) { return std::stod(text::ToUtf8(text)); };
+    for (int i = 0; i < layers.GetCount(); ++i) {
+        CLayer* layer = layers.GetAt(i);
+        GetShellServices()->ShowFeatureSheet(layer, 0, kFeatureSheetIdentify);
+        Pump();
+        HWND sheet = GetFeatureSheet()->GetSafeHwnd();
+        TapTab(sheet, 1);
+        HWND page = PageWindow(sheet, 1);
+        const WString length = Text(GetDlgItem(page, IDC_GEOGRAPHY_LENGTH));
+        const WString area = Text(GetDlgItem(page, IDC_GEOGRAPHY_AREA));
+        if (layer->GetDisplayClass() == DisplayClass::Line) {
+            ASSERT_EQ(length.substr(length.size() - 3), u" km");
+            // Geodesic: to the text's last digit.
+            EXPECT_NEAR(number(length) * 1000, reference["length_m"], 0.5);
+        } else {
+            ASSERT_EQ(area.substr(area.size() - 3), u" ha");
+            // The area of the equal-area projection of the polygon's straight
+            // sides: within 1e-4 of the geodesic polygon at this size.
+            EXPECT_NEAR(number(area) * 1e4, reference["area_m2"], reference["area_m2"] * 1e-4);
+        }
+    }
+}
+
+TEST_F(FeaturePagesTest, ThePointPageOffersZAndMByShapeType) {
+    OpenFeatures();
+    ASSERT_TRUE(ShellIn("d",
+                        "shpcreate pz pointz >/dev/null && dbfcreate pz -s NAME 4 >/dev/null && shpadd"
+                        " pz 5 5 </dev/null >/dev/null && dbfadd pz.dbf A >/dev/null && shpcreate pm pointm"
+                        " >/dev/null && dbfcreate pm -s NAME 4 >/dev/null && shpadd pm 5 5 >/dev/null"
+                        " </dev/null && dbfadd pm.dbf B >/dev/null"));
+    CLayer* pz = nullptr;
+    CLayer* pm = nullptr;
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\pz.shp", &pz));
+    ASSERT_TRUE(doc_.AddLayerFromPath(u"\\d\\pm.shp", &pm));
+    doc_.GetLayers().SetEditLayer(pm);
+    struct Case {
+        const char* name;
+        CLayer* layer;
+        bool z, m;
+        const WChar* zText;
+    };
+    const Case cases[] = {
+        {"point", feat_, false, false, u"0"},
+        {"point with Z", pz, true, true, u"0"},
+        {"point with M", pm, false, true, u"0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunModal(c.layer, 0, kFeatureSheetEdit, [&](HWND sheet) {
+            TapTab(sheet, 1);
+            HWND page = PageWindow(sheet, 1);
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_POINT_X)));
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, IDC_POINT_Z)) != 0, c.z);
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, IDC_POINT_M)) != 0, c.m);
+            EXPECT_EQ(Text(GetDlgItem(page, IDC_POINT_Z)), c.zText);
+            TapButton(sheet, IDCANCEL);
+        });
+    }
+    // An M without data shows empty, and an emptied M is stored without data.
+    for (const WChar* typed : {u"2.5", u""}) {
+        EXPECT_TRUE(RunModal(pm, 0, kFeatureSheetEdit, [&](HWND sheet) {
+            TapTab(sheet, 1);
+            SetWindowText(GetDlgItem(PageWindow(sheet, 1), IDC_POINT_M), typed);
+            TapButton(sheet, IDOK);
+        }));
+        RunModal(pm, 0, kFeatureSheetEdit, [&](HWND sheet) {
+            TapTab(sheet, 1);
+            EXPECT_EQ(Text(GetDlgItem(PageWindow(sheet, 1), IDC_POINT_M)), typed);
+            TapButton(sheet, IDCANCEL);
+        });
     }
 }
