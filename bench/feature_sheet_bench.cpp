@@ -61,6 +61,10 @@ void BM_RetargetSheet(benchmark::State& state) {
     CFeatureSheet::Show(&layer, 0, kFeatureSheetIdentify);
     Pump();
     CFeatureSheet* sheet = GetFeatureSheet();
+    if (!sheet) {
+        state.SkipWithError("no sheet");
+        return;
+    }
     HWND list = GetDlgItem(sheet->m_attributesPage.GetSafeHwnd(), IDC_FEATURE_FIELDS);
     int record = 0;
     for (auto _ : state) {
