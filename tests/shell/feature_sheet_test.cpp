@@ -479,13 +479,16 @@ TEST_F(FeatureSheetTest, TheSheetShowsThePagesTheLayerAndItsFormAllow) {
                 "</LAYER></Zarnip>");
             ASSERT_TRUE(layer->m_renderer.ReadLayerFile(u"\\d\\classes.znl"));
         }
-        CFeatureSheet sheet(layer, 0, true, IDS_FEATURE_PROPERTIES);
-        std::vector<UINT> pages;
-        for (int i = 0; i < sheet.GetPageCount(); ++i) {
-            auto* page = dynamic_cast<CPropertyPageExt*>(sheet.GetPage(i));
-            pages.push_back(page ? page->GetTemplateId() : 0);
+        {
+            CFeatureSheet sheet(layer, 0, true, IDS_FEATURE_PROPERTIES);
+            std::vector<UINT> pages;
+            for (int i = 0; i < sheet.GetPageCount(); ++i) {
+                auto* page = dynamic_cast<CPropertyPageExt*>(sheet.GetPage(i));
+                pages.push_back(page ? page->GetTemplateId() : 0);
+            }
+            EXPECT_EQ(pages, c.pages);
         }
-        EXPECT_EQ(pages, c.pages);
+        // The forms go after the sheet that uses them.
         layer->m_forms.reset();
     }
 }
@@ -602,7 +605,9 @@ TEST_F(FeatureSheetTest, ThePointPageTakesTheGpsPosition) {
             EXPECT_EQ(Text(GetDlgItem(page, IDC_POINT_X)), text::FromUtf8(c.x));
             EXPECT_EQ(gps_.Averaging(), c.averaging);
             EXPECT_EQ(IsWindowVisible(GetDlgItem(page, IDC_POINT_PROGRESS)) != 0, c.averaging);
-            if (c.averaging) EXPECT_EQ(Text(GetDlgItem(page, IDC_POINT_COUNT)), u"5");
+            if (c.averaging) {
+                EXPECT_EQ(Text(GetDlgItem(page, IDC_POINT_COUNT)), u"5");
+            }
             TapButton(sheet, IDCANCEL);
         });
         EXPECT_EQ(static_cast<int>(win::BeepLog().size() - beeps), c.beeps);
