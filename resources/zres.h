@@ -306,10 +306,16 @@
 #define CBS_DROPDOWNLIST 0x3L
 #define CBS_SORT 0x100L
 #define CBS_UPPERCASE 0x2000L
+#define BS_AUTO3STATE 0x6L
+#define UDS_SETBUDDYINT 0x2L
+#define UDS_ALIGNRIGHT 0x4L
+#define UDS_AUTOBUDDY 0x10L
+#define UDS_ARROWKEYS 0x20L
 #endif
 
 // Ids of the main frame, the command bars and menus, and the application's
 // own windows (splash, About), one header each.
+#include "zres_options.h"
 #include "zres_frame.h"
 #include "zres_bars.h"
 #include "zres_app.h"

@@ -253,18 +253,34 @@ constexpr DWORD TRUETYPE_FONTTYPE = 0x0004;
 using FONTENUMPROC = int (*)(const LOGFONT*, const TEXTMETRIC*, DWORD fontType, LPARAM);
 
 // ---- device capabilities ----
+constexpr int HORZSIZE = 4;  // millimetres
+constexpr int VERTSIZE = 6;
 constexpr int HORZRES = 8;
 constexpr int VERTRES = 10;
 constexpr int BITSPIXEL = 12;
 constexpr int PLANES = 14;
+constexpr int NUMBRUSHES = 16;
+constexpr int NUMPENS = 18;
+constexpr int NUMFONTS = 22;
 constexpr int NUMCOLORS = 24;
 constexpr int RASTERCAPS = 38;
+constexpr int ASPECTX = 40;
+constexpr int ASPECTY = 42;
+constexpr int ASPECTXY = 44;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
+constexpr int SIZEPALETTE = 104;
+constexpr int NUMRESERVED = 106;
 constexpr int COLORRES = 108;  // colour resolution of a palette display
 constexpr int RC_BITBLT = 1;
-constexpr int RC_STRETCHBLT = 0x0800;
+constexpr int RC_BANDING = 2;
+constexpr int RC_SCALING = 4;
+constexpr int RC_BITMAP64 = 8;
+constexpr int RC_DI_BITMAP = 0x0080;
 constexpr int RC_PALETTE = 0x0100;
+constexpr int RC_DIBTODEV = 0x0200;
+constexpr int RC_STRETCHBLT = 0x0800;
+constexpr int RC_STRETCHDIB = 0x2000;
 
 // ---- regions ----
 constexpr int ERROR = 0;

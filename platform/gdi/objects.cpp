@@ -701,8 +701,28 @@ int GetDeviceCaps(HDC, int index) {
         case NUMCOLORS:
             return -1;
         case RASTERCAPS:
-            // A display of 8 bits or fewer works through a palette.
-            return RC_BITBLT | RC_STRETCHBLT | (m.bitsPerPixel <= 8 ? RC_PALETTE : 0);
+            // Block transfers of any size, stretched or not; a display of 8
+            // bits or fewer works through a palette. No banding, scaling or
+            // device-independent bitmap transfers.
+            return RC_BITBLT | RC_BITMAP64 | RC_STRETCHBLT | (m.bitsPerPixel <= 8 ? RC_PALETTE : 0);
+        case HORZSIZE:
+            return m.logPixelsX > 0 ? (sys::GetScreenWidth() * 254 + m.logPixelsX * 5) / (m.logPixelsX * 10) : 0;
+        case VERTSIZE:
+            return m.logPixelsY > 0 ? (sys::GetScreenHeight() * 254 + m.logPixelsY * 5) / (m.logPixelsY * 10) : 0;
+        case ASPECTX:
+        case ASPECTY:
+            return 36;  // square pixels
+        case ASPECTXY:
+            return 51;  // the diagonal of a 36 by 36 pixel
+        case SIZEPALETTE:
+            return m.bitsPerPixel <= 8 ? 1 << m.bitsPerPixel : 0;
+        case NUMRESERVED:
+            return m.bitsPerPixel <= 8 ? 20 : 0;
+        case NUMBRUSHES:
+        case NUMPENS:
+            return m.bitsPerPixel <= 8 ? 1 << m.bitsPerPixel : -1;  // more than a table could list
+        case NUMFONTS:
+            return 0;  // no device fonts: all are drawn by the program
         case COLORRES:
             return m.bitsPerPixel <= 8 ? m.bitsPerPixel : 0;
         case LOGPIXELSX:

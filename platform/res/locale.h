@@ -20,6 +20,8 @@ struct LocaleInfo {
     const char16_t* nativeCountry;
     const char16_t* englishLanguage;
     const char16_t* englishCountry;
+    UINT countryCode;                    // the international dialling code (Canada 2)
+    const char16_t* countryAbbreviation;  // ISO 3166 three letters
 };
 
 std::span<const LocaleInfo> AllLocales();

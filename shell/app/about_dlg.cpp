@@ -10,6 +10,7 @@
 #include "platform/win/window.h"
 #include "resources/zres.h"
 #include "shell/app/splash.h"
+#include "shell/app/system_info_dlg.h"
 
 namespace {
 int g_ledCounters[2] = {0, 0};
@@ -77,8 +78,6 @@ bool CAboutDlg::OnInitDialog() {
     SendMessage(GetDlgItem(IDC_ABOUT_LED0), STM_SETICON, reinterpret_cast<WPARAM>(m_icons[1]), 0);
     SendMessage(GetDlgItem(IDC_ABOUT_LED1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_ledBitmap.get()));
     FitLabel(GetSafeHwnd(), GetDlgItem(IDC_ABOUT_VERSION_LABEL), GetDlgItem(IDC_ABOUT_VERSION));
-    // The system information report is not part of this program yet.
-    EnableWindow(GetDlgItem(IDC_ABOUT_SYSTEM_INFO), false);
     return true;
 }
 
@@ -108,6 +107,13 @@ bool CAboutDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         case IDC_ABOUT_ICON:
             if (code != STN_CLICKED) return false;
             ShowSplashWindow(GetParentHwnd() ? GetParentHwnd() : win::GetMainWindow());
+            return true;
+        case IDC_ABOUT_SYSTEM_INFO:
+            if (code != BN_CLICKED && code != BN_DBLCLK) return false;
+            {
+                CSystemInfoDlg info(GetSafeHwnd());
+                info.DoModal();
+            }
             return true;
         case IDC_ABOUT_LED0:
         case IDC_ABOUT_LED1:

@@ -17,6 +17,16 @@ struct IDispatch;
 struct LayerExtensionInfo;
 struct MSG;
 
+// One loaded extension module as the option pages show it.
+struct ExtensionInfo {
+    WString name;
+    WString code;           // four letters
+    uint32_t kind = 0;      // 16: a GPS protocol
+    HICON smallIcon = nullptr;
+    WString modulePath;     // device path of the module file
+    bool hasProperties = false;  // it has a properties dialog
+};
+
 // The extension modules.
 class IAppExtensions {
 public:
@@ -33,6 +43,17 @@ public:
     virtual const LayerExtensionInfo* FindLayerExtension(WStringView path) {
         (void)path;
         return nullptr;
+    }
+    // The module at a position of the load order (0 .. GetCount() - 1).
+    virtual ExtensionInfo GetExtensionInfo(int index) {
+        (void)index;
+        return {};
+    }
+    // Runs the module's properties dialog; false when it has none.
+    virtual bool ShowExtensionProperties(int index, HWND parent) {
+        (void)index;
+        (void)parent;
+        return false;
     }
     // The modules as the command bars show them (null: none).
     virtual IBarExtensions* GetBarExtensions() { return nullptr; }

@@ -259,6 +259,7 @@ int CMapApp::ExitInstance() {
     // The preferences are written only when the user applies the options.
     if (GetPreferences() == m_options.get()) SetPreferences(nullptr);
     SetProgramFont(nullptr);
+    m_optionPages.reset();
     m_options.reset();
     ReleaseDatumTable();
     SetRecentFileList(nullptr);
@@ -306,8 +307,15 @@ bool CMapApp::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
 }
 
 COptionsSheet* CMapApp::CreatePreferences() {
+    m_optionPages.reset();
     m_options.reset();
     m_options = std::make_unique<COptionsSheet>();
+    m_optionPages = std::make_unique<COptionPages>(*m_options, m_extensions);
+    // The Tracklog page counts and clears the open map's tracklog.
+    m_options->m_tracklogLayer = [this]() -> CTracklogLayer* {
+        CMapDoc* doc = GetMapDocument();
+        return doc ? &doc->GetLayers().GetTracklog() : nullptr;
+    };
     // The Extensions page is there when at least one module is loaded.
     m_options->m_extensionsLoaded = [this] { return m_extensions && m_extensions->GetCount() > 0; };
     SetPreferences(m_options.get());

@@ -20,6 +20,7 @@
 #include "shell/frame/main_frame.h"
 #include "platform/win/command.h"
 #include "platform/win/doc_template.h"
+#include "shell/options/option_pages.h"
 #include "shell/options/options_sheet.h"
 
 class CMapDoc;
@@ -160,6 +161,8 @@ private:
 
     CCommandLineInfoExt m_cmdInfo;
     std::unique_ptr<COptionsSheet> m_options;
+    // The sheet's pages; gone before the sheet.
+    std::unique_ptr<COptionPages> m_optionPages;
     std::unique_ptr<CConfigXmlFile> m_config;
     std::unique_ptr<IScriptHost> m_scriptHost;
     std::unique_ptr<CRecentFileList> m_recentFiles;

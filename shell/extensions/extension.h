@@ -88,6 +88,8 @@ public:
     bool PreTranslateMessage(MSG* msg);
     void Terminate();
     bool DialogAbout(HWND parent);
+    // Whether the module has a properties dialog.
+    bool HasDialogProperties() const { return m_dialogProperties != nullptr; }
     bool DialogProperties(HWND parent);
     HRESULT Escape(uint32_t handle, VARIANT* arg1, VARIANT* arg2, VARIANT* arg3, VARIANT* result);
     // IAuxExtension: the claiming layer's handle travels as the pointer.

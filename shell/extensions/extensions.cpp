@@ -106,6 +106,24 @@ CExtension* CExtensions::GetAt(int index) const {
     return index >= 0 && index < static_cast<int>(m_list.size()) ? m_list[index].get() : nullptr;
 }
 
+ExtensionInfo CExtensions::GetExtensionInfo(int index) {
+    ExtensionInfo info;
+    if (const CExtension* e = GetAt(index)) {
+        info.name = e->GetName();
+        info.code = e->GetCodeText();
+        info.kind = e->GetKindValue() & 0xFFFF;
+        info.smallIcon = e->GetSmallIcon();
+        info.modulePath = e->GetDevicePath();
+        info.hasProperties = e->HasDialogProperties();
+    }
+    return info;
+}
+
+bool CExtensions::ShowExtensionProperties(int index, HWND parent) {
+    CExtension* e = GetAt(index);
+    return e && e->HasDialogProperties() && e->DialogProperties(parent);
+}
+
 CExtension* CExtensions::FindByCode(uint32_t code) const {
     for (const auto& extension : m_list)
         if (extension->GetCode() == code) return extension.get();

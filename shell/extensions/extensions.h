@@ -34,6 +34,8 @@ public:
     int GetCount() override { return static_cast<int>(m_list.size()); }
     const LayerExtensionInfo* FindLayerExtension(WStringView path) override;
     IBarExtensions* GetBarExtensions() override;
+    ExtensionInfo GetExtensionInfo(int index) override;
+    bool ShowExtensionProperties(int index, HWND parent) override;
 
     // IGpsExtensions.
     IGpsProtocolExtension* FindGpsExtension(uint32_t code) override;

@@ -17,6 +17,8 @@
 #include "platform/win/propsheet.h"
 #include "platform/win/msgbox.h"
 #include "shell/app/win_app_ext.h"
+#include "shell/options/display_pages.h"
+#include "shell/options/gps_pages.h"
 
 const int COptionsSheet::kTabImages[kPageCount] = {
     16,  // Protocol
@@ -531,4 +533,14 @@ bool COptionsSheet::Run() {
     AlertSettings* live = GetAlertSettings();
     for (int i = 0; i < kAlertCount; ++i) live[i].show = alerts[i].show;
     return false;
+}
+
+std::unique_ptr<win::PropertyPage> COptionsSheet::CreateGridStylePage() {
+    return std::make_unique<CGridStylePage>(m_data.mapgrid);
+}
+
+std::unique_ptr<win::PropertyPage> COptionsSheet::CreateTracklogPage() {
+    auto page = std::make_unique<CTracklogPage>(*this, m_tracklogLayer ? m_tracklogLayer() : nullptr);
+    page->m_reloadDatums = [this] { LoadDatums(); };
+    return page;
 }

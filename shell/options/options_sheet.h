@@ -14,6 +14,8 @@
 #include "platform/gdi/owned.h"
 #include "shell/options/port_records.h"
 
+class CTracklogLayer;
+
 class COptionsSheet : public CPropertySheetExt, public IPreferences {
 public:
     static constexpr UINT kCaptionId = 7206;
@@ -64,6 +66,15 @@ public:
     // The pages of the sheet (supplied by the page module); null until set.
     void SetOptionPage(Page which, win::PropertyPage* page) { m_pages[which] = page; }
     win::PropertyPage* GetOptionPage(Page which) const { return m_pages[which]; }
+    // The Grid Style and Tracklog pages of the Layer Properties sheet: new
+    // pages that copy the grid or tracklog options in when made and out
+    // when that sheet ends with OK (the Tracklog page then reloads the
+    // datums). The caller owns them.
+    std::unique_ptr<win::PropertyPage> CreateGridStylePage();
+    std::unique_ptr<win::PropertyPage> CreateTracklogPage();
+    // The tracklog whose file the Tracklog page counts and clears (unset or
+    // null: the page's own).
+    std::function<CTracklogLayer*()> m_tracklogLayer;
     // Whether extensions are loaded, asked at each Run (none by default).
     std::function<bool()> m_extensionsLoaded;
 

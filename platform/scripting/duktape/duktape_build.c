@@ -15,3 +15,9 @@ duk_ret_t zn_jscript_unknown_marker(duk_context* ctx) {
     (void) ctx;
     return 0;
 }
+
+/* The engine's version as compiled in (major * 10000 + minor * 100 + patch),
+ * for the program's system report. */
+long zn_duktape_version(void) {
+    return (long) DUK_VERSION;
+}
