@@ -337,6 +337,7 @@
 #define IDB_SCRIPT_RUN_DISABLED 397
 #define IDS_SCRIPT_NOT_SAVED 7290
 #define IDS_SCRIPT_NOT_LOADED 7291
+#include "zres_layers.h"
 
 #endif
 

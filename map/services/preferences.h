@@ -11,6 +11,9 @@
 #include "platform/gdi/owned.h"
 #include "platform/text/text.h"
 #include "platform/types.h"
+#include "platform/win/framework_sheet.h"
+
+#include <memory>
 
 struct PreferencesData {
     struct Display {
@@ -112,6 +115,12 @@ public:
     virtual HFONT GetLabelFont() = 0;
     virtual void ReadLocation() = 0;
     virtual void WriteLocation() = 0;
+    // The option pages that edit the map grid's and the tracklog's settings,
+    // for the grid's and the tracklog's layer properties. A page copies the
+    // settings in when it is made and back when its sheet ends with OK.
+    // None where there are no such pages.
+    virtual std::unique_ptr<win::PropertyPage> CreateGridStylePage() { return nullptr; }
+    virtual std::unique_ptr<win::PropertyPage> CreateTracklogPage() { return nullptr; }
 };
 
 // A preferences value that only holds the record (no file, no profile).

@@ -8,6 +8,7 @@
 #include "core/language_module.h"
 #include "core/dialog_ext.h"
 #include "crs/datum_table.h"
+#include "map/dialogs/map_info_dlg.h"
 #include "map/layers/map_doc.h"
 #include "map/view/map_view.h"
 #include "platform/win/frame_wnd.h"
@@ -247,6 +248,12 @@ bool CMapApp::WriteAuxPort(const uint8_t* data, size_t size) {
 }
 
 bool CMapApp::RunOptions() { return m_options && m_options->Run(); }
+
+void CMapApp::MapInformationDialog(HWND parent, CMapDoc* doc) {
+    if (!RunMapInfoDialog(parent, doc)) return;
+    // The document's title changed: the caption shows it only when redrawn.
+    if (win::FrameWnd* frame = GetMainFrame()) frame->OnUpdateFrameTitle();
+}
 
 void CMapApp::ResetProgramFont() { SetProgramFont(m_options ? m_options->GetDialogFont() : nullptr); }
 

@@ -107,6 +107,8 @@ public:
     CRecentFileList* GetRecentLayers() override { return m_recentLayers.get(); }
     void OpenMap(const WString& path) override { OpenDocumentFile(path); }
     bool RunOptions() override;
+    // The layer management dialogs of the frame's commands.
+    void MapInformationDialog(HWND parent, CMapDoc* doc) override;
     void ResetProgramFont() override;
     IBarExtensions* GetBarExtensions() override {
         return m_extensions ? m_extensions->GetBarExtensions() : nullptr;

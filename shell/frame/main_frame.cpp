@@ -7,6 +7,7 @@
 #include "core/dialog_ext.h"
 #include "core/recent_file_list.h"
 #include "core/xml_node.h"
+#include "map/dialogs/font_dlg.h"
 #include "map/layers/layer.h"
 #include "map/layers/map_doc.h"
 #include "map/services/preferences.h"
@@ -486,11 +487,7 @@ int CMainFrame::ServiceColorPicker(HWND parent, COLORREF* colour) {
 
 int CMainFrame::ServiceChooseFont(HWND parent, LOGFONT* font) {
     if (!font) return 0;
-    CHOOSEFONT cf;
-    cf.hwndOwner = parent;
-    cf.lpLogFont = font;
-    cf.flags = CF_INITTOLOGFONTSTRUCT;
-    return ChooseFont(&cf) ? 1 : 0;
+    return ChooseFontDlg(parent, *font) ? 1 : 0;
 }
 
 // ---------------------------------------------------------------- commands
