@@ -460,7 +460,13 @@ int CListCtrlEx::SubItemHitTest(int item, POINT point, RECT* rect) const {
         return -1;
     int x = row.left;
     const int columns = GetColumnCount();
-    for (int c = 0; c < columns; ++c) {
+    // The strips lie in display order, which need not be column order.
+    std::vector<int> order(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) order[static_cast<size_t>(c)] = c;
+    if (columns > 0)
+        SendMessage(GetSafeHwnd(), LVM_GETCOLUMNORDERARRAY, static_cast<WPARAM>(columns),
+                    reinterpret_cast<LPARAM>(order.data()));
+    for (int c : order) {
         const int w = static_cast<int>(
             SendMessage(GetSafeHwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
         const RECT strip{x, row.top, x + w, row.bottom};

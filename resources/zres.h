@@ -30,7 +30,7 @@
 
 // ---- core dialogs, controls and messages ----
 #define IDS_PACKING_SHAPEFILE 7208
-#define IDS_PROGRESS_CANCEL 7210
+#define IDS_PROGRESS_CANCEL 7297
 #define IDS_MY_COMPUTER 7216
 #define IDS_ERROR_CREATING_SHAPEFILE 8003
 #define IDS_PACK_CANCELLED 8452

@@ -46,6 +46,7 @@ private:
 // the answer is true.
 bool ChooseFontDlg(HWND parent, LOGFONT& font);
 
+
 // Adds "Solid" and "Dash" to the drop-down list `id` of `dialog`, so that an
 // entry's index is its pen style (0 solid, 1 dash).
 void FillLineStyleCombo(HWND dialog, int id);

@@ -180,6 +180,8 @@ public:
     bool GetIdentify() const { return m_identify; }
     void SetIdentify(bool on);
     int32_t GetHyperlinkField() const { return m_hyperlinkField; }
+    // -1 for none.
+    void SetHyperlinkField(int32_t field) { m_hyperlinkField = field; }
     bool HasHyperlink() const { return m_kind == LayerKind::Shape && m_hyperlinkField >= 0; }
     bool UsesRenderer() const { return m_usesRenderer; }
     void SetUsesRenderer(bool on) { m_usesRenderer = on; }
@@ -254,7 +256,6 @@ protected:
     void SetExtensionHandle(uint32_t handle) { m_extensionHandle = handle; }
     void SetHasAttributes(bool on) { m_hasAttributes = on; }
     void SetIdentifiable(bool on) { m_identifiable = on; }
-    void SetHyperlinkField(int32_t field) { m_hyperlinkField = field; }
     void SetHasLegendClasses(bool on) { m_hasLegendClasses = on; }
     void SetLocale(int32_t localeId, int32_t codePage) {
         m_localeId = localeId;

@@ -1,5 +1,7 @@
 #include "map/layers/layer_list.h"
 
+#include <algorithm>
+
 #include <cfloat>
 
 #include "formats/dbf/dbf_engine.h"
@@ -119,6 +121,16 @@ CLayer* CLayerList::ClearEditLayer(DisplayClass displayClass) {
         ShowMapMessage(IDP_READONLY_MODE, MB_OK | MB_ICONEXCLAMATION, kBeepError,
                        {layer->GetName()});
     return layer;
+}
+
+bool CLayerList::MoveLayer(CLayer* layer, int index) {
+    const int from = IndexOf(layer);
+    if (from < 0) return false;
+    const int to = std::clamp(index, 0, GetCount() - 1);
+    std::unique_ptr<CLayer> held = std::move(m_layers[static_cast<size_t>(from)]);
+    m_layers.erase(m_layers.begin() + from);
+    m_layers.insert(m_layers.begin() + to, std::move(held));
+    return true;
 }
 
 CLayer* CLayerList::LayerFromItem(int item) {

@@ -50,6 +50,9 @@ public:
     // -2 the grid, -1 the tracklog, else a list position.
     CLayer* LayerFromItem(int item);
     bool RemoveLayer(CLayer* layer);
+    // Moves a layer of the list to `index` (clamped to the list); false when
+    // the list does not hold it.
+    bool MoveLayer(CLayer* layer, int index);
     void SetCurrentFeature(CLayer* layer, int record);
     CLayer* GetCurrentFeatureLayer() const { return m_currentFeatureLayer; }
     // 0-based record index, -1 none.

@@ -8,6 +8,7 @@
 #include "core/language_module.h"
 #include "core/dialog_ext.h"
 #include "crs/datum_table.h"
+#include "map/dialogs/layers_dlg.h"
 #include "map/dialogs/map_info_dlg.h"
 #include "map/layers/map_doc.h"
 #include "map/view/map_view.h"
@@ -138,6 +139,8 @@ bool CMapApp::InitInstance() {
     m_instance.SetReceiver([this](InstanceFrame frame) { ReceiveInstanceFrame(std::move(frame)); });
     // The main frame is made with the instance's class.
     CMainFrame::SetInstanceClassName(m_instance.GetClassName());
+    // The view's Layers command runs the program's Layers dialog.
+    SetLayersDialogRunner([this](CMapDoc* doc) { return RunLayersDialog(doc, GetMainWindow()); });
     // The map view's menus and dialogs.
     InstallProgramShellServices();
 
@@ -258,6 +261,7 @@ void CMapApp::MapInformationDialog(HWND parent, CMapDoc* doc) {
 void CMapApp::ResetProgramFont() { SetProgramFont(m_options ? m_options->GetDialogFont() : nullptr); }
 
 int CMapApp::ExitInstance() {
+    SetLayersDialogRunner(nullptr);
     if (m_scriptHost) m_scriptHost->StopEngine();
     if (m_forms) m_forms->DeleteForms();
     if (m_scripting) m_scripting->DeleteFormsAndApplets();

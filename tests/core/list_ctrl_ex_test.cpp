@@ -143,6 +143,14 @@ TEST_F(ListCtrlExTest, ChecksHitTestsAndHeaderImages) {
         }
     }
     EXPECT_EQ(list_.SubItemHitTest(1, POINT{row.left + 10, row.bottom + 1}, nullptr), -1);
+    // With the first two columns shown the other way round, the strips
+    // follow what the user sees (a tap on the left strip hit column 0
+    // before, 2026-12-11).
+    list_.SwapColumns(0, 1);
+    EXPECT_EQ(list_.SubItemHitTest(1, POINT{row.left + 5, y}, nullptr), 1);
+    EXPECT_EQ(list_.SubItemHitTest(1, POINT{row.left + 65, y}, nullptr), 0);
+    EXPECT_EQ(list_.SubItemHitTest(1, POINT{row.left + 179, y}, nullptr), 2);
+    list_.SwapColumns(0, 1);
 
     // Header images and column data.
     EXPECT_TRUE(list_.SetImageList(IDB_DEFAULT_MARK, 16, 1, RGB(255, 0, 255)));
