@@ -375,6 +375,18 @@ void CHyperlinkPage::SetupControls() {
 
 void CHyperlinkPage::DoDataExchange(CDataExchange* dx) { DDX_CBIndex(dx, IDC_HYPERLINK_FIELD, m_index); }
 
+CAttributesPage::CAttributesPage(CFeatureLayer* layer) : CLayerPage(IDD_PAGE_ATTRIBUTES), m_layer(layer) {}
+
+void CAttributesPage::SetupControls() {
+    m_list.Setup(GetSafeHwnd(), IDC_ATTRIBUTES_LIST);
+    m_list.ShowLayer(m_layer);
+}
+
+bool CAttributesPage::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (m_list.HandleCustomDraw(reinterpret_cast<NMHDR*>(lParam), result)) return true;
+    return CLayerPage::OnNotify(wParam, lParam, result);
+}
+
 CScalePage::CScalePage() : CLayerPage(IDD_PAGE_SCALE) {}
 
 void CScalePage::SetupControls() {
@@ -448,7 +460,8 @@ CLayerPropertySheet::CLayerPropertySheet(CLayer* layer, UINT captionId, HWND par
     if (feature && layer->HasAttributes() && layer->GetKind() != LayerKind::Internet) {
         m_hyperlink = std::make_unique<CHyperlinkPage>(feature);
         Add(m_hyperlink.get(), kImageHyperlink);
-        (void)kImageAttributes;
+        m_attributes = std::make_unique<CAttributesPage>(feature);
+        Add(m_attributes.get(), kImageAttributes);
     }
     if (layer->GetKind() != LayerKind::System) {
         m_scale = std::make_unique<CScalePage>();

@@ -12,6 +12,7 @@
 
 #include "core/color_picker.h"
 #include "core/dialog_ext.h"
+#include "map/dialogs/new_shapefile_dlg.h"
 #include "map/symbology/symbol_list_ctrl.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/framework.h"
@@ -167,6 +168,19 @@ private:
     CFeatureLayer* m_layer;
 };
 
+class CAttributesPage : public CLayerPage {
+public:
+    explicit CAttributesPage(CFeatureLayer* layer);
+    bool OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+protected:
+    void SetupControls() override;
+
+private:
+    CFeatureLayer* m_layer;
+    CFieldListCtrl m_list;
+};
+
 class CScalePage : public CLayerPage {
 public:
     CScalePage();
@@ -203,7 +217,7 @@ public:
     std::unique_ptr<CLabelsPage> m_labels;
     std::unique_ptr<CSymbologyPage> m_symbology;
     std::unique_ptr<CHyperlinkPage> m_hyperlink;
-    std::unique_ptr<win::PropertyPage> m_attributes;
+    std::unique_ptr<CAttributesPage> m_attributes;
     std::unique_ptr<CScalePage> m_scale;
     std::unique_ptr<win::PropertyPage> m_ombrix;
     std::unique_ptr<win::PropertyPage> m_gridPage;

@@ -10,6 +10,7 @@
 #include "crs/datum_table.h"
 #include "map/dialogs/layers_dlg.h"
 #include "map/dialogs/map_info_dlg.h"
+#include "map/dialogs/new_shapefile_dlg.h"
 #include "map/layers/map_doc.h"
 #include "map/view/map_view.h"
 #include "platform/win/frame_wnd.h"
@@ -251,6 +252,13 @@ bool CMapApp::WriteAuxPort(const uint8_t* data, size_t size) {
 }
 
 bool CMapApp::RunOptions() { return m_options && m_options->Run(); }
+
+WString CMapApp::NewLayerDialog(HWND parent) {
+    CMapDoc* doc = GetMapDocument();
+    WString path;
+    if (!RunNewShapefileDialog(parent, path, doc ? doc->GetMapCoordSys() : nullptr)) return {};
+    return path;
+}
 
 void CMapApp::MapInformationDialog(HWND parent, CMapDoc* doc) {
     if (!RunMapInfoDialog(parent, doc)) return;

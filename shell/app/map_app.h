@@ -109,6 +109,7 @@ public:
     bool RunOptions() override;
     // The layer management dialogs of the frame's commands.
     void MapInformationDialog(HWND parent, CMapDoc* doc) override;
+    WString NewLayerDialog(HWND parent) override;
     void ResetProgramFont() override;
     IBarExtensions* GetBarExtensions() override {
         return m_extensions ? m_extensions->GetBarExtensions() : nullptr;

@@ -90,10 +90,12 @@ protected:
 TEST_F(LayerPropertySheet, PagesFollowTheLayer) {
     CLayerPropertySheet poly(Polygons(), IDS_LAYER_PROPERTIES);
     EXPECT_EQ(Templates(poly), (std::vector<UINT>{IDD_PAGE_INFORMATION, IDD_PAGE_LABELS, IDD_PAGE_POLYGON_STYLE,
-                                                  IDD_PAGE_HYPERLINK, IDD_PAGE_SCALE, IDD_PAGE_GEOGRAPHY}));
+                                                  IDD_PAGE_HYPERLINK, IDD_PAGE_ATTRIBUTES, IDD_PAGE_SCALE,
+                                                  IDD_PAGE_GEOGRAPHY}));
     CLayerPropertySheet pts(Points(), IDS_LAYER_PROPERTIES);
     EXPECT_EQ(Templates(pts), (std::vector<UINT>{IDD_PAGE_INFORMATION, IDD_PAGE_LABELS, IDD_PAGE_POINT_STYLE,
-                                                 IDD_PAGE_HYPERLINK, IDD_PAGE_SCALE, IDD_PAGE_GEOGRAPHY}));
+                                                 IDD_PAGE_HYPERLINK, IDD_PAGE_ATTRIBUTES, IDD_PAGE_SCALE,
+                                                 IDD_PAGE_GEOGRAPHY}));
     // The grid shows only the preferences' page, and none without one.
     CLayerPropertySheet none(&doc_.GetLayers().GetGrid(), IDS_LAYER_PROPERTIES);
     EXPECT_EQ(none.GetPageCount(), 0);
@@ -146,7 +148,7 @@ TEST_F(LayerPropertySheet, OkWithoutEditsChangesNothingAndCancelKeepsEdits) {
                     reinterpret_cast<LPARAM>(GetDlgItem(Page(sheet), IDC_LABELS_FONT)));
         sheet.SetActivePage(2);
         SetDlgItemText(Page(sheet), IDC_STYLE_WIDTH, u"9");
-        sheet.SetActivePage(4);
+        sheet.SetActivePage(5);
         SendMessage(GetDlgItem(Page(sheet), IDC_SCALE_ALL), BM_CLICK, 0, 0);
         sheet.PressButton(PSBTN_CANCEL);
     });
@@ -179,11 +181,14 @@ TEST_F(LayerPropertySheet, OkTakesTheEditsAndSavesGlobalDefaults) {
         sheet.SetActivePage(3);
         win::ComboUserSelect(GetDlgItem(Page(sheet), IDC_HYPERLINK_FIELD), 2);  // LINK
         sheet.SetActivePage(4);
+        // The Attributes page lists the layer's fields.
+        EXPECT_EQ(SendMessage(GetDlgItem(Page(sheet), IDC_ATTRIBUTES_LIST), LVM_GETITEMCOUNT, 0, 0), 2);
+        sheet.SetActivePage(5);
         HWND scale = Page(sheet);
         SetDlgItemText(scale, IDC_SCALE_MAX, u"abc");
         sheet.PressButton(PSBTN_OK);
         // The scale does not read: the sheet stays on its page.
-        EXPECT_EQ(sheet.GetActiveIndex(), 4);
+        EXPECT_EQ(sheet.GetActiveIndex(), 5);
         ASSERT_FALSE(win::MessageBoxLog().empty());
         EXPECT_EQ(win::MessageBoxLog().back().text, u"Please enter a number.");
         SendMessage(GetDlgItem(scale, IDC_SCALE_ALL), BM_CLICK, 0, 0);

@@ -1,7 +1,11 @@
 // The layer management commands of the program's main window, run by the
 // real application object on the sample map: each opens its dialog and the
 // frame and document show what the dialog changed.
+#include <algorithm>
 #include <cstring>
+
+#include "crs/coord_sys.h"
+#include "platform/win/msgbox.h"
 
 #include "map/layers/layer_factory.h"
 #include "map/layers/map_doc.h"
@@ -92,6 +96,32 @@ TEST_F(LayerCommands, MapPropertiesRetitlesTheMapAndTheCaption) {
     EXPECT_EQ(Doc()->GetMapTitle(), u"North Block");
     EXPECT_FALSE(Doc()->IsModified());
     EXPECT_EQ(GetWindowTextString(frame->GetSafeHwnd()), u"North Block - Zarnip");
+}
+
+TEST_F(LayerCommands, NewLayerIsAddedAsTheEditLayerOfItsClass) {
+    CMainFrame* frame = Open(Host("Maps/Sample.znm"));
+    ASSERT_TRUE(frame);
+    win::SetCommonDialogResponder({[](OPENFILENAME& ofn, bool save) {
+                                       EXPECT_TRUE(save);
+                                       ofn.file = u"\\Maps\\fresh.shp";
+                                       return true;
+                                   },
+                                   nullptr, nullptr});
+    win::PushModalHook([](HWND dlg) {
+        win::PushModalHook([](HWND field) { win::PressCaptionOk(field); });
+        SendMessage(dlg, WM_COMMAND, MAKEWPARAM(IDC_NEWSHP_ADD, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_NEWSHP_ADD)));
+        win::PressCaptionOk(dlg);
+    });
+    const int before = Doc()->GetLayers().GetCount();
+    Command(frame, CMainFrame::kCmdNewLayer);
+    ASSERT_EQ(Doc()->GetLayers().GetCount(), before + 1);
+    CLayer* added = Doc()->FindLayerByPath(u"\\Maps\\fresh.shp");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(Doc()->GetLayers().GetEditLayer(DisplayClass::Point), added);
+    // The map's own system went with it.
+    EXPECT_EQ(HostList("Maps").end() != std::find(HostList("Maps").begin(), HostList("Maps").end(), "fresh.prj"),
+              Doc()->GetMapCoordSys() && Doc()->GetMapCoordSys()->m_projectionCode != 0);
 }
 
 TEST_F(LayerCommands, TheExtensionFontServiceRunsTheProgramsFontDialog) {
