@@ -8,6 +8,7 @@
 #include "core/language_module.h"
 #include "core/dialog_ext.h"
 #include "crs/datum_table.h"
+#include "map/dialogs/add_layers_dlg.h"
 #include "map/dialogs/layers_dlg.h"
 #include "map/dialogs/map_info_dlg.h"
 #include "map/dialogs/new_shapefile_dlg.h"
@@ -252,6 +253,12 @@ bool CMapApp::WriteAuxPort(const uint8_t* data, size_t size) {
 }
 
 bool CMapApp::RunOptions() { return m_options && m_options->Run(); }
+
+std::vector<WString> CMapApp::AddLayerDialog(HWND parent) {
+    CAddLayersDlg dialog(parent);
+    if (dialog.DoModal() != IDOK) return {};
+    return dialog.m_result;
+}
 
 WString CMapApp::NewLayerDialog(HWND parent) {
     CMapDoc* doc = GetMapDocument();

@@ -110,6 +110,7 @@ public:
     // The layer management dialogs of the frame's commands.
     void MapInformationDialog(HWND parent, CMapDoc* doc) override;
     WString NewLayerDialog(HWND parent) override;
+    std::vector<WString> AddLayerDialog(HWND parent) override;
     void ResetProgramFont() override;
     IBarExtensions* GetBarExtensions() override {
         return m_extensions ? m_extensions->GetBarExtensions() : nullptr;
