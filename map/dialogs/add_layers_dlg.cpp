@@ -145,6 +145,16 @@ void CLayerBrowserTree::ExpandFolder(HTREEITEM item) {
 
 bool CLayerBrowserTree::HandleNotify(NMHDR* nm, LRESULT* result) {
     if (!nm || nm->hwndFrom != GetSafeHwnd()) return false;
+    if (nm->code == NM_CLICK) {
+        // A tap on an item's box (beside its icon) toggles it.
+        TVHITTESTINFO hit;
+        hit.pt = GetMessagePos();
+        ScreenToClient(GetSafeHwnd(), &hit.pt);
+        SendMessage(GetSafeHwnd(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+        if (hit.hItem && (hit.flags & TVHT_ONITEMICON)) ToggleCheck(hit.hItem);
+        *result = 0;
+        return true;
+    }
     if (nm->code == TVN_ITEMEXPANDING) {
         const auto* tv = reinterpret_cast<const NMTREEVIEW*>(nm);
         if (tv->action & TVE_EXPAND) ExpandFolder(tv->itemNew.hItem);

@@ -115,7 +115,13 @@ TEST_F(AddLayers, ListsWhatOpensAndCollectsWhatIsChecked) {
 
         // A checked folder brings its datasets, never a folder's path; its
         // unopened subfolder brings nothing.
-        dialog.Tree().ToggleCheck(Find(tree, main, u"shapes"));
+        // A tap on the folder's box.
+        RECT label{};
+        *reinterpret_cast<HTREEITEM*>(&label) = Find(tree, main, u"shapes");
+        SendMessage(tree, TVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label));
+        win::input::TapAt(tree, POINT{label.left - 6, (label.top + label.bottom) / 2});
+        win::input::DrainQueue();
+        EXPECT_TRUE(dialog.Tree().IsChecked(Find(tree, main, u"shapes")));
         dialog.Tree().ToggleCheck(Find(tree, main, u"roads.mvd"));
         std::vector<WString> paths;
         EXPECT_EQ(dialog.Tree().CollectChecked(paths, false), 2);
