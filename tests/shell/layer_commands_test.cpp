@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "crs/coord_sys.h"
+#include "platform/win/commctrl.h"
 #include "platform/win/msgbox.h"
 
 #include "map/layers/layer_factory.h"
@@ -122,6 +123,50 @@ TEST_F(LayerCommands, NewLayerIsAddedAsTheEditLayerOfItsClass) {
     // The map's own system went with it.
     EXPECT_EQ(HostList("Maps").end() != std::find(HostList("Maps").begin(), HostList("Maps").end(), "fresh.prj"),
               Doc()->GetMapCoordSys() && Doc()->GetMapCoordSys()->m_projectionCode != 0);
+}
+
+TEST_F(LayerCommands, LayersAndAddLayerChangeTheMap) {
+    CMainFrame* frame = Open(Host("Maps/Sample.znm"));
+    ASSERT_TRUE(frame);
+    CLayerList& layers = Doc()->GetLayers();
+    ASSERT_GT(layers.GetCount(), 0);
+    CLayer* first = layers.GetAt(0);
+    const bool visible = first->IsVisible();
+    Doc()->SetModifiedFlag(false);
+    // Layers: the first layer's visible cell.
+    win::PushModalHook([](HWND dlg) {
+        win::ListViewUserTap(GetDlgItem(dlg, IDC_LAYERS_LIST), 2, 1);
+        win::PressCaptionOk(dlg);
+    });
+    Command(frame, 1025);
+    EXPECT_NE(first->IsVisible(), visible);
+    EXPECT_TRUE(Doc()->IsModified());
+
+    // Add Layer: the datasets of a folder, checked by a tap on its box.
+    ASSERT_EQ(std::system(("mkdir -p '" + Host("More") + "' && cp '" + Host("Maps") + "'/blockgroups.s* '" +
+                           Host("Maps") + "'/blockgroups.dbf '" + Host("More") + "'/")
+                              .c_str()),
+              0);
+    const int before = layers.GetCount();
+    win::PushModalHook([](HWND dlg) {
+        SetDlgItemText(dlg, IDC_ADD_LAYERS_PATH, u"\\More");
+        SendMessage(dlg, WM_COMMAND, MAKEWPARAM(IDC_ADD_LAYERS_REFRESH, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_ADD_LAYERS_REFRESH)));
+        HWND tree = GetDlgItem(dlg, IDC_ADD_LAYERS_TREE);
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessage(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        HTREEITEM file = reinterpret_cast<HTREEITEM>(
+            SendMessage(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+        ASSERT_TRUE(file);
+        RECT label{};
+        *reinterpret_cast<HTREEITEM*>(&label) = file;
+        SendMessage(tree, TVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label));
+        win::input::TapAt(tree, POINT{label.left - 6, (label.top + label.bottom) / 2});
+        win::input::DrainQueue();
+        win::PressCaptionOk(dlg);
+    });
+    Command(frame, CMainFrame::kCmdAddLayer);
+    EXPECT_EQ(layers.GetCount(), before + 1);
+    EXPECT_TRUE(Doc()->FindLayerByPath(u"\\More\\blockgroups.shp"));
 }
 
 TEST_F(LayerCommands, TheExtensionFontServiceRunsTheProgramsFontDialog) {
