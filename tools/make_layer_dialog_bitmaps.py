@@ -335,6 +335,15 @@ def main():
         for x in range(min(32, folders.w)):
             browser.px[y][x] = folders.px[y][x]
     write_bmp(os.path.join(BITMAPS, 'folders.bmp'), browser)
+    # 328: the server's services: 3 an image service, 6 public, 7 private.
+    def lock(cv, ox, open_):
+        cv.rect(ox + 4, 8, ox + 12, 14, YELLOW if open_ else BROWN)
+        cv.frame(ox + 5, 3, ox + 11, 9, BLACK)
+        if open_:
+            cv.rect(ox + 10, 6, ox + 12, 9, MAGENTA)
+    write_bmp(os.path.join(BITMAPS, 'server_services.bmp'), strip(8, 16, MAGENTA, {
+        3: globe_icon, 6: lambda cv, ox: lock(cv, ox, True), 7: lambda cv, ox: lock(cv, ox, False),
+    }))
     # 230: check boxes, 1 unchecked and 2 checked (13 pixels).
     checks = Canvas(39, 13, WHITE)
     for i, on in ((1, False), (2, True)):

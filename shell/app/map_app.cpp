@@ -9,6 +9,7 @@
 #include "core/dialog_ext.h"
 #include "crs/datum_table.h"
 #include "map/dialogs/add_layers_dlg.h"
+#include "map/dialogs/add_server_dlg.h"
 #include "map/dialogs/layers_dlg.h"
 #include "map/dialogs/map_info_dlg.h"
 #include "map/dialogs/new_shapefile_dlg.h"
@@ -258,6 +259,12 @@ std::vector<WString> CMapApp::AddLayerDialog(HWND parent) {
     CAddLayersDlg dialog(parent);
     if (dialog.DoModal() != IDOK) return {};
     return dialog.m_result;
+}
+
+WString CMapApp::AddInternetServerDialog(HWND parent) {
+    CAddServerDlg dialog(parent);
+    if (dialog.DoModal() != IDOK) return {};
+    return dialog.m_savedPath;
 }
 
 WString CMapApp::NewLayerDialog(HWND parent) {

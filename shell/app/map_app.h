@@ -111,6 +111,7 @@ public:
     void MapInformationDialog(HWND parent, CMapDoc* doc) override;
     WString NewLayerDialog(HWND parent) override;
     std::vector<WString> AddLayerDialog(HWND parent) override;
+    WString AddInternetServerDialog(HWND parent) override;
     void ResetProgramFont() override;
     IBarExtensions* GetBarExtensions() override {
         return m_extensions ? m_extensions->GetBarExtensions() : nullptr;
