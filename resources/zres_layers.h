@@ -213,22 +213,32 @@
 #define IDP_NO_SERVICES 8303
 
 #ifdef RC_INVOKED
+// Style bits the shared list lacks, each only where no other header has it.
 #ifndef UDS_SETBUDDYINT
 #define UDS_SETBUDDYINT 0x0002L
+#endif
+#ifndef UDS_ALIGNRIGHT
 #define UDS_ALIGNRIGHT 0x0004L
+#endif
+#ifndef UDS_AUTOBUDDY
 #define UDS_AUTOBUDDY 0x0010L
+#endif
+#ifndef UDS_ARROWKEYS
 #define UDS_ARROWKEYS 0x0020L
+#endif
+#ifndef UDS_NOTHOUSANDS
 #define UDS_NOTHOUSANDS 0x0080L
 #endif
-#ifndef LVS_EDITLABELS
+#ifndef LVS_SORTASCENDING
 #define LVS_SORTASCENDING 0x10L
+#endif
+#ifndef LVS_EDITLABELS
 #define LVS_EDITLABELS 0x200L
+#endif
+#ifndef LVS_NOSORTHEADER
 #define LVS_NOSORTHEADER 0x8000L
 #endif
 #ifndef CBS_AUTOHSCROLL
 #define CBS_AUTOHSCROLL 0x40L
-#endif
-#ifndef TCS_BOTTOM
-#define TCS_BOTTOM 0x2L
 #endif
 #endif
