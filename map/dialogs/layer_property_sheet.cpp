@@ -106,20 +106,9 @@ LRESULT CLayerPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         for (Color& c : m_colors)
             if (c.button->OnParentDrawItem(lParam)) return 1;
     }
-    if (msg == WM_DESTROY) OnDestroyWindow();
     if (msg == WM_ENABLE || msg == WM_SETFOCUS || msg == WM_KILLFOCUS)
         for (auto& b : m_bitmaps) b->Refresh();
     return CPropertyPageExt::WindowProc(msg, wParam, lParam);
-}
-
-void CLayerPage::OnDestroyWindow() {
-    // Values that do not read stay as they were; the sheet already refused
-    // them when the page was left.
-    CDataExchange dx(GetSafeHwnd(), true);
-    try {
-        DoDataExchange(&dx);
-    } catch (...) {
-    }
 }
 
 // ---------------------------------------------------------------- pages

@@ -38,9 +38,6 @@ protected:
     void AddFontButton(int id);
     void ExchangeColors(CDataExchange* dx);
     void SetSpinRange(int spin, int low, int high);
-    // Takes the page's values when its window goes (the sheet may end
-    // while another page is shown).
-    void OnDestroyWindow();
 
 private:
     struct Color {

@@ -150,7 +150,11 @@ TEST_F(LayerPropertySheet, OkWithoutEditsChangesNothingAndCancelKeepsEdits) {
         SetDlgItemText(Page(sheet), IDC_STYLE_WIDTH, u"9");
         sheet.SetActivePage(5);
         SendMessage(GetDlgItem(Page(sheet), IDC_SCALE_ALL), BM_CLICK, 0, 0);
+        // A value that does not read is no reason to stop a Cancel.
+        SetDlgItemText(Page(sheet), IDC_SCALE_MAX, u"abc");
+        win::ClearMessageBoxLog();
         sheet.PressButton(PSBTN_CANCEL);
+        EXPECT_TRUE(win::MessageBoxLog().empty());
     });
     EXPECT_FALSE(sheet.RunModal());
     EXPECT_EQ(Written(), before);
