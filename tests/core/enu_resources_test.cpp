@@ -39,6 +39,14 @@ TEST(EnglishLibrary, WindresReadsTheSameIdsAndTexts) {
             for (size_t i = 0; i < t.size(); ++i) {
                 const bool doubled = (t[i] == '"' || t[i] == '\\') && i + 1 < t.size() && t[i + 1] == t[i];
                 const bool escaped = t[i] == '\\' && i + 1 < t.size() && t[i + 1] == '"';
+                // windres writes line ends and tabs back as escapes.
+                const bool control = t[i] == '\\' && i + 1 < t.size() &&
+                                     (t[i + 1] == 'r' || t[i + 1] == 'n' || t[i + 1] == 't');
+                if (control) {
+                    ++i;
+                    u.push_back(t[i] == 'r' ? '\r' : t[i] == 'n' ? '\n' : '\t');
+                    continue;
+                }
                 if (doubled || escaped) ++i;
                 u.push_back(t[i]);
             }
