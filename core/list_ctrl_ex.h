@@ -112,6 +112,32 @@ public:
     void SetCheck(int item, bool on);
     bool GetCheck(int item) const;
 
+protected:
+    // Custom drawing that paints over each row once the list has drawn it:
+    // answers every stage of NM_CUSTOMDRAW and calls drawRow(dc, row) after
+    // a row's paint. False when `nm` is no custom-draw notification.
+    template <class DrawRow>
+    static bool AnswerRowPostPaint(NMHDR* nm, LRESULT* result, DrawRow drawRow) {
+        if (nm->code != NM_CUSTOMDRAW) return false;
+        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(nm);
+        switch (cd->nmcd.dwDrawStage) {
+            case CDDS_PREPAINT:
+                *result = CDRF_NOTIFYITEMDRAW;
+                break;
+            case CDDS_ITEMPREPAINT:
+                *result = CDRF_NOTIFYPOSTPAINT;
+                break;
+            case CDDS_ITEMPOSTPAINT:
+                drawRow(cd->nmcd.hdc, static_cast<int>(cd->nmcd.dwItemSpec));
+                *result = CDRF_DODEFAULT;
+                break;
+            default:
+                *result = CDRF_DODEFAULT;
+                break;
+        }
+        return true;
+    }
+
 private:
     std::vector<HIMAGELIST> m_imageLists;
 };

@@ -183,24 +183,8 @@ void CFeatureListCtrl::DrawSymbol(HDC dc, int row) {
 
 bool CFeatureListCtrl::HandleNotify(NMHDR* nm, LRESULT* result) {
     if (!nm || nm->hwndFrom != GetSafeHwnd()) return false;
-    if (nm->code == NM_CUSTOMDRAW) {
-        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(nm);
-        switch (cd->nmcd.dwDrawStage) {
-            case CDDS_PREPAINT:
-                *result = CDRF_NOTIFYITEMDRAW;
-                return true;
-            case CDDS_ITEMPREPAINT:
-                *result = CDRF_NOTIFYPOSTPAINT;
-                return true;
-            case CDDS_ITEMPOSTPAINT:
-                DrawSymbol(cd->nmcd.hdc, static_cast<int>(cd->nmcd.dwItemSpec));
-                *result = CDRF_DODEFAULT;
-                return true;
-            default:
-                *result = CDRF_DODEFAULT;
-                return true;
-        }
-    }
+    if (AnswerRowPostPaint(nm, result, [this](HDC dc, int row) { DrawSymbol(dc, row); }))
+        return true;
     if (nm->code == LVN_COLUMNCLICK) {
         SortByColumn(reinterpret_cast<NMLISTVIEW*>(nm)->iSubItem);
         *result = 0;

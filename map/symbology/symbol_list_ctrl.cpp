@@ -76,24 +76,8 @@ void CSymbolListCtrl::DrawSymbolCell(HDC dc, int row) {
 
 bool CSymbolListCtrl::HandleNotify(NMHDR* nm, LRESULT* result) {
     if (!nm || nm->hwndFrom != GetSafeHwnd()) return false;
-    if (nm->code == NM_CUSTOMDRAW) {
-        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(nm);
-        switch (cd->nmcd.dwDrawStage) {
-            case CDDS_PREPAINT:
-                *result = CDRF_NOTIFYITEMDRAW;
-                return true;
-            case CDDS_ITEMPREPAINT:
-                *result = CDRF_NOTIFYPOSTPAINT;
-                return true;
-            case CDDS_ITEMPOSTPAINT:
-                DrawSymbolCell(cd->nmcd.hdc, static_cast<int>(cd->nmcd.dwItemSpec));
-                *result = CDRF_DODEFAULT;
-                return true;
-            default:
-                *result = CDRF_DODEFAULT;
-                return true;
-        }
-    }
+    if (AnswerRowPostPaint(nm, result, [this](HDC dc, int row) { DrawSymbolCell(dc, row); }))
+        return true;
     if (nm->code == NM_CLICK && m_layer) {
         auto* click = reinterpret_cast<NMITEMACTIVATE*>(nm);
         if (click->iItem >= 0 && click->iSubItem == kColumnSymbol) {
